@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tonvela needs to build, run and test, and only those that are
+# missing. Runs `apt-get update` first when something has to be installed.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config
+  # tests, benchmarks, fuzzing
+  googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+  # MIDI output: the built-in synthesizer, its General MIDI SoundFont, ALSA sequencer ports
+  libfluidsynth-dev timgm6mb-soundfont libasound2-dev
+  # engraving check of exported LilyPond files
+  lilypond
+  # independent reading of written MIDI files in tests
+  nodejs
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    SUDO=sudo
+  else
+    SUDO=
+  fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

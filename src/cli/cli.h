@@ -1,0 +1,103 @@
+#pragma once
+
+#include "cli/json.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tonvela {
+class SheetDocument;
+}
+
+namespace tonvela::cli {
+
+// Parsed arguments of one subcommand: positional words and --options. An option given as
+// "--name value" or "--name=value" keeps its value; a bare "--flag" has an empty value.
+class Args {
+public:
+    // `valued` lists the options that take a value.
+    static Args parse(const std::vector<std::string>& words, const std::vector<std::string>& valued);
+
+    std::vector<std::string> positional;
+    bool has(const std::string& name) const;
+    std::string value(const std::string& name, const std::string& fallback = {}) const;
+    // Parses an integer option; false with a message when it is not a number.
+    bool intValue(const std::string& name, int& out, std::string& error) const;
+    // Options given that are not in `known`.
+    std::vector<std::string> unknown(const std::vector<std::string>& known) const;
+    std::string error; // set by parse for malformed input
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_options;
+};
+
+// A subcommand of tonvela-cli. Each file that implements one registers it with a static
+// CommandRegistration, so new subcommands need no change elsewhere.
+struct Command {
+    std::string name;
+    std::string summary; // one line for the overview
+    std::string usage;   // the --help text
+    int (*run)(const std::vector<std::string>& args);
+};
+
+std::vector<Command>& commands();
+struct CommandRegistration {
+    explicit CommandRegistration(Command c) { commands().push_back(std::move(c)); }
+};
+
+// Formats that open as a sheet (a .shd file, a MIDI file). The first whose `accepts` says yes
+// loads the file. `describe`, when set, adds format-specific members to `info --json`.
+struct SheetImporter {
+    std::string name;
+    bool (*accepts)(const std::string& path, const std::string& firstToken);
+    bool (*load)(const std::string& path, SheetDocument& sheet, std::string& error);
+    void (*describe)(const std::string& path, Json& info, std::string& text);
+};
+std::vector<SheetImporter>& sheetImporters();
+struct SheetImporterRegistration {
+    explicit SheetImporterRegistration(SheetImporter i) { sheetImporters().push_back(std::move(i)); }
+};
+
+// Output formats of a sheet, chosen by the output file's extension.
+struct SheetExporter {
+    std::string extension; // ".shd", ".ly", ".mid", ...
+    std::vector<std::string> valuedOptions;
+    bool (*save)(SheetDocument& sheet, const std::string& path, const Args& args, std::string& error);
+};
+std::vector<SheetExporter>& sheetExporters();
+struct SheetExporterRegistration {
+    explicit SheetExporterRegistration(SheetExporter e) { sheetExporters().push_back(std::move(e)); }
+};
+
+// Documents that are not sheets (chord documents), recognised by the first token of the file.
+struct DocumentHandler {
+    std::string firstToken;
+    int (*info)(const std::string& path, bool json);
+    int (*convert)(const std::string& in, const std::string& out, const Args& args);
+};
+std::vector<DocumentHandler>& documentHandlers();
+struct DocumentHandlerRegistration {
+    explicit DocumentHandlerRegistration(DocumentHandler h) { documentHandlers().push_back(std::move(h)); }
+};
+
+// Loads any sheet-like input through the importers; prints nothing.
+std::unique_ptr<SheetDocument> openSheet(const std::string& path, std::string& error);
+const SheetImporter* importerFor(const std::string& path);
+const DocumentHandler* documentHandlerFor(const std::string& path);
+
+// Lower-cased extension with its dot ("" when there is none).
+std::string extensionOf(const std::string& path);
+// The file-name part, used as the caption of a loaded document.
+std::string captionOf(const std::string& path);
+
+// The sheet object of `info --json`.
+Json sheetInfoJson(const SheetDocument& sheet);
+std::string sheetInfoText(const SheetDocument& sheet);
+
+// "tonvela-cli: " + message on stderr; returns the exit code to use (1).
+int fail(const std::string& message);
+// True when --help or -h is among the words; prints the usage then.
+bool wantsHelp(const std::vector<std::string>& words, const std::string& usage);
+
+} // namespace tonvela::cli

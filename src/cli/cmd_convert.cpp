@@ -1,0 +1,65 @@
+// tonvela-cli convert: load a document and write it in the format the output name asks for.
+
+#include "cli/cli.h"
+
+#include "score/sheet_document.h"
+
+#include <iostream>
+
+namespace tonvela::cli {
+namespace {
+
+std::string usageText()
+{
+    std::string text =
+        "Usage: tonvela-cli convert IN OUT [options]\n"
+        "\n"
+        "Loads IN and writes OUT; the extension of OUT chooses the format.\n"
+        "Outputs:";
+    for (const auto& e : sheetExporters())
+        text += " " + e.extension;
+    text += "\n";
+    return text;
+}
+
+int runConvert(const std::vector<std::string>& words)
+{
+    if (wantsHelp(words, usageText()))
+        return 0;
+    std::vector<std::string> valued;
+    for (const auto& e : sheetExporters())
+        valued.insert(valued.end(), e.valuedOptions.begin(), e.valuedOptions.end());
+    const Args args = Args::parse(words, valued);
+    if (!args.error.empty())
+        return fail(args.error);
+    if (args.positional.size() != 2)
+        return fail("convert needs IN and OUT (see 'tonvela-cli convert --help')");
+    const std::string& in = args.positional[0];
+    const std::string& out = args.positional[1];
+
+    if (const DocumentHandler* h = documentHandlerFor(in))
+        return h->convert(in, out, args);
+
+    const std::string ext = extensionOf(out);
+    const SheetExporter* exporter = nullptr;
+    for (const auto& e : sheetExporters())
+        if (e.extension == ext)
+            exporter = &e;
+    if (!exporter)
+        return fail("cannot write \"" + out + "\": unknown output format \"" + ext + "\"");
+    if (const auto bad = args.unknown(exporter->valuedOptions); !bad.empty())
+        return fail("unknown option --" + bad.front() + " for " + ext + " output");
+
+    std::string error;
+    auto sheet = openSheet(in, error);
+    if (!sheet)
+        return fail(error);
+    if (!exporter->save(*sheet, out, args, error))
+        return fail(error);
+    return 0;
+}
+
+const CommandRegistration kConvert{{"convert", "convert a document (load IN, write OUT)", "", runConvert}};
+
+} // namespace
+} // namespace tonvela::cli

@@ -1,0 +1,137 @@
+#include "platform/atomic_file.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tonvela {
+
+namespace {
+
+std::string systemError(const std::string& what, const std::string& path, int err)
+{
+    return what + " \"" + path + "\": " + std::strerror(err);
+}
+
+// The file the save really lands on: the target of a symbolic link, else the path itself.
+std::string resolveTarget(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (real) {
+            std::string resolved(real);
+            std::free(real);
+            return resolved;
+        }
+    }
+    return path;
+}
+
+mode_t newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+FileResult writeFileAtomically(const std::string& path, std::string_view data)
+{
+    if (path.empty())
+        return FileResult::failure("No file name given");
+    const std::string target = resolveTarget(path);
+    const auto slash = target.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+
+    std::string tmpl = (slash == std::string::npos ? std::string() : dir) + ".tonvela-save-XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0)
+        return FileResult::failure(systemError("Could not write", path, errno));
+
+    struct stat st {};
+    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : newFileMode();
+    ::fchmod(fd, mode);
+
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            ::close(fd);
+            ::unlink(tmpl.c_str());
+            return FileResult::failure(systemError("Could not write", path, err));
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        return FileResult::failure(systemError("Could not write", path, err));
+    }
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(tmpl.c_str());
+        return FileResult::failure(systemError("Could not write", path, err));
+    }
+    if (::rename(tmpl.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(tmpl.c_str());
+        return FileResult::failure(systemError("Could not save", path, err));
+    }
+    return FileResult::success();
+}
+
+FileResult readWholeFile(const std::string& path, std::string& out, std::size_t maxBytes)
+{
+    out.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return FileResult::failure(systemError("Could not open", path, errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return FileResult::failure("Could not open \"" + path + "\": not a regular file");
+    }
+    if (st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return FileResult::failure("Could not open \"" + path + "\": the file is too large");
+    }
+    if (st.st_size > 0)
+        out.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            ::close(fd);
+            out.clear();
+            return FileResult::failure(systemError("Could not read", path, err));
+        }
+        if (n == 0)
+            break;
+        if (out.size() + static_cast<std::size_t>(n) > maxBytes) {
+            ::close(fd);
+            out.clear();
+            return FileResult::failure("Could not open \"" + path + "\": the file is too large");
+        }
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return FileResult::success();
+}
+
+} // namespace tonvela

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tonvela {
+
+// Outcome of a file operation: ok, or a message a user can read.
+struct FileResult {
+    bool ok = true;
+    std::string error;
+
+    static FileResult success() { return {}; }
+    static FileResult failure(std::string message) { return {false, std::move(message)}; }
+    explicit operator bool() const { return ok; }
+};
+
+// Replaces the file at `path` with `data` so that no reader ever sees a half-written file:
+// the bytes go to a temporary file in the same folder, are flushed to disk, and the temporary
+// file is renamed over the target. On any failure the old file is left as it was and the
+// temporary file is removed. A symbolic link is followed, so the link keeps pointing at the
+// saved file. A new file gets the usual permissions (0666 less the umask); an existing file
+// keeps its own.
+FileResult writeFileAtomically(const std::string& path, std::string_view data);
+
+// Reads a whole file into `out`. Fails with a readable message when the file cannot be opened
+// or is larger than `maxBytes`.
+FileResult readWholeFile(const std::string& path, std::string& out, std::size_t maxBytes);
+
+} // namespace tonvela

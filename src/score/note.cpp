@@ -1,0 +1,417 @@
+#include "score/note.h"
+
+#include "harmony/pitch.h"
+#include "score/markup_text.h"
+#include "score/markup_tree.h"
+#include "score/track.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace tonvela {
+
+bool isDurationType(int type) { return type >= kTypeWhole && type <= kTypeThirtySecond; }
+
+int kindWidthOf(int type)
+{
+    switch (type) {
+    case kTypeWhole: return 80;
+    case kTypeHalf:
+    case kTypeQuarter: return 40;
+    case kTypeEighth:
+    case kTypeSixteenth:
+    case kTypeThirtySecond: return 30;
+    case kTypeBar: return 5;
+    case kTypeSpace: return 30;
+    case kTypeStaffBreak:
+    case kTypeMark1737:
+    case kTypeMark1743: return 0;
+    case kTypeAudioClip: return 60;
+    default: return 35; // 1740, 1742 and every unknown kind
+    }
+}
+
+int lengthMs120Of(int type, int dwFlag)
+{
+    int ms = 0;
+    switch (type) {
+    case kTypeWhole: ms = 2000; break;
+    case kTypeHalf: ms = 1000; break;
+    case kTypeQuarter: ms = 500; break;
+    case kTypeEighth: ms = 250; break;
+    case kTypeSixteenth: ms = 125; break;
+    case kTypeThirtySecond: ms = 62; break;
+    default: return 0;
+    }
+    return (dwFlag & kFlagDot) ? (ms * 3) >> 1 : ms;
+}
+
+int lengthTicksOf(int type, int dwFlag)
+{
+    int ticks = 0;
+    switch (type) {
+    case kTypeWhole: ticks = 384; break;
+    case kTypeHalf: ticks = 192; break;
+    case kTypeQuarter: ticks = 96; break;
+    case kTypeEighth: ticks = 48; break;
+    case kTypeSixteenth: ticks = 24; break;
+    case kTypeThirtySecond: ticks = 12; break;
+    default: return 0;
+    }
+    return (dwFlag & kFlagDot) ? (ticks * 3) >> 1 : ticks;
+}
+
+void Note::copyFrom(const Note& other)
+{
+    if (this == &other) {
+        fresh = 1;
+        banknum = 0;
+        return;
+    }
+    const uint32_t keepTimeSig = timeSig;
+    const int32_t keepVelocity = velocity;
+    const int32_t keepHeadOrdinal = headOrdinal;
+    const int32_t keepBeamCount = beamCount;
+    const uint8_t keepHovered = hovered;
+    int16_t keepChildren[kMaxChordMembers];
+    std::memcpy(keepChildren, children, sizeof children);
+
+    *this = other;
+
+    timeSig = keepTimeSig;
+    velocity = keepVelocity;
+    headOrdinal = keepHeadOrdinal;
+    beamCount = keepBeamCount;
+    hovered = keepHovered;
+    std::memcpy(children, keepChildren, sizeof children);
+    const int n = std::clamp<int>(other.childCount, 0, kMaxChordMembers);
+    std::copy(other.children, other.children + n, children);
+    fresh = 1;
+    banknum = 0;
+}
+
+void Note::moveFrom(const Note& other)
+{
+    if (this != &other)
+        *this = other;
+    fresh = 1;
+}
+
+int Note::effectiveKey() const
+{
+    return midi + ((dwFlag & kFlagSharp) ? 1 : 0) - ((dwFlag & kFlagFlat) ? 1 : 0);
+}
+
+void Note::setStaffPosition(int staffPosition)
+{
+    line = static_cast<int16_t>(std::clamp(staffPosition, -32768, 32767));
+    char l = 'C';
+    int k = 60;
+    int n = line;
+    while (n != 0) {
+        if (n <= -7) {
+            k += 12;
+            n += 7;
+        } else if (n >= 7) {
+            k -= 12;
+            n -= 7;
+        } else {
+            static constexpr struct {
+                char letter;
+                int offset;
+            } kUp[] = {{'D', 2}, {'E', 4}, {'F', 5}, {'G', 7}, {'A', 9}, {'B', 11}},
+              kDown[] = {{'B', -1}, {'A', -3}, {'G', -5}, {'F', -7}, {'E', -8}, {'D', -10}};
+            const auto& entry = n < 0 ? kUp[-n - 1] : kDown[n - 1];
+            l = entry.letter;
+            k += entry.offset;
+            n = 0;
+        }
+    }
+    letter = l;
+    midi = static_cast<int8_t>(std::clamp(k, -128, 127));
+    octave = octaveNumber();
+}
+
+void Note::setNameFromKey(int k)
+{
+    k = std::clamp(k, -128, 127);
+    midi = static_cast<int8_t>(k);
+    char c = 'C';
+    int oct = 3;
+    for (int key = 60; key < k; ++key)
+        semitoneUp(c, oct);
+    for (int key = 60; key > k; --key)
+        semitoneDown(c, oct);
+    if (isSharpDigit(c))
+        dwFlag |= kFlagSharp;
+    letter = c;
+    octave = octaveNumber();
+}
+
+int Note::octaveNumber() const
+{
+    int base = 60;
+    if (track) {
+        if (track->drawmode == kDrawFClef)
+            base = 69;
+        else if (track->drawmode == kDrawG2Clef)
+            base = 48;
+    }
+    int d = midi - base;
+    if (midi < base)
+        d -= 11;
+    return d / 12 + 2;
+}
+
+double Note::quantizeBeats(double beats)
+{
+    static constexpr struct {
+        double beats;
+        int type;
+        bool dotted;
+    } kCandidates[] = {
+        {0.125, kTypeThirtySecond, false}, {0.1875, kTypeThirtySecond, true},
+        {0.25, kTypeSixteenth, false},     {0.375, kTypeSixteenth, true},
+        {0.5, kTypeEighth, false},         {0.75, kTypeEighth, true},
+        {1.0, kTypeQuarter, false},        {1.5, kTypeQuarter, true},
+        {2.0, kTypeHalf, false},           {3.0, kTypeHalf, true},
+        {4.0, kTypeWhole, false},          {6.0, kTypeWhole, true},
+    };
+    const auto* best = &kCandidates[0];
+    double bestDiff = std::fabs(beats - best->beats);
+    for (const auto& c : kCandidates) {
+        const double diff = std::fabs(beats - c.beats);
+        if (diff < bestDiff) {
+            best = &c;
+            bestDiff = diff;
+        }
+    }
+    if (best->dotted)
+        dwFlag |= kFlagDot;
+    type = best->type;
+    width = static_cast<int16_t>(kindWidthOf(type));
+    return best->beats;
+}
+
+double Note::lengthBeats() const { return lengthWhole() * 4.0; }
+
+double Note::lengthWhole() const
+{
+    double whole = 0;
+    switch (type) {
+    case kTypeWhole: whole = 1.0; break;
+    case kTypeHalf: whole = 0.5; break;
+    case kTypeQuarter: whole = 0.25; break;
+    case kTypeEighth: whole = 0.125; break;
+    case kTypeSixteenth: whole = 0.0625; break;
+    case kTypeThirtySecond: whole = 0.03125; break;
+    default: return 0.0;
+    }
+    return isDotted() ? whole * 1.5 : whole;
+}
+
+int Note::lengthMs120() const { return lengthMs120Of(type, dwFlag); }
+int Note::lengthTicks() const { return lengthTicksOf(type, dwFlag); }
+int Note::kindWidth() const { return kindWidthOf(type); }
+
+std::string Note::legatoText() const
+{
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.2f", dwStopOffset * 0.002);
+    std::string text(buf);
+    // The C library may follow a decimal-comma locale; the panel always shows a point.
+    std::replace(text.begin(), text.end(), ',', '.');
+    std::replace(text.begin(), text.end(), ' ', '0');
+    return text;
+}
+
+void Note::layoutMarks()
+{
+    const int a = x;
+    auto yFor = [&](int k) { return (stemDown == 1 && type != kTypeWhole) ? y - k : y + 17; };
+    if (dwFlag & kFlagNatural) {
+        accidentalX = static_cast<int16_t>(a - 6);
+        accidentalY = static_cast<int16_t>(yFor(3));
+    }
+    if (dwFlag & kFlagSharp) {
+        accidentalX = static_cast<int16_t>(a - 9);
+        accidentalY = static_cast<int16_t>(yFor(3));
+    }
+    if (dwFlag & kFlagFlat) {
+        accidentalX = static_cast<int16_t>(a - 9);
+        accidentalY = static_cast<int16_t>(yFor(7));
+    }
+    if (dwFlag & kFlagDot) {
+        int b = y;
+        if (stemDown != 1)
+            b += 25;
+        if (type == kTypeWhole && stemDown == 1)
+            b += 25;
+        if (isRest()) {
+            switch (type) {
+            case kTypeEighth: b += -15 + (stemDown == 1 ? 25 : 0); break;
+            case kTypeSixteenth: b += -10 + (stemDown == 1 ? 25 : 0); break;
+            case kTypeQuarter: b += stemDown == 1 ? 15 : -10; break;
+            case kTypeHalf:
+            case kTypeWhole: b -= 25; break;
+            default: break;
+            }
+        }
+        dotX = static_cast<int16_t>(a + 15);
+        dotY = static_cast<int16_t>(b);
+    }
+}
+
+void Note::setLabel(const std::string& text)
+{
+    std::memset(label, 0, sizeof label);
+    const std::size_t n = std::min(text.size(), kLabelCapacity - 1);
+    std::memcpy(label, text.data(), n);
+}
+
+void Note::setFilename(const std::optional<std::string>& path)
+{
+    filename = path;
+    if (path)
+        displayName = fileNamePart(*path);
+    else
+        displayName.reset();
+}
+
+void Note::setLyric(const std::string& text)
+{
+    lyrictext = text.substr(0, kMaxLyricLength);
+}
+
+bool Note::hitHead(const Rect& r) const
+{
+    return r.left < x + 10 && x + 5 < r.right && r.top < y + 15 && y + 15 < r.bottom;
+}
+
+bool Note::hitBody(const Rect& r) const
+{
+    const int a = type == kTypeAudioClip ? x + 15 : x + 5;
+    return r.left < a && a < r.right && r.top < y + 20 && y + 20 < r.bottom;
+}
+
+Note::Rect Note::invalidRect() const { return {x - 50, y - 100, x + width + 50, y + 100}; }
+
+namespace {
+
+void putNumber(std::string& out, const char* name, long long value)
+{
+    out += name;
+    out += '=';
+    out += std::to_string(value);
+    out += ' ';
+}
+
+void putQuoted(std::string& out, const char* name, const std::string& text)
+{
+    out += name;
+    out += "=\"";
+    out += escapeMarkupText(text);
+    out += '"';
+}
+
+} // namespace
+
+void Note::writeElement(std::string& out) const
+{
+    out += "<note\r\n";
+    putNumber(out, "midi", midi);
+    putNumber(out, "type", type);
+    putNumber(out, "line", line);
+    if (dwStopOffset != 0) putNumber(out, "dwStopOffset", dwStopOffset);
+    if (dwChorus != 0) putNumber(out, "dwChorus", dwChorus);
+    if (dwReverb != 0) putNumber(out, "dwReverb", dwReverb);
+    if (volume != 127) putNumber(out, "volume", volume);
+    if (pan != 64) putNumber(out, "pan", pan);
+    if (bendTime != 0) putNumber(out, "bendTime", bendTime);
+    if (dwBendAmount != 127) putNumber(out, "dwBendAmount", dwBendAmount);
+    if (dwFlag != 0) putNumber(out, "dwFlag", dwFlag);
+    if (loopCount != 0) {
+        putNumber(out, "loopTo", loopTo);
+        putNumber(out, "loopCount", loopCount);
+    }
+    if (chordparent != -1) putNumber(out, "chordparent", chordparent);
+    if (label[0] != 0) {
+        putQuoted(out, "label", labelText());
+        out += ' ';
+    }
+    putNumber(out, "iid", iid);
+    if (banknum != 0) putNumber(out, "banknum", banknum);
+    if (timeSig != 0) putNumber(out, "timeSig", timeSig);
+    if (key != '0') putNumber(out, "key", static_cast<unsigned char>(key));
+    if (keyType != 0) putNumber(out, "keyType", keyType);
+    if (filename) {
+        putQuoted(out, "filename", *filename);
+        out += ' ';
+    }
+    if (lyrictext)
+        putQuoted(out, "lyrictext", *lyrictext);
+    out += ">\r\n</note>\r\n";
+}
+
+void Note::readElement(const MarkupElement& e)
+{
+    midi = static_cast<int8_t>(std::clamp(intAttribute(e, "midi", 60), -128, 127));
+    type = intAttribute(e, "type", kTypeQuarter);
+    line = static_cast<int16_t>(std::clamp(intAttribute(e, "line", 0), -32768, 32767));
+    volume = intAttribute(e, "volume", 127);
+    pan = intAttribute(e, "pan", 64);
+    dwFlag = intAttribute(e, "dwFlag", 0);
+    iid = intAttribute(e, "iid", 0);
+    loopTo = intAttribute(e, "loopTo", 0);
+    loopCount = intAttribute(e, "loopCount", 0);
+    chordparent = static_cast<int16_t>(std::clamp(intAttribute(e, "chordparent", -1), -1, 32767));
+    dwStopOffset = intAttribute(e, "dwStopOffset", 0);
+    dwChorus = static_cast<uint32_t>(intAttribute(e, "dwChorus", 0));
+    dwReverb = static_cast<uint32_t>(intAttribute(e, "dwReverb", 0));
+    bendTime = static_cast<uint32_t>(intAttribute(e, "bendTime", 0));
+    dwBendAmount = static_cast<uint32_t>(intAttribute(e, "dwBendAmount", 127));
+    banknum = intAttribute(e, "banknum", 0);
+    timeSig = static_cast<uint32_t>(intAttribute(e, "timeSig", 0));
+    key = static_cast<char>(intAttribute(e, "key", '0'));
+    keyType = static_cast<uint32_t>(intAttribute(e, "keyType", 0));
+
+    if (const std::string* v = e.findAttribute("label"))
+        setLabel(unescapeMarkupText(*v));
+    if (const std::string* v = e.findAttribute("filename"))
+        setFilename(unescapeMarkupText(*v));
+
+    // An empty lyric value reads as one blank; a lyric too long for the buffer is dropped.
+    if (e.findAttribute("lyrictext")) {
+        const std::string lyric = unescapeMarkupText(stringAttribute(e, "lyrictext", ""));
+        if (!lyric.empty() && lyric.size() <= kMaxLyricLength)
+            lyrictext = lyric;
+    }
+    width = static_cast<int16_t>(kindWidthOf(type));
+    setNameFromKey(midi);
+}
+
+char naturalLetterOfKey(int key, bool fClef)
+{
+    int folded = key;
+    if (folded > 59) {
+        while (folded > 71)
+            folded -= 12;
+    } else {
+        folded = 71 - ((59 - folded) % 12);
+    }
+    const int r = folded - 60;
+    const int i = fClef ? r : r + 13;
+    switch (i) {
+    case 0: case 12: case 17: return 'E';
+    case 1: case 2: case 18: case 19: return 'F';
+    case 3: case 4: case 20: case 21: return 'G';
+    case 5: case 6: case 22: case 23: return 'A';
+    case 7: case 24: return 'B';
+    case 10: case 11: case 15: case 16: return 'D';
+    default: return 'C';
+    }
+}
+
+} // namespace tonvela

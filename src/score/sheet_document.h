@@ -1,0 +1,104 @@
+#pragma once
+
+#include "score/track.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tonvela {
+
+inline constexpr int kMaxTracks = 15;
+inline constexpr float kDefaultZoom = 0.9f;
+
+// What the sheet tells the window that shows it. The editor window implements it; the core
+// and the tests work without one.
+class SheetView {
+public:
+    virtual ~SheetView() = default;
+    // Lay the sheet out again and repaint it.
+    virtual void relayout() {}
+    // Caption, followed by "*" while modified.
+    virtual void windowTextChanged(const std::string& /*text*/) {}
+    // The sheet panel's "Number Tracks:" field.
+    virtual void trackCountShown(int /*count*/) {}
+    // The sheet panel's "Time Sig:" list.
+    virtual void timeSignatureShown(int /*code*/) {}
+    // The track the sheet panel and the editor now act on.
+    virtual void trackSelected(int /*index*/) {}
+};
+
+// Kinds of undo snapshot, as the editing commands pass them.
+enum class SnapshotKind { SelectedChange = 2, Delete = 3, Insert = 4, Lyric = 5, Clear = 6 };
+
+// One open score: tracks top to bottom plus sheet-wide settings, the file it belongs to and
+// whether it has unsaved changes.
+//
+// Thread rules: owned by the user-interface thread. setTrackCount, snapshot, undo and whole
+// loads take the sheet lock, so the painter thread never paints a half-built sheet.
+class SheetDocument {
+public:
+    SheetDocument();
+    ~SheetDocument();
+    SheetDocument(const SheetDocument&) = delete;
+    SheetDocument& operator=(const SheetDocument&) = delete;
+
+    // Document fields shared with the chord document. The path is kept whole; a window may
+    // shorten the caption for display.
+    std::string caption;
+    std::string path;
+    uint8_t modified = 0;
+
+    float zoomamount = kDefaultZoom;
+    int timesig = kTimeSig44;
+    int measuresPerRow = 3;
+    int measureWidth = 200;
+    int selectedTrack = 0;
+
+    int trackCount() const { return static_cast<int>(m_tracks.size()); }
+    // The number the "Number Tracks:" field shows (not updated by loads of 16 or more tracks).
+    int shownTrackCount() const { return m_shownTrackCount; }
+    Track* trackAt(int i);
+    const Track* trackAt(int i) const;
+
+    void setTrackCount(int n);
+    Track& addTrack();
+    void removeAllTracks();
+
+    // From a "Time Sig:" list entry; sets the code of every track, then relayout.
+    void setTimeSignature(int panelEntry);
+    // The same from a code (files and MIDI import).
+    void setTimeSignatureCode(int code);
+
+    void markModified();
+    void setPathAndCaption(const std::string& newCaption, const std::string& newPath);
+    // The caption, followed by "*" while modified.
+    std::string windowText() const;
+    // Tells the window the current window text (after caption or path changed directly).
+    void refreshWindowText();
+
+    // Every edit calls this before changing notes: marks the sheet modified and snapshots
+    // every track, whatever kind and track the caller names.
+    void snapshot(SnapshotKind kind = SnapshotKind::Insert, int trackIndex = 0);
+    void undo();
+    void redo();
+    bool canUndo() const;
+    bool canRedo() const;
+
+    void applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity,
+                         double legatoBeats);
+    double selectedBeats() const;
+
+    void selectTrack(int index);
+    void setView(SheetView* view) { m_view = view; }
+    SheetView* view() const { return m_view; }
+    void requestRelayout();
+    void showTimeSignature();
+
+private:
+    std::vector<std::unique_ptr<Track>> m_tracks;
+    int m_shownTrackCount = 2;
+    SheetView* m_view = nullptr;
+};
+
+} // namespace tonvela

@@ -1,0 +1,130 @@
+#include "score/sheet_file.h"
+
+#include "platform/sheet_lock.h"
+#include "score/markup_text.h"
+#include "score/markup_tree.h"
+#include "score/sheet_document.h"
+
+#include <cmath>
+
+namespace tonvela {
+
+std::string sheetToText(const SheetDocument& sheet)
+{
+    std::string out;
+    std::size_t notes = 0;
+    for (int t = 0; t < sheet.trackCount(); ++t)
+        notes += static_cast<std::size_t>(sheet.trackAt(t)->count);
+    out.reserve(256 + notes * 48);
+    out += "<staffdoc\r\nzoomamount=";
+    out += formatShortReal(sheet.zoomamount);
+    out += "\r\ntimesig=";
+    out += std::to_string(sheet.timesig);
+    out += "\r\n>\r\n";
+    for (int t = 0; t < sheet.trackCount(); ++t)
+        sheet.trackAt(t)->writeElement(out);
+    out += "<measures>\r\n</measures>\r\n</staffdoc>\r\n";
+    return out;
+}
+
+FileResult saveSheet(SheetDocument& sheet, const std::string& caption, const std::string& path)
+{
+    std::string text;
+    {
+        SheetLockGuard lock(sheetLock());
+        text = sheetToText(sheet);
+    }
+    FileResult res = writeFileAtomically(path, text);
+    if (res)
+        sheet.setPathAndCaption(caption, path);
+    return res;
+}
+
+namespace {
+
+float sanitizedZoom(const std::string& value)
+{
+    float z = floatValue(value, 1.0f);
+    if (!std::isfinite(z) || z <= 0.0f)
+        return 1.0f;
+    if (z < 0.4f)
+        return 0.4f;
+    if (z > 8.0f)
+        return 8.0f;
+    return z;
+}
+
+SheetLoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
+{
+    SheetLoadResult result;
+    if (tree.root.name != "staffdoc") {
+        result.status = SheetLoadResult::Status::NotASheet;
+        result.error = "The file is not a sheet document";
+        return result;
+    }
+    sheet.removeAllTracks();
+    for (const auto& [name, value] : tree.root.attributes) {
+        if (name == "zoomamount") {
+            sheet.zoomamount = sanitizedZoom(value);
+        } else if (name == "timesig") {
+            sheet.timesig = value.empty() ? kTimeSig44 : readDecimalInt(value);
+            sheet.showTimeSignature();
+        }
+    }
+    int tracks = 0;
+    int skippedTracks = 0;
+    for (const auto& child : tree.root.children) {
+        if (child->name != "track")
+            continue;
+        if (tracks >= kMaxLoadedTracks) {
+            ++skippedTracks;
+            continue;
+        }
+        Track& track = sheet.addTrack();
+        const int dropped = track.readElement(*child);
+        if (dropped > 0)
+            result.warnings.push_back("Track " + std::to_string(tracks + 1) + ": " +
+                                      std::to_string(dropped) + " notes beyond the limit of " +
+                                      std::to_string(Track::kMaxNotes) + " were not loaded");
+        ++tracks;
+    }
+    if (skippedTracks > 0)
+        result.warnings.push_back(std::to_string(skippedTracks) + " tracks beyond the limit of " +
+                                  std::to_string(kMaxLoadedTracks) + " were not loaded");
+    sheet.setTrackCount(tracks);
+    sheet.selectTrack(0);
+    for (int t = 0; t < sheet.trackCount(); ++t)
+        sheet.trackAt(t)->timeSig = sheet.timesig;
+    return result;
+}
+
+} // namespace
+
+SheetLoadResult loadSheetFromText(SheetDocument& sheet, std::string_view text)
+{
+    SheetLockGuard lock(sheetLock());
+    const MarkupTree tree = parseMarkup(text);
+    SheetLoadResult result = applyTree(sheet, tree);
+    sheet.requestRelayout();
+    return result;
+}
+
+SheetLoadResult loadSheet(SheetDocument& sheet, const std::string& caption, const std::string& path)
+{
+    SheetLockGuard lock(sheetLock());
+    std::string content;
+    const FileResult read = readWholeFile(path, content, kMaxMarkupFileBytes);
+    if (!read) {
+        SheetLoadResult result;
+        result.status = SheetLoadResult::Status::Unreadable;
+        result.error = read.error;
+        return result;
+    }
+    // The sheet takes the file's caption and path; the modified mark stays as it was.
+    sheet.caption = caption;
+    sheet.path = path;
+    sheet.refreshWindowText();
+    return loadSheetFromText(sheet, content);
+}
+
+} // namespace tonvela

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/atomic_file.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tonvela {
+
+class SheetDocument;
+
+inline constexpr const char* kSheetFilter = "Sheet Document Files(*.shd)";
+inline constexpr const char* kSheetExtension = ".shd";
+// A sheet file may carry more tracks than the panel offers (older files hold 16); beyond this
+// many the rest are not loaded.
+inline constexpr int kMaxLoadedTracks = 64;
+
+// The .shd text of a sheet, CR LF line ends.
+std::string sheetToText(const SheetDocument& sheet);
+
+// Writes the sheet atomically. On success the sheet takes the path and caption and loses its
+// modified mark; on failure it keeps all three and the old file stays as it was.
+FileResult saveSheet(SheetDocument& sheet, const std::string& caption, const std::string& path);
+
+struct SheetLoadResult {
+    enum class Status { Ok, NotASheet, Unreadable };
+    Status status = Status::Ok;
+    std::string error;                 // for NotASheet and Unreadable
+    std::vector<std::string> warnings; // what a file held beyond the limits and was left out
+
+    bool ok() const { return status == Status::Ok; }
+};
+
+// Replaces the sheet's tracks and settings from a file, under the sheet lock. A file whose
+// root is not "staffdoc" changes nothing but the caption and path. A file that cannot be read
+// changes nothing at all, so a later save cannot overwrite a file that was never shown.
+SheetLoadResult loadSheet(SheetDocument& sheet, const std::string& caption, const std::string& path);
+// The same from text already in memory (path and caption untouched).
+SheetLoadResult loadSheetFromText(SheetDocument& sheet, std::string_view text);
+
+} // namespace tonvela
