@@ -95,6 +95,12 @@ std::vector<SheetExporter>& sheetExporters()
     return list;
 }
 
+std::vector<Renderer>& renderers()
+{
+    static std::vector<Renderer> list;
+    return list;
+}
+
 std::vector<DocumentHandler>& documentHandlers()
 {
     static std::vector<DocumentHandler> list;

@@ -81,6 +81,19 @@ struct DocumentHandlerRegistration {
     explicit DocumentHandlerRegistration(DocumentHandler h) { documentHandlers().push_back(std::move(h)); }
 };
 
+// Renderers of `tonvela-cli render`, chosen by the output file's extension (".png", ".pdf",
+// ".wav"). `render` returns the exit code; `usage` is its paragraph of the --help text.
+struct Renderer {
+    std::string extension;
+    std::vector<std::string> valuedOptions;
+    std::string usage;
+    int (*render)(const std::string& in, const std::string& out, const Args& args);
+};
+std::vector<Renderer>& renderers();
+struct RendererRegistration {
+    explicit RendererRegistration(Renderer r) { renderers().push_back(std::move(r)); }
+};
+
 // Loads any sheet-like input through the importers; prints nothing.
 std::unique_ptr<SheetDocument> openSheet(const std::string& path, std::string& error);
 const SheetImporter* importerFor(const std::string& path);

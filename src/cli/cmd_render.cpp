@@ -1,0 +1,45 @@
+// tonvela-cli render: draws or plays a document into a file; the output's extension chooses
+// the renderer (pictures, PDF pages, audio).
+
+#include "cli/cli.h"
+
+#include <iostream>
+
+namespace tonvela::cli {
+namespace {
+
+std::string usageText()
+{
+    std::string text = "Usage: tonvela-cli render FILE -o OUT [options]\n\n"
+                       "Renders FILE into OUT; the extension of OUT chooses the renderer.\n";
+    for (const auto& r : renderers())
+        text += "\n" + r.usage;
+    if (renderers().empty())
+        text += "\n(No renderer is built into this tool.)\n";
+    return text;
+}
+
+int runRender(const std::vector<std::string>& words)
+{
+    if (wantsHelp(words, usageText()))
+        return 0;
+    std::vector<std::string> valued{"output"};
+    for (const auto& r : renderers())
+        valued.insert(valued.end(), r.valuedOptions.begin(), r.valuedOptions.end());
+    const Args args = Args::parse(words, valued);
+    if (!args.error.empty())
+        return fail(args.error);
+    if (args.positional.size() != 1 || !args.has("output"))
+        return fail("render needs FILE and -o OUT (see 'tonvela-cli render --help')");
+    const std::string out = args.value("output");
+    const std::string ext = extensionOf(out);
+    for (const auto& r : renderers())
+        if (r.extension == ext)
+            return r.render(args.positional[0], out, args);
+    return fail("cannot render to \"" + out + "\": unknown output format \"" + ext + "\"");
+}
+
+const CommandRegistration kRender{{"render", "render a sheet to a picture, PDF pages or audio", "", runRender}};
+
+} // namespace
+} // namespace tonvela::cli
