@@ -47,6 +47,9 @@ FileResult writeFileAtomically(const std::string& path, std::string_view data)
     if (path.empty())
         return FileResult::failure("No file name given");
     const std::string target = resolveTarget(path);
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
+        return FileResult::failure("Could not write \"" + path + "\": not a regular file");
     const auto slash = target.find_last_of('/');
     const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
 

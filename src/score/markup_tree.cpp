@@ -8,6 +8,18 @@
 
 namespace tonvela {
 
+MarkupElement::~MarkupElement()
+{
+    std::vector<std::unique_ptr<MarkupElement>> pending = std::move(children);
+    while (!pending.empty()) {
+        std::unique_ptr<MarkupElement> e = std::move(pending.back());
+        pending.pop_back();
+        for (auto& c : e->children)
+            pending.push_back(std::move(c));
+        e->children.clear();
+    }
+}
+
 const std::string* MarkupElement::findAttribute(std::string_view attributeName) const
 {
     for (const auto& [n, v] : attributes)

@@ -12,6 +12,12 @@ namespace tonvela {
 // bare word read inside it, its attributes in file order (duplicates kept) and its children.
 class MarkupElement {
 public:
+    MarkupElement() = default;
+    MarkupElement(MarkupElement&&) = default;
+    MarkupElement& operator=(MarkupElement&&) = default;
+    // Frees the subtree without recursion, so a deeply nested file cannot exhaust the stack.
+    ~MarkupElement();
+
     std::string name;
     std::string text;
     std::vector<std::pair<std::string, std::string>> attributes;

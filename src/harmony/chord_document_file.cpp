@@ -1,0 +1,112 @@
+#include "harmony/chord_document_file.h"
+
+#include "harmony/chord_document.h"
+#include "score/markup_text.h"
+#include "score/markup_tree.h"
+
+#include <memory>
+
+namespace tonvela {
+
+std::string chordDocumentToText(const ChordDocument& doc)
+{
+    const std::string& le = doc.lineEnd;
+    std::string out = "<chorddoc>" + le;
+    for (const ChordDiagram& d : doc.diagrams()) {
+        out += "<chord " + le;
+        out += "quality=" + std::to_string(d.quality) + " startfret=" + std::to_string(d.startFret);
+        out += " label=\"" + escapeMarkupText(d.label) + "\" szchord=\"" + escapeMarkupText(d.fingering);
+        out += "\" ></chord>" + le;
+    }
+    out += "</chorddoc>";
+    return out;
+}
+
+FileResult writeChordDocument(ChordDocument& doc, const std::string& title, const std::string& path)
+{
+    FileResult res = writeFileAtomically(path, chordDocumentToText(doc));
+    if (!res)
+        return res;
+    doc.title = title;
+    doc.path = path;
+    doc.modified = 0;
+    doc.refreshWindowText();
+    return res;
+}
+
+namespace {
+
+std::string quotedText(const MarkupElement& e, std::string_view name)
+{
+    const std::string* v = e.findAttribute(name);
+    return v ? unescapeMarkupText(*v) : std::string();
+}
+
+std::string lineEndOf(std::string_view text)
+{
+    const auto lf = text.find('\n');
+    if (lf == std::string_view::npos)
+        return "\r\n";
+    return (lf > 0 && text[lf - 1] == '\r') ? "\r\n" : "\n";
+}
+
+} // namespace
+
+ChordLoadResult readChordDocumentFromText(ChordDocument& doc, std::string_view text)
+{
+    ChordLoadResult result;
+    auto tree = std::make_unique<MarkupTree>(parseMarkup(text));
+    if (tree->root.name != kChordDocumentRoot) {
+        result.status = ChordLoadResult::Status::NotAChordDocument;
+        result.error = "this file is not a chord document (it does not start with <chorddoc>)";
+        return result;
+    }
+    std::vector<ChordDiagram> diagrams;
+    int extra = 0;
+    for (const auto& child : tree->root.children) {
+        if (child->name != "chord")
+            continue;
+        if (diagrams.size() >= static_cast<std::size_t>(kMaxDiagrams)) {
+            ++extra;
+            continue;
+        }
+        ChordDiagram d;
+        d.quality = intAttribute(*child, "quality", 0);
+        d.startFret = intAttribute(*child, "startfret", 1);
+        d.label = quotedText(*child, "label");
+        d.fingering = quotedText(*child, "szchord");
+        if (d.label.size() > kMaxDiagramTextLength || d.fingering.size() > kMaxDiagramTextLength)
+            result.warnings.push_back("diagram " + std::to_string(diagrams.size() + 1) +
+                                      " has a label or fingering longer than 31 characters; it was cut");
+        diagrams.push_back(std::move(d));
+    }
+    if (extra > 0)
+        result.warnings.push_back("the file holds " + std::to_string(kMaxDiagrams + extra) +
+                                  " diagrams; a page takes 32, the last " + std::to_string(extra) +
+                                  " were left out");
+    doc.setDiagrams(std::move(diagrams));
+    doc.lineEnd = lineEndOf(text);
+    doc.keepTree(std::move(tree));
+    return result;
+}
+
+ChordLoadResult readChordDocument(ChordDocument& doc, const std::string& title, const std::string& path)
+{
+    std::string text;
+    if (const FileResult r = readWholeFile(path, text, kMaxMarkupFileBytes); !r) {
+        ChordLoadResult result;
+        result.status = ChordLoadResult::Status::Unreadable;
+        result.error = r.error;
+        return result;
+    }
+    ChordLoadResult result = readChordDocumentFromText(doc, text);
+    if (!result.ok())
+        return result;
+    doc.title = title;
+    doc.path = path;
+    doc.modified = 0;
+    doc.refreshWindowText();
+    return result;
+}
+
+} // namespace tonvela

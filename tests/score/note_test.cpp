@@ -1,0 +1,315 @@
+#include "score/markup_tree.h"
+#include "score/note.h"
+#include "score/track.h"
+
+#include <gtest/gtest.h>
+
+using namespace tonvela;
+
+namespace {
+
+std::string written(const Note& n)
+{
+    std::string out;
+    n.writeElement(out);
+    return out;
+}
+
+Note readBack(const std::string& element)
+{
+    const MarkupTree tree = parseMarkup("<staffdoc>\r\n" + element + "</staffdoc>\r\n");
+    Note n;
+    EXPECT_EQ(tree.root.children.size(), 1u);
+    n.readElement(*tree.root.children.at(0));
+    return n;
+}
+
+} // namespace
+
+TEST(NoteTest, StaffPositionsMapToLettersAndKeysWhateverTheClef)
+{
+    struct Case {
+        int line;
+        char letter;
+        int midi;
+    } cases[] = {{0, 'C', 60},  {-7, 'C', 72}, {7, 'C', 48},  {8, 'B', 47},
+                 {-1, 'D', 62}, {-5, 'A', 69}, {1, 'B', 59},  {6, 'D', 50},
+                 {-14, 'C', 84}, {-13, 'B', 83}, {13, 'D', 38}};
+    for (const Case& c : cases) {
+        Note n;
+        n.setStaffPosition(c.line);
+        EXPECT_EQ(n.letter, c.letter) << c.line;
+        EXPECT_EQ(n.midi, c.midi) << c.line;
+        EXPECT_EQ(n.line, c.line);
+    }
+}
+
+TEST(NoteTest, OctaveNumberDependsOnTheTrackClef)
+{
+    Track g;
+    Note n;
+    n.track = &g;
+    for (auto [key, octave] : {std::pair{60, 2}, {59, 1}, {48, 1}, {47, 0}, {72, 3}}) {
+        n.midi = static_cast<int8_t>(key);
+        EXPECT_EQ(n.octaveNumber(), octave) << key;
+    }
+    Track f;
+    f.drawmode = kDrawFClef;
+    n.track = &f;
+    n.midi = 69;
+    EXPECT_EQ(n.octaveNumber(), 2);
+    Track g2;
+    g2.drawmode = kDrawG2Clef;
+    n.track = &g2;
+    n.midi = 48;
+    EXPECT_EQ(n.octaveNumber(), 2);
+}
+
+TEST(NoteTest, KeyToNameMarksBlackKeysSharp)
+{
+    Note n;
+    n.setNameFromKey(70);
+    EXPECT_EQ(n.letter, '1');
+    EXPECT_TRUE(n.dwFlag & kFlagSharp);
+    Note m;
+    m.setNameFromKey(57);
+    EXPECT_EQ(m.letter, 'A');
+    EXPECT_FALSE(m.dwFlag & kFlagSharp);
+}
+
+TEST(NoteTest, QuantizeChoosesNearestAndShorterOnTies)
+{
+    Note n;
+    EXPECT_DOUBLE_EQ(n.quantizeBeats(0.3), 0.25);
+    EXPECT_EQ(n.type, kTypeSixteenth);
+    Note m;
+    EXPECT_DOUBLE_EQ(m.quantizeBeats(1.25), 1.0);
+    EXPECT_EQ(m.type, kTypeQuarter);
+    EXPECT_FALSE(m.isDotted());
+    Note d;
+    EXPECT_DOUBLE_EQ(d.quantizeBeats(1.4), 1.5);
+    EXPECT_EQ(d.type, kTypeQuarter);
+    EXPECT_TRUE(d.isDotted());
+    EXPECT_EQ(d.width, 40);
+    // The dot is added, never cleared.
+    EXPECT_DOUBLE_EQ(d.quantizeBeats(2.0), 2.0);
+    EXPECT_TRUE(d.isDotted());
+}
+
+TEST(NoteTest, DottedLengthsAreThreeHalvesInIntegers)
+{
+    Note n;
+    n.type = kTypeQuarter;
+    n.dwFlag = kFlagDot;
+    EXPECT_EQ(n.lengthMs120(), 750);
+    EXPECT_EQ(n.lengthTicks(), 144);
+    EXPECT_DOUBLE_EQ(n.lengthBeats(), 1.5);
+    n.type = kTypeThirtySecond;
+    EXPECT_EQ(n.lengthMs120(), 93);
+    EXPECT_EQ(n.lengthTicks(), 18);
+    n.type = kTypeBar;
+    EXPECT_EQ(n.lengthMs120(), 0);
+    EXPECT_EQ(n.kindWidth(), 5);
+    n.type = 9999;
+    EXPECT_EQ(n.kindWidth(), 35);
+}
+
+TEST(NoteTest, DefaultNoteWritesOnlyTheFourRequiredAttributes)
+{
+    Note n;
+    n.midi = 60;
+    n.type = kTypeQuarter;
+    EXPECT_EQ(written(n), "<note\r\nmidi=60 type=1028 line=0 iid=0 >\r\n</note>\r\n");
+}
+
+TEST(NoteTest, EveryWrittenAttributeReadsBack)
+{
+    Note n;
+    n.setStaffPosition(-3);
+    n.type = kTypeEighth;
+    n.dwFlag = kFlagDot | kFlagTie;
+    n.volume = 90;
+    n.pan = 10;
+    n.iid = 41;
+    n.dwStopOffset = -120;
+    n.dwChorus = 5;
+    n.dwReverb = 6;
+    n.bendTime = 7;
+    n.dwBendAmount = 8;
+    n.loopTo = 2;
+    n.loopCount = 3;
+    n.chordparent = 1;
+    n.banknum = 4;
+    n.timeSig = kTimeSig34;
+    n.key = 'G';
+    n.keyType = 2;
+    n.setLabel("Verse 1");
+    n.setFilename(std::string("/home/user/My Clips/intro.mp3"));
+    n.setLyric(std::string(127, 'l'));
+
+    const Note r = readBack(written(n));
+    EXPECT_EQ(r.midi, n.midi);
+    EXPECT_EQ(r.type, n.type);
+    EXPECT_EQ(r.line, n.line);
+    EXPECT_EQ(r.dwFlag, n.dwFlag);
+    EXPECT_EQ(r.volume, 90);
+    EXPECT_EQ(r.pan, 10);
+    EXPECT_EQ(r.iid, 41);
+    EXPECT_EQ(r.dwStopOffset, -120);
+    EXPECT_EQ(r.dwChorus, 5u);
+    EXPECT_EQ(r.dwReverb, 6u);
+    EXPECT_EQ(r.bendTime, 7u);
+    EXPECT_EQ(r.dwBendAmount, 8u);
+    EXPECT_EQ(r.loopTo, 2);
+    EXPECT_EQ(r.loopCount, 3);
+    EXPECT_EQ(r.chordparent, 1);
+    EXPECT_EQ(r.banknum, 4);
+    EXPECT_EQ(r.timeSig, static_cast<uint32_t>(kTimeSig34));
+    EXPECT_EQ(r.key, 'G');
+    EXPECT_EQ(r.keyType, 2u);
+    EXPECT_EQ(r.labelText(), "Verse 1");
+    EXPECT_EQ(r.filename, n.filename);
+    EXPECT_EQ(r.displayName, "intro.mp3");
+    EXPECT_EQ(r.lyrictext, n.lyrictext);
+    EXPECT_EQ(r.letter, 'F');
+    EXPECT_EQ(r.width, 30);
+}
+
+TEST(NoteTest, TextsWithMarkupCharactersSurviveAndStayInsideTheirElement)
+{
+    Note n;
+    n.setLyric("say \"hi\" <now>\r\n\tat 100%");
+    n.setLabel("a>b\"c");
+    n.setFilename(std::string("/tmp/odd \"name\"<1>.mp3"));
+    const std::string text = written(n);
+    EXPECT_EQ(text.find('\t'), std::string::npos);
+    EXPECT_EQ(text.find("\r\n\t"), std::string::npos);
+    const Note r = readBack(text);
+    EXPECT_EQ(r.lyrictext, n.lyrictext);
+    EXPECT_EQ(r.labelText(), "a>b\"c");
+    EXPECT_EQ(r.filename, n.filename);
+}
+
+TEST(NoteTest, ReadingUsesDefaultsAndTheLyricRules)
+{
+    const Note d = readBack("<note\r\n>\r\n</note>\r\n");
+    EXPECT_EQ(d.midi, 60);
+    EXPECT_EQ(d.type, kTypeQuarter);
+    EXPECT_EQ(d.volume, 127);
+    EXPECT_EQ(d.pan, 64);
+    EXPECT_EQ(d.chordparent, -1);
+    EXPECT_FALSE(d.lyrictext.has_value());
+    EXPECT_FALSE(d.filename.has_value());
+
+    EXPECT_EQ(readBack("<note\r\nlyrictext=\"\">\r\n</note>\r\n").lyrictext, " ");
+    const std::string tooLong(128, 'x');
+    EXPECT_FALSE(readBack("<note\r\nlyrictext=\"" + tooLong + "\">\r\n</note>\r\n").lyrictext.has_value());
+    const Note sharp = readBack("<note\r\nmidi=70 >\r\n</note>\r\n");
+    EXPECT_EQ(sharp.letter, '1');
+    EXPECT_TRUE(sharp.dwFlag & kFlagSharp);
+}
+
+TEST(NoteTest, LabelsAreCutToFifteenCharacters)
+{
+    Note n;
+    n.setLabel("0123456789abcdefghij");
+    EXPECT_EQ(n.labelText(), "0123456789abcde");
+    const Note r = readBack("<note\r\nlabel=\"0123456789abcdefghij\" >\r\n</note>\r\n");
+    EXPECT_EQ(r.labelText(), "0123456789abcde");
+}
+
+TEST(NoteTest, CopyCarriesContentButNotBankVelocityOrTimeSignature)
+{
+    Note src;
+    src.banknum = 9;
+    src.velocity = 11;
+    src.timeSig = 3;
+    src.midi = 64;
+    src.childCount = 2;
+    src.children[0] = 5;
+    src.children[1] = 6;
+    src.children[2] = 99;
+    src.setLyric("la");
+    src.fresh = 0;
+
+    Note dst;
+    dst.velocity = 77;
+    dst.timeSig = 8;
+    dst.children[2] = 42;
+    dst.setFilename(std::string("/x.mp3"));
+    dst.copyFrom(src);
+    EXPECT_EQ(dst.banknum, 0);
+    EXPECT_EQ(dst.velocity, 77);
+    EXPECT_EQ(dst.timeSig, 8u);
+    EXPECT_EQ(dst.midi, 64);
+    EXPECT_EQ(dst.children[0], 5);
+    EXPECT_EQ(dst.children[1], 6);
+    EXPECT_EQ(dst.children[2], 42) << "entries past childCount stay the target's";
+    EXPECT_EQ(dst.lyrictext, "la");
+    EXPECT_FALSE(dst.filename.has_value());
+    EXPECT_FALSE(dst.displayName.has_value());
+    EXPECT_EQ(dst.fresh, 1);
+}
+
+TEST(NoteTest, LegatoTextShowsBeatsWithTwoDecimals)
+{
+    Note n;
+    n.dwStopOffset = 250;
+    EXPECT_EQ(n.legatoText(), "0.50");
+    n.dwStopOffset = -1000;
+    EXPECT_EQ(n.legatoText(), "-2.00");
+}
+
+TEST(NoteTest, MarkPositionsFollowStemDirection)
+{
+    Note n;
+    n.type = kTypeQuarter;
+    n.x = 100;
+    n.y = 50;
+    n.dwFlag = kFlagSharp | kFlagDot;
+    n.layoutMarks();
+    EXPECT_EQ(n.accidentalX, 91);
+    EXPECT_EQ(n.accidentalY, 67);
+    EXPECT_EQ(n.dotX, 115);
+    EXPECT_EQ(n.dotY, 75);
+
+    n.stemDown = 1;
+    n.dwFlag = kFlagFlat | kFlagNatural | kFlagDot;
+    n.layoutMarks();
+    EXPECT_EQ(n.accidentalX, 91) << "flat is evaluated last and wins";
+    EXPECT_EQ(n.accidentalY, 43);
+    EXPECT_EQ(n.dotY, 50);
+
+    Note r;
+    r.type = kTypeEighth;
+    r.x = 0;
+    r.y = 100;
+    r.stemDown = 1;
+    r.dwFlag = kFlagRest | kFlagDot;
+    r.layoutMarks();
+    EXPECT_EQ(r.dotY, 110);
+}
+
+TEST(NoteTest, HitTestsUseTheHeadAndBodyAnchors)
+{
+    Note n;
+    n.x = 100;
+    n.y = 100;
+    EXPECT_TRUE(n.hitHead({104, 110, 106, 120}));
+    EXPECT_FALSE(n.hitHead({111, 110, 120, 120}));
+    EXPECT_TRUE(n.hitBody({100, 110, 110, 130}));
+    n.type = kTypeAudioClip;
+    EXPECT_FALSE(n.hitBody({100, 110, 110, 130}));
+    EXPECT_TRUE(n.hitBody({110, 110, 120, 130}));
+}
+
+TEST(NoteTest, NaturalLetterFollowsTheClef)
+{
+    EXPECT_EQ(naturalLetterOfKey(60, false), 'C');
+    EXPECT_EQ(naturalLetterOfKey(61, false), 'C');
+    EXPECT_EQ(naturalLetterOfKey(62, false), 'D');
+    EXPECT_EQ(naturalLetterOfKey(63, false), 'D');
+    EXPECT_EQ(naturalLetterOfKey(71, false), 'B');
+    EXPECT_EQ(naturalLetterOfKey(47, false), 'B');
+    EXPECT_EQ(naturalLetterOfKey(60, true), 'E');
+}

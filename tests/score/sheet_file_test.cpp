@@ -1,0 +1,366 @@
+#include "platform/atomic_file.h"
+#include "score/sheet_document.h"
+#include "score/sheet_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tonvela;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SheetFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              ("tonvela-sheetfile-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override
+    {
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(dir);
+    }
+
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+
+    static std::string slurp(const std::string& p)
+    {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    static void spit(const std::string& p, const std::string& text)
+    {
+        std::ofstream out(p, std::ios::binary);
+        out << text;
+    }
+
+    fs::path dir;
+};
+
+Note quarterAt(int line)
+{
+    Note n;
+    n.type = kTypeQuarter;
+    n.setStaffPosition(line);
+    return n;
+}
+
+const char* kWorkedExample = "<staffdoc\r\n"
+                             "zoomamount=0.9\r\n"
+                             "timesig=391549\r\n"
+                             ">\r\n"
+                             "<track>\r\n"
+                             "<config\r\n"
+                             "bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 drawmode=0 percussive=0 >\r\n"
+                             "</config>\r\n"
+                             "<note\r\n"
+                             "midi=60 type=1028 line=0 iid=0 >\r\n"
+                             "</note>\r\n"
+                             "</track>\r\n"
+                             "<track>\r\n"
+                             "<config\r\n"
+                             "bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 drawmode=0 percussive=0 >\r\n"
+                             "</config>\r\n"
+                             "</track>\r\n"
+                             "<measures>\r\n"
+                             "</measures>\r\n"
+                             "</staffdoc>\r\n";
+
+} // namespace
+
+TEST_F(SheetFileTest, NewSheetWithOneQuarterIsWrittenByteForByte)
+{
+    SheetDocument s;
+    s.trackAt(0)->insertNote(quarterAt(0), 0);
+    const std::string p = path("one.shd");
+    ASSERT_TRUE(saveSheet(s, "one.shd", p));
+    EXPECT_EQ(slurp(p), kWorkedExample);
+    EXPECT_EQ(s.path, p);
+    EXPECT_EQ(s.caption, "one.shd");
+    EXPECT_FALSE(s.modified);
+}
+
+TEST_F(SheetFileTest, SavingOverALongerFileLeavesNoTrace)
+{
+    const std::string p = path("over.shd");
+    spit(p, std::string(100000, '#'));
+    SheetDocument s;
+    ASSERT_TRUE(saveSheet(s, "over.shd", p));
+    const std::string text = slurp(p);
+    EXPECT_EQ(text.find('#'), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 13), "</staffdoc>\r\n");
+}
+
+TEST_F(SheetFileTest, FailedSaveKeepsMarkPathCaptionAndTheOldFile)
+{
+    const std::string p = path("keep.shd");
+    spit(p, "old content");
+    SheetDocument s;
+    s.setPathAndCaption("keep.shd", p);
+    s.snapshot();
+    ASSERT_TRUE(s.modified);
+    if (::geteuid() == 0) {
+        // Root ignores folder permissions; a missing folder fails for everyone.
+        const FileResult r = saveSheet(s, "x.shd", path("missing/dir/x.shd"));
+        EXPECT_FALSE(r);
+        EXPECT_FALSE(r.error.empty());
+    } else {
+        fs::permissions(dir, fs::perms::owner_write, fs::perm_options::remove);
+        const FileResult r = saveSheet(s, "keep.shd", p);
+        EXPECT_FALSE(r);
+        EXPECT_NE(r.error.find("keep.shd"), std::string::npos);
+        fs::permissions(dir, fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_EQ(slurp(p), "old content");
+    }
+    EXPECT_TRUE(s.modified);
+    EXPECT_EQ(s.path, p);
+    EXPECT_EQ(s.windowText(), "keep.shd*");
+    // No temporary file is left behind.
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(SheetFileTest, SaveThroughASymlinkKeepsTheLink)
+{
+    const std::string target = path("real.shd");
+    const std::string link = path("link.shd");
+    spit(target, "old");
+    fs::create_symlink(target, link);
+    SheetDocument s;
+    ASSERT_TRUE(saveSheet(s, "link.shd", link));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(slurp(target).rfind("<staffdoc", 0), 0u);
+}
+
+TEST_F(SheetFileTest, ExistingFileKeepsItsPermissions)
+{
+    const std::string p = path("perm.shd");
+    spit(p, "old");
+    ::chmod(p.c_str(), 0640);
+    SheetDocument s;
+    ASSERT_TRUE(saveSheet(s, "perm.shd", p));
+    struct stat st {};
+    ASSERT_EQ(::stat(p.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(SheetFileTest, SaveAndLoadKeepEveryFieldOfEveryNoteAndTrack)
+{
+    SheetDocument s;
+    s.setTrackCount(3);
+    s.zoomamount = 1.25f;
+    s.setTimeSignatureCode(kTimeSig68);
+    Track& t0 = *s.trackAt(0);
+    t0.tempo = 96;
+    t0.iid = 24;
+    t0.groupid = 3;
+    t0.devid = 1;
+    t0.bpm = 80;
+    t0.setKeyIndex(10);
+    Track& t2 = *s.trackAt(2);
+    t2.setTrackType(1);
+    for (int i = 0; i < 6; ++i) {
+        Note n = quarterAt(i - 3);
+        n.volume = 10 * i;
+        n.pan = 100 - i;
+        n.iid = i;
+        n.dwFlag = i % 2 ? kFlagSharp | kFlagTie : kFlagDot;
+        n.dwStopOffset = -50 * i;
+        n.setLyric(i == 2 ? std::string(127, 'y') : "syl \"" + std::to_string(i) + "\"");
+        n.setLabel("L" + std::to_string(i));
+        n.banknum = i;
+        t0.insertNote(n, i);
+    }
+    t0.noteAt(4).chordparent = 3;
+    t0.noteAt(5).loopTo = 1;
+    t0.noteAt(5).loopCount = 2;
+    t0.noteAt(1).setFilename(std::string("/music/clips/riff one.mp3"));
+    t0.rebuildChordLists();
+    t2.insertNote(quarterAt(-4), 0);
+
+    const std::string p = path("all.shd");
+    ASSERT_TRUE(saveSheet(s, "all.shd", p));
+    SheetDocument r;
+    const SheetLoadResult res = loadSheet(r, "all.shd", p);
+    ASSERT_TRUE(res.ok()) << res.error;
+    EXPECT_TRUE(res.warnings.empty());
+    EXPECT_FLOAT_EQ(r.zoomamount, 1.25f);
+    EXPECT_EQ(r.timesig, kTimeSig68);
+    ASSERT_EQ(r.trackCount(), 3);
+    const Track& a = *r.trackAt(0);
+    EXPECT_EQ(a.tempo, 96);
+    EXPECT_EQ(a.iid, 24);
+    EXPECT_EQ(a.groupid, 3);
+    EXPECT_EQ(a.devid, 1);
+    EXPECT_EQ(a.bpm, 80);
+    EXPECT_EQ(a.keyindex, 10);
+    EXPECT_EQ(a.key, '3');
+    EXPECT_TRUE(a.flatKey);
+    EXPECT_EQ(a.timeSig, kTimeSig68);
+    ASSERT_EQ(a.count, 6);
+    for (int i = 0; i < 6; ++i) {
+        const Note& want = t0.noteAt(i);
+        const Note& got = a.noteAt(i);
+        EXPECT_EQ(got.midi, want.midi) << i;
+        EXPECT_EQ(got.line, want.line) << i;
+        EXPECT_EQ(got.type, want.type) << i;
+        EXPECT_EQ(got.volume, want.volume) << i;
+        EXPECT_EQ(got.pan, want.pan) << i;
+        EXPECT_EQ(got.iid, want.iid) << i;
+        EXPECT_EQ(got.dwFlag, want.dwFlag) << i;
+        EXPECT_EQ(got.dwStopOffset, want.dwStopOffset) << i;
+        EXPECT_EQ(got.lyrictext, want.lyrictext) << i;
+        EXPECT_EQ(got.labelText(), want.labelText()) << i;
+        EXPECT_EQ(got.banknum, want.banknum) << i;
+        EXPECT_EQ(got.chordparent, want.chordparent) << i;
+        EXPECT_EQ(got.loopTo, want.loopTo) << i;
+        EXPECT_EQ(got.loopCount, want.loopCount) << i;
+        EXPECT_EQ(got.filename, want.filename) << i;
+    }
+    EXPECT_EQ(a.noteAt(3).childCount, 1);
+    EXPECT_EQ(a.noteAt(1).displayName, "riff one.mp3");
+    EXPECT_EQ(r.trackAt(2)->drawmode, kDrawFClef);
+    EXPECT_EQ(r.trackAt(2)->noteAt(0).line, t2.noteAt(0).line);
+
+    // A second save of the loaded sheet gives the same bytes.
+    const std::string p2 = path("again.shd");
+    ASSERT_TRUE(saveSheet(r, "again.shd", p2));
+    EXPECT_EQ(slurp(p2), slurp(p));
+}
+
+TEST_F(SheetFileTest, RootAttributesLoadInAnyOrderAndFallBack)
+{
+    SheetDocument a;
+    ASSERT_TRUE(loadSheetFromText(a, "<staffdoc\r\ntimesig=391548\r\nzoomamount=1.5\r\n>\r\n</staffdoc>\r\n").ok());
+    EXPECT_EQ(a.timesig, kTimeSig34);
+    EXPECT_FLOAT_EQ(a.zoomamount, 1.5f);
+
+    SheetDocument b;
+    loadSheetFromText(b, "<staffdoc\r\nzoomamount=abc\r\ntimesig=\r\n>\r\n</staffdoc>\r\n");
+    EXPECT_FLOAT_EQ(b.zoomamount, 1.0f);
+    EXPECT_EQ(b.timesig, kTimeSig44);
+
+    SheetDocument c;
+    loadSheetFromText(c, "<staffdoc\r\n>\r\n</staffdoc>\r\n");
+    EXPECT_FLOAT_EQ(c.zoomamount, 0.9f);
+
+    SheetDocument d;
+    loadSheetFromText(d, "<staffdoc\r\nzoomamount=nan\r\n>\r\n</staffdoc>\r\n");
+    EXPECT_FLOAT_EQ(d.zoomamount, 1.0f);
+    SheetDocument e;
+    loadSheetFromText(e, "<staffdoc\r\nzoomamount=-3\r\n>\r\n</staffdoc>\r\n");
+    EXPECT_FLOAT_EQ(e.zoomamount, 1.0f);
+}
+
+TEST_F(SheetFileTest, TrackElementsBecomeTracksWithChannelsInOrder)
+{
+    std::string text = "<staffdoc\r\n>\r\n";
+    for (int i = 0; i < 3; ++i)
+        text += "<track>\r\n<config\r\ntempo=" + std::to_string(100 + i) + " >\r\n</config>\r\n</track>\r\n";
+    text += "<measures>\r\n</measures>\r\n</staffdoc>\r\n";
+    SheetDocument s;
+    s.selectedTrack = 2;
+    ASSERT_TRUE(loadSheetFromText(s, text).ok());
+    ASSERT_EQ(s.trackCount(), 3);
+    EXPECT_EQ(s.shownTrackCount(), 3);
+    EXPECT_EQ(s.selectedTrack, 0);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(s.trackAt(i)->channel, i);
+        EXPECT_EQ(s.trackAt(i)->tempo, 100 + i);
+    }
+}
+
+TEST_F(SheetFileTest, SixteenTracksLoadButTheCountFieldStays)
+{
+    std::string text = "<staffdoc\r\n>\r\n";
+    for (int i = 0; i < 16; ++i)
+        text += "<track>\r\n</track>\r\n";
+    text += "</staffdoc>\r\n";
+    SheetDocument s;
+    loadSheetFromText(s, text);
+    EXPECT_EQ(s.trackCount(), 16);
+    EXPECT_EQ(s.shownTrackCount(), 2);
+}
+
+TEST_F(SheetFileTest, ChordDocumentGivenToLoadChangesOnlyCaptionAndPath)
+{
+    const std::string p = path("chords.shd");
+    spit(p, "<chorddoc>\r\n<chord quality=1 >\r\n</chord>\r\n</chorddoc>\r\n");
+    SheetDocument s;
+    s.trackAt(0)->insertNote(quarterAt(0), 0);
+    s.snapshot();
+    const SheetLoadResult r = loadSheet(s, "chords.shd", p);
+    EXPECT_EQ(r.status, SheetLoadResult::Status::NotASheet);
+    EXPECT_EQ(s.caption, "chords.shd");
+    EXPECT_EQ(s.path, p);
+    EXPECT_EQ(s.trackCount(), 2);
+    EXPECT_EQ(s.trackAt(0)->count, 1);
+    EXPECT_TRUE(s.modified) << "loading leaves the modified mark alone";
+}
+
+TEST_F(SheetFileTest, UnreadableFileChangesNothingAndSaysWhy)
+{
+    SheetDocument s;
+    s.setPathAndCaption("mine.shd", "/tmp/mine.shd");
+    const SheetLoadResult r = loadSheet(s, "gone.shd", path("gone.shd"));
+    EXPECT_EQ(r.status, SheetLoadResult::Status::Unreadable);
+    EXPECT_NE(r.error.find("gone.shd"), std::string::npos);
+    EXPECT_EQ(s.path, "/tmp/mine.shd");
+    EXPECT_EQ(s.trackCount(), 2);
+}
+
+TEST_F(SheetFileTest, HostileIndicesAreNeutralised)
+{
+    const std::string text = "<staffdoc\r\n>\r\n<track>\r\n"
+                             "<note\r\nchordparent=5000 loopTo=-7 loopCount=3 >\r\n</note>\r\n"
+                             "<note\r\nchordparent=0 loopTo=0 loopCount=2000000000 midi=999 line=-99999 >\r\n</note>\r\n"
+                             "<note\r\nchordparent=1 type=-5 >\r\n</note>\r\n"
+                             "</track>\r\n</staffdoc>\r\n";
+    SheetDocument s;
+    ASSERT_TRUE(loadSheetFromText(s, text).ok());
+    const Track& t = *s.trackAt(0);
+    ASSERT_EQ(t.count, 3);
+    EXPECT_EQ(t.noteAt(0).chordparent, -1);
+    EXPECT_EQ(t.noteAt(0).loopCount, 0);
+    EXPECT_EQ(t.noteAt(1).chordparent, 0);
+    EXPECT_EQ(t.noteAt(1).midi, 127);
+    EXPECT_EQ(t.noteAt(2).chordparent, -1) << "a member of a member is not kept";
+    // Play time over an absurd loop count still comes back.
+    EXPECT_GE(t.totalPlayMs(), 0);
+}
+
+TEST_F(SheetFileTest, UndoRightAfterLoadingDoesNothing)
+{
+    SheetDocument s;
+    loadSheetFromText(s, kWorkedExample);
+    s.undo();
+    EXPECT_EQ(s.trackAt(0)->count, 1);
+}
+
+TEST_F(SheetFileTest, GarbageLoadsAsAnEmptySheetOrIsRefused)
+{
+    for (const std::string& text : {std::string("\0\0\0", 3), std::string("<<<<>>>>"),
+                                   std::string("<staffdoc <track> <note midi"),
+                                   std::string("staffdoc <track> </staffdoc")}) {
+        SheetDocument s;
+        const SheetLoadResult r = loadSheetFromText(s, text);
+        if (r.ok())
+            EXPECT_LE(s.trackCount(), 1) << text;
+        else
+            EXPECT_EQ(s.trackCount(), 2) << text;
+    }
+}

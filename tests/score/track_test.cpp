@@ -1,0 +1,428 @@
+#include "score/loop_rule.h"
+#include "score/markup_tree.h"
+#include "score/track.h"
+
+#include <gtest/gtest.h>
+
+using namespace tonvela;
+
+namespace {
+
+Note quarter(int line = 0, int type = kTypeQuarter)
+{
+    Note n;
+    n.type = type;
+    n.setStaffPosition(line);
+    return n;
+}
+
+// Appends notes of the given staff positions; returns the track for chaining.
+Track& fill(Track& t, std::initializer_list<int> lines)
+{
+    for (int l : lines)
+        t.insertNote(quarter(l), t.count);
+    return t;
+}
+
+std::vector<int> lines(const Track& t)
+{
+    std::vector<int> out;
+    for (int i = 0; i < t.count; ++i)
+        out.push_back(t.noteAt(i).line);
+    return out;
+}
+
+} // namespace
+
+TEST(TrackTest, NoteArrayGrowsThirtyTwoBeforeItsCapacity)
+{
+    Track t;
+    EXPECT_EQ(t.capacity(), 64);
+    t.noteAt(31);
+    EXPECT_EQ(t.capacity(), 64);
+    t.noteAt(32);
+    EXPECT_EQ(t.capacity(), 128);
+    EXPECT_EQ(t.highWater(), 33);
+    EXPECT_EQ(&t.noteAt(-5), &t.noteAt(0));
+    EXPECT_EQ(t.count, 0) << "asking for a note does not create one";
+}
+
+TEST(TrackTest, InsertKeepsChordLinksPointingAtTheirRoots)
+{
+    Track t;
+    fill(t, {0, -2});
+    t.noteAt(1).chordparent = 0;
+    t.insertNote(quarter(3), 0);
+    EXPECT_EQ(t.noteAt(2).chordparent, 1);
+    EXPECT_EQ(lines(t), (std::vector<int>{3, 0, -2}));
+    EXPECT_EQ(t.noteAt(0).track, &t);
+    EXPECT_TRUE(t.eventsStale);
+    EXPECT_FALSE(t.freshTrack);
+}
+
+TEST(TrackTest, RemovingARootAttachesItsMembersToTheNextNote)
+{
+    Track t;
+    fill(t, {0, 1, 2, 3});
+    t.noteAt(1).chordparent = 0;
+    t.noteAt(2).chordparent = 0;
+    t.noteAt(3).chordparent = 0;
+    t.rebuildChordLists();
+    t.removeNote(0);
+    EXPECT_EQ(t.count, 3);
+    EXPECT_EQ(t.noteAt(0).chordparent, 0) << "the first member took the root's place";
+    EXPECT_EQ(t.noteAt(1).chordparent, 0);
+    EXPECT_EQ(t.noteAt(3).type, 0) << "slots past the count hold constructed notes";
+}
+
+TEST(TrackTest, RemoveAdjustsMemberListsAboveTheIndex)
+{
+    Track t;
+    fill(t, {0, 5, 1, 2});
+    t.noteAt(2).chordparent = 1;
+    t.noteAt(3).chordparent = 1;
+    t.rebuildChordLists();
+    t.removeNote(0);
+    EXPECT_EQ(t.noteAt(0).childCount, 2);
+    EXPECT_EQ(t.noteAt(0).children[0], 1);
+    EXPECT_EQ(t.noteAt(0).children[1], 2);
+    EXPECT_EQ(t.noteAt(1).chordparent, 0);
+}
+
+TEST(TrackTest, InsertRecordsNoteOnAndOffEventsInTickOrder)
+{
+    Track t;
+    t.division = 480;
+    fill(t, {0, 0});
+    t.noteAt(0).type = kTypeHalf;
+    Note n = quarter(-1, kTypeEighth);
+    t.insertNote(n, 1);
+    ASSERT_EQ(t.events.size(), 6u);
+    // The third insert starts after the half note: 192 ticks at 96 per quarter is 960 at 480.
+    bool found = false;
+    for (std::size_t i = 0; i < t.events.size(); ++i) {
+        if (t.events[i].kind == 0 && t.events[i].tick == 960) {
+            found = true;
+            EXPECT_EQ(t.events[i].noteIndex, 1);
+        }
+        if (i > 0) {
+            EXPECT_LE(t.events[i - 1].tick, t.events[i].tick);
+            if (t.events[i - 1].tick == t.events[i].tick) {
+                EXPECT_GE(t.events[i - 1].kind, t.events[i].kind) << "note-offs come first";
+            }
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(TrackTest, ChordListsStopAtThirtyTwoMembers)
+{
+    Track t;
+    for (int i = 0; i < 40; ++i)
+        t.insertNote(quarter(i % 7), t.count);
+    for (int i = 1; i < 40; ++i)
+        t.noteAt(i).chordparent = 0;
+    t.rebuildChordLists();
+    EXPECT_EQ(t.noteAt(0).childCount, kMaxChordMembers);
+    EXPECT_EQ(t.noteAt(0).children[31], 32);
+}
+
+TEST(TrackTest, SanitizingDetachesBadLinksAndLoops)
+{
+    Track t;
+    for (int i = 0; i < 40; ++i)
+        t.insertNote(quarter(), t.count);
+    t.noteAt(1).chordparent = 99;  // outside the track
+    t.noteAt(2).chordparent = 2;   // itself
+    t.noteAt(3).chordparent = 1;   // fine: 1 becomes a root
+    t.noteAt(4).chordparent = 3;   // points at a member
+    for (int i = 6; i < 40; ++i)
+        t.noteAt(i).chordparent = 5; // 34 members, two too many
+    t.noteAt(0).loopCount = 2;
+    t.noteAt(0).loopTo = 40;
+    t.noteAt(7).loopCount = -3;
+    t.sanitizeLinks();
+    EXPECT_EQ(t.noteAt(1).chordparent, -1);
+    EXPECT_EQ(t.noteAt(2).chordparent, -1);
+    EXPECT_EQ(t.noteAt(3).chordparent, 1);
+    EXPECT_EQ(t.noteAt(4).chordparent, -1);
+    int members = 0;
+    for (int i = 6; i < 40; ++i)
+        members += t.noteAt(i).chordparent == 5;
+    EXPECT_EQ(members, kMaxChordMembers);
+    EXPECT_EQ(t.noteAt(0).loopCount, 0);
+    EXPECT_EQ(t.noteAt(7).loopCount, 0);
+}
+
+TEST(TrackTest, UndoRestoresEveryStepAndStopsAtTheOldest)
+{
+    Track t;
+    const int edits = 62;
+    for (int i = 0; i < edits; ++i) {
+        t.snapshot();
+        t.insertNote(quarter(i % 10), t.count);
+    }
+    for (int i = 0; i < edits; ++i) {
+        t.undo();
+        EXPECT_EQ(t.count, edits - 1 - i);
+    }
+    t.undo();
+    EXPECT_EQ(t.count, 0);
+    EXPECT_FALSE(t.canUndo());
+    for (int i = 0; i < edits; ++i)
+        t.redo();
+    EXPECT_EQ(t.count, edits);
+    EXPECT_EQ(t.noteAt(edits - 1).line, (edits - 1) % 10);
+}
+
+TEST(TrackTest, AfterManyEditsAtMostSixtyTwoUndosArePossible)
+{
+    Track t;
+    for (int i = 0; i < 100; ++i) {
+        t.snapshot();
+        t.insertNote(quarter(), t.count);
+    }
+    int undone = 0;
+    while (t.canUndo() && undone < 200) {
+        t.undo();
+        ++undone;
+    }
+    EXPECT_EQ(undone, 62);
+    EXPECT_EQ(t.count, 38);
+}
+
+TEST(TrackTest, UndoRightAfterAnEditCanBeRedone)
+{
+    Track t;
+    fill(t, {0});
+    t.snapshot();
+    t.noteAt(0).setStaffPosition(4);
+    t.noteAt(0).setLyric("changed");
+    t.undo();
+    EXPECT_EQ(t.noteAt(0).line, 0);
+    EXPECT_FALSE(t.noteAt(0).lyrictext.has_value());
+    t.redo();
+    EXPECT_EQ(t.noteAt(0).line, 4);
+    EXPECT_EQ(t.noteAt(0).lyrictext, "changed");
+    t.redo();
+    EXPECT_EQ(t.noteAt(0).line, 4);
+}
+
+TEST(TrackTest, RedoAfterAFreshEditDoesNothing)
+{
+    Track t;
+    // Wrap the ring so that stale snapshots sit after the head.
+    for (int i = 0; i < 70; ++i) {
+        t.snapshot();
+        t.insertNote(quarter(), t.count);
+    }
+    t.undo();
+    t.undo();
+    t.snapshot();
+    t.insertNote(quarter(5), t.count);
+    const int before = t.count;
+    t.redo();
+    EXPECT_EQ(t.count, before);
+    EXPECT_EQ(t.noteAt(before - 1).line, 5);
+}
+
+TEST(TrackTest, UndoWithNothingRecordedDoesNothing)
+{
+    Track t;
+    fill(t, {1, 2});
+    t.undo();
+    t.redo();
+    EXPECT_EQ(t.count, 2);
+}
+
+TEST(TrackTest, SnapshotsRestoreChordLinksAndNotesInTheMiddle)
+{
+    Track t;
+    for (int i = 0; i < 300; ++i)
+        t.insertNote(quarter(i % 9), t.count);
+    t.noteAt(151).chordparent = 150;
+    t.rebuildChordLists();
+    t.snapshot();
+    t.insertNote(quarter(-6), 150);
+    t.snapshot();
+    t.removeNote(10);
+    t.noteAt(299 - 1).volume = 3;
+    t.undo();
+    EXPECT_EQ(t.count, 301);
+    EXPECT_EQ(t.noteAt(150).line, -6);
+    EXPECT_EQ(t.noteAt(152).chordparent, 151);
+    EXPECT_EQ(t.noteAt(151).childCount, 1);
+    EXPECT_EQ(t.noteAt(299).volume, 127);
+    t.undo();
+    EXPECT_EQ(t.count, 300);
+    EXPECT_EQ(t.noteAt(150).line, 150 % 9);
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(t.noteAt(i).line, i % 9) << i;
+}
+
+TEST(TrackTest, KeyAccidentalReportsFlatsOneStepBelow)
+{
+    Track f;
+    f.setKeyIndex(8); // F major
+    EXPECT_EQ(f.keyAccidental(-5), -1) << "the B above reads K(-5) and sounds flat";
+    EXPECT_EQ(f.keyAccidental(-6), 0);
+    EXPECT_EQ(f.keyAccidental(0), 0);
+
+    Track g;
+    g.setKeyIndex(6); // G major: F sharp
+    EXPECT_EQ(g.keyAccidental(-3), 1);
+    EXPECT_EQ(g.keyAccidental(4), 1) << "every octave";
+    EXPECT_EQ(g.keyAccidental(0), 0);
+
+    Track c;
+    for (int p = -20; p <= 20; ++p)
+        EXPECT_EQ(c.keyAccidental(p), 0) << p;
+
+    Track fs;
+    fs.setKeyIndex(1); // F# major: E sharp is in the scale
+    EXPECT_EQ(fs.keyAccidental(-2), 1);
+    Track cs;
+    cs.setKeyIndex(0); // C# major: B sharp too
+    EXPECT_EQ(cs.keyAccidental(1), 1);
+}
+
+TEST(TrackTest, TempoScalesLengthsRoundedToNearest)
+{
+    Track t;
+    t.tempo = 60;
+    EXPECT_EQ(t.msAtTempo(500), 1000);
+    t.tempo = 240;
+    EXPECT_EQ(t.msAtTempo(500), 250);
+    t.tempo = 0;
+    EXPECT_GT(t.msAtTempo(500), 0) << "a zero tempo never divides by zero";
+}
+
+TEST(TrackTest, PlayTimeFollowsLoopsAndChords)
+{
+    Track t;
+    fill(t, {0, 0, 0, 0, 0});
+    t.noteAt(1).type = kTypeHalf;
+    t.noteAt(2).chordparent = 1; // a member does not add time of its own
+    t.noteAt(2).type = kTypeWhole;
+    t.rebuildChordLists();
+    t.noteAt(3).loopTo = 0;
+    t.noteAt(3).loopCount = 2;
+    // Roots 0 (500), 1 (whole member: 2000), 3 (500); played 3 times, then note 4 (500).
+    EXPECT_EQ(t.totalPlayMs(), 3 * 3000 + 500);
+    EXPECT_EQ(t.playTimeText(4), "00:09");
+    t.tempo = 60;
+    EXPECT_EQ(t.totalPlayMs(), 2 * (3 * 3000 + 500));
+}
+
+TEST(TrackTest, PlayTimeTextPadsWithZeros)
+{
+    Track t;
+    for (int i = 0; i < 150; ++i)
+        t.insertNote(quarter(), t.count);
+    EXPECT_EQ(t.playTimeText(149), "01:15");
+    EXPECT_EQ(t.playTimeText(0), "00:00");
+}
+
+TEST(TrackTest, AbsurdLoopCountsCannotMakeWalksEndless)
+{
+    Track t;
+    fill(t, {0, 0, 0});
+    t.noteAt(2).loopTo = 0;
+    t.noteAt(2).loopCount = 2000000000;
+    const long long total = t.totalPlayMs();
+    EXPECT_GT(total, 0);
+    EXPECT_LE(total, kMaxWalkSteps * 500);
+}
+
+TEST(TrackTest, LoopRuleTakesOneLoopAtATime)
+{
+    Track t;
+    fill(t, {0, 0, 0, 0, 0});
+    t.noteAt(3).loopTo = 0;
+    t.noteAt(3).loopCount = 2;
+    LoopState s;
+    std::vector<int> order;
+    for (int i = 0, guard = 0; i < t.count && guard < 100; ++guard) {
+        order.push_back(i);
+        i = applyLoopRule(t, i, s);
+    }
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 4}));
+}
+
+TEST(TrackTest, ClefChangesMoveNotesSoTheySoundTheSame)
+{
+    Track t;
+    fill(t, {0});
+    t.setTrackType(1);
+    EXPECT_EQ(t.drawmode, kDrawFClef);
+    EXPECT_EQ(t.noteAt(0).line, -5);
+    EXPECT_EQ(t.noteAt(0).midi, 69);
+    t.setTrackType(0);
+    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(t.noteAt(0).line, 0);
+    EXPECT_EQ(t.noteAt(0).midi, 60);
+    t.setTrackType(4);
+    EXPECT_EQ(t.noteAt(0).line, 7);
+    EXPECT_EQ(t.noteAt(0).midi, 48);
+    t.setTrackType(2);
+    EXPECT_TRUE(t.percussive);
+    EXPECT_EQ(t.drawmode, kDrawGClef);
+    t.setTrackType(3);
+    EXPECT_FALSE(t.percussive);
+    EXPECT_EQ(t.drawmode, kDrawTablature);
+}
+
+TEST(TrackTest, ConfigLineIsWrittenAsFilesExpect)
+{
+    Track t;
+    std::string out;
+    t.writeElement(out);
+    EXPECT_EQ(out, "<track>\r\n<config\r\n"
+                   "bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 drawmode=0 percussive=0 >\r\n"
+                   "</config>\r\n</track>\r\n");
+}
+
+TEST(TrackTest, ReadingConfigAppliesDefaultsAndFlatKeys)
+{
+    auto read = [](const std::string& config) {
+        const MarkupTree tree = parseMarkup("<track>\r\n" + config + "</track>\r\n");
+        auto t = std::make_unique<Track>();
+        t->readElement(tree.root);
+        return t;
+    };
+    auto plain = read("<config\r\ntempo=90 >\r\n</config>\r\n");
+    EXPECT_EQ(plain->keyindex, 7);
+    EXPECT_EQ(plain->key, 'C');
+    EXPECT_FALSE(plain->flatKey);
+    EXPECT_EQ(plain->tempo, 90);
+    auto flat = read("<config\r\nkeyindex=10 key=3 percussive=5 >\r\n</config>\r\n"
+                     "<note\r\nmidi=62 dwFlag=6 >\r\n</note>\r\n");
+    EXPECT_TRUE(flat->flatKey);
+    EXPECT_EQ(flat->key, '3');
+    EXPECT_EQ(flat->percussive, 1);
+    ASSERT_EQ(flat->count, 1);
+    EXPECT_EQ(flat->noteAt(0).dwFlag, 0) << "notes of a percussion track carry no flags";
+    auto hostile = read("<config\r\ntempo=0 drawmode=77 key=\x01 >\r\n</config>\r\n");
+    EXPECT_EQ(hostile->tempo, 1);
+    EXPECT_EQ(hostile->drawmode, kDrawGClef);
+    EXPECT_EQ(hostile->key, 'C');
+}
+
+TEST(TrackTest, BarHoverFindsOnlyBarsThatDoNotStartARow)
+{
+    Track t;
+    t.measuresInUse = 2;
+    t.measures[1] = MeasureRecord{};
+    t.measures[1].startsRow = 1;
+    t.measures[1].x = 100;
+    t.measures[1].barTop = 0;
+    t.measures[1].barBottom = 50;
+    t.measures[2] = t.measures[1];
+    t.measures[2].startsRow = 0;
+    t.measures[2].x = 300;
+    EXPECT_FALSE(t.hoverBarLine(100, 20));
+    EXPECT_TRUE(t.hoverBarLine(305, 54));
+    EXPECT_EQ(t.measures[2].barHover, 1);
+    t.clearBarHover();
+    EXPECT_EQ(t.measures[2].barHover, 0);
+}
