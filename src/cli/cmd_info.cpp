@@ -6,6 +6,7 @@
 #include "score/sheet_document.h"
 #include "score/track.h"
 
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 
@@ -46,13 +47,23 @@ TrackCounts countTrack(const Track& t)
     return c;
 }
 
+// The float as its shortest decimal text reads (0.9f prints as 0.9, not 0.8999999761581421).
+double shortestDouble(float f)
+{
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, f);
+    double d = 0;
+    std::from_chars(buf, res.ptr, d);
+    return d;
+}
+
 } // namespace
 
 Json sheetInfoJson(const SheetDocument& sheet)
 {
     Json info = Json::object();
     info.set("kind", "sheet");
-    info.set("zoom", static_cast<double>(sheet.zoomamount));
+    info.set("zoom", shortestDouble(sheet.zoomamount));
     info.set("timesig", sheet.timesig);
     Json tracks = Json::array();
     for (int i = 0; i < sheet.trackCount(); ++i) {

@@ -1,0 +1,50 @@
+// Feeds arbitrary bytes to the markup reader and the sheet loader, then walks the loaded sheet
+// the way the program does (play time, undo, saving). A saved sheet must load back to the
+// same text.
+
+#include "score/markup_tree.h"
+#include "score/sheet_document.h"
+#include "score/sheet_file.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+using namespace tonvela;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    (void)peekFirstTokenOfText(text);
+    {
+        const MarkupTree tree = parseMarkup(text);
+        (void)tree;
+    }
+    SheetDocument sheet;
+    (void)loadSheetFromText(sheet, text);
+    for (int t = 0; t < sheet.trackCount(); ++t) {
+        const Track& track = *sheet.trackAt(t);
+        (void)track.totalPlayMs();
+        (void)track.playTimeText(track.count - 1);
+        for (int p = -8; p <= 8; ++p)
+            (void)track.keyAccidental(p);
+    }
+    (void)sheet.selectedBeats();
+    sheet.snapshot();
+    if (sheet.trackCount() > 0) {
+        Note n;
+        n.type = kTypeQuarter;
+        sheet.trackAt(0)->insertNote(n, sheet.trackAt(0)->count / 2);
+    }
+    sheet.undo();
+    sheet.redo();
+    sheet.undo();
+
+    const std::string first = sheetToText(sheet);
+    SheetDocument again;
+    (void)loadSheetFromText(again, first);
+    const std::string second = sheetToText(again);
+    if (first != second)
+        std::abort();
+    return 0;
+}

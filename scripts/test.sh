@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds everything and runs every test:
+#   1. the whole project (with benchmarks built, not run) and its test suite;
+#   2. the core libraries and the command-line tool again under AddressSanitizer and
+#      UndefinedBehaviorSanitizer, with the same tests;
+#   3. the fuzz targets (clang, libFuzzer), each replaying its seed corpus once.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+jobs="$(nproc)"
+
+echo "== build and test =="
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVELA_BUILD_BENCH=ON > /dev/null
+cmake --build build -j"$jobs"
+(cd build && ctest --output-on-failure -j"$jobs")
+
+echo "== core under AddressSanitizer and UndefinedBehaviorSanitizer =="
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTONVELA_SANITIZE=ON \
+      -DTONVELA_CORE_ONLY=ON > /dev/null
+cmake --build build-asan -j"$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs")
+
+echo "== fuzz targets replay their seed corpora =="
+bash scripts/fuzz.sh --replay
