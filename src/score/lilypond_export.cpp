@@ -1,0 +1,390 @@
+#include "score/lilypond_export.h"
+
+#include "platform/sheet_lock.h"
+#include "score/note.h"
+#include "score/sheet_document.h"
+#include "score/track.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace tonvela {
+
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+
+int mod7(int p) { return ((p % 7) + 7) % 7; }
+
+// The key-signature accidental depends only on the staff position modulo 7, so a track's
+// seven values are worked out once per export.
+struct KeyAccidentals {
+    explicit KeyAccidentals(const Track& t)
+    {
+        for (int i = 0; i < 7; ++i)
+            values[static_cast<std::size_t>(i)] = t.keyAccidental(i);
+    }
+    int at(int p) const { return values[static_cast<std::size_t>(mod7(p))]; }
+    std::array<int, 7> values{};
+};
+
+int soundingKeyWith(const Note& n, const Track& t, const KeyAccidentals& k)
+{
+    int s = n.midi;
+    const int p = n.line;
+    int a = k.at(p);
+    if (!(n.dwFlag & kFlagNatural)) {
+        if (a == 1)
+            ++s;
+        a = k.at(p + 1);
+        if (a == -1)
+            --s;
+    }
+    if ((n.dwFlag & kFlagSharp) && a != 1)
+        ++s;
+    else if ((n.dwFlag & kFlagFlat) && a != -1)
+        --s;
+    if (t.drawmode == kDrawFClef)
+        s -= 9;
+    else if (t.drawmode == kDrawG2Clef)
+        s += 12;
+    return std::clamp(s, 0, 127);
+}
+
+// The letter a staff position shows: middle C at 0, one letter per step. The F clef staff
+// shows every position five letters higher than the G clef staff.
+char letterOfPosition(int p, const Track& t)
+{
+    static constexpr char kLetters[] = "CBAGFED";
+    if (t.drawmode == kDrawFClef)
+        p += 5;
+    return kLetters[mod7(p)];
+}
+
+int semitoneOfLetter(char letter)
+{
+    switch (letter) {
+    case 'C': return 0;
+    case 'D': return 2;
+    case 'E': return 4;
+    case 'F': return 5;
+    case 'G': return 7;
+    case 'A': return 9;
+    case 'B': return 11;
+    default: return -100;
+    }
+}
+
+// Floor division, so keys below 12 get the right number of commas.
+int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+std::string durationText(const Note& n)
+{
+    std::string d;
+    switch (n.type) {
+    case kTypeWhole: d = "1"; break;
+    case kTypeHalf: d = "2"; break;
+    case kTypeEighth: d = "8"; break;
+    case kTypeSixteenth: d = "16"; break;
+    case kTypeThirtySecond: d = "32"; break;
+    default: d = "4"; break;
+    }
+    if (n.isDotted())
+        d += '.';
+    return d;
+}
+
+const char* drumName(int key)
+{
+    static constexpr const char* kDrums[] = {
+        "acousticbassdrum", "bassdrum", "sidestick", "acousticsnare", "handclap", "electricsnare",
+        "lowfloortom", "closedhihat", "highfloortom", "pedalhihat", "lowtom", "openhihat",
+        "lowmidtom", "himidtom", "crashcymbala", "hightom", "ridecymbala", "chinesecymbal",
+        "ridebell", "tambourine", "splashcymbal", "cowbell", "crashcymbalb", "vibraslap",
+        "ridecymbalb", "hibongo", "lobongo", "mutehiconga", "openhiconga", "loconga",
+        "hitimbale", "lotimbale", "hiagogo", "loagogo", "cabasa", "maracas", "shortwhistle",
+        "longwhistle", "shortguiro", "longguiro", "claves", "hiwoodblock", "lowoodblock",
+        "mutecuica", "opencuica", "mutetriangle", "opentriangle"};
+    if (key < 35 || key > 81)
+        return "acousticsnare"; // General MIDI names no drum there; a snare stands in
+    return kDrums[key - 35];
+}
+
+// A lyric as a LilyPond string: quotes and backslashes escaped, control characters as blanks,
+// and bytes that are not UTF-8 read as Latin-1 (lyrics typed on older systems).
+std::string lyricString(const std::string& text)
+{
+    std::string out = "\"";
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else if (c < 0x20 || c == 0x7F) {
+                out += ' ';
+            } else {
+                out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        std::size_t len = 0;
+        if (c >= 0xC2 && c <= 0xDF)
+            len = 2;
+        else if (c >= 0xE0 && c <= 0xEF)
+            len = 3;
+        else if (c >= 0xF0 && c <= 0xF4)
+            len = 4;
+        bool valid = len > 0 && i + len <= n;
+        for (std::size_t k = 1; valid && k < len; ++k)
+            valid = (s[i + k] & 0xC0) == 0x80;
+        if (valid && len == 3) {
+            // No overlong forms and no surrogates.
+            valid = !(c == 0xE0 && s[i + 1] < 0xA0) && !(c == 0xED && s[i + 1] >= 0xA0);
+        }
+        if (valid && len == 4)
+            valid = !(c == 0xF0 && s[i + 1] < 0x90) && !(c == 0xF4 && s[i + 1] >= 0x90);
+        if (valid) {
+            out.append(text, i, len);
+            i += len;
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+            ++i;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+const char* keyName(int keyindex)
+{
+    static constexpr const char* kNames[] = {"cis", "fis", "b",   "e",   "a",   "d",   "g",  "c",
+                                             "f",   "bes", "ees", "aes", "des", "ges", "ces"};
+    if (keyindex < 0 || keyindex > 14)
+        return "c";
+    return kNames[keyindex];
+}
+
+// One event of a staff: a note, a chord or a rest, and what goes under it.
+struct StaffEvent {
+    bool rest = false;
+    std::vector<std::string> pitches;
+    std::vector<int> keys;
+    std::string duration;
+    bool tie = false;
+    const std::string* lyric = nullptr;
+};
+
+std::vector<StaffEvent> staffEvents(const Track& t)
+{
+    const KeyAccidentals k(t);
+    const bool drums = t.percussive != 0;
+    const int count = t.count;
+    // Members by root, in track order; a member whose root is not a root stands alone.
+    std::vector<std::vector<int>> members(static_cast<std::size_t>(count));
+    std::vector<uint8_t> standsAlone(static_cast<std::size_t>(count), 0);
+    for (int j = 0; j < count; ++j) {
+        const int p = t.noteAt(j).chordparent;
+        if (p == -1)
+            continue;
+        if (p < 0 || p >= count || p == j || t.noteAt(p).chordparent != -1 ||
+            members[static_cast<std::size_t>(p)].size() >= static_cast<std::size_t>(kMaxChordMembers))
+            standsAlone[static_cast<std::size_t>(j)] = 1;
+        else
+            members[static_cast<std::size_t>(p)].push_back(j);
+    }
+
+    auto pitchOf = [&](const Note& n, int& key) {
+        key = soundingKeyWith(n, t, k);
+        if (drums)
+            return std::string(drumName(key));
+        return lilypondPitch(key, letterOfPosition(n.line, t), t.flatKey != 0);
+    };
+
+    std::vector<StaffEvent> events;
+    for (int i = 0; i < count; ++i) {
+        const Note& root = t.noteAt(i);
+        if (root.chordparent != -1 && !standsAlone[static_cast<std::size_t>(i)])
+            continue;
+        if (!isDurationType(root.type))
+            continue;
+        StaffEvent e;
+        e.duration = durationText(root);
+        if (root.isRest()) {
+            e.rest = true;
+            events.push_back(std::move(e));
+            continue;
+        }
+        std::vector<const Note*> heads{&root};
+        for (int m : members[static_cast<std::size_t>(i)]) {
+            const Note& n = t.noteAt(m);
+            if (!n.isRest() && isDurationType(n.type))
+                heads.push_back(&n);
+        }
+        for (const Note* n : heads) {
+            int key = 0;
+            std::string p = pitchOf(*n, key);
+            if (std::find(e.pitches.begin(), e.pitches.end(), p) != e.pitches.end())
+                continue;
+            e.pitches.push_back(std::move(p));
+            e.keys.push_back(key);
+            if (!e.lyric && n->lyrictext)
+                e.lyric = &*n->lyrictext;
+        }
+        e.tie = (root.dwFlag & kFlagTie) != 0;
+        events.push_back(std::move(e));
+    }
+    // A tie only holds when the next event sounds one of the same keys; anything else would
+    // be a tie to nowhere.
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (!events[i].tie)
+            continue;
+        bool holds = false;
+        if (i + 1 < events.size() && !events[i + 1].rest && !events[i].rest)
+            for (int key : events[i].keys)
+                holds = holds || std::find(events[i + 1].keys.begin(), events[i + 1].keys.end(), key) !=
+                                     events[i + 1].keys.end();
+        events[i].tie = holds;
+    }
+    return events;
+}
+
+// `spacer`: the whole sheet holds no notes; LilyPond skips a score without duration, so the
+// staff gets one empty measure.
+void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>& events, bool spacer)
+{
+    const bool drums = t.percussive != 0;
+    const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
+    const int code = ts.code;
+    const bool eighths = code == kTimeSig68 || (code >= kTimeSig38 && code <= kTimeSig98);
+
+    out += drums ? "\\new DrumStaff \\drummode {" : "\\new Staff {";
+    out += kLineEnd;
+    out += "\\time " + std::to_string(ts.beatsPerMeasure) + (eighths ? "/8" : "/4") + kLineEnd;
+    if (!drums) {
+        if (t.drawmode == kDrawFClef)
+            out += "\\clef bass";
+        else if (t.drawmode == kDrawG2Clef)
+            out += "\\clef \"treble^8\"";
+        else
+            out += "\\clef treble";
+        out += kLineEnd;
+        out += std::string("\\key ") + keyName(t.keyindex) + (t.scaleKind == 1 ? " \\minor" : " \\major") + kLineEnd;
+    }
+    if (spacer)
+        out += "s" + std::string(eighths ? "8*" : "4*") + std::to_string(ts.beatsPerMeasure) + kLineEnd;
+    bool lyrics = false;
+    for (const StaffEvent& e : events) {
+        if (e.rest) {
+            out += "r" + e.duration;
+        } else if (e.pitches.size() == 1) {
+            out += e.pitches[0] + e.duration;
+        } else {
+            out += '<';
+            for (std::size_t k = 0; k < e.pitches.size(); ++k) {
+                if (k)
+                    out += ' ';
+                out += e.pitches[k];
+            }
+            out += '>' + e.duration;
+        }
+        if (e.tie)
+            out += '~';
+        out += kLineEnd;
+        lyrics = lyrics || e.lyric;
+    }
+    out += '}';
+    out += kLineEnd;
+    if (!lyrics)
+        return;
+    out += "\\new Lyrics \\lyricmode {";
+    out += kLineEnd;
+    for (const StaffEvent& e : events) {
+        if (e.lyric)
+            out += lyricString(*e.lyric) + e.duration;
+        else
+            out += "\\skip " + e.duration;
+        out += kLineEnd;
+    }
+    out += '}';
+    out += kLineEnd;
+}
+
+} // namespace
+
+int soundingKey(const Note& note, const Track& track) { return soundingKeyWith(note, track, KeyAccidentals(track)); }
+
+std::string lilypondPitch(int key, char letter, bool preferFlats)
+{
+    key = std::clamp(key, 0, 127);
+    int alteration = 100;
+    if (const int base = semitoneOfLetter(letter); base >= 0) {
+        alteration = ((key - base) % 12 + 12) % 12; // 0..11
+        if (alteration > 6)
+            alteration -= 12;
+    }
+    if (alteration < -2 || alteration > 2) {
+        static constexpr char kSharpLetters[] = "CCDDEFFGGAAB";
+        static constexpr char kFlatLetters[] = "CDDEEFGGAABB";
+        letter = (preferFlats ? kFlatLetters : kSharpLetters)[key % 12];
+        alteration = ((key - semitoneOfLetter(letter)) % 12 + 12) % 12;
+        if (alteration > 6)
+            alteration -= 12;
+    }
+    std::string out(1, static_cast<char>(letter - 'A' + 'a'));
+    switch (alteration) {
+    case -2: out += "eses"; break;
+    case -1: out += "es"; break;
+    case 1: out += "is"; break;
+    case 2: out += "isis"; break;
+    default: break;
+    }
+    // c' is key 60; the octave follows the natural the alteration applies to.
+    const int marks = floorDiv(key - alteration, 12) - 4;
+    if (marks > 0)
+        out.append(static_cast<std::size_t>(marks), '\'');
+    else if (marks < 0)
+        out.append(static_cast<std::size_t>(-marks), ',');
+    return out;
+}
+
+std::string lilypondText(const SheetDocument& sheet)
+{
+    SheetLockGuard lock(sheetLock());
+    std::string out;
+    out += "\\version \"2.24.0\"";
+    out += kLineEnd;
+    out += "<<";
+    out += kLineEnd;
+    std::vector<std::vector<StaffEvent>> staves;
+    bool empty = true;
+    for (int i = 0; i < sheet.trackCount(); ++i) {
+        staves.push_back(staffEvents(*sheet.trackAt(i)));
+        empty = empty && staves.back().empty();
+    }
+    if (sheet.trackCount() == 0) {
+        out += "\\new Staff {";
+        out += kLineEnd;
+        out += "s1";
+        out += kLineEnd;
+        out += "}";
+        out += kLineEnd;
+    }
+    for (int i = 0; i < sheet.trackCount(); ++i)
+        writeTrack(out, *sheet.trackAt(i), staves[static_cast<std::size_t>(i)], empty);
+    out += ">>";
+    out += kLineEnd;
+    return out;
+}
+
+FileResult exportLilypond(const SheetDocument& sheet, const std::string& /*caption*/, const std::string& path)
+{
+    return writeFileAtomically(path, lilypondText(sheet));
+}
+
+} // namespace tonvela

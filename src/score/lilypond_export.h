@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/atomic_file.h"
+
+#include <string>
+
+namespace tonvela {
+
+class SheetDocument;
+class Track;
+struct Note;
+
+inline constexpr const char* kLilypondFilter = "Lilypond File(*.ly)";
+inline constexpr const char* kLilypondExtension = ".ly";
+
+// The LilyPond input text of a sheet: every track as its own staff in track order (a drum
+// staff for percussion tracks) with its time signature, clef and key, one note, chord or rest
+// per line in absolute octaves (c' is key 60), and the lyrics of a track under its staff.
+// Pitches are the ones the sheet sounds; each is spelled with the letter of its staff
+// position. Bar lines, spaces, staff breaks and other marks are not notes and are left out.
+// CR LF line ends.
+std::string lilypondText(const SheetDocument& sheet);
+
+// Writes lilypondText atomically. The sheet is not changed and keeps its modified mark; the
+// caption is not used.
+FileResult exportLilypond(const SheetDocument& sheet, const std::string& caption, const std::string& path);
+
+// The key a note sounds on its track: the stored key with the key signature, the accidental
+// marks and the clef's offset (F clef 9 below, G(2) clef 12 above), kept within 0..127.
+int soundingKey(const Note& note, const Track& track);
+
+// A sounding key written as a LilyPond pitch in absolute octaves ("c'", "fis''", "bes,"),
+// spelled with `letter` ('A'..'G') when the key lies within two semitones of that letter, and
+// otherwise with sharps or, when `preferFlats`, flats.
+std::string lilypondPitch(int key, char letter, bool preferFlats);
+
+} // namespace tonvela
