@@ -1,4 +1,5 @@
 #include "platform/atomic_file.h"
+#include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
 
@@ -6,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -363,4 +365,48 @@ TEST_F(SheetFileTest, GarbageLoadsAsAnEmptySheetOrIsRefused)
         else
             EXPECT_EQ(s.trackCount(), 2) << text;
     }
+}
+
+TEST_F(SheetFileTest, LongPathsAreKeptWhole)
+{
+    fs::path deep = dir;
+    for (int i = 0; i < 6; ++i)
+        deep /= std::string(60, static_cast<char>('a' + i));
+    fs::create_directories(deep);
+    const std::string p = (deep / "song.shd").string();
+    ASSERT_GT(p.size(), 300u);
+    SheetDocument s;
+    ASSERT_TRUE(saveSheet(s, "song.shd", p));
+    EXPECT_EQ(s.path, p);
+    SheetDocument r;
+    ASSERT_TRUE(loadSheet(r, "song.shd", p).ok());
+    EXPECT_EQ(r.path, p);
+}
+
+namespace {
+// Checks from another thread whether the sheet lock is free while the sheet relayouts.
+class LockProbeView : public SheetView {
+public:
+    void relayout() override
+    {
+        lockedDuringRelayout = std::async(std::launch::async, [] {
+                                   if (!sheetLock().try_lock())
+                                       return true;
+                                   sheetLock().unlock();
+                                   return false;
+                               }).get();
+    }
+    bool lockedDuringRelayout = false;
+};
+} // namespace
+
+TEST_F(SheetFileTest, WholeLoadHoldsTheSheetLock)
+{
+    const std::string p = path("locked.shd");
+    spit(p, kWorkedExample);
+    SheetDocument s;
+    LockProbeView view;
+    s.setView(&view);
+    ASSERT_TRUE(loadSheet(s, "locked.shd", p).ok());
+    EXPECT_TRUE(view.lockedDuringRelayout);
 }
