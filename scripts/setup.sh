@@ -13,7 +13,7 @@ packages=(
   # engraving check of exported LilyPond files
   lilypond
   # independent reading of written MIDI files in tests
-  nodejs
+  nodejs midicsv
 )
 
 missing=()

@@ -1,0 +1,30 @@
+#include "playback/measure_repeat.h"
+
+namespace tonvela {
+
+const MeasureRecord* measureOfNote(const Track& track, const Note& note)
+{
+    const int m = note.measureIndex;
+    if (m < 1 || m > track.measuresInUse || m > kMeasureCount)
+        return nullptr;
+    return &track.measures[static_cast<std::size_t>(m)];
+}
+
+int applyMeasureRepeat(const Track& track, int i, MeasureRepeatState& state)
+{
+    if (i > 0 && i < track.count) {
+        const Note& before = track.noteAt(i - 1);
+        const Note& here = track.noteAt(i);
+        const MeasureRecord* earlier = measureOfNote(track, before);
+        if (earlier && before.measureIndex != here.measureIndex && earlier->repeat) {
+            int& passes = state.passCount[static_cast<std::size_t>(before.measureIndex)];
+            ++passes;
+            if (passes == 1)
+                i = state.repeatStart;
+        }
+    }
+    state.repeatStart = i;
+    return i;
+}
+
+} // namespace tonvela

@@ -1,0 +1,252 @@
+#include "playback/midi_file_writer.h"
+
+#include "playback/measure_repeat.h"
+#include "playback/midi_port.h"
+#include "score/loop_rule.h"
+#include "score/sheet_document.h"
+#include "score/track.h"
+
+#include <algorithm>
+
+namespace tonvela {
+namespace {
+
+// Ties merge at most this many following notes into one sound.
+constexpr int kMaxTieMerge = 101;
+constexpr uint32_t kMaxDelta = 0x0FFFFFFF; // the largest variable-length quantity
+
+bool tieEqual(const Note& u, const Note& v)
+{
+    if (!(u.dwFlag & kFlagTie) || !(v.dwFlag & kFlagTie))
+        return false;
+    if (u.isRest() || v.isRest())
+        return u.isRest() && v.isRest();
+    return u.letter == v.letter && u.octave == v.octave;
+}
+
+int64_t scaleTicks(int64_t ticks, int tempo)
+{
+    // The same factor playback uses for milliseconds: 1/120 as a single-precision number.
+    const double factor = static_cast<double>(std::max(tempo, 1)) * static_cast<double>(0.008333334f);
+    return static_cast<int64_t>(static_cast<double>(ticks) / factor + 0.5);
+}
+
+void putVlq(std::string& out, uint32_t v)
+{
+    char buf[5];
+    int n = 0;
+    buf[4 - n++] = static_cast<char>(v & 0x7F);
+    while ((v >>= 7) != 0)
+        buf[4 - n++] = static_cast<char>(0x80 | (v & 0x7F));
+    out.append(buf + 5 - n, static_cast<std::size_t>(n));
+}
+
+void put32(std::string& out, uint32_t v)
+{
+    out.push_back(static_cast<char>(v >> 24));
+    out.push_back(static_cast<char>(v >> 16));
+    out.push_back(static_cast<char>(v >> 8));
+    out.push_back(static_cast<char>(v));
+}
+
+void put16(std::string& out, int v)
+{
+    out.push_back(static_cast<char>((v >> 8) & 0xFF));
+    out.push_back(static_cast<char>(v & 0xFF));
+}
+
+void putBytes(std::string& out, std::initializer_list<int> bytes)
+{
+    for (int b : bytes)
+        out.push_back(static_cast<char>(b & 0xFF));
+}
+
+// The delta to an event; a gap too long for one quantity is bridged with empty text events.
+void putDelta(std::string& out, int64_t delta)
+{
+    while (delta > kMaxDelta) {
+        putVlq(out, kMaxDelta);
+        putBytes(out, {0xFF, 0x01, 0x00});
+        delta -= kMaxDelta;
+    }
+    putVlq(out, static_cast<uint32_t>(std::max<int64_t>(delta, 0)));
+}
+
+void writeTrackChunk(const Track& track, const TrackExport& ex, std::string& out)
+{
+    out += "MTrk";
+    const std::size_t lengthAt = out.size();
+    put32(out, 0);
+    const std::size_t dataStart = out.size();
+
+    const int c = midiChannelOf(track);
+    int64_t t0 = 0;
+    for (const ExportEvent& e : ex.events) {
+        if (e.on && e.rest) {
+            // A rest sounds nothing; an empty text event carries its time.
+            putDelta(out, e.tick - t0);
+            putBytes(out, {0xFF, 0x01, 0x00});
+        } else if (e.on) {
+            putBytes(out, {0x00, kProgramChange | c, e.program});
+            putBytes(out, {0x00, kControlChange | c, kControllerVolume, e.volume});
+            putBytes(out, {0x00, kControlChange | c, kControllerPan, e.pan});
+            putDelta(out, e.tick - t0);
+            putBytes(out, {kNoteOn | c, e.key, kFullVelocity});
+        } else {
+            putDelta(out, e.tick - t0);
+            putBytes(out, {kNoteOff | c, e.key, kFullVelocity});
+        }
+        t0 = e.tick;
+    }
+    // The end of the track comes when its last note or rest ends.
+    putDelta(out, ex.endTick - t0);
+    putBytes(out, {0xFF, 0x2F, 0x00});
+
+    const uint32_t length = static_cast<uint32_t>(out.size() - dataStart);
+    std::string len;
+    put32(len, length);
+    out.replace(lengthAt, 4, len);
+}
+
+} // namespace
+
+bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
+{
+    out = TrackExport{};
+    LoopState loop;
+    MeasureRepeatState repeat;
+    int64_t s = 0;
+    int ordinal = 0;
+    int i = 0;
+    auto addNote = [&](const Note& n, int index, int64_t start, int64_t length, bool isRoot) {
+        ExportEvent on;
+        on.on = true;
+        on.tick = start;
+        on.noteIndex = index;
+        on.ordinal = ordinal;
+        if (n.isRest()) {
+            if (!isRoot)
+                return;
+            on.rest = true;
+            out.events.push_back(on);
+            return;
+        }
+        const std::optional<int> key = soundingKey(n, track);
+        if (!key)
+            return;
+        on.key = *key;
+        on.volume = std::clamp(n.volume, 0, 127);
+        on.pan = std::clamp(n.pan, 0, 127);
+        on.program = std::clamp(n.iid, 0, 127);
+        out.events.push_back(on);
+        ExportEvent off = on;
+        off.on = false;
+        off.tick = start + length;
+        out.events.push_back(off);
+    };
+
+    while (i >= 0 && i < track.count) {
+        const Note& candidate = track.noteAt(i);
+        if (!isDurationType(candidate.type) || candidate.isChordMember()) {
+            ++i;
+            continue;
+        }
+        i = applyMeasureRepeat(track, i, repeat);
+        const Note& n = track.noteAt(i);
+        if (++out.notes > kMaxWrittenNotesPerTrack) {
+            error = "a track plays more than " + std::to_string(kMaxWrittenNotesPerTrack) +
+                    " notes with its loops and repeats, too many to write";
+            return false;
+        }
+
+        // Tied notes of the same pitch sound as one.
+        int64_t ticks = n.lengthTicks();
+        int u = i;
+        int v = track.nextRoot(u);
+        int merged = 0;
+        while (v < track.count && merged < kMaxTieMerge && tieEqual(track.noteAt(u), track.noteAt(v))) {
+            ticks += track.noteAt(v).lengthTicks();
+            u = v;
+            v = track.nextRoot(v);
+            ++merged;
+        }
+        const int64_t length = scaleTicks(ticks, track.tempo);
+        addNote(n, i, s, length, true);
+        for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k) {
+            const int m = n.children[k];
+            if (m <= i || m >= track.count)
+                continue;
+            const Note& member = track.noteAt(m);
+            addNote(member, m, s, scaleTicks(member.lengthTicks(), track.tempo), false);
+        }
+        ++ordinal;
+        s += length;
+
+        bool jumped = false;
+        const int next = applyLoopRule(track, i, loop, &jumped);
+        i = (jumped || next < 1 || merged == 0) ? next : v;
+    }
+    out.endTick = s;
+    for (const ExportEvent& e : out.events)
+        out.endTick = std::max(out.endTick, e.tick);
+    std::stable_sort(out.events.begin(), out.events.end(), [](const ExportEvent& a, const ExportEvent& b) {
+        if (a.tick != b.tick)
+            return a.tick < b.tick;
+        return !a.on && b.on;
+    });
+    return true;
+}
+
+bool midiFileBytes(const SheetDocument& sheet, int trackIndex, std::string& out, std::string& error)
+{
+    out.clear();
+    std::vector<const Track*> tracks;
+    if (trackIndex == kAllTracks) {
+        for (int i = 0; i < sheet.trackCount(); ++i)
+            tracks.push_back(sheet.trackAt(i));
+    } else if (const Track* t = sheet.trackAt(trackIndex)) {
+        tracks.push_back(t);
+    } else {
+        error = "the sheet has no track " + std::to_string(trackIndex + 1);
+        return false;
+    }
+    if (tracks.empty()) {
+        error = "the sheet has no tracks to write";
+        return false;
+    }
+    if (tracks.size() > 0xFFFF) {
+        error = "the sheet has too many tracks for a MIDI file";
+        return false;
+    }
+
+    out += "MThd";
+    put32(out, 6);
+    put16(out, 1); // format 1: tracks that play together
+    put16(out, static_cast<int>(tracks.size()));
+    put16(out, kWriterDivision);
+    TrackExport ex;
+    for (std::size_t k = 0; k < tracks.size(); ++k) {
+        if (!buildTrackExport(*tracks[k], ex, error)) {
+            error = "track " + std::to_string((trackIndex == kAllTracks ? static_cast<int>(k) : trackIndex) + 1) +
+                    ": " + error;
+            out.clear();
+            return false;
+        }
+        writeTrackChunk(*tracks[k], ex, out);
+    }
+    return true;
+}
+
+FileResult writeMidiFile(const SheetDocument& sheet, const std::string& path, int trackIndex)
+{
+    std::string bytes;
+    std::string error;
+    if (!midiFileBytes(sheet, trackIndex, bytes, error))
+        return FileResult::failure("could not write \"" + path + "\": " + error);
+    FileResult res = writeFileAtomically(path, bytes);
+    if (!res)
+        return FileResult::failure(res.error);
+    return res;
+}
+
+} // namespace tonvela

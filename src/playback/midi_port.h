@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace tonvela {
+
+struct Note;
+class Track;
+struct RecordedEvent;
+class MidiOutput;
+class Notifier;
+class Clock;
+
+// Message kinds the port sends (ORed with the channel).
+inline constexpr int kNoteOff = 0x80;
+inline constexpr int kNoteOn = 0x90;
+inline constexpr int kControlChange = 0xB0;
+inline constexpr int kProgramChange = 0xC0;
+inline constexpr int kControllerVolume = 7;
+inline constexpr int kControllerPan = 10;
+inline constexpr int kFullVelocity = 127;
+// The program a track "last sent" at the start of a playback, so its first note always sends
+// a program change.
+inline constexpr int kProgramUnsent = 343434;
+// Passed as a send time: send at once.
+inline constexpr int64_t kSendNow = -1;
+
+inline constexpr const char* kMidiDeviceError = "Could not create MIDI device";
+inline constexpr const char* kErrorCaption = "Error";
+
+// The MIDI channel of a track's channel number. A percussive track plays on channel 9;
+// channel numbers 9 and 10 of melodic tracks play on 11 and 12, so no melodic track lands on
+// the percussion channel (9 and 11 then share channel 11, 10 and 12 share 12). Channel numbers
+// of 16 and more (sheets of more than 16 tracks, imported files) first wrap round modulo 16,
+// then follow the same rule, so every track gets a valid channel that is never 9 or 10.
+// Applying the rule to its own result gives the same channel.
+int midiChannelOf(int channelNumber, bool percussive);
+int midiChannelOf(const Track& track);
+
+// The pitch a note sounds at on its track: the stored key with the key signature, the note's
+// own accidental marks and the clef offset applied (F clef 9 below, G(2) clef 12 above). Not
+// limited to 0..127.
+int soundingPitch(const Note& note, const Track& track);
+// The same as a MIDI key; none for a rest or a pitch outside 0..127 (such a note is not sent).
+std::optional<int> soundingKey(const Note& note, const Track& track);
+
+// The application's one MIDI port: opens the chosen output device for the length of a
+// playback, turns notes and recorded events into the short messages that sound and silence
+// them, and remembers which program each track sent last.
+//
+// Only program change, controllers 7 (volume) and 10 (pan), note on and note off are sent.
+// Every send takes an optional time (microseconds of the playback clock) at which the message
+// should sound; a scheduler that runs ahead of the clock passes it, so the output applies each
+// message at its exact time.
+//
+// Thread rules: user-interface thread only; it neither locks nor waits except in open.
+class MidiPort {
+public:
+    MidiPort(MidiOutput& output, Notifier& notifier, Clock& clock);
+
+    // Appends the device names, in device-number order, so a list position is a device number.
+    void listDevices(std::vector<std::string>& list) const;
+
+    // Closes any open device, opens `device` and sets it to full volume. On failure shows
+    // "Could not create MIDI device" (caption "Error") and returns false; the port stays closed.
+    bool open(int device);
+    void close();
+    bool isOpen() const;
+
+    // The program last sent for a track; kProgramUnsent after reset (and after every open).
+    int lastProgram(const Track& track) const;
+    void resetProgram(const Track& track);
+
+    // Sounds a note of its owning track: program change when the note's program differs from
+    // the one last sent for the track, then volume and pan, then note on (velocity 127; the
+    // loudness is the volume controller). Clamps the note's volume and pan into 0..127 and
+    // keeps the clamped values. Nothing when the port is closed, the note has no track, is a
+    // rest or has no valid key.
+    void noteOn(Note& note, int channel, int64_t atUs = kSendNow);
+    void noteOff(const Note& note, int channel, int64_t atUs = kSendNow);
+
+    // A recorded event sounds with its own pitch, volume, pan and program, on the channel given
+    // (no channel rule): program change every time, volume, pan, note on. Volume and pan above
+    // 127 are clamped and kept.
+    void eventOn(RecordedEvent& event, int channel, int64_t atUs = kSendNow);
+    void eventOff(const RecordedEvent& event, int channel, int64_t atUs = kSendNow);
+
+private:
+    void send(int status, int data1, int data2, int64_t atUs);
+
+    MidiOutput& m_output;
+    Notifier& m_notifier;
+    Clock& m_clock;
+    std::unordered_map<const Track*, int> m_lastProgram;
+};
+
+} // namespace tonvela
