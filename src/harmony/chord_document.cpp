@@ -137,7 +137,6 @@ void ChordDocument::layoutPage()
         ++p.rowsPerColumn;
     p.rowsPerColumn = std::max(p.rowsPerColumn, 1);
 
-    p.scrollMax = 0;
     int x = kPageMargin;
     int y = kPageMargin;
     for (std::size_t i = 0; i < m_diagrams.size(); ++i) {
@@ -145,10 +144,15 @@ void ChordDocument::layoutPage()
         if (y > bottom) {
             x += kColumnStep;
             y = kPageMargin;
-            if (x > p.width)
-                ++p.scrollMax;
         }
     }
+    // Columns that start beyond the page width and hold a diagram can be scrolled to; the
+    // empty column the walk opens after a full last column cannot.
+    const int columns = (diagramCount() + p.rowsPerColumn - 1) / p.rowsPerColumn;
+    p.scrollMax = 0;
+    for (int c = 1; c < columns; ++c)
+        if (kPageMargin + c * kColumnStep > p.width)
+            ++p.scrollMax;
     p.cursorX = x;
     p.cursorY = y;
     p.scrollPos = std::clamp(p.scrollPos, 0, p.scrollMax);
