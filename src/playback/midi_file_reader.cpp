@@ -208,6 +208,7 @@ private:
     int64_t m_sinceMeasured = 0;
     int m_program = 0;
     int m_newestEnded = -1;
+    bool m_full = false;
     std::array<std::vector<int>, 128> m_sounding; // notes not yet ended, by key
 };
 
@@ -224,7 +225,10 @@ void TrackParser::endNote(int key, int64_t silence)
             }
         }
     }
-    // No note ended here: the time since the last such event was silence.
+    // No note ended here: the time since the last such event was silence. A full track
+    // takes no more rests.
+    if (m_full)
+        return;
     if (silence <= m_sixteenth) {
         lengthenLastEnded(silence);
         return;
@@ -384,7 +388,11 @@ void TrackParser::parse(const uint8_t* data, std::size_t size)
             if (d2 > 0) {
                 ++m_file.noteOns;
                 if (noteCount() > kMaxNotesFromNoteOns) {
+                    // The track is full: the note stays in the events, so event playback
+                    // still plays it, but makes no note and no rest.
                     ++m_t.droppedNoteOns;
+                    m_full = true;
+                    addEvent(0, noteCount(), d1, d2);
                     break;
                 }
                 if (channel == 9 || channel == 10)

@@ -131,7 +131,7 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
             out.events.push_back(on);
             return;
         }
-        const std::optional<int> key = soundingKey(n, track);
+        const std::optional<int> key = playableKey(n, track);
         if (!key)
             return;
         on.key = *key;

@@ -51,7 +51,7 @@ int soundingPitch(const Note& note, const Track& track)
     return pitch;
 }
 
-std::optional<int> soundingKey(const Note& note, const Track& track)
+std::optional<int> playableKey(const Note& note, const Track& track)
 {
     if (note.isRest())
         return std::nullopt;
@@ -115,7 +115,7 @@ void MidiPort::noteOn(Note& note, int channel, int64_t atUs)
     const Track& track = *note.track;
     note.volume = std::clamp(note.volume, 0, 127);
     note.pan = std::clamp(note.pan, 0, 127);
-    const std::optional<int> key = soundingKey(note, track);
+    const std::optional<int> key = playableKey(note, track);
     if (!key)
         return;
     // The program change goes to the same channel as the note it is for.
@@ -136,7 +136,7 @@ void MidiPort::noteOff(const Note& note, int channel, int64_t atUs)
     if (!isOpen() || !note.track)
         return;
     const Track& track = *note.track;
-    const std::optional<int> key = soundingKey(note, track);
+    const std::optional<int> key = playableKey(note, track);
     if (!key)
         return;
     send(kNoteOff | midiChannelOf(channel, track.percussive == 1), *key, kFullVelocity, atUs);

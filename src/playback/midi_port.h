@@ -46,7 +46,7 @@ int midiChannelOf(const Track& track);
 // limited to 0..127.
 int soundingPitch(const Note& note, const Track& track);
 // The same as a MIDI key; none for a rest or a pitch outside 0..127 (such a note is not sent).
-std::optional<int> soundingKey(const Note& note, const Track& track);
+std::optional<int> playableKey(const Note& note, const Track& track);
 
 // The application's one MIDI port: opens the chosen output device for the length of a
 // playback, turns notes and recorded events into the short messages that sound and silence

@@ -1,0 +1,115 @@
+// Standard MIDI Files for tonvela-cli: importing .mid files as sheets, describing them for
+// `info`, and writing sheets as .mid (all tracks, or one with --track N).
+
+#include "cli/cli.h"
+
+#include "platform/atomic_file.h"
+#include "playback/midi_file_reader.h"
+#include "playback/midi_file_writer.h"
+#include "score/sheet_document.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+namespace tonvela::cli {
+namespace {
+
+bool startsWithMidiHeader(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    char magic[4] = {};
+    return in.read(magic, 4) && std::memcmp(magic, "MThd", 4) == 0;
+}
+
+// Files named *.mid or *.midi (any case), and any file that begins with a MIDI header.
+bool acceptsMidi(const std::string& path, const std::string& /*firstToken*/)
+{
+    const std::string ext = extensionOf(path);
+    return ext == ".mid" || ext == ".midi" || startsWithMidiHeader(path);
+}
+
+bool loadMidi(const std::string& path, SheetDocument& sheet, std::string& error)
+{
+    std::string content;
+    if (const FileResult r = readWholeFile(path, content, kMaxMidiFileBytes); !r) {
+        error = r.error;
+        return false;
+    }
+    const MidiImportResult res = importMidiData(content, sheet);
+    if (!res.ok) {
+        error = "cannot import \"" + path + "\": " + res.error;
+        return false;
+    }
+    for (const auto& w : res.warnings)
+        std::cerr << "tonvela-cli: warning: " << w << '\n';
+    sheet.caption = captionOf(path);
+    sheet.path.clear();
+    return true;
+}
+
+void describeMidi(const std::string& path, Json& info, std::string& text)
+{
+    std::string content;
+    if (!readWholeFile(path, content, kMaxMidiFileBytes))
+        return;
+    SheetDocument scratch;
+    const MidiImportResult res = importMidiData(content, scratch);
+    if (!res.ok)
+        return;
+    const MidiFileInfo& m = res.info;
+    Json midi = Json::object();
+    midi.set("format", m.format);
+    midi.set("tracks", static_cast<int>(m.chunks.size()));
+    midi.set("division", m.division);
+    midi.set("noteOns", m.noteOns);
+    info.set("midi", std::move(midi));
+
+    char buf[256];
+    std::snprintf(buf, sizeof buf,
+                  "MIDI file: format %d, %d track chunks, division %d ticks per quarter note, "
+                  "%lld note-ons\n",
+                  m.format, static_cast<int>(m.chunks.size()), m.division, m.noteOns);
+    text += buf;
+    if (m.tempoBpm > 0) {
+        std::snprintf(buf, sizeof buf, "Tempo: %d beats per minute (first tempo event)\n", m.tempoBpm);
+        text += buf;
+    }
+    for (std::size_t i = 0; i < m.chunks.size(); ++i) {
+        const auto& c = m.chunks[i];
+        std::string line = "Chunk " + std::to_string(i + 1);
+        if (!c.name.empty())
+            line += " \"" + c.name + "\"";
+        line += ": " + std::to_string(c.noteOns) + " note-ons, ";
+        line += c.sheetTrack >= 0 ? "imported as track " + std::to_string(c.sheetTrack + 1)
+                                  : std::string("no notes, not imported");
+        text += line + "\n";
+    }
+}
+
+bool saveMidi(SheetDocument& sheet, const std::string& path, const Args& args, std::string& error)
+{
+    int track = kAllTracks;
+    if (args.has("track")) {
+        int n = 0;
+        if (!args.intValue("track", n, error))
+            return false;
+        if (n < 1 || n > sheet.trackCount()) {
+            error = "--track " + std::to_string(n) + ": the sheet has " + std::to_string(sheet.trackCount()) +
+                    " tracks (numbered from 1)";
+            return false;
+        }
+        track = n - 1;
+    }
+    const FileResult res = writeMidiFile(sheet, path, track);
+    if (!res)
+        error = res.error;
+    return res.ok;
+}
+
+const SheetImporterRegistration kImporter{{"midi", acceptsMidi, loadMidi, describeMidi}};
+const SheetExporterRegistration kExporter{{".mid", {"track"}, saveMidi}};
+
+} // namespace
+} // namespace tonvela::cli

@@ -1,0 +1,348 @@
+#include "playback/midi_file_reader.h"
+
+#include "score/sheet_document.h"
+#include "smf_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace tonvela {
+namespace {
+
+using test::smfFile;
+using test::smfHeader;
+using test::smfTrack;
+using test::TrackBytes;
+
+class MidiFileReaderTest : public ::testing::Test {
+protected:
+    MidiImportResult import(const std::string& bytes) { return importMidiData(bytes, sheet); }
+    Track& track(int i = 0) { return *sheet.trackAt(i); }
+    const Note& note(int i, int t = 0) { return sheet.trackAt(t)->noteAt(i); }
+
+    SheetDocument sheet;
+};
+
+TEST_F(MidiFileReaderTest, RefusesFilesWithoutHeaderTracksOrDivisionAndKeepsTheSheet)
+{
+    sheet.trackAt(0)->count = 1;
+    const TrackBytes notes = TrackBytes().on(0, 0, 60).off(96, 0, 60).end();
+
+    auto res = import("RIFF....");
+    EXPECT_FALSE(res.ok);
+    EXPECT_NE(res.error.find("MThd"), std::string::npos);
+
+    res = import(smfHeader(1, 1, 0) + smfTrack(notes));
+    EXPECT_FALSE(res.ok);
+    EXPECT_NE(res.error.find("division of 0"), std::string::npos);
+
+    res = import(smfHeader(1, 0, 96));
+    EXPECT_FALSE(res.ok);
+    EXPECT_NE(res.error.find("MTrk"), std::string::npos);
+
+    res = import(smfFile({TrackBytes().tempo(0, 500000).end()}));
+    EXPECT_FALSE(res.ok);
+    EXPECT_NE(res.error.find("no notes"), std::string::npos);
+
+    res = import(std::string("MThd\0\0\0\6\0", 9)); // cut inside the header
+    EXPECT_FALSE(res.ok);
+
+    EXPECT_EQ(sheet.trackCount(), 2);
+    EXPECT_EQ(sheet.trackAt(0)->count, 1);
+}
+
+TEST_F(MidiFileReaderTest, QuartersBecomeQuarterNotesWithSpelledPitches)
+{
+    const auto res = import(smfFile({TrackBytes().on(0, 0, 60, 90).off(96, 0, 60).on(0, 0, 61).off(96, 0, 61).end()}));
+    ASSERT_TRUE(res.ok) << res.error;
+    ASSERT_EQ(sheet.trackCount(), 1);
+    ASSERT_EQ(track().count, 2);
+    EXPECT_EQ(note(0).type, kTypeQuarter);
+    EXPECT_EQ(note(0).midi, 60);
+    EXPECT_EQ(note(0).line, 0);
+    EXPECT_EQ(note(0).volume, 90);
+    EXPECT_EQ(note(0).velocity, 90);
+    // A black key is the natural below with the sharp mark.
+    EXPECT_EQ(note(1).midi, 60);
+    EXPECT_TRUE(note(1).dwFlag & kFlagSharp);
+    EXPECT_EQ(note(1).effectiveKey(), 61);
+    EXPECT_EQ(track().division, 96);
+    EXPECT_EQ(track().channel, 0);
+}
+
+TEST_F(MidiFileReaderTest, NoteOnWithVelocityZeroEndsTheNote)
+{
+    ASSERT_TRUE(import(smfFile({TrackBytes().on(0, 0, 64).on(192, 0, 64, 0).end()})).ok);
+    ASSERT_EQ(track().count, 1);
+    EXPECT_EQ(note(0).type, kTypeHalf);
+    ASSERT_EQ(track().events.size(), 2u);
+    EXPECT_EQ(track().events[1].kind, 1);
+    EXPECT_EQ(track().events[1].tick, 192);
+}
+
+TEST_F(MidiFileReaderTest, RunningStatusReadsFurtherNoteOnsOnTheSameChannel)
+{
+    // 90 3C 64, then data bytes only: 60 3C 00 (note off by velocity 0), 00 3E 64, 60 3E 00.
+    const TrackBytes t = TrackBytes().on(0, 3, 60).raw({0x60, 60, 0, 0x00, 62, 100, 0x60, 62, 0}).end();
+    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_EQ(track().count, 2);
+    EXPECT_EQ(note(0).effectiveKey(), 60);
+    EXPECT_EQ(note(1).effectiveKey(), 62);
+    EXPECT_EQ(note(1).type, kTypeQuarter);
+    EXPECT_EQ(track().fileChannel, 3);
+    EXPECT_EQ(track().events.size(), 4u);
+}
+
+TEST_F(MidiFileReaderTest, NoteOnsWithinASixteenthBecomeOneChord)
+{
+    const TrackBytes t = TrackBytes()
+                             .on(0, 0, 60)
+                             .on(23, 0, 64) // a sixteenth is 24 ticks: same chord
+                             .on(0, 0, 67)
+                             .off(73, 0, 60)
+                             .off(0, 0, 64)
+                             .off(0, 0, 67)
+                             .on(0, 0, 72)
+                             .on(24, 0, 76) // a full sixteenth later: a note of its own
+                             .off(72, 0, 72)
+                             .off(24, 0, 76)
+                             .end();
+    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_EQ(track().count, 5);
+    EXPECT_EQ(note(0).chordparent, -1);
+    EXPECT_EQ(note(1).chordparent, 0);
+    EXPECT_EQ(note(2).chordparent, 0);
+    EXPECT_EQ(note(0).childCount, 2);
+    // Members take their root's length.
+    EXPECT_EQ(note(1).type, kTypeQuarter);
+    EXPECT_EQ(note(3).chordparent, -1);
+    EXPECT_EQ(note(4).chordparent, -1);
+}
+
+TEST_F(MidiFileReaderTest, QuarterSilenceBecomesARestAndAShortOneLengthensTheNote)
+{
+    const TrackBytes t = TrackBytes()
+                             .on(0, 0, 60)
+                             .off(96, 0, 60)
+                             .on(96, 0, 62) // a quarter of silence
+                             .off(72, 0, 62)
+                             .on(24, 0, 64) // a sixteenth of silence
+                             .off(96, 0, 64)
+                             .end();
+    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_EQ(track().count, 4);
+    EXPECT_TRUE(note(1).isRest());
+    EXPECT_EQ(note(1).type, kTypeQuarter);
+    EXPECT_EQ(note(1).volume, 0);
+    EXPECT_GE(note(1).midi, 0); // a rest keeps a valid key
+    EXPECT_FALSE(note(2).isRest());
+    EXPECT_EQ(note(2).type, kTypeQuarter); // 72 + 24 ticks
+    EXPECT_EQ(note(3).effectiveKey(), 64);
+}
+
+TEST_F(MidiFileReaderTest, LongSilencesBecomeSeveralFittingRests)
+{
+    // 7.5 quarters of silence: a whole rest, then a dotted half, then an eighth.
+    const TrackBytes t = TrackBytes().on(0, 0, 60).off(96, 0, 60).on(720, 0, 62).off(96, 0, 62).end();
+    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_EQ(track().count, 5);
+    EXPECT_EQ(note(1).type, kTypeWhole);
+    EXPECT_FALSE(note(1).isDotted());
+    EXPECT_EQ(note(2).type, kTypeHalf);
+    EXPECT_TRUE(note(2).isDotted());
+    EXPECT_EQ(note(3).type, kTypeEighth);
+    EXPECT_TRUE(note(3).isRest());
+    EXPECT_EQ(note(4).effectiveKey(), 62);
+}
+
+TEST_F(MidiFileReaderTest, LengthsAreQuantisedToTheNearestWithTiesGoingShorter)
+{
+    const TrackBytes t = TrackBytes()
+                             .on(0, 0, 60)
+                             .off(134, 0, 60) // 1.4 quarters
+                             .on(0, 0, 62)
+                             .off(120, 0, 62) // 1.25 quarters
+                             .end();
+    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_EQ(track().count, 2);
+    EXPECT_EQ(note(0).type, kTypeQuarter);
+    EXPECT_TRUE(note(0).isDotted());
+    EXPECT_EQ(note(1).type, kTypeQuarter);
+    EXPECT_FALSE(note(1).isDotted());
+}
+
+TEST_F(MidiFileReaderTest, ChannelNineIsPercussiveAndSetsTheDrumKey)
+{
+    const TrackBytes drums = TrackBytes().on(0, 9, 38).off(96, 9, 38).end();
+    const TrackBytes piano = TrackBytes().on(0, 4, 60).off(96, 4, 60).end();
+    ASSERT_TRUE(import(smfFile({drums, piano})).ok);
+    ASSERT_EQ(sheet.trackCount(), 2);
+    EXPECT_EQ(track(0).percussive, 1);
+    EXPECT_EQ(track(0).drumKey, 38);
+    EXPECT_EQ(track(1).percussive, 0);
+    EXPECT_EQ(track(1).channel, 1);
+}
+
+TEST_F(MidiFileReaderTest, ChannelMessagesSetProgramNameAndControllers)
+{
+    const TrackBytes t = TrackBytes()
+                             .meta(0, 0x03, "Lead\x01Line")
+                             .controller(0, 0, 0, 5)
+                             .controller(0, 0, 7, 100)
+                             .controller(0, 0, 10, 20)
+                             .controller(0, 0, 32, 121)
+                             .program(0, 0, 27)
+                             .on(0, 0, 60)
+                             .off(96, 0, 60)
+                             .end();
+    ASSERT_TRUE(import(smfFile({t})).ok);
+    EXPECT_EQ(track().name, "Lead Line");
+    EXPECT_EQ(track().iid, 27);
+    EXPECT_EQ(track().groupid, 3);
+    EXPECT_EQ(track().banknum, 5);
+    EXPECT_EQ(track().volume, 100);
+    EXPECT_EQ(track().pan, 20);
+    EXPECT_TRUE(track().bankFlag121);
+    EXPECT_EQ(note(0).iid, 27);
+    EXPECT_EQ(track().events[0].program, 27);
+    EXPECT_EQ(track().events[0].pan, 63);
+}
+
+TEST_F(MidiFileReaderTest, FirstTempoAndFirstUsableTimeSignatureReachTheSheet)
+{
+    const TrackBytes conductor = TrackBytes()
+                                     .tempo(0, 600000) // 100 bpm
+                                     .timeSignature(0, 7, 4) // 7/16: no code
+                                     .timeSignature(0, 3, 2) // 3/4
+                                     .tempo(0, 300000)
+                                     .timeSignature(0, 6, 3)
+                                     .end();
+    const TrackBytes a = TrackBytes().on(0, 0, 60).off(96, 0, 60).end();
+    const TrackBytes b = TrackBytes().on(0, 1, 60).off(96, 1, 60).end();
+    const auto res = import(smfFile({conductor, a, b}));
+    ASSERT_TRUE(res.ok);
+    ASSERT_EQ(sheet.trackCount(), 2);
+    EXPECT_EQ(track(0).tempo, 100);
+    EXPECT_EQ(track(1).tempo, 100);
+    EXPECT_EQ(sheet.timesig, kTimeSig34);
+    EXPECT_EQ(track(1).timeSig, kTimeSig34);
+    EXPECT_EQ(res.info.tempoBpm, 100);
+    ASSERT_EQ(res.info.chunks.size(), 3u);
+    EXPECT_EQ(res.info.chunks[0].sheetTrack, -1);
+    EXPECT_EQ(res.info.chunks[2].sheetTrack, 1);
+}
+
+TEST_F(MidiFileReaderTest, SequencerSpecificSysExAndUnknownChunksAreSkippedWhole)
+{
+    std::string big(300, '\x90'); // bytes that would look like note ons if read
+    const TrackBytes t = TrackBytes()
+                             .meta(0, 0x7F, big)
+                             .delta(0)
+                             .raw({0xF0, 0x03, 0x7E, 0x7F, 0xF7})
+                             .on(0, 0, 60)
+                             .off(96, 0, 60)
+                             .end();
+    std::string file = smfHeader(0, 1, 96) + "XFIH" + test::be32(5) + std::string("\x90\x3C\x40\x00\x00", 5) + smfTrack(t);
+    const auto res = import(file);
+    ASSERT_TRUE(res.ok) << res.error;
+    EXPECT_EQ(track().count, 1);
+    EXPECT_EQ(res.info.noteOns, 1);
+}
+
+TEST_F(MidiFileReaderTest, ControllerEventsBetweenNotesDoNotLoseTime)
+{
+    const TrackBytes t = TrackBytes()
+                             .on(0, 0, 60)
+                             .off(96, 0, 60)
+                             .controller(90, 0, 7, 80)
+                             .on(6, 0, 62) // 96 ticks after the note off
+                             .off(96, 0, 62)
+                             .end();
+    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_EQ(track().count, 3);
+    EXPECT_TRUE(note(1).isRest());
+    EXPECT_EQ(note(1).type, kTypeQuarter);
+}
+
+TEST_F(MidiFileReaderTest, ANoteStillSoundingAtTheEndLastsToTheEndOfTheTrack)
+{
+    ASSERT_TRUE(import(smfFile({TrackBytes().on(0, 0, 60).end(192)})).ok);
+    EXPECT_EQ(note(0).type, kTypeHalf);
+}
+
+TEST_F(MidiFileReaderTest, EventsKeepExactTicksAndTheirNoteIndices)
+{
+    const TrackBytes t = TrackBytes().on(0, 0, 60).off(100, 0, 60).on(110, 0, 62).off(50, 0, 62).end();
+    ASSERT_TRUE(import(smfFile({t}, 480)).ok);
+    const auto& ev = track().events;
+    ASSERT_EQ(ev.size(), 4u);
+    EXPECT_EQ(ev[0].tick, 0);
+    EXPECT_EQ(ev[1].tick, 100);
+    EXPECT_EQ(ev[2].tick, 210);
+    EXPECT_EQ(ev[3].tick, 260);
+    EXPECT_EQ(ev[0].noteIndex, 0);
+    EXPECT_EQ(ev[1].noteIndex, 1); // a note off names the next note index
+    EXPECT_EQ(ev[2].noteIndex, track().count - 1);
+    EXPECT_EQ(track().division, 480);
+}
+
+TEST_F(MidiFileReaderTest, DamagedLengthsEndTheTrackWithoutReadingPastIt)
+{
+    // A meta length far past the chunk; then a chunk whose length runs past the file.
+    const TrackBytes bad = TrackBytes().on(0, 0, 60).off(96, 0, 60).raw({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0x7F});
+    auto res = import(smfFile({bad}));
+    ASSERT_TRUE(res.ok);
+    EXPECT_EQ(track().count, 1);
+    EXPECT_FALSE(res.warnings.empty());
+
+    const TrackBytes good = TrackBytes().on(0, 0, 60).off(96, 0, 60).on(0, 0, 62).off(96, 0, 62).end();
+    std::string file = smfHeader(1, 1, 96) + "MTrk" + test::be32(0x7FFFFFFF) + good.bytes();
+    res = import(file);
+    ASSERT_TRUE(res.ok);
+    EXPECT_EQ(track().count, 2);
+
+    // A variable-length quantity of five bytes, and a data byte with no status before it.
+    res = import(smfFile({TrackBytes().on(0, 0, 60).off(96, 0, 60).raw({0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 1})}));
+    ASSERT_TRUE(res.ok);
+    EXPECT_EQ(track().count, 1);
+    res = import(smfFile({TrackBytes().raw({0x00, 0x3C, 0x40}).on(0, 0, 60).off(96, 0, 60)}));
+    EXPECT_FALSE(res.ok);
+}
+
+TEST_F(MidiFileReaderTest, HugeSilencesAndNoteFloodsStayBounded)
+{
+    TrackBytes t;
+    t.on(0, 0, 60).off(96, 0, 60).on(0x0FFFFFFF, 0, 62).off(96, 0, 62);
+    for (int i = 0; i < 4100; ++i)
+        t.on(0, 0, 40 + i % 40).off(48, 0, 40 + i % 40);
+    t.end();
+    const auto start = std::chrono::steady_clock::now();
+    const auto res = import(smfFile({t}));
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(res.ok);
+    EXPECT_EQ(track().count, 4001);
+    EXPECT_EQ(track().events.size() % 2, 0u);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(took).count(), 5);
+    EXPECT_GE(res.warnings.size(), 2u);
+}
+
+TEST_F(MidiFileReaderTest, SmpteDivisionIsReadAsTicksAtTheStandardTempo)
+{
+    // 25 frames of 40 ticks: 1000 ticks a second, 500 a quarter at 120 bpm.
+    std::string file = smfHeader(1, 1, 0xE728) + smfTrack(TrackBytes().on(0, 0, 60).off(500, 0, 60).end());
+    const auto res = import(file);
+    ASSERT_TRUE(res.ok) << res.error;
+    EXPECT_EQ(res.info.division, 500);
+    EXPECT_EQ(note(0).type, kTypeQuarter);
+}
+
+TEST_F(MidiFileReaderTest, ImportFileGivesANewSheetCaptionedWithTheFileNameButNoPath)
+{
+    MidiImportResult res;
+    EXPECT_EQ(importMidiFile("/nonexistent/song.mid", &res), nullptr);
+    EXPECT_FALSE(res.error.empty());
+}
+
+} // namespace
+} // namespace tonvela
