@@ -1,0 +1,324 @@
+#include "score/lilypond_export.h"
+#include "score/note.h"
+#include "score/sheet_document.h"
+#include "score/track.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tonvela {
+namespace {
+
+class LilypondExportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = std::filesystem::temp_directory_path() /
+              ("tonvela-ly-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+
+    // A note at a staff position (G clef reading) with flags and a duration.
+    static Note note(int line, int type = kTypeQuarter, int flags = 0)
+    {
+        Note n;
+        n.setStaffPosition(line);
+        n.type = type;
+        n.dwFlag = flags;
+        return n;
+    }
+    static void append(Track& t, const Note& n) { t.insertNote(n, t.count); }
+    // Appends a chord: the first note is the root, the others its members.
+    static void appendChord(Track& t, std::vector<Note> notes)
+    {
+        const int root = t.count;
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            notes[i].chordparent = static_cast<int16_t>(i == 0 ? -1 : root);
+            append(t, notes[i]);
+        }
+        t.rebuildChordLists();
+    }
+    // The lines of the staff of track `index` (from its "\new" line to its closing brace).
+    static std::vector<std::string> staffLines(const std::string& text, int index)
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        std::string line;
+        int staff = -1;
+        bool inside = false;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line.rfind("\\new Staff", 0) == 0 || line.rfind("\\new DrumStaff", 0) == 0) {
+                ++staff;
+                inside = staff == index;
+                continue;
+            }
+            if (inside && line == "}")
+                break;
+            if (inside)
+                lines.push_back(line);
+        }
+        return lines;
+    }
+    static bool has(const std::vector<std::string>& lines, const std::string& l)
+    {
+        return std::find(lines.begin(), lines.end(), l) != lines.end();
+    }
+
+    std::filesystem::path dir;
+};
+
+TEST_F(LilypondExportTest, PitchesUseAbsoluteOctavesWithMiddleCAsCPrime)
+{
+    EXPECT_EQ(lilypondPitch(60, 'C', false), "c'");
+    EXPECT_EQ(lilypondPitch(48, 'C', false), "c");
+    EXPECT_EQ(lilypondPitch(47, 'B', false), "b,");
+    EXPECT_EQ(lilypondPitch(72, 'C', false), "c''");
+    EXPECT_EQ(lilypondPitch(24, 'C', false), "c,,");
+    EXPECT_EQ(lilypondPitch(66, 'F', false), "fis'");
+    EXPECT_EQ(lilypondPitch(70, 'B', true), "bes'");
+    // The octave follows the letter, not the key: B sharp and C flat across the octave line.
+    EXPECT_EQ(lilypondPitch(60, 'B', false), "bis");
+    EXPECT_EQ(lilypondPitch(59, 'C', false), "ces'");
+    // A letter too far from the key falls back to sharps or flats.
+    EXPECT_EQ(lilypondPitch(61, 'G', false), "cis'");
+    EXPECT_EQ(lilypondPitch(61, 'G', true), "des'");
+    EXPECT_EQ(lilypondPitch(0, 'C', false), "c,,,,");
+    EXPECT_EQ(lilypondPitch(500, 'G', false), "g''''''"); // kept within the MIDI range
+}
+
+TEST_F(LilypondExportTest, NotesRestsDotsAndDurationsAreWrittenOnePerLine)
+{
+    SheetDocument sheet;
+    Track& t = *sheet.trackAt(0);
+    append(t, note(0));                                           // middle C
+    append(t, note(7));                                           // an octave lower
+    append(t, note(-3, kTypeEighth, kFlagSharp | kFlagDot));      // F sharp above middle C
+    append(t, note(0, kTypeHalf, kFlagRest));
+    append(t, note(0, kTypeWhole, kFlagRest | kFlagDot));
+    append(t, note(-1, kTypeSixteenth));
+    append(t, note(-2, kTypeThirtySecond, kFlagFlat));
+    const auto lines = staffLines(lilypondText(sheet), 0);
+    const std::vector<std::string> expected{"\\time 4/4", "\\clef treble", "\\key c \\major", "c'4", "c4", "fis'8.",
+                                            "r2", "r1.", "d'16", "ees'32"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_F(LilypondExportTest, KeySignaturesAndNaturalMarksChangeTheSoundingPitch)
+{
+    SheetDocument sheet;
+    Track& t = *sheet.trackAt(0);
+    t.setKeyIndex(8); // F major: B flat
+    append(t, note(-6));
+    append(t, note(-6, kTypeQuarter, kFlagNatural));
+    Track& d = *sheet.trackAt(1);
+    d.setKeyIndex(5); // D major: F and C sharp
+    append(d, note(-3));
+    append(d, note(0));
+    const std::string text = lilypondText(sheet);
+    EXPECT_TRUE(has(staffLines(text, 0), "\\key f \\major"));
+    EXPECT_TRUE(has(staffLines(text, 0), "bes'4"));
+    EXPECT_TRUE(has(staffLines(text, 0), "b'4"));
+    EXPECT_TRUE(has(staffLines(text, 1), "\\key d \\major"));
+    EXPECT_TRUE(has(staffLines(text, 1), "fis'4"));
+    EXPECT_TRUE(has(staffLines(text, 1), "cis'4"));
+}
+
+TEST_F(LilypondExportTest, ClefOffsetsAreAppliedAndEveryTrackIsItsOwnStaff)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(4);
+    // A G clef track changed to F clef and to G(2) clef keeps sounding middle C.
+    for (int i : {1, 2}) {
+        append(*sheet.trackAt(i), note(0));
+        sheet.trackAt(i)->setTrackType(i == 1 ? 1 : 4);
+    }
+    append(*sheet.trackAt(0), note(0));
+    sheet.trackAt(3)->setTrackType(2); // percussion
+    Note drum;
+    drum.midi = 38;
+    drum.type = kTypeEighth;
+    append(*sheet.trackAt(3), drum);
+    const std::string text = lilypondText(sheet);
+    EXPECT_EQ(staffLines(text, 0), (std::vector<std::string>{"\\time 4/4", "\\clef treble", "\\key c \\major", "c'4"}));
+    EXPECT_EQ(staffLines(text, 1), (std::vector<std::string>{"\\time 4/4", "\\clef bass", "\\key c \\major", "c'4"}));
+    EXPECT_EQ(staffLines(text, 2),
+              (std::vector<std::string>{"\\time 4/4", "\\clef \"treble^8\"", "\\key c \\major", "c'4"}));
+    EXPECT_EQ(staffLines(text, 3), (std::vector<std::string>{"\\time 4/4", "acousticsnare8"}));
+    EXPECT_NE(text.find("\\new DrumStaff \\drummode {"), std::string::npos);
+}
+
+TEST_F(LilypondExportTest, TimeSignaturesInEighthsUseEightAsTheirUnit)
+{
+    SheetDocument sheet;
+    sheet.setTimeSignatureCode(kTimeSig38);
+    sheet.trackAt(1)->timeSig = kTimeSig68;
+    const std::string text = lilypondText(sheet);
+    EXPECT_EQ(staffLines(text, 0).front(), "\\time 3/8");
+    EXPECT_EQ(staffLines(text, 1).front(), "\\time 6/8");
+    EXPECT_EQ(text.rfind("\\version \"2.24.0\"\r\n<<\r\n", 0), 0u);
+}
+
+TEST_F(LilypondExportTest, ChordsAreBracketedAndTiesHoldOnlyToTheSamePitch)
+{
+    SheetDocument sheet;
+    Track& t = *sheet.trackAt(0);
+    appendChord(t, {note(0, kTypeHalf, kFlagTie), note(-2, kTypeHalf), note(-4, kTypeHalf)});
+    append(t, note(0, kTypeQuarter, kFlagTie));  // tied to a different pitch: no tie
+    append(t, note(-1));
+    Note bar = note(0, kTypeBar);
+    append(t, bar);
+    append(t, note(0, kTypeSpace));
+    append(t, note(-1, kTypeQuarter, kFlagTie)); // tied to a rest: no tie
+    append(t, note(0, kTypeQuarter, kFlagRest));
+    append(t, note(5, kTypeEighth, kFlagTie));   // tied to the same pitch
+    append(t, note(5, kTypeEighth));
+    append(t, note(5, kTypeEighth, kFlagTie));   // last note: nothing to tie to
+    const auto lines = staffLines(lilypondText(sheet), 0);
+    const std::vector<std::string> expected{"\\time 4/4", "\\clef treble", "\\key c \\major", "<c' e' g'>2~",
+                                            "c'4", "d'4", "d'4", "r4", "e8~", "e8", "e8"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_F(LilypondExportTest, LyricsGoUnderTheirStaffWithOneEntryPerNoteOrRest)
+{
+    SheetDocument sheet;
+    Track& t = *sheet.trackAt(1);
+    Note sung = note(0, kTypeHalf, kFlagDot);
+    sung.setLyric("say \"hi\"\\");
+    append(t, sung);
+    append(t, note(0, kTypeQuarter, kFlagRest));
+    Note latin = note(0, kTypeEighth);
+    latin.setLyric(std::string("caf\xe9\tw\xc3\xa4re"));
+    append(t, latin);
+    const std::string text = lilypondText(sheet);
+    EXPECT_EQ(text.find("\\new Lyrics"), text.rfind("\\new Lyrics")); // only the track with lyrics
+    const auto staff1 = text.find("\\new Staff", text.find("\\new Staff") + 1);
+    const auto lyrics = text.find("\\new Lyrics \\lyricmode {\r\n\"say \\\"hi\\\"\\\\\"2.\r\n\\skip 4\r\n"
+                                  "\"caf\xc3\xa9 w\xc3\xa4re\"8\r\n}\r\n");
+    ASSERT_NE(lyrics, std::string::npos) << text;
+    EXPECT_GT(lyrics, staff1);
+}
+
+TEST_F(LilypondExportTest, EveryLineEndsWithCrLf)
+{
+    SheetDocument sheet;
+    append(*sheet.trackAt(0), note(0));
+    const std::string text = lilypondText(sheet);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << i;
+        }
+    }
+    EXPECT_EQ(text.substr(text.size() - 4), ">>\r\n");
+}
+
+TEST_F(LilypondExportTest, ExportWritesTheFileAndLeavesTheSheetAsItWas)
+{
+    SheetDocument sheet;
+    append(*sheet.trackAt(0), note(0));
+    sheet.markModified();
+    ASSERT_TRUE(exportLilypond(sheet, "x.ly", path("x.ly")));
+    std::ifstream in(path("x.ly"), std::ios::binary);
+    const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(written, lilypondText(sheet));
+    EXPECT_TRUE(sheet.modified);
+    EXPECT_EQ(sheet.trackAt(0)->count, 1);
+    EXPECT_TRUE(sheet.path.empty());
+    const FileResult bad = exportLilypond(sheet, "x.ly", path("missing/x.ly"));
+    EXPECT_FALSE(bad.ok);
+    EXPECT_FALSE(bad.error.empty());
+}
+
+// Sheets that exercise every staff kind, keys with sharps and flats, chords, rests, dots,
+// ties and lyrics, plus sheets with nothing in them.
+void fillVariedSheet(SheetDocument& sheet)
+{
+    const auto note = [](int line, int type, int flags = 0) {
+        Note n;
+        n.setStaffPosition(line);
+        n.type = type;
+        n.dwFlag = flags;
+        return n;
+    };
+    sheet.setTrackCount(6);
+    const int keys[] = {0, 14, 5, 10, 7, 2};
+    for (int i = 0; i < 6; ++i)
+        sheet.trackAt(i)->setKeyIndex(keys[i]);
+    int type = kTypeWhole;
+    for (int i = 0; i < 6; ++i) {
+        Track& t = *sheet.trackAt(i);
+        for (int k = 0; k < 24; ++k) {
+            const int line = (k * 5 + i * 3) % 25 - 12;
+            const int flags = (k % 7 == 0 ? kFlagSharp : 0) | (k % 5 == 0 ? kFlagFlat : 0) |
+                              (k % 4 == 0 ? kFlagDot : 0) | (k % 6 == 0 ? kFlagNatural : 0) |
+                              (k % 9 == 0 ? kFlagRest : 0) | (k % 3 == 0 ? kFlagTie : 0);
+            type = kTypeWhole + (k + i) % 6;
+            Note n = note(line, type, flags);
+            if (k % 4 == 1)
+                n.setLyric(k % 8 == 1 ? "la \"la\"" : "\xe9t\xe9");
+            if (k % 5 == 2) {
+                Note third = note(line - 2, type);
+                Note fifth = note(line - 4, type, kFlagSharp);
+                const int root = t.count;
+                t.insertNote(n, t.count);
+                third.chordparent = fifth.chordparent = static_cast<int16_t>(root);
+                t.insertNote(third, t.count);
+                t.insertNote(fifth, t.count);
+            } else {
+                t.insertNote(n, t.count);
+            }
+            if (k % 8 == 3)
+                t.insertNote(note(0, kTypeBar), t.count);
+        }
+        t.rebuildChordLists();
+    }
+    sheet.trackAt(1)->setTrackType(1); // F clef
+    sheet.trackAt(2)->setTrackType(4); // G(2) clef
+    sheet.trackAt(3)->setTrackType(3); // tablature
+    sheet.trackAt(4)->setTrackType(2); // percussion
+    sheet.trackAt(5)->setTrackType(5); // the fifth kind
+    for (int k = 0; k < sheet.trackAt(4)->count; ++k)
+        sheet.trackAt(4)->noteAt(k).midi = static_cast<int8_t>(30 + k * 3 % 60);
+}
+
+TEST_F(LilypondExportTest, LilyPondEngravesExportedSheetsWithoutErrorsOrWarnings)
+{
+    SheetDocument varied;
+    fillVariedSheet(varied);
+    varied.setTimeSignatureCode(kTimeSig78);
+    SheetDocument empty;
+    SheetDocument noTracks;
+    noTracks.removeAllTracks();
+    ASSERT_TRUE(exportLilypond(varied, "varied.ly", path("varied.ly")));
+    ASSERT_TRUE(exportLilypond(empty, "empty.ly", path("empty.ly")));
+    ASSERT_TRUE(exportLilypond(noTracks, "none.ly", path("none.ly")));
+
+    // One LilyPond run for the three files; it writes each PDF into the folder it runs in.
+    const std::string cmd =
+        "cd '" + dir.string() + "' && lilypond -dno-point-and-click varied.ly empty.ly none.ly > lilypond.log 2>&1";
+    const int status = std::system(cmd.c_str());
+    std::ifstream in(path("lilypond.log"));
+    const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_TRUE(WIFEXITED(status)) << log;
+    ASSERT_NE(WEXITSTATUS(status), 127) << "lilypond is not installed (scripts/setup.sh installs it)\n" << log;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << log;
+    EXPECT_EQ(log.find("error"), std::string::npos) << log;
+    EXPECT_EQ(log.find("warning"), std::string::npos) << log;
+    for (const char* pdf : {"varied.pdf", "empty.pdf", "none.pdf"})
+        EXPECT_TRUE(std::filesystem::exists(path(pdf))) << pdf << "\n" << log;
+}
+
+} // namespace
+} // namespace tonvela
