@@ -59,7 +59,7 @@ public:
     virtual int height() const = 0;
 
     virtual void setPen(const Pen& pen) = 0;
-    // Shapes are filled with the brush; `std::nullopt`-like "no brush" is setNoBrush.
+    // Shapes are filled with the brush, or left empty after setNoBrush.
     virtual void setBrush(Color color) = 0;
     virtual void setNoBrush() = 0;
     virtual void setFont(const Font& font) = 0;

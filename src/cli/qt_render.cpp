@@ -1,0 +1,99 @@
+// Renderers of `tonvela-cli render` that draw sheets with Qt: a PNG of one window's view and a
+// PDF printed page by page.
+
+#include "cli/cli.h"
+
+#include "editor/sheet_view_state.h"
+#include "score/sheet_document.h"
+#include "shell/sheet_rendering.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace tonvela::cli {
+namespace {
+
+constexpr int kMaxPictureSide = 16384;
+
+bool parseZoom(const Args& args, float& zoom, std::string& error)
+{
+    if (!args.has("zoom"))
+        return true;
+    const std::string v = args.value("zoom");
+    char* end = nullptr;
+    const double z = std::strtod(v.c_str(), &end);
+    if (v.empty() || end != v.c_str() + v.size() || !std::isfinite(z) || z < kMinZoom || z > kMaxZoom) {
+        error = "option --zoom needs a number from 0.4 to 10, not \"" + v + "\"";
+        return false;
+    }
+    zoom = static_cast<float>(z);
+    return true;
+}
+
+int renderPng(const std::string& in, const std::string& out, const Args& args)
+{
+    if (const auto bad = args.unknown({"output", "width", "height", "zoom", "row"}); !bad.empty())
+        return fail("unknown option --" + bad.front() + " for .png output");
+    int width = 1000, height = 800, row = 0;
+    std::string error;
+    if (!args.intValue("width", width, error) || !args.intValue("height", height, error) ||
+        !args.intValue("row", row, error))
+        return fail(error);
+    if (width < 1 || width > kMaxPictureSide || height < 1 || height > kMaxPictureSide)
+        return fail("--width and --height must lie between 1 and " + std::to_string(kMaxPictureSide));
+    if (row < 0)
+        return fail("--row must be 0 or more");
+    auto sheet = openSheet(in, error);
+    if (!sheet)
+        return fail(error);
+    float zoom = SheetViewState(*sheet).zoom();
+    if (!parseZoom(args, zoom, error))
+        return fail(error);
+    sheet->zoomamount = zoom;
+    ensureGuiApplication();
+    SheetViewState view(*sheet);
+    view.title = captionOf(in);
+    view.setClientSize(width, height);
+    view.firstVisibleRow = row;
+    const QImage image = renderView(view);
+    if (!writePng(image, out, error))
+        return fail("could not write \"" + out + "\": " + error);
+    return 0;
+}
+
+int renderPdf(const std::string& in, const std::string& out, const Args& args)
+{
+    if (const auto bad = args.unknown({"output", "zoom"}); !bad.empty())
+        return fail("unknown option --" + bad.front() + " for .pdf output");
+    std::string error;
+    auto sheet = openSheet(in, error);
+    if (!sheet)
+        return fail(error);
+    float zoom = SheetViewState(*sheet).zoom();
+    if (!parseZoom(args, zoom, error))
+        return fail(error);
+    sheet->zoomamount = zoom;
+    ensureGuiApplication();
+    SheetViewState view(*sheet);
+    view.title = captionOf(in);
+    view.setClientSize(1000, 800);
+    const PrintResult result = printViewToPdf(view, out);
+    if (!result.ok)
+        return fail("could not print \"" + out + "\": " + result.error);
+    return 0;
+}
+
+const RendererRegistration kPng{{".png", {"width", "height", "zoom", "row"},
+                                 "PNG (.png): the sheet as a window of that size shows it.\n"
+                                 "  --width W, --height H   window size in pixels (1000 x 800)\n"
+                                 "  --zoom Z                zoom from 0.4 up (the sheet's own)\n"
+                                 "  --row R                 first visible staff row (0)\n",
+                                 renderPng}};
+const RendererRegistration kPdf{{".pdf", {"zoom"},
+                                 "PDF (.pdf): the sheet printed on A4 pages, every system from the first row.\n"
+                                 "  --zoom Z                zoom from 0.4 up (the sheet's own)\n",
+                                 renderPdf}};
+
+} // namespace
+} // namespace tonvela::cli

@@ -1,0 +1,64 @@
+#include "editor/glyphs.h"
+
+#include "score/note.h"
+#include "score/track.h"
+
+namespace tonvela {
+
+int digitGlyph(int digit)
+{
+    switch (digit) {
+    case 2: return kGlyphDigit2;
+    case 3: return kGlyphDigit3;
+    case 4: return kGlyphDigit4;
+    case 5: return kGlyphDigit5;
+    case 6: return kGlyphDigit6;
+    case 7: return kGlyphDigit7;
+    case 8: return kGlyphDigit8;
+    case 9: return kGlyphDigit9;
+    default: return 0;
+    }
+}
+
+int noteGlyph(const Note& note)
+{
+    const bool down = note.stemDown == 1;
+    if (note.dwFlag & kFlagBeamed)
+        return down ? kGlyphQuarterDown : kGlyphQuarterUp;
+    if (note.isRest()) {
+        switch (note.type) {
+        case kTypeWhole:
+        case kTypeHalf: return kGlyphWholeHalfRest;
+        case kTypeQuarter: return kGlyphQuarterRest;
+        case kTypeEighth: return kGlyphEighthRest;
+        case kTypeSixteenth: return kGlyphSixteenthRest;
+        case kTypeThirtySecond: return kGlyphThirtySecondRest;
+        default: return 0;
+        }
+    }
+    switch (note.type) {
+    case kTypeWhole: return kGlyphWholeNote;
+    case kTypeHalf: return down ? kGlyphHalfDown : kGlyphHalfUp;
+    case kTypeQuarter: return down ? kGlyphQuarterDown : kGlyphQuarterUp;
+    case kTypeEighth: return down ? kGlyphEighthDown : kGlyphEighthUp;
+    case kTypeSixteenth: return down ? kGlyphSixteenthDown : kGlyphSixteenthUp;
+    case kTypeThirtySecond: return down ? kGlyphThirtySecondDown : kGlyphThirtySecondUp;
+    case kTypeSharpMark: return kGlyphSharp;
+    case kTypeFlatMark: return kGlyphFlat;
+    case kTypeAudioClip: return kGlyphAudioClip;
+    default: return 0;
+    }
+}
+
+TimeSignatureGlyphs timeSignatureGlyphs(int code)
+{
+    const TimeSignatureInfo& info = timeSignatureInfo(code);
+    if (info.code == kTimeSigSingleGlyph)
+        return {kGlyphCommonTime, 0};
+    const char* text = info.text; // "n/d"
+    const int num = text[0] - '0';
+    const int den = text[2] - '0';
+    return {digitGlyph(num), digitGlyph(den)};
+}
+
+} // namespace tonvela

@@ -1,0 +1,68 @@
+#pragma once
+
+namespace tonvela {
+
+struct Note;
+
+// Identifiers of the glyph sheet. The clef, accidental, dot and time-signature values are the
+// ones commands and files use; the note, rest and clip glyphs are this program's own.
+//
+// Anchoring every glyph drawing keeps (sheet units, box top-left at (x, y)):
+// - a note with its stem up has the stem at x + 12 from y + 1 down to the head centred near
+//   (x + 7, y + 28); with the stem down the head is centred near (x + 7, y + 6) and the stem
+//   runs at x + 3 down to y + 29; a whole note's head is centred near (x + 7, y + 27);
+// - a sharp or natural is centred near (x + 4, y + 10); a flat's belly near (x + 4, y + 13);
+// - rests are centred on the staff's middle line at the heights noteY gives them.
+enum GlyphId : int {
+    kGlyphSharp = 1126,
+    kGlyphFlat = 1127,
+    kGlyphDot = 1128,
+    kGlyphNatural = 1179,
+    kGlyphDigit8 = 391539,
+    kGlyphDigit6 = 391540,
+    kGlyphDigit5 = 391541,
+    kGlyphDigit4 = 391542,
+    kGlyphDigit3 = 391543,
+    kGlyphDigit2 = 391544,
+    kGlyphDigit7 = 391545,
+    kGlyphDigit9 = 391546,
+    kGlyphCommonTime = 391556, // the time signature drawn as one glyph
+    kGlyphGClef = 393939,
+    kGlyphFClef = 393940,
+    kGlyphPercussionClef = 393942,
+
+    kGlyphWholeNote = 500,
+    kGlyphHalfUp = 501,
+    kGlyphHalfDown = 502,
+    kGlyphQuarterUp = 503,
+    kGlyphQuarterDown = 504,
+    kGlyphEighthUp = 505,
+    kGlyphEighthDown = 506,
+    kGlyphSixteenthUp = 507,
+    kGlyphSixteenthDown = 508,
+    kGlyphThirtySecondUp = 509,
+    kGlyphThirtySecondDown = 510,
+    kGlyphWholeHalfRest = 520,
+    kGlyphQuarterRest = 521,
+    kGlyphEighthRest = 522,
+    kGlyphSixteenthRest = 523,
+    kGlyphThirtySecondRest = 524,
+    kGlyphAudioClip = 530,
+};
+
+// Glyph of a time-signature digit 2..9; 0 for any other digit.
+int digitGlyph(int digit);
+
+// The note's own glyph (beamed notes as quarters, rests by kind, heads with the stem on the
+// note's side); 0 when the kind draws nothing of its own.
+int noteGlyph(const Note& note);
+
+// Numerator and denominator glyphs of a time-signature code (denominator 0 for the
+// single-glyph signature); codes outside the table draw as 4/4.
+struct TimeSignatureGlyphs {
+    int numerator;
+    int denominator;
+};
+TimeSignatureGlyphs timeSignatureGlyphs(int code);
+
+} // namespace tonvela

@@ -1,0 +1,637 @@
+#include "editor/layout.h"
+
+#include "score/note.h"
+#include "score/sheet_document.h"
+#include "score/track.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+
+namespace tonvela {
+namespace {
+
+int16_t toInt16(int v)
+{
+    return static_cast<int16_t>(std::clamp<int>(v, std::numeric_limits<int16_t>::min(),
+                                                std::numeric_limits<int16_t>::max()));
+}
+
+// The root a note belongs to within the first n notes, or -1 when it is a root itself. A
+// link a file left pointing nowhere useful (out of range, at itself, at another member) makes
+// the note a root of its own, so no walk below can follow it anywhere unsafe.
+int rootIndexOf(const Track& track, int i, int n)
+{
+    const int p = track.noteAt(i).chordparent;
+    if (p == -1 || p < 0 || p >= n || p == i || track.noteAt(p).chordparent != -1)
+        return -1;
+    return p;
+}
+
+bool isRootAt(const Track& track, int i, int n) { return rootIndexOf(track, i, n) == -1; }
+
+void setScaledBox(const SheetViewState& view, Note& n)
+{
+    n.zoomX = view.scaled(static_cast<int>(n.x));
+    n.zoomY = view.scaled(static_cast<int>(n.y));
+    n.zoomWidth = view.scaled(static_cast<int>(n.width));
+}
+
+void setRowScaled(const SheetViewState& view, StaffRow& row)
+{
+    row.leftScaled = view.scaled(kStaffLeft);
+    row.topScaled = view.scaled(row.top);
+    row.spacingScaled = view.scaled(row.spacing);
+    row.lengthScaled = view.scaled(row.length);
+}
+
+// Stretches the notes from `from` up to `to` so their chord roots fill w units.
+void justify(Track& track, int from, int to, int w)
+{
+    long long sum = 0;
+    for (int i = from; i < to; ++i) {
+        const Note& n = track.noteAt(i);
+        if (n.chordparent == -1 && n.type != kTypeStaffBreak)
+            sum += kindWidthOf(n.type);
+    }
+    if (sum <= 0)
+        return;
+    const double factor = static_cast<double>(w) / static_cast<double>(sum);
+    if (factor < 0.1)
+        return;
+    for (int i = from; i < to; ++i) {
+        Note& n = track.noteAt(i);
+        n.width = toInt16(static_cast<int>(kindWidthOf(n.type) * factor));
+    }
+}
+
+// What the measure and row walk of one track found.
+struct TrackWalk {
+    int laid = 0;        // notes given a row
+    int rowsOfTrack = 0; // rows the track uses
+};
+
+// Measure filling and row assignment of track j.
+TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, int mpr)
+{
+    const int n = std::min(t.count, kMaxLayoutNotes);
+    TrackWalk walk;
+    const double measureLength = t.measureLength();
+    for (int m = 1; m <= kMeasureCount; ++m) {
+        MeasureRecord& rec = t.measures[static_cast<std::size_t>(m)];
+        rec.startsRow = 0;
+        rec.lastOnRow = 0;
+        rec.x = 0;
+        rec.firstNote = -1;
+        rec.row = nullptr;
+        rec.rootCount = 0;
+    }
+    int rowIdx = j;
+    walk.rowsOfTrack = 1;
+    StaffRow* row = &view.row(rowIdx);
+    int m = 1;
+    auto measure = [&](int k) -> MeasureRecord& { return t.measures[static_cast<std::size_t>(k)]; };
+    measure(1).firstNote = 0;
+    measure(1).startsRow = 1; // the track's first row opens with its first measure
+    measure(1).row = row;
+    double sum = 0;
+    int closedOnRow = 0;
+    int ordinal = 0;
+    bool stopped = false;
+
+    auto firstRootFrom = [&](int i) {
+        while (i < n && (!isRootAt(t, i, n) || t.noteAt(i).type == kTypeStaffBreak))
+            ++i;
+        return i;
+    };
+    // The track continues on its next row, starting at note i.
+    auto nextRow = [&](int i) {
+        row->endNote = i;
+        if (rowIdx + trackCount >= kRowCount) {
+            stopped = true;
+            return;
+        }
+        rowIdx += trackCount;
+        ++walk.rowsOfTrack;
+        row = &view.row(rowIdx);
+        row->firstNote = firstRootFrom(i);
+        closedOnRow = 0;
+    };
+    // Opens measure m + 1 at note i; false when the track has no room for another measure.
+    auto openMeasure = [&](int i) {
+        if (m >= kMeasureCount)
+            return false;
+        ++m;
+        measure(m).firstNote = i;
+        measure(m).row = row;
+        sum = 0;
+        return true;
+    };
+
+    int i = 0;
+    for (; i < n && !stopped; ++i) {
+        Note& note = t.noteAt(i);
+        const bool root = isRootAt(t, i, n);
+        const bool isBreak = note.type == kTypeStaffBreak;
+        if (root && !isBreak && sum >= measureLength) {
+            if (!openMeasure(i))
+                break;
+            if (note.type != kTypeMark1743)
+                ++closedOnRow;
+            if (closedOnRow >= mpr) {
+                measure(m - 1).lastOnRow = 1;
+                nextRow(i);
+                if (stopped)
+                    break;
+                measure(m).startsRow = 1;
+                measure(m).row = row;
+            }
+        }
+        if (isBreak) {
+            // A break after a full measure closes it, so the next row opens with a new measure
+            // instead of carrying the old one's number and bar over.
+            bool opened = false;
+            if (sum >= measureLength && measure(m).rootCount > 0) {
+                measure(m).lastOnRow = 1;
+                opened = openMeasure(i);
+                if (!opened)
+                    break;
+            }
+            nextRow(i);
+            if (stopped)
+                break;
+            if (opened) {
+                measure(m).startsRow = 1;
+                measure(m).row = row;
+            }
+        }
+        if (note.type == kTypeBar || isBreak)
+            sum = 0;
+        else if (root)
+            sum += note.lengthWhole();
+        note.measureIndex = m - 1;
+        note.headOrdinal = ordinal;
+        if (root)
+            ++ordinal;
+        note.rowIndex = rowIdx;
+        note.row = row;
+        if (root && !isBreak) {
+            ++row->noteCount;
+            ++measure(m).rootCount;
+        }
+    }
+    walk.laid = i;
+    if (!stopped)
+        row->endNote = i;
+    measure(m).lastOnRow = 1;
+    t.measuresInUse = m;
+    return walk;
+}
+
+// Measure x positions with justification, then every note's x, y and width. Returns the
+// number of notes placed (the walk stops past 300 measures).
+int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
+{
+    SheetDocument& sheet = view.sheet();
+    const int mpr = std::max(1, sheet.measuresPerRow);
+    const int mw = sheet.measureWidth;
+    auto measure = [&](int k) -> MeasureRecord& { return t.measures[static_cast<std::size_t>(k)]; };
+
+    for (int i = 0; i < laid; ++i) {
+        Note& note = t.noteAt(i);
+        note.width = toInt16(kindWidthOf(note.type));
+    }
+    int a = 1;
+    for (int m = 1; m <= t.measuresInUse; ++m) {
+        MeasureRecord& cur = measure(m);
+        if (cur.startsRow) {
+            a = 1;
+            cur.x = 0;
+        } else {
+            cur.x = a * mw;
+            a = (a + 1 >= mpr) ? 1 : a + 1;
+            if (m > 1 && measure(m - 1).row == cur.row) {
+                const MeasureRecord& prev = measure(m - 1);
+                int w = cur.x - prev.x - 20;
+                if (prev.startsRow)
+                    w -= ksw + 40;
+                if (w <= 600 && prev.firstNote >= 0 && cur.firstNote >= 0) {
+                    int from = prev.firstNote;
+                    const int root = from < laid ? rootIndexOf(t, from, laid) : -1;
+                    if (root >= 0)
+                        from = root;
+                    justify(t, from, std::min(cur.firstNote, laid), w);
+                }
+            }
+        }
+        if (cur.lastOnRow && cur.firstNote >= 0 && cur.row)
+            justify(t, cur.firstNote, std::min(cur.row->endNote, laid), mw - 40);
+    }
+
+    int cursor = ksw + 50;
+    int curRow = -1;
+    int curMeasure = -1;
+    int prevRootX = 0;
+    bool rowStart = false;
+    int placed = 0;
+    for (; placed < laid; ++placed) {
+        Note& note = t.noteAt(placed);
+        if (note.rowIndex < 0 || note.rowIndex >= kRowCount || note.measureIndex + 1 > kMaxPlacedMeasures)
+            break;
+        if (!isRootAt(t, placed, laid))
+            continue; // members take their root's place below
+        StaffRow& row = view.row(note.rowIndex);
+        if (note.rowIndex != curRow) {
+            curRow = note.rowIndex;
+            curMeasure = note.measureIndex;
+            MeasureRecord& rec = measure(note.measureIndex + 1);
+            if (rec.row == &row)
+                rec.x = kStaffLeft;
+            cursor = ksw + 50;
+            rowStart = true;
+        } else if (note.measureIndex != curMeasure) {
+            curMeasure = note.measureIndex;
+            const MeasureRecord& rec = measure(note.measureIndex + 1);
+            if (rec.x > 0)
+                cursor = rec.x - 12;
+        }
+        note.prevX = note.x;
+        const int x = cursor + 35;
+        note.x = toInt16(x);
+        if (note.type != kTypeStaffBreak) {
+            cursor += note.width;
+            note.prevRootX = rowStart ? x - 30 : prevRootX;
+            prevRootX = x;
+            rowStart = false;
+            row.lastX = x;
+        }
+        note.y = toInt16(noteY(row, note));
+        setScaledBox(view, note);
+        note.layoutMarks();
+    }
+    for (int i = 0; i < placed; ++i) {
+        const int r = rootIndexOf(t, i, placed);
+        if (r < 0)
+            continue;
+        Note& member = t.noteAt(i);
+        const Note& root = t.noteAt(r);
+        member.prevX = member.x;
+        member.x = root.x;
+        member.prevRootX = root.prevRootX;
+        const int rowIdx = (root.rowIndex >= 0 && root.rowIndex < kRowCount) ? root.rowIndex : member.rowIndex;
+        member.y = toInt16(noteY(view.row(rowIdx), member));
+        setScaledBox(view, member);
+        member.layoutMarks();
+    }
+    return placed;
+}
+
+bool beamable(const Note& a, const Note& b)
+{
+    return a.type == b.type && (a.type == kTypeEighth || a.type == kTypeSixteenth) &&
+           !(a.dwFlag & (kFlagBeamed | kFlagRest | kFlagTie)) &&
+           !(b.dwFlag & (kFlagBeamed | kFlagRest | kFlagTie)) && a.rowIndex == b.rowIndex &&
+           a.chordparent == -1 && b.chordparent == -1 && a.childCount == 0 && b.childCount == 0 &&
+           std::abs(a.y - b.y) < 220 && a.measureIndex == b.measureIndex;
+}
+
+bool joinsGroup(const Note& first, const Note& n)
+{
+    return n.measureIndex == first.measureIndex && n.rowIndex == first.rowIndex &&
+           n.type == first.type && (n.dwFlag & kFlagBeamed);
+}
+
+void setStemExtension(const SheetViewState& view, Note& n, int x, int y1, int y2)
+{
+    n.stemExtension[0] = view.scaled(x);
+    n.stemExtension[1] = view.scaled(y1);
+    n.stemExtension[2] = view.scaled(x);
+    n.stemExtension[3] = view.scaled(y2);
+}
+
+void beamRow(SheetViewState& view, StaffRow& row)
+{
+    Track* t = row.track;
+    if (!t)
+        return;
+    const int laid = view.laidOutCount(row.index % std::max(1, view.sheet().trackCount()));
+    const int first = std::clamp(row.firstNote, 0, laid);
+    const int end = std::clamp(row.endNote, first, laid);
+    for (int b = first + 1; b < end; ++b) {
+        Note& a = t->noteAt(b - 1);
+        Note& c = t->noteAt(b);
+        if (beamable(a, c)) {
+            a.dwFlag |= kFlagBeamed;
+            c.dwFlag |= kFlagBeamed;
+        }
+    }
+    for (int i = first; i < end; ++i) {
+        Note& n = t->noteAt(i);
+        n.beamCount = 0;
+        for (int& v : n.stemExtension)
+            v = 0;
+    }
+    for (int a = first; a < end;) {
+        Note& head = t->noteAt(a);
+        if (!(head.dwFlag & kFlagBeamed)) {
+            ++a;
+            continue;
+        }
+        int k = 0;
+        while (k < 3 && a + k + 1 < end && joinsGroup(head, t->noteAt(a + k + 1)))
+            ++k;
+        head.beamCount = k;
+        const int size = k + 1;
+        if (size >= 2) {
+            bool up = t->percussive != 0;
+            if (size == 2) {
+                up = up || head.line > 0 || t->noteAt(a + 1).line > 0;
+            } else {
+                int low = 0;
+                for (int g = 0; g < size; ++g)
+                    low += t->noteAt(a + g).line > 0 ? 1 : 0;
+                up = up || low > 1;
+            }
+            // The head sits elsewhere in the glyph box once the stem turns, so the notes of
+            // the group take their height again.
+            for (int g = 0; g < size; ++g) {
+                Note& n = t->noteAt(a + g);
+                n.stemDown = up ? 0 : 1;
+                const int rowIdx = (n.rowIndex >= 0 && n.rowIndex < kRowCount) ? n.rowIndex : row.index;
+                n.y = toInt16(noteY(view.row(rowIdx), n));
+                setScaledBox(view, n);
+                n.layoutMarks();
+            }
+            Note& last = t->noteAt(a + k);
+            const int x1 = head.x, y1 = head.y, x2 = last.x, y2 = last.y;
+            int* beam = head.beamLine;
+            if (size == 2) {
+                if (up) {
+                    beam[0] = x1 + 12, beam[1] = y1 + 1, beam[2] = x2 + 12, beam[3] = y2 + 1;
+                    if (y1 - y2 > 20) {
+                        beam[1] = y1 - 20;
+                        setStemExtension(view, head, x1 + 11, y1 + 1, y1 - 20);
+                    }
+                } else {
+                    beam[0] = x1 + 3, beam[1] = y1 + 29, beam[2] = x2 + 4, beam[3] = y2 + 29;
+                    if (y1 - y2 > 20)
+                        beam[1] = y1 + 30;
+                }
+            } else {
+                int yb = up ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
+                for (int g = 0; g < size; ++g) {
+                    const int y = t->noteAt(a + g).y;
+                    yb = up ? std::min(yb, y + 1) : std::max(yb, y + 29);
+                }
+                beam[0] = up ? x1 + 12 : x1 + 3;
+                beam[2] = up ? x2 + 12 : x2 + 4;
+                beam[1] = beam[3] = yb;
+                for (int g = 0; g < size; ++g) {
+                    Note& n = t->noteAt(a + g);
+                    if (up)
+                        setStemExtension(view, n, n.x + 11, n.y + 1, yb);
+                    else
+                        setStemExtension(view, n, n.x + 3, n.y + 29, yb);
+                }
+            }
+        }
+        a += size;
+    }
+}
+
+void positionRowsAndPlace(SheetViewState& view, const std::vector<int>& laid, const std::vector<int>& ksw)
+{
+    SheetDocument& sheet = view.sheet();
+    const int trackCount = sheet.trackCount();
+    for (int r = 0; r < view.rowsInUse; ++r) {
+        StaffRow& row = view.row(r);
+        row.top = (r - view.firstVisibleRow) * kRowPitch + kRowTopOffset;
+        setRowScaled(view, row);
+    }
+    for (int j = 0; j < trackCount; ++j) {
+        Track& t = *sheet.trackAt(j);
+        const int placed = placeTrack(view, t, laid[static_cast<std::size_t>(j)], ksw[static_cast<std::size_t>(j)]);
+        const int cap = std::min(t.count, t.capacity());
+        for (int i = placed; i < cap; ++i) {
+            Note& n = t.noteAt(i);
+            n.rowIndex = -1;
+            n.row = nullptr;
+        }
+        view.setLaidOutCount(j, placed);
+    }
+    for (int r = view.firstVisibleRow; r < view.rowsInUse; ++r) {
+        StaffRow& row = view.row(r);
+        if (row.top > view.layoutHeight)
+            break;
+        beamRow(view, row);
+    }
+}
+
+} // namespace
+
+KeySignatureMarks keySignatureMarks(const Track& track)
+{
+    static constexpr int kSharpSteps[7] = {-3, 0, -4, -1, 2, -2, 1};
+    static constexpr int kFlatSteps[7] = {2, -1, 3, 0, 4, 1, 5};
+    const int* steps = track.flatKey ? kFlatSteps : kSharpSteps;
+    KeySignatureMarks out;
+    for (int k = 0; k < 7; ++k) {
+        const int acc = track.keyAccidental(steps[k]);
+        if (acc == 1 || acc == -1)
+            out.marks[static_cast<std::size_t>(out.count++)] = {steps[k], acc};
+    }
+    return out;
+}
+
+int keySignatureWidth(const Track& track) { return 8 * keySignatureMarks(track).count; }
+
+int noteY(const StaffRow& row, Note& n)
+{
+    const int top = row.top;
+    const int d = row.spacing;
+    const int s = n.line;
+    const int k = n.type;
+    if (k == kTypeAudioClip)
+        return top + 10;
+    if (k == kTypeMark1740)
+        return top + 30;
+    if (row.track && row.track->percussive)
+        return top;
+    if (n.isRest()) {
+        switch (k) {
+        case kTypeQuarter: return top + 5;
+        case kTypeEighth: return top + 12;
+        case kTypeSixteenth: return top + 6;
+        case kTypeThirtySecond: return top + 2;
+        default: break;
+        }
+        n.stemDown = 0;
+        return k == kTypeHalf ? top + 13 : top + 17;
+    }
+    if (k == kTypeBar || k == kTypeMark1737 || k == kTypeStaffBreak || k == kTypeSpace)
+        return top;
+    int y = ((s + 1) * d) / 2 + top - 18;
+    const bool down = n.stemDown == 1;
+    if (!down && k == kTypeWhole)
+        y += 1;
+    if (down && k != kTypeWhole)
+        y += 21;
+    if (s > 0 && s % 2 == 1)
+        y -= 1;
+    if (s == 0)
+        y += 1;
+    if (!down && s <= 0)
+        y -= 1;
+    if (down && s > 0)
+        y += 1;
+    return y;
+}
+
+std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& toggles)
+{
+    const int y = n.y - 3;
+    const int top = row.top;
+    const int d = row.spacing > 0 ? row.spacing : kStaffSpacing;
+    n.dwFlag = 0;
+    n.row = &row;
+    n.rowIndex = row.index;
+    if (n.chordparent == -1)
+        n.stemDown = y < top + d + d / 2 ? 1 : 0;
+    std::optional<int> step;
+    for (int e = -7; e <= 8 && !step; ++e) {
+        const int band = top + e * d;
+        if (y < band || y >= band + d)
+            continue;
+        if (y < band + d / 6)
+            step = 2 * e - 3;
+        else if (y <= band + d / 3)
+            step = 2 * e - 2;
+        else
+            step = 2 * e - 1;
+    }
+    if (!step)
+        return std::nullopt;
+    Track* t = row.track;
+    if (t && t->percussive) {
+        n.line = static_cast<int16_t>(*step);
+        n.midi = static_cast<int8_t>(std::clamp(t->drumKey, 0, 127));
+    } else {
+        n.setStaffPosition(*step);
+    }
+    if (t)
+        n.iid = t->iid;
+    if (toggles.rest)
+        n.dwFlag |= kFlagRest;
+    if (toggles.tie)
+        n.dwFlag |= kFlagTie;
+    if (toggles.dot)
+        n.dwFlag |= kFlagDot;
+    n.y = toInt16(noteY(row, n));
+    const int k = n.type;
+    const bool marksAllowed = k != kTypeAudioClip && k != kTypeBar && k != kTypeSpace &&
+                              k != kTypeMark1737 && k != kTypeStaffBreak && k != kTypeMark1743 &&
+                              !n.isRest();
+    if (marksAllowed && toggles.sharp)
+        n.dwFlag |= kFlagSharp;
+    if (marksAllowed && toggles.flat)
+        n.dwFlag |= kFlagFlat;
+    return step;
+}
+
+bool hitRow(SheetViewState& view, const StaffRow& row, int x, int y)
+{
+    if (x >= row.clefLeft && x < row.clefRight && y >= row.clefTop && y < row.clefBottom &&
+        row.clefRight > row.clefLeft) {
+        view.hoveredTrack = view.sheet().trackCount() > 0 ? row.index % view.sheet().trackCount() : -1;
+        return true;
+    }
+    return y >= row.top - 35 && y <= row.top + 75;
+}
+
+bool trackHover(StaffRow& row, int x, int y)
+{
+    int above = -1, below = -1;
+    if (x >= kStaffLeft + 10 && y >= row.top - 35 && y <= row.top)
+        above = x;
+    else if (y >= row.top + 35 && y <= row.top + 75)
+        below = x;
+    const bool changed = above != row.hoverAboveX || below != row.hoverBelowX;
+    row.hoverAboveX = above;
+    row.hoverBelowX = below;
+    return changed;
+}
+
+void layoutRows(SheetViewState& view)
+{
+    SheetDocument& sheet = view.sheet();
+    const int trackCount = sheet.trackCount();
+    const int length = view.layoutWidth - 70;
+    const int mpr = std::max(1, length / kMeasureSpan);
+    sheet.measuresPerRow = mpr;
+    sheet.measureWidth = length / mpr;
+
+    std::vector<int> ksw(static_cast<std::size_t>(std::max(trackCount, 1)), 0);
+    for (int j = 0; j < trackCount; ++j)
+        ksw[static_cast<std::size_t>(j)] = keySignatureWidth(*sheet.trackAt(j));
+
+    for (int r = 0; r < kRowCount; ++r) {
+        StaffRow& row = view.row(r);
+        row.index = r;
+        row.sheet = &sheet;
+        row.track = trackCount > 0 ? sheet.trackAt(r % trackCount) : nullptr;
+        row.left = kStaffLeft;
+        row.spacing = kStaffSpacing;
+        row.length = length;
+        row.top = (r - view.firstVisibleRow) * kRowPitch + 50;
+        setRowScaled(view, row);
+        row.firstNote = 0;
+        row.endNote = 0;
+        row.noteCount = 0;
+        row.keySigWidth = trackCount > 0 ? ksw[static_cast<std::size_t>(r % trackCount)] : 0;
+        row.lastX = row.keySigWidth + 50;
+        row.measuresPerRow = mpr;
+        row.timeSig = row.track ? row.track->timeSig : sheet.timesig;
+    }
+    if (trackCount == 0) {
+        view.rowsInUse = 0;
+        view.scrollRange = 0;
+        view.firstVisibleRow = 0;
+        return;
+    }
+
+    std::vector<int> laid(static_cast<std::size_t>(trackCount), 0);
+    int maxRows = 1;
+    for (int j = 0; j < trackCount; ++j) {
+        Track& t = *sheet.trackAt(j);
+        t.rebuildChordLists();
+        t.resetLayoutFlags();
+        const TrackWalk walk = walkMeasuresAndRows(view, t, j, trackCount, mpr);
+        laid[static_cast<std::size_t>(j)] = walk.laid;
+        maxRows = std::max(maxRows, walk.rowsOfTrack);
+    }
+    // Whole systems: every track has a row in each system that any track reaches.
+    view.rowsInUse = std::min(kRowCount, std::max(trackCount, trackCount * maxRows));
+    int range = 0;
+    for (int r = 0; r < view.rowsInUse; ++r)
+        if (r * kRowPitch + 100 >= view.layoutHeight)
+            ++range;
+    view.scrollRange = range;
+    // Printing pages through the sheet past the window's scroll range, so it may go as far
+    // as the last row.
+    const int maxFirst = view.printing ? std::max(range, view.rowsInUse - 1) : range;
+    view.firstVisibleRow = std::clamp(view.firstVisibleRow, 0, maxFirst);
+    for (int r = 0; r < kRowCount; ++r) {
+        StaffRow& row = view.row(r);
+        row.top = (r - view.firstVisibleRow) * kRowPitch + 50;
+        setRowScaled(view, row);
+    }
+    positionRowsAndPlace(view, laid, ksw);
+}
+
+void setFirstVisibleRow(SheetViewState& view, int row)
+{
+    view.firstVisibleRow = std::max(row, 0);
+    layoutRows(view);
+}
+
+} // namespace tonvela

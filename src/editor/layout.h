@@ -1,0 +1,62 @@
+#pragma once
+
+#include "editor/sheet_view_state.h"
+
+#include <array>
+#include <optional>
+
+namespace tonvela {
+
+struct Note;
+class Track;
+
+// Lays the whole sheet out for the view's size, zoom and scroll position: row geometry,
+// measures of every track, rows, measure x with justification, every note's x, y and width,
+// then the beams of the visible rows. Called after any change of the document, the size, the
+// zoom or the scroll position.
+void layoutRows(SheetViewState& view);
+
+// Moves the view to another first visible row (clamped to the scroll range) and lays out
+// again, so row tops and beams follow.
+void setFirstVisibleRow(SheetViewState& view, int row);
+
+// The glyph top for a note placed on a row. Clears the note's stem-down flag for rests of
+// kinds that have no rest height of their own.
+int noteY(const StaffRow& row, Note& note);
+
+// The modifier toggles of the sheet's tools that a click adds to a placed note.
+struct PlacementToggles {
+    bool rest = false;
+    bool tie = false;
+    bool dot = false;
+    bool sharp = false;
+    bool flat = false;
+};
+
+// Turns a click's y (sheet units, already stored in the note) into a staff step and gives the
+// note its pitch, flags and y on the row. No step when the click lies outside the staff
+// bands; the note then keeps its cleared flags and is otherwise unchanged.
+std::optional<int> placeClick(StaffRow& row, Note& note, const PlacementToggles& toggles);
+
+// True when the point lies in the row's clef box (the row's track becomes the hovered track)
+// or in the band from 35 above to 75 below the row's top.
+bool hitRow(SheetViewState& view, const StaffRow& row, int x, int y);
+
+// Moves the row's hover guides after the pointer; true when they changed.
+bool trackHover(StaffRow& row, int x, int y);
+
+// One accidental of a key signature: the staff step it sits on and +1 sharp / -1 flat.
+struct KeyMark {
+    int step;
+    int accidental;
+};
+struct KeySignatureMarks {
+    std::array<KeyMark, 7> marks{};
+    int count = 0;
+};
+// The accidentals a track's key signature draws, in drawing order.
+KeySignatureMarks keySignatureMarks(const Track& track);
+// Width the key signature takes at a row start: 8 per accidental.
+int keySignatureWidth(const Track& track);
+
+} // namespace tonvela

@@ -1,0 +1,599 @@
+#include "editor/sheet_drawing.h"
+
+#include "editor/glyphs.h"
+#include "editor/layout.h"
+#include "harmony/pitch.h"
+#include "score/note.h"
+#include "score/sheet_document.h"
+#include "score/track.h"
+
+#include <algorithm>
+#include <string>
+
+namespace tonvela {
+namespace {
+
+bool validRoot(const Track& t, int i, int n)
+{
+    const int p = t.noteAt(i).chordparent;
+    return p == -1 || p < 0 || p >= n || p == i || t.noteAt(p).chordparent != -1;
+}
+
+GlyphColor colorOf(const Note& n)
+{
+    if (n.selected)
+        return GlyphColor::Selected;
+    if (n.hovered || n.sounding)
+        return GlyphColor::Highlighted;
+    return GlyphColor::Normal;
+}
+
+} // namespace
+
+DrawTools DrawTools::forZoom(float z)
+{
+    DrawTools t;
+    auto h = [z](int height) { return static_cast<int>(static_cast<float>(height) * z); };
+    t.label = {h(20), false};
+    t.largeBold = {h(20), true};
+    t.mediumBold = {h(16), true};
+    t.smallBold = {h(12), true};
+    t.firstNumber = {h(14), true};
+    return t;
+}
+
+void drawSheet(SheetViewState& view, Canvas& canvas, bool printing)
+{
+    SheetDrawing(view, canvas, printing).drawSheet();
+}
+
+SheetDrawing::SheetDrawing(SheetViewState& view, Canvas& canvas, bool printing)
+    : m_view(view), m_canvas(canvas), m_printing(printing), m_tools(DrawTools::forZoom(view.zoom())),
+      m_trackCount(view.sheet().trackCount())
+{
+}
+
+void SheetDrawing::pen(const Pen& p)
+{
+    if (!m_penSet || !(m_pen == p)) {
+        m_canvas.setPen(p);
+        m_pen = p;
+        m_penSet = true;
+    }
+}
+
+void SheetDrawing::font(const Font& f)
+{
+    if (!m_fontSet || !(m_font == f)) {
+        m_canvas.setFont(f);
+        m_font = f;
+        m_fontSet = true;
+    }
+}
+
+void SheetDrawing::textColor(Color c)
+{
+    if (!m_textColorSet || !(m_textColor == c)) {
+        m_canvas.setTextColor(c);
+        m_textColor = c;
+        m_textColorSet = true;
+    }
+}
+
+int SheetDrawing::systemTop(const StaffRow& row) const
+{
+    const int first = row.index - row.index % std::max(1, m_trackCount);
+    return m_view.row(first).top;
+}
+
+int SheetDrawing::systemBottom(const StaffRow& row) const
+{
+    return systemTop(row) + (m_trackCount - 1) * kRowPitch + 4 * row.spacing;
+}
+
+void SheetDrawing::drawSheet()
+{
+    if (m_trackCount <= 0)
+        return;
+    SheetDocument& sheet = m_view.sheet();
+    const int tracks = m_trackCount;
+    std::vector<int> progress(static_cast<std::size_t>(tracks), 0);
+    std::vector<int> counts(static_cast<std::size_t>(tracks), 0);
+    for (int j = 0; j < tracks; ++j)
+        counts[static_cast<std::size_t>(j)] = std::min(m_view.laidOutCount(j), sheet.trackAt(j)->count);
+    textColor(kBlack);
+
+    int r = 0;
+    bool first = true;
+    while (r <= kMaxDrawnRows) {
+        bool done = !first;
+        for (int j = 0; j < tracks && done; ++j)
+            done = progress[static_cast<std::size_t>(j)] >= counts[static_cast<std::size_t>(j)];
+        if (done)
+            break;
+        first = false;
+        const int systemFirst = r;
+        for (int j = 0; j < tracks && r <= kMaxDrawnRows; ++j) {
+            StaffRow& row = m_view.row(r);
+            Track& t = *sheet.trackAt(j);
+            row.sheet = &sheet;
+            row.track = &t;
+            int& p = progress[static_cast<std::size_t>(j)];
+            if (t.drawmode == kDrawTablature)
+                drawTablatureRow(row, t, p, counts[static_cast<std::size_t>(j)]);
+            else
+                drawStaffRow(row, t, p, counts[static_cast<std::size_t>(j)]);
+            ++r;
+        }
+        const StaffRow& top = m_view.row(systemFirst);
+        if (r >= m_view.firstVisibleRow && systemFirst >= m_view.firstVisibleRow &&
+            top.top <= m_view.layoutHeight) {
+            pen(m_tools.black);
+            const StaffRow& last = m_view.row(r - 1);
+            m_canvas.drawLine(sc(kStaffLeft), sc(top.top), sc(kStaffLeft), sc(last.top + 4 * last.spacing));
+        }
+    }
+    drawGlyphPass(std::min(r, kRowCount) - 1);
+}
+
+void SheetDrawing::skipRow(const StaffRow& row, int& p, int n, bool onScreen) const
+{
+    // Rows that are not drawn only count their notes past.
+    p = std::max(p, std::min(row.endNote, n));
+    if (!onScreen && row.noteCount == 0)
+        p = n;
+}
+
+void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
+{
+    const int top = row.top;
+    const int d = row.spacing;
+    const bool visible = row.index >= m_view.firstVisibleRow;
+    const bool onScreen = top <= m_view.layoutHeight;
+    if (onScreen && p < n) {
+        const int first = std::clamp(row.firstNote, 0, n - 1);
+        const Note& f = t.noteAt(first);
+        if (visible)
+            drawMeasureNumber(row, t, f.measureIndex, true);
+        row.measureOfFirst = f.measureIndex;
+    }
+    if (visible && onScreen) {
+        font(m_tools.label);
+        textColor(kBlack);
+        m_canvas.drawText(sc(kStaffLeft - 15), sc(3 * d + top), std::to_string(row.index % m_trackCount + 1));
+        drawStaffLines(row);
+        pen(m_tools.black);
+        const int xEnd = sc(m_view.layoutWidth - 70 + kStaffLeft - 1);
+        m_canvas.drawLine(xEnd, sc(top), xEnd, sc(top + 4 * d));
+        if (!m_printing && !t.percussive) {
+            if (row.hoverAboveX >= 0)
+                drawLedgerAbove(row, row.hoverAboveX);
+            if (row.hoverBelowX >= 0)
+                drawLedgerBelow(row, row.hoverBelowX);
+        }
+    }
+    row.clefLeft = kStaffLeft;
+    row.clefRight = kStaffLeft + 30;
+    row.clefTop = top;
+    row.clefBottom = top + 60;
+
+    const int start = p;
+    if (!visible || !onScreen)
+        skipRow(row, p, n, onScreen);
+    else
+        drawRowNotes(row, t, p, n);
+
+    if (visible && onScreen) {
+        drawTies(t, start, p, n);
+        for (int i = start; i < p; ++i)
+            if (t.noteAt(i).beamCount > 0)
+                drawBeams(t, i, n);
+        drawSystemEndLine(row);
+    }
+    if (p == 0)
+        row.lastX = row.keySigWidth + 50;
+}
+
+void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
+{
+    if (p < n && t.noteAt(p).rowIndex != row.index) {
+        if (t.noteAt(p).type == kTypeStaffBreak)
+            ++p;
+        if (p < n && t.noteAt(p).rowIndex != row.index) {
+            const int rowOfP = t.noteAt(p).rowIndex;
+            if (rowOfP >= 0 && rowOfP < row.index) {
+                while (p < n && t.noteAt(p).rowIndex >= 0 && t.noteAt(p).rowIndex < row.index)
+                    ++p;
+            } else {
+                p = n;
+            }
+        }
+        if (row.index > kMaxNoteRowIndex)
+            p = n;
+    }
+    while (p < n && t.noteAt(p).rowIndex == row.index) {
+        Note& note = t.noteAt(p);
+        if (!validRoot(t, p, n) || note.type == kTypeStaffBreak) {
+            ++p; // members are drawn with their root
+            continue;
+        }
+        if (note.measureIndex != row.measureOfFirst) {
+            const int m = note.measureIndex + 1;
+            if (m >= 1 && m <= kMeasureCount) {
+                MeasureRecord& rec = t.measures[static_cast<std::size_t>(m)];
+                if (rec.x > 0) {
+                    Note bar;
+                    bar.type = kTypeBar;
+                    bar.width = 22;
+                    bar.x = static_cast<int16_t>(std::clamp(rec.x, 0, 32767));
+                    bar.selected = (rec.barHover && m_view.barClickPending) ? 1 : 0;
+                    drawBarLine(row, bar);
+                    rec.barTop = systemTop(row);
+                    rec.barBottom = systemBottom(row);
+                }
+            }
+            drawMeasureNumber(row, t, note.measureIndex, false);
+            row.measureOfFirst = note.measureIndex;
+        }
+        drawNoteDecorations(row, t, p, n);
+        row.lastX = note.x;
+        ++p;
+    }
+}
+
+void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
+{
+    const int top = row.top;
+    const int d = row.spacing;
+    const bool visible = row.index >= m_view.firstVisibleRow;
+    const bool onScreen = top <= m_view.layoutHeight;
+    row.clefLeft = kStaffLeft;
+    row.clefRight = kStaffLeft + 30;
+    row.clefTop = top;
+    row.clefBottom = top + 60;
+    if (!visible || !onScreen) {
+        skipRow(row, p, n, onScreen);
+        return;
+    }
+    const int track = row.index % m_trackCount;
+    const bool small = m_view.zoom() <= 0.6f;
+    const Font& letters = small ? m_tools.smallBold : m_tools.largeBold;
+    font(letters);
+    if (track == m_view.sheet().selectedTrack)
+        textColor(kRed);
+    else if (track == m_view.hoveredTrack)
+        textColor(kBlue);
+    else
+        textColor(kBlack);
+    static constexpr const char* kLetters[3] = {"T", "A", "B"};
+    for (int k = 0; k < 3; ++k)
+        m_canvas.drawText(sc(kStaffLeft) + sc(10), sc(top + 2 * k * d) - letters.height / 2, kLetters[k]);
+    pen(m_tools.nearBlack);
+    for (int k = 0; k < 6; ++k)
+        m_canvas.drawLine(row.leftScaled, sc(top + k * d), row.leftScaled + row.lengthScaled, sc(top + k * d));
+    if (p < n && t.noteAt(p).rowIndex >= 0 && t.noteAt(p).rowIndex < row.index)
+        while (p < n && t.noteAt(p).rowIndex >= 0 && t.noteAt(p).rowIndex < row.index)
+            ++p;
+    while (p < n && t.noteAt(p).rowIndex == row.index) {
+        drawTablatureNote(row, t, p, n);
+        ++p;
+    }
+}
+
+void SheetDrawing::drawStaffLines(const StaffRow& row)
+{
+    pen(m_tools.black);
+    const int x1 = sc(kStaffLeft);
+    const int x2 = x1 + row.lengthScaled;
+    for (int k = 0; k < 5; ++k) {
+        const int y = sc(row.top) + sc(k * row.spacing);
+        m_canvas.drawLine(x1, y, x2, y);
+    }
+}
+
+void SheetDrawing::drawLedgerBelow(const StaffRow& row, int x)
+{
+    pen(m_tools.black);
+    for (int k = 5; k <= 7; ++k) {
+        const int y = sc(row.top + k * row.spacing);
+        m_canvas.drawLine(sc(x), y, sc(x) + sc(10), y);
+    }
+}
+
+void SheetDrawing::drawLedgerAbove(const StaffRow& row, int x)
+{
+    pen(m_tools.black);
+    for (int k = 1; k <= 3; ++k) {
+        const int y = sc(row.top - k * row.spacing);
+        m_canvas.drawLine(sc(x), y, sc(x) + sc(10), y);
+    }
+}
+
+void SheetDrawing::drawBarLine(const StaffRow& row, Note& bar)
+{
+    if (bar.selected)
+        pen(m_tools.red);
+    else if (bar.hovered || bar.sounding)
+        pen(m_tools.blue);
+    else
+        pen(m_tools.black);
+    const int x = sc(static_cast<int>(bar.x));
+    const int y1 = sc(systemTop(row));
+    const int y2 = sc(systemBottom(row));
+    m_canvas.drawLine(x, y1, x, y2);
+    bar.zoomY = y1;
+    bar.stemExtension[0] = x;
+    bar.stemExtension[1] = y1;
+    bar.stemExtension[2] = x;
+    bar.stemExtension[3] = y2;
+}
+
+void SheetDrawing::drawSystemEndLine(const StaffRow& row)
+{
+    pen(m_tools.black);
+    const int x = sc(kStaffLeft) + row.lengthScaled;
+    m_canvas.drawLine(x, sc(systemTop(row)), x, sc(systemBottom(row)));
+}
+
+void SheetDrawing::drawMeasureNumber(const StaffRow& row, const Track& t, int measureIndex, bool rowStart)
+{
+    const int m = measureIndex + 1;
+    const int x = (m >= 1 && m <= kMeasureCount) ? t.measures[static_cast<std::size_t>(m)].x : 0;
+    textColor(kBlack);
+    int left;
+    if (rowStart) {
+        font(m_tools.firstNumber);
+        left = x > 0 ? x - 11 : 23;
+    } else {
+        font(m_tools.smallBold);
+        left = x > 0 ? x + 3 : 37;
+    }
+    m_canvas.drawText(sc(left), sc(row.top - 18), std::to_string(m));
+}
+
+void SheetDrawing::drawTies(Track& t, int from, int to, int n)
+{
+    auto nextRootAfter = [&](int i) {
+        for (++i; i < n; ++i)
+            if (validRoot(t, i, n) && t.noteAt(i).type != kTypeStaffBreak)
+                return i;
+        return n;
+    };
+    for (int i = from; i < to; ++i) {
+        if (!validRoot(t, i, n) || t.noteAt(i).type == kTypeStaffBreak)
+            continue;
+        Note& a = t.noteAt(i);
+        if (!(a.dwFlag & kFlagTie))
+            continue;
+        const int j = nextRootAfter(i);
+        if (j >= n)
+            continue;
+        Note& b = t.noteAt(j);
+        if (!(b.dwFlag & kFlagTie))
+            continue;
+        const int pairs = std::min<int>(std::min<int>(a.childCount, b.childCount), kMaxChordMembers);
+        for (int k = 0; k < pairs; ++k) {
+            const int ma = a.children[k], mb = b.children[k];
+            if (ma >= 0 && ma < n && mb >= 0 && mb < n)
+                drawTie(t.noteAt(ma), t.noteAt(mb));
+        }
+        drawTie(a, b);
+    }
+}
+
+void SheetDrawing::drawTie(Note& a, Note& b)
+{
+    const bool rests = a.isRest() && b.isRest();
+    if (!rests && (a.letter != b.letter || a.octave != b.octave)) {
+        a.tieValid = 0;
+        b.tieValid = 0;
+        return;
+    }
+    a.tieValid = 1;
+    b.tieValid = 1;
+    pen(m_tools.tie);
+    m_canvas.setNoBrush();
+    const int o = (a.stemDown == 1 && b.stemDown == 1 && !a.isRest() && !b.isRest()) ? -35 : 0;
+    const int xa = a.x, xb = b.x, ya = a.y;
+    if (a.rowIndex == b.rowIndex) {
+        if (o == -35)
+            m_canvas.drawArc(sc(xb + 3), sc(ya - 5), sc(xa + 13), sc(ya + 5), sc(xb + 8), sc(ya), sc(xa + 8), sc(ya));
+        else
+            m_canvas.drawArc(sc(xa + 1), sc(ya + 20), sc(xb + 11), sc(ya + 40), sc(xa + 6), sc(ya + 35),
+                             sc(xb + 6), sc(ya + 35));
+    } else if (o == -35) {
+        m_canvas.drawArc(sc(xa + 3), sc(ya + o + 30), sc(xa + 68), sc(ya + o + 40), sc(xa + 63), sc(ya + o + 35),
+                         sc(xa + 8), sc(ya + o + 35));
+    } else {
+        m_canvas.drawArc(sc(xa + 1), sc(ya + 20), sc(xa + 61), sc(ya + 40), sc(xa + 6), sc(ya + 35), sc(xa + 61),
+                         sc(ya + 35));
+    }
+}
+
+void SheetDrawing::drawBeams(Track& t, int head, int n)
+{
+    Note& first = t.noteAt(head);
+    const int followers = std::clamp(first.beamCount, 0, 3);
+    if (followers == 0 || head + followers >= n || !(first.dwFlag & kFlagBeamed))
+        return;
+    const Note& last = t.noteAt(head + followers);
+    if (last.rowIndex != first.rowIndex)
+        return;
+    pen(m_tools.black);
+    const bool up = first.stemDown == 0;
+    auto extension = [&](const Note& nt) {
+        const int* e = nt.stemExtension;
+        if (e[0] != 0 || e[1] != 0 || e[2] != 0 || e[3] != 0)
+            m_canvas.drawLine(e[0], e[1], e[2], e[3]);
+    };
+    if (followers >= 2) {
+        for (int g = 0; g <= followers; ++g)
+            extension(t.noteAt(head + g));
+    } else if (up && first.y - last.y > 20) {
+        extension(first);
+    }
+    const int* b = first.beamLine;
+    for (int k = 0; k < 4; ++k)
+        m_canvas.drawLine(sc(b[0]), sc(b[1] + k), sc(b[2]), sc(b[3] + k));
+    if (first.type == kTypeSixteenth) {
+        const int shift = up ? 7 : -7;
+        for (int k = 0; k < 4; ++k)
+            m_canvas.drawLine(sc(b[0]), sc(b[1] + shift + k), sc(b[2]), sc(b[3] + shift + k));
+    }
+}
+
+void SheetDrawing::drawKeySignature(StaffRow& row)
+{
+    if (!row.track)
+        return;
+    const KeySignatureMarks marks = keySignatureMarks(*row.track);
+    const double d = row.spacing;
+    for (int k = 0; k < marks.count; ++k) {
+        const KeyMark& mark = marks.marks[static_cast<std::size_t>(k)];
+        const int x = kStaffLeft + 8 * k + 25;
+        double y = row.top + (mark.step * d) / 2.0 + d / 2.0 - 1.0;
+        if (mark.accidental < 0)
+            y -= d / 2.0 + 3.0;
+        m_canvas.drawGlyph(mark.accidental > 0 ? kGlyphSharp : kGlyphFlat, sc(x), sc(static_cast<int>(y)),
+                           m_view.zoom(), GlyphColor::Normal);
+    }
+    row.keySigWidth = 8 * marks.count;
+}
+
+void SheetDrawing::drawNoteDecorations(const StaffRow& row, Track& t, int index, int n)
+{
+    if (row.top > m_view.layoutHeight)
+        return;
+    Note& note = t.noteAt(index);
+    if (note.type == kTypeStaffBreak)
+        return;
+    const int members = std::min<int>(note.childCount, kMaxChordMembers);
+    for (int k = 0; k < members; ++k) {
+        const int c = note.children[k];
+        if (c >= 0 && c < n && c != index)
+            decorate(row, t, t.noteAt(c));
+    }
+    decorate(row, t, note);
+}
+
+void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note)
+{
+    const int top = row.top;
+    const int d = row.spacing;
+    if (note.type == kTypeStaffBreak)
+        return;
+    if (note.type == kTypeMark1740 && note.selected)
+        return;
+    if (note.type == kTypeBar) {
+        drawBarLine(row, note);
+    } else if (note.type == kTypeSpace && note.selected) {
+        pen(m_tools.red);
+        m_canvas.drawLine(sc(note.x), sc(note.y - 10), sc(note.x + 10), sc(note.y - 10));
+    } else if (!note.isRest() && note.type != kTypeSpace && !t.percussive) {
+        if (note.y >= top + 15)
+            drawLedgerBelow(row, note.x);
+        if (note.line < -4)
+            drawLedgerAbove(row, note.x + 2);
+    }
+    if (note.lyrictext && !note.lyrictext->empty()) {
+        font(m_view.zoom() >= 0.8f ? m_tools.mediumBold : m_tools.smallBold);
+        textColor(kBlack);
+        const int x = sc(note.x);
+        const int y = sc(7 * d + top);
+        m_canvas.drawTextInRect(x, y, x + 300, y + 24, *note.lyrictext);
+    }
+}
+
+void SheetDrawing::drawTablatureNote(const StaffRow& row, Track& t, int index, int n)
+{
+    Note& root = t.noteAt(index);
+    if (!validRoot(t, index, n) || root.type == kTypeStaffBreak)
+        return;
+    const bool small = m_view.zoom() <= 0.6f;
+    auto one = [&](const Note& note) {
+        if (note.isRest() || note.type == kTypeStaffBreak)
+            return;
+        const GuitarPosition pos = guitarPositionOfNote(note);
+        char text[2] = {' ', 0};
+        if (note.line >= -4 && note.line <= 12 && pos.fret >= 0 && pos.fret <= 9)
+            text[0] = static_cast<char>('0' + pos.fret);
+        font(small ? m_tools.smallBold : m_tools.mediumBold);
+        textColor((note.hovered || note.sounding) ? kBlue : kBlack);
+        int y = sc(row.spacing * pos.stringIndex + row.top - 9);
+        if (small)
+            y -= 2;
+        m_canvas.drawText(sc(note.x), y, text);
+    };
+    const int members = std::min<int>(root.childCount, kMaxChordMembers);
+    for (int k = 0; k < members; ++k) {
+        const int c = root.children[k];
+        if (c >= 0 && c < n && c != index)
+            one(t.noteAt(c));
+    }
+    one(root);
+}
+
+void SheetDrawing::drawNoteGlyphs(const Note& note)
+{
+    const GlyphColor color = colorOf(note);
+    const float z = m_view.zoom();
+    if (note.dwFlag & kFlagNatural)
+        m_canvas.drawGlyph(kGlyphNatural, sc(note.accidentalX), sc(note.accidentalY), z, color);
+    if (note.dwFlag & kFlagSharp)
+        m_canvas.drawGlyph(kGlyphSharp, sc(note.accidentalX), sc(note.accidentalY), z, color);
+    if (note.dwFlag & kFlagFlat)
+        m_canvas.drawGlyph(kGlyphFlat, sc(note.accidentalX), sc(note.accidentalY), z, color);
+    if (note.dwFlag & kFlagDot)
+        m_canvas.drawGlyph(kGlyphDot, sc(note.dotX), sc(note.dotY), z, color);
+    const int glyph = noteGlyph(note);
+    if (glyph != 0)
+        m_canvas.drawGlyph(glyph, note.zoomX, note.zoomY, z, color);
+}
+
+void SheetDrawing::drawGlyphPass(int lastRow)
+{
+    SheetDocument& sheet = m_view.sheet();
+    const int bottom = m_view.layoutHeight;
+    const int firstRow = m_view.firstVisibleRow;
+    for (int j = 0; j < m_trackCount; ++j) {
+        Track& t = *sheet.trackAt(j);
+        if (t.drawmode == kDrawTablature)
+            continue;
+        const int n = std::min(m_view.laidOutCount(j), t.count);
+        for (int i = 0; i < n; ++i) {
+            const Note& note = t.noteAt(i);
+            if (note.rowIndex < firstRow || note.rowIndex > lastRow || note.y > bottom)
+                continue;
+            drawNoteGlyphs(note);
+        }
+    }
+    const float z = m_view.zoom();
+    for (int r = firstRow; r <= lastRow; ++r) {
+        StaffRow& row = m_view.row(r);
+        if (row.top + 50 >= bottom)
+            break;
+        const int j = r % m_trackCount;
+        Track* t = sheet.trackAt(j);
+        if (!t || t->drawmode == kDrawTablature)
+            continue;
+        drawKeySignature(row);
+        const TimeSignatureGlyphs ts = timeSignatureGlyphs(row.timeSig);
+        const int tx = kStaffLeft + row.keySigWidth + 27;
+        m_canvas.drawGlyph(ts.numerator, sc(tx), sc(row.top + 2), z, GlyphColor::Normal);
+        if (ts.denominator != 0)
+            m_canvas.drawGlyph(ts.denominator, sc(tx), sc(row.top + 20), z, GlyphColor::Normal);
+        // Paper shows no selection or hover.
+        const GlyphColor clefColor = m_printing                 ? GlyphColor::Normal
+                                     : j == sheet.selectedTrack ? GlyphColor::Selected
+                                     : j == m_view.hoveredTrack ? GlyphColor::Highlighted
+                                                                : GlyphColor::Normal;
+        if (t->percussive)
+            m_canvas.drawGlyph(kGlyphPercussionClef, sc(kStaffLeft + 9), sc(row.top + 11), z, clefColor);
+        else if (t->drawmode == kDrawFClef)
+            m_canvas.drawGlyph(kGlyphFClef, sc(kStaffLeft + 4), sc(row.top), z, clefColor);
+        else
+            m_canvas.drawGlyph(kGlyphGClef, sc(kStaffLeft + 4), sc(row.top - 10), z, clefColor);
+    }
+}
+
+} // namespace tonvela

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "editor/sheet_view_state.h"
+#include "platform/canvas.h"
+
+#include <vector>
+
+namespace tonvela {
+
+struct Note;
+class Track;
+
+// Pens and fonts of the sheet drawing for one zoom. Pens keep their device width at every
+// zoom; font heights follow the zoom.
+struct DrawTools {
+    Pen black{PenStyle::Solid, 1, kBlack};       // staff lines, stems, beams, bars, ledgers
+    Pen red{PenStyle::Solid, 1, kRed};           // selected bar line, selected space marker
+    Pen blue{PenStyle::Solid, 1, kBlue};         // highlighted bar line, drag-preview bar line
+    Pen nearBlack{PenStyle::Solid, 1, {10, 10, 10}}; // tablature lines
+    Pen tie{PenStyle::Solid, 2, kBlack};
+    Font label;       // track number label
+    Font largeBold;   // tablature letters at zoom above 0.6
+    Font mediumBold;  // tablature digits above 0.6, lyrics at 0.8 and above
+    Font smallBold;   // later measure numbers, small tablature, small lyrics
+    Font firstNumber; // measure number at a row start
+
+    static DrawTools forZoom(float zoom);
+};
+
+// Draws a laid-out sheet onto a canvas: every system from the first visible row down to the
+// window's bottom edge, then the glyphs. `printing` leaves out the hover guides. Drawing only
+// adds to the canvas; the caller clears it first. Call layoutRows before.
+void drawSheet(SheetViewState& view, Canvas& canvas, bool printing);
+
+// One drawing pass. The row operations are public so the editor can draw single elements
+// (a drag-preview bar line, a hover guide) with the same geometry.
+class SheetDrawing {
+public:
+    SheetDrawing(SheetViewState& view, Canvas& canvas, bool printing);
+
+    void drawSheet();
+
+    void drawStaffLines(const StaffRow& row);
+    void drawLedgerBelow(const StaffRow& row, int x);
+    void drawLedgerAbove(const StaffRow& row, int x);
+    // A bar line across the whole system at the note's x; red when selected, blue when
+    // highlighted. Stores its extent in the note's zoomed y and stem extension.
+    void drawBarLine(const StaffRow& row, Note& bar);
+    void drawSystemEndLine(const StaffRow& row);
+    void drawMeasureNumber(const StaffRow& row, const Track& track, int measureIndex, bool rowStart);
+    void drawTie(Note& a, Note& b);
+    void drawBeams(Track& track, int headIndex, int noteCount);
+    void drawKeySignature(StaffRow& row);
+    void drawNoteDecorations(const StaffRow& row, Track& track, int index, int noteCount);
+    void drawTablatureNote(const StaffRow& row, Track& track, int index, int noteCount);
+
+    const DrawTools& tools() const { return m_tools; }
+
+private:
+    int sc(int v) const { return m_view.scaled(v); }
+    int sc(double v) const { return m_view.scaled(v); }
+    void pen(const Pen& p);
+    void font(const Font& f);
+    void textColor(Color c);
+    int systemTop(const StaffRow& row) const;
+    int systemBottom(const StaffRow& row) const;
+
+    void drawStaffRow(StaffRow& row, Track& track, int& p, int n);
+    void drawTablatureRow(StaffRow& row, Track& track, int& p, int n);
+    void drawRowNotes(StaffRow& row, Track& track, int& p, int n);
+    void skipRow(const StaffRow& row, int& p, int n, bool onScreen) const;
+    void drawTies(Track& track, int from, int to, int n);
+    void decorate(const StaffRow& row, Track& track, Note& note);
+    void drawGlyphPass(int lastRow);
+    void drawNoteGlyphs(const Note& note);
+
+    SheetViewState& m_view;
+    Canvas& m_canvas;
+    bool m_printing;
+    DrawTools m_tools;
+    int m_trackCount;
+    Pen m_pen;
+    bool m_penSet = false;
+    Font m_font;
+    bool m_fontSet = false;
+    Color m_textColor;
+    bool m_textColorSet = false;
+};
+
+} // namespace tonvela

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "editor/staff_row.h"
+
+#include <string>
+#include <vector>
+
+namespace tonvela {
+
+class SheetDocument;
+
+inline constexpr float kMinZoom = 0.4f;
+// Drawing refuses larger factors: device coordinates must stay far inside int range.
+inline constexpr float kMaxZoom = 10.0f;
+
+// The editor's view of one sheet: window size, zoom as drawing uses it, scroll position, the
+// 1024 staff rows and what layout found out about each track. The document keeps the score;
+// this object keeps everything derived from it for one window.
+//
+// Thread rules: changed on the user-interface thread under the sheet lock; the painter thread
+// reads it under the same lock.
+class SheetViewState {
+public:
+    explicit SheetViewState(SheetDocument& sheet);
+
+    SheetDocument& sheet() { return *m_sheet; }
+    const SheetDocument& sheet() const { return *m_sheet; }
+
+    // The window's client size in device pixels; sets the layout size for the zoom.
+    void setClientSize(int width, int height);
+    // Layout size from the client size and the current zoom: the client size divided by the
+    // zoom and truncated, or exactly the client size when the zoom is within 0.01 of 1.
+    void updateLayoutSize();
+
+    // The sheet's zoom as drawing applies it: a value a file held outside [0.4, 10] (or not a
+    // number) is brought into that range.
+    float zoom() const;
+    // A sheet-unit value in device units: multiplied by the zoom and truncated.
+    int scaled(int v) const { return static_cast<int>(static_cast<float>(v) * zoom()); }
+    int scaled(double v) const { return static_cast<int>(static_cast<float>(v) * zoom()); }
+
+    StaffRow& row(int r) { return m_rows[static_cast<std::size_t>(r)]; }
+    const StaffRow& row(int r) const { return m_rows[static_cast<std::size_t>(r)]; }
+
+    // Notes of track t that the last layout placed (at most 4000, fewer when the walk
+    // stopped at a limit); drawing goes no further.
+    int laidOutCount(int t) const;
+    void setLaidOutCount(int t, int n);
+
+    std::string title = "Sheet 1"; // the window title, also the print document name
+    int clientWidth = 500;
+    int clientHeight = 500;
+    int layoutWidth = 500;  // sheet units
+    int layoutHeight = 500; // sheet units: the window bottom
+    int firstVisibleRow = 0;
+    int scrollRange = 0;
+    int rowsInUse = 0;
+    bool printing = false;
+    int hoveredTrack = -1;
+    bool barClickPending = false; // a click on a hovered bar line is pending (bar drawn red)
+
+private:
+    SheetDocument* m_sheet;
+    std::vector<StaffRow> m_rows;
+    std::vector<int> m_laidOut;
+};
+
+} // namespace tonvela
