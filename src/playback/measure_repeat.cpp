@@ -12,16 +12,18 @@ const MeasureRecord* measureOfNote(const Track& track, const Note& note)
 
 int applyMeasureRepeat(const Track& track, int i, MeasureRepeatState& state)
 {
-    if (i > 0 && i < track.count) {
-        const Note& before = track.noteAt(i - 1);
-        const Note& here = track.noteAt(i);
-        const MeasureRecord* earlier = measureOfNote(track, before);
-        if (earlier && before.measureIndex != here.measureIndex && earlier->repeat) {
-            int& passes = state.passCount[static_cast<std::size_t>(before.measureIndex)];
-            ++passes;
-            if (passes == 1)
-                i = state.repeatStart;
-        }
+    if (i <= 0 || i >= track.count)
+        return i;
+    const Note& before = track.noteAt(i - 1);
+    if (before.measureIndex == track.noteAt(i).measureIndex)
+        return i;
+    // A new measure begins at i.
+    const MeasureRecord* earlier = measureOfNote(track, before);
+    if (earlier && earlier->repeat) {
+        int& passes = state.passCount[static_cast<std::size_t>(before.measureIndex)];
+        ++passes;
+        if (passes == 1)
+            i = state.repeatStart;
     }
     state.repeatStart = i;
     return i;

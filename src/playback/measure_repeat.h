@@ -20,9 +20,10 @@ struct MeasureRepeatState {
 };
 
 // Applied before the note at index i starts. When the note before i lies in another measure,
-// and that measure is marked as repeated, its pass count goes up; on its first pass the walk
-// goes back to the first note of that measure. Returns the index to play (i, or the start of
-// the repeated measure) and makes it the start of the measure now being played.
+// a new measure begins: if the earlier measure is marked as repeated its pass count goes up,
+// and on its first pass the walk goes back to that measure's first note. Returns the index to
+// play (i, or the start of the repeated measure); a new measure's first note is remembered as
+// the start of the measure being played.
 int applyMeasureRepeat(const Track& track, int i, MeasureRepeatState& state);
 
 } // namespace tonvela

@@ -1,0 +1,454 @@
+#include "playback/midi_file_writer.h"
+
+#include "harmony/pitch.h"
+#include "platform/atomic_file.h"
+#include "playback/midi_file_reader.h"
+#include "score/sheet_document.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace tonvela {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One written channel message or meta event, with its absolute tick.
+struct Written {
+    int64_t tick;
+    int status;
+    int d1;
+    int d2;
+};
+
+// A deliberately small reader of the writer's own output: every event of one track chunk.
+std::vector<Written> eventsOfChunk(const std::string& file, int chunk)
+{
+    std::size_t pos = 14;
+    for (int c = 0; c < chunk; ++c)
+        pos += 8 + ((static_cast<uint8_t>(file[pos + 4]) << 24) | (static_cast<uint8_t>(file[pos + 5]) << 16) |
+                    (static_cast<uint8_t>(file[pos + 6]) << 8) | static_cast<uint8_t>(file[pos + 7]));
+    const std::size_t end = pos + 8 + ((static_cast<uint8_t>(file[pos + 4]) << 24) | (static_cast<uint8_t>(file[pos + 5]) << 16) |
+                                       (static_cast<uint8_t>(file[pos + 6]) << 8) | static_cast<uint8_t>(file[pos + 7]));
+    pos += 8;
+    std::vector<Written> out;
+    int64_t tick = 0;
+    auto byte = [&] { return static_cast<uint8_t>(file[pos++]); };
+    while (pos < end) {
+        uint32_t d = 0;
+        uint8_t b;
+        do {
+            b = byte();
+            d = (d << 7) | (b & 0x7F);
+        } while (b & 0x80);
+        tick += d;
+        const int status = byte();
+        if (status == 0xFF) {
+            const int type = byte();
+            const int len = byte();
+            pos += static_cast<std::size_t>(len);
+            out.push_back({tick, 0xFF, type, len});
+        } else if ((status & 0xF0) == 0xC0) {
+            out.push_back({tick, status, byte(), 0});
+        } else {
+            const int d1 = byte();
+            out.push_back({tick, status, d1, byte()});
+        }
+    }
+    return out;
+}
+
+std::vector<Written> only(const std::vector<Written>& all, int kind)
+{
+    std::vector<Written> r;
+    for (const auto& w : all)
+        if ((w.status & 0xF0) == kind)
+            r.push_back(w);
+    return r;
+}
+
+class MidiFileWriterTest : public ::testing::Test {
+protected:
+    MidiFileWriterTest() { sheet.setTrackCount(1); }
+
+    Note& add(int key, int type = kTypeQuarter, int flags = 0, int trackIndex = 0)
+    {
+        Track& t = *sheet.trackAt(trackIndex);
+        Note& n = t.noteAt(t.count++);
+        noteFromMidiKey(n, key);
+        n.type = type;
+        n.dwFlag |= flags;
+        return n;
+    }
+    Note& addMember(int root, int key, int type = kTypeQuarter)
+    {
+        Note& n = add(key, type);
+        n.chordparent = static_cast<int16_t>(root);
+        sheet.trackAt(0)->rebuildChordLists();
+        return n;
+    }
+    std::string bytes(int track = kAllTracks)
+    {
+        std::string out, error;
+        EXPECT_TRUE(midiFileBytes(sheet, track, out, error)) << error;
+        return out;
+    }
+
+    SheetDocument sheet;
+};
+
+TEST_F(MidiFileWriterTest, FourQuartersWriteExactlyTheseBytes)
+{
+    for (int key : {60, 62, 64, 65})
+        add(key);
+    std::string expected("MThd\0\0\0\6\0\1\0\1\0\x60", 14);
+    std::string track;
+    int delta = 0;
+    for (int key : {60, 62, 64, 65}) {
+        track += std::string("\0\xC0\0\0\xB0\x07\x7F\0\xB0\x0A\x40", 11);
+        track += static_cast<char>(delta);
+        track += std::string("\x90", 1) + static_cast<char>(key) + '\x7F';
+        track += std::string("\x60\x80", 2) + static_cast<char>(key) + '\x7F';
+        delta = 0;
+    }
+    track += std::string("\0\xFF\x2F\0", 4);
+    expected += "MTrk" + std::string("\0\0\0", 3) + static_cast<char>(track.size()) + track;
+    EXPECT_EQ(bytes(), expected);
+}
+
+TEST_F(MidiFileWriterTest, TempoIsFoldedIntoTheTicks)
+{
+    for (int key : {60, 62, 64, 65})
+        add(key);
+    auto ons = only(eventsOfChunk(bytes(), 0), 0x90);
+    ASSERT_EQ(ons.size(), 4u);
+    EXPECT_EQ(ons[1].tick - ons[0].tick, 96);
+    sheet.trackAt(0)->tempo = 60;
+    ons = only(eventsOfChunk(bytes(), 0), 0x90);
+    EXPECT_EQ(ons[1].tick - ons[0].tick, 192);
+    EXPECT_EQ(ons[3].tick, 576);
+    sheet.trackAt(0)->tempo = 90; // 96 * 120 / 90 = 128
+    ons = only(eventsOfChunk(bytes(), 0), 0x90);
+    EXPECT_EQ(ons[1].tick, 128);
+}
+
+TEST_F(MidiFileWriterTest, TiedNotesOfOnePitchSoundOnce)
+{
+    add(60, kTypeQuarter, kFlagTie);
+    add(60, kTypeQuarter, kFlagTie);
+    add(62);
+    const auto all = eventsOfChunk(bytes(), 0);
+    const auto ons = only(all, 0x90);
+    const auto offs = only(all, 0x80);
+    ASSERT_EQ(ons.size(), 2u);
+    ASSERT_EQ(offs.size(), 2u);
+    EXPECT_EQ(offs[0].tick - ons[0].tick, 192);
+    EXPECT_EQ(ons[1].tick, 192);
+    EXPECT_EQ(ons[1].d1, 62);
+}
+
+TEST_F(MidiFileWriterTest, EveryNoteOnFollowsItsProgramVolumeAndPanWithDeltaZero)
+{
+    Note& a = add(60);
+    a.iid = 33;
+    a.volume = 300;
+    a.pan = 5;
+    add(62).iid = 34;
+    const auto all = eventsOfChunk(bytes(), 0);
+    ASSERT_GE(all.size(), 9u);
+    EXPECT_EQ(all[0].status, 0xC0);
+    EXPECT_EQ(all[0].d1, 33);
+    EXPECT_EQ(all[1].d1, 7);
+    EXPECT_EQ(all[1].d2, 127); // clamped
+    EXPECT_EQ(all[2].d1, 10);
+    EXPECT_EQ(all[2].d2, 5);
+    EXPECT_EQ(all[3].status, 0x90);
+    EXPECT_EQ(all[3].d2, 127);
+    // The second note's program and controllers come right after the first note off.
+    EXPECT_EQ(all[4].status, 0x80);
+    EXPECT_EQ(all[5].status, 0xC0);
+    EXPECT_EQ(all[5].d1, 34);
+    EXPECT_EQ(all[5].tick, 96);
+    EXPECT_EQ(sheet.trackAt(0)->noteAt(0).volume, 300); // the sheet is not changed
+}
+
+TEST_F(MidiFileWriterTest, ChannelsFollowTheChannelRuleIncludingNoteOffs)
+{
+    sheet.setTrackCount(11);
+    add(60, kTypeQuarter, 0, 9);
+    add(38, kTypeQuarter, 0, 10);
+    sheet.trackAt(10)->percussive = 1;
+    const std::string file = bytes();
+    for (const auto& w : eventsOfChunk(file, 9))
+        if (w.status != 0xFF) {
+            EXPECT_EQ(w.status & 0x0F, 11);
+        }
+    for (const auto& w : eventsOfChunk(file, 10))
+        if (w.status != 0xFF) {
+            EXPECT_EQ(w.status & 0x0F, 9);
+        }
+    EXPECT_EQ(only(eventsOfChunk(file, 9), 0x80).size(), 1u);
+}
+
+TEST_F(MidiFileWriterTest, ChannelNumbersBeyondFifteenStillWriteValidStatusBytes)
+{
+    Track& t = *sheet.trackAt(0);
+    t.channel = 25;
+    add(60);
+    for (const auto& w : eventsOfChunk(bytes(), 0))
+        if (w.status != 0xFF) {
+            EXPECT_EQ(w.status & 0x0F, 11);
+        }
+}
+
+TEST_F(MidiFileWriterTest, AnEmptyTrackWritesOnlyTheEndOfTrack)
+{
+    sheet.setTrackCount(2);
+    add(60, kTypeQuarter, 0, 1);
+    const std::string file = bytes();
+    EXPECT_EQ(file.substr(14, 12), std::string("MTrk\0\0\0\4\0\xFF\x2F\0", 12));
+    EXPECT_EQ(static_cast<uint8_t>(file[11]), 2); // two chunks
+    const std::string one = bytes(1);
+    EXPECT_EQ(static_cast<uint8_t>(one[11]), 1);
+    EXPECT_EQ(only(eventsOfChunk(one, 0), 0x90).size(), 1u);
+}
+
+TEST_F(MidiFileWriterTest, NoteLoopsAreWrittenOut)
+{
+    for (int key : {60, 62, 64, 65})
+        add(key);
+    Note& loop = sheet.trackAt(0)->noteAt(2);
+    loop.loopTo = 0;
+    loop.loopCount = 1;
+    std::vector<int> keys;
+    for (const auto& w : only(eventsOfChunk(bytes(), 0), 0x90))
+        keys.push_back(w.d1);
+    EXPECT_EQ(keys, (std::vector<int>{60, 62, 64, 60, 62, 64, 65}));
+}
+
+TEST_F(MidiFileWriterTest, ARepeatedMeasurePlaysTwiceOnTheFirstPass)
+{
+    Track& t = *sheet.trackAt(0);
+    for (int key : {60, 62, 64, 65})
+        add(key);
+    t.measuresInUse = 2;
+    t.noteAt(0).measureIndex = 1;
+    t.noteAt(1).measureIndex = 1;
+    t.noteAt(2).measureIndex = 2;
+    t.noteAt(3).measureIndex = 2;
+    t.measures[1].repeat = 1;
+    std::vector<int> keys;
+    for (const auto& w : only(eventsOfChunk(bytes(), 0), 0x90))
+        keys.push_back(w.d1);
+    EXPECT_EQ(keys, (std::vector<int>{60, 62, 60, 62, 64, 65}));
+    // Walking does not use up the repeat: a second export is the same.
+    keys.clear();
+    for (const auto& w : only(eventsOfChunk(bytes(), 0), 0x90))
+        keys.push_back(w.d1);
+    EXPECT_EQ(keys.size(), 6u);
+}
+
+TEST_F(MidiFileWriterTest, ChordMembersSoundWithTheirRootAndEndByTheirOwnLength)
+{
+    add(60);
+    addMember(0, 64, kTypeHalf);
+    add(67);
+    const auto all = eventsOfChunk(bytes(), 0);
+    const auto ons = only(all, 0x90);
+    const auto offs = only(all, 0x80);
+    ASSERT_EQ(ons.size(), 3u);
+    EXPECT_EQ(ons[0].tick, 0);
+    EXPECT_EQ(ons[1].tick, 0);
+    EXPECT_EQ(ons[1].d1, 64);
+    EXPECT_EQ(ons[2].tick, 96); // the next note follows the root's own length
+    ASSERT_EQ(offs.size(), 3u);
+    EXPECT_EQ(offs[0].tick, 96);
+    EXPECT_EQ(offs[0].d1, 60);
+    EXPECT_EQ(offs[2].tick, 192);
+}
+
+TEST_F(MidiFileWriterTest, RestsPassTimeWithoutSoundingOrInvalidBytes)
+{
+    add(60);
+    Note& rest = add(71);
+    rest.dwFlag |= kFlagRest;
+    rest.midi = static_cast<int8_t>(171); // as older imports stored it
+    add(62);
+    Note& trailing = add(71, kTypeHalf, kFlagRest);
+    (void)trailing;
+    const std::string file = bytes();
+    const auto all = eventsOfChunk(file, 0);
+    const auto ons = only(all, 0x90);
+    ASSERT_EQ(ons.size(), 2u);
+    EXPECT_EQ(ons[1].tick, 192);
+    for (const auto& w : all) {
+        EXPECT_LT(w.d1, 128);
+        EXPECT_LT(w.d2, 128);
+    }
+    // The end of the track comes after the trailing half rest.
+    EXPECT_EQ(all.back().d1, 0x2F);
+    EXPECT_EQ(all.back().tick, 480);
+}
+
+TEST_F(MidiFileWriterTest, NotesOutsideTheMidiRangeAreLeftOut)
+{
+    sheet.trackAt(0)->drawmode = kDrawFClef;
+    add(4); // sounds at -5
+    add(60);
+    const auto ons = only(eventsOfChunk(bytes(), 0), 0x90);
+    ASSERT_EQ(ons.size(), 1u);
+    EXPECT_EQ(ons[0].d1, 51);
+    EXPECT_EQ(ons[0].tick, 96); // the left-out note still takes its time
+}
+
+TEST_F(MidiFileWriterTest, EndlessLoopsAreRefusedInsteadOfFillingTheDisk)
+{
+    add(60);
+    Note& n = add(62);
+    n.loopTo = 0;
+    n.loopCount = 2'000'000;
+    std::string out, error;
+    EXPECT_FALSE(midiFileBytes(sheet, kAllTracks, out, error));
+    EXPECT_NE(error.find("too many"), std::string::npos);
+    EXPECT_FALSE(midiFileBytes(sheet, 3, out, error));
+    EXPECT_NE(error.find("no track 4"), std::string::npos);
+}
+
+class MidiFileOnDiskTest : public MidiFileWriterTest {
+protected:
+    MidiFileOnDiskTest()
+    {
+        dir = fs::temp_directory_path() / ("tonvela_midi_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    ~MidiFileOnDiskTest() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+TEST_F(MidiFileOnDiskTest, WriteFailuresAreReportedAndLeaveTheOldFileAlone)
+{
+    add(60);
+    const fs::path target = dir / "song.mid";
+    {
+        std::ofstream(target) << "old";
+    }
+    const FileResult bad = writeMidiFile(sheet, (dir / "missing" / "x.mid").string());
+    EXPECT_FALSE(bad.ok);
+    EXPECT_FALSE(bad.error.empty());
+    const FileResult noTrack = writeMidiFile(sheet, target.string(), 5);
+    EXPECT_FALSE(noTrack.ok);
+    std::string content;
+    ASSERT_TRUE(readWholeFile(target.string(), content, 1000));
+    EXPECT_EQ(content, "old");
+    ASSERT_TRUE(writeMidiFile(sheet, target.string()).ok);
+    ASSERT_TRUE(readWholeFile(target.string(), content, 100000));
+    EXPECT_EQ(content.substr(0, 4), "MThd");
+}
+
+TEST_F(MidiFileOnDiskTest, ImportExportImportKeepsNotesLengthsChordsAndPrograms)
+{
+    // A varied sheet: chords, dotted and short notes, rests, two programs, a sharp, two tracks.
+    sheet.setTrackCount(2);
+    Note& a = add(60, kTypeQuarter);
+    a.iid = 5;
+    addMember(0, 64).iid = 5;
+    addMember(0, 67).iid = 5;
+    add(61, kTypeEighth).iid = 5;
+    add(71, kTypeEighth, kFlagRest);
+    add(65, kTypeQuarter, kFlagDot).iid = 20;
+    add(62, kTypeSixteenth).iid = 20;
+    add(69, kTypeHalf).iid = 20;
+    add(48, kTypeWhole, 0, 1).iid = 33;
+    add(50, kTypeHalf, 0, 1).iid = 33;
+
+    const fs::path first = dir / "first.mid";
+    ASSERT_TRUE(writeMidiFile(sheet, first.string()).ok);
+    MidiImportResult res;
+    auto back = importMidiFile(first.string(), &res);
+    ASSERT_NE(back, nullptr) << res.error;
+    EXPECT_EQ(back->caption, "first.mid");
+    EXPECT_TRUE(back->path.empty());
+    const fs::path second = dir / "second.mid";
+    ASSERT_TRUE(writeMidiFile(*back, second.string()).ok);
+    auto again = importMidiFile(second.string(), &res);
+    ASSERT_NE(again, nullptr) << res.error;
+
+    for (const SheetDocument* s : {back.get(), again.get()}) {
+        ASSERT_EQ(s->trackCount(), 2);
+        for (int ti = 0; ti < 2; ++ti) {
+            const Track& orig = *sheet.trackAt(ti);
+            const Track& got = *s->trackAt(ti);
+            ASSERT_EQ(got.count, orig.count) << "track " << ti;
+            for (int i = 0; i < orig.count; ++i) {
+                const Note& o = orig.noteAt(i);
+                const Note& g = got.noteAt(i);
+                EXPECT_EQ(g.type, o.type) << "note " << i;
+                EXPECT_EQ(g.isDotted(), o.isDotted()) << "note " << i;
+                EXPECT_EQ(g.isRest(), o.isRest()) << "note " << i;
+                EXPECT_EQ(g.chordparent, o.chordparent) << "note " << i;
+                if (!o.isRest()) {
+                    EXPECT_EQ(g.effectiveKey(), o.effectiveKey()) << "note " << i;
+                    EXPECT_EQ(g.iid, o.iid) << "note " << i;
+                }
+            }
+        }
+    }
+    std::string b1, b2;
+    ASSERT_TRUE(readWholeFile(second.string(), b2, 1 << 20));
+    ASSERT_TRUE(readWholeFile(first.string(), b1, 1 << 20));
+    EXPECT_EQ(b1, b2);
+}
+
+// midicsv (Debian package midicsv) reads the file with a parser of its own.
+std::string runMidicsv(const fs::path& file)
+{
+    const std::string cmd = "midicsv '" + file.string() + "' 2>&1";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p)
+        return {};
+    std::string out;
+    char buf[4096];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
+        out.append(buf, n);
+    const int status = ::pclose(p);
+    return status == 0 ? out : "FAILED(" + std::to_string(status) + "): " + out;
+}
+
+TEST_F(MidiFileOnDiskTest, AnIndependentParserReadsWhatTheWriterWrites)
+{
+    sheet.setTrackCount(2);
+    add(60).iid = 12;
+    addMember(0, 64);
+    add(71, kTypeQuarter, kFlagRest);
+    add(62, kTypeEighth, kFlagTie);
+    add(62, kTypeEighth, kFlagTie);
+    add(40, kTypeHalf, 0, 1);
+    sheet.trackAt(1)->percussive = 1;
+    const fs::path file = dir / "check.mid";
+    ASSERT_TRUE(writeMidiFile(sheet, file.string()).ok);
+    const std::string csv = runMidicsv(file);
+    ASSERT_EQ(csv.rfind("FAILED", 0), std::string::npos) << "midicsv is needed (scripts/setup.sh installs it): " << csv;
+
+    std::vector<std::string> onLines;
+    std::istringstream in(csv);
+    for (std::string line; std::getline(in, line);)
+        if (line.find("Note_on_c") != std::string::npos)
+            onLines.push_back(line);
+    EXPECT_NE(csv.find("0, 0, Header, 1, 2, 96"), std::string::npos) << csv;
+    EXPECT_EQ(onLines, (std::vector<std::string>{"1, 0, Note_on_c, 0, 60, 127", "1, 0, Note_on_c, 0, 64, 127",
+                                                 "1, 192, Note_on_c, 0, 62, 127", "2, 0, Note_on_c, 9, 40, 127"}))
+        << csv;
+    EXPECT_NE(csv.find("1, 0, Program_c, 0, 12"), std::string::npos);
+    EXPECT_NE(csv.find("1, 288, Note_off_c, 0, 62, 127"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("1, 288, End_track"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("2, 192, End_track"), std::string::npos) << csv;
+}
+
+} // namespace
+} // namespace tonvela
