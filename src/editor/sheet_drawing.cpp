@@ -338,7 +338,13 @@ void SheetDrawing::drawSystemEndLine(const StaffRow& row)
 void SheetDrawing::drawMeasureNumber(const StaffRow& row, const Track& t, int measureIndex, bool rowStart)
 {
     const int m = measureIndex + 1;
-    const int x = (m >= 1 && m <= kMeasureCount) ? t.measures[static_cast<std::size_t>(m)].x : 0;
+    int x = 0;
+    if (m >= 1 && m <= kMeasureCount) {
+        const MeasureRecord& rec = t.measures[static_cast<std::size_t>(m)];
+        // A measure carried over a staff break keeps the x of the row it started on.
+        if (!rowStart || rec.row == &row)
+            x = rec.x;
+    }
     textColor(kBlack);
     int left;
     if (rowStart) {

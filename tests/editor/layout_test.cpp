@@ -1,0 +1,425 @@
+#include "editor/example_sheets.h"
+#include "editor/layout.h"
+#include "editor/sheet_view_state.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace tonvela {
+namespace {
+
+using testing::addNote;
+using testing::addQuarters;
+
+class LayoutTest : public ::testing::Test {
+protected:
+    void makeSheet(int tracks, int clientWidth = 1000, int clientHeight = 800)
+    {
+        sheet = testing::sheetWithTracks(tracks);
+        view = std::make_unique<SheetViewState>(*sheet);
+        view->setClientSize(clientWidth, clientHeight);
+    }
+    Track& track(int i) { return *sheet->trackAt(i); }
+    Note& note(int t, int i) { return track(t).noteAt(i); }
+
+    std::unique_ptr<SheetDocument> sheet;
+    std::unique_ptr<SheetViewState> view;
+};
+
+TEST_F(LayoutTest, RowTopsFollowTheFirstVisibleRow)
+{
+    makeSheet(2, 1000, 300);
+    for (int i = 0; i < 40; ++i)
+        addNote(track(0), kTypeWhole, 1);
+    layoutRows(*view);
+    EXPECT_EQ(view->row(0).top, 60);
+    EXPECT_EQ(view->row(1).top, 170);
+    EXPECT_EQ(view->row(0).topScaled, 60);
+
+    setFirstVisibleRow(*view, 2);
+    EXPECT_EQ(view->firstVisibleRow, 2);
+    EXPECT_EQ(view->row(2).top, 60);
+    EXPECT_EQ(view->row(0).top, -160);
+}
+
+TEST_F(LayoutTest, ScrollRangeCountsRowsBelowTheWindowAndClampsTheFirstRow)
+{
+    makeSheet(1, 1000, 500);
+    for (int i = 0; i < 40; ++i) // 40 whole notes, 4 measures a row: 10 rows
+        addNote(track(0), kTypeWhole, 1);
+    layoutRows(*view);
+    EXPECT_EQ(view->rowsInUse, 10);
+    // Rows r with r * 110 + 100 >= 500: r = 4..9.
+    EXPECT_EQ(view->scrollRange, 6);
+    setFirstVisibleRow(*view, 50);
+    EXPECT_EQ(view->firstVisibleRow, 6);
+}
+
+TEST_F(LayoutTest, ZoomSetsTheLayoutSizeAndScaledRowValues)
+{
+    makeSheet(1, 1000, 800);
+    sheet->zoomamount = 0.5f;
+    view->updateLayoutSize();
+    EXPECT_EQ(view->layoutWidth, 2000);
+    EXPECT_EQ(view->layoutHeight, 1600);
+    layoutRows(*view);
+    EXPECT_EQ(view->row(0).top, 60);
+    EXPECT_EQ(view->row(0).topScaled, 30);
+    EXPECT_EQ(view->row(0).spacingScaled, 4);
+    EXPECT_EQ(view->row(0).lengthScaled, 965);
+    EXPECT_EQ(view->row(0).leftScaled, 17);
+
+    sheet->zoomamount = 1.005f; // within 0.01 of 1: exactly the client size
+    view->updateLayoutSize();
+    EXPECT_EQ(view->layoutWidth, 1000);
+    sheet->zoomamount = 0.1f; // below the floor the drawing uses 0.4
+    view->updateLayoutSize();
+    EXPECT_EQ(view->layoutWidth, 2500);
+}
+
+TEST_F(LayoutTest, NoteYFollowsStaffPositionStemAndKind)
+{
+    makeSheet(1);
+    StaffRow row;
+    row.top = 100;
+    row.track = &track(0);
+    Note n;
+    n.type = kTypeQuarter;
+    n.line = 1; // middle line, stem up
+    EXPECT_EQ(noteY(row, n), 90);
+    n.line = 0;
+    n.stemDown = 1;
+    EXPECT_EQ(noteY(row, n), 108);
+    n.line = -3; // top line, stem down: head near y + 6
+    EXPECT_EQ(noteY(row, n), 94);
+    n.line = 4;
+    n.stemDown = 0;
+    EXPECT_EQ(noteY(row, n), 104);
+    n.type = kTypeWhole;
+    n.line = 1;
+    EXPECT_EQ(noteY(row, n), 91);
+
+    n.dwFlag = kFlagRest;
+    const std::pair<int, int> rests[] = {{kTypeQuarter, 105}, {kTypeEighth, 112}, {kTypeSixteenth, 106},
+                                         {kTypeThirtySecond, 102}, {kTypeHalf, 113}, {kTypeWhole, 117}};
+    for (auto [type, y] : rests) {
+        n.type = type;
+        n.stemDown = 1;
+        EXPECT_EQ(noteY(row, n), y) << type;
+    }
+    EXPECT_EQ(n.stemDown, 0); // a whole rest clears the stem flag
+
+    n.dwFlag = 0;
+    n.type = kTypeAudioClip;
+    EXPECT_EQ(noteY(row, n), 110);
+    n.type = kTypeBar;
+    EXPECT_EQ(noteY(row, n), 100);
+    track(0).percussive = 1;
+    n.type = kTypeQuarter;
+    n.line = 9;
+    EXPECT_EQ(noteY(row, n), 100);
+}
+
+TEST_F(LayoutTest, PlaceClickMapsBandsToSteps)
+{
+    makeSheet(1);
+    layoutRows(*view);
+    StaffRow& row = view->row(0);
+    const int top = row.top;
+    auto stepAt = [&](int offset) {
+        Note n;
+        n.type = kTypeQuarter;
+        n.y = static_cast<int16_t>(top + 3 + offset);
+        return placeClick(row, n, {});
+    };
+    EXPECT_EQ(stepAt(0), -3);  // the first unit of band 0 is the top line
+    EXPECT_EQ(stepAt(1), -2);
+    EXPECT_EQ(stepAt(3), -2);
+    EXPECT_EQ(stepAt(4), -1);
+    EXPECT_EQ(stepAt(8), -1);
+    EXPECT_EQ(stepAt(9), -1);  // band 1 starts with step 2 - 3
+    EXPECT_EQ(stepAt(18), 1);
+    EXPECT_EQ(stepAt(-63), -17);
+    EXPECT_FALSE(stepAt(-64).has_value());
+    EXPECT_FALSE(stepAt(81).has_value());
+}
+
+TEST_F(LayoutTest, PlaceClickGivesPitchFlagsAndHeight)
+{
+    makeSheet(1);
+    layoutRows(*view);
+    StaffRow& row = view->row(0);
+    track(0).iid = 40;
+    Note n;
+    n.type = kTypeQuarter;
+    n.dwFlag = kFlagTie;
+    n.y = static_cast<int16_t>(row.top + 3 + 9 + 2); // band 1, second part: step 0, middle C
+    PlacementToggles toggles;
+    toggles.sharp = true;
+    toggles.dot = true;
+    EXPECT_EQ(placeClick(row, n, toggles), 0);
+    EXPECT_EQ(n.midi, 60);
+    EXPECT_EQ(n.letter, 'C');
+    EXPECT_EQ(n.iid, 40);
+    EXPECT_EQ(n.dwFlag, kFlagSharp | kFlagDot); // the old tie is cleared
+    EXPECT_EQ(n.stemDown, 1); // clicks above the third line get a stem down
+    EXPECT_EQ(n.y, row.top + 8);
+
+    Note high;
+    high.type = kTypeQuarter;
+    high.y = static_cast<int16_t>(row.top + 3);
+    toggles.rest = true;
+    EXPECT_EQ(placeClick(row, high, toggles), -3);
+    EXPECT_EQ(high.stemDown, 1);
+    EXPECT_EQ(high.dwFlag, kFlagRest | kFlagDot); // rests take no accidentals
+
+    track(0).percussive = 1;
+    track(0).drumKey = 38;
+    Note drum;
+    drum.type = kTypeQuarter;
+    drum.y = static_cast<int16_t>(row.top + 30);
+    ASSERT_TRUE(placeClick(row, drum, {}).has_value());
+    EXPECT_EQ(drum.midi, 38);
+    EXPECT_EQ(drum.y, row.top);
+}
+
+TEST_F(LayoutTest, FourQuartersFillAMeasureAndTheFifthOpensTheNext)
+{
+    makeSheet(1);
+    addQuarters(track(0), 5);
+    layoutRows(*view);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(note(0, i).measureIndex, 0);
+    EXPECT_EQ(note(0, 4).measureIndex, 1);
+    EXPECT_EQ(track(0).measuresInUse, 2);
+    EXPECT_EQ(track(0).measures[2].firstNote, 4);
+}
+
+TEST_F(LayoutTest, BarLineRestartsTheCountAndDotsLengthenNotes)
+{
+    makeSheet(1);
+    addQuarters(track(0), 2);
+    addNote(track(0), kTypeBar, 0);
+    addQuarters(track(0), 4);
+    addNote(track(0), kTypeHalf, 1, kFlagDot); // 3/4
+    addNote(track(0), kTypeQuarter, 1);        // fills the measure
+    addNote(track(0), kTypeQuarter, 1, kFlagDot);
+    layoutRows(*view);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(note(0, i).measureIndex, 0) << i;
+    EXPECT_EQ(note(0, 7).measureIndex, 1);
+    EXPECT_EQ(note(0, 8).measureIndex, 1);
+    EXPECT_EQ(note(0, 9).measureIndex, 2);
+}
+
+TEST_F(LayoutTest, MeasuresFlowOntoRowsAtTheMeasureWidth)
+{
+    makeSheet(2, 745); // 675 units of staff: 3 measures of 225
+    for (int i = 0; i < 4; ++i)
+        addNote(track(0), kTypeWhole, 1);
+    layoutRows(*view);
+    EXPECT_EQ(sheet->measuresPerRow, 3);
+    EXPECT_EQ(sheet->measureWidth, 225);
+    const auto& m = track(0).measures;
+    EXPECT_EQ(m[1].x, 35);
+    EXPECT_EQ(m[2].x, 225);
+    EXPECT_EQ(m[3].x, 450);
+    EXPECT_TRUE(m[4].startsRow);
+    EXPECT_EQ(m[4].x, 35);
+    EXPECT_EQ(note(0, 3).rowIndex, 2); // the track's next row is two rows down
+    EXPECT_EQ(note(0, 0).x, 85);
+    EXPECT_EQ(note(0, 1).x, 248); // measure x - 12 + 35
+    EXPECT_EQ(note(0, 3).x, 85);
+    EXPECT_EQ(view->rowsInUse, 4);
+    EXPECT_EQ(view->row(2).firstNote, 3);
+    EXPECT_EQ(view->row(0).endNote, 3);
+    EXPECT_EQ(view->row(0).noteCount, 3);
+}
+
+TEST_F(LayoutTest, JustificationStretchesNotesToTheirMeasure)
+{
+    makeSheet(1, 1000); // 930 units: 4 measures of 232
+    addQuarters(track(0), 16);
+    layoutRows(*view);
+    // First measure: 232 - 20 - 40 = 172 over 160 units of quarters.
+    EXPECT_EQ(note(0, 0).width, 43);
+    EXPECT_EQ(note(0, 1).x, note(0, 0).x + 43);
+    // Middle measure: 464 - 232 - 20 = 212.
+    EXPECT_EQ(note(0, 4).width, 53);
+    EXPECT_EQ(note(0, 4).x, 255);
+    // Last measure of the row: measure width - 40 = 192.
+    EXPECT_EQ(note(0, 12).width, 48);
+}
+
+TEST_F(LayoutTest, KeySignatureShiftsTheFirstNotesAndHasItsWidth)
+{
+    makeSheet(1);
+    track(0).setKeyIndex(4); // A major: three sharps
+    addQuarters(track(0), 1);
+    layoutRows(*view);
+    EXPECT_EQ(keySignatureWidth(track(0)), 24);
+    EXPECT_EQ(view->row(0).keySigWidth, 24);
+    EXPECT_EQ(note(0, 0).x, 24 + 50 + 35);
+    const KeySignatureMarks marks = keySignatureMarks(track(0));
+    ASSERT_EQ(marks.count, 3);
+    EXPECT_EQ(marks.marks[0].step, -3);
+    EXPECT_EQ(marks.marks[1].step, 0);
+    EXPECT_EQ(marks.marks[2].step, -4);
+
+    track(0).setKeyIndex(10); // E flat major
+    const KeySignatureMarks flats = keySignatureMarks(track(0));
+    ASSERT_EQ(flats.count, 3);
+    EXPECT_EQ(flats.marks[0].step, 2);
+    EXPECT_EQ(flats.marks[0].accidental, -1);
+    EXPECT_EQ(flats.marks[2].step, 3);
+}
+
+TEST_F(LayoutTest, StaffBreakEndsTheRowAtOnce)
+{
+    makeSheet(1);
+    addQuarters(track(0), 2);
+    addNote(track(0), kTypeStaffBreak, 0);
+    addQuarters(track(0), 2);
+    layoutRows(*view);
+    EXPECT_EQ(note(0, 1).rowIndex, 0);
+    EXPECT_EQ(note(0, 3).rowIndex, 1);
+    EXPECT_EQ(note(0, 3).x, 85);
+    EXPECT_EQ(view->row(1).firstNote, 3);
+    EXPECT_EQ(note(0, 3).measureIndex, 0); // a break mid-measure keeps the measure going
+}
+
+TEST_F(LayoutTest, StaffBreakAfterAFullMeasureStartsANewMeasure)
+{
+    makeSheet(1);
+    addQuarters(track(0), 4);
+    addNote(track(0), kTypeStaffBreak, 0);
+    addQuarters(track(0), 4);
+    layoutRows(*view);
+    EXPECT_EQ(note(0, 5).rowIndex, 1);
+    EXPECT_EQ(note(0, 5).measureIndex, 1);
+    EXPECT_TRUE(track(0).measures[2].startsRow);
+}
+
+TEST_F(LayoutTest, FourEighthsInAMeasureFormOneBeamGroup)
+{
+    makeSheet(1);
+    for (int line : {2, 4, 6, 8})
+        addNote(track(0), kTypeEighth, line);
+    layoutRows(*view);
+    EXPECT_EQ(note(0, 0).beamCount, 3);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(note(0, i).dwFlag & kFlagBeamed);
+        EXPECT_EQ(note(0, i).stemDown, 0);
+    }
+    // Horizontal at the highest note's y + 1, from x1 + 12 to x4 + 12.
+    const int* beam = note(0, 0).beamLine;
+    EXPECT_EQ(beam[0], note(0, 0).x + 12);
+    EXPECT_EQ(beam[1], note(0, 0).y + 1);
+    EXPECT_EQ(beam[2], note(0, 3).x + 12);
+    EXPECT_EQ(beam[3], note(0, 0).y + 1);
+    const int* ext = note(0, 3).stemExtension;
+    EXPECT_EQ(ext[0], note(0, 3).x + 11);
+    EXPECT_EQ(ext[1], note(0, 3).y + 1);
+    EXPECT_EQ(ext[3], note(0, 0).y + 1);
+}
+
+TEST_F(LayoutTest, HighEighthsBeamWithStemsDown)
+{
+    makeSheet(1);
+    addNote(track(0), kTypeEighth, -2);
+    addNote(track(0), kTypeEighth, -4);
+    layoutRows(*view);
+    EXPECT_EQ(note(0, 0).beamCount, 1);
+    EXPECT_EQ(note(0, 0).stemDown, 1);
+    const int* beam = note(0, 0).beamLine;
+    EXPECT_EQ(beam[0], note(0, 0).x + 3);
+    EXPECT_EQ(beam[1], note(0, 0).y + 29);
+    EXPECT_EQ(beam[2], note(0, 1).x + 4);
+    EXPECT_EQ(beam[3], note(0, 1).y + 29);
+}
+
+TEST_F(LayoutTest, TwoNoteBeamRisesFromALowFirstNote)
+{
+    makeSheet(1);
+    addNote(track(0), kTypeEighth, 8);
+    addNote(track(0), kTypeEighth, 1);
+    layoutRows(*view);
+    const Note& a = note(0, 0);
+    ASSERT_GT(a.y - note(0, 1).y, 20);
+    EXPECT_EQ(a.beamLine[1], a.y - 20);
+    EXPECT_EQ(a.stemExtension[1], a.y + 1);
+    EXPECT_EQ(a.stemExtension[3], a.y - 20);
+}
+
+TEST_F(LayoutTest, BeamsNeverCrossMeasuresKindsChordsOrWideLeaps)
+{
+    makeSheet(1);
+    addQuarters(track(0), 2);
+    addNote(track(0), kTypeQuarter, 1, kFlagDot);
+    addNote(track(0), kTypeEighth, 1); // last eighth of measure 1
+    addNote(track(0), kTypeEighth, 1); // first of measure 2
+    addNote(track(0), kTypeSixteenth, 1);
+    addNote(track(0), kTypeEighth, 1);
+    const int root = addNote(track(0), kTypeEighth, 1);
+    addNote(track(0), kTypeEighth, 3, 0, nullptr, root);
+    addNote(track(0), kTypeQuarter, 1);
+    addNote(track(0), kTypeEighth, -40);
+    addNote(track(0), kTypeEighth, 20);
+    layoutRows(*view);
+    for (int i = 0; i < track(0).count; ++i)
+        EXPECT_FALSE(note(0, i).dwFlag & kFlagBeamed) << i;
+}
+
+TEST_F(LayoutTest, HostileNoteFieldsStayWithinBounds)
+{
+    makeSheet(2, 300, 200);
+    Track& t = track(0);
+    for (int i = 0; i < 300; ++i) {
+        const int idx = addNote(t, (i % 7 == 0) ? kTypeStaffBreak : 1026 + i % 9, (i * 7919) % 65536 - 32768);
+        Note& n = t.noteAt(idx);
+        n.chordparent = static_cast<int16_t>((i % 5 == 0) ? idx + 3 : (i % 11 == 0 ? -7 : -1));
+        n.dwFlag = i * 37;
+    }
+    track(1).timeSig = 12345;
+    addQuarters(track(1), 400, 40);
+    sheet->zoomamount = std::numeric_limits<float>::quiet_NaN();
+    view->updateLayoutSize();
+    layoutRows(*view);
+    EXPECT_LE(view->rowsInUse, kRowCount);
+    EXPECT_LE(track(0).measuresInUse, kMeasureCount);
+    EXPECT_LE(view->laidOutCount(0), t.count);
+    for (int i = 0; i < view->laidOutCount(0); ++i)
+        EXPECT_LT(t.noteAt(i).rowIndex, kRowCount);
+}
+
+TEST_F(LayoutTest, LongTracksStopAtTheMeasureAndNoteLimits)
+{
+    makeSheet(1, 300);
+    for (int i = 0; i < 5000; ++i)
+        addNote(track(0), kTypeWhole, 1);
+    layoutRows(*view);
+    EXPECT_EQ(track(0).measuresInUse, kMeasureCount);
+    EXPECT_LE(view->laidOutCount(0), kMaxPlacedMeasures);
+    EXPECT_EQ(note(0, 4500).rowIndex, -1);
+}
+
+TEST_F(LayoutTest, HoverGuidesFollowThePointerAboveAndBelow)
+{
+    makeSheet(1);
+    layoutRows(*view);
+    StaffRow& row = view->row(0);
+    EXPECT_TRUE(trackHover(row, 100, row.top - 20));
+    EXPECT_EQ(row.hoverAboveX, 100);
+    EXPECT_EQ(row.hoverBelowX, -1);
+    EXPECT_FALSE(trackHover(row, 100, row.top - 20));
+    EXPECT_TRUE(trackHover(row, 120, row.top + 50));
+    EXPECT_EQ(row.hoverBelowX, 120);
+    EXPECT_EQ(row.hoverAboveX, -1);
+    EXPECT_TRUE(trackHover(row, 120, row.top + 20));
+    EXPECT_EQ(row.hoverBelowX, -1);
+    EXPECT_FALSE(trackHover(row, 40, row.top - 20)); // left of the guides' reach
+}
+
+} // namespace
+} // namespace tonvela
