@@ -301,6 +301,10 @@ TEST_F(LilypondExportTest, LilyPondEngravesExportedSheetsWithoutErrorsOrWarnings
     SheetDocument empty;
     SheetDocument noTracks;
     noTracks.removeAllTracks();
+    const std::string text = lilypondText(varied);
+    for (const char* part : {"\\new DrumStaff", "\\clef bass", "\\clef \"treble^8\"", "\\new Lyrics", "~\r\n", ">1",
+                             "r2", "is", "es", "\\key ces \\major", "\\key cis \\major", "\\time 7/8"})
+        EXPECT_NE(text.find(part), std::string::npos) << part; // the sheet really is varied
     ASSERT_TRUE(exportLilypond(varied, "varied.ly", path("varied.ly")));
     ASSERT_TRUE(exportLilypond(empty, "empty.ly", path("empty.ly")));
     ASSERT_TRUE(exportLilypond(noTracks, "none.ly", path("none.ly")));
