@@ -94,6 +94,7 @@ PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, i
     const int rowsInUse = std::max(view.rowsInUse, 1);
     for (int first = 0; first < rowsInUse; first += rowsPerPage) {
         view.firstVisibleRow = first;
+        view.pageEndRow = first + rowsPerPage;
         printPage(view, printer, g);
         ++result.pages;
     }
@@ -102,6 +103,7 @@ PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, i
 
     view.sheet().zoomamount = savedZoom;
     view.printing = savedPrinting;
+    view.pageEndRow = -1;
     view.layoutWidth = savedWidth;
     view.layoutHeight = savedHeight;
     view.firstVisibleRow = savedFirstRow;

@@ -80,6 +80,15 @@ void SheetDrawing::textColor(Color c)
     }
 }
 
+bool SheetDrawing::onScreen(const StaffRow& row) const
+{
+    // On paper a row that does not fit whole is left to the next page.
+    if (m_printing)
+        return row.top + 50 < m_view.layoutHeight &&
+               (m_view.pageEndRow < 0 || row.index < m_view.pageEndRow);
+    return row.top <= m_view.layoutHeight;
+}
+
 int SheetDrawing::systemTop(const StaffRow& row) const
 {
     const int first = row.index - row.index % std::max(1, m_trackCount);
@@ -126,8 +135,7 @@ void SheetDrawing::drawSheet()
             ++r;
         }
         const StaffRow& top = m_view.row(systemFirst);
-        if (r >= m_view.firstVisibleRow && systemFirst >= m_view.firstVisibleRow &&
-            top.top <= m_view.layoutHeight) {
+        if (r >= m_view.firstVisibleRow && systemFirst >= m_view.firstVisibleRow && onScreen(top)) {
             pen(m_tools.black);
             const StaffRow& last = m_view.row(r - 1);
             m_canvas.drawLine(sc(kStaffLeft), sc(top.top), sc(kStaffLeft), sc(last.top + 4 * last.spacing));
@@ -149,7 +157,7 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
     const int top = row.top;
     const int d = row.spacing;
     const bool visible = row.index >= m_view.firstVisibleRow;
-    const bool onScreen = top <= m_view.layoutHeight;
+    const bool onScreen = this->onScreen(row);
     if (onScreen && p < n) {
         const int first = std::clamp(row.firstNote, 0, n - 1);
         const Note& f = t.noteAt(first);
@@ -246,7 +254,7 @@ void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
     const int top = row.top;
     const int d = row.spacing;
     const bool visible = row.index >= m_view.firstVisibleRow;
-    const bool onScreen = top <= m_view.layoutHeight;
+    const bool onScreen = this->onScreen(row);
     row.clefLeft = kStaffLeft;
     row.clefRight = kStaffLeft + 30;
     row.clefTop = top;
@@ -570,13 +578,15 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             const Note& note = t.noteAt(i);
             if (note.rowIndex < firstRow || note.rowIndex > lastRow || note.y > bottom)
                 continue;
+            if (m_printing && !onScreen(m_view.row(note.rowIndex)))
+                continue;
             drawNoteGlyphs(note);
         }
     }
     const float z = m_view.zoom();
     for (int r = firstRow; r <= lastRow; ++r) {
         StaffRow& row = m_view.row(r);
-        if (row.top + 50 >= bottom)
+        if (row.top + 50 >= bottom || !onScreen(row))
             break;
         const int j = r % m_trackCount;
         Track* t = sheet.trackAt(j);

@@ -62,6 +62,7 @@ private:
     void pen(const Pen& p);
     void font(const Font& f);
     void textColor(Color c);
+    bool onScreen(const StaffRow& row) const;
     int systemTop(const StaffRow& row) const;
     int systemBottom(const StaffRow& row) const;
 

@@ -56,6 +56,7 @@ public:
     int scrollRange = 0;
     int rowsInUse = 0;
     bool printing = false;
+    int pageEndRow = -1; // while printing: rows from here on belong to the next page; -1 none
     int hoveredTrack = -1;
     bool barClickPending = false; // a click on a hovered bar line is pending (bar drawn red)
 

@@ -21,8 +21,12 @@ inline int addNote(Track& t, int type, int line, int flags = 0, const char* lyri
     n.chordparent = static_cast<int16_t>(chordParent);
     if (lyric)
         n.setLyric(lyric);
+    // Appended straight into the array: layout needs no recorded events.
     const int index = t.count;
-    t.insertNote(n, index);
+    Note& slot = t.noteAt(index);
+    slot = n;
+    slot.track = &t;
+    ++t.count;
     return index;
 }
 

@@ -1,0 +1,196 @@
+#include "editor/example_sheets.h"
+#include "editor/layout.h"
+#include "editor/print_paging.h"
+#include "editor/sheet_view_state.h"
+#include "platform/recording_canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace tonvela {
+namespace {
+
+// A recording surface: keeps what one page drew.
+class RecordingSurface : public PrintSurface {
+public:
+    RecordingSurface(int w, int h, std::vector<RecordingCanvas>& pages) : m_canvas(w, h), m_pages(pages) {}
+    Canvas& canvas() override { return m_canvas; }
+    std::unique_ptr<Picture> takePicture() override
+    {
+        m_pages.push_back(m_canvas);
+        return std::make_unique<SizedPicture>(m_canvas.width(), m_canvas.height());
+    }
+
+private:
+    struct SizedPicture : Picture {
+        SizedPicture(int w, int h) : w(w), h(h) {}
+        int width() const override { return w; }
+        int height() const override { return h; }
+        int w, h;
+    };
+    RecordingCanvas m_canvas;
+    std::vector<RecordingCanvas>& m_pages;
+};
+
+class FakePrinter : public Printer {
+public:
+    int dpiX() const override { return 600; }
+    int dpiY() const override { return 600; }
+    int pageWidth() const override { return 4800; }
+    int pageHeight() const override { return 6400; }
+    bool startDocument(const std::string& name, std::string& error) override
+    {
+        documentName = name;
+        if (failStart)
+            error = "no printer";
+        return !failStart;
+    }
+    void startPage() override { ++pagesStarted; }
+    Canvas& pageCanvas() override { return page; }
+    void endPage() override { ++pagesEnded; }
+    bool endDocument(std::string&) override
+    {
+        ended = true;
+        return true;
+    }
+    std::unique_ptr<PrintSurface> createScreenSurface(int w, int h) override
+    {
+        surfaceSizes.emplace_back(w, h);
+        return std::make_unique<RecordingSurface>(w, h, drawnPages);
+    }
+
+    bool failStart = false;
+    std::string documentName;
+    int pagesStarted = 0, pagesEnded = 0;
+    bool ended = false;
+    RecordingCanvas page{4800, 6400};
+    std::vector<RecordingCanvas> drawnPages; // every page handed to the printer
+    std::vector<std::pair<int, int>> surfaceSizes;
+};
+
+class PrintPagingTest : public ::testing::Test {
+protected:
+    void makeSheet(int tracks, int wholeNotes)
+    {
+        sheet = testing::sheetWithTracks(tracks);
+        for (int i = 0; i < wholeNotes; ++i)
+            testing::addNote(*sheet->trackAt(0), kTypeWhole, 1);
+        view = std::make_unique<SheetViewState>(*sheet);
+        view->title = "Waltz.shd";
+        view->setClientSize(1000, 600);
+        layoutRows(*view);
+    }
+    // Row-start measure numbers each page drew, in order.
+    std::vector<std::vector<int>> rowStartsPerPage() const
+    {
+        std::vector<std::vector<int>> out;
+        for (std::size_t p = 0; p < printer.drawnPages.size(); ++p) {
+            std::vector<int> numbers;
+            for (const auto& c : printer.drawnPages[p].callsOf(RecordingCanvas::Kind::Text))
+                if (c.font.height == static_cast<int>(14.0f * sheet->zoomamount) && c.font.bold)
+                    numbers.push_back(std::stoi(c.text));
+            out.push_back(numbers);
+        }
+        return out;
+    }
+
+    std::unique_ptr<SheetDocument> sheet;
+    std::unique_ptr<SheetViewState> view;
+    FakePrinter printer;
+};
+
+TEST_F(PrintPagingTest, ScaleFollowsTheRatioOfResolutions)
+{
+    const PrintGeometry g = printGeometry(600, 600, 96, 96, 4800, 6400);
+    EXPECT_DOUBLE_EQ(g.scaleX, 8.125);
+    EXPECT_EQ(g.layoutW, 590);
+    EXPECT_EQ(g.layoutH, 787);
+    const PrintGeometry broken = printGeometry(0, 600, 96, 0, 100, 100);
+    EXPECT_DOUBLE_EQ(broken.scaleX, 1.0);
+    EXPECT_DOUBLE_EQ(broken.scaleY, 1.0);
+}
+
+TEST_F(PrintPagingTest, ShortSheetPrintsExactlyOnePageCentred)
+{
+    makeSheet(2, 3);
+    const PrintResult result = printSheet(*view, printer, 96, 96);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.pages, 1);
+    EXPECT_EQ(printer.pagesStarted, 1);
+    EXPECT_EQ(printer.pagesEnded, 1);
+    EXPECT_TRUE(printer.ended);
+    EXPECT_EQ(printer.documentName, "Waltz.shd");
+    const auto pictures = printer.page.callsOf(RecordingCanvas::Kind::Picture);
+    ASSERT_EQ(pictures.size(), 1u);
+    const int dW = static_cast<int>(590 * 8.125), dH = static_cast<int>(787 * 8.125);
+    EXPECT_EQ(pictures[0].v[0], 2400 - dW / 2);
+    EXPECT_EQ(pictures[0].v[1], 3200 - dH / 2);
+    EXPECT_EQ(pictures[0].v[2], dW);
+    EXPECT_EQ(pictures[0].v[3], dH);
+}
+
+TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExactly)
+{
+    makeSheet(1, 30); // 2 measures a row on the page: 15 rows
+    sheet->zoomamount = 0.9f;
+    view->updateLayoutSize();
+    setFirstVisibleRow(*view, 2);
+    const int width = view->layoutWidth, height = view->layoutHeight, firstRow = view->firstVisibleRow;
+    const int top = view->row(5).top, measures = sheet->measuresPerRow;
+    const int x = sheet->trackAt(0)->noteAt(7).x;
+
+    const PrintResult result = printSheet(*view, printer, 96, 96);
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.pages, 3);
+    const auto pages = rowStartsPerPage();
+    ASSERT_EQ(pages.size(), 3u);
+    std::vector<int> all;
+    for (const auto& page : pages)
+        all.insert(all.end(), page.begin(), page.end());
+    std::vector<int> expected;
+    for (int m = 1; m <= 30; m += 2)
+        expected.push_back(m);
+    EXPECT_EQ(all, expected); // no row skipped, none printed twice
+    EXPECT_EQ(pages[0].front(), 1);
+
+    EXPECT_FLOAT_EQ(sheet->zoomamount, 0.9f);
+    EXPECT_EQ(view->layoutWidth, width);
+    EXPECT_EQ(view->layoutHeight, height);
+    EXPECT_EQ(view->firstVisibleRow, firstRow);
+    EXPECT_EQ(view->row(5).top, top);
+    EXPECT_EQ(sheet->measuresPerRow, measures);
+    EXPECT_EQ(sheet->trackAt(0)->noteAt(7).x, x);
+    EXPECT_FALSE(view->printing);
+}
+
+TEST_F(PrintPagingTest, PagesStartWithAWholeSystem)
+{
+    makeSheet(3, 40);
+    const PrintResult result = printSheet(*view, printer, 96, 96);
+    ASSERT_TRUE(result.ok);
+    ASSERT_GE(result.pages, 2);
+    // Each page's first staff label is track 1, and every page holds whole systems.
+    for (std::size_t p = 0; p < printer.drawnPages.size(); ++p) {
+        std::vector<std::string> labels;
+        for (const auto& c : printer.drawnPages[p].callsOf(RecordingCanvas::Kind::Text))
+            if (c.font.height == 20 && !c.font.bold)
+                labels.push_back(c.text);
+        ASSERT_FALSE(labels.empty()) << "page " << p;
+        EXPECT_EQ(labels.front(), "1") << "page " << p;
+        EXPECT_EQ(labels.size() % 3, 0u) << "page " << p;
+    }
+}
+
+TEST_F(PrintPagingTest, FailedStartPrintsNothingAndSaysSo)
+{
+    makeSheet(1, 4);
+    printer.failStart = true;
+    const PrintResult result = printSheet(*view, printer, 96, 96);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, "no printer");
+    EXPECT_EQ(printer.pagesStarted, 0);
+}
+
+} // namespace
+} // namespace tonvela
