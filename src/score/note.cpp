@@ -389,7 +389,19 @@ void Note::readElement(const MarkupElement& e)
             lyrictext = lyric;
     }
     width = static_cast<int16_t>(kindWidthOf(type));
+    // An F clef track stores its notes nine semitones above where they sound, so a natural
+    // there can sit on a black key; only a key that sounds black earns the sharp mark, or the
+    // note would rise a semitone with every save and load.
+    const int flagsBefore = dwFlag;
     setNameFromKey(midi);
+    if (track && track->drawmode == kDrawFClef && !isBlackKey(midi - 9))
+        dwFlag = (dwFlag & ~kFlagSharp) | (flagsBefore & kFlagSharp);
+}
+
+bool isBlackKey(int key)
+{
+    const int pc = ((key % 12) + 12) % 12;
+    return pc == 1 || pc == 3 || pc == 6 || pc == 8 || pc == 10;
 }
 
 char naturalLetterOfKey(int key, bool fClef)

@@ -164,6 +164,9 @@ int kindWidthOf(int type);
 int lengthMs120Of(int type, int dwFlag);
 int lengthTicksOf(int type, int dwFlag);
 
+// True for the keys of C#, D#, F#, G# and A# in every octave.
+bool isBlackKey(int key);
+
 // The natural letter of a key as a track uses it when it changes clef.
 char naturalLetterOfKey(int key, bool fClef);
 

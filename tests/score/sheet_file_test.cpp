@@ -410,3 +410,29 @@ TEST_F(SheetFileTest, WholeLoadHoldsTheSheetLock)
     ASSERT_TRUE(loadSheet(s, "locked.shd", p).ok());
     EXPECT_TRUE(view.lockedDuringRelayout);
 }
+
+TEST_F(SheetFileTest, FClefNotesKeepTheirPitchThroughSaveAndLoad)
+{
+    // E on a G clef track moves to a stored key of 73 on an F clef track (nine above where it
+    // sounds); reading that back must not add a sharp.
+    SheetDocument s;
+    Track& t = *s.trackAt(0);
+    for (int line : {-2, -5, 1}) {
+        Note n;
+        n.type = kTypeQuarter;
+        n.setStaffPosition(line);
+        t.insertNote(n, t.count);
+    }
+    t.noteAt(2).dwFlag |= kFlagSharp; // a real sharp stays
+    t.setTrackType(1);
+    std::vector<int> before;
+    for (int i = 0; i < t.count; ++i)
+        before.push_back(t.noteAt(i).effectiveKey());
+    const std::string p = path("fclef.shd");
+    ASSERT_TRUE(saveSheet(s, "fclef.shd", p));
+    SheetDocument r;
+    ASSERT_TRUE(loadSheet(r, "fclef.shd", p).ok());
+    for (int i = 0; i < t.count; ++i)
+        EXPECT_EQ(r.trackAt(0)->noteAt(i).effectiveKey(), before[static_cast<std::size_t>(i)]) << i;
+    EXPECT_TRUE(r.trackAt(0)->noteAt(2).dwFlag & kFlagSharp);
+}
