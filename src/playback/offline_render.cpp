@@ -1,0 +1,170 @@
+#include "playback/offline_render.h"
+
+#include "platform/clock.h"
+#include "platform/fluid_synth_output.h"
+#include "platform/notifier.h"
+#include "platform/sheet_lock.h"
+#include "playback/midi_port.h"
+#include "playback/playback_driver.h"
+#include "score/sheet_document.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tonvela {
+namespace {
+
+// Virtual milliseconds the scheduler advances between two renders. Message times do not
+// depend on it (each message carries its own); it only sets how much audio one pass renders.
+constexpr int64_t kRenderSliceMs = 5;
+
+void putLe(std::string& out, uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// Keeps the sheet's selected track while one track is rendered, and puts it back afterwards.
+class SelectedTrackOverride {
+public:
+    SelectedTrackOverride(SheetDocument& sheet, int track) : m_sheet(sheet), m_saved(sheet.selectedTrack)
+    {
+        if (track >= 0)
+            m_sheet.selectedTrack = track;
+    }
+    ~SelectedTrackOverride() { m_sheet.selectedTrack = m_saved; }
+    SelectedTrackOverride(const SelectedTrackOverride&) = delete;
+    SelectedTrackOverride& operator=(const SelectedTrackOverride&) = delete;
+
+private:
+    SheetDocument& m_sheet;
+    int m_saved;
+};
+
+} // namespace
+
+RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
+{
+    RenderedAudio audio;
+    const double rate = std::clamp(options.sampleRate, 8000.0, 192000.0);
+    audio.sampleRate = rate;
+    if (options.mode == PlayMode::Track && options.track >= sheet.trackCount()) {
+        audio.error = "the sheet has no track " + std::to_string(options.track + 1);
+        return audio;
+    }
+
+    VirtualClock clock(0);
+    FluidSynthOptions synthOptions;
+    synthOptions.sampleRate = rate;
+    synthOptions.realTimeAudio = false;
+    synthOptions.soundFont = options.soundFont;
+    FluidSynthOutput synth(&clock, synthOptions);
+    OrderedMidiOutput ordered(synth);
+    CollectingNotifier notifier;
+    MidiPort port(ordered, notifier, clock);
+    // Opened directly (not through the port's settling waits) so that sample 0 of the output is
+    // clock time 0, the start of the playback.
+    if (!ordered.open(0)) {
+        audio.error = "the built-in synthesizer could not start: " + synth.lastError();
+        return audio;
+    }
+    ordered.setVolume(kFullVolume);
+
+    const SelectedTrackOverride keepSelection(sheet, options.mode == PlayMode::Track ? options.track : -1);
+    ClipsEndAtOnce clips;
+    Scheduler scheduler(sheet, port, ordered, clips, nullptr);
+    {
+        const SheetLockGuard lock(sheetLock());
+        if (!scheduler.begin(options.mode, clock.nowUs())) {
+            audio.error = "the sheet has nothing to play";
+            return audio;
+        }
+    }
+    const int64_t total = scheduler.leadLength();
+    if (total > options.maxLengthMs) {
+        const SheetLockGuard lock(sheetLock());
+        scheduler.stopPlayback(0);
+        audio.error = "the sheet plays for " + formatPlayTime(total) + ", longer than the " +
+                      formatPlayTime(options.maxLengthMs) + " that can be rendered";
+        return audio;
+    }
+
+    const auto frameOfMs = [rate](int64_t ms) { return static_cast<int64_t>(static_cast<double>(ms) * rate / 1000.0 + 0.5); };
+    const auto renderTo = [&](int64_t frame) {
+        const int64_t have = audio.frames();
+        if (frame <= have)
+            return;
+        audio.samples.resize(static_cast<std::size_t>(frame) * 2);
+        float* at = audio.samples.data() + have * 2;
+        for (int64_t left = frame - have; left > 0;) {
+            const int n = static_cast<int>(std::min<int64_t>(left, 4096));
+            synth.renderInterleaved(at, n);
+            at += 2 * n;
+            left -= n;
+        }
+    };
+
+    // Ties, clips and stop offsets are not in the length, so the end is found by playing; the
+    // limit only guards against a sheet that would play far longer than it says.
+    const int64_t hardLimit = std::max(total, int64_t{0}) * 2 + 60'000;
+    int64_t now = 0;
+    for (;; now += kRenderSliceMs) {
+        clock.setUs(now * 1000);
+        bool alive = false;
+        {
+            const SheetLockGuard lock(sheetLock());
+            alive = scheduler.cycle(now);
+            if (alive && now > hardLimit) {
+                scheduler.stopPlayback(now);
+                alive = false;
+            }
+        }
+        ordered.flush();
+        // Every message stamped before `now` has been handed over by this cycle.
+        renderTo(frameOfMs(now - 1));
+        if (options.progress && now % 250 == 0)
+            options.progress(std::min(now, total), total);
+        if (!alive)
+            break;
+    }
+    audio.playedMs = now;
+    renderTo(frameOfMs(now + std::max<int64_t>(options.tailMs, 0)));
+    ordered.close();
+    if (options.progress)
+        options.progress(total, total);
+    audio.ok = true;
+    return audio;
+}
+
+std::string encodeWav(const RenderedAudio& audio)
+{
+    const auto rate = static_cast<uint32_t>(audio.sampleRate + 0.5);
+    const auto dataBytes = static_cast<uint32_t>(audio.samples.size() * 2);
+    std::string out;
+    out.reserve(44 + dataBytes);
+    out += "RIFF";
+    putLe(out, 36 + dataBytes, 4);
+    out += "WAVEfmt ";
+    putLe(out, 16, 4);
+    putLe(out, 1, 2); // PCM
+    putLe(out, 2, 2); // stereo
+    putLe(out, rate, 4);
+    putLe(out, rate * 4, 4);
+    putLe(out, 4, 2);
+    putLe(out, 16, 2);
+    out += "data";
+    putLe(out, dataBytes, 4);
+    for (const float s : audio.samples) {
+        const float c = std::isfinite(s) ? std::clamp(s, -1.0f, 1.0f) : 0.0f;
+        const auto v = static_cast<int16_t>(std::lround(c * 32767.0f));
+        putLe(out, static_cast<uint16_t>(v), 2);
+    }
+    return out;
+}
+
+FileResult writeWav(const std::string& path, const RenderedAudio& audio)
+{
+    return writeFileAtomically(path, encodeWav(audio));
+}
+
+} // namespace tonvela
