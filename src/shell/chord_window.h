@@ -1,0 +1,38 @@
+#pragma once
+
+#include "harmony/chord_document.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace tonvela {
+
+// The window of one chord document: its page of diagrams, each shown as a card with the
+// chord's name, start fret and fingering, in the page's columns.
+//
+// Thread rules: user-interface thread only.
+class ChordWindow : public QWidget, public ChordDocumentView {
+public:
+    explicit ChordWindow(std::unique_ptr<ChordDocument> document, QWidget* parent = nullptr);
+    ~ChordWindow() override;
+
+    ChordDocument& document() { return *m_document; }
+
+    std::function<void(ChordWindow&)> onStateChanged;
+
+    // ChordDocumentView
+    void repaint(const PageRect&) override { update(); }
+    void repaintAll() override { update(); }
+    void windowTextChanged(const std::string& text) override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    std::unique_ptr<ChordDocument> m_document;
+};
+
+} // namespace tonvela

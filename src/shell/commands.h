@@ -1,0 +1,68 @@
+#pragma once
+
+namespace tonvela {
+
+// Command identifiers of the menus, accelerators and toolbars. The values are the ones the
+// editor's tool handling and stored tool state use, so they stay as they are.
+enum CommandId : int {
+    kCmdQuit = 16, // F4: write the placement and quit
+    kCmdNewSheet = 40073,
+    kCmdNewChordDocument = 40025,
+    kCmdOpen = 40022,
+    kCmdPrint = 40088,
+    kCmdSave = 40101,
+    kCmdSaveAs = 40023,
+    kCmdImportMidi = 40183,
+    kCmdExportLilypond = 40175,
+    kCmdSaveSelectedMidiTrack = 40172,
+    kCmdSaveAllMidiTracks = 40107,
+    kCmdExit = 40080,
+    kCmdUndo = 40152,
+    kCmdRedo = 40158,
+    kCmdCut = 40128,
+    kCmdCopy = 40084,
+    kCmdPaste = 40085,
+    kCmdDelete = 40006,
+    kCmdClear = 40029,
+    kCmdSelectAll = 40098,
+    kCmdShowScaleDiagram = 40034,
+    kCmdShowChordOptions = 40125,
+    kCmdShowSheetOptions = 40127,
+    kCmdCascade = 40083,
+    kCmdTile = 40097,
+    kCmdCloseAll = 40079,
+    kCmdAbout = 40071,
+    kCmdWebsite = 40145,
+    kCmdPlay = 1051,
+    kCmdPlayAll = 1328,
+    kCmdStop = 1068,
+    kCmdCursorUp = 40003,
+    kCmdCursorDown = 40004,
+    kCmdCursorLeft = 40009,
+    kCmdCursorRight = 40010,
+    kCmdEventPlayback = 40177,
+
+    // Note toolbar (durations are the note type codes).
+    kToolWhole = 1026,
+    kToolHalf = 1027,
+    kToolQuarter = 1028,
+    kToolEighth = 1029,
+    kToolSixteenth = 1030,
+    kToolThirtySecond = 1031,
+    kToolRest = 1131,
+    kToolDot = 1128,
+    kToolSharp = 1126,
+    kToolFlat = 1127,
+    kToolNatural = 1179,
+    kToolTie = 1124,
+    kToolTriplet = 1135,
+    // Edit toolbar.
+    kToolBar = 1129,
+    kToolSpace = 1739,
+    kToolStaffBreak = 1738,
+    kToolLyrics = 1138,
+};
+
+inline constexpr const char* kWebsiteAddress = "https://tonvela.org/";
+
+} // namespace tonvela

@@ -1,0 +1,112 @@
+#include "shell/open_request.h"
+
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <unistd.h>
+
+namespace tonvela {
+
+bool isAutomationLaunch(const QStringList& arguments)
+{
+    for (const QString& arg : arguments) {
+        if (arg.contains(QLatin1String("Automate")) || arg.contains(QLatin1String("Embedding")) ||
+            arg.contains(QLatin1String("Automation")))
+            return true;
+    }
+    return false;
+}
+
+std::string openRequestText(const std::string& path) { return "[open(\"" + path + "\")]"; }
+
+std::optional<OpenRequest> parseOpenRequest(std::string_view text)
+{
+    if (text.size() <= 3)
+        return std::nullopt;
+    // Without the leading "[" and the closing quote, parenthesis and bracket.
+    std::string_view inner = text.substr(1, text.size() - 4);
+    const auto paren = inner.find('(');
+    if (paren == std::string_view::npos)
+        return std::nullopt;
+    OpenRequest request;
+    request.command = std::string(inner.substr(0, paren));
+    std::string_view path = inner.substr(paren + 1);
+    if (!path.empty() && path.front() == '"')
+        path.remove_prefix(1);
+    request.path = std::string(path);
+    return request;
+}
+
+QString openRequestServerName() { return QStringLiteral("tonvela-%1").arg(static_cast<qulonglong>(getuid())); }
+
+OpenRequestServer::OpenRequestServer(Handler handler, QObject* parent)
+    : QObject(parent), m_handler(std::move(handler)), m_server(new QLocalServer(this))
+{
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, [this] { acceptConnections(); });
+}
+
+OpenRequestServer::~OpenRequestServer() = default;
+
+bool OpenRequestServer::listen(const QString& name)
+{
+    if (m_server->listen(name))
+        return true;
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(500))
+        return false; // another instance serves this user
+    QLocalServer::removeServer(name);
+    return m_server->listen(name);
+}
+
+bool OpenRequestServer::isListening() const { return m_server->isListening(); }
+
+void OpenRequestServer::acceptConnections()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+            while (socket->canReadLine()) {
+                QByteArray line = socket->readLine(kMaxOpenRequestBytes);
+                while (line.endsWith('\n') || line.endsWith('\r'))
+                    line.chop(1);
+                socket->write("ACK\n");
+                socket->flush();
+                const auto request = parseOpenRequest(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+                if (request && request->command == "open" && !request->path.empty())
+                    m_handler(request->path);
+            }
+            if (socket->bytesAvailable() > kMaxOpenRequestBytes)
+                socket->abort(); // an endless line is no request of ours
+        });
+    }
+}
+
+bool sendOpenRequests(const QStringList& paths, const QString& name)
+{
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(kOpenRequestTimeoutMs / 10))
+        return false;
+    for (const QString& path : paths) {
+        const std::string absolute = QDir::current().absoluteFilePath(path).toStdString();
+        socket.write(QByteArray::fromStdString(openRequestText(absolute) + "\n"));
+    }
+    if (!socket.waitForBytesWritten(kOpenRequestTimeoutMs))
+        return false;
+    int acknowledged = 0;
+    while (acknowledged < paths.size()) {
+        if (!socket.canReadLine() && !socket.waitForReadyRead(kOpenRequestTimeoutMs))
+            return false;
+        while (socket.canReadLine()) {
+            socket.readLine();
+            ++acknowledged;
+        }
+    }
+    socket.disconnectFromServer();
+    return true;
+}
+
+} // namespace tonvela

@@ -1,0 +1,36 @@
+#pragma once
+
+namespace tonvela {
+
+class SheetDocument;
+
+enum class PlayMode { SelectedTrack, AllTracks, RecordedEvents };
+
+// Playback of a sheet as the frame's Play, Play All, Stop and event playback commands drive
+// it. The scheduler that times the notes sits behind this; the frame only starts, stops and
+// asks.
+//
+// Thread rules: user-interface thread.
+class Player {
+public:
+    virtual ~Player() = default;
+    // False while no playback engine is built in; the play commands are then disabled.
+    virtual bool available() const = 0;
+    // Plays on the given device of the "MIDI Device:" list. False when it could not start.
+    virtual bool play(SheetDocument& sheet, PlayMode mode, int device) = 0;
+    // Stops and closes the output device.
+    virtual void stop() = 0;
+    // True while `sheet` plays (any sheet when null).
+    virtual bool isPlaying(const SheetDocument* sheet = nullptr) const = 0;
+};
+
+// The player of a build without a playback engine.
+class NoPlayer : public Player {
+public:
+    bool available() const override { return false; }
+    bool play(SheetDocument&, PlayMode, int) override { return false; }
+    void stop() override {}
+    bool isPlaying(const SheetDocument*) const override { return false; }
+};
+
+} // namespace tonvela
