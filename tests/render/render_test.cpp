@@ -1,0 +1,179 @@
+// Renders example sheets with Qt and compares them with reference pictures checked in under
+// tests/data/render. Set TONVELA_UPDATE_REFERENCES=1 to write the references anew (then look
+// at every picture before committing it).
+
+#include "editor/example_sheets.h"
+#include "editor/layout.h"
+#include "editor/sheet_view_state.h"
+#include "shell/glyph_painter.h"
+#include "shell/sheet_rendering.h"
+
+#include <QFile>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tonvela {
+namespace {
+
+const std::string kReferenceDir = std::string(TONVELA_TEST_DATA) + "/render/";
+
+class RenderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureGuiApplication(); }
+
+    QImage render(SheetDocument& sheet, int width, int height, float zoom, int row = 0)
+    {
+        sheet.zoomamount = zoom;
+        SheetViewState view(sheet);
+        view.setClientSize(width, height);
+        view.firstVisibleRow = row;
+        return renderView(view);
+    }
+
+    // Fraction of pixels that differ by more than a quarter of the range in any channel.
+    static double differingFraction(const QImage& a, const QImage& b)
+    {
+        if (a.size() != b.size())
+            return 1.0;
+        const QImage x = a.convertToFormat(QImage::Format_RGB32);
+        const QImage y = b.convertToFormat(QImage::Format_RGB32);
+        long long differing = 0;
+        for (int r = 0; r < x.height(); ++r) {
+            const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(r));
+            const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(r));
+            for (int c = 0; c < x.width(); ++c)
+                if (std::abs(qRed(p[c]) - qRed(q[c])) > 64 || std::abs(qGreen(p[c]) - qGreen(q[c])) > 64 ||
+                    std::abs(qBlue(p[c]) - qBlue(q[c])) > 64)
+                    ++differing;
+        }
+        return static_cast<double>(differing) / (static_cast<double>(x.width()) * x.height());
+    }
+
+    void compareWithReference(const QImage& image, const std::string& name)
+    {
+        const std::string path = kReferenceDir + name;
+        if (std::getenv("TONVELA_UPDATE_REFERENCES")) {
+            std::filesystem::create_directories(kReferenceDir);
+            ASSERT_TRUE(image.save(QString::fromStdString(path), "PNG"));
+            return;
+        }
+        QImage reference(QString::fromStdString(path));
+        ASSERT_FALSE(reference.isNull()) << "missing reference " << path;
+        const double diff = differingFraction(image, reference);
+        if (diff > 0.003)
+            image.save(QString::fromStdString(::testing::TempDir() + "actual_" + name), "PNG");
+        EXPECT_LE(diff, 0.003) << name << " differs from its reference in " << diff * 100 << "% of pixels";
+    }
+
+    static int inkPixels(const QImage& image, QRgb colour)
+    {
+        int n = 0;
+        for (int r = 0; r < image.height(); ++r)
+            for (int c = 0; c < image.width(); ++c)
+                if (image.pixel(c, r) == colour)
+                    ++n;
+        return n;
+    }
+};
+
+TEST_F(RenderTest, MusicFontIsInstalled) { EXPECT_TRUE(musicFontAvailable()); }
+
+TEST_F(RenderTest, AllStaffKindsMatchTheReference)
+{
+    auto sheet = testing::staffKindsSheet();
+    compareWithReference(render(*sheet, 1000, 600, 1.0f), "staff_kinds.png");
+}
+
+TEST_F(RenderTest, AllStaffKindsAtZoomHalfMatchTheReference)
+{
+    auto sheet = testing::staffKindsSheet();
+    compareWithReference(render(*sheet, 500, 300, 0.5f), "staff_kinds_zoom05.png");
+}
+
+TEST_F(RenderTest, BeamsTiesRestsAndFlatsMatchTheReference)
+{
+    auto sheet = testing::beamsAndTiesSheet();
+    compareWithReference(render(*sheet, 1000, 420, 1.0f), "beams_and_ties.png");
+}
+
+TEST_F(RenderTest, StaffLinesAreCrispOnePixelLines)
+{
+    auto sheet = testing::sheetWithTracks(1);
+    const QImage image = render(*sheet, 400, 200, 1.0f);
+    // The top staff line at y = 60 is black from the staff start to its end; the rows next to
+    // it stay white there.
+    for (int x = 120; x < 300; x += 17) {
+        EXPECT_EQ(image.pixel(x, 60), qRgb(0, 0, 0)) << x;
+        EXPECT_EQ(image.pixel(x, 59), qRgb(255, 255, 255)) << x;
+        EXPECT_EQ(image.pixel(x, 61), qRgb(255, 255, 255)) << x;
+    }
+}
+
+TEST_F(RenderTest, SelectedNotesAreRedAndPlayingNotesBlue)
+{
+    auto sheet = testing::sheetWithTracks(1);
+    testing::addQuarters(*sheet->trackAt(0), 2);
+    sheet->selectedTrack = -1; // keep the clef black
+    sheet->trackAt(0)->noteAt(0).selected = 1;
+    sheet->trackAt(0)->noteAt(1).sounding = 1;
+    const QImage image = render(*sheet, 400, 200, 1.0f);
+    EXPECT_GT(inkPixels(image, qRgb(255, 0, 0)), 20);
+    EXPECT_GT(inkPixels(image, qRgb(0, 0, 255)), 20);
+}
+
+TEST_F(RenderTest, ThreePageSheetPrintsThreePdfPagesAndRestoresTheView)
+{
+    auto sheet = testing::sheetWithTracks(2);
+    // A4 at 600 dpi holds three systems of two staves, two measures a row: 18 measures make
+    // nine systems.
+    for (int i = 0; i < 18; ++i)
+        testing::addNote(*sheet->trackAt(0), kTypeWhole, i % 9 - 4);
+    sheet->zoomamount = 1.0f;
+    SheetViewState view(*sheet);
+    view.setClientSize(900, 500);
+    setFirstVisibleRow(view, 3);
+    const int firstRow = view.firstVisibleRow, width = view.layoutWidth, rows = view.rowsInUse;
+
+    const std::string path = ::testing::TempDir() + "three_pages.pdf";
+    std::filesystem::remove(path);
+    const PrintResult result = printViewToPdf(view, path);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.pages, 3);
+
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    const std::string pdf = bytes.str();
+    ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
+    // Page objects of the file (the page tree itself is "/Type /Pages").
+    int pages = 0;
+    for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos; at = pdf.find("/Type /Page", at + 1))
+        if (pdf.compare(at, 12, "/Type /Pages") != 0)
+            ++pages;
+    EXPECT_EQ(pages, 3);
+
+    EXPECT_EQ(view.firstVisibleRow, firstRow);
+    EXPECT_EQ(view.layoutWidth, width);
+    EXPECT_EQ(view.rowsInUse, rows);
+    EXPECT_FLOAT_EQ(sheet->zoomamount, 1.0f);
+}
+
+TEST_F(RenderTest, PdfToAnUnwritablePlaceFailsAndLeavesNothing)
+{
+    auto sheet = testing::sheetWithTracks(1);
+    SheetViewState view(*sheet);
+    view.setClientSize(500, 500);
+    const PrintResult result = printViewToPdf(view, "/nonexistent-folder/out.pdf");
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.error.empty());
+    EXPECT_FALSE(std::filesystem::exists("/nonexistent-folder/out.pdf"));
+}
+
+} // namespace
+} // namespace tonvela
