@@ -1,0 +1,104 @@
+// tonvela-cli render to PNG and PDF. Builds without Qt have no picture renderers; the cases
+// skip there.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class RenderPictureCliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::path(::testing::TempDir()) / "tonvela_render_cli";
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        if (run("render --help").find(".png") == std::string::npos)
+            GTEST_SKIP() << "this tonvela-cli has no picture renderers";
+        sheet = (dir / "melody.shd").string();
+        std::ofstream(sheet, std::ios::binary)
+            << "<staffdoc\r\nzoomamount=0.9\r\ntimesig=391549\r\n>\r\n<track>\r\n<config\r\n"
+               "bpm=120 devid=0 iid=0 groupid=0 key=D keyindex=5 tempo=120 drawmode=0 percussive=0 >\r\n"
+               "</config>\r\n<note\r\nmidi=62 type=1029 line=-1 iid=0 lyrictext=\"la\">\r\n</note>\r\n"
+               "<note\r\nmidi=64 type=1029 line=-2 iid=0 >\r\n</note>\r\n"
+               "<note\r\nmidi=67 type=1027 line=-4 dwFlag=4 iid=0 >\r\n</note>\r\n"
+               "<note\r\nmidi=67 type=1028 line=-4 dwFlag=4 iid=0 >\r\n</note>\r\n</track>\r\n</staffdoc>\r\n";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs the tool and returns what it printed on both streams; sets `status`.
+    std::string run(const std::string& args)
+    {
+        const std::string command = std::string(TONVELA_CLI) + " " + args + " 2>&1";
+        FILE* pipe = popen(command.c_str(), "r");
+        std::string out;
+        char buf[512];
+        while (pipe && std::fgets(buf, sizeof buf, pipe))
+            out += buf;
+        status = pipe ? pclose(pipe) : -1;
+        return out;
+    }
+    static std::string readAll(const fs::path& p)
+    {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    static unsigned be32(const std::string& s, std::size_t at)
+    {
+        unsigned v = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            v = (v << 8) | static_cast<unsigned char>(s[at + i]);
+        return v;
+    }
+
+    fs::path dir;
+    std::string sheet;
+    int status = 0;
+};
+
+TEST_F(RenderPictureCliTest, PngHasTheRequestedWindowSize)
+{
+    const fs::path out = dir / "view.png";
+    run("render " + sheet + " -o " + out.string() + " --width 640 --height 360 --zoom 1.5 --row 0");
+    ASSERT_EQ(status, 0);
+    const std::string png = readAll(out);
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(be32(png, 16), 640u);
+    EXPECT_EQ(be32(png, 20), 360u);
+}
+
+TEST_F(RenderPictureCliTest, PdfIsWrittenWithAPage)
+{
+    const fs::path out = dir / "print.pdf";
+    run("render " + sheet + " -o " + out.string());
+    ASSERT_EQ(status, 0);
+    const std::string pdf = readAll(out);
+    EXPECT_EQ(pdf.rfind("%PDF", 0), 0u);
+    EXPECT_NE(pdf.find("/Type /Page"), std::string::npos);
+}
+
+TEST_F(RenderPictureCliTest, BadOptionsAreRefusedAndWriteNothing)
+{
+    const fs::path out = dir / "bad.png";
+    EXPECT_NE(run("render " + sheet + " -o " + out.string() + " --zoom 0.1").find("--zoom"), std::string::npos);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(run("render " + sheet + " -o " + out.string() + " --width -5").find("--width"), std::string::npos);
+    EXPECT_NE(status, 0);
+    run("render " + sheet + " -o " + out.string() + " --colour red");
+    EXPECT_NE(status, 0);
+    run("render " + (dir / "missing.shd").string() + " -o " + out.string());
+    EXPECT_NE(status, 0);
+    EXPECT_FALSE(fs::exists(out));
+}
+
+} // namespace
