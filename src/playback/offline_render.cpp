@@ -81,6 +81,12 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
         }
     }
     const int64_t total = scheduler.leadLength();
+    if (total <= 0) {
+        const SheetLockGuard lock(sheetLock());
+        scheduler.stopPlayback(0);
+        audio.error = "the sheet has no notes to play";
+        return audio;
+    }
     if (total > options.maxLengthMs) {
         const SheetLockGuard lock(sheetLock());
         scheduler.stopPlayback(0);
