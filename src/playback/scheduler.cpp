@@ -538,17 +538,26 @@ void Scheduler::sweepNoteOffs(Track& track, TrackPlayState& st, int ti, int64_t 
                     track.noteAt(s.noteIndex - 1).sounding = 0;
             }
             st.sounding.erase(st.sounding.begin() + static_cast<std::ptrdiff_t>(k));
+            st.released.push_back(s);
             any = true;
         } else {
             ++k;
         }
     }
-    if (any && m_view)
-        m_view->highlightsChanged(ti, stampUs(nowMs));
+    if (any) {
+        // A driver runs at most some tens of milliseconds ahead; a second is plenty.
+        std::erase_if(st.released, [nowMs](const TrackPlayState::Sounding& s) { return s.endMs < nowMs - 1000; });
+        if (m_view)
+            m_view->highlightsChanged(ti, stampUs(nowMs));
+    }
 }
 
 void Scheduler::silenceAll(TrackPlayState& st, int64_t stampMs)
 {
+    for (const auto& s : st.released)
+        if (s.endMs > stampMs)
+            sendNoteOff(s, stampMs);
+    st.released.clear();
     for (const auto& s : st.sounding) {
         const int64_t at = s.endMs == kNoTime ? stampMs : std::min(s.endMs, stampMs);
         sendNoteOff(s, at);

@@ -126,6 +126,9 @@ struct TrackPlayState {
     int lastOffNote = 0;
 
     std::vector<Sounding> sounding;
+    // Notes whose note off went out ahead of the clock: a Stop before that time silences them
+    // again at once. Entries are dropped once their time is well past.
+    std::vector<Sounding> released;
 };
 
 // The playback state machine of one sheet. It advances to a given time and sends each
