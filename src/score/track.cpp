@@ -288,17 +288,23 @@ void Track::insertNote(const Note& note, int index)
     RecordedEvent off = on;
     off.kind = 1;
     off.tick = static_cast<int32_t>(std::min<long long>(tOff, INT32_MAX));
-    auto pos = std::find_if(events.begin(), events.end(),
-                            [&](const RecordedEvent& e) { return e.tick >= on.tick; });
-    pos = events.insert(pos, on);
-    events.insert(pos, off);
     auto byTick = [](const RecordedEvent& a, const RecordedEvent& b) {
         if (a.tick != b.tick)
             return a.tick < b.tick;
         return a.kind > b.kind; // note-offs first at equal ticks
     };
-    if (!std::is_sorted(events.begin(), events.end(), byTick))
+    if (std::is_sorted(events.begin(), events.end(), byTick)) {
+        // The new events go in front of the events of their tick and kind: the same order as
+        // placing both before the first event at or after the start and sorting stably.
+        events.insert(std::lower_bound(events.begin(), events.end(), on, byTick), on);
+        events.insert(std::lower_bound(events.begin(), events.end(), off, byTick), off);
+    } else {
+        auto pos = std::find_if(events.begin(), events.end(),
+                                [&](const RecordedEvent& e) { return e.tick >= on.tick; });
+        pos = events.insert(pos, on);
+        events.insert(pos, off);
         std::stable_sort(events.begin(), events.end(), byTick);
+    }
 
     for (int j = count - 1; j >= index; --j)
         m_notes[static_cast<std::size_t>(j + 1)].moveFrom(m_notes[static_cast<std::size_t>(j)]);

@@ -115,6 +115,24 @@ TEST(TrackTest, InsertRecordsNoteOnAndOffEventsInTickOrder)
     EXPECT_TRUE(found);
 }
 
+TEST(TrackTest, NewEventsGoBeforeEventsOfTheirTickAndKind)
+{
+    Track t;
+    t.events.push_back({0, 0, 7, 60, 100, 63, 0, 0, 0});
+    t.events.push_back({1, 96, 7, 60, 0, 63, 0, 0, 0});
+    t.events.push_back({0, 96, 8, 62, 100, 63, 0, 0, 0});
+    Note n = quarter(0);
+    t.insertNote(n, 0);
+    ASSERT_EQ(t.events.size(), 5u);
+    // on(0) new, on(0) old, off(96) new, off(96) old, on(96) old
+    EXPECT_EQ(t.events[0].noteIndex, 0);
+    EXPECT_EQ(t.events[1].noteIndex, 7);
+    EXPECT_EQ(t.events[2].kind, 1);
+    EXPECT_EQ(t.events[2].noteIndex, 0);
+    EXPECT_EQ(t.events[3].noteIndex, 7);
+    EXPECT_EQ(t.events[4].noteIndex, 8);
+}
+
 TEST(TrackTest, ChordListsStopAtThirtyTwoMembers)
 {
     Track t;
