@@ -1,0 +1,197 @@
+#pragma once
+
+#include "audio/audio_sink.h"
+#include "audio/sample_conversion.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tonvela {
+class Notifier;
+}
+
+namespace tonvela::audio {
+
+inline constexpr int kSlotCount = 16;
+inline constexpr int kRingSeconds = 3;
+inline constexpr int kDrainSilenceFrames = 5000;
+inline constexpr int kStopWaitMs = 200;
+inline constexpr int kDrainPollMs = 2;
+
+// The PCM format of a slot's ring or of a buffer to play.
+struct PcmFormat {
+    int channels = 2;
+    int sampleRate = 44100;
+    int blockAlign = 4;
+    int bits = 16;
+};
+
+// Something the mixer adds to its output every period, such as the built-in synthesizer.
+// renderAdd is called on the audio thread: noexcept, no locks, no allocation.
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    // Renders `frames` frames of interleaved stereo into `scratch` (which it may overwrite).
+    virtual void renderInto(float* scratch, int frames) noexcept = 0;
+};
+
+enum class WriteResult { Continue, Stop };
+
+// A notification of a slot's ring: set by the mixer when the play position crosses its mark,
+// taken by the writer. Setting is one atomic store, so the audio thread never blocks.
+class SlotEvent {
+public:
+    void set() noexcept { m_set.store(true, std::memory_order_release); }
+    void reset() noexcept { m_set.store(false, std::memory_order_release); }
+    bool take() noexcept { return m_set.exchange(false, std::memory_order_acq_rel); }
+    bool isSet() const noexcept { return m_set.load(std::memory_order_acquire); }
+
+private:
+    std::atomic<bool> m_set{false};
+};
+
+// One of the 16 stream outputs: a ring of three seconds of PCM in the stream's own format with
+// a play position the mixer advances, notifications at one third and two thirds of the ring
+// (and at its start), looping play and stop. `playing` and `finished` are the reports the
+// playback reads.
+struct StreamSlot {
+    std::atomic<int> fileHandle{-1};
+    std::atomic<bool> abort{false};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> playing{false};
+    std::atomic<uint32_t> writeOffset{0}; // bytes into the ring
+    int bytesPerFrame = 0;
+    uint32_t bufferBytes = 0;
+    int writerHalf = 1;
+    int playerHalf = -1;
+    std::vector<unsigned char> staging;
+    PcmFormat format;
+    std::array<SlotEvent, 3> events; // one third, two thirds, ring start
+    std::array<DitherState, 2> dither;
+    ConversionStats stats;
+
+    // The ring ("buffer"). Allocated and resized only by the stream's thread while the mixer
+    // does not play it.
+    std::vector<unsigned char> ring;
+    uint32_t ringFrames = 0;
+    bool bufferCreated = false;
+    std::atomic<bool> bufferPlaying{false}; // the mixer plays the ring
+    std::atomic<bool> mixerBusy{false};     // the mixer is inside this slot right now
+    std::atomic<uint64_t> framesWritten{0}; // since configure, silence included
+    std::atomic<uint64_t> framesPlayed{0};
+    double phase = 0.0; // mixer-owned: fraction of a source frame
+
+    // The stream thread writing this slot.
+    std::thread worker;
+    std::atomic<bool> streamActive{false};
+};
+
+// The sound engine: 16 stream slots mixed, together with the built-in synthesizer, into one
+// stereo output that an AudioSink plays. Stream threads (one per clip, wave file or buffer)
+// decode and write their slot's ring; the mixer, called on the sink's audio thread, reads the
+// rings at their play positions, resamples them to the output rate and adds them up with
+// clipping protection.
+//
+// Owns the slots, their stream threads and the sink.
+//
+// Thread rules:
+// - render() runs on the sink's audio thread: noexcept, no locks, no allocation, no logging.
+//   It touches a ring only while `bufferPlaying` is set and flags itself in `mixerBusy`.
+// - configureSlot, writeSlot, writeSlotPcm and drainSlot are called by the stream thread that
+//   owns the slot (or by a test standing in for one).
+// - initAudio, shutdown, the start* calls, stopSlot, setSynth and the reports come from the
+//   owner's thread (the user-interface or playback thread); the reports are lock-free reads.
+class SoundEngine : public AudioCallback {
+public:
+    // `notifier` shows "Wave file size mismatch" for startWave; it is called on the thread
+    // that calls startWave.
+    explicit SoundEngine(Notifier& notifier);
+    ~SoundEngine() override;
+    SoundEngine(const SoundEngine&) = delete;
+    SoundEngine& operator=(const SoundEngine&) = delete;
+
+    // Starts mixing into `sink`, which must be open. Clears every slot. 0 on success, 1 on
+    // failure (no sink, or it would not start).
+    int initAudio(std::unique_ptr<AudioSink> sink);
+    // Stops every stream and the sink.
+    void shutdown();
+    bool running() const { return m_running.load(std::memory_order_acquire); }
+    int sampleRate() const { return m_rate; }
+    AudioSink* sink() { return m_sink.get(); }
+
+    // The synthesizer (or any source) mixed in with the slots; nullptr for none. Its rate must
+    // be the engine's.
+    void setSynth(AudioSource* source) { m_synth.store(source, std::memory_order_release); }
+
+    // ---- slot logic, called by the stream thread of the slot ----
+    // Sets up the slot's ring for the format; a playing slot is drained first. -1 on failure
+    // (bad slot or format, no running output), else 0.
+    int configureSlot(int slot, int channels, int rate, int bits);
+    // Converts decoded fixed-point samples (one array per channel, `channels` of them; a
+    // mono slot takes the first) with the dithered conversion and writes them into the ring.
+    WriteResult writeSlot(int slot, const int32_t* const* samples, int channels, int frames);
+    // Writes bytes already in the slot's format (whole frames) into the ring.
+    WriteResult writeSlotPcm(int slot, const unsigned char* bytes, std::size_t length);
+    // Lets what was written play out, followed by silence, then releases the ring.
+    void drainSlot(int slot);
+
+    // Stops a playing slot at once: the mixer leaves it, the writer gives up at its next call.
+    // Waits up to `waitMs` for the stream thread to end (200 ms as a stop does; 0 returns at
+    // once and lets the thread clean up). Nothing for -1 or a slot that is not playing.
+    void stopSlot(int slot, int waitMs = kStopWaitMs);
+    // Stops every stream, also those still filling their ring, and waits for their threads.
+    void stopAll();
+
+    // ---- stream starters; each returns the slot at once ----
+    // Plays an MP3 file through the next slot.
+    int startClip(const std::string& path);
+    // Plays the data chunks of a wave file through the next slot. The file is walked on the
+    // calling thread (which sees the size message), played on a thread of its own.
+    int startWave(const std::string& path);
+    // Plays a copy of PCM bytes through the next slot; -1 when the format is unusable.
+    int startBuffer(const void* data, std::size_t length, const PcmFormat& format);
+
+    // ---- reports ----
+    bool playing(int slot) const;
+    bool finished(int slot) const;
+    // True while the slot's stream thread still runs.
+    bool streamActive(int slot) const;
+    const StreamSlot* slotAt(int slot) const;
+    int nextSlot() const { return m_nextSlot; }
+
+    // Mixer (AudioCallback).
+    void render(float* out, int frames) noexcept override;
+
+    // The largest period the mixer handles in one piece; longer requests are split.
+    static constexpr int kMaxChunk = 4096;
+
+private:
+    StreamSlot* slotPtr(int slot);
+    int takeSlot();
+    void retireStream(StreamSlot& s);
+    void beginStream(StreamSlot& s);
+    void releaseBuffer(StreamSlot& s);
+    bool startPlaying(StreamSlot& s);
+    // Waits until `frames` frames fit into the ring; false when the writer must stop.
+    bool waitForRoom(StreamSlot& s, uint64_t frames);
+    template <typename Fill>
+    WriteResult writeFrames(int slot, int frames, Fill&& fill);
+    void mixSlot(StreamSlot& s, float* out, int frames) noexcept;
+
+    Notifier& m_notifier;
+    std::unique_ptr<AudioSink> m_sink;
+    std::array<StreamSlot, kSlotCount> m_slots;
+    std::atomic<AudioSource*> m_synth{nullptr};
+    std::atomic<bool> m_running{false};
+    int m_rate = 48000;
+    int m_nextSlot = -1;
+    std::vector<float> m_scratch;
+};
+
+} // namespace tonvela::audio

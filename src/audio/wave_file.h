@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tonvela::audio {
+
+inline constexpr uint16_t kWaveFormatPcm = 1;
+inline constexpr uint16_t kWaveFormatMpeg3 = 0x55;
+inline constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
+inline constexpr const char* kWaveSizeMismatch = "Wave file size mismatch";
+
+// The `fmt ` record of a wave file.
+struct WaveFormat {
+    uint16_t formatTag = 0;
+    uint16_t channels = 0;
+    uint32_t sampleRate = 0;
+    uint32_t avgBytesPerSec = 0;
+    uint16_t blockAlign = 0;
+    uint16_t bitsPerSample = 0;
+    uint16_t extraSize = 0;
+    // MPEG layer 3 fields (tag 0x55).
+    uint16_t mp3Id = 0;
+    uint32_t mp3Flags = 0;
+    uint16_t mp3BlockSize = 0;
+    uint16_t mp3FramesPerBlock = 0;
+    uint16_t mp3CodecDelay = 0;
+    // The sub-format tag of an extensible record (0 when there is none).
+    uint16_t subFormat = 0;
+};
+
+// One `data` chunk: where its bytes lie in the file and the format read before it.
+struct WaveData {
+    bool hasFormat = false;
+    WaveFormat format;
+    std::size_t offset = 0;
+    std::size_t size = 0;  // clamped to the file
+    bool truncated = false; // the chunk said it was longer than the file
+};
+
+struct WaveWalk {
+    bool sizeMismatch = false;
+    std::vector<WaveData> data;
+};
+
+// Walks a wave file's bytes from the start: "RIFF" (size checked against the file),
+// "fmt " records and "data" chunks; any other byte is passed over one at a time, so chunks
+// such as "LIST" before "fmt " are skipped whatever their size field says. Never reads
+// outside [bytes, bytes + size).
+WaveWalk walkWave(const unsigned char* bytes, std::size_t size);
+
+// Whether the data of `format` can be played as integer PCM, and the sample width of its
+// container in bits (8, 16, 24 or 32). Fills `why` when it cannot.
+bool playablePcm(const WaveFormat& format, int& containerBits, std::string& why);
+
+} // namespace tonvela::audio
