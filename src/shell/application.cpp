@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/midi_output.h"
+#include "playback/playback_driver.h"
 #include "shell/file_dialogs.h"
 #include "shell/main_window.h"
 #include "shell/message_box_notifier.h"
@@ -41,6 +42,51 @@ CommandLine parseCommandLine(int argc, char** argv)
     return line;
 }
 
+// Plays through the playback driver on the machine's MIDI outputs. The outputs (and with them
+// the synthesizer) are created on first use, never at start-up.
+class DriverPlayer : public Player {
+public:
+    DriverPlayer(Notifier& notifier, Clock& clock) : m_notifier(notifier), m_clock(clock) {}
+    ~DriverPlayer() override
+    {
+        if (m_driver)
+            m_driver->stop();
+    }
+
+    MidiOutput& output()
+    {
+        if (!m_output)
+            m_output = createSystemMidiOutput(m_clock);
+        return *m_output;
+    }
+
+    bool available() const override { return true; }
+    bool play(SheetDocument& sheet, PlayMode mode, int device) override
+    {
+        if (!m_driver)
+            m_driver = std::make_unique<PlaybackDriver>(output(), m_notifier, m_clock, m_clips);
+        m_sheet = &sheet;
+        return m_driver->play(sheet, mode, device);
+    }
+    void stop() override
+    {
+        if (m_driver)
+            m_driver->stop();
+    }
+    bool isPlaying(const SheetDocument* sheet) const override
+    {
+        return m_driver && m_driver->isPlaying() && (!sheet || sheet == m_sheet);
+    }
+
+private:
+    Notifier& m_notifier;
+    Clock& m_clock;
+    ClipsEndAtOnce m_clips;
+    std::unique_ptr<MidiOutput> m_output;
+    std::unique_ptr<PlaybackDriver> m_driver;
+    const SheetDocument* m_sheet = nullptr;
+};
+
 } // namespace
 
 int runApplication(int argc, char** argv)
@@ -69,20 +115,15 @@ int runApplication(int argc, char** argv)
     std::unique_ptr<SettingsStore> settings = createQtSettingsStore();
     MessageBoxNotifier notifier;
     std::unique_ptr<FileDialogs> dialogs = createQtFileDialogs(nullptr);
-    NoPlayer player;
     SteadyClock clock;
-    std::unique_ptr<MidiOutput> midiOutput;
+    DriverPlayer player(notifier, clock);
 
     ShellServices services{*settings,
                            notifier,
                            *dialogs,
                            player,
                            clock,
-                           [&midiOutput, &clock] {
-                               if (!midiOutput)
-                                   midiOutput = createSystemMidiOutput(clock);
-                               return deviceNames(*midiOutput);
-                           },
+                           [&player] { return deviceNames(player.output()); },
                            [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); },
                            [](int code) { QCoreApplication::exit(code); }};
     MainWindow window(services);

@@ -90,8 +90,10 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
-    // Document windows unregister from the painter thread, so they go before it.
-    for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
+    m_destroying = true;
+    // Document windows unregister from the painter thread, so they go before it (closed ones
+    // still waiting for their deferred deletion included).
+    for (QMdiSubWindow* sub : m_mdi->findChildren<QMdiSubWindow*>()) {
         sub->removeEventFilter(this);
         delete sub;
     }
@@ -358,7 +360,7 @@ std::vector<SheetWindow*> MainWindow::sheetWindows() const
 {
     std::vector<SheetWindow*> out;
     for (QMdiSubWindow* sub : m_mdi->subWindowList())
-        if (auto* w = dynamic_cast<SheetWindow*>(sub->widget()))
+        if (auto* w = dynamic_cast<SheetWindow*>(sub->widget()); w && !sub->isHidden())
             out.push_back(w);
     return out;
 }
@@ -367,7 +369,7 @@ std::vector<ChordWindow*> MainWindow::chordWindows() const
 {
     std::vector<ChordWindow*> out;
     for (QMdiSubWindow* sub : m_mdi->subWindowList())
-        if (auto* w = dynamic_cast<ChordWindow*>(sub->widget()))
+        if (auto* w = dynamic_cast<ChordWindow*>(sub->widget()); w && !sub->isHidden())
             out.push_back(w);
     return out;
 }
@@ -651,10 +653,8 @@ void MainWindow::play(int id)
 {
     if (!m_activeSheet || !m_services.player.available())
         return;
-    const PlayMode mode = id == kCmdPlay       ? PlayMode::SelectedTrack
-                          : id == kCmdPlayAll ? PlayMode::AllTracks
-                                              : PlayMode::RecordedEvents;
-    if (mode == PlayMode::RecordedEvents)
+    const PlayMode mode = id == kCmdPlay ? PlayMode::Track : id == kCmdPlayAll ? PlayMode::All : PlayMode::Events;
+    if (mode == PlayMode::Events)
         m_services.player.stop();
     m_services.player.play(m_activeSheet->sheet(), mode, m_activeSheet->midiDevice);
 }
@@ -700,6 +700,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
                 event->ignore();
                 return true;
             }
+            // The window goes now; its deletion follows later from the event loop.
+            documentClosed(sub->widget());
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -707,6 +709,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::documentClosed(QWidget* documentWindow)
 {
+    if (m_destroying)
+        return;
     if (documentWindow == m_activeSheet)
         m_activeSheet = nullptr;
     if (documentWindow == m_activeChord)
@@ -716,7 +720,7 @@ void MainWindow::documentClosed(QWidget* documentWindow)
     // The closed window's sub-window may still be listed while it is being destroyed.
     const auto subs = m_mdi->subWindowList();
     const bool anyLeft = std::any_of(subs.begin(), subs.end(), [documentWindow](QMdiSubWindow* s) {
-        return s->widget() && s->widget() != documentWindow;
+        return s->widget() && s->widget() != documentWindow && !s->isHidden();
     });
     if (!anyLeft) {
         m_dock->hide();

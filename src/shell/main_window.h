@@ -158,6 +158,7 @@ private:
     bool m_devicesFilled = false;
     bool m_firstPresented = false;
     bool m_closingAll = false;
+    bool m_destroying = false;
 };
 
 } // namespace tonvela

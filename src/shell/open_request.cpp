@@ -51,13 +51,14 @@ OpenRequestServer::~OpenRequestServer() = default;
 
 bool OpenRequestServer::listen(const QString& name)
 {
-    if (m_server->listen(name))
-        return true;
+    // Listening would take the name over from a live instance, so ask first.
     QLocalSocket probe;
     probe.connectToServer(name);
-    if (probe.waitForConnected(500))
+    if (probe.waitForConnected(500)) {
+        probe.abort();
         return false; // another instance serves this user
-    QLocalServer::removeServer(name);
+    }
+    QLocalServer::removeServer(name); // a socket left behind by a crashed instance
     return m_server->listen(name);
 }
 

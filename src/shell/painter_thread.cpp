@@ -24,9 +24,13 @@ void PainterThread::enqueue(PaintTarget* target)
         std::lock_guard lock(m_mutex);
         if (std::find(m_queue.begin(), m_queue.begin() + m_count, target) != m_queue.begin() + m_count)
             return;
-        if (m_count >= kPaintQueueSize)
-            m_count = 0;
-        m_queue[static_cast<std::size_t>(m_count++)] = target;
+        if (m_count >= kPaintQueueSize) {
+            // Full with 32 distinct windows: the request takes the first slot and the other
+            // queued windows keep theirs.
+            m_queue[0] = target;
+        } else {
+            m_queue[static_cast<std::size_t>(m_count++)] = target;
+        }
     }
     m_wake.notify_one();
 }

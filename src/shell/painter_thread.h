@@ -29,7 +29,7 @@ inline constexpr int kPaintQueueSize = 32;
 // It sleeps until a request arrives, then takes the process-wide sheet lock for the whole
 // batch and paints every queued target that is not blocked. The queue holds 32 entries; a
 // target already queued is not queued twice, and a request arriving with 32 distinct targets
-// queued starts over at the first slot.
+// queued takes the first slot.
 //
 // Thread rules: enqueue and forget are called from the user-interface thread; everything else
 // runs on the painter thread.

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "playback/scheduler.h"
+
 namespace tonvela {
 
 class SheetDocument;
-
-enum class PlayMode { SelectedTrack, AllTracks, RecordedEvents };
 
 // Playback of a sheet as the frame's Play, Play All, Stop and event playback commands drive
 // it. The scheduler that times the notes sits behind this; the frame only starts, stops and

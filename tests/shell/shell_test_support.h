@@ -1,0 +1,158 @@
+#pragma once
+
+#include "editor/print_paging.h"
+#include "platform/clock.h"
+#include "platform/notifier.h"
+#include "shell/file_dialogs.h"
+#include "shell/main_window.h"
+#include "shell/pdf_printer.h"
+#include "shell/player.h"
+#include "shell/settings_store.h"
+#include "shell/sheet_window.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tonvela::test {
+
+// Runs the event loop until `done` holds or `timeoutMs` passed; returns `done()`.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        // Windows closed with deleteLater go too, as they would in the running event loop.
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return done();
+}
+
+// Answers file dialogs from a queue (nullopt = the user cancelled) and records what was asked.
+class ScriptedDialogs : public FileDialogs {
+public:
+    struct Asked {
+        bool saving = false;
+        QStringList filters;
+        QString suffix;
+    };
+
+    std::optional<FileChoice> openFile(const QString&, const QStringList& filters, const QString& suffix) override
+    {
+        asked.push_back({false, filters, suffix});
+        return next();
+    }
+    std::optional<FileChoice> saveFile(const QString&, const QStringList& filters, const QString& suffix,
+                                       const QString&) override
+    {
+        asked.push_back({true, filters, suffix});
+        return next();
+    }
+    std::unique_ptr<Printer> choosePrinter(const std::string& name) override
+    {
+        printDocumentNames.push_back(name);
+        if (pdfPath.empty())
+            return nullptr;
+        return std::make_unique<PdfPrinter>(pdfPath);
+    }
+
+    std::deque<std::optional<FileChoice>> answers;
+    std::vector<Asked> asked;
+    std::string pdfPath; // empty: the print dialog is cancelled
+    std::vector<std::string> printDocumentNames;
+
+private:
+    std::optional<FileChoice> next()
+    {
+        if (answers.empty())
+            return std::nullopt;
+        auto a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+class FakePlayer : public Player {
+public:
+    bool available() const override { return true; }
+    bool play(SheetDocument& sheet, PlayMode mode, int device) override
+    {
+        playing = &sheet;
+        lastMode = mode;
+        lastDevice = device;
+        ++plays;
+        return true;
+    }
+    void stop() override
+    {
+        playing = nullptr;
+        ++stops;
+    }
+    bool isPlaying(const SheetDocument* sheet) const override
+    {
+        return playing && (!sheet || sheet == playing);
+    }
+
+    SheetDocument* playing = nullptr;
+    PlayMode lastMode = PlayMode::Track;
+    int lastDevice = -1;
+    int plays = 0;
+    int stops = 0;
+};
+
+// A main window with fakes for every service, and a temporary folder for files.
+class ShellTest : public ::testing::Test {
+protected:
+    ShellTest() { makeWindow(); }
+
+    void makeWindow()
+    {
+        window.reset();
+        ShellServices services{settings, notifier, dialogs, player, clock,
+                               [this] { return devices; },
+                               [this](const QString& url) { openedUrls << url; },
+                               [this](int code) { quitCodes.push_back(code); }};
+        window = std::make_unique<MainWindow>(services);
+    }
+
+    std::string file(const std::string& name) const { return (dir.path() + "/" + QString::fromStdString(name)).toStdString(); }
+    static std::string example() { return std::string(TONVELA_SOURCE_DIR) + "/examples/ode_to_joy.shd"; }
+    std::string errorsText() const
+    {
+        std::string all;
+        for (const auto& m : notifier.messages)
+            all += m.caption + ": " + m.text + "\n";
+        return all;
+    }
+    int errorCount() const
+    {
+        int n = 0;
+        for (const auto& m : notifier.messages)
+            n += (!m.isQuestion && m.caption == "Error") ? 1 : 0;
+        return n;
+    }
+    static QString title(SheetWindow* w) { return w->parentWidget()->windowTitle(); }
+
+    QTemporaryDir dir;
+    MemorySettingsStore settings;
+    CollectingNotifier notifier;
+    ScriptedDialogs dialogs;
+    FakePlayer player;
+    SteadyClock clock;
+    std::vector<std::string> devices{"Built-in Synthesizer (FluidSynth)", "Second Port"};
+    QStringList openedUrls;
+    std::vector<int> quitCodes;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace tonvela::test
