@@ -62,7 +62,9 @@ WaveWalk walkWave(const unsigned char* bytes, std::size_t size)
             format = f;
             haveFormat = true;
             pos += used;
-        } else if (idAt(p, "data") && left >= 8) {
+        } else if (idAt(p, "data") && left >= 8 && haveFormat) {
+            // "data" before any format is passed over like other bytes: it can only be text
+            // inside another chunk (a LIST comment), and taking its size would swallow the file.
             WaveData d;
             d.hasFormat = haveFormat;
             d.format = format;

@@ -47,7 +47,8 @@ struct WaveWalk {
 
 // Walks a wave file's bytes from the start: "RIFF" (size checked against the file),
 // "fmt " records and "data" chunks; any other byte is passed over one at a time, so chunks
-// such as "LIST" before "fmt " are skipped whatever their size field says. Never reads
+// such as "LIST" before "fmt " are skipped whatever their size field says; "data" met before
+// any "fmt " is passed over the same way. Never reads
 // outside [bytes, bytes + size).
 WaveWalk walkWave(const unsigned char* bytes, std::size_t size);
 
