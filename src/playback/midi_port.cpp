@@ -28,29 +28,6 @@ int midiChannelOf(int channelNumber, bool percussive)
 
 int midiChannelOf(const Track& track) { return midiChannelOf(track.channel, track.percussive == 1); }
 
-int soundingPitch(const Note& note, const Track& track)
-{
-    const int p = note.line;
-    int pitch = note.midi;
-    int a = track.keyAccidental(p);
-    if (!(note.dwFlag & kFlagNatural)) {
-        if (a == 1)
-            pitch += 1;
-        a = track.keyAccidental(p + 1);
-        if (a == -1)
-            pitch -= 1;
-    }
-    if ((note.dwFlag & kFlagSharp) && a != 1)
-        pitch += 1;
-    else if ((note.dwFlag & kFlagFlat) && a != -1)
-        pitch -= 1;
-    if (track.drawmode == kDrawFClef)
-        pitch -= 9;
-    else if (track.drawmode == kDrawG2Clef)
-        pitch += 12;
-    return pitch;
-}
-
 std::optional<int> playableKey(const Note& note, const Track& track)
 {
     if (note.isRest())

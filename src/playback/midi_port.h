@@ -1,5 +1,7 @@
 #pragma once
 
+#include "score/sounding_pitch.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -41,11 +43,8 @@ inline constexpr const char* kErrorCaption = "Error";
 int midiChannelOf(int channelNumber, bool percussive);
 int midiChannelOf(const Track& track);
 
-// The pitch a note sounds at on its track: the stored key with the key signature, the note's
-// own accidental marks and the clef offset applied (F clef 9 below, G(2) clef 12 above). Not
-// limited to 0..127.
-int soundingPitch(const Note& note, const Track& track);
-// The same as a MIDI key; none for a rest or a pitch outside 0..127 (such a note is not sent).
+// The sounding pitch (score/sounding_pitch.h) as a MIDI key; none for a rest or a pitch
+// outside 0..127 (such a note is not sent).
 std::optional<int> playableKey(const Note& note, const Track& track);
 
 // The application's one MIDI port: opens the chosen output device for the length of a

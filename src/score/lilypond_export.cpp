@@ -3,6 +3,7 @@
 #include "platform/sheet_lock.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
+#include "score/sounding_pitch.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -17,39 +18,9 @@ constexpr const char* kLineEnd = "\r\n";
 
 int mod7(int p) { return ((p % 7) + 7) % 7; }
 
-// The key-signature accidental depends only on the staff position modulo 7, so a track's
-// seven values are worked out once per export.
-struct KeyAccidentals {
-    explicit KeyAccidentals(const Track& t)
-    {
-        for (int i = 0; i < 7; ++i)
-            values[static_cast<std::size_t>(i)] = t.keyAccidental(i);
-    }
-    int at(int p) const { return values[static_cast<std::size_t>(mod7(p))]; }
-    std::array<int, 7> values{};
-};
-
-int soundingKeyWith(const Note& n, const Track& t, const KeyAccidentals& k)
+int soundingKeyWith(const Note& n, const Track& t, const KeyAccidentalTable& k)
 {
-    int s = n.midi;
-    const int p = n.line;
-    int a = k.at(p);
-    if (!(n.dwFlag & kFlagNatural)) {
-        if (a == 1)
-            ++s;
-        a = k.at(p + 1);
-        if (a == -1)
-            --s;
-    }
-    if ((n.dwFlag & kFlagSharp) && a != 1)
-        ++s;
-    else if ((n.dwFlag & kFlagFlat) && a != -1)
-        --s;
-    if (t.drawmode == kDrawFClef)
-        s -= 9;
-    else if (t.drawmode == kDrawG2Clef)
-        s += 12;
-    return std::clamp(s, 0, 127);
+    return std::clamp(soundingPitch(n, t, k), 0, 127);
 }
 
 // The letter a staff position shows: middle C at 0, one letter per step. The F clef staff
@@ -182,7 +153,7 @@ struct StaffEvent {
 
 std::vector<StaffEvent> staffEvents(const Track& t)
 {
-    const KeyAccidentals k(t);
+    const KeyAccidentalTable k(t);
     const bool drums = t.percussive != 0;
     const int count = t.count;
     // Members by root, in track order; a member whose root is not a root stands alone.
@@ -317,7 +288,7 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
 
 } // namespace
 
-int soundingKey(const Note& note, const Track& track) { return soundingKeyWith(note, track, KeyAccidentals(track)); }
+int soundingKey(const Note& note, const Track& track) { return soundingKeyWith(note, track, KeyAccidentalTable(track)); }
 
 std::string lilypondPitch(int key, char letter, bool preferFlats)
 {

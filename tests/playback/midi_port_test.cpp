@@ -211,6 +211,14 @@ TEST_F(MidiPortTest, SoundingPitchAppliesClefKeySignatureAndAccidentals)
     EXPECT_EQ(soundingPitch(f, t), 66);
     f.dwFlag = kFlagNatural;
     EXPECT_EQ(soundingPitch(f, t), 65);
+    // A courtesy sharp on a note the key already sharpens does not raise it again.
+    f.dwFlag = kFlagSharp;
+    EXPECT_EQ(soundingPitch(f, t), 66);
+    // A sharp on a note the key leaves alone raises it.
+    Note e;
+    e.setStaffPosition(-2);
+    e.dwFlag = kFlagSharp;
+    EXPECT_EQ(soundingPitch(e, t), 65);
 }
 
 TEST_F(MidiPortTest, RestsAndKeysOutsideTheMidiRangeSendNothing)

@@ -1,0 +1,42 @@
+#include "score/sounding_pitch.h"
+
+#include "score/note.h"
+#include "score/track.h"
+
+namespace tonvela {
+
+KeyAccidentalTable::KeyAccidentalTable(const Track& track)
+{
+    for (int p = 0; p < 7; ++p)
+        m_values[static_cast<std::size_t>(p)] = track.keyAccidental(p);
+}
+
+int soundingPitch(const Note& note, const Track& track) { return soundingPitch(note, track, KeyAccidentalTable(track)); }
+
+int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable& keys)
+{
+    const int p = note.line;
+    int pitch = note.midi;
+    const int here = keys.at(p);
+    // With the natural mark the key signature is ignored; only the marks' test still looks
+    // at the note's own position.
+    int flatTest = here;
+    if (!(note.dwFlag & kFlagNatural)) {
+        if (here == 1)
+            pitch += 1;
+        flatTest = keys.at(p + 1);
+        if (flatTest == -1)
+            pitch -= 1;
+    }
+    if ((note.dwFlag & kFlagSharp) && here != 1)
+        pitch += 1;
+    else if ((note.dwFlag & kFlagFlat) && flatTest != -1)
+        pitch -= 1;
+    if (track.drawmode == kDrawFClef)
+        pitch -= 9;
+    else if (track.drawmode == kDrawG2Clef)
+        pitch += 12;
+    return pitch;
+}
+
+} // namespace tonvela

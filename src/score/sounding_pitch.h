@@ -1,0 +1,32 @@
+#pragma once
+
+#include <array>
+
+namespace tonvela {
+
+struct Note;
+class Track;
+
+// A track's key-signature accidentals by staff position. They depend only on the letter of
+// the position, so seven values serve every octave; walks over many notes build this once.
+class KeyAccidentalTable {
+public:
+    explicit KeyAccidentalTable(const Track& track);
+    // K(p): +1 sharpened, -1 flattened (reported one step below the flattened degree), 0 none.
+    int at(int staffPosition) const { return m_values[static_cast<std::size_t>(((staffPosition % 7) + 7) % 7)]; }
+
+private:
+    std::array<int, 7> m_values{};
+};
+
+// The key a note sounds at on its track: the stored key with the key signature, the note's
+// own accidental marks and the clef offset (F clef 9 below, G(2) clef 12 above). Not limited
+// to 0..127. Playback, the MIDI writer and the LilyPond export all use this one rule.
+//
+// A sharp mark adds a semitone unless the key signature already sharpens the note's own
+// position; a flat mark takes one off unless the key already flattens it (flats are reported
+// at the position one step below). So a courtesy accidental never moves a note twice.
+int soundingPitch(const Note& note, const Track& track);
+int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable& keys);
+
+} // namespace tonvela
