@@ -290,19 +290,22 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
 
 int soundingKey(const Note& note, const Track& track) { return soundingKeyWith(note, track, KeyAccidentalTable(track)); }
 
-std::string lilypondPitch(int key, char letter, bool preferFlats)
+std::string lilypondPitch(int keyIn, char letterIn, bool preferFlats)
 {
-    key = std::clamp(key, 0, 127);
+    static constexpr char kSharpLetters[] = "CCDDEFFGGAAB";
+    static constexpr char kFlatLetters[] = "CDDEEFGGAABB";
+    const int key = keyIn < 0 ? 0 : (keyIn > 127 ? 127 : keyIn);
+    char letter = letterIn;
     int alteration = 100;
-    if (const int base = semitoneOfLetter(letter); base >= 0) {
+    const int base = semitoneOfLetter(letter);
+    if (base >= 0) {
         alteration = ((key - base) % 12 + 12) % 12; // 0..11
         if (alteration > 6)
             alteration -= 12;
     }
     if (alteration < -2 || alteration > 2) {
-        static constexpr char kSharpLetters[] = "CCDDEFFGGAAB";
-        static constexpr char kFlatLetters[] = "CDDEEFGGAABB";
-        letter = (preferFlats ? kFlatLetters : kSharpLetters)[key % 12];
+        const int pitchClass = key % 12;
+        letter = preferFlats ? kFlatLetters[pitchClass] : kSharpLetters[pitchClass];
         alteration = ((key - semitoneOfLetter(letter)) % 12 + 12) % 12;
         if (alteration > 6)
             alteration -= 12;
