@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace tonvela {
 namespace {
@@ -15,6 +16,28 @@ namespace {
 constexpr int64_t kCloseAfterEndMs = 200;
 constexpr int64_t kCloseAfterStopMs = 100;
 constexpr int64_t kWaitSliceMs = 10;
+
+// Takes the sheet lock for one cycle: a short spin on try_lock first, because a thread that
+// relayouts releases the lock only for a moment between passes and a blocked waiter wakes too
+// late to get in; then an ordinary blocking lock.
+class CycleLock {
+public:
+    CycleLock()
+    {
+        std::recursive_mutex& m = sheetLock();
+        for (int tries = 0; tries < 4000; ++tries) {
+            if (m.try_lock())
+                return;
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        }
+        m.lock();
+    }
+    ~CycleLock() { sheetLock().unlock(); }
+    CycleLock(const CycleLock&) = delete;
+    CycleLock& operator=(const CycleLock&) = delete;
+};
 
 } // namespace
 
@@ -112,7 +135,7 @@ void PlaybackDriver::run()
         const int64_t now = m_clock.nowUs();
         bool alive = false;
         {
-            const SheetLockGuard lock(sheetLock());
+            const CycleLock lock;
             if (m_seekPending.exchange(false, std::memory_order_acq_rel))
                 m_scheduler->seek(m_seekTo.load(std::memory_order_acquire), relMs(now));
             alive = m_scheduler->cycle(relMs(now + m_options.lookaheadUs));
@@ -124,7 +147,7 @@ void PlaybackDriver::run()
     }
     if (stopped) {
         {
-            const SheetLockGuard lock(sheetLock());
+            const CycleLock lock;
             m_scheduler->stopPlayback(relMs(m_clock.nowUs()));
         }
         m_ordered.flush();
