@@ -217,6 +217,9 @@ void Scheduler::reset(int ti)
     silenceAll(st, 0);
     st = TrackPlayState{};
     st.playIndex = 0;
+    // The first step joins to time 0, so a first cycle that comes late still starts the first
+    // note at the playback's origin.
+    st.stepStart = 0;
     m_port.resetProgram(track);
     for (int i = 0; i < track.count; ++i) {
         Note& n = track.noteAt(i);
