@@ -12,6 +12,10 @@
 namespace tonvela::audio {
 namespace {
 
+// ALSA's library prints its own complaints to standard error (a missing card on a server);
+// the sink reports failures through lastError() instead.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
 // Plays through an ALSA PCM device with a small period and few periods, so that what the
 // callback renders is heard a few milliseconds later. The audio thread asks for real-time
 // scheduling and keeps going at normal priority when that is refused.
@@ -23,6 +27,7 @@ public:
     bool open(const Format& wanted) override
     {
         close();
+        snd_lib_error_set_handler(quietAlsa);
         snd_pcm_t* pcm = nullptr;
         int err = snd_pcm_open(&pcm, m_device.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
         if (err < 0) {
