@@ -17,23 +17,11 @@ constexpr int64_t kCloseAfterEndMs = 200;
 constexpr int64_t kCloseAfterStopMs = 100;
 constexpr int64_t kWaitSliceMs = 10;
 
-// Takes the sheet lock for one cycle: a short spin on try_lock first, because a thread that
-// relayouts releases the lock only for a moment between passes and a blocked waiter wakes too
-// late to get in; then an ordinary blocking lock.
+// Holds the sheet lock for one cycle. The lock serves waiters in order, so a thread that
+// relayouts in a loop cannot keep the playback thread out for longer than one pass.
 class CycleLock {
 public:
-    CycleLock()
-    {
-        std::recursive_mutex& m = sheetLock();
-        for (int tries = 0; tries < 4000; ++tries) {
-            if (m.try_lock())
-                return;
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
-        }
-        m.lock();
-    }
+    CycleLock() { sheetLock().lock(); }
     ~CycleLock() { sheetLock().unlock(); }
     CycleLock(const CycleLock&) = delete;
     CycleLock& operator=(const CycleLock&) = delete;
