@@ -44,7 +44,12 @@ ClipSlots::Report EngineClipSlots::report(int slot) const
     return Report::Idle;
 }
 
-void EngineClipSlots::stop(int slot) { m_engine.stopSlot(slot, 0); }
+void EngineClipSlots::stop(int slot)
+{
+    // A clip still filling its ring is ended too, so it cannot start sounding after a stop.
+    m_engine.stopSlot(slot, 0);
+    m_engine.cancelStream(slot);
+}
 
 int OfflineClipSlots::start(const std::string& path, int64_t atUs)
 {

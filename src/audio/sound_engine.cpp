@@ -370,6 +370,18 @@ void SoundEngine::stopSlot(int slot, int waitMs)
         std::this_thread::sleep_for(milliseconds(1));
 }
 
+void SoundEngine::cancelStream(int slot)
+{
+    StreamSlot* s = slotPtr(slot);
+    if (!s || !s->streamActive.load(std::memory_order_acquire))
+        return;
+    s->abort.store(true, std::memory_order_release);
+    s->bufferPlaying.store(false, std::memory_order_seq_cst);
+    s->playing.store(false, std::memory_order_release);
+    for (auto& e : s->events)
+        e.set();
+}
+
 void SoundEngine::retireStream(StreamSlot& s)
 {
     s.abort.store(true, std::memory_order_release);

@@ -145,6 +145,9 @@ public:
     // Waits up to `waitMs` for the stream thread to end (200 ms as a stop does; 0 returns at
     // once and lets the thread clean up). Nothing for -1 or a slot that is not playing.
     void stopSlot(int slot, int waitMs = kStopWaitMs);
+    // Ends the slot's stream whatever its state, also one still filling its ring before it
+    // plays, and returns at once; the stream thread cleans up behind it.
+    void cancelStream(int slot);
     // Stops every stream, also those still filling their ring, and waits for their threads.
     void stopAll();
 

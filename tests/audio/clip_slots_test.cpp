@@ -64,6 +64,12 @@ TEST_F(ClipSlotsTest, ReportsFollowTheEngineSlotFromStartToEnd)
     ASSERT_TRUE(eventually([&] { return clips.report(wave) == ClipSlots::Report::Playing; }, 3000));
     clips.stop(wave);
     EXPECT_EQ(clips.report(wave), ClipSlots::Report::Idle);
+
+    // A clip stopped while it still fills its ring never starts sounding.
+    const int filling = clips.start(mp3("long.mp3", 5.0), 0);
+    clips.stop(filling);
+    ASSERT_TRUE(eventually([&] { return !engine.streamActive(filling); }, 2000));
+    EXPECT_NE(clips.report(filling), ClipSlots::Report::Playing);
 }
 
 TEST_F(ClipSlotsTest, OfflineClipsPlayUntilTheClockPassesTheirEndAndAreCutWhereStopped)
