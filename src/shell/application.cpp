@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <mutex>
 
 namespace tonvela {
 namespace {
@@ -44,7 +45,7 @@ CommandLine parseCommandLine(int argc, char** argv)
 
 // Plays through the playback driver on the machine's MIDI outputs. The outputs (and with them
 // the synthesizer) are created on first use, never at start-up.
-class DriverPlayer : public Player {
+class DriverPlayer : public Player, private PlaybackView {
 public:
     DriverPlayer(Notifier& notifier, Clock& clock) : m_notifier(notifier), m_clock(clock) {}
     ~DriverPlayer() override
@@ -64,7 +65,8 @@ public:
     bool play(SheetDocument& sheet, PlayMode mode, int device) override
     {
         if (!m_driver)
-            m_driver = std::make_unique<PlaybackDriver>(output(), m_notifier, m_clock, m_clips);
+            m_driver = std::make_unique<PlaybackDriver>(output(), m_notifier, m_clock, m_clips,
+                                                        static_cast<PlaybackView*>(this));
         m_sheet = &sheet;
         return m_driver->play(sheet, mode, device);
     }
@@ -77,14 +79,53 @@ public:
     {
         return m_driver && m_driver->isPlaying() && (!sheet || sheet == m_sheet);
     }
+    void seek(double fraction) override
+    {
+        if (m_driver && m_driver->isPlaying())
+            m_driver->seek(fraction);
+    }
+    void setView(PlaybackView* view) override
+    {
+        std::lock_guard<std::mutex> lock(m_viewGuard);
+        m_view = view;
+    }
 
 private:
+    // The driver reports to the player, which passes the reports on to whichever view is set
+    // now, so a window can come and go while the driver lives on.
+    void progress(const Progress& p, int64_t atUs) override
+    {
+        std::lock_guard<std::mutex> lock(m_viewGuard);
+        if (m_view)
+            m_view->progress(p, atUs);
+    }
+    void highlightsChanged(int trackIndex, int64_t atUs) override
+    {
+        std::lock_guard<std::mutex> lock(m_viewGuard);
+        if (m_view)
+            m_view->highlightsChanged(trackIndex, atUs);
+    }
+    void followMeasure(int measureIndex, int64_t atUs) override
+    {
+        std::lock_guard<std::mutex> lock(m_viewGuard);
+        if (m_view)
+            m_view->followMeasure(measureIndex, atUs);
+    }
+    void ended() override
+    {
+        std::lock_guard<std::mutex> lock(m_viewGuard);
+        if (m_view)
+            m_view->ended();
+    }
+
     Notifier& m_notifier;
     Clock& m_clock;
     ClipsEndAtOnce m_clips;
     std::unique_ptr<MidiOutput> m_output;
     std::unique_ptr<PlaybackDriver> m_driver;
     const SheetDocument* m_sheet = nullptr;
+    std::mutex m_viewGuard;
+    PlaybackView* m_view = nullptr;
 };
 
 } // namespace

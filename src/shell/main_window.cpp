@@ -8,6 +8,7 @@
 #include "platform/sheet_lock.h"
 #include "playback/midi_file_reader.h"
 #include "playback/midi_file_writer.h"
+#include "playback/scheduler.h"
 #include "score/lilypond_export.h"
 #include "score/markup_tree.h"
 #include "score/sheet_document.h"
@@ -22,6 +23,8 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QSlider>
+#include <QSignalBlocker>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -69,6 +72,43 @@ std::string joinWarnings(const std::string& path, const std::vector<std::string>
 
 } // namespace
 
+// Takes the playback thread's reports over to the user-interface thread. A report queued for a
+// window that is gone by then is dropped by Qt with the window.
+class MainWindow::PlaybackReports final : public PlaybackView {
+public:
+    explicit PlaybackReports(MainWindow& window) : m_window(window) {}
+
+    void progress(const Progress& p, int64_t /*atUs*/) override
+    {
+        const QString elapsed = QString::fromStdString(p.elapsedText);
+        const QString total = QString::fromStdString(p.totalText);
+        const int slider = p.slider;
+        QMetaObject::invokeMethod(
+            &m_window, [this, elapsed, total, slider] { m_window.showPlayProgress(elapsed, total, slider); },
+            Qt::QueuedConnection);
+    }
+    void highlightsChanged(int /*trackIndex*/, int64_t /*atUs*/) override
+    {
+        QMetaObject::invokeMethod(&m_window, [this] { m_window.repaintPlayingSheets(); }, Qt::QueuedConnection);
+    }
+    void ended() override
+    {
+        QMetaObject::invokeMethod(
+            &m_window,
+            [this] {
+                m_window.updateCommandStates();
+                for (SheetWindow* w : m_window.sheetWindows()) {
+                    w->markChanged();
+                    w->requestPaint();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    MainWindow& m_window;
+};
+
 MainWindow::MainWindow(ShellServices services, QWidget* parent)
     : QMainWindow(parent), m_services(std::move(services)), m_painter(std::make_unique<PainterThread>()),
       m_mdi(new QMdiArea)
@@ -86,11 +126,15 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     buildAbout();
     updatePanels();
     updateCommandStates();
+    m_playbackReports = std::make_unique<PlaybackReports>(*this);
+    m_services.player.setView(m_playbackReports.get());
 }
 
 MainWindow::~MainWindow()
 {
     m_destroying = true;
+    // After this returns the playback thread reports nowhere.
+    m_services.player.setView(nullptr);
     // Document windows unregister from the painter thread, so they go before it (closed ones
     // still waiting for their deferred deletion included).
     for (QMdiSubWindow* sub : m_mdi->findChildren<QMdiSubWindow*>()) {
@@ -242,9 +286,9 @@ void MainWindow::buildToolBars()
     m_lengthToolBar = makeBar(QStringLiteral("Length"));
     m_lengthBar = new LengthBar;
     m_lengthToolBar->addWidget(m_lengthBar);
-    m_lengthBar->onPositionChosen = [this](int) {
-        // The play position follows the slider once playback can seek; until then the
-        // slider shows where a playback stands.
+    m_lengthBar->onPositionChosen = [this](int position) {
+        if (m_services.player.isPlaying())
+            m_services.player.seek(static_cast<double>(position) / kLengthSliderMax);
     };
 }
 
@@ -647,6 +691,26 @@ void MainWindow::print()
     window.onResize();
     if (!result.ok)
         m_services.notifier.error("Could not print " + window.sheet().caption + ": " + result.error, "Error");
+}
+
+void MainWindow::showPlayProgress(const QString& elapsed, const QString& total, int slider)
+{
+    m_lengthBar->showTimes(elapsed, total);
+    QSlider* s = m_lengthBar->slider();
+    if (slider >= 0 && !s->isSliderDown()) {
+        const QSignalBlocker quiet(s);
+        s->setValue(std::clamp(slider, 0, kLengthSliderMax));
+    }
+}
+
+void MainWindow::repaintPlayingSheets()
+{
+    for (SheetWindow* w : sheetWindows()) {
+        if (m_services.player.isPlaying(&w->sheet())) {
+            w->markChanged();
+            w->requestPaint();
+        }
+    }
 }
 
 void MainWindow::play(int id)

@@ -107,6 +107,12 @@ public:
     // Called once when the first sheet picture reached the screen.
     std::function<void()> onFirstSheetPresented;
 
+    // A playback's progress: the "%2d:%2d" texts and, unless `slider` is -1 or the user holds
+    // the slider, its position (0..384).
+    void showPlayProgress(const QString& elapsed, const QString& total, int slider);
+    // Sounding notes changed: repaint every sheet that plays.
+    void repaintPlayingSheets();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -138,7 +144,10 @@ private:
     void quitAtOnce();
     void fillDevices();
 
+    class PlaybackReports;
+
     ShellServices m_services;
+    std::unique_ptr<PlaybackReports> m_playbackReports;
     std::unique_ptr<PainterThread> m_painter;
     SheetEditing* m_editing = nullptr;
     QMdiArea* m_mdi;

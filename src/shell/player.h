@@ -4,6 +4,8 @@
 
 namespace tonvela {
 
+class PlaybackView;
+
 class SheetDocument;
 
 // Playback of a sheet as the frame's Play, Play All, Stop and event playback commands drive
@@ -22,6 +24,11 @@ public:
     virtual void stop() = 0;
     // True while `sheet` plays (any sheet when null).
     virtual bool isPlaying(const SheetDocument* sheet = nullptr) const = 0;
+    // Moves a running playback to a fraction (0..1) of its length.
+    virtual void seek(double /*fraction*/) {}
+    // Where progress, highlights and the end of a playback are reported; null for nowhere.
+    // Reports arrive on the playback thread.
+    virtual void setView(PlaybackView* /*view*/) {}
 };
 
 // The player of a build without a playback engine.

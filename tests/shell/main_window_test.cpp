@@ -8,7 +8,10 @@
 #include "shell/chord_window.h"
 #include "shell/commands.h"
 
+#include <thread>
+
 #include <QAction>
+#include <QSlider>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QSpinBox>
@@ -342,6 +345,33 @@ TEST_F(MainWindowTest, CloseAllWhilePlayingOnlyStops)
     EXPECT_EQ(window->sheetWindows().size(), 2u);
     EXPECT_TRUE(window->command(kCmdCloseAll));
     EXPECT_TRUE(waitUntil([this] { return window->sheetWindows().empty(); }));
+}
+
+TEST_F(MainWindowTest, PlaybackProgressReachesTheLengthBarAndTheSliderSeeks)
+{
+    startWithEmptySheet();
+    ASSERT_NE(player.view, nullptr) << "the window listens to playback reports";
+    ASSERT_TRUE(window->command(kCmdPlayAll));
+    // Reports come from the playback thread.
+    std::thread reporter([this] {
+        PlaybackView::Progress p;
+        p.slider = 192;
+        p.elapsedText = "00:03";
+        p.totalText = "01:15";
+        player.view->progress(p, 0);
+    });
+    reporter.join();
+    ASSERT_TRUE(waitUntil([this] { return window->lengthBar()->currentText() == "00:03"; }));
+    EXPECT_EQ(window->lengthBar()->totalText(), "01:15");
+    EXPECT_EQ(window->lengthBar()->slider()->value(), 192);
+    EXPECT_TRUE(player.seeks.empty()) << "showing progress is not a seek";
+
+    window->lengthBar()->onPositionChosen(96);
+    ASSERT_EQ(player.seeks.size(), 1u);
+    EXPECT_DOUBLE_EQ(player.seeks[0], 0.25);
+    window->command(kCmdStop);
+    window->lengthBar()->onPositionChosen(10);
+    EXPECT_EQ(player.seeks.size(), 1u) << "nothing plays, nothing to seek";
 }
 
 TEST_F(MainWindowTest, PlayUsesTheDeviceChosenInTheSheetPanel)

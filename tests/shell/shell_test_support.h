@@ -6,6 +6,7 @@
 #include "shell/file_dialogs.h"
 #include "shell/main_window.h"
 #include "shell/pdf_printer.h"
+#include "playback/scheduler.h"
 #include "shell/player.h"
 #include "shell/settings_store.h"
 #include "shell/sheet_window.h"
@@ -102,8 +103,12 @@ public:
     {
         return playing && (!sheet || sheet == playing);
     }
+    void seek(double fraction) override { seeks.push_back(fraction); }
+    void setView(PlaybackView* v) override { view = v; }
 
     SheetDocument* playing = nullptr;
+    PlaybackView* view = nullptr;
+    std::vector<double> seeks;
     PlayMode lastMode = PlayMode::Track;
     int lastDevice = -1;
     int plays = 0;
