@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -17,7 +18,10 @@ class RenderPictureCliTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::path(::testing::TempDir()) / "tonvela_render_cli";
+        // One folder per test and process: ctest runs the cases side by side.
+        dir = fs::path(::testing::TempDir()) /
+              ("tonvela_render_cli_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         if (run("render --help").find(".png") == std::string::npos)
