@@ -13,7 +13,7 @@ packages=(
   # engraving check of exported LilyPond files
   lilypond
   # independent reading of written MIDI files in tests
-  nodejs midicsv
+  midicsv
   # sheet drawing: Qt canvas and PDF printing, music glyphs, Arial-compatible metrics
   qt6-base-dev fonts-freefont-ttf fonts-liberation2
   # desktop application: X platform plugin, virtual display for runs and tests without a screen
