@@ -106,101 +106,14 @@ void OfflineClipSlots::mixInto(std::vector<float>& interleaved) const
 
 RenderedAudio renderSheetWithClips(SheetDocument& sheet, const RenderOptions& options)
 {
-    // The same virtual-clock render as renderSheet, with clip slots that take their time.
-    RenderedAudio audio;
-    const double rate = std::clamp(options.sampleRate, 8000.0, 192000.0);
-    audio.sampleRate = rate;
-    if (options.mode == PlayMode::Track && options.track >= sheet.trackCount()) {
-        audio.error = "the sheet has no track " + std::to_string(options.track + 1);
-        return audio;
-    }
-    VirtualClock clock(0);
-    FluidSynthOptions synthOptions;
-    synthOptions.sampleRate = rate;
-    synthOptions.realTimeAudio = false;
-    synthOptions.soundFont = options.soundFont;
-    FluidSynthOutput synth(&clock, synthOptions);
-    OrderedMidiOutput ordered(synth);
-    CollectingNotifier notifier;
-    MidiPort port(ordered, notifier, clock);
-    if (!ordered.open(0)) {
-        audio.error = "the built-in synthesizer could not start: " + synth.lastError();
-        return audio;
-    }
-    ordered.setVolume(kFullVolume);
-
-    const int savedSelection = sheet.selectedTrack;
-    if (options.mode == PlayMode::Track && options.track >= 0)
-        sheet.selectedTrack = options.track;
-    struct Restore {
-        SheetDocument& sheet;
-        int saved;
-        ~Restore() { sheet.selectedTrack = saved; }
-    } restore{sheet, savedSelection};
-
-    OfflineClipSlots clips(clock, rate);
-    Scheduler scheduler(sheet, port, ordered, clips, nullptr);
-    {
-        const SheetLockGuard lock(sheetLock());
-        if (!scheduler.begin(options.mode, clock.nowUs())) {
-            audio.error = "the sheet has nothing to play";
-            return audio;
-        }
-    }
-    const int64_t total = scheduler.leadLength();
-    if (total > options.maxLengthMs) {
-        const SheetLockGuard lock(sheetLock());
-        scheduler.stopPlayback(0);
-        audio.error = "the sheet plays for " + formatPlayTime(total) + ", longer than the " +
-                      formatPlayTime(options.maxLengthMs) + " that can be rendered";
-        return audio;
-    }
-
-    constexpr int64_t kSliceMs = 5;
-    const auto frameOfMs = [rate](int64_t ms) { return static_cast<int64_t>(static_cast<double>(ms) * rate / 1000.0 + 0.5); };
-    const auto renderTo = [&](int64_t frame) {
-        const int64_t have = audio.frames();
-        if (frame <= have)
-            return;
-        audio.samples.resize(static_cast<std::size_t>(frame) * 2);
-        float* at = audio.samples.data() + have * 2;
-        for (int64_t left = frame - have; left > 0;) {
-            const int n = static_cast<int>(std::min<int64_t>(left, 4096));
-            synth.renderInterleaved(at, n);
-            at += 2 * n;
-            left -= n;
-        }
+    RenderOptions withClips = options;
+    withClips.makeClipSlots = [](const Clock& clock, double rate) -> std::unique_ptr<ClipSlots> {
+        return std::make_unique<OfflineClipSlots>(clock, rate);
     };
-    // Clips are not in the sheet's length, so the end is found by playing; the limit guards
-    // against a sheet that plays far longer than the renderer allows.
-    const int64_t hardLimit = std::max<int64_t>(total, 0) * 2 + options.maxLengthMs;
-    int64_t now = 0;
-    for (;; now += kSliceMs) {
-        clock.setUs(now * 1000);
-        bool alive = false;
-        {
-            const SheetLockGuard lock(sheetLock());
-            alive = scheduler.cycle(now);
-            if (alive && now > hardLimit) {
-                scheduler.stopPlayback(now);
-                alive = false;
-            }
-        }
-        ordered.flush();
-        renderTo(frameOfMs(now - 1));
-        if (options.progress && now % 250 == 0)
-            options.progress(std::min(now, total), total);
-        if (!alive)
-            break;
-    }
-    audio.playedMs = now;
-    renderTo(frameOfMs(now + std::max<int64_t>(options.tailMs, 0)));
-    ordered.close();
-    clips.mixInto(audio.samples);
-    if (options.progress)
-        options.progress(total, total);
-    audio.ok = true;
-    return audio;
+    withClips.mixClips = [](const ClipSlots& slots, std::vector<float>& interleaved) {
+        static_cast<const OfflineClipSlots&>(slots).mixInto(interleaved);
+    };
+    return renderSheet(sheet, withClips);
 }
 
 } // namespace tonvela::audio

@@ -41,6 +41,17 @@ private:
     int m_saved;
 };
 
+bool hasClipNotes(const SheetDocument& sheet)
+{
+    for (int t = 0; t < sheet.trackCount(); ++t) {
+        const Track& track = *sheet.trackAt(t);
+        for (int i = 0; i < track.count; ++i)
+            if (track.noteAt(i).type == kTypeAudioClip)
+                return true;
+    }
+    return false;
+}
+
 } // namespace
 
 RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
@@ -71,7 +82,10 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
     ordered.setVolume(kFullVolume);
 
     const SelectedTrackOverride keepSelection(sheet, options.mode == PlayMode::Track ? options.track : -1);
-    ClipsEndAtOnce clips;
+    ClipsEndAtOnce noClips;
+    const std::unique_ptr<ClipSlots> ownClips =
+        options.makeClipSlots ? options.makeClipSlots(clock, rate) : nullptr;
+    ClipSlots& clips = ownClips ? *ownClips : static_cast<ClipSlots&>(noClips);
     Scheduler scheduler(sheet, port, ordered, clips, nullptr);
     {
         const SheetLockGuard lock(sheetLock());
@@ -81,7 +95,8 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
         }
     }
     const int64_t total = scheduler.leadLength();
-    if (total <= 0) {
+    // A sheet of clips alone has no length of its own but still plays.
+    if (total <= 0 && !(ownClips && hasClipNotes(sheet))) {
         const SheetLockGuard lock(sheetLock());
         scheduler.stopPlayback(0);
         audio.error = "the sheet has no notes to play";
@@ -112,7 +127,8 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
 
     // Ties, clips and stop offsets are not in the length, so the end is found by playing; the
     // limit only guards against a sheet that would play far longer than it says.
-    const int64_t hardLimit = std::max(total, int64_t{0}) * 2 + 60'000;
+    const int64_t hardLimit =
+        std::max(total, int64_t{0}) * 2 + (ownClips ? options.maxLengthMs : int64_t{60'000});
     int64_t now = 0;
     for (;; now += kRenderSliceMs) {
         clock.setUs(now * 1000);
@@ -136,6 +152,8 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
     audio.playedMs = now;
     renderTo(frameOfMs(now + std::max<int64_t>(options.tailMs, 0)));
     ordered.close();
+    if (ownClips && options.mixClips)
+        options.mixClips(*ownClips, audio.samples);
     if (options.progress)
         options.progress(total, total);
     audio.ok = true;

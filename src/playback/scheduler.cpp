@@ -166,8 +166,10 @@ void Scheduler::seek(double f, int64_t nowMs)
             continue;
         st.lastSeek = nowMs;
         Track& track = *m_sheet.trackAt(ti);
-        // What sounds at the old place stops; the new place starts clean.
+        // What sounds at the old place stops, a clip included; the new place starts clean.
         silenceAll(st, nowMs);
+        if (st.clipSlot >= 0)
+            m_clips.stop(st.clipSlot);
         for (int i = 0; i < track.count; ++i)
             track.noteAt(i).sounding = 0;
         if (m_view)
@@ -580,7 +582,9 @@ void Scheduler::allNotesOff(int ti, int64_t nowMs)
         n.sounding = 0;
     }
     silenceAll(st, nowMs);
-    if (st.clipSlot >= 0 && m_clips.report(st.clipSlot) == ClipSlots::Report::Playing)
+    // Stopped whatever it reports: a clip still filling its ring would otherwise start sounding
+    // after the stop.
+    if (st.clipSlot >= 0)
         m_clips.stop(st.clipSlot);
     st.clipSlot = -1;
     if (m_view)

@@ -51,6 +51,7 @@ public:
     // could take it.
     virtual int start(const std::string& path, int64_t atUs) = 0;
     virtual Report report(int slot) const = 0;
+    // Ends the slot's stream in any state (filling, playing, finished); never waits long.
     virtual void stop(int slot) = 0;
 };
 

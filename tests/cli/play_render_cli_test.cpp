@@ -2,7 +2,9 @@
 
 #include "cli_test_util.h"
 
+#include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <sys/stat.h>
@@ -165,4 +167,58 @@ TEST_F(PlayRenderCliTest, FailedRenderLeavesAnExistingFileAlone)
 }
 
 } // namespace
+
+// RMS of the left channel of a 16-bit stereo WAV between two times.
+double windowRms(const std::string& wav, double fromMs, double toMs)
+{
+    const std::size_t data = wav.find("data");
+    if (data == std::string::npos)
+        return -1;
+    const double rate = 44100.0;
+    const auto first = static_cast<std::size_t>(fromMs * rate / 1000.0);
+    const auto last = static_cast<std::size_t>(toMs * rate / 1000.0);
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t f = first; f < last; ++f) {
+        const std::size_t at = data + 8 + f * 4;
+        if (at + 1 >= wav.size())
+            break;
+        const auto v = static_cast<int16_t>(static_cast<uint8_t>(wav[at]) | (static_cast<uint8_t>(wav[at + 1]) << 8));
+        sum += static_cast<double>(v) * v;
+        ++n;
+    }
+    return n ? std::sqrt(sum / static_cast<double>(n)) : 0;
+}
+
+TEST_F(PlayRenderCliTest, RenderMixesAnAudioClipInBetweenTheNotesAroundIt)
+{
+    if (!haveSoundFont())
+        GTEST_FAIL() << "no General MIDI SoundFont installed";
+    // GIVEN a quarter, a clip note playing a 600 ms tone, a quarter; once with the tone and
+    // once with a silent clip of the same length.
+    auto sheetWith = [](const std::string& clip) {
+        return "<staffdoc>\r\n<track>\r\n<config\r\ntempo=120 >\r\n</config>\r\n"
+               "<note\r\nmidi=60 type=1028 line=0 iid=0 >\r\n</note>\r\n"
+               "<note\r\nmidi=60 type=1741 line=0 iid=0 filename=\"" + clip + "\" >\r\n</note>\r\n"
+               "<note\r\nmidi=64 type=1028 line=-2 iid=0 >\r\n</note>\r\n</track>\r\n</staffdoc>\r\n";
+    };
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 '" + path("tone.wav") + "' synth 0.6 sine 1000 vol 0.8").c_str()), 0);
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 '" + path("quiet.wav") + "' trim 0 0.6").c_str()), 0);
+    writeFile(path("tone.shd"), sheetWith(path("tone.wav")));
+    writeFile(path("quiet.shd"), sheetWith(path("quiet.wav")));
+
+    // WHEN both are rendered
+    ASSERT_EQ(run("render '" + path("tone.shd") + "' -o '" + path("tone_out.wav") + "'").exitCode, 0);
+    ASSERT_EQ(run("render '" + path("quiet.shd") + "' -o '" + path("quiet_out.wav") + "'").exitCode, 0);
+    const std::string tone = readFile(path("tone_out.wav"));
+    const std::string quiet = readFile(path("quiet_out.wav"));
+
+    // THEN the tone sounds between the first note's end (500 ms) and the second note's start
+    // (1100 ms), and the second note waits for the clip.
+    const double withTone = windowRms(tone, 650, 1000);
+    const double withoutTone = windowRms(quiet, 650, 1000);
+    EXPECT_GT(withTone, 4 * withoutTone + 1000) << withTone << " vs " << withoutTone;
+    // 500 ms + 600 ms clip + 500 ms + 1.5 s of release; without the clip's time it is 2.5 s.
+    EXPECT_GT(tone.size(), 44u + 4u * 44100u * 29u / 10u) << "the notes after the clip come after it";
+}
 } // namespace tonvela::testing
