@@ -6,6 +6,9 @@
 #include "platform/midi_output.h"
 #include "platform/notifier.h"
 #include "playback/playback_driver.h"
+#ifdef TONVELA_CLI_HAS_AUDIO
+#include "audio/audio_system.h"
+#endif
 #include "score/sheet_document.h"
 
 #include <atomic>
@@ -172,15 +175,23 @@ int runPlay(const std::vector<std::string>& words)
         return fail(error);
 
     SteadyClock clock;
-    const std::unique_ptr<MidiOutput> system = createSystemMidiOutput(clock);
+    StderrNotifier notifier;
+#ifdef TONVELA_CLI_HAS_AUDIO
+    // One sound output carries the synthesizer and the audio clip notes.
+    audio::AudioSystem sound(notifier, clock);
+    MidiOutput* const system = &sound.midiOutput();
+    ClipSlots& clips = sound.clipSlots();
+#else
+    const std::unique_ptr<MidiOutput> ownSystem = createSystemMidiOutput(clock);
+    MidiOutput* const system = ownSystem.get();
+    ClipsEndAtOnce clips;
+#endif
     if (device < 0 || device >= system->deviceCount())
         return fail("--device " + std::to_string(device) + ": there are " + std::to_string(system->deviceCount()) +
                     " MIDI devices (see 'tonvela-cli devices')");
     PrintingMidiOutput printing(*system, clock);
     MidiOutput& output = args.has("print") ? static_cast<MidiOutput&>(printing) : *system;
 
-    StderrNotifier notifier;
-    ClipsEndAtOnce clips;
     ProgressLine line(::isatty(STDOUT_FILENO) == 1);
     PlaybackDriver driver(output, notifier, clock, clips, &line);
 

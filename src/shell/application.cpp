@@ -1,5 +1,6 @@
 #include "shell/application.h"
 
+#include "audio/audio_system.h"
 #include "platform/clock.h"
 #include "platform/midi_output.h"
 #include "playback/playback_driver.h"
@@ -54,18 +55,13 @@ public:
             m_driver->stop();
     }
 
-    MidiOutput& output()
-    {
-        if (!m_output)
-            m_output = createSystemMidiOutput(m_clock);
-        return *m_output;
-    }
+    MidiOutput& output() { return sound().midiOutput(); }
 
     bool available() const override { return true; }
     bool play(SheetDocument& sheet, PlayMode mode, int device) override
     {
         if (!m_driver)
-            m_driver = std::make_unique<PlaybackDriver>(output(), m_notifier, m_clock, m_clips,
+            m_driver = std::make_unique<PlaybackDriver>(output(), m_notifier, m_clock, sound().clipSlots(),
                                                         static_cast<PlaybackView*>(this));
         m_sheet = &sheet;
         return m_driver->play(sheet, mode, device);
@@ -118,10 +114,17 @@ private:
             m_view->ended();
     }
 
+    // One sound output for the synthesizer and the audio clips, made on first use.
+    audio::AudioSystem& sound()
+    {
+        if (!m_sound)
+            m_sound = std::make_unique<audio::AudioSystem>(m_notifier, m_clock);
+        return *m_sound;
+    }
+
     Notifier& m_notifier;
     Clock& m_clock;
-    ClipsEndAtOnce m_clips;
-    std::unique_ptr<MidiOutput> m_output;
+    std::unique_ptr<audio::AudioSystem> m_sound; // outlives the driver that plays through it
     std::unique_ptr<PlaybackDriver> m_driver;
     const SheetDocument* m_sheet = nullptr;
     std::mutex m_viewGuard;
