@@ -11,20 +11,19 @@ KeyAccidentalTable::KeyAccidentalTable(const Track& track)
         m_values[static_cast<std::size_t>(p)] = track.keyAccidental(p);
 }
 
-int soundingPitch(const Note& note, const Track& track) { return soundingPitch(note, track, KeyAccidentalTable(track)); }
+namespace {
 
-int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable& keys)
+// `here` is K at the note's position, `below` K one step lower (where flats are reported).
+int applyAccidentals(const Note& note, const Track& track, int here, int below)
 {
-    const int p = note.line;
     int pitch = note.midi;
-    const int here = keys.at(p);
     // With the natural mark the key signature is ignored; only the marks' test still looks
     // at the note's own position.
     int flatTest = here;
     if (!(note.dwFlag & kFlagNatural)) {
         if (here == 1)
             pitch += 1;
-        flatTest = keys.at(p + 1);
+        flatTest = below;
         if (flatTest == -1)
             pitch -= 1;
     }
@@ -37,6 +36,18 @@ int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable
     else if (track.drawmode == kDrawG2Clef)
         pitch += 12;
     return pitch;
+}
+
+} // namespace
+
+int soundingPitch(const Note& note, const Track& track)
+{
+    return applyAccidentals(note, track, track.keyAccidental(note.line), track.keyAccidental(note.line + 1));
+}
+
+int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable& keys)
+{
+    return applyAccidentals(note, track, keys.at(note.line), keys.at(note.line + 1));
 }
 
 } // namespace tonvela

@@ -422,10 +422,24 @@ void Track::applyToSelected(int vol, int pn, int lTo, int lCount, int vel, doubl
 
 int Track::keyAccidental(int p) const
 {
+    // The seven degrees of the key's scale, walked here without allocating: this runs for
+    // every note that sounds or is written out.
     const int kind = std::clamp(scaleKind, 0, kScaleKindCount - 1);
-    const BuiltScale scale = buildScaleFromPattern(key, scaleTable()[static_cast<std::size_t>(kind)].pattern, 3);
-    const std::string_view degrees = std::string_view(scale.pitches).substr(0, 7);
-    const char t = scale.pitches.empty() ? 'C' : scale.pitches[0];
+    const char* pattern = scaleTable()[static_cast<std::size_t>(kind)].pattern;
+    char degreesBuf[8] = {};
+    int n = 0;
+    char pitch = key;
+    for (const char* step = pattern; *step && n < 7; ++step) {
+        degreesBuf[n++] = pitch;
+        const int semitones = *step == 'H' ? 1 : *step == 'W' ? 2 : 3;
+        for (int i = 0; i < semitones; ++i) {
+            const char next = semitoneUp(pitch);
+            if (next != 0)
+                pitch = next;
+        }
+    }
+    const std::string_view degrees(degreesBuf, static_cast<std::size_t>(n));
+    const char t = n > 0 ? degreesBuf[0] : 'C';
     const bool f = flatKey != 0;
     static constexpr char kLetters[] = "CBAGFED";
     const int idx = p >= 0 ? p % 7 : 6 - ((-p - 1) % 7);
