@@ -1,6 +1,8 @@
 #include "shell/application.h"
 
 #include "audio/audio_system.h"
+#include "audio/sound_bank.h"
+#include "audio/sound_engine.h"
 #include "platform/clock.h"
 #include "platform/midi_output.h"
 #include "playback/playback_driver.h"
@@ -80,6 +82,17 @@ public:
         if (m_driver && m_driver->isPlaying())
             m_driver->seek(fraction);
     }
+    void playBankSample(const std::string& bankPath) override
+    {
+        // Loaded once; a bank that failed to load has said why and plays nothing.
+        if (!m_bank) {
+            m_bank = std::make_unique<audio::SoundBank>();
+            m_bank->load(bankPath, m_notifier);
+        }
+        if (m_bank->loaded)
+            m_bank->playSample(sound().engine(), 0);
+    }
+    void playWaveFile(const std::string& path) override { sound().engine().startWave(path); }
     void setView(PlaybackView* view) override
     {
         std::lock_guard<std::mutex> lock(m_viewGuard);
@@ -125,6 +138,7 @@ private:
     Notifier& m_notifier;
     Clock& m_clock;
     std::unique_ptr<audio::AudioSystem> m_sound; // outlives the driver that plays through it
+    std::unique_ptr<audio::SoundBank> m_bank;
     std::unique_ptr<PlaybackDriver> m_driver;
     const SheetDocument* m_sheet = nullptr;
     std::mutex m_viewGuard;

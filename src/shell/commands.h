@@ -41,6 +41,8 @@ enum CommandId : int {
     kCmdCursorLeft = 40009,
     kCmdCursorRight = 40010,
     kCmdEventPlayback = 40177,
+    kCmdPlayTablaSample = 40091, // Ctrl+T: the bank "../Tabla.sf2", loaded once, plays sample 0
+    kCmdPlayStartupWave = 40176, // Ctrl+R: "../startup.wav" on a stream of its own
 
     // Note toolbar (durations are the note type codes).
     kToolWhole = 1026,

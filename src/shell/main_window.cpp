@@ -207,6 +207,8 @@ void MainWindow::buildMenus()
     // Accelerators without a menu item.
     addAction(makeAction(kCmdQuit, QStringLiteral("Quit"), QKeySequence(Qt::Key_F4)));
     addAction(makeAction(kCmdEventPlayback, QStringLiteral("Play Recorded Events"), QKeySequence(QStringLiteral("Ctrl+G"))));
+    addAction(makeAction(kCmdPlayTablaSample, QStringLiteral("Play Tabla Sample"), QKeySequence(QStringLiteral("Ctrl+T"))));
+    addAction(makeAction(kCmdPlayStartupWave, QStringLiteral("Play Startup Sound"), QKeySequence(QStringLiteral("Ctrl+R"))));
     addAction(makeAction(kCmdCursorUp, QStringLiteral("Up"), QKeySequence(Qt::Key_Up)));
     addAction(makeAction(kCmdCursorDown, QStringLiteral("Down"), QKeySequence(Qt::Key_Down)));
     addAction(makeAction(kCmdCursorLeft, QStringLiteral("Left"), QKeySequence(Qt::Key_Left)));
@@ -1009,6 +1011,12 @@ bool MainWindow::command(int id)
             return false;
         play(id);
         updatePanels();
+        return true;
+    case kCmdPlayTablaSample:
+        m_services.player.playBankSample("../Tabla.sf2");
+        return true;
+    case kCmdPlayStartupWave:
+        m_services.player.playWaveFile("../startup.wav");
         return true;
     case kCmdStop:
         m_services.player.stop();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "playback/scheduler.h"
 
 namespace tonvela {
@@ -26,6 +28,10 @@ public:
     virtual bool isPlaying(const SheetDocument* sheet = nullptr) const = 0;
     // Moves a running playback to a fraction (0..1) of its length.
     virtual void seek(double /*fraction*/) {}
+    // Sample 0 of the SoundFont bank at `bankPath`, loaded on the first call only.
+    virtual void playBankSample(const std::string& /*bankPath*/) {}
+    // A wave file on a stream of its own.
+    virtual void playWaveFile(const std::string& /*path*/) {}
     // Where progress, highlights and the end of a playback are reported; null for nowhere.
     // Reports arrive on the playback thread.
     virtual void setView(PlaybackView* /*view*/) {}

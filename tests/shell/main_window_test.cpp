@@ -374,6 +374,19 @@ TEST_F(MainWindowTest, PlaybackProgressReachesTheLengthBarAndTheSliderSeeks)
     EXPECT_EQ(player.seeks.size(), 1u) << "nothing plays, nothing to seek";
 }
 
+TEST_F(MainWindowTest, CtrlTAndCtrlRPlayTheirFixedSoundFiles)
+{
+    startWithEmptySheet();
+    ASSERT_NE(window->action(kCmdPlayTablaSample), nullptr);
+    EXPECT_EQ(window->action(kCmdPlayTablaSample)->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
+    EXPECT_EQ(window->action(kCmdPlayStartupWave)->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+    window->action(kCmdPlayTablaSample)->trigger();
+    window->action(kCmdPlayTablaSample)->trigger();
+    window->action(kCmdPlayStartupWave)->trigger();
+    EXPECT_EQ(player.soundRequests,
+              (std::vector<std::string>{"bank ../Tabla.sf2", "bank ../Tabla.sf2", "wave ../startup.wav"}));
+}
+
 TEST_F(MainWindowTest, PlayUsesTheDeviceChosenInTheSheetPanel)
 {
     SheetWindow* w = startWithEmptySheet();

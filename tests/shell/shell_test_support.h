@@ -104,11 +104,14 @@ public:
         return playing && (!sheet || sheet == playing);
     }
     void seek(double fraction) override { seeks.push_back(fraction); }
+    void playBankSample(const std::string& path) override { soundRequests.push_back("bank " + path); }
+    void playWaveFile(const std::string& path) override { soundRequests.push_back("wave " + path); }
     void setView(PlaybackView* v) override { view = v; }
 
     SheetDocument* playing = nullptr;
     PlaybackView* view = nullptr;
     std::vector<double> seeks;
+    std::vector<std::string> soundRequests;
     PlayMode lastMode = PlayMode::Track;
     int lastDevice = -1;
     int plays = 0;
