@@ -4,6 +4,9 @@
 
 #include "bench_sheets.h"
 
+#include "editor/layout.h"
+#include "editor/sheet_view_state.h"
+
 #include "platform/clock.h"
 #include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
@@ -155,31 +158,22 @@ private:
     std::thread m_thread;
 };
 
-// What a relayout costs the playback: the whole largest sheet walked under the sheet lock, in a
-// loop, as the editor does when it lays the sheet out again.
+// What a relayout costs the playback: the editor's layout pass over the whole largest sheet,
+// in a loop, under the sheet lock, as the window does on every edit, resize and zoom.
 // With `yieldBetween`, the thread gives up the processor between passes, as a user-interface
 // thread does when it goes back to its event loop.
 void relayoutLoop(SheetDocument& sheet, std::atomic<bool>& quit, std::atomic<int64_t>& longestHoldUs,
                   bool yieldBetween)
 {
     SteadyClock clock;
+    SheetViewState view(sheet);
+    view.setClientSize(1000, 800);
     while (!quit.load()) {
         const int64_t begin = clock.nowUs();
         {
             const SheetLockGuard lock(sheetLock());
-            for (int t = 0; t < sheet.trackCount(); ++t) {
-                Track& track = *sheet.trackAt(t);
-                track.resetLayoutFlags();
-                track.rebuildChordLists();
-                int x = 0;
-                for (int i = 0; i < track.count; ++i) {
-                    Note& n = track.noteAt(i);
-                    n.layoutMarks();
-                    n.x = static_cast<int16_t>(x & 0x7FFF);
-                    x += n.chordparent == -1 ? n.kindWidth() : 0;
-                }
-                benchmark::DoNotOptimize(track.totalPlayMs());
-            }
+            layoutRows(view);
+            benchmark::DoNotOptimize(view.rowsInUse);
         }
         longestHoldUs.store(std::max(longestHoldUs.load(), clock.nowUs() - begin));
         if (yieldBetween)
