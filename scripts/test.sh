@@ -8,18 +8,25 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs="$(nproc)"
+logs="$(mktemp -d)"
+trap 'rm -rf "$logs"' EXIT
 
 echo "== build and test =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVELA_BUILD_BENCH=ON > /dev/null
 cmake --build build -j"$jobs"
-(cd build && ctest --output-on-failure -j"$jobs")
+(cd build && ctest --output-on-failure -j"$jobs") | tee "$logs/main.log"
 
 echo "== core under AddressSanitizer and UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTONVELA_SANITIZE=ON \
       -DTONVELA_CORE_ONLY=ON > /dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs")
+   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs") | tee "$logs/asan.log"
 
 echo "== fuzz targets replay their seed corpora =="
 bash scripts/fuzz.sh --replay
+
+# Both ctest runs passed (a failure stops the script above); say how many tests ran in all.
+count() { sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$1" | tail -n 1; }
+total=$(( $(count "$logs/main.log") + $(count "$logs/asan.log") ))
+echo "tests: ${total} passed, 0 failed"
