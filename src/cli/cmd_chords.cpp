@@ -101,6 +101,24 @@ bool parseInt(const std::string& text, int& out)
 // ---------------------------------------------------------------------------------------------
 // chord, scale
 
+// The common start of every command here: --help, malformed options, unknown options and the
+// number of words. Returns the exit code to return at once, or -1 to go on with `args`.
+int startCommand(const std::string& name, const char* usage, const std::vector<std::string>& words,
+                 const std::vector<std::string>& valued, const std::vector<std::string>& known,
+                 std::size_t positional, const std::string& needs, Args& args)
+{
+    if (wantsHelp(words, usage))
+        return 0;
+    args = Args::parse(words, valued);
+    if (!args.error.empty())
+        return fail(args.error);
+    if (const auto bad = args.unknown(known); !bad.empty())
+        return fail("unknown option --" + bad.front() + " (see 'tonvela-cli " + name + " --help')");
+    if (args.positional.size() != positional)
+        return fail(name + " needs " + needs + " (see 'tonvela-cli " + name + " --help')");
+    return -1;
+}
+
 const char* kChordUsage =
     "Usage: tonvela-cli chord ROOT QUALITY\n"
     "\n"
@@ -111,15 +129,10 @@ const char* kChordUsage =
 
 int runChord(const std::vector<std::string>& words)
 {
-    if (wantsHelp(words, kChordUsage))
-        return 0;
-    const Args args = Args::parse(words, {});
-    if (!args.error.empty())
-        return fail(args.error);
-    if (const auto bad = args.unknown({}); !bad.empty())
-        return fail("unknown option --" + bad.front() + " (see 'tonvela-cli chord --help')");
-    if (args.positional.size() != 2)
-        return fail("chord needs ROOT and QUALITY (see 'tonvela-cli chord --help')");
+    Args args;
+    if (const int code = startCommand("chord", kChordUsage, words, {}, {}, 2, "ROOT and QUALITY", args);
+        code >= 0)
+        return code;
     int root = 0, quality = 0;
     if (!parseRoot(args.positional[0], root) || !parseQuality(args.positional[1], quality))
         return 1;
@@ -136,15 +149,10 @@ const char* kScaleUsage =
 
 int runScale(const std::vector<std::string>& words)
 {
-    if (wantsHelp(words, kScaleUsage))
-        return 0;
-    const Args args = Args::parse(words, {});
-    if (!args.error.empty())
-        return fail(args.error);
-    if (const auto bad = args.unknown({}); !bad.empty())
-        return fail("unknown option --" + bad.front() + " (see 'tonvela-cli scale --help')");
-    if (args.positional.size() != 2)
-        return fail("scale needs ROOT and SCALE (see 'tonvela-cli scale --help')");
+    Args args;
+    if (const int code = startCommand("scale", kScaleUsage, words, {}, {}, 2, "ROOT and SCALE", args);
+        code >= 0)
+        return code;
     int root = 0, scale = 0;
     if (!parseRoot(args.positional[0], root) || !parseScale(args.positional[1], scale))
         return 1;
@@ -162,10 +170,13 @@ const std::vector<std::string> kEntryValued = {"track", "duration", "octave"};
 
 bool parseDuration(const std::string& text, int& type)
 {
-    static const std::pair<const char*, int> kNames[] = {
-        {"whole", kTypeWhole},         {"half", kTypeHalf},           {"quarter", kTypeQuarter},
-        {"eighth", kTypeEighth},       {"sixteenth", kTypeSixteenth}, {"32nd", kTypeThirtySecond},
-        {"thirty-second", kTypeThirtySecond}};
+    static const std::pair<const char*, int> kNames[] = {{"whole", kTypeWhole},
+                                                         {"half", kTypeHalf},
+                                                         {"quarter", kTypeQuarter},
+                                                         {"eighth", kTypeEighth},
+                                                         {"sixteenth", kTypeSixteenth},
+                                                         {"32nd", kTypeThirtySecond},
+                                                         {"thirty-second", kTypeThirtySecond}};
     const std::string lower = lowerAlnum(text);
     for (const auto& [name, code] : kNames)
         if (lowerAlnum(name) == lower) {
@@ -229,8 +240,8 @@ int finishEntry(SheetDocument& sheet, const std::string& path, int added, const 
     const FileResult res = saveSheet(sheet, captionOf(path), path);
     if (!res)
         return fail("cannot save \"" + path + "\": " + res.error);
-    std::cout << "Added " << added << (added == 1 ? " note" : " notes") << " to track " << ctx.currentTrack + 1
-              << " of " << path << '\n';
+    std::cout << "Added " << added << (added == 1 ? " note" : " notes") << " to track "
+              << ctx.currentTrack + 1 << " of " << path << '\n';
     return 0;
 }
 
@@ -248,15 +259,12 @@ const char* kAddChordUsage =
 
 int runAddChord(const std::vector<std::string>& words)
 {
-    if (wantsHelp(words, kAddChordUsage))
-        return 0;
-    const Args args = Args::parse(words, kEntryValued);
-    if (!args.error.empty())
-        return fail(args.error);
-    if (const auto bad = args.unknown({"arpeggio", "track", "duration", "mark"}); !bad.empty())
-        return fail("unknown option --" + bad.front() + " (see 'tonvela-cli add-chord --help')");
-    if (args.positional.size() != 3)
-        return fail("add-chord needs FILE, ROOT and QUALITY (see 'tonvela-cli add-chord --help')");
+    Args args;
+    if (const int code =
+            startCommand("add-chord", kAddChordUsage, words, kEntryValued,
+                         {"arpeggio", "track", "duration", "mark"}, 3, "FILE, ROOT and QUALITY", args);
+        code >= 0)
+        return code;
     int root = 0, quality = 0;
     if (!parseRoot(args.positional[1], root) || !parseQuality(args.positional[2], quality))
         return 1;
@@ -306,18 +314,16 @@ const char* kAddShapeUsage =
 
 int runAddShape(const std::vector<std::string>& words)
 {
-    if (wantsHelp(words, kAddShapeUsage))
-        return 0;
-    const Args args = Args::parse(words, kEntryValued);
-    if (!args.error.empty())
-        return fail(args.error);
-    if (const auto bad = args.unknown({"track", "duration", "tie", "dot", "mark"}); !bad.empty())
-        return fail("unknown option --" + bad.front() + " (see 'tonvela-cli add-shape --help')");
-    if (args.positional.size() != 4)
-        return fail("add-shape needs FILE, ROOT, QUALITY and FRET (see 'tonvela-cli add-shape --help')");
+    Args args;
+    if (const int code = startCommand("add-shape", kAddShapeUsage, words, kEntryValued,
+                                      {"track", "duration", "tie", "dot", "mark"}, 4,
+                                      "FILE, ROOT, QUALITY and FRET", args);
+        code >= 0)
+        return code;
     const std::string root = libraryRoot(args.positional[1]);
     if (root.empty())
-        return fail("the chord library has no shapes on \"" + args.positional[1] + "\" (see 'tonvela-cli library')");
+        return fail("the chord library has no shapes on \"" + args.positional[1] +
+                    "\" (see 'tonvela-cli library')");
     int fret = 0;
     if (!parseInt(args.positional[3], fret))
         return fail("FRET must be a whole number, not \"" + args.positional[3] + "\"");
@@ -325,7 +331,8 @@ int runAddShape(const std::vector<std::string>& words)
     for (const auto& e : guitarLibrary().entries()) {
         const std::string q = lowerAlnum(args.positional[2]);
         if (e.root == root && e.startFret == fret &&
-            (lowerAlnum(e.qualityName) == q || (!e.qualitySymbol.empty() && lowerAlnum(e.qualitySymbol) == q))) {
+            (lowerAlnum(e.qualityName) == q ||
+             (!e.qualitySymbol.empty() && lowerAlnum(e.qualitySymbol) == q))) {
             shape = &e;
             break;
         }
@@ -361,20 +368,19 @@ const char* kAddScaleUsage =
 
 int runAddScale(const std::vector<std::string>& words)
 {
-    if (wantsHelp(words, kAddScaleUsage))
-        return 0;
-    const Args args = Args::parse(words, kEntryValued);
-    if (!args.error.empty())
-        return fail(args.error);
-    if (const auto bad = args.unknown({"chord", "melody", "octave", "track", "duration", "mark"}); !bad.empty())
-        return fail("unknown option --" + bad.front() + " (see 'tonvela-cli add-scale --help')");
-    if (args.positional.size() != 3)
-        return fail("add-scale needs FILE, ROOT and SCALE (see 'tonvela-cli add-scale --help')");
+    Args args;
+    if (const int code = startCommand("add-scale", kAddScaleUsage, words, kEntryValued,
+                                      {"chord", "melody", "octave", "track", "duration", "mark"}, 3,
+                                      "FILE, ROOT and SCALE", args);
+        code >= 0)
+        return code;
     if (args.has("chord") == args.has("melody"))
         return fail("add-scale needs exactly one of --chord and --melody");
     int rootOctave = 2;
-    if (args.has("octave") && (!parseInt(args.value("octave"), rootOctave) || rootOctave < 0 || rootOctave > 2))
-        return fail("--octave takes 2, 1 or 0 (the \"Root Octave:\" list), not \"" + args.value("octave") + "\"");
+    if (args.has("octave") &&
+        (!parseInt(args.value("octave"), rootOctave) || rootOctave < 0 || rootOctave > 2))
+        return fail("--octave takes 2, 1 or 0 (the \"Root Octave:\" list), not \"" + args.value("octave") +
+                    "\"");
     if (args.has("octave") && args.has("chord"))
         return fail("--octave applies to --melody only; a scale added as a chord starts at middle C");
     int root = 0, scale = 0;
@@ -453,8 +459,8 @@ int runLibrary(const std::vector<std::string>& words)
     std::cout << "Root  Quality       Start fret  Fingering\n";
     for (const auto& e : lib.entries()) {
         char buf[128];
-        std::snprintf(buf, sizeof buf, "%-5s %-13s %-11d %s\n", e.root.c_str(), e.qualityName.c_str(), e.startFret,
-                      e.fingering.c_str());
+        std::snprintf(buf, sizeof buf, "%-5s %-13s %-11d %s\n", e.root.c_str(), e.qualityName.c_str(),
+                      e.startFret, e.fingering.c_str());
         std::cout << buf;
     }
     return 0;
@@ -462,10 +468,14 @@ int runLibrary(const std::vector<std::string>& words)
 
 const CommandRegistration kChordCmd{{"chord", "print the pitches of a chord", kChordUsage, runChord}};
 const CommandRegistration kScaleCmd{{"scale", "print a spelled scale", kScaleUsage, runScale}};
-const CommandRegistration kAddChordCmd{{"add-chord", "append a chord to a sheet", kAddChordUsage, runAddChord}};
-const CommandRegistration kAddShapeCmd{{"add-shape", "append a guitar chord shape to a sheet", kAddShapeUsage, runAddShape}};
-const CommandRegistration kAddScaleCmd{{"add-scale", "append a scale to a sheet", kAddScaleUsage, runAddScale}};
-const CommandRegistration kLibraryCmd{{"library", "list the guitar chord library", kLibraryUsage, runLibrary}};
+const CommandRegistration kAddChordCmd{
+    {"add-chord", "append a chord to a sheet", kAddChordUsage, runAddChord}};
+const CommandRegistration kAddShapeCmd{
+    {"add-shape", "append a guitar chord shape to a sheet", kAddShapeUsage, runAddShape}};
+const CommandRegistration kAddScaleCmd{
+    {"add-scale", "append a scale to a sheet", kAddScaleUsage, runAddScale}};
+const CommandRegistration kLibraryCmd{
+    {"library", "list the guitar chord library", kLibraryUsage, runLibrary}};
 
 } // namespace
 } // namespace tonvela::cli
