@@ -31,6 +31,21 @@ bool parseZoom(const Args& args, float& zoom, std::string& error)
     return true;
 }
 
+// Loads a sheet for drawing with the --zoom option applied (the sheet's own zoom by default),
+// and makes sure the Qt application for drawing exists. Null with `error` set on failure.
+std::unique_ptr<SheetDocument> openZoomed(const std::string& in, const Args& args, std::string& error)
+{
+    auto sheet = openSheet(in, error);
+    if (!sheet)
+        return nullptr;
+    float zoom = SheetViewState(*sheet).zoom();
+    if (!parseZoom(args, zoom, error))
+        return nullptr;
+    sheet->zoomamount = zoom;
+    ensureGuiApplication();
+    return sheet;
+}
+
 int renderPng(const std::string& in, const std::string& out, const Args& args)
 {
     if (const auto bad = args.unknown({"output", "width", "height", "zoom", "row"}); !bad.empty())
@@ -44,14 +59,9 @@ int renderPng(const std::string& in, const std::string& out, const Args& args)
         return fail("--width and --height must lie between 1 and " + std::to_string(kMaxPictureSide));
     if (row < 0)
         return fail("--row must be 0 or more");
-    auto sheet = openSheet(in, error);
+    auto sheet = openZoomed(in, args, error);
     if (!sheet)
         return fail(error);
-    float zoom = SheetViewState(*sheet).zoom();
-    if (!parseZoom(args, zoom, error))
-        return fail(error);
-    sheet->zoomamount = zoom;
-    ensureGuiApplication();
     SheetViewState view(*sheet);
     view.title = captionOf(in);
     view.setClientSize(width, height);
@@ -67,14 +77,9 @@ int renderPdf(const std::string& in, const std::string& out, const Args& args)
     if (const auto bad = args.unknown({"output", "zoom"}); !bad.empty())
         return fail("unknown option --" + bad.front() + " for .pdf output");
     std::string error;
-    auto sheet = openSheet(in, error);
+    auto sheet = openZoomed(in, args, error);
     if (!sheet)
         return fail(error);
-    float zoom = SheetViewState(*sheet).zoom();
-    if (!parseZoom(args, zoom, error))
-        return fail(error);
-    sheet->zoomamount = zoom;
-    ensureGuiApplication();
     SheetViewState view(*sheet);
     view.title = captionOf(in);
     view.setClientSize(1000, 800);
