@@ -26,9 +26,8 @@ bool tieEqual(const Note& u, const Note& v)
 
 int64_t scaleTicks(int64_t ticks, int tempo)
 {
-    // The same factor playback uses for milliseconds: 1/120 as a single-precision number.
-    const double factor = static_cast<double>(std::max(tempo, 1)) * static_cast<double>(0.008333334f);
-    return static_cast<int64_t>(static_cast<double>(ticks) / factor + 0.5);
+    // The same factor playback uses for milliseconds.
+    return static_cast<int64_t>(static_cast<double>(ticks) / tempoFactor(tempo) + 0.5);
 }
 
 void putVlq(std::string& out, uint32_t v)

@@ -19,21 +19,10 @@ int64_t eventDueMs(const RecordedEvent& e, const Track& track)
 {
     const int division = track.division > 0 ? track.division : 96;
     const auto ms120 = static_cast<int64_t>(static_cast<double>(e.tick) / division * 500.0);
-    const double factor = static_cast<double>(std::max(track.tempo, 1)) * static_cast<double>(0.008333334f);
-    return static_cast<int64_t>(static_cast<double>(ms120) / factor);
+    return static_cast<int64_t>(static_cast<double>(ms120) / tempoFactor(track.tempo));
 }
 
 } // namespace
-
-std::string formatPlayTime(int64_t ms)
-{
-    const long long seconds = std::max<int64_t>(ms, 0) / 1000;
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%2lld:%2lld", seconds / 60, seconds % 60);
-    std::string text(buf);
-    std::replace(text.begin(), text.end(), ' ', '0');
-    return text;
-}
 
 Scheduler::Scheduler(SheetDocument& sheet, MidiPort& port, MidiOutput& output, ClipSlots& clips,
                      PlaybackView* view)

@@ -37,8 +37,6 @@ inline constexpr int kMaxTiedNotes = 101;
 // clip that never starts cannot hold the track for ever.
 inline constexpr int64_t kClipStartTimeoutMs = 5000;
 
-// "mm:ss" as the time display shows it: "%2d:%2d" with blanks written as 0 (75 s is "01:15").
-std::string formatPlayTime(int64_t ms);
 
 // The sound engine's stream slots as the clip rule sees them: start a clip's audio file in a
 // slot, read the slot's report, stop it. Reports are single words the stream thread writes, so

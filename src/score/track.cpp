@@ -466,9 +466,7 @@ int Track::beatsPerMeasure() const { return timeSignatureInfo(timeSig).beatsPerM
 
 int Track::msAtTempo(int ms120) const
 {
-    // 1/120 as a single-precision number, as the original timing tables were computed.
-    const double factor = static_cast<double>(std::max(tempo, 1)) * static_cast<double>(0.008333334f);
-    return static_cast<int>(ms120 / factor + 0.5);
+    return static_cast<int>(ms120 / tempoFactor(tempo) + 0.5);
 }
 
 int Track::chordLengthMs120(int rootIndex) const
@@ -501,9 +499,9 @@ long long Track::totalPlayMs() const
     return total;
 }
 
-std::string Track::formatMinutesSeconds(long long ms)
+std::string formatPlayTime(long long ms)
 {
-    const long long seconds = ms / 1000;
+    const long long seconds = std::max(ms, 0LL) / 1000;
     char buf[48];
     std::snprintf(buf, sizeof buf, "%2lld:%2lld", seconds / 60, seconds % 60);
     std::string text(buf);
@@ -531,7 +529,7 @@ std::string Track::playTimeText(int index) const
             break;
         i = applyLoopRule(*this, i, state);
     }
-    return formatMinutesSeconds(total);
+    return formatPlayTime(total);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -51,6 +51,18 @@ int timeSignatureOfPanelEntry(int entry);
 // "3/4", "4/4", ...: the texts of the "Time Sig:" list, in order.
 const std::vector<std::string>& timeSignaturePanelTexts();
 
+// Milliseconds or ticks at 120 bpm are divided by this to get them at `tempo`: tempo times 1/120
+// taken as a single-precision number, as the timing tables were first computed. Playback, play
+// time and the MIDI writer all scale with it, so they agree to the millisecond.
+inline double tempoFactor(int tempo)
+{
+    return static_cast<double>(tempo < 1 ? 1 : tempo) * static_cast<double>(0.008333334f);
+}
+
+// "mm:ss" as the time displays show it: "%2d:%2d" with blanks written as 0 (75 s is "01:15");
+// negative times show as 00:00.
+std::string formatPlayTime(long long ms);
+
 inline constexpr int kMeasureCount = 384;
 inline constexpr int kUndoSlots = 64;
 inline constexpr int kInitialNoteCapacity = 64;
@@ -209,7 +221,6 @@ private:
     void ensureCapacity(int i);
     void restore(const TrackSnapshot& snap);
     void convertNotes(int lineShift, int midiShift);
-    static std::string formatMinutesSeconds(long long ms);
 
     std::vector<Note> m_notes;
     int m_highWater = 0;

@@ -1,5 +1,7 @@
 #include "shell/panels.h"
 
+#include "score/track.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -203,12 +205,6 @@ QString LengthBar::currentText() const { return m_current->text(); }
 QString LengthBar::totalText() const { return m_total->text(); }
 QString LengthBar::statusText() const { return m_status->text(); }
 
-QString minutesSeconds(long long ms)
-{
-    if (ms < 0)
-        ms = 0;
-    const long long seconds = ms / 1000;
-    return QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, QLatin1Char('0')).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
+QString minutesSeconds(long long ms) { return QString::fromStdString(formatPlayTime(ms)); }
 
 } // namespace tonvela
