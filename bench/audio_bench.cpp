@@ -30,18 +30,28 @@ constexpr int kPeriod = 128;
 
 // A sink the benchmark pulls by hand.
 class PulledSink : public AudioSink {
-public:
+  public:
     bool open(const Format&) override { return true; }
-    bool start(AudioCallback& c) override { m_cb = &c; return true; }
+    bool start(AudioCallback& c) override
+    {
+        m_cb = &c;
+        return true;
+    }
     void stop() override { m_cb = nullptr; }
     void close() override {}
     std::string name() const override { return "pulled"; }
-    Format format() const override { Format f; f.sampleRate = kRate; f.periodFrames = kPeriod; return f; }
+    Format format() const override
+    {
+        Format f;
+        f.sampleRate = kRate;
+        f.periodFrames = kPeriod;
+        return f;
+    }
     double outputLatencySeconds() const override { return 0; }
     const std::string& lastError() const override { return m_error; }
     void pull(float* out, int frames) { m_cb->render(out, frames); }
 
-private:
+  private:
     AudioCallback* m_cb = nullptr;
     std::string m_error;
 };
@@ -98,9 +108,9 @@ void BM_Mix16SlotsAndSynthesizer(benchmark::State& state)
     engine.setSynth(nullptr);
     engine.shutdown();
     // Share of one core: seconds of work per second of audio.
-    state.counters["core_share"] = benchmark::Counter(static_cast<double>(kPeriod) / kRate,
-                                                      benchmark::Counter::kIsIterationInvariantRate |
-                                                          benchmark::Counter::kInvert);
+    state.counters["core_share"] =
+        benchmark::Counter(static_cast<double>(kPeriod) / kRate,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["synth"] = synthOn ? 1 : 0;
 }
 BENCHMARK(BM_Mix16SlotsAndSynthesizer)->Unit(benchmark::kMicrosecond);
@@ -141,15 +151,15 @@ void BM_Mp3Decode(benchmark::State& state)
         elapsedMs = stats.elapsedMs;
     }
     // Seconds of audio decoded (and converted) per second of work: the real-time factor.
-    state.counters["x_realtime"] =
-        benchmark::Counter(static_cast<double>(elapsedMs) / 1000.0, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(elapsedMs) / 1000.0,
+                                                      benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_Mp3Decode)->Unit(benchmark::kMillisecond);
 
 // The synthesizer seen by the mixer, noting the steady-clock time at which its output first
 // turns audible after a note on.
 class OnsetProbe : public AudioSource {
-public:
+  public:
     explicit OnsetProbe(FluidSynthOutput& synth) : m_synth(synth) {}
     void renderInto(float* scratch, int frames) noexcept override
     {
@@ -168,10 +178,14 @@ public:
             }
         }
     }
-    void arm() { m_onsetNs = 0; m_armed = true; }
+    void arm()
+    {
+        m_onsetNs = 0;
+        m_armed = true;
+    }
     int64_t onsetNs() const { return m_onsetNs.load(std::memory_order_acquire); }
 
-private:
+  private:
     FluidSynthOutput& m_synth;
     std::atomic<bool> m_armed{false};
     std::atomic<int64_t> m_onsetNs{0};
@@ -212,8 +226,10 @@ void BM_NoteToOutputLatency(benchmark::State& state)
         while (probe.onsetNs() == 0)
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         const double ms =
-            static_cast<double>(probe.onsetNs() -
-                                std::chrono::duration_cast<std::chrono::nanoseconds>(sent.time_since_epoch()).count()) / 1e6;
+            static_cast<double>(
+                probe.onsetNs() -
+                std::chrono::duration_cast<std::chrono::nanoseconds>(sent.time_since_epoch()).count()) /
+            1e6;
         state.SetIterationTime(std::max(ms, 0.0) / 1000.0);
         worst = std::max(worst, ms);
         total += ms;

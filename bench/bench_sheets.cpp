@@ -8,7 +8,7 @@ std::unique_ptr<SheetDocument> makeLargestSheet(int tracks, int notesPerTrack)
 {
     auto sheet = std::make_unique<SheetDocument>();
     sheet->setTrackCount(tracks);
-    static constexpr int kTypes[] = {kTypeQuarter, kTypeEighth, kTypeEighth, kTypeHalf,
+    static constexpr int kTypes[] = {kTypeQuarter,   kTypeEighth,    kTypeEighth,  kTypeHalf,
                                      kTypeSixteenth, kTypeSixteenth, kTypeQuarter, kTypeWhole};
     for (int t = 0; t < tracks; ++t) {
         Track& track = *sheet->trackAt(t);

@@ -15,7 +15,7 @@ using namespace tonvela;
 
 // Counts calls and keeps nothing, so the figure is the drawing logic alone.
 class NullCanvas : public Canvas {
-public:
+  public:
     int width() const override { return 1000; }
     int height() const override { return 800; }
     void setPen(const Pen&) override { ++calls; }
@@ -46,7 +46,10 @@ void BM_LayoutRowsLargestSheet(benchmark::State& state)
         benchmark::DoNotOptimize(view.rowsInUse);
     }
 }
-BENCHMARK(BM_LayoutRowsLargestSheet)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LayoutRowsLargestSheet)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_DrawWindowLargestSheet(benchmark::State& state)
 {
@@ -61,7 +64,10 @@ void BM_DrawWindowLargestSheet(benchmark::State& state)
         benchmark::DoNotOptimize(canvas.calls);
     }
 }
-BENCHMARK(BM_DrawWindowLargestSheet)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DrawWindowLargestSheet)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_LayoutAndDrawWindowLargestSheet(benchmark::State& state)
 {
@@ -76,7 +82,10 @@ void BM_LayoutAndDrawWindowLargestSheet(benchmark::State& state)
         benchmark::DoNotOptimize(canvas.calls);
     }
 }
-BENCHMARK(BM_LayoutAndDrawWindowLargestSheet)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LayoutAndDrawWindowLargestSheet)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 } // namespace
 

@@ -70,7 +70,7 @@ std::unique_ptr<SheetDocument> makeTimedSheet(int tracks, int seconds)
 // late), as an ALSA sequencer queue or the synthesizer's sample clock would play it. Keeps how
 // far from its ideal time each note on and note off left.
 class TimingDevice : public MidiOutput {
-public:
+  public:
     explicit TimingDevice(const Clock& clock) : m_clock(clock), m_thread([this] { run(); }) {}
     ~TimingDevice() override
     {
@@ -115,7 +115,7 @@ public:
         m_cv.wait(lock, [this] { return m_queue.empty(); });
     }
 
-private:
+  private:
     struct Item {
         int64_t atUs;
         uint32_t message;
@@ -226,16 +226,33 @@ void realClockTiming(benchmark::State& state, bool underLoad, bool yieldBetween 
     }
 }
 
-void BM_TimingRealClockIdle(benchmark::State& state) { realClockTiming(state, false); }
-void BM_TimingRealClockWhileRelayouting(benchmark::State& state) { realClockTiming(state, true); }
-void BM_TimingRealClockWhileRelayoutingWithEventLoop(benchmark::State& state) { realClockTiming(state, true, true); }
+void BM_TimingRealClockIdle(benchmark::State& state)
+{
+    realClockTiming(state, false);
+}
+void BM_TimingRealClockWhileRelayouting(benchmark::State& state)
+{
+    realClockTiming(state, true);
+}
+void BM_TimingRealClockWhileRelayoutingWithEventLoop(benchmark::State& state)
+{
+    realClockTiming(state, true, true);
+}
 BENCHMARK(BM_TimingRealClockIdle)->Arg(60)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-BENCHMARK(BM_TimingRealClockWhileRelayouting)->Arg(60)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-BENCHMARK(BM_TimingRealClockWhileRelayoutingWithEventLoop)->Arg(60)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_TimingRealClockWhileRelayouting)
+    ->Arg(60)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+BENCHMARK(BM_TimingRealClockWhileRelayoutingWithEventLoop)
+    ->Arg(60)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 // A device that takes everything and keeps nothing.
 class NullDevice : public MidiOutput {
-public:
+  public:
     int deviceCount() const override { return 1; }
     std::string deviceName(int) const override { return "null"; }
     bool open(int) override { return m_open = true; }
@@ -246,7 +263,7 @@ public:
     void setVolume(uint32_t) override {}
     long long sent = 0;
 
-private:
+  private:
     bool m_open = false;
 };
 

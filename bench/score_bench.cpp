@@ -36,7 +36,10 @@ void operator delete(void* p) noexcept
     g_liveBytes -= static_cast<long long>(*reinterpret_cast<std::size_t*>(base));
     std::free(base);
 }
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept
+{
+    operator delete(p);
+}
 
 namespace {
 

@@ -8,6 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+  # format and static checks
+  clang-format clang-tidy
   # MIDI output: the built-in synthesizer, its General MIDI SoundFont, ALSA sequencer ports
   libfluidsynth-dev timgm6mb-soundfont libasound2-dev
   # engraving check of exported LilyPond files

@@ -4,6 +4,7 @@
 #   2. the core libraries and the command-line tool again under AddressSanitizer and
 #      UndefinedBehaviorSanitizer, with the same tests;
 #   3. the fuzz targets (clang, libFuzzer), each replaying its seed corpus once.
+# It starts by checking that every source file is formatted as .clang-format says.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -11,14 +12,17 @@ jobs="$(nproc)"
 logs="$(mktemp -d)"
 trap 'rm -rf "$logs"' EXIT
 
+echo "== format check =="
+bash scripts/format.sh --check
+
 echo "== build and test =="
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVELA_BUILD_BENCH=ON > /dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVELA_BUILD_BENCH=ON -DTONVELA_WERROR=ON > /dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs") | tee "$logs/main.log"
 
 echo "== core under AddressSanitizer and UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTONVELA_SANITIZE=ON \
-      -DTONVELA_CORE_ONLY=ON > /dev/null
+      -DTONVELA_CORE_ONLY=ON -DTONVELA_WERROR=ON > /dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs") | tee "$logs/asan.log"

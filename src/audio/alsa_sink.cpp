@@ -20,7 +20,7 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 // callback renders is heard a few milliseconds later. The audio thread asks for real-time
 // scheduling and keeps going at normal priority when that is refused.
 class AlsaSink : public AudioSink {
-public:
+  public:
     explicit AlsaSink(std::string device) : m_device(std::move(device)) {}
     ~AlsaSink() override { AlsaSink::close(); }
 
@@ -55,7 +55,8 @@ public:
         m_pcm = pcm;
         m_format.sampleRate = static_cast<int>(rate);
         m_format.periodFrames = static_cast<int>(period);
-        m_format.periods = static_cast<int>(std::max<snd_pcm_uframes_t>(1, buffer / std::max<snd_pcm_uframes_t>(period, 1)));
+        m_format.periods =
+            static_cast<int>(std::max<snd_pcm_uframes_t>(1, buffer / std::max<snd_pcm_uframes_t>(period, 1)));
         m_bufferFrames = static_cast<int>(buffer);
         m_float.assign(period * 2, 0.0f);
         m_pcm16.assign(period * 2, 0);
@@ -101,7 +102,7 @@ public:
     }
     const std::string& lastError() const override { return m_error; }
 
-private:
+  private:
     void run(AudioCallback& callback)
     {
         sched_param param{};
@@ -147,6 +148,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioSink> createAlsaSink(const std::string& device) { return std::make_unique<AlsaSink>(device); }
+std::unique_ptr<AudioSink> createAlsaSink(const std::string& device)
+{
+    return std::make_unique<AlsaSink>(device);
+}
 
 } // namespace tonvela::audio

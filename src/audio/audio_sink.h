@@ -8,7 +8,7 @@ namespace tonvela::audio {
 // What an audio sink pulls its sound from: fills `frames` frames of interleaved stereo float
 // (-1..1) into `out`. Runs on the sink's audio thread; noexcept, never blocks, never allocates.
 class AudioCallback {
-public:
+  public:
     virtual ~AudioCallback() = default;
     virtual void render(float* out, int frames) noexcept = 0;
 };
@@ -20,7 +20,7 @@ public:
 // Thread rules: open, start, stop, close and the queries come from one thread (the owner's);
 // the callback is called on the sink's audio thread between start and stop.
 class AudioSink {
-public:
+  public:
     struct Format {
         int sampleRate = 48000;
         int periodFrames = 128; // frames the callback is asked for at a time

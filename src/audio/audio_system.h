@@ -26,7 +26,7 @@ class FluidSynthSource;
 // opened. Thread rules: made, used and destroyed on one thread (the user-interface thread);
 // the engine runs its own audio thread.
 class AudioSystem {
-public:
+  public:
     AudioSystem(Notifier& notifier, Clock& clock);
     ~AudioSystem();
     AudioSystem(const AudioSystem&) = delete;
@@ -38,7 +38,7 @@ public:
     // Why the output is the null sink (empty when a real device opened).
     const std::string& whyNoDevice() const { return m_whyNull; }
 
-private:
+  private:
     // Declared so that the engine (and its audio thread) goes before the synthesizer it renders.
     std::unique_ptr<MidiOutput> m_midi; // owns the synthesizer
     FluidSynthOutput* m_synth = nullptr;

@@ -20,11 +20,15 @@ float pcmSample(const unsigned char* p, int bits)
     case 16:
         return static_cast<float>(static_cast<int16_t>(p[0] | (p[1] << 8))) / 32768.0f;
     case 24:
-        return static_cast<float>(static_cast<int32_t>((static_cast<uint32_t>(p[0]) << 8) | (static_cast<uint32_t>(p[1]) << 16) |
-                                                       (static_cast<uint32_t>(p[2]) << 24)) >> 8) / 8388608.0f;
+        return static_cast<float>(static_cast<int32_t>((static_cast<uint32_t>(p[0]) << 8) |
+                                                       (static_cast<uint32_t>(p[1]) << 16) |
+                                                       (static_cast<uint32_t>(p[2]) << 24)) >>
+                                  8) /
+               8388608.0f;
     default:
-        return static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                                                       (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24))) /
+        return static_cast<float>(static_cast<int32_t>(
+                   static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                   (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24))) /
                2147483648.0f;
     }
 }
@@ -52,7 +56,8 @@ std::vector<float> resample(const std::vector<float>& in, double from, double to
 bool looksLikeWave(const std::string& path, const MappedFile& file)
 {
     std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : "";
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext == ".wav" || (file.size() >= 12 && std::memcmp(file.data(), "RIFF", 4) == 0 &&
                              std::memcmp(file.data() + 8, "WAVE", 4) == 0);
 }

@@ -91,7 +91,8 @@ void OfflineClipSlots::mixInto(std::vector<float>& interleaved) const
             continue;
         const auto first = static_cast<int64_t>(std::llround(static_cast<double>(p.atUs) * m_rate / 1e6));
         const int64_t frames = std::min<int64_t>(
-            p.clip->frames(), static_cast<int64_t>(std::llround(static_cast<double>(p.endUs - p.atUs) * m_rate / 1e6)));
+            p.clip->frames(),
+            static_cast<int64_t>(std::llround(static_cast<double>(p.endUs - p.atUs) * m_rate / 1e6)));
         if (first < 0 || frames <= 0)
             continue;
         const auto need = static_cast<std::size_t>((first + frames) * 2);

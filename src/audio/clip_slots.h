@@ -13,7 +13,7 @@
 namespace tonvela {
 class Clock;
 class SheetDocument;
-}
+} // namespace tonvela
 
 namespace tonvela::audio {
 
@@ -26,13 +26,13 @@ class SoundEngine;
 //
 // Thread rules: the thread that steps the scheduler; the engine must outlive it.
 class EngineClipSlots : public ClipSlots {
-public:
+  public:
     explicit EngineClipSlots(SoundEngine& engine) : m_engine(engine) {}
     int start(const std::string& path, int64_t atUs) override;
     Report report(int slot) const override;
     void stop(int slot) override;
 
-private:
+  private:
     SoundEngine& m_engine;
 };
 
@@ -42,7 +42,7 @@ private:
 //
 // Thread rules: one thread (the renderer's).
 class OfflineClipSlots : public ClipSlots {
-public:
+  public:
     struct Placed {
         std::string path;
         int64_t atUs = 0;
@@ -60,7 +60,7 @@ public:
     void mixInto(std::vector<float>& interleaved) const;
     const std::vector<Placed>& placed() const { return m_placed; }
 
-private:
+  private:
     const Clock& m_clock;
     double m_rate;
     std::vector<Placed> m_placed;

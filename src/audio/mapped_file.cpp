@@ -7,7 +7,10 @@
 
 namespace tonvela::audio {
 
-MappedFile::~MappedFile() { close(); }
+MappedFile::~MappedFile()
+{
+    close();
+}
 
 bool MappedFile::open(const std::string& path)
 {

@@ -8,7 +8,7 @@ namespace tonvela::audio {
 // A whole file mapped read-only into memory, kept while the object lives. Readers get its
 // bytes and size and must never look past size().
 class MappedFile {
-public:
+  public:
     MappedFile() = default;
     ~MappedFile();
     MappedFile(const MappedFile&) = delete;
@@ -21,7 +21,7 @@ public:
     std::size_t size() const { return m_size; }
     bool isOpen() const { return m_open; }
 
-private:
+  private:
     const unsigned char* m_data = nullptr;
     std::size_t m_size = 0;
     void* m_map = nullptr;

@@ -103,7 +103,8 @@ mad_flow onError(void* data, mad_stream* stream, mad_frame*)
 {
     auto* st = static_cast<DecoderState*>(data);
     if (stream->error == MAD_ERROR_LOSTSYNC && stream->this_frame && stream->bufend > stream->this_frame) {
-        const long tagSize = id3_tag_query(stream->this_frame, static_cast<id3_length_t>(stream->bufend - stream->this_frame));
+        const long tagSize =
+            id3_tag_query(stream->this_frame, static_cast<id3_length_t>(stream->bufend - stream->this_frame));
         if (tagSize > 0) {
             mad_stream_skip(stream, static_cast<unsigned long>(tagSize));
             st->stats.id3Skipped += tagSize;

@@ -11,28 +11,28 @@ inline constexpr std::size_t kMp3InputBufferBytes = 40000;
 // Where MP3 bytes come from: read() fills up to `length` bytes and returns how many (0 at the
 // end), or -1 on an error.
 class Mp3Input {
-public:
+  public:
     virtual ~Mp3Input() = default;
     virtual long read(unsigned char* to, std::size_t length) = 0;
 };
 
 // Reads a file descriptor, repeating reads interrupted by a signal.
 class FdMp3Input : public Mp3Input {
-public:
+  public:
     explicit FdMp3Input(int fd) : m_fd(fd) {}
     long read(unsigned char* to, std::size_t length) override;
 
-private:
+  private:
     int m_fd;
 };
 
 // Reads bytes in memory.
 class MemoryMp3Input : public Mp3Input {
-public:
+  public:
     MemoryMp3Input(const unsigned char* data, std::size_t size) : m_data(data), m_size(size) {}
     long read(unsigned char* to, std::size_t length) override;
 
-private:
+  private:
     const unsigned char* m_data;
     std::size_t m_size;
     std::size_t m_pos = 0;
@@ -56,7 +56,7 @@ struct Mp3Stats {
     long elapsedMs = 0;    // duration of the frames seen
     long id3Skipped = 0;   // bytes of ID3 tags skipped where sync was lost
     bool readError = false;
-    bool stopped = false;  // the output asked to stop
+    bool stopped = false; // the output asked to stop
 };
 
 // Decodes MP3 data with libmad in synchronous mode through a 40000-byte input buffer: the

@@ -13,7 +13,7 @@ namespace {
 // callback sees real-time pacing without a device. Deadlines are absolute: a late wake-up
 // does not stretch time.
 class NullSink : public AudioSink {
-public:
+  public:
     ~NullSink() override { NullSink::stop(); }
 
     bool open(const Format& wanted) override
@@ -57,7 +57,7 @@ public:
     double outputLatencySeconds() const override { return 0.0; }
     const std::string& lastError() const override { return m_error; }
 
-private:
+  private:
     void run(AudioCallback& callback)
     {
         using Clock = std::chrono::steady_clock;
@@ -85,7 +85,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioSink> createNullSink() { return std::make_unique<NullSink>(); }
+std::unique_ptr<AudioSink> createNullSink()
+{
+    return std::make_unique<NullSink>();
+}
 
 std::unique_ptr<AudioSink> openDefaultSink(const AudioSink::Format& wanted, std::string* whyNull)
 {

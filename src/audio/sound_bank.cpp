@@ -9,13 +9,19 @@
 namespace tonvela::audio {
 namespace {
 
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t le16(const unsigned char* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t le32(const unsigned char* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-bool idAt(const unsigned char* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
+bool idAt(const unsigned char* p, const char* id)
+{
+    return std::memcmp(p, id, 4) == 0;
+}
 
 // Text of a fixed-size field: up to the first zero byte, at most `limit` characters.
 std::string textOf(const unsigned char* p, std::size_t length, std::size_t limit)

@@ -40,7 +40,7 @@ struct SampleHeader {
 //
 // Thread rules: one thread (the caller's); playSample hands a copy to a stream thread.
 class SoundBank {
-public:
+  public:
     // Reads the file. False only when it cannot be opened; a RIFF size that differs from the
     // file shows "Soundfont2 file size mismatch" through `notifier` and loading goes on. Chunk
     // sizes are never trusted past the end of the file.
@@ -60,7 +60,7 @@ public:
     std::vector<SampleHeader> samples;
     std::size_t sampleDataSize() const { return sampleData.size(); }
 
-private:
+  private:
     MappedFile m_file;
 };
 

@@ -24,20 +24,26 @@ float readSample(const unsigned char* p, int bits) noexcept
     case 16:
         return static_cast<float>(static_cast<int16_t>(p[0] | (p[1] << 8))) * (1.0f / 32768.0f);
     case 24: {
-        const int32_t v = static_cast<int32_t>((static_cast<uint32_t>(p[0]) << 8) | (static_cast<uint32_t>(p[1]) << 16) |
-                                               (static_cast<uint32_t>(p[2]) << 24)) >> 8;
+        const int32_t v =
+            static_cast<int32_t>((static_cast<uint32_t>(p[0]) << 8) | (static_cast<uint32_t>(p[1]) << 16) |
+                                 (static_cast<uint32_t>(p[2]) << 24)) >>
+            8;
         return static_cast<float>(v) * (1.0f / 8388608.0f);
     }
     default: {
-        const int32_t v = static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                                               (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
+        const int32_t v =
+            static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                                 (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
         return static_cast<float>(v) * (1.0f / 2147483648.0f);
     }
     }
 }
 
 // The value of silence in a ring of `bits`: 8-bit PCM is unsigned with its zero at 128.
-unsigned char silenceByte(int bits) { return bits == 8 ? 0x80 : 0x00; }
+unsigned char silenceByte(int bits)
+{
+    return bits == 8 ? 0x80 : 0x00;
+}
 
 void storeSample(unsigned char* p, int32_t v, int bytes) noexcept
 {
@@ -68,7 +74,10 @@ SoundEngine::SoundEngine(Notifier& notifier) : m_notifier(notifier)
     m_scratch.assign(static_cast<std::size_t>(kMaxChunk) * 2, 0.0f);
 }
 
-SoundEngine::~SoundEngine() { shutdown(); }
+SoundEngine::~SoundEngine()
+{
+    shutdown();
+}
 
 int SoundEngine::initAudio(std::unique_ptr<AudioSink> sink)
 {
@@ -170,7 +179,8 @@ int SoundEngine::configureSlot(int slot, int channels, int rate, int bits)
     const int bytesPerFrame = channels * bits / 8;
     const uint32_t ringFrames = static_cast<uint32_t>(kRingSeconds * rate);
     try {
-        s->ring.assign(static_cast<std::size_t>(ringFrames) * static_cast<std::size_t>(bytesPerFrame), silenceByte(bits));
+        s->ring.assign(static_cast<std::size_t>(ringFrames) * static_cast<std::size_t>(bytesPerFrame),
+                       silenceByte(bits));
     } catch (const std::bad_alloc&) {
         return -1;
     }
@@ -220,8 +230,7 @@ bool SoundEngine::waitForRoom(StreamSlot& s, uint64_t frames)
     }
 }
 
-template <typename Fill>
-WriteResult SoundEngine::writeFrames(int slot, int frames, Fill&& fill)
+template <typename Fill> WriteResult SoundEngine::writeFrames(int slot, int frames, Fill&& fill)
 {
     StreamSlot* s = slotPtr(slot);
     if (!s || !s->bufferCreated || s->abort.load(std::memory_order_acquire))
@@ -234,7 +243,8 @@ WriteResult SoundEngine::writeFrames(int slot, int frames, Fill&& fill)
         if (s->abort.load(std::memory_order_acquire))
             return WriteResult::Stop;
 
-        const uint32_t offset = s->writeOffset.load(std::memory_order_relaxed) % std::max<uint32_t>(s->bufferBytes, 1);
+        const uint32_t offset =
+            s->writeOffset.load(std::memory_order_relaxed) % std::max<uint32_t>(s->bufferBytes, 1);
         const uint64_t playByte = (s->framesPlayed.load(std::memory_order_acquire) % s->ringFrames) *
                                   static_cast<uint64_t>(s->bytesPerFrame);
         s->writerHalf = offset > s->bufferBytes / 2 ? 2 : 1;
@@ -253,7 +263,8 @@ WriteResult SoundEngine::writeFrames(int slot, int frames, Fill&& fill)
         } else {
             fill(*s, s->ring.data() + offset, done, n);
             const std::size_t next = offset + length;
-            s->writeOffset.store(static_cast<uint32_t>(next == s->bufferBytes ? 0 : next), std::memory_order_relaxed);
+            s->writeOffset.store(static_cast<uint32_t>(next == s->bufferBytes ? 0 : next),
+                                 std::memory_order_relaxed);
         }
         s->framesWritten.fetch_add(static_cast<uint64_t>(n), std::memory_order_release);
         done += n;
@@ -301,10 +312,12 @@ WriteResult SoundEngine::writeSlotPcm(int slot, const unsigned char* bytes, std:
     for (std::size_t done = 0; done < frames;) {
         const std::size_t n = std::min(frames - done, kBlock);
         const unsigned char* from = bytes + done * static_cast<std::size_t>(s->bytesPerFrame);
-        const WriteResult r = writeFrames(slot, static_cast<int>(n), [from](StreamSlot& st, unsigned char* dst, int at, int count) {
-            const auto bpf = static_cast<std::size_t>(st.bytesPerFrame);
-            std::memcpy(dst, from + static_cast<std::size_t>(at) * bpf, static_cast<std::size_t>(count) * bpf);
-        });
+        const WriteResult r = writeFrames(slot, static_cast<int>(n),
+                                          [from](StreamSlot& st, unsigned char* dst, int at, int count) {
+                                              const auto bpf = static_cast<std::size_t>(st.bytesPerFrame);
+                                              std::memcpy(dst, from + static_cast<std::size_t>(at) * bpf,
+                                                          static_cast<std::size_t>(count) * bpf);
+                                          });
         if (r == WriteResult::Stop)
             return r;
         done += n;
@@ -331,7 +344,8 @@ void SoundEngine::drainSlot(int slot)
     }
     const uint64_t dataEnd = s->framesWritten.load(std::memory_order_acquire);
     writeFrames(slot, kDrainSilenceFrames, [](StreamSlot& st, unsigned char* dst, int, int count) {
-        std::memset(dst, silenceByte(st.format.bits), static_cast<std::size_t>(count) * static_cast<std::size_t>(st.bytesPerFrame));
+        std::memset(dst, silenceByte(st.format.bits),
+                    static_cast<std::size_t>(count) * static_cast<std::size_t>(st.bytesPerFrame));
     });
 
     uint64_t lastPlayed = s->framesPlayed.load(std::memory_order_acquire);

@@ -35,7 +35,7 @@ struct PcmFormat {
 // Something the mixer adds to its output every period, such as the built-in synthesizer.
 // renderAdd is called on the audio thread: noexcept, no locks, no allocation.
 class AudioSource {
-public:
+  public:
     virtual ~AudioSource() = default;
     // Renders `frames` frames of interleaved stereo into `scratch` (which it may overwrite).
     virtual void renderInto(float* scratch, int frames) noexcept = 0;
@@ -46,13 +46,13 @@ enum class WriteResult { Continue, Stop };
 // A notification of a slot's ring: set by the mixer when the play position crosses its mark,
 // taken by the writer. Setting is one atomic store, so the audio thread never blocks.
 class SlotEvent {
-public:
+  public:
     void set() noexcept { m_set.store(true, std::memory_order_release); }
     void reset() noexcept { m_set.store(false, std::memory_order_release); }
     bool take() noexcept { return m_set.exchange(false, std::memory_order_acq_rel); }
     bool isSet() const noexcept { return m_set.load(std::memory_order_acquire); }
 
-private:
+  private:
     std::atomic<bool> m_set{false};
 };
 
@@ -108,7 +108,7 @@ struct StreamSlot {
 // - initAudio, shutdown, the start* calls, stopSlot, setSynth and the reports come from the
 //   owner's thread (the user-interface or playback thread); the reports are lock-free reads.
 class SoundEngine : public AudioCallback {
-public:
+  public:
     // `notifier` shows "Wave file size mismatch" for startWave; it is called on the thread
     // that calls startWave.
     explicit SoundEngine(Notifier& notifier);
@@ -174,7 +174,7 @@ public:
     // The largest period the mixer handles in one piece; longer requests are split.
     static constexpr int kMaxChunk = 4096;
 
-private:
+  private:
     StreamSlot* slotPtr(int slot);
     int takeSlot();
     void retireStream(StreamSlot& s);
@@ -183,8 +183,7 @@ private:
     bool startPlaying(StreamSlot& s);
     // Waits until `frames` frames fit into the ring; false when the writer must stop.
     bool waitForRoom(StreamSlot& s, uint64_t frames);
-    template <typename Fill>
-    WriteResult writeFrames(int slot, int frames, Fill&& fill);
+    template <typename Fill> WriteResult writeFrames(int slot, int frames, Fill&& fill);
     void mixSlot(StreamSlot& s, float* out, int frames) noexcept;
 
     Notifier& m_notifier;

@@ -55,8 +55,9 @@ int SoundEngine::startClip(const std::string& path)
                 configuredChannels = frame.channels;
                 configuredRate = frame.sampleRate;
             }
-            return writeSlot(slot, frame.samples, frame.channels, frame.frames) == WriteResult::Stop ? Mp3Flow::Stop
-                                                                                                  : Mp3Flow::Continue;
+            return writeSlot(slot, frame.samples, frame.channels, frame.frames) == WriteResult::Stop
+                       ? Mp3Flow::Stop
+                       : Mp3Flow::Continue;
         });
         drainSlot(slot);
         st.fileHandle.store(-1, std::memory_order_release);
@@ -122,8 +123,8 @@ int SoundEngine::startBuffer(const void* data, std::size_t length, const PcmForm
         const std::size_t whole = usable ? copy->size() / static_cast<std::size_t>(format.blockAlign) *
                                                static_cast<std::size_t>(format.blockAlign)
                                          : 0;
-        if (whole == 0 ||
-            configureSlot(slot, format.channels, format.sampleRate, format.blockAlign / format.channels * 8) < 0) {
+        if (whole == 0 || configureSlot(slot, format.channels, format.sampleRate,
+                                        format.blockAlign / format.channels * 8) < 0) {
             st.finished.store(true, std::memory_order_release);
             return;
         }

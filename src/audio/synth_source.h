@@ -12,11 +12,14 @@ namespace tonvela::audio {
 // Thread rules: renderInto runs on the audio thread (FluidSynthOutput::render is real-time
 // safe); everything else about the synthesizer stays on its owner's thread.
 class FluidSynthSource : public AudioSource {
-public:
+  public:
     explicit FluidSynthSource(FluidSynthOutput& synth) : m_synth(synth) {}
-    void renderInto(float* scratch, int frames) noexcept override { m_synth.renderInterleaved(scratch, frames); }
+    void renderInto(float* scratch, int frames) noexcept override
+    {
+        m_synth.renderInterleaved(scratch, frames);
+    }
 
-private:
+  private:
     FluidSynthOutput& m_synth;
 };
 

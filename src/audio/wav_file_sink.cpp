@@ -75,7 +75,8 @@ bool WavFileSink::pump(int64_t frames)
         for (int i = 0; i < n * 2; ++i) {
             const float s = m_float[static_cast<std::size_t>(i)];
             const float c = std::isfinite(s) ? std::clamp(s, -1.0f, 1.0f) : 0.0f;
-            putLe(&m_bytes[static_cast<std::size_t>(i) * 2], static_cast<uint16_t>(static_cast<int16_t>(std::lrint(c * 32767.0f))), 2);
+            putLe(&m_bytes[static_cast<std::size_t>(i) * 2],
+                  static_cast<uint16_t>(static_cast<int16_t>(std::lrint(c * 32767.0f))), 2);
         }
         const std::size_t bytes = static_cast<std::size_t>(n) * 4;
         if (std::fwrite(m_bytes.data(), 1, bytes, m_file) != bytes) {

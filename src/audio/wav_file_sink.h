@@ -16,7 +16,7 @@ namespace tonvela::audio {
 //
 // Thread rules: every call from one thread; the callback runs on that thread inside pump().
 class WavFileSink : public AudioSink {
-public:
+  public:
     explicit WavFileSink(std::string path) : m_path(std::move(path)) {}
     ~WavFileSink() override { WavFileSink::close(); }
     WavFileSink(const WavFileSink&) = delete;
@@ -37,7 +37,7 @@ public:
     double outputLatencySeconds() const override { return 0.0; }
     const std::string& lastError() const override { return m_error; }
 
-private:
+  private:
     std::string m_path;
     std::FILE* m_file = nullptr;
     Format m_format;

@@ -36,7 +36,7 @@ struct WaveData {
     bool hasFormat = false;
     WaveFormat format;
     std::size_t offset = 0;
-    std::size_t size = 0;  // clamped to the file
+    std::size_t size = 0;   // clamped to the file
     bool truncated = false; // the chunk said it was longer than the file
 };
 

@@ -15,7 +15,7 @@ namespace tonvela::cli {
 // Parsed arguments of one subcommand: positional words and --options. An option given as
 // "--name value" or "--name=value" keeps its value; a bare "--flag" has an empty value.
 class Args {
-public:
+  public:
     // `valued` lists the options that take a value.
     static Args parse(const std::vector<std::string>& words, const std::vector<std::string>& valued);
 
@@ -28,7 +28,7 @@ public:
     std::vector<std::string> unknown(const std::vector<std::string>& known) const;
     std::string error; // set by parse for malformed input
 
-private:
+  private:
     std::vector<std::pair<std::string, std::string>> m_options;
 };
 

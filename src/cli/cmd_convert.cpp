@@ -11,11 +11,10 @@ namespace {
 
 std::string usageText()
 {
-    std::string text =
-        "Usage: tonvela-cli convert IN OUT [options]\n"
-        "\n"
-        "Loads IN and writes OUT; the extension of OUT chooses the format.\n"
-        "Outputs:";
+    std::string text = "Usage: tonvela-cli convert IN OUT [options]\n"
+                       "\n"
+                       "Loads IN and writes OUT; the extension of OUT chooses the format.\n"
+                       "Outputs:";
     for (const auto& e : sheetExporters())
         text += " " + e.extension;
     text += "\n";

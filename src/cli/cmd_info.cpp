@@ -18,11 +18,16 @@ const char* staffKindName(const Track& t)
     if (t.percussive)
         return "percussion";
     switch (t.drawmode) {
-    case kDrawGClef: return "G clef";
-    case kDrawTablature: return "tablature";
-    case kDrawFClef: return "F clef";
-    case kDrawG2Clef: return "G(2) clef";
-    default: return "fifth staff kind";
+    case kDrawGClef:
+        return "G clef";
+    case kDrawTablature:
+        return "tablature";
+    case kDrawFClef:
+        return "F clef";
+    case kDrawG2Clef:
+        return "G(2) clef";
+    default:
+        return "fifth staff kind";
     }
 }
 
@@ -94,8 +99,8 @@ std::string sheetInfoText(const SheetDocument& sheet)
     std::string out;
     char buf[256];
     const TimeSignatureInfo& ts = timeSignatureInfo(sheet.timesig);
-    std::snprintf(buf, sizeof buf, "Time signature: %s (%d)\nZoom: %g\nTracks: %d\n", ts.text,
-                  sheet.timesig, static_cast<double>(sheet.zoomamount), sheet.trackCount());
+    std::snprintf(buf, sizeof buf, "Time signature: %s (%d)\nZoom: %g\nTracks: %d\n", ts.text, sheet.timesig,
+                  static_cast<double>(sheet.zoomamount), sheet.trackCount());
     out += buf;
     for (int i = 0; i < sheet.trackCount(); ++i) {
         const Track& t = *sheet.trackAt(i);
@@ -103,8 +108,8 @@ std::string sheetInfoText(const SheetDocument& sheet)
         std::snprintf(buf, sizeof buf,
                       "Track %d: %s, channel %d, program %d, key %s (index %d), tempo %d\n"
                       "  %d notes (%d rests), %d chords with %d members, play time %s (%lld ms)\n",
-                      i + 1, staffKindName(t), t.channel, t.iid, keySignature(t.keyindex).text,
-                      t.keyindex, t.tempo, t.count, c.rests, c.chordRoots, c.chordMembers,
+                      i + 1, staffKindName(t), t.channel, t.iid, keySignature(t.keyindex).text, t.keyindex,
+                      t.tempo, t.count, c.rests, c.chordRoots, c.chordMembers,
                       t.playTimeText(t.count - 1).c_str(), t.totalPlayMs());
         out += buf;
     }
@@ -113,13 +118,12 @@ std::string sheetInfoText(const SheetDocument& sheet)
 
 namespace {
 
-const char* kUsage =
-    "Usage: tonvela-cli info FILE [--json]\n"
-    "\n"
-    "Prints what a document holds: for a sheet its time signature, zoom and every track's\n"
-    "configuration, note, rest and chord counts and total play time.\n"
-    "\n"
-    "  --json   print one JSON object instead of text\n";
+const char* kUsage = "Usage: tonvela-cli info FILE [--json]\n"
+                     "\n"
+                     "Prints what a document holds: for a sheet its time signature, zoom and every track's\n"
+                     "configuration, note, rest and chord counts and total play time.\n"
+                     "\n"
+                     "  --json   print one JSON object instead of text\n";
 
 int runInfo(const std::vector<std::string>& words)
 {

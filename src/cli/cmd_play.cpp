@@ -36,12 +36,15 @@ const char* kUsage =
 
 std::atomic<bool> g_interrupted{false};
 
-void onInterrupt(int) { g_interrupted.store(true); }
+void onInterrupt(int)
+{
+    g_interrupted.store(true);
+}
 
 // Prints the progress line: on a terminal it is rewritten in place, otherwise one line per
 // second of playback.
 class ProgressLine : public PlaybackView {
-public:
+  public:
     explicit ProgressLine(bool terminal) : m_terminal(terminal) {}
     void progress(const Progress& p, int64_t /*atUs*/) override
     {
@@ -64,7 +67,7 @@ public:
         std::fflush(stdout);
     }
 
-private:
+  private:
     bool m_terminal;
     std::mutex m_mutex;
     std::string m_last;
@@ -72,7 +75,7 @@ private:
 
 // Passes every message on and prints it with its time since the start.
 class PrintingMidiOutput : public MidiOutput {
-public:
+  public:
     PrintingMidiOutput(MidiOutput& target, const Clock& clock) : m_target(target), m_clock(clock) {}
     int deviceCount() const override { return m_target.deviceCount(); }
     std::string deviceName(int device) const override { return m_target.deviceName(device); }
@@ -95,16 +98,25 @@ public:
     }
     void setVolume(uint32_t leftRight) override { m_target.setVolume(leftRight); }
 
-private:
+  private:
     void print(uint32_t message, int64_t atUs)
     {
         const char* kind = "message";
         switch (statusOf(message) & 0xF0) {
-        case 0x80: kind = "note off"; break;
-        case 0x90: kind = "note on"; break;
-        case 0xB0: kind = "control"; break;
-        case 0xC0: kind = "program"; break;
-        default: break;
+        case 0x80:
+            kind = "note off";
+            break;
+        case 0x90:
+            kind = "note on";
+            break;
+        case 0xB0:
+            kind = "control";
+            break;
+        case 0xC0:
+            kind = "program";
+            break;
+        default:
+            break;
         }
         const double ms = static_cast<double>(atUs - m_originUs) / 1000.0;
         std::printf("midi %10.1f ms  %-8s ch %2d  %3d %3d\n", ms, kind, statusOf(message) & 0x0F,
@@ -187,8 +199,8 @@ int runPlay(const std::vector<std::string>& words)
     ClipsEndAtOnce clips;
 #endif
     if (device < 0 || device >= system->deviceCount())
-        return fail("--device " + std::to_string(device) + ": there are " + std::to_string(system->deviceCount()) +
-                    " MIDI devices (see 'tonvela-cli devices')");
+        return fail("--device " + std::to_string(device) + ": there are " +
+                    std::to_string(system->deviceCount()) + " MIDI devices (see 'tonvela-cli devices')");
     PrintingMidiOutput printing(*system, clock);
     MidiOutput& output = args.has("print") ? static_cast<MidiOutput&>(printing) : *system;
 
@@ -198,7 +210,8 @@ int runPlay(const std::vector<std::string>& words)
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    struct sigaction oldInt {}, oldTerm {};
+    struct sigaction oldInt {
+    }, oldTerm{};
     sigaction(SIGINT, &action, &oldInt);
     sigaction(SIGTERM, &action, &oldTerm);
 

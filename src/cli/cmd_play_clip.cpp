@@ -24,7 +24,10 @@ const char* kUsage =
     "\n"
     "  --null   play through the silent real-time output even when a sound device exists\n";
 
-bool isWave(const std::string& path) { return extensionOf(path) == ".wav"; }
+bool isWave(const std::string& path)
+{
+    return extensionOf(path) == ".wav";
+}
 
 int runPlayClip(const std::vector<std::string>& words)
 {
@@ -64,8 +67,7 @@ int runPlayClip(const std::vector<std::string>& words)
         played = played || engine.playing(slot);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const bool never = engine.finished(slot);
     engine.shutdown();
     if (never)

@@ -39,7 +39,8 @@ int runRender(const std::vector<std::string>& words)
     return fail("cannot render to \"" + out + "\": unknown output format \"" + ext + "\"");
 }
 
-const CommandRegistration kRender{{"render", "render a sheet to a picture, PDF pages or audio", "", runRender}};
+const CommandRegistration kRender{
+    {"render", "render a sheet to a picture, PDF pages or audio", "", runRender}};
 
 } // namespace
 } // namespace tonvela::cli

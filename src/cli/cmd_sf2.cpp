@@ -54,8 +54,9 @@ int runSf2(const std::vector<std::string>& words)
     for (std::size_t i = 0; i < bank.samples.size(); ++i) {
         const audio::SampleHeader& h = bank.samples[i];
         std::printf("%4zu %-20s %u %u %u %u %u %u %d %u %u\n", i, h.name.c_str(), h.start, h.end, h.startLoop,
-                    h.endLoop, h.sampleRate, static_cast<unsigned>(h.originalPitch), static_cast<int>(h.pitchCorrection),
-                    static_cast<unsigned>(h.sampleLink), static_cast<unsigned>(h.sampleType));
+                    h.endLoop, h.sampleRate, static_cast<unsigned>(h.originalPitch),
+                    static_cast<int>(h.pitchCorrection), static_cast<unsigned>(h.sampleLink),
+                    static_cast<unsigned>(h.sampleType));
     }
     std::fflush(stdout);
     if (play < 0 && !args.has("play"))
@@ -80,7 +81,8 @@ int runSf2(const std::vector<std::string>& words)
     engine.shutdown();
     if (never)
         return fail("sample " + std::to_string(play) + " could not be played");
-    std::cout << "Played sample " << play << " (" << bank.samples[static_cast<std::size_t>(play)].name << ")\n";
+    std::cout << "Played sample " << play << " (" << bank.samples[static_cast<std::size_t>(play)].name
+              << ")\n";
     return 0;
 }
 

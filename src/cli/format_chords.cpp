@@ -45,8 +45,8 @@ int chordInfo(const std::string& path, bool json)
         return 0;
     }
     std::cout << "File: " << path << '\n'
-              << "Chord document: " << doc.diagramCount() << (doc.diagramCount() == 1 ? " diagram" : " diagrams")
-              << '\n';
+              << "Chord document: " << doc.diagramCount()
+              << (doc.diagramCount() == 1 ? " diagram" : " diagrams") << '\n';
     int i = 0;
     for (const ChordDiagram& d : doc.diagrams()) {
         char buf[160];
@@ -60,7 +60,8 @@ int chordInfo(const std::string& path, bool json)
 int chordConvert(const std::string& in, const std::string& out, const Args& /*args*/)
 {
     if (extensionOf(out) != ".shd")
-        return fail("\"" + in + "\" is a chord document; it can only be written as a .shd file, not \"" + out + "\"");
+        return fail("\"" + in + "\" is a chord document; it can only be written as a .shd file, not \"" +
+                    out + "\"");
     ChordDocument doc;
     if (!readDocument(in, doc))
         return 1;

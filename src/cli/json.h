@@ -13,7 +13,7 @@ namespace tonvela::cli {
 // A small JSON value for the command-line tool's machine-readable output. Object members keep
 // the order in which they were added, so the output reads the same every time.
 class Json {
-public:
+  public:
     using Array = std::vector<Json>;
     using Object = std::vector<std::pair<std::string, Json>>;
 
@@ -42,7 +42,7 @@ public:
 
     std::string dump(int indent = 2) const;
 
-private:
+  private:
     void dumpTo(std::string& out, int indent, int depth) const;
     std::variant<std::nullptr_t, bool, long long, double, std::string, Array, Object> m_value;
 };

@@ -89,16 +89,19 @@ int renderPdf(const std::string& in, const std::string& out, const Args& args)
     return 0;
 }
 
-const RendererRegistration kPng{{".png", {"width", "height", "zoom", "row"},
+const RendererRegistration kPng{{".png",
+                                 {"width", "height", "zoom", "row"},
                                  "PNG (.png): the sheet as a window of that size shows it.\n"
                                  "  --width W, --height H   window size in pixels (1000 x 800)\n"
                                  "  --zoom Z                zoom from 0.4 up (the sheet's own)\n"
                                  "  --row R                 first visible staff row (0)\n",
                                  renderPng}};
-const RendererRegistration kPdf{{".pdf", {"zoom"},
-                                 "PDF (.pdf): the sheet printed on A4 pages, every system from the first row.\n"
-                                 "  --zoom Z                zoom from 0.4 up (the sheet's own)\n",
-                                 renderPdf}};
+const RendererRegistration kPdf{
+    {".pdf",
+     {"zoom"},
+     "PDF (.pdf): the sheet printed on A4 pages, every system from the first row.\n"
+     "  --zoom Z                zoom from 0.4 up (the sheet's own)\n",
+     renderPdf}};
 
 } // namespace
 } // namespace tonvela::cli

@@ -29,7 +29,8 @@ void drawBar(int64_t done, int64_t total)
     const int filled = total > 0 ? static_cast<int>(done * kWidth / total) : kWidth;
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.resize(kWidth, '.');
-    std::fprintf(stderr, "\r[%s] %s / %s", bar.c_str(), formatPlayTime(done).c_str(), formatPlayTime(total).c_str());
+    std::fprintf(stderr, "\r[%s] %s / %s", bar.c_str(), formatPlayTime(done).c_str(),
+                 formatPlayTime(total).c_str());
     std::fflush(stderr);
 }
 
@@ -51,8 +52,8 @@ int renderWav(const std::string& in, const std::string& out, const Args& args)
         if (!args.intValue("track", n, error))
             return fail(error);
         if (n < 1 || n > sheet->trackCount())
-            return fail("--track " + std::to_string(n) + ": the sheet has " + std::to_string(sheet->trackCount()) +
-                        " tracks (numbered from 1)");
+            return fail("--track " + std::to_string(n) + ": the sheet has " +
+                        std::to_string(sheet->trackCount()) + " tracks (numbered from 1)");
         options.mode = PlayMode::Track;
         options.track = n - 1;
     }

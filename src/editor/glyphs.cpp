@@ -8,15 +8,24 @@ namespace tonvela {
 int digitGlyph(int digit)
 {
     switch (digit) {
-    case 2: return kGlyphDigit2;
-    case 3: return kGlyphDigit3;
-    case 4: return kGlyphDigit4;
-    case 5: return kGlyphDigit5;
-    case 6: return kGlyphDigit6;
-    case 7: return kGlyphDigit7;
-    case 8: return kGlyphDigit8;
-    case 9: return kGlyphDigit9;
-    default: return 0;
+    case 2:
+        return kGlyphDigit2;
+    case 3:
+        return kGlyphDigit3;
+    case 4:
+        return kGlyphDigit4;
+    case 5:
+        return kGlyphDigit5;
+    case 6:
+        return kGlyphDigit6;
+    case 7:
+        return kGlyphDigit7;
+    case 8:
+        return kGlyphDigit8;
+    case 9:
+        return kGlyphDigit9;
+    default:
+        return 0;
     }
 }
 
@@ -28,25 +37,41 @@ int noteGlyph(const Note& note)
     if (note.isRest()) {
         switch (note.type) {
         case kTypeWhole:
-        case kTypeHalf: return kGlyphWholeHalfRest;
-        case kTypeQuarter: return kGlyphQuarterRest;
-        case kTypeEighth: return kGlyphEighthRest;
-        case kTypeSixteenth: return kGlyphSixteenthRest;
-        case kTypeThirtySecond: return kGlyphThirtySecondRest;
-        default: return 0;
+        case kTypeHalf:
+            return kGlyphWholeHalfRest;
+        case kTypeQuarter:
+            return kGlyphQuarterRest;
+        case kTypeEighth:
+            return kGlyphEighthRest;
+        case kTypeSixteenth:
+            return kGlyphSixteenthRest;
+        case kTypeThirtySecond:
+            return kGlyphThirtySecondRest;
+        default:
+            return 0;
         }
     }
     switch (note.type) {
-    case kTypeWhole: return kGlyphWholeNote;
-    case kTypeHalf: return down ? kGlyphHalfDown : kGlyphHalfUp;
-    case kTypeQuarter: return down ? kGlyphQuarterDown : kGlyphQuarterUp;
-    case kTypeEighth: return down ? kGlyphEighthDown : kGlyphEighthUp;
-    case kTypeSixteenth: return down ? kGlyphSixteenthDown : kGlyphSixteenthUp;
-    case kTypeThirtySecond: return down ? kGlyphThirtySecondDown : kGlyphThirtySecondUp;
-    case kTypeSharpMark: return kGlyphSharp;
-    case kTypeFlatMark: return kGlyphFlat;
-    case kTypeAudioClip: return kGlyphAudioClip;
-    default: return 0;
+    case kTypeWhole:
+        return kGlyphWholeNote;
+    case kTypeHalf:
+        return down ? kGlyphHalfDown : kGlyphHalfUp;
+    case kTypeQuarter:
+        return down ? kGlyphQuarterDown : kGlyphQuarterUp;
+    case kTypeEighth:
+        return down ? kGlyphEighthDown : kGlyphEighthUp;
+    case kTypeSixteenth:
+        return down ? kGlyphSixteenthDown : kGlyphSixteenthUp;
+    case kTypeThirtySecond:
+        return down ? kGlyphThirtySecondDown : kGlyphThirtySecondUp;
+    case kTypeSharpMark:
+        return kGlyphSharp;
+    case kTypeFlatMark:
+        return kGlyphFlat;
+    case kTypeAudioClip:
+        return kGlyphAudioClip;
+    default:
+        return 0;
     }
 }
 

@@ -13,8 +13,8 @@ namespace {
 
 int16_t toInt16(int v)
 {
-    return static_cast<int16_t>(std::clamp<int>(v, std::numeric_limits<int16_t>::min(),
-                                                std::numeric_limits<int16_t>::max()));
+    return static_cast<int16_t>(
+        std::clamp<int>(v, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
 }
 
 // The root a note belongs to within the first n notes, or -1 when it is a root itself. A
@@ -28,7 +28,10 @@ int rootIndexOf(const Track& track, int i, int n)
     return p;
 }
 
-bool isRootAt(const Track& track, int i, int n) { return rootIndexOf(track, i, n) == -1; }
+bool isRootAt(const Track& track, int i, int n)
+{
+    return rootIndexOf(track, i, n) == -1;
+}
 
 void setScaledBox(const SheetViewState& view, Note& n)
 {
@@ -278,7 +281,8 @@ int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
         member.prevX = member.x;
         member.x = root.x;
         member.prevRootX = root.prevRootX;
-        const int rowIdx = (root.rowIndex >= 0 && root.rowIndex < kRowCount) ? root.rowIndex : member.rowIndex;
+        const int rowIdx =
+            (root.rowIndex >= 0 && root.rowIndex < kRowCount) ? root.rowIndex : member.rowIndex;
         member.y = toInt16(noteY(view.row(rowIdx), member));
         setScaledBox(view, member);
         member.layoutMarks();
@@ -297,8 +301,8 @@ bool beamable(const Note& a, const Note& b)
 
 bool joinsGroup(const Note& first, const Note& n)
 {
-    return n.measureIndex == first.measureIndex && n.rowIndex == first.rowIndex &&
-           n.type == first.type && (n.dwFlag & kFlagBeamed);
+    return n.measureIndex == first.measureIndex && n.rowIndex == first.rowIndex && n.type == first.type &&
+           (n.dwFlag & kFlagBeamed);
 }
 
 void setStemExtension(const SheetViewState& view, Note& n, int x, int y1, int y2)
@@ -410,7 +414,8 @@ void positionRowsAndPlace(SheetViewState& view, const std::vector<int>& laid, co
     }
     for (int j = 0; j < trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
-        const int placed = placeTrack(view, t, laid[static_cast<std::size_t>(j)], ksw[static_cast<std::size_t>(j)]);
+        const int placed =
+            placeTrack(view, t, laid[static_cast<std::size_t>(j)], ksw[static_cast<std::size_t>(j)]);
         const int cap = std::min(t.count, t.capacity());
         for (int i = placed; i < cap; ++i) {
             Note& n = t.noteAt(i);
@@ -443,7 +448,10 @@ KeySignatureMarks keySignatureMarks(const Track& track)
     return out;
 }
 
-int keySignatureWidth(const Track& track) { return 8 * keySignatureMarks(track).count; }
+int keySignatureWidth(const Track& track)
+{
+    return 8 * keySignatureMarks(track).count;
+}
 
 int noteY(const StaffRow& row, Note& n)
 {
@@ -459,11 +467,16 @@ int noteY(const StaffRow& row, Note& n)
         return top;
     if (n.isRest()) {
         switch (k) {
-        case kTypeQuarter: return top + 5;
-        case kTypeEighth: return top + 12;
-        case kTypeSixteenth: return top + 6;
-        case kTypeThirtySecond: return top + 2;
-        default: break;
+        case kTypeQuarter:
+            return top + 5;
+        case kTypeEighth:
+            return top + 12;
+        case kTypeSixteenth:
+            return top + 6;
+        case kTypeThirtySecond:
+            return top + 2;
+        default:
+            break;
         }
         n.stemDown = 0;
         return k == kTypeHalf ? top + 13 : top + 17;
@@ -528,9 +541,8 @@ std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& to
         n.dwFlag |= kFlagDot;
     n.y = toInt16(noteY(row, n));
     const int k = n.type;
-    const bool marksAllowed = k != kTypeAudioClip && k != kTypeBar && k != kTypeSpace &&
-                              k != kTypeMark1737 && k != kTypeStaffBreak && k != kTypeMark1743 &&
-                              !n.isRest();
+    const bool marksAllowed = k != kTypeAudioClip && k != kTypeBar && k != kTypeSpace && k != kTypeMark1737 &&
+                              k != kTypeStaffBreak && k != kTypeMark1743 && !n.isRest();
     if (marksAllowed && toggles.sharp)
         n.dwFlag |= kFlagSharp;
     if (marksAllowed && toggles.flat)

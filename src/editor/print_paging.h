@@ -12,7 +12,7 @@ class SheetViewState;
 // An off-screen surface of the screen's kind that one page is drawn into before it is
 // stretched onto the printer page. It starts white.
 class PrintSurface {
-public:
+  public:
     virtual ~PrintSurface() = default;
     virtual Canvas& canvas() = 0;
     // What was drawn, as a picture the printer's page canvas can copy.
@@ -22,7 +22,7 @@ public:
 // A printer as the paging needs it: resolution, printable size, documents and pages, and a
 // page canvas that takes stretched pictures.
 class Printer {
-public:
+  public:
     virtual ~Printer() = default;
     virtual int dpiX() const = 0;
     virtual int dpiY() const = 0;
@@ -51,8 +51,8 @@ struct PrintGeometry {
     int pageW = 0, pageH = 0;      // printable page in device pixels
     int layoutW = 0, layoutH = 0;  // the page in screen pixels
 };
-PrintGeometry printGeometry(int printerDpiX, int printerDpiY, int screenDpiX, int screenDpiY,
-                            int pageWidth, int pageHeight);
+PrintGeometry printGeometry(int printerDpiX, int printerDpiY, int screenDpiX, int screenDpiY, int pageWidth,
+                            int pageHeight);
 
 // Prints every system of the sheet, page after page from the first row whatever the window's
 // scroll position, each page drawn by the ordinary sheet drawing with the printing switch on

@@ -84,8 +84,7 @@ bool SheetDrawing::onScreen(const StaffRow& row) const
 {
     // On paper a row that does not fit whole is left to the next page.
     if (m_printing)
-        return row.top + 50 < m_view.layoutHeight &&
-               (m_view.pageEndRow < 0 || row.index < m_view.pageEndRow);
+        return row.top + 50 < m_view.layoutHeight && (m_view.pageEndRow < 0 || row.index < m_view.pageEndRow);
     return row.top <= m_view.layoutHeight;
 }
 
@@ -278,7 +277,8 @@ void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
         m_canvas.drawText(sc(kStaffLeft) + sc(10), sc(top + 2 * k * d) - letters.height / 2, kLetters[k]);
     pen(m_tools.nearBlack);
     for (int k = 0; k < 6; ++k)
-        m_canvas.drawLine(row.leftScaled, sc(top + k * d), row.leftScaled + row.lengthScaled, sc(top + k * d));
+        m_canvas.drawLine(row.leftScaled, sc(top + k * d), row.leftScaled + row.lengthScaled,
+                          sc(top + k * d));
     if (p < n && t.noteAt(p).rowIndex >= 0 && t.noteAt(p).rowIndex < row.index)
         while (p < n && t.noteAt(p).rowIndex >= 0 && t.noteAt(p).rowIndex < row.index)
             ++p;
@@ -411,16 +411,17 @@ void SheetDrawing::drawTie(Note& a, Note& b)
     const int xa = a.x, xb = b.x, ya = a.y;
     if (a.rowIndex == b.rowIndex) {
         if (o == -35)
-            m_canvas.drawArc(sc(xb + 3), sc(ya - 5), sc(xa + 13), sc(ya + 5), sc(xb + 8), sc(ya), sc(xa + 8), sc(ya));
+            m_canvas.drawArc(sc(xb + 3), sc(ya - 5), sc(xa + 13), sc(ya + 5), sc(xb + 8), sc(ya), sc(xa + 8),
+                             sc(ya));
         else
             m_canvas.drawArc(sc(xa + 1), sc(ya + 20), sc(xb + 11), sc(ya + 40), sc(xa + 6), sc(ya + 35),
                              sc(xb + 6), sc(ya + 35));
     } else if (o == -35) {
-        m_canvas.drawArc(sc(xa + 3), sc(ya + o + 30), sc(xa + 68), sc(ya + o + 40), sc(xa + 63), sc(ya + o + 35),
-                         sc(xa + 8), sc(ya + o + 35));
+        m_canvas.drawArc(sc(xa + 3), sc(ya + o + 30), sc(xa + 68), sc(ya + o + 40), sc(xa + 63),
+                         sc(ya + o + 35), sc(xa + 8), sc(ya + o + 35));
     } else {
-        m_canvas.drawArc(sc(xa + 1), sc(ya + 20), sc(xa + 61), sc(ya + 40), sc(xa + 6), sc(ya + 35), sc(xa + 61),
-                         sc(ya + 35));
+        m_canvas.drawArc(sc(xa + 1), sc(ya + 20), sc(xa + 61), sc(ya + 40), sc(xa + 6), sc(ya + 35),
+                         sc(xa + 61), sc(ya + 35));
     }
 }
 

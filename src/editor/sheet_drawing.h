@@ -13,9 +13,9 @@ class Track;
 // Pens and fonts of the sheet drawing for one zoom. Pens keep their device width at every
 // zoom; font heights follow the zoom.
 struct DrawTools {
-    Pen black{PenStyle::Solid, 1, kBlack};       // staff lines, stems, beams, bars, ledgers
-    Pen red{PenStyle::Solid, 1, kRed};           // selected bar line, selected space marker
-    Pen blue{PenStyle::Solid, 1, kBlue};         // highlighted bar line, drag-preview bar line
+    Pen black{PenStyle::Solid, 1, kBlack};           // staff lines, stems, beams, bars, ledgers
+    Pen red{PenStyle::Solid, 1, kRed};               // selected bar line, selected space marker
+    Pen blue{PenStyle::Solid, 1, kBlue};             // highlighted bar line, drag-preview bar line
     Pen nearBlack{PenStyle::Solid, 1, {10, 10, 10}}; // tablature lines
     Pen tie{PenStyle::Solid, 2, kBlack};
     Font label;       // track number label
@@ -35,7 +35,7 @@ void drawSheet(SheetViewState& view, Canvas& canvas, bool printing);
 // One drawing pass. The row operations are public so the editor can draw single elements
 // (a drag-preview bar line, a hover guide) with the same geometry.
 class SheetDrawing {
-public:
+  public:
     SheetDrawing(SheetViewState& view, Canvas& canvas, bool printing);
 
     void drawSheet();
@@ -56,7 +56,7 @@ public:
 
     const DrawTools& tools() const { return m_tools; }
 
-private:
+  private:
     int sc(int v) const { return m_view.scaled(v); }
     int sc(double v) const { return m_view.scaled(v); }
     void pen(const Pen& p);

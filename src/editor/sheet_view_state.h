@@ -20,7 +20,7 @@ inline constexpr float kMaxZoom = 10.0f;
 // Thread rules: changed on the user-interface thread under the sheet lock; the painter thread
 // reads it under the same lock.
 class SheetViewState {
-public:
+  public:
     explicit SheetViewState(SheetDocument& sheet);
 
     SheetDocument& sheet() { return *m_sheet; }
@@ -60,7 +60,7 @@ public:
     int hoveredTrack = -1;
     bool barClickPending = false; // a click on a hovered bar line is pending (bar drawn red)
 
-private:
+  private:
     SheetDocument* m_sheet;
     std::vector<StaffRow> m_rows;
     std::vector<int> m_laidOut;

@@ -7,13 +7,13 @@ namespace tonvela {
 class SheetDocument;
 
 // Fixed geometry of staff rows, in sheet units (one unit is one screen pixel at zoom 1).
-inline constexpr int kRowCount = 1024;      // rows a sheet lays out
-inline constexpr int kMaxDrawnRows = 1000;  // rows one drawing pass goes through at most
-inline constexpr int kRowPitch = 110;       // distance between the tops of two rows
-inline constexpr int kStaffLeft = 35;       // x of every staff's start
-inline constexpr int kStaffSpacing = 9;     // distance between staff lines
-inline constexpr int kRowTopOffset = 60;    // top of the first visible row
-inline constexpr int kMeasureSpan = 225;    // width a measure asks for when measures per row are chosen
+inline constexpr int kRowCount = 1024;         // rows a sheet lays out
+inline constexpr int kMaxDrawnRows = 1000;     // rows one drawing pass goes through at most
+inline constexpr int kRowPitch = 110;          // distance between the tops of two rows
+inline constexpr int kStaffLeft = 35;          // x of every staff's start
+inline constexpr int kStaffSpacing = 9;        // distance between staff lines
+inline constexpr int kRowTopOffset = 60;       // top of the first visible row
+inline constexpr int kMeasureSpan = 225;       // width a measure asks for when measures per row are chosen
 inline constexpr int kMaxLayoutNotes = 4000;   // notes of a track that take part in layout
 inline constexpr int kMaxPlacedMeasures = 300; // x placement stops after this many measures
 inline constexpr int kMaxNoteRowIndex = 300;   // drawing stops a track's notes past this row
@@ -26,19 +26,19 @@ struct StaffRow {
     SheetDocument* sheet = nullptr;
     Track* track = nullptr; // set before the row is drawn
     int left = kStaffLeft;
-    int top = 0;             // y of the top staff line
+    int top = 0; // y of the top staff line
     int spacing = kStaffSpacing;
-    int length = 0;          // staff line length: layout width - 70
+    int length = 0; // staff line length: layout width - 70
     int leftScaled = 0, topScaled = 0, spacingScaled = 0, lengthScaled = 0;
-    int firstNote = 0;       // first note of the track shown on this row
-    int endNote = 0;         // one past the last note laid out on this row
-    int noteCount = 0;       // chord roots placed on this row (staff breaks excluded)
-    int lastX = 0;           // x of the last chord root placed; drawing updates it
-    int measureOfFirst = 0;  // drawing: measure of the note last drawn
+    int firstNote = 0;      // first note of the track shown on this row
+    int endNote = 0;        // one past the last note laid out on this row
+    int noteCount = 0;      // chord roots placed on this row (staff breaks excluded)
+    int lastX = 0;          // x of the last chord root placed; drawing updates it
+    int measureOfFirst = 0; // drawing: measure of the note last drawn
     int timeSig = kTimeSig44;
     int measuresPerRow = 3;
-    int keySigWidth = 0;     // 8 x accidentals of the key signature
-    int hoverBelowX = -1;    // guide ledger lines below the staff follow this x; -1 none
+    int keySigWidth = 0;  // 8 x accidentals of the key signature
+    int hoverBelowX = -1; // guide ledger lines below the staff follow this x; -1 none
     int hoverAboveX = -1;
     // The clef box: a click here selects the row's track.
     int clefLeft = 0, clefRight = 0, clefTop = 0, clefBottom = 0;

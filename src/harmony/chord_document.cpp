@@ -48,7 +48,8 @@ bool ChordDocument::addDiagram(std::string_view root, std::string_view symbol, s
     m_diagrams.push_back(std::move(d));
     markModified();
     if (m_view)
-        m_view->repaint({m_page.cursorX - 10, m_page.cursorY - 50, m_page.cursorX + 300, m_page.cursorY + 300});
+        m_view->repaint(
+            {m_page.cursorX - 10, m_page.cursorY - 50, m_page.cursorX + 300, m_page.cursorY + 300});
     changed();
     return true;
 }
@@ -119,7 +120,10 @@ void ChordDocument::refreshWindowText()
         m_view->windowTextChanged(windowText());
 }
 
-std::string ChordDocument::windowText() const { return modified ? title + "*" : title; }
+std::string ChordDocument::windowText() const
+{
+    return modified ? title + "*" : title;
+}
 
 void ChordDocument::resizePage(int width, int height)
 {
@@ -212,7 +216,10 @@ void ChordDocument::hover(int x, int y)
             m_view->repaint({d->boxLeft, d->boxTop, d->boxRight, d->boxBottom});
 }
 
-void ChordDocument::pressLeft() { pressed = 1; }
+void ChordDocument::pressLeft()
+{
+    pressed = 1;
+}
 
 void ChordDocument::releaseLeft(int x, int y, bool dragging)
 {
@@ -223,7 +230,8 @@ void ChordDocument::releaseLeft(int x, int y, bool dragging)
             d.selected = d.selected ? 0 : 1;
             if (m_view) {
                 const int shift = kColumnStep * m_page.scrollPos;
-                m_view->repaint({d.boxLeft - 20 + shift, d.boxTop - 20, d.boxRight + 20 + shift, d.boxBottom + 20});
+                m_view->repaint(
+                    {d.boxLeft - 20 + shift, d.boxTop - 20, d.boxRight + 20 + shift, d.boxBottom + 20});
             }
         } else {
             for (auto& d : m_diagrams)
@@ -239,17 +247,28 @@ void ChordDocument::scroll(PageScroll action)
 {
     int step = 0;
     switch (action) {
-    case PageScroll::LineLeft: step = -1; break;
-    case PageScroll::LineRight: step = 1; break;
-    case PageScroll::PageLeft: step = -3; break;
-    case PageScroll::PageRight: step = 3; break;
+    case PageScroll::LineLeft:
+        step = -1;
+        break;
+    case PageScroll::LineRight:
+        step = 1;
+        break;
+    case PageScroll::PageLeft:
+        step = -3;
+        break;
+    case PageScroll::PageRight:
+        step = 3;
+        break;
     }
     if ((step < 0 && m_page.scrollPos <= 0) || (step > 0 && m_page.scrollPos >= m_page.scrollMax))
         return;
     setScrollPos(m_page.scrollPos + step);
 }
 
-void ChordDocument::wheel(bool forward) { scroll(forward ? PageScroll::LineLeft : PageScroll::LineRight); }
+void ChordDocument::wheel(bool forward)
+{
+    scroll(forward ? PageScroll::LineLeft : PageScroll::LineRight);
+}
 
 void ChordDocument::setScrollPos(int pos)
 {
@@ -261,7 +280,10 @@ void ChordDocument::setScrollPos(int pos)
     }
 }
 
-void ChordDocument::keepTree(std::unique_ptr<MarkupTree> tree) { m_tree = std::move(tree); }
+void ChordDocument::keepTree(std::unique_ptr<MarkupTree> tree)
+{
+    m_tree = std::move(tree);
+}
 
 void ChordDocument::changed()
 {

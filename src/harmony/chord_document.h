@@ -39,7 +39,7 @@ struct PageRect {
 // What the chord document tells the window that shows it. The window implements it; the
 // model and the tests work without one.
 class ChordDocumentView {
-public:
+  public:
     virtual ~ChordDocumentView() = default;
     virtual void repaint(const PageRect& /*area*/) {}
     virtual void repaintAll() {}
@@ -68,7 +68,7 @@ enum class PageScroll { LineLeft, LineRight, PageLeft, PageRight };
 // Owns its diagrams and the markup tree of the last file read. Thread rules: owned by the
 // user-interface thread; the painter reads it only while that thread waits.
 class ChordDocument {
-public:
+  public:
     ChordDocument();
     ~ChordDocument();
     ChordDocument(const ChordDocument&) = delete;
@@ -131,7 +131,7 @@ public:
     void keepTree(std::unique_ptr<MarkupTree> tree);
     const MarkupTree* tree() const { return m_tree.get(); }
 
-private:
+  private:
     void changed();
     void setScrollPos(int pos);
 

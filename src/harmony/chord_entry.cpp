@@ -70,8 +70,14 @@ void placeOnTrack(Note& n, const Track& t)
     const int keep = n.dwFlag & ~(kFlagFlat | kFlagSharp | kFlagNatural);
     if (base == n.line && soundingKey(n, t) == wanted)
         return;
-    const int marks[] = {own, own | kFlagNatural, 0, kFlagNatural, kFlagSharp, kFlagFlat,
-                         kFlagNatural | kFlagSharp, kFlagNatural | kFlagFlat};
+    const int marks[] = {own,
+                         own | kFlagNatural,
+                         0,
+                         kFlagNatural,
+                         kFlagSharp,
+                         kFlagFlat,
+                         kFlagNatural | kFlagSharp,
+                         kFlagNatural | kFlagFlat};
     for (int step : {0, -1, 1}) {
         for (int m : marks) {
             Note candidate = n;
@@ -156,9 +162,11 @@ std::vector<Note> shapeNotes(std::string_view fingering, int startFret, const Ch
     static constexpr std::string_view kWalk = "A1BC3D4EF5G6";
     constexpr int kHighestFret = 24;
 
-    const int type = (ctx.toolbarType >= kTypeWhole && ctx.toolbarType <= kTypeSixteenth) ? ctx.toolbarType : kTypeQuarter;
+    const int type =
+        (ctx.toolbarType >= kTypeWhole && ctx.toolbarType <= kTypeSixteenth) ? ctx.toolbarType : kTypeQuarter;
     std::vector<Note> notes;
-    for (std::size_t i = 0; i + 2 < fingering.size() && notes.size() < static_cast<std::size_t>(kMaxShapeNotes); i += 3) {
+    for (std::size_t i = 0;
+         i + 2 < fingering.size() && notes.size() < static_cast<std::size_t>(kMaxShapeNotes); i += 3) {
         const char s = fingering[i];
         const char row = fingering[i + 1];
         const char finger = fingering[i + 2];
@@ -225,7 +233,8 @@ int cursorAdvance(int type, int shortest)
     return 0;
 }
 
-int addChordToSheet(SheetDocument* sheet, const ChordSelection& selection, bool arpeggio, ChordEntryContext& ctx)
+int addChordToSheet(SheetDocument* sheet, const ChordSelection& selection, bool arpeggio,
+                    ChordEntryContext& ctx)
 {
     if (!selection.complete())
         return 0;
@@ -243,7 +252,8 @@ int addChordToSheet(SheetDocument* sheet, const ChordSelection& selection, bool 
     for (char p : pitches)
         if (notes.size() < static_cast<std::size_t>(kChordNoteCount))
             notes.push_back(noteOfPitch(p, 3, ctx.toolbarType));
-    for (std::size_t i = 0; i < pitches.size() && notes.size() < static_cast<std::size_t>(kChordNoteCount); ++i)
+    for (std::size_t i = 0; i < pitches.size() && notes.size() < static_cast<std::size_t>(kChordNoteCount);
+         ++i)
         notes.push_back(noteOfPitch(pitches[i], 2, ctx.toolbarType));
     if (!hasRoom(*t, notes.size(), ctx))
         return 0;
@@ -265,7 +275,8 @@ int addChordToSheet(SheetDocument* sheet, const ChordSelection& selection, bool 
     return added;
 }
 
-int addGuitarChordToSheet(SheetDocument* sheet, std::string_view fingering, int startFret, ChordEntryContext& ctx)
+int addGuitarChordToSheet(SheetDocument* sheet, std::string_view fingering, int startFret,
+                          ChordEntryContext& ctx)
 {
     if (!sheet) {
         notify(ctx, kNoDocumentForChordMessage);
@@ -349,7 +360,8 @@ int addScaleAsMelody(SheetDocument* sheet, const ScaleSelection& scale, ChordEnt
     return static_cast<int>(notes.size());
 }
 
-int addDiagramsToSheet(const ChordDocument& doc, bool selectedOnly, SheetDocument* sheet, ChordEntryContext& ctx)
+int addDiagramsToSheet(const ChordDocument& doc, bool selectedOnly, SheetDocument* sheet,
+                       ChordEntryContext& ctx)
 {
     if (!sheet) {
         notify(ctx, kNoDocumentForChordMessage);

@@ -43,8 +43,8 @@ struct ChordEntryContext {
     bool tie = false;
     bool dot = false;
     bool markButton = false;
-    int currentTrack = -1;    // -1: no track current yet (the commands make it track 0)
-    int rootOctaveEntry = 0;  // position in "Root Octave:": 0 is "2", 1 is "1", 2 is "0"
+    int currentTrack = -1;   // -1: no track current yet (the commands make it track 0)
+    int rootOctaveEntry = 0; // position in "Root Octave:": 0 is "2", 1 is "1", 2 is "0"
     StaffRowCursor* currentRow = nullptr;
     StaffRowCursor* lastRow = nullptr;
     std::function<void()> relayout; // when empty the sheet asks its own view
@@ -58,11 +58,13 @@ struct ChordEntryContext {
 // "Add Chord" (arpeggio false): the chord's notes as one chord, the first carrying the
 // lyric "<root button> <quality button>". "Add Arpeggio" (arpeggio true): the same notes
 // one after another, lowest first. Nothing happens until root and quality are chosen.
-int addChordToSheet(SheetDocument* sheet, const ChordSelection& selection, bool arpeggio, ChordEntryContext& ctx);
+int addChordToSheet(SheetDocument* sheet, const ChordSelection& selection, bool arpeggio,
+                    ChordEntryContext& ctx);
 
 // "Add To Sheet" of the guitar chord group: one note per fretted or open string of the
 // fingering, highest string first, as one chord.
-int addGuitarChordToSheet(SheetDocument* sheet, std::string_view fingering, int startFret, ChordEntryContext& ctx);
+int addGuitarChordToSheet(SheetDocument* sheet, std::string_view fingering, int startFret,
+                          ChordEntryContext& ctx);
 
 // "Add As Chord": the scale from octave 3 up to its octave as one chord on the track of the
 // last staff row.
@@ -71,7 +73,8 @@ int addScaleAsChord(SheetDocument* sheet, const ScaleSelection& scale, ChordEntr
 int addScaleAsMelody(SheetDocument* sheet, const ScaleSelection& scale, ChordEntryContext& ctx);
 
 // Runs "Add To Sheet" for every diagram of a chord document (or every selected one), in order.
-int addDiagramsToSheet(const ChordDocument& doc, bool selectedOnly, SheetDocument* sheet, ChordEntryContext& ctx);
+int addDiagramsToSheet(const ChordDocument& doc, bool selectedOnly, SheetDocument* sheet,
+                       ChordEntryContext& ctx);
 
 // Cursor advance after a chord of this duration type: 40 for whole and half notes, 35 for
 // quarter notes, 22 for eighth notes up to `shortest`, nothing for other types.

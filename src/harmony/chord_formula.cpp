@@ -9,29 +9,14 @@ namespace tonvela {
 const std::array<ChordFormula, kChordQualityCount>& chordFormulaTable()
 {
     static const std::array<ChordFormula, kChordQualityCount> table{{
-        {"maj", "135"},
-        {"maj6", "1356"},
-        {"maj6add9", "13569"},
-        {"maj7", "1357"},
-        {"maj9", "13579"},
-        {"dom7", "135b7"},
-        {"dom7b10", "135b7bT"},
-        {"dom7aug5", "13s5b7"},
-        {"dom7sus4", "145b7"},
-        {"dom9", "135b79"},
-        {"dom9sus4", "145b79"},
-        {"dom11", "135b79E"},
-        {"dom13", "135b79EH"},
-        {"aug", "13s5"},
-        {"minor", "1b35"},
-        {"minor6", "1b356"},
-        {"minor7", "1b35b7"},
-        {"minor7flat5", "1b3b5b7"},
-        {"dim", "1b3b5"},
-        {"dim7", "1b3b56"},
-        {"sus4", "145"},
-        {"sus2", "125"},
-        {"add9", "1359"},
+        {"maj", "135"},         {"maj6", "1356"},       {"maj6add9", "13569"},
+        {"maj7", "1357"},       {"maj9", "13579"},      {"dom7", "135b7"},
+        {"dom7b10", "135b7bT"}, {"dom7aug5", "13s5b7"}, {"dom7sus4", "145b7"},
+        {"dom9", "135b79"},     {"dom9sus4", "145b79"}, {"dom11", "135b79E"},
+        {"dom13", "135b79EH"},  {"aug", "13s5"},        {"minor", "1b35"},
+        {"minor6", "1b356"},    {"minor7", "1b35b7"},   {"minor7flat5", "1b3b5b7"},
+        {"dim", "1b3b5"},       {"dim7", "1b3b56"},     {"sus4", "145"},
+        {"sus2", "125"},        {"add9", "1359"},
     }};
     return table;
 }
@@ -105,7 +90,8 @@ std::string evaluateChordFormula(char root, std::string_view formula)
 
 std::string chordPitches(int rootIndex, int qualityIndex)
 {
-    if (rootIndex < 0 || rootIndex >= kChordRootCount || qualityIndex < 0 || qualityIndex >= kChordQualityCount)
+    if (rootIndex < 0 || rootIndex >= kChordRootCount || qualityIndex < 0 ||
+        qualityIndex >= kChordQualityCount)
         return {};
     return evaluateChordFormula(kChromaticFromA[static_cast<std::size_t>(rootIndex)],
                                 chordFormulaTable()[static_cast<std::size_t>(qualityIndex)].formula);

@@ -40,7 +40,7 @@ int chordRootIndex(std::string_view name);
 //
 // Plain data owned by the panel (user-interface thread).
 class ChordSelection {
-public:
+  public:
     void chooseRoot(int rootIndex, int buttonId = -1);
     void chooseQuality(int qualityIndex, int buttonId = -1);
 
@@ -54,7 +54,7 @@ public:
     // The root button text, a blank and the quality button text ("A#/Bb maj7").
     std::string lyricText() const;
 
-private:
+  private:
     void update();
 
     int m_root = -1;

@@ -98,7 +98,8 @@ std::string guitarQualitySymbol(int code)
     return kQualityTexts[static_cast<std::size_t>(code)].symbol;
 }
 
-bool GuitarChordLibrary::addShape(std::string_view root, int qualityCode, std::string_view fingering, int startFret)
+bool GuitarChordLibrary::addShape(std::string_view root, int qualityCode, std::string_view fingering,
+                                  int startFret)
 {
     if (m_entries.size() >= static_cast<std::size_t>(kMaxLibraryEntries))
         return false;
@@ -146,8 +147,8 @@ const GuitarChordEntry* GuitarChordLibrary::find(std::string_view root, std::str
     return nullptr;
 }
 
-std::optional<std::string> GuitarChordLibrary::findFingering(std::string_view root, std::string_view qualityName,
-                                                             int startFret) const
+std::optional<std::string>
+GuitarChordLibrary::findFingering(std::string_view root, std::string_view qualityName, int startFret) const
 {
     if (const GuitarChordEntry* e = find(root, qualityName, startFret))
         return e->fingering;

@@ -35,7 +35,7 @@ std::string guitarQualitySymbol(int code);
 //
 // Plain data; the built-in library is built once and read from the user-interface thread.
 class GuitarChordLibrary {
-public:
+  public:
     // Appends a shape. Refused (false) when the library already holds kMaxLibraryEntries
     // shapes, or the shape would bring a 33rd root. Over-long texts are cut to their fields.
     bool addShape(std::string_view root, int qualityCode, std::string_view fingering, int startFret);
@@ -53,7 +53,7 @@ public:
     std::optional<std::string> findFingering(std::string_view root, std::string_view qualityName,
                                              int startFret) const;
 
-private:
+  private:
     std::vector<GuitarChordEntry> m_entries;
     std::vector<std::string> m_roots;
 };
@@ -68,7 +68,7 @@ void buildLibrary(GuitarChordLibrary& library);
 //
 // Plain data owned by the panel (user-interface thread).
 class GuitarChordPicker {
-public:
+  public:
     explicit GuitarChordPicker(const GuitarChordLibrary& library = guitarLibrary());
 
     // "Root Note:" changed: refills "Quality:" and "Start Fret:".
@@ -88,7 +88,7 @@ public:
     // The chosen shape, or null when the lists hold nothing chosen.
     const GuitarChordEntry* chosen() const;
 
-private:
+  private:
     void fillStartFrets();
 
     const GuitarChordLibrary& m_library;

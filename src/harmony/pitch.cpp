@@ -44,8 +44,14 @@ void semitoneDown(char& pitch, int& octave)
     pitch = next;
 }
 
-bool isNaturalPitch(char pitch) { return pitch >= 'A' && pitch <= 'G'; }
-bool isSharpDigit(char pitch) { return pitch >= '1' && pitch <= '5'; }
+bool isNaturalPitch(char pitch)
+{
+    return pitch >= 'A' && pitch <= 'G';
+}
+bool isSharpDigit(char pitch)
+{
+    return pitch >= '1' && pitch <= '5';
+}
 
 const std::array<KeySignature, kKeySignatureCount>& keySignatureTable()
 {
@@ -126,24 +132,42 @@ char enharmonicPartner(char digit)
 std::string_view blockedBy(char c)
 {
     switch (c) {
-    case '0': return "A1";
-    case '1': return "A0";
-    case '2': return "C";
-    case '3': return "D";
-    case '4': return "F";
-    case '5': return "G9";
-    case '6': return "B";
-    case '7': return "D3";
-    case '8': return "E";
-    case '9': return "G5";
-    case 'A': return "01";
-    case 'B': return "6";
-    case 'C': return "2";
-    case 'D': return "37";
-    case 'E': return "8";
-    case 'F': return "4";
-    case 'G': return "59";
-    default: return "";
+    case '0':
+        return "A1";
+    case '1':
+        return "A0";
+    case '2':
+        return "C";
+    case '3':
+        return "D";
+    case '4':
+        return "F";
+    case '5':
+        return "G9";
+    case '6':
+        return "B";
+    case '7':
+        return "D3";
+    case '8':
+        return "E";
+    case '9':
+        return "G5";
+    case 'A':
+        return "01";
+    case 'B':
+        return "6";
+    case 'C':
+        return "2";
+    case 'D':
+        return "37";
+    case 'E':
+        return "8";
+    case 'F':
+        return "4";
+    case 'G':
+        return "59";
+    default:
+        return "";
     }
 }
 
@@ -170,16 +194,36 @@ std::string pitchDisplayText(std::string_view pitches)
     std::string text;
     for (char c : pitches) {
         switch (c) {
-        case '1': text += "A# "; break;
-        case '2': text += "C# "; break;
-        case '3': text += "D# "; break;
-        case '4': text += "F# "; break;
-        case '5': text += "G# "; break;
-        case '6': text += "Bb "; break;
-        case '7': text += "Db "; break;
-        case '8': text += "Eb "; break;
-        case '9': text += "Gb "; break;
-        case '0': text += "Ab "; break;
+        case '1':
+            text += "A# ";
+            break;
+        case '2':
+            text += "C# ";
+            break;
+        case '3':
+            text += "D# ";
+            break;
+        case '4':
+            text += "F# ";
+            break;
+        case '5':
+            text += "G# ";
+            break;
+        case '6':
+            text += "Bb ";
+            break;
+        case '7':
+            text += "Db ";
+            break;
+        case '8':
+            text += "Eb ";
+            break;
+        case '9':
+            text += "Gb ";
+            break;
+        case '0':
+            text += "Ab ";
+            break;
         default:
             text += c;
             text += "  ";
@@ -194,26 +238,40 @@ namespace {
 char naturalOfSharp(char digit)
 {
     switch (digit) {
-    case '1': return 'A';
-    case '2': return 'C';
-    case '3': return 'D';
-    case '4': return 'F';
-    case '5': return 'G';
-    default: return digit;
+    case '1':
+        return 'A';
+    case '2':
+        return 'C';
+    case '3':
+        return 'D';
+    case '4':
+        return 'F';
+    case '5':
+        return 'G';
+    default:
+        return digit;
     }
 }
 
 int letterIndexFromC(char letter)
 {
     switch (letter) {
-    case 'C': return 0;
-    case 'D': return 1;
-    case 'E': return 2;
-    case 'F': return 3;
-    case 'G': return 4;
-    case 'A': return 5;
-    case 'B': return 6;
-    default: return 0;
+    case 'C':
+        return 0;
+    case 'D':
+        return 1;
+    case 'E':
+        return 2;
+    case 'F':
+        return 3;
+    case 'G':
+        return 4;
+    case 'A':
+        return 5;
+    case 'B':
+        return 6;
+    default:
+        return 0;
     }
 }
 
@@ -308,7 +366,10 @@ ScaleSelection g_scaleSelection;
 void (*g_scaleRepaintHook)() = nullptr;
 } // namespace
 
-const ScaleSelection& scaleSelection() { return g_scaleSelection; }
+const ScaleSelection& scaleSelection()
+{
+    return g_scaleSelection;
+}
 
 void setScaleSelection(int rootIndex, int scaleIndex)
 {
@@ -320,6 +381,9 @@ void setScaleSelection(int rootIndex, int scaleIndex)
         g_scaleRepaintHook();
 }
 
-void setScaleSelectionRepaintHook(void (*hook)()) { g_scaleRepaintHook = hook; }
+void setScaleSelectionRepaintHook(void (*hook)())
+{
+    g_scaleRepaintHook = hook;
+}
 
 } // namespace tonvela

@@ -56,7 +56,10 @@ AlsaSeqOutput::AlsaSeqOutput(const Clock* clock) : m_clock(clock)
     snd_seq_close(seq);
 }
 
-AlsaSeqOutput::~AlsaSeqOutput() { close(); }
+AlsaSeqOutput::~AlsaSeqOutput()
+{
+    close();
+}
 
 std::string AlsaSeqOutput::deviceName(int device) const
 {
@@ -120,14 +123,29 @@ void AlsaSeqOutput::send(uint32_t message, int64_t queueUs)
     const int d1 = data1Of(message) & 0x7F;
     const int d2 = data2Of(message) & 0x7F;
     switch (status & 0xF0) {
-    case 0x80: snd_seq_ev_set_noteoff(&ev, chan, d1, d2); break;
-    case 0x90: snd_seq_ev_set_noteon(&ev, chan, d1, d2); break;
-    case 0xA0: snd_seq_ev_set_keypress(&ev, chan, d1, d2); break;
-    case 0xB0: snd_seq_ev_set_controller(&ev, chan, d1, d2); break;
-    case 0xC0: snd_seq_ev_set_pgmchange(&ev, chan, d1); break;
-    case 0xD0: snd_seq_ev_set_chanpress(&ev, chan, d1); break;
-    case 0xE0: snd_seq_ev_set_pitchbend(&ev, chan, (d1 | (d2 << 7)) - 8192); break;
-    default: return;
+    case 0x80:
+        snd_seq_ev_set_noteoff(&ev, chan, d1, d2);
+        break;
+    case 0x90:
+        snd_seq_ev_set_noteon(&ev, chan, d1, d2);
+        break;
+    case 0xA0:
+        snd_seq_ev_set_keypress(&ev, chan, d1, d2);
+        break;
+    case 0xB0:
+        snd_seq_ev_set_controller(&ev, chan, d1, d2);
+        break;
+    case 0xC0:
+        snd_seq_ev_set_pgmchange(&ev, chan, d1);
+        break;
+    case 0xD0:
+        snd_seq_ev_set_chanpress(&ev, chan, d1);
+        break;
+    case 0xE0:
+        snd_seq_ev_set_pitchbend(&ev, chan, (d1 | (d2 << 7)) - 8192);
+        break;
+    default:
+        return;
     }
     if (queueUs >= 0 && m_queue >= 0) {
         snd_seq_real_time_t t;
@@ -142,7 +160,10 @@ void AlsaSeqOutput::send(uint32_t message, int64_t queueUs)
     }
 }
 
-void AlsaSeqOutput::sendShortMessage(uint32_t message) { send(message, -1); }
+void AlsaSeqOutput::sendShortMessage(uint32_t message)
+{
+    send(message, -1);
+}
 
 void AlsaSeqOutput::sendShortMessageAt(uint32_t message, int64_t clockUs)
 {

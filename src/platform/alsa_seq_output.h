@@ -19,7 +19,7 @@ namespace tonvela {
 //
 // Thread rules: as MidiOutput.
 class AlsaSeqOutput : public MidiOutput {
-public:
+  public:
     explicit AlsaSeqOutput(const Clock* clock = nullptr);
     ~AlsaSeqOutput() override;
     AlsaSeqOutput(const AlsaSeqOutput&) = delete;
@@ -36,7 +36,7 @@ public:
 
     static bool sequencerPresent();
 
-private:
+  private:
     struct Port {
         int client;
         int port;

@@ -38,7 +38,7 @@ enum class GlyphColor { Normal = 1, Highlighted = 2, Selected = 3 };
 // A drawing kept for a later stretched copy: a page rendered off-screen, a pixel block.
 // Each canvas backend makes and reads its own kind.
 class Picture {
-public:
+  public:
     virtual ~Picture() = default;
     virtual int width() const = 0;
     virtual int height() const = 0;
@@ -51,7 +51,7 @@ public:
 //
 // Thread rules: a canvas is used by one thread at a time.
 class Canvas {
-public:
+  public:
     virtual ~Canvas() = default;
 
     // Size of the drawing area in device units.

@@ -23,7 +23,10 @@ CompositeMidiOutput::CompositeMidiOutput(std::vector<std::unique_ptr<MidiOutput>
     }
 }
 
-int CompositeMidiOutput::deviceCount() const { return static_cast<int>(m_devices.size()); }
+int CompositeMidiOutput::deviceCount() const
+{
+    return static_cast<int>(m_devices.size());
+}
 
 std::string CompositeMidiOutput::deviceName(int device) const
 {
@@ -45,7 +48,10 @@ bool CompositeMidiOutput::open(int device)
     return true;
 }
 
-bool CompositeMidiOutput::isOpen() const { return m_open != nullptr && m_open->isOpen(); }
+bool CompositeMidiOutput::isOpen() const
+{
+    return m_open != nullptr && m_open->isOpen();
+}
 
 void CompositeMidiOutput::close()
 {

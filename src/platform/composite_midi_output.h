@@ -14,7 +14,7 @@ namespace tonvela {
 //
 // Thread rules: as MidiOutput.
 class CompositeMidiOutput : public MidiOutput {
-public:
+  public:
     explicit CompositeMidiOutput(std::vector<std::unique_ptr<MidiOutput>> backends);
 
     int deviceCount() const override;
@@ -28,7 +28,7 @@ public:
 
     MidiOutput* backend(int index) const;
 
-private:
+  private:
     struct Entry {
         MidiOutput* backend;
         int localDevice;

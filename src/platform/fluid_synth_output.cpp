@@ -196,7 +196,10 @@ bool FluidSynthOutput::sendAtFrame(uint32_t message, int64_t frame)
     return push(message, frame);
 }
 
-void FluidSynthOutput::sendShortMessage(uint32_t message) { sendAtFrame(message, -1); }
+void FluidSynthOutput::sendShortMessage(uint32_t message)
+{
+    sendAtFrame(message, -1);
+}
 
 void FluidSynthOutput::sendShortMessageAt(uint32_t message, int64_t clockUs)
 {
@@ -224,26 +227,40 @@ void FluidSynthOutput::applyMessage(uint32_t message) noexcept
     const int d1 = data1Of(message) & 0x7F;
     const int d2 = data2Of(message) & 0x7F;
     switch (status & 0xF0) {
-    case 0x80: fluid_synth_noteoff(m_synth, chan, d1); break;
+    case 0x80:
+        fluid_synth_noteoff(m_synth, chan, d1);
+        break;
     case 0x90:
         if (d2 == 0)
             fluid_synth_noteoff(m_synth, chan, d1);
         else
             fluid_synth_noteon(m_synth, chan, d1, d2);
         break;
-    case 0xA0: fluid_synth_key_pressure(m_synth, chan, d1, d2); break;
-    case 0xB0: fluid_synth_cc(m_synth, chan, d1, d2); break;
-    case 0xC0: fluid_synth_program_change(m_synth, chan, d1); break;
-    case 0xD0: fluid_synth_channel_pressure(m_synth, chan, d1); break;
-    case 0xE0: fluid_synth_pitch_bend(m_synth, chan, d1 | (d2 << 7)); break;
-    default: break; // system messages never reach the port
+    case 0xA0:
+        fluid_synth_key_pressure(m_synth, chan, d1, d2);
+        break;
+    case 0xB0:
+        fluid_synth_cc(m_synth, chan, d1, d2);
+        break;
+    case 0xC0:
+        fluid_synth_program_change(m_synth, chan, d1);
+        break;
+    case 0xD0:
+        fluid_synth_channel_pressure(m_synth, chan, d1);
+        break;
+    case 0xE0:
+        fluid_synth_pitch_bend(m_synth, chan, d1 | (d2 << 7));
+        break;
+    default:
+        break; // system messages never reach the port
     }
 }
 
 void FluidSynthOutput::renderBlock(float* left, float* right, int offset, int frames, int stride) noexcept
 {
     if (frames > 0)
-        fluid_synth_write_float(m_synth, frames, left, offset * stride, stride, right, offset * stride, stride);
+        fluid_synth_write_float(m_synth, frames, left, offset * stride, stride, right, offset * stride,
+                                stride);
 }
 
 void FluidSynthOutput::renderStrided(float* left, float* right, int frames, int stride) noexcept

@@ -46,7 +46,7 @@ struct FluidSynthOptions {
 // the caller's for offline rendering); it is noexcept, never allocates, never locks a lock of
 // ours and never logs.
 class FluidSynthOutput : public MidiOutput {
-public:
+  public:
     // `clock` maps stamped messages (sendShortMessageAt) to sample positions; without one they
     // apply at once.
     explicit FluidSynthOutput(const Clock* clock = nullptr, FluidSynthOptions options = {});
@@ -83,7 +83,7 @@ public:
     // Why the last open failed.
     const std::string& lastError() const { return m_lastError; }
 
-private:
+  private:
     struct Queued {
         uint32_t message;
         int64_t frame;

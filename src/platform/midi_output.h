@@ -16,9 +16,18 @@ constexpr uint32_t packShortMessage(int status, int data1, int data2 = 0)
     return static_cast<uint32_t>(status & 0xFF) | (static_cast<uint32_t>(data1 & 0x7F) << 8) |
            (static_cast<uint32_t>(data2 & 0x7F) << 16);
 }
-constexpr int statusOf(uint32_t message) { return static_cast<int>(message & 0xFF); }
-constexpr int data1Of(uint32_t message) { return static_cast<int>((message >> 8) & 0xFF); }
-constexpr int data2Of(uint32_t message) { return static_cast<int>((message >> 16) & 0xFF); }
+constexpr int statusOf(uint32_t message)
+{
+    return static_cast<int>(message & 0xFF);
+}
+constexpr int data1Of(uint32_t message)
+{
+    return static_cast<int>((message >> 8) & 0xFF);
+}
+constexpr int data2Of(uint32_t message)
+{
+    return static_cast<int>((message >> 16) & 0xFF);
+}
 
 // Both sides at full volume, as playback sets it after opening.
 inline constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
@@ -32,7 +41,7 @@ inline constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
 //
 // Thread rules: every call comes from one thread (the user-interface thread).
 class MidiOutput {
-public:
+  public:
     virtual ~MidiOutput() = default;
 
     virtual int deviceCount() const = 0;

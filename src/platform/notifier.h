@@ -8,7 +8,7 @@ namespace tonvela {
 // Messages the user must see: errors with an OK button and yes/no/cancel questions. The
 // desktop application shows message boxes; the command-line tool prints; tests collect.
 class Notifier {
-public:
+  public:
     enum class Answer { Yes, No, Cancel };
 
     virtual ~Notifier() = default;
@@ -18,18 +18,18 @@ public:
 
 // Writes errors to standard error and answers every question with `answer`.
 class StderrNotifier : public Notifier {
-public:
+  public:
     explicit StderrNotifier(Answer answer = Answer::Cancel) : m_answer(answer) {}
     void error(const std::string& text, const std::string& caption) override;
     Answer question(const std::string& text, const std::string& caption) override;
 
-private:
+  private:
     Answer m_answer;
 };
 
 // Keeps every message; questions get the queued answers in order, then `fallback`.
 class CollectingNotifier : public Notifier {
-public:
+  public:
     struct Message {
         std::string text;
         std::string caption;

@@ -39,8 +39,8 @@ void RecordingCanvas::drawEllipse(int left, int top, int right, int bottom)
     c.v[0] = left, c.v[1] = top, c.v[2] = right, c.v[3] = bottom;
 }
 
-void RecordingCanvas::drawArc(int left, int top, int right, int bottom, int xStart, int yStart,
-                              int xEnd, int yEnd)
+void RecordingCanvas::drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd,
+                              int yEnd)
 {
     Call& c = record(Kind::Arc);
     const int v[8] = {left, top, right, bottom, xStart, yStart, xEnd, yEnd};

@@ -10,7 +10,7 @@ namespace tonvela {
 // A canvas that draws nothing and keeps every call, with the pen, brush, font and text colour
 // in force at the time, so tests can check what a drawing routine asked for.
 class RecordingCanvas : public Canvas {
-public:
+  public:
     enum class Kind { Line, Rect, FillRect, Ellipse, Arc, Text, TextInRect, Glyph, Picture };
 
     struct Call {
@@ -20,12 +20,12 @@ public:
         // Picture: x y width height.
         int v[8] = {};
         std::string text;
-        double scale = 1.0;   // Glyph
+        double scale = 1.0; // Glyph
         GlyphColor glyphColor = GlyphColor::Normal;
         Pen pen;
         bool hasBrush = false;
         Color brush;
-        Color fill;           // FillRect
+        Color fill; // FillRect
         Font font;
         Color textColor;
         const tonvela::Picture* picture = nullptr;
@@ -36,7 +36,11 @@ public:
     int width() const override { return m_width; }
     int height() const override { return m_height; }
     void setPen(const Pen& pen) override { m_pen = pen; }
-    void setBrush(Color color) override { m_brush = color; m_hasBrush = true; }
+    void setBrush(Color color) override
+    {
+        m_brush = color;
+        m_hasBrush = true;
+    }
     void setNoBrush() override { m_hasBrush = false; }
     void setFont(const Font& font) override { m_font = font; }
     void setTextColor(Color color) override { m_textColor = color; }
@@ -56,7 +60,7 @@ public:
     std::vector<Call> callsOf(Kind kind) const;
     void clear() { m_calls.clear(); }
 
-private:
+  private:
     Call& record(Kind kind);
 
     int m_width;

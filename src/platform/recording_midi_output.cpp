@@ -9,7 +9,10 @@ RecordingMidiOutput::RecordingMidiOutput(const Clock& clock, std::vector<std::st
 {
 }
 
-int RecordingMidiOutput::deviceCount() const { return static_cast<int>(m_devices.size()); }
+int RecordingMidiOutput::deviceCount() const
+{
+    return static_cast<int>(m_devices.size());
+}
 
 std::string RecordingMidiOutput::deviceName(int device) const
 {

@@ -13,10 +13,10 @@ namespace tonvela {
 //
 // Thread rules: as MidiOutput.
 class RecordingMidiOutput : public MidiOutput {
-public:
+  public:
     struct Message {
-        int64_t clockUs = 0;   // clock time when it was sent
-        int64_t stampUs = -1;  // the time it was stamped for, -1 when sent at once
+        int64_t clockUs = 0;  // clock time when it was sent
+        int64_t stampUs = -1; // the time it was stamped for, -1 when sent at once
         uint32_t message = 0;
         int device = -1;
 
@@ -37,14 +37,14 @@ public:
     void setVolume(uint32_t leftRight) override;
 
     bool failOpen = false;
-    std::vector<Message> messages;      // only those sent while a device was open
-    int droppedWhileClosed = 0;          // messages sent while nothing was open
+    std::vector<Message> messages; // only those sent while a device was open
+    int droppedWhileClosed = 0;    // messages sent while nothing was open
     std::vector<uint32_t> volumes;
     int opens = 0;
     int closes = 0;
     int openDevice() const { return m_openDevice; }
 
-private:
+  private:
     const Clock& m_clock;
     std::vector<std::string> m_devices;
     int m_openDevice = -1;

@@ -18,12 +18,12 @@ namespace tonvela {
 // Thread rules: any thread; the owning thread may lock again (a load relayouts while it holds
 // the lock) and must unlock as often as it locked.
 class SheetMutex {
-public:
+  public:
     void lock();
     bool try_lock();
     void unlock();
 
-private:
+  private:
     std::mutex m_guard;
     std::condition_variable m_turn;
     std::thread::id m_owner;

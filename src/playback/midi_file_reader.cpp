@@ -42,11 +42,14 @@ uint32_t be32(const uint8_t* p)
 {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
 }
-int be16(const uint8_t* p) { return (p[0] << 8) | p[1]; }
+int be16(const uint8_t* p)
+{
+    return (p[0] << 8) | p[1];
+}
 
 // Reads one chunk's bytes; every read says whether the bytes were there.
 class Cursor {
-public:
+  public:
     Cursor(const uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
     bool atEnd() const { return m_pos >= m_size; }
     bool byte(uint8_t& out)
@@ -93,7 +96,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const uint8_t* m_data;
     std::size_t m_size;
     std::size_t m_pos = 0;
@@ -141,10 +144,9 @@ int timeSignatureCodeOf(int numerator, int denominator)
     static constexpr struct {
         int num, den, code;
     } kCodes[] = {
-        {2, 4, kTimeSig24}, {3, 4, kTimeSig34}, {4, 4, kTimeSig44}, {5, 4, kTimeSig54},
-        {6, 8, kTimeSig68}, {6, 4, kTimeSig64}, {7, 4, kTimeSig74}, {8, 4, kTimeSig84},
-        {9, 4, kTimeSig94}, {3, 8, kTimeSig38}, {5, 8, kTimeSig58}, {7, 8, kTimeSig78},
-        {9, 8, kTimeSig98},
+        {2, 4, kTimeSig24}, {3, 4, kTimeSig34}, {4, 4, kTimeSig44}, {5, 4, kTimeSig54}, {6, 8, kTimeSig68},
+        {6, 4, kTimeSig64}, {7, 4, kTimeSig74}, {8, 4, kTimeSig84}, {9, 4, kTimeSig94}, {3, 8, kTimeSig38},
+        {5, 8, kTimeSig58}, {7, 8, kTimeSig78}, {9, 8, kTimeSig98},
     };
     for (const auto& c : kCodes)
         if (c.num == numerator && c.den == denominator)
@@ -155,7 +157,7 @@ int timeSignatureCodeOf(int numerator, int denominator)
 // Builds the notes of one track chunk: the rules that end notes (E), make notes and chords (N)
 // and fill silences with rests.
 class TrackParser {
-public:
+  public:
     TrackParser(ParsedTrack& track, FileState& file)
         : m_t(track), m_file(file), m_division(file.division), m_sixteenth(file.division / 4)
     {
@@ -163,7 +165,7 @@ public:
 
     void parse(const uint8_t* data, std::size_t size);
 
-private:
+  private:
     int noteCount() const { return static_cast<int>(m_t.notes.size()); }
     int rootOf(int i) const
     {
@@ -349,8 +351,8 @@ void TrackParser::parse(const uint8_t* data, std::size_t size)
                 } else if (type == 0x51 && len == 3 && m_file.tempoBpm == 0) {
                     const uint32_t usPerQuarter = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
                     if (usPerQuarter > 0)
-                        m_file.tempoBpm = static_cast<int>(
-                            std::clamp(std::lround(60'000'000.0 / usPerQuarter), 1L, 1000L));
+                        m_file.tempoBpm =
+                            static_cast<int>(std::clamp(std::lround(60'000'000.0 / usPerQuarter), 1L, 1000L));
                 } else if (type == 0x58 && len >= 2 && m_file.timeSigCode == 0 && p[1] < 8) {
                     m_file.timeSigCode = timeSignatureCodeOf(p[0], 1 << p[1]);
                 }
@@ -433,7 +435,8 @@ void TrackParser::parse(const uint8_t* data, std::size_t size)
             endNote(-1, silence);
             break;
         }
-        default: break; // key pressure, channel pressure
+        default:
+            break; // key pressure, channel pressure
         }
     }
 }
@@ -572,7 +575,8 @@ MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
     info.noteOns = file.noteOns;
     info.tempoBpm = file.tempoBpm;
     info.timeSigCode = file.timeSigCode;
-    const bool anyNotes = std::any_of(parsed.begin(), parsed.end(), [](const ParsedTrack& t) { return !t.notes.empty(); });
+    const bool anyNotes =
+        std::any_of(parsed.begin(), parsed.end(), [](const ParsedTrack& t) { return !t.notes.empty(); });
     if (!anyNotes) {
         result.error = "the MIDI file holds no notes to import";
         return result;
@@ -588,8 +592,8 @@ MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
         if (p.cutShort)
             result.warnings.push_back(label + " is damaged or cut short; it was read up to the damage");
         if (p.droppedNoteOns > 0)
-            result.warnings.push_back(label + ": " + std::to_string(p.droppedNoteOns) +
-                                      " notes beyond " + std::to_string(kMaxNotesFromNoteOns) +
+            result.warnings.push_back(label + ": " + std::to_string(p.droppedNoteOns) + " notes beyond " +
+                                      std::to_string(kMaxNotesFromNoteOns) +
                                       " were left out (they still play in event playback)");
         if (p.restsCapped)
             result.warnings.push_back(label + ": a very long silence was shortened");

@@ -19,16 +19,16 @@ inline constexpr int kMaxImportedTracks = 64;
 // What the reader saw in a file, for `info` and for tests.
 struct MidiFileInfo {
     struct Chunk {
-        std::string name;   // from the track-name meta event
-        int noteOns = 0;    // note-on messages with a velocity above 0
+        std::string name;    // from the track-name meta event
+        int noteOns = 0;     // note-on messages with a velocity above 0
         int sheetTrack = -1; // index of the sheet track it became; -1 when it held no notes
     };
     int format = 0;
     int declaredTracks = 0; // the header's track count
     int division = 0;       // ticks per quarter note as used (SMPTE divisions converted)
     long long noteOns = 0;
-    int tempoBpm = 0;       // from the first tempo event; 0 when the file has none
-    int timeSigCode = 0;    // sheet code of the first usable time signature; 0 when none
+    int tempoBpm = 0;          // from the first tempo event; 0 when the file has none
+    int timeSigCode = 0;       // sheet code of the first usable time signature; 0 when none
     std::vector<Chunk> chunks; // one per MTrk chunk, in file order
 };
 

@@ -226,8 +226,9 @@ bool midiFileBytes(const SheetDocument& sheet, int trackIndex, std::string& out,
     TrackExport ex;
     for (std::size_t k = 0; k < tracks.size(); ++k) {
         if (!buildTrackExport(*tracks[k], ex, error)) {
-            error = "track " + std::to_string((trackIndex == kAllTracks ? static_cast<int>(k) : trackIndex) + 1) +
-                    ": " + error;
+            error = "track " +
+                    std::to_string((trackIndex == kAllTracks ? static_cast<int>(k) : trackIndex) + 1) + ": " +
+                    error;
             out.clear();
             return false;
         }

@@ -14,7 +14,10 @@ namespace {
 
 constexpr int kOpenSettleMs = 10;
 
-int wrapChannel(int channel) { return ((channel % 16) + 16) % 16; }
+int wrapChannel(int channel)
+{
+    return ((channel % 16) + 16) % 16;
+}
 
 } // namespace
 
@@ -26,7 +29,10 @@ int midiChannelOf(int channelNumber, bool percussive)
     return (c == 9 || c == 10) ? c + 2 : c;
 }
 
-int midiChannelOf(const Track& track) { return midiChannelOf(track.channel, track.percussive == 1); }
+int midiChannelOf(const Track& track)
+{
+    return midiChannelOf(track.channel, track.percussive == 1);
+}
 
 std::optional<int> playableKey(const Note& note, const Track& track)
 {
@@ -64,9 +70,15 @@ bool MidiPort::open(int device)
     return true;
 }
 
-void MidiPort::close() { m_output.close(); }
+void MidiPort::close()
+{
+    m_output.close();
+}
 
-bool MidiPort::isOpen() const { return m_output.isOpen(); }
+bool MidiPort::isOpen() const
+{
+    return m_output.isOpen();
+}
 
 int MidiPort::lastProgram(const Track& track) const
 {
@@ -74,7 +86,10 @@ int MidiPort::lastProgram(const Track& track) const
     return it == m_lastProgram.end() ? kProgramUnsent : it->second;
 }
 
-void MidiPort::resetProgram(const Track& track) { m_lastProgram[&track] = kProgramUnsent; }
+void MidiPort::resetProgram(const Track& track)
+{
+    m_lastProgram[&track] = kProgramUnsent;
+}
 
 void MidiPort::send(int status, int data1, int data2, int64_t atUs)
 {

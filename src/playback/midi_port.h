@@ -58,7 +58,7 @@ std::optional<int> playableKey(const Note& note, const Track& track);
 //
 // Thread rules: user-interface thread only; it neither locks nor waits except in open.
 class MidiPort {
-public:
+  public:
     MidiPort(MidiOutput& output, Notifier& notifier, Clock& clock);
 
     // Appends the device names, in device-number order, so a list position is a device number.
@@ -88,7 +88,7 @@ public:
     void eventOn(RecordedEvent& event, int channel, int64_t atUs = kSendNow);
     void eventOff(const RecordedEvent& event, int channel, int64_t atUs = kSendNow);
 
-private:
+  private:
     void send(int status, int data1, int data2, int64_t atUs);
 
     MidiOutput& m_output;

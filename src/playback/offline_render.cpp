@@ -26,7 +26,7 @@ void putLe(std::string& out, uint32_t v, int bytes)
 
 // Keeps the sheet's selected track while one track is rendered, and puts it back afterwards.
 class SelectedTrackOverride {
-public:
+  public:
     SelectedTrackOverride(SheetDocument& sheet, int track) : m_sheet(sheet), m_saved(sheet.selectedTrack)
     {
         if (track >= 0)
@@ -36,7 +36,7 @@ public:
     SelectedTrackOverride(const SelectedTrackOverride&) = delete;
     SelectedTrackOverride& operator=(const SelectedTrackOverride&) = delete;
 
-private:
+  private:
     SheetDocument& m_sheet;
     int m_saved;
 };
@@ -110,7 +110,9 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
         return audio;
     }
 
-    const auto frameOfMs = [rate](int64_t ms) { return static_cast<int64_t>(static_cast<double>(ms) * rate / 1000.0 + 0.5); };
+    const auto frameOfMs = [rate](int64_t ms) {
+        return static_cast<int64_t>(static_cast<double>(ms) * rate / 1000.0 + 0.5);
+    };
     const auto renderTo = [&](int64_t frame) {
         const int64_t have = audio.frames();
         if (frame <= have)

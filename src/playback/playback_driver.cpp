@@ -20,7 +20,7 @@ constexpr int64_t kWaitSliceMs = 10;
 // Holds the sheet lock for one cycle. The lock serves waiters in order, so a thread that
 // relayouts in a loop cannot keep the playback thread out for longer than one pass.
 class CycleLock {
-public:
+  public:
     CycleLock() { sheetLock().lock(); }
     ~CycleLock() { sheetLock().unlock(); }
     CycleLock(const CycleLock&) = delete;
@@ -44,7 +44,10 @@ void OrderedMidiOutput::close()
     m_target.close();
 }
 
-void OrderedMidiOutput::sendShortMessage(uint32_t message) { m_target.sendShortMessage(message); }
+void OrderedMidiOutput::sendShortMessage(uint32_t message)
+{
+    m_target.sendShortMessage(message);
+}
 
 void OrderedMidiOutput::sendShortMessageAt(uint32_t message, int64_t clockUs)
 {
@@ -71,14 +74,17 @@ PlaybackDriver::PlaybackDriver(MidiOutput& output, Notifier& notifier, Clock& cl
 
 PlaybackDriver::PlaybackDriver(MidiOutput& output, Notifier& notifier, Clock& clock, ClipSlots& clips,
                                PlaybackView* view, Options options)
-    : m_target(output), m_ordered(output), m_port(m_ordered, notifier, clock), m_clock(clock),
-      m_clips(clips), m_view(view), m_options(options)
+    : m_target(output), m_ordered(output), m_port(m_ordered, notifier, clock), m_clock(clock), m_clips(clips),
+      m_view(view), m_options(options)
 {
     m_options.lookaheadUs = std::max<int64_t>(m_options.lookaheadUs, 0);
     m_options.periodUs = std::clamp<int64_t>(m_options.periodUs, 100, 100'000);
 }
 
-PlaybackDriver::~PlaybackDriver() { stop(); }
+PlaybackDriver::~PlaybackDriver()
+{
+    stop();
+}
 
 int64_t PlaybackDriver::relMs(int64_t us) const
 {

@@ -26,7 +26,7 @@ class SheetDocument;
 //
 // Thread rules: as MidiOutput; flush() on the same thread as the sends.
 class OrderedMidiOutput : public MidiOutput {
-public:
+  public:
     explicit OrderedMidiOutput(MidiOutput& target) : m_target(target) {}
 
     int deviceCount() const override { return m_target.deviceCount(); }
@@ -42,7 +42,7 @@ public:
     void flush();
     std::size_t pending() const { return m_pending.size(); }
 
-private:
+  private:
     struct Pending {
         int64_t clockUs;
         uint32_t message;
@@ -66,7 +66,7 @@ private:
 // Thread rules: play, stop, seek, isPlaying and wait are called from one thread (the user-
 // interface thread). The view is called on the playback thread, under the sheet lock.
 class PlaybackDriver {
-public:
+  public:
     struct Options {
         int64_t lookaheadUs = 50'000;
         int64_t periodUs = 1'000;
@@ -74,8 +74,8 @@ public:
 
     PlaybackDriver(MidiOutput& output, Notifier& notifier, Clock& clock, ClipSlots& clips,
                    PlaybackView* view = nullptr);
-    PlaybackDriver(MidiOutput& output, Notifier& notifier, Clock& clock, ClipSlots& clips,
-                   PlaybackView* view, Options options);
+    PlaybackDriver(MidiOutput& output, Notifier& notifier, Clock& clock, ClipSlots& clips, PlaybackView* view,
+                   Options options);
     ~PlaybackDriver();
     PlaybackDriver(const PlaybackDriver&) = delete;
     PlaybackDriver& operator=(const PlaybackDriver&) = delete;
@@ -97,7 +97,7 @@ public:
     // The clock time of playback time 0 of the current or last playback.
     int64_t originUs() const { return m_originUs; }
 
-private:
+  private:
     void run();
     int64_t relMs(int64_t us) const;
     void finish();

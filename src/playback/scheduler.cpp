@@ -540,7 +540,8 @@ void Scheduler::sweepNoteOffs(Track& track, TrackPlayState& st, int ti, int64_t 
     }
     if (any) {
         // A driver runs at most some tens of milliseconds ahead; a second is plenty.
-        std::erase_if(st.released, [nowMs](const TrackPlayState::Sounding& s) { return s.endMs < nowMs - 1000; });
+        std::erase_if(st.released,
+                      [nowMs](const TrackPlayState::Sounding& s) { return s.endMs < nowMs - 1000; });
         if (m_view)
             m_view->highlightsChanged(ti, stampUs(nowMs));
     }
@@ -635,8 +636,9 @@ Scheduler::StepResult Scheduler::eventStepOnce(int ti, int64_t nowMs, bool isLea
             track.noteAt(e.noteIndex).sounding = 1;
     } else {
         m_port.eventOff(e, channel, stampUs(at));
-        const auto it = std::find_if(st.sounding.begin(), st.sounding.end(),
-                                     [&](const TrackPlayState::Sounding& s) { return s.writtenKey == e.pitch; });
+        const auto it =
+            std::find_if(st.sounding.begin(), st.sounding.end(),
+                         [&](const TrackPlayState::Sounding& s) { return s.writtenKey == e.pitch; });
         if (it != st.sounding.end())
             st.sounding.erase(it);
         const int last = std::min(e.noteIndex, track.count - 1);

@@ -37,12 +37,11 @@ inline constexpr int kMaxTiedNotes = 101;
 // clip that never starts cannot hold the track for ever.
 inline constexpr int64_t kClipStartTimeoutMs = 5000;
 
-
 // The sound engine's stream slots as the clip rule sees them: start a clip's audio file in a
 // slot, read the slot's report, stop it. Reports are single words the stream thread writes, so
 // reading them never blocks.
 class ClipSlots {
-public:
+  public:
     enum class Report { Idle, Playing, Finished, Other };
     virtual ~ClipSlots() = default;
     // The slot that plays `path` from clock time `atUs` (microseconds), or -1 when no slot
@@ -56,7 +55,7 @@ public:
 // Clip slots of a build without the sound engine: every clip is finished as soon as it
 // starts, so a clip note takes no time.
 class ClipsEndAtOnce : public ClipSlots {
-public:
+  public:
     int start(const std::string& /*path*/, int64_t /*atUs*/) override { return 0; }
     Report report(int /*slot*/) const override { return Report::Finished; }
     void stop(int /*slot*/) override {}
@@ -71,11 +70,11 @@ public:
 // holds the sheet lock; an implementation hands the news to its user-interface thread and
 // returns at once.
 class PlaybackView {
-public:
+  public:
     struct Progress {
-        int slider = -1;          // 0..384, or -1 when the slider is to stay where it is
-        std::string elapsedText;  // "00:03"
-        std::string totalText;    // "01:15"
+        int slider = -1;         // 0..384, or -1 when the slider is to stay where it is
+        std::string elapsedText; // "00:03"
+        std::string totalText;   // "01:15"
         int64_t elapsedMs = 0;
         int64_t totalMs = 0;
     };
@@ -95,9 +94,9 @@ struct TrackPlayState {
     // the note off matches even when the note is edited or moved while it sounds.
     struct Sounding {
         int noteIndex = -1;
-        int key = -1;           // the key sent; -1 when nothing was sent (a rest)
+        int key = -1; // the key sent; -1 when nothing was sent (a rest)
         int channel = 0;
-        int writtenKey = 0;     // midi + sharp - flat, to find a sounding duplicate
+        int writtenKey = 0; // midi + sharp - flat, to find a sounding duplicate
         int64_t startMs = 0;
         int64_t endMs = kNoTime; // kNoTime: held until the track ends
         bool tie = false;
@@ -145,7 +144,7 @@ struct TrackPlayState {
 // Thread rules: one thread at a time, holding the sheet lock around every call (the user-
 // interface thread edits the same notes). Never sleeps or waits.
 class Scheduler {
-public:
+  public:
     // `output` is the device `port` sends to; the scheduler sends its note offs there
     // directly, with the key it sent the note on with.
     Scheduler(SheetDocument& sheet, MidiPort& port, MidiOutput& output, ClipSlots& clips,
@@ -184,7 +183,7 @@ public:
     int64_t playLength(int trackIndex) const;
     const TrackPlayState& state(int trackIndex) const;
 
-private:
+  private:
     enum class StepResult { Ended, Waiting, Advanced };
     StepResult stepOnce(int trackIndex, int64_t nowMs, bool isLead);
     StepResult eventStepOnce(int trackIndex, int64_t nowMs, bool isLead);

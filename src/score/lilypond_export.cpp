@@ -16,7 +16,10 @@ namespace {
 
 constexpr const char* kLineEnd = "\r\n";
 
-int mod7(int p) { return ((p % 7) + 7) % 7; }
+int mod7(int p)
+{
+    return ((p % 7) + 7) % 7;
+}
 
 int soundingKeyWith(const Note& n, const Track& t, const KeyAccidentalTable& k)
 {
@@ -36,30 +39,53 @@ char letterOfPosition(int p, const Track& t)
 int semitoneOfLetter(char letter)
 {
     switch (letter) {
-    case 'C': return 0;
-    case 'D': return 2;
-    case 'E': return 4;
-    case 'F': return 5;
-    case 'G': return 7;
-    case 'A': return 9;
-    case 'B': return 11;
-    default: return -100;
+    case 'C':
+        return 0;
+    case 'D':
+        return 2;
+    case 'E':
+        return 4;
+    case 'F':
+        return 5;
+    case 'G':
+        return 7;
+    case 'A':
+        return 9;
+    case 'B':
+        return 11;
+    default:
+        return -100;
     }
 }
 
 // Floor division, so keys below 12 get the right number of commas.
-int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+int floorDiv(int a, int b)
+{
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
 
 std::string durationText(const Note& n)
 {
     std::string d;
     switch (n.type) {
-    case kTypeWhole: d = "1"; break;
-    case kTypeHalf: d = "2"; break;
-    case kTypeEighth: d = "8"; break;
-    case kTypeSixteenth: d = "16"; break;
-    case kTypeThirtySecond: d = "32"; break;
-    default: d = "4"; break;
+    case kTypeWhole:
+        d = "1";
+        break;
+    case kTypeHalf:
+        d = "2";
+        break;
+    case kTypeEighth:
+        d = "8";
+        break;
+    case kTypeSixteenth:
+        d = "16";
+        break;
+    case kTypeThirtySecond:
+        d = "32";
+        break;
+    default:
+        d = "4";
+        break;
     }
     if (n.isDotted())
         d += '.';
@@ -69,14 +95,14 @@ std::string durationText(const Note& n)
 const char* drumName(int key)
 {
     static constexpr const char* kDrums[] = {
-        "acousticbassdrum", "bassdrum", "sidestick", "acousticsnare", "handclap", "electricsnare",
-        "lowfloortom", "closedhihat", "highfloortom", "pedalhihat", "lowtom", "openhihat",
-        "lowmidtom", "himidtom", "crashcymbala", "hightom", "ridecymbala", "chinesecymbal",
-        "ridebell", "tambourine", "splashcymbal", "cowbell", "crashcymbalb", "vibraslap",
-        "ridecymbalb", "hibongo", "lobongo", "mutehiconga", "openhiconga", "loconga",
-        "hitimbale", "lotimbale", "hiagogo", "loagogo", "cabasa", "maracas", "shortwhistle",
-        "longwhistle", "shortguiro", "longguiro", "claves", "hiwoodblock", "lowoodblock",
-        "mutecuica", "opencuica", "mutetriangle", "opentriangle"};
+        "acousticbassdrum", "bassdrum",    "sidestick",    "acousticsnare", "handclap",     "electricsnare",
+        "lowfloortom",      "closedhihat", "highfloortom", "pedalhihat",    "lowtom",       "openhihat",
+        "lowmidtom",        "himidtom",    "crashcymbala", "hightom",       "ridecymbala",  "chinesecymbal",
+        "ridebell",         "tambourine",  "splashcymbal", "cowbell",       "crashcymbalb", "vibraslap",
+        "ridecymbalb",      "hibongo",     "lobongo",      "mutehiconga",   "openhiconga",  "loconga",
+        "hitimbale",        "lotimbale",   "hiagogo",      "loagogo",       "cabasa",       "maracas",
+        "shortwhistle",     "longwhistle", "shortguiro",   "longguiro",     "claves",       "hiwoodblock",
+        "lowoodblock",      "mutecuica",   "opencuica",    "mutetriangle",  "opentriangle"};
     if (key < 35 || key > 81)
         return "acousticsnare"; // General MIDI names no drum there; a snare stands in
     return kDrums[key - 35];
@@ -245,7 +271,8 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
         else
             out += "\\clef treble";
         out += kLineEnd;
-        out += std::string("\\key ") + keyName(t.keyindex) + (t.scaleKind == 1 ? " \\minor" : " \\major") + kLineEnd;
+        out += std::string("\\key ") + keyName(t.keyindex) + (t.scaleKind == 1 ? " \\minor" : " \\major") +
+               kLineEnd;
     }
     if (spacer)
         out += "s" + std::string(eighths ? "8*" : "4*") + std::to_string(ts.beatsPerMeasure) + kLineEnd;
@@ -288,7 +315,10 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
 
 } // namespace
 
-int soundingKey(const Note& note, const Track& track) { return soundingKeyWith(note, track, KeyAccidentalTable(track)); }
+int soundingKey(const Note& note, const Track& track)
+{
+    return soundingKeyWith(note, track, KeyAccidentalTable(track));
+}
 
 std::string lilypondPitch(int keyIn, char letterIn, bool preferFlats)
 {
@@ -312,11 +342,20 @@ std::string lilypondPitch(int keyIn, char letterIn, bool preferFlats)
     }
     std::string out(1, static_cast<char>(letter - 'A' + 'a'));
     switch (alteration) {
-    case -2: out += "eses"; break;
-    case -1: out += "es"; break;
-    case 1: out += "is"; break;
-    case 2: out += "isis"; break;
-    default: break;
+    case -2:
+        out += "eses";
+        break;
+    case -1:
+        out += "es";
+        break;
+    case 1:
+        out += "is";
+        break;
+    case 2:
+        out += "isis";
+        break;
+    default:
+        break;
     }
     // c' is key 60; the octave follows the natural the alteration applies to.
     const int marks = floorDiv(key - alteration, 12) - 4;

@@ -10,14 +10,30 @@ std::string escapeMarkupText(std::string_view text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '"': out += "%22"; break;
-        case '<': out += "%3C"; break;
-        case '>': out += "%3E"; break;
-        case '\r': out += "%0D"; break;
-        case '\n': out += "%0A"; break;
-        case '\t': out += "%09"; break;
-        case '%': out += "%25"; break;
-        default: out += c; break;
+        case '"':
+            out += "%22";
+            break;
+        case '<':
+            out += "%3C";
+            break;
+        case '>':
+            out += "%3E";
+            break;
+        case '\r':
+            out += "%0D";
+            break;
+        case '\n':
+            out += "%0A";
+            break;
+        case '\t':
+            out += "%09";
+            break;
+        case '%':
+            out += "%25";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -31,13 +47,20 @@ std::string unescapeMarkupText(std::string_view text)
         if (text[i] == '%' && i + 2 < text.size()) {
             const std::string_view code = text.substr(i + 1, 2);
             char decoded = 0;
-            if (code == "22") decoded = '"';
-            else if (code == "3C") decoded = '<';
-            else if (code == "3E") decoded = '>';
-            else if (code == "0D") decoded = '\r';
-            else if (code == "0A") decoded = '\n';
-            else if (code == "09") decoded = '\t';
-            else if (code == "25") decoded = '%';
+            if (code == "22")
+                decoded = '"';
+            else if (code == "3C")
+                decoded = '<';
+            else if (code == "3E")
+                decoded = '>';
+            else if (code == "0D")
+                decoded = '\r';
+            else if (code == "0A")
+                decoded = '\n';
+            else if (code == "09")
+                decoded = '\t';
+            else if (code == "25")
+                decoded = '%';
             if (decoded != 0) {
                 out += decoded;
                 i += 2;

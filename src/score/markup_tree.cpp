@@ -44,7 +44,7 @@ bool isSeparator(char c)
 
 // Splits the in-memory copy of a file into tokens.
 class Tokenizer {
-public:
+  public:
     explicit Tokenizer(std::string_view text) : m_text(text) {}
 
     bool atEnd() const { return m_pos >= m_text.size(); }
@@ -81,7 +81,7 @@ public:
         return token;
     }
 
-private:
+  private:
     std::string_view m_text;
     std::size_t m_pos = 0;
 };
@@ -189,8 +189,8 @@ std::string peekFirstToken(const std::string& path)
 int readDecimalInt(std::string_view value)
 {
     std::size_t i = 0;
-    while (i < value.size() && (value[i] == ' ' || value[i] == '\t' || value[i] == '\n' ||
-                                value[i] == '\r' || value[i] == '\v' || value[i] == '\f'))
+    while (i < value.size() && (value[i] == ' ' || value[i] == '\t' || value[i] == '\n' || value[i] == '\r' ||
+                                value[i] == '\v' || value[i] == '\f'))
         ++i;
     bool negative = false;
     if (i < value.size() && (value[i] == '-' || value[i] == '+')) {
@@ -248,8 +248,8 @@ float floatValue(std::string_view value, float defaultValue)
         ++i;
     float result = 0;
     // from_chars reads the longest valid prefix and does not follow the process locale.
-    const auto res = std::from_chars(value.data() + i, value.data() + value.size(), result,
-                                     std::chars_format::general);
+    const auto res =
+        std::from_chars(value.data() + i, value.data() + value.size(), result, std::chars_format::general);
     if (res.ec == std::errc::invalid_argument)
         return defaultValue;
     if (res.ec == std::errc::result_out_of_range)

@@ -11,7 +11,7 @@ namespace tonvela {
 // One element of the system's own tag markup: the name of the token that opened it, the last
 // bare word read inside it, its attributes in file order (duplicates kept) and its children.
 class MarkupElement {
-public:
+  public:
     MarkupElement() = default;
     MarkupElement(MarkupElement&&) = default;
     MarkupElement& operator=(MarkupElement&&) = default;
@@ -31,7 +31,7 @@ public:
 // tags, attributes and bare words, splits on CR, LF, TAB, blank, '<' and '>', and has no
 // escapes, comments or self-closing tags. Unclosed elements end at the end of the input.
 class MarkupTree {
-public:
+  public:
     MarkupElement root;
 };
 

@@ -12,24 +12,35 @@
 
 namespace tonvela {
 
-bool isDurationType(int type) { return type >= kTypeWhole && type <= kTypeThirtySecond; }
+bool isDurationType(int type)
+{
+    return type >= kTypeWhole && type <= kTypeThirtySecond;
+}
 
 int kindWidthOf(int type)
 {
     switch (type) {
-    case kTypeWhole: return 80;
+    case kTypeWhole:
+        return 80;
     case kTypeHalf:
-    case kTypeQuarter: return 40;
+    case kTypeQuarter:
+        return 40;
     case kTypeEighth:
     case kTypeSixteenth:
-    case kTypeThirtySecond: return 30;
-    case kTypeBar: return 5;
-    case kTypeSpace: return 30;
+    case kTypeThirtySecond:
+        return 30;
+    case kTypeBar:
+        return 5;
+    case kTypeSpace:
+        return 30;
     case kTypeStaffBreak:
     case kTypeMark1737:
-    case kTypeMark1743: return 0;
-    case kTypeAudioClip: return 60;
-    default: return 35; // 1740, 1742 and every unknown kind
+    case kTypeMark1743:
+        return 0;
+    case kTypeAudioClip:
+        return 60;
+    default:
+        return 35; // 1740, 1742 and every unknown kind
     }
 }
 
@@ -37,13 +48,26 @@ int lengthMs120Of(int type, int dwFlag)
 {
     int ms = 0;
     switch (type) {
-    case kTypeWhole: ms = 2000; break;
-    case kTypeHalf: ms = 1000; break;
-    case kTypeQuarter: ms = 500; break;
-    case kTypeEighth: ms = 250; break;
-    case kTypeSixteenth: ms = 125; break;
-    case kTypeThirtySecond: ms = 62; break;
-    default: return 0;
+    case kTypeWhole:
+        ms = 2000;
+        break;
+    case kTypeHalf:
+        ms = 1000;
+        break;
+    case kTypeQuarter:
+        ms = 500;
+        break;
+    case kTypeEighth:
+        ms = 250;
+        break;
+    case kTypeSixteenth:
+        ms = 125;
+        break;
+    case kTypeThirtySecond:
+        ms = 62;
+        break;
+    default:
+        return 0;
     }
     return (dwFlag & kFlagDot) ? (ms * 3) >> 1 : ms;
 }
@@ -52,13 +76,26 @@ int lengthTicksOf(int type, int dwFlag)
 {
     int ticks = 0;
     switch (type) {
-    case kTypeWhole: ticks = 384; break;
-    case kTypeHalf: ticks = 192; break;
-    case kTypeQuarter: ticks = 96; break;
-    case kTypeEighth: ticks = 48; break;
-    case kTypeSixteenth: ticks = 24; break;
-    case kTypeThirtySecond: ticks = 12; break;
-    default: return 0;
+    case kTypeWhole:
+        ticks = 384;
+        break;
+    case kTypeHalf:
+        ticks = 192;
+        break;
+    case kTypeQuarter:
+        ticks = 96;
+        break;
+    case kTypeEighth:
+        ticks = 48;
+        break;
+    case kTypeSixteenth:
+        ticks = 24;
+        break;
+    case kTypeThirtySecond:
+        ticks = 12;
+        break;
+    default:
+        return 0;
     }
     return (dwFlag & kFlagDot) ? (ticks * 3) >> 1 : ticks;
 }
@@ -195,26 +232,51 @@ double Note::quantizeBeats(double beats)
     return best->beats;
 }
 
-double Note::lengthBeats() const { return lengthWhole() * 4.0; }
+double Note::lengthBeats() const
+{
+    return lengthWhole() * 4.0;
+}
 
 double Note::lengthWhole() const
 {
     double whole = 0;
     switch (type) {
-    case kTypeWhole: whole = 1.0; break;
-    case kTypeHalf: whole = 0.5; break;
-    case kTypeQuarter: whole = 0.25; break;
-    case kTypeEighth: whole = 0.125; break;
-    case kTypeSixteenth: whole = 0.0625; break;
-    case kTypeThirtySecond: whole = 0.03125; break;
-    default: return 0.0;
+    case kTypeWhole:
+        whole = 1.0;
+        break;
+    case kTypeHalf:
+        whole = 0.5;
+        break;
+    case kTypeQuarter:
+        whole = 0.25;
+        break;
+    case kTypeEighth:
+        whole = 0.125;
+        break;
+    case kTypeSixteenth:
+        whole = 0.0625;
+        break;
+    case kTypeThirtySecond:
+        whole = 0.03125;
+        break;
+    default:
+        return 0.0;
     }
     return isDotted() ? whole * 1.5 : whole;
 }
 
-int Note::lengthMs120() const { return lengthMs120Of(type, dwFlag); }
-int Note::lengthTicks() const { return lengthTicksOf(type, dwFlag); }
-int Note::kindWidth() const { return kindWidthOf(type); }
+int Note::lengthMs120() const
+{
+    return lengthMs120Of(type, dwFlag);
+}
+int Note::lengthTicks() const
+{
+    return lengthTicksOf(type, dwFlag);
+}
+int Note::kindWidth() const
+{
+    return kindWidthOf(type);
+}
 
 std::string Note::legatoText() const
 {
@@ -251,12 +313,21 @@ void Note::layoutMarks()
             b += 25;
         if (isRest()) {
             switch (type) {
-            case kTypeEighth: b += -15 + (stemDown == 1 ? 25 : 0); break;
-            case kTypeSixteenth: b += -10 + (stemDown == 1 ? 25 : 0); break;
-            case kTypeQuarter: b += stemDown == 1 ? 15 : -10; break;
+            case kTypeEighth:
+                b += -15 + (stemDown == 1 ? 25 : 0);
+                break;
+            case kTypeSixteenth:
+                b += -10 + (stemDown == 1 ? 25 : 0);
+                break;
+            case kTypeQuarter:
+                b += stemDown == 1 ? 15 : -10;
+                break;
             case kTypeHalf:
-            case kTypeWhole: b -= 25; break;
-            default: break;
+            case kTypeWhole:
+                b -= 25;
+                break;
+            default:
+                break;
             }
         }
         dotX = static_cast<int16_t>(a + 15);
@@ -296,7 +367,10 @@ bool Note::hitBody(const Rect& r) const
     return r.left < a && a < r.right && r.top < y + 20 && y + 20 < r.bottom;
 }
 
-Note::Rect Note::invalidRect() const { return {x - 50, y - 100, x + width + 50, y + 100}; }
+Note::Rect Note::invalidRect() const
+{
+    return {x - 50, y - 100, x + width + 50, y + 100};
+}
 
 namespace {
 
@@ -324,28 +398,41 @@ void Note::writeElement(std::string& out) const
     putNumber(out, "midi", midi);
     putNumber(out, "type", type);
     putNumber(out, "line", line);
-    if (dwStopOffset != 0) putNumber(out, "dwStopOffset", dwStopOffset);
-    if (dwChorus != 0) putNumber(out, "dwChorus", dwChorus);
-    if (dwReverb != 0) putNumber(out, "dwReverb", dwReverb);
-    if (volume != 127) putNumber(out, "volume", volume);
-    if (pan != 64) putNumber(out, "pan", pan);
-    if (bendTime != 0) putNumber(out, "bendTime", bendTime);
-    if (dwBendAmount != 127) putNumber(out, "dwBendAmount", dwBendAmount);
-    if (dwFlag != 0) putNumber(out, "dwFlag", dwFlag);
+    if (dwStopOffset != 0)
+        putNumber(out, "dwStopOffset", dwStopOffset);
+    if (dwChorus != 0)
+        putNumber(out, "dwChorus", dwChorus);
+    if (dwReverb != 0)
+        putNumber(out, "dwReverb", dwReverb);
+    if (volume != 127)
+        putNumber(out, "volume", volume);
+    if (pan != 64)
+        putNumber(out, "pan", pan);
+    if (bendTime != 0)
+        putNumber(out, "bendTime", bendTime);
+    if (dwBendAmount != 127)
+        putNumber(out, "dwBendAmount", dwBendAmount);
+    if (dwFlag != 0)
+        putNumber(out, "dwFlag", dwFlag);
     if (loopCount != 0) {
         putNumber(out, "loopTo", loopTo);
         putNumber(out, "loopCount", loopCount);
     }
-    if (chordparent != -1) putNumber(out, "chordparent", chordparent);
+    if (chordparent != -1)
+        putNumber(out, "chordparent", chordparent);
     if (label[0] != 0) {
         putQuoted(out, "label", labelText());
         out += ' ';
     }
     putNumber(out, "iid", iid);
-    if (banknum != 0) putNumber(out, "banknum", banknum);
-    if (timeSig != 0) putNumber(out, "timeSig", timeSig);
-    if (key != '0') putNumber(out, "key", static_cast<unsigned char>(key));
-    if (keyType != 0) putNumber(out, "keyType", keyType);
+    if (banknum != 0)
+        putNumber(out, "banknum", banknum);
+    if (timeSig != 0)
+        putNumber(out, "timeSig", timeSig);
+    if (key != '0')
+        putNumber(out, "key", static_cast<unsigned char>(key));
+    if (keyType != 0)
+        putNumber(out, "keyType", keyType);
     if (filename) {
         putQuoted(out, "filename", *filename);
         out += ' ';
@@ -416,13 +503,35 @@ char naturalLetterOfKey(int key, bool fClef)
     const int r = folded - 60;
     const int i = fClef ? r : r + 13;
     switch (i) {
-    case 0: case 12: case 17: return 'E';
-    case 1: case 2: case 18: case 19: return 'F';
-    case 3: case 4: case 20: case 21: return 'G';
-    case 5: case 6: case 22: case 23: return 'A';
-    case 7: case 24: return 'B';
-    case 10: case 11: case 15: case 16: return 'D';
-    default: return 'C';
+    case 0:
+    case 12:
+    case 17:
+        return 'E';
+    case 1:
+    case 2:
+    case 18:
+    case 19:
+        return 'F';
+    case 3:
+    case 4:
+    case 20:
+    case 21:
+        return 'G';
+    case 5:
+    case 6:
+    case 22:
+    case 23:
+        return 'A';
+    case 7:
+    case 24:
+        return 'B';
+    case 10:
+    case 11:
+    case 15:
+    case 16:
+        return 'D';
+    default:
+        return 'C';
     }
 }
 

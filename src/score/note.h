@@ -73,16 +73,16 @@ struct Note {
     uint32_t timeSig = 0;
     char key = '0';
     uint32_t keyType = 0;
-    StaffRow* row = nullptr; // layout
-    Track* track = nullptr;  // owner, set whenever the track walks its notes
+    StaffRow* row = nullptr;  // layout
+    Track* track = nullptr;   // owner, set whenever the track walks its notes
     int32_t measureIndex = 0; // layout
     int32_t rowIndex = -1;    // layout
     int16_t x = 0;            // layout: glyph box top-left, sheet units
     int16_t y = 0;
     int16_t line = 0; // staff position in diatonic steps: 0 = middle C, positive = lower
-    int16_t accidentalX = 0, accidentalY = 0; // layout
-    int16_t dotX = 0, dotY = 0;               // layout
-    int32_t headOrdinal = 0;                  // layout: chord roots before this note
+    int16_t accidentalX = 0, accidentalY = 0;    // layout
+    int16_t dotX = 0, dotY = 0;                  // layout
+    int32_t headOrdinal = 0;                     // layout: chord roots before this note
     int32_t zoomX = 0, zoomY = 0, zoomWidth = 0; // layout: x, y, width times the zoom
     int16_t width = 0;
     int32_t beamCount = 0; // layout
@@ -106,7 +106,7 @@ struct Note {
     uint8_t tieValid = 0;
     int32_t prevX = 0;
     int32_t prevRootX = 0;
-    int32_t beamLine[4] = {};    // x1, y1, x2, y2 in sheet units
+    int32_t beamLine[4] = {};      // x1, y1, x2, y2 in sheet units
     int32_t stemExtension[4] = {}; // x1, y1, x2, y2 in device units
 
     std::optional<std::string> filename;    // full path of a clip note's audio file

@@ -4,7 +4,10 @@
 
 namespace tonvela {
 
-SheetDocument::SheetDocument() { setTrackCount(2); }
+SheetDocument::SheetDocument()
+{
+    setTrackCount(2);
+}
 
 SheetDocument::~SheetDocument()
 {
@@ -86,7 +89,10 @@ void SheetDocument::setPathAndCaption(const std::string& newCaption, const std::
     refreshWindowText();
 }
 
-std::string SheetDocument::windowText() const { return modified ? caption + "*" : caption; }
+std::string SheetDocument::windowText() const
+{
+    return modified ? caption + "*" : caption;
+}
 
 void SheetDocument::refreshWindowText()
 {

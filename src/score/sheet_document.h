@@ -14,7 +14,7 @@ inline constexpr float kDefaultZoom = 0.9f;
 // What the sheet tells the window that shows it. The editor window implements it; the core
 // and the tests work without one.
 class SheetView {
-public:
+  public:
     virtual ~SheetView() = default;
     // Lay the sheet out again and repaint it.
     virtual void relayout() {}
@@ -37,7 +37,7 @@ enum class SnapshotKind { SelectedChange = 2, Delete = 3, Insert = 4, Lyric = 5,
 // Thread rules: owned by the user-interface thread. setTrackCount, snapshot, undo and whole
 // loads take the sheet lock, so the painter thread never paints a half-built sheet.
 class SheetDocument {
-public:
+  public:
     SheetDocument();
     ~SheetDocument();
     SheetDocument(const SheetDocument&) = delete;
@@ -85,8 +85,7 @@ public:
     bool canUndo() const;
     bool canRedo() const;
 
-    void applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity,
-                         double legatoBeats);
+    void applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity, double legatoBeats);
     double selectedBeats() const;
 
     void selectTrack(int index);
@@ -95,7 +94,7 @@ public:
     void requestRelayout();
     void showTimeSignature();
 
-private:
+  private:
     std::vector<std::unique_ptr<Track>> m_tracks;
     int m_shownTrackCount = 2;
     SheetView* m_view = nullptr;

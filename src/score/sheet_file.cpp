@@ -83,9 +83,9 @@ SheetLoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
         Track& track = sheet.addTrack();
         const int dropped = track.readElement(*child);
         if (dropped > 0)
-            result.warnings.push_back("Track " + std::to_string(tracks + 1) + ": " +
-                                      std::to_string(dropped) + " notes beyond the limit of " +
-                                      std::to_string(Track::kMaxNotes) + " were not loaded");
+            result.warnings.push_back("Track " + std::to_string(tracks + 1) + ": " + std::to_string(dropped) +
+                                      " notes beyond the limit of " + std::to_string(Track::kMaxNotes) +
+                                      " were not loaded");
         ++tracks;
     }
     if (skippedTracks > 0)

@@ -10,12 +10,15 @@ class Track;
 // A track's key-signature accidentals by staff position. They depend only on the letter of
 // the position, so seven values serve every octave; walks over many notes build this once.
 class KeyAccidentalTable {
-public:
+  public:
     explicit KeyAccidentalTable(const Track& track);
     // K(p): +1 sharpened, -1 flattened (reported one step below the flattened degree), 0 none.
-    int at(int staffPosition) const { return m_values[static_cast<std::size_t>(((staffPosition % 7) + 7) % 7)]; }
+    int at(int staffPosition) const
+    {
+        return m_values[static_cast<std::size_t>(((staffPosition % 7) + 7) % 7)];
+    }
 
-private:
+  private:
     std::array<int, 7> m_values{};
 };
 

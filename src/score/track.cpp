@@ -38,9 +38,8 @@ const std::array<TimeSignatureInfo, 14>& timeSignatureTable()
 }
 
 // Panel entries in list order.
-constexpr int kPanelCodes[] = {kTimeSig34, kTimeSig44, kTimeSig54, kTimeSig64,
-                               kTimeSig74, kTimeSig84, kTimeSig94, kTimeSig38,
-                               kTimeSig58, kTimeSig78, kTimeSig98};
+constexpr int kPanelCodes[] = {kTimeSig34, kTimeSig44, kTimeSig54, kTimeSig64, kTimeSig74, kTimeSig84,
+                               kTimeSig94, kTimeSig38, kTimeSig58, kTimeSig78, kTimeSig98};
 
 constexpr int kNoteIndexLimit = 65536;
 
@@ -82,8 +81,7 @@ struct NoteTexts {
 };
 
 struct NoteContent {
-    int32_t volume, pan, octave, type, iid, banknum, dwFlag, velocity, dwStopOffset, loopTo,
-        loopCount;
+    int32_t volume, pan, octave, type, iid, banknum, dwFlag, velocity, dwStopOffset, loopTo, loopCount;
     uint32_t timeSig, keyType, bendTime, dwBendAmount, dwChorus, dwReverb;
     int16_t line, chordparent;
     int8_t midi;
@@ -95,7 +93,10 @@ struct NoteContent {
 
 namespace {
 
-bool hasTexts(const Note& n) { return n.filename || n.displayName || n.lyrictext; }
+bool hasTexts(const Note& n)
+{
+    return n.filename || n.displayName || n.lyrictext;
+}
 
 NoteContent captureContent(const Note& n)
 {
@@ -132,14 +133,12 @@ NoteContent captureContent(const Note& n)
 bool sameContent(const NoteContent& c, const Note& n)
 {
     if (c.volume != n.volume || c.pan != n.pan || c.octave != n.octave || c.type != n.type ||
-        c.iid != n.iid || c.banknum != n.banknum || c.dwFlag != n.dwFlag ||
-        c.velocity != n.velocity || c.dwStopOffset != n.dwStopOffset || c.loopTo != n.loopTo ||
-        c.loopCount != n.loopCount || c.timeSig != n.timeSig || c.keyType != n.keyType ||
-        c.bendTime != n.bendTime || c.dwBendAmount != n.dwBendAmount ||
-        c.dwChorus != n.dwChorus || c.dwReverb != n.dwReverb || c.line != n.line ||
-        c.chordparent != n.chordparent || c.midi != n.midi || c.letter != n.letter ||
-        c.key != n.key || c.selected != n.selected ||
-        std::memcmp(c.label, n.label, sizeof c.label) != 0)
+        c.iid != n.iid || c.banknum != n.banknum || c.dwFlag != n.dwFlag || c.velocity != n.velocity ||
+        c.dwStopOffset != n.dwStopOffset || c.loopTo != n.loopTo || c.loopCount != n.loopCount ||
+        c.timeSig != n.timeSig || c.keyType != n.keyType || c.bendTime != n.bendTime ||
+        c.dwBendAmount != n.dwBendAmount || c.dwChorus != n.dwChorus || c.dwReverb != n.dwReverb ||
+        c.line != n.line || c.chordparent != n.chordparent || c.midi != n.midi || c.letter != n.letter ||
+        c.key != n.key || c.selected != n.selected || std::memcmp(c.label, n.label, sizeof c.label) != 0)
         return false;
     if (!c.texts)
         return !hasTexts(n);
@@ -191,7 +190,7 @@ constexpr std::size_t kSmallChunk = kChunkNotes / 2;
 
 // Reads the notes of a snapshot by index without flattening it.
 class SnapshotReader {
-public:
+  public:
     explicit SnapshotReader(const TrackSnapshot& s) : m_snap(s)
     {
         std::size_t start = 0;
@@ -204,7 +203,7 @@ public:
     std::size_t chunkStart(std::size_t k) const { return m_starts[k]; }
     std::size_t chunkEnd(std::size_t k) const { return m_starts[k] + m_snap.chunks[k]->size(); }
 
-private:
+  private:
     const TrackSnapshot& m_snap;
     std::vector<std::size_t> m_starts;
 };
@@ -410,11 +409,16 @@ void Track::applyToSelected(int vol, int pn, int lTo, int lCount, int vel, doubl
         Note& n = m_notes[static_cast<std::size_t>(i)];
         if (n.selected != 1)
             continue;
-        if (vol != kKeepValue) n.volume = vol;
-        if (pn != kKeepValue) n.pan = pn;
-        if (lTo != kKeepValue) n.loopTo = lTo;
-        if (lCount != kKeepValue) n.loopCount = lCount;
-        if (vel != kKeepValue) n.velocity = vel;
+        if (vol != kKeepValue)
+            n.volume = vol;
+        if (pn != kKeepValue)
+            n.pan = pn;
+        if (lTo != kKeepValue)
+            n.loopTo = lTo;
+        if (lCount != kKeepValue)
+            n.loopCount = lCount;
+        if (vel != kKeepValue)
+            n.velocity = vel;
         if (legatoBeats != static_cast<double>(kKeepValue) && std::isfinite(legatoBeats))
             n.dwStopOffset = static_cast<int32_t>(std::clamp(legatoBeats * 500.0, -1e9, 1e9));
     }
@@ -461,8 +465,14 @@ int Track::keyAccidental(int p) const
     return 0;
 }
 
-double Track::measureLength() const { return timeSignatureInfo(timeSig).measureLength; }
-int Track::beatsPerMeasure() const { return timeSignatureInfo(timeSig).beatsPerMeasure; }
+double Track::measureLength() const
+{
+    return timeSignatureInfo(timeSig).measureLength;
+}
+int Track::beatsPerMeasure() const
+{
+    return timeSignatureInfo(timeSig).beatsPerMeasure;
+}
 
 int Track::msAtTempo(int ms120) const
 {
@@ -543,10 +553,10 @@ void Track::snapshot()
         m_ring[static_cast<std::size_t>((m_head + kUndoSlots - 1) % kUndoSlots)];
     const std::size_t n = static_cast<std::size_t>(count);
 
-    std::size_t reuseFront = 0;     // whole chunks of the previous snapshot kept at the front
-    std::size_t reuseBackFrom = 0;  // first chunk of the previous snapshot kept at the back
-    std::size_t frontEnd = 0;       // notes covered by the kept front chunks
-    std::size_t backNotes = 0;      // notes covered by the kept back chunks
+    std::size_t reuseFront = 0;    // whole chunks of the previous snapshot kept at the front
+    std::size_t reuseBackFrom = 0; // first chunk of the previous snapshot kept at the back
+    std::size_t frontEnd = 0;      // notes covered by the kept front chunks
+    std::size_t backNotes = 0;     // notes covered by the kept back chunks
     if (prevSlot && !prevSlot->chunks.empty()) {
         const TrackSnapshot& prev = *prevSlot;
         const SnapshotReader reader(prev);
@@ -569,8 +579,7 @@ void Track::snapshot()
         for (std::size_t k = reader.chunkCount(); k-- > 0 && suffix < limit - prefix;) {
             const NoteChunk& chunk = *prev.chunks[k];
             std::size_t j = chunk.size();
-            while (j > 0 && suffix < limit - prefix &&
-                   sameContent(chunk[j - 1], m_notes[n - 1 - suffix])) {
+            while (j > 0 && suffix < limit - prefix && sameContent(chunk[j - 1], m_notes[n - 1 - suffix])) {
                 --j;
                 ++suffix;
             }
@@ -628,7 +637,10 @@ void Track::restore(const TrackSnapshot& snap)
     rebuildChordLists();
 }
 
-bool Track::canUndo() const { return m_head != m_tail && m_tail != m_current; }
+bool Track::canUndo() const
+{
+    return m_head != m_tail && m_tail != m_current;
+}
 
 bool Track::canRedo() const
 {
@@ -726,8 +738,8 @@ bool Track::hoverBarLine(int px, int py)
     bool any = false;
     for (int m = 1; m <= measuresInUse && m <= kMeasureCount; ++m) {
         MeasureRecord& r = measures[static_cast<std::size_t>(m)];
-        const bool hit = !r.startsRow && r.x - 10 < px && px < r.x + 10 && r.barTop - 5 < py &&
-                         py < r.barBottom + 5;
+        const bool hit =
+            !r.startsRow && r.x - 10 < px && px < r.x + 10 && r.barTop - 5 < py && py < r.barBottom + 5;
         r.barHover = hit ? 1 : 0;
         any = any || hit;
     }

@@ -128,7 +128,7 @@ struct TrackSnapshot {
 // Thread rules: owned by the user-interface thread. insertNote and undo take the sheet lock,
 // so the painter thread never sees a half-moved array; other edits run without it.
 class Track {
-public:
+  public:
     Track();
     ~Track();
     Track(const Track&) = delete;
@@ -182,8 +182,7 @@ public:
     void sanitizeLinks();
     void deselectAll();
     void resetLayoutFlags();
-    void applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity,
-                         double legatoBeats);
+    void applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity, double legatoBeats);
 
     int keyAccidental(int staffPosition) const;
     double measureLength() const;
@@ -217,7 +216,7 @@ public:
     // The largest number of notes a track takes from a file.
     static constexpr int kMaxNotes = 32000;
 
-private:
+  private:
     void ensureCapacity(int i);
     void restore(const TrackSnapshot& snap);
     void convertNotes(int lineShift, int midiShift);

@@ -49,7 +49,7 @@ CommandLine parseCommandLine(int argc, char** argv)
 // Plays through the playback driver on the machine's MIDI outputs. The outputs (and with them
 // the synthesizer) are created on first use, never at start-up.
 class DriverPlayer : public Player, private PlaybackView {
-public:
+  public:
     DriverPlayer(Notifier& notifier, Clock& clock) : m_notifier(notifier), m_clock(clock) {}
     ~DriverPlayer() override
     {
@@ -99,7 +99,7 @@ public:
         m_view = view;
     }
 
-private:
+  private:
     // The driver reports to the player, which passes the reports on to whichever view is set
     // now, so a window can come and go while the driver lives on.
     void progress(const Progress& p, int64_t atUs) override

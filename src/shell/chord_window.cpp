@@ -15,7 +15,10 @@ ChordWindow::ChordWindow(std::unique_ptr<ChordDocument> document, QWidget* paren
     setWindowTitle(qtText(m_document->windowText()));
 }
 
-ChordWindow::~ChordWindow() { m_document->setView(nullptr); }
+ChordWindow::~ChordWindow()
+{
+    m_document->setView(nullptr);
+}
 
 void ChordWindow::windowTextChanged(const std::string& text)
 {

@@ -14,7 +14,7 @@ namespace tonvela {
 //
 // Thread rules: user-interface thread only.
 class ChordWindow : public QWidget, public ChordDocumentView {
-public:
+  public:
     explicit ChordWindow(std::unique_ptr<ChordDocument> document, QWidget* parent = nullptr);
     ~ChordWindow() override;
 
@@ -27,11 +27,11 @@ public:
     void repaintAll() override { update(); }
     void windowTextChanged(const std::string& text) override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     std::unique_ptr<ChordDocument> m_document;
 };
 

@@ -20,7 +20,7 @@ constexpr int kPageSupersample = 3;
 // A Printer over a QPrinter configured by the print dialog (a real printer or its "print to
 // file" PDF output).
 class QtDevicePrinter : public Printer {
-public:
+  public:
     explicit QtDevicePrinter(std::unique_ptr<QPrinter> printer) : m_printer(std::move(printer)) {}
     ~QtDevicePrinter() override
     {
@@ -30,8 +30,14 @@ public:
 
     int dpiX() const override { return m_printer->logicalDpiX(); }
     int dpiY() const override { return m_printer->logicalDpiY(); }
-    int pageWidth() const override { return m_printer->pageLayout().paintRectPixels(m_printer->resolution()).width(); }
-    int pageHeight() const override { return m_printer->pageLayout().paintRectPixels(m_printer->resolution()).height(); }
+    int pageWidth() const override
+    {
+        return m_printer->pageLayout().paintRectPixels(m_printer->resolution()).width();
+    }
+    int pageHeight() const override
+    {
+        return m_printer->pageLayout().paintRectPixels(m_printer->resolution()).height();
+    }
 
     bool startDocument(const std::string& name, std::string& error) override
     {
@@ -70,7 +76,7 @@ public:
         return std::make_unique<QtImageSurface>(width, height, kPageSupersample);
     }
 
-private:
+  private:
     std::unique_ptr<QPrinter> m_printer;
     QPainter m_painter;
     std::unique_ptr<QtCanvas> m_canvas;
@@ -78,7 +84,7 @@ private:
 };
 
 class QtFileDialogs : public FileDialogs {
-public:
+  public:
     explicit QtFileDialogs(QWidget* parent) : m_parent(parent) {}
 
     std::optional<FileChoice> openFile(const QString& caption, const QStringList& filters,
@@ -90,8 +96,8 @@ public:
         return run(dialog, filters, defaultSuffix);
     }
 
-    std::optional<FileChoice> saveFile(const QString& caption, const QStringList& filters, const QString& defaultSuffix,
-                                       const QString& suggestedName) override
+    std::optional<FileChoice> saveFile(const QString& caption, const QStringList& filters,
+                                       const QString& defaultSuffix, const QString& suggestedName) override
     {
         QFileDialog dialog(m_parent, caption, m_folder);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -111,8 +117,9 @@ public:
         return std::make_unique<QtDevicePrinter>(std::move(printer));
     }
 
-private:
-    std::optional<FileChoice> run(QFileDialog& dialog, const QStringList& filters, const QString& defaultSuffix)
+  private:
+    std::optional<FileChoice> run(QFileDialog& dialog, const QStringList& filters,
+                                  const QString& defaultSuffix)
     {
         dialog.setNameFilters(filters);
         const QString key = filters.join(QLatin1Char(';'));
@@ -121,10 +128,11 @@ private:
             dialog.selectNameFilter(filters[last]);
         dialog.setDefaultSuffix(defaultSuffix);
         // The extension a typed name gets follows the filter chosen.
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, defaultSuffix](const QString& f) {
-            const QString suffix = filterSuffix(f);
-            dialog.setDefaultSuffix(suffix.isEmpty() ? defaultSuffix : suffix);
-        });
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, defaultSuffix](const QString& f) {
+                             const QString suffix = filterSuffix(f);
+                             dialog.setDefaultSuffix(suffix.isEmpty() ? defaultSuffix : suffix);
+                         });
         if (const QString s = filterSuffix(dialog.selectedNameFilter()); !s.isEmpty())
             dialog.setDefaultSuffix(s);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -151,6 +159,9 @@ QString filterSuffix(const QString& filter)
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
-std::unique_ptr<FileDialogs> createQtFileDialogs(QWidget* parent) { return std::make_unique<QtFileDialogs>(parent); }
+std::unique_ptr<FileDialogs> createQtFileDialogs(QWidget* parent)
+{
+    return std::make_unique<QtFileDialogs>(parent);
+}
 
 } // namespace tonvela

@@ -21,7 +21,7 @@ struct FileChoice {
 // The file and print dialogs of the commands. The desktop program shows Qt's dialogs; tests
 // answer with prepared paths and a PDF printer.
 class FileDialogs {
-public:
+  public:
     virtual ~FileDialogs() = default;
     // `filters` are entries such as "Sheet Document Files(*.shd)"; `defaultSuffix` has no dot.
     // No value when the user cancelled.
@@ -29,7 +29,8 @@ public:
                                                const QString& defaultSuffix) = 0;
     // Saving over an existing file asks first; `suggestedName` fills the name field.
     virtual std::optional<FileChoice> saveFile(const QString& caption, const QStringList& filters,
-                                               const QString& defaultSuffix, const QString& suggestedName) = 0;
+                                               const QString& defaultSuffix,
+                                               const QString& suggestedName) = 0;
     // The print dialog; null when the user cancelled.
     virtual std::unique_ptr<Printer> choosePrinter(const std::string& documentName) = 0;
 };

@@ -72,7 +72,10 @@ constexpr double kHeadHalfWidth = 5.24; // horizontal half extent of the tilted 
 constexpr double kUpHeadX = 12.5 - kHeadHalfWidth, kUpHeadY = 28;
 constexpr double kDownHeadX = 2.5 + kHeadHalfWidth, kDownHeadY = 6;
 
-QPainterPath blackHead(double cx, double cy) { return ellipse(cx, cy, kHeadRx, kHeadRy, kHeadTilt); }
+QPainterPath blackHead(double cx, double cy)
+{
+    return ellipse(cx, cy, kHeadRx, kHeadRy, kHeadTilt);
+}
 
 QPainterPath voidHead(double cx, double cy)
 {
@@ -131,18 +134,41 @@ struct NoteShape {
 bool noteShape(int glyph, NoteShape& s)
 {
     switch (glyph) {
-    case kGlyphWholeNote: s = {0, false, false, true}; return true;
-    case kGlyphHalfUp: s = {0, false, false, false}; return true;
-    case kGlyphHalfDown: s = {0, false, true, false}; return true;
-    case kGlyphQuarterUp: s = {0, true, false, false}; return true;
-    case kGlyphQuarterDown: s = {0, true, true, false}; return true;
-    case kGlyphEighthUp: s = {1, true, false, false}; return true;
-    case kGlyphEighthDown: s = {1, true, true, false}; return true;
-    case kGlyphSixteenthUp: s = {2, true, false, false}; return true;
-    case kGlyphSixteenthDown: s = {2, true, true, false}; return true;
-    case kGlyphThirtySecondUp: s = {3, true, false, false}; return true;
-    case kGlyphThirtySecondDown: s = {3, true, true, false}; return true;
-    default: return false;
+    case kGlyphWholeNote:
+        s = {0, false, false, true};
+        return true;
+    case kGlyphHalfUp:
+        s = {0, false, false, false};
+        return true;
+    case kGlyphHalfDown:
+        s = {0, false, true, false};
+        return true;
+    case kGlyphQuarterUp:
+        s = {0, true, false, false};
+        return true;
+    case kGlyphQuarterDown:
+        s = {0, true, true, false};
+        return true;
+    case kGlyphEighthUp:
+        s = {1, true, false, false};
+        return true;
+    case kGlyphEighthDown:
+        s = {1, true, true, false};
+        return true;
+    case kGlyphSixteenthUp:
+        s = {2, true, false, false};
+        return true;
+    case kGlyphSixteenthDown:
+        s = {2, true, true, false};
+        return true;
+    case kGlyphThirtySecondUp:
+        s = {3, true, false, false};
+        return true;
+    case kGlyphThirtySecondDown:
+        s = {3, true, true, false};
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -225,7 +251,8 @@ void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor
         return;
     }
     if (s.down) {
-        painter.fillPath(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY), color);
+        painter.fillPath(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY),
+                         color);
         painter.fillRect(QRectF(3.0 - stemWidth / 2, kDownHeadY + 1, stemWidth, 29 - kDownHeadY - 1), color);
         for (int f = 0; f < s.flags; ++f)
             painter.fillPath(flagDown(29.5 - 5.5 * f), color);
@@ -239,7 +266,10 @@ void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor
 
 } // namespace
 
-bool musicFontAvailable() { return shapes().musicFont; }
+bool musicFontAvailable()
+{
+    return shapes().musicFont;
+}
 
 void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, const QColor& color)
 {

@@ -1,3 +1,6 @@
 #include "shell/application.h"
 
-int main(int argc, char** argv) { return tonvela::runApplication(argc, argv); }
+int main(int argc, char** argv)
+{
+    return tonvela::runApplication(argc, argv);
+}

@@ -23,8 +23,6 @@
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QSlider>
-#include <QSignalBlocker>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -35,6 +33,8 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -48,7 +48,10 @@ constexpr const char* kAllFilesFilter = "All Files (*.*)";
 constexpr const char* kSaveCaption = "Save";
 constexpr int kSheetWindowSize = 500;
 
-QString q(const char* text) { return QString::fromUtf8(text); }
+QString q(const char* text)
+{
+    return QString::fromUtf8(text);
+}
 
 // The file's name after its last folder separator.
 std::string fileTitle(const std::string& path)
@@ -75,7 +78,7 @@ std::string joinWarnings(const std::string& path, const std::vector<std::string>
 // Takes the playback thread's reports over to the user-interface thread. A report queued for a
 // window that is gone by then is dropped by Qt with the window.
 class MainWindow::PlaybackReports final : public PlaybackView {
-public:
+  public:
     explicit PlaybackReports(MainWindow& window) : m_window(window) {}
 
     void progress(const Progress& p, int64_t /*atUs*/) override
@@ -89,7 +92,8 @@ public:
     }
     void highlightsChanged(int /*trackIndex*/, int64_t /*atUs*/) override
     {
-        QMetaObject::invokeMethod(&m_window, [this] { m_window.repaintPlayingSheets(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_window, [this] { m_window.repaintPlayingSheets(); }, Qt::QueuedConnection);
     }
     void ended() override
     {
@@ -105,7 +109,7 @@ public:
             Qt::QueuedConnection);
     }
 
-private:
+  private:
     MainWindow& m_window;
 };
 
@@ -119,7 +123,8 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) { subWindowActivated(sub); });
+    connect(m_mdi, &QMdiArea::subWindowActivated, this,
+            [this](QMdiSubWindow* sub) { subWindowActivated(sub); });
     buildMenus();
     buildToolBars();
     buildPanels();
@@ -164,13 +169,16 @@ QAction* MainWindow::action(int id) const
 void MainWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    file->addAction(makeAction(kCmdNewSheet, QStringLiteral("New Sheet Document"), QKeySequence(QStringLiteral("Ctrl+N"))));
-    file->addAction(makeAction(kCmdNewChordDocument, QStringLiteral("New Chord Document"), QKeySequence(QStringLiteral("Ctrl+D"))));
+    file->addAction(makeAction(kCmdNewSheet, QStringLiteral("New Sheet Document"),
+                               QKeySequence(QStringLiteral("Ctrl+N"))));
+    file->addAction(makeAction(kCmdNewChordDocument, QStringLiteral("New Chord Document"),
+                               QKeySequence(QStringLiteral("Ctrl+D"))));
     file->addAction(makeAction(kCmdOpen, QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O"))));
     file->addAction(makeAction(kCmdSave, QStringLiteral("Save"), QKeySequence(QStringLiteral("Ctrl+S"))));
     file->addAction(makeAction(kCmdSaveAs, QStringLiteral("Save As")));
     file->addSeparator();
-    file->addAction(makeAction(kCmdImportMidi, QStringLiteral("Import MIDI"), QKeySequence(QStringLiteral("Ctrl+M"))));
+    file->addAction(
+        makeAction(kCmdImportMidi, QStringLiteral("Import MIDI"), QKeySequence(QStringLiteral("Ctrl+M"))));
     file->addAction(makeAction(kCmdExportLilypond, QStringLiteral("Export Lilypond")));
     file->addAction(makeAction(kCmdSaveSelectedMidiTrack, QStringLiteral("Save Selected MIDI Track")));
     file->addAction(makeAction(kCmdSaveAllMidiTracks, QStringLiteral("Save All MIDI Tracks")));
@@ -188,7 +196,8 @@ void MainWindow::buildMenus()
     edit->addAction(makeAction(kCmdPaste, QStringLiteral("Paste"), QKeySequence(QStringLiteral("Ctrl+V"))));
     edit->addAction(makeAction(kCmdDelete, QStringLiteral("Delete"), QKeySequence(Qt::Key_Delete)));
     edit->addAction(makeAction(kCmdClear, QStringLiteral("Clear"), QKeySequence(QStringLiteral("Ctrl+E"))));
-    edit->addAction(makeAction(kCmdSelectAll, QStringLiteral("Select All"), QKeySequence(QStringLiteral("Ctrl+A"))));
+    edit->addAction(
+        makeAction(kCmdSelectAll, QStringLiteral("Select All"), QKeySequence(QStringLiteral("Ctrl+A"))));
 
     m_windowsMenu = menuBar()->addMenu(QStringLiteral("Windows"));
     makeAction(kCmdShowSheetOptions, QStringLiteral("Show Sheet Options"));
@@ -206,9 +215,12 @@ void MainWindow::buildMenus()
 
     // Accelerators without a menu item.
     addAction(makeAction(kCmdQuit, QStringLiteral("Quit"), QKeySequence(Qt::Key_F4)));
-    addAction(makeAction(kCmdEventPlayback, QStringLiteral("Play Recorded Events"), QKeySequence(QStringLiteral("Ctrl+G"))));
-    addAction(makeAction(kCmdPlayTablaSample, QStringLiteral("Play Tabla Sample"), QKeySequence(QStringLiteral("Ctrl+T"))));
-    addAction(makeAction(kCmdPlayStartupWave, QStringLiteral("Play Startup Sound"), QKeySequence(QStringLiteral("Ctrl+R"))));
+    addAction(makeAction(kCmdEventPlayback, QStringLiteral("Play Recorded Events"),
+                         QKeySequence(QStringLiteral("Ctrl+G"))));
+    addAction(makeAction(kCmdPlayTablaSample, QStringLiteral("Play Tabla Sample"),
+                         QKeySequence(QStringLiteral("Ctrl+T"))));
+    addAction(makeAction(kCmdPlayStartupWave, QStringLiteral("Play Startup Sound"),
+                         QKeySequence(QStringLiteral("Ctrl+R"))));
     addAction(makeAction(kCmdCursorUp, QStringLiteral("Up"), QKeySequence(Qt::Key_Up)));
     addAction(makeAction(kCmdCursorDown, QStringLiteral("Down"), QKeySequence(Qt::Key_Down)));
     addAction(makeAction(kCmdCursorLeft, QStringLiteral("Left"), QKeySequence(Qt::Key_Left)));
@@ -228,7 +240,8 @@ void MainWindow::rebuildWindowMenu()
         m_windowsMenu->addSeparator();
     int number = 1;
     for (QMdiSubWindow* sub : subs) {
-        QAction* entry = m_windowsMenu->addAction(QStringLiteral("%1 %2").arg(number++).arg(sub->windowTitle()));
+        QAction* entry =
+            m_windowsMenu->addAction(QStringLiteral("%1 %2").arg(number++).arg(sub->windowTitle()));
         entry->setCheckable(true);
         entry->setChecked(sub == m_mdi->currentSubWindow());
         connect(entry, &QAction::triggered, this, [this, sub] { m_mdi->setActiveSubWindow(sub); });
@@ -247,9 +260,9 @@ void MainWindow::buildToolBars()
     m_noteBar = makeBar(QStringLiteral("Notes"));
     auto* durations = new QActionGroup(this);
     durations->setExclusive(true);
-    const std::pair<int, const char*> durationButtons[] = {{kToolQuarter, "Quarter"},   {kToolEighth, "Eighth"},
-                                                           {kToolSixteenth, "Sixteenth"}, {kToolHalf, "Half"},
-                                                           {kToolWhole, "Whole"},       {kToolThirtySecond, "32nd"}};
+    const std::pair<int, const char*> durationButtons[] = {
+        {kToolQuarter, "Quarter"}, {kToolEighth, "Eighth"}, {kToolSixteenth, "Sixteenth"},
+        {kToolHalf, "Half"},       {kToolWhole, "Whole"},   {kToolThirtySecond, "32nd"}};
     for (const auto& [id, text] : durationButtons) {
         QAction* a = makeAction(id, q(text));
         a->setCheckable(true);
@@ -258,9 +271,9 @@ void MainWindow::buildToolBars()
     }
     action(kToolQuarter)->setChecked(true);
     m_noteBar->addSeparator();
-    const std::pair<int, const char*> toggles[] = {{kToolRest, "Rest"},   {kToolDot, "Dot"},     {kToolSharp, "Sharp"},
-                                                   {kToolFlat, "Flat"},   {kToolNatural, "Natural"}, {kToolTie, "Tie"},
-                                                   {kToolTriplet, "Triplet"}};
+    const std::pair<int, const char*> toggles[] = {
+        {kToolRest, "Rest"},       {kToolDot, "Dot"}, {kToolSharp, "Sharp"},    {kToolFlat, "Flat"},
+        {kToolNatural, "Natural"}, {kToolTie, "Tie"}, {kToolTriplet, "Triplet"}};
     for (const auto& [id, text] : toggles) {
         QAction* a = makeAction(id, q(text));
         a->setCheckable(true);
@@ -347,17 +360,21 @@ void MainWindow::buildAbout()
     m_about->setPalette(p);
     m_about->setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(m_about);
-    auto* title = new QLabel(QStringLiteral("<h2>Tonvela</h2><p>Sheet editing, MIDI playing and chord diagrams "
-                                            "for the Linux desktop.</p>"));
-    auto* author = new QLabel(QStringLiteral("<p>Written by the Tonvela developers. Questions, bug reports and "
-                                             "ideas are welcome at %1.</p>")
-                                  .arg(q(kWebsiteAddress)));
+    auto* title =
+        new QLabel(QStringLiteral("<h2>Tonvela</h2><p>Sheet editing, MIDI playing and chord diagrams "
+                                  "for the Linux desktop.</p>"));
+    auto* author =
+        new QLabel(QStringLiteral("<p>Written by the Tonvela developers. Questions, bug reports and "
+                                  "ideas are welcome at %1.</p>")
+                       .arg(q(kWebsiteAddress)));
     author->setWordWrap(true);
-    auto* keys = new QLabel(QStringLiteral("Keyboard Input:\nW - whole, H - half, Q - quarter, E - eight, Y - "
-                                           "sixteenth\nR - rest, S - sharp, F - flat, D - dot, T - tie"));
+    auto* keys =
+        new QLabel(QStringLiteral("Keyboard Input:\nW - whole, H - half, Q - quarter, E - eight, Y - "
+                                  "sixteenth\nR - rest, S - sharp, F - flat, D - dot, T - tie"));
     keys->setObjectName(QStringLiteral("keyboardInput"));
-    auto* tips = new QLabel(QStringLiteral("<p>Tips: hold Ctrl and turn the mouse wheel to zoom a sheet. Opening a "
-                                           ".shd file from the file manager brings it into the running Tonvela.</p>"));
+    auto* tips =
+        new QLabel(QStringLiteral("<p>Tips: hold Ctrl and turn the mouse wheel to zoom a sheet. Opening a "
+                                  ".shd file from the file manager brings it into the running Tonvela.</p>"));
     tips->setWordWrap(true);
     auto* close = new QPushButton(QStringLiteral("Close"));
     connect(close, &QPushButton::clicked, m_about, &QDialog::hide);
@@ -536,7 +553,8 @@ bool MainWindow::openFile(const std::string& path)
             m_services.notifier.error(joinWarnings(path, result.warnings), "Warning");
         return true;
     }
-    m_services.notifier.error("Could not open " + path + ": it is not a sheet, a chord document or a MIDI file.", "Error");
+    m_services.notifier.error(
+        "Could not open " + path + ": it is not a sheet, a chord document or a MIDI file.", "Error");
     return false;
 }
 
@@ -591,8 +609,8 @@ bool MainWindow::saveChord(ChordWindow& window, bool asking)
     std::string title = doc.title;
     if (asking || path.empty()) {
         const QStringList filters{q(kSheetFilter), q(kAllFilesFilter)};
-        const auto choice = m_services.dialogs.saveFile(QStringLiteral("Save As"), filters, QStringLiteral("shd"),
-                                                        qtText(path.empty() ? title : path));
+        const auto choice = m_services.dialogs.saveFile(
+            QStringLiteral("Save As"), filters, QStringLiteral("shd"), qtText(path.empty() ? title : path));
         if (!choice)
             return false;
         path = choice->path;
@@ -628,7 +646,8 @@ void MainWindow::openWithDialog()
 void MainWindow::importMidi()
 {
     const QStringList filters{QStringLiteral("Midi files (*.mid)"), QStringLiteral("All Files (*)")};
-    const auto choice = m_services.dialogs.openFile(QStringLiteral("Import MIDI"), filters, QStringLiteral("mid"));
+    const auto choice =
+        m_services.dialogs.openFile(QStringLiteral("Import MIDI"), filters, QStringLiteral("mid"));
     if (!choice)
         return;
     MidiImportResult result;
@@ -650,7 +669,8 @@ void MainWindow::exportLilypond()
         return;
     SheetDocument& sheet = m_activeSheet->sheet();
     const QStringList filters{q(kLilypondFilter), q(kAllFilesFilter)};
-    const auto choice = m_services.dialogs.saveFile(QStringLiteral("Export Lilypond"), filters, QStringLiteral("ly"), {});
+    const auto choice =
+        m_services.dialogs.saveFile(QStringLiteral("Export Lilypond"), filters, QStringLiteral("ly"), {});
     if (!choice)
         return;
     const FileResult result = tonvela::exportLilypond(sheet, fileTitle(choice->path), choice->path);
@@ -666,12 +686,14 @@ void MainWindow::exportMidi(bool selectedTrackOnly)
     if (selectedTrackOnly && !sheet.trackAt(sheet.selectedTrack))
         return;
     const QStringList filters{q(kMidiFilter), q(kAllFilesFilter)};
-    const auto choice = m_services.dialogs.saveFile(
-        selectedTrackOnly ? QStringLiteral("Save Selected MIDI Track") : QStringLiteral("Save All MIDI Tracks"), filters,
-        QStringLiteral("mid"), {});
+    const auto choice =
+        m_services.dialogs.saveFile(selectedTrackOnly ? QStringLiteral("Save Selected MIDI Track")
+                                                      : QStringLiteral("Save All MIDI Tracks"),
+                                    filters, QStringLiteral("mid"), {});
     if (!choice)
         return;
-    const FileResult result = writeMidiFile(sheet, choice->path, selectedTrackOnly ? sheet.selectedTrack : kAllTracks);
+    const FileResult result =
+        writeMidiFile(sheet, choice->path, selectedTrackOnly ? sheet.selectedTrack : kAllTracks);
     if (!result)
         m_services.notifier.error("Could not save " + choice->path + ": " + result.error, "Error");
 }
@@ -719,7 +741,9 @@ void MainWindow::play(int id)
 {
     if (!m_activeSheet || !m_services.player.available())
         return;
-    const PlayMode mode = id == kCmdPlay ? PlayMode::Track : id == kCmdPlayAll ? PlayMode::All : PlayMode::Events;
+    const PlayMode mode = id == kCmdPlay      ? PlayMode::Track
+                          : id == kCmdPlayAll ? PlayMode::All
+                                              : PlayMode::Events;
     if (mode == PlayMode::Events)
         m_services.player.stop();
     m_services.player.play(m_activeSheet->sheet(), mode, m_activeSheet->midiDevice);
@@ -792,7 +816,8 @@ void MainWindow::documentClosed(QWidget* documentWindow)
         m_dock->hide();
         m_lengthToolBar->hide();
     } else if (!m_activeSheet && !m_activeChord) {
-        if (QMdiSubWindow* current = m_mdi->currentSubWindow(); current && current->widget() != documentWindow)
+        if (QMdiSubWindow* current = m_mdi->currentSubWindow();
+            current && current->widget() != documentWindow)
             activate(current->widget());
     }
     updatePanels();
@@ -904,8 +929,12 @@ void MainWindow::updatePanels()
                                       .arg(m_activeSheet->sheet().selectedTrack + 1)
                                 : QStringLiteral("Sheet Document");
         break;
-    case PanelContainer::Panel::Chord: caption = QStringLiteral("Chord Diagrammer"); break;
-    case PanelContainer::Panel::Scale: caption = QStringLiteral("Scale Diagram"); break;
+    case PanelContainer::Panel::Chord:
+        caption = QStringLiteral("Chord Diagrammer");
+        break;
+    case PanelContainer::Panel::Scale:
+        caption = QStringLiteral("Scale Diagram");
+        break;
     }
     m_dock->setWindowTitle(caption);
     SheetOptionsPanel* panel = m_panels->sheetPanel();
@@ -957,12 +986,22 @@ bool MainWindow::command(int id)
     if (m_activeSheet && m_editing && m_editing->handleCommand(*m_activeSheet, id))
         return true;
     switch (id) {
-    case kCmdNewSheet: newSheet(); return true;
-    case kCmdNewChordDocument: newChordDocument(); return true;
-    case kCmdOpen: openWithDialog(); return true;
-    case kCmdSave: return save(false);
-    case kCmdSaveAs: return save(true);
-    case kCmdImportMidi: importMidi(); return true;
+    case kCmdNewSheet:
+        newSheet();
+        return true;
+    case kCmdNewChordDocument:
+        newChordDocument();
+        return true;
+    case kCmdOpen:
+        openWithDialog();
+        return true;
+    case kCmdSave:
+        return save(false);
+    case kCmdSaveAs:
+        return save(true);
+    case kCmdImportMidi:
+        importMidi();
+        return true;
     case kCmdExportLilypond:
         if (!m_activeSheet)
             return false;
@@ -979,8 +1018,12 @@ bool MainWindow::command(int id)
             return false;
         print();
         return true;
-    case kCmdExit: close(); return true;
-    case kCmdQuit: quitAtOnce(); return true;
+    case kCmdExit:
+        close();
+        return true;
+    case kCmdQuit:
+        quitAtOnce();
+        return true;
     case kCmdUndo:
     case kCmdRedo:
         if (!m_activeSheet)
@@ -991,11 +1034,20 @@ bool MainWindow::command(int id)
             m_activeSheet->sheet().redo();
         m_activeSheet->refresh();
         return true;
-    case kCmdShowSheetOptions: showPanel(PanelContainer::Panel::Sheet); return true;
-    case kCmdShowChordOptions: showPanel(PanelContainer::Panel::Chord); return true;
-    case kCmdCascade: m_mdi->cascadeSubWindows(); return true;
-    case kCmdTile: m_mdi->tileSubWindows(); return true;
-    case kCmdCloseAll: return closeAllDocuments(false);
+    case kCmdShowSheetOptions:
+        showPanel(PanelContainer::Panel::Sheet);
+        return true;
+    case kCmdShowChordOptions:
+        showPanel(PanelContainer::Panel::Chord);
+        return true;
+    case kCmdCascade:
+        m_mdi->cascadeSubWindows();
+        return true;
+    case kCmdTile:
+        m_mdi->tileSubWindows();
+        return true;
+    case kCmdCloseAll:
+        return closeAllDocuments(false);
     case kCmdAbout:
         m_about->show();
         m_about->raise();
@@ -1022,7 +1074,8 @@ bool MainWindow::command(int id)
         m_services.player.stop();
         updatePanels();
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 

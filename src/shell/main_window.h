@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/panels.h"
 #include "shell/painter_thread.h"
+#include "shell/panels.h"
 
 #include <QMainWindow>
 
@@ -60,7 +60,7 @@ struct ShellServices {
 //
 // Thread rules: user-interface thread. Owns the painter thread that paints its sheets.
 class MainWindow : public QMainWindow {
-public:
+  public:
     explicit MainWindow(ShellServices services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -113,11 +113,11 @@ public:
     // Sounding notes changed: repaint every sheet that plays.
     void repaintPlayingSheets();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildMenus();
     void buildToolBars();
     void buildPanels();

@@ -9,7 +9,10 @@
 namespace tonvela {
 
 namespace {
-bool onGuiThread() { return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread(); }
+bool onGuiThread()
+{
+    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
 } // namespace
 
 void MessageBoxNotifier::error(const std::string& text, const std::string& caption)
@@ -22,7 +25,8 @@ void MessageBoxNotifier::error(const std::string& text, const std::string& capti
         if (QCoreApplication* app = QCoreApplication::instance()) {
             QPointer<QWidget> parent(m_parent);
             QMetaObject::invokeMethod(
-                app, [parent, title, message] { QMessageBox::critical(parent, title, message, QMessageBox::Ok); },
+                app,
+                [parent, title, message] { QMessageBox::critical(parent, title, message, QMessageBox::Ok); },
                 Qt::QueuedConnection);
         }
         return;
@@ -35,9 +39,9 @@ Notifier::Answer MessageBoxNotifier::question(const std::string& text, const std
     // A question needs the user; no other thread may wait on one.
     if (!onGuiThread())
         return Answer::Cancel;
-    const auto button = QMessageBox::question(m_parent, QString::fromStdString(caption), QString::fromStdString(text),
-                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                              QMessageBox::Yes);
+    const auto button =
+        QMessageBox::question(m_parent, QString::fromStdString(caption), QString::fromStdString(text),
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (button == QMessageBox::Yes)
         return Answer::Yes;
     if (button == QMessageBox::No)

@@ -18,7 +18,10 @@ bool isAutomationLaunch(const QStringList& arguments)
     return false;
 }
 
-std::string openRequestText(const std::string& path) { return "[open(\"" + path + "\")]"; }
+std::string openRequestText(const std::string& path)
+{
+    return "[open(\"" + path + "\")]";
+}
 
 std::optional<OpenRequest> parseOpenRequest(std::string_view text)
 {
@@ -38,7 +41,10 @@ std::optional<OpenRequest> parseOpenRequest(std::string_view text)
     return request;
 }
 
-QString openRequestServerName() { return QStringLiteral("tonvela-%1").arg(static_cast<qulonglong>(getuid())); }
+QString openRequestServerName()
+{
+    return QStringLiteral("tonvela-%1").arg(static_cast<qulonglong>(getuid()));
+}
 
 OpenRequestServer::OpenRequestServer(Handler handler, QObject* parent)
     : QObject(parent), m_handler(std::move(handler)), m_server(new QLocalServer(this))
@@ -62,7 +68,10 @@ bool OpenRequestServer::listen(const QString& name)
     return m_server->listen(name);
 }
 
-bool OpenRequestServer::isListening() const { return m_server->isListening(); }
+bool OpenRequestServer::isListening() const
+{
+    return m_server->isListening();
+}
 
 void OpenRequestServer::acceptConnections()
 {
@@ -75,7 +84,8 @@ void OpenRequestServer::acceptConnections()
                     line.chop(1);
                 socket->write("ACK\n");
                 socket->flush();
-                const auto request = parseOpenRequest(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+                const auto request = parseOpenRequest(
+                    std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
                 if (request && request->command == "open" && !request->path.empty())
                     m_handler(request->path);
             }

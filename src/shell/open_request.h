@@ -42,7 +42,7 @@ QString openRequestServerName();
 //
 // Thread rules: user-interface thread; requests arrive through its event loop.
 class OpenRequestServer : public QObject {
-public:
+  public:
     using Handler = std::function<void(const std::string& path)>;
     explicit OpenRequestServer(Handler handler, QObject* parent = nullptr);
     ~OpenRequestServer() override;
@@ -52,7 +52,7 @@ public:
     bool listen(const QString& name = openRequestServerName());
     bool isListening() const;
 
-private:
+  private:
     void acceptConnections();
     Handler m_handler;
     QLocalServer* m_server;

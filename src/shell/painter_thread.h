@@ -10,7 +10,7 @@ namespace tonvela {
 
 // Something the painter thread paints: a document window's off-screen image.
 class PaintTarget {
-public:
+  public:
     virtual ~PaintTarget() = default;
     // Called on the painter thread with the sheet lock held.
     virtual void paintOffscreen() = 0;
@@ -34,7 +34,7 @@ inline constexpr int kPaintQueueSize = 32;
 // Thread rules: enqueue and forget are called from the user-interface thread; everything else
 // runs on the painter thread.
 class PainterThread {
-public:
+  public:
     PainterThread();
     ~PainterThread();
     PainterThread(const PainterThread&) = delete;
@@ -48,7 +48,7 @@ public:
     // Batches painted so far (for tests and measurements).
     int batches() const { return m_batches.load(); }
 
-private:
+  private:
     void run();
 
     std::mutex m_mutex;

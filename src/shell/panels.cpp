@@ -102,7 +102,10 @@ void SheetOptionsPanel::setDevices(const std::vector<std::string>& names)
     m_updating = false;
 }
 
-int SheetOptionsPanel::device() const { return std::max(0, m_devices->currentIndex()); }
+int SheetOptionsPanel::device() const
+{
+    return std::max(0, m_devices->currentIndex());
+}
 
 void SheetOptionsPanel::showTrackCount(int count)
 {
@@ -120,7 +123,8 @@ void SheetOptionsPanel::showZoom(float zoom)
 }
 
 PanelContainer::PanelContainer(QWidget* parent)
-    : QWidget(parent), m_sheetPanel(new SheetOptionsPanel), m_stack(new QStackedWidget), m_scroll(new QScrollArea)
+    : QWidget(parent), m_sheetPanel(new SheetOptionsPanel), m_stack(new QStackedWidget),
+      m_scroll(new QScrollArea)
 {
     darken(this);
     setMinimumWidth(kPanelWidth);
@@ -146,8 +150,9 @@ PanelContainer::PanelContainer(QWidget* parent)
         QStringLiteral("Chord Diagrammer"),
         QStringLiteral("Chord construction and the guitar chord library are not part of this build. "
                        "Chord documents open, show their diagrams and save.")));
-    m_stack->addWidget(placeholderPanel(QStringLiteral("Scale Diagram"),
-                                        QStringLiteral("The scale chooser and fretboard are not part of this build.")));
+    m_stack->addWidget(
+        placeholderPanel(QStringLiteral("Scale Diagram"),
+                         QStringLiteral("The scale chooser and fretboard are not part of this build.")));
     m_scroll->setWidget(m_stack);
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
@@ -158,7 +163,10 @@ PanelContainer::PanelContainer(QWidget* parent)
     connect(group, &QButtonGroup::idClicked, this, [this](int id) { showPanel(static_cast<Panel>(id)); });
 }
 
-QPushButton* PanelContainer::tabButton(Panel panel) const { return m_tabs[static_cast<int>(panel)]; }
+QPushButton* PanelContainer::tabButton(Panel panel) const
+{
+    return m_tabs[static_cast<int>(panel)];
+}
 
 void PanelContainer::showPanel(Panel panel)
 {
@@ -200,11 +208,26 @@ void LengthBar::showTimes(const QString& current, const QString& total)
     m_total->setText(total);
 }
 
-void LengthBar::showStatus(const QString& status) { m_status->setText(status); }
-QString LengthBar::currentText() const { return m_current->text(); }
-QString LengthBar::totalText() const { return m_total->text(); }
-QString LengthBar::statusText() const { return m_status->text(); }
+void LengthBar::showStatus(const QString& status)
+{
+    m_status->setText(status);
+}
+QString LengthBar::currentText() const
+{
+    return m_current->text();
+}
+QString LengthBar::totalText() const
+{
+    return m_total->text();
+}
+QString LengthBar::statusText() const
+{
+    return m_status->text();
+}
 
-QString minutesSeconds(long long ms) { return QString::fromStdString(formatPlayTime(ms)); }
+QString minutesSeconds(long long ms)
+{
+    return QString::fromStdString(formatPlayTime(ms));
+}
 
 } // namespace tonvela

@@ -21,7 +21,7 @@ namespace tonvela {
 // zoom ("Scale:") of the active sheet. Changes by the user are reported through the
 // callbacks; the show* functions update the fields without reporting.
 class SheetOptionsPanel : public QWidget {
-public:
+  public:
     explicit SheetOptionsPanel(QWidget* parent = nullptr);
 
     void setDevices(const std::vector<std::string>& names);
@@ -37,7 +37,7 @@ public:
     QSpinBox* trackCountField() const { return m_trackCount; }
     QDoubleSpinBox* zoomField() const { return m_zoom; }
 
-private:
+  private:
     QComboBox* m_devices;
     QSpinBox* m_trackCount;
     QDoubleSpinBox* m_zoom;
@@ -48,7 +48,7 @@ private:
 // The docked container on the left: three tab buttons ("Sheet", "Chords", "Scale") over the
 // panel shown, scrolled when the panel is taller than the room.
 class PanelContainer : public QWidget {
-public:
+  public:
     enum class Panel { Sheet = 0, Chord = 1, Scale = 2 };
     explicit PanelContainer(QWidget* parent = nullptr);
 
@@ -59,7 +59,7 @@ public:
 
     std::function<void(Panel)> onPanelShown;
 
-private:
+  private:
     SheetOptionsPanel* m_sheetPanel;
     QStackedWidget* m_stack;
     QScrollArea* m_scroll;
@@ -72,7 +72,7 @@ inline constexpr int kLengthSliderMax = 384;
 // The length bar under the toolbars: the play position slider (0..384) between the current
 // play time and the total play time of the active sheet, and a status text.
 class LengthBar : public QWidget {
-public:
+  public:
     explicit LengthBar(QWidget* parent = nullptr);
     // "00:00" for both when there is no active sheet.
     void showTimes(const QString& current, const QString& total);
@@ -85,7 +85,7 @@ public:
 
     std::function<void(int position)> onPositionChosen;
 
-private:
+  private:
     QSlider* m_slider;
     QLabel* m_current;
     QLabel* m_total;

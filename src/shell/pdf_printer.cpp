@@ -16,7 +16,8 @@ constexpr int kPageSupersample = 3;
 constexpr std::size_t kMaxPdfBytes = 512u * 1024u * 1024u;
 } // namespace
 
-PdfPrinter::PdfPrinter(std::string path, int dpi) : m_path(std::move(path)), m_printer(QPrinter::HighResolution)
+PdfPrinter::PdfPrinter(std::string path, int dpi)
+    : m_path(std::move(path)), m_printer(QPrinter::HighResolution)
 {
     m_printer.setOutputFormat(QPrinter::PdfFormat);
     m_printer.setResolution(dpi);
@@ -33,8 +34,14 @@ PdfPrinter::~PdfPrinter()
         QFile::remove(QString::fromStdString(m_tempPath));
 }
 
-int PdfPrinter::dpiX() const { return m_printer.resolution(); }
-int PdfPrinter::dpiY() const { return m_printer.resolution(); }
+int PdfPrinter::dpiX() const
+{
+    return m_printer.resolution();
+}
+int PdfPrinter::dpiY() const
+{
+    return m_printer.resolution();
+}
 
 int PdfPrinter::pageWidth() const
 {
@@ -74,7 +81,10 @@ void PdfPrinter::startPage()
     m_firstPage = false;
 }
 
-Canvas& PdfPrinter::pageCanvas() { return *m_canvas; }
+Canvas& PdfPrinter::pageCanvas()
+{
+    return *m_canvas;
+}
 
 bool PdfPrinter::endDocument(std::string& error)
 {

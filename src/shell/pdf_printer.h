@@ -16,7 +16,7 @@ namespace tonvela {
 // appears only once the document is complete (written to a temporary file, then moved into
 // place), so a failed print never leaves a half-written or clobbered PDF behind.
 class PdfPrinter : public Printer {
-public:
+  public:
     explicit PdfPrinter(std::string path, int dpi = 600);
     ~PdfPrinter() override;
 
@@ -31,7 +31,7 @@ public:
     bool endDocument(std::string& error) override;
     std::unique_ptr<PrintSurface> createScreenSurface(int width, int height) override;
 
-private:
+  private:
     std::string m_path;
     std::string m_tempPath;
     QPrinter m_printer;

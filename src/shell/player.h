@@ -16,7 +16,7 @@ class SheetDocument;
 //
 // Thread rules: user-interface thread.
 class Player {
-public:
+  public:
     virtual ~Player() = default;
     // False while no playback engine is built in; the play commands are then disabled.
     virtual bool available() const = 0;
@@ -39,7 +39,7 @@ public:
 
 // The player of a build without a playback engine.
 class NoPlayer : public Player {
-public:
+  public:
     bool available() const override { return false; }
     bool play(SheetDocument&, PlayMode, int) override { return false; }
     void stop() override {}

@@ -13,7 +13,10 @@
 namespace tonvela {
 namespace {
 
-QColor qtColor(Color c) { return QColor(c.r, c.g, c.b); }
+QColor qtColor(Color c)
+{
+    return QColor(c.r, c.g, c.b);
+}
 
 // A GDI font height is the character cell height; Arial's em is about 0.87 of its cell.
 constexpr double kEmPerCell = 0.87;
@@ -57,13 +60,19 @@ QtCanvas::QtCanvas(QPainter& painter, int width, int height)
 
 void QtCanvas::setPen(const Pen& pen)
 {
-    m_pen = QPen(qtColor(pen.color), std::max(pen.width, 1), pen.style == PenStyle::Dotted ? Qt::DotLine : Qt::SolidLine,
-                 Qt::FlatCap, Qt::MiterJoin);
+    m_pen = QPen(qtColor(pen.color), std::max(pen.width, 1),
+                 pen.style == PenStyle::Dotted ? Qt::DotLine : Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     m_pen.setCosmetic(false);
 }
 
-void QtCanvas::setBrush(Color color) { m_brush = QBrush(qtColor(color)); }
-void QtCanvas::setNoBrush() { m_brush = Qt::NoBrush; }
+void QtCanvas::setBrush(Color color)
+{
+    m_brush = QBrush(qtColor(color));
+}
+void QtCanvas::setNoBrush()
+{
+    m_brush = Qt::NoBrush;
+}
 
 void QtCanvas::setFont(const Font& font)
 {
@@ -74,7 +83,10 @@ void QtCanvas::setFont(const Font& font)
     m_painter.setFont(f);
 }
 
-void QtCanvas::setTextColor(Color color) { m_textColor = qtColor(color); }
+void QtCanvas::setTextColor(Color color)
+{
+    m_textColor = qtColor(color);
+}
 
 void QtCanvas::drawLine(int x1, int y1, int x2, int y2)
 {
@@ -131,7 +143,8 @@ void QtCanvas::drawText(int x, int y, std::string_view text)
     m_painter.setRenderHint(QPainter::Antialiasing, true);
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
     m_painter.setPen(m_textColor);
-    m_painter.drawText(QRect(x, y, 100000, 100000), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, qtText(text));
+    m_painter.drawText(QRect(x, y, 100000, 100000), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
+                       qtText(text));
 }
 
 void QtCanvas::drawTextInRect(int left, int top, int right, int bottom, std::string_view text)

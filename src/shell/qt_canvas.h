@@ -14,7 +14,7 @@ namespace tonvela {
 //
 // Thread rules: used by the thread that owns the painter.
 class QtCanvas : public Canvas {
-public:
+  public:
     QtCanvas(QPainter& painter, int width, int height);
 
     int width() const override { return m_width; }
@@ -28,13 +28,14 @@ public:
     void drawRect(int left, int top, int right, int bottom) override;
     void fillRect(int left, int top, int right, int bottom, Color color) override;
     void drawEllipse(int left, int top, int right, int bottom) override;
-    void drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd) override;
+    void drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd,
+                 int yEnd) override;
     void drawText(int x, int y, std::string_view text) override;
     void drawTextInRect(int left, int top, int right, int bottom, std::string_view text) override;
     void drawGlyph(int glyph, int x, int y, double scale, GlyphColor color) override;
     void drawPicture(const Picture& picture, int x, int y, int width, int height) override;
 
-private:
+  private:
     QPainter& m_painter;
     int m_width;
     int m_height;
@@ -46,14 +47,16 @@ private:
 // A picture held as an image (a page drawn off-screen); its width and height are the logical
 // size the drawing used, the image may hold more pixels.
 class QtImagePicture : public Picture {
-public:
+  public:
     QtImagePicture(QImage image, int width, int height)
-        : m_image(std::move(image)), m_width(width), m_height(height) {}
+        : m_image(std::move(image)), m_width(width), m_height(height)
+    {
+    }
     int width() const override { return m_width; }
     int height() const override { return m_height; }
     const QImage& image() const { return m_image; }
 
-private:
+  private:
     QImage m_image;
     int m_width;
     int m_height;
@@ -63,7 +66,7 @@ private:
 // `supersample` above 1 the image holds that many pixels per unit, so a page stretched onto a
 // printer stays sharp.
 class QtImageSurface : public PrintSurface {
-public:
+  public:
     QtImageSurface(int width, int height, int supersample = 1);
     ~QtImageSurface() override;
     Canvas& canvas() override { return m_canvas; }
@@ -71,7 +74,7 @@ public:
     // Ends drawing and hands out the image.
     QImage takeImage();
 
-private:
+  private:
     int m_width;
     int m_height;
     QImage m_image;

@@ -8,7 +8,7 @@ namespace tonvela {
 namespace {
 
 class QtSettingsStore : public SettingsStore {
-public:
+  public:
     QtSettingsStore() : m_settings(QStringLiteral("TonvelaApp"), QStringLiteral("TonvelaApp")) {}
 
     bool available() const override
@@ -35,15 +35,21 @@ public:
 
     void flush() override { m_settings.sync(); }
 
-private:
+  private:
     QSettings m_settings;
 };
 
-bool withinLimit(int v) { return v >= -kPlacementLimit && v <= kPlacementLimit; }
+bool withinLimit(int v)
+{
+    return v >= -kPlacementLimit && v <= kPlacementLimit;
+}
 
 } // namespace
 
-std::unique_ptr<SettingsStore> createQtSettingsStore() { return std::make_unique<QtSettingsStore>(); }
+std::unique_ptr<SettingsStore> createQtSettingsStore()
+{
+    return std::make_unique<QtSettingsStore>();
+}
 
 std::optional<int> MemorySettingsStore::readInt(const std::string& name) const
 {

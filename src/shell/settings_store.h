@@ -13,7 +13,7 @@ namespace tonvela {
 //
 // Thread rules: user-interface thread only.
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
     // False when the store could not be opened: nothing is read or written then.
     virtual bool available() const = 0;
@@ -28,7 +28,7 @@ public:
 std::unique_ptr<SettingsStore> createQtSettingsStore();
 
 class MemorySettingsStore : public SettingsStore {
-public:
+  public:
     bool available() const override { return !refuse; }
     std::optional<int> readInt(const std::string& name) const override;
     void writeInt(const std::string& name, int value) override;

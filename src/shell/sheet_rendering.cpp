@@ -48,7 +48,8 @@ bool writePng(const QImage& image, const std::string& path, std::string& error)
         error = "could not encode the picture as PNG";
         return false;
     }
-    const FileResult result = writeFileAtomically(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const FileResult result = writeFileAtomically(
+        path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (!result) {
         error = result.error;
         return false;

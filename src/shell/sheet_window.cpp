@@ -20,7 +20,8 @@ constexpr int kWheelNotch = 120;
 constexpr int kPageRows = 3;
 } // namespace
 
-SheetWindow::SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock, QWidget* parent)
+SheetWindow::SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock,
+                         QWidget* parent)
     : QWidget(parent), m_sheet(std::move(sheet)), m_view(*m_sheet), m_painter(painter), m_clock(clock),
       m_scrollBar(new QScrollBar(Qt::Vertical, this))
 {
@@ -46,7 +47,10 @@ SheetWindow::~SheetWindow()
     m_sheet->setView(nullptr);
 }
 
-int SheetWindow::clientWidth() const { return std::max(1, width() - m_scrollBar->sizeHint().width()); }
+int SheetWindow::clientWidth() const
+{
+    return std::max(1, width() - m_scrollBar->sizeHint().width());
+}
 
 void SheetWindow::onResize()
 {
@@ -79,10 +83,18 @@ void SheetWindow::scroll(ScrollAction action)
 {
     int delta = 0;
     switch (action) {
-    case ScrollAction::LineUp: delta = -1; break;
-    case ScrollAction::LineDown: delta = 1; break;
-    case ScrollAction::PageUp: delta = -kPageRows; break;
-    case ScrollAction::PageDown: delta = kPageRows; break;
+    case ScrollAction::LineUp:
+        delta = -1;
+        break;
+    case ScrollAction::LineDown:
+        delta = 1;
+        break;
+    case ScrollAction::PageUp:
+        delta = -kPageRows;
+        break;
+    case ScrollAction::PageDown:
+        delta = kPageRows;
+        break;
     }
     const int row = m_view.firstVisibleRow;
     if ((delta < 0 && row <= 0) || (delta > 0 && row >= m_view.scrollRange))
@@ -270,8 +282,14 @@ void SheetWindow::windowTextChanged(const std::string& text)
     notifyState();
 }
 
-void SheetWindow::trackCountShown(int) { notifyState(); }
+void SheetWindow::trackCountShown(int)
+{
+    notifyState();
+}
 
-void SheetWindow::trackSelected(int) { notifyState(); }
+void SheetWindow::trackSelected(int)
+{
+    notifyState();
+}
 
 } // namespace tonvela

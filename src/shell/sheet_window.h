@@ -27,7 +27,7 @@ inline constexpr float kZoomStep = 0.1f;
 // Where the editing of a sheet plugs in: the mouse and keyboard editing and the note tools
 // receive the commands and keys of the active sheet before the frame does.
 class SheetEditing {
-public:
+  public:
     virtual ~SheetEditing() = default;
     // True when the command was consumed.
     virtual bool handleCommand(SheetWindow& window, int command) = 0;
@@ -43,10 +43,11 @@ public:
 // under the sheet lock; the finished picture is handed over under its own small mutex. The
 // destructor waits until no paint of this window is in progress.
 class SheetWindow : public QWidget, public SheetView, public PaintTarget {
-public:
+  public:
     enum class ScrollAction { LineUp, LineDown, PageUp, PageDown };
 
-    SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock, QWidget* parent = nullptr);
+    SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock,
+                QWidget* parent = nullptr);
     ~SheetWindow() override;
 
     SheetDocument& sheet() { return *m_sheet; }
@@ -96,14 +97,14 @@ public:
     // PaintTarget, on the painter thread under the sheet lock.
     void paintOffscreen() override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-private:
+  private:
     void updateScrollBar();
     void notifyState();
     int clientWidth() const;

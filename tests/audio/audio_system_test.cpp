@@ -17,7 +17,7 @@ namespace tonvela::audio {
 namespace {
 
 class AudioSystemTest : public tonvela::testing::AudioFilesTest {
-protected:
+  protected:
     // Polls a slot until it reports `wanted`; false after `limitMs`.
     bool waitFor(ClipSlots& slots, int slot, ClipSlots::Report wanted, int limitMs)
     {

@@ -23,7 +23,7 @@ namespace tonvela::testing {
 // A sink with no thread of its own: the test pulls frames through the engine's mixer whenever
 // it likes, so what the mixer produced can be checked sample by sample.
 class PulledSink : public audio::AudioSink {
-public:
+  public:
     explicit PulledSink(int rate = 48000) { m_format.sampleRate = rate; }
     bool open(const Format& wanted) override
     {
@@ -51,7 +51,7 @@ public:
         return out;
     }
 
-private:
+  private:
     Format m_format;
     audio::AudioCallback* m_callback = nullptr;
     std::string m_error;
@@ -104,7 +104,7 @@ inline bool eventually(const std::function<bool()>& condition, int timeoutMs)
 
 // A fresh temporary folder per test, removed afterwards; makes sound files with sox and lame.
 class AudioFilesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         dir = std::filesystem::temp_directory_path() /
@@ -123,18 +123,19 @@ protected:
     }
 
     // A sine tone made by sox: `seconds` long, `channels`, `rate` Hz, `bits` per sample.
-    std::string tone(const std::string& name, double seconds, int channels = 2, int rate = 44100, int bits = 16,
-                     int hz = 440, double volume = 0.5)
+    std::string tone(const std::string& name, double seconds, int channels = 2, int rate = 44100,
+                     int bits = 16, int hz = 440, double volume = 0.5)
     {
         const std::string out = path(name);
-        shell("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b " + std::to_string(bits) +
-              " '" + out + "' synth " + std::to_string(seconds) + " sine " + std::to_string(hz) + " vol " +
-              std::to_string(volume));
+        shell("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b " +
+              std::to_string(bits) + " '" + out + "' synth " + std::to_string(seconds) + " sine " +
+              std::to_string(hz) + " vol " + std::to_string(volume));
         return out;
     }
 
     // An MP3 file encoded by lame from a sox tone; `lameOptions` as lame takes them.
-    std::string mp3(const std::string& name, double seconds, const std::string& lameOptions = "-b 128", int channels = 2)
+    std::string mp3(const std::string& name, double seconds, const std::string& lameOptions = "-b 128",
+                    int channels = 2)
     {
         const std::string wav = tone(name + ".src.wav", seconds, channels);
         const std::string out = path(name);

@@ -31,12 +31,13 @@ Note makeNote(int type, int line = 0)
 }
 
 class ClipSlotsTest : public tonvela::testing::AudioFilesTest {
-protected:
+  protected:
     // Root-mean-square level of the left channel between two times.
     static double level(const RenderedAudio& audio, double fromMs, double toMs)
     {
         const auto a = static_cast<std::size_t>(fromMs * audio.sampleRate / 1000.0);
-        const auto b = std::min(static_cast<std::size_t>(toMs * audio.sampleRate / 1000.0), audio.samples.size() / 2);
+        const auto b =
+            std::min(static_cast<std::size_t>(toMs * audio.sampleRate / 1000.0), audio.samples.size() / 2);
         double sum = 0;
         for (std::size_t i = a; i < b; ++i)
             sum += static_cast<double>(audio.samples[2 * i]) * audio.samples[2 * i];
@@ -90,8 +91,8 @@ TEST_F(ClipSlotsTest, OfflineClipsPlayUntilTheClockPassesTheirEndAndAreCutWhereS
     std::vector<float> out;
     clips.mixInto(out);
     EXPECT_EQ(out.size(), static_cast<std::size_t>(2 * 8000 * 1.2)); // the cut clip ends at 1.2 s
-    EXPECT_GT(std::abs(out[2 * 1000 + 2 * 20]), 0.0f);                // the first clip from 0.1 s on
-    EXPECT_EQ(out[2 * 700], 0.0f);                                     // nothing before it
+    EXPECT_GT(std::abs(out[2 * 1000 + 2 * 20]), 0.0f);               // the first clip from 0.1 s on
+    EXPECT_EQ(out[2 * 700], 0.0f);                                   // nothing before it
 }
 
 TEST_F(ClipSlotsTest, ASheetWithAClipBetweenTwoNotesRendersTheClipsAudioBetweenThem)

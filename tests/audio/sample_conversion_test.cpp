@@ -8,10 +8,11 @@ namespace tonvela::audio {
 namespace {
 
 class SampleConversionTest : public ::testing::Test {
-protected:
+  protected:
     // A worked input: ordinary levels, a negative one, silence, two beyond full scale and the
     // largest value inside it.
-    const std::vector<int32_t> input{0x1234567, 0x1234567, -0x0800000, 0, 1 << 29, -(1 << 29), 268435455, 12345};
+    const std::vector<int32_t> input{0x1234567, 0x1234567,  -0x0800000, 0,
+                                     1 << 29,   -(1 << 29), 268435455,  12345};
 
     std::vector<int32_t> convert(int bits, ConversionStats* stats = nullptr) const
     {
@@ -43,7 +44,8 @@ TEST_F(SampleConversionTest, SixteenBitDitherGivesTheExactSamplesOfTheWorkedInpu
 TEST_F(SampleConversionTest, EightAndTwentyFourBitDitherGiveTheExactSamplesOfTheWorkedInput)
 {
     EXPECT_EQ(convert(8), (std::vector<int32_t>{10, 8, -3, -1, 127, -128, 127, 1}));
-    EXPECT_EQ(convert(24), (std::vector<int32_t>{596524, 596522, -262143, 0, 8388607, -8388608, 8388607, 386}));
+    EXPECT_EQ(convert(24),
+              (std::vector<int32_t>{596524, 596522, -262143, 0, 8388607, -8388608, 8388607, 386}));
 }
 
 TEST_F(SampleConversionTest, ErrorFeedbackAndRandomStateCarryFromSampleToSample)

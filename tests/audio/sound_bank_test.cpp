@@ -21,7 +21,7 @@ using tonvela::testing::writeBytes;
 const char* kSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 
 class SoundBankTest : public tonvela::testing::AudioFilesTest {
-protected:
+  protected:
     void SetUp() override
     {
         AudioFilesTest::SetUp();
@@ -125,10 +125,12 @@ TEST_F(SoundBankTest, PlayingASamplePlaysItOnceThroughASlot)
     const int slot = bank.playSample(engine, 3);
     ASSERT_GE(slot, 0);
     bool played = false;
-    ASSERT_TRUE(eventually([&] {
-        played = played || engine.playing(slot);
-        return !engine.streamActive(slot);
-    }, 5000));
+    ASSERT_TRUE(eventually(
+        [&] {
+            played = played || engine.playing(slot);
+            return !engine.streamActive(slot);
+        },
+        5000));
     EXPECT_TRUE(played);
     EXPECT_FALSE(engine.finished(slot));
     EXPECT_EQ(engine.slotAt(slot)->format.channels, 1);

@@ -20,7 +20,7 @@ constexpr int kRate = 8000; // slot and output at one rate: the mixer steps one 
 constexpr int32_t kOne = 1 << kFixedFractionBits;
 
 class SoundEngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         auto sink = std::make_unique<PulledSink>(kRate);
@@ -244,7 +244,8 @@ TEST_F(SoundEngineTest, SlotsAreHandedOutRoundRobinAndATakenOverSlotStopsItsOldS
 TEST_F(SoundEngineTest, ABufferWithAnUnusableFormatEndsFinished)
 {
     std::vector<int16_t> data(100, 1);
-    const int slot = engine.startBuffer(data.data(), 200, PcmFormat{3, kRate, 4, 16}); // 4 bytes for 3 channels
+    const int slot =
+        engine.startBuffer(data.data(), 200, PcmFormat{3, kRate, 4, 16}); // 4 bytes for 3 channels
     ASSERT_TRUE(eventually([&] { return !engine.streamActive(slot); }, 1000));
     EXPECT_TRUE(engine.finished(slot));
     EXPECT_FALSE(engine.playing(slot));

@@ -46,7 +46,7 @@ Decoded decodeFile(const std::string& path)
 
 // MP3 clips and wave files: decoding, walking, and their streams through real-time slots.
 class StreamsTest : public tonvela::testing::AudioFilesTest {
-protected:
+  protected:
     void SetUp() override
     {
         AudioFilesTest::SetUp();
@@ -66,10 +66,12 @@ protected:
     bool playsThrough(int slot, int timeoutMs = 10000)
     {
         bool played = false;
-        const bool ended = eventually([&] {
-            played = played || engine.playing(slot);
-            return !engine.streamActive(slot);
-        }, timeoutMs);
+        const bool ended = eventually(
+            [&] {
+                played = played || engine.playing(slot);
+                return !engine.streamActive(slot);
+            },
+            timeoutMs);
         EXPECT_TRUE(ended);
         return played;
     }
@@ -233,7 +235,8 @@ TEST_F(StreamsTest, DataBeforeAnyFormatAndCompressedDataAreNotPlayedAsNoise)
     EXPECT_FALSE(playsThrough(slot, 2000));
     EXPECT_TRUE(engine.finished(slot));
 
-    const WaveWalk walk = walkWave(reinterpret_cast<const unsigned char*>("RIFF\x10\0\0\0WAVEdata\x04\0\0\0abcd"), 24);
+    const WaveWalk walk =
+        walkWave(reinterpret_cast<const unsigned char*>("RIFF\x10\0\0\0WAVEdata\x04\0\0\0abcd"), 24);
     EXPECT_TRUE(walk.data.empty());
 }
 
@@ -247,7 +250,8 @@ TEST_F(StreamsTest, AnUnreadableWaveFileEndsFinished)
 TEST_F(StreamsTest, EightAndTwentyFourBitWaveFilesDecodeToTheirLevels)
 {
     for (const int bits : {8, 24}) {
-        const DecodedClip clip = decodeClipFile(tone("t" + std::to_string(bits) + ".wav", 0.2, 1, 8000, bits, 440, 0.5), 8000);
+        const DecodedClip clip =
+            decodeClipFile(tone("t" + std::to_string(bits) + ".wav", 0.2, 1, 8000, bits, 440, 0.5), 8000);
         ASSERT_TRUE(clip.ok) << clip.error;
         EXPECT_EQ(clip.frames(), 1600);
         float peak = 0;

@@ -12,7 +12,7 @@ const char* kSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 
 // play-clip and sf2: the sound engine from the command line, on the silent real-time output.
 class AudioCliTest : public CliTest {
-protected:
+  protected:
     std::string tone(const std::string& name, double seconds)
     {
         const std::string out = path(name);
@@ -31,7 +31,8 @@ TEST_F(AudioCliTest, PlayClipPlaysAnMp3InRealTimeAndSaysSo)
     const CliResult r = run("play-clip --null '" + path("clip.mp3") + "'");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(450));
-    EXPECT_NE(r.out.find("Playing " + path("clip.mp3") + " in slot 0 through null output"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Playing " + path("clip.mp3") + " in slot 0 through null output"), std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("Played " + path("clip.mp3")), std::string::npos);
 }
 

@@ -7,12 +7,13 @@ using tonvela::testing::writeFile;
 namespace {
 
 class ChordsCliTest : public CliTest {
-protected:
+  protected:
     // A sheet of two empty tracks, the second in F clef.
     std::string newSheet(const std::string& name)
     {
-        const std::string track = "<track>\r\n<config\r\nbpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 "
-                                  "drawmode=%d percussive=0 >\r\n</config>\r\n</track>\r\n";
+        const std::string track =
+            "<track>\r\n<config\r\nbpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 "
+            "drawmode=%d percussive=0 >\r\n</config>\r\n</track>\r\n";
         std::string text = "<staffdoc\r\nzoomamount=0.9\r\ntimesig=391549\r\n>\r\n";
         for (int mode : {0, 2}) {
             std::string t = track;
@@ -78,8 +79,10 @@ TEST_F(ChordsCliTest, AddChordAppendsToTheSheetFileAndSavesIt)
     r = run("add-chord " + q(sheet) + " C maj --arpeggio --track 2 --duration half");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     r = run("info --json " + q(sheet));
-    EXPECT_NE(r.out.find("\"notes\": 6,\n      \"rests\": 0,\n      \"chordRoots\": 1"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"notes\": 6,\n      \"rests\": 0,\n      \"chordRoots\": 0"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"notes\": 6,\n      \"rests\": 0,\n      \"chordRoots\": 1"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"notes\": 6,\n      \"rests\": 0,\n      \"chordRoots\": 0"), std::string::npos)
+        << r.out;
 }
 
 TEST_F(ChordsCliTest, AddShapeAndAddScaleAppendWhatTheyName)
@@ -123,9 +126,11 @@ TEST_F(ChordsCliTest, InfoDescribesChordDocuments)
     auto r = run("info --json " + q(path("chords.shd")));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("\"kind\": \"chords\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"label\": \"Bbdim\",\n      \"quality\": 0,\n      \"startfret\": 3,\n      \"fingering\": "
-                         "\"11X23134243352461X\""),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find(
+            "\"label\": \"Bbdim\",\n      \"quality\": 0,\n      \"startfret\": 3,\n      \"fingering\": "
+            "\"11X23134243352461X\""),
+        std::string::npos)
         << r.out;
     r = run("info " + q(path("chords.shd")));
     ASSERT_EQ(r.exitCode, 0) << r.err;

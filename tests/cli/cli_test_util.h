@@ -33,7 +33,7 @@ inline void writeFile(const std::string& path, const std::string& text)
 
 // A fresh temporary folder per test, removed afterwards.
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         dir = std::filesystem::temp_directory_path() /

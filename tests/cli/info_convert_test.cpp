@@ -12,10 +12,10 @@ TEST_F(CliTest, InfoJsonDescribesEveryTrack)
 {
     const auto r = run("info --json '" + kExample + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const char* key : {"\"kind\": \"sheet\"", "\"zoom\": 0.9", "\"timesig\": 391549", "\"channel\": 1",
-                            "\"notes\": 38", "\"chordRoots\": 11", "\"chordMembers\": 11", "\"drawmode\": 2",
-                            "\"percussive\": false", "\"key\": \"C\"", "\"iid\": 32", "\"playTime\": \"00:16\"",
-                            "\"totalPlayMs\": 16000"})
+    for (const char* key :
+         {"\"kind\": \"sheet\"", "\"zoom\": 0.9", "\"timesig\": 391549", "\"channel\": 1", "\"notes\": 38",
+          "\"chordRoots\": 11", "\"chordMembers\": 11", "\"drawmode\": 2", "\"percussive\": false",
+          "\"key\": \"C\"", "\"iid\": 32", "\"playTime\": \"00:16\"", "\"totalPlayMs\": 16000"})
         EXPECT_NE(r.out.find(key), std::string::npos) << key << "\n" << r.out;
 }
 

@@ -10,7 +10,7 @@ using tonvela::testing::writeFile;
 namespace {
 
 class MidiCliTest : public CliTest {
-protected:
+  protected:
     // Two chunks: a conductor track at 100 bpm, and a melody of a chord and a note.
     std::string smallMidi(const std::string& name)
     {
@@ -36,8 +36,9 @@ TEST_F(MidiCliTest, InfoDescribesTheFileAndTheImportedSheet)
     const std::string mid = smallMidi("song.mid");
     auto r = run("info " + q(mid));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("MIDI file: format 1, 2 track chunks, division 96 ticks per quarter note, 3 note-ons"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("MIDI file: format 1, 2 track chunks, division 96 ticks per quarter note, 3 note-ons"),
+        std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Chunk 1: 0 note-ons, no notes, not imported"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Chunk 2 \"Melody\": 3 note-ons, imported as track 1"), std::string::npos) << r.out;
@@ -52,7 +53,8 @@ TEST_F(MidiCliTest, InfoDescribesTheFileAndTheImportedSheet)
                 s += c;
         return s;
     }();
-    EXPECT_NE(compact.find("\"midi\":{\"format\":1,\"tracks\":2,\"division\":96,\"noteOns\":3}"), std::string::npos)
+    EXPECT_NE(compact.find("\"midi\":{\"format\":1,\"tracks\":2,\"division\":96,\"noteOns\":3}"),
+              std::string::npos)
         << r.out;
     EXPECT_NE(compact.find("\"kind\":\"sheet\""), std::string::npos);
     EXPECT_NE(compact.find("\"chordRoots\":1"), std::string::npos) << r.out;

@@ -25,7 +25,7 @@ const char* kSheet = "<staffdoc>\r\n<track>\r\n<config\r\nbpm=120 devid=0 iid=0 
                      "<note\r\nmidi=48 type=1027 line=7 iid=32 >\r\n</note>\r\n</track>\r\n</staffdoc>\r\n";
 
 class PlayRenderCliTest : public CliTest {
-protected:
+  protected:
     void SetUp() override
     {
         CliTest::SetUp();
@@ -183,7 +183,8 @@ double windowRms(const std::string& wav, double fromMs, double toMs)
         const std::size_t at = data + 8 + f * 4;
         if (at + 1 >= wav.size())
             break;
-        const auto v = static_cast<int16_t>(static_cast<uint8_t>(wav[at]) | (static_cast<uint8_t>(wav[at + 1]) << 8));
+        const auto v =
+            static_cast<int16_t>(static_cast<uint8_t>(wav[at]) | (static_cast<uint8_t>(wav[at + 1]) << 8));
         sum += static_cast<double>(v) * v;
         ++n;
     }
@@ -199,10 +200,15 @@ TEST_F(PlayRenderCliTest, RenderMixesAnAudioClipInBetweenTheNotesAroundIt)
     auto sheetWith = [](const std::string& clip) {
         return "<staffdoc>\r\n<track>\r\n<config\r\ntempo=120 >\r\n</config>\r\n"
                "<note\r\nmidi=60 type=1028 line=0 iid=0 >\r\n</note>\r\n"
-               "<note\r\nmidi=60 type=1741 line=0 iid=0 filename=\"" + clip + "\" >\r\n</note>\r\n"
+               "<note\r\nmidi=60 type=1741 line=0 iid=0 filename=\"" +
+               clip +
+               "\" >\r\n</note>\r\n"
                "<note\r\nmidi=64 type=1028 line=-2 iid=0 >\r\n</note>\r\n</track>\r\n</staffdoc>\r\n";
     };
-    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 '" + path("tone.wav") + "' synth 0.6 sine 1000 vol 0.8").c_str()), 0);
+    ASSERT_EQ(
+        std::system(
+            ("sox -n -r 44100 -c 2 -b 16 '" + path("tone.wav") + "' synth 0.6 sine 1000 vol 0.8").c_str()),
+        0);
     ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 '" + path("quiet.wav") + "' trim 0 0.6").c_str()), 0);
     writeFile(path("tone.shd"), sheetWith(path("tone.wav")));
     writeFile(path("quiet.shd"), sheetWith(path("quiet.wav")));

@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class RenderPictureCliTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         // One folder per test and process: ctest runs the cases side by side.
@@ -33,7 +33,8 @@ protected:
                "</config>\r\n<note\r\nmidi=62 type=1029 line=-1 iid=0 lyrictext=\"la\">\r\n</note>\r\n"
                "<note\r\nmidi=64 type=1029 line=-2 iid=0 >\r\n</note>\r\n"
                "<note\r\nmidi=67 type=1027 line=-4 dwFlag=4 iid=0 >\r\n</note>\r\n"
-               "<note\r\nmidi=67 type=1028 line=-4 dwFlag=4 iid=0 >\r\n</note>\r\n</track>\r\n</staffdoc>\r\n";
+               "<note\r\nmidi=67 type=1028 line=-4 dwFlag=4 iid=0 "
+               ">\r\n</note>\r\n</track>\r\n</staffdoc>\r\n";
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -94,9 +95,11 @@ TEST_F(RenderPictureCliTest, PdfIsWrittenWithAPage)
 TEST_F(RenderPictureCliTest, BadOptionsAreRefusedAndWriteNothing)
 {
     const fs::path out = dir / "bad.png";
-    EXPECT_NE(run("render " + sheet + " -o " + out.string() + " --zoom 0.1").find("--zoom"), std::string::npos);
+    EXPECT_NE(run("render " + sheet + " -o " + out.string() + " --zoom 0.1").find("--zoom"),
+              std::string::npos);
     EXPECT_NE(status, 0);
-    EXPECT_NE(run("render " + sheet + " -o " + out.string() + " --width -5").find("--width"), std::string::npos);
+    EXPECT_NE(run("render " + sheet + " -o " + out.string() + " --width -5").find("--width"),
+              std::string::npos);
     EXPECT_NE(status, 0);
     run("render " + sheet + " -o " + out.string() + " --colour red");
     EXPECT_NE(status, 0);

@@ -18,7 +18,7 @@ using Kind = RecordingCanvas::Kind;
 using Call = RecordingCanvas::Call;
 
 class DrawingTest : public ::testing::Test {
-protected:
+  protected:
     void makeSheet(int tracks, float zoom = 1.0f, int width = 1000, int height = 800)
     {
         sheet = testing::sheetWithTracks(tracks);
@@ -101,8 +101,8 @@ TEST_F(DrawingTest, FlatKeySignaturePlacesFlatsBelowTheirSteps)
     draw();
     const auto flats = glyphs(kGlyphFlat);
     ASSERT_EQ(flats.size(), 2u);
-    EXPECT_EQ(flats[0].v[2], 60 + 5);      // B flat: its belly on the middle line
-    EXPECT_EQ(flats[1].v[2], 51);          // E flat: 60 - 8.5, truncated
+    EXPECT_EQ(flats[0].v[2], 60 + 5); // B flat: its belly on the middle line
+    EXPECT_EQ(flats[1].v[2], 51);     // E flat: 60 - 8.5, truncated
     EXPECT_EQ(view->row(0).keySigWidth, 16);
 }
 
@@ -181,7 +181,8 @@ TEST_F(DrawingTest, MeasureNumbersAndBarLinesMarkEveryMeasure)
     EXPECT_EQ(first.front().v[1], top - 18);
     EXPECT_EQ(first.front().font, (Font{14, true}));
     const auto second = texts("2");
-    const auto number = std::find_if(second.begin(), second.end(), [](const Call& c) { return c.font.height == 12; });
+    const auto number =
+        std::find_if(second.begin(), second.end(), [](const Call& c) { return c.font.height == 12; });
     ASSERT_NE(number, second.end());
     EXPECT_EQ(number->v[0], 232 + 3);
     // The bar line of measure 2 crosses the whole system; its extent is kept for hit tests.

@@ -11,7 +11,8 @@
 namespace tonvela::testing {
 
 // Appends a note to a track and returns its index.
-inline int addNote(Track& t, int type, int line, int flags = 0, const char* lyric = nullptr, int chordParent = -1)
+inline int addNote(Track& t, int type, int line, int flags = 0, const char* lyric = nullptr,
+                   int chordParent = -1)
 {
     Note n;
     n.type = type;

@@ -13,7 +13,7 @@ using testing::addNote;
 using testing::addQuarters;
 
 class LayoutTest : public ::testing::Test {
-protected:
+  protected:
     void makeSheet(int tracks, int clientWidth = 1000, int clientHeight = 800)
     {
         sheet = testing::sheetWithTracks(tracks);
@@ -101,8 +101,8 @@ TEST_F(LayoutTest, NoteYFollowsStaffPositionStemAndKind)
     EXPECT_EQ(noteY(row, n), 91);
 
     n.dwFlag = kFlagRest;
-    const std::pair<int, int> rests[] = {{kTypeQuarter, 105}, {kTypeEighth, 112}, {kTypeSixteenth, 106},
-                                         {kTypeThirtySecond, 102}, {kTypeHalf, 113}, {kTypeWhole, 117}};
+    const std::pair<int, int> rests[] = {{kTypeQuarter, 105},      {kTypeEighth, 112}, {kTypeSixteenth, 106},
+                                         {kTypeThirtySecond, 102}, {kTypeHalf, 113},   {kTypeWhole, 117}};
     for (auto [type, y] : rests) {
         n.type = type;
         n.stemDown = 1;
@@ -133,12 +133,12 @@ TEST_F(LayoutTest, PlaceClickMapsBandsToSteps)
         n.y = static_cast<int16_t>(top + 3 + offset);
         return placeClick(row, n, {});
     };
-    EXPECT_EQ(stepAt(0), -3);  // the first unit of band 0 is the top line
+    EXPECT_EQ(stepAt(0), -3); // the first unit of band 0 is the top line
     EXPECT_EQ(stepAt(1), -2);
     EXPECT_EQ(stepAt(3), -2);
     EXPECT_EQ(stepAt(4), -1);
     EXPECT_EQ(stepAt(8), -1);
-    EXPECT_EQ(stepAt(9), -1);  // band 1 starts with step 2 - 3
+    EXPECT_EQ(stepAt(9), -1); // band 1 starts with step 2 - 3
     EXPECT_EQ(stepAt(18), 1);
     EXPECT_EQ(stepAt(-63), -17);
     EXPECT_FALSE(stepAt(-64).has_value());
@@ -163,7 +163,7 @@ TEST_F(LayoutTest, PlaceClickGivesPitchFlagsAndHeight)
     EXPECT_EQ(n.letter, 'C');
     EXPECT_EQ(n.iid, 40);
     EXPECT_EQ(n.dwFlag, kFlagSharp | kFlagDot); // the old tie is cleared
-    EXPECT_EQ(n.stemDown, 1); // clicks above the third line get a stem down
+    EXPECT_EQ(n.stemDown, 1);                   // clicks above the third line get a stem down
     EXPECT_EQ(n.y, row.top + 8);
 
     Note high;

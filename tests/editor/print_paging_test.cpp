@@ -13,7 +13,7 @@ namespace {
 
 // A recording surface: keeps what one page drew.
 class RecordingSurface : public PrintSurface {
-public:
+  public:
     RecordingSurface(int w, int h, std::vector<RecordingCanvas>& pages) : m_canvas(w, h), m_pages(pages) {}
     Canvas& canvas() override { return m_canvas; }
     std::unique_ptr<Picture> takePicture() override
@@ -22,7 +22,7 @@ public:
         return std::make_unique<SizedPicture>(m_canvas.width(), m_canvas.height());
     }
 
-private:
+  private:
     struct SizedPicture : Picture {
         SizedPicture(int w, int h) : w(w), h(h) {}
         int width() const override { return w; }
@@ -34,7 +34,7 @@ private:
 };
 
 class FakePrinter : public Printer {
-public:
+  public:
     int dpiX() const override { return 600; }
     int dpiY() const override { return 600; }
     int pageWidth() const override { return 4800; }
@@ -70,7 +70,7 @@ public:
 };
 
 class PrintPagingTest : public ::testing::Test {
-protected:
+  protected:
     void makeSheet(int tracks, int wholeNotes)
     {
         sheet = testing::sheetWithTracks(tracks);

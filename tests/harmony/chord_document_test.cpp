@@ -14,7 +14,7 @@ namespace tonvela {
 namespace {
 
 class RecordingView : public ChordDocumentView {
-public:
+  public:
     void repaint(const PageRect& r) override { areas.push_back(r); }
     void repaintAll() override { ++fullRepaints; }
     void windowTextChanged(const std::string& text) override { captions.push_back(text); }
@@ -30,7 +30,7 @@ public:
 };
 
 class ChordDocumentTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         dir = std::filesystem::temp_directory_path() /
@@ -45,7 +45,10 @@ protected:
         std::ifstream in(p, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    static void writeFile(const std::string& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+    static void writeFile(const std::string& p, const std::string& text)
+    {
+        std::ofstream(p, std::ios::binary) << text;
+    }
 
     // The A major and E minor diagrams of the library.
     static void addExampleDiagrams(ChordDocument& doc)

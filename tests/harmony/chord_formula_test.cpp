@@ -7,7 +7,7 @@ namespace tonvela {
 namespace {
 
 class ChordFormulaTest : public ::testing::Test {
-protected:
+  protected:
     static int root(const char* name) { return chordRootIndex(name); }
     static int quality(const char* name) { return chordQualityIndex(name); }
 };
@@ -28,7 +28,7 @@ TEST_F(ChordFormulaTest, MinorAndRaisedFifthStepTheScaleDegree)
     EXPECT_EQ(chordPitches(root("A"), quality("minor")), "ACE");
     EXPECT_EQ(chordPitches(root("C"), quality("aug")), "CE5");
     EXPECT_EQ(chordPitches(root("C"), quality("dom7b10")), "CEG13"); // b10 is a flat third
-    EXPECT_EQ(chordPitches(root("B"), quality("maj")), "B34");     // walks over B to C
+    EXPECT_EQ(chordPitches(root("B"), quality("maj")), "B34");       // walks over B to C
 }
 
 TEST_F(ChordFormulaTest, EveryFormulaYieldsOnePitchPerTokenOnEveryRoot)

@@ -6,7 +6,7 @@ namespace tonvela {
 namespace {
 
 class GuitarLibraryTest : public ::testing::Test {
-protected:
+  protected:
     const GuitarChordLibrary& lib = guitarLibrary();
 };
 

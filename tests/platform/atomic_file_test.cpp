@@ -10,7 +10,7 @@ using namespace tonvela;
 namespace fs = std::filesystem;
 
 class AtomicFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         dir = fs::temp_directory_path() / ("tonvela-atomic-" + std::to_string(::getpid()));

@@ -54,7 +54,8 @@ TEST(SheetLockTest, AWaiterGetsInBetweenPassesOfAThreadThatRelocksAtOnce)
         m.lock();
         const auto waited = std::chrono::steady_clock::now() - t0;
         m.unlock();
-        worst = std::max(worst, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
+        worst = std::max(
+            worst, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
     }
     stop = true;
     hog.join();

@@ -16,7 +16,7 @@ using test::smfTrack;
 using test::TrackBytes;
 
 class MidiFileReaderTest : public ::testing::Test {
-protected:
+  protected:
     MidiImportResult import(const std::string& bytes) { return importMidiData(bytes, sheet); }
     Track& track(int i = 0) { return *sheet.trackAt(i); }
     const Note& note(int i, int t = 0) { return sheet.trackAt(t)->noteAt(i); }
@@ -54,7 +54,8 @@ TEST_F(MidiFileReaderTest, RefusesFilesWithoutHeaderTracksOrDivisionAndKeepsTheS
 
 TEST_F(MidiFileReaderTest, QuartersBecomeQuarterNotesWithSpelledPitches)
 {
-    const auto res = import(smfFile({TrackBytes().on(0, 0, 60, 90).off(96, 0, 60).on(0, 0, 61).off(96, 0, 61).end()}));
+    const auto res =
+        import(smfFile({TrackBytes().on(0, 0, 60, 90).off(96, 0, 60).on(0, 0, 61).off(96, 0, 61).end()}));
     ASSERT_TRUE(res.ok) << res.error;
     ASSERT_EQ(sheet.trackCount(), 1);
     ASSERT_EQ(track().count, 2);
@@ -212,7 +213,7 @@ TEST_F(MidiFileReaderTest, ChannelMessagesSetProgramNameAndControllers)
 TEST_F(MidiFileReaderTest, FirstTempoAndFirstUsableTimeSignatureReachTheSheet)
 {
     const TrackBytes conductor = TrackBytes()
-                                     .tempo(0, 600000) // 100 bpm
+                                     .tempo(0, 600000)       // 100 bpm
                                      .timeSignature(0, 7, 4) // 7/16: no code
                                      .timeSignature(0, 3, 2) // 3/4
                                      .tempo(0, 300000)
@@ -243,7 +244,8 @@ TEST_F(MidiFileReaderTest, SequencerSpecificSysExAndUnknownChunksAreSkippedWhole
                              .on(0, 0, 60)
                              .off(96, 0, 60)
                              .end();
-    std::string file = smfHeader(0, 1, 96) + "XFIH" + test::be32(5) + std::string("\x90\x3C\x40\x00\x00", 5) + smfTrack(t);
+    std::string file =
+        smfHeader(0, 1, 96) + "XFIH" + test::be32(5) + std::string("\x90\x3C\x40\x00\x00", 5) + smfTrack(t);
     const auto res = import(file);
     ASSERT_TRUE(res.ok) << res.error;
     EXPECT_EQ(track().count, 1);
@@ -290,7 +292,8 @@ TEST_F(MidiFileReaderTest, EventsKeepExactTicksAndTheirNoteIndices)
 TEST_F(MidiFileReaderTest, DamagedLengthsEndTheTrackWithoutReadingPastIt)
 {
     // A meta length far past the chunk; then a chunk whose length runs past the file.
-    const TrackBytes bad = TrackBytes().on(0, 0, 60).off(96, 0, 60).raw({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0x7F});
+    const TrackBytes bad =
+        TrackBytes().on(0, 0, 60).off(96, 0, 60).raw({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0x7F});
     auto res = import(smfFile({bad}));
     ASSERT_TRUE(res.ok);
     EXPECT_EQ(track().count, 1);
@@ -303,7 +306,8 @@ TEST_F(MidiFileReaderTest, DamagedLengthsEndTheTrackWithoutReadingPastIt)
     EXPECT_EQ(track().count, 2);
 
     // A variable-length quantity of five bytes, and a data byte with no status before it.
-    res = import(smfFile({TrackBytes().on(0, 0, 60).off(96, 0, 60).raw({0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 1})}));
+    res = import(
+        smfFile({TrackBytes().on(0, 0, 60).off(96, 0, 60).raw({0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 1})}));
     ASSERT_TRUE(res.ok);
     EXPECT_EQ(track().count, 1);
     res = import(smfFile({TrackBytes().raw({0x00, 0x3C, 0x40}).on(0, 0, 60).off(96, 0, 60)}));

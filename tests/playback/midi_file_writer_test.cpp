@@ -31,10 +31,13 @@ std::vector<Written> eventsOfChunk(const std::string& file, int chunk)
 {
     std::size_t pos = 14;
     for (int c = 0; c < chunk; ++c)
-        pos += 8 + ((static_cast<uint8_t>(file[pos + 4]) << 24) | (static_cast<uint8_t>(file[pos + 5]) << 16) |
-                    (static_cast<uint8_t>(file[pos + 6]) << 8) | static_cast<uint8_t>(file[pos + 7]));
-    const std::size_t end = pos + 8 + ((static_cast<uint8_t>(file[pos + 4]) << 24) | (static_cast<uint8_t>(file[pos + 5]) << 16) |
-                                       (static_cast<uint8_t>(file[pos + 6]) << 8) | static_cast<uint8_t>(file[pos + 7]));
+        pos +=
+            8 + ((static_cast<uint8_t>(file[pos + 4]) << 24) | (static_cast<uint8_t>(file[pos + 5]) << 16) |
+                 (static_cast<uint8_t>(file[pos + 6]) << 8) | static_cast<uint8_t>(file[pos + 7]));
+    const std::size_t end =
+        pos + 8 +
+        ((static_cast<uint8_t>(file[pos + 4]) << 24) | (static_cast<uint8_t>(file[pos + 5]) << 16) |
+         (static_cast<uint8_t>(file[pos + 6]) << 8) | static_cast<uint8_t>(file[pos + 7]));
     pos += 8;
     std::vector<Written> out;
     int64_t tick = 0;
@@ -73,7 +76,7 @@ std::vector<Written> only(const std::vector<Written>& all, int kind)
 }
 
 class MidiFileWriterTest : public ::testing::Test {
-protected:
+  protected:
     MidiFileWriterTest() { sheet.setTrackCount(1); }
 
     Note& add(int key, int type = kTypeQuarter, int flags = 0, int trackIndex = 0)
@@ -320,7 +323,7 @@ TEST_F(MidiFileWriterTest, EndlessLoopsAreRefusedInsteadOfFillingTheDisk)
 }
 
 class MidiFileOnDiskTest : public MidiFileWriterTest {
-protected:
+  protected:
     MidiFileOnDiskTest()
     {
         dir = fs::temp_directory_path() / ("tonvela_midi_" + std::to_string(::getpid()) + "_" +
@@ -433,7 +436,8 @@ TEST_F(MidiFileOnDiskTest, AnIndependentParserReadsWhatTheWriterWrites)
     const fs::path file = dir / "check.mid";
     ASSERT_TRUE(writeMidiFile(sheet, file.string()).ok);
     const std::string csv = runMidicsv(file);
-    ASSERT_EQ(csv.rfind("FAILED", 0), std::string::npos) << "midicsv is needed (scripts/setup.sh installs it): " << csv;
+    ASSERT_EQ(csv.rfind("FAILED", 0), std::string::npos)
+        << "midicsv is needed (scripts/setup.sh installs it): " << csv;
 
     std::vector<std::string> onLines;
     std::istringstream in(csv);
@@ -441,8 +445,9 @@ TEST_F(MidiFileOnDiskTest, AnIndependentParserReadsWhatTheWriterWrites)
         if (line.find("Note_on_c") != std::string::npos)
             onLines.push_back(line);
     EXPECT_NE(csv.find("0, 0, Header, 1, 2, 96"), std::string::npos) << csv;
-    EXPECT_EQ(onLines, (std::vector<std::string>{"1, 0, Note_on_c, 0, 60, 127", "1, 0, Note_on_c, 0, 64, 127",
-                                                 "1, 192, Note_on_c, 0, 62, 127", "2, 0, Note_on_c, 9, 40, 127"}))
+    EXPECT_EQ(onLines,
+              (std::vector<std::string>{"1, 0, Note_on_c, 0, 60, 127", "1, 0, Note_on_c, 0, 64, 127",
+                                        "1, 192, Note_on_c, 0, 62, 127", "2, 0, Note_on_c, 9, 40, 127"}))
         << csv;
     EXPECT_NE(csv.find("1, 0, Program_c, 0, 12"), std::string::npos);
     EXPECT_NE(csv.find("1, 288, Note_off_c, 0, 62, 127"), std::string::npos) << csv;

@@ -16,7 +16,7 @@ namespace tonvela {
 namespace {
 
 class MidiOutputBackendsTest : public ::testing::Test {
-protected:
+  protected:
     static FluidSynthOptions offline()
     {
         FluidSynthOptions o;

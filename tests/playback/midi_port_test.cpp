@@ -12,7 +12,7 @@ namespace tonvela {
 namespace {
 
 class MidiPortTest : public ::testing::Test {
-protected:
+  protected:
     MidiPortTest() : output(clock, {"Synth", "Port A"}), port(output, notifier, clock) {}
 
     Note& addNote(Track& t, int key, int type = kTypeQuarter)

@@ -11,7 +11,7 @@ namespace tonvela::testing {
 namespace {
 
 class RenderOnsetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         if (findSoundFont().empty())

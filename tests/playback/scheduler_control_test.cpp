@@ -12,7 +12,7 @@ namespace {
 constexpr int C4 = 0, D4 = -1, E4 = -2, F4 = -3;
 
 class SchedulerControlTest : public SchedulerHarness {
-protected:
+  protected:
     Track& track(int i = 0) { return *sheet.trackAt(i); }
     void quarters(int t, int n)
     {
@@ -46,7 +46,7 @@ protected:
 
 // A stream slot that plays for a set time after it starts, or never starts.
 class TimedClipSlots : public ClipSlots {
-public:
+  public:
     explicit TimedClipSlots(const Clock& clock) : m_clock(clock) {}
     int64_t lengthUs = 300'000;
     bool neverStarts = false;
@@ -66,7 +66,7 @@ public:
     }
     void stop(int) override { ++stops; }
 
-private:
+  private:
     const Clock& m_clock;
     int64_t m_startUs = 0;
 };
@@ -101,7 +101,8 @@ TEST_F(SchedulerControlTest, StopSilencesNotesThatWereSentAheadAsTheyStart)
     scheduler->stopPlayback(100);
     // The first note's off had gone out for 500 ms; it is silenced at the stop all the same,
     // and the second note is silenced as it starts.
-    EXPECT_EQ(notes(), (std::vector<TimedMessage>{on(0, 60), off(100, 60), off(500, 60), on(500, 62), off(500, 62)}));
+    EXPECT_EQ(notes(),
+              (std::vector<TimedMessage>{on(0, 60), off(100, 60), off(500, 60), on(500, 62), off(500, 62)}));
 }
 
 TEST_F(SchedulerControlTest, SeekMovesEveryTrackToTheNoteAtTheFraction)
@@ -161,7 +162,8 @@ TEST_F(SchedulerControlTest, LeadTrackRefreshesProgressAboutEvery100Ms)
     for (std::size_t i = 0; i < view.progressReports.size(); ++i) {
         const auto& p = view.progressReports[i];
         EXPECT_EQ(p.slider, static_cast<int>(p.elapsedMs * 384 / 4000));
-        EXPECT_NEAR(static_cast<double>(p.elapsedMs), static_cast<double>(view.progressTimes[i] - origin) / 1000.0, 1.0);
+        EXPECT_NEAR(static_cast<double>(p.elapsedMs),
+                    static_cast<double>(view.progressTimes[i] - origin) / 1000.0, 1.0);
     }
 }
 
@@ -225,14 +227,16 @@ TEST_F(SchedulerControlTest, EventPlaybackPlaysANoteOffBeforeANoteOnOfTheSameTic
     setNotes(t, {makeNote(kTypeQuarter, C4), makeNote(kTypeQuarter, C4)});
     t.division = 480;
     // In file order: on, on at the same tick as the first off, then that off, then the last off.
-    t.events = {{0, 0, 0, 60, 100, 63, 4, 0, 0}, {0, 480, 1, 60, 90, 63, 4, 0, 0},
-                {1, 480, 1, 60, 0, 63, 4, 0, 0}, {1, 960, 2, 60, 0, 63, 4, 0, 0}};
+    t.events = {{0, 0, 0, 60, 100, 63, 4, 0, 0},
+                {0, 480, 1, 60, 90, 63, 4, 0, 0},
+                {1, 480, 1, 60, 0, 63, 4, 0, 0},
+                {1, 960, 2, 60, 0, 63, 4, 0, 0}};
     play(PlayMode::Events);
     // Due times are truncated after dividing by the tempo factor (1/120 in single precision),
     // so a quarter at 120 bpm falls at 499 ms, as imported sheets have always played.
-    const std::vector<TimedMessage> expected{{0, 0xC0, 4, 0}, {0, 0xB0, 7, 100}, {0, 0xB0, 10, 63}, on(0, 60),
-                                             off(499, 60), {499, 0xC0, 4, 0}, {499, 0xB0, 7, 90},
-                                             {499, 0xB0, 10, 63}, on(499, 60), off(999, 60)};
+    const std::vector<TimedMessage> expected{
+        {0, 0xC0, 4, 0},   {0, 0xB0, 7, 100},  {0, 0xB0, 10, 63},   on(0, 60),   off(499, 60),
+        {499, 0xC0, 4, 0}, {499, 0xB0, 7, 90}, {499, 0xB0, 10, 63}, on(499, 60), off(999, 60)};
     EXPECT_EQ(table(), expected);
     EXPECT_TRUE(held().empty());
     EXPECT_FALSE(anyMarked());
@@ -355,7 +359,7 @@ TEST_F(SchedulerControlTest, ResetClearsMarksAndSelection)
 
 // The driver on a real clock, sending to the recorder.
 class PlaybackDriverTest : public SchedulerControlTest {
-protected:
+  protected:
     SteadyClock steady;
     RecordingMidiOutput recorder{steady};
     PlaybackDriver::Options options{20'000, 1'000};

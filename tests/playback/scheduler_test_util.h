@@ -29,7 +29,8 @@ struct TimedMessage {
 };
 inline std::ostream& operator<<(std::ostream& os, const TimedMessage& m)
 {
-    return os << "{" << m.ms << " ms, 0x" << std::hex << m.status << std::dec << ", " << m.data1 << ", " << m.data2 << "}";
+    return os << "{" << m.ms << " ms, 0x" << std::hex << m.status << std::dec << ", " << m.data1 << ", "
+              << m.data2 << "}";
 }
 
 // A view that keeps what playback reports.
@@ -73,7 +74,7 @@ inline void setNotes(Track& track, const std::vector<Note>& notes)
 // Drives a scheduler with a virtual clock and a recording output, one cycle per millisecond,
 // as the real-time loop does.
 class SchedulerHarness : public ::testing::Test {
-protected:
+  protected:
     VirtualClock clock{1'000'000};
     RecordingMidiOutput output{clock};
     CollectingNotifier notifier;
@@ -142,7 +143,13 @@ protected:
     }
 };
 
-inline TimedMessage on(int64_t ms, int key, int channel = 0) { return {ms, 0x90 | channel, key, 127}; }
-inline TimedMessage off(int64_t ms, int key, int channel = 0) { return {ms, 0x80 | channel, key, 127}; }
+inline TimedMessage on(int64_t ms, int key, int channel = 0)
+{
+    return {ms, 0x90 | channel, key, 127};
+}
+inline TimedMessage off(int64_t ms, int key, int channel = 0)
+{
+    return {ms, 0x80 | channel, key, 127};
+}
 
 } // namespace tonvela::testing

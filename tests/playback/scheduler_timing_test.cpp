@@ -10,7 +10,7 @@ namespace {
 constexpr int C4 = 0, D4 = -1, E4 = -2, F4 = -3, G4 = -4;
 
 class SchedulerTimingTest : public SchedulerHarness {
-protected:
+  protected:
     Track& track() { return *sheet.trackAt(0); }
 };
 
@@ -97,7 +97,7 @@ TEST_F(SchedulerTimingTest, ChordOfQuarterRootAndHalfMemberStepsOneSecond)
     member.chordparent = 0;
     setNotes(track(), {makeNote(kTypeQuarter, C4), member, makeNote(kTypeQuarter, G4)});
     play();
-    const std::vector<TimedMessage> expected{on(0, 60), on(0, 64), off(500, 60),
+    const std::vector<TimedMessage> expected{on(0, 60),    on(0, 64),     off(500, 60),
                                              on(1000, 67), off(1000, 64), off(1500, 67)};
     EXPECT_EQ(notes(), expected);
     // One program change for the chord: the member plays the program the root sent.

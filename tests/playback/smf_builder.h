@@ -8,7 +8,7 @@ namespace tonvela::test {
 
 // Builds Standard MIDI File bytes for tests, one event at a time.
 class TrackBytes {
-public:
+  public:
     TrackBytes& delta(uint32_t d)
     {
         char buf[5];
@@ -50,8 +50,9 @@ public:
     }
     TrackBytes& tempo(uint32_t d, uint32_t usPerQuarter)
     {
-        return meta(d, 0x51, std::string{static_cast<char>(usPerQuarter >> 16), static_cast<char>(usPerQuarter >> 8),
-                                          static_cast<char>(usPerQuarter)});
+        return meta(d, 0x51,
+                    std::string{static_cast<char>(usPerQuarter >> 16), static_cast<char>(usPerQuarter >> 8),
+                                static_cast<char>(usPerQuarter)});
     }
     TrackBytes& timeSignature(uint32_t d, int num, int denPower)
     {
@@ -61,7 +62,7 @@ public:
 
     const std::string& bytes() const { return m_bytes; }
 
-private:
+  private:
     std::string m_bytes;
 };
 
@@ -73,12 +74,15 @@ inline std::string be32(uint32_t v)
 
 inline std::string smfHeader(int format, int tracks, int division)
 {
-    return "MThd" + be32(6) +
-           std::string{static_cast<char>(format >> 8), static_cast<char>(format), static_cast<char>(tracks >> 8),
-                       static_cast<char>(tracks), static_cast<char>(division >> 8), static_cast<char>(division)};
+    return "MThd" + be32(6) + std::string{static_cast<char>(format >> 8),   static_cast<char>(format),
+                                          static_cast<char>(tracks >> 8),   static_cast<char>(tracks),
+                                          static_cast<char>(division >> 8), static_cast<char>(division)};
 }
 
-inline std::string smfTrack(const TrackBytes& t) { return "MTrk" + be32(static_cast<uint32_t>(t.bytes().size())) + t.bytes(); }
+inline std::string smfTrack(const TrackBytes& t)
+{
+    return "MTrk" + be32(static_cast<uint32_t>(t.bytes().size())) + t.bytes();
+}
 
 inline std::string smfFile(std::initializer_list<TrackBytes> tracks, int division = 96)
 {

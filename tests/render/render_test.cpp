@@ -24,7 +24,7 @@ namespace {
 const std::string kReferenceDir = std::string(TONVELA_TEST_DATA) + "/render/";
 
 class RenderTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { ensureGuiApplication(); }
 
     QImage render(SheetDocument& sheet, int width, int height, float zoom, int row = 0)
@@ -82,7 +82,10 @@ protected:
     }
 };
 
-TEST_F(RenderTest, MusicFontIsInstalled) { EXPECT_TRUE(musicFontAvailable()); }
+TEST_F(RenderTest, MusicFontIsInstalled)
+{
+    EXPECT_TRUE(musicFontAvailable());
+}
 
 TEST_F(RenderTest, AllStaffKindsMatchTheReference)
 {
@@ -153,7 +156,8 @@ TEST_F(RenderTest, ThreePageSheetPrintsThreePdfPagesAndRestoresTheView)
     ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
     // Page objects of the file (the page tree itself is "/Type /Pages").
     int pages = 0;
-    for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos; at = pdf.find("/Type /Page", at + 1))
+    for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos;
+         at = pdf.find("/Type /Page", at + 1))
         if (pdf.compare(at, 12, "/Type /Pages") != 0)
             ++pages;
     EXPECT_EQ(pages, 3);

@@ -16,7 +16,7 @@ namespace tonvela {
 namespace {
 
 class LilypondExportTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         dir = std::filesystem::temp_directory_path() /
@@ -102,16 +102,17 @@ TEST_F(LilypondExportTest, NotesRestsDotsAndDurationsAreWrittenOnePerLine)
 {
     SheetDocument sheet;
     Track& t = *sheet.trackAt(0);
-    append(t, note(0));                                           // middle C
-    append(t, note(7));                                           // an octave lower
-    append(t, note(-3, kTypeEighth, kFlagSharp | kFlagDot));      // F sharp above middle C
+    append(t, note(0));                                      // middle C
+    append(t, note(7));                                      // an octave lower
+    append(t, note(-3, kTypeEighth, kFlagSharp | kFlagDot)); // F sharp above middle C
     append(t, note(0, kTypeHalf, kFlagRest));
     append(t, note(0, kTypeWhole, kFlagRest | kFlagDot));
     append(t, note(-1, kTypeSixteenth));
     append(t, note(-2, kTypeThirtySecond, kFlagFlat));
     const auto lines = staffLines(lilypondText(sheet), 0);
-    const std::vector<std::string> expected{"\\time 4/4", "\\clef treble", "\\key c \\major", "c'4", "c4", "fis'8.",
-                                            "r2", "r1.", "d'16", "ees'32"};
+    const std::vector<std::string> expected{
+        "\\time 4/4", "\\clef treble", "\\key c \\major", "c'4", "c4", "fis'8.", "r2",
+        "r1.",        "d'16",          "ees'32"};
     EXPECT_EQ(lines, expected);
 }
 
@@ -151,8 +152,10 @@ TEST_F(LilypondExportTest, ClefOffsetsAreAppliedAndEveryTrackIsItsOwnStaff)
     drum.type = kTypeEighth;
     append(*sheet.trackAt(3), drum);
     const std::string text = lilypondText(sheet);
-    EXPECT_EQ(staffLines(text, 0), (std::vector<std::string>{"\\time 4/4", "\\clef treble", "\\key c \\major", "c'4"}));
-    EXPECT_EQ(staffLines(text, 1), (std::vector<std::string>{"\\time 4/4", "\\clef bass", "\\key c \\major", "c'4"}));
+    EXPECT_EQ(staffLines(text, 0),
+              (std::vector<std::string>{"\\time 4/4", "\\clef treble", "\\key c \\major", "c'4"}));
+    EXPECT_EQ(staffLines(text, 1),
+              (std::vector<std::string>{"\\time 4/4", "\\clef bass", "\\key c \\major", "c'4"}));
     EXPECT_EQ(staffLines(text, 2),
               (std::vector<std::string>{"\\time 4/4", "\\clef \"treble^8\"", "\\key c \\major", "c'4"}));
     EXPECT_EQ(staffLines(text, 3), (std::vector<std::string>{"\\time 4/4", "acousticsnare8"}));
@@ -175,19 +178,28 @@ TEST_F(LilypondExportTest, ChordsAreBracketedAndTiesHoldOnlyToTheSamePitch)
     SheetDocument sheet;
     Track& t = *sheet.trackAt(0);
     appendChord(t, {note(0, kTypeHalf, kFlagTie), note(-2, kTypeHalf), note(-4, kTypeHalf)});
-    append(t, note(0, kTypeQuarter, kFlagTie));  // tied to a different pitch: no tie
+    append(t, note(0, kTypeQuarter, kFlagTie)); // tied to a different pitch: no tie
     append(t, note(-1));
     Note bar = note(0, kTypeBar);
     append(t, bar);
     append(t, note(0, kTypeSpace));
     append(t, note(-1, kTypeQuarter, kFlagTie)); // tied to a rest: no tie
     append(t, note(0, kTypeQuarter, kFlagRest));
-    append(t, note(5, kTypeEighth, kFlagTie));   // tied to the same pitch
+    append(t, note(5, kTypeEighth, kFlagTie)); // tied to the same pitch
     append(t, note(5, kTypeEighth));
-    append(t, note(5, kTypeEighth, kFlagTie));   // last note: nothing to tie to
+    append(t, note(5, kTypeEighth, kFlagTie)); // last note: nothing to tie to
     const auto lines = staffLines(lilypondText(sheet), 0);
-    const std::vector<std::string> expected{"\\time 4/4", "\\clef treble", "\\key c \\major", "<c' e' g'>2~",
-                                            "c'4", "d'4", "d'4", "r4", "e8~", "e8", "e8"};
+    const std::vector<std::string> expected{"\\time 4/4",
+                                            "\\clef treble",
+                                            "\\key c \\major",
+                                            "<c' e' g'>2~",
+                                            "c'4",
+                                            "d'4",
+                                            "d'4",
+                                            "r4",
+                                            "e8~",
+                                            "e8",
+                                            "e8"};
     EXPECT_EQ(lines, expected);
 }
 
@@ -302,8 +314,8 @@ TEST_F(LilypondExportTest, LilyPondEngravesExportedSheetsWithoutErrorsOrWarnings
     SheetDocument noTracks;
     noTracks.removeAllTracks();
     const std::string text = lilypondText(varied);
-    for (const char* part : {"\\new DrumStaff", "\\clef bass", "\\clef \"treble^8\"", "\\new Lyrics", "~\r\n", ">1",
-                             "r2", "is", "es", "\\key ces \\major", "\\key cis \\major", "\\time 7/8"})
+    for (const char* part : {"\\new DrumStaff", "\\clef bass", "\\clef \"treble^8\"", "\\new Lyrics", "~\r\n",
+                             ">1", "r2", "is", "es", "\\key ces \\major", "\\key cis \\major", "\\time 7/8"})
         EXPECT_NE(text.find(part), std::string::npos) << part; // the sheet really is varied
     ASSERT_TRUE(exportLilypond(varied, "varied.ly", path("varied.ly")));
     ASSERT_TRUE(exportLilypond(empty, "empty.ly", path("empty.ly")));
@@ -311,12 +323,14 @@ TEST_F(LilypondExportTest, LilyPondEngravesExportedSheetsWithoutErrorsOrWarnings
 
     // One LilyPond run for the three files; it writes each PDF into the folder it runs in.
     const std::string cmd =
-        "cd '" + dir.string() + "' && lilypond -dno-point-and-click varied.ly empty.ly none.ly > lilypond.log 2>&1";
+        "cd '" + dir.string() +
+        "' && lilypond -dno-point-and-click varied.ly empty.ly none.ly > lilypond.log 2>&1";
     const int status = std::system(cmd.c_str());
     std::ifstream in(path("lilypond.log"));
     const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     ASSERT_TRUE(WIFEXITED(status)) << log;
-    ASSERT_NE(WEXITSTATUS(status), 127) << "lilypond is not installed (scripts/setup.sh installs it)\n" << log;
+    ASSERT_NE(WEXITSTATUS(status), 127) << "lilypond is not installed (scripts/setup.sh installs it)\n"
+                                        << log;
     EXPECT_EQ(WEXITSTATUS(status), 0) << log;
     EXPECT_EQ(log.find("error"), std::string::npos) << log;
     EXPECT_EQ(log.find("warning"), std::string::npos) << log;

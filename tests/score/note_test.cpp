@@ -32,9 +32,8 @@ TEST(NoteTest, StaffPositionsMapToLettersAndKeysWhateverTheClef)
         int line;
         char letter;
         int midi;
-    } cases[] = {{0, 'C', 60},  {-7, 'C', 72}, {7, 'C', 48},  {8, 'B', 47},
-                 {-1, 'D', 62}, {-5, 'A', 69}, {1, 'B', 59},  {6, 'D', 50},
-                 {-14, 'C', 84}, {-13, 'B', 83}, {13, 'D', 38}};
+    } cases[] = {{0, 'C', 60}, {-7, 'C', 72}, {7, 'C', 48},   {8, 'B', 47},   {-1, 'D', 62}, {-5, 'A', 69},
+                 {1, 'B', 59}, {6, 'D', 50},  {-14, 'C', 84}, {-13, 'B', 83}, {13, 'D', 38}};
     for (const Case& c : cases) {
         Note n;
         n.setStaffPosition(c.line);

@@ -7,7 +7,7 @@ using namespace tonvela;
 namespace {
 
 class RecordingView : public SheetView {
-public:
+  public:
     void relayout() override { ++relayouts; }
     void windowTextChanged(const std::string& text) override { windowText = text; }
     void trackCountShown(int count) override { shownCount = count; }

@@ -17,12 +17,11 @@ namespace fs = std::filesystem;
 namespace {
 
 class SheetFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("tonvela-sheetfile-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() / ("tonvela-sheetfile-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -57,26 +56,27 @@ Note quarterAt(int line)
     return n;
 }
 
-const char* kWorkedExample = "<staffdoc\r\n"
-                             "zoomamount=0.9\r\n"
-                             "timesig=391549\r\n"
-                             ">\r\n"
-                             "<track>\r\n"
-                             "<config\r\n"
-                             "bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 drawmode=0 percussive=0 >\r\n"
-                             "</config>\r\n"
-                             "<note\r\n"
-                             "midi=60 type=1028 line=0 iid=0 >\r\n"
-                             "</note>\r\n"
-                             "</track>\r\n"
-                             "<track>\r\n"
-                             "<config\r\n"
-                             "bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 drawmode=0 percussive=0 >\r\n"
-                             "</config>\r\n"
-                             "</track>\r\n"
-                             "<measures>\r\n"
-                             "</measures>\r\n"
-                             "</staffdoc>\r\n";
+const char* kWorkedExample =
+    "<staffdoc\r\n"
+    "zoomamount=0.9\r\n"
+    "timesig=391549\r\n"
+    ">\r\n"
+    "<track>\r\n"
+    "<config\r\n"
+    "bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 drawmode=0 percussive=0 >\r\n"
+    "</config>\r\n"
+    "<note\r\n"
+    "midi=60 type=1028 line=0 iid=0 >\r\n"
+    "</note>\r\n"
+    "</track>\r\n"
+    "<track>\r\n"
+    "<config\r\n"
+    "bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 drawmode=0 percussive=0 >\r\n"
+    "</config>\r\n"
+    "</track>\r\n"
+    "<measures>\r\n"
+    "</measures>\r\n"
+    "</staffdoc>\r\n";
 
 } // namespace
 
@@ -247,7 +247,8 @@ TEST_F(SheetFileTest, SaveAndLoadKeepEveryFieldOfEveryNoteAndTrack)
 TEST_F(SheetFileTest, RootAttributesLoadInAnyOrderAndFallBack)
 {
     SheetDocument a;
-    ASSERT_TRUE(loadSheetFromText(a, "<staffdoc\r\ntimesig=391548\r\nzoomamount=1.5\r\n>\r\n</staffdoc>\r\n").ok());
+    ASSERT_TRUE(
+        loadSheetFromText(a, "<staffdoc\r\ntimesig=391548\r\nzoomamount=1.5\r\n>\r\n</staffdoc>\r\n").ok());
     EXPECT_EQ(a.timesig, kTimeSig34);
     EXPECT_FLOAT_EQ(a.zoomamount, 1.5f);
 
@@ -327,11 +328,12 @@ TEST_F(SheetFileTest, UnreadableFileChangesNothingAndSaysWhy)
 
 TEST_F(SheetFileTest, HostileIndicesAreNeutralised)
 {
-    const std::string text = "<staffdoc\r\n>\r\n<track>\r\n"
-                             "<note\r\nchordparent=5000 loopTo=-7 loopCount=3 >\r\n</note>\r\n"
-                             "<note\r\nchordparent=0 loopTo=0 loopCount=2000000000 midi=999 line=-99999 >\r\n</note>\r\n"
-                             "<note\r\nchordparent=1 type=-5 >\r\n</note>\r\n"
-                             "</track>\r\n</staffdoc>\r\n";
+    const std::string text =
+        "<staffdoc\r\n>\r\n<track>\r\n"
+        "<note\r\nchordparent=5000 loopTo=-7 loopCount=3 >\r\n</note>\r\n"
+        "<note\r\nchordparent=0 loopTo=0 loopCount=2000000000 midi=999 line=-99999 >\r\n</note>\r\n"
+        "<note\r\nchordparent=1 type=-5 >\r\n</note>\r\n"
+        "</track>\r\n</staffdoc>\r\n";
     SheetDocument s;
     ASSERT_TRUE(loadSheetFromText(s, text).ok());
     const Track& t = *s.trackAt(0);
@@ -355,9 +357,9 @@ TEST_F(SheetFileTest, UndoRightAfterLoadingDoesNothing)
 
 TEST_F(SheetFileTest, GarbageLoadsAsAnEmptySheetOrIsRefused)
 {
-    for (const std::string& text : {std::string("\0\0\0", 3), std::string("<<<<>>>>"),
-                                   std::string("<staffdoc <track> <note midi"),
-                                   std::string("staffdoc <track> </staffdoc")}) {
+    for (const std::string& text :
+         {std::string("\0\0\0", 3), std::string("<<<<>>>>"), std::string("<staffdoc <track> <note midi"),
+          std::string("staffdoc <track> </staffdoc")}) {
         SheetDocument s;
         const SheetLoadResult r = loadSheetFromText(s, text);
         if (r.ok())
@@ -386,7 +388,7 @@ TEST_F(SheetFileTest, LongPathsAreKeptWhole)
 namespace {
 // Checks from another thread whether the sheet lock is free while the sheet relayouts.
 class LockProbeView : public SheetView {
-public:
+  public:
     void relayout() override
     {
         lockedDuringRelayout = std::async(std::launch::async, [] {

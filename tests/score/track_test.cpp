@@ -150,10 +150,10 @@ TEST(TrackTest, SanitizingDetachesBadLinksAndLoops)
     Track t;
     for (int i = 0; i < 40; ++i)
         t.insertNote(quarter(), t.count);
-    t.noteAt(1).chordparent = 99;  // outside the track
-    t.noteAt(2).chordparent = 2;   // itself
-    t.noteAt(3).chordparent = 1;   // fine: 1 becomes a root
-    t.noteAt(4).chordparent = 3;   // points at a member
+    t.noteAt(1).chordparent = 99; // outside the track
+    t.noteAt(2).chordparent = 2;  // itself
+    t.noteAt(3).chordparent = 1;  // fine: 1 becomes a root
+    t.noteAt(4).chordparent = 3;  // points at a member
     for (int i = 6; i < 40; ++i)
         t.noteAt(i).chordparent = 5; // 34 members, two too many
     t.noteAt(0).loopCount = 2;

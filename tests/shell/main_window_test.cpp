@@ -11,17 +11,16 @@
 #include <thread>
 
 #include <QAction>
-#include <QSlider>
 #include <QComboBox>
-#include <QDoubleSpinBox>
-#include <QSpinBox>
 #include <QDialog>
 #include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QSlider>
+#include <QSpinBox>
 #include <QToolBar>
 
 #include <fstream>
@@ -48,7 +47,7 @@ QStringList actionTexts(const QList<QAction*>& actions)
 }
 
 class MainWindowTest : public ShellTest {
-protected:
+  protected:
     SheetWindow* startWithEmptySheet()
     {
         window->showAtSavedPlacement();
@@ -76,9 +75,10 @@ TEST_F(MainWindowTest, StartsWithOneEmptySheetAtItsPlacementWithPanelsAndToolbar
     EXPECT_TRUE(window->panelDock()->isVisible());
     EXPECT_EQ(window->panelDock()->windowTitle(), "Sheet Document - Sheet 1 - Track 1");
     EXPECT_EQ(actionTexts(window->noteToolBar()->actions()),
-              QStringList({"Quarter", "Eighth", "Sixteenth", "Half", "Whole", "32nd", "Rest", "Dot", "Sharp", "Flat",
-                           "Natural", "Tie", "Triplet"}));
-    EXPECT_EQ(actionTexts(window->editToolBar()->actions()), QStringList({"Bar", "Space", "Staff Break", "Lyrics"}));
+              QStringList({"Quarter", "Eighth", "Sixteenth", "Half", "Whole", "32nd", "Rest", "Dot", "Sharp",
+                           "Flat", "Natural", "Tie", "Triplet"}));
+    EXPECT_EQ(actionTexts(window->editToolBar()->actions()),
+              QStringList({"Bar", "Space", "Staff Break", "Lyrics"}));
     EXPECT_EQ(actionTexts(window->playToolBar()->actions()), QStringList({"Play  ", "Play All", "Stop  "}));
     EXPECT_TRUE(window->action(kToolQuarter)->isChecked());
     EXPECT_EQ(window->lengthBar()->slider()->maximum(), 384);
@@ -93,9 +93,12 @@ TEST_F(MainWindowTest, MenusCarryTheCommandTextsAndAccelerators)
     ASSERT_GE(menus.size(), 3);
     EXPECT_EQ(menus[2]->text(), "Windows");
     const std::pair<int, const char*> shortcuts[] = {
-        {kCmdNewSheet, "Ctrl+N"}, {kCmdNewChordDocument, "Ctrl+D"}, {kCmdOpen, "Ctrl+O"}, {kCmdPrint, "Ctrl+P"},
-        {kCmdSave, "Ctrl+S"},     {kCmdImportMidi, "Ctrl+M"},       {kCmdExit, "Ctrl+Q"}, {kCmdUndo, "Ctrl+Z"},
-        {kCmdRedo, "Ctrl+Y"},     {kCmdTile, "Ctrl+W"},             {kCmdQuit, "F4"},     {kCmdEventPlayback, "Ctrl+G"}};
+        {kCmdNewSheet, "Ctrl+N"}, {kCmdNewChordDocument, "Ctrl+D"},
+        {kCmdOpen, "Ctrl+O"},     {kCmdPrint, "Ctrl+P"},
+        {kCmdSave, "Ctrl+S"},     {kCmdImportMidi, "Ctrl+M"},
+        {kCmdExit, "Ctrl+Q"},     {kCmdUndo, "Ctrl+Z"},
+        {kCmdRedo, "Ctrl+Y"},     {kCmdTile, "Ctrl+W"},
+        {kCmdQuit, "F4"},         {kCmdEventPlayback, "Ctrl+G"}};
     for (const auto& [id, keys] : shortcuts)
         EXPECT_EQ(window->action(id)->shortcut().toString(), keys) << id;
     EXPECT_EQ(window->action(kCmdSaveAllMidiTracks)->text(), "Save All MIDI Tracks");
@@ -119,7 +122,8 @@ TEST_F(MainWindowTest, PictureShowsStaffLinesOnWhiteBesideTheDarkPanel)
     EXPECT_GE(darkRows, 10);
     EXPECT_EQ(sheet.pixel(5, 5), qRgb(255, 255, 255));
     const QImage whole = window->grab().toImage();
-    const QPoint inPanel = window->panelDock()->mapTo(window.get(), QPoint(40, window->panelDock()->height() - 20));
+    const QPoint inPanel =
+        window->panelDock()->mapTo(window.get(), QPoint(40, window->panelDock()->height() - 20));
     EXPECT_EQ(whole.pixel(inPanel), qRgb(34, 34, 34));
 }
 
@@ -152,7 +156,8 @@ TEST_F(MainWindowTest, CaptionCarriesAStarWhileModifiedAndSaveClearsIt)
     ASSERT_TRUE(window->command(kCmdSave)); // silent: the sheet has a path
     EXPECT_EQ(dialogs.asked.size(), 1u);
     EXPECT_EQ(title(w), "copy.shd");
-    EXPECT_EQ(dialogs.asked[0].filters, QStringList({"Sheet Document Files(*.shd)", "MIDI file(*.mid)", "All Files (*.*)"}));
+    EXPECT_EQ(dialogs.asked[0].filters,
+              QStringList({"Sheet Document Files(*.shd)", "MIDI file(*.mid)", "All Files (*.*)"}));
     EXPECT_EQ(dialogs.asked[0].suffix, "shd");
     SheetDocument reread;
     ASSERT_TRUE(loadSheet(reread, "copy.shd", copy).ok());
@@ -261,8 +266,8 @@ TEST_F(MainWindowTest, ImportAndExportCommandsWriteAndReadRealFiles)
 TEST_F(MainWindowTest, CommandsThatNeedASheetDoNothingWithoutOne)
 {
     window->showAtSavedPlacement();
-    for (int id : {kCmdSave, kCmdSaveAs, kCmdExportLilypond, kCmdSaveSelectedMidiTrack, kCmdSaveAllMidiTracks, kCmdPrint,
-                   kCmdUndo, kCmdRedo, kCmdPlay, kCmdPlayAll, kCmdEventPlayback})
+    for (int id : {kCmdSave, kCmdSaveAs, kCmdExportLilypond, kCmdSaveSelectedMidiTrack, kCmdSaveAllMidiTracks,
+                   kCmdPrint, kCmdUndo, kCmdRedo, kCmdPlay, kCmdPlayAll, kCmdEventPlayback})
         EXPECT_FALSE(window->command(id)) << id;
     EXPECT_TRUE(dialogs.asked.empty());
     EXPECT_EQ(player.plays, 0);

@@ -54,7 +54,7 @@ TEST(ApplicationProcessTest, AnAutomationLaunchExitsWithOneBeforeAnyWindow)
 }
 
 class OpenRequestTest : public ShellTest {
-protected:
+  protected:
     OpenRequestTest()
     {
         // Sockets live in the temporary folder: a folder of our own gives a server of our own.
@@ -63,7 +63,7 @@ protected:
     }
     ~OpenRequestTest() override { qputenv("TMPDIR", m_oldTmp); }
 
-private:
+  private:
     QByteArray m_oldTmp;
 };
 

@@ -27,14 +27,16 @@ TEST(SettingsPlacementTest, FirstRunAndRefusedStoreGiveTheDefaultPlacement)
 TEST(SettingsPlacementTest, OutOfRangeOrUnreadableValuesFallBack)
 {
     MemorySettingsStore store;
-    store.values = {{kKeyMainLeft, "50"}, {kKeyMainTop, "50"}, {kKeyMainRight, "5000"}, {kKeyMainBottom, "600"}};
+    store.values = {
+        {kKeyMainLeft, "50"}, {kKeyMainTop, "50"}, {kKeyMainRight, "5000"}, {kKeyMainBottom, "600"}};
     WindowPlacement p = readWindowPlacement(store);
     EXPECT_EQ(p.left, 50);
     EXPECT_EQ(p.top, 50);
     EXPECT_EQ(p.width(), 550);
     EXPECT_EQ(p.height(), 350);
 
-    store.values = {{kKeyMainLeft, "-3000"}, {kKeyMainTop, "3000x"}, {kKeyMainRight, "3000"}, {kKeyMainBottom, "900"}};
+    store.values = {
+        {kKeyMainLeft, "-3000"}, {kKeyMainTop, "3000x"}, {kKeyMainRight, "3000"}, {kKeyMainBottom, "900"}};
     p = readWindowPlacement(store);
     EXPECT_EQ(p.left, -3000);
     EXPECT_EQ(p.top, 50); // unreadable: keeps its starting value
@@ -42,7 +44,8 @@ TEST(SettingsPlacementTest, OutOfRangeOrUnreadableValuesFallBack)
     EXPECT_EQ(p.bottom, 900);
 
     // Edges that make no window (right left of left) are damaged too.
-    store.values = {{kKeyMainLeft, "800"}, {kKeyMainTop, "50"}, {kKeyMainRight, "100"}, {kKeyMainBottom, "600"}};
+    store.values = {
+        {kKeyMainLeft, "800"}, {kKeyMainTop, "50"}, {kKeyMainRight, "100"}, {kKeyMainBottom, "600"}};
     p = readWindowPlacement(store);
     EXPECT_EQ(p.width(), 550);
 }
@@ -64,7 +67,8 @@ class SettingsWindowTest : public ShellTest {};
 
 TEST_F(SettingsWindowTest, TheMainWindowRestoresItsPlacementAndWritesItAtExit)
 {
-    settings.values = {{kKeyMainLeft, "80"}, {kKeyMainTop, "90"}, {kKeyMainRight, "980"}, {kKeyMainBottom, "790"}};
+    settings.values = {
+        {kKeyMainLeft, "80"}, {kKeyMainTop, "90"}, {kKeyMainRight, "980"}, {kKeyMainBottom, "790"}};
     window->showAtSavedPlacement();
     EXPECT_EQ(window->pos(), QPoint(80, 90));
     EXPECT_EQ(window->size(), QSize(900, 700));
@@ -80,8 +84,11 @@ TEST_F(SettingsWindowTest, TheMainWindowRestoresItsPlacementAndWritesItAtExit)
 
 TEST_F(SettingsWindowTest, AMaximisedStartStaysMaximisedAndKeepsTheNormalEdges)
 {
-    settings.values = {{kKeyMainLeft, "80"}, {kKeyMainTop, "90"}, {kKeyMainRight, "980"},
-                       {kKeyMainBottom, "790"}, {kKeyMaximized, "1"}};
+    settings.values = {{kKeyMainLeft, "80"},
+                       {kKeyMainTop, "90"},
+                       {kKeyMainRight, "980"},
+                       {kKeyMainBottom, "790"},
+                       {kKeyMaximized, "1"}};
     window->showAtSavedPlacement();
     EXPECT_TRUE(window->isMaximized());
     window->savePlacement();

@@ -17,8 +17,8 @@ namespace {
 
 void wheel(QWidget* w, int delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QWheelEvent event(QPointF(100, 100), w->mapToGlobal(QPointF(100, 100)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      modifiers, Qt::NoScrollPhase, false);
+    QWheelEvent event(QPointF(100, 100), w->mapToGlobal(QPointF(100, 100)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w, &event);
 }
 
@@ -26,12 +26,14 @@ void wheel(QWidget* w, int delta, Qt::KeyboardModifiers modifiers = Qt::NoModifi
 std::unique_ptr<SheetDocument> longSheet()
 {
     auto sheet = std::make_unique<SheetDocument>();
-    EXPECT_TRUE(loadSheet(*sheet, "ode_to_joy.shd", std::string(TONVELA_SOURCE_DIR) + "/examples/ode_to_joy.shd").ok());
+    EXPECT_TRUE(
+        loadSheet(*sheet, "ode_to_joy.shd", std::string(TONVELA_SOURCE_DIR) + "/examples/ode_to_joy.shd")
+            .ok());
     return sheet;
 }
 
 class SheetWindowTest : public ShellTest {
-protected:
+  protected:
     SheetWindowTest() { window->showAtSavedPlacement(); }
     SheetWindow* open()
     {
@@ -134,7 +136,7 @@ TEST_F(SheetWindowTest, PaintRequestsWithinTenMillisecondsGiveOnePaintUnlessTheS
 }
 
 class CountingTarget : public PaintTarget {
-public:
+  public:
     explicit CountingTarget(int sleepMs = 0) : m_sleepMs(sleepMs) {}
     void paintOffscreen() override
     {
@@ -146,7 +148,7 @@ public:
     }
     std::atomic<int> paints{0};
 
-private:
+  private:
     int m_sleepMs;
 };
 

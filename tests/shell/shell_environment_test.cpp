@@ -9,7 +9,7 @@
 namespace {
 
 class QtEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override
     {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -20,10 +20,11 @@ public:
     }
     void TearDown() override { m_app.reset(); }
 
-private:
+  private:
     std::unique_ptr<QApplication> m_app;
 };
 
-[[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] ::testing::Environment* const environment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 } // namespace

@@ -3,10 +3,10 @@
 #include "editor/print_paging.h"
 #include "platform/clock.h"
 #include "platform/notifier.h"
+#include "playback/scheduler.h"
 #include "shell/file_dialogs.h"
 #include "shell/main_window.h"
 #include "shell/pdf_printer.h"
-#include "playback/scheduler.h"
 #include "shell/player.h"
 #include "shell/settings_store.h"
 #include "shell/sheet_window.h"
@@ -41,14 +41,15 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
 
 // Answers file dialogs from a queue (nullopt = the user cancelled) and records what was asked.
 class ScriptedDialogs : public FileDialogs {
-public:
+  public:
     struct Asked {
         bool saving = false;
         QStringList filters;
         QString suffix;
     };
 
-    std::optional<FileChoice> openFile(const QString&, const QStringList& filters, const QString& suffix) override
+    std::optional<FileChoice> openFile(const QString&, const QStringList& filters,
+                                       const QString& suffix) override
     {
         asked.push_back({false, filters, suffix});
         return next();
@@ -72,7 +73,7 @@ public:
     std::string pdfPath; // empty: the print dialog is cancelled
     std::vector<std::string> printDocumentNames;
 
-private:
+  private:
     std::optional<FileChoice> next()
     {
         if (answers.empty())
@@ -84,7 +85,7 @@ private:
 };
 
 class FakePlayer : public Player {
-public:
+  public:
     bool available() const override { return true; }
     bool play(SheetDocument& sheet, PlayMode mode, int device) override
     {
@@ -120,20 +121,27 @@ public:
 
 // A main window with fakes for every service, and a temporary folder for files.
 class ShellTest : public ::testing::Test {
-protected:
+  protected:
     ShellTest() { makeWindow(); }
 
     void makeWindow()
     {
         window.reset();
-        ShellServices services{settings, notifier, dialogs, player, clock,
+        ShellServices services{settings,
+                               notifier,
+                               dialogs,
+                               player,
+                               clock,
                                [this] { return devices; },
                                [this](const QString& url) { openedUrls << url; },
                                [this](int code) { quitCodes.push_back(code); }};
         window = std::make_unique<MainWindow>(services);
     }
 
-    std::string file(const std::string& name) const { return (dir.path() + "/" + QString::fromStdString(name)).toStdString(); }
+    std::string file(const std::string& name) const
+    {
+        return (dir.path() + "/" + QString::fromStdString(name)).toStdString();
+    }
     static std::string example() { return std::string(TONVELA_SOURCE_DIR) + "/examples/ode_to_joy.shd"; }
     std::string errorsText() const
     {
