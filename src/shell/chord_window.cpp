@@ -1,6 +1,6 @@
 #include "shell/chord_window.h"
 
-#include "shell/qt_canvas.h"
+#include "render/qt_canvas.h"
 
 #include <QPainter>
 

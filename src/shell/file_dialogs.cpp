@@ -1,6 +1,6 @@
 #include "shell/file_dialogs.h"
 
-#include "shell/qt_canvas.h"
+#include "render/qt_canvas.h"
 
 #include <QFileDialog>
 #include <QPainter>

@@ -9,6 +9,7 @@
 #include "playback/midi_file_reader.h"
 #include "playback/midi_file_writer.h"
 #include "playback/scheduler.h"
+#include "render/qt_canvas.h"
 #include "score/lilypond_export.h"
 #include "score/markup_tree.h"
 #include "score/sheet_document.h"
@@ -17,7 +18,6 @@
 #include "shell/commands.h"
 #include "shell/file_dialogs.h"
 #include "shell/player.h"
-#include "shell/qt_canvas.h"
 #include "shell/settings_store.h"
 #include "shell/sheet_window.h"
 

@@ -4,7 +4,7 @@
 #include "editor/sheet_drawing.h"
 #include "platform/clock.h"
 #include "platform/sheet_lock.h"
-#include "shell/qt_canvas.h"
+#include "render/qt_canvas.h"
 
 #include <QKeyEvent>
 #include <QPainter>

@@ -5,8 +5,8 @@
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
 #include "editor/sheet_view_state.h"
-#include "shell/glyph_painter.h"
-#include "shell/sheet_rendering.h"
+#include "render/glyph_painter.h"
+#include "render/sheet_rendering.h"
 
 #include <QFile>
 #include <QImage>

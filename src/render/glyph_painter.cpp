@@ -1,4 +1,4 @@
-#include "shell/glyph_painter.h"
+#include "render/glyph_painter.h"
 
 #include "editor/glyphs.h"
 

@@ -1,4 +1,4 @@
-#include "shell/pdf_printer.h"
+#include "render/pdf_printer.h"
 
 #include "platform/atomic_file.h"
 

@@ -1,12 +1,12 @@
-#include "shell/sheet_rendering.h"
+#include "render/sheet_rendering.h"
 
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
 #include "platform/atomic_file.h"
 #include "platform/sheet_lock.h"
-#include "shell/pdf_printer.h"
-#include "shell/qt_canvas.h"
+#include "render/pdf_printer.h"
+#include "render/qt_canvas.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/print_paging.h"
-#include "shell/qt_canvas.h"
+#include "render/qt_canvas.h"
 
 #include <QPainter>
 #include <QPrinter>

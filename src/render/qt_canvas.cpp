@@ -1,6 +1,6 @@
-#include "shell/qt_canvas.h"
+#include "render/qt_canvas.h"
 
-#include "shell/glyph_painter.h"
+#include "render/glyph_painter.h"
 
 #include <QFont>
 #include <QFontDatabase>
