@@ -10,9 +10,6 @@
 
 namespace tonvela {
 namespace {
-// The page is drawn off-screen at this many pixels per screen pixel before it is stretched
-// onto the page, so a 600 dpi page does not show the screen's pixels.
-constexpr int kPageSupersample = 3;
 constexpr std::size_t kMaxPdfBytes = 512u * 1024u * 1024u;
 } // namespace
 

@@ -62,6 +62,10 @@ class QtImagePicture : public Picture {
     int m_height;
 };
 
+// Printed pages are drawn off-screen at this many pixels per screen pixel before they are
+// stretched onto the page, so print does not show the screen's pixels.
+inline constexpr int kPageSupersample = 3;
+
 // A white QImage to draw on with a QtCanvas of width x height device units. With
 // `supersample` above 1 the image holds that many pixels per unit, so a page stretched onto a
 // printer stays sharp.

@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "editor/commands.h"
 #include "editor/print_paging.h"
 #include "harmony/chord_document.h"
 #include "harmony/chord_document_file.h"
@@ -15,7 +16,6 @@
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
 #include "shell/chord_window.h"
-#include "shell/commands.h"
 #include "shell/file_dialogs.h"
 #include "shell/player.h"
 #include "shell/settings_store.h"
@@ -303,7 +303,7 @@ void MainWindow::buildToolBars()
     m_lengthToolBar->addWidget(m_lengthBar);
     m_lengthBar->onPositionChosen = [this](int position) {
         if (m_services.player.isPlaying())
-            m_services.player.seek(static_cast<double>(position) / kLengthSliderMax);
+            m_services.player.seek(static_cast<double>(position) / kSliderRange);
     };
 }
 
@@ -723,7 +723,7 @@ void MainWindow::showPlayProgress(const QString& elapsed, const QString& total, 
     QSlider* s = m_lengthBar->slider();
     if (slider >= 0 && !s->isSliderDown()) {
         const QSignalBlocker quiet(s);
-        s->setValue(std::clamp(slider, 0, kLengthSliderMax));
+        s->setValue(std::clamp(slider, 0, kSliderRange));
     }
 }
 

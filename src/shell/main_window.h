@@ -22,6 +22,8 @@ class QToolBar;
 
 namespace tonvela {
 
+inline constexpr const char* kWebsiteAddress = "https://tonvela.org/";
+
 class ChordDocument;
 class ChordWindow;
 class Clock;

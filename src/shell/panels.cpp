@@ -1,5 +1,6 @@
 #include "shell/panels.h"
 
+#include "playback/scheduler.h"
 #include "score/track.h"
 
 #include <QButtonGroup>
@@ -189,7 +190,7 @@ LengthBar::LengthBar(QWidget* parent)
     m_status->setObjectName(QStringLiteral("status"));
     m_current->setMinimumWidth(50);
     layout->addWidget(m_current);
-    m_slider->setRange(0, kLengthSliderMax);
+    m_slider->setRange(0, kSliderRange);
     m_slider->setValue(0);
     m_slider->setMinimumWidth(200);
     layout->addWidget(m_slider, 1);

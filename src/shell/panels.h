@@ -67,9 +67,7 @@ class PanelContainer : public QWidget {
     Panel m_current = Panel::Sheet;
 };
 
-inline constexpr int kLengthSliderMax = 384;
-
-// The length bar under the toolbars: the play position slider (0..384) between the current
+// The length bar under the toolbars: the play position slider (0..kSliderRange) between the current
 // play time and the total play time of the active sheet, and a status text.
 class LengthBar : public QWidget {
   public:

@@ -1,12 +1,12 @@
 #include "shell_test_support.h"
 
+#include "editor/commands.h"
 #include "harmony/chord_document.h"
 #include "playback/midi_file_writer.h"
 #include "score/lilypond_export.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
 #include "shell/chord_window.h"
-#include "shell/commands.h"
 
 #include <thread>
 

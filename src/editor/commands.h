@@ -1,9 +1,13 @@
 #pragma once
 
+#include "score/note.h"
+
 namespace tonvela {
 
-// Command identifiers of the menus, accelerators and toolbars. The values are the ones the
-// editor's tool handling and stored tool state use, so they stay as they are.
+// Command identifiers of the menus, accelerators and toolbar buttons. The sheet editor answers
+// some of them (undo, redo, the note tools) and the frame the rest, so they live with the
+// editor, below the shell. The numbers are the ones stored tool state and the editor's tool
+// handling use, so they stay as they are.
 enum CommandId : int {
     kCmdQuit = 16, // F4: write the placement and quit
     kCmdNewSheet = 40073,
@@ -44,27 +48,26 @@ enum CommandId : int {
     kCmdPlayTablaSample = 40091, // Ctrl+T: the bank "../Tabla.sf2", loaded once, plays sample 0
     kCmdPlayStartupWave = 40176, // Ctrl+R: "../startup.wav" on a stream of its own
 
-    // Note toolbar (durations are the note type codes).
-    kToolWhole = 1026,
-    kToolHalf = 1027,
-    kToolQuarter = 1028,
-    kToolEighth = 1029,
-    kToolSixteenth = 1030,
-    kToolThirtySecond = 1031,
+    // Note toolbar. A duration button's id is the type code of the notes it enters, and the
+    // Sharp and Flat buttons carry the codes of the sharp and flat marks.
+    kToolWhole = kTypeWhole,
+    kToolHalf = kTypeHalf,
+    kToolQuarter = kTypeQuarter,
+    kToolEighth = kTypeEighth,
+    kToolSixteenth = kTypeSixteenth,
+    kToolThirtySecond = kTypeThirtySecond,
     kToolRest = 1131,
     kToolDot = 1128,
-    kToolSharp = 1126,
-    kToolFlat = 1127,
+    kToolSharp = kTypeSharpMark,
+    kToolFlat = kTypeFlatMark,
     kToolNatural = 1179,
     kToolTie = 1124,
     kToolTriplet = 1135,
-    // Edit toolbar.
-    kToolBar = 1129,
-    kToolSpace = 1739,
-    kToolStaffBreak = 1738,
+    // Edit toolbar: the marker tools enter the special notes of the same type code.
+    kToolBar = kTypeBar,
+    kToolSpace = kTypeSpace,
+    kToolStaffBreak = kTypeStaffBreak,
     kToolLyrics = 1138,
 };
-
-inline constexpr const char* kWebsiteAddress = "https://tonvela.org/";
 
 } // namespace tonvela
