@@ -329,22 +329,12 @@ void MainWindow::buildPanels()
     sheetPanel->onTrackCountChosen = [this](int count) {
         if (!m_activeSheet)
             return;
-        SheetDocument& sheet = m_activeSheet->sheet();
-        if (count == sheet.trackCount())
-            return;
-        // One track more or fewer per step, as the spin box moves.
-        sheet.snapshot();
-        sheet.setTrackCount(sheet.trackCount() + (count > sheet.trackCount() ? 1 : -1));
-        m_activeSheet->refresh();
-        m_panels->sheetPanel()->showTrackCount(sheet.trackCount());
+        m_activeSheet->editor().stepTrackCount(count);
+        m_panels->sheetPanel()->showTrackCount(m_activeSheet->sheet().trackCount());
     };
     sheetPanel->onZoomStep = [this](bool up) {
-        if (!m_activeSheet)
-            return;
-        const float zoom = m_activeSheet->zoom();
-        if (zoom < 0.25f)
-            return;
-        m_activeSheet->setZoom(zoom + (up ? kZoomStep : -kZoomStep));
+        if (m_activeSheet)
+            m_activeSheet->editor().stepZoom(up);
     };
 }
 
@@ -409,14 +399,6 @@ void MainWindow::savePlacement()
     writeWindowPlacement(m_services.settings, placement);
 }
 
-void MainWindow::setEditing(SheetEditing* editing)
-{
-    m_editing = editing;
-    for (SheetWindow* w : sheetWindows())
-        w->setEditing(editing);
-    updateCommandStates();
-}
-
 // ---- documents ---------------------------------------------------------------------------
 
 std::vector<SheetWindow*> MainWindow::sheetWindows() const
@@ -455,7 +437,6 @@ SheetWindow* MainWindow::addSheetWindow(std::unique_ptr<SheetDocument> sheet)
 {
     const int n = static_cast<int>(sheetWindows().size());
     auto* window = new SheetWindow(std::move(sheet), *m_painter, m_services.clock);
-    window->setEditing(m_editing);
     window->midiDevice = m_panels->sheetPanel()->device();
     window->onStateChanged = [this](SheetWindow& w) {
         if (&w == m_activeSheet)
@@ -941,7 +922,7 @@ void MainWindow::updatePanels()
     if (m_activeSheet) {
         SheetDocument& sheet = m_activeSheet->sheet();
         panel->showTrackCount(sheet.trackCount());
-        panel->showZoom(m_activeSheet->zoom());
+        panel->showZoom(m_activeSheet->editor().zoom());
         if (m_activeSheet->midiDevice < panel->deviceList()->count())
             panel->deviceList()->setCurrentIndex(m_activeSheet->midiDevice);
         const Track* track = sheet.trackAt(sheet.selectedTrack);
@@ -959,11 +940,10 @@ void MainWindow::updateCommandStates()
     const bool playable = m_services.player.available();
     for (int id : {kCmdPlay, kCmdPlayAll, kCmdStop, kCmdEventPlayback})
         action(id)->setEnabled(playable);
-    // Selection editing and the scale diagram come with the editor's mouse editing and the
-    // scale tools; until they are plugged in their commands are shown disabled.
-    const bool editing = m_editing != nullptr;
+    // Selection editing is enabled where the active sheet's editor answers it; the scale
+    // diagram comes with the scale tools.
     for (int id : {kCmdCut, kCmdCopy, kCmdPaste, kCmdDelete, kCmdClear, kCmdSelectAll})
-        action(id)->setEnabled(editing);
+        action(id)->setEnabled(m_activeSheet && m_activeSheet->editor().answers(id));
     action(kCmdShowScaleDiagram)->setEnabled(false);
 }
 
@@ -983,7 +963,7 @@ bool MainWindow::command(int id)
 {
     if (QAction* a = action(id); a && !a->isEnabled())
         return false;
-    if (m_activeSheet && m_editing && m_editing->handleCommand(*m_activeSheet, id))
+    if (m_activeSheet && m_activeSheet->editor().command(id))
         return true;
     switch (id) {
     case kCmdNewSheet:
@@ -1023,16 +1003,6 @@ bool MainWindow::command(int id)
         return true;
     case kCmdQuit:
         quitAtOnce();
-        return true;
-    case kCmdUndo:
-    case kCmdRedo:
-        if (!m_activeSheet)
-            return false;
-        if (id == kCmdUndo)
-            m_activeSheet->sheet().undo();
-        else
-            m_activeSheet->sheet().redo();
-        m_activeSheet->refresh();
         return true;
     case kCmdShowSheetOptions:
         showPanel(PanelContainer::Panel::Sheet);

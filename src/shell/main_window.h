@@ -32,7 +32,6 @@ class Notifier;
 class Player;
 class SettingsStore;
 class SheetDocument;
-class SheetEditing;
 class SheetWindow;
 
 // What the main window works with, so that tests can put fakes in their place.
@@ -104,7 +103,6 @@ class MainWindow : public QMainWindow {
     QToolBar* playToolBar() const { return m_playBar; }
     QDialog* aboutBox() const { return m_about; }
     PainterThread& painter() { return *m_painter; }
-    void setEditing(SheetEditing* editing);
 
     // Called once when the first sheet picture reached the screen.
     std::function<void()> onFirstSheetPresented;
@@ -151,7 +149,6 @@ class MainWindow : public QMainWindow {
     ShellServices m_services;
     std::unique_ptr<PlaybackReports> m_playbackReports;
     std::unique_ptr<PainterThread> m_painter;
-    SheetEditing* m_editing = nullptr;
     QMdiArea* m_mdi;
     QDockWidget* m_dock = nullptr;
     PanelContainer* m_panels = nullptr;

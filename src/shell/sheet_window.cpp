@@ -5,8 +5,10 @@
 #include "platform/clock.h"
 #include "platform/sheet_lock.h"
 #include "render/qt_canvas.h"
+#include "shell/qt_editor_input.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
@@ -17,23 +19,23 @@
 namespace tonvela {
 namespace {
 constexpr int kWheelNotch = 120;
-constexpr int kPageRows = 3;
 } // namespace
 
 SheetWindow::SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock,
                          QWidget* parent)
-    : QWidget(parent), m_sheet(std::move(sheet)), m_view(*m_sheet), m_painter(painter), m_clock(clock),
-      m_scrollBar(new QScrollBar(Qt::Vertical, this))
+    : QWidget(parent), m_sheet(std::move(sheet)), m_view(*m_sheet), m_editor(m_view, *this),
+      m_painter(painter), m_clock(clock), m_scrollBar(new QScrollBar(Qt::Vertical, this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
     setMinimumSize(120, 120);
     m_scrollBar->setRange(0, 0);
     m_scrollBar->setSingleStep(1);
     m_scrollBar->setPageStep(kPageRows);
     connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int value) {
         if (value != m_view.firstVisibleRow)
-            scrollTo(value);
+            m_editor.scrollTo(value);
     });
     m_view.title = m_sheet->caption;
     m_sheet->setView(this);
@@ -54,83 +56,21 @@ int SheetWindow::clientWidth() const
 
 void SheetWindow::onResize()
 {
-    {
-        SheetLockGuard lock(sheetLock());
-        m_view.setClientSize(clientWidth(), std::max(1, height()));
-        m_view.updateLayoutSize();
-        layoutRows(m_view);
-    }
+    m_editor.resize(clientWidth(), std::max(1, height()));
+}
+
+void SheetWindow::layoutChanged()
+{
     updateScrollBar();
     markChanged();
     requestPaint();
     notifyState();
 }
 
-void SheetWindow::refresh()
+void SheetWindow::scrolled()
 {
-    {
-        SheetLockGuard lock(sheetLock());
-        m_view.updateLayoutSize();
-        layoutRows(m_view);
-    }
-    updateScrollBar();
-    markChanged();
-    requestPaint();
-    notifyState();
-}
-
-void SheetWindow::scroll(ScrollAction action)
-{
-    int delta = 0;
-    switch (action) {
-    case ScrollAction::LineUp:
-        delta = -1;
-        break;
-    case ScrollAction::LineDown:
-        delta = 1;
-        break;
-    case ScrollAction::PageUp:
-        delta = -kPageRows;
-        break;
-    case ScrollAction::PageDown:
-        delta = kPageRows;
-        break;
-    }
-    const int row = m_view.firstVisibleRow;
-    if ((delta < 0 && row <= 0) || (delta > 0 && row >= m_view.scrollRange))
-        return;
-    scrollTo(row + delta);
-}
-
-void SheetWindow::scrollTo(int row)
-{
-    {
-        SheetLockGuard lock(sheetLock());
-        setFirstVisibleRow(m_view, std::clamp(row, 0, m_view.scrollRange));
-    }
     updateScrollBar();
     requestPaint();
-}
-
-void SheetWindow::wheelStep(bool awayFromUser, bool ctrl)
-{
-    if (ctrl)
-        setZoom(m_sheet->zoomamount + (awayFromUser ? kZoomStep : -kZoomStep));
-    scroll(awayFromUser ? ScrollAction::LineUp : ScrollAction::LineDown);
-}
-
-void SheetWindow::setZoom(float zoom)
-{
-    // The zoom has no upper bound of its own, but drawing refuses factors beyond kMaxZoom.
-    if (!(zoom > kMinZoom))
-        zoom = kMinZoom;
-    zoom = std::min(zoom, kMaxZoom);
-    {
-        SheetLockGuard lock(sheetLock());
-        m_sheet->zoomamount = zoom;
-    }
-    onResize();
-    refresh();
 }
 
 void SheetWindow::updateScrollBar()
@@ -240,30 +180,39 @@ void SheetWindow::wheelEvent(QWheelEvent* event)
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     while (m_wheelRemainder >= kWheelNotch) {
         m_wheelRemainder -= kWheelNotch;
-        wheelStep(true, ctrl);
+        m_editor.wheelStep(true, ctrl);
     }
     while (m_wheelRemainder <= -kWheelNotch) {
         m_wheelRemainder += kWheelNotch;
-        wheelStep(false, ctrl);
+        m_editor.wheelStep(false, ctrl);
     }
     event->accept();
 }
 
 void SheetWindow::keyPressEvent(QKeyEvent* event)
 {
-    const int key = event->key();
-    const Track* track = m_sheet->trackAt(m_sheet->selectedTrack);
-    // Digits are fret numbers on a tablature track and never reach the note keys.
-    if (key >= Qt::Key_0 && key <= Qt::Key_9 && track && track->drawmode == kDrawTablature) {
-        event->accept();
-        return;
-    }
-    if (m_editing) {
-        m_editing->keyPressed(*this, key);
+    if (m_editor.keyPressed(keyInputOf(*event))) {
         event->accept();
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void SheetWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        setFocus(Qt::MouseFocusReason);
+    m_editor.pointerPressed(pointerInputOf(*event, m_view.zoom(), m_clock.nowMs()));
+}
+
+void SheetWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    m_editor.pointerMoved(pointerInputOf(*event, m_view.zoom(), m_clock.nowMs()));
+}
+
+void SheetWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_editor.pointerReleased(pointerInputOf(*event, m_view.zoom(), m_clock.nowMs()));
 }
 
 void SheetWindow::changeEvent(QEvent* event)

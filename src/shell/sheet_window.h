@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/editing/sheet_editor.h"
 #include "editor/sheet_view_state.h"
 #include "score/sheet_document.h"
 #include "shell/painter_thread.h"
@@ -17,35 +18,21 @@ class QScrollBar;
 namespace tonvela {
 
 class Clock;
-class SheetWindow;
 
 // Paint requests of one sheet are honoured at most once per this many milliseconds unless
 // the sheet changed.
 inline constexpr int kPaintThrottleMs = 10;
-inline constexpr float kZoomStep = 0.1f;
-
-// Where the editing of a sheet plugs in: the mouse and keyboard editing and the note tools
-// receive the commands and keys of the active sheet before the frame does.
-class SheetEditing {
-  public:
-    virtual ~SheetEditing() = default;
-    // True when the command was consumed.
-    virtual bool handleCommand(SheetWindow& window, int command) = 0;
-    virtual void keyPressed(SheetWindow& window, int qtKey) = 0;
-};
 
 // The window of one sheet document inside the main window's document area. It owns the
-// document and its view state, lays the sheet out after every change of size, zoom, scroll
-// position or content, scrolls by whole rows, and shows the picture the painter thread paints
-// into its off-screen image.
+// document, its view state and its editor; it turns its Qt events into the editor's pointer and
+// key records, keeps the scroll bar in step with the view, and shows the picture the painter
+// thread paints into its off-screen image.
 //
 // Thread rules: lives on the user-interface thread. paintOffscreen runs on the painter thread
 // under the sheet lock; the finished picture is handed over under its own small mutex. The
 // destructor waits until no paint of this window is in progress.
-class SheetWindow : public QWidget, public SheetView, public PaintTarget {
+class SheetWindow : public QWidget, public SheetView, public PaintTarget, private EditorHost {
   public:
-    enum class ScrollAction { LineUp, LineDown, PageUp, PageDown };
-
     SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock,
                 QWidget* parent = nullptr);
     ~SheetWindow() override;
@@ -53,19 +40,12 @@ class SheetWindow : public QWidget, public SheetView, public PaintTarget {
     SheetDocument& sheet() { return *m_sheet; }
     SheetViewState& view() { return m_view; }
     const SheetViewState& view() const { return m_view; }
+    SheetEditor& editor() { return m_editor; }
 
     // Lays out for the current client size and zoom (after resize, zoom and load).
     void onResize();
     // After every edit: relayout, clamp the scroll position, update the scroll bar, repaint.
-    void refresh();
-    void scroll(ScrollAction action);
-    void scrollTo(int row);
-    // One wheel step: with Ctrl the zoom changes by 0.1 (never below 0.4); either way a step
-    // away from the user scrolls a row up, towards the user a row down.
-    void wheelStep(bool awayFromUser, bool ctrl);
-    // Sets the sheet's zoom (kept within the drawable range) and lays out again.
-    void setZoom(float zoom);
-    float zoom() const { return m_sheet->zoomamount; }
+    void refresh() { m_editor.relayout(); }
 
     // Queues a paint unless one was queued less than 10 ms ago and the sheet did not change
     // since; a throttled request is retried once the 10 ms have passed, so the last state is
@@ -83,13 +63,12 @@ class SheetWindow : public QWidget, public SheetView, public PaintTarget {
     std::function<void(SheetWindow&)> onStateChanged;
     // Called after each finished picture reached the screen (start-up measurement).
     std::function<void(SheetWindow&)> onPresented;
-    void setEditing(SheetEditing* editing) { m_editing = editing; }
 
     // The entry of the "MIDI Device:" list this sheet plays on.
     int midiDevice = 0;
 
     // SheetView
-    void relayout() override { refresh(); }
+    void relayout() override { m_editor.relayout(); }
     void windowTextChanged(const std::string& text) override;
     void trackCountShown(int count) override;
     void trackSelected(int index) override;
@@ -102,18 +81,25 @@ class SheetWindow : public QWidget, public SheetView, public PaintTarget {
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
   private:
+    // EditorHost
+    void layoutChanged() override;
+    void scrolled() override;
+
     void updateScrollBar();
     void notifyState();
     int clientWidth() const;
 
     std::unique_ptr<SheetDocument> m_sheet;
     SheetViewState m_view;
+    SheetEditor m_editor;
     PainterThread& m_painter;
     Clock& m_clock;
-    SheetEditing* m_editing = nullptr;
     QScrollBar* m_scrollBar;
     int m_wheelRemainder = 0;
 

@@ -423,13 +423,13 @@ TEST_F(MainWindowTest, NumberTracksAndScaleFieldsChangeTheActiveSheet)
     EXPECT_EQ(w->sheet().trackCount(), 3);
     EXPECT_EQ(title(w), "Sheet 1*");
     EXPECT_EQ(panel->trackCountField()->value(), 3);
-    const float zoom = w->zoom();
+    const float zoom = w->editor().zoom();
     panel->zoomField()->stepUp();
-    EXPECT_NEAR(w->zoom(), zoom + 0.1f, 1e-4);
+    EXPECT_NEAR(w->editor().zoom(), zoom + 0.1f, 1e-4);
     EXPECT_NEAR(panel->zoomField()->value(), 1.0, 1e-6);
     for (int i = 0; i < 10; ++i)
         panel->zoomField()->stepDown();
-    EXPECT_NEAR(w->zoom(), 0.4f, 1e-4);
+    EXPECT_NEAR(w->editor().zoom(), 0.4f, 1e-4);
     EXPECT_NEAR(panel->zoomField()->value(), 0.4, 1e-6);
     panel->trackCountField()->setValue(1);
     EXPECT_EQ(w->sheet().trackCount(), 2); // one track per step
@@ -439,9 +439,9 @@ TEST_F(MainWindowTest, PrintWritesAPdfAndRestoresTheView)
 {
     SheetWindow* w = openExample();
     ASSERT_TRUE(waitUntil([w] { return w->paintsDone() > 0; }));
-    w->setZoom(1.3f);
+    w->editor().setZoom(1.3f);
     const int rangeBefore = w->view().scrollRange;
-    w->scrollTo(1);
+    w->editor().scrollTo(1);
     const int rowBefore = w->view().firstVisibleRow;
     const int layoutWidthBefore = w->view().layoutWidth;
     window->command(kCmdPrint); // cancelled dialog prints nothing
@@ -451,7 +451,7 @@ TEST_F(MainWindowTest, PrintWritesAPdfAndRestoresTheView)
     EXPECT_EQ(readAll(dialogs.pdfPath).substr(0, 5), "%PDF-");
     EXPECT_EQ(w->view().firstVisibleRow, rowBefore);
     EXPECT_EQ(w->view().scrollRange, rangeBefore);
-    EXPECT_NEAR(w->zoom(), 1.3f, 1e-4);
+    EXPECT_NEAR(w->editor().zoom(), 1.3f, 1e-4);
     EXPECT_EQ(w->view().layoutWidth, layoutWidthBefore);
     EXPECT_EQ(errorCount(), 0) << errorsText();
 }
