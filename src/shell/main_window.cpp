@@ -316,7 +316,7 @@ void MainWindow::buildPanels()
     m_panels = new PanelContainer;
     m_dock->setWidget(m_panels);
     addDockWidget(Qt::LeftDockWidgetArea, m_dock);
-    m_panels->onPanelShown = [this](PanelContainer::Panel) { updatePanels(); };
+    m_panels->onPanelChosen = [this](PanelContainer::Panel) { updatePanels(); };
 
     SheetOptionsPanel* sheetPanel = m_panels->sheetPanel();
     sheetPanel->onDeviceChosen = [this](int device) {
@@ -701,11 +701,8 @@ void MainWindow::print()
 void MainWindow::showPlayProgress(const QString& elapsed, const QString& total, int slider)
 {
     m_lengthBar->showTimes(elapsed, total);
-    QSlider* s = m_lengthBar->slider();
-    if (slider >= 0 && !s->isSliderDown()) {
-        const QSignalBlocker quiet(s);
-        s->setValue(std::clamp(slider, 0, kSliderRange));
-    }
+    if (slider >= 0)
+        m_lengthBar->showPosition(slider);
 }
 
 void MainWindow::repaintPlayingSheets()
@@ -898,6 +895,7 @@ void MainWindow::showPanel(PanelContainer::Panel panel)
 {
     m_dock->show();
     m_panels->showPanel(panel);
+    updatePanels();
 }
 
 void MainWindow::updatePanels()
@@ -923,8 +921,7 @@ void MainWindow::updatePanels()
         SheetDocument& sheet = m_activeSheet->sheet();
         panel->showTrackCount(sheet.trackCount());
         panel->showZoom(m_activeSheet->editor().zoom());
-        if (m_activeSheet->midiDevice < panel->deviceList()->count())
-            panel->deviceList()->setCurrentIndex(m_activeSheet->midiDevice);
+        panel->showDevice(m_activeSheet->midiDevice);
         const Track* track = sheet.trackAt(sheet.selectedTrack);
         m_lengthBar->showTimes(QStringLiteral("00:00"), minutesSeconds(track ? track->totalPlayMs() : 0));
         m_lengthBar->showStatus(m_services.player.isPlaying(&sheet) ? QStringLiteral("Playing")

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "shell/painter_thread.h"
-#include "shell/panels.h"
+#include "shell/panels/length_bar.h"
+#include "shell/panels/panel_container.h"
+#include "shell/panels/sheet_options_panel.h"
 
 #include <QMainWindow>
 
