@@ -8,7 +8,7 @@
 #include "playback/playback_driver.h"
 #include "render/sheet_rendering.h"
 #include "shell/file_dialogs.h"
-#include "shell/main_window.h"
+#include "shell/frame/main_window.h"
 #include "shell/message_box_notifier.h"
 #include "shell/open_request.h"
 #include "shell/player.h"

@@ -6,7 +6,7 @@
 #include "score/lilypond_export.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
-#include "shell/chord_window.h"
+#include "shell/documents/chord_window.h"
 
 #include <thread>
 

@@ -1,6 +1,6 @@
 #include "shell_test_support.h"
 
-#include "shell/qt_editor_input.h"
+#include "shell/documents/qt_editor_input.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

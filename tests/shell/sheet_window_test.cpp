@@ -3,7 +3,7 @@
 #include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
-#include "shell/painter_thread.h"
+#include "shell/documents/painter_thread.h"
 
 #include <QMdiSubWindow>
 #include <QScrollBar>

@@ -1,4 +1,4 @@
-#include "shell/qt_editor_input.h"
+#include "shell/documents/qt_editor_input.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "shell/painter_thread.h"
+#include "shell/documents/painter_thread.h"
 
 #include "platform/sheet_lock.h"
 

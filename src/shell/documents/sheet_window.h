@@ -3,7 +3,8 @@
 #include "editor/editing/sheet_editor.h"
 #include "editor/sheet_view_state.h"
 #include "score/sheet_document.h"
-#include "shell/painter_thread.h"
+#include "shell/documents/document_window.h"
+#include "shell/documents/painter_thread.h"
 
 #include <QImage>
 #include <QWidget>
@@ -31,7 +32,11 @@ inline constexpr int kPaintThrottleMs = 10;
 // Thread rules: lives on the user-interface thread. paintOffscreen runs on the painter thread
 // under the sheet lock; the finished picture is handed over under its own small mutex. The
 // destructor waits until no paint of this window is in progress.
-class SheetWindow : public QWidget, public SheetView, public PaintTarget, private EditorHost {
+class SheetWindow : public QWidget,
+                    public DocumentWindow,
+                    public SheetView,
+                    public PaintTarget,
+                    private EditorHost {
   public:
     SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock,
                 QWidget* parent = nullptr);
@@ -64,8 +69,29 @@ class SheetWindow : public QWidget, public SheetView, public PaintTarget, privat
     // Called after each finished picture reached the screen (start-up measurement).
     std::function<void(SheetWindow&)> onPresented;
 
-    // The entry of the "MIDI Device:" list this sheet plays on.
-    int midiDevice = 0;
+    // DocumentWindow
+    QWidget& widget() override { return *this; }
+    std::string title() const override { return m_sheet->caption; }
+    bool isModified() const override { return m_sheet->modified != 0; }
+    std::string path() const override { return m_sheet->path; }
+    // A sheet saves as a sheet document or, with the MIDI entry, writes its first track as a
+    // Standard MIDI File and stays unsaved.
+    QStringList saveFilters() const override;
+    FileResult saveTo(const std::string& path, const std::string& title, int filterIndex) override;
+    bool canPrint() const override { return true; }
+    // Prints through the print paging; the view is laid out for the window again afterwards.
+    PrintResult print(Printer& printer) override;
+    bool answers(int commandId) const override { return m_editor.answers(commandId); }
+    bool command(int commandId) override { return m_editor.command(commandId); }
+    SheetEditor* sheetEditor() override { return &m_editor; }
+    const SheetEditor* sheetEditor() const override { return &m_editor; }
+    int midiDevice() const override { return m_midiDevice; }
+    bool setMidiDevice(int device) override;
+    std::optional<PanelContainer::Panel> panelOnActivation() const override
+    {
+        return PanelContainer::Panel::Sheet;
+    }
+    void playbackChanged() override;
 
     // SheetView
     void relayout() override { m_editor.relayout(); }
@@ -98,6 +124,7 @@ class SheetWindow : public QWidget, public SheetView, public PaintTarget, privat
     std::unique_ptr<SheetDocument> m_sheet;
     SheetViewState m_view;
     SheetEditor m_editor;
+    int m_midiDevice = 0;
     PainterThread& m_painter;
     Clock& m_clock;
     QScrollBar* m_scrollBar;

@@ -1,6 +1,8 @@
-#include "shell/chord_window.h"
+#include "shell/documents/chord_window.h"
 
+#include "harmony/chord_document_file.h"
 #include "render/qt_canvas.h"
+#include "score/sheet_file.h"
 
 #include <QPainter>
 
@@ -18,6 +20,16 @@ ChordWindow::ChordWindow(std::unique_ptr<ChordDocument> document, QWidget* paren
 ChordWindow::~ChordWindow()
 {
     m_document->setView(nullptr);
+}
+
+QStringList ChordWindow::saveFilters() const
+{
+    return {QString::fromUtf8(kSheetFilter), QString::fromUtf8(kAllFilesFilter)};
+}
+
+FileResult ChordWindow::saveTo(const std::string& path, const std::string& title, int /*filterIndex*/)
+{
+    return writeChordDocument(*m_document, title, path);
 }
 
 void ChordWindow::windowTextChanged(const std::string& text)

@@ -1,11 +1,13 @@
-#include "shell/sheet_window.h"
+#include "shell/documents/sheet_window.h"
 
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "platform/clock.h"
 #include "platform/sheet_lock.h"
+#include "playback/midi_file_writer.h"
 #include "render/qt_canvas.h"
-#include "shell/qt_editor_input.h"
+#include "score/sheet_file.h"
+#include "shell/documents/qt_editor_input.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -222,6 +224,43 @@ void SheetWindow::changeEvent(QEvent* event)
         m_minimized.store(frame->isMinimized() || isMinimized());
     }
     QWidget::changeEvent(event);
+}
+
+QStringList SheetWindow::saveFilters() const
+{
+    return {QString::fromUtf8(kSheetFilter), QString::fromUtf8(kMidiFilter),
+            QString::fromUtf8(kAllFilesFilter)};
+}
+
+FileResult SheetWindow::saveTo(const std::string& path, const std::string& title, int filterIndex)
+{
+    if (filterIndex == 1)
+        return writeMidiFile(*m_sheet, path, 0);
+    return saveSheet(*m_sheet, title, path);
+}
+
+PrintResult SheetWindow::print(Printer& printer)
+{
+    PrintResult result;
+    {
+        SheetLockGuard lock(sheetLock());
+        m_view.title = m_sheet->caption;
+        result = printSheet(m_view, printer, logicalDpiX(), logicalDpiY());
+    }
+    onResize();
+    return result;
+}
+
+bool SheetWindow::setMidiDevice(int device)
+{
+    m_midiDevice = device;
+    return true;
+}
+
+void SheetWindow::playbackChanged()
+{
+    markChanged();
+    requestPaint();
 }
 
 void SheetWindow::windowTextChanged(const std::string& text)
