@@ -211,6 +211,26 @@ TEST_F(MainWindowTest, OpenTellsFilesApartAndReportsWhatItCannotOpen)
     EXPECT_NE(errorsText().find("not a sheet, a chord document or a MIDI file"), std::string::npos);
 }
 
+TEST_F(MainWindowTest, ASheetCutAtALimitOpensWithAWarningNotAnError)
+{
+    window->showAtSavedPlacement();
+    // One track more than a sheet file may load.
+    std::string text = "<staffdoc>\r\n";
+    for (int t = 0; t <= kMaxLoadedTracks; ++t)
+        text += "<track>\r\n<note\r\nmidi=60 type=1028 line=0 >\r\n</note>\r\n</track>\r\n";
+    text += "</staffdoc>\r\n";
+    const std::string path = file("wide.shd");
+    std::ofstream(path, std::ios::binary) << text;
+    ASSERT_TRUE(window->openFile(path)) << errorsText();
+    ASSERT_EQ(window->sheetWindows().size(), 1u);
+    EXPECT_EQ(errorCount(), 0) << errorsText();
+    EXPECT_TRUE(notifier.messages.empty());
+    ASSERT_EQ(notifier.warnings.size(), 1u);
+    EXPECT_EQ(notifier.warnings[0].caption, "Warning");
+    EXPECT_EQ(notifier.warnings[0].text, "Some of " + path + " was left out:\n1 tracks beyond the limit of " +
+                                             std::to_string(kMaxLoadedTracks) + " were not loaded");
+}
+
 TEST_F(MainWindowTest, ChordDocumentsSaveWithTheSheetFilterAndReopenByRootElement)
 {
     window->showAtSavedPlacement();

@@ -76,7 +76,7 @@ bool DocumentCommands::openFile(const std::string& path)
         w->sheet().selectTrack(0);
         w->refresh();
         if (!result.warnings.empty())
-            notifier.error(joinWarnings(path, result.warnings), "Warning");
+            notifier.warning(joinWarnings(path, result.warnings));
         return true;
     }
     const std::string root = peekFirstToken(path);
@@ -89,7 +89,7 @@ bool DocumentCommands::openFile(const std::string& path)
         w->sheet().selectTrack(0);
         w->onResize();
         if (!result.warnings.empty())
-            notifier.error(joinWarnings(path, result.warnings), "Warning");
+            notifier.warning(joinWarnings(path, result.warnings));
         return true;
     }
     if (root == kChordDocumentRoot) {
@@ -99,7 +99,7 @@ bool DocumentCommands::openFile(const std::string& path)
             return failed("open", path, result.error);
         m_frame.addChordWindow(std::move(doc));
         if (!result.warnings.empty())
-            notifier.error(joinWarnings(path, result.warnings), "Warning");
+            notifier.warning(joinWarnings(path, result.warnings));
         return true;
     }
     return failed("open", path, "it is not a sheet, a chord document or a MIDI file.");
@@ -122,7 +122,7 @@ void DocumentCommands::importMidi()
     w->sheet().selectTrack(0);
     w->refresh();
     if (!result.warnings.empty())
-        m_frame.services().notifier.error(joinWarnings(choice->path, result.warnings), "Warning");
+        m_frame.services().notifier.warning(joinWarnings(choice->path, result.warnings));
 }
 
 bool DocumentCommands::save(bool asking)
