@@ -119,7 +119,6 @@ QPainterPath flagDown(double bottom)
 
 struct GlyphShapes {
     std::map<int, QPainterPath> paths;
-    bool musicFont = false;
 };
 
 // Note glyphs: head, stem (drawn separately so it stays one device pixel wide at least) and
@@ -178,7 +177,6 @@ const GlyphShapes& shapes()
         GlyphShapes g;
         QString family = loadFamily(kMusicFontFiles, std::size(kMusicFontFiles));
         QString bold = loadFamily(kBoldFontFiles, std::size(kBoldFontFiles));
-        g.musicFont = !family.isEmpty();
         if (family.isEmpty())
             family = QStringLiteral("FreeSerif");
         if (bold.isEmpty())
@@ -265,11 +263,6 @@ void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor
 }
 
 } // namespace
-
-bool musicFontAvailable()
-{
-    return shapes().musicFont;
-}
 
 void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, const QColor& color)
 {

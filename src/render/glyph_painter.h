@@ -15,7 +15,4 @@ namespace tonvela {
 // then) and are read-only afterwards, so any thread may draw.
 void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, const QColor& color);
 
-// True when the music font was found; without it the font glyphs fall back to plain shapes.
-bool musicFontAvailable();
-
 } // namespace tonvela

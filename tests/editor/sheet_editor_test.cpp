@@ -135,7 +135,7 @@ TEST_F(SheetEditorTest, UndoAndRedoAreTheCommandsItAnswersToday)
     EXPECT_EQ(host.layouts, 0);
 }
 
-TEST_F(SheetEditorTest, TrackCountStepsTowardsTheFieldAndIsUndoable)
+TEST_F(SheetEditorTest, TrackCountStepsOneTrackTowardsTheFieldAsAnEdit)
 {
     editor.stepTrackCount(1); // already there
     EXPECT_EQ(host.layouts, 0);
