@@ -44,7 +44,7 @@ QRect normalized(int left, int top, int right, int bottom)
 
 QString qtText(std::string_view text)
 {
-    const QString utf8 = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString utf8 = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     if (!utf8.contains(QChar::ReplacementCharacter))
         return utf8;
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));

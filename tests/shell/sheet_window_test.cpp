@@ -191,6 +191,7 @@ TEST(PainterThreadTest, AFullQueueStartsOverAtTheFirstSlot)
 {
     PainterThread painter;
     std::vector<std::unique_ptr<CountingTarget>> targets;
+    targets.reserve(kPaintQueueSize + 1);
     for (int i = 0; i < kPaintQueueSize + 1; ++i)
         targets.push_back(std::make_unique<CountingTarget>());
     {
