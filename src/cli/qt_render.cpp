@@ -4,8 +4,8 @@
 #include "cli/cli.h"
 
 #include "editor/sheet_view_state.h"
+#include "render/sheet_rendering.h"
 #include "score/sheet_document.h"
-#include "shell/sheet_rendering.h"
 
 #include <cmath>
 #include <cstdlib>

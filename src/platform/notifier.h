@@ -5,29 +5,34 @@
 
 namespace tonvela {
 
-// Messages the user must see: errors with an OK button and yes/no/cancel questions. The
-// desktop application shows message boxes; the command-line tool prints; tests collect.
+// Messages the user must see: errors and warnings with an OK button, and yes/no/cancel
+// questions. A warning says that something was done but not all of it (a file loaded without
+// the part beyond a limit); an error that it failed. The desktop application shows message
+// boxes with the error or warning icon; the command-line tool prints; tests collect.
 class Notifier {
   public:
     enum class Answer { Yes, No, Cancel };
 
     virtual ~Notifier() = default;
     virtual void error(const std::string& text, const std::string& caption = "Error") = 0;
+    virtual void warning(const std::string& text, const std::string& caption = "Warning") = 0;
     virtual Answer question(const std::string& text, const std::string& caption) = 0;
 };
 
-// Writes errors to standard error and answers every question with `answer`.
+// Writes errors and warnings to standard error and answers every question with `answer`.
 class StderrNotifier : public Notifier {
   public:
     explicit StderrNotifier(Answer answer = Answer::Cancel) : m_answer(answer) {}
     void error(const std::string& text, const std::string& caption) override;
+    void warning(const std::string& text, const std::string& caption) override;
     Answer question(const std::string& text, const std::string& caption) override;
 
   private:
     Answer m_answer;
 };
 
-// Keeps every message; questions get the queued answers in order, then `fallback`.
+// Keeps every message: errors and questions in `messages`, warnings apart in `warnings`.
+// Questions get the queued answers in order, then `fallback`.
 class CollectingNotifier : public Notifier {
   public:
     struct Message {
@@ -37,9 +42,11 @@ class CollectingNotifier : public Notifier {
     };
 
     void error(const std::string& text, const std::string& caption) override;
+    void warning(const std::string& text, const std::string& caption) override;
     Answer question(const std::string& text, const std::string& caption) override;
 
     std::vector<Message> messages;
+    std::vector<Message> warnings;
     std::vector<Answer> answers;
     Answer fallback = Answer::Cancel;
 };

@@ -6,13 +6,13 @@
 #include "platform/clock.h"
 #include "platform/midi_output.h"
 #include "playback/playback_driver.h"
+#include "render/sheet_rendering.h"
 #include "shell/file_dialogs.h"
-#include "shell/main_window.h"
+#include "shell/frame/main_window.h"
 #include "shell/message_box_notifier.h"
 #include "shell/open_request.h"
 #include "shell/player.h"
 #include "shell/settings_store.h"
-#include "shell/sheet_rendering.h"
 
 #include <QApplication>
 #include <QDesktopServices>

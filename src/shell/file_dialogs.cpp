@@ -1,6 +1,6 @@
 #include "shell/file_dialogs.h"
 
-#include "shell/qt_canvas.h"
+#include "render/qt_canvas.h"
 
 #include <QFileDialog>
 #include <QPainter>
@@ -12,10 +12,6 @@
 
 namespace tonvela {
 namespace {
-
-// Pages are drawn off-screen at this many pixels per screen pixel before they are stretched
-// onto the printer page, so print does not show the screen's pixels.
-constexpr int kPageSupersample = 3;
 
 // A Printer over a QPrinter configured by the print dialog (a real printer or its "print to
 // file" PDF output).

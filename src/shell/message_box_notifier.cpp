@@ -17,21 +17,33 @@ bool onGuiThread()
 
 void MessageBoxNotifier::error(const std::string& text, const std::string& caption)
 {
+    show(QMessageBox::Critical, caption, text);
+}
+
+void MessageBoxNotifier::warning(const std::string& text, const std::string& caption)
+{
+    show(QMessageBox::Warning, caption, text);
+}
+
+void MessageBoxNotifier::show(QMessageBox::Icon icon, const std::string& caption, const std::string& text)
+{
     const QString title = QString::fromStdString(caption);
     const QString message = QString::fromStdString(text);
+    const auto box = [icon, title, message](QWidget* parent) {
+        if (icon == QMessageBox::Warning)
+            QMessageBox::warning(parent, title, message, QMessageBox::Ok);
+        else
+            QMessageBox::critical(parent, title, message, QMessageBox::Ok);
+    };
     if (!onGuiThread()) {
-        // Stream and playback threads report through here; the box is shown by the
-        // user-interface thread and the reporting thread goes on at once.
         if (QCoreApplication* app = QCoreApplication::instance()) {
             QPointer<QWidget> parent(m_parent);
             QMetaObject::invokeMethod(
-                app,
-                [parent, title, message] { QMessageBox::critical(parent, title, message, QMessageBox::Ok); },
-                Qt::QueuedConnection);
+                app, [parent, box] { box(parent); }, Qt::QueuedConnection);
         }
         return;
     }
-    QMessageBox::critical(m_parent, title, message, QMessageBox::Ok);
+    box(m_parent);
 }
 
 Notifier::Answer MessageBoxNotifier::question(const std::string& text, const std::string& caption)

@@ -3,13 +3,15 @@
 // at every picture before committing it).
 
 #include "editor/example_sheets.h"
+#include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_view_state.h"
-#include "shell/glyph_painter.h"
-#include "shell/sheet_rendering.h"
+#include "render/glyph_painter.h"
+#include "render/sheet_rendering.h"
 
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -82,9 +84,55 @@ class RenderTest : public ::testing::Test {
     }
 };
 
-TEST_F(RenderTest, MusicFontIsInstalled)
+// The box a glyph's ink covers when drawn at (20, 20), scale 1, into a white image.
+QRect inkBox(int glyph, QImage* picture = nullptr)
 {
-    EXPECT_TRUE(musicFontAvailable());
+    QImage image(160, 160, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        paintGlyph(painter, glyph, 20, 20, 1.0, Qt::black);
+    }
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                box |= QRect(x, y, 1, 1);
+    if (picture)
+        *picture = image;
+    return box;
+}
+
+TEST_F(RenderTest, ClefsAccidentalsAndRestsAreDrawnFromTheMusicFontAtTheirBoxes)
+{
+    // Each font glyph is fitted to its documented height and placed by its box's top-left
+    // corner: a glyph missing from the font would leave no ink or a box of the wrong shape.
+    struct Expected {
+        int glyph;
+        int top;    // ink top relative to the glyph's y
+        int height; // ink height
+    };
+    const Expected expected[] = {
+        {kGlyphGClef, -1, 62},      {kGlyphFClef, 0, 27},         {kGlyphSharp, -1, 22},
+        {kGlyphNatural, -1, 22},    {kGlyphFlat, -3, 20},         {kGlyphQuarterRest, 0, 27},
+        {kGlyphEighthRest, -1, 17}, {kGlyphSixteenthRest, 3, 26},
+    };
+    for (const Expected& e : expected) {
+        const QRect box = inkBox(e.glyph);
+        ASSERT_FALSE(box.isEmpty()) << e.glyph << " draws nothing";
+        EXPECT_NEAR(box.top() - 20, e.top, 1) << e.glyph;
+        EXPECT_NEAR(box.height(), e.height, 2) << e.glyph;
+        EXPECT_NEAR(box.left() - 20, 0, 2) << e.glyph;
+    }
+    // The G clef is a tall narrow sign, the F clef a wider short one.
+    const QRect g = inkBox(kGlyphGClef), f = inkBox(kGlyphFClef);
+    EXPECT_LT(g.width() * 2, g.height());
+    EXPECT_GT(f.width(), f.height() / 2);
+    // Signs of the same height are still different shapes (a placeholder box would not be).
+    QImage sharp, natural;
+    inkBox(kGlyphSharp, &sharp);
+    inkBox(kGlyphNatural, &natural);
+    EXPECT_NE(sharp, natural);
 }
 
 TEST_F(RenderTest, AllStaffKindsMatchTheReference)

@@ -1,12 +1,12 @@
 #include "shell_test_support.h"
 
+#include "editor/commands.h"
 #include "harmony/chord_document.h"
 #include "playback/midi_file_writer.h"
 #include "score/lilypond_export.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
-#include "shell/chord_window.h"
-#include "shell/commands.h"
+#include "shell/documents/chord_window.h"
 
 #include <thread>
 
@@ -209,6 +209,26 @@ TEST_F(MainWindowTest, OpenTellsFilesApartAndReportsWhatItCannotOpen)
     EXPECT_EQ(errorCount(), 4) << errorsText();
     EXPECT_EQ(window->mdiArea()->subWindowList().size(), 1);
     EXPECT_NE(errorsText().find("not a sheet, a chord document or a MIDI file"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ASheetCutAtALimitOpensWithAWarningNotAnError)
+{
+    window->showAtSavedPlacement();
+    // One track more than a sheet file may load.
+    std::string text = "<staffdoc>\r\n";
+    for (int t = 0; t <= kMaxLoadedTracks; ++t)
+        text += "<track>\r\n<note\r\nmidi=60 type=1028 line=0 >\r\n</note>\r\n</track>\r\n";
+    text += "</staffdoc>\r\n";
+    const std::string path = file("wide.shd");
+    std::ofstream(path, std::ios::binary) << text;
+    ASSERT_TRUE(window->openFile(path)) << errorsText();
+    ASSERT_EQ(window->sheetWindows().size(), 1u);
+    EXPECT_EQ(errorCount(), 0) << errorsText();
+    EXPECT_TRUE(notifier.messages.empty());
+    ASSERT_EQ(notifier.warnings.size(), 1u);
+    EXPECT_EQ(notifier.warnings[0].caption, "Warning");
+    EXPECT_EQ(notifier.warnings[0].text, "Some of " + path + " was left out:\n1 tracks beyond the limit of " +
+                                             std::to_string(kMaxLoadedTracks) + " were not loaded");
 }
 
 TEST_F(MainWindowTest, ChordDocumentsSaveWithTheSheetFilterAndReopenByRootElement)
@@ -423,13 +443,13 @@ TEST_F(MainWindowTest, NumberTracksAndScaleFieldsChangeTheActiveSheet)
     EXPECT_EQ(w->sheet().trackCount(), 3);
     EXPECT_EQ(title(w), "Sheet 1*");
     EXPECT_EQ(panel->trackCountField()->value(), 3);
-    const float zoom = w->zoom();
+    const float zoom = w->editor().zoom();
     panel->zoomField()->stepUp();
-    EXPECT_NEAR(w->zoom(), zoom + 0.1f, 1e-4);
+    EXPECT_NEAR(w->editor().zoom(), zoom + 0.1f, 1e-4);
     EXPECT_NEAR(panel->zoomField()->value(), 1.0, 1e-6);
     for (int i = 0; i < 10; ++i)
         panel->zoomField()->stepDown();
-    EXPECT_NEAR(w->zoom(), 0.4f, 1e-4);
+    EXPECT_NEAR(w->editor().zoom(), 0.4f, 1e-4);
     EXPECT_NEAR(panel->zoomField()->value(), 0.4, 1e-6);
     panel->trackCountField()->setValue(1);
     EXPECT_EQ(w->sheet().trackCount(), 2); // one track per step
@@ -439,9 +459,9 @@ TEST_F(MainWindowTest, PrintWritesAPdfAndRestoresTheView)
 {
     SheetWindow* w = openExample();
     ASSERT_TRUE(waitUntil([w] { return w->paintsDone() > 0; }));
-    w->setZoom(1.3f);
+    w->editor().setZoom(1.3f);
     const int rangeBefore = w->view().scrollRange;
-    w->scrollTo(1);
+    w->editor().scrollTo(1);
     const int rowBefore = w->view().firstVisibleRow;
     const int layoutWidthBefore = w->view().layoutWidth;
     window->command(kCmdPrint); // cancelled dialog prints nothing
@@ -451,7 +471,7 @@ TEST_F(MainWindowTest, PrintWritesAPdfAndRestoresTheView)
     EXPECT_EQ(readAll(dialogs.pdfPath).substr(0, 5), "%PDF-");
     EXPECT_EQ(w->view().firstVisibleRow, rowBefore);
     EXPECT_EQ(w->view().scrollRange, rangeBefore);
-    EXPECT_NEAR(w->zoom(), 1.3f, 1e-4);
+    EXPECT_NEAR(w->editor().zoom(), 1.3f, 1e-4);
     EXPECT_EQ(w->view().layoutWidth, layoutWidthBefore);
     EXPECT_EQ(errorCount(), 0) << errorsText();
 }

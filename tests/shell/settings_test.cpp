@@ -1,6 +1,6 @@
 #include "shell_test_support.h"
 
-#include "shell/commands.h"
+#include "editor/commands.h"
 
 namespace tonvela::test {
 namespace {

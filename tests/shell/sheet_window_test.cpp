@@ -3,7 +3,7 @@
 #include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
-#include "shell/painter_thread.h"
+#include "shell/documents/painter_thread.h"
 
 #include <QMdiSubWindow>
 #include <QScrollBar>
@@ -47,13 +47,13 @@ class SheetWindowTest : public ShellTest {
 TEST_F(SheetWindowTest, CtrlWheelZoomsInStepsOfATenthAndNeverBelowPointFour)
 {
     SheetWindow* w = open();
-    const float start = w->zoom();
+    const float start = w->editor().zoom();
     const int measuresBefore = w->sheet().measuresPerRow;
     wheel(w, 120, Qt::ControlModifier);
-    EXPECT_NEAR(w->zoom(), start + 0.1f, 1e-4);
+    EXPECT_NEAR(w->editor().zoom(), start + 0.1f, 1e-4);
     for (int i = 0; i < 12; ++i)
         wheel(w, -120, Qt::ControlModifier);
-    EXPECT_NEAR(w->zoom(), 0.4f, 1e-4);
+    EXPECT_NEAR(w->editor().zoom(), 0.4f, 1e-4);
     // A smaller zoom lays out more measures on a row of the same window.
     EXPECT_GE(w->sheet().measuresPerRow, measuresBefore);
     // The layout size follows the zoom: client size / zoom.
@@ -63,7 +63,7 @@ TEST_F(SheetWindowTest, CtrlWheelZoomsInStepsOfATenthAndNeverBelowPointFour)
 TEST_F(SheetWindowTest, WheelAndScrollBarScrollByRowsWithinTheRange)
 {
     SheetWindow* w = open();
-    w->setZoom(2.0f);
+    w->editor().setZoom(2.0f);
     const int range = w->view().scrollRange;
     ASSERT_GE(range, 3) << "the example must be taller than the window at zoom 2";
     auto* bar = w->findChild<QScrollBar*>();
@@ -82,15 +82,15 @@ TEST_F(SheetWindowTest, WheelAndScrollBarScrollByRowsWithinTheRange)
     EXPECT_EQ(w->view().firstVisibleRow, 2);
 
     for (int i = 0; i < range + 5; ++i)
-        w->scroll(SheetWindow::ScrollAction::PageDown);
+        w->editor().scroll(ScrollAction::PageDown);
     EXPECT_EQ(w->view().firstVisibleRow, range);
-    w->scroll(SheetWindow::ScrollAction::LineDown);
+    w->editor().scroll(ScrollAction::LineDown);
     EXPECT_EQ(w->view().firstVisibleRow, range);
     bar->setValue(1); // dragging the thumb
     EXPECT_EQ(w->view().firstVisibleRow, 1);
-    w->scroll(SheetWindow::ScrollAction::PageUp);
+    w->editor().scroll(ScrollAction::PageUp);
     EXPECT_EQ(w->view().firstVisibleRow, 0);
-    w->scroll(SheetWindow::ScrollAction::PageUp);
+    w->editor().scroll(ScrollAction::PageUp);
     EXPECT_EQ(w->view().firstVisibleRow, 0);
 }
 
@@ -191,6 +191,7 @@ TEST(PainterThreadTest, AFullQueueStartsOverAtTheFirstSlot)
 {
     PainterThread painter;
     std::vector<std::unique_ptr<CountingTarget>> targets;
+    targets.reserve(kPaintQueueSize + 1);
     for (int i = 0; i < kPaintQueueSize + 1; ++i)
         targets.push_back(std::make_unique<CountingTarget>());
     {

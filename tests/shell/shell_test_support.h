@@ -4,12 +4,12 @@
 #include "platform/clock.h"
 #include "platform/notifier.h"
 #include "playback/scheduler.h"
+#include "render/pdf_printer.h"
+#include "shell/documents/sheet_window.h"
 #include "shell/file_dialogs.h"
-#include "shell/main_window.h"
-#include "shell/pdf_printer.h"
+#include "shell/frame/main_window.h"
 #include "shell/player.h"
 #include "shell/settings_store.h"
-#include "shell/sheet_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

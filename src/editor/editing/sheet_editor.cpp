@@ -1,0 +1,192 @@
+#include "editor/editing/sheet_editor.h"
+
+#include "editor/commands.h"
+#include "editor/layout.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace tonvela {
+namespace {
+// Below this the "Scale:" field leaves the zoom alone.
+constexpr float kFieldZoomFloor = 0.25f;
+} // namespace
+
+SheetEditor::Batch::Batch(SheetEditor& editor) : m_editor(editor), m_lock(sheetLock())
+{
+    ++m_editor.m_batchDepth;
+}
+
+SheetEditor::Batch::~Batch()
+{
+    --m_editor.m_batchDepth;
+    if (m_editor.m_batchDepth == 0)
+        m_editor.layoutNow();
+}
+
+SheetEditor::SheetEditor(SheetViewState& view, EditorHost& host) : m_view(view), m_host(host) {}
+
+void SheetEditor::layoutNow()
+{
+    SheetLockGuard lock(sheetLock());
+    m_view.updateLayoutSize();
+    layoutRows(m_view);
+}
+
+bool SheetEditor::answers(int commandId) const
+{
+    return commandId == kCmdUndo || commandId == kCmdRedo;
+}
+
+bool SheetEditor::command(int commandId)
+{
+    switch (commandId) {
+    case kCmdUndo:
+    case kCmdRedo: {
+        {
+            const Batch batch(*this);
+            if (commandId == kCmdUndo)
+                sheet().undo();
+            else
+                sheet().redo();
+        }
+        m_host.layoutChanged();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool SheetEditor::keyPressed(const KeyInput& key)
+{
+    // Digits are fret numbers on a tablature track and never reach the note keys.
+    const Track* track = sheet().trackAt(sheet().selectedTrack);
+    return digitOf(key.key) >= 0 && track && track->drawmode == kDrawTablature;
+}
+
+void SheetEditor::pointerPressed(const PointerInput& input)
+{
+    if (input.button != PointerButton::Left)
+        return;
+    m_pointer.buttonDown = true;
+    m_pointer.dragging = false;
+    m_pointer.pressX = m_pointer.x = input.x;
+    m_pointer.pressY = m_pointer.y = input.y;
+    m_pointer.shift = input.shift;
+    m_pointer.ctrl = input.ctrl;
+}
+
+bool SheetEditor::pointerMoved(const PointerInput& input)
+{
+    m_pointer.x = input.x;
+    m_pointer.y = input.y;
+    m_pointer.shift = input.shift;
+    m_pointer.ctrl = input.ctrl;
+    if (m_pointer.buttonDown && !m_pointer.dragging &&
+        std::abs(input.x - m_pointer.pressX) + std::abs(input.y - m_pointer.pressY) > kDragThreshold)
+        m_pointer.dragging = true;
+    if (m_pointer.lastTrackedMs && input.timeMs - *m_pointer.lastTrackedMs < kPointerTrackMs)
+        return false;
+    m_pointer.lastTrackedMs = input.timeMs;
+    return true;
+}
+
+bool SheetEditor::pointerReleased(const PointerInput& input)
+{
+    if (input.button != PointerButton::Left)
+        return false;
+    const bool click = m_pointer.buttonDown && !m_pointer.dragging;
+    m_pointer.buttonDown = false;
+    m_pointer.dragging = false;
+    m_pointer.x = input.x;
+    m_pointer.y = input.y;
+    return click;
+}
+
+void SheetEditor::resize(int clientWidth, int clientHeight)
+{
+    {
+        const Batch batch(*this);
+        m_view.setClientSize(clientWidth, clientHeight);
+    }
+    m_host.layoutChanged();
+}
+
+void SheetEditor::relayout()
+{
+    if (m_batchDepth > 0)
+        return; // the batch lays out once at its end
+    layoutNow();
+    m_host.layoutChanged();
+}
+
+void SheetEditor::scroll(ScrollAction action)
+{
+    int delta = 0;
+    switch (action) {
+    case ScrollAction::LineUp:
+        delta = -1;
+        break;
+    case ScrollAction::LineDown:
+        delta = 1;
+        break;
+    case ScrollAction::PageUp:
+        delta = -kPageRows;
+        break;
+    case ScrollAction::PageDown:
+        delta = kPageRows;
+        break;
+    }
+    const int row = m_view.firstVisibleRow;
+    if ((delta < 0 && row <= 0) || (delta > 0 && row >= m_view.scrollRange))
+        return;
+    scrollTo(row + delta);
+}
+
+void SheetEditor::scrollTo(int row)
+{
+    {
+        SheetLockGuard lock(sheetLock());
+        setFirstVisibleRow(m_view, std::clamp(row, 0, m_view.scrollRange));
+    }
+    m_host.scrolled();
+}
+
+void SheetEditor::wheelStep(bool awayFromUser, bool ctrl)
+{
+    if (ctrl)
+        setZoom(zoom() + (awayFromUser ? kZoomStep : -kZoomStep));
+    scroll(awayFromUser ? ScrollAction::LineUp : ScrollAction::LineDown);
+}
+
+void SheetEditor::setZoom(float zoom)
+{
+    // The zoom has no upper bound of its own, but drawing refuses factors beyond kMaxZoom.
+    if (!(zoom > kMinZoom))
+        zoom = kMinZoom;
+    zoom = std::min(zoom, kMaxZoom);
+    {
+        const Batch batch(*this);
+        sheet().zoomamount = zoom;
+    }
+    m_host.layoutChanged();
+}
+
+void SheetEditor::stepZoom(bool up)
+{
+    if (zoom() < kFieldZoomFloor)
+        return;
+    setZoom(zoom() + (up ? kZoomStep : -kZoomStep));
+}
+
+void SheetEditor::stepTrackCount(int count)
+{
+    const int now = sheet().trackCount();
+    if (count == now)
+        return;
+    edit(SnapshotKind::Insert, sheet().selectedTrack,
+         [&] { sheet().setTrackCount(now + (count > now ? 1 : -1)); });
+}
+
+} // namespace tonvela

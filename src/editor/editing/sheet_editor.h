@@ -1,0 +1,146 @@
+#pragma once
+
+#include "editor/editing/editor_input.h"
+#include "editor/sheet_view_state.h"
+#include "platform/sheet_lock.h"
+#include "score/sheet_document.h"
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+namespace tonvela {
+
+// The zoom changes by this much per wheel notch with Ctrl and per step of the "Scale:" field.
+inline constexpr float kZoomStep = 0.1f;
+// Rows moved by a page step of the scroll bar.
+inline constexpr int kPageRows = 3;
+// Pointer moves closer together than this are not tracked.
+inline constexpr int kPointerTrackMs = 10;
+// A press becomes a drag once the pointer moved more than this (|dx| + |dy|, sheet units).
+inline constexpr int kDragThreshold = 10;
+
+// What the window showing a sheet does for its editor. Both calls come on the user-interface
+// thread with the sheet lock released, so the window may do toolkit work in them.
+class EditorHost {
+  public:
+    virtual ~EditorHost() = default;
+    // The sheet was laid out again (edit, undo, resize, zoom): the scroll range, the picture
+    // and the panels may all have changed.
+    virtual void layoutChanged() = 0;
+    // Only the first visible row changed: scroll bar and picture.
+    virtual void scrolled() = 0;
+};
+
+// The state of the left button and the pointer in one sheet window: where the press was,
+// where the pointer is, whether the press became a drag.
+struct PointerState {
+    bool buttonDown = false;
+    bool dragging = false;
+    bool shift = false;
+    bool ctrl = false;
+    int pressX = 0;
+    int pressY = 0;
+    int x = 0;
+    int y = 0;
+    std::optional<int64_t> lastTrackedMs; // none before the first tracked move
+};
+
+enum class ScrollAction { LineUp, LineDown, PageUp, PageDown };
+
+// The editor of one sheet, without any toolkit: it takes the view state of one window and
+// plain pointer and key records (points already in sheet units), answers the commands of the
+// active sheet and runs every change of the sheet through edit(), so each edit takes the sheet
+// lock once, takes one undo snapshot and ends laid out again.
+//
+// Per-sheet editing state (the tool toggles, the keyboard octave, the current note, the
+// preview) belongs here, next to the pointer state; tools and selection build on edit(), the
+// pointer calls and keyPressed().
+//
+// Thread rules: user-interface thread. Layout and changes run under the sheet lock, which the
+// painter thread takes to paint; the host is called with the lock released.
+class SheetEditor {
+  public:
+    SheetEditor(SheetViewState& view, EditorHost& host);
+    SheetEditor(const SheetEditor&) = delete;
+    SheetEditor& operator=(const SheetEditor&) = delete;
+
+    SheetViewState& view() { return m_view; }
+    const SheetViewState& view() const { return m_view; }
+    SheetDocument& sheet() { return m_view.sheet(); }
+    const SheetDocument& sheet() const { return m_view.sheet(); }
+
+    // The one way the sheet is changed: under one hold of the sheet lock takes one undo
+    // snapshot of `kind` for `trackIndex`, runs `change`, marks the sheet modified and lays it
+    // out again (so the painter never sees changed notes with an old layout); then tells the
+    // host. Relayout requests the sheet makes during the change are folded into that one.
+    template <class Change> void edit(SnapshotKind kind, int trackIndex, Change&& change)
+    {
+        {
+            const Batch batch(*this);
+            sheet().snapshot(kind, trackIndex);
+            std::forward<Change>(change)();
+            sheet().markModified();
+        }
+        m_host.layoutChanged();
+    }
+
+    // Commands of the active sheet: answers() says which the editor takes (for the enabled
+    // state of menu items), command() runs one and is true when it was taken.
+    bool answers(int commandId) const;
+    bool command(int commandId);
+
+    // A key that reached the sheet window; true when the editor consumed it.
+    bool keyPressed(const KeyInput& key);
+    // The pointer, in sheet units. A left press starts a click that becomes a drag once the
+    // pointer moves more than kDragThreshold away; every move is checked for that.
+    void pointerPressed(const PointerInput& input);
+    // True when the move was tracked (it came kPointerTrackMs or more after the last tracked
+    // one); closer moves only update the drag.
+    bool pointerMoved(const PointerInput& input);
+    // True when the left press ends as a click, not a drag.
+    bool pointerReleased(const PointerInput& input);
+    const PointerState& pointer() const { return m_pointer; }
+
+    // View changes: no undo snapshot, no modified mark.
+    // The window's client area in device pixels (after every resize).
+    void resize(int clientWidth, int clientHeight);
+    // Lays out again for the current size and zoom.
+    void relayout();
+    void scroll(ScrollAction action);
+    void scrollTo(int row);
+    // One wheel notch: with Ctrl the zoom changes by kZoomStep (never below kMinZoom); either
+    // way a notch away from the user scrolls a row up, towards the user a row down.
+    void wheelStep(bool awayFromUser, bool ctrl);
+    // Sets the sheet's zoom, kept within what drawing accepts, and lays out again.
+    void setZoom(float zoom);
+    // One step of the "Scale:" field: nothing while the zoom is below 0.25.
+    void stepZoom(bool up);
+    float zoom() const { return sheet().zoomamount; }
+
+    // One track more or fewer, towards `count` (the "Number Tracks:" field moves by one).
+    void stepTrackCount(int count);
+
+  private:
+    // Holds the sheet lock and folds relayout requests into one layout at its end.
+    class Batch {
+      public:
+        explicit Batch(SheetEditor& editor);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+      private:
+        SheetEditor& m_editor;
+        SheetLockGuard m_lock;
+    };
+
+    void layoutNow();
+
+    SheetViewState& m_view;
+    EditorHost& m_host;
+    PointerState m_pointer;
+    int m_batchDepth = 0;
+};
+
+} // namespace tonvela

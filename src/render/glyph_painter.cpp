@@ -1,0 +1,288 @@
+#include "render/glyph_painter.h"
+
+#include "editor/glyphs.h"
+
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace tonvela {
+namespace {
+
+// Where Debian puts the music font; the font database is asked first.
+constexpr const char* kMusicFontFiles[] = {
+    "/usr/share/fonts/truetype/freefont/FreeSerif.ttf",
+    "/usr/share/fonts/opentype/freefont/FreeSerif.otf",
+};
+constexpr const char* kBoldFontFiles[] = {
+    "/usr/share/fonts/truetype/freefont/FreeSerifBold.ttf",
+    "/usr/share/fonts/opentype/freefont/FreeSerifBold.otf",
+};
+
+QString loadFamily(const char* const* files, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!QFile::exists(QString::fromLatin1(files[i])))
+            continue;
+        const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(files[i]));
+        if (id < 0)
+            continue;
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        if (!families.isEmpty())
+            return families.front();
+    }
+    return {};
+}
+
+// A font glyph scaled so its outline spans `height` units from `top`, its left edge at `left`.
+QPainterPath fitted(const QFont& font, char32_t codepoint, double left, double top, double height)
+{
+    QPainterPath raw;
+    raw.addText(0, 0, font, QString::fromUcs4(&codepoint, 1));
+    const QRectF b = raw.boundingRect();
+    if (b.height() <= 0 || b.width() <= 0)
+        return {};
+    const double s = height / b.height();
+    QTransform t;
+    t.translate(left - b.left() * s, top - b.top() * s);
+    t.scale(s, s);
+    return t.map(raw);
+}
+
+QPainterPath ellipse(double cx, double cy, double rx, double ry, double degrees)
+{
+    QPainterPath p;
+    p.addEllipse(QPointF(0, 0), rx, ry);
+    QTransform t;
+    t.translate(cx, cy);
+    t.rotate(degrees);
+    return t.map(p);
+}
+
+// Heads: filled, void (half) and whole, centred where the anchoring rules expect them.
+constexpr double kHeadRx = 5.4, kHeadRy = 3.9, kHeadTilt = -20;
+constexpr double kHeadHalfWidth = 5.24; // horizontal half extent of the tilted head
+constexpr double kUpHeadX = 12.5 - kHeadHalfWidth, kUpHeadY = 28;
+constexpr double kDownHeadX = 2.5 + kHeadHalfWidth, kDownHeadY = 6;
+
+QPainterPath blackHead(double cx, double cy)
+{
+    return ellipse(cx, cy, kHeadRx, kHeadRy, kHeadTilt);
+}
+
+QPainterPath voidHead(double cx, double cy)
+{
+    QPainterPath p = ellipse(cx, cy, kHeadRx, kHeadRy, kHeadTilt);
+    p.addPath(ellipse(cx, cy, 4.3, 1.9, -35));
+    p.setFillRule(Qt::OddEvenFill);
+    return p;
+}
+
+QPainterPath wholeHead()
+{
+    QPainterPath p = ellipse(7.2, 27, 7.0, 4.4, 0);
+    p.addPath(ellipse(7.2, 27, 3.3, 2.5, 55));
+    p.setFillRule(Qt::OddEvenFill);
+    return p;
+}
+
+// One flag hanging from a stem top at (12, top) (up stems) or rising from a stem end at
+// (3, bottom) (down stems).
+QPainterPath flagUp(double top)
+{
+    QPainterPath p;
+    p.moveTo(11.5, top);
+    p.lineTo(12.9, top);
+    p.cubicTo(13.6, top + 5.5, 21.0, top + 8.5, 17.6, top + 18.5);
+    p.cubicTo(18.6, top + 11.5, 14.0, top + 8.5, 11.5, top + 6.0);
+    p.closeSubpath();
+    return p;
+}
+
+QPainterPath flagDown(double bottom)
+{
+    QPainterPath p;
+    p.moveTo(2.5, bottom);
+    p.lineTo(3.9, bottom);
+    p.cubicTo(4.6, bottom - 5.5, 12.0, bottom - 8.5, 8.6, bottom - 18.5);
+    p.cubicTo(9.6, bottom - 11.5, 5.0, bottom - 8.5, 2.5, bottom - 6.0);
+    p.closeSubpath();
+    return p;
+}
+
+struct GlyphShapes {
+    std::map<int, QPainterPath> paths;
+};
+
+// Note glyphs: head, stem (drawn separately so it stays one device pixel wide at least) and
+// flags.
+struct NoteShape {
+    int flags = 0;
+    bool filled = true;
+    bool down = false;
+    bool whole = false;
+};
+
+bool noteShape(int glyph, NoteShape& s)
+{
+    switch (glyph) {
+    case kGlyphWholeNote:
+        s = {0, false, false, true};
+        return true;
+    case kGlyphHalfUp:
+        s = {0, false, false, false};
+        return true;
+    case kGlyphHalfDown:
+        s = {0, false, true, false};
+        return true;
+    case kGlyphQuarterUp:
+        s = {0, true, false, false};
+        return true;
+    case kGlyphQuarterDown:
+        s = {0, true, true, false};
+        return true;
+    case kGlyphEighthUp:
+        s = {1, true, false, false};
+        return true;
+    case kGlyphEighthDown:
+        s = {1, true, true, false};
+        return true;
+    case kGlyphSixteenthUp:
+        s = {2, true, false, false};
+        return true;
+    case kGlyphSixteenthDown:
+        s = {2, true, true, false};
+        return true;
+    case kGlyphThirtySecondUp:
+        s = {3, true, false, false};
+        return true;
+    case kGlyphThirtySecondDown:
+        s = {3, true, true, false};
+        return true;
+    default:
+        return false;
+    }
+}
+
+const GlyphShapes& shapes()
+{
+    static const GlyphShapes kShapes = [] {
+        GlyphShapes g;
+        QString family = loadFamily(kMusicFontFiles, std::size(kMusicFontFiles));
+        QString bold = loadFamily(kBoldFontFiles, std::size(kBoldFontFiles));
+        if (family.isEmpty())
+            family = QStringLiteral("FreeSerif");
+        if (bold.isEmpty())
+            bold = family;
+        QFont music(family);
+        music.setPixelSize(100);
+        QFont digits(bold);
+        digits.setPixelSize(100);
+        digits.setBold(true);
+
+        auto& p = g.paths;
+        p[kGlyphGClef] = fitted(music, U'\U0001D11E', 0, -1, 62);
+        p[kGlyphFClef] = fitted(music, U'\U0001D122', 0, 0.5, 27);
+        p[kGlyphSharp] = fitted(music, U'\u266F', 0, -1, 22);
+        p[kGlyphNatural] = fitted(music, U'\u266E', 1, -1, 22);
+        p[kGlyphFlat] = fitted(music, U'\u266D', 0.5, -3, 20);
+        p[kGlyphQuarterRest] = fitted(music, U'\U0001D13D', 1, 0, 27);
+        p[kGlyphEighthRest] = fitted(music, U'\U0001D13E', 1, -1, 17);
+        p[kGlyphSixteenthRest] = fitted(music, U'\U0001D13F', 1, 3, 26);
+        p[kGlyphThirtySecondRest] = fitted(music, U'\U0001D140', 1, 0, 35);
+        p[kGlyphCommonTime] = fitted(music, U'\U0001D134', 0, 7, 18);
+        const std::pair<int, char32_t> digitGlyphs[] = {
+            {kGlyphDigit2, U'2'}, {kGlyphDigit3, U'3'}, {kGlyphDigit4, U'4'}, {kGlyphDigit5, U'5'},
+            {kGlyphDigit6, U'6'}, {kGlyphDigit7, U'7'}, {kGlyphDigit8, U'8'}, {kGlyphDigit9, U'9'},
+        };
+        for (const auto& [id, ch] : digitGlyphs)
+            p[id] = fitted(digits, ch, 0, 0, 16);
+
+        QPainterPath rest;
+        rest.addRect(QRectF(0, 0.5, 11, 4.5));
+        p[kGlyphWholeHalfRest] = rest;
+        QPainterPath perc;
+        perc.addRect(QRectF(0, -2, 3, 18));
+        perc.addRect(QRectF(6, -2, 3, 18));
+        p[kGlyphPercussionClef] = perc;
+        QPainterPath dot;
+        dot.addEllipse(QPointF(2.5, 3.5), 2.0, 2.0);
+        p[kGlyphDot] = dot;
+
+        QPainterPath clip; // a loudspeaker with two sound waves
+        clip.addRect(QRectF(1, 6, 5, 6));
+        QPainterPath cone;
+        cone.moveTo(6, 6);
+        cone.lineTo(12, 1);
+        cone.lineTo(12, 17);
+        cone.lineTo(6, 12);
+        cone.closeSubpath();
+        clip.addPath(cone);
+        for (double r : {4.0, 7.5}) {
+            QPainterPath wave;
+            wave.arcMoveTo(QRectF(12 - r, 9 - r, 2 * r, 2 * r), -50);
+            wave.arcTo(QRectF(12 - r, 9 - r, 2 * r, 2 * r), -50, 100);
+            QPainterPathStroker stroker;
+            stroker.setWidth(1.4);
+            clip.addPath(stroker.createStroke(wave));
+        }
+        clip.setFillRule(Qt::WindingFill);
+        p[kGlyphAudioClip] = clip;
+        return g;
+    }();
+    return kShapes;
+}
+
+void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor& color)
+{
+    // Stems are at least one device pixel wide so they stay visible at small zooms.
+    const double stemWidth = std::max(1.1, 1.0 / scale);
+    if (s.whole) {
+        painter.fillPath(wholeHead(), color);
+        return;
+    }
+    if (s.down) {
+        painter.fillPath(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY),
+                         color);
+        painter.fillRect(QRectF(3.0 - stemWidth / 2, kDownHeadY + 1, stemWidth, 29 - kDownHeadY - 1), color);
+        for (int f = 0; f < s.flags; ++f)
+            painter.fillPath(flagDown(29.5 - 5.5 * f), color);
+    } else {
+        painter.fillPath(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY), color);
+        painter.fillRect(QRectF(12.0 - stemWidth / 2, 1, stemWidth, kUpHeadY - 2), color);
+        for (int f = 0; f < s.flags; ++f)
+            painter.fillPath(flagUp(0.5 + 5.5 * f), color);
+    }
+}
+
+} // namespace
+
+void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, const QColor& color)
+{
+    if (glyph == 0 || !(scale > 0))
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.translate(x, y);
+    painter.scale(scale, scale);
+    NoteShape note;
+    if (noteShape(glyph, note)) {
+        paintNote(painter, note, scale, color);
+    } else {
+        const auto& paths = shapes().paths;
+        const auto it = paths.find(glyph);
+        if (it != paths.end())
+            painter.fillPath(it->second, color);
+    }
+    painter.restore();
+}
+
+} // namespace tonvela

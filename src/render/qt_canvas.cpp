@@ -1,0 +1,211 @@
+#include "render/qt_canvas.h"
+
+#include "render/glyph_painter.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace tonvela {
+namespace {
+
+QColor qtColor(Color c)
+{
+    return QColor(c.r, c.g, c.b);
+}
+
+// A GDI font height is the character cell height; Arial's em is about 0.87 of its cell.
+constexpr double kEmPerCell = 0.87;
+
+QString arialFamily()
+{
+    static const QString family = [] {
+        const QStringList families = QFontDatabase::families();
+        if (families.contains(QStringLiteral("Arial")))
+            return QStringLiteral("Arial");
+        if (families.contains(QStringLiteral("Liberation Sans")))
+            return QStringLiteral("Liberation Sans");
+        return QStringLiteral("Arial");
+    }();
+    return family;
+}
+
+QRect normalized(int left, int top, int right, int bottom)
+{
+    return QRect(QPoint(std::min(left, right), std::min(top, bottom)),
+                 QPoint(std::max(left, right) - 1, std::max(top, bottom) - 1));
+}
+
+} // namespace
+
+QString qtText(std::string_view text)
+{
+    QString utf8 = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (!utf8.contains(QChar::ReplacementCharacter))
+        return utf8;
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QtCanvas::QtCanvas(QPainter& painter, int width, int height)
+    : m_painter(painter), m_width(width), m_height(height)
+{
+    m_pen = QPen(Qt::black, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    m_pen.setCosmetic(false);
+    m_brush = Qt::NoBrush;
+}
+
+void QtCanvas::setPen(const Pen& pen)
+{
+    m_pen = QPen(qtColor(pen.color), std::max(pen.width, 1),
+                 pen.style == PenStyle::Dotted ? Qt::DotLine : Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    m_pen.setCosmetic(false);
+}
+
+void QtCanvas::setBrush(Color color)
+{
+    m_brush = QBrush(qtColor(color));
+}
+void QtCanvas::setNoBrush()
+{
+    m_brush = Qt::NoBrush;
+}
+
+void QtCanvas::setFont(const Font& font)
+{
+    QFont f(arialFamily());
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(font.height * kEmPerCell))));
+    f.setBold(font.bold);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    m_painter.setFont(f);
+}
+
+void QtCanvas::setTextColor(Color color)
+{
+    m_textColor = qtColor(color);
+}
+
+void QtCanvas::drawLine(int x1, int y1, int x2, int y2)
+{
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setPen(m_pen);
+    m_painter.drawLine(x1, y1, x2, y2);
+}
+
+void QtCanvas::drawRect(int left, int top, int right, int bottom)
+{
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setPen(m_pen);
+    m_painter.setBrush(m_brush);
+    m_painter.drawRect(normalized(left, top, right, bottom));
+}
+
+void QtCanvas::fillRect(int left, int top, int right, int bottom, Color color)
+{
+    m_painter.fillRect(normalized(left, top, right, bottom).adjusted(0, 0, 1, 1), qtColor(color));
+}
+
+void QtCanvas::drawEllipse(int left, int top, int right, int bottom)
+{
+    m_painter.setRenderHint(QPainter::Antialiasing, true);
+    m_painter.setPen(m_pen);
+    m_painter.setBrush(m_brush);
+    m_painter.drawEllipse(QRectF(normalized(left, top, right, bottom)));
+}
+
+void QtCanvas::drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd)
+{
+    const QRectF box(QPointF(std::min(left, right), std::min(top, bottom)),
+                     QPointF(std::max(left, right), std::max(top, bottom)));
+    if (box.width() <= 0 || box.height() <= 0)
+        return;
+    const QPointF c = box.center();
+    const double rx = box.width() / 2, ry = box.height() / 2;
+    // Directions from the centre, y upwards, as angles of the ellipse's parameter.
+    auto angle = [&](int x, int y) {
+        return std::atan2(-(y - c.y()) / ry, (x - c.x()) / rx) * 180.0 / std::numbers::pi;
+    };
+    const double a0 = angle(xStart, yStart);
+    double span = angle(xEnd, yEnd) - a0;
+    while (span <= 0)
+        span += 360.0;
+    m_painter.setRenderHint(QPainter::Antialiasing, true);
+    m_painter.setPen(m_pen);
+    m_painter.setBrush(Qt::NoBrush);
+    m_painter.drawArc(box, static_cast<int>(std::lround(a0 * 16)), static_cast<int>(std::lround(span * 16)));
+}
+
+void QtCanvas::drawText(int x, int y, std::string_view text)
+{
+    m_painter.setRenderHint(QPainter::Antialiasing, true);
+    m_painter.setRenderHint(QPainter::TextAntialiasing, true);
+    m_painter.setPen(m_textColor);
+    m_painter.drawText(QRect(x, y, 100000, 100000), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
+                       qtText(text));
+}
+
+void QtCanvas::drawTextInRect(int left, int top, int right, int bottom, std::string_view text)
+{
+    const QRect r = normalized(left, top, right, bottom);
+    m_painter.save();
+    m_painter.setClipRect(r, Qt::IntersectClip);
+    m_painter.setRenderHint(QPainter::TextAntialiasing, true);
+    m_painter.setPen(m_textColor);
+    m_painter.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, qtText(text));
+    m_painter.restore();
+}
+
+void QtCanvas::drawGlyph(int glyph, int x, int y, double scale, GlyphColor color)
+{
+    QColor c = Qt::black;
+    if (color == GlyphColor::Highlighted)
+        c = QColor(0, 0, 255);
+    else if (color == GlyphColor::Selected)
+        c = QColor(255, 0, 0);
+    paintGlyph(m_painter, glyph, x, y, scale, c);
+}
+
+void QtCanvas::drawPicture(const Picture& picture, int x, int y, int width, int height)
+{
+    const auto* image = dynamic_cast<const QtImagePicture*>(&picture);
+    if (!image || width <= 0 || height <= 0)
+        return;
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    m_painter.drawImage(QRect(x, y, width, height), image->image());
+    m_painter.restore();
+}
+
+QtImageSurface::QtImageSurface(int width, int height, int supersample)
+    : m_width(std::max(width, 1)), m_height(std::max(height, 1)),
+      m_image(m_width * std::max(supersample, 1), m_height * std::max(supersample, 1), QImage::Format_RGB32),
+      m_painter(), m_canvas(m_painter, m_width, m_height)
+{
+    m_image.fill(Qt::white);
+    m_painter.begin(&m_image);
+    m_painter.scale(std::max(supersample, 1), std::max(supersample, 1));
+}
+
+QtImageSurface::~QtImageSurface()
+{
+    if (m_painter.isActive())
+        m_painter.end();
+}
+
+QImage QtImageSurface::takeImage()
+{
+    if (m_painter.isActive())
+        m_painter.end();
+    return std::move(m_image);
+}
+
+std::unique_ptr<Picture> QtImageSurface::takePicture()
+{
+    const int w = m_width, h = m_height;
+    return std::make_unique<QtImagePicture>(takeImage(), w, h);
+}
+
+} // namespace tonvela

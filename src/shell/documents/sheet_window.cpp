@@ -1,0 +1,283 @@
+#include "shell/documents/sheet_window.h"
+
+#include "editor/layout.h"
+#include "editor/sheet_drawing.h"
+#include "platform/clock.h"
+#include "platform/sheet_lock.h"
+#include "playback/midi_file_writer.h"
+#include "render/qt_canvas.h"
+#include "score/sheet_file.h"
+#include "shell/documents/qt_editor_input.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace tonvela {
+namespace {
+constexpr int kWheelNotch = 120;
+} // namespace
+
+SheetWindow::SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock,
+                         QWidget* parent)
+    : QWidget(parent), m_sheet(std::move(sheet)), m_view(*m_sheet), m_editor(m_view, *this),
+      m_painter(painter), m_clock(clock), m_scrollBar(new QScrollBar(Qt::Vertical, this))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setMinimumSize(120, 120);
+    m_scrollBar->setRange(0, 0);
+    m_scrollBar->setSingleStep(1);
+    m_scrollBar->setPageStep(kPageRows);
+    connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int value) {
+        if (value != m_view.firstVisibleRow)
+            m_editor.scrollTo(value);
+    });
+    m_view.title = m_sheet->caption;
+    m_sheet->setView(this);
+    setWindowTitle(qtText(m_sheet->windowText()));
+}
+
+SheetWindow::~SheetWindow()
+{
+    m_painter.forget(this);
+    SheetLockGuard lock(sheetLock());
+    m_sheet->setView(nullptr);
+}
+
+int SheetWindow::clientWidth() const
+{
+    return std::max(1, width() - m_scrollBar->sizeHint().width());
+}
+
+void SheetWindow::onResize()
+{
+    m_editor.resize(clientWidth(), std::max(1, height()));
+}
+
+void SheetWindow::layoutChanged()
+{
+    updateScrollBar();
+    markChanged();
+    requestPaint();
+    notifyState();
+}
+
+void SheetWindow::scrolled()
+{
+    updateScrollBar();
+    requestPaint();
+}
+
+void SheetWindow::updateScrollBar()
+{
+    const QSignalBlocker block(m_scrollBar);
+    if (m_scrollBar->maximum() != m_view.scrollRange)
+        m_scrollBar->setRange(0, m_view.scrollRange);
+    m_scrollBar->setValue(m_view.firstVisibleRow);
+}
+
+void SheetWindow::notifyState()
+{
+    if (onStateChanged)
+        onStateChanged(*this);
+}
+
+void SheetWindow::requestPaint()
+{
+    const int64_t now = m_clock.nowMs();
+    if (m_changed.load() || now - m_lastPaintMs >= kPaintThrottleMs) {
+        m_lastPaintMs = now;
+        m_painter.enqueue(this);
+        return;
+    }
+    if (!m_retryPending) {
+        m_retryPending = true;
+        QTimer::singleShot(kPaintThrottleMs, this, [this] {
+            m_retryPending = false;
+            requestPaint();
+        });
+    }
+}
+
+void SheetWindow::paintOffscreen()
+{
+    const int w = m_view.clientWidth;
+    const int h = m_view.clientHeight;
+    if (m_sheet->trackCount() == 0 || m_minimized.load() || w <= 0 || h <= 0)
+        return;
+    m_changed.store(false);
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        QtCanvas canvas(painter, w, h);
+        drawSheet(m_view, canvas, false);
+    }
+    {
+        std::lock_guard lock(m_pictureMutex);
+        m_picture = std::move(image);
+    }
+    // Posted while this window is known to exist: destruction waits for the paint to end
+    // and drops events still posted to it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            ++m_paintsDone;
+            update();
+        },
+        Qt::QueuedConnection);
+}
+
+QImage SheetWindow::picture() const
+{
+    std::lock_guard lock(m_pictureMutex);
+    return m_picture;
+}
+
+void SheetWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const int w = clientWidth();
+    bool present = false;
+    {
+        std::lock_guard lock(m_pictureMutex);
+        if (!m_picture.isNull()) {
+            painter.drawImage(0, 0, m_picture);
+            present = true;
+            if (m_picture.width() < w)
+                painter.fillRect(m_picture.width(), 0, w - m_picture.width(), height(), Qt::white);
+            if (m_picture.height() < height())
+                painter.fillRect(0, m_picture.height(), w, height() - m_picture.height(), Qt::white);
+        } else {
+            painter.fillRect(0, 0, w, height(), Qt::white);
+        }
+    }
+    if (present && onPresented)
+        onPresented(*this);
+}
+
+void SheetWindow::resizeEvent(QResizeEvent*)
+{
+    const int sw = m_scrollBar->sizeHint().width();
+    m_scrollBar->setGeometry(width() - sw, 0, sw, height());
+    onResize();
+}
+
+void SheetWindow::wheelEvent(QWheelEvent* event)
+{
+    const int dy = event->angleDelta().y();
+    if (dy == 0) {
+        event->ignore();
+        return;
+    }
+    // Fine-grained wheels and touchpads send fractions of a notch; whole notches count.
+    m_wheelRemainder += dy;
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    while (m_wheelRemainder >= kWheelNotch) {
+        m_wheelRemainder -= kWheelNotch;
+        m_editor.wheelStep(true, ctrl);
+    }
+    while (m_wheelRemainder <= -kWheelNotch) {
+        m_wheelRemainder += kWheelNotch;
+        m_editor.wheelStep(false, ctrl);
+    }
+    event->accept();
+}
+
+void SheetWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (m_editor.keyPressed(keyInputOf(*event))) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void SheetWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        setFocus(Qt::MouseFocusReason);
+    m_editor.pointerPressed(pointerInputOf(*event, m_view.zoom(), m_clock.nowMs()));
+}
+
+void SheetWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    m_editor.pointerMoved(pointerInputOf(*event, m_view.zoom(), m_clock.nowMs()));
+}
+
+void SheetWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_editor.pointerReleased(pointerInputOf(*event, m_view.zoom(), m_clock.nowMs()));
+}
+
+void SheetWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::WindowStateChange) {
+        const QWidget* frame = parentWidget() ? parentWidget() : this;
+        m_minimized.store(frame->isMinimized() || isMinimized());
+    }
+    QWidget::changeEvent(event);
+}
+
+QStringList SheetWindow::saveFilters() const
+{
+    return {QString::fromUtf8(kSheetFilter), QString::fromUtf8(kMidiFilter),
+            QString::fromUtf8(kAllFilesFilter)};
+}
+
+FileResult SheetWindow::saveTo(const std::string& path, const std::string& title, int filterIndex)
+{
+    if (filterIndex == 1)
+        return writeMidiFile(*m_sheet, path, 0);
+    return saveSheet(*m_sheet, title, path);
+}
+
+PrintResult SheetWindow::print(Printer& printer)
+{
+    PrintResult result;
+    {
+        SheetLockGuard lock(sheetLock());
+        m_view.title = m_sheet->caption;
+        result = printSheet(m_view, printer, logicalDpiX(), logicalDpiY());
+    }
+    onResize();
+    return result;
+}
+
+bool SheetWindow::setMidiDevice(int device)
+{
+    m_midiDevice = device;
+    return true;
+}
+
+void SheetWindow::playbackChanged()
+{
+    markChanged();
+    requestPaint();
+}
+
+void SheetWindow::windowTextChanged(const std::string& text)
+{
+    m_view.title = m_sheet->caption;
+    setWindowTitle(qtText(text));
+    notifyState();
+}
+
+void SheetWindow::trackCountShown(int)
+{
+    notifyState();
+}
+
+void SheetWindow::trackSelected(int)
+{
+    notifyState();
+}
+
+} // namespace tonvela

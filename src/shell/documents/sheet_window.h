@@ -1,0 +1,143 @@
+#pragma once
+
+#include "editor/editing/sheet_editor.h"
+#include "editor/sheet_view_state.h"
+#include "score/sheet_document.h"
+#include "shell/documents/document_window.h"
+#include "shell/documents/painter_thread.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QScrollBar;
+
+namespace tonvela {
+
+class Clock;
+
+// Paint requests of one sheet are honoured at most once per this many milliseconds unless
+// the sheet changed.
+inline constexpr int kPaintThrottleMs = 10;
+
+// The window of one sheet document inside the main window's document area. It owns the
+// document, its view state and its editor; it turns its Qt events into the editor's pointer and
+// key records, keeps the scroll bar in step with the view, and shows the picture the painter
+// thread paints into its off-screen image.
+//
+// Thread rules: lives on the user-interface thread. paintOffscreen runs on the painter thread
+// under the sheet lock; the finished picture is handed over under its own small mutex. The
+// destructor waits until no paint of this window is in progress.
+class SheetWindow : public QWidget,
+                    public DocumentWindow,
+                    public SheetView,
+                    public PaintTarget,
+                    private EditorHost {
+  public:
+    SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock,
+                QWidget* parent = nullptr);
+    ~SheetWindow() override;
+
+    SheetDocument& sheet() { return *m_sheet; }
+    SheetViewState& view() { return m_view; }
+    const SheetViewState& view() const { return m_view; }
+    SheetEditor& editor() { return m_editor; }
+
+    // Lays out for the current client size and zoom (after resize, zoom and load).
+    void onResize();
+    // After every edit: relayout, clamp the scroll position, update the scroll bar, repaint.
+    void refresh() { m_editor.relayout(); }
+
+    // Queues a paint unless one was queued less than 10 ms ago and the sheet did not change
+    // since; a throttled request is retried once the 10 ms have passed, so the last state is
+    // always painted.
+    void requestPaint();
+    // Marks the sheet changed so that the next paint request passes the throttle.
+    void markChanged() { m_changed.store(true); }
+
+    // Paints finished and handed to the window so far.
+    int paintsDone() const { return m_paintsDone.load(); }
+    // The last finished picture.
+    QImage picture() const;
+
+    // Called after layout, caption or track changes (the main window updates its panels).
+    std::function<void(SheetWindow&)> onStateChanged;
+    // Called after each finished picture reached the screen (start-up measurement).
+    std::function<void(SheetWindow&)> onPresented;
+
+    // DocumentWindow
+    QWidget& widget() override { return *this; }
+    std::string title() const override { return m_sheet->caption; }
+    bool isModified() const override { return m_sheet->modified != 0; }
+    std::string path() const override { return m_sheet->path; }
+    // A sheet saves as a sheet document or, with the MIDI entry, writes its first track as a
+    // Standard MIDI File and stays unsaved.
+    QStringList saveFilters() const override;
+    FileResult saveTo(const std::string& path, const std::string& title, int filterIndex) override;
+    bool canPrint() const override { return true; }
+    // Prints through the print paging; the view is laid out for the window again afterwards.
+    PrintResult print(Printer& printer) override;
+    bool answers(int commandId) const override { return m_editor.answers(commandId); }
+    bool command(int commandId) override { return m_editor.command(commandId); }
+    SheetEditor* sheetEditor() override { return &m_editor; }
+    const SheetEditor* sheetEditor() const override { return &m_editor; }
+    int midiDevice() const override { return m_midiDevice; }
+    bool setMidiDevice(int device) override;
+    std::optional<PanelContainer::Panel> panelOnActivation() const override
+    {
+        return PanelContainer::Panel::Sheet;
+    }
+    void playbackChanged() override;
+
+    // SheetView
+    void relayout() override { m_editor.relayout(); }
+    void windowTextChanged(const std::string& text) override;
+    void trackCountShown(int count) override;
+    void trackSelected(int index) override;
+
+    // PaintTarget, on the painter thread under the sheet lock.
+    void paintOffscreen() override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    // EditorHost
+    void layoutChanged() override;
+    void scrolled() override;
+
+    void updateScrollBar();
+    void notifyState();
+    int clientWidth() const;
+
+    std::unique_ptr<SheetDocument> m_sheet;
+    SheetViewState m_view;
+    SheetEditor m_editor;
+    int m_midiDevice = 0;
+    PainterThread& m_painter;
+    Clock& m_clock;
+    QScrollBar* m_scrollBar;
+    int m_wheelRemainder = 0;
+
+    std::atomic<bool> m_changed{true};
+    std::atomic<bool> m_minimized{false};
+    int64_t m_lastPaintMs = -1'000'000;
+    bool m_retryPending = false;
+
+    mutable std::mutex m_pictureMutex;
+    QImage m_picture;
+    std::atomic<int> m_paintsDone{0};
+};
+
+} // namespace tonvela

@@ -1,0 +1,241 @@
+#include "shell/frame/command_table.h"
+
+#include "editor/commands.h"
+#include "playback/scheduler.h"
+#include "shell/documents/document_window.h"
+#include "shell/frame/document_commands.h"
+#include "shell/frame/main_window.h"
+#include "shell/frame/playback_commands.h"
+
+#include <QMdiArea>
+
+#include <algorithm>
+
+namespace tonvela {
+namespace {
+
+constexpr bool kSep = true;
+
+bool newSheet(MainWindow& f)
+{
+    f.newSheet();
+    return true;
+}
+bool newChordDocument(MainWindow& f)
+{
+    f.newChordDocument();
+    return true;
+}
+bool open(MainWindow& f)
+{
+    f.documentCommands().openWithDialog();
+    return true;
+}
+bool save(MainWindow& f)
+{
+    return f.documentCommands().save(false);
+}
+bool saveAs(MainWindow& f)
+{
+    return f.documentCommands().save(true);
+}
+bool importMidi(MainWindow& f)
+{
+    f.documentCommands().importMidi();
+    return true;
+}
+bool exportLilypond(MainWindow& f)
+{
+    f.documentCommands().exportLilypond();
+    return true;
+}
+bool exportSelectedTrack(MainWindow& f)
+{
+    f.documentCommands().exportMidi(true);
+    return true;
+}
+bool exportAllTracks(MainWindow& f)
+{
+    f.documentCommands().exportMidi(false);
+    return true;
+}
+bool print(MainWindow& f)
+{
+    return f.documentCommands().print();
+}
+bool exitProgram(MainWindow& f)
+{
+    f.close();
+    return true;
+}
+bool quitAtOnce(MainWindow& f)
+{
+    f.quitAtOnce();
+    return true;
+}
+bool showSheetOptions(MainWindow& f)
+{
+    f.showPanel(PanelContainer::Panel::Sheet);
+    return true;
+}
+bool showChordOptions(MainWindow& f)
+{
+    f.showPanel(PanelContainer::Panel::Chord);
+    return true;
+}
+bool cascade(MainWindow& f)
+{
+    f.mdiArea()->cascadeSubWindows();
+    return true;
+}
+bool tile(MainWindow& f)
+{
+    f.mdiArea()->tileSubWindows();
+    return true;
+}
+bool closeAll(MainWindow& f)
+{
+    return f.documentCommands().closeAll(false);
+}
+bool about(MainWindow& f)
+{
+    f.showAbout();
+    return true;
+}
+bool website(MainWindow& f)
+{
+    f.openWebsite();
+    return true;
+}
+bool play(MainWindow& f)
+{
+    return f.playbackCommands().play(PlayMode::Track);
+}
+bool playAll(MainWindow& f)
+{
+    return f.playbackCommands().play(PlayMode::All);
+}
+bool playEvents(MainWindow& f)
+{
+    return f.playbackCommands().play(PlayMode::Events);
+}
+bool stop(MainWindow& f)
+{
+    return f.playbackCommands().stop();
+}
+bool playTablaSample(MainWindow& f)
+{
+    f.playbackCommands().playTablaSample();
+    return true;
+}
+bool playStartupWave(MainWindow& f)
+{
+    f.playbackCommands().playStartupWave();
+    return true;
+}
+
+using enum Menu;
+using enum Check;
+using enum Enabled;
+using enum Needs;
+
+// clang-format off
+const CommandRow kCommands[] = {
+    // id                        menu     text                        shortcut  toolbar    check     sep    enabled              needs     handler
+    {kCmdNewSheet,               File,    "New Sheet Document",       "Ctrl+N", Bar::None, Plain,     false, Always,              Nothing,  newSheet},
+    {kCmdNewChordDocument,       File,    "New Chord Document",       "Ctrl+D", Bar::None, Plain,     false, Always,              Nothing,  newChordDocument},
+    {kCmdOpen,                   File,    "Open",                     "Ctrl+O", Bar::None, Plain,     false, Always,              Nothing,  open},
+    {kCmdSave,                   File,    "Save",                     "Ctrl+S", Bar::None, Plain,     false, Always,              Document, save},
+    {kCmdSaveAs,                 File,    "Save As",                  "",       Bar::None, Plain,     false, Always,              Document, saveAs},
+    {kCmdImportMidi,             File,    "Import MIDI",              "Ctrl+M", Bar::None, Plain,     kSep,  Always,              Nothing,  importMidi},
+    {kCmdExportLilypond,         File,    "Export Lilypond",          "",       Bar::None, Plain,     false, Always,              Sheet,    exportLilypond},
+    {kCmdSaveSelectedMidiTrack,  File,    "Save Selected MIDI Track", "",       Bar::None, Plain,     false, Always,              Sheet,    exportSelectedTrack},
+    {kCmdSaveAllMidiTracks,      File,    "Save All MIDI Tracks",     "",       Bar::None, Plain,     false, Always,              Sheet,    exportAllTracks},
+    {kCmdPrint,                  File,    "Print",                    "Ctrl+P", Bar::None, Plain,     kSep,  Always,              Document, print},
+    {kCmdExit,                   File,    "Exit",                     "Ctrl+Q", Bar::None, Plain,     kSep,  Always,              Nothing,  exitProgram},
+
+    {kCmdUndo,                   Edit,    "Undo",                     "Ctrl+Z", Bar::None, Plain,     false, Always,              Document, nullptr},
+    {kCmdRedo,                   Edit,    "Redo",                     "Ctrl+Y", Bar::None, Plain,     false, Always,              Document, nullptr},
+    {kCmdCut,                    Edit,    "Cut",                      "Ctrl+X", Bar::None, Plain,     kSep,  WhenDocumentAnswers, Document, nullptr},
+    {kCmdCopy,                   Edit,    "Copy",                     "Ctrl+C", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    {kCmdPaste,                  Edit,    "Paste",                    "Ctrl+V", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    {kCmdDelete,                 Edit,    "Delete",                   "Del",    Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    {kCmdClear,                  Edit,    "Clear",                    "Ctrl+E", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    {kCmdSelectAll,              Edit,    "Select All",               "Ctrl+A", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+
+    {kCmdShowSheetOptions,       Windows, "Show Sheet Options",       "",       Bar::None, Plain,     false, Always,              Nothing,  showSheetOptions},
+    {kCmdShowChordOptions,       Windows, "Show Chord Options",       "",       Bar::None, Plain,     false, Always,              Nothing,  showChordOptions},
+    {kCmdShowScaleDiagram,       Windows, "Show Scale Diagram",       "",       Bar::None, Plain,     false, Never,               Nothing,  nullptr},
+    {kCmdCascade,                Windows, "Cascade Windows",          "",       Bar::None, Plain,     kSep,  Always,              Nothing,  cascade},
+    {kCmdTile,                   Windows, "Tile Windows",             "Ctrl+W", Bar::None, Plain,     false, Always,              Nothing,  tile},
+    {kCmdCloseAll,               Windows, "Close All",                "",       Bar::None, Plain,     false, Always,              Nothing,  closeAll},
+
+    {kCmdAbout,                  Help,    "About",                    "",       Bar::None, Plain,     false, Always,              Nothing,  about},
+    {kCmdWebsite,                Help,    "Website",                  "",       Bar::None, Plain,     false, Always,              Nothing,  website},
+
+    // Accelerators without a menu item.
+    {kCmdQuit,                   Menu::None, "Quit",                  "F4",     Bar::None, Plain,     false, Always,              Nothing,  quitAtOnce},
+    {kCmdEventPlayback,          Menu::None, "Play Recorded Events",  "Ctrl+G", Bar::None, Plain,     false, WithPlayer,          Sheet,    playEvents},
+    {kCmdPlayTablaSample,        Menu::None, "Play Tabla Sample",     "Ctrl+T", Bar::None, Plain,     false, Always,              Nothing,  playTablaSample},
+    {kCmdPlayStartupWave,        Menu::None, "Play Startup Sound",    "Ctrl+R", Bar::None, Plain,     false, Always,              Nothing,  playStartupWave},
+    {kCmdCursorUp,               Menu::None, "Up",                    "Up",     Bar::None, Plain,     false, Always,              Document, nullptr},
+    {kCmdCursorDown,             Menu::None, "Down",                  "Down",   Bar::None, Plain,     false, Always,              Document, nullptr},
+    {kCmdCursorLeft,             Menu::None, "Left",                  "Left",   Bar::None, Plain,     false, Always,              Document, nullptr},
+    {kCmdCursorRight,            Menu::None, "Right",                 "Right",  Bar::None, Plain,     false, Always,              Document, nullptr},
+
+    // The note toolbar: durations, then the modifier toggles.
+    {kToolQuarter,               Menu::None, "Quarter",               "",       Bar::Notes, Duration, false, Always,             Document, nullptr},
+    {kToolEighth,                Menu::None, "Eighth",                "",       Bar::Notes, Duration, false, Always,             Document, nullptr},
+    {kToolSixteenth,             Menu::None, "Sixteenth",             "",       Bar::Notes, Duration, false, Always,             Document, nullptr},
+    {kToolHalf,                  Menu::None, "Half",                  "",       Bar::Notes, Duration, false, Always,             Document, nullptr},
+    {kToolWhole,                 Menu::None, "Whole",                 "",       Bar::Notes, Duration, false, Always,             Document, nullptr},
+    {kToolThirtySecond,          Menu::None, "32nd",                  "",       Bar::Notes, Duration, false, Always,             Document, nullptr},
+    {kToolRest,                  Menu::None, "Rest",                  "",       Bar::Notes, Toggle,   kSep,  Always,             Document, nullptr},
+    {kToolDot,                   Menu::None, "Dot",                   "",       Bar::Notes, Toggle,   false, Always,             Document, nullptr},
+    {kToolSharp,                 Menu::None, "Sharp",                 "",       Bar::Notes, Toggle,   false, Always,             Document, nullptr},
+    {kToolFlat,                  Menu::None, "Flat",                  "",       Bar::Notes, Toggle,   false, Always,             Document, nullptr},
+    {kToolNatural,               Menu::None, "Natural",               "",       Bar::Notes, Toggle,   false, Always,             Document, nullptr},
+    {kToolTie,                   Menu::None, "Tie",                   "",       Bar::Notes, Toggle,   false, Always,             Document, nullptr},
+    {kToolTriplet,               Menu::None, "Triplet",               "",       Bar::Notes, Toggle,   false, Always,             Document, nullptr},
+    // The edit toolbar: the marker tools.
+    {kToolBar,                   Menu::None, "Bar",                   "",       Bar::Edit,  Marker,   false, Always,             Document, nullptr},
+    {kToolSpace,                 Menu::None, "Space",                 "",       Bar::Edit,  Marker,   false, Always,             Document, nullptr},
+    {kToolStaffBreak,            Menu::None, "Staff Break",           "",       Bar::Edit,  Marker,   false, Always,             Document, nullptr},
+    {kToolLyrics,                Menu::None, "Lyrics",                "",       Bar::Edit,  Marker,   false, Always,             Document, nullptr},
+    // The play toolbar (the two blanks after "Play" and "Stop" belong to the texts).
+    {kCmdPlay,                   Menu::None, "Play  ",                "",       Bar::Play,  Plain,    false, WithPlayer,         Sheet,    play},
+    {kCmdPlayAll,                Menu::None, "Play All",              "",       Bar::Play,  Plain,    false, WithPlayer,         Sheet,    playAll},
+    {kCmdStop,                   Menu::None, "Stop  ",                "",       Bar::Play,  Plain,    false, WithPlayer,         Nothing,  stop},
+};
+// clang-format on
+
+} // namespace
+
+std::span<const CommandRow> commandTable()
+{
+    return kCommands;
+}
+
+const CommandRow* findCommand(int id)
+{
+    const auto it = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                 [id](const CommandRow& row) { return row.id == id; });
+    return it == std::end(kCommands) ? nullptr : &*it;
+}
+
+bool commandEnabled(const CommandRow& row, bool playerAvailable, const DocumentWindow* active)
+{
+    switch (row.enabled) {
+    case Enabled::Always:
+        return true;
+    case Enabled::WithPlayer:
+        return playerAvailable;
+    case Enabled::WhenDocumentAnswers:
+        return active && active->answers(row.id);
+    case Enabled::Never:
+        return false;
+    }
+    return false;
+}
+
+} // namespace tonvela

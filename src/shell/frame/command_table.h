@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace tonvela {
+
+class DocumentWindow;
+class MainWindow;
+
+// The menus the commands sit in, in menu bar order; None for accelerators without an item.
+enum class Menu : uint8_t { None, File, Edit, Windows, Help };
+// The toolbars with buttons, in the order they are laid out.
+enum class Bar : uint8_t { None, Notes, Edit, Play };
+// Check state of a button: plain, an independent toggle, one of the exclusive duration group,
+// one of the marker group (which may also have none checked).
+enum class Check : uint8_t { Plain, Toggle, Duration, Marker };
+// When the menu item or button is enabled.
+enum class Enabled : uint8_t {
+    Always,
+    WithPlayer,          // a playback engine is built in
+    WhenDocumentAnswers, // the active document answers the command itself
+    Never,               // comes with a later part of the program
+};
+// What must be active for the command to run; without it the command does nothing.
+enum class Needs : uint8_t { Nothing, Document, Sheet };
+
+// Runs a command the frame handles; true when it was handled.
+using CommandHandler = bool (*)(MainWindow&);
+
+// One command of the menus, accelerators and toolbars. The frame builds its actions, menus
+// and toolbars from these rows and dispatches through them: the active document is offered
+// the command first, then the row's handler runs (a row without a handler is answered by
+// documents only).
+struct CommandRow {
+    int id;
+    Menu menu;
+    const char* text;
+    const char* shortcut; // portable key text ("Ctrl+N", "Del", "F4"); empty for none
+    Bar toolbar;
+    Check check;
+    bool separatorBefore; // in its menu or toolbar
+    Enabled enabled;
+    Needs needs;
+    CommandHandler handler;
+};
+
+// Every command, in menu and toolbar order.
+std::span<const CommandRow> commandTable();
+// The row of a command id; null for ids that are no command.
+const CommandRow* findCommand(int id);
+// Whether the row's menu item or button is enabled with this player and active document.
+bool commandEnabled(const CommandRow& row, bool playerAvailable, const DocumentWindow* active);
+
+} // namespace tonvela

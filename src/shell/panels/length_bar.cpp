@@ -1,0 +1,79 @@
+#include "shell/panels/length_bar.h"
+
+#include "playback/scheduler.h"
+#include "score/track.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <algorithm>
+
+namespace tonvela {
+
+LengthBar::LengthBar(QWidget* parent)
+    : QWidget(parent), m_slider(new QSlider(Qt::Horizontal)), m_current(new QLabel(QStringLiteral("00:00"))),
+      m_total(new QLabel(QStringLiteral("00:00"))), m_status(new QLabel)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->addWidget(new QLabel(QStringLiteral("Length:")));
+    m_current->setObjectName(QStringLiteral("playTime"));
+    m_total->setObjectName(QStringLiteral("totalTime"));
+    m_status->setObjectName(QStringLiteral("status"));
+    m_current->setMinimumWidth(50);
+    layout->addWidget(m_current);
+    m_slider->setRange(0, kSliderRange);
+    m_slider->setValue(0);
+    m_slider->setMinimumWidth(200);
+    layout->addWidget(m_slider, 1);
+    layout->addWidget(m_total);
+    m_status->setMinimumWidth(120);
+    layout->addWidget(m_status);
+    connect(m_slider, &QSlider::sliderMoved, this, [this](int value) {
+        if (onPositionChosen)
+            onPositionChosen(value);
+    });
+}
+
+void LengthBar::showTimes(const QString& current, const QString& total)
+{
+    m_current->setText(current);
+    m_total->setText(total);
+}
+
+void LengthBar::showStatus(const QString& status)
+{
+    m_status->setText(status);
+}
+
+void LengthBar::showPosition(int position)
+{
+    if (m_slider->isSliderDown())
+        return;
+    const QSignalBlocker quiet(m_slider);
+    m_slider->setValue(std::clamp(position, 0, kSliderRange));
+}
+
+QString LengthBar::currentText() const
+{
+    return m_current->text();
+}
+
+QString LengthBar::totalText() const
+{
+    return m_total->text();
+}
+
+QString LengthBar::statusText() const
+{
+    return m_status->text();
+}
+
+QString minutesSeconds(long long ms)
+{
+    return QString::fromStdString(formatPlayTime(ms));
+}
+
+} // namespace tonvela
