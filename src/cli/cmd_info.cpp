@@ -2,9 +2,9 @@
 
 #include "cli/cli.h"
 
-#include "harmony/pitch.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
+#include "theory/key_signature.h"
 
 #include <charconv>
 #include <cstdio>

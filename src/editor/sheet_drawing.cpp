@@ -2,8 +2,8 @@
 
 #include "editor/glyphs.h"
 #include "editor/layout.h"
-#include "harmony/pitch.h"
 #include "score/note.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
 

@@ -1,13 +1,15 @@
 #include "harmony/chord_entry.h"
 
 #include "harmony/chord_document.h"
-#include "harmony/chord_formula.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
-#include "score/lilypond_export.h"
 #include "score/note.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
+#include "score/sounding_pitch.h"
 #include "score/track.h"
+#include "theory/chord_formula.h"
+#include "theory/pitch.h"
 
 #include <algorithm>
 #include <vector>

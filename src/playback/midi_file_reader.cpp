@@ -1,9 +1,9 @@
 #include "playback/midi_file_reader.h"
 
-#include "harmony/pitch.h"
 #include "platform/atomic_file.h"
 #include "platform/sheet_lock.h"
 #include "playback/general_midi.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
 

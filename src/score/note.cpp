@@ -1,9 +1,9 @@
 #include "score/note.h"
 
-#include "harmony/pitch.h"
 #include "score/markup_text.h"
 #include "score/markup_tree.h"
 #include "score/track.h"
+#include "theory/pitch.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,6 +3,8 @@
 #include "score/note.h"
 #include "score/track.h"
 
+#include <algorithm>
+
 namespace tonvela {
 
 KeyAccidentalTable::KeyAccidentalTable(const Track& track)
@@ -48,6 +50,16 @@ int soundingPitch(const Note& note, const Track& track)
 int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable& keys)
 {
     return applyAccidentals(note, track, keys.at(note.line), keys.at(note.line + 1));
+}
+
+int soundingKey(const Note& note, const Track& track)
+{
+    return std::clamp(soundingPitch(note, track), 0, 127);
+}
+
+int soundingKey(const Note& note, const Track& track, const KeyAccidentalTable& keys)
+{
+    return std::clamp(soundingPitch(note, track, keys), 0, 127);
 }
 
 } // namespace tonvela

@@ -32,4 +32,8 @@ class KeyAccidentalTable {
 int soundingPitch(const Note& note, const Track& track);
 int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable& keys);
 
+// The sounding pitch kept within 0..127, for outputs that can hold no other key.
+int soundingKey(const Note& note, const Track& track);
+int soundingKey(const Note& note, const Track& track, const KeyAccidentalTable& keys);
+
 } // namespace tonvela

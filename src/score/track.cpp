@@ -1,10 +1,12 @@
 #include "score/track.h"
 
-#include "harmony/pitch.h"
 #include "platform/sheet_lock.h"
 #include "score/loop_rule.h"
 #include "score/markup_tree.h"
 #include "score/sheet_document.h"
+#include "theory/key_signature.h"
+#include "theory/pitch.h"
+#include "theory/scale.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,12 +1,12 @@
 #include "harmony/chord_document.h"
 #include "harmony/chord_entry.h"
-#include "harmony/chord_formula.h"
 #include "platform/notifier.h"
-#include "score/lilypond_export.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
+#include "score/sounding_pitch.h"
 #include "score/track.h"
+#include "theory/chord_formula.h"
 
 #include <gtest/gtest.h>
 

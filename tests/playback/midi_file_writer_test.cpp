@@ -1,8 +1,8 @@
 #include "playback/midi_file_writer.h"
 
-#include "harmony/pitch.h"
 #include "platform/atomic_file.h"
 #include "playback/midi_file_reader.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
 
 #include <gtest/gtest.h>

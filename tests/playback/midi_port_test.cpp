@@ -1,10 +1,11 @@
 #include "playback/midi_port.h"
 
-#include "harmony/pitch.h"
 #include "platform/clock.h"
 #include "platform/notifier.h"
 #include "platform/recording_midi_output.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
+#include "theory/key_signature.h"
 
 #include <gtest/gtest.h>
 
