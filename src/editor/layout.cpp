@@ -35,9 +35,9 @@ bool isRootAt(const Track& track, int i, int n)
 
 void setScaledBox(const SheetViewState& view, Note& n)
 {
-    n.zoomX = view.scaled(static_cast<int>(n.x));
-    n.zoomY = view.scaled(static_cast<int>(n.y));
-    n.zoomWidth = view.scaled(static_cast<int>(n.width));
+    n.layout.zoomX = view.scaled(static_cast<int>(n.layout.x));
+    n.layout.zoomY = view.scaled(static_cast<int>(n.layout.y));
+    n.layout.zoomWidth = view.scaled(static_cast<int>(n.layout.width));
 }
 
 void setRowScaled(const SheetViewState& view, StaffRow& row)
@@ -64,7 +64,7 @@ void justify(Track& track, int from, int to, int w)
         return;
     for (int i = from; i < to; ++i) {
         Note& n = track.noteAt(i);
-        n.width = toInt16(static_cast<int>(kindWidthOf(n.type) * factor));
+        n.layout.width = toInt16(static_cast<int>(kindWidthOf(n.type) * factor));
     }
 }
 
@@ -99,7 +99,6 @@ TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCo
     measure(1).row = row;
     double sum = 0;
     int closedOnRow = 0;
-    int ordinal = 0;
     bool stopped = false;
 
     auto firstRootFrom = [&](int i) {
@@ -172,12 +171,8 @@ TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCo
             sum = 0;
         else if (root)
             sum += note.lengthWhole();
-        note.measureIndex = m - 1;
-        note.headOrdinal = ordinal;
-        if (root)
-            ++ordinal;
-        note.rowIndex = rowIdx;
-        note.row = row;
+        note.layout.measureIndex = m - 1;
+        note.layout.rowIndex = rowIdx;
         if (root && !isBreak) {
             ++row->noteCount;
             ++measure(m).rootCount;
@@ -202,7 +197,7 @@ int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
 
     for (int i = 0; i < laid; ++i) {
         Note& note = t.noteAt(i);
-        note.width = toInt16(kindWidthOf(note.type));
+        note.layout.width = toInt16(kindWidthOf(note.type));
     }
     int a = 1;
     for (int m = 1; m <= t.measuresInUse; ++m) {
@@ -239,36 +234,37 @@ int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
     int placed = 0;
     for (; placed < laid; ++placed) {
         Note& note = t.noteAt(placed);
-        if (note.rowIndex < 0 || note.rowIndex >= kRowCount || note.measureIndex + 1 > kMaxPlacedMeasures)
+        if (note.layout.rowIndex < 0 || note.layout.rowIndex >= kRowCount ||
+            note.layout.measureIndex + 1 > kMaxPlacedMeasures)
             break;
         if (!isRootAt(t, placed, laid))
             continue; // members take their root's place below
-        StaffRow& row = view.row(note.rowIndex);
-        if (note.rowIndex != curRow) {
-            curRow = note.rowIndex;
-            curMeasure = note.measureIndex;
-            MeasureRecord& rec = measure(note.measureIndex + 1);
+        StaffRow& row = view.row(note.layout.rowIndex);
+        if (note.layout.rowIndex != curRow) {
+            curRow = note.layout.rowIndex;
+            curMeasure = note.layout.measureIndex;
+            MeasureRecord& rec = measure(note.layout.measureIndex + 1);
             if (rec.row == &row)
                 rec.x = kStaffLeft;
             cursor = ksw + 50;
             rowStart = true;
-        } else if (note.measureIndex != curMeasure) {
-            curMeasure = note.measureIndex;
-            const MeasureRecord& rec = measure(note.measureIndex + 1);
+        } else if (note.layout.measureIndex != curMeasure) {
+            curMeasure = note.layout.measureIndex;
+            const MeasureRecord& rec = measure(note.layout.measureIndex + 1);
             if (rec.x > 0)
                 cursor = rec.x - 12;
         }
-        note.prevX = note.x;
+        note.layout.prevX = note.layout.x;
         const int x = cursor + 35;
-        note.x = toInt16(x);
+        note.layout.x = toInt16(x);
         if (note.type != kTypeStaffBreak) {
-            cursor += note.width;
-            note.prevRootX = rowStart ? x - 30 : prevRootX;
+            cursor += note.layout.width;
+            note.layout.prevRootX = rowStart ? x - 30 : prevRootX;
             prevRootX = x;
             rowStart = false;
             row.lastX = x;
         }
-        note.y = toInt16(noteY(row, note));
+        note.layout.y = toInt16(noteY(row, note));
         setScaledBox(view, note);
         note.layoutMarks();
     }
@@ -278,12 +274,13 @@ int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
             continue;
         Note& member = t.noteAt(i);
         const Note& root = t.noteAt(r);
-        member.prevX = member.x;
-        member.x = root.x;
-        member.prevRootX = root.prevRootX;
-        const int rowIdx =
-            (root.rowIndex >= 0 && root.rowIndex < kRowCount) ? root.rowIndex : member.rowIndex;
-        member.y = toInt16(noteY(view.row(rowIdx), member));
+        member.layout.prevX = member.layout.x;
+        member.layout.x = root.layout.x;
+        member.layout.prevRootX = root.layout.prevRootX;
+        const int rowIdx = (root.layout.rowIndex >= 0 && root.layout.rowIndex < kRowCount)
+                               ? root.layout.rowIndex
+                               : member.layout.rowIndex;
+        member.layout.y = toInt16(noteY(view.row(rowIdx), member));
         setScaledBox(view, member);
         member.layoutMarks();
     }
@@ -294,23 +291,23 @@ bool beamable(const Note& a, const Note& b)
 {
     return a.type == b.type && (a.type == kTypeEighth || a.type == kTypeSixteenth) &&
            !(a.dwFlag & (kFlagBeamed | kFlagRest | kFlagTie)) &&
-           !(b.dwFlag & (kFlagBeamed | kFlagRest | kFlagTie)) && a.rowIndex == b.rowIndex &&
+           !(b.dwFlag & (kFlagBeamed | kFlagRest | kFlagTie)) && a.layout.rowIndex == b.layout.rowIndex &&
            a.chordparent == -1 && b.chordparent == -1 && a.childCount == 0 && b.childCount == 0 &&
-           std::abs(a.y - b.y) < 220 && a.measureIndex == b.measureIndex;
+           std::abs(a.layout.y - b.layout.y) < 220 && a.layout.measureIndex == b.layout.measureIndex;
 }
 
 bool joinsGroup(const Note& first, const Note& n)
 {
-    return n.measureIndex == first.measureIndex && n.rowIndex == first.rowIndex && n.type == first.type &&
-           (n.dwFlag & kFlagBeamed);
+    return n.layout.measureIndex == first.layout.measureIndex && n.layout.rowIndex == first.layout.rowIndex &&
+           n.type == first.type && (n.dwFlag & kFlagBeamed);
 }
 
 void setStemExtension(const SheetViewState& view, Note& n, int x, int y1, int y2)
 {
-    n.stemExtension[0] = view.scaled(x);
-    n.stemExtension[1] = view.scaled(y1);
-    n.stemExtension[2] = view.scaled(x);
-    n.stemExtension[3] = view.scaled(y2);
+    n.layout.stemExtension[0] = view.scaled(x);
+    n.layout.stemExtension[1] = view.scaled(y1);
+    n.layout.stemExtension[2] = view.scaled(x);
+    n.layout.stemExtension[3] = view.scaled(y2);
 }
 
 void beamRow(SheetViewState& view, StaffRow& row)
@@ -331,8 +328,8 @@ void beamRow(SheetViewState& view, StaffRow& row)
     }
     for (int i = first; i < end; ++i) {
         Note& n = t->noteAt(i);
-        n.beamCount = 0;
-        for (int& v : n.stemExtension)
+        n.layout.beamCount = 0;
+        for (int& v : n.layout.stemExtension)
             v = 0;
     }
     for (int a = first; a < end;) {
@@ -344,7 +341,7 @@ void beamRow(SheetViewState& view, StaffRow& row)
         int k = 0;
         while (k < 3 && a + k + 1 < end && joinsGroup(head, t->noteAt(a + k + 1)))
             ++k;
-        head.beamCount = k;
+        head.layout.beamCount = k;
         const int size = k + 1;
         if (size >= 2) {
             bool up = t->percussive != 0;
@@ -360,15 +357,16 @@ void beamRow(SheetViewState& view, StaffRow& row)
             // the group take their height again.
             for (int g = 0; g < size; ++g) {
                 Note& n = t->noteAt(a + g);
-                n.stemDown = up ? 0 : 1;
-                const int rowIdx = (n.rowIndex >= 0 && n.rowIndex < kRowCount) ? n.rowIndex : row.index;
-                n.y = toInt16(noteY(view.row(rowIdx), n));
+                n.layout.stemDown = up ? 0 : 1;
+                const int rowIdx =
+                    (n.layout.rowIndex >= 0 && n.layout.rowIndex < kRowCount) ? n.layout.rowIndex : row.index;
+                n.layout.y = toInt16(noteY(view.row(rowIdx), n));
                 setScaledBox(view, n);
                 n.layoutMarks();
             }
             Note& last = t->noteAt(a + k);
-            const int x1 = head.x, y1 = head.y, x2 = last.x, y2 = last.y;
-            int* beam = head.beamLine;
+            const int x1 = head.layout.x, y1 = head.layout.y, x2 = last.layout.x, y2 = last.layout.y;
+            int* beam = head.layout.beamLine;
             if (size == 2) {
                 if (up) {
                     beam[0] = x1 + 12, beam[1] = y1 + 1, beam[2] = x2 + 12, beam[3] = y2 + 1;
@@ -384,7 +382,7 @@ void beamRow(SheetViewState& view, StaffRow& row)
             } else {
                 int yb = up ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
                 for (int g = 0; g < size; ++g) {
-                    const int y = t->noteAt(a + g).y;
+                    const int y = t->noteAt(a + g).layout.y;
                     yb = up ? std::min(yb, y + 1) : std::max(yb, y + 29);
                 }
                 beam[0] = up ? x1 + 12 : x1 + 3;
@@ -393,9 +391,9 @@ void beamRow(SheetViewState& view, StaffRow& row)
                 for (int g = 0; g < size; ++g) {
                     Note& n = t->noteAt(a + g);
                     if (up)
-                        setStemExtension(view, n, n.x + 11, n.y + 1, yb);
+                        setStemExtension(view, n, n.layout.x + 11, n.layout.y + 1, yb);
                     else
-                        setStemExtension(view, n, n.x + 3, n.y + 29, yb);
+                        setStemExtension(view, n, n.layout.x + 3, n.layout.y + 29, yb);
                 }
             }
         }
@@ -419,8 +417,7 @@ void positionRowsAndPlace(SheetViewState& view, const std::vector<int>& laid, co
         const int cap = std::min(t.count, t.capacity());
         for (int i = placed; i < cap; ++i) {
             Note& n = t.noteAt(i);
-            n.rowIndex = -1;
-            n.row = nullptr;
+            n.layout.rowIndex = -1;
         }
         view.setLaidOutCount(j, placed);
     }
@@ -478,13 +475,13 @@ int noteY(const StaffRow& row, Note& n)
         default:
             break;
         }
-        n.stemDown = 0;
+        n.layout.stemDown = 0;
         return k == kTypeHalf ? top + 13 : top + 17;
     }
     if (k == kTypeBar || k == kTypeMark1737 || k == kTypeStaffBreak || k == kTypeSpace)
         return top;
     int y = ((s + 1) * d) / 2 + top - 18;
-    const bool down = n.stemDown == 1;
+    const bool down = n.layout.stemDown == 1;
     if (!down && k == kTypeWhole)
         y += 1;
     if (down && k != kTypeWhole)
@@ -502,14 +499,13 @@ int noteY(const StaffRow& row, Note& n)
 
 std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& toggles)
 {
-    const int y = n.y - 3;
+    const int y = n.layout.y - 3;
     const int top = row.top;
     const int d = row.spacing > 0 ? row.spacing : kStaffSpacing;
     n.dwFlag = 0;
-    n.row = &row;
-    n.rowIndex = row.index;
+    n.layout.rowIndex = row.index;
     if (n.chordparent == -1)
-        n.stemDown = y < top + d + d / 2 ? 1 : 0;
+        n.layout.stemDown = y < top + d + d / 2 ? 1 : 0;
     std::optional<int> step;
     for (int e = -7; e <= 8 && !step; ++e) {
         const int band = top + e * d;
@@ -539,7 +535,7 @@ std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& to
         n.dwFlag |= kFlagTie;
     if (toggles.dot)
         n.dwFlag |= kFlagDot;
-    n.y = toInt16(noteY(row, n));
+    n.layout.y = toInt16(noteY(row, n));
     const int k = n.type;
     const bool marksAllowed = k != kTypeAudioClip && k != kTypeBar && k != kTypeSpace && k != kTypeMark1737 &&
                               k != kTypeStaffBreak && k != kTypeMark1743 && !n.isRest();

@@ -58,6 +58,13 @@ class SheetViewState {
     bool printing = false;
     int pageEndRow = -1; // while printing: rows from here on belong to the next page; -1 none
     int hoveredTrack = -1;
+    // The note under the pointer, drawn highlighted; -1 for none.
+    int hoveredNoteTrack = -1;
+    int hoveredNoteIndex = -1;
+    bool isHoveredNote(int track, int index) const
+    {
+        return index >= 0 && track == hoveredNoteTrack && index == hoveredNoteIndex;
+    }
     bool barClickPending = false; // a click on a hovered bar line is pending (bar drawn red)
 
   private:

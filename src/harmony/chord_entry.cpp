@@ -117,7 +117,7 @@ void appendChord(SheetDocument& sheet, Track& t, std::vector<Note> notes)
         n.chordparent = static_cast<int16_t>(i == 0 ? -1 : root);
         if (i > 0) {
             n.type = notes[0].type;
-            n.width = static_cast<int16_t>(n.kindWidth());
+            n.layout.width = static_cast<int16_t>(n.kindWidth());
         }
         t.insertNote(n, t.count);
     }
@@ -198,7 +198,7 @@ std::vector<Note> shapeNotes(std::string_view fingering, int startFret, const Ch
         if (ctx.dot)
             n.dwFlag |= kFlagDot;
         n.setStaffPosition(line);
-        n.width = static_cast<int16_t>(n.kindWidth());
+        n.layout.width = static_cast<int16_t>(n.kindWidth());
         notes.push_back(std::move(n));
     }
     return notes;
@@ -264,8 +264,8 @@ int addChordToSheet(SheetDocument* sheet, const ChordSelection& selection, bool 
     const int added = static_cast<int>(notes.size());
     if (arpeggio) {
         // The lyric names the whole chord, so it stays on the first note that is played.
-        const std::string lyric = *notes[0].lyrictext;
-        notes[0].lyrictext.reset();
+        const std::string lyric = *notes[0].lyrictext();
+        notes[0].clearLyric();
         std::stable_sort(notes.begin(), notes.end(),
                          [](const Note& a, const Note& b) { return a.effectiveKey() < b.effectiveKey(); });
         notes[0].setLyric(lyric);

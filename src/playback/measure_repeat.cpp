@@ -4,7 +4,7 @@ namespace tonvela {
 
 const MeasureRecord* measureOfNote(const Track& track, const Note& note)
 {
-    const int m = note.measureIndex;
+    const int m = note.layout.measureIndex;
     if (m < 1 || m > track.measuresInUse || m > kMeasureCount)
         return nullptr;
     return &track.measures[static_cast<std::size_t>(m)];
@@ -15,12 +15,12 @@ int applyMeasureRepeat(const Track& track, int i, MeasureRepeatState& state)
     if (i <= 0 || i >= track.count)
         return i;
     const Note& before = track.noteAt(i - 1);
-    if (before.measureIndex == track.noteAt(i).measureIndex)
+    if (before.layout.measureIndex == track.noteAt(i).layout.measureIndex)
         return i;
     // A new measure begins at i.
     const MeasureRecord* earlier = measureOfNote(track, before);
     if (earlier && earlier->repeat) {
-        int& passes = state.passCount[static_cast<std::size_t>(before.measureIndex)];
+        int& passes = state.passCount[static_cast<std::size_t>(before.layout.measureIndex)];
         ++passes;
         if (passes == 1)
             i = state.repeatStart;

@@ -160,7 +160,7 @@ void Scheduler::seek(double f, int64_t nowMs)
         if (st.clipSlot >= 0)
             m_clips.stop(st.clipSlot);
         for (int i = 0; i < track.count; ++i)
-            track.noteAt(i).sounding = 0;
+            track.noteAt(i).play.sounding = 0;
         if (m_view)
             m_view->highlightsChanged(ti, stampUs(nowMs));
         if (m_mode == PlayMode::Events) {
@@ -214,8 +214,7 @@ void Scheduler::reset(int ti)
     m_port.resetProgram(track);
     for (int i = 0; i < track.count; ++i) {
         Note& n = track.noteAt(i);
-        n.track = &track;
-        n.sounding = 0;
+        n.play.sounding = 0;
         n.selected = 0;
     }
     if (m_view)
@@ -344,8 +343,8 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
 {
     Note& n = track.noteAt(st.playIndex);
     bool justStarted = false;
-    if (!n.sounding) {
-        const int slot = n.filename ? m_clips.start(*n.filename, stampUs(idealMs)) : -1;
+    if (!n.play.sounding) {
+        const int slot = n.filename() ? m_clips.start(*n.filename(), stampUs(idealMs)) : -1;
         st.stepStart = idealMs;
         st.stepLength = 0;
         if (slot < 0) {
@@ -357,7 +356,7 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
         st.clipSlot = slot;
         st.clipStarted = false;
         st.clipWaitStart = nowMs;
-        n.sounding = 1;
+        n.play.sounding = 1;
         justStarted = true;
         if (m_view)
             m_view->highlightsChanged(ti, stampUs(idealMs));
@@ -375,7 +374,7 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
             r = ClipSlots::Report::Finished;
     }
     if (r == ClipSlots::Report::Finished) {
-        n.sounding = 0;
+        n.play.sounding = 0;
         st.loop.lastPlayedIndex = st.playIndex;
         ++st.playIndex;
         st.clipSlot = -1;
@@ -391,7 +390,7 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
         return StepResult::Waiting;
     if (r == ClipSlots::Report::Other)
         return std::nullopt;
-    n.sounding = 0;
+    n.play.sounding = 0;
     ++st.playIndex;
     st.clipSlot = -1;
     if (st.playIndex >= track.count || st.stopRequested) {
@@ -416,7 +415,6 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
 {
     st.stepStart = startMs;
     Note& n = track.noteAt(st.playIndex);
-    n.track = &track;
     int own = n.lengthMs120();
     if (own == 0 || n.isChordMember()) {
         st.stepLength = 0;
@@ -441,10 +439,10 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
         v = track.nextRoot(v);
     }
 
-    if (ti == 0 && n.measureIndex >= 1 && n.measureIndex != st.lastFollowedMeasure) {
-        st.lastFollowedMeasure = n.measureIndex;
+    if (ti == 0 && n.layout.measureIndex >= 1 && n.layout.measureIndex != st.lastFollowedMeasure) {
+        st.lastFollowedMeasure = n.layout.measureIndex;
         if (m_view)
-            m_view->followMeasure(n.measureIndex, stampUs(startMs));
+            m_view->followMeasure(n.layout.measureIndex, stampUs(startMs));
     }
 
     const int64_t ownAtTempo = track.msAtTempo(own);
@@ -459,7 +457,6 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
             if (m < 0 || m >= track.count || m == st.playIndex)
                 continue;
             Note& member = track.noteAt(m);
-            member.track = &track;
             const int64_t end = startMs + track.msAtTempo(member.lengthMs120()) + member.dwStopOffset;
             sound(track, st, m, startMs, end);
         }
@@ -489,9 +486,9 @@ void Scheduler::sound(Track& track, TrackPlayState& st, int noteIndex, int64_t s
         const int pitch = soundingPitch(n, track);
         if (pitch >= 0 && pitch <= 127 && m_port.isOpen())
             s.key = pitch;
-        m_port.noteOn(n, track.channel, stampUs(startMs));
+        m_port.noteOn(n, track, track.channel, stampUs(startMs));
     }
-    n.sounding = 1;
+    n.play.sounding = 1;
     st.sounding.push_back(s);
 }
 
@@ -502,7 +499,7 @@ void Scheduler::silenceDuplicates(TrackPlayState& st, Track& track, int writtenK
         if (s.key >= 0 && s.writtenKey == writtenKey) {
             sendNoteOff(s, atMs);
             if (s.noteIndex >= 0 && s.noteIndex < track.count)
-                track.noteAt(s.noteIndex).sounding = 0;
+                track.noteAt(s.noteIndex).play.sounding = 0;
             st.sounding.erase(st.sounding.begin() + static_cast<std::ptrdiff_t>(k));
         } else {
             ++k;
@@ -526,10 +523,10 @@ void Scheduler::sweepNoteOffs(Track& track, TrackPlayState& st, int ti, int64_t 
         if (s.endMs != kNoTime && s.endMs < nowMs) {
             sendNoteOff(s, s.endMs);
             if (s.noteIndex >= 0 && s.noteIndex < track.count) {
-                track.noteAt(s.noteIndex).sounding = 0;
+                track.noteAt(s.noteIndex).play.sounding = 0;
                 // The end of a tie chain also clears the mark of the note before it.
                 if (s.tie && s.noteIndex > 0)
-                    track.noteAt(s.noteIndex - 1).sounding = 0;
+                    track.noteAt(s.noteIndex - 1).play.sounding = 0;
             }
             st.sounding.erase(st.sounding.begin() + static_cast<std::ptrdiff_t>(k));
             st.released.push_back(s);
@@ -568,8 +565,7 @@ void Scheduler::allNotesOff(int ti, int64_t nowMs)
     TrackPlayState& st = m_states[static_cast<std::size_t>(ti)];
     for (int i = 0; i < track.count; ++i) {
         Note& n = track.noteAt(i);
-        n.track = &track;
-        n.sounding = 0;
+        n.play.sounding = 0;
     }
     silenceAll(st, nowMs);
     // Stopped whatever it reports: a clip still filling its ring would otherwise start sounding
@@ -633,7 +629,7 @@ Scheduler::StepResult Scheduler::eventStepOnce(int ti, int64_t nowMs, bool isLea
         s.startMs = at;
         st.sounding.push_back(s);
         if (e.noteIndex >= 0 && e.noteIndex < track.count)
-            track.noteAt(e.noteIndex).sounding = 1;
+            track.noteAt(e.noteIndex).play.sounding = 1;
     } else {
         m_port.eventOff(e, channel, stampUs(at));
         const auto it =
@@ -643,7 +639,7 @@ Scheduler::StepResult Scheduler::eventStepOnce(int ti, int64_t nowMs, bool isLea
             st.sounding.erase(it);
         const int last = std::min(e.noteIndex, track.count - 1);
         for (int i = std::max(st.lastOffNote, 0); i <= last; ++i)
-            track.noteAt(i).sounding = 0;
+            track.noteAt(i).play.sounding = 0;
         st.lastOffNote = e.noteIndex;
     }
     if (m_view)

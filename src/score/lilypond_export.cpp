@@ -225,8 +225,8 @@ std::vector<StaffEvent> staffEvents(const Track& t)
                 continue;
             e.pitches.push_back(std::move(p));
             e.keys.push_back(key);
-            if (!e.lyric && n->lyrictext)
-                e.lyric = &*n->lyrictext;
+            if (!e.lyric && n->lyrictext())
+                e.lyric = &*n->lyrictext();
         }
         e.tie = (root.dwFlag & kFlagTie) != 0;
         events.push_back(std::move(e));

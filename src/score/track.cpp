@@ -3,6 +3,7 @@
 #include "platform/sheet_lock.h"
 #include "score/loop_rule.h"
 #include "score/markup_tree.h"
+#include "score/note_element.h"
 #include "score/sheet_document.h"
 #include "theory/key_signature.h"
 #include "theory/pitch.h"
@@ -76,116 +77,7 @@ const std::vector<std::string>& timeSignaturePanelTexts()
 // ---------------------------------------------------------------------------------------------
 // Undo storage
 
-struct NoteTexts {
-    std::optional<std::string> filename;
-    std::optional<std::string> displayName;
-    std::optional<std::string> lyrictext;
-};
-
-struct NoteContent {
-    int32_t volume, pan, octave, type, iid, banknum, dwFlag, velocity, dwStopOffset, loopTo, loopCount;
-    uint32_t timeSig, keyType, bendTime, dwBendAmount, dwChorus, dwReverb;
-    int16_t line, chordparent;
-    int8_t midi;
-    char letter, key;
-    uint8_t selected;
-    char label[kLabelCapacity];
-    std::shared_ptr<const NoteTexts> texts;
-};
-
 namespace {
-
-bool hasTexts(const Note& n)
-{
-    return n.filename || n.displayName || n.lyrictext;
-}
-
-NoteContent captureContent(const Note& n)
-{
-    NoteContent c{};
-    c.volume = n.volume;
-    c.pan = n.pan;
-    c.octave = n.octave;
-    c.type = n.type;
-    c.iid = n.iid;
-    c.banknum = n.banknum;
-    c.dwFlag = n.dwFlag;
-    c.velocity = n.velocity;
-    c.dwStopOffset = n.dwStopOffset;
-    c.loopTo = n.loopTo;
-    c.loopCount = n.loopCount;
-    c.timeSig = n.timeSig;
-    c.keyType = n.keyType;
-    c.bendTime = n.bendTime;
-    c.dwBendAmount = n.dwBendAmount;
-    c.dwChorus = n.dwChorus;
-    c.dwReverb = n.dwReverb;
-    c.line = n.line;
-    c.chordparent = n.chordparent;
-    c.midi = n.midi;
-    c.letter = n.letter;
-    c.key = n.key;
-    c.selected = n.selected;
-    std::memcpy(c.label, n.label, sizeof c.label);
-    if (hasTexts(n))
-        c.texts = std::make_shared<const NoteTexts>(NoteTexts{n.filename, n.displayName, n.lyrictext});
-    return c;
-}
-
-bool sameContent(const NoteContent& c, const Note& n)
-{
-    if (c.volume != n.volume || c.pan != n.pan || c.octave != n.octave || c.type != n.type ||
-        c.iid != n.iid || c.banknum != n.banknum || c.dwFlag != n.dwFlag || c.velocity != n.velocity ||
-        c.dwStopOffset != n.dwStopOffset || c.loopTo != n.loopTo || c.loopCount != n.loopCount ||
-        c.timeSig != n.timeSig || c.keyType != n.keyType || c.bendTime != n.bendTime ||
-        c.dwBendAmount != n.dwBendAmount || c.dwChorus != n.dwChorus || c.dwReverb != n.dwReverb ||
-        c.line != n.line || c.chordparent != n.chordparent || c.midi != n.midi || c.letter != n.letter ||
-        c.key != n.key || c.selected != n.selected || std::memcmp(c.label, n.label, sizeof c.label) != 0)
-        return false;
-    if (!c.texts)
-        return !hasTexts(n);
-    return c.texts->filename == n.filename && c.texts->displayName == n.displayName &&
-           c.texts->lyrictext == n.lyrictext;
-}
-
-void restoreContent(Note& n, const NoteContent& c)
-{
-    n.volume = c.volume;
-    n.pan = c.pan;
-    n.octave = c.octave;
-    n.type = c.type;
-    n.iid = c.iid;
-    n.banknum = c.banknum;
-    n.dwFlag = c.dwFlag;
-    n.velocity = c.velocity;
-    n.dwStopOffset = c.dwStopOffset;
-    n.loopTo = c.loopTo;
-    n.loopCount = c.loopCount;
-    n.timeSig = c.timeSig;
-    n.keyType = c.keyType;
-    n.bendTime = c.bendTime;
-    n.dwBendAmount = c.dwBendAmount;
-    n.dwChorus = c.dwChorus;
-    n.dwReverb = c.dwReverb;
-    n.line = c.line;
-    n.chordparent = c.chordparent;
-    n.midi = c.midi;
-    n.letter = c.letter;
-    n.key = c.key;
-    n.selected = c.selected;
-    std::memcpy(n.label, c.label, sizeof c.label);
-    if (c.texts) {
-        n.filename = c.texts->filename;
-        n.displayName = c.texts->displayName;
-        n.lyrictext = c.texts->lyrictext;
-    } else {
-        n.filename.reset();
-        n.displayName.reset();
-        n.lyrictext.reset();
-    }
-    n.width = static_cast<int16_t>(kindWidthOf(n.type));
-    n.fresh = 1;
-}
 
 constexpr std::size_t kChunkNotes = 64;
 constexpr std::size_t kSmallChunk = kChunkNotes / 2;
@@ -214,11 +106,7 @@ class SnapshotReader {
 
 // ---------------------------------------------------------------------------------------------
 
-Track::Track() : m_notes(kInitialNoteCapacity)
-{
-    for (auto& n : m_notes)
-        n.track = this;
-}
+Track::Track() : m_notes(kInitialNoteCapacity) {}
 
 Track::~Track() = default;
 
@@ -230,8 +118,6 @@ void Track::ensureCapacity(int i)
     while (i >= cap - 32)
         cap *= 2;
     m_notes.resize(static_cast<std::size_t>(cap));
-    for (auto& n : m_notes)
-        n.track = this;
 }
 
 Note& Track::noteAt(int i)
@@ -243,9 +129,7 @@ Note& Track::noteAt(int i)
     ensureCapacity(i);
     if (i >= m_highWater)
         m_highWater = i + 1;
-    Note& n = m_notes[static_cast<std::size_t>(i)];
-    n.track = this;
-    return n;
+    return m_notes[static_cast<std::size_t>(i)];
 }
 
 const Note& Track::noteAt(int i) const
@@ -311,7 +195,6 @@ void Track::insertNote(const Note& note, int index)
         m_notes[static_cast<std::size_t>(j + 1)].moveFrom(m_notes[static_cast<std::size_t>(j)]);
     Note& slot = m_notes[static_cast<std::size_t>(index)];
     slot.moveFrom(incoming);
-    slot.track = this;
     ++count;
     if (count > m_highWater)
         m_highWater = count;
@@ -336,7 +219,6 @@ void Track::removeNote(int index)
     --count;
     // Slots beyond the count always hold constructed notes.
     m_notes[static_cast<std::size_t>(count)] = Note();
-    m_notes[static_cast<std::size_t>(count)].track = this;
 }
 
 int Track::nextRoot(int i) const
@@ -367,7 +249,6 @@ void Track::sanitizeLinks()
     std::vector<uint8_t> isRoot(static_cast<std::size_t>(count));
     for (int j = 0; j < count; ++j) {
         Note& n = m_notes[static_cast<std::size_t>(j)];
-        n.track = this;
         if (n.chordparent != -1 && (n.chordparent < 0 || n.chordparent >= count || n.chordparent == j))
             n.chordparent = -1;
         if (n.loopCount < 0 || (n.loopCount > 0 && (n.loopTo < 0 || n.loopTo >= count))) {
@@ -401,7 +282,7 @@ void Track::resetLayoutFlags()
     for (int i = 0; i < count; ++i) {
         Note& n = m_notes[static_cast<std::size_t>(i)];
         n.dwFlag &= ~kFlagBeamed;
-        n.stemDown = (n.line <= 0 && !percussive && n.chordparent == -1 && n.childCount == 0) ? 1 : 0;
+        n.layout.stemDown = (n.line <= 0 && !percussive && n.chordparent == -1 && n.childCount == 0) ? 1 : 0;
     }
 }
 
@@ -569,7 +450,7 @@ void Track::snapshot()
         for (std::size_t k = 0; k < reader.chunkCount() && prefix < limit; ++k) {
             const NoteChunk& chunk = *prev.chunks[k];
             std::size_t j = 0;
-            while (j < chunk.size() && prefix < limit && sameContent(chunk[j], m_notes[prefix])) {
+            while (j < chunk.size() && prefix < limit && chunk[j] == m_notes[prefix].content()) {
                 ++j;
                 ++prefix;
             }
@@ -581,7 +462,7 @@ void Track::snapshot()
         for (std::size_t k = reader.chunkCount(); k-- > 0 && suffix < limit - prefix;) {
             const NoteChunk& chunk = *prev.chunks[k];
             std::size_t j = chunk.size();
-            while (j > 0 && suffix < limit - prefix && sameContent(chunk[j - 1], m_notes[n - 1 - suffix])) {
+            while (j > 0 && suffix < limit - prefix && chunk[j - 1] == m_notes[n - 1 - suffix].content()) {
                 --j;
                 ++suffix;
             }
@@ -610,7 +491,7 @@ void Track::snapshot()
         const std::size_t end = std::min(middleEnd, start + kChunkNotes);
         chunk->reserve(end - start);
         for (std::size_t i = start; i < end; ++i)
-            chunk->push_back(captureContent(m_notes[i]));
+            chunk->push_back(m_notes[i].content());
         snap.chunks.push_back(std::move(chunk));
     }
     if (prevSlot)
@@ -629,13 +510,15 @@ void Track::restore(const TrackSnapshot& snap)
     const int oldHigh = m_highWater;
     int i = 0;
     for (const auto& chunk : snap.chunks)
-        for (const NoteContent& c : *chunk)
-            restoreContent(noteAt(i++), c);
+        for (const NoteContent& c : *chunk) {
+            Note& n = noteAt(i++);
+            n.content() = c;
+            n.layout.width = static_cast<int16_t>(kindWidthOf(n.type));
+            n.fresh = 1;
+        }
     count = snap.count;
-    for (int j = count; j < std::min(oldHigh, capacity()); ++j) {
+    for (int j = count; j < std::min(oldHigh, capacity()); ++j)
         m_notes[static_cast<std::size_t>(j)] = Note();
-        m_notes[static_cast<std::size_t>(j)].track = this;
-    }
     rebuildChordLists();
 }
 
@@ -784,7 +667,7 @@ void Track::writeElement(std::string& out) const
     put("percussive", percussive ? 1 : 0);
     out += ">\r\n</config>\r\n";
     for (int i = 0; i < count; ++i)
-        m_notes[static_cast<std::size_t>(i)].writeElement(out);
+        writeNoteElement(m_notes[static_cast<std::size_t>(i)], out);
     out += "</track>\r\n";
 }
 
@@ -825,8 +708,7 @@ int Track::readElement(const MarkupElement& element)
             } else {
                 Note& n = noteAt(read);
                 n = Note();
-                n.track = this;
-                n.readElement(child);
+                readNoteElement(n, child, drawmode);
                 if (percussive)
                     n.dwFlag = 0;
                 ++read;

@@ -13,13 +13,7 @@ namespace tonvela {
 
 class SheetDocument;
 class MarkupElement;
-
-// Staff kinds (`drawmode`).
-inline constexpr int kDrawGClef = 0;
-inline constexpr int kDrawTablature = 1;
-inline constexpr int kDrawFClef = 2;
-inline constexpr int kDrawG2Clef = 3;
-inline constexpr int kDrawFifthKind = 4;
+struct StaffRow;
 
 // Time signature codes, as files and the panel's "Time Sig:" list use them.
 inline constexpr int kTimeSig24 = 391547;
@@ -108,10 +102,9 @@ struct RecordedEvent {
     uint8_t spare = 0;
 };
 
-// Undo storage of one note: its content, without layout and playback caches (those are
-// recomputed by the relayout that follows every undo). Chord member lists are derived and
-// rebuilt after a restore.
-struct NoteContent;
+// Undo storage of notes: their content, without layout cache and play state (the relayout
+// that follows every undo recomputes the cache). Chord member lists are derived and rebuilt
+// after a restore.
 using NoteChunk = std::vector<NoteContent>;
 
 // A track's notes at one moment. Stored as shared runs of notes, so snapshots of an unchanged

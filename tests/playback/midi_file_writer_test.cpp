@@ -240,10 +240,10 @@ TEST_F(MidiFileWriterTest, ARepeatedMeasurePlaysTwiceOnTheFirstPass)
     for (int key : {60, 62, 64, 65})
         add(key);
     t.measuresInUse = 2;
-    t.noteAt(0).measureIndex = 1;
-    t.noteAt(1).measureIndex = 1;
-    t.noteAt(2).measureIndex = 2;
-    t.noteAt(3).measureIndex = 2;
+    t.noteAt(0).layout.measureIndex = 1;
+    t.noteAt(1).layout.measureIndex = 1;
+    t.noteAt(2).layout.measureIndex = 2;
+    t.noteAt(3).layout.measureIndex = 2;
     t.measures[1].repeat = 1;
     std::vector<int> keys;
     for (const auto& w : only(eventsOfChunk(bytes(), 0), 0x90))

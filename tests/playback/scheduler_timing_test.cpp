@@ -172,9 +172,9 @@ TEST_F(SchedulerTimingTest, LoopPlaysItsNotesThreeTimesThenGoesOn)
 TEST_F(SchedulerTimingTest, RepeatedMeasurePlaysTwiceOnEveryPlayback)
 {
     std::vector<Note> ns{makeNote(kTypeQuarter, C4), makeNote(kTypeQuarter, D4), makeNote(kTypeQuarter, E4)};
-    ns[0].measureIndex = 1;
-    ns[1].measureIndex = 1;
-    ns[2].measureIndex = 2;
+    ns[0].layout.measureIndex = 1;
+    ns[1].layout.measureIndex = 1;
+    ns[2].layout.measureIndex = 2;
     setNotes(track(), ns);
     track().measuresInUse = 2;
     track().measures[1].repeat = 1;

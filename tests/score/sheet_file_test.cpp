@@ -225,16 +225,16 @@ TEST_F(SheetFileTest, SaveAndLoadKeepEveryFieldOfEveryNoteAndTrack)
         EXPECT_EQ(got.iid, want.iid) << i;
         EXPECT_EQ(got.dwFlag, want.dwFlag) << i;
         EXPECT_EQ(got.dwStopOffset, want.dwStopOffset) << i;
-        EXPECT_EQ(got.lyrictext, want.lyrictext) << i;
+        EXPECT_EQ(got.lyrictext(), want.lyrictext()) << i;
         EXPECT_EQ(got.labelText(), want.labelText()) << i;
         EXPECT_EQ(got.banknum, want.banknum) << i;
         EXPECT_EQ(got.chordparent, want.chordparent) << i;
         EXPECT_EQ(got.loopTo, want.loopTo) << i;
         EXPECT_EQ(got.loopCount, want.loopCount) << i;
-        EXPECT_EQ(got.filename, want.filename) << i;
+        EXPECT_EQ(got.filename(), want.filename()) << i;
     }
     EXPECT_EQ(a.noteAt(3).childCount, 1);
-    EXPECT_EQ(a.noteAt(1).displayName, "riff one.mp3");
+    EXPECT_EQ(a.noteAt(1).displayName(), "riff one.mp3");
     EXPECT_EQ(r.trackAt(2)->drawmode, kDrawFClef);
     EXPECT_EQ(r.trackAt(2)->noteAt(0).line, t2.noteAt(0).line);
 

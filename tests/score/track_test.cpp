@@ -55,7 +55,6 @@ TEST(TrackTest, InsertKeepsChordLinksPointingAtTheirRoots)
     t.insertNote(quarter(3), 0);
     EXPECT_EQ(t.noteAt(2).chordparent, 1);
     EXPECT_EQ(lines(t), (std::vector<int>{3, 0, -2}));
-    EXPECT_EQ(t.noteAt(0).track, &t);
     EXPECT_TRUE(t.eventsStale);
     EXPECT_FALSE(t.freshTrack);
 }
@@ -218,10 +217,10 @@ TEST(TrackTest, UndoRightAfterAnEditCanBeRedone)
     t.noteAt(0).setLyric("changed");
     t.undo();
     EXPECT_EQ(t.noteAt(0).line, 0);
-    EXPECT_FALSE(t.noteAt(0).lyrictext.has_value());
+    EXPECT_FALSE(t.noteAt(0).lyrictext().has_value());
     t.redo();
     EXPECT_EQ(t.noteAt(0).line, 4);
-    EXPECT_EQ(t.noteAt(0).lyrictext, "changed");
+    EXPECT_EQ(t.noteAt(0).lyrictext(), "changed");
     t.redo();
     EXPECT_EQ(t.noteAt(0).line, 4);
 }
@@ -443,4 +442,23 @@ TEST(TrackTest, BarHoverFindsOnlyBarsThatDoNotStartARow)
     EXPECT_EQ(t.measures[2].barHover, 1);
     t.clearBarHover();
     EXPECT_EQ(t.measures[2].barHover, 0);
+}
+
+TEST(TrackTest, UndoBringsBackContentAndSelectionButNotPlayMarks)
+{
+    Track t;
+    fill(t, {0, 2});
+    t.noteAt(1).selected = 1;
+    t.noteAt(1).setLabel("verse");
+    t.snapshot();
+    t.noteAt(1).selected = 0;
+    t.noteAt(1).setLabel("chorus");
+    t.noteAt(1).volume = 10;
+    t.noteAt(1).play.sounding = 1;
+    t.undo();
+    EXPECT_EQ(t.noteAt(1).labelText(), "verse");
+    EXPECT_EQ(t.noteAt(1).volume, 127);
+    EXPECT_EQ(t.noteAt(1).selected, 1);
+    EXPECT_EQ(t.noteAt(1).play.sounding, 1) << "play marks belong to the playback, not to undo";
+    EXPECT_EQ(t.noteAt(1).layout.width, 40) << "the restored note gets its kind's width";
 }
