@@ -2,6 +2,7 @@
 
 #include "score/note.h"
 #include "score/sheet_document.h"
+#include "score/sounding_pitch.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -26,6 +27,18 @@ int rootIndexOf(const Track& track, int i, int n)
     if (p == -1 || p < 0 || p >= n || p == i || track.noteAt(p).chordparent != -1)
         return -1;
     return p;
+}
+
+// Clears the beam marks of the last layout and turns the stems of lone notes on or above the
+// middle line down (on a percussion track every stem stays up).
+void resetLayoutFlags(Track& t)
+{
+    for (int i = 0; i < t.count; ++i) {
+        Note& n = t.noteAt(i);
+        n.dwFlag &= ~kFlagBeamed;
+        n.layout.stemDown =
+            (n.line <= 0 && !t.percussive && n.chordparent == -1 && n.childCount == 0) ? 1 : 0;
+    }
 }
 
 bool isRootAt(const Track& track, int i, int n)
@@ -79,7 +92,7 @@ TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCo
 {
     const int n = std::min(t.count, kMaxLayoutNotes);
     TrackWalk walk;
-    const double measureLength = t.measureLength();
+    const double measureLength = measureLengthOf(t.timeSig);
     for (int m = 1; m <= kMeasureCount; ++m) {
         MeasureRecord& rec = t.measures[static_cast<std::size_t>(m)];
         rec.startsRow = 0;
@@ -438,7 +451,7 @@ KeySignatureMarks keySignatureMarks(const Track& track)
     const int* steps = track.flatKey ? kFlatSteps : kSharpSteps;
     KeySignatureMarks out;
     for (int k = 0; k < 7; ++k) {
-        const int acc = track.keyAccidental(steps[k]);
+        const int acc = keyAccidental(track, steps[k]);
         if (acc == 1 || acc == -1)
             out.marks[static_cast<std::size_t>(out.count++)] = {steps[k], acc};
     }
@@ -612,7 +625,7 @@ void layoutRows(SheetViewState& view)
     for (int j = 0; j < trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
         t.rebuildChordLists();
-        t.resetLayoutFlags();
+        resetLayoutFlags(t);
         const TrackWalk walk = walkMeasuresAndRows(view, t, j, trackCount, mpr);
         laid[static_cast<std::size_t>(j)] = walk.laid;
         maxRows = std::max(maxRows, walk.rowsOfTrack);
@@ -634,6 +647,25 @@ void layoutRows(SheetViewState& view)
         setRowScaled(view, row);
     }
     positionRowsAndPlace(view, laid, ksw);
+}
+
+bool hoverBarLine(Track& track, int px, int py)
+{
+    bool any = false;
+    for (int m = 1; m <= track.measuresInUse && m <= kMeasureCount; ++m) {
+        MeasureRecord& r = track.measures[static_cast<std::size_t>(m)];
+        const bool hit =
+            !r.startsRow && r.x - 10 < px && px < r.x + 10 && r.barTop - 5 < py && py < r.barBottom + 5;
+        r.barHover = hit ? 1 : 0;
+        any = any || hit;
+    }
+    return any;
+}
+
+void clearBarHover(Track& track)
+{
+    for (int m = 1; m <= track.measuresInUse && m <= kMeasureCount; ++m)
+        track.measures[static_cast<std::size_t>(m)].barHover = 0;
 }
 
 void setFirstVisibleRow(SheetViewState& view, int row)

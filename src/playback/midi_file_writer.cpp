@@ -3,6 +3,7 @@
 #include "playback/measure_repeat.h"
 #include "playback/midi_port.h"
 #include "score/loop_rule.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
 

@@ -2,6 +2,7 @@
 
 #include "platform/midi_output.h"
 #include "playback/midi_port.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 
 #include <algorithm>
@@ -245,7 +246,7 @@ int Scheduler::walkTo(const Track& track, int64_t target, int64_t& sum, LoopStat
             i = j + 1;
             continue;
         }
-        const int64_t len = track.msAtTempo(track.chordLengthMs120(j));
+        const int64_t len = msAtTempo(track.tempo, chordLengthMs120(track, j));
         if (target >= 0 && (sum >= target || sum + len > target))
             return j;
         sum += len;
@@ -422,7 +423,7 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
         ++st.playIndex;
         return StepResult::Advanced;
     }
-    int stepMs = std::max(own, track.chordLengthMs120(st.playIndex));
+    int stepMs = std::max(own, chordLengthMs120(track, st.playIndex));
 
     // Tie chain: notes of the same written pitch that carry the tie mark sound as one.
     int u = st.playIndex;
@@ -445,19 +446,19 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
             m_view->followMeasure(n.layout.measureIndex, stampUs(startMs));
     }
 
-    const int64_t ownAtTempo = track.msAtTempo(own);
+    const int64_t ownAtTempo = msAtTempo(track.tempo, own);
     if (n.isRest()) {
         sound(track, st, st.playIndex, startMs, startMs + ownAtTempo);
         st.stepLength = ownAtTempo;
     } else {
-        st.stepLength = track.msAtTempo(stepMs);
+        st.stepLength = msAtTempo(track.tempo, stepMs);
         sound(track, st, st.playIndex, startMs, startMs + ownAtTempo + n.dwStopOffset);
         for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k) {
             const int m = n.children[k];
             if (m < 0 || m >= track.count || m == st.playIndex)
                 continue;
             Note& member = track.noteAt(m);
-            const int64_t end = startMs + track.msAtTempo(member.lengthMs120()) + member.dwStopOffset;
+            const int64_t end = startMs + msAtTempo(track.tempo, member.lengthMs120()) + member.dwStopOffset;
             sound(track, st, m, startMs, end);
         }
     }

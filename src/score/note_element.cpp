@@ -25,10 +25,10 @@ struct NoteAttribute {
     bool blankAfterText = true;
 };
 
-template <typename T>
-T clampTo(long long v)
+template <typename T> T clampTo(long long v)
 {
-    return static_cast<T>(std::clamp<long long>(v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+    return static_cast<T>(
+        std::clamp<long long>(v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
 }
 
 std::span<const NoteAttribute> noteAttributes()
@@ -91,12 +91,14 @@ std::span<const NoteAttribute> noteAttributes()
          .written = [](const NoteContent& c) { return c.loopCount != 0; }},
         {.name = "chordparent",
          .get = [](const NoteContent& c) -> long long { return c.chordparent; },
-         .set = [](NoteContent& c, long long v) { c.chordparent = static_cast<int16_t>(std::clamp(v, -1LL, 32767LL)); },
+         .set = [](NoteContent& c,
+                   long long v) { c.chordparent = static_cast<int16_t>(std::clamp(v, -1LL, 32767LL)); },
          .readDefault = -1,
          .written = [](const NoteContent& c) { return c.chordparent != -1; }},
         {.name = "label",
          .written = [](const NoteContent& c) { return c.label[0] != 0; },
-         .text = [](const NoteContent& c, std::optional<std::string>& tmp) -> const std::optional<std::string>* {
+         .text = [](const NoteContent& c,
+                    std::optional<std::string>& tmp) -> const std::optional<std::string>* {
              tmp = c.labelText();
              return &tmp;
          },

@@ -1,69 +1,21 @@
 #pragma once
 
 #include "score/note.h"
+#include "score/time_signature.h"
+#include "score/undo_ring.h"
 
 #include <array>
 #include <cstdint>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace tonvela {
 
-class SheetDocument;
-class MarkupElement;
 struct StaffRow;
 
-// Time signature codes, as files and the panel's "Time Sig:" list use them.
-inline constexpr int kTimeSig24 = 391547;
-inline constexpr int kTimeSig34 = 391548;
-inline constexpr int kTimeSig44 = 391549;
-inline constexpr int kTimeSig54 = 391550;
-inline constexpr int kTimeSig68 = 391551;
-inline constexpr int kTimeSig64 = 391552;
-inline constexpr int kTimeSig74 = 391553;
-inline constexpr int kTimeSig84 = 391554;
-inline constexpr int kTimeSig94 = 391555;
-inline constexpr int kTimeSigSingleGlyph = 391556;
-inline constexpr int kTimeSig38 = 391557;
-inline constexpr int kTimeSig58 = 391558;
-inline constexpr int kTimeSig78 = 391559;
-inline constexpr int kTimeSig98 = 391560;
-
-struct TimeSignatureInfo {
-    int code;
-    const char* text; // "2/4", ..., "single" for the one-glyph signature
-    int beatsPerMeasure;
-    double measureLength; // in whole notes
-    int panelEntry;       // entry of the "Time Sig:" list that shows it (0 when it has none)
-};
-// The row of a code; codes outside the table behave as 4/4.
-const TimeSignatureInfo& timeSignatureInfo(int code);
-// The code of a "Time Sig:" list entry; any other entry gives 4/4.
-int timeSignatureOfPanelEntry(int entry);
-// "3/4", "4/4", ...: the texts of the "Time Sig:" list, in order.
-const std::vector<std::string>& timeSignaturePanelTexts();
-
-// Milliseconds or ticks at 120 bpm are divided by this to get them at `tempo`: tempo times 1/120
-// taken as a single-precision number, as the timing tables were first computed. Playback, play
-// time and the MIDI writer all scale with it, so they agree to the millisecond.
-inline double tempoFactor(int tempo)
-{
-    return static_cast<double>(tempo < 1 ? 1 : tempo) * static_cast<double>(0.008333334f);
-}
-
-// "mm:ss" as the time displays show it: "%2d:%2d" with blanks written as 0 (75 s is "01:15");
-// negative times show as 00:00.
-std::string formatPlayTime(long long ms);
-
 inline constexpr int kMeasureCount = 384;
-inline constexpr int kUndoSlots = 64;
 inline constexpr int kInitialNoteCapacity = 64;
 inline constexpr int kTrackNameCapacity = 64;
-// Walks over a track (play time, export, layout) stop after this many steps, so loops with
-// absurd counts cannot make them run without bound.
-inline constexpr long long kMaxWalkSteps = 4'000'000;
 
 // One measure as the layout pass leaves it (numbered from 1).
 struct MeasureRecord {
@@ -102,24 +54,16 @@ struct RecordedEvent {
     uint8_t spare = 0;
 };
 
-// Undo storage of notes: their content, without layout cache and play state (the relayout
-// that follows every undo recomputes the cache). Chord member lists are derived and rebuilt
-// after a restore.
-using NoteChunk = std::vector<NoteContent>;
-
-// A track's notes at one moment. Stored as shared runs of notes, so snapshots of an unchanged
-// stretch of a track share the same memory; that keeps a full ring of 64 snapshots of a large
-// sheet within a few megabytes.
-struct TrackSnapshot {
-    std::vector<std::shared_ptr<const NoteChunk>> chunks;
-    int count = 0;
-};
-
-// One staff of a sheet: configuration, notes in staff order, measure records, recorded
-// events and a ring of 64 undo snapshots.
+// One staff of a sheet: its configuration, its notes in staff order with the chord links
+// between them, its recorded events and its undo ring.
 //
-// Thread rules: owned by the user-interface thread. insertNote and undo take the sheet lock,
-// so the painter thread never sees a half-moved array; other edits run without it.
+// What else a track has lives beside it: the time signature table (time_signature.h), play
+// time (play_time.h), key accidentals and sounding pitches (sounding_pitch.h), the change of
+// staff kind (track_type.h) and the <track> element (track_element.h).
+//
+// Thread rules: owned by the user-interface thread. Every edit of the notes (insert, remove,
+// undo, redo, applyToSelected, a growth of the array, a change of staff kind) takes the sheet
+// lock, so the painter and playback threads never see a half-changed array.
 class Track {
   public:
     Track();
@@ -142,7 +86,6 @@ class Track {
     uint8_t drawmode = kDrawGClef;
     int bpm = 120;
 
-    SheetDocument* owner = nullptr;
     int count = 0;
     int timeSig = kTimeSig44;
     std::array<MeasureRecord, kMeasureCount + 1> measures{}; // index 0 unused
@@ -174,52 +117,28 @@ class Track {
     // lone note. Loops that point outside the track or count below zero are turned off.
     void sanitizeLinks();
     void deselectAll();
-    void resetLayoutFlags();
     void applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity, double legatoBeats);
-
-    int keyAccidental(int staffPosition) const;
-    double measureLength() const;
-    int beatsPerMeasure() const;
-    int msAtTempo(int ms120) const;
-    long long totalPlayMs() const;
-    std::string playTimeText(int index) const;
-    // Longest 120-bpm length of a root and its members.
-    int chordLengthMs120(int rootIndex) const;
-
-    void snapshot();
-    void undo();
-    void redo();
-    bool canUndo() const;
-    bool canRedo() const;
-    int undoHead() const { return m_head; }
-    int undoTail() const { return m_tail; }
-    int undoCurrent() const { return m_current; }
-
-    void setTrackType(int entry);
-    bool hoverBarLine(int px, int py);
-    void clearBarHover();
 
     // Sets keyindex, key and the flat-key flag from a row of the key table.
     void setKeyIndex(int index);
 
-    void writeElement(std::string& out) const;
-    // Returns how many notes were dropped because the track was full.
-    int readElement(const MarkupElement& element);
+    // The undo ring over the notes (undo_ring.h).
+    void snapshot();
+    void undo();
+    void redo();
+    bool canUndo() const { return m_undo.canUndo(); }
+    bool canRedo() const { return m_undo.canRedo(); }
+    const UndoRing& undoRing() const { return m_undo; }
 
     // The largest number of notes a track takes from a file.
     static constexpr int kMaxNotes = 32000;
 
   private:
     void ensureCapacity(int i);
-    void restore(const TrackSnapshot& snap);
-    void convertNotes(int lineShift, int midiShift);
 
     std::vector<Note> m_notes;
     int m_highWater = 0;
-    std::array<std::optional<TrackSnapshot>, kUndoSlots> m_ring;
-    int m_head = 0;
-    int m_tail = 0;
-    int m_current = -1;
+    UndoRing m_undo;
 };
 
 } // namespace tonvela

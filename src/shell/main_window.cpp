@@ -11,6 +11,7 @@
 #include "playback/scheduler.h"
 #include "score/lilypond_export.h"
 #include "score/markup_tree.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
 #include "shell/chord_window.h"
@@ -945,7 +946,7 @@ void MainWindow::updatePanels()
         if (m_activeSheet->midiDevice < panel->deviceList()->count())
             panel->deviceList()->setCurrentIndex(m_activeSheet->midiDevice);
         const Track* track = sheet.trackAt(sheet.selectedTrack);
-        m_lengthBar->showTimes(QStringLiteral("00:00"), minutesSeconds(track ? track->totalPlayMs() : 0));
+        m_lengthBar->showTimes(QStringLiteral("00:00"), minutesSeconds(track ? totalPlayMs(*track) : 0));
         m_lengthBar->showStatus(m_services.player.isPlaying(&sheet) ? QStringLiteral("Playing")
                                                                     : QStringLiteral("Stopped"));
     } else {

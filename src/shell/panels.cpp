@@ -1,5 +1,6 @@
 #include "shell/panels.h"
 
+#include "score/play_time.h"
 #include "score/track.h"
 
 #include <QButtonGroup>

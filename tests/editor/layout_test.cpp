@@ -421,5 +421,24 @@ TEST_F(LayoutTest, HoverGuidesFollowThePointerAboveAndBelow)
     EXPECT_FALSE(trackHover(row, 40, row.top - 20)); // left of the guides' reach
 }
 
+TEST(BarHoverTest, BarHoverFindsOnlyBarsThatDoNotStartARow)
+{
+    Track t;
+    t.measuresInUse = 2;
+    t.measures[1] = MeasureRecord{};
+    t.measures[1].startsRow = 1;
+    t.measures[1].x = 100;
+    t.measures[1].barTop = 0;
+    t.measures[1].barBottom = 50;
+    t.measures[2] = t.measures[1];
+    t.measures[2].startsRow = 0;
+    t.measures[2].x = 300;
+    EXPECT_FALSE(hoverBarLine(t, 100, 20));
+    EXPECT_TRUE(hoverBarLine(t, 305, 54));
+    EXPECT_EQ(t.measures[2].barHover, 1);
+    clearBarHover(t);
+    EXPECT_EQ(t.measures[2].barHover, 0);
+}
+
 } // namespace
 } // namespace tonvela

@@ -3,6 +3,7 @@
 #include "scheduler_test_util.h"
 
 #include "playback/playback_driver.h"
+#include "score/play_time.h"
 
 #include <map>
 

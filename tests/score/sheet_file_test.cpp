@@ -1,7 +1,9 @@
 #include "platform/atomic_file.h"
 #include "platform/sheet_lock.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
+#include "score/track_type.h"
 
 #include <gtest/gtest.h>
 
@@ -174,7 +176,7 @@ TEST_F(SheetFileTest, SaveAndLoadKeepEveryFieldOfEveryNoteAndTrack)
     t0.bpm = 80;
     t0.setKeyIndex(10);
     Track& t2 = *s.trackAt(2);
-    t2.setTrackType(1);
+    setTrackType(t2, 1);
     for (int i = 0; i < 6; ++i) {
         Note n = quarterAt(i - 3);
         n.volume = 10 * i;
@@ -344,7 +346,7 @@ TEST_F(SheetFileTest, HostileIndicesAreNeutralised)
     EXPECT_EQ(t.noteAt(1).midi, 127);
     EXPECT_EQ(t.noteAt(2).chordparent, -1) << "a member of a member is not kept";
     // Play time over an absurd loop count still comes back.
-    EXPECT_GE(t.totalPlayMs(), 0);
+    EXPECT_GE(totalPlayMs(t), 0);
 }
 
 TEST_F(SheetFileTest, UndoRightAfterLoadingDoesNothing)
@@ -426,7 +428,7 @@ TEST_F(SheetFileTest, FClefNotesKeepTheirPitchThroughSaveAndLoad)
         t.insertNote(n, t.count);
     }
     t.noteAt(2).dwFlag |= kFlagSharp; // a real sharp stays
-    t.setTrackType(1);
+    setTrackType(t, 1);
     std::vector<int> before;
     for (int i = 0; i < t.count; ++i)
         before.push_back(t.noteAt(i).effectiveKey());
