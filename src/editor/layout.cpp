@@ -18,17 +18,6 @@ int16_t toInt16(int v)
         std::clamp<int>(v, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
 }
 
-// The root a note belongs to within the first n notes, or -1 when it is a root itself. A
-// link a file left pointing nowhere useful (out of range, at itself, at another member) makes
-// the note a root of its own, so no walk below can follow it anywhere unsafe.
-int rootIndexOf(const Track& track, int i, int n)
-{
-    const int p = track.noteAt(i).chordparent;
-    if (p == -1 || p < 0 || p >= n || p == i || track.noteAt(p).chordparent != -1)
-        return -1;
-    return p;
-}
-
 // Clears the beam marks of the last layout and turns the stems of lone notes on or above the
 // middle line down (on a percussion track every stem stays up).
 void resetLayoutFlags(Track& t)
@@ -43,7 +32,7 @@ void resetLayoutFlags(Track& t)
 
 bool isRootAt(const Track& track, int i, int n)
 {
-    return rootIndexOf(track, i, n) == -1;
+    return track.rootOf(i, n) == -1;
 }
 
 void setScaledBox(const SheetViewState& view, Note& n)
@@ -87,30 +76,32 @@ struct TrackWalk {
     int rowsOfTrack = 0; // rows the track uses
 };
 
-// Measure filling and row assignment of track j.
+// Rows of track j from the score's division into measures: the measures flow onto the track's
+// rows, a given number per row (a measure opened by a kind-1743 note does not count), and a
+// staff break ends a row at once. Layout keeps at most 384 measures of a track.
 TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, int mpr)
 {
     const int n = std::min(t.count, kMaxLayoutNotes);
+    const MeasureDivision& division = t.measureDivision();
+    std::vector<MeasureRecord>& records = view.measures(j);
     TrackWalk walk;
-    const double measureLength = measureLengthOf(t.timeSig);
     for (int m = 1; m <= kMeasureCount; ++m) {
-        MeasureRecord& rec = t.measures[static_cast<std::size_t>(m)];
+        MeasureRecord& rec = records[static_cast<std::size_t>(m)];
         rec.startsRow = 0;
         rec.lastOnRow = 0;
         rec.x = 0;
         rec.firstNote = -1;
-        rec.row = nullptr;
+        rec.rowIndex = -1;
         rec.rootCount = 0;
     }
     int rowIdx = j;
     walk.rowsOfTrack = 1;
     StaffRow* row = &view.row(rowIdx);
     int m = 1;
-    auto measure = [&](int k) -> MeasureRecord& { return t.measures[static_cast<std::size_t>(k)]; };
+    auto measure = [&](int k) -> MeasureRecord& { return records[static_cast<std::size_t>(k)]; };
     measure(1).firstNote = 0;
     measure(1).startsRow = 1; // the track's first row opens with its first measure
-    measure(1).row = row;
-    double sum = 0;
+    measure(1).rowIndex = rowIdx;
     int closedOnRow = 0;
     bool stopped = false;
 
@@ -132,58 +123,40 @@ TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCo
         row->firstNote = firstRootFrom(i);
         closedOnRow = 0;
     };
-    // Opens measure m + 1 at note i; false when the track has no room for another measure.
-    auto openMeasure = [&](int i) {
-        if (m >= kMeasureCount)
-            return false;
-        ++m;
-        measure(m).firstNote = i;
-        measure(m).row = row;
-        sum = 0;
-        return true;
-    };
 
     int i = 0;
     for (; i < n && !stopped; ++i) {
         Note& note = t.noteAt(i);
         const bool root = isRootAt(t, i, n);
         const bool isBreak = note.type == kTypeStaffBreak;
-        if (root && !isBreak && sum >= measureLength) {
-            if (!openMeasure(i))
+        const int inMeasure = division.measureOf(i);
+        if (inMeasure > m) {
+            // Note i opens the next measure.
+            if (inMeasure > kMeasureCount)
                 break;
-            if (note.type != kTypeMark1743)
-                ++closedOnRow;
-            if (closedOnRow >= mpr) {
+            m = inMeasure;
+            measure(m).firstNote = i;
+            measure(m).rowIndex = rowIdx;
+            bool newRow = isBreak;
+            if (!isBreak) {
+                if (note.type != kTypeMark1743)
+                    ++closedOnRow;
+                newRow = closedOnRow >= mpr;
+            }
+            if (newRow) {
                 measure(m - 1).lastOnRow = 1;
                 nextRow(i);
                 if (stopped)
                     break;
                 measure(m).startsRow = 1;
-                measure(m).row = row;
+                measure(m).rowIndex = rowIdx;
             }
-        }
-        if (isBreak) {
-            // A break after a full measure closes it, so the next row opens with a new measure
-            // instead of carrying the old one's number and bar over.
-            bool opened = false;
-            if (sum >= measureLength && measure(m).rootCount > 0) {
-                measure(m).lastOnRow = 1;
-                opened = openMeasure(i);
-                if (!opened)
-                    break;
-            }
+        } else if (isBreak) {
+            // A break inside a measure keeps the measure going on the next row.
             nextRow(i);
             if (stopped)
                 break;
-            if (opened) {
-                measure(m).startsRow = 1;
-                measure(m).row = row;
-            }
         }
-        if (note.type == kTypeBar || isBreak)
-            sum = 0;
-        else if (root)
-            sum += note.lengthWhole();
         note.layout.measureIndex = m - 1;
         note.layout.rowIndex = rowIdx;
         if (root && !isBreak) {
@@ -195,25 +168,26 @@ TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCo
     if (!stopped)
         row->endNote = i;
     measure(m).lastOnRow = 1;
-    t.measuresInUse = m;
+    view.setMeasuresInUse(j, m);
     return walk;
 }
 
 // Measure x positions with justification, then every note's x, y and width. Returns the
 // number of notes placed (the walk stops past 300 measures).
-int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
+int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
 {
     SheetDocument& sheet = view.sheet();
     const int mpr = std::max(1, sheet.measuresPerRow);
     const int mw = sheet.measureWidth;
-    auto measure = [&](int k) -> MeasureRecord& { return t.measures[static_cast<std::size_t>(k)]; };
+    std::vector<MeasureRecord>& records = view.measures(j);
+    auto measure = [&](int k) -> MeasureRecord& { return records[static_cast<std::size_t>(k)]; };
 
     for (int i = 0; i < laid; ++i) {
         Note& note = t.noteAt(i);
         note.layout.width = toInt16(kindWidthOf(note.type));
     }
     int a = 1;
-    for (int m = 1; m <= t.measuresInUse; ++m) {
+    for (int m = 1; m <= view.measuresInUse(j); ++m) {
         MeasureRecord& cur = measure(m);
         if (cur.startsRow) {
             a = 1;
@@ -221,22 +195,22 @@ int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
         } else {
             cur.x = a * mw;
             a = (a + 1 >= mpr) ? 1 : a + 1;
-            if (m > 1 && measure(m - 1).row == cur.row) {
+            if (m > 1 && measure(m - 1).rowIndex == cur.rowIndex) {
                 const MeasureRecord& prev = measure(m - 1);
                 int w = cur.x - prev.x - 20;
                 if (prev.startsRow)
                     w -= ksw + 40;
                 if (w <= 600 && prev.firstNote >= 0 && cur.firstNote >= 0) {
                     int from = prev.firstNote;
-                    const int root = from < laid ? rootIndexOf(t, from, laid) : -1;
+                    const int root = from < laid ? t.rootOf(from, laid) : -1;
                     if (root >= 0)
                         from = root;
                     justify(t, from, std::min(cur.firstNote, laid), w);
                 }
             }
         }
-        if (cur.lastOnRow && cur.firstNote >= 0 && cur.row)
-            justify(t, cur.firstNote, std::min(cur.row->endNote, laid), mw - 40);
+        if (cur.lastOnRow && cur.firstNote >= 0 && cur.rowIndex >= 0)
+            justify(t, cur.firstNote, std::min(view.row(cur.rowIndex).endNote, laid), mw - 40);
     }
 
     int cursor = ksw + 50;
@@ -257,7 +231,7 @@ int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
             curRow = note.layout.rowIndex;
             curMeasure = note.layout.measureIndex;
             MeasureRecord& rec = measure(note.layout.measureIndex + 1);
-            if (rec.row == &row)
+            if (rec.rowIndex == row.index)
                 rec.x = kStaffLeft;
             cursor = ksw + 50;
             rowStart = true;
@@ -282,7 +256,7 @@ int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
         note.layoutMarks();
     }
     for (int i = 0; i < placed; ++i) {
-        const int r = rootIndexOf(t, i, placed);
+        const int r = t.rootOf(i, placed);
         if (r < 0)
             continue;
         Note& member = t.noteAt(i);
@@ -426,7 +400,7 @@ void positionRowsAndPlace(SheetViewState& view, const std::vector<int>& laid, co
     for (int j = 0; j < trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
         const int placed =
-            placeTrack(view, t, laid[static_cast<std::size_t>(j)], ksw[static_cast<std::size_t>(j)]);
+            placeTrack(view, t, j, laid[static_cast<std::size_t>(j)], ksw[static_cast<std::size_t>(j)]);
         const int cap = std::min(t.count, t.capacity());
         for (int i = placed; i < cap; ++i) {
             Note& n = t.noteAt(i);
@@ -626,6 +600,7 @@ void layoutRows(SheetViewState& view)
         Track& t = *sheet.trackAt(j);
         t.rebuildChordLists();
         resetLayoutFlags(t);
+        t.divideIntoMeasures();
         const TrackWalk walk = walkMeasuresAndRows(view, t, j, trackCount, mpr);
         laid[static_cast<std::size_t>(j)] = walk.laid;
         maxRows = std::max(maxRows, walk.rowsOfTrack);
@@ -649,11 +624,12 @@ void layoutRows(SheetViewState& view)
     positionRowsAndPlace(view, laid, ksw);
 }
 
-bool hoverBarLine(Track& track, int px, int py)
+bool hoverBarLine(SheetViewState& view, int track, int px, int py)
 {
     bool any = false;
-    for (int m = 1; m <= track.measuresInUse && m <= kMeasureCount; ++m) {
-        MeasureRecord& r = track.measures[static_cast<std::size_t>(m)];
+    std::vector<MeasureRecord>& records = view.measures(track);
+    for (int m = 1; m <= view.measuresInUse(track) && m <= kMeasureCount; ++m) {
+        MeasureRecord& r = records[static_cast<std::size_t>(m)];
         const bool hit =
             !r.startsRow && r.x - 10 < px && px < r.x + 10 && r.barTop - 5 < py && py < r.barBottom + 5;
         r.barHover = hit ? 1 : 0;
@@ -662,10 +638,11 @@ bool hoverBarLine(Track& track, int px, int py)
     return any;
 }
 
-void clearBarHover(Track& track)
+void clearBarHover(SheetViewState& view, int track)
 {
-    for (int m = 1; m <= track.measuresInUse && m <= kMeasureCount; ++m)
-        track.measures[static_cast<std::size_t>(m)].barHover = 0;
+    std::vector<MeasureRecord>& records = view.measures(track);
+    for (int m = 1; m <= view.measuresInUse(track) && m <= kMeasureCount; ++m)
+        records[static_cast<std::size_t>(m)].barHover = 0;
 }
 
 void setFirstVisibleRow(SheetViewState& view, int row)

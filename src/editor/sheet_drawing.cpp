@@ -15,8 +15,7 @@ namespace {
 
 bool validRoot(const Track& t, int i, int n)
 {
-    const int p = t.noteAt(i).chordparent;
-    return p == -1 || p < 0 || p >= n || p == i || t.noteAt(p).chordparent != -1;
+    return t.rootOf(i, n) == -1;
 }
 
 GlyphColor colorOf(const Note& n, bool hovered)
@@ -161,7 +160,7 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
         const int first = std::clamp(row.firstNote, 0, n - 1);
         const Note& f = t.noteAt(first);
         if (visible)
-            drawMeasureNumber(row, t, f.layout.measureIndex, true);
+            drawMeasureNumber(row, f.layout.measureIndex, true);
         row.measureOfFirst = f.layout.measureIndex;
     }
     if (visible && onScreen) {
@@ -227,7 +226,7 @@ void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
         if (note.layout.measureIndex != row.measureOfFirst) {
             const int m = note.layout.measureIndex + 1;
             if (m >= 1 && m <= kMeasureCount) {
-                MeasureRecord& rec = t.measures[static_cast<std::size_t>(m)];
+                MeasureRecord& rec = m_view.measures(row.index % m_trackCount)[static_cast<std::size_t>(m)];
                 if (rec.x > 0) {
                     Note bar;
                     bar.type = kTypeBar;
@@ -239,7 +238,7 @@ void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
                     rec.barBottom = systemBottom(row);
                 }
             }
-            drawMeasureNumber(row, t, note.layout.measureIndex, false);
+            drawMeasureNumber(row, note.layout.measureIndex, false);
             row.measureOfFirst = note.layout.measureIndex;
         }
         drawNoteDecorations(row, t, p, n);
@@ -343,14 +342,14 @@ void SheetDrawing::drawSystemEndLine(const StaffRow& row)
     m_canvas.drawLine(x, sc(systemTop(row)), x, sc(systemBottom(row)));
 }
 
-void SheetDrawing::drawMeasureNumber(const StaffRow& row, const Track& t, int measureIndex, bool rowStart)
+void SheetDrawing::drawMeasureNumber(const StaffRow& row, int measureIndex, bool rowStart)
 {
     const int m = measureIndex + 1;
     int x = 0;
     if (m >= 1 && m <= kMeasureCount) {
-        const MeasureRecord& rec = t.measures[static_cast<std::size_t>(m)];
+        const MeasureRecord& rec = m_view.measures(row.index % m_trackCount)[static_cast<std::size_t>(m)];
         // A measure carried over a staff break keeps the x of the row it started on.
-        if (!rowStart || rec.row == &row)
+        if (!rowStart || rec.rowIndex == row.index)
             x = rec.x;
     }
     textColor(kBlack);

@@ -47,7 +47,7 @@ class SheetDrawing {
     // highlighted. Stores its extent in the note's zoomed y and stem extension.
     void drawBarLine(const StaffRow& row, Note& bar, bool hovered);
     void drawSystemEndLine(const StaffRow& row);
-    void drawMeasureNumber(const StaffRow& row, const Track& track, int measureIndex, bool rowStart);
+    void drawMeasureNumber(const StaffRow& row, int measureIndex, bool rowStart);
     void drawTie(Note& a, Note& b);
     void drawBeams(Track& track, int headIndex, int noteCount);
     void drawKeySignature(StaffRow& row);

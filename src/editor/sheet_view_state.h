@@ -47,6 +47,13 @@ class SheetViewState {
     int laidOutCount(int t) const;
     void setLaidOutCount(int t, int n);
 
+    // The measure records of track t (index 0 unused, 1..kMeasureCount) and how many the last
+    // layout used.
+    std::vector<MeasureRecord>& measures(int t);
+    const std::vector<MeasureRecord>& measures(int t) const;
+    int measuresInUse(int t) const;
+    void setMeasuresInUse(int t, int n);
+
     std::string title = "Sheet 1"; // the window title, also the print document name
     int clientWidth = 500;
     int clientHeight = 500;
@@ -70,7 +77,16 @@ class SheetViewState {
   private:
     SheetDocument* m_sheet;
     std::vector<StaffRow> m_rows;
-    std::vector<int> m_laidOut;
+    // What the layout found out about one track.
+    struct TrackLayout {
+        int laidOut = 0;
+        int measuresInUse = 0;
+        std::vector<MeasureRecord> measures = std::vector<MeasureRecord>(kMeasureCount + 1);
+    };
+    TrackLayout& trackLayout(int t);
+    const TrackLayout* findTrackLayout(int t) const;
+
+    std::vector<TrackLayout> m_tracks;
 };
 
 } // namespace tonvela

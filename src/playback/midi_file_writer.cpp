@@ -115,6 +115,9 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
     out = TrackExport{};
     LoopState loop;
     MeasureRepeatState repeat;
+    // Divided here from the notes as they are: writing needs no layout to have run.
+    MeasureDivision measures;
+    measures.divide(track);
     int64_t s = 0;
     int ordinal = 0;
     int i = 0;
@@ -151,7 +154,7 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
             ++i;
             continue;
         }
-        i = applyMeasureRepeat(track, i, repeat);
+        i = applyMeasureRepeat(track, measures, i, repeat);
         const Note& n = track.noteAt(i);
         if (++out.notes > kMaxWrittenNotesPerTrack) {
             error = "a track plays more than " + std::to_string(kMaxWrittenNotesPerTrack) +

@@ -23,6 +23,15 @@ int64_t eventDueMs(const RecordedEvent& e, const Track& track)
     return static_cast<int64_t>(static_cast<double>(ms120) / tempoFactor(track.tempo));
 }
 
+// The track's division into measures, divided again when notes were inserted or removed since
+// it was last computed (an edit made while the sheet plays, before any relayout).
+const MeasureDivision& measuresOf(Track& track)
+{
+    if (track.measureDivision().noteCount() != track.count)
+        track.divideIntoMeasures();
+    return track.measureDivision();
+}
+
 } // namespace
 
 Scheduler::Scheduler(SheetDocument& sheet, MidiPort& port, MidiOutput& output, ClipSlots& clips,
@@ -176,6 +185,7 @@ void Scheduler::seek(double f, int64_t nowMs)
             LoopState loop;
             MeasureRepeatState repeats;
             int64_t sum = 0;
+            (void)measuresOf(track); // walkTo reads the division
             const int idx = walkTo(track, target, sum, loop, repeats);
             if (idx < 0) {
                 st.playIndex = -1;
@@ -213,6 +223,8 @@ void Scheduler::reset(int ti)
     // note at the playback's origin.
     st.stepStart = 0;
     m_port.resetProgram(track);
+    // The division into measures is the score's: playing needs no layout to have run.
+    track.divideIntoMeasures();
     for (int i = 0; i < track.count; ++i) {
         Note& n = track.noteAt(i);
         n.play.sounding = 0;
@@ -241,7 +253,7 @@ int Scheduler::walkTo(const Track& track, int64_t target, int64_t& sum, LoopStat
     for (long long steps = 0; steps < kMaxWalkSteps; ++steps) {
         if (i < 0 || i >= track.count)
             return -1;
-        const int j = applyMeasureRepeat(track, i, repeats);
+        const int j = applyMeasureRepeat(track, track.measureDivision(), i, repeats);
         if (track.noteAt(j).isChordMember()) {
             i = j + 1;
             continue;
@@ -334,7 +346,7 @@ Scheduler::StepResult Scheduler::stepOnce(int ti, int64_t nowMs, bool isLead)
     if (st.skipRepeatOnce)
         st.skipRepeatOnce = false;
     else
-        st.playIndex = applyMeasureRepeat(track, st.playIndex, st.repeats);
+        st.playIndex = applyMeasureRepeat(track, measuresOf(track), st.playIndex, st.repeats);
 
     return startNote(track, st, ti, ideal);
 }
@@ -440,10 +452,11 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
         v = track.nextRoot(v);
     }
 
-    if (ti == 0 && n.layout.measureIndex >= 1 && n.layout.measureIndex != st.lastFollowedMeasure) {
-        st.lastFollowedMeasure = n.layout.measureIndex;
+    const int measure = track.measureDivision().measureOf(st.playIndex);
+    if (ti == 0 && measure >= 1 && measure != st.lastFollowedMeasure) {
+        st.lastFollowedMeasure = measure;
         if (m_view)
-            m_view->followMeasure(n.layout.measureIndex, stampUs(startMs));
+            m_view->followMeasure(measure, stampUs(startMs));
     }
 
     const int64_t ownAtTempo = msAtTempo(track.tempo, own);

@@ -141,6 +141,17 @@ int Track::nextRoot(int i) const
     return count;
 }
 
+int Track::rootOf(int i, int limit) const
+{
+    const int n = limit < 0 ? count : std::min(limit, count);
+    if (i < 0 || i >= n)
+        return -1;
+    const int p = m_notes[static_cast<std::size_t>(i)].chordparent;
+    if (p < 0 || p >= n || p == i || m_notes[static_cast<std::size_t>(p)].chordparent != -1)
+        return -1;
+    return p;
+}
+
 void Track::rebuildChordLists()
 {
     SheetLockGuard lock(sheetLock());

@@ -1,44 +1,18 @@
 #pragma once
 
+#include "score/measure_division.h"
 #include "score/note.h"
 #include "score/time_signature.h"
 #include "score/undo_ring.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tonvela {
 
-struct StaffRow;
-
-inline constexpr int kMeasureCount = 384;
 inline constexpr int kInitialNoteCapacity = 64;
 inline constexpr int kTrackNameCapacity = 64;
-
-// One measure as the layout pass leaves it (numbered from 1).
-struct MeasureRecord {
-    int32_t spare = 0;
-    uint8_t barHover = 0;
-    uint8_t display[5] = {};
-    uint8_t startsRow = 0;
-    uint8_t lastOnRow = 0;
-    uint8_t spareFlag = 1;
-    int32_t spareIndex = -1;
-    StaffRow* row = nullptr;
-    float scaleFactor = 1.0f;
-    int32_t rootCount = 0;
-    float scaleFactor2 = 1.0f;
-    int32_t x = 0;
-    int32_t spare2 = 0;
-    int32_t firstNote = -1;
-    int32_t barTop = 0;
-    int32_t barBottom = 0;
-    // Measure repeats: a marked measure plays twice on the first pass through the sheet.
-    uint8_t repeat = 0;
-    int32_t passCount = 0;
-};
 
 // A recorded MIDI event of an imported track (or one added by an insert), in ticks of the
 // track's division.
@@ -55,7 +29,8 @@ struct RecordedEvent {
 };
 
 // One staff of a sheet: its configuration, its notes in staff order with the chord links
-// between them, its recorded events and its undo ring.
+// between them, their division into measures and the measures marked to repeat, its recorded
+// events and its undo ring.
 //
 // What else a track has lives beside it: the time signature table (time_signature.h), play
 // time (play_time.h), key accidentals and sounding pitches (sounding_pitch.h), the change of
@@ -88,8 +63,8 @@ class Track {
 
     int count = 0;
     int timeSig = kTimeSig44;
-    std::array<MeasureRecord, kMeasureCount + 1> measures{}; // index 0 unused
-    int measuresInUse = 0;
+    // The measures that play twice, by measure number (from 1). Not saved in files yet.
+    MeasureRepeatMarks measureRepeats;
     std::string name;
     int division = 96;
     std::vector<RecordedEvent> events;
@@ -111,6 +86,11 @@ class Track {
     void insertNote(const Note& note, int index);
     void removeNote(int index);
     int nextRoot(int i) const;
+    // The root note i belongs to among the first `limit` notes (all notes when limit is -1), or
+    // -1 when it is a root itself. A link that points nowhere useful (out of range, at itself,
+    // at another member) makes the note a root of its own, so no walk can follow it anywhere
+    // unsafe.
+    int rootOf(int i, int limit = -1) const;
     void rebuildChordLists();
     // Makes chord links read from a file safe: a member must point at another note of the
     // track that is a root, and no root keeps more than 32 members; anything else becomes a
@@ -118,6 +98,12 @@ class Track {
     void sanitizeLinks();
     void deselectAll();
     void applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity, double legatoBeats);
+
+    // The division of the notes into measures (measure_division.h) as last computed.
+    // divideIntoMeasures computes it again from the notes and the time signature; the layout
+    // does so on every pass and playback when it starts, both under the sheet lock.
+    const MeasureDivision& measureDivision() const { return m_division; }
+    void divideIntoMeasures() { m_division.divide(*this); }
 
     // Sets keyindex, key and the flat-key flag from a row of the key table.
     void setKeyIndex(int index);
@@ -139,6 +125,7 @@ class Track {
     std::vector<Note> m_notes;
     int m_highWater = 0;
     UndoRing m_undo;
+    MeasureDivision m_division;
 };
 
 } // namespace tonvela

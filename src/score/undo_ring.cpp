@@ -55,7 +55,8 @@ void UndoRing::snapshot(const Track& track)
         for (std::size_t k = 0; k < reader.chunkCount() && prefix < limit; ++k) {
             const NoteChunk& chunk = *prev.chunks[k];
             std::size_t j = 0;
-            while (j < chunk.size() && prefix < limit && chunk[j] == track.noteAt(static_cast<int>(prefix)).content()) {
+            while (j < chunk.size() && prefix < limit &&
+                   chunk[j] == track.noteAt(static_cast<int>(prefix)).content()) {
                 ++j;
                 ++prefix;
             }
@@ -67,7 +68,8 @@ void UndoRing::snapshot(const Track& track)
         for (std::size_t k = reader.chunkCount(); k-- > 0 && suffix < limit - prefix;) {
             const NoteChunk& chunk = *prev.chunks[k];
             std::size_t j = chunk.size();
-            while (j > 0 && suffix < limit - prefix && chunk[j - 1] == track.noteAt(static_cast<int>(n - 1 - suffix)).content()) {
+            while (j > 0 && suffix < limit - prefix &&
+                   chunk[j - 1] == track.noteAt(static_cast<int>(n - 1 - suffix)).content()) {
                 --j;
                 ++suffix;
             }

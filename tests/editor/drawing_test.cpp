@@ -188,8 +188,8 @@ TEST_F(DrawingTest, MeasureNumbersAndBarLinesMarkEveryMeasure)
     // The bar line of measure 2 crosses the whole system; its extent is kept for hit tests.
     const int bottom = top + 110 + 36;
     EXPECT_TRUE(hasLine(232, top, 232, bottom));
-    EXPECT_EQ(track(0).measures[2].barTop, top);
-    EXPECT_EQ(track(0).measures[2].barBottom, bottom);
+    EXPECT_EQ(view->measures(0)[2].barTop, top);
+    EXPECT_EQ(view->measures(0)[2].barBottom, bottom);
     // The system end line at the staff's end.
     EXPECT_TRUE(hasLine(35 + 930, top, 35 + 930, bottom));
 }

@@ -192,8 +192,8 @@ TEST_F(LayoutTest, FourQuartersFillAMeasureAndTheFifthOpensTheNext)
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(note(0, i).layout.measureIndex, 0);
     EXPECT_EQ(note(0, 4).layout.measureIndex, 1);
-    EXPECT_EQ(track(0).measuresInUse, 2);
-    EXPECT_EQ(track(0).measures[2].firstNote, 4);
+    EXPECT_EQ(view->measuresInUse(0), 2);
+    EXPECT_EQ(view->measures(0)[2].firstNote, 4);
 }
 
 TEST_F(LayoutTest, BarLineRestartsTheCountAndDotsLengthenNotes)
@@ -221,7 +221,7 @@ TEST_F(LayoutTest, MeasuresFlowOntoRowsAtTheMeasureWidth)
     layoutRows(*view);
     EXPECT_EQ(sheet->measuresPerRow, 3);
     EXPECT_EQ(sheet->measureWidth, 225);
-    const auto& m = track(0).measures;
+    const auto& m = view->measures(0);
     EXPECT_EQ(m[1].x, 35);
     EXPECT_EQ(m[2].x, 225);
     EXPECT_EQ(m[3].x, 450);
@@ -298,7 +298,7 @@ TEST_F(LayoutTest, StaffBreakAfterAFullMeasureStartsANewMeasure)
     layoutRows(*view);
     EXPECT_EQ(note(0, 5).layout.rowIndex, 1);
     EXPECT_EQ(note(0, 5).layout.measureIndex, 1);
-    EXPECT_TRUE(track(0).measures[2].startsRow);
+    EXPECT_TRUE(view->measures(0)[2].startsRow);
 }
 
 TEST_F(LayoutTest, FourEighthsInAMeasureFormOneBeamGroup)
@@ -387,7 +387,7 @@ TEST_F(LayoutTest, HostileNoteFieldsStayWithinBounds)
     view->updateLayoutSize();
     layoutRows(*view);
     EXPECT_LE(view->rowsInUse, kRowCount);
-    EXPECT_LE(track(0).measuresInUse, kMeasureCount);
+    EXPECT_LE(view->measuresInUse(0), kMeasureCount);
     EXPECT_LE(view->laidOutCount(0), t.count);
     for (int i = 0; i < view->laidOutCount(0); ++i)
         EXPECT_LT(t.noteAt(i).layout.rowIndex, kRowCount);
@@ -399,7 +399,7 @@ TEST_F(LayoutTest, LongTracksStopAtTheMeasureAndNoteLimits)
     for (int i = 0; i < 5000; ++i)
         addNote(track(0), kTypeWhole, 1);
     layoutRows(*view);
-    EXPECT_EQ(track(0).measuresInUse, kMeasureCount);
+    EXPECT_EQ(view->measuresInUse(0), kMeasureCount);
     EXPECT_LE(view->laidOutCount(0), kMaxPlacedMeasures);
     EXPECT_EQ(note(0, 4500).layout.rowIndex, -1);
 }
@@ -423,21 +423,24 @@ TEST_F(LayoutTest, HoverGuidesFollowThePointerAboveAndBelow)
 
 TEST(BarHoverTest, BarHoverFindsOnlyBarsThatDoNotStartARow)
 {
-    Track t;
-    t.measuresInUse = 2;
-    t.measures[1] = MeasureRecord{};
-    t.measures[1].startsRow = 1;
-    t.measures[1].x = 100;
-    t.measures[1].barTop = 0;
-    t.measures[1].barBottom = 50;
-    t.measures[2] = t.measures[1];
-    t.measures[2].startsRow = 0;
-    t.measures[2].x = 300;
-    EXPECT_FALSE(hoverBarLine(t, 100, 20));
-    EXPECT_TRUE(hoverBarLine(t, 305, 54));
-    EXPECT_EQ(t.measures[2].barHover, 1);
-    clearBarHover(t);
-    EXPECT_EQ(t.measures[2].barHover, 0);
+    SheetDocument sheet;
+    SheetViewState view(sheet);
+    view.setMeasuresInUse(1, 2);
+    std::vector<MeasureRecord>& m = view.measures(1);
+    m[1] = MeasureRecord{};
+    m[1].startsRow = 1;
+    m[1].x = 100;
+    m[1].barTop = 0;
+    m[1].barBottom = 50;
+    m[2] = m[1];
+    m[2].startsRow = 0;
+    m[2].x = 300;
+    EXPECT_FALSE(hoverBarLine(view, 1, 100, 20));
+    EXPECT_TRUE(hoverBarLine(view, 1, 305, 54));
+    EXPECT_EQ(m[2].barHover, 1);
+    EXPECT_FALSE(hoverBarLine(view, 0, 305, 54)) << "each track has bars of its own";
+    clearBarHover(view, 1);
+    EXPECT_EQ(m[2].barHover, 0);
 }
 
 } // namespace
