@@ -27,7 +27,8 @@ bool tieEqual(const Note& u, const Note& v)
 
 int64_t scaleTicks(int64_t ticks, int tempo)
 {
-    // The same factor playback uses for milliseconds.
+    // The same factor and rounding playback uses for milliseconds (a half added, truncated).
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     return static_cast<int64_t>(static_cast<double>(ticks) / tempoFactor(tempo) + 0.5);
 }
 
@@ -230,9 +231,10 @@ bool midiFileBytes(const SheetDocument& sheet, int trackIndex, std::string& out,
     TrackExport ex;
     for (std::size_t k = 0; k < tracks.size(); ++k) {
         if (!buildTrackExport(*tracks[k], ex, error)) {
-            error = "track " +
-                    std::to_string((trackIndex == kAllTracks ? static_cast<int>(k) : trackIndex) + 1) + ": " +
-                    error;
+            std::string where = "track ";
+            where += std::to_string((trackIndex == kAllTracks ? static_cast<int>(k) : trackIndex) + 1);
+            where += ": ";
+            error.insert(0, where);
             out.clear();
             return false;
         }

@@ -156,6 +156,7 @@ void Scheduler::seek(double f, int64_t nowMs)
     if (!m_playing)
         return;
     f = std::clamp(f, 0.0, 1.0);
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings): non-negative, a half added and truncated
     const auto target = static_cast<int64_t>(f * static_cast<double>(m_leadLength) + 0.5);
     for (int ti = 0; ti < static_cast<int>(m_states.size()) && ti < m_sheet.trackCount(); ++ti) {
         if (m_mode == PlayMode::Track && ti != m_playTrack)

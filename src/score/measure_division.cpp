@@ -31,9 +31,9 @@ void MeasureDivision::divide(const Track& track)
         const Note& note = track.noteAt(i);
         const bool root = track.rootOf(i) == -1;
         const bool isBreak = note.type == kTypeStaffBreak;
-        if (root && !isBreak && sum >= measureLength)
-            open(i);
-        else if (isBreak && sum >= measureLength && rootsInMeasure > 0)
+        // A full measure closes before the next root; before a staff break only when it holds
+        // notes.
+        if (sum >= measureLength && ((root && !isBreak) || (isBreak && rootsInMeasure > 0)))
             open(i);
         if (note.type == kTypeBar || isBreak)
             sum = 0;

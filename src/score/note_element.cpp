@@ -16,13 +16,13 @@ namespace {
 // the attribute appears (null: always).
 struct NoteAttribute {
     const char* name;
+    int readDefault = 0;
+    bool blankAfterText = true;
     long long (*get)(const NoteContent&) = nullptr;
     void (*set)(NoteContent&, long long) = nullptr;
-    int readDefault = 0;
     bool (*written)(const NoteContent&) = nullptr;
     const std::optional<std::string>* (*text)(const NoteContent&, std::optional<std::string>&) = nullptr;
     void (*setText)(NoteContent&, const std::string&) = nullptr;
-    bool blankAfterText = true;
 };
 
 template <typename T> T clampTo(long long v)
@@ -35,13 +35,13 @@ std::span<const NoteAttribute> noteAttributes()
 {
     static const NoteAttribute table[] = {
         {.name = "midi",
+         .readDefault = 60,
          .get = [](const NoteContent& c) -> long long { return c.midi; },
-         .set = [](NoteContent& c, long long v) { c.midi = clampTo<int8_t>(v); },
-         .readDefault = 60},
+         .set = [](NoteContent& c, long long v) { c.midi = clampTo<int8_t>(v); }},
         {.name = "type",
+         .readDefault = kTypeQuarter,
          .get = [](const NoteContent& c) -> long long { return c.type; },
-         .set = [](NoteContent& c, long long v) { c.type = static_cast<int32_t>(v); },
-         .readDefault = kTypeQuarter},
+         .set = [](NoteContent& c, long long v) { c.type = static_cast<int32_t>(v); }},
         {.name = "line",
          .get = [](const NoteContent& c) -> long long { return c.line; },
          .set = [](NoteContent& c, long long v) { c.line = clampTo<int16_t>(v); }},
@@ -58,23 +58,23 @@ std::span<const NoteAttribute> noteAttributes()
          .set = [](NoteContent& c, long long v) { c.dwReverb = static_cast<uint32_t>(v); },
          .written = [](const NoteContent& c) { return c.dwReverb != 0; }},
         {.name = "volume",
+         .readDefault = 127,
          .get = [](const NoteContent& c) -> long long { return c.volume; },
          .set = [](NoteContent& c, long long v) { c.volume = static_cast<int32_t>(v); },
-         .readDefault = 127,
          .written = [](const NoteContent& c) { return c.volume != 127; }},
         {.name = "pan",
+         .readDefault = 64,
          .get = [](const NoteContent& c) -> long long { return c.pan; },
          .set = [](NoteContent& c, long long v) { c.pan = static_cast<int32_t>(v); },
-         .readDefault = 64,
          .written = [](const NoteContent& c) { return c.pan != 64; }},
         {.name = "bendTime",
          .get = [](const NoteContent& c) -> long long { return c.bendTime; },
          .set = [](NoteContent& c, long long v) { c.bendTime = static_cast<uint32_t>(v); },
          .written = [](const NoteContent& c) { return c.bendTime != 0; }},
         {.name = "dwBendAmount",
+         .readDefault = 127,
          .get = [](const NoteContent& c) -> long long { return c.dwBendAmount; },
          .set = [](NoteContent& c, long long v) { c.dwBendAmount = static_cast<uint32_t>(v); },
-         .readDefault = 127,
          .written = [](const NoteContent& c) { return c.dwBendAmount != 127; }},
         {.name = "dwFlag",
          .get = [](const NoteContent& c) -> long long { return c.dwFlag; },
@@ -90,10 +90,10 @@ std::span<const NoteAttribute> noteAttributes()
          .set = [](NoteContent& c, long long v) { c.loopCount = static_cast<int32_t>(v); },
          .written = [](const NoteContent& c) { return c.loopCount != 0; }},
         {.name = "chordparent",
+         .readDefault = -1,
          .get = [](const NoteContent& c) -> long long { return c.chordparent; },
          .set = [](NoteContent& c,
                    long long v) { c.chordparent = static_cast<int16_t>(std::clamp(v, -1LL, 32767LL)); },
-         .readDefault = -1,
          .written = [](const NoteContent& c) { return c.chordparent != -1; }},
         {.name = "label",
          .written = [](const NoteContent& c) { return c.label[0] != 0; },
@@ -116,9 +116,9 @@ std::span<const NoteAttribute> noteAttributes()
          .written = [](const NoteContent& c) { return c.timeSig != 0; }},
         // The key character is written as its decimal code.
         {.name = "key",
+         .readDefault = '0',
          .get = [](const NoteContent& c) -> long long { return static_cast<unsigned char>(c.key); },
          .set = [](NoteContent& c, long long v) { c.key = static_cast<char>(v); },
-         .readDefault = '0',
          .written = [](const NoteContent& c) { return c.key != '0'; }},
         {.name = "keyType",
          .get = [](const NoteContent& c) -> long long { return c.keyType; },
@@ -130,6 +130,7 @@ std::span<const NoteAttribute> noteAttributes()
          .setText = [](NoteContent& c, const std::string& v) { c.setFilename(v); }},
         // An empty lyric value reads as one blank; a lyric too long for the buffer is dropped.
         {.name = "lyrictext",
+         .blankAfterText = false,
          .written = [](const NoteContent& c) { return c.lyrictext().has_value(); },
          .text = [](const NoteContent& c, std::optional<std::string>&) { return &c.lyrictext(); },
          .setText =
@@ -138,8 +139,7 @@ std::span<const NoteAttribute> noteAttributes()
                      c.setLyric(" ");
                  else if (v.size() <= kMaxLyricLength)
                      c.setLyric(v);
-             },
-         .blankAfterText = false},
+             }},
     };
     return table;
 }

@@ -10,6 +10,8 @@ namespace tonvela {
 
 int msAtTempo(int tempo, int ms120)
 {
+    // A half added and truncated: the rounding the timing tables were computed with.
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     return static_cast<int>(ms120 / tempoFactor(tempo) + 0.5);
 }
 

@@ -62,7 +62,7 @@ namespace {
 // `here` is K at the note's position, `below` K one step lower (where flats are reported).
 int applyAccidentals(const Note& note, const Track& track, int here, int below)
 {
-    int pitch = note.midi;
+    int pitch = note.midi; // NOLINT(bugprone-signed-char-misuse): a signed key, not a character
     // With the natural mark the key signature is ignored; only the marks' test still looks
     // at the note's own position.
     int flatTest = here;

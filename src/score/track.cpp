@@ -103,7 +103,7 @@ void Track::insertNote(const Note& note, int index)
     }
 
     for (int j = count - 1; j >= index; --j)
-        m_notes[static_cast<std::size_t>(j + 1)].moveFrom(m_notes[static_cast<std::size_t>(j)]);
+        m_notes[static_cast<std::size_t>(j) + 1].moveFrom(m_notes[static_cast<std::size_t>(j)]);
     Note& slot = m_notes[static_cast<std::size_t>(index)];
     slot.moveFrom(incoming);
     ++count;

@@ -57,7 +57,8 @@ TEST_F(MeasureRepeatTest, TheMeasureTheSheetShowsAsMarkedIsTheOneThatPlaysTwice)
     play();
 
     // THEN exactly the notes shown as measure 2 play twice
-    EXPECT_EQ(playedKeys(), (std::vector<int>{60, 62, 64, 65, 67, 69, 71, 72, 67, 69, 71, 72, 74, 76, 77, 79}));
+    EXPECT_EQ(playedKeys(),
+              (std::vector<int>{60, 62, 64, 65, 67, 69, 71, 72, 67, 69, 71, 72, 74, 76, 77, 79}));
     for (int i = 0; i < t.count; ++i)
         EXPECT_EQ(t.measureDivision().measureOf(i), t.noteAt(i).layout.measureIndex + 1)
             << "layout and playback read one division";

@@ -18,6 +18,7 @@ class SchedulerControlTest : public SchedulerHarness {
     void quarters(int t, int n)
     {
         std::vector<Note> ns;
+        ns.reserve(static_cast<std::size_t>(std::max(n, 0)));
         for (int i = 0; i < n; ++i)
             ns.push_back(makeNote(kTypeQuarter, -(i % 7)));
         setNotes(track(t), ns);

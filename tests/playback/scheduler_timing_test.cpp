@@ -232,6 +232,7 @@ TEST_F(SchedulerTimingTest, NotesInsertedWhilePlayingAreDividedAgainBeforeTheRep
 TEST_F(SchedulerTimingTest, LatePollingKeepsStepsJoinedEndToStart)
 {
     std::vector<Note> ns;
+    ns.reserve(40);
     for (int i = 0; i < 40; ++i)
         ns.push_back(makeNote(i % 3 ? kTypeEighth : kTypeThirtySecond, -(i % 7)));
     setNotes(track(), ns);

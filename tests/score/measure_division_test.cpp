@@ -27,6 +27,7 @@ const MeasureDivision& divide(Track& t, std::initializer_list<Note> notes)
 std::vector<int> measuresOf(const Track& t)
 {
     std::vector<int> out;
+    out.reserve(static_cast<std::size_t>(t.count));
     for (int i = 0; i < t.count; ++i)
         out.push_back(t.measureDivision().measureOf(i));
     return out;

@@ -430,6 +430,7 @@ TEST_F(SheetFileTest, FClefNotesKeepTheirPitchThroughSaveAndLoad)
     t.noteAt(2).dwFlag |= kFlagSharp; // a real sharp stays
     setTrackType(t, 1);
     std::vector<int> before;
+    before.reserve(static_cast<std::size_t>(t.count));
     for (int i = 0; i < t.count; ++i)
         before.push_back(t.noteAt(i).effectiveKey());
     const std::string p = path("fclef.shd");

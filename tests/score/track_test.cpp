@@ -36,6 +36,7 @@ Track& fill(Track& t, std::initializer_list<int> lines)
 std::vector<int> lines(const Track& t)
 {
     std::vector<int> out;
+    out.reserve(static_cast<std::size_t>(t.count));
     for (int i = 0; i < t.count; ++i)
         out.push_back(t.noteAt(i).line);
     return out;
