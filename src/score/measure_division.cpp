@@ -27,8 +27,10 @@ void MeasureDivision::divide(const Track& track)
         sum = 0;
         rootsInMeasure = 0;
     };
+    // The notes lie one after another in the track's array (count never exceeds capacity).
+    const Note* notes = &track.noteAt(0);
     for (int i = 0; i < n; ++i) {
-        const Note& note = track.noteAt(i);
+        const Note& note = notes[i];
         const bool root = track.rootOf(i) == -1;
         const bool isBreak = note.type == kTypeStaffBreak;
         // A full measure closes before the next root; before a staff break only when it holds
@@ -46,13 +48,6 @@ void MeasureDivision::divide(const Track& track)
         if (root && !isBreak)
             ++rootsInMeasure;
     }
-}
-
-int MeasureDivision::measureOf(int noteIndex) const
-{
-    if (noteIndex < 0 || noteIndex >= noteCount())
-        return 0;
-    return m_measureOf[static_cast<std::size_t>(noteIndex)];
 }
 
 int MeasureDivision::firstNote(int measure) const

@@ -34,7 +34,11 @@ class MeasureDivision {
     // Measures in use (0 for a track without notes).
     int measureCount() const { return static_cast<int>(m_firstNote.size()); }
     // The measure number (from 1) of note i; 0 when i lies outside the divided notes.
-    int measureOf(int noteIndex) const;
+    int measureOf(int noteIndex) const
+    {
+        return noteIndex >= 0 && noteIndex < noteCount() ? m_measureOf[static_cast<std::size_t>(noteIndex)]
+                                                         : 0;
+    }
     // The first note of measure m (from 1); -1 when there is no such measure.
     int firstNote(int measure) const;
     // How many chord roots come before note i: a root's ordinal among the roots.

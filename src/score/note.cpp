@@ -98,24 +98,6 @@ int lengthTicksOf(int type, int dwFlag)
     return (dwFlag & kFlagDot) ? (ticks * 3) >> 1 : ticks;
 }
 
-const std::optional<std::string>& NoteTexts::filename() const
-{
-    static const std::optional<std::string> kNone;
-    return m_data ? m_data->filename : kNone;
-}
-
-const std::optional<std::string>& NoteTexts::displayName() const
-{
-    static const std::optional<std::string> kNone;
-    return m_data ? m_data->displayName : kNone;
-}
-
-const std::optional<std::string>& NoteTexts::lyric() const
-{
-    static const std::optional<std::string> kNone;
-    return m_data ? m_data->lyric : kNone;
-}
-
 NoteTexts::Data& NoteTexts::own()
 {
     // Copy on write: the block may be shared with other notes and with undo snapshots.

@@ -60,9 +60,9 @@ bool isDurationType(int type);
 // many copies of a note that the undo ring keeps cost a pointer each.
 class NoteTexts {
   public:
-    const std::optional<std::string>& filename() const;
-    const std::optional<std::string>& displayName() const;
-    const std::optional<std::string>& lyric() const;
+    const std::optional<std::string>& filename() const { return m_data ? m_data->filename : kNone; }
+    const std::optional<std::string>& displayName() const { return m_data ? m_data->displayName : kNone; }
+    const std::optional<std::string>& lyric() const { return m_data ? m_data->lyric : kNone; }
     // Sets the path and its file-name part; an empty optional clears both.
     void setFilename(const std::optional<std::string>& path);
     void setLyric(const std::optional<std::string>& text);
@@ -78,6 +78,8 @@ class NoteTexts {
     };
     Data& own();
     void dropIfEmpty();
+
+    static inline const std::optional<std::string> kNone{};
 
     std::shared_ptr<const Data> m_data;
 };

@@ -4,144 +4,146 @@
 #include "score/markup_tree.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
-#include <optional>
-#include <span>
+#include <tuple>
+#include <type_traits>
 
 namespace tonvela {
 namespace {
 
-// One attribute of the <note> element, in the order files write them. A number reads and
-// writes through `get` and `set`; a text through `text` and `setText`. `written` says whether
-// the attribute appears (null: always).
-struct NoteAttribute {
+// The attributes of the <note> element, in the order files write them. The table is a
+// compile-time tuple, so reading and writing a note run through it without indirect calls.
+
+// When a number is written.
+enum class Written { Always, UnlessLeftOutValue, WithLoop };
+
+// A number attribute: the member it stores, its value when the file leaves it out, when it is
+// written, and the smallest value reading keeps (for signed narrow members).
+template <typename T> struct NumberAttribute {
     const char* name;
-    int readDefault = 0;
-    bool blankAfterText = true;
-    long long (*get)(const NoteContent&) = nullptr;
-    void (*set)(NoteContent&, long long) = nullptr;
-    bool (*written)(const NoteContent&) = nullptr;
-    const std::optional<std::string>* (*text)(const NoteContent&, std::optional<std::string>&) = nullptr;
-    void (*setText)(NoteContent&, const std::string&) = nullptr;
+    T NoteContent::*member;
+    int readDefault;
+    Written written = Written::Always;
+    T leftOutValue = T{};
+    int readMin = std::numeric_limits<int>::min();
 };
 
-template <typename T> T clampTo(long long v)
+enum class TextKind { Label, Filename, Lyric };
+struct TextAttribute {
+    const char* name;
+    TextKind kind;
+};
+
+using W = Written;
+constexpr auto kNoteAttributes = std::make_tuple(
+    NumberAttribute<int8_t>{"midi", &NoteContent::midi, 60},
+    NumberAttribute<int32_t>{"type", &NoteContent::type, kTypeQuarter},
+    NumberAttribute<int16_t>{"line", &NoteContent::line, 0},
+    NumberAttribute<int32_t>{"dwStopOffset", &NoteContent::dwStopOffset, 0, W::UnlessLeftOutValue, 0},
+    NumberAttribute<uint32_t>{"dwChorus", &NoteContent::dwChorus, 0, W::UnlessLeftOutValue, 0},
+    NumberAttribute<uint32_t>{"dwReverb", &NoteContent::dwReverb, 0, W::UnlessLeftOutValue, 0},
+    NumberAttribute<int32_t>{"volume", &NoteContent::volume, 127, W::UnlessLeftOutValue, 127},
+    NumberAttribute<int32_t>{"pan", &NoteContent::pan, 64, W::UnlessLeftOutValue, 64},
+    NumberAttribute<uint32_t>{"bendTime", &NoteContent::bendTime, 0, W::UnlessLeftOutValue, 0},
+    NumberAttribute<uint32_t>{"dwBendAmount", &NoteContent::dwBendAmount, 127, W::UnlessLeftOutValue, 127},
+    NumberAttribute<int32_t>{"dwFlag", &NoteContent::dwFlag, 0, W::UnlessLeftOutValue, 0},
+    // A loop is written as its target and its count, or not at all.
+    NumberAttribute<int32_t>{"loopTo", &NoteContent::loopTo, 0, W::WithLoop},
+    NumberAttribute<int32_t>{"loopCount", &NoteContent::loopCount, 0, W::WithLoop},
+    NumberAttribute<int16_t>{"chordparent", &NoteContent::chordparent, -1, W::UnlessLeftOutValue, -1, -1},
+    TextAttribute{"label", TextKind::Label}, NumberAttribute<int32_t>{"iid", &NoteContent::iid, 0},
+    NumberAttribute<int32_t>{"banknum", &NoteContent::banknum, 0, W::UnlessLeftOutValue, 0},
+    NumberAttribute<uint32_t>{"timeSig", &NoteContent::timeSig, 0, W::UnlessLeftOutValue, 0},
+    // The key character is written as its decimal code.
+    NumberAttribute<char>{"key", &NoteContent::key, '0', W::UnlessLeftOutValue, '0'},
+    NumberAttribute<uint32_t>{"keyType", &NoteContent::keyType, 0, W::UnlessLeftOutValue, 0},
+    TextAttribute{"filename", TextKind::Filename},
+    // The lyric is the last attribute; no blank follows it.
+    TextAttribute{"lyrictext", TextKind::Lyric});
+
+void putNumber(std::string& out, const char* name, long long value)
 {
-    return static_cast<T>(
-        std::clamp<long long>(v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
+    out += name;
+    out += '=';
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    out += ' ';
 }
 
-std::span<const NoteAttribute> noteAttributes()
+// Small enough to be inlined into the fold over the table, where the attribute's rule is a
+// constant: a note pays only for the attributes it writes.
+template <typename T> void write(const NumberAttribute<T>& a, const NoteContent& note, std::string& out)
 {
-    static const NoteAttribute table[] = {
-        {.name = "midi",
-         .readDefault = 60,
-         .get = [](const NoteContent& c) -> long long { return c.midi; },
-         .set = [](NoteContent& c, long long v) { c.midi = clampTo<int8_t>(v); }},
-        {.name = "type",
-         .readDefault = kTypeQuarter,
-         .get = [](const NoteContent& c) -> long long { return c.type; },
-         .set = [](NoteContent& c, long long v) { c.type = static_cast<int32_t>(v); }},
-        {.name = "line",
-         .get = [](const NoteContent& c) -> long long { return c.line; },
-         .set = [](NoteContent& c, long long v) { c.line = clampTo<int16_t>(v); }},
-        {.name = "dwStopOffset",
-         .get = [](const NoteContent& c) -> long long { return c.dwStopOffset; },
-         .set = [](NoteContent& c, long long v) { c.dwStopOffset = static_cast<int32_t>(v); },
-         .written = [](const NoteContent& c) { return c.dwStopOffset != 0; }},
-        {.name = "dwChorus",
-         .get = [](const NoteContent& c) -> long long { return c.dwChorus; },
-         .set = [](NoteContent& c, long long v) { c.dwChorus = static_cast<uint32_t>(v); },
-         .written = [](const NoteContent& c) { return c.dwChorus != 0; }},
-        {.name = "dwReverb",
-         .get = [](const NoteContent& c) -> long long { return c.dwReverb; },
-         .set = [](NoteContent& c, long long v) { c.dwReverb = static_cast<uint32_t>(v); },
-         .written = [](const NoteContent& c) { return c.dwReverb != 0; }},
-        {.name = "volume",
-         .readDefault = 127,
-         .get = [](const NoteContent& c) -> long long { return c.volume; },
-         .set = [](NoteContent& c, long long v) { c.volume = static_cast<int32_t>(v); },
-         .written = [](const NoteContent& c) { return c.volume != 127; }},
-        {.name = "pan",
-         .readDefault = 64,
-         .get = [](const NoteContent& c) -> long long { return c.pan; },
-         .set = [](NoteContent& c, long long v) { c.pan = static_cast<int32_t>(v); },
-         .written = [](const NoteContent& c) { return c.pan != 64; }},
-        {.name = "bendTime",
-         .get = [](const NoteContent& c) -> long long { return c.bendTime; },
-         .set = [](NoteContent& c, long long v) { c.bendTime = static_cast<uint32_t>(v); },
-         .written = [](const NoteContent& c) { return c.bendTime != 0; }},
-        {.name = "dwBendAmount",
-         .readDefault = 127,
-         .get = [](const NoteContent& c) -> long long { return c.dwBendAmount; },
-         .set = [](NoteContent& c, long long v) { c.dwBendAmount = static_cast<uint32_t>(v); },
-         .written = [](const NoteContent& c) { return c.dwBendAmount != 127; }},
-        {.name = "dwFlag",
-         .get = [](const NoteContent& c) -> long long { return c.dwFlag; },
-         .set = [](NoteContent& c, long long v) { c.dwFlag = static_cast<int32_t>(v); },
-         .written = [](const NoteContent& c) { return c.dwFlag != 0; }},
-        // A loop is written as its target and its count, or not at all.
-        {.name = "loopTo",
-         .get = [](const NoteContent& c) -> long long { return c.loopTo; },
-         .set = [](NoteContent& c, long long v) { c.loopTo = static_cast<int32_t>(v); },
-         .written = [](const NoteContent& c) { return c.loopCount != 0; }},
-        {.name = "loopCount",
-         .get = [](const NoteContent& c) -> long long { return c.loopCount; },
-         .set = [](NoteContent& c, long long v) { c.loopCount = static_cast<int32_t>(v); },
-         .written = [](const NoteContent& c) { return c.loopCount != 0; }},
-        {.name = "chordparent",
-         .readDefault = -1,
-         .get = [](const NoteContent& c) -> long long { return c.chordparent; },
-         .set = [](NoteContent& c,
-                   long long v) { c.chordparent = static_cast<int16_t>(std::clamp(v, -1LL, 32767LL)); },
-         .written = [](const NoteContent& c) { return c.chordparent != -1; }},
-        {.name = "label",
-         .written = [](const NoteContent& c) { return c.label[0] != 0; },
-         .text = [](const NoteContent& c,
-                    std::optional<std::string>& tmp) -> const std::optional<std::string>* {
-             tmp = c.labelText();
-             return &tmp;
-         },
-         .setText = [](NoteContent& c, const std::string& v) { c.setLabel(v); }},
-        {.name = "iid",
-         .get = [](const NoteContent& c) -> long long { return c.iid; },
-         .set = [](NoteContent& c, long long v) { c.iid = static_cast<int32_t>(v); }},
-        {.name = "banknum",
-         .get = [](const NoteContent& c) -> long long { return c.banknum; },
-         .set = [](NoteContent& c, long long v) { c.banknum = static_cast<int32_t>(v); },
-         .written = [](const NoteContent& c) { return c.banknum != 0; }},
-        {.name = "timeSig",
-         .get = [](const NoteContent& c) -> long long { return c.timeSig; },
-         .set = [](NoteContent& c, long long v) { c.timeSig = static_cast<uint32_t>(v); },
-         .written = [](const NoteContent& c) { return c.timeSig != 0; }},
-        // The key character is written as its decimal code.
-        {.name = "key",
-         .readDefault = '0',
-         .get = [](const NoteContent& c) -> long long { return static_cast<unsigned char>(c.key); },
-         .set = [](NoteContent& c, long long v) { c.key = static_cast<char>(v); },
-         .written = [](const NoteContent& c) { return c.key != '0'; }},
-        {.name = "keyType",
-         .get = [](const NoteContent& c) -> long long { return c.keyType; },
-         .set = [](NoteContent& c, long long v) { c.keyType = static_cast<uint32_t>(v); },
-         .written = [](const NoteContent& c) { return c.keyType != 0; }},
-        {.name = "filename",
-         .written = [](const NoteContent& c) { return c.filename().has_value(); },
-         .text = [](const NoteContent& c, std::optional<std::string>&) { return &c.filename(); },
-         .setText = [](NoteContent& c, const std::string& v) { c.setFilename(v); }},
+    const T value = note.*a.member;
+    if ((a.written == Written::UnlessLeftOutValue && value == a.leftOutValue) ||
+        (a.written == Written::WithLoop && note.loopCount == 0))
+        return;
+    if constexpr (std::is_same_v<T, char>)
+        putNumber(out, a.name, static_cast<unsigned char>(value));
+    else
+        putNumber(out, a.name, value);
+}
+
+void writeText(std::string& out, const char* name, const std::string& text, bool blankAfter)
+{
+    out += name;
+    out += "=\"";
+    out += escapeMarkupText(text);
+    out += '"';
+    if (blankAfter)
+        out += ' ';
+}
+
+void write(const TextAttribute& a, const NoteContent& note, std::string& out)
+{
+    switch (a.kind) {
+    case TextKind::Label:
+        if (note.label[0] != 0)
+            writeText(out, a.name, note.labelText(), true);
+        break;
+    case TextKind::Filename:
+        if (note.filename())
+            writeText(out, a.name, *note.filename(), true);
+        break;
+    case TextKind::Lyric:
+        if (note.lyrictext())
+            writeText(out, a.name, *note.lyrictext(), false);
+        break;
+    }
+}
+
+template <typename T> void read(const NumberAttribute<T>& a, NoteContent& note, const MarkupElement& e)
+{
+    const int v = intAttribute(e, a.name, a.readDefault);
+    if constexpr (std::is_same_v<T, int8_t> || std::is_same_v<T, int16_t>)
+        note.*a.member = static_cast<T>(std::clamp<int>(
+            v, std::max<int>(a.readMin, std::numeric_limits<T>::min()), std::numeric_limits<T>::max()));
+    else
+        note.*a.member = static_cast<T>(v);
+}
+
+void read(const TextAttribute& a, NoteContent& note, const MarkupElement& e)
+{
+    const std::string* value = e.findAttribute(a.name);
+    if (!value)
+        return;
+    const std::string text = unescapeMarkupText(*value);
+    switch (a.kind) {
+    case TextKind::Label:
+        note.setLabel(text);
+        break;
+    case TextKind::Filename:
+        note.setFilename(text);
+        break;
+    case TextKind::Lyric:
         // An empty lyric value reads as one blank; a lyric too long for the buffer is dropped.
-        {.name = "lyrictext",
-         .blankAfterText = false,
-         .written = [](const NoteContent& c) { return c.lyrictext().has_value(); },
-         .text = [](const NoteContent& c, std::optional<std::string>&) { return &c.lyrictext(); },
-         .setText =
-             [](NoteContent& c, const std::string& v) {
-                 if (v.empty())
-                     c.setLyric(" ");
-                 else if (v.size() <= kMaxLyricLength)
-                     c.setLyric(v);
-             }},
-    };
-    return table;
+        if (text.empty())
+            note.setLyric(" ");
+        else if (text.size() <= kMaxLyricLength)
+            note.setLyric(text);
+        break;
+    }
 }
 
 } // namespace
@@ -149,35 +151,13 @@ std::span<const NoteAttribute> noteAttributes()
 void writeNoteElement(const NoteContent& note, std::string& out)
 {
     out += "<note\r\n";
-    std::optional<std::string> tmp;
-    for (const NoteAttribute& a : noteAttributes()) {
-        if (a.written && !a.written(note))
-            continue;
-        out += a.name;
-        out += '=';
-        if (a.get) {
-            out += std::to_string(a.get(note));
-            out += ' ';
-            continue;
-        }
-        out += '"';
-        if (const std::optional<std::string>* text = a.text(note, tmp); text && *text)
-            out += escapeMarkupText(**text);
-        out += '"';
-        if (a.blankAfterText)
-            out += ' ';
-    }
+    std::apply([&](const auto&... a) { (write(a, note, out), ...); }, kNoteAttributes);
     out += ">\r\n</note>\r\n";
 }
 
 void readNoteElement(Note& note, const MarkupElement& e, int drawmode)
 {
-    for (const NoteAttribute& a : noteAttributes()) {
-        if (a.set)
-            a.set(note, intAttribute(e, a.name, a.readDefault));
-        else if (const std::string* v = e.findAttribute(a.name))
-            a.setText(note, unescapeMarkupText(*v));
-    }
+    std::apply([&](const auto&... a) { (read(a, note, e), ...); }, kNoteAttributes);
     note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
     // An F clef track stores its notes nine semitones above where they sound, so a natural
     // there can sit on a black key; only a key that sounds black earns the sharp mark, or the

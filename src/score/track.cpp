@@ -31,7 +31,7 @@ void Track::ensureCapacity(int i)
     m_notes.resize(static_cast<std::size_t>(cap));
 }
 
-Note& Track::noteAt(int i)
+Note& Track::noteAtGrowing(int i)
 {
     if (i < 0)
         return m_notes[0];
@@ -43,13 +43,10 @@ Note& Track::noteAt(int i)
     return m_notes[static_cast<std::size_t>(i)];
 }
 
-const Note& Track::noteAt(int i) const
+const Note& Track::noteOutside(int i) const
 {
-    if (i < 0 || i >= capacity()) {
-        static const Note kEmpty;
-        return i < 0 ? m_notes[0] : kEmpty;
-    }
-    return m_notes[static_cast<std::size_t>(i)];
+    static const Note kEmpty;
+    return i < 0 ? m_notes[0] : kEmpty;
 }
 
 void Track::insertNote(const Note& note, int index)
@@ -139,17 +136,6 @@ int Track::nextRoot(int i) const
         if (m_notes[static_cast<std::size_t>(j)].chordparent == -1)
             return j;
     return count;
-}
-
-int Track::rootOf(int i, int limit) const
-{
-    const int n = limit < 0 ? count : std::min(limit, count);
-    if (i < 0 || i >= n)
-        return -1;
-    const int p = m_notes[static_cast<std::size_t>(i)].chordparent;
-    if (p < 0 || p >= n || p == i || m_notes[static_cast<std::size_t>(p)].chordparent != -1)
-        return -1;
-    return p;
 }
 
 void Track::rebuildChordLists()

@@ -121,11 +121,43 @@ class Track {
 
   private:
     void ensureCapacity(int i);
+    // Reads outside the array: note 0 for a negative index, a default note past the capacity.
+    const Note& noteOutside(int i) const;
+    // noteAt for an index that may grow the array or raise the high-water mark.
+    Note& noteAtGrowing(int i);
 
     std::vector<Note> m_notes;
     int m_highWater = 0;
     UndoRing m_undo;
     MeasureDivision m_division;
 };
+
+// Inline: every walk over the notes reads them through these. An index below the high-water
+// mark and the growth threshold needs neither growth nor bookkeeping.
+inline Note& Track::noteAt(int i)
+{
+    if (i >= 0 && i < m_highWater && i < capacity() - 32)
+        return m_notes[static_cast<std::size_t>(i)];
+    return noteAtGrowing(i);
+}
+
+inline const Note& Track::noteAt(int i) const
+{
+    if (i >= 0 && i < capacity())
+        return m_notes[static_cast<std::size_t>(i)];
+    return noteOutside(i);
+}
+
+// Inline: layout and the measure division ask this for every note.
+inline int Track::rootOf(int i, int limit) const
+{
+    const int n = limit < 0 || limit > count ? count : limit;
+    if (i < 0 || i >= n)
+        return -1;
+    const int p = m_notes[static_cast<std::size_t>(i)].chordparent;
+    if (p < 0 || p >= n || p == i || m_notes[static_cast<std::size_t>(p)].chordparent != -1)
+        return -1;
+    return p;
+}
 
 } // namespace tonvela
