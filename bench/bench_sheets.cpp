@@ -19,10 +19,9 @@ std::unique_ptr<SheetDocument> makeLargestSheet(int tracks, int notesPerTrack)
         while (i < notesPerTrack) {
             Note& n = track.noteAt(i);
             n = Note();
-            n.track = &track;
             if (i % 33 == 32) {
                 n.type = kTypeBar;
-                n.width = static_cast<int16_t>(n.kindWidth());
+                n.layout.width = static_cast<int16_t>(n.kindWidth());
             } else {
                 n.type = kTypes[k % 8];
                 n.setStaffPosition((k * 5) % 14 - 6);

@@ -4,8 +4,10 @@
 // a file can hold a track's settings after its notes, which the writer never does.)
 
 #include "score/markup_tree.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
+#include "score/sounding_pitch.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -25,10 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)loadSheetFromText(sheet, text);
     for (int t = 0; t < sheet.trackCount(); ++t) {
         const Track& track = *sheet.trackAt(t);
-        (void)track.totalPlayMs();
-        (void)track.playTimeText(track.count - 1);
+        (void)totalPlayMs(track);
+        (void)playTimeText(track, track.count - 1);
         for (int p = -8; p <= 8; ++p)
-            (void)track.keyAccidental(p);
+            (void)keyAccidental(track, p);
     }
     (void)sheet.selectedBeats();
     sheet.snapshot();

@@ -4,14 +4,15 @@
 #include "cli/cli.h"
 
 #include "harmony/chord_entry.h"
-#include "harmony/chord_formula.h"
 #include "harmony/guitar_library.h"
-#include "harmony/pitch.h"
 #include "platform/notifier.h"
 #include "score/markup_tree.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
+#include "theory/chord_formula.h"
+#include "theory/pitch.h"
+#include "theory/scale.h"
 
 #include <cctype>
 #include <charconv>

@@ -2,9 +2,10 @@
 
 #include "cli/cli.h"
 
-#include "harmony/pitch.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
+#include "theory/key_signature.h"
 
 #include <charconv>
 #include <cstdio>
@@ -86,8 +87,8 @@ Json sheetInfoJson(const SheetDocument& sheet)
         j.set("keyindex", t.keyindex);
         j.set("key", std::string(1, t.key));
         j.set("iid", t.iid);
-        j.set("playTime", t.playTimeText(t.count - 1));
-        j.set("totalPlayMs", t.totalPlayMs());
+        j.set("playTime", playTimeText(t, t.count - 1));
+        j.set("totalPlayMs", totalPlayMs(t));
         tracks.push(std::move(j));
     }
     info.set("tracks", std::move(tracks));
@@ -110,7 +111,7 @@ std::string sheetInfoText(const SheetDocument& sheet)
                       "  %d notes (%d rests), %d chords with %d members, play time %s (%lld ms)\n",
                       i + 1, staffKindName(t), t.channel, t.iid, keySignature(t.keyindex).text, t.keyindex,
                       t.tempo, t.count, c.rests, c.chordRoots, c.chordMembers,
-                      t.playTimeText(t.count - 1).c_str(), t.totalPlayMs());
+                      playTimeText(t, t.count - 1).c_str(), totalPlayMs(t));
         out += buf;
     }
     return out;

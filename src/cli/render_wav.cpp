@@ -7,6 +7,7 @@
 #ifdef TONVELA_CLI_HAS_AUDIO
 #include "audio/clip_slots.h"
 #endif
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 
 #include <cstdio>

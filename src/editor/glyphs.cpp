@@ -31,7 +31,7 @@ int digitGlyph(int digit)
 
 int noteGlyph(const Note& note)
 {
-    const bool down = note.stemDown == 1;
+    const bool down = note.layout.stemDown == 1;
     if (note.dwFlag & kFlagBeamed)
         return down ? kGlyphQuarterDown : kGlyphQuarterUp;
     if (note.isRest()) {

@@ -2,6 +2,7 @@
 
 #include "score/note.h"
 #include "score/sheet_document.h"
+#include "score/sounding_pitch.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -17,27 +18,28 @@ int16_t toInt16(int v)
         std::clamp<int>(v, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
 }
 
-// The root a note belongs to within the first n notes, or -1 when it is a root itself. A
-// link a file left pointing nowhere useful (out of range, at itself, at another member) makes
-// the note a root of its own, so no walk below can follow it anywhere unsafe.
-int rootIndexOf(const Track& track, int i, int n)
+// Clears the beam marks of the last layout and turns the stems of lone notes on or above the
+// middle line down (on a percussion track every stem stays up).
+void resetLayoutFlags(Track& t)
 {
-    const int p = track.noteAt(i).chordparent;
-    if (p == -1 || p < 0 || p >= n || p == i || track.noteAt(p).chordparent != -1)
-        return -1;
-    return p;
+    for (int i = 0; i < t.count; ++i) {
+        Note& n = t.noteAt(i);
+        n.dwFlag &= ~kFlagBeamed;
+        n.layout.stemDown =
+            (n.line <= 0 && !t.percussive && n.chordparent == -1 && n.childCount == 0) ? 1 : 0;
+    }
 }
 
 bool isRootAt(const Track& track, int i, int n)
 {
-    return rootIndexOf(track, i, n) == -1;
+    return track.rootOf(i, n) == -1;
 }
 
 void setScaledBox(const SheetViewState& view, Note& n)
 {
-    n.zoomX = view.scaled(static_cast<int>(n.x));
-    n.zoomY = view.scaled(static_cast<int>(n.y));
-    n.zoomWidth = view.scaled(static_cast<int>(n.width));
+    n.layout.zoomX = view.scaled(static_cast<int>(n.layout.x));
+    n.layout.zoomY = view.scaled(static_cast<int>(n.layout.y));
+    n.layout.zoomWidth = view.scaled(static_cast<int>(n.layout.width));
 }
 
 void setRowScaled(const SheetViewState& view, StaffRow& row)
@@ -64,7 +66,7 @@ void justify(Track& track, int from, int to, int w)
         return;
     for (int i = from; i < to; ++i) {
         Note& n = track.noteAt(i);
-        n.width = toInt16(static_cast<int>(kindWidthOf(n.type) * factor));
+        n.layout.width = toInt16(static_cast<int>(kindWidthOf(n.type) * factor));
     }
 }
 
@@ -74,32 +76,33 @@ struct TrackWalk {
     int rowsOfTrack = 0; // rows the track uses
 };
 
-// Measure filling and row assignment of track j.
+// Rows of track j from the score's division into measures: the measures flow onto the track's
+// rows, a given number per row (a measure opened by a kind-1743 note does not count), and a
+// staff break ends a row at once. Layout keeps at most 384 measures of a track.
 TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, int mpr)
 {
     const int n = std::min(t.count, kMaxLayoutNotes);
+    const MeasureDivision& division = t.measureDivision();
+    std::vector<MeasureRecord>& records = view.measures(j);
     TrackWalk walk;
-    const double measureLength = t.measureLength();
     for (int m = 1; m <= kMeasureCount; ++m) {
-        MeasureRecord& rec = t.measures[static_cast<std::size_t>(m)];
+        MeasureRecord& rec = records[static_cast<std::size_t>(m)];
         rec.startsRow = 0;
         rec.lastOnRow = 0;
         rec.x = 0;
         rec.firstNote = -1;
-        rec.row = nullptr;
+        rec.rowIndex = -1;
         rec.rootCount = 0;
     }
     int rowIdx = j;
     walk.rowsOfTrack = 1;
     StaffRow* row = &view.row(rowIdx);
     int m = 1;
-    auto measure = [&](int k) -> MeasureRecord& { return t.measures[static_cast<std::size_t>(k)]; };
+    auto measure = [&](int k) -> MeasureRecord& { return records[static_cast<std::size_t>(k)]; };
     measure(1).firstNote = 0;
     measure(1).startsRow = 1; // the track's first row opens with its first measure
-    measure(1).row = row;
-    double sum = 0;
+    measure(1).rowIndex = rowIdx;
     int closedOnRow = 0;
-    int ordinal = 0;
     bool stopped = false;
 
     auto firstRootFrom = [&](int i) {
@@ -120,64 +123,42 @@ TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCo
         row->firstNote = firstRootFrom(i);
         closedOnRow = 0;
     };
-    // Opens measure m + 1 at note i; false when the track has no room for another measure.
-    auto openMeasure = [&](int i) {
-        if (m >= kMeasureCount)
-            return false;
-        ++m;
-        measure(m).firstNote = i;
-        measure(m).row = row;
-        sum = 0;
-        return true;
-    };
 
     int i = 0;
     for (; i < n && !stopped; ++i) {
         Note& note = t.noteAt(i);
         const bool root = isRootAt(t, i, n);
         const bool isBreak = note.type == kTypeStaffBreak;
-        if (root && !isBreak && sum >= measureLength) {
-            if (!openMeasure(i))
+        const int inMeasure = division.measureOf(i);
+        if (inMeasure > m) {
+            // Note i opens the next measure.
+            if (inMeasure > kMeasureCount)
                 break;
-            if (note.type != kTypeMark1743)
-                ++closedOnRow;
-            if (closedOnRow >= mpr) {
+            m = inMeasure;
+            measure(m).firstNote = i;
+            measure(m).rowIndex = rowIdx;
+            bool newRow = isBreak;
+            if (!isBreak) {
+                if (note.type != kTypeMark1743)
+                    ++closedOnRow;
+                newRow = closedOnRow >= mpr;
+            }
+            if (newRow) {
                 measure(m - 1).lastOnRow = 1;
                 nextRow(i);
                 if (stopped)
                     break;
                 measure(m).startsRow = 1;
-                measure(m).row = row;
+                measure(m).rowIndex = rowIdx;
             }
-        }
-        if (isBreak) {
-            // A break after a full measure closes it, so the next row opens with a new measure
-            // instead of carrying the old one's number and bar over.
-            bool opened = false;
-            if (sum >= measureLength && measure(m).rootCount > 0) {
-                measure(m).lastOnRow = 1;
-                opened = openMeasure(i);
-                if (!opened)
-                    break;
-            }
+        } else if (isBreak) {
+            // A break inside a measure keeps the measure going on the next row.
             nextRow(i);
             if (stopped)
                 break;
-            if (opened) {
-                measure(m).startsRow = 1;
-                measure(m).row = row;
-            }
         }
-        if (note.type == kTypeBar || isBreak)
-            sum = 0;
-        else if (root)
-            sum += note.lengthWhole();
-        note.measureIndex = m - 1;
-        note.headOrdinal = ordinal;
-        if (root)
-            ++ordinal;
-        note.rowIndex = rowIdx;
-        note.row = row;
+        note.layout.measureIndex = m - 1;
+        note.layout.rowIndex = rowIdx;
         if (root && !isBreak) {
             ++row->noteCount;
             ++measure(m).rootCount;
@@ -187,25 +168,26 @@ TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCo
     if (!stopped)
         row->endNote = i;
     measure(m).lastOnRow = 1;
-    t.measuresInUse = m;
+    view.setMeasuresInUse(j, m);
     return walk;
 }
 
 // Measure x positions with justification, then every note's x, y and width. Returns the
 // number of notes placed (the walk stops past 300 measures).
-int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
+int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
 {
     SheetDocument& sheet = view.sheet();
     const int mpr = std::max(1, sheet.measuresPerRow);
     const int mw = sheet.measureWidth;
-    auto measure = [&](int k) -> MeasureRecord& { return t.measures[static_cast<std::size_t>(k)]; };
+    std::vector<MeasureRecord>& records = view.measures(j);
+    auto measure = [&](int k) -> MeasureRecord& { return records[static_cast<std::size_t>(k)]; };
 
     for (int i = 0; i < laid; ++i) {
         Note& note = t.noteAt(i);
-        note.width = toInt16(kindWidthOf(note.type));
+        note.layout.width = toInt16(kindWidthOf(note.type));
     }
     int a = 1;
-    for (int m = 1; m <= t.measuresInUse; ++m) {
+    for (int m = 1; m <= view.measuresInUse(j); ++m) {
         MeasureRecord& cur = measure(m);
         if (cur.startsRow) {
             a = 1;
@@ -213,22 +195,22 @@ int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
         } else {
             cur.x = a * mw;
             a = (a + 1 >= mpr) ? 1 : a + 1;
-            if (m > 1 && measure(m - 1).row == cur.row) {
+            if (m > 1 && measure(m - 1).rowIndex == cur.rowIndex) {
                 const MeasureRecord& prev = measure(m - 1);
                 int w = cur.x - prev.x - 20;
                 if (prev.startsRow)
                     w -= ksw + 40;
                 if (w <= 600 && prev.firstNote >= 0 && cur.firstNote >= 0) {
                     int from = prev.firstNote;
-                    const int root = from < laid ? rootIndexOf(t, from, laid) : -1;
+                    const int root = from < laid ? t.rootOf(from, laid) : -1;
                     if (root >= 0)
                         from = root;
                     justify(t, from, std::min(cur.firstNote, laid), w);
                 }
             }
         }
-        if (cur.lastOnRow && cur.firstNote >= 0 && cur.row)
-            justify(t, cur.firstNote, std::min(cur.row->endNote, laid), mw - 40);
+        if (cur.lastOnRow && cur.firstNote >= 0 && cur.rowIndex >= 0)
+            justify(t, cur.firstNote, std::min(view.row(cur.rowIndex).endNote, laid), mw - 40);
     }
 
     int cursor = ksw + 50;
@@ -239,51 +221,53 @@ int placeTrack(SheetViewState& view, Track& t, int laid, int ksw)
     int placed = 0;
     for (; placed < laid; ++placed) {
         Note& note = t.noteAt(placed);
-        if (note.rowIndex < 0 || note.rowIndex >= kRowCount || note.measureIndex + 1 > kMaxPlacedMeasures)
+        if (note.layout.rowIndex < 0 || note.layout.rowIndex >= kRowCount ||
+            note.layout.measureIndex + 1 > kMaxPlacedMeasures)
             break;
         if (!isRootAt(t, placed, laid))
             continue; // members take their root's place below
-        StaffRow& row = view.row(note.rowIndex);
-        if (note.rowIndex != curRow) {
-            curRow = note.rowIndex;
-            curMeasure = note.measureIndex;
-            MeasureRecord& rec = measure(note.measureIndex + 1);
-            if (rec.row == &row)
+        StaffRow& row = view.row(note.layout.rowIndex);
+        if (note.layout.rowIndex != curRow) {
+            curRow = note.layout.rowIndex;
+            curMeasure = note.layout.measureIndex;
+            MeasureRecord& rec = measure(note.layout.measureIndex + 1);
+            if (rec.rowIndex == row.index)
                 rec.x = kStaffLeft;
             cursor = ksw + 50;
             rowStart = true;
-        } else if (note.measureIndex != curMeasure) {
-            curMeasure = note.measureIndex;
-            const MeasureRecord& rec = measure(note.measureIndex + 1);
+        } else if (note.layout.measureIndex != curMeasure) {
+            curMeasure = note.layout.measureIndex;
+            const MeasureRecord& rec = measure(note.layout.measureIndex + 1);
             if (rec.x > 0)
                 cursor = rec.x - 12;
         }
-        note.prevX = note.x;
+        note.layout.prevX = note.layout.x;
         const int x = cursor + 35;
-        note.x = toInt16(x);
+        note.layout.x = toInt16(x);
         if (note.type != kTypeStaffBreak) {
-            cursor += note.width;
-            note.prevRootX = rowStart ? x - 30 : prevRootX;
+            cursor += note.layout.width;
+            note.layout.prevRootX = rowStart ? x - 30 : prevRootX;
             prevRootX = x;
             rowStart = false;
             row.lastX = x;
         }
-        note.y = toInt16(noteY(row, note));
+        note.layout.y = toInt16(noteY(row, note));
         setScaledBox(view, note);
         note.layoutMarks();
     }
     for (int i = 0; i < placed; ++i) {
-        const int r = rootIndexOf(t, i, placed);
+        const int r = t.rootOf(i, placed);
         if (r < 0)
             continue;
         Note& member = t.noteAt(i);
         const Note& root = t.noteAt(r);
-        member.prevX = member.x;
-        member.x = root.x;
-        member.prevRootX = root.prevRootX;
-        const int rowIdx =
-            (root.rowIndex >= 0 && root.rowIndex < kRowCount) ? root.rowIndex : member.rowIndex;
-        member.y = toInt16(noteY(view.row(rowIdx), member));
+        member.layout.prevX = member.layout.x;
+        member.layout.x = root.layout.x;
+        member.layout.prevRootX = root.layout.prevRootX;
+        const int rowIdx = (root.layout.rowIndex >= 0 && root.layout.rowIndex < kRowCount)
+                               ? root.layout.rowIndex
+                               : member.layout.rowIndex;
+        member.layout.y = toInt16(noteY(view.row(rowIdx), member));
         setScaledBox(view, member);
         member.layoutMarks();
     }
@@ -294,23 +278,23 @@ bool beamable(const Note& a, const Note& b)
 {
     return a.type == b.type && (a.type == kTypeEighth || a.type == kTypeSixteenth) &&
            !(a.dwFlag & (kFlagBeamed | kFlagRest | kFlagTie)) &&
-           !(b.dwFlag & (kFlagBeamed | kFlagRest | kFlagTie)) && a.rowIndex == b.rowIndex &&
+           !(b.dwFlag & (kFlagBeamed | kFlagRest | kFlagTie)) && a.layout.rowIndex == b.layout.rowIndex &&
            a.chordparent == -1 && b.chordparent == -1 && a.childCount == 0 && b.childCount == 0 &&
-           std::abs(a.y - b.y) < 220 && a.measureIndex == b.measureIndex;
+           std::abs(a.layout.y - b.layout.y) < 220 && a.layout.measureIndex == b.layout.measureIndex;
 }
 
 bool joinsGroup(const Note& first, const Note& n)
 {
-    return n.measureIndex == first.measureIndex && n.rowIndex == first.rowIndex && n.type == first.type &&
-           (n.dwFlag & kFlagBeamed);
+    return n.layout.measureIndex == first.layout.measureIndex && n.layout.rowIndex == first.layout.rowIndex &&
+           n.type == first.type && (n.dwFlag & kFlagBeamed);
 }
 
 void setStemExtension(const SheetViewState& view, Note& n, int x, int y1, int y2)
 {
-    n.stemExtension[0] = view.scaled(x);
-    n.stemExtension[1] = view.scaled(y1);
-    n.stemExtension[2] = view.scaled(x);
-    n.stemExtension[3] = view.scaled(y2);
+    n.layout.stemExtension[0] = view.scaled(x);
+    n.layout.stemExtension[1] = view.scaled(y1);
+    n.layout.stemExtension[2] = view.scaled(x);
+    n.layout.stemExtension[3] = view.scaled(y2);
 }
 
 void beamRow(SheetViewState& view, StaffRow& row)
@@ -331,8 +315,8 @@ void beamRow(SheetViewState& view, StaffRow& row)
     }
     for (int i = first; i < end; ++i) {
         Note& n = t->noteAt(i);
-        n.beamCount = 0;
-        for (int& v : n.stemExtension)
+        n.layout.beamCount = 0;
+        for (int& v : n.layout.stemExtension)
             v = 0;
     }
     for (int a = first; a < end;) {
@@ -344,7 +328,7 @@ void beamRow(SheetViewState& view, StaffRow& row)
         int k = 0;
         while (k < 3 && a + k + 1 < end && joinsGroup(head, t->noteAt(a + k + 1)))
             ++k;
-        head.beamCount = k;
+        head.layout.beamCount = k;
         const int size = k + 1;
         if (size >= 2) {
             bool up = t->percussive != 0;
@@ -360,15 +344,16 @@ void beamRow(SheetViewState& view, StaffRow& row)
             // the group take their height again.
             for (int g = 0; g < size; ++g) {
                 Note& n = t->noteAt(a + g);
-                n.stemDown = up ? 0 : 1;
-                const int rowIdx = (n.rowIndex >= 0 && n.rowIndex < kRowCount) ? n.rowIndex : row.index;
-                n.y = toInt16(noteY(view.row(rowIdx), n));
+                n.layout.stemDown = up ? 0 : 1;
+                const int rowIdx =
+                    (n.layout.rowIndex >= 0 && n.layout.rowIndex < kRowCount) ? n.layout.rowIndex : row.index;
+                n.layout.y = toInt16(noteY(view.row(rowIdx), n));
                 setScaledBox(view, n);
                 n.layoutMarks();
             }
             Note& last = t->noteAt(a + k);
-            const int x1 = head.x, y1 = head.y, x2 = last.x, y2 = last.y;
-            int* beam = head.beamLine;
+            const int x1 = head.layout.x, y1 = head.layout.y, x2 = last.layout.x, y2 = last.layout.y;
+            int* beam = head.layout.beamLine;
             if (size == 2) {
                 if (up) {
                     beam[0] = x1 + 12, beam[1] = y1 + 1, beam[2] = x2 + 12, beam[3] = y2 + 1;
@@ -384,7 +369,7 @@ void beamRow(SheetViewState& view, StaffRow& row)
             } else {
                 int yb = up ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
                 for (int g = 0; g < size; ++g) {
-                    const int y = t->noteAt(a + g).y;
+                    const int y = t->noteAt(a + g).layout.y;
                     yb = up ? std::min(yb, y + 1) : std::max(yb, y + 29);
                 }
                 beam[0] = up ? x1 + 12 : x1 + 3;
@@ -393,9 +378,9 @@ void beamRow(SheetViewState& view, StaffRow& row)
                 for (int g = 0; g < size; ++g) {
                     Note& n = t->noteAt(a + g);
                     if (up)
-                        setStemExtension(view, n, n.x + 11, n.y + 1, yb);
+                        setStemExtension(view, n, n.layout.x + 11, n.layout.y + 1, yb);
                     else
-                        setStemExtension(view, n, n.x + 3, n.y + 29, yb);
+                        setStemExtension(view, n, n.layout.x + 3, n.layout.y + 29, yb);
                 }
             }
         }
@@ -415,12 +400,11 @@ void positionRowsAndPlace(SheetViewState& view, const std::vector<int>& laid, co
     for (int j = 0; j < trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
         const int placed =
-            placeTrack(view, t, laid[static_cast<std::size_t>(j)], ksw[static_cast<std::size_t>(j)]);
+            placeTrack(view, t, j, laid[static_cast<std::size_t>(j)], ksw[static_cast<std::size_t>(j)]);
         const int cap = std::min(t.count, t.capacity());
         for (int i = placed; i < cap; ++i) {
             Note& n = t.noteAt(i);
-            n.rowIndex = -1;
-            n.row = nullptr;
+            n.layout.rowIndex = -1;
         }
         view.setLaidOutCount(j, placed);
     }
@@ -441,7 +425,7 @@ KeySignatureMarks keySignatureMarks(const Track& track)
     const int* steps = track.flatKey ? kFlatSteps : kSharpSteps;
     KeySignatureMarks out;
     for (int k = 0; k < 7; ++k) {
-        const int acc = track.keyAccidental(steps[k]);
+        const int acc = keyAccidental(track, steps[k]);
         if (acc == 1 || acc == -1)
             out.marks[static_cast<std::size_t>(out.count++)] = {steps[k], acc};
     }
@@ -478,13 +462,13 @@ int noteY(const StaffRow& row, Note& n)
         default:
             break;
         }
-        n.stemDown = 0;
+        n.layout.stemDown = 0;
         return k == kTypeHalf ? top + 13 : top + 17;
     }
     if (k == kTypeBar || k == kTypeMark1737 || k == kTypeStaffBreak || k == kTypeSpace)
         return top;
     int y = ((s + 1) * d) / 2 + top - 18;
-    const bool down = n.stemDown == 1;
+    const bool down = n.layout.stemDown == 1;
     if (!down && k == kTypeWhole)
         y += 1;
     if (down && k != kTypeWhole)
@@ -502,14 +486,13 @@ int noteY(const StaffRow& row, Note& n)
 
 std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& toggles)
 {
-    const int y = n.y - 3;
+    const int y = n.layout.y - 3;
     const int top = row.top;
     const int d = row.spacing > 0 ? row.spacing : kStaffSpacing;
     n.dwFlag = 0;
-    n.row = &row;
-    n.rowIndex = row.index;
+    n.layout.rowIndex = row.index;
     if (n.chordparent == -1)
-        n.stemDown = y < top + d + d / 2 ? 1 : 0;
+        n.layout.stemDown = y < top + d + d / 2 ? 1 : 0;
     std::optional<int> step;
     for (int e = -7; e <= 8 && !step; ++e) {
         const int band = top + e * d;
@@ -539,7 +522,7 @@ std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& to
         n.dwFlag |= kFlagTie;
     if (toggles.dot)
         n.dwFlag |= kFlagDot;
-    n.y = toInt16(noteY(row, n));
+    n.layout.y = toInt16(noteY(row, n));
     const int k = n.type;
     const bool marksAllowed = k != kTypeAudioClip && k != kTypeBar && k != kTypeSpace && k != kTypeMark1737 &&
                               k != kTypeStaffBreak && k != kTypeMark1743 && !n.isRest();
@@ -616,7 +599,8 @@ void layoutRows(SheetViewState& view)
     for (int j = 0; j < trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
         t.rebuildChordLists();
-        t.resetLayoutFlags();
+        resetLayoutFlags(t);
+        t.divideIntoMeasures();
         const TrackWalk walk = walkMeasuresAndRows(view, t, j, trackCount, mpr);
         laid[static_cast<std::size_t>(j)] = walk.laid;
         maxRows = std::max(maxRows, walk.rowsOfTrack);
@@ -638,6 +622,27 @@ void layoutRows(SheetViewState& view)
         setRowScaled(view, row);
     }
     positionRowsAndPlace(view, laid, ksw);
+}
+
+bool hoverBarLine(SheetViewState& view, int track, int px, int py)
+{
+    bool any = false;
+    std::vector<MeasureRecord>& records = view.measures(track);
+    for (int m = 1; m <= view.measuresInUse(track) && m <= kMeasureCount; ++m) {
+        MeasureRecord& r = records[static_cast<std::size_t>(m)];
+        const bool hit =
+            !r.startsRow && r.x - 10 < px && px < r.x + 10 && r.barTop - 5 < py && py < r.barBottom + 5;
+        r.barHover = hit ? 1 : 0;
+        any = any || hit;
+    }
+    return any;
+}
+
+void clearBarHover(SheetViewState& view, int track)
+{
+    std::vector<MeasureRecord>& records = view.measures(track);
+    for (int m = 1; m <= view.measuresInUse(track) && m <= kMeasureCount; ++m)
+        records[static_cast<std::size_t>(m)].barHover = 0;
 }
 
 void setFirstVisibleRow(SheetViewState& view, int row)

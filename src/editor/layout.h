@@ -42,6 +42,13 @@ std::optional<int> placeClick(StaffRow& row, Note& note, const PlacementToggles&
 // or in the band from 35 above to 75 below the row's top.
 bool hitRow(SheetViewState& view, const StaffRow& row, int x, int y);
 
+// Marks the bar line of track `track` under the point (sheet units) as hovered: the opening
+// bar line of a measure that does not start a row, within 10 units left and right and 5 above
+// and below the bar as last drawn. Returns whether any bar is hovered. clearBarHover unmarks
+// every bar of the track.
+bool hoverBarLine(SheetViewState& view, int track, int px, int py);
+void clearBarHover(SheetViewState& view, int track);
+
 // Moves the row's hover guides after the pointer; true when they changed.
 bool trackHover(StaffRow& row, int x, int y);
 

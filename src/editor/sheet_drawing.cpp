@@ -2,8 +2,8 @@
 
 #include "editor/glyphs.h"
 #include "editor/layout.h"
-#include "harmony/pitch.h"
 #include "score/note.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
 
@@ -15,15 +15,14 @@ namespace {
 
 bool validRoot(const Track& t, int i, int n)
 {
-    const int p = t.noteAt(i).chordparent;
-    return p == -1 || p < 0 || p >= n || p == i || t.noteAt(p).chordparent != -1;
+    return t.rootOf(i, n) == -1;
 }
 
-GlyphColor colorOf(const Note& n)
+GlyphColor colorOf(const Note& n, bool hovered)
 {
     if (n.selected)
         return GlyphColor::Selected;
-    if (n.hovered || n.sounding)
+    if (hovered || n.play.sounding)
         return GlyphColor::Highlighted;
     return GlyphColor::Normal;
 }
@@ -161,8 +160,8 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
         const int first = std::clamp(row.firstNote, 0, n - 1);
         const Note& f = t.noteAt(first);
         if (visible)
-            drawMeasureNumber(row, t, f.measureIndex, true);
-        row.measureOfFirst = f.measureIndex;
+            drawMeasureNumber(row, f.layout.measureIndex, true);
+        row.measureOfFirst = f.layout.measureIndex;
     }
     if (visible && onScreen) {
         font(m_tools.label);
@@ -193,7 +192,7 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
     if (visible && onScreen) {
         drawTies(t, start, p, n);
         for (int i = start; i < p; ++i)
-            if (t.noteAt(i).beamCount > 0)
+            if (t.noteAt(i).layout.beamCount > 0)
                 drawBeams(t, i, n);
         drawSystemEndLine(row);
     }
@@ -203,13 +202,13 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
 
 void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
 {
-    if (p < n && t.noteAt(p).rowIndex != row.index) {
+    if (p < n && t.noteAt(p).layout.rowIndex != row.index) {
         if (t.noteAt(p).type == kTypeStaffBreak)
             ++p;
-        if (p < n && t.noteAt(p).rowIndex != row.index) {
-            const int rowOfP = t.noteAt(p).rowIndex;
+        if (p < n && t.noteAt(p).layout.rowIndex != row.index) {
+            const int rowOfP = t.noteAt(p).layout.rowIndex;
             if (rowOfP >= 0 && rowOfP < row.index) {
-                while (p < n && t.noteAt(p).rowIndex >= 0 && t.noteAt(p).rowIndex < row.index)
+                while (p < n && t.noteAt(p).layout.rowIndex >= 0 && t.noteAt(p).layout.rowIndex < row.index)
                     ++p;
             } else {
                 p = n;
@@ -218,32 +217,32 @@ void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
         if (row.index > kMaxNoteRowIndex)
             p = n;
     }
-    while (p < n && t.noteAt(p).rowIndex == row.index) {
+    while (p < n && t.noteAt(p).layout.rowIndex == row.index) {
         Note& note = t.noteAt(p);
         if (!validRoot(t, p, n) || note.type == kTypeStaffBreak) {
             ++p; // members are drawn with their root
             continue;
         }
-        if (note.measureIndex != row.measureOfFirst) {
-            const int m = note.measureIndex + 1;
+        if (note.layout.measureIndex != row.measureOfFirst) {
+            const int m = note.layout.measureIndex + 1;
             if (m >= 1 && m <= kMeasureCount) {
-                MeasureRecord& rec = t.measures[static_cast<std::size_t>(m)];
+                MeasureRecord& rec = m_view.measures(row.index % m_trackCount)[static_cast<std::size_t>(m)];
                 if (rec.x > 0) {
                     Note bar;
                     bar.type = kTypeBar;
-                    bar.width = 22;
-                    bar.x = static_cast<int16_t>(std::clamp(rec.x, 0, 32767));
+                    bar.layout.width = 22;
+                    bar.layout.x = static_cast<int16_t>(std::clamp(rec.x, 0, 32767));
                     bar.selected = (rec.barHover && m_view.barClickPending) ? 1 : 0;
-                    drawBarLine(row, bar);
+                    drawBarLine(row, bar, false);
                     rec.barTop = systemTop(row);
                     rec.barBottom = systemBottom(row);
                 }
             }
-            drawMeasureNumber(row, t, note.measureIndex, false);
-            row.measureOfFirst = note.measureIndex;
+            drawMeasureNumber(row, note.layout.measureIndex, false);
+            row.measureOfFirst = note.layout.measureIndex;
         }
         drawNoteDecorations(row, t, p, n);
-        row.lastX = note.x;
+        row.lastX = note.layout.x;
         ++p;
     }
 }
@@ -279,10 +278,10 @@ void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
     for (int k = 0; k < 6; ++k)
         m_canvas.drawLine(row.leftScaled, sc(top + k * d), row.leftScaled + row.lengthScaled,
                           sc(top + k * d));
-    if (p < n && t.noteAt(p).rowIndex >= 0 && t.noteAt(p).rowIndex < row.index)
-        while (p < n && t.noteAt(p).rowIndex >= 0 && t.noteAt(p).rowIndex < row.index)
+    if (p < n && t.noteAt(p).layout.rowIndex >= 0 && t.noteAt(p).layout.rowIndex < row.index)
+        while (p < n && t.noteAt(p).layout.rowIndex >= 0 && t.noteAt(p).layout.rowIndex < row.index)
             ++p;
-    while (p < n && t.noteAt(p).rowIndex == row.index) {
+    while (p < n && t.noteAt(p).layout.rowIndex == row.index) {
         drawTablatureNote(row, t, p, n);
         ++p;
     }
@@ -317,23 +316,23 @@ void SheetDrawing::drawLedgerAbove(const StaffRow& row, int x)
     }
 }
 
-void SheetDrawing::drawBarLine(const StaffRow& row, Note& bar)
+void SheetDrawing::drawBarLine(const StaffRow& row, Note& bar, bool hovered)
 {
     if (bar.selected)
         pen(m_tools.red);
-    else if (bar.hovered || bar.sounding)
+    else if (hovered || bar.play.sounding)
         pen(m_tools.blue);
     else
         pen(m_tools.black);
-    const int x = sc(static_cast<int>(bar.x));
+    const int x = sc(static_cast<int>(bar.layout.x));
     const int y1 = sc(systemTop(row));
     const int y2 = sc(systemBottom(row));
     m_canvas.drawLine(x, y1, x, y2);
-    bar.zoomY = y1;
-    bar.stemExtension[0] = x;
-    bar.stemExtension[1] = y1;
-    bar.stemExtension[2] = x;
-    bar.stemExtension[3] = y2;
+    bar.layout.zoomY = y1;
+    bar.layout.stemExtension[0] = x;
+    bar.layout.stemExtension[1] = y1;
+    bar.layout.stemExtension[2] = x;
+    bar.layout.stemExtension[3] = y2;
 }
 
 void SheetDrawing::drawSystemEndLine(const StaffRow& row)
@@ -343,14 +342,14 @@ void SheetDrawing::drawSystemEndLine(const StaffRow& row)
     m_canvas.drawLine(x, sc(systemTop(row)), x, sc(systemBottom(row)));
 }
 
-void SheetDrawing::drawMeasureNumber(const StaffRow& row, const Track& t, int measureIndex, bool rowStart)
+void SheetDrawing::drawMeasureNumber(const StaffRow& row, int measureIndex, bool rowStart)
 {
     const int m = measureIndex + 1;
     int x = 0;
     if (m >= 1 && m <= kMeasureCount) {
-        const MeasureRecord& rec = t.measures[static_cast<std::size_t>(m)];
+        const MeasureRecord& rec = m_view.measures(row.index % m_trackCount)[static_cast<std::size_t>(m)];
         // A measure carried over a staff break keeps the x of the row it started on.
-        if (!rowStart || rec.row == &row)
+        if (!rowStart || rec.rowIndex == row.index)
             x = rec.x;
     }
     textColor(kBlack);
@@ -399,17 +398,17 @@ void SheetDrawing::drawTie(Note& a, Note& b)
 {
     const bool rests = a.isRest() && b.isRest();
     if (!rests && (a.letter != b.letter || a.octave != b.octave)) {
-        a.tieValid = 0;
-        b.tieValid = 0;
+        a.layout.tieValid = 0;
+        b.layout.tieValid = 0;
         return;
     }
-    a.tieValid = 1;
-    b.tieValid = 1;
+    a.layout.tieValid = 1;
+    b.layout.tieValid = 1;
     pen(m_tools.tie);
     m_canvas.setNoBrush();
-    const int o = (a.stemDown == 1 && b.stemDown == 1 && !a.isRest() && !b.isRest()) ? -35 : 0;
-    const int xa = a.x, xb = b.x, ya = a.y;
-    if (a.rowIndex == b.rowIndex) {
+    const int o = (a.layout.stemDown == 1 && b.layout.stemDown == 1 && !a.isRest() && !b.isRest()) ? -35 : 0;
+    const int xa = a.layout.x, xb = b.layout.x, ya = a.layout.y;
+    if (a.layout.rowIndex == b.layout.rowIndex) {
         if (o == -35)
             m_canvas.drawArc(sc(xb + 3), sc(ya - 5), sc(xa + 13), sc(ya + 5), sc(xb + 8), sc(ya), sc(xa + 8),
                              sc(ya));
@@ -428,26 +427,26 @@ void SheetDrawing::drawTie(Note& a, Note& b)
 void SheetDrawing::drawBeams(Track& t, int head, int n)
 {
     Note& first = t.noteAt(head);
-    const int followers = std::clamp(first.beamCount, 0, 3);
+    const int followers = std::clamp(first.layout.beamCount, 0, 3);
     if (followers == 0 || head + followers >= n || !(first.dwFlag & kFlagBeamed))
         return;
     const Note& last = t.noteAt(head + followers);
-    if (last.rowIndex != first.rowIndex)
+    if (last.layout.rowIndex != first.layout.rowIndex)
         return;
     pen(m_tools.black);
-    const bool up = first.stemDown == 0;
+    const bool up = first.layout.stemDown == 0;
     auto extension = [&](const Note& nt) {
-        const int* e = nt.stemExtension;
+        const int* e = nt.layout.stemExtension;
         if (e[0] != 0 || e[1] != 0 || e[2] != 0 || e[3] != 0)
             m_canvas.drawLine(e[0], e[1], e[2], e[3]);
     };
     if (followers >= 2) {
         for (int g = 0; g <= followers; ++g)
             extension(t.noteAt(head + g));
-    } else if (up && first.y - last.y > 20) {
+    } else if (up && first.layout.y - last.layout.y > 20) {
         extension(first);
     }
-    const int* b = first.beamLine;
+    const int* b = first.layout.beamLine;
     for (int k = 0; k < 4; ++k)
         m_canvas.drawLine(sc(b[0]), sc(b[1] + k), sc(b[2]), sc(b[3] + k));
     if (first.type == kTypeSixteenth) {
@@ -486,12 +485,12 @@ void SheetDrawing::drawNoteDecorations(const StaffRow& row, Track& t, int index,
     for (int k = 0; k < members; ++k) {
         const int c = note.children[k];
         if (c >= 0 && c < n && c != index)
-            decorate(row, t, t.noteAt(c));
+            decorate(row, t, t.noteAt(c), m_view.isHoveredNote(row.index % m_trackCount, c));
     }
-    decorate(row, t, note);
+    decorate(row, t, note, m_view.isHoveredNote(row.index % m_trackCount, index));
 }
 
-void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note)
+void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note, bool hovered)
 {
     const int top = row.top;
     const int d = row.spacing;
@@ -500,22 +499,23 @@ void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note)
     if (note.type == kTypeMark1740 && note.selected)
         return;
     if (note.type == kTypeBar) {
-        drawBarLine(row, note);
+        drawBarLine(row, note, hovered);
     } else if (note.type == kTypeSpace && note.selected) {
         pen(m_tools.red);
-        m_canvas.drawLine(sc(note.x), sc(note.y - 10), sc(note.x + 10), sc(note.y - 10));
+        m_canvas.drawLine(sc(note.layout.x), sc(note.layout.y - 10), sc(note.layout.x + 10),
+                          sc(note.layout.y - 10));
     } else if (!note.isRest() && note.type != kTypeSpace && !t.percussive) {
-        if (note.y >= top + 15)
-            drawLedgerBelow(row, note.x);
+        if (note.layout.y >= top + 15)
+            drawLedgerBelow(row, note.layout.x);
         if (note.line < -4)
-            drawLedgerAbove(row, note.x + 2);
+            drawLedgerAbove(row, note.layout.x + 2);
     }
-    if (note.lyrictext && !note.lyrictext->empty()) {
+    if (note.lyrictext() && !note.lyrictext()->empty()) {
         font(m_view.zoom() >= 0.8f ? m_tools.mediumBold : m_tools.smallBold);
         textColor(kBlack);
-        const int x = sc(note.x);
+        const int x = sc(note.layout.x);
         const int y = sc(7 * d + top);
-        m_canvas.drawTextInRect(x, y, x + 300, y + 24, *note.lyrictext);
+        m_canvas.drawTextInRect(x, y, x + 300, y + 24, *note.lyrictext());
     }
 }
 
@@ -525,7 +525,8 @@ void SheetDrawing::drawTablatureNote(const StaffRow& row, Track& t, int index, i
     if (!validRoot(t, index, n) || root.type == kTypeStaffBreak)
         return;
     const bool small = m_view.zoom() <= 0.6f;
-    auto one = [&](const Note& note) {
+    const int track = row.index % m_trackCount;
+    auto one = [&](const Note& note, int i) {
         if (note.isRest() || note.type == kTypeStaffBreak)
             return;
         const GuitarPosition pos = guitarPositionOfNote(note);
@@ -533,36 +534,36 @@ void SheetDrawing::drawTablatureNote(const StaffRow& row, Track& t, int index, i
         if (note.line >= -4 && note.line <= 12 && pos.fret >= 0 && pos.fret <= 9)
             text[0] = static_cast<char>('0' + pos.fret);
         font(small ? m_tools.smallBold : m_tools.mediumBold);
-        textColor((note.hovered || note.sounding) ? kBlue : kBlack);
+        textColor((m_view.isHoveredNote(track, i) || note.play.sounding) ? kBlue : kBlack);
         int y = sc(row.spacing * pos.stringIndex + row.top - 9);
         if (small)
             y -= 2;
-        m_canvas.drawText(sc(note.x), y, text);
+        m_canvas.drawText(sc(note.layout.x), y, text);
     };
     const int members = std::min<int>(root.childCount, kMaxChordMembers);
     for (int k = 0; k < members; ++k) {
         const int c = root.children[k];
         if (c >= 0 && c < n && c != index)
-            one(t.noteAt(c));
+            one(t.noteAt(c), c);
     }
-    one(root);
+    one(root, index);
 }
 
-void SheetDrawing::drawNoteGlyphs(const Note& note)
+void SheetDrawing::drawNoteGlyphs(const Note& note, bool hovered)
 {
-    const GlyphColor color = colorOf(note);
+    const GlyphColor color = colorOf(note, hovered);
     const float z = m_view.zoom();
     if (note.dwFlag & kFlagNatural)
-        m_canvas.drawGlyph(kGlyphNatural, sc(note.accidentalX), sc(note.accidentalY), z, color);
+        m_canvas.drawGlyph(kGlyphNatural, sc(note.layout.accidentalX), sc(note.layout.accidentalY), z, color);
     if (note.dwFlag & kFlagSharp)
-        m_canvas.drawGlyph(kGlyphSharp, sc(note.accidentalX), sc(note.accidentalY), z, color);
+        m_canvas.drawGlyph(kGlyphSharp, sc(note.layout.accidentalX), sc(note.layout.accidentalY), z, color);
     if (note.dwFlag & kFlagFlat)
-        m_canvas.drawGlyph(kGlyphFlat, sc(note.accidentalX), sc(note.accidentalY), z, color);
+        m_canvas.drawGlyph(kGlyphFlat, sc(note.layout.accidentalX), sc(note.layout.accidentalY), z, color);
     if (note.dwFlag & kFlagDot)
-        m_canvas.drawGlyph(kGlyphDot, sc(note.dotX), sc(note.dotY), z, color);
+        m_canvas.drawGlyph(kGlyphDot, sc(note.layout.dotX), sc(note.layout.dotY), z, color);
     const int glyph = noteGlyph(note);
     if (glyph != 0)
-        m_canvas.drawGlyph(glyph, note.zoomX, note.zoomY, z, color);
+        m_canvas.drawGlyph(glyph, note.layout.zoomX, note.layout.zoomY, z, color);
 }
 
 void SheetDrawing::drawGlyphPass(int lastRow)
@@ -577,11 +578,11 @@ void SheetDrawing::drawGlyphPass(int lastRow)
         const int n = std::min(m_view.laidOutCount(j), t.count);
         for (int i = 0; i < n; ++i) {
             const Note& note = t.noteAt(i);
-            if (note.rowIndex < firstRow || note.rowIndex > lastRow || note.y > bottom)
+            if (note.layout.rowIndex < firstRow || note.layout.rowIndex > lastRow || note.layout.y > bottom)
                 continue;
-            if (m_printing && !onScreen(m_view.row(note.rowIndex)))
+            if (m_printing && !onScreen(m_view.row(note.layout.rowIndex)))
                 continue;
-            drawNoteGlyphs(note);
+            drawNoteGlyphs(note, m_view.isHoveredNote(j, i));
         }
     }
     const float z = m_view.zoom();

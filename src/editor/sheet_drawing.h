@@ -45,9 +45,9 @@ class SheetDrawing {
     void drawLedgerAbove(const StaffRow& row, int x);
     // A bar line across the whole system at the note's x; red when selected, blue when
     // highlighted. Stores its extent in the note's zoomed y and stem extension.
-    void drawBarLine(const StaffRow& row, Note& bar);
+    void drawBarLine(const StaffRow& row, Note& bar, bool hovered);
     void drawSystemEndLine(const StaffRow& row);
-    void drawMeasureNumber(const StaffRow& row, const Track& track, int measureIndex, bool rowStart);
+    void drawMeasureNumber(const StaffRow& row, int measureIndex, bool rowStart);
     void drawTie(Note& a, Note& b);
     void drawBeams(Track& track, int headIndex, int noteCount);
     void drawKeySignature(StaffRow& row);
@@ -71,9 +71,9 @@ class SheetDrawing {
     void drawRowNotes(StaffRow& row, Track& track, int& p, int n);
     void skipRow(const StaffRow& row, int& p, int n, bool onScreen) const;
     void drawTies(Track& track, int from, int to, int n);
-    void decorate(const StaffRow& row, Track& track, Note& note);
+    void decorate(const StaffRow& row, Track& track, Note& note, bool hovered);
     void drawGlyphPass(int lastRow);
-    void drawNoteGlyphs(const Note& note);
+    void drawNoteGlyphs(const Note& note, bool hovered);
 
     SheetViewState& m_view;
     Canvas& m_canvas;

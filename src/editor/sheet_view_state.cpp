@@ -7,8 +7,7 @@
 
 namespace tonvela {
 
-SheetViewState::SheetViewState(SheetDocument& sheet)
-    : m_sheet(&sheet), m_rows(kRowCount), m_laidOut(kMaxTracks + 1, 0)
+SheetViewState::SheetViewState(SheetDocument& sheet) : m_sheet(&sheet), m_rows(kRowCount)
 {
     for (int r = 0; r < kRowCount; ++r)
         m_rows[static_cast<std::size_t>(r)].index = r;
@@ -42,20 +41,55 @@ void SheetViewState::updateLayoutSize()
     }
 }
 
+SheetViewState::TrackLayout& SheetViewState::trackLayout(int t)
+{
+    t = std::max(t, 0);
+    if (t >= static_cast<int>(m_tracks.size()))
+        m_tracks.resize(static_cast<std::size_t>(t) + 1);
+    return m_tracks[static_cast<std::size_t>(t)];
+}
+
+const SheetViewState::TrackLayout* SheetViewState::findTrackLayout(int t) const
+{
+    if (t < 0 || t >= static_cast<int>(m_tracks.size()))
+        return nullptr;
+    return &m_tracks[static_cast<std::size_t>(t)];
+}
+
 int SheetViewState::laidOutCount(int t) const
 {
-    if (t < 0 || t >= static_cast<int>(m_laidOut.size()))
-        return 0;
-    return m_laidOut[static_cast<std::size_t>(t)];
+    const TrackLayout* l = findTrackLayout(t);
+    return l ? l->laidOut : 0;
 }
 
 void SheetViewState::setLaidOutCount(int t, int n)
 {
-    if (t < 0)
-        return;
-    if (t >= static_cast<int>(m_laidOut.size()))
-        m_laidOut.resize(static_cast<std::size_t>(t) + 1, 0);
-    m_laidOut[static_cast<std::size_t>(t)] = n;
+    if (t >= 0)
+        trackLayout(t).laidOut = n;
+}
+
+std::vector<MeasureRecord>& SheetViewState::measures(int t)
+{
+    return trackLayout(t).measures;
+}
+
+const std::vector<MeasureRecord>& SheetViewState::measures(int t) const
+{
+    static const std::vector<MeasureRecord> kNone(kMeasureCount + 1);
+    const TrackLayout* l = findTrackLayout(t);
+    return l ? l->measures : kNone;
+}
+
+int SheetViewState::measuresInUse(int t) const
+{
+    const TrackLayout* l = findTrackLayout(t);
+    return l ? l->measuresInUse : 0;
+}
+
+void SheetViewState::setMeasuresInUse(int t, int n)
+{
+    if (t >= 0)
+        trackLayout(t).measuresInUse = n;
 }
 
 } // namespace tonvela

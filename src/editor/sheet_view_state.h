@@ -47,6 +47,13 @@ class SheetViewState {
     int laidOutCount(int t) const;
     void setLaidOutCount(int t, int n);
 
+    // The measure records of track t (index 0 unused, 1..kMeasureCount) and how many the last
+    // layout used.
+    std::vector<MeasureRecord>& measures(int t);
+    const std::vector<MeasureRecord>& measures(int t) const;
+    int measuresInUse(int t) const;
+    void setMeasuresInUse(int t, int n);
+
     std::string title = "Sheet 1"; // the window title, also the print document name
     int clientWidth = 500;
     int clientHeight = 500;
@@ -58,12 +65,28 @@ class SheetViewState {
     bool printing = false;
     int pageEndRow = -1; // while printing: rows from here on belong to the next page; -1 none
     int hoveredTrack = -1;
+    // The note under the pointer, drawn highlighted; -1 for none.
+    int hoveredNoteTrack = -1;
+    int hoveredNoteIndex = -1;
+    bool isHoveredNote(int track, int index) const
+    {
+        return index >= 0 && track == hoveredNoteTrack && index == hoveredNoteIndex;
+    }
     bool barClickPending = false; // a click on a hovered bar line is pending (bar drawn red)
 
   private:
     SheetDocument* m_sheet;
     std::vector<StaffRow> m_rows;
-    std::vector<int> m_laidOut;
+    // What the layout found out about one track.
+    struct TrackLayout {
+        int laidOut = 0;
+        int measuresInUse = 0;
+        std::vector<MeasureRecord> measures = std::vector<MeasureRecord>(kMeasureCount + 1);
+    };
+    TrackLayout& trackLayout(int t);
+    const TrackLayout* findTrackLayout(int t) const;
+
+    std::vector<TrackLayout> m_tracks;
 };
 
 } // namespace tonvela

@@ -2,6 +2,8 @@
 
 #include "score/track.h"
 
+#include <cstdint>
+
 namespace tonvela {
 
 class SheetDocument;
@@ -15,6 +17,7 @@ inline constexpr int kStaffSpacing = 9;        // distance between staff lines
 inline constexpr int kRowTopOffset = 60;       // top of the first visible row
 inline constexpr int kMeasureSpan = 225;       // width a measure asks for when measures per row are chosen
 inline constexpr int kMaxLayoutNotes = 4000;   // notes of a track that take part in layout
+inline constexpr int kMeasureCount = 384;      // measures of a track that take part in layout
 inline constexpr int kMaxPlacedMeasures = 300; // x placement stops after this many measures
 inline constexpr int kMaxNoteRowIndex = 300;   // drawing stops a track's notes past this row
 
@@ -42,6 +45,21 @@ struct StaffRow {
     int hoverAboveX = -1;
     // The clef box: a click here selects the row's track.
     int clefLeft = 0, clefRight = 0, clefTop = 0, clefBottom = 0;
+};
+
+// Where one measure of a track lies in a view, as the layout pass leaves it (numbered from 1,
+// as the score's measure division numbers them). Drawing writes the bar line's extent, the
+// pointer the hover mark.
+struct MeasureRecord {
+    int32_t firstNote = -1; // the measure's first note
+    int32_t rowIndex = -1;  // the staff row it lies on
+    int32_t x = 0;          // x of the opening bar line, sheet units; 0 at a row start
+    int32_t rootCount = 0;  // chord roots laid out in the measure
+    int32_t barTop = 0;     // drawing: vertical extent of the opening bar line
+    int32_t barBottom = 0;
+    uint8_t startsRow = 0;
+    uint8_t lastOnRow = 0;
+    uint8_t barHover = 0; // the pointer is on the opening bar line
 };
 
 } // namespace tonvela

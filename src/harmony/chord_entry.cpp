@@ -1,13 +1,15 @@
 #include "harmony/chord_entry.h"
 
 #include "harmony/chord_document.h"
-#include "harmony/chord_formula.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
-#include "score/lilypond_export.h"
 #include "score/note.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
+#include "score/sounding_pitch.h"
 #include "score/track.h"
+#include "theory/chord_formula.h"
+#include "theory/pitch.h"
 
 #include <algorithm>
 #include <vector>
@@ -115,7 +117,7 @@ void appendChord(SheetDocument& sheet, Track& t, std::vector<Note> notes)
         n.chordparent = static_cast<int16_t>(i == 0 ? -1 : root);
         if (i > 0) {
             n.type = notes[0].type;
-            n.width = static_cast<int16_t>(n.kindWidth());
+            n.layout.width = static_cast<int16_t>(n.kindWidth());
         }
         t.insertNote(n, t.count);
     }
@@ -196,7 +198,7 @@ std::vector<Note> shapeNotes(std::string_view fingering, int startFret, const Ch
         if (ctx.dot)
             n.dwFlag |= kFlagDot;
         n.setStaffPosition(line);
-        n.width = static_cast<int16_t>(n.kindWidth());
+        n.layout.width = static_cast<int16_t>(n.kindWidth());
         notes.push_back(std::move(n));
     }
     return notes;
@@ -262,8 +264,8 @@ int addChordToSheet(SheetDocument* sheet, const ChordSelection& selection, bool 
     const int added = static_cast<int>(notes.size());
     if (arpeggio) {
         // The lyric names the whole chord, so it stays on the first note that is played.
-        const std::string lyric = *notes[0].lyrictext;
-        notes[0].lyrictext.reset();
+        const std::string lyric = *notes[0].lyrictext();
+        notes[0].clearLyric();
         std::stable_sort(notes.begin(), notes.end(),
                          [](const Note& a, const Note& b) { return a.effectiveKey() < b.effectiveKey(); });
         notes[0].setLyric(lyric);

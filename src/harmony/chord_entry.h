@@ -1,6 +1,6 @@
 #pragma once
 
-#include "harmony/pitch.h"
+#include "theory/scale.h"
 
 #include <functional>
 #include <string_view>

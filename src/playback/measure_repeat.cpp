@@ -1,26 +1,22 @@
 #include "playback/measure_repeat.h"
 
+#include "score/measure_division.h"
+#include "score/track.h"
+
 namespace tonvela {
 
-const MeasureRecord* measureOfNote(const Track& track, const Note& note)
+int applyMeasureRepeat(const Track& track, const MeasureDivision& division, int i, MeasureRepeatState& state)
 {
-    const int m = note.measureIndex;
-    if (m < 1 || m > track.measuresInUse || m > kMeasureCount)
-        return nullptr;
-    return &track.measures[static_cast<std::size_t>(m)];
-}
-
-int applyMeasureRepeat(const Track& track, int i, MeasureRepeatState& state)
-{
-    if (i <= 0 || i >= track.count)
+    if (i <= 0 || i >= track.count || i >= division.noteCount())
         return i;
-    const Note& before = track.noteAt(i - 1);
-    if (before.measureIndex == track.noteAt(i).measureIndex)
+    const int before = division.measureOf(i - 1);
+    if (before == division.measureOf(i))
         return i;
     // A new measure begins at i.
-    const MeasureRecord* earlier = measureOfNote(track, before);
-    if (earlier && earlier->repeat) {
-        int& passes = state.passCount[static_cast<std::size_t>(before.measureIndex)];
+    if (before >= 1 && track.measureRepeats.contains(before)) {
+        if (static_cast<int>(state.passCount.size()) <= before)
+            state.passCount.resize(static_cast<std::size_t>(before) + 1, 0);
+        int& passes = state.passCount[static_cast<std::size_t>(before)];
         ++passes;
         if (passes == 1)
             i = state.repeatStart;

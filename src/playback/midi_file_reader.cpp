@@ -1,9 +1,9 @@
 #include "playback/midi_file_reader.h"
 
-#include "harmony/pitch.h"
 #include "platform/atomic_file.h"
 #include "platform/sheet_lock.h"
 #include "playback/general_midi.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
 
@@ -473,7 +473,6 @@ void buildTrack(Track& track, const ParsedTrack& p, int division)
         const ParsedNote& pn = p.notes[static_cast<std::size_t>(i)];
         Note& note = track.noteAt(i);
         note = Note{};
-        note.track = &track;
         if (pn.key < 0) {
             note.setStaffPosition(-6); // the middle line of the staff
             note.dwFlag = kFlagRest;
@@ -490,7 +489,7 @@ void buildTrack(Track& track, const ParsedTrack& p, int division)
         const double x = lengthOf[static_cast<std::size_t>(pn.parent != -1 ? pn.parent : i)];
         if (x != 0)
             note.quantizeBeats(x);
-        note.width = static_cast<int16_t>(note.kindWidth());
+        note.layout.width = static_cast<int16_t>(note.kindWidth());
     }
     track.count = n;
     track.rebuildChordLists();

@@ -3,6 +3,7 @@
 #include "playback/measure_repeat.h"
 #include "playback/midi_port.h"
 #include "score/loop_rule.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
 
@@ -26,7 +27,8 @@ bool tieEqual(const Note& u, const Note& v)
 
 int64_t scaleTicks(int64_t ticks, int tempo)
 {
-    // The same factor playback uses for milliseconds.
+    // The same factor and rounding playback uses for milliseconds (a half added, truncated).
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     return static_cast<int64_t>(static_cast<double>(ticks) / tempoFactor(tempo) + 0.5);
 }
 
@@ -114,6 +116,9 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
     out = TrackExport{};
     LoopState loop;
     MeasureRepeatState repeat;
+    // Divided here from the notes as they are: writing needs no layout to have run.
+    MeasureDivision measures;
+    measures.divide(track);
     int64_t s = 0;
     int ordinal = 0;
     int i = 0;
@@ -150,7 +155,7 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
             ++i;
             continue;
         }
-        i = applyMeasureRepeat(track, i, repeat);
+        i = applyMeasureRepeat(track, measures, i, repeat);
         const Note& n = track.noteAt(i);
         if (++out.notes > kMaxWrittenNotesPerTrack) {
             error = "a track plays more than " + std::to_string(kMaxWrittenNotesPerTrack) +
@@ -226,9 +231,10 @@ bool midiFileBytes(const SheetDocument& sheet, int trackIndex, std::string& out,
     TrackExport ex;
     for (std::size_t k = 0; k < tracks.size(); ++k) {
         if (!buildTrackExport(*tracks[k], ex, error)) {
-            error = "track " +
-                    std::to_string((trackIndex == kAllTracks ? static_cast<int>(k) : trackIndex) + 1) + ": " +
-                    error;
+            std::string where = "track ";
+            where += std::to_string((trackIndex == kAllTracks ? static_cast<int>(k) : trackIndex) + 1);
+            where += ": ";
+            error.insert(0, where);
             out.clear();
             return false;
         }

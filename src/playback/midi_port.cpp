@@ -100,11 +100,10 @@ void MidiPort::send(int status, int data1, int data2, int64_t atUs)
         m_output.sendShortMessageAt(msg, atUs);
 }
 
-void MidiPort::noteOn(Note& note, int channel, int64_t atUs)
+void MidiPort::noteOn(Note& note, const Track& track, int channel, int64_t atUs)
 {
-    if (!isOpen() || !note.track)
+    if (!isOpen())
         return;
-    const Track& track = *note.track;
     note.volume = std::clamp(note.volume, 0, 127);
     note.pan = std::clamp(note.pan, 0, 127);
     const std::optional<int> key = playableKey(note, track);
@@ -123,11 +122,10 @@ void MidiPort::noteOn(Note& note, int channel, int64_t atUs)
     send(kNoteOn | c, *key, kFullVelocity, atUs);
 }
 
-void MidiPort::noteOff(const Note& note, int channel, int64_t atUs)
+void MidiPort::noteOff(const Note& note, const Track& track, int channel, int64_t atUs)
 {
-    if (!isOpen() || !note.track)
+    if (!isOpen())
         return;
-    const Track& track = *note.track;
     const std::optional<int> key = playableKey(note, track);
     if (!key)
         return;

@@ -74,13 +74,12 @@ class MidiPort {
     int lastProgram(const Track& track) const;
     void resetProgram(const Track& track);
 
-    // Sounds a note of its owning track: program change when the note's program differs from
-    // the one last sent for the track, then volume and pan, then note on (velocity 127; the
-    // loudness is the volume controller). Clamps the note's volume and pan into 0..127 and
-    // keeps the clamped values. Nothing when the port is closed, the note has no track, is a
-    // rest or has no valid key.
-    void noteOn(Note& note, int channel, int64_t atUs = kSendNow);
-    void noteOff(const Note& note, int channel, int64_t atUs = kSendNow);
+    // Sounds a note of `track`: program change when the note's program differs from the one
+    // last sent for the track, then volume and pan, then note on (velocity 127; the loudness
+    // is the volume controller). Clamps the note's volume and pan into 0..127 and keeps the
+    // clamped values. Nothing when the port is closed, the note is a rest or has no valid key.
+    void noteOn(Note& note, const Track& track, int channel, int64_t atUs = kSendNow);
+    void noteOff(const Note& note, const Track& track, int channel, int64_t atUs = kSendNow);
 
     // A recorded event sounds with its own pitch, volume, pan and program, on the channel given
     // (no channel rule): program change every time, volume, pan, note on. Volume and pan above

@@ -6,6 +6,7 @@
 #include "platform/sheet_lock.h"
 #include "playback/midi_port.h"
 #include "playback/playback_driver.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 
 #include <algorithm>

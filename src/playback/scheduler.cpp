@@ -2,6 +2,7 @@
 
 #include "platform/midi_output.h"
 #include "playback/midi_port.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 
 #include <algorithm>
@@ -20,6 +21,15 @@ int64_t eventDueMs(const RecordedEvent& e, const Track& track)
     const int division = track.division > 0 ? track.division : 96;
     const auto ms120 = static_cast<int64_t>(static_cast<double>(e.tick) / division * 500.0);
     return static_cast<int64_t>(static_cast<double>(ms120) / tempoFactor(track.tempo));
+}
+
+// The track's division into measures, divided again when notes were inserted or removed since
+// it was last computed (an edit made while the sheet plays, before any relayout).
+const MeasureDivision& measuresOf(Track& track)
+{
+    if (track.measureDivision().noteCount() != track.count)
+        track.divideIntoMeasures();
+    return track.measureDivision();
 }
 
 } // namespace
@@ -146,6 +156,7 @@ void Scheduler::seek(double f, int64_t nowMs)
     if (!m_playing)
         return;
     f = std::clamp(f, 0.0, 1.0);
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings): non-negative, a half added and truncated
     const auto target = static_cast<int64_t>(f * static_cast<double>(m_leadLength) + 0.5);
     for (int ti = 0; ti < static_cast<int>(m_states.size()) && ti < m_sheet.trackCount(); ++ti) {
         if (m_mode == PlayMode::Track && ti != m_playTrack)
@@ -160,7 +171,7 @@ void Scheduler::seek(double f, int64_t nowMs)
         if (st.clipSlot >= 0)
             m_clips.stop(st.clipSlot);
         for (int i = 0; i < track.count; ++i)
-            track.noteAt(i).sounding = 0;
+            track.noteAt(i).play.sounding = 0;
         if (m_view)
             m_view->highlightsChanged(ti, stampUs(nowMs));
         if (m_mode == PlayMode::Events) {
@@ -175,6 +186,7 @@ void Scheduler::seek(double f, int64_t nowMs)
             LoopState loop;
             MeasureRepeatState repeats;
             int64_t sum = 0;
+            (void)measuresOf(track); // walkTo reads the division
             const int idx = walkTo(track, target, sum, loop, repeats);
             if (idx < 0) {
                 st.playIndex = -1;
@@ -212,10 +224,11 @@ void Scheduler::reset(int ti)
     // note at the playback's origin.
     st.stepStart = 0;
     m_port.resetProgram(track);
+    // The division into measures is the score's: playing needs no layout to have run.
+    track.divideIntoMeasures();
     for (int i = 0; i < track.count; ++i) {
         Note& n = track.noteAt(i);
-        n.track = &track;
-        n.sounding = 0;
+        n.play.sounding = 0;
         n.selected = 0;
     }
     if (m_view)
@@ -241,12 +254,12 @@ int Scheduler::walkTo(const Track& track, int64_t target, int64_t& sum, LoopStat
     for (long long steps = 0; steps < kMaxWalkSteps; ++steps) {
         if (i < 0 || i >= track.count)
             return -1;
-        const int j = applyMeasureRepeat(track, i, repeats);
+        const int j = applyMeasureRepeat(track, track.measureDivision(), i, repeats);
         if (track.noteAt(j).isChordMember()) {
             i = j + 1;
             continue;
         }
-        const int64_t len = track.msAtTempo(track.chordLengthMs120(j));
+        const int64_t len = msAtTempo(track.tempo, chordLengthMs120(track, j));
         if (target >= 0 && (sum >= target || sum + len > target))
             return j;
         sum += len;
@@ -334,7 +347,7 @@ Scheduler::StepResult Scheduler::stepOnce(int ti, int64_t nowMs, bool isLead)
     if (st.skipRepeatOnce)
         st.skipRepeatOnce = false;
     else
-        st.playIndex = applyMeasureRepeat(track, st.playIndex, st.repeats);
+        st.playIndex = applyMeasureRepeat(track, measuresOf(track), st.playIndex, st.repeats);
 
     return startNote(track, st, ti, ideal);
 }
@@ -344,8 +357,8 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
 {
     Note& n = track.noteAt(st.playIndex);
     bool justStarted = false;
-    if (!n.sounding) {
-        const int slot = n.filename ? m_clips.start(*n.filename, stampUs(idealMs)) : -1;
+    if (!n.play.sounding) {
+        const int slot = n.filename() ? m_clips.start(*n.filename(), stampUs(idealMs)) : -1;
         st.stepStart = idealMs;
         st.stepLength = 0;
         if (slot < 0) {
@@ -357,7 +370,7 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
         st.clipSlot = slot;
         st.clipStarted = false;
         st.clipWaitStart = nowMs;
-        n.sounding = 1;
+        n.play.sounding = 1;
         justStarted = true;
         if (m_view)
             m_view->highlightsChanged(ti, stampUs(idealMs));
@@ -375,7 +388,7 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
             r = ClipSlots::Report::Finished;
     }
     if (r == ClipSlots::Report::Finished) {
-        n.sounding = 0;
+        n.play.sounding = 0;
         st.loop.lastPlayedIndex = st.playIndex;
         ++st.playIndex;
         st.clipSlot = -1;
@@ -391,7 +404,7 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
         return StepResult::Waiting;
     if (r == ClipSlots::Report::Other)
         return std::nullopt;
-    n.sounding = 0;
+    n.play.sounding = 0;
     ++st.playIndex;
     st.clipSlot = -1;
     if (st.playIndex >= track.count || st.stopRequested) {
@@ -416,7 +429,6 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
 {
     st.stepStart = startMs;
     Note& n = track.noteAt(st.playIndex);
-    n.track = &track;
     int own = n.lengthMs120();
     if (own == 0 || n.isChordMember()) {
         st.stepLength = 0;
@@ -424,7 +436,7 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
         ++st.playIndex;
         return StepResult::Advanced;
     }
-    int stepMs = std::max(own, track.chordLengthMs120(st.playIndex));
+    int stepMs = std::max(own, chordLengthMs120(track, st.playIndex));
 
     // Tie chain: notes of the same written pitch that carry the tie mark sound as one.
     int u = st.playIndex;
@@ -441,26 +453,26 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
         v = track.nextRoot(v);
     }
 
-    if (ti == 0 && n.measureIndex >= 1 && n.measureIndex != st.lastFollowedMeasure) {
-        st.lastFollowedMeasure = n.measureIndex;
+    const int measure = track.measureDivision().measureOf(st.playIndex);
+    if (ti == 0 && measure >= 1 && measure != st.lastFollowedMeasure) {
+        st.lastFollowedMeasure = measure;
         if (m_view)
-            m_view->followMeasure(n.measureIndex, stampUs(startMs));
+            m_view->followMeasure(measure, stampUs(startMs));
     }
 
-    const int64_t ownAtTempo = track.msAtTempo(own);
+    const int64_t ownAtTempo = msAtTempo(track.tempo, own);
     if (n.isRest()) {
         sound(track, st, st.playIndex, startMs, startMs + ownAtTempo);
         st.stepLength = ownAtTempo;
     } else {
-        st.stepLength = track.msAtTempo(stepMs);
+        st.stepLength = msAtTempo(track.tempo, stepMs);
         sound(track, st, st.playIndex, startMs, startMs + ownAtTempo + n.dwStopOffset);
         for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k) {
             const int m = n.children[k];
             if (m < 0 || m >= track.count || m == st.playIndex)
                 continue;
             Note& member = track.noteAt(m);
-            member.track = &track;
-            const int64_t end = startMs + track.msAtTempo(member.lengthMs120()) + member.dwStopOffset;
+            const int64_t end = startMs + msAtTempo(track.tempo, member.lengthMs120()) + member.dwStopOffset;
             sound(track, st, m, startMs, end);
         }
     }
@@ -489,9 +501,9 @@ void Scheduler::sound(Track& track, TrackPlayState& st, int noteIndex, int64_t s
         const int pitch = soundingPitch(n, track);
         if (pitch >= 0 && pitch <= 127 && m_port.isOpen())
             s.key = pitch;
-        m_port.noteOn(n, track.channel, stampUs(startMs));
+        m_port.noteOn(n, track, track.channel, stampUs(startMs));
     }
-    n.sounding = 1;
+    n.play.sounding = 1;
     st.sounding.push_back(s);
 }
 
@@ -502,7 +514,7 @@ void Scheduler::silenceDuplicates(TrackPlayState& st, Track& track, int writtenK
         if (s.key >= 0 && s.writtenKey == writtenKey) {
             sendNoteOff(s, atMs);
             if (s.noteIndex >= 0 && s.noteIndex < track.count)
-                track.noteAt(s.noteIndex).sounding = 0;
+                track.noteAt(s.noteIndex).play.sounding = 0;
             st.sounding.erase(st.sounding.begin() + static_cast<std::ptrdiff_t>(k));
         } else {
             ++k;
@@ -526,10 +538,10 @@ void Scheduler::sweepNoteOffs(Track& track, TrackPlayState& st, int ti, int64_t 
         if (s.endMs != kNoTime && s.endMs < nowMs) {
             sendNoteOff(s, s.endMs);
             if (s.noteIndex >= 0 && s.noteIndex < track.count) {
-                track.noteAt(s.noteIndex).sounding = 0;
+                track.noteAt(s.noteIndex).play.sounding = 0;
                 // The end of a tie chain also clears the mark of the note before it.
                 if (s.tie && s.noteIndex > 0)
-                    track.noteAt(s.noteIndex - 1).sounding = 0;
+                    track.noteAt(s.noteIndex - 1).play.sounding = 0;
             }
             st.sounding.erase(st.sounding.begin() + static_cast<std::ptrdiff_t>(k));
             st.released.push_back(s);
@@ -568,8 +580,7 @@ void Scheduler::allNotesOff(int ti, int64_t nowMs)
     TrackPlayState& st = m_states[static_cast<std::size_t>(ti)];
     for (int i = 0; i < track.count; ++i) {
         Note& n = track.noteAt(i);
-        n.track = &track;
-        n.sounding = 0;
+        n.play.sounding = 0;
     }
     silenceAll(st, nowMs);
     // Stopped whatever it reports: a clip still filling its ring would otherwise start sounding
@@ -633,7 +644,7 @@ Scheduler::StepResult Scheduler::eventStepOnce(int ti, int64_t nowMs, bool isLea
         s.startMs = at;
         st.sounding.push_back(s);
         if (e.noteIndex >= 0 && e.noteIndex < track.count)
-            track.noteAt(e.noteIndex).sounding = 1;
+            track.noteAt(e.noteIndex).play.sounding = 1;
     } else {
         m_port.eventOff(e, channel, stampUs(at));
         const auto it =
@@ -643,7 +654,7 @@ Scheduler::StepResult Scheduler::eventStepOnce(int ti, int64_t nowMs, bool isLea
             st.sounding.erase(it);
         const int last = std::min(e.noteIndex, track.count - 1);
         for (int i = std::max(st.lastOffNote, 0); i <= last; ++i)
-            track.noteAt(i).sounding = 0;
+            track.noteAt(i).play.sounding = 0;
         st.lastOffNote = e.noteIndex;
     }
     if (m_view)

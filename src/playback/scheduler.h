@@ -82,7 +82,8 @@ class PlaybackView {
     virtual void progress(const Progress& /*p*/, int64_t /*atUs*/) {}
     // Sounding marks of notes changed: redraw the highlights.
     virtual void highlightsChanged(int /*trackIndex*/, int64_t /*atUs*/) {}
-    // The first track reached another measure (numbered from 1): scroll it into view.
+    // The first track reached another measure (numbered from 1, as the score's division and
+    // the sheet number them): scroll it into view.
     virtual void followMeasure(int /*measureIndex*/, int64_t /*atUs*/) {}
     // The playback ended, by itself or by Stop.
     virtual void ended() {}

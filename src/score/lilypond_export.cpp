@@ -21,11 +21,6 @@ int mod7(int p)
     return ((p % 7) + 7) % 7;
 }
 
-int soundingKeyWith(const Note& n, const Track& t, const KeyAccidentalTable& k)
-{
-    return std::clamp(soundingPitch(n, t, k), 0, 127);
-}
-
 // The letter a staff position shows: middle C at 0, one letter per step. The F clef staff
 // shows every position five letters higher than the G clef staff.
 char letterOfPosition(int p, const Track& t)
@@ -197,7 +192,7 @@ std::vector<StaffEvent> staffEvents(const Track& t)
     }
 
     auto pitchOf = [&](const Note& n, int& key) {
-        key = soundingKeyWith(n, t, k);
+        key = soundingKey(n, t, k);
         if (drums)
             return std::string(drumName(key));
         return lilypondPitch(key, letterOfPosition(n.line, t), t.flatKey != 0);
@@ -230,8 +225,8 @@ std::vector<StaffEvent> staffEvents(const Track& t)
                 continue;
             e.pitches.push_back(std::move(p));
             e.keys.push_back(key);
-            if (!e.lyric && n->lyrictext)
-                e.lyric = &*n->lyrictext;
+            if (!e.lyric && n->lyrictext())
+                e.lyric = &*n->lyrictext();
         }
         e.tie = (root.dwFlag & kFlagTie) != 0;
         events.push_back(std::move(e));
@@ -314,11 +309,6 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
 }
 
 } // namespace
-
-int soundingKey(const Note& note, const Track& track)
-{
-    return soundingKeyWith(note, track, KeyAccidentalTable(track));
-}
 
 std::string lilypondPitch(int keyIn, char letterIn, bool preferFlats)
 {

@@ -7,8 +7,6 @@
 namespace tonvela {
 
 class SheetDocument;
-class Track;
-struct Note;
 
 inline constexpr const char* kLilypondFilter = "Lilypond File(*.ly)";
 inline constexpr const char* kLilypondExtension = ".ly";
@@ -24,10 +22,6 @@ std::string lilypondText(const SheetDocument& sheet);
 // Writes lilypondText atomically. The sheet is not changed and keeps its modified mark; the
 // caption is not used.
 FileResult exportLilypond(const SheetDocument& sheet, const std::string& caption, const std::string& path);
-
-// The key a note sounds on its track: the stored key with the key signature, the accidental
-// marks and the clef's offset (F clef 9 below, G(2) clef 12 above), kept within 0..127.
-int soundingKey(const Note& note, const Track& track);
 
 // A sounding key written as a LilyPond pitch in absolute octaves ("c'", "fis''", "bes,"),
 // spelled with `letter` ('A'..'G') when the key lies within two semitones of that letter, and

@@ -4,6 +4,10 @@ namespace tonvela {
 
 class Track;
 
+// Walks over a track (play time, export, playback length) stop after this many steps, so loops
+// with absurd counts cannot make them run without bound.
+inline constexpr long long kMaxWalkSteps = 4'000'000;
+
 // The note loop in progress while a track is walked in playing order. Playback, play time and
 // the MIDI writer walk with the same rule, so they agree on how often a loop repeats.
 struct LoopState {

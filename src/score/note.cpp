@@ -1,9 +1,7 @@
 #include "score/note.h"
 
-#include "harmony/pitch.h"
 #include "score/markup_text.h"
-#include "score/markup_tree.h"
-#include "score/track.h"
+#include "theory/pitch.h"
 
 #include <algorithm>
 #include <cmath>
@@ -100,31 +98,65 @@ int lengthTicksOf(int type, int dwFlag)
     return (dwFlag & kFlagDot) ? (ticks * 3) >> 1 : ticks;
 }
 
+NoteTexts::Data& NoteTexts::own()
+{
+    // Copy on write: the block may be shared with other notes and with undo snapshots.
+    auto copy = m_data ? std::make_shared<Data>(*m_data) : std::make_shared<Data>();
+    Data& data = *copy;
+    m_data = std::move(copy);
+    return data;
+}
+
+void NoteTexts::dropIfEmpty()
+{
+    if (m_data && !m_data->filename && !m_data->displayName && !m_data->lyric)
+        m_data.reset();
+}
+
+void NoteTexts::setFilename(const std::optional<std::string>& path)
+{
+    if (!path && !filename() && !displayName())
+        return;
+    Data& data = own();
+    data.filename = path;
+    if (path)
+        data.displayName = fileNamePart(*path);
+    else
+        data.displayName.reset();
+    dropIfEmpty();
+}
+
+void NoteTexts::setLyric(const std::optional<std::string>& text)
+{
+    if (!text && !lyric())
+        return;
+    own().lyric = text;
+    dropIfEmpty();
+}
+
+bool NoteTexts::operator==(const NoteTexts& other) const
+{
+    if (m_data == other.m_data)
+        return true;
+    return filename() == other.filename() && displayName() == other.displayName() && lyric() == other.lyric();
+}
+
 void Note::copyFrom(const Note& other)
 {
-    if (this == &other) {
-        fresh = 1;
-        banknum = 0;
-        return;
+    if (this != &other) {
+        const uint32_t keepTimeSig = timeSig;
+        const int32_t keepVelocity = velocity;
+        const int32_t keepBeamCount = layout.beamCount;
+        content() = other.content();
+        timeSig = keepTimeSig;
+        velocity = keepVelocity;
+        layout = other.layout;
+        layout.beamCount = keepBeamCount;
+        play = other.play;
+        childCount = other.childCount;
+        const int n = std::clamp<int>(other.childCount, 0, kMaxChordMembers);
+        std::copy(other.children, other.children + n, children);
     }
-    const uint32_t keepTimeSig = timeSig;
-    const int32_t keepVelocity = velocity;
-    const int32_t keepHeadOrdinal = headOrdinal;
-    const int32_t keepBeamCount = beamCount;
-    const uint8_t keepHovered = hovered;
-    int16_t keepChildren[kMaxChordMembers];
-    std::memcpy(keepChildren, children, sizeof children);
-
-    *this = other;
-
-    timeSig = keepTimeSig;
-    velocity = keepVelocity;
-    headOrdinal = keepHeadOrdinal;
-    beamCount = keepBeamCount;
-    hovered = keepHovered;
-    std::memcpy(children, keepChildren, sizeof children);
-    const int n = std::clamp<int>(other.childCount, 0, kMaxChordMembers);
-    std::copy(other.children, other.children + n, children);
     fresh = 1;
     banknum = 0;
 }
@@ -141,7 +173,7 @@ int Note::effectiveKey() const
     return midi + ((dwFlag & kFlagSharp) ? 1 : 0) - ((dwFlag & kFlagFlat) ? 1 : 0);
 }
 
-void Note::setStaffPosition(int staffPosition)
+void Note::setStaffPosition(int staffPosition, int drawmode)
 {
     line = static_cast<int16_t>(std::clamp(staffPosition, -32768, 32767));
     char l = 'C';
@@ -168,10 +200,10 @@ void Note::setStaffPosition(int staffPosition)
     }
     letter = l;
     midi = static_cast<int8_t>(std::clamp(k, -128, 127));
-    octave = octaveNumber();
+    octave = octaveNumber(drawmode);
 }
 
-void Note::setNameFromKey(int k)
+void Note::setNameFromKey(int k, int drawmode)
 {
     k = std::clamp(k, -128, 127);
     midi = static_cast<int8_t>(k);
@@ -184,18 +216,12 @@ void Note::setNameFromKey(int k)
     if (isSharpDigit(c))
         dwFlag |= kFlagSharp;
     letter = c;
-    octave = octaveNumber();
+    octave = octaveNumber(drawmode);
 }
 
-int Note::octaveNumber() const
+int Note::octaveNumber(int drawmode) const
 {
-    int base = 60;
-    if (track) {
-        if (track->drawmode == kDrawFClef)
-            base = 69;
-        else if (track->drawmode == kDrawG2Clef)
-            base = 48;
-    }
+    const int base = drawmode == kDrawFClef ? 69 : drawmode == kDrawG2Clef ? 48 : 60;
     int d = midi - base;
     if (midi < base)
         d -= 11;
@@ -228,7 +254,7 @@ double Note::quantizeBeats(double beats)
     if (best->dotted)
         dwFlag |= kFlagDot;
     type = best->type;
-    width = static_cast<int16_t>(kindWidthOf(type));
+    layout.width = static_cast<int16_t>(kindWidthOf(type));
     return best->beats;
 }
 
@@ -291,19 +317,21 @@ std::string Note::legatoText() const
 
 void Note::layoutMarks()
 {
-    const int a = x;
+    const int a = layout.x;
+    const int y = layout.y;
+    const int stemDown = layout.stemDown;
     auto yFor = [&](int k) { return (stemDown == 1 && type != kTypeWhole) ? y - k : y + 17; };
     if (dwFlag & kFlagNatural) {
-        accidentalX = static_cast<int16_t>(a - 6);
-        accidentalY = static_cast<int16_t>(yFor(3));
+        layout.accidentalX = static_cast<int16_t>(a - 6);
+        layout.accidentalY = static_cast<int16_t>(yFor(3));
     }
     if (dwFlag & kFlagSharp) {
-        accidentalX = static_cast<int16_t>(a - 9);
-        accidentalY = static_cast<int16_t>(yFor(3));
+        layout.accidentalX = static_cast<int16_t>(a - 9);
+        layout.accidentalY = static_cast<int16_t>(yFor(3));
     }
     if (dwFlag & kFlagFlat) {
-        accidentalX = static_cast<int16_t>(a - 9);
-        accidentalY = static_cast<int16_t>(yFor(7));
+        layout.accidentalX = static_cast<int16_t>(a - 9);
+        layout.accidentalY = static_cast<int16_t>(yFor(7));
     }
     if (dwFlag & kFlagDot) {
         int b = y;
@@ -330,159 +358,43 @@ void Note::layoutMarks()
                 break;
             }
         }
-        dotX = static_cast<int16_t>(a + 15);
-        dotY = static_cast<int16_t>(b);
+        layout.dotX = static_cast<int16_t>(a + 15);
+        layout.dotY = static_cast<int16_t>(b);
     }
 }
 
-void Note::setLabel(const std::string& text)
+void NoteContent::setLabel(const std::string& text)
 {
     std::memset(label, 0, sizeof label);
     const std::size_t n = std::min(text.size(), kLabelCapacity - 1);
     std::memcpy(label, text.data(), n);
 }
 
-void Note::setFilename(const std::optional<std::string>& path)
+void NoteContent::setLyric(const std::string& text)
 {
-    filename = path;
-    if (path)
-        displayName = fileNamePart(*path);
-    else
-        displayName.reset();
-}
-
-void Note::setLyric(const std::string& text)
-{
-    lyrictext = text.substr(0, kMaxLyricLength);
+    texts.setLyric(text.substr(0, kMaxLyricLength));
 }
 
 bool Note::hitHead(const Rect& r) const
 {
+    const int x = layout.x;
+    const int y = layout.y;
     return r.left < x + 10 && x + 5 < r.right && r.top < y + 15 && y + 15 < r.bottom;
 }
 
 bool Note::hitBody(const Rect& r) const
 {
+    const int x = layout.x;
+    const int y = layout.y;
     const int a = type == kTypeAudioClip ? x + 15 : x + 5;
     return r.left < a && a < r.right && r.top < y + 20 && y + 20 < r.bottom;
 }
 
 Note::Rect Note::invalidRect() const
 {
-    return {x - 50, y - 100, x + width + 50, y + 100};
-}
-
-namespace {
-
-void putNumber(std::string& out, const char* name, long long value)
-{
-    out += name;
-    out += '=';
-    out += std::to_string(value);
-    out += ' ';
-}
-
-void putQuoted(std::string& out, const char* name, const std::string& text)
-{
-    out += name;
-    out += "=\"";
-    out += escapeMarkupText(text);
-    out += '"';
-}
-
-} // namespace
-
-void Note::writeElement(std::string& out) const
-{
-    out += "<note\r\n";
-    putNumber(out, "midi", midi);
-    putNumber(out, "type", type);
-    putNumber(out, "line", line);
-    if (dwStopOffset != 0)
-        putNumber(out, "dwStopOffset", dwStopOffset);
-    if (dwChorus != 0)
-        putNumber(out, "dwChorus", dwChorus);
-    if (dwReverb != 0)
-        putNumber(out, "dwReverb", dwReverb);
-    if (volume != 127)
-        putNumber(out, "volume", volume);
-    if (pan != 64)
-        putNumber(out, "pan", pan);
-    if (bendTime != 0)
-        putNumber(out, "bendTime", bendTime);
-    if (dwBendAmount != 127)
-        putNumber(out, "dwBendAmount", dwBendAmount);
-    if (dwFlag != 0)
-        putNumber(out, "dwFlag", dwFlag);
-    if (loopCount != 0) {
-        putNumber(out, "loopTo", loopTo);
-        putNumber(out, "loopCount", loopCount);
-    }
-    if (chordparent != -1)
-        putNumber(out, "chordparent", chordparent);
-    if (label[0] != 0) {
-        putQuoted(out, "label", labelText());
-        out += ' ';
-    }
-    putNumber(out, "iid", iid);
-    if (banknum != 0)
-        putNumber(out, "banknum", banknum);
-    if (timeSig != 0)
-        putNumber(out, "timeSig", timeSig);
-    if (key != '0')
-        putNumber(out, "key", static_cast<unsigned char>(key));
-    if (keyType != 0)
-        putNumber(out, "keyType", keyType);
-    if (filename) {
-        putQuoted(out, "filename", *filename);
-        out += ' ';
-    }
-    if (lyrictext)
-        putQuoted(out, "lyrictext", *lyrictext);
-    out += ">\r\n</note>\r\n";
-}
-
-void Note::readElement(const MarkupElement& e)
-{
-    midi = static_cast<int8_t>(std::clamp(intAttribute(e, "midi", 60), -128, 127));
-    type = intAttribute(e, "type", kTypeQuarter);
-    line = static_cast<int16_t>(std::clamp(intAttribute(e, "line", 0), -32768, 32767));
-    volume = intAttribute(e, "volume", 127);
-    pan = intAttribute(e, "pan", 64);
-    dwFlag = intAttribute(e, "dwFlag", 0);
-    iid = intAttribute(e, "iid", 0);
-    loopTo = intAttribute(e, "loopTo", 0);
-    loopCount = intAttribute(e, "loopCount", 0);
-    chordparent = static_cast<int16_t>(std::clamp(intAttribute(e, "chordparent", -1), -1, 32767));
-    dwStopOffset = intAttribute(e, "dwStopOffset", 0);
-    dwChorus = static_cast<uint32_t>(intAttribute(e, "dwChorus", 0));
-    dwReverb = static_cast<uint32_t>(intAttribute(e, "dwReverb", 0));
-    bendTime = static_cast<uint32_t>(intAttribute(e, "bendTime", 0));
-    dwBendAmount = static_cast<uint32_t>(intAttribute(e, "dwBendAmount", 127));
-    banknum = intAttribute(e, "banknum", 0);
-    timeSig = static_cast<uint32_t>(intAttribute(e, "timeSig", 0));
-    key = static_cast<char>(intAttribute(e, "key", '0'));
-    keyType = static_cast<uint32_t>(intAttribute(e, "keyType", 0));
-
-    if (const std::string* v = e.findAttribute("label"))
-        setLabel(unescapeMarkupText(*v));
-    if (const std::string* v = e.findAttribute("filename"))
-        setFilename(unescapeMarkupText(*v));
-
-    // An empty lyric value reads as one blank; a lyric too long for the buffer is dropped.
-    if (e.findAttribute("lyrictext")) {
-        const std::string lyric = unescapeMarkupText(stringAttribute(e, "lyrictext", ""));
-        if (!lyric.empty() && lyric.size() <= kMaxLyricLength)
-            lyrictext = lyric;
-    }
-    width = static_cast<int16_t>(kindWidthOf(type));
-    // An F clef track stores its notes nine semitones above where they sound, so a natural
-    // there can sit on a black key; only a key that sounds black earns the sharp mark, or the
-    // note would rise a semitone with every save and load.
-    const int flagsBefore = dwFlag;
-    setNameFromKey(midi);
-    if (track && track->drawmode == kDrawFClef && !isBlackKey(midi - 9))
-        dwFlag = (dwFlag & ~kFlagSharp) | (flagsBefore & kFlagSharp);
+    const int x = layout.x;
+    const int y = layout.y;
+    return {x - 50, y - 100, x + layout.width + 50, y + 100};
 }
 
 bool isBlackKey(int key)

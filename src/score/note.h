@@ -1,14 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace tonvela {
-
-class Track;
-class MarkupElement;
-struct StaffRow;
 
 // Type codes: kind and duration of a staff item. The duration codes are also the command
 // identifiers of the note tools, so the values are fixed.
@@ -41,6 +38,14 @@ inline constexpr int kFlagTriplet = 0x100;
 inline constexpr int kFlagMark200 = 0x200; // toggled by tool command 1133; no other meaning
 inline constexpr int kFlagNatural = 0x400;
 
+// Staff kinds (a track's `drawmode`). The clef decides how a stored key is numbered in octaves
+// and where it sounds.
+inline constexpr int kDrawGClef = 0;
+inline constexpr int kDrawTablature = 1;
+inline constexpr int kDrawFClef = 2;
+inline constexpr int kDrawG2Clef = 3;
+inline constexpr int kDrawFifthKind = 4;
+
 inline constexpr int kMaxChordMembers = 32;
 inline constexpr int kNotScheduled = 5959595;
 inline constexpr std::size_t kLabelCapacity = 16; // 15 characters and the terminator
@@ -50,85 +55,146 @@ inline constexpr int kKeepValue = -333;
 
 bool isDurationType(int type);
 
-// One item on a staff: a sounding note, a rest, a bar line, a space, a staff break or an
-// audio-clip mark. A track holds its notes in one array in staff order; a chord is a root
-// followed by members that point at it through `chordparent`.
+// The texts of a note: a clip note's audio file (full path and the file-name part shown in
+// the note panel) and the lyric. Copies share one block until one of them changes it, so the
+// many copies of a note that the undo ring keeps cost a pointer each.
+class NoteTexts {
+  public:
+    const std::optional<std::string>& filename() const { return m_data ? m_data->filename : kNone; }
+    const std::optional<std::string>& displayName() const { return m_data ? m_data->displayName : kNone; }
+    const std::optional<std::string>& lyric() const { return m_data ? m_data->lyric : kNone; }
+    // Sets the path and its file-name part; an empty optional clears both.
+    void setFilename(const std::optional<std::string>& path);
+    void setLyric(const std::optional<std::string>& text);
+    bool empty() const { return !m_data; }
+    // Compares the texts, not where they are kept.
+    bool operator==(const NoteTexts& other) const;
+
+  private:
+    struct Data {
+        std::optional<std::string> filename;
+        std::optional<std::string> displayName;
+        std::optional<std::string> lyric;
+    };
+    Data& own();
+    void dropIfEmpty();
+
+    static inline const std::optional<std::string> kNone{};
+
+    std::shared_ptr<const Data> m_data;
+};
+
+// What a note is, as files save it, copies carry it and undo brings it back: every field here
+// and nothing else. A new stored field goes here (and into the <note> attribute table of
+// note_element.cpp); the copy, the undo ring and the comparisons follow from the struct.
 //
-// Plain data. Fields marked "layout" are caches written by the layout pass and playback and
-// are never saved. The note owns its texts.
-struct Note {
-    uint8_t fresh = 1;
+// Two fields are not written to files: `velocity` (set from the note panel) and `selected`.
+// The selection is kept with the content because undo and redo bring it back as it was.
+// Fields are grouped by size so the undo ring's copies stay small.
+struct NoteContent {
     int32_t volume = 127;
     int32_t pan = 64;
-    char letter = 0; // pitch character: 'A'..'G' or a sharp digit '1'..'5'
-    int32_t octave = 0;
-    int8_t midi = 0; // key of the natural at the staff position, before accidentals and clef
+    int32_t octave = 0; // display octave number
     int32_t type = 0;
-    uint8_t stemDown = 0; // layout
-    uint8_t selected = 0;
-    uint8_t hovered = 0;
-    uint8_t sounding = 0;
     int32_t iid = 0; // General MIDI program
     int32_t banknum = 0;
-    uint32_t timeSig = 0;
-    char key = '0';
-    uint32_t keyType = 0;
-    StaffRow* row = nullptr;  // layout
-    Track* track = nullptr;   // owner, set whenever the track walks its notes
-    int32_t measureIndex = 0; // layout
-    int32_t rowIndex = -1;    // layout
-    int16_t x = 0;            // layout: glyph box top-left, sheet units
-    int16_t y = 0;
-    int16_t line = 0; // staff position in diatonic steps: 0 = middle C, positive = lower
-    int16_t accidentalX = 0, accidentalY = 0;    // layout
-    int16_t dotX = 0, dotY = 0;                  // layout
-    int32_t headOrdinal = 0;                     // layout: chord roots before this note
-    int32_t zoomX = 0, zoomY = 0, zoomWidth = 0; // layout: x, y, width times the zoom
-    int16_t width = 0;
-    int32_t beamCount = 0; // layout
     int32_t dwFlag = 0;
-    uint32_t bendTime = 0;
-    uint32_t dwBendAmount = 127;
     int32_t velocity = 127;
-    int32_t endMs = kNotScheduled;
-    int32_t startMs = kNotScheduled;
     int32_t dwStopOffset = 0; // signed ms added to the sounding length, not scaled by tempo
-    uint32_t dwChorus = 0;
-    uint32_t dwReverb = 0;
-    char label[kLabelCapacity] = {};
-    int16_t children[kMaxChordMembers] = {};
-    int16_t childCount = 0;
-    int16_t chordparent = -1;
     int32_t loopTo = 0;
     int32_t loopCount = 0;
+    uint32_t timeSig = 0;
+    uint32_t keyType = 0;
+    uint32_t bendTime = 0;
+    uint32_t dwBendAmount = 127;
+    uint32_t dwChorus = 0;
+    uint32_t dwReverb = 0;
+    int16_t line = 0; // staff position in diatonic steps: 0 = middle C, positive = lower
+    int16_t chordparent = -1;
+    int8_t midi = 0; // key of the natural at the staff position, before accidentals and clef
+    char letter = 0; // pitch character: 'A'..'G' or a sharp digit '1'..'5'
+    char key = '0';  // key character kept on the note
+    uint8_t selected = 0;
+    char label[kLabelCapacity] = {};
+    NoteTexts texts;
 
-    // Layout caches of the drawing pass.
-    uint8_t tieValid = 0;
-    int32_t prevX = 0;
-    int32_t prevRootX = 0;
-    int32_t beamLine[4] = {};      // x1, y1, x2, y2 in sheet units
-    int32_t stemExtension[4] = {}; // x1, y1, x2, y2 in device units
-
-    std::optional<std::string> filename;    // full path of a clip note's audio file
-    std::optional<std::string> displayName; // file-name part, present whenever filename is
-    std::optional<std::string> lyrictext;   // at most kMaxLyricLength characters
-
-    // Copies a note as the editor's copy does: every field but timeSig, velocity, headOrdinal,
-    // beamCount and hovered (the target keeps its own), children entries up to childCount;
-    // fresh becomes 1 and banknum 0 (a copy does not carry the bank number).
-    void copyFrom(const Note& other);
-
-    // Moves a note to another slot of a track's array: everything is carried, fresh becomes 1.
-    void moveFrom(const Note& other);
+    bool operator==(const NoteContent& other) const = default;
 
     bool isRest() const { return (dwFlag & kFlagRest) != 0; }
     bool isDotted() const { return (dwFlag & kFlagDot) != 0; }
     bool isChordMember() const { return chordparent != -1; }
 
+    std::string labelText() const { return std::string(label); }
+    // Stores at most 15 characters.
+    void setLabel(const std::string& text);
+    const std::optional<std::string>& filename() const { return texts.filename(); }
+    const std::optional<std::string>& displayName() const { return texts.displayName(); }
+    const std::optional<std::string>& lyrictext() const { return texts.lyric(); }
+    // Sets filename and its file-name part; an empty optional clears both.
+    void setFilename(const std::optional<std::string>& path) { texts.setFilename(path); }
+    // Stores at most kMaxLyricLength characters.
+    void setLyric(const std::string& text);
+    void clearLyric() { texts.setLyric(std::nullopt); }
+};
+
+// Where the layout pass put a note in the last layout of its sheet: written by layout and
+// drawing, never saved, copied with the note, recomputed after every change.
+struct NoteLayout {
+    int32_t measureIndex = 0; // measure within the track, from 0 (measure number - 1)
+    int32_t rowIndex = -1;    // staff row in the sheet; -1 when not laid out
+    int16_t x = 0;            // glyph box top-left, sheet units
+    int16_t y = 0;
+    int16_t width = 0; // horizontal advance: the kind's width, stretched by justification
+    uint8_t stemDown = 0;
+    uint8_t tieValid = 0; // drawing: the tie to the next root was drawn
+    int16_t accidentalX = 0, accidentalY = 0;
+    int16_t dotX = 0, dotY = 0;
+    int32_t zoomX = 0, zoomY = 0, zoomWidth = 0; // x, y, width times the zoom
+    int32_t beamCount = 0;                       // notes joined to this one by a beam
+    int32_t prevX = 0;
+    int32_t prevRootX = 0;         // x of the preceding chord root, for ties
+    int32_t beamLine[4] = {};      // x1, y1, x2, y2 in sheet units
+    int32_t stemExtension[4] = {}; // x1, y1, x2, y2 in device units
+};
+
+// Playback's marks on a note: set while it sounds, so the editor draws it highlighted.
+struct NotePlayState {
+    uint8_t sounding = 0;
+    int32_t endMs = kNotScheduled;
+    int32_t startMs = kNotScheduled;
+};
+
+// One item on a staff: a sounding note, a rest, a bar line, a space, a staff break or an
+// audio-clip mark. A track holds its notes in one array in staff order; a chord is a root
+// followed by members that point at it through `chordparent`.
+//
+// Plain data in three parts: the content (the base), the layout cache and the play state.
+// The chord member list (`children`) is derived from the members' `chordparent` and rebuilt by
+// the track. A note knows nothing of its track or of any view.
+struct Note : NoteContent {
+    uint8_t fresh = 1; // 1 after construction and every copy; 0 once an undo snapshot took it
+    int16_t childCount = 0;
+    int16_t children[kMaxChordMembers] = {};
+    NoteLayout layout;
+    NotePlayState play;
+
+    // Copies a note as the editor's copy does: content, layout cache and play state, except
+    // that the target keeps its own timeSig, velocity and beamCount; children entries up to
+    // childCount; fresh becomes 1 and banknum 0 (a copy does not carry the bank number).
+    void copyFrom(const Note& other);
+
+    // Moves a note to another slot of a track's array: everything is carried, fresh becomes 1.
+    void moveFrom(const Note& other);
+
+    const NoteContent& content() const { return *this; }
+    NoteContent& content() { return *this; }
+
     int effectiveKey() const;
-    void setStaffPosition(int staffPosition);
-    void setNameFromKey(int k);
-    int octaveNumber() const;
+    // Pitch from a staff position; the clef (`drawmode` of the track the note is on, G clef
+    // for a note on no track) only decides the octave number.
+    void setStaffPosition(int staffPosition, int drawmode = kDrawGClef);
+    void setNameFromKey(int k, int drawmode = kDrawGClef);
+    int octaveNumber(int drawmode = kDrawGClef) const;
     // Returns the winning length in beats.
     double quantizeBeats(double beats);
 
@@ -138,15 +204,8 @@ struct Note {
     int lengthTicks() const;
     int kindWidth() const;
     std::string legatoText() const;
+    // Accidental and dot positions from the laid-out x, y and stem direction.
     void layoutMarks();
-
-    std::string labelText() const { return std::string(label); }
-    // Stores at most 15 characters.
-    void setLabel(const std::string& text);
-    // Sets filename and its file-name part; an empty optional clears both.
-    void setFilename(const std::optional<std::string>& path);
-    // Stores at most kMaxLyricLength characters.
-    void setLyric(const std::string& text);
 
     struct Rect {
         int left, top, right, bottom;
@@ -154,10 +213,6 @@ struct Note {
     bool hitHead(const Rect& r) const;
     bool hitBody(const Rect& r) const;
     Rect invalidRect() const;
-
-    // The <note> element, CR LF line ends.
-    void writeElement(std::string& out) const;
-    void readElement(const MarkupElement& element);
 };
 
 int kindWidthOf(int type);

@@ -1,6 +1,7 @@
 #include "score/sheet_document.h"
 
 #include "platform/sheet_lock.h"
+#include "score/track_type.h"
 
 namespace tonvela {
 
@@ -48,7 +49,6 @@ Track& SheetDocument::addTrack()
 {
     SheetLockGuard lock(sheetLock());
     auto track = std::make_unique<Track>();
-    track->owner = this;
     track->channel = trackCount();
     track->timeSig = timesig;
     m_tracks.push_back(std::move(track));
@@ -73,6 +73,21 @@ void SheetDocument::setTimeSignatureCode(int code)
     for (auto& t : m_tracks)
         t->timeSig = code;
     requestRelayout();
+}
+
+void SheetDocument::setTrackType(int trackIndex, int entry)
+{
+    Track* t = trackAt(trackIndex);
+    if (t && tonvela::setTrackType(*t, entry))
+        requestRelayout();
+}
+
+int SheetDocument::indexOf(const Track& track) const
+{
+    for (int i = 0; i < trackCount(); ++i)
+        if (m_tracks[static_cast<std::size_t>(i)].get() == &track)
+            return i;
+    return -1;
 }
 
 void SheetDocument::markModified()

@@ -64,11 +64,17 @@ class SheetDocument {
     void setTrackCount(int n);
     Track& addTrack();
     void removeAllTracks();
+    // The position of a track in this sheet, or -1 when the sheet does not hold it.
+    int indexOf(const Track& track) const;
 
     // From a "Time Sig:" list entry; sets the code of every track, then relayout.
     void setTimeSignature(int panelEntry);
     // The same from a code (files and MIDI import).
     void setTimeSignatureCode(int code);
+
+    // Changes a track's staff kind from a "Track Type:" list entry (score/track_type.h), then
+    // lays the sheet out again. Does not mark the sheet modified.
+    void setTrackType(int trackIndex, int entry);
 
     void markModified();
     void setPathAndCaption(const std::string& newCaption, const std::string& newPath);

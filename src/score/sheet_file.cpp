@@ -4,6 +4,7 @@
 #include "score/markup_text.h"
 #include "score/markup_tree.h"
 #include "score/sheet_document.h"
+#include "score/track_element.h"
 
 #include <cmath>
 
@@ -22,7 +23,7 @@ std::string sheetToText(const SheetDocument& sheet)
     out += std::to_string(sheet.timesig);
     out += "\r\n>\r\n";
     for (int t = 0; t < sheet.trackCount(); ++t)
-        sheet.trackAt(t)->writeElement(out);
+        writeTrackElement(*sheet.trackAt(t), out);
     out += "<measures>\r\n</measures>\r\n</staffdoc>\r\n";
     return out;
 }
@@ -81,7 +82,7 @@ SheetLoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
             continue;
         }
         Track& track = sheet.addTrack();
-        const int dropped = track.readElement(*child);
+        const int dropped = readTrackElement(track, *child);
         if (dropped > 0)
             result.warnings.push_back("Track " + std::to_string(tracks + 1) + ": " + std::to_string(dropped) +
                                       " notes beyond the limit of " + std::to_string(Track::kMaxNotes) +

@@ -2,13 +2,59 @@
 
 #include "score/note.h"
 #include "score/track.h"
+#include "theory/pitch.h"
+#include "theory/scale.h"
+
+#include <algorithm>
+#include <string_view>
 
 namespace tonvela {
+
+int keyAccidental(const Track& track, int p)
+{
+    // The seven degrees of the key's scale, walked here without allocating: this runs for
+    // every note that sounds or is written out.
+    const int kind = std::clamp(track.scaleKind, 0, kScaleKindCount - 1);
+    const char* pattern = scaleTable()[static_cast<std::size_t>(kind)].pattern;
+    char degreesBuf[8] = {};
+    int n = 0;
+    char pitch = track.key;
+    for (const char* step = pattern; *step && n < 7; ++step) {
+        degreesBuf[n++] = pitch;
+        const int semitones = *step == 'H' ? 1 : *step == 'W' ? 2 : 3;
+        for (int i = 0; i < semitones; ++i) {
+            const char next = semitoneUp(pitch);
+            if (next != 0)
+                pitch = next;
+        }
+    }
+    const std::string_view degrees(degreesBuf, static_cast<std::size_t>(n));
+    const char t = n > 0 ? degreesBuf[0] : 'C';
+    const bool f = track.flatKey != 0;
+    static constexpr char kLetters[] = "CBAGFED";
+    const int idx = p >= 0 ? p % 7 : 6 - ((-p - 1) % 7);
+    const char letter = kLetters[idx];
+
+    if (f) {
+        if (letter == 'B' && (t == '4' || t == 'B'))
+            return -1;
+        if (letter == 'E' && t == 'B')
+            return -1;
+    }
+    if (letter == 'E')
+        return f ? 0 : ((t == '4' || t == '2') ? 1 : 0);
+    if (letter == 'B')
+        return (!f && t == '2') ? 1 : 0;
+    const char raised = semitoneUp(letter);
+    if (degrees.find(raised) != std::string_view::npos)
+        return f ? -1 : 1;
+    return 0;
+}
 
 KeyAccidentalTable::KeyAccidentalTable(const Track& track)
 {
     for (int p = 0; p < 7; ++p)
-        m_values[static_cast<std::size_t>(p)] = track.keyAccidental(p);
+        m_values[static_cast<std::size_t>(p)] = keyAccidental(track, p);
 }
 
 namespace {
@@ -16,7 +62,7 @@ namespace {
 // `here` is K at the note's position, `below` K one step lower (where flats are reported).
 int applyAccidentals(const Note& note, const Track& track, int here, int below)
 {
-    int pitch = note.midi;
+    int pitch = note.midi; // NOLINT(bugprone-signed-char-misuse): a signed key, not a character
     // With the natural mark the key signature is ignored; only the marks' test still looks
     // at the note's own position.
     int flatTest = here;
@@ -42,12 +88,23 @@ int applyAccidentals(const Note& note, const Track& track, int here, int below)
 
 int soundingPitch(const Note& note, const Track& track)
 {
-    return applyAccidentals(note, track, track.keyAccidental(note.line), track.keyAccidental(note.line + 1));
+    return applyAccidentals(note, track, keyAccidental(track, note.line),
+                            keyAccidental(track, note.line + 1));
 }
 
 int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable& keys)
 {
     return applyAccidentals(note, track, keys.at(note.line), keys.at(note.line + 1));
+}
+
+int soundingKey(const Note& note, const Track& track)
+{
+    return std::clamp(soundingPitch(note, track), 0, 127);
+}
+
+int soundingKey(const Note& note, const Track& track, const KeyAccidentalTable& keys)
+{
+    return std::clamp(soundingPitch(note, track, keys), 0, 127);
 }
 
 } // namespace tonvela

@@ -7,6 +7,13 @@ namespace tonvela {
 struct Note;
 class Track;
 
+// The key signature's accidental at staff position p, K(p), from the scale of the track's key
+// (tonic `key`, scale kind) and the letter of the position: +1 when the key sharpens that
+// letter, 0 when it leaves it alone, -1 for a flat. A flat is reported at the position one
+// step below the flattened degree, so a note reads K(p + 1) for flats (in F major K(-5), the
+// A, is -1: the B above it sounds flat). The same for every octave.
+int keyAccidental(const Track& track, int staffPosition);
+
 // A track's key-signature accidentals by staff position. They depend only on the letter of
 // the position, so seven values serve every octave; walks over many notes build this once.
 class KeyAccidentalTable {
@@ -31,5 +38,9 @@ class KeyAccidentalTable {
 // at the position one step below). So a courtesy accidental never moves a note twice.
 int soundingPitch(const Note& note, const Track& track);
 int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable& keys);
+
+// The sounding pitch kept within 0..127, for outputs that can hold no other key.
+int soundingKey(const Note& note, const Track& track);
+int soundingKey(const Note& note, const Track& track, const KeyAccidentalTable& keys);
 
 } // namespace tonvela

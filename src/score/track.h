@@ -1,98 +1,18 @@
 #pragma once
 
+#include "score/measure_division.h"
 #include "score/note.h"
+#include "score/time_signature.h"
+#include "score/undo_ring.h"
 
-#include <array>
 #include <cstdint>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace tonvela {
 
-class SheetDocument;
-class MarkupElement;
-
-// Staff kinds (`drawmode`).
-inline constexpr int kDrawGClef = 0;
-inline constexpr int kDrawTablature = 1;
-inline constexpr int kDrawFClef = 2;
-inline constexpr int kDrawG2Clef = 3;
-inline constexpr int kDrawFifthKind = 4;
-
-// Time signature codes, as files and the panel's "Time Sig:" list use them.
-inline constexpr int kTimeSig24 = 391547;
-inline constexpr int kTimeSig34 = 391548;
-inline constexpr int kTimeSig44 = 391549;
-inline constexpr int kTimeSig54 = 391550;
-inline constexpr int kTimeSig68 = 391551;
-inline constexpr int kTimeSig64 = 391552;
-inline constexpr int kTimeSig74 = 391553;
-inline constexpr int kTimeSig84 = 391554;
-inline constexpr int kTimeSig94 = 391555;
-inline constexpr int kTimeSigSingleGlyph = 391556;
-inline constexpr int kTimeSig38 = 391557;
-inline constexpr int kTimeSig58 = 391558;
-inline constexpr int kTimeSig78 = 391559;
-inline constexpr int kTimeSig98 = 391560;
-
-struct TimeSignatureInfo {
-    int code;
-    const char* text; // "2/4", ..., "single" for the one-glyph signature
-    int beatsPerMeasure;
-    double measureLength; // in whole notes
-    int panelEntry;       // entry of the "Time Sig:" list that shows it (0 when it has none)
-};
-// The row of a code; codes outside the table behave as 4/4.
-const TimeSignatureInfo& timeSignatureInfo(int code);
-// The code of a "Time Sig:" list entry; any other entry gives 4/4.
-int timeSignatureOfPanelEntry(int entry);
-// "3/4", "4/4", ...: the texts of the "Time Sig:" list, in order.
-const std::vector<std::string>& timeSignaturePanelTexts();
-
-// Milliseconds or ticks at 120 bpm are divided by this to get them at `tempo`: tempo times 1/120
-// taken as a single-precision number, as the timing tables were first computed. Playback, play
-// time and the MIDI writer all scale with it, so they agree to the millisecond.
-inline double tempoFactor(int tempo)
-{
-    return static_cast<double>(tempo < 1 ? 1 : tempo) * static_cast<double>(0.008333334f);
-}
-
-// "mm:ss" as the time displays show it: "%2d:%2d" with blanks written as 0 (75 s is "01:15");
-// negative times show as 00:00.
-std::string formatPlayTime(long long ms);
-
-inline constexpr int kMeasureCount = 384;
-inline constexpr int kUndoSlots = 64;
 inline constexpr int kInitialNoteCapacity = 64;
 inline constexpr int kTrackNameCapacity = 64;
-// Walks over a track (play time, export, layout) stop after this many steps, so loops with
-// absurd counts cannot make them run without bound.
-inline constexpr long long kMaxWalkSteps = 4'000'000;
-
-// One measure as the layout pass leaves it (numbered from 1).
-struct MeasureRecord {
-    int32_t spare = 0;
-    uint8_t barHover = 0;
-    uint8_t display[5] = {};
-    uint8_t startsRow = 0;
-    uint8_t lastOnRow = 0;
-    uint8_t spareFlag = 1;
-    int32_t spareIndex = -1;
-    StaffRow* row = nullptr;
-    float scaleFactor = 1.0f;
-    int32_t rootCount = 0;
-    float scaleFactor2 = 1.0f;
-    int32_t x = 0;
-    int32_t spare2 = 0;
-    int32_t firstNote = -1;
-    int32_t barTop = 0;
-    int32_t barBottom = 0;
-    // Measure repeats: a marked measure plays twice on the first pass through the sheet.
-    uint8_t repeat = 0;
-    int32_t passCount = 0;
-};
 
 // A recorded MIDI event of an imported track (or one added by an insert), in ticks of the
 // track's division.
@@ -108,25 +28,17 @@ struct RecordedEvent {
     uint8_t spare = 0;
 };
 
-// Undo storage of one note: its content, without layout and playback caches (those are
-// recomputed by the relayout that follows every undo). Chord member lists are derived and
-// rebuilt after a restore.
-struct NoteContent;
-using NoteChunk = std::vector<NoteContent>;
-
-// A track's notes at one moment. Stored as shared runs of notes, so snapshots of an unchanged
-// stretch of a track share the same memory; that keeps a full ring of 64 snapshots of a large
-// sheet within a few megabytes.
-struct TrackSnapshot {
-    std::vector<std::shared_ptr<const NoteChunk>> chunks;
-    int count = 0;
-};
-
-// One staff of a sheet: configuration, notes in staff order, measure records, recorded
-// events and a ring of 64 undo snapshots.
+// One staff of a sheet: its configuration, its notes in staff order with the chord links
+// between them, their division into measures and the measures marked to repeat, its recorded
+// events and its undo ring.
 //
-// Thread rules: owned by the user-interface thread. insertNote and undo take the sheet lock,
-// so the painter thread never sees a half-moved array; other edits run without it.
+// What else a track has lives beside it: the time signature table (time_signature.h), play
+// time (play_time.h), key accidentals and sounding pitches (sounding_pitch.h), the change of
+// staff kind (track_type.h) and the <track> element (track_element.h).
+//
+// Thread rules: owned by the user-interface thread. Every edit of the notes (insert, remove,
+// undo, redo, applyToSelected, a growth of the array, a change of staff kind) takes the sheet
+// lock, so the painter and playback threads never see a half-changed array.
 class Track {
   public:
     Track();
@@ -149,11 +61,10 @@ class Track {
     uint8_t drawmode = kDrawGClef;
     int bpm = 120;
 
-    SheetDocument* owner = nullptr;
     int count = 0;
     int timeSig = kTimeSig44;
-    std::array<MeasureRecord, kMeasureCount + 1> measures{}; // index 0 unused
-    int measuresInUse = 0;
+    // The measures that play twice, by measure number (from 1). Not saved in files yet.
+    MeasureRepeatMarks measureRepeats;
     std::string name;
     int division = 96;
     std::vector<RecordedEvent> events;
@@ -175,58 +86,78 @@ class Track {
     void insertNote(const Note& note, int index);
     void removeNote(int index);
     int nextRoot(int i) const;
+    // The root note i belongs to among the first `limit` notes (all notes when limit is -1), or
+    // -1 when it is a root itself. A link that points nowhere useful (out of range, at itself,
+    // at another member) makes the note a root of its own, so no walk can follow it anywhere
+    // unsafe.
+    int rootOf(int i, int limit = -1) const;
     void rebuildChordLists();
     // Makes chord links read from a file safe: a member must point at another note of the
     // track that is a root, and no root keeps more than 32 members; anything else becomes a
     // lone note. Loops that point outside the track or count below zero are turned off.
     void sanitizeLinks();
     void deselectAll();
-    void resetLayoutFlags();
     void applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity, double legatoBeats);
 
-    int keyAccidental(int staffPosition) const;
-    double measureLength() const;
-    int beatsPerMeasure() const;
-    int msAtTempo(int ms120) const;
-    long long totalPlayMs() const;
-    std::string playTimeText(int index) const;
-    // Longest 120-bpm length of a root and its members.
-    int chordLengthMs120(int rootIndex) const;
-
-    void snapshot();
-    void undo();
-    void redo();
-    bool canUndo() const;
-    bool canRedo() const;
-    int undoHead() const { return m_head; }
-    int undoTail() const { return m_tail; }
-    int undoCurrent() const { return m_current; }
-
-    void setTrackType(int entry);
-    bool hoverBarLine(int px, int py);
-    void clearBarHover();
+    // The division of the notes into measures (measure_division.h) as last computed.
+    // divideIntoMeasures computes it again from the notes and the time signature; the layout
+    // does so on every pass and playback when it starts, both under the sheet lock.
+    const MeasureDivision& measureDivision() const { return m_division; }
+    void divideIntoMeasures() { m_division.divide(*this); }
 
     // Sets keyindex, key and the flat-key flag from a row of the key table.
     void setKeyIndex(int index);
 
-    void writeElement(std::string& out) const;
-    // Returns how many notes were dropped because the track was full.
-    int readElement(const MarkupElement& element);
+    // The undo ring over the notes (undo_ring.h).
+    void snapshot();
+    void undo();
+    void redo();
+    bool canUndo() const { return m_undo.canUndo(); }
+    bool canRedo() const { return m_undo.canRedo(); }
+    const UndoRing& undoRing() const { return m_undo; }
 
     // The largest number of notes a track takes from a file.
     static constexpr int kMaxNotes = 32000;
 
   private:
     void ensureCapacity(int i);
-    void restore(const TrackSnapshot& snap);
-    void convertNotes(int lineShift, int midiShift);
+    // Reads outside the array: note 0 for a negative index, a default note past the capacity.
+    const Note& noteOutside(int i) const;
+    // noteAt for an index that may grow the array or raise the high-water mark.
+    Note& noteAtGrowing(int i);
 
     std::vector<Note> m_notes;
     int m_highWater = 0;
-    std::array<std::optional<TrackSnapshot>, kUndoSlots> m_ring;
-    int m_head = 0;
-    int m_tail = 0;
-    int m_current = -1;
+    UndoRing m_undo;
+    MeasureDivision m_division;
 };
+
+// Inline: every walk over the notes reads them through these. An index below the high-water
+// mark and the growth threshold needs neither growth nor bookkeeping.
+inline Note& Track::noteAt(int i)
+{
+    if (i >= 0 && i < m_highWater && i < capacity() - 32)
+        return m_notes[static_cast<std::size_t>(i)];
+    return noteAtGrowing(i);
+}
+
+inline const Note& Track::noteAt(int i) const
+{
+    if (i >= 0 && i < capacity())
+        return m_notes[static_cast<std::size_t>(i)];
+    return noteOutside(i);
+}
+
+// Inline: layout and the measure division ask this for every note.
+inline int Track::rootOf(int i, int limit) const
+{
+    const int n = limit < 0 || limit > count ? count : limit;
+    if (i < 0 || i >= n)
+        return -1;
+    const int p = m_notes[static_cast<std::size_t>(i)].chordparent;
+    if (p < 0 || p >= n || p == i || m_notes[static_cast<std::size_t>(p)].chordparent != -1)
+        return -1;
+    return p;
+}
 
 } // namespace tonvela

@@ -26,7 +26,7 @@ Note makeNote(int type, int line = 0)
     Note n;
     n.type = type;
     n.setStaffPosition(line);
-    n.width = static_cast<int16_t>(n.kindWidth());
+    n.layout.width = static_cast<int16_t>(n.kindWidth());
     return n;
 }
 

@@ -119,18 +119,18 @@ TEST_F(DrawingTest, GeometryScalesWithTheZoomAndTruncates)
         for (int k = 0; k < 5; ++k)
             EXPECT_TRUE(hasLine(sc(35), sc(top) + sc(9 * k), sc(35) + sc(length), sc(top) + sc(9 * k))) << k;
         const Note& n = note(0, 0);
-        EXPECT_TRUE(hasLine(sc(n.x), sc(top + 45), sc(n.x) + sc(10), sc(top + 45)));
+        EXPECT_TRUE(hasLine(sc(n.layout.x), sc(top + 45), sc(n.layout.x) + sc(10), sc(top + 45)));
         const auto lyric = texts("la");
         ASSERT_EQ(lyric.size(), 1u);
-        EXPECT_EQ(lyric[0].v[0], sc(n.x));
+        EXPECT_EQ(lyric[0].v[0], sc(n.layout.x));
         EXPECT_EQ(lyric[0].v[1], sc(63 + top));
-        EXPECT_EQ(lyric[0].v[2], sc(n.x) + 300);
+        EXPECT_EQ(lyric[0].v[2], sc(n.layout.x) + 300);
         EXPECT_EQ(lyric[0].v[3], sc(63 + top) + 24);
         EXPECT_EQ(lyric[0].font.height, static_cast<int>((zoom >= 0.8f ? 16.0f : 12.0f) * zoom));
         const auto head = glyphs(kGlyphQuarterUp);
         ASSERT_EQ(head.size(), 1u);
-        EXPECT_EQ(head[0].v[1], sc(n.x));
-        EXPECT_EQ(head[0].v[2], sc(n.y));
+        EXPECT_EQ(head[0].v[1], sc(n.layout.x));
+        EXPECT_EQ(head[0].v[2], sc(n.layout.y));
         EXPECT_FLOAT_EQ(static_cast<float>(head[0].scale), zoom);
         EXPECT_EQ(texts("1").front().font.height, static_cast<int>(14.0f * zoom));
     }
@@ -147,11 +147,11 @@ TEST_F(DrawingTest, LedgerLinesBelowAndAboveComeInThrees)
     const Note& low = note(0, 0);
     const Note& high = note(0, 1);
     for (int k = 5; k <= 7; ++k)
-        EXPECT_TRUE(hasLine(low.x, top + 9 * k, low.x + 10, top + 9 * k)) << k;
+        EXPECT_TRUE(hasLine(low.layout.x, top + 9 * k, low.layout.x + 10, top + 9 * k)) << k;
     for (int k = 1; k <= 3; ++k)
-        EXPECT_TRUE(hasLine(high.x + 2, top - 9 * k, high.x + 12, top - 9 * k)) << k;
+        EXPECT_TRUE(hasLine(high.layout.x + 2, top - 9 * k, high.layout.x + 12, top - 9 * k)) << k;
     const Note& mid = note(0, 2);
-    EXPECT_FALSE(hasLine(mid.x, top + 45, mid.x + 10, top + 45));
+    EXPECT_FALSE(hasLine(mid.layout.x, top + 45, mid.layout.x + 10, top + 45));
 }
 
 TEST_F(DrawingTest, PercussionNotesSitAtTheTopWithoutLedgersAndWithStemsUp)
@@ -161,12 +161,12 @@ TEST_F(DrawingTest, PercussionNotesSitAtTheTopWithoutLedgersAndWithStemsUp)
     addNote(track(0), kTypeQuarter, 12);
     addNote(track(0), kTypeQuarter, -9);
     draw();
-    EXPECT_EQ(note(0, 0).y, view->row(0).top);
-    EXPECT_EQ(note(0, 1).stemDown, 0);
+    EXPECT_EQ(note(0, 0).layout.y, view->row(0).top);
+    EXPECT_EQ(note(0, 1).layout.stemDown, 0);
     EXPECT_EQ(glyphs(kGlyphQuarterUp).size(), 2u);
     EXPECT_EQ(glyphs(kGlyphPercussionClef).size(), 1u);
     const int top = view->row(0).top;
-    EXPECT_FALSE(hasLine(note(0, 0).x, top + 45, note(0, 0).x + 10, top + 45));
+    EXPECT_FALSE(hasLine(note(0, 0).layout.x, top + 45, note(0, 0).layout.x + 10, top + 45));
 }
 
 TEST_F(DrawingTest, MeasureNumbersAndBarLinesMarkEveryMeasure)
@@ -188,8 +188,8 @@ TEST_F(DrawingTest, MeasureNumbersAndBarLinesMarkEveryMeasure)
     // The bar line of measure 2 crosses the whole system; its extent is kept for hit tests.
     const int bottom = top + 110 + 36;
     EXPECT_TRUE(hasLine(232, top, 232, bottom));
-    EXPECT_EQ(track(0).measures[2].barTop, top);
-    EXPECT_EQ(track(0).measures[2].barBottom, bottom);
+    EXPECT_EQ(view->measures(0)[2].barTop, top);
+    EXPECT_EQ(view->measures(0)[2].barBottom, bottom);
     // The system end line at the staff's end.
     EXPECT_TRUE(hasLine(35 + 930, top, 35 + 930, bottom));
 }
@@ -200,13 +200,13 @@ TEST_F(DrawingTest, BeamsAreFourLinesAndSixteenthsGetASecondBeam)
     for (int line : {2, 4, 6, 8})
         addNote(track(0), kTypeSixteenth, line);
     draw();
-    const int* b = note(0, 0).beamLine;
+    const int* b = note(0, 0).layout.beamLine;
     for (int k = 0; k < 4; ++k) {
         EXPECT_TRUE(hasLine(b[0], b[1] + k, b[2], b[3] + k)) << k;
         EXPECT_TRUE(hasLine(b[0], b[1] + 7 + k, b[2], b[3] + 7 + k)) << k;
     }
     for (int i = 0; i < 4; ++i) {
-        const int* e = note(0, i).stemExtension;
+        const int* e = note(0, i).layout.stemExtension;
         EXPECT_TRUE(hasLine(e[0], e[1], e[2], e[3])) << i;
     }
     EXPECT_EQ(glyphs(kGlyphQuarterUp).size(), 4u); // beamed notes draw as quarters
@@ -222,11 +222,12 @@ TEST_F(DrawingTest, TieOnOneRowDrawsAnArcBelowStemUpNotes)
     ASSERT_EQ(arcs.size(), 1u);
     const Note& a = note(0, 0);
     const Note& b = note(0, 1);
-    const int expected[8] = {a.x + 1, a.y + 20, b.x + 11, a.y + 40, a.x + 6, a.y + 35, b.x + 6, a.y + 35};
+    const int expected[8] = {a.layout.x + 1, a.layout.y + 20, b.layout.x + 11, a.layout.y + 40,
+                             a.layout.x + 6, a.layout.y + 35, b.layout.x + 6,  a.layout.y + 35};
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(arcs[0].v[i], expected[i]) << i;
     EXPECT_EQ(arcs[0].pen.width, 2);
-    EXPECT_TRUE(a.tieValid && b.tieValid);
+    EXPECT_TRUE(a.layout.tieValid && b.layout.tieValid);
 }
 
 TEST_F(DrawingTest, TieBetweenStemDownNotesArcsAboveThem)
@@ -239,8 +240,8 @@ TEST_F(DrawingTest, TieBetweenStemDownNotesArcsAboveThem)
     ASSERT_EQ(arcs.size(), 1u);
     const Note& a = note(0, 0);
     const Note& b = note(0, 1);
-    const int expected[8] = {sc(b.x + 3), sc(a.y - 5), sc(a.x + 13), sc(a.y + 5),
-                             sc(b.x + 8), sc(a.y),     sc(a.x + 8),  sc(a.y)};
+    const int expected[8] = {sc(b.layout.x + 3), sc(a.layout.y - 5), sc(a.layout.x + 13), sc(a.layout.y + 5),
+                             sc(b.layout.x + 8), sc(a.layout.y),     sc(a.layout.x + 8),  sc(a.layout.y)};
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(arcs[0].v[i], expected[i]) << i;
 }
@@ -252,10 +253,10 @@ TEST_F(DrawingTest, TieBetweenDifferentPitchesDrawsNothingButRestsAlwaysTie)
     addNote(track(0), kTypeQuarter, 2, kFlagTie);
     addNote(track(0), kTypeQuarter, 0, kFlagTie | kFlagRest);
     addNote(track(0), kTypeQuarter, 0, kFlagTie | kFlagRest);
-    note(0, 0).tieValid = 1;
+    note(0, 0).layout.tieValid = 1;
     draw();
-    EXPECT_FALSE(note(0, 0).tieValid);
-    EXPECT_TRUE(note(0, 2).tieValid);
+    EXPECT_FALSE(note(0, 0).layout.tieValid);
+    EXPECT_TRUE(note(0, 2).layout.tieValid);
     EXPECT_EQ(canvas.callsOf(Kind::Arc).size(), 1u);
 }
 
@@ -269,7 +270,8 @@ TEST_F(DrawingTest, TieLeavingTheRowDrawsSixtyUnitsToTheRight)
     const auto arcs = canvas.callsOf(Kind::Arc);
     ASSERT_EQ(arcs.size(), 1u);
     const Note& a = note(0, 0);
-    const int expected[8] = {a.x + 1, a.y + 20, a.x + 61, a.y + 40, a.x + 6, a.y + 35, a.x + 61, a.y + 35};
+    const int expected[8] = {a.layout.x + 1, a.layout.y + 20, a.layout.x + 61, a.layout.y + 40,
+                             a.layout.x + 6, a.layout.y + 35, a.layout.x + 61, a.layout.y + 35};
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(arcs[0].v[i], expected[i]) << i;
 }
@@ -293,7 +295,7 @@ TEST_F(DrawingTest, TablatureShowsStringsAndFrets)
     EXPECT_EQ(texts("B").size(), 1u);
     const auto open = texts("0");
     ASSERT_EQ(open.size(), 2u);
-    EXPECT_EQ(open[0].v[0], note(0, 0).x);
+    EXPECT_EQ(open[0].v[0], note(0, 0).layout.x);
     EXPECT_EQ(open[1].v[1], top + 2 * 9 - 9);
     EXPECT_EQ(open[0].v[1], top - 9);
     EXPECT_EQ(open[0].font, (Font{16, true}));
@@ -338,7 +340,7 @@ TEST_F(DrawingTest, SelectedAndPlayingNotesTakeTheirColourSets)
     makeSheet(1);
     addQuarters(track(0), 3);
     note(0, 0).selected = 1;
-    note(0, 1).sounding = 1;
+    note(0, 1).play.sounding = 1;
     draw();
     const auto heads = canvas.callsOf(Kind::Glyph);
     std::vector<GlyphColor> colours;
@@ -349,6 +351,23 @@ TEST_F(DrawingTest, SelectedAndPlayingNotesTakeTheirColourSets)
     EXPECT_EQ(colours[0], GlyphColor::Selected);
     EXPECT_EQ(colours[1], GlyphColor::Highlighted);
     EXPECT_EQ(colours[2], GlyphColor::Normal);
+}
+
+TEST_F(DrawingTest, TheNoteUnderThePointerIsHighlightedByTheViewAlone)
+{
+    makeSheet(1);
+    addQuarters(track(0), 3);
+    view->hoveredNoteTrack = 0;
+    view->hoveredNoteIndex = 2;
+    draw();
+    std::vector<GlyphColor> colours;
+    for (const Call& c : canvas.callsOf(Kind::Glyph))
+        if (c.v[0] == kGlyphQuarterUp)
+            colours.push_back(c.glyphColor);
+    ASSERT_EQ(colours.size(), 3u);
+    EXPECT_EQ(colours[0], GlyphColor::Normal);
+    EXPECT_EQ(colours[2], GlyphColor::Highlighted);
+    EXPECT_EQ(track(0).noteAt(2).play.sounding, 0) << "hovering marks nothing in the sheet";
 }
 
 TEST_F(DrawingTest, DrawingStopsAfterAThousandRows)

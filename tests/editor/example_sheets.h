@@ -18,7 +18,7 @@ inline int addNote(Track& t, int type, int line, int flags = 0, const char* lyri
     n.type = type;
     n.setStaffPosition(line);
     n.dwFlag = flags;
-    n.width = static_cast<int16_t>(kindWidthOf(type));
+    n.layout.width = static_cast<int16_t>(kindWidthOf(type));
     n.chordparent = static_cast<int16_t>(chordParent);
     if (lyric)
         n.setLyric(lyric);
@@ -26,7 +26,6 @@ inline int addNote(Track& t, int type, int line, int flags = 0, const char* lyri
     const int index = t.count;
     Note& slot = t.noteAt(index);
     slot = n;
-    slot.track = &t;
     ++t.count;
     return index;
 }

@@ -89,12 +89,12 @@ TEST_F(LayoutTest, NoteYFollowsStaffPositionStemAndKind)
     n.line = 1; // middle line, stem up
     EXPECT_EQ(noteY(row, n), 90);
     n.line = 0;
-    n.stemDown = 1;
+    n.layout.stemDown = 1;
     EXPECT_EQ(noteY(row, n), 108);
     n.line = -3; // top line, stem down: head near y + 6
     EXPECT_EQ(noteY(row, n), 94);
     n.line = 4;
-    n.stemDown = 0;
+    n.layout.stemDown = 0;
     EXPECT_EQ(noteY(row, n), 104);
     n.type = kTypeWhole;
     n.line = 1;
@@ -105,10 +105,10 @@ TEST_F(LayoutTest, NoteYFollowsStaffPositionStemAndKind)
                                          {kTypeThirtySecond, 102}, {kTypeHalf, 113},   {kTypeWhole, 117}};
     for (auto [type, y] : rests) {
         n.type = type;
-        n.stemDown = 1;
+        n.layout.stemDown = 1;
         EXPECT_EQ(noteY(row, n), y) << type;
     }
-    EXPECT_EQ(n.stemDown, 0); // a whole rest clears the stem flag
+    EXPECT_EQ(n.layout.stemDown, 0); // a whole rest clears the stem flag
 
     n.dwFlag = 0;
     n.type = kTypeAudioClip;
@@ -130,7 +130,7 @@ TEST_F(LayoutTest, PlaceClickMapsBandsToSteps)
     auto stepAt = [&](int offset) {
         Note n;
         n.type = kTypeQuarter;
-        n.y = static_cast<int16_t>(top + 3 + offset);
+        n.layout.y = static_cast<int16_t>(top + 3 + offset);
         return placeClick(row, n, {});
     };
     EXPECT_EQ(stepAt(0), -3); // the first unit of band 0 is the top line
@@ -154,7 +154,7 @@ TEST_F(LayoutTest, PlaceClickGivesPitchFlagsAndHeight)
     Note n;
     n.type = kTypeQuarter;
     n.dwFlag = kFlagTie;
-    n.y = static_cast<int16_t>(row.top + 3 + 9 + 2); // band 1, second part: step 0, middle C
+    n.layout.y = static_cast<int16_t>(row.top + 3 + 9 + 2); // band 1, second part: step 0, middle C
     PlacementToggles toggles;
     toggles.sharp = true;
     toggles.dot = true;
@@ -163,25 +163,25 @@ TEST_F(LayoutTest, PlaceClickGivesPitchFlagsAndHeight)
     EXPECT_EQ(n.letter, 'C');
     EXPECT_EQ(n.iid, 40);
     EXPECT_EQ(n.dwFlag, kFlagSharp | kFlagDot); // the old tie is cleared
-    EXPECT_EQ(n.stemDown, 1);                   // clicks above the third line get a stem down
-    EXPECT_EQ(n.y, row.top + 8);
+    EXPECT_EQ(n.layout.stemDown, 1);            // clicks above the third line get a stem down
+    EXPECT_EQ(n.layout.y, row.top + 8);
 
     Note high;
     high.type = kTypeQuarter;
-    high.y = static_cast<int16_t>(row.top + 3);
+    high.layout.y = static_cast<int16_t>(row.top + 3);
     toggles.rest = true;
     EXPECT_EQ(placeClick(row, high, toggles), -3);
-    EXPECT_EQ(high.stemDown, 1);
+    EXPECT_EQ(high.layout.stemDown, 1);
     EXPECT_EQ(high.dwFlag, kFlagRest | kFlagDot); // rests take no accidentals
 
     track(0).percussive = 1;
     track(0).drumKey = 38;
     Note drum;
     drum.type = kTypeQuarter;
-    drum.y = static_cast<int16_t>(row.top + 30);
+    drum.layout.y = static_cast<int16_t>(row.top + 30);
     ASSERT_TRUE(placeClick(row, drum, {}).has_value());
     EXPECT_EQ(drum.midi, 38);
-    EXPECT_EQ(drum.y, row.top);
+    EXPECT_EQ(drum.layout.y, row.top);
 }
 
 TEST_F(LayoutTest, FourQuartersFillAMeasureAndTheFifthOpensTheNext)
@@ -190,10 +190,10 @@ TEST_F(LayoutTest, FourQuartersFillAMeasureAndTheFifthOpensTheNext)
     addQuarters(track(0), 5);
     layoutRows(*view);
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(note(0, i).measureIndex, 0);
-    EXPECT_EQ(note(0, 4).measureIndex, 1);
-    EXPECT_EQ(track(0).measuresInUse, 2);
-    EXPECT_EQ(track(0).measures[2].firstNote, 4);
+        EXPECT_EQ(note(0, i).layout.measureIndex, 0);
+    EXPECT_EQ(note(0, 4).layout.measureIndex, 1);
+    EXPECT_EQ(view->measuresInUse(0), 2);
+    EXPECT_EQ(view->measures(0)[2].firstNote, 4);
 }
 
 TEST_F(LayoutTest, BarLineRestartsTheCountAndDotsLengthenNotes)
@@ -207,10 +207,10 @@ TEST_F(LayoutTest, BarLineRestartsTheCountAndDotsLengthenNotes)
     addNote(track(0), kTypeQuarter, 1, kFlagDot);
     layoutRows(*view);
     for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(note(0, i).measureIndex, 0) << i;
-    EXPECT_EQ(note(0, 7).measureIndex, 1);
-    EXPECT_EQ(note(0, 8).measureIndex, 1);
-    EXPECT_EQ(note(0, 9).measureIndex, 2);
+        EXPECT_EQ(note(0, i).layout.measureIndex, 0) << i;
+    EXPECT_EQ(note(0, 7).layout.measureIndex, 1);
+    EXPECT_EQ(note(0, 8).layout.measureIndex, 1);
+    EXPECT_EQ(note(0, 9).layout.measureIndex, 2);
 }
 
 TEST_F(LayoutTest, MeasuresFlowOntoRowsAtTheMeasureWidth)
@@ -221,16 +221,16 @@ TEST_F(LayoutTest, MeasuresFlowOntoRowsAtTheMeasureWidth)
     layoutRows(*view);
     EXPECT_EQ(sheet->measuresPerRow, 3);
     EXPECT_EQ(sheet->measureWidth, 225);
-    const auto& m = track(0).measures;
+    const auto& m = view->measures(0);
     EXPECT_EQ(m[1].x, 35);
     EXPECT_EQ(m[2].x, 225);
     EXPECT_EQ(m[3].x, 450);
     EXPECT_TRUE(m[4].startsRow);
     EXPECT_EQ(m[4].x, 35);
-    EXPECT_EQ(note(0, 3).rowIndex, 2); // the track's next row is two rows down
-    EXPECT_EQ(note(0, 0).x, 85);
-    EXPECT_EQ(note(0, 1).x, 248); // measure x - 12 + 35
-    EXPECT_EQ(note(0, 3).x, 85);
+    EXPECT_EQ(note(0, 3).layout.rowIndex, 2); // the track's next row is two rows down
+    EXPECT_EQ(note(0, 0).layout.x, 85);
+    EXPECT_EQ(note(0, 1).layout.x, 248); // measure x - 12 + 35
+    EXPECT_EQ(note(0, 3).layout.x, 85);
     EXPECT_EQ(view->rowsInUse, 4);
     EXPECT_EQ(view->row(2).firstNote, 3);
     EXPECT_EQ(view->row(0).endNote, 3);
@@ -243,13 +243,13 @@ TEST_F(LayoutTest, JustificationStretchesNotesToTheirMeasure)
     addQuarters(track(0), 16);
     layoutRows(*view);
     // First measure: 232 - 20 - 40 = 172 over 160 units of quarters.
-    EXPECT_EQ(note(0, 0).width, 43);
-    EXPECT_EQ(note(0, 1).x, note(0, 0).x + 43);
+    EXPECT_EQ(note(0, 0).layout.width, 43);
+    EXPECT_EQ(note(0, 1).layout.x, note(0, 0).layout.x + 43);
     // Middle measure: 464 - 232 - 20 = 212.
-    EXPECT_EQ(note(0, 4).width, 53);
-    EXPECT_EQ(note(0, 4).x, 255);
+    EXPECT_EQ(note(0, 4).layout.width, 53);
+    EXPECT_EQ(note(0, 4).layout.x, 255);
     // Last measure of the row: measure width - 40 = 192.
-    EXPECT_EQ(note(0, 12).width, 48);
+    EXPECT_EQ(note(0, 12).layout.width, 48);
 }
 
 TEST_F(LayoutTest, KeySignatureShiftsTheFirstNotesAndHasItsWidth)
@@ -260,7 +260,7 @@ TEST_F(LayoutTest, KeySignatureShiftsTheFirstNotesAndHasItsWidth)
     layoutRows(*view);
     EXPECT_EQ(keySignatureWidth(track(0)), 24);
     EXPECT_EQ(view->row(0).keySigWidth, 24);
-    EXPECT_EQ(note(0, 0).x, 24 + 50 + 35);
+    EXPECT_EQ(note(0, 0).layout.x, 24 + 50 + 35);
     const KeySignatureMarks marks = keySignatureMarks(track(0));
     ASSERT_EQ(marks.count, 3);
     EXPECT_EQ(marks.marks[0].step, -3);
@@ -282,11 +282,11 @@ TEST_F(LayoutTest, StaffBreakEndsTheRowAtOnce)
     addNote(track(0), kTypeStaffBreak, 0);
     addQuarters(track(0), 2);
     layoutRows(*view);
-    EXPECT_EQ(note(0, 1).rowIndex, 0);
-    EXPECT_EQ(note(0, 3).rowIndex, 1);
-    EXPECT_EQ(note(0, 3).x, 85);
+    EXPECT_EQ(note(0, 1).layout.rowIndex, 0);
+    EXPECT_EQ(note(0, 3).layout.rowIndex, 1);
+    EXPECT_EQ(note(0, 3).layout.x, 85);
     EXPECT_EQ(view->row(1).firstNote, 3);
-    EXPECT_EQ(note(0, 3).measureIndex, 0); // a break mid-measure keeps the measure going
+    EXPECT_EQ(note(0, 3).layout.measureIndex, 0); // a break mid-measure keeps the measure going
 }
 
 TEST_F(LayoutTest, StaffBreakAfterAFullMeasureStartsANewMeasure)
@@ -296,9 +296,9 @@ TEST_F(LayoutTest, StaffBreakAfterAFullMeasureStartsANewMeasure)
     addNote(track(0), kTypeStaffBreak, 0);
     addQuarters(track(0), 4);
     layoutRows(*view);
-    EXPECT_EQ(note(0, 5).rowIndex, 1);
-    EXPECT_EQ(note(0, 5).measureIndex, 1);
-    EXPECT_TRUE(track(0).measures[2].startsRow);
+    EXPECT_EQ(note(0, 5).layout.rowIndex, 1);
+    EXPECT_EQ(note(0, 5).layout.measureIndex, 1);
+    EXPECT_TRUE(view->measures(0)[2].startsRow);
 }
 
 TEST_F(LayoutTest, FourEighthsInAMeasureFormOneBeamGroup)
@@ -307,21 +307,21 @@ TEST_F(LayoutTest, FourEighthsInAMeasureFormOneBeamGroup)
     for (int line : {2, 4, 6, 8})
         addNote(track(0), kTypeEighth, line);
     layoutRows(*view);
-    EXPECT_EQ(note(0, 0).beamCount, 3);
+    EXPECT_EQ(note(0, 0).layout.beamCount, 3);
     for (int i = 0; i < 4; ++i) {
         EXPECT_TRUE(note(0, i).dwFlag & kFlagBeamed);
-        EXPECT_EQ(note(0, i).stemDown, 0);
+        EXPECT_EQ(note(0, i).layout.stemDown, 0);
     }
     // Horizontal at the highest note's y + 1, from x1 + 12 to x4 + 12.
-    const int* beam = note(0, 0).beamLine;
-    EXPECT_EQ(beam[0], note(0, 0).x + 12);
-    EXPECT_EQ(beam[1], note(0, 0).y + 1);
-    EXPECT_EQ(beam[2], note(0, 3).x + 12);
-    EXPECT_EQ(beam[3], note(0, 0).y + 1);
-    const int* ext = note(0, 3).stemExtension;
-    EXPECT_EQ(ext[0], note(0, 3).x + 11);
-    EXPECT_EQ(ext[1], note(0, 3).y + 1);
-    EXPECT_EQ(ext[3], note(0, 0).y + 1);
+    const int* beam = note(0, 0).layout.beamLine;
+    EXPECT_EQ(beam[0], note(0, 0).layout.x + 12);
+    EXPECT_EQ(beam[1], note(0, 0).layout.y + 1);
+    EXPECT_EQ(beam[2], note(0, 3).layout.x + 12);
+    EXPECT_EQ(beam[3], note(0, 0).layout.y + 1);
+    const int* ext = note(0, 3).layout.stemExtension;
+    EXPECT_EQ(ext[0], note(0, 3).layout.x + 11);
+    EXPECT_EQ(ext[1], note(0, 3).layout.y + 1);
+    EXPECT_EQ(ext[3], note(0, 0).layout.y + 1);
 }
 
 TEST_F(LayoutTest, HighEighthsBeamWithStemsDown)
@@ -330,13 +330,13 @@ TEST_F(LayoutTest, HighEighthsBeamWithStemsDown)
     addNote(track(0), kTypeEighth, -2);
     addNote(track(0), kTypeEighth, -4);
     layoutRows(*view);
-    EXPECT_EQ(note(0, 0).beamCount, 1);
-    EXPECT_EQ(note(0, 0).stemDown, 1);
-    const int* beam = note(0, 0).beamLine;
-    EXPECT_EQ(beam[0], note(0, 0).x + 3);
-    EXPECT_EQ(beam[1], note(0, 0).y + 29);
-    EXPECT_EQ(beam[2], note(0, 1).x + 4);
-    EXPECT_EQ(beam[3], note(0, 1).y + 29);
+    EXPECT_EQ(note(0, 0).layout.beamCount, 1);
+    EXPECT_EQ(note(0, 0).layout.stemDown, 1);
+    const int* beam = note(0, 0).layout.beamLine;
+    EXPECT_EQ(beam[0], note(0, 0).layout.x + 3);
+    EXPECT_EQ(beam[1], note(0, 0).layout.y + 29);
+    EXPECT_EQ(beam[2], note(0, 1).layout.x + 4);
+    EXPECT_EQ(beam[3], note(0, 1).layout.y + 29);
 }
 
 TEST_F(LayoutTest, TwoNoteBeamRisesFromALowFirstNote)
@@ -346,10 +346,10 @@ TEST_F(LayoutTest, TwoNoteBeamRisesFromALowFirstNote)
     addNote(track(0), kTypeEighth, 1);
     layoutRows(*view);
     const Note& a = note(0, 0);
-    ASSERT_GT(a.y - note(0, 1).y, 20);
-    EXPECT_EQ(a.beamLine[1], a.y - 20);
-    EXPECT_EQ(a.stemExtension[1], a.y + 1);
-    EXPECT_EQ(a.stemExtension[3], a.y - 20);
+    ASSERT_GT(a.layout.y - note(0, 1).layout.y, 20);
+    EXPECT_EQ(a.layout.beamLine[1], a.layout.y - 20);
+    EXPECT_EQ(a.layout.stemExtension[1], a.layout.y + 1);
+    EXPECT_EQ(a.layout.stemExtension[3], a.layout.y - 20);
 }
 
 TEST_F(LayoutTest, BeamsNeverCrossMeasuresKindsChordsOrWideLeaps)
@@ -387,10 +387,10 @@ TEST_F(LayoutTest, HostileNoteFieldsStayWithinBounds)
     view->updateLayoutSize();
     layoutRows(*view);
     EXPECT_LE(view->rowsInUse, kRowCount);
-    EXPECT_LE(track(0).measuresInUse, kMeasureCount);
+    EXPECT_LE(view->measuresInUse(0), kMeasureCount);
     EXPECT_LE(view->laidOutCount(0), t.count);
     for (int i = 0; i < view->laidOutCount(0); ++i)
-        EXPECT_LT(t.noteAt(i).rowIndex, kRowCount);
+        EXPECT_LT(t.noteAt(i).layout.rowIndex, kRowCount);
 }
 
 TEST_F(LayoutTest, LongTracksStopAtTheMeasureAndNoteLimits)
@@ -399,9 +399,9 @@ TEST_F(LayoutTest, LongTracksStopAtTheMeasureAndNoteLimits)
     for (int i = 0; i < 5000; ++i)
         addNote(track(0), kTypeWhole, 1);
     layoutRows(*view);
-    EXPECT_EQ(track(0).measuresInUse, kMeasureCount);
+    EXPECT_EQ(view->measuresInUse(0), kMeasureCount);
     EXPECT_LE(view->laidOutCount(0), kMaxPlacedMeasures);
-    EXPECT_EQ(note(0, 4500).rowIndex, -1);
+    EXPECT_EQ(note(0, 4500).layout.rowIndex, -1);
 }
 
 TEST_F(LayoutTest, HoverGuidesFollowThePointerAboveAndBelow)
@@ -419,6 +419,28 @@ TEST_F(LayoutTest, HoverGuidesFollowThePointerAboveAndBelow)
     EXPECT_TRUE(trackHover(row, 120, row.top + 20));
     EXPECT_EQ(row.hoverBelowX, -1);
     EXPECT_FALSE(trackHover(row, 40, row.top - 20)); // left of the guides' reach
+}
+
+TEST(BarHoverTest, BarHoverFindsOnlyBarsThatDoNotStartARow)
+{
+    SheetDocument sheet;
+    SheetViewState view(sheet);
+    view.setMeasuresInUse(1, 2);
+    std::vector<MeasureRecord>& m = view.measures(1);
+    m[1] = MeasureRecord{};
+    m[1].startsRow = 1;
+    m[1].x = 100;
+    m[1].barTop = 0;
+    m[1].barBottom = 50;
+    m[2] = m[1];
+    m[2].startsRow = 0;
+    m[2].x = 300;
+    EXPECT_FALSE(hoverBarLine(view, 1, 100, 20));
+    EXPECT_TRUE(hoverBarLine(view, 1, 305, 54));
+    EXPECT_EQ(m[2].barHover, 1);
+    EXPECT_FALSE(hoverBarLine(view, 0, 305, 54)) << "each track has bars of its own";
+    clearBarHover(view, 1);
+    EXPECT_EQ(m[2].barHover, 0);
 }
 
 } // namespace

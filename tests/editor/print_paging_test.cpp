@@ -138,7 +138,7 @@ TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExa
     setFirstVisibleRow(*view, 2);
     const int width = view->layoutWidth, height = view->layoutHeight, firstRow = view->firstVisibleRow;
     const int top = view->row(5).top, measures = sheet->measuresPerRow;
-    const int x = sheet->trackAt(0)->noteAt(7).x;
+    const int x = sheet->trackAt(0)->noteAt(7).layout.x;
 
     const PrintResult result = printSheet(*view, printer, 96, 96);
     ASSERT_TRUE(result.ok);
@@ -160,7 +160,7 @@ TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExa
     EXPECT_EQ(view->firstVisibleRow, firstRow);
     EXPECT_EQ(view->row(5).top, top);
     EXPECT_EQ(sheet->measuresPerRow, measures);
-    EXPECT_EQ(sheet->trackAt(0)->noteAt(7).x, x);
+    EXPECT_EQ(sheet->trackAt(0)->noteAt(7).layout.x, x);
     EXPECT_FALSE(view->printing);
 }
 

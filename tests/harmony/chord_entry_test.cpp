@@ -1,12 +1,12 @@
 #include "harmony/chord_document.h"
 #include "harmony/chord_entry.h"
-#include "harmony/chord_formula.h"
 #include "platform/notifier.h"
-#include "score/lilypond_export.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
+#include "score/sounding_pitch.h"
 #include "score/track.h"
+#include "theory/chord_formula.h"
 
 #include <gtest/gtest.h>
 
@@ -62,9 +62,9 @@ TEST_F(ChordEntryTest, TriadAddsItsThreePitchesTwiceAsOneChordWithTheButtonsAsLy
     for (int i = 1; i < 6; ++i)
         EXPECT_EQ(t.noteAt(i).chordparent, 0);
     EXPECT_EQ(t.noteAt(0).childCount, 5);
-    ASSERT_TRUE(t.noteAt(0).lyrictext);
-    EXPECT_EQ(*t.noteAt(0).lyrictext, "G# sus4");
-    EXPECT_FALSE(t.noteAt(1).lyrictext);
+    ASSERT_TRUE(t.noteAt(0).lyrictext());
+    EXPECT_EQ(*t.noteAt(0).lyrictext(), "G# sus4");
+    EXPECT_FALSE(t.noteAt(1).lyrictext());
     EXPECT_EQ(t.noteAt(0).octave, 3);
     EXPECT_EQ(t.noteAt(3).octave, 2);
     EXPECT_EQ(relayouts, 1);
@@ -132,8 +132,8 @@ TEST_F(ChordEntryTest, ArpeggioAddsTheSameNotesOneAfterAnotherLowestFirst)
     EXPECT_EQ(sounding(0, 6), (std::vector<int>{48, 52, 55, 60, 64, 67}));
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(track().noteAt(i).chordparent, -1);
-    ASSERT_TRUE(track().noteAt(0).lyrictext);
-    EXPECT_EQ(*track().noteAt(0).lyrictext, "C maj");
+    ASSERT_TRUE(track().noteAt(0).lyrictext());
+    EXPECT_EQ(*track().noteAt(0).lyrictext(), "C maj");
 }
 
 TEST_F(ChordEntryTest, TheCurrentTrackIsTrackZeroWhenNoneIsCurrent)

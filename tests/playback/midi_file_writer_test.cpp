@@ -1,8 +1,8 @@
 #include "playback/midi_file_writer.h"
 
-#include "harmony/pitch.h"
 #include "platform/atomic_file.h"
 #include "playback/midi_file_reader.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
 
 #include <gtest/gtest.h>
@@ -239,12 +239,8 @@ TEST_F(MidiFileWriterTest, ARepeatedMeasurePlaysTwiceOnTheFirstPass)
     Track& t = *sheet.trackAt(0);
     for (int key : {60, 62, 64, 65})
         add(key);
-    t.measuresInUse = 2;
-    t.noteAt(0).measureIndex = 1;
-    t.noteAt(1).measureIndex = 1;
-    t.noteAt(2).measureIndex = 2;
-    t.noteAt(3).measureIndex = 2;
-    t.measures[1].repeat = 1;
+    t.timeSig = kTimeSig24; // two quarters a measure: 60 62 | 64 65
+    t.measureRepeats.set(1, true);
     std::vector<int> keys;
     for (const auto& w : only(eventsOfChunk(bytes(), 0), 0x90))
         keys.push_back(w.d1);
@@ -453,6 +449,32 @@ TEST_F(MidiFileOnDiskTest, AnIndependentParserReadsWhatTheWriterWrites)
     EXPECT_NE(csv.find("1, 288, Note_off_c, 0, 62, 127"), std::string::npos) << csv;
     EXPECT_NE(csv.find("1, 288, End_track"), std::string::npos) << csv;
     EXPECT_NE(csv.find("2, 192, End_track"), std::string::npos) << csv;
+}
+
+TEST_F(MidiFileOnDiskTest, RepeatedMeasuresAreWrittenOutWithoutAnyLayout)
+{
+    // 2/4: 60 62 | 64 65 | 67, measure 2 marked; no window and no layout, only the score.
+    for (int key : {60, 62, 64, 65, 67})
+        add(key);
+    sheet.trackAt(0)->timeSig = kTimeSig24;
+    sheet.trackAt(0)->measureRepeats.set(2, true);
+    const fs::path file = dir / "repeat.mid";
+    ASSERT_TRUE(writeMidiFile(sheet, file.string(), 0).ok);
+    const std::string csv = runMidicsv(file);
+    ASSERT_EQ(csv.rfind("FAILED", 0), std::string::npos)
+        << "midicsv is needed (scripts/setup.sh installs it): " << csv;
+    std::vector<std::string> onLines;
+    std::istringstream in(csv);
+    for (std::string line; std::getline(in, line);)
+        if (line.find("Note_on_c") != std::string::npos)
+            onLines.push_back(line);
+    EXPECT_EQ(onLines,
+              (std::vector<std::string>{"1, 0, Note_on_c, 0, 60, 127", "1, 96, Note_on_c, 0, 62, 127",
+                                        "1, 192, Note_on_c, 0, 64, 127", "1, 288, Note_on_c, 0, 65, 127",
+                                        "1, 384, Note_on_c, 0, 64, 127", "1, 480, Note_on_c, 0, 65, 127",
+                                        "1, 576, Note_on_c, 0, 67, 127"}))
+        << csv;
+    EXPECT_NE(csv.find("1, 672, End_track"), std::string::npos) << csv;
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 #include "playback/midi_port.h"
 
-#include "harmony/pitch.h"
 #include "platform/clock.h"
 #include "platform/notifier.h"
 #include "platform/recording_midi_output.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
+#include "theory/key_signature.h"
 
 #include <gtest/gtest.h>
 
@@ -73,8 +74,8 @@ TEST_F(MidiPortTest, NothingIsSentWhileClosed)
 {
     Track& t = *sheet.trackAt(0);
     Note& n = addNote(t, 60);
-    port.noteOn(n, 0);
-    port.noteOff(n, 0);
+    port.noteOn(n, t, 0);
+    port.noteOff(n, t, 0);
     RecordedEvent e;
     port.eventOn(e, 0);
     EXPECT_TRUE(output.messages.empty());
@@ -88,8 +89,8 @@ TEST_F(MidiPortTest, NoteOnSendsProgramVolumePanThenNoteOnAtFullVelocity)
     n.volume = 90;
     n.pan = 30;
     ASSERT_TRUE(port.open(0));
-    port.noteOn(n, 0);
-    port.noteOff(n, 0);
+    port.noteOn(n, t, 0);
+    port.noteOff(n, t, 0);
     ASSERT_EQ(output.messages.size(), 5u);
     EXPECT_EQ(output.messages[0].message, packShortMessage(0xC0, 40));
     EXPECT_EQ(output.messages[1].message, packShortMessage(0xB0, 7, 90));
@@ -105,20 +106,20 @@ TEST_F(MidiPortTest, SameProgramIsSentOncePerTrackButAgainAfterReopening)
     Note& b = addNote(t, 62);
     a.iid = b.iid = 0;
     ASSERT_TRUE(port.open(0));
-    port.noteOn(a, 0);
-    port.noteOn(b, 0);
+    port.noteOn(a, t, 0);
+    port.noteOn(b, t, 0);
     EXPECT_EQ(statuses(), (std::vector<int>{0xC0, 0xB0, 0xB0, 0x90, 0xB0, 0xB0, 0x90}));
     EXPECT_EQ(port.lastProgram(t), 0);
 
     output.messages.clear();
     ASSERT_TRUE(port.open(0));
     EXPECT_EQ(port.lastProgram(t), kProgramUnsent);
-    port.noteOn(a, 0);
+    port.noteOn(a, t, 0);
     EXPECT_EQ(output.messages.front().status(), 0xC0);
 
     output.messages.clear();
     port.resetProgram(t);
-    port.noteOn(b, 0);
+    port.noteOn(b, t, 0);
     EXPECT_EQ(output.messages.front().status(), 0xC0);
 }
 
@@ -153,13 +154,13 @@ TEST_F(MidiPortTest, EveryMessageOfANoteUsesTheRuleChannel)
     Note& a = addNote(melodic9, 60);
     Note& b = addNote(drums, 38);
     ASSERT_TRUE(port.open(0));
-    port.noteOn(a, 9);
-    port.noteOff(a, 9);
+    port.noteOn(a, melodic9, 9);
+    port.noteOff(a, melodic9, 9);
     for (const auto& m : output.messages)
         EXPECT_EQ(m.status() & 0x0F, 11);
     output.messages.clear();
-    port.noteOn(b, 10);
-    port.noteOff(b, 10);
+    port.noteOn(b, drums, 10);
+    port.noteOff(b, drums, 10);
     for (const auto& m : output.messages)
         EXPECT_EQ(m.status() & 0x0F, 9);
 }
@@ -171,7 +172,7 @@ TEST_F(MidiPortTest, VolumeAndPanAreClampedAndKept)
     n.volume = 200;
     n.pan = -4;
     ASSERT_TRUE(port.open(0));
-    port.noteOn(n, 0);
+    port.noteOn(n, t, 0);
     EXPECT_EQ(output.messages[1].data2(), 127);
     EXPECT_EQ(output.messages[2].data2(), 0);
     EXPECT_EQ(n.volume, 127);
@@ -229,10 +230,10 @@ TEST_F(MidiPortTest, RestsAndKeysOutsideTheMidiRangeSendNothing)
     Note& low = addNote(t, 3);
     t.drawmode = kDrawFClef; // 3 - 9 < 0
     ASSERT_TRUE(port.open(0));
-    port.noteOn(rest, 0);
-    port.noteOff(rest, 0);
-    port.noteOn(low, 0);
-    port.noteOff(low, 0);
+    port.noteOn(rest, t, 0);
+    port.noteOff(rest, t, 0);
+    port.noteOn(low, t, 0);
+    port.noteOff(low, t, 0);
     EXPECT_TRUE(output.messages.empty());
     EXPECT_FALSE(playableKey(low, t).has_value());
 }
@@ -264,8 +265,8 @@ TEST_F(MidiPortTest, StampedSendsCarryTheirTimeToTheOutput)
     Track& t = *sheet.trackAt(0);
     Note& n = addNote(t, 60);
     ASSERT_TRUE(port.open(0));
-    port.noteOn(n, 0, 500'000);
-    port.noteOff(n, 0, 1'000'000);
+    port.noteOn(n, t, 0, 500'000);
+    port.noteOff(n, t, 0, 1'000'000);
     ASSERT_EQ(output.messages.size(), 5u);
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_EQ(output.messages[i].stampUs, 500'000);

@@ -91,7 +91,7 @@ TEST_F(RenderOnsetTest, NoteOnsetsLieWithinOneSynthesizerBlockOfTheirTimes)
     EXPECT_LT(audio.playedMs, static_cast<int64_t>(at) + 5);
     // No note stays marked sounding after the render.
     for (int i = 0; i < t.count; ++i)
-        EXPECT_EQ(t.noteAt(i).sounding, 0);
+        EXPECT_EQ(t.noteAt(i).play.sounding, 0);
 }
 
 TEST_F(RenderOnsetTest, RenderedLengthIsThePlayTimeAndTheTail)

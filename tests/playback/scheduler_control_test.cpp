@@ -3,6 +3,7 @@
 #include "scheduler_test_util.h"
 
 #include "playback/playback_driver.h"
+#include "score/play_time.h"
 
 #include <map>
 
@@ -17,6 +18,7 @@ class SchedulerControlTest : public SchedulerHarness {
     void quarters(int t, int n)
     {
         std::vector<Note> ns;
+        ns.reserve(static_cast<std::size_t>(std::max(n, 0)));
         for (int i = 0; i < n; ++i)
             ns.push_back(makeNote(kTypeQuarter, -(i % 7)));
         setNotes(track(t), ns);
@@ -38,7 +40,7 @@ class SchedulerControlTest : public SchedulerHarness {
     {
         for (int t = 0; t < sheet.trackCount(); ++t)
             for (int i = 0; i < sheet.trackAt(t)->count; ++i)
-                if (sheet.trackAt(t)->noteAt(i).sounding)
+                if (sheet.trackAt(t)->noteAt(i).play.sounding)
                     return true;
         return false;
     }
@@ -351,10 +353,10 @@ TEST_F(SchedulerControlTest, ResetClearsMarksAndSelection)
 {
     quarters(0, 3);
     track().noteAt(1).selected = 1;
-    track().noteAt(2).sounding = 1;
+    track().noteAt(2).play.sounding = 1;
     ASSERT_TRUE(start(PlayMode::Track));
     EXPECT_EQ(track().noteAt(1).selected, 0);
-    EXPECT_EQ(track().noteAt(2).sounding, 0);
+    EXPECT_EQ(track().noteAt(2).play.sounding, 0);
 }
 
 // The driver on a real clock, sending to the recorder.

@@ -57,7 +57,7 @@ inline Note makeNote(int type, int line = 0, int flags = 0)
     n.type = type;
     n.setStaffPosition(line);
     n.dwFlag = flags;
-    n.width = static_cast<int16_t>(n.kindWidth());
+    n.layout.width = static_cast<int16_t>(n.kindWidth());
     return n;
 }
 
@@ -65,7 +65,6 @@ inline void setNotes(Track& track, const std::vector<Note>& notes)
 {
     for (std::size_t i = 0; i < notes.size(); ++i) {
         track.noteAt(static_cast<int>(i)) = notes[i];
-        track.noteAt(static_cast<int>(i)).track = &track;
     }
     track.count = static_cast<int>(notes.size());
     track.rebuildChordLists();

@@ -171,13 +171,10 @@ TEST_F(SchedulerTimingTest, LoopPlaysItsNotesThreeTimesThenGoesOn)
 
 TEST_F(SchedulerTimingTest, RepeatedMeasurePlaysTwiceOnEveryPlayback)
 {
-    std::vector<Note> ns{makeNote(kTypeQuarter, C4), makeNote(kTypeQuarter, D4), makeNote(kTypeQuarter, E4)};
-    ns[0].measureIndex = 1;
-    ns[1].measureIndex = 1;
-    ns[2].measureIndex = 2;
-    setNotes(track(), ns);
-    track().measuresInUse = 2;
-    track().measures[1].repeat = 1;
+    // 2/4: C D | E, the first measure marked.
+    setNotes(track(), {makeNote(kTypeQuarter, C4), makeNote(kTypeQuarter, D4), makeNote(kTypeQuarter, E4)});
+    track().timeSig = kTimeSig24;
+    track().measureRepeats.set(1, true);
     for (int pass = 0; pass < 2; ++pass) {
         play();
         std::vector<int> keys;
@@ -188,19 +185,54 @@ TEST_F(SchedulerTimingTest, RepeatedMeasurePlaysTwiceOnEveryPlayback)
         EXPECT_EQ(scheduler->playLength(0), 2500);
     }
     EXPECT_EQ(view.followed, (std::vector<int>{1, 2, 1, 2})) << "the first track's measures are followed";
+    EXPECT_EQ(track().measureRepeats.measures(), std::vector<int>{1}) << "playing uses up no mark";
 }
 
-TEST_F(SchedulerTimingTest, NotesWithoutLayoutIgnoreMeasureRepeats)
+TEST_F(SchedulerTimingTest, TheMarkedMeasureRepeatsWithoutAnyLayout)
 {
-    setNotes(track(), {makeNote(kTypeQuarter, C4), makeNote(kTypeQuarter, D4)});
-    track().measures[1].repeat = 1; // no note lies in a measure: measureIndex 0
+    // 2/4: C D | E F | G. No layout has run; the score divides the notes itself.
+    setNotes(track(), {makeNote(kTypeQuarter, C4), makeNote(kTypeQuarter, D4), makeNote(kTypeQuarter, E4),
+                       makeNote(kTypeQuarter, F4), makeNote(kTypeQuarter, G4)});
+    track().timeSig = kTimeSig24;
+    track().measureRepeats.set(2, true);
+    track().measureRepeats.set(9, true); // no such measure: nothing happens
     play();
-    EXPECT_EQ(notes().size(), 4u);
+    std::vector<int> keys;
+    for (const auto& m : notes())
+        if ((m.status & 0xF0) == 0x90)
+            keys.push_back(m.data1);
+    EXPECT_EQ(keys, (std::vector<int>{60, 62, 64, 65, 64, 65, 67})) << "measure 2 is E F, and it repeats";
+    EXPECT_EQ(scheduler->playLength(0), 7 * 500);
+}
+
+TEST_F(SchedulerTimingTest, NotesInsertedWhilePlayingAreDividedAgainBeforeTheRepeatRule)
+{
+    // 2/4: C D | E F | G with measure 2 marked. While C sounds a half note is put in front of
+    // the track, so the measures become X | C D | E F | G and measure 2 is now C D. Playing on
+    // from index 1 (C again, the notes moved up), the repeat follows the new division.
+    setNotes(track(), {makeNote(kTypeQuarter, C4), makeNote(kTypeQuarter, D4), makeNote(kTypeQuarter, E4),
+                       makeNote(kTypeQuarter, F4), makeNote(kTypeQuarter, G4)});
+    track().timeSig = kTimeSig24;
+    track().measureRepeats.set(2, true);
+    ASSERT_TRUE(start(PlayMode::Track));
+    bool inserted = false;
+    runUntilEnd([&](int64_t ms) {
+        if (ms == 100 && !inserted) {
+            track().insertNote(makeNote(kTypeHalf, G4), 0);
+            inserted = true;
+        }
+    });
+    std::vector<int> keys;
+    for (const auto& m : notes())
+        if ((m.status & 0xF0) == 0x90)
+            keys.push_back(m.data1);
+    EXPECT_EQ(keys, (std::vector<int>{60, 60, 62, 60, 62, 64, 65, 67}));
 }
 
 TEST_F(SchedulerTimingTest, LatePollingKeepsStepsJoinedEndToStart)
 {
     std::vector<Note> ns;
+    ns.reserve(40);
     for (int i = 0; i < 40; ++i)
         ns.push_back(makeNote(i % 3 ? kTypeEighth : kTypeThirtySecond, -(i % 7)));
     setNotes(track(), ns);

@@ -2,6 +2,7 @@
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
+#include "score/track_type.h"
 
 #include <gtest/gtest.h>
 
@@ -143,10 +144,10 @@ TEST_F(LilypondExportTest, ClefOffsetsAreAppliedAndEveryTrackIsItsOwnStaff)
     // A G clef track changed to F clef and to G(2) clef keeps sounding middle C.
     for (int i : {1, 2}) {
         append(*sheet.trackAt(i), note(0));
-        sheet.trackAt(i)->setTrackType(i == 1 ? 1 : 4);
+        setTrackType(*sheet.trackAt(i), i == 1 ? 1 : 4);
     }
     append(*sheet.trackAt(0), note(0));
-    sheet.trackAt(3)->setTrackType(2); // percussion
+    setTrackType(*sheet.trackAt(3), 2); // percussion
     Note drum;
     drum.midi = 38;
     drum.type = kTypeEighth;
@@ -296,11 +297,11 @@ void fillVariedSheet(SheetDocument& sheet)
         }
         t.rebuildChordLists();
     }
-    sheet.trackAt(1)->setTrackType(1); // F clef
-    sheet.trackAt(2)->setTrackType(4); // G(2) clef
-    sheet.trackAt(3)->setTrackType(3); // tablature
-    sheet.trackAt(4)->setTrackType(2); // percussion
-    sheet.trackAt(5)->setTrackType(5); // the fifth kind
+    setTrackType(*sheet.trackAt(1), 1); // F clef
+    setTrackType(*sheet.trackAt(2), 4); // G(2) clef
+    setTrackType(*sheet.trackAt(3), 3); // tablature
+    setTrackType(*sheet.trackAt(4), 2); // percussion
+    setTrackType(*sheet.trackAt(5), 5); // the fifth kind
     for (int k = 0; k < sheet.trackAt(4)->count; ++k)
         sheet.trackAt(4)->noteAt(k).midi = static_cast<int8_t>(30 + k * 3 % 60);
 }

@@ -1,5 +1,6 @@
 #include "score/markup_tree.h"
 #include "score/note.h"
+#include "score/note_element.h"
 #include "score/track.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@ namespace {
 std::string written(const Note& n)
 {
     std::string out;
-    n.writeElement(out);
+    writeNoteElement(n, out);
     return out;
 }
 
@@ -20,7 +21,7 @@ Note readBack(const std::string& element)
     const MarkupTree tree = parseMarkup("<staffdoc>\r\n" + element + "</staffdoc>\r\n");
     Note n;
     EXPECT_EQ(tree.root.children.size(), 1u);
-    n.readElement(*tree.root.children.at(0));
+    readNoteElement(n, *tree.root.children.at(0));
     return n;
 }
 
@@ -45,23 +46,21 @@ TEST(NoteTest, StaffPositionsMapToLettersAndKeysWhateverTheClef)
 
 TEST(NoteTest, OctaveNumberDependsOnTheTrackClef)
 {
-    Track g;
     Note n;
-    n.track = &g;
     for (auto [key, octave] : {std::pair{60, 2}, {59, 1}, {48, 1}, {47, 0}, {72, 3}}) {
         n.midi = static_cast<int8_t>(key);
-        EXPECT_EQ(n.octaveNumber(), octave) << key;
+        EXPECT_EQ(n.octaveNumber(kDrawGClef), octave) << key;
+        EXPECT_EQ(n.octaveNumber(), octave) << "a note on no track counts as G clef";
     }
-    Track f;
-    f.drawmode = kDrawFClef;
-    n.track = &f;
     n.midi = 69;
-    EXPECT_EQ(n.octaveNumber(), 2);
-    Track g2;
-    g2.drawmode = kDrawG2Clef;
-    n.track = &g2;
+    EXPECT_EQ(n.octaveNumber(kDrawFClef), 2);
     n.midi = 48;
-    EXPECT_EQ(n.octaveNumber(), 2);
+    EXPECT_EQ(n.octaveNumber(kDrawG2Clef), 2);
+    // Setting the position or the key names the octave on the clef given.
+    n.setStaffPosition(-5, kDrawFClef);
+    EXPECT_EQ(n.octave, 2);
+    n.setNameFromKey(48, kDrawG2Clef);
+    EXPECT_EQ(n.octave, 2);
 }
 
 TEST(NoteTest, KeyToNameMarksBlackKeysSharp)
@@ -89,7 +88,7 @@ TEST(NoteTest, QuantizeChoosesNearestAndShorterOnTies)
     EXPECT_DOUBLE_EQ(d.quantizeBeats(1.4), 1.5);
     EXPECT_EQ(d.type, kTypeQuarter);
     EXPECT_TRUE(d.isDotted());
-    EXPECT_EQ(d.width, 40);
+    EXPECT_EQ(d.layout.width, 40);
     // The dot is added, never cleared.
     EXPECT_DOUBLE_EQ(d.quantizeBeats(2.0), 2.0);
     EXPECT_TRUE(d.isDotted());
@@ -167,11 +166,11 @@ TEST(NoteTest, EveryWrittenAttributeReadsBack)
     EXPECT_EQ(r.key, 'G');
     EXPECT_EQ(r.keyType, 2u);
     EXPECT_EQ(r.labelText(), "Verse 1");
-    EXPECT_EQ(r.filename, n.filename);
-    EXPECT_EQ(r.displayName, "intro.mp3");
-    EXPECT_EQ(r.lyrictext, n.lyrictext);
+    EXPECT_EQ(r.filename(), n.filename());
+    EXPECT_EQ(r.displayName(), "intro.mp3");
+    EXPECT_EQ(r.lyrictext(), n.lyrictext());
     EXPECT_EQ(r.letter, 'F');
-    EXPECT_EQ(r.width, 30);
+    EXPECT_EQ(r.layout.width, 30);
 }
 
 TEST(NoteTest, TextsWithMarkupCharactersSurviveAndStayInsideTheirElement)
@@ -184,9 +183,9 @@ TEST(NoteTest, TextsWithMarkupCharactersSurviveAndStayInsideTheirElement)
     EXPECT_EQ(text.find('\t'), std::string::npos);
     EXPECT_EQ(text.find("\r\n\t"), std::string::npos);
     const Note r = readBack(text);
-    EXPECT_EQ(r.lyrictext, n.lyrictext);
+    EXPECT_EQ(r.lyrictext(), n.lyrictext());
     EXPECT_EQ(r.labelText(), "a>b\"c");
-    EXPECT_EQ(r.filename, n.filename);
+    EXPECT_EQ(r.filename(), n.filename());
 }
 
 TEST(NoteTest, ReadingUsesDefaultsAndTheLyricRules)
@@ -197,12 +196,12 @@ TEST(NoteTest, ReadingUsesDefaultsAndTheLyricRules)
     EXPECT_EQ(d.volume, 127);
     EXPECT_EQ(d.pan, 64);
     EXPECT_EQ(d.chordparent, -1);
-    EXPECT_FALSE(d.lyrictext.has_value());
-    EXPECT_FALSE(d.filename.has_value());
+    EXPECT_FALSE(d.lyrictext().has_value());
+    EXPECT_FALSE(d.filename().has_value());
 
-    EXPECT_EQ(readBack("<note\r\nlyrictext=\"\">\r\n</note>\r\n").lyrictext, " ");
+    EXPECT_EQ(readBack("<note\r\nlyrictext=\"\">\r\n</note>\r\n").lyrictext(), " ");
     const std::string tooLong(128, 'x');
-    EXPECT_FALSE(readBack("<note\r\nlyrictext=\"" + tooLong + "\">\r\n</note>\r\n").lyrictext.has_value());
+    EXPECT_FALSE(readBack("<note\r\nlyrictext=\"" + tooLong + "\">\r\n</note>\r\n").lyrictext().has_value());
     const Note sharp = readBack("<note\r\nmidi=70 >\r\n</note>\r\n");
     EXPECT_EQ(sharp.letter, '1');
     EXPECT_TRUE(sharp.dwFlag & kFlagSharp);
@@ -244,9 +243,9 @@ TEST(NoteTest, CopyCarriesContentButNotBankVelocityOrTimeSignature)
     EXPECT_EQ(dst.children[0], 5);
     EXPECT_EQ(dst.children[1], 6);
     EXPECT_EQ(dst.children[2], 42) << "entries past childCount stay the target's";
-    EXPECT_EQ(dst.lyrictext, "la");
-    EXPECT_FALSE(dst.filename.has_value());
-    EXPECT_FALSE(dst.displayName.has_value());
+    EXPECT_EQ(dst.lyrictext(), "la");
+    EXPECT_FALSE(dst.filename().has_value());
+    EXPECT_FALSE(dst.displayName().has_value());
     EXPECT_EQ(dst.fresh, 1);
 }
 
@@ -263,37 +262,37 @@ TEST(NoteTest, MarkPositionsFollowStemDirection)
 {
     Note n;
     n.type = kTypeQuarter;
-    n.x = 100;
-    n.y = 50;
+    n.layout.x = 100;
+    n.layout.y = 50;
     n.dwFlag = kFlagSharp | kFlagDot;
     n.layoutMarks();
-    EXPECT_EQ(n.accidentalX, 91);
-    EXPECT_EQ(n.accidentalY, 67);
-    EXPECT_EQ(n.dotX, 115);
-    EXPECT_EQ(n.dotY, 75);
+    EXPECT_EQ(n.layout.accidentalX, 91);
+    EXPECT_EQ(n.layout.accidentalY, 67);
+    EXPECT_EQ(n.layout.dotX, 115);
+    EXPECT_EQ(n.layout.dotY, 75);
 
-    n.stemDown = 1;
+    n.layout.stemDown = 1;
     n.dwFlag = kFlagFlat | kFlagNatural | kFlagDot;
     n.layoutMarks();
-    EXPECT_EQ(n.accidentalX, 91) << "flat is evaluated last and wins";
-    EXPECT_EQ(n.accidentalY, 43);
-    EXPECT_EQ(n.dotY, 50);
+    EXPECT_EQ(n.layout.accidentalX, 91) << "flat is evaluated last and wins";
+    EXPECT_EQ(n.layout.accidentalY, 43);
+    EXPECT_EQ(n.layout.dotY, 50);
 
     Note r;
     r.type = kTypeEighth;
-    r.x = 0;
-    r.y = 100;
-    r.stemDown = 1;
+    r.layout.x = 0;
+    r.layout.y = 100;
+    r.layout.stemDown = 1;
     r.dwFlag = kFlagRest | kFlagDot;
     r.layoutMarks();
-    EXPECT_EQ(r.dotY, 110);
+    EXPECT_EQ(r.layout.dotY, 110);
 }
 
 TEST(NoteTest, HitTestsUseTheHeadAndBodyAnchors)
 {
     Note n;
-    n.x = 100;
-    n.y = 100;
+    n.layout.x = 100;
+    n.layout.y = 100;
     EXPECT_TRUE(n.hitHead({104, 110, 106, 120}));
     EXPECT_FALSE(n.hitHead({111, 110, 120, 120}));
     EXPECT_TRUE(n.hitBody({100, 110, 110, 130}));
@@ -311,4 +310,55 @@ TEST(NoteTest, NaturalLetterFollowsTheClef)
     EXPECT_EQ(naturalLetterOfKey(71, false), 'B');
     EXPECT_EQ(naturalLetterOfKey(47, false), 'B');
     EXPECT_EQ(naturalLetterOfKey(60, true), 'E');
+}
+
+TEST(NoteTest, CopiesShareTextsUntilOneOfThemChanges)
+{
+    Note a;
+    a.setLyric("la");
+    a.setFilename(std::string("/clips/a.mp3"));
+    Note b = a;
+    b.setLyric("lu");
+    EXPECT_EQ(a.lyrictext(), "la") << "changing a copy leaves the original alone";
+    EXPECT_EQ(b.lyrictext(), "lu");
+    EXPECT_EQ(b.filename(), "/clips/a.mp3");
+    b.setFilename(std::nullopt);
+    EXPECT_EQ(a.displayName(), "a.mp3");
+    EXPECT_FALSE(b.displayName().has_value());
+    b.clearLyric();
+    EXPECT_TRUE(b.texts.empty()) << "a note without texts keeps no text block";
+}
+
+TEST(NoteTest, ContentComparesEveryStoredFieldAndTheTextsByValue)
+{
+    Note a;
+    Note b;
+    a.setLyric("same");
+    b.setLyric("same");
+    EXPECT_TRUE(a.content() == b.content()) << "texts kept apart but equal";
+    b.layout.x = 300;
+    b.play.sounding = 1;
+    b.fresh = 0;
+    EXPECT_TRUE(a.content() == b.content()) << "layout cache and play state are not content";
+    b.setLabel("x");
+    EXPECT_FALSE(a.content() == b.content());
+    b.setLabel("");
+    b.selected = 1;
+    EXPECT_FALSE(a.content() == b.content()) << "the selection is restored by undo, so it is content";
+}
+
+TEST(NoteTest, CopyCarriesLayoutAndPlayStateButTheTargetKeepsItsBeamCount)
+{
+    Note src;
+    src.layout.x = 120;
+    src.layout.rowIndex = 3;
+    src.layout.beamCount = 2;
+    src.play.sounding = 1;
+    Note dst;
+    dst.layout.beamCount = 1;
+    dst.copyFrom(src);
+    EXPECT_EQ(dst.layout.x, 120);
+    EXPECT_EQ(dst.layout.rowIndex, 3);
+    EXPECT_EQ(dst.layout.beamCount, 1);
+    EXPECT_EQ(dst.play.sounding, 1);
 }

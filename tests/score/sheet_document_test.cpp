@@ -36,7 +36,7 @@ TEST(SheetDocumentTest, NewSheetHasTwoTracksOnChannelsZeroAndOne)
     EXPECT_EQ(s.trackAt(1)->channel, 1);
     EXPECT_EQ(s.timesig, kTimeSig44);
     EXPECT_FLOAT_EQ(s.zoomamount, 0.9f);
-    EXPECT_EQ(s.trackAt(0)->owner, &s);
+    EXPECT_EQ(s.indexOf(*s.trackAt(1)), 1) << "the sheet holds its tracks";
     EXPECT_EQ(s.trackAt(2), nullptr);
     EXPECT_EQ(s.trackAt(-1), nullptr);
 }
@@ -133,12 +133,31 @@ TEST(SheetDocumentTest, TimeSignatureEntryReachesEveryTrack)
     EXPECT_EQ(s.timesig, kTimeSig38);
     EXPECT_EQ(s.trackAt(0)->timeSig, kTimeSig38);
     EXPECT_EQ(s.trackAt(1)->timeSig, kTimeSig38);
-    EXPECT_DOUBLE_EQ(s.trackAt(0)->measureLength(), 0.375);
+    EXPECT_DOUBLE_EQ(measureLengthOf(s.trackAt(0)->timeSig), 0.375);
     s.setTimeSignature(99);
     EXPECT_EQ(s.timesig, kTimeSig44);
     s.setTimeSignatureCode(123);
-    EXPECT_EQ(s.trackAt(0)->beatsPerMeasure(), 4) << "unknown codes behave as 4/4";
+    EXPECT_EQ(timeSignatureInfo(s.trackAt(0)->timeSig).beatsPerMeasure, 4) << "unknown codes behave as 4/4";
     EXPECT_FALSE(s.modified);
+}
+
+TEST(SheetDocumentTest, TrackTypeChangeMovesTheNotesAndLaysTheSheetOutAgain)
+{
+    SheetDocument s;
+    RecordingView v;
+    s.setView(&v);
+    s.trackAt(1)->insertNote(quarterAt(0), 0);
+    s.setTrackType(1, 1); // "F Clef"
+    EXPECT_EQ(s.trackAt(1)->drawmode, kDrawFClef);
+    EXPECT_EQ(s.trackAt(1)->noteAt(0).line, -5);
+    EXPECT_EQ(s.trackAt(1)->noteAt(0).midi, 69);
+    EXPECT_EQ(s.trackAt(0)->drawmode, kDrawGClef);
+    EXPECT_EQ(v.relayouts, 1);
+    s.setTrackType(1, 6);
+    s.setTrackType(7, 1);
+    EXPECT_EQ(v.relayouts, 1) << "no such entry, no such track: nothing changes";
+    EXPECT_FALSE(s.modified);
+    s.setView(nullptr);
 }
 
 TEST(SheetDocumentTest, ApplyToSelectedReachesSelectedNotesOfAllTracksOnly)

@@ -1,7 +1,9 @@
 #include "platform/atomic_file.h"
 #include "platform/sheet_lock.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
+#include "score/track_type.h"
 
 #include <gtest/gtest.h>
 
@@ -174,7 +176,7 @@ TEST_F(SheetFileTest, SaveAndLoadKeepEveryFieldOfEveryNoteAndTrack)
     t0.bpm = 80;
     t0.setKeyIndex(10);
     Track& t2 = *s.trackAt(2);
-    t2.setTrackType(1);
+    setTrackType(t2, 1);
     for (int i = 0; i < 6; ++i) {
         Note n = quarterAt(i - 3);
         n.volume = 10 * i;
@@ -225,16 +227,16 @@ TEST_F(SheetFileTest, SaveAndLoadKeepEveryFieldOfEveryNoteAndTrack)
         EXPECT_EQ(got.iid, want.iid) << i;
         EXPECT_EQ(got.dwFlag, want.dwFlag) << i;
         EXPECT_EQ(got.dwStopOffset, want.dwStopOffset) << i;
-        EXPECT_EQ(got.lyrictext, want.lyrictext) << i;
+        EXPECT_EQ(got.lyrictext(), want.lyrictext()) << i;
         EXPECT_EQ(got.labelText(), want.labelText()) << i;
         EXPECT_EQ(got.banknum, want.banknum) << i;
         EXPECT_EQ(got.chordparent, want.chordparent) << i;
         EXPECT_EQ(got.loopTo, want.loopTo) << i;
         EXPECT_EQ(got.loopCount, want.loopCount) << i;
-        EXPECT_EQ(got.filename, want.filename) << i;
+        EXPECT_EQ(got.filename(), want.filename()) << i;
     }
     EXPECT_EQ(a.noteAt(3).childCount, 1);
-    EXPECT_EQ(a.noteAt(1).displayName, "riff one.mp3");
+    EXPECT_EQ(a.noteAt(1).displayName(), "riff one.mp3");
     EXPECT_EQ(r.trackAt(2)->drawmode, kDrawFClef);
     EXPECT_EQ(r.trackAt(2)->noteAt(0).line, t2.noteAt(0).line);
 
@@ -344,7 +346,7 @@ TEST_F(SheetFileTest, HostileIndicesAreNeutralised)
     EXPECT_EQ(t.noteAt(1).midi, 127);
     EXPECT_EQ(t.noteAt(2).chordparent, -1) << "a member of a member is not kept";
     // Play time over an absurd loop count still comes back.
-    EXPECT_GE(t.totalPlayMs(), 0);
+    EXPECT_GE(totalPlayMs(t), 0);
 }
 
 TEST_F(SheetFileTest, UndoRightAfterLoadingDoesNothing)
@@ -426,8 +428,9 @@ TEST_F(SheetFileTest, FClefNotesKeepTheirPitchThroughSaveAndLoad)
         t.insertNote(n, t.count);
     }
     t.noteAt(2).dwFlag |= kFlagSharp; // a real sharp stays
-    t.setTrackType(1);
+    setTrackType(t, 1);
     std::vector<int> before;
+    before.reserve(static_cast<std::size_t>(t.count));
     for (int i = 0; i < t.count; ++i)
         before.push_back(t.noteAt(i).effectiveKey());
     const std::string p = path("fclef.shd");

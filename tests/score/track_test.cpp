@@ -1,8 +1,17 @@
+#include "platform/sheet_lock.h"
 #include "score/loop_rule.h"
 #include "score/markup_tree.h"
+#include "score/play_time.h"
+#include "score/sounding_pitch.h"
 #include "score/track.h"
+#include "score/track_element.h"
+#include "score/track_type.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
 
 using namespace tonvela;
 
@@ -27,6 +36,7 @@ Track& fill(Track& t, std::initializer_list<int> lines)
 std::vector<int> lines(const Track& t)
 {
     std::vector<int> out;
+    out.reserve(static_cast<std::size_t>(t.count));
     for (int i = 0; i < t.count; ++i)
         out.push_back(t.noteAt(i).line);
     return out;
@@ -55,7 +65,6 @@ TEST(TrackTest, InsertKeepsChordLinksPointingAtTheirRoots)
     t.insertNote(quarter(3), 0);
     EXPECT_EQ(t.noteAt(2).chordparent, 1);
     EXPECT_EQ(lines(t), (std::vector<int>{3, 0, -2}));
-    EXPECT_EQ(t.noteAt(0).track, &t);
     EXPECT_TRUE(t.eventsStale);
     EXPECT_FALSE(t.freshTrack);
 }
@@ -218,10 +227,10 @@ TEST(TrackTest, UndoRightAfterAnEditCanBeRedone)
     t.noteAt(0).setLyric("changed");
     t.undo();
     EXPECT_EQ(t.noteAt(0).line, 0);
-    EXPECT_FALSE(t.noteAt(0).lyrictext.has_value());
+    EXPECT_FALSE(t.noteAt(0).lyrictext().has_value());
     t.redo();
     EXPECT_EQ(t.noteAt(0).line, 4);
-    EXPECT_EQ(t.noteAt(0).lyrictext, "changed");
+    EXPECT_EQ(t.noteAt(0).lyrictext(), "changed");
     t.redo();
     EXPECT_EQ(t.noteAt(0).line, 4);
 }
@@ -282,37 +291,37 @@ TEST(TrackTest, KeyAccidentalReportsFlatsOneStepBelow)
 {
     Track f;
     f.setKeyIndex(8); // F major
-    EXPECT_EQ(f.keyAccidental(-5), -1) << "the B above reads K(-5) and sounds flat";
-    EXPECT_EQ(f.keyAccidental(-6), 0);
-    EXPECT_EQ(f.keyAccidental(0), 0);
+    EXPECT_EQ(keyAccidental(f, -5), -1) << "the B above reads K(-5) and sounds flat";
+    EXPECT_EQ(keyAccidental(f, -6), 0);
+    EXPECT_EQ(keyAccidental(f, 0), 0);
 
     Track g;
     g.setKeyIndex(6); // G major: F sharp
-    EXPECT_EQ(g.keyAccidental(-3), 1);
-    EXPECT_EQ(g.keyAccidental(4), 1) << "every octave";
-    EXPECT_EQ(g.keyAccidental(0), 0);
+    EXPECT_EQ(keyAccidental(g, -3), 1);
+    EXPECT_EQ(keyAccidental(g, 4), 1) << "every octave";
+    EXPECT_EQ(keyAccidental(g, 0), 0);
 
     Track c;
     for (int p = -20; p <= 20; ++p)
-        EXPECT_EQ(c.keyAccidental(p), 0) << p;
+        EXPECT_EQ(keyAccidental(c, p), 0) << p;
 
     Track fs;
     fs.setKeyIndex(1); // F# major: E sharp is in the scale
-    EXPECT_EQ(fs.keyAccidental(-2), 1);
+    EXPECT_EQ(keyAccidental(fs, -2), 1);
     Track cs;
     cs.setKeyIndex(0); // C# major: B sharp too
-    EXPECT_EQ(cs.keyAccidental(1), 1);
+    EXPECT_EQ(keyAccidental(cs, 1), 1);
 }
 
 TEST(TrackTest, TempoScalesLengthsRoundedToNearest)
 {
     Track t;
     t.tempo = 60;
-    EXPECT_EQ(t.msAtTempo(500), 1000);
+    EXPECT_EQ(msAtTempo(t.tempo, 500), 1000);
     t.tempo = 240;
-    EXPECT_EQ(t.msAtTempo(500), 250);
+    EXPECT_EQ(msAtTempo(t.tempo, 500), 250);
     t.tempo = 0;
-    EXPECT_GT(t.msAtTempo(500), 0) << "a zero tempo never divides by zero";
+    EXPECT_GT(msAtTempo(t.tempo, 500), 0) << "a zero tempo never divides by zero";
 }
 
 TEST(TrackTest, PlayTimeFollowsLoopsAndChords)
@@ -326,10 +335,10 @@ TEST(TrackTest, PlayTimeFollowsLoopsAndChords)
     t.noteAt(3).loopTo = 0;
     t.noteAt(3).loopCount = 2;
     // Roots 0 (500), 1 (whole member: 2000), 3 (500); played 3 times, then note 4 (500).
-    EXPECT_EQ(t.totalPlayMs(), 3 * 3000 + 500);
-    EXPECT_EQ(t.playTimeText(4), "00:09");
+    EXPECT_EQ(totalPlayMs(t), 3 * 3000 + 500);
+    EXPECT_EQ(playTimeText(t, 4), "00:09");
     t.tempo = 60;
-    EXPECT_EQ(t.totalPlayMs(), 2 * (3 * 3000 + 500));
+    EXPECT_EQ(totalPlayMs(t), 2 * (3 * 3000 + 500));
 }
 
 TEST(TrackTest, PlayTimeTextPadsWithZeros)
@@ -337,8 +346,8 @@ TEST(TrackTest, PlayTimeTextPadsWithZeros)
     Track t;
     for (int i = 0; i < 150; ++i)
         t.insertNote(quarter(), t.count);
-    EXPECT_EQ(t.playTimeText(149), "01:15");
-    EXPECT_EQ(t.playTimeText(0), "00:00");
+    EXPECT_EQ(playTimeText(t, 149), "01:15");
+    EXPECT_EQ(playTimeText(t, 0), "00:00");
 }
 
 TEST(TrackTest, AbsurdLoopCountsCannotMakeWalksEndless)
@@ -347,7 +356,7 @@ TEST(TrackTest, AbsurdLoopCountsCannotMakeWalksEndless)
     fill(t, {0, 0, 0});
     t.noteAt(2).loopTo = 0;
     t.noteAt(2).loopCount = 2000000000;
-    const long long total = t.totalPlayMs();
+    const long long total = totalPlayMs(t);
     EXPECT_GT(total, 0);
     EXPECT_LE(total, kMaxWalkSteps * 500);
 }
@@ -371,21 +380,21 @@ TEST(TrackTest, ClefChangesMoveNotesSoTheySoundTheSame)
 {
     Track t;
     fill(t, {0});
-    t.setTrackType(1);
+    setTrackType(t, 1);
     EXPECT_EQ(t.drawmode, kDrawFClef);
     EXPECT_EQ(t.noteAt(0).line, -5);
     EXPECT_EQ(t.noteAt(0).midi, 69);
-    t.setTrackType(0);
+    setTrackType(t, 0);
     EXPECT_EQ(t.drawmode, kDrawGClef);
     EXPECT_EQ(t.noteAt(0).line, 0);
     EXPECT_EQ(t.noteAt(0).midi, 60);
-    t.setTrackType(4);
+    setTrackType(t, 4);
     EXPECT_EQ(t.noteAt(0).line, 7);
     EXPECT_EQ(t.noteAt(0).midi, 48);
-    t.setTrackType(2);
+    setTrackType(t, 2);
     EXPECT_TRUE(t.percussive);
     EXPECT_EQ(t.drawmode, kDrawGClef);
-    t.setTrackType(3);
+    setTrackType(t, 3);
     EXPECT_FALSE(t.percussive);
     EXPECT_EQ(t.drawmode, kDrawTablature);
 }
@@ -394,7 +403,7 @@ TEST(TrackTest, ConfigLineIsWrittenAsFilesExpect)
 {
     Track t;
     std::string out;
-    t.writeElement(out);
+    writeTrackElement(t, out);
     EXPECT_EQ(out, "<track>\r\n<config\r\n"
                    "bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 drawmode=0 percussive=0 >\r\n"
                    "</config>\r\n</track>\r\n");
@@ -405,7 +414,7 @@ TEST(TrackTest, ReadingConfigAppliesDefaultsAndFlatKeys)
     auto read = [](const std::string& config) {
         const MarkupTree tree = parseMarkup("<track>\r\n" + config + "</track>\r\n");
         auto t = std::make_unique<Track>();
-        t->readElement(tree.root);
+        readTrackElement(*t, tree.root);
         return t;
     };
     auto plain = read("<config\r\ntempo=90 >\r\n</config>\r\n");
@@ -426,21 +435,64 @@ TEST(TrackTest, ReadingConfigAppliesDefaultsAndFlatKeys)
     EXPECT_EQ(hostile->key, 'C');
 }
 
-TEST(TrackTest, BarHoverFindsOnlyBarsThatDoNotStartARow)
+TEST(TrackTest, UndoBringsBackContentAndSelectionButNotPlayMarks)
 {
     Track t;
-    t.measuresInUse = 2;
-    t.measures[1] = MeasureRecord{};
-    t.measures[1].startsRow = 1;
-    t.measures[1].x = 100;
-    t.measures[1].barTop = 0;
-    t.measures[1].barBottom = 50;
-    t.measures[2] = t.measures[1];
-    t.measures[2].startsRow = 0;
-    t.measures[2].x = 300;
-    EXPECT_FALSE(t.hoverBarLine(100, 20));
-    EXPECT_TRUE(t.hoverBarLine(305, 54));
-    EXPECT_EQ(t.measures[2].barHover, 1);
-    t.clearBarHover();
-    EXPECT_EQ(t.measures[2].barHover, 0);
+    fill(t, {0, 2});
+    t.noteAt(1).selected = 1;
+    t.noteAt(1).setLabel("verse");
+    t.snapshot();
+    t.noteAt(1).selected = 0;
+    t.noteAt(1).setLabel("chorus");
+    t.noteAt(1).volume = 10;
+    t.noteAt(1).play.sounding = 1;
+    t.undo();
+    EXPECT_EQ(t.noteAt(1).labelText(), "verse");
+    EXPECT_EQ(t.noteAt(1).volume, 127);
+    EXPECT_EQ(t.noteAt(1).selected, 1);
+    EXPECT_EQ(t.noteAt(1).play.sounding, 1) << "play marks belong to the playback, not to undo";
+    EXPECT_EQ(t.noteAt(1).layout.width, 40) << "the restored note gets its kind's width";
+}
+
+// Every edit of the notes waits for the sheet lock, so the painter and playback threads, which
+// read the notes under it, never see a half-changed array. Each edit runs on a second thread
+// while this thread holds the lock: it must not have happened before the lock is let go.
+TEST(TrackTest, EditsOfTheNotesWaitForTheSheetLock)
+{
+    struct Edit {
+        const char* name;
+        std::function<void(Track&)> run;
+        std::function<bool(const Track&)> done;
+    };
+    const std::vector<Edit> edits{
+        {"removeNote", [](Track& t) { t.removeNote(0); }, [](const Track& t) { return t.count == 2; }},
+        {"insertNote", [](Track& t) { t.insertNote(quarter(5), 0); },
+         [](const Track& t) { return t.count == 4; }},
+        {"applyToSelected",
+         [](Track& t) { t.applyToSelected(12, kKeepValue, kKeepValue, kKeepValue, kKeepValue, 0); },
+         [](const Track& t) { return t.noteAt(1).volume == 12; }},
+        {"deselectAll", [](Track& t) { t.deselectAll(); },
+         [](const Track& t) { return t.noteAt(1).selected == 0; }},
+        {"setTrackType", [](Track& t) { setTrackType(t, 1); },
+         [](const Track& t) { return t.drawmode == kDrawFClef; }},
+        {"growth", [](Track& t) { t.noteAt(500); }, [](const Track& t) { return t.capacity() > 500; }},
+        {"undo", [](Track& t) { t.undo(); }, [](const Track& t) { return t.noteAt(0).line == 0; }},
+    };
+    for (const Edit& edit : edits) {
+        Track t;
+        fill(t, {0, 1, 2});
+        t.noteAt(1).selected = 1;
+        t.snapshot();
+        t.noteAt(0).setStaffPosition(6);
+        std::future<void> running;
+        {
+            SheetLockGuard held(sheetLock());
+            running = std::async(std::launch::async, [&] { edit.run(t); });
+            EXPECT_EQ(running.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout)
+                << edit.name;
+            EXPECT_FALSE(edit.done(t)) << edit.name << " changed the notes without the lock";
+        }
+        running.get();
+        EXPECT_TRUE(edit.done(t)) << edit.name;
+    }
 }

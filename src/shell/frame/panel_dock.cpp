@@ -2,6 +2,7 @@
 
 #include "editor/editing/sheet_editor.h"
 #include "render/qt_canvas.h"
+#include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "shell/documents/document_window.h"
 #include "shell/panels/length_bar.h"
@@ -74,7 +75,7 @@ void PanelDock::showDocument(const DocumentWindow* active, const Player& player)
     panel->showZoom(editor->zoom());
     panel->showDevice(active->midiDevice());
     const Track* track = sheet->trackAt(sheet->selectedTrack);
-    m_lengthBar->showTimes(QStringLiteral("00:00"), minutesSeconds(track ? track->totalPlayMs() : 0));
+    m_lengthBar->showTimes(QStringLiteral("00:00"), minutesSeconds(track ? totalPlayMs(*track) : 0));
     m_lengthBar->showStatus(player.isPlaying(sheet) ? QStringLiteral("Playing") : QStringLiteral("Stopped"));
 }
 

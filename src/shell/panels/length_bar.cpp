@@ -1,7 +1,7 @@
 #include "shell/panels/length_bar.h"
 
 #include "playback/scheduler.h"
-#include "score/track.h"
+#include "score/play_time.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

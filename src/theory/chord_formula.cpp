@@ -1,6 +1,7 @@
-#include "harmony/chord_formula.h"
+#include "theory/chord_formula.h"
 
-#include "harmony/pitch.h"
+#include "theory/pitch.h"
+#include "theory/scale.h"
 
 #include <cctype>
 

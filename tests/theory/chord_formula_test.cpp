@@ -1,5 +1,5 @@
-#include "harmony/chord_formula.h"
-#include "harmony/pitch.h"
+#include "theory/chord_formula.h"
+#include "theory/pitch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,24 @@
+#pragma once
+
+namespace tonvela {
+
+struct Note;
+
+// Where the pitch vocabulary meets a note record.
+
+// Fills a note from a pitch character and octave (middle C is 'C' at octave 3). A note whose
+// type is 0 takes `toolbarType`, and anything that is then not whole..32nd becomes a quarter.
+void noteFromPitch(Note& note, char pitch, int octave, int toolbarType = 1028);
+
+// Fills a note from a MIDI key as the MIDI reader does: a black key is written as the natural
+// below it with the sharp mark. Octave convention: key 60 is octave 2. Type becomes quarter.
+void noteFromMidiKey(Note& note, int key);
+
+struct GuitarPosition {
+    int stringIndex; // 0 = highest string (E, key 64) .. 5 = lowest
+    int fret;
+};
+// String and fret (0..4) of a note in standard tuning; string 5, fret 5 when nothing matches.
+GuitarPosition guitarPositionOfNote(const Note& note);
+
+} // namespace tonvela

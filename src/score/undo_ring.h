@@ -1,0 +1,59 @@
+#pragma once
+
+#include "score/note.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tonvela {
+
+class Track;
+
+inline constexpr int kUndoSlots = 64;
+
+// Undo storage of notes: their content only. The layout cache and the play state are left out;
+// the relayout that follows every undo recomputes the cache. Chord member lists are derived
+// and rebuilt after a restore.
+using NoteChunk = std::vector<NoteContent>;
+
+// A track's notes at one moment. Stored as shared runs of notes, so snapshots of an unchanged
+// stretch of a track share the same memory; that keeps a full ring of 64 snapshots of a large
+// sheet within a few megabytes.
+struct TrackSnapshot {
+    std::vector<std::shared_ptr<const NoteChunk>> chunks;
+    int count = 0;
+};
+
+// A track's ring of 64 undo snapshots: head is the next slot to write, tail the oldest slot
+// kept, current the slot the last undo or redo restored (-1 before any). Once the ring is full
+// the oldest snapshot is dropped, so at most 62 undos in a row are possible.
+//
+// Thread rules: owned by its track; the track takes the sheet lock around every call.
+class UndoRing {
+  public:
+    // Copies the track's notes into the slot at head.
+    void snapshot(const Track& track);
+    // Restores the snapshot before the current one; right after an edit it first records the
+    // present state so that a redo returns to it. False when there is nothing to undo.
+    bool undo(Track& track);
+    // Restores the snapshot after the current one; false when there is nothing to redo.
+    bool redo(Track& track);
+    bool canUndo() const;
+    bool canRedo() const;
+
+    int head() const { return m_head; }
+    int tail() const { return m_tail; }
+    int current() const { return m_current; }
+
+  private:
+    static void restore(Track& track, const TrackSnapshot& snap);
+
+    std::array<std::optional<TrackSnapshot>, kUndoSlots> m_ring;
+    int m_head = 0;
+    int m_tail = 0;
+    int m_current = -1;
+};
+
+} // namespace tonvela

@@ -1,0 +1,145 @@
+// Measure repeats come from the score's own division into measures: the measure the sheet
+// shows with a number is the measure that playback, offline rendering and the MIDI writer
+// repeat, whether or not a window ever laid the sheet out.
+
+#include "scheduler_test_util.h"
+
+#include "editor/layout.h"
+#include "editor/sheet_view_state.h"
+#include "platform/fluid_synth_output.h"
+#include "playback/offline_render.h"
+
+#include <cmath>
+
+namespace tonvela::testing {
+namespace {
+
+class MeasureRepeatTest : public SchedulerHarness {
+  protected:
+    // Quarter notes of the given (white) keys on track 0; four fill a measure of 4/4.
+    void fillMeasures(std::initializer_list<int> keys)
+    {
+        std::vector<Note> ns;
+        for (int key : keys) {
+            Note n = makeNote(kTypeQuarter);
+            n.setNameFromKey(key);
+            ns.push_back(n);
+        }
+        setNotes(*sheet.trackAt(0), ns);
+        sheet.trackAt(1)->count = 0;
+    }
+
+    std::vector<int> playedKeys()
+    {
+        std::vector<int> keys;
+        for (const auto& m : notes())
+            if ((m.status & 0xF0) == 0x90)
+                keys.push_back(m.data1);
+        return keys;
+    }
+};
+
+TEST_F(MeasureRepeatTest, TheMeasureTheSheetShowsAsMarkedIsTheOneThatPlaysTwice)
+{
+    // GIVEN three measures laid out in a view, as a window shows them
+    fillMeasures({60, 62, 64, 65, 67, 69, 71, 72, 74, 76, 77, 79});
+    SheetViewState view(sheet);
+    view.setClientSize(1200, 600);
+    layoutRows(view);
+    Track& t = *sheet.trackAt(0);
+    // The sheet draws measure number layout.measureIndex + 1: notes 4..7 are its measure 2.
+    for (int i = 0; i < 12; ++i)
+        ASSERT_EQ(t.noteAt(i).layout.measureIndex + 1, i / 4 + 1) << i;
+    ASSERT_EQ(view.measures(0)[2].firstNote, 4);
+
+    // WHEN measure 2 is marked and the track plays
+    t.measureRepeats.set(2, true);
+    play();
+
+    // THEN exactly the notes shown as measure 2 play twice
+    EXPECT_EQ(playedKeys(),
+              (std::vector<int>{60, 62, 64, 65, 67, 69, 71, 72, 67, 69, 71, 72, 74, 76, 77, 79}));
+    for (int i = 0; i < t.count; ++i)
+        EXPECT_EQ(t.measureDivision().measureOf(i), t.noteAt(i).layout.measureIndex + 1)
+            << "layout and playback read one division";
+}
+
+TEST_F(MeasureRepeatTest, AStaffBreakAfterAFullMeasureStartsTheNextMeasureForBoth)
+{
+    // 4/4: C D E F, staff break, G A B C: the break opens measure 2 in the sheet and in playback.
+    fillMeasures({60, 62, 64, 65, 67, 69, 71, 72});
+    Track& t = *sheet.trackAt(0);
+    t.insertNote(makeNote(kTypeStaffBreak), 4);
+    sheet.trackAt(0)->measureRepeats.set(1, true);
+    SheetViewState view(sheet);
+    view.setClientSize(1200, 600);
+    layoutRows(view);
+    EXPECT_EQ(sheet.trackAt(0)->noteAt(5).layout.measureIndex, 1);
+    EXPECT_TRUE(view.measures(0)[2].startsRow);
+    play();
+    EXPECT_EQ(playedKeys(), (std::vector<int>{60, 62, 64, 65, 60, 62, 64, 65, 67, 69, 71, 72}));
+}
+
+class MeasureRepeatRenderTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        if (findSoundFont().empty())
+            GTEST_SKIP() << "no General MIDI SoundFont installed (scripts/setup.sh installs one)";
+    }
+
+    // Onsets: the first sample above 2 % of the peak after at least 150 ms of quiet.
+    static std::vector<double> onsetsMs(const RenderedAudio& a)
+    {
+        float peak = 0;
+        for (const float s : a.samples)
+            peak = std::max(peak, std::fabs(s));
+        const auto quietFrames = static_cast<int64_t>(150 * a.sampleRate / 1000.0);
+        std::vector<double> onsets;
+        int64_t quiet = quietFrames;
+        for (int64_t f = 0; f < a.frames(); ++f) {
+            const float v = std::max(std::fabs(a.samples[static_cast<std::size_t>(2 * f)]),
+                                     std::fabs(a.samples[static_cast<std::size_t>(2 * f + 1)]));
+            if (v > peak * 0.02f) {
+                if (quiet >= quietFrames)
+                    onsets.push_back(static_cast<double>(f) * 1000.0 / a.sampleRate);
+                quiet = 0;
+            } else {
+                ++quiet;
+            }
+        }
+        return onsets;
+    }
+
+    SheetDocument sheet;
+};
+
+TEST_F(MeasureRepeatRenderTest, OfflineRenderPlaysTheMarkedMeasureTwice)
+{
+    // 2/4: a sixteenth and rests fill each measure, so every measure is one onset a second.
+    Track& t = *sheet.trackAt(0);
+    t.timeSig = kTimeSig24;
+    std::vector<Note> ns;
+    for (int m = 0; m < 3; ++m) {
+        ns.push_back(makeNote(kTypeSixteenth, 0));
+        ns.push_back(makeNote(kTypeSixteenth, 0, kFlagRest));
+        ns.push_back(makeNote(kTypeEighth, 0, kFlagRest));
+        ns.push_back(makeNote(kTypeQuarter, 0, kFlagRest));
+    }
+    setNotes(t, ns);
+    sheet.trackAt(1)->count = 0;
+    t.measureRepeats.set(2, true);
+
+    RenderOptions options;
+    options.tailMs = 300;
+    const RenderedAudio audio = renderSheet(sheet, options);
+    ASSERT_TRUE(audio.ok) << audio.error;
+    EXPECT_EQ(audio.playedMs, 4000) << "three measures of a second, the second one twice";
+    const std::vector<double> onsets = onsetsMs(audio);
+    ASSERT_EQ(onsets.size(), 4u);
+    for (std::size_t k = 0; k < onsets.size(); ++k)
+        EXPECT_NEAR(onsets[k], 1000.0 * static_cast<double>(k), 5.0) << k;
+}
+
+} // namespace
+} // namespace tonvela::testing
