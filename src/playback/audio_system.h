@@ -13,9 +13,9 @@ class FluidSynthOutput;
 class Notifier;
 
 namespace audio {
-
 class SoundEngine;
 class FluidSynthSource;
+} // namespace audio
 
 // The machine's sound as playback uses it: one audio output (ALSA "default", or a null sink
 // that keeps real time when no device opens) carrying both the built-in synthesizer and the
@@ -34,7 +34,7 @@ class AudioSystem {
 
     MidiOutput& midiOutput() { return *m_midi; }
     ClipSlots& clipSlots() { return *m_clips; }
-    SoundEngine& engine() { return *m_engine; }
+    audio::SoundEngine& engine() { return *m_engine; }
     // Why the output is the null sink (empty when a real device opened).
     const std::string& whyNoDevice() const { return m_whyNull; }
 
@@ -42,11 +42,10 @@ class AudioSystem {
     // Declared so that the engine (and its audio thread) goes before the synthesizer it renders.
     std::unique_ptr<MidiOutput> m_midi; // owns the synthesizer
     FluidSynthOutput* m_synth = nullptr;
-    std::unique_ptr<FluidSynthSource> m_source;
-    std::unique_ptr<SoundEngine> m_engine;
+    std::unique_ptr<audio::FluidSynthSource> m_source;
+    std::unique_ptr<audio::SoundEngine> m_engine;
     std::unique_ptr<ClipSlots> m_clips;
     std::string m_whyNull;
 };
 
-} // namespace audio
 } // namespace tonvela

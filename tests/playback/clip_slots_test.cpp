@@ -1,13 +1,12 @@
 // Clips in playback: the scheduler's clip rule through the engine's slots, and offline
 // rendering with the clips mixed in. Built only where the playback code is part of the build.
-#ifdef TONVELA_AUDIO_PLAYBACK
 
-#include "audio/clip_slots.h"
+#include "audio/audio_test_util.h"
 #include "audio/sound_engine.h"
-#include "audio_test_util.h"
 #include "platform/clock.h"
 #include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
+#include "playback/clip_slots.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
@@ -16,7 +15,7 @@
 
 #include <cmath>
 
-namespace tonvela::audio {
+namespace tonvela {
 namespace {
 
 using tonvela::testing::eventually;
@@ -48,8 +47,8 @@ class ClipSlotsTest : public tonvela::testing::AudioFilesTest {
 TEST_F(ClipSlotsTest, ReportsFollowTheEngineSlotFromStartToEnd)
 {
     CollectingNotifier notifier;
-    SoundEngine engine(notifier);
-    auto sink = createNullSink();
+    audio::SoundEngine engine(notifier);
+    auto sink = audio::createNullSink();
     ASSERT_TRUE(sink->open({}));
     ASSERT_EQ(engine.initAudio(std::move(sink)), 0);
     EngineClipSlots clips(engine);
@@ -128,6 +127,4 @@ TEST_F(ClipSlotsTest, ASheetWithAClipBetweenTwoNotesRendersTheClipsAudioBetweenT
 }
 
 } // namespace
-} // namespace tonvela::audio
-
-#endif
+} // namespace tonvela
