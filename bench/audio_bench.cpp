@@ -1,9 +1,9 @@
 // Sound engine figures: the mixer's cost for 16 slots plus the synthesizer, MP3 decoding speed,
 // and how long a note sent to the built-in synthesizer takes to reach the output.
-#include "audio/audio_sink.h"
 #include "audio/mp3_decoder.h"
 #include "audio/sound_engine.h"
 #include "audio/synth_source.h"
+#include "platform/audio_sink.h"
 #include "platform/fluid_synth_output.h"
 #include "platform/midi_output.h"
 #include "platform/notifier.h"

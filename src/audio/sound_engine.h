@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/audio_sink.h"
 #include "audio/sample_conversion.h"
+#include "platform/audio_sink.h"
 
 #include <array>
 #include <atomic>

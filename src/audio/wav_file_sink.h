@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/audio_sink.h"
+#include "platform/audio_sink.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,9 +1,9 @@
 #include "playback/audio_system.h"
 
-#include "audio/audio_sink.h"
 #include "audio/sound_engine.h"
 #include "audio/synth_source.h"
 #include "platform/alsa_seq_output.h"
+#include "platform/audio_sink.h"
 #include "platform/composite_midi_output.h"
 #include "platform/fluid_synth_output.h"
 #include "playback/clip_slots.h"
@@ -12,13 +12,13 @@ namespace tonvela {
 
 namespace {
 // Small periods keep a note sent to the synthesizer within about 10 ms of being heard.
-constexpr audio::AudioSink::Format kOutputFormat{48000, 128, 3};
+constexpr AudioSink::Format kOutputFormat{48000, 128, 3};
 } // namespace
 
 AudioSystem::AudioSystem(Notifier& notifier, Clock& clock)
 {
     m_engine = std::make_unique<audio::SoundEngine>(notifier);
-    m_engine->initAudio(audio::openDefaultSink(kOutputFormat, &m_whyNull));
+    m_engine->initAudio(openDefaultSink(kOutputFormat, &m_whyNull));
 
     FluidSynthOptions options;
     options.sampleRate = m_engine->sampleRate() > 0 ? m_engine->sampleRate() : kOutputFormat.sampleRate;

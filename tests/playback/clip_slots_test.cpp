@@ -48,7 +48,7 @@ TEST_F(ClipSlotsTest, ReportsFollowTheEngineSlotFromStartToEnd)
 {
     CollectingNotifier notifier;
     audio::SoundEngine engine(notifier);
-    auto sink = audio::createNullSink();
+    auto sink = createNullSink();
     ASSERT_TRUE(sink->open({}));
     ASSERT_EQ(engine.initAudio(std::move(sink)), 0);
     EngineClipSlots clips(engine);

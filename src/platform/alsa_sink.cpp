@@ -1,4 +1,4 @@
-#include "audio/audio_sink.h"
+#include "platform/audio_sink.h"
 
 #include <alsa/asoundlib.h>
 #include <pthread.h>
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace tonvela::audio {
+namespace tonvela {
 namespace {
 
 // ALSA's library prints its own complaints to standard error (a missing card on a server);
@@ -153,4 +153,4 @@ std::unique_ptr<AudioSink> createAlsaSink(const std::string& device)
     return std::make_unique<AlsaSink>(device);
 }
 
-} // namespace tonvela::audio
+} // namespace tonvela

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-namespace tonvela::audio {
+namespace tonvela {
 
 // What an audio sink pulls its sound from: fills `frames` frames of interleaved stereo float
 // (-1..1) into `out`. Runs on the sink's audio thread; noexcept, never blocks, never allocates.
@@ -55,4 +55,4 @@ std::unique_ptr<AudioSink> createNullSink();
 // playback keeps its timing on machines without sound (build servers).
 std::unique_ptr<AudioSink> openDefaultSink(const AudioSink::Format& wanted, std::string* whyNull = nullptr);
 
-} // namespace tonvela::audio
+} // namespace tonvela
