@@ -1,5 +1,7 @@
 #include "audio/wave_file.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace tonvela::audio {
@@ -17,6 +19,21 @@ uint32_t le32(const unsigned char* p)
 bool idAt(const unsigned char* p, const char* id)
 {
     return std::memcmp(p, id, 4) == 0;
+}
+
+void putLe(std::string& out, uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// The largest data chunk a WAV file can describe: its RIFF size (data + 36) is 32 bits.
+constexpr uint64_t kMaxWavData = 0xFFFFFFFFull - 36;
+
+uint64_t wavDataBytes(std::size_t samples, int channels)
+{
+    const auto ch = static_cast<std::size_t>(std::max(channels, 1));
+    return static_cast<uint64_t>(samples / ch * ch) * 2;
 }
 
 } // namespace
@@ -111,6 +128,45 @@ bool playablePcm(const WaveFormat& f, int& containerBits, std::string& why)
     }
     containerBits = bytes * 8;
     return true;
+}
+
+std::string encodeWav(const std::vector<float>& interleaved, int channels, double sampleRate)
+{
+    channels = std::clamp(channels, 1, 0xFFFF);
+    const auto rate = static_cast<uint32_t>(std::clamp(sampleRate, 1.0, 4.0e9) + 0.5);
+    const auto dataBytes =
+        static_cast<uint32_t>(std::min<uint64_t>(wavDataBytes(interleaved.size(), channels), kMaxWavData));
+    const auto blockAlign = static_cast<uint32_t>(channels) * 2;
+    std::string out;
+    out.reserve(44 + std::size_t{dataBytes});
+    out += "RIFF";
+    putLe(out, 36 + dataBytes, 4);
+    out += "WAVEfmt ";
+    putLe(out, 16, 4);
+    putLe(out, kWaveFormatPcm, 2);
+    putLe(out, static_cast<uint32_t>(channels), 2);
+    putLe(out, rate, 4);
+    putLe(out, rate * blockAlign, 4);
+    putLe(out, blockAlign, 2);
+    putLe(out, 16, 2);
+    out += "data";
+    putLe(out, dataBytes, 4);
+    const std::size_t samples = dataBytes / 2;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const float s = interleaved[i];
+        const float c = std::isfinite(s) ? std::clamp(s, -1.0f, 1.0f) : 0.0f;
+        const auto v = static_cast<int16_t>(std::lround(c * 32767.0f));
+        putLe(out, static_cast<uint16_t>(v), 2);
+    }
+    return out;
+}
+
+FileResult writeWav(const std::string& path, const std::vector<float>& interleaved, int channels,
+                    double sampleRate)
+{
+    if (wavDataBytes(interleaved.size(), channels) > kMaxWavData)
+        return FileResult::failure("cannot write \"" + path + "\": the audio is too long for a WAV file");
+    return writeFileAtomically(path, encodeWav(interleaved, channels, sampleRate));
 }
 
 } // namespace tonvela::audio

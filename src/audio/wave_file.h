@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/atomic_file.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -55,5 +57,14 @@ WaveWalk walkWave(const unsigned char* bytes, std::size_t size);
 // Whether the data of `format` can be played as integer PCM, and the sample width of its
 // container in bits (8, 16, 24 or 32). Fills `why` when it cannot.
 bool playablePcm(const WaveFormat& format, int& containerBits, std::string& why);
+
+// The bytes of a 16-bit PCM WAV file of `interleaved` float samples with `channels` channels
+// at `sampleRate` Hz: each sample clipped to -1..1 (anything not finite is silence) and
+// rounded to the nearest of the 32767 steps of a side. A trailing partial frame is left out.
+std::string encodeWav(const std::vector<float>& interleaved, int channels, double sampleRate);
+// The same WAV file written atomically to `path`; fails with a message when the samples do not
+// fit the 4 GB a WAV file can describe or the file cannot be written.
+FileResult writeWav(const std::string& path, const std::vector<float>& interleaved, int channels,
+                    double sampleRate);
 
 } // namespace tonvela::audio

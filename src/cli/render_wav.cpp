@@ -3,6 +3,7 @@
 
 #include "cli/cli.h"
 
+#include "audio/wave_file.h"
 #include "playback/clip_slots.h"
 #include "playback/offline_render.h"
 #include "score/sheet_document.h"
@@ -64,7 +65,7 @@ int renderWav(const std::string& in, const std::string& out, const Args& args)
         std::fputc('\n', stderr);
     if (!audio.ok)
         return fail("cannot render \"" + in + "\": " + audio.error);
-    if (const FileResult r = writeWav(out, audio); !r)
+    if (const FileResult r = audio::writeWav(out, audio.samples, 2, audio.sampleRate); !r)
         return fail(r.error);
     return 0;
 }

@@ -13,9 +13,10 @@ class AudioCallback {
     virtual void render(float* out, int frames) noexcept = 0;
 };
 
-// One stereo output the sound engine plays into: a sound device, a null output that consumes
-// in real time, or a WAV file. The sink owns the audio thread (when it has one) and calls the
-// callback from it for every period.
+// One stereo output the sound engine plays into: a sound device, or a null output that
+// consumes in real time. The sink owns the audio thread and calls the callback from it for
+// every period. (Offline rendering needs no sink: it pulls the synthesizer itself and writes
+// the samples with audio::writeWav.)
 //
 // Thread rules: open, start, stop, close and the queries come from one thread (the owner's);
 // the callback is called on the sink's audio thread between start and stop.

@@ -2,6 +2,7 @@
 
 #include "scheduler_test_util.h"
 
+#include "audio/wave_file.h"
 #include "platform/fluid_synth_output.h"
 #include "playback/offline_render.h"
 
@@ -102,7 +103,7 @@ TEST_F(RenderOnsetTest, RenderedLengthIsThePlayTimeAndTheTail)
     const RenderedAudio audio = renderSheet(sheet, options);
     ASSERT_TRUE(audio.ok) << audio.error;
     EXPECT_NEAR(static_cast<double>(audio.frames()) / audio.sampleRate, 3.5, 0.01);
-    const std::string wav = encodeWav(audio);
+    const std::string wav = audio::encodeWav(audio.samples, 2, audio.sampleRate);
     EXPECT_EQ(wav.substr(0, 4), "RIFF");
     EXPECT_EQ(wav.size(), 44 + audio.samples.size() * 2);
 }
