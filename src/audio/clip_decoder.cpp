@@ -80,8 +80,8 @@ DecodedClip decodeClipFile(const std::string& path, double sampleRate)
         for (const WaveData& d : walk.data) {
             int bits = 0;
             std::string why;
-            if (!d.hasFormat || !playablePcm(d.format, bits, why)) {
-                clip.error = why.empty() ? "a data chunk comes before its format" : why;
+            if (!playablePcm(d.format, bits, why)) {
+                clip.error = why;
                 continue;
             }
             if (rate == 0)

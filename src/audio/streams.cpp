@@ -87,7 +87,7 @@ int SoundEngine::startWave(const std::string& path)
         for (const WaveData& d : walk.data) {
             int bits = 0;
             std::string why;
-            if (!d.hasFormat || !playablePcm(d.format, bits, why) || d.size < d.format.blockAlign)
+            if (!playablePcm(d.format, bits, why) || d.size < d.format.blockAlign)
                 continue;
             if (configureSlot(slot, d.format.channels, static_cast<int>(d.format.sampleRate), bits) < 0)
                 break;

@@ -1,5 +1,7 @@
 #include "audio/wave_file.h"
 
+#include "audio/riff.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -7,19 +9,8 @@
 namespace tonvela::audio {
 namespace {
 
-uint16_t le16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t le32(const unsigned char* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-bool idAt(const unsigned char* p, const char* id)
-{
-    return std::memcmp(p, id, 4) == 0;
-}
+constexpr std::size_t kFormatBytes = 16;
+constexpr std::size_t kExtensibleBytes = 22; // the extension of a WAVE_FORMAT_EXTENSIBLE record
 
 void putLe(std::string& out, uint32_t v, int bytes)
 {
@@ -36,71 +27,48 @@ uint64_t wavDataBytes(std::size_t samples, int channels)
     return static_cast<uint64_t>(samples / ch * ch) * 2;
 }
 
+WaveFormat readFormat(const unsigned char* r, std::size_t size)
+{
+    WaveFormat f;
+    f.formatTag = le16(r);
+    f.channels = le16(r + 2);
+    f.sampleRate = le32(r + 4);
+    f.blockAlign = le16(r + 12);
+    f.bitsPerSample = le16(r + 14);
+    if (f.formatTag != kWaveFormatPcm && size >= kFormatBytes + 2) {
+        f.extraSize = le16(r + kFormatBytes);
+        // The sub-format GUID starts with the tag its data really has.
+        if (f.formatTag == kWaveFormatExtensible && f.extraSize >= kExtensibleBytes &&
+            size >= kFormatBytes + 2 + kExtensibleBytes)
+            f.subFormat = le16(r + kFormatBytes + 2 + 6);
+    }
+    return f;
+}
+
 } // namespace
 
 WaveWalk walkWave(const unsigned char* bytes, std::size_t size)
 {
     WaveWalk walk;
-    if (!bytes)
-        return walk;
     bool haveFormat = false;
     WaveFormat format;
-    bool riffSeen = false;
-    std::size_t pos = 0;
-    while (pos + 4 <= size) {
-        const unsigned char* p = bytes + pos;
-        const std::size_t left = size - pos;
-        if (idAt(p, "RIFF") && left >= 12) {
-            if (!riffSeen && static_cast<uint64_t>(le32(p + 4)) + 8 != size)
-                walk.sizeMismatch = true;
-            riffSeen = true;
-            pos += 12;
-        } else if (idAt(p, "fmt ") && left >= 8 + 16) {
-            const unsigned char* r = p + 8;
-            WaveFormat f;
-            f.formatTag = le16(r);
-            f.channels = le16(r + 2);
-            f.sampleRate = le32(r + 4);
-            f.avgBytesPerSec = le32(r + 8);
-            f.blockAlign = le16(r + 12);
-            f.bitsPerSample = le16(r + 14);
-            std::size_t used = 8 + 16;
-            if (f.formatTag != kWaveFormatPcm && left >= used + 2) {
-                f.extraSize = le16(p + used);
-                used += 2;
-                if (f.formatTag == kWaveFormatMpeg3 && left >= used + 12) {
-                    f.mp3Id = le16(p + used);
-                    f.mp3Flags = le32(p + used + 2);
-                    f.mp3BlockSize = le16(p + used + 6);
-                    f.mp3FramesPerBlock = le16(p + used + 8);
-                    f.mp3CodecDelay = le16(p + used + 10);
-                    used += 12;
-                } else if (f.formatTag == kWaveFormatExtensible && f.extraSize >= 22 && left >= used + 22) {
-                    f.subFormat = le16(p + used + 6);
-                    used += 22;
-                } else if (f.formatTag != 8 && f.formatTag != 0x50 && f.formatTag != 0x92) {
-                    used += std::min<std::size_t>(f.extraSize, left - used);
-                }
-            }
-            format = f;
+    const RiffForm form = walkRiff(bytes, size, [&](const RiffChunk& chunk) {
+        if (chunk.depth != 1 || chunk.parentType != "WAVE")
+            return;
+        if (chunk.id == "fmt " && chunk.size >= kFormatBytes) {
+            format = readFormat(bytes + chunk.offset, chunk.size);
             haveFormat = true;
-            pos += used;
-        } else if (idAt(p, "data") && left >= 8 && haveFormat) {
-            // "data" before any format is passed over like other bytes: it can only be text
-            // inside another chunk (a LIST comment), and taking its size would swallow the file.
+        } else if (chunk.id == "data" && haveFormat) {
+            // Data before any format has nothing to be played with and is passed over.
             WaveData d;
-            d.hasFormat = haveFormat;
             d.format = format;
-            d.offset = pos + 8;
-            const uint32_t declared = le32(p + 4);
-            d.size = std::min<std::size_t>(declared, left - 8);
-            d.truncated = d.size < declared;
+            d.offset = chunk.offset;
+            d.size = chunk.size;
+            d.truncated = chunk.truncated;
             walk.data.push_back(d);
-            pos = d.offset + d.size;
-        } else {
-            ++pos;
         }
-    }
+    });
+    walk.sizeMismatch = form.isRiff && form.sizeMismatch;
     return walk;
 }
 

@@ -2,6 +2,7 @@
 #include "audio/wave_file.h"
 
 #include "audio/audio_test_util.h"
+#include "audio/clip_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,11 @@
 namespace tonvela::audio {
 namespace {
 
+using tonvela::testing::le32;
 using tonvela::testing::le32At;
+using tonvela::testing::putLe32;
 using tonvela::testing::readBytes;
+using tonvela::testing::writeBytes;
 
 int16_t sampleAt(const std::string& wav, std::size_t index)
 {
@@ -94,8 +98,8 @@ TEST_F(WaveFileTest, TheHeaderDescribesTheDataAndAPartialFrameIsLeftOut)
     EXPECT_EQ(wav.substr(0, 4), "RIFF");
     EXPECT_EQ(le32At(wav, 4), wav.size() - 8);
     EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
-    EXPECT_EQ(le32At(wav, 24), 22050u);       // sample rate
-    EXPECT_EQ(le32At(wav, 28), 22050u * 4);   // bytes per second
+    EXPECT_EQ(le32At(wav, 24), 22050u);     // sample rate
+    EXPECT_EQ(le32At(wav, 28), 22050u * 4); // bytes per second
     EXPECT_EQ(wav.substr(36, 4), "data");
     EXPECT_EQ(le32At(wav, 40), 4u);
     const WaveWalk walk = walkWave(reinterpret_cast<const unsigned char*>(wav.data()), wav.size());
@@ -104,6 +108,39 @@ TEST_F(WaveFileTest, TheHeaderDescribesTheDataAndAPartialFrameIsLeftOut)
     EXPECT_EQ(walk.data[0].format.channels, 2);
     EXPECT_EQ(walk.data[0].format.bitsPerSample, 16);
     EXPECT_EQ(walk.data[0].size, 4u);
+}
+
+TEST_F(WaveFileTest, AListAfterTheFormatWhoseTextHoldsTheWordDataIsNotTakenForTheDataChunk)
+{
+    // GIVEN a sox tone with a comment put in between "fmt " and "data"; the comment's text is a
+    // well-formed "data" header claiming 64 bytes
+    std::string bytes = readBytes(tone("src.wav", 0.3, 1, 8000, 16, 440, 0.5));
+    const std::size_t data = bytes.find("data");
+    ASSERT_NE(data, std::string::npos);
+    const uint32_t dataSize = le32At(bytes, data + 4);
+    const std::string text = "data" + le32(64) + std::string(64, '\x7f');
+    const std::string comment = "LIST" + le32(static_cast<uint32_t>(4 + 8 + text.size())) + "INFOICMT" +
+                                le32(static_cast<uint32_t>(text.size())) + text;
+    bytes.insert(data, comment);
+    putLe32(bytes, 4, static_cast<uint32_t>(bytes.size() - 8));
+    const std::string file = path("comment.wav");
+    writeBytes(file, bytes);
+
+    // WHEN it is walked and decoded
+    const WaveWalk walk = walkWave(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    const DecodedClip clip = decodeClipFile(file, 8000);
+
+    // THEN the one data chunk is the real one, and the clip is the tone alone
+    ASSERT_EQ(walk.data.size(), 1u);
+    EXPECT_EQ(walk.data[0].offset, data + comment.size() + 8);
+    EXPECT_EQ(walk.data[0].size, dataSize);
+    EXPECT_FALSE(walk.sizeMismatch);
+    ASSERT_TRUE(clip.ok) << clip.error;
+    EXPECT_EQ(clip.frames(), 2400);
+    float peak = 0;
+    for (const float v : clip.samples)
+        peak = std::max(peak, std::abs(v));
+    EXPECT_NEAR(peak, 0.5f, 0.01f);
 }
 
 TEST_F(WaveFileTest, AFileThatCannotBeWrittenSaysSoAndLeavesNothing)
