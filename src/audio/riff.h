@@ -21,9 +21,9 @@ struct RiffChunk {
 
 // What the RIFF header says.
 struct RiffForm {
-    bool isRiff = false;         // the bytes start with "RIFF", a size and a form type
-    std::string_view formType;   // "WAVE", "sfbk", ...
-    bool sizeMismatch = false;   // the RIFF size + 8 differs from the number of bytes
+    bool isRiff = false;       // the bytes start with "RIFF", a size and a form type
+    std::string_view formType; // "WAVE", "sfbk", ...
+    bool sizeMismatch = false; // the RIFF size + 8 differs from the number of bytes
 };
 
 // Walks a RIFF file chunk by chunk, by the sizes the chunks give, and calls `visit` for each in

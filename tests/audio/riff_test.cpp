@@ -47,10 +47,11 @@ class RiffTest : public ::testing::Test {
     RiffForm walk(const std::string& bytes)
     {
         seen.clear();
-        return walkRiff(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), [&](const RiffChunk& c) {
-            seen.push_back({std::string(c.id), std::string(c.listType), std::string(c.parentType), c.depth, c.offset,
-                            c.size, c.truncated});
-        });
+        return walkRiff(
+            reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), [&](const RiffChunk& c) {
+                seen.push_back({std::string(c.id), std::string(c.listType), std::string(c.parentType),
+                                c.depth, c.offset, c.size, c.truncated});
+            });
     }
     std::vector<std::string> ids() const
     {
@@ -65,10 +66,10 @@ class RiffTest : public ::testing::Test {
 TEST_F(RiffTest, ChunksAreWalkedBySizeIntoListsWithTheirTypesAndDepths)
 {
     // GIVEN an odd chunk (with its pad byte), a list inside a list, and a last chunk
-    const std::string bytes =
-        riff("TEST", chunk("abc ", "xyz") + chunk("LIST", "lst1" + chunk("in1 ", "12") +
-                                                              chunk("LIST", "lst2" + chunk("deep", ""))) +
-                         chunk("last", "1234"));
+    const std::string bytes = riff(
+        "TEST", chunk("abc ", "xyz") +
+                    chunk("LIST", "lst1" + chunk("in1 ", "12") + chunk("LIST", "lst2" + chunk("deep", ""))) +
+                    chunk("last", "1234"));
     // WHEN it is walked
     const RiffForm form = walk(bytes);
     // THEN every chunk is met once, in file order, a list before its contents
@@ -158,7 +159,8 @@ TEST_F(RiffTest, ArbitraryBytesNeverYieldAChunkOutsideThem)
             state = state * 1664525u + 1013904223u;
             // Mostly small sizes and list headers, so that lists nest and sizes run over.
             const char* pieces[] = {"LIST", "abcd", "\x02\0\0\0", "\xff\xff\xff\x7f"};
-            bytes += (state >> 28) < 4 ? std::string(pieces[(state >> 28) % 4], 4) : std::string(1, char(state >> 16));
+            bytes += (state >> 28) < 4 ? std::string(pieces[(state >> 28) % 4], 4)
+                                       : std::string(1, char(state >> 16));
         }
         walk(bytes);
         for (const Seen& s : seen) {

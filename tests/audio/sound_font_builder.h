@@ -23,7 +23,10 @@ struct TestSample {
 // Builds the RIFF bytes of small SoundFont 2 files chunk by chunk.
 class SoundFontBuilder {
   public:
-    static std::string le16(uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
+    static std::string le16(uint32_t v)
+    {
+        return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+    }
     static std::string le32(uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); }
     static std::string chunk(const std::string& id, const std::string& body)
     {
@@ -32,7 +35,10 @@ class SoundFontBuilder {
             c.push_back('\0');
         return c;
     }
-    static std::string list(const std::string& type, const std::string& chunks) { return chunk("LIST", type + chunks); }
+    static std::string list(const std::string& type, const std::string& chunks)
+    {
+        return chunk("LIST", type + chunks);
+    }
     // A fixed-size name field, zero-filled.
     static std::string name(const std::string& text, std::size_t size)
     {
@@ -64,17 +70,19 @@ class SoundFontBuilder {
             const auto n = static_cast<uint32_t>(s.points.size());
             const uint32_t loopStart = at + std::min<uint32_t>(n / 8, 100);
             const uint32_t loopEnd = at + n - std::min<uint32_t>(n / 8, 100);
-            shdr += name(s.name, 20) + le32(at) + le32(at + n) + le32(loopStart) + le32(loopEnd) + le32(s.rate) +
-                    std::string(1, static_cast<char>(s.rootKey)) + std::string(1, '\0') + le16(0) + le16(s.type);
+            shdr += name(s.name, 20) + le32(at) + le32(at + n) + le32(loopStart) + le32(loopEnd) +
+                    le32(s.rate) + std::string(1, static_cast<char>(s.rootKey)) + std::string(1, '\0') +
+                    le16(0) + le16(s.type);
             at += n + 46;
         }
         shdr += name("EOS", 20) + std::string(26, '\0');
 
         const std::string info = list("INFO", chunk("ifil", le16(2) + le16(1)) + chunk("isng", text(engine)) +
-                                                   chunk("INAM", text("Tonvela test bank")));
+                                                  chunk("INAM", text("Tonvela test bank")));
         const std::string sdta = list("sdta", chunk("smpl", smpl));
-        const std::string phdr = name("Sine", 20) + le16(0) + le16(0) + le16(0) + le32(0) + le32(0) + le32(0) +
-                                 name("EOP", 20) + le16(0) + le16(0) + le16(1) + le32(0) + le32(0) + le32(0);
+        const std::string phdr = name("Sine", 20) + le16(0) + le16(0) + le16(0) + le32(0) + le32(0) +
+                                 le32(0) + name("EOP", 20) + le16(0) + le16(0) + le16(1) + le32(0) + le32(0) +
+                                 le32(0);
         const std::string pbag = le16(0) + le16(0) + le16(1) + le16(0);
         const std::string pmod(10, '\0');
         const std::string pgen = le16(41) + le16(0) + le16(0) + le16(0); // instrument 0, then the terminal
@@ -83,9 +91,10 @@ class SoundFontBuilder {
         const std::string imod(10, '\0');
         // Loop continuously (sampleModes 1), then the sample (sampleID must come last).
         const std::string igen = le16(54) + le16(1) + le16(53) + le16(0) + le16(0) + le16(0);
-        const std::string pdta = list("pdta", chunk("phdr", phdr) + chunk("pbag", pbag) + chunk("pmod", pmod) +
-                                                  chunk("pgen", pgen) + chunk("inst", inst) + chunk("ibag", ibag) +
-                                                  chunk("imod", imod) + chunk("igen", igen) + chunk("shdr", shdr));
+        const std::string pdta =
+            list("pdta", chunk("phdr", phdr) + chunk("pbag", pbag) + chunk("pmod", pmod) +
+                             chunk("pgen", pgen) + chunk("inst", inst) + chunk("ibag", ibag) +
+                             chunk("imod", imod) + chunk("igen", igen) + chunk("shdr", shdr));
         const std::string body = "sfbk" + info + sdta + pdta;
         return "RIFF" + le32(static_cast<uint32_t>(body.size())) + body;
     }
@@ -99,8 +108,8 @@ inline TestSample sineSample(const std::string& name, int frames = 4410, double 
     TestSample s;
     s.name = name;
     for (int i = 0; i < frames; ++i)
-        s.points.push_back(
-            static_cast<int16_t>(std::lround(level * 32767.0 * std::sin(2 * std::numbers::pi * cyclesPerPoint * i))));
+        s.points.push_back(static_cast<int16_t>(
+            std::lround(level * 32767.0 * std::sin(2 * std::numbers::pi * cyclesPerPoint * i))));
     return s;
 }
 
