@@ -45,7 +45,8 @@ void Resampler::run(const float* in, std::size_t frames, bool end, std::vector<f
         const bool last = end && piece == frames;
         std::size_t used = 0;
         for (;;) {
-            const std::size_t room = static_cast<std::size_t>(std::ceil(static_cast<double>(piece - used) * m_ratio)) + 256;
+            const std::size_t room =
+                static_cast<std::size_t>(std::ceil(static_cast<double>(piece - used) * m_ratio)) + 256;
             const std::size_t have = out.size();
             out.resize(have + room * channels);
             SRC_DATA data{};
@@ -68,7 +69,6 @@ void Resampler::run(const float* in, std::size_t frames, bool end, std::vector<f
                 break;
             if (data.input_frames_used == 0 && data.output_frames_gen == 0 && !last)
                 break; // no progress: never spin
-
         }
         if (in)
             in += piece * channels;

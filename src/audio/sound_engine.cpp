@@ -429,14 +429,19 @@ void SoundEngine::drainSlot(int slot)
 void SoundEngine::stopSlot(int slot, int waitMs)
 {
     StreamSlot* s = slotPtr(slot);
-    if (!s || !s->playing.load(std::memory_order_acquire))
+    if (!s)
         return;
-    s->bufferPlaying.store(false, std::memory_order_seq_cst);
-    s->playing.store(false, std::memory_order_release);
-    s->abort.store(true, std::memory_order_release);
-    s->writeOffset.store(0, std::memory_order_relaxed);
-    for (auto& e : s->events)
-        e.set();
+    {
+        const std::lock_guard<std::mutex> lock(m_streamGuard);
+        if (!s->playing.load(std::memory_order_acquire))
+            return;
+        s->bufferPlaying.store(false, std::memory_order_seq_cst);
+        s->playing.store(false, std::memory_order_release);
+        s->abort.store(true, std::memory_order_release);
+        s->writeOffset.store(0, std::memory_order_relaxed);
+        for (auto& e : s->events)
+            e.set();
+    }
     // The stream thread sees the abort at its next write and ends, closing its own file and
     // releasing the ring; wait for that rather than pull them from under it.
     const auto until = SteadyTime::now() + milliseconds(std::max(waitMs, 0));
@@ -447,7 +452,10 @@ void SoundEngine::stopSlot(int slot, int waitMs)
 void SoundEngine::cancelStream(int slot)
 {
     StreamSlot* s = slotPtr(slot);
-    if (!s || !s->streamActive.load(std::memory_order_acquire))
+    if (!s)
+        return;
+    const std::lock_guard<std::mutex> lock(m_streamGuard);
+    if (!s->streamActive.load(std::memory_order_acquire))
         return;
     s->abort.store(true, std::memory_order_release);
     s->bufferPlaying.store(false, std::memory_order_seq_cst);
@@ -471,6 +479,7 @@ void SoundEngine::retireStream(StreamSlot& s)
 
 void SoundEngine::stopAll()
 {
+    const std::lock_guard<std::mutex> lock(m_streamGuard);
     for (auto& s : m_slots)
         retireStream(s);
 }
@@ -487,6 +496,11 @@ void SoundEngine::beginStream(StreamSlot& s)
 int SoundEngine::takeSlot()
 {
     m_nextSlot = (m_nextSlot + 1) % kSlotCount;
+    // A slot still in use is taken over: its old stream is stopped first, so two writers never
+    // share one ring.
+    StreamSlot& s = m_slots[static_cast<std::size_t>(m_nextSlot)];
+    retireStream(s);
+    beginStream(s);
     return m_nextSlot;
 }
 

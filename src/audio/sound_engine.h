@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,8 +110,12 @@ struct StreamSlot {
 //   It touches a ring only while `bufferPlaying` is set and flags itself in `mixerBusy`.
 // - configureSlot, writeSlot, writeSlotPcm and drainSlot are called by the stream thread that
 //   owns the slot (or by a test standing in for one).
-// - initAudio, shutdown, the start* calls, stopSlot, setSynth and the reports come from the
-//   owner's thread (the user-interface or playback thread); the reports are lock-free reads.
+// - initAudio, shutdown and setSynth come from the owner's thread (the user-interface thread).
+// - The start* calls, stopSlot, cancelStream and the reports may come from several threads at
+//   once (the user-interface thread starts wave files and bank samples while the playback
+//   thread starts and stops clips). Handing out slots, taking over a slot's stream and stopping
+//   one are serialized by a lock that neither the audio thread nor the stream threads take;
+//   the reports are lock-free reads.
 class SoundEngine : public AudioCallback {
   public:
     // `notifier` shows "Wave file size mismatch" for startWave; it is called on the thread
@@ -184,6 +189,7 @@ class SoundEngine : public AudioCallback {
 
   private:
     StreamSlot* slotPtr(int slot);
+    // Takes the next slot round-robin and ends the stream still in it. Under m_streamGuard.
     int takeSlot();
     void retireStream(StreamSlot& s);
     void beginStream(StreamSlot& s);
@@ -202,7 +208,8 @@ class SoundEngine : public AudioCallback {
     std::atomic<AudioSource*> m_synth{nullptr};
     std::atomic<bool> m_running{false};
     int m_rate = 48000;
-    int m_nextSlot = -1;
+    std::mutex m_streamGuard; // slot hand-out, stream take-over and stop; never the audio thread
+    int m_nextSlot = -1;      // under m_streamGuard
     std::vector<float> m_scratch;
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <sys/stat.h>
 
 namespace tonvela {
@@ -64,8 +65,6 @@ FluidSynthOutput::FluidSynthOutput(const Clock* clock, FluidSynthOptions options
 FluidSynthOutput::~FluidSynthOutput()
 {
     close();
-    if (m_loading.valid())
-        m_loading.wait();
     if (m_synth)
         delete_fluid_synth(m_synth);
     if (m_settings)
@@ -75,13 +74,6 @@ FluidSynthOutput::~FluidSynthOutput()
 std::string FluidSynthOutput::deviceName(int device) const
 {
     return device == 0 ? std::string(kBuiltInSynthName) : std::string();
-}
-
-void FluidSynthOutput::preload()
-{
-    if (m_loadTried || m_loading.valid())
-        return;
-    m_loading = std::async(std::launch::async, [this] { return load(); });
 }
 
 bool FluidSynthOutput::load()
@@ -124,10 +116,6 @@ bool FluidSynthOutput::load()
 
 bool FluidSynthOutput::ensureLoaded()
 {
-    if (m_loading.valid()) {
-        m_loaded = m_loading.get();
-        m_loadTried = true;
-    }
     if (!m_loadTried) {
         m_loadTried = true;
         m_loaded = load();

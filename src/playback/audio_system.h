@@ -23,8 +23,13 @@ class FluidSynthSource;
 // followed by every writable ALSA sequencer port.
 //
 // Made on first use, not at start-up; the synthesizer loads its SoundFont when it is first
-// opened. Thread rules: made, used and destroyed on one thread (the user-interface thread);
-// the engine runs its own audio thread.
+// opened.
+//
+// Thread rules: made and destroyed on one thread (the user-interface thread). midiOutput() and
+// clipSlots() are handed to a playback driver, whose playback thread uses them while a sheet
+// plays (see PlaybackDriver); engine() may start wave files and bank samples on the user-
+// interface thread meanwhile (the engine serializes its starters). The engine's audio thread
+// renders the synthesizer and the slots.
 class AudioSystem {
   public:
     AudioSystem(Notifier& notifier, Clock& clock);

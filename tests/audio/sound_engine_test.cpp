@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -252,6 +253,36 @@ TEST_F(SoundEngineTest, SlotsAreHandedOutRoundRobinAndATakenOverSlotStopsItsOldS
         pulled->pull(256);
     EXPECT_FALSE(engine.finished(again));
     EXPECT_FALSE(engine.playing(again));
+}
+
+TEST_F(SoundEngineTest, StartersOnTwoThreadsAtOnceTakeTheSlotsInTurn)
+{
+    // The user-interface thread starts wave files and bank samples while the playback thread
+    // starts clips: both hand out slots of one engine and take over the streams in them.
+    constexpr int kPerThread = 400;
+    const PcmFormat format{1, kRate, 2, 16};
+    const auto starter = [&](std::vector<int>* got) {
+        for (int i = 0; i < kPerThread; ++i)
+            got->push_back(engine.startBuffer(nullptr, 0, format));
+    };
+    std::vector<int> first;
+    std::vector<int> second;
+    std::thread a(starter, &first);
+    std::thread b(starter, &second);
+    a.join();
+    b.join();
+    std::array<int, kSlotCount> uses{};
+    for (const std::vector<int>* got : {&first, &second})
+        for (const int slot : *got) {
+            ASSERT_GE(slot, 0);
+            ASSERT_LT(slot, kSlotCount);
+            ++uses[static_cast<std::size_t>(slot)];
+        }
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        EXPECT_EQ(uses[static_cast<std::size_t>(slot)], 2 * kPerThread / kSlotCount) << "slot " << slot;
+        EXPECT_TRUE(eventually([&] { return !engine.streamActive(slot); }, 1000));
+        EXPECT_TRUE(engine.finished(slot)); // an empty buffer never plays
+    }
 }
 
 TEST_F(SoundEngineTest, ABufferWithAnUnusableFormatEndsFinished)

@@ -153,7 +153,6 @@ TEST_F(MidiOutputBackendsTest, ClosedSynthesizerRendersSilenceAndDropsMessages)
 TEST_F(MidiOutputBackendsTest, RealTimeSynthesizerOpensEvenWithoutAnAudioDevice)
 {
     FluidSynthOutput synth(&clock); // real-time: the null output where no device opens
-    synth.preload();
     ASSERT_TRUE(synth.open(0)) << synth.lastError();
     synth.setVolume(kFullVolume);
     synth.sendShortMessage(packShortMessage(0x90, 60, 100));
