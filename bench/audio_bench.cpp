@@ -48,7 +48,6 @@ class PulledSink : public AudioSink {
         f.periodFrames = kPeriod;
         return f;
     }
-    double outputLatencySeconds() const override { return 0; }
     const std::string& lastError() const override { return m_error; }
     void pull(float* out, int frames) { m_cb->render(out, frames); }
 

@@ -132,7 +132,6 @@ class SoundEngine : public AudioCallback {
     void shutdown();
     bool running() const { return m_running.load(std::memory_order_acquire); }
     int sampleRate() const { return m_rate; }
-    AudioSink* sink() { return m_sink.get(); }
 
     // The synthesizer (or any source) mixed in with the slots; nullptr for none. Its rate must
     // be the engine's.
@@ -179,7 +178,6 @@ class SoundEngine : public AudioCallback {
     // True while the slot's stream thread still runs.
     bool streamActive(int slot) const;
     const StreamSlot* slotAt(int slot) const;
-    int nextSlot() const { return m_nextSlot; }
 
     // Mixer (AudioCallback).
     void render(float* out, int frames) noexcept override;

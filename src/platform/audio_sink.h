@@ -41,9 +41,6 @@ class AudioSink {
     virtual std::string name() const = 0;
     // The format actually in use after open().
     virtual Format format() const = 0;
-    // Seconds from the moment the callback renders a frame until it is heard: the device
-    // buffer the frame waits behind.
-    virtual double outputLatencySeconds() const = 0;
     virtual const std::string& lastError() const = 0;
 };
 

@@ -77,7 +77,6 @@ class FluidSynthOutput : public MidiOutput {
     void renderInterleaved(float* leftRight, int frames) noexcept;
     int64_t renderedFrames() const { return m_renderedFrames.load(std::memory_order_acquire); }
 
-    double sampleRate() const { return m_options.sampleRate; }
     // The SoundFont loaded, after a successful load.
     const std::string& soundFontPath() const { return m_soundFontPath; }
     // Why the last open failed.

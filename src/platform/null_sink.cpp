@@ -54,7 +54,6 @@ class NullSink : public AudioSink {
 
     std::string name() const override { return "null output"; }
     Format format() const override { return m_format; }
-    double outputLatencySeconds() const override { return 0.0; }
     const std::string& lastError() const override { return m_error; }
 
   private:

@@ -9,7 +9,6 @@
 #include "score/sheet_document.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace tonvela {
 namespace {

@@ -39,7 +39,6 @@ class PulledSink : public AudioSink {
     void close() override {}
     std::string name() const override { return "pulled"; }
     Format format() const override { return m_format; }
-    double outputLatencySeconds() const override { return 0; }
     const std::string& lastError() const override { return m_error; }
 
     // Interleaved stereo of the next `frames` frames.

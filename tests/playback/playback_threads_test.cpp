@@ -70,10 +70,22 @@ class ThreadCheckingOutput : public MidiOutput {
         m_log.leave();
         return open;
     }
-    void close() override { call("close", [this] { m_open = false; }); }
-    void sendShortMessage(uint32_t) override { call("send", [] {}); }
-    void sendShortMessageAt(uint32_t, int64_t) override { call("send", [] {}); }
-    void setVolume(uint32_t) override { call("volume", [] {}); }
+    void close() override
+    {
+        call("close", [this] { m_open = false; });
+    }
+    void sendShortMessage(uint32_t) override
+    {
+        call("send", [] {});
+    }
+    void sendShortMessageAt(uint32_t, int64_t) override
+    {
+        call("send", [] {});
+    }
+    void setVolume(uint32_t) override
+    {
+        call("volume", [] {});
+    }
 
     mutable std::atomic<int> listReads{0};
 
