@@ -1,12 +1,17 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <numbers>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 // SoundFont 2 files that tests build themselves, so that what they check does not depend on the
 // SoundFonts a machine has installed.
@@ -113,12 +118,26 @@ inline TestSample sineSample(const std::string& name, int frames = 4410, double 
     return s;
 }
 
-// Writes a one-preset sine SoundFont to `path` and returns the path.
-inline std::string writeSineSoundFont(const std::string& path)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << SoundFontBuilder::build({sineSample("Sine")});
-    return path;
-}
+// A one-preset sine SoundFont (441 Hz at key 69, looping) in a temporary file that lives as
+// long as the object: what the built-in synthesizer plays in tests, whatever is installed.
+class TemporarySoundFont {
+  public:
+    TemporarySoundFont()
+    {
+        static std::atomic<int> counter{0};
+        m_path = (std::filesystem::temp_directory_path() /
+                  ("tonvela-sine-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".sf2"))
+                     .string();
+        std::ofstream out(m_path, std::ios::binary);
+        out << SoundFontBuilder::build({sineSample("Sine")});
+    }
+    ~TemporarySoundFont() { std::remove(m_path.c_str()); }
+    TemporarySoundFont(const TemporarySoundFont&) = delete;
+    TemporarySoundFont& operator=(const TemporarySoundFont&) = delete;
+    const std::string& path() const { return m_path; }
+
+  private:
+    std::string m_path;
+};
 
 } // namespace tonvela::testing

@@ -3,6 +3,7 @@
 
 #include "audio/audio_test_util.h"
 #include "audio/sound_engine.h"
+#include "audio/sound_font_builder.h"
 #include "platform/clock.h"
 #include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
@@ -96,8 +97,7 @@ TEST_F(ClipSlotsTest, OfflineClipsPlayUntilTheClockPassesTheirEndAndAreCutWhereS
 
 TEST_F(ClipSlotsTest, ASheetWithAClipBetweenTwoNotesRendersTheClipsAudioBetweenThem)
 {
-    if (findSoundFont().empty())
-        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    const tonvela::testing::TemporarySoundFont font;
     // GIVEN a quarter note, a one-second clip, a quarter note (120 bpm: 500 ms each)
     const std::string clipFile = tone("clip.wav", 1.0, 2, 44100, 16, 1000, 0.8);
     SheetDocument sheet;
@@ -110,6 +110,7 @@ TEST_F(ClipSlotsTest, ASheetWithAClipBetweenTwoNotesRendersTheClipsAudioBetweenT
 
     // WHEN it is rendered offline
     RenderOptions options;
+    options.soundFont = font.path();
     options.mode = PlayMode::Track;
     options.track = 0;
     options.tailMs = 200;
