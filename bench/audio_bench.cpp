@@ -58,9 +58,11 @@ class PulledSink : public AudioSink {
 
 void fillSlots(SoundEngine& engine)
 {
-    // 2.1 s of stereo 44.1 kHz in every slot: past the two-thirds start, so all 16 play (the
-    // writer has resampled them to the output rate on the way into the ring).
-    const int frames = 44100 * 21 / 10;
+    // 2.1 s of stereo in every slot: past the two-thirds start, so all 16 play. The rings hold
+    // the output rate whatever the stream's rate (a writer resamples on the way in, which
+    // BM_Mp3DecodeResampledTo48k measures), so the mixer's work is the same for any stream;
+    // data at the output rate keeps the untimed refills quick.
+    const int frames = kRate * 21 / 10;
     std::vector<int32_t> left(static_cast<std::size_t>(frames)), right(static_cast<std::size_t>(frames));
     for (int i = 0; i < frames; ++i) {
         left[static_cast<std::size_t>(i)] = static_cast<int32_t>(std::sin(i * 0.05) * (1 << 24));
@@ -68,7 +70,7 @@ void fillSlots(SoundEngine& engine)
     }
     const int32_t* channels[2] = {left.data(), right.data()};
     for (int s = 0; s < kSlotCount; ++s) {
-        engine.configureSlot(s, 2, 44100, 16);
+        engine.configureSlot(s, 2, kRate, 16);
         engine.writeSlot(s, channels, 2, frames);
     }
 }
