@@ -96,7 +96,7 @@ void BM_Mix16SlotsAndSynthesizer(benchmark::State& state)
     fillSlots(engine);
     std::vector<float> out(kPeriod * 2);
     int periods = 0;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         pulled->pull(out.data(), kPeriod);
         benchmark::DoNotOptimize(out.data());
         if (++periods == 600) { // before the slots run dry, fill them again
@@ -139,7 +139,7 @@ void BM_Mp3Decode(benchmark::State& state)
         return;
     }
     long elapsedMs = 0;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         MemoryMp3Input input(reinterpret_cast<const unsigned char*>(mp3.data()), mp3.size());
         DitherState dither[2];
         int16_t sink = 0;
@@ -170,7 +170,7 @@ void BM_Mp3DecodeResampledTo48k(benchmark::State& state)
     long elapsedMs = 0;
     std::vector<float> in;
     std::vector<float> out;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         MemoryMp3Input input(reinterpret_cast<const unsigned char*>(mp3.data()), mp3.size());
         Resampler resampler(2, 44100, kRate);
         DitherState dither[2];
@@ -267,7 +267,7 @@ void BM_NoteToOutputLatency(benchmark::State& state)
     double worst = 0;
     double total = 0;
     int n = 0;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         std::this_thread::sleep_for(std::chrono::microseconds(1000 + (n * 379) % 2700)); // vary the phase
         probe.arm();
         const auto sent = std::chrono::steady_clock::now();

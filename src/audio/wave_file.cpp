@@ -101,7 +101,7 @@ bool playablePcm(const WaveFormat& f, int& containerBits, std::string& why)
 std::string encodeWav(const std::vector<float>& interleaved, int channels, double sampleRate)
 {
     channels = std::clamp(channels, 1, 0xFFFF);
-    const auto rate = static_cast<uint32_t>(std::clamp(sampleRate, 1.0, 4.0e9) + 0.5);
+    const auto rate = static_cast<uint32_t>(std::lround(std::clamp(sampleRate, 1.0, 4.0e9)));
     const auto dataBytes =
         static_cast<uint32_t>(std::min<uint64_t>(wavDataBytes(interleaved.size(), channels), kMaxWavData));
     const auto blockAlign = static_cast<uint32_t>(channels) * 2;

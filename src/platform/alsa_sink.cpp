@@ -86,7 +86,7 @@ class AlsaSink : public AudioSink {
 
     void close() override
     {
-        stop();
+        AlsaSink::stop(); // also reached from the destructor
         if (m_pcm) {
             snd_pcm_close(m_pcm);
             m_pcm = nullptr;

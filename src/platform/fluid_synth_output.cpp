@@ -5,6 +5,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <mutex>
 #include <sys/stat.h>
@@ -64,7 +65,7 @@ FluidSynthOutput::FluidSynthOutput(const Clock* clock, FluidSynthOptions options
 
 FluidSynthOutput::~FluidSynthOutput()
 {
-    close();
+    FluidSynthOutput::close();
     if (m_synth)
         delete_fluid_synth(m_synth);
     if (m_settings)
@@ -196,7 +197,7 @@ void FluidSynthOutput::sendShortMessageAt(uint32_t message, int64_t clockUs)
         return;
     }
     const double frames = static_cast<double>(clockUs - m_originUs) * m_options.sampleRate / 1e6;
-    sendAtFrame(message, m_originFrame + static_cast<int64_t>(frames + 0.5));
+    sendAtFrame(message, m_originFrame + std::llround(frames));
 }
 
 void FluidSynthOutput::setVolume(uint32_t leftRight)

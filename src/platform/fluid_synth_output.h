@@ -7,9 +7,10 @@
 #include <cstdint>
 #include <string>
 
-typedef struct _fluid_hashtable_t fluid_settings_t;
-typedef struct _fluid_synth_t fluid_synth_t;
-typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
+// FluidSynth's own type names, declared so that this header need not include fluidsynth.h.
+typedef struct _fluid_hashtable_t fluid_settings_t;        // NOLINT(bugprone-reserved-identifier)
+typedef struct _fluid_synth_t fluid_synth_t;               // NOLINT(bugprone-reserved-identifier)
+typedef struct _fluid_audio_driver_t fluid_audio_driver_t; // NOLINT(bugprone-reserved-identifier)
 
 namespace tonvela {
 

@@ -9,6 +9,7 @@
 #include "score/sheet_document.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tonvela {
 namespace {
@@ -104,7 +105,7 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
     }
 
     const auto frameOfMs = [rate](int64_t ms) {
-        return static_cast<int64_t>(static_cast<double>(ms) * rate / 1000.0 + 0.5);
+        return static_cast<int64_t>(std::llround(static_cast<double>(ms) * rate / 1000.0));
     };
     const auto renderTo = [&](int64_t frame) {
         const int64_t have = audio.frames();

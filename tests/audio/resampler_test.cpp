@@ -141,6 +141,7 @@ TEST(ResamplerTest, AStreamThroughASlotKeepsItsToneAcrossTheRingsWrapWithoutABur
     ASSERT_EQ(engine.initAudio(std::move(sink)), 0);
     const std::vector<float> tone = sine(1000, 22050, 5 * 22050, 0.5);
     std::vector<int16_t> pcm;
+    pcm.reserve(tone.size());
     for (const float v : tone)
         pcm.push_back(static_cast<int16_t>(std::lround(v * 32767.0f)));
     const int slot = engine.startBuffer(pcm.data(), pcm.size() * 2, PcmFormat{1, 22050, 2, 16});

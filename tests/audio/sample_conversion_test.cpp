@@ -59,6 +59,7 @@ std::vector<double> errorsInSteps(const std::vector<int32_t>& input, int bits)
     DitherState state;
     const double step = std::ldexp(1.0, kFixedFractionBits + 1 - bits);
     std::vector<double> errors;
+    errors.reserve(input.size());
     for (const int32_t x : input)
         errors.push_back((static_cast<double>(ditherSample(x, bits, state)) * step - x) / step);
     return errors;

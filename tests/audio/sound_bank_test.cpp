@@ -42,7 +42,7 @@ class SoundBankTest : public tonvela::testing::AudioFilesTest {
 
     std::string variant(const std::string& name, const std::string& bytes)
     {
-        const std::string p = path(name);
+        std::string p = path(name);
         writeBytes(p, bytes);
         return p;
     }

@@ -83,7 +83,7 @@ class StreamsTest : public tonvela::testing::AudioFilesTest {
         std::string chunk = "LIST" + le32(26) + "INFOISFT" + le32(14) + std::string("tonvela data\0\0", 14);
         bytes.insert(12, chunk);
         putLe32(bytes, 4, static_cast<uint32_t>(bytes.size() - 8));
-        const std::string out = path(name);
+        std::string out = path(name);
         writeBytes(out, bytes);
         return out;
     }

@@ -125,6 +125,7 @@ class PlaybackThreadsTest : public ::testing::Test {
     void SetUp() override
     {
         std::vector<Note> notes;
+        notes.reserve(5);
         for (int i = 0; i < 4; ++i)
             notes.push_back(makeNote(kTypeEighth, -i));
         Note clip = makeNote(kTypeAudioClip);
