@@ -172,6 +172,36 @@ TEST(ResamplerTest, AStreamThroughASlotKeepsItsToneAcrossTheRingsWrapWithoutABur
     EXPECT_FALSE(engine.finished(slot));
 }
 
+TEST(ResamplerTest, AThirtyTwoBitStreamAtAnotherRateKeepsItsToneThroughASlot)
+{
+    CollectingNotifier notifier;
+    SoundEngine engine(notifier);
+    auto sink = std::make_unique<PulledSink>(48000);
+    PulledSink* pulled = sink.get();
+    ASSERT_EQ(engine.initAudio(std::move(sink)), 0);
+    std::vector<int32_t> pcm;
+    for (const float v : sine(1000, 24000, 12000, 0.5))
+        pcm.push_back(static_cast<int32_t>(std::lround(static_cast<double>(v) * 2147483647.0)));
+    const int slot = engine.startBuffer(pcm.data(), pcm.size() * 4, PcmFormat{1, 24000, 4, 32});
+    std::vector<float> out;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (engine.streamActive(slot) && std::chrono::steady_clock::now() < until) {
+        if (engine.playing(slot)) {
+            for (const float v : pulled->pull(480))
+                out.push_back(v);
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+    // Half a second at 48000 Hz, of which the middle is checked (left and right alike).
+    ASSERT_GE(out.size(), 2u * 24000);
+    std::vector<float> middle;
+    for (std::size_t i = 2 * 2400; i < 2 * 21600; i += 2)
+        middle.push_back(out[i]);
+    EXPECT_NEAR(crossingFrequency(middle, 48000), 1000.0, 0.05);
+    EXPECT_NEAR(rms(middle.data(), middle.size()), 0.5 / std::sqrt(2.0), 0.003);
+}
+
 class ResamplerFilesTest : public tonvela::testing::AudioFilesTest {};
 
 TEST_F(ResamplerFilesTest, AClipDecodedForOfflineMixingIsResampledTheSameWay)

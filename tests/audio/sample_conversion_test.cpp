@@ -159,6 +159,20 @@ TEST_F(SampleConversionTest, SilenceStaysNearSilence)
     }
 }
 
+TEST_F(SampleConversionTest, ThirtyTwoBitOutputIsTheInputScaledExactly)
+{
+    // The input has 28 fraction bits and a sign; 32 bits hold it whole, so nothing is dithered.
+    DitherState state;
+    ConversionStats stats;
+    EXPECT_EQ(ditherSample(0x1234567, 32, state, &stats), 0x1234567 * 8);
+    EXPECT_EQ(ditherSample(-0x0800000, 32, state, &stats), -0x0800000 * 8);
+    EXPECT_EQ(ditherSample(0, 32, state, &stats), 0);
+    EXPECT_EQ(stats.clipped, 0u);
+    EXPECT_EQ(ditherSample(1 << 29, 32, state, &stats), ((1 << 28) - 1) * 8);
+    EXPECT_EQ(ditherSample(INT32_MIN, 32, state, &stats), INT32_MIN);
+    EXPECT_EQ(stats.clipped, 2u);
+}
+
 TEST_F(SampleConversionTest, SamplesBeyondFullScaleAreClippedAndCounted)
 {
     ConversionStats stats;
