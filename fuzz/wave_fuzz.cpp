@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             __builtin_trap(); // a chunk reaching outside the input
         int bits = 0;
         std::string why;
-        if (!d.hasFormat || !tonvela::audio::playablePcm(d.format, bits, why))
+        if (!tonvela::audio::playablePcm(d.format, bits, why))
             continue;
         for (std::size_t i = 0; i + d.format.blockAlign <= d.size; i += d.format.blockAlign)
             sum += data[d.offset + i];

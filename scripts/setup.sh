@@ -20,8 +20,9 @@ packages=(
   qt6-base-dev fonts-freefont-ttf fonts-liberation2
   # desktop application: X platform plugin, virtual display for runs and tests without a screen
   qt6-qpa-plugins xvfb xauth
-  # sound engine: MP3 decoding, ID3 tags; test clips made by lame and sox
-  libmad0-dev libid3tag0-dev zlib1g-dev lame sox
+  # sound engine: MP3 decoding, ID3 tags, resampling to the output rate; test clips made by
+  # lame and sox
+  libmad0-dev libid3tag0-dev zlib1g-dev libsamplerate0-dev lame sox
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "audio/mapped_file.h"
 #include "audio/mp3_decoder.h"
+#include "audio/resampler.h"
 #include "audio/sample_conversion.h"
 #include "audio/wave_file.h"
 
@@ -33,26 +34,6 @@ float pcmSample(const unsigned char* p, int bits)
     }
 }
 
-// Linear resampling of interleaved stereo from `from` Hz to `to` Hz.
-std::vector<float> resample(const std::vector<float>& in, double from, double to)
-{
-    if (in.empty() || from <= 0 || to <= 0 || std::abs(from - to) < 1e-9)
-        return in;
-    const std::size_t inFrames = in.size() / 2;
-    const auto outFrames = static_cast<std::size_t>(static_cast<double>(inFrames) * to / from);
-    std::vector<float> out(outFrames * 2);
-    const double step = from / to;
-    for (std::size_t i = 0; i < outFrames; ++i) {
-        const double x = static_cast<double>(i) * step;
-        const auto a = std::min(static_cast<std::size_t>(x), inFrames - 1);
-        const std::size_t b = std::min(a + 1, inFrames - 1);
-        const auto w = static_cast<float>(x - static_cast<double>(a));
-        out[2 * i] = in[2 * a] * (1 - w) + in[2 * b] * w;
-        out[2 * i + 1] = in[2 * a + 1] * (1 - w) + in[2 * b + 1] * w;
-    }
-    return out;
-}
-
 bool looksLikeWave(const std::string& path, const MappedFile& file)
 {
     std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : "";
@@ -80,8 +61,8 @@ DecodedClip decodeClipFile(const std::string& path, double sampleRate)
         for (const WaveData& d : walk.data) {
             int bits = 0;
             std::string why;
-            if (!d.hasFormat || !playablePcm(d.format, bits, why)) {
-                clip.error = why.empty() ? "a data chunk comes before its format" : why;
+            if (!playablePcm(d.format, bits, why)) {
+                clip.error = why;
                 continue;
             }
             if (rate == 0)
@@ -119,7 +100,7 @@ DecodedClip decodeClipFile(const std::string& path, double sampleRate)
     }
     for (float& v : raw)
         v = std::isfinite(v) ? std::clamp(v, -1.0f, 1.0f) : 0.0f;
-    clip.samples = resample(raw, rate, sampleRate);
+    clip.samples = resample(raw, 2, rate, sampleRate);
     clip.ok = true;
     clip.error.clear();
     return clip;

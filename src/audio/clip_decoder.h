@@ -15,7 +15,7 @@ struct DecodedClip {
 };
 
 // Decodes an MP3 file (or, by its ".wav" extension or RIFF header, a wave file's PCM data) and
-// resamples it linearly to `sampleRate`. Mono is spread to both sides. Used where a clip is
+// resamples it to `sampleRate` (audio/resampler.h). Mono is spread to both sides. Used where a clip is
 // mixed offline rather than streamed. Fails with a message for a file that cannot be read or
 // holds no audio.
 DecodedClip decodeClipFile(const std::string& path, double sampleRate);

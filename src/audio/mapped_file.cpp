@@ -35,7 +35,6 @@ bool MappedFile::open(const std::string& path)
     }
     ::close(fd);
     m_size = size;
-    m_open = true;
     return true;
 }
 
@@ -46,7 +45,6 @@ void MappedFile::close()
     m_map = nullptr;
     m_data = nullptr;
     m_size = 0;
-    m_open = false;
 }
 
 } // namespace tonvela::audio

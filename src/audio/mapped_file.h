@@ -19,13 +19,11 @@ class MappedFile {
     void close();
     const unsigned char* data() const { return m_data; }
     std::size_t size() const { return m_size; }
-    bool isOpen() const { return m_open; }
 
   private:
     const unsigned char* m_data = nullptr;
     std::size_t m_size = 0;
     void* m_map = nullptr;
-    bool m_open = false;
 };
 
 } // namespace tonvela::audio

@@ -38,7 +38,6 @@ struct DecoderState {
     const std::function<Mp3Flow(const Mp3Frame&)>* output = nullptr;
     // The 40000 bytes of input plus room for the guard, so the guard never writes past it.
     std::vector<unsigned char> buffer = std::vector<unsigned char>(kMp3InputBufferBytes + MAD_BUFFER_GUARD);
-    std::size_t length = 0;
     bool endOfFile = false;
     mad_timer_t elapsed = mad_timer_zero;
     Mp3Stats stats;
@@ -58,17 +57,14 @@ mad_flow onInput(void* data, mad_stream* stream)
         std::memmove(st->buffer.data(), stream->next_frame, keep);
     }
     const long n = st->input->read(st->buffer.data() + keep, kMp3InputBufferBytes - keep);
-    if (n < 0) {
-        st->stats.readError = true;
+    if (n < 0)
         return MAD_FLOW_BREAK;
-    }
     std::size_t length = keep + static_cast<std::size_t>(n);
     if (n == 0) {
         st->endOfFile = true;
         std::memset(st->buffer.data() + length, 0, MAD_BUFFER_GUARD);
         length += MAD_BUFFER_GUARD;
     }
-    st->length = length;
     mad_stream_buffer(stream, st->buffer.data(), length);
     return MAD_FLOW_CONTINUE;
 }
@@ -92,11 +88,7 @@ mad_flow onOutput(void* data, const mad_header* header, mad_pcm* pcm)
     frame.samples[0] = pcm->samples[0];
     frame.samples[1] = frame.channels > 1 ? pcm->samples[1] : pcm->samples[0];
     ++st->stats.outputFrames;
-    if ((*st->output)(frame) == Mp3Flow::Stop) {
-        st->stats.stopped = true;
-        return MAD_FLOW_BREAK;
-    }
-    return MAD_FLOW_CONTINUE;
+    return (*st->output)(frame) == Mp3Flow::Stop ? MAD_FLOW_BREAK : MAD_FLOW_CONTINUE;
 }
 
 mad_flow onError(void* data, mad_stream* stream, mad_frame*)

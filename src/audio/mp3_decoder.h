@@ -55,8 +55,6 @@ struct Mp3Stats {
     long outputFrames = 0; // frames that reached the output
     long elapsedMs = 0;    // duration of the frames seen
     long id3Skipped = 0;   // bytes of ID3 tags skipped where sync was lost
-    bool readError = false;
-    bool stopped = false; // the output asked to stop
 };
 
 // Decodes MP3 data with libmad in synchronous mode through a 40000-byte input buffer: the

@@ -27,6 +27,7 @@ int normalizeBits(int bits) noexcept;
 
 // Converts one fixed-point sample to a signed `bits`-wide integer (8, 16, 24 or 32) with
 // second-order noise shaping and a triangular dither from a linear congruential generator.
+// 32 bits hold the 29-bit input exactly: it is clipped and shifted, without dither.
 // The exact arithmetic is kept so that output is bit-identical from one build to the next.
 int32_t ditherSample(int32_t x, int bits, DitherState& state, ConversionStats* stats = nullptr) noexcept;
 

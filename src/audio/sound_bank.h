@@ -42,8 +42,10 @@ struct SampleHeader {
 class SoundBank {
   public:
     // Reads the file. False only when it cannot be opened; a RIFF size that differs from the
-    // file shows "Soundfont2 file size mismatch" through `notifier` and loading goes on. Chunk
-    // sizes are never trusted past the end of the file.
+    // file shows "Soundfont2 file size mismatch" through `notifier` and loading goes on. The
+    // file is walked chunk by chunk: the engine name is the first text of the INFO list after
+    // its version, the sample data the "smpl" chunk of the sdta list, the sample headers the
+    // "shdr" chunk of the pdta list. Chunk sizes are never trusted past the end of the file.
     bool load(const std::string& path, Notifier& notifier);
     // Reads bytes already in memory, as load does after mapping.
     void loadBytes(const unsigned char* bytes, std::size_t size, Notifier& notifier);

@@ -93,7 +93,6 @@ int SoundEngine::initAudio(std::unique_ptr<AudioSink> sink)
         s.writeOffset = 0;
         s.bufferCreated = false;
         s.bufferPlaying = false;
-        s.playerHalf = -1;
         for (auto& e : s.events)
             e.reset();
     }
@@ -159,7 +158,6 @@ bool SoundEngine::startPlaying(StreamSlot& s)
 {
     if (!running() || !s.bufferCreated)
         return false;
-    s.playerHalf = 1;
     s.playing.store(true, std::memory_order_release);
     s.bufferPlaying.store(true, std::memory_order_release);
     return true;
@@ -177,10 +175,18 @@ int SoundEngine::configureSlot(int slot, int channels, int rate, int bits)
         return -1;
     releaseBuffer(*s);
     const int bytesPerFrame = channels * bits / 8;
-    const uint32_t ringFrames = static_cast<uint32_t>(kRingSeconds * rate);
+    // The ring holds three seconds at the output rate: streams at other rates are resampled on
+    // their way in, so the mixer reads one ring frame per output frame.
+    const auto ringFrames = static_cast<uint32_t>(kRingSeconds * m_rate);
+    s->resampler.reset();
     try {
         s->ring.assign(static_cast<std::size_t>(ringFrames) * static_cast<std::size_t>(bytesPerFrame),
                        silenceByte(bits));
+        if (rate != m_rate) {
+            s->resampler = std::make_unique<Resampler>(channels, rate, m_rate);
+            if (!s->resampler->ok())
+                return -1;
+        }
     } catch (const std::bad_alloc&) {
         return -1;
     }
@@ -189,12 +195,9 @@ int SoundEngine::configureSlot(int slot, int channels, int rate, int bits)
     s->ringFrames = ringFrames;
     s->bufferBytes = ringFrames * static_cast<uint32_t>(bytesPerFrame);
     s->writeOffset = 0;
-    s->writerHalf = 1;
     s->framesWritten = 0;
     s->framesPlayed = 0;
-    s->phase = 0.0;
     s->dither = {};
-    s->stats = {};
     for (auto& e : s->events)
         e.reset();
     s->bufferCreated = true;
@@ -245,11 +248,6 @@ template <typename Fill> WriteResult SoundEngine::writeFrames(int slot, int fram
 
         const uint32_t offset =
             s->writeOffset.load(std::memory_order_relaxed) % std::max<uint32_t>(s->bufferBytes, 1);
-        const uint64_t playByte = (s->framesPlayed.load(std::memory_order_acquire) % s->ringFrames) *
-                                  static_cast<uint64_t>(s->bytesPerFrame);
-        s->writerHalf = offset > s->bufferBytes / 2 ? 2 : 1;
-        if (s->playing.load(std::memory_order_relaxed))
-            s->playerHalf = playByte > s->bufferBytes / 2 ? 2 : 1;
 
         const std::size_t length = static_cast<std::size_t>(n) * static_cast<std::size_t>(s->bytesPerFrame);
         const std::size_t first = s->bufferBytes - offset;
@@ -283,23 +281,59 @@ template <typename Fill> WriteResult SoundEngine::writeFrames(int slot, int fram
     return s->abort.load(std::memory_order_acquire) ? WriteResult::Stop : WriteResult::Continue;
 }
 
+WriteResult SoundEngine::writeResampled(int slot, StreamSlot& s)
+{
+    const auto channels = static_cast<std::size_t>(s.format.channels);
+    const std::size_t frames = s.resampleOut.size() / channels;
+    if (frames == 0)
+        return s.abort.load(std::memory_order_acquire) ? WriteResult::Stop : WriteResult::Continue;
+    constexpr float kOne = static_cast<float>(1 << kFixedFractionBits);
+    return writeFrames(
+        slot, static_cast<int>(frames), [channels](StreamSlot& st, unsigned char* dst, int from, int n) {
+            const int bits = st.format.bits;
+            const int bytes = bits / 8;
+            const float* src = st.resampleOut.data() + static_cast<std::size_t>(from) * channels;
+            for (std::size_t i = 0; i < static_cast<std::size_t>(n) * channels; ++i) {
+                // Back to fixed point for the dithered conversion; the clamp keeps an overshoot of
+                // the filter (or a corrupt stream) inside 32 bits, the conversion then clips it.
+                const auto x = static_cast<int32_t>(std::lrint(std::clamp(src[i], -7.9f, 7.9f) * kOne));
+                DitherState& state = st.dither[std::min<std::size_t>(i % channels, 1)];
+                storeSample(dst, ditherSample(x, bits, state), bytes);
+                dst += bytes;
+            }
+        });
+}
+
 WriteResult SoundEngine::writeSlot(int slot, const int32_t* const* samples, int channels, int frames)
 {
     if (!samples || channels < 1 || frames <= 0)
         return frames == 0 ? WriteResult::Continue : WriteResult::Stop;
-    return writeFrames(slot, frames, [samples, channels](StreamSlot& s, unsigned char* dst, int from, int n) {
-        const int out = s.format.channels;
-        const int bytes = s.format.bits / 8;
-        for (int f = 0; f < n; ++f) {
-            for (int c = 0; c < out; ++c) {
-                const int32_t* src = samples[std::min(c, channels - 1)];
-                DitherState& state = s.dither[static_cast<std::size_t>(std::min(c, 1))];
-                const int32_t v = ditherSample(src[from + f], s.format.bits, state, &s.stats);
-                storeSample(dst, v, bytes);
-                dst += bytes;
+    StreamSlot* s = slotPtr(slot);
+    if (s && s->bufferCreated && s->resampler) {
+        const int out = s->format.channels;
+        constexpr float kScale = 1.0f / static_cast<float>(1 << kFixedFractionBits);
+        s->resampleIn.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(out));
+        float* to = s->resampleIn.data();
+        for (int f = 0; f < frames; ++f)
+            for (int c = 0; c < out; ++c)
+                *to++ = static_cast<float>(samples[std::min(c, channels - 1)][f]) * kScale;
+        s->resampleOut.clear();
+        s->resampler->process(s->resampleIn.data(), static_cast<std::size_t>(frames), s->resampleOut);
+        return writeResampled(slot, *s);
+    }
+    return writeFrames(
+        slot, frames, [samples, channels](StreamSlot& st, unsigned char* dst, int from, int n) {
+            const int out = st.format.channels;
+            const int bytes = st.format.bits / 8;
+            for (int f = 0; f < n; ++f) {
+                for (int c = 0; c < out; ++c) {
+                    const int32_t* src = samples[std::min(c, channels - 1)];
+                    DitherState& state = st.dither[static_cast<std::size_t>(std::min(c, 1))];
+                    storeSample(dst, ditherSample(src[from + f], st.format.bits, state), bytes);
+                    dst += bytes;
+                }
             }
-        }
-    });
+        });
 }
 
 WriteResult SoundEngine::writeSlotPcm(int slot, const unsigned char* bytes, std::size_t length)
@@ -307,14 +341,34 @@ WriteResult SoundEngine::writeSlotPcm(int slot, const unsigned char* bytes, std:
     StreamSlot* s = slotPtr(slot);
     if (!s || !s->bufferCreated || s->bytesPerFrame <= 0)
         return WriteResult::Stop;
-    const std::size_t frames = length / static_cast<std::size_t>(s->bytesPerFrame);
+    const auto bpf = static_cast<std::size_t>(s->bytesPerFrame);
+    const std::size_t frames = length / bpf;
+    if (s->resampler) {
+        // Decoded to float a block at a time, resampled, and written back at the slot's width.
+        constexpr std::size_t kBlock = 4096;
+        const int bits = s->format.bits;
+        const auto width = static_cast<std::size_t>(bits / 8);
+        const auto channels = static_cast<std::size_t>(s->format.channels);
+        for (std::size_t done = 0; done < frames;) {
+            const std::size_t n = std::min(frames - done, kBlock);
+            s->resampleIn.resize(n * channels);
+            const unsigned char* from = bytes + done * bpf;
+            for (std::size_t i = 0; i < n * channels; ++i)
+                s->resampleIn[i] = readSample(from + i * width, bits);
+            s->resampleOut.clear();
+            s->resampler->process(s->resampleIn.data(), n, s->resampleOut);
+            if (writeResampled(slot, *s) == WriteResult::Stop)
+                return WriteResult::Stop;
+            done += n;
+        }
+        return WriteResult::Continue;
+    }
     constexpr std::size_t kBlock = 1 << 20;
     for (std::size_t done = 0; done < frames;) {
         const std::size_t n = std::min(frames - done, kBlock);
-        const unsigned char* from = bytes + done * static_cast<std::size_t>(s->bytesPerFrame);
+        const unsigned char* from = bytes + done * bpf;
         const WriteResult r = writeFrames(slot, static_cast<int>(n),
-                                          [from](StreamSlot& st, unsigned char* dst, int at, int count) {
-                                              const auto bpf = static_cast<std::size_t>(st.bytesPerFrame);
+                                          [from, bpf](StreamSlot&, unsigned char* dst, int at, int count) {
                                               std::memcpy(dst, from + static_cast<std::size_t>(at) * bpf,
                                                           static_cast<std::size_t>(count) * bpf);
                                           });
@@ -334,6 +388,12 @@ void SoundEngine::drainSlot(int slot)
         releaseBuffer(*s);
         s->playing.store(false, std::memory_order_release);
         return;
+    }
+    if (s->bufferCreated && s->resampler) {
+        // The filter's last output belongs to the stream: it goes in before the silence.
+        s->resampleOut.clear();
+        s->resampler->finish(s->resampleOut);
+        writeResampled(slot, *s);
     }
     if (!s->playing.load(std::memory_order_acquire)) {
         if (!s->bufferCreated || s->framesWritten.load(std::memory_order_acquire) == 0 || !startPlaying(*s)) {
@@ -369,14 +429,19 @@ void SoundEngine::drainSlot(int slot)
 void SoundEngine::stopSlot(int slot, int waitMs)
 {
     StreamSlot* s = slotPtr(slot);
-    if (!s || !s->playing.load(std::memory_order_acquire))
+    if (!s)
         return;
-    s->bufferPlaying.store(false, std::memory_order_seq_cst);
-    s->playing.store(false, std::memory_order_release);
-    s->abort.store(true, std::memory_order_release);
-    s->writeOffset.store(0, std::memory_order_relaxed);
-    for (auto& e : s->events)
-        e.set();
+    {
+        const std::lock_guard<std::mutex> lock(m_streamGuard);
+        if (!s->playing.load(std::memory_order_acquire))
+            return;
+        s->bufferPlaying.store(false, std::memory_order_seq_cst);
+        s->playing.store(false, std::memory_order_release);
+        s->abort.store(true, std::memory_order_release);
+        s->writeOffset.store(0, std::memory_order_relaxed);
+        for (auto& e : s->events)
+            e.set();
+    }
     // The stream thread sees the abort at its next write and ends, closing its own file and
     // releasing the ring; wait for that rather than pull them from under it.
     const auto until = SteadyTime::now() + milliseconds(std::max(waitMs, 0));
@@ -387,7 +452,10 @@ void SoundEngine::stopSlot(int slot, int waitMs)
 void SoundEngine::cancelStream(int slot)
 {
     StreamSlot* s = slotPtr(slot);
-    if (!s || !s->streamActive.load(std::memory_order_acquire))
+    if (!s)
+        return;
+    const std::lock_guard<std::mutex> lock(m_streamGuard);
+    if (!s->streamActive.load(std::memory_order_acquire))
         return;
     s->abort.store(true, std::memory_order_release);
     s->bufferPlaying.store(false, std::memory_order_seq_cst);
@@ -411,6 +479,7 @@ void SoundEngine::retireStream(StreamSlot& s)
 
 void SoundEngine::stopAll()
 {
+    const std::lock_guard<std::mutex> lock(m_streamGuard);
     for (auto& s : m_slots)
         retireStream(s);
 }
@@ -421,13 +490,17 @@ void SoundEngine::beginStream(StreamSlot& s)
     s.abort.store(false, std::memory_order_release);
     s.playing.store(false, std::memory_order_release);
     s.writeOffset.store(0, std::memory_order_relaxed);
-    s.playerHalf = 1;
     s.streamActive.store(true, std::memory_order_release);
 }
 
 int SoundEngine::takeSlot()
 {
     m_nextSlot = (m_nextSlot + 1) % kSlotCount;
+    // A slot still in use is taken over: its old stream is stopped first, so two writers never
+    // share one ring.
+    StreamSlot& s = m_slots[static_cast<std::size_t>(m_nextSlot)];
+    retireStream(s);
+    beginStream(s);
     return m_nextSlot;
 }
 
@@ -440,31 +513,26 @@ void SoundEngine::mixSlot(StreamSlot& s, float* out, int frames) noexcept
     }
     const uint64_t written = s.framesWritten.load(std::memory_order_acquire);
     const uint64_t start = s.framesPlayed.load(std::memory_order_relaxed);
-    uint64_t played = start;
     const uint64_t ringFrames = s.ringFrames;
     const unsigned char* ring = s.ring.data();
     const int bits = s.format.bits;
     const int bytes = bits / 8;
-    const int channels = s.format.channels;
+    const bool stereo = s.format.channels > 1;
     const auto bpf = static_cast<uint64_t>(s.bytesPerFrame);
-    const double step = static_cast<double>(s.format.sampleRate) / static_cast<double>(m_rate);
-    double phase = s.phase;
-    for (int i = 0; i < frames && played < written; ++i) {
-        const unsigned char* a = ring + (played % ringFrames) * bpf;
-        const unsigned char* b = played + 1 < written ? ring + ((played + 1) % ringFrames) * bpf : a;
-        const auto w = static_cast<float>(phase);
-        const float l = readSample(a, bits) * (1.0f - w) + readSample(b, bits) * w;
-        float r = l;
-        if (channels > 1)
-            r = readSample(a + bytes, bits) * (1.0f - w) + readSample(b + bytes, bits) * w;
+    // The ring is at the output rate: one ring frame per output frame.
+    const int n = written > start
+                      ? static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(frames), written - start))
+                      : 0;
+    uint64_t at = start % ringFrames;
+    for (int i = 0; i < n; ++i) {
+        const unsigned char* frame = ring + at * bpf;
+        const float l = readSample(frame, bits);
         out[2 * i] += l;
-        out[2 * i + 1] += r;
-        phase += step;
-        const auto whole = static_cast<uint64_t>(phase);
-        phase -= static_cast<double>(whole);
-        played = std::min(played + whole, written);
+        out[2 * i + 1] += stereo ? readSample(frame + bytes, bits) : l;
+        if (++at == ringFrames)
+            at = 0;
     }
-    s.phase = phase;
+    const uint64_t played = start + static_cast<uint64_t>(n);
     s.framesPlayed.store(played, std::memory_order_release);
     if (crosses(start, played, ringFrames / 3, ringFrames))
         s.events[0].set();

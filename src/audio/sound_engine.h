@@ -1,13 +1,15 @@
 #pragma once
 
-#include "audio/audio_sink.h"
+#include "audio/resampler.h"
 #include "audio/sample_conversion.h"
+#include "platform/audio_sink.h"
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,10 +58,11 @@ class SlotEvent {
     std::atomic<bool> m_set{false};
 };
 
-// One of the 16 stream outputs: a ring of three seconds of PCM in the stream's own format with
-// a play position the mixer advances, notifications at one third and two thirds of the ring
-// (and at its start), looping play and stop. `playing` and `finished` are the reports the
-// playback reads.
+// One of the 16 stream outputs: a ring of three seconds of PCM in the stream's own channels
+// and sample width, at the output's sample rate, with a play position the mixer advances,
+// notifications at one third and two thirds of the ring (and at its start), looping play and
+// stop. `format` is the stream's own format; a stream at another rate is resampled by its
+// thread on the way into the ring. `playing` and `finished` are the reports the playback reads.
 struct StreamSlot {
     std::atomic<int> fileHandle{-1};
     std::atomic<bool> abort{false};
@@ -68,13 +71,10 @@ struct StreamSlot {
     std::atomic<uint32_t> writeOffset{0}; // bytes into the ring
     int bytesPerFrame = 0;
     uint32_t bufferBytes = 0;
-    int writerHalf = 1;
-    int playerHalf = -1;
     std::vector<unsigned char> staging;
     PcmFormat format;
     std::array<SlotEvent, 3> events; // one third, two thirds, ring start
     std::array<DitherState, 2> dither;
-    ConversionStats stats;
 
     // The ring ("buffer"). Allocated and resized only by the stream's thread while the mixer
     // does not play it.
@@ -83,9 +83,14 @@ struct StreamSlot {
     bool bufferCreated = false;
     std::atomic<bool> bufferPlaying{false}; // the mixer plays the ring
     std::atomic<bool> mixerBusy{false};     // the mixer is inside this slot right now
-    std::atomic<uint64_t> framesWritten{0}; // since configure, silence included
+    std::atomic<uint64_t> framesWritten{0}; // ring frames since configure, silence included
     std::atomic<uint64_t> framesPlayed{0};
-    double phase = 0.0; // mixer-owned: fraction of a source frame
+
+    // The stream's rate to the output's, when they differ; with its scratch buffers. Used only
+    // by the stream's thread.
+    std::unique_ptr<Resampler> resampler;
+    std::vector<float> resampleIn;
+    std::vector<float> resampleOut;
 
     // The stream thread writing this slot.
     std::thread worker;
@@ -94,9 +99,9 @@ struct StreamSlot {
 
 // The sound engine: 16 stream slots mixed, together with the built-in synthesizer, into one
 // stereo output that an AudioSink plays. Stream threads (one per clip, wave file or buffer)
-// decode and write their slot's ring; the mixer, called on the sink's audio thread, reads the
-// rings at their play positions, resamples them to the output rate and adds them up with
-// clipping protection.
+// decode, resample to the output rate and write their slot's ring; the mixer, called on the
+// sink's audio thread, reads the rings frame by frame at their play positions and adds them up
+// with clipping protection.
 //
 // Owns the slots, their stream threads and the sink.
 //
@@ -105,8 +110,12 @@ struct StreamSlot {
 //   It touches a ring only while `bufferPlaying` is set and flags itself in `mixerBusy`.
 // - configureSlot, writeSlot, writeSlotPcm and drainSlot are called by the stream thread that
 //   owns the slot (or by a test standing in for one).
-// - initAudio, shutdown, the start* calls, stopSlot, setSynth and the reports come from the
-//   owner's thread (the user-interface or playback thread); the reports are lock-free reads.
+// - initAudio, shutdown and setSynth come from the owner's thread (the user-interface thread).
+// - The start* calls, stopSlot, cancelStream and the reports may come from several threads at
+//   once (the user-interface thread starts wave files and bank samples while the playback
+//   thread starts and stops clips). Handing out slots, taking over a slot's stream and stopping
+//   one are serialized by a lock that neither the audio thread nor the stream threads take;
+//   the reports are lock-free reads.
 class SoundEngine : public AudioCallback {
   public:
     // `notifier` shows "Wave file size mismatch" for startWave; it is called on the thread
@@ -123,22 +132,25 @@ class SoundEngine : public AudioCallback {
     void shutdown();
     bool running() const { return m_running.load(std::memory_order_acquire); }
     int sampleRate() const { return m_rate; }
-    AudioSink* sink() { return m_sink.get(); }
 
     // The synthesizer (or any source) mixed in with the slots; nullptr for none. Its rate must
     // be the engine's.
     void setSynth(AudioSource* source) { m_synth.store(source, std::memory_order_release); }
 
     // ---- slot logic, called by the stream thread of the slot ----
-    // Sets up the slot's ring for the format; a playing slot is drained first. -1 on failure
-    // (bad slot or format, no running output), else 0.
+    // Sets up the slot's ring for the format (and a resampler when `rate` is not the output's);
+    // a playing slot is drained first. -1 on failure (bad slot or format, no running output),
+    // else 0.
     int configureSlot(int slot, int channels, int rate, int bits);
     // Converts decoded fixed-point samples (one array per channel, `channels` of them; a
-    // mono slot takes the first) with the dithered conversion and writes them into the ring.
+    // mono slot takes the first) with the dithered conversion, resampled to the output rate
+    // first where the slot's rate differs, and writes them into the ring.
     WriteResult writeSlot(int slot, const int32_t* const* samples, int channels, int frames);
-    // Writes bytes already in the slot's format (whole frames) into the ring.
+    // Writes bytes in the slot's format (whole frames) into the ring: as they are at the output
+    // rate, else resampled and converted back to the slot's sample width with dither.
     WriteResult writeSlotPcm(int slot, const unsigned char* bytes, std::size_t length);
-    // Lets what was written play out, followed by silence, then releases the ring.
+    // Lets what was written play out (with what the resampler still holds), followed by
+    // silence, then releases the ring.
     void drainSlot(int slot);
 
     // Stops a playing slot at once: the mixer leaves it, the writer gives up at its next call.
@@ -166,7 +178,6 @@ class SoundEngine : public AudioCallback {
     // True while the slot's stream thread still runs.
     bool streamActive(int slot) const;
     const StreamSlot* slotAt(int slot) const;
-    int nextSlot() const { return m_nextSlot; }
 
     // Mixer (AudioCallback).
     void render(float* out, int frames) noexcept override;
@@ -176,6 +187,7 @@ class SoundEngine : public AudioCallback {
 
   private:
     StreamSlot* slotPtr(int slot);
+    // Takes the next slot round-robin and ends the stream still in it. Under m_streamGuard.
     int takeSlot();
     void retireStream(StreamSlot& s);
     void beginStream(StreamSlot& s);
@@ -184,6 +196,8 @@ class SoundEngine : public AudioCallback {
     // Waits until `frames` frames fit into the ring; false when the writer must stop.
     bool waitForRoom(StreamSlot& s, uint64_t frames);
     template <typename Fill> WriteResult writeFrames(int slot, int frames, Fill&& fill);
+    // Writes the slot's resampleOut (interleaved float in the slot's channels) into the ring.
+    WriteResult writeResampled(int slot, StreamSlot& s);
     void mixSlot(StreamSlot& s, float* out, int frames) noexcept;
 
     Notifier& m_notifier;
@@ -192,7 +206,8 @@ class SoundEngine : public AudioCallback {
     std::atomic<AudioSource*> m_synth{nullptr};
     std::atomic<bool> m_running{false};
     int m_rate = 48000;
-    int m_nextSlot = -1;
+    std::mutex m_streamGuard; // slot hand-out, stream take-over and stop; never the audio thread
+    int m_nextSlot = -1;      // under m_streamGuard
     std::vector<float> m_scratch;
 };
 

@@ -27,13 +27,9 @@ struct StreamExit {
 
 int SoundEngine::startClip(const std::string& path)
 {
+    const std::lock_guard<std::mutex> lock(m_streamGuard);
     const int slot = takeSlot();
-    StreamSlot& s = m_slots[static_cast<std::size_t>(slot)];
-    // A slot still in use is taken over: its old stream is stopped first, so two writers never
-    // share one ring.
-    retireStream(s);
-    beginStream(s);
-    s.worker = std::thread([this, slot, path] {
+    m_slots[static_cast<std::size_t>(slot)].worker = std::thread([this, slot, path] {
         StreamSlot& st = m_slots[static_cast<std::size_t>(slot)];
         StreamExit exit{st};
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -76,18 +72,16 @@ int SoundEngine::startWave(const std::string& path)
         if (walk.sizeMismatch)
             m_notifier.error(kWaveSizeMismatch, "Error");
     }
+    const std::lock_guard<std::mutex> lock(m_streamGuard);
     const int slot = takeSlot();
-    StreamSlot& s = m_slots[static_cast<std::size_t>(slot)];
-    retireStream(s);
-    beginStream(s);
-    s.worker = std::thread([this, slot, file, walk = std::move(walk)] {
+    m_slots[static_cast<std::size_t>(slot)].worker = std::thread([this, slot, file, walk = std::move(walk)] {
         StreamSlot& st = m_slots[static_cast<std::size_t>(slot)];
         StreamExit exit{st};
         bool wrote = false;
         for (const WaveData& d : walk.data) {
             int bits = 0;
             std::string why;
-            if (!d.hasFormat || !playablePcm(d.format, bits, why) || d.size < d.format.blockAlign)
+            if (!playablePcm(d.format, bits, why) || d.size < d.format.blockAlign)
                 continue;
             if (configureSlot(slot, d.format.channels, static_cast<int>(d.format.sampleRate), bits) < 0)
                 break;
@@ -106,10 +100,6 @@ int SoundEngine::startWave(const std::string& path)
 
 int SoundEngine::startBuffer(const void* data, std::size_t length, const PcmFormat& format)
 {
-    const int slot = takeSlot();
-    StreamSlot& s = m_slots[static_cast<std::size_t>(slot)];
-    retireStream(s);
-    beginStream(s);
     auto copy = std::make_shared<std::vector<unsigned char>>();
     const bool usable = data && format.channels >= 1 && format.blockAlign > 0 &&
                         format.blockAlign % format.channels == 0 && format.blockAlign / format.channels <= 4;
@@ -117,7 +107,9 @@ int SoundEngine::startBuffer(const void* data, std::size_t length, const PcmForm
         const auto* bytes = static_cast<const unsigned char*>(data);
         copy->assign(bytes, bytes + length);
     }
-    s.worker = std::thread([this, slot, copy, format, usable] {
+    const std::lock_guard<std::mutex> lock(m_streamGuard);
+    const int slot = takeSlot();
+    m_slots[static_cast<std::size_t>(slot)].worker = std::thread([this, slot, copy, format, usable] {
         StreamSlot& st = m_slots[static_cast<std::size_t>(slot)];
         StreamExit exit{st};
         const std::size_t whole = usable ? copy->size() / static_cast<std::size_t>(format.blockAlign) *

@@ -5,10 +5,8 @@
 #include "platform/clock.h"
 #include "platform/midi_output.h"
 #include "platform/notifier.h"
+#include "playback/audio_system.h"
 #include "playback/playback_driver.h"
-#ifdef TONVELA_CLI_HAS_AUDIO
-#include "audio/audio_system.h"
-#endif
 #include "score/sheet_document.h"
 
 #include <atomic>
@@ -188,16 +186,10 @@ int runPlay(const std::vector<std::string>& words)
 
     SteadyClock clock;
     StderrNotifier notifier;
-#ifdef TONVELA_CLI_HAS_AUDIO
     // One sound output carries the synthesizer and the audio clip notes.
-    audio::AudioSystem sound(notifier, clock);
+    AudioSystem sound(notifier, clock);
     MidiOutput* const system = &sound.midiOutput();
     ClipSlots& clips = sound.clipSlots();
-#else
-    const std::unique_ptr<MidiOutput> ownSystem = createSystemMidiOutput(clock);
-    MidiOutput* const system = ownSystem.get();
-    ClipsEndAtOnce clips;
-#endif
     if (device < 0 || device >= system->deviceCount())
         return fail("--device " + std::to_string(device) + ": there are " +
                     std::to_string(system->deviceCount()) + " MIDI devices (see 'tonvela-cli devices')");

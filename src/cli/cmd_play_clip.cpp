@@ -3,8 +3,8 @@
 
 #include "cli/cli.h"
 
-#include "audio/audio_sink.h"
 #include "audio/sound_engine.h"
+#include "platform/audio_sink.h"
 #include "platform/notifier.h"
 
 #include <chrono>
@@ -46,9 +46,9 @@ int runPlayClip(const std::vector<std::string>& words)
     else
         return fail("cannot open \"" + path + "\"");
 
-    audio::AudioSink::Format format;
+    AudioSink::Format format;
     std::string whyNull;
-    auto sink = args.has("null") ? audio::createNullSink() : audio::openDefaultSink(format, &whyNull);
+    auto sink = args.has("null") ? createNullSink() : openDefaultSink(format, &whyNull);
     if (args.has("null"))
         sink->open(format);
     const std::string sinkName = sink->name();

@@ -3,9 +3,9 @@
 
 #include "cli/cli.h"
 
-#include "audio/audio_sink.h"
 #include "audio/sound_bank.h"
 #include "audio/sound_engine.h"
+#include "platform/audio_sink.h"
 #include "platform/notifier.h"
 
 #include <chrono>
@@ -67,8 +67,8 @@ int runSf2(const std::vector<std::string>& words)
     if (!bank.sampleBytes(play, bytes, length))
         return fail("the bank has no playable sample " + std::to_string(play) + " (it has " +
                     std::to_string(bank.samples.size()) + " headers)");
-    audio::AudioSink::Format format;
-    auto sink = args.has("null") ? audio::createNullSink() : audio::openDefaultSink(format);
+    AudioSink::Format format;
+    auto sink = args.has("null") ? createNullSink() : openDefaultSink(format);
     if (args.has("null"))
         sink->open(format);
     audio::SoundEngine engine(notifier);

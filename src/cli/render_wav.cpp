@@ -3,10 +3,9 @@
 
 #include "cli/cli.h"
 
+#include "audio/wave_file.h"
+#include "playback/clip_slots.h"
 #include "playback/offline_render.h"
-#ifdef TONVELA_CLI_HAS_AUDIO
-#include "audio/clip_slots.h"
-#endif
 #include "score/play_time.h"
 #include "score/sheet_document.h"
 
@@ -61,17 +60,13 @@ int renderWav(const std::string& in, const std::string& out, const Args& args)
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     if (terminal)
         options.progress = drawBar;
-#ifdef TONVELA_CLI_HAS_AUDIO
     // Audio clip notes play their files and are mixed in where their notes start.
-    const RenderedAudio audio = audio::renderSheetWithClips(*sheet, options);
-#else
-    const RenderedAudio audio = renderSheet(*sheet, options);
-#endif
+    const RenderedAudio audio = renderSheetWithClips(*sheet, options);
     if (terminal)
         std::fputc('\n', stderr);
     if (!audio.ok)
         return fail("cannot render \"" + in + "\": " + audio.error);
-    if (const FileResult r = writeWav(out, audio); !r)
+    if (const FileResult r = audio::writeWav(out, audio.samples, 2, audio.sampleRate); !r)
         return fail(r.error);
     return 0;
 }

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-typedef struct _snd_seq snd_seq_t;
+// ALSA's own type name, declared so that this header need not include asoundlib.h.
+typedef struct _snd_seq snd_seq_t; // NOLINT(bugprone-reserved-identifier)
 
 namespace tonvela {
 

@@ -5,7 +5,9 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <mutex>
 #include <sys/stat.h>
 
 namespace tonvela {
@@ -63,9 +65,7 @@ FluidSynthOutput::FluidSynthOutput(const Clock* clock, FluidSynthOptions options
 
 FluidSynthOutput::~FluidSynthOutput()
 {
-    close();
-    if (m_loading.valid())
-        m_loading.wait();
+    FluidSynthOutput::close();
     if (m_synth)
         delete_fluid_synth(m_synth);
     if (m_settings)
@@ -75,13 +75,6 @@ FluidSynthOutput::~FluidSynthOutput()
 std::string FluidSynthOutput::deviceName(int device) const
 {
     return device == 0 ? std::string(kBuiltInSynthName) : std::string();
-}
-
-void FluidSynthOutput::preload()
-{
-    if (m_loadTried || m_loading.valid())
-        return;
-    m_loading = std::async(std::launch::async, [this] { return load(); });
 }
 
 bool FluidSynthOutput::load()
@@ -124,10 +117,6 @@ bool FluidSynthOutput::load()
 
 bool FluidSynthOutput::ensureLoaded()
 {
-    if (m_loading.valid()) {
-        m_loaded = m_loading.get();
-        m_loadTried = true;
-    }
     if (!m_loadTried) {
         m_loadTried = true;
         m_loaded = load();
@@ -208,7 +197,7 @@ void FluidSynthOutput::sendShortMessageAt(uint32_t message, int64_t clockUs)
         return;
     }
     const double frames = static_cast<double>(clockUs - m_originUs) * m_options.sampleRate / 1e6;
-    sendAtFrame(message, m_originFrame + static_cast<int64_t>(frames + 0.5));
+    sendAtFrame(message, m_originFrame + std::llround(frames));
 }
 
 void FluidSynthOutput::setVolume(uint32_t leftRight)

@@ -5,13 +5,12 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <future>
-#include <mutex>
 #include <string>
 
-typedef struct _fluid_hashtable_t fluid_settings_t;
-typedef struct _fluid_synth_t fluid_synth_t;
-typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
+// FluidSynth's own type names, declared so that this header need not include fluidsynth.h.
+typedef struct _fluid_hashtable_t fluid_settings_t;        // NOLINT(bugprone-reserved-identifier)
+typedef struct _fluid_synth_t fluid_synth_t;               // NOLINT(bugprone-reserved-identifier)
+typedef struct _fluid_audio_driver_t fluid_audio_driver_t; // NOLINT(bugprone-reserved-identifier)
 
 namespace tonvela {
 
@@ -36,15 +35,21 @@ struct FluidSynthOptions {
 // General MIDI through FluidSynth.
 //
 // It owns the FluidSynth settings, synthesizer and audio driver. The SoundFont is found and
-// loaded once, on the first open or earlier on a worker thread through preload(), never at
-// construction. Messages reach the synthesizer through a fixed-size lock-free queue, each with
-// the sample position at which it applies; render() applies every message inside the FluidSynth
-// block (64 frames) that contains its position, not at the start of the next audio period.
+// loaded once, on the first open, never at construction. Messages reach the synthesizer through
+// a fixed-size lock-free queue (one producer, one consumer), each with the sample position at
+// which it applies; render() applies every message inside the FluidSynth block (64 frames) that
+// contains its position, not at the start of the next audio period.
 //
-// Thread rules: every MidiOutput call, preload() and sendAtFrame() come from one thread (the
-// user-interface thread). render() runs on one other thread at a time (the audio driver's, or
-// the caller's for offline rendering); it is noexcept, never allocates, never locks a lock of
-// ours and never logs.
+// Thread rules:
+// - deviceCount and deviceName: any thread.
+// - open, close, isOpen, setVolume, the sends and sendAtFrame follow MidiOutput's rule: one
+//   thread at a time, handed over by a thread start or join. In playback the user-interface
+//   thread opens and the playback thread sends and closes; the sends are the queue's one
+//   producer.
+// - render() runs on one other thread at a time (the audio driver's, the sound engine's audio
+//   thread, or the caller's for offline rendering) and is the queue's one consumer; it is
+//   noexcept, never allocates, never locks a lock of ours and never logs. While the device is
+//   closed it renders silence and drops what is left in the queue.
 class FluidSynthOutput : public MidiOutput {
   public:
     // `clock` maps stamped messages (sendShortMessageAt) to sample positions; without one they
@@ -63,8 +68,6 @@ class FluidSynthOutput : public MidiOutput {
     void sendShortMessageAt(uint32_t message, int64_t clockUs) override;
     void setVolume(uint32_t leftRight) override;
 
-    // Starts loading the SoundFont on a worker thread, so that the first open need not wait.
-    void preload();
     // Queues a message for the sample position `frame` of the rendered stream. False when the
     // device is not open or the queue is full (the message is dropped).
     bool sendAtFrame(uint32_t message, int64_t frame);
@@ -75,9 +78,6 @@ class FluidSynthOutput : public MidiOutput {
     void renderInterleaved(float* leftRight, int frames) noexcept;
     int64_t renderedFrames() const { return m_renderedFrames.load(std::memory_order_acquire); }
 
-    double sampleRate() const { return m_options.sampleRate; }
-    // True while real-time output goes to an audio device (false: the null output).
-    bool hasAudioDevice() const { return m_driver != nullptr; }
     // The SoundFont loaded, after a successful load.
     const std::string& soundFontPath() const { return m_soundFontPath; }
     // Why the last open failed.
@@ -102,7 +102,6 @@ class FluidSynthOutput : public MidiOutput {
     fluid_settings_t* m_settings = nullptr;
     fluid_synth_t* m_synth = nullptr;
     fluid_audio_driver_t* m_driver = nullptr;
-    std::future<bool> m_loading;
     bool m_loadTried = false;
     bool m_loaded = false;
     std::string m_soundFontPath;

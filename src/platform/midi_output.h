@@ -39,7 +39,16 @@ inline constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
 // playback Clock) at which it should sound; a backend that cannot schedule sends a stamped
 // message at once. Device numbers are positions in the device list, from 0.
 //
-// Thread rules: every call comes from one thread (the user-interface thread).
+// Thread rules:
+// - deviceCount and deviceName may be called from any thread at any time: the device list is
+//   fixed when the output is built (the user-interface thread fills the "MIDI Device:" list
+//   while a sheet plays).
+// - open, close, isOpen, setVolume and the sends come from one thread at a time, and the
+//   output may be handed from one thread to another between calls, as long as a thread start
+//   or join orders the hand-over. The playback driver does exactly this: the user-interface
+//   thread opens the device (and sets its volume) in play(), then the playback thread sends
+//   every stamped message, the note offs of a stop, and closes the device; the next play()
+//   joins that thread before it opens again.
 class MidiOutput {
   public:
     virtual ~MidiOutput() = default;

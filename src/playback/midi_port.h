@@ -56,7 +56,10 @@ std::optional<int> playableKey(const Note& note, const Track& track);
 // should sound; a scheduler that runs ahead of the clock passes it, so the output applies each
 // message at its exact time.
 //
-// Thread rules: user-interface thread only; it neither locks nor waits except in open.
+// Thread rules: those of the MidiOutput it drives: one thread at a time, handed over by a
+// thread start or join. The playback driver opens the port on the user-interface thread; its
+// playback thread then sends and closes. listDevices may be called from any thread. The port
+// neither locks nor waits except in open.
 class MidiPort {
   public:
     MidiPort(MidiOutput& output, Notifier& notifier, Clock& clock);

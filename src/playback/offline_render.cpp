@@ -19,12 +19,6 @@ namespace {
 // depend on it (each message carries its own); it only sets how much audio one pass renders.
 constexpr int64_t kRenderSliceMs = 5;
 
-void putLe(std::string& out, uint32_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
 // Keeps the sheet's selected track while one track is rendered, and puts it back afterwards.
 class SelectedTrackOverride {
   public:
@@ -112,7 +106,7 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
     }
 
     const auto frameOfMs = [rate](int64_t ms) {
-        return static_cast<int64_t>(static_cast<double>(ms) * rate / 1000.0 + 0.5);
+        return static_cast<int64_t>(std::llround(static_cast<double>(ms) * rate / 1000.0));
     };
     const auto renderTo = [&](int64_t frame) {
         const int64_t have = audio.frames();
@@ -161,37 +155,6 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
         options.progress(total, total);
     audio.ok = true;
     return audio;
-}
-
-std::string encodeWav(const RenderedAudio& audio)
-{
-    const auto rate = static_cast<uint32_t>(audio.sampleRate + 0.5);
-    const auto dataBytes = static_cast<uint32_t>(audio.samples.size() * 2);
-    std::string out;
-    out.reserve(44 + dataBytes);
-    out += "RIFF";
-    putLe(out, 36 + dataBytes, 4);
-    out += "WAVEfmt ";
-    putLe(out, 16, 4);
-    putLe(out, 1, 2); // PCM
-    putLe(out, 2, 2); // stereo
-    putLe(out, rate, 4);
-    putLe(out, rate * 4, 4);
-    putLe(out, 4, 2);
-    putLe(out, 16, 2);
-    out += "data";
-    putLe(out, dataBytes, 4);
-    for (const float s : audio.samples) {
-        const float c = std::isfinite(s) ? std::clamp(s, -1.0f, 1.0f) : 0.0f;
-        const auto v = static_cast<int16_t>(std::lround(c * 32767.0f));
-        putLe(out, static_cast<uint16_t>(v), 2);
-    }
-    return out;
-}
-
-FileResult writeWav(const std::string& path, const RenderedAudio& audio)
-{
-    return writeFileAtomically(path, encodeWav(audio));
 }
 
 } // namespace tonvela

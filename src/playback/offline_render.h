@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/atomic_file.h"
 #include "playback/scheduler.h"
 
 #include <cstdint>
@@ -51,10 +50,5 @@ struct RenderedAudio {
 //
 // Thread rules: the caller's thread; hold no lock (it takes the sheet lock itself).
 RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options);
-
-// 16-bit PCM stereo WAV, written atomically.
-FileResult writeWav(const std::string& path, const RenderedAudio& audio);
-// The bytes of that WAV file.
-std::string encodeWav(const RenderedAudio& audio);
 
 } // namespace tonvela

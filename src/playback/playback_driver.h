@@ -60,11 +60,15 @@ class OrderedMidiOutput : public MidiOutput {
 // start when it is later than that.
 //
 // Owns the port, the scheduler and the thread; the output, notifier, clock, clip slots and view
-// are borrowed and must outlive it. While a playback runs, only the playback thread uses the
-// output; the sheet must stay alive until stop() or the end.
+// are borrowed and must outlive it. The sheet must stay alive until stop() or the end.
 //
 // Thread rules: play, stop, seek, isPlaying and wait are called from one thread (the user-
-// interface thread). The view is called on the playback thread, under the sheet lock.
+// interface thread). play() opens the output on that thread (and shows a failure through the
+// notifier there), then hands the output to the playback thread: from then on, until stop() or
+// wait() has joined that thread, only the playback thread sends, and it closes the output at
+// the end; the caller may still read the output's device list. The clip slots are started,
+// polled and stopped on the playback thread, and the view is called there, under the sheet
+// lock.
 class PlaybackDriver {
   public:
     struct Options {

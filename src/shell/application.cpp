@@ -1,10 +1,10 @@
 #include "shell/application.h"
 
-#include "audio/audio_system.h"
 #include "audio/sound_bank.h"
 #include "audio/sound_engine.h"
 #include "platform/clock.h"
 #include "platform/midi_output.h"
+#include "playback/audio_system.h"
 #include "playback/playback_driver.h"
 #include "render/sheet_rendering.h"
 #include "shell/file_dialogs.h"
@@ -128,16 +128,16 @@ class DriverPlayer : public Player, private PlaybackView {
     }
 
     // One sound output for the synthesizer and the audio clips, made on first use.
-    audio::AudioSystem& sound()
+    AudioSystem& sound()
     {
         if (!m_sound)
-            m_sound = std::make_unique<audio::AudioSystem>(m_notifier, m_clock);
+            m_sound = std::make_unique<AudioSystem>(m_notifier, m_clock);
         return *m_sound;
     }
 
     Notifier& m_notifier;
     Clock& m_clock;
-    std::unique_ptr<audio::AudioSystem> m_sound; // outlives the driver that plays through it
+    std::unique_ptr<AudioSystem> m_sound; // outlives the driver that plays through it
     std::unique_ptr<audio::SoundBank> m_bank;
     std::unique_ptr<PlaybackDriver> m_driver;
     const SheetDocument* m_sheet = nullptr;

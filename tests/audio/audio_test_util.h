@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/audio_sink.h"
 #include "audio/sound_engine.h"
+#include "platform/audio_sink.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ namespace tonvela::testing {
 
 // A sink with no thread of its own: the test pulls frames through the engine's mixer whenever
 // it likes, so what the mixer produced can be checked sample by sample.
-class PulledSink : public audio::AudioSink {
+class PulledSink : public AudioSink {
   public:
     explicit PulledSink(int rate = 48000) { m_format.sampleRate = rate; }
     bool open(const Format& wanted) override
@@ -30,7 +30,7 @@ class PulledSink : public audio::AudioSink {
         m_format.periodFrames = wanted.periodFrames;
         return true;
     }
-    bool start(audio::AudioCallback& callback) override
+    bool start(AudioCallback& callback) override
     {
         m_callback = &callback;
         return true;
@@ -39,7 +39,6 @@ class PulledSink : public audio::AudioSink {
     void close() override {}
     std::string name() const override { return "pulled"; }
     Format format() const override { return m_format; }
-    double outputLatencySeconds() const override { return 0; }
     const std::string& lastError() const override { return m_error; }
 
     // Interleaved stereo of the next `frames` frames.
@@ -53,7 +52,7 @@ class PulledSink : public audio::AudioSink {
 
   private:
     Format m_format;
-    audio::AudioCallback* m_callback = nullptr;
+    AudioCallback* m_callback = nullptr;
     std::string m_error;
 };
 

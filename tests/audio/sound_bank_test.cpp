@@ -1,12 +1,11 @@
 #include "audio/sound_bank.h"
 
+#include "audio/audio_test_util.h"
 #include "audio/sound_engine.h"
-#include "audio_test_util.h"
+#include "audio/sound_font_builder.h"
 #include "platform/notifier.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 namespace tonvela::audio {
 namespace {
@@ -14,51 +13,93 @@ namespace {
 using tonvela::testing::eventually;
 using tonvela::testing::le32At;
 using tonvela::testing::putLe32;
-using tonvela::testing::readBytes;
+using tonvela::testing::sineSample;
+using tonvela::testing::SoundFontBuilder;
+using tonvela::testing::TestSample;
 using tonvela::testing::writeBytes;
 
-// The General MIDI SoundFont of Debian's timgm6mb-soundfont package.
-const char* kSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+// A bank cut down from Debian's TimGM6mb, written by Awave Studio: two flute samples and the
+// terminal record.
+const std::string kRealBank = std::string(TONVELA_SOURCE_DIR) + "/fuzz/corpus/soundfont/mini.sf2";
 
 class SoundBankTest : public tonvela::testing::AudioFilesTest {
   protected:
     void SetUp() override
     {
         AudioFilesTest::SetUp();
-        if (!std::filesystem::exists(kSoundFont))
-            GTEST_SKIP() << "timgm6mb-soundfont is not installed";
-        original = readBytes(kSoundFont);
+        for (int i = 0; i < 12; ++i) {
+            TestSample s = sineSample("Sample" + std::to_string(i), 300 + 10 * i);
+            s.rate = i == 1 ? 22050 : 44100;
+            s.rootKey = static_cast<uint8_t>(60 + i);
+            s.type = i == 2 ? 4 : 1; // a left sample of a stereo pair
+            bankSamples.push_back(s);
+        }
+        original = SoundFontBuilder::build(bankSamples, "EMU8000");
         shdr = original.find("shdr");
         ASSERT_NE(shdr, std::string::npos);
+        bankFile = variant("bank.sf2", original);
     }
 
     std::string variant(const std::string& name, const std::string& bytes)
     {
-        const std::string p = path(name);
+        std::string p = path(name);
         writeBytes(p, bytes);
         return p;
     }
 
     CollectingNotifier notifier;
+    std::vector<TestSample> bankSamples;
     std::string original;
+    std::string bankFile;
     std::size_t shdr = 0;
 };
 
 TEST_F(SoundBankTest, AWellFormedBankYieldsEverySampleHeaderTheTerminalRecordIncluded)
 {
     SoundBank bank;
-    ASSERT_TRUE(bank.load(kSoundFont, notifier));
+    ASSERT_TRUE(bank.load(bankFile, notifier));
     EXPECT_TRUE(bank.loaded);
     EXPECT_TRUE(notifier.messages.empty());
-    EXPECT_EQ(bank.samples.size(), le32At(original, shdr + 4) / kSampleHeaderBytes);
+    ASSERT_EQ(bank.samples.size(), bankSamples.size() + 1);
     EXPECT_EQ(bank.samples.back().name, "EOS");
-    EXPECT_EQ(bank.engineName, "TimGM6mb1.sf2");
-    EXPECT_EQ(bank.sampleDataSize(), le32At(original, original.find("smpl") + 4));
-    const SampleHeader& first = bank.samples.front();
-    EXPECT_EQ(first.name, "FluteG6");
-    EXPECT_LT(first.start, first.end);
-    EXPECT_EQ(first.sampleRate, 22500u);
-    EXPECT_EQ(first.sampleType, kSampleTypeMono);
+    EXPECT_EQ(bank.engineName, "EMU8000");
+    std::size_t points = 0;
+    for (std::size_t i = 0; i < bankSamples.size(); ++i) {
+        const SampleHeader& h = bank.samples[i];
+        EXPECT_EQ(h.name, bankSamples[i].name);
+        EXPECT_EQ(h.start, points);
+        EXPECT_EQ(h.end, points + bankSamples[i].points.size());
+        EXPECT_EQ(h.sampleRate, bankSamples[i].rate);
+        EXPECT_EQ(h.originalPitch, bankSamples[i].rootKey);
+        EXPECT_EQ(h.sampleType, bankSamples[i].type);
+        points += bankSamples[i].points.size() + 46;
+    }
+    EXPECT_EQ(bank.sampleDataSize(), points * 2);
+    const unsigned char* bytes = nullptr;
+    std::size_t length = 0;
+    ASSERT_TRUE(bank.sampleBytes(5, bytes, length));
+    EXPECT_EQ(length, bankSamples[5].points.size() * 2);
+    EXPECT_EQ(static_cast<int16_t>(bytes[2] | (bytes[3] << 8)), bankSamples[5].points[1]);
+}
+
+TEST_F(SoundBankTest, ARealBankWrittenByAnotherProgramReadsWithItsNamesAndRanges)
+{
+    SoundBank bank;
+    ASSERT_TRUE(bank.load(kRealBank, notifier));
+    EXPECT_TRUE(notifier.messages.empty());
+    EXPECT_EQ(bank.engineName, "TimGM6mb1.sf2"); // the first text after the version
+    EXPECT_EQ(bank.sampleDataSize(), 4000u);
+    ASSERT_EQ(bank.samples.size(), 3u);
+    EXPECT_EQ(bank.samples[0].name, "FluteG6");
+    EXPECT_EQ(bank.samples[0].start, 0u);
+    EXPECT_EQ(bank.samples[0].end, 700u);
+    EXPECT_EQ(bank.samples[0].sampleRate, 22500u);
+    EXPECT_EQ(bank.samples[0].originalPitch, 79);
+    EXPECT_EQ(bank.samples[0].pitchCorrection, 43);
+    EXPECT_EQ(bank.samples[1].name, "FluteA#6");
+    EXPECT_EQ(bank.samples[1].startLoop, 900u);
+    EXPECT_EQ(bank.samples[1].endLoop, 1400u);
+    EXPECT_EQ(bank.samples[2].name, "EOS");
 }
 
 TEST_F(SoundBankTest, ARiffSizeTwoBytesShortShowsTheSizeMessageOnceAndStillLoadsTheSamples)
@@ -98,10 +139,26 @@ TEST_F(SoundBankTest, ChunkSizesBeyondTheFileAreClampedToIt)
     EXPECT_TRUE(partial.samples.empty());
 }
 
+TEST_F(SoundBankTest, ChunkNamesInsideOtherChunksAreNotReadAsChunks)
+{
+    // GIVEN a chunk of its own after the presets whose bytes spell a sample header chunk
+    std::string bytes = original;
+    const std::string fake = "shdr" + SoundFontBuilder::le32(46) + std::string(46, 'A');
+    bytes += SoundFontBuilder::chunk("junk", fake);
+    putLe32(bytes, 4, static_cast<uint32_t>(bytes.size() - 8));
+    // WHEN it loads
+    SoundBank bank;
+    ASSERT_TRUE(bank.load(variant("junk.sf2", bytes), notifier));
+    // THEN the headers are those of the presets' list
+    EXPECT_TRUE(notifier.messages.empty());
+    ASSERT_EQ(bank.samples.size(), bankSamples.size() + 1);
+    EXPECT_EQ(bank.samples.front().name, "Sample0");
+}
+
 TEST_F(SoundBankTest, SampleRangesOutsideTheDataOrTheTableAreClampedOrRefused)
 {
     SoundBank bank;
-    ASSERT_TRUE(bank.load(kSoundFont, notifier));
+    ASSERT_TRUE(bank.load(bankFile, notifier));
     const unsigned char* bytes = nullptr;
     std::size_t length = 0;
     EXPECT_FALSE(bank.sampleBytes(-1, bytes, length));
@@ -117,24 +174,27 @@ TEST_F(SoundBankTest, SampleRangesOutsideTheDataOrTheTableAreClampedOrRefused)
 TEST_F(SoundBankTest, PlayingASamplePlaysItOnceThroughASlot)
 {
     SoundBank bank;
-    ASSERT_TRUE(bank.load(kSoundFont, notifier));
+    ASSERT_TRUE(bank.load(bankFile, notifier));
     auto sink = createNullSink();
     ASSERT_TRUE(sink->open({}));
     SoundEngine engine(notifier);
     ASSERT_EQ(engine.initAudio(std::move(sink)), 0);
-    const int slot = bank.playSample(engine, 3);
-    ASSERT_GE(slot, 0);
-    bool played = false;
-    ASSERT_TRUE(eventually(
-        [&] {
-            played = played || engine.playing(slot);
-            return !engine.streamActive(slot);
-        },
-        5000));
-    EXPECT_TRUE(played);
-    EXPECT_FALSE(engine.finished(slot));
-    EXPECT_EQ(engine.slotAt(slot)->format.channels, 1);
-    EXPECT_EQ(engine.slotAt(slot)->format.sampleRate, static_cast<int>(bank.samples[3].sampleRate));
+    for (const int index : {1, 2}) {
+        const int slot = bank.playSample(engine, index);
+        ASSERT_GE(slot, 0);
+        bool played = false;
+        ASSERT_TRUE(eventually(
+            [&] {
+                played = played || engine.playing(slot);
+                return !engine.streamActive(slot);
+            },
+            5000));
+        EXPECT_TRUE(played);
+        EXPECT_FALSE(engine.finished(slot));
+        // A mono sample plays one channel; any other type two interleaved ones.
+        EXPECT_EQ(engine.slotAt(slot)->format.channels, index == 1 ? 1 : 2);
+        EXPECT_EQ(engine.slotAt(slot)->format.sampleRate, static_cast<int>(bank.samples[index].sampleRate));
+    }
     EXPECT_EQ(bank.playSample(engine, 100000), -1);
 }
 

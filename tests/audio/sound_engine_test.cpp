@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -43,15 +44,17 @@ class SoundEngineTest : public ::testing::Test {
 
 TEST_F(SoundEngineTest, ConfigureTurnsBitsTwelveSevenAndFortyEightIntoEightSixteenAndThirtyTwo)
 {
+    // The ring holds three seconds at the output rate, whatever the stream's rate.
     ASSERT_EQ(engine.configureSlot(0, 2, 1000, 12), 0);
     EXPECT_EQ(engine.slotAt(0)->format.bits, 8);
-    EXPECT_EQ(engine.slotAt(0)->bufferBytes, 3u * 1000 * 2); // three seconds of 2-byte frames
+    EXPECT_EQ(engine.slotAt(0)->bufferBytes, 3u * kRate * 2); // three seconds of 2-byte frames
     ASSERT_EQ(engine.configureSlot(1, 2, 1000, 7), 0);
     EXPECT_EQ(engine.slotAt(1)->format.bits, 16);
-    EXPECT_EQ(engine.slotAt(1)->bufferBytes, 3u * 1000 * 4);
+    EXPECT_EQ(engine.slotAt(1)->bufferBytes, 3u * kRate * 4);
     ASSERT_EQ(engine.configureSlot(2, 1, 1000, 48), 0);
     EXPECT_EQ(engine.slotAt(2)->format.bits, 32);
     EXPECT_EQ(engine.slotAt(2)->format.blockAlign, 4);
+    EXPECT_EQ(engine.slotAt(2)->format.sampleRate, 1000);
 }
 
 TEST_F(SoundEngineTest, ConfigureRefusesUnusableFormatsSlotsAndAStoppedOutput)
@@ -194,12 +197,23 @@ TEST_F(SoundEngineTest, AStreamLongerThanTheRingPlaysEveryFrameInOrderAcrossTheW
     EXPECT_FALSE(engine.finished(slot));
 }
 
-TEST_F(SoundEngineTest, ASlotAtHalfTheOutputRateIsResampledToTakeTwiceTheFrames)
+TEST_F(SoundEngineTest, ASlotAtHalfTheOutputRateIsResampledToLastAsLongAtTheOutput)
 {
+    // GIVEN one second of a constant level at half the output rate
     ASSERT_EQ(engine.configureSlot(0, 1, kRate / 2, 16), 0);
-    writeLevel(0, kRate + 1, kOne / 4); // 2 s at 4000 Hz: starts playing
-    pulled->pull(kRate);
-    EXPECT_EQ(engine.slotAt(0)->framesPlayed.load(), static_cast<uint64_t>(kRate / 2));
+    ASSERT_EQ(writeLevel(0, kRate / 2, kOne / 4), WriteResult::Continue);
+    // WHEN it plays out
+    std::thread drain([this] { engine.drainSlot(0); });
+    ASSERT_TRUE(eventually([this] { return engine.playing(0); }, 2000));
+    const std::vector<float> out = pulled->pull(2 * kRate);
+    drain.join();
+    // THEN it lasts one second of output frames at its level
+    int loud = 0;
+    for (std::size_t i = 0; i < out.size(); i += 2)
+        loud += out[i] > 0.125f ? 1 : 0;
+    EXPECT_NEAR(loud, kRate, 2);
+    for (int i = kRate / 10; i < kRate - kRate / 10; i += 97)
+        EXPECT_NEAR(out[static_cast<std::size_t>(2 * i)], 0.25f, 1e-3f) << "frame " << i;
 }
 
 TEST_F(SoundEngineTest, TheSynthesizerIsMixedWithTheSlots)
@@ -239,6 +253,36 @@ TEST_F(SoundEngineTest, SlotsAreHandedOutRoundRobinAndATakenOverSlotStopsItsOldS
         pulled->pull(256);
     EXPECT_FALSE(engine.finished(again));
     EXPECT_FALSE(engine.playing(again));
+}
+
+TEST_F(SoundEngineTest, StartersOnTwoThreadsAtOnceTakeTheSlotsInTurn)
+{
+    // The user-interface thread starts wave files and bank samples while the playback thread
+    // starts clips: both hand out slots of one engine and take over the streams in them.
+    constexpr int kPerThread = 400;
+    const PcmFormat format{1, kRate, 2, 16};
+    const auto starter = [&](std::vector<int>* got) {
+        for (int i = 0; i < kPerThread; ++i)
+            got->push_back(engine.startBuffer(nullptr, 0, format));
+    };
+    std::vector<int> first;
+    std::vector<int> second;
+    std::thread a(starter, &first);
+    std::thread b(starter, &second);
+    a.join();
+    b.join();
+    std::array<int, kSlotCount> uses{};
+    for (const std::vector<int>* got : {&first, &second})
+        for (const int slot : *got) {
+            ASSERT_GE(slot, 0);
+            ASSERT_LT(slot, kSlotCount);
+            ++uses[static_cast<std::size_t>(slot)];
+        }
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        EXPECT_EQ(uses[static_cast<std::size_t>(slot)], 2 * kPerThread / kSlotCount) << "slot " << slot;
+        EXPECT_TRUE(eventually([&] { return !engine.streamActive(slot); }, 1000));
+        EXPECT_TRUE(engine.finished(slot)); // an empty buffer never plays
+    }
 }
 
 TEST_F(SoundEngineTest, ABufferWithAnUnusableFormatEndsFinished)

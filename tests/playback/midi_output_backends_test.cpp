@@ -1,3 +1,4 @@
+#include "audio/sound_font_builder.h"
 #include "platform/alsa_seq_output.h"
 #include "platform/clock.h"
 #include "platform/composite_midi_output.h"
@@ -17,11 +18,13 @@ namespace {
 
 class MidiOutputBackendsTest : public ::testing::Test {
   protected:
-    static FluidSynthOptions offline()
+    // The synthesizer rendering offline with a SoundFont the test built.
+    FluidSynthOptions offline() const
     {
         FluidSynthOptions o;
         o.realTimeAudio = false;
         o.sampleRate = 44100;
+        o.soundFont = font.path();
         return o;
     }
     // First frame whose left or right sample is clearly not silent, or -1.
@@ -33,6 +36,7 @@ class MidiOutputBackendsTest : public ::testing::Test {
         return -1;
     }
     VirtualClock clock;
+    tonvela::testing::TemporarySoundFont font;
 };
 
 TEST_F(MidiOutputBackendsTest, SystemOutputListsTheBuiltInSynthesizerFirst)
@@ -70,12 +74,14 @@ TEST_F(MidiOutputBackendsTest, CompositeNumbersDevicesAcrossBackendsAndRoutesMes
 
 TEST_F(MidiOutputBackendsTest, SoundFontIsFoundThroughTheEnvironmentFirst)
 {
-    const std::string installed = findSoundFont();
-    ASSERT_FALSE(installed.empty()) << "a General MIDI SoundFont is needed (scripts/setup.sh installs one)";
-    ::setenv(kSoundFontEnvironment, installed.c_str(), 1);
-    EXPECT_EQ(findSoundFont(), installed);
+    ::unsetenv(kSoundFontEnvironment);
+    const std::string installed = findSoundFont(); // whatever this machine has, maybe none
+    ::setenv(kSoundFontEnvironment, font.path().c_str(), 1);
+    EXPECT_EQ(findSoundFont(), font.path());
     ::setenv(kSoundFontEnvironment, "/nonexistent/file.sf2", 1);
     EXPECT_EQ(findSoundFont(), installed); // a missing file falls back to the installed ones
+    ::setenv(kSoundFontEnvironment, "/tmp", 1);
+    EXPECT_EQ(findSoundFont(), installed); // so does a folder
     ::unsetenv(kSoundFontEnvironment);
 }
 
@@ -97,7 +103,7 @@ TEST_F(MidiOutputBackendsTest, StampedNoteStartsWithinOneBlockOfItsSample)
 {
     FluidSynthOutput synth(&clock, offline());
     ASSERT_TRUE(synth.open(0)) << synth.lastError();
-    EXPECT_FALSE(synth.soundFontPath().empty());
+    EXPECT_EQ(synth.soundFontPath(), font.path());
     EXPECT_EQ(synth.deviceName(0), kBuiltInSynthName);
 
     // An audio period of 1024 frames; the note belongs at frame 700 of it.
@@ -152,8 +158,9 @@ TEST_F(MidiOutputBackendsTest, ClosedSynthesizerRendersSilenceAndDropsMessages)
 
 TEST_F(MidiOutputBackendsTest, RealTimeSynthesizerOpensEvenWithoutAnAudioDevice)
 {
-    FluidSynthOutput synth(&clock); // real-time: the null output where no device opens
-    synth.preload();
+    FluidSynthOptions options;
+    options.soundFont = font.path();
+    FluidSynthOutput synth(&clock, options); // real-time: the null output where no device opens
     ASSERT_TRUE(synth.open(0)) << synth.lastError();
     synth.setVolume(kFullVolume);
     synth.sendShortMessage(packShortMessage(0x90, 60, 100));

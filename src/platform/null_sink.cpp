@@ -1,4 +1,4 @@
-#include "audio/audio_sink.h"
+#include "platform/audio_sink.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-namespace tonvela::audio {
+namespace tonvela {
 namespace {
 
 // Pulls one period at a time and sleeps until the period's end on the steady clock, so the
@@ -54,7 +54,6 @@ class NullSink : public AudioSink {
 
     std::string name() const override { return "null output"; }
     Format format() const override { return m_format; }
-    double outputLatencySeconds() const override { return 0.0; }
     const std::string& lastError() const override { return m_error; }
 
   private:
@@ -102,4 +101,4 @@ std::unique_ptr<AudioSink> openDefaultSink(const AudioSink::Format& wanted, std:
     return null;
 }
 
-} // namespace tonvela::audio
+} // namespace tonvela

@@ -1,13 +1,13 @@
 // Clips in playback: the scheduler's clip rule through the engine's slots, and offline
 // rendering with the clips mixed in. Built only where the playback code is part of the build.
-#ifdef TONVELA_AUDIO_PLAYBACK
 
-#include "audio/clip_slots.h"
+#include "audio/audio_test_util.h"
 #include "audio/sound_engine.h"
-#include "audio_test_util.h"
+#include "audio/sound_font_builder.h"
 #include "platform/clock.h"
 #include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
+#include "playback/clip_slots.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
@@ -16,7 +16,7 @@
 
 #include <cmath>
 
-namespace tonvela::audio {
+namespace tonvela {
 namespace {
 
 using tonvela::testing::eventually;
@@ -48,7 +48,7 @@ class ClipSlotsTest : public tonvela::testing::AudioFilesTest {
 TEST_F(ClipSlotsTest, ReportsFollowTheEngineSlotFromStartToEnd)
 {
     CollectingNotifier notifier;
-    SoundEngine engine(notifier);
+    audio::SoundEngine engine(notifier);
     auto sink = createNullSink();
     ASSERT_TRUE(sink->open({}));
     ASSERT_EQ(engine.initAudio(std::move(sink)), 0);
@@ -97,8 +97,7 @@ TEST_F(ClipSlotsTest, OfflineClipsPlayUntilTheClockPassesTheirEndAndAreCutWhereS
 
 TEST_F(ClipSlotsTest, ASheetWithAClipBetweenTwoNotesRendersTheClipsAudioBetweenThem)
 {
-    if (findSoundFont().empty())
-        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    const tonvela::testing::TemporarySoundFont font;
     // GIVEN a quarter note, a one-second clip, a quarter note (120 bpm: 500 ms each)
     const std::string clipFile = tone("clip.wav", 1.0, 2, 44100, 16, 1000, 0.8);
     SheetDocument sheet;
@@ -111,6 +110,7 @@ TEST_F(ClipSlotsTest, ASheetWithAClipBetweenTwoNotesRendersTheClipsAudioBetweenT
 
     // WHEN it is rendered offline
     RenderOptions options;
+    options.soundFont = font.path();
     options.mode = PlayMode::Track;
     options.track = 0;
     options.tailMs = 200;
@@ -128,6 +128,4 @@ TEST_F(ClipSlotsTest, ASheetWithAClipBetweenTwoNotesRendersTheClipsAudioBetweenT
 }
 
 } // namespace
-} // namespace tonvela::audio
-
-#endif
+} // namespace tonvela

@@ -13,9 +13,9 @@ class FluidSynthOutput;
 class Notifier;
 
 namespace audio {
-
 class SoundEngine;
 class FluidSynthSource;
+} // namespace audio
 
 // The machine's sound as playback uses it: one audio output (ALSA "default", or a null sink
 // that keeps real time when no device opens) carrying both the built-in synthesizer and the
@@ -23,8 +23,13 @@ class FluidSynthSource;
 // followed by every writable ALSA sequencer port.
 //
 // Made on first use, not at start-up; the synthesizer loads its SoundFont when it is first
-// opened. Thread rules: made, used and destroyed on one thread (the user-interface thread);
-// the engine runs its own audio thread.
+// opened.
+//
+// Thread rules: made and destroyed on one thread (the user-interface thread). midiOutput() and
+// clipSlots() are handed to a playback driver, whose playback thread uses them while a sheet
+// plays (see PlaybackDriver); engine() may start wave files and bank samples on the user-
+// interface thread meanwhile (the engine serializes its starters). The engine's audio thread
+// renders the synthesizer and the slots.
 class AudioSystem {
   public:
     AudioSystem(Notifier& notifier, Clock& clock);
@@ -34,7 +39,7 @@ class AudioSystem {
 
     MidiOutput& midiOutput() { return *m_midi; }
     ClipSlots& clipSlots() { return *m_clips; }
-    SoundEngine& engine() { return *m_engine; }
+    audio::SoundEngine& engine() { return *m_engine; }
     // Why the output is the null sink (empty when a real device opened).
     const std::string& whyNoDevice() const { return m_whyNull; }
 
@@ -42,11 +47,10 @@ class AudioSystem {
     // Declared so that the engine (and its audio thread) goes before the synthesizer it renders.
     std::unique_ptr<MidiOutput> m_midi; // owns the synthesizer
     FluidSynthOutput* m_synth = nullptr;
-    std::unique_ptr<FluidSynthSource> m_source;
-    std::unique_ptr<SoundEngine> m_engine;
+    std::unique_ptr<audio::FluidSynthSource> m_source;
+    std::unique_ptr<audio::SoundEngine> m_engine;
     std::unique_ptr<ClipSlots> m_clips;
     std::string m_whyNull;
 };
 
-} // namespace audio
 } // namespace tonvela

@@ -1,11 +1,10 @@
 // The sound output playback uses: the synthesizer and the clip slots on one engine.
-#ifdef TONVELA_AUDIO_PLAYBACK
 
-#include "audio/audio_system.h"
+#include "audio/audio_test_util.h"
 #include "audio/sound_engine.h"
-#include "audio_test_util.h"
 #include "platform/clock.h"
 #include "platform/notifier.h"
+#include "playback/audio_system.h"
 #include "playback/scheduler.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +12,7 @@
 #include <chrono>
 #include <thread>
 
-namespace tonvela::audio {
+namespace tonvela {
 namespace {
 
 class AudioSystemTest : public tonvela::testing::AudioFilesTest {
@@ -74,6 +73,4 @@ TEST_F(AudioSystemTest, StoppingAClipSilencesItPromptly)
 }
 
 } // namespace
-} // namespace tonvela::audio
-
-#endif
+} // namespace tonvela

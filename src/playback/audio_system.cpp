@@ -1,14 +1,14 @@
-#include "audio/audio_system.h"
+#include "playback/audio_system.h"
 
-#include "audio/audio_sink.h"
-#include "audio/clip_slots.h"
 #include "audio/sound_engine.h"
 #include "audio/synth_source.h"
 #include "platform/alsa_seq_output.h"
+#include "platform/audio_sink.h"
 #include "platform/composite_midi_output.h"
 #include "platform/fluid_synth_output.h"
+#include "playback/clip_slots.h"
 
-namespace tonvela::audio {
+namespace tonvela {
 
 namespace {
 // Small periods keep a note sent to the synthesizer within about 10 ms of being heard.
@@ -17,7 +17,7 @@ constexpr AudioSink::Format kOutputFormat{48000, 128, 3};
 
 AudioSystem::AudioSystem(Notifier& notifier, Clock& clock)
 {
-    m_engine = std::make_unique<SoundEngine>(notifier);
+    m_engine = std::make_unique<audio::SoundEngine>(notifier);
     m_engine->initAudio(openDefaultSink(kOutputFormat, &m_whyNull));
 
     FluidSynthOptions options;
@@ -25,7 +25,7 @@ AudioSystem::AudioSystem(Notifier& notifier, Clock& clock)
     options.realTimeAudio = false; // the engine's audio thread renders it
     auto synth = std::make_unique<FluidSynthOutput>(&clock, options);
     m_synth = synth.get();
-    m_source = std::make_unique<FluidSynthSource>(*m_synth);
+    m_source = std::make_unique<audio::FluidSynthSource>(*m_synth);
 
     std::vector<std::unique_ptr<MidiOutput>> backends;
     backends.push_back(std::move(synth));
@@ -46,4 +46,4 @@ AudioSystem::~AudioSystem()
     m_midi.reset();
 }
 
-} // namespace tonvela::audio
+} // namespace tonvela

@@ -1,4 +1,4 @@
-#include "audio/clip_slots.h"
+#include "playback/clip_slots.h"
 
 #include "audio/sound_engine.h"
 #include "platform/clock.h"
@@ -13,7 +13,7 @@
 #include <cctype>
 #include <cmath>
 
-namespace tonvela::audio {
+namespace tonvela {
 namespace {
 
 bool hasWaveExtension(const std::string& path)
@@ -55,7 +55,7 @@ int OfflineClipSlots::start(const std::string& path, int64_t atUs)
 {
     auto& cached = m_cache[path];
     if (!cached)
-        cached = std::make_shared<const DecodedClip>(decodeClipFile(path, m_rate));
+        cached = std::make_shared<const audio::DecodedClip>(audio::decodeClipFile(path, m_rate));
     Placed p;
     p.path = path;
     p.atUs = atUs;
@@ -117,4 +117,4 @@ RenderedAudio renderSheetWithClips(SheetDocument& sheet, const RenderOptions& op
     return renderSheet(sheet, withClips);
 }
 
-} // namespace tonvela::audio
+} // namespace tonvela

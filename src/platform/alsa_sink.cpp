@@ -1,4 +1,4 @@
-#include "audio/audio_sink.h"
+#include "platform/audio_sink.h"
 
 #include <alsa/asoundlib.h>
 #include <pthread.h>
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace tonvela::audio {
+namespace tonvela {
 namespace {
 
 // ALSA's library prints its own complaints to standard error (a missing card on a server);
@@ -57,7 +57,6 @@ class AlsaSink : public AudioSink {
         m_format.periodFrames = static_cast<int>(period);
         m_format.periods =
             static_cast<int>(std::max<snd_pcm_uframes_t>(1, buffer / std::max<snd_pcm_uframes_t>(period, 1)));
-        m_bufferFrames = static_cast<int>(buffer);
         m_float.assign(period * 2, 0.0f);
         m_pcm16.assign(period * 2, 0);
         return true;
@@ -87,7 +86,7 @@ class AlsaSink : public AudioSink {
 
     void close() override
     {
-        stop();
+        AlsaSink::stop(); // also reached from the destructor
         if (m_pcm) {
             snd_pcm_close(m_pcm);
             m_pcm = nullptr;
@@ -96,10 +95,6 @@ class AlsaSink : public AudioSink {
 
     std::string name() const override { return "ALSA \"" + m_device + "\""; }
     Format format() const override { return m_format; }
-    double outputLatencySeconds() const override
-    {
-        return m_format.sampleRate > 0 ? static_cast<double>(m_bufferFrames) / m_format.sampleRate : 0.0;
-    }
     const std::string& lastError() const override { return m_error; }
 
   private:
@@ -138,7 +133,6 @@ class AlsaSink : public AudioSink {
     std::string m_device;
     snd_pcm_t* m_pcm = nullptr;
     Format m_format;
-    int m_bufferFrames = 0;
     std::vector<float> m_float;
     std::vector<int16_t> m_pcm16;
     std::atomic<bool> m_running{false};
@@ -153,4 +147,4 @@ std::unique_ptr<AudioSink> createAlsaSink(const std::string& device)
     return std::make_unique<AlsaSink>(device);
 }
 
-} // namespace tonvela::audio
+} // namespace tonvela

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-namespace tonvela::audio {
+namespace tonvela {
 
 // What an audio sink pulls its sound from: fills `frames` frames of interleaved stereo float
 // (-1..1) into `out`. Runs on the sink's audio thread; noexcept, never blocks, never allocates.
@@ -13,9 +13,10 @@ class AudioCallback {
     virtual void render(float* out, int frames) noexcept = 0;
 };
 
-// One stereo output the sound engine plays into: a sound device, a null output that consumes
-// in real time, or a WAV file. The sink owns the audio thread (when it has one) and calls the
-// callback from it for every period.
+// One stereo output the sound engine plays into: a sound device, or a null output that
+// consumes in real time. The sink owns the audio thread and calls the callback from it for
+// every period. (Offline rendering needs no sink: it pulls the synthesizer itself and writes
+// the samples with audio::writeWav.)
 //
 // Thread rules: open, start, stop, close and the queries come from one thread (the owner's);
 // the callback is called on the sink's audio thread between start and stop.
@@ -40,9 +41,6 @@ class AudioSink {
     virtual std::string name() const = 0;
     // The format actually in use after open().
     virtual Format format() const = 0;
-    // Seconds from the moment the callback renders a frame until it is heard: the device
-    // buffer the frame waits behind.
-    virtual double outputLatencySeconds() const = 0;
     virtual const std::string& lastError() const = 0;
 };
 
@@ -55,4 +53,4 @@ std::unique_ptr<AudioSink> createNullSink();
 // playback keeps its timing on machines without sound (build servers).
 std::unique_ptr<AudioSink> openDefaultSink(const AudioSink::Format& wanted, std::string* whyNull = nullptr);
 
-} // namespace tonvela::audio
+} // namespace tonvela

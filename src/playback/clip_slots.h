@@ -11,13 +11,13 @@
 #include <vector>
 
 namespace tonvela {
+
 class Clock;
 class SheetDocument;
-} // namespace tonvela
 
-namespace tonvela::audio {
-
+namespace audio {
 class SoundEngine;
+} // namespace audio
 
 // The scheduler's clip rule played through the sound engine's stream slots: a ".wav" file
 // through the wave path, anything else as an MP3 clip. The reports are the slot's `playing`
@@ -27,13 +27,13 @@ class SoundEngine;
 // Thread rules: the thread that steps the scheduler; the engine must outlive it.
 class EngineClipSlots : public ClipSlots {
   public:
-    explicit EngineClipSlots(SoundEngine& engine) : m_engine(engine) {}
+    explicit EngineClipSlots(audio::SoundEngine& engine) : m_engine(engine) {}
     int start(const std::string& path, int64_t atUs) override;
     Report report(int slot) const override;
     void stop(int slot) override;
 
   private:
-    SoundEngine& m_engine;
+    audio::SoundEngine& m_engine;
 };
 
 // Clip slots for offline rendering on a virtual clock: a clip is decoded whole when it starts,
@@ -47,7 +47,7 @@ class OfflineClipSlots : public ClipSlots {
         std::string path;
         int64_t atUs = 0;
         int64_t endUs = 0;
-        std::shared_ptr<const DecodedClip> clip;
+        std::shared_ptr<const audio::DecodedClip> clip;
     };
 
     OfflineClipSlots(const Clock& clock, double sampleRate) : m_clock(clock), m_rate(sampleRate) {}
@@ -64,11 +64,11 @@ class OfflineClipSlots : public ClipSlots {
     const Clock& m_clock;
     double m_rate;
     std::vector<Placed> m_placed;
-    std::map<std::string, std::shared_ptr<const DecodedClip>> m_cache;
+    std::map<std::string, std::shared_ptr<const audio::DecodedClip>> m_cache;
 };
 
 // renderSheet with the sheet's audio clip notes played: each clip holds its track for its
 // length, as in real time, and its audio is mixed in at the time its note started.
 RenderedAudio renderSheetWithClips(SheetDocument& sheet, const RenderOptions& options);
 
-} // namespace tonvela::audio
+} // namespace tonvela
