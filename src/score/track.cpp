@@ -495,7 +495,8 @@ int Track::chordLengthMs120(int rootIndex) const
 
 long long Track::totalPlayMs() const
 {
-    long long total = 0;
+    // Summed at 120 bpm and scaled once, as playback rounds each step from its running place.
+    long long total120 = 0;
     LoopState state;
     long long steps = 0;
     for (int i = 0; i >= 0 && i < count && steps < kMaxWalkSteps; ++steps) {
@@ -503,10 +504,10 @@ long long Track::totalPlayMs() const
             ++i;
             continue;
         }
-        total += msAtTempo(chordLengthMs120(i));
+        total120 += chordLengthMs120(i);
         i = applyLoopRule(*this, i, state);
     }
-    return total;
+    return static_cast<long long>(static_cast<double>(total120) / tempoFactor(tempo) + 0.5);
 }
 
 std::string formatPlayTime(long long ms)
