@@ -126,7 +126,9 @@ void snapChords(std::vector<Chord>& chords, int stepUnits)
             Chord& c = chords[k];
             if (triplet) {
                 const double frac = c.beat - static_cast<double>(beatIndex);
-                const int inBeat = std::fabs(frac - 1.0 / 3) <= kNear ? 3 : std::fabs(frac - 2.0 / 3) <= kNear ? 5 : 0;
+                const int inBeat = std::fabs(frac - 1.0 / 3) <= kNear   ? 3
+                                   : std::fabs(frac - 2.0 / 3) <= kNear ? 5
+                                                                        : 0;
                 c.pos = beatIndex * kUnitsPerBeat + inBeat;
             } else {
                 c.pos = std::llround(c.beat / stepBeats) * stepUnits;
@@ -234,7 +236,8 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         }
         // How long something sounds after the chord, on the grid.
         int64_t sounding = std::clamp<int64_t>(
-            std::llround((soundsUntil - static_cast<double>(chord.pos)) / stepUnits) * stepUnits, 0, roomUnits);
+            std::llround((soundsUntil - static_cast<double>(chord.pos)) / stepUnits) * stepUnits, 0,
+            roomUnits);
         if (roomUnits - sounding <= kSixteenthUnits)
             sounding = roomUnits;
         const Length& length = noteLength(sounding, roomUnits);
@@ -252,6 +255,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
 
     const int total = static_cast<int>(plan.size());
     track.noteAt(total + 1); // grow once
+    const KeyAccidentalTable keys(track);
     for (int i = 0; i < total; ++i) {
         const Planned& p = plan[static_cast<std::size_t>(i)];
         Note& note = track.noteAt(i);
@@ -269,7 +273,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
             // Drums are drawn by their key; every other track places the note where its clef
             // and key signature make it sound the file's key.
             if (!track.percussive)
-                placeOnTrack(note, track);
+                placeOnTrack(note, track, keys);
             note.volume = in.velocity;
             note.velocity = in.velocity;
             note.iid = in.program;

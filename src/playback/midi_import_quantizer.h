@@ -10,10 +10,10 @@ class TempoTimeline;
 
 // One note-on of a MIDI track chunk as the reader found it.
 struct ImportedNote {
-    int64_t start = 0;     // tick of the note-on
-    int64_t end = 0;       // tick of the note-off; the chunk's end for a note never ended
-    int64_t startSeq = 0;  // order of the note-on among the chunk's events
-    int64_t endSeq = 0;    // order of the ending event
+    int64_t start = 0;    // tick of the note-on
+    int64_t end = 0;      // tick of the note-off; the chunk's end for a note never ended
+    int64_t startSeq = 0; // order of the note-on among the chunk's events
+    int64_t endSeq = 0;   // order of the ending event
     int key = 0;
     int velocity = 0;
     int program = 0;

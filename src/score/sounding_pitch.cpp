@@ -54,7 +54,11 @@ int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable
 
 void placeOnTrack(Note& n, const Track& t)
 {
-    const KeyAccidentalTable keys(t);
+    placeOnTrack(n, t, KeyAccidentalTable(t));
+}
+
+void placeOnTrack(Note& n, const Track& t, const KeyAccidentalTable& keys)
+{
     const auto sounds = [&](const Note& note) { return std::clamp(soundingPitch(note, t, keys), 0, 127); };
     const int wanted = n.effectiveKey();
     const int base = n.line + (t.drawmode == kDrawFClef ? -5 : t.drawmode == kDrawG2Clef ? 7 : 0);

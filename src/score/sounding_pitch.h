@@ -40,5 +40,7 @@ int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable
 // so the note reads back the same from a file. Every code that places notes by pitch (chord and
 // scale entry, MIDI import) goes through here, so all of them follow the sounding rule above.
 void placeOnTrack(Note& note, const Track& track);
+// The same with the track's key accidentals built once, for walks over many notes.
+void placeOnTrack(Note& note, const Track& track, const KeyAccidentalTable& keys);
 
 } // namespace tonvela

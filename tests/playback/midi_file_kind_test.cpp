@@ -47,7 +47,8 @@ std::string riffMidi(const std::string& smf)
                            static_cast<char>(v >> 24)};
     };
     const std::string info = "INFO" + le32(3) + "abc" + std::string(1, '\0');
-    const std::string body = "RMID" + std::string("LIST") + le32(info.size()) + info + "data" + le32(smf.size()) + smf;
+    const std::string body =
+        "RMID" + std::string("LIST") + le32(info.size()) + info + "data" + le32(smf.size()) + smf;
     return "RIFF" + le32(body.size()) + body;
 }
 

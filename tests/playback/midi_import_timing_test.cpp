@@ -168,8 +168,14 @@ TEST_F(MidiImportTimingTest, AnArpeggioWithHeldNotesPlaysAsLongAsTheFileWithEver
 
 TEST_F(MidiImportTimingTest, ThreeOverlappingQuartersStayThreeNotesAHalfBeatApart)
 {
-    const TrackBytes t =
-        TrackBytes().on(0, 0, 60).on(48, 0, 64).off(48, 0, 60).on(0, 0, 67).off(48, 0, 64).off(48, 0, 67).end();
+    const TrackBytes t = TrackBytes()
+                             .on(0, 0, 60)
+                             .on(48, 0, 64)
+                             .off(48, 0, 60)
+                             .on(0, 0, 67)
+                             .off(48, 0, 64)
+                             .off(48, 0, 67)
+                             .end();
     import(smfFile({t}));
     ASSERT_EQ(track().count, 3);
     EXPECT_EQ(track().noteAt(0).type, kTypeEighth);
@@ -386,7 +392,8 @@ TEST_F(MidiImportTimingTest, ABassPartGoesOnTheFClefAndSoundsTheFilesPitchesWhen
         keys.push_back(k);
     for (int k : keys)
         bass.on(0, 1, k).off(48, 1, k);
-    const TrackBytes melody = TrackBytes().meta(0, 0x03, "Tune").on(0, 0, 72).off(96, 0, 72).on(0, 0, 58).off(96, 0, 58);
+    const TrackBytes melody =
+        TrackBytes().meta(0, 0x03, "Tune").on(0, 0, 72).off(96, 0, 72).on(0, 0, 58).off(96, 0, 58);
     import(smfFile({melody, bass.end()}));
     ASSERT_EQ(sheet.trackCount(), 2);
     EXPECT_EQ(track(0).drawmode, kDrawGClef);
@@ -397,7 +404,8 @@ TEST_F(MidiImportTimingTest, ABassPartGoesOnTheFClefAndSoundsTheFilesPitchesWhen
     std::string bytes, error;
     ASSERT_TRUE(midiFileBytes(sheet, kAllTracks, bytes, error)) << error;
     const std::string csv = midicsvOf(bytes);
-    ASSERT_EQ(csv.rfind("FAILED", 0), std::string::npos) << "midicsv is needed (scripts/setup.sh installs it)";
+    ASSERT_EQ(csv.rfind("FAILED", 0), std::string::npos)
+        << "midicsv is needed (scripts/setup.sh installs it)";
     EXPECT_EQ(noteOnKeys(csv, 2), keys) << csv;
     EXPECT_EQ(noteOnKeys(csv, 1), (std::vector<int>{72, 58}));
     // The names go back into the file as track name events.
@@ -409,7 +417,8 @@ TEST_F(MidiImportTimingTest, WrittenAgainTheImportSoundsAsLongAsTheFile)
 {
     // Overlapping notes of one key: the later note-on ends the earlier sound.
     const TrackBytes t =
-        TrackBytes().on(0, 0, 60).on(0, 0, 64).off(48, 0, 64).on(0, 0, 67).off(48, 0, 60).on(0, 0, 60).end(96);
+        TrackBytes().on(0, 0, 60).on(0, 0, 64).off(48, 0, 64).on(0, 0, 67).off(48, 0, 60).on(0, 0, 60).end(
+            96);
     import(smfFile({t}));
     std::string bytes, error;
     ASSERT_TRUE(midiFileBytes(sheet, kAllTracks, bytes, error)) << error;

@@ -34,7 +34,7 @@ struct CsvFile {
     bool ok = false;
     std::string text;
     int division = 0;
-    std::map<int, CsvChunk> chunks; // by midicsv's track number, from 1
+    std::map<int, CsvChunk> chunks;                 // by midicsv's track number, from 1
     std::vector<std::pair<int64_t, double>> tempos; // tick, microseconds per quarter
 
     // Milliseconds from the start to a tick, along the tempo events of every track.
@@ -146,7 +146,8 @@ class RealMidiFilesTest : public testing::SchedulerHarness {
     void checkFile(const std::string& path)
     {
         SCOPED_TRACE(path);
-        ASSERT_TRUE(fs::exists(path)) << path << " is missing: scripts/setup.sh installs the package that has it";
+        ASSERT_TRUE(fs::exists(path))
+            << path << " is missing: scripts/setup.sh installs the package that has it";
         const CsvFile csv = readWithMidicsv(path);
         ASSERT_TRUE(csv.ok) << "midicsv is needed (scripts/setup.sh installs it)";
         sheet.removeAllTracks();
@@ -170,12 +171,14 @@ class RealMidiFilesTest : public testing::SchedulerHarness {
             }
             ++withNotes;
             ASSERT_GE(ti, 0) << "chunk " << c + 1 << " has notes but made no track";
-            checkTrack(*sheet.trackAt(ti), chunk, csv, fs::path(path).filename().string(), static_cast<int>(c) + 1);
+            checkTrack(*sheet.trackAt(ti), chunk, csv, fs::path(path).filename().string(),
+                       static_cast<int>(c) + 1);
         }
         EXPECT_EQ(sheet.trackCount(), withNotes);
     }
 
-    void checkTrack(const Track& t, const CsvChunk& chunk, const CsvFile& csv, const std::string& name, int number)
+    void checkTrack(const Track& t, const CsvChunk& chunk, const CsvFile& csv, const std::string& name,
+                    int number)
     {
         SCOPED_TRACE("chunk " + std::to_string(number));
         Figures f;
@@ -196,8 +199,10 @@ class RealMidiFilesTest : public testing::SchedulerHarness {
             if (k < chunk.noteOns.size()) {
                 const double want = csv.msAt(chunk.noteOns[k].first);
                 const auto at = static_cast<std::size_t>(i);
-                f.worstOnsetBeats = std::max(f.worstOnsetBeats, std::fabs(onsets.written[at] - want) / beatMs);
-                f.worstPlayedBeats = std::max(f.worstPlayedBeats, std::fabs(onsets.played[at] - want) / beatMs);
+                f.worstOnsetBeats =
+                    std::max(f.worstOnsetBeats, std::fabs(onsets.written[at] - want) / beatMs);
+                f.worstPlayedBeats =
+                    std::max(f.worstPlayedBeats, std::fabs(onsets.played[at] - want) / beatMs);
             }
             ++k;
         }
@@ -228,9 +233,9 @@ class RealMidiFilesTest : public testing::SchedulerHarness {
         std::printf("file | chunk | note-ons | notes | file s | play s | export s | worst onset written, "
                     "played (beats) | tempo\n");
         for (const Figures& f : figures)
-            std::printf("%s | %d | %zu | %d | %.2f | %.2f | %.2f | %.3f, %.3f | %d\n", f.file.c_str(), f.chunk,
-                        f.expectedNotes, f.importedNotes, f.fileMs / 1000, f.playMs / 1000, f.exportMs / 1000,
-                        f.worstOnsetBeats, f.worstPlayedBeats, f.tempo);
+            std::printf("%s | %d | %zu | %d | %.2f | %.2f | %.2f | %.3f, %.3f | %d\n", f.file.c_str(),
+                        f.chunk, f.expectedNotes, f.importedNotes, f.fileMs / 1000, f.playMs / 1000,
+                        f.exportMs / 1000, f.worstOnsetBeats, f.worstPlayedBeats, f.tempo);
     }
 
     static std::vector<Figures> figures;
