@@ -5,6 +5,7 @@
 #include "score/sheet_document.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace tonvela {
@@ -29,7 +30,7 @@ int64_t eventDueMs(const RecordedEvent& e, const Track& track, const TrackPlaySt
 // Milliseconds at 120 bpm at the track's tempo, rounded, for any length.
 int64_t atTempo(int64_t ms120, int tempo)
 {
-    return static_cast<int64_t>(static_cast<double>(ms120) / tempoFactor(tempo) + 0.5);
+    return std::llround(static_cast<double>(ms120) / tempoFactor(tempo));
 }
 
 } // namespace

@@ -507,7 +507,7 @@ long long Track::totalPlayMs() const
         total120 += chordLengthMs120(i);
         i = applyLoopRule(*this, i, state);
     }
-    return static_cast<long long>(static_cast<double>(total120) / tempoFactor(tempo) + 0.5);
+    return std::llround(static_cast<double>(total120) / tempoFactor(tempo));
 }
 
 std::string formatPlayTime(long long ms)
