@@ -411,6 +411,17 @@ TEST_F(MidiImportTimingTest, ABassPartGoesOnTheFClefAndSoundsTheFilesPitchesWhen
     // The names go back into the file as track name events.
     EXPECT_NE(csv.find("1, 0, Title_t, \"Tune\""), std::string::npos) << csv;
     EXPECT_NE(csv.find("2, 0, Title_t, \"Bass Line\""), std::string::npos) << csv;
+
+    // Saved as a sheet and opened again, the bass part still sounds the file's keys.
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("tonvela-bass-" + std::to_string(::getpid()) + ".shd");
+    ASSERT_TRUE(saveSheet(sheet, "bass", file.string()).ok);
+    SheetDocument loaded;
+    const SheetLoadResult res = loadSheet(loaded, "bass", file.string());
+    std::filesystem::remove(file);
+    ASSERT_TRUE(res.ok()) << res.error;
+    ASSERT_TRUE(midiFileBytes(loaded, 1, bytes, error)) << error;
+    EXPECT_EQ(noteOnKeys(midicsvOf(bytes), 1), keys);
 }
 
 TEST_F(MidiImportTimingTest, WrittenAgainTheImportSoundsAsLongAsTheFile)
