@@ -16,6 +16,8 @@ packages=(
   lilypond
   # independent reading of written MIDI files in tests
   midicsv
+  # real MIDI files written by other programs, for the import tests (game music, GPL)
+  openttd-openmsx planetblupi-music-midi
   # sheet drawing: Qt canvas and PDF printing, music glyphs, Arial-compatible metrics
   qt6-base-dev fonts-freefont-ttf fonts-liberation2
   # desktop application: X platform plugin, virtual display for runs and tests without a screen

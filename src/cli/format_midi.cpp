@@ -1,5 +1,5 @@
-// Standard MIDI Files for tonvela-cli: importing .mid files as sheets, describing them for
-// `info`, and writing sheets as .mid (all tracks, or one with --track N).
+// Standard MIDI Files for tonvela-cli: importing MIDI files (by content or by name) as sheets, describing
+// them for `info`, and writing sheets as .mid (all tracks, or one with --track N).
 
 #include "cli/cli.h"
 
@@ -9,25 +9,15 @@
 #include "score/sheet_document.h"
 
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 
 namespace tonvela::cli {
 namespace {
 
-bool startsWithMidiHeader(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    char magic[4] = {};
-    return in.read(magic, 4) && std::memcmp(magic, "MThd", 4) == 0;
-}
-
-// Files named *.mid or *.midi (any case), and any file that begins with a MIDI header.
+// Any file that begins as a MIDI file, and files named *.mid, *.midi or *.smf (any case).
 bool acceptsMidi(const std::string& path, const std::string& /*firstToken*/)
 {
-    const std::string ext = extensionOf(path);
-    return ext == ".mid" || ext == ".midi" || startsWithMidiHeader(path);
+    return isMidiFile(path);
 }
 
 bool loadMidi(const std::string& path, SheetDocument& sheet, std::string& error)
@@ -64,6 +54,10 @@ void describeMidi(const std::string& path, Json& info, std::string& text)
     midi.set("tracks", static_cast<int>(m.chunks.size()));
     midi.set("division", m.division);
     midi.set("noteOns", m.noteOns);
+    midi.set("tempoBpm", m.tempoBpm);
+    midi.set("tempoChanges", m.tempoChanges);
+    midi.set("minTempoBpm", m.minTempoBpm);
+    midi.set("maxTempoBpm", m.maxTempoBpm);
     info.set("midi", std::move(midi));
 
     char buf[256];
@@ -72,10 +66,15 @@ void describeMidi(const std::string& path, Json& info, std::string& text)
                   "%lld note-ons\n",
                   m.format, static_cast<int>(m.chunks.size()), m.division, m.noteOns);
     text += buf;
-    if (m.tempoBpm > 0) {
-        std::snprintf(buf, sizeof buf, "Tempo: %d beats per minute (first tempo event)\n", m.tempoBpm);
-        text += buf;
-    }
+    if (m.tempoChanges == 0)
+        std::snprintf(buf, sizeof buf, "Tempo: %d beats per minute\n", m.tempoBpm);
+    else
+        std::snprintf(buf, sizeof buf,
+                      "Tempo: changes %d time%s, between %d and %d beats per minute; the sheet plays at %d, "
+                      "the tempo of most of the file\n",
+                      m.tempoChanges, m.tempoChanges == 1 ? "" : "s", m.minTempoBpm, m.maxTempoBpm,
+                      m.tempoBpm);
+    text += buf;
     for (std::size_t i = 0; i < m.chunks.size(); ++i) {
         const auto& c = m.chunks[i];
         std::string line = "Chunk " + std::to_string(i + 1);

@@ -58,45 +58,10 @@ int trackIndexOf(const SheetDocument& sheet, const Track& t)
     return 0;
 }
 
-// Notes are built at their G clef staff positions in C major. On the track they must sound
-// the chosen pitches whatever its clef and key signature, so each is placed where it does:
-// the position moved as a change of track type moves notes (F clef 5 steps up, G(2) clef 7
-// down), and accidental marks chosen against the key signature, the note's own marks first.
-// The stored key stays the natural of the position, so the note reads back the same from a
-// file.
-void placeOnTrack(Note& n, const Track& t)
-{
-    const int wanted = n.effectiveKey();
-    const int base = n.line + (t.drawmode == kDrawFClef ? -5 : t.drawmode == kDrawG2Clef ? 7 : 0);
-    const int own = n.dwFlag & (kFlagFlat | kFlagSharp);
-    const int keep = n.dwFlag & ~(kFlagFlat | kFlagSharp | kFlagNatural);
-    if (base == n.line && soundingKey(n, t) == wanted)
-        return;
-    const int marks[] = {own,
-                         own | kFlagNatural,
-                         0,
-                         kFlagNatural,
-                         kFlagSharp,
-                         kFlagFlat,
-                         kFlagNatural | kFlagSharp,
-                         kFlagNatural | kFlagFlat};
-    for (int step : {0, -1, 1}) {
-        for (int m : marks) {
-            Note candidate = n;
-            candidate.setStaffPosition(base + step);
-            candidate.dwFlag = keep | m;
-            if (soundingKey(candidate, t) == wanted) {
-                n = candidate;
-                return;
-            }
-        }
-    }
-    // Beyond the keys a track can sound: keep the note at the clef's position.
-    n.setStaffPosition(base);
-}
-
 void finishNotes(std::vector<Note>& notes, const Track& t, const ChordEntryContext& ctx)
 {
+    // Notes are built at their G clef staff positions in C major; on the track they must sound
+    // the chosen pitches whatever its clef and key signature.
     for (Note& n : notes) {
         placeOnTrack(n, t);
         n.iid = t.iid;

@@ -3,40 +3,28 @@
 #include "platform/atomic_file.h"
 #include "platform/sheet_lock.h"
 #include "playback/general_midi.h"
+#include "playback/midi_import_quantizer.h"
+#include "playback/tempo_map.h"
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <limits>
 
 namespace tonvela {
 namespace {
 
-// A silence never turns into more rests than this, and a track never holds more notes than a
-// sheet file can carry; both keep hostile files from filling memory.
-constexpr int kMaxRestsPerSilence = 256;
+// A track never holds more notes than a sheet file can carry.
 constexpr int kMaxTrackNotes = Track::kMaxNotes;
 // Ticks are kept as 32-bit values in the recorded events.
 constexpr int64_t kMaxTick = std::numeric_limits<int32_t>::max() / 2;
-// A rest of this many quarter notes or more becomes a whole rest.
-constexpr double kWholeRestFrom = 5.4;
-
-// The lengths notes and rests are quantised to, in quarter notes.
-constexpr double kLengthTable[] = {0.125, 0.1875, 0.25, 0.375, 0.5, 0.75, 1.0, 1.5, 2.0, 3.0, 4.0, 6.0};
-
-double nearestLength(double x)
-{
-    double best = kLengthTable[0];
-    for (double v : kLengthTable)
-        if (std::fabs(x - v) < std::fabs(x - best))
-            best = v;
-    return best;
-}
 
 uint32_t be32(const uint8_t* p)
 {
@@ -102,18 +90,6 @@ class Cursor {
     std::size_t m_pos = 0;
 };
 
-struct ParsedNote {
-    int64_t start = 0;
-    int64_t end = 0;
-    int key = -1; // -1 for a rest
-    int velocity = 0;
-    int program = 0;
-    int parent = -1;
-    int memberCount = 0;
-    bool ended = false;
-    double restLength = 0; // quarter notes, rests only
-};
-
 struct ParsedTrack {
     std::string name;
     int program = 0;
@@ -125,16 +101,14 @@ struct ParsedTrack {
     int bank = 0;
     bool flag121 = false;
     int64_t endTick = 0;
-    std::vector<ParsedNote> notes;
-    std::vector<RecordedEvent> events;
+    std::vector<ImportedNote> notes;   // one per note-on, in file order
+    std::vector<RecordedEvent> events; // noteIndex: the number of note-ons before the event
+    std::vector<TempoChange> tempos;
     int droppedNoteOns = 0;
     bool cutShort = false;
-    bool restsCapped = false;
 };
 
 struct FileState {
-    int division = 96;
-    int tempoBpm = 0;
     int timeSigCode = 0;
     long long noteOns = 0;
 };
@@ -154,39 +128,19 @@ int timeSignatureCodeOf(int numerator, int denominator)
     return 0;
 }
 
-// Builds the notes of one track chunk: the rules that end notes (E), make notes and chords (N)
-// and fill silences with rests.
+// Reads the events of one track chunk: one note per note-on, ended by its note-off (or by the
+// next note-on of its key, as a synthesizer ends it), the recorded events, the tempo changes
+// and the channel settings. How the notes are written in the score is decided afterwards, when
+// the whole file's tempo map is known.
 class TrackParser {
   public:
-    TrackParser(ParsedTrack& track, FileState& file)
-        : m_t(track), m_file(file), m_division(file.division), m_sixteenth(file.division / 4)
-    {
-    }
+    TrackParser(ParsedTrack& track, FileState& file) : m_t(track), m_file(file) {}
 
     void parse(const uint8_t* data, std::size_t size);
 
   private:
     int noteCount() const { return static_cast<int>(m_t.notes.size()); }
-    int rootOf(int i) const
-    {
-        const int p = m_t.notes[static_cast<std::size_t>(i)].parent;
-        return p >= 0 ? p : i;
-    }
-    void lengthenLastEnded(int64_t d)
-    {
-        if (m_newestEnded >= 0 && d > 0)
-            m_t.notes[static_cast<std::size_t>(rootOf(m_newestEnded))].end += d;
-    }
-    void markEnded(int i, int64_t t)
-    {
-        ParsedNote& n = m_t.notes[static_cast<std::size_t>(i)];
-        n.end = t;
-        n.ended = true;
-        m_newestEnded = std::max(m_newestEnded, i);
-    }
-    void endNote(int key, int64_t silence);
-    void fillSilence(int64_t s);
-    void makeNote(int key, int velocity);
+    void endNote(int key, bool atNoteOn);
     void addEvent(uint8_t kind, int noteIndex, int key, int velocity)
     {
         RecordedEvent e;
@@ -202,106 +156,34 @@ class TrackParser {
 
     ParsedTrack& m_t;
     FileState& m_file;
-    int m_division;
-    int m_sixteenth;
     int64_t m_tick = 0;
-    // Ticks since the last event that measured a silence (note on, note off, pitch bend), so
-    // that time spent in controller or meta events between notes is not lost.
-    int64_t m_sinceMeasured = 0;
+    int64_t m_seq = 0; // events read so far
     int m_program = 0;
-    int m_newestEnded = -1;
-    bool m_full = false;
-    std::array<std::vector<int>, 128> m_sounding; // notes not yet ended, by key
+    std::array<std::vector<int>, 128> m_sounding; // notes not yet ended, by key, oldest first
 };
 
-void TrackParser::endNote(int key, int64_t silence)
+// A note-off ends the oldest sounding note of its key that started before it, or else one that
+// started at the same tick. A note-on ends every note of its key that started before it.
+void TrackParser::endNote(int key, bool atNoteOn)
 {
-    if (key >= 0 && key < 128) {
-        std::vector<int>& open = m_sounding[static_cast<std::size_t>(key)];
-        for (std::size_t j = open.size(); j-- > 0;) {
-            const int idx = open[j];
-            if (m_t.notes[static_cast<std::size_t>(idx)].start < m_tick) {
-                markEnded(idx, m_tick);
-                open.erase(open.begin() + static_cast<std::ptrdiff_t>(j));
+    std::vector<int>& open = m_sounding[static_cast<std::size_t>(key)];
+    const auto end = [&](std::size_t j) {
+        ImportedNote& n = m_t.notes[static_cast<std::size_t>(open[j])];
+        n.end = m_tick;
+        n.endSeq = m_seq;
+        open.erase(open.begin() + static_cast<std::ptrdiff_t>(j));
+    };
+    for (std::size_t j = 0; j < open.size();) {
+        if (m_t.notes[static_cast<std::size_t>(open[j])].start < m_tick) {
+            end(j);
+            if (!atNoteOn)
                 return;
-            }
+        } else {
+            ++j;
         }
     }
-    // No note ended here: the time since the last such event was silence. A full track
-    // takes no more rests.
-    if (m_full)
-        return;
-    if (silence <= m_sixteenth) {
-        lengthenLastEnded(silence);
-        return;
-    }
-    fillSilence(silence);
-}
-
-void TrackParser::fillSilence(int64_t s)
-{
-    int made = 0;
-    while (s >= 1 && s >= m_sixteenth) {
-        if (made >= kMaxRestsPerSilence || noteCount() >= kMaxTrackNotes) {
-            m_t.restsCapped = true;
-            return;
-        }
-        const double x = static_cast<double>(s) / m_division;
-        double value = x >= kWholeRestFrom ? 4.0 : nearestLength(x);
-        auto ticksOf = [&](double v) { return static_cast<int64_t>(v * m_division); };
-        if (ticksOf(value) > s) {
-            // The nearest rest is longer than the silence: take the longest that fits, at least
-            // a sixteenth (one always fits, since the silence is a sixteenth or more).
-            value = 0;
-            for (double v : kLengthTable)
-                if (v >= 0.25 && ticksOf(v) <= s)
-                    value = v;
-            if (value == 0)
-                break;
-        }
-        const int64_t ticks = ticksOf(value);
-        if (ticks < 1)
-            break;
-        ParsedNote rest;
-        rest.start = m_tick - s;
-        rest.end = rest.start + ticks;
-        rest.ended = true;
-        rest.program = m_program;
-        rest.restLength = value;
-        m_t.notes.push_back(rest);
-        m_newestEnded = noteCount() - 1;
-        s -= ticks;
-        ++made;
-    }
-    if (s >= 1 && s < m_sixteenth)
-        lengthenLastEnded(s);
-}
-
-void TrackParser::makeNote(int key, int velocity)
-{
-    int root = -1;
-    if (m_sixteenth > 0) {
-        for (int i = noteCount() - 1; i >= 0; --i) {
-            const ParsedNote& r = m_t.notes[static_cast<std::size_t>(i)];
-            if (m_tick - r.start >= m_sixteenth)
-                break; // every older note starts earlier still
-            if (r.parent == -1 && r.key >= 0 && r.key != key && !r.ended && r.start <= m_tick) {
-                if (r.memberCount < kMaxChordMembers)
-                    root = i;
-                break;
-            }
-        }
-    }
-    ParsedNote n;
-    n.start = m_tick;
-    n.key = key;
-    n.velocity = velocity;
-    n.program = m_program;
-    n.parent = root;
-    if (root >= 0)
-        ++m_t.notes[static_cast<std::size_t>(root)].memberCount;
-    m_t.notes.push_back(n);
-    m_sounding[static_cast<std::size_t>(key)].push_back(noteCount() - 1);
+    if (!atNoteOn && !open.empty())
+        end(0);
 }
 
 void TrackParser::parse(const uint8_t* data, std::size_t size)
@@ -315,7 +197,7 @@ void TrackParser::parse(const uint8_t* data, std::size_t size)
             break;
         }
         m_tick += delta;
-        m_sinceMeasured += delta;
+        ++m_seq;
         if (m_tick > kMaxTick) {
             m_t.cutShort = true;
             break;
@@ -348,11 +230,10 @@ void TrackParser::parse(const uint8_t* data, std::size_t size)
                         if (static_cast<unsigned char>(ch) < 0x20)
                             ch = ' ';
                     m_t.name = std::move(name);
-                } else if (type == 0x51 && len == 3 && m_file.tempoBpm == 0) {
-                    const uint32_t usPerQuarter = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+                } else if (type == 0x51 && len == 3) {
+                    const int32_t usPerQuarter = (int32_t{p[0]} << 16) | (int32_t{p[1]} << 8) | p[2];
                     if (usPerQuarter > 0)
-                        m_file.tempoBpm =
-                            static_cast<int>(std::clamp(std::lround(60'000'000.0 / usPerQuarter), 1L, 1000L));
+                        m_t.tempos.push_back({static_cast<int32_t>(m_tick), usPerQuarter});
                 } else if (type == 0x58 && len >= 2 && m_file.timeSigCode == 0 && p[1] < 8) {
                     m_file.timeSigCode = timeSignatureCodeOf(p[0], 1 << p[1]);
                 }
@@ -389,31 +270,33 @@ void TrackParser::parse(const uint8_t* data, std::size_t size)
         case 0x90:
             if (d2 > 0) {
                 ++m_file.noteOns;
-                if (noteCount() > kMaxNotesFromNoteOns) {
+                addEvent(0, noteCount(), d1, d2);
+                if (noteCount() >= kMaxTrackNotes) {
                     // The track is full: the note stays in the events, so event playback
-                    // still plays it, but makes no note and no rest.
+                    // still plays it, but makes no note.
                     ++m_t.droppedNoteOns;
-                    m_full = true;
-                    addEvent(0, noteCount(), d1, d2);
                     break;
                 }
                 if (channel == 9 || channel == 10)
                     m_t.drumKey = d1;
-                const int64_t silence = m_sinceMeasured;
-                m_sinceMeasured = 0;
-                endNote(d1, silence);
-                addEvent(0, noteCount(), d1, d2);
-                makeNote(d1, d2);
+                endNote(d1, true);
+                ImportedNote n;
+                n.start = m_tick;
+                n.end = -1;
+                n.startSeq = m_seq;
+                n.endSeq = std::numeric_limits<int64_t>::max();
+                n.key = d1;
+                n.velocity = d2;
+                n.program = m_program;
+                m_sounding[d1].push_back(noteCount());
+                m_t.notes.push_back(n);
                 break;
             }
             [[fallthrough]]; // a note on with velocity 0 is a note off
-        case 0x80: {
+        case 0x80:
             addEvent(1, noteCount(), d1, d2);
-            const int64_t silence = m_sinceMeasured;
-            m_sinceMeasured = 0;
-            endNote(d1, silence);
+            endNote(d1, false);
             break;
-        }
         case 0xB0:
             if (d1 == 0)
                 m_t.bank = d2;
@@ -428,78 +311,76 @@ void TrackParser::parse(const uint8_t* data, std::size_t size)
             m_program = d1;
             m_t.program = d1;
             break;
-        case 0xE0: {
-            // A silence before a pitch bend is measured like one before a note.
-            const int64_t silence = m_sinceMeasured;
-            m_sinceMeasured = 0;
-            endNote(-1, silence);
-            break;
-        }
         default:
-            break; // key pressure, channel pressure
+            break; // key pressure, channel pressure, pitch bend
         }
     }
+    // A note still sounding when its track ends lasts to the end of the track.
+    for (ImportedNote& n : m_t.notes)
+        if (n.end < 0)
+            n.end = m_t.endTick;
 }
 
-// Fills a sheet track from a parsed chunk: notes with their quantised lengths, chords, events.
-void buildTrack(Track& track, const ParsedTrack& p, int division)
+// A part whose notes lie mostly below middle C is written on the F clef.
+bool mostlyLow(const std::vector<ImportedNote>& notes)
+{
+    const auto low =
+        std::count_if(notes.begin(), notes.end(), [](const ImportedNote& n) { return n.key < 60; });
+    return static_cast<std::size_t>(low) * 2 > notes.size();
+}
+
+// Fills a sheet track from a parsed chunk: settings, notes written by the quantiser, events.
+QuantizedTrack buildTrack(Track& track, const ParsedTrack& p, int division, int tempo,
+                          const std::vector<TempoChange>& tempoMap)
 {
     track.name = p.name;
     track.iid = p.program;
     track.groupid = p.program / kInstrumentsPerGroup;
     track.fileChannel = p.fileChannel;
     track.percussive = p.percussive ? 1 : 0;
-    track.drawmode = kDrawGClef;
+    track.drawmode = !p.percussive && mostlyLow(p.notes) ? kDrawFClef : kDrawGClef;
     track.drumKey = p.drumKey;
     track.volume = p.volume;
     track.pan = p.pan;
     track.banknum = p.bank;
     track.bankFlag121 = p.flag121;
     track.division = division;
+    track.tempo = tempo;
+    track.tempoMap = tempoMap;
 
-    const int n = static_cast<int>(p.notes.size());
-    track.noteAt(n + 1); // grow once
-    // Length of each root in quarter notes; members take their root's.
-    std::vector<double> lengthOf(static_cast<std::size_t>(n), 0.0);
-    for (int i = 0; i < n; ++i) {
-        const ParsedNote& pn = p.notes[static_cast<std::size_t>(i)];
-        if (pn.parent != -1)
-            continue;
-        // A note still sounding when its track ends lasts to the end of the track.
-        const int64_t end = pn.ended ? pn.end : std::max(p.endTick, pn.start);
-        lengthOf[static_cast<std::size_t>(i)] = static_cast<double>(end - pn.start) / division;
-    }
-    for (int i = 0; i < n; ++i) {
-        const ParsedNote& pn = p.notes[static_cast<std::size_t>(i)];
-        Note& note = track.noteAt(i);
-        note = Note{};
-        if (pn.key < 0) {
-            note.setStaffPosition(-6); // the middle line of the staff
-            note.dwFlag = kFlagRest;
-            note.type = kTypeQuarter;
-            note.volume = 0;
-            note.velocity = 0;
-        } else {
-            noteFromMidiKey(note, pn.key);
-            note.volume = pn.velocity;
-            note.velocity = pn.velocity;
-        }
-        note.iid = pn.program;
-        note.chordparent = static_cast<int16_t>(pn.parent);
-        const double x = lengthOf[static_cast<std::size_t>(pn.parent != -1 ? pn.parent : i)];
-        if (x != 0)
-            note.quantizeBeats(x);
-        note.layout.width = static_cast<int16_t>(note.kindWidth());
-    }
-    track.count = n;
-    track.rebuildChordLists();
+    QuantizedTrack q = quantizeIntoTrack(p.notes, p.endTick, division, TempoTimeline(tempoMap, division),
+                                         track, kMaxTrackNotes);
+
+    // Events name the sheet note they belong to (a note-off the note after the last one begun).
     track.events = p.events;
     for (auto& e : track.events) {
+        const auto raw = static_cast<std::size_t>(e.noteIndex);
+        e.noteIndex = raw < q.sheetIndex.size() && q.sheetIndex[raw] >= 0 ? q.sheetIndex[raw] : track.count;
         e.sounding = 0;
         e.spare = 0;
     }
     track.eventsStale = 0;
-    track.freshTrack = n > 0 ? 0 : 1;
+    track.freshTrack = track.count > 0 ? 0 : 1;
+    return q;
+}
+
+// The bytes of the Standard MIDI File inside a RIFF MIDI file ("RIFF", size, "RMID", then
+// chunks, one of them "data"); other bytes as they are.
+std::string_view unwrapRiffMidi(std::string_view data)
+{
+    if (data.size() < 12 || data.substr(0, 4) != "RIFF" || data.substr(8, 4) != "RMID")
+        return data;
+    std::size_t pos = 12;
+    while (pos + 8 <= data.size()) {
+        const auto* p = reinterpret_cast<const uint8_t*>(data.data() + pos + 4);
+        const std::size_t length =
+            uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+        const std::size_t available = std::min(length, data.size() - pos - 8);
+        if (data.substr(pos, 4) == "data")
+            return data.substr(pos + 8, available);
+        pos += 8 + available + (available & 1);
+    }
+    return data;
 }
 
 } // namespace
@@ -507,6 +388,7 @@ void buildTrack(Track& track, const ParsedTrack& p, int division)
 MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
 {
     MidiImportResult result;
+    data = unwrapRiffMidi(data);
     const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
     const std::size_t size = data.size();
     if (size < 8 || std::memcmp(bytes, "MThd", 4) != 0) {
@@ -523,9 +405,10 @@ MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
     info.declaredTracks = be16(bytes + 10);
     const int rawDivision = be16(bytes + 12);
     int division = rawDivision;
-    if (rawDivision & 0x8000) {
+    const bool smpte = (rawDivision & 0x8000) != 0;
+    if (smpte) {
         // Frames per second and ticks per frame: at the standard 120 beats per minute a quarter
-        // note lasts half a second.
+        // note lasts half a second. Ticks are then real time, and tempo events do not apply.
         int fps = -static_cast<int8_t>(rawDivision >> 8);
         if (fps == 29)
             fps = 30;
@@ -540,7 +423,6 @@ MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
 
     // Every MTrk chunk, in file order. Other chunks are passed over by their length.
     FileState file;
-    file.division = division;
     std::vector<ParsedTrack> parsed;
     std::size_t pos = 8 + std::min<std::size_t>(headerLength, size - 8);
     bool sawTrack = false;
@@ -572,13 +454,51 @@ MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
         return result;
     }
     info.noteOns = file.noteOns;
-    info.tempoBpm = file.tempoBpm;
     info.timeSigCode = file.timeSigCode;
     const bool anyNotes =
         std::any_of(parsed.begin(), parsed.end(), [](const ParsedTrack& t) { return !t.notes.empty(); });
     if (!anyNotes) {
         result.error = "the MIDI file holds no notes to import";
         return result;
+    }
+
+    // The tempo map: the tempo events of every chunk together, as players read a format 0 or 1
+    // file; in a format 2 file each chunk is a piece of its own with its own tempos.
+    const auto mapOf = [&](const std::vector<const ParsedTrack*>& chunks) {
+        std::vector<TempoChange> map;
+        if (smpte)
+            return map;
+        for (const ParsedTrack* t : chunks)
+            map.insert(map.end(), t->tempos.begin(), t->tempos.end());
+        std::stable_sort(map.begin(), map.end(),
+                         [](const TempoChange& a, const TempoChange& b) { return a.tick < b.tick; });
+        return map;
+    };
+    std::vector<const ParsedTrack*> all;
+    int64_t fileEnd = 0;
+    for (const ParsedTrack& t : parsed) {
+        all.push_back(&t);
+        fileEnd = std::max(fileEnd, t.endTick);
+    }
+    const std::vector<TempoChange> fileMap = mapOf(all);
+    const bool ownMaps = info.format == 2;
+    // The sheet plays at the tempo in force for most of the file; the notes are placed by the
+    // file's time, so the parts at other tempos still last as long as in the file.
+    info.tempoBpm = dominantTempoBpm(fileMap, division, fileEnd);
+    // The tempos in force one after another (several events at one tick: the last), for info.
+    std::vector<std::pair<int64_t, int>> spans{{0, bpmOfTempo(kDefaultUsPerQuarter)}};
+    for (const TempoChange& c : fileMap) {
+        if (c.tick == spans.back().first)
+            spans.back().second = bpmOfTempo(c.usPerQuarter);
+        else if (c.tick < fileEnd)
+            spans.emplace_back(c.tick, bpmOfTempo(c.usPerQuarter));
+    }
+    info.minTempoBpm = info.maxTempoBpm = spans.front().second;
+    for (std::size_t k = 0; k < spans.size(); ++k) {
+        info.minTempoBpm = std::min(info.minTempoBpm, spans[k].second);
+        info.maxTempoBpm = std::max(info.maxTempoBpm, spans[k].second);
+        if (k > 0 && spans[k].second != spans[k - 1].second)
+            ++info.tempoChanges;
     }
 
     SheetLockGuard lock(sheetLock());
@@ -590,18 +510,21 @@ MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
         const std::string label = "track chunk " + std::to_string(i + 1);
         if (p.cutShort)
             result.warnings.push_back(label + " is damaged or cut short; it was read up to the damage");
-        if (p.droppedNoteOns > 0)
-            result.warnings.push_back(label + ": " + std::to_string(p.droppedNoteOns) + " notes beyond " +
-                                      std::to_string(kMaxNotesFromNoteOns) +
-                                      " were left out (they still play in event playback)");
-        if (p.restsCapped)
-            result.warnings.push_back(label + ": a very long silence was shortened");
         if (p.notes.empty())
-            continue;
+            continue; // a chunk without note-ons makes no track
+        std::vector<TempoChange> map = ownMaps ? mapOf({&p}) : fileMap;
+        if (map.empty())
+            map.push_back({0, kDefaultUsPerQuarter}); // the events still play in the file's time
+        const int tempo = ownMaps ? dominantTempoBpm(map, division, p.endTick) : info.tempoBpm;
         Track& track = sheet.addTrack();
-        buildTrack(track, p, division);
-        if (file.tempoBpm > 0)
-            track.tempo = file.tempoBpm;
+        const QuantizedTrack q = buildTrack(track, p, division, tempo, map);
+        const int leftOut = p.droppedNoteOns + q.leftOut;
+        if (leftOut > 0)
+            result.warnings.push_back(label + ": " + std::to_string(leftOut) + " notes beyond " +
+                                      std::to_string(kMaxTrackNotes) +
+                                      " notes and rests were left out (they still play in event playback)");
+        if (q.silenceShortened)
+            result.warnings.push_back(label + ": a very long silence was shortened");
         info.chunks[i].sheetTrack = sheet.trackCount() - 1;
     }
     sheet.selectTrack(0);
@@ -630,6 +553,41 @@ std::unique_ptr<SheetDocument> importMidiFile(const std::string& path, MidiImpor
     sheet->modified = 0;
     sheet->refreshWindowText();
     return sheet;
+}
+
+bool hasMidiFileName(std::string_view path)
+{
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return false;
+    std::string ext(path.substr(dot + 1));
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == "mid" || ext == "midi" || ext == "smf";
+}
+
+bool looksLikeMidiData(std::string_view firstBytes)
+{
+    return firstBytes.substr(0, 4) == "MThd" ||
+           (firstBytes.size() >= 12 && firstBytes.substr(0, 4) == "RIFF" &&
+            firstBytes.substr(8, 4) == "RMID");
+}
+
+bool isMidiFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    char head[12] = {};
+    in.read(head, sizeof head);
+    const std::string_view first(head, static_cast<std::size_t>(in.gcount()));
+    if (looksLikeMidiData(first))
+        return true;
+    // A document of the markup files (a sheet, a chord document) is not taken for a damaged
+    // MIDI file because of its name.
+    const auto text = first.find_first_not_of(" \t\r\n");
+    if (text != std::string_view::npos && first[text] == '<')
+        return false;
+    return hasMidiFileName(path);
 }
 
 } // namespace tonvela

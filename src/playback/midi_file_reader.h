@@ -11,8 +11,6 @@ class SheetDocument;
 
 // Files larger than this are refused before they are read.
 inline constexpr std::size_t kMaxMidiFileBytes = 64u * 1024u * 1024u;
-// A track takes notes from note-on events until it holds more than this many notes.
-inline constexpr int kMaxNotesFromNoteOns = 4000;
 // Beyond this many track chunks the rest of a file is not imported.
 inline constexpr int kMaxImportedTracks = 64;
 
@@ -27,7 +25,10 @@ struct MidiFileInfo {
     int declaredTracks = 0; // the header's track count
     int division = 0;       // ticks per quarter note as used (SMPTE divisions converted)
     long long noteOns = 0;
-    int tempoBpm = 0;          // from the first tempo event; 0 when the file has none
+    int tempoBpm = 120;    // the sheet's tempo: the one in force for most of the file
+    int tempoChanges = 0;  // how often the tempo changes after the start (in whole bpm)
+    int minTempoBpm = 120; // the slowest and fastest tempos of the file
+    int maxTempoBpm = 120;
     int timeSigCode = 0;       // sheet code of the first usable time signature; 0 when none
     std::vector<Chunk> chunks; // one per MTrk chunk, in file order
 };
@@ -39,13 +40,15 @@ struct MidiImportResult {
     MidiFileInfo info;
 };
 
-// Turns Standard MIDI File bytes into the tracks of `sheet`, replacing the tracks it had: one
-// track per MTrk chunk that yields notes, notes quantised to the score's lengths, chords from
-// notes that start within a sixteenth, rests for silences, programs and controllers taken from
-// the channel messages, and the exact note-on and note-off events kept for event playback.
-// The file's first tempo sets every track's tempo; its first time signature that the sheet can
-// show sets the sheet's. Nothing in the data is trusted: a length that runs past its chunk ends
-// that track, and every allocation is bounded by the input size.
+// Turns Standard MIDI File bytes (or a RIFF MIDI file around them) into the tracks of `sheet`,
+// replacing the tracks it had: one track per MTrk chunk that holds note-ons, with one note per
+// note-on, placed on the file's beat and notated as the score's lengths (see
+// quantizeIntoTrack), programs and controllers taken from the channel messages, the track name
+// from its name event, and the exact note-on and note-off events kept for event playback
+// together with the file's tempo map. Every track takes the tempo in force for most of the
+// file; a part whose notes lie mostly below middle C goes on the F clef. The first time
+// signature that the sheet can show sets the sheet's. Nothing in the data is trusted: a length
+// that runs past its chunk ends that track, and every allocation is bounded by the input size.
 //
 // A file without an MThd header or MTrk chunk, with a division of 0, or without any note is
 // refused with a message, and the sheet is left exactly as it was.
@@ -57,5 +60,15 @@ MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet);
 // empty, so a save asks where to put the sheet instead of overwriting the MIDI file). Returns
 // null on failure; `result`, when given, says why.
 std::unique_ptr<SheetDocument> importMidiFile(const std::string& path, MidiImportResult* result = nullptr);
+
+// A name that says MIDI file: ending in .mid, .midi or .smf, in any letter case.
+bool hasMidiFileName(std::string_view path);
+// Bytes that begin a Standard MIDI File ("MThd") or a RIFF MIDI file ("RIFF", size, "RMID").
+bool looksLikeMidiData(std::string_view firstBytes);
+// Whether a file opens through the MIDI reader rather than as a sheet: its first bytes say it
+// is a MIDI file, whatever its name, or its name says so and it does not begin as a markup
+// document (a damaged MIDI file then gets the MIDI reader's message). Reads at most the first
+// 12 bytes.
+bool isMidiFile(const std::string& path);
 
 } // namespace tonvela

@@ -8,6 +8,8 @@
 #include "score/track.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 namespace tonvela {
 namespace {
@@ -30,6 +32,49 @@ int64_t scaleTicks(int64_t ticks, int tempo)
     // The same factor and rounding playback uses for milliseconds (a half added, truncated).
     // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     return static_cast<int64_t>(static_cast<double>(ticks) / tempoFactor(tempo) + 0.5);
+}
+
+// A stop offset (milliseconds, not scaled by the tempo) in written ticks: the file plays at
+// 120 beats per minute, 96 ticks to 500 ms.
+int64_t offsetTicks(int32_t ms)
+{
+    return static_cast<int64_t>(std::llround(static_cast<double>(ms) * kWriterDivision / 500.0));
+}
+
+// A note on of a key that still sounds first ends the sound before it, as playback does, and
+// the earlier note's own note off, which would end the new note, is dropped.
+void releaseRepeatedKeys(std::vector<ExportEvent>& events)
+{
+    struct Holder {
+        bool held = false;
+        int noteIndex = 0;
+        int ordinal = 0;
+    };
+    std::array<Holder, 128> holders{};
+    std::vector<ExportEvent> out;
+    out.reserve(events.size());
+    for (const ExportEvent& e : events) {
+        if (e.rest) {
+            out.push_back(e);
+            continue;
+        }
+        Holder& h = holders[static_cast<std::size_t>(e.key & 0x7F)];
+        if (e.on) {
+            if (h.held) {
+                ExportEvent release = e;
+                release.on = false;
+                release.noteIndex = h.noteIndex;
+                release.ordinal = h.ordinal;
+                out.push_back(release);
+            }
+            h = {true, e.noteIndex, e.ordinal};
+            out.push_back(e);
+        } else if (h.held && h.noteIndex == e.noteIndex && h.ordinal == e.ordinal) {
+            h.held = false;
+            out.push_back(e);
+        }
+    }
+    events = std::move(out);
 }
 
 void putVlq(std::string& out, uint32_t v)
@@ -80,6 +125,14 @@ void writeTrackChunk(const Track& track, const TrackExport& ex, std::string& out
     put32(out, 0);
     const std::size_t dataStart = out.size();
 
+    // The track's name, as a track name event at its start.
+    if (!track.name.empty()) {
+        const std::string name = track.name.substr(0, kTrackNameCapacity);
+        putBytes(out, {0x00, 0xFF, 0x03});
+        putVlq(out, static_cast<uint32_t>(name.size()));
+        out += name;
+    }
+
     const int c = midiChannelOf(track);
     int64_t t0 = 0;
     for (const ExportEvent& e : ex.events) {
@@ -119,7 +172,9 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
     // Divided here from the notes as they are: writing needs no layout to have run.
     MeasureDivision measures;
     measures.divide(track);
-    int64_t s = 0;
+    // Where the next note starts, in ticks before the tempo is folded in: every start and end is
+    // scaled from the running sum, so rounding never adds up along the track.
+    int64_t s120 = 0;
     int ordinal = 0;
     int i = 0;
     auto addNote = [&](const Note& n, int index, int64_t start, int64_t length, bool isRoot) {
@@ -143,9 +198,10 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
         on.pan = std::clamp(n.pan, 0, 127);
         on.program = std::clamp(n.iid, 0, 127);
         out.events.push_back(on);
+        // The sound lasts the note's length and its stop offset, as playback sounds it.
         ExportEvent off = on;
         off.on = false;
-        off.tick = start + length;
+        off.tick = std::max(start, start + length + offsetTicks(n.dwStopOffset));
         out.events.push_back(off);
     };
 
@@ -174,23 +230,23 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
             v = track.nextRoot(v);
             ++merged;
         }
-        const int64_t length = scaleTicks(ticks, track.tempo);
-        addNote(n, i, s, length, true);
+        const int64_t start = scaleTicks(s120, track.tempo);
+        addNote(n, i, start, scaleTicks(s120 + ticks, track.tempo) - start, true);
         for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k) {
             const int m = n.children[k];
             if (m <= i || m >= track.count)
                 continue;
             const Note& member = track.noteAt(m);
-            addNote(member, m, s, scaleTicks(member.lengthTicks(), track.tempo), false);
+            addNote(member, m, start, scaleTicks(s120 + member.lengthTicks(), track.tempo) - start, false);
         }
         ++ordinal;
-        s += length;
+        s120 += ticks;
 
         bool jumped = false;
         const int next = applyLoopRule(track, i, loop, &jumped);
         i = (jumped || next < 1 || merged == 0) ? next : v;
     }
-    out.endTick = s;
+    out.endTick = scaleTicks(s120, track.tempo);
     for (const ExportEvent& e : out.events)
         out.endTick = std::max(out.endTick, e.tick);
     std::stable_sort(out.events.begin(), out.events.end(), [](const ExportEvent& a, const ExportEvent& b) {
@@ -198,6 +254,7 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
             return a.tick < b.tick;
         return !a.on && b.on;
     });
+    releaseRepeatedKeys(out.events);
     return true;
 }
 

@@ -41,15 +41,16 @@ struct TrackExport {
 
 // What a track sounds like when played: notes in playing order with measure repeats and note
 // loops written out, ties merged, chords together, sounding pitches (key signature,
-// accidentals, clef), and lengths scaled by the track's tempo. Notes whose pitch lies outside
-// 0..127 are left out. False (with `error`) when the track would play more than
+// accidentals, clef), lengths scaled by the track's tempo and sounds lengthened or shortened by
+// their stop offsets; a note on of a key that still sounds ends that sound first. Notes whose
+// pitch lies outside 0..127 are left out. False (with `error`) when the track would play more than
 // kMaxWrittenNotesPerTrack notes.
 bool buildTrackExport(const Track& track, TrackExport& out, std::string& error);
 
 // The bytes of a format-1 Standard MIDI File with one track chunk per written track (the one
-// track `trackIndex`, or every track for kAllTracks). Each note on is preceded by its program,
-// volume and pan; the file has no tempo event, so it plays at the tracks' tempos at the
-// standard 120 beats per minute. Does not change the sheet.
+// track `trackIndex`, or every track for kAllTracks). A track with a name starts with a track
+// name event; each note on is preceded by its program, volume and pan; the file has no tempo event, so it
+// plays at the tracks' tempos at the standard 120 beats per minute. Does not change the sheet.
 bool midiFileBytes(const SheetDocument& sheet, int trackIndex, std::string& out, std::string& error);
 
 // Writes the file atomically: on any failure the old file stays as it was and the result says

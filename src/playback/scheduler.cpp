@@ -6,6 +6,7 @@
 #include "score/sheet_document.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace tonvela {
@@ -16,8 +17,12 @@ namespace {
 // and the cap keeps a cycle short whatever the sheet holds.
 constexpr int kMaxStepsPerCycle = 4096;
 
-int64_t eventDueMs(const RecordedEvent& e, const Track& track)
+// When an event is due, in milliseconds from the start: along the file's tempo map when the
+// track has one, otherwise at the track's tempo.
+int64_t eventDueMs(const RecordedEvent& e, const Track& track, const TrackPlayState& st)
 {
+    if (st.eventTime)
+        return static_cast<int64_t>(st.eventTime->msAt(e.tick));
     const int division = track.division > 0 ? track.division : 96;
     const auto ms120 = static_cast<int64_t>(static_cast<double>(e.tick) / division * 500.0);
     return static_cast<int64_t>(static_cast<double>(ms120) / tempoFactor(track.tempo));
@@ -30,6 +35,12 @@ const MeasureDivision& measuresOf(Track& track)
     if (track.measureDivision().noteCount() != track.count)
         track.divideIntoMeasures();
     return track.measureDivision();
+}
+
+// Milliseconds at 120 bpm at the track's tempo, rounded, for any length.
+int64_t atTempo(int64_t ms120, int tempo)
+{
+    return std::llround(static_cast<double>(ms120) / tempoFactor(tempo));
 }
 
 } // namespace
@@ -77,15 +88,15 @@ bool Scheduler::begin(PlayMode mode, int64_t originUs)
     } else {
         for (int ti = 0; ti < tracks; ++ti) {
             reset(ti);
-            const int64_t len = playLength(ti);
-            if (ti == 0 || len > m_leadLength) {
-                m_leadTrack = ti;
-                m_leadLength = len;
-            }
             TrackPlayState& st = m_states[static_cast<std::size_t>(ti)];
             st.eventStart = 0;
-            if (mode == PlayMode::Events) {
+            int64_t len = 0;
+            if (mode != PlayMode::Events) {
+                len = playLength(ti);
+            } else {
                 const Track& track = *m_sheet.trackAt(ti);
+                if (!track.tempoMap.empty())
+                    st.eventTime.emplace(track.tempoMap, track.division);
                 st.events = track.events;
                 // At equal ticks a note off goes before a note on, so a repeated key is
                 // released before it sounds again.
@@ -99,6 +110,13 @@ bool Scheduler::begin(PlayMode mode, int64_t originUs)
                     e.sounding = 0;
                     e.spare = 0;
                 }
+                // Event playback lasts until the last recorded event.
+                if (!st.events.empty())
+                    len = eventDueMs(st.events.back(), track, st);
+            }
+            if (ti == 0 || len > m_leadLength) {
+                m_leadTrack = ti;
+                m_leadLength = len;
             }
         }
     }
@@ -177,7 +195,7 @@ void Scheduler::seek(double f, int64_t nowMs)
         if (m_mode == PlayMode::Events) {
             st.eventIndex = 0;
             while (st.eventIndex < static_cast<int>(st.events.size()) &&
-                   eventDueMs(st.events[static_cast<std::size_t>(st.eventIndex)], track) < target)
+                   eventDueMs(st.events[static_cast<std::size_t>(st.eventIndex)], track, st) < target)
                 ++st.eventIndex;
             st.eventStart = nowMs - target;
             st.elapsed = st.shownElapsed = target;
@@ -187,13 +205,15 @@ void Scheduler::seek(double f, int64_t nowMs)
             MeasureRepeatState repeats;
             int64_t sum = 0;
             (void)measuresOf(track); // walkTo reads the division
-            const int idx = walkTo(track, target, sum, loop, repeats);
+            int64_t sum120 = 0;
+            const int idx = walkTo(track, target, sum, loop, repeats, &sum120);
             if (idx < 0) {
                 st.playIndex = -1;
                 st.elapsed = target;
             } else {
                 st.playIndex = idx;
                 st.elapsed = sum;
+                st.position120 = sum120;
                 st.loop = loop;
                 st.repeats = repeats;
                 st.skipRepeatOnce = true;
@@ -247,25 +267,32 @@ int64_t Scheduler::playLength(int ti) const
 }
 
 int Scheduler::walkTo(const Track& track, int64_t target, int64_t& sum, LoopState& loop,
-                      MeasureRepeatState& repeats) const
+                      MeasureRepeatState& repeats, int64_t* sum120) const
 {
     sum = 0;
+    int64_t at120 = 0;
     int i = 0;
+    int found = -1;
     for (long long steps = 0; steps < kMaxWalkSteps; ++steps) {
         if (i < 0 || i >= track.count)
-            return -1;
+            break;
         const int j = applyMeasureRepeat(track, track.measureDivision(), i, repeats);
         if (track.noteAt(j).isChordMember()) {
             i = j + 1;
             continue;
         }
-        const int64_t len = msAtTempo(track.tempo, chordLengthMs120(track, j));
-        if (target >= 0 && (sum >= target || sum + len > target))
-            return j;
-        sum += len;
+        const int64_t len120 = chordLengthMs120(track, j);
+        if (target >= 0 && (sum >= target || atTempo(at120 + len120, track.tempo) > target)) {
+            found = j;
+            break;
+        }
+        at120 += len120;
+        sum = atTempo(at120, track.tempo);
         i = applyLoopRule(track, j, loop);
     }
-    return -1;
+    if (sum120)
+        *sum120 = at120;
+    return found;
 }
 
 bool Scheduler::step(int ti, int64_t nowMs, bool isLead)
@@ -461,11 +488,15 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
     }
 
     const int64_t ownAtTempo = msAtTempo(track.tempo, own);
+    const int64_t step120 = n.isRest() ? own : stepMs;
+    const int64_t stepAtTempo =
+        atTempo(st.position120 + step120, track.tempo) - atTempo(st.position120, track.tempo);
+    st.position120 += step120;
     if (n.isRest()) {
         sound(track, st, st.playIndex, startMs, startMs + ownAtTempo);
-        st.stepLength = ownAtTempo;
+        st.stepLength = stepAtTempo;
     } else {
-        st.stepLength = msAtTempo(track.tempo, stepMs);
+        st.stepLength = stepAtTempo;
         sound(track, st, st.playIndex, startMs, startMs + ownAtTempo + n.dwStopOffset);
         for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k) {
             const int m = n.children[k];
@@ -625,7 +656,7 @@ Scheduler::StepResult Scheduler::eventStepOnce(int ti, int64_t nowMs, bool isLea
     const int64_t t = nowMs - st.eventStart;
     st.elapsed = st.shownElapsed = t;
     RecordedEvent& e = st.events[static_cast<std::size_t>(st.eventIndex)];
-    const int64_t due = eventDueMs(e, track);
+    const int64_t due = eventDueMs(e, track, st);
     if (isLead && (st.lastCursorUpdate == kNoTime || nowMs - st.lastCursorUpdate >= kEventCursorRefreshMs)) {
         refreshProgress(st, nowMs);
         st.lastCursorUpdate = nowMs;

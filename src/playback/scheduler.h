@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/measure_repeat.h"
+#include "playback/tempo_map.h"
 #include "score/loop_rule.h"
 #include "score/track.h"
 
@@ -109,6 +110,9 @@ struct TrackPlayState {
     int64_t stepLength = 0;
     int64_t elapsed = 0;
     int64_t shownElapsed = 0;
+    // The 120-bpm length of the steps begun: each step's length at the tempo is rounded from
+    // this running place, so the roundings never add up along the track.
+    int64_t position120 = 0;
     int64_t lastCursorUpdate = kNoTime;
     LoopState loop; // loop in progress; loop.lastPlayedIndex is the note that started last
     MeasureRepeatState repeats;
@@ -120,6 +124,9 @@ struct TrackPlayState {
     int64_t lastSeek = kNoTime;
     // Event playback.
     std::vector<RecordedEvent> events; // sorted by tick, note offs first at equal ticks
+    // The time of the events along the imported file's tempo map; none when the track has
+    // no map, and its events then play at its tempo.
+    std::optional<TempoTimeline> eventTime;
     int eventIndex = 0;
     int64_t eventStart = 0;
     int lastOffNote = 0;
@@ -200,8 +207,8 @@ class Scheduler {
     bool tieEqual(const Note& u, const Note& v) const;
     // Walks the roots in playing order (loops and measure repeats) from the start, adding each
     // step's length, until `target` is reached; returns the note reached (-1 at the end).
-    int walkTo(const Track& track, int64_t target, int64_t& sum, LoopState& loop,
-               MeasureRepeatState& repeats) const;
+    int walkTo(const Track& track, int64_t target, int64_t& sum, LoopState& loop, MeasureRepeatState& repeats,
+               int64_t* sum120 = nullptr) const;
     bool trackPlays(int ti) const;
 
     SheetDocument& m_sheet;

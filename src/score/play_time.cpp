@@ -4,6 +4,7 @@
 #include "score/track.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace tonvela {
@@ -41,7 +42,8 @@ int chordLengthMs120(const Track& track, int rootIndex)
 
 long long totalPlayMs(const Track& track)
 {
-    long long total = 0;
+    // Summed at 120 bpm and scaled once, as playback rounds each step from its running place.
+    long long total120 = 0;
     LoopState state;
     long long steps = 0;
     for (int i = 0; i >= 0 && i < track.count && steps < kMaxWalkSteps; ++steps) {
@@ -49,10 +51,10 @@ long long totalPlayMs(const Track& track)
             ++i;
             continue;
         }
-        total += msAtTempo(track.tempo, chordLengthMs120(track, i));
+        total120 += chordLengthMs120(track, i);
         i = applyLoopRule(track, i, state);
     }
-    return total;
+    return std::llround(static_cast<double>(total120) / tempoFactor(track.tempo));
 }
 
 std::string playTimeText(const Track& track, int index)

@@ -107,4 +107,41 @@ int soundingKey(const Note& note, const Track& track, const KeyAccidentalTable& 
     return std::clamp(soundingPitch(note, track, keys), 0, 127);
 }
 
+void placeOnTrack(Note& n, const Track& t)
+{
+    placeOnTrack(n, t, KeyAccidentalTable(t));
+}
+
+void placeOnTrack(Note& n, const Track& t, const KeyAccidentalTable& keys)
+{
+    const auto sounds = [&](const Note& note) { return soundingKey(note, t, keys); };
+    const int wanted = n.effectiveKey();
+    const int base = n.line + (t.drawmode == kDrawFClef ? -5 : t.drawmode == kDrawG2Clef ? 7 : 0);
+    const int own = n.dwFlag & (kFlagFlat | kFlagSharp);
+    const int keep = n.dwFlag & ~(kFlagFlat | kFlagSharp | kFlagNatural);
+    if (base == n.line && sounds(n) == wanted)
+        return;
+    const int marks[] = {own,
+                         own | kFlagNatural,
+                         0,
+                         kFlagNatural,
+                         kFlagSharp,
+                         kFlagFlat,
+                         kFlagNatural | kFlagSharp,
+                         kFlagNatural | kFlagFlat};
+    for (int step : {0, -1, 1}) {
+        for (int m : marks) {
+            Note candidate = n;
+            candidate.setStaffPosition(base + step);
+            candidate.dwFlag = keep | m;
+            if (sounds(candidate) == wanted) {
+                n = candidate;
+                return;
+            }
+        }
+    }
+    // Beyond the keys a track can sound: keep the note at the clef's position.
+    n.setStaffPosition(base);
+}
+
 } // namespace tonvela

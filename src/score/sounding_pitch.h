@@ -43,4 +43,15 @@ int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable
 int soundingKey(const Note& note, const Track& track);
 int soundingKey(const Note& note, const Track& track, const KeyAccidentalTable& keys);
 
+// Puts a note on a track so that it sounds the key it was built for: the note comes at its G
+// clef staff position for that key (its effectiveKey, as noteFromMidiKey and the pitch helpers
+// make it), and is moved to the staff position and accidental marks that sound that key on the
+// track, whatever its clef and key signature (the position moved as a change of track type
+// moves notes, its own marks tried first). The stored key stays the natural of the position,
+// so the note reads back the same from a file. Every code that places notes by pitch (chord and
+// scale entry, MIDI import) goes through here, so all of them follow the sounding rule above.
+void placeOnTrack(Note& note, const Track& track);
+// The same with the track's key accidentals built once, for walks over many notes.
+void placeOnTrack(Note& note, const Track& track, const KeyAccidentalTable& keys);
+
 } // namespace tonvela

@@ -28,6 +28,13 @@ struct RecordedEvent {
     uint8_t spare = 0;
 };
 
+// A tempo of the MIDI file a track was imported from: from `tick` on (in ticks of the track's
+// division) a quarter note lasts `usPerQuarter` microseconds.
+struct TempoChange {
+    int32_t tick = 0;
+    int32_t usPerQuarter = 500000;
+};
+
 // One staff of a sheet: its configuration, its notes in staff order with the chord links
 // between them, their division into measures and the measures marked to repeat, its recorded
 // events and its undo ring.
@@ -68,6 +75,9 @@ class Track {
     std::string name;
     int division = 96;
     std::vector<RecordedEvent> events;
+    // The imported file's tempo changes, by tick: the recorded events play in the file's own
+    // time. Empty for a track that was not imported; its events play at `tempo`.
+    std::vector<TempoChange> tempoMap;
     uint8_t eventsStale = 0;
     uint8_t freshTrack = 1;
     // Values the MIDI reader keeps from the file.

@@ -1,4 +1,5 @@
 #include "playback/midi_file_reader.h"
+#include "score/play_time.h"
 
 #include "score/sheet_document.h"
 #include "smf_builder.h"
@@ -95,19 +96,19 @@ TEST_F(MidiFileReaderTest, RunningStatusReadsFurtherNoteOnsOnTheSameChannel)
     EXPECT_EQ(track().events.size(), 4u);
 }
 
-TEST_F(MidiFileReaderTest, NoteOnsWithinASixteenthBecomeOneChord)
+TEST_F(MidiFileReaderTest, NoteOnsWithinHalfASixteenthBecomeOneChord)
 {
     const TrackBytes t = TrackBytes()
                              .on(0, 0, 60)
-                             .on(23, 0, 64) // a sixteenth is 24 ticks: same chord
+                             .on(12, 0, 64) // a sixteenth is 24 ticks: half of it, the same chord
                              .on(0, 0, 67)
-                             .off(73, 0, 60)
+                             .off(84, 0, 60)
                              .off(0, 0, 64)
                              .off(0, 0, 67)
                              .on(0, 0, 72)
-                             .on(24, 0, 76) // a full sixteenth later: a note of its own
-                             .off(72, 0, 72)
-                             .off(24, 0, 76)
+                             .on(20, 0, 76) // nearly a sixteenth later: the next sixteenth's note
+                             .off(76, 0, 72)
+                             .off(20, 0, 76)
                              .end();
     ASSERT_TRUE(import(smfFile({t})).ok);
     ASSERT_EQ(track().count, 5);
@@ -118,6 +119,7 @@ TEST_F(MidiFileReaderTest, NoteOnsWithinASixteenthBecomeOneChord)
     // Members take their root's length.
     EXPECT_EQ(note(1).type, kTypeQuarter);
     EXPECT_EQ(note(3).chordparent, -1);
+    EXPECT_EQ(note(3).type, kTypeSixteenth);
     EXPECT_EQ(note(4).chordparent, -1);
 }
 
@@ -157,7 +159,7 @@ TEST_F(MidiFileReaderTest, LongSilencesBecomeSeveralFittingRests)
     EXPECT_EQ(note(4).effectiveKey(), 62);
 }
 
-TEST_F(MidiFileReaderTest, LengthsAreQuantisedToTheNearestWithTiesGoingShorter)
+TEST_F(MidiFileReaderTest, ANoteOfOnePointFourQuartersBecomesADottedQuarter)
 {
     const TrackBytes t = TrackBytes()
                              .on(0, 0, 60)
@@ -166,11 +168,17 @@ TEST_F(MidiFileReaderTest, LengthsAreQuantisedToTheNearestWithTiesGoingShorter)
                              .off(120, 0, 62) // 1.25 quarters
                              .end();
     ASSERT_TRUE(import(smfFile({t})).ok);
-    ASSERT_EQ(track().count, 2);
+    ASSERT_EQ(track().count, 3);
     EXPECT_EQ(note(0).type, kTypeQuarter);
     EXPECT_TRUE(note(0).isDotted());
+    // The second starts on the next sixteenth; 1.25 quarters are a quarter and a sixteenth rest
+    // while it sounds on, so the track lasts as long as the file.
     EXPECT_EQ(note(1).type, kTypeQuarter);
     EXPECT_FALSE(note(1).isDotted());
+    EXPECT_TRUE(note(2).isRest());
+    EXPECT_EQ(note(2).type, kTypeSixteenth);
+    EXPECT_EQ(note(1).dwStopOffset, 625 - 500);
+    EXPECT_EQ(totalPlayMs(track()), 1375);
 }
 
 TEST_F(MidiFileReaderTest, ChannelNineIsPercussiveAndSetsTheDrumKey)
@@ -210,28 +218,34 @@ TEST_F(MidiFileReaderTest, ChannelMessagesSetProgramNameAndControllers)
     EXPECT_EQ(track().events[0].pan, 63);
 }
 
-TEST_F(MidiFileReaderTest, FirstTempoAndFirstUsableTimeSignatureReachTheSheet)
+TEST_F(MidiFileReaderTest, TheTempoOfMostOfTheFileAndTheFirstUsableTimeSignatureReachTheSheet)
 {
     const TrackBytes conductor = TrackBytes()
-                                     .tempo(0, 600000)       // 100 bpm
+                                     .tempo(0, 600000)       // 100 bpm for one beat
                                      .timeSignature(0, 7, 4) // 7/16: no code
                                      .timeSignature(0, 3, 2) // 3/4
-                                     .tempo(0, 300000)
+                                     .tempo(96, 300000)      // 200 bpm for the other seven
                                      .timeSignature(0, 6, 3)
                                      .end();
-    const TrackBytes a = TrackBytes().on(0, 0, 60).off(96, 0, 60).end();
-    const TrackBytes b = TrackBytes().on(0, 1, 60).off(96, 1, 60).end();
-    const auto res = import(smfFile({conductor, a, b}));
+    TrackBytes a, b;
+    for (int i = 0; i < 8; ++i) {
+        a.on(0, 0, 60).off(96, 0, 60);
+        b.on(0, 1, 64).off(96, 1, 64);
+    }
+    const auto res = import(smfFile({conductor, a.end(), b.end()}));
     ASSERT_TRUE(res.ok);
     ASSERT_EQ(sheet.trackCount(), 2);
-    EXPECT_EQ(track(0).tempo, 100);
-    EXPECT_EQ(track(1).tempo, 100);
+    EXPECT_EQ(track(0).tempo, 200);
+    EXPECT_EQ(track(1).tempo, 200);
     EXPECT_EQ(sheet.timesig, kTimeSig34);
     EXPECT_EQ(track(1).timeSig, kTimeSig34);
-    EXPECT_EQ(res.info.tempoBpm, 100);
+    EXPECT_EQ(res.info.tempoBpm, 200);
     ASSERT_EQ(res.info.chunks.size(), 3u);
     EXPECT_EQ(res.info.chunks[0].sheetTrack, -1);
     EXPECT_EQ(res.info.chunks[2].sheetTrack, 1);
+    // The first beat, at 100 bpm, lasts two beats of the sheet: 0.6 s + 7 x 0.3 s in all.
+    EXPECT_EQ(note(0).type, kTypeHalf);
+    EXPECT_EQ(totalPlayMs(track(0)), 2700);
 }
 
 TEST_F(MidiFileReaderTest, SequencerSpecificSysExAndUnknownChunksAreSkippedWhole)
@@ -318,17 +332,25 @@ TEST_F(MidiFileReaderTest, HugeSilencesAndNoteFloodsStayBounded)
 {
     TrackBytes t;
     t.on(0, 0, 60).off(96, 0, 60).on(0x0FFFFFFF, 0, 62).off(96, 0, 62);
-    for (int i = 0; i < 4100; ++i)
+    for (int i = 0; i < 33000; ++i)
         t.on(0, 0, 40 + i % 40).off(48, 0, 40 + i % 40);
     t.end();
     const auto start = std::chrono::steady_clock::now();
     const auto res = import(smfFile({t}));
     const auto took = std::chrono::steady_clock::now() - start;
     ASSERT_TRUE(res.ok);
-    EXPECT_EQ(track().count, 4001);
-    EXPECT_EQ(track().events.size() % 2, 0u);
+    // The silence became at most 256 whole rests; the notes fill the track up to what a sheet
+    // file holds, the rest stays in the events.
+    EXPECT_EQ(track().count, Track::kMaxNotes);
+    int rests = 0;
+    for (int i = 0; i < track().count; ++i)
+        rests += note(i).isRest() ? 1 : 0;
+    EXPECT_EQ(rests, 256);
+    EXPECT_EQ(track().events.size(), 2u * 33002u);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(took).count(), 5);
-    EXPECT_GE(res.warnings.size(), 2u);
+    ASSERT_EQ(res.warnings.size(), 2u);
+    EXPECT_NE(res.warnings[0].find("were left out"), std::string::npos) << res.warnings[0];
+    EXPECT_NE(res.warnings[1].find("silence was shortened"), std::string::npos) << res.warnings[1];
 }
 
 TEST_F(MidiFileReaderTest, SmpteDivisionIsReadAsTicksAtTheStandardTempo)
