@@ -9,7 +9,7 @@ mapfile -t files < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/
 if [ "${1:-}" = "--check" ]; then
   if ! clang-format --dry-run --Werror "${files[@]}" 2> /tmp/tonvela-format.$$; then
     echo "format: these files are not formatted (run scripts/format.sh):"
-    grep -o '^[^:]*\.\(cpp\|h\)' /tmp/tonvela-format.$$ | sort -u
+    grep -oE '^[^: ]+\.(cpp|h):[0-9]+:[0-9]+: ' /tmp/tonvela-format.$$ | cut -d: -f1 | sort -u
     rm -f /tmp/tonvela-format.$$
     exit 1
   fi
