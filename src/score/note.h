@@ -92,13 +92,20 @@ class NoteTexts {
 // The selection is kept with the content because undo and redo bring it back as it was.
 // Fields are grouped by size so the undo ring's copies stay small.
 struct NoteContent {
+    // What every walk reads (position, chord link, kind, flags) shares the first cache line.
+    int16_t line = 0; // staff position in diatonic steps: 0 = middle C, positive = lower
+    int16_t chordparent = -1;
+    int8_t midi = 0; // key of the natural at the staff position, before accidentals and clef
+    char letter = 0; // pitch character: 'A'..'G' or a sharp digit '1'..'5'
+    char key = '0';  // key character kept on the note
+    uint8_t selected = 0;
+    int32_t type = 0;
+    int32_t dwFlag = 0;
     int32_t volume = 127;
     int32_t pan = 64;
     int32_t octave = 0; // display octave number
-    int32_t type = 0;
-    int32_t iid = 0; // General MIDI program
+    int32_t iid = 0;    // General MIDI program
     int32_t banknum = 0;
-    int32_t dwFlag = 0;
     int32_t velocity = 127;
     int32_t dwStopOffset = 0; // signed ms added to the sounding length, not scaled by tempo
     int32_t loopTo = 0;
@@ -109,12 +116,6 @@ struct NoteContent {
     uint32_t dwBendAmount = 127;
     uint32_t dwChorus = 0;
     uint32_t dwReverb = 0;
-    int16_t line = 0; // staff position in diatonic steps: 0 = middle C, positive = lower
-    int16_t chordparent = -1;
-    int8_t midi = 0; // key of the natural at the staff position, before accidentals and clef
-    char letter = 0; // pitch character: 'A'..'G' or a sharp digit '1'..'5'
-    char key = '0';  // key character kept on the note
-    uint8_t selected = 0;
     char label[kLabelCapacity] = {};
     NoteTexts texts;
 
