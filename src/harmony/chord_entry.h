@@ -1,5 +1,6 @@
 #pragma once
 
+#include "score/note.h"
 #include "theory/scale.h"
 
 #include <functional>
@@ -39,7 +40,7 @@ struct StaffRowCursor {
 // and where to show errors. The desktop application fills it from its windows; tests and the
 // command-line tool fill it by hand.
 struct ChordEntryContext {
-    int toolbarType = 1028;
+    int toolbarType = kTypeQuarter;
     bool tie = false;
     bool dot = false;
     bool markButton = false;

@@ -1,14 +1,14 @@
 #pragma once
 
-namespace tonvela {
+#include "score/note.h"
 
-struct Note;
+namespace tonvela {
 
 // Where the pitch vocabulary meets a note record.
 
 // Fills a note from a pitch character and octave (middle C is 'C' at octave 3). A note whose
 // type is 0 takes `toolbarType`, and anything that is then not whole..32nd becomes a quarter.
-void noteFromPitch(Note& note, char pitch, int octave, int toolbarType = 1028);
+void noteFromPitch(Note& note, char pitch, int octave, int toolbarType = kTypeQuarter);
 
 // Fills a note from a MIDI key as the MIDI reader does: a black key is written as the natural
 // below it with the sharp mark. Octave convention: key 60 is octave 2. Type becomes quarter.
