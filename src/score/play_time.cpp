@@ -40,9 +40,13 @@ int chordLengthMs120(const Track& track, int rootIndex)
     return longest;
 }
 
-long long totalPlayMs(const Track& track)
+namespace {
+
+// Sums the 120-bpm lengths of the chord roots in the order playback walks them (loops
+// included), up to and including `lastRoot` when it is one of them, else to the end. Bounded
+// like every walk over a track, so a loop in a damaged file cannot hang it.
+long long playedMs120(const Track& track, int lastRoot)
 {
-    // Summed at 120 bpm and scaled once, as playback rounds each step from its running place.
     long long total120 = 0;
     LoopState state;
     long long steps = 0;
@@ -52,9 +56,19 @@ long long totalPlayMs(const Track& track)
             continue;
         }
         total120 += chordLengthMs120(track, i);
+        if (i == lastRoot)
+            break;
         i = applyLoopRule(track, i, state);
     }
-    return std::llround(static_cast<double>(total120) / tempoFactor(track.tempo));
+    return total120;
+}
+
+} // namespace
+
+long long totalPlayMs(const Track& track)
+{
+    // Summed at 120 bpm and scaled once, as playback rounds each step from its running place.
+    return std::llround(static_cast<double>(playedMs120(track, -1)) / tempoFactor(track.tempo));
 }
 
 std::string playTimeText(const Track& track, int index)
@@ -64,20 +78,7 @@ std::string playTimeText(const Track& track, int index)
         if (p >= 0 && p < track.count)
             index = p;
     }
-    long long total = 0;
-    LoopState state;
-    long long steps = 0;
-    for (int i = 0; i >= 0 && i < track.count && steps < kMaxWalkSteps; ++steps) {
-        if (track.noteAt(i).chordparent != -1) {
-            ++i;
-            continue;
-        }
-        total += chordLengthMs120(track, i);
-        if (i == index)
-            break;
-        i = applyLoopRule(track, i, state);
-    }
-    return formatPlayTime(total);
+    return formatPlayTime(playedMs120(track, index));
 }
 
 } // namespace tonvela
