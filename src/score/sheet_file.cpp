@@ -55,14 +55,11 @@ float sanitizedZoom(const std::string& value)
     return z;
 }
 
-SheetLoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
+LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
 {
-    SheetLoadResult result;
-    if (tree.root.name != "staffdoc") {
-        result.status = SheetLoadResult::Status::NotASheet;
-        result.error = "The file is not a sheet document";
-        return result;
-    }
+    LoadResult result;
+    if (tree.root.name != "staffdoc")
+        return LoadResult::failure(LoadStatus::WrongKind, "The file is not a sheet document");
     sheet.removeAllTracks();
     for (const auto& [name, value] : tree.root.attributes) {
         if (name == "zoomamount") {
@@ -101,26 +98,22 @@ SheetLoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
 
 } // namespace
 
-SheetLoadResult loadSheetFromText(SheetDocument& sheet, std::string_view text)
+LoadResult loadSheetFromText(SheetDocument& sheet, std::string_view text)
 {
     SheetLockGuard lock(sheetLock());
     const MarkupTree tree = parseMarkup(text);
-    SheetLoadResult result = applyTree(sheet, tree);
+    LoadResult result = applyTree(sheet, tree);
     sheet.requestRelayout();
     return result;
 }
 
-SheetLoadResult loadSheet(SheetDocument& sheet, const std::string& caption, const std::string& path)
+LoadResult loadSheet(SheetDocument& sheet, const std::string& caption, const std::string& path)
 {
     SheetLockGuard lock(sheetLock());
     std::string content;
     const FileResult read = readWholeFile(path, content, kMaxMarkupFileBytes);
-    if (!read) {
-        SheetLoadResult result;
-        result.status = SheetLoadResult::Status::Unreadable;
-        result.error = read.error;
-        return result;
-    }
+    if (!read)
+        return LoadResult::failure(LoadStatus::Unreadable, read.error);
     // The sheet takes the file's caption and path; the modified mark stays as it was.
     sheet.caption = caption;
     sheet.path = path;

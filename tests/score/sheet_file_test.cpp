@@ -199,7 +199,7 @@ TEST_F(SheetFileTest, SaveAndLoadKeepEveryFieldOfEveryNoteAndTrack)
     const std::string p = path("all.shd");
     ASSERT_TRUE(saveSheet(s, "all.shd", p));
     SheetDocument r;
-    const SheetLoadResult res = loadSheet(r, "all.shd", p);
+    const LoadResult res = loadSheet(r, "all.shd", p);
     ASSERT_TRUE(res.ok()) << res.error;
     EXPECT_TRUE(res.warnings.empty());
     EXPECT_FLOAT_EQ(r.zoomamount, 1.25f);
@@ -308,8 +308,8 @@ TEST_F(SheetFileTest, ChordDocumentGivenToLoadChangesOnlyCaptionAndPath)
     SheetDocument s;
     s.trackAt(0)->insertNote(quarterAt(0), 0);
     s.snapshot();
-    const SheetLoadResult r = loadSheet(s, "chords.shd", p);
-    EXPECT_EQ(r.status, SheetLoadResult::Status::NotASheet);
+    const LoadResult r = loadSheet(s, "chords.shd", p);
+    EXPECT_EQ(r.status, LoadStatus::WrongKind);
     EXPECT_EQ(s.caption, "chords.shd");
     EXPECT_EQ(s.path, p);
     EXPECT_EQ(s.trackCount(), 2);
@@ -321,8 +321,8 @@ TEST_F(SheetFileTest, UnreadableFileChangesNothingAndSaysWhy)
 {
     SheetDocument s;
     s.setPathAndCaption("mine.shd", "/tmp/mine.shd");
-    const SheetLoadResult r = loadSheet(s, "gone.shd", path("gone.shd"));
-    EXPECT_EQ(r.status, SheetLoadResult::Status::Unreadable);
+    const LoadResult r = loadSheet(s, "gone.shd", path("gone.shd"));
+    EXPECT_EQ(r.status, LoadStatus::Unreadable);
     EXPECT_NE(r.error.find("gone.shd"), std::string::npos);
     EXPECT_EQ(s.path, "/tmp/mine.shd");
     EXPECT_EQ(s.trackCount(), 2);
@@ -363,7 +363,7 @@ TEST_F(SheetFileTest, GarbageLoadsAsAnEmptySheetOrIsRefused)
          {std::string("\0\0\0", 3), std::string("<<<<>>>>"), std::string("<staffdoc <track> <note midi"),
           std::string("staffdoc <track> </staffdoc")}) {
         SheetDocument s;
-        const SheetLoadResult r = loadSheetFromText(s, text);
+        const LoadResult r = loadSheetFromText(s, text);
         if (r.ok())
             EXPECT_LE(s.trackCount(), 1) << text;
         else
