@@ -73,8 +73,9 @@ int readTrackElement(Track& track, const MarkupElement& element)
                 Note& n = track.noteAt(read);
                 n = Note();
                 readNoteElement(n, child, track.drawmode);
+                // A drum part has no accidentals; its rests, dots, triplets and ties stay.
                 if (track.percussive)
-                    n.dwFlag = 0;
+                    n.dwFlag &= ~(kFlagFlat | kFlagSharp | kFlagNatural);
                 ++read;
             }
         }

@@ -441,3 +441,41 @@ TEST_F(SheetFileTest, FClefNotesKeepTheirPitchThroughSaveAndLoad)
         EXPECT_EQ(r.trackAt(0)->noteAt(i).effectiveKey(), before[static_cast<std::size_t>(i)]) << i;
     EXPECT_TRUE(r.trackAt(0)->noteAt(2).dwFlag & kFlagSharp);
 }
+
+TEST_F(SheetFileTest, PercussionKeepsItsRestsDotsTripletsAndTiesThroughSaveAndLoadButNoAccidentals)
+{
+    // GIVEN a drum part as MIDI import leaves it: rests, dotted notes, triplets and ties
+    SheetDocument s;
+    Track& drums = *s.trackAt(0);
+    setTrackType(drums, static_cast<int>(TrackType::Percussion));
+    const std::vector<int> flags{kFlagRest,
+                                 kFlagRest | kFlagDot,
+                                 kFlagDot,
+                                 kFlagTriplet,
+                                 kFlagTie | kFlagDot,
+                                 kFlagSharp | kFlagDot,
+                                 kFlagFlat | kFlagTriplet,
+                                 kFlagNatural | kFlagTie};
+    for (std::size_t i = 0; i < flags.size(); ++i) {
+        Note n = quarterAt(static_cast<int>(i) - 2);
+        n.dwFlag = flags[i];
+        drums.insertNote(n, drums.count);
+    }
+    const long long playMs = totalPlayMs(drums);
+
+    // WHEN it is saved and loaded
+    const std::string p = path("drums.shd");
+    ASSERT_TRUE(saveSheet(s, "drums.shd", p));
+    SheetDocument r;
+    ASSERT_TRUE(loadSheet(r, "drums.shd", p).ok());
+
+    // THEN every length mark is back, and only the accidentals are gone
+    const Track& back = *r.trackAt(0);
+    ASSERT_EQ(back.percussive, 1);
+    ASSERT_EQ(back.count, static_cast<int>(flags.size()));
+    for (std::size_t i = 0; i < flags.size(); ++i)
+        EXPECT_EQ(back.noteAt(static_cast<int>(i)).dwFlag,
+                  flags[i] & ~(kFlagSharp | kFlagFlat | kFlagNatural))
+            << i;
+    EXPECT_EQ(totalPlayMs(back), playMs) << "the drum part plays as long as before";
+}
