@@ -10,6 +10,10 @@ namespace tonvela {
 
 inline constexpr int kMaxTracks = 15;
 inline constexpr float kDefaultZoom = 0.9f;
+// The zoom range the window allows and a sheet file keeps. Drawing refuses larger factors:
+// device coordinates must stay far inside int range.
+inline constexpr float kMinZoom = 0.4f;
+inline constexpr float kMaxZoom = 10.0f;
 
 // What the sheet tells the window that shows it. The editor window implements it; the core
 // and the tests work without one.

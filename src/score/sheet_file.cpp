@@ -6,6 +6,7 @@
 #include "score/sheet_document.h"
 #include "score/track_element.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tonvela {
@@ -48,11 +49,7 @@ float sanitizedZoom(const std::string& value)
     float z = floatValue(value, 1.0f);
     if (!std::isfinite(z) || z <= 0.0f)
         return 1.0f;
-    if (z < 0.4f)
-        return 0.4f;
-    if (z > 8.0f)
-        return 8.0f;
-    return z;
+    return std::clamp(z, kMinZoom, kMaxZoom);
 }
 
 LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
@@ -86,6 +83,8 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
                                       " were not loaded");
         ++tracks;
     }
+    if (!tree.complete())
+        result.warnings.emplace_back(kSheetCutOffWarning);
     if (skippedTracks > 0)
         result.warnings.push_back(std::to_string(skippedTracks) + " tracks beyond the limit of " +
                                   std::to_string(kMaxLoadedTracks) + " were not loaded");

@@ -15,6 +15,9 @@ inline constexpr const char* kSheetExtension = ".shd";
 // A sheet file may carry more tracks than the panel offers (older files hold 16); beyond this
 // many the rest are not loaded.
 inline constexpr int kMaxLoadedTracks = 64;
+// The warning of a sheet file that ends before its closing line, as a save cut short leaves it.
+inline constexpr const char* kSheetCutOffWarning =
+    "The file is cut off before its end: the notes up to the cut were loaded, anything after it is missing";
 
 // The .shd text of a sheet, CR LF line ends.
 std::string sheetToText(const SheetDocument& sheet);

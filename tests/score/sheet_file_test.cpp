@@ -1,5 +1,6 @@
 #include "platform/atomic_file.h"
 #include "platform/sheet_lock.h"
+#include "score/markup_tree.h"
 #include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
@@ -478,4 +479,80 @@ TEST_F(SheetFileTest, PercussionKeepsItsRestsDotsTripletsAndTiesThroughSaveAndLo
                   flags[i] & ~(kFlagSharp | kFlagFlat | kFlagNatural))
             << i;
     EXPECT_EQ(totalPlayMs(back), playMs) << "the drum part plays as long as before";
+}
+
+TEST_F(SheetFileTest, EveryZoomTheWindowAllowsSurvivesSaveAndLoad)
+{
+    std::vector<float> zooms{kMinZoom, 0.5f, 1.0f, 2.5f, 8.5f, 9.9f, kMaxZoom};
+    // The zooms the wheel reaches from a new sheet's, one step at a time.
+    float wheel = kDefaultZoom;
+    while (wheel <= kMaxZoom) {
+        zooms.push_back(wheel);
+        wheel += 0.1f;
+    }
+    for (const float zoom : zooms) {
+        SheetDocument s;
+        s.zoomamount = zoom;
+        SheetDocument r;
+        ASSERT_TRUE(loadSheetFromText(r, sheetToText(s)).ok());
+        EXPECT_NEAR(r.zoomamount, zoom, 1e-5f) << zoom;
+    }
+    // Beyond what the window allows a file's zoom is brought into the range.
+    SheetDocument big;
+    loadSheetFromText(big, "<staffdoc\r\nzoomamount=40\r\n>\r\n</staffdoc>\r\n");
+    EXPECT_FLOAT_EQ(big.zoomamount, kMaxZoom);
+    SheetDocument small;
+    loadSheetFromText(small, "<staffdoc\r\nzoomamount=0.1\r\n>\r\n</staffdoc>\r\n");
+    EXPECT_FLOAT_EQ(small.zoomamount, kMinZoom);
+}
+
+TEST_F(SheetFileTest, AFileWithManyBlankLinesBeforeItsRootOpensAsASheet)
+{
+    const std::string p = path("blank-lines.shd");
+    std::string text;
+    for (int i = 0; i < 5000; ++i)
+        text += i % 2 ? "\r\n" : " \t\r\n";
+    spit(p, text + kWorkedExample);
+    EXPECT_EQ(peekFirstToken(p), "staffdoc");
+    SheetDocument s;
+    const LoadResult r = loadSheet(s, "blank-lines.shd", p);
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_TRUE(r.warnings.empty());
+    ASSERT_EQ(s.trackAt(0)->count, 1);
+}
+
+TEST_F(SheetFileTest, AFileCutOffBeforeItsEndLoadsTheWholeNotesItHoldsAndSaysSo)
+{
+    // GIVEN a saved sheet of eight notes in two tracks
+    SheetDocument s;
+    for (int i = 0; i < 8; ++i) {
+        Note n = quarterAt(i - 4);
+        n.midi = static_cast<int8_t>(64 + i);
+        s.trackAt(i / 4)->insertNote(n, s.trackAt(i / 4)->count);
+    }
+    const std::string whole = sheetToText(s);
+    SheetDocument complete;
+    const LoadResult full = loadSheetFromText(complete, whole);
+    ASSERT_TRUE(full.ok());
+    EXPECT_TRUE(full.warnings.empty()) << "a whole file loads without a warning";
+
+    // WHEN the file is cut inside the sixth note's values, right after the second track's
+    // first note, and just before the closing line
+    const std::size_t sixth = whole.find("midi=69");
+    const std::size_t afterFifth = whole.find("</note>", whole.find("midi=68")) + 9;
+    const std::size_t end = whole.find("<measures>");
+    ASSERT_NE(sixth, std::string::npos);
+    const std::vector<std::pair<std::size_t, int>> cuts{{sixth + 6, 5}, {afterFifth, 5}, {end, 8}};
+    for (const auto& [cut, notes] : cuts) {
+        SheetDocument r;
+        const LoadResult res = loadSheetFromText(r, whole.substr(0, cut));
+        // THEN the notes before the cut are loaded as they were, with a warning that says so
+        ASSERT_TRUE(res.ok()) << cut;
+        EXPECT_EQ(res.warnings, std::vector<std::string>{kSheetCutOffWarning}) << cut;
+        int loaded = 0;
+        for (int t = 0; t < r.trackCount(); ++t)
+            for (int i = 0; i < r.trackAt(t)->count; ++i, ++loaded)
+                EXPECT_EQ(r.trackAt(t)->noteAt(i).midi, 64 + t * 4 + i) << cut;
+        EXPECT_EQ(loaded, notes) << cut;
+    }
 }
