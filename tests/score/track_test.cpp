@@ -477,6 +477,7 @@ TEST(TrackTest, EditsOfTheNotesWaitForTheSheetLock)
          [](const Track& t) { return t.drawmode == kDrawFClef; }},
         {"growth", [](Track& t) { t.noteAt(500); }, [](const Track& t) { return t.capacity() > 500; }},
         {"undo", [](Track& t) { t.undo(); }, [](const Track& t) { return t.noteAt(0).line == 0; }},
+        {"setKeyIndex", [](Track& t) { t.setKeyIndex(10); }, [](const Track& t) { return t.keyindex == 10; }},
     };
     for (const Edit& edit : edits) {
         Track t;
