@@ -101,8 +101,8 @@ void BM_ImportLargeMidiFile(benchmark::State& state)
     int notes = 0;
     for (auto _ : state) {
         SheetDocument sheet;
-        const MidiImportResult res = importMidiData(smf, sheet);
-        if (!res.ok)
+        const LoadResult res = importMidiData(smf, sheet);
+        if (!res.ok())
             state.SkipWithError(res.error.c_str());
         notes = 0;
         for (int t = 0; t < sheet.trackCount(); ++t)
@@ -194,8 +194,8 @@ void BM_ImportSixTracksOfTenThousandNotes(benchmark::State& state)
     int notes = 0;
     for (auto _ : state) {
         SheetDocument sheet;
-        const MidiImportResult res = importMidiData(smf, sheet);
-        if (!res.ok)
+        const LoadResult res = importMidiData(smf, sheet);
+        if (!res.ok())
             state.SkipWithError(res.error.c_str());
         notes = 0;
         for (int t = 0; t < sheet.trackCount(); ++t)

@@ -68,7 +68,7 @@ void BM_LoadLargestSheet(benchmark::State& state)
     saveSheet(*sheet, "bench.shd", p);
     for (auto _ : state) {
         SheetDocument loaded;
-        const SheetLoadResult r = loadSheet(loaded, "bench.shd", p);
+        const LoadResult r = loadSheet(loaded, "bench.shd", p);
         if (!r.ok())
             state.SkipWithError(r.error.c_str());
         benchmark::DoNotOptimize(loaded.trackCount());

@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     SheetDocument sheet;
-    const MidiImportResult res = importMidiData(bytes, sheet);
-    if (!res.ok) {
+    const LoadResult res = importMidiData(bytes, sheet);
+    if (!res.ok()) {
         // A refused file leaves the new sheet's two empty tracks as they were.
         if (sheet.trackCount() != 2 || sheet.trackAt(0)->count != 0)
             std::abort();
@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!midiFileBytes(sheet, kAllTracks, written, error))
         return 0;
     SheetDocument again;
-    const MidiImportResult back = importMidiData(written, again);
+    const LoadResult back = importMidiData(written, again);
     // A sheet whose notes all fall outside the MIDI range writes no note at all.
-    if (!back.ok && back.error.find("no notes") == std::string::npos)
+    if (!back.ok() && back.error.find("no notes") == std::string::npos)
         std::abort();
     return 0;
 }

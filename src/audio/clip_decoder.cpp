@@ -45,24 +45,27 @@ bool looksLikeWave(const std::string& path, const MappedFile& file)
 
 } // namespace
 
-DecodedClip decodeClipFile(const std::string& path, double sampleRate)
+LoadResult decodeClipFile(const std::string& path, double sampleRate, DecodedClip& clip)
 {
-    DecodedClip clip;
+    clip = DecodedClip{};
     clip.sampleRate = sampleRate;
     MappedFile file;
-    if (!file.open(path)) {
-        clip.error = "cannot read \"" + path + "\"";
-        return clip;
-    }
+    if (!file.open(path))
+        return LoadResult::failure(LoadStatus::Unreadable, "cannot read \"" + path + "\"");
     std::vector<float> raw;
     double rate = 0;
+    // A file that is no wave file and holds no MP3 frame is another kind of file; a wave file
+    // without playable data is one that is refused.
+    bool wave = false;
+    std::string refused;
     if (looksLikeWave(path, file)) {
-        const WaveWalk walk = walkWave(file.data(), file.size());
+        WaveWalk walk;
+        wave = walkWave(file.data(), file.size(), walk).ok();
         for (const WaveData& d : walk.data) {
             int bits = 0;
             std::string why;
             if (!playablePcm(d.format, bits, why)) {
-                clip.error = why;
+                refused = why;
                 continue;
             }
             if (rate == 0)
@@ -94,16 +97,15 @@ DecodedClip decodeClipFile(const std::string& path, double sampleRate)
         });
     }
     if (raw.empty()) {
-        if (clip.error.empty())
-            clip.error = "\"" + path + "\" holds no audio that can be played";
-        return clip;
+        if (!refused.empty())
+            return LoadResult::failure(LoadStatus::Invalid, refused);
+        return LoadResult::failure(wave ? LoadStatus::Invalid : LoadStatus::WrongKind,
+                                   "\"" + path + "\" holds no audio that can be played");
     }
     for (float& v : raw)
         v = std::isfinite(v) ? std::clamp(v, -1.0f, 1.0f) : 0.0f;
     clip.samples = resample(raw, 2, rate, sampleRate);
-    clip.ok = true;
-    clip.error.clear();
-    return clip;
+    return {};
 }
 
 } // namespace tonvela::audio

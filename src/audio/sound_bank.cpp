@@ -36,20 +36,23 @@ SampleHeader readSampleHeader(const unsigned char* r)
 
 } // namespace
 
-bool SoundBank::load(const std::string& path, Notifier& notifier)
+LoadResult SoundBank::load(const std::string& path, Notifier& notifier)
 {
     if (!m_file.open(path))
-        return false;
-    loadBytes(m_file.data(), m_file.size(), notifier);
-    return true;
+        return LoadResult::failure(LoadStatus::Unreadable, "the file cannot be opened");
+    return loadBytes(m_file.data(), m_file.size(), notifier);
 }
 
-void SoundBank::loadBytes(const unsigned char* bytes, std::size_t size, Notifier& notifier)
+LoadResult SoundBank::loadBytes(const unsigned char* bytes, std::size_t size, Notifier& notifier)
 {
     loaded = false;
     engineName.clear();
     sampleData.clear();
     samples.clear();
+    if (size < 12 || std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "sfbk", 4) != 0)
+        return LoadResult::failure(LoadStatus::WrongKind,
+                                   "not a SoundFont 2 file (it does not begin with a RIFF \"sfbk\" header)");
+    LoadResult result;
     bool named = false;
     const RiffForm form = walkRiff(bytes, size, [&](const RiffChunk& chunk) {
         const unsigned char* body = bytes + chunk.offset;
@@ -69,9 +72,12 @@ void SoundBank::loadBytes(const unsigned char* bytes, std::size_t size, Notifier
                 samples.push_back(readSampleHeader(body + i * kSampleHeaderBytes));
         }
     });
-    if (form.isRiff && form.sizeMismatch)
+    if (form.isRiff && form.sizeMismatch) {
         notifier.error(kSoundFontSizeMismatch, "Error");
+        result.warnings.emplace_back(kSoundFontSizeMismatch);
+    }
     loaded = true;
+    return result;
 }
 
 bool SoundBank::sampleBytes(int index, const unsigned char*& bytes, std::size_t& length) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/mapped_file.h"
+#include "platform/load_result.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,14 +42,16 @@ struct SampleHeader {
 // Thread rules: one thread (the caller's); playSample hands a copy to a stream thread.
 class SoundBank {
   public:
-    // Reads the file. False only when it cannot be opened; a RIFF size that differs from the
-    // file shows "Soundfont2 file size mismatch" through `notifier` and loading goes on. The
-    // file is walked chunk by chunk: the engine name is the first text of the INFO list after
-    // its version, the sample data the "smpl" chunk of the sdta list, the sample headers the
-    // "shdr" chunk of the pdta list. Chunk sizes are never trusted past the end of the file.
-    bool load(const std::string& path, Notifier& notifier);
+    // Reads the file: Unreadable when it cannot be opened, WrongKind when it is no RIFF "sfbk"
+    // form (the bank is then left empty). A RIFF size that differs from the file shows
+    // "Soundfont2 file size mismatch" through `notifier`, is listed as a warning, and loading
+    // goes on. The file is walked chunk by chunk: the engine name is the first text of the
+    // INFO list after its version, the sample data the "smpl" chunk of the sdta list, the
+    // sample headers the "shdr" chunk of the pdta list. Chunk sizes are never trusted past the
+    // end of the file.
+    LoadResult load(const std::string& path, Notifier& notifier);
     // Reads bytes already in memory, as load does after mapping.
-    void loadBytes(const unsigned char* bytes, std::size_t size, Notifier& notifier);
+    LoadResult loadBytes(const unsigned char* bytes, std::size_t size, Notifier& notifier);
 
     // Plays sample `index` once through a stream slot of `engine`; returns the slot, or -1
     // when the index is outside the table or its range holds no sample data.
@@ -56,7 +59,7 @@ class SoundBank {
     // The bytes playSample plays for `index`, clamped to the sample data (empty when none).
     bool sampleBytes(int index, const unsigned char*& bytes, std::size_t& length) const;
 
-    bool loaded = false;
+    bool loaded = false; // the last load read a SoundFont 2 form
     std::string engineName;
     std::vector<unsigned char> sampleData;
     std::vector<SampleHeader> samples;

@@ -68,9 +68,8 @@ int SoundEngine::startWave(const std::string& path)
     const bool opened = file->open(path);
     WaveWalk walk;
     if (opened) {
-        walk = walkWave(file->data(), file->size());
-        if (walk.sizeMismatch)
-            m_notifier.error(kWaveSizeMismatch, "Error");
+        for (const std::string& warning : walkWave(file->data(), file->size(), walk).warnings)
+            m_notifier.error(warning, "Error");
     }
     const std::lock_guard<std::mutex> lock(m_streamGuard);
     const int slot = takeSlot();

@@ -47,9 +47,12 @@ WaveFormat readFormat(const unsigned char* r, std::size_t size)
 
 } // namespace
 
-WaveWalk walkWave(const unsigned char* bytes, std::size_t size)
+LoadResult walkWave(const unsigned char* bytes, std::size_t size, WaveWalk& walk)
 {
-    WaveWalk walk;
+    walk = WaveWalk{};
+    if (size < 12 || std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "WAVE", 4) != 0)
+        return LoadResult::failure(LoadStatus::WrongKind,
+                                   "not a wave file (it does not begin with a RIFF \"WAVE\" header)");
     bool haveFormat = false;
     WaveFormat format;
     const RiffForm form = walkRiff(bytes, size, [&](const RiffChunk& chunk) {
@@ -68,8 +71,10 @@ WaveWalk walkWave(const unsigned char* bytes, std::size_t size)
             walk.data.push_back(d);
         }
     });
-    walk.sizeMismatch = form.isRiff && form.sizeMismatch;
-    return walk;
+    LoadResult result;
+    if (form.sizeMismatch)
+        result.warnings.emplace_back(kWaveSizeMismatch);
+    return result;
 }
 
 bool playablePcm(const WaveFormat& f, int& containerBits, std::string& why)

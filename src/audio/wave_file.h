@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/atomic_file.h"
+#include "platform/load_result.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -34,16 +35,16 @@ struct WaveData {
 };
 
 struct WaveWalk {
-    bool sizeMismatch = false;
     std::vector<WaveData> data;
 };
 
-// Walks a wave file (a RIFF file of form "WAVE") chunk by chunk: the RIFF size is checked
-// against the file, each "fmt " chunk of the form gives the format of the "data" chunks after
-// it, and every other chunk ("LIST", "fact", ...) is passed over by its size, whatever its
-// bytes say. A "data" chunk before any "fmt " is passed over too. Never reads outside
-// [bytes, bytes + size).
-WaveWalk walkWave(const unsigned char* bytes, std::size_t size);
+// Walks a wave file (a RIFF file of form "WAVE") chunk by chunk into `walk`: each "fmt "
+// chunk of the form gives the format of the "data" chunks after it, and every other chunk
+// ("LIST", "fact", ...) is passed over by its size, whatever its bytes say. A "data" chunk
+// before any "fmt " is passed over too. Bytes that are no RIFF "WAVE" form are WrongKind; a
+// RIFF size that differs from the file is the warning "Wave file size mismatch" and the walk
+// goes on. Never reads outside [bytes, bytes + size).
+LoadResult walkWave(const unsigned char* bytes, std::size_t size, WaveWalk& walk);
 
 // Whether the data of `format` can be played as integer PCM, and the sample width of its
 // container in bits (8, 16, 24 or 32). Fills `why` when it cannot.

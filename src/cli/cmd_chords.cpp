@@ -213,8 +213,8 @@ bool entryContext(const Args& args, const SheetDocument& sheet, ChordEntryContex
 std::unique_ptr<SheetDocument> loadForEntry(const std::string& path)
 {
     auto sheet = std::make_unique<SheetDocument>();
-    const SheetLoadResult res = loadSheet(*sheet, captionOf(path), path);
-    if (res.status == SheetLoadResult::Status::NotASheet) {
+    const LoadResult res = loadSheet(*sheet, captionOf(path), path);
+    if (res.status == LoadStatus::WrongKind) {
         if (peekFirstToken(path) == "chorddoc")
             fail("\"" + path + "\" is a chord document; chords and scales are added to sheet documents");
         else

@@ -45,8 +45,11 @@ int runSf2(const std::vector<std::string>& words)
     const std::string path = args.positional[0];
     StderrNotifier notifier;
     audio::SoundBank bank;
-    if (!bank.load(path, notifier))
+    const LoadResult loaded = bank.load(path, notifier);
+    if (loaded.status == LoadStatus::Unreadable)
         return fail("cannot open \"" + path + "\"");
+    if (!loaded.ok())
+        return fail("cannot read \"" + path + "\": " + loaded.error);
 
     std::cout << "Engine: " << bank.engineName << "\n";
     std::cout << "Sample data: " << bank.sampleDataSize() << " bytes\n";

@@ -13,7 +13,7 @@ namespace {
 
 bool readDocument(const std::string& path, ChordDocument& doc)
 {
-    const ChordLoadResult res = readChordDocument(doc, captionOf(path), path);
+    const LoadResult res = readChordDocument(doc, captionOf(path), path);
     if (!res.ok()) {
         fail("cannot read \"" + path + "\": " + res.error);
         return false;

@@ -27,8 +27,8 @@ bool loadMidi(const std::string& path, SheetDocument& sheet, std::string& error)
         error = r.error;
         return false;
     }
-    const MidiImportResult res = importMidiData(content, sheet);
-    if (!res.ok) {
+    const LoadResult res = importMidiData(content, sheet);
+    if (!res.ok()) {
         error = "cannot import \"" + path + "\": " + res.error;
         return false;
     }
@@ -45,10 +45,9 @@ void describeMidi(const std::string& path, Json& info, std::string& text)
     if (!readWholeFile(path, content, kMaxMidiFileBytes))
         return;
     SheetDocument scratch;
-    const MidiImportResult res = importMidiData(content, scratch);
-    if (!res.ok)
+    MidiFileInfo m;
+    if (!importMidiData(content, scratch, &m).ok())
         return;
-    const MidiFileInfo& m = res.info;
     Json midi = Json::object();
     midi.set("format", m.format);
     midi.set("tracks", static_cast<int>(m.chunks.size()));

@@ -17,7 +17,7 @@ bool acceptsSheet(const std::string& /*path*/, const std::string& firstToken)
 
 bool loadSheetFile(const std::string& path, SheetDocument& sheet, std::string& error)
 {
-    const SheetLoadResult res = loadSheet(sheet, captionOf(path), path);
+    const LoadResult res = loadSheet(sheet, captionOf(path), path);
     if (!res.ok()) {
         error = res.error;
         return false;

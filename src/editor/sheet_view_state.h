@@ -1,17 +1,12 @@
 #pragma once
 
 #include "editor/staff_row.h"
+#include "score/sheet_document.h" // kMinZoom, kMaxZoom
 
 #include <string>
 #include <vector>
 
 namespace tonvela {
-
-class SheetDocument;
-
-inline constexpr float kMinZoom = 0.4f;
-// Drawing refuses larger factors: device coordinates must stay far inside int range.
-inline constexpr float kMaxZoom = 10.0f;
 
 // The editor's view of one sheet: window size, zoom as drawing uses it, scroll position, the
 // 1024 staff rows and what layout found out about each track. The document keeps the score;

@@ -52,15 +52,13 @@ std::string lineEndOf(std::string_view text)
 
 } // namespace
 
-ChordLoadResult readChordDocumentFromText(ChordDocument& doc, std::string_view text)
+LoadResult readChordDocumentFromText(ChordDocument& doc, std::string_view text)
 {
-    ChordLoadResult result;
+    LoadResult result;
     auto tree = std::make_unique<MarkupTree>(parseMarkup(text));
-    if (tree->root.name != kChordDocumentRoot) {
-        result.status = ChordLoadResult::Status::NotAChordDocument;
-        result.error = "this file is not a chord document (it does not start with <chorddoc>)";
-        return result;
-    }
+    if (tree->root.name != kChordDocumentRoot)
+        return LoadResult::failure(LoadStatus::WrongKind,
+                                   "this file is not a chord document (it does not start with <chorddoc>)");
     std::vector<ChordDiagram> diagrams;
     int extra = 0;
     for (const auto& child : tree->root.children) {
@@ -90,16 +88,12 @@ ChordLoadResult readChordDocumentFromText(ChordDocument& doc, std::string_view t
     return result;
 }
 
-ChordLoadResult readChordDocument(ChordDocument& doc, const std::string& title, const std::string& path)
+LoadResult readChordDocument(ChordDocument& doc, const std::string& title, const std::string& path)
 {
     std::string text;
-    if (const FileResult r = readWholeFile(path, text, kMaxMarkupFileBytes); !r) {
-        ChordLoadResult result;
-        result.status = ChordLoadResult::Status::Unreadable;
-        result.error = r.error;
-        return result;
-    }
-    ChordLoadResult result = readChordDocumentFromText(doc, text);
+    if (const FileResult r = readWholeFile(path, text, kMaxMarkupFileBytes); !r)
+        return LoadResult::failure(LoadStatus::Unreadable, r.error);
+    LoadResult result = readChordDocumentFromText(doc, text);
     if (!result.ok())
         return result;
     doc.title = title;

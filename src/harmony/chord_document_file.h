@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/atomic_file.h"
+#include "platform/load_result.h"
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tonvela {
 
@@ -20,19 +20,11 @@ std::string chordDocumentToText(const ChordDocument& doc);
 // modified mark; on failure it keeps all three and the old file stays as it was.
 FileResult writeChordDocument(ChordDocument& doc, const std::string& title, const std::string& path);
 
-struct ChordLoadResult {
-    enum class Status { Ok, NotAChordDocument, Unreadable };
-    Status status = Status::Ok;
-    std::string error;
-    std::vector<std::string> warnings; // what the file held beyond the page and was left out
-
-    bool ok() const { return status == Status::Ok; }
-};
-
-// Reads a chord document file: one diagram per <chord> element. A file that cannot be read or
-// whose root is not "chorddoc" changes nothing in the document.
-ChordLoadResult readChordDocument(ChordDocument& doc, const std::string& title, const std::string& path);
+// Reads a chord document file: one diagram per <chord> element. A file that cannot be read
+// (Unreadable) or whose root is not "chorddoc" (WrongKind) changes nothing in the document.
+// Warnings name what the file held beyond the page and was left out or cut.
+LoadResult readChordDocument(ChordDocument& doc, const std::string& title, const std::string& path);
 // The same from text in memory (title and path untouched).
-ChordLoadResult readChordDocumentFromText(ChordDocument& doc, std::string_view text);
+LoadResult readChordDocumentFromText(ChordDocument& doc, std::string_view text);
 
 } // namespace tonvela

@@ -46,6 +46,7 @@ bool hasRoom(const Track& t, std::size_t notes, const ChordEntryContext& ctx)
 
 void clearSelection(SheetDocument& sheet)
 {
+    SheetLockGuard lock(sheetLock());
     for (int i = 0; i < sheet.trackCount(); ++i)
         sheet.trackAt(i)->deselectAll();
 }
@@ -72,10 +73,12 @@ void finishNotes(std::vector<Note>& notes, const Track& t, const ChordEntryConte
 
 // Appends the notes as one chord: the first is the root, every further note names it as its
 // chord parent and takes its duration type.
+// Both appends hold the sheet lock from the snapshot to the last note, so the painter and
+// playback threads see the sheet before the entry or after it, never in between.
 void appendChord(SheetDocument& sheet, Track& t, std::vector<Note> notes)
 {
-    sheet.snapshot(SnapshotKind::Insert, trackIndexOf(sheet, t));
     SheetLockGuard lock(sheetLock());
+    sheet.snapshot(SnapshotKind::Insert, trackIndexOf(sheet, t));
     const int root = t.count;
     for (std::size_t i = 0; i < notes.size(); ++i) {
         Note& n = notes[i];
@@ -92,8 +95,8 @@ void appendChord(SheetDocument& sheet, Track& t, std::vector<Note> notes)
 
 void appendSeparately(SheetDocument& sheet, Track& t, const std::vector<Note>& notes)
 {
-    sheet.snapshot(SnapshotKind::Insert, trackIndexOf(sheet, t));
     SheetLockGuard lock(sheetLock());
+    sheet.snapshot(SnapshotKind::Insert, trackIndexOf(sheet, t));
     for (Note n : notes) {
         n.chordparent = -1;
         t.insertNote(n, t.count);

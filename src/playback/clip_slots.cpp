@@ -53,15 +53,21 @@ void EngineClipSlots::stop(int slot)
 
 int OfflineClipSlots::start(const std::string& path, int64_t atUs)
 {
-    auto& cached = m_cache[path];
-    if (!cached)
-        cached = std::make_shared<const audio::DecodedClip>(audio::decodeClipFile(path, m_rate));
+    auto found = m_cache.find(path);
+    if (found == m_cache.end()) {
+        auto clip = std::make_shared<audio::DecodedClip>();
+        if (!audio::decodeClipFile(path, m_rate, *clip).ok())
+            clip.reset(); // remembered as not decodable, so it is not tried again
+        found = m_cache.emplace(path, std::move(clip)).first;
+    }
+    const std::shared_ptr<const audio::DecodedClip>& cached = found->second;
     Placed p;
     p.path = path;
     p.atUs = atUs;
     p.clip = cached;
-    const auto lengthUs = static_cast<int64_t>(static_cast<double>(cached->frames()) * 1e6 / m_rate);
-    p.endUs = cached->ok ? atUs + lengthUs : atUs;
+    const auto lengthUs =
+        cached ? static_cast<int64_t>(static_cast<double>(cached->frames()) * 1e6 / m_rate) : 0;
+    p.endUs = cached ? atUs + lengthUs : atUs;
     m_placed.push_back(std::move(p));
     return static_cast<int>(m_placed.size() - 1);
 }
@@ -71,7 +77,7 @@ ClipSlots::Report OfflineClipSlots::report(int slot) const
     if (slot < 0 || static_cast<std::size_t>(slot) >= m_placed.size())
         return Report::Finished;
     const Placed& p = m_placed[static_cast<std::size_t>(slot)];
-    if (!p.clip->ok)
+    if (!p.clip)
         return Report::Finished;
     return m_clock.nowUs() < p.endUs ? Report::Playing : Report::Idle;
 }
@@ -87,7 +93,7 @@ void OfflineClipSlots::stop(int slot)
 void OfflineClipSlots::mixInto(std::vector<float>& interleaved) const
 {
     for (const Placed& p : m_placed) {
-        if (!p.clip->ok || p.endUs <= p.atUs)
+        if (!p.clip || p.endUs <= p.atUs)
             continue;
         const auto first = static_cast<int64_t>(std::llround(static_cast<double>(p.atUs) * m_rate / 1e6));
         const int64_t frames = std::min<int64_t>(

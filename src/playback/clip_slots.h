@@ -47,7 +47,7 @@ class OfflineClipSlots : public ClipSlots {
         std::string path;
         int64_t atUs = 0;
         int64_t endUs = 0;
-        std::shared_ptr<const audio::DecodedClip> clip;
+        std::shared_ptr<const audio::DecodedClip> clip; // null when the file could not be decoded
     };
 
     OfflineClipSlots(const Clock& clock, double sampleRate) : m_clock(clock), m_rate(sampleRate) {}

@@ -385,22 +385,21 @@ std::string_view unwrapRiffMidi(std::string_view data)
 
 } // namespace
 
-MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
+LoadResult importMidiData(std::string_view data, SheetDocument& sheet, MidiFileInfo* infoOut)
 {
-    MidiImportResult result;
+    LoadResult result;
+    MidiFileInfo local;
+    MidiFileInfo& info = infoOut ? *infoOut : local;
+    info = MidiFileInfo{};
     data = unwrapRiffMidi(data);
     const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
     const std::size_t size = data.size();
-    if (size < 8 || std::memcmp(bytes, "MThd", 4) != 0) {
-        result.error = "not a Standard MIDI File (it does not begin with an \"MThd\" header)";
-        return result;
-    }
+    if (size < 8 || std::memcmp(bytes, "MThd", 4) != 0)
+        return LoadResult::failure(LoadStatus::WrongKind,
+                                   "not a Standard MIDI File (it does not begin with an \"MThd\" header)");
     const uint32_t headerLength = be32(bytes + 4);
-    if (headerLength < 6 || size < 14) {
-        result.error = "the MIDI file's header is cut short";
-        return result;
-    }
-    MidiFileInfo& info = result.info;
+    if (headerLength < 6 || size < 14)
+        return LoadResult::failure(LoadStatus::Invalid, "the MIDI file's header is cut short");
     info.format = be16(bytes + 8);
     info.declaredTracks = be16(bytes + 10);
     const int rawDivision = be16(bytes + 12);
@@ -414,11 +413,10 @@ MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
             fps = 30;
         division = fps * (rawDivision & 0xFF) / 2;
     }
-    if (division <= 0) {
-        result.error = "the MIDI file gives a division of 0 ticks per quarter note, so no note "
-                       "lengths can be read from it";
-        return result;
-    }
+    if (division <= 0)
+        return LoadResult::failure(LoadStatus::Invalid,
+                                   "the MIDI file gives a division of 0 ticks per quarter note, so no note "
+                                   "lengths can be read from it");
     info.division = division;
 
     // Every MTrk chunk, in file order. Other chunks are passed over by their length.
@@ -449,18 +447,14 @@ MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
         }
         pos += length;
     }
-    if (!sawTrack) {
-        result.error = "the MIDI file holds no \"MTrk\" track chunk";
-        return result;
-    }
+    if (!sawTrack)
+        return LoadResult::failure(LoadStatus::Invalid, "the MIDI file holds no \"MTrk\" track chunk");
     info.noteOns = file.noteOns;
     info.timeSigCode = file.timeSigCode;
     const bool anyNotes =
         std::any_of(parsed.begin(), parsed.end(), [](const ParsedTrack& t) { return !t.notes.empty(); });
-    if (!anyNotes) {
-        result.error = "the MIDI file holds no notes to import";
-        return result;
-    }
+    if (!anyNotes)
+        return LoadResult::failure(LoadStatus::Invalid, "the MIDI file holds no notes to import");
 
     // The tempo map: the tempo events of every chunk together, as players read a format 0 or 1
     // file; in a format 2 file each chunk is a piece of its own with its own tempos.
@@ -529,30 +523,25 @@ MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet)
     }
     sheet.selectTrack(0);
     sheet.requestRelayout();
-    result.ok = true;
     return result;
 }
 
-std::unique_ptr<SheetDocument> importMidiFile(const std::string& path, MidiImportResult* result)
+LoadResult importMidiFile(const std::string& path, std::unique_ptr<SheetDocument>& sheet)
 {
-    MidiImportResult local;
-    MidiImportResult& res = result ? *result : local;
-    res = MidiImportResult{};
     std::string content;
-    if (const FileResult read = readWholeFile(path, content, kMaxMidiFileBytes); !read) {
-        res.error = read.error;
-        return nullptr;
-    }
-    auto sheet = std::make_unique<SheetDocument>();
-    res = importMidiData(content, *sheet);
-    if (!res.ok)
-        return nullptr;
+    if (const FileResult read = readWholeFile(path, content, kMaxMidiFileBytes); !read)
+        return LoadResult::failure(LoadStatus::Unreadable, read.error);
+    auto imported = std::make_unique<SheetDocument>();
+    LoadResult result = importMidiData(content, *imported);
+    if (!result.ok())
+        return result;
     const auto slash = path.find_last_of('/');
-    sheet->caption = slash == std::string::npos ? path : path.substr(slash + 1);
-    sheet->path.clear();
-    sheet->modified = 0;
-    sheet->refreshWindowText();
-    return sheet;
+    imported->caption = slash == std::string::npos ? path : path.substr(slash + 1);
+    imported->path.clear();
+    imported->modified = 0;
+    imported->refreshWindowText();
+    sheet = std::move(imported);
+    return result;
 }
 
 bool hasMidiFileName(std::string_view path)

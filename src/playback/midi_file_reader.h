@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/load_result.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,13 +35,6 @@ struct MidiFileInfo {
     std::vector<Chunk> chunks; // one per MTrk chunk, in file order
 };
 
-struct MidiImportResult {
-    bool ok = false;
-    std::string error;                 // why the file was refused
-    std::vector<std::string> warnings; // what was cut short or left out
-    MidiFileInfo info;
-};
-
 // Turns Standard MIDI File bytes (or a RIFF MIDI file around them) into the tracks of `sheet`,
 // replacing the tracks it had: one track per MTrk chunk that holds note-ons, with one note per
 // note-on, placed on the file's beat and notated as the score's lengths (see
@@ -50,16 +45,18 @@ struct MidiImportResult {
 // signature that the sheet can show sets the sheet's. Nothing in the data is trusted: a length
 // that runs past its chunk ends that track, and every allocation is bounded by the input size.
 //
-// A file without an MThd header or MTrk chunk, with a division of 0, or without any note is
-// refused with a message, and the sheet is left exactly as it was.
+// A file without an MThd header (WrongKind), or without an MTrk chunk, with a division of 0 or
+// without any note (Invalid) is refused with a message, and the sheet is left exactly as it
+// was. Warnings say what was cut short or left out. `info`, when given, receives what the
+// reader saw in the file, as far as it read.
 //
 // Runs on the user-interface thread and holds the sheet lock while the tracks are built.
-MidiImportResult importMidiData(std::string_view data, SheetDocument& sheet);
+LoadResult importMidiData(std::string_view data, SheetDocument& sheet, MidiFileInfo* info = nullptr);
 
 // Reads a file and imports it into a new sheet whose caption is the file's name (its path stays
-// empty, so a save asks where to put the sheet instead of overwriting the MIDI file). Returns
-// null on failure; `result`, when given, says why.
-std::unique_ptr<SheetDocument> importMidiFile(const std::string& path, MidiImportResult* result = nullptr);
+// empty, so a save asks where to put the sheet instead of overwriting the MIDI file). `sheet`
+// receives the new sheet when the import succeeds and is left alone otherwise.
+LoadResult importMidiFile(const std::string& path, std::unique_ptr<SheetDocument>& sheet);
 
 // A name that says MIDI file: ending in .mid, .midi or .smf, in any letter case.
 bool hasMidiFileName(std::string_view path);

@@ -133,6 +133,7 @@ MarkupTree parseMarkup(std::string_view content)
         Token token = tokens.next();
         Open& top = stack.back();
         if (token.text == top.closing) {
+            top.element->closed = true;
             stack.pop_back();
             continue;
         }
@@ -172,8 +173,12 @@ MarkupTree loadMarkupFile(const std::string& path, std::string* error)
 
 std::string peekFirstTokenOfText(std::string_view content)
 {
-    // The first token never needs more than the leading part of a file.
-    const std::string text = normaliseLineEnds(content.substr(0, 4096));
+    // The first token never needs more than the leading part of a file once the separators in
+    // front of it are passed over.
+    std::size_t start = 0;
+    while (start < content.size() && isSeparator(content[start]))
+        ++start;
+    const std::string text = normaliseLineEnds(content.substr(start, 4096));
     Tokenizer tokens(text);
     return tokens.next().text;
 }

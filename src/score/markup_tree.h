@@ -22,6 +22,8 @@ class MarkupElement {
     std::string text;
     std::vector<std::pair<std::string, std::string>> attributes;
     std::vector<std::unique_ptr<MarkupElement>> children;
+    // Whether the element's closing tag was read; false for one cut off by the end of the input.
+    bool closed = false;
 
     // First attribute whose name matches exactly (case-sensitive), or null.
     const std::string* findAttribute(std::string_view attributeName) const;
@@ -33,6 +35,9 @@ class MarkupElement {
 class MarkupTree {
   public:
     MarkupElement root;
+
+    // False when the input ended before the root's closing tag: a file cut off before its end.
+    bool complete() const { return root.closed; }
 };
 
 // Largest file the readers accept; a sheet of 15 full tracks is a few megabytes.
@@ -46,6 +51,7 @@ MarkupTree parseMarkup(std::string_view content);
 MarkupTree loadMarkupFile(const std::string& path, std::string* error = nullptr);
 
 // The text of the first token only: "staffdoc" for a sheet, "chorddoc" for a chord document.
+// Blank lines and spaces before it, however many, are passed over.
 std::string peekFirstTokenOfText(std::string_view content);
 std::string peekFirstToken(const std::string& path);
 

@@ -69,9 +69,13 @@ void SheetDocument::setTimeSignature(int panelEntry)
 
 void SheetDocument::setTimeSignatureCode(int code)
 {
-    timesig = code;
-    for (auto& t : m_tracks)
-        t->timeSig = code;
+    {
+        // Playback reads the tracks' time signatures to divide them into measures.
+        SheetLockGuard lock(sheetLock());
+        timesig = code;
+        for (auto& t : m_tracks)
+            t->timeSig = code;
+    }
     requestRelayout();
 }
 
@@ -165,6 +169,7 @@ bool SheetDocument::canRedo() const
 void SheetDocument::applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity,
                                     double legatoBeats)
 {
+    SheetLockGuard lock(sheetLock()); // one change of every track, not one per track
     for (auto& t : m_tracks)
         t->applyToSelected(volume, pan, loopTo, loopCount, velocity, legatoBeats);
 }

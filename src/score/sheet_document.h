@@ -10,6 +10,10 @@ namespace tonvela {
 
 inline constexpr int kMaxTracks = 15;
 inline constexpr float kDefaultZoom = 0.9f;
+// The zoom range the window allows and a sheet file keeps. Drawing refuses larger factors:
+// device coordinates must stay far inside int range.
+inline constexpr float kMinZoom = 0.4f;
+inline constexpr float kMaxZoom = 10.0f;
 
 // What the sheet tells the window that shows it. The editor window implements it; the core
 // and the tests work without one.
@@ -34,8 +38,10 @@ enum class SnapshotKind { SelectedChange = 2, Delete = 3, Insert = 4, Lyric = 5,
 // One open score: tracks top to bottom plus sheet-wide settings, the file it belongs to and
 // whether it has unsaved changes.
 //
-// Thread rules: owned by the user-interface thread. setTrackCount, snapshot, undo and whole
-// loads take the sheet lock, so the painter thread never paints a half-built sheet.
+// Thread rules: owned by the user-interface thread. Every change of the tracks (setTrackCount,
+// addTrack, the time signature, a change of staff kind, applyToSelected, snapshot, undo, redo
+// and whole loads) takes the sheet lock, so the painter and playback threads never see a
+// half-built sheet. An edit made of several of these holds the lock around all of them.
 class SheetDocument {
   public:
     SheetDocument();

@@ -6,6 +6,7 @@
 #include "score/sheet_document.h"
 #include "score/track_element.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tonvela {
@@ -48,21 +49,14 @@ float sanitizedZoom(const std::string& value)
     float z = floatValue(value, 1.0f);
     if (!std::isfinite(z) || z <= 0.0f)
         return 1.0f;
-    if (z < 0.4f)
-        return 0.4f;
-    if (z > 8.0f)
-        return 8.0f;
-    return z;
+    return std::clamp(z, kMinZoom, kMaxZoom);
 }
 
-SheetLoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
+LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
 {
-    SheetLoadResult result;
-    if (tree.root.name != "staffdoc") {
-        result.status = SheetLoadResult::Status::NotASheet;
-        result.error = "The file is not a sheet document";
-        return result;
-    }
+    LoadResult result;
+    if (tree.root.name != "staffdoc")
+        return LoadResult::failure(LoadStatus::WrongKind, "The file is not a sheet document");
     sheet.removeAllTracks();
     for (const auto& [name, value] : tree.root.attributes) {
         if (name == "zoomamount") {
@@ -89,6 +83,8 @@ SheetLoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
                                       " were not loaded");
         ++tracks;
     }
+    if (!tree.complete())
+        result.warnings.emplace_back(kSheetCutOffWarning);
     if (skippedTracks > 0)
         result.warnings.push_back(std::to_string(skippedTracks) + " tracks beyond the limit of " +
                                   std::to_string(kMaxLoadedTracks) + " were not loaded");
@@ -101,26 +97,22 @@ SheetLoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
 
 } // namespace
 
-SheetLoadResult loadSheetFromText(SheetDocument& sheet, std::string_view text)
+LoadResult loadSheetFromText(SheetDocument& sheet, std::string_view text)
 {
     SheetLockGuard lock(sheetLock());
     const MarkupTree tree = parseMarkup(text);
-    SheetLoadResult result = applyTree(sheet, tree);
+    LoadResult result = applyTree(sheet, tree);
     sheet.requestRelayout();
     return result;
 }
 
-SheetLoadResult loadSheet(SheetDocument& sheet, const std::string& caption, const std::string& path)
+LoadResult loadSheet(SheetDocument& sheet, const std::string& caption, const std::string& path)
 {
     SheetLockGuard lock(sheetLock());
     std::string content;
     const FileResult read = readWholeFile(path, content, kMaxMarkupFileBytes);
-    if (!read) {
-        SheetLoadResult result;
-        result.status = SheetLoadResult::Status::Unreadable;
-        result.error = read.error;
-        return result;
-    }
+    if (!read)
+        return LoadResult::failure(LoadStatus::Unreadable, read.error);
     // The sheet takes the file's caption and path; the modified mark stays as it was.
     sheet.caption = caption;
     sheet.path = path;

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/atomic_file.h"
+#include "platform/load_result.h"
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tonvela {
 
@@ -15,6 +15,9 @@ inline constexpr const char* kSheetExtension = ".shd";
 // A sheet file may carry more tracks than the panel offers (older files hold 16); beyond this
 // many the rest are not loaded.
 inline constexpr int kMaxLoadedTracks = 64;
+// The warning of a sheet file that ends before its closing line, as a save cut short leaves it.
+inline constexpr const char* kSheetCutOffWarning =
+    "The file is cut off before its end: the notes up to the cut were loaded, anything after it is missing";
 
 // The .shd text of a sheet, CR LF line ends.
 std::string sheetToText(const SheetDocument& sheet);
@@ -23,20 +26,12 @@ std::string sheetToText(const SheetDocument& sheet);
 // modified mark; on failure it keeps all three and the old file stays as it was.
 FileResult saveSheet(SheetDocument& sheet, const std::string& caption, const std::string& path);
 
-struct SheetLoadResult {
-    enum class Status { Ok, NotASheet, Unreadable };
-    Status status = Status::Ok;
-    std::string error;                 // for NotASheet and Unreadable
-    std::vector<std::string> warnings; // what a file held beyond the limits and was left out
-
-    bool ok() const { return status == Status::Ok; }
-};
-
 // Replaces the sheet's tracks and settings from a file, under the sheet lock. A file whose
-// root is not "staffdoc" changes nothing but the caption and path. A file that cannot be read
-// changes nothing at all, so a later save cannot overwrite a file that was never shown.
-SheetLoadResult loadSheet(SheetDocument& sheet, const std::string& caption, const std::string& path);
+// root is not "staffdoc" (WrongKind) changes nothing but the caption and path. A file that
+// cannot be read (Unreadable) changes nothing at all, so a later save cannot overwrite a file
+// that was never shown. Warnings name what a file held beyond the limits and was left out.
+LoadResult loadSheet(SheetDocument& sheet, const std::string& caption, const std::string& path);
 // The same from text already in memory (path and caption untouched).
-SheetLoadResult loadSheetFromText(SheetDocument& sheet, std::string_view text);
+LoadResult loadSheetFromText(SheetDocument& sheet, std::string_view text);
 
 } // namespace tonvela

@@ -212,6 +212,8 @@ void Track::applyToSelected(int vol, int pn, int lTo, int lCount, int vel, doubl
 
 void Track::setKeyIndex(int index)
 {
+    // The key decides what every note sounds; playback reads it under the lock.
+    SheetLockGuard lock(sheetLock());
     const KeySignature& row = keySignature(index);
     keyindex = (index >= 0 && index < kKeySignatureCount) ? index : kDefaultKeyIndex;
     key = row.tonic;

@@ -44,8 +44,8 @@ struct TempoChange {
 // staff kind (track_type.h) and the <track> element (track_element.h).
 //
 // Thread rules: owned by the user-interface thread. Every edit of the notes (insert, remove,
-// undo, redo, applyToSelected, a growth of the array, a change of staff kind) takes the sheet
-// lock, so the painter and playback threads never see a half-changed array.
+// undo, redo, applyToSelected, a growth of the array, a change of staff kind or key) takes the
+// sheet lock, so the painter and playback threads never see a half-changed array.
 class Track {
   public:
     Track();

@@ -66,15 +66,18 @@ int readTrackElement(Track& track, const MarkupElement& element)
             const int mode = intAttribute(child, "drawmode", 0);
             track.drawmode = static_cast<uint8_t>(mode >= 0 && mode <= kDrawFifthKind ? mode : kDrawGClef);
             track.percussive = intAttribute(child, "percussive", 0) != 0 ? 1 : 0;
-        } else if (child.name == "note") {
+        } else if (child.name == "note" && child.closed) {
+            // A note the file ends inside is left out: its last value may be cut short (a
+            // "midi=6" of a "midi=64") and would play wrong.
             if (read >= Track::kMaxNotes) {
                 ++dropped;
             } else {
                 Note& n = track.noteAt(read);
                 n = Note();
                 readNoteElement(n, child, track.drawmode);
+                // A drum part has no accidentals; its rests, dots, triplets and ties stay.
                 if (track.percussive)
-                    n.dwFlag = 0;
+                    n.dwFlag &= ~(kFlagFlat | kFlagSharp | kFlagNatural);
                 ++read;
             }
         }

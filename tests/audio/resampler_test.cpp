@@ -206,8 +206,9 @@ class ResamplerFilesTest : public tonvela::testing::AudioFilesTest {};
 
 TEST_F(ResamplerFilesTest, AClipDecodedForOfflineMixingIsResampledTheSameWay)
 {
-    const DecodedClip clip = decodeClipFile(tone("sine.wav", 1.0, 1, 22050, 16, 1000, 0.5), 48000);
-    ASSERT_TRUE(clip.ok) << clip.error;
+    DecodedClip clip;
+    const LoadResult decoded = decodeClipFile(tone("sine.wav", 1.0, 1, 22050, 16, 1000, 0.5), 48000, clip);
+    ASSERT_TRUE(decoded.ok()) << decoded.error;
     EXPECT_NEAR(static_cast<double>(clip.frames()), 48000, 2);
     std::vector<float> left;
     for (std::size_t i = 4800 * 2; i + 4800 * 2 < clip.samples.size(); i += 2)

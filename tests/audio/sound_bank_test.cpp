@@ -57,7 +57,7 @@ class SoundBankTest : public tonvela::testing::AudioFilesTest {
 TEST_F(SoundBankTest, AWellFormedBankYieldsEverySampleHeaderTheTerminalRecordIncluded)
 {
     SoundBank bank;
-    ASSERT_TRUE(bank.load(bankFile, notifier));
+    ASSERT_TRUE(bank.load(bankFile, notifier).ok());
     EXPECT_TRUE(bank.loaded);
     EXPECT_TRUE(notifier.messages.empty());
     ASSERT_EQ(bank.samples.size(), bankSamples.size() + 1);
@@ -85,7 +85,7 @@ TEST_F(SoundBankTest, AWellFormedBankYieldsEverySampleHeaderTheTerminalRecordInc
 TEST_F(SoundBankTest, ARealBankWrittenByAnotherProgramReadsWithItsNamesAndRanges)
 {
     SoundBank bank;
-    ASSERT_TRUE(bank.load(kRealBank, notifier));
+    ASSERT_TRUE(bank.load(kRealBank, notifier).ok());
     EXPECT_TRUE(notifier.messages.empty());
     EXPECT_EQ(bank.engineName, "TimGM6mb1.sf2"); // the first text after the version
     EXPECT_EQ(bank.sampleDataSize(), 4000u);
@@ -107,21 +107,25 @@ TEST_F(SoundBankTest, ARiffSizeTwoBytesShortShowsTheSizeMessageOnceAndStillLoads
     std::string bytes = original;
     putLe32(bytes, 4, le32At(bytes, 4) - 2);
     SoundBank bank;
-    ASSERT_TRUE(bank.load(variant("short.sf2", bytes), notifier));
+    const LoadResult loaded = bank.load(variant("short.sf2", bytes), notifier);
+    ASSERT_TRUE(loaded.ok());
+    EXPECT_EQ(loaded.warnings, std::vector<std::string>{"Soundfont2 file size mismatch"});
     ASSERT_EQ(notifier.messages.size(), 1u);
     EXPECT_EQ(notifier.messages[0].text, "Soundfont2 file size mismatch");
     EXPECT_EQ(notifier.messages[0].caption, "Error");
     EXPECT_EQ(bank.samples.size(), le32At(original, shdr + 4) / kSampleHeaderBytes);
 }
 
-TEST_F(SoundBankTest, AFileThatCannotBeOpenedIsTheOnlyFailure)
+TEST_F(SoundBankTest, AFileThatCannotBeOpenedOrIsNoSoundFontIsRefusedWithoutAMessageBox)
 {
     SoundBank bank;
-    EXPECT_FALSE(bank.load(path("none.sf2"), notifier));
+    EXPECT_EQ(bank.load(path("none.sf2"), notifier).status, LoadStatus::Unreadable);
     EXPECT_FALSE(bank.loaded);
     SoundBank empty;
-    EXPECT_TRUE(empty.load(variant("empty.sf2", ""), notifier));
+    EXPECT_EQ(empty.load(variant("empty.sf2", ""), notifier).status, LoadStatus::WrongKind);
     EXPECT_TRUE(empty.samples.empty());
+    EXPECT_FALSE(empty.loaded);
+    EXPECT_TRUE(notifier.messages.empty());
 }
 
 TEST_F(SoundBankTest, ChunkSizesBeyondTheFileAreClampedToIt)
@@ -129,12 +133,12 @@ TEST_F(SoundBankTest, ChunkSizesBeyondTheFileAreClampedToIt)
     // The file cut inside the sample headers, with the shdr size left claiming them all.
     const std::string cut = original.substr(0, shdr + 8 + 10 * kSampleHeaderBytes + 20);
     SoundBank bank;
-    ASSERT_TRUE(bank.load(variant("cut.sf2", cut), notifier));
+    ASSERT_TRUE(bank.load(variant("cut.sf2", cut), notifier).ok());
     EXPECT_EQ(bank.samples.size(), 10u);
 
     std::string bigSmpl = original.substr(0, original.find("smpl") + 8 + 1000);
     SoundBank partial;
-    ASSERT_TRUE(partial.load(variant("smpl.sf2", bigSmpl), notifier));
+    ASSERT_TRUE(partial.load(variant("smpl.sf2", bigSmpl), notifier).ok());
     EXPECT_EQ(partial.sampleDataSize(), 1000u);
     EXPECT_TRUE(partial.samples.empty());
 }
@@ -148,7 +152,7 @@ TEST_F(SoundBankTest, ChunkNamesInsideOtherChunksAreNotReadAsChunks)
     putLe32(bytes, 4, static_cast<uint32_t>(bytes.size() - 8));
     // WHEN it loads
     SoundBank bank;
-    ASSERT_TRUE(bank.load(variant("junk.sf2", bytes), notifier));
+    ASSERT_TRUE(bank.load(variant("junk.sf2", bytes), notifier).ok());
     // THEN the headers are those of the presets' list
     EXPECT_TRUE(notifier.messages.empty());
     ASSERT_EQ(bank.samples.size(), bankSamples.size() + 1);
@@ -158,7 +162,7 @@ TEST_F(SoundBankTest, ChunkNamesInsideOtherChunksAreNotReadAsChunks)
 TEST_F(SoundBankTest, SampleRangesOutsideTheDataOrTheTableAreClampedOrRefused)
 {
     SoundBank bank;
-    ASSERT_TRUE(bank.load(bankFile, notifier));
+    ASSERT_TRUE(bank.load(bankFile, notifier).ok());
     const unsigned char* bytes = nullptr;
     std::size_t length = 0;
     EXPECT_FALSE(bank.sampleBytes(-1, bytes, length));
@@ -174,7 +178,7 @@ TEST_F(SoundBankTest, SampleRangesOutsideTheDataOrTheTableAreClampedOrRefused)
 TEST_F(SoundBankTest, PlayingASamplePlaysItOnceThroughASlot)
 {
     SoundBank bank;
-    ASSERT_TRUE(bank.load(bankFile, notifier));
+    ASSERT_TRUE(bank.load(bankFile, notifier).ok());
     auto sink = createNullSink();
     ASSERT_TRUE(sink->open({}));
     SoundEngine engine(notifier);

@@ -102,9 +102,11 @@ TEST_F(WaveFileTest, TheHeaderDescribesTheDataAndAPartialFrameIsLeftOut)
     EXPECT_EQ(le32At(wav, 28), 22050u * 4); // bytes per second
     EXPECT_EQ(wav.substr(36, 4), "data");
     EXPECT_EQ(le32At(wav, 40), 4u);
-    const WaveWalk walk = walkWave(reinterpret_cast<const unsigned char*>(wav.data()), wav.size());
+    WaveWalk walk;
+    const LoadResult walked = walkWave(reinterpret_cast<const unsigned char*>(wav.data()), wav.size(), walk);
     ASSERT_EQ(walk.data.size(), 1u);
-    EXPECT_FALSE(walk.sizeMismatch);
+    EXPECT_TRUE(walked.ok());
+    EXPECT_TRUE(walked.warnings.empty());
     EXPECT_EQ(walk.data[0].format.channels, 2);
     EXPECT_EQ(walk.data[0].format.bitsPerSample, 16);
     EXPECT_EQ(walk.data[0].size, 4u);
@@ -127,15 +129,18 @@ TEST_F(WaveFileTest, AListAfterTheFormatWhoseTextHoldsTheWordDataIsNotTakenForTh
     writeBytes(file, bytes);
 
     // WHEN it is walked and decoded
-    const WaveWalk walk = walkWave(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    const DecodedClip clip = decodeClipFile(file, 8000);
+    WaveWalk walk;
+    const LoadResult walked =
+        walkWave(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), walk);
+    DecodedClip clip;
+    const LoadResult decoded = decodeClipFile(file, 8000, clip);
 
     // THEN the one data chunk is the real one, and the clip is the tone alone
     ASSERT_EQ(walk.data.size(), 1u);
     EXPECT_EQ(walk.data[0].offset, data + comment.size() + 8);
     EXPECT_EQ(walk.data[0].size, dataSize);
-    EXPECT_FALSE(walk.sizeMismatch);
-    ASSERT_TRUE(clip.ok) << clip.error;
+    EXPECT_TRUE(walked.warnings.empty());
+    ASSERT_TRUE(decoded.ok()) << decoded.error;
     EXPECT_EQ(clip.frames(), 2400);
     float peak = 0;
     for (const float v : clip.samples)

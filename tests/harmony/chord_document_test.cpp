@@ -105,7 +105,7 @@ TEST_F(ChordDocumentTest, ReadingGivesBackEveryDiagramOfTheFile)
 {
     writeFile(path("doc.shd"), kExampleLf);
     ChordDocument doc;
-    const ChordLoadResult res = readChordDocument(doc, "doc.shd", path("doc.shd"));
+    const LoadResult res = readChordDocument(doc, "doc.shd", path("doc.shd"));
     ASSERT_TRUE(res.ok()) << res.error;
     ASSERT_EQ(doc.diagramCount(), 2);
     EXPECT_EQ(doc.diagrams()[1].label, "Em");
@@ -156,7 +156,7 @@ TEST_F(ChordDocumentTest, FileWithMoreThanThirtyTwoChordsKeepsTheFirstThirtyTwoA
                 "\" szchord=\"1\" ></chord>\n";
     text += "</chorddoc>";
     ChordDocument doc;
-    const ChordLoadResult res = readChordDocumentFromText(doc, text);
+    const LoadResult res = readChordDocumentFromText(doc, text);
     ASSERT_TRUE(res.ok());
     EXPECT_EQ(doc.diagramCount(), 32);
     EXPECT_EQ(doc.diagrams()[31].label, "L31");
@@ -167,7 +167,7 @@ TEST_F(ChordDocumentTest, FileWithMoreThanThirtyTwoChordsKeepsTheFirstThirtyTwoA
 TEST_F(ChordDocumentTest, MissingAttributesTakeDefaultsAndOverlongTextsAreCut)
 {
     ChordDocument doc;
-    const ChordLoadResult res = readChordDocumentFromText(
+    const LoadResult res = readChordDocumentFromText(
         doc, "<chorddoc><chord ></chord><chord label=\"" + std::string(50, 'x') + "\" startfret=zz></chord>");
     ASSERT_TRUE(res.ok());
     ASSERT_EQ(doc.diagramCount(), 2);
@@ -184,11 +184,11 @@ TEST_F(ChordDocumentTest, NonChordFilesAndUnreadableFilesChangeNothing)
     doc.addDiagram("A", "", "11023333243151061X", 1);
     doc.title = "mine";
     writeFile(path("sheet.shd"), "<staffdoc\r\n>\r\n</staffdoc>\r\n");
-    ChordLoadResult res = readChordDocument(doc, "sheet.shd", path("sheet.shd"));
-    EXPECT_EQ(res.status, ChordLoadResult::Status::NotAChordDocument);
+    LoadResult res = readChordDocument(doc, "sheet.shd", path("sheet.shd"));
+    EXPECT_EQ(res.status, LoadStatus::WrongKind);
     EXPECT_FALSE(res.error.empty());
     res = readChordDocument(doc, "none.shd", path("none.shd"));
-    EXPECT_EQ(res.status, ChordLoadResult::Status::Unreadable);
+    EXPECT_EQ(res.status, LoadStatus::Unreadable);
     EXPECT_EQ(doc.diagramCount(), 1);
     EXPECT_EQ(doc.title, "mine");
 }

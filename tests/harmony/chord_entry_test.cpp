@@ -1,6 +1,7 @@
 #include "harmony/chord_document.h"
 #include "harmony/chord_entry.h"
 #include "platform/notifier.h"
+#include "platform/sheet_lock.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
@@ -9,6 +10,9 @@
 #include "theory/chord_formula.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 namespace tonvela {
 namespace {
@@ -251,6 +255,56 @@ TEST_F(ChordEntryTest, EveryCommandIsOneUndoStep)
     EXPECT_EQ(track().count, 6);
     sheet.undo();
     EXPECT_EQ(track().count, 0);
+}
+
+// At the moment an entry takes its undo snapshot, a second thread (the painter, the playback)
+// asks for the sheet lock. It must get it only once the entry is whole, not between the
+// snapshot and the notes.
+class SnapshotMomentView : public SheetView {
+  public:
+    explicit SnapshotMomentView(const Track& track) : m_track(track) {}
+    ~SnapshotMomentView() override
+    {
+        if (m_other.joinable())
+            m_other.join();
+    }
+    SnapshotMomentView(const SnapshotMomentView&) = delete;
+    SnapshotMomentView& operator=(const SnapshotMomentView&) = delete;
+
+    void windowTextChanged(const std::string& /*text*/) override
+    {
+        if (m_other.joinable())
+            return;
+        m_other = std::thread([this] {
+            const SheetLockGuard lock(sheetLock());
+            m_seen = m_track.count;
+        });
+        // Let the other thread queue for the lock before the entry goes on.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    int seenNotes()
+    {
+        if (m_other.joinable())
+            m_other.join();
+        return m_seen;
+    }
+
+  private:
+    const Track& m_track;
+    std::thread m_other;
+    int m_seen = -1;
+};
+
+TEST_F(ChordEntryTest, OtherThreadsSeeAChordEitherWholeOrNotAtAll)
+{
+    for (const bool arpeggio : {false, true}) {
+        SheetDocument fresh;
+        SnapshotMomentView view(*fresh.trackAt(0));
+        fresh.setView(&view);
+        ASSERT_EQ(addChordToSheet(&fresh, chord("C", "maj"), arpeggio, ctx), 6);
+        EXPECT_EQ(view.seenNotes(), 6) << (arpeggio ? "arpeggio" : "chord");
+        fresh.setView(nullptr);
+    }
 }
 
 TEST_F(ChordEntryTest, ChordsSoundTheChosenPitchesOnEveryClefAndKey)

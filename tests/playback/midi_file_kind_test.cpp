@@ -79,12 +79,12 @@ TEST_F(MidiFileKindTest, ContentDecidesWhateverTheName)
 TEST_F(MidiFileKindTest, ARiffMidiFileImportsItsStandardMidiFile)
 {
     SheetDocument sheet;
-    const MidiImportResult res = importMidiData(riffMidi(smallMidi()), sheet);
-    ASSERT_TRUE(res.ok) << res.error;
+    const LoadResult res = importMidiData(riffMidi(smallMidi()), sheet);
+    ASSERT_TRUE(res.ok()) << res.error;
     ASSERT_EQ(sheet.trackCount(), 1);
     EXPECT_EQ(sheet.trackAt(0)->noteAt(0).effectiveKey(), 60);
     // A RIFF file without its data chunk is refused like any file that is no MIDI file.
-    EXPECT_FALSE(importMidiData(std::string("RIFF\4\0\0\0RMID", 12), sheet).ok);
+    EXPECT_FALSE(importMidiData(std::string("RIFF\4\0\0\0RMID", 12), sheet).ok());
 }
 
 } // namespace

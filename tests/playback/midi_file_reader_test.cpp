@@ -18,11 +18,12 @@ using test::TrackBytes;
 
 class MidiFileReaderTest : public ::testing::Test {
   protected:
-    MidiImportResult import(const std::string& bytes) { return importMidiData(bytes, sheet); }
+    LoadResult import(const std::string& bytes) { return importMidiData(bytes, sheet, &info); }
     Track& track(int i = 0) { return *sheet.trackAt(i); }
     const Note& note(int i, int t = 0) { return sheet.trackAt(t)->noteAt(i); }
 
     SheetDocument sheet;
+    MidiFileInfo info;
 };
 
 TEST_F(MidiFileReaderTest, RefusesFilesWithoutHeaderTracksOrDivisionAndKeepsTheSheet)
@@ -31,23 +32,23 @@ TEST_F(MidiFileReaderTest, RefusesFilesWithoutHeaderTracksOrDivisionAndKeepsTheS
     const TrackBytes notes = TrackBytes().on(0, 0, 60).off(96, 0, 60).end();
 
     auto res = import("RIFF....");
-    EXPECT_FALSE(res.ok);
+    EXPECT_FALSE(res.ok());
     EXPECT_NE(res.error.find("MThd"), std::string::npos);
 
     res = import(smfHeader(1, 1, 0) + smfTrack(notes));
-    EXPECT_FALSE(res.ok);
+    EXPECT_FALSE(res.ok());
     EXPECT_NE(res.error.find("division of 0"), std::string::npos);
 
     res = import(smfHeader(1, 0, 96));
-    EXPECT_FALSE(res.ok);
+    EXPECT_FALSE(res.ok());
     EXPECT_NE(res.error.find("MTrk"), std::string::npos);
 
     res = import(smfFile({TrackBytes().tempo(0, 500000).end()}));
-    EXPECT_FALSE(res.ok);
+    EXPECT_FALSE(res.ok());
     EXPECT_NE(res.error.find("no notes"), std::string::npos);
 
     res = import(std::string("MThd\0\0\0\6\0", 9)); // cut inside the header
-    EXPECT_FALSE(res.ok);
+    EXPECT_FALSE(res.ok());
 
     EXPECT_EQ(sheet.trackCount(), 2);
     EXPECT_EQ(sheet.trackAt(0)->count, 1);
@@ -57,7 +58,7 @@ TEST_F(MidiFileReaderTest, QuartersBecomeQuarterNotesWithSpelledPitches)
 {
     const auto res =
         import(smfFile({TrackBytes().on(0, 0, 60, 90).off(96, 0, 60).on(0, 0, 61).off(96, 0, 61).end()}));
-    ASSERT_TRUE(res.ok) << res.error;
+    ASSERT_TRUE(res.ok()) << res.error;
     ASSERT_EQ(sheet.trackCount(), 1);
     ASSERT_EQ(track().count, 2);
     EXPECT_EQ(note(0).type, kTypeQuarter);
@@ -75,7 +76,7 @@ TEST_F(MidiFileReaderTest, QuartersBecomeQuarterNotesWithSpelledPitches)
 
 TEST_F(MidiFileReaderTest, NoteOnWithVelocityZeroEndsTheNote)
 {
-    ASSERT_TRUE(import(smfFile({TrackBytes().on(0, 0, 64).on(192, 0, 64, 0).end()})).ok);
+    ASSERT_TRUE(import(smfFile({TrackBytes().on(0, 0, 64).on(192, 0, 64, 0).end()})).ok());
     ASSERT_EQ(track().count, 1);
     EXPECT_EQ(note(0).type, kTypeHalf);
     ASSERT_EQ(track().events.size(), 2u);
@@ -87,7 +88,7 @@ TEST_F(MidiFileReaderTest, RunningStatusReadsFurtherNoteOnsOnTheSameChannel)
 {
     // 90 3C 64, then data bytes only: 60 3C 00 (note off by velocity 0), 00 3E 64, 60 3E 00.
     const TrackBytes t = TrackBytes().on(0, 3, 60).raw({0x60, 60, 0, 0x00, 62, 100, 0x60, 62, 0}).end();
-    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_TRUE(import(smfFile({t})).ok());
     ASSERT_EQ(track().count, 2);
     EXPECT_EQ(note(0).effectiveKey(), 60);
     EXPECT_EQ(note(1).effectiveKey(), 62);
@@ -110,7 +111,7 @@ TEST_F(MidiFileReaderTest, NoteOnsWithinHalfASixteenthBecomeOneChord)
                              .off(76, 0, 72)
                              .off(20, 0, 76)
                              .end();
-    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_TRUE(import(smfFile({t})).ok());
     ASSERT_EQ(track().count, 5);
     EXPECT_EQ(note(0).chordparent, -1);
     EXPECT_EQ(note(1).chordparent, 0);
@@ -133,7 +134,7 @@ TEST_F(MidiFileReaderTest, QuarterSilenceBecomesARestAndAShortOneLengthensTheNot
                              .on(24, 0, 64) // a sixteenth of silence
                              .off(96, 0, 64)
                              .end();
-    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_TRUE(import(smfFile({t})).ok());
     ASSERT_EQ(track().count, 4);
     EXPECT_TRUE(note(1).isRest());
     EXPECT_EQ(note(1).type, kTypeQuarter);
@@ -148,7 +149,7 @@ TEST_F(MidiFileReaderTest, LongSilencesBecomeSeveralFittingRests)
 {
     // 7.5 quarters of silence: a whole rest, then a dotted half, then an eighth.
     const TrackBytes t = TrackBytes().on(0, 0, 60).off(96, 0, 60).on(720, 0, 62).off(96, 0, 62).end();
-    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_TRUE(import(smfFile({t})).ok());
     ASSERT_EQ(track().count, 5);
     EXPECT_EQ(note(1).type, kTypeWhole);
     EXPECT_FALSE(note(1).isDotted());
@@ -167,7 +168,7 @@ TEST_F(MidiFileReaderTest, ANoteOfOnePointFourQuartersBecomesADottedQuarter)
                              .on(0, 0, 62)
                              .off(120, 0, 62) // 1.25 quarters
                              .end();
-    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_TRUE(import(smfFile({t})).ok());
     ASSERT_EQ(track().count, 3);
     EXPECT_EQ(note(0).type, kTypeQuarter);
     EXPECT_TRUE(note(0).isDotted());
@@ -185,7 +186,7 @@ TEST_F(MidiFileReaderTest, ChannelNineIsPercussiveAndSetsTheDrumKey)
 {
     const TrackBytes drums = TrackBytes().on(0, 9, 38).off(96, 9, 38).end();
     const TrackBytes piano = TrackBytes().on(0, 4, 60).off(96, 4, 60).end();
-    ASSERT_TRUE(import(smfFile({drums, piano})).ok);
+    ASSERT_TRUE(import(smfFile({drums, piano})).ok());
     ASSERT_EQ(sheet.trackCount(), 2);
     EXPECT_EQ(track(0).percussive, 1);
     EXPECT_EQ(track(0).drumKey, 38);
@@ -205,7 +206,7 @@ TEST_F(MidiFileReaderTest, ChannelMessagesSetProgramNameAndControllers)
                              .on(0, 0, 60)
                              .off(96, 0, 60)
                              .end();
-    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_TRUE(import(smfFile({t})).ok());
     EXPECT_EQ(track().name, "Lead Line");
     EXPECT_EQ(track().iid, 27);
     EXPECT_EQ(track().groupid, 3);
@@ -233,16 +234,16 @@ TEST_F(MidiFileReaderTest, TheTempoOfMostOfTheFileAndTheFirstUsableTimeSignature
         b.on(0, 1, 64).off(96, 1, 64);
     }
     const auto res = import(smfFile({conductor, a.end(), b.end()}));
-    ASSERT_TRUE(res.ok);
+    ASSERT_TRUE(res.ok());
     ASSERT_EQ(sheet.trackCount(), 2);
     EXPECT_EQ(track(0).tempo, 200);
     EXPECT_EQ(track(1).tempo, 200);
     EXPECT_EQ(sheet.timesig, kTimeSig34);
     EXPECT_EQ(track(1).timeSig, kTimeSig34);
-    EXPECT_EQ(res.info.tempoBpm, 200);
-    ASSERT_EQ(res.info.chunks.size(), 3u);
-    EXPECT_EQ(res.info.chunks[0].sheetTrack, -1);
-    EXPECT_EQ(res.info.chunks[2].sheetTrack, 1);
+    EXPECT_EQ(info.tempoBpm, 200);
+    ASSERT_EQ(info.chunks.size(), 3u);
+    EXPECT_EQ(info.chunks[0].sheetTrack, -1);
+    EXPECT_EQ(info.chunks[2].sheetTrack, 1);
     // The first beat, at 100 bpm, lasts two beats of the sheet: 0.6 s + 7 x 0.3 s in all.
     EXPECT_EQ(note(0).type, kTypeHalf);
     EXPECT_EQ(totalPlayMs(track(0)), 2700);
@@ -261,9 +262,9 @@ TEST_F(MidiFileReaderTest, SequencerSpecificSysExAndUnknownChunksAreSkippedWhole
     std::string file =
         smfHeader(0, 1, 96) + "XFIH" + test::be32(5) + std::string("\x90\x3C\x40\x00\x00", 5) + smfTrack(t);
     const auto res = import(file);
-    ASSERT_TRUE(res.ok) << res.error;
+    ASSERT_TRUE(res.ok()) << res.error;
     EXPECT_EQ(track().count, 1);
-    EXPECT_EQ(res.info.noteOns, 1);
+    EXPECT_EQ(info.noteOns, 1);
 }
 
 TEST_F(MidiFileReaderTest, ControllerEventsBetweenNotesDoNotLoseTime)
@@ -275,7 +276,7 @@ TEST_F(MidiFileReaderTest, ControllerEventsBetweenNotesDoNotLoseTime)
                              .on(6, 0, 62) // 96 ticks after the note off
                              .off(96, 0, 62)
                              .end();
-    ASSERT_TRUE(import(smfFile({t})).ok);
+    ASSERT_TRUE(import(smfFile({t})).ok());
     ASSERT_EQ(track().count, 3);
     EXPECT_TRUE(note(1).isRest());
     EXPECT_EQ(note(1).type, kTypeQuarter);
@@ -283,14 +284,14 @@ TEST_F(MidiFileReaderTest, ControllerEventsBetweenNotesDoNotLoseTime)
 
 TEST_F(MidiFileReaderTest, ANoteStillSoundingAtTheEndLastsToTheEndOfTheTrack)
 {
-    ASSERT_TRUE(import(smfFile({TrackBytes().on(0, 0, 60).end(192)})).ok);
+    ASSERT_TRUE(import(smfFile({TrackBytes().on(0, 0, 60).end(192)})).ok());
     EXPECT_EQ(note(0).type, kTypeHalf);
 }
 
 TEST_F(MidiFileReaderTest, EventsKeepExactTicksAndTheirNoteIndices)
 {
     const TrackBytes t = TrackBytes().on(0, 0, 60).off(100, 0, 60).on(110, 0, 62).off(50, 0, 62).end();
-    ASSERT_TRUE(import(smfFile({t}, 480)).ok);
+    ASSERT_TRUE(import(smfFile({t}, 480)).ok());
     const auto& ev = track().events;
     ASSERT_EQ(ev.size(), 4u);
     EXPECT_EQ(ev[0].tick, 0);
@@ -309,23 +310,23 @@ TEST_F(MidiFileReaderTest, DamagedLengthsEndTheTrackWithoutReadingPastIt)
     const TrackBytes bad =
         TrackBytes().on(0, 0, 60).off(96, 0, 60).raw({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0x7F});
     auto res = import(smfFile({bad}));
-    ASSERT_TRUE(res.ok);
+    ASSERT_TRUE(res.ok());
     EXPECT_EQ(track().count, 1);
     EXPECT_FALSE(res.warnings.empty());
 
     const TrackBytes good = TrackBytes().on(0, 0, 60).off(96, 0, 60).on(0, 0, 62).off(96, 0, 62).end();
     std::string file = smfHeader(1, 1, 96) + "MTrk" + test::be32(0x7FFFFFFF) + good.bytes();
     res = import(file);
-    ASSERT_TRUE(res.ok);
+    ASSERT_TRUE(res.ok());
     EXPECT_EQ(track().count, 2);
 
     // A variable-length quantity of five bytes, and a data byte with no status before it.
     res = import(
         smfFile({TrackBytes().on(0, 0, 60).off(96, 0, 60).raw({0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 1})}));
-    ASSERT_TRUE(res.ok);
+    ASSERT_TRUE(res.ok());
     EXPECT_EQ(track().count, 1);
     res = import(smfFile({TrackBytes().raw({0x00, 0x3C, 0x40}).on(0, 0, 60).off(96, 0, 60)}));
-    EXPECT_FALSE(res.ok);
+    EXPECT_FALSE(res.ok());
 }
 
 TEST_F(MidiFileReaderTest, HugeSilencesAndNoteFloodsStayBounded)
@@ -338,7 +339,7 @@ TEST_F(MidiFileReaderTest, HugeSilencesAndNoteFloodsStayBounded)
     const auto start = std::chrono::steady_clock::now();
     const auto res = import(smfFile({t}));
     const auto took = std::chrono::steady_clock::now() - start;
-    ASSERT_TRUE(res.ok);
+    ASSERT_TRUE(res.ok());
     // The silence became at most 256 whole rests; the notes fill the track up to what a sheet
     // file holds, the rest stays in the events.
     EXPECT_EQ(track().count, Track::kMaxNotes);
@@ -358,15 +359,17 @@ TEST_F(MidiFileReaderTest, SmpteDivisionIsReadAsTicksAtTheStandardTempo)
     // 25 frames of 40 ticks: 1000 ticks a second, 500 a quarter at 120 bpm.
     std::string file = smfHeader(1, 1, 0xE728) + smfTrack(TrackBytes().on(0, 0, 60).off(500, 0, 60).end());
     const auto res = import(file);
-    ASSERT_TRUE(res.ok) << res.error;
-    EXPECT_EQ(res.info.division, 500);
+    ASSERT_TRUE(res.ok()) << res.error;
+    EXPECT_EQ(info.division, 500);
     EXPECT_EQ(note(0).type, kTypeQuarter);
 }
 
 TEST_F(MidiFileReaderTest, ImportFileGivesANewSheetCaptionedWithTheFileNameButNoPath)
 {
-    MidiImportResult res;
-    EXPECT_EQ(importMidiFile("/nonexistent/song.mid", &res), nullptr);
+    std::unique_ptr<SheetDocument> imported;
+    const LoadResult res = importMidiFile("/nonexistent/song.mid", imported);
+    EXPECT_EQ(res.status, LoadStatus::Unreadable);
+    EXPECT_EQ(imported, nullptr);
     EXPECT_FALSE(res.error.empty());
 }
 

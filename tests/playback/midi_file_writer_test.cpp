@@ -369,15 +369,18 @@ TEST_F(MidiFileOnDiskTest, ImportExportImportKeepsNotesLengthsChordsAndPrograms)
 
     const fs::path first = dir / "first.mid";
     ASSERT_TRUE(writeMidiFile(sheet, first.string()).ok);
-    MidiImportResult res;
-    auto back = importMidiFile(first.string(), &res);
-    ASSERT_NE(back, nullptr) << res.error;
+    std::unique_ptr<SheetDocument> back;
+    LoadResult res = importMidiFile(first.string(), back);
+    ASSERT_TRUE(res.ok()) << res.error;
+    ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->caption, "first.mid");
     EXPECT_TRUE(back->path.empty());
     const fs::path second = dir / "second.mid";
     ASSERT_TRUE(writeMidiFile(*back, second.string()).ok);
-    auto again = importMidiFile(second.string(), &res);
-    ASSERT_NE(again, nullptr) << res.error;
+    std::unique_ptr<SheetDocument> again;
+    res = importMidiFile(second.string(), again);
+    ASSERT_TRUE(res.ok()) << res.error;
+    ASSERT_NE(again, nullptr);
 
     for (const SheetDocument* s : {back.get(), again.get()}) {
         ASSERT_EQ(s->trackCount(), 2);

@@ -36,8 +36,8 @@ class MidiImportTimingTest : public testing::SchedulerHarness {
   protected:
     void import(const std::string& bytes)
     {
-        result = importMidiData(bytes, sheet);
-        ASSERT_TRUE(result.ok) << result.error;
+        result = importMidiData(bytes, sheet, &info);
+        ASSERT_TRUE(result.ok()) << result.error;
     }
     Track& track(int i = 0) { return *sheet.trackAt(i); }
 
@@ -89,7 +89,8 @@ class MidiImportTimingTest : public testing::SchedulerHarness {
         EXPECT_LE(worstOff, tolMs) << "note ends moved";
     }
 
-    MidiImportResult result;
+    LoadResult result;
+    MidiFileInfo info;
     int64_t endMs = 0;
 };
 
@@ -218,10 +219,10 @@ TEST_F(MidiImportTimingTest, TheSheetTakesTheTempoOfMostOfTheFileAndStillLastsAs
     import(tempoChangeFile());
     // 128 bpm holds for 15 of the 23 seconds.
     EXPECT_EQ(track().tempo, 128);
-    EXPECT_EQ(result.info.tempoBpm, 128);
-    EXPECT_EQ(result.info.tempoChanges, 1);
-    EXPECT_EQ(result.info.minTempoBpm, 60);
-    EXPECT_EQ(result.info.maxTempoBpm, 128);
+    EXPECT_EQ(info.tempoBpm, 128);
+    EXPECT_EQ(info.tempoChanges, 1);
+    EXPECT_EQ(info.minTempoBpm, 60);
+    EXPECT_EQ(info.maxTempoBpm, 128);
     EXPECT_EQ(soundingNotes(track()), 40);
     const double beatMs = 60000.0 / 128;
     EXPECT_NEAR(static_cast<double>(totalPlayMs(track())), 23000, beatMs);
@@ -334,13 +335,13 @@ TEST_F(MidiImportTimingTest, AChunkOfThousandsOfNotesKeepsEveryNoteThroughSaveAn
     import(smfFile({t.end()}));
     EXPECT_TRUE(result.warnings.empty());
     EXPECT_EQ(soundingNotes(track()), 9000);
-    EXPECT_EQ(result.info.chunks[0].noteOns, 9000);
+    EXPECT_EQ(info.chunks[0].noteOns, 9000);
 
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() / ("tonvela-many-" + std::to_string(::getpid()) + ".shd");
     ASSERT_TRUE(saveSheet(sheet, "many", file.string()).ok);
     SheetDocument loaded;
-    const SheetLoadResult res = loadSheet(loaded, "many", file.string());
+    const LoadResult res = loadSheet(loaded, "many", file.string());
     std::filesystem::remove(file);
     ASSERT_TRUE(res.ok()) << res.error;
     ASSERT_EQ(loaded.trackCount(), 1);
@@ -418,7 +419,7 @@ TEST_F(MidiImportTimingTest, ABassPartGoesOnTheFClefAndSoundsTheFilesPitchesWhen
         std::filesystem::temp_directory_path() / ("tonvela-bass-" + std::to_string(::getpid()) + ".shd");
     ASSERT_TRUE(saveSheet(sheet, "bass", file.string()).ok);
     SheetDocument loaded;
-    const SheetLoadResult res = loadSheet(loaded, "bass", file.string());
+    const LoadResult res = loadSheet(loaded, "bass", file.string());
     std::filesystem::remove(file);
     ASSERT_TRUE(res.ok()) << res.error;
     ASSERT_TRUE(midiFileBytes(loaded, 1, bytes, error)) << error;

@@ -152,20 +152,21 @@ class RealMidiFilesTest : public testing::SchedulerHarness {
         const CsvFile csv = readWithMidicsv(path);
         ASSERT_TRUE(csv.ok) << "midicsv is needed (scripts/setup.sh installs it)";
         sheet.removeAllTracks();
-        MidiImportResult res;
+        LoadResult res;
+        MidiFileInfo info;
         std::string bytes;
         {
             std::ifstream in(path, std::ios::binary);
             bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         }
-        res = importMidiData(bytes, sheet);
-        ASSERT_TRUE(res.ok) << res.error;
+        res = importMidiData(bytes, sheet, &info);
+        ASSERT_TRUE(res.ok()) << res.error;
         EXPECT_TRUE(res.warnings.empty()) << res.warnings.front();
         int withNotes = 0;
-        for (std::size_t c = 0; c < res.info.chunks.size(); ++c) {
+        for (std::size_t c = 0; c < info.chunks.size(); ++c) {
             const auto it = csv.chunks.find(static_cast<int>(c) + 1);
             const CsvChunk chunk = it == csv.chunks.end() ? CsvChunk{} : it->second;
-            const int ti = res.info.chunks[c].sheetTrack;
+            const int ti = info.chunks[c].sheetTrack;
             if (chunk.noteOns.empty()) {
                 EXPECT_EQ(ti, -1) << "chunk " << c + 1 << " has no notes but became a track";
                 continue;

@@ -1,6 +1,10 @@
+#include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
 
 using namespace tonvela;
 
@@ -194,4 +198,20 @@ TEST(SheetDocumentTest, SelectedBeatsCountRootsOfAllTracks)
         for (int i = 0; i < s.trackAt(t)->count; ++i)
             s.trackAt(t)->noteAt(i).selected = 1;
     EXPECT_DOUBLE_EQ(s.selectedBeats(), 1.0 + 3.0);
+}
+
+// Playback divides the tracks into measures by their time signatures under the sheet lock; a
+// change of the sheet's time signature must wait for it like every other edit.
+TEST(SheetDocumentTest, ATimeSignatureChangeWaitsForTheSheetLock)
+{
+    SheetDocument s;
+    std::future<void> running;
+    {
+        SheetLockGuard held(sheetLock());
+        running = std::async(std::launch::async, [&] { s.setTimeSignatureCode(kTimeSig34); });
+        EXPECT_EQ(running.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+        EXPECT_EQ(s.trackAt(1)->timeSig, kTimeSig44) << "the tracks changed without the lock";
+    }
+    running.get();
+    EXPECT_EQ(s.trackAt(1)->timeSig, kTimeSig34);
 }

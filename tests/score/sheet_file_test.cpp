@@ -1,5 +1,6 @@
 #include "platform/atomic_file.h"
 #include "platform/sheet_lock.h"
+#include "score/markup_tree.h"
 #include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
@@ -199,7 +200,7 @@ TEST_F(SheetFileTest, SaveAndLoadKeepEveryFieldOfEveryNoteAndTrack)
     const std::string p = path("all.shd");
     ASSERT_TRUE(saveSheet(s, "all.shd", p));
     SheetDocument r;
-    const SheetLoadResult res = loadSheet(r, "all.shd", p);
+    const LoadResult res = loadSheet(r, "all.shd", p);
     ASSERT_TRUE(res.ok()) << res.error;
     EXPECT_TRUE(res.warnings.empty());
     EXPECT_FLOAT_EQ(r.zoomamount, 1.25f);
@@ -308,8 +309,8 @@ TEST_F(SheetFileTest, ChordDocumentGivenToLoadChangesOnlyCaptionAndPath)
     SheetDocument s;
     s.trackAt(0)->insertNote(quarterAt(0), 0);
     s.snapshot();
-    const SheetLoadResult r = loadSheet(s, "chords.shd", p);
-    EXPECT_EQ(r.status, SheetLoadResult::Status::NotASheet);
+    const LoadResult r = loadSheet(s, "chords.shd", p);
+    EXPECT_EQ(r.status, LoadStatus::WrongKind);
     EXPECT_EQ(s.caption, "chords.shd");
     EXPECT_EQ(s.path, p);
     EXPECT_EQ(s.trackCount(), 2);
@@ -321,8 +322,8 @@ TEST_F(SheetFileTest, UnreadableFileChangesNothingAndSaysWhy)
 {
     SheetDocument s;
     s.setPathAndCaption("mine.shd", "/tmp/mine.shd");
-    const SheetLoadResult r = loadSheet(s, "gone.shd", path("gone.shd"));
-    EXPECT_EQ(r.status, SheetLoadResult::Status::Unreadable);
+    const LoadResult r = loadSheet(s, "gone.shd", path("gone.shd"));
+    EXPECT_EQ(r.status, LoadStatus::Unreadable);
     EXPECT_NE(r.error.find("gone.shd"), std::string::npos);
     EXPECT_EQ(s.path, "/tmp/mine.shd");
     EXPECT_EQ(s.trackCount(), 2);
@@ -363,7 +364,7 @@ TEST_F(SheetFileTest, GarbageLoadsAsAnEmptySheetOrIsRefused)
          {std::string("\0\0\0", 3), std::string("<<<<>>>>"), std::string("<staffdoc <track> <note midi"),
           std::string("staffdoc <track> </staffdoc")}) {
         SheetDocument s;
-        const SheetLoadResult r = loadSheetFromText(s, text);
+        const LoadResult r = loadSheetFromText(s, text);
         if (r.ok())
             EXPECT_LE(s.trackCount(), 1) << text;
         else
@@ -440,4 +441,118 @@ TEST_F(SheetFileTest, FClefNotesKeepTheirPitchThroughSaveAndLoad)
     for (int i = 0; i < t.count; ++i)
         EXPECT_EQ(r.trackAt(0)->noteAt(i).effectiveKey(), before[static_cast<std::size_t>(i)]) << i;
     EXPECT_TRUE(r.trackAt(0)->noteAt(2).dwFlag & kFlagSharp);
+}
+
+TEST_F(SheetFileTest, PercussionKeepsItsRestsDotsTripletsAndTiesThroughSaveAndLoadButNoAccidentals)
+{
+    // GIVEN a drum part as MIDI import leaves it: rests, dotted notes, triplets and ties
+    SheetDocument s;
+    Track& drums = *s.trackAt(0);
+    setTrackType(drums, static_cast<int>(TrackType::Percussion));
+    const std::vector<int> flags{kFlagRest,
+                                 kFlagRest | kFlagDot,
+                                 kFlagDot,
+                                 kFlagTriplet,
+                                 kFlagTie | kFlagDot,
+                                 kFlagSharp | kFlagDot,
+                                 kFlagFlat | kFlagTriplet,
+                                 kFlagNatural | kFlagTie};
+    for (std::size_t i = 0; i < flags.size(); ++i) {
+        Note n = quarterAt(static_cast<int>(i) - 2);
+        n.dwFlag = flags[i];
+        drums.insertNote(n, drums.count);
+    }
+    const long long playMs = totalPlayMs(drums);
+
+    // WHEN it is saved and loaded
+    const std::string p = path("drums.shd");
+    ASSERT_TRUE(saveSheet(s, "drums.shd", p));
+    SheetDocument r;
+    ASSERT_TRUE(loadSheet(r, "drums.shd", p).ok());
+
+    // THEN every length mark is back, and only the accidentals are gone
+    const Track& back = *r.trackAt(0);
+    ASSERT_EQ(back.percussive, 1);
+    ASSERT_EQ(back.count, static_cast<int>(flags.size()));
+    for (std::size_t i = 0; i < flags.size(); ++i)
+        EXPECT_EQ(back.noteAt(static_cast<int>(i)).dwFlag,
+                  flags[i] & ~(kFlagSharp | kFlagFlat | kFlagNatural))
+            << i;
+    EXPECT_EQ(totalPlayMs(back), playMs) << "the drum part plays as long as before";
+}
+
+TEST_F(SheetFileTest, EveryZoomTheWindowAllowsSurvivesSaveAndLoad)
+{
+    std::vector<float> zooms{kMinZoom, 0.5f, 1.0f, 2.5f, 8.5f, 9.9f, kMaxZoom};
+    // The zooms the wheel reaches from a new sheet's, one step at a time.
+    float wheel = kDefaultZoom;
+    while (wheel <= kMaxZoom) {
+        zooms.push_back(wheel);
+        wheel += 0.1f;
+    }
+    for (const float zoom : zooms) {
+        SheetDocument s;
+        s.zoomamount = zoom;
+        SheetDocument r;
+        ASSERT_TRUE(loadSheetFromText(r, sheetToText(s)).ok());
+        EXPECT_NEAR(r.zoomamount, zoom, 1e-5f) << zoom;
+    }
+    // Beyond what the window allows a file's zoom is brought into the range.
+    SheetDocument big;
+    loadSheetFromText(big, "<staffdoc\r\nzoomamount=40\r\n>\r\n</staffdoc>\r\n");
+    EXPECT_FLOAT_EQ(big.zoomamount, kMaxZoom);
+    SheetDocument small;
+    loadSheetFromText(small, "<staffdoc\r\nzoomamount=0.1\r\n>\r\n</staffdoc>\r\n");
+    EXPECT_FLOAT_EQ(small.zoomamount, kMinZoom);
+}
+
+TEST_F(SheetFileTest, AFileWithManyBlankLinesBeforeItsRootOpensAsASheet)
+{
+    const std::string p = path("blank-lines.shd");
+    std::string text;
+    for (int i = 0; i < 5000; ++i)
+        text += i % 2 ? "\r\n" : " \t\r\n";
+    spit(p, text + kWorkedExample);
+    EXPECT_EQ(peekFirstToken(p), "staffdoc");
+    SheetDocument s;
+    const LoadResult r = loadSheet(s, "blank-lines.shd", p);
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_TRUE(r.warnings.empty());
+    ASSERT_EQ(s.trackAt(0)->count, 1);
+}
+
+TEST_F(SheetFileTest, AFileCutOffBeforeItsEndLoadsTheWholeNotesItHoldsAndSaysSo)
+{
+    // GIVEN a saved sheet of eight notes in two tracks
+    SheetDocument s;
+    for (int i = 0; i < 8; ++i) {
+        Note n = quarterAt(i - 4);
+        n.midi = static_cast<int8_t>(64 + i);
+        s.trackAt(i / 4)->insertNote(n, s.trackAt(i / 4)->count);
+    }
+    const std::string whole = sheetToText(s);
+    SheetDocument complete;
+    const LoadResult full = loadSheetFromText(complete, whole);
+    ASSERT_TRUE(full.ok());
+    EXPECT_TRUE(full.warnings.empty()) << "a whole file loads without a warning";
+
+    // WHEN the file is cut inside the sixth note's values, right after the second track's
+    // first note, and just before the closing line
+    const std::size_t sixth = whole.find("midi=69");
+    const std::size_t afterFifth = whole.find("</note>", whole.find("midi=68")) + 9;
+    const std::size_t end = whole.find("<measures>");
+    ASSERT_NE(sixth, std::string::npos);
+    const std::vector<std::pair<std::size_t, int>> cuts{{sixth + 6, 5}, {afterFifth, 5}, {end, 8}};
+    for (const auto& [cut, notes] : cuts) {
+        SheetDocument r;
+        const LoadResult res = loadSheetFromText(r, whole.substr(0, cut));
+        // THEN the notes before the cut are loaded as they were, with a warning that says so
+        ASSERT_TRUE(res.ok()) << cut;
+        EXPECT_EQ(res.warnings, std::vector<std::string>{kSheetCutOffWarning}) << cut;
+        int loaded = 0;
+        for (int t = 0; t < r.trackCount(); ++t)
+            for (int i = 0; i < r.trackAt(t)->count; ++i, ++loaded)
+                EXPECT_EQ(r.trackAt(t)->noteAt(i).midi, 64 + t * 4 + i) << cut;
+        EXPECT_EQ(loaded, notes) << cut;
+    }
 }

@@ -428,7 +428,7 @@ TEST(TrackTest, ReadingConfigAppliesDefaultsAndFlatKeys)
     EXPECT_EQ(flat->key, '3');
     EXPECT_EQ(flat->percussive, 1);
     ASSERT_EQ(flat->count, 1);
-    EXPECT_EQ(flat->noteAt(0).dwFlag, 0) << "notes of a percussion track carry no flags";
+    EXPECT_EQ(flat->noteAt(0).dwFlag, kFlagTie) << "notes of a percussion track carry no accidentals";
     auto hostile = read("<config\r\ntempo=0 drawmode=77 key=\x01 >\r\n</config>\r\n");
     EXPECT_EQ(hostile->tempo, 1);
     EXPECT_EQ(hostile->drawmode, kDrawGClef);
@@ -477,6 +477,7 @@ TEST(TrackTest, EditsOfTheNotesWaitForTheSheetLock)
          [](const Track& t) { return t.drawmode == kDrawFClef; }},
         {"growth", [](Track& t) { t.noteAt(500); }, [](const Track& t) { return t.capacity() > 500; }},
         {"undo", [](Track& t) { t.undo(); }, [](const Track& t) { return t.noteAt(0).line == 0; }},
+        {"setKeyIndex", [](Track& t) { t.setKeyIndex(10); }, [](const Track& t) { return t.keyindex == 10; }},
     };
     for (const Edit& edit : edits) {
         Track t;

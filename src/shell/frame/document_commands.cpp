@@ -68,9 +68,9 @@ bool DocumentCommands::openFile(const std::string& path)
     if (!info.isFile() || !info.isReadable())
         return failed("open", path, "it is not a file that can be read.");
     if (hasMidiExtension(path)) {
-        MidiImportResult result;
-        std::unique_ptr<SheetDocument> sheet = importMidiFile(path, &result);
-        if (!sheet)
+        std::unique_ptr<SheetDocument> sheet;
+        const LoadResult result = importMidiFile(path, sheet);
+        if (!result.ok())
             return failed("import", path, result.error);
         SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
         w->sheet().selectTrack(0);
@@ -82,7 +82,7 @@ bool DocumentCommands::openFile(const std::string& path)
     const std::string root = peekFirstToken(path);
     if (root == "staffdoc") {
         auto sheet = std::make_unique<SheetDocument>();
-        const SheetLoadResult result = loadSheet(*sheet, fileTitle(path), path);
+        const LoadResult result = loadSheet(*sheet, fileTitle(path), path);
         if (!result.ok())
             return failed("open", path, result.error);
         SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
@@ -94,7 +94,7 @@ bool DocumentCommands::openFile(const std::string& path)
     }
     if (root == kChordDocumentRoot) {
         auto doc = std::make_unique<ChordDocument>();
-        const ChordLoadResult result = readChordDocument(*doc, fileTitle(path), path);
+        const LoadResult result = readChordDocument(*doc, fileTitle(path), path);
         if (!result.ok())
             return failed("open", path, result.error);
         m_frame.addChordWindow(std::move(doc));
@@ -112,9 +112,9 @@ void DocumentCommands::importMidi()
         m_frame.services().dialogs.openFile(QStringLiteral("Import MIDI"), filters, QStringLiteral("mid"));
     if (!choice)
         return;
-    MidiImportResult result;
-    std::unique_ptr<SheetDocument> sheet = importMidiFile(choice->path, &result);
-    if (!sheet) {
+    std::unique_ptr<SheetDocument> sheet;
+    const LoadResult result = importMidiFile(choice->path, sheet);
+    if (!result.ok()) {
         failed("import", choice->path, result.error);
         return;
     }
