@@ -70,7 +70,7 @@ void SoundBank::loadBytes(const unsigned char* bytes, std::size_t size, Notifier
         }
     });
     if (form.isRiff && form.sizeMismatch)
-        notifier.error(kSoundFontSizeMismatch, "Error");
+        notifier.warning(kSoundFontSizeMismatch, "Error"); // it loads on: a warning
     loaded = true;
 }
 

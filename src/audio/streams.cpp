@@ -70,7 +70,7 @@ int SoundEngine::startWave(const std::string& path)
     if (opened) {
         walk = walkWave(file->data(), file->size());
         if (walk.sizeMismatch)
-            m_notifier.error(kWaveSizeMismatch, "Error");
+            m_notifier.warning(kWaveSizeMismatch, "Error"); // it plays on: a warning
     }
     const std::lock_guard<std::mutex> lock(m_streamGuard);
     const int slot = takeSlot();
