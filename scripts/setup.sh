@@ -22,6 +22,8 @@ packages=(
   qt6-base-dev fonts-freefont-ttf fonts-liberation2
   # desktop application: X platform plugin, virtual display for runs and tests without a screen
   qt6-qpa-plugins xvfb xauth
+  # trying the running application under xvfb: keys and clicks, window pictures as PNG
+  xdotool x11-apps netpbm
   # sound engine: MP3 decoding, ID3 tags, resampling to the output rate; test clips made by
   # lame and sox
   libmad0-dev libid3tag0-dev zlib1g-dev libsamplerate0-dev lame sox

@@ -73,7 +73,7 @@ LoadResult SoundBank::loadBytes(const unsigned char* bytes, std::size_t size, No
         }
     });
     if (form.isRiff && form.sizeMismatch) {
-        notifier.error(kSoundFontSizeMismatch, "Error");
+        notifier.warning(kSoundFontSizeMismatch, "Error"); // it loads on: a warning
         result.warnings.emplace_back(kSoundFontSizeMismatch);
     }
     loaded = true;

@@ -69,7 +69,7 @@ int SoundEngine::startWave(const std::string& path)
     WaveWalk walk;
     if (opened) {
         for (const std::string& warning : walkWave(file->data(), file->size(), walk).warnings)
-            m_notifier.error(warning, "Error");
+            m_notifier.warning(warning, "Error"); // it plays on: a warning
     }
     const std::lock_guard<std::mutex> lock(m_streamGuard);
     const int slot = takeSlot();

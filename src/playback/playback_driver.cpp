@@ -92,7 +92,7 @@ int64_t PlaybackDriver::relMs(int64_t us) const
     return d >= 0 ? d / 1000 : -((-d + 999) / 1000);
 }
 
-bool PlaybackDriver::play(SheetDocument& sheet, PlayMode mode, int device)
+bool PlaybackDriver::play(SheetDocument& sheet, PlayMode mode, int device, double from)
 {
     stop();
     if (!m_port.open(device))
@@ -105,6 +105,9 @@ bool PlaybackDriver::play(SheetDocument& sheet, PlayMode mode, int device)
     {
         const SheetLockGuard lock(sheetLock());
         started = m_scheduler->begin(mode, m_originUs);
+        // The start is placed before the first cycle, so nothing before it sounds.
+        if (started && from > 0.0)
+            m_scheduler->seek(std::min(from, 1.0), 0);
     }
     if (!started) {
         m_port.close();

@@ -85,9 +85,10 @@ class PlaybackDriver {
     PlaybackDriver& operator=(const PlaybackDriver&) = delete;
 
     // Stops a running playback, opens `device` (on failure "Could not create MIDI device" is
-    // shown and false returned) and starts playing. False as well when the sheet has nothing
-    // to play; the port is closed again then.
-    bool play(SheetDocument& sheet, PlayMode mode, int device);
+    // shown and false returned) and starts playing, from fraction `from` of the lead track's
+    // length when it is above 0. False as well when the sheet has nothing to play; the port
+    // is closed again then.
+    bool play(SheetDocument& sheet, PlayMode mode, int device, double from = 0.0);
     // Silences every sounding note at once, clears the highlights, waits 100 ms and closes the
     // port. Returns when all that is done. Nothing when nothing plays.
     void stop();

@@ -3,6 +3,8 @@
 #include "platform/sheet_lock.h"
 #include "score/track_type.h"
 
+#include <algorithm>
+
 namespace tonvela {
 
 SheetDocument::SheetDocument()
@@ -38,8 +40,11 @@ void SheetDocument::setTrackCount(int n)
     m_shownTrackCount = n;
     if (m_view)
         m_view->trackCountShown(n);
-    while (trackCount() > n)
+    while (trackCount() > n) {
+        m_outside.push_back(std::move(m_tracks.back()));
         m_tracks.pop_back();
+    }
+    dropForgottenTracks();
     while (trackCount() < n)
         addTrack();
     selectTrack(0);
@@ -51,6 +56,8 @@ Track& SheetDocument::addTrack()
     auto track = std::make_unique<Track>();
     track->channel = trackCount();
     track->timeSig = timesig;
+    // Its ring steps with the others from here on; undo before this moment leaves it alone.
+    track->joinUndoHistory(m_history.head(), m_history.tail(), m_history.current());
     m_tracks.push_back(std::move(track));
     return *m_tracks.back();
 }
@@ -60,6 +67,8 @@ void SheetDocument::removeAllTracks()
     SheetLockGuard lock(sheetLock());
     while (!m_tracks.empty())
         m_tracks.pop_back();
+    m_outside.clear();
+    m_history.clear();
 }
 
 void SheetDocument::setTimeSignature(int panelEntry)
@@ -97,6 +106,14 @@ int SheetDocument::indexOf(const Track& track) const
 void SheetDocument::markModified()
 {
     modified = 1;
+    m_stateId = ++m_lastStateId;
+    refreshWindowText();
+}
+
+void SheetDocument::markUnmodified()
+{
+    modified = 0;
+    m_savedStateId = m_stateId;
     refreshWindowText();
 }
 
@@ -104,8 +121,7 @@ void SheetDocument::setPathAndCaption(const std::string& newCaption, const std::
 {
     caption = newCaption;
     path = newPath;
-    modified = 0;
-    refreshWindowText();
+    markUnmodified();
 }
 
 std::string SheetDocument::windowText() const
@@ -119,23 +135,88 @@ void SheetDocument::refreshWindowText()
         m_view->windowTextChanged(windowText());
 }
 
+SheetState SheetDocument::presentState() const
+{
+    SheetState state;
+    state.id = m_stateId;
+    for (const auto& t : m_tracks)
+        state.tracks.push_back(t.get());
+    return state;
+}
+
+template <class F> void SheetDocument::forEveryTrack(F&& f)
+{
+    for (auto& t : m_tracks)
+        f(*t);
+    for (auto& t : m_outside)
+        f(*t);
+}
+
+void SheetDocument::dropForgottenTracks()
+{
+    std::erase_if(m_outside, [this](const std::unique_ptr<Track>& t) { return !m_history.holds(t.get()); });
+}
+
 void SheetDocument::snapshot(SnapshotKind /*kind*/, int /*trackIndex*/)
 {
     SheetLockGuard lock(sheetLock());
+    m_history.record(presentState());
     markModified();
-    for (auto& t : m_tracks) {
-        t->snapshot();
+    // Tracks out of the sheet step too, so that every ring stays in line with the history.
+    forEveryTrack([](Track& t) { t.snapshot(); });
+    for (auto& t : m_tracks)
         for (int i = 0; i < t->count; ++i)
             t->noteAt(i).fresh = 0;
+    dropForgottenTracks();
+}
+
+void SheetDocument::enterState(const SheetState& state)
+{
+    if (state.tracks.empty()) {
+        // No sheet is left without tracks by its history; such a slot keeps the tracks.
+        m_stateId = state.id;
+        modified = m_stateId == m_savedStateId ? 0 : 1;
+        refreshWindowText();
+        return;
     }
+    std::vector<std::unique_ptr<Track>> all;
+    for (auto& t : m_tracks)
+        all.push_back(std::move(t));
+    for (auto& t : m_outside)
+        all.push_back(std::move(t));
+    m_tracks.clear();
+    m_outside.clear();
+    for (const Track* wanted : state.tracks) {
+        const auto it = std::find_if(all.begin(), all.end(),
+                                     [wanted](const std::unique_ptr<Track>& t) { return t.get() == wanted; });
+        if (it != all.end() && *it)
+            m_tracks.push_back(std::move(*it));
+    }
+    for (auto& t : all)
+        if (t)
+            m_outside.push_back(std::move(t));
+    dropForgottenTracks();
+    if (m_shownTrackCount != trackCount()) {
+        m_shownTrackCount = trackCount();
+        if (m_view)
+            m_view->trackCountShown(m_shownTrackCount);
+    }
+    if (selectedTrack >= trackCount())
+        selectTrack(0);
+    m_stateId = state.id;
+    modified = m_stateId == m_savedStateId ? 0 : 1;
+    refreshWindowText();
 }
 
 void SheetDocument::undo()
 {
     {
         SheetLockGuard lock(sheetLock());
-        for (auto& t : m_tracks)
-            t->undo();
+        auto target = m_history.undo(presentState());
+        if (!target)
+            return;
+        forEveryTrack([](Track& t) { t.undo(); });
+        enterState(*target);
     }
     requestRelayout();
 }
@@ -144,26 +225,23 @@ void SheetDocument::redo()
 {
     {
         SheetLockGuard lock(sheetLock());
-        for (auto& t : m_tracks)
-            t->redo();
+        auto target = m_history.redo();
+        if (!target)
+            return;
+        forEveryTrack([](Track& t) { t.redo(); });
+        enterState(*target);
     }
     requestRelayout();
 }
 
 bool SheetDocument::canUndo() const
 {
-    for (const auto& t : m_tracks)
-        if (t->canUndo())
-            return true;
-    return false;
+    return m_history.canUndo();
 }
 
 bool SheetDocument::canRedo() const
 {
-    for (const auto& t : m_tracks)
-        if (t->canRedo())
-            return true;
-    return false;
+    return m_history.canRedo();
 }
 
 void SheetDocument::applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity,

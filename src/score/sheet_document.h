@@ -1,5 +1,6 @@
 #pragma once
 
+#include "score/sheet_history.h"
 #include "score/track.h"
 
 #include <memory>
@@ -33,7 +34,9 @@ class SheetView {
 };
 
 // Kinds of undo snapshot, as the editing commands pass them.
-enum class SnapshotKind { SelectedChange = 2, Delete = 3, Insert = 4, Lyric = 5, Clear = 6 };
+// TrackCount is the "Number Tracks:" field; like every snapshot it keeps the track count, so
+// its undo brings removed tracks back with their notes.
+enum class SnapshotKind { SelectedChange = 2, Delete = 3, Insert = 4, Lyric = 5, Clear = 6, TrackCount = 7 };
 
 // One open score: tracks top to bottom plus sheet-wide settings, the file it belongs to and
 // whether it has unsaved changes.
@@ -67,8 +70,11 @@ class SheetDocument {
     Track* trackAt(int i);
     const Track* trackAt(int i) const;
 
+    // Adds empty tracks or removes tracks at the end. A removed track that the undo history
+    // holds is kept out of the sheet, so that undo brings it back with its notes.
     void setTrackCount(int n);
     Track& addTrack();
+    // Removes every track and forgets the undo history (a load starts afresh).
     void removeAllTracks();
     // The position of a track in this sheet, or -1 when the sheet does not hold it.
     int indexOf(const Track& track) const;
@@ -82,7 +88,12 @@ class SheetDocument {
     // lays the sheet out again. Does not mark the sheet modified.
     void setTrackType(int trackIndex, int entry);
 
+    // Every change marks the sheet modified and makes it a new state.
     void markModified();
+    // The present state is the saved one: clears the modified mark. Undo and redo mark the
+    // sheet modified again unless they return to exactly this state.
+    void markUnmodified();
+    // After a save or load: the new caption and path, and the present state is the saved one.
     void setPathAndCaption(const std::string& newCaption, const std::string& newPath);
     // The caption, followed by "*" while modified.
     std::string windowText() const;
@@ -90,8 +101,10 @@ class SheetDocument {
     void refreshWindowText();
 
     // Every edit calls this before changing notes: marks the sheet modified and snapshots
-    // every track, whatever kind and track the caller names.
+    // every track and which tracks the sheet holds, whatever kind and track the caller names.
     void snapshot(SnapshotKind kind = SnapshotKind::Insert, int trackIndex = 0);
+    // Both return to the notes and the tracks of that moment; the sheet is modified
+    // afterwards unless that moment is the saved state.
     void undo();
     void redo();
     bool canUndo() const;
@@ -107,7 +120,22 @@ class SheetDocument {
     void showTimeSignature();
 
   private:
+    SheetState presentState() const;
+    // Every track the history can bring back, in the sheet or out of it.
+    template <class F> void forEveryTrack(F&& f);
+    // Puts exactly the tracks of `state` into the sheet, in its order, and takes its state
+    // number (and with it the modified mark).
+    void enterState(const SheetState& state);
+    // Frees the tracks out of the sheet that no kept state holds any more.
+    void dropForgottenTracks();
+
     std::vector<std::unique_ptr<Track>> m_tracks;
+    // Tracks removed from the sheet that the undo history still holds.
+    std::vector<std::unique_ptr<Track>> m_outside;
+    SheetHistory m_history;
+    uint64_t m_stateId = 0;
+    uint64_t m_savedStateId = 0;
+    uint64_t m_lastStateId = 0;
     int m_shownTrackCount = 2;
     SheetView* m_view = nullptr;
 };

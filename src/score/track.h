@@ -125,6 +125,8 @@ class Track {
     bool canUndo() const { return m_undo.canUndo(); }
     bool canRedo() const { return m_undo.canRedo(); }
     const UndoRing& undoRing() const { return m_undo; }
+    // Lines the ring up with the rings of a sheet's other tracks (UndoRing::joinAt).
+    void joinUndoHistory(int head, int tail, int current) { m_undo.joinAt(head, tail, current); }
 
     // The largest number of notes a track takes from a file.
     static constexpr int kMaxNotes = 32000;

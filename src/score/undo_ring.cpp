@@ -130,6 +130,14 @@ void UndoRing::restore(Track& track, const TrackSnapshot& snap)
     track.rebuildChordLists();
 }
 
+void UndoRing::joinAt(int head, int tail, int current)
+{
+    m_ring = {};
+    m_head = head;
+    m_tail = tail;
+    m_current = current;
+}
+
 bool UndoRing::canUndo() const
 {
     return m_head != m_tail && m_tail != m_current;

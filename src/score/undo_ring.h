@@ -42,6 +42,10 @@ class UndoRing {
     bool redo(Track& track);
     bool canUndo() const;
     bool canRedo() const;
+    // For a track that joins a sheet after the sheet's first snapshot: an empty ring whose
+    // indices stand where the other tracks' rings stand, so that it steps with them. Undo over
+    // its empty slots leaves the notes as they are.
+    void joinAt(int head, int tail, int current);
 
     int head() const { return m_head; }
     int tail() const { return m_tail; }

@@ -60,13 +60,13 @@ class DriverPlayer : public Player, private PlaybackView {
     MidiOutput& output() { return sound().midiOutput(); }
 
     bool available() const override { return true; }
-    bool play(SheetDocument& sheet, PlayMode mode, int device) override
+    bool play(SheetDocument& sheet, PlayMode mode, int device, double from) override
     {
         if (!m_driver)
             m_driver = std::make_unique<PlaybackDriver>(output(), m_notifier, m_clock, sound().clipSlots(),
                                                         static_cast<PlaybackView*>(this));
         m_sheet = &sheet;
-        return m_driver->play(sheet, mode, device);
+        return m_driver->play(sheet, mode, device, from);
     }
     void stop() override
     {

@@ -4,6 +4,11 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tonvela {
@@ -41,9 +46,48 @@ std::optional<OpenRequest> parseOpenRequest(std::string_view text)
     return request;
 }
 
+namespace {
+
+// The display this process shows on, made safe for a file name.
+QString displayName()
+{
+    QByteArray display = qgetenv("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        display = qgetenv("DISPLAY");
+    if (display.isEmpty())
+        return QStringLiteral("nodisplay");
+    QString name = QString::fromLocal8Bit(display);
+    for (QChar& c : name)
+        if (!c.isLetterOrNumber() && c != QLatin1Char('.') && c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    return name;
+}
+
+// A folder only this user may enter: $XDG_RUNTIME_DIR, or /tmp/tonvela-<uid> made with mode
+// 0700 and refused when someone else owns it, when it is a link or when others may enter it.
+QString privateFolder()
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        return QString::fromLocal8Bit(runtime);
+    const std::string folder = "/tmp/tonvela-" + std::to_string(getuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
+        (st.st_mode & 077) != 0)
+        return {};
+    return QString::fromStdString(folder);
+}
+
+} // namespace
+
 QString openRequestServerName()
 {
-    return QStringLiteral("tonvela-%1").arg(static_cast<qulonglong>(getuid()));
+    const QString folder = privateFolder();
+    if (folder.isEmpty())
+        return {};
+    return folder + QStringLiteral("/tonvela-") + displayName() + QStringLiteral(".sock");
 }
 
 OpenRequestServer::OpenRequestServer(Handler handler, QObject* parent)
@@ -57,6 +101,8 @@ OpenRequestServer::~OpenRequestServer() = default;
 
 bool OpenRequestServer::listen(const QString& name)
 {
+    if (name.isEmpty())
+        return false;
     // Listening would take the name over from a live instance, so ask first.
     QLocalSocket probe;
     probe.connectToServer(name);
@@ -77,26 +123,37 @@ void OpenRequestServer::acceptConnections()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-            while (socket->canReadLine()) {
-                QByteArray line = socket->readLine(kMaxOpenRequestBytes);
-                while (line.endsWith('\n') || line.endsWith('\r'))
-                    line.chop(1);
-                socket->write("ACK\n");
-                socket->flush();
-                const auto request = parseOpenRequest(
-                    std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
-                if (request && request->command == "open" && !request->path.empty())
-                    m_handler(request->path);
-            }
-            if (socket->bytesAvailable() > kMaxOpenRequestBytes)
-                socket->abort(); // an endless line is no request of ours
-        });
+        connect(socket, &QLocalSocket::readyRead, socket, [this, socket] { serve(*socket); });
     }
+}
+
+void OpenRequestServer::serve(QLocalSocket& socket)
+{
+    std::vector<std::string> paths;
+    while (socket.canReadLine()) {
+        QByteArray line = socket.readLine(kMaxOpenRequestBytes);
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        socket.write("ACK\n");
+        const auto request =
+            parseOpenRequest(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+        if (request && request->command == "open" && !request->path.empty())
+            paths.push_back(request->path);
+    }
+    socket.flush();
+    if (socket.bytesAvailable() > kMaxOpenRequestBytes)
+        socket.abort(); // an endless line is no request of ours
+    // The socket is done with; the handler may open files and show boxes while the client
+    // goes away. A request still queued when the server goes is dropped with it.
+    for (std::string& path : paths)
+        QMetaObject::invokeMethod(
+            this, [this, path = std::move(path)] { m_handler(path); }, Qt::QueuedConnection);
 }
 
 bool sendOpenRequests(const QStringList& paths, const QString& name)
 {
+    if (name.isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(kOpenRequestTimeoutMs / 10))

@@ -10,6 +10,7 @@
 #include <string_view>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace tonvela {
 
@@ -33,12 +34,19 @@ struct OpenRequest {
 };
 std::optional<OpenRequest> parseOpenRequest(std::string_view text);
 
-// The name of this user's request socket. Qt places it in the temporary folder, so a
-// TMPDIR of its own gives a test an instance of its own.
+// The path of the request socket of this user on this display: in $XDG_RUNTIME_DIR, or when
+// that is unset in a folder of this user's own under /tmp ("tonvela-<uid>", mode 0700), named
+// after the display ($WAYLAND_DISPLAY, else $DISPLAY), so starts on another display, under
+// xvfb-run or in a test with a runtime folder of its own never reach this instance. Empty when
+// no private folder can be had; the program then runs without handing files over.
 QString openRequestServerName();
 
 // The running instance's end: a local socket that takes one request per line, answers
 // "ACK" to each and hands "open" requests to the handler.
+//
+// A request is served completely (read, answered) before its handler runs, and the handler
+// runs from the event loop afterwards, never from inside the socket's signals: it may show a
+// modal box while the client disconnects and its socket goes away.
 //
 // Thread rules: user-interface thread; requests arrive through its event loop.
 class OpenRequestServer : public QObject {
@@ -54,6 +62,7 @@ class OpenRequestServer : public QObject {
 
   private:
     void acceptConnections();
+    void serve(QLocalSocket& socket);
     Handler m_handler;
     QLocalServer* m_server;
 };

@@ -20,8 +20,9 @@ class Player {
     virtual ~Player() = default;
     // False while no playback engine is built in; the play commands are then disabled.
     virtual bool available() const = 0;
-    // Plays on the given device of the "MIDI Device:" list. False when it could not start.
-    virtual bool play(SheetDocument& sheet, PlayMode mode, int device) = 0;
+    // Plays on the given device of the "MIDI Device:" list, from fraction `from` (0..1) of the
+    // sheet's length. False when it could not start.
+    virtual bool play(SheetDocument& sheet, PlayMode mode, int device, double from) = 0;
     // Stops and closes the output device.
     virtual void stop() = 0;
     // True while `sheet` plays (any sheet when null).
@@ -41,7 +42,7 @@ class Player {
 class NoPlayer : public Player {
   public:
     bool available() const override { return false; }
-    bool play(SheetDocument&, PlayMode, int) override { return false; }
+    bool play(SheetDocument&, PlayMode, int, double) override { return false; }
     void stop() override {}
     bool isPlaying(const SheetDocument*) const override { return false; }
 };

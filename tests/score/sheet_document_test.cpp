@@ -87,7 +87,7 @@ TEST(SheetDocumentTest, WindowTextCarriesOneStarWhileModified)
     EXPECT_EQ(s.windowText(), "song.shd*");
 }
 
-TEST(SheetDocumentTest, UndoAndRedoKeepAllTracksInStepWithoutMarkingModified)
+TEST(SheetDocumentTest, UndoAndRedoKeepAllTracksInStep)
 {
     SheetDocument s;
     RecordingView v;
@@ -97,18 +97,172 @@ TEST(SheetDocumentTest, UndoAndRedoKeepAllTracksInStepWithoutMarkingModified)
     s.trackAt(1)->insertNote(quarterAt(2), 0);
     s.snapshot();
     s.trackAt(1)->insertNote(quarterAt(3), 1);
-    s.setPathAndCaption("a", "/tmp/a");
     s.undo();
     EXPECT_EQ(s.trackAt(0)->count, 1);
     EXPECT_EQ(s.trackAt(1)->count, 1);
-    EXPECT_FALSE(s.modified);
     s.undo();
     EXPECT_EQ(s.trackAt(0)->count, 0);
     EXPECT_EQ(s.trackAt(1)->count, 0);
+    EXPECT_FALSE(s.canUndo());
     s.redo();
     s.redo();
     EXPECT_EQ(s.trackAt(1)->count, 2);
+    EXPECT_FALSE(s.canRedo());
     EXPECT_GE(v.relayouts, 4);
+}
+
+TEST(SheetDocumentTest, UndoAndRedoAfterASaveAreModifiedUnlessBackAtTheSavedState)
+{
+    SheetDocument s;
+    RecordingView v;
+    s.setView(&v);
+    s.setPathAndCaption("a", "/tmp/a");
+    s.snapshot();
+    s.trackAt(0)->insertNote(quarterAt(0), 0);
+    s.markModified();
+    s.snapshot();
+    s.trackAt(0)->insertNote(quarterAt(1), 1);
+    s.markModified();
+    s.setPathAndCaption("a", "/tmp/a"); // saved with two notes
+    EXPECT_FALSE(s.modified);
+
+    s.undo(); // one note: not what was saved
+    EXPECT_TRUE(s.modified);
+    EXPECT_EQ(v.windowText, "a*");
+    s.undo(); // the state the sheet was in before the first save
+    EXPECT_TRUE(s.modified);
+    s.redo();
+    EXPECT_TRUE(s.modified);
+    s.redo(); // back at the save
+    EXPECT_FALSE(s.modified);
+    EXPECT_EQ(v.windowText, "a");
+
+    // Back to the saved state from the other side: an edit after the save, then its undo.
+    s.snapshot();
+    s.trackAt(0)->insertNote(quarterAt(2), 2);
+    s.markModified();
+    EXPECT_TRUE(s.modified);
+    s.undo();
+    EXPECT_FALSE(s.modified);
+    EXPECT_EQ(s.trackAt(0)->count, 2);
+
+    // A change outside the history (no snapshot) is a state of its own: an undo that follows
+    // it never lands on the saved state by mistake.
+    s.snapshot();
+    s.trackAt(0)->insertNote(quarterAt(3), 2);
+    s.markModified();
+    s.setPathAndCaption("a", "/tmp/a");
+    s.markModified(); // e.g. the tempo changed
+    s.snapshot();
+    s.trackAt(0)->insertNote(quarterAt(4), 3);
+    s.markModified();
+    s.undo();
+    EXPECT_TRUE(s.modified);
+    // An unmodified sheet without a save (a new one) is its own saved state.
+    SheetDocument fresh;
+    fresh.snapshot();
+    fresh.trackAt(0)->insertNote(quarterAt(0), 0);
+    fresh.undo();
+    EXPECT_FALSE(fresh.modified);
+}
+
+TEST(SheetDocumentTest, LoweringTheTrackCountIsUndoneWithTheRemovedTracksNotes)
+{
+    SheetDocument s;
+    RecordingView v;
+    s.setView(&v);
+    s.setTrackCount(3);
+    s.trackAt(2)->insertNote(quarterAt(0), 0);
+    s.trackAt(2)->insertNote(quarterAt(1), 1);
+    s.trackAt(2)->channel = 9;
+    const Track* third = s.trackAt(2);
+
+    s.snapshot(SnapshotKind::TrackCount, 0);
+    s.setTrackCount(2);
+    s.markModified();
+    ASSERT_EQ(s.trackCount(), 2);
+    s.undo();
+    ASSERT_EQ(s.trackCount(), 3);
+    EXPECT_EQ(s.trackAt(2), third) << "the same track comes back";
+    EXPECT_EQ(s.trackAt(2)->count, 2);
+    EXPECT_EQ(s.trackAt(2)->channel, 9);
+    EXPECT_EQ(v.shownCount, 3);
+    s.redo();
+    EXPECT_EQ(s.trackCount(), 2);
+    EXPECT_EQ(v.shownCount, 2);
+    s.undo();
+    ASSERT_EQ(s.trackCount(), 3);
+    EXPECT_EQ(s.trackAt(2)->count, 2);
+
+    // Two steps down, an edit, one step up: undo walks back through all of it.
+    s.snapshot(SnapshotKind::TrackCount, 0);
+    s.setTrackCount(2);
+    s.snapshot(SnapshotKind::TrackCount, 0);
+    s.setTrackCount(1);
+    s.snapshot();
+    s.trackAt(0)->insertNote(quarterAt(5), 0);
+    s.snapshot(SnapshotKind::TrackCount, 0);
+    s.setTrackCount(2);
+    s.trackAt(1)->insertNote(quarterAt(6), 0); // the new track gets a note
+    s.snapshot();
+    s.trackAt(1)->insertNote(quarterAt(7), 1);
+
+    s.undo(); // the second note of the new track
+    EXPECT_EQ(s.trackAt(1)->count, 1);
+    s.undo(); // the new track
+    EXPECT_EQ(s.trackCount(), 1);
+    s.undo(); // the note on track 1
+    EXPECT_EQ(s.trackAt(0)->count, 0);
+    s.undo();
+    ASSERT_EQ(s.trackCount(), 2);
+    EXPECT_EQ(s.trackAt(1)->count, 0);
+    s.undo();
+    ASSERT_EQ(s.trackCount(), 3);
+    EXPECT_EQ(s.trackAt(2), third);
+    EXPECT_EQ(s.trackAt(2)->count, 2);
+    // And forward again to the end, the added track with its notes.
+    for (int i = 0; i < 5; ++i)
+        s.redo();
+    ASSERT_EQ(s.trackCount(), 2);
+    EXPECT_EQ(s.trackAt(0)->count, 1);
+    EXPECT_EQ(s.trackAt(1)->count, 2);
+    EXPECT_FALSE(s.canRedo());
+}
+
+TEST(SheetDocumentTest, UndoAfterUndoAndANewEditWalksBackThroughTheOldBranchWithItsTracks)
+{
+    SheetDocument s;
+    const Track* a = s.trackAt(0);
+    const Track* b = s.trackAt(1);
+    s.trackAt(1)->insertNote(quarterAt(1), 0);
+    s.snapshot(SnapshotKind::TrackCount, 0);
+    s.setTrackCount(1); // B out
+    s.undo();           // B back
+    ASSERT_EQ(s.trackCount(), 2);
+    EXPECT_EQ(s.trackAt(1), b);
+    s.snapshot(SnapshotKind::TrackCount, 0);
+    s.setTrackCount(3); // C in, with a note
+    s.trackAt(2)->insertNote(quarterAt(2), 0);
+    const Track* c = s.trackAt(2);
+
+    // The ring keeps the undone branch: undo goes back through it.
+    const std::vector<std::vector<const Track*>> back = {{a, b}, {a}, {a, b}};
+    for (const auto& expected : back) {
+        s.undo();
+        ASSERT_EQ(s.trackCount(), static_cast<int>(expected.size()));
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(s.trackAt(static_cast<int>(i)), expected[i]);
+    }
+    EXPECT_EQ(s.trackAt(1)->count, 1) << "B keeps its note through every step";
+    const std::vector<std::vector<const Track*>> forward = {{a}, {a, b}, {a, b, c}};
+    for (const auto& expected : forward) {
+        s.redo();
+        ASSERT_EQ(s.trackCount(), static_cast<int>(expected.size()));
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(s.trackAt(static_cast<int>(i)), expected[i]);
+    }
+    EXPECT_EQ(s.trackAt(2)->count, 1);
+    EXPECT_EQ(s.trackAt(1)->count, 1);
 }
 
 TEST(SheetDocumentTest, SnapshotClearsFreshMarks)
@@ -120,13 +274,16 @@ TEST(SheetDocumentTest, SnapshotClearsFreshMarks)
     EXPECT_EQ(s.trackAt(0)->noteAt(0).fresh, 0);
 }
 
-TEST(SheetDocumentTest, TrackAddedAfterASnapshotIsLeftAloneByUndo)
+TEST(SheetDocumentTest, UndoReturnsToTheTrackCountOfItsSnapshotAndRedoBringsTheTrackBack)
 {
     SheetDocument s;
     s.snapshot();
     s.setTrackCount(3);
     s.trackAt(2)->insertNote(quarterAt(0), 0);
     s.undo();
+    EXPECT_EQ(s.trackCount(), 2);
+    s.redo();
+    ASSERT_EQ(s.trackCount(), 3);
     EXPECT_EQ(s.trackAt(2)->count, 1);
 }
 

@@ -8,7 +8,9 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QSpinBox>
+#include <QTest>
 #include <QToolBar>
 
 #include <map>
@@ -16,11 +18,6 @@
 
 namespace tonvela::test {
 namespace {
-
-// Commands that have a shortcut but no menu item: they belong to the main window itself.
-const std::set<int> kAcceleratorsOnly = {
-    kCmdQuit,     kCmdEventPlayback, kCmdPlayTablaSample, kCmdPlayStartupWave,
-    kCmdCursorUp, kCmdCursorDown,    kCmdCursorLeft,      kCmdCursorRight};
 
 TEST(CommandTableTest, EveryIdIsDefinedOnceAndNoTwoShortcutsAreTheSame)
 {
@@ -99,24 +96,89 @@ TEST(CommandTableTest, EveryIdIsDefinedOnceAndNoTwoShortcutsAreTheSame)
     EXPECT_EQ(kToolStaffBreak, kTypeStaffBreak);
 }
 
-TEST(CommandTableTest, EveryCommandWithAShortcutHasAMenuItemUnlessItIsAnAcceleratorOnly)
+TEST(CommandTableTest, EveryCommandWithAShortcutHasAMenuItem)
 {
-    std::set<int> withoutItem;
     for (const CommandRow& row : commandTable()) {
-        if (*row.shortcut && row.menu == Menu::None)
-            withoutItem.insert(row.id);
+        // A key nobody can look up is a key nobody finds.
+        if (*row.shortcut) {
+            EXPECT_NE(row.menu, Menu::None) << row.text << " (" << row.shortcut << ") has no menu item";
+        }
         // A row nobody can run is a mistake: no handler, no document that answers it, and
         // not marked as coming later.
         EXPECT_TRUE(row.handler || row.needs != Needs::Nothing || row.enabled == Enabled::Never) << row.id;
-        // Buttons live on toolbars, not in menus.
-        if (row.toolbar != Bar::None) {
+        // The note and edit tools live on their toolbars only.
+        if (row.toolbar == Bar::Notes || row.toolbar == Bar::Edit) {
             EXPECT_EQ(row.menu, Menu::None) << row.id;
         }
     }
-    EXPECT_EQ(withoutItem, kAcceleratorsOnly);
+    // The play buttons and the playback accelerators are in the Play menu.
+    for (int id :
+         {kCmdPlay, kCmdPlayAll, kCmdEventPlayback, kCmdStop, kCmdPlayTablaSample, kCmdPlayStartupWave})
+        EXPECT_EQ(findCommand(id)->menu, Menu::Play) << id;
 }
 
 class CommandTableWindowTest : public ShellTest {};
+
+// Every key that some action of the window answers to, with who answers: the table's commands
+// and the toolkit's own actions (the document windows' system menus, Close among them; each
+// document window has the same ones, counted once) and shortcut objects.
+std::map<QString, std::set<QString>> keysInUse(QWidget& window)
+{
+    std::map<QString, std::set<QString>> keys;
+    for (QAction* action : window.findChildren<QAction*>()) {
+        const QString owner = action->data().isValid()
+                                  ? QStringLiteral("command %1").arg(action->data().toInt())
+                                  : QStringLiteral("toolkit ") + action->text();
+        for (const QKeySequence& key : action->shortcuts())
+            if (!key.isEmpty())
+                keys[key.toString()].insert(owner);
+    }
+    for (QShortcut* shortcut : window.findChildren<QShortcut*>()) {
+        for (const QKeySequence& key : shortcut->keys())
+            if (!key.isEmpty())
+                keys[key.toString()].insert(QStringLiteral("shortcut ") + shortcut->objectName());
+    }
+    return keys;
+}
+
+TEST_F(CommandTableWindowTest, NoKeyIsAmbiguousWithDocumentWindowsOpen)
+{
+    window->showAtSavedPlacement();
+    window->newSheet();
+    window->newChordDocument();
+    for (const auto& [key, owners] : keysInUse(*window)) {
+        QStringList names(owners.begin(), owners.end());
+        EXPECT_EQ(owners.size(), 1u) << key.toStdString() << " runs " << names.join(", ").toStdString();
+    }
+    // The keys the toolkit and the desktop use to close a document window never run one of ours.
+    QList<QKeySequence> reserved = QKeySequence::keyBindings(QKeySequence::Close);
+    reserved << QKeySequence(QStringLiteral("Ctrl+W")) << QKeySequence(QStringLiteral("Ctrl+F4"))
+             << QKeySequence(QStringLiteral("Ctrl+Tab")) << QKeySequence(QStringLiteral("Ctrl+Shift+Tab"));
+    for (const CommandRow& row : commandTable()) {
+        if (!*row.shortcut)
+            continue;
+        const QKeySequence key(QString::fromLatin1(row.shortcut));
+        for (const QKeySequence& taken : reserved) {
+            EXPECT_NE(key, taken) << row.text << " takes " << taken.toString().toStdString();
+        }
+    }
+    // Tile runs from its key.
+    EXPECT_EQ(window->action(kCmdTile)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+T")));
+}
+
+TEST_F(CommandTableWindowTest, TheArrowKeysStayWithThePanelsFields)
+{
+    window->showAtSavedPlacement();
+    window->newSheet();
+    QSpinBox* tracks = window->panels()->sheetPanel()->trackCountField();
+    window->activateWindow();
+    ASSERT_TRUE(waitUntil([this] { return window->isActiveWindow(); }));
+    tracks->setFocus();
+    ASSERT_TRUE(waitUntil([tracks] { return tracks->hasFocus(); }));
+    QTest::keyClick(tracks, Qt::Key_Up);
+    EXPECT_EQ(tracks->value(), 3) << "Up steps the field, no accelerator takes it";
+    EXPECT_EQ(window->activeSheet()->sheet().trackCount(), 3);
+}
 
 TEST_F(CommandTableWindowTest, MenusToolbarsAndAcceleratorsAreBuiltFromTheTable)
 {
@@ -138,19 +200,27 @@ TEST_F(CommandTableWindowTest, MenusToolbarsAndAcceleratorsAreBuiltFromTheTable)
     EXPECT_EQ(menuTexts["File"],
               QStringList({"New Sheet Document", "New Chord Document", "Open", "Save", "Save As",
                            "Import MIDI", "Export Lilypond", "Save Selected MIDI Track",
-                           "Save All MIDI Tracks", "Print", "Exit"}));
+                           "Save All MIDI Tracks", "Print", "Exit", "Quit at Once"}));
     EXPECT_EQ(menuTexts["Edit"],
               QStringList({"Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Clear", "Select All"}));
     EXPECT_EQ(menuTexts["Windows"],
               QStringList({"Show Sheet Options", "Show Chord Options", "Show Scale Diagram",
                            "Cascade Windows", "Tile Windows", "Close All"}));
+    EXPECT_EQ(menuTexts["Play"], QStringList({"Play", "Play All", "Play MIDI Events", "Stop",
+                                              "Play Tabla Sample", "Play Startup Sound"}));
     EXPECT_EQ(menuTexts["Help"], QStringList({"About", "Website"}));
+    QStringList bar;
+    for (QAction* top : window->menuBar()->actions())
+        bar << top->text();
+    EXPECT_EQ(bar, QStringList({"File", "Edit", "Windows", "Play", "Help"}));
 
     const QList<QAction*> windowActions = window->actions();
     for (const CommandRow& row : commandTable()) {
         QAction* action = window->action(row.id);
         ASSERT_NE(action, nullptr) << row.id;
-        EXPECT_EQ(action->text(), QString::fromUtf8(row.text));
+        // Menu items without the blanks of "Play  " and "Stop  "; buttons with them.
+        EXPECT_EQ(action->text(), QString::fromUtf8(row.text).trimmed());
+        EXPECT_EQ(action->iconText(), QString::fromUtf8(row.text));
         EXPECT_EQ(action->shortcut(), QKeySequence(QString::fromLatin1(row.shortcut))) << row.id;
         if (row.menu != Menu::None) {
             EXPECT_EQ(menuOf.count(row.id), 1u) << row.text << " is missing from its menu";

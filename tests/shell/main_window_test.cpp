@@ -13,9 +13,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -37,12 +39,13 @@ std::string readAll(const std::string& path)
     return ss.str();
 }
 
+// The texts the buttons show.
 QStringList actionTexts(const QList<QAction*>& actions)
 {
     QStringList out;
     for (QAction* a : actions)
         if (!a->isSeparator())
-            out << a->text();
+            out << a->iconText();
     return out;
 }
 
@@ -97,7 +100,7 @@ TEST_F(MainWindowTest, MenusCarryTheCommandTextsAndAccelerators)
         {kCmdOpen, "Ctrl+O"},     {kCmdPrint, "Ctrl+P"},
         {kCmdSave, "Ctrl+S"},     {kCmdImportMidi, "Ctrl+M"},
         {kCmdExit, "Ctrl+Q"},     {kCmdUndo, "Ctrl+Z"},
-        {kCmdRedo, "Ctrl+Y"},     {kCmdTile, "Ctrl+W"},
+        {kCmdRedo, "Ctrl+Y"},     {kCmdTile, "Ctrl+Shift+T"},
         {kCmdQuit, "F4"},         {kCmdEventPlayback, "Ctrl+G"}};
     for (const auto& [id, keys] : shortcuts)
         EXPECT_EQ(window->action(id)->shortcut().toString(), keys) << id;
@@ -241,7 +244,10 @@ TEST_F(MainWindowTest, ChordDocumentsSaveWithTheSheetFilterAndReopenByRootElemen
     ASSERT_TRUE(window->command(kCmdSave));
     EXPECT_EQ(dialogs.asked.back().filters, QStringList({"Sheet Document Files(*.shd)", "All Files (*.*)"}));
     EXPECT_EQ(chord->parentWidget()->windowTitle(), "chords.shd");
-    ASSERT_TRUE(window->openFile(path));
+    // Under another name, so that it opens as a document of its own.
+    const std::string copy = file("copy.shd");
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(path), QString::fromStdString(copy)));
+    ASSERT_TRUE(window->openFile(copy));
     ChordWindow* reopened = window->activeChord();
     ASSERT_NE(reopened, nullptr);
     ASSERT_NE(reopened, chord);
@@ -261,6 +267,12 @@ TEST_F(MainWindowTest, ImportAndExportCommandsWriteAndReadRealFiles)
     ASSERT_TRUE(window->command(kCmdExportLilypond));
     EXPECT_EQ(dialogs.asked.back().filters, QStringList({"Lilypond File(*.ly)", "All Files (*.*)"}));
     EXPECT_EQ(dialogs.asked.back().suffix, "ly");
+    // Each export proposes the sheet's own name with the extension of what it writes.
+    const QString folder = QFileInfo(QString::fromStdString(example())).absolutePath();
+    ASSERT_EQ(dialogs.asked.size(), 3u);
+    EXPECT_EQ(dialogs.asked[0].suggested, folder + "/ode_to_joy.mid");
+    EXPECT_EQ(dialogs.asked[1].suggested, folder + "/ode_to_joy.mid");
+    EXPECT_EQ(dialogs.asked[2].suggested, folder + "/ode_to_joy.ly");
     EXPECT_EQ(readAll(all).substr(0, 4), "MThd");
     EXPECT_EQ(static_cast<unsigned char>(readAll(all)[11]), w->sheet().trackCount());
     EXPECT_EQ(static_cast<unsigned char>(readAll(one)[11]), 1);
@@ -275,6 +287,14 @@ TEST_F(MainWindowTest, ImportAndExportCommandsWriteAndReadRealFiles)
     EXPECT_EQ(title(imported), "all.mid");
     EXPECT_EQ(imported->sheet().trackCount(), w->sheet().trackCount());
     EXPECT_TRUE(imported->sheet().path.empty());
+    // An imported sheet has no file yet: its name with the new extension; Save As never
+    // proposes to write a sheet over the MIDI file.
+    dialogs.answers.push_back(std::nullopt);
+    window->command(kCmdExportLilypond);
+    EXPECT_EQ(dialogs.asked.back().suggested, "all.ly");
+    dialogs.answers.push_back(std::nullopt);
+    window->command(kCmdSaveAs);
+    EXPECT_EQ(dialogs.asked.back().suggested, "all.shd");
 
     // An export that cannot be written says so.
     dialogs.answers.push_back(FileChoice{file("missing/x.ly"), 0});
@@ -399,17 +419,34 @@ TEST_F(MainWindowTest, PlaybackProgressReachesTheLengthBarAndTheSliderSeeks)
     EXPECT_EQ(player.seeks.size(), 1u) << "nothing plays, nothing to seek";
 }
 
-TEST_F(MainWindowTest, CtrlTAndCtrlRPlayTheirFixedSoundFiles)
+TEST_F(MainWindowTest, CtrlTAndCtrlRPlayTheirFixedSoundFilesOrSayWhichFileIsMissing)
 {
     startWithEmptySheet();
     ASSERT_NE(window->action(kCmdPlayTablaSample), nullptr);
     EXPECT_EQ(window->action(kCmdPlayTablaSample)->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
     EXPECT_EQ(window->action(kCmdPlayStartupWave)->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+    // The files are looked for one folder up from the working folder.
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("work")));
+    ASSERT_TRUE(QDir::setCurrent(dir.path() + QStringLiteral("/work")));
+    window->action(kCmdPlayTablaSample)->trigger();
+    window->action(kCmdPlayStartupWave)->trigger();
+    EXPECT_TRUE(player.soundRequests.empty());
+    ASSERT_EQ(errorCount(), 2) << errorsText();
+    EXPECT_EQ(notifier.messages[0].text,
+              "Could not play the tabla sample: " + file("Tabla.sf2") + " does not exist.");
+    EXPECT_EQ(notifier.messages[1].text,
+              "Could not play the startup sound: " + file("startup.wav") + " does not exist.");
+
+    std::ofstream(file("Tabla.sf2")) << "RIFF";
+    std::ofstream(file("startup.wav")) << "RIFF";
     window->action(kCmdPlayTablaSample)->trigger();
     window->action(kCmdPlayTablaSample)->trigger();
     window->action(kCmdPlayStartupWave)->trigger();
+    QDir::setCurrent(before);
     EXPECT_EQ(player.soundRequests,
               (std::vector<std::string>{"bank ../Tabla.sf2", "bank ../Tabla.sf2", "wave ../startup.wav"}));
+    EXPECT_EQ(errorCount(), 2);
 }
 
 TEST_F(MainWindowTest, PlayUsesTheDeviceChosenInTheSheetPanel)

@@ -3,11 +3,16 @@
 #include "shell/open_request.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QLocalSocket>
 #include <QMdiSubWindow>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <cstdlib>
+#include <thread>
+
+#include <unistd.h>
 
 namespace tonvela::test {
 namespace {
@@ -53,19 +58,132 @@ TEST(ApplicationProcessTest, AnAutomationLaunchExitsWithOneBeforeAnyWindow)
     EXPECT_EQ(app.exitCode(), 1);
 }
 
-class OpenRequestTest : public ShellTest {
-  protected:
-    OpenRequestTest()
+// Sets an environment variable for the life of the object (unset when `value` is null).
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : m_name(name), m_had(qEnvironmentVariableIsSet(name))
     {
-        // Sockets live in the temporary folder: a folder of our own gives a server of our own.
-        m_oldTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", dir.path().toLocal8Bit());
+        m_old = qgetenv(name);
+        if (value)
+            qputenv(name, value);
+        else
+            qunsetenv(name);
     }
-    ~OpenRequestTest() override { qputenv("TMPDIR", m_oldTmp); }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
-    QByteArray m_oldTmp;
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
 };
+
+TEST(OpenRequestNameTest, TheSocketBelongsToOneUserAndOneDisplay)
+{
+    QTemporaryDir runtime;
+    ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData());
+    ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+    QString first;
+    {
+        ScopedEnv display("DISPLAY", ":0");
+        first = openRequestServerName();
+    }
+    QString second;
+    {
+        ScopedEnv display("DISPLAY", ":99"); // xvfb-run's display
+        second = openRequestServerName();
+    }
+    EXPECT_TRUE(first.startsWith(runtime.path() + "/")) << first.toStdString();
+    EXPECT_TRUE(second.startsWith(runtime.path() + "/")) << second.toStdString();
+    EXPECT_NE(first, second);
+    {
+        ScopedEnv display("DISPLAY", ":0");
+        EXPECT_EQ(openRequestServerName(), first) << "the same display finds the same instance";
+        ScopedEnv waylandOn("WAYLAND_DISPLAY", "wayland-0");
+        EXPECT_NE(openRequestServerName(), first);
+    }
+
+    // Without a runtime folder: a folder of this user's own under /tmp, closed to others.
+    ScopedEnv noXdg("XDG_RUNTIME_DIR", nullptr);
+    const QString fallback = openRequestServerName();
+    const QString folder = QStringLiteral("/tmp/tonvela-%1").arg(static_cast<qulonglong>(getuid()));
+    ASSERT_TRUE(fallback.startsWith(folder + "/")) << fallback.toStdString();
+    const QFileInfo info(folder);
+    EXPECT_TRUE(info.isDir());
+    EXPECT_EQ(info.ownerId(), getuid());
+    EXPECT_EQ(info.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                    QFile::ReadOther | QFile::WriteOther | QFile::ExeOther),
+              QFile::Permissions());
+}
+
+class OpenRequestTest : public ShellTest {
+  protected:
+    // A runtime folder of our own gives a server of our own: a running Tonvela never sees
+    // the test's requests, nor the test its.
+    OpenRequestTest() : m_runtime("XDG_RUNTIME_DIR", dir.path().toLocal8Bit().constData()) {}
+
+  private:
+    ScopedEnv m_runtime;
+};
+
+TEST_F(OpenRequestTest, AHandlerThatShowsABoxWhileTheClientLeavesRunsAfterTheRequestIsServed)
+{
+    // The handler stands for the error box of a file that cannot be opened: a nested event
+    // loop in which the client reads its answer, disconnects and its socket is deleted.
+    std::vector<std::string> requested;
+    bool clientDone = false;
+    bool socketGoneDuringBox = false;
+    OpenRequestServer* server = nullptr;
+    server = new OpenRequestServer([&](const std::string& path) {
+        requested.push_back(path);
+        socketGoneDuringBox =
+            waitUntil([&] { return clientDone && server->findChildren<QLocalSocket*>().isEmpty(); }, 5000);
+    });
+    ASSERT_TRUE(server->listen());
+    bool sent = false;
+    std::thread client([&] {
+        sent = sendOpenRequests(
+            {QStringLiteral("/tmp/missing-one.shd"), QStringLiteral("/tmp/missing-two.shd")});
+        clientDone = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return requested.size() == 2; }, 10000));
+    client.join();
+    EXPECT_TRUE(sent) << "both requests were answered before any box showed";
+    EXPECT_TRUE(socketGoneDuringBox);
+    EXPECT_EQ(requested, (std::vector<std::string>{"/tmp/missing-one.shd", "/tmp/missing-two.shd"}));
+
+    // The server goes on serving.
+    std::thread again([&] { sent = sendOpenRequests({QStringLiteral("/tmp/three.shd")}); });
+    ASSERT_TRUE(waitUntil([&] { return requested.size() == 3; }, 10000));
+    again.join();
+    EXPECT_TRUE(sent);
+    delete server;
+}
+
+TEST_F(OpenRequestTest, AFileThatCannotBeOpenedShowsItsErrorAndTheWindowLivesOn)
+{
+    window->showAtSavedPlacement();
+    OpenRequestServer server([&](const std::string& path) { window->openRequested(path); });
+    ASSERT_TRUE(server.listen());
+    bool sent = false;
+    std::thread client([&] { sent = sendOpenRequests({QString::fromStdString(file("missing.shd"))}); });
+    ASSERT_TRUE(waitUntil([&] { return errorCount() == 1; }, 10000));
+    client.join();
+    EXPECT_TRUE(sent);
+    EXPECT_NE(errorsText().find("missing.shd"), std::string::npos);
+    // Still serving, and a good file opens.
+    std::thread second([&] { sent = sendOpenRequests({QString::fromStdString(example())}); });
+    ASSERT_TRUE(waitUntil([&] { return window->activeSheet() != nullptr; }, 10000));
+    second.join();
+    EXPECT_EQ(title(window->activeSheet()), "ode_to_joy.shd");
+}
 
 TEST_F(OpenRequestTest, ASecondStartHandsItsFileToTheRunningInstanceAndExitsWithZero)
 {
@@ -79,7 +197,7 @@ TEST_F(OpenRequestTest, ASecondStartHandsItsFileToTheRunningInstanceAndExitsWith
 
     QProcess second;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TMPDIR"), dir.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     second.setProcessEnvironment(env);
     second.setWorkingDirectory(QStringLiteral(TONVELA_SOURCE_DIR));

@@ -46,18 +46,19 @@ class ScriptedDialogs : public FileDialogs {
         bool saving = false;
         QStringList filters;
         QString suffix;
+        QString suggested; // the name a save dialog proposed
     };
 
     std::optional<FileChoice> openFile(const QString&, const QStringList& filters,
                                        const QString& suffix) override
     {
-        asked.push_back({false, filters, suffix});
+        asked.push_back({false, filters, suffix, {}});
         return next();
     }
     std::optional<FileChoice> saveFile(const QString&, const QStringList& filters, const QString& suffix,
-                                       const QString&) override
+                                       const QString& suggested) override
     {
-        asked.push_back({true, filters, suffix});
+        asked.push_back({true, filters, suffix, suggested});
         return next();
     }
     std::unique_ptr<Printer> choosePrinter(const std::string& name) override
@@ -87,11 +88,12 @@ class ScriptedDialogs : public FileDialogs {
 class FakePlayer : public Player {
   public:
     bool available() const override { return true; }
-    bool play(SheetDocument& sheet, PlayMode mode, int device) override
+    bool play(SheetDocument& sheet, PlayMode mode, int device, double from) override
     {
         playing = &sheet;
         lastMode = mode;
         lastDevice = device;
+        lastFrom = from;
         ++plays;
         return true;
     }
@@ -115,6 +117,7 @@ class FakePlayer : public Player {
     std::vector<std::string> soundRequests;
     PlayMode lastMode = PlayMode::Track;
     int lastDevice = -1;
+    double lastFrom = -1.0;
     int plays = 0;
     int stops = 0;
 };

@@ -185,8 +185,36 @@ void SheetEditor::stepTrackCount(int count)
     const int now = sheet().trackCount();
     if (count == now)
         return;
-    edit(SnapshotKind::Insert, sheet().selectedTrack,
+    // One undoable edit: undo brings a removed track back with its notes.
+    edit(SnapshotKind::TrackCount, sheet().selectedTrack,
          [&] { sheet().setTrackCount(now + (count > now ? 1 : -1)); });
+}
+
+} // namespace tonvela
+
+namespace tonvela {
+
+void SheetEditor::followMeasure(int measure)
+{
+    int row = -1;
+    int systemRows = 1;
+    int visibleRows = 1;
+    {
+        SheetLockGuard lock(sheetLock());
+        const auto& records = m_view.measures(0);
+        if (sheet().trackCount() == 0 || measure < 1 || measure > m_view.measuresInUse(0) ||
+            static_cast<std::size_t>(measure) >= records.size())
+            return;
+        row = records[static_cast<std::size_t>(measure)].rowIndex;
+        systemRows = sheet().trackCount();
+        visibleRows = std::max(1, (m_view.layoutHeight - kRowTopOffset) / kRowPitch);
+    }
+    if (row < 0)
+        return;
+    const int first = m_view.firstVisibleRow;
+    if (row >= first && row + systemRows <= first + visibleRows)
+        return;
+    scrollTo(row);
 }
 
 } // namespace tonvela

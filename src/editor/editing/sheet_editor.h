@@ -118,8 +118,13 @@ class SheetEditor {
     void stepZoom(bool up);
     float zoom() const { return sheet().zoomamount; }
 
-    // One track more or fewer, towards `count` (the "Number Tracks:" field moves by one).
+    // One track more or fewer, towards `count` (the "Number Tracks:" field moves by one), as
+    // one undoable edit.
     void stepTrackCount(int count);
+
+    // Playback reached `measure` (numbered from 1) of the first track: when the rows of its
+    // system are not all in view, scrolls so that the system is the first row shown.
+    void followMeasure(int measure);
 
   private:
     // Holds the sheet lock and folds relayout requests into one layout at its end.

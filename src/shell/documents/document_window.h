@@ -75,6 +75,11 @@ class DocumentWindow {
 
     // Sounding notes changed or a playback ended: repaint what shows them.
     virtual void playbackChanged() {}
+    // Where Play starts and a playback stands, on the length bar's scale (0..kSliderRange).
+    virtual int playPosition() const { return 0; }
+    virtual void setPlayPosition(int /*position*/) {}
+    // A playback reached `measure` (numbered from 1) of the first track: show its row.
+    virtual void showMeasure(int /*measure*/) {}
 };
 
 } // namespace tonvela

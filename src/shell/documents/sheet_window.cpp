@@ -1,10 +1,12 @@
 #include "shell/documents/sheet_window.h"
 
+#include "editor/commands.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "platform/clock.h"
 #include "platform/sheet_lock.h"
 #include "playback/midi_file_writer.h"
+#include "playback/scheduler.h"
 #include "render/qt_canvas.h"
 #include "score/sheet_file.h"
 #include "shell/documents/qt_editor_input.h"
@@ -197,6 +199,31 @@ void SheetWindow::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // The cursor keys are this window's, not the main window's accelerators, so the panels'
+    // fields keep their arrows.
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        int command = 0;
+        switch (event->key()) {
+        case Qt::Key_Up:
+            command = kCmdCursorUp;
+            break;
+        case Qt::Key_Down:
+            command = kCmdCursorDown;
+            break;
+        case Qt::Key_Left:
+            command = kCmdCursorLeft;
+            break;
+        case Qt::Key_Right:
+            command = kCmdCursorRight;
+            break;
+        default:
+            break;
+        }
+        if (command && m_editor.command(command)) {
+            event->accept();
+            return;
+        }
+    }
     QWidget::keyPressEvent(event);
 }
 
@@ -255,6 +282,11 @@ bool SheetWindow::setMidiDevice(int device)
 {
     m_midiDevice = device;
     return true;
+}
+
+void SheetWindow::setPlayPosition(int position)
+{
+    m_playPosition = std::clamp(position, 0, kSliderRange);
 }
 
 void SheetWindow::playbackChanged()

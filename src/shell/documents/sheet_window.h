@@ -92,6 +92,9 @@ class SheetWindow : public QWidget,
         return PanelContainer::Panel::Sheet;
     }
     void playbackChanged() override;
+    int playPosition() const override { return m_playPosition; }
+    void setPlayPosition(int position) override;
+    void showMeasure(int measure) override { m_editor.followMeasure(measure); }
 
     // SheetView
     void relayout() override { m_editor.relayout(); }
@@ -125,6 +128,7 @@ class SheetWindow : public QWidget,
     SheetViewState m_view;
     SheetEditor m_editor;
     int m_midiDevice = 0;
+    int m_playPosition = 0;
     PainterThread& m_painter;
     Clock& m_clock;
     QScrollBar* m_scrollBar;

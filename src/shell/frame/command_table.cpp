@@ -153,6 +153,7 @@ const CommandRow kCommands[] = {
     {kCmdSaveAllMidiTracks,      File,    "Save All MIDI Tracks",     "",       Bar::None, Plain,     false, Always,              Sheet,    exportAllTracks},
     {kCmdPrint,                  File,    "Print",                    "Ctrl+P", Bar::None, Plain,     kSep,  Always,              Document, print},
     {kCmdExit,                   File,    "Exit",                     "Ctrl+Q", Bar::None, Plain,     kSep,  Always,              Nothing,  exitProgram},
+    {kCmdQuit,                   File,    "Quit at Once",             "F4",     Bar::None, Plain,     false, Always,              Nothing,  quitAtOnce},
 
     {kCmdUndo,                   Edit,    "Undo",                     "Ctrl+Z", Bar::None, Plain,     false, Always,              Document, nullptr},
     {kCmdRedo,                   Edit,    "Redo",                     "Ctrl+Y", Bar::None, Plain,     false, Always,              Document, nullptr},
@@ -167,21 +168,28 @@ const CommandRow kCommands[] = {
     {kCmdShowChordOptions,       Windows, "Show Chord Options",       "",       Bar::None, Plain,     false, Always,              Nothing,  showChordOptions},
     {kCmdShowScaleDiagram,       Windows, "Show Scale Diagram",       "",       Bar::None, Plain,     false, Never,               Nothing,  nullptr},
     {kCmdCascade,                Windows, "Cascade Windows",          "",       Bar::None, Plain,     kSep,  Always,              Nothing,  cascade},
-    {kCmdTile,                   Windows, "Tile Windows",             "Ctrl+W", Bar::None, Plain,     false, Always,              Nothing,  tile},
+    // Not Ctrl+W: that is the toolkit's key for closing the active document window.
+    {kCmdTile,                   Windows, "Tile Windows",             "Ctrl+Shift+T", Bar::None, Plain, false, Always,            Nothing,  tile},
     {kCmdCloseAll,               Windows, "Close All",                "",       Bar::None, Plain,     false, Always,              Nothing,  closeAll},
 
     {kCmdAbout,                  Help,    "About",                    "",       Bar::None, Plain,     false, Always,              Nothing,  about},
     {kCmdWebsite,                Help,    "Website",                  "",       Bar::None, Plain,     false, Always,              Nothing,  website},
 
-    // Accelerators without a menu item.
-    {kCmdQuit,                   Menu::None, "Quit",                  "F4",     Bar::None, Plain,     false, Always,              Nothing,  quitAtOnce},
-    {kCmdEventPlayback,          Menu::None, "Play Recorded Events",  "Ctrl+G", Bar::None, Plain,     false, WithPlayer,          Sheet,    playEvents},
-    {kCmdPlayTablaSample,        Menu::None, "Play Tabla Sample",     "Ctrl+T", Bar::None, Plain,     false, Always,              Nothing,  playTablaSample},
-    {kCmdPlayStartupWave,        Menu::None, "Play Startup Sound",    "Ctrl+R", Bar::None, Plain,     false, Always,              Nothing,  playStartupWave},
-    {kCmdCursorUp,               Menu::None, "Up",                    "Up",     Bar::None, Plain,     false, Always,              Document, nullptr},
-    {kCmdCursorDown,             Menu::None, "Down",                  "Down",   Bar::None, Plain,     false, Always,              Document, nullptr},
-    {kCmdCursorLeft,             Menu::None, "Left",                  "Left",   Bar::None, Plain,     false, Always,              Document, nullptr},
-    {kCmdCursorRight,            Menu::None, "Right",                 "Right",  Bar::None, Plain,     false, Always,              Document, nullptr},
+    // The play menu; Play, Play All and Stop are the play toolbar's buttons too (the two blanks
+    // after "Play" and "Stop" belong to the button texts).
+    {kCmdPlay,                   Menu::Play, "Play  ",                "",       Bar::Play,  Playing,  false, WithPlayer,         Sheet,    play},
+    {kCmdPlayAll,                Menu::Play, "Play All",              "",       Bar::Play,  Playing,  false, WithPlayer,         Sheet,    playAll},
+    {kCmdEventPlayback,          Menu::Play, "Play MIDI Events",      "Ctrl+G", Bar::None,  Playing,  false, WithPlayer,         Sheet,    playEvents},
+    {kCmdStop,                   Menu::Play, "Stop  ",                "",       Bar::Play,  Plain,    false, WithPlayer,         Nothing,  stop},
+    {kCmdPlayTablaSample,        Menu::Play, "Play Tabla Sample",     "Ctrl+T", Bar::None,  Plain,    kSep,  Always,             Nothing,  playTablaSample},
+    {kCmdPlayStartupWave,        Menu::Play, "Play Startup Sound",    "Ctrl+R", Bar::None,  Plain,    false, Always,             Nothing,  playStartupWave},
+
+    // The cursor keys belong to the sheet window (it passes them to its editor), not to the
+    // main window, so they never take the arrows from the panels' fields.
+    {kCmdCursorUp,               Menu::None, "Up",                    "",       Bar::None, Plain,     false, Always,              Document, nullptr},
+    {kCmdCursorDown,             Menu::None, "Down",                  "",       Bar::None, Plain,     false, Always,              Document, nullptr},
+    {kCmdCursorLeft,             Menu::None, "Left",                  "",       Bar::None, Plain,     false, Always,              Document, nullptr},
+    {kCmdCursorRight,            Menu::None, "Right",                 "",       Bar::None, Plain,     false, Always,              Document, nullptr},
 
     // The note toolbar: durations, then the modifier toggles.
     {kToolQuarter,               Menu::None, "Quarter",               "",       Bar::Notes, Duration, false, Always,             Document, nullptr},
@@ -202,10 +210,6 @@ const CommandRow kCommands[] = {
     {kToolSpace,                 Menu::None, "Space",                 "",       Bar::Edit,  Marker,   false, Always,             Document, nullptr},
     {kToolStaffBreak,            Menu::None, "Staff Break",           "",       Bar::Edit,  Marker,   false, Always,             Document, nullptr},
     {kToolLyrics,                Menu::None, "Lyrics",                "",       Bar::Edit,  Marker,   false, Always,             Document, nullptr},
-    // The play toolbar (the two blanks after "Play" and "Stop" belong to the texts).
-    {kCmdPlay,                   Menu::None, "Play  ",                "",       Bar::Play,  Plain,    false, WithPlayer,         Sheet,    play},
-    {kCmdPlayAll,                Menu::None, "Play All",              "",       Bar::Play,  Plain,    false, WithPlayer,         Sheet,    playAll},
-    {kCmdStop,                   Menu::None, "Stop  ",                "",       Bar::Play,  Plain,    false, WithPlayer,         Nothing,  stop},
 };
 // clang-format on
 

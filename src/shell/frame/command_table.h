@@ -8,13 +8,15 @@ namespace tonvela {
 class DocumentWindow;
 class MainWindow;
 
-// The menus the commands sit in, in menu bar order; None for accelerators without an item.
-enum class Menu : uint8_t { None, File, Edit, Windows, Help };
+// The menus the commands sit in, in menu bar order; None for commands without an item (the
+// toolbar's note and edit tools).
+enum class Menu : uint8_t { None, File, Edit, Windows, Play, Help };
 // The toolbars with buttons, in the order they are laid out.
 enum class Bar : uint8_t { None, Notes, Edit, Play };
 // Check state of a button: plain, an independent toggle, one of the exclusive duration group,
-// one of the marker group (which may also have none checked).
-enum class Check : uint8_t { Plain, Toggle, Duration, Marker };
+// one of the marker group (which may also have none checked), or down while its kind of
+// playback runs (Play, Play All, the MIDI events).
+enum class Check : uint8_t { Plain, Toggle, Duration, Marker, Playing };
 // When the menu item or button is enabled.
 enum class Enabled : uint8_t {
     Always,
@@ -35,7 +37,7 @@ using CommandHandler = bool (*)(MainWindow&);
 struct CommandRow {
     int id;
     Menu menu;
-    const char* text;
+    const char* text;     // the menu item's text trimmed; the button's as it stands ("Play  ")
     const char* shortcut; // portable key text ("Ctrl+N", "Del", "F4"); empty for none
     Bar toolbar;
     Check check;

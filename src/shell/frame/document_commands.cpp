@@ -14,8 +14,10 @@
 #include "shell/documents/sheet_window.h"
 #include "shell/file_dialogs.h"
 #include "shell/frame/main_window.h"
+#include "shell/frame/playback_commands.h"
 #include "shell/player.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMdiSubWindow>
 
@@ -29,9 +31,23 @@ QString q(const char* text)
     return QString::fromUtf8(text);
 }
 
-bool hasMidiExtension(const std::string& path)
+// The file's path with links and "." and ".." resolved; empty for a file that does not exist.
+QString canonicalPath(const std::string& path)
 {
-    return QString::fromStdString(path).endsWith(QStringLiteral(".mid"), Qt::CaseInsensitive);
+    return path.empty() ? QString() : QFileInfo(QString::fromStdString(path)).canonicalFilePath();
+}
+
+// The name a save or export dialog proposes: the document's file name (or title) with the
+// extension of what is written, in the document's folder when it has one.
+QString proposedName(const DocumentWindow& document, const QString& suffix)
+{
+    const std::string from = document.path().empty() ? document.title() : document.path();
+    QFileInfo info(QString::fromStdString(from));
+    QString base = info.completeBaseName();
+    if (base.isEmpty())
+        base = info.fileName();
+    const QString name = base + QLatin1Char('.') + suffix;
+    return document.path().empty() ? name : info.dir().filePath(name);
 }
 
 std::string joinWarnings(const std::string& path, const std::vector<std::string>& warnings)
@@ -59,6 +75,17 @@ void DocumentCommands::openWithDialog()
         openFile(choice->path);
 }
 
+DocumentWindow* DocumentCommands::openDocumentOf(const std::string& path) const
+{
+    const QString wanted = canonicalPath(path);
+    if (wanted.isEmpty())
+        return nullptr;
+    for (DocumentWindow* d : m_frame.documents())
+        if (canonicalPath(d->path()) == wanted)
+            return d;
+    return nullptr;
+}
+
 bool DocumentCommands::openFile(const std::string& path)
 {
     Notifier& notifier = m_frame.services().notifier;
@@ -67,11 +94,23 @@ bool DocumentCommands::openFile(const std::string& path)
         return failed("open", path, "the file does not exist.");
     if (!info.isFile() || !info.isReadable())
         return failed("open", path, "it is not a file that can be read.");
-    if (hasMidiExtension(path)) {
+    // A file already open is not opened twice: two windows on one file would each save over
+    // the other's changes.
+    if (DocumentWindow* open = openDocumentOf(path)) {
+        m_frame.activate(open);
+        if (QWidget* sub = open->widget().parentWidget())
+            sub->raise();
+        return true;
+    }
+    // A MIDI file is known by its first bytes whatever its name, and by its name (.mid,
+    // .midi, .smf in any case) when it does not begin as a markup document.
+    if (isMidiFile(path)) {
         std::unique_ptr<SheetDocument> sheet;
         const LoadResult result = importMidiFile(path, sheet);
         if (!result.ok())
             return failed("import", path, result.error);
+        if (!sheet->modified)
+            sheet->markUnmodified(); // undo back to the import is no change
         SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
         w->sheet().selectTrack(0);
         w->refresh();
@@ -107,7 +146,8 @@ bool DocumentCommands::openFile(const std::string& path)
 
 void DocumentCommands::importMidi()
 {
-    const QStringList filters{QStringLiteral("Midi files (*.mid)"), QStringLiteral("All Files (*)")};
+    const QStringList filters{QStringLiteral("Midi files (*.mid *.midi *.smf)"),
+                              QStringLiteral("All Files (*)")};
     const auto choice =
         m_frame.services().dialogs.openFile(QStringLiteral("Import MIDI"), filters, QStringLiteral("mid"));
     if (!choice)
@@ -118,6 +158,8 @@ void DocumentCommands::importMidi()
         failed("import", choice->path, result.error);
         return;
     }
+    if (!sheet->modified)
+        sheet->markUnmodified();
     SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
     w->sheet().selectTrack(0);
     w->refresh();
@@ -143,9 +185,10 @@ bool DocumentCommands::saveDocument(DocumentWindow& document, bool asking)
     const QStringList filters = document.saveFilters();
     if (filters.isEmpty())
         return false;
-    const auto choice =
-        m_frame.services().dialogs.saveFile(QStringLiteral("Save As"), filters, QStringLiteral("shd"),
-                                            qtText(path.empty() ? document.title() : path));
+    // The proposal has the extension of the first filter entry, so Save As of an imported
+    // "song.mid" does not offer to write a sheet over the MIDI file.
+    const auto choice = m_frame.services().dialogs.saveFile(
+        QStringLiteral("Save As"), filters, QStringLiteral("shd"), proposedName(document, "shd"));
     if (!choice)
         return false;
     const FileResult result = document.saveTo(choice->path, fileTitle(choice->path), choice->filterIndex);
@@ -157,12 +200,13 @@ bool DocumentCommands::saveDocument(DocumentWindow& document, bool asking)
 
 void DocumentCommands::exportLilypond()
 {
-    SheetDocument* sheet = m_frame.activeDocument() ? m_frame.activeDocument()->shownSheet() : nullptr;
+    DocumentWindow* active = m_frame.activeDocument();
+    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
     if (!sheet)
         return;
     const QStringList filters{q(kLilypondFilter), q(kAllFilesFilter)};
-    const auto choice = m_frame.services().dialogs.saveFile(QStringLiteral("Export Lilypond"), filters,
-                                                            QStringLiteral("ly"), {});
+    const auto choice = m_frame.services().dialogs.saveFile(
+        QStringLiteral("Export Lilypond"), filters, QStringLiteral("ly"), proposedName(*active, "ly"));
     if (!choice)
         return;
     const FileResult result = tonvela::exportLilypond(*sheet, fileTitle(choice->path), choice->path);
@@ -172,14 +216,15 @@ void DocumentCommands::exportLilypond()
 
 void DocumentCommands::exportMidi(bool selectedTrackOnly)
 {
-    SheetDocument* sheet = m_frame.activeDocument() ? m_frame.activeDocument()->shownSheet() : nullptr;
+    DocumentWindow* active = m_frame.activeDocument();
+    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
     if (!sheet || (selectedTrackOnly && !sheet->trackAt(sheet->selectedTrack)))
         return;
     const QStringList filters{q(kMidiFilter), q(kAllFilesFilter)};
     const auto choice =
         m_frame.services().dialogs.saveFile(selectedTrackOnly ? QStringLiteral("Save Selected MIDI Track")
                                                               : QStringLiteral("Save All MIDI Tracks"),
-                                            filters, QStringLiteral("mid"), {});
+                                            filters, QStringLiteral("mid"), proposedName(*active, "mid"));
     if (!choice)
         return;
     const FileResult result =
@@ -204,9 +249,13 @@ bool DocumentCommands::print()
 
 bool DocumentCommands::confirmClose(DocumentWindow& document)
 {
+    // Close All asked its questions already.
+    if (m_confirmed.count(&document))
+        return true;
     Player& player = m_frame.services().player;
-    if (const SheetDocument* sheet = document.shownSheet(); sheet && player.isPlaying(sheet))
-        player.stop();
+    if (const SheetDocument* sheet = document.shownSheet();
+        sheet && (player.isPlaying(sheet) || m_frame.playbackCommands().isPlaying(sheet)))
+        m_frame.playbackCommands().stop();
     if (!document.isModified())
         return true;
     m_frame.activate(&document);
@@ -225,18 +274,30 @@ bool DocumentCommands::closeAll(bool exiting)
 {
     Player& player = m_frame.services().player;
     if (player.isPlaying()) {
-        player.stop();
+        m_frame.playbackCommands().stop();
         if (!exiting)
             return false;
     }
-    // Sheets first, then chord documents; each asks its own question.
+    // Sheets first, then chord documents. Every question is asked before any window closes,
+    // so a Cancel leaves all of them as they were.
+    std::vector<DocumentWindow*> order;
     for (SheetWindow* w : m_frame.sheetWindows())
-        if (!w->parentWidget()->close())
-            return false;
+        order.push_back(w);
     for (ChordWindow* w : m_frame.chordWindows())
-        if (!w->parentWidget()->close())
+        order.push_back(w);
+    for (DocumentWindow* d : order) {
+        if (!confirmClose(*d)) {
+            m_confirmed.clear();
             return false;
-    return true;
+        }
+        m_confirmed.insert(d);
+    }
+    bool closed = true;
+    for (DocumentWindow* d : order)
+        if (QWidget* sub = d->widget().parentWidget(); sub && !sub->close())
+            closed = false;
+    m_confirmed.clear();
+    return closed;
 }
 
 } // namespace tonvela

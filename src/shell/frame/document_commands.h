@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 
 namespace tonvela {
@@ -20,9 +21,13 @@ class DocumentCommands {
     explicit DocumentCommands(MainWindow& frame) : m_frame(frame) {}
 
     void openWithDialog();
-    // Opens a .mid file as an imported sheet, or a sheet or chord document by its root
-    // element. False (and an "Error" message) when nothing was opened.
+    // Opens a MIDI file (known by its content, or by a .mid, .midi or .smf name) as an
+    // imported sheet, or a sheet or chord document by its root element. A file that is open
+    // already brings its window forward instead. False (and an "Error" message) when nothing
+    // was opened.
     bool openFile(const std::string& path);
+    // The window that shows the file at `path` (the same file by its canonical path), or null.
+    DocumentWindow* openDocumentOf(const std::string& path) const;
     void importMidi();
     // Save (asking=false) or Save As (asking=true) of the active document.
     bool save(bool asking);
@@ -36,14 +41,17 @@ class DocumentCommands {
     // Asks "Save file %s?" for a modified document (stopping its playback first); true when
     // it may close.
     bool confirmClose(DocumentWindow& document);
-    // Closes every document with its save question; false when one stayed open. While a
-    // sheet plays, Close All only stops it; `exiting` stops it and carries on closing.
+    // Closes every document; false when they all stay open. Every save question is asked
+    // first, and only when none was cancelled do the windows close. While a sheet plays,
+    // Close All only stops it; `exiting` stops it and carries on closing.
     bool closeAll(bool exiting);
 
   private:
     bool failed(const std::string& what, const std::string& path, const std::string& error);
 
     MainWindow& m_frame;
+    // Documents whose question Close All has asked, while it closes them.
+    std::set<const DocumentWindow*> m_confirmed;
 };
 
 } // namespace tonvela

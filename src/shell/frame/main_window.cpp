@@ -93,12 +93,19 @@ QAction* MainWindow::action(int id) const
 void MainWindow::buildActionsAndMenus()
 {
     for (const CommandRow& row : commandTable()) {
-        auto* act = new QAction(QString::fromUtf8(row.text), this);
+        const QString text = QString::fromUtf8(row.text);
+        auto* act = new QAction(text.trimmed(), this);
+        act->setIconText(text); // the button's text keeps its blanks
         act->setData(row.id);
         if (*row.shortcut)
             act->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
         act->setCheckable(row.check != Check::Plain);
-        connect(act, &QAction::triggered, this, [this, id = row.id] { command(id); });
+        connect(act, &QAction::triggered, this, [this, id = row.id, check = row.check] {
+            command(id);
+            // A play button shows whether its playback runs, not the click that toggled it.
+            if (check == Check::Playing)
+                updateCommandStates();
+        });
         m_actions[row.id] = act;
         // Accelerators without a menu item belong to the window itself.
         if (row.menu == Menu::None && *row.shortcut)
@@ -226,7 +233,6 @@ SheetWindow* MainWindow::newSheet()
     SheetLockGuard lock(sheetLock());
     auto sheet = std::make_unique<SheetDocument>();
     sheet->setPathAndCaption("Sheet " + std::to_string(m_sheetWindows.size() + 1), "");
-    sheet->modified = 0;
     return addSheetWindow(std::move(sheet));
 }
 
@@ -347,13 +353,18 @@ void MainWindow::openWebsite()
 
 void MainWindow::updatePanels()
 {
-    m_panelDock->showDocument(m_active, m_services.player);
+    const SheetDocument* sheet = m_active ? m_active->shownSheet() : nullptr;
+    m_panelDock->showDocument(m_active, sheet && m_playbackCommands && m_playbackCommands->isPlaying(sheet));
 }
 
 void MainWindow::updateCommandStates()
 {
-    for (const CommandRow& row : commandTable())
-        action(row.id)->setEnabled(commandEnabled(row, m_services.player.available(), m_active));
+    for (const CommandRow& row : commandTable()) {
+        QAction* act = action(row.id);
+        act->setEnabled(commandEnabled(row, m_services.player.available(), m_active));
+        if (row.check == Check::Playing)
+            act->setChecked(m_playbackCommands && m_playbackCommands->runs(row.id));
+    }
 }
 
 void MainWindow::fillDevices()

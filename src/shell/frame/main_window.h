@@ -40,7 +40,8 @@ class SheetWindow;
 // command(): the active document is offered the command first, then the table's handler runs.
 // File and document commands are DocumentCommands', playback commands PlaybackCommands'.
 //
-// Exit and F4 stop at the first document the user keeps open.
+// Exit (and F4 with unsaved changes) asks every save question first and closes nothing when
+// one is cancelled.
 //
 // Thread rules: user-interface thread. Owns the painter thread that paints its sheets.
 class MainWindow : public QMainWindow {

@@ -1,13 +1,13 @@
 #include "shell/frame/panel_dock.h"
 
 #include "editor/editing/sheet_editor.h"
+#include "playback/scheduler.h"
 #include "render/qt_canvas.h"
 #include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "shell/documents/document_window.h"
 #include "shell/panels/length_bar.h"
 #include "shell/panels/sheet_options_panel.h"
-#include "shell/player.h"
 
 #include <QDockWidget>
 #include <QMainWindow>
@@ -45,7 +45,7 @@ void PanelDock::showPanel(PanelContainer::Panel panel)
     m_container->showPanel(panel);
 }
 
-void PanelDock::showDocument(const DocumentWindow* active, const Player& player)
+void PanelDock::showDocument(const DocumentWindow* active, bool playing)
 {
     const SheetEditor* editor = active ? active->sheetEditor() : nullptr;
     const SheetDocument* sheet = editor ? &editor->sheet() : nullptr;
@@ -67,6 +67,7 @@ void PanelDock::showDocument(const DocumentWindow* active, const Player& player)
     m_dock->setWindowTitle(caption);
     if (!sheet) {
         m_lengthBar->showTimes(QStringLiteral("00:00"), QStringLiteral("00:00"));
+        m_lengthBar->showPosition(0);
         m_lengthBar->showStatus(QString());
         return;
     }
@@ -74,9 +75,14 @@ void PanelDock::showDocument(const DocumentWindow* active, const Player& player)
     panel->showTrackCount(sheet->trackCount());
     panel->showZoom(editor->zoom());
     panel->showDevice(active->midiDevice());
+    m_lengthBar->showStatus(playing ? QStringLiteral("Playing") : QStringLiteral("Stopped"));
+    const int position = active->playPosition();
+    m_lengthBar->showPosition(position);
+    if (playing)
+        return; // the playback's next report brings the times
     const Track* track = sheet->trackAt(sheet->selectedTrack);
-    m_lengthBar->showTimes(QStringLiteral("00:00"), minutesSeconds(track ? totalPlayMs(*track) : 0));
-    m_lengthBar->showStatus(player.isPlaying(sheet) ? QStringLiteral("Playing") : QStringLiteral("Stopped"));
+    const long long total = track ? totalPlayMs(*track) : 0;
+    m_lengthBar->showTimes(minutesSeconds(total * position / kSliderRange), minutesSeconds(total));
 }
 
 } // namespace tonvela

@@ -10,7 +10,6 @@ namespace tonvela {
 
 class DocumentWindow;
 class LengthBar;
-class Player;
 
 // The panel container docked at the left of the main window ("Settings") and the length bar
 // on a toolbar row of its own under the other toolbars, and what they show for the active
@@ -31,8 +30,10 @@ class PanelDock {
     // Shows the container with `panel` in it.
     void showPanel(PanelContainer::Panel panel);
     // The container's caption, the sheet options fields and the length bar for the active
-    // document (none: the captions and times of no sheet).
-    void showDocument(const DocumentWindow* active, const Player& player);
+    // document (none: the captions and times of no sheet). While `playing`, the length bar's
+    // position and times come from the playback's reports; otherwise they show the
+    // document's play position.
+    void showDocument(const DocumentWindow* active, bool playing);
 
   private:
     QDockWidget* m_dock;

@@ -6,14 +6,37 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QSpinBox>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
 
 namespace tonvela {
+namespace {
+
+// A spin box that takes wheel steps only while it has the keyboard focus: a wheel turned to
+// scroll the panel must not change the sheet (one stray step of "Number Tracks:" removes a
+// track). Without the focus the wheel goes on to the panel.
+template <class SpinBox> class FocusWheelSpinBox : public SpinBox {
+  public:
+    FocusWheelSpinBox() { this->setFocusPolicy(Qt::StrongFocus); }
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        if (!this->hasFocus()) {
+            event->ignore();
+            return;
+        }
+        SpinBox::wheelEvent(event);
+    }
+};
+
+} // namespace
 
 SheetOptionsPanel::SheetOptionsPanel(QWidget* parent)
-    : QWidget(parent), m_devices(new QComboBox), m_trackCount(new QSpinBox), m_zoom(new QDoubleSpinBox)
+    : QWidget(parent), m_devices(new QComboBox), m_trackCount(new FocusWheelSpinBox<QSpinBox>),
+      m_zoom(new FocusWheelSpinBox<QDoubleSpinBox>)
 {
     darkenPanel(this);
     auto* form = new QFormLayout(this);
