@@ -19,10 +19,11 @@ int16_t toInt16(int v)
 }
 
 // Clears the beam marks of the last layout and turns the stems of lone notes on or above the
-// middle line down (on a percussion track every stem stays up).
-void resetLayoutFlags(Track& t)
+// middle line down (on a percussion track every stem stays up), for notes from `from` on (the
+// walk does so for the notes it lays out).
+void resetLayoutFlags(Track& t, int from)
 {
-    for (int i = 0; i < t.count; ++i) {
+    for (int i = from; i < t.count; ++i) {
         Note& n = t.noteAt(i);
         n.dwFlag &= ~kFlagBeamed;
         n.layout.stemDown =
@@ -35,11 +36,13 @@ bool isRootAt(const Track& track, int i, int n)
     return track.rootOf(i, n) == -1;
 }
 
-void setScaledBox(const SheetViewState& view, Note& n)
+// The note's box times the zoom `z` (the view's zoom, as SheetViewState::scaled applies it).
+void setScaledBox(float z, Note& n)
 {
-    n.layout.zoomX = view.scaled(static_cast<int>(n.layout.x));
-    n.layout.zoomY = view.scaled(static_cast<int>(n.layout.y));
-    n.layout.zoomWidth = view.scaled(static_cast<int>(n.layout.width));
+    auto scaled = [z](int v) { return static_cast<int>(static_cast<float>(v) * z); };
+    n.layout.zoomX = scaled(n.layout.x);
+    n.layout.zoomY = scaled(n.layout.y);
+    n.layout.zoomWidth = scaled(n.layout.width);
 }
 
 void setRowScaled(const SheetViewState& view, StaffRow& row)
@@ -157,6 +160,13 @@ void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, 
         }
         note.layout.measureIndex = m - 1;
         note.layout.rowIndex = rowIdx;
+        // The reset of the last layout's beams and stems, and the kind's width, while the note
+        // is at hand: lone notes on or above the middle line turn their stems down (on a
+        // percussion track every stem stays up).
+        note.dwFlag &= ~kFlagBeamed;
+        note.layout.stemDown =
+            (note.line <= 0 && !t.percussive && note.chordparent == -1 && note.childCount == 0) ? 1 : 0;
+        note.layout.width = toInt16(kindWidthOf(note.type));
         if (root && !isBreak) {
             ++walk.rows.back().noteCount;
             ++measure(m).rootCount;
@@ -173,15 +183,12 @@ void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, 
 int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
 {
     SheetDocument& sheet = view.sheet();
+    const float zoom = view.zoom();
     const int mpr = std::max(1, sheet.measuresPerRow);
     const int mw = sheet.measureWidth;
     std::vector<MeasureRecord>& records = view.measures(j);
     auto measure = [&](int k) -> MeasureRecord& { return records[static_cast<std::size_t>(k)]; };
 
-    for (int i = 0; i < laid; ++i) {
-        Note& note = t.noteAt(i);
-        note.layout.width = toInt16(kindWidthOf(note.type));
-    }
     int a = 1;
     for (int m = 1; m <= view.measuresInUse(j); ++m) {
         MeasureRecord& cur = measure(m);
@@ -247,7 +254,7 @@ int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
             row.lastX = x;
         }
         note.layout.y = toInt16(noteY(row, note));
-        setScaledBox(view, note);
+        setScaledBox(zoom, note);
         note.layoutMarks();
     }
     for (int i = 0; i < placed; ++i) {
@@ -263,7 +270,7 @@ int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
                                ? root.layout.rowIndex
                                : member.layout.rowIndex;
         member.layout.y = toInt16(noteY(view.row(rowIdx), member));
-        setScaledBox(view, member);
+        setScaledBox(zoom, member);
         member.layoutMarks();
     }
     return placed;
@@ -297,6 +304,7 @@ void beamRow(SheetViewState& view, StaffRow& row)
     Track* t = row.track;
     if (!t)
         return;
+    const float zoom = view.zoom();
     const int laid = view.laidOutCount(row.index % std::max(1, view.sheet().trackCount()));
     const int first = std::clamp(row.firstNote, 0, laid);
     const int end = std::clamp(row.endNote, first, laid);
@@ -344,7 +352,7 @@ void beamRow(SheetViewState& view, StaffRow& row)
                                        ? n.layout.rowIndex
                                        : row.index;
                 n.layout.y = toInt16(noteY(view.row(rowIdx), n));
-                setScaledBox(view, n);
+                setScaledBox(zoom, n);
                 n.layoutMarks();
             }
             Note& last = t->noteAt(a + k);
@@ -601,7 +609,7 @@ void layoutRows(SheetViewState& view)
     for (int j = 0; j < trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
         t.rebuildChordLists();
-        resetLayoutFlags(t);
+        resetLayoutFlags(t, kMaxLayoutNotes);
         t.divideIntoMeasures();
         TrackWalk& walk = walks[static_cast<std::size_t>(j)];
         walkMeasuresAndRows(view, t, j, trackCount, mpr, walk);
@@ -672,6 +680,7 @@ void scrollLaidOutRows(SheetViewState& view, int first)
     }
     const int maxFirst = view.printing ? std::max(view.scrollRange, view.rowsInUse - 1) : view.scrollRange;
     view.firstVisibleRow = std::clamp(first, 0, maxFirst);
+    const float zoom = view.zoom();
     // Row tops as layoutRows leaves them: rows in use from the top offset, the others below.
     for (int r = 0; r < view.rowCount(); ++r) {
         StaffRow& row = view.row(r);
@@ -706,7 +715,7 @@ void scrollLaidOutRows(SheetViewState& view, int first)
             if (rowIdx < 0 || rowIdx >= view.rowCount())
                 continue;
             n.layout.y = toInt16(noteY(view.row(rowIdx), n));
-            setScaledBox(view, n);
+            setScaledBox(zoom, n);
             n.layoutMarks();
         }
     }

@@ -574,13 +574,26 @@ void SheetDrawing::drawGlyphPass(int lastRow)
     SheetDocument& sheet = m_view.sheet();
     const int bottom = m_view.layoutHeight;
     const int firstRow = m_view.firstVisibleRow;
+    // Notes lie row by row in index order, so each track's notes are read from its first row
+    // in the window to the last row that can reach into it (a note stands at most a few staff
+    // heights above its row), not the whole track.
+    int lastReaching = std::clamp(firstRow, 0, std::max(lastRow, 0));
+    while (lastReaching < lastRow && m_view.row(lastReaching + 1).top <= bottom + kMaxNoteRise)
+        ++lastReaching;
     for (int j = 0; j < m_trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
         if (t.drawmode == kDrawTablature)
             continue;
         const int n = std::min(m_view.laidOutCount(j), t.count);
-        for (int i = 0; i < n; ++i) {
+        int start = 0;
+        const int firstOfTrack =
+            firstRow + ((j - firstRow % m_trackCount) % m_trackCount + m_trackCount) % m_trackCount;
+        if (firstOfTrack >= m_trackCount && firstOfTrack - m_trackCount < m_view.rowCount())
+            start = std::clamp(m_view.row(firstOfTrack - m_trackCount).endNote, 0, n);
+        for (int i = start; i < n; ++i) {
             const Note& note = t.noteAt(i);
+            if (note.layout.rowIndex > lastReaching)
+                break;
             if (note.layout.rowIndex < firstRow || note.layout.rowIndex > lastRow || note.layout.y > bottom)
                 continue;
             if (m_view.row(note.layout.rowIndex).top > kMaxDrawnRowTop)

@@ -19,6 +19,8 @@ inline constexpr int kMeasureCount = 384; // measure records a view keeps ready 
 // Notes keep their place in 16 bits: a row whose top lies further below the first visible row
 // than this is never drawn (no window is that tall).
 inline constexpr int kMaxDrawnRowTop = 32000;
+// How far above its row's top a note's glyph may reach and still be drawn with the rows above.
+inline constexpr int kMaxNoteRise = 400;
 // Notes of a track that take part in layout: as many as a file gives a track. Every one of them
 // gets a row and an x; rows and measure records grow with them, so a view holds at most one row
 // and one measure record per laid-out note and track.

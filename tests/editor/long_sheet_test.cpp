@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 #include <string>
 #include <utility>
@@ -234,6 +235,66 @@ TEST_F(LongSheetTest, ATrackOfThirtyTwoThousandNotesIsLaidOutAndPrintedWhole)
     expectEveryNoteLaidOut(Track::kMaxNotes);
     EXPECT_GT(view->measuresInUse(0), kMeasureCount);
     expectEveryRowPrinted();
+}
+
+TEST_F(LongSheetTest, MovingLaidOutRowsPlacesTheShownNotesAsAWholeLayoutDoes)
+{
+    // Printing moves the rows of its first layout from page to page; what a page shows must be
+    // what a whole layout at that position gives: heights, marks, stems and beams.
+    makeSheet(3, 3000);
+    layoutRows(*view);
+    struct Shown {
+        int track, index, y, zoomX, zoomY, stemDown, beamCount, accidentalY, dotY, flags;
+        std::array<int, 8> beam;
+        bool operator==(const Shown&) const = default;
+    };
+    auto shown = [&] {
+        std::vector<Shown> out;
+        for (int j = 0; j < 3; ++j) {
+            const Track& t = *sheet->trackAt(j);
+            for (int i = 0; i < view->laidOutCount(j); ++i) {
+                const Note& n = t.noteAt(i);
+                const int r = n.layout.rowIndex;
+                if (r < view->firstVisibleRow || view->row(r).top > view->layoutHeight)
+                    continue;
+                Shown s{j,
+                        i,
+                        n.layout.y,
+                        n.layout.zoomX,
+                        n.layout.zoomY,
+                        n.layout.stemDown,
+                        n.layout.beamCount,
+                        n.layout.accidentalY,
+                        n.layout.dotY,
+                        n.dwFlag,
+                        {}};
+                for (int k = 0; k < 4; ++k) {
+                    s.beam[static_cast<std::size_t>(k)] = n.layout.beamLine[k];
+                    s.beam[static_cast<std::size_t>(k + 4)] = n.layout.stemExtension[k];
+                }
+                out.push_back(s);
+            }
+        }
+        return out;
+    };
+    int beamed = 0;
+    for (const int first : {0, 7, 300, 301, view->rowsInUse - 2, 5}) {
+        scrollLaidOutRows(*view, first);
+        const int moved = view->firstVisibleRow;
+        const std::vector<Shown> afterMove = shown();
+        std::vector<int> tops;
+        for (int r = 0; r < view->rowCount(); r += 97)
+            tops.push_back(view->row(r).top);
+        setFirstVisibleRow(*view, first);
+        ASSERT_EQ(view->firstVisibleRow, moved) << first;
+        ASSERT_FALSE(afterMove.empty()) << first;
+        EXPECT_TRUE(afterMove == shown()) << "rows from " << first;
+        for (int r = 0, k = 0; r < view->rowCount(); r += 97, ++k)
+            EXPECT_EQ(view->row(r).top, tops[static_cast<std::size_t>(k)]) << r;
+        for (const Shown& s : afterMove)
+            beamed += s.beamCount > 0 ? 1 : 0;
+    }
+    EXPECT_GT(beamed, 0) << "the rows shown hold beams";
 }
 
 } // namespace
