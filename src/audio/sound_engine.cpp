@@ -144,6 +144,28 @@ bool SoundEngine::streamActive(int slot) const
     return s && s->streamActive.load(std::memory_order_acquire);
 }
 
+int64_t SoundEngine::endFrame(int slot) const
+{
+    const StreamSlot* s = slotAt(slot);
+    if (!s || !s->finalPart.load(std::memory_order_acquire))
+        return -1;
+    const int64_t frames = s->partFrames.load(std::memory_order_acquire);
+    if (frames < 0)
+        return -1;
+    int64_t first = s->partStartFrame.load(std::memory_order_acquire);
+    if (first < 0) {
+        // Not sounding yet. A playing ring bound to a frame the mixer has not reached will
+        // start exactly there: the chunk holding that frame begins after this look and sees
+        // the ring playing.
+        const int64_t at = s->startFrame.load(std::memory_order_acquire);
+        if (at < 0 || !s->bufferPlaying.load(std::memory_order_seq_cst) ||
+            at < m_mixingTo.load(std::memory_order_seq_cst))
+            return -1;
+        first = at;
+    }
+    return first + frames;
+}
+
 void SoundEngine::releaseBuffer(StreamSlot& s)
 {
     s.bufferPlaying.store(false, std::memory_order_seq_cst);
@@ -197,6 +219,9 @@ int SoundEngine::configureSlot(int slot, int channels, int rate, int bits)
     s->writeOffset = 0;
     s->framesWritten = 0;
     s->framesPlayed = 0;
+    s->partStartFrame.store(-1, std::memory_order_release);
+    s->partFrames.store(-1, std::memory_order_release);
+    s->finalPart.store(false, std::memory_order_release);
     s->dither = {};
     for (auto& e : s->events)
         e.reset();
@@ -379,7 +404,7 @@ WriteResult SoundEngine::writeSlotPcm(int slot, const unsigned char* bytes, std:
     return WriteResult::Continue;
 }
 
-void SoundEngine::drainSlot(int slot)
+void SoundEngine::drainSlot(int slot, bool finalPart)
 {
     StreamSlot* s = slotPtr(slot);
     if (!s)
@@ -403,6 +428,9 @@ void SoundEngine::drainSlot(int slot)
         }
     }
     const uint64_t dataEnd = s->framesWritten.load(std::memory_order_acquire);
+    // The data is complete: where it ends is known from here on.
+    s->partFrames.store(static_cast<int64_t>(dataEnd), std::memory_order_release);
+    s->finalPart.store(finalPart, std::memory_order_release);
     writeFrames(slot, kDrainSilenceFrames, [](StreamSlot& st, unsigned char* dst, int, int count) {
         std::memset(dst, silenceByte(st.format.bits),
                     static_cast<std::size_t>(count) * static_cast<std::size_t>(st.bytesPerFrame));
@@ -490,6 +518,10 @@ void SoundEngine::beginStream(StreamSlot& s)
     s.abort.store(false, std::memory_order_release);
     s.playing.store(false, std::memory_order_release);
     s.writeOffset.store(0, std::memory_order_relaxed);
+    s.startFrame.store(-1, std::memory_order_release);
+    s.partStartFrame.store(-1, std::memory_order_release);
+    s.partFrames.store(-1, std::memory_order_release);
+    s.finalPart.store(false, std::memory_order_release);
     s.streamActive.store(true, std::memory_order_release);
 }
 
@@ -504,12 +536,24 @@ int SoundEngine::takeSlot()
     return m_nextSlot;
 }
 
-void SoundEngine::mixSlot(StreamSlot& s, float* out, int frames) noexcept
+void SoundEngine::mixSlot(StreamSlot& s, float* out, int frames, int64_t chunkStart) noexcept
 {
     s.mixerBusy.store(true, std::memory_order_seq_cst);
     if (!s.bufferPlaying.load(std::memory_order_seq_cst) || s.ringFrames == 0) {
         s.mixerBusy.store(false, std::memory_order_release);
         return;
+    }
+    if (s.partStartFrame.load(std::memory_order_relaxed) < 0) {
+        // The ring's first sound: at the frame its start asked for, or now when that has passed.
+        const int64_t at = s.startFrame.load(std::memory_order_acquire);
+        if (at >= chunkStart + frames) {
+            s.mixerBusy.store(false, std::memory_order_release);
+            return;
+        }
+        const int64_t skip = at > chunkStart ? at - chunkStart : 0;
+        s.partStartFrame.store(chunkStart + skip, std::memory_order_release);
+        out += 2 * skip;
+        frames -= static_cast<int>(skip);
     }
     const uint64_t written = s.framesWritten.load(std::memory_order_acquire);
     const uint64_t start = s.framesPlayed.load(std::memory_order_relaxed);
@@ -553,15 +597,18 @@ void SoundEngine::render(float* out, int frames) noexcept
             for (int i = 0; i < 2 * n; ++i)
                 out[i] += m_scratch[static_cast<std::size_t>(i)];
         }
+        const int64_t chunkStart = m_mixedFrames.load(std::memory_order_relaxed);
+        m_mixingTo.store(chunkStart + n, std::memory_order_seq_cst);
         for (auto& s : m_slots)
-            if (s.bufferPlaying.load(std::memory_order_acquire))
-                mixSlot(s, out, n);
+            if (s.bufferPlaying.load(std::memory_order_seq_cst))
+                mixSlot(s, out, n, chunkStart);
         // Many loud streams at once add up past full scale: hold the sum at full scale rather
         // than let an integer conversion downstream wrap it around.
         for (int i = 0; i < 2 * n; ++i) {
             const float v = out[i];
             out[i] = std::isfinite(v) ? std::clamp(v, -1.0f, 1.0f) : 0.0f;
         }
+        m_mixedFrames.store(chunkStart + n, std::memory_order_release);
         out += 2 * n;
         frames -= n;
     }

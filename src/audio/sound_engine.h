@@ -86,6 +86,16 @@ struct StreamSlot {
     std::atomic<uint64_t> framesWritten{0}; // ring frames since configure, silence included
     std::atomic<uint64_t> framesPlayed{0};
 
+    // When the stream sounds, in output frames of the mixer (SoundEngine::mixedFrames):
+    // `startFrame` is the frame its start asked for (-1: as soon as its ring plays); the mixer
+    // sets `partStartFrame` to the frame at which it began playing the ring configured last,
+    // and the drain sets `partFrames` to the ring frames of data in it (silence left out),
+    // with `finalPart` when no ring of the stream follows. All -1 / false until known.
+    std::atomic<int64_t> startFrame{-1};
+    std::atomic<int64_t> partStartFrame{-1};
+    std::atomic<int64_t> partFrames{-1};
+    std::atomic<bool> finalPart{false};
+
     // The stream's rate to the output's, when they differ; with its scratch buffers. Used only
     // by the stream's thread.
     std::unique_ptr<Resampler> resampler;
@@ -150,8 +160,9 @@ class SoundEngine : public AudioCallback {
     // rate, else resampled and converted back to the slot's sample width with dither.
     WriteResult writeSlotPcm(int slot, const unsigned char* bytes, std::size_t length);
     // Lets what was written play out (with what the resampler still holds), followed by
-    // silence, then releases the ring.
-    void drainSlot(int slot);
+    // silence, then releases the ring. `finalPart` is false when the stream goes on with
+    // another ring after this one (a wave file of several data chunks).
+    void drainSlot(int slot, bool finalPart = true);
 
     // Stops a playing slot at once: the mixer leaves it, the writer gives up at its next call.
     // Waits up to `waitMs` for the stream thread to end (200 ms as a stop does; 0 returns at
@@ -164,11 +175,13 @@ class SoundEngine : public AudioCallback {
     void stopAll();
 
     // ---- stream starters; each returns the slot at once ----
-    // Plays an MP3 file through the next slot.
-    int startClip(const std::string& path);
-    // Plays the data chunks of a wave file through the next slot. The file is walked on the
-    // calling thread (which sees the size message), played on a thread of its own.
-    int startWave(const std::string& path);
+    // Plays an MP3 file through the next slot, from output frame `startFrame` of the mixer
+    // (mixedFrames) on, or as soon as its ring plays when that frame is -1 or has passed.
+    int startClip(const std::string& path, int64_t startFrame = -1);
+    // Plays the data chunks of a wave file through the next slot, from `startFrame` as
+    // startClip does. The file is walked on the calling thread (which sees the size message),
+    // played on a thread of its own.
+    int startWave(const std::string& path, int64_t startFrame = -1);
     // Plays a copy of PCM bytes through the next slot; -1 when the format is unusable.
     int startBuffer(const void* data, std::size_t length, const PcmFormat& format);
 
@@ -177,6 +190,12 @@ class SoundEngine : public AudioCallback {
     bool finished(int slot) const;
     // True while the slot's stream thread still runs.
     bool streamActive(int slot) const;
+    // The output frame (of mixedFrames) at which the slot's stream stops sounding: known once
+    // the stream has written all its data and its last ring is playing or bound to start at
+    // its start frame; -1 until then.
+    int64_t endFrame(int slot) const;
+    // Output frames the mixer has rendered since the engine was made.
+    int64_t mixedFrames() const { return m_mixedFrames.load(std::memory_order_acquire); }
     const StreamSlot* slotAt(int slot) const;
 
     // Mixer (AudioCallback).
@@ -198,7 +217,9 @@ class SoundEngine : public AudioCallback {
     template <typename Fill> WriteResult writeFrames(int slot, int frames, Fill&& fill);
     // Writes the slot's resampleOut (interleaved float in the slot's channels) into the ring.
     WriteResult writeResampled(int slot, StreamSlot& s);
-    void mixSlot(StreamSlot& s, float* out, int frames) noexcept;
+    // Mixes the slot into the chunk of `frames` output frames that starts at output frame
+    // `chunkStart`.
+    void mixSlot(StreamSlot& s, float* out, int frames, int64_t chunkStart) noexcept;
 
     Notifier& m_notifier;
     std::unique_ptr<AudioSink> m_sink;
@@ -209,6 +230,10 @@ class SoundEngine : public AudioCallback {
     std::mutex m_streamGuard; // slot hand-out, stream take-over and stop; never the audio thread
     int m_nextSlot = -1;      // under m_streamGuard
     std::vector<float> m_scratch;
+    // Output frames rendered (audio thread writes), and the frame the chunk being mixed ends at:
+    // a slot bound to start at or after m_mixingTo is still sure to start exactly then.
+    std::atomic<int64_t> m_mixedFrames{0};
+    std::atomic<int64_t> m_mixingTo{0};
 };
 
 } // namespace tonvela::audio

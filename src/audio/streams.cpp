@@ -13,6 +13,8 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace tonvela::audio {
 namespace {
@@ -25,10 +27,11 @@ struct StreamExit {
 
 } // namespace
 
-int SoundEngine::startClip(const std::string& path)
+int SoundEngine::startClip(const std::string& path, int64_t startFrame)
 {
     const std::lock_guard<std::mutex> lock(m_streamGuard);
     const int slot = takeSlot();
+    m_slots[static_cast<std::size_t>(slot)].startFrame.store(startFrame, std::memory_order_release);
     m_slots[static_cast<std::size_t>(slot)].worker = std::thread([this, slot, path] {
         StreamSlot& st = m_slots[static_cast<std::size_t>(slot)];
         StreamExit exit{st};
@@ -62,7 +65,7 @@ int SoundEngine::startClip(const std::string& path)
     return slot;
 }
 
-int SoundEngine::startWave(const std::string& path)
+int SoundEngine::startWave(const std::string& path, int64_t startFrame)
 {
     auto file = std::make_shared<MappedFile>();
     const bool opened = file->open(path);
@@ -71,29 +74,37 @@ int SoundEngine::startWave(const std::string& path)
         for (const std::string& warning : walkWave(file->data(), file->size(), walk).warnings)
             m_notifier.warning(warning, "Error"); // it plays on: a warning
     }
+    // The data chunks that play; the stream ends with the last of them.
+    std::vector<std::pair<WaveData, int>> parts;
+    for (const WaveData& d : walk.data) {
+        int bits = 0;
+        std::string why;
+        if (playablePcm(d.format, bits, why) && d.size >= d.format.blockAlign)
+            parts.emplace_back(d, bits);
+    }
     const std::lock_guard<std::mutex> lock(m_streamGuard);
     const int slot = takeSlot();
-    m_slots[static_cast<std::size_t>(slot)].worker = std::thread([this, slot, file, walk = std::move(walk)] {
-        StreamSlot& st = m_slots[static_cast<std::size_t>(slot)];
-        StreamExit exit{st};
-        bool wrote = false;
-        for (const WaveData& d : walk.data) {
-            int bits = 0;
-            std::string why;
-            if (!playablePcm(d.format, bits, why) || d.size < d.format.blockAlign)
-                continue;
-            if (configureSlot(slot, d.format.channels, static_cast<int>(d.format.sampleRate), bits) < 0)
-                break;
-            const std::size_t whole = d.size / d.format.blockAlign * d.format.blockAlign;
-            const WriteResult r = writeSlotPcm(slot, file->data() + d.offset, whole);
-            wrote = true;
-            drainSlot(slot);
-            if (r == WriteResult::Stop || st.abort.load(std::memory_order_acquire))
-                break;
-        }
-        if (!wrote)
-            st.finished.store(true, std::memory_order_release);
-    });
+    m_slots[static_cast<std::size_t>(slot)].startFrame.store(startFrame, std::memory_order_release);
+    m_slots[static_cast<std::size_t>(slot)].worker =
+        std::thread([this, slot, file, parts = std::move(parts)] {
+            StreamSlot& st = m_slots[static_cast<std::size_t>(slot)];
+            StreamExit exit{st};
+            bool wrote = false;
+            for (std::size_t k = 0; k < parts.size(); ++k) {
+                const WaveData& d = parts[k].first;
+                if (configureSlot(slot, d.format.channels, static_cast<int>(d.format.sampleRate),
+                                  parts[k].second) < 0)
+                    break;
+                const std::size_t whole = d.size / d.format.blockAlign * d.format.blockAlign;
+                const WriteResult r = writeSlotPcm(slot, file->data() + d.offset, whole);
+                wrote = true;
+                drainSlot(slot, k + 1 == parts.size());
+                if (r == WriteResult::Stop || st.abort.load(std::memory_order_acquire))
+                    break;
+            }
+            if (!wrote)
+                st.finished.store(true, std::memory_order_release);
+        });
     return slot;
 }
 

@@ -17,7 +17,11 @@ std::string usageText()
                        "Outputs:";
     for (const auto& e : sheetExporters())
         text += " " + e.extension;
-    text += "\n";
+    text += "\n"
+            "\n"
+            "Options:\n"
+            "  --track N               .mid: write track N alone (numbered from 1); every track\n"
+            "                          when left out\n";
     return text;
 }
 

@@ -23,11 +23,14 @@ bool parseZoom(const Args& args, float& zoom, std::string& error)
     const std::string v = args.value("zoom");
     char* end = nullptr;
     const double z = std::strtod(v.c_str(), &end);
-    if (v.empty() || end != v.c_str() + v.size() || !std::isfinite(z) || z < kMinZoom || z > kMaxZoom) {
+    const bool number = !v.empty() && end == v.c_str() + v.size() && std::isfinite(z) && std::fabs(z) < 1e6;
+    // Compared as the float the sheet keeps: 0.4 read as a double lies just below 0.4f.
+    const float zf = number ? static_cast<float>(z) : 0.0f;
+    if (!number || zf < kMinZoom || zf > kMaxZoom) {
         error = "option --zoom needs a number from 0.4 to 10, not \"" + v + "\"";
         return false;
     }
-    zoom = static_cast<float>(z);
+    zoom = zf;
     return true;
 }
 
@@ -93,14 +96,14 @@ const RendererRegistration kPng{{".png",
                                  {"width", "height", "zoom", "row"},
                                  "PNG (.png): the sheet as a window of that size shows it.\n"
                                  "  --width W, --height H   window size in pixels (1000 x 800)\n"
-                                 "  --zoom Z                zoom from 0.4 up (the sheet's own)\n"
+                                 "  --zoom Z                zoom from 0.4 to 10 (the sheet's own)\n"
                                  "  --row R                 first visible staff row (0)\n",
                                  renderPng}};
 const RendererRegistration kPdf{
     {".pdf",
      {"zoom"},
      "PDF (.pdf): the sheet printed on A4 pages, every system from the first row.\n"
-     "  --zoom Z                zoom from 0.4 up (the sheet's own)\n",
+     "  --zoom Z                zoom from 0.4 to 10 (the sheet's own)\n",
      renderPdf}};
 
 } // namespace

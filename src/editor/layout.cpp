@@ -19,10 +19,11 @@ int16_t toInt16(int v)
 }
 
 // Clears the beam marks of the last layout and turns the stems of lone notes on or above the
-// middle line down (on a percussion track every stem stays up).
-void resetLayoutFlags(Track& t)
+// middle line down (on a percussion track every stem stays up), for notes from `from` on (the
+// walk does so for the notes it lays out).
+void resetLayoutFlags(Track& t, int from)
 {
-    for (int i = 0; i < t.count; ++i) {
+    for (int i = from; i < t.count; ++i) {
         Note& n = t.noteAt(i);
         n.dwFlag &= ~kFlagBeamed;
         n.layout.stemDown =
@@ -35,11 +36,13 @@ bool isRootAt(const Track& track, int i, int n)
     return track.rootOf(i, n) == -1;
 }
 
-void setScaledBox(const SheetViewState& view, Note& n)
+// The note's box times the zoom `z` (the view's zoom, as SheetViewState::scaled applies it).
+void setScaledBox(float z, Note& n)
 {
-    n.layout.zoomX = view.scaled(static_cast<int>(n.layout.x));
-    n.layout.zoomY = view.scaled(static_cast<int>(n.layout.y));
-    n.layout.zoomWidth = view.scaled(static_cast<int>(n.layout.width));
+    auto scaled = [z](int v) { return static_cast<int>(static_cast<float>(v) * z); };
+    n.layout.zoomX = scaled(n.layout.x);
+    n.layout.zoomY = scaled(n.layout.y);
+    n.layout.zoomWidth = scaled(n.layout.width);
 }
 
 void setRowScaled(const SheetViewState& view, StaffRow& row)
@@ -70,23 +73,32 @@ void justify(Track& track, int from, int to, int w)
     }
 }
 
-// What the measure and row walk of one track found.
+// The notes one staff row of a track shows, as the measure and row walk finds them.
+struct RowSpan {
+    int firstNote = 0; // first chord root on the row (staff breaks passed over)
+    int endNote = 0;   // one past the last note of the row
+    int noteCount = 0; // chord roots on the row, staff breaks excluded
+};
+
+// What the measure and row walk of one track found: the track's rows in order (the k-th is the
+// sheet's row j + k x tracks) and the notes given a row.
 struct TrackWalk {
-    int laid = 0;        // notes given a row
-    int rowsOfTrack = 0; // rows the track uses
+    int laid = 0;
+    std::vector<RowSpan> rows;
 };
 
 // Rows of track j from the score's division into measures: the measures flow onto the track's
 // rows, a given number per row (a measure opened by a kind-1743 note does not count), and a
-// staff break ends a row at once. Layout keeps at most 384 measures of a track.
-TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, int mpr)
+// staff break ends a row at once. Every note up to kMaxLayoutNotes gets a row; the measure
+// records grow to the division's measures.
+void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, int mpr, TrackWalk& walk)
 {
     const int n = std::min(t.count, kMaxLayoutNotes);
     const MeasureDivision& division = t.measureDivision();
     std::vector<MeasureRecord>& records = view.measures(j);
-    TrackWalk walk;
-    for (int m = 1; m <= kMeasureCount; ++m) {
-        MeasureRecord& rec = records[static_cast<std::size_t>(m)];
+    records.resize(static_cast<std::size_t>(std::max(division.measureCount(), kMeasureCount)) + 1);
+    for (std::size_t m = 1; m < records.size(); ++m) {
+        MeasureRecord& rec = records[m];
         rec.startsRow = 0;
         rec.lastOnRow = 0;
         rec.x = 0;
@@ -95,15 +107,14 @@ TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCo
         rec.rootCount = 0;
     }
     int rowIdx = j;
-    walk.rowsOfTrack = 1;
-    StaffRow* row = &view.row(rowIdx);
+    walk.laid = 0;
+    walk.rows.assign(1, RowSpan{});
     int m = 1;
     auto measure = [&](int k) -> MeasureRecord& { return records[static_cast<std::size_t>(k)]; };
     measure(1).firstNote = 0;
     measure(1).startsRow = 1; // the track's first row opens with its first measure
     measure(1).rowIndex = rowIdx;
     int closedOnRow = 0;
-    bool stopped = false;
 
     auto firstRootFrom = [&](int i) {
         while (i < n && (!isRootAt(t, i, n) || t.noteAt(i).type == kTypeStaffBreak))
@@ -112,28 +123,22 @@ TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCo
     };
     // The track continues on its next row, starting at note i.
     auto nextRow = [&](int i) {
-        row->endNote = i;
-        if (rowIdx + trackCount >= kRowCount) {
-            stopped = true;
-            return;
-        }
+        walk.rows.back().endNote = i;
         rowIdx += trackCount;
-        ++walk.rowsOfTrack;
-        row = &view.row(rowIdx);
-        row->firstNote = firstRootFrom(i);
+        RowSpan next;
+        next.firstNote = firstRootFrom(i);
+        walk.rows.push_back(next);
         closedOnRow = 0;
     };
 
     int i = 0;
-    for (; i < n && !stopped; ++i) {
+    for (; i < n; ++i) {
         Note& note = t.noteAt(i);
         const bool root = isRootAt(t, i, n);
         const bool isBreak = note.type == kTypeStaffBreak;
         const int inMeasure = division.measureOf(i);
         if (inMeasure > m) {
             // Note i opens the next measure.
-            if (inMeasure > kMeasureCount)
-                break;
             m = inMeasure;
             measure(m).firstNote = i;
             measure(m).rowIndex = rowIdx;
@@ -146,46 +151,44 @@ TrackWalk walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCo
             if (newRow) {
                 measure(m - 1).lastOnRow = 1;
                 nextRow(i);
-                if (stopped)
-                    break;
                 measure(m).startsRow = 1;
                 measure(m).rowIndex = rowIdx;
             }
         } else if (isBreak) {
             // A break inside a measure keeps the measure going on the next row.
             nextRow(i);
-            if (stopped)
-                break;
         }
         note.layout.measureIndex = m - 1;
         note.layout.rowIndex = rowIdx;
+        // The reset of the last layout's beams and stems, and the kind's width, while the note
+        // is at hand: lone notes on or above the middle line turn their stems down (on a
+        // percussion track every stem stays up).
+        note.dwFlag &= ~kFlagBeamed;
+        note.layout.stemDown =
+            (note.line <= 0 && !t.percussive && note.chordparent == -1 && note.childCount == 0) ? 1 : 0;
+        note.layout.width = toInt16(kindWidthOf(note.type));
         if (root && !isBreak) {
-            ++row->noteCount;
+            ++walk.rows.back().noteCount;
             ++measure(m).rootCount;
         }
     }
     walk.laid = i;
-    if (!stopped)
-        row->endNote = i;
+    walk.rows.back().endNote = i;
     measure(m).lastOnRow = 1;
     view.setMeasuresInUse(j, m);
-    return walk;
 }
 
 // Measure x positions with justification, then every note's x, y and width. Returns the
-// number of notes placed (the walk stops past 300 measures).
+// number of notes placed.
 int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
 {
     SheetDocument& sheet = view.sheet();
+    const float zoom = view.zoom();
     const int mpr = std::max(1, sheet.measuresPerRow);
     const int mw = sheet.measureWidth;
     std::vector<MeasureRecord>& records = view.measures(j);
     auto measure = [&](int k) -> MeasureRecord& { return records[static_cast<std::size_t>(k)]; };
 
-    for (int i = 0; i < laid; ++i) {
-        Note& note = t.noteAt(i);
-        note.layout.width = toInt16(kindWidthOf(note.type));
-    }
     int a = 1;
     for (int m = 1; m <= view.measuresInUse(j); ++m) {
         MeasureRecord& cur = measure(m);
@@ -221,8 +224,7 @@ int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
     int placed = 0;
     for (; placed < laid; ++placed) {
         Note& note = t.noteAt(placed);
-        if (note.layout.rowIndex < 0 || note.layout.rowIndex >= kRowCount ||
-            note.layout.measureIndex + 1 > kMaxPlacedMeasures)
+        if (note.layout.rowIndex < 0 || note.layout.rowIndex >= view.rowCount())
             break;
         if (!isRootAt(t, placed, laid))
             continue; // members take their root's place below
@@ -252,7 +254,7 @@ int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
             row.lastX = x;
         }
         note.layout.y = toInt16(noteY(row, note));
-        setScaledBox(view, note);
+        setScaledBox(zoom, note);
         note.layoutMarks();
     }
     for (int i = 0; i < placed; ++i) {
@@ -264,11 +266,11 @@ int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
         member.layout.prevX = member.layout.x;
         member.layout.x = root.layout.x;
         member.layout.prevRootX = root.layout.prevRootX;
-        const int rowIdx = (root.layout.rowIndex >= 0 && root.layout.rowIndex < kRowCount)
+        const int rowIdx = (root.layout.rowIndex >= 0 && root.layout.rowIndex < view.rowCount())
                                ? root.layout.rowIndex
                                : member.layout.rowIndex;
         member.layout.y = toInt16(noteY(view.row(rowIdx), member));
-        setScaledBox(view, member);
+        setScaledBox(zoom, member);
         member.layoutMarks();
     }
     return placed;
@@ -302,6 +304,7 @@ void beamRow(SheetViewState& view, StaffRow& row)
     Track* t = row.track;
     if (!t)
         return;
+    const float zoom = view.zoom();
     const int laid = view.laidOutCount(row.index % std::max(1, view.sheet().trackCount()));
     const int first = std::clamp(row.firstNote, 0, laid);
     const int end = std::clamp(row.endNote, first, laid);
@@ -345,10 +348,11 @@ void beamRow(SheetViewState& view, StaffRow& row)
             for (int g = 0; g < size; ++g) {
                 Note& n = t->noteAt(a + g);
                 n.layout.stemDown = up ? 0 : 1;
-                const int rowIdx =
-                    (n.layout.rowIndex >= 0 && n.layout.rowIndex < kRowCount) ? n.layout.rowIndex : row.index;
+                const int rowIdx = (n.layout.rowIndex >= 0 && n.layout.rowIndex < view.rowCount())
+                                       ? n.layout.rowIndex
+                                       : row.index;
                 n.layout.y = toInt16(noteY(view.row(rowIdx), n));
-                setScaledBox(view, n);
+                setScaledBox(zoom, n);
                 n.layoutMarks();
             }
             Note& last = t->noteAt(a + k);
@@ -569,44 +573,52 @@ void layoutRows(SheetViewState& view)
     for (int j = 0; j < trackCount; ++j)
         ksw[static_cast<std::size_t>(j)] = keySignatureWidth(*sheet.trackAt(j));
 
-    for (int r = 0; r < kRowCount; ++r) {
-        StaffRow& row = view.row(r);
-        row.index = r;
-        row.sheet = &sheet;
-        row.track = trackCount > 0 ? sheet.trackAt(r % trackCount) : nullptr;
-        row.left = kStaffLeft;
-        row.spacing = kStaffSpacing;
-        row.length = length;
-        row.top = (r - view.firstVisibleRow) * kRowPitch + 50;
-        setRowScaled(view, row);
-        row.firstNote = 0;
-        row.endNote = 0;
-        row.noteCount = 0;
-        row.keySigWidth = trackCount > 0 ? ksw[static_cast<std::size_t>(r % trackCount)] : 0;
-        row.lastX = row.keySigWidth + 50;
-        row.measuresPerRow = mpr;
-        row.timeSig = row.track ? row.track->timeSig : sheet.timesig;
-    }
+    // Every row the view holds starts from the same reset values; the walks fill in the notes.
+    auto resetRows = [&] {
+        for (int r = 0; r < view.rowCount(); ++r) {
+            StaffRow& row = view.row(r);
+            row.index = r;
+            row.sheet = &sheet;
+            row.track = trackCount > 0 ? sheet.trackAt(r % trackCount) : nullptr;
+            row.left = kStaffLeft;
+            row.spacing = kStaffSpacing;
+            row.length = length;
+            row.top = (r - view.firstVisibleRow) * kRowPitch + 50;
+            setRowScaled(view, row);
+            row.firstNote = 0;
+            row.endNote = 0;
+            row.noteCount = 0;
+            row.keySigWidth = trackCount > 0 ? ksw[static_cast<std::size_t>(r % trackCount)] : 0;
+            row.lastX = row.keySigWidth + 50;
+            row.measuresPerRow = mpr;
+            row.timeSig = row.track ? row.track->timeSig : sheet.timesig;
+        }
+    };
     if (trackCount == 0) {
+        view.setRowCount(kRowCount);
+        resetRows();
         view.rowsInUse = 0;
         view.scrollRange = 0;
         view.firstVisibleRow = 0;
         return;
     }
 
+    std::vector<TrackWalk> walks(static_cast<std::size_t>(trackCount));
     std::vector<int> laid(static_cast<std::size_t>(trackCount), 0);
     int maxRows = 1;
     for (int j = 0; j < trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
         t.rebuildChordLists();
-        resetLayoutFlags(t);
+        resetLayoutFlags(t, kMaxLayoutNotes);
         t.divideIntoMeasures();
-        const TrackWalk walk = walkMeasuresAndRows(view, t, j, trackCount, mpr);
+        TrackWalk& walk = walks[static_cast<std::size_t>(j)];
+        walkMeasuresAndRows(view, t, j, trackCount, mpr, walk);
         laid[static_cast<std::size_t>(j)] = walk.laid;
-        maxRows = std::max(maxRows, walk.rowsOfTrack);
+        maxRows = std::max(maxRows, static_cast<int>(walk.rows.size()));
     }
     // Whole systems: every track has a row in each system that any track reaches.
-    view.rowsInUse = std::min(kRowCount, std::max(trackCount, trackCount * maxRows));
+    view.rowsInUse = std::max(trackCount, trackCount * maxRows);
+    view.setRowCount(view.rowsInUse);
     int range = 0;
     for (int r = 0; r < view.rowsInUse; ++r)
         if (r * kRowPitch + 100 >= view.layoutHeight)
@@ -616,10 +628,15 @@ void layoutRows(SheetViewState& view)
     // as the last row.
     const int maxFirst = view.printing ? std::max(range, view.rowsInUse - 1) : range;
     view.firstVisibleRow = std::clamp(view.firstVisibleRow, 0, maxFirst);
-    for (int r = 0; r < kRowCount; ++r) {
-        StaffRow& row = view.row(r);
-        row.top = (r - view.firstVisibleRow) * kRowPitch + 50;
-        setRowScaled(view, row);
+    resetRows();
+    for (int j = 0; j < trackCount; ++j) {
+        const std::vector<RowSpan>& spans = walks[static_cast<std::size_t>(j)].rows;
+        for (std::size_t k = 0; k < spans.size(); ++k) {
+            StaffRow& row = view.row(j + static_cast<int>(k) * trackCount);
+            row.firstNote = spans[k].firstNote;
+            row.endNote = spans[k].endNote;
+            row.noteCount = spans[k].noteCount;
+        }
     }
     positionRowsAndPlace(view, laid, ksw);
 }
@@ -628,7 +645,8 @@ bool hoverBarLine(SheetViewState& view, int track, int px, int py)
 {
     bool any = false;
     std::vector<MeasureRecord>& records = view.measures(track);
-    for (int m = 1; m <= view.measuresInUse(track) && m <= kMeasureCount; ++m) {
+    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
+    for (int m = 1; m <= inUse; ++m) {
         MeasureRecord& r = records[static_cast<std::size_t>(m)];
         const bool hit =
             !r.startsRow && r.x - 10 < px && px < r.x + 10 && r.barTop - 5 < py && py < r.barBottom + 5;
@@ -641,7 +659,8 @@ bool hoverBarLine(SheetViewState& view, int track, int px, int py)
 void clearBarHover(SheetViewState& view, int track)
 {
     std::vector<MeasureRecord>& records = view.measures(track);
-    for (int m = 1; m <= view.measuresInUse(track) && m <= kMeasureCount; ++m)
+    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
+    for (int m = 1; m <= inUse; ++m)
         records[static_cast<std::size_t>(m)].barHover = 0;
 }
 
@@ -649,6 +668,63 @@ void setFirstVisibleRow(SheetViewState& view, int row)
 {
     view.firstVisibleRow = std::max(row, 0);
     layoutRows(view);
+}
+
+void scrollLaidOutRows(SheetViewState& view, int first)
+{
+    SheetDocument& sheet = view.sheet();
+    const int trackCount = sheet.trackCount();
+    if (trackCount == 0 || view.rowsInUse <= 0) {
+        setFirstVisibleRow(view, first);
+        return;
+    }
+    const int maxFirst = view.printing ? std::max(view.scrollRange, view.rowsInUse - 1) : view.scrollRange;
+    view.firstVisibleRow = std::clamp(first, 0, maxFirst);
+    const float zoom = view.zoom();
+    // Row tops as layoutRows leaves them: rows in use from the top offset, the others below.
+    for (int r = 0; r < view.rowCount(); ++r) {
+        StaffRow& row = view.row(r);
+        row.top = (r - view.firstVisibleRow) * kRowPitch + (r < view.rowsInUse ? kRowTopOffset : 50);
+        setRowScaled(view, row);
+    }
+    // The notes of the rows in the window get their heights, marks and beams again, each as
+    // the whole layout would give them: the same reset of beams and stems first.
+    for (int r = view.firstVisibleRow; r < view.rowsInUse; ++r) {
+        StaffRow& row = view.row(r);
+        if (row.top > view.layoutHeight)
+            break;
+        Track& t = *sheet.trackAt(r % trackCount);
+        const int laid = view.laidOutCount(r % trackCount);
+        const int begin = r >= trackCount ? std::clamp(view.row(r - trackCount).endNote, 0, laid) : 0;
+        const int end = std::clamp(row.endNote, begin, laid);
+        for (int i = begin; i < end; ++i) {
+            Note& n = t.noteAt(i);
+            n.dwFlag &= ~kFlagBeamed;
+            n.layout.stemDown =
+                (n.line <= 0 && !t.percussive && n.chordparent == -1 && n.childCount == 0) ? 1 : 0;
+        }
+        for (int i = begin; i < end; ++i) {
+            Note& n = t.noteAt(i);
+            const int root = t.rootOf(i, laid);
+            int rowIdx = n.layout.rowIndex;
+            if (root >= 0) {
+                const int rootRow = t.noteAt(root).layout.rowIndex;
+                if (rootRow >= 0 && rootRow < view.rowCount())
+                    rowIdx = rootRow;
+            }
+            if (rowIdx < 0 || rowIdx >= view.rowCount())
+                continue;
+            n.layout.y = toInt16(noteY(view.row(rowIdx), n));
+            setScaledBox(zoom, n);
+            n.layoutMarks();
+        }
+    }
+    for (int r = view.firstVisibleRow; r < view.rowsInUse; ++r) {
+        StaffRow& row = view.row(r);
+        if (row.top > view.layoutHeight)
+            break;
+        beamRow(view, row);
+    }
 }
 
 } // namespace tonvela

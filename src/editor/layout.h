@@ -20,6 +20,13 @@ void layoutRows(SheetViewState& view);
 // again, so row tops and beams follow.
 void setFirstVisibleRow(SheetViewState& view, int row);
 
+// Moves the view to another first visible row (clamped as setFirstVisibleRow clamps it)
+// without laying the notes out again: the row tops move, and the notes of the rows now in the
+// window get their heights, marks and beams as layoutRows would give them; notes of other rows
+// keep those of earlier positions. Only for a sheet unchanged since its last layoutRows at the
+// same size and zoom, such as the pages of one print run, which holds the sheet lock.
+void scrollLaidOutRows(SheetViewState& view, int first);
+
 // The glyph top for a note placed on a row. Clears the note's stem-down flag for rests of
 // kinds that have no rest height of their own.
 int noteY(const StaffRow& row, Note& note);

@@ -26,7 +26,9 @@ void printPage(SheetViewState& view, Printer& printer, const PrintGeometry& g)
     printer.startPage();
     std::unique_ptr<PrintSurface> surface = printer.createScreenSurface(g.layoutW, g.layoutH);
     if (surface) {
-        layoutRows(view);
+        // The sheet lock is held through the whole run, so the layout of the first page stands:
+        // each page only moves the rows and places the notes it shows.
+        scrollLaidOutRows(view, view.firstVisibleRow);
         drawSheet(view, surface->canvas(), true);
         std::unique_ptr<Picture> picture = surface->takePicture();
         if (picture) {

@@ -84,7 +84,7 @@ bool SheetDrawing::onScreen(const StaffRow& row) const
     // On paper a row that does not fit whole is left to the next page.
     if (m_printing)
         return row.top + 50 < m_view.layoutHeight && (m_view.pageEndRow < 0 || row.index < m_view.pageEndRow);
-    return row.top <= m_view.layoutHeight;
+    return row.top <= m_view.layoutHeight && row.top <= kMaxDrawnRowTop;
 }
 
 int SheetDrawing::systemTop(const StaffRow& row) const
@@ -110,9 +110,12 @@ void SheetDrawing::drawSheet()
         counts[static_cast<std::size_t>(j)] = std::min(m_view.laidOutCount(j), sheet.trackAt(j)->count);
     textColor(kBlack);
 
+    // Every row that holds notes is walked (rows off the window only count their notes past),
+    // so the notes of a row far down are found wherever the window shows it.
+    const int rows = m_view.rowCount();
     int r = 0;
     bool first = true;
-    while (r <= kMaxDrawnRows) {
+    while (r < rows) {
         bool done = !first;
         for (int j = 0; j < tracks && done; ++j)
             done = progress[static_cast<std::size_t>(j)] >= counts[static_cast<std::size_t>(j)];
@@ -120,7 +123,7 @@ void SheetDrawing::drawSheet()
             break;
         first = false;
         const int systemFirst = r;
-        for (int j = 0; j < tracks && r <= kMaxDrawnRows; ++j) {
+        for (int j = 0; j < tracks && r < rows; ++j) {
             StaffRow& row = m_view.row(r);
             Track& t = *sheet.trackAt(j);
             row.sheet = &sheet;
@@ -139,7 +142,7 @@ void SheetDrawing::drawSheet()
             m_canvas.drawLine(sc(kStaffLeft), sc(top.top), sc(kStaffLeft), sc(last.top + 4 * last.spacing));
         }
     }
-    drawGlyphPass(std::min(r, kRowCount) - 1);
+    drawGlyphPass(std::min(r, rows) - 1);
 }
 
 void SheetDrawing::skipRow(const StaffRow& row, int& p, int n, bool onScreen) const
@@ -214,8 +217,6 @@ void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
                 p = n;
             }
         }
-        if (row.index > kMaxNoteRowIndex)
-            p = n;
     }
     while (p < n && t.noteAt(p).layout.rowIndex == row.index) {
         Note& note = t.noteAt(p);
@@ -225,8 +226,9 @@ void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
         }
         if (note.layout.measureIndex != row.measureOfFirst) {
             const int m = note.layout.measureIndex + 1;
-            if (m >= 1 && m <= kMeasureCount) {
-                MeasureRecord& rec = m_view.measures(row.index % m_trackCount)[static_cast<std::size_t>(m)];
+            std::vector<MeasureRecord>& records = m_view.measures(row.index % m_trackCount);
+            if (m >= 1 && m < static_cast<int>(records.size())) {
+                MeasureRecord& rec = records[static_cast<std::size_t>(m)];
                 if (rec.x > 0) {
                     Note bar;
                     bar.type = kTypeBar;
@@ -346,8 +348,9 @@ void SheetDrawing::drawMeasureNumber(const StaffRow& row, int measureIndex, bool
 {
     const int m = measureIndex + 1;
     int x = 0;
-    if (m >= 1 && m <= kMeasureCount) {
-        const MeasureRecord& rec = m_view.measures(row.index % m_trackCount)[static_cast<std::size_t>(m)];
+    const std::vector<MeasureRecord>& records = m_view.measures(row.index % m_trackCount);
+    if (m >= 1 && m < static_cast<int>(records.size())) {
+        const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
         // A measure carried over a staff break keeps the x of the row it started on.
         if (!rowStart || rec.rowIndex == row.index)
             x = rec.x;
@@ -571,14 +574,29 @@ void SheetDrawing::drawGlyphPass(int lastRow)
     SheetDocument& sheet = m_view.sheet();
     const int bottom = m_view.layoutHeight;
     const int firstRow = m_view.firstVisibleRow;
+    // Notes lie row by row in index order, so each track's notes are read from its first row
+    // in the window to the last row that can reach into it (a note stands at most a few staff
+    // heights above its row), not the whole track.
+    int lastReaching = std::clamp(firstRow, 0, std::max(lastRow, 0));
+    while (lastReaching < lastRow && m_view.row(lastReaching + 1).top <= bottom + kMaxNoteRise)
+        ++lastReaching;
     for (int j = 0; j < m_trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
         if (t.drawmode == kDrawTablature)
             continue;
         const int n = std::min(m_view.laidOutCount(j), t.count);
-        for (int i = 0; i < n; ++i) {
+        int start = 0;
+        const int firstOfTrack =
+            firstRow + ((j - firstRow % m_trackCount) % m_trackCount + m_trackCount) % m_trackCount;
+        if (firstOfTrack >= m_trackCount && firstOfTrack - m_trackCount < m_view.rowCount())
+            start = std::clamp(m_view.row(firstOfTrack - m_trackCount).endNote, 0, n);
+        for (int i = start; i < n; ++i) {
             const Note& note = t.noteAt(i);
+            if (note.layout.rowIndex > lastReaching)
+                break;
             if (note.layout.rowIndex < firstRow || note.layout.rowIndex > lastRow || note.layout.y > bottom)
+                continue;
+            if (m_view.row(note.layout.rowIndex).top > kMaxDrawnRowTop)
                 continue;
             if (m_printing && !onScreen(m_view.row(note.layout.rowIndex)))
                 continue;

@@ -22,6 +22,18 @@ float SheetViewState::zoom() const
     return std::clamp(z, kMinZoom, kMaxZoom);
 }
 
+void SheetViewState::setRowCount(int rows)
+{
+    const auto want = static_cast<std::size_t>(std::max(rows, kRowCount));
+    const std::size_t had = m_rows.size();
+    m_rows.resize(want);
+    // A sheet that got much shorter gives back what its rows held.
+    if (want * 4 < m_rows.capacity())
+        m_rows.shrink_to_fit();
+    for (std::size_t r = had; r < want; ++r)
+        m_rows[r].index = static_cast<int>(r);
+}
+
 void SheetViewState::setClientSize(int width, int height)
 {
     clientWidth = std::max(width, 0);

@@ -9,7 +9,8 @@
 namespace tonvela {
 
 // The editor's view of one sheet: window size, zoom as drawing uses it, scroll position, the
-// 1024 staff rows and what layout found out about each track. The document keeps the score;
+// staff rows (1024 at least, more when the sheet needs them) and what layout found out about
+// each track. The document keeps the score;
 // this object keeps everything derived from it for one window.
 //
 // Thread rules: changed on the user-interface thread under the sheet lock; the painter thread
@@ -34,16 +35,23 @@ class SheetViewState {
     int scaled(int v) const { return static_cast<int>(static_cast<float>(v) * zoom()); }
     int scaled(double v) const { return static_cast<int>(static_cast<float>(v) * zoom()); }
 
+    // Row r, for 0 <= r < rowCount().
     StaffRow& row(int r) { return m_rows[static_cast<std::size_t>(r)]; }
     const StaffRow& row(int r) const { return m_rows[static_cast<std::size_t>(r)]; }
+    // Rows the view holds: at least kRowCount, and at least the rows in use after a layout.
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    // Holds max(rows, kRowCount) rows; rows added are default rows with their index set. The
+    // rows' storage is kept when they shrink a little, so a relayout of the same sheet
+    // allocates nothing, and given back when they shrink to a quarter.
+    void setRowCount(int rows);
 
-    // Notes of track t that the last layout placed (at most 4000, fewer when the walk
-    // stopped at a limit); drawing goes no further.
+    // Notes of track t that the last layout placed (every note up to kMaxLayoutNotes); drawing
+    // goes no further.
     int laidOutCount(int t) const;
     void setLaidOutCount(int t, int n);
 
-    // The measure records of track t (index 0 unused, 1..kMeasureCount) and how many the last
-    // layout used.
+    // The measure records of track t (index 0 unused, 1..measures in use; at least
+    // kMeasureCount of them) and how many the last layout used.
     std::vector<MeasureRecord>& measures(int t);
     const std::vector<MeasureRecord>& measures(int t) const;
     int measuresInUse(int t) const;

@@ -9,17 +9,22 @@ namespace tonvela {
 class SheetDocument;
 
 // Fixed geometry of staff rows, in sheet units (one unit is one screen pixel at zoom 1).
-inline constexpr int kRowCount = 1024;         // rows a sheet lays out
-inline constexpr int kMaxDrawnRows = 1000;     // rows one drawing pass goes through at most
-inline constexpr int kRowPitch = 110;          // distance between the tops of two rows
-inline constexpr int kStaffLeft = 35;          // x of every staff's start
-inline constexpr int kStaffSpacing = 9;        // distance between staff lines
-inline constexpr int kRowTopOffset = 60;       // top of the first visible row
-inline constexpr int kMeasureSpan = 225;       // width a measure asks for when measures per row are chosen
-inline constexpr int kMaxLayoutNotes = 4000;   // notes of a track that take part in layout
-inline constexpr int kMeasureCount = 384;      // measures of a track that take part in layout
-inline constexpr int kMaxPlacedMeasures = 300; // x placement stops after this many measures
-inline constexpr int kMaxNoteRowIndex = 300;   // drawing stops a track's notes past this row
+inline constexpr int kRowCount = 1024;    // rows a view keeps ready; a longer sheet grows them
+inline constexpr int kRowPitch = 110;     // distance between the tops of two rows
+inline constexpr int kStaffLeft = 35;     // x of every staff's start
+inline constexpr int kStaffSpacing = 9;   // distance between staff lines
+inline constexpr int kRowTopOffset = 60;  // top of the first visible row
+inline constexpr int kMeasureSpan = 225;  // width a measure asks for when measures per row are chosen
+inline constexpr int kMeasureCount = 384; // measure records a view keeps ready per track; more grow
+// Notes keep their place in 16 bits: a row whose top lies further below the first visible row
+// than this is never drawn (no window is that tall).
+inline constexpr int kMaxDrawnRowTop = 32000;
+// How far above its row's top a note's glyph may reach and still be drawn with the rows above.
+inline constexpr int kMaxNoteRise = 400;
+// Notes of a track that take part in layout: as many as a file gives a track. Every one of them
+// gets a row and an x; rows and measure records grow with them, so a view holds at most one row
+// and one measure record per laid-out note and track.
+inline constexpr int kMaxLayoutNotes = Track::kMaxNotes;
 
 // One laid-out staff row of a sheet. Row r shows track (r mod tracks) in system
 // (r div tracks). Everything here is derived: layoutRows fills it, drawing reads it and

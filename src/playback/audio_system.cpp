@@ -32,7 +32,7 @@ AudioSystem::AudioSystem(Notifier& notifier, Clock& clock)
     backends.push_back(std::make_unique<AlsaSeqOutput>(&clock));
     m_midi = std::make_unique<CompositeMidiOutput>(std::move(backends));
     m_engine->setSynth(m_source.get());
-    m_clips = std::make_unique<EngineClipSlots>(*m_engine);
+    m_clips = std::make_unique<EngineClipSlots>(*m_engine, &clock);
 }
 
 AudioSystem::~AudioSystem()

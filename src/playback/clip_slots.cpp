@@ -28,11 +28,37 @@ bool hasWaveExtension(const std::string& path)
 
 } // namespace
 
-int EngineClipSlots::start(const std::string& path, int64_t /*atUs*/)
+int EngineClipSlots::start(const std::string& path, int64_t atUs)
 {
     if (!m_engine.running())
         return -1;
-    return hasWaveExtension(path) ? m_engine.startWave(path) : m_engine.startClip(path);
+    Anchor anchor;
+    int64_t startFrame = -1;
+    if (m_clock && m_engine.sampleRate() > 0) {
+        anchor.clockUs = m_clock->nowUs();
+        anchor.frame = m_engine.mixedFrames();
+        anchor.set = true;
+        const double ahead = static_cast<double>(atUs - anchor.clockUs) * m_engine.sampleRate() / 1e6;
+        // A time already past plays at once.
+        if (ahead > 0)
+            startFrame = anchor.frame + std::llround(ahead);
+    }
+    const int slot =
+        hasWaveExtension(path) ? m_engine.startWave(path, startFrame) : m_engine.startClip(path, startFrame);
+    m_anchors[slot] = anchor;
+    return slot;
+}
+
+std::optional<int64_t> EngineClipSlots::endUs(int slot) const
+{
+    const auto it = m_anchors.find(slot);
+    if (it == m_anchors.end() || !it->second.set || m_engine.sampleRate() <= 0)
+        return std::nullopt;
+    const int64_t end = m_engine.endFrame(slot);
+    if (end < 0)
+        return std::nullopt;
+    const Anchor& a = it->second;
+    return a.clockUs + std::llround(static_cast<double>(end - a.frame) * 1e6 / m_engine.sampleRate());
 }
 
 ClipSlots::Report EngineClipSlots::report(int slot) const
@@ -80,6 +106,16 @@ ClipSlots::Report OfflineClipSlots::report(int slot) const
     if (!p.clip)
         return Report::Finished;
     return m_clock.nowUs() < p.endUs ? Report::Playing : Report::Idle;
+}
+
+std::optional<int64_t> OfflineClipSlots::endUs(int slot) const
+{
+    if (slot < 0 || static_cast<std::size_t>(slot) >= m_placed.size())
+        return std::nullopt;
+    const Placed& p = m_placed[static_cast<std::size_t>(slot)];
+    if (!p.clip->ok)
+        return std::nullopt;
+    return p.endUs;
 }
 
 void OfflineClipSlots::stop(int slot)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,16 +25,34 @@ class SoundEngine;
 // and `finished` words; stop silences the slot at once and returns without waiting (the
 // stream thread cleans up behind it), because the scheduler never waits.
 //
-// Thread rules: the thread that steps the scheduler; the engine must outlive it.
+// With a clock, a clip sounds from the clock time its note starts, although the scheduler
+// starts it ahead of that time: the time is turned into an output frame of the engine's mixer
+// from where the mixer stands at the start (as the built-in synthesizer places its stamped
+// notes), and the clip's end is turned back into a clock time once the slot knows it. Without
+// a clock a clip sounds as soon as its ring plays and no end is known ahead.
+//
+// Thread rules: the thread that steps the scheduler; the engine and clock must outlive it.
 class EngineClipSlots : public ClipSlots {
   public:
-    explicit EngineClipSlots(audio::SoundEngine& engine) : m_engine(engine) {}
+    explicit EngineClipSlots(audio::SoundEngine& engine, const Clock* clock = nullptr)
+        : m_engine(engine), m_clock(clock)
+    {
+    }
     int start(const std::string& path, int64_t atUs) override;
     Report report(int slot) const override;
+    std::optional<int64_t> endUs(int slot) const override;
     void stop(int slot) override;
 
   private:
+    // A clock time and the mixer's output frame at that time, for one slot's stream.
+    struct Anchor {
+        int64_t clockUs = 0;
+        int64_t frame = 0;
+        bool set = false;
+    };
     audio::SoundEngine& m_engine;
+    const Clock* m_clock;
+    std::map<int, Anchor> m_anchors;
 };
 
 // Clip slots for offline rendering on a virtual clock: a clip is decoded whole when it starts,
@@ -53,6 +72,8 @@ class OfflineClipSlots : public ClipSlots {
     OfflineClipSlots(const Clock& clock, double sampleRate) : m_clock(clock), m_rate(sampleRate) {}
     int start(const std::string& path, int64_t atUs) override;
     Report report(int slot) const override;
+    // The clip's end as placed: its start time plus its length (cut where it was stopped).
+    std::optional<int64_t> endUs(int slot) const override;
     void stop(int slot) override;
 
     // Adds every clip that played, cut where it was stopped, into interleaved stereo audio that

@@ -397,6 +397,8 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
         st.clipSlot = slot;
         st.clipStarted = false;
         st.clipWaitStart = nowMs;
+        st.clipStartMs = idealMs;
+        st.clipEndMs = kNoTime;
         n.play.sounding = 1;
         justStarted = true;
         if (m_view)
@@ -406,6 +408,28 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
         return std::nullopt;
 
     ClipSlots::Report r = m_clips.report(st.clipSlot);
+    if (st.clipEndMs == kNoTime) {
+        if (const std::optional<int64_t> endUs = m_clips.endUs(st.clipSlot)) {
+            const int64_t d = *endUs - m_originUs;
+            st.clipEndMs = std::max(st.clipStartMs, d >= 0 ? d / 1000 : -((-d + 999) / 1000));
+        }
+    }
+    if (st.clipEndMs != kNoTime && !st.stopRequested) {
+        // The clip's end is known: it holds the track until then, and the next note follows
+        // it there, however late the slot notices that its sound has ended.
+        st.clipStarted = true;
+        if (nowMs < st.clipEndMs)
+            return StepResult::Waiting;
+        n.play.sounding = 0;
+        st.loop.lastPlayedIndex = st.playIndex;
+        ++st.playIndex;
+        st.clipSlot = -1;
+        st.stepStart = st.clipEndMs;
+        st.stepLength = 0;
+        if (m_view)
+            m_view->highlightsChanged(ti, stampUs(st.clipEndMs));
+        return StepResult::Advanced;
+    }
     if (!st.clipStarted) {
         if (r == ClipSlots::Report::Playing || r == ClipSlots::Report::Finished)
             st.clipStarted = true;

@@ -49,6 +49,11 @@ class ClipSlots {
     // could take it.
     virtual int start(const std::string& path, int64_t atUs) = 0;
     virtual Report report(int slot) const = 0;
+    // The clock time (microseconds) at which the slot's sound ends, once the slot knows it
+    // (a stream knows its length when it has read all its data); none before, and none from
+    // slots that never know it. The track goes on at that time, not when the slot reports
+    // that it has stopped.
+    virtual std::optional<int64_t> endUs(int /*slot*/) const { return std::nullopt; }
     // Ends the slot's stream in any state (filling, playing, finished); never waits long.
     virtual void stop(int slot) = 0;
 };
@@ -121,6 +126,8 @@ struct TrackPlayState {
     int clipSlot = -1;
     bool clipStarted = false;
     int64_t clipWaitStart = 0;
+    int64_t clipStartMs = 0;     // when the clip's sound starts
+    int64_t clipEndMs = kNoTime; // when it ends, once its slot knows
     int64_t lastSeek = kNoTime;
     // Event playback.
     std::vector<RecordedEvent> events; // sorted by tick, note offs first at equal ticks

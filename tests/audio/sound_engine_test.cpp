@@ -1,4 +1,5 @@
 #include "audio/sound_engine.h"
+#include "audio/wave_file.h"
 
 #include "audio_test_util.h"
 #include "platform/notifier.h"
@@ -8,6 +9,8 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -102,6 +105,35 @@ TEST_F(SoundEngineTest, AStreamStartsPlayingOnceMoreThanTwoThirdsOfTheRingIsFill
     writeLevel(0, 1, kOne / 8);
     EXPECT_TRUE(engine.playing(0));
     EXPECT_NEAR(pulled->pull(1)[0], 0.125f, 1e-3f);
+}
+
+TEST_F(SoundEngineTest, AStreamBoundToAnOutputFrameStartsThereAndKnowsWhereItEnds)
+{
+    const std::string file = ::testing::TempDir() + "tonvela-bound-" + std::to_string(::getpid()) + ".wav";
+    ASSERT_TRUE(writeWav(file, std::vector<float>(800, 0.25f), 1, kRate).ok);
+    pulled->pull(100); // the mixer stands at frame 100
+
+    const int slot = engine.startWave(file, 400);
+    ASSERT_TRUE(eventually([&] { return engine.playing(slot); }, 2000));
+    EXPECT_EQ(engine.endFrame(slot), 1200) << "known before it sounds";
+    const std::vector<float> out = pulled->pull(1500); // frames 100..1599
+    for (int f = 100; f < 1600; ++f) {
+        const float v = out[static_cast<std::size_t>(2 * (f - 100))];
+        if (f < 400 || f >= 1200)
+            ASSERT_EQ(v, 0.0f) << "frame " << f;
+        else
+            ASSERT_NEAR(v, 0.25f, 1e-3f) << "frame " << f;
+    }
+    EXPECT_EQ(engine.endFrame(slot), 1200);
+
+    // A frame the mixer has passed already: the stream sounds at once.
+    const int late = engine.startWave(file, 10);
+    ASSERT_TRUE(eventually([&] { return engine.playing(late); }, 2000));
+    EXPECT_EQ(engine.endFrame(late), -1) << "not known until the mixer starts it";
+    const std::vector<float> next = pulled->pull(100);
+    EXPECT_NEAR(next[0], 0.25f, 1e-3f);
+    EXPECT_EQ(engine.endFrame(late), 1600 + 800);
+    std::remove(file.c_str());
 }
 
 TEST_F(SoundEngineTest, StopOnASlotThatIsNotPlayingLeavesItUntouched)

@@ -61,6 +61,14 @@ TEST_F(CliTest, ErrorsSayWhatWentWrongAndExitNonZero)
     EXPECT_NE(r.exitCode, 0);
 }
 
+TEST_F(CliTest, ConvertHelpListsTheTrackOptionOfMidiOutput)
+{
+    const auto h = run("convert --help");
+    ASSERT_EQ(h.exitCode, 0);
+    EXPECT_NE(h.out.find("--track N"), std::string::npos) << h.out;
+    EXPECT_NE(h.out.find(".mid"), std::string::npos) << h.out;
+}
+
 TEST_F(CliTest, EverySubcommandHasHelp)
 {
     const auto overview = run("--help");

@@ -92,6 +92,29 @@ TEST_F(RenderPictureCliTest, PdfIsWrittenWithAPage)
     EXPECT_NE(pdf.find("/Type /Page"), std::string::npos);
 }
 
+TEST_F(RenderPictureCliTest, EveryZoomTheWindowAllowsIsAcceptedFromPointFourToTen)
+{
+    for (const char* zoom : {"0.4", "0.40", "10", "10.0", "2.5"}) {
+        const fs::path out = dir / (std::string("zoom") + zoom + ".png");
+        const std::string said =
+            run("render " + sheet + " -o " + out.string() + " --width 200 --height 100 --zoom " + zoom);
+        EXPECT_EQ(status, 0) << zoom << ": " << said;
+        EXPECT_TRUE(fs::exists(out)) << zoom;
+    }
+    for (const char* zoom : {"0.39", "10.01", "nan", "1e400", "0.4x"}) {
+        const fs::path out = dir / "refused.png";
+        EXPECT_NE(run("render " + sheet + " -o " + out.string() + " --zoom " + zoom).find("--zoom"),
+                  std::string::npos)
+            << zoom;
+        EXPECT_NE(status, 0) << zoom;
+        EXPECT_FALSE(fs::exists(out)) << zoom;
+    }
+    const fs::path pdf = dir / "small.pdf";
+    run("render " + sheet + " -o " + pdf.string() + " --zoom 0.4");
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(fs::exists(pdf));
+}
+
 TEST_F(RenderPictureCliTest, BadOptionsAreRefusedAndWriteNothing)
 {
     const fs::path out = dir / "bad.png";

@@ -393,15 +393,43 @@ TEST_F(LayoutTest, HostileNoteFieldsStayWithinBounds)
         EXPECT_LT(t.noteAt(i).layout.rowIndex, kRowCount);
 }
 
-TEST_F(LayoutTest, LongTracksStopAtTheMeasureAndNoteLimits)
+TEST_F(LayoutTest, LongTracksLayOutEveryNoteOnRowsAndMeasuresThatGrow)
 {
+    // 5000 whole notes in a narrow window: one measure a row, so 5000 rows and measures, far
+    // more than a view keeps ready.
     makeSheet(1, 300);
     for (int i = 0; i < 5000; ++i)
         addNote(track(0), kTypeWhole, 1);
     layoutRows(*view);
-    EXPECT_EQ(view->measuresInUse(0), kMeasureCount);
-    EXPECT_LE(view->laidOutCount(0), kMaxPlacedMeasures);
-    EXPECT_EQ(note(0, 4500).layout.rowIndex, -1);
+    EXPECT_EQ(view->measuresInUse(0), 5000);
+    EXPECT_EQ(view->laidOutCount(0), 5000);
+    EXPECT_EQ(view->rowsInUse, 5000);
+    EXPECT_GE(view->rowCount(), 5000);
+    for (int i : {0, 383, 384, 1023, 1024, 4500, 4999}) {
+        EXPECT_EQ(note(0, i).layout.rowIndex, i) << i;
+        EXPECT_EQ(note(0, i).layout.measureIndex, i) << i;
+        EXPECT_EQ(note(0, i).layout.x, note(0, 0).layout.x) << "every row starts alike, note " << i;
+        EXPECT_TRUE(view->measures(0)[static_cast<std::size_t>(i + 1)].startsRow) << i;
+        EXPECT_EQ(view->row(i).firstNote, i);
+        EXPECT_EQ(view->row(i).endNote, i + 1);
+    }
+
+    // The sheet shrinks again: the rows and records follow, and no stale row stays in use.
+    track(0).count = 10;
+    layoutRows(*view);
+    EXPECT_EQ(view->rowsInUse, 10);
+    EXPECT_EQ(view->rowCount(), kRowCount);
+    EXPECT_EQ(view->measuresInUse(0), 10);
+}
+
+TEST_F(LayoutTest, NotesPastTheLargestTrackAFileGivesAreLeftOut)
+{
+    makeSheet(1, 1000);
+    addQuarters(track(0), kMaxLayoutNotes + 40);
+    layoutRows(*view);
+    EXPECT_EQ(view->laidOutCount(0), kMaxLayoutNotes);
+    EXPECT_GE(note(0, kMaxLayoutNotes - 1).layout.rowIndex, 0);
+    EXPECT_EQ(note(0, kMaxLayoutNotes).layout.rowIndex, -1);
 }
 
 TEST_F(LayoutTest, HoverGuidesFollowThePointerAboveAndBelow)

@@ -4,12 +4,16 @@
 #include "audio/audio_test_util.h"
 #include "audio/sound_engine.h"
 #include "audio/sound_font_builder.h"
+#include "audio/wave_file.h"
 #include "platform/clock.h"
 #include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
+#include "platform/recording_midi_output.h"
 #include "playback/clip_slots.h"
+#include "playback/midi_port.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
+#include "score/sounding_pitch.h"
 #include "score/track.h"
 
 #include <gtest/gtest.h>
@@ -71,6 +75,80 @@ TEST_F(ClipSlotsTest, ReportsFollowTheEngineSlotFromStartToEnd)
     clips.stop(filling);
     ASSERT_TRUE(eventually([&] { return !engine.streamActive(filling); }, 2000));
     EXPECT_NE(clips.report(filling), ClipSlots::Report::Playing);
+}
+
+TEST_F(ClipSlotsTest, InRealTimeAClipSoundsAtItsTimeAndTheNextNoteFollowsItsEnd)
+{
+    // GIVEN the engine's mixer pulled one millisecond at a time along a virtual clock, and a
+    // playback stepped 50 ms ahead of that clock, as the playback thread steps it
+    constexpr int kRate = 8000;
+    constexpr int64_t kLookaheadUs = 50'000;
+    CollectingNotifier notifier;
+    audio::SoundEngine engine(notifier);
+    auto sink = std::make_unique<tonvela::testing::PulledSink>(kRate);
+    tonvela::testing::PulledSink* pulled = sink.get();
+    ASSERT_EQ(engine.initAudio(std::move(sink)), 0);
+    VirtualClock clock(1'000'000);
+    EngineClipSlots clips(engine, &clock);
+    RecordingMidiOutput output(clock);
+    MidiPort port(output, notifier, clock);
+    ASSERT_TRUE(port.open(0));
+
+    // a quarter note, a clip of 0.3 s at half scale, a quarter note
+    const std::string clipFile = path("clip.wav");
+    ASSERT_TRUE(audio::writeWav(clipFile, std::vector<float>(3 * kRate / 10, 0.5f), 1, kRate).ok);
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& track = *sheet.trackAt(0);
+    Note clip = makeNote(kTypeAudioClip);
+    clip.setFilename(clipFile);
+    track.insertNote(makeNote(kTypeQuarter, 0), 0);
+    track.insertNote(clip, 1);
+    track.insertNote(makeNote(kTypeQuarter, -1), 2);
+
+    const int64_t t0 = clock.nowUs();
+    const int64_t origin = t0 + kLookaheadUs;
+    Scheduler scheduler(sheet, port, output, clips, nullptr);
+    ASSERT_TRUE(scheduler.begin(PlayMode::Track, origin));
+
+    // WHEN it plays
+    std::vector<float> heard;
+    bool clipBegun = false;
+    for (int ms = 0; ms < 3000; ++ms) {
+        const std::vector<float> out = pulled->pull(kRate / 1000);
+        heard.insert(heard.end(), out.begin(), out.end());
+        clock.advanceMs(1);
+        const bool alive = scheduler.cycle((clock.nowUs() + kLookaheadUs - origin) / 1000);
+        // The clip's thread runs in real time: let it fill its ring before the sound moves on,
+        // as a decoder far faster than the sound does.
+        const int slot = scheduler.state(0).clipSlot;
+        if (slot >= 0 && !clipBegun) {
+            ASSERT_TRUE(eventually([&] { return engine.playing(slot) || engine.finished(slot); }, 3000));
+            clipBegun = true;
+        }
+        if (!alive)
+            break;
+    }
+    engine.shutdown();
+
+    // THEN the clip sounds from 500 ms of the playback (550 ms after the mixer's start) for its
+    // 0.3 s, not one lookahead early
+    std::size_t first = 0;
+    while (2 * first < heard.size() && std::abs(heard[2 * first]) < 0.25f)
+        ++first;
+    EXPECT_EQ(first, static_cast<std::size_t>(550 * kRate / 1000));
+    const std::size_t end = first + 3 * kRate / 10;
+    ASSERT_LT(2 * end, heard.size());
+    EXPECT_NEAR(heard[2 * (end - 1)], 0.5f, 1e-3f);
+    EXPECT_EQ(heard[2 * end], 0.0f);
+
+    // and the second note starts where the clip ends, at 800 ms
+    const int second = soundingPitch(track.noteAt(2), track);
+    int64_t secondOnMs = -1;
+    for (const auto& m : output.messages)
+        if (m.status() == 0x90 && m.data1() == second)
+            secondOnMs = (m.stampUs - origin) / 1000;
+    EXPECT_EQ(secondOnMs, 800);
 }
 
 TEST_F(ClipSlotsTest, OfflineClipsPlayUntilTheClockPassesTheirEndAndAreCutWhereStopped)

@@ -4,12 +4,18 @@
 
 #include "scheduler_test_util.h"
 
+#include "editor/glyphs.h"
 #include "editor/layout.h"
+#include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
 #include "platform/fluid_synth_output.h"
+#include "platform/recording_canvas.h"
 #include "playback/offline_render.h"
+#include "score/sounding_pitch.h"
 
 #include <cmath>
+#include <map>
+#include <set>
 
 namespace tonvela::testing {
 namespace {
@@ -78,6 +84,88 @@ TEST_F(MeasureRepeatTest, AStaffBreakAfterAFullMeasureStartsTheNextMeasureForBot
     EXPECT_TRUE(view.measures(0)[2].startsRow);
     play();
     EXPECT_EQ(playedKeys(), (std::vector<int>{60, 62, 64, 65, 60, 62, 64, 65, 67, 69, 71, 72}));
+}
+
+TEST_F(MeasureRepeatTest, TheMeasureDrawnUnderTheMarkedNumberIsTheOneThePlaybackRepeats)
+{
+    // GIVEN one track in 4/4, two measures a row:
+    //   1: dotted half, quarter | 2: quarter, quarter, bar line, whole (the bar restarts the count)
+    //   3: a chord of two halves, a half | 4: eight eighths
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    Note chordMember = makeNote(kTypeHalf, -9);
+    chordMember.chordparent = 6;
+    std::vector<Note> ns = {makeNote(kTypeHalf, -2, kFlagDot),
+                            makeNote(kTypeQuarter, -3),
+                            makeNote(kTypeQuarter, -4),
+                            makeNote(kTypeQuarter, -5),
+                            makeNote(kTypeBar, 0),
+                            makeNote(kTypeWhole, -6),
+                            makeNote(kTypeHalf, -7),
+                            chordMember,
+                            makeNote(kTypeHalf, -8)};
+    for (int k = 0; k < 8; ++k)
+        ns.push_back(makeNote(kTypeEighth, k + 1));
+    setNotes(t, ns);
+    SheetViewState view(sheet);
+    view.setClientSize(600, 800);
+    layoutRows(view);
+    ASSERT_EQ(sheet.measuresPerRow, 2);
+    RecordingCanvas canvas(600, 800);
+    drawSheet(view, canvas, false);
+
+    // The sheet shows measure 3 opening row 1 with the chord and the half note.
+    const MeasureRecord& m3 = view.measures(0)[3];
+    ASSERT_EQ(m3.firstNote, 6);
+    ASSERT_EQ(m3.rowIndex, 1);
+    std::set<int> shownInThree;
+    for (int i = 0; i < t.count; ++i)
+        if (t.noteAt(i).layout.measureIndex + 1 == 3) {
+            EXPECT_EQ(t.noteAt(i).layout.rowIndex, 1) << i;
+            shownInThree.insert(i);
+        }
+    ASSERT_EQ(shownInThree, (std::set<int>{6, 7, 8}));
+    bool numberDrawn = false;
+    for (const auto& c : canvas.callsOf(RecordingCanvas::Kind::Text))
+        numberDrawn = numberDrawn || (c.text == "3" && c.v[1] == view.scaled(view.row(1).top - 18));
+    EXPECT_TRUE(numberDrawn) << "measure number 3 heads row 1";
+    std::set<std::pair<int, int>> glyphsDrawn;
+    for (const auto& c : canvas.callsOf(RecordingCanvas::Kind::Glyph))
+        glyphsDrawn.emplace(c.v[1], c.v[2]);
+    for (int i : shownInThree)
+        EXPECT_TRUE(glyphsDrawn.count({t.noteAt(i).layout.zoomX, t.noteAt(i).layout.zoomY})) << i;
+
+    // WHEN measure 3, as the sheet numbers it, is marked and the track plays
+    t.measureRepeats.set(3, true);
+    play();
+
+    // THEN the notes drawn in measure 3 and no others sound twice, one after the other
+    std::map<int, int> timesPlayed;
+    std::vector<std::pair<int64_t, int>> ons;
+    for (const auto& m : notes())
+        if ((m.status & 0xF0) == 0x90)
+            ons.emplace_back(m.ms, m.data1);
+    std::map<int, int> keyOf;
+    for (int i = 0; i < t.count; ++i)
+        if (t.noteAt(i).type != kTypeBar)
+            keyOf[soundingPitch(t.noteAt(i), t)] = i;
+    ASSERT_EQ(keyOf.size(), static_cast<std::size_t>(t.count - 1)) << "every note has a key of its own";
+    for (const auto& [ms, key] : ons)
+        ++timesPlayed[keyOf.at(key)];
+    for (int i = 0; i < t.count; ++i) {
+        if (t.noteAt(i).type == kTypeBar)
+            continue;
+        EXPECT_EQ(timesPlayed[i], shownInThree.count(i) ? 2 : 1) << "note " << i;
+    }
+    // Measures 1 and 2 take 2 + 3 seconds at 120 bpm; measure 3 (2 s) plays at 5 s and again
+    // at 7 s; measure 4 follows at 9 s.
+    std::vector<int64_t> startsOfThree;
+    for (const auto& [ms, key] : ons)
+        if (keyOf.at(key) == 6)
+            startsOfThree.push_back(ms);
+    EXPECT_EQ(startsOfThree, (std::vector<int64_t>{5000, 7000}));
+    EXPECT_EQ(ons.back().first, 9000 + 7 * 250);
+    EXPECT_EQ(scheduler->playLength(0), 11000);
 }
 
 class MeasureRepeatRenderTest : public ::testing::Test {
