@@ -85,8 +85,8 @@ TEST(SoundingPitchTest, EveryPositionOfEveryClefInEveryKeySoundsWhatTheStaffRead
             for (int line = -16; line <= 20; ++line) {
                 const Reading r = staffReading(drawmode, line);
                 const int a = signatureAccidental(keyIndex, r.letter);
-                const std::string where = std::string(clefName(drawmode)) + ", key " + std::to_string(keyIndex) +
-                                          ", position " + std::to_string(line);
+                const std::string where = std::string(clefName(drawmode)) + ", key " +
+                                          std::to_string(keyIndex) + ", position " + std::to_string(line);
                 EXPECT_EQ(soundingPitch(noteAt(line), t), r.key + a) << where;
                 EXPECT_EQ(soundingPitch(noteAt(line), t, keys), r.key + a) << where;
                 // Then the note's own marks: a natural cancels the signature, a sharp or flat
@@ -181,7 +181,10 @@ void fillVaried(Track& t, int keyIndex)
 {
     t.setKeyIndex(keyIndex);
     for (int line = -12; line <= 12; ++line) {
-        const int flags = line % 3 == 0 ? kFlagSharp : line % 5 == 0 ? kFlagFlat : line % 7 == 0 ? kFlagNatural : 0;
+        const int flags = line % 3 == 0   ? kFlagSharp
+                          : line % 5 == 0 ? kFlagFlat
+                          : line % 7 == 0 ? kFlagNatural
+                                          : 0;
         t.insertNote(noteAt(line, flags), t.count);
     }
     Note rest = noteAt(4, kFlagRest);
