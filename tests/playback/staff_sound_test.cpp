@@ -66,7 +66,8 @@ std::vector<std::vector<Onset>> onsetsOfMidiFile(const fs::path& file)
         int t = 0, tick = 0, format = 0, tracks = 0, ch = 0, key = 0, vel = 0;
         if (std::sscanf(line.c_str(), "0, 0, Header, %d, %d, %d", &format, &tracks, &division) == 3)
             continue;
-        if (std::sscanf(line.c_str(), "%d, %d, Note_on_c, %d, %d, %d", &t, &tick, &ch, &key, &vel) == 5 && vel > 0)
+        if (std::sscanf(line.c_str(), "%d, %d, Note_on_c, %d, %d, %d", &t, &tick, &ch, &key, &vel) == 5 &&
+            vel > 0)
             byTrack[t].push_back({division > 0 ? int64_t{tick} * 96 / division : -1, key});
     }
     std::vector<std::vector<Onset>> out;
