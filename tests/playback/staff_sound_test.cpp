@@ -253,7 +253,7 @@ TEST_F(StaffSoundTest, AChordWhoseRootIsARestPlaysAndExportsAsARest)
 void fillTrack(Track& t, int seed)
 {
     std::vector<Note> notes;
-    auto add = [&](Note n) { notes.push_back(n); };
+    auto add = [&](const Note& n) { notes.push_back(n); };
     const int types[] = {kTypeQuarter, kTypeEighth, kTypeHalf, kTypeSixteenth, kTypeQuarter, kTypeWhole};
     for (int k = 0; k < 36; ++k) {
         const int line = ((k + seed) * 5) % 19 - 9;
