@@ -48,6 +48,7 @@ enum GlyphId : int {
     kGlyphSixteenthRest = 523,
     kGlyphThirtySecondRest = 524,
     kGlyphAudioClip = 530,
+    kGlyphClefOctave = 531, // the small "8" under a G clef written an octave above its sound
 };
 
 // Glyph of a time-signature digit 2..9; 0 for any other digit.

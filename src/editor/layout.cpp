@@ -427,11 +427,15 @@ KeySignatureMarks keySignatureMarks(const Track& track)
     static constexpr int kSharpSteps[7] = {-3, 0, -4, -1, 2, -2, 1};
     static constexpr int kFlatSteps[7] = {2, -1, 3, 0, 4, 1, 5};
     const int* steps = track.flatKey ? kFlatSteps : kSharpSteps;
+    // The bass clef shows each letter one line lower than the G clef, and its key signature
+    // follows its letters.
+    const int lower = track.drawmode == kDrawFClef ? 2 : 0;
     KeySignatureMarks out;
     for (int k = 0; k < 7; ++k) {
-        const int acc = keyAccidental(track, steps[k]);
+        const int step = steps[k] + lower;
+        const int acc = keyAccidental(track, step);
         if (acc == 1 || acc == -1)
-            out.marks[static_cast<std::size_t>(out.count++)] = {steps[k], acc};
+            out.marks[static_cast<std::size_t>(out.count++)] = {step, acc};
     }
     return out;
 }

@@ -13,6 +13,11 @@
 namespace tonvela {
 namespace {
 
+// Where the small 8 under the G clef sits: centred under the clef's tail, from the staff
+// start and the row's top line.
+constexpr int kClefOctaveX = 11;
+constexpr int kClefOctaveY = 53;
+
 bool validRoot(const Track& t, int i, int n)
 {
     return t.rootOf(i, n) == -1;
@@ -629,6 +634,11 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             m_canvas.drawGlyph(kGlyphFClef, sc(kStaffLeft + 4), sc(row.top), z, clefColor);
         else
             m_canvas.drawGlyph(kGlyphGClef, sc(kStaffLeft + 4), sc(row.top - 10), z, clefColor);
+        // The G clef staff sounds an octave below what it shows, as guitar music is written;
+        // the small 8 under the clef says so. The G(2) clef sounds as written.
+        if (!t->percussive && t->drawmode != kDrawFClef && t->drawmode != kDrawG2Clef)
+            m_canvas.drawGlyph(kGlyphClefOctave, sc(kStaffLeft + kClefOctaveX), sc(row.top + kClefOctaveY), z,
+                               clefColor);
     }
 }
 

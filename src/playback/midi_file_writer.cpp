@@ -232,7 +232,8 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
         }
         const int64_t start = scaleTicks(s120, track.tempo);
         addNote(n, i, start, scaleTicks(s120 + ticks, track.tempo) - start, true);
-        for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k) {
+        // A chord whose root is a rest plays as a rest: playback sounds none of its members.
+        for (int k = 0; k < n.childCount && k < kMaxChordMembers && !n.isRest(); ++k) {
             const int m = n.children[k];
             if (m <= i || m >= track.count)
                 continue;

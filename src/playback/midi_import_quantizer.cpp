@@ -270,10 +270,15 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         } else {
             const ImportedNote& in = notes[static_cast<std::size_t>(p.note)];
             noteFromMidiKey(note, in.key);
-            // Drums are drawn by their key; every other track places the note where its clef
-            // and key signature make it sound the file's key.
-            if (!track.percussive)
+            // Drums keep their key as it stands, without marks (a drum track's file keeps no
+            // accidental marks); every other track places the note where its clef and key
+            // signature make it sound the file's key.
+            if (track.percussive) {
+                note.midi = static_cast<int8_t>(in.key);
+                note.dwFlag &= ~(kFlagSharp | kFlagFlat);
+            } else {
                 placeOnTrack(note, track, keys);
+            }
             note.volume = in.velocity;
             note.velocity = in.velocity;
             note.iid = in.program;

@@ -204,6 +204,7 @@ const GlyphShapes& shapes()
         };
         for (const auto& [id, ch] : digitGlyphs)
             p[id] = fitted(digits, ch, 0, 0, 16);
+        p[kGlyphClefOctave] = fitted(digits, U'8', 0, 0, 9);
 
         QPainterPath rest;
         rest.addRect(QRectF(0, 0.5, 11, 4.5));

@@ -15,6 +15,8 @@ namespace tonvela {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
+// Playback merges at most this many tied notes into one sound.
+constexpr int kMaxTiedNotes = 101;
 
 int mod7(int p)
 {
@@ -164,6 +166,7 @@ const char* keyName(int keyindex)
 
 // One event of a staff: a note, a chord or a rest, and what goes under it.
 struct StaffEvent {
+    int root = -1; // the chord root or lone note in the track
     bool rest = false;
     std::vector<std::string> pitches;
     std::vector<int> keys;
@@ -171,6 +174,43 @@ struct StaffEvent {
     bool tie = false;
     const std::string* lyric = nullptr;
 };
+
+// Ties the events the way playback merges notes: a note sounds on through the next chord root
+// when both carry the tie mark and show the same letter and octave, up to kMaxTiedNotes notes
+// in one sound; the merged note sounds the first one's key, so it is written with that pitch.
+// Rests that playback merges need no tie. Playback holds only the root through a tie, and the
+// chord members of a merged chord do not strike again: LilyPond's chord tie holds every pitch
+// the next chord repeats.
+void tieAsPlaybackDoes(const Track& t, std::vector<StaffEvent>& events)
+{
+    const auto tieEqual = [](const Note& u, const Note& v) {
+        return (u.dwFlag & kFlagTie) && (v.dwFlag & kFlagTie) && !u.isRest() && !v.isRest() &&
+               u.letter == v.letter && u.octave == v.octave;
+    };
+    int chain = 1;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        StaffEvent& e = events[i];
+        const Note& u = t.noteAt(e.root);
+        const int v = t.nextRoot(e.root);
+        const bool next = i + 1 < events.size() && events[i + 1].root == v;
+        e.tie = next && !e.rest && chain < kMaxTiedNotes && tieEqual(u, t.noteAt(v));
+        if (!e.tie) {
+            chain = 1;
+            continue;
+        }
+        ++chain;
+        StaffEvent& f = events[i + 1];
+        if (!f.pitches.empty() && !e.pitches.empty() && f.keys.front() != e.keys.front()) {
+            const auto dup = std::find(f.keys.begin() + 1, f.keys.end(), e.keys.front());
+            if (dup != f.keys.end()) {
+                f.pitches.erase(f.pitches.begin() + (dup - f.keys.begin()));
+                f.keys.erase(dup);
+            }
+            f.pitches.front() = e.pitches.front();
+            f.keys.front() = e.keys.front();
+        }
+    }
+}
 
 std::vector<StaffEvent> staffEvents(const Track& t)
 {
@@ -206,6 +246,7 @@ std::vector<StaffEvent> staffEvents(const Track& t)
         if (!isDurationType(root.type))
             continue;
         StaffEvent e;
+        e.root = i;
         e.duration = durationText(root);
         if (root.isRest()) {
             e.rest = true;
@@ -228,21 +269,9 @@ std::vector<StaffEvent> staffEvents(const Track& t)
             if (!e.lyric && n->lyrictext())
                 e.lyric = &*n->lyrictext();
         }
-        e.tie = (root.dwFlag & kFlagTie) != 0;
         events.push_back(std::move(e));
     }
-    // A tie only holds when the next event sounds one of the same keys; anything else would
-    // be a tie to nowhere.
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        if (!events[i].tie)
-            continue;
-        bool holds = false;
-        if (i + 1 < events.size() && !events[i + 1].rest && !events[i].rest)
-            for (int key : events[i].keys)
-                holds = holds || std::find(events[i + 1].keys.begin(), events[i + 1].keys.end(), key) !=
-                                     events[i + 1].keys.end();
-        events[i].tie = holds;
-    }
+    tieAsPlaybackDoes(t, events);
     return events;
 }
 
@@ -259,12 +288,14 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
     out += kLineEnd;
     out += "\\time " + std::to_string(ts.beatsPerMeasure) + (eighths ? "/8" : "/4") + kLineEnd;
     if (!drums) {
+        // The G clef staff is written an octave above its sound, as for guitar; the G(2)
+        // clef sounds as written.
         if (t.drawmode == kDrawFClef)
             out += "\\clef bass";
         else if (t.drawmode == kDrawG2Clef)
-            out += "\\clef \"treble^8\"";
-        else
             out += "\\clef treble";
+        else
+            out += "\\clef \"treble_8\"";
         out += kLineEnd;
         out += std::string("\\key ") + keyName(t.keyindex) + (t.scaleKind == 1 ? " \\minor" : " \\major") +
                kLineEnd;
@@ -272,7 +303,17 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
     if (spacer)
         out += "s" + std::string(eighths ? "8*" : "4*") + std::to_string(ts.beatsPerMeasure) + kLineEnd;
     bool lyrics = false;
-    for (const StaffEvent& e : events) {
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const StaffEvent& e = events[i];
+        // A chord ties the pitches the next chord repeats: all of them with one mark after the
+        // chord, some of them with a mark on each.
+        std::vector<bool> held(e.keys.size(), false);
+        bool all = e.tie && !e.keys.empty();
+        for (std::size_t k = 0; e.tie && k < e.keys.size(); ++k) {
+            const auto& next = events[i + 1].keys;
+            held[k] = std::find(next.begin(), next.end(), e.keys[k]) != next.end();
+            all = all && held[k];
+        }
         if (e.rest) {
             out += "r" + e.duration;
         } else if (e.pitches.size() == 1) {
@@ -283,10 +324,12 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
                 if (k)
                     out += ' ';
                 out += e.pitches[k];
+                if (held[k] && !all)
+                    out += '~';
             }
             out += '>' + e.duration;
         }
-        if (e.tie)
+        if (all)
             out += '~';
         out += kLineEnd;
         lyrics = lyrics || e.lyric;

@@ -15,8 +15,11 @@ inline constexpr const char* kLilypondExtension = ".ly";
 // staff for percussion tracks) with its time signature, clef and key, one note, chord or rest
 // per line in absolute octaves (c' is key 60), and the lyrics of a track under its staff.
 // Pitches are the ones the sheet sounds; each is spelled with the letter of its staff
-// position. Bar lines, spaces, staff breaks and other marks are not notes and are left out.
-// CR LF line ends.
+// position. The G clef staff is engraved as "treble_8" (written an octave above its sound, as
+// on screen), the G(2) clef as treble, the F clef as bass, so the engraving sounds like
+// playback. Ties join what playback plays as one sound; a chord whose root is a rest is a
+// rest, as it plays. Bar lines, spaces, staff breaks and other marks are not notes and are
+// left out. CR LF line ends.
 std::string lilypondText(const SheetDocument& sheet);
 
 // Writes lilypondText atomically. The sheet is not changed and keeps its modified mark; the

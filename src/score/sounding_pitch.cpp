@@ -10,8 +10,26 @@
 
 namespace tonvela {
 
+int clefReadingShift(int drawmode)
+{
+    if (drawmode == kDrawFClef)
+        return 5;
+    if (drawmode == kDrawG2Clef)
+        return -7;
+    return 0;
+}
+
+int naturalKeyOfPosition(int p)
+{
+    // Whole octaves first (7 steps, 12 keys), then the step within the octave below middle C.
+    static constexpr int kBelowC[7] = {0, -1, -3, -5, -7, -8, -10}; // C, B, A, G, F, E, D
+    const int octaves = p >= 0 ? p / 7 : -((-p + 6) / 7);
+    return 60 - 12 * octaves + kBelowC[p - 7 * octaves];
+}
+
 int keyAccidental(const Track& track, int p)
 {
+    p += clefReadingShift(track.drawmode);
     // The seven degrees of the key's scale, walked here without allocating: this runs for
     // every note that sounds or is written out.
     const int kind = std::clamp(track.scaleKind, 0, kScaleKindCount - 1);
@@ -62,7 +80,10 @@ namespace {
 // `here` is K at the note's position, `below` K one step lower (where flats are reported).
 int applyAccidentals(const Note& note, const Track& track, int here, int below)
 {
-    int pitch = note.midi; // NOLINT(bugprone-signed-char-misuse): a signed key, not a character
+    if (track.percussive)
+        return note.effectiveKey(); // a drum key (a black one kept as natural and sharp mark)
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse): a signed key, not a character
+    int pitch = track.drawmode == kDrawFClef ? naturalKeyOfPosition(note.line + 5) : note.midi;
     // With the natural mark the key signature is ignored; only the marks' test still looks
     // at the note's own position.
     int flatTest = here;
@@ -77,9 +98,7 @@ int applyAccidentals(const Note& note, const Track& track, int here, int below)
         pitch += 1;
     else if ((note.dwFlag & kFlagFlat) && flatTest != -1)
         pitch -= 1;
-    if (track.drawmode == kDrawFClef)
-        pitch -= 9;
-    else if (track.drawmode == kDrawG2Clef)
+    if (track.drawmode == kDrawG2Clef)
         pitch += 12;
     return pitch;
 }
@@ -114,13 +133,16 @@ void placeOnTrack(Note& n, const Track& t)
 
 void placeOnTrack(Note& n, const Track& t, const KeyAccidentalTable& keys)
 {
-    const auto sounds = [&](const Note& note) { return soundingKey(note, t, keys); };
+    // The note stands at its G clef position; the track's clef reads that natural elsewhere.
     const int wanted = n.effectiveKey();
-    const int base = n.line + (t.drawmode == kDrawFClef ? -5 : t.drawmode == kDrawG2Clef ? 7 : 0);
+    const int base = n.line - clefReadingShift(t.drawmode);
+    placeNear(n, t, keys, wanted, base, false);
+}
+
+bool placeNear(Note& n, const Track& t, const KeyAccidentalTable& keys, int wanted, int base, bool keepMarks)
+{
     const int own = n.dwFlag & (kFlagFlat | kFlagSharp);
     const int keep = n.dwFlag & ~(kFlagFlat | kFlagSharp | kFlagNatural);
-    if (base == n.line && sounds(n) == wanted)
-        return;
     const int marks[] = {own,
                          own | kFlagNatural,
                          0,
@@ -129,19 +151,34 @@ void placeOnTrack(Note& n, const Track& t, const KeyAccidentalTable& keys)
                          kFlagFlat,
                          kFlagNatural | kFlagSharp,
                          kFlagNatural | kFlagFlat};
-    for (int step : {0, -1, 1}) {
-        for (int m : marks) {
-            Note candidate = n;
-            candidate.setStaffPosition(base + step);
-            candidate.dwFlag = keep | m;
-            if (sounds(candidate) == wanted) {
-                n = candidate;
-                return;
-            }
+    const auto fits = [&](int step, int m) {
+        Note candidate = n;
+        candidate.setStaffPosition(base + step);
+        if (candidate.line == n.line) {
+            // A note that stays where it stands keeps its name as its maker wrote it.
+            candidate.letter = n.letter;
+            candidate.octave = n.octave;
         }
-    }
+        candidate.dwFlag = keep | m;
+        if (soundingPitch(candidate, t, keys) != wanted)
+            return false;
+        n = candidate;
+        return true;
+    };
+    if (keepMarks && fits(0, own | (n.dwFlag & kFlagNatural)))
+        return true;
+    // The key signature's own spelling first (B flat in B flat major is a B, not an A sharp),
+    // then the note's own marks, then any other.
+    for (int step : {0, -1, 1})
+        if (fits(step, 0))
+            return true;
+    for (int step : {0, -1, 1})
+        for (int m : marks)
+            if (fits(step, m))
+                return true;
     // Beyond the keys a track can sound: keep the note at the clef's position.
     n.setStaffPosition(base);
+    return false;
 }
 
 } // namespace tonvela

@@ -311,7 +311,7 @@ TEST_F(ChordEntryTest, ChordsSoundTheChosenPitchesOnEveryClefAndKey)
 {
     sheet.setTrackCount(3);
     track(0).setKeyIndex(5);         // D major: F and C sharp
-    track(1).drawmode = kDrawFClef;  // sounds 9 below its stored keys
+    track(1).drawmode = kDrawFClef;  // reads every position five steps lower
     track(1).setKeyIndex(9);         // B flat major
     track(2).drawmode = kDrawG2Clef; // sounds 12 above
     for (int t = 0; t < 3; ++t) {

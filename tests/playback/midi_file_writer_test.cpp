@@ -298,11 +298,11 @@ TEST_F(MidiFileWriterTest, RestsPassTimeWithoutSoundingOrInvalidBytes)
 TEST_F(MidiFileWriterTest, NotesOutsideTheMidiRangeAreLeftOut)
 {
     sheet.trackAt(0)->drawmode = kDrawFClef;
-    add(4); // sounds at -5
+    add(4); // the bass clef reads that position as key -5
     add(60);
     const auto ons = only(eventsOfChunk(bytes(), 0), 0x90);
     ASSERT_EQ(ons.size(), 1u);
-    EXPECT_EQ(ons[0].d1, 51);
+    EXPECT_EQ(ons[0].d1, 52);
     EXPECT_EQ(ons[0].tick, 96); // the left-out note still takes its time
 }
 

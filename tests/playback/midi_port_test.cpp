@@ -186,7 +186,7 @@ TEST_F(MidiPortTest, SoundingPitchAppliesClefKeySignatureAndAccidentals)
     noteFromMidiKey(n, 60);
     EXPECT_EQ(soundingPitch(n, t), 60);
     t.drawmode = kDrawFClef;
-    EXPECT_EQ(soundingPitch(n, t), 51);
+    EXPECT_EQ(soundingPitch(n, t), 52); // the bass clef reads the same position as E
     t.drawmode = kDrawG2Clef;
     EXPECT_EQ(soundingPitch(n, t), 72);
     t.drawmode = kDrawGClef;
@@ -228,7 +228,7 @@ TEST_F(MidiPortTest, RestsAndKeysOutsideTheMidiRangeSendNothing)
     Note& rest = addNote(t, 71);
     rest.dwFlag |= kFlagRest;
     Note& low = addNote(t, 3);
-    t.drawmode = kDrawFClef; // 3 - 9 < 0
+    t.drawmode = kDrawFClef; // the bass clef reads that position below key 0
     ASSERT_TRUE(port.open(0));
     port.noteOn(rest, t, 0);
     port.noteOff(rest, t, 0);

@@ -166,6 +166,31 @@ TEST_F(RenderTest, StaffLinesAreCrispOnePixelLines)
     }
 }
 
+TEST_F(RenderTest, TheGClefShowsAnEightUnderItsTailAndTheG2ClefDoesNot)
+{
+    // The small 8 is a narrow digit about nine units high.
+    const QRect eight = inkBox(kGlyphClefOctave);
+    ASSERT_FALSE(eight.isEmpty());
+    EXPECT_NEAR(eight.height(), 9, 1);
+    EXPECT_LT(eight.width(), eight.height());
+
+    // Dark pixels in the band under the clef of the first staff (top line at y = 60).
+    const auto inkUnderClef = [](const QImage& image) {
+        int n = 0;
+        for (int y = 60 + 52; y < 60 + 64; ++y)
+            for (int x = 35; x < 35 + 30; ++x)
+                n += qGray(image.pixel(x, y)) < 128 ? 1 : 0;
+        return n;
+    };
+    auto g = testing::sheetWithTracks(1);
+    g->selectedTrack = -1;
+    auto g2 = testing::sheetWithTracks(1);
+    g2->selectedTrack = -1;
+    g2->trackAt(0)->drawmode = kDrawG2Clef;
+    EXPECT_GT(inkUnderClef(render(*g, 400, 200, 1.0f)), 12);
+    EXPECT_EQ(inkUnderClef(render(*g2, 400, 200, 1.0f)), 0);
+}
+
 TEST_F(RenderTest, SelectedNotesAreRedAndPlayingNotesBlue)
 {
     auto sheet = testing::sheetWithTracks(1);

@@ -112,8 +112,8 @@ TEST_F(LilypondExportTest, NotesRestsDotsAndDurationsAreWrittenOnePerLine)
     append(t, note(-2, kTypeThirtySecond, kFlagFlat));
     const auto lines = staffLines(lilypondText(sheet), 0);
     const std::vector<std::string> expected{
-        "\\time 4/4", "\\clef treble", "\\key c \\major", "c'4", "c4", "fis'8.", "r2",
-        "r1.",        "d'16",          "ees'32"};
+        "\\time 4/4", "\\clef \"treble_8\"", "\\key c \\major", "c'4", "c4", "fis'8.", "r2", "r1.", "d'16",
+        "ees'32"};
     EXPECT_EQ(lines, expected);
 }
 
@@ -153,12 +153,13 @@ TEST_F(LilypondExportTest, ClefOffsetsAreAppliedAndEveryTrackIsItsOwnStaff)
     drum.type = kTypeEighth;
     append(*sheet.trackAt(3), drum);
     const std::string text = lilypondText(sheet);
+    // The G clef staff is written an octave above its sound; the G(2) clef sounds as written.
     EXPECT_EQ(staffLines(text, 0),
-              (std::vector<std::string>{"\\time 4/4", "\\clef treble", "\\key c \\major", "c'4"}));
+              (std::vector<std::string>{"\\time 4/4", "\\clef \"treble_8\"", "\\key c \\major", "c'4"}));
     EXPECT_EQ(staffLines(text, 1),
               (std::vector<std::string>{"\\time 4/4", "\\clef bass", "\\key c \\major", "c'4"}));
     EXPECT_EQ(staffLines(text, 2),
-              (std::vector<std::string>{"\\time 4/4", "\\clef \"treble^8\"", "\\key c \\major", "c'4"}));
+              (std::vector<std::string>{"\\time 4/4", "\\clef treble", "\\key c \\major", "c'4"}));
     EXPECT_EQ(staffLines(text, 3), (std::vector<std::string>{"\\time 4/4", "acousticsnare8"}));
     EXPECT_NE(text.find("\\new DrumStaff \\drummode {"), std::string::npos);
 }
@@ -174,31 +175,33 @@ TEST_F(LilypondExportTest, TimeSignaturesInEighthsUseEightAsTheirUnit)
     EXPECT_EQ(text.rfind("\\version \"2.24.0\"\r\n<<\r\n", 0), 0u);
 }
 
-TEST_F(LilypondExportTest, ChordsAreBracketedAndTiesHoldOnlyToTheSamePitch)
+TEST_F(LilypondExportTest, ChordsAreBracketedAndTiesJoinWhatPlaybackJoins)
 {
     SheetDocument sheet;
     Track& t = *sheet.trackAt(0);
     appendChord(t, {note(0, kTypeHalf, kFlagTie), note(-2, kTypeHalf), note(-4, kTypeHalf)});
-    append(t, note(0, kTypeQuarter, kFlagTie)); // tied to a different pitch: no tie
+    append(t, note(0, kTypeQuarter, kFlagTie)); // holds the chord's C; tied to a D: no tie
     append(t, note(-1));
     Note bar = note(0, kTypeBar);
     append(t, bar);
     append(t, note(0, kTypeSpace));
     append(t, note(-1, kTypeQuarter, kFlagTie)); // tied to a rest: no tie
     append(t, note(0, kTypeQuarter, kFlagRest));
-    append(t, note(5, kTypeEighth, kFlagTie)); // tied to the same pitch
-    append(t, note(5, kTypeEighth));
-    append(t, note(5, kTypeEighth, kFlagTie)); // last note: nothing to tie to
+    append(t, note(5, kTypeEighth, kFlagTie));              // tied: both notes carry the mark
+    append(t, note(5, kTypeEighth, kFlagTie | kFlagSharp)); // sounds on as the E it continues
+    append(t, note(5, kTypeEighth));                        // the mark on one side only: no tie
+    append(t, note(5, kTypeEighth, kFlagTie));              // last note: nothing to tie to
     const auto lines = staffLines(lilypondText(sheet), 0);
     const std::vector<std::string> expected{"\\time 4/4",
-                                            "\\clef treble",
+                                            "\\clef \"treble_8\"",
                                             "\\key c \\major",
-                                            "<c' e' g'>2~",
+                                            "<c'~ e' g'>2", // only the repeated pitch ties
                                             "c'4",
                                             "d'4",
                                             "d'4",
                                             "r4",
                                             "e8~",
+                                            "e8",
                                             "e8",
                                             "e8"};
     EXPECT_EQ(lines, expected);
@@ -291,6 +294,9 @@ void fillVariedSheet(SheetDocument& sheet)
                 t.insertNote(fifth, t.count);
             } else {
                 t.insertNote(n, t.count);
+                // A tie joins two notes that both carry the mark and show the same letter.
+                if ((flags & kFlagTie) && !(flags & kFlagRest))
+                    t.insertNote(note(line, kTypeEighth, kFlagTie), t.count);
             }
             if (k % 8 == 3)
                 t.insertNote(note(0, kTypeBar), t.count);
@@ -315,8 +321,9 @@ TEST_F(LilypondExportTest, LilyPondEngravesExportedSheetsWithoutErrorsOrWarnings
     SheetDocument noTracks;
     noTracks.removeAllTracks();
     const std::string text = lilypondText(varied);
-    for (const char* part : {"\\new DrumStaff", "\\clef bass", "\\clef \"treble^8\"", "\\new Lyrics", "~\r\n",
-                             ">1", "r2", "is", "es", "\\key ces \\major", "\\key cis \\major", "\\time 7/8"})
+    for (const char* part :
+         {"\\new DrumStaff", "\\clef bass", "\\clef \"treble_8\"", "\\clef treble\r\n", "\\new Lyrics",
+          "~\r\n", ">1", "r2", "is", "es", "\\key ces \\major", "\\key cis \\major", "\\time 7/8"})
         EXPECT_NE(text.find(part), std::string::npos) << part; // the sheet really is varied
     ASSERT_TRUE(exportLilypond(varied, "varied.ly", path("varied.ly")));
     ASSERT_TRUE(exportLilypond(empty, "empty.ly", path("empty.ly")));
