@@ -94,8 +94,8 @@ BENCHMARK(BM_LayoutAndDrawWindowLargestSheet)
 std::unique_ptr<SheetDocument> importedSixTrackSheet(benchmark::State& state)
 {
     auto sheet = std::make_unique<SheetDocument>();
-    const MidiImportResult res = importMidiData(bench::makeSixTracksOfTenThousandNotes(), *sheet);
-    if (!res.ok)
+    const LoadResult res = importMidiData(bench::makeSixTracksOfTenThousandNotes(), *sheet);
+    if (!res.ok())
         state.SkipWithError(res.error.c_str());
     sheet->zoomamount = 1.0f;
     return sheet;

@@ -113,7 +113,7 @@ std::optional<int64_t> OfflineClipSlots::endUs(int slot) const
     if (slot < 0 || static_cast<std::size_t>(slot) >= m_placed.size())
         return std::nullopt;
     const Placed& p = m_placed[static_cast<std::size_t>(slot)];
-    if (!p.clip->ok)
+    if (!p.clip) // a clip that could not be decoded has no end to wait for
         return std::nullopt;
     return p.endUs;
 }

@@ -170,8 +170,8 @@ TEST_F(StaffSoundTest, ALowPartImportsWhereTheBassClefShowsItAndKeepsItsKeysThro
     test::TrackBytes bass = test::TrackBytes().program(0, 1, 32);
     for (int k : keys)
         bass.on(0, 1, k).off(96, 1, k);
-    const MidiImportResult imported = importMidiData(test::smfFile({bass.end()}), sheet);
-    ASSERT_TRUE(imported.ok) << imported.error;
+    const LoadResult imported = importMidiData(test::smfFile({bass.end()}), sheet);
+    ASSERT_TRUE(imported.ok()) << imported.error;
     Track& t = *sheet.trackAt(0);
     ASSERT_EQ(t.drawmode, kDrawFClef);
     // G2 on the bottom line (5) up to A3 on the top line (-3); no white key carries a mark.
@@ -210,8 +210,8 @@ TEST_F(StaffSoundTest, ImportedDrumsKeepTheirKeysThroughSaveAndLoad)
     test::TrackBytes drums;
     for (int k : keys)
         drums.on(0, 9, k).off(96, 9, k);
-    const MidiImportResult imported = importMidiData(test::smfFile({drums.end()}), sheet);
-    ASSERT_TRUE(imported.ok) << imported.error;
+    const LoadResult imported = importMidiData(test::smfFile({drums.end()}), sheet);
+    ASSERT_TRUE(imported.ok()) << imported.error;
     ASSERT_TRUE(sheet.trackAt(0)->percussive);
     EXPECT_EQ(playedKeys(), keys);
 
