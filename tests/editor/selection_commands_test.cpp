@@ -45,11 +45,11 @@ class SelectionCommandsTest : public ::testing::Test {
 
 TEST_F(SelectionCommandsTest, PastingTwiceInsertsTwiceWithChordLinksOnThePastedRoots)
 {
-    addNote(track(), kTypeQuarter, 1);                   // 0
-    addNote(track(), kTypeHalf, 3, 0, "la");              // 1: root
-    addNote(track(), kTypeQuarter, 5);                   // 2
-    addNote(track(), kTypeHalf, 1, 0, nullptr, 1);        // 3: member of 1
-    addNote(track(), kTypeHalf, -1, 0, nullptr, 1);       // 4: member of 1, not selected
+    addNote(track(), kTypeQuarter, 1);              // 0
+    addNote(track(), kTypeHalf, 3, 0, "la");        // 1: root
+    addNote(track(), kTypeQuarter, 5);              // 2
+    addNote(track(), kTypeHalf, 1, 0, nullptr, 1);  // 3: member of 1
+    addNote(track(), kTypeHalf, -1, 0, nullptr, 1); // 4: member of 1, not selected
     linkChords();
     select(0, {1, 3});
     sheet->selectedTrack = 1;
@@ -116,10 +116,10 @@ TEST_F(SelectionCommandsTest, TheClipboardOutlivesItsSheetAndAMemberWithoutItsRo
 
 TEST_F(SelectionCommandsTest, DeletingAChordRootHandsTheChordToItsFirstMemberWithTheRootsLyric)
 {
-    addNote(track(), kTypeQuarter, 0, 0, "first"); // 0
-    addNote(track(), kTypeHalf, 3, 0, "root");     // 1: root
-    addNote(track(), kTypeQuarter, 6);             // 2
-    addNote(track(), kTypeHalf, 1, 0, nullptr, 1); // 3: first member
+    addNote(track(), kTypeQuarter, 0, 0, "first");  // 0
+    addNote(track(), kTypeHalf, 3, 0, "root");      // 1: root
+    addNote(track(), kTypeQuarter, 6);              // 2
+    addNote(track(), kTypeHalf, 1, 0, nullptr, 1);  // 3: first member
     addNote(track(), kTypeHalf, -1, 0, nullptr, 1); // 4: second member
     linkChords();
     select(0, {1});

@@ -36,19 +36,24 @@ class NullHost : public EditorHost {
             if (n.chordparent != -1) {
                 const int p = n.chordparent;
                 if (p < 0 || p >= track.count || p == i || track.noteAt(p).chordparent != -1)
-                    return ::testing::AssertionFailure() << "track " << t << " note " << i << " links to " << p;
+                    return ::testing::AssertionFailure()
+                           << "track " << t << " note " << i << " links to " << p;
                 if (++members[static_cast<std::size_t>(p)] > kMaxChordMembers)
-                    return ::testing::AssertionFailure() << "track " << t << " root " << p << " has too many members";
+                    return ::testing::AssertionFailure()
+                           << "track " << t << " root " << p << " has too many members";
             }
             if (n.loopCount < 0 || (n.loopCount > 0 && (n.loopTo < 0 || n.loopTo >= track.count)))
-                return ::testing::AssertionFailure() << "track " << t << " note " << i << " loops to " << n.loopTo;
+                return ::testing::AssertionFailure()
+                       << "track " << t << " note " << i << " loops to " << n.loopTo;
             if (n.midi != naturalKeyOfPosition(n.line))
-                return ::testing::AssertionFailure() << "track " << t << " note " << i << " key " << int(n.midi)
-                                                     << " at position " << n.line;
+                return ::testing::AssertionFailure() << "track " << t << " note " << i << " key "
+                                                     << int(n.midi) << " at position " << n.line;
         }
         for (int i = 0; i < track.count; ++i)
-            if (track.noteAt(i).chordparent == -1 && track.noteAt(i).childCount != members[static_cast<std::size_t>(i)])
-                return ::testing::AssertionFailure() << "track " << t << " root " << i << " member list is stale";
+            if (track.noteAt(i).chordparent == -1 &&
+                track.noteAt(i).childCount != members[static_cast<std::size_t>(i)])
+                return ::testing::AssertionFailure()
+                       << "track " << t << " root " << i << " member list is stale";
     }
     return ::testing::AssertionSuccess();
 }
@@ -85,7 +90,8 @@ TEST(SelectionRandomTest, EditsUndosAndRedosKeepTheSheetLoadable)
                 if (pick(0, 5) == 0)
                     n.setLyric("la");
                 const int root = track.count > 0 ? pick(0, track.count - 1) : -1;
-                if (op == 2 && root >= 0 && track.rootOf(root) == -1 && track.noteAt(root).childCount < kMaxChordMembers) {
+                if (op == 2 && root >= 0 && track.rootOf(root) == -1 &&
+                    track.noteAt(root).childCount < kMaxChordMembers) {
                     n.chordparent = static_cast<int16_t>(root);
                     editor.edit(SnapshotKind::Insert, t, [&] {
                         track.insertNote(n, track.count);

@@ -10,10 +10,16 @@
 namespace tonvela {
 namespace {
 
-std::size_t at(int i) { return static_cast<std::size_t>(i); }
+std::size_t at(int i)
+{
+    return static_cast<std::size_t>(i);
+}
 
 // The track's root of note i, or -1 for a root (a broken link counts as a root).
-int rootIndex(const Track& track, int i) { return track.rootOf(i); }
+int rootIndex(const Track& track, int i)
+{
+    return track.rootOf(i);
+}
 
 void turnLoopOff(Note& note)
 {
@@ -195,7 +201,8 @@ void pasteNotes(Track& track, int index, const NoteClipboard& clipboard)
         slot.fresh = 1;
         slot.childCount = 0;
         slot.selected = 1;
-        slot.chordparent = copy.chordparent >= 0 ? static_cast<int16_t>(copy.chordparent + index) : int16_t{-1};
+        slot.chordparent =
+            copy.chordparent >= 0 ? static_cast<int16_t>(copy.chordparent + index) : int16_t{-1};
         if (slot.loopCount > 0)
             slot.loopTo += index;
     }
@@ -220,8 +227,8 @@ bool shiftSelectedPitch(SheetDocument& sheet, int steps)
             const int pitch = soundingPitch(candidate, track, keys);
             // The stored key must stay the natural of the position (it is 8 bits wide) and the
             // note must sound within 0..127.
-            if (candidate.line != note.line + steps || candidate.midi != naturalKeyOfPosition(candidate.line) ||
-                pitch < 0 || pitch > 127)
+            if (candidate.line != note.line + steps ||
+                candidate.midi != naturalKeyOfPosition(candidate.line) || pitch < 0 || pitch > 127)
                 continue; // the highest or lowest position this note can take
             note.line = candidate.line;
             note.letter = candidate.letter;
