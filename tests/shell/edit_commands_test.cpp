@@ -53,8 +53,8 @@ class EditCommandsTest : public ShellTest {
 
 TEST_F(EditCommandsTest, TheEditMenuCarriesTheSelectionCommandsWithTheirKeys)
 {
-    const std::pair<int, const char*> items[] = {{kCmdCopy, "Ctrl+C"},   {kCmdCut, "Ctrl+X"},
-                                                 {kCmdPaste, "Ctrl+V"},  {kCmdDelete, "Del"},
+    const std::pair<int, const char*> items[] = {{kCmdCopy, "Ctrl+C"},      {kCmdCut, "Ctrl+X"},
+                                                 {kCmdPaste, "Ctrl+V"},     {kCmdDelete, "Del"},
                                                  {kCmdSelectAll, "Ctrl+A"}, {kCmdClear, "Ctrl+E"}};
     window->newSheet();
     for (const auto& [id, keys] : items) {
