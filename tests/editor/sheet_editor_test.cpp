@@ -124,11 +124,12 @@ TEST_F(SheetEditorTest, RelayoutRequestsOfTheSheetDuringAnEditBecomeOneLayout)
     EXPECT_EQ(host.layouts, 3);
 }
 
-TEST_F(SheetEditorTest, UndoAndRedoAreTheCommandsItAnswersToday)
+TEST_F(SheetEditorTest, ItAnswersUndoRedoAndTheSelectionCommandsOnly)
 {
-    EXPECT_TRUE(editor.answers(kCmdUndo));
-    EXPECT_TRUE(editor.answers(kCmdRedo));
-    for (int id : {kCmdCut, kCmdCopy, kCmdPaste, kCmdDelete, kCmdSave, kToolQuarter, kCmdCursorUp}) {
+    for (int id : {kCmdUndo, kCmdRedo, kCmdCut, kCmdCopy, kCmdPaste, kCmdDelete, kCmdSelectAll, kCmdClear,
+                   kCmdCursorUp, kCmdCursorDown})
+        EXPECT_TRUE(editor.answers(id)) << id;
+    for (int id : {kCmdSave, kToolQuarter, kCmdCursorLeft, kCmdCursorRight, kCmdPlay}) {
         EXPECT_FALSE(editor.answers(id)) << id;
         EXPECT_FALSE(editor.command(id)) << id;
     }

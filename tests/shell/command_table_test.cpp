@@ -251,11 +251,14 @@ TEST_F(CommandTableWindowTest, UndoAndRedoReachTheActiveSheetsEditorAndEditComma
     EXPECT_TRUE(window->command(kCmdRedo));
     EXPECT_EQ(track.count, 1);
 
-    // The sheet's editor answers no selection editing yet: those items are disabled, and a
-    // chord document answers neither them nor undo.
+    // The sheet's editor answers the selection commands: their items are enabled while a sheet
+    // is active, and a chord document answers neither them nor undo.
+    for (int id : {kCmdCut, kCmdCopy, kCmdPaste, kCmdDelete, kCmdSelectAll, kCmdClear})
+        EXPECT_TRUE(window->action(id)->isEnabled()) << id;
+    EXPECT_TRUE(window->command(kCmdCopy));
+    window->newChordDocument();
     EXPECT_FALSE(window->action(kCmdCut)->isEnabled());
     EXPECT_FALSE(window->command(kCmdCopy));
-    window->newChordDocument();
     EXPECT_FALSE(window->command(kCmdUndo));
     EXPECT_FALSE(window->command(kCmdPrint)) << "a chord document has nothing to print";
     EXPECT_FALSE(window->command(kCmdExportLilypond)) << "export needs a sheet";

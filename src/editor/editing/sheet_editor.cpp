@@ -1,10 +1,13 @@
 #include "editor/editing/sheet_editor.h"
 
 #include "editor/commands.h"
+#include "editor/editing/note_clipboard.h"
 #include "editor/layout.h"
+#include "platform/notifier.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 namespace tonvela {
 namespace {
@@ -35,7 +38,21 @@ void SheetEditor::layoutNow()
 
 bool SheetEditor::answers(int commandId) const
 {
-    return commandId == kCmdUndo || commandId == kCmdRedo;
+    switch (commandId) {
+    case kCmdUndo:
+    case kCmdRedo:
+    case kCmdCopy:
+    case kCmdCut:
+    case kCmdPaste:
+    case kCmdDelete:
+    case kCmdSelectAll:
+    case kCmdClear:
+    case kCmdCursorUp:
+    case kCmdCursorDown:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool SheetEditor::command(int commandId)
@@ -53,9 +70,111 @@ bool SheetEditor::command(int commandId)
         m_host.layoutChanged();
         return true;
     }
+    case kCmdCopy:
+        copy();
+        return true;
+    case kCmdCut:
+        cut();
+        return true;
+    case kCmdPaste:
+        paste();
+        return true;
+    case kCmdDelete:
+        deleteSelected();
+        return true;
+    case kCmdSelectAll:
+        selectAll();
+        return true;
+    case kCmdClear:
+        clear();
+        return true;
+    case kCmdCursorUp:
+    case kCmdCursorDown:
+        shiftPitch(commandId == kCmdCursorUp);
+        return true;
     default:
         return false;
     }
+}
+
+void SheetEditor::copy()
+{
+    const SheetLockGuard lock(sheetLock());
+    copySelection(sheet(), noteClipboard());
+}
+
+void SheetEditor::cut()
+{
+    copy();
+    deleteSelected();
+}
+
+bool SheetEditor::paste()
+{
+    const NoteClipboard& clipboard = noteClipboard();
+    int target = sheet().selectedTrack;
+    if (!sheet().trackAt(target))
+        target = m_view.hoveredTrack;
+    Track* track = sheet().trackAt(target);
+    if (!track || clipboard.empty())
+        return false;
+    if (!pasteFits(*track, clipboard.notes.size())) {
+        if (m_notifier)
+            m_notifier->error(
+                "The notes were not pasted: track " + std::to_string(target + 1) + " would hold " +
+                    std::to_string(static_cast<std::size_t>(track->count) + clipboard.notes.size()) +
+                    " notes, more than the " + std::to_string(Track::kMaxNotes) + " a track can hold.",
+                "Paste");
+        return false;
+    }
+    edit(SnapshotKind::Insert, target, [&] {
+        for (int t = 0; t < sheet().trackCount(); ++t)
+            if (t != target)
+                sheet().trackAt(t)->deselectAll();
+        pasteNotes(*track, track->count, clipboard);
+    });
+    return true;
+}
+
+void SheetEditor::deleteSelected()
+{
+    if (!hasSelection(sheet()))
+        return;
+    m_view.hoveredNoteTrack = m_view.hoveredNoteIndex = -1;
+    edit(SnapshotKind::Delete, sheet().selectedTrack, [&] { deleteSelection(sheet()); });
+}
+
+void SheetEditor::selectAll()
+{
+    if (!sheet().trackAt(sheet().selectedTrack))
+        return;
+    {
+        const Batch batch(*this);
+        selectAllOf(sheet(), sheet().selectedTrack);
+    }
+    m_host.layoutChanged();
+}
+
+void SheetEditor::clear()
+{
+    bool any = false;
+    for (int t = 0; t < sheet().trackCount(); ++t)
+        any = any || sheet().trackAt(t)->count > 0;
+    if (!any)
+        return;
+    m_view.hoveredNoteTrack = m_view.hoveredNoteIndex = -1;
+    edit(SnapshotKind::Clear, sheet().selectedTrack, [&] {
+        clearAllNotes(sheet());
+        m_view.firstVisibleRow = 0;
+    });
+}
+
+void SheetEditor::shiftPitch(bool up)
+{
+    if (!hasSelection(sheet()))
+        return;
+    edit(SnapshotKind::SelectedChange, sheet().selectedTrack,
+         [&] { shiftSelectedPitch(sheet(), up ? -1 : 1); });
 }
 
 bool SheetEditor::keyPressed(const KeyInput& key)

@@ -11,6 +11,8 @@
 
 namespace tonvela {
 
+class Notifier;
+
 // The zoom changes by this much per wheel notch with Ctrl and per step of the "Scale:" field.
 inline constexpr float kZoomStep = 0.1f;
 // Rows moved by a page step of the scroll bar.
@@ -90,6 +92,22 @@ class SheetEditor {
     bool answers(int commandId) const;
     bool command(int commandId);
 
+    // Where refusals are told (a paste beyond the note limit); none keeps them silent.
+    void setNotifier(Notifier* notifier) { m_notifier = notifier; }
+
+    // The commands on the selection, each one edit of its own snapshot kind (copy and select
+    // all change no notes and take none); a command with nothing to act on changes nothing.
+    void copy();
+    void cut();
+    // Into the selected track, else the hovered one, at its end; refused whole (with a
+    // message) when the track would pass Track::kMaxNotes. True when notes went in.
+    bool paste();
+    void deleteSelected();
+    void selectAll();
+    void clear();
+    // One staff position up or down for every selected note.
+    void shiftPitch(bool up);
+
     // A key that reached the sheet window; true when the editor consumed it.
     bool keyPressed(const KeyInput& key);
     // The pointer, in sheet units. A left press starts a click that becomes a drag once the
@@ -144,6 +162,7 @@ class SheetEditor {
 
     SheetViewState& m_view;
     EditorHost& m_host;
+    Notifier* m_notifier = nullptr;
     PointerState m_pointer;
     int m_batchDepth = 0;
 };

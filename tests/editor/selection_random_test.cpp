@@ -1,0 +1,178 @@
+#include "editor/commands.h"
+#include "editor/editing/note_clipboard.h"
+#include "editor/editing/sheet_editor.h"
+#include "editor/example_sheets.h"
+#include "platform/notifier.h"
+#include "score/sheet_file.h"
+#include "score/sounding_pitch.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace tonvela {
+namespace {
+
+class NullHost : public EditorHost {
+  public:
+    void layoutChanged() override {}
+    void scrolled() override {}
+};
+
+// What a sheet file has to keep: chord links name roots of the same track, a root has at most
+// 32 members, loops point inside the track.
+::testing::AssertionResult keepsTheInvariants(const SheetDocument& sheet)
+{
+    for (int t = 0; t < sheet.trackCount(); ++t) {
+        const Track& track = *sheet.trackAt(t);
+        if (track.count < 0 || track.count > Track::kMaxNotes)
+            return ::testing::AssertionFailure() << "track " << t << " count " << track.count;
+        std::vector<int> members(static_cast<std::size_t>(track.count), 0);
+        for (int i = 0; i < track.count; ++i) {
+            const Note& n = track.noteAt(i);
+            if (n.chordparent != -1) {
+                const int p = n.chordparent;
+                if (p < 0 || p >= track.count || p == i || track.noteAt(p).chordparent != -1)
+                    return ::testing::AssertionFailure()
+                           << "track " << t << " note " << i << " links to " << p;
+                if (++members[static_cast<std::size_t>(p)] > kMaxChordMembers)
+                    return ::testing::AssertionFailure()
+                           << "track " << t << " root " << p << " has too many members";
+            }
+            if (n.loopCount < 0 || (n.loopCount > 0 && (n.loopTo < 0 || n.loopTo >= track.count)))
+                return ::testing::AssertionFailure()
+                       << "track " << t << " note " << i << " loops to " << n.loopTo;
+            if (n.midi != naturalKeyOfPosition(n.line))
+                return ::testing::AssertionFailure() << "track " << t << " note " << i << " key "
+                                                     << int(n.midi) << " at position " << n.line;
+        }
+        for (int i = 0; i < track.count; ++i)
+            if (track.noteAt(i).chordparent == -1 &&
+                track.noteAt(i).childCount != members[static_cast<std::size_t>(i)])
+                return ::testing::AssertionFailure()
+                       << "track " << t << " root " << i << " member list is stale";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Thousands of seeded edits, undos and redos on three tracks; the invariants hold after each
+// step and the sheet comes back the same from its file.
+TEST(SelectionRandomTest, EditsUndosAndRedosKeepTheSheetLoadable)
+{
+    for (unsigned seed : {1u, 7u, 2024u}) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        std::mt19937 rng(seed);
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+        auto sheet = testing::sheetWithTracks(3);
+        sheet->trackAt(1)->drawmode = kDrawFClef;
+        sheet->trackAt(2)->drawmode = kDrawG2Clef;
+        SheetViewState view(*sheet);
+        view.setClientSize(800, 600);
+        NullHost host;
+        SheetEditor editor(view, host);
+        CollectingNotifier notifier;
+        editor.setNotifier(&notifier);
+        noteClipboard() = NoteClipboard{};
+
+        for (int step = 0; step < 3000; ++step) {
+            const int t = pick(0, 2);
+            Track& track = *sheet->trackAt(t);
+            const int op = pick(0, 15);
+            if (op <= 2 && track.count < 400) {
+                // A note, a rest or a chord member appended to a root as chord building does.
+                Note n;
+                n.type = pick(kTypeWhole, kTypeThirtySecond);
+                n.setStaffPosition(pick(-12, 12), track.drawmode);
+                n.dwFlag = pick(0, 3) == 0 ? kFlagSharp : 0;
+                if (pick(0, 5) == 0)
+                    n.setLyric("la");
+                const int root = track.count > 0 ? pick(0, track.count - 1) : -1;
+                if (op == 2 && root >= 0 && track.rootOf(root) == -1 &&
+                    track.noteAt(root).childCount < kMaxChordMembers) {
+                    n.chordparent = static_cast<int16_t>(root);
+                    editor.edit(SnapshotKind::Insert, t, [&] {
+                        track.insertNote(n, track.count);
+                        track.rebuildChordLists();
+                    });
+                } else {
+                    const int at = pick(0, track.count);
+                    editor.edit(SnapshotKind::Insert, t, [&] {
+                        track.insertNote(n, at);
+                        track.rebuildChordLists();
+                    });
+                }
+            } else if (op == 3 && track.count > 0) {
+                const int i = pick(0, track.count - 1);
+                const int target = pick(0, track.count - 1);
+                editor.edit(SnapshotKind::SelectedChange, t, [&] {
+                    track.noteAt(i).loopTo = target;
+                    track.noteAt(i).loopCount = pick(1, 3);
+                });
+            } else if (op == 4 && track.count > 0) {
+                for (int k = pick(1, 6); k > 0; --k)
+                    track.noteAt(pick(0, track.count - 1)).selected ^= 1;
+            } else if (op == 5) {
+                sheet->selectedTrack = pick(-1, 2);
+                editor.command(kCmdSelectAll);
+            } else if (op == 6) {
+                editor.command(kCmdCopy);
+            } else if (op == 7) {
+                editor.command(kCmdCut);
+            } else if (op == 8) {
+                sheet->selectedTrack = pick(-1, 2);
+                view.hoveredTrack = pick(-1, 2);
+                editor.command(kCmdPaste);
+            } else if (op == 9) {
+                editor.command(kCmdDelete);
+            } else if (op == 10 && pick(0, 20) == 0) {
+                editor.command(kCmdClear);
+            } else if (op == 11) {
+                for (int k = pick(1, 40); k > 0; --k)
+                    editor.command(pick(0, 1) ? kCmdCursorUp : kCmdCursorDown);
+            } else if (op <= 13) {
+                editor.command(kCmdUndo);
+            } else {
+                editor.command(kCmdRedo);
+            }
+            ASSERT_TRUE(keepsTheInvariants(*sheet)) << "after step " << step << " (operation " << op << ")";
+        }
+        EXPECT_TRUE(notifier.messages.empty());
+
+        const std::string path = ::testing::TempDir() + "selection_random_" + std::to_string(seed) + ".shd";
+        ASSERT_TRUE(saveSheet(*sheet, "random", path).ok);
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        SheetDocument loaded;
+        ASSERT_TRUE(loadSheetFromText(loaded, text.str()).ok());
+        std::filesystem::remove(path);
+        ASSERT_EQ(loaded.trackCount(), sheet->trackCount());
+        int total = 0;
+        for (int t = 0; t < sheet->trackCount(); ++t) {
+            const Track& a = *sheet->trackAt(t);
+            const Track& b = *loaded.trackAt(t);
+            ASSERT_EQ(a.count, b.count) << "track " << t;
+            total += a.count;
+            for (int i = 0; i < a.count; ++i) {
+                const Note& x = a.noteAt(i);
+                const Note& y = b.noteAt(i);
+                SCOPED_TRACE(::testing::Message() << "track " << t << " note " << i);
+                EXPECT_EQ(x.type, y.type);
+                EXPECT_EQ(x.line, y.line);
+                EXPECT_EQ(x.midi, y.midi);
+                EXPECT_EQ(x.dwFlag & ~kFlagBeamed, y.dwFlag & ~kFlagBeamed);
+                EXPECT_EQ(x.chordparent, y.chordparent);
+                EXPECT_EQ(x.loopTo, y.loopTo);
+                EXPECT_EQ(x.loopCount, y.loopCount);
+                EXPECT_EQ(x.lyrictext(), y.lyrictext());
+            }
+        }
+        EXPECT_GT(total, 0) << "the run should end with notes to save";
+    }
+}
+
+} // namespace
+} // namespace tonvela
