@@ -1,6 +1,8 @@
 #pragma once
 
+#include "editor/editing/edit_state.h"
 #include "editor/editing/editor_input.h"
+#include "editor/editing/tool_state.h"
 #include "editor/sheet_view_state.h"
 #include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
@@ -120,6 +122,13 @@ class SheetEditor {
     bool pointerReleased(const PointerInput& input);
     const PointerState& pointer() const { return m_pointer; }
 
+    // The per-track editing state (current note, hover note, insertion point).
+    EditState& editState() { return m_edit; }
+    const EditState& editState() const { return m_edit; }
+    // This sheet's tool toggles and keyboard octave.
+    SheetTools& tools() { return m_tools; }
+    const SheetTools& tools() const { return m_tools; }
+
     // View changes: no undo snapshot, no modified mark.
     // The window's client area in device pixels (after every resize).
     void resize(int clientWidth, int clientHeight);
@@ -164,6 +173,8 @@ class SheetEditor {
     EditorHost& m_host;
     Notifier* m_notifier = nullptr;
     PointerState m_pointer;
+    EditState m_edit;
+    SheetTools m_tools;
     int m_batchDepth = 0;
 };
 

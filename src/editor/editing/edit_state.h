@@ -1,0 +1,33 @@
+#pragma once
+
+#include <vector>
+
+namespace tonvela {
+
+// What the editor tracks per track of its sheet between pointer events. Indices name notes
+// of the track's array; -1 is none.
+struct TrackEditState {
+    int currentNote = -1;    // the note clicked last: the anchor of chord building and the lyric box
+    int hoverNote = -1;      // the note under the pointer
+    int insertionPoint = -1; // a click inserts before this note (the note count: at the end)
+};
+
+// The per-track editing state of one sheet window. Tracks come and go with undo, redo and
+// "Number Tracks:", so it grows on demand and every index must be checked against the track's
+// note count before use.
+class EditState {
+  public:
+    TrackEditState& track(int t)
+    {
+        if (t >= static_cast<int>(m_tracks.size()))
+            m_tracks.resize(static_cast<std::size_t>(t) + 1);
+        return m_tracks[static_cast<std::size_t>(t)];
+    }
+    // Every track's current note, hover note and insertion point become -1.
+    void clear() { m_tracks.assign(m_tracks.size(), TrackEditState{}); }
+
+  private:
+    std::vector<TrackEditState> m_tracks;
+};
+
+} // namespace tonvela
