@@ -378,6 +378,13 @@ TEST_F(ToolEditingTest, MarkerToolsSelectBothGroupsAndLyricsFlipsLyricMode)
     EXPECT_TRUE(editor.command(kToolKind1136));
     EXPECT_EQ(track().noteAt(0).type, kTypeQuarter);
     EXPECT_FALSE(sheet->canUndo());
+    // 1130 gives the selected notes its own number as their kind, and keys then enter quarters.
+    EXPECT_TRUE(editor.command(kToolMark1130));
+    EXPECT_EQ(track().noteAt(0).type, kToolMark1130);
+    EXPECT_EQ(notes().currentId, kToolMark1130);
+    track().noteAt(0).selected = 0;
+    key(EditorKey::Z);
+    EXPECT_EQ(track().noteAt(1).type, kTypeQuarter);
 }
 
 TEST_F(ToolEditingTest, SyncKeepsOneAccidentalAndTheResetSelectsQuarter)

@@ -13,20 +13,53 @@ namespace {
 // The note keys, in the order of the letters they enter from A.
 constexpr std::string_view kNoteKeys = "ZXCVBNM";
 
+// The tool keys, in the order the key table tries them.
+struct ToolLetter {
+    char letter;
+    int tool;
+};
+constexpr ToolLetter kToolLetters[] = {
+    {'S', kToolSharp}, {'F', kToolFlat}, {'D', kToolDot},     {'T', kToolTie},    {'R', kToolRest},
+    {'W', kToolWhole}, {'H', kToolHalf}, {'Q', kToolQuarter}, {'E', kToolEighth}, {'Y', kToolSixteenth},
+};
+
+// The tool of a tool key; 0 for any other.
+int toolOfLetter(char letter)
+{
+    for (const ToolLetter& entry : kToolLetters)
+        if (entry.letter == letter)
+            return entry.tool;
+    return 0;
+}
+
+// The modifier tools: the sheet toggle each flips and, for all but the accidentals (which
+// have rules of their own), the note flag it sets or clears.
+struct Modifier {
+    int tool;
+    bool SheetTools::*toggle;
+    int flag;
+};
+constexpr Modifier kModifiers[] = {
+    {kToolTie, &SheetTools::tie, kFlagTie},
+    {kToolDot, &SheetTools::dot, kFlagDot},
+    {kToolMark200, &SheetTools::mark200, kFlagMark200},
+    {kToolTriplet, &SheetTools::triplet, kFlagTriplet},
+    {kToolSharp, &SheetTools::sharp, 0},
+    {kToolFlat, &SheetTools::flat, 0},
+    {kToolNatural, &SheetTools::natural, 0},
+};
+
+const Modifier* modifierOf(int id)
+{
+    for (const Modifier& m : kModifiers)
+        if (m.tool == id)
+            return &m;
+    return nullptr;
+}
+
 bool isModifierTool(int id)
 {
-    switch (id) {
-    case kToolTie:
-    case kToolSharp:
-    case kToolFlat:
-    case kToolDot:
-    case kToolMark200:
-    case kToolTriplet:
-    case kToolNatural:
-        return true;
-    default:
-        return false;
-    }
+    return modifierOf(id) != nullptr;
 }
 
 // Tools that become the kind of the selected notes.
@@ -47,44 +80,6 @@ bool carriesAccidental(const Note& note)
     return isDurationType(note.type) && !note.isRest();
 }
 
-int flagOfToggle(int id)
-{
-    switch (id) {
-    case kToolTie:
-        return kFlagTie;
-    case kToolDot:
-        return kFlagDot;
-    case kToolMark200:
-        return kFlagMark200;
-    case kToolTriplet:
-        return kFlagTriplet;
-    default:
-        return 0;
-    }
-}
-
-bool toggleOf(const SheetTools& tools, int id)
-{
-    switch (id) {
-    case kToolTie:
-        return tools.tie;
-    case kToolDot:
-        return tools.dot;
-    case kToolMark200:
-        return tools.mark200;
-    case kToolTriplet:
-        return tools.triplet;
-    case kToolSharp:
-        return tools.sharp;
-    case kToolFlat:
-        return tools.flat;
-    case kToolNatural:
-        return tools.natural;
-    default:
-        return false;
-    }
-}
-
 // What a tool makes of one note: its kind and flags afterwards.
 struct NoteKind {
     int type;
@@ -94,8 +89,9 @@ struct NoteKind {
 NoteKind toolResult(const Note& note, int id, const SheetTools& tools)
 {
     NoteKind kind{note.type, note.dwFlag};
-    const bool on = toggleOf(tools, id);
-    if (const int flag = flagOfToggle(id)) {
+    const Modifier* modifier = modifierOf(id);
+    const bool on = modifier && tools.*modifier->toggle;
+    if (const int flag = modifier ? modifier->flag : 0) {
         kind.flags = on ? kind.flags & ~flag : kind.flags | flag;
     } else if (id == kToolSharp || id == kToolFlat) {
         if (carriesAccidental(note)) {
@@ -200,9 +196,13 @@ bool applyToolQuietly(SheetEditor& editor, int id)
 
     if (isKindTool(id) || isModifierTool(id) || id == kToolKind1136) {
         applyToSelection(editor, id);
+        const Modifier* modifier = modifierOf(id);
         switch (id) {
         case kToolTie:
-            tools.tie = !tools.tie;
+        case kToolDot:
+        case kToolTriplet:
+        case kToolMark200: // a toggle like Tie and Dot: applyToSelection set or cleared its flag by it
+            tools.*modifier->toggle = !(tools.*modifier->toggle);
             break;
         case kToolSharp:
             tools.natural = false;
@@ -213,16 +213,6 @@ bool applyToolQuietly(SheetEditor& editor, int id)
         case kToolFlat:
             tools.natural = false;
             tools.flat = !tools.flat;
-            break;
-        case kToolDot:
-            tools.dot = !tools.dot;
-            break;
-        case kToolTriplet:
-            tools.triplet = !tools.triplet;
-            break;
-        case kToolMark200:
-            // A toggle like Tie and Dot: applyToSelection set or cleared its flag by it.
-            tools.mark200 = !tools.mark200;
             break;
         case kToolNatural:
             tools.sharp = tools.flat = false;
@@ -374,30 +364,21 @@ bool applyToSelection(SheetEditor& editor, int id)
 void syncToolButtons(SheetTools& tools, SharedToolGroups& groups)
 {
     ToolGroupState& notes = groups.notes;
-    if (tools.natural) {
-        notes.release(kToolSharp);
-        notes.release(kToolFlat);
-        tools.sharp = tools.flat = false;
-        notes.press(kToolNatural);
-    } else {
-        notes.release(kToolNatural);
-    }
-    if (tools.flat) {
-        notes.press(kToolFlat);
-        notes.release(kToolSharp);
-        notes.release(kToolNatural);
-        tools.sharp = tools.natural = false;
-    } else {
-        notes.release(kToolFlat);
-    }
-    if (tools.sharp) {
-        notes.press(kToolSharp);
-        notes.release(kToolFlat);
-        notes.release(kToolNatural);
-        tools.flat = tools.natural = false;
-    } else {
-        notes.release(kToolSharp);
-    }
+    // At most one accidental stays on: natural wins over flat, flat over sharp.
+    struct Accidental {
+        bool SheetTools::*toggle;
+        int button;
+    };
+    static constexpr Accidental kOrder[] = {{&SheetTools::natural, kToolNatural},
+                                            {&SheetTools::flat, kToolFlat},
+                                            {&SheetTools::sharp, kToolSharp}};
+    for (const Accidental& winner : kOrder)
+        if (tools.*winner.toggle)
+            for (const Accidental& other : kOrder)
+                if (other.button != winner.button)
+                    tools.*other.toggle = false;
+    for (const Accidental& accidental : kOrder)
+        notes.show(accidental.button, tools.*accidental.toggle);
     notes.show(kToolRest, tools.rest);
     notes.show(kToolTie, tools.tie);
     notes.show(kToolDot, tools.dot);
@@ -426,41 +407,7 @@ bool toolKey(SheetEditor& editor, const KeyInput& key)
 
     bool taken = false;
     if (!key.ctrl) { // Ctrl with a letter is a shortcut or nothing, never a tool
-        int tool = 0;
-        switch (letterOf(key.key)) {
-        case 'S':
-            tool = kToolSharp;
-            break;
-        case 'F':
-            tool = kToolFlat;
-            break;
-        case 'D':
-            tool = kToolDot;
-            break;
-        case 'T':
-            tool = kToolTie;
-            break;
-        case 'R':
-            tool = kToolRest;
-            break;
-        case 'W':
-            tool = kToolWhole;
-            break;
-        case 'H':
-            tool = kToolHalf;
-            break;
-        case 'Q':
-            tool = kToolQuarter;
-            break;
-        case 'E':
-            tool = kToolEighth;
-            break;
-        case 'Y':
-            tool = kToolSixteenth;
-            break;
-        default:
-            break;
-        }
+        const int tool = toolOfLetter(letterOf(key.key));
         if (tool != 0) {
             if (isDurationType(tool)) {
                 groups.notes.select(tool);

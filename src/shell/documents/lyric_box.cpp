@@ -24,7 +24,8 @@ LyricBox::LyricBox(SheetEditor& editor, QWidget& sheetWindow)
     setMaxLength(static_cast<int>(kMaxLyricLength));
     hide();
     // Only the user's edits write the lyric; follow() fills the box without writing.
-    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) { setLyric(m_editor, text.toStdString()); });
+    connect(this, &QLineEdit::textEdited, this,
+            [this](const QString& text) { setLyric(m_editor, text.toStdString()); });
 }
 
 void LyricBox::follow()
