@@ -68,6 +68,15 @@ enum CommandId : int {
     kToolSpace = kTypeSpace,
     kToolStaffBreak = kTypeStaffBreak,
     kToolLyrics = 1138,
+    // Tools without a button.
+    kToolMark1130 = 1130,           // applies its own number as the kind of the selected notes
+    kToolMark200 = 1133,            // the toggle of note flag 0x200
+    kToolKind1136 = 1136,           // accepted, changes nothing
+    kToolLyricsAlias = 1137,        // the Lyrics tool under a second number
+    kToolRowMarker = kTypeMark1737, // a click flips the row marker of the clicked row
+    kToolHandsOff = kTypeMark1740,  // the pointer neither previews nor edits
+    kToolAudioClip = kTypeAudioClip,
+    kToolMark1743 = kTypeMark1743,
 };
 
 } // namespace tonvela

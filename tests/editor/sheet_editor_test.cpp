@@ -124,12 +124,12 @@ TEST_F(SheetEditorTest, RelayoutRequestsOfTheSheetDuringAnEditBecomeOneLayout)
     EXPECT_EQ(host.layouts, 3);
 }
 
-TEST_F(SheetEditorTest, ItAnswersUndoRedoAndTheSelectionCommandsOnly)
+TEST_F(SheetEditorTest, ItAnswersUndoRedoTheSelectionCommandsAndTheToolsOnly)
 {
     for (int id : {kCmdUndo, kCmdRedo, kCmdCut, kCmdCopy, kCmdPaste, kCmdDelete, kCmdSelectAll, kCmdClear,
-                   kCmdCursorUp, kCmdCursorDown})
+                   kCmdCursorUp, kCmdCursorDown, kToolQuarter, kToolLyrics, kToolMark1743})
         EXPECT_TRUE(editor.answers(id)) << id;
-    for (int id : {kCmdSave, kToolQuarter, kCmdCursorLeft, kCmdCursorRight, kCmdPlay}) {
+    for (int id : {kCmdSave, kCmdCursorLeft, kCmdCursorRight, kCmdPlay}) {
         EXPECT_FALSE(editor.answers(id)) << id;
         EXPECT_FALSE(editor.command(id)) << id;
     }
@@ -172,13 +172,13 @@ TEST(EditorKeyTest, KeyRecordsMapLettersAndDigits)
 
 TEST_F(SheetEditorTest, DigitsAreConsumedOnATablatureTrackOnly)
 {
-    const KeyInput three{EditorKey::Digit3, false, false};
-    EXPECT_FALSE(editor.keyPressed(three));
+    const KeyInput seven{EditorKey::Digit7, false, false};
+    EXPECT_FALSE(editor.keyPressed(seven)) << "no octave key";
     track().drawmode = kDrawTablature;
-    EXPECT_TRUE(editor.keyPressed(three));
-    EXPECT_FALSE(editor.keyPressed({EditorKey::S, false, false}));
+    EXPECT_TRUE(editor.keyPressed(seven));
+    EXPECT_TRUE(editor.keyPressed({EditorKey::S, false, false})) << "letters stay tool keys";
     sheet->selectedTrack = -1; // no selected track: nothing to type frets into
-    EXPECT_FALSE(editor.keyPressed(three));
+    EXPECT_FALSE(editor.keyPressed(seven));
 }
 
 TEST_F(SheetEditorTest, APressBecomesADragOnlyBeyondTenUnits)

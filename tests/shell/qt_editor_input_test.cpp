@@ -82,7 +82,11 @@ TEST_F(SheetWindowInputTest, ADigitOnATablatureTrackStopsInTheEditorAndMouseDrag
     w->sheet().trackAt(0)->drawmode = kDrawGClef;
     QKeyEvent again(QEvent::KeyPress, Qt::Key_4, Qt::NoModifier);
     QApplication::sendEvent(w, &again);
-    EXPECT_FALSE(again.isAccepted()) << "without tablature the digit is left to others";
+    EXPECT_TRUE(again.isAccepted()) << "without tablature 4 is the octave key";
+    EXPECT_EQ(w->editor().tools().keyboardOctave, 4);
+    QKeyEvent seven(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier);
+    QApplication::sendEvent(w, &seven);
+    EXPECT_FALSE(seven.isAccepted()) << "a digit that is no octave key is left to others";
 
     const float zoom = w->view().zoom();
     auto send = [w](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {

@@ -2,6 +2,7 @@
 
 #include "editor/commands.h"
 #include "editor/editing/note_clipboard.h"
+#include "editor/editing/tool_editing.h"
 #include "editor/layout.h"
 #include "platform/notifier.h"
 
@@ -51,7 +52,7 @@ bool SheetEditor::answers(int commandId) const
     case kCmdCursorDown:
         return true;
     default:
-        return false;
+        return isToolCommand(commandId);
     }
 }
 
@@ -93,7 +94,7 @@ bool SheetEditor::command(int commandId)
         shiftPitch(commandId == kCmdCursorUp);
         return true;
     default:
-        return false;
+        return isToolCommand(commandId) && applyTool(*this, commandId);
     }
 }
 
@@ -179,9 +180,7 @@ void SheetEditor::shiftPitch(bool up)
 
 bool SheetEditor::keyPressed(const KeyInput& key)
 {
-    // Digits are fret numbers on a tablature track and never reach the note keys.
-    const Track* track = sheet().trackAt(sheet().selectedTrack);
-    return digitOf(key.key) >= 0 && track && track->drawmode == kDrawTablature;
+    return toolKey(*this, key);
 }
 
 void SheetEditor::pointerPressed(const PointerInput& input)

@@ -34,6 +34,8 @@ class EditorHost {
     virtual void layoutChanged() = 0;
     // Only the first visible row changed: scroll bar and picture.
     virtual void scrolled() = 0;
+    // A tool, a toggle or lyric mode changed: the preview kind and the lyric box may have.
+    virtual void toolsChanged() {}
 };
 
 // The state of the left button and the pointer in one sheet window: where the press was,
@@ -96,6 +98,9 @@ class SheetEditor {
 
     // Where refusals are told (a paste beyond the note limit); none keeps them silent.
     void setNotifier(Notifier* notifier) { m_notifier = notifier; }
+    Notifier* notifier() const { return m_notifier; }
+    // Tells the host that the tools changed (tool_editing.h calls it after every tool change).
+    void toolsChanged() { m_host.toolsChanged(); }
 
     // The commands on the selection, each one edit of its own snapshot kind (copy and select
     // all change no notes and take none); a command with nothing to act on changes nothing.
@@ -110,7 +115,8 @@ class SheetEditor {
     // One staff position up or down for every selected note.
     void shiftPitch(bool up);
 
-    // A key that reached the sheet window; true when the editor consumed it.
+    // A key that reached the sheet window (the tool and note keys of tool_editing.h); true
+    // when the editor consumed it.
     bool keyPressed(const KeyInput& key);
     // The pointer, in sheet units. A left press starts a click that becomes a drag once the
     // pointer moves more than kDragThreshold away; every move is checked for that.

@@ -9,6 +9,7 @@
 #include "playback/scheduler.h"
 #include "render/qt_canvas.h"
 #include "score/sheet_file.h"
+#include "shell/documents/lyric_box.h"
 #include "shell/documents/qt_editor_input.h"
 
 #include <QKeyEvent>
@@ -28,7 +29,8 @@ constexpr int kWheelNotch = 120;
 SheetWindow::SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock,
                          QWidget* parent)
     : QWidget(parent), m_sheet(std::move(sheet)), m_view(*m_sheet), m_editor(m_view, *this),
-      m_painter(painter), m_clock(clock), m_scrollBar(new QScrollBar(Qt::Vertical, this))
+      m_painter(painter), m_clock(clock), m_scrollBar(new QScrollBar(Qt::Vertical, this)),
+      m_lyricBox(new LyricBox(m_editor, *this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
@@ -77,6 +79,12 @@ void SheetWindow::scrolled()
     requestPaint();
 }
 
+void SheetWindow::toolsChanged()
+{
+    markChanged();
+    requestPaint();
+}
+
 void SheetWindow::updateScrollBar()
 {
     const QSignalBlocker block(m_scrollBar);
@@ -93,6 +101,7 @@ void SheetWindow::notifyState()
 
 void SheetWindow::requestPaint()
 {
+    m_lyricBox->follow();
     const int64_t now = m_clock.nowMs();
     if (m_changed.load() || now - m_lastPaintMs >= kPaintThrottleMs) {
         m_lastPaintMs = now;

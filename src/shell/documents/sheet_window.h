@@ -19,6 +19,7 @@ class QScrollBar;
 namespace tonvela {
 
 class Clock;
+class LyricBox;
 
 // Paint requests of one sheet are honoured at most once per this many milliseconds unless
 // the sheet changed.
@@ -46,6 +47,8 @@ class SheetWindow : public QWidget,
     SheetViewState& view() { return m_view; }
     const SheetViewState& view() const { return m_view; }
     SheetEditor& editor() { return m_editor; }
+    // The lyric box of lyric mode, a child of this window.
+    LyricBox& lyricBox() { return *m_lyricBox; }
 
     // Lays out for the current client size and zoom (after resize, zoom and load).
     void onResize();
@@ -54,7 +57,8 @@ class SheetWindow : public QWidget,
 
     // Queues a paint unless one was queued less than 10 ms ago and the sheet did not change
     // since; a throttled request is retried once the 10 ms have passed, so the last state is
-    // always painted.
+    // always painted. Whatever asks for a paint may have moved the current note, so the lyric
+    // box follows it here.
     void requestPaint();
     // Marks the sheet changed so that the next paint request passes the throttle.
     void markChanged() { m_changed.store(true); }
@@ -119,6 +123,7 @@ class SheetWindow : public QWidget,
     // EditorHost
     void layoutChanged() override;
     void scrolled() override;
+    void toolsChanged() override;
 
     void updateScrollBar();
     void notifyState();
@@ -132,6 +137,7 @@ class SheetWindow : public QWidget,
     PainterThread& m_painter;
     Clock& m_clock;
     QScrollBar* m_scrollBar;
+    LyricBox* m_lyricBox;
     int m_wheelRemainder = 0;
 
     std::atomic<bool> m_changed{true};

@@ -13,8 +13,8 @@ class MainWindow;
 enum class Menu : uint8_t { None, File, Edit, Windows, Play, Help };
 // The toolbars with buttons, in the order they are laid out.
 enum class Bar : uint8_t { None, Notes, Edit, Play };
-// Check state of a button: plain, an independent toggle, one of the exclusive duration group,
-// one of the marker group (which may also have none checked), or down while its kind of
+// Check state of a button: plain, a modifier toggle, a duration, a marker tool (the looks of
+// these three come from the shared tool groups, toolbars.h), or down while its kind of
 // playback runs (Play, Play All, the MIDI events).
 enum class Check : uint8_t { Plain, Toggle, Duration, Marker, Playing };
 // When the menu item or button is enabled.

@@ -15,7 +15,6 @@
 #include "shell/frame/menus.h"
 #include "shell/frame/panel_dock.h"
 #include "shell/frame/playback_commands.h"
-#include "shell/frame/toolbars.h"
 #include "shell/player.h"
 #include "shell/settings_store.h"
 
@@ -58,10 +57,7 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     m_area->confirmClose = [this](DocumentWindow& d) { return m_documentCommands->confirmClose(d); };
     m_area->onClosed = [this](const QObject* sub, DocumentWindow* closed) { documentClosed(sub, closed); };
     buildActionsAndMenus();
-    const ToolBars bars = buildToolBars(*this, [this](int id) { return action(id); });
-    m_noteBar = bars.notes;
-    m_editBar = bars.edit;
-    m_playBar = bars.play;
+    m_bars = buildToolBars(*this, [this](int id) { return action(id); });
     m_panelDock = std::make_unique<PanelDock>(*this);
     m_about = createAboutBox(this);
     m_playbackCommands = std::make_unique<PlaybackCommands>(*this);
@@ -332,6 +328,7 @@ void MainWindow::subWindowActivated(QMdiSubWindow* sub)
     m_panelDock->setShown(true);
     updatePanels();
     updateCommandStates();
+    m_bars.looks->refresh();
 }
 
 void MainWindow::showPanel(PanelContainer::Panel panel)

@@ -3,6 +3,7 @@
 #include "shell/documents/painter_thread.h"
 #include "shell/frame/panel_dock.h"
 #include "shell/frame/shell_services.h"
+#include "shell/frame/toolbars.h"
 #include "shell/panels/length_bar.h"
 #include "shell/panels/panel_container.h"
 #include "shell/panels/sheet_options_panel.h"
@@ -98,9 +99,9 @@ class MainWindow : public QMainWindow {
     QDockWidget* panelDock() const { return m_panelDock->dock(); }
     PanelContainer* panels() const { return m_panelDock->container(); }
     LengthBar* lengthBar() const { return m_panelDock->lengthBar(); }
-    QToolBar* noteToolBar() const { return m_noteBar; }
-    QToolBar* editToolBar() const { return m_editBar; }
-    QToolBar* playToolBar() const { return m_playBar; }
+    QToolBar* noteToolBar() const { return m_bars.notes; }
+    QToolBar* editToolBar() const { return m_bars.edit; }
+    QToolBar* playToolBar() const { return m_bars.play; }
     QDialog* aboutBox() const { return m_about; }
     PainterThread& painter() { return *m_painter; }
 
@@ -125,9 +126,7 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<PanelDock> m_panelDock;
     QMdiArea* m_mdi;
     DocumentArea* m_area;
-    QToolBar* m_noteBar = nullptr;
-    QToolBar* m_editBar = nullptr;
-    QToolBar* m_playBar = nullptr;
+    ToolBars m_bars;
     QMenu* m_windowsMenu = nullptr;
     QDialog* m_about = nullptr;
     std::map<int, QAction*> m_actions;

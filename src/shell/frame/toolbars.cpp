@@ -1,14 +1,41 @@
 #include "shell/frame/toolbars.h"
 
 #include "editor/commands.h"
+#include "editor/editing/tool_state.h"
 #include "shell/frame/command_table.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QMainWindow>
 #include <QToolBar>
 
 namespace tonvela {
+
+ToolButtonLooks::ToolButtonLooks(QObject* parent, std::vector<std::pair<int, QAction*>> buttons)
+    : QObject(parent), m_buttons(std::move(buttons)), m_watch(watchToolGroups([this] { refresh(); }))
+{
+    for (const auto& [id, action] : m_buttons)
+        // Connected after the frame's own handler: runs once the command went to the sheet,
+        // and undoes the check a click gave a button that no sheet took.
+        connect(action, &QAction::triggered, this, [this] { refresh(); });
+    refresh();
+}
+
+ToolButtonLooks::~ToolButtonLooks()
+{
+    unwatchToolGroups(m_watch);
+}
+
+void ToolButtonLooks::refresh()
+{
+    const SharedToolGroups& groups = sharedToolGroups();
+    for (const auto& [id, action] : m_buttons) {
+        const CommandRow* row = findCommand(id);
+        const ToolGroupState& group = row && row->toolbar == Bar::Edit ? groups.edit : groups.notes;
+        const bool down = group.isDown(id);
+        if (action->isChecked() != down)
+            action->setChecked(down);
+    }
+}
 
 ToolBars buildToolBars(QMainWindow& window, const std::function<QAction*(int)>& actionOf)
 {
@@ -23,11 +50,8 @@ ToolBars buildToolBars(QMainWindow& window, const std::function<QAction*(int)>& 
     bars.notes = makeBar(QStringLiteral("Notes"));
     bars.edit = makeBar(QStringLiteral("Edit"));
     bars.play = makeBar(QStringLiteral("Play"));
-    auto* durations = new QActionGroup(&window);
-    durations->setExclusive(true);
-    auto* markers = new QActionGroup(&window);
-    markers->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
 
+    std::vector<std::pair<int, QAction*>> toolButtons;
     for (const CommandRow& row : commandTable()) {
         QToolBar* bar = row.toolbar == Bar::Notes  ? bars.notes
                         : row.toolbar == Bar::Edit ? bars.edit
@@ -36,15 +60,13 @@ ToolBars buildToolBars(QMainWindow& window, const std::function<QAction*(int)>& 
         if (!bar)
             continue;
         QAction* action = actionOf(row.id);
-        if (row.check == Check::Duration)
-            durations->addAction(action);
-        else if (row.check == Check::Marker)
-            markers->addAction(action);
+        if (row.toolbar != Bar::Play)
+            toolButtons.emplace_back(row.id, action);
         if (row.separatorBefore)
             bar->addSeparator();
         bar->addAction(action);
     }
-    actionOf(kToolQuarter)->setChecked(true);
+    bars.looks = new ToolButtonLooks(&window, std::move(toolButtons));
     return bars;
 }
 

@@ -1,0 +1,512 @@
+#include "editor/editing/tool_editing.h"
+
+#include "editor/editing/sheet_editor.h"
+#include "platform/notifier.h"
+#include "platform/sheet_lock.h"
+#include "score/note_pitch.h"
+
+#include <string_view>
+
+namespace tonvela {
+namespace {
+
+// The note keys, in the order of the letters they enter from A.
+constexpr std::string_view kNoteKeys = "ZXCVBNM";
+
+// The tool keys, in the order the key table tries them.
+struct ToolLetter {
+    char letter;
+    int tool;
+};
+constexpr ToolLetter kToolLetters[] = {
+    {'S', kToolSharp}, {'F', kToolFlat}, {'D', kToolDot},     {'T', kToolTie},    {'R', kToolRest},
+    {'W', kToolWhole}, {'H', kToolHalf}, {'Q', kToolQuarter}, {'E', kToolEighth}, {'Y', kToolSixteenth},
+};
+
+// The tool of a tool key; 0 for any other.
+int toolOfLetter(char letter)
+{
+    for (const ToolLetter& entry : kToolLetters)
+        if (entry.letter == letter)
+            return entry.tool;
+    return 0;
+}
+
+// The modifier tools: the sheet toggle each flips and, for all but the accidentals (which
+// have rules of their own), the note flag it sets or clears.
+struct Modifier {
+    int tool;
+    bool SheetTools::*toggle;
+    int flag;
+};
+constexpr Modifier kModifiers[] = {
+    {kToolTie, &SheetTools::tie, kFlagTie},
+    {kToolDot, &SheetTools::dot, kFlagDot},
+    {kToolMark200, &SheetTools::mark200, kFlagMark200},
+    {kToolTriplet, &SheetTools::triplet, kFlagTriplet},
+    {kToolSharp, &SheetTools::sharp, 0},
+    {kToolFlat, &SheetTools::flat, 0},
+    {kToolNatural, &SheetTools::natural, 0},
+};
+
+const Modifier* modifierOf(int id)
+{
+    for (const Modifier& m : kModifiers)
+        if (m.tool == id)
+            return &m;
+    return nullptr;
+}
+
+bool isModifierTool(int id)
+{
+    return modifierOf(id) != nullptr;
+}
+
+// Tools that become the kind of the selected notes.
+bool isKindTool(int id)
+{
+    return isDurationType(id) || id == kToolBar || id == kToolSpace || id == kToolMark1130;
+}
+
+// Sounding notes and rests: what a duration, a dot, a tie and (for notes) an accidental can
+// change. Bars, spaces and audio clips are never touched by a tool.
+bool toolApplies(const Note& note)
+{
+    return note.type != kTypeAudioClip && note.type != kTypeBar && note.type != kTypeSpace;
+}
+
+bool carriesAccidental(const Note& note)
+{
+    return isDurationType(note.type) && !note.isRest();
+}
+
+// What a tool makes of one note: its kind and flags afterwards.
+struct NoteKind {
+    int type;
+    int flags;
+};
+
+NoteKind toolResult(const Note& note, int id, const SheetTools& tools)
+{
+    NoteKind kind{note.type, note.dwFlag};
+    const Modifier* modifier = modifierOf(id);
+    const bool on = modifier && tools.*modifier->toggle;
+    if (const int flag = modifier ? modifier->flag : 0) {
+        kind.flags = on ? kind.flags & ~flag : kind.flags | flag;
+    } else if (id == kToolSharp || id == kToolFlat) {
+        if (carriesAccidental(note)) {
+            const int own = id == kToolSharp ? kFlagSharp : kFlagFlat;
+            const int other = id == kToolSharp ? kFlagFlat : kFlagSharp;
+            kind.flags = on ? kind.flags & ~(kFlagNatural | kFlagSharp | kFlagFlat)
+                            : (kind.flags & ~(kFlagNatural | other)) | own;
+        }
+    } else if (id == kToolNatural) {
+        if (carriesAccidental(note)) {
+            kind.flags &= ~(kFlagSharp | kFlagFlat);
+            kind.flags = on ? kind.flags & ~kFlagNatural : kind.flags | kFlagNatural;
+        }
+    } else if (isKindTool(id)) {
+        kind.type = id;
+    }
+    return kind;
+}
+
+// Gives every selected note a tool touches the kind and flags `change` computes, as one edit,
+// only when some note changes. True then.
+template <class Change> bool changeSelected(SheetEditor& editor, Change change)
+{
+    SheetDocument& sheet = editor.sheet();
+    int firstTrack = -1;
+    {
+        const SheetLockGuard lock(sheetLock());
+        for (int t = 0; t < sheet.trackCount() && firstTrack < 0; ++t) {
+            const Track& track = *sheet.trackAt(t);
+            for (int i = 0; i < track.count; ++i) {
+                const Note& note = track.noteAt(i);
+                if (!note.selected || !toolApplies(note))
+                    continue;
+                const NoteKind kind = change(note);
+                if (kind.type != note.type || kind.flags != note.dwFlag) {
+                    firstTrack = t;
+                    break;
+                }
+            }
+        }
+    }
+    if (firstTrack < 0)
+        return false;
+    editor.edit(SnapshotKind::SelectedChange, firstTrack, [&] {
+        for (int t = 0; t < sheet.trackCount(); ++t) {
+            Track& track = *sheet.trackAt(t);
+            for (int i = 0; i < track.count; ++i) {
+                Note& note = track.noteAt(i);
+                if (!note.selected || !toolApplies(note))
+                    continue;
+                const NoteKind kind = change(note);
+                if (kind.type != note.type) {
+                    note.type = kind.type;
+                    note.layout.width = static_cast<int16_t>(kindWidthOf(kind.type));
+                }
+                note.dwFlag = kind.flags;
+            }
+        }
+    });
+    return true;
+}
+
+// The note tool becomes `id` in both groups (the kind clicks add) and every toggle goes off.
+void chooseKind(SheetTools& tools, SharedToolGroups& groups, int id)
+{
+    groups.notes.select(id);
+    groups.edit.select(id);
+    const int octave = tools.keyboardOctave;
+    tools = SheetTools{};
+    tools.keyboardOctave = octave;
+}
+
+// The marker tools that enter notes of their own kind on a click.
+bool isMarkerTool(int id)
+{
+    return id == kToolBar || id == kToolRowMarker || id == kToolSpace || id == kToolAudioClip;
+}
+
+// applyTool without telling anyone: the key table tells once after its own syncToolButtons.
+bool applyToolQuietly(SheetEditor& editor, int id)
+{
+    SheetTools& tools = editor.tools();
+    SharedToolGroups& groups = sharedToolGroups();
+    const int editTool = groups.edit.currentId;
+
+    // A marker tool places no sounding notes, so a modifier has nothing to modify.
+    if (isMarkerTool(editTool) && isModifierTool(id)) {
+        groups.notes.release(id);
+        return true;
+    }
+    if (id == kToolTie || id == kToolSharp || id == kToolFlat || id == kToolMark200 || id == kToolNatural ||
+        editTool == kToolBar) {
+        groups.notes.release(kToolRest);
+        tools.rest = false;
+    }
+    if (id == kToolBar || id == kToolSpace) {
+        groups.notes.select(id);
+        groups.edit.select(id);
+        groups.edit.press(id);
+        tools.tie = tools.dot = tools.sharp = false;
+    }
+
+    if (isKindTool(id) || isModifierTool(id) || id == kToolKind1136) {
+        applyToSelection(editor, id);
+        const Modifier* modifier = modifierOf(id);
+        switch (id) {
+        case kToolTie:
+        case kToolDot:
+        case kToolTriplet:
+        case kToolMark200: // a toggle like Tie and Dot: applyToSelection set or cleared its flag by it
+            tools.*modifier->toggle = !(tools.*modifier->toggle);
+            break;
+        case kToolSharp:
+            tools.natural = false;
+            tools.sharp = !tools.sharp;
+            if (tools.sharp)
+                tools.flat = false;
+            break;
+        case kToolFlat:
+            tools.natural = false;
+            tools.flat = !tools.flat;
+            break;
+        case kToolNatural:
+            tools.sharp = tools.flat = false;
+            tools.natural = !tools.natural;
+            break;
+        case kToolKind1136:
+            break;
+        default: // durations, 1130, Bar, Space
+            chooseKind(tools, groups, id);
+            break;
+        }
+        syncToolButtons(tools, groups);
+        if (isDurationType(id))
+            groups.notes.press(id);
+        return true;
+    }
+
+    if (id == kToolRest) {
+        groups.notes.release(kToolFlat);
+        groups.notes.release(kToolSharp);
+        groups.notes.release(kToolTie);
+        tools.rest = !tools.rest;
+        groups.notes.show(kToolRest, tools.rest);
+        tools.tie = tools.sharp = false;
+        const bool rest = tools.rest;
+        // Rest off takes every flag with it: the note starts over as a plain note.
+        changeSelected(editor, [rest](const Note& note) {
+            return NoteKind{note.type, rest ? note.dwFlag | kFlagRest : 0};
+        });
+        return true;
+    }
+
+    if (id == kToolLyrics || id == kToolLyricsAlias) {
+        if (tools.lyricMode) {
+            tools.lyricMode = false;
+            groups.edit.release(kToolLyrics);
+            // The edit group's tool was lyrics; it is no tool now, as its buttons show.
+            if (groups.edit.currentId == kToolLyrics)
+                groups.edit.select(0);
+        } else {
+            groups.edit.select(kToolLyrics);
+            groups.edit.press(kToolLyrics);
+            tools.lyricMode = true;
+        }
+        return true;
+    }
+
+    if (id == kToolRowMarker || id == kToolStaffBreak || id == kToolHandsOff || id == kToolAudioClip) {
+        groups.notes.select(id);
+        groups.edit.select(id);
+        groups.edit.press(id);
+        tools.tie = tools.dot = tools.sharp = false;
+        tools.rest = tools.mark200 = tools.triplet = false;
+        return true;
+    }
+    return false;
+}
+
+void toolsChanged(SheetEditor& editor)
+{
+    toolGroupsChanged();
+    editor.toolsChanged();
+}
+
+// The note of the lyric box: the selected track's current note, else the first track's that
+// has one. Both -1 when there is none.
+std::pair<int, int> lyricTarget(SheetEditor& editor)
+{
+    SheetDocument& sheet = editor.sheet();
+    auto currentOf = [&](int t) {
+        const Track* track = sheet.trackAt(t);
+        if (!track)
+            return -1;
+        const int i = editor.editState().track(t).currentNote;
+        return i >= 0 && i < track->count ? i : -1;
+    };
+    if (const int i = currentOf(sheet.selectedTrack); i >= 0)
+        return {sheet.selectedTrack, i};
+    for (int t = 0; t < sheet.trackCount(); ++t)
+        if (const int i = currentOf(t); i >= 0)
+            return {t, i};
+    return {-1, -1};
+}
+
+// At most `limit` bytes of `text`, never ending inside a UTF-8 sequence.
+std::string cutText(const std::string& text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return text;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+} // namespace
+
+bool isToolCommand(int id)
+{
+    switch (id) {
+    case kToolWhole:
+    case kToolHalf:
+    case kToolQuarter:
+    case kToolEighth:
+    case kToolSixteenth:
+    case kToolThirtySecond:
+    case kToolRest:
+    case kToolDot:
+    case kToolSharp:
+    case kToolFlat:
+    case kToolNatural:
+    case kToolTie:
+    case kToolTriplet:
+    case kToolBar:
+    case kToolSpace:
+    case kToolStaffBreak:
+    case kToolLyrics:
+    case kToolMark1130:
+    case kToolMark200:
+    case kToolKind1136:
+    case kToolLyricsAlias:
+    case kToolRowMarker:
+    case kToolHandsOff:
+    case kToolAudioClip:
+    case kToolMark1743:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool applyTool(SheetEditor& editor, int id)
+{
+    const bool taken = applyToolQuietly(editor, id);
+    // A button leaves the toolbars showing the toggles, as a key does.
+    syncToolButtons(editor.tools(), sharedToolGroups());
+    toolsChanged(editor);
+    return taken;
+}
+
+bool applyToSelection(SheetEditor& editor, int id)
+{
+    if (!isKindTool(id) && !isModifierTool(id))
+        return false;
+    const SheetTools tools = editor.tools();
+    return changeSelected(editor, [&](const Note& note) { return toolResult(note, id, tools); });
+}
+
+void syncToolButtons(SheetTools& tools, SharedToolGroups& groups)
+{
+    ToolGroupState& notes = groups.notes;
+    // At most one accidental stays on: natural wins over flat, flat over sharp.
+    struct Accidental {
+        bool SheetTools::*toggle;
+        int button;
+    };
+    static constexpr Accidental kOrder[] = {{&SheetTools::natural, kToolNatural},
+                                            {&SheetTools::flat, kToolFlat},
+                                            {&SheetTools::sharp, kToolSharp}};
+    for (const Accidental& winner : kOrder)
+        if (tools.*winner.toggle)
+            for (const Accidental& other : kOrder)
+                if (other.button != winner.button)
+                    tools.*other.toggle = false;
+    for (const Accidental& accidental : kOrder)
+        notes.show(accidental.button, tools.*accidental.toggle);
+    notes.show(kToolRest, tools.rest);
+    notes.show(kToolTie, tools.tie);
+    notes.show(kToolDot, tools.dot);
+    notes.show(kToolTriplet, tools.triplet);
+    notes.show(kToolMark200, tools.mark200);
+}
+
+void resetToolButtons(SheetTools& tools, SharedToolGroups& groups)
+{
+    const int octave = tools.keyboardOctave;
+    tools = SheetTools{};
+    tools.keyboardOctave = octave;
+    syncToolButtons(tools, groups);
+    groups.notes.select(kToolQuarter);
+}
+
+bool toolKey(SheetEditor& editor, const KeyInput& key)
+{
+    SheetDocument& sheet = editor.sheet();
+    SharedToolGroups& groups = sharedToolGroups();
+    // Digits are fret numbers on a tablature track and never reach the note keys.
+    const int digit = digitOf(key.key);
+    const Track* track = sheet.trackAt(sheet.selectedTrack);
+    if (digit >= 0 && track && track->drawmode == kDrawTablature)
+        return true;
+
+    bool taken = false;
+    if (!key.ctrl) { // Ctrl with a letter is a shortcut or nothing, never a tool
+        const int tool = toolOfLetter(letterOf(key.key));
+        if (tool != 0) {
+            if (isDurationType(tool)) {
+                groups.notes.select(tool);
+                groups.notes.press(tool);
+            }
+            applyToolQuietly(editor, tool);
+            taken = true;
+        } else if (digit >= 1 && digit <= 4) {
+            editor.tools().keyboardOctave = digit;
+            taken = true;
+        } else if (const char letter = letterOf(key.key);
+                   letter != 0 && kNoteKeys.find(letter) != std::string_view::npos) {
+            appendFromKeyboard(editor, static_cast<char>('A' + kNoteKeys.find(letter)));
+            taken = true;
+        }
+    }
+    syncToolButtons(editor.tools(), groups);
+    toolGroupsChanged();
+    if (taken)
+        editor.toolsChanged();
+    return taken;
+}
+
+bool appendFromKeyboard(SheetEditor& editor, char letter)
+{
+    SheetDocument& sheet = editor.sheet();
+    const int t = sheet.selectedTrack;
+    Track* track = sheet.trackAt(t);
+    if (!track || letter < 'A' || letter > 'G')
+        return false;
+    if (track->count >= Track::kMaxNotes) {
+        if (Notifier* notifier = editor.notifier())
+            notifier->error("The note was not added: track " + std::to_string(t + 1) + " already holds " +
+                                std::to_string(track->count) + " notes, as many as a track can hold.",
+                            "Keyboard Entry");
+        return false;
+    }
+    const int tool = sharedToolGroups().notes.currentId;
+    Note note;
+    note.type = isDurationType(tool) ? tool : kTypeQuarter;
+    noteFromPitch(note, letter, editor.tools().keyboardOctave + 1, note.type);
+    note.dwFlag = 0; // the modifier toggles are for clicks only
+    note.iid = track->iid;
+    note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
+    editor.edit(SnapshotKind::Insert, t, [&] { track->insertNote(note, track->count); });
+    return true;
+}
+
+LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor)
+{
+    LyricBoxPlacement place;
+    SheetDocument& sheet = editor.sheet();
+    const SheetViewState& view = editor.view();
+    const int selected = sheet.selectedTrack;
+    if (!editor.tools().lyricMode || !sheet.trackAt(selected))
+        return place;
+    const SheetLockGuard lock(sheetLock());
+    place.shown = true;
+    const float zoom = view.zoom();
+    auto scaled = [zoom](int v) { return static_cast<int>(static_cast<float>(v) * zoom); };
+    const auto [t, i] = lyricTarget(editor);
+    if (t >= 0) {
+        const Note& note = sheet.trackAt(t)->noteAt(i);
+        place.track = t;
+        place.note = i;
+        place.text = note.lyrictext().value_or(std::string());
+        const int row = note.layout.rowIndex;
+        if (row >= 0 && row < view.rowCount()) {
+            place.x = scaled(note.layout.x);
+            place.y = scaled(view.row(row).top - 20);
+            return place;
+        }
+    }
+    // No note, or one not laid out: the start of the selected track's first row in view.
+    const int tracks = sheet.trackCount();
+    const int first = view.firstVisibleRow;
+    const int row = first + ((selected - first % tracks) + tracks) % tracks;
+    place.x = scaled(kStaffLeft);
+    place.y = scaled((row - first) * kRowPitch + kRowTopOffset - 20);
+    return place;
+}
+
+bool setLyric(SheetEditor& editor, const std::string& text)
+{
+    const auto [t, i] = lyricTarget(editor);
+    if (t < 0)
+        return false;
+    Note& note = editor.sheet().trackAt(t)->noteAt(i);
+    const std::string lyric = cutText(text, kMaxLyricLength);
+    const auto& now = note.lyrictext();
+    if (lyric.empty() ? !now.has_value() : now == lyric)
+        return false;
+    editor.edit(SnapshotKind::Lyric, t, [&] {
+        if (lyric.empty())
+            note.clearLyric();
+        else
+            note.setLyric(lyric);
+    });
+    return true;
+}
+
+} // namespace tonvela
