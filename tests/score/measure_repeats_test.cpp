@@ -120,12 +120,8 @@ TEST_F(MeasureRepeatsTest, BadRepeatValuesAreLeftOutWithoutHarm)
         EXPECT_EQ(parseMeasureRepeats(c.value).measures(), c.marks) << c.value;
 
     // In a file: the quotes are the markup's; unquoted values work too.
-    for (const auto& [attr, marks] :
-         std::vector<std::pair<std::string, std::vector<int>>>{{"\"2,5\"", {2, 5}},
-                                                               {"3", {3}},
-                                                               {"\"-1,x,4\"", {4}},
-                                                               {"\"\"", {}},
-                                                               {"\"1,", {1}}}) {
+    for (const auto& [attr, marks] : std::vector<std::pair<std::string, std::vector<int>>>{
+             {"\"2,5\"", {2, 5}}, {"3", {3}}, {"\"-1,x,4\"", {4}}, {"\"\"", {}}, {"\"1,", {1}}}) {
         SheetDocument s;
         ASSERT_TRUE(loadSheetFromText(s, sheetWithRepeats(attr)).ok()) << attr;
         ASSERT_EQ(s.trackCount(), 1);
