@@ -164,7 +164,8 @@ TEST_F(RepeatSignTest, AMeasureGoingOnAfterAStaffBreakEndsOnTheNextRow)
     draw();
     const std::vector<DrawnSign> afterFull = signs();
     ASSERT_EQ(afterFull.size(), 1u);
-    expectSignAt(afterFull[0], 0, std::max(sheet->measureWidth, track().noteAt(3).layout.x + kRepeatAfterNote));
+    expectSignAt(afterFull[0], 0,
+                 std::max(sheet->measureWidth, track().noteAt(3).layout.x + kRepeatAfterNote));
 }
 
 TEST_F(RepeatSignTest, TablatureAndSmallZoomsDrawTheSignToo)

@@ -32,7 +32,8 @@ class SheetContextMenuTest : public ShellTest {
     {
         SheetLockGuard lock(sheetLock());
         const float zoom = w->view().zoom();
-        return {static_cast<int>(300 * zoom), static_cast<int>(static_cast<float>(w->view().row(r).top + 20) * zoom)};
+        return {static_cast<int>(300 * zoom),
+                static_cast<int>(static_cast<float>(w->view().row(r).top + 20) * zoom)};
     }
 
     // Right-clicks at `at`; while the menu is open, notes its items and triggers the one named
