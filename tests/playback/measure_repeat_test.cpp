@@ -404,9 +404,11 @@ class MeasureRepeatRenderTest : public ::testing::Test {
     SheetDocument sheet;
 };
 
-TEST_F(MeasureRepeatRenderTest, OfflineRenderPlaysTheMarkedMeasureTwice)
+TEST_F(MeasureRepeatRenderTest, OfflineRenderPlaysTheMarkedMeasureTwiceInsideAndAtTheEnd)
 {
-    // 2/4: a sixteenth and rests fill each measure, so every measure is one onset a second.
+    // 2/4: a sixteenth and rests fill each of three measures, so every measure is one onset a
+    // second. Marking the second or the last one gives four onsets a second apart, and the
+    // playback ends after four seconds, not three.
     Track& t = *sheet.trackAt(0);
     t.timeSig = kTimeSig24;
     std::vector<Note> ns;
@@ -418,45 +420,18 @@ TEST_F(MeasureRepeatRenderTest, OfflineRenderPlaysTheMarkedMeasureTwice)
     }
     setNotes(t, ns);
     sheet.trackAt(1)->count = 0;
-    t.measureRepeats.set(2, true);
-
-    RenderOptions options;
-    options.tailMs = 300;
-    const RenderedAudio audio = renderSheet(sheet, options);
-    ASSERT_TRUE(audio.ok) << audio.error;
-    EXPECT_EQ(audio.playedMs, 4000) << "three measures of a second, the second one twice";
-    const std::vector<double> onsets = onsetsMs(audio);
-    ASSERT_EQ(onsets.size(), 4u);
-    for (std::size_t k = 0; k < onsets.size(); ++k)
-        EXPECT_NEAR(onsets[k], 1000.0 * static_cast<double>(k), 5.0) << k;
-}
-
-TEST_F(MeasureRepeatRenderTest, OfflineRenderPlaysAMarkedLastMeasureTwice)
-{
-    // 2/4: three measures of a sixteenth and rests, the last one marked: four onsets a second
-    // apart, and the playback ends after four seconds, not three.
-    Track& t = *sheet.trackAt(0);
-    t.timeSig = kTimeSig24;
-    std::vector<Note> ns;
-    for (int m = 0; m < 3; ++m) {
-        ns.push_back(makeNote(kTypeSixteenth, 0));
-        ns.push_back(makeNote(kTypeSixteenth, 0, kFlagRest));
-        ns.push_back(makeNote(kTypeEighth, 0, kFlagRest));
-        ns.push_back(makeNote(kTypeQuarter, 0, kFlagRest));
+    for (const int marked : {2, 3}) {
+        t.measureRepeats.assign({marked});
+        RenderOptions options;
+        options.tailMs = 300;
+        const RenderedAudio audio = renderSheet(sheet, options);
+        ASSERT_TRUE(audio.ok) << audio.error;
+        EXPECT_EQ(audio.playedMs, 4000) << "measure " << marked << " marked";
+        const std::vector<double> onsets = onsetsMs(audio);
+        ASSERT_EQ(onsets.size(), 4u) << "measure " << marked << " marked";
+        for (std::size_t k = 0; k < onsets.size(); ++k)
+            EXPECT_NEAR(onsets[k], 1000.0 * static_cast<double>(k), 5.0) << k;
     }
-    setNotes(t, ns);
-    sheet.trackAt(1)->count = 0;
-    t.measureRepeats.set(3, true);
-
-    RenderOptions options;
-    options.tailMs = 300;
-    const RenderedAudio audio = renderSheet(sheet, options);
-    ASSERT_TRUE(audio.ok) << audio.error;
-    EXPECT_EQ(audio.playedMs, 4000);
-    const std::vector<double> onsets = onsetsMs(audio);
-    ASSERT_EQ(onsets.size(), 4u);
-    for (std::size_t k = 0; k < onsets.size(); ++k)
-        EXPECT_NEAR(onsets[k], 1000.0 * static_cast<double>(k), 5.0) << k;
 }
 
 } // namespace

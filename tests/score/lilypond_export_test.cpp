@@ -78,6 +78,27 @@ class LilypondExportTest : public ::testing::Test {
         return std::find(lines.begin(), lines.end(), l) != lines.end();
     }
 
+    // One LilyPond run for the exported files NAME.ly in the test's folder: no error, no
+    // warning, and a PDF for each.
+    void expectEngravedCleanly(const std::vector<std::string>& names) const
+    {
+        std::string cmd = "cd '" + dir.string() + "' && lilypond -dno-point-and-click";
+        for (const std::string& n : names)
+            cmd += " " + n + ".ly";
+        cmd += " > lilypond.log 2>&1";
+        const int status = std::system(cmd.c_str());
+        std::ifstream in(path("lilypond.log"));
+        const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ASSERT_TRUE(WIFEXITED(status)) << log;
+        ASSERT_NE(WEXITSTATUS(status), 127) << "lilypond is not installed (scripts/setup.sh installs it)\n"
+                                            << log;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << log;
+        EXPECT_EQ(log.find("error"), std::string::npos) << log;
+        EXPECT_EQ(log.find("warning"), std::string::npos) << log;
+        for (const std::string& n : names)
+            EXPECT_TRUE(std::filesystem::exists(path(n + ".pdf"))) << n << "\n" << log;
+    }
+
     std::filesystem::path dir;
 };
 
@@ -330,21 +351,7 @@ TEST_F(LilypondExportTest, LilyPondEngravesExportedSheetsWithoutErrorsOrWarnings
     ASSERT_TRUE(exportLilypond(empty, "empty.ly", path("empty.ly")));
     ASSERT_TRUE(exportLilypond(noTracks, "none.ly", path("none.ly")));
 
-    // One LilyPond run for the three files; it writes each PDF into the folder it runs in.
-    const std::string cmd =
-        "cd '" + dir.string() +
-        "' && lilypond -dno-point-and-click varied.ly empty.ly none.ly > lilypond.log 2>&1";
-    const int status = std::system(cmd.c_str());
-    std::ifstream in(path("lilypond.log"));
-    const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    ASSERT_TRUE(WIFEXITED(status)) << log;
-    ASSERT_NE(WEXITSTATUS(status), 127) << "lilypond is not installed (scripts/setup.sh installs it)\n"
-                                        << log;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << log;
-    EXPECT_EQ(log.find("error"), std::string::npos) << log;
-    EXPECT_EQ(log.find("warning"), std::string::npos) << log;
-    for (const char* pdf : {"varied.pdf", "empty.pdf", "none.pdf"})
-        EXPECT_TRUE(std::filesystem::exists(path(pdf))) << pdf << "\n" << log;
+    expectEngravedCleanly({"varied", "empty", "none"});
 }
 
 TEST_F(LilypondExportTest, MarkedMeasuresAreWrittenAsVoltaRepeatsAndNoTieRunsOverTheirEnd)
@@ -422,18 +429,7 @@ TEST_F(LilypondExportTest, LilyPondEngravesRepeatsWithoutErrorsOrWarnings)
     const std::string text = lilypondText(sheet);
     ASSERT_EQ(static_cast<int>(std::count(text.begin(), text.end(), '{')),
               static_cast<int>(std::count(text.begin(), text.end(), '}')));
-    const std::string cmd =
-        "cd '" + dir.string() + "' && lilypond -dno-point-and-click rep.ly > lilypond.log 2>&1";
-    const int status = std::system(cmd.c_str());
-    std::ifstream in(path("lilypond.log"));
-    const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    ASSERT_TRUE(WIFEXITED(status)) << log;
-    ASSERT_NE(WEXITSTATUS(status), 127) << "lilypond is not installed (scripts/setup.sh installs it)\n"
-                                        << log;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << log;
-    EXPECT_EQ(log.find("error"), std::string::npos) << log;
-    EXPECT_EQ(log.find("warning"), std::string::npos) << log << text;
-    EXPECT_TRUE(std::filesystem::exists(path("rep.pdf"))) << log;
+    expectEngravedCleanly({"rep"});
 }
 
 } // namespace
