@@ -203,6 +203,7 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
             if (t.noteAt(i).layout.beamCount > 0)
                 drawBeams(t, i, n);
         drawSystemEndLine(row);
+        drawRowRepeats(row, t, start, p, n);
     }
     if (p == 0)
         row.lastX = row.keySigWidth + 50;
@@ -288,10 +289,12 @@ void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
     if (p < n && t.noteAt(p).layout.rowIndex >= 0 && t.noteAt(p).layout.rowIndex < row.index)
         while (p < n && t.noteAt(p).layout.rowIndex >= 0 && t.noteAt(p).layout.rowIndex < row.index)
             ++p;
+    const int start = p;
     while (p < n && t.noteAt(p).layout.rowIndex == row.index) {
         drawTablatureNote(row, t, p, n);
         ++p;
     }
+    drawRowRepeats(row, t, start, p, n);
 }
 
 void SheetDrawing::drawStaffLines(const StaffRow& row)

@@ -27,6 +27,25 @@ struct DrawTools {
     static DrawTools forZoom(float zoom);
 };
 
+// The repeat sign at the end of a measure marked to repeat, sheet units: two dots, a thin bar
+// line at thinX and a thick one right of it.
+inline constexpr int kRepeatThickGap = 3;   // from the thin line to the thick one
+inline constexpr int kRepeatThickWidth = 4; // the thick line
+inline constexpr int kRepeatSignWidth = kRepeatThickGap + kRepeatThickWidth;
+inline constexpr int kRepeatDotGap = 6;     // from the dots' centres back to the thin line
+inline constexpr int kRepeatDotRadius = 2;  // at zoom 1
+inline constexpr int kRepeatAfterNote = 30; // least room between the last note and the sign
+
+struct RepeatSignGeometry {
+    int thinX = 0;
+    int thickLeft = 0, thickRight = 0;
+    int dotX = 0;
+    int dotY[2] = {0, 0}; // centres, in the spaces either side of the middle
+    int top = 0, bottom = 0;
+};
+// Where the parts of a repeat sign with its thin line at `thinX` lie on a row.
+RepeatSignGeometry repeatSignGeometry(const StaffRow& row, int thinX, bool tablature);
+
 // Draws a laid-out sheet onto a canvas: every system from the first visible row down to the
 // window's bottom edge, then the glyphs. `printing` leaves out the hover guides. Drawing only
 // adds to the canvas; the caller clears it first. Call layoutRows before.
@@ -53,6 +72,12 @@ class SheetDrawing {
     void drawKeySignature(StaffRow& row);
     void drawNoteDecorations(const StaffRow& row, Track& track, int index, int noteCount);
     void drawTablatureNote(const StaffRow& row, Track& track, int index, int noteCount);
+    // The repeat sign of a marked measure with its thin line at `thinX` (drawn only when
+    // `drawThin`: inside a staff row the bar line is already there).
+    void drawRepeatSign(const StaffRow& row, int thinX, bool drawThin, bool tablature);
+    // The repeat signs of the marked measures that end on a row whose notes are start..end-1:
+    // at the next measure's bar line, at the end of the row, or after the track's last measure.
+    void drawRowRepeats(const StaffRow& row, const Track& track, int start, int end, int noteCount);
 
     const DrawTools& tools() const { return m_tools; }
 

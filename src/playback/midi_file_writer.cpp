@@ -1,8 +1,8 @@
 #include "playback/midi_file_writer.h"
 
-#include "playback/measure_repeat.h"
 #include "playback/midi_port.h"
 #include "score/loop_rule.h"
+#include "score/measure_repeat.h"
 #include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/track.h"
@@ -205,14 +205,17 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
         out.events.push_back(off);
     };
 
-    while (i >= 0 && i < track.count) {
-        const Note& candidate = track.noteAt(i);
-        if (!isDurationType(candidate.type) || candidate.isChordMember()) {
+    while (i >= 0 && i <= track.count) {
+        // The repeat rule sees every index the walk reaches, marks and the end of the track
+        // included, as playback applies it.
+        i = applyMeasureRepeat(track, measures, i, repeat);
+        if (i >= track.count)
+            break;
+        const Note& n = track.noteAt(i);
+        if (!isDurationType(n.type) || n.isChordMember()) {
             ++i;
             continue;
         }
-        i = applyMeasureRepeat(track, measures, i, repeat);
-        const Note& n = track.noteAt(i);
         if (++out.notes > kMaxWrittenNotesPerTrack) {
             error = "a track plays more than " + std::to_string(kMaxWrittenNotesPerTrack) +
                     " notes with its loops and repeats, too many to write";
@@ -224,7 +227,8 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
         int u = i;
         int v = track.nextRoot(u);
         int merged = 0;
-        while (v < track.count && merged < kMaxTieMerge && tieEqual(track.noteAt(u), track.noteAt(v))) {
+        while (v < track.count && merged < kMaxTieMerge && tieEqual(track.noteAt(u), track.noteAt(v)) &&
+               !tieCrossesRepeat(track, measures, u, v)) {
             ticks += track.noteAt(v).lengthTicks();
             u = v;
             v = track.nextRoot(v);

@@ -216,7 +216,7 @@ void Scheduler::seek(double f, int64_t nowMs)
                 st.position120 = sum120;
                 st.loop = loop;
                 st.repeats = repeats;
-                st.skipRepeatOnce = true;
+                st.repeatCheckedAt = idx;
             }
             st.stepStart = kNoTime;
             st.stepLength = 0;
@@ -274,9 +274,11 @@ int Scheduler::walkTo(const Track& track, int64_t target, int64_t& sum, LoopStat
     int i = 0;
     int found = -1;
     for (long long steps = 0; steps < kMaxWalkSteps; ++steps) {
-        if (i < 0 || i >= track.count)
+        if (i < 0 || i > track.count)
             break;
         const int j = applyMeasureRepeat(track, track.measureDivision(), i, repeats);
+        if (j >= track.count)
+            break;
         if (track.noteAt(j).isChordMember()) {
             i = j + 1;
             continue;
@@ -362,6 +364,12 @@ Scheduler::StepResult Scheduler::stepOnce(int ti, int64_t nowMs, bool isLead)
     // caller noticed.
     const int64_t ideal = nowMs - late;
 
+    // The repeat rule comes first, also at the end of the track: a marked last measure goes
+    // back once more before the track ends.
+    if (st.repeatCheckedAt != st.playIndex) {
+        st.playIndex = applyMeasureRepeat(track, measuresOf(track), st.playIndex, st.repeats);
+        st.repeatCheckedAt = st.playIndex;
+    }
     if (st.playIndex == track.count) {
         allNotesOff(ti, ideal);
         return StepResult::Ended;
@@ -370,11 +378,6 @@ Scheduler::StepResult Scheduler::stepOnce(int ti, int64_t nowMs, bool isLead)
         if (const auto r = runClipRule(track, st, ti, nowMs, ideal))
             return *r;
     }
-
-    if (st.skipRepeatOnce)
-        st.skipRepeatOnce = false;
-    else
-        st.playIndex = applyMeasureRepeat(track, measuresOf(track), st.playIndex, st.repeats);
 
     return startNote(track, st, ti, ideal);
 }
@@ -495,7 +498,7 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
     bool tied = false;
     for (int merged = 1; v < track.count && merged < kMaxTiedNotes; ++merged) {
         const Note& nv = track.noteAt(v);
-        if (!tieEqual(track.noteAt(u), nv))
+        if (!tieEqual(track.noteAt(u), nv) || tieCrossesRepeat(track, track.measureDivision(), u, v))
             break;
         own += nv.lengthMs120();
         stepMs += nv.lengthMs120();

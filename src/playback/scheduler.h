@@ -1,8 +1,8 @@
 #pragma once
 
-#include "playback/measure_repeat.h"
 #include "playback/tempo_map.h"
 #include "score/loop_rule.h"
+#include "score/measure_repeat.h"
 #include "score/track.h"
 
 #include <cstdint>
@@ -121,7 +121,9 @@ struct TrackPlayState {
     int64_t lastCursorUpdate = kNoTime;
     LoopState loop; // loop in progress; loop.lastPlayedIndex is the note that started last
     MeasureRepeatState repeats;
-    bool skipRepeatOnce = false; // a seek already applied the repeat rule to playIndex
+    // The index the repeat rule last ran for: it runs once for every index the track reaches
+    // (a seek runs it while it walks), however often the track waits there (a clip).
+    int repeatCheckedAt = -1;
     int lastFollowedMeasure = 0;
     int clipSlot = -1;
     bool clipStarted = false;

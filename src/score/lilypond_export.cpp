@@ -1,6 +1,7 @@
 #include "score/lilypond_export.h"
 
 #include "platform/sheet_lock.h"
+#include "score/measure_repeat.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
@@ -181,7 +182,7 @@ struct StaffEvent {
 // Rests that playback merges need no tie. Playback holds only the root through a tie, and the
 // chord members of a merged chord do not strike again: LilyPond's chord tie holds every pitch
 // the next chord repeats.
-void tieAsPlaybackDoes(const Track& t, std::vector<StaffEvent>& events)
+void tieAsPlaybackDoes(const Track& t, const MeasureDivision& measures, std::vector<StaffEvent>& events)
 {
     const auto tieEqual = [](const Note& u, const Note& v) {
         return (u.dwFlag & kFlagTie) && (v.dwFlag & kFlagTie) && !u.isRest() && !v.isRest() &&
@@ -193,7 +194,8 @@ void tieAsPlaybackDoes(const Track& t, std::vector<StaffEvent>& events)
         const Note& u = t.noteAt(e.root);
         const int v = t.nextRoot(e.root);
         const bool next = i + 1 < events.size() && events[i + 1].root == v;
-        e.tie = next && !e.rest && chain < kMaxTiedNotes && tieEqual(u, t.noteAt(v));
+        e.tie = next && !e.rest && chain < kMaxTiedNotes && tieEqual(u, t.noteAt(v)) &&
+                !tieCrossesRepeat(t, measures, e.root, v);
         if (!e.tie) {
             chain = 1;
             continue;
@@ -212,7 +214,7 @@ void tieAsPlaybackDoes(const Track& t, std::vector<StaffEvent>& events)
     }
 }
 
-std::vector<StaffEvent> staffEvents(const Track& t)
+std::vector<StaffEvent> staffEvents(const Track& t, const MeasureDivision& measures)
 {
     const KeyAccidentalTable k(t);
     const bool drums = t.percussive != 0;
@@ -271,13 +273,15 @@ std::vector<StaffEvent> staffEvents(const Track& t)
         }
         events.push_back(std::move(e));
     }
-    tieAsPlaybackDoes(t, events);
+    tieAsPlaybackDoes(t, measures, events);
     return events;
 }
 
 // `spacer`: the whole sheet holds no notes; LilyPond skips a score without duration, so the
-// staff gets one empty measure.
-void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>& events, bool spacer)
+// staff gets one empty measure. The events of a measure marked to repeat are written inside
+// \repeat volta 2 { }.
+void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>& events, bool spacer,
+                const MeasureDivision& measures)
 {
     const bool drums = t.percussive != 0;
     const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
@@ -303,8 +307,20 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
     if (spacer)
         out += "s" + std::string(eighths ? "8*" : "4*") + std::to_string(ts.beatsPerMeasure) + kLineEnd;
     bool lyrics = false;
+    int repeated = 0; // the marked measure whose repeat is open
     for (std::size_t i = 0; i < events.size(); ++i) {
         const StaffEvent& e = events[i];
+        const int measure = t.measureRepeats.empty() ? 0 : measures.measureOf(e.root);
+        if (repeated != 0 && measure != repeated) {
+            out += '}';
+            out += kLineEnd;
+            repeated = 0;
+        }
+        if (repeated == 0 && measure >= 1 && t.measureRepeats.contains(measure)) {
+            out += "\\repeat volta 2 {";
+            out += kLineEnd;
+            repeated = measure;
+        }
         // A chord ties the pitches the next chord repeats: all of them with one mark after the
         // chord, some of them with a mark on each.
         std::vector<bool> held(e.keys.size(), false);
@@ -333,6 +349,10 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
             out += '~';
         out += kLineEnd;
         lyrics = lyrics || e.lyric;
+    }
+    if (repeated != 0) {
+        out += '}';
+        out += kLineEnd;
     }
     out += '}';
     out += kLineEnd;
@@ -408,9 +428,12 @@ std::string lilypondText(const SheetDocument& sheet)
     out += "<<";
     out += kLineEnd;
     std::vector<std::vector<StaffEvent>> staves;
+    std::vector<MeasureDivision> measures(static_cast<std::size_t>(sheet.trackCount()));
     bool empty = true;
     for (int i = 0; i < sheet.trackCount(); ++i) {
-        staves.push_back(staffEvents(*sheet.trackAt(i)));
+        // Divided here from the notes as they are: the export needs no layout to have run.
+        measures[static_cast<std::size_t>(i)].divide(*sheet.trackAt(i));
+        staves.push_back(staffEvents(*sheet.trackAt(i), measures[static_cast<std::size_t>(i)]));
         empty = empty && staves.back().empty();
     }
     if (sheet.trackCount() == 0) {
@@ -422,7 +445,8 @@ std::string lilypondText(const SheetDocument& sheet)
         out += kLineEnd;
     }
     for (int i = 0; i < sheet.trackCount(); ++i)
-        writeTrack(out, *sheet.trackAt(i), staves[static_cast<std::size_t>(i)], empty);
+        writeTrack(out, *sheet.trackAt(i), staves[static_cast<std::size_t>(i)], empty,
+                   measures[static_cast<std::size_t>(i)]);
     out += ">>";
     out += kLineEnd;
     return out;

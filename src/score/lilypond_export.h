@@ -19,7 +19,9 @@ inline constexpr const char* kLilypondExtension = ".ly";
 // on screen), the G(2) clef as treble, the F clef as bass, so the engraving sounds like
 // playback. Ties join what playback plays as one sound; a chord whose root is a rest is a
 // rest, as it plays. Bar lines, spaces, staff breaks and other marks are not notes and are
-// left out. CR LF line ends.
+// left out. A measure marked to repeat is written as \repeat volta 2 { ... }, so it is
+// engraved between repeat signs and LilyPond's unfolded MIDI plays it twice, as playback does.
+// CR LF line ends.
 std::string lilypondText(const SheetDocument& sheet);
 
 // Writes lilypondText atomically. The sheet is not changed and keeps its modified mark; the

@@ -76,6 +76,14 @@ void MeasureRepeatMarks::set(int measure, bool repeated)
         m_measures.erase(it);
 }
 
+void MeasureRepeatMarks::assign(std::vector<int> measures)
+{
+    std::erase_if(measures, [](int m) { return m < 1; });
+    std::sort(measures.begin(), measures.end());
+    measures.erase(std::unique(measures.begin(), measures.end()), measures.end());
+    m_measures = std::move(measures);
+}
+
 bool MeasureRepeatMarks::contains(int measure) const
 {
     return std::binary_search(m_measures.begin(), m_measures.end(), measure);

@@ -55,9 +55,13 @@ class MeasureDivision {
 class MeasureRepeatMarks {
   public:
     void set(int measure, bool repeated);
+    // Replaces the marks: numbers below 1 are left out, the rest sorted, each kept once.
+    void assign(std::vector<int> measures);
     bool contains(int measure) const;
+    bool empty() const { return m_measures.empty(); }
     const std::vector<int>& measures() const { return m_measures; }
     void clear() { m_measures.clear(); }
+    friend bool operator==(const MeasureRepeatMarks&, const MeasureRepeatMarks&) = default;
 
   private:
     std::vector<int> m_measures;

@@ -1,6 +1,7 @@
 #include "score/play_time.h"
 
 #include "score/loop_rule.h"
+#include "score/measure_repeat.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -42,21 +43,45 @@ int chordLengthMs120(const Track& track, int rootIndex)
 
 namespace {
 
-// Sums the 120-bpm lengths of the chord roots in the order playback walks them (loops
-// included), up to and including `lastRoot` when it is one of them, else to the end. Bounded
-// like every walk over a track, so a loop in a damaged file cannot hang it.
+// Whether the measure of note i is marked and its repeat is still to come.
+bool repeatPending(const Track& track, const MeasureDivision& measures, int i,
+                   const MeasureRepeatState& repeats)
+{
+    const int m = measures.measureOf(i);
+    if (m < 1 || !track.measureRepeats.contains(m))
+        return false;
+    return static_cast<int>(repeats.passCount.size()) <= m ||
+           repeats.passCount[static_cast<std::size_t>(m)] == 0;
+}
+
+// Sums the 120-bpm lengths of the chord roots in the order playback walks them (loops and
+// measure repeats included), up to and including `lastRoot` when it is one of them (in a
+// repeated measure, its second pass), else to the end. Bounded like every walk over a track, so a loop in a
+// damaged file cannot hang it.
 long long playedMs120(const Track& track, int lastRoot)
 {
+    // The track's own division when it is up to date; a track changed since is divided here.
+    MeasureDivision own;
+    const MeasureDivision* measures = &track.measureDivision();
+    if (measures->noteCount() != track.count && !track.measureRepeats.empty()) {
+        own.divide(track);
+        measures = &own;
+    }
     long long total120 = 0;
     LoopState state;
+    MeasureRepeatState repeats;
     long long steps = 0;
-    for (int i = 0; i >= 0 && i < track.count && steps < kMaxWalkSteps; ++steps) {
+    for (int i = 0; i >= 0 && i <= track.count && steps < kMaxWalkSteps; ++steps) {
+        i = applyMeasureRepeat(track, *measures, i, repeats);
+        if (i >= track.count)
+            break;
         if (track.noteAt(i).chordparent != -1) {
             ++i;
             continue;
         }
         total120 += chordLengthMs120(track, i);
-        if (i == lastRoot)
+        // A root in a marked measure is done with once its measure's repeat has played.
+        if (i == lastRoot && !repeatPending(track, *measures, i, repeats))
             break;
         i = applyLoopRule(track, i, state);
     }

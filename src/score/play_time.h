@@ -24,12 +24,13 @@ std::string formatPlayTime(long long ms);
 // Longest 120-bpm length of a chord root and its members (0 outside the track).
 int chordLengthMs120(const Track& track, int rootIndex);
 
-// The track's playing time at its tempo, loops followed as playback follows them: the sum over
-// the chord roots played of each chord's longest length.
+// The track's playing time at its tempo, loops and measure repeats followed as playback
+// follows them: the sum over the chord roots played of each chord's longest length.
 long long totalPlayMs(const Track& track);
 
 // The time at 120 bpm up to and including the chord of note `index` (a member counts as its
-// root), loops followed, as "mm:ss".
+// root), loops and measure repeats followed (a note of a repeated measure counts once its
+// repeat has played, so the last note gives the whole time), as "mm:ss".
 std::string playTimeText(const Track& track, int index);
 
 } // namespace tonvela

@@ -35,8 +35,17 @@ class SheetView {
 
 // Kinds of undo snapshot, as the editing commands pass them.
 // TrackCount is the "Number Tracks:" field; like every snapshot it keeps the track count, so
-// its undo brings removed tracks back with their notes.
-enum class SnapshotKind { SelectedChange = 2, Delete = 3, Insert = 4, Lyric = 5, Clear = 6, TrackCount = 7 };
+// its undo brings removed tracks back with their notes. TrackType is a change of a track's
+// staff kind; every snapshot keeps the staff kind with the notes.
+enum class SnapshotKind {
+    SelectedChange = 2,
+    Delete = 3,
+    Insert = 4,
+    Lyric = 5,
+    Clear = 6,
+    TrackCount = 7,
+    TrackType = 8
+};
 
 // One open score: tracks top to bottom plus sheet-wide settings, the file it belongs to and
 // whether it has unsaved changes.

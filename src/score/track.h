@@ -70,7 +70,8 @@ class Track {
 
     int count = 0;
     int timeSig = kTimeSig44;
-    // The measures that play twice, by measure number (from 1). Not saved in files yet.
+    // The measures that play twice, by measure number (from 1). Saved in the <config> element;
+    // the undo ring keeps them with the notes.
     MeasureRepeatMarks measureRepeats;
     std::string name;
     int division = 96;

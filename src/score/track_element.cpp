@@ -6,8 +6,49 @@
 #include "theory/key_signature.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tonvela {
+
+std::string measureRepeatsText(const MeasureRepeatMarks& marks)
+{
+    std::string text;
+    for (const int m : marks.measures()) {
+        if (!text.empty())
+            text += ',';
+        text += std::to_string(m);
+    }
+    return text;
+}
+
+MeasureRepeatMarks parseMeasureRepeats(std::string_view text)
+{
+    std::vector<int> measures;
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        std::size_t end = text.find(',', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view token = text.substr(pos, end - pos);
+        while (!token.empty() && token.front() == ' ')
+            token.remove_prefix(1);
+        while (!token.empty() && token.back() == ' ')
+            token.remove_suffix(1);
+        // Plain decimal digits only; anything longer than the largest measure is no measure.
+        bool digits = !token.empty() && token.size() <= 9;
+        for (const char c : token)
+            digits = digits && c >= '0' && c <= '9';
+        if (digits) {
+            const int m = readDecimalInt(token);
+            if (m >= 1 && m <= kMaxRepeatedMeasure)
+                measures.push_back(m);
+        }
+        pos = end + 1;
+    }
+    MeasureRepeatMarks marks;
+    marks.assign(std::move(measures));
+    return marks;
+}
 
 void writeTrackElement(const Track& track, std::string& out)
 {
@@ -29,6 +70,12 @@ void writeTrackElement(const Track& track, std::string& out)
     put("tempo", track.tempo);
     put("drawmode", track.drawmode);
     put("percussive", track.percussive ? 1 : 0);
+    // Written only for a track with marks, so the files of other tracks stay as they were.
+    if (!track.measureRepeats.empty()) {
+        out += "repeats=\"";
+        out += measureRepeatsText(track.measureRepeats);
+        out += "\" ";
+    }
     out += ">\r\n</config>\r\n";
     for (int i = 0; i < track.count; ++i)
         writeNoteElement(track.noteAt(i), out);
@@ -66,6 +113,8 @@ int readTrackElement(Track& track, const MarkupElement& element)
             const int mode = intAttribute(child, "drawmode", 0);
             track.drawmode = static_cast<uint8_t>(mode >= 0 && mode <= kDrawFifthKind ? mode : kDrawGClef);
             track.percussive = intAttribute(child, "percussive", 0) != 0 ? 1 : 0;
+            const std::string* repeats = child.findAttribute("repeats");
+            track.measureRepeats = repeats ? parseMeasureRepeats(*repeats) : MeasureRepeatMarks{};
         } else if (child.name == "note" && child.closed) {
             // A note the file ends inside is left out: its last value may be cut short (a
             // "midi=6" of a "midi=64") and would play wrong.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "score/measure_division.h"
 #include "score/note.h"
 
 #include <array>
@@ -24,6 +25,11 @@ using NoteChunk = std::vector<NoteContent>;
 struct TrackSnapshot {
     std::vector<std::shared_ptr<const NoteChunk>> chunks;
     int count = 0;
+    // What edits change beside the notes and undo brings back with them: the staff kind (it
+    // says how the notes' positions read) and the measures marked to repeat.
+    uint8_t drawmode = 0;
+    uint8_t percussive = 0;
+    MeasureRepeatMarks measureRepeats;
 };
 
 // A track's ring of 64 undo snapshots: head is the next slot to write, tail the oldest slot

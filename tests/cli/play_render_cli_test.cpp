@@ -156,6 +156,29 @@ TEST_F(PlayRenderCliTest, RenderOfOneTrackAndRenderOfAnImportedMidiFile)
     EXPECT_GT(readFile(path("events.wav")).size(), 44u + 44100 * 4);
 }
 
+TEST_F(PlayRenderCliTest, RepeatedMeasuresLengthenTheRenderAndThePlayTime)
+{
+    if (!haveSoundFont())
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    // The test sheet: nine measures of two seconds with measures 2, 4 and 9 marked; the same
+    // sheet with its marks taken out.
+    const std::string marked = std::string(TONVELA_TEST_DATA) + "/repeats.shd";
+    std::string plain = readFile(marked);
+    for (std::size_t at; (at = plain.find("repeats=\"2,4,9\" ")) != std::string::npos;)
+        plain.erase(at, std::string("repeats=\"2,4,9\" ").size());
+    writeFile(path("plain.shd"), plain);
+    ASSERT_EQ(run("render '" + marked + "' -o '" + path("marked.wav") + "'").exitCode, 0);
+    ASSERT_EQ(run("render '" + path("plain.shd") + "' -o '" + path("plain.wav") + "'").exitCode, 0);
+    // 18 s of music without the repeats, 24 s with them, each with a 1.5 s tail.
+    EXPECT_EQ(readFile(path("plain.wav")).size(), 44u + 19.5 * 44100 * 4);
+    EXPECT_EQ(readFile(path("marked.wav")).size(), 44u + 25.5 * 44100 * 4);
+
+    const CliResult info = run("info '" + marked + "' --json");
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("\"playTime\": \"00:24\""), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"totalPlayMs\": 24000"), std::string::npos) << info.out;
+}
+
 TEST_F(PlayRenderCliTest, FailedRenderLeavesAnExistingFileAlone)
 {
     writeFile(path("keep.wav"), "old");

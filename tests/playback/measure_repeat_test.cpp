@@ -10,7 +10,9 @@
 #include "editor/sheet_view_state.h"
 #include "platform/fluid_synth_output.h"
 #include "platform/recording_canvas.h"
+#include "playback/midi_file_writer.h"
 #include "playback/offline_render.h"
+#include "score/play_time.h"
 #include "score/sounding_pitch.h"
 
 #include <cmath>
@@ -168,6 +170,206 @@ TEST_F(MeasureRepeatTest, TheMeasureDrawnUnderTheMarkedNumberIsTheOneThePlayback
     EXPECT_EQ(scheduler->playLength(0), 11000);
 }
 
+// Seven measures of 4/4 laid out three to a row, as a window of 800 pixels shows them: each
+// measure has four quarter notes of keys of its own. Every walk of the track (playback, its
+// length, the play time, the MIDI writer) must play the marked measures twice, whether a
+// measure lies inside a row, ends a row or ends the track.
+class MeasureRepeatEverywhereTest : public MeasureRepeatTest {
+  protected:
+    // White keys from 36 up, four a measure.
+    static int keyOf(int measure, int k)
+    {
+        static constexpr int kSteps[7] = {0, 2, 4, 5, 7, 9, 11};
+        const int n = 4 * (measure - 1) + k;
+        return 36 + 12 * (n / 7) + kSteps[n % 7];
+    }
+
+    void SetUp() override
+    {
+        sheet.setTrackCount(1);
+        std::vector<Note> ns;
+        for (int m = 1; m <= 7; ++m)
+            for (int k = 0; k < 4; ++k) {
+                Note n = makeNote(kTypeQuarter);
+                n.setNameFromKey(keyOf(m, k));
+                ns.push_back(n);
+            }
+        setNotes(*sheet.trackAt(0), ns);
+        SheetViewState view(sheet);
+        view.setClientSize(800, 600);
+        layoutRows(view);
+        // The layout the cases rely on: three measures a row, the 3rd ends row 0, the 7th is
+        // alone on row 2.
+        ASSERT_EQ(sheet.measuresPerRow, 3);
+        ASSERT_TRUE(view.measures(0)[3].lastOnRow);
+        ASSERT_FALSE(view.measures(0)[2].lastOnRow);
+        ASSERT_EQ(view.measuresInUse(0), 7);
+        ASSERT_EQ(view.measures(0)[7].rowIndex, 2);
+    }
+
+    // The onsets (ms, key) of measures played in the given order, a quarter every 500 ms.
+    static std::vector<std::pair<int64_t, int>> onsetsOf(const std::vector<int>& measures)
+    {
+        std::vector<std::pair<int64_t, int>> out;
+        int64_t ms = 0;
+        for (const int m : measures)
+            for (int k = 0; k < 4; ++k, ms += 500)
+                out.emplace_back(ms, keyOf(m, k));
+        return out;
+    }
+
+    std::vector<std::pair<int64_t, int>> scheduledOnsets()
+    {
+        play();
+        std::vector<std::pair<int64_t, int>> out;
+        for (const auto& m : notes())
+            if ((m.status & 0xF0) == 0x90)
+                out.emplace_back(m.ms, m.data1);
+        return out;
+    }
+
+    // The MIDI writer's note ons, at 96 ticks a quarter (500 ms at 120 bpm).
+    std::vector<std::pair<int64_t, int>> writtenOnsets()
+    {
+        TrackExport ex;
+        std::string error;
+        EXPECT_TRUE(buildTrackExport(*sheet.trackAt(0), ex, error)) << error;
+        std::vector<std::pair<int64_t, int>> out;
+        for (const ExportEvent& e : ex.events)
+            if (e.on && !e.rest)
+                out.emplace_back(e.tick * 500 / 96, e.key);
+        return out;
+    }
+};
+
+TEST_F(MeasureRepeatEverywhereTest, AMarkedMeasurePlaysTwiceInsideARowAtARowEndAndAtTheEndOfTheTrack)
+{
+    struct Case {
+        const char* where;
+        std::vector<int> marks;
+        std::vector<int> played;
+    };
+    const std::vector<Case> cases = {
+        {"inside a row", {2}, {1, 2, 2, 3, 4, 5, 6, 7}},
+        {"at a row end", {3}, {1, 2, 3, 3, 4, 5, 6, 7}},
+        {"last of the track", {7}, {1, 2, 3, 4, 5, 6, 7, 7}},
+        {"all three", {2, 3, 7}, {1, 2, 2, 3, 3, 4, 5, 6, 7, 7}},
+        {"first and last", {1, 7}, {1, 1, 2, 3, 4, 5, 6, 7, 7}},
+    };
+    Track& t = *sheet.trackAt(0);
+    for (const Case& c : cases) {
+        t.measureRepeats.assign(c.marks);
+        const auto expected = onsetsOf(c.played);
+        const int64_t length = 2000 * static_cast<int64_t>(c.played.size());
+        EXPECT_EQ(scheduledOnsets(), expected) << c.where;
+        EXPECT_EQ(scheduler->playLength(0), length) << c.where;
+        EXPECT_EQ(writtenOnsets(), expected) << c.where;
+        EXPECT_EQ(totalPlayMs(t), length) << c.where;
+        EXPECT_EQ(playTimeText(t, t.count - 1), formatPlayTime(length)) << c.where;
+        EXPECT_EQ(t.measureRepeats.measures(), c.marks) << "walking uses up no mark";
+    }
+}
+
+TEST_F(MeasureRepeatEverywhereTest, SeekingIntoTheRepeatOfTheLastMeasurePlaysItsSecondPassOnly)
+{
+    sheet.trackAt(0)->measureRepeats.assign({7});
+    ASSERT_TRUE(start(PlayMode::Track));
+    // 16 s long; 15 s is the third quarter of the second pass of measure 7.
+    EXPECT_EQ(scheduler->leadLength(), 16000);
+    const int64_t end = runUntilEnd([&](int64_t ms) {
+        if (ms == 10)
+            scheduler->seek(15000.0 / 16000.0, ms);
+    });
+    std::vector<int> after;
+    for (const auto& m : notes())
+        if ((m.status & 0xF0) == 0x90 && m.ms >= 10)
+            after.push_back(m.data1);
+    EXPECT_EQ(after, (std::vector<int>{keyOf(7, 2), keyOf(7, 3)})) << "no third pass after the seek";
+    EXPECT_EQ(end, 10 + 1000);
+}
+
+TEST_F(MeasureRepeatTest, ABarLineThatOpensTheNextMeasureDoesNotHideTheRepeatFromTheMidiWriter)
+{
+    // 4/4: C D E F, then a bar line and G A B C, as the example sheets write their measures;
+    // the bar line is the first note of measure 2. Measure 1 is marked.
+    fillMeasures({60, 62, 64, 65, 67, 69, 71, 72});
+    Track& t = *sheet.trackAt(0);
+    t.insertNote(makeNote(kTypeBar), 4);
+    t.divideIntoMeasures();
+    ASSERT_EQ(t.measureDivision().measureOf(4), 2);
+    t.measureRepeats.set(1, true);
+    const std::vector<int> expected{60, 62, 64, 65, 60, 62, 64, 65, 67, 69, 71, 72};
+    play();
+    EXPECT_EQ(playedKeys(), expected);
+    TrackExport ex;
+    std::string error;
+    ASSERT_TRUE(buildTrackExport(t, ex, error)) << error;
+    std::vector<int> written;
+    for (const ExportEvent& e : ex.events)
+        if (e.on)
+            written.push_back(e.key);
+    EXPECT_EQ(written, expected);
+}
+
+TEST_F(MeasureRepeatTest, AClipThatOpensTheNextMeasureDoesNotHideTheRepeat)
+{
+    // 2/4: C D | clip E F with measure 1 marked; the clip (no file: skipped at once) is the
+    // first note of measure 2, and the repeat goes back before it.
+    fillMeasures({60, 62, 64, 65});
+    Track& t = *sheet.trackAt(0);
+    t.timeSig = kTimeSig24;
+    t.insertNote(makeNote(kTypeAudioClip), 2);
+    t.divideIntoMeasures();
+    ASSERT_EQ(t.measureDivision().measureOf(2), 2);
+    t.measureRepeats.set(1, true);
+    play();
+    EXPECT_EQ(playedKeys(), (std::vector<int>{60, 62, 60, 62, 64, 65}));
+}
+
+TEST_F(MeasureRepeatTest, ATieOverARepeatSignIsStruckAgainEverywhere)
+{
+    // 2/4: C F~ | F~ G with measure 1 marked: the repeat goes back between the two tied F, so
+    // the second F is its own note on every pass: C F C F F G, a quarter each.
+    std::vector<Note> ns;
+    for (const auto& [key, tie] :
+         std::vector<std::pair<int, bool>>{{60, false}, {65, true}, {65, true}, {67, false}}) {
+        Note n = makeNote(kTypeQuarter, 0, tie ? kFlagTie : 0);
+        n.setNameFromKey(key);
+        n.dwFlag = tie ? kFlagTie : 0;
+        ns.push_back(n);
+    }
+    setNotes(*sheet.trackAt(0), ns);
+    sheet.trackAt(1)->count = 0;
+    Track& t = *sheet.trackAt(0);
+    t.timeSig = kTimeSig24;
+    t.measureRepeats.set(1, true);
+    play();
+    std::vector<std::pair<int64_t, int>> ons;
+    for (const auto& m : notes())
+        if ((m.status & 0xF0) == 0x90)
+            ons.emplace_back(m.ms, m.data1);
+    const std::vector<std::pair<int64_t, int>> expected{{0, 60},    {500, 65},  {1000, 60},
+                                                        {1500, 65}, {2000, 65}, {2500, 67}};
+    EXPECT_EQ(ons, expected);
+    TrackExport ex;
+    std::string error;
+    ASSERT_TRUE(buildTrackExport(t, ex, error)) << error;
+    std::vector<std::pair<int64_t, int>> written;
+    for (const ExportEvent& e : ex.events)
+        if (e.on)
+            written.emplace_back(e.tick * 500 / 96, e.key);
+    EXPECT_EQ(written, expected);
+
+    // Without the mark the two F sound as one half note.
+    t.measureRepeats.clear();
+    play();
+    std::vector<int> keys;
+    for (const auto& m : notes())
+        if ((m.status & 0xF0) == 0x90)
+            keys.push_back(m.data1);
+    EXPECT_EQ(keys, (std::vector<int>{60, 65, 67}));
+}
+
 class MeasureRepeatRenderTest : public ::testing::Test {
   protected:
     void SetUp() override
@@ -202,9 +404,11 @@ class MeasureRepeatRenderTest : public ::testing::Test {
     SheetDocument sheet;
 };
 
-TEST_F(MeasureRepeatRenderTest, OfflineRenderPlaysTheMarkedMeasureTwice)
+TEST_F(MeasureRepeatRenderTest, OfflineRenderPlaysTheMarkedMeasureTwiceInsideAndAtTheEnd)
 {
-    // 2/4: a sixteenth and rests fill each measure, so every measure is one onset a second.
+    // 2/4: a sixteenth and rests fill each of three measures, so every measure is one onset a
+    // second. Marking the second or the last one gives four onsets a second apart, and the
+    // playback ends after four seconds, not three.
     Track& t = *sheet.trackAt(0);
     t.timeSig = kTimeSig24;
     std::vector<Note> ns;
@@ -216,17 +420,18 @@ TEST_F(MeasureRepeatRenderTest, OfflineRenderPlaysTheMarkedMeasureTwice)
     }
     setNotes(t, ns);
     sheet.trackAt(1)->count = 0;
-    t.measureRepeats.set(2, true);
-
-    RenderOptions options;
-    options.tailMs = 300;
-    const RenderedAudio audio = renderSheet(sheet, options);
-    ASSERT_TRUE(audio.ok) << audio.error;
-    EXPECT_EQ(audio.playedMs, 4000) << "three measures of a second, the second one twice";
-    const std::vector<double> onsets = onsetsMs(audio);
-    ASSERT_EQ(onsets.size(), 4u);
-    for (std::size_t k = 0; k < onsets.size(); ++k)
-        EXPECT_NEAR(onsets[k], 1000.0 * static_cast<double>(k), 5.0) << k;
+    for (const int marked : {2, 3}) {
+        t.measureRepeats.assign({marked});
+        RenderOptions options;
+        options.tailMs = 300;
+        const RenderedAudio audio = renderSheet(sheet, options);
+        ASSERT_TRUE(audio.ok) << audio.error;
+        EXPECT_EQ(audio.playedMs, 4000) << "measure " << marked << " marked";
+        const std::vector<double> onsets = onsetsMs(audio);
+        ASSERT_EQ(onsets.size(), 4u) << "measure " << marked << " marked";
+        for (std::size_t k = 0; k < onsets.size(); ++k)
+            EXPECT_NEAR(onsets[k], 1000.0 * static_cast<double>(k), 5.0) << k;
+    }
 }
 
 } // namespace

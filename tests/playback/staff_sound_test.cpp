@@ -106,11 +106,12 @@ class StaffSoundTest : public testing::SchedulerHarness {
         return onsetsOfMidiFile(file);
     }
     // The LilyPond export engraved by LilyPond with a MIDI block; LilyPond's MIDI read back.
-    std::vector<std::vector<Onset>> lilypondOnsets()
+    // `unfold` writes the repeats out, as LilyPond's MIDI plays them only so.
+    std::vector<std::vector<Onset>> lilypondOnsets(bool unfold = false)
     {
         std::string text = lilypondText(sheet);
         const std::size_t afterVersion = text.find("\r\n") + 2;
-        text.insert(afterVersion, "\\score {\r\n");
+        text.insert(afterVersion, unfold ? "\\score {\r\n\\unfoldRepeats\r\n" : "\\score {\r\n");
         text += "\\layout { }\r\n\\midi { }\r\n}\r\n";
         std::ofstream(dir / "sheet.ly", std::ios::binary) << text;
         int status = -1;
@@ -346,6 +347,29 @@ TEST_F(StaffSoundTest, LilyPondsEngravingOfEveryClefSoundsLikeTheSheetsOwnMidiFi
     ASSERT_EQ(octave.size(), 2u);
     EXPECT_EQ(octave[0], (std::vector<Onset>{{0, 60}}));
     EXPECT_EQ(octave[1], (std::vector<Onset>{{0, 72}}));
+}
+
+TEST_F(StaffSoundTest, RepeatedMeasuresSoundAlikeInPlaybackMidiAndLilyPond)
+{
+    // The test sheet: two tracks with measures 2 (inside a row), 4 (at a row end) and 9 (the
+    // last) marked.
+    ASSERT_TRUE(loadSheet(sheet, "repeats", std::string(TONVELA_TEST_DATA) + "/repeats.shd").ok());
+    ASSERT_EQ(sheet.trackAt(0)->measureRepeats.measures(), (std::vector<int>{2, 4, 9}));
+    // Playback: every note on of track 0, in 96ths of a quarter (500 ms at 120 bpm).
+    play(PlayMode::All);
+    std::vector<Onset> played;
+    for (const auto& m : notes())
+        if ((m.status & 0xF0) == 0x90 && (m.status & 0x0F) == 0)
+            played.push_back({m.ms * 96 / 500, m.data1});
+    std::sort(played.begin(), played.end());
+    const auto exported = exportedOnsets();
+    ASSERT_EQ(exported.size(), 2u);
+    EXPECT_EQ(exported[0], played);
+    // 31 notes, and the notes of the three marked measures twice.
+    EXPECT_EQ(exported[0].size(), 31u + 4 + 3 + 1);
+    EXPECT_EQ(exported[0].back().tick96, (12 * 4 - 4) * 96) << "the last whole note starts twice";
+    const auto engraved = lilypondOnsets(true);
+    EXPECT_EQ(engraved, exported);
 }
 
 } // namespace

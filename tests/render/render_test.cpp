@@ -5,9 +5,11 @@
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
+#include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
 #include "render/glyph_painter.h"
 #include "render/sheet_rendering.h"
+#include "score/sheet_file.h"
 
 #include <QFile>
 #include <QImage>
@@ -250,6 +252,49 @@ TEST_F(RenderTest, PdfToAnUnwritablePlaceFailsAndLeavesNothing)
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.error.empty());
     EXPECT_FALSE(std::filesystem::exists("/nonexistent-folder/out.pdf"));
+}
+
+TEST_F(RenderTest, AMarkedMeasureShowsItsDotsAndThickBarInThePicture)
+{
+    // The test sheet marks measures 2, 4 (the end of row 0) and 9 on both tracks; the same
+    // sheet without marks shows white where the signs go.
+    SheetDocument marked;
+    ASSERT_TRUE(loadSheet(marked, "repeats", std::string(TONVELA_TEST_DATA) + "/repeats.shd").ok());
+    SheetDocument plain;
+    ASSERT_TRUE(loadSheet(plain, "repeats", std::string(TONVELA_TEST_DATA) + "/repeats.shd").ok());
+    for (int t = 0; t < plain.trackCount(); ++t)
+        plain.trackAt(t)->measureRepeats.clear();
+    SheetViewState view(marked);
+    view.setClientSize(1000, 800);
+    const QImage withSigns = renderView(view);
+    SheetViewState plainView(plain);
+    plainView.setClientSize(1000, 800);
+    const QImage without = renderView(plainView);
+    ASSERT_EQ(marked.measuresPerRow, 4);
+
+    const auto dark = [](const QImage& im, int x, int y) { return qGray(im.pixel(x, y)) < 96; };
+    const auto sc = [&view](int v) { return view.scaled(v); };
+    for (int t = 0; t < 2; ++t) {
+        const StaffRow& row = view.row(t);
+        const int staffEnd = kStaffLeft + row.length;
+        // Measure 2 ends at the bar line of measure 3; measure 4 at the end of the row.
+        for (const int thinX : {view.measures(t)[3].x, staffEnd - kRepeatSignWidth}) {
+            const RepeatSignGeometry g = repeatSignGeometry(row, thinX, false);
+            const int thickX = sc(g.thickLeft + 1);
+            for (int y = sc(row.top); y <= sc(row.top + 4 * row.spacing); ++y) {
+                EXPECT_TRUE(dark(withSigns, thickX, y))
+                    << "thick bar, track " << t << " x " << thinX << " y " << y;
+                EXPECT_TRUE(dark(withSigns, thickX + 1, y));
+            }
+            for (const int dotY : g.dotY) {
+                EXPECT_TRUE(dark(withSigns, sc(g.dotX), sc(dotY))) << "dot, track " << t << " x " << thinX;
+                EXPECT_FALSE(dark(without, sc(g.dotX), sc(dotY))) << "no dot without the mark";
+            }
+            EXPECT_FALSE(dark(without, thickX, sc(row.top + 13))) << "no thick bar without the mark";
+            // Between the dots and the thin line the staff's space stays white.
+            EXPECT_FALSE(dark(withSigns, sc(g.dotX) + 3, sc(g.dotY[0])));
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +76,27 @@ class LilypondExportTest : public ::testing::Test {
     static bool has(const std::vector<std::string>& lines, const std::string& l)
     {
         return std::find(lines.begin(), lines.end(), l) != lines.end();
+    }
+
+    // One LilyPond run for the exported files NAME.ly in the test's folder: no error, no
+    // warning, and a PDF for each.
+    void expectEngravedCleanly(const std::vector<std::string>& names) const
+    {
+        std::string cmd = "cd '" + dir.string() + "' && lilypond -dno-point-and-click";
+        for (const std::string& n : names)
+            cmd += " " + n + ".ly";
+        cmd += " > lilypond.log 2>&1";
+        const int status = std::system(cmd.c_str());
+        std::ifstream in(path("lilypond.log"));
+        const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ASSERT_TRUE(WIFEXITED(status)) << log;
+        ASSERT_NE(WEXITSTATUS(status), 127) << "lilypond is not installed (scripts/setup.sh installs it)\n"
+                                            << log;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << log;
+        EXPECT_EQ(log.find("error"), std::string::npos) << log;
+        EXPECT_EQ(log.find("warning"), std::string::npos) << log;
+        for (const std::string& n : names)
+            EXPECT_TRUE(std::filesystem::exists(path(n + ".pdf"))) << n << "\n" << log;
     }
 
     std::filesystem::path dir;
@@ -329,21 +351,85 @@ TEST_F(LilypondExportTest, LilyPondEngravesExportedSheetsWithoutErrorsOrWarnings
     ASSERT_TRUE(exportLilypond(empty, "empty.ly", path("empty.ly")));
     ASSERT_TRUE(exportLilypond(noTracks, "none.ly", path("none.ly")));
 
-    // One LilyPond run for the three files; it writes each PDF into the folder it runs in.
-    const std::string cmd =
-        "cd '" + dir.string() +
-        "' && lilypond -dno-point-and-click varied.ly empty.ly none.ly > lilypond.log 2>&1";
-    const int status = std::system(cmd.c_str());
-    std::ifstream in(path("lilypond.log"));
-    const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    ASSERT_TRUE(WIFEXITED(status)) << log;
-    ASSERT_NE(WEXITSTATUS(status), 127) << "lilypond is not installed (scripts/setup.sh installs it)\n"
-                                        << log;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << log;
-    EXPECT_EQ(log.find("error"), std::string::npos) << log;
-    EXPECT_EQ(log.find("warning"), std::string::npos) << log;
-    for (const char* pdf : {"varied.pdf", "empty.pdf", "none.pdf"})
-        EXPECT_TRUE(std::filesystem::exists(path(pdf))) << pdf << "\n" << log;
+    expectEngravedCleanly({"varied", "empty", "none"});
+}
+
+TEST_F(LilypondExportTest, MarkedMeasuresAreWrittenAsVoltaRepeatsAndNoTieRunsOverTheirEnd)
+{
+    // 2/4: C D | E F | G A~ | A~ B, measures 2 and 4 marked (4 is the last measure).
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    t.timeSig = kTimeSig24;
+    for (const int line : {0, -1, -2, -3, -4})
+        append(t, note(line));
+    append(t, note(-5, kTypeQuarter, kFlagTie));
+    append(t, note(-5, kTypeQuarter, kFlagTie));
+    append(t, note(-6));
+    t.measureRepeats.assign({2, 4});
+    const std::string text = lilypondText(sheet);
+    // The staff's lines, from its opening line to the end of the score (its closing brace
+    // left out: staffLines stops at the first brace, which closes a repeat here).
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    bool inside = false;
+    for (std::string l; std::getline(in, l);) {
+        if (!l.empty() && l.back() == '\r')
+            l.pop_back();
+        if (l == ">>")
+            break;
+        if (inside)
+            lines.push_back(l);
+        inside = inside || l == "\\new Staff {";
+    }
+    ASSERT_FALSE(lines.empty()) << text;
+    EXPECT_EQ(lines.back(), "}");
+    lines.pop_back();
+    std::vector<std::string> shape;
+    for (const std::string& l : lines) {
+        if (l.rfind("\\time", 0) == 0 || l.rfind("\\clef", 0) == 0 || l.rfind("\\key", 0) == 0)
+            continue;
+        shape.push_back(l == "\\repeat volta 2 {" ? "[" : l == "}" ? "]" : l.back() == '~' ? "tie" : "note");
+    }
+    // The tie from A to A would run over the repeat sign in front of measure 4: it is left out,
+    // as playback strikes the second A again.
+    EXPECT_EQ(shape, (std::vector<std::string>{"note", "note", "[", "note", "note", "]", "note", "note", "[",
+                                               "note", "note", "]"}))
+        << text;
+    // The staff itself still closes after the last repeat.
+    EXPECT_NE(text.find("}\r\n}\r\n>>\r\n"), std::string::npos) << text;
+
+    // Without marks the same notes have no repeats and keep their tie.
+    t.measureRepeats.clear();
+    const std::string plain = lilypondText(sheet);
+    EXPECT_EQ(plain.find("\\repeat"), std::string::npos);
+    EXPECT_NE(plain.find("~\r\n"), std::string::npos) << plain;
+}
+
+TEST_F(LilypondExportTest, LilyPondEngravesRepeatsWithoutErrorsOrWarnings)
+{
+    // A repeat in every place: the first measure, inside, at the end; with chords, rests,
+    // lyrics, on two staves whose marks differ.
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    for (int ti = 0; ti < 2; ++ti) {
+        Track& t = *sheet.trackAt(ti);
+        for (int m = 0; m < 5; ++m) {
+            appendChord(t, {note(-m), note(-m - 2), note(-m - 4)});
+            Note n = note(-m - 1, kTypeEighth);
+            n.setLyric("la");
+            append(t, n);
+            append(t, note(0, kTypeEighth, kFlagRest));
+            append(t, note(-m - 2, kTypeHalf));
+        }
+    }
+    sheet.trackAt(0)->measureRepeats.assign({1, 3, 5});
+    sheet.trackAt(1)->measureRepeats.assign({2});
+    ASSERT_TRUE(exportLilypond(sheet, "rep.ly", path("rep.ly")));
+    const std::string text = lilypondText(sheet);
+    ASSERT_EQ(static_cast<int>(std::count(text.begin(), text.end(), '{')),
+              static_cast<int>(std::count(text.begin(), text.end(), '}')));
+    expectEngravedCleanly({"rep"});
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "shell/documents/sheet_window.h"
 
 #include "editor/commands.h"
+#include "editor/editing/context_menu.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "platform/clock.h"
@@ -11,8 +12,11 @@
 #include "score/sheet_file.h"
 #include "shell/documents/lyric_box.h"
 #include "shell/documents/qt_editor_input.h"
+#include "shell/documents/sheet_context_menu.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -251,6 +255,16 @@ void SheetWindow::mouseMoveEvent(QMouseEvent* event)
 void SheetWindow::mouseReleaseEvent(QMouseEvent* event)
 {
     m_editor.pointerReleased(pointerInputOf(*event, m_view.zoom(), m_clock.nowMs()));
+}
+
+void SheetWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    const double zoom = m_view.zoom();
+    const int track = trackAtPoint(m_view, static_cast<int>(event->pos().x() / zoom),
+                                   static_cast<int>(event->pos().y() / zoom));
+    const std::unique_ptr<QMenu> menu(makeSheetContextMenu(m_editor, track, this));
+    menu->exec(event->globalPos());
+    event->accept();
 }
 
 void SheetWindow::changeEvent(QEvent* event)

@@ -1,0 +1,54 @@
+#include "editor/editing/context_menu.h"
+
+#include "editor/editing/note_clipboard.h"
+#include "editor/editing/sheet_editor.h"
+#include "editor/layout.h"
+#include "platform/sheet_lock.h"
+#include "score/track_type.h"
+
+#include <algorithm>
+
+namespace tonvela {
+
+int trackAtPoint(SheetViewState& view, int x, int y)
+{
+    const SheetLockGuard lock(sheetLock());
+    const int tracks = view.sheet().trackCount();
+    if (tracks <= 0)
+        return -1;
+    // hitRow marks the track of a clef box as hovered; finding the row changes nothing.
+    const int hovered = view.hoveredTrack;
+    int found = -1;
+    const int rows = std::min(view.rowsInUse, view.rowCount());
+    for (int r = std::max(view.firstVisibleRow, 0); r < rows; ++r) {
+        const StaffRow& row = view.row(r);
+        if (row.top > view.layoutHeight)
+            break;
+        if (hitRow(view, row, x, y))
+            found = r % tracks;
+    }
+    view.hoveredTrack = hovered;
+    return found;
+}
+
+bool runContextMenuItem(SheetEditor& editor, ContextMenuItem item, int track)
+{
+    SheetDocument& sheet = editor.sheet();
+    if (item == ContextMenuItem::DeleteNotes) {
+        const bool any = hasSelection(sheet);
+        editor.deleteSelected();
+        return any;
+    }
+    const Track* t = sheet.trackAt(track);
+    if (!t)
+        return false;
+    const bool fClef = item == ContextMenuItem::FClef;
+    const int drawmode = fClef ? kDrawFClef : kDrawGClef;
+    if (t->drawmode == drawmode && !t->percussive)
+        return false;
+    const TrackType type = fClef ? TrackType::FClef : TrackType::GClef;
+    editor.edit(SnapshotKind::TrackType, track, [&] { sheet.setTrackType(track, static_cast<int>(type)); });
+    return true;
+}
+
+} // namespace tonvela

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <array>
+
+namespace tonvela {
+
+class SheetEditor;
+class SheetViewState;
+
+// The items of the sheet window's context menu, in menu order, and their texts.
+enum class ContextMenuItem { FClef, GClef, DeleteNotes };
+inline constexpr std::array<const char*, 3> kContextMenuTexts = {"F Clef", "G Clef", "Delete Notes"};
+
+// The track under a point in sheet units: the track of the last row, in row order, for which
+// hitRow holds among the rows the window shows; -1 when the point is on none of them. Leaves
+// the hovered track as it was.
+int trackAtPoint(SheetViewState& view, int x, int y);
+
+// Runs an item of the context menu opened over `track` (trackAtPoint's answer). "F Clef" and
+// "G Clef" give the track that staff kind, converting its notes, as one undoable edit (nothing
+// without a track or when it already is that staff); "Delete Notes" deletes the selected
+// notes. True when the sheet changed.
+bool runContextMenuItem(SheetEditor& editor, ContextMenuItem item, int track);
+
+} // namespace tonvela

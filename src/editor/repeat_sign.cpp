@@ -1,0 +1,98 @@
+// The repeat sign that ends a measure marked to repeat: two dots, a thin and a thick bar line.
+
+#include "editor/sheet_drawing.h"
+#include "score/sheet_document.h"
+#include "score/track.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tonvela {
+
+RepeatSignGeometry repeatSignGeometry(const StaffRow& row, int thinX, bool tablature)
+{
+    const int d = row.spacing;
+    RepeatSignGeometry g;
+    g.thinX = thinX;
+    g.thickLeft = thinX + kRepeatThickGap;
+    g.thickRight = g.thickLeft + kRepeatThickWidth;
+    g.dotX = thinX - kRepeatDotGap;
+    g.top = row.top;
+    // A staff has five lines, a tablature six; the dots sit in the spaces either side of the
+    // middle (the 2nd and 3rd spaces of a staff, the 2nd and 4th of a tablature).
+    g.bottom = row.top + (tablature ? 5 : 4) * d;
+    g.dotY[0] = row.top + (3 * d) / 2;
+    g.dotY[1] = row.top + ((tablature ? 7 : 5) * d) / 2;
+    return g;
+}
+
+void SheetDrawing::drawRepeatSign(const StaffRow& row, int thinX, bool drawThin, bool tablature)
+{
+    const RepeatSignGeometry g = repeatSignGeometry(row, thinX, tablature);
+    pen(m_tools.black);
+    if (drawThin)
+        m_canvas.drawLine(sc(g.thinX), sc(g.top), sc(g.thinX), sc(g.bottom));
+    // The thick line keeps two device pixels at the smallest zoom, so it never looks thin.
+    const int left = sc(g.thickLeft);
+    m_canvas.fillRect(left, sc(g.top), std::max(left + 2, sc(g.thickRight)), sc(g.bottom) + 1, kBlack);
+    m_canvas.setBrush(kBlack);
+    // Rounded, not truncated: the dots keep their size at zooms just below 1.
+    const int r = std::max(1, static_cast<int>(std::lround(kRepeatDotRadius * m_view.zoom())));
+    for (const int y : g.dotY) {
+        const int cx = sc(g.dotX);
+        const int cy = sc(y);
+        m_canvas.drawEllipse(cx - r, cy - r, cx + r + 1, cy + r + 1);
+    }
+    m_canvas.setNoBrush();
+}
+
+void SheetDrawing::drawRowRepeats(const StaffRow& row, const Track& t, int start, int end, int n)
+{
+    const MeasureRepeatMarks& marks = t.measureRepeats;
+    if (marks.empty() || start >= end)
+        return;
+    const int track = row.index % m_trackCount;
+    const std::vector<MeasureRecord>& records = m_view.measures(track);
+    const int inUse = std::min(m_view.measuresInUse(track), static_cast<int>(records.size()) - 1);
+    const bool tablature = t.drawmode == kDrawTablature;
+    // Inside the row a marked measure ends at the opening bar line of the next one; the staff
+    // draws that bar line, a tablature draws none, so the sign brings its own there.
+    for (const int m : marks.measures()) {
+        if (m >= inUse)
+            break;
+        const MeasureRecord& next = records[static_cast<std::size_t>(m + 1)];
+        if (next.rowIndex == row.index && !next.startsRow && next.x > 0)
+            drawRepeatSign(row, next.x, tablature, tablature);
+    }
+    // The measure of the row's last note ends on this row unless the notes after the row go on
+    // with it (a staff break inside a measure). It ends at the staff's end when it fills the
+    // row's last place, otherwise where its place on the row ends, after its last note.
+    int last = end - 1;
+    while (last >= start && (t.rootOf(last, n) != -1 || t.noteAt(last).type == kTypeStaffBreak))
+        --last;
+    if (last < start || t.noteAt(last).layout.rowIndex != row.index)
+        return;
+    const int m = t.noteAt(last).layout.measureIndex + 1;
+    if (!marks.contains(m) || m < 1 || m > inUse)
+        return;
+    if (end < n && t.noteAt(end).layout.measureIndex + 1 == m)
+        return;
+    const SheetDocument& sheet = m_view.sheet();
+    const int mw = std::max(1, sheet.measureWidth);
+    const int mpr = std::max(1, sheet.measuresPerRow);
+    const int staffEnd = kStaffLeft + row.length;
+    const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
+    const int afterLast = t.noteAt(last).layout.x + kRepeatAfterNote;
+    int thinX = staffEnd - kRepeatSignWidth;
+    if (rec.rowIndex != row.index) {
+        // Carried over a staff break: it ends after its last note on this row.
+        thinX = std::min(thinX, afterLast);
+    } else {
+        const int place = std::max(0, rec.x) / mw;
+        if (place + 1 < mpr)
+            thinX = std::min(thinX, std::max((place + 1) * mw, afterLast));
+    }
+    drawRepeatSign(row, thinX, true, tablature);
+}
+
+} // namespace tonvela

@@ -1,0 +1,129 @@
+// The sheet window's context menu without the toolkit: which track a point lies on, and what
+// "F Clef", "G Clef" and "Delete Notes" do to the sheet.
+
+#include "editor/commands.h"
+#include "editor/editing/context_menu.h"
+#include "editor/editing/sheet_editor.h"
+#include "editor/example_sheets.h"
+#include "editor/layout.h"
+
+#include <gtest/gtest.h>
+
+namespace tonvela {
+namespace {
+
+using testing::addQuarters;
+
+class CountingHost : public EditorHost {
+  public:
+    void layoutChanged() override { ++layouts; }
+    void scrolled() override {}
+    int layouts = 0;
+};
+
+class ContextMenuTest : public ::testing::Test {
+  protected:
+    // Three tracks with a few notes each, laid out in a window of 800 x 600.
+    ContextMenuTest() : sheet(testing::sheetWithTracks(3)), view(*sheet), editor(view, host)
+    {
+        for (int t = 0; t < 3; ++t)
+            addQuarters(*sheet->trackAt(t), 6 + 4 * t, -t);
+        for (int t = 0; t < 3; ++t)
+            sheet->trackAt(t)->rebuildChordLists();
+        view.setClientSize(800, 600);
+        editor.relayout();
+        sheet->modified = 0;
+    }
+    const StaffRow& row(int r) const { return view.row(r); }
+
+    CountingHost host;
+    std::unique_ptr<SheetDocument> sheet;
+    SheetViewState view;
+    SheetEditor editor;
+};
+
+TEST_F(ContextMenuTest, ThePointerFindsTheTrackOfTheLastRowWhoseBandHoldsIt)
+{
+    // The band of a row runs from 35 above its top to 75 below it; rows are 110 apart, so
+    // the bands of neighbouring rows overlap and the later row wins.
+    const int x = 300;
+    EXPECT_EQ(trackAtPoint(view, x, row(0).top + 20), 0);
+    EXPECT_EQ(trackAtPoint(view, x, row(1).top + 20), 1);
+    EXPECT_EQ(trackAtPoint(view, x, row(2).top - 30), 2) << "above row 2, below row 1: row 2 holds it";
+    EXPECT_EQ(trackAtPoint(view, x, row(1).top + 74), 1) << "just above row 2's band";
+    EXPECT_EQ(trackAtPoint(view, x, row(1).top + 75), 2) << "the last unit of row 1's band is row 2's first";
+    EXPECT_EQ(trackAtPoint(view, x, row(3).top + 10), 0) << "the second system starts with track 0";
+    EXPECT_EQ(trackAtPoint(view, x, row(0).top - 36), -1) << "above every band";
+    EXPECT_EQ(trackAtPoint(view, x, 100000), -1);
+
+    // The clef box counts as its row's, and finding it leaves the hovered track alone.
+    view.hoveredTrack = 2;
+    EXPECT_EQ(trackAtPoint(view, kStaffLeft + 5, row(1).top + 5), 1);
+    EXPECT_EQ(view.hoveredTrack, 2);
+
+    // Rows scrolled out of the window are not found.
+    editor.scrollTo(1);
+    ASSERT_EQ(view.firstVisibleRow, 1);
+    EXPECT_EQ(trackAtPoint(view, x, row(1).top + 20), 1);
+    EXPECT_EQ(trackAtPoint(view, x, row(0).top + 20), -1);
+}
+
+TEST_F(ContextMenuTest, TheClefItemsChangeTheStaffOfThePointedTrackAsOneUndoableEdit)
+{
+    Track& t = *sheet->trackAt(1);
+    const Note before = t.noteAt(0);
+    const int layouts = host.layouts;
+
+    // "F Clef" over track 1
+    EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::FClef, trackAtPoint(view, 300, row(1).top + 20)));
+    EXPECT_EQ(t.drawmode, kDrawFClef);
+    EXPECT_EQ(t.noteAt(0).line, before.line - 5) << "the notes keep sounding where they sounded";
+    EXPECT_EQ(sheet->trackAt(0)->drawmode, kDrawGClef);
+    EXPECT_EQ(sheet->modified, 1);
+    EXPECT_EQ(host.layouts, layouts + 1);
+    EXPECT_TRUE(sheet->canUndo());
+
+    // Again: nothing to change, no step to undo.
+    sheet->modified = 0;
+    EXPECT_FALSE(runContextMenuItem(editor, ContextMenuItem::FClef, 1));
+    EXPECT_EQ(sheet->modified, 0);
+
+    // Undo gives the G clef back with the notes where they were; redo the F clef again.
+    ASSERT_TRUE(editor.command(kCmdUndo));
+    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(t.noteAt(0).line, before.line);
+    EXPECT_EQ(t.noteAt(0).midi, before.midi);
+    EXPECT_FALSE(sheet->canUndo()) << "one change, one step";
+    ASSERT_TRUE(editor.command(kCmdRedo));
+    EXPECT_EQ(t.drawmode, kDrawFClef);
+
+    // "G Clef" brings it back, and turns a percussion track into a melodic one.
+    EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::GClef, 1));
+    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(t.noteAt(0).line, before.line);
+    sheet->trackAt(2)->percussive = 1;
+    EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::GClef, 2));
+    EXPECT_EQ(sheet->trackAt(2)->percussive, 0);
+
+    // No track under the pointer: nothing happens.
+    sheet->modified = 0;
+    EXPECT_FALSE(runContextMenuItem(editor, ContextMenuItem::FClef, -1));
+    EXPECT_FALSE(runContextMenuItem(editor, ContextMenuItem::GClef, 3));
+    EXPECT_EQ(sheet->modified, 0);
+}
+
+TEST_F(ContextMenuTest, DeleteNotesDeletesTheSelectionWhereverThePointerIs)
+{
+    EXPECT_FALSE(runContextMenuItem(editor, ContextMenuItem::DeleteNotes, 0)) << "nothing selected";
+    EXPECT_FALSE(sheet->canUndo());
+    sheet->trackAt(2)->noteAt(1).selected = 1;
+    sheet->trackAt(2)->noteAt(3).selected = 1;
+    const int count = sheet->trackAt(2)->count;
+    EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::DeleteNotes, 0));
+    EXPECT_EQ(sheet->trackAt(2)->count, count - 2);
+    ASSERT_TRUE(editor.command(kCmdUndo));
+    EXPECT_EQ(sheet->trackAt(2)->count, count);
+}
+
+} // namespace
+} // namespace tonvela

@@ -1,0 +1,206 @@
+// The repeat sign that ends a measure marked to repeat: two dots in the spaces beside the middle
+// line, the thin bar line and a thick one, wherever the measure ends.
+
+#include "editor/example_sheets.h"
+#include "editor/layout.h"
+#include "editor/sheet_drawing.h"
+#include "editor/sheet_view_state.h"
+#include "platform/recording_canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tonvela {
+namespace {
+
+using testing::addNote;
+using testing::addQuarters;
+using Kind = RecordingCanvas::Kind;
+using Call = RecordingCanvas::Call;
+
+// What a drawn sign is made of, in device units.
+struct DrawnSign {
+    Call thick;
+    std::vector<Call> dots;
+};
+
+class RepeatSignTest : public ::testing::Test {
+  protected:
+    // One track, a window 1000 wide: four measures of 232 units a row at zoom 1.
+    void makeSheet(float zoom = 1.0f, int tracks = 1)
+    {
+        sheet = testing::sheetWithTracks(tracks);
+        sheet->zoomamount = zoom;
+        view = std::make_unique<SheetViewState>(*sheet);
+        view->setClientSize(1000, 800);
+    }
+    void draw(bool printing = false)
+    {
+        layoutRows(*view);
+        canvas.clear();
+        drawSheet(*view, canvas, printing);
+    }
+    Track& track() { return *sheet->trackAt(0); }
+
+    // The thick bars (black filled rectangles) and dots (black filled ellipses), each dot pair
+    // given to the thick bar right of it.
+    std::vector<DrawnSign> signs() const
+    {
+        std::vector<DrawnSign> out;
+        for (const Call& c : canvas.callsOf(Kind::FillRect))
+            if (c.fill == kBlack)
+                out.push_back({c, {}});
+        for (const Call& e : canvas.callsOf(Kind::Ellipse)) {
+            if (!e.hasBrush || !(e.brush == kBlack))
+                continue;
+            const int cx = (e.v[0] + e.v[2]) / 2;
+            const int cy = (e.v[1] + e.v[3]) / 2;
+            for (DrawnSign& s : out)
+                if (cx < s.thick.v[0] && cx > s.thick.v[0] - 20 && cy > s.thick.v[1] && cy < s.thick.v[3])
+                    s.dots.push_back(e);
+        }
+        std::sort(out.begin(), out.end(), [](const DrawnSign& a, const DrawnSign& b) {
+            return a.thick.v[1] != b.thick.v[1] ? a.thick.v[1] < b.thick.v[1] : a.thick.v[0] < b.thick.v[0];
+        });
+        return out;
+    }
+    bool hasLine(int x1, int y1, int x2, int y2) const
+    {
+        for (const Call& c : canvas.callsOf(Kind::Line))
+            if (c.v[0] == x1 && c.v[1] == y1 && c.v[2] == x2 && c.v[3] == y2)
+                return true;
+        return false;
+    }
+    // Checks one sign against the geometry of a thin line at `thinX` on row r (sheet units).
+    void expectSignAt(const DrawnSign& s, int r, int thinX, bool tablature = false) const
+    {
+        const StaffRow& row = view->row(r);
+        const RepeatSignGeometry g = repeatSignGeometry(row, thinX, tablature);
+        const auto sc = [this](int v) { return view->scaled(v); };
+        EXPECT_EQ(s.thick.v[0], sc(g.thickLeft));
+        EXPECT_GE(s.thick.v[2] - s.thick.v[0], 2) << "never thinner than two pixels";
+        EXPECT_EQ(s.thick.v[1], sc(row.top));
+        EXPECT_EQ(s.thick.v[3], sc(row.top + (tablature ? 5 : 4) * row.spacing) + 1);
+        ASSERT_EQ(s.dots.size(), 2u);
+        for (std::size_t k = 0; k < 2; ++k) {
+            const Call& d = s.dots[k];
+            EXPECT_EQ((d.v[0] + d.v[2] - 1) / 2, sc(thinX - kRepeatDotGap)) << k;
+            EXPECT_EQ((d.v[1] + d.v[3] - 1) / 2, sc(g.dotY[k])) << k;
+        }
+        // The dots sit in the spaces either side of the middle line.
+        const int d = row.spacing;
+        EXPECT_GT(g.dotY[0], row.top + d);
+        EXPECT_LT(g.dotY[0], row.top + 2 * d);
+        EXPECT_GT(g.dotY[1], row.top + (tablature ? 3 : 2) * d);
+        EXPECT_LT(g.dotY[1], row.top + (tablature ? 4 : 3) * d);
+    }
+
+    std::unique_ptr<SheetDocument> sheet;
+    std::unique_ptr<SheetViewState> view;
+    RecordingCanvas canvas{1000, 800};
+};
+
+TEST_F(RepeatSignTest, MarkedMeasuresEndWithTheSignInsideARowAtItsEndAndAfterTheLastMeasure)
+{
+    // GIVEN nine measures of four quarters, four a row: rows 0 and 1 full, measure 9 alone
+    makeSheet();
+    addQuarters(track(), 36);
+    draw();
+    ASSERT_EQ(sheet->measuresPerRow, 4);
+    EXPECT_TRUE(signs().empty()) << "no marks, no signs";
+    const int mw = sheet->measureWidth;
+    const int staffEnd = kStaffLeft + view->row(0).length;
+
+    // WHEN measures 2 (inside row 0), 4 (its last) and 9 (the last of the track) are marked
+    track().measureRepeats.assign({2, 4, 9});
+    draw();
+
+    // THEN three signs: at the bar line of measure 3, at the end of row 0, after measure 9
+    const std::vector<DrawnSign> drawn = signs();
+    ASSERT_EQ(drawn.size(), 3u);
+    const int bar3 = view->measures(0)[3].x;
+    ASSERT_EQ(bar3, 2 * mw);
+    expectSignAt(drawn[0], 0, bar3);
+    expectSignAt(drawn[1], 0, staffEnd - kRepeatSignWidth);
+    EXPECT_EQ(drawn[1].thick.v[2], staffEnd) << "the thick line ends the staff";
+    EXPECT_TRUE(hasLine(staffEnd - kRepeatSignWidth, view->row(0).top, staffEnd - kRepeatSignWidth,
+                        view->row(0).top + 36))
+        << "the row end gets a thin line of its own";
+    const Note& last = track().noteAt(35);
+    ASSERT_EQ(last.layout.rowIndex, 2);
+    const int afterNine = std::max(mw, last.layout.x + kRepeatAfterNote);
+    ASSERT_LT(afterNine, staffEnd - kRepeatSignWidth) << "measure 9 ends inside its row";
+    expectSignAt(drawn[2], 2, afterNine);
+    EXPECT_GT(afterNine, last.layout.x + 15) << "after the last note's head";
+
+    // A printed page shows the same signs.
+    draw(true);
+    EXPECT_EQ(signs().size(), 3u);
+}
+
+TEST_F(RepeatSignTest, AMeasureGoingOnAfterAStaffBreakEndsOnTheNextRow)
+{
+    // 4/4: two quarters, a staff break inside the measure, two quarters: one measure over two
+    // rows; marked, its sign comes after its last note on row 1, not at the end of row 0.
+    makeSheet();
+    addQuarters(track(), 2);
+    addNote(track(), kTypeStaffBreak, 0);
+    addQuarters(track(), 2);
+    track().measureRepeats.assign({1});
+    draw();
+    ASSERT_EQ(track().noteAt(4).layout.rowIndex, 1);
+    ASSERT_EQ(track().noteAt(4).layout.measureIndex, 0);
+    const std::vector<DrawnSign> drawn = signs();
+    ASSERT_EQ(drawn.size(), 1u);
+    expectSignAt(drawn[0], 1, track().noteAt(4).layout.x + kRepeatAfterNote);
+
+    // A staff break after a full measure ends that measure on its row.
+    makeSheet();
+    addQuarters(track(), 4);
+    addNote(track(), kTypeStaffBreak, 0);
+    addQuarters(track(), 4);
+    track().measureRepeats.assign({1});
+    draw();
+    const std::vector<DrawnSign> afterFull = signs();
+    ASSERT_EQ(afterFull.size(), 1u);
+    expectSignAt(afterFull[0], 0,
+                 std::max(sheet->measureWidth, track().noteAt(3).layout.x + kRepeatAfterNote));
+}
+
+TEST_F(RepeatSignTest, TablatureAndSmallZoomsDrawTheSignToo)
+{
+    makeSheet(0.5f);
+    addQuarters(track(), 12);
+    track().drawmode = kDrawTablature;
+    track().measureRepeats.assign({1});
+    draw();
+    const std::vector<DrawnSign> drawn = signs();
+    ASSERT_EQ(drawn.size(), 1u);
+    const int bar2 = view->measures(0)[2].x;
+    expectSignAt(drawn[0], 0, bar2, true);
+    // A tablature draws no bar lines of its own, so the sign brings its thin line.
+    const int top = view->row(0).top;
+    EXPECT_TRUE(hasLine(view->scaled(bar2), view->scaled(top), view->scaled(bar2), view->scaled(top + 45)));
+    for (const Call& d : drawn[0].dots)
+        EXPECT_GE(d.v[2] - d.v[0], 3) << "a dot keeps a radius of a pixel";
+}
+
+TEST_F(RepeatSignTest, EachTrackDrawsTheSignsOfItsOwnMarks)
+{
+    makeSheet(1.0f, 2);
+    addQuarters(*sheet->trackAt(0), 8);
+    addQuarters(*sheet->trackAt(1), 8);
+    sheet->trackAt(1)->measureRepeats.assign({1});
+    draw();
+    const std::vector<DrawnSign> drawn = signs();
+    ASSERT_EQ(drawn.size(), 1u);
+    expectSignAt(drawn[0], 1, view->measures(1)[2].x);
+    // Marks beyond the track's measures draw nothing.
+    sheet->trackAt(0)->measureRepeats.assign({7, 40});
+    draw();
+    EXPECT_EQ(signs().size(), 1u);
+}
+
+} // namespace
+} // namespace tonvela
