@@ -71,41 +71,60 @@ void finishNotes(std::vector<Note>& notes, const Track& t, const ChordEntryConte
     }
 }
 
+// Runs the append of notes to `t` as one edit: through the context's commit when it has one,
+// else holding the sheet lock from the snapshot to the last note, so the painter and playback
+// threads see the sheet before the entry or after it, never in between.
+void commitAppend(SheetDocument& sheet, Track& t, const ChordEntryContext& ctx,
+                  const std::function<void()>& append)
+{
+    const int track = trackIndexOf(sheet, t);
+    if (ctx.commit) {
+        ctx.commit(track, append);
+        return;
+    }
+    SheetLockGuard lock(sheetLock());
+    sheet.snapshot(SnapshotKind::Insert, track);
+    append();
+}
+
 // Appends the notes as one chord: the first is the root, every further note names it as its
 // chord parent and takes its duration type.
-// Both appends hold the sheet lock from the snapshot to the last note, so the painter and
-// playback threads see the sheet before the entry or after it, never in between.
-void appendChord(SheetDocument& sheet, Track& t, std::vector<Note> notes)
+void appendChord(SheetDocument& sheet, Track& t, std::vector<Note> notes, const ChordEntryContext& ctx)
 {
-    SheetLockGuard lock(sheetLock());
-    sheet.snapshot(SnapshotKind::Insert, trackIndexOf(sheet, t));
-    const int root = t.count;
-    for (std::size_t i = 0; i < notes.size(); ++i) {
-        Note& n = notes[i];
-        n.chordparent = static_cast<int16_t>(i == 0 ? -1 : root);
-        if (i > 0) {
-            n.type = notes[0].type;
-            n.layout.width = static_cast<int16_t>(n.kindWidth());
+    commitAppend(sheet, t, ctx, [&t, &notes] {
+        const int root = t.count;
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            Note& n = notes[i];
+            n.chordparent = static_cast<int16_t>(i == 0 ? -1 : root);
+            if (i > 0) {
+                n.type = notes[0].type;
+                n.layout.width = static_cast<int16_t>(n.kindWidth());
+            }
+            t.insertNote(n, t.count);
         }
-        t.insertNote(n, t.count);
-    }
-    t.rebuildChordLists();
-    t.freshTrack = t.count > 0 ? 0 : 1;
+        t.rebuildChordLists();
+        t.freshTrack = t.count > 0 ? 0 : 1;
+    });
 }
 
-void appendSeparately(SheetDocument& sheet, Track& t, const std::vector<Note>& notes)
+void appendSeparately(SheetDocument& sheet, Track& t, const std::vector<Note>& notes,
+                      const ChordEntryContext& ctx)
 {
-    SheetLockGuard lock(sheetLock());
-    sheet.snapshot(SnapshotKind::Insert, trackIndexOf(sheet, t));
-    for (Note n : notes) {
-        n.chordparent = -1;
-        t.insertNote(n, t.count);
-    }
-    t.freshTrack = t.count > 0 ? 0 : 1;
+    commitAppend(sheet, t, ctx, [&t, &notes] {
+        for (Note n : notes) {
+            n.chordparent = -1;
+            t.insertNote(n, t.count);
+        }
+        t.freshTrack = t.count > 0 ? 0 : 1;
+    });
 }
 
-void relayout(SheetDocument& sheet, const ChordEntryContext& ctx)
+// Lays the sheet out after a command, unless the notes went in through the context's commit,
+// which laid it out already.
+void relayout(SheetDocument& sheet, const ChordEntryContext& ctx, int added)
 {
+    if (added > 0 && ctx.commit)
+        return;
     if (ctx.relayout)
         ctx.relayout();
     else
@@ -184,7 +203,7 @@ int shapeToSheet(SheetDocument& sheet, std::string_view fingering, int startFret
     finishNotes(notes, *t, ctx);
     const int type = notes[0].type;
     const int added = static_cast<int>(notes.size());
-    appendChord(sheet, *t, std::move(notes));
+    appendChord(sheet, *t, std::move(notes), ctx);
     if (ctx.currentRow)
         ctx.currentRow->x += cursorAdvance(type, kTypeThirtySecond);
     return added;
@@ -237,11 +256,11 @@ int addChordToSheet(SheetDocument* sheet, const ChordSelection& selection, bool 
         std::stable_sort(notes.begin(), notes.end(),
                          [](const Note& a, const Note& b) { return a.effectiveKey() < b.effectiveKey(); });
         notes[0].setLyric(lyric);
-        appendSeparately(*sheet, *t, notes);
+        appendSeparately(*sheet, *t, notes, ctx);
     } else {
-        appendChord(*sheet, *t, std::move(notes));
+        appendChord(*sheet, *t, std::move(notes), ctx);
     }
-    relayout(*sheet, ctx);
+    relayout(*sheet, ctx, added);
     return added;
 }
 
@@ -253,7 +272,7 @@ int addGuitarChordToSheet(SheetDocument* sheet, std::string_view fingering, int 
         return 0;
     }
     const int added = shapeToSheet(*sheet, fingering, startFret, ctx);
-    relayout(*sheet, ctx);
+    relayout(*sheet, ctx, added);
     return added;
 }
 
@@ -305,10 +324,10 @@ int addScaleAsChord(SheetDocument* sheet, const ScaleSelection& scale, ChordEntr
     }
     const int type = notes[0].type;
     const int added = static_cast<int>(notes.size());
-    appendChord(*sheet, *t, std::move(notes));
+    appendChord(*sheet, *t, std::move(notes), ctx);
     if (ctx.lastRow)
         ctx.lastRow->x += cursorAdvance(type, kTypeSixteenth);
-    relayout(*sheet, ctx);
+    relayout(*sheet, ctx, added);
     return added;
 }
 
@@ -325,9 +344,10 @@ int addScaleAsMelody(SheetDocument* sheet, const ScaleSelection& scale, ChordEnt
     if (!hasRoom(*t, notes.size(), ctx))
         return 0;
     finishNotes(notes, *t, ctx);
-    appendSeparately(*sheet, *t, notes);
-    relayout(*sheet, ctx);
-    return static_cast<int>(notes.size());
+    const int added = static_cast<int>(notes.size());
+    appendSeparately(*sheet, *t, notes, ctx);
+    relayout(*sheet, ctx, added);
+    return added;
 }
 
 int addDiagramsToSheet(const ChordDocument& doc, bool selectedOnly, SheetDocument* sheet,
@@ -341,7 +361,7 @@ int addDiagramsToSheet(const ChordDocument& doc, bool selectedOnly, SheetDocumen
     for (const ChordDiagram& d : doc.diagrams())
         if (!selectedOnly || d.selected)
             added += shapeToSheet(*sheet, d.fingering, d.startFret, ctx);
-    relayout(*sheet, ctx);
+    relayout(*sheet, ctx, added);
     return added;
 }
 

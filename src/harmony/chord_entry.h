@@ -50,6 +50,11 @@ struct ChordEntryContext {
     StaffRowCursor* lastRow = nullptr;
     std::function<void()> relayout; // when empty the sheet asks its own view
     Notifier* notifier = nullptr;
+    // Runs `append` (the notes going into track `track`) as one edit of the sheet. The desktop
+    // hands it to the sheet editor, which holds the sheet lock, takes the one undo snapshot and
+    // lays the sheet out; `relayout` is then not called for that command. When empty the
+    // commands take the lock and the snapshot themselves.
+    std::function<void(int track, const std::function<void()>& append)> commit;
 };
 
 // The four commands of the chord and scale panels. Each appends to the end of a track of the

@@ -257,6 +257,34 @@ TEST_F(ChordEntryTest, EveryCommandIsOneUndoStep)
     EXPECT_EQ(track().count, 0);
 }
 
+TEST_F(ChordEntryTest, ACommitHookReceivesEachAppendAsOneEditOfTheRightTrack)
+{
+    std::vector<int> commits;
+    ctx.commit = [&](int t, const std::function<void()>& append) {
+        commits.push_back(t);
+        const SheetLockGuard lock(sheetLock());
+        sheet.snapshot(SnapshotKind::Insert, t);
+        append();
+    };
+    sheet.setTrackCount(2);
+    ctx.currentTrack = 1;
+    ASSERT_EQ(addChordToSheet(&sheet, chord("C", "maj"), false, ctx), 6);
+    ASSERT_EQ(addScaleAsMelody(&sheet, scale('C', 0), ctx), 8);
+    EXPECT_EQ(commits, (std::vector<int>{1, 1}));
+    EXPECT_EQ(relayouts, 0) << "the edit lays the sheet out";
+    EXPECT_EQ(track(1).count, 14);
+    sheet.undo();
+    EXPECT_EQ(track(1).count, 6);
+    sheet.undo();
+    EXPECT_EQ(track(1).count, 0);
+    EXPECT_FALSE(sheet.canUndo()) << "no snapshot besides the hook's";
+
+    // Nothing to add: no edit, but the cleared selection is laid out.
+    EXPECT_EQ(addGuitarChordToSheet(&sheet, "11X21X31X41X51X61X", 1, ctx), 0);
+    EXPECT_EQ(commits.size(), 2u);
+    EXPECT_EQ(relayouts, 1);
+}
+
 // At the moment an entry takes its undo snapshot, a second thread (the painter, the playback)
 // asks for the sheet lock. It must get it only once the entry is whole, not between the
 // snapshot and the notes.

@@ -12,6 +12,7 @@
 #include "shell/frame/command_table.h"
 #include "shell/frame/document_area.h"
 #include "shell/frame/document_commands.h"
+#include "shell/frame/harmony_commands.h"
 #include "shell/frame/menus.h"
 #include "shell/frame/panel_dock.h"
 #include "shell/frame/playback_commands.h"
@@ -62,6 +63,7 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     m_about = createAboutBox(this);
     m_playbackCommands = std::make_unique<PlaybackCommands>(*this);
     wirePanels();
+    new HarmonyCommands(*this); // a child of the window
     updatePanels();
     updateCommandStates();
 }
