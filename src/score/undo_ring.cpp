@@ -37,6 +37,7 @@ void UndoRing::snapshot(const Track& track)
     const int count = track.count;
     TrackSnapshot snap;
     snap.count = count;
+    snap.repeats = track.measureRepeats;
     const std::optional<TrackSnapshot>& prevSlot =
         m_ring[static_cast<std::size_t>((m_head + kUndoSlots - 1) % kUndoSlots)];
     const std::size_t n = static_cast<std::size_t>(count);
@@ -124,6 +125,7 @@ void UndoRing::restore(Track& track, const TrackSnapshot& snap)
             n.fresh = 1;
         }
     track.count = snap.count;
+    track.measureRepeats = snap.repeats;
     // Slots beyond the count always hold constructed notes.
     for (int j = track.count; j < std::min(oldHigh, track.capacity()); ++j)
         track.noteAt(j) = Note();

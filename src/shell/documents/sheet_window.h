@@ -113,12 +113,19 @@ class SheetWindow : public QWidget,
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
   private:
     // EditorHost
     void layoutChanged() override;
     void scrolled() override;
+    void pointerViewChanged() override { requestPaint(); }
+    void selectionChanged() override;
+    void statusTextChanged(const std::string& text) override;
+
+    // A pointer move came too soon to be tracked: it is tracked once its interval ends.
+    void trackPendingMoveLater();
 
     void updateScrollBar();
     void notifyState();
@@ -138,6 +145,7 @@ class SheetWindow : public QWidget,
     std::atomic<bool> m_minimized{false};
     int64_t m_lastPaintMs = -1'000'000;
     bool m_retryPending = false;
+    bool m_moveTimerArmed = false;
 
     mutable std::mutex m_pictureMutex;
     QImage m_picture;
