@@ -91,7 +91,10 @@ class PointerEditingTest : public ::testing::Test {
         ms += 20;
         return PointerInput{x, y, shift, ctrl, ms, button};
     }
-    void moveTo(int x, int y, bool shift = false) { editor->pointerMoved(input(x, y, PointerButton::None, shift)); }
+    void moveTo(int x, int y, bool shift = false)
+    {
+        editor->pointerMoved(input(x, y, PointerButton::None, shift));
+    }
     bool click(int x, int y, bool shift = false, bool ctrl = false)
     {
         moveTo(x, y, shift);
@@ -606,8 +609,8 @@ TEST_F(PointerEditingTest, RandomPointerEditingKeepsTheSheetLoadable)
         make(3, [](SheetDocument& s) { s.trackAt(1)->drawmode = kDrawFClef; });
         std::mt19937 rng(seed);
         auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-        const int kinds[] = {kTypeWhole, kTypeHalf,   kTypeQuarter,    kTypeEighth, kTypeSixteenth,
-                             kTypeBar,   kTypeSpace,  kTypeStaffBreak, kTypeQuarter};
+        const int kinds[] = {kTypeWhole, kTypeHalf,  kTypeQuarter,    kTypeEighth, kTypeSixteenth,
+                             kTypeBar,   kTypeSpace, kTypeStaffBreak, kTypeQuarter};
         for (int step = 0; step < 2500; ++step) {
             const int op = pick(0, 19);
             const int x = pick(0, 800);
@@ -637,7 +640,8 @@ TEST_F(PointerEditingTest, RandomPointerEditingKeepsTheSheetLoadable)
             } else {
                 editor->command(kCmdRedo);
             }
-            ASSERT_TRUE(testing::keepsTheInvariants(*sheet)) << "after step " << step << " (operation " << op << ")";
+            ASSERT_TRUE(testing::keepsTheInvariants(*sheet))
+                << "after step " << step << " (operation " << op << ")";
             for (int t = 0; t < 3; ++t) {
                 const TrackEditState& s = editor->editState().track(t);
                 ASSERT_LT(s.currentNote, track(t).count) << "step " << step;

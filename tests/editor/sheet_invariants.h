@@ -80,7 +80,8 @@ inline ::testing::AssertionResult comesBackFromItsFile(SheetDocument& sheet, con
             if (x.type != y.type || x.line != y.line || x.midi != y.midi ||
                 (x.dwFlag & ~kFlagBeamed) != (y.dwFlag & ~kFlagBeamed) || x.chordparent != y.chordparent ||
                 x.loopTo != y.loopTo || x.loopCount != y.loopCount || x.lyrictext() != y.lyrictext())
-                return ::testing::AssertionFailure() << "track " << t << " note " << i << " came back changed";
+                return ::testing::AssertionFailure()
+                       << "track " << t << " note " << i << " came back changed";
         }
     }
     return ::testing::AssertionSuccess();

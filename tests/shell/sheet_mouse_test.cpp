@@ -45,7 +45,8 @@ class SheetMouseTest : public ShellTest {
     }
     // A move as the window gets it from the system, with the buttons and keys held (QTest's
     // own moves carry no keys).
-    void send(int x, int y, Qt::MouseButtons held = Qt::NoButton, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    void send(int x, int y, Qt::MouseButtons held = Qt::NoButton,
+              Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         const QPointF to(at(x, y));
         QMouseEvent move(QEvent::MouseMove, to, w->mapToGlobal(to), Qt::NoButton, held, modifiers);
@@ -150,9 +151,11 @@ TEST_F(SheetMouseTest, ThePreviewFollowsThePointerInBlueWithTheNoteInTheStatus)
     ASSERT_TRUE(w->view().previewVisible);
     EXPECT_EQ(window->lengthBar()->statusText(), QStringLiteral("Note: E 2"));
     const Note& p = w->view().previewNote;
-    EXPECT_TRUE(waitUntil([&] { return bluePixelsIn(p.layout.x, p.layout.y, p.layout.x + 14, p.layout.y + 32) > 10; }))
-        << "the preview's glyph in blue";
-    EXPECT_EQ(bluePixelsIn(kStaffLeft + 40, top(1) - 20, kStaffLeft + 400, top(1) + 50), 0) << "nothing else blue";
+    EXPECT_TRUE(waitUntil([&] {
+        return bluePixelsIn(p.layout.x, p.layout.y, p.layout.x + 14, p.layout.y + 32) > 10;
+    })) << "the preview's glyph in blue";
+    EXPECT_EQ(bluePixelsIn(kStaffLeft + 40, top(1) - 20, kStaffLeft + 400, top(1) + 50), 0)
+        << "nothing else blue";
 
     // Two moves in quick succession: where the pointer stops is what shows.
     send(x, yOfStep(top(0), 0));
@@ -204,8 +207,9 @@ TEST_F(SheetMouseTest, TheClefSelectsItsTrackInThePanelAndTheCaption)
     click(kStaffLeft + 12, top(1) + 20);
     EXPECT_EQ(w->sheet().selectedTrack, 1);
     EXPECT_EQ(field("trackSelected"), QStringLiteral("2"));
-    EXPECT_EQ(window->panelDock()->windowTitle(),
-              QStringLiteral("Sheet Document - %1 - Track 2").arg(QString::fromStdString(w->sheet().caption)));
+    EXPECT_EQ(
+        window->panelDock()->windowTitle(),
+        QStringLiteral("Sheet Document - %1 - Track 2").arg(QString::fromStdString(w->sheet().caption)));
     EXPECT_EQ(track(1).count, 0);
 }
 

@@ -124,9 +124,9 @@ class PointerEditing {
     PointerState m_state;
     std::optional<PointerInput> m_pending;
     std::string m_status;
-    int m_guideRow = -1;       // the row whose hover guides follow the pointer
-    int m_barTrack = -1;       // the track whose bar line is hovered
-    int m_chordZoneTrack = -1; // the track whose current note shows the chord preview
+    int m_guideRow = -1;           // the row whose hover guides follow the pointer
+    int m_barTrack = -1;           // the track whose bar line is hovered
+    int m_chordZoneTrack = -1;     // the track whose current note shows the chord preview
     bool m_selectionMoved = false; // a drag changed the selection
 };
 
