@@ -78,7 +78,8 @@ void BM_ClickInsertsANoteOnTheLargestSheet(benchmark::State& state)
         w.editor.pointerPressed({x, y, false, false, ms += 20, PointerButton::Left});
         w.editor.pointerReleased({x, y, false, false, ms += 20, PointerButton::Left});
         const QImage picture = w.paint();
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
         worst = std::max(worst, seconds);
         benchmark::DoNotOptimize(picture.constBits());
@@ -91,7 +92,8 @@ void BM_ClickInsertsANoteOnTheLargestSheet(benchmark::State& state)
     state.counters["worst_ms"] = worst * 1000.0;
 }
 BENCHMARK(BM_ClickInsertsANoteOnTheLargestSheet)
-    ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); })
+    ->ComputeStatistics("max",
+                        [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); })
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(200)

@@ -44,13 +44,13 @@ std::optional<ClosingBar> closingBarLine(const SheetViewState& view, int track, 
     if (rec.firstNote < 0 || rec.firstNote >= laid)
         return std::nullopt;
     if (m < inUse) {
-        const MeasureRecord& next = records[static_cast<std::size_t>(m + 1)];
+        const MeasureRecord& next = records[static_cast<std::size_t>(m) + 1];
         if (!next.startsRow && next.x > 0 && next.rowIndex >= 0)
             return ClosingBar{next.rowIndex, next.x, false};
     }
     // The row the measure ends on: that of its last note, which a staff break inside the
     // measure may have carried onto a later row than the measure's first.
-    const int nextFirst = m < inUse ? records[static_cast<std::size_t>(m + 1)].firstNote : laid;
+    const int nextFirst = m < inUse ? records[static_cast<std::size_t>(m) + 1].firstNote : laid;
     const int last = std::clamp(nextFirst, rec.firstNote + 1, laid) - 1;
     const int row = t->noteAt(last).layout.rowIndex;
     if (row < 0 || row >= view.rowCount())
@@ -91,7 +91,7 @@ bool hoverBarLine(SheetViewState& view, int track, int px, int py)
         if (bar->rowEnd)
             records[static_cast<std::size_t>(m)].endHover = 1;
         else
-            records[static_cast<std::size_t>(m + 1)].barHover = 1;
+            records[static_cast<std::size_t>(m) + 1].barHover = 1;
         return true;
     }
     return false;
