@@ -51,6 +51,10 @@ void setRowScaled(const SheetViewState& view, StaffRow& row)
     row.topScaled = view.scaled(row.top);
     row.spacingScaled = view.scaled(row.spacing);
     row.lengthScaled = view.scaled(row.length);
+    row.clefLeft = kStaffLeft;
+    row.clefRight = kStaffLeft + 30;
+    row.clefTop = row.top;
+    row.clefBottom = row.top + 60;
 }
 
 // Stretches the notes from `from` up to `to` so their chord roots fill w units.
@@ -520,7 +524,7 @@ std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& to
         n.line = static_cast<int16_t>(*step);
         n.midi = static_cast<int8_t>(std::clamp(t->drumKey, 0, 127));
     } else {
-        n.setStaffPosition(*step);
+        n.setStaffPosition(*step, t ? t->drawmode : kDrawGClef);
     }
     if (t)
         n.iid = t->iid;
@@ -539,29 +543,6 @@ std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& to
     if (marksAllowed && toggles.flat)
         n.dwFlag |= kFlagFlat;
     return step;
-}
-
-bool hitRow(SheetViewState& view, const StaffRow& row, int x, int y)
-{
-    if (x >= row.clefLeft && x < row.clefRight && y >= row.clefTop && y < row.clefBottom &&
-        row.clefRight > row.clefLeft) {
-        view.hoveredTrack = view.sheet().trackCount() > 0 ? row.index % view.sheet().trackCount() : -1;
-        return true;
-    }
-    return y >= row.top - 35 && y <= row.top + 75;
-}
-
-bool trackHover(StaffRow& row, int x, int y)
-{
-    int above = -1, below = -1;
-    if (x >= kStaffLeft + 10 && y >= row.top - 35 && y <= row.top)
-        above = x;
-    else if (y >= row.top + 35 && y <= row.top + 75)
-        below = x;
-    const bool changed = above != row.hoverAboveX || below != row.hoverBelowX;
-    row.hoverAboveX = above;
-    row.hoverBelowX = below;
-    return changed;
 }
 
 void layoutRows(SheetViewState& view)
@@ -645,29 +626,6 @@ void layoutRows(SheetViewState& view)
     positionRowsAndPlace(view, laid, ksw);
 }
 
-bool hoverBarLine(SheetViewState& view, int track, int px, int py)
-{
-    bool any = false;
-    std::vector<MeasureRecord>& records = view.measures(track);
-    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
-    for (int m = 1; m <= inUse; ++m) {
-        MeasureRecord& r = records[static_cast<std::size_t>(m)];
-        const bool hit =
-            !r.startsRow && r.x - 10 < px && px < r.x + 10 && r.barTop - 5 < py && py < r.barBottom + 5;
-        r.barHover = hit ? 1 : 0;
-        any = any || hit;
-    }
-    return any;
-}
-
-void clearBarHover(SheetViewState& view, int track)
-{
-    std::vector<MeasureRecord>& records = view.measures(track);
-    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
-    for (int m = 1; m <= inUse; ++m)
-        records[static_cast<std::size_t>(m)].barHover = 0;
-}
-
 void setFirstVisibleRow(SheetViewState& view, int row)
 {
     view.firstVisibleRow = std::max(row, 0);
@@ -707,20 +665,21 @@ void scrollLaidOutRows(SheetViewState& view, int first)
             n.layout.stemDown =
                 (n.line <= 0 && !t.percussive && n.chordparent == -1 && n.childCount == 0) ? 1 : 0;
         }
-        for (int i = begin; i < end; ++i) {
-            Note& n = t.noteAt(i);
-            const int root = t.rootOf(i, laid);
-            int rowIdx = n.layout.rowIndex;
-            if (root >= 0) {
-                const int rootRow = t.noteAt(root).layout.rowIndex;
-                if (rootRow >= 0 && rootRow < view.rowCount())
-                    rowIdx = rootRow;
-            }
-            if (rowIdx < 0 || rowIdx >= view.rowCount())
-                continue;
-            n.layout.y = toInt16(noteY(view.row(rowIdx), n));
+        // Members are placed with their root, wherever they stand in the array (chord
+        // building appends them at the track's end).
+        auto place = [&](Note& n) {
+            n.layout.y = toInt16(noteY(row, n));
             setScaledBox(zoom, n);
             n.layoutMarks();
+        };
+        for (int i = begin; i < end; ++i) {
+            Note& n = t.noteAt(i);
+            if (t.rootOf(i, laid) >= 0 || n.layout.rowIndex != r)
+                continue;
+            place(n);
+            for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k)
+                if (t.rootOf(n.children[k], laid) == i)
+                    place(t.noteAt(n.children[k]));
         }
     }
     for (int r = view.firstVisibleRow; r < view.rowsInUse; ++r) {

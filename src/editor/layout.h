@@ -49,12 +49,26 @@ std::optional<int> placeClick(StaffRow& row, Note& note, const PlacementToggles&
 // or in the band from 35 above to 75 below the row's top.
 bool hitRow(SheetViewState& view, const StaffRow& row, int x, int y);
 
-// Marks the bar line of track `track` under the point (sheet units) as hovered: the opening
-// bar line of a measure that does not start a row, within 10 units left and right and 5 above
-// and below the bar as last drawn. Returns whether any bar is hovered. clearBarHover unmarks
-// every bar of the track.
+// Where the bar line that closes measure m (from 1) of track `track` lies as laid out: the
+// opening bar line of the next measure when that one goes on along the same row, else the
+// end of the row the measure's last note is on. None for a measure without notes.
+struct ClosingBar {
+    int row = 0; // the staff row the bar line is drawn with
+    int x = 0;
+    bool rowEnd = false;
+};
+std::optional<ClosingBar> closingBarLine(const SheetViewState& view, int track, int m);
+
+// Marks the bar line of track `track` under the point (sheet units) as hovered, within 10
+// units left and right of it and 5 above and below the system it spans, on rows in the
+// window: the opening bar line of a measure that does not start a row (barHover of that
+// measure), or the bar line at a row's end that closes the row's last measure (endHover of
+// that measure). Tablature draws no bar lines and has none to hover. Returns whether any bar
+// is hovered. clearBarHover unmarks every bar of the track.
 bool hoverBarLine(SheetViewState& view, int track, int px, int py);
 void clearBarHover(SheetViewState& view, int track);
+// The measure (from 1) whose closing bar line is hovered in track `track`; 0 for none.
+int hoveredClosingMeasure(const SheetViewState& view, int track);
 
 // Moves the row's hover guides after the pointer; true when they changed.
 bool trackHover(StaffRow& row, int x, int y);

@@ -114,6 +114,7 @@ void SheetDrawing::drawSheet()
     for (int j = 0; j < tracks; ++j)
         counts[static_cast<std::size_t>(j)] = std::min(m_view.laidOutCount(j), sheet.trackAt(j)->count);
     textColor(kBlack);
+    drawDragRectangle();
 
     // Every row that holds notes is walked (rows off the window only count their notes past),
     // so the notes of a row far down are found wherever the window shows it.
@@ -148,6 +149,7 @@ void SheetDrawing::drawSheet()
         }
     }
     drawGlyphPass(std::min(r, rows) - 1);
+    drawPointerMarks();
 }
 
 void SheetDrawing::skipRow(const StaffRow& row, int& p, int n, bool onScreen) const
@@ -186,10 +188,6 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
                 drawLedgerBelow(row, row.hoverBelowX);
         }
     }
-    row.clefLeft = kStaffLeft;
-    row.clefRight = kStaffLeft + 30;
-    row.clefTop = top;
-    row.clefBottom = top + 60;
 
     const int start = p;
     if (!visible || !onScreen)
@@ -241,7 +239,7 @@ void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
                     bar.layout.width = 22;
                     bar.layout.x = static_cast<int16_t>(std::clamp(rec.x, 0, 32767));
                     bar.selected = (rec.barHover && m_view.barClickPending) ? 1 : 0;
-                    drawBarLine(row, bar, false);
+                    drawBarLine(row, bar, rec.barHover && !m_printing);
                     rec.barTop = systemTop(row);
                     rec.barBottom = systemBottom(row);
                 }
@@ -261,10 +259,6 @@ void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
     const int d = row.spacing;
     const bool visible = row.index >= m_view.firstVisibleRow;
     const bool onScreen = this->onScreen(row);
-    row.clefLeft = kStaffLeft;
-    row.clefRight = kStaffLeft + 30;
-    row.clefTop = top;
-    row.clefBottom = top + 60;
     if (!visible || !onScreen) {
         skipRow(row, p, n, onScreen);
         return;
@@ -602,13 +596,21 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             const Note& note = t.noteAt(i);
             if (note.layout.rowIndex > lastReaching)
                 break;
-            if (note.layout.rowIndex < firstRow || note.layout.rowIndex > lastRow || note.layout.y > bottom)
+            if (note.layout.rowIndex < firstRow || note.layout.rowIndex > lastRow)
                 continue;
             if (m_view.row(note.layout.rowIndex).top > kMaxDrawnRowTop)
                 continue;
             if (m_printing && !onScreen(m_view.row(note.layout.rowIndex)))
                 continue;
-            drawNoteGlyphs(note, m_view.isHoveredNote(j, i));
+            if (!validRoot(t, i, n))
+                continue; // drawn with its root, wherever it stands in the array
+            if (note.layout.y <= bottom)
+                drawNoteGlyphs(note, m_view.isHoveredNote(j, i));
+            for (int k = 0; k < note.childCount && k < kMaxChordMembers; ++k) {
+                const int c = note.children[k];
+                if (t.rootOf(c, n) == i && t.noteAt(c).layout.y <= bottom)
+                    drawNoteGlyphs(t.noteAt(c), m_view.isHoveredNote(j, c));
+            }
         }
     }
     const float z = m_view.zoom();

@@ -99,6 +99,10 @@ class SheetDrawing {
     void decorate(const StaffRow& row, Track& track, Note& note, bool hovered);
     void drawGlyphPass(int lastRow);
     void drawNoteGlyphs(const Note& note, bool hovered);
+    // What the pointer shows (pointer_overlay.cpp), never on paper: the drag rectangle under
+    // the notes, the preview and a hovered bar line at a row's end over them.
+    void drawDragRectangle();
+    void drawPointerMarks();
 
     SheetViewState& m_view;
     Canvas& m_canvas;

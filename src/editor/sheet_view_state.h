@@ -76,6 +76,13 @@ class SheetViewState {
         return index >= 0 && track == hoveredNoteTrack && index == hoveredNoteIndex;
     }
     bool barClickPending = false; // a click on a hovered bar line is pending (bar drawn red)
+    // What the pointer shows, never on paper: the note a click would add (drawn in blue while
+    // previewVisible; x and y in sheet units, its zoomed box and marks set) and the rectangle
+    // of a drag selection (sheet units, normalised; drawn dotted while dragRectVisible).
+    Note previewNote;
+    bool previewVisible = false;
+    bool dragRectVisible = false;
+    int dragLeft = 0, dragTop = 0, dragRight = 0, dragBottom = 0;
 
   private:
     SheetDocument* m_sheet;

@@ -48,8 +48,10 @@ struct StaffRow {
     int keySigWidth = 0;  // 8 x accidentals of the key signature
     int hoverBelowX = -1; // guide ledger lines below the staff follow this x; -1 none
     int hoverAboveX = -1;
-    // The clef box: a click here selects the row's track.
+    // The clef box: a click here selects the row's track. Set with the row's top.
     int clefLeft = 0, clefRight = 0, clefTop = 0, clefBottom = 0;
+    // The marker toggle that a click with tool 1737 flips; it survives layouts.
+    uint8_t marked = 0;
 };
 
 // Where one measure of a track lies in a view, as the layout pass leaves it (numbered from 1,
@@ -65,6 +67,7 @@ struct MeasureRecord {
     uint8_t startsRow = 0;
     uint8_t lastOnRow = 0;
     uint8_t barHover = 0; // the pointer is on the opening bar line
+    uint8_t endHover = 0; // the pointer is on the bar line at the row's end that closes the measure
 };
 
 } // namespace tonvela

@@ -19,9 +19,9 @@ inline constexpr int kUndoSlots = 64;
 // and rebuilt after a restore.
 using NoteChunk = std::vector<NoteContent>;
 
-// A track's notes at one moment. Stored as shared runs of notes, so snapshots of an unchanged
-// stretch of a track share the same memory; that keeps a full ring of 64 snapshots of a large
-// sheet within a few megabytes.
+// A track's notes at one moment, with the measures marked to repeat. The notes are stored as
+// shared runs, so snapshots of an unchanged stretch of a track share the same memory; that
+// keeps a full ring of 64 snapshots of a large sheet within a few megabytes.
 struct TrackSnapshot {
     std::vector<std::shared_ptr<const NoteChunk>> chunks;
     int count = 0;
@@ -39,7 +39,7 @@ struct TrackSnapshot {
 // Thread rules: owned by its track; the track takes the sheet lock around every call.
 class UndoRing {
   public:
-    // Copies the track's notes into the slot at head.
+    // Copies the track's notes and repeat marks into the slot at head.
     void snapshot(const Track& track);
     // Restores the snapshot before the current one; right after an edit it first records the
     // present state so that a redo returns to it. False when there is nothing to undo.

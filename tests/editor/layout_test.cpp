@@ -449,26 +449,53 @@ TEST_F(LayoutTest, HoverGuidesFollowThePointerAboveAndBelow)
     EXPECT_FALSE(trackHover(row, 40, row.top - 20)); // left of the guides' reach
 }
 
-TEST(BarHoverTest, BarHoverFindsOnlyBarsThatDoNotStartARow)
+TEST_F(LayoutTest, BarHoverFindsTheBarLineThatClosesEachMeasure)
 {
-    SheetDocument sheet;
-    SheetViewState view(sheet);
-    view.setMeasuresInUse(1, 2);
-    std::vector<MeasureRecord>& m = view.measures(1);
-    m[1] = MeasureRecord{};
-    m[1].startsRow = 1;
-    m[1].x = 100;
-    m[1].barTop = 0;
-    m[1].barBottom = 50;
-    m[2] = m[1];
-    m[2].startsRow = 0;
-    m[2].x = 300;
-    EXPECT_FALSE(hoverBarLine(view, 1, 100, 20));
-    EXPECT_TRUE(hoverBarLine(view, 1, 305, 54));
+    // 1000 wide: four measures a row; nine measures make rows of 4, 4 and 1.
+    makeSheet(2);
+    addQuarters(track(0), 4 * 9);
+    addQuarters(track(1), 4);
+    track(1).drawmode = kDrawTablature;
+    layoutRows(*view);
+    const std::vector<MeasureRecord>& m = view->measures(0);
+    const int top0 = view->row(0).top;
+    const int rowEnd = kStaffLeft + view->row(0).length;
+
+    // The opening bar line of measure 2 closes measure 1; it spans the system of both tracks.
+    ASSERT_GT(m[2].x, 0);
+    EXPECT_TRUE(hoverBarLine(*view, 0, m[2].x + 9, top0 - 4));
     EXPECT_EQ(m[2].barHover, 1);
-    EXPECT_FALSE(hoverBarLine(view, 0, 305, 54)) << "each track has bars of its own";
-    clearBarHover(view, 1);
+    EXPECT_EQ(hoveredClosingMeasure(*view, 0), 1);
+    EXPECT_TRUE(hoverBarLine(*view, 0, m[2].x - 9, view->row(1).top + 4 * kStaffSpacing + 4));
+    EXPECT_FALSE(hoverBarLine(*view, 0, m[2].x + 10, top0 + 20)) << "10 to the side is off it";
+    EXPECT_FALSE(hoverBarLine(*view, 0, m[2].x, top0 - 5));
     EXPECT_EQ(m[2].barHover, 0);
+    // The first measure of a row has no bar line of its own; the row's end closes measure 4.
+    EXPECT_FALSE(hoverBarLine(*view, 0, kStaffLeft, top0 + 20));
+    EXPECT_TRUE(hoverBarLine(*view, 0, rowEnd + 3, top0 + 20));
+    EXPECT_EQ(m[4].endHover, 1);
+    EXPECT_EQ(hoveredClosingMeasure(*view, 0), 4);
+    // The track's last measure, alone on the third row, closes at that row's end.
+    const std::optional<ClosingBar> last = closingBarLine(*view, 0, 9);
+    ASSERT_TRUE(last);
+    EXPECT_TRUE(last->rowEnd);
+    EXPECT_EQ(last->row, 4);
+    EXPECT_TRUE(hoverBarLine(*view, 0, rowEnd, view->row(4).top + 10));
+    EXPECT_EQ(hoveredClosingMeasure(*view, 0), 9);
+    EXPECT_FALSE(closingBarLine(*view, 0, 10)) << "no such measure";
+    // Tablature draws no bar lines.
+    EXPECT_FALSE(hoverBarLine(*view, 1, rowEnd, view->row(1).top + 10));
+    clearBarHover(*view, 0);
+    EXPECT_EQ(hoveredClosingMeasure(*view, 0), 0);
+
+    // Scrolled by a system, the same point finds the bar of the second row: measure 6 opens
+    // where measure 2 did.
+    view->setClientSize(1000, 300);
+    setFirstVisibleRow(*view, 2);
+    ASSERT_EQ(view->firstVisibleRow, 2);
+    ASSERT_EQ(m[6].x, m[2].x);
+    EXPECT_TRUE(hoverBarLine(*view, 0, m[2].x, top0 + 20));
+    EXPECT_EQ(hoveredClosingMeasure(*view, 0), 5);
 }
 
 } // namespace

@@ -415,7 +415,7 @@ TEST_F(ToolEditingTest, SyncKeepsOneAccidentalAndTheResetSelectsQuarter)
     int told = 0;
     const int token = watchToolGroups([&told] { ++told; });
     EXPECT_FALSE(key(EditorKey::K));
-    EXPECT_FALSE(key(EditorKey::Left));
+    EXPECT_FALSE(key(EditorKey::J));
     EXPECT_FALSE(editor.keyPressed({EditorKey::S, false, true})) << "Ctrl+S is no tool key";
     EXPECT_FALSE(editor.tools().sharp);
     EXPECT_EQ(told, 3);

@@ -25,6 +25,26 @@ class EditState {
     }
     // Every track's current note, hover note and insertion point become -1.
     void clear() { m_tracks.assign(m_tracks.size(), TrackEditState{}); }
+    // Every track's current note becomes -1, then track t's becomes `note`.
+    void setCurrentNote(int t, int note)
+    {
+        for (TrackEditState& s : m_tracks)
+            s.currentNote = -1;
+        track(t).currentNote = note;
+    }
+    // Indices that name no note of a track with `count` notes become -1.
+    void dropIndicesBeyond(int t, int count)
+    {
+        if (t < 0 || t >= static_cast<int>(m_tracks.size()))
+            return;
+        TrackEditState& s = m_tracks[static_cast<std::size_t>(t)];
+        if (s.currentNote >= count)
+            s.currentNote = -1;
+        if (s.hoverNote >= count)
+            s.hoverNote = -1;
+        if (s.insertionPoint > count)
+            s.insertionPoint = -1;
+    }
 
   private:
     std::vector<TrackEditState> m_tracks;

@@ -7,7 +7,6 @@
 #include "platform/notifier.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 namespace tonvela {
@@ -35,6 +34,9 @@ void SheetEditor::layoutNow()
     SheetLockGuard lock(sheetLock());
     m_view.updateLayoutSize();
     layoutRows(m_view);
+    // Whatever changed the notes, the editing state names none that is gone.
+    for (int t = 0; t < sheet().trackCount(); ++t)
+        m_edit.dropIndicesBeyond(t, sheet().trackAt(t)->count);
 }
 
 bool SheetEditor::answers(int commandId) const
@@ -50,6 +52,8 @@ bool SheetEditor::answers(int commandId) const
     case kCmdClear:
     case kCmdCursorUp:
     case kCmdCursorDown:
+    case kCmdCursorLeft:
+    case kCmdCursorRight:
         return true;
     default:
         return isToolCommand(commandId);
@@ -67,6 +71,13 @@ bool SheetEditor::command(int commandId)
                 sheet().undo();
             else
                 sheet().redo();
+            // The current note stays where it still names a note, so the lyric box and chord
+            // building stay where the user was; hover and insertion point follow the next move.
+            for (int t = 0; t < sheet().trackCount(); ++t) {
+                TrackEditState& state = m_edit.track(t);
+                state.hoverNote = state.insertionPoint = -1;
+                m_edit.dropIndicesBeyond(t, sheet().trackAt(t)->count);
+            }
         }
         m_host.layoutChanged();
         return true;
@@ -93,6 +104,9 @@ bool SheetEditor::command(int commandId)
     case kCmdCursorDown:
         shiftPitch(commandId == kCmdCursorUp);
         return true;
+    case kCmdCursorLeft:
+    case kCmdCursorRight:
+        return stepCurrentNote(commandId == kCmdCursorRight, false);
     default:
         return isToolCommand(commandId) && applyTool(*this, commandId);
     }
@@ -113,7 +127,15 @@ void SheetEditor::cut()
 bool SheetEditor::paste()
 {
     const NoteClipboard& clipboard = noteClipboard();
-    int target = sheet().selectedTrack;
+    int target = -1;
+    int at = -1;
+    for (int t = 0; t < sheet().trackCount() && target < 0; ++t)
+        if (m_edit.track(t).insertionPoint >= 0) {
+            target = t;
+            at = m_edit.track(t).insertionPoint;
+        }
+    if (target < 0)
+        target = sheet().selectedTrack;
     if (!sheet().trackAt(target))
         target = m_view.hoveredTrack;
     Track* track = sheet().trackAt(target);
@@ -132,7 +154,8 @@ bool SheetEditor::paste()
         for (int t = 0; t < sheet().trackCount(); ++t)
             if (t != target)
                 sheet().trackAt(t)->deselectAll();
-        pasteNotes(*track, track->count, clipboard);
+        pasteNotes(*track, at >= 0 && at <= track->count ? at : track->count, clipboard);
+        m_edit.clear(); // the pasted notes moved the ones after them
     });
     return true;
 }
@@ -142,7 +165,10 @@ void SheetEditor::deleteSelected()
     if (!hasSelection(sheet()))
         return;
     m_view.hoveredNoteTrack = m_view.hoveredNoteIndex = -1;
-    edit(SnapshotKind::Delete, sheet().selectedTrack, [&] { deleteSelection(sheet()); });
+    edit(SnapshotKind::Delete, sheet().selectedTrack, [&] {
+        deleteSelection(sheet());
+        m_edit.clear();
+    });
 }
 
 void SheetEditor::selectAll()
@@ -166,6 +192,7 @@ void SheetEditor::clear()
     m_view.hoveredNoteTrack = m_view.hoveredNoteIndex = -1;
     edit(SnapshotKind::Clear, sheet().selectedTrack, [&] {
         clearAllNotes(sheet());
+        m_edit.clear();
         m_view.firstVisibleRow = 0;
     });
 }
@@ -180,46 +207,9 @@ void SheetEditor::shiftPitch(bool up)
 
 bool SheetEditor::keyPressed(const KeyInput& key)
 {
+    if ((key.key == EditorKey::Left || key.key == EditorKey::Right) && !key.ctrl)
+        return stepCurrentNote(key.key == EditorKey::Right, key.shift);
     return toolKey(*this, key);
-}
-
-void SheetEditor::pointerPressed(const PointerInput& input)
-{
-    if (input.button != PointerButton::Left)
-        return;
-    m_pointer.buttonDown = true;
-    m_pointer.dragging = false;
-    m_pointer.pressX = m_pointer.x = input.x;
-    m_pointer.pressY = m_pointer.y = input.y;
-    m_pointer.shift = input.shift;
-    m_pointer.ctrl = input.ctrl;
-}
-
-bool SheetEditor::pointerMoved(const PointerInput& input)
-{
-    m_pointer.x = input.x;
-    m_pointer.y = input.y;
-    m_pointer.shift = input.shift;
-    m_pointer.ctrl = input.ctrl;
-    if (m_pointer.buttonDown && !m_pointer.dragging &&
-        std::abs(input.x - m_pointer.pressX) + std::abs(input.y - m_pointer.pressY) > kDragThreshold)
-        m_pointer.dragging = true;
-    if (m_pointer.lastTrackedMs && input.timeMs - *m_pointer.lastTrackedMs < kPointerTrackMs)
-        return false;
-    m_pointer.lastTrackedMs = input.timeMs;
-    return true;
-}
-
-bool SheetEditor::pointerReleased(const PointerInput& input)
-{
-    if (input.button != PointerButton::Left)
-        return false;
-    const bool click = m_pointer.buttonDown && !m_pointer.dragging;
-    m_pointer.buttonDown = false;
-    m_pointer.dragging = false;
-    m_pointer.x = input.x;
-    m_pointer.y = input.y;
-    return click;
 }
 
 void SheetEditor::resize(int clientWidth, int clientHeight)

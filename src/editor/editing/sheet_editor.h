@@ -2,6 +2,7 @@
 
 #include "editor/editing/edit_state.h"
 #include "editor/editing/editor_input.h"
+#include "editor/editing/pointer_editing.h"
 #include "editor/editing/tool_state.h"
 #include "editor/sheet_view_state.h"
 #include "platform/sheet_lock.h"
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 
 namespace tonvela {
@@ -19,10 +21,6 @@ class Notifier;
 inline constexpr float kZoomStep = 0.1f;
 // Rows moved by a page step of the scroll bar.
 inline constexpr int kPageRows = 3;
-// Pointer moves closer together than this are not tracked.
-inline constexpr int kPointerTrackMs = 10;
-// A press becomes a drag once the pointer moved more than this (|dx| + |dy|, sheet units).
-inline constexpr int kDragThreshold = 10;
 
 // What the window showing a sheet does for its editor. Both calls come on the user-interface
 // thread with the sheet lock released, so the window may do toolkit work in them.
@@ -36,20 +34,14 @@ class EditorHost {
     virtual void scrolled() = 0;
     // A tool, a toggle or lyric mode changed: the preview kind and the lyric box may have.
     virtual void toolsChanged() {}
-};
-
-// The state of the left button and the pointer in one sheet window: where the press was,
-// where the pointer is, whether the press became a drag.
-struct PointerState {
-    bool buttonDown = false;
-    bool dragging = false;
-    bool shift = false;
-    bool ctrl = false;
-    int pressX = 0;
-    int pressY = 0;
-    int x = 0;
-    int y = 0;
-    std::optional<int64_t> lastTrackedMs; // none before the first tracked move
+    // Only what the pointer shows changed (preview, highlight, guides, drag rectangle, a
+    // hovered clef or bar line): the picture.
+    virtual void pointerViewChanged() {}
+    // The selection, the current note or the selected track changed without an edit: the
+    // picture and the selection summary ("Beats Selected:").
+    virtual void selectionChanged() {}
+    // The status text of the pointer ("Note: C # 4") changed.
+    virtual void statusTextChanged(const std::string& /*text*/) {}
 };
 
 enum class ScrollAction { LineUp, LineDown, PageUp, PageDown };
@@ -101,13 +93,15 @@ class SheetEditor {
     Notifier* notifier() const { return m_notifier; }
     // Tells the host that the tools changed (tool_editing.h calls it after every tool change).
     void toolsChanged() { m_host.toolsChanged(); }
+    EditorHost& host() { return m_host; }
 
     // The commands on the selection, each one edit of its own snapshot kind (copy and select
     // all change no notes and take none); a command with nothing to act on changes nothing.
     void copy();
     void cut();
-    // Into the selected track, else the hovered one, at its end; refused whole (with a
-    // message) when the track would pass Track::kMaxNotes. True when notes went in.
+    // Into the first track with an insertion point there, else into the selected track, else
+    // into the hovered one, at its end; refused whole (with a message) when the track would
+    // pass Track::kMaxNotes. True when notes went in.
     bool paste();
     void deleteSelected();
     void selectAll();
@@ -118,15 +112,27 @@ class SheetEditor {
     // A key that reached the sheet window (the tool and note keys of tool_editing.h); true
     // when the editor consumed it.
     bool keyPressed(const KeyInput& key);
-    // The pointer, in sheet units. A left press starts a click that becomes a drag once the
-    // pointer moves more than kDragThreshold away; every move is checked for that.
-    void pointerPressed(const PointerInput& input);
-    // True when the move was tracked (it came kPointerTrackMs or more after the last tracked
-    // one); closer moves only update the drag.
-    bool pointerMoved(const PointerInput& input);
+    // The pointer, in sheet units (PointerEditing). A left press starts a click that becomes
+    // a drag once the pointer moves more than kDragThreshold away; every move is checked for
+    // that.
+    void pointerPressed(const PointerInput& input) { m_pointerEditing.pressed(input); }
+    // True when the move was tracked at once (it came kPointerTrackMs or more after the last
+    // tracked one); a closer move only updates the drag and waits: the window tracks it with
+    // trackPendingPointerMove once pendingPointerMoveDueMs has come.
+    bool pointerMoved(const PointerInput& input) { return m_pointerEditing.moved(input); }
+    std::optional<int64_t> pendingPointerMoveDueMs() const { return m_pointerEditing.pendingMoveDueMs(); }
+    bool trackPendingPointerMove(int64_t nowMs) { return m_pointerEditing.trackPendingMove(nowMs); }
     // True when the left press ends as a click, not a drag.
-    bool pointerReleased(const PointerInput& input);
-    const PointerState& pointer() const { return m_pointer; }
+    bool pointerReleased(const PointerInput& input) { return m_pointerEditing.released(input); }
+    void pointerLeft() { m_pointerEditing.left(); }
+    const PointerState& pointer() const { return m_pointerEditing.state(); }
+    // "Note: %c%s %d" of the pointer's preview.
+    const std::string& statusText() const { return m_pointerEditing.statusText(); }
+
+    // The previous (forward false) or next chord root of the selected track becomes the
+    // current note and is selected, its row scrolled into view; `keepSelection` keeps the
+    // notes selected before. False without a selected track.
+    bool stepCurrentNote(bool forward, bool keepSelection);
 
     // The per-track editing state (current note, hover note, insertion point).
     EditState& editState() { return m_edit; }
@@ -178,9 +184,9 @@ class SheetEditor {
     SheetViewState& m_view;
     EditorHost& m_host;
     Notifier* m_notifier = nullptr;
-    PointerState m_pointer;
     EditState m_edit;
     SheetTools m_tools;
+    PointerEditing m_pointerEditing{*this};
     int m_batchDepth = 0;
 };
 

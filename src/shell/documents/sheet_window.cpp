@@ -249,7 +249,39 @@ void SheetWindow::mousePressEvent(QMouseEvent* event)
 
 void SheetWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    m_editor.pointerMoved(pointerInputOf(*event, m_view.zoom(), m_clock.nowMs()));
+    if (!m_editor.pointerMoved(pointerInputOf(*event, m_view.zoom(), m_clock.nowMs())))
+        trackPendingMoveLater();
+}
+
+void SheetWindow::trackPendingMoveLater()
+{
+    const std::optional<int64_t> due = m_editor.pendingPointerMoveDueMs();
+    if (!due || m_moveTimerArmed)
+        return;
+    m_moveTimerArmed = true;
+    const auto wait = static_cast<int>(std::clamp<int64_t>(*due - m_clock.nowMs(), 0, kPointerTrackMs));
+    QTimer::singleShot(wait, this, [this] {
+        m_moveTimerArmed = false;
+        m_editor.trackPendingPointerMove(m_clock.nowMs());
+    });
+}
+
+void SheetWindow::leaveEvent(QEvent* event)
+{
+    m_editor.pointerLeft();
+    QWidget::leaveEvent(event);
+}
+
+void SheetWindow::selectionChanged()
+{
+    markChanged();
+    requestPaint();
+    notifyState();
+}
+
+void SheetWindow::statusTextChanged(const std::string&)
+{
+    notifyState();
 }
 
 void SheetWindow::mouseReleaseEvent(QMouseEvent* event)

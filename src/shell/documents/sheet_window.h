@@ -119,6 +119,7 @@ class SheetWindow : public QWidget,
     void mouseReleaseEvent(QMouseEvent* event) override;
     // The right button: the context menu at the pointer, for the track under it.
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
   private:
@@ -126,6 +127,12 @@ class SheetWindow : public QWidget,
     void layoutChanged() override;
     void scrolled() override;
     void toolsChanged() override;
+    void pointerViewChanged() override { requestPaint(); }
+    void selectionChanged() override;
+    void statusTextChanged(const std::string& text) override;
+
+    // A pointer move came too soon to be tracked: it is tracked once its interval ends.
+    void trackPendingMoveLater();
 
     void updateScrollBar();
     void notifyState();
@@ -146,6 +153,7 @@ class SheetWindow : public QWidget,
     std::atomic<bool> m_minimized{false};
     int64_t m_lastPaintMs = -1'000'000;
     bool m_retryPending = false;
+    bool m_moveTimerArmed = false;
 
     mutable std::mutex m_pictureMutex;
     QImage m_picture;

@@ -75,7 +75,13 @@ void PanelDock::showDocument(const DocumentWindow* active, bool playing)
     panel->showTrackCount(sheet->trackCount());
     panel->showZoom(editor->zoom());
     panel->showDevice(active->midiDevice());
-    m_lengthBar->showStatus(playing ? QStringLiteral("Playing") : QStringLiteral("Stopped"));
+    panel->showSelectedTrack(sheet->trackAt(sheet->selectedTrack) ? sheet->selectedTrack : -1);
+    panel->showBeatsSelected(sheet->selectedBeats());
+    // The pointer's note names the status while nothing plays.
+    const QString status = qtText(editor->statusText());
+    m_lengthBar->showStatus(playing            ? QStringLiteral("Playing")
+                            : status.isEmpty() ? QStringLiteral("Stopped")
+                                               : status);
     const int position = active->playPosition();
     m_lengthBar->showPosition(position);
     if (playing)

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QSpinBox>
 #include <QWheelEvent>
 
@@ -36,7 +37,8 @@ template <class SpinBox> class FocusWheelSpinBox : public SpinBox {
 
 SheetOptionsPanel::SheetOptionsPanel(QWidget* parent)
     : QWidget(parent), m_devices(new QComboBox), m_trackCount(new FocusWheelSpinBox<QSpinBox>),
-      m_zoom(new FocusWheelSpinBox<QDoubleSpinBox>)
+      m_zoom(new FocusWheelSpinBox<QDoubleSpinBox>), m_selectedTrack(new QLabel(QStringLiteral("1"))),
+      m_beatsSelected(new QLabel(QStringLiteral("0.00")))
 {
     darkenPanel(this);
     auto* form = new QFormLayout(this);
@@ -54,6 +56,10 @@ SheetOptionsPanel::SheetOptionsPanel(QWidget* parent)
     form->addRow(QStringLiteral("MIDI Device:"), m_devices);
     form->addRow(QStringLiteral("Number Tracks:"), m_trackCount);
     form->addRow(QStringLiteral("Scale:"), m_zoom);
+    m_selectedTrack->setObjectName(QStringLiteral("trackSelected"));
+    m_beatsSelected->setObjectName(QStringLiteral("beatsSelected"));
+    form->addRow(QStringLiteral("Track Selected:"), m_selectedTrack);
+    form->addRow(QStringLiteral("Beats Selected:"), m_beatsSelected);
 
     connect(m_devices, qOverload<int>(&QComboBox::activated), this, [this](int index) {
         if (onDeviceChosen)
@@ -110,6 +116,16 @@ void SheetOptionsPanel::showZoom(float zoom)
     m_shownZoom = std::round(static_cast<double>(zoom) * 10.0) / 10.0;
     m_zoom->setValue(m_shownZoom);
     m_updating = false;
+}
+
+void SheetOptionsPanel::showSelectedTrack(int track)
+{
+    m_selectedTrack->setText(track >= 0 ? QString::number(track + 1) : QString());
+}
+
+void SheetOptionsPanel::showBeatsSelected(double beats)
+{
+    m_beatsSelected->setText(QString::asprintf("%.2f", beats));
 }
 
 } // namespace tonvela

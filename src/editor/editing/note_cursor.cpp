@@ -1,0 +1,66 @@
+// The Left and Right arrow keys: the current note steps from chord to chord of the selected
+// track.
+
+#include "editor/editing/sheet_editor.h"
+#include "platform/sheet_lock.h"
+
+#include <algorithm>
+
+namespace tonvela {
+namespace {
+
+// A chord root the arrows stop at: staff breaks and the 1737 marks are never drawn.
+bool isStop(const Track& track, int i)
+{
+    const Note& n = track.noteAt(i);
+    return track.rootOf(i) == -1 && n.type != kTypeStaffBreak && n.type != kTypeMark1737;
+}
+
+} // namespace
+
+bool SheetEditor::stepCurrentNote(bool forward, bool keepSelection)
+{
+    const int t = sheet().selectedTrack;
+    Track* track = sheet().trackAt(t);
+    if (!track)
+        return false;
+    int row = -1;
+    {
+        const SheetLockGuard lock(sheetLock());
+        const int cur = m_edit.track(t).currentNote;
+        int from = -1;
+        if (cur >= 0 && cur < track->count) {
+            const int root = track->rootOf(cur);
+            from = root >= 0 ? root : cur;
+        }
+        int target = -1;
+        if (forward) {
+            for (int i = from + 1; i < track->count && target < 0; ++i)
+                if (isStop(*track, i))
+                    target = i;
+        } else {
+            for (int i = (from < 0 ? track->count : from) - 1; i >= 0 && target < 0; --i)
+                if (isStop(*track, i))
+                    target = i;
+        }
+        if (target < 0)
+            return true; // at the end already
+        if (!keepSelection)
+            for (int k = 0; k < sheet().trackCount(); ++k)
+                sheet().trackAt(k)->deselectAll();
+        track->noteAt(target).selected = 1;
+        m_edit.setCurrentNote(t, target);
+        row = track->noteAt(target).layout.rowIndex;
+    }
+    // The row comes into view at the edge it was beyond.
+    const int visibleRows = std::max(1, (m_view.layoutHeight - kRowTopOffset) / kRowPitch);
+    const int first = m_view.firstVisibleRow;
+    if (row >= 0 && row < first)
+        scrollTo(row);
+    else if (row >= first + visibleRows)
+        scrollTo(row - visibleRows + 1);
+    m_host.selectionChanged();
+    return true;
+}
+
+} // namespace tonvela

@@ -1,0 +1,124 @@
+#include "editor/layout.h"
+
+#include "score/sheet_document.h"
+#include "score/track.h"
+
+#include <algorithm>
+
+// Where the pointer is on a laid-out sheet: rows and clef boxes, hover guides, bar lines.
+
+namespace tonvela {
+
+bool hitRow(SheetViewState& view, const StaffRow& row, int x, int y)
+{
+    if (x >= row.clefLeft && x < row.clefRight && y >= row.clefTop && y < row.clefBottom &&
+        row.clefRight > row.clefLeft) {
+        view.hoveredTrack = view.sheet().trackCount() > 0 ? row.index % view.sheet().trackCount() : -1;
+        return true;
+    }
+    return y >= row.top - 35 && y <= row.top + 75;
+}
+
+bool trackHover(StaffRow& row, int x, int y)
+{
+    int above = -1, below = -1;
+    if (x >= kStaffLeft + 10 && y >= row.top - 35 && y <= row.top)
+        above = x;
+    else if (y >= row.top + 35 && y <= row.top + 75)
+        below = x;
+    const bool changed = above != row.hoverAboveX || below != row.hoverBelowX;
+    row.hoverAboveX = above;
+    row.hoverBelowX = below;
+    return changed;
+}
+
+std::optional<ClosingBar> closingBarLine(const SheetViewState& view, int track, int m)
+{
+    const Track* t = view.sheet().trackAt(track);
+    const std::vector<MeasureRecord>& records = view.measures(track);
+    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
+    const int laid = std::min(view.laidOutCount(track), t ? t->count : 0);
+    if (!t || m < 1 || m > inUse || laid <= 0)
+        return std::nullopt;
+    const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
+    if (rec.firstNote < 0 || rec.firstNote >= laid)
+        return std::nullopt;
+    if (m < inUse) {
+        const MeasureRecord& next = records[static_cast<std::size_t>(m) + 1];
+        if (!next.startsRow && next.x > 0 && next.rowIndex >= 0)
+            return ClosingBar{next.rowIndex, next.x, false};
+    }
+    // The row the measure ends on: that of its last note, which a staff break inside the
+    // measure may have carried onto a later row than the measure's first.
+    const int nextFirst = m < inUse ? records[static_cast<std::size_t>(m) + 1].firstNote : laid;
+    const int last = std::clamp(nextFirst, rec.firstNote + 1, laid) - 1;
+    const int row = t->noteAt(last).layout.rowIndex;
+    if (row < 0 || row >= view.rowCount())
+        return std::nullopt;
+    return ClosingBar{row, kStaffLeft + view.row(row).length, true};
+}
+
+namespace {
+
+// True when the point lies on a bar line at x drawn with `row`: the line spans the row's
+// whole system.
+bool onBarLine(const SheetViewState& view, int row, int x, int px, int py)
+{
+    const int tracks = view.sheet().trackCount();
+    if (tracks <= 0 || row < view.firstVisibleRow || row >= view.rowsInUse || row >= view.rowCount() ||
+        view.row(row).top > view.layoutHeight)
+        return false;
+    const StaffRow& first = view.row(row - row % tracks);
+    const int top = first.top;
+    const int bottom = top + (tracks - 1) * kRowPitch + 4 * first.spacing;
+    return x - 10 < px && px < x + 10 && top - 5 < py && py < bottom + 5;
+}
+
+} // namespace
+
+bool hoverBarLine(SheetViewState& view, int track, int px, int py)
+{
+    clearBarHover(view, track);
+    const Track* t = view.sheet().trackAt(track);
+    if (!t || t->drawmode == kDrawTablature)
+        return false;
+    std::vector<MeasureRecord>& records = view.measures(track);
+    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
+    for (int m = 1; m <= inUse; ++m) {
+        const std::optional<ClosingBar> bar = closingBarLine(view, track, m);
+        if (!bar || !onBarLine(view, bar->row, bar->x, px, py))
+            continue;
+        if (bar->rowEnd)
+            records[static_cast<std::size_t>(m)].endHover = 1;
+        else
+            records[static_cast<std::size_t>(m) + 1].barHover = 1;
+        return true;
+    }
+    return false;
+}
+
+void clearBarHover(SheetViewState& view, int track)
+{
+    std::vector<MeasureRecord>& records = view.measures(track);
+    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
+    for (int m = 1; m <= inUse; ++m) {
+        records[static_cast<std::size_t>(m)].barHover = 0;
+        records[static_cast<std::size_t>(m)].endHover = 0;
+    }
+}
+
+int hoveredClosingMeasure(const SheetViewState& view, int track)
+{
+    const std::vector<MeasureRecord>& records = view.measures(track);
+    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
+    for (int m = 1; m <= inUse; ++m) {
+        const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
+        if (rec.barHover && m > 1)
+            return m - 1;
+        if (rec.endHover)
+            return m;
+    }
+    return 0;
+}
+
+} // namespace tonvela
