@@ -107,7 +107,10 @@ class HarmonyPanelsTest : public ShellTest {
     }
     void chooseChord(const char* root, const char* quality)
     {
-        chords()->rootButtons()->button(buttonIndex(chords()->rootButtons(), QString::fromLatin1(root)))->click();
+        chords()
+            ->rootButtons()
+            ->button(buttonIndex(chords()->rootButtons(), QString::fromLatin1(root)))
+            ->click();
         chords()
             ->qualityButtons()
             ->button(buttonIndex(chords()->qualityButtons(), QString::fromLatin1(quality)))
@@ -161,7 +164,8 @@ TEST_F(HarmonyPanelsTest, RootAndQualityButtonsChooseTheChordAndItsNoteNamesAreD
     EXPECT_EQ(panel->displayOrigin(), QPoint(kChordDisplayLeft, kChordDisplayTop));
     const QRect strip(0, kChordDisplayTop, panel->width(), 20);
     for (const QWidget* child : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        EXPECT_FALSE(child->isVisible() && child->geometry().intersects(strip)) << child->objectName().toStdString();
+        EXPECT_FALSE(child->isVisible() && child->geometry().intersects(strip))
+            << child->objectName().toStdString();
     const QRect text(kChordDisplayLeft, kChordDisplayTop, 120, 18);
     const int hintInk = whitePixels(panel->grab().toImage(), text);
 
@@ -200,7 +204,8 @@ TEST_F(HarmonyPanelsTest, TabVisitsEachButtonGridOnceAndArrowKeysMoveTheChoice)
     ASSERT_TRUE(waitUntil([panel] { return panel->addDiagramButton()->hasFocus(); }));
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), panel->rootButtons()->button(0)) << "the root grid, at its first button";
+    EXPECT_EQ(QApplication::focusWidget(), panel->rootButtons()->button(0))
+        << "the root grid, at its first button";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     EXPECT_EQ(panel->rootButtons()->chosen(), 5) << "A#/Bb, then four further: D";
@@ -217,7 +222,8 @@ TEST_F(HarmonyPanelsTest, TabVisitsEachButtonGridOnceAndArrowKeysMoveTheChoice)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), panel->addChordButton());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    EXPECT_EQ(QApplication::focusWidget(), panel->qualityButtons()->button(22)) << "back to the chosen quality";
+    EXPECT_EQ(QApplication::focusWidget(), panel->qualityButtons()->button(22))
+        << "back to the chosen quality";
 }
 
 TEST_F(HarmonyPanelsTest, TabWalksEachPanelFromTopToBottom)
@@ -235,10 +241,11 @@ TEST_F(HarmonyPanelsTest, TabWalksEachPanelFromTopToBottom)
     };
     window->showPanel(PanelContainer::Panel::Chord);
     ChordPanel* c = chords();
-    EXPECT_EQ(walk(c->rootNoteList(), 7),
-              (std::vector<QWidget*>{c->rootNoteList(), c->qualityList(), c->startFretList(), c->addToSheetButton(),
-                                     c->addDiagramButton(), c->rootButtons()->button(0),
-                                     c->qualityButtons()->button(0), c->addChordButton()}));
+    EXPECT_EQ(
+        walk(c->rootNoteList(), 7),
+        (std::vector<QWidget*>{c->rootNoteList(), c->qualityList(), c->startFretList(), c->addToSheetButton(),
+                               c->addDiagramButton(), c->rootButtons()->button(0),
+                               c->qualityButtons()->button(0), c->addChordButton()}));
     window->showPanel(PanelContainer::Panel::Scale);
     ScalePanel* s = scale();
     EXPECT_EQ(walk(s->rootList(), 5),
@@ -253,7 +260,8 @@ TEST_F(HarmonyPanelsTest, LibraryListsRefillEachOtherAndChooseTheirFirstEntry)
     ChordPanel* panel = chords();
     EXPECT_EQ(items(panel->rootNoteList()),
               QStringList({"Ab", "A", "B", "Bb", "C", "Db", "D", "E", "Eb", "F", "F#", "G"}));
-    EXPECT_EQ(items(panel->qualityList()), QStringList({"Major", "Minor", "Sus4", "Augmented", "Diminished"}));
+    EXPECT_EQ(items(panel->qualityList()),
+              QStringList({"Major", "Minor", "Sus4", "Augmented", "Diminished"}));
     EXPECT_EQ(panel->qualityList()->currentText(), "Major");
     EXPECT_EQ(items(panel->startFretList()), QStringList({"1"}));
 
@@ -373,9 +381,11 @@ TEST_F(HarmonyPanelsTest, AddAsChordAndAddAsMelodyPutTheScaleOnEveryKindOfTrack)
 {
     ASSERT_TRUE(choose(scale()->rootList(), "C "));
     ASSERT_TRUE(choose(scale()->scaleList(), "Major"));
-    expectOnEveryKind([this] { scale()->addAsChordButton()->click(); }, {60, 62, 64, 65, 67, 69, 71, 72}, true);
+    expectOnEveryKind([this] { scale()->addAsChordButton()->click(); }, {60, 62, 64, 65, 67, 69, 71, 72},
+                      true);
     ASSERT_TRUE(choose(scale()->rootOctaveList(), "1"));
-    expectOnEveryKind([this] { scale()->addAsMelodyButton()->click(); }, {48, 50, 52, 53, 55, 57, 59, 60}, false);
+    expectOnEveryKind([this] { scale()->addAsMelodyButton()->click(); }, {48, 50, 52, 53, 55, 57, 59, 60},
+                      false);
 }
 
 // ---- without the document they need ----------------------------------------------------
@@ -458,7 +468,9 @@ TEST_F(HarmonyPanelsTest, EveryControlExplainsItselfAndNothingIsCutOff)
             option.initFrom(list);
             option.rect = list->rect();
             const int textRoom =
-                list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list).width();
+                list->style()
+                    ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+                    .width();
             for (const QString& entry : items(list))
                 EXPECT_LE(list->fontMetrics().horizontalAdvance(entry.trimmed()), textRoom)
                     << entry.toStdString() << " in " << list->objectName().toStdString();
