@@ -1,6 +1,7 @@
 #include "editor/commands.h"
 #include "editor/editing/note_clipboard.h"
 #include "editor/editing/sheet_editor.h"
+#include "editor/editing/tool_editing.h"
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
 #include "editor/sheet_invariants.h"
@@ -601,7 +602,7 @@ TEST_F(PointerEditingTest, UndoAndDeleteLeaveNoIndexNamingAMissingNote)
 
 // Thousands of seeded pointer actions with keys, commands, undos and redos on three tracks:
 // the sheet keeps what its file needs after every step and comes back the same from it.
-TEST_F(PointerEditingTest, RandomPointerEditingKeepsTheSheetLoadable)
+TEST_F(PointerEditingTest, RandomEditingByPointerKeysAndCommandsKeepsTheSheetLoadable)
 {
     for (unsigned seed : {3u, 11u}) {
         SCOPED_TRACE(::testing::Message() << "seed " << seed);
@@ -612,7 +613,7 @@ TEST_F(PointerEditingTest, RandomPointerEditingKeepsTheSheetLoadable)
         const int kinds[] = {kTypeWhole, kTypeHalf,  kTypeQuarter,    kTypeEighth, kTypeSixteenth,
                              kTypeBar,   kTypeSpace, kTypeStaffBreak, kTypeQuarter};
         for (int step = 0; step < 2500; ++step) {
-            const int op = pick(0, 19);
+            const int op = pick(0, 27);
             const int x = pick(0, 800);
             const int y = pick(0, 600);
             if (op <= 7) {
@@ -637,8 +638,29 @@ TEST_F(PointerEditingTest, RandomPointerEditingKeepsTheSheetLoadable)
                 editor->scroll(pick(0, 1) ? ScrollAction::PageDown : ScrollAction::PageUp);
             } else if (op <= 17) {
                 editor->command(kCmdUndo);
-            } else {
+            } else if (op <= 19) {
                 editor->command(kCmdRedo);
+            } else if (op <= 22) {
+                // The key table: tools, octaves and notes typed at the keyboard octave.
+                const EditorKey keys[] = {EditorKey::S, EditorKey::F, EditorKey::D,      EditorKey::T,
+                                          EditorKey::R, EditorKey::W, EditorKey::H,      EditorKey::Q,
+                                          EditorKey::E, EditorKey::Y, EditorKey::Digit1, EditorKey::Digit4,
+                                          EditorKey::Z, EditorKey::C, EditorKey::M,      EditorKey::B};
+                editor->keyPressed({keys[pick(0, 15)], pick(0, 5) == 0, false});
+            } else if (op == 23) {
+                const int tools[] = {kToolWhole, kToolEighth, kToolThirtySecond, kToolRest,   kToolDot,
+                                     kToolSharp, kToolFlat,   kToolNatural,      kToolTie,    kToolTriplet,
+                                     kToolBar,   kToolSpace,  kToolStaffBreak,   kToolLyrics, kToolMark200};
+                editor->command(tools[pick(0, 14)]);
+            } else if (op == 24) {
+                const char* texts[] = {"", "la", "sun-"};
+                setLyric(*editor, pick(0, 3) == 3 ? std::string(300, 'x') : std::string(texts[pick(0, 2)]));
+            } else if (op == 25) {
+                sheet->selectTrack(pick(0, 2));
+            } else if (op == 26) {
+                editor->command(pick(0, 1) ? kCmdSelectAll : kCmdCut);
+            } else if (pick(0, 9) == 0) {
+                editor->command(kCmdClear);
             }
             ASSERT_TRUE(testing::keepsTheInvariants(*sheet))
                 << "after step " << step << " (operation " << op << ")";
