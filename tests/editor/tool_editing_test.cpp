@@ -4,6 +4,8 @@
 #include "editor/example_sheets.h"
 #include "platform/notifier.h"
 
+#include "score/sounding_pitch.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -180,6 +182,26 @@ TEST_F(ToolEditingTest, NoteKeysEnterTheLettersAtTheKeyboardOctavePlusOne)
     key(EditorKey::Digit5);
     key(EditorKey::Digit0);
     EXPECT_EQ(editor.tools().keyboardOctave, 3);
+}
+
+TEST_F(ToolEditingTest, NoteKeysSoundTheTypedPitchOnEveryClef)
+{
+    // A typed C at octave key 1 is the C an octave below middle C (key 48) whatever the staff:
+    // the F clef shows it in the bass clef's second space, the G clefs where they read it, and
+    // every one of them sounds what was typed.
+    for (int drawmode : {kDrawGClef, kDrawFClef, kDrawG2Clef}) {
+        SCOPED_TRACE(drawmode);
+        track().drawmode = static_cast<uint8_t>(drawmode);
+        const int before = track().count;
+        keys("1C3M");
+        ASSERT_EQ(track().count, before + 2);
+        const Note& c = track().noteAt(before);
+        EXPECT_EQ(soundingPitch(c, track()), 48);
+        EXPECT_EQ(naturalKeyOfPosition(c.line + clefReadingShift(drawmode)), 48) << "the staff shows a C";
+        EXPECT_EQ(c.dwFlag, 0);
+        EXPECT_EQ(soundingPitch(track().noteAt(before + 1), track()), 79) << "G at octave key 3";
+    }
+    EXPECT_EQ(track().noteAt(2).line, 2) << "bass clef C3 stands in the second space";
 }
 
 TEST_F(ToolEditingTest, KeyboardNotesIgnoreTheTogglesAndTakeTheDurationAndInstrument)

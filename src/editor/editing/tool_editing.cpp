@@ -4,6 +4,7 @@
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
 #include "score/note_pitch.h"
+#include "score/sounding_pitch.h"
 
 #include <string_view>
 
@@ -450,6 +451,10 @@ bool appendFromKeyboard(SheetEditor& editor, char letter)
     note.type = isDurationType(tool) ? tool : kTypeQuarter;
     noteFromPitch(note, letter, editor.tools().keyboardOctave + 1, note.type);
     note.dwFlag = 0; // the modifier toggles are for clicks only
+    // The letter keys name the pitch that sounds: on an F or G(2) clef the note stands where
+    // that clef shows the typed letter and octave, as a click there would place it.
+    if (!track->percussive && clefReadingShift(track->drawmode) != 0)
+        note.setStaffPosition(note.line - clefReadingShift(track->drawmode), track->drawmode);
     note.iid = track->iid;
     note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
     editor.edit(SnapshotKind::Insert, t, [&] { track->insertNote(note, track->count); });
