@@ -390,6 +390,30 @@ TEST_F(PointerEditingTest, TheClefSelectsItsTrack)
     EXPECT_EQ(track(0).count, 0);
 }
 
+TEST_F(PointerEditingTest, ChoosingAnotherTrackDropsTheSelectionOfTheTrackBefore)
+{
+    // Select All and Delete in the newly chosen track must not take a note that was clicked
+    // in the track chosen before.
+    make(2, [](SheetDocument& s) {
+        addQuarters(*s.trackAt(0), 3);
+        addQuarters(*s.trackAt(1), 2);
+    });
+    sheet->trackAt(0)->noteAt(1).selected = 1;
+    click(kStaffLeft + 10, top(1) + 20);
+    ASSERT_EQ(sheet->selectedTrack, 1);
+    EXPECT_EQ(track(0).noteAt(1).selected, 0);
+    editor->command(kCmdSelectAll);
+    editor->command(kCmdDelete);
+    EXPECT_EQ(track(0).count, 3);
+    EXPECT_EQ(track(1).count, 0);
+
+    // The track chosen keeps its own selection, also when it is chosen again.
+    click(kStaffLeft + 10, top(0) + 20);
+    track(0).noteAt(2).selected = 1;
+    click(kStaffLeft + 10, top(0) + 20);
+    EXPECT_EQ(track(0).noteAt(2).selected, 1);
+}
+
 TEST_F(PointerEditingTest, AnEmptyTrackTakesANoteAtItsRowAndRowsPastTheTrackTakeNone)
 {
     make(2, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 20); });

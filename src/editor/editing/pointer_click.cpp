@@ -225,7 +225,16 @@ void PointerEditing::insertNote(int r, int t, int at, int y)
 
 void PointerEditing::selectTrack(int t)
 {
-    m_editor.sheet().selectTrack(t);
+    // The track chosen before drops its selection, so that commands on the new track (Select
+    // All, then Delete) never reach notes the user no longer looks at.
+    SheetDocument& sheet = m_editor.sheet();
+    if (sheet.selectedTrack != t) {
+        if (Track* before = sheet.trackAt(sheet.selectedTrack)) {
+            const SheetLockGuard lock(sheetLock());
+            before->deselectAll();
+        }
+    }
+    sheet.selectTrack(t);
     m_editor.host().selectionChanged();
 }
 
