@@ -56,7 +56,10 @@ std::string scaleNames()
     std::string names;
     const auto& table = scaleTable();
     for (std::size_t i = 0; i < table.size(); ++i)
-        names += std::string(i == 0 ? "" : i + 1 == table.size() ? " or " : ", ") + "\"" + table[i].name + "\"";
+        names += std::string(i == 0                  ? ""
+                             : i + 1 == table.size() ? " or "
+                                                     : ", ") +
+                 "\"" + table[i].name + "\"";
     return names;
 }
 
@@ -97,7 +100,8 @@ int renderScale(const Args& args)
         scaleName += " " + words[i];
     const int root = rootIndex(words[0]);
     if (root < 0)
-        return fail("unknown root \"" + words[0] + "\": give a note name from A to G, with # or b (A, C#, Bb)");
+        return fail("unknown root \"" + words[0] +
+                    "\": give a note name from A to G, with # or b (A, C#, Bb)");
     const int scale = scaleIndex(scaleName);
     if (scale < 0)
         return fail("unknown scale \"" + scaleName + "\": choose " + scaleNames());

@@ -105,8 +105,9 @@ void drawNoteNames(Canvas& canvas, const NeckGeometry& neck, int left, int top)
             const double h = std::min(15.0, neck.spacingAt(neck.markCentreX(j)) - 2);
             const double w = name.size() > 1 ? 25 : 19;
             canvas.setBrush(isSharpDigit(pitch) ? kSharpBadge : kNaturalBadge);
-            canvas.drawEllipse(static_cast<int>(std::lround(cx - w / 2)), static_cast<int>(std::lround(cy - h / 2)),
-                               static_cast<int>(std::lround(cx + w / 2)), static_cast<int>(std::lround(cy + h / 2)));
+            canvas.drawEllipse(
+                static_cast<int>(std::lround(cx - w / 2)), static_cast<int>(std::lround(cy - h / 2)),
+                static_cast<int>(std::lround(cx + w / 2)), static_cast<int>(std::lround(cy + h / 2)));
             drawCentredText(canvas, cx + 0.5, cy + 0.5, name, kNameFont);
         }
     }

@@ -204,12 +204,13 @@ class RunPainter {
 NeckGeometry::NeckGeometry()
 {
     const auto& table = fretPositions();
-    for (int j = 0; j < kColumns; ++j) {
+    for (int j = 0; j < static_cast<int>(kColumns); ++j) {
         // Past the table the fret distances keep shrinking by three pixels, the strings
         // keep rising by one and spreading by a half.
         const int past = j - (kFretPositionCount - 1);
         const FretPosition& last = table.back();
-        const double x = past <= 0 ? table[static_cast<std::size_t>(j)].x : last.x + 46 * past - 3 * (past - 1);
+        const double x =
+            past <= 0 ? table[static_cast<std::size_t>(j)].x : last.x + 46 * past - 3 * (past - 1);
         const double y0 = past <= 0 ? table[static_cast<std::size_t>(j)].yOfString0 : last.yOfString0 - past;
         const double spacing =
             past <= 0 ? table[static_cast<std::size_t>(j)].stringSpacing : last.stringSpacing + 0.5 * past;
@@ -221,32 +222,30 @@ NeckGeometry::NeckGeometry()
     }
 }
 
-void NeckGeometry::segment(double x, int& k, double& t) const
+void NeckGeometry::segment(double x, std::size_t& k, double& t) const
 {
     k = 0;
-    while (k + 2 < kColumns && x >= m_x[static_cast<std::size_t>(k + 1)])
+    while (k + 2 < kColumns && x >= m_x[k + 1])
         ++k;
-    const double x0 = m_x[static_cast<std::size_t>(k)], x1 = m_x[static_cast<std::size_t>(k + 1)];
-    t = (x - x0) / (x1 - x0);
+    t = (x - m_x[k]) / (m_x[k + 1] - m_x[k]);
 }
 
 double NeckGeometry::stringAt(int s, double x) const
 {
-    int k = 0;
+    std::size_t k = 0;
     double t = 0;
     segment(x, k, t);
-    const double a = m_string[static_cast<std::size_t>(k)][static_cast<std::size_t>(s)];
-    const double b = m_string[static_cast<std::size_t>(k + 1)][static_cast<std::size_t>(s)];
+    const double a = m_string[k][static_cast<std::size_t>(s)];
+    const double b = m_string[k + 1][static_cast<std::size_t>(s)];
     return a + (b - a) * t;
 }
 
 double NeckGeometry::spacingAt(double x) const
 {
-    int k = 0;
+    std::size_t k = 0;
     double t = 0;
     segment(x, k, t);
-    const double a = m_spacing[static_cast<std::size_t>(k)], b = m_spacing[static_cast<std::size_t>(k + 1)];
-    return a + (b - a) * t;
+    return m_spacing[k] + (m_spacing[k + 1] - m_spacing[k]) * t;
 }
 
 double NeckGeometry::topAt(double x) const
@@ -268,7 +267,8 @@ double NeckGeometry::sideAt(double x) const
 
 double NeckGeometry::wireX(int w) const
 {
-    return (m_x[static_cast<std::size_t>(w)] + m_x[static_cast<std::size_t>(w + 1)]) / 2;
+    const auto i = static_cast<std::size_t>(w);
+    return (m_x[i] + m_x[i + 1]) / 2;
 }
 
 void shadeFretboard(Canvas& canvas, const NeckGeometry& neck, int left, int top)

@@ -3,6 +3,7 @@
 #include "platform/canvas.h"
 
 #include <array>
+#include <cstddef>
 
 namespace tonvela {
 
@@ -19,7 +20,7 @@ inline constexpr int kUpperNeckOffset = -156;
 class NeckGeometry {
   public:
     // Columns of mark centres: the twelve of the fret table and two more to the right.
-    static constexpr int kColumns = 14;
+    static constexpr std::size_t kColumns = 14;
     // Fret wires drawn: the nut (0) up to the twelfth fret.
     static constexpr int kWires = 13;
 
@@ -45,7 +46,7 @@ class NeckGeometry {
 
   private:
     // Index of the column segment that holds x, and the fraction of the way through it.
-    void segment(double x, int& k, double& t) const;
+    void segment(double x, std::size_t& k, double& t) const;
 
     std::array<double, kColumns> m_x{};
     std::array<double, kColumns> m_spacing{};

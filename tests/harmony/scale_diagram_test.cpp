@@ -22,7 +22,7 @@ struct Fret {
     int x, y0;
     double spacing;
 };
-const Fret kFrets[] = {{10, 162, 17},  {70, 162, 17},  {159, 160, 18}, {235, 159, 18.5},
+const Fret kFrets[] = {{10, 162, 17},  {70, 162, 17},    {159, 160, 18}, {235, 159, 18.5},
                        {305, 158, 19}, {375, 157, 19.5}, {440, 157, 20}, {500, 156, 20},
                        {560, 155, 20}, {615, 155, 20.5}, {668, 154, 21}, {717, 153, 21}};
 constexpr Color kMagenta{255, 0, 255};
@@ -128,8 +128,8 @@ TEST(ScaleDiagramMarksTest, ABluesMarksSixDegreesAndNothingPastTheTenthFret)
     EXPECT_EQ(numbersOnString(marks, 1).at(4), "4");
     for (const auto& [fret, number] : numbersOnString(marks, 0))
         EXPECT_NE(number, "4") << "at fret " << fret;
-    EXPECT_EQ(numbersOnString(marks, 0), (std::map<int, std::string>{
-                                              {0, "5"}, {3, "6"}, {5, "1"}, {8, "2"}, {10, "3"}}));
+    EXPECT_EQ(numbersOnString(marks, 0),
+              (std::map<int, std::string>{{0, "5"}, {3, "6"}, {5, "1"}, {8, "2"}, {10, "3"}}));
 }
 
 TEST(ScaleDiagramMarksTest, ScrollingMovesThePictureAndTheMarksTogether)
@@ -181,7 +181,7 @@ TEST(FretboardPictureTest, FillsThePictureOnceAndNamesEveryNoteOnTheUpperHalf)
         ASSERT_TRUE(c.v[0] >= 0 && c.v[2] <= kFretboardWidth && c.v[1] >= 0 && c.v[3] <= kFretboardHeight);
         for (int y = c.v[1]; y < c.v[3]; ++y)
             for (int x = c.v[0]; x < c.v[2]; ++x)
-                ++covered[static_cast<std::size_t>(y * kFretboardWidth + x)];
+                ++covered[static_cast<std::size_t>(y) * kFretboardWidth + static_cast<std::size_t>(x)];
     }
     EXPECT_EQ(std::count(covered.begin(), covered.end(), 1), kFretboardWidth * kFretboardHeight);
 
@@ -203,8 +203,8 @@ TEST(FretboardPictureTest, FillsThePictureOnceAndNamesEveryNoteOnTheUpperHalf)
     }
     // The open strings from high to low, one column at the left edge.
     std::string open;
-    for (int s = 0; s < 6; ++s)
-        open += names[static_cast<std::size_t>(s * 13)].text;
+    for (std::size_t s = 0; s < 6; ++s)
+        open += names[s * 13].text;
     EXPECT_EQ(open, "EBGDAE");
     // The fret numbers 1 to 12 under the labelled neck.
     int numbers = 0;

@@ -132,7 +132,8 @@ TEST_F(ScaleDiagramWindowTest, ScrollBarsMoveByTenAndFiftyFivePixelsAndStopAtThe
     ASSERT_GT(maximum, 100);
     EXPECT_EQ(bar->maximum(), maximum);
     EXPECT_EQ(diagram->view().range(ScrollAxis::Horizontal).maximum, maximum);
-    EXPECT_EQ(diagram->view().range(ScrollAxis::Vertical).maximum, std::max(0, kFretboardHeight - client.height()));
+    EXPECT_EQ(diagram->view().range(ScrollAxis::Vertical).maximum,
+              std::max(0, kFretboardHeight - client.height()));
 
     const auto position = [diagram] { return diagram->view().range(ScrollAxis::Horizontal).position; };
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
@@ -149,7 +150,8 @@ TEST_F(ScaleDiagramWindowTest, ScrollBarsMoveByTenAndFiftyFivePixelsAndStopAtThe
     // Once the last paint is done, the window shows the picture from that position on.
     ASSERT_TRUE(waitUntil([diagram] {
         const QImage& shown = diagram->backBuffer();
-        return shown.pixel(100, 60) == fretboardPicture().image().pixel(100 + diagram->view().range(ScrollAxis::Horizontal).position, 60);
+        return shown.pixel(100, 60) == fretboardPicture().image().pixel(
+                                           100 + diagram->view().range(ScrollAxis::Horizontal).position, 60);
     }));
     const QImage& shown = diagram->backBuffer();
     const QImage& picture = fretboardPicture().image();

@@ -15,7 +15,7 @@ ScaleDiagramWindow::ScaleDiagramWindow(Clock& clock, const ScaleSelection& scale
     : QAbstractScrollArea(parent), m_clock(clock)
 {
     setObjectName(QStringLiteral("ScaleDiagramWindow"));
-    setWindowTitle(QString::fromStdString(title()));
+    setWindowTitle(QString::fromUtf8(kScaleDiagramTitle));
     setFocusPolicy(Qt::StrongFocus);
     setFrameShape(QFrame::NoFrame);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);

@@ -11,6 +11,8 @@ namespace tonvela {
 
 class Clock;
 
+inline constexpr const char* kScaleDiagramTitle = "Scale Diagram";
+
 // The "Scale Diagram" window: the fretboard picture with the marks of the scale the scale
 // panel chose, scrolled by its two scroll bars (a line is 10 pixels, a page 55). It paints
 // into a back buffer of its client size at most once per 11 ms; a paint asked for sooner is
@@ -37,7 +39,7 @@ class ScaleDiagramWindow : public QAbstractScrollArea, public DocumentWindow {
 
     // DocumentWindow
     QWidget& widget() override { return *this; }
-    std::string title() const override { return "Scale Diagram"; }
+    std::string title() const override { return kScaleDiagramTitle; }
     bool isModified() const override { return false; }
 
   protected:
