@@ -8,7 +8,8 @@
 
 namespace tonvela {
 class SheetDocument;
-}
+struct ScaleSelection;
+} // namespace tonvela
 
 namespace tonvela::cli {
 
@@ -93,6 +94,20 @@ std::vector<Renderer>& renderers();
 struct RendererRegistration {
     explicit RendererRegistration(Renderer r) { renderers().push_back(std::move(r)); }
 };
+
+// Renderers of `tonvela-cli render --scale ROOT SCALE`: the fretboard with a scale's marks,
+// chosen by the output file's extension. `render` returns the exit code.
+struct ScaleRenderer {
+    std::string extension;
+    int (*render)(const ScaleSelection& scale, const std::string& title, const std::string& out);
+};
+std::vector<ScaleRenderer>& scaleRenderers();
+struct ScaleRendererRegistration {
+    explicit ScaleRendererRegistration(ScaleRenderer r) { scaleRenderers().push_back(std::move(r)); }
+};
+// `render --scale`: its paragraph of the --help text, and the run (the options parsed).
+std::string scaleRenderUsage();
+int renderScale(const Args& args);
 
 // Loads any sheet-like input through the importers; prints nothing.
 std::unique_ptr<SheetDocument> openSheet(const std::string& path, std::string& error);

@@ -10,13 +10,14 @@ namespace {
 
 std::string usageText()
 {
-    std::string text = "Usage: tonvela-cli render FILE -o OUT [options]\n\n"
+    std::string text = "Usage: tonvela-cli render FILE -o OUT [options]\n"
+                       "       tonvela-cli render --scale ROOT SCALE -o OUT\n\n"
                        "Renders FILE into OUT; the extension of OUT chooses the renderer.\n";
     for (const auto& r : renderers())
         text += "\n" + r.usage;
     if (renderers().empty())
         text += "\n(No renderer is built into this tool.)\n";
-    return text;
+    return text + "\n" + scaleRenderUsage();
 }
 
 int runRender(const std::vector<std::string>& words)
@@ -29,6 +30,8 @@ int runRender(const std::vector<std::string>& words)
     const Args args = Args::parse(words, valued);
     if (!args.error.empty())
         return fail(args.error);
+    if (args.has("scale"))
+        return renderScale(args);
     if (args.positional.size() != 1 || !args.has("output"))
         return fail("render needs FILE and -o OUT (see 'tonvela-cli render --help')");
     const std::string out = args.value("output");
@@ -40,7 +43,8 @@ int runRender(const std::vector<std::string>& words)
 }
 
 const CommandRegistration kRender{
-    {"render", "render a sheet to a picture, PDF pages or audio", "", runRender}};
+    {"render", "render a sheet to a picture, PDF pages or audio, or a scale on the fretboard", "",
+     runRender}};
 
 } // namespace
 } // namespace tonvela::cli

@@ -1,6 +1,5 @@
 // Renders example sheets with Qt and compares them with reference pictures checked in under
-// tests/data/render. Set TONVELA_UPDATE_REFERENCES=1 to write the references anew (then look
-// at every picture before committing it).
+// tests/data/render (see reference_image.h).
 
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
@@ -8,6 +7,7 @@
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
 #include "render/glyph_painter.h"
+#include "render/reference_image.h"
 #include "render/sheet_rendering.h"
 #include "score/sheet_file.h"
 
@@ -25,8 +25,6 @@
 namespace tonvela {
 namespace {
 
-const std::string kReferenceDir = std::string(TONVELA_TEST_DATA) + "/render/";
-
 class RenderTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { ensureGuiApplication(); }
@@ -40,39 +38,9 @@ class RenderTest : public ::testing::Test {
         return renderView(view);
     }
 
-    // Fraction of pixels that differ by more than a quarter of the range in any channel.
-    static double differingFraction(const QImage& a, const QImage& b)
+    static void compareWithReference(const QImage& image, const std::string& name)
     {
-        if (a.size() != b.size())
-            return 1.0;
-        const QImage x = a.convertToFormat(QImage::Format_RGB32);
-        const QImage y = b.convertToFormat(QImage::Format_RGB32);
-        long long differing = 0;
-        for (int r = 0; r < x.height(); ++r) {
-            const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(r));
-            const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(r));
-            for (int c = 0; c < x.width(); ++c)
-                if (std::abs(qRed(p[c]) - qRed(q[c])) > 64 || std::abs(qGreen(p[c]) - qGreen(q[c])) > 64 ||
-                    std::abs(qBlue(p[c]) - qBlue(q[c])) > 64)
-                    ++differing;
-        }
-        return static_cast<double>(differing) / (static_cast<double>(x.width()) * x.height());
-    }
-
-    void compareWithReference(const QImage& image, const std::string& name)
-    {
-        const std::string path = kReferenceDir + name;
-        if (std::getenv("TONVELA_UPDATE_REFERENCES")) {
-            std::filesystem::create_directories(kReferenceDir);
-            ASSERT_TRUE(image.save(QString::fromStdString(path), "PNG"));
-            return;
-        }
-        QImage reference(QString::fromStdString(path));
-        ASSERT_FALSE(reference.isNull()) << "missing reference " << path;
-        const double diff = differingFraction(image, reference);
-        if (diff > 0.003)
-            image.save(QString::fromStdString(::testing::TempDir() + "actual_" + name), "PNG");
-        EXPECT_LE(diff, 0.003) << name << " differs from its reference in " << diff * 100 << "% of pixels";
+        testing::compareWithReference(image, name);
     }
 
     static int inkPixels(const QImage& image, QRgb colour)

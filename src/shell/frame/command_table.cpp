@@ -6,6 +6,7 @@
 #include "shell/frame/document_commands.h"
 #include "shell/frame/main_window.h"
 #include "shell/frame/playback_commands.h"
+#include "shell/frame/scale_diagram_commands.h"
 
 #include <QMdiArea>
 
@@ -166,7 +167,7 @@ const CommandRow kCommands[] = {
 
     {kCmdShowSheetOptions,       Windows, "Show Sheet Options",       "",       Bar::None, Plain,     false, Always,              Nothing,  showSheetOptions},
     {kCmdShowChordOptions,       Windows, "Show Chord Options",       "",       Bar::None, Plain,     false, Always,              Nothing,  showChordOptions},
-    {kCmdShowScaleDiagram,       Windows, "Show Scale Diagram",       "",       Bar::None, Plain,     false, Never,               Nothing,  nullptr},
+    {kCmdShowScaleDiagram,       Windows, "Show Scale Diagram",       "",       Bar::None, Plain,     false, Always,              Nothing,  showScaleDiagram},
     {kCmdCascade,                Windows, "Cascade Windows",          "",       Bar::None, Plain,     kSep,  Always,              Nothing,  cascade},
     // Not Ctrl+W: that is the toolkit's key for closing the active document window.
     {kCmdTile,                   Windows, "Tile Windows",             "Ctrl+Shift+T", Bar::None, Plain, false, Always,            Nothing,  tile},

@@ -21,6 +21,8 @@
 #include <QFileInfo>
 #include <QMdiSubWindow>
 
+#include <algorithm>
+
 namespace tonvela {
 namespace {
 
@@ -278,13 +280,16 @@ bool DocumentCommands::closeAll(bool exiting)
         if (!exiting)
             return false;
     }
-    // Sheets first, then chord documents. Every question is asked before any window closes,
-    // so a Cancel leaves all of them as they were.
+    // Sheets first, then chord documents, then the rest (the scale diagram). Every question
+    // is asked before any window closes, so a Cancel leaves all of them as they were.
     std::vector<DocumentWindow*> order;
     for (SheetWindow* w : m_frame.sheetWindows())
         order.push_back(w);
     for (ChordWindow* w : m_frame.chordWindows())
         order.push_back(w);
+    for (DocumentWindow* d : m_frame.documents())
+        if (std::find(order.begin(), order.end(), d) == order.end())
+            order.push_back(d);
     for (DocumentWindow* d : order) {
         if (!confirmClose(*d)) {
             m_confirmed.clear();

@@ -69,6 +69,7 @@ class MainWindow : public QMainWindow {
     // Puts a document window into the document area at its place, shown and active.
     SheetWindow* addSheetWindow(std::unique_ptr<SheetDocument> sheet);
     ChordWindow* addChordWindow(std::unique_ptr<ChordDocument> document);
+    void addDocumentWindow(DocumentWindow& document, const QRect& geometry);
     bool openFile(const std::string& path);
     // An open request from another start: opens the file and brings the window to the front.
     void openRequested(const std::string& path);
@@ -114,7 +115,6 @@ class MainWindow : public QMainWindow {
   private:
     void buildActionsAndMenus();
     void wirePanels();
-    void addDocumentWindow(DocumentWindow& document, const QRect& geometry);
     void documentClosed(const QObject* sub, DocumentWindow* closed);
     void subWindowActivated(QMdiSubWindow* sub);
     void fillDevices();

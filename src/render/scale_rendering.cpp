@@ -1,0 +1,72 @@
+#include "render/scale_rendering.h"
+
+#include "harmony/fretboard.h"
+#include "harmony/scale_diagram.h"
+#include "platform/canvas.h"
+#include "render/pdf_printer.h"
+#include "render/sheet_rendering.h"
+
+namespace tonvela {
+namespace {
+
+ScaleDiagramView unscrolledView(const ScaleSelection& scale)
+{
+    ScaleDiagramView view;
+    view.setClientSize(kFretboardWidth, kFretboardHeight);
+    view.setSelection(scale);
+    return view;
+}
+
+} // namespace
+
+const QtImagePicture& fretboardPicture()
+{
+    static const QtImagePicture picture = [] {
+        ensureGuiApplication();
+        QtImageSurface surface(kFretboardWidth, kFretboardHeight);
+        drawFretboard(surface.canvas());
+        return QtImagePicture(surface.takeImage(), kFretboardWidth, kFretboardHeight);
+    }();
+    return picture;
+}
+
+QImage renderScaleDiagram(const ScaleSelection& scale)
+{
+    const QtImagePicture& fretboard = fretboardPicture();
+    QtImageSurface surface(kFretboardWidth, kFretboardHeight);
+    unscrolledView(scale).paint(surface.canvas(), &fretboard);
+    return surface.takeImage();
+}
+
+PrintResult printScaleDiagramToPdf(const ScaleSelection& scale, const std::string& title,
+                                   const std::string& path)
+{
+    const QtImagePicture& fretboard = fretboardPicture();
+    PdfPrinter printer(path);
+    PrintResult result;
+    if (!printer.startDocument(title, result.error)) {
+        result.ok = false;
+        return result;
+    }
+    printer.startPage();
+    // Drawn at the page's resolution, so the page shows no screen pixels.
+    auto surface = printer.createScreenSurface(kFretboardWidth, kFretboardHeight);
+    unscrolledView(scale).paint(surface->canvas(), &fretboard);
+    const auto picture = surface->takePicture();
+    // The title above the picture, a third of an inch high.
+    Canvas& page = printer.pageCanvas();
+    const int titleHeight = printer.dpiY() / 3;
+    page.setFont(Font{titleHeight, true});
+    page.setTextColor(kBlack);
+    page.drawText(0, 0, title);
+    const int width = printer.pageWidth();
+    const int height = width * kFretboardHeight / kFretboardWidth;
+    page.drawPicture(*picture, 0, titleHeight * 3 / 2, width, height);
+    printer.endPage();
+    result.pages = 1;
+    if (!printer.endDocument(result.error))
+        result.ok = false;
+    return result;
+}
+
+} // namespace tonvela
