@@ -1,6 +1,8 @@
 #include "shell_test_support.h"
 
 #include "editor/commands.h"
+#include "score/sheet_document.h"
+#include "score/track.h"
 #include "shell/documents/chord_window.h"
 #include "shell/frame/about_box.h"
 #include "shell/frame/recent_files.h"
@@ -8,6 +10,7 @@
 #include "shell/panels/sheet_options_panel.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QMdiArea>
@@ -59,8 +62,9 @@ TEST_F(AboutBoxTest, NamesTheProgramItsVersionItsLicenceAndTheKeyboardKeys)
             keyBox = keyBox.united(t.box);
         }
     }
-    EXPECT_EQ(keyLines, QStringList({"Keyboard Input:", "W - whole, H - half, Q - quarter, E - eight, Y - sixteenth",
-                                     "R - rest, S - sharp, F - flat, D - dot, T - tie"}));
+    EXPECT_EQ(keyLines,
+              QStringList({"Keyboard Input:", "W - whole, H - half, Q - quarter, E - eight, Y - sixteenth",
+                           "R - rest, S - sharp, F - flat, D - dot, T - tie"}));
     EXPECT_EQ(keyBox.topLeft(), QPoint(220, 150));
     EXPECT_EQ(keyBox.width(), 400);
 }
@@ -120,7 +124,8 @@ TEST_F(ViewMenuTest, ZoomStepsByATenthReturnsTo100PercentAndLeavesTheSheetUnmodi
     EXPECT_NEAR(editor.zoom(), 1.0f, 1e-5) << "the first step lands on a tenth";
     window->command(kCmdZoomIn);
     EXPECT_NEAR(editor.zoom(), 1.1f, 1e-5);
-    EXPECT_NEAR(window->panels()->sheetPanel()->zoomField()->value(), 1.1, 1e-6) << "the Scale: field follows";
+    EXPECT_NEAR(window->panels()->sheetPanel()->zoomField()->value(), 1.1, 1e-6)
+        << "the Scale: field follows";
     window->command(kCmdZoomActual);
     EXPECT_NEAR(editor.zoom(), 1.0f, 1e-5);
     for (int i = 0; i < 10; ++i)
@@ -128,15 +133,21 @@ TEST_F(ViewMenuTest, ZoomStepsByATenthReturnsTo100PercentAndLeavesTheSheetUnmodi
     EXPECT_NEAR(editor.zoom(), 0.4f, 1e-5) << "never below what drawing accepts";
     EXPECT_EQ(title(w), "Sheet 1");
 
-    // The keys, as the user presses them.
+    // The keys, as the user presses them in the sheet (where digits and letters enter notes).
     window->activateWindow();
     ASSERT_TRUE(waitUntil([this] { return window->isActiveWindow(); }));
-    QTest::keyClick(window.get(), Qt::Key_0, Qt::ControlModifier);
+    w->setFocus();
+    QTest::keyClick(w, Qt::Key_0, Qt::ControlModifier);
     EXPECT_NEAR(editor.zoom(), 1.0f, 1e-5);
-    QTest::keyClick(window.get(), Qt::Key_Plus, Qt::ControlModifier);
+    QTest::keyClick(w, Qt::Key_Plus, Qt::ControlModifier);
     EXPECT_NEAR(editor.zoom(), 1.1f, 1e-5);
-    QTest::keyClick(window.get(), Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(w, Qt::Key_Minus, Qt::ControlModifier);
     EXPECT_NEAR(editor.zoom(), 1.0f, 1e-5);
+    QTest::keyClick(w, Qt::Key_F9);
+    EXPECT_FALSE(window->panelDock()->isVisible());
+    QTest::keyClick(w, Qt::Key_F9);
+    EXPECT_TRUE(window->panelDock()->isVisible());
+    EXPECT_EQ(w->sheet().trackAt(0)->count, 0) << "no key entered a note";
 
     // A chord document has no zoom: the items are disabled.
     window->newChordDocument();
@@ -322,7 +333,8 @@ TEST(RecentFilesStoreTest, AStoreThatCannotBeOpenedKeepsTheListForTheRunOnly)
 
     // Damaged entries: empty ones are skipped and a path stored twice counts once.
     MemorySettingsStore damaged;
-    damaged.values = {{"RecentFile1", "/a.shd"}, {"RecentFile2", ""}, {"RecentFile3", "/a.shd"}, {"RecentFile4", "/b.shd"}};
+    damaged.values = {
+        {"RecentFile1", "/a.shd"}, {"RecentFile2", ""}, {"RecentFile3", "/a.shd"}, {"RecentFile4", "/b.shd"}};
     EXPECT_EQ(RecentFiles(damaged).paths(), (std::vector<std::string>{"/a.shd", "/b.shd"}));
 }
 

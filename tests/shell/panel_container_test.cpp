@@ -193,7 +193,8 @@ TEST_F(PanelContainerTest, TabsShowTheirPanelsAndTheCaptionNamesThePanelAndTheSh
     // Dark grey panels with white text.
     const QImage picture = container()->grab().toImage();
     EXPECT_EQ(picture.pixelColor(container()->width() - 4, container()->height() - 4), QColor(34, 34, 34));
-    EXPECT_EQ(container()->panelWidget(Panel::Sheet)->palette().color(QPalette::WindowText), QColor(Qt::white));
+    EXPECT_EQ(container()->panelWidget(Panel::Sheet)->palette().color(QPalette::WindowText),
+              QColor(Qt::white));
 }
 
 TEST_F(PanelContainerTest, ALongCaptionIsShortenedInTheMiddleKeepingTheTrack)
@@ -204,7 +205,8 @@ TEST_F(PanelContainerTest, ALongCaptionIsShortenedInTheMiddleKeepingTheTrack)
     window->updatePanels();
     QApplication::processEvents();
     DockCaption* caption = window->panelDockControl().caption();
-    const QString whole = "Sheet Document - a_sheet_with_a_name_far_too_long_for_the_panel_caption.shd - Track 1";
+    const QString whole =
+        "Sheet Document - a_sheet_with_a_name_far_too_long_for_the_panel_caption.shd - Track 1";
     EXPECT_EQ(window->panelDock()->windowTitle(), whole);
     const QString shown = caption->shownText();
     EXPECT_NE(shown, whole);

@@ -7,7 +7,8 @@
 
 namespace tonvela {
 
-WindowTitle::WindowTitle(QMainWindow& window, QMdiArea& area) : QObject(&window), m_window(window), m_area(area)
+WindowTitle::WindowTitle(QMainWindow& window, QMdiArea& area)
+    : QObject(&window), m_window(window), m_area(area)
 {
     m_window.installEventFilter(this);
     connect(&m_area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) { follow(sub); });

@@ -62,6 +62,20 @@ QAbstractSpinBox::up-arrow { image: url(:/panels/spin_up.xpm); width: 9px; heigh
 QAbstractSpinBox::down-arrow { image: url(:/panels/spin_down.xpm); width: 9px; height: 5px; }
 QAbstractSpinBox::up-arrow:off, QAbstractSpinBox::up-arrow:disabled { image: url(:/panels/spin_up_off.xpm); }
 QAbstractSpinBox::down-arrow:off, QAbstractSpinBox::down-arrow:disabled { image: url(:/panels/spin_down_off.xpm); }
+QScrollBar:vertical {
+    background-color: rgb(40, 40, 40);
+    width: 15px;
+    margin: 0px;
+}
+QScrollBar::handle:vertical {
+    background-color: rgb(90, 90, 90);
+    border-radius: 4px;
+    min-height: 24px;
+    margin: 2px 3px;
+}
+QScrollBar::handle:vertical:hover { background-color: rgb(120, 120, 120); }
+QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0px; }
+QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }
 QLabel { color: white; }
 QLabel#panelCaption { color: rgb(170, 170, 170); }
 QToolTip {
