@@ -220,7 +220,7 @@ class RecentFilesTest : public ShellTest {
     // Copies of the example sheet named `name`.
     std::string sheetFile(const std::string& name)
     {
-        const std::string path = file(name);
+        std::string path = file(name);
         QFile::remove(QString::fromStdString(path));
         EXPECT_TRUE(QFile::copy(QString::fromStdString(example()), QString::fromStdString(path)));
         return path;

@@ -247,6 +247,13 @@ TEST_F(PanelContainerTest, PanelsHiddenByTheUserStayHiddenUntilAskedFor)
     window->command(kCmdShowChordOptions);
     EXPECT_TRUE(dock->isVisible());
     EXPECT_TRUE(show->isChecked());
+    // So does unticking the panels in the main window's context menu.
+    dock->toggleViewAction()->trigger();
+    EXPECT_FALSE(dock->isVisible());
+    EXPECT_FALSE(show->isChecked());
+    window->newSheet();
+    EXPECT_FALSE(dock->isVisible());
+    show->trigger();
 
     // Without documents the panels go away, and come back with the next document.
     ASSERT_TRUE(window->closeAllDocuments());

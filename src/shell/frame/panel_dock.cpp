@@ -66,6 +66,9 @@ PanelDock::PanelDock(QMainWindow& window, QAction* showAction)
     m_dock->setWidget(m_container);
     window.addDockWidget(Qt::LeftDockWidgetArea, m_dock);
     m_caption->onClose = [this] { setShownByUser(false); };
+    // The main window's context menu lists the dock too; unticking it there is the user's word.
+    QObject::connect(m_dock->toggleViewAction(), &QAction::triggered, m_dock,
+                     [this](bool shown) { setShownByUser(shown); });
     followShown();
 }
 

@@ -141,8 +141,8 @@ void RecentFilesMenu::rebuild()
         QString folder = metrics.elidedText(shortFolder(info.absolutePath()), Qt::ElideMiddle, kFolderWidth);
         folder.replace(QLatin1Char('&'), QStringLiteral("&&"));
         // Numbers 1 to 9 are keyboard mnemonics; the tenth entry has none.
-        const QString number1 = number < 9 ? QStringLiteral("&%1").arg(number + 1) : QStringLiteral("10");
-        QAction* entry = m_menu->addAction(QStringLiteral("%1  %2  (%3)").arg(number1, name, folder));
+        const QString mnemonic = number < 9 ? QStringLiteral("&%1").arg(number + 1) : QStringLiteral("10");
+        QAction* entry = m_menu->addAction(QStringLiteral("%1  %2  (%3)").arg(mnemonic, name, folder));
         entry->setToolTip(info.absoluteFilePath());
         entry->setStatusTip(info.absoluteFilePath());
         connect(entry, &QAction::triggered, this, [this, number] { open(number); });
