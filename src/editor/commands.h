@@ -47,6 +47,11 @@ enum CommandId : int {
     kCmdEventPlayback = 40177,
     kCmdPlayTablaSample = 40091, // Ctrl+T: the bank "../Tabla.sf2", loaded once, plays sample 0
     kCmdPlayStartupWave = 40176, // Ctrl+R: "../startup.wav" on a stream of its own
+    // The View menu.
+    kCmdZoomIn = 40301,
+    kCmdZoomOut = 40302,
+    kCmdZoomActual = 40303,
+    kCmdShowPanels = 40304, // the panel container shown or hidden
 
     // Note toolbar. A duration button's id is the type code of the notes it enters, and the
     // Sharp and Flat buttons carry the codes of the sharp and flat marks.

@@ -33,6 +33,19 @@ class QtSettingsStore : public SettingsStore {
         m_settings.setValue(QString::fromStdString(name), value);
     }
 
+    std::optional<std::string> readText(const std::string& name) const override
+    {
+        const QVariant value = m_settings.value(QString::fromStdString(name));
+        if (!value.isValid())
+            return std::nullopt;
+        return value.toString().toStdString();
+    }
+
+    void writeText(const std::string& name, const std::string& value) override
+    {
+        m_settings.setValue(QString::fromStdString(name), QString::fromStdString(value));
+    }
+
     void flush() override { m_settings.sync(); }
 
   private:
@@ -68,6 +81,30 @@ void MemorySettingsStore::writeInt(const std::string& name, int value)
 {
     values[name] = std::to_string(value);
     ++writes;
+}
+
+std::optional<std::string> MemorySettingsStore::readText(const std::string& name) const
+{
+    const auto it = values.find(name);
+    if (it == values.end())
+        return std::nullopt;
+    return it->second;
+}
+
+void MemorySettingsStore::writeText(const std::string& name, const std::string& value)
+{
+    values[name] = value;
+    ++writes;
+}
+
+bool hasStoredPlacement(const SettingsStore& store)
+{
+    if (!store.available())
+        return false;
+    for (const char* key : {kKeyMainLeft, kKeyMainTop, kKeyMainRight, kKeyMainBottom})
+        if (store.readInt(key))
+            return true;
+    return false;
 }
 
 WindowPlacement readWindowPlacement(const SettingsStore& store)

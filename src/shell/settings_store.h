@@ -7,7 +7,8 @@
 
 namespace tonvela {
 
-// The per-user store of the few values kept between runs (the main window's placement).
+// The per-user store of the few values kept between runs (the main window's placement, the
+// recently used files).
 // The desktop program uses QSettings under organisation and application "TonvelaApp"; tests
 // use the in-memory store.
 //
@@ -20,6 +21,9 @@ class SettingsStore {
     // No value when it is missing or not a whole number.
     virtual std::optional<int> readInt(const std::string& name) const = 0;
     virtual void writeInt(const std::string& name, int value) = 0;
+    // No value when it is missing.
+    virtual std::optional<std::string> readText(const std::string& name) const = 0;
+    virtual void writeText(const std::string& name, const std::string& value) = 0;
     // Makes written values durable.
     virtual void flush() {}
 };
@@ -32,6 +36,8 @@ class MemorySettingsStore : public SettingsStore {
     bool available() const override { return !refuse; }
     std::optional<int> readInt(const std::string& name) const override;
     void writeInt(const std::string& name, int value) override;
+    std::optional<std::string> readText(const std::string& name) const override;
+    void writeText(const std::string& name, const std::string& value) override;
 
     // Raw values; a text that is not a number reads as missing.
     std::map<std::string, std::string> values;
@@ -58,6 +64,10 @@ inline constexpr const char* kKeyMainBottom = "MainBottom";
 inline constexpr const char* kKeyMaximized = "Maximized";
 // Edges outside this range are taken as damaged and replaced by a small default window.
 inline constexpr int kPlacementLimit = 3000;
+
+// Whether an earlier run stored a placement (any of the four edges); false for a store that
+// cannot be opened.
+bool hasStoredPlacement(const SettingsStore& store);
 
 // Reads the placement: (50, 50)-(700, 600) when the store is unavailable or empty, each
 // missing value keeping its default; edges outside -3000..3000 give (50, 50)-(600, 400).

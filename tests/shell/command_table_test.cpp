@@ -72,6 +72,10 @@ TEST(CommandTableTest, EveryIdIsDefinedOnceAndNoTwoShortcutsAreTheSame)
                    kCmdEventPlayback,
                    kCmdPlayTablaSample,
                    kCmdPlayStartupWave,
+                   kCmdZoomIn,
+                   kCmdZoomOut,
+                   kCmdZoomActual,
+                   kCmdShowPanels,
                    kToolWhole,
                    kToolHalf,
                    kToolQuarter,
@@ -198,11 +202,12 @@ TEST_F(CommandTableWindowTest, MenusToolbarsAndAcceleratorsAreBuiltFromTheTable)
         }
     }
     EXPECT_EQ(menuTexts["File"],
-              QStringList({"New Sheet Document", "New Chord Document", "Open", "Save", "Save As",
-                           "Import MIDI", "Export Lilypond", "Save Selected MIDI Track",
+              QStringList({"New Sheet Document", "New Chord Document", "Open", "Open Recent", "Save",
+                           "Save As", "Import MIDI", "Export Lilypond", "Save Selected MIDI Track",
                            "Save All MIDI Tracks", "Print", "Exit", "Quit at Once"}));
     EXPECT_EQ(menuTexts["Edit"],
               QStringList({"Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Clear", "Select All"}));
+    EXPECT_EQ(menuTexts["View"], QStringList({"Zoom In", "Zoom Out", "Actual Size", "Show Panels"}));
     EXPECT_EQ(menuTexts["Windows"],
               QStringList({"Show Sheet Options", "Show Chord Options", "Show Scale Diagram",
                            "Cascade Windows", "Tile Windows", "Close All"}));
@@ -212,7 +217,7 @@ TEST_F(CommandTableWindowTest, MenusToolbarsAndAcceleratorsAreBuiltFromTheTable)
     QStringList bar;
     for (QAction* top : window->menuBar()->actions())
         bar << top->text();
-    EXPECT_EQ(bar, QStringList({"File", "Edit", "Windows", "Play", "Help"}));
+    EXPECT_EQ(bar, QStringList({"File", "Edit", "View", "Windows", "Play", "Help"}));
 
     const QList<QAction*> windowActions = window->actions();
     for (const CommandRow& row : commandTable()) {

@@ -1,5 +1,6 @@
 #include "shell/panels/length_bar.h"
 #include "shell/panels/panel_container.h"
+#include "shell/panels/panel_style.h"
 #include "shell/panels/sheet_options_panel.h"
 
 #include <QApplication>
@@ -8,6 +9,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyleOptionSpinBox>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +65,43 @@ TEST(PanelsTest, ContainerSwitchesQuietlyAndReportsTabClicks)
     EXPECT_EQ(chosen, std::vector<PanelContainer::Panel>{PanelContainer::Panel::Chord});
     EXPECT_EQ(container.tabButton(PanelContainer::Panel::Sheet)->text(), "Sheet");
     EXPECT_EQ(container.tabButton(PanelContainer::Panel::Chord)->text(), "Chords");
+}
+
+// White pixels (the arrow) on the spin box's up or down button.
+int whiteOnButton(QSpinBox& field, QStyle::SubControl button)
+{
+    QStyleOptionSpinBox option;
+    option.initFrom(&field);
+    option.rect = field.rect();
+    option.subControls = QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+    const QRect box = field.style()->subControlRect(QStyle::CC_SpinBox, &option, button, &field);
+    const QImage picture = field.grab().toImage();
+    int white = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            white += qGray(picture.pixel(x, y)) > 220 ? 1 : 0;
+    return white;
+}
+
+TEST(PanelsTest, SpinBoxArrowsAreWhiteOnTheDarkPanelAndGreyAtTheEndOfTheRange)
+{
+    QWidget panel;
+    darkenPanel(&panel);
+    auto* field = new QSpinBox;
+    field->setRange(1, 15);
+    field->setValue(5);
+    (new QVBoxLayout(&panel))->addWidget(field);
+    panel.resize(200, 60);
+    panel.show();
+    QApplication::processEvents();
+    // A dark field, and an arrow of at least a dozen white pixels on each button.
+    EXPECT_LT(qGray(field->grab().toImage().pixel(6, field->height() / 2)), 80);
+    EXPECT_GE(whiteOnButton(*field, QStyle::SC_SpinBoxUp), 12);
+    EXPECT_GE(whiteOnButton(*field, QStyle::SC_SpinBoxDown), 12);
+    field->setValue(15); // no step up left: the up arrow turns grey
+    QApplication::processEvents();
+    EXPECT_EQ(whiteOnButton(*field, QStyle::SC_SpinBoxUp), 0);
+    EXPECT_GE(whiteOnButton(*field, QStyle::SC_SpinBoxDown), 12);
 }
 
 TEST(PanelsTest, LengthBarShowsProgressWithoutSeekingAndLeavesAHeldSliderAlone)

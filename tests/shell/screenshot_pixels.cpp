@@ -1,8 +1,9 @@
 // Checks the screenshot the application saved of its main window with the example sheet: the
-// document area on the right must show the first staff of the sheet (five black one-pixel lines,
-// evenly spaced, on white paper, with notes on it) and the staves of the example's first two
-// systems below it, and the docked panel on the left must be its dark grey. Prints what it
-// found; exits 1 when the picture is not that.
+// sheet window in the document area must show the first staff of the sheet (five black
+// one-pixel lines, evenly spaced, on white paper, with notes on it) and the staves of the
+// example's first two systems below it, and the docked panel on the left must be its dark
+// grey. The sheet's paper is found as the widest white stretch of the picture, whatever the
+// window's size. Prints what it found; exits 1 when the picture is not that.
 //   screenshot_pixels FILE.png
 
 #include <QGuiApplication>
@@ -57,8 +58,22 @@ int main(int argc, char** argv)
     if (w < 400 || h < 300)
         return fail("the picture is smaller than the main window");
 
-    // The sheet window fills the right half of the document area; the scroll bar stays out.
-    const Area area{image, w / 2, w - 24};
+    // The sheet's paper: the widest run of white pixels in a row of the middle half (rows
+    // between systems are paper from the window's left edge to its scroll bar). The staff
+    // lines run across its middle, right of the clefs and time signatures.
+    int paperLeft = 0, paperWidth = 0;
+    for (int y = h / 4; y < h * 3 / 4; ++y) {
+        for (int x = 0, run = 0; x < w; ++x) {
+            run = qGray(image.pixel(x, y)) > 240 ? run + 1 : 0;
+            if (run > paperWidth) {
+                paperWidth = run;
+                paperLeft = x - run + 1;
+            }
+        }
+    }
+    if (paperWidth < 200)
+        return fail("no sheet paper in the document area");
+    const Area area{image, paperLeft + paperWidth * 35 / 100, paperLeft + paperWidth * 80 / 100};
     std::vector<int> lines;
     for (int y = 0; y < h; ++y)
         if (area.fraction(y, true) >= kLineInk && (lines.empty() || lines.back() != y - 1))

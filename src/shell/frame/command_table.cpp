@@ -7,6 +7,7 @@
 #include "shell/frame/main_window.h"
 #include "shell/frame/playback_commands.h"
 #include "shell/frame/scale_diagram_commands.h"
+#include "shell/frame/view_commands.h"
 
 #include <QMdiArea>
 
@@ -165,6 +166,12 @@ const CommandRow kCommands[] = {
     {kCmdClear,                  Edit,    "Clear",                    "Ctrl+E", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
     {kCmdSelectAll,              Edit,    "Select All",               "Ctrl+A", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
 
+    // The View menu: the active sheet's zoom, and the panel container shown or hidden.
+    {kCmdZoomIn,                 View,    "Zoom In",                  "Ctrl++", Bar::None, Plain,     false, WithSheet,           Sheet,    zoomIn},
+    {kCmdZoomOut,                View,    "Zoom Out",                 "Ctrl+-", Bar::None, Plain,     false, WithSheet,           Sheet,    zoomOut},
+    {kCmdZoomActual,             View,    "Actual Size",              "Ctrl+0", Bar::None, Plain,     false, WithSheet,           Sheet,    zoomActual},
+    {kCmdShowPanels,             View,    "Show Panels",              "F9",     Bar::None, Shown,     kSep,  Always,              Nothing,  togglePanels},
+
     {kCmdShowSheetOptions,       Windows, "Show Sheet Options",       "",       Bar::None, Plain,     false, Always,              Nothing,  showSheetOptions},
     {kCmdShowChordOptions,       Windows, "Show Chord Options",       "",       Bar::None, Plain,     false, Always,              Nothing,  showChordOptions},
     {kCmdShowScaleDiagram,       Windows, "Show Scale Diagram",       "",       Bar::None, Plain,     false, Always,              Nothing,  showScaleDiagram},
@@ -237,6 +244,8 @@ bool commandEnabled(const CommandRow& row, bool playerAvailable, const DocumentW
         return playerAvailable;
     case Enabled::WhenDocumentAnswers:
         return active && active->answers(row.id);
+    case Enabled::WithSheet:
+        return active && active->sheetEditor();
     case Enabled::Never:
         return false;
     }

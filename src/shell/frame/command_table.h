@@ -10,18 +10,20 @@ class MainWindow;
 
 // The menus the commands sit in, in menu bar order; None for commands without an item (the
 // toolbar's note and edit tools).
-enum class Menu : uint8_t { None, File, Edit, Windows, Play, Help };
+enum class Menu : uint8_t { None, File, Edit, View, Windows, Play, Help };
 // The toolbars with buttons, in the order they are laid out.
 enum class Bar : uint8_t { None, Notes, Edit, Play };
 // Check state of a button: plain, a modifier toggle, a duration, a marker tool (the looks of
-// these three come from the shared tool groups, toolbars.h), or down while its kind of
-// playback runs (Play, Play All, the MIDI events).
-enum class Check : uint8_t { Plain, Toggle, Duration, Marker, Playing };
+// these three come from the shared tool groups, toolbars.h), down while its kind of
+// playback runs (Play, Play All, the MIDI events), or checked while what it shows is shown
+// (the panels).
+enum class Check : uint8_t { Plain, Toggle, Duration, Marker, Playing, Shown };
 // When the menu item or button is enabled.
 enum class Enabled : uint8_t {
     Always,
     WithPlayer,          // a playback engine is built in
     WhenDocumentAnswers, // the active document answers the command itself
+    WithSheet,           // the active document shows a sheet
     Never,               // comes with a later part of the program
 };
 // What must be active for the command to run; without it the command does nothing.

@@ -88,7 +88,21 @@ DocumentWindow* DocumentCommands::openDocumentOf(const std::string& path) const
     return nullptr;
 }
 
+void DocumentCommands::used(const std::string& path)
+{
+    if (onFileUsed)
+        onFileUsed(path);
+}
+
 bool DocumentCommands::openFile(const std::string& path)
+{
+    const bool opened = openPath(path);
+    if (opened)
+        used(path);
+    return opened;
+}
+
+bool DocumentCommands::openPath(const std::string& path)
 {
     Notifier& notifier = m_frame.services().notifier;
     const QFileInfo info(QString::fromStdString(path));
@@ -165,6 +179,7 @@ void DocumentCommands::importMidi()
     SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
     w->sheet().selectTrack(0);
     w->refresh();
+    used(choice->path);
     if (!result.warnings.empty())
         m_frame.services().notifier.warning(joinWarnings(choice->path, result.warnings));
 }
@@ -182,7 +197,10 @@ bool DocumentCommands::saveDocument(DocumentWindow& document, bool asking)
     const std::string path = document.path();
     if (!asking && !path.empty()) {
         const FileResult result = document.saveTo(path, document.title(), 0);
-        return result || failed("save", path, result.error);
+        if (!result)
+            return failed("save", path, result.error);
+        used(path);
+        return true;
     }
     const QStringList filters = document.saveFilters();
     if (filters.isEmpty())
@@ -196,6 +214,9 @@ bool DocumentCommands::saveDocument(DocumentWindow& document, bool asking)
     const FileResult result = document.saveTo(choice->path, fileTitle(choice->path), choice->filterIndex);
     if (!result)
         return failed("save", choice->path, result.error);
+    // A sheet written as a MIDI file stays the document it was; only its own file counts.
+    if (document.path() == choice->path)
+        used(choice->path);
     document.widget().setFocus();
     return true;
 }

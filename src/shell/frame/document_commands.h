@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 
@@ -46,7 +47,12 @@ class DocumentCommands {
     // Close All only stops it; `exiting` stops it and carries on closing.
     bool closeAll(bool exiting);
 
+    // A file was opened, imported or saved as a document (not an export).
+    std::function<void(const std::string& path)> onFileUsed;
+
   private:
+    bool openPath(const std::string& path);
+    void used(const std::string& path);
     bool failed(const std::string& what, const std::string& path, const std::string& error);
 
     MainWindow& m_frame;

@@ -16,12 +16,13 @@
 #include "shell/frame/menus.h"
 #include "shell/frame/panel_dock.h"
 #include "shell/frame/playback_commands.h"
+#include "shell/frame/recent_files.h"
+#include "shell/frame/window_placement.h"
+#include "shell/frame/window_title.h"
 #include "shell/player.h"
-#include "shell/settings_store.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -47,7 +48,6 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
       m_documentCommands(std::make_unique<DocumentCommands>(*this)), m_mdi(new QMdiArea),
       m_area(new DocumentArea(*m_mdi))
 {
-    setWindowTitle(QStringLiteral("Tonvela"));
     setObjectName(QStringLiteral("MainWindow"));
     m_mdi->setBackground(QColor(85, 85, 85));
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -59,8 +59,10 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     m_area->onClosed = [this](const QObject* sub, DocumentWindow* closed) { documentClosed(sub, closed); };
     buildActionsAndMenus();
     m_bars = buildToolBars(*this, [this](int id) { return action(id); });
-    m_panelDock = std::make_unique<PanelDock>(*this);
-    m_about = createAboutBox(this);
+    m_panelDock = std::make_unique<PanelDock>(*this, action(kCmdShowPanels));
+    m_about = new AboutBox(this, m_mdi);
+    m_recent = new RecentFilesMenu(*this);
+    new WindowTitle(*this, *m_mdi); // a child of the window
     m_playbackCommands = std::make_unique<PlaybackCommands>(*this);
     wirePanels();
     new HarmonyCommands(*this); // a child of the window
@@ -142,25 +144,12 @@ void MainWindow::wirePanels()
 
 void MainWindow::showAtSavedPlacement()
 {
-    const WindowPlacement placement = readWindowPlacement(m_services.settings);
-    move(placement.left, placement.top);
-    resize(placement.width(), placement.height());
-    if (placement.maximized)
-        showMaximized();
-    else
-        show();
+    showAtPlacement(*this, m_services.settings);
 }
 
 void MainWindow::savePlacement()
 {
-    WindowPlacement placement;
-    placement.maximized = isMaximized();
-    const QRect normal = placement.maximized ? normalGeometry() : QRect(pos(), size());
-    placement.left = normal.left();
-    placement.top = normal.top();
-    placement.right = normal.left() + normal.width();
-    placement.bottom = normal.top() + normal.height();
-    writeWindowPlacement(m_services.settings, placement);
+    tonvela::savePlacement(*this, m_services.settings);
 }
 
 // ---- documents -----------------------------------------------------------------------------

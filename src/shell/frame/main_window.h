@@ -17,7 +17,6 @@
 #include <vector>
 
 class QAction;
-class QDialog;
 class QDockWidget;
 class QMdiArea;
 class QMdiSubWindow;
@@ -26,12 +25,14 @@ class QToolBar;
 
 namespace tonvela {
 
+class AboutBox;
 class ChordDocument;
 class ChordWindow;
 class DocumentArea;
 class DocumentCommands;
 class DocumentWindow;
 class PlaybackCommands;
+class RecentFilesMenu;
 class SheetDocument;
 class SheetWindow;
 
@@ -54,7 +55,8 @@ class MainWindow : public QMainWindow {
     DocumentCommands& documentCommands() { return *m_documentCommands; }
     PlaybackCommands& playbackCommands() { return *m_playbackCommands; }
 
-    // Moves the window to the saved placement and shows it (maximised when saved so).
+    // Moves the window to the saved placement and shows it (maximised when saved so); a first
+    // start opens at a size that fits the screen.
     void showAtSavedPlacement();
     // Writes the window's placement to the settings.
     void savePlacement();
@@ -98,12 +100,14 @@ class MainWindow : public QMainWindow {
 
     QMdiArea* mdiArea() const { return m_mdi; }
     QDockWidget* panelDock() const { return m_panelDock->dock(); }
+    PanelDock& panelDockControl() { return *m_panelDock; }
     PanelContainer* panels() const { return m_panelDock->container(); }
     LengthBar* lengthBar() const { return m_panelDock->lengthBar(); }
     QToolBar* noteToolBar() const { return m_bars.notes; }
     QToolBar* editToolBar() const { return m_bars.edit; }
     QToolBar* playToolBar() const { return m_bars.play; }
-    QDialog* aboutBox() const { return m_about; }
+    AboutBox* aboutBox() const { return m_about; }
+    RecentFilesMenu* recentFiles() const { return m_recent; }
     PainterThread& painter() { return *m_painter; }
 
     // Called once when the first sheet picture reached the screen.
@@ -128,7 +132,8 @@ class MainWindow : public QMainWindow {
     DocumentArea* m_area;
     ToolBars m_bars;
     QMenu* m_windowsMenu = nullptr;
-    QDialog* m_about = nullptr;
+    AboutBox* m_about = nullptr;
+    RecentFilesMenu* m_recent = nullptr;
     std::map<int, QAction*> m_actions;
     std::vector<SheetWindow*> m_sheetWindows;
     std::vector<ChordWindow*> m_chordWindows;

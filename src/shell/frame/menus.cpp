@@ -28,11 +28,9 @@ void addItems(QMenu& menu, Menu which, const std::function<QAction*(int)>& actio
 
 QMenu* buildMenus(QMenuBar& bar, const std::function<QAction*(int)>& actionOf)
 {
-    const std::pair<Menu, const char*> menus[] = {{Menu::File, "File"},
-                                                  {Menu::Edit, "Edit"},
-                                                  {Menu::Windows, "Windows"},
-                                                  {Menu::Play, "Play"},
-                                                  {Menu::Help, "Help"}};
+    const std::pair<Menu, const char*> menus[] = {{Menu::File, "File"}, {Menu::Edit, "Edit"},
+                                                  {Menu::View, "View"}, {Menu::Windows, "Windows"},
+                                                  {Menu::Play, "Play"}, {Menu::Help, "Help"}};
     QMenu* windows = nullptr;
     for (const auto& [which, name] : menus) {
         QMenu* menu = bar.addMenu(QString::fromUtf8(name));

@@ -9,7 +9,7 @@ class QMenuBar;
 
 namespace tonvela {
 
-// Builds the "File", "Edit", "Windows" and "Help" menus from the command table, items in
+// Builds the "File", "Edit", "View", "Windows", "Play" and "Help" menus from the command table, items in
 // table order with their separators. The "Windows" menu is returned empty: its items follow
 // the open documents and are filled by fillWindowMenu before every showing.
 QMenu* buildMenus(QMenuBar& bar, const std::function<QAction*(int)>& actionOf);

@@ -11,6 +11,11 @@
 #include <algorithm>
 
 namespace tonvela {
+namespace {
+
+constexpr const char* kStatusSample = "128 notes selected, 100.50 beats";
+
+} // namespace
 
 LengthBar::LengthBar(QWidget* parent)
     : QWidget(parent), m_slider(new QSlider(Qt::Horizontal)), m_current(new QLabel(QStringLiteral("00:00"))),
@@ -29,7 +34,9 @@ LengthBar::LengthBar(QWidget* parent)
     m_slider->setMinimumWidth(200);
     layout->addWidget(m_slider, 1);
     layout->addWidget(m_total);
-    m_status->setMinimumWidth(120);
+    // Wide enough for the usual texts; longer ones are shortened at this width.
+    m_status->setFixedWidth(m_status->fontMetrics().horizontalAdvance(QString::fromLatin1(kStatusSample)) +
+                            4);
     layout->addWidget(m_status);
     connect(m_slider, &QSlider::sliderMoved, this, [this](int value) {
         if (onPositionChosen)
@@ -45,7 +52,9 @@ void LengthBar::showTimes(const QString& current, const QString& total)
 
 void LengthBar::showStatus(const QString& status)
 {
-    m_status->setText(status);
+    m_statusText = status;
+    m_status->setText(m_status->fontMetrics().elidedText(status, Qt::ElideRight, m_status->width()));
+    m_status->setToolTip(m_status->text() == status ? QString() : status);
 }
 
 void LengthBar::showPosition(int position)
@@ -68,12 +77,24 @@ QString LengthBar::totalText() const
 
 QString LengthBar::statusText() const
 {
-    return m_status->text();
+    return m_statusText;
 }
 
 QString minutesSeconds(long long ms)
 {
     return QString::fromStdString(formatPlayTime(ms));
+}
+
+QString lengthBarStatus(const QString& pointerText, int selectedNotes, double selectedBeats, bool playing)
+{
+    if (!pointerText.isEmpty())
+        return pointerText;
+    if (selectedNotes > 0)
+        return QStringLiteral("%1 %2 selected, %3 beats")
+            .arg(selectedNotes)
+            .arg(selectedNotes == 1 ? QStringLiteral("note") : QStringLiteral("notes"))
+            .arg(selectedBeats, 0, 'f', 2);
+    return playing ? QStringLiteral("Playing") : QStringLiteral("Stopped");
 }
 
 } // namespace tonvela

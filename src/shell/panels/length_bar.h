@@ -10,7 +10,8 @@ class QSlider;
 namespace tonvela {
 
 // The length bar under the toolbars: the play position slider (0..kSliderRange) between the
-// current play time and the total play time of the active sheet, and a status text. The show*
+// current play time and the total play time of the active sheet, and a status text
+// (lengthBarStatus) that is shortened, with the whole text as tooltip, when it does not fit. The show*
 // functions never report; moving the slider reports through onPositionChosen.
 class LengthBar : public QWidget {
   public:
@@ -33,9 +34,15 @@ class LengthBar : public QWidget {
     QLabel* m_current;
     QLabel* m_total;
     QLabel* m_status;
+    QString m_statusText;
 };
 
 // Minutes and seconds of a play time: "mm:ss".
 QString minutesSeconds(long long ms);
+
+// The status text of an active sheet: the note under the pointer ("Note: C 4") while the
+// pointer is over the sheet; else what is selected ("3 notes selected, 1.50 beats"); else
+// "Playing" or "Stopped".
+QString lengthBarStatus(const QString& pointerText, int selectedNotes, double selectedBeats, bool playing);
 
 } // namespace tonvela

@@ -22,7 +22,8 @@ const QColor kHighlight(42, 130, 218);
 const QColor kDisabledText(128, 128, 128);
 
 // Push buttons are drawn by the style sheet so that checked and focused buttons read clearly on
-// the dark grey; fields and lists keep the style's own drawing in the dark palette.
+// the dark grey, and spin boxes so that their arrows are white triangles on buttons of their
+// own (grey at the end of the range); lists keep the style's own drawing in the dark palette.
 const char* const kButtonSheet = R"(
 QPushButton {
     background-color: rgb(60, 60, 60);
@@ -37,6 +38,44 @@ QPushButton:checked { background-color: rgb(42, 130, 218); border-color: rgb(42,
 QPushButton:focus { border-color: rgb(120, 180, 240); }
 QPushButton:disabled { color: rgb(128, 128, 128); border-color: rgb(64, 64, 64); }
 QPushButton#choice { padding: 3px 3px; }
+QAbstractSpinBox {
+    background-color: rgb(52, 52, 52);
+    color: white;
+    border: 1px solid rgb(84, 84, 84);
+    border-radius: 3px;
+    padding: 2px 22px 2px 4px;
+    selection-background-color: rgb(42, 130, 218);
+}
+QAbstractSpinBox:focus { border-color: rgb(120, 180, 240); }
+QAbstractSpinBox:disabled { color: rgb(128, 128, 128); }
+QAbstractSpinBox::up-button, QAbstractSpinBox::down-button {
+    subcontrol-origin: border;
+    width: 18px;
+    background-color: rgb(68, 68, 68);
+    border-left: 1px solid rgb(84, 84, 84);
+}
+QAbstractSpinBox::up-button { subcontrol-position: top right; border-top-right-radius: 3px; }
+QAbstractSpinBox::down-button { subcontrol-position: bottom right; border-bottom-right-radius: 3px; }
+QAbstractSpinBox::up-button:hover, QAbstractSpinBox::down-button:hover { background-color: rgb(88, 88, 88); }
+QAbstractSpinBox::up-button:pressed, QAbstractSpinBox::down-button:pressed { background-color: rgb(42, 130, 218); }
+QAbstractSpinBox::up-arrow { image: url(:/panels/spin_up.xpm); width: 9px; height: 5px; }
+QAbstractSpinBox::down-arrow { image: url(:/panels/spin_down.xpm); width: 9px; height: 5px; }
+QAbstractSpinBox::up-arrow:off, QAbstractSpinBox::up-arrow:disabled { image: url(:/panels/spin_up_off.xpm); }
+QAbstractSpinBox::down-arrow:off, QAbstractSpinBox::down-arrow:disabled { image: url(:/panels/spin_down_off.xpm); }
+QScrollBar:vertical {
+    background-color: rgb(40, 40, 40);
+    width: 15px;
+    margin: 0px;
+}
+QScrollBar::handle:vertical {
+    background-color: rgb(90, 90, 90);
+    border-radius: 4px;
+    min-height: 24px;
+    margin: 2px 3px;
+}
+QScrollBar::handle:vertical:hover { background-color: rgb(120, 120, 120); }
+QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0px; }
+QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }
 QLabel { color: white; }
 QLabel#panelCaption { color: rgb(170, 170, 170); }
 QToolTip {
