@@ -47,6 +47,11 @@ enum CommandId : int {
     kCmdEventPlayback = 40177,
     kCmdPlayTablaSample = 40091, // Ctrl+T: the bank "../Tabla.sf2", loaded once, plays sample 0
     kCmdPlayStartupWave = 40176, // Ctrl+R: "../startup.wav" on a stream of its own
+    // Commands of the active chord document (its context menu and the Edit menu).
+    kCmdRemoveDiagram = 1003, // the diagram last clicked or right-clicked
+    kCmdAddAllDiagramsToSheet = 1008,
+    kCmdAddSelectedDiagramsToSheet = 1009,
+    kCmdRemoveSelectedDiagrams = 1011,
 
     // Note toolbar. A duration button's id is the type code of the notes it enters, and the
     // Sharp and Flat buttons carry the codes of the sharp and flat marks.
