@@ -44,8 +44,8 @@ int renderChordPng(const std::string& in, const std::string& out, const Args& ar
         return fail(error);
     const std::vector<QImage> pages = renderChordPages(doc, dpi);
     if (page < 1 || page > static_cast<int>(pages.size()))
-        return fail("--page must lie between 1 and " + std::to_string(pages.size()) + ", the pages of \"" + in +
-                    "\"");
+        return fail("--page must lie between 1 and " + std::to_string(pages.size()) + ", the pages of \"" +
+                    in + "\"");
     if (!writePng(pages[static_cast<std::size_t>(page - 1)], out, error))
         return fail("could not write \"" + out + "\": " + error);
     return 0;
@@ -78,7 +78,9 @@ const DocumentRendererRegistration kChordPng{
 const DocumentRendererRegistration kChordPdf{
     {kChordDocumentRoot,
      "a chord document",
-     {".pdf", {}, "Chord documents (.pdf): every page of the diagrams, printed on A4 as vector drawing.\n",
+     {".pdf",
+      {},
+      "Chord documents (.pdf): every page of the diagrams, printed on A4 as vector drawing.\n",
       renderChordPdf}}};
 
 } // namespace

@@ -26,7 +26,8 @@ PrintResult printChordDocument(const ChordDocument& doc, Printer& printer)
         result.ok = false;
         return result;
     }
-    const ChordPrintLayout layout = chordPrintLayout(printer.pageWidth(), printer.pageHeight(), doc.diagramCount());
+    const ChordPrintLayout layout =
+        chordPrintLayout(printer.pageWidth(), printer.pageHeight(), doc.diagramCount());
     for (int page = 0; page < layout.pages; ++page) {
         printer.startPage();
         ScaledCanvas canvas(printer.pageCanvas(), layout.scale);

@@ -65,7 +65,8 @@ FingeringGrid expandFingering(std::string_view fingering)
         const int row = fingering[i + 1] - '0';
         if (string < 1 || string > kStrings || row < 1 || row > kGridRows)
             continue;
-        grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(kStrings - string)] = fingering[i + 2];
+        grid[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(kStrings - string)] =
+            fingering[i + 2];
     }
     return grid;
 }
@@ -103,7 +104,8 @@ void drawChordPage(Canvas& canvas, const ChordDocument& doc)
     if (const ChordDiagram* hovered = doc.diagramAt(page.hovered); hovered && page.hovered >= first) {
         canvas.setPen({PenStyle::Solid, 1, kRed});
         canvas.setNoBrush();
-        canvas.drawRect(hovered->boxLeft + 1, hovered->boxTop + 1, hovered->boxRight - 1, hovered->boxBottom - 1);
+        canvas.drawRect(hovered->boxLeft + 1, hovered->boxTop + 1, hovered->boxRight - 1,
+                        hovered->boxBottom - 1);
     }
     for (int i = first; i < doc.diagramCount(); ++i) {
         const ChordDiagram& d = *doc.diagramAt(i);
@@ -118,7 +120,8 @@ void drawChordPage(Canvas& canvas, const ChordDocument& doc)
     }
 }
 
-void drawChordDiagramColumns(Canvas& canvas, const ChordDocument& doc, int first, int count, int rowsPerColumn)
+void drawChordDiagramColumns(Canvas& canvas, const ChordDocument& doc, int first, int count,
+                             int rowsPerColumn)
 {
     const int rows = std::max(rowsPerColumn, 1);
     for (int k = 0; k < count; ++k) {

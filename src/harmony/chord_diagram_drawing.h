@@ -38,6 +38,7 @@ void drawChordPage(Canvas& canvas, const ChordDocument& doc);
 
 // Diagrams [first, first + count) of the document in columns of `rowsPerColumn`, starting at
 // the page's first origin, all in their normal look: a page of the printed chord document.
-void drawChordDiagramColumns(Canvas& canvas, const ChordDocument& doc, int first, int count, int rowsPerColumn);
+void drawChordDiagramColumns(Canvas& canvas, const ChordDocument& doc, int first, int count,
+                             int rowsPerColumn);
 
 } // namespace tonvela

@@ -143,24 +143,21 @@ void ChordDocument::rememberForUndo()
 
 bool ChordDocument::undo()
 {
-    if (m_undo.empty())
-        return false;
-    m_redo.push_back(std::move(m_diagrams));
-    m_diagrams = std::move(m_undo.back());
-    m_undo.pop_back();
-    m_page.hovered = -1;
-    markModified();
-    changed();
-    return true;
+    return restore(m_undo, m_redo);
 }
 
 bool ChordDocument::redo()
 {
-    if (m_redo.empty())
+    return restore(m_redo, m_undo);
+}
+
+bool ChordDocument::restore(History& from, History& to)
+{
+    if (from.empty())
         return false;
-    m_undo.push_back(std::move(m_diagrams));
-    m_diagrams = std::move(m_redo.back());
-    m_redo.pop_back();
+    to.push_back(std::move(m_diagrams));
+    m_diagrams = std::move(from.back());
+    from.pop_back();
     m_page.hovered = -1;
     markModified();
     changed();
@@ -341,6 +338,8 @@ void ChordDocument::scrollTo(int column)
 void ChordDocument::setScrollPos(int pos)
 {
     m_page.scrollPos = std::clamp(pos, 0, m_page.scrollMax);
+    // Another diagram lies under the pointer now; the next pointer move finds it.
+    m_page.hovered = -1;
     placeDiagrams();
     if (m_view) {
         m_view->scrollRangeChanged(m_page.scrollMax, m_page.scrollPos);

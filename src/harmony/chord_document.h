@@ -165,12 +165,15 @@ class ChordDocument {
   private:
     void changed();
     void setScrollPos(int pos);
+    using History = std::vector<std::vector<ChordDiagram>>;
     // Keeps the diagram list as it is now for undo, before a change.
     void rememberForUndo();
+    // Brings back the last list kept in `from`, keeping the present one in `to`.
+    bool restore(History& from, History& to);
 
     std::vector<ChordDiagram> m_diagrams;
-    std::vector<std::vector<ChordDiagram>> m_undo;
-    std::vector<std::vector<ChordDiagram>> m_redo;
+    History m_undo;
+    History m_redo;
     ChordPageState m_page;
     ChordDocumentView* m_view = nullptr;
     std::unique_ptr<MarkupTree> m_tree;

@@ -70,7 +70,8 @@ void ScaledCanvas::drawEllipse(int left, int top, int right, int bottom)
     m_target.drawEllipse(tx(left), ty(top), tx(right), ty(bottom));
 }
 
-void ScaledCanvas::drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd)
+void ScaledCanvas::drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd,
+                           int yEnd)
 {
     m_target.drawArc(tx(left), ty(top), tx(right), ty(bottom), tx(xStart), ty(yStart), tx(xEnd), ty(yEnd));
 }

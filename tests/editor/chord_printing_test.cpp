@@ -117,7 +117,8 @@ TEST(ChordPrintingTest, ThirtyTwoDiagramsFillTwoA4PagesOfFourColumnsAndFourRows)
 
 TEST(ChordPrintingTest, PageCountFollowsTheDiagramsAndAnEmptyDocumentPrintsOnePage)
 {
-    for (const auto& [count, pages] : {std::pair{0, 1}, std::pair{1, 1}, std::pair{16, 1}, std::pair{17, 2}}) {
+    for (const auto& [count, pages] :
+         {std::pair{0, 1}, std::pair{1, 1}, std::pair{16, 1}, std::pair{17, 2}}) {
         ChordDocument doc;
         fill(doc, count);
         PagePrinter printer;

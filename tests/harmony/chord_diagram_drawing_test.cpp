@@ -86,8 +86,8 @@ TEST_F(ChordDiagramDrawingTest, MutedFirstAndLastStringsAreDottedAndFingersSitOn
         const int row = 50 + 28 * e.fretRow;
         EXPECT_TRUE(has(circles,
                         [&](const Call& c) {
-                            return c.v[0] == left && c.v[1] == row - 9 && c.v[2] == left + 20 && c.v[3] == row + 12 &&
-                                   c.hasBrush && c.brush == kBlack;
+                            return c.v[0] == left && c.v[1] == row - 9 && c.v[2] == left + 20 &&
+                                   c.v[3] == row + 12 && c.hasBrush && c.brush == kBlack;
                         }))
             << "circle for " << e.digit;
         EXPECT_TRUE(has(digits,
@@ -132,7 +132,8 @@ TEST_F(ChordDiagramDrawingTest, NutAndFiveFretLinesFrameTheNeck)
             across.push_back(c);
     ASSERT_EQ(across.size(), 6u);
     EXPECT_EQ(across[0].pen.width, kChordNutWidth);
-    EXPECT_EQ((std::vector<int>{across[0].v[0], across[0].v[1], across[0].v[2]}), (std::vector<int>{41, 55, 139}));
+    EXPECT_EQ((std::vector<int>{across[0].v[0], across[0].v[1], across[0].v[2]}),
+              (std::vector<int>{41, 55, 139}));
     for (int k = 1; k <= 5; ++k) {
         const Call& fret = across[static_cast<std::size_t>(k)];
         EXPECT_EQ(fret.v[1], 40 + 28 * k + 15) << "fret line " << k;
@@ -172,7 +173,8 @@ TEST_F(ChordDiagramDrawingTest, ASelectedDiagramIsDrawnWhiteWithBlackDigitsOnIts
     EXPECT_EQ(rects[0].brush, kBlack);
     // The box comes first, the diagram over it.
     const auto& calls = canvas.calls();
-    const auto box = std::find_if(calls.begin(), calls.end(), [](const Call& c) { return c.kind == Kind::Rect; });
+    const auto box =
+        std::find_if(calls.begin(), calls.end(), [](const Call& c) { return c.kind == Kind::Rect; });
     const auto label =
         std::find_if(calls.begin(), calls.end(), [](const Call& c) { return c.kind == Kind::TextCentred; });
     EXPECT_LT(box, label);

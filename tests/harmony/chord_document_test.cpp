@@ -290,10 +290,13 @@ TEST_F(ChordDocumentTest, ScrollingMovesByColumnsWithinItsRange)
         doc.addDiagram("A", "", "11023333243151061X", 1);
     const int max = doc.page().scrollMax;
     EXPECT_GT(max, 0);
+    doc.hover(60, 60);
+    ASSERT_EQ(doc.page().hovered, 0);
     doc.scroll(PageScroll::LineLeft);
     EXPECT_EQ(doc.page().scrollPos, 0);
     doc.scroll(PageScroll::PageRight);
     EXPECT_EQ(doc.page().scrollPos, std::min(3, max));
+    EXPECT_EQ(doc.page().hovered, -1) << "the diagram that was under the pointer moved away";
     for (int i = 0; i < 10; ++i)
         doc.wheel(false);
     EXPECT_EQ(doc.page().scrollPos, max);

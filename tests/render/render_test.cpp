@@ -78,6 +78,14 @@ class RenderTest : public ::testing::Test {
         EXPECT_LE(diff, 0.003) << name << " differs from its reference in " << diff * 100 << "% of pixels";
     }
 
+    static std::string readBytes(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+
     static int inkPixels(const QImage& image, QRgb colour)
     {
         int n = 0;
@@ -227,10 +235,7 @@ TEST_F(RenderTest, ThreePageSheetPrintsThreePdfPagesAndRestoresTheView)
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.pages, 3);
 
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    const std::string pdf = bytes.str();
+    const std::string pdf = readBytes(path);
     ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
     // Page objects of the file (the page tree itself is "/Type /Pages").
     int pages = 0;
@@ -351,10 +356,7 @@ TEST_F(RenderTest, PrintedChordPagesAreVectorDrawingOnTheRightNumberOfPdfPages)
     const PrintResult result = printChordDocumentToPdf(doc, path);
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.pages, 2);
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    const std::string pdf = bytes.str();
+    const std::string pdf = readBytes(path);
     ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
     EXPECT_NE(pdf.find("/Count 2"), std::string::npos) << "two pages in the page tree";
     EXPECT_EQ(pdf.find("/Subtype /Image"), std::string::npos) << "no picture anywhere in the file";

@@ -59,46 +59,26 @@ class ChordWindowTest : public ShellTest {
         s->resize(s->size() + QSize(width - w->width(), height - w->pageHeight()));
         ASSERT_TRUE(waitUntil([&] { return w->width() == width && w->pageHeight() == height; }));
     }
-    static QImage picture(ChordWindow* w) { return w->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    static QImage picture(ChordWindow* w)
+    {
+        return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
     static QRgb pixel(const QImage& image, int x, int y) { return image.pixel(x, y); }
 
     static void wheel(QWidget* widget, int delta)
     {
         const QPointF at(60, 60);
-        QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
+        QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(widget, &event);
     }
 
-    // Right-clicks at `at`; while the menu is open, notes its items and triggers `choose`.
+    // Right-clicks at `at` and chooses `choose` in the context menu (none: no choice).
     void rightClick(ChordWindow* w, QPoint at, const QString& choose)
     {
-        items.clear();
-        enabled.clear();
-        bool seen = false;
-        QObject guard;
-        QTimer::singleShot(0, &guard, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            seen = true;
-            QAction* chosen = nullptr;
-            for (QAction* a : menu->actions()) {
-                if (a->isSeparator())
-                    continue;
-                items << a->text();
-                enabled << a->isEnabled();
-                if (a->text() == choose)
-                    chosen = a;
-            }
-            if (chosen)
-                chosen->trigger();
-            menu->close();
-        });
-        QWindow* top = w->window()->windowHandle();
-        ASSERT_NE(top, nullptr);
-        QTest::mouseClick(top, Qt::RightButton, Qt::NoModifier, w->mapTo(w->window(), at));
-        EXPECT_TRUE(seen) << "the context menu opened";
+        const ContextMenuSeen seen = rightClickMenu(w, at, choose);
+        items = seen.items;
+        enabled = seen.enabled;
         // The closed menu hands the keyboard back to the main window, as the platform does.
         window->activateWindow();
         EXPECT_TRUE(waitUntil([this] { return window->isActiveWindow(); }));
