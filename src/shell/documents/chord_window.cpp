@@ -127,14 +127,14 @@ QMenu* ChordWindow::makeContextMenu(QPoint at)
     const bool selected = m_document->anySelected();
     auto* menu = new QMenu(this);
     const struct {
-        int id;
         const char* text;
+        int id;
         bool enabled;
     } items[] = {
-        {kCmdRemoveDiagram, kRemoveDiagramText, m_chosen >= 0},
-        {kCmdRemoveSelectedDiagrams, kRemoveSelectedDiagramsText, selected},
-        {kCmdAddAllDiagramsToSheet, kAddAllDiagramsToSheetText, any},
-        {kCmdAddSelectedDiagramsToSheet, kAddSelectedDiagramsToSheetText, selected},
+        {kRemoveDiagramText, kCmdRemoveDiagram, m_chosen >= 0},
+        {kRemoveSelectedDiagramsText, kCmdRemoveSelectedDiagrams, selected},
+        {kAddAllDiagramsToSheetText, kCmdAddAllDiagramsToSheet, any},
+        {kAddSelectedDiagramsToSheetText, kCmdAddSelectedDiagramsToSheet, selected},
     };
     for (const auto& item : items) {
         if (item.id == kCmdAddAllDiagramsToSheet)
