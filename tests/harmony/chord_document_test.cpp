@@ -120,6 +120,17 @@ TEST_F(ChordDocumentTest, ReadingGivesBackEveryDiagramOfTheFile)
     EXPECT_EQ(readFile(path("copy.shd")), kExampleLf);
 }
 
+TEST_F(ChordDocumentTest, TheExampleChordDocumentLoadsAndIsWrittenBackByteForByte)
+{
+    const std::string example = std::string(TONVELA_SOURCE_DIR) + "/examples/first_chords.shd";
+    ChordDocument doc;
+    const LoadResult res = readChordDocument(doc, "first_chords.shd", example);
+    ASSERT_TRUE(res.ok()) << res.error;
+    EXPECT_TRUE(res.warnings.empty());
+    EXPECT_EQ(doc.diagramCount(), 16);
+    EXPECT_EQ(chordDocumentToText(doc), readFile(example));
+}
+
 TEST_F(ChordDocumentTest, QuotesAndMarkupCharactersInLabelsSurviveSaveAndLoad)
 {
     ChordDocument doc;
