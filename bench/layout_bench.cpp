@@ -32,6 +32,7 @@ class NullCanvas : public Canvas {
     void drawArc(int, int, int, int, int, int, int, int) override { ++calls; }
     void drawText(int, int, std::string_view) override { ++calls; }
     void drawTextInRect(int, int, int, int, std::string_view) override { ++calls; }
+    void drawTextCentred(int, int, int, int, std::string_view) override { ++calls; }
     void drawGlyph(int, int, int, double, GlyphColor) override { ++calls; }
     void drawPicture(const Picture&, int, int, int, int) override { ++calls; }
     long long calls = 0;

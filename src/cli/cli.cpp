@@ -101,6 +101,12 @@ std::vector<Renderer>& renderers()
     return list;
 }
 
+std::vector<DocumentRenderer>& documentRenderers()
+{
+    static std::vector<DocumentRenderer> list;
+    return list;
+}
+
 std::vector<DocumentHandler>& documentHandlers()
 {
     static std::vector<DocumentHandler> list;

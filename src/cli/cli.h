@@ -108,6 +108,17 @@ struct ScaleRendererRegistration {
 // `render --scale`: its paragraph of the --help text, and the run (the options parsed).
 std::string scaleRenderUsage();
 int renderScale(const Args& args);
+// Renderers of documents that are not sheets (chord documents), chosen by the first token of
+// the input file and the output's extension; tried before the sheet renderers.
+struct DocumentRenderer {
+    std::string firstToken; // "chorddoc"
+    std::string kind;       // "a chord document", for messages
+    Renderer renderer;
+};
+std::vector<DocumentRenderer>& documentRenderers();
+struct DocumentRendererRegistration {
+    explicit DocumentRendererRegistration(DocumentRenderer r) { documentRenderers().push_back(std::move(r)); }
+};
 
 // Loads any sheet-like input through the importers; prints nothing.
 std::unique_ptr<SheetDocument> openSheet(const std::string& path, std::string& error);

@@ -3,6 +3,8 @@
 
 #include "cli/cli.h"
 
+#include "score/markup_tree.h"
+
 #include <iostream>
 
 namespace tonvela::cli {
@@ -15,7 +17,9 @@ std::string usageText()
                        "Renders FILE into OUT; the extension of OUT chooses the renderer.\n";
     for (const auto& r : renderers())
         text += "\n" + r.usage;
-    if (renderers().empty())
+    for (const auto& d : documentRenderers())
+        text += "\n" + d.renderer.usage;
+    if (renderers().empty() && documentRenderers().empty())
         text += "\n(No renderer is built into this tool.)\n";
     return text + "\n" + scaleRenderUsage();
 }
@@ -27,6 +31,8 @@ int runRender(const std::vector<std::string>& words)
     std::vector<std::string> valued{"output"};
     for (const auto& r : renderers())
         valued.insert(valued.end(), r.valuedOptions.begin(), r.valuedOptions.end());
+    for (const auto& d : documentRenderers())
+        valued.insert(valued.end(), d.renderer.valuedOptions.begin(), d.renderer.valuedOptions.end());
     const Args args = Args::parse(words, valued);
     if (!args.error.empty())
         return fail(args.error);
@@ -36,6 +42,20 @@ int runRender(const std::vector<std::string>& words)
         return fail("render needs FILE and -o OUT (see 'tonvela-cli render --help')");
     const std::string out = args.value("output");
     const std::string ext = extensionOf(out);
+    // Documents that are not sheets are known by their root element, whatever their name.
+    const std::string& in = args.positional[0];
+    const std::string first = peekFirstToken(in);
+    std::string kind;
+    for (const auto& d : documentRenderers()) {
+        if (d.firstToken != first)
+            continue;
+        if (d.renderer.extension == ext)
+            return d.renderer.render(in, out, args);
+        kind = d.kind;
+    }
+    if (!kind.empty())
+        return fail("\"" + in + "\" is " + kind +
+                    "; it renders to a picture (.png) or PDF pages (.pdf), not \"" + ext + "\"");
     for (const auto& r : renderers())
         if (r.extension == ext)
             return r.render(args.positional[0], out, args);

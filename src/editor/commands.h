@@ -52,6 +52,11 @@ enum CommandId : int {
     kCmdZoomOut = 40302,
     kCmdZoomActual = 40303,
     kCmdShowPanels = 40304, // the panel container shown or hidden
+    // Commands of the active chord document (its context menu and the Edit menu).
+    kCmdRemoveDiagram = 1003, // the diagram last clicked or right-clicked
+    kCmdAddAllDiagramsToSheet = 1008,
+    kCmdAddSelectedDiagramsToSheet = 1009,
+    kCmdRemoveSelectedDiagrams = 1011,
 
     // Note toolbar. A duration button's id is the type code of the notes it enters, and the
     // Sharp and Flat buttons carry the codes of the sharp and flat marks.

@@ -10,18 +10,20 @@ namespace tonvela {
 
 namespace {
 
-constexpr int kPageMargin = 40;
-constexpr int kRowStep = 200;
-constexpr int kColumnStep = 140;
-// Room a diagram needs below its origin.
-constexpr int kDiagramHeight = 165;
-
 std::string cutText(std::string_view text)
 {
     return std::string(text.substr(0, std::min(text.size(), kMaxDiagramTextLength)));
 }
 
 } // namespace
+
+int chordRowsPerColumn(int pageHeight)
+{
+    const int bottom = pageHeight - kChordDiagramHeight;
+    if (bottom < kChordPageMargin)
+        return 1;
+    return (bottom - kChordPageMargin) / kChordRowStep + 1;
+}
 
 ChordDocument::ChordDocument() = default;
 ChordDocument::~ChordDocument() = default;
@@ -45,6 +47,7 @@ bool ChordDocument::addDiagram(std::string_view root, std::string_view symbol, s
     d.label = cutText(std::string(root) + std::string(symbol));
     d.fingering = cutText(fingering);
     d.startFret = startFret;
+    rememberForUndo();
     m_diagrams.push_back(std::move(d));
     markModified();
     if (m_view)
@@ -67,24 +70,36 @@ void ChordDocument::removeDiagram(int index)
 {
     if (index < 0 || index >= diagramCount())
         return;
+    rememberForUndo();
     m_diagrams.erase(m_diagrams.begin() + index);
     m_page.hovered = -1;
+    markModified();
     changed();
 }
 
 void ChordDocument::removeSelectedDiagrams()
 {
+    const bool any = anySelected();
+    if (any)
+        rememberForUndo();
     std::erase_if(m_diagrams, [](const ChordDiagram& d) { return d.selected != 0; });
     m_page.hovered = -1;
     m_page.scrollPos = 0;
+    if (any)
+        markModified();
     changed();
 }
 
 void ChordDocument::clearDiagrams()
 {
+    const bool any = !m_diagrams.empty();
+    if (any)
+        rememberForUndo();
     m_diagrams.clear();
     m_page.hovered = -1;
     m_page.scrollPos = 0;
+    if (any)
+        markModified();
     changed();
 }
 
@@ -97,9 +112,56 @@ void ChordDocument::setDiagrams(std::vector<ChordDiagram> diagrams)
         d.fingering = cutText(d.fingering);
     }
     m_diagrams = std::move(diagrams);
+    m_undo.clear();
+    m_redo.clear();
     m_page.hovered = -1;
     m_page.scrollPos = 0;
     changed();
+}
+
+void ChordDocument::selectAll()
+{
+    for (auto& d : m_diagrams)
+        d.selected = 1;
+    if (m_view)
+        m_view->repaintAll();
+}
+
+bool ChordDocument::anySelected() const
+{
+    return std::any_of(m_diagrams.begin(), m_diagrams.end(),
+                       [](const ChordDiagram& d) { return d.selected; });
+}
+
+void ChordDocument::rememberForUndo()
+{
+    m_undo.push_back(m_diagrams);
+    if (m_undo.size() > kChordUndoDepth)
+        m_undo.erase(m_undo.begin());
+    m_redo.clear();
+}
+
+bool ChordDocument::undo()
+{
+    return restore(m_undo, m_redo);
+}
+
+bool ChordDocument::redo()
+{
+    return restore(m_redo, m_undo);
+}
+
+bool ChordDocument::restore(History& from, History& to)
+{
+    if (from.empty())
+        return false;
+    to.push_back(std::move(m_diagrams));
+    m_diagrams = std::move(from.back());
+    from.pop_back();
+    m_page.hovered = -1;
+    markModified();
+    changed();
+    return true;
 }
 
 void ChordDocument::setSelected(int index, bool selected)
@@ -135,27 +197,25 @@ void ChordDocument::resizePage(int width, int height)
 void ChordDocument::layoutPage()
 {
     ChordPageState& p = m_page;
-    const int bottom = p.height - kDiagramHeight;
-    p.rowsPerColumn = 0;
-    for (int y = kPageMargin; y <= bottom; y += kRowStep)
-        ++p.rowsPerColumn;
-    p.rowsPerColumn = std::max(p.rowsPerColumn, 1);
+    p.rowsPerColumn = chordRowsPerColumn(p.height);
+    const int bottom = p.height - kChordDiagramHeight;
 
-    int x = kPageMargin;
-    int y = kPageMargin;
+    int x = kChordPageMargin;
+    int y = kChordPageMargin;
     for (std::size_t i = 0; i < m_diagrams.size(); ++i) {
-        y += kRowStep;
+        y += kChordRowStep;
         if (y > bottom) {
-            x += kColumnStep;
-            y = kPageMargin;
+            x += kChordColumnStep;
+            y = kChordPageMargin;
         }
     }
-    // Columns that start beyond the page width and hold a diagram can be scrolled to; the
-    // empty column the walk opens after a full last column cannot.
+    // Every column after the first whose diagrams do not fit wholly inside the page width adds
+    // one column to the scroll range, so scrolling to the end shows the last column whole. The
+    // empty column the walk opens after a full last column holds nothing to scroll to.
     const int columns = (diagramCount() + p.rowsPerColumn - 1) / p.rowsPerColumn;
     p.scrollMax = 0;
     for (int c = 1; c < columns; ++c)
-        if (kPageMargin + c * kColumnStep > p.width)
+        if (kChordPageMargin + c * kChordColumnStep + kChordBoxRight > p.width)
             ++p.scrollMax;
     p.cursorX = x;
     p.cursorY = y;
@@ -165,9 +225,9 @@ void ChordDocument::layoutPage()
 void ChordDocument::placeDiagrams()
 {
     const int first = m_page.rowsPerColumn * std::max(m_page.scrollPos, 0);
-    const int bottom = m_page.height - kDiagramHeight;
-    int x = kPageMargin;
-    int y = kPageMargin;
+    const int bottom = m_page.height - kChordDiagramHeight;
+    int x = kChordPageMargin;
+    int y = kChordPageMargin;
     for (int i = 0; i < diagramCount(); ++i) {
         ChordDiagram& d = m_diagrams[static_cast<std::size_t>(i)];
         if (i < first) {
@@ -175,16 +235,16 @@ void ChordDocument::placeDiagrams()
             d.boxLeft = d.boxTop = d.boxRight = d.boxBottom = 0;
             continue;
         }
-        d.boxLeft = x - 20;
-        d.boxTop = y - 20;
-        d.boxRight = x + 125;
-        d.boxBottom = y + 170;
+        d.boxLeft = x - kChordBoxLeft;
+        d.boxTop = y - kChordBoxTop;
+        d.boxRight = x + kChordBoxRight;
+        d.boxBottom = y + kChordBoxBottom;
         d.originX = static_cast<int16_t>(x);
         d.originY = static_cast<int16_t>(y);
-        y += kRowStep;
+        y += kChordRowStep;
         if (y > bottom) {
-            x += kColumnStep;
-            y = kPageMargin;
+            x += kChordColumnStep;
+            y = kChordPageMargin;
         }
     }
 }
@@ -229,7 +289,7 @@ void ChordDocument::releaseLeft(int x, int y, bool dragging)
             ChordDiagram& d = m_diagrams[static_cast<std::size_t>(hit)];
             d.selected = d.selected ? 0 : 1;
             if (m_view) {
-                const int shift = kColumnStep * m_page.scrollPos;
+                const int shift = kChordColumnStep * m_page.scrollPos;
                 m_view->repaint(
                     {d.boxLeft - 20 + shift, d.boxTop - 20, d.boxRight + 20 + shift, d.boxBottom + 20});
             }
@@ -270,9 +330,16 @@ void ChordDocument::wheel(bool forward)
     scroll(forward ? PageScroll::LineLeft : PageScroll::LineRight);
 }
 
+void ChordDocument::scrollTo(int column)
+{
+    setScrollPos(column);
+}
+
 void ChordDocument::setScrollPos(int pos)
 {
     m_page.scrollPos = std::clamp(pos, 0, m_page.scrollMax);
+    // Another diagram lies under the pointer now; the next pointer move finds it.
+    m_page.hovered = -1;
     placeDiagrams();
     if (m_view) {
         m_view->scrollRangeChanged(m_page.scrollMax, m_page.scrollPos);

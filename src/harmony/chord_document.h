@@ -49,7 +49,23 @@ class ChordDocumentView {
 };
 
 // The page arrangement of a chord document: diagrams in columns of rowsPerColumn, 200 units
-// apart vertically and 140 horizontally, scrolled by whole columns.
+// apart vertically and 140 horizontally, the first origin at (40, 40), scrolled by whole
+// columns. A diagram's box reaches from 20 left of and above its origin to 125 right of and 170
+// below it.
+inline constexpr int kChordPageMargin = 40;
+inline constexpr int kChordRowStep = 200;
+inline constexpr int kChordColumnStep = 140;
+// Room a diagram needs below its origin for a row of the page to hold it.
+inline constexpr int kChordDiagramHeight = 165;
+inline constexpr int kChordBoxLeft = 20, kChordBoxTop = 20, kChordBoxRight = 125, kChordBoxBottom = 170;
+
+// How many diagrams a column of a page this high holds: the rows whose origin lies at most
+// kChordDiagramHeight above the bottom, and at least one.
+int chordRowsPerColumn(int pageHeight);
+
+// Changes of the diagram list that can be undone, at most this many back.
+inline constexpr std::size_t kChordUndoDepth = 100;
+
 struct ChordPageState {
     int width = 0;
     int height = 0;
@@ -95,12 +111,25 @@ class ChordDocument {
     // Returns false when there is no such shape or the page is full.
     bool addDiagramFromLibrary(const GuitarChordLibrary& library, std::string_view root,
                                std::string_view qualityName, int startFret, Notifier* notifier = nullptr);
+    // Removing and clearing mark the document modified when they removed anything, so its
+    // window asks before the change is lost with it.
     void removeDiagram(int index);
     void removeSelectedDiagrams();
     void clearDiagrams();
-    // Replaces every diagram (a file read); nothing beyond kMaxDiagrams is kept.
+    // Replaces every diagram (a file read); nothing beyond kMaxDiagrams is kept. The undo
+    // history starts anew.
     void setDiagrams(std::vector<ChordDiagram> diagrams);
     void setSelected(int index, bool selected);
+    void selectAll();
+    bool anySelected() const;
+
+    // Undo and redo of the changes to the diagram list (adding, removing, clearing); the
+    // selection comes back with the diagrams. Each marks the document modified. False when
+    // there was nothing to undo or redo.
+    bool canUndo() const { return !m_undo.empty(); }
+    bool canRedo() const { return !m_redo.empty(); }
+    bool undo();
+    bool redo();
 
     void markModified();
     // The title, followed by "*" while modified.
@@ -124,6 +153,8 @@ class ChordDocument {
     void scroll(PageScroll action);
     // Mouse wheel: forward moves one column to the left.
     void wheel(bool forward);
+    // Makes `column` (kept within 0..scrollMax) the first visible column.
+    void scrollTo(int column);
 
     void setView(ChordDocumentView* view) { m_view = view; }
 
@@ -134,8 +165,15 @@ class ChordDocument {
   private:
     void changed();
     void setScrollPos(int pos);
+    using History = std::vector<std::vector<ChordDiagram>>;
+    // Keeps the diagram list as it is now for undo, before a change.
+    void rememberForUndo();
+    // Brings back the last list kept in `from`, keeping the present one in `to`.
+    bool restore(History& from, History& to);
 
     std::vector<ChordDiagram> m_diagrams;
+    History m_undo;
+    History m_redo;
     ChordPageState m_page;
     ChordDocumentView* m_view = nullptr;
     std::unique_ptr<MarkupTree> m_tree;

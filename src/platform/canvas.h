@@ -79,6 +79,9 @@ class Canvas {
     virtual void drawText(int x, int y, std::string_view text) = 0;
     // Text left and top aligned in the rectangle, one line, clipped to the rectangle.
     virtual void drawTextInRect(int left, int top, int right, int bottom, std::string_view text) = 0;
+    // Text centred in the rectangle both ways, one line, not clipped: it may overhang the
+    // rectangle on every side.
+    virtual void drawTextCentred(int left, int top, int right, int bottom, std::string_view text) = 0;
     // A glyph of the glyph sheet with its box's top-left corner at (x, y), drawn at `scale`
     // times its size at zoom 1.
     virtual void drawGlyph(int glyph, int x, int y, double scale, GlyphColor color) = 0;

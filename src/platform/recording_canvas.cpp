@@ -62,6 +62,13 @@ void RecordingCanvas::drawTextInRect(int left, int top, int right, int bottom, s
     c.text = std::string(text);
 }
 
+void RecordingCanvas::drawTextCentred(int left, int top, int right, int bottom, std::string_view text)
+{
+    Call& c = record(Kind::TextCentred);
+    c.v[0] = left, c.v[1] = top, c.v[2] = right, c.v[3] = bottom;
+    c.text = std::string(text);
+}
+
 void RecordingCanvas::drawGlyph(int glyph, int x, int y, double scale, GlyphColor color)
 {
     Call& c = record(Kind::Glyph);

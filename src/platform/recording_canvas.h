@@ -11,11 +11,12 @@ namespace tonvela {
 // in force at the time, so tests can check what a drawing routine asked for.
 class RecordingCanvas : public Canvas {
   public:
-    enum class Kind { Line, Rect, FillRect, Ellipse, Arc, Text, TextInRect, Glyph, Picture };
+    enum class Kind { Line, Rect, FillRect, Ellipse, Arc, Text, TextInRect, Glyph, Picture, TextCentred };
 
     struct Call {
         Kind kind;
-        // Line: x1 y1 x2 y2. Rect, FillRect, Ellipse, TextInRect: left top right bottom.
+        // Line: x1 y1 x2 y2. Rect, FillRect, Ellipse, TextInRect, TextCentred: left top right
+        // bottom.
         // Arc: left top right bottom xStart yStart xEnd yEnd. Text: x y. Glyph: id x y.
         // Picture: x y width height.
         int v[8] = {};
@@ -53,6 +54,7 @@ class RecordingCanvas : public Canvas {
                  int yEnd) override;
     void drawText(int x, int y, std::string_view text) override;
     void drawTextInRect(int left, int top, int right, int bottom, std::string_view text) override;
+    void drawTextCentred(int left, int top, int right, int bottom, std::string_view text) override;
     void drawGlyph(int glyph, int x, int y, double scale, GlyphColor color) override;
     void drawPicture(const tonvela::Picture& picture, int x, int y, int width, int height) override;
 

@@ -13,14 +13,18 @@ namespace {
 constexpr std::size_t kMaxPdfBytes = 512u * 1024u * 1024u;
 } // namespace
 
+QPageLayout filePageLayout()
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
+                       QPageLayout::Millimeter);
+}
+
 PdfPrinter::PdfPrinter(std::string path, int dpi)
     : m_path(std::move(path)), m_printer(QPrinter::HighResolution)
 {
     m_printer.setOutputFormat(QPrinter::PdfFormat);
     m_printer.setResolution(dpi);
-    m_printer.setPageSize(QPageSize(QPageSize::A4));
-    m_printer.setPageOrientation(QPageLayout::Portrait);
-    m_printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+    m_printer.setPageLayout(filePageLayout());
 }
 
 PdfPrinter::~PdfPrinter()

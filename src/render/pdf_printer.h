@@ -10,7 +10,12 @@
 #include <optional>
 #include <string>
 
+class QPageLayout;
+
 namespace tonvela {
+
+// The page every printout to a file uses: A4, portrait, 10 mm margins on every side.
+QPageLayout filePageLayout();
 
 // A printer that writes a PDF file through QPrinter: A4 pages at 600 dots per inch. The file
 // appears only once the document is complete (written to a temporary file, then moved into

@@ -158,6 +158,14 @@ void QtCanvas::drawTextInRect(int left, int top, int right, int bottom, std::str
     m_painter.restore();
 }
 
+void QtCanvas::drawTextCentred(int left, int top, int right, int bottom, std::string_view text)
+{
+    m_painter.setRenderHint(QPainter::TextAntialiasing, true);
+    m_painter.setPen(m_textColor);
+    m_painter.drawText(normalized(left, top, right, bottom),
+                       Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip, qtText(text));
+}
+
 void QtCanvas::drawGlyph(int glyph, int x, int y, double scale, GlyphColor color)
 {
     QColor c = Qt::black;

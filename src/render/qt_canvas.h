@@ -32,6 +32,7 @@ class QtCanvas : public Canvas {
                  int yEnd) override;
     void drawText(int x, int y, std::string_view text) override;
     void drawTextInRect(int left, int top, int right, int bottom, std::string_view text) override;
+    void drawTextCentred(int left, int top, int right, int bottom, std::string_view text) override;
     void drawGlyph(int glyph, int x, int y, double scale, GlyphColor color) override;
     void drawPicture(const Picture& picture, int x, int y, int width, int height) override;
 

@@ -131,4 +131,85 @@ TEST_F(RenderPictureCliTest, BadOptionsAreRefusedAndWriteNothing)
     EXPECT_FALSE(fs::exists(out));
 }
 
+// A chord document of `count` diagrams, written as the program writes them.
+std::string chordDocumentText(int count)
+{
+    std::string text = "<chorddoc>\r\n";
+    for (int i = 0; i < count; ++i)
+        text += "<chord \r\nquality=0 startfret=" + std::to_string(1 + i % 5) + " label=\"A" +
+                std::to_string(i) + "\" szchord=\"11023333243151061X\" ></chord>\r\n";
+    return text + "</chorddoc>";
+}
+
+int pdfPages(const std::string& pdf)
+{
+    int pages = 0;
+    for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos;
+         at = pdf.find("/Type /Page", at + 1))
+        if (pdf.compare(at, 12, "/Type /Pages") != 0)
+            ++pages;
+    return pages;
+}
+
+TEST_F(RenderPictureCliTest, AChordDocumentIsKnownByItsRootAndPrintsAsVectorPages)
+{
+    // The .shd name says nothing: the root element makes it a chord document.
+    const fs::path chords = dir / "lesson.shd";
+    std::ofstream(chords, std::ios::binary) << chordDocumentText(32);
+    const fs::path pdf = dir / "lesson.pdf";
+    const std::string said = run("render " + chords.string() + " -o " + pdf.string());
+    ASSERT_EQ(status, 0) << said;
+    const std::string bytes = readAll(pdf);
+    ASSERT_EQ(bytes.rfind("%PDF", 0), 0u);
+    EXPECT_EQ(pdfPages(bytes), 2) << "four columns of four rows on each A4 page";
+    EXPECT_EQ(bytes.find("/Subtype /Image"), std::string::npos) << "drawn as shapes and text, no pictures";
+
+    // The printed sheet is made of page pictures: the check above would see them.
+    const fs::path sheetPdf = dir / "melody.pdf";
+    run("render " + sheet + " -o " + sheetPdf.string());
+    ASSERT_EQ(status, 0);
+    EXPECT_NE(readAll(sheetPdf).find("/Subtype /Image"), std::string::npos);
+
+    // One more diagram than a page holds makes a second page; an empty document one page.
+    std::ofstream(dir / "seventeen.shd", std::ios::binary) << chordDocumentText(17);
+    run("render " + (dir / "seventeen.shd").string() + " -o " + (dir / "17.pdf").string());
+    EXPECT_EQ(pdfPages(readAll(dir / "17.pdf")), 2);
+    std::ofstream(dir / "empty.shd", std::ios::binary) << chordDocumentText(0);
+    run("render " + (dir / "empty.shd").string() + " -o " + (dir / "0.pdf").string());
+    EXPECT_EQ(pdfPages(readAll(dir / "0.pdf")), 1);
+}
+
+TEST_F(RenderPictureCliTest, AChordDocumentPageIsDrawnAsAPngOfTheA4Page)
+{
+    const fs::path chords = dir / "lesson.shd";
+    std::ofstream(chords, std::ios::binary) << chordDocumentText(20);
+    const fs::path png = dir / "page2.png";
+    const std::string said = run("render " + chords.string() + " -o " + png.string() + " --page 2 --dpi 150");
+    ASSERT_EQ(status, 0) << said;
+    const std::string bytes = readAll(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    // 190 x 277 mm at 150 dots per inch.
+    EXPECT_EQ(be32(bytes, 16), 1124u);
+    EXPECT_EQ(be32(bytes, 20), 1638u);
+
+    // A page the document does not have, a resolution out of range, sheet options and outputs
+    // a chord document has no renderer for are refused, and nothing is written.
+    const fs::path out = dir / "refused.png";
+    EXPECT_NE(run("render " + chords.string() + " -o " + out.string() + " --page 3").find("--page"),
+              std::string::npos);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(run("render " + chords.string() + " -o " + out.string() + " --dpi 5000").find("--dpi"),
+              std::string::npos);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(run("render " + chords.string() + " -o " + out.string() + " --zoom 2").find("--zoom"),
+              std::string::npos);
+    EXPECT_NE(status, 0);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_NE(run("render " + chords.string() + " -o " + (dir / "out.wav").string()).find("chord document"),
+              std::string::npos);
+    EXPECT_NE(status, 0);
+    EXPECT_FALSE(fs::exists(dir / "out.wav"));
+}
+
 } // namespace

@@ -120,6 +120,17 @@ TEST_F(ChordDocumentTest, ReadingGivesBackEveryDiagramOfTheFile)
     EXPECT_EQ(readFile(path("copy.shd")), kExampleLf);
 }
 
+TEST_F(ChordDocumentTest, TheExampleChordDocumentLoadsAndIsWrittenBackByteForByte)
+{
+    const std::string example = std::string(TONVELA_SOURCE_DIR) + "/examples/first_chords.shd";
+    ChordDocument doc;
+    const LoadResult res = readChordDocument(doc, "first_chords.shd", example);
+    ASSERT_TRUE(res.ok()) << res.error;
+    EXPECT_TRUE(res.warnings.empty());
+    EXPECT_EQ(doc.diagramCount(), 16);
+    EXPECT_EQ(chordDocumentToText(doc), readFile(example));
+}
+
 TEST_F(ChordDocumentTest, QuotesAndMarkupCharactersInLabelsSurviveSaveAndLoad)
 {
     ChordDocument doc;
@@ -290,10 +301,13 @@ TEST_F(ChordDocumentTest, ScrollingMovesByColumnsWithinItsRange)
         doc.addDiagram("A", "", "11023333243151061X", 1);
     const int max = doc.page().scrollMax;
     EXPECT_GT(max, 0);
+    doc.hover(60, 60);
+    ASSERT_EQ(doc.page().hovered, 0);
     doc.scroll(PageScroll::LineLeft);
     EXPECT_EQ(doc.page().scrollPos, 0);
     doc.scroll(PageScroll::PageRight);
     EXPECT_EQ(doc.page().scrollPos, std::min(3, max));
+    EXPECT_EQ(doc.page().hovered, -1) << "the diagram that was under the pointer moved away";
     for (int i = 0; i < 10; ++i)
         doc.wheel(false);
     EXPECT_EQ(doc.page().scrollPos, max);
@@ -303,6 +317,95 @@ TEST_F(ChordDocumentTest, ScrollingMovesByColumnsWithinItsRange)
     EXPECT_EQ(doc.diagramAtPoint(60, 60), max);
     doc.wheel(true);
     EXPECT_EQ(doc.page().scrollPos, max - 1);
+}
+
+TEST_F(ChordDocumentTest, ScrollingToTheEndShowsTheLastColumnWhole)
+{
+    // A 600 pixel page shows four whole columns (the fourth box ends at 585); a fifth column,
+    // starting at x = 600, lies wholly beyond the edge and must be reachable by scrolling.
+    ChordDocument doc;
+    doc.resizePage(600, 300);
+    for (int i = 0; i < 4; ++i)
+        doc.addDiagram("A", std::to_string(i), "11023333243151061X", 1);
+    EXPECT_EQ(doc.page().scrollMax, 0);
+    doc.addDiagram("A", "4", "11023333243151061X", 1);
+    EXPECT_EQ(doc.page().scrollMax, 1);
+    doc.scroll(PageScroll::PageRight);
+    EXPECT_EQ(doc.page().scrollPos, 1);
+    EXPECT_LE(doc.diagrams()[4].boxRight, doc.page().width) << "the last diagram is on the page";
+    // A page narrower than one box still reaches every column.
+    doc.resizePage(100, 300);
+    EXPECT_EQ(doc.page().scrollMax, 4);
+    doc.scrollTo(99);
+    EXPECT_EQ(doc.page().scrollPos, 4);
+    doc.scrollTo(-3);
+    EXPECT_EQ(doc.page().scrollPos, 0);
+}
+
+TEST_F(ChordDocumentTest, RemovingOrClearingMarksTheDocumentModifiedOnlyWhenSomethingWent)
+{
+    writeFile(path("doc.shd"), kExampleLf);
+    ChordDocument doc;
+    RecordingView view;
+    doc.setView(&view);
+    ASSERT_TRUE(readChordDocument(doc, "doc.shd", path("doc.shd")).ok());
+    ASSERT_FALSE(doc.modified);
+    doc.removeSelectedDiagrams(); // none selected
+    doc.removeDiagram(7);         // no such diagram
+    EXPECT_FALSE(doc.modified);
+    doc.removeDiagram(1);
+    EXPECT_TRUE(doc.modified);
+    EXPECT_EQ(view.captions.back(), "doc.shd*");
+
+    ASSERT_TRUE(writeChordDocument(doc, "doc.shd", path("doc.shd")));
+    doc.setSelected(0, true);
+    doc.removeSelectedDiagrams();
+    EXPECT_TRUE(doc.modified);
+    ASSERT_TRUE(writeChordDocument(doc, "doc.shd", path("doc.shd")));
+    doc.clearDiagrams(); // already empty
+    EXPECT_FALSE(doc.modified);
+}
+
+TEST_F(ChordDocumentTest, UndoAndRedoBringBackEachChangeOfTheDiagramList)
+{
+    ChordDocument doc;
+    EXPECT_FALSE(doc.undo());
+    for (const char* r : {"A", "B", "C"})
+        doc.addDiagram(r, "", "11023333243151061X", 1);
+    doc.setSelected(1, true);
+    doc.removeSelectedDiagrams();
+    doc.clearDiagrams();
+    ASSERT_EQ(doc.diagramCount(), 0);
+
+    ASSERT_TRUE(doc.undo()); // the clear
+    ASSERT_EQ(doc.diagramCount(), 2);
+    ASSERT_TRUE(doc.undo()); // the removal, with its selection
+    ASSERT_EQ(doc.diagramCount(), 3);
+    EXPECT_EQ(doc.diagrams()[1].label, "B");
+    EXPECT_TRUE(doc.diagrams()[1].selected);
+    ASSERT_TRUE(doc.redo());
+    EXPECT_EQ(doc.diagramCount(), 2);
+    EXPECT_EQ(doc.diagrams()[1].label, "C");
+    // A new change drops what could be redone.
+    doc.removeDiagram(0);
+    EXPECT_FALSE(doc.redo());
+    for (int i = 0; i < 5; ++i) // the removal, the removal of the selected, three additions
+        EXPECT_TRUE(doc.undo());
+    EXPECT_EQ(doc.diagramCount(), 0) << "back before the first diagram";
+    EXPECT_FALSE(doc.undo());
+    EXPECT_TRUE(doc.modified) << "an undone change is still a change to save";
+
+    // Reading a file starts the history anew, and the history keeps a bounded depth.
+    ASSERT_TRUE(readChordDocumentFromText(doc, kExampleLf).ok());
+    EXPECT_FALSE(doc.canUndo());
+    for (std::size_t i = 0; i < kChordUndoDepth + 20; ++i) {
+        doc.addDiagram("A", "", "11023333243151061X", 1);
+        doc.removeDiagram(2);
+    }
+    int undone = 0;
+    while (doc.undo())
+        ++undone;
+    EXPECT_EQ(undone, static_cast<int>(kChordUndoDepth));
 }
 
 } // namespace

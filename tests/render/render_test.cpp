@@ -6,6 +6,9 @@
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
+#include "harmony/chord_document.h"
+#include "harmony/guitar_library.h"
+#include "render/chord_rendering.h"
 #include "render/glyph_painter.h"
 #include "render/reference_image.h"
 #include "render/sheet_rendering.h"
@@ -41,6 +44,14 @@ class RenderTest : public ::testing::Test {
     static void compareWithReference(const QImage& image, const std::string& name)
     {
         testing::compareWithReference(image, name);
+    }
+
+    static std::string readBytes(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
     }
 
     static int inkPixels(const QImage& image, QRgb colour)
@@ -192,10 +203,7 @@ TEST_F(RenderTest, ThreePageSheetPrintsThreePdfPagesAndRestoresTheView)
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.pages, 3);
 
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    const std::string pdf = bytes.str();
+    const std::string pdf = readBytes(path);
     ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
     // Page objects of the file (the page tree itself is "/Type /Pages").
     int pages = 0;
@@ -263,6 +271,64 @@ TEST_F(RenderTest, AMarkedMeasureShowsItsDotsAndThickBarInThePicture)
             EXPECT_FALSE(dark(withSigns, sc(g.dotX) + 3, sc(g.dotY[0])));
         }
     }
+}
+
+// A page of diagrams as a teacher hands it out: the first shapes of the library and three that
+// start up the neck.
+void fillLessonPage(ChordDocument& doc)
+{
+    const auto& shapes = guitarLibrary().entries();
+    for (std::size_t i = 0; i < shapes.size() && doc.diagramCount() < 13; ++i)
+        doc.addDiagram(shapes[i].root, shapes[i].qualitySymbol, shapes[i].fingering, shapes[i].startFret);
+    for (std::size_t i = 13; i < shapes.size() && doc.diagramCount() < 16; ++i)
+        if (shapes[i].startFret != 1)
+            doc.addDiagram(shapes[i].root, shapes[i].qualitySymbol, shapes[i].fingering, shapes[i].startFret);
+}
+
+TEST_F(RenderTest, ChordDocumentPageMatchesTheReference)
+{
+    ChordDocument doc;
+    fillLessonPage(doc);
+    ASSERT_EQ(doc.diagramCount(), 16);
+    doc.setSelected(2, true); // paper shows no selection
+    const std::vector<QImage> pages = renderChordPages(doc, kScreenDpi);
+    ASSERT_EQ(pages.size(), 1u);
+    const QImage& page = pages[0];
+    // A4 less 10 mm margins at 96 dots per inch.
+    EXPECT_EQ(page.size(), QSize(719, 1049));
+    compareWithReference(page, "chord_page.png");
+
+    // The drawing is scaled from 600 page units across: the first nut, 4 units thick, is a
+    // black bar from x = 41 to 139 at y = 55.
+    const double scale = page.width() / 600.0;
+    const auto at = [&](double x, double y) {
+        return page.pixel(static_cast<int>(x * scale), static_cast<int>(y * scale));
+    };
+    EXPECT_EQ(at(90, 55), qRgb(0, 0, 0));
+    EXPECT_EQ(at(90, 62), qRgb(255, 255, 255));
+    // No black box anywhere: the corner of the third diagram's box stays white.
+    EXPECT_EQ(at(25, 425), qRgb(255, 255, 255));
+}
+
+TEST_F(RenderTest, PrintedChordPagesAreVectorDrawingOnTheRightNumberOfPdfPages)
+{
+    ChordDocument doc;
+    fillLessonPage(doc);
+    for (int i = 0; i < 16; ++i) {
+        const ChordDiagram& d = *doc.diagramAt(i);
+        doc.addDiagram(d.label, "", d.fingering, d.startFret);
+    }
+    ASSERT_EQ(doc.diagramCount(), 32);
+    const std::string path = ::testing::TempDir() + "chords.pdf";
+    std::filesystem::remove(path);
+    const PrintResult result = printChordDocumentToPdf(doc, path);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.pages, 2);
+    const std::string pdf = readBytes(path);
+    ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
+    EXPECT_NE(pdf.find("/Count 2"), std::string::npos) << "two pages in the page tree";
+    EXPECT_EQ(pdf.find("/Subtype /Image"), std::string::npos) << "no picture anywhere in the file";
+    EXPECT_NE(pdf.find("/FontFile"), std::string::npos) << "the labels and digits are text";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Measures marked to repeat in the score: how a sheet file keeps them, how undo brings them
 // back, and how the play time counts them.
 
+#include "score/markup_tree.h"
 #include "score/measure_repeat.h"
 #include "score/play_time.h"
 #include "score/sheet_document.h"
@@ -88,6 +89,8 @@ TEST_F(MeasureRepeatsTest, EveryExampleAndTestSheetRoundTripsByteForByte)
     bool anyMarks = false;
     for (const auto& file : files) {
         const std::string text = readFile(file);
+        if (peekFirstTokenOfText(text) == "chorddoc")
+            continue; // a chord document shares the extension, not the format
         SheetDocument s;
         ASSERT_TRUE(loadSheetFromText(s, text).ok()) << file;
         EXPECT_EQ(sheetToText(s), text) << file;

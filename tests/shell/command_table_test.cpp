@@ -76,6 +76,10 @@ TEST(CommandTableTest, EveryIdIsDefinedOnceAndNoTwoShortcutsAreTheSame)
                    kCmdZoomOut,
                    kCmdZoomActual,
                    kCmdShowPanels,
+                   kCmdRemoveDiagram,
+                   kCmdAddAllDiagramsToSheet,
+                   kCmdAddSelectedDiagramsToSheet,
+                   kCmdRemoveSelectedDiagrams,
                    kToolWhole,
                    kToolHalf,
                    kToolQuarter,
@@ -206,7 +210,9 @@ TEST_F(CommandTableWindowTest, MenusToolbarsAndAcceleratorsAreBuiltFromTheTable)
                            "Save As", "Import MIDI", "Export Lilypond", "Save Selected MIDI Track",
                            "Save All MIDI Tracks", "Print", "Exit", "Quit at Once"}));
     EXPECT_EQ(menuTexts["Edit"],
-              QStringList({"Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Clear", "Select All"}));
+              QStringList({"Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Clear", "Select All",
+                           "Remove Diagram", "Remove Selected Diagrams", "Add All Diagrams To Sheet",
+                           "Add Selected Diagrams To Sheet"}));
     EXPECT_EQ(menuTexts["View"], QStringList({"Zoom In", "Zoom Out", "Actual Size", "Show Panels"}));
     EXPECT_EQ(menuTexts["Windows"],
               QStringList({"Show Sheet Options", "Show Chord Options", "Show Scale Diagram",
@@ -257,15 +263,18 @@ TEST_F(CommandTableWindowTest, UndoAndRedoReachTheActiveSheetsEditorAndEditComma
     EXPECT_EQ(track.count, 1);
 
     // The sheet's editor answers the selection commands: their items are enabled while a sheet
-    // is active, and a chord document answers neither them nor undo.
+    // is active; a chord document answers only those it has (Delete, Clear, Select All, undo).
     for (int id : {kCmdCut, kCmdCopy, kCmdPaste, kCmdDelete, kCmdSelectAll, kCmdClear})
         EXPECT_TRUE(window->action(id)->isEnabled()) << id;
     EXPECT_TRUE(window->command(kCmdCopy));
     window->newChordDocument();
     EXPECT_FALSE(window->action(kCmdCut)->isEnabled());
     EXPECT_FALSE(window->command(kCmdCopy));
-    EXPECT_FALSE(window->command(kCmdUndo));
-    EXPECT_FALSE(window->command(kCmdPrint)) << "a chord document has nothing to print";
+    EXPECT_TRUE(window->action(kCmdDelete)->isEnabled());
+    EXPECT_TRUE(window->command(kCmdUndo)) << "the chord document's own undo";
+    EXPECT_TRUE(window->command(kCmdPrint)) << "Print prints the chord document";
+    ASSERT_EQ(dialogs.printDocumentNames.size(), 1u);
+    EXPECT_EQ(dialogs.printDocumentNames[0], "Chord 1");
     EXPECT_FALSE(window->command(kCmdExportLilypond)) << "export needs a sheet";
     EXPECT_TRUE(dialogs.asked.empty());
 }

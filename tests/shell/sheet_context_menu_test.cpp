@@ -40,35 +40,10 @@ class SheetContextMenuTest : public ShellTest {
     // `choose` (none: the menu is closed without a choice).
     void rightClick(SheetWindow* w, QPoint at, const QString& choose)
     {
-        items.clear();
-        enabled.clear();
-        shownAt = {};
-        bool seen = false;
-        // The timer dies with the guard, so it never outlives what it refers to.
-        QObject guard;
-        QTimer::singleShot(0, &guard, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            seen = true;
-            shownAt = menu->pos();
-            QAction* chosen = nullptr;
-            for (QAction* a : menu->actions()) {
-                items << a->text();
-                enabled << a->isEnabled();
-                if (a->text() == choose)
-                    chosen = a;
-            }
-            if (chosen)
-                chosen->trigger();
-            menu->close();
-        });
-        // Through the top-level window, as the platform delivers a click: Qt makes the context
-        // menu event of it.
-        QWindow* top = w->window()->windowHandle();
-        ASSERT_NE(top, nullptr);
-        QTest::mouseClick(top, Qt::RightButton, Qt::NoModifier, w->mapTo(w->window(), at));
-        EXPECT_TRUE(seen) << "the context menu opened";
+        const ContextMenuSeen seen = rightClickMenu(w, at, choose);
+        items = seen.items;
+        enabled = seen.enabled;
+        shownAt = seen.at;
     }
 
     QStringList items;

@@ -13,7 +13,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +41,51 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     return done();
+}
+
+// What a right click showed: the context menu's items (separators left out), whether each was
+// enabled, and where the menu opened.
+struct ContextMenuSeen {
+    bool opened = false;
+    QStringList items;
+    QList<bool> enabled;
+    QPoint at;
+};
+
+// Right-clicks `widget` at `at` (widget coordinates) through its top-level window, as the
+// platform delivers a click, so Qt makes the context menu event of it. While the menu is open
+// this notes what it shows and triggers the item named `choose` (none: the menu closes without
+// a choice).
+inline ContextMenuSeen rightClickMenu(QWidget* widget, QPoint at, const QString& choose)
+{
+    ContextMenuSeen seen;
+    // The timer dies with the guard, so it never outlives what it refers to.
+    QObject guard;
+    QTimer::singleShot(0, &guard, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        seen.opened = true;
+        seen.at = menu->pos();
+        QAction* chosen = nullptr;
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator())
+                continue;
+            seen.items << a->text();
+            seen.enabled << a->isEnabled();
+            if (a->text() == choose)
+                chosen = a;
+        }
+        if (chosen)
+            chosen->trigger();
+        menu->close();
+    });
+    QWindow* top = widget->window()->windowHandle();
+    EXPECT_NE(top, nullptr);
+    if (top)
+        QTest::mouseClick(top, Qt::RightButton, Qt::NoModifier, widget->mapTo(widget->window(), at));
+    EXPECT_TRUE(seen.opened) << "the context menu opened";
+    return seen;
 }
 
 // Answers file dialogs from a queue (nullopt = the user cancelled) and records what was asked.

@@ -2,6 +2,7 @@
 
 #include "editor/commands.h"
 #include "playback/scheduler.h"
+#include "shell/documents/chord_window.h"
 #include "shell/documents/document_window.h"
 #include "shell/frame/document_commands.h"
 #include "shell/frame/main_window.h"
@@ -165,6 +166,11 @@ const CommandRow kCommands[] = {
     {kCmdDelete,                 Edit,    "Delete",                   "Del",    Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
     {kCmdClear,                  Edit,    "Clear",                    "Ctrl+E", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
     {kCmdSelectAll,              Edit,    "Select All",               "Ctrl+A", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    // The chord document's commands (its page's context menu has them too).
+    {kCmdRemoveDiagram,          Edit,    kRemoveDiagramText,         "",       Bar::None, Plain,     kSep,  WhenDocumentAnswers, Document, nullptr},
+    {kCmdRemoveSelectedDiagrams, Edit,    kRemoveSelectedDiagramsText, "",      Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    {kCmdAddAllDiagramsToSheet,  Edit,    kAddAllDiagramsToSheetText, "",       Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    {kCmdAddSelectedDiagramsToSheet, Edit, kAddSelectedDiagramsToSheetText, "", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
 
     // The View menu: the active sheet's zoom, and the panel container shown or hidden.
     {kCmdZoomIn,                 View,    "Zoom In",                  "Ctrl++", Bar::None, Plain,     false, WithSheet,           Sheet,    zoomIn},

@@ -31,15 +31,15 @@ SheetEditor* HarmonyCommands::activeEditor()
     return active ? active->sheetEditor() : nullptr;
 }
 
-ChordEntryContext HarmonyCommands::contextFor(SheetEditor& editor)
+ChordEntryContext sheetEntryContext(MainWindow& window, SheetEditor& editor)
 {
     ChordEntryContext ctx;
     ctx.toolbarType = sharedToolGroups().notes.currentId;
     ctx.tie = editor.tools().tie;
     ctx.dot = editor.tools().dot;
     ctx.currentTrack = editor.sheet().selectedTrack;
-    ctx.rootOctaveEntry = m_window.panels()->scalePanel()->rootOctaveEntry();
-    ctx.notifier = &m_window.services().notifier;
+    ctx.rootOctaveEntry = window.panels()->scalePanel()->rootOctaveEntry();
+    ctx.notifier = &window.services().notifier;
     // A command that adds nothing may still have cleared the selection: show that.
     ctx.relayout = [&editor] { editor.relayout(); };
     ctx.commit = [&editor](int track, const std::function<void()>& append) {
@@ -48,7 +48,7 @@ ChordEntryContext HarmonyCommands::contextFor(SheetEditor& editor)
     return ctx;
 }
 
-void HarmonyCommands::keepCurrentTrack(SheetEditor& editor, const ChordEntryContext& ctx)
+void keepCurrentTrack(SheetEditor& editor, const ChordEntryContext& ctx)
 {
     if (ctx.currentTrack >= 0 && ctx.currentTrack != editor.sheet().selectedTrack)
         editor.sheet().selectTrack(ctx.currentTrack);
@@ -59,7 +59,7 @@ int HarmonyCommands::addChord(bool arpeggio)
     SheetEditor* editor = activeEditor();
     if (!editor)
         return 0;
-    ChordEntryContext ctx = contextFor(*editor);
+    ChordEntryContext ctx = sheetEntryContext(m_window, *editor);
     const int added =
         addChordToSheet(&editor->sheet(), m_window.panels()->chordPanel()->selection(), arpeggio, ctx);
     keepCurrentTrack(*editor, ctx);
@@ -72,7 +72,7 @@ int HarmonyCommands::addShapeToSheet()
     const GuitarChordEntry* shape = m_window.panels()->chordPanel()->picker().chosen();
     if (!editor || !shape)
         return 0;
-    ChordEntryContext ctx = contextFor(*editor);
+    ChordEntryContext ctx = sheetEntryContext(m_window, *editor);
     const int added = addGuitarChordToSheet(&editor->sheet(), shape->fingering, shape->startFret, ctx);
     keepCurrentTrack(*editor, ctx);
     return added;
@@ -97,7 +97,7 @@ int HarmonyCommands::addScale(bool asChord)
     SheetEditor* editor = activeEditor();
     if (!editor)
         return 0;
-    ChordEntryContext ctx = contextFor(*editor);
+    ChordEntryContext ctx = sheetEntryContext(m_window, *editor);
     // The scale goes to the current track both ways: rows are laid out from the notes here, so
     // the sheet's last staff row is no place the user chose.
     const ScaleSelection scale = m_window.panels()->scalePanel()->selection();

@@ -29,16 +29,17 @@ class HarmonyCommands : public QObject {
     int addScale(bool asChord);
 
   private:
-    // The entry context of the active sheet's editor: the note toolbar's duration, its Tie and
-    // Dot toggles, the current track, the "Root Octave:" choice, and the editor's edit as the
-    // way the notes go in.
-    ChordEntryContext contextFor(SheetEditor& editor);
     // The active sheet's editor, or null.
     SheetEditor* activeEditor();
-    // Makes the track the command chose (track 0 when none was current) the sheet's current one.
-    void keepCurrentTrack(SheetEditor& editor, const ChordEntryContext& ctx);
 
     MainWindow& m_window;
 };
+
+// The entry context of a sheet editor of the window: the note toolbar's duration, its Tie and
+// Dot toggles, the current track, the "Root Octave:" choice, and the editor's edit as the way
+// the notes go in.
+ChordEntryContext sheetEntryContext(MainWindow& window, SheetEditor& editor);
+// Makes the track the command chose (track 0 when none was current) the sheet's current one.
+void keepCurrentTrack(SheetEditor& editor, const ChordEntryContext& ctx);
 
 } // namespace tonvela

@@ -9,6 +9,7 @@
 #include "shell/documents/chord_window.h"
 #include "shell/documents/sheet_window.h"
 #include "shell/frame/about_box.h"
+#include "shell/frame/chord_document_commands.h"
 #include "shell/frame/command_table.h"
 #include "shell/frame/document_area.h"
 #include "shell/frame/document_commands.h"
@@ -211,6 +212,7 @@ ChordWindow* MainWindow::addChordWindow(std::unique_ptr<ChordDocument> document)
     const int n = static_cast<int>(m_chordWindows.size());
     auto* window = new ChordWindow(std::move(document));
     window->onStateChanged = [this](ChordWindow&) { updatePanels(); };
+    connectChordWindow(*this, *window);
     m_chordWindows.push_back(window);
     addDocumentWindow(*window, QRect(20 * n, 20 * n + 90, kChordWindowWidth, kChordWindowHeight));
     return window;
