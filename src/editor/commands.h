@@ -47,6 +47,7 @@ enum CommandId : int {
     kCmdEventPlayback = 40177,
     kCmdPlayTablaSample = 40091, // Ctrl+T: the bank "../Tabla.sf2", loaded once, plays sample 0
     kCmdPlayStartupWave = 40176, // Ctrl+R: "../startup.wav" on a stream of its own
+    kCmdToggleTablature = 1034,  // the current track to tablature and back
 
     // Note toolbar. A duration button's id is the type code of the notes it enters, and the
     // Sharp and Flat buttons carry the codes of the sharp and flat marks.
