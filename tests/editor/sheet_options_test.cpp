@@ -270,6 +270,8 @@ TEST_F(SheetOptionsTest, WhatThePanelAppliesComesBackFromTheSheetFile)
 TEST_F(SheetOptionsTest, ThePanelShowsTheHoveredNoteElseTheCurrentOneAndCountsChordRoots)
 {
     EXPECT_FALSE(shownNote(editor).valid());
+    select(1, {1});
+    EXPECT_EQ(shownNote(editor).index, 1) << "the first selected note";
     editor.editState().setCurrentNote(1, 2);
     EXPECT_EQ(shownNote(editor).track, 1);
     EXPECT_EQ(shownNote(editor).index, 2);

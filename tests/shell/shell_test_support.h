@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/sound_bank.h"
 #include "editor/print_paging.h"
 #include "platform/clock.h"
 #include "platform/notifier.h"
@@ -109,6 +110,11 @@ class FakePlayer : public Player {
     void seek(double fraction) override { seeks.push_back(fraction); }
     void playBankSample(const std::string& path) override { soundRequests.push_back("bank " + path); }
     void playWaveFile(const std::string& path) override { soundRequests.push_back("wave " + path); }
+    void playSampleOf(const audio::SoundBank& bank, int index) override
+    {
+        soundRequests.push_back("sample " + std::to_string(index) + " of " +
+                                std::to_string(bank.samples.size()));
+    }
     void setView(PlaybackView* v) override { view = v; }
 
     SheetDocument* playing = nullptr;

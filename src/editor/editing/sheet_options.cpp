@@ -159,7 +159,8 @@ bool chooseTimeSignature(SheetEditor& editor, int entry)
 bool chooseTrackType(SheetEditor& editor, int entry)
 {
     Track* track = currentTrack(editor);
-    if (!track || entry < 0 || entry > static_cast<int>(TrackType::FifthKind) || trackTypeEntry(*track) == entry)
+    if (!track || entry < 0 || entry > static_cast<int>(TrackType::FifthKind) ||
+        trackTypeEntry(*track) == entry)
         return false;
     const int index = editor.sheet().selectedTrack;
     editor.edit(SnapshotKind::TrackType, index, [&] { editor.sheet().setTrackType(index, entry); });
@@ -258,7 +259,8 @@ TypedValue<int> readLoopTo(const SheetDocument& sheet, std::string_view text)
             }
     }
     if (r.value < 0 || r.value >= notes)
-        r.error = "\"Loop To:\" is the index of a note of the track: from 0 to " + std::to_string(notes - 1) + ".";
+        r.error =
+            "\"Loop To:\" is the index of a note of the track: from 0 to " + std::to_string(notes - 1) + ".";
     return r;
 }
 
@@ -286,8 +288,8 @@ TypedValue<double> readLegato(std::string_view text)
         digits.remove_prefix(1);
     const auto [end, ec] =
         std::from_chars(digits.data(), digits.data() + digits.size(), r.value, std::chars_format::fixed);
-    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(r.value) ||
-        std::abs(r.value) > kMaxLegatoBeats) {
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() ||
+        !std::isfinite(r.value) || std::abs(r.value) > kMaxLegatoBeats) {
         r.value = 0;
         r.error = "\"Legato (beats):\" is a number of beats from -1000 to 1000, such as 0.25.";
     }
@@ -326,6 +328,14 @@ NoteRef shownNote(SheetEditor& editor)
         const int current = editor.editState().track(t).currentNote;
         if (names(t, current))
             return {t, current};
+    }
+    // Notes selected by dragging have no current note: the first of them shows what the
+    // sliders and fields give them.
+    for (int t = 0; t < sheet.trackCount(); ++t) {
+        const Track& track = *sheet.trackAt(t);
+        for (int i = 0; i < track.count; ++i)
+            if (track.noteAt(i).selected == 1)
+                return {t, i};
     }
     return {};
 }

@@ -82,7 +82,8 @@ TypedValue<double> readLegato(std::string_view text);
 // the list has no entry for).
 int trackTypeEntry(const Track& track);
 
-// The note whose properties the panel shows: the note under the pointer, else the current note.
+// The note whose properties the panel shows: the note under the pointer, else the current note,
+// else the first selected note.
 struct NoteRef {
     int track = -1;
     int index = -1;
