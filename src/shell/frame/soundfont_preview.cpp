@@ -33,8 +33,9 @@ Loaded loadBank(const std::string& path)
     if (!result.ok())
         r.error = "Could not preview " + name + ": " + result.error + ".";
     else if (!r.bank->sampleBytes(kPreviewSample, bytes, length))
-        r.error = "Could not preview " + name + ": the bank has fewer than four samples, and the preview "
-                                                "plays the fourth.";
+        r.error = "Could not preview " + name +
+                  ": the bank has fewer than four samples, and the preview "
+                  "plays the fourth.";
     if (!r.error.empty())
         r.bank.reset();
     return r;

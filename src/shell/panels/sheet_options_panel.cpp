@@ -45,6 +45,22 @@ void addWideRow(QFormLayout* form, const QString& text, QWidget* field)
     form->addRow(field);
 }
 
+// The labels of every form of `panel` take the width of the widest, so that the fields of all
+// groups begin at one line.
+void alignLabelColumns(QWidget* panel)
+{
+    std::vector<QWidget*> labels;
+    int widest = 0;
+    for (QFormLayout* form : panel->findChildren<QFormLayout*>())
+        for (int row = 0; row < form->rowCount(); ++row)
+            if (QLayoutItem* item = form->itemAt(row, QFormLayout::LabelRole); item && item->widget()) {
+                labels.push_back(item->widget());
+                widest = std::max(widest, item->widget()->sizeHint().width());
+            }
+    for (QWidget* label : labels)
+        label->setMinimumWidth(widest);
+}
+
 QLabel* valueLabel(const char* objectName, const QString& toolTip)
 {
     auto* label = new QLabel;
@@ -107,6 +123,7 @@ SheetOptionsPanel::SheetOptionsPanel(QWidget* parent)
     layout->addSpacing(kGroupGap);
     layout->addWidget(buildNoteGroup());
     layout->addStretch(1);
+    alignLabelColumns(this);
     connectLists();
     setTabOrders();
     for (QComboBox* list : findChildren<QComboBox*>())
