@@ -30,32 +30,18 @@ class SnapshotReader {
     std::vector<std::size_t> m_starts;
 };
 
-TrackSettings settingsOf(const Track& track)
+// Copies the settings between a track and a snapshot; both name them alike.
+template <class To, class From> void copySettings(To& to, const From& from)
 {
-    TrackSettings s;
-    s.iid = track.iid;
-    s.groupid = track.groupid;
-    s.drumKey = track.drumKey;
-    s.tempo = track.tempo;
-    s.keyindex = track.keyindex;
-    s.scaleKind = track.scaleKind;
-    s.timeSig = track.timeSig;
-    s.key = track.key;
-    s.flatKey = track.flatKey;
-    return s;
-}
-
-void restoreSettings(Track& track, const TrackSettings& s)
-{
-    track.iid = s.iid;
-    track.groupid = s.groupid;
-    track.drumKey = s.drumKey;
-    track.tempo = s.tempo;
-    track.keyindex = s.keyindex;
-    track.scaleKind = s.scaleKind;
-    track.timeSig = s.timeSig;
-    track.key = s.key;
-    track.flatKey = s.flatKey;
+    to.iid = from.iid;
+    to.groupid = from.groupid;
+    to.drumKey = from.drumKey;
+    to.tempo = from.tempo;
+    to.keyindex = from.keyindex;
+    to.scaleKind = from.scaleKind;
+    to.timeSig = from.timeSig;
+    to.key = from.key;
+    to.flatKey = from.flatKey;
 }
 
 } // namespace
@@ -68,7 +54,7 @@ void UndoRing::snapshot(const Track& track)
     snap.drawmode = track.drawmode;
     snap.percussive = track.percussive;
     snap.measureRepeats = track.measureRepeats;
-    snap.settings = settingsOf(track);
+    copySettings(snap.settings, track);
     const std::optional<TrackSnapshot>& prevSlot =
         m_ring[static_cast<std::size_t>((m_head + kUndoSlots - 1) % kUndoSlots)];
     const std::size_t n = static_cast<std::size_t>(count);
@@ -161,7 +147,7 @@ void UndoRing::restore(Track& track, const TrackSnapshot& snap)
     track.drawmode = snap.drawmode;
     track.percussive = snap.percussive;
     track.measureRepeats = snap.measureRepeats;
-    restoreSettings(track, snap.settings);
+    copySettings(track, snap.settings);
     // Slots beyond the count always hold constructed notes.
     for (int j = track.count; j < std::min(oldHigh, track.capacity()); ++j)
         track.noteAt(j) = Note();

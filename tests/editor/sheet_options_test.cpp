@@ -36,6 +36,7 @@ class SheetOptionsTest : public ::testing::Test {
     std::vector<int> programs(int t)
     {
         std::vector<int> out;
+        out.reserve(static_cast<std::size_t>(track(t).count));
         for (int i = 0; i < track(t).count; ++i)
             out.push_back(track(t).noteAt(i).iid);
         return out;
@@ -85,7 +86,7 @@ TEST_F(SheetOptionsTest, InstrumentGoesToTheSelectedNotesOfTheCurrentTrackOrToAl
 
 TEST_F(SheetOptionsTest, DrumKeysGoToTheNotesOfADrumPartOnly)
 {
-    const int pitch = track(0).noteAt(0).midi;
+    const int8_t pitch = track(0).noteAt(0).midi;
     ASSERT_TRUE(chooseDrum(editor, 3));
     EXPECT_EQ(track(0).drumKey, 38);
     EXPECT_EQ(track(0).noteAt(0).midi, pitch) << "a staff keeps its pitches";

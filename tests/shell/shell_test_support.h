@@ -13,7 +13,10 @@
 #include "shell/settings_store.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -41,6 +44,21 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
 }
 
 // Answers file dialogs from a queue (nullopt = the user cancelled) and records what was asked.
+// Every entry of `list` fits the room its field gives the text (the field as laid out now).
+inline void expectEntriesFit(const QComboBox* list)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    option.rect = list->rect();
+    const int textRoom =
+        list->style()
+            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+            .width();
+    for (int i = 0; i < list->count(); ++i)
+        EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(i).trimmed()), textRoom)
+            << list->itemText(i).toStdString() << " in " << list->objectName().toStdString();
+}
+
 class ScriptedDialogs : public FileDialogs {
   public:
     struct Asked {

@@ -82,7 +82,8 @@ void SoundFontPreview::start(const std::string& path)
     spawn([this, path] {
         auto loaded = std::make_shared<Loaded>(loadBank(path));
         // The result goes to the user-interface thread. This object outlives the thread (its
-        // destructor joins it); a result still queued when it goes is dropped with it.
+        // destructor joins it); a result still queued when it goes is dropped with it. The
+        // event queue owns the posted call.
         QMetaObject::invokeMethod(
             this,
             [this, loaded] {
