@@ -57,6 +57,7 @@ enum CommandId : int {
     kCmdAddAllDiagramsToSheet = 1008,
     kCmdAddSelectedDiagramsToSheet = 1009,
     kCmdRemoveSelectedDiagrams = 1011,
+    kCmdToggleTablature = 1034, // the current track to tablature and back
 
     // Note toolbar. A duration button's id is the type code of the notes it enters, and the
     // Sharp and Flat buttons carry the codes of the sharp and flat marks.

@@ -139,6 +139,7 @@ SheetState SheetDocument::presentState() const
 {
     SheetState state;
     state.id = m_stateId;
+    state.timesig = timesig;
     for (const auto& t : m_tracks)
         state.tracks.push_back(t.get());
     return state;
@@ -203,6 +204,7 @@ void SheetDocument::enterState(const SheetState& state)
     }
     if (selectedTrack >= trackCount())
         selectTrack(0);
+    timesig = state.timesig;
     m_stateId = state.id;
     modified = m_stateId == m_savedStateId ? 0 : 1;
     refreshWindowText();

@@ -11,11 +11,12 @@ namespace tonvela {
 
 class Track;
 
-// What the sheet as a whole was at one undo snapshot: which tracks it held, in order, and
-// which state of the document it was (every change makes a new state number, so a number seen
-// again means the very same content).
+// What the sheet as a whole was at one undo snapshot: which tracks it held, in order, its time
+// signature code, and which state of the document it was (every change makes a new state
+// number, so a number seen again means the very same content).
 struct SheetState {
     std::vector<const Track*> tracks;
+    int timesig = 0;
     uint64_t id = 0;
 };
 

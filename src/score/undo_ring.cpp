@@ -30,6 +30,20 @@ class SnapshotReader {
     std::vector<std::size_t> m_starts;
 };
 
+// Copies the settings between a track and a snapshot; both name them alike.
+template <class To, class From> void copySettings(To& to, const From& from)
+{
+    to.iid = from.iid;
+    to.groupid = from.groupid;
+    to.drumKey = from.drumKey;
+    to.tempo = from.tempo;
+    to.keyindex = from.keyindex;
+    to.scaleKind = from.scaleKind;
+    to.timeSig = from.timeSig;
+    to.key = from.key;
+    to.flatKey = from.flatKey;
+}
+
 } // namespace
 
 void UndoRing::snapshot(const Track& track)
@@ -40,6 +54,7 @@ void UndoRing::snapshot(const Track& track)
     snap.drawmode = track.drawmode;
     snap.percussive = track.percussive;
     snap.measureRepeats = track.measureRepeats;
+    copySettings(snap.settings, track);
     const std::optional<TrackSnapshot>& prevSlot =
         m_ring[static_cast<std::size_t>((m_head + kUndoSlots - 1) % kUndoSlots)];
     const std::size_t n = static_cast<std::size_t>(count);
@@ -132,6 +147,7 @@ void UndoRing::restore(Track& track, const TrackSnapshot& snap)
     track.drawmode = snap.drawmode;
     track.percussive = snap.percussive;
     track.measureRepeats = snap.measureRepeats;
+    copySettings(track, snap.settings);
     // Slots beyond the count always hold constructed notes.
     for (int j = track.count; j < std::min(oldHigh, track.capacity()); ++j)
         track.noteAt(j) = Note();

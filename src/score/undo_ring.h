@@ -19,6 +19,22 @@ inline constexpr int kUndoSlots = 64;
 // and rebuilt after a restore.
 using NoteChunk = std::vector<NoteContent>;
 
+// The settings of a track that edits change and undo brings back with the notes: the instrument
+// and its group, the drum key, the tempo, the key and the time signature.
+struct TrackSettings {
+    int iid = 0;
+    int groupid = 0;
+    int drumKey = 0;
+    int tempo = 120;
+    int keyindex = 7;
+    int scaleKind = 0;
+    int timeSig = 0;
+    char key = 'C';
+    uint8_t flatKey = 0;
+
+    bool operator==(const TrackSettings& other) const = default;
+};
+
 // A track's notes at one moment, with the measures marked to repeat. The notes are stored as
 // shared runs, so snapshots of an unchanged stretch of a track share the same memory; that
 // keeps a full ring of 64 snapshots of a large sheet within a few megabytes.
@@ -30,6 +46,7 @@ struct TrackSnapshot {
     uint8_t drawmode = 0;
     uint8_t percussive = 0;
     MeasureRepeatMarks measureRepeats;
+    TrackSettings settings;
 };
 
 // A track's ring of 64 undo snapshots: head is the next slot to write, tail the oldest slot
@@ -39,7 +56,7 @@ struct TrackSnapshot {
 // Thread rules: owned by its track; the track takes the sheet lock around every call.
 class UndoRing {
   public:
-    // Copies the track's notes and repeat marks into the slot at head.
+    // Copies the track's notes, staff kind, repeat marks and settings into the slot at head.
     void snapshot(const Track& track);
     // Restores the snapshot before the current one; right after an edit it first records the
     // present state so that a redo returns to it. False when there is nothing to undo.

@@ -92,6 +92,10 @@ class DriverPlayer : public Player, private PlaybackView {
         if (m_bank->loaded)
             m_bank->playSample(sound().engine(), 0);
     }
+    void playSampleOf(const audio::SoundBank& bank, int index) override
+    {
+        bank.playSample(sound().engine(), index);
+    }
     void playWaveFile(const std::string& path) override { sound().engine().startWave(path); }
     void setView(PlaybackView* view) override
     {

@@ -6,6 +6,9 @@
 
 namespace tonvela {
 
+namespace audio {
+class SoundBank;
+}
 class PlaybackView;
 
 class SheetDocument;
@@ -31,6 +34,9 @@ class Player {
     virtual void seek(double /*fraction*/) {}
     // Sample 0 of the SoundFont bank at `bankPath`, loaded on the first call only.
     virtual void playBankSample(const std::string& /*bankPath*/) {}
+    // Sample `index` of a loaded bank, once, on a stream of its own; returns at once. The sample
+    // is copied, so the bank may go right after.
+    virtual void playSampleOf(const audio::SoundBank& /*bank*/, int /*index*/) {}
     // A wave file on a stream of its own.
     virtual void playWaveFile(const std::string& /*path*/) {}
     // Where progress, highlights and the end of a playback are reported; null for nowhere.

@@ -302,6 +302,50 @@ TEST(SheetDocumentTest, TimeSignatureEntryReachesEveryTrack)
     EXPECT_FALSE(s.modified);
 }
 
+TEST(SheetDocumentTest, UndoBringsBackTheTrackSettingsAndTheTimeSignatureWithTheNotes)
+{
+    SheetDocument s;
+    s.trackAt(0)->insertNote(quarterAt(0), 0);
+    // One edit changes every setting the panels change, and a note.
+    s.snapshot();
+    Track& t = *s.trackAt(0);
+    t.iid = 25;
+    t.groupid = 3;
+    t.drumKey = 38;
+    t.tempo = 90;
+    t.setKeyIndex(10);
+    s.setTimeSignature(7);
+    t.insertNote(quarterAt(2), 1);
+    // A second edit on another track only.
+    s.snapshot();
+    s.trackAt(1)->tempo = 200;
+
+    s.undo();
+    EXPECT_EQ(s.trackAt(1)->tempo, 120);
+    EXPECT_EQ(t.tempo, 90) << "the first edit stays";
+    s.undo();
+    EXPECT_EQ(t.count, 1);
+    EXPECT_EQ(t.iid, 0);
+    EXPECT_EQ(t.groupid, 0);
+    EXPECT_EQ(t.drumKey, 0);
+    EXPECT_EQ(t.tempo, 120);
+    EXPECT_EQ(t.keyindex, 7);
+    EXPECT_EQ(t.key, 'C');
+    EXPECT_EQ(t.flatKey, 0);
+    EXPECT_EQ(t.timeSig, kTimeSig44);
+    EXPECT_EQ(s.timesig, kTimeSig44) << "the sheet's code follows its tracks";
+    s.redo();
+    EXPECT_EQ(t.count, 2);
+    EXPECT_EQ(t.iid, 25);
+    EXPECT_EQ(t.tempo, 90);
+    EXPECT_EQ(t.keyindex, 10);
+    EXPECT_EQ(t.flatKey, 1);
+    EXPECT_EQ(t.timeSig, kTimeSig38);
+    EXPECT_EQ(s.timesig, kTimeSig38);
+    s.redo();
+    EXPECT_EQ(s.trackAt(1)->tempo, 200);
+}
+
 TEST(SheetDocumentTest, TrackTypeChangeMovesTheNotesAndLaysTheSheetOutAgain)
 {
     SheetDocument s;

@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
-#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include <string>
@@ -464,16 +463,7 @@ TEST_F(HarmonyPanelsTest, EveryControlExplainsItselfAndNothingIsCutOff)
         for (QComboBox* list : panel->findChildren<QComboBox*>()) {
             EXPECT_FALSE(list->toolTip().isEmpty()) << list->objectName().toStdString();
             EXPECT_EQ(list->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
-            QStyleOptionComboBox option;
-            option.initFrom(list);
-            option.rect = list->rect();
-            const int textRoom =
-                list->style()
-                    ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
-                    .width();
-            for (const QString& entry : items(list))
-                EXPECT_LE(list->fontMetrics().horizontalAdvance(entry.trimmed()), textRoom)
-                    << entry.toStdString() << " in " << list->objectName().toStdString();
+            expectEntriesFit(list);
         }
         for (QPushButton* button : panel->findChildren<QPushButton*>()) {
             EXPECT_FALSE(button->toolTip().isEmpty()) << button->text().toStdString();

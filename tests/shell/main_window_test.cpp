@@ -130,8 +130,9 @@ TEST_F(MainWindowTest, PictureShowsStaffLinesOnWhiteBesideTheDarkPanel)
     EXPECT_GE(darkRows, 10);
     EXPECT_EQ(sheet.pixel(5, 5), qRgb(255, 255, 255));
     const QImage whole = window->grab().toImage();
+    // The panel's left margin: its fields may reach down to the bottom of the dock.
     const QPoint inPanel =
-        window->panelDock()->mapTo(window.get(), QPoint(40, window->panelDock()->height() - 20));
+        window->panelDock()->mapTo(window.get(), QPoint(2, window->panelDock()->height() - 20));
     EXPECT_EQ(whole.pixel(inPanel), qRgb(34, 34, 34));
 }
 
@@ -493,8 +494,10 @@ TEST_F(MainWindowTest, NumberTracksAndScaleFieldsChangeTheActiveSheet)
         panel->zoomField()->stepDown();
     EXPECT_NEAR(w->editor().zoom(), 0.4f, 1e-4);
     EXPECT_NEAR(panel->zoomField()->value(), 0.4, 1e-6);
-    panel->trackCountField()->setValue(1);
+    panel->trackCountField()->stepDown();
     EXPECT_EQ(w->sheet().trackCount(), 2); // one track per step
+    panel->trackCountField()->setValue(4);
+    EXPECT_EQ(w->sheet().trackCount(), 4) << "a typed count is taken as it is";
 }
 
 TEST_F(MainWindowTest, PrintWritesAPdfAndRestoresTheView)

@@ -192,7 +192,8 @@ TEST_F(PanelContainerTest, TabsShowTheirPanelsAndTheCaptionNamesThePanelAndTheSh
 
     // Dark grey panels with white text.
     const QImage picture = container()->grab().toImage();
-    EXPECT_EQ(picture.pixelColor(container()->width() - 4, container()->height() - 4), QColor(34, 34, 34));
+    // The left margin: the right edge holds the scroll bar when the panel is taller than the room.
+    EXPECT_EQ(picture.pixelColor(2, container()->height() - 4), QColor(34, 34, 34));
     EXPECT_EQ(container()->panelWidget(Panel::Sheet)->palette().color(QPalette::WindowText),
               QColor(Qt::white));
 }

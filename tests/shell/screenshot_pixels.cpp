@@ -125,7 +125,8 @@ int main(int argc, char** argv)
     }
     if (ink < kNoteInk)
         return fail("no notes on the first staff");
-    if (image.pixel(40, h - 20) != qRgb(34, 34, 34))
+    // The panel's left margin: its fields may reach down to the bottom of the window.
+    if (image.pixel(2, h - 20) != qRgb(34, 34, 34))
         return fail("the docked panel on the left is not dark grey");
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/sound_bank.h"
 #include "editor/print_paging.h"
 #include "platform/clock.h"
 #include "platform/notifier.h"
@@ -12,8 +13,11 @@
 #include "shell/settings_store.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
@@ -89,6 +93,21 @@ inline ContextMenuSeen rightClickMenu(QWidget* widget, QPoint at, const QString&
 }
 
 // Answers file dialogs from a queue (nullopt = the user cancelled) and records what was asked.
+// Every entry of `list` fits the room its field gives the text (the field as laid out now).
+inline void expectEntriesFit(const QComboBox* list)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    option.rect = list->rect();
+    const int textRoom =
+        list->style()
+            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+            .width();
+    for (int i = 0; i < list->count(); ++i)
+        EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(i).trimmed()), textRoom)
+            << list->itemText(i).toStdString() << " in " << list->objectName().toStdString();
+}
+
 class ScriptedDialogs : public FileDialogs {
   public:
     struct Asked {
@@ -158,6 +177,11 @@ class FakePlayer : public Player {
     void seek(double fraction) override { seeks.push_back(fraction); }
     void playBankSample(const std::string& path) override { soundRequests.push_back("bank " + path); }
     void playWaveFile(const std::string& path) override { soundRequests.push_back("wave " + path); }
+    void playSampleOf(const audio::SoundBank& bank, int index) override
+    {
+        soundRequests.push_back("sample " + std::to_string(index) + " of " +
+                                std::to_string(bank.samples.size()));
+    }
     void setView(PlaybackView* v) override { view = v; }
 
     SheetDocument* playing = nullptr;

@@ -46,8 +46,26 @@ class EditState {
             s.insertionPoint = -1;
     }
 
+    // The "Track Type:" entry track t had before tablature was switched on (G clef, entry 0,
+    // when none is known). Kept apart from the pointer state, which clear() drops.
+    int typeBeforeTablature(int t) const
+    {
+        return t >= 0 && t < static_cast<int>(m_beforeTablature.size())
+                   ? m_beforeTablature[static_cast<std::size_t>(t)]
+                   : 0;
+    }
+    void rememberTypeBeforeTablature(int t, int entry)
+    {
+        if (t < 0)
+            return;
+        if (t >= static_cast<int>(m_beforeTablature.size()))
+            m_beforeTablature.resize(static_cast<std::size_t>(t) + 1, 0);
+        m_beforeTablature[static_cast<std::size_t>(t)] = entry;
+    }
+
   private:
     std::vector<TrackEditState> m_tracks;
+    std::vector<int> m_beforeTablature;
 };
 
 } // namespace tonvela

@@ -79,8 +79,11 @@ PointerEditing::Shown PointerEditing::shown() const
 
 void PointerEditing::reportChanges(const Shown& before, const std::string& statusBefore)
 {
-    if (!(shown() == before))
+    const Shown now = shown();
+    if (!(now == before))
         m_editor.host().pointerViewChanged();
+    if (now.hoveredNoteTrack != before.hoveredNoteTrack || now.hoveredNote != before.hoveredNote)
+        m_editor.host().hoverChanged();
     if (m_status != statusBefore)
         m_editor.host().statusTextChanged(m_status);
 }

@@ -2,6 +2,7 @@
 
 #include "editor/commands.h"
 #include "editor/editing/note_clipboard.h"
+#include "editor/editing/sheet_options.h"
 #include "editor/editing/tool_editing.h"
 #include "editor/layout.h"
 #include "platform/notifier.h"
@@ -54,6 +55,7 @@ bool SheetEditor::answers(int commandId) const
     case kCmdCursorDown:
     case kCmdCursorLeft:
     case kCmdCursorRight:
+    case kCmdToggleTablature:
         return true;
     default:
         return isToolCommand(commandId);
@@ -107,6 +109,9 @@ bool SheetEditor::command(int commandId)
     case kCmdCursorLeft:
     case kCmdCursorRight:
         return stepCurrentNote(commandId == kCmdCursorRight, false);
+    case kCmdToggleTablature:
+        toggleTablature(*this);
+        return true;
     default:
         return isToolCommand(commandId) && applyTool(*this, commandId);
     }

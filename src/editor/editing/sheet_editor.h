@@ -40,6 +40,9 @@ class EditorHost {
     // The selection, the current note or the selected track changed without an edit: the
     // picture and the selection summary ("Beats Selected:").
     virtual void selectionChanged() {}
+    // Another note (or none) is under the pointer: the panel shows the properties of the
+    // hovered note.
+    virtual void hoverChanged() {}
     // The status text of the pointer ("Note: C # 4") changed.
     virtual void statusTextChanged(const std::string& /*text*/) {}
 };

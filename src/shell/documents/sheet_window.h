@@ -129,6 +129,7 @@ class SheetWindow : public QWidget,
     void toolsChanged() override;
     void pointerViewChanged() override { requestPaint(); }
     void selectionChanged() override;
+    void hoverChanged() override { notifyState(); }
     void statusTextChanged(const std::string& text) override;
 
     // A pointer move came too soon to be tracked: it is tracked once its interval ends.

@@ -18,6 +18,7 @@
 #include "shell/frame/panel_dock.h"
 #include "shell/frame/playback_commands.h"
 #include "shell/frame/recent_files.h"
+#include "shell/frame/sheet_panel_commands.h"
 #include "shell/frame/window_placement.h"
 #include "shell/frame/window_title.h"
 #include "shell/player.h"
@@ -125,21 +126,7 @@ void MainWindow::rebuildWindowMenu()
 void MainWindow::wirePanels()
 {
     panels()->onPanelChosen = [this](PanelContainer::Panel) { updatePanels(); };
-    SheetOptionsPanel* sheetPanel = panels()->sheetPanel();
-    sheetPanel->onDeviceChosen = [this](int device) {
-        if (!m_active || !m_active->setMidiDevice(device))
-            m_services.notifier.error("No document open to change MIDI setting", "Error");
-    };
-    sheetPanel->onTrackCountChosen = [this](int count) {
-        if (SheetEditor* editor = m_active ? m_active->sheetEditor() : nullptr) {
-            editor->stepTrackCount(count);
-            panels()->sheetPanel()->showTrackCount(editor->sheet().trackCount());
-        }
-    };
-    sheetPanel->onZoomStep = [this](bool up) {
-        if (SheetEditor* editor = m_active ? m_active->sheetEditor() : nullptr)
-            editor->stepZoom(up);
-    };
+    new SheetPanelCommands(*this); // a child of the window
     lengthBar()->onPositionChosen = [this](int position) { m_playbackCommands->seek(position); };
 }
 
@@ -346,6 +333,7 @@ void MainWindow::updatePanels()
 {
     const SheetDocument* sheet = m_active ? m_active->shownSheet() : nullptr;
     m_panelDock->showDocument(m_active, sheet && m_playbackCommands && m_playbackCommands->isPlaying(sheet));
+    showSheetOptions(*panels()->sheetPanel(), m_active);
 }
 
 void MainWindow::updateCommandStates()

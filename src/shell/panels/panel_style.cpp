@@ -77,6 +77,17 @@ QScrollBar::handle:vertical:hover { background-color: rgb(120, 120, 120); }
 QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0px; }
 QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }
 QLabel { color: white; }
+QLineEdit[panelField="true"] {
+    background-color: rgb(52, 52, 52);
+    color: white;
+    border: 1px solid rgb(84, 84, 84);
+    border-radius: 3px;
+    padding: 2px 4px;
+    selection-background-color: rgb(42, 130, 218);
+}
+QLineEdit[panelField="true"]:focus { border-color: rgb(120, 180, 240); }
+QLineEdit[panelField="true"]:disabled { color: rgb(128, 128, 128); border-color: rgb(64, 64, 64); }
+QLineEdit[panelField="true"][invalid="true"] { border-color: rgb(235, 87, 87); }
 QLabel#panelCaption { color: rgb(170, 170, 170); }
 QToolTip {
     color: white;

@@ -26,7 +26,9 @@ inline constexpr int kPanelMargin = 5;
 // Panels are dark grey (34, 34, 34) with white text. Their fields and lists are a lighter grey
 // with white text, and their push buttons flat grey; a checked button (a tab, a chosen root)
 // shows in the highlight colour, the button with the keyboard focus has a highlight frame.
-// Applies to the widget and every widget inside it.
+// Line edits with the property "panelField" have a grey frame, a highlight frame with the focus
+// and a red one while their property "invalid" is set (CheckedField). Applies to the widget and
+// every widget inside it.
 void darkenPanel(QWidget* widget);
 
 // The grey of the display strips the chord and scale panels draw their note names in.
