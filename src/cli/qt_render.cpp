@@ -102,7 +102,8 @@ const RendererRegistration kPng{{".png",
 const RendererRegistration kPdf{
     {".pdf",
      {"zoom"},
-     "PDF (.pdf): the sheet printed on A4 pages, every system from the first row.\n"
+     "PDF (.pdf): the sheet printed on A4 pages as vector drawing, every system from the first\n"
+     "  row, each page under the sheet's title and numbered at the foot.\n"
      "  --zoom Z                zoom from 0.4 to 10 (the sheet's own)\n",
      renderPdf}};
 

@@ -3,10 +3,12 @@
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
+#include "platform/scaled_canvas.h"
 #include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tonvela {
 namespace {
@@ -21,22 +23,41 @@ double scaleOf(int printer, int screen)
     return s > 0 ? s : 1.0;
 }
 
-void printPage(SheetViewState& view, Printer& printer, const PrintGeometry& g)
+// Room on every page, in screen pixels, for the sheet's title above the systems and the page
+// number below them.
+constexpr int kTitleBand = 40;
+constexpr int kFooterBand = 30;
+
+void drawPageDecorations(Canvas& canvas, const std::string& title, int page, int pages, int width, int height)
+{
+    canvas.setTextColor(kBlack);
+    canvas.setFont(Font{20, true});
+    canvas.drawTextCentred(0, 0, width, kTitleBand, title);
+    canvas.setFont(Font{14, false});
+    const std::string number = "page " + std::to_string(page) + " of " + std::to_string(pages);
+    canvas.drawTextCentred(0, height - kFooterBand, width, height, number);
+}
+
+// Draws one page straight onto the printer's page: the ordinary sheet drawing goes through a
+// scaling canvas, so the page holds the lines, glyph outlines and text themselves rather than a
+// picture of them, and stays sharp at any resolution.
+void printPage(SheetViewState& view, Printer& printer, const PrintGeometry& g, int page, int pages)
 {
     printer.startPage();
-    std::unique_ptr<PrintSurface> surface = printer.createScreenSurface(g.layoutW, g.layoutH);
-    if (surface) {
-        // The sheet lock is held through the whole run, so the layout of the first page stands:
-        // each page only moves the rows and places the notes it shows.
-        scrollLaidOutRows(view, view.firstVisibleRow);
-        drawSheet(view, surface->canvas(), true);
-        std::unique_ptr<Picture> picture = surface->takePicture();
-        if (picture) {
-            const int dW = static_cast<int>(g.layoutW * g.scaleX);
-            const int dH = static_cast<int>(g.layoutH * g.scaleY);
-            printer.pageCanvas().drawPicture(*picture, g.pageW / 2 - dW / 2, g.pageH / 2 - dH / 2, dW, dH);
-        }
-    }
+    // One factor both ways keeps note heads round on a printer of unequal resolutions.
+    const double scale = std::min(g.scaleX, g.scaleY);
+    const int dW = static_cast<int>(g.layoutW * scale);
+    const int dH = static_cast<int>(g.layoutH * scale);
+    const int left = g.pageW / 2 - dW / 2;
+    const int top = g.pageH / 2 - dH / 2;
+    ScaledCanvas pageCanvas(printer.pageCanvas(), scale, left, top);
+    drawPageDecorations(pageCanvas, view.title, page, pages, g.layoutW, g.layoutH);
+    // The sheet lock is held through the whole run, so the layout of the first page stands:
+    // each page only moves the rows and places the notes it shows.
+    scrollLaidOutRows(view, view.firstVisibleRow);
+    ScaledCanvas sheetCanvas(printer.pageCanvas(), scale, left,
+                             top + static_cast<int>(std::lround(kTitleBand * scale)));
+    drawSheet(view, sheetCanvas, true);
     printer.endPage();
 }
 
@@ -75,10 +96,12 @@ PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, i
     const float z = view.zoom();
     view.printing = true;
     view.layoutWidth = static_cast<int>(static_cast<float>(g.layoutW) / z);
-    view.layoutHeight = static_cast<int>(static_cast<float>(g.layoutH) / z);
+    // The systems fill the page between its title and its page number.
+    const int sheetH = std::max(g.layoutH - kTitleBand - kFooterBand, 1);
+    view.layoutHeight = static_cast<int>(static_cast<float>(sheetH) / z);
     view.firstVisibleRow = 0;
     layoutRows(view);
-    if (auto scratch = printer.createScreenSurface(g.layoutW, g.layoutH))
+    if (auto scratch = printer.createScreenSurface(g.layoutW, sheetH))
         drawSheet(view, scratch->canvas(), true); // fixes the rows and their note counts
 
     int rowsPerPage = 0;
@@ -94,10 +117,11 @@ PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, i
 
     // Every row in use is printed: the last page may hold fewer rows than the others.
     const int rowsInUse = std::max(view.rowsInUse, 1);
+    const int pages = (rowsInUse + rowsPerPage - 1) / rowsPerPage;
     for (int first = 0; first < rowsInUse; first += rowsPerPage) {
         view.firstVisibleRow = first;
         view.pageEndRow = first + rowsPerPage;
-        printPage(view, printer, g);
+        printPage(view, printer, g, result.pages + 1, pages);
         ++result.pages;
     }
     if (!printer.endDocument(result.error))

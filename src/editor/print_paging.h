@@ -9,8 +9,8 @@ namespace tonvela {
 
 class SheetViewState;
 
-// An off-screen surface of the screen's kind that one page is drawn into before it is
-// stretched onto the printer page. It starts white.
+// An off-screen surface of the screen's kind: a page drawn as a picture (a PNG of a page), and
+// the scratch drawing that fixes a print run's rows. It starts white.
 class PrintSurface {
   public:
     virtual ~PrintSurface() = default;
@@ -20,7 +20,7 @@ class PrintSurface {
 };
 
 // A printer as the paging needs it: resolution, printable size, documents and pages, and a
-// page canvas that takes stretched pictures.
+// page canvas the pages are drawn onto.
 class Printer {
   public:
     virtual ~Printer() = default;
@@ -55,8 +55,9 @@ PrintGeometry printGeometry(int printerDpiX, int printerDpiY, int screenDpiX, in
                             int pageHeight);
 
 // Prints every system of the sheet, page after page from the first row whatever the window's
-// scroll position, each page drawn by the ordinary sheet drawing with the printing switch on
-// and stretched and centred onto the page. The view's zoom, scroll position, layout size and
+// scroll position, each page drawn by the ordinary sheet drawing with the printing switch on,
+// scaled and centred onto the page canvas as shapes and text, under the sheet's title and above
+// "page n of m". The view's zoom, scroll position, layout size and
 // layout are restored afterwards, also when the printer fails.
 PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, int screenDpiY);
 

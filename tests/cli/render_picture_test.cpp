@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -151,6 +152,82 @@ int pdfPages(const std::string& pdf)
     return pages;
 }
 
+// Whether the PDF holds a picture (an image XObject) anywhere.
+bool hasImage(const std::string& pdf)
+{
+    return pdf.find("/Subtype /Image") != std::string::npos;
+}
+
+// The text of a PDF's pages as Ghostscript reads it, words one space apart; empty without gs.
+std::string pdfText(const std::string& path)
+{
+    if (std::system("command -v gs >/dev/null 2>&1") != 0)
+        return {};
+    const std::string command =
+        "gs -q -dNOPAUSE -dBATCH -sDEVICE=txtwrite -sOutputFile=- '" + path + "' 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string text;
+    char buf[512];
+    while (pipe && std::fgets(buf, sizeof buf, pipe))
+        text += buf;
+    if (pipe)
+        pclose(pipe);
+    std::string words;
+    for (char c : text) {
+        const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (!space)
+            words += c;
+        else if (!words.empty() && words.back() != ' ')
+            words += ' ';
+    }
+    return words;
+}
+
+TEST(PdfImageCheck, SeesAnImageObject)
+{
+    // The way the PDF writer declares a picture; the checks of vector pages rely on seeing it.
+    EXPECT_TRUE(hasImage("4 0 obj\n<<\n/Type /XObject\n/Subtype /Image\n/Width 2\n/Height 2\n>>"));
+    EXPECT_FALSE(hasImage("4 0 obj\n<<\n/Type /XObject\n/Subtype /Form\n>>"));
+}
+
+TEST_F(RenderPictureCliTest, ASheetPrintsAsVectorPagesWithEmbeddedText)
+{
+    const fs::path pdf = dir / "melody.pdf";
+    const std::string said = run("render " + sheet + " -o " + pdf.string());
+    ASSERT_EQ(status, 0) << said;
+    const std::string bytes = readAll(pdf);
+    ASSERT_EQ(bytes.rfind("%PDF", 0), 0u);
+    EXPECT_EQ(pdfPages(bytes), 1);
+    EXPECT_FALSE(hasImage(bytes)) << "staves, glyphs and text drawn as themselves, not page pictures";
+    EXPECT_NE(bytes.find("/FontFile2"), std::string::npos) << "the text's font travels with the file";
+
+    // A sheet of many rows fills several pages, still without pictures.
+    std::string text =
+        "<staffdoc\r\nzoomamount=1\r\ntimesig=391549\r\n>\r\n<track>\r\n<config\r\n"
+        "bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=0 tempo=120 drawmode=0 percussive=0 >\r\n"
+        "</config>\r\n";
+    for (int i = 0; i < 400; ++i)
+        text += "<note\r\nmidi=60 type=1028 line=0 iid=0 >\r\n</note>\r\n";
+    std::ofstream(dir / "long.shd", std::ios::binary) << text + "</track>\r\n</staffdoc>\r\n";
+    const fs::path longPdf = dir / "long.pdf";
+    const std::string longSaid = run("render " + (dir / "long.shd").string() + " -o " + longPdf.string());
+    ASSERT_EQ(status, 0) << longSaid;
+    const std::string longBytes = readAll(longPdf);
+    const int pages = pdfPages(longBytes);
+    EXPECT_GT(pages, 1);
+    EXPECT_FALSE(hasImage(longBytes));
+
+    // Every page is titled and numbered in text a reader can find.
+    const std::string words = pdfText(longPdf.string());
+    if (words.empty())
+        GTEST_SKIP() << "no Ghostscript to read the PDF's text";
+    const std::string count = " of " + std::to_string(pages);
+    EXPECT_NE(words.find("long.shd"), std::string::npos) << words.substr(0, 200);
+    EXPECT_NE(words.find("page 1" + count), std::string::npos) << words.substr(0, 200);
+    EXPECT_NE(words.find("page " + std::to_string(pages) + count), std::string::npos);
+    EXPECT_EQ(words.find("page " + std::to_string(pages + 1) + count), std::string::npos);
+}
+
 TEST_F(RenderPictureCliTest, AChordDocumentIsKnownByItsRootAndPrintsAsVectorPages)
 {
     // The .shd name says nothing: the root element makes it a chord document.
@@ -162,13 +239,7 @@ TEST_F(RenderPictureCliTest, AChordDocumentIsKnownByItsRootAndPrintsAsVectorPage
     const std::string bytes = readAll(pdf);
     ASSERT_EQ(bytes.rfind("%PDF", 0), 0u);
     EXPECT_EQ(pdfPages(bytes), 2) << "four columns of four rows on each A4 page";
-    EXPECT_EQ(bytes.find("/Subtype /Image"), std::string::npos) << "drawn as shapes and text, no pictures";
-
-    // The printed sheet is made of page pictures: the check above would see them.
-    const fs::path sheetPdf = dir / "melody.pdf";
-    run("render " + sheet + " -o " + sheetPdf.string());
-    ASSERT_EQ(status, 0);
-    EXPECT_NE(readAll(sheetPdf).find("/Subtype /Image"), std::string::npos);
+    EXPECT_FALSE(hasImage(bytes)) << "drawn as shapes and text, no pictures";
 
     // One more diagram than a page holds makes a second page; an empty document one page.
     std::ofstream(dir / "seventeen.shd", std::ios::binary) << chordDocumentText(17);

@@ -29,24 +29,25 @@ bool isNoteGlyph(int id)
     return id >= kGlyphWholeNote && id <= kGlyphAudioClip;
 }
 
+// A staff label's 20 screen pixels on a 600 dpi page printed from a 96 dpi screen.
+constexpr int kPrintedLabelHeight = 163;
+
 // Counts what the pages of a print run show: note glyphs and staff labels (the track number
-// at the start of every row, the only text drawn at full label height).
+// at the start of every row, the only plain text drawn at full label height).
 class CountingPrinter : public Printer {
   public:
     class Surface : public PrintSurface {
       public:
-        Surface(int w, int h, CountingPrinter& printer) : m_canvas(w, h), m_printer(printer) {}
+        Surface(int w, int h) : m_canvas(w, h) {}
         Canvas& canvas() override { return m_canvas; }
         std::unique_ptr<Picture> takePicture() override
         {
-            m_printer.count(m_canvas);
-            m_canvas.clear();
+            m_canvas.clear(); // the scratch drawing before the first page
             return nullptr;
         }
 
       private:
         RecordingCanvas m_canvas;
-        CountingPrinter& m_printer;
     };
 
     int dpiX() const override { return 600; }
@@ -56,21 +57,23 @@ class CountingPrinter : public Printer {
     bool startDocument(const std::string&, std::string&) override { return true; }
     void startPage() override { ++pages; }
     Canvas& pageCanvas() override { return m_page; }
-    void endPage() override {}
+    void endPage() override
+    {
+        count(m_page);
+        m_page.clear();
+    }
     bool endDocument(std::string&) override { return true; }
     std::unique_ptr<PrintSurface> createScreenSurface(int w, int h) override
     {
-        return std::make_unique<Surface>(w, h, *this);
+        return std::make_unique<Surface>(w, h);
     }
 
     void count(const RecordingCanvas& canvas)
     {
-        if (pages == 0)
-            return; // the scratch surface drawn before the first page
         for (const Call& c : canvas.calls()) {
             if (c.kind == Kind::Glyph && isNoteGlyph(c.v[0]))
                 ++noteGlyphs;
-            if (c.kind == Kind::Text && c.font.height == 20)
+            if (c.kind == Kind::Text && c.font.height == kPrintedLabelHeight && !c.font.bold)
                 labels.push_back(c.text);
         }
     }

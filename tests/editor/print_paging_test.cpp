@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 namespace tonvela {
@@ -46,8 +47,12 @@ class FakePrinter : public Printer {
             error = "no printer";
         return !failStart;
     }
-    void startPage() override { ++pagesStarted; }
-    Canvas& pageCanvas() override { return page; }
+    void startPage() override
+    {
+        ++pagesStarted;
+        pages.emplace_back(4800, 6400);
+    }
+    Canvas& pageCanvas() override { return pages.empty() ? stray : pages.back(); }
     void endPage() override { ++pagesEnded; }
     bool endDocument(std::string&) override
     {
@@ -64,10 +69,17 @@ class FakePrinter : public Printer {
     std::string documentName;
     int pagesStarted = 0, pagesEnded = 0;
     bool ended = false;
-    RecordingCanvas page{4800, 6400};
-    std::vector<RecordingCanvas> drawnPages; // every page handed to the printer
+    std::vector<RecordingCanvas> pages;      // what each printed page drew
+    RecordingCanvas stray{4800, 6400};       // drawing outside any page
+    std::vector<RecordingCanvas> drawnPages; // every picture taken from a screen surface
     std::vector<std::pair<int, int>> surfaceSizes;
 };
+
+// A screen length on a 600 dpi page printed from a 96 dpi screen.
+int onPaper(int screenUnits)
+{
+    return static_cast<int>(std::lround(screenUnits * 8.125));
+}
 
 class PrintPagingTest : public ::testing::Test {
   protected:
@@ -85,10 +97,10 @@ class PrintPagingTest : public ::testing::Test {
     std::vector<std::vector<int>> rowStartsPerPage() const
     {
         std::vector<std::vector<int>> out;
-        for (std::size_t p = 0; p < printer.drawnPages.size(); ++p) {
+        for (const RecordingCanvas& page : printer.pages) {
             std::vector<int> numbers;
-            for (const auto& c : printer.drawnPages[p].callsOf(RecordingCanvas::Kind::Text))
-                if (c.font.height == static_cast<int>(14.0f * sheet->zoomamount) && c.font.bold)
+            for (const auto& c : page.callsOf(RecordingCanvas::Kind::Text))
+                if (c.font.height == onPaper(static_cast<int>(14.0f * sheet->zoomamount)) && c.font.bold)
                     numbers.push_back(std::stoi(c.text));
             out.push_back(numbers);
         }
@@ -121,13 +133,28 @@ TEST_F(PrintPagingTest, ShortSheetPrintsExactlyOnePageCentred)
     EXPECT_EQ(printer.pagesEnded, 1);
     EXPECT_TRUE(printer.ended);
     EXPECT_EQ(printer.documentName, "Waltz.shd");
-    const auto pictures = printer.page.callsOf(RecordingCanvas::Kind::Picture);
-    ASSERT_EQ(pictures.size(), 1u);
+    ASSERT_EQ(printer.pages.size(), 1u);
+    const RecordingCanvas& page = printer.pages[0];
+    EXPECT_TRUE(page.callsOf(RecordingCanvas::Kind::Picture).empty()) << "drawn as shapes, not a picture";
+    EXPECT_FALSE(page.callsOf(RecordingCanvas::Kind::Glyph).empty());
+    EXPECT_FALSE(page.callsOf(RecordingCanvas::Kind::Line).empty());
+    EXPECT_TRUE(printer.stray.calls().empty());
+
+    // The 590 x 787 screen page, scaled by 8.125 and centred: title on top, number at the bottom.
     const int dW = static_cast<int>(590 * 8.125), dH = static_cast<int>(787 * 8.125);
-    EXPECT_EQ(pictures[0].v[0], 2400 - dW / 2);
-    EXPECT_EQ(pictures[0].v[1], 3200 - dH / 2);
-    EXPECT_EQ(pictures[0].v[2], dW);
-    EXPECT_EQ(pictures[0].v[3], dH);
+    const int left = 2400 - dW / 2, top = 3200 - dH / 2;
+    const auto centred = page.callsOf(RecordingCanvas::Kind::TextCentred);
+    ASSERT_EQ(centred.size(), 2u);
+    EXPECT_EQ(centred[0].text, "Waltz.shd");
+    EXPECT_EQ(centred[0].v[0], left);
+    EXPECT_EQ(centred[0].v[1], top);
+    EXPECT_EQ(centred[1].text, "page 1 of 1");
+    EXPECT_EQ(centred[1].v[3], top + onPaper(787));
+    // Nothing of the sheet is drawn in the title's band or the number's band.
+    for (const auto& line : page.callsOf(RecordingCanvas::Kind::Line)) {
+        EXPECT_GE(std::min(line.v[1], line.v[3]), centred[0].v[3]);
+        EXPECT_LE(std::max(line.v[1], line.v[3]), centred[1].v[1]);
+    }
 }
 
 TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExactly)
@@ -153,6 +180,12 @@ TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExa
         expected.push_back(m);
     EXPECT_EQ(all, expected); // no row skipped, none printed twice
     EXPECT_EQ(pages[0].front(), 1);
+    for (std::size_t p = 0; p < printer.pages.size(); ++p) {
+        const auto centred = printer.pages[p].callsOf(RecordingCanvas::Kind::TextCentred);
+        ASSERT_EQ(centred.size(), 2u);
+        EXPECT_EQ(centred[0].text, "Waltz.shd");
+        EXPECT_EQ(centred[1].text, "page " + std::to_string(p + 1) + " of 3");
+    }
 
     EXPECT_FLOAT_EQ(sheet->zoomamount, 0.9f);
     EXPECT_EQ(view->layoutWidth, width);
