@@ -453,8 +453,8 @@ bool appendFromKeyboard(SheetEditor& editor, char letter)
     note.dwFlag = 0; // the modifier toggles are for clicks only
     // The letter keys name the pitch that sounds: on an F or G(2) clef the note stands where
     // that clef shows the typed letter and octave, as a click there would place it.
-    if (!track->percussive && clefReadingShift(track->drawmode) != 0)
-        note.setStaffPosition(note.line - clefReadingShift(track->drawmode), track->drawmode);
+    if (const int shift = clefReadingShift(track->drawmode); shift != 0 && !track->percussive)
+        note.setStaffPosition(note.line - shift, track->drawmode);
     note.iid = track->iid;
     note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
     editor.edit(SnapshotKind::Insert, t, [&] { track->insertNote(note, track->count); });
