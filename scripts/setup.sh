@@ -27,6 +27,11 @@ packages=(
   # sound engine: MP3 decoding, ID3 tags, resampling to the output rate; test clips made by
   # lame and sox
   libmad0-dev libid3tag0-dev zlib1g-dev libsamplerate0-dev lame sox
+  # MusicXML: XML reading and writing, compressed .mxl containers, schema validation, and an
+  # independent reader (MuseScore 3, headless) for the export tests
+  libpugixml-dev libzip-dev libxml2-utils musescore3
+  # SVG pictures of sheet pages
+  qt6-svg-dev
 )
 
 missing=()
