@@ -106,7 +106,8 @@ int formatVersionOf(std::string_view text)
         return 0;
     const auto eol = text.find('\n');
     int version = 0;
-    if (eol == std::string_view::npos || !readNumber(text.substr(kMagic.size(), eol - kMagic.size()), version))
+    if (eol == std::string_view::npos ||
+        !readNumber(text.substr(kMagic.size(), eol - kMagic.size()), version))
         return 0;
     return version;
 }
@@ -126,7 +127,8 @@ bool endsWith(const std::string& s, std::string_view suffix)
 
 ProcessIdentity currentProcess()
 {
-    static const ProcessIdentity self{static_cast<long>(::getpid()), startTicksOf(::getpid()), currentBootId()};
+    static const ProcessIdentity self{static_cast<long>(::getpid()), startTicksOf(::getpid()),
+                                      currentBootId()};
     return self;
 }
 

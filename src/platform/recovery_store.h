@@ -72,7 +72,8 @@ FileResult makePrivateFolder(const std::string& path);
 std::string recoveryFileText(const RecoveryEntry& entry, std::string_view document);
 // Reads a file text back. False, with a reason a user can read in `error`, for a text that is
 // not a complete recovery file.
-bool parseRecoveryFile(std::string_view text, RecoveryEntry& entry, std::string& document, std::string& error);
+bool parseRecoveryFile(std::string_view text, RecoveryEntry& entry, std::string& document,
+                       std::string& error);
 
 // One file of the folder as listed: its entry and document, or why it could not be read.
 struct RecoveryFile {

@@ -52,7 +52,7 @@ MeasureRepeatMarks parseMeasureRepeats(std::string_view text)
 
 TrackConfig configOf(const Track& track)
 {
-    return {track.bpm,   track.devid,    track.iid,        track.groupid,   track.key,
+    return {track.bpm,      track.devid, track.iid,      track.groupid,    track.key,
             track.keyindex, track.tempo, track.drawmode, track.percussive, track.measureRepeats};
 }
 
@@ -95,14 +95,15 @@ void writeTrack(const TrackConfig& config, int count, NoteAt&& noteAt, std::stri
 
 void writeTrackElement(const Track& track, std::string& out)
 {
-    writeTrack(configOf(track), track.count, [&track](int i) -> const NoteContent& { return track.noteAt(i); },
-               out);
+    writeTrack(
+        configOf(track), track.count, [&track](int i) -> const NoteContent& { return track.noteAt(i); }, out);
 }
 
 void writeTrackElement(const TrackConfig& config, const std::vector<NoteContent>& notes, std::string& out)
 {
-    writeTrack(config, static_cast<int>(notes.size()),
-               [&notes](int i) -> const NoteContent& { return notes[static_cast<std::size_t>(i)]; }, out);
+    writeTrack(
+        config, static_cast<int>(notes.size()),
+        [&notes](int i) -> const NoteContent& { return notes[static_cast<std::size_t>(i)]; }, out);
 }
 
 namespace {

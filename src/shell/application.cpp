@@ -224,16 +224,18 @@ int runApplication(int argc, char** argv)
     }
 
     // A screenshot run keeps no recovery files and asks nothing.
-    Autosave autosave(line.screenshot.isEmpty() ? recoveryFolderPath() : std::string(),
-                      [&window] { return window.documents(); }, autosaveInterval(*settings));
+    Autosave autosave(
+        line.screenshot.isEmpty() ? recoveryFolderPath() : std::string(),
+        [&window] { return window.documents(); }, autosaveInterval(*settings));
     autosave.onFailure = [&notifier](const std::string& message) { notifier.warning(message, "Warning"); };
     followDocuments(window, autosave);
 
     window.showAtSavedPlacement();
     // Documents kept from an instance that ended without closing them come first, so a file
     // named on the command line that is among them shows the recovered changes.
-    const int recovered = offerRecovery(
-        window, autosave, [&window](const std::vector<RecoveryFile>& files) { return askRecoveryDialog(&window, files); });
+    const int recovered = offerRecovery(window, autosave, [&window](const std::vector<RecoveryFile>& files) {
+        return askRecoveryDialog(&window, files);
+    });
     if (line.files.isEmpty()) {
         if (recovered == 0)
             window.newSheet();

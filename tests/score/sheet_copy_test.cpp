@@ -43,7 +43,8 @@ TEST(SheetCopy, WritesTheSameTextAsTheSheetItself)
 TEST(SheetCopy, StaysAsTakenWhileTheSheetIsEditedOnAnotherThread)
 {
     SheetDocument sheet;
-    ASSERT_TRUE(loadSheet(sheet, "ode.shd", std::string(TONVELA_SOURCE_DIR) + "/examples/ode_to_joy.shd").ok());
+    ASSERT_TRUE(
+        loadSheet(sheet, "ode.shd", std::string(TONVELA_SOURCE_DIR) + "/examples/ode_to_joy.shd").ok());
     const std::string before = sheetToText(sheet);
     const SheetCopy copy = copySheet(sheet);
     // The text is made elsewhere while the sheet changes under the lock, as edits do.

@@ -52,7 +52,8 @@ class RecoveryTest : public ShellTest {
     }
     void makeAutosave(std::chrono::milliseconds interval)
     {
-        autosave = std::make_unique<Autosave>(folder, [this] { return window->documents(); }, interval);
+        autosave = std::make_unique<Autosave>(
+            folder, [this] { return window->documents(); }, interval);
         followDocuments(*window, *autosave);
     }
     static void addNote(SheetWindow* w, int line)
@@ -200,7 +201,8 @@ TEST_F(RecoveryTest, RecoverOpensTheDocumentsModifiedWithTheirPathsAndSetsDamage
     std::ofstream(folder + "/c" + kRecoveryFileSuffix) << "tonvela-recovery 1\nkind=sheet\n";
     // A file of the running instance is not offered.
     const std::string mine = folder + "/mine" + kRecoveryFileSuffix;
-    ASSERT_TRUE(writeRecoveryFile(mine, {kRecoveryKindSheet, "", "Sheet 9", 1, currentProcess()}, "<staffdoc\r\n>"));
+    ASSERT_TRUE(
+        writeRecoveryFile(mine, {kRecoveryKindSheet, "", "Sheet 9", 1, currentProcess()}, "<staffdoc\r\n>"));
 
     window->showAtSavedPlacement();
     std::vector<std::string> offered;

@@ -63,7 +63,8 @@ FileResult ChordWindow::saveTo(const std::string& path, const std::string& title
 
 std::optional<RecoveryCopy> ChordWindow::recoveryCopy() const
 {
-    return RecoveryCopy{kRecoveryKindChord, [diagrams = m_document->diagrams(), lineEnd = m_document->lineEnd] {
+    return RecoveryCopy{kRecoveryKindChord,
+                        [diagrams = m_document->diagrams(), lineEnd = m_document->lineEnd] {
                             return chordDiagramsText(diagrams, lineEnd);
                         }};
 }

@@ -13,8 +13,10 @@
 
 namespace tonvela {
 
-Autosave::Autosave(std::string folder, Documents documents, std::chrono::milliseconds interval, QObject* parent)
-    : QObject(parent), m_folder(std::move(folder)), m_documents(std::move(documents)), m_timer(new QTimer(this))
+Autosave::Autosave(std::string folder, Documents documents, std::chrono::milliseconds interval,
+                   QObject* parent)
+    : QObject(parent), m_folder(std::move(folder)), m_documents(std::move(documents)),
+      m_timer(new QTimer(this))
 {
     m_timer->setInterval(interval);
     connect(m_timer, &QTimer::timeout, this, [this] { saveNow(); });
@@ -124,8 +126,10 @@ void Autosave::saveNow()
                 m_written[file] = key;
                 return;
             }
-            const std::string message = "Could not keep a recovery copy of \"" + entry.title + "\": " + result.error;
-            QMetaObject::invokeMethod(this, [this, message] { failed(message); }, Qt::QueuedConnection);
+            const std::string message =
+                "Could not keep a recovery copy of \"" + entry.title + "\": " + result.error;
+            QMetaObject::invokeMethod(
+                this, [this, message] { failed(message); }, Qt::QueuedConnection);
         });
     }
 }

@@ -16,8 +16,8 @@ QString recoveryFileLine(const RecoveryFile& file)
         return QStringLiteral("%1: cannot be read (%2)").arg(name, QString::fromStdString(file.damage));
     }
     const RecoveryEntry& e = file.entry;
-    const QString where = e.originalPath.empty() ? QStringLiteral("never saved")
-                                                 : QString::fromStdString(e.originalPath);
+    const QString where =
+        e.originalPath.empty() ? QStringLiteral("never saved") : QString::fromStdString(e.originalPath);
     const QString when =
         QDateTime::fromSecsSinceEpoch(e.savedAt).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     return QStringLiteral("%1 (%2), changes kept %3").arg(QString::fromStdString(e.title), where, when);
@@ -38,8 +38,9 @@ RecoveryDialog::RecoveryDialog(const std::vector<RecoveryFile>& files, QWidget* 
         m_list->addItem(recoveryFileLine(f));
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     layout->addWidget(m_list);
-    auto* hint = new QLabel(QStringLiteral("Recover opens them with their changes. Discard throws the changes "
-                                           "away. Later keeps them for the next start."));
+    auto* hint =
+        new QLabel(QStringLiteral("Recover opens them with their changes. Discard throws the changes "
+                                  "away. Later keeps them for the next start."));
     hint->setWordWrap(true);
     layout->addWidget(hint);
     auto* buttons = new QDialogButtonBox;

@@ -105,7 +105,8 @@ int offerRecovery(MainWindow& frame, Autosave& autosave, const AskRecovery& ask)
     auto setAside = [&](const std::string& file, const std::string& why) {
         std::string error;
         const std::string moved = setDamagedFileAside(file, folder, error);
-        damaged.push_back(nameOf(file) + ": " + why + (moved.empty() ? " (" + error + "; it was left where it was)" : ""));
+        damaged.push_back(nameOf(file) + ": " + why +
+                          (moved.empty() ? " (" + error + "; it was left where it was)" : ""));
     };
     int opened = 0;
     for (const RecoveryFile& f : found) {
