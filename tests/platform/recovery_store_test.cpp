@@ -1,3 +1,4 @@
+#include "ended_process.h"
 #include "platform/recovery_store.h"
 #include "platform/serial_worker.h"
 
@@ -8,27 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 using namespace tonvela;
+using tonvela::test::endedProcess;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The identity of a process that has ended: a child that exited and was reaped.
-ProcessIdentity endedProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ProcessIdentity gone = currentProcess();
-    gone.pid = child;
-    return gone;
-}
 
 RecoveryEntry entryOf(const ProcessIdentity& owner, int64_t savedAt = 1765275000)
 {

@@ -3,6 +3,7 @@
 #include "editor/commands.h"
 #include "harmony/chord_document.h"
 #include "harmony/chord_document_file.h"
+#include "platform/ended_process.h"
 #include "platform/recovery_store.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
@@ -17,7 +18,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tonvela::test {
@@ -29,18 +29,6 @@ std::string slurp(const std::string& p)
 {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-ProcessIdentity endedProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ProcessIdentity gone = currentProcess();
-    gone.pid = child;
-    return gone;
 }
 
 class RecoveryTest : public ShellTest {
