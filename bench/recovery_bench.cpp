@@ -38,7 +38,10 @@ void BM_AutosaveUserInterfaceThread(benchmark::State& state)
     }
     state.counters["file_bytes"] = static_cast<double>(bytes);
 }
-BENCHMARK(BM_AutosaveUserInterfaceThread)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_AutosaveUserInterfaceThread)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
 
 // The worker's part: the file text from the copy and the atomic write of the recovery file.
 void BM_AutosaveWorker(benchmark::State& state)

@@ -22,8 +22,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <mutex>
 
@@ -152,15 +150,6 @@ class DriverPlayer : public Player, private PlaybackView {
     std::mutex m_viewGuard;
     PlaybackView* m_view = nullptr;
 };
-
-// The autosave interval: the setting when it holds 1 to 30 seconds, else 30 seconds.
-std::chrono::seconds autosaveInterval(const SettingsStore& settings)
-{
-    const std::optional<int> seconds = settings.readInt(kKeyAutosaveSeconds);
-    if (!seconds || *seconds < 1)
-        return std::chrono::seconds(kMaxAutosaveSeconds);
-    return std::chrono::seconds(std::min(*seconds, kMaxAutosaveSeconds));
-}
 
 } // namespace
 

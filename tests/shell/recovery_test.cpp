@@ -272,6 +272,18 @@ TEST_F(RecoveryTest, DiscardRemovesTheFilesAndLaterKeepsThem)
     EXPECT_EQ(asked, 2);
 }
 
+TEST(AutosaveInterval, TakesTheSettingFromOneTo25SecondsElse25)
+{
+    MemorySettingsStore store;
+    EXPECT_EQ(autosaveInterval(store), std::chrono::seconds(25));
+    const std::pair<const char*, int> cases[] = {{"1", 1},  {"12", 12}, {"25", 25},  {"26", 25},
+                                                 {"0", 25}, {"-3", 25}, {"soon", 25}};
+    for (const auto& [value, seconds] : cases) {
+        store.values[kKeyAutosaveSeconds] = value;
+        EXPECT_EQ(autosaveInterval(store), std::chrono::seconds(seconds)) << value;
+    }
+}
+
 TEST_F(RecoveryTest, TheDialogAnswersWithTheButtonPressedAndLaterWhenClosed)
 {
     std::vector<RecoveryFile> files(1);

@@ -2,6 +2,7 @@
 
 #include "platform/recovery_store.h"
 #include "shell/documents/document_window.h"
+#include "shell/settings_store.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -12,6 +13,14 @@
 #include <ctime>
 
 namespace tonvela {
+
+std::chrono::seconds autosaveInterval(const SettingsStore& settings)
+{
+    const std::optional<int> seconds = settings.readInt(kKeyAutosaveSeconds);
+    if (!seconds || *seconds < 1 || *seconds > kMaxAutosaveSeconds)
+        return std::chrono::seconds(kMaxAutosaveSeconds);
+    return std::chrono::seconds(*seconds);
+}
 
 Autosave::Autosave(std::string folder, Documents documents, std::chrono::milliseconds interval,
                    QObject* parent)

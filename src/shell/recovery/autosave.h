@@ -15,11 +15,16 @@ class QTimer;
 namespace tonvela {
 
 class DocumentWindow;
+class SettingsStore;
 
-// The longest time an edit waits for its autosave, and the default interval.
-inline constexpr int kMaxAutosaveSeconds = 30;
-// The setting that shortens the interval (whole seconds, 1 to 30).
+// The default and longest interval between two autosave passes. An edit is copied at the next
+// pass and written a moment later, well within 30 seconds.
+inline constexpr int kMaxAutosaveSeconds = 25;
+// The setting that shortens the interval (whole seconds, 1 to 25).
 inline constexpr const char* kKeyAutosaveSeconds = "AutosaveSeconds";
+
+// The interval the settings ask for: AutosaveSeconds when it holds 1 to 25, else 25 seconds.
+std::chrono::seconds autosaveInterval(const SettingsStore& settings);
 
 // Keeps a recovery file (recovery_store.h) of every modified document, so that a crash costs
 // at most one interval of work.
