@@ -119,6 +119,25 @@ TEST_F(RecoveryTest, AnEditIsKeptWithinTheIntervalAsTheSheetFileWithItsTitleAndP
     EXPECT_EQ(filesIn(folder), 1u);
 }
 
+TEST_F(RecoveryTest, AFolderThatCannotBeWrittenIsReportedOnce)
+{
+    std::ofstream(file("blocker")) << "a file where the folder would go";
+    folder = file("blocker/recovery");
+    makeAutosave(std::chrono::milliseconds(20));
+    std::vector<std::string> reports;
+    autosave->onFailure = [&reports](const std::string& message) { reports.push_back(message); };
+    window->showAtSavedPlacement();
+    SheetWindow* w = window->newSheet();
+    addNote(w, 1);
+    ASSERT_TRUE(waitUntil([&] { return !reports.empty(); }));
+    addNote(w, 2);
+    waitUntil([] { return false; }, 200); // passes that fail again
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("Sheet 1"), std::string::npos) << reports[0];
+    EXPECT_NE(reports[0].find("blocker"), std::string::npos) << reports[0];
+    EXPECT_TRUE(w->isModified()) << "the document itself is untouched";
+}
+
 TEST_F(RecoveryTest, SaveCloseAndACleanExitRemoveTheFiles)
 {
     window->showAtSavedPlacement();

@@ -88,10 +88,10 @@ void Autosave::adopt(const DocumentWindow& document, const std::string& file)
 
 void Autosave::failed(const std::string& message)
 {
-    std::fprintf(stderr, "tonvela: %s\n", message.c_str());
     if (m_reportedFailure)
         return;
     m_reportedFailure = true;
+    std::fprintf(stderr, "tonvela: %s\n", message.c_str());
     if (onFailure)
         onFailure(message);
 }
