@@ -10,9 +10,13 @@ namespace tonvela {
 
 std::string chordDocumentToText(const ChordDocument& doc)
 {
-    const std::string& le = doc.lineEnd;
+    return chordDiagramsText(doc.diagrams(), doc.lineEnd);
+}
+
+std::string chordDiagramsText(const std::vector<ChordDiagram>& diagrams, const std::string& le)
+{
     std::string out = "<chorddoc>" + le;
-    for (const ChordDiagram& d : doc.diagrams()) {
+    for (const ChordDiagram& d : diagrams) {
         out += "<chord " + le;
         out += "quality=" + std::to_string(d.quality) + " startfret=" + std::to_string(d.startFret);
         out += " label=\"" + escapeMarkupText(d.label) + "\" szchord=\"" + escapeMarkupText(d.fingering);

@@ -5,16 +5,20 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tonvela {
 
 class ChordDocument;
+struct ChordDiagram;
 
 inline constexpr const char* kChordDocumentRoot = "chorddoc";
 
 // The file text of a chord document: "<chorddoc>", two lines per diagram, "</chorddoc>" with
 // nothing after it. Lines end with the document's line end.
 std::string chordDocumentToText(const ChordDocument& doc);
+// The same text from a copy of the diagrams and the line end (written on another thread).
+std::string chordDiagramsText(const std::vector<ChordDiagram>& diagrams, const std::string& lineEnd);
 
 // Writes the document atomically. On success it takes the title and path and loses its
 // modified mark; on failure it keeps all three and the old file stays as it was.

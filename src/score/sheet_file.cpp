@@ -11,21 +11,63 @@
 
 namespace tonvela {
 
+namespace {
+
+void writeSheetHead(float zoom, int timesig, std::size_t notes, std::string& out)
+{
+    out.reserve(256 + notes * 48);
+    out += "<staffdoc\r\nzoomamount=";
+    out += formatShortReal(zoom);
+    out += "\r\ntimesig=";
+    out += std::to_string(timesig);
+    out += "\r\n>\r\n";
+}
+
+constexpr const char* kSheetTail = "<measures>\r\n</measures>\r\n</staffdoc>\r\n";
+
+} // namespace
+
 std::string sheetToText(const SheetDocument& sheet)
 {
     std::string out;
     std::size_t notes = 0;
     for (int t = 0; t < sheet.trackCount(); ++t)
         notes += static_cast<std::size_t>(sheet.trackAt(t)->count);
-    out.reserve(256 + notes * 48);
-    out += "<staffdoc\r\nzoomamount=";
-    out += formatShortReal(sheet.zoomamount);
-    out += "\r\ntimesig=";
-    out += std::to_string(sheet.timesig);
-    out += "\r\n>\r\n";
+    writeSheetHead(sheet.zoomamount, sheet.timesig, notes, out);
     for (int t = 0; t < sheet.trackCount(); ++t)
         writeTrackElement(*sheet.trackAt(t), out);
-    out += "<measures>\r\n</measures>\r\n</staffdoc>\r\n";
+    out += kSheetTail;
+    return out;
+}
+
+SheetCopy copySheet(const SheetDocument& sheet)
+{
+    SheetLockGuard lock(sheetLock());
+    SheetCopy copy;
+    copy.zoomamount = sheet.zoomamount;
+    copy.timesig = sheet.timesig;
+    copy.tracks.resize(static_cast<std::size_t>(sheet.trackCount()));
+    for (int t = 0; t < sheet.trackCount(); ++t) {
+        const Track& track = *sheet.trackAt(t);
+        SheetCopy::TrackCopy& to = copy.tracks[static_cast<std::size_t>(t)];
+        to.config = configOf(track);
+        to.notes.reserve(static_cast<std::size_t>(track.count));
+        for (int i = 0; i < track.count; ++i)
+            to.notes.push_back(track.noteAt(i).content());
+    }
+    return copy;
+}
+
+std::string sheetCopyText(const SheetCopy& copy)
+{
+    std::string out;
+    std::size_t notes = 0;
+    for (const auto& track : copy.tracks)
+        notes += track.notes.size();
+    writeSheetHead(copy.zoomamount, copy.timesig, notes, out);
+    for (const auto& track : copy.tracks)
+        writeTrackElement(track.config, track.notes, out);
+    out += kSheetTail;
     return out;
 }
 

@@ -2,13 +2,14 @@
 
 #include "platform/atomic_file.h"
 #include "platform/load_result.h"
+#include "score/sheet_document.h"
+#include "score/track_element.h"
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tonvela {
-
-class SheetDocument;
 
 inline constexpr const char* kSheetFilter = "Sheet Document Files(*.shd)";
 inline constexpr const char* kSheetExtension = ".shd";
@@ -21,6 +22,23 @@ inline constexpr const char* kSheetCutOffWarning =
 
 // The .shd text of a sheet, CR LF line ends.
 std::string sheetToText(const SheetDocument& sheet);
+
+// What a sheet file holds, copied out of the sheet: the sheet settings, and every track's
+// settings and note contents. Taking it is a copy of plain arrays; writing its text can then
+// run on another thread while the sheet is edited on.
+struct SheetCopy {
+    struct TrackCopy {
+        TrackConfig config;
+        std::vector<NoteContent> notes;
+    };
+    float zoomamount = kDefaultZoom;
+    int timesig = kTimeSig44;
+    std::vector<TrackCopy> tracks;
+};
+// Takes the copy under the sheet lock.
+SheetCopy copySheet(const SheetDocument& sheet);
+// The .shd text of the copy: the text sheetToText gave for the sheet at the copy's moment.
+std::string sheetCopyText(const SheetCopy& copy);
 
 // Writes the sheet atomically. On success the sheet takes the path and caption and loses its
 // modified mark; on failure it keeps all three and the old file stays as it was.

@@ -50,7 +50,16 @@ MeasureRepeatMarks parseMeasureRepeats(std::string_view text)
     return marks;
 }
 
-void writeTrackElement(const Track& track, std::string& out)
+TrackConfig configOf(const Track& track)
+{
+    return {track.bpm,      track.devid, track.iid,      track.groupid,    track.key,
+            track.keyindex, track.tempo, track.drawmode, track.percussive, track.measureRepeats};
+}
+
+namespace {
+
+template <class NoteAt>
+void writeTrack(const TrackConfig& config, int count, NoteAt&& noteAt, std::string& out)
 {
     out += "<track>\r\n<config\r\n";
     auto put = [&](const char* name, long long v) {
@@ -59,27 +68,42 @@ void writeTrackElement(const Track& track, std::string& out)
         out += std::to_string(v);
         out += ' ';
     };
-    put("bpm", track.bpm);
-    put("devid", track.devid);
-    put("iid", track.iid);
-    put("groupid", track.groupid);
+    put("bpm", config.bpm);
+    put("devid", config.devid);
+    put("iid", config.iid);
+    put("groupid", config.groupid);
     out += "key=";
-    out += track.key;
+    out += config.key;
     out += ' ';
-    put("keyindex", track.keyindex);
-    put("tempo", track.tempo);
-    put("drawmode", track.drawmode);
-    put("percussive", track.percussive ? 1 : 0);
+    put("keyindex", config.keyindex);
+    put("tempo", config.tempo);
+    put("drawmode", config.drawmode);
+    put("percussive", config.percussive ? 1 : 0);
     // Written only for a track with marks, so the files of other tracks stay as they were.
-    if (!track.measureRepeats.empty()) {
+    if (!config.measureRepeats.empty()) {
         out += "repeats=\"";
-        out += measureRepeatsText(track.measureRepeats);
+        out += measureRepeatsText(config.measureRepeats);
         out += "\" ";
     }
     out += ">\r\n</config>\r\n";
-    for (int i = 0; i < track.count; ++i)
-        writeNoteElement(track.noteAt(i), out);
+    for (int i = 0; i < count; ++i)
+        writeNoteElement(noteAt(i), out);
     out += "</track>\r\n";
+}
+
+} // namespace
+
+void writeTrackElement(const Track& track, std::string& out)
+{
+    writeTrack(
+        configOf(track), track.count, [&track](int i) -> const NoteContent& { return track.noteAt(i); }, out);
+}
+
+void writeTrackElement(const TrackConfig& config, const std::vector<NoteContent>& notes, std::string& out)
+{
+    writeTrack(
+        config, static_cast<int>(notes.size()),
+        [&notes](int i) -> const NoteContent& { return notes[static_cast<std::size_t>(i)]; }, out);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tonvela {
 
@@ -19,6 +20,25 @@ inline constexpr int kMaxRepeatedMeasure = Track::kMaxNotes;
 // the <note> element of every note. A new track writes the config line
 // `bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=7 tempo=120 drawmode=0 percussive=0 >`.
 void writeTrackElement(const Track& track, std::string& out);
+
+// What the <config> element of a track holds, apart from the track: a copy taken under the
+// sheet lock can be written on another thread.
+struct TrackConfig {
+    int bpm = 120;
+    int devid = 0;
+    int iid = 0;
+    int groupid = 0;
+    char key = 'C';
+    int keyindex = 7;
+    int tempo = 120;
+    uint8_t drawmode = kDrawGClef;
+    uint8_t percussive = 0;
+    MeasureRepeatMarks measureRepeats;
+};
+TrackConfig configOf(const Track& track);
+// The same element from the config and the notes' contents: the text writeTrackElement
+// gives for the track they were taken from.
+void writeTrackElement(const TrackConfig& config, const std::vector<NoteContent>& notes, std::string& out);
 
 // The value of the repeats attribute: the marked measure numbers, ascending, separated by
 // commas ("2,5").

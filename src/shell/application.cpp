@@ -12,6 +12,8 @@
 #include "shell/message_box_notifier.h"
 #include "shell/open_request.h"
 #include "shell/player.h"
+#include "shell/recovery/autosave.h"
+#include "shell/recovery/recovery_offer.h"
 #include "shell/settings_store.h"
 
 #include <QApplication>
@@ -210,9 +212,22 @@ int runApplication(int argc, char** argv)
         };
     }
 
+    // A screenshot run keeps no recovery files and asks nothing.
+    Autosave autosave(
+        line.screenshot.isEmpty() ? recoveryFolderPath() : std::string(),
+        [&window] { return window.documents(); }, autosaveInterval(*settings));
+    autosave.onFailure = [&notifier](const std::string& message) { notifier.warning(message, "Warning"); };
+    followDocuments(window, autosave);
+
     window.showAtSavedPlacement();
+    // Documents kept from an instance that ended without closing them come first, so a file
+    // named on the command line that is among them shows the recovered changes.
+    const int recovered = offerRecovery(window, autosave, [&window](const std::vector<RecoveryFile>& files) {
+        return askRecoveryDialog(&window, files);
+    });
     if (line.files.isEmpty()) {
-        window.newSheet();
+        if (recovered == 0)
+            window.newSheet();
     } else {
         for (const QString& file : line.files)
             window.openFile(file.toStdString());

@@ -4,6 +4,7 @@
 #include "editor/commands.h"
 #include "harmony/chord_diagram_drawing.h"
 #include "harmony/chord_document_file.h"
+#include "platform/recovery_store.h"
 #include "render/qt_canvas.h"
 #include "score/sheet_file.h"
 
@@ -58,6 +59,14 @@ QStringList ChordWindow::saveFilters() const
 FileResult ChordWindow::saveTo(const std::string& path, const std::string& title, int /*filterIndex*/)
 {
     return writeChordDocument(*m_document, title, path);
+}
+
+std::optional<RecoveryCopy> ChordWindow::recoveryCopy() const
+{
+    return RecoveryCopy{kRecoveryKindChord,
+                        [diagrams = m_document->diagrams(), lineEnd = m_document->lineEnd] {
+                            return chordDiagramsText(diagrams, lineEnd);
+                        }};
 }
 
 PrintResult ChordWindow::print(Printer& printer)

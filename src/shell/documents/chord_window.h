@@ -58,6 +58,7 @@ class ChordWindow : public QWidget, public DocumentWindow, public ChordDocumentV
     std::string path() const override { return m_document->path; }
     QStringList saveFilters() const override;
     FileResult saveTo(const std::string& path, const std::string& title, int filterIndex) override;
+    std::optional<RecoveryCopy> recoveryCopy() const override;
     bool canPrint() const override { return true; }
     PrintResult print(Printer& printer) override;
     bool answers(int commandId) const override;

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,13 @@ namespace tonvela {
 
 class SheetDocument;
 class SheetEditor;
+
+// A document's content copied at one moment for its recovery file: the kind of document
+// (recovery_store.h) and what makes its file text from the copy, on any thread, later.
+struct RecoveryCopy {
+    std::string kind;
+    std::function<std::string()> fileText;
+};
 
 inline constexpr const char* kAllFilesFilter = "All Files (*.*)";
 
@@ -47,6 +55,10 @@ class DocumentWindow {
     {
         return FileResult::failure("there is nothing to save");
     }
+
+    // A copy of the document as it is now for its recovery file; none for windows with
+    // nothing to keep. Cheap: the file text is made from the copy elsewhere.
+    virtual std::optional<RecoveryCopy> recoveryCopy() const { return std::nullopt; }
 
     // Printing; canPrint() is false for windows that have nothing to print.
     virtual bool canPrint() const { return false; }

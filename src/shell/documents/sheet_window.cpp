@@ -5,6 +5,7 @@
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "platform/clock.h"
+#include "platform/recovery_store.h"
 #include "platform/sheet_lock.h"
 #include "playback/midi_file_writer.h"
 #include "playback/scheduler.h"
@@ -319,6 +320,12 @@ FileResult SheetWindow::saveTo(const std::string& path, const std::string& title
     if (filterIndex == 1)
         return writeMidiFile(*m_sheet, path, 0);
     return saveSheet(*m_sheet, title, path);
+}
+
+std::optional<RecoveryCopy> SheetWindow::recoveryCopy() const
+{
+    auto copy = std::make_shared<const SheetCopy>(copySheet(*m_sheet));
+    return RecoveryCopy{kRecoveryKindSheet, [copy] { return sheetCopyText(*copy); }};
 }
 
 PrintResult SheetWindow::print(Printer& printer)

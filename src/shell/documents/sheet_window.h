@@ -82,6 +82,8 @@ class SheetWindow : public QWidget,
     // Standard MIDI File and stays unsaved.
     QStringList saveFilters() const override;
     FileResult saveTo(const std::string& path, const std::string& title, int filterIndex) override;
+    // The tracks' settings and note contents, copied under the sheet lock.
+    std::optional<RecoveryCopy> recoveryCopy() const override;
     bool canPrint() const override { return true; }
     // Prints through the print paging; the view is laid out for the window again afterwards.
     PrintResult print(Printer& printer) override;

@@ -200,6 +200,8 @@ bool DocumentCommands::saveDocument(DocumentWindow& document, bool asking)
         if (!result)
             return failed("save", path, result.error);
         used(path);
+        if (onSaved)
+            onSaved(document);
         return true;
     }
     const QStringList filters = document.saveFilters();
@@ -217,6 +219,8 @@ bool DocumentCommands::saveDocument(DocumentWindow& document, bool asking)
     // A sheet written as a MIDI file stays the document it was; only its own file counts.
     if (document.path() == choice->path)
         used(choice->path);
+    if (onSaved)
+        onSaved(document);
     document.widget().setFocus();
     return true;
 }

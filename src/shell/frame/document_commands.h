@@ -49,6 +49,9 @@ class DocumentCommands {
 
     // A file was opened, imported or saved as a document (not an export).
     std::function<void(const std::string& path)> onFileUsed;
+    // A document was written to a file by Save or Save As (it may still be modified when it
+    // was written in another format).
+    std::function<void(const DocumentWindow& document)> onSaved;
 
   private:
     bool openPath(const std::string& path);

@@ -239,6 +239,8 @@ void MainWindow::openRequested(const std::string& path)
 void MainWindow::documentClosed(const QObject* sub, DocumentWindow* closed)
 {
     if (closed) {
+        if (onDocumentClosed)
+            onDocumentClosed(*closed);
         forget(m_sheetWindows, closed);
         forget(m_chordWindows, closed);
         if (m_active == closed)

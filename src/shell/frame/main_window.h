@@ -110,6 +110,8 @@ class MainWindow : public QMainWindow {
     RecentFilesMenu* recentFiles() const { return m_recent; }
     PainterThread& painter() { return *m_painter; }
 
+    // Called when a document window has closed (its window is going).
+    std::function<void(const DocumentWindow& closed)> onDocumentClosed;
     // Called once when the first sheet picture reached the screen.
     std::function<void()> onFirstSheetPresented;
 

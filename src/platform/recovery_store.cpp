@@ -1,0 +1,360 @@
+#include "platform/recovery_store.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fstream>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tonvela {
+namespace {
+
+constexpr std::string_view kMagic = "tonvela-recovery ";
+constexpr int kFormatVersion = 1;
+
+std::string firstLineOf(const std::string& file)
+{
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// The start time of a process in clock ticks since boot (field 22 of /proc/<pid>/stat), or 0
+// when it cannot be read.
+unsigned long long startTicksOf(long pid)
+{
+    const std::string stat = firstLineOf("/proc/" + std::to_string(pid) + "/stat");
+    // The command name in parentheses may hold blanks; the fields after it are plain.
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    const char* p = stat.c_str() + close + 1;
+    // After ")" come field 3 (the state) onwards; the start time is the 20th of them.
+    for (int field = 3; field < 22 && *p; ++field) {
+        while (*p == ' ')
+            ++p;
+        while (*p && *p != ' ')
+            ++p;
+    }
+    return std::strtoull(p, nullptr, 10);
+}
+
+std::string currentBootId()
+{
+    return firstLineOf("/proc/sys/kernel/random/boot_id");
+}
+
+std::string escapeHeaderText(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string unescapeHeaderText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char next = text[++i];
+        out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+    return out;
+}
+
+// A whole decimal number, or false.
+template <class Int> bool readNumber(std::string_view text, Int& out)
+{
+    if (text.empty() || text.size() > 20)
+        return false;
+    const std::string s(text);
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(s.c_str(), &end, 10);
+    if (errno != 0 || end != s.c_str() + s.size())
+        return false;
+    out = static_cast<Int>(v);
+    return true;
+}
+
+// The format version of a file that starts like a recovery file, or 0.
+int formatVersionOf(std::string_view text)
+{
+    if (text.substr(0, kMagic.size()) != kMagic)
+        return 0;
+    const auto eol = text.find('\n');
+    int version = 0;
+    if (eol == std::string_view::npos ||
+        !readNumber(text.substr(kMagic.size(), eol - kMagic.size()), version))
+        return 0;
+    return version;
+}
+
+std::string baseName(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool endsWith(const std::string& s, std::string_view suffix)
+{
+    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+} // namespace
+
+ProcessIdentity currentProcess()
+{
+    static const ProcessIdentity self{static_cast<long>(::getpid()), startTicksOf(::getpid()),
+                                      currentBootId()};
+    return self;
+}
+
+bool processRunning(const ProcessIdentity& owner)
+{
+    if (owner.pid <= 0)
+        return false;
+    const std::string boot = currentBootId();
+    if (!owner.bootId.empty() && !boot.empty() && owner.bootId != boot)
+        return false;
+    if (::kill(static_cast<pid_t>(owner.pid), 0) != 0 && errno != EPERM)
+        return false;
+    const unsigned long long started = startTicksOf(owner.pid);
+    return owner.startTicks == 0 || started == 0 || started == owner.startTicks;
+}
+
+std::string recoveryFolderPath()
+{
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && state[0] == '/')
+        return std::string(state) + "/tonvela/recovery";
+    const char* home = std::getenv("HOME");
+    std::string base = home && home[0] == '/' ? home : "";
+    if (base.empty()) {
+        if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/')
+            base = pw->pw_dir;
+    }
+    return base.empty() ? std::string() : base + "/.local/state/tonvela/recovery";
+}
+
+FileResult makePrivateFolder(const std::string& path)
+{
+    if (path.empty() || path[0] != '/')
+        return FileResult::failure("No folder for recovery files");
+    std::size_t pos = 1;
+    while (pos <= path.size()) {
+        const auto slash = path.find('/', pos);
+        const std::string part = path.substr(0, slash);
+        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return FileResult::failure("Could not create \"" + part + "\": " + std::strerror(errno));
+        if (slash == std::string::npos)
+            break;
+        pos = slash + 1;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return FileResult::failure("Could not create \"" + path + "\": not a folder");
+    if ((st.st_mode & 0777) != 0700 && st.st_uid == ::getuid())
+        ::chmod(path.c_str(), 0700);
+    return FileResult::success();
+}
+
+std::string recoveryFileText(const RecoveryEntry& entry, std::string_view document)
+{
+    std::string out;
+    out.reserve(document.size() + 512);
+    out += kMagic;
+    out += std::to_string(kFormatVersion);
+    out += "\nkind=" + escapeHeaderText(entry.kind);
+    out += "\npath=" + escapeHeaderText(entry.originalPath);
+    out += "\ntitle=" + escapeHeaderText(entry.title);
+    out += "\nsaved=" + std::to_string(entry.savedAt);
+    out += "\npid=" + std::to_string(entry.owner.pid);
+    out += "\nstarted=" + std::to_string(entry.owner.startTicks);
+    out += "\nboot=" + escapeHeaderText(entry.owner.bootId);
+    out += "\nlength=" + std::to_string(document.size());
+    out += "\n\n";
+    out += document;
+    return out;
+}
+
+bool parseRecoveryFile(std::string_view text, RecoveryEntry& entry, std::string& document, std::string& error)
+{
+    entry = {};
+    document.clear();
+    if (formatVersionOf(text) != kFormatVersion) {
+        error = "it is not a recovery file";
+        return false;
+    }
+    std::size_t pos = text.find('\n') + 1;
+    long long length = -1;
+    bool ended = false;
+    while (pos < text.size()) {
+        const auto eol = text.find('\n', pos);
+        if (eol == std::string_view::npos)
+            break;
+        const std::string_view line = text.substr(pos, eol - pos);
+        pos = eol + 1;
+        if (line.empty()) {
+            ended = true;
+            break;
+        }
+        const auto eq = line.find('=');
+        if (eq == std::string_view::npos)
+            continue;
+        const std::string_view name = line.substr(0, eq);
+        const std::string_view value = line.substr(eq + 1);
+        bool ok = true;
+        if (name == "kind")
+            entry.kind = unescapeHeaderText(value);
+        else if (name == "path")
+            entry.originalPath = unescapeHeaderText(value);
+        else if (name == "title")
+            entry.title = unescapeHeaderText(value);
+        else if (name == "saved")
+            ok = readNumber(value, entry.savedAt);
+        else if (name == "pid")
+            ok = readNumber(value, entry.owner.pid);
+        else if (name == "started")
+            ok = readNumber(value, entry.owner.startTicks);
+        else if (name == "boot")
+            entry.owner.bootId = unescapeHeaderText(value);
+        else if (name == "length")
+            ok = readNumber(value, length) && length >= 0;
+        if (!ok) {
+            error = "its header has a damaged \"" + std::string(name) + "\" line";
+            return false;
+        }
+    }
+    if (!ended || length < 0) {
+        error = "its header is incomplete";
+        return false;
+    }
+    if (entry.kind != kRecoveryKindSheet && entry.kind != kRecoveryKindChord) {
+        error = "it holds a document of an unknown kind \"" + entry.kind + "\"";
+        return false;
+    }
+    const std::size_t have = text.size() - pos;
+    if (have != static_cast<std::size_t>(length)) {
+        error = have < static_cast<std::size_t>(length) ? "it is cut off before its end"
+                                                        : "it is longer than its header says";
+        return false;
+    }
+    document.assign(text.substr(pos));
+    return true;
+}
+
+std::vector<RecoveryFile> listRecoverableFiles(const std::string& folder)
+{
+    std::vector<RecoveryFile> found;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return found;
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.empty() || name[0] == '.' || !endsWith(name, kRecoveryFileSuffix))
+            continue;
+        names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        RecoveryFile f;
+        f.file = folder + "/" + name;
+        struct stat st {};
+        if (::stat(f.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        std::string text;
+        if (const FileResult r = readWholeFile(f.file, text, kMaxRecoveryFileBytes); !r) {
+            f.damage = r.error;
+            found.push_back(std::move(f));
+            continue;
+        }
+        // A newer program's file is its business, whoever runs it.
+        if (formatVersionOf(text) > kFormatVersion)
+            continue;
+        if (parseRecoveryFile(text, f.entry, f.document, f.damage) && processRunning(f.entry.owner))
+            continue;
+        found.push_back(std::move(f));
+    }
+    std::stable_sort(found.begin(), found.end(), [](const RecoveryFile& a, const RecoveryFile& b) {
+        return a.entry.savedAt < b.entry.savedAt;
+    });
+    return found;
+}
+
+std::string newRecoveryFileName(const std::string& folder)
+{
+    static std::atomic<int> next{1};
+    const ProcessIdentity self = currentProcess();
+    return folder + "/" + std::to_string(self.startTicks) + "-" + std::to_string(self.pid) + "-" +
+           std::to_string(next++) + kRecoveryFileSuffix;
+}
+
+FileResult writeRecoveryFile(const std::string& file, const RecoveryEntry& entry, std::string_view document)
+{
+    const auto slash = file.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        if (const FileResult made = makePrivateFolder(file.substr(0, slash)); !made)
+            return made;
+    }
+    return writeFileAtomically(file, recoveryFileText(entry, document));
+}
+
+FileResult removeRecoveryFile(const std::string& file)
+{
+    if (::unlink(file.c_str()) != 0 && errno != ENOENT)
+        return FileResult::failure("Could not remove \"" + file + "\": " + std::strerror(errno));
+    return FileResult::success();
+}
+
+FileResult claimRecoveryFile(const RecoveryFile& found, const std::string& to)
+{
+    if (found.damaged())
+        return FileResult::failure("\"" + found.file + "\" is damaged: " + found.damage);
+    if (::rename(found.file.c_str(), to.c_str()) != 0)
+        return FileResult::failure("Could not take \"" + found.file + "\": " + std::strerror(errno));
+    RecoveryEntry entry = found.entry;
+    entry.owner = currentProcess();
+    return writeRecoveryFile(to, entry, found.document);
+}
+
+std::string setDamagedFileAside(const std::string& file, const std::string& folder, std::string& error)
+{
+    const std::string aside = folder + "/" + kDamagedRecoveryFolder;
+    if (const FileResult made = makePrivateFolder(aside); !made) {
+        error = made.error;
+        return {};
+    }
+    const std::string to = aside + "/" + baseName(file);
+    if (::rename(file.c_str(), to.c_str()) != 0) {
+        error = "Could not move \"" + file + "\": " + std::strerror(errno);
+        return {};
+    }
+    return to;
+}
+
+} // namespace tonvela

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "platform/atomic_file.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tonvela {
+
+// Recovery files: the last autosaved state of every modified document, so that the next start
+// after a crash can offer it back. One file per document, written atomically, made of a short
+// header and the document's own file text:
+//
+//   tonvela-recovery 1
+//   kind=sheet
+//   path=/home/me/song.shd        (empty for a document never saved)
+//   title=song.shd
+//   saved=1765275000              (seconds since 1970, UTC)
+//   pid=4242
+//   started=123456                (the process's start time, in clock ticks since boot)
+//   boot=3f1c...                  (the boot the process ran in)
+//   length=5120                   (bytes of document text after the blank line)
+//
+//   <the document exactly as its file would hold it>
+//
+// Texts in the header keep "\" as "\\" and line ends as "\n" and "\r". The owner (pid, start
+// time, boot) tells a file of a running instance, which is never touched, from one of an
+// instance that is gone.
+
+inline constexpr const char* kRecoveryKindSheet = "sheet";
+inline constexpr const char* kRecoveryKindChord = "chord";
+// Recovery files end in this; anything else in the folder is left alone.
+inline constexpr const char* kRecoveryFileSuffix = ".recovery";
+// Files that could not be read are moved into this subfolder of the recovery folder.
+inline constexpr const char* kDamagedRecoveryFolder = "damaged";
+// A recovery file larger than this is not read (a document file is far smaller).
+inline constexpr std::size_t kMaxRecoveryFileBytes = 64u * 1024u * 1024u;
+
+// Which process wrote a file: its id, when it started (a reused id starts later) and the boot
+// it ran in (ids and start times begin again at every boot).
+struct ProcessIdentity {
+    long pid = 0;
+    unsigned long long startTicks = 0;
+    std::string bootId;
+    bool operator==(const ProcessIdentity&) const = default;
+};
+
+// This process.
+ProcessIdentity currentProcess();
+// True while the process that `owner` names is running: same boot, the id in use, and (when
+// the start time is known) started at the same moment.
+bool processRunning(const ProcessIdentity& owner);
+
+struct RecoveryEntry {
+    std::string kind;         // kRecoveryKindSheet or kRecoveryKindChord
+    std::string originalPath; // empty for an untitled document
+    std::string title;
+    int64_t savedAt = 0; // seconds since 1970
+    ProcessIdentity owner;
+};
+
+// The recovery folder: $XDG_STATE_HOME/tonvela/recovery, or ~/.local/state/tonvela/recovery
+// when XDG_STATE_HOME is unset or not an absolute path. Empty when neither variable helps.
+std::string recoveryFolderPath();
+// Creates the folder and its missing parents with mode 0700; an existing recovery folder is
+// set to 0700 as well, since it holds the user's unsaved work.
+FileResult makePrivateFolder(const std::string& path);
+
+// The whole file text of an entry and its document.
+std::string recoveryFileText(const RecoveryEntry& entry, std::string_view document);
+// Reads a file text back. False, with a reason a user can read in `error`, for a text that is
+// not a complete recovery file.
+bool parseRecoveryFile(std::string_view text, RecoveryEntry& entry, std::string& document,
+                       std::string& error);
+
+// One file of the folder as listed: its entry and document, or why it could not be read.
+struct RecoveryFile {
+    std::string file; // full path
+    RecoveryEntry entry;
+    std::string document;
+    std::string damage; // empty when the file was read
+    bool damaged() const { return !damage.empty(); }
+};
+
+// Every recovery file of the folder whose owner is not running (damaged files included: who
+// wrote them is not known), oldest first. Files of running instances are left out.
+std::vector<RecoveryFile> listRecoverableFiles(const std::string& folder);
+
+// A name for a new recovery file of this process: unique within the process and apart from
+// every other process's names.
+std::string newRecoveryFileName(const std::string& folder);
+
+// Writes one recovery file atomically (creating the folder when needed).
+FileResult writeRecoveryFile(const std::string& file, const RecoveryEntry& entry, std::string_view document);
+// Removes a recovery file; a file that is gone already is no failure.
+FileResult removeRecoveryFile(const std::string& file);
+// Takes a file of a process that is gone for this process: renames it to `to` (one instance
+// wins when two try) and rewrites its owner. False when the file was gone or could not be
+// moved.
+FileResult claimRecoveryFile(const RecoveryFile& found, const std::string& to);
+// Moves a damaged file into the "damaged" subfolder, where it is kept for the user and not
+// offered again. Returns the new path, or an empty text with `error` set.
+std::string setDamagedFileAside(const std::string& file, const std::string& folder, std::string& error);
+
+} // namespace tonvela

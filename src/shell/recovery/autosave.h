@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/serial_worker.h"
+
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class QTimer;
+
+namespace tonvela {
+
+class DocumentWindow;
+class SettingsStore;
+
+// The default and longest interval between two autosave passes. An edit is copied at the next
+// pass and written a moment later, well within 30 seconds.
+inline constexpr int kMaxAutosaveSeconds = 25;
+// The setting that shortens the interval (whole seconds, 1 to 25).
+inline constexpr const char* kKeyAutosaveSeconds = "AutosaveSeconds";
+
+// The interval the settings ask for: AutosaveSeconds when it holds 1 to 25, else 25 seconds.
+std::chrono::seconds autosaveInterval(const SettingsStore& settings);
+
+// Keeps a recovery file (recovery_store.h) of every modified document, so that a crash costs
+// at most one interval of work.
+//
+// Every interval it copies each modified document (a sheet under the sheet lock: its tracks'
+// settings and note contents) and hands the copy to its own worker thread, which makes the
+// file text and writes it atomically; an unchanged text is not written again. A document that
+// is no longer modified (saved, or undone to its saved state), or that is closed, loses its
+// file. A clean exit (the destructor) removes every file of this instance. All file work runs
+// on the worker, in order, so a removal never overtakes the write before it.
+//
+// Thread rules: user-interface thread; the worker thread only ever sees copies.
+class Autosave : public QObject {
+  public:
+    using Documents = std::function<std::vector<DocumentWindow*>()>;
+
+    // No autosave at all when `folder` is empty.
+    Autosave(std::string folder, Documents documents,
+             std::chrono::milliseconds interval = std::chrono::seconds(kMaxAutosaveSeconds),
+             QObject* parent = nullptr);
+    ~Autosave() override;
+
+    const std::string& folder() const { return m_folder; }
+    std::chrono::milliseconds interval() const;
+    void setInterval(std::chrono::milliseconds interval);
+
+    // One pass now (the timer runs it every interval).
+    void saveNow();
+    // The document was saved to its own file or closed: its recovery file goes.
+    void forget(const DocumentWindow& document);
+    // A recovered document goes on in the file it was recovered from.
+    void adopt(const DocumentWindow& document, const std::string& file);
+    // The recovery file a document has now, or an empty text.
+    std::string fileOf(const DocumentWindow& document) const;
+    // A name for a new recovery file of this instance.
+    std::string newFileName() const;
+    // Waits until every write and removal handed to the worker so far is done.
+    void flush() { m_worker.flush(); }
+
+    // Told (on the user-interface thread) when a write fails for the first time, with a
+    // message a user can read. Later failures are not repeated.
+    std::function<void(const std::string& message)> onFailure;
+
+  private:
+    void remove(const std::string& file);
+    void failed(const std::string& message);
+
+    std::string m_folder;
+    Documents m_documents;
+    QTimer* m_timer;
+    std::map<const DocumentWindow*, std::string> m_files;
+    bool m_reportedFailure = false;
+    // The text last written to each file; worker thread only.
+    std::map<std::string, std::size_t> m_written;
+    SerialWorker m_worker; // last: it stops before what its jobs use
+};
+
+} // namespace tonvela

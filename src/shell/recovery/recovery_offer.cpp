@@ -1,0 +1,156 @@
+#include "shell/recovery/recovery_offer.h"
+
+#include "harmony/chord_document.h"
+#include "harmony/chord_document_file.h"
+#include "platform/notifier.h"
+#include "platform/sheet_lock.h"
+#include "score/sheet_document.h"
+#include "score/sheet_file.h"
+#include "shell/documents/chord_window.h"
+#include "shell/documents/sheet_window.h"
+#include "shell/frame/document_commands.h"
+#include "shell/frame/main_window.h"
+#include "shell/recovery/autosave.h"
+
+#include <QPointer>
+
+namespace tonvela {
+namespace {
+
+// Opens the document of a claimed recovery file; the window, or null with `error` set.
+DocumentWindow* openRecovered(MainWindow& frame, const RecoveryFile& found, std::string& error,
+                              std::vector<std::string>& warnings)
+{
+    const RecoveryEntry& e = found.entry;
+    if (e.kind == kRecoveryKindSheet) {
+        auto sheet = std::make_unique<SheetDocument>();
+        LoadResult result;
+        {
+            SheetLockGuard lock(sheetLock());
+            result = loadSheetFromText(*sheet, found.document);
+            if (result.ok()) {
+                sheet->caption = e.title;
+                sheet->path = e.originalPath;
+                sheet->markModified();
+            }
+        }
+        if (!result.ok()) {
+            error = result.error;
+            return nullptr;
+        }
+        warnings = result.warnings;
+        SheetWindow* w = frame.addSheetWindow(std::move(sheet));
+        w->sheet().selectTrack(0);
+        w->onResize();
+        return w;
+    }
+    auto doc = std::make_unique<ChordDocument>();
+    const LoadResult result = readChordDocumentFromText(*doc, found.document);
+    if (!result.ok()) {
+        error = result.error;
+        return nullptr;
+    }
+    warnings = result.warnings;
+    doc->title = e.title;
+    doc->path = e.originalPath;
+    doc->markModified();
+    return frame.addChordWindow(std::move(doc));
+}
+
+std::string damagedMessage(const std::vector<std::string>& lines, const std::string& folder)
+{
+    std::string text = "These recovery files could not be read. They were moved to " + folder + "/" +
+                       kDamagedRecoveryFolder + ", where they are kept:";
+    for (const std::string& line : lines)
+        text += "\n" + line;
+    return text;
+}
+
+std::string nameOf(const std::string& file)
+{
+    return file.substr(file.find_last_of('/') + 1);
+}
+
+} // namespace
+
+void followDocuments(MainWindow& frame, Autosave& autosave)
+{
+    // The autosave may go before the frame (at exit): the hooks then do nothing.
+    QPointer<Autosave> guard(&autosave);
+    frame.documentCommands().onSaved = [guard](const DocumentWindow& document) {
+        if (guard && !document.isModified())
+            guard->forget(document);
+    };
+    frame.onDocumentClosed = [guard](const DocumentWindow& document) {
+        if (guard)
+            guard->forget(document);
+    };
+}
+
+int offerRecovery(MainWindow& frame, Autosave& autosave, const AskRecovery& ask)
+{
+    const std::string& folder = autosave.folder();
+    if (folder.empty())
+        return 0;
+    const std::vector<RecoveryFile> found = listRecoverableFiles(folder);
+    if (found.empty())
+        return 0;
+    const RecoveryAnswer answer = ask(found);
+    if (answer == RecoveryAnswer::Later)
+        return 0;
+    Notifier& notifier = frame.services().notifier;
+    std::vector<std::string> damaged;
+    std::vector<std::string> failures;
+    // A file that cannot be read stays with the user, out of the way of the next start.
+    auto setAside = [&](const std::string& file, const std::string& why) {
+        std::string error;
+        const std::string moved = setDamagedFileAside(file, folder, error);
+        damaged.push_back(nameOf(file) + ": " + why +
+                          (moved.empty() ? " (" + error + "; it was left where it was)" : ""));
+    };
+    int opened = 0;
+    for (const RecoveryFile& f : found) {
+        if (f.damaged()) {
+            setAside(f.file, f.damage);
+            continue;
+        }
+        if (answer == RecoveryAnswer::Discard) {
+            if (const FileResult r = removeRecoveryFile(f.file); !r)
+                failures.push_back(r.error);
+            continue;
+        }
+        // Taking the file first: of two instances starting at once only one opens it.
+        RecoveryFile claimed = f;
+        claimed.file = autosave.newFileName();
+        if (const FileResult r = claimRecoveryFile(f, claimed.file); !r) {
+            failures.push_back(r.error);
+            continue;
+        }
+        std::string error;
+        std::vector<std::string> warnings;
+        DocumentWindow* window = openRecovered(frame, claimed, error, warnings);
+        if (!window) {
+            setAside(claimed.file, error);
+            continue;
+        }
+        autosave.adopt(*window, claimed.file);
+        ++opened;
+        if (!warnings.empty()) {
+            std::string text = "Some of the recovered " + f.entry.title + " was left out:";
+            for (const std::string& w : warnings)
+                text += "\n" + w;
+            notifier.warning(text, "Warning");
+        }
+    }
+    if (!damaged.empty())
+        notifier.error(damagedMessage(damaged, folder), "Error");
+    if (!failures.empty()) {
+        std::string text = "Some recovery files could not be handled:";
+        for (const std::string& line : failures)
+            text += "\n" + line;
+        notifier.error(text, "Error");
+    }
+    return opened;
+}
+
+} // namespace tonvela

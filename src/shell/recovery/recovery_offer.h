@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/recovery_store.h"
+
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+namespace tonvela {
+
+class Autosave;
+class MainWindow;
+
+// The answers of the recovery question.
+enum class RecoveryAnswer { Recover, Discard, Later };
+
+using AskRecovery = std::function<RecoveryAnswer(const std::vector<RecoveryFile>&)>;
+
+// Lets the autosave follow the frame's documents: a save to a document's own file and a close
+// remove its recovery file.
+void followDocuments(MainWindow& frame, Autosave& autosave);
+
+// At start-up: when the recovery folder holds files of an instance that is gone, asks what to
+// do with them.
+// - Recover opens every readable document as a new window, marked modified, with its original
+//   path (Save writes there; an untitled document stays untitled); its recovery file stays the
+//   document's recovery file until it is saved or closed.
+// - Discard removes the readable files.
+// - Later keeps every file for the next start.
+// Files that cannot be read are never deleted: on Recover and Discard they are moved into the
+// "damaged" subfolder and an error names them, where they are and why they could not be read.
+// Returns the number of documents opened.
+int offerRecovery(MainWindow& frame, Autosave& autosave, const AskRecovery& ask);
+
+// The question as a dialog: the documents found, with "Recover", "Discard" and "Later";
+// closing the dialog answers Later.
+RecoveryAnswer askRecoveryDialog(QWidget* parent, const std::vector<RecoveryFile>& files);
+
+} // namespace tonvela

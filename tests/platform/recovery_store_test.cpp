@@ -1,0 +1,233 @@
+#include "ended_process.h"
+#include "platform/recovery_store.h"
+#include "platform/serial_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace tonvela;
+using tonvela::test::endedProcess;
+namespace fs = std::filesystem;
+
+namespace {
+
+RecoveryEntry entryOf(const ProcessIdentity& owner, int64_t savedAt = 1765275000)
+{
+    return {kRecoveryKindSheet, "/home/me/songs/a\\b\nc.shd", "a\\b\nc.shd", savedAt, owner};
+}
+
+std::string readAll(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class RecoveryStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("tonvela-recovery-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        folder = (dir / "state" / "tonvela" / "recovery").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+    std::string folder;
+};
+
+TEST(RecoveryFileText, RoundTripsEveryFieldAndTheDocumentByteForByte)
+{
+    RecoveryEntry e = entryOf({4242, 987654321ull, "boot-1"});
+    e.kind = kRecoveryKindChord;
+    const std::string document("<chorddoc>\r\n\\n\0\xff</chorddoc>", 27);
+    RecoveryEntry back;
+    std::string doc;
+    std::string error;
+    ASSERT_TRUE(parseRecoveryFile(recoveryFileText(e, document), back, doc, error)) << error;
+    EXPECT_EQ(back.kind, e.kind);
+    EXPECT_EQ(back.originalPath, e.originalPath);
+    EXPECT_EQ(back.title, e.title);
+    EXPECT_EQ(back.savedAt, e.savedAt);
+    EXPECT_EQ(back.owner, e.owner);
+    EXPECT_EQ(doc, document);
+}
+
+TEST(RecoveryFileText, DamagedTextsAreRefusedWithAReason)
+{
+    const std::string good = recoveryFileText(entryOf({7, 1, "b"}), "<staffdoc\r\n>\r\n</staffdoc>\r\n");
+    RecoveryEntry e;
+    std::string doc;
+    std::string error;
+    EXPECT_FALSE(parseRecoveryFile(good.substr(0, good.size() - 3), e, doc, error));
+    EXPECT_NE(error.find("cut off"), std::string::npos) << error;
+    EXPECT_TRUE(doc.empty());
+    EXPECT_FALSE(parseRecoveryFile(good + "x", e, doc, error));
+    EXPECT_NE(error.find("longer"), std::string::npos) << error;
+    EXPECT_FALSE(parseRecoveryFile("<staffdoc\r\n>", e, doc, error));
+    EXPECT_NE(error.find("not a recovery file"), std::string::npos) << error;
+    // The header ends before its blank line.
+    EXPECT_FALSE(parseRecoveryFile(good.substr(0, good.find("\n\n")), e, doc, error));
+    EXPECT_NE(error.find("incomplete"), std::string::npos) << error;
+    std::string badPid = good;
+    badPid.replace(badPid.find("pid=7"), 5, "pid=7x");
+    EXPECT_FALSE(parseRecoveryFile(badPid, e, doc, error));
+    EXPECT_NE(error.find("\"pid\""), std::string::npos) << error;
+    std::string badKind = good;
+    badKind.replace(badKind.find("kind=sheet"), 10, "kind=movie");
+    EXPECT_FALSE(parseRecoveryFile(badKind, e, doc, error));
+    EXPECT_NE(error.find("movie"), std::string::npos) << error;
+}
+
+TEST(ProcessIdentityTest, TellsARunningProcessFromAnEndedOrReusedOne)
+{
+    const ProcessIdentity self = currentProcess();
+    EXPECT_EQ(self.pid, static_cast<long>(::getpid()));
+    EXPECT_GT(self.startTicks, 0u);
+    EXPECT_TRUE(processRunning(self));
+    EXPECT_FALSE(processRunning(endedProcess()));
+    // The same id, started at another moment: a reused id, not the writer.
+    ProcessIdentity reused = self;
+    reused.startTicks += 1;
+    EXPECT_FALSE(processRunning(reused));
+    // The writer ran in an earlier boot.
+    ProcessIdentity earlierBoot = self;
+    earlierBoot.bootId = "another-boot";
+    EXPECT_FALSE(processRunning(earlierBoot));
+    EXPECT_FALSE(processRunning(ProcessIdentity{}));
+}
+
+TEST_F(RecoveryStoreTest, WritingCreatesAPrivateFolderAndReplacesTheFileWhole)
+{
+    const std::string file = newRecoveryFileName(folder);
+    ASSERT_TRUE(writeRecoveryFile(file, entryOf(currentProcess()), std::string(5000, 'x')));
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_TRUE(writeRecoveryFile(file, entryOf(currentProcess()), "short"));
+    RecoveryEntry e;
+    std::string doc;
+    std::string error;
+    ASSERT_TRUE(parseRecoveryFile(readAll(file), e, doc, error)) << error;
+    EXPECT_EQ(doc, "short");
+    // Nothing but the file itself is left in the folder (no temporary file).
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_NE(newRecoveryFileName(folder), file);
+    ASSERT_TRUE(removeRecoveryFile(file));
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(removeRecoveryFile(file)) << "a file already gone is no failure";
+}
+
+TEST_F(RecoveryStoreTest, ListsFilesOfEndedInstancesAndDamagedOnesButNeverALiveInstancesFiles)
+{
+    const ProcessIdentity gone = endedProcess();
+    ASSERT_TRUE(writeRecoveryFile(folder + "/b.recovery", entryOf(gone, 200), "later"));
+    ASSERT_TRUE(writeRecoveryFile(folder + "/a.recovery", entryOf(gone, 100), "earlier"));
+    ASSERT_TRUE(writeRecoveryFile(folder + "/live.recovery", entryOf(currentProcess()), "mine"));
+    std::ofstream(folder + "/broken.recovery") << "tonvela-recovery 1\nkind=sheet\nlength=99\n\nshort";
+    std::ofstream(folder + "/newer.recovery") << "tonvela-recovery 2\nwhatever comes\n";
+    std::ofstream(folder + "/notes.txt") << "not ours";
+    std::ofstream(folder + "/.tonvela-save-123456") << "a write in progress";
+
+    const std::vector<RecoveryFile> found = listRecoverableFiles(folder);
+    std::vector<std::string> names;
+    for (const RecoveryFile& f : found)
+        names.push_back(fs::path(f.file).filename().string());
+    // The damaged file has no time and comes first; the others oldest first.
+    ASSERT_EQ(names, (std::vector<std::string>{"broken.recovery", "a.recovery", "b.recovery"}));
+    EXPECT_TRUE(found[0].damaged());
+    EXPECT_NE(found[0].damage.find("cut off"), std::string::npos) << found[0].damage;
+    EXPECT_FALSE(found[1].damaged());
+    EXPECT_EQ(found[1].document, "earlier");
+    EXPECT_EQ(found[2].entry.owner, gone);
+    EXPECT_TRUE(listRecoverableFiles(folder + "/none").empty());
+}
+
+TEST_F(RecoveryStoreTest, AClaimTakesTheFileOnceAndMakesThisProcessItsOwner)
+{
+    const ProcessIdentity gone = endedProcess();
+    ASSERT_TRUE(writeRecoveryFile(folder + "/old.recovery", entryOf(gone), "doc"));
+    const std::vector<RecoveryFile> found = listRecoverableFiles(folder);
+    ASSERT_EQ(found.size(), 1u);
+    const std::string mine = newRecoveryFileName(folder);
+    ASSERT_TRUE(claimRecoveryFile(found[0], mine));
+    EXPECT_FALSE(fs::exists(found[0].file));
+    EXPECT_TRUE(listRecoverableFiles(folder).empty()) << "a live instance's file is not offered";
+    RecoveryEntry e;
+    std::string doc;
+    std::string error;
+    ASSERT_TRUE(parseRecoveryFile(readAll(mine), e, doc, error));
+    EXPECT_EQ(e.owner, currentProcess());
+    EXPECT_EQ(e.title, found[0].entry.title);
+    EXPECT_EQ(doc, "doc");
+    // A second instance that listed the same file finds it taken.
+    EXPECT_FALSE(claimRecoveryFile(found[0], newRecoveryFileName(folder)));
+}
+
+TEST_F(RecoveryStoreTest, ADamagedFileIsSetAsideNotDeleted)
+{
+    ASSERT_TRUE(makePrivateFolder(folder));
+    const std::string file = folder + "/bad.recovery";
+    std::ofstream(file) << "garbage";
+    std::string error;
+    const std::string moved = setDamagedFileAside(file, folder, error);
+    ASSERT_FALSE(moved.empty()) << error;
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(readAll(moved), "garbage");
+    EXPECT_EQ(fs::path(moved).parent_path(), fs::path(folder) / kDamagedRecoveryFolder);
+    EXPECT_TRUE(listRecoverableFiles(folder).empty());
+}
+
+TEST(RecoveryFolderPath, FollowsXdgStateHomeAndFallsBackToHome)
+{
+    const char* oldState = std::getenv("XDG_STATE_HOME");
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedState = oldState ? oldState : "";
+    const std::string savedHome = oldHome ? oldHome : "";
+    ::setenv("HOME", "/home/someone", 1);
+    ::setenv("XDG_STATE_HOME", "/var/state", 1);
+    EXPECT_EQ(recoveryFolderPath(), "/var/state/tonvela/recovery");
+    ::setenv("XDG_STATE_HOME", "relative/state", 1); // not absolute: ignored
+    EXPECT_EQ(recoveryFolderPath(), "/home/someone/.local/state/tonvela/recovery");
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(recoveryFolderPath(), "/home/someone/.local/state/tonvela/recovery");
+    oldState ? ::setenv("XDG_STATE_HOME", savedState.c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
+    oldHome ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
+}
+
+TEST(SerialWorkerTest, RunsJobsInOrderOffTheCallersThreadAndFinishesThemBeforeItGoes)
+{
+    std::vector<int> order;
+    std::atomic<bool> otherThread{true};
+    const auto caller = std::this_thread::get_id();
+    {
+        SerialWorker worker;
+        for (int i = 0; i < 50; ++i)
+            worker.post([&, i] {
+                if (std::this_thread::get_id() == caller)
+                    otherThread = false;
+                if (i == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                order.push_back(i);
+            });
+        worker.flush();
+        EXPECT_EQ(order.size(), 50u);
+        EXPECT_EQ(worker.pending(), 0);
+        worker.post([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            order.push_back(50);
+        });
+    } // the destructor runs the queued job
+    ASSERT_EQ(order.size(), 51u);
+    for (int i = 0; i <= 50; ++i)
+        EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+    EXPECT_TRUE(otherThread);
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The application killed after edits gives them back at its next start.
+#
+# On a virtual X display, with home, state, configuration and runtime folders of its own (and
+# the autosave interval set to one second in its settings): opens a copy of SHEET, types three
+# notes (the note keys Z, X, C), waits until the recovery file holds them, kills the
+# application with SIGKILL, starts it again, answers the recovery question with Return
+# (Recover), saves with Ctrl+S (the recovered sheet keeps its path, so Save writes the copy
+# without asking) and checks that the saved file holds the three notes more. Then Ctrl+Q: a
+# clean exit leaves no recovery file behind.
+#   crash_recovery_check.sh APP SHEET
+set -euo pipefail
+app=$1 sheet=$2
+
+if [[ -z "${CRASH_CHECK_ON_DISPLAY:-}" ]]; then
+  scratch=$(mktemp -d)
+  trap 'rm -rf "$scratch"' EXIT
+  mkdir -p "$scratch/home" "$scratch/state" "$scratch/config/TonvelaApp" "$scratch/run"
+  chmod 700 "$scratch/run"
+  printf '[General]\nAutosaveSeconds=1\n' >"$scratch/config/TonvelaApp/TonvelaApp.conf"
+  cp "$sheet" "$scratch/song.shd"
+  HOME=$scratch/home XDG_STATE_HOME=$scratch/state XDG_CONFIG_HOME=$scratch/config \
+    XDG_RUNTIME_DIR=$scratch/run TMPDIR=$scratch CRASH_CHECK_ON_DISPLAY=1 SCRATCH=$scratch \
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$app" "$scratch/song.shd"
+  exit $?
+fi
+
+song=$sheet
+folder=$XDG_STATE_HOME/tonvela/recovery
+unset QT_QPA_PLATFORM
+notes() { grep -c '^<note' "$1" || true; }
+fail() {
+  echo "FAIL: $*" >&2
+  [[ -n "${pid:-}" ]] && kill -9 "$pid" 2>/dev/null || true
+  exit 1
+}
+# waitfor SECONDS COMMAND...: runs the command every 0.2 s until it succeeds.
+waitfor() {
+  local tries=$(($1 * 5))
+  shift
+  for ((i = 0; i < tries; i++)); do
+    if "$@" >/dev/null 2>&1; then return 0; fi
+    sleep 0.2
+  done
+  return 1
+}
+# The newest window whose name matches, focused for the keys that follow.
+focus() {
+  local wid
+  wid=$(timeout 20 xdotool search --sync --onlyvisible --name "$1" | tail -1) || fail "no window \"$1\""
+  xdotool windowfocus --sync "$wid"
+  focused=$wid
+  sleep 0.5
+}
+recovered_notes() {
+  local f
+  for f in "$folder"/*.recovery; do
+    [[ -f "$f" ]] && [[ $(grep -c '^<note' "$f") -eq $((before + 3)) ]] && return 0
+  done
+  return 1
+}
+no_recovery_files() { ! compgen -G "$folder/*.recovery" >/dev/null; }
+ended() { ! kill -0 "$pid" 2>/dev/null; }
+
+before=$(notes "$song")
+original=$(cat "$song")
+
+"$app" "$song" &
+pid=$!
+focus "^song.shd - Tonvela$"
+xdotool key z x c
+waitfor 20 recovered_notes || fail "no recovery file with the three new notes"
+kill -9 "$pid"
+wait "$pid" 2>/dev/null || true
+[[ "$(cat "$song")" == "$original" ]] || fail "the sheet file changed before any save"
+
+"$app" &
+pid=$!
+focus "^Recover Documents$"
+if [[ -n "${CRASH_CHECK_SCREENSHOT:-}" ]]; then
+  sleep 2 # until the dialog is painted
+  xwd -id "$focused" -silent | xwdtopnm 2>/dev/null | pnmtopng >"$CRASH_CHECK_SCREENSHOT"
+fi
+xdotool key Return
+focus "^song.shd[*] - Tonvela$"
+xdotool key ctrl+s
+waitfor 10 test "$(notes "$song")" -eq $((before + 3)) || fail "the saved file does not hold the three notes"
+xdotool key ctrl+q
+waitfor 10 ended || fail "the application did not end after Ctrl+Q"
+wait "$pid" || fail "the application ended with an error"
+no_recovery_files || fail "a clean exit left recovery files behind"
+echo "recovered: $before notes became $((before + 3)) in $song after SIGKILL"

@@ -1,0 +1,331 @@
+#include "shell_test_support.h"
+
+#include "editor/commands.h"
+#include "harmony/chord_document.h"
+#include "harmony/chord_document_file.h"
+#include "platform/ended_process.h"
+#include "platform/recovery_store.h"
+#include "score/sheet_document.h"
+#include "score/sheet_file.h"
+#include "shell/documents/chord_window.h"
+#include "shell/recovery/autosave.h"
+#include "shell/recovery/recovery_dialog.h"
+#include "shell/recovery/recovery_offer.h"
+
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace tonvela::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const std::string& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class RecoveryTest : public ShellTest {
+  protected:
+    RecoveryTest()
+    {
+        folder = file("state/tonvela/recovery");
+        makeAutosave(std::chrono::milliseconds(50));
+    }
+    void makeAutosave(std::chrono::milliseconds interval)
+    {
+        autosave = std::make_unique<Autosave>(
+            folder, [this] { return window->documents(); }, interval);
+        followDocuments(*window, *autosave);
+    }
+    static void addNote(SheetWindow* w, int line)
+    {
+        Track& t = *w->sheet().trackAt(0);
+        Note n;
+        n.type = kTypeQuarter;
+        n.setStaffPosition(line);
+        w->editor().edit(SnapshotKind::Insert, 0, [&] { t.insertNote(n, t.count); });
+    }
+    // The recovery file of a document once the autosave wrote it; empty when none came.
+    std::string awaitFile(const DocumentWindow& d, int timeoutMs = 3000)
+    {
+        waitUntil([&] { return !autosave->fileOf(d).empty() && fs::exists(autosave->fileOf(d)); }, timeoutMs);
+        autosave->flush();
+        const std::string f = autosave->fileOf(d);
+        return !f.empty() && fs::exists(f) ? f : std::string();
+    }
+    RecoveryFile parsed(const std::string& f)
+    {
+        RecoveryFile r;
+        r.file = f;
+        EXPECT_TRUE(parseRecoveryFile(slurp(f), r.entry, r.document, r.damage)) << r.damage;
+        return r;
+    }
+    // A recovery file as an instance that is gone left it.
+    std::string leftBehind(const std::string& name, const std::string& kind, const std::string& path,
+                           const std::string& title, const std::string& document)
+    {
+        const std::string f = folder + "/" + name + kRecoveryFileSuffix;
+        EXPECT_TRUE(writeRecoveryFile(f, {kind, path, title, 1765275000, endedProcess()}, document));
+        return f;
+    }
+    std::size_t filesIn(const std::string& dirPath) const
+    {
+        if (!fs::exists(dirPath))
+            return 0;
+        std::size_t n = 0;
+        for (const auto& e : fs::directory_iterator(dirPath))
+            n += e.is_regular_file() ? 1 : 0;
+        return n;
+    }
+
+    std::string folder;
+    std::unique_ptr<Autosave> autosave;
+};
+
+TEST_F(RecoveryTest, AnEditIsKeptWithinTheIntervalAsTheSheetFileWithItsTitleAndPath)
+{
+    window->showAtSavedPlacement();
+    ASSERT_TRUE(window->openFile(example()));
+    SheetWindow* w = window->activeSheet();
+    ASSERT_NE(w, nullptr);
+    autosave->saveNow();
+    autosave->flush();
+    EXPECT_TRUE(autosave->fileOf(*w).empty()) << "an unmodified document has no recovery file";
+    EXPECT_EQ(filesIn(folder), 0u);
+
+    addNote(w, 3);
+    const std::string f = awaitFile(*w);
+    ASSERT_FALSE(f.empty()) << "no recovery file within the interval";
+    const RecoveryFile r = parsed(f);
+    EXPECT_EQ(r.entry.kind, kRecoveryKindSheet);
+    EXPECT_EQ(r.entry.originalPath, example());
+    EXPECT_EQ(r.entry.title, "ode_to_joy.shd");
+    EXPECT_EQ(r.entry.owner, currentProcess());
+    EXPECT_EQ(r.document, sheetToText(w->sheet()));
+
+    // The next edit reaches the same file.
+    addNote(w, 5);
+    ASSERT_TRUE(waitUntil([&] {
+        autosave->flush();
+        return parsed(f).document == sheetToText(w->sheet());
+    }));
+    EXPECT_EQ(filesIn(folder), 1u);
+}
+
+TEST_F(RecoveryTest, AFolderThatCannotBeWrittenIsReportedOnce)
+{
+    std::ofstream(file("blocker")) << "a file where the folder would go";
+    folder = file("blocker/recovery");
+    makeAutosave(std::chrono::milliseconds(20));
+    std::vector<std::string> reports;
+    autosave->onFailure = [&reports](const std::string& message) { reports.push_back(message); };
+    window->showAtSavedPlacement();
+    SheetWindow* w = window->newSheet();
+    addNote(w, 1);
+    ASSERT_TRUE(waitUntil([&] { return !reports.empty(); }));
+    addNote(w, 2);
+    waitUntil([] { return false; }, 200); // passes that fail again
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("Sheet 1"), std::string::npos) << reports[0];
+    EXPECT_NE(reports[0].find("blocker"), std::string::npos) << reports[0];
+    EXPECT_TRUE(w->isModified()) << "the document itself is untouched";
+}
+
+TEST_F(RecoveryTest, SaveCloseAndACleanExitRemoveTheFiles)
+{
+    window->showAtSavedPlacement();
+    SheetWindow* saved = window->newSheet();
+    SheetWindow* closed = window->newSheet();
+    SheetWindow* kept = window->newSheet();
+    ChordWindow* chord = window->newChordDocument();
+    for (SheetWindow* w : {saved, closed, kept})
+        addNote(w, 1);
+    ASSERT_TRUE(chord->document().addDiagram("A", "m", "x0x2x2x1x0xx", 1));
+    const std::string savedFile = awaitFile(*saved);
+    const std::string closedFile = awaitFile(*closed);
+    const std::string keptFile = awaitFile(*kept);
+    const std::string chordFile = awaitFile(*chord);
+    ASSERT_FALSE(savedFile.empty() || closedFile.empty() || keptFile.empty() || chordFile.empty());
+    EXPECT_EQ(parsed(chordFile).entry.kind, kRecoveryKindChord);
+    EXPECT_EQ(parsed(chordFile).document, chordDocumentToText(chord->document()));
+    EXPECT_EQ(parsed(savedFile).entry.originalPath, "") << "an untitled sheet has no path";
+
+    window->activate(saved);
+    dialogs.answers.push_back(FileChoice{file("saved.shd"), 0});
+    ASSERT_TRUE(window->command(kCmdSave));
+    autosave->flush();
+    EXPECT_FALSE(fs::exists(savedFile)) << "a save removes the file at once";
+    EXPECT_TRUE(autosave->fileOf(*saved).empty());
+
+    notifier.answers = {Notifier::Answer::No}; // close without saving
+    ASSERT_TRUE(closed->parentWidget()->close());
+    autosave->flush();
+    EXPECT_FALSE(fs::exists(closedFile)) << "a close removes the file";
+    EXPECT_TRUE(fs::exists(keptFile));
+
+    // Undo back to the saved state: nothing to recover any more.
+    addNote(saved, 2);
+    ASSERT_FALSE(awaitFile(*saved).empty());
+    const std::string again = autosave->fileOf(*saved);
+    saved->command(kCmdUndo);
+    ASSERT_FALSE(saved->isModified());
+    EXPECT_TRUE(waitUntil([&] {
+        autosave->flush();
+        return !fs::exists(again);
+    }));
+
+    autosave.reset(); // a clean exit
+    EXPECT_FALSE(fs::exists(keptFile));
+    EXPECT_FALSE(fs::exists(chordFile));
+    EXPECT_EQ(filesIn(folder), 0u);
+}
+
+TEST_F(RecoveryTest, RecoverOpensTheDocumentsModifiedWithTheirPathsAndSetsDamagedFilesAside)
+{
+    const std::string song = file("song.shd");
+    SheetDocument original;
+    ASSERT_TRUE(loadSheet(original, "ode", example()).ok());
+    ASSERT_TRUE(saveSheet(original, "song.shd", song));
+    const std::string before = slurp(song);
+    // The recovered state has one note more than the file.
+    Track& t = *original.trackAt(0);
+    Note n;
+    n.type = kTypeHalf;
+    n.setStaffPosition(4);
+    t.insertNote(n, t.count);
+    const std::string edited = sheetToText(original);
+    leftBehind("a", kRecoveryKindSheet, song, "song.shd", edited);
+    ChordDocument chords;
+    ASSERT_TRUE(chords.addDiagram("E", "m", "110210310433532610", 1));
+    leftBehind("b", kRecoveryKindChord, "", "Chord 1", chordDocumentToText(chords));
+    std::ofstream(folder + "/c" + kRecoveryFileSuffix) << "tonvela-recovery 1\nkind=sheet\n";
+    // A file of the running instance is not offered.
+    const std::string mine = folder + "/mine" + kRecoveryFileSuffix;
+    ASSERT_TRUE(
+        writeRecoveryFile(mine, {kRecoveryKindSheet, "", "Sheet 9", 1, currentProcess()}, "<staffdoc\r\n>"));
+
+    window->showAtSavedPlacement();
+    std::vector<std::string> offered;
+    const int opened = offerRecovery(*window, *autosave, [&](const std::vector<RecoveryFile>& files) {
+        for (const RecoveryFile& f : files)
+            offered.push_back(recoveryFileLine(f).toStdString());
+        return RecoveryAnswer::Recover;
+    });
+    EXPECT_EQ(opened, 2);
+    ASSERT_EQ(offered.size(), 3u);
+    EXPECT_NE(offered[0].find("cannot be read"), std::string::npos) << offered[0];
+    EXPECT_NE(offered[1].find("song.shd (" + song + ")"), std::string::npos) << offered[1];
+    EXPECT_NE(offered[2].find("Chord 1 (never saved)"), std::string::npos) << offered[2];
+
+    ASSERT_EQ(window->sheetWindows().size(), 1u);
+    SheetWindow* w = window->sheetWindows()[0];
+    EXPECT_TRUE(w->isModified());
+    EXPECT_EQ(w->path(), song);
+    EXPECT_EQ(title(w), "song.shd*");
+    EXPECT_EQ(sheetToText(w->sheet()), edited);
+    ASSERT_EQ(window->chordWindows().size(), 1u);
+    ChordWindow* c = window->chordWindows()[0];
+    EXPECT_TRUE(c->isModified());
+    EXPECT_EQ(c->path(), "");
+    EXPECT_EQ(c->document().diagramCount(), 1);
+
+    // The damaged file is kept aside, and said so.
+    EXPECT_TRUE(fs::exists(folder + "/damaged/c" + kRecoveryFileSuffix));
+    ASSERT_EQ(errorCount(), 1) << errorsText();
+    EXPECT_NE(errorsText().find(folder + "/damaged"), std::string::npos) << errorsText();
+    EXPECT_NE(errorsText().find("incomplete"), std::string::npos) << errorsText();
+    // The recovered documents go on in their recovery files, now this instance's own.
+    EXPECT_EQ(filesIn(folder), 3u) << "two recovered files and the running instance's";
+    EXPECT_TRUE(fs::exists(mine));
+    EXPECT_EQ(parsed(autosave->fileOf(*w)).entry.owner, currentProcess());
+    EXPECT_TRUE(listRecoverableFiles(folder).empty());
+
+    // Save writes the original file, without asking, and the recovery file goes.
+    window->activate(w);
+    const std::string recovered = autosave->fileOf(*w);
+    ASSERT_TRUE(window->command(kCmdSave));
+    EXPECT_TRUE(dialogs.asked.empty());
+    EXPECT_EQ(slurp(song), edited);
+    EXPECT_NE(slurp(song), before);
+    autosave->flush();
+    EXPECT_FALSE(fs::exists(recovered));
+}
+
+TEST_F(RecoveryTest, DiscardRemovesTheFilesAndLaterKeepsThem)
+{
+    const std::string sheetFile = leftBehind("a", kRecoveryKindSheet, "", "Sheet 1", slurp(example()));
+    const std::string damaged = folder + "/z" + kRecoveryFileSuffix;
+    std::ofstream(damaged) << "tonvela-recovery 1\nkind=sheet\nlength=5\n\nab";
+    window->showAtSavedPlacement();
+
+    int asked = 0;
+    auto answer = [&](RecoveryAnswer a) {
+        return [&asked, a](const std::vector<RecoveryFile>&) {
+            ++asked;
+            return a;
+        };
+    };
+    EXPECT_EQ(offerRecovery(*window, *autosave, answer(RecoveryAnswer::Later)), 0);
+    EXPECT_TRUE(fs::exists(sheetFile));
+    EXPECT_TRUE(fs::exists(damaged));
+    EXPECT_TRUE(window->documents().empty());
+    EXPECT_TRUE(notifier.messages.empty());
+
+    EXPECT_EQ(offerRecovery(*window, *autosave, answer(RecoveryAnswer::Discard)), 0);
+    EXPECT_FALSE(fs::exists(sheetFile));
+    EXPECT_FALSE(fs::exists(damaged));
+    EXPECT_TRUE(fs::exists(folder + "/damaged/z" + kRecoveryFileSuffix)) << "a damaged file is never deleted";
+    EXPECT_EQ(errorCount(), 1) << errorsText();
+    EXPECT_TRUE(window->documents().empty());
+    EXPECT_EQ(asked, 2);
+
+    // Nothing left: no question at all.
+    EXPECT_EQ(offerRecovery(*window, *autosave, answer(RecoveryAnswer::Recover)), 0);
+    EXPECT_EQ(asked, 2);
+}
+
+TEST(AutosaveInterval, TakesTheSettingFromOneTo25SecondsElse25)
+{
+    MemorySettingsStore store;
+    EXPECT_EQ(autosaveInterval(store), std::chrono::seconds(25));
+    const std::pair<const char*, int> cases[] = {{"1", 1},  {"12", 12}, {"25", 25},  {"26", 25},
+                                                 {"0", 25}, {"-3", 25}, {"soon", 25}};
+    for (const auto& [value, seconds] : cases) {
+        store.values[kKeyAutosaveSeconds] = value;
+        EXPECT_EQ(autosaveInterval(store), std::chrono::seconds(seconds)) << value;
+    }
+}
+
+TEST_F(RecoveryTest, TheDialogAnswersWithTheButtonPressedAndLaterWhenClosed)
+{
+    std::vector<RecoveryFile> files(1);
+    files[0].entry = {kRecoveryKindSheet, "/music/song.shd", "song.shd", 1765275000, endedProcess()};
+    for (const RecoveryAnswer a : {RecoveryAnswer::Recover, RecoveryAnswer::Discard, RecoveryAnswer::Later}) {
+        RecoveryDialog dialog(files, window.get());
+        ASSERT_EQ(dialog.list()->count(), 1);
+        EXPECT_TRUE(dialog.list()->item(0)->text().startsWith(QStringLiteral("song.shd (/music/song.shd)")));
+        QTimer::singleShot(0, &dialog, [&dialog, a] { dialog.button(a)->click(); });
+        dialog.exec();
+        EXPECT_EQ(dialog.answer(), a);
+    }
+    EXPECT_EQ(RecoveryDialog(files).button(RecoveryAnswer::Recover)->text(), QStringLiteral("Recover"));
+    EXPECT_EQ(RecoveryDialog(files).button(RecoveryAnswer::Discard)->text(), QStringLiteral("Discard"));
+    EXPECT_EQ(RecoveryDialog(files).button(RecoveryAnswer::Later)->text(), QStringLiteral("Later"));
+    EXPECT_TRUE(RecoveryDialog(files).button(RecoveryAnswer::Recover)->isDefault());
+
+    // Escape (or the window's close button) loses nothing.
+    RecoveryDialog dialog(files, window.get());
+    QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+    dialog.exec();
+    EXPECT_EQ(dialog.answer(), RecoveryAnswer::Later);
+}
+
+} // namespace
+} // namespace tonvela::test
