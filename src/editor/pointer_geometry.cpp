@@ -1,5 +1,7 @@
 #include "editor/layout.h"
 
+#include "editor/engraving_marks.h"
+
 #include "score/sheet_document.h"
 #include "score/track.h"
 
@@ -55,6 +57,10 @@ std::optional<ClosingBar> closingBarLine(const SheetViewState& view, int track, 
     const int row = t->noteAt(last).layout.rowIndex;
     if (row < 0 || row >= view.rowCount())
         return std::nullopt;
+    // The track's last measure ends at its final bar line.
+    const TrackEnd end = trackEnd(view, track);
+    if (end.row == row && end.measure == m)
+        return ClosingBar{row, end.thinX, true};
     return ClosingBar{row, kStaffLeft + view.row(row).length, true};
 }
 
