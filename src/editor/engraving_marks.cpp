@@ -39,6 +39,18 @@ bool hasDuration(const Note& n)
 
 } // namespace
 
+int roomBeforeBar(const Note& n)
+{
+    // A head reaches 13 units right of x, a whole note's 15; an up-stem flag 19, a dot 20.
+    int reach = n.type == kTypeWhole ? 15 : 13;
+    const bool flagged = n.type == kTypeEighth || n.type == kTypeSixteenth || n.type == kTypeThirtySecond;
+    if (flagged && !n.isRest() && n.layout.stemDown == 0 && !(n.dwFlag & kFlagBeamed))
+        reach = 19;
+    if (n.dwFlag & kFlagDot)
+        reach = 20;
+    return reach + 3;
+}
+
 int keySignatureLeft()
 {
     return kClefRight + kSignGap;
@@ -182,15 +194,18 @@ void fitMeasuresBetweenBars(SheetViewState& view, int j)
             const int left = rec.startsRow ? musicLeft : rec.x;
             moveTo(view, last, (left + closeX - kMeasureRestWidth) / 2);
             moved = true;
-        } else if (roots.size() >= 2 && last.layout.x + kNoteRoomBeforeBar > closeX) {
+        } else if (roots.size() >= 2 && last.layout.x + roomBeforeBar(last) > closeX) {
             const int first = t->noteAt(roots.front()).layout.x;
             const int span = last.layout.x - first;
-            const int room = closeX - kNoteRoomBeforeBar - first;
+            const int room = closeX - roomBeforeBar(last) - first;
             if (span > 0 && room > 0) {
                 for (const int i : roots) {
                     Note& n = t->noteAt(i);
-                    moveTo(view, n, first + static_cast<int>(static_cast<long long>(n.layout.x - first) * room / span));
-                    n.layout.width = static_cast<int16_t>(static_cast<long long>(n.layout.width) * room / span);
+                    moveTo(view, n,
+                           first +
+                               static_cast<int>(static_cast<long long>(n.layout.x - first) * room / span));
+                    n.layout.width =
+                        static_cast<int16_t>(static_cast<long long>(n.layout.width) * room / span);
                     n.layout.zoomWidth = view.scaled(static_cast<int>(n.layout.width));
                 }
                 moved = true;

@@ -10,9 +10,11 @@ namespace tonvela {
 
 class Track;
 
-// Room, sheet units, that a note's head with its flag or dot keeps before the bar line that
-// closes its measure.
-inline constexpr int kNoteRoomBeforeBar = 20;
+struct Note;
+
+// Room, sheet units, that a note keeps from its x to the bar line that closes its measure: its
+// head, flag or dot and a small gap.
+int roomBeforeBar(const Note& note);
 
 // Key signature accidentals stand this far apart (the row's key signature width is this much
 // per accidental).
@@ -32,12 +34,12 @@ int timeSignatureLeft(int keyMarks);
 // Where a track's music ends: the thin line of its final bar and the right edge of the thick
 // one, where its staff stops. Rows after `row` show no staff.
 struct TrackEnd {
-    int row = -1;       // the staff row of the track's last note; -1 for a track without notes,
-                        // whose staff runs the whole row
-    int lastNote = -1;  // index of the last note drawn: trailing bar line notes are not
-    int measure = 0;    // the measure (from 1) that note is in
-    int thinX = 0;      // the final bar's thin line
-    int endX = 0;       // the right edge of its thick line
+    int row = -1;      // the staff row of the track's last note; -1 for a track without notes,
+                       // whose staff runs the whole row
+    int lastNote = -1; // index of the last note drawn: trailing bar line notes are not
+    int measure = 0;   // the measure (from 1) that note is in
+    int thinX = 0;     // the final bar's thin line
+    int endX = 0;      // the right edge of its thick line
 };
 TrackEnd trackEnd(const SheetViewState& view, int track);
 

@@ -34,9 +34,11 @@ struct DrawTools {
 inline constexpr int kRepeatThickGap = 3;   // from the thin line to the thick one
 inline constexpr int kRepeatThickWidth = 4; // the thick line
 inline constexpr int kRepeatSignWidth = kRepeatThickGap + kRepeatThickWidth;
-inline constexpr int kRepeatDotGap = 6;     // from the dots' centres back to the thin line
-inline constexpr int kRepeatDotRadius = 2;  // at zoom 1
-inline constexpr int kRepeatAfterNote = 30; // least room between the last note and the sign
+inline constexpr int kRepeatDotGap = 6;    // from the dots' centres back to the thin line
+inline constexpr int kRepeatDotRadius = 2; // at zoom 1
+// Least room between the last note and the sign or a track's final bar line: a click just
+// right of the last note (where a new note goes) stays clear of the line.
+inline constexpr int kRepeatAfterNote = 40;
 
 struct RepeatSignGeometry {
     int thinX = 0;
