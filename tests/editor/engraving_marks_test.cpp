@@ -159,14 +159,16 @@ TEST_F(EngravingMarksTest, KeySignaturesStandOnTheirClefsLinesClearOfTheClefAndT
                 // A sharp's centre lies 10 units below its box top, a flat's belly 13.
                 const double centre = marks[static_cast<std::size_t>(k)].v[2] / z + (sharps ? 10 : 13);
                 EXPECT_NEAR(centre, row.top + 4.5 * c.halfSpaces[k], 1.5)
-                    << "clef " << c.drawmode << " key " << c.keyIndex << " accidental " << k << " zoom " << zoom;
+                    << "clef " << c.drawmode << " key " << c.keyIndex << " accidental " << k << " zoom "
+                    << zoom;
             }
             // Left to right, each clear of the one before, all clear of the clef's reach.
             const int clef = c.drawmode == kDrawFClef ? kGlyphFClef : kGlyphGClef;
             ASSERT_EQ(glyphs(clef).size(), 1u);
             EXPECT_GT(marks[0].v[1], view->scaled(kClefRight));
             for (int k = 1; k < 7; ++k)
-                EXPECT_GE(marks[static_cast<std::size_t>(k)].v[1] - marks[static_cast<std::size_t>(k) - 1].v[1],
+                EXPECT_GE(marks[static_cast<std::size_t>(k)].v[1] -
+                              marks[static_cast<std::size_t>(k) - 1].v[1],
                           view->scaled(kKeyMarkPitch) - 1);
             // The time signature starts right of the last accidental's glyph (7 units wide).
             const std::vector<Call> four = glyphs(kGlyphDigit4);

@@ -498,9 +498,11 @@ TEST_F(PointerEditingTest, AClickOnAHoveredBarLineTogglesTheRepeatOfTheMeasureIt
     // The last measure closes at the track's final bar line.
     const int endX = trackEnd(*view, 0).thinX;
     ASSERT_LT(endX, kStaffLeft + view->row(0).length) << "the staff stops before the row's end";
-    moveTo(endX - 4, top(0) + 30);
+    moveTo(endX - 6, top(0) + 30);
+    EXPECT_EQ(records[2].endHover, 0) << "beside the final bar line a click appends";
+    moveTo(endX + 2, top(0) + 30);
     EXPECT_EQ(records[2].endHover, 1);
-    click(endX - 4, top(0) + 30);
+    click(endX + 2, top(0) + 30);
     EXPECT_EQ(track().measureRepeats.measures(), (std::vector<int>{1, 2}));
     EXPECT_EQ(track().count, 8);
 
