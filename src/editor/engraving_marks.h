@@ -20,9 +20,10 @@ int roomBeforeBar(const Note& note);
 // per accidental).
 inline constexpr int kKeyMarkPitch = 8;
 
-// x of the clef glyph at a row's start, and how far right of the staff start the widest clef
-// reaches, sheet units.
+// x of the clef glyphs at a row's start (the F clef, wider with its dots, a little further
+// left), and how far right of the staff start either reaches, sheet units.
 inline constexpr int kClefLeft = kStaffLeft + 4;
+inline constexpr int kFClefLeft = kStaffLeft + 2;
 inline constexpr int kClefRight = kStaffLeft + 26;
 
 // x of the first key signature accidental of a row: clear of the clef.

@@ -665,7 +665,7 @@ void SheetDrawing::drawGlyphPass(int lastRow)
         if (t->percussive)
             m_canvas.drawGlyph(kGlyphPercussionClef, sc(kStaffLeft + 9), sc(row.top + 11), z, clefColor);
         else if (t->drawmode == kDrawFClef)
-            m_canvas.drawGlyph(kGlyphFClef, sc(kClefLeft), sc(row.top), z, clefColor);
+            m_canvas.drawGlyph(kGlyphFClef, sc(kFClefLeft), sc(row.top), z, clefColor);
         else
             m_canvas.drawGlyph(kGlyphGClef, sc(kClefLeft), sc(row.top - 10), z, clefColor);
         // The G clef staff sounds an octave below what it shows, as guitar music is written;

@@ -185,17 +185,16 @@ TEST_F(RenderTest, KeySignaturesLeaveWhiteBetweenClefAccidentalsAndTimeSignature
                         return true;
                 return false;
             };
-            auto whiteBetween = [&](int from, int to) {
-                for (int x = from; x < to; ++x)
-                    if (!inkInColumn(x))
-                        return true;
-                return false;
-            };
             const int keyLeft = keySignatureLeft();
             const int timeLeft = timeSignatureLeft(7);
             EXPECT_TRUE(inkInColumn(keyLeft + 2)) << drawmode << " " << key << ": the first accidental";
-            EXPECT_TRUE(whiteBetween(kClefLeft + 10, keyLeft + 1)) << drawmode << " " << key << ": clef";
-            EXPECT_TRUE(whiteBetween(timeLeft - 4, timeLeft + 1)) << drawmode << " " << key << ": time";
+            // The white lies right before the first accidental: nothing of the clef (its dots
+            // included) reaches up to it.
+            EXPECT_TRUE(inkInColumn(kClefLeft + 8)) << drawmode << " " << key << ": the clef";
+            for (int x = keyLeft - 2; x < keyLeft; ++x)
+                EXPECT_FALSE(inkInColumn(x)) << drawmode << " " << key << ": clef touches the key at " << x;
+            for (int x = timeLeft - 2; x < timeLeft; ++x)
+                EXPECT_FALSE(inkInColumn(x)) << drawmode << " " << key << ": key touches the time at " << x;
             EXPECT_TRUE(inkInColumn(timeLeft + 4)) << drawmode << " " << key << ": the time signature";
         }
     }
