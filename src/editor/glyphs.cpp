@@ -37,8 +37,9 @@ int noteGlyph(const Note& note)
     if (note.isRest()) {
         switch (note.type) {
         case kTypeWhole:
+            return kGlyphWholeRest;
         case kTypeHalf:
-            return kGlyphWholeHalfRest;
+            return kGlyphHalfRest;
         case kTypeQuarter:
             return kGlyphQuarterRest;
         case kTypeEighth:

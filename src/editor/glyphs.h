@@ -12,7 +12,9 @@ struct Note;
 //   (x + 7, y + 28); with the stem down the head is centred near (x + 7, y + 6) and the stem
 //   runs at x + 3 down to y + 29; a whole note's head is centred near (x + 7, y + 27);
 // - a sharp or natural is centred near (x + 4, y + 10); a flat's belly near (x + 4, y + 13);
-// - rests are centred on the staff's middle line at the heights noteY gives them.
+// - rests are centred on the staff's middle line at the heights noteY gives them; the half
+//   rest's block sits on the middle line (y + 5 there), the whole rest's hangs from the line
+//   above it (y - 8 there).
 enum GlyphId : int {
     kGlyphSharp = 1126,
     kGlyphFlat = 1127,
@@ -42,7 +44,8 @@ enum GlyphId : int {
     kGlyphSixteenthDown = 508,
     kGlyphThirtySecondUp = 509,
     kGlyphThirtySecondDown = 510,
-    kGlyphWholeHalfRest = 520,
+    kGlyphHalfRest = 520,  // sits on the middle line when drawn at the half rest's height
+    kGlyphWholeRest = 525, // hangs from the line above the middle at the whole rest's height
     kGlyphQuarterRest = 521,
     kGlyphEighthRest = 522,
     kGlyphSixteenthRest = 523,

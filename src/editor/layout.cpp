@@ -1,5 +1,7 @@
 #include "editor/layout.h"
 
+#include "editor/engraving_marks.h"
+
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
@@ -415,6 +417,7 @@ void positionRowsAndPlace(SheetViewState& view, const std::vector<int>& laid, co
             n.layout.rowIndex = -1;
         }
         view.setLaidOutCount(j, placed);
+        fitMeasuresBetweenBars(view, j);
     }
     for (int r = view.firstVisibleRow; r < view.rowsInUse; ++r) {
         StaffRow& row = view.row(r);

@@ -56,6 +56,7 @@ struct ClosingBar {
     int row = 0; // the staff row the bar line is drawn with
     int x = 0;
     bool rowEnd = false;
+    bool trackEnd = false; // the track's final bar line (thin line at x)
 };
 std::optional<ClosingBar> closingBarLine(const SheetViewState& view, int track, int m);
 

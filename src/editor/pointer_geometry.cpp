@@ -1,5 +1,8 @@
 #include "editor/layout.h"
 
+#include "editor/engraving_marks.h"
+#include "editor/sheet_drawing.h"
+
 #include "score/sheet_document.h"
 #include "score/track.h"
 
@@ -55,6 +58,10 @@ std::optional<ClosingBar> closingBarLine(const SheetViewState& view, int track, 
     const int row = t->noteAt(last).layout.rowIndex;
     if (row < 0 || row >= view.rowCount())
         return std::nullopt;
+    // The track's last measure ends at its final bar line.
+    const TrackEnd end = trackEnd(view, track);
+    if (end.row == row && end.measure == m)
+        return ClosingBar{row, end.thinX, true, true};
     return ClosingBar{row, kStaffLeft + view.row(row).length, true};
 }
 
@@ -87,6 +94,10 @@ bool hoverBarLine(SheetViewState& view, int track, int px, int py)
     for (int m = 1; m <= inUse; ++m) {
         const std::optional<ClosingBar> bar = closingBarLine(view, track, m);
         if (!bar || !onBarLine(view, bar->row, bar->x, px, py))
+            continue;
+        // The final bar line stands just right of where a click appends the next note: only the
+        // line itself is a target.
+        if (bar->trackEnd && (px <= bar->x - 3 || px >= bar->x + kRepeatSignWidth + 3))
             continue;
         if (bar->rowEnd)
             records[static_cast<std::size_t>(m)].endHover = 1;

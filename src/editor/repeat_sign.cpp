@@ -77,21 +77,8 @@ void SheetDrawing::drawRowRepeats(const StaffRow& row, const Track& t, int start
         return;
     if (end < n && t.noteAt(end).layout.measureIndex + 1 == m)
         return;
-    const SheetDocument& sheet = m_view.sheet();
-    const int mw = std::max(1, sheet.measureWidth);
-    const int mpr = std::max(1, sheet.measuresPerRow);
-    const int staffEnd = kStaffLeft + row.length;
-    const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
-    const int afterLast = t.noteAt(last).layout.x + kRepeatAfterNote;
-    int thinX = staffEnd - kRepeatSignWidth;
-    if (rec.rowIndex != row.index) {
-        // Carried over a staff break: it ends after its last note on this row.
-        thinX = std::min(thinX, afterLast);
-    } else {
-        const int place = std::max(0, rec.x) / mw;
-        if (place + 1 < mpr)
-            thinX = std::min(thinX, std::max((place + 1) * mw, afterLast));
-    }
+    const int thinX =
+        measureEndThinX(m_view, row, records[static_cast<std::size_t>(m)], t.noteAt(last).layout.x);
     drawRepeatSign(row, thinX, true, tablature);
 }
 

@@ -55,6 +55,8 @@ SheetDrawing::SheetDrawing(SheetViewState& view, Canvas& canvas, bool printing)
     : m_view(view), m_canvas(canvas), m_printing(printing), m_tools(DrawTools::forZoom(view.zoom())),
       m_trackCount(view.sheet().trackCount())
 {
+    for (int j = 0; j < m_trackCount; ++j)
+        m_ends.push_back(trackEnd(view, j));
 }
 
 void SheetDrawing::pen(const Pen& p)
@@ -90,17 +92,6 @@ bool SheetDrawing::onScreen(const StaffRow& row) const
     if (m_printing)
         return row.top + 50 < m_view.layoutHeight && (m_view.pageEndRow < 0 || row.index < m_view.pageEndRow);
     return row.top <= m_view.layoutHeight && row.top <= kMaxDrawnRowTop;
-}
-
-int SheetDrawing::systemTop(const StaffRow& row) const
-{
-    const int first = row.index - row.index % std::max(1, m_trackCount);
-    return m_view.row(first).top;
-}
-
-int SheetDrawing::systemBottom(const StaffRow& row) const
-{
-    return systemTop(row) + (m_trackCount - 1) * kRowPitch + 4 * row.spacing;
 }
 
 void SheetDrawing::drawSheet()
@@ -143,9 +134,12 @@ void SheetDrawing::drawSheet()
         }
         const StaffRow& top = m_view.row(systemFirst);
         if (r >= m_view.firstVisibleRow && systemFirst >= m_view.firstVisibleRow && onScreen(top)) {
-            pen(m_tools.black);
-            const StaffRow& last = m_view.row(r - 1);
-            m_canvas.drawLine(sc(kStaffLeft), sc(top.top), sc(kStaffLeft), sc(last.top + 4 * last.spacing));
+            // The line joining the system's staves, through those that are shown.
+            const auto [y1, y2] = barSpan(top, kStaffLeft);
+            if (staffRight(top) >= 0 || y1 != top.top) {
+                pen(m_tools.black);
+                m_canvas.drawLine(sc(kStaffLeft), sc(y1), sc(kStaffLeft), sc(y2));
+            }
         }
     }
     drawGlyphPass(std::min(r, rows) - 1);
@@ -166,6 +160,11 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
     const int d = row.spacing;
     const bool visible = row.index >= m_view.firstVisibleRow;
     const bool onScreen = this->onScreen(row);
+    if (staffRight(row) < 0) {
+        // After the track's end: no staff, nothing to draw.
+        skipRow(row, p, n, onScreen);
+        return;
+    }
     if (onScreen && p < n) {
         const int first = std::clamp(row.firstNote, 0, n - 1);
         const Note& f = t.noteAt(first);
@@ -179,8 +178,10 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
         m_canvas.drawText(sc(kStaffLeft - 15), sc(3 * d + top), std::to_string(row.index % m_trackCount + 1));
         drawStaffLines(row);
         pen(m_tools.black);
-        const int xEnd = sc(m_view.layoutWidth - 70 + kStaffLeft - 1);
-        m_canvas.drawLine(xEnd, sc(top), xEnd, sc(top + 4 * d));
+        if (!endsTrack(row)) {
+            const int xEnd = sc(m_view.layoutWidth - 70 + kStaffLeft - 1);
+            m_canvas.drawLine(xEnd, sc(top), xEnd, sc(top + 4 * d));
+        }
         if (!m_printing && !t.percussive) {
             if (row.hoverAboveX >= 0)
                 drawLedgerAbove(row, row.hoverAboveX);
@@ -201,6 +202,8 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
             if (t.noteAt(i).layout.beamCount > 0)
                 drawBeams(t, i, n);
         drawSystemEndLine(row);
+        if (endsTrack(row))
+            drawFinalBar(row, false);
         drawRowRepeats(row, t, start, p, n);
     }
     if (p == 0)
@@ -222,12 +225,23 @@ void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
             }
         }
     }
+    const int track = row.index % m_trackCount;
+    const TrackEnd& end = m_ends[static_cast<std::size_t>(track)];
     while (p < n && t.noteAt(p).layout.rowIndex == row.index) {
         Note& note = t.noteAt(p);
-        if (!validRoot(t, p, n) || note.type == kTypeStaffBreak) {
-            ++p; // members are drawn with their root
+        // Members are drawn with their root; bar line notes after the track's last note give
+        // way to its final bar line.
+        if (!validRoot(t, p, n) || note.type == kTypeStaffBreak || (end.row >= 0 && p > end.lastNote)) {
+            ++p;
             continue;
         }
+        // A bar line note that opens its measure is that measure's bar line: one line, in the
+        // note's colours.
+        const bool opensWithBar =
+            note.type == kTypeBar &&
+            p == m_view.measures(track)[static_cast<std::size_t>(note.layout.measureIndex + 1)].firstNote;
+        const bool barHovered = m_view.isHoveredNote(track, p) || note.play.sounding;
+        bool merged = opensWithBar && !note.selected && !barHovered;
         if (note.layout.measureIndex != row.measureOfFirst) {
             const int m = note.layout.measureIndex + 1;
             std::vector<MeasureRecord>& records = m_view.measures(row.index % m_trackCount);
@@ -238,16 +252,24 @@ void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
                     bar.type = kTypeBar;
                     bar.layout.width = 22;
                     bar.layout.x = static_cast<int16_t>(std::clamp(rec.x, 0, 32767));
-                    bar.selected = (rec.barHover && m_view.barClickPending) ? 1 : 0;
-                    drawBarLine(row, bar, rec.barHover && !m_printing);
-                    rec.barTop = systemTop(row);
-                    rec.barBottom = systemBottom(row);
+                    bar.selected =
+                        (rec.barHover && m_view.barClickPending) || (opensWithBar && note.selected);
+                    drawBarLine(row, bar, (rec.barHover || (opensWithBar && barHovered)) && !m_printing);
+                    const auto [barTop, barBottom] = barSpan(row, rec.x);
+                    rec.barTop = barTop;
+                    rec.barBottom = barBottom;
+                    if (opensWithBar) {
+                        std::copy(std::begin(bar.layout.stemExtension), std::end(bar.layout.stemExtension),
+                                  std::begin(note.layout.stemExtension));
+                        merged = true;
+                    }
                 }
             }
             drawMeasureNumber(row, note.layout.measureIndex, false);
             row.measureOfFirst = note.layout.measureIndex;
         }
-        drawNoteDecorations(row, t, p, n);
+        if (!merged)
+            drawNoteDecorations(row, t, p, n);
         row.lastX = note.layout.x;
         ++p;
     }
@@ -259,7 +281,7 @@ void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
     const int d = row.spacing;
     const bool visible = row.index >= m_view.firstVisibleRow;
     const bool onScreen = this->onScreen(row);
-    if (!visible || !onScreen) {
+    if (!visible || !onScreen || staffRight(row) < 0) {
         skipRow(row, p, n, onScreen);
         return;
     }
@@ -277,9 +299,11 @@ void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
     for (int k = 0; k < 3; ++k)
         m_canvas.drawText(sc(kStaffLeft) + sc(10), sc(top + 2 * k * d) - letters.height / 2, kLetters[k]);
     pen(m_tools.nearBlack);
+    const int right = endsTrack(row) ? sc(staffRight(row)) : row.leftScaled + row.lengthScaled;
     for (int k = 0; k < 6; ++k)
-        m_canvas.drawLine(row.leftScaled, sc(top + k * d), row.leftScaled + row.lengthScaled,
-                          sc(top + k * d));
+        m_canvas.drawLine(row.leftScaled, sc(top + k * d), right, sc(top + k * d));
+    if (endsTrack(row))
+        drawFinalBar(row, true);
     if (p < n && t.noteAt(p).layout.rowIndex >= 0 && t.noteAt(p).layout.rowIndex < row.index)
         while (p < n && t.noteAt(p).layout.rowIndex >= 0 && t.noteAt(p).layout.rowIndex < row.index)
             ++p;
@@ -295,7 +319,7 @@ void SheetDrawing::drawStaffLines(const StaffRow& row)
 {
     pen(m_tools.black);
     const int x1 = sc(kStaffLeft);
-    const int x2 = x1 + row.lengthScaled;
+    const int x2 = endsTrack(row) ? sc(staffRight(row)) : x1 + row.lengthScaled;
     for (int k = 0; k < 5; ++k) {
         const int y = sc(row.top) + sc(k * row.spacing);
         m_canvas.drawLine(x1, y, x2, y);
@@ -329,8 +353,9 @@ void SheetDrawing::drawBarLine(const StaffRow& row, Note& bar, bool hovered)
     else
         pen(m_tools.black);
     const int x = sc(static_cast<int>(bar.layout.x));
-    const int y1 = sc(systemTop(row));
-    const int y2 = sc(systemBottom(row));
+    const auto [top, bottom] = barSpan(row, bar.layout.x);
+    const int y1 = sc(top);
+    const int y2 = sc(bottom);
     m_canvas.drawLine(x, y1, x, y2);
     bar.layout.zoomY = y1;
     bar.layout.stemExtension[0] = x;
@@ -341,9 +366,13 @@ void SheetDrawing::drawBarLine(const StaffRow& row, Note& bar, bool hovered)
 
 void SheetDrawing::drawSystemEndLine(const StaffRow& row)
 {
+    // Only the staves that run on to the row's end meet there.
+    if (staffRight(row) < kStaffLeft + row.length)
+        return;
     pen(m_tools.black);
     const int x = sc(kStaffLeft) + row.lengthScaled;
-    m_canvas.drawLine(x, sc(systemTop(row)), x, sc(systemBottom(row)));
+    const auto [top, bottom] = barSpan(row, kStaffLeft + row.length);
+    m_canvas.drawLine(x, sc(top), x, sc(bottom));
 }
 
 void SheetDrawing::drawMeasureNumber(const StaffRow& row, int measureIndex, bool rowStart)
@@ -469,14 +498,14 @@ void SheetDrawing::drawKeySignature(StaffRow& row)
     const double d = row.spacing;
     for (int k = 0; k < marks.count; ++k) {
         const KeyMark& mark = marks.marks[static_cast<std::size_t>(k)];
-        const int x = kStaffLeft + 8 * k + 25;
+        const int x = keySignatureLeft() + kKeyMarkPitch * k;
         double y = row.top + (mark.step * d) / 2.0 + d / 2.0 - 1.0;
         if (mark.accidental < 0)
             y -= d / 2.0 + 3.0;
         m_canvas.drawGlyph(mark.accidental > 0 ? kGlyphSharp : kGlyphFlat, sc(x), sc(static_cast<int>(y)),
                            m_view.zoom(), GlyphColor::Normal);
     }
-    row.keySigWidth = 8 * marks.count;
+    row.keySigWidth = kKeyMarkPitch * marks.count;
 }
 
 void SheetDrawing::drawNoteDecorations(const StaffRow& row, Track& t, int index, int n)
@@ -620,11 +649,11 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             break;
         const int j = r % m_trackCount;
         Track* t = sheet.trackAt(j);
-        if (!t || t->drawmode == kDrawTablature)
+        if (!t || t->drawmode == kDrawTablature || staffRight(row) < 0)
             continue;
         drawKeySignature(row);
         const TimeSignatureGlyphs ts = timeSignatureGlyphs(row.timeSig);
-        const int tx = kStaffLeft + row.keySigWidth + 27;
+        const int tx = timeSignatureLeft(row.keySigWidth / kKeyMarkPitch);
         m_canvas.drawGlyph(ts.numerator, sc(tx), sc(row.top + 2), z, GlyphColor::Normal);
         if (ts.denominator != 0)
             m_canvas.drawGlyph(ts.denominator, sc(tx), sc(row.top + 20), z, GlyphColor::Normal);
@@ -636,9 +665,9 @@ void SheetDrawing::drawGlyphPass(int lastRow)
         if (t->percussive)
             m_canvas.drawGlyph(kGlyphPercussionClef, sc(kStaffLeft + 9), sc(row.top + 11), z, clefColor);
         else if (t->drawmode == kDrawFClef)
-            m_canvas.drawGlyph(kGlyphFClef, sc(kStaffLeft + 4), sc(row.top), z, clefColor);
+            m_canvas.drawGlyph(kGlyphFClef, sc(kFClefLeft), sc(row.top), z, clefColor);
         else
-            m_canvas.drawGlyph(kGlyphGClef, sc(kStaffLeft + 4), sc(row.top - 10), z, clefColor);
+            m_canvas.drawGlyph(kGlyphGClef, sc(kClefLeft), sc(row.top - 10), z, clefColor);
         // The G clef staff sounds an octave below what it shows, as guitar music is written;
         // the small 8 under the clef says so. The G(2) clef sounds as written.
         if (!t->percussive && t->drawmode != kDrawFClef && t->drawmode != kDrawG2Clef)

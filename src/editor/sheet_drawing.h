@@ -1,8 +1,10 @@
 #pragma once
 
+#include "editor/engraving_marks.h"
 #include "editor/sheet_view_state.h"
 #include "platform/canvas.h"
 
+#include <utility>
 #include <vector>
 
 namespace tonvela {
@@ -32,9 +34,11 @@ struct DrawTools {
 inline constexpr int kRepeatThickGap = 3;   // from the thin line to the thick one
 inline constexpr int kRepeatThickWidth = 4; // the thick line
 inline constexpr int kRepeatSignWidth = kRepeatThickGap + kRepeatThickWidth;
-inline constexpr int kRepeatDotGap = 6;     // from the dots' centres back to the thin line
-inline constexpr int kRepeatDotRadius = 2;  // at zoom 1
-inline constexpr int kRepeatAfterNote = 30; // least room between the last note and the sign
+inline constexpr int kRepeatDotGap = 6;    // from the dots' centres back to the thin line
+inline constexpr int kRepeatDotRadius = 2; // at zoom 1
+// Least room between the last note and the sign or a track's final bar line: a click just
+// right of the last note (where a new note goes) stays clear of the line.
+inline constexpr int kRepeatAfterNote = 40;
 
 struct RepeatSignGeometry {
     int thinX = 0;
@@ -88,8 +92,14 @@ class SheetDrawing {
     void font(const Font& f);
     void textColor(Color c);
     bool onScreen(const StaffRow& row) const;
-    int systemTop(const StaffRow& row) const;
-    int systemBottom(const StaffRow& row) const;
+    // Where the row's staff stops: the row's end, or the track's final bar on its last row;
+    // -1 for a row after the track's end, which shows no staff (engraving_marks.cpp).
+    int staffRight(const StaffRow& row) const;
+    bool endsTrack(const StaffRow& row) const;
+    // Top and bottom, sheet units, of a bar line at x through the staves of the row's system
+    // that reach x.
+    std::pair<int, int> barSpan(const StaffRow& row, int x) const;
+    void drawFinalBar(const StaffRow& row, bool tablature);
 
     void drawStaffRow(StaffRow& row, Track& track, int& p, int n);
     void drawTablatureRow(StaffRow& row, Track& track, int& p, int n);
@@ -109,6 +119,7 @@ class SheetDrawing {
     bool m_printing;
     DrawTools m_tools;
     int m_trackCount;
+    std::vector<TrackEnd> m_ends; // per track
     Pen m_pen;
     bool m_penSet = false;
     Font m_font;

@@ -206,9 +206,14 @@ const GlyphShapes& shapes()
             p[id] = fitted(digits, ch, 0, 0, 16);
         p[kGlyphClefOctave] = fitted(digits, U'8', 0, 0, 9);
 
-        QPainterPath rest;
-        rest.addRect(QRectF(0, 0.5, 11, 4.5));
-        p[kGlyphWholeHalfRest] = rest;
+        // Half a space high: the half rest sits on the middle line, the whole rest hangs from
+        // the line above (drawn 13 and 17 units below the top line).
+        QPainterPath halfRest;
+        halfRest.addRect(QRectF(0, 0.5, 11, 4.5));
+        p[kGlyphHalfRest] = halfRest;
+        QPainterPath wholeRest;
+        wholeRest.addRect(QRectF(0, -8, 11, 4.5));
+        p[kGlyphWholeRest] = wholeRest;
         QPainterPath perc;
         perc.addRect(QRectF(0, -2, 3, 18));
         perc.addRect(QRectF(6, -2, 3, 18));

@@ -1,5 +1,6 @@
 // The clef sign and key signature of each staff kind, as drawn on screen and on paper.
 
+#include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
@@ -70,9 +71,9 @@ TEST_F(ClefDrawingTest, TheFClefKeySignatureSitsOnTheBassClefsLetters)
     // is centred 10 below its glyph's y.
     const auto sharps = glyphsBetween(kGlyphSharp, top0 - 20, top0 + 60);
     ASSERT_EQ(sharps.size(), 2u);
-    EXPECT_EQ(sharps[0].v[1], 60);
+    EXPECT_EQ(sharps[0].v[1], keySignatureLeft());
     EXPECT_EQ(sharps[0].v[2], top0 - 1);
-    EXPECT_EQ(sharps[1].v[1], 68);
+    EXPECT_EQ(sharps[1].v[1], keySignatureLeft() + kKeyMarkPitch);
     EXPECT_EQ(sharps[1].v[2], top0 + 12);
     // B flat with its belly on the second line (top + 27), E flat in the third space
     // (top + 13); a flat's belly is 13 below its glyph's y.

@@ -1,3 +1,4 @@
+#include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
@@ -81,15 +82,16 @@ TEST_F(DrawingTest, EmptyTrackGetsStaffLabelClefKeyAndTimeSignature)
     // Two sharps: F at the top line, C in the third space.
     const auto sharps = glyphs(kGlyphSharp);
     ASSERT_EQ(sharps.size(), 2u);
-    EXPECT_EQ(sharps[0].v[1], 60);
+    EXPECT_EQ(sharps[0].v[1], keySignatureLeft());
     EXPECT_EQ(sharps[0].v[2], top - 10);
-    EXPECT_EQ(sharps[1].v[1], 68);
+    EXPECT_EQ(sharps[1].v[1], keySignatureLeft() + kKeyMarkPitch);
     EXPECT_EQ(sharps[1].v[2], top + 3);
     // Time signature after the key signature, denominator 18 units lower.
     const auto fours = glyphs(kGlyphDigit4);
     ASSERT_EQ(fours.size(), 4u);
-    EXPECT_TRUE(std::any_of(fours.begin(), fours.end(),
-                            [&](const Call& c) { return c.v[1] == 35 + 16 + 27 && c.v[2] == top + 20; }));
+    EXPECT_TRUE(std::any_of(fours.begin(), fours.end(), [&](const Call& c) {
+        return c.v[1] == timeSignatureLeft(2) && c.v[2] == top + 20;
+    }));
     // The system's staves are joined at the left.
     EXPECT_TRUE(hasLine(35, 60, 35, top + 36));
 }
@@ -115,9 +117,10 @@ TEST_F(DrawingTest, GeometryScalesWithTheZoomAndTruncates)
         draw();
         const int top = view->row(0).top;
         EXPECT_EQ(top, 60);
-        const int length = view->layoutWidth - 70;
+        // The staff stops at the track's final bar line.
+        const int end = trackEnd(*view, 0).endX;
         for (int k = 0; k < 5; ++k)
-            EXPECT_TRUE(hasLine(sc(35), sc(top) + sc(9 * k), sc(35) + sc(length), sc(top) + sc(9 * k))) << k;
+            EXPECT_TRUE(hasLine(sc(35), sc(top) + sc(9 * k), sc(end), sc(top) + sc(9 * k))) << k;
         const Note& n = note(0, 0);
         EXPECT_TRUE(hasLine(sc(n.layout.x), sc(top + 45), sc(n.layout.x) + sc(10), sc(top + 45)));
         const auto lyric = texts("la");
@@ -190,8 +193,10 @@ TEST_F(DrawingTest, MeasureNumbersAndBarLinesMarkEveryMeasure)
     EXPECT_TRUE(hasLine(232, top, 232, bottom));
     EXPECT_EQ(view->measures(0)[2].barTop, top);
     EXPECT_EQ(view->measures(0)[2].barBottom, bottom);
-    // The system end line at the staff's end.
-    EXPECT_TRUE(hasLine(35 + 930, top, 35 + 930, bottom));
+    // The system end line at the staff's end, through the staff that runs on to it: track 0
+    // ends after its second measure.
+    EXPECT_TRUE(hasLine(35 + 930, top + 110, 35 + 930, bottom));
+    EXPECT_FALSE(hasLine(35 + 930, top, 35 + 930, bottom));
 }
 
 TEST_F(DrawingTest, BeamsAreFourLinesAndSixteenthsGetASecondBeam)

@@ -1,5 +1,6 @@
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
+#include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
 
 #include <gtest/gtest.h>
@@ -475,12 +476,15 @@ TEST_F(LayoutTest, BarHoverFindsTheBarLineThatClosesEachMeasure)
     EXPECT_TRUE(hoverBarLine(*view, 0, rowEnd + 3, top0 + 20));
     EXPECT_EQ(m[4].endHover, 1);
     EXPECT_EQ(hoveredClosingMeasure(*view, 0), 4);
-    // The track's last measure, alone on the third row, closes at that row's end.
+    // The track's last measure, alone on the third row, closes at its final bar line where its
+    // place on the row ends.
     const std::optional<ClosingBar> last = closingBarLine(*view, 0, 9);
     ASSERT_TRUE(last);
     EXPECT_TRUE(last->rowEnd);
     EXPECT_EQ(last->row, 4);
-    EXPECT_TRUE(hoverBarLine(*view, 0, rowEnd, view->row(4).top + 10));
+    EXPECT_EQ(last->x, std::max(sheet->measureWidth, note(0, 35).layout.x + kRepeatAfterNote));
+    EXPECT_FALSE(hoverBarLine(*view, 0, rowEnd, view->row(4).top + 10)) << "no staff runs on there";
+    EXPECT_TRUE(hoverBarLine(*view, 0, last->x, view->row(4).top + 10));
     EXPECT_EQ(hoveredClosingMeasure(*view, 0), 9);
     EXPECT_FALSE(closingBarLine(*view, 0, 10)) << "no such measure";
     // Tablature draws no bar lines.

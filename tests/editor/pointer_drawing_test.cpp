@@ -1,3 +1,4 @@
+#include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
@@ -145,9 +146,9 @@ TEST_F(PointerDrawingTest, AHoveredBarLineIsBlueAndRedWhileTheButtonIsDownOnIt)
     draw();
     EXPECT_TRUE(hasLine(linesWith(kRed), sc(m[2].x), sc(top), sc(m[2].x), sc(bottom)));
 
-    // The row's end closes the last measure.
+    // The track's final bar line closes the last measure.
     view.barClickPending = false;
-    const int end = kStaffLeft + view.row(0).length;
+    const int end = trackEnd(view, 0).thinX;
     ASSERT_TRUE(hoverBarLine(view, 0, end, top + 10));
     draw();
     EXPECT_TRUE(hasLine(linesWith(kBlue), sc(end), sc(top), sc(end), sc(bottom)));

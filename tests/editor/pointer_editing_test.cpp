@@ -2,6 +2,7 @@
 #include "editor/editing/note_clipboard.h"
 #include "editor/editing/sheet_editor.h"
 #include "editor/editing/tool_editing.h"
+#include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
 #include "editor/sheet_invariants.h"
@@ -494,11 +495,14 @@ TEST_F(PointerEditingTest, AClickOnAHoveredBarLineTogglesTheRepeatOfTheMeasureIt
     EXPECT_EQ(track().measureRepeats.measures(), std::vector<int>{1});
     EXPECT_EQ(track().count, 8);
 
-    // The last measure closes at the row's end.
-    const int endX = kStaffLeft + view->row(0).length;
-    moveTo(endX - 4, top(0) + 30);
+    // The last measure closes at the track's final bar line.
+    const int endX = trackEnd(*view, 0).thinX;
+    ASSERT_LT(endX, kStaffLeft + view->row(0).length) << "the staff stops before the row's end";
+    moveTo(endX - 6, top(0) + 30);
+    EXPECT_EQ(records[2].endHover, 0) << "beside the final bar line a click appends";
+    moveTo(endX + 2, top(0) + 30);
     EXPECT_EQ(records[2].endHover, 1);
-    click(endX - 4, top(0) + 30);
+    click(endX + 2, top(0) + 30);
     EXPECT_EQ(track().measureRepeats.measures(), (std::vector<int>{1, 2}));
     EXPECT_EQ(track().count, 8);
 
@@ -522,8 +526,8 @@ TEST_F(PointerEditingTest, TheLastMeasureOfEveryRowCanBeMarked)
     const int endX = kStaffLeft + view->row(1).length;
     click(endX - 2, top(1) + 10);
     EXPECT_EQ(track().measureRepeats.measures(), std::vector<int>{6}) << "row 2 ends with measure 6";
-    // The last measure of the track, alone on its row, closes at that row's end too.
-    click(endX - 2, top(2) + 10);
+    // The last measure of the track, alone on its row, closes at its final bar line.
+    click(trackEnd(*view, 0).thinX - 2, top(2) + 10);
     EXPECT_EQ(track().measureRepeats.measures(), (std::vector<int>{6, 7}));
 }
 

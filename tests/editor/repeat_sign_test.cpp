@@ -60,6 +60,8 @@ class RepeatSignTest : public ::testing::Test {
                 if (cx < s.thick.v[0] && cx > s.thick.v[0] - 20 && cy > s.thick.v[1] && cy < s.thick.v[3])
                     s.dots.push_back(e);
         }
+        // A thick line without dots is a track's final bar line, not a repeat sign.
+        std::erase_if(out, [](const DrawnSign& s) { return s.dots.empty(); });
         std::sort(out.begin(), out.end(), [](const DrawnSign& a, const DrawnSign& b) {
             return a.thick.v[1] != b.thick.v[1] ? a.thick.v[1] < b.thick.v[1] : a.thick.v[0] < b.thick.v[0];
         });

@@ -1,6 +1,7 @@
 // Renders example sheets with Qt and compares them with reference pictures checked in under
 // tests/data/render (see reference_image.h).
 
+#include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
@@ -132,6 +133,71 @@ TEST_F(RenderTest, BeamsTiesRestsAndFlatsMatchTheReference)
 {
     auto sheet = testing::beamsAndTiesSheet();
     compareWithReference(render(*sheet, 1000, 420, 1.0f), "beams_and_ties.png");
+}
+
+// The engraving example sheets at zoom 1 and 2: every staff kind, beams and ties, rests of every
+// length, lyrics, and keys with sharps and flats on the G and F clef.
+TEST_F(RenderTest, EngravingExamplesMatchTheirReferencesAtZoomOneAndTwo)
+{
+    for (const char* name : {"engraving_rests_and_beams", "engraving_keys"}) {
+        for (const int zoom : {1, 2}) {
+            SheetDocument sheet;
+            const std::string path = std::string(TONVELA_SOURCE_DIR) + "/examples/" + name + ".shd";
+            ASSERT_TRUE(loadSheet(sheet, name, path).ok()) << path;
+            sheet.selectedTrack = -1;
+            const std::string reference = std::string(name) + "_zoom" + std::to_string(zoom) + ".png";
+            compareWithReference(render(sheet, 1000 * zoom, 560 * zoom, static_cast<float>(zoom)), reference);
+        }
+    }
+}
+
+TEST_F(RenderTest, WholeRestsHangFromTheFourthLineAndHalfRestsSitOnTheThird)
+{
+    // Drawn at the heights the layout gives them (17 and 13 below the top line at y = 20), the
+    // whole rest's block runs down from the line at y = 29, the half rest's up to the line at 38.
+    const QRect whole = inkBox(kGlyphWholeRest).translated(0, 17);
+    const QRect half = inkBox(kGlyphHalfRest).translated(0, 13);
+    ASSERT_FALSE(whole.isEmpty());
+    ASSERT_FALSE(half.isEmpty());
+    EXPECT_NEAR(whole.top(), 20 + 9, 1);
+    EXPECT_NEAR(whole.height(), 5, 1);
+    EXPECT_NEAR(half.bottom(), 20 + 18, 1);
+    EXPECT_NEAR(half.height(), 5, 1);
+    EXPECT_NEAR(whole.width(), half.width(), 1);
+}
+
+TEST_F(RenderTest, KeySignaturesLeaveWhiteBetweenClefAccidentalsAndTimeSignature)
+{
+    // Seven sharps and seven flats on each clef: some column right of the clef and some column
+    // between the last accidental and the time signature are white off the staff lines.
+    for (const int drawmode : {kDrawGClef, kDrawFClef, kDrawG2Clef}) {
+        for (const int key : {0, 14}) {
+            auto sheet = testing::sheetWithTracks(1);
+            sheet->selectedTrack = -1;
+            sheet->trackAt(0)->drawmode = static_cast<uint8_t>(drawmode);
+            sheet->trackAt(0)->setKeyIndex(key);
+            const QImage image = render(*sheet, 500, 200, 1.0f);
+            const int top = 60;
+            auto inkInColumn = [&](int x) {
+                for (int y = top - 14; y < top + 50; ++y)
+                    if (!(y >= top && y <= top + 36 && (y - top) % kStaffSpacing == 0) &&
+                        qGray(image.pixel(x, y)) < 128)
+                        return true;
+                return false;
+            };
+            const int keyLeft = keySignatureLeft();
+            const int timeLeft = timeSignatureLeft(7);
+            EXPECT_TRUE(inkInColumn(keyLeft + 2)) << drawmode << " " << key << ": the first accidental";
+            // The white lies right before the first accidental: nothing of the clef (its dots
+            // included) reaches up to it.
+            EXPECT_TRUE(inkInColumn(kClefLeft + 8)) << drawmode << " " << key << ": the clef";
+            for (int x = keyLeft - 2; x < keyLeft; ++x)
+                EXPECT_FALSE(inkInColumn(x)) << drawmode << " " << key << ": clef touches the key at " << x;
+            for (int x = timeLeft - 2; x < timeLeft; ++x)
+                EXPECT_FALSE(inkInColumn(x)) << drawmode << " " << key << ": key touches the time at " << x;
+            EXPECT_TRUE(inkInColumn(timeLeft + 4)) << drawmode << " " << key << ": the time signature";
+        }
+    }
 }
 
 TEST_F(RenderTest, StaffLinesAreCrispOnePixelLines)

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Pictures for judging the sheet engraving by eye: every examples/engraving_*.shd is rendered by
+# tonvela-cli at zoom 1 and 2, exported to LilyPond and engraved by lilypond, and the program's
+# picture is put beside LilyPond's in docs/engraving/. docs/engraving.md shows them.
+#
+# Usage: scripts/engraving_pictures.sh [BUILD_DIR]   (default build-dbg)
+# Needs lilypond and the netpbm tools (pngtopnm, pnmscale, pnmpad, pnmcat, pnmtopng).
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build-dbg}"
+cli="$build/src/cli/tonvela-cli"
+out="$root/docs/engraving"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+for tool in lilypond pngtopnm pnmscale pnmpad pnmcat pnmtopng; do
+    command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
+done
+[[ -x "$cli" ]] || { echo "no tonvela-cli in $build (build it first)" >&2; exit 1; }
+mkdir -p "$out"
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+
+# Pads a picture (PNM) to the given height with white below it.
+pad_to() {
+    local file="$1" height="$2"
+    local h
+    h=$(pnmfile "$file" | sed -E 's/.* by ([0-9]+) .*/\1/')
+    if ((h < height)); then
+        pnmpad -white -bottom=$((height - h)) "$file" >"$file.pad" && mv "$file.pad" "$file"
+    fi
+}
+
+for sheet in "$root"/examples/engraving_*.shd; do
+    name="$(basename "$sheet" .shd)"
+    echo "$name"
+    for zoom in 1 2; do
+        "$cli" render "$sheet" -o "$out/${name}_zoom${zoom}.png" --zoom "$zoom" \
+            --width $((1000 * zoom)) --height $((560 * zoom)) 2>/dev/null
+    done
+
+    "$cli" convert "$sheet" "$work/$name.ly" 2>/dev/null
+    (cd "$work" && lilypond --silent -dcrop -dresolution=110 --png -o "$name" "$name.ly")
+    lily="$work/$name.cropped.png"
+    [[ -f "$lily" ]] || lily="$(ls "$work/$name"*.png | head -n 1)"
+    cp "$lily" "$out/${name}_lilypond.png"
+
+    # Side by side at zoom 1: the program's picture left, LilyPond's right, same height.
+    pngtopnm "$out/${name}_zoom1.png" >"$work/left.pnm"
+    pngtopnm -mix -background=white "$lily" >"$work/right.pnm"
+    lh=$(pnmfile "$work/left.pnm" | sed -E 's/.* by ([0-9]+) .*/\1/')
+    rh=$(pnmfile "$work/right.pnm" | sed -E 's/.* by ([0-9]+) .*/\1/')
+    if ((rh > lh)); then
+        pnmscale -height "$lh" "$work/right.pnm" >"$work/r.pnm" && mv "$work/r.pnm" "$work/right.pnm"
+    else
+        pad_to "$work/right.pnm" "$lh"
+    fi
+    pnmpad -white -right=20 "$work/left.pnm" >"$work/l.pnm"
+    pnmcat -lr -white "$work/l.pnm" "$work/right.pnm" | pnmtopng >"$out/${name}_side_by_side.png"
+done
+
+cat >"$root/docs/engraving.md" <<'EOF'
+# Engraving beside LilyPond
+
+The example sheets `examples/engraving_*.shd` as this program draws them (left) and as LilyPond
+engraves the same sheet exported with `tonvela-cli convert` (right). Made by
+`scripts/engraving_pictures.sh`; the render tests compare the zoom 1 and 2 pictures with
+`tests/data/render/engraving_*_zoom*.png`.
+
+## Rests, beams, ties and lyrics (G clef with sharps, F clef with flats, G(2) clef)
+
+![rests and beams beside LilyPond](engraving/engraving_rests_and_beams_side_by_side.png)
+
+- Measure 1 of the G clef: the whole rest that fills the measure stands in its middle and hangs
+  from the fourth line; measure 2 holds every shorter rest, the half rest sitting on the middle
+  line.
+- The key signatures (two sharps, two flats) stand on the clef's own lines, clear of the clef,
+  and the time signature clear of both.
+- Each track ends with a thin and a thick bar line where its last measure ends; no staff runs on
+  after it (the G(2) line ends with the first system).
+- Beams and ties as the sheet draws them; the last note of every measure keeps clear of the bar
+  line.
+
+Zoom 2: ![rests and beams at zoom 2](engraving/engraving_rests_and_beams_zoom2.png)
+
+## Keys with flats on the G clef and sharps on the F clef, percussion and tablature
+
+![keys beside LilyPond](engraving/engraving_keys_side_by_side.png)
+
+- Three flats on the G clef at B, E, A; four sharps on the F clef at F, C, G, D of the bass
+  clef.
+- The percussion line and the tablature end with their own final bar lines in the first system;
+  the G clef's last measure goes on alone in the second.
+- Measure 4 of the G clef: a full-measure rest centred; measure 3: a quarter rest where it falls.
+
+Zoom 2: ![keys at zoom 2](engraving/engraving_keys_zoom2.png)
+EOF
+echo "pictures in $out, text in docs/engraving.md"

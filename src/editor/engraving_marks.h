@@ -1,0 +1,62 @@
+#pragma once
+
+// Where the marks around the notes go: the clef, key and time signature at a row's start, the
+// bar line that closes a measure, the final bar line that ends a track and how far its staff
+// runs.
+
+#include "editor/sheet_view_state.h"
+
+namespace tonvela {
+
+class Track;
+
+struct Note;
+
+// Room, sheet units, that a note keeps from its x to the bar line that closes its measure: its
+// head, flag or dot and a small gap.
+int roomBeforeBar(const Note& note);
+
+// Key signature accidentals stand this far apart (the row's key signature width is this much
+// per accidental).
+inline constexpr int kKeyMarkPitch = 8;
+
+// x of the clef glyphs at a row's start (the F clef, wider with its dots, a little further
+// left), and how far right of the staff start either reaches, sheet units.
+inline constexpr int kClefLeft = kStaffLeft + 4;
+inline constexpr int kFClefLeft = kStaffLeft + 2;
+inline constexpr int kClefRight = kStaffLeft + 26;
+
+// x of the first key signature accidental of a row: clear of the clef.
+int keySignatureLeft();
+// x of the time signature of a row whose key signature has `keyMarks` accidentals: clear of
+// the clef and of the last accidental.
+int timeSignatureLeft(int keyMarks);
+
+// Where a track's music ends: the thin line of its final bar and the right edge of the thick
+// one, where its staff stops. Rows after `row` show no staff.
+struct TrackEnd {
+    int row = -1;      // the staff row of the track's last note; -1 for a track without notes,
+                       // whose staff runs the whole row
+    int lastNote = -1; // index of the last note drawn: trailing bar line notes are not
+    int measure = 0;   // the measure (from 1) that note is in
+    int thinX = 0;     // the final bar's thin line
+    int endX = 0;      // the right edge of its thick line
+};
+TrackEnd trackEnd(const SheetViewState& view, int track);
+
+// Where the thin line closing measure `rec` lies on `row` when no later measure of the track
+// goes on along that row: at the staff's end (less a final bar's width) when the measure fills
+// the row's last place, else where its place on the row ends, but after its last note at
+// `lastX`.
+int measureEndThinX(const SheetViewState& view, const StaffRow& row, const MeasureRecord& rec, int lastX);
+
+// The x of the bar line that closes measure m (from 1) of track j on the row its last note
+// lies on: the next measure's opening bar line, the track's final bar or the row's end.
+int closingBarX(const SheetViewState& view, int j, int m);
+
+// After the notes of track j have their x: a rest that fills its measure alone moves to the
+// measure's middle, and the notes of a measure too crowded to keep their last head clear of
+// the closing bar line are drawn closer together, so no note sits on a bar line.
+void fitMeasuresBetweenBars(SheetViewState& view, int j);
+
+} // namespace tonvela
