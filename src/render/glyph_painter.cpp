@@ -1,6 +1,7 @@
 #include "render/glyph_painter.h"
 
 #include "editor/glyphs.h"
+#include "editor/staff_row.h"
 
 #include <QFile>
 #include <QFont>
@@ -68,9 +69,8 @@ QPainterPath ellipse(double cx, double cy, double rx, double ry, double degrees)
 
 // Heads: filled, void (half) and whole, centred where the anchoring rules expect them.
 constexpr double kHeadRx = 5.4, kHeadRy = 3.9, kHeadTilt = -20;
-constexpr double kHeadHalfWidth = 5.24; // horizontal half extent of the tilted head
-constexpr double kUpHeadX = 12.5 - kHeadHalfWidth, kUpHeadY = 28;
-constexpr double kDownHeadX = 2.5 + kHeadHalfWidth, kDownHeadY = 6;
+constexpr double kUpHeadX = kHeadUpX, kUpHeadY = kHeadUpY;
+constexpr double kDownHeadX = kHeadDownX, kDownHeadY = kHeadDownY;
 
 QPainterPath blackHead(double cx, double cy)
 {
@@ -87,8 +87,8 @@ QPainterPath voidHead(double cx, double cy)
 
 QPainterPath wholeHead()
 {
-    QPainterPath p = ellipse(7.2, 27, 7.0, 4.4, 0);
-    p.addPath(ellipse(7.2, 27, 3.3, 2.5, 55));
+    QPainterPath p = ellipse(kWholeHeadX, kWholeHeadY, kWholeHeadHalfWidth, kHeadHalfHeight, 0);
+    p.addPath(ellipse(kWholeHeadX, kWholeHeadY, 3.3, 2.5, 55));
     p.setFillRule(Qt::OddEvenFill);
     return p;
 }
@@ -241,10 +241,11 @@ const GlyphShapes& shapes()
     return kShapes;
 }
 
-void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor& color)
+void paintNote(QPainter& painter, const NoteShape& s, const QColor& color)
 {
-    // Stems are at least one device pixel wide so they stay visible at small zooms.
-    const double stemWidth = std::max(1.1, 1.0 / scale);
+    // The stem is a solid upright bar on whole device pixels, 3.5 staff spaces from the head
+    // centre to its tip; the flags hang from the tip.
+    const double w = kStemWeight * kStaffSpacing;
     if (s.whole) {
         painter.fillPath(wholeHead(), color);
         return;
@@ -252,18 +253,35 @@ void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor
     if (s.down) {
         painter.fillPath(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY),
                          color);
-        painter.fillRect(QRectF(3.0 - stemWidth / 2, kDownHeadY + 1, stemWidth, 29 - kDownHeadY - 1), color);
+        const QRectF stem(kStemDownX - w / 2, kHeadDownY + 0.5, w, kStemDownTipY - kHeadDownY - 0.5);
+        painter.fillRect(pixelAligned(painter, stem), color);
         for (int f = 0; f < s.flags; ++f)
-            painter.fillPath(flagDown(29.5 - 5.5 * f), color);
+            painter.fillPath(flagDown(kStemDownTipY + 0.5 - 5.5 * f), color);
     } else {
         painter.fillPath(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY), color);
-        painter.fillRect(QRectF(12.0 - stemWidth / 2, 1, stemWidth, kUpHeadY - 2), color);
+        const QRectF stem(kStemUpX - w / 2, kStemUpTipY, w, kHeadUpY - 0.5 - kStemUpTipY);
+        painter.fillRect(pixelAligned(painter, stem), color);
         for (int f = 0; f < s.flags; ++f)
-            painter.fillPath(flagUp(0.5 + 5.5 * f), color);
+            painter.fillPath(flagUp(kStemUpTipY - 0.5 + 5.5 * f), color);
     }
 }
 
 } // namespace
+
+QRectF pixelAligned(const QPainter& painter, const QRectF& rect)
+{
+    const QTransform t = painter.deviceTransform();
+    if (!t.isInvertible() || t.type() > QTransform::TxScale)
+        return rect;
+    const QRectF device = t.mapRect(rect);
+    double left = std::round(device.left()), right = std::round(device.right());
+    double top = std::round(device.top()), bottom = std::round(device.bottom());
+    if (right - left < 1)
+        right = left + 1;
+    if (bottom - top < 1)
+        bottom = top + 1;
+    return t.inverted().mapRect(QRectF(QPointF(left, top), QPointF(right, bottom)));
+}
 
 void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, const QColor& color)
 {
@@ -276,7 +294,7 @@ void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, 
     painter.scale(scale, scale);
     NoteShape note;
     if (noteShape(glyph, note)) {
-        paintNote(painter, note, scale, color);
+        paintNote(painter, note, color);
     } else {
         const auto& paths = shapes().paths;
         const auto it = paths.find(glyph);
