@@ -181,8 +181,8 @@ void SheetDrawing::drawTie(Note& a, Note& b)
         for (int k = 0; k <= kTieSegments; ++k) {
             const double t = static_cast<double>(forward ? k : kTieSegments - k) / kTieSegments;
             const double u = 1 - t;
-            const double bx = u * u * u * x0 + 3 * u * u * t * (x0 + length / 4) + 3 * u * t * t * (x1 - length / 4) +
-                              t * t * t * x1;
+            const double bx = u * u * u * x0 + 3 * u * u * t * (x0 + length / 4) +
+                              3 * u * t * t * (x1 - length / 4) + t * t * t * x1;
             const double by = u * u * u * y0 + 3 * u * u * t * y0 + 3 * u * t * t * y1 + t * t * t * y1;
             const double lift = (3 * u * u * t + 3 * u * t * t) * height * 4.0 / 3.0;
             points[static_cast<std::size_t>(at + k)] = PointF{bx, by + side * (lift + endShift)};

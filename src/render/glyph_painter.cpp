@@ -273,13 +273,16 @@ QRectF pixelAligned(const QPainter& painter, const QRectF& rect)
     const QTransform t = painter.deviceTransform();
     if (!t.isInvertible() || t.type() > QTransform::TxScale)
         return rect;
+    // Each side keeps its centre and takes a whole number of pixels, so a stroke of one pixel
+    // and a bit is one pixel wherever it falls, not two.
     const QRectF device = t.mapRect(rect);
-    double left = std::round(device.left()), right = std::round(device.right());
-    double top = std::round(device.top()), bottom = std::round(device.bottom());
-    if (right - left < 1)
-        right = left + 1;
-    if (bottom - top < 1)
-        bottom = top + 1;
+    auto snap = [](double from, double to) {
+        const double size = std::max(1.0, std::round(to - from));
+        const double start = std::round((from + to) / 2 - size / 2);
+        return std::pair{start, start + size};
+    };
+    const auto [left, right] = snap(device.left(), device.right());
+    const auto [top, bottom] = snap(device.top(), device.bottom());
     return t.inverted().mapRect(QRectF(QPointF(left, top), QPointF(right, bottom)));
 }
 

@@ -134,6 +134,18 @@ TEST_F(RenderTest, BeamsTiesRestsAndFlatsMatchTheReference)
     compareWithReference(render(*sheet, 1000, 420, 1.0f), "beams_and_ties.png");
 }
 
+TEST_F(RenderTest, AllStaffKindsAtZoomTwoMatchTheReference)
+{
+    auto sheet = testing::staffKindsSheet();
+    compareWithReference(render(*sheet, 2000, 1200, 2.0f), "staff_kinds_zoom2.png");
+}
+
+TEST_F(RenderTest, BeamsTiesRestsAndFlatsAtZoomTwoMatchTheReference)
+{
+    auto sheet = testing::beamsAndTiesSheet();
+    compareWithReference(render(*sheet, 2000, 840, 2.0f), "beams_and_ties_zoom2.png");
+}
+
 TEST_F(RenderTest, StaffLinesAreCrispOnePixelLines)
 {
     auto sheet = testing::sheetWithTracks(1);
@@ -144,6 +156,63 @@ TEST_F(RenderTest, StaffLinesAreCrispOnePixelLines)
         EXPECT_EQ(image.pixel(x, 60), qRgb(0, 0, 0)) << x;
         EXPECT_EQ(image.pixel(x, 59), qRgb(255, 255, 255)) << x;
         EXPECT_EQ(image.pixel(x, 61), qRgb(255, 255, 255)) << x;
+    }
+}
+
+TEST_F(RenderTest, LinesThickenWithTheZoomAndStayBlack)
+{
+    // At zoom 2 a staff line of 0.12 spaces is two solid black pixel rows with white on either
+    // side; at zoom 3, three.
+    auto sheet = testing::sheetWithTracks(1);
+    for (const auto& [zoom, rows] : {std::pair{2.0f, 2}, std::pair{3.0f, 3}}) {
+        const QImage image = render(*sheet, 1200, 600, zoom);
+        const int top = static_cast<int>(60 * zoom);
+        for (int x = 300; x < 600; x += 37) {
+            int black = 0;
+            for (int y = top - 4; y <= top + 4; ++y)
+                black += image.pixel(x, y) == qRgb(0, 0, 0) ? 1 : 0;
+            EXPECT_EQ(black, rows) << "zoom " << zoom << " x " << x;
+        }
+    }
+}
+
+TEST_F(RenderTest, StemsAreSolidBlackAndThreeAndAHalfSpacesLong)
+{
+    for (const double scale : {1.0, 2.0, 3.0}) {
+        for (const bool down : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "scale " << scale << (down ? " down" : " up"));
+            QImage image(200, 200, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            const double x = 40, y = 40;
+            {
+                QPainter painter(&image);
+                paintGlyph(painter, down ? kGlyphQuarterDown : kGlyphQuarterUp, x, y, scale, Qt::black);
+            }
+            const int column = static_cast<int>(x + (down ? kStemDownX : kStemUpX) * scale);
+            const double head = y + (down ? kHeadDownY : kHeadUpY) * scale;
+            // The stem's column away from the head: one unbroken run of pure black, no grey
+            // hairline.
+            int first = -1, last = -1;
+            for (int r = 0; r < image.height(); ++r)
+                if (std::abs(r - head) >= 5 * scale && qGray(image.pixel(column, r)) == 0) {
+                    first = first < 0 ? r : first;
+                    last = r;
+                }
+            int gaps = 0;
+            for (int r = first; r >= 0 && r <= last; ++r)
+                if (std::abs(r - head) >= 5 * scale && qGray(image.pixel(column, r)) != 0)
+                    ++gaps;
+            EXPECT_EQ(gaps, 0);
+            ASSERT_GE(first, 0) << "no solid stem";
+            const double tip = down ? last + 1 : first;
+            EXPECT_NEAR(std::abs(tip - head), 3.5 * 9 * scale, 1.0 + 0.5 * scale);
+            // The stem is as wide as 0.12 spaces rounded to whole pixels, at least one.
+            int width = 0;
+            const int r = static_cast<int>((head + tip) / 2);
+            for (int c = column - 4; c <= column + 4; ++c)
+                width += image.pixel(c, r) == qRgb(0, 0, 0) ? 1 : 0;
+            EXPECT_EQ(width, std::max(1, static_cast<int>(std::lround(0.12 * 9 * scale))));
+        }
     }
 }
 
