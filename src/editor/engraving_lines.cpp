@@ -93,7 +93,19 @@ void SheetDrawing::drawStaffLines(const StaffRow& row)
     }
 }
 
-void SheetDrawing::drawLedgerLines(const StaffRow& row, double centreX, double halfWidth, int step)
+void SheetDrawing::drawLedgerBelow(const StaffRow& row, double centreX, double halfWidth, int step)
+{
+    if (step > kBottomLineStep)
+        drawLedgers(row, centreX, halfWidth, step);
+}
+
+void SheetDrawing::drawLedgerAbove(const StaffRow& row, double centreX, double halfWidth, int step)
+{
+    if (step < kTopLineStep)
+        drawLedgers(row, centreX, halfWidth, step);
+}
+
+void SheetDrawing::drawLedgers(const StaffRow& row, double centreX, double halfWidth, int step)
 {
     std::array<int, kMaxLedgerLines> steps{};
     const int count = ledgerSteps(step, steps);
@@ -117,7 +129,8 @@ void SheetDrawing::drawNoteLedgers(const StaffRow& row, const Note& note)
     if (!hasHead(note) || note.isRest())
         return;
     const HeadPlace head = headOf(note, m_view.zoom());
-    drawLedgerLines(row, head.x, head.halfWidth, note.line);
+    drawLedgerBelow(row, head.x, head.halfWidth, note.line);
+    drawLedgerAbove(row, head.x, head.halfWidth, note.line);
 }
 
 void SheetDrawing::drawHoverGuides(const StaffRow& row)
@@ -130,7 +143,10 @@ void SheetDrawing::drawHoverGuides(const StaffRow& row)
     if (!step)
         return;
     const float z = m_view.zoom();
-    drawLedgerLines(row, x * static_cast<double>(z), kHeadHalfWidth * z, *step);
+    if (row.hoverAboveX >= 0)
+        drawLedgerAbove(row, x * static_cast<double>(z), kHeadHalfWidth * z, *step);
+    else
+        drawLedgerBelow(row, x * static_cast<double>(z), kHeadHalfWidth * z, *step);
 }
 
 void SheetDrawing::drawTie(Note& a, Note& b)

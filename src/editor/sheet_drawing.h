@@ -61,9 +61,11 @@ class SheetDrawing {
     void drawSheet();
 
     void drawStaffLines(const StaffRow& row);
-    // The ledger lines of a head on `step` centred at device x `centreX` (engraving_lines.cpp):
-    // one for every line position from the staff out to the head, a little wider than it.
-    void drawLedgerLines(const StaffRow& row, double centreX, double headHalfWidth, int step);
+    // The ledger lines below or above the staff for a head on `step` centred at device x
+    // `centreX` (engraving_lines.cpp): one for every line position from the staff out to the
+    // head, a little wider than it; none for a head on that side's staff or inside it.
+    void drawLedgerBelow(const StaffRow& row, double centreX, double headHalfWidth, int step);
+    void drawLedgerAbove(const StaffRow& row, double centreX, double headHalfWidth, int step);
     void drawNoteLedgers(const StaffRow& row, const Note& note);
     // The ledger lines a note placed at the pointer above or below the staff would get.
     void drawHoverGuides(const StaffRow& row);
@@ -106,6 +108,7 @@ class SheetDrawing {
     void drawTies(Track& track, int from, int to, int n);
     void decorate(const StaffRow& row, Track& track, Note& note, bool hovered);
     void drawGlyphPass(int lastRow);
+    void drawLedgers(const StaffRow& row, double centreX, double headHalfWidth, int step);
     void drawNoteGlyphs(const Note& note, bool hovered);
     // What the pointer shows (pointer_overlay.cpp), never on paper: the drag rectangle under
     // the notes, the preview and a hovered bar line at a row's end over them.

@@ -1,3 +1,4 @@
+#include "editor/engraving_lines.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
@@ -429,6 +430,22 @@ TEST_F(DrawingTest, RestsPercussionAndTablatureGetNoLedgerLines)
     for (int t = 0; t < 3; ++t)
         for (int i = 0; i < track(t).count; ++i)
             EXPECT_TRUE(ledgerYs(note(t, i)).empty()) << t << " " << i;
+}
+
+TEST_F(DrawingTest, ANoteFarOffTheStaffDrawsABoundedNumberOfLedgerLines)
+{
+    // A damaged file can put a note thousands of steps away: it gets the first lines out from
+    // the staff, never thousands of them.
+    makeSheet(1);
+    addNote(track(0), kTypeQuarter, 30000);
+    addNote(track(0), kTypeQuarter, -30000);
+    draw();
+    const int top = view->row(0).top;
+    for (int i = 0; i < 2; ++i) {
+        const std::vector<int> ys = ledgerYs(note(0, i));
+        ASSERT_EQ(ys.size(), static_cast<std::size_t>(kMaxLedgerLines)) << i;
+        EXPECT_EQ(i == 0 ? ys.front() : ys.back(), i == 0 ? top + 45 : top - 9) << "nearest the staff first";
+    }
 }
 
 TEST_F(DrawingTest, HoverGuidesShowTheLedgerLinesOfANotePlacedAtThePointer)
