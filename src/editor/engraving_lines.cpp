@@ -193,7 +193,7 @@ void SheetDrawing::drawTie(Note& a, Note& b)
     // A crescent between two cubic arcs over the same ends: the outer arch higher by the
     // middle thickness. A cubic with both handles raised 4/3 h peaks at h.
     std::array<PointF, 2 * (kTieSegments + 1)> points{};
-    auto arc = [&](double height, double endShift, int at, bool forward) {
+    auto arc = [&](double height, double endShift, std::size_t at, bool forward) {
         for (int k = 0; k <= kTieSegments; ++k) {
             const double t = static_cast<double>(forward ? k : kTieSegments - k) / kTieSegments;
             const double u = 1 - t;
@@ -201,7 +201,7 @@ void SheetDrawing::drawTie(Note& a, Note& b)
                               3 * u * t * t * (x1 - length / 4) + t * t * t * x1;
             const double by = u * u * u * y0 + 3 * u * u * t * y0 + 3 * u * t * t * y1 + t * t * t * y1;
             const double lift = (3 * u * u * t + 3 * u * t * t) * height * 4.0 / 3.0;
-            points[static_cast<std::size_t>(at + k)] = PointF{bx, by + side * (lift + endShift)};
+            points[at + static_cast<std::size_t>(k)] = PointF{bx, by + side * (lift + endShift)};
         }
     };
     arc(arch + mid, end, 0, true);
