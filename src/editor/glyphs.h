@@ -11,7 +11,7 @@ struct Note;
 // - a note with its stem up has the stem at x + 12 rising 3.5 staff spaces from the head
 //   centred near (x + 7, y + 28), to y - 3.5; with the stem down the head is centred near
 //   (x + 7, y + 6) and the stem runs at x + 3 down to y + 37.5; a whole note's head is centred
-//   near (x + 7, y + 27);
+//   near (x + 7, y + 27); a thirty-second's stem is half a space longer for its third flag;
 // - a sharp or natural is centred near (x + 4, y + 10); a flat's belly near (x + 4, y + 13);
 // - rests are centred on the staff's middle line at the heights noteY gives them.
 // The note glyph's parts, sheet units from its box's top-left corner (the values above).
@@ -27,6 +27,7 @@ inline constexpr double kHeadHalfWidth = 5.24; // a black or half head, tilted
 inline constexpr double kWholeHeadHalfWidth = 7.0;
 inline constexpr double kHeadHalfHeight = 4.4; // the highest of the heads' half heights
 inline constexpr double kStemLength = 31.5;    // 3.5 staff spaces from the head centre
+inline constexpr double kExtraFlagStem = 4.5;  // half a space more per flag past two
 inline constexpr double kStemUpTipY = kHeadUpY - kStemLength;
 inline constexpr double kStemDownTipY = kHeadDownY + kStemLength;
 

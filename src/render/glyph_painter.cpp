@@ -244,8 +244,11 @@ const GlyphShapes& shapes()
 void paintNote(QPainter& painter, const NoteShape& s, const QColor& color)
 {
     // The stem is a solid upright bar on whole device pixels, 3.5 staff spaces from the head
-    // centre to its tip; the flags hang from the tip.
+    // centre to its tip, half a space more for each flag past two so the flags keep clear of
+    // the head; the flags hang from the tip.
     const double w = kStemWeight * kStaffSpacing;
+    const double longer = std::max(0, s.flags - 2) * kExtraFlagStem;
+    const double upTip = kStemUpTipY - longer, downTip = kStemDownTipY + longer;
     if (s.whole) {
         painter.fillPath(wholeHead(), color);
         return;
@@ -253,16 +256,16 @@ void paintNote(QPainter& painter, const NoteShape& s, const QColor& color)
     if (s.down) {
         painter.fillPath(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY),
                          color);
-        const QRectF stem(kStemDownX - w / 2, kHeadDownY + 0.5, w, kStemDownTipY - kHeadDownY - 0.5);
+        const QRectF stem(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5);
         painter.fillRect(pixelAligned(painter, stem), color);
         for (int f = 0; f < s.flags; ++f)
-            painter.fillPath(flagDown(kStemDownTipY + 0.5 - 5.5 * f), color);
+            painter.fillPath(flagDown(downTip + 0.5 - 5.5 * f), color);
     } else {
         painter.fillPath(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY), color);
-        const QRectF stem(kStemUpX - w / 2, kStemUpTipY, w, kHeadUpY - 0.5 - kStemUpTipY);
+        const QRectF stem(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip);
         painter.fillRect(pixelAligned(painter, stem), color);
         for (int f = 0; f < s.flags; ++f)
-            painter.fillPath(flagUp(kStemUpTipY - 0.5 + 5.5 * f), color);
+            painter.fillPath(flagUp(upTip - 0.5 + 5.5 * f), color);
     }
 }
 

@@ -176,42 +176,56 @@ TEST_F(RenderTest, LinesThickenWithTheZoomAndStayBlack)
     }
 }
 
+// Where a note glyph painted at (40, 40) puts its stem: the black run of the stem's column away
+// from the head, and how many pixels in it are not pure black.
+struct StemInk {
+    QImage image;
+    int column = 0;
+    double head = 0, tip = 0;
+    int gaps = 0;
+};
+StemInk stemInk(int glyph, bool down, double scale)
+{
+    StemInk s;
+    s.image = QImage(220, 220, QImage::Format_RGB32);
+    s.image.fill(Qt::white);
+    {
+        QPainter painter(&s.image);
+        paintGlyph(painter, glyph, 40, 40, scale, Qt::black);
+    }
+    s.column = static_cast<int>(40 + (down ? kStemDownX : kStemUpX) * scale);
+    s.head = 40 + (down ? kHeadDownY : kHeadUpY) * scale;
+    int first = -1, last = -1;
+    for (int r = 0; r < s.image.height(); ++r)
+        if (std::abs(r - s.head) >= 5 * scale && qGray(s.image.pixel(s.column, r)) == 0) {
+            first = first < 0 ? r : first;
+            last = r;
+        }
+    for (int r = first; r >= 0 && r <= last; ++r)
+        if (std::abs(r - s.head) >= 5 * scale && qGray(s.image.pixel(s.column, r)) != 0)
+            ++s.gaps;
+    s.tip = first < 0 ? s.head : down ? last + 1 : first;
+    return s;
+}
+
 TEST_F(RenderTest, StemsAreSolidBlackAndThreeAndAHalfSpacesLong)
 {
     for (const double scale : {1.0, 2.0, 3.0}) {
         for (const bool down : {false, true}) {
             SCOPED_TRACE(::testing::Message() << "scale " << scale << (down ? " down" : " up"));
-            QImage image(200, 200, QImage::Format_RGB32);
-            image.fill(Qt::white);
-            const double x = 40, y = 40;
-            {
-                QPainter painter(&image);
-                paintGlyph(painter, down ? kGlyphQuarterDown : kGlyphQuarterUp, x, y, scale, Qt::black);
-            }
-            const int column = static_cast<int>(x + (down ? kStemDownX : kStemUpX) * scale);
-            const double head = y + (down ? kHeadDownY : kHeadUpY) * scale;
-            // The stem's column away from the head: one unbroken run of pure black, no grey
-            // hairline.
-            int first = -1, last = -1;
-            for (int r = 0; r < image.height(); ++r)
-                if (std::abs(r - head) >= 5 * scale && qGray(image.pixel(column, r)) == 0) {
-                    first = first < 0 ? r : first;
-                    last = r;
-                }
-            int gaps = 0;
-            for (int r = first; r >= 0 && r <= last; ++r)
-                if (std::abs(r - head) >= 5 * scale && qGray(image.pixel(column, r)) != 0)
-                    ++gaps;
-            EXPECT_EQ(gaps, 0);
-            ASSERT_GE(first, 0) << "no solid stem";
-            const double tip = down ? last + 1 : first;
-            EXPECT_NEAR(std::abs(tip - head), 3.5 * 9 * scale, 1.0 + 0.5 * scale);
-            // The stem is as wide as 0.12 spaces rounded to whole pixels, at least one.
+            const StemInk s = stemInk(down ? kGlyphQuarterDown : kGlyphQuarterUp, down, scale);
+            // One unbroken run of pure black, no grey hairline.
+            EXPECT_EQ(s.gaps, 0);
+            EXPECT_NEAR(std::abs(s.tip - s.head), 3.5 * 9 * scale, 1.0 + 0.5 * scale);
+            // As wide as 0.12 spaces rounded to whole pixels, at least one.
             int width = 0;
-            const int r = static_cast<int>((head + tip) / 2);
-            for (int c = column - 4; c <= column + 4; ++c)
-                width += image.pixel(c, r) == qRgb(0, 0, 0) ? 1 : 0;
+            const int r = static_cast<int>((s.head + s.tip) / 2);
+            for (int c = s.column - 4; c <= s.column + 4; ++c)
+                width += s.image.pixel(c, r) == qRgb(0, 0, 0) ? 1 : 0;
             EXPECT_EQ(width, std::max(1, static_cast<int>(std::lround(0.12 * 9 * scale))));
+            // Three flags need room: a thirty-second's stem is half a space longer.
+            const StemInk t = stemInk(down ? kGlyphThirtySecondDown : kGlyphThirtySecondUp, down, scale);
+            EXPECT_NEAR(std::abs(t.tip - t.head), 4 * 9 * scale, 1.0 + 0.5 * scale);
         }
     }
 }
