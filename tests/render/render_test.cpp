@@ -120,6 +120,7 @@ TEST_F(RenderTest, AllStaffKindsMatchTheReference)
 {
     auto sheet = testing::staffKindsSheet();
     compareWithReference(render(*sheet, 1000, 600, 1.0f), "staff_kinds.png");
+    compareWithReference(render(*sheet, 2000, 1200, 2.0f), "staff_kinds_zoom2.png");
 }
 
 TEST_F(RenderTest, AllStaffKindsAtZoomHalfMatchTheReference)
@@ -132,17 +133,6 @@ TEST_F(RenderTest, BeamsTiesRestsAndFlatsMatchTheReference)
 {
     auto sheet = testing::beamsAndTiesSheet();
     compareWithReference(render(*sheet, 1000, 420, 1.0f), "beams_and_ties.png");
-}
-
-TEST_F(RenderTest, AllStaffKindsAtZoomTwoMatchTheReference)
-{
-    auto sheet = testing::staffKindsSheet();
-    compareWithReference(render(*sheet, 2000, 1200, 2.0f), "staff_kinds_zoom2.png");
-}
-
-TEST_F(RenderTest, BeamsTiesRestsAndFlatsAtZoomTwoMatchTheReference)
-{
-    auto sheet = testing::beamsAndTiesSheet();
     compareWithReference(render(*sheet, 2000, 840, 2.0f), "beams_and_ties_zoom2.png");
 }
 
