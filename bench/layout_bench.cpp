@@ -28,6 +28,7 @@ class NullCanvas : public Canvas {
     void drawLine(int, int, int, int) override { ++calls; }
     void drawRect(int, int, int, int) override { ++calls; }
     void fillRect(int, int, int, int, Color) override { ++calls; }
+    void fillPolygon(std::span<const PointF>, Color) override { ++calls; }
     void drawEllipse(int, int, int, int) override { ++calls; }
     void drawArc(int, int, int, int, int, int, int, int) override { ++calls; }
     void drawText(int, int, std::string_view) override { ++calls; }

@@ -1,7 +1,7 @@
 // Mouse editing on the largest sheet (15 tracks of 4000 notes) in a 1000 x 800 window at
 // zoom 1: a click that inserts a note, through its undo snapshot of every track, the insertion,
 // the relayout of the whole sheet and the paint of the window as the painter thread paints it;
-// and the tracking of one pointer move over the sheet.
+// and the tracking of one pointer move over the sheet; and the paint of a window at zoom 2.
 
 #include "bench_sheets.h"
 
@@ -35,9 +35,10 @@ constexpr int kWidth = 1000;
 constexpr int kHeight = 800;
 
 struct LargestSheetWindow {
-    LargestSheetWindow() : sheet(bench::makeLargestSheet()), view(*sheet), editor(view, host)
+    explicit LargestSheetWindow(float zoom = 1.0f)
+        : sheet(bench::makeLargestSheet()), view(*sheet), editor(view, host)
     {
-        sheet->zoomamount = 1.0f;
+        sheet->zoomamount = zoom;
         editor.resize(kWidth, kHeight);
     }
     // What the painter thread does for a window: a white image of the client size, the sheet
@@ -117,6 +118,18 @@ BENCHMARK(BM_PointerTrackingOverTheLargestSheet)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+// The paint of one window at zoom 2 as the painter thread does it, the layout already done:
+// staff lines, ledger lines, beams and ties at their weights, and the glyphs.
+void BM_PaintWindowAtZoomTwo(benchmark::State& state)
+{
+    ensureGuiApplication();
+    LargestSheetWindow w(2.0f);
+    benchmark::DoNotOptimize(w.paint().constBits());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(w.paint().constBits());
+}
+BENCHMARK(BM_PaintWindowAtZoomTwo)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
 

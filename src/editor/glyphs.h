@@ -8,13 +8,42 @@ struct Note;
 // ones commands and files use; the note, rest and clip glyphs are this program's own.
 //
 // Anchoring every glyph drawing keeps (sheet units, box top-left at (x, y)):
-// - a note with its stem up has the stem at x + 12 from y + 1 down to the head centred near
-//   (x + 7, y + 28); with the stem down the head is centred near (x + 7, y + 6) and the stem
-//   runs at x + 3 down to y + 29; a whole note's head is centred near (x + 7, y + 27);
+// - a note with its stem up has the stem at x + 12 rising 3.5 staff spaces from the head
+//   centred near (x + 7, y + 28), to y - 3.5; with the stem down the head is centred near
+//   (x + 7, y + 6) and the stem runs at x + 3 down to y + 37.5; a whole note's head is centred
+//   near (x + 7, y + 27); a thirty-second's stem is half a space longer for its third flag;
 // - a sharp or natural is centred near (x + 4, y + 10); a flat's belly near (x + 4, y + 13);
 // - rests are centred on the staff's middle line at the heights noteY gives them; the half
 //   rest's block sits on the middle line (y + 5 there), the whole rest's hangs from the line
 //   above it (y - 8 there).
+// The note glyph's parts, sheet units from its box's top-left corner (the values above).
+inline constexpr double kStemUpX = 12.0;  // centre of an up stem
+inline constexpr double kStemDownX = 3.0; // centre of a down stem
+inline constexpr double kHeadUpY = 28.0;  // head centre of a stem-up note
+inline constexpr double kHeadDownY = 6.0; // head centre of a stem-down note
+inline constexpr double kWholeHeadY = 27.0;
+inline constexpr double kHeadUpX = 7.26;   // head centres across: the head's right edge meets
+inline constexpr double kHeadDownX = 7.74; // an up stem, its left edge a down stem
+inline constexpr double kWholeHeadX = 7.2;
+inline constexpr double kHeadHalfWidth = 5.24; // a black or half head, tilted
+inline constexpr double kWholeHeadHalfWidth = 7.0;
+inline constexpr double kHeadHalfHeight = 4.4; // the highest of the heads' half heights
+inline constexpr double kStemLength = 31.5;    // 3.5 staff spaces from the head centre
+inline constexpr double kExtraFlagStem = 4.5;  // half a space more per flag past two
+inline constexpr double kStemUpTipY = kHeadUpY - kStemLength;
+inline constexpr double kStemDownTipY = kHeadDownY + kStemLength;
+
+// Line weights in staff spaces, as engravers give them: a drawing's lines thicken with the
+// zoom like its glyphs.
+inline constexpr double kStaffLineWeight = 0.12;
+inline constexpr double kStemWeight = 0.12;
+inline constexpr double kLedgerLineWeight = 0.16;
+inline constexpr double kBarLineWeight = 0.16;
+inline constexpr double kBeamThickness = 0.5;
+inline constexpr double kBeamDistance = 0.75; // from one beam's outer edge to the next one's
+inline constexpr double kTieMidWeight = 0.2;  // a tie is thickest in its middle
+inline constexpr double kTieEndWeight = 0.06;
+
 enum GlyphId : int {
     kGlyphSharp = 1126,
     kGlyphFlat = 1127,

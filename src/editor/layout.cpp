@@ -1,6 +1,7 @@
 #include "editor/layout.h"
 
 #include "editor/engraving_marks.h"
+#include "editor/glyphs.h"
 
 #include "score/note.h"
 #include "score/sheet_document.h"
@@ -297,6 +298,11 @@ bool joinsGroup(const Note& first, const Note& n)
            n.type == first.type && (n.dwFlag & kFlagBeamed);
 }
 
+// Where a beam's outer edge meets a stem that needs no lengthening, from the glyph's top: the
+// stem's tip rounded outwards to a whole unit, so the tip lies inside the beam.
+constexpr int kBeamUp = static_cast<int>(kStemUpTipY - 0.5);
+constexpr int kBeamDown = static_cast<int>(kStemDownTipY + 0.5);
+
 void setStemExtension(const SheetViewState& view, Note& n, int x, int y1, int y2)
 {
     n.layout.stemExtension[0] = view.scaled(x);
@@ -366,21 +372,21 @@ void beamRow(SheetViewState& view, StaffRow& row)
             int* beam = head.layout.beamLine;
             if (size == 2) {
                 if (up) {
-                    beam[0] = x1 + 12, beam[1] = y1 + 1, beam[2] = x2 + 12, beam[3] = y2 + 1;
+                    beam[0] = x1 + 12, beam[1] = y1 + kBeamUp, beam[2] = x2 + 12, beam[3] = y2 + kBeamUp;
                     if (y1 - y2 > 20) {
-                        beam[1] = y1 - 20;
-                        setStemExtension(view, head, x1 + 11, y1 + 1, y1 - 20);
+                        beam[1] = y1 - 20 + kBeamUp - 1;
+                        setStemExtension(view, head, x1 + 12, y1 + kBeamUp, beam[1]);
                     }
                 } else {
-                    beam[0] = x1 + 3, beam[1] = y1 + 29, beam[2] = x2 + 4, beam[3] = y2 + 29;
+                    beam[0] = x1 + 3, beam[1] = y1 + kBeamDown, beam[2] = x2 + 4, beam[3] = y2 + kBeamDown;
                     if (y1 - y2 > 20)
-                        beam[1] = y1 + 30;
+                        beam[1] = y1 + kBeamDown + 1;
                 }
             } else {
                 int yb = up ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
                 for (int g = 0; g < size; ++g) {
                     const int y = t->noteAt(a + g).layout.y;
-                    yb = up ? std::min(yb, y + 1) : std::max(yb, y + 29);
+                    yb = up ? std::min(yb, y + kBeamUp) : std::max(yb, y + kBeamDown);
                 }
                 beam[0] = up ? x1 + 12 : x1 + 3;
                 beam[2] = up ? x2 + 12 : x2 + 4;
@@ -388,9 +394,9 @@ void beamRow(SheetViewState& view, StaffRow& row)
                 for (int g = 0; g < size; ++g) {
                     Note& n = t->noteAt(a + g);
                     if (up)
-                        setStemExtension(view, n, n.layout.x + 11, n.layout.y + 1, yb);
+                        setStemExtension(view, n, n.layout.x + 12, n.layout.y + kBeamUp, yb);
                     else
-                        setStemExtension(view, n, n.layout.x + 3, n.layout.y + 29, yb);
+                        setStemExtension(view, n, n.layout.x + 3, n.layout.y + kBeamDown, yb);
                 }
             }
         }
@@ -499,6 +505,24 @@ int noteY(const StaffRow& row, Note& n)
     return y;
 }
 
+std::optional<int> staffStepAt(const StaffRow& row, int clickY)
+{
+    const int y = clickY - 3;
+    const int top = row.top;
+    const int d = row.spacing > 0 ? row.spacing : kStaffSpacing;
+    for (int e = -7; e <= 8; ++e) {
+        const int band = top + e * d;
+        if (y < band || y >= band + d)
+            continue;
+        if (y < band + d / 6)
+            return 2 * e - 3;
+        if (y <= band + d / 3)
+            return 2 * e - 2;
+        return 2 * e - 1;
+    }
+    return std::nullopt;
+}
+
 std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& toggles)
 {
     const int y = n.layout.y - 3;
@@ -508,18 +532,7 @@ std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& to
     n.layout.rowIndex = row.index;
     if (n.chordparent == -1)
         n.layout.stemDown = y < top + d + d / 2 ? 1 : 0;
-    std::optional<int> step;
-    for (int e = -7; e <= 8 && !step; ++e) {
-        const int band = top + e * d;
-        if (y < band || y >= band + d)
-            continue;
-        if (y < band + d / 6)
-            step = 2 * e - 3;
-        else if (y <= band + d / 3)
-            step = 2 * e - 2;
-        else
-            step = 2 * e - 1;
-    }
+    const std::optional<int> step = staffStepAt(row, n.layout.y);
     if (!step)
         return std::nullopt;
     Track* t = row.track;

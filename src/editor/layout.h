@@ -40,6 +40,10 @@ struct PlacementToggles {
     bool flat = false;
 };
 
+// The staff step a click at y (sheet units) on the row picks, as placeClick reads it; none
+// outside the staff bands.
+std::optional<int> staffStepAt(const StaffRow& row, int clickY);
+
 // Turns a click's y (sheet units, already stored in the note) into a staff step and gives the
 // note its pitch, flags and y on the row. No step when the click lies outside the staff
 // bands; the note then keeps its cleared flags and is otherwise unchanged.

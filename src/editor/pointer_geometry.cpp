@@ -29,9 +29,11 @@ bool trackHover(StaffRow& row, int x, int y)
         above = x;
     else if (y >= row.top + 35 && y <= row.top + 75)
         below = x;
-    const bool changed = above != row.hoverAboveX || below != row.hoverBelowX;
+    const int hoverY = (above >= 0 || below >= 0) ? y : 0;
+    const bool changed = above != row.hoverAboveX || below != row.hoverBelowX || hoverY != row.hoverY;
     row.hoverAboveX = above;
     row.hoverBelowX = below;
+    row.hoverY = hoverY;
     return changed;
 }
 

@@ -1,5 +1,6 @@
 #include "editor/sheet_drawing.h"
 
+#include "editor/engraving_lines.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "score/note.h"
@@ -43,6 +44,10 @@ DrawTools DrawTools::forZoom(float z)
     t.mediumBold = {h(16), true};
     t.smallBold = {h(12), true};
     t.firstNumber = {h(14), true};
+    const double bar = lineWidth(kBarLineWeight, z);
+    t.black.width = t.red.width = t.blue.width = bar;
+    t.staffLine.width = t.nearBlack.width = lineWidth(kStaffLineWeight, z);
+    t.ledger.width = lineWidth(kLedgerLineWeight, z);
     return t;
 }
 
@@ -182,12 +187,8 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
             const int xEnd = sc(m_view.layoutWidth - 70 + kStaffLeft - 1);
             m_canvas.drawLine(xEnd, sc(top), xEnd, sc(top + 4 * d));
         }
-        if (!m_printing && !t.percussive) {
-            if (row.hoverAboveX >= 0)
-                drawLedgerAbove(row, row.hoverAboveX);
-            if (row.hoverBelowX >= 0)
-                drawLedgerBelow(row, row.hoverBelowX);
-        }
+        if (!m_printing && !t.percussive)
+            drawHoverGuides(row);
     }
 
     const int start = p;
@@ -315,35 +316,6 @@ void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
     drawRowRepeats(row, t, start, p, n);
 }
 
-void SheetDrawing::drawStaffLines(const StaffRow& row)
-{
-    pen(m_tools.black);
-    const int x1 = sc(kStaffLeft);
-    const int x2 = endsTrack(row) ? sc(staffRight(row)) : x1 + row.lengthScaled;
-    for (int k = 0; k < 5; ++k) {
-        const int y = sc(row.top) + sc(k * row.spacing);
-        m_canvas.drawLine(x1, y, x2, y);
-    }
-}
-
-void SheetDrawing::drawLedgerBelow(const StaffRow& row, int x)
-{
-    pen(m_tools.black);
-    for (int k = 5; k <= 7; ++k) {
-        const int y = sc(row.top + k * row.spacing);
-        m_canvas.drawLine(sc(x), y, sc(x) + sc(10), y);
-    }
-}
-
-void SheetDrawing::drawLedgerAbove(const StaffRow& row, int x)
-{
-    pen(m_tools.black);
-    for (int k = 1; k <= 3; ++k) {
-        const int y = sc(row.top - k * row.spacing);
-        m_canvas.drawLine(sc(x), y, sc(x) + sc(10), y);
-    }
-}
-
 void SheetDrawing::drawBarLine(const StaffRow& row, Note& bar, bool hovered)
 {
     if (bar.selected)
@@ -428,68 +400,6 @@ void SheetDrawing::drawTies(Track& t, int from, int to, int n)
     }
 }
 
-void SheetDrawing::drawTie(Note& a, Note& b)
-{
-    const bool rests = a.isRest() && b.isRest();
-    if (!rests && (a.letter != b.letter || a.octave != b.octave)) {
-        a.layout.tieValid = 0;
-        b.layout.tieValid = 0;
-        return;
-    }
-    a.layout.tieValid = 1;
-    b.layout.tieValid = 1;
-    pen(m_tools.tie);
-    m_canvas.setNoBrush();
-    const int o = (a.layout.stemDown == 1 && b.layout.stemDown == 1 && !a.isRest() && !b.isRest()) ? -35 : 0;
-    const int xa = a.layout.x, xb = b.layout.x, ya = a.layout.y;
-    if (a.layout.rowIndex == b.layout.rowIndex) {
-        if (o == -35)
-            m_canvas.drawArc(sc(xb + 3), sc(ya - 5), sc(xa + 13), sc(ya + 5), sc(xb + 8), sc(ya), sc(xa + 8),
-                             sc(ya));
-        else
-            m_canvas.drawArc(sc(xa + 1), sc(ya + 20), sc(xb + 11), sc(ya + 40), sc(xa + 6), sc(ya + 35),
-                             sc(xb + 6), sc(ya + 35));
-    } else if (o == -35) {
-        m_canvas.drawArc(sc(xa + 3), sc(ya + o + 30), sc(xa + 68), sc(ya + o + 40), sc(xa + 63),
-                         sc(ya + o + 35), sc(xa + 8), sc(ya + o + 35));
-    } else {
-        m_canvas.drawArc(sc(xa + 1), sc(ya + 20), sc(xa + 61), sc(ya + 40), sc(xa + 6), sc(ya + 35),
-                         sc(xa + 61), sc(ya + 35));
-    }
-}
-
-void SheetDrawing::drawBeams(Track& t, int head, int n)
-{
-    Note& first = t.noteAt(head);
-    const int followers = std::clamp(first.layout.beamCount, 0, 3);
-    if (followers == 0 || head + followers >= n || !(first.dwFlag & kFlagBeamed))
-        return;
-    const Note& last = t.noteAt(head + followers);
-    if (last.layout.rowIndex != first.layout.rowIndex)
-        return;
-    pen(m_tools.black);
-    const bool up = first.layout.stemDown == 0;
-    auto extension = [&](const Note& nt) {
-        const int* e = nt.layout.stemExtension;
-        if (e[0] != 0 || e[1] != 0 || e[2] != 0 || e[3] != 0)
-            m_canvas.drawLine(e[0], e[1], e[2], e[3]);
-    };
-    if (followers >= 2) {
-        for (int g = 0; g <= followers; ++g)
-            extension(t.noteAt(head + g));
-    } else if (up && first.layout.y - last.layout.y > 20) {
-        extension(first);
-    }
-    const int* b = first.layout.beamLine;
-    for (int k = 0; k < 4; ++k)
-        m_canvas.drawLine(sc(b[0]), sc(b[1] + k), sc(b[2]), sc(b[3] + k));
-    if (first.type == kTypeSixteenth) {
-        const int shift = up ? 7 : -7;
-        for (int k = 0; k < 4; ++k)
-            m_canvas.drawLine(sc(b[0]), sc(b[1] + shift + k), sc(b[2]), sc(b[3] + shift + k));
-    }
-}
-
 void SheetDrawing::drawKeySignature(StaffRow& row)
 {
     if (!row.track)
@@ -538,11 +448,8 @@ void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note, bool hove
         pen(m_tools.red);
         m_canvas.drawLine(sc(note.layout.x), sc(note.layout.y - 10), sc(note.layout.x + 10),
                           sc(note.layout.y - 10));
-    } else if (!note.isRest() && note.type != kTypeSpace && !t.percussive) {
-        if (note.layout.y >= top + 15)
-            drawLedgerBelow(row, note.layout.x);
-        if (note.line < -4)
-            drawLedgerAbove(row, note.layout.x + 2);
+    } else if (!note.isRest() && !t.percussive) {
+        drawNoteLedgers(row, note);
     }
     if (note.lyrictext() && !note.lyrictext()->empty()) {
         font(m_view.zoom() >= 0.8f ? m_tools.mediumBold : m_tools.smallBold);

@@ -12,19 +12,20 @@ namespace tonvela {
 struct Note;
 class Track;
 
-// Pens and fonts of the sheet drawing for one zoom. Pens keep their device width at every
-// zoom; font heights follow the zoom.
+// Pens and fonts of the sheet drawing for one zoom. Line widths are set in staff spaces and
+// font heights follow the zoom, so the whole picture scales alike.
 struct DrawTools {
-    Pen black{PenStyle::Solid, 1, kBlack};           // staff lines, stems, beams, bars, ledgers
+    Pen black{PenStyle::Solid, 1, kBlack};           // bar lines, the system's joining lines
     Pen red{PenStyle::Solid, 1, kRed};               // selected bar line, selected space marker
     Pen blue{PenStyle::Solid, 1, kBlue};             // highlighted bar line, drag-preview bar line
     Pen nearBlack{PenStyle::Solid, 1, {10, 10, 10}}; // tablature lines
-    Pen tie{PenStyle::Solid, 2, kBlack};
-    Font label;       // track number label
-    Font largeBold;   // tablature letters at zoom above 0.6
-    Font mediumBold;  // tablature digits above 0.6, lyrics at 0.8 and above
-    Font smallBold;   // later measure numbers, small tablature, small lyrics
-    Font firstNumber; // measure number at a row start
+    Pen staffLine{PenStyle::Solid, 1, kBlack};
+    Pen ledger{PenStyle::Solid, 1, kBlack}; // ledger lines and the pointer's guides
+    Font label;                             // track number label
+    Font largeBold;                         // tablature letters at zoom above 0.6
+    Font mediumBold;                        // tablature digits above 0.6, lyrics at 0.8 and above
+    Font smallBold;                         // later measure numbers, small tablature, small lyrics
+    Font firstNumber;                       // measure number at a row start
 
     static DrawTools forZoom(float zoom);
 };
@@ -64,14 +65,23 @@ class SheetDrawing {
     void drawSheet();
 
     void drawStaffLines(const StaffRow& row);
-    void drawLedgerBelow(const StaffRow& row, int x);
-    void drawLedgerAbove(const StaffRow& row, int x);
+    // The ledger lines below or above the staff for a head on `step` centred at device x
+    // `centreX` (engraving_lines.cpp): one for every line position from the staff out to the
+    // head, a little wider than it; none for a head on that side's staff or inside it.
+    void drawLedgerBelow(const StaffRow& row, double centreX, double headHalfWidth, int step);
+    void drawLedgerAbove(const StaffRow& row, double centreX, double headHalfWidth, int step);
+    void drawNoteLedgers(const StaffRow& row, const Note& note);
+    // The ledger lines a note placed at the pointer above or below the staff would get.
+    void drawHoverGuides(const StaffRow& row);
     // A bar line across the whole system at the note's x; red when selected, blue when
     // highlighted. Stores its extent in the note's zoomed y and stem extension.
     void drawBarLine(const StaffRow& row, Note& bar, bool hovered);
     void drawSystemEndLine(const StaffRow& row);
     void drawMeasureNumber(const StaffRow& row, int measureIndex, bool rowStart);
+    // A tie from head to head on the side away from the stems, never across a stem; to the
+    // right of `a` only when `b` is on another row.
     void drawTie(Note& a, Note& b);
+    // The beams of the group starting at headIndex, solid, and the stems carried on to them.
     void drawBeams(Track& track, int headIndex, int noteCount);
     void drawKeySignature(StaffRow& row);
     void drawNoteDecorations(const StaffRow& row, Track& track, int index, int noteCount);
@@ -108,6 +118,7 @@ class SheetDrawing {
     void drawTies(Track& track, int from, int to, int n);
     void decorate(const StaffRow& row, Track& track, Note& note, bool hovered);
     void drawGlyphPass(int lastRow);
+    void drawLedgers(const StaffRow& row, double centreX, double headHalfWidth, int step);
     void drawNoteGlyphs(const Note& note, bool hovered);
     // What the pointer shows (pointer_overlay.cpp), never on paper: the drag rectangle under
     // the notes, the preview and a hovered bar line at a row's end over them.

@@ -48,6 +48,7 @@ struct StaffRow {
     int keySigWidth = 0;  // 8 x accidentals of the key signature
     int hoverBelowX = -1; // guide ledger lines below the staff follow this x; -1 none
     int hoverAboveX = -1;
+    int hoverY = 0; // the pointer's y while a guide shows: how far out the guides reach
     // The clef box: a click here selects the row's track. Set with the row's top.
     int clefLeft = 0, clefRight = 0, clefTop = 0, clefBottom = 0;
     // The marker toggle that a click with tool 1737 flips; it survives layouts.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 
 namespace tonvela {
@@ -20,9 +21,15 @@ enum class PenStyle { Solid, Dotted };
 
 struct Pen {
     PenStyle style = PenStyle::Solid;
-    int width = 1; // device units
+    double width = 1; // device units, fractional where the device can show it; 0 or less is 1
     Color color = kBlack;
     friend bool operator==(const Pen&, const Pen&) = default;
+};
+
+// A point in device units that need not fall on a whole unit.
+struct PointF {
+    double x = 0, y = 0;
+    friend bool operator==(const PointF&, const PointF&) = default;
 };
 
 // Text is always Arial (Liberation Sans where Arial is not installed) of a pixel height.
@@ -69,6 +76,10 @@ class Canvas {
     // Outline with the pen, inside with the brush; right and bottom are exclusive.
     virtual void drawRect(int left, int top, int right, int bottom) = 0;
     virtual void fillRect(int left, int top, int right, int bottom, Color color) = 0;
+    // A closed shape filled with the colour, without an outline: beams, ties, stems. Its corners
+    // may lie between device units; a shape that is an upright rectangle is snapped to whole
+    // units (at least one wide and high) so thin strokes stay sharp on a pixel device.
+    virtual void fillPolygon(std::span<const PointF> points, Color color) = 0;
     virtual void drawEllipse(int left, int top, int right, int bottom) = 0;
     // The part of the ellipse inside the box from the direction of (xStart, yStart) to the
     // direction of (xEnd, yEnd), both seen from the box centre, drawn counter-clockwise as the

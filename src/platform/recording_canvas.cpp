@@ -33,6 +33,13 @@ void RecordingCanvas::fillRect(int left, int top, int right, int bottom, Color c
     c.fill = color;
 }
 
+void RecordingCanvas::fillPolygon(std::span<const PointF> points, Color color)
+{
+    Call& c = record(Kind::Polygon);
+    c.points.assign(points.begin(), points.end());
+    c.fill = color;
+}
+
 void RecordingCanvas::drawEllipse(int left, int top, int right, int bottom)
 {
     Call& c = record(Kind::Ellipse);

@@ -11,22 +11,35 @@ namespace tonvela {
 // in force at the time, so tests can check what a drawing routine asked for.
 class RecordingCanvas : public Canvas {
   public:
-    enum class Kind { Line, Rect, FillRect, Ellipse, Arc, Text, TextInRect, Glyph, Picture, TextCentred };
+    enum class Kind {
+        Line,
+        Rect,
+        FillRect,
+        Ellipse,
+        Arc,
+        Text,
+        TextInRect,
+        Glyph,
+        Picture,
+        TextCentred,
+        Polygon
+    };
 
     struct Call {
         Kind kind;
         // Line: x1 y1 x2 y2. Rect, FillRect, Ellipse, TextInRect, TextCentred: left top right
         // bottom.
         // Arc: left top right bottom xStart yStart xEnd yEnd. Text: x y. Glyph: id x y.
-        // Picture: x y width height.
+        // Picture: x y width height. Polygon: the corners in `points`, the colour in `fill`.
         int v[8] = {};
+        std::vector<PointF> points;
         std::string text;
         double scale = 1.0; // Glyph
         GlyphColor glyphColor = GlyphColor::Normal;
         Pen pen;
         bool hasBrush = false;
         Color brush;
-        Color fill; // FillRect
+        Color fill; // FillRect, Polygon
         Font font;
         Color textColor;
         const tonvela::Picture* picture = nullptr;
@@ -49,6 +62,7 @@ class RecordingCanvas : public Canvas {
     void drawLine(int x1, int y1, int x2, int y2) override;
     void drawRect(int left, int top, int right, int bottom) override;
     void fillRect(int left, int top, int right, int bottom, Color color) override;
+    void fillPolygon(std::span<const PointF> points, Color color) override;
     void drawEllipse(int left, int top, int right, int bottom) override;
     void drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd,
                  int yEnd) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace tonvela {
 
@@ -38,8 +39,9 @@ int ScaledCanvas::height() const
 
 void ScaledCanvas::setPen(const Pen& pen)
 {
+    // Widths keep their fraction: a thin line on screen stays as thin on a fine device.
     Pen scaled = pen;
-    scaled.width = std::max(1, length(std::max(pen.width, 1)));
+    scaled.width = (pen.width > 0 ? pen.width : 1.0) * m_scale;
     m_target.setPen(scaled);
 }
 
@@ -63,6 +65,16 @@ void ScaledCanvas::drawRect(int left, int top, int right, int bottom)
 void ScaledCanvas::fillRect(int left, int top, int right, int bottom, Color color)
 {
     m_target.fillRect(tx(left), ty(top), tx(right), ty(bottom), color);
+}
+
+void ScaledCanvas::fillPolygon(std::span<const PointF> points, Color color)
+{
+    std::vector<PointF> moved(points.begin(), points.end());
+    for (PointF& p : moved) {
+        p.x = m_offsetX + p.x * m_scale;
+        p.y = m_offsetY + p.y * m_scale;
+    }
+    m_target.fillPolygon(moved, color);
 }
 
 void ScaledCanvas::drawEllipse(int left, int top, int right, int bottom)

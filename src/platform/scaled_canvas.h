@@ -30,6 +30,7 @@ class ScaledCanvas : public Canvas {
     void drawLine(int x1, int y1, int x2, int y2) override;
     void drawRect(int left, int top, int right, int bottom) override;
     void fillRect(int left, int top, int right, int bottom, Color color) override;
+    void fillPolygon(std::span<const PointF> points, Color color) override;
     void drawEllipse(int left, int top, int right, int bottom) override;
     void drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd,
                  int yEnd) override;

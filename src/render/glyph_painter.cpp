@@ -1,6 +1,7 @@
 #include "render/glyph_painter.h"
 
 #include "editor/glyphs.h"
+#include "editor/staff_row.h"
 
 #include <QFile>
 #include <QFont>
@@ -68,9 +69,8 @@ QPainterPath ellipse(double cx, double cy, double rx, double ry, double degrees)
 
 // Heads: filled, void (half) and whole, centred where the anchoring rules expect them.
 constexpr double kHeadRx = 5.4, kHeadRy = 3.9, kHeadTilt = -20;
-constexpr double kHeadHalfWidth = 5.24; // horizontal half extent of the tilted head
-constexpr double kUpHeadX = 12.5 - kHeadHalfWidth, kUpHeadY = 28;
-constexpr double kDownHeadX = 2.5 + kHeadHalfWidth, kDownHeadY = 6;
+constexpr double kUpHeadX = kHeadUpX, kUpHeadY = kHeadUpY;
+constexpr double kDownHeadX = kHeadDownX, kDownHeadY = kHeadDownY;
 
 QPainterPath blackHead(double cx, double cy)
 {
@@ -87,8 +87,8 @@ QPainterPath voidHead(double cx, double cy)
 
 QPainterPath wholeHead()
 {
-    QPainterPath p = ellipse(7.2, 27, 7.0, 4.4, 0);
-    p.addPath(ellipse(7.2, 27, 3.3, 2.5, 55));
+    QPainterPath p = ellipse(kWholeHeadX, kWholeHeadY, kWholeHeadHalfWidth, kHeadHalfHeight, 0);
+    p.addPath(ellipse(kWholeHeadX, kWholeHeadY, 3.3, 2.5, 55));
     p.setFillRule(Qt::OddEvenFill);
     return p;
 }
@@ -246,10 +246,14 @@ const GlyphShapes& shapes()
     return kShapes;
 }
 
-void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor& color)
+void paintNote(QPainter& painter, const NoteShape& s, const QColor& color)
 {
-    // Stems are at least one device pixel wide so they stay visible at small zooms.
-    const double stemWidth = std::max(1.1, 1.0 / scale);
+    // The stem is a solid upright bar on whole device pixels, 3.5 staff spaces from the head
+    // centre to its tip, half a space more for each flag past two so the flags keep clear of
+    // the head; the flags hang from the tip.
+    const double w = kStemWeight * kStaffSpacing;
+    const double longer = std::max(0, s.flags - 2) * kExtraFlagStem;
+    const double upTip = kStemUpTipY - longer, downTip = kStemDownTipY + longer;
     if (s.whole) {
         painter.fillPath(wholeHead(), color);
         return;
@@ -257,18 +261,38 @@ void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor
     if (s.down) {
         painter.fillPath(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY),
                          color);
-        painter.fillRect(QRectF(3.0 - stemWidth / 2, kDownHeadY + 1, stemWidth, 29 - kDownHeadY - 1), color);
+        const QRectF stem(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5);
+        painter.fillRect(pixelAligned(painter, stem), color);
         for (int f = 0; f < s.flags; ++f)
-            painter.fillPath(flagDown(29.5 - 5.5 * f), color);
+            painter.fillPath(flagDown(downTip + 0.5 - 5.5 * f), color);
     } else {
         painter.fillPath(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY), color);
-        painter.fillRect(QRectF(12.0 - stemWidth / 2, 1, stemWidth, kUpHeadY - 2), color);
+        const QRectF stem(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip);
+        painter.fillRect(pixelAligned(painter, stem), color);
         for (int f = 0; f < s.flags; ++f)
-            painter.fillPath(flagUp(0.5 + 5.5 * f), color);
+            painter.fillPath(flagUp(upTip - 0.5 + 5.5 * f), color);
     }
 }
 
 } // namespace
+
+QRectF pixelAligned(const QPainter& painter, const QRectF& rect)
+{
+    const QTransform t = painter.deviceTransform();
+    if (!t.isInvertible() || t.type() > QTransform::TxScale)
+        return rect;
+    // Each side keeps its centre and takes a whole number of pixels, so a stroke of one pixel
+    // and a bit is one pixel wherever it falls, not two.
+    const QRectF device = t.mapRect(rect);
+    auto snap = [](double from, double to) {
+        const double size = std::max(1.0, std::round(to - from));
+        const double start = std::round((from + to) / 2 - size / 2);
+        return std::pair{start, start + size};
+    };
+    const auto [left, right] = snap(device.left(), device.right());
+    const auto [top, bottom] = snap(device.top(), device.bottom());
+    return t.inverted().mapRect(QRectF(QPointF(left, top), QPointF(right, bottom)));
+}
 
 void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, const QColor& color)
 {
@@ -281,7 +305,7 @@ void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, 
     painter.scale(scale, scale);
     NoteShape note;
     if (noteShape(glyph, note)) {
-        paintNote(painter, note, scale, color);
+        paintNote(painter, note, color);
     } else {
         const auto& paths = shapes().paths;
         const auto it = paths.find(glyph);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace tonvela {
 namespace {
@@ -32,6 +33,25 @@ QString arialFamily()
         return QStringLiteral("Arial");
     }();
     return family;
+}
+
+// The rectangle a polygon of four corners with upright sides covers; none for any other shape.
+std::optional<QRectF> uprightRect(const QPolygonF& p)
+{
+    if (p.size() != 4)
+        return std::nullopt;
+    const QRectF box = p.boundingRect();
+    for (const QPointF& c : p)
+        if ((c.x() != box.left() && c.x() != box.right()) || (c.y() != box.top() && c.y() != box.bottom()))
+            return std::nullopt;
+    // Four corners on the box's sides can still be a bow tie; an upright rectangle's
+    // neighbouring corners share an x or a y.
+    for (int i = 0; i < 4; ++i) {
+        const QPointF a = p[i], b = p[(i + 1) % 4];
+        if (a.x() != b.x() && a.y() != b.y())
+            return std::nullopt;
+    }
+    return box;
 }
 
 QRect normalized(int left, int top, int right, int bottom)
@@ -60,9 +80,21 @@ QtCanvas::QtCanvas(QPainter& painter, int width, int height)
 
 void QtCanvas::setPen(const Pen& pen)
 {
-    m_pen = QPen(qtColor(pen.color), std::max(pen.width, 1),
+    m_pen = QPen(qtColor(pen.color), pen.width > 0 ? pen.width : 1.0,
                  pen.style == PenStyle::Dotted ? Qt::DotLine : Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     m_pen.setCosmetic(false);
+}
+
+QPen QtCanvas::alignedPen() const
+{
+    // Aliased strokes cover whole device pixels: the width is rounded to whole pixels, at
+    // least one, so a line of 1.2 units is one pixel at zoom 1 and two at zoom 2, never a
+    // grey blur.
+    QPen pen = m_pen;
+    const double scale = std::max(std::abs(m_painter.deviceTransform().m22()), 1e-9);
+    const double pixels = std::max(1.0, std::round(m_pen.widthF() * scale));
+    pen.setWidthF(pixels / scale);
+    return pen;
 }
 
 void QtCanvas::setBrush(Color color)
@@ -91,14 +123,14 @@ void QtCanvas::setTextColor(Color color)
 void QtCanvas::drawLine(int x1, int y1, int x2, int y2)
 {
     m_painter.setRenderHint(QPainter::Antialiasing, false);
-    m_painter.setPen(m_pen);
+    m_painter.setPen(alignedPen());
     m_painter.drawLine(x1, y1, x2, y2);
 }
 
 void QtCanvas::drawRect(int left, int top, int right, int bottom)
 {
     m_painter.setRenderHint(QPainter::Antialiasing, false);
-    m_painter.setPen(m_pen);
+    m_painter.setPen(alignedPen());
     m_painter.setBrush(m_brush);
     m_painter.drawRect(normalized(left, top, right, bottom));
 }
@@ -106,6 +138,27 @@ void QtCanvas::drawRect(int left, int top, int right, int bottom)
 void QtCanvas::fillRect(int left, int top, int right, int bottom, Color color)
 {
     m_painter.fillRect(normalized(left, top, right, bottom).adjusted(0, 0, 1, 1), qtColor(color));
+}
+
+void QtCanvas::fillPolygon(std::span<const PointF> points, Color color)
+{
+    if (points.size() < 3)
+        return;
+    QPolygonF polygon;
+    polygon.reserve(static_cast<qsizetype>(points.size()));
+    for (const PointF& p : points)
+        polygon << QPointF(p.x, p.y);
+    if (const std::optional<QRectF> upright = uprightRect(polygon)) {
+        m_painter.setRenderHint(QPainter::Antialiasing, false);
+        m_painter.fillRect(pixelAligned(m_painter, *upright), qtColor(color));
+        return;
+    }
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::Antialiasing, true);
+    m_painter.setPen(Qt::NoPen);
+    m_painter.setBrush(qtColor(color));
+    m_painter.drawPolygon(polygon, Qt::WindingFill);
+    m_painter.restore();
 }
 
 void QtCanvas::drawEllipse(int left, int top, int right, int bottom)

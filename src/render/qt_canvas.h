@@ -8,9 +8,10 @@
 
 namespace tonvela {
 
-// A Canvas over a QPainter: a window surface, a QImage or a printer page. Lines and
-// rectangles are drawn aliased, so one-pixel staff lines stay crisp; glyphs, ellipses and arcs
-// are antialiased. Text is Arial (Liberation Sans, its metric twin, where Arial is missing).
+// A Canvas over a QPainter: a window surface, a QImage or a printer page. Lines, rectangles
+// and upright filled rectangles are drawn aliased on whole device pixels, so thin staff lines
+// and stems stay crisp; glyphs, ellipses, arcs and slanted shapes are antialiased. Text is Arial (Liberation
+// Sans, its metric twin, where Arial is missing).
 //
 // Thread rules: used by the thread that owns the painter.
 class QtCanvas : public Canvas {
@@ -27,6 +28,7 @@ class QtCanvas : public Canvas {
     void drawLine(int x1, int y1, int x2, int y2) override;
     void drawRect(int left, int top, int right, int bottom) override;
     void fillRect(int left, int top, int right, int bottom, Color color) override;
+    void fillPolygon(std::span<const PointF> points, Color color) override;
     void drawEllipse(int left, int top, int right, int bottom) override;
     void drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd,
                  int yEnd) override;
@@ -37,6 +39,8 @@ class QtCanvas : public Canvas {
     void drawPicture(const Picture& picture, int x, int y, int width, int height) override;
 
   private:
+    QPen alignedPen() const;
+
     QPainter& m_painter;
     int m_width;
     int m_height;

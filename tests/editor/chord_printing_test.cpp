@@ -112,7 +112,7 @@ TEST(ChordPrintingTest, ThirtyTwoDiagramsFillTwoA4PagesOfFourColumnsAndFourRows)
     // Pens and fonts grow with the drawing.
     const auto lines = printer.pages[0].callsOf(Kind::Line);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0].pen.width, std::lround(kChordNutWidth * scale)) << "the first line is a nut";
+    EXPECT_DOUBLE_EQ(lines[0].pen.width, kChordNutWidth * scale) << "the first line is a nut";
 }
 
 TEST(ChordPrintingTest, PageCountFollowsTheDiagramsAndAnEmptyDocumentPrintsOnePage)

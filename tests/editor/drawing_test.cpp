@@ -1,3 +1,4 @@
+#include "editor/engraving_lines.h"
 #include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tonvela {
 namespace {
@@ -59,6 +61,34 @@ class DrawingTest : public ::testing::Test {
         return out;
     }
     int sc(int v) const { return view->scaled(v); }
+    double z() const { return view->zoom(); }
+    // Heights of the short level lines drawn with the ledger pen whose middle lies within a
+    // head's width of device x `centre`, top first.
+    std::vector<int> ledgersAround(double centre) const
+    {
+        std::vector<int> ys;
+        for (const Call& c : canvas.callsOf(Kind::Line)) {
+            const double middle = (c.v[0] + c.v[2]) / 2.0;
+            if (c.v[1] == c.v[3] && c.pen == DrawTools::forZoom(view->zoom()).ledger &&
+                std::abs(middle - centre) < 6 * z())
+                ys.push_back(c.v[1]);
+        }
+        std::sort(ys.begin(), ys.end());
+        return ys;
+    }
+    double headCentreX(const Note& n) const
+    {
+        return n.layout.zoomX + (n.layout.stemDown == 1 ? kHeadDownX : kHeadUpX) * z();
+    }
+    std::vector<int> ledgerYs(const Note& n) const { return ledgersAround(headCentreX(n)); }
+    std::vector<Call> polygons(bool ties) const
+    {
+        std::vector<Call> out;
+        for (const Call& c : canvas.callsOf(Kind::Polygon))
+            if ((c.points.size() > 4) == ties)
+                out.push_back(c);
+        return out;
+    }
 
     std::unique_ptr<SheetDocument> sheet;
     std::unique_ptr<SheetViewState> view;
@@ -122,7 +152,8 @@ TEST_F(DrawingTest, GeometryScalesWithTheZoomAndTruncates)
         for (int k = 0; k < 5; ++k)
             EXPECT_TRUE(hasLine(sc(35), sc(top) + sc(9 * k), sc(end), sc(top) + sc(9 * k))) << k;
         const Note& n = note(0, 0);
-        EXPECT_TRUE(hasLine(sc(n.layout.x), sc(top + 45), sc(n.layout.x) + sc(10), sc(top + 45)));
+        // Step 9 lies on the second ledger line below: both lines are drawn.
+        EXPECT_EQ(ledgerYs(n), (std::vector<int>{sc(top) + sc(45), sc(top) + sc(54)}));
         const auto lyric = texts("la");
         ASSERT_EQ(lyric.size(), 1u);
         EXPECT_EQ(lyric[0].v[0], sc(n.layout.x));
@@ -137,24 +168,6 @@ TEST_F(DrawingTest, GeometryScalesWithTheZoomAndTruncates)
         EXPECT_FLOAT_EQ(static_cast<float>(head[0].scale), zoom);
         EXPECT_EQ(texts("1").front().font.height, static_cast<int>(14.0f * zoom));
     }
-}
-
-TEST_F(DrawingTest, LedgerLinesBelowAndAboveComeInThrees)
-{
-    makeSheet(1);
-    addNote(track(0), kTypeQuarter, 7);  // y reaches top + 15
-    addNote(track(0), kTypeQuarter, -5); // above the staff
-    addNote(track(0), kTypeQuarter, 2);  // inside: none
-    draw();
-    const int top = view->row(0).top;
-    const Note& low = note(0, 0);
-    const Note& high = note(0, 1);
-    for (int k = 5; k <= 7; ++k)
-        EXPECT_TRUE(hasLine(low.layout.x, top + 9 * k, low.layout.x + 10, top + 9 * k)) << k;
-    for (int k = 1; k <= 3; ++k)
-        EXPECT_TRUE(hasLine(high.layout.x + 2, top - 9 * k, high.layout.x + 12, top - 9 * k)) << k;
-    const Note& mid = note(0, 2);
-    EXPECT_FALSE(hasLine(mid.layout.x, top + 45, mid.layout.x + 10, top + 45));
 }
 
 TEST_F(DrawingTest, PercussionNotesSitAtTheTopWithoutLedgersAndWithStemsUp)
@@ -197,88 +210,6 @@ TEST_F(DrawingTest, MeasureNumbersAndBarLinesMarkEveryMeasure)
     // ends after its second measure.
     EXPECT_TRUE(hasLine(35 + 930, top + 110, 35 + 930, bottom));
     EXPECT_FALSE(hasLine(35 + 930, top, 35 + 930, bottom));
-}
-
-TEST_F(DrawingTest, BeamsAreFourLinesAndSixteenthsGetASecondBeam)
-{
-    makeSheet(1);
-    for (int line : {2, 4, 6, 8})
-        addNote(track(0), kTypeSixteenth, line);
-    draw();
-    const int* b = note(0, 0).layout.beamLine;
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_TRUE(hasLine(b[0], b[1] + k, b[2], b[3] + k)) << k;
-        EXPECT_TRUE(hasLine(b[0], b[1] + 7 + k, b[2], b[3] + 7 + k)) << k;
-    }
-    for (int i = 0; i < 4; ++i) {
-        const int* e = note(0, i).layout.stemExtension;
-        EXPECT_TRUE(hasLine(e[0], e[1], e[2], e[3])) << i;
-    }
-    EXPECT_EQ(glyphs(kGlyphQuarterUp).size(), 4u); // beamed notes draw as quarters
-}
-
-TEST_F(DrawingTest, TieOnOneRowDrawsAnArcBelowStemUpNotes)
-{
-    makeSheet(1);
-    addNote(track(0), kTypeQuarter, 1, kFlagTie);
-    addNote(track(0), kTypeQuarter, 1, kFlagTie);
-    draw();
-    const auto arcs = canvas.callsOf(Kind::Arc);
-    ASSERT_EQ(arcs.size(), 1u);
-    const Note& a = note(0, 0);
-    const Note& b = note(0, 1);
-    const int expected[8] = {a.layout.x + 1, a.layout.y + 20, b.layout.x + 11, a.layout.y + 40,
-                             a.layout.x + 6, a.layout.y + 35, b.layout.x + 6,  a.layout.y + 35};
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(arcs[0].v[i], expected[i]) << i;
-    EXPECT_EQ(arcs[0].pen.width, 2);
-    EXPECT_TRUE(a.layout.tieValid && b.layout.tieValid);
-}
-
-TEST_F(DrawingTest, TieBetweenStemDownNotesArcsAboveThem)
-{
-    makeSheet(1, 0.5f);
-    addNote(track(0), kTypeQuarter, -2, kFlagTie);
-    addNote(track(0), kTypeQuarter, -2, kFlagTie);
-    draw();
-    const auto arcs = canvas.callsOf(Kind::Arc);
-    ASSERT_EQ(arcs.size(), 1u);
-    const Note& a = note(0, 0);
-    const Note& b = note(0, 1);
-    const int expected[8] = {sc(b.layout.x + 3), sc(a.layout.y - 5), sc(a.layout.x + 13), sc(a.layout.y + 5),
-                             sc(b.layout.x + 8), sc(a.layout.y),     sc(a.layout.x + 8),  sc(a.layout.y)};
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(arcs[0].v[i], expected[i]) << i;
-}
-
-TEST_F(DrawingTest, TieBetweenDifferentPitchesDrawsNothingButRestsAlwaysTie)
-{
-    makeSheet(1);
-    addNote(track(0), kTypeQuarter, 1, kFlagTie);
-    addNote(track(0), kTypeQuarter, 2, kFlagTie);
-    addNote(track(0), kTypeQuarter, 0, kFlagTie | kFlagRest);
-    addNote(track(0), kTypeQuarter, 0, kFlagTie | kFlagRest);
-    note(0, 0).layout.tieValid = 1;
-    draw();
-    EXPECT_FALSE(note(0, 0).layout.tieValid);
-    EXPECT_TRUE(note(0, 2).layout.tieValid);
-    EXPECT_EQ(canvas.callsOf(Kind::Arc).size(), 1u);
-}
-
-TEST_F(DrawingTest, TieLeavingTheRowDrawsSixtyUnitsToTheRight)
-{
-    makeSheet(1);
-    addNote(track(0), kTypeQuarter, 1, kFlagTie);
-    addNote(track(0), kTypeStaffBreak, 0);
-    addNote(track(0), kTypeQuarter, 1, kFlagTie);
-    draw();
-    const auto arcs = canvas.callsOf(Kind::Arc);
-    ASSERT_EQ(arcs.size(), 1u);
-    const Note& a = note(0, 0);
-    const int expected[8] = {a.layout.x + 1, a.layout.y + 20, a.layout.x + 61, a.layout.y + 40,
-                             a.layout.x + 6, a.layout.y + 35, a.layout.x + 61, a.layout.y + 35};
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(arcs[0].v[i], expected[i]) << i;
 }
 
 TEST_F(DrawingTest, TablatureShowsStringsAndFrets)
@@ -332,11 +263,11 @@ TEST_F(DrawingTest, PrintingLeavesOutHoverGuidesAndSelectionColours)
     layoutRows(*view);
     trackHover(view->row(0), 200, view->row(0).top - 10);
     drawSheet(*view, canvas, false);
-    EXPECT_TRUE(hasLine(200, 60 - 9, 210, 60 - 9));
+    EXPECT_EQ(ledgersAround(200), (std::vector<int>{60 - 9}));
     EXPECT_EQ(glyphs(kGlyphGClef).front().glyphColor, GlyphColor::Selected);
     canvas.clear();
     drawSheet(*view, canvas, true);
-    EXPECT_FALSE(hasLine(200, 60 - 9, 210, 60 - 9));
+    EXPECT_TRUE(ledgersAround(200).empty());
     EXPECT_EQ(glyphs(kGlyphGClef).front().glyphColor, GlyphColor::Normal);
 }
 
@@ -425,6 +356,327 @@ TEST_F(DrawingTest, SheetWithoutTracksDrawsNothing)
     sheet->removeAllTracks();
     draw();
     EXPECT_TRUE(canvas.calls().empty());
+}
+
+// Device-unit box of a polygon's corners.
+struct Box {
+    double left, top, right, bottom;
+};
+Box boxOf(const Call& c)
+{
+    Box b{1e9, 1e9, -1e9, -1e9};
+    for (const PointF& p : c.points) {
+        b.left = std::min(b.left, p.x), b.right = std::max(b.right, p.x);
+        b.top = std::min(b.top, p.y), b.bottom = std::max(b.bottom, p.y);
+    }
+    return b;
+}
+
+TEST_F(DrawingTest, LedgerLinesReachFromTheStaffToEveryHeadOnEveryStaffKind)
+{
+    // Step -3 is the top line, 5 the bottom one; every line position out to the head gets a
+    // line, the head's own when it sits on one.
+    const std::pair<int, std::vector<int>> cases[] = {
+        {6, {}},    {7, {5}},   {8, {5}},           {11, {5, 6, 7}},     {12, {5, 6, 7}}, {-4, {}},
+        {-5, {-1}}, {-6, {-1}}, {-9, {-3, -2, -1}}, {-10, {-3, -2, -1}}, {2, {}},
+    };
+    for (float zoom : {1.0f, 2.0f}) {
+        for (uint8_t kind : {kDrawGClef, kDrawG2Clef, kDrawFClef}) {
+            SCOPED_TRACE(::testing::Message() << "zoom " << zoom << " staff kind " << int(kind));
+            makeSheet(1, zoom, 2000, 1600);
+            track(0).drawmode = kind;
+            for (const auto& c : cases)
+                addNote(track(0), kTypeQuarter, c.first);
+            addNote(track(0), kTypeWhole, 9);
+            draw();
+            const int top = view->row(0).top;
+            for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+                std::vector<int> expected;
+                for (int line : cases[i].second)
+                    expected.push_back(sc(top) + sc(9 * line));
+                EXPECT_EQ(ledgerYs(note(0, i)), expected) << "step " << cases[i].first;
+            }
+            // A little wider than the head on both sides, whole notes too.
+            for (int i : {1, 7, static_cast<int>(std::size(cases))}) {
+                const Note& n = note(0, i);
+                const bool whole = n.type == kTypeWhole;
+                const double half = (whole ? kWholeHeadHalfWidth : kHeadHalfWidth) * zoom;
+                const double centre = n.layout.zoomX + (whole               ? kWholeHeadX
+                                                        : n.layout.stemDown ? kHeadDownX
+                                                                            : kHeadUpX) *
+                                                           zoom;
+                bool seen = false;
+                for (const Call& c : canvas.callsOf(Kind::Line)) {
+                    if (c.v[1] != c.v[3] || std::abs((c.v[0] + c.v[2]) / 2.0 - centre) > 2 * zoom ||
+                        c.v[2] - c.v[0] > 40 * zoom)
+                        continue;
+                    seen = true;
+                    EXPECT_LT(c.v[0], centre - half - 1) << i;
+                    EXPECT_GT(c.v[2], centre + half + 1) << i;
+                    EXPECT_LT(c.v[2] - c.v[0], 2 * half + 9 * zoom) << i;
+                }
+                EXPECT_TRUE(seen) << i;
+            }
+        }
+    }
+}
+
+TEST_F(DrawingTest, RestsPercussionAndTablatureGetNoLedgerLines)
+{
+    makeSheet(3);
+    addNote(track(0), kTypeQuarter, 11, kFlagRest);
+    addNote(track(0), kTypeQuarter, -9, kFlagRest);
+    track(1).percussive = 1;
+    addNote(track(1), kTypeQuarter, 11);
+    addNote(track(1), kTypeQuarter, -9);
+    track(2).drawmode = kDrawTablature;
+    addNote(track(2), kTypeQuarter, 11);
+    draw();
+    for (int t = 0; t < 3; ++t)
+        for (int i = 0; i < track(t).count; ++i)
+            EXPECT_TRUE(ledgerYs(note(t, i)).empty()) << t << " " << i;
+}
+
+TEST_F(DrawingTest, ANoteFarOffTheStaffDrawsABoundedNumberOfLedgerLines)
+{
+    // A damaged file can put a note thousands of steps away: it gets the first lines out from
+    // the staff, never thousands of them.
+    makeSheet(1);
+    addNote(track(0), kTypeQuarter, 30000);
+    addNote(track(0), kTypeQuarter, -30000);
+    draw();
+    const int top = view->row(0).top;
+    for (int i = 0; i < 2; ++i) {
+        const std::vector<int> ys = ledgerYs(note(0, i));
+        ASSERT_EQ(ys.size(), static_cast<std::size_t>(kMaxLedgerLines)) << i;
+        EXPECT_EQ(i == 0 ? ys.front() : ys.back(), i == 0 ? top + 45 : top - 9) << "nearest the staff first";
+    }
+}
+
+TEST_F(DrawingTest, HoverGuidesShowTheLedgerLinesOfANotePlacedAtThePointer)
+{
+    makeSheet(1);
+    layoutRows(*view);
+    const int top = view->row(0).top;
+    // 20 above the top line: step -7, two lines; 60 below it: step 10, two lines below.
+    trackHover(view->row(0), 300, top - 20);
+    drawSheet(*view, canvas, false);
+    EXPECT_EQ(ledgersAround(300), (std::vector<int>{top - 18, top - 9}));
+    trackHover(view->row(0), 300, top + 60);
+    canvas.clear();
+    drawSheet(*view, canvas, false);
+    EXPECT_EQ(ledgersAround(300), (std::vector<int>{top + 45, top + 54}));
+    // Further out, further lines.
+    trackHover(view->row(0), 300, top + 74);
+    canvas.clear();
+    drawSheet(*view, canvas, false);
+    EXPECT_EQ(ledgersAround(300).size(), 4u);
+}
+
+TEST_F(DrawingTest, LineWeightsAreStaffSpacesAndGrowWithTheZoom)
+{
+    double staff[2] = {}, ledger[2] = {}, bar[2] = {}, beam[2] = {}, stem[2] = {}, tie[2] = {};
+    const float zooms[2] = {1.0f, 2.0f};
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(zooms[k]);
+        makeSheet(1, zooms[k], 2000, 1600);
+        for (int line : {4, 6, 2, 4}) // a group whose middle stems are carried on to the beam
+            addNote(track(0), kTypeEighth, line);
+        addNote(track(0), kTypeQuarter, 1, kFlagTie);
+        addNote(track(0), kTypeQuarter, 1, kFlagTie);
+        addNote(track(0), kTypeQuarter, 11);
+        addQuarters(track(0), 2);
+        draw();
+        const int top = view->row(0).top;
+        for (const Call& c : canvas.callsOf(Kind::Line)) {
+            if (c.v[1] == c.v[3] && c.v[1] == sc(top))
+                staff[k] = c.pen.width;
+            if (c.v[0] == c.v[2] && c.v[0] > sc(100) && c.v[0] < sc(900))
+                bar[k] = c.pen.width;
+        }
+        ledger[k] = DrawTools::forZoom(zooms[k]).ledger.width;
+        ASSERT_FALSE(ledgerYs(note(0, 6)).empty());
+        const auto shapes = polygons(false);
+        ASSERT_GE(shapes.size(), 2u);
+        for (const Call& c : shapes) {
+            const Box b = boxOf(c);
+            if (b.right - b.left > 20 * zooms[k])
+                beam[k] = b.bottom - b.top; // a level beam
+            else
+                stem[k] = b.right - b.left;
+        }
+        const auto ties = polygons(true);
+        ASSERT_EQ(ties.size(), 1u);
+        // The tie is thickest in its middle: the two arcs' middle points.
+        const auto& p = ties[0].points;
+        tie[k] = std::abs(p[p.size() / 4].y - p[p.size() - 1 - p.size() / 4].y);
+    }
+    const double space = 9;
+    EXPECT_NEAR(staff[0], 0.12 * space, 0.01);
+    EXPECT_NEAR(ledger[0], 0.16 * space, 0.01);
+    EXPECT_NEAR(bar[0], 0.16 * space, 0.01);
+    EXPECT_NEAR(beam[0], 0.5 * space, 0.01);
+    EXPECT_NEAR(stem[0], 0.12 * space, 0.01);
+    EXPECT_GT(ledger[0], staff[0]) << "ledger lines are a little heavier than staff lines";
+    for (double* w : {staff, ledger, bar, beam, stem, tie})
+        EXPECT_NEAR(w[1], 2 * w[0], 0.02 * w[0] + 1e-9) << "twice the zoom, twice the weight";
+    EXPECT_GT(tie[0], 1.0);
+}
+
+TEST_F(DrawingTest, BeamsAreSolidAndStemsReachThem)
+{
+    for (bool up : {true, false}) {
+        SCOPED_TRACE(up ? "stems up" : "stems down");
+        makeSheet(1, 2.0f, 2000, 1600);
+        const int lines[4] = {2, 4, 6, 8};
+        for (int line : lines)
+            addNote(track(0), kTypeSixteenth, up ? line : -line);
+        draw();
+        ASSERT_EQ(note(0, 0).layout.stemDown, up ? 0 : 1);
+        const double s = 9 * z();
+        std::vector<Call> beams, stems;
+        for (const Call& c : polygons(false))
+            (boxOf(c).right - boxOf(c).left > 4 * s ? beams : stems).push_back(c);
+        ASSERT_EQ(beams.size(), 2u) << "a sixteenth group has two beams";
+        const Box outer = boxOf(beams[0]), inner = boxOf(beams[1]);
+        EXPECT_NEAR(outer.bottom - outer.top, 0.5 * s, 1e-6);
+        // The second beam lies towards the heads, three quarters of a space on.
+        EXPECT_NEAR(up ? inner.top - outer.top : outer.top - inner.top, 0.75 * s, 1e-6);
+        // The beam spans the first stem to the last.
+        const double stemFirst = note(0, 0).layout.zoomX + (up ? kStemUpX : kStemDownX) * z();
+        const double stemLast = note(0, 3).layout.zoomX + (up ? kStemUpX : kStemDownX) * z();
+        EXPECT_NEAR(outer.left, stemFirst - 0.06 * s, 0.01);
+        EXPECT_NEAR(outer.right, stemLast + 0.06 * s, 0.01);
+        // The level beam lies at the most outlying stem's tip, rounded outwards; every stem is
+        // carried on from its own tip to the beam's outer edge.
+        const double edge = up ? outer.top : outer.bottom;
+        ASSERT_EQ(stems.size(), 4u);
+        for (const Call& c : stems) {
+            const Box b = boxOf(c);
+            const double centre = (b.left + b.right) / 2;
+            int i = 0;
+            while (i < 4 &&
+                   std::abs(note(0, i).layout.zoomX + (up ? kStemUpX : kStemDownX) * z() - centre) > 0.01)
+                ++i;
+            ASSERT_LT(i, 4) << "an extension off every stem";
+            const double tip = note(0, i).layout.zoomY + (up ? kStemUpTipY : kStemDownTipY) * z();
+            EXPECT_NEAR(up ? b.top : b.bottom, edge, 1e-6);
+            EXPECT_NEAR(up ? b.bottom : b.top, tip, 1e-6);
+        }
+        EXPECT_EQ(glyphs(up ? kGlyphQuarterUp : kGlyphQuarterDown).size(),
+                  4u); // beamed notes draw as quarters
+    }
+}
+
+// The stems of two tied notes as device boxes, from head centre to tip.
+struct TieCase {
+    Box tie;
+    double headA, headB; // head centres' y
+    double ax, bx;       // head centres' x
+};
+
+class TieTest : public DrawingTest {
+  protected:
+    TieCase tieBetween(int line, bool stemDownA, bool stemDownB, float zoom = 1.0f)
+    {
+        makeSheet(1, zoom);
+        addNote(track(0), kTypeQuarter, line, kFlagTie);
+        addNote(track(0), kTypeQuarter, line, kFlagTie);
+        layoutRows(*view);
+        Note& a = note(0, 0);
+        Note& b = note(0, 1);
+        // Turned stems move the heads within their glyph boxes: the notes take their heights
+        // again.
+        for (Note* n : {&a, &b}) {
+            n->layout.stemDown = (n == &a ? stemDownA : stemDownB) ? 1 : 0;
+            n->layout.y = static_cast<int16_t>(noteY(view->row(0), *n));
+            n->layout.zoomY = sc(n->layout.y);
+        }
+        canvas.clear();
+        SheetDrawing(*view, canvas, false).drawTie(a, b);
+        const auto ties = polygons(true);
+        EXPECT_EQ(ties.size(), 1u);
+        TieCase c{};
+        if (ties.empty())
+            return c;
+        c.tie = boxOf(ties[0]);
+        c.headA = a.layout.zoomY + (stemDownA ? kHeadDownY : kHeadUpY) * zoom;
+        c.headB = b.layout.zoomY + (stemDownB ? kHeadDownY : kHeadUpY) * zoom;
+        c.ax = headCentreX(a);
+        c.bx = headCentreX(b);
+        // Neither stem crosses the tie: each stem's box, from its head to its tip, stays clear.
+        for (const Note* n : {&a, &b}) {
+            const bool down = n->layout.stemDown == 1;
+            const double x = n->layout.zoomX + (down ? kStemDownX : kStemUpX) * zoom;
+            const double half = 0.06 * 9 * zoom;
+            const double from = n->layout.zoomY + (down ? kHeadDownY : kHeadUpY) * zoom;
+            const double to = n->layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * zoom;
+            const bool apartX = c.tie.right < x - half || c.tie.left > x + half;
+            const bool apartY = c.tie.bottom < std::min(from, to) || c.tie.top > std::max(from, to);
+            EXPECT_TRUE(apartX || apartY) << "the tie crosses a stem";
+        }
+        return c;
+    }
+};
+
+TEST_F(TieTest, StemsUpTieBelowAndStemsDownTieAboveFromHeadToHead)
+{
+    for (float zoom : {1.0f, 2.0f}) {
+        SCOPED_TRACE(zoom);
+        const TieCase below = tieBetween(1, false, false, zoom);
+        EXPECT_GT(below.tie.top, std::max(below.headA, below.headB)) << "below the heads";
+        EXPECT_LT(below.tie.bottom, below.headA + 2.5 * 9 * zoom) << "close under them";
+        const TieCase above = tieBetween(-2, true, true, zoom);
+        EXPECT_LT(above.tie.bottom, std::min(above.headA, above.headB)) << "above the heads";
+        EXPECT_GT(above.tie.top, above.headA - 2.5 * 9 * zoom);
+        for (const TieCase& c : {below, above}) {
+            // From the first head to the second: it starts and ends within a head's width of
+            // their centres, between them.
+            EXPECT_GT(c.tie.left, c.ax);
+            EXPECT_LT(c.tie.left, c.ax + kHeadHalfWidth * zoom);
+            EXPECT_LT(c.tie.right, c.bx);
+            EXPECT_GT(c.tie.right, c.bx - kHeadHalfWidth * zoom);
+        }
+    }
+}
+
+TEST_F(TieTest, StemsPointingBothWaysNeverCrossTheTie)
+{
+    // Checked inside tieBetween for each: the stems stay clear of the tie.
+    const TieCase upDown = tieBetween(1, false, true);
+    EXPECT_LT(upDown.tie.bottom, upDown.headA) << "above, clear of the first stem";
+    const TieCase downUp = tieBetween(1, true, false);
+    EXPECT_LT(downUp.tie.bottom, downUp.headA);
+}
+
+TEST_F(DrawingTest, TieLeavingTheRowRunsToTheRightOfItsNote)
+{
+    makeSheet(1);
+    addNote(track(0), kTypeQuarter, 1, kFlagTie);
+    addNote(track(0), kTypeStaffBreak, 0);
+    addNote(track(0), kTypeQuarter, 1, kFlagTie);
+    draw();
+    const auto ties = polygons(true);
+    ASSERT_EQ(ties.size(), 1u);
+    const Box b = boxOf(ties[0]);
+    const Note& a = note(0, 0);
+    EXPECT_GT(b.left, headCentreX(a));
+    EXPECT_NEAR(b.right - b.left, 55, 1);
+    EXPECT_GT(b.top, a.layout.zoomY + kHeadUpY) << "below a stem-up note";
+}
+
+TEST_F(DrawingTest, TieBetweenDifferentPitchesDrawsNothingButRestsAlwaysTie)
+{
+    makeSheet(1);
+    addNote(track(0), kTypeQuarter, 1, kFlagTie);
+    addNote(track(0), kTypeQuarter, 2, kFlagTie);
+    addNote(track(0), kTypeQuarter, 0, kFlagTie | kFlagRest);
+    addNote(track(0), kTypeQuarter, 0, kFlagTie | kFlagRest);
+    note(0, 0).layout.tieValid = 1;
+    draw();
+    EXPECT_FALSE(note(0, 0).layout.tieValid);
+    EXPECT_TRUE(note(0, 2).layout.tieValid);
+    EXPECT_EQ(polygons(true).size(), 1u);
 }
 
 } // namespace

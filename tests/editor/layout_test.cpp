@@ -1,10 +1,12 @@
 #include "editor/example_sheets.h"
+#include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 namespace tonvela {
@@ -313,16 +315,19 @@ TEST_F(LayoutTest, FourEighthsInAMeasureFormOneBeamGroup)
         EXPECT_TRUE(note(0, i).dwFlag & kFlagBeamed);
         EXPECT_EQ(note(0, i).layout.stemDown, 0);
     }
-    // Horizontal at the highest note's y + 1, from x1 + 12 to x4 + 12.
+    // Horizontal at the highest note's stem tip (3.5 spaces above its head, rounded outwards),
+    // from x1 + 12 to x4 + 12.
+    const int tipUp = static_cast<int>(std::floor(kHeadUpY - kStemLength));
+    ASSERT_EQ(tipUp, -4);
     const int* beam = note(0, 0).layout.beamLine;
     EXPECT_EQ(beam[0], note(0, 0).layout.x + 12);
-    EXPECT_EQ(beam[1], note(0, 0).layout.y + 1);
+    EXPECT_EQ(beam[1], note(0, 0).layout.y + tipUp);
     EXPECT_EQ(beam[2], note(0, 3).layout.x + 12);
-    EXPECT_EQ(beam[3], note(0, 0).layout.y + 1);
+    EXPECT_EQ(beam[3], note(0, 0).layout.y + tipUp);
     const int* ext = note(0, 3).layout.stemExtension;
-    EXPECT_EQ(ext[0], note(0, 3).layout.x + 11);
-    EXPECT_EQ(ext[1], note(0, 3).layout.y + 1);
-    EXPECT_EQ(ext[3], note(0, 0).layout.y + 1);
+    EXPECT_EQ(ext[0], note(0, 3).layout.x + 12);
+    EXPECT_EQ(ext[1], note(0, 3).layout.y + tipUp);
+    EXPECT_EQ(ext[3], note(0, 0).layout.y + tipUp);
 }
 
 TEST_F(LayoutTest, HighEighthsBeamWithStemsDown)
@@ -335,9 +340,10 @@ TEST_F(LayoutTest, HighEighthsBeamWithStemsDown)
     EXPECT_EQ(note(0, 0).layout.stemDown, 1);
     const int* beam = note(0, 0).layout.beamLine;
     EXPECT_EQ(beam[0], note(0, 0).layout.x + 3);
-    EXPECT_EQ(beam[1], note(0, 0).layout.y + 29);
+    // At the stem tips, 3.5 spaces below the heads (rounded outwards).
+    EXPECT_EQ(beam[1], note(0, 0).layout.y + 38);
     EXPECT_EQ(beam[2], note(0, 1).layout.x + 4);
-    EXPECT_EQ(beam[3], note(0, 1).layout.y + 29);
+    EXPECT_EQ(beam[3], note(0, 1).layout.y + 38);
 }
 
 TEST_F(LayoutTest, TwoNoteBeamRisesFromALowFirstNote)
@@ -348,9 +354,10 @@ TEST_F(LayoutTest, TwoNoteBeamRisesFromALowFirstNote)
     layoutRows(*view);
     const Note& a = note(0, 0);
     ASSERT_GT(a.layout.y - note(0, 1).layout.y, 20);
-    EXPECT_EQ(a.layout.beamLine[1], a.layout.y - 20);
-    EXPECT_EQ(a.layout.stemExtension[1], a.layout.y + 1);
-    EXPECT_EQ(a.layout.stemExtension[3], a.layout.y - 20);
+    // The beam starts 21 units above the first stem's tip, which is carried on to it.
+    EXPECT_EQ(a.layout.beamLine[1], a.layout.y - 4 - 21);
+    EXPECT_EQ(a.layout.stemExtension[1], a.layout.y - 4);
+    EXPECT_EQ(a.layout.stemExtension[3], a.layout.y - 25);
 }
 
 TEST_F(LayoutTest, BeamsNeverCrossMeasuresKindsChordsOrWideLeaps)

@@ -30,14 +30,26 @@ TEST(ScaledCanvasTest, CoordinatesPensAndFontsAreScaledAndMoved)
     ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ((std::vector<int>{calls[0].v[0], calls[0].v[1], calls[0].v[2], calls[0].v[3]}),
               (std::vector<int>{13, 25, 18, 30})); // 2.5 rounds away from zero
-    EXPECT_EQ(calls[0].pen, (Pen{PenStyle::Dotted, 3, kRed}));
+    EXPECT_EQ(calls[0].pen, (Pen{PenStyle::Dotted, 2.5, kRed})) << "widths keep their fraction";
     EXPECT_EQ(calls[1].kind, Kind::TextCentred);
     EXPECT_EQ(calls[1].font, (Font{75, true}));
     EXPECT_EQ((std::vector<int>{calls[1].v[0], calls[1].v[1], calls[1].v[2], calls[1].v[3]}),
               (std::vector<int>{10, 20, 35, 45}));
     EXPECT_EQ((std::vector<int>{calls[2].v[0], calls[2].v[1], calls[2].v[2], calls[2].v[3]}),
               (std::vector<int>{5, 15, 15, 25}));
-    EXPECT_EQ(calls[3].pen.width, 3) << "a pen of width 0 draws one unit wide, scaled";
+    EXPECT_EQ(calls[3].pen.width, 2.5) << "a pen of width 0 draws one unit wide, scaled";
+}
+
+TEST(ScaledCanvasTest, PolygonsKeepTheirFractionalCorners)
+{
+    RecordingCanvas target;
+    ScaledCanvas canvas(target, 2.5, 10, 20);
+    const PointF corners[3] = {{0, 0}, {1.5, 0}, {1, 2.25}};
+    canvas.fillPolygon(corners, kBlue);
+    const auto polygons = target.callsOf(Kind::Polygon);
+    ASSERT_EQ(polygons.size(), 1u);
+    EXPECT_EQ(polygons[0].fill, kBlue);
+    EXPECT_EQ(polygons[0].points, (std::vector<PointF>{{10, 20}, {13.75, 20}, {12.5, 25.625}}));
 }
 
 TEST(ScaledCanvasTest, ANonsenseScaleDrawsAtScaleOne)

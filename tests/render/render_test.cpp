@@ -121,6 +121,7 @@ TEST_F(RenderTest, AllStaffKindsMatchTheReference)
 {
     auto sheet = testing::staffKindsSheet();
     compareWithReference(render(*sheet, 1000, 600, 1.0f), "staff_kinds.png");
+    compareWithReference(render(*sheet, 2000, 1200, 2.0f), "staff_kinds_zoom2.png");
 }
 
 TEST_F(RenderTest, AllStaffKindsAtZoomHalfMatchTheReference)
@@ -133,6 +134,7 @@ TEST_F(RenderTest, BeamsTiesRestsAndFlatsMatchTheReference)
 {
     auto sheet = testing::beamsAndTiesSheet();
     compareWithReference(render(*sheet, 1000, 420, 1.0f), "beams_and_ties.png");
+    compareWithReference(render(*sheet, 2000, 840, 2.0f), "beams_and_ties_zoom2.png");
 }
 
 // The engraving example sheets at zoom 1 and 2: every staff kind, beams and ties, rests of every
@@ -210,6 +212,77 @@ TEST_F(RenderTest, StaffLinesAreCrispOnePixelLines)
         EXPECT_EQ(image.pixel(x, 60), qRgb(0, 0, 0)) << x;
         EXPECT_EQ(image.pixel(x, 59), qRgb(255, 255, 255)) << x;
         EXPECT_EQ(image.pixel(x, 61), qRgb(255, 255, 255)) << x;
+    }
+}
+
+TEST_F(RenderTest, LinesThickenWithTheZoomAndStayBlack)
+{
+    // At zoom 2 a staff line of 0.12 spaces is two solid black pixel rows with white on either
+    // side; at zoom 3, three.
+    auto sheet = testing::sheetWithTracks(1);
+    for (const auto& [zoom, rows] : {std::pair{2.0f, 2}, std::pair{3.0f, 3}}) {
+        const QImage image = render(*sheet, 1200, 600, zoom);
+        const int top = static_cast<int>(60 * zoom);
+        for (int x = 300; x < 600; x += 37) {
+            int black = 0;
+            for (int y = top - 4; y <= top + 4; ++y)
+                black += image.pixel(x, y) == qRgb(0, 0, 0) ? 1 : 0;
+            EXPECT_EQ(black, rows) << "zoom " << zoom << " x " << x;
+        }
+    }
+}
+
+// Where a note glyph painted at (40, 40) puts its stem: the black run of the stem's column away
+// from the head, and how many pixels in it are not pure black.
+struct StemInk {
+    QImage image;
+    int column = 0;
+    double head = 0, tip = 0;
+    int gaps = 0;
+};
+StemInk stemInk(int glyph, bool down, double scale)
+{
+    StemInk s;
+    s.image = QImage(220, 220, QImage::Format_RGB32);
+    s.image.fill(Qt::white);
+    {
+        QPainter painter(&s.image);
+        paintGlyph(painter, glyph, 40, 40, scale, Qt::black);
+    }
+    s.column = static_cast<int>(40 + (down ? kStemDownX : kStemUpX) * scale);
+    s.head = 40 + (down ? kHeadDownY : kHeadUpY) * scale;
+    int first = -1, last = -1;
+    for (int r = 0; r < s.image.height(); ++r)
+        if (std::abs(r - s.head) >= 5 * scale && qGray(s.image.pixel(s.column, r)) == 0) {
+            first = first < 0 ? r : first;
+            last = r;
+        }
+    for (int r = first; r >= 0 && r <= last; ++r)
+        if (std::abs(r - s.head) >= 5 * scale && qGray(s.image.pixel(s.column, r)) != 0)
+            ++s.gaps;
+    s.tip = first < 0 ? s.head : down ? last + 1 : first;
+    return s;
+}
+
+TEST_F(RenderTest, StemsAreSolidBlackAndThreeAndAHalfSpacesLong)
+{
+    for (const double scale : {1.0, 2.0, 3.0}) {
+        for (const bool down : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "scale " << scale << (down ? " down" : " up"));
+            const StemInk s = stemInk(down ? kGlyphQuarterDown : kGlyphQuarterUp, down, scale);
+            // One unbroken run of pure black, no grey hairline.
+            EXPECT_EQ(s.gaps, 0);
+            EXPECT_NEAR(std::abs(s.tip - s.head), 3.5 * 9 * scale, 1.0 + 0.5 * scale);
+            // As wide as 0.12 spaces rounded to whole pixels, at least one.
+            int width = 0;
+            const int r = static_cast<int>((s.head + s.tip) / 2);
+            for (int c = s.column - 4; c <= s.column + 4; ++c)
+                width += s.image.pixel(c, r) == qRgb(0, 0, 0) ? 1 : 0;
+            EXPECT_EQ(width, std::max(1, static_cast<int>(std::lround(0.12 * 9 * scale))));
+            // Three flags need room: a thirty-second's stem is half a space longer.
+            const StemInk t = stemInk(down ? kGlyphThirtySecondDown : kGlyphThirtySecondUp, down, scale);
+            EXPECT_NEAR(std::abs(t.tip - t.head), 4 * 9 * scale, 1.0 + 0.5 * scale);
+        }
     }
 }
 
