@@ -129,9 +129,9 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
         data = unpacked;
     }
     if (data.size() > kMaxMusicXmlFileBytes)
-        return LoadResult::failure(LoadStatus::Unreadable, "the MusicXML score is larger than " +
-                                                               std::to_string(kMaxMusicXmlFileBytes / (1024 * 1024)) +
-                                                               " MB");
+        return LoadResult::failure(LoadStatus::Unreadable,
+                                   "the MusicXML score is larger than " +
+                                       std::to_string(kMaxMusicXmlFileBytes / (1024 * 1024)) + " MB");
     const std::string rootName = rootElementName(data.substr(0, 64 * 1024));
     if (rootName != "score-partwise" && rootName != "score-timewise")
         return LoadResult::failure(LoadStatus::WrongKind,
@@ -141,22 +141,24 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
     const pugi::xml_parse_result parsed =
         doc.load_buffer(data.data(), data.size(), pugi::parse_default & ~pugi::parse_doctype);
     if (!parsed)
-        return LoadResult::failure(LoadStatus::Invalid, std::string("the MusicXML file is not well-formed XML (") +
-                                                            parsed.description() + " at byte " +
-                                                            std::to_string(parsed.offset) + ")");
+        return LoadResult::failure(LoadStatus::Invalid,
+                                   std::string("the MusicXML file is not well-formed XML (") +
+                                       parsed.description() + " at byte " + std::to_string(parsed.offset) +
+                                       ")");
     pugi::xml_node root = doc.document_element();
     pugi::xml_document converted;
     if (std::string(root.name()) == "score-timewise") {
         timewiseToPartwise(root, converted);
         root = converted.document_element();
     }
-    const auto partCount = static_cast<int>(std::distance(root.children("part").begin(), root.children("part").end()));
+    const auto partCount =
+        static_cast<int>(std::distance(root.children("part").begin(), root.children("part").end()));
     if (partCount == 0)
         return LoadResult::failure(LoadStatus::Invalid, "the MusicXML file holds no parts");
     if (partCount > kMaxTracks)
-        return LoadResult::failure(LoadStatus::Invalid,
-                                   "the MusicXML file has " + std::to_string(partCount) +
-                                       " parts; a sheet holds at most " + std::to_string(kMaxTracks) + " tracks");
+        return LoadResult::failure(LoadStatus::Invalid, "the MusicXML file has " + std::to_string(partCount) +
+                                                            " parts; a sheet holds at most " +
+                                                            std::to_string(kMaxTracks) + " tracks");
     Score score;
     if (std::string error = musicxml::readParts(root, score); !error.empty())
         return LoadResult::failure(LoadStatus::Invalid, "the MusicXML file cannot be read: " + error);

@@ -13,6 +13,9 @@ namespace tonvela {
 
 class SheetDocument;
 
+// The entry of the Open dialog's filter list.
+inline constexpr const char* kMusicXmlOpenFilter = "MusicXML Files (*.musicxml *.mxl *.xml)";
+
 // Files larger than this are refused before they are read.
 inline constexpr std::size_t kMaxMusicXmlFileBytes = 64u * 1024u * 1024u;
 

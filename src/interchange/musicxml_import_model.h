@@ -37,10 +37,10 @@ struct Event {
     bool measureRest = false; // a rest that fills its measure, whatever its written length
     bool cue = false;
     bool unpitched = false;
-    int key = 60;       // sounding MIDI key (drum key of an unpitched note)
-    int diatonic = 28;  // sounding letter as octave * 7 + step (C = 0), 28 = middle C
-    int marks = 0;      // accidental marks the file shows (kFlagSharp, kFlagFlat, kFlagNatural)
-    int type = 0;       // sheet duration code from <type>; 0 when absent or not one the sheet has
+    int key = 60;             // sounding MIDI key (drum key of an unpitched note)
+    int diatonic = 28;        // sounding letter as octave * 7 + step (C = 0), 28 = middle C
+    int marks = 0;            // accidental marks the file shows (kFlagSharp, kFlagFlat, kFlagNatural)
+    int type = 0;             // sheet duration code from <type>; 0 when absent or not one the sheet has
     bool typeOutside = false; // <type> named a length the sheet does not have (64th, breve, ...)
     int dots = 0;
     int tupletActual = 0; // <time-modification>: actual-notes in the time of normal-notes
@@ -54,8 +54,8 @@ struct Measure {
     int64_t start = 0;
     int64_t end = 0;
     bool repeatForward = false;
-    int repeatTimes = 0;      // backward repeat at its end: times played in all; 0 for none
-    bool barlineEnd = false;  // an explicit bar line other than a repeat at its end
+    int repeatTimes = 0;     // backward repeat at its end: times played in all; 0 for none
+    bool barlineEnd = false; // an explicit bar line other than a repeat at its end
 };
 
 struct Staff {
@@ -108,6 +108,7 @@ namespace tonvela::musicxml {
 // Fills an empty sheet track (its time signature already set) from staff `staffIndex` of a
 // part. Adds to `droppedVoiceNotes` the notes of later voices that start with no first-voice
 // note, and to `leftOut` what else the track cannot hold.
-void buildStaffTrack(const Part& part, int staffIndex, Track& track, LeftOut& leftOut, int& droppedVoiceNotes);
+void buildStaffTrack(const Part& part, int staffIndex, Track& track, LeftOut& leftOut,
+                     int& droppedVoiceNotes);
 
 } // namespace tonvela::musicxml

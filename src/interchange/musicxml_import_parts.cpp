@@ -66,11 +66,20 @@ double numberOf(const pugi::xml_node& node, double fallback)
 int typeCodeOf(const std::string& name, bool& known)
 {
     static const std::pair<const char*, int> kTypes[] = {
-        {"whole", kTypeWhole},       {"half", kTypeHalf},      {"quarter", kTypeQuarter},
-        {"eighth", kTypeEighth},     {"16th", kTypeSixteenth}, {"32nd", kTypeThirtySecond},
-        {"64th", 0},                 {"128th", 0},             {"256th", 0},
-        {"512th", 0},                {"1024th", 0},            {"breve", 0},
-        {"long", 0},                 {"maxima", 0},
+        {"whole", kTypeWhole},
+        {"half", kTypeHalf},
+        {"quarter", kTypeQuarter},
+        {"eighth", kTypeEighth},
+        {"16th", kTypeSixteenth},
+        {"32nd", kTypeThirtySecond},
+        {"64th", 0},
+        {"128th", 0},
+        {"256th", 0},
+        {"512th", 0},
+        {"1024th", 0},
+        {"breve", 0},
+        {"long", 0},
+        {"maxima", 0},
     };
     for (const auto& [n, code] : kTypes)
         if (name == n) {
@@ -84,14 +93,22 @@ int typeCodeOf(const std::string& name, bool& known)
 int semitonesOfStep(char step)
 {
     switch (step) {
-    case 'C': return 0;
-    case 'D': return 2;
-    case 'E': return 4;
-    case 'F': return 5;
-    case 'G': return 7;
-    case 'A': return 9;
-    case 'B': return 11;
-    default: return -1;
+    case 'C':
+        return 0;
+    case 'D':
+        return 2;
+    case 'E':
+        return 4;
+    case 'F':
+        return 5;
+    case 'G':
+        return 7;
+    case 'A':
+        return 9;
+    case 'B':
+        return 11;
+    default:
+        return -1;
     }
 }
 
@@ -109,9 +126,12 @@ double metronomeTempo(const pugi::xml_node& m)
     if (perMinute <= 0)
         return 0;
     const std::string unit = trimmed(m.child_value("beat-unit"));
-    double quarters = unit == "whole" ? 4 : unit == "half" ? 2 : unit == "quarter" ? 1 : unit == "eighth" ? 0.5
-                                                                                 : unit == "16th"  ? 0.25
-                                                                                                   : 0;
+    double quarters = unit == "whole"     ? 4
+                      : unit == "half"    ? 2
+                      : unit == "quarter" ? 1
+                      : unit == "eighth"  ? 0.5
+                      : unit == "16th"    ? 0.25
+                                          : 0;
     if (quarters == 0)
         return 0;
     double add = quarters / 2;
@@ -215,9 +235,10 @@ std::string PartReader::readAttributes(const pugi::xml_node& a)
                 continue;
             }
             bool exact = true;
-            const int code = timeSignatureCode(static_cast<int>(std::clamp<long long>(beats, 0, 1000)),
-                                               static_cast<int>(std::clamp<long long>(beatType, 0, 1000)),
-                                               std::string(c.attribute("symbol").as_string()) == "common", exact);
+            const int code =
+                timeSignatureCode(static_cast<int>(std::clamp<long long>(beats, 0, 1000)),
+                                  static_cast<int>(std::clamp<long long>(beatType, 0, 1000)),
+                                  std::string(c.attribute("symbol").as_string()) == "common", exact);
             if (!exact)
                 leftOut("time signatures the sheet does not have (" + std::to_string(beats) + "/" +
                         std::to_string(beatType) + " written as " + timeSignatureInfo(code).text + ")");
@@ -249,7 +270,8 @@ std::string PartReader::readAttributes(const pugi::xml_node& a)
             if (!m_transposeSeen) {
                 m_transposeSeen = true;
                 const int octaves = c.child("octave-change").text().as_int(0);
-                m_transposeChromatic = std::clamp(c.child("chromatic").text().as_int(0) + 12 * octaves, -48, 48);
+                m_transposeChromatic =
+                    std::clamp(c.child("chromatic").text().as_int(0) + 12 * octaves, -48, 48);
                 m_transposeDiatonic = std::clamp(c.child("diatonic").text().as_int(0) + 7 * octaves, -28, 28);
             }
         } else if (name == "measure-style" || name == "staff-details" || name == "instruments" ||
@@ -603,13 +625,16 @@ void readPartList(const pugi::xml_node& root, std::vector<Part>& parts)
                 p.drumKeys[mi.attribute("id").as_string()] =
                     std::clamp(mi.child("midi-unpitched").text().as_int(1), 1, 128) - 1;
             if (mi.child("volume") && !programSeen)
-                p.volume = std::clamp(static_cast<int>(std::lround(numberOf(mi.child("volume"), 100) * 1.27)), 0, 127);
+                p.volume = std::clamp(static_cast<int>(std::lround(numberOf(mi.child("volume"), 100) * 1.27)),
+                                      0, 127);
             if (mi.child("pan"))
-                p.pan = std::clamp(64 + static_cast<int>(std::lround(numberOf(mi.child("pan"), 0) / 90.0 * 63)), 0, 127);
+                p.pan = std::clamp(
+                    64 + static_cast<int>(std::lround(numberOf(mi.child("pan"), 0) / 90.0 * 63)), 0, 127);
         }
         if (!programSeen)
             if (pugi::xml_node first = sp.child("midi-instrument"); first && first.child("volume"))
-                p.volume = std::clamp(static_cast<int>(std::lround(numberOf(first.child("volume"), 100) * 1.27)), 0, 127);
+                p.volume = std::clamp(
+                    static_cast<int>(std::lround(numberOf(first.child("volume"), 100) * 1.27)), 0, 127);
         parts.push_back(std::move(p));
     }
 }

@@ -250,7 +250,8 @@ void StaffWriter::writeRepeats(const std::vector<int>& firstItem)
         const int end = firstItem[m + 1];
         from = static_cast<int>(m) + 1;
         int last = end - 1; // the last chord root of the passage that is not a bar line
-        while (last >= first && (m_track.noteAt(last).type == kTypeBar || m_track.noteAt(last).isChordMember()))
+        while (last >= first &&
+               (m_track.noteAt(last).type == kTypeBar || m_track.noteAt(last).isChordMember()))
             --last;
         if (last < first)
             continue;

@@ -43,7 +43,8 @@ bool safeEntryPath(std::string_view path)
 
 // Unpacks one entry, never more than `limit` bytes: the size in the entry's header is only a
 // claim, so reading stops one byte past the limit and refuses the entry then.
-LoadResult readEntry(zip_t* zip, zip_int64_t index, const std::string& name, std::size_t limit, std::string& out)
+LoadResult readEntry(zip_t* zip, zip_int64_t index, const std::string& name, std::size_t limit,
+                     std::string& out)
 {
     zip_stat_t st;
     zip_stat_init(&st);
@@ -66,7 +67,8 @@ LoadResult readEntry(zip_t* zip, zip_int64_t index, const std::string& name, std
         if (got == 0)
             break;
         if (out.size() + static_cast<std::size_t>(got) > limit)
-            return invalid("the score \"" + name + "\" inside the compressed MusicXML file unpacks to more than the " +
+            return invalid("the score \"" + name +
+                           "\" inside the compressed MusicXML file unpacks to more than the " +
                            std::to_string(limit / (1024 * 1024)) + " MB a score may have");
         out.append(buf.data(), static_cast<std::size_t>(got));
     }
@@ -91,7 +93,8 @@ bool looksLikeZipData(std::string_view firstBytes)
 LoadResult readMxlContainer(std::string_view zipBytes, std::string& scoreXml, std::size_t maxScoreBytes)
 {
     if (!looksLikeZipData(zipBytes))
-        return LoadResult::failure(LoadStatus::WrongKind, "not a compressed MusicXML file (it is not a zip archive)");
+        return LoadResult::failure(LoadStatus::WrongKind,
+                                   "not a compressed MusicXML file (it is not a zip archive)");
     zip_error_t error;
     zip_error_init(&error);
     // The buffer stays owned by the caller (no free flag) and outlives the archive.
@@ -118,7 +121,8 @@ LoadResult readMxlContainer(std::string_view zipBytes, std::string& scoreXml, st
     if (containerIndex >= 0) {
         std::string container;
         // The container is a few lines; a large one is not a container.
-        if (LoadResult r = readEntry(zip.get(), containerIndex, "META-INF/container.xml", 1024 * 1024, container);
+        if (LoadResult r =
+                readEntry(zip.get(), containerIndex, "META-INF/container.xml", 1024 * 1024, container);
             !r.ok())
             return r;
         pugi::xml_document doc;
@@ -154,7 +158,8 @@ LoadResult readMxlContainer(std::string_view zipBytes, std::string& scoreXml, st
     }
     const zip_int64_t index = zip_name_locate(zip.get(), rootPath.c_str(), 0);
     if (index < 0)
-        return invalid("the compressed MusicXML file names its score \"" + rootPath + "\", which it does not hold");
+        return invalid("the compressed MusicXML file names its score \"" + rootPath +
+                       "\", which it does not hold");
     return readEntry(zip.get(), index, rootPath, maxScoreBytes, scoreXml);
 }
 

@@ -217,7 +217,8 @@ TEST_F(MainWindowTest, OpenTellsFilesApartAndReportsWhatItCannotOpen)
         EXPECT_FALSE(window->openFile(path)) << path;
     EXPECT_EQ(errorCount(), 4) << errorsText();
     EXPECT_EQ(window->mdiArea()->subWindowList().size(), 1);
-    EXPECT_NE(errorsText().find("not a sheet, a chord document or a MIDI file"), std::string::npos);
+    EXPECT_NE(errorsText().find("not a sheet, a chord document, a MIDI file or a MusicXML score"),
+              std::string::npos);
 }
 
 TEST_F(MainWindowTest, ASheetCutAtALimitOpensWithAWarningNotAnError)
