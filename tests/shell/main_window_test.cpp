@@ -205,7 +205,9 @@ TEST_F(MainWindowTest, OpenTellsFilesApartAndReportsWhatItCannotOpen)
     // A sheet through the Open dialog.
     dialogs.answers.push_back(FileChoice{example(), 0});
     window->command(kCmdOpen);
-    EXPECT_EQ(dialogs.asked.back().filters, QStringList({"Sheet Document Files(*.shd)", "All Files (*.*)"}));
+    EXPECT_EQ(dialogs.asked.back().filters,
+              QStringList({"Sheet Document Files(*.shd)", "MusicXML Files (*.musicxml *.mxl *.xml)",
+                           "All Files (*.*)"}));
     ASSERT_EQ(window->sheetWindows().size(), 1u);
 
     // Not a document, missing, a folder, a broken MIDI file: each an "Error" and no window.
