@@ -199,9 +199,12 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
     }
     sheet.setTimeSignatureCode(timeCode);
     if (dropped > 0)
-        result.warnings.push_back(std::to_string(dropped) + (dropped == 1 ? " note" : " notes") +
-                                  " of later voices were dropped: they start with no note of the first "
-                                  "voice of their staff");
+        result.warnings.push_back(dropped == 1
+                                      ? std::string("1 note of a later voice was dropped: it starts with no "
+                                                    "note of the first voice of its staff")
+                                      : std::to_string(dropped) +
+                                            " notes of later voices were dropped: they start with no "
+                                            "note of the first voice of their staff");
     if (!score.leftOut.empty())
         result.warnings.push_back(leftOutText(score.leftOut));
     sheet.selectTrack(0);

@@ -155,7 +155,7 @@ class PartReader {
     std::string readNote(const pugi::xml_node& n, int measureIndex);
     void readDirection(const pugi::xml_node& d);
     void readBarline(const pugi::xml_node& b, Measure& m);
-    void readNotations(const pugi::xml_node& notations, Event& e);
+    void readNotations(const pugi::xml_node& notations);
     void tempoSeen(double bpm);
     void resolveStaves();
     Staff& staff(int index);
@@ -284,7 +284,7 @@ std::string PartReader::readAttributes(const pugi::xml_node& a)
     return {};
 }
 
-void PartReader::readNotations(const pugi::xml_node& notations, Event& e)
+void PartReader::readNotations(const pugi::xml_node& notations)
 {
     for (pugi::xml_node c : notations.children()) {
         const std::string name = c.name();
@@ -315,7 +315,6 @@ void PartReader::readNotations(const pugi::xml_node& notations, Event& e)
         else
             leftOut(name);
     }
-    (void)e;
 }
 
 std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
@@ -443,7 +442,7 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
         e.lyric = text;
     }
     for (pugi::xml_node notations : n.children("notations"))
-        readNotations(notations, e);
+        readNotations(notations);
     if (e.cue && !e.rest)
         leftOut("cue notes");
     m_part.events.push_back(std::move(e));
@@ -617,24 +616,21 @@ void readPartList(const pugi::xml_node& root, std::vector<Part>& parts)
         for (pugi::xml_node mi : sp.children("midi-instrument")) {
             if (mi.child("midi-channel").text().as_int(0) == 10)
                 p.drumChannel = true;
-            if (mi.child("midi-program") && !programSeen) {
-                p.program = std::clamp(mi.child("midi-program").text().as_int(1), 1, 128) - 1;
-                programSeen = true;
-            }
             if (mi.child("midi-unpitched"))
                 p.drumKeys[mi.attribute("id").as_string()] =
                     std::clamp(mi.child("midi-unpitched").text().as_int(1), 1, 128) - 1;
-            if (mi.child("volume") && !programSeen)
+            if (programSeen)
+                continue;
+            // The part plays with its first instrument's program, volume (0..100) and pan (degrees).
+            programSeen = true;
+            p.program = std::clamp(mi.child("midi-program").text().as_int(1), 1, 128) - 1;
+            if (mi.child("volume"))
                 p.volume = std::clamp(static_cast<int>(std::lround(numberOf(mi.child("volume"), 100) * 1.27)),
                                       0, 127);
             if (mi.child("pan"))
                 p.pan = std::clamp(
                     64 + static_cast<int>(std::lround(numberOf(mi.child("pan"), 0) / 90.0 * 63)), 0, 127);
         }
-        if (!programSeen)
-            if (pugi::xml_node first = sp.child("midi-instrument"); first && first.child("volume"))
-                p.volume = std::clamp(
-                    static_cast<int>(std::lround(numberOf(first.child("volume"), 100) * 1.27)), 0, 127);
         parts.push_back(std::move(p));
     }
 }

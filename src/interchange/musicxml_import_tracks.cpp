@@ -6,9 +6,11 @@
 #include "score/measure_division.h"
 #include "score/note.h"
 #include "score/sounding_pitch.h"
+#include "score/time_signature.h"
 #include "score/track.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace tonvela::musicxml {
@@ -17,7 +19,7 @@ namespace {
 constexpr int64_t kQ = kTicksPerQuarter;
 // A remainder shorter than this is taken for rounding in the file's divisions, not for music.
 constexpr int64_t kRoundingTicks = kQ / 64;
-// The program of a track without a part program: the percussion key a drum track starts with.
+// The drum key of a percussion track whose part has no unpitched note: the acoustic snare.
 constexpr int kDefaultDrumKey = 38;
 
 struct Length {
@@ -130,6 +132,8 @@ void StaffWriter::addRests(int64_t ticks)
 Length StaffWriter::lengthOf(const Event& e, bool& triplet)
 {
     triplet = e.tupletActual == 3 && e.tupletNormal == 2;
+    if (triplet && !e.rest)
+        left("triplet timing (the sheet plays a triplet note as long as its written note)");
     if (e.tupletActual > 0 && e.tupletNormal > 0 && e.tupletActual != e.tupletNormal && !triplet)
         left("tuplets other than triplets");
     if (e.type != 0) {
@@ -294,6 +298,7 @@ int StaffWriter::write()
         }
     // The first voice in measure order; its gaps become rests, so every measure keeps its length.
     std::vector<int> firstItem(m_part.measures.size() + 1, 0);
+    const auto sheetMeasure = static_cast<int64_t>(std::llround(measureLengthOf(m_track.timeSig) * 4 * kQ));
     std::size_t next = 0;
     for (std::size_t m = 0; m < m_part.measures.size(); ++m) {
         const Measure& measure = m_part.measures[m];
@@ -309,7 +314,11 @@ int StaffWriter::write()
         }
         if (measure.end > cursor)
             addRests(measure.end - cursor);
-        if (measure.barlineEnd)
+        // A measure of another length than the sheet's (a pickup, a change of time) ends with a
+        // bar line: the sheet counts its measures afresh from a bar, so the later ones still
+        // begin where the file's do.
+        const bool otherLength = std::abs((measure.end - measure.start) - sheetMeasure) > kRoundingTicks;
+        if (measure.barlineEnd || (otherLength && measure.end > measure.start))
             m_items.push_back({Item::Bar, nullptr, kTypeBar, false, false, -1});
     }
     firstItem[m_part.measures.size()] = static_cast<int>(m_items.size());

@@ -43,7 +43,8 @@ TEST_F(CliTest, ConvertRefusesADamagedMusicXmlFileWithItsReason)
     EXPECT_FALSE(std::filesystem::exists(path("out.shd")));
 
     const auto h = run("convert --help");
-    EXPECT_NE(h.out.find("MusicXML scores (.musicxml, .xml,\nand compressed .mxl)"), std::string::npos) << h.out;
+    EXPECT_NE(h.out.find("MusicXML scores (.musicxml, .xml,\nand compressed .mxl)"), std::string::npos)
+        << h.out;
 }
 
 } // namespace
