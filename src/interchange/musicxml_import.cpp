@@ -2,9 +2,9 @@
 
 #include "interchange/musicxml_import_model.h"
 #include "interchange/mxl_container_read.h"
-#include "platform/atomic_file.h"
 #include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
+#include "score/sheet_import.h"
 
 #include <pugixml.hpp>
 
@@ -214,20 +214,7 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
 
 LoadResult importMusicXmlFile(const std::string& path, std::unique_ptr<SheetDocument>& sheet)
 {
-    std::string content;
-    if (const FileResult read = readWholeFile(path, content, kMaxMusicXmlFileBytes); !read)
-        return LoadResult::failure(LoadStatus::Unreadable, read.error);
-    auto imported = std::make_unique<SheetDocument>();
-    LoadResult result = importMusicXmlData(content, *imported);
-    if (!result.ok())
-        return result;
-    const auto slash = path.find_last_of('/');
-    imported->caption = slash == std::string::npos ? path : path.substr(slash + 1);
-    imported->path.clear();
-    imported->modified = 0;
-    imported->refreshWindowText();
-    sheet = std::move(imported);
-    return result;
+    return importAsNewSheet(path, kMaxMusicXmlFileBytes, importMusicXmlData, sheet);
 }
 
 bool hasMusicXmlFileName(std::string_view path)

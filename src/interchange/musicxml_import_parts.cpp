@@ -5,13 +5,13 @@
 
 #include "score/note.h"
 #include "score/time_signature.h"
+#include "theory/pitch.h"
 
 #include <pugixml.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 namespace tonvela::musicxml {
 namespace {
@@ -90,33 +90,16 @@ int typeCodeOf(const std::string& name, bool& known)
     return 0;
 }
 
+// Semitones of a natural step above C; -1 for a character that is not a step.
 int semitonesOfStep(char step)
 {
-    switch (step) {
-    case 'C':
-        return 0;
-    case 'D':
-        return 2;
-    case 'E':
-        return 4;
-    case 'F':
-        return 5;
-    case 'G':
-        return 7;
-    case 'A':
-        return 9;
-    case 'B':
-        return 11;
-    default:
-        return -1;
-    }
+    return isNaturalPitch(step) ? (pitchClassIndex(step) - pitchClassIndex('C') + 12) % 12 : -1;
 }
 
+// Steps of a natural above C (C 0 .. B 6); -1 for a character that is not a step.
 int indexOfStep(char step)
 {
-    static constexpr char kSteps[] = "CDEFGAB";
-    const char* p = std::strchr(kSteps, step);
-    return step != 0 && p ? static_cast<int>(p - kSteps) : -1;
+    return isNaturalPitch(step) ? letterIndexFromC(step) : -1;
 }
 
 // Tempo in quarter notes per minute from a <metronome>; 0 when it gives none.
