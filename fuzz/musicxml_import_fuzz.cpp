@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         for (int i = 0; i < track.count; ++i) {
             const Note& n = track.noteAt(i);
-            if (n.chordparent != -1 && (n.chordparent < 0 || n.chordparent >= i || track.rootOf(i) != n.chordparent))
+            if (n.chordparent != -1 &&
+                (n.chordparent < 0 || n.chordparent >= i || track.rootOf(i) != n.chordparent))
                 std::abort();
             if (n.loopCount > 0 && (n.loopTo < 0 || n.loopTo > i))
                 std::abort();
