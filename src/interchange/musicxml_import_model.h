@@ -45,7 +45,8 @@ struct Event {
     int dots = 0;
     int tupletActual = 0; // <time-modification>: actual-notes in the time of normal-notes
     int tupletNormal = 0;
-    bool tieStart = false;
+    bool tieStart = false; // tied to the next note of its pitch
+    bool tieStop = false;  // tied from the note before
     std::string lyric;
 };
 

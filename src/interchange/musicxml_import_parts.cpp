@@ -404,9 +404,11 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
         e.tupletActual = std::clamp(tm.child("actual-notes").text().as_int(0), 0, 1000);
         e.tupletNormal = std::clamp(tm.child("normal-notes").text().as_int(0), 0, 1000);
     }
-    for (pugi::xml_node t : n.children("tie"))
-        if (std::string(t.attribute("type").as_string()) == "start")
-            e.tieStart = true;
+    for (pugi::xml_node t : n.children("tie")) {
+        const std::string type = t.attribute("type").as_string();
+        e.tieStart = e.tieStart || type == "start";
+        e.tieStop = e.tieStop || type == "stop";
+    }
     bool firstLyric = true;
     for (pugi::xml_node l : n.children("lyric")) {
         if (!firstLyric) {

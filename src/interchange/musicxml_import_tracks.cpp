@@ -201,8 +201,10 @@ void StaffWriter::writeNotes()
             continue;
         }
         const Event* e = item.event;
+        // The sheet ties two neighbouring notes that both carry the tie mark: the first and the
+        // last note of a tie carry it as well as those between.
         int flags = (item.dotted ? kFlagDot : 0) | (item.triplet ? kFlagTriplet : 0) |
-                    (e && e->tieStart ? kFlagTie : 0);
+                    (e && (e->tieStart || e->tieStop) ? kFlagTie : 0);
         if (item.kind == Item::Rest) {
             note.setStaffPosition(-6); // the middle line of the staff
             note.dwFlag = kFlagRest | flags;
@@ -230,6 +232,21 @@ void StaffWriter::writeNotes()
     }
     if (beyondStaff > 0)
         left("pitches the staff cannot sound", beyondStaff);
+    // A note tied from the one before and the next note tied onwards: the sheet joins them too.
+    for (int i = 0, prev = -1; i < total; ++i) {
+        const Item& item = m_items[static_cast<std::size_t>(i)];
+        if (item.parent >= 0)
+            continue;
+        if (prev >= 0 && item.kind == Item::Sound &&
+            m_items[static_cast<std::size_t>(prev)].kind == Item::Sound &&
+            !m_items[static_cast<std::size_t>(prev)].event->tieStart) {
+            const Note& a = m_track.noteAt(prev);
+            const Note& b = m_track.noteAt(i);
+            if ((a.dwFlag & b.dwFlag & kFlagTie) && a.letter == b.letter && a.octave == b.octave)
+                left("notes the sheet ties though the file does not");
+        }
+        prev = i;
+    }
     m_track.count = total;
     m_track.rebuildChordLists();
     m_track.eventsStale = 1;

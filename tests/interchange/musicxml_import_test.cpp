@@ -1,6 +1,7 @@
 #include "interchange/musicxml_import.h"
 #include "interchange/mxl_container_read.h"
 #include "platform/atomic_file.h"
+#include "playback/midi_file_writer.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/track.h"
@@ -8,8 +9,10 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -306,8 +309,10 @@ TEST(MusicXmlImportRhythm, ChordsRestsTiesAndLyricsAreKept)
     ASSERT_TRUE(i.result.ok()) << i.result.error;
     const Track& t = *i.sheet->trackAt(0);
     ASSERT_EQ(t.count, 4);
+    // Both ends of the tie carry the sheet's tie mark; the rest after them does not.
     EXPECT_NE(t.noteAt(0).dwFlag & kFlagTie, 0);
-    EXPECT_EQ(t.noteAt(1).dwFlag & kFlagTie, 0);
+    EXPECT_NE(t.noteAt(1).dwFlag & kFlagTie, 0);
+    EXPECT_EQ(t.noteAt(3).dwFlag & kFlagTie, 0);
     EXPECT_EQ(t.noteAt(0).lyrictext().value_or(""), "Hal");
     EXPECT_EQ(t.noteAt(2).chordparent, 1);
     EXPECT_EQ(t.noteAt(1).childCount, 1);
@@ -316,6 +321,23 @@ TEST(MusicXmlImportRhythm, ChordsRestsTiesAndLyricsAreKept)
     EXPECT_EQ(soundingKeys(t), (std::vector<int>{60, 60, 64}));
     EXPECT_TRUE(contains(allWarnings(i.result), "lyric verses beyond the first (1)"))
         << allWarnings(i.result);
+}
+
+TEST(MusicXmlImportRhythm, TwoTiesThatMeetAreNamedAsJoined)
+{
+    const std::string m = attributes(kTreble8) + note("C", 4, 4, "quarter", "<tie type=\"start\"/>") +
+                          note("C", 4, 4, "quarter", "<tie type=\"stop\"/>") +
+                          note("C", 4, 4, "quarter", "<tie type=\"start\"/>") +
+                          note("C", 4, 4, "quarter", "<tie type=\"stop\"/>");
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_TRUE(contains(allWarnings(i.result), "notes the sheet ties though the file does not (1)"))
+        << allWarnings(i.result);
+    // One tie alone is kept as it is, without a warning.
+    const auto one = import(
+        scoreXml({{"P", measure(1, attributes(kTreble8) + note("C", 4, 8, "half", "<tie type=\"start\"/>") +
+                                       note("C", 4, 8, "half", "<tie type=\"stop\"/>"))}}));
+    EXPECT_TRUE(one.result.warnings.empty()) << allWarnings(one.result);
 }
 
 TEST(MusicXmlImportRhythm, GapsOfTheFirstVoiceAndWholeMeasureRestsBecomeRests)
@@ -750,6 +772,80 @@ TEST(MusicXmlImportFiles, TheCompressedAndThePlainFileGiveTheSameSheet)
         for (int n = 0; n < x.count; ++n)
             EXPECT_TRUE(x.noteAt(n).content() == y.noteAt(n).content()) << n;
     }
+}
+
+// The note-ons of a MIDI file as midicsv reads them: (onset in milliseconds, key), sorted, with
+// the file's tempo events applied.
+std::vector<std::pair<long long, int>> noteOnsOf(const std::string& midiPath)
+{
+    FILE* pipe = popen(("midicsv '" + midiPath + "' 2>/dev/null").c_str(), "r");
+    std::vector<std::pair<long long, int>> out;
+    if (!pipe)
+        return out;
+    struct Event {
+        long long tick;
+        bool tempo;
+        long long value; // microseconds per quarter, or the key
+    };
+    std::vector<Event> events;
+    double division = 0;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe)) {
+        int track = 0, a = 0, b = 0, c = 0;
+        long long tick = 0;
+        char kind[64] = {};
+        if (std::sscanf(line, "%d, %lld, %63[^,], %d, %d, %d", &track, &tick, kind, &a, &b, &c) < 3)
+            continue;
+        const std::string k = kind;
+        if (k == "Header")
+            division = c;
+        else if (k == "Tempo")
+            events.push_back({tick, true, a});
+        else if (k == "Note_on_c" && c > 0)
+            events.push_back({tick, false, b});
+    }
+    pclose(pipe);
+    std::stable_sort(events.begin(), events.end(),
+                     [](const Event& x, const Event& y) { return x.tick < y.tick; });
+    double us = 0, usPerQuarter = 500000;
+    long long last = 0;
+    for (const Event& e : events) {
+        us += static_cast<double>(e.tick - last) * usPerQuarter / division;
+        last = e.tick;
+        if (e.tempo)
+            usPerQuarter = static_cast<double>(e.value);
+        else
+            out.emplace_back(std::llround(us / 10000) * 10, static_cast<int>(e.value));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(MusicXmlImportFiles, AScorePlaysTheNotesMuseScorePlaysAtTheSameTimes)
+{
+    // MuseScore 3 turns the score into MIDI itself; the imported sheet's MIDI export must hold
+    // the same keys at the same moments (ties joined as MuseScore joins them).
+    const auto folder =
+        std::filesystem::temp_directory_path() /
+        ("tonvela-mscore-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(folder);
+    const std::string theirs = (folder / "theirs.mid").string();
+    const std::string command = "HOME='" + folder.string() + "' XDG_RUNTIME_DIR='" + folder.string() +
+                                "' QT_QPA_PLATFORM=offscreen timeout 120 mscore3 -o '" + theirs + "' '" +
+                                TONVELA_TEST_DATA + "/musicxml/Fugue_1.mxl' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0 || !std::filesystem::exists(theirs)) {
+        std::filesystem::remove_all(folder);
+        GTEST_SKIP() << "mscore3 (MuseScore 3) is needed for this comparison";
+    }
+    const Imported i = importFile("Fugue_1.mxl");
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const std::string ours = (folder / "ours.mid").string();
+    ASSERT_TRUE(writeMidiFile(*i.sheet, ours, kAllTracks).ok);
+    const auto expected = noteOnsOf(theirs);
+    const auto actual = noteOnsOf(ours);
+    std::filesystem::remove_all(folder);
+    ASSERT_GT(expected.size(), 900u);
+    EXPECT_EQ(actual, expected);
 }
 
 } // namespace
