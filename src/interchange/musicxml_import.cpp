@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <map>
 
 namespace tonvela {
 namespace {
@@ -82,7 +83,7 @@ std::string rootElementName(std::string_view text)
 void timewiseToPartwise(const pugi::xml_node& timewise, pugi::xml_document& out)
 {
     pugi::xml_node root = out.append_child("score-partwise");
-    std::vector<std::pair<std::string, pugi::xml_node>> parts;
+    std::map<std::string, pugi::xml_node> parts; // by id: a file may name very many
     for (pugi::xml_node c : timewise.children()) {
         if (std::string(c.name()) != "measure") {
             root.append_copy(c);
@@ -90,14 +91,12 @@ void timewiseToPartwise(const pugi::xml_node& timewise, pugi::xml_document& out)
         }
         for (pugi::xml_node p : c.children("part")) {
             const std::string id = p.attribute("id").as_string();
-            auto it = std::find_if(parts.begin(), parts.end(), [&](const auto& e) { return e.first == id; });
-            if (it == parts.end()) {
-                pugi::xml_node partNode = root.append_child("part");
+            pugi::xml_node& partNode = parts[id];
+            if (!partNode) {
+                partNode = root.append_child("part");
                 partNode.append_attribute("id") = id.c_str();
-                parts.emplace_back(id, partNode);
-                it = parts.end() - 1;
             }
-            pugi::xml_node measure = it->second.append_child("measure");
+            pugi::xml_node measure = partNode.append_child("measure");
             for (pugi::xml_attribute a : c.attributes())
                 measure.append_copy(a);
             for (pugi::xml_node content : p.children())

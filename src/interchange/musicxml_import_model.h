@@ -60,11 +60,9 @@ struct Measure {
 };
 
 struct Staff {
-    int drawmode = 0; // sheet staff kind of its first clef
-    bool clefSeen = false;
-    bool percussionClef = false;
+    int drawmode = 0;          // sheet staff kind of its first clef
+    bool percussive = false;   // a percussion clef, only unpitched notes, or the drum channel
     bool octaveTreble = false; // treble transposed an octave down, by the clef or the part
-    int clefPitchSign = 0;     // 'G', 'F', 'C', 'P' (percussion), 'T' (TAB)
     std::string firstVoice;    // the voice of its first note
 };
 

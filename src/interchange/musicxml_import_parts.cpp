@@ -554,9 +554,7 @@ void PartReader::resolveStaves()
     for (std::size_t i = 0; i < m_part.staves.size(); ++i) {
         Staff& s = m_part.staves[i];
         const ClefInfo& c = m_clefs[i];
-        s.clefSeen = c.seen;
-        s.clefPitchSign = c.sign;
-        s.percussionClef = c.sign == 'P' || (unpitched[i] > 0 && pitched[i] == 0) || m_part.drumChannel;
+        s.percussive = c.sign == 'P' || (unpitched[i] > 0 && pitched[i] == 0) || m_part.drumChannel;
         if (c.sign == 'T') {
             s.drawmode = kDrawTablature;
         } else if (c.sign == 'F') {

@@ -300,16 +300,16 @@ int StaffWriter::write()
     m_track.groupid = m_part.program / 8;
     m_track.volume = m_part.volume;
     m_track.pan = m_part.pan;
-    m_track.percussive = staff.percussionClef ? 1 : 0;
-    m_track.drawmode = static_cast<uint8_t>(staff.percussionClef ? kDrawGClef : staff.drawmode);
+    m_track.percussive = staff.percussive ? 1 : 0;
+    m_track.drawmode = static_cast<uint8_t>(staff.percussive ? kDrawGClef : staff.drawmode);
     m_track.drumKey = kDefaultDrumKey;
-    if (!staff.percussionClef)
+    if (!staff.percussive)
         m_track.setKeyIndex(7 - m_part.keyFifths);
 
     int dropped = 0;
     const std::vector<Slot> slots = gatherSlots(dropped);
     for (const Slot& s : slots)
-        if (!s.root->rest && staff.percussionClef) {
+        if (!s.root->rest && staff.percussive) {
             m_track.drumKey = s.root->key;
             break;
         }

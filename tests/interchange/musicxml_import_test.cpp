@@ -568,6 +568,47 @@ TEST(MusicXmlImportInput, BadInputIsRefusedWithAClearMessageAndLeavesTheSheetAlo
     EXPECT_TRUE(l.result.ok()) << l.result.error;
 }
 
+TEST(MusicXmlImportInput, HugeFilesAndAbsurdValuesAreRefusedOrKeptWithinLimits)
+{
+    // A file over the size limit is refused before it is read.
+    const auto path = std::filesystem::temp_directory_path() / "tonvela-huge-test.musicxml";
+    {
+        std::ofstream(path) << "<score-partwise>";
+    }
+    std::filesystem::resize_file(path, kMaxMusicXmlFileBytes + 1);
+    std::unique_ptr<SheetDocument> sheet;
+    const LoadResult huge = importMusicXmlFile(path.string(), sheet);
+    std::filesystem::remove(path);
+    EXPECT_EQ(huge.status, LoadStatus::Unreadable);
+    EXPECT_FALSE(huge.error.empty());
+    EXPECT_FALSE(sheet);
+
+    const auto divisions =
+        import(scoreXml({{"P", measure(1, "<attributes><divisions>1000000000000</divisions>"
+                                          "</attributes>")}}));
+    EXPECT_EQ(divisions.result.status, LoadStatus::Invalid);
+    EXPECT_TRUE(contains(divisions.result.error, "<divisions>")) << divisions.result.error;
+
+    // A staff number far beyond any part, a tempo of a billion, an octave of 99.
+    const std::string odd = attributes(kTreble8) + "<sound tempo=\"1000000000\"/>" +
+                            note("C", 4, 16, "whole", "<staff>1000</staff>");
+    const auto i = import(scoreXml({{"P", measure(1, odd)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_LE(i.sheet->trackCount(), kMaxTracks);
+    EXPECT_EQ(i.sheet->trackAt(0)->tempo, 1000);
+    EXPECT_FALSE(
+        import(scoreXml({{"P", measure(1, attributes(kTreble) + note("C", 99, 4, "quarter"))}})).result.ok());
+
+    // A measure that runs far beyond any score's length.
+    std::string longPart = attributes(kTreble8);
+    for (int k = 0; k < 2000; ++k)
+        longPart += "<forward><duration>" + std::to_string(4 * 250) + "</duration></forward>";
+    const auto tooLong = import(scoreXml({{"P", measure(1, longPart)}}));
+    EXPECT_EQ(tooLong.result.status, LoadStatus::Invalid);
+    EXPECT_TRUE(contains(tooLong.result.error, "later than a score this long can reach"))
+        << tooLong.result.error;
+}
+
 TEST(MusicXmlImportInput, ATimewiseScoreReadsLikeThePartwiseOne)
 {
     const std::string timewise =
