@@ -424,6 +424,12 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
             else if (cn == "elision")
                 text += ' ';
         }
+        // A syllable that the next one continues keeps its hyphen, as the words are written.
+        const std::string syllabic = trimmed(l.child_value("syllabic"));
+        if ((syllabic == "begin" || syllabic == "middle") && !text.empty() && text.back() != '-')
+            text += '-';
+        if (text.size() > kMaxLyricLength)
+            leftOut("lyrics longer than " + std::to_string(kMaxLyricLength) + " characters (cut)");
         e.lyric = text;
     }
     for (pugi::xml_node notations : n.children("notations"))

@@ -313,7 +313,7 @@ TEST(MusicXmlImportRhythm, ChordsRestsTiesAndLyricsAreKept)
     EXPECT_NE(t.noteAt(0).dwFlag & kFlagTie, 0);
     EXPECT_NE(t.noteAt(1).dwFlag & kFlagTie, 0);
     EXPECT_EQ(t.noteAt(3).dwFlag & kFlagTie, 0);
-    EXPECT_EQ(t.noteAt(0).lyrictext().value_or(""), "Hal");
+    EXPECT_EQ(t.noteAt(0).lyrictext().value_or(""), "Hal-"); // the first syllable of a word
     EXPECT_EQ(t.noteAt(2).chordparent, 1);
     EXPECT_EQ(t.noteAt(1).childCount, 1);
     EXPECT_TRUE(t.noteAt(3).isRest());
