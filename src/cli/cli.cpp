@@ -125,6 +125,26 @@ std::string extensionOf(const std::string& path)
     return ext;
 }
 
+bool importSheetFile(const std::string& path, SheetDocument& sheet, std::string& error, std::size_t maxBytes,
+                     SheetImportFunction import)
+{
+    std::string content;
+    if (const FileResult r = readWholeFile(path, content, maxBytes); !r) {
+        error = r.error;
+        return false;
+    }
+    const LoadResult res = import(content, sheet);
+    if (!res.ok()) {
+        error = "cannot import \"" + path + "\": " + res.error;
+        return false;
+    }
+    for (const auto& w : res.warnings)
+        std::cerr << "tonvela-cli: warning: " << w << '\n';
+    sheet.caption = captionOf(path);
+    sheet.path.clear();
+    return true;
+}
+
 std::string captionOf(const std::string& path)
 {
     const auto slash = path.find_last_of('/');

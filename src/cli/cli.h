@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/json.h"
+#include "score/sheet_import.h"
 
 #include <memory>
 #include <string>
@@ -119,6 +120,12 @@ std::vector<DocumentRenderer>& documentRenderers();
 struct DocumentRendererRegistration {
     explicit DocumentRendererRegistration(DocumentRenderer r) { documentRenderers().push_back(std::move(r)); }
 };
+
+// Reads a file of at most `maxBytes` and imports it into `sheet` (untitled, captioned with the
+// file's name); the import's warnings go to standard error. False with `error` set when the
+// file cannot be read or the import refuses it.
+bool importSheetFile(const std::string& path, SheetDocument& sheet, std::string& error, std::size_t maxBytes,
+                     SheetImportFunction import);
 
 // Loads any sheet-like input through the importers; prints nothing.
 std::unique_ptr<SheetDocument> openSheet(const std::string& path, std::string& error);

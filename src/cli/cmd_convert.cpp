@@ -14,6 +14,8 @@ std::string usageText()
     std::string text = "Usage: tonvela-cli convert IN OUT [options]\n"
                        "\n"
                        "Loads IN and writes OUT; the extension of OUT chooses the format.\n"
+                       "Inputs: .shd sheets, MIDI files (.mid), MusicXML scores (.musicxml, .xml,\n"
+                       "and compressed .mxl), chord documents\n"
                        "Outputs:";
     for (const auto& e : sheetExporters())
         text += " " + e.extension;

@@ -22,21 +22,8 @@ bool acceptsMidi(const std::string& path, const std::string& /*firstToken*/)
 
 bool loadMidi(const std::string& path, SheetDocument& sheet, std::string& error)
 {
-    std::string content;
-    if (const FileResult r = readWholeFile(path, content, kMaxMidiFileBytes); !r) {
-        error = r.error;
-        return false;
-    }
-    const LoadResult res = importMidiData(content, sheet);
-    if (!res.ok()) {
-        error = "cannot import \"" + path + "\": " + res.error;
-        return false;
-    }
-    for (const auto& w : res.warnings)
-        std::cerr << "tonvela-cli: warning: " << w << '\n';
-    sheet.caption = captionOf(path);
-    sheet.path.clear();
-    return true;
+    return importSheetFile(path, sheet, error, kMaxMidiFileBytes,
+                           [](std::string_view data, SheetDocument& s) { return importMidiData(data, s); });
 }
 
 void describeMidi(const std::string& path, Json& info, std::string& text)

@@ -1,12 +1,12 @@
 #include "playback/midi_file_reader.h"
 
-#include "platform/atomic_file.h"
 #include "platform/sheet_lock.h"
 #include "playback/general_midi.h"
 #include "playback/midi_import_quantizer.h"
 #include "playback/tempo_map.h"
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
+#include "score/sheet_import.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -528,20 +528,9 @@ LoadResult importMidiData(std::string_view data, SheetDocument& sheet, MidiFileI
 
 LoadResult importMidiFile(const std::string& path, std::unique_ptr<SheetDocument>& sheet)
 {
-    std::string content;
-    if (const FileResult read = readWholeFile(path, content, kMaxMidiFileBytes); !read)
-        return LoadResult::failure(LoadStatus::Unreadable, read.error);
-    auto imported = std::make_unique<SheetDocument>();
-    LoadResult result = importMidiData(content, *imported);
-    if (!result.ok())
-        return result;
-    const auto slash = path.find_last_of('/');
-    imported->caption = slash == std::string::npos ? path : path.substr(slash + 1);
-    imported->path.clear();
-    imported->modified = 0;
-    imported->refreshWindowText();
-    sheet = std::move(imported);
-    return result;
+    return importAsNewSheet(
+        path, kMaxMidiFileBytes,
+        [](std::string_view data, SheetDocument& s) { return importMidiData(data, s); }, sheet);
 }
 
 bool hasMidiFileName(std::string_view path)

@@ -205,7 +205,9 @@ TEST_F(MainWindowTest, OpenTellsFilesApartAndReportsWhatItCannotOpen)
     // A sheet through the Open dialog.
     dialogs.answers.push_back(FileChoice{example(), 0});
     window->command(kCmdOpen);
-    EXPECT_EQ(dialogs.asked.back().filters, QStringList({"Sheet Document Files(*.shd)", "All Files (*.*)"}));
+    EXPECT_EQ(dialogs.asked.back().filters,
+              QStringList({"Sheet Document Files(*.shd)", "MusicXML Files (*.musicxml *.mxl *.xml)",
+                           "All Files (*.*)"}));
     ASSERT_EQ(window->sheetWindows().size(), 1u);
 
     // Not a document, missing, a folder, a broken MIDI file: each an "Error" and no window.
@@ -217,7 +219,8 @@ TEST_F(MainWindowTest, OpenTellsFilesApartAndReportsWhatItCannotOpen)
         EXPECT_FALSE(window->openFile(path)) << path;
     EXPECT_EQ(errorCount(), 4) << errorsText();
     EXPECT_EQ(window->mdiArea()->subWindowList().size(), 1);
-    EXPECT_NE(errorsText().find("not a sheet, a chord document or a MIDI file"), std::string::npos);
+    EXPECT_NE(errorsText().find("not a sheet, a chord document, a MIDI file or a MusicXML score"),
+              std::string::npos);
 }
 
 TEST_F(MainWindowTest, ASheetCutAtALimitOpensWithAWarningNotAnError)

@@ -2,6 +2,7 @@
 
 #include "harmony/chord_document.h"
 #include "harmony/chord_document_file.h"
+#include "interchange/musicxml_import.h"
 #include "platform/notifier.h"
 #include "playback/midi_file_reader.h"
 #include "playback/midi_file_writer.h"
@@ -70,7 +71,7 @@ bool DocumentCommands::failed(const std::string& what, const std::string& path, 
 
 void DocumentCommands::openWithDialog()
 {
-    const QStringList filters{q(kSheetFilter), q(kAllFilesFilter)};
+    const QStringList filters{q(kSheetFilter), q(kMusicXmlOpenFilter), q(kAllFilesFilter)};
     const auto choice =
         m_frame.services().dialogs.openFile(QStringLiteral("Open"), filters, QStringLiteral("shd"));
     if (choice)
@@ -123,16 +124,13 @@ bool DocumentCommands::openPath(const std::string& path)
     if (isMidiFile(path)) {
         std::unique_ptr<SheetDocument> sheet;
         const LoadResult result = importMidiFile(path, sheet);
-        if (!result.ok())
-            return failed("import", path, result.error);
-        if (!sheet->modified)
-            sheet->markUnmodified(); // undo back to the import is no change
-        SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
-        w->sheet().selectTrack(0);
-        w->refresh();
-        if (!result.warnings.empty())
-            notifier.warning(joinWarnings(path, result.warnings));
-        return true;
+        return showImported(path, result, std::move(sheet));
+    }
+    // A MusicXML score: by its root element, or by an .mxl or .musicxml name.
+    if (isMusicXmlFile(path)) {
+        std::unique_ptr<SheetDocument> sheet;
+        const LoadResult result = importMusicXmlFile(path, sheet);
+        return showImported(path, result, std::move(sheet));
     }
     const std::string root = peekFirstToken(path);
     if (root == "staffdoc") {
@@ -157,7 +155,22 @@ bool DocumentCommands::openPath(const std::string& path)
             notifier.warning(joinWarnings(path, result.warnings));
         return true;
     }
-    return failed("open", path, "it is not a sheet, a chord document or a MIDI file.");
+    return failed("open", path, "it is not a sheet, a chord document, a MIDI file or a MusicXML score.");
+}
+
+bool DocumentCommands::showImported(const std::string& path, const LoadResult& result,
+                                    std::unique_ptr<SheetDocument> sheet)
+{
+    if (!result.ok() || !sheet)
+        return failed("import", path, result.error);
+    if (!sheet->modified)
+        sheet->markUnmodified(); // undo back to the import is no change
+    SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
+    w->sheet().selectTrack(0);
+    w->refresh();
+    if (!result.warnings.empty())
+        m_frame.services().notifier.warning(joinWarnings(path, result.warnings));
+    return true;
 }
 
 void DocumentCommands::importMidi()
@@ -170,18 +183,8 @@ void DocumentCommands::importMidi()
         return;
     std::unique_ptr<SheetDocument> sheet;
     const LoadResult result = importMidiFile(choice->path, sheet);
-    if (!result.ok()) {
-        failed("import", choice->path, result.error);
-        return;
-    }
-    if (!sheet->modified)
-        sheet->markUnmodified();
-    SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
-    w->sheet().selectTrack(0);
-    w->refresh();
-    used(choice->path);
-    if (!result.warnings.empty())
-        m_frame.services().notifier.warning(joinWarnings(choice->path, result.warnings));
+    if (showImported(choice->path, result, std::move(sheet)))
+        used(choice->path);
 }
 
 bool DocumentCommands::save(bool asking)

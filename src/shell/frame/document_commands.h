@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/load_result.h"
+
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -8,6 +11,7 @@ namespace tonvela {
 
 class DocumentWindow;
 class MainWindow;
+class SheetDocument;
 
 // The frame's commands on documents and files: open (by extension or root element), import
 // MIDI, save and save as, export LilyPond and MIDI, print, and the close questions. Failures
@@ -55,6 +59,10 @@ class DocumentCommands {
 
   private:
     bool openPath(const std::string& path);
+    // Shows a sheet that an import made from `path` (MIDI, MusicXML) in a new window, or the
+    // import's message when it failed; its warnings follow in one box.
+    bool showImported(const std::string& path, const LoadResult& result,
+                      std::unique_ptr<SheetDocument> sheet);
     void used(const std::string& path);
     bool failed(const std::string& what, const std::string& path, const std::string& error);
 

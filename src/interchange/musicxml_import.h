@@ -1,0 +1,60 @@
+#pragma once
+
+// Reading MusicXML scores (.musicxml, .xml, and compressed .mxl) into sheets.
+
+#include "platform/load_result.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tonvela {
+
+class SheetDocument;
+
+// The entry of the Open dialog's filter list.
+inline constexpr const char* kMusicXmlOpenFilter = "MusicXML Files (*.musicxml *.mxl *.xml)";
+
+// Files larger than this are refused before they are read.
+inline constexpr std::size_t kMaxMusicXmlFileBytes = 64u * 1024u * 1024u;
+
+// Turns a MusicXML score (the XML text, or the bytes of a compressed .mxl file) into the tracks
+// of `sheet`, replacing the tracks it had. One track per part, or one per staff of a part with
+// several staves (a piano part gives two) while the sheet's 15 tracks suffice; a file with
+// more than 15 parts is refused with a message naming the count. Each track takes its part's
+// name, General MIDI program, clef (treble an octave down: the G clef; plain treble: the
+// G(2) clef; bass: the F clef; percussion or unpitched parts: a percussion track; TAB: the
+// tablature), key signature, and the notes of its staff's first voice: pitches placed so the
+// track sounds the file's pitch and shows its written note, lengths with dots and triplets,
+// ties, chords, rests (gaps of the first voice become rests, so measures keep their length),
+// the first lyric verse, bar lines, and repeats (one measure as the sheet's measure repeat,
+// longer passages as a note loop). The sheet takes the first time signature and tempo.
+//
+// Notes of later voices join a first-voice chord that starts with them; the others are
+// dropped, and a warning says how many. Everything else the sheet cannot hold (grace notes,
+// dynamics, slurs, changes of time or key, durations that fit no note length, ...) is listed,
+// with counts, in one further warning. Nothing in the file is trusted: malformed XML, a missing
+// <divisions>, absurd durations and a timewise score are refused with a message, and the sheet
+// is then left exactly as it was.
+//
+// Runs on the user-interface thread and holds the sheet lock while the tracks are built.
+LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet);
+
+// Reads a file and imports it into a new sheet whose caption is the file's name and whose path
+// stays empty (a save asks where to put the sheet instead of overwriting the MusicXML file).
+// `sheet` receives the new sheet when the import succeeds and is left alone otherwise.
+LoadResult importMusicXmlFile(const std::string& path, std::unique_ptr<SheetDocument>& sheet);
+
+// A name that says MusicXML: ending in .musicxml, .mxl or .xml, in any letter case.
+bool hasMusicXmlFileName(std::string_view path);
+
+// Whether a file opens through the MusicXML reader: an .mxl (or .musicxml) name on a zip
+// archive, or text whose root element, after the XML declaration, comments and document type,
+// is score-partwise or score-timewise. Reads at most the first 4 KB.
+bool isMusicXmlFile(const std::string& path);
+
+// The same test on the first bytes of a file and its name.
+bool looksLikeMusicXml(std::string_view firstBytes, std::string_view path);
+
+} // namespace tonvela

@@ -1,0 +1,113 @@
+#pragma once
+
+// The score as the MusicXML reader takes it from the file, before it becomes sheet tracks:
+// private to the reader (musicxml_import*.cpp).
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace pugi {
+class xml_node;
+}
+
+namespace tonvela::musicxml {
+
+// Time inside the reader: ticks of a quarter note, divisible by 2, 3, 5 and 7 so that the
+// usual divisions and tuplets come out whole.
+inline constexpr int64_t kTicksPerQuarter = 10080;
+// Longer than this, a single duration is taken for damage rather than music (64 whole notes).
+inline constexpr int64_t kMaxEventTicks = 256 * kTicksPerQuarter;
+// A part longer than this (about 16 hours at 120 beats per minute) is refused.
+inline constexpr int64_t kMaxPartTicks = 120'000LL * kTicksPerQuarter;
+
+// What the sheet cannot hold, by kind, with how often the file had it. Reported in one warning.
+using LeftOut = std::map<std::string, int>;
+
+// One <note> of the file.
+struct Event {
+    int64_t start = 0;    // ticks from the start of the part
+    int64_t duration = 0; // ticks
+    int measure = 0;      // index of its measure in the part, from 0
+    int staff = 0;        // from 0
+    std::string voice;
+    bool chord = false; // <chord/>: starts together with the note before it
+    bool rest = false;
+    bool measureRest = false; // a rest that fills its measure, whatever its written length
+    bool cue = false;
+    bool unpitched = false;
+    int key = 60;             // sounding MIDI key (drum key of an unpitched note)
+    int diatonic = 28;        // sounding letter as octave * 7 + step (C = 0), 28 = middle C
+    int marks = 0;            // accidental marks the file shows (kFlagSharp, kFlagFlat, kFlagNatural)
+    int type = 0;             // sheet duration code from <type>; 0 when absent or not one the sheet has
+    bool typeOutside = false; // <type> named a length the sheet does not have (64th, breve, ...)
+    int dots = 0;
+    int tupletActual = 0; // <time-modification>: actual-notes in the time of normal-notes
+    int tupletNormal = 0;
+    bool tieStart = false; // tied to the next note of its pitch
+    bool tieStop = false;  // tied from the note before
+    std::string lyric;
+};
+
+// One <measure> of a part.
+struct Measure {
+    int64_t start = 0;
+    int64_t end = 0;
+    bool repeatForward = false;
+    int repeatTimes = 0;     // backward repeat at its end: times played in all; 0 for none
+    bool barlineEnd = false; // an explicit bar line other than a repeat at its end
+};
+
+struct Staff {
+    int drawmode = 0;          // sheet staff kind of its first clef
+    bool percussive = false;   // a percussion clef, only unpitched notes, or the drum channel
+    bool octaveTreble = false; // treble transposed an octave down, by the clef or the part
+    std::string firstVoice;    // the voice of its first note
+};
+
+struct Part {
+    std::string id;
+    std::string name;
+    int program = 0; // General MIDI program from 0
+    int volume = 127;
+    int pan = 64;
+    bool drumChannel = false;
+    std::map<std::string, int> drumKeys; // instrument id -> key of its unpitched sound
+    int keyFifths = 0;
+    bool keySeen = false;
+    std::vector<Staff> staves{1};
+    std::vector<Event> events;
+    std::vector<Measure> measures;
+};
+
+struct Score {
+    std::vector<Part> parts;
+    int timeCode = 0; // sheet code of the first time signature; 0 when none
+    int tempo = 0;    // quarter notes per minute of the first tempo; 0 when none
+    LeftOut leftOut;
+};
+
+// Reads the parts of a score-partwise root into `score`. Returns an empty text, or why the
+// file is refused.
+std::string readParts(const pugi::xml_node& root, Score& score);
+
+// The sheet time signature code for beats/beat-type; `exact` is false when the sheet has no such
+// signature and the nearest one of the same measure length (or 4/4) was chosen.
+int timeSignatureCode(int beats, int beatType, bool commonSymbol, bool& exact);
+
+} // namespace tonvela::musicxml
+
+namespace tonvela {
+class Track;
+}
+
+namespace tonvela::musicxml {
+
+// Fills an empty sheet track (its time signature already set) from staff `staffIndex` of a
+// part. Adds to `droppedVoiceNotes` the notes of later voices that start with no first-voice
+// note, and to `leftOut` what else the track cannot hold.
+void buildStaffTrack(const Part& part, int staffIndex, Track& track, LeftOut& leftOut,
+                     int& droppedVoiceNotes);
+
+} // namespace tonvela::musicxml

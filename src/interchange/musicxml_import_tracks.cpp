@@ -1,0 +1,368 @@
+// The MusicXML reader's second half: one staff of a part, as the reader's model holds it,
+// written into a sheet track as the score notates it.
+
+#include "interchange/musicxml_import_model.h"
+
+#include "score/measure_division.h"
+#include "score/note.h"
+#include "score/sounding_pitch.h"
+#include "score/time_signature.h"
+#include "score/track.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace tonvela::musicxml {
+namespace {
+
+constexpr int64_t kQ = kTicksPerQuarter;
+// A remainder shorter than this is taken for rounding in the file's divisions, not for music.
+constexpr int64_t kRoundingTicks = kQ / 64;
+// The drum key of a percussion track whose part has no unpitched note: the acoustic snare.
+constexpr int kDefaultDrumKey = 38;
+
+struct Length {
+    int64_t ticks;
+    int type;
+    bool dotted;
+};
+constexpr Length kLengths[] = {
+    {kQ / 8, kTypeThirtySecond, false}, {kQ * 3 / 16, kTypeThirtySecond, true},
+    {kQ / 4, kTypeSixteenth, false},    {kQ * 3 / 8, kTypeSixteenth, true},
+    {kQ / 2, kTypeEighth, false},       {kQ * 3 / 4, kTypeEighth, true},
+    {kQ, kTypeQuarter, false},          {kQ * 3 / 2, kTypeQuarter, true},
+    {kQ * 2, kTypeHalf, false},         {kQ * 3, kTypeHalf, true},
+    {kQ * 4, kTypeWhole, false},        {kQ * 6, kTypeWhole, true},
+};
+// Rests go up to a whole rest.
+constexpr int64_t kLongestRest = kQ * 4;
+
+// What the track will hold, in order, before it becomes notes.
+struct Item {
+    enum Kind { Sound, Rest, Bar } kind = Sound;
+    const Event* event = nullptr;
+    int type = kTypeQuarter;
+    bool dotted = false;
+    bool triplet = false;
+    int parent = -1; // item index of the chord root for a chord member
+};
+
+// A first-voice note or rest with the notes that sound with it.
+struct Slot {
+    const Event* root;
+    std::vector<const Event*> members;
+};
+
+class StaffWriter {
+  public:
+    StaffWriter(const Part& part, int staffIndex, Track& track, LeftOut& leftOut)
+        : m_part(part), m_staffIndex(staffIndex), m_track(track), m_leftOut(leftOut)
+    {
+    }
+
+    int write();
+
+  private:
+    std::vector<Slot> gatherSlots(int& dropped) const;
+    void addRests(int64_t ticks);
+    void addSlot(const Slot& slot);
+    Length lengthOf(const Event& e, bool& triplet);
+    void writeNotes();
+    void writeRepeats(const std::vector<int>& firstItem);
+    void left(const std::string& what, int count = 1) { m_leftOut[what] += count; }
+
+    const Part& m_part;
+    int m_staffIndex;
+    Track& m_track;
+    LeftOut& m_leftOut;
+    std::vector<Item> m_items;
+};
+
+std::vector<Slot> StaffWriter::gatherSlots(int& dropped) const
+{
+    const Staff& staff = m_part.staves[static_cast<std::size_t>(m_staffIndex)];
+    std::vector<Slot> slots;
+    std::vector<const Event*> later;
+    for (const Event& e : m_part.events) {
+        if (e.staff != m_staffIndex)
+            continue;
+        if (e.voice != staff.firstVoice) {
+            later.push_back(&e);
+        } else if (e.chord) {
+            if (!slots.empty() && !e.rest && !e.cue && !slots.back().root->rest)
+                slots.back().members.push_back(&e);
+        } else if (!e.cue) {
+            slots.push_back({&e, {}});
+        }
+    }
+    std::stable_sort(slots.begin(), slots.end(),
+                     [](const Slot& a, const Slot& b) { return a.root->start < b.root->start; });
+    std::map<int64_t, std::size_t> byStart;
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        if (!slots[i].root->rest)
+            byStart.emplace(slots[i].root->start, i);
+    for (const Event* e : later) {
+        if (e->rest || e->cue)
+            continue;
+        if (const auto it = byStart.find(e->start); it != byStart.end())
+            slots[it->second].members.push_back(e);
+        else
+            ++dropped;
+    }
+    return slots;
+}
+
+void StaffWriter::addRests(int64_t ticks)
+{
+    while (ticks >= kLengths[0].ticks) {
+        const Length* best = &kLengths[0];
+        for (const Length& l : kLengths)
+            if (l.ticks <= ticks && l.ticks <= kLongestRest)
+                best = &l;
+        m_items.push_back({Item::Rest, nullptr, best->type, best->dotted, false, -1});
+        ticks -= best->ticks;
+    }
+    if (ticks > kRoundingTicks)
+        left("durations that fit no note length");
+}
+
+// The notated length of a note: its <type> with dots and triplet, or else the length nearest
+// to its duration.
+Length StaffWriter::lengthOf(const Event& e, bool& triplet)
+{
+    triplet = e.tupletActual == 3 && e.tupletNormal == 2;
+    if (triplet && !e.rest)
+        left("triplet timing (the sheet plays a triplet note as long as its written note)");
+    if (e.tupletActual > 0 && e.tupletNormal > 0 && e.tupletActual != e.tupletNormal && !triplet)
+        left("tuplets other than triplets");
+    if (e.type != 0) {
+        if (e.dots > 1)
+            left("notes with more than one dot (written with one)");
+        for (const Length& l : kLengths)
+            if (l.type == e.type && l.dotted == (e.dots > 0))
+                return l;
+    }
+    if (e.typeOutside)
+        left("note lengths shorter than a thirty-second or longer than a dotted whole");
+    // From the duration: what the notation would be without the tuplet's shortening.
+    int64_t ticks = e.duration;
+    if (e.tupletActual > 0 && e.tupletNormal > 0)
+        ticks = ticks * e.tupletActual / e.tupletNormal;
+    const Length* best = &kLengths[0];
+    for (const Length& l : kLengths)
+        if (std::abs(l.ticks - ticks) < std::abs(best->ticks - ticks))
+            best = &l;
+    if (!e.typeOutside && std::abs(best->ticks - ticks) > kRoundingTicks)
+        left("durations that fit no note length");
+    return *best;
+}
+
+void StaffWriter::addSlot(const Slot& slot)
+{
+    const Event& root = *slot.root;
+    // A whole-measure rest, or one without a written length, fills its time with rests.
+    if (root.rest && (root.type == 0 || root.measureRest)) {
+        addRests(root.duration);
+        return;
+    }
+    bool triplet = false;
+    const Length l = lengthOf(root, triplet);
+    const int rootIndex = static_cast<int>(m_items.size());
+    m_items.push_back({root.rest ? Item::Rest : Item::Sound, &root, l.type, l.dotted, triplet, -1});
+    int members = 0;
+    for (const Event* m : slot.members) {
+        if (members == kMaxChordMembers) {
+            left("chord notes beyond 32 in one chord");
+            continue;
+        }
+        ++members;
+        bool memberTriplet = false;
+        const Length ml = lengthOf(*m, memberTriplet);
+        m_items.push_back({Item::Sound, m, ml.type, ml.dotted, memberTriplet, rootIndex});
+    }
+}
+
+void StaffWriter::writeNotes()
+{
+    const int total = static_cast<int>(m_items.size());
+    m_track.noteAt(total + 1); // grow once
+    const KeyAccidentalTable keys(m_track);
+    int beyondStaff = 0;
+    for (int i = 0; i < total; ++i) {
+        const Item& item = m_items[static_cast<std::size_t>(i)];
+        Note& note = m_track.noteAt(i);
+        note = Note{};
+        note.iid = m_part.program;
+        note.pan = m_part.pan;
+        if (item.kind == Item::Bar) {
+            note.type = kTypeBar;
+            note.layout.width = static_cast<int16_t>(note.kindWidth());
+            continue;
+        }
+        const Event* e = item.event;
+        // The sheet ties two neighbouring notes that both carry the tie mark: the first and the
+        // last note of a tie carry it as well as those between.
+        int flags = (item.dotted ? kFlagDot : 0) | (item.triplet ? kFlagTriplet : 0) |
+                    (e && (e->tieStart || e->tieStop) ? kFlagTie : 0);
+        if (item.kind == Item::Rest) {
+            note.setStaffPosition(-6); // the middle line of the staff
+            note.dwFlag = kFlagRest | flags;
+            note.volume = 0;
+            note.velocity = 0;
+        } else if (m_track.percussive) {
+            // A drum keeps its key as it stands, shown where the file shows it.
+            note.setStaffPosition(28 - e->diatonic);
+            note.midi = static_cast<int8_t>(e->key);
+            note.dwFlag = flags;
+            note.volume = m_part.volume;
+        } else {
+            const int position = 28 - e->diatonic - clefReadingShift(m_track.drawmode);
+            note.setStaffPosition(position, m_track.drawmode);
+            note.dwFlag = flags | e->marks;
+            if (!placeNear(note, m_track, keys, e->key, position, true))
+                ++beyondStaff;
+            note.volume = m_part.volume;
+        }
+        note.type = item.type;
+        note.chordparent = static_cast<int16_t>(item.parent);
+        if (e && !e->lyric.empty())
+            note.setLyric(e->lyric);
+        note.layout.width = static_cast<int16_t>(note.kindWidth());
+    }
+    if (beyondStaff > 0)
+        left("pitches the staff cannot sound", beyondStaff);
+    // A note tied from the one before and the next note tied onwards: the sheet joins them too.
+    for (int i = 0, prev = -1; i < total; ++i) {
+        const Item& item = m_items[static_cast<std::size_t>(i)];
+        if (item.parent >= 0)
+            continue;
+        if (prev >= 0 && item.kind == Item::Sound &&
+            m_items[static_cast<std::size_t>(prev)].kind == Item::Sound &&
+            !m_items[static_cast<std::size_t>(prev)].event->tieStart) {
+            const Note& a = m_track.noteAt(prev);
+            const Note& b = m_track.noteAt(i);
+            if ((a.dwFlag & b.dwFlag & kFlagTie) && a.letter == b.letter && a.octave == b.octave)
+                left("notes the sheet ties though the file does not");
+        }
+        prev = i;
+    }
+    m_track.count = total;
+    m_track.rebuildChordLists();
+    m_track.eventsStale = 1;
+    m_track.freshTrack = total > 0 ? 0 : 1;
+}
+
+// Repeats: a repeated single measure becomes the sheet's measure repeat; a longer passage, or
+// one played more than twice, a note loop from its last chord back to its first note.
+void StaffWriter::writeRepeats(const std::vector<int>& firstItem)
+{
+    m_track.divideIntoMeasures();
+    const MeasureDivision& division = m_track.measureDivision();
+    std::vector<int> marks;
+    int from = 0; // measure where the passage of the next backward repeat begins
+    for (std::size_t m = 0; m < m_part.measures.size(); ++m) {
+        const Measure& measure = m_part.measures[m];
+        if (measure.repeatForward)
+            from = static_cast<int>(m);
+        if (measure.repeatTimes == 0)
+            continue;
+        const int first = firstItem[static_cast<std::size_t>(from)];
+        const int end = firstItem[m + 1];
+        from = static_cast<int>(m) + 1;
+        int last = end - 1; // the last chord root of the passage that is not a bar line
+        while (last >= first &&
+               (m_track.noteAt(last).type == kTypeBar || m_track.noteAt(last).isChordMember()))
+            --last;
+        if (last < first)
+            continue;
+        const int sheetMeasure = division.measureOf(first);
+        const bool oneMeasure = sheetMeasure > 0 && division.firstNote(sheetMeasure) == first &&
+                                division.measureOf(last) == sheetMeasure &&
+                                (end >= m_track.count || division.measureOf(end) != sheetMeasure);
+        if (oneMeasure && measure.repeatTimes == 2) {
+            marks.push_back(sheetMeasure);
+        } else if (m_track.noteAt(last).loopCount > 0) {
+            left("repeats that end together");
+        } else {
+            Note& n = m_track.noteAt(last);
+            n.loopTo = first;
+            n.loopCount = measure.repeatTimes - 1;
+        }
+    }
+    m_track.measureRepeats.assign(marks);
+}
+
+int StaffWriter::write()
+{
+    const Staff& staff = m_part.staves[static_cast<std::size_t>(m_staffIndex)];
+    m_track.iid = m_part.program;
+    m_track.groupid = m_part.program / 8;
+    m_track.volume = m_part.volume;
+    m_track.pan = m_part.pan;
+    m_track.percussive = staff.percussive ? 1 : 0;
+    m_track.drawmode = static_cast<uint8_t>(staff.percussive ? kDrawGClef : staff.drawmode);
+    m_track.drumKey = kDefaultDrumKey;
+    if (!staff.percussive)
+        m_track.setKeyIndex(7 - m_part.keyFifths);
+
+    int dropped = 0;
+    const std::vector<Slot> slots = gatherSlots(dropped);
+    for (const Slot& s : slots)
+        if (!s.root->rest && staff.percussive) {
+            m_track.drumKey = s.root->key;
+            break;
+        }
+    // The first voice in measure order; its gaps become rests, so every measure keeps its length.
+    std::vector<int> firstItem(m_part.measures.size() + 1, 0);
+    const auto sheetMeasure = static_cast<int64_t>(std::llround(measureLengthOf(m_track.timeSig) * 4 * kQ));
+    std::size_t next = 0;
+    for (std::size_t m = 0; m < m_part.measures.size(); ++m) {
+        const Measure& measure = m_part.measures[m];
+        firstItem[m] = static_cast<int>(m_items.size());
+        int64_t cursor = measure.start;
+        while (next < slots.size() && slots[next].root->measure <= static_cast<int>(m)) {
+            const Event& root = *slots[next].root;
+            if (root.start > cursor)
+                addRests(root.start - cursor);
+            addSlot(slots[next]);
+            cursor = std::max(cursor, root.start + root.duration);
+            ++next;
+        }
+        if (measure.end > cursor)
+            addRests(measure.end - cursor);
+        // A measure of another length than the sheet's (a pickup, a change of time) ends with a
+        // bar line: the sheet counts its measures afresh from a bar, so the later ones still
+        // begin where the file's do.
+        const bool otherLength = std::abs((measure.end - measure.start) - sheetMeasure) > kRoundingTicks;
+        if (measure.barlineEnd || (otherLength && measure.end > measure.start))
+            m_items.push_back({Item::Bar, nullptr, kTypeBar, false, false, -1});
+    }
+    firstItem[m_part.measures.size()] = static_cast<int>(m_items.size());
+    if (static_cast<int>(m_items.size()) > Track::kMaxNotes) {
+        // Cut before a chord member, so no member is left without its root.
+        std::size_t cut = static_cast<std::size_t>(Track::kMaxNotes);
+        while (cut > 0 && m_items[cut].parent >= 0)
+            --cut;
+        int notes = 0;
+        for (std::size_t i = cut; i < m_items.size(); ++i)
+            notes += m_items[i].kind == Item::Sound ? 1 : 0;
+        left("notes beyond " + std::to_string(Track::kMaxNotes) + " in one track", notes);
+        m_items.resize(cut);
+        for (int& f : firstItem)
+            f = std::min(f, static_cast<int>(cut));
+    }
+    writeNotes();
+    writeRepeats(firstItem);
+    return dropped;
+}
+
+} // namespace
+
+void buildStaffTrack(const Part& part, int staffIndex, Track& track, LeftOut& leftOut, int& droppedVoiceNotes)
+{
+    StaffWriter writer(part, staffIndex, track, leftOut);
+    droppedVoiceNotes += writer.write();
+}
+
+} // namespace tonvela::musicxml

@@ -1,0 +1,51 @@
+#include "cli/cli_test_util.h"
+
+#include "score/sheet_document.h"
+#include "score/sheet_file.h"
+#include "score/track.h"
+
+namespace tonvela::testing {
+namespace {
+
+const std::string kScores = std::string(TONVELA_TEST_DATA) + "/musicxml/";
+
+TEST_F(CliTest, ConvertReadsPlainAndCompressedMusicXmlIntoTheSameSheet)
+{
+    const auto a = run("convert '" + kScores + "Unclaimed_Gift.mxl' '" + path("a.shd") + "'");
+    ASSERT_EQ(a.exitCode, 0) << a.err;
+    const auto b = run("convert '" + kScores + "Unclaimed_Gift.musicxml' '" + path("b.shd") + "'");
+    ASSERT_EQ(b.exitCode, 0) << b.err;
+    EXPECT_EQ(readFile(path("a.shd")), readFile(path("b.shd")));
+    // What the sheet cannot hold is said on standard error.
+    EXPECT_NE(a.err.find("tonvela-cli: warning: Left out, as the sheet cannot hold them: chord symbols"),
+              std::string::npos)
+        << a.err;
+
+    SheetDocument sheet;
+    ASSERT_TRUE(loadSheet(sheet, "a.shd", path("a.shd")).ok());
+    ASSERT_EQ(sheet.trackCount(), 1);
+    EXPECT_GT(sheet.trackAt(0)->count, 150);
+    EXPECT_EQ(sheet.trackAt(0)->keyindex, 10); // E flat major, as the score is written
+
+    // And on to MIDI, as any other sheet.
+    const auto m = run("convert '" + kScores + "Reunion.mxl' '" + path("reunion.mid") + "'");
+    ASSERT_EQ(m.exitCode, 0) << m.err;
+    EXPECT_EQ(readFile(path("reunion.mid")).substr(0, 4), "MThd");
+}
+
+TEST_F(CliTest, ConvertRefusesADamagedMusicXmlFileWithItsReason)
+{
+    writeFile(path("broken.musicxml"), "<?xml version=\"1.0\"?><score-partwise><part-list>");
+    const auto r = run("convert '" + path("broken.musicxml") + "' '" + path("out.shd") + "'");
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find("cannot import"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("not well-formed XML"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(path("out.shd")));
+
+    const auto h = run("convert --help");
+    EXPECT_NE(h.out.find("MusicXML scores (.musicxml, .xml,\nand compressed .mxl)"), std::string::npos)
+        << h.out;
+}
+
+} // namespace
+} // namespace tonvela::testing

@@ -1,0 +1,893 @@
+#include "interchange/musicxml_import.h"
+#include "interchange/mxl_container_read.h"
+#include "platform/atomic_file.h"
+#include "playback/midi_file_writer.h"
+#include "score/sheet_document.h"
+#include "score/sounding_pitch.h"
+#include "score/track.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tonvela {
+namespace {
+
+// A score-partwise document around the given parts; `parts` holds (name, measures XML) pairs,
+// `instrument` the XML put into every score-part.
+std::string scoreXml(const std::vector<std::pair<std::string, std::string>>& parts,
+                     const std::string& instrument = "")
+{
+    std::string list, body;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string id = "P" + std::to_string(i + 1);
+        list += "<score-part id=\"" + id + "\"><part-name>" + parts[i].first + "</part-name>" + instrument +
+                "</score-part>";
+        body += "<part id=\"" + id + "\">" + parts[i].second + "</part>";
+    }
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 4.0 Partwise//EN\" "
+           "\"http://www.musicxml.org/dtds/partwise.dtd\">\n"
+           "<score-partwise version=\"4.0\"><part-list>" +
+           list + "</part-list>" + body + "</score-partwise>";
+}
+
+std::string attributes(const std::string& clef, int fifths = 0, const std::string& time = "4/4")
+{
+    const auto slash = time.find('/');
+    return "<attributes><divisions>4</divisions><key><fifths>" + std::to_string(fifths) +
+           "</fifths></key><time><beats>" + time.substr(0, slash) + "</beats><beat-type>" +
+           time.substr(slash + 1) + "</beat-type></time>" + clef + "</attributes>";
+}
+
+const std::string kTreble8 =
+    "<clef><sign>G</sign><line>2</line><clef-octave-change>-1</clef-octave-change></clef>";
+const std::string kTreble = "<clef><sign>G</sign><line>2</line></clef>";
+const std::string kBass = "<clef><sign>F</sign><line>4</line></clef>";
+
+// A pitched note; `extra` goes inside the element after the pitch.
+std::string note(const std::string& step, int octave, int duration, const std::string& type,
+                 const std::string& extra = "", int alter = 0)
+{
+    std::string pitch = "<pitch><step>" + step + "</step>";
+    if (alter != 0)
+        pitch += "<alter>" + std::to_string(alter) + "</alter>";
+    pitch += "<octave>" + std::to_string(octave) + "</octave></pitch>";
+    return "<note>" + pitch + "<duration>" + std::to_string(duration) + "</duration>" + extra + "<type>" +
+           type + "</type></note>";
+}
+
+std::string rest(int duration, const std::string& type)
+{
+    return "<note><rest/><duration>" + std::to_string(duration) + "</duration><type>" + type +
+           "</type></note>";
+}
+
+std::string measure(int number, const std::string& content)
+{
+    return "<measure number=\"" + std::to_string(number) + "\">" + content + "</measure>";
+}
+
+struct Imported {
+    LoadResult result;
+    std::unique_ptr<SheetDocument> sheet = std::make_unique<SheetDocument>();
+};
+
+Imported import(const std::string& data)
+{
+    Imported i;
+    i.result = importMusicXmlData(data, *i.sheet);
+    return i;
+}
+
+// The sounding keys of a track's notes that sound, in order (chord members after their root).
+std::vector<int> soundingKeys(const Track& t)
+{
+    std::vector<int> keys;
+    for (int i = 0; i < t.count; ++i) {
+        const Note& n = t.noteAt(i);
+        if (isDurationType(n.type) && !n.isRest())
+            keys.push_back(soundingPitch(n, t));
+    }
+    return keys;
+}
+
+std::string allWarnings(const LoadResult& r)
+{
+    std::string text;
+    for (const auto& w : r.warnings)
+        text += w + "\n";
+    return text;
+}
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// A zip archive with the given (name, content) entries, written by libzip.
+std::string zipOf(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    const auto path =
+        std::filesystem::temp_directory_path() /
+        ("tonvela-mxl-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+         std::to_string(entries.size()) + ".zip");
+    std::filesystem::remove(path);
+    int err = 0;
+    zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    EXPECT_NE(z, nullptr);
+    for (const auto& [name, content] : entries) {
+        zip_source_t* s = zip_source_buffer(z, content.data(), content.size(), 0);
+        zip_file_add(z, name.c_str(), s, ZIP_FL_OVERWRITE);
+    }
+    zip_close(z);
+    std::string bytes;
+    EXPECT_TRUE(readWholeFile(path.string(), bytes, 64u * 1024 * 1024).ok);
+    std::filesystem::remove(path);
+    return bytes;
+}
+
+std::string container(const std::string& rootPath)
+{
+    return "<?xml version=\"1.0\"?><container><rootfiles><rootfile full-path=\"" + rootPath +
+           "\" media-type=\"application/vnd.recordare.musicxml+xml\"/></rootfiles></container>";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pitches and clefs
+
+TEST(MusicXmlImportPitch, OctaveTrebleIsTheGClefShowingTheWrittenNoteAnOctaveAboveItsSound)
+{
+    const auto i =
+        import(scoreXml({{"Guitar", measure(1, attributes(kTreble8) + note("C", 4, 4, "quarter") +
+                                                   note("E", 2, 4, "quarter") + note("G", 3, 8, "half"))}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(soundingKeys(t), (std::vector<int>{60, 40, 55}));
+    // Middle C sounding is written as the C an octave up: the G clef's position 0.
+    EXPECT_EQ(t.noteAt(0).line, 0);
+    EXPECT_EQ(t.name, "Guitar");
+}
+
+TEST(MusicXmlImportPitch, PlainTrebleIsTheG2ClefAndBassTheFClefSoundingAsWritten)
+{
+    const auto i = import(scoreXml({{"Flute", measure(1, attributes(kTreble) + note("C", 5, 16, "whole"))},
+                                    {"Cello", measure(1, attributes(kBass) + note("A", 3, 16, "whole"))}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& flute = *i.sheet->trackAt(0);
+    const Track& cello = *i.sheet->trackAt(1);
+    EXPECT_EQ(flute.drawmode, kDrawG2Clef);
+    EXPECT_EQ(soundingKeys(flute), std::vector<int>{72});
+    EXPECT_EQ(flute.noteAt(0).line, 0); // C5 in the third space
+    EXPECT_EQ(cello.drawmode, kDrawFClef);
+    EXPECT_EQ(soundingKeys(cello), std::vector<int>{57});
+    EXPECT_EQ(cello.noteAt(0).line, -3); // A3 on the top line of the bass staff
+}
+
+TEST(MusicXmlImportPitch, KeySignatureAndAccidentalsSoundTheFilesPitches)
+{
+    // G major: F sharp needs no mark; a written F natural and a B flat need theirs.
+    const std::string m = attributes(kTreble8, 1) + note("F", 4, 4, "quarter", "", 1) +
+                          note("F", 4, 4, "quarter", "<accidental>natural</accidental>") +
+                          note("B", 3, 4, "quarter", "<accidental>flat</accidental>", -1) +
+                          note("C", 4, 4, "quarter", "<accidental>sharp</accidental>", 1);
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(t.keyindex, 6); // G major
+    EXPECT_EQ(soundingKeys(t), (std::vector<int>{66, 65, 58, 61}));
+    EXPECT_EQ(t.noteAt(0).dwFlag & (kFlagSharp | kFlagNatural), 0);
+    EXPECT_NE(t.noteAt(1).dwFlag & kFlagNatural, 0);
+    EXPECT_NE(t.noteAt(2).dwFlag & kFlagFlat, 0);
+    EXPECT_NE(t.noteAt(3).dwFlag & kFlagSharp, 0);
+}
+
+TEST(MusicXmlImportPitch, FlatKeysAndDoubleAccidentalsSoundRight)
+{
+    const std::string m = attributes(kTreble, -3) + note("E", 5, 4, "quarter", "", -1) +
+                          note("A", 4, 4, "quarter", "", -1) + note("F", 5, 4, "quarter", "", 2) +
+                          note("B", 4, 4, "quarter", "", -2);
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_EQ(i.sheet->trackAt(0)->keyindex, 10); // E flat major
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), (std::vector<int>{75, 68, 79, 69}));
+}
+
+TEST(MusicXmlImportPitch, TransposingPartsSoundTheirConcertPitchWithAWarning)
+{
+    const std::string clarinet = "<attributes><divisions>1</divisions><transpose><diatonic>-1</diatonic>"
+                                 "<chromatic>-2</chromatic></transpose>" +
+                                 kTreble + "</attributes>" + note("D", 5, 4, "whole");
+    // A part written an octave above its sound with a plain treble clef: the sheet's G clef.
+    const std::string guitar = "<attributes><divisions>1</divisions><transpose><diatonic>-7</diatonic>"
+                               "<chromatic>-12</chromatic></transpose>" +
+                               kTreble + "</attributes>" + note("E", 4, 4, "whole");
+    const auto i = import(scoreXml({{"Clarinet", measure(1, clarinet)}, {"Guitar", measure(1, guitar)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), std::vector<int>{72});
+    EXPECT_EQ(i.sheet->trackAt(1)->drawmode, kDrawGClef);
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(1)), std::vector<int>{52});
+    EXPECT_EQ(i.sheet->trackAt(1)->noteAt(0).line, 5); // written E4 on the bottom line, as the file shows it
+    EXPECT_TRUE(contains(allWarnings(i.result), "transposing parts (written at sounding pitch) (1)"))
+        << allWarnings(i.result);
+}
+
+TEST(MusicXmlImportPitch, PercussionAndTabStavesAndProgramsComeFromThePart)
+{
+    const std::string drums = "<attributes><divisions>1</divisions><clef><sign>percussion</sign></clef>"
+                              "</attributes><note><unpitched><display-step>C</display-step><display-octave>5"
+                              "</display-octave></unpitched><duration>4</duration><instrument id=\"P1-I37\"/>"
+                              "<type>whole</type></note>";
+    const std::string instrument = "<score-instrument id=\"P1-I37\"><instrument-name>Snare</instrument-name>"
+                                   "</score-instrument><midi-instrument id=\"P1-I37\"><midi-channel>10"
+                                   "</midi-channel><midi-program>1</midi-program><midi-unpitched>39"
+                                   "</midi-unpitched></midi-instrument>";
+    const auto d = import(scoreXml({{"Drums", measure(1, drums)}}, instrument));
+    ASSERT_TRUE(d.result.ok()) << d.result.error;
+    const Track& drumTrack = *d.sheet->trackAt(0);
+    EXPECT_TRUE(drumTrack.percussive);
+    EXPECT_EQ(soundingKeys(drumTrack), std::vector<int>{38}); // midi-unpitched counts from 1
+    EXPECT_EQ(drumTrack.drumKey, 38);
+
+    const std::string tab = "<attributes><divisions>1</divisions><clef><sign>TAB</sign><line>5</line></clef>"
+                            "</attributes>" +
+                            note("E", 3, 4, "whole",
+                                 "<notations><technical><string>4</string><fret>2</fret>"
+                                 "</technical></notations>");
+    const auto t = import(scoreXml({{"Tab", measure(1, tab)}}, "<midi-instrument id=\"I\"><midi-program>26"
+                                                               "</midi-program></midi-instrument>"));
+    ASSERT_TRUE(t.result.ok()) << t.result.error;
+    EXPECT_EQ(t.sheet->trackAt(0)->drawmode, kDrawTablature);
+    EXPECT_EQ(t.sheet->trackAt(0)->iid, 25);
+    EXPECT_EQ(t.sheet->trackAt(0)->noteAt(0).iid, 25);
+    EXPECT_EQ(soundingKeys(*t.sheet->trackAt(0)), std::vector<int>{52});
+    EXPECT_TRUE(t.result.warnings.empty()) << allWarnings(t.result); // string and fret are the TAB's own
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lengths, chords, rests, ties, lyrics
+
+TEST(MusicXmlImportRhythm, TypesDotsTripletsAndLengthsWithoutATypeBecomeTheSheetsLengths)
+{
+    const std::string triplet =
+        "<time-modification><actual-notes>3</actual-notes><normal-notes>2</normal-notes>"
+        "</time-modification>";
+    // divisions 12: a triplet eighth lasts 4.
+    const std::string m =
+        "<attributes><divisions>12</divisions>" + kTreble8 + "</attributes>" + note("C", 4, 12, "quarter") +
+        "<note><pitch><step>D</step><octave>4</octave></pitch><duration>18</duration>"
+        "<type>quarter</type><dot/></note>" +
+        "<note><pitch><step>E</step><octave>4</octave></pitch><duration>4</duration>" + triplet +
+        "<type>eighth</type></note>" +
+        "<note><pitch><step>F</step><octave>4</octave></pitch><duration>4</duration>" + triplet +
+        "<type>eighth</type></note>" +
+        "<note><pitch><step>G</step><octave>4</octave></pitch><duration>4</duration>" + triplet +
+        "<type>eighth</type></note>" +
+        "<note><pitch><step>A</step><octave>4</octave></pitch><duration>3</duration></note>";
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    ASSERT_GE(t.count, 6);
+    EXPECT_EQ(t.noteAt(0).type, kTypeQuarter);
+    EXPECT_EQ(t.noteAt(1).type, kTypeQuarter);
+    EXPECT_TRUE(t.noteAt(1).isDotted());
+    for (int k = 2; k < 5; ++k) {
+        EXPECT_EQ(t.noteAt(k).type, kTypeEighth) << k;
+        EXPECT_NE(t.noteAt(k).dwFlag & kFlagTriplet, 0) << k;
+    }
+    EXPECT_EQ(t.noteAt(5).type, kTypeSixteenth); // 3/12 of a quarter, no <type>
+    EXPECT_EQ(t.noteAt(5).dwFlag & kFlagTriplet, 0);
+    // The sheet's triplets keep the written lengths' time: said, not lost silently.
+    EXPECT_TRUE(contains(allWarnings(i.result),
+                         "triplet timing (the sheet plays a triplet note as long as its "
+                         "written note) (3)"))
+        << allWarnings(i.result);
+}
+
+TEST(MusicXmlImportRhythm, ChordsRestsTiesAndLyricsAreKept)
+{
+    const std::string m =
+        attributes(kTreble8) +
+        note("C", 4, 4, "quarter",
+             "<tie type=\"start\"/><lyric number=\"1\"><syllabic>begin</syllabic><text>Hal</text>"
+             "</lyric><lyric number=\"2\"><text>Oh</text></lyric>") +
+        note("C", 4, 4, "quarter", "<tie type=\"stop\"/>") +
+        "<note><chord/><pitch><step>E</step><octave>4</octave></pitch><duration>4</duration>"
+        "<type>quarter</type></note>" +
+        rest(8, "half");
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    ASSERT_EQ(t.count, 4);
+    // Both ends of the tie carry the sheet's tie mark; the rest after them does not.
+    EXPECT_NE(t.noteAt(0).dwFlag & kFlagTie, 0);
+    EXPECT_NE(t.noteAt(1).dwFlag & kFlagTie, 0);
+    EXPECT_EQ(t.noteAt(3).dwFlag & kFlagTie, 0);
+    EXPECT_EQ(t.noteAt(0).lyrictext().value_or(""), "Hal-"); // the first syllable of a word
+    EXPECT_EQ(t.noteAt(2).chordparent, 1);
+    EXPECT_EQ(t.noteAt(1).childCount, 1);
+    EXPECT_TRUE(t.noteAt(3).isRest());
+    EXPECT_EQ(t.noteAt(3).type, kTypeHalf);
+    EXPECT_EQ(soundingKeys(t), (std::vector<int>{60, 60, 64}));
+    EXPECT_TRUE(contains(allWarnings(i.result), "lyric verses beyond the first (1)"))
+        << allWarnings(i.result);
+}
+
+TEST(MusicXmlImportRhythm, TwoTiesThatMeetAreNamedAsJoined)
+{
+    const std::string m = attributes(kTreble8) + note("C", 4, 4, "quarter", "<tie type=\"start\"/>") +
+                          note("C", 4, 4, "quarter", "<tie type=\"stop\"/>") +
+                          note("C", 4, 4, "quarter", "<tie type=\"start\"/>") +
+                          note("C", 4, 4, "quarter", "<tie type=\"stop\"/>");
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_TRUE(contains(allWarnings(i.result), "notes the sheet ties though the file does not (1)"))
+        << allWarnings(i.result);
+    // One tie alone is kept as it is, without a warning.
+    const auto one = import(
+        scoreXml({{"P", measure(1, attributes(kTreble8) + note("C", 4, 8, "half", "<tie type=\"start\"/>") +
+                                       note("C", 4, 8, "half", "<tie type=\"stop\"/>"))}}));
+    EXPECT_TRUE(one.result.warnings.empty()) << allWarnings(one.result);
+}
+
+TEST(MusicXmlImportRhythm, GapsOfTheFirstVoiceAndWholeMeasureRestsBecomeRests)
+{
+    // 3/4: a measure rest without a type, then a quarter, a gap of a half (forward).
+    const std::string m1 = attributes(kTreble8, 0, "3/4") +
+                           "<note><rest measure=\"yes\"/><duration>12</duration><voice>1</voice></note>";
+    const std::string m2 =
+        note("G", 4, 4, "quarter", "<voice>1</voice>") + "<forward><duration>8</duration></forward>";
+    const std::string m3 = note("A", 4, 12, "half", "<voice>1</voice><dot/>");
+    const auto i = import(scoreXml({{"P", measure(1, m1) + measure(2, m2) + measure(3, m3)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(i.sheet->timesig, kTimeSig34);
+    ASSERT_EQ(t.count, 4);
+    EXPECT_TRUE(t.noteAt(0).isRest());
+    EXPECT_EQ(t.noteAt(0).type, kTypeHalf);
+    EXPECT_TRUE(t.noteAt(0).isDotted());
+    EXPECT_FALSE(t.noteAt(1).isRest());
+    EXPECT_TRUE(t.noteAt(2).isRest());
+    EXPECT_EQ(t.noteAt(2).type, kTypeHalf);
+    // So the sheet's measures are the file's: the A opens measure 3.
+    Track& mutableTrack = *i.sheet->trackAt(0);
+    mutableTrack.divideIntoMeasures();
+    EXPECT_EQ(mutableTrack.measureDivision().measureOf(3), 3);
+}
+
+TEST(MusicXmlImportRhythm, TempoTimeSignatureBarLinesAndChangesTheSheetCannotHold)
+{
+    const std::string m1 = attributes(kTreble8, 0, "2/4") +
+                           "<direction><direction-type><metronome><beat-unit>quarter</beat-unit><per-minute>"
+                           "96</per-minute></metronome></direction-type><sound tempo=\"96\"/></direction>" +
+                           note("C", 4, 8, "half") +
+                           "<barline location=\"right\"><bar-style>light-light"
+                           "</bar-style></barline>";
+    const std::string m2 = "<attributes><time><beats>3</beats><beat-type>4</beat-type></time><key><fifths>2"
+                           "</fifths></key></attributes><direction><direction-type><dynamics><f/></dynamics>"
+                           "</direction-type><sound tempo=\"60\"/></direction>" +
+                           note("D", 4, 12, "half", "<dot/>");
+    const auto i = import(scoreXml({{"P", measure(1, m1) + measure(2, m2)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(t.tempo, 96);
+    EXPECT_EQ(i.sheet->timesig, kTimeSig24);
+    EXPECT_EQ(t.timeSig, kTimeSig24);
+    // The file's double bar, and a bar closing the 3/4 measure the 2/4 sheet cannot count.
+    ASSERT_EQ(t.count, 4);
+    EXPECT_EQ(t.noteAt(1).type, kTypeBar);
+    EXPECT_EQ(t.noteAt(3).type, kTypeBar);
+    EXPECT_EQ(soundingKeys(t), (std::vector<int>{60, 62}));
+    // Everything left out is listed in one warning, with counts.
+    ASSERT_EQ(i.result.warnings.size(), 1u);
+    const std::string w = i.result.warnings[0];
+    EXPECT_TRUE(contains(w, "time signature changes (1)")) << w;
+    EXPECT_TRUE(contains(w, "key signature changes (1)")) << w;
+    EXPECT_TRUE(contains(w, "tempo changes (1)")) << w;
+    EXPECT_TRUE(contains(w, "dynamics (1)")) << w;
+}
+
+TEST(MusicXmlImportRhythm, APickupMeasureEndsWithABarSoTheLaterMeasuresBeginWhereTheFilesDo)
+{
+    const std::string pickup = "<measure number=\"0\" implicit=\"yes\">" + attributes(kTreble8) +
+                               note("G", 3, 4, "quarter") + "</measure>";
+    const std::string quarters = note("C", 4, 4, "quarter") + note("D", 4, 4, "quarter") +
+                                 note("E", 4, 4, "quarter") + note("F", 4, 4, "quarter");
+    const auto i =
+        import(scoreXml({{"P", pickup + measure(1, quarters) + measure(2, note("G", 4, 16, "whole"))}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    Track& t = *i.sheet->trackAt(0);
+    ASSERT_EQ(t.count, 7);
+    EXPECT_EQ(t.noteAt(1).type, kTypeBar);
+    t.divideIntoMeasures();
+    // C to F share a measure, and the G opens the next, as in the file.
+    const MeasureDivision& d = t.measureDivision();
+    EXPECT_EQ(d.measureOf(5), d.measureOf(2));
+    EXPECT_EQ(d.measureOf(6), d.measureOf(5) + 1);
+}
+
+TEST(MusicXmlImportRhythm, GraceNotesSlursAndShortLengthsAreListedInOneWarning)
+{
+    const std::string m = attributes(kTreble8) +
+                          "<note><grace/><pitch><step>D</step><octave>4</octave></pitch>"
+                          "<type>eighth</type></note>" +
+                          note("C", 4, 4, "quarter", "<notations><slur type=\"start\"/></notations>") +
+                          note("D", 4, 4, "quarter", "<notations><slur type=\"stop\"/></notations>") +
+                          "<note><pitch><step>E</step><octave>4</octave></pitch><duration>1</duration>"
+                          "<type>64th</type></note>" +
+                          rest(7, "half");
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    ASSERT_EQ(i.result.warnings.size(), 1u) << allWarnings(i.result);
+    const std::string w = i.result.warnings[0];
+    EXPECT_TRUE(contains(w, "grace notes (1)")) << w;
+    EXPECT_TRUE(contains(w, "slurs (1)")) << w;
+    EXPECT_TRUE(contains(w, "shorter than a thirty-second")) << w;
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), (std::vector<int>{60, 62, 64}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Voices, staves, parts
+
+TEST(MusicXmlImportVoices, LaterVoicesJoinChordsThatStartWithThemAndTheRestAreCounted)
+{
+    const std::string v1 =
+        note("C", 5, 8, "half", "<voice>1</voice>") + note("D", 5, 8, "half", "<voice>1</voice>");
+    // Voice 2: a half with the first C (kept), two quarters under the D (the first kept).
+    const std::string v2 =
+        note("E", 4, 8, "half", "<voice>2</voice>") + note("F", 4, 4, "quarter", "<voice>2</voice>") +
+        note("G", 4, 2, "eighth", "<voice>2</voice>") + note("A", 4, 2, "eighth", "<voice>2</voice>");
+    const std::string m = attributes(kTreble8) + v1 + "<backup><duration>16</duration></backup>" + v2;
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(soundingKeys(t), (std::vector<int>{72, 64, 74, 65}));
+    EXPECT_EQ(t.noteAt(1).chordparent, 0);
+    EXPECT_EQ(t.noteAt(3).chordparent, 2);
+    const std::string w = allWarnings(i.result);
+    EXPECT_TRUE(contains(w, "2 notes of later voices were dropped")) << w;
+}
+
+TEST(MusicXmlImportVoices, APianoPartGivesOneTrackPerStaff)
+{
+    const std::string m = "<attributes><divisions>1</divisions><staves>2</staves><clef number=\"1\"><sign>G"
+                          "</sign><line>2</line></clef><clef number=\"2\"><sign>F</sign><line>4</line></clef>"
+                          "</attributes>" +
+                          note("E", 5, 4, "whole", "<voice>1</voice><staff>1</staff>") +
+                          "<backup><duration>4</duration></backup>" +
+                          note("C", 3, 4, "whole", "<voice>5</voice><staff>2</staff>");
+    const auto i = import(scoreXml({{"Piano", measure(1, m)}}, "<midi-instrument id=\"I\"><midi-program>1"
+                                                               "</midi-program></midi-instrument>"));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    ASSERT_EQ(i.sheet->trackCount(), 2);
+    EXPECT_EQ(i.sheet->trackAt(0)->name, "Piano 1");
+    EXPECT_EQ(i.sheet->trackAt(1)->name, "Piano 2");
+    EXPECT_EQ(i.sheet->trackAt(0)->drawmode, kDrawG2Clef);
+    EXPECT_EQ(i.sheet->trackAt(1)->drawmode, kDrawFClef);
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), std::vector<int>{76});
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(1)), std::vector<int>{48});
+    EXPECT_TRUE(i.result.warnings.empty()) << allWarnings(i.result);
+}
+
+TEST(MusicXmlImportVoices, WhenStavesOutnumberTheTracksEachPartKeepsItsFirstStaff)
+{
+    const std::string m = "<attributes><divisions>1</divisions><staves>2</staves></attributes>" +
+                          note("E", 5, 4, "whole", "<staff>1</staff>") +
+                          "<backup><duration>4</duration></backup>" +
+                          note("C", 3, 4, "whole", "<voice>5</voice><staff>2</staff>");
+    std::vector<std::pair<std::string, std::string>> parts(8, {"Piano", measure(1, m)});
+    const auto i = import(scoreXml(parts));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_EQ(i.sheet->trackCount(), 8);
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(7)), std::vector<int>{76});
+    EXPECT_TRUE(contains(allWarnings(i.result), "notes on the lower staves of parts with several staves"))
+        << allWarnings(i.result);
+}
+
+TEST(MusicXmlImportVoices, MoreThanFifteenPartsAreRefusedNamingTheCount)
+{
+    std::vector<std::pair<std::string, std::string>> parts(
+        16, {"Voice", measure(1, attributes(kTreble) + note("C", 5, 16, "whole"))});
+    const auto i = import(scoreXml(parts));
+    EXPECT_EQ(i.result.status, LoadStatus::Invalid);
+    EXPECT_TRUE(contains(i.result.error, "16 parts")) << i.result.error;
+    EXPECT_EQ(i.sheet->trackCount(), 2); // the sheet is left as it was
+    parts.pop_back();
+    EXPECT_TRUE(import(scoreXml(parts)).result.ok());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Repeats
+
+TEST(MusicXmlImportRepeats, OneRepeatedMeasureIsAMeasureRepeatAndLongerPassagesLoop)
+{
+    const std::string fwd = "<barline location=\"left\"><repeat direction=\"forward\"/></barline>";
+    const std::string back = "<barline location=\"right\"><repeat direction=\"backward\"/></barline>";
+    const std::string back3 =
+        "<barline location=\"right\"><repeat direction=\"backward\" times=\"3\"/></barline>";
+    const std::string notes = measure(1, attributes(kTreble8) + note("C", 4, 16, "whole")) +
+                              measure(2, fwd + note("D", 4, 8, "half") + note("E", 4, 8, "half") + back) +
+                              measure(3, fwd + note("F", 4, 16, "whole")) +
+                              measure(4, note("G", 4, 16, "whole") + back3);
+    const auto i = import(scoreXml({{"P", notes}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(t.measureRepeats.measures(), std::vector<int>{2});
+    ASSERT_EQ(t.count, 5);
+    EXPECT_EQ(t.noteAt(4).loopTo, 3);
+    EXPECT_EQ(t.noteAt(4).loopCount, 2); // played three times in all
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bad input, containers and recognition
+
+TEST(MusicXmlImportInput, BadInputIsRefusedWithAClearMessageAndLeavesTheSheetAlone)
+{
+    const auto malformed = import("<?xml version=\"1.0\"?><score-partwise><part-list>");
+    EXPECT_EQ(malformed.result.status, LoadStatus::Invalid);
+    EXPECT_TRUE(contains(malformed.result.error, "not well-formed")) << malformed.result.error;
+
+    const auto noDivisions = import(scoreXml({{"P", measure(1, note("C", 4, 4, "quarter"))}}));
+    EXPECT_EQ(noDivisions.result.status, LoadStatus::Invalid);
+    EXPECT_TRUE(contains(noDivisions.result.error, "<divisions>")) << noDivisions.result.error;
+
+    const auto absurd =
+        import(scoreXml({{"P", measure(1, attributes(kTreble) + note("C", 4, 999999999, "quarter"))}}));
+    EXPECT_EQ(absurd.result.status, LoadStatus::Invalid);
+    EXPECT_TRUE(contains(absurd.result.error, "not a note length")) << absurd.result.error;
+
+    const auto badDivisions = import(scoreXml({{"P", measure(1, "<attributes><divisions>-3</divisions>"
+                                                                "</attributes>")}}));
+    EXPECT_EQ(badDivisions.result.status, LoadStatus::Invalid);
+
+    const auto badPitch =
+        import(scoreXml({{"P", measure(1, attributes(kTreble) + note("H", 4, 4, "quarter"))}}));
+    EXPECT_EQ(badPitch.result.status, LoadStatus::Invalid);
+
+    EXPECT_EQ(import("<opus/>").result.status, LoadStatus::WrongKind);
+    EXPECT_EQ(import("").result.status, LoadStatus::WrongKind);
+    for (const auto* i : {&malformed, &noDivisions, &absurd, &badDivisions, &badPitch})
+        EXPECT_EQ(i->sheet->trackCount(), 2);
+
+    // An entity that would expand a billion times is not expanded.
+    const std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE score-partwise [<!ENTITY a \"aaaaaaaaaa\">"
+                               "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]><score-partwise><part-list>"
+                               "<score-part id=\"P1\"><part-name>&b;</part-name></score-part></part-list>"
+                               "<part id=\"P1\"></part></score-partwise>";
+    const auto l = import(laughs);
+    EXPECT_TRUE(l.result.ok()) << l.result.error;
+}
+
+TEST(MusicXmlImportInput, HugeFilesAndAbsurdValuesAreRefusedOrKeptWithinLimits)
+{
+    // A file over the size limit is refused before it is read.
+    const auto path = std::filesystem::temp_directory_path() / "tonvela-huge-test.musicxml";
+    {
+        std::ofstream(path) << "<score-partwise>";
+    }
+    std::filesystem::resize_file(path, kMaxMusicXmlFileBytes + 1);
+    std::unique_ptr<SheetDocument> sheet;
+    const LoadResult huge = importMusicXmlFile(path.string(), sheet);
+    std::filesystem::remove(path);
+    EXPECT_EQ(huge.status, LoadStatus::Unreadable);
+    EXPECT_FALSE(huge.error.empty());
+    EXPECT_FALSE(sheet);
+
+    const auto divisions =
+        import(scoreXml({{"P", measure(1, "<attributes><divisions>1000000000000</divisions>"
+                                          "</attributes>")}}));
+    EXPECT_EQ(divisions.result.status, LoadStatus::Invalid);
+    EXPECT_TRUE(contains(divisions.result.error, "<divisions>")) << divisions.result.error;
+
+    // A staff number far beyond any part, a tempo of a billion, an octave of 99.
+    const std::string odd = attributes(kTreble8) + "<sound tempo=\"1000000000\"/>" +
+                            note("C", 4, 16, "whole", "<staff>1000</staff>");
+    const auto i = import(scoreXml({{"P", measure(1, odd)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_LE(i.sheet->trackCount(), kMaxTracks);
+    EXPECT_EQ(i.sheet->trackAt(0)->tempo, 1000);
+    EXPECT_FALSE(
+        import(scoreXml({{"P", measure(1, attributes(kTreble) + note("C", 99, 4, "quarter"))}})).result.ok());
+
+    // A measure that runs far beyond any score's length.
+    std::string longPart = attributes(kTreble8);
+    for (int k = 0; k < 2000; ++k)
+        longPart += "<forward><duration>" + std::to_string(4 * 250) + "</duration></forward>";
+    const auto tooLong = import(scoreXml({{"P", measure(1, longPart)}}));
+    EXPECT_EQ(tooLong.result.status, LoadStatus::Invalid);
+    EXPECT_TRUE(contains(tooLong.result.error, "later than a score this long can reach"))
+        << tooLong.result.error;
+}
+
+TEST(MusicXmlImportInput, ATimewiseScoreReadsLikeThePartwiseOne)
+{
+    const std::string timewise =
+        "<?xml version=\"1.0\"?><score-timewise><part-list><score-part id=\"A\"><part-name>Top</part-name>"
+        "</score-part><score-part id=\"B\"><part-name>Low</part-name></score-part></part-list>"
+        "<measure number=\"1\"><part id=\"A\">" +
+        attributes(kTreble8) + note("C", 4, 16, "whole") + "</part><part id=\"B\">" + attributes(kBass) +
+        note("C", 3, 16, "whole") + "</part></measure><measure number=\"2\"><part id=\"A\">" +
+        note("D", 4, 16, "whole") + "</part><part id=\"B\">" + note("D", 3, 16, "whole") +
+        "</part></measure>" + "</score-timewise>";
+    const auto i = import(timewise);
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    ASSERT_EQ(i.sheet->trackCount(), 2);
+    EXPECT_EQ(i.sheet->trackAt(1)->name, "Low");
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), (std::vector<int>{60, 62}));
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(1)), (std::vector<int>{48, 50}));
+}
+
+TEST(MusicXmlImportInput, CompressedScoresAreUnpackedWithinLimits)
+{
+    const std::string xml = scoreXml({{"P", measure(1, attributes(kTreble8) + note("G", 3, 16, "whole"))}});
+    const std::string mxl =
+        zipOf({{"META-INF/container.xml", container("score/song.xml")}, {"score/song.xml", xml}});
+    const auto i = import(mxl);
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), std::vector<int>{55});
+
+    // Without a container: the one score at the top.
+    EXPECT_TRUE(import(zipOf({{"song.musicxml", xml}})).result.ok());
+
+    // A score that climbs out of the archive, or one the archive does not hold.
+    const auto climbing =
+        import(zipOf({{"META-INF/container.xml", container("../song.xml")}, {"song.xml", xml}}));
+    EXPECT_EQ(climbing.result.status, LoadStatus::Invalid);
+    EXPECT_TRUE(contains(climbing.result.error, "outside the archive")) << climbing.result.error;
+    EXPECT_EQ(import(zipOf({{"META-INF/container.xml", container("gone.xml")}})).result.status,
+              LoadStatus::Invalid);
+
+    // A bomb: a few kilobytes that unpack to far more than the limit.
+    const std::string zeros(4u * 1024 * 1024, '\0');
+    const std::string bomb = zipOf({{"META-INF/container.xml", container("a.xml")}, {"a.xml", zeros}});
+    EXPECT_LT(bomb.size(), 64u * 1024);
+    std::string out;
+    const LoadResult r = readMxlContainer(bomb, out, 1024 * 1024);
+    EXPECT_EQ(r.status, LoadStatus::Invalid);
+    EXPECT_TRUE(contains(r.error, "MB")) << r.error;
+    EXPECT_LE(out.size(), 1024u * 1024);
+
+    // Damaged archives.
+    EXPECT_EQ(import(mxl.substr(0, mxl.size() / 2)).result.status, LoadStatus::Invalid);
+    std::string flipped = mxl;
+    for (std::size_t k = 60; k < flipped.size() && k < 400; ++k)
+        flipped[k] = static_cast<char>(flipped[k] ^ 0x5A);
+    EXPECT_FALSE(import(flipped).result.ok());
+}
+
+TEST(MusicXmlImportInput, FilesAreRecognisedByContentAndName)
+{
+    const std::string xml = scoreXml({{"P", ""}});
+    EXPECT_TRUE(looksLikeMusicXml(xml, "song.xml"));
+    EXPECT_TRUE(looksLikeMusicXml(xml, "song.txt"));
+    EXPECT_TRUE(looksLikeMusicXml("\xEF\xBB\xBF<!-- made by hand --><score-timewise>", "a"));
+    EXPECT_FALSE(looksLikeMusicXml("<?xml version=\"1.0\"?><svg/>", "picture.xml"));
+    EXPECT_FALSE(looksLikeMusicXml("<staffdoc\r\nzoomamount=0.9", "sheet.musicxml"));
+    EXPECT_TRUE(looksLikeMusicXml(std::string("PK\x03\x04", 4), "song.MXL"));
+    EXPECT_FALSE(looksLikeMusicXml(std::string("PK\x03\x04", 4), "archive.zip"));
+    EXPECT_TRUE(hasMusicXmlFileName("a/b.MusicXML"));
+    EXPECT_FALSE(hasMusicXmlFileName("a.xml/b"));
+}
+
+TEST(MusicXmlImportInput, AFileImportsIntoAnUntitledSheetNamedAfterIt)
+{
+    const auto path = std::filesystem::temp_directory_path() / "tonvela-import-test.musicxml";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << scoreXml({{"P", measure(1, attributes(kTreble8) + note("C", 4, 16, "whole"))}});
+    }
+    std::unique_ptr<SheetDocument> sheet;
+    const LoadResult r = importMusicXmlFile(path.string(), sheet);
+    ASSERT_TRUE(r.ok()) << r.error;
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->caption, "tonvela-import-test.musicxml");
+    EXPECT_TRUE(sheet->path.empty());
+    EXPECT_TRUE(isMusicXmlFile(path.string()));
+    std::filesystem::remove(path);
+    std::unique_ptr<SheetDocument> none;
+    EXPECT_EQ(importMusicXmlFile(path.string(), none).status, LoadStatus::Unreadable);
+    EXPECT_FALSE(none);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files written by another notation program (MuseScore 3, from its demo scores), checked against
+// xmllint's reading of the same XML.
+
+// The score XML of a test file: the file itself, or unpacked from an .mxl by unzip.
+std::string xmlSource(const std::string& file)
+{
+    const std::string path = std::string(TONVELA_TEST_DATA) + "/musicxml/" + file;
+    if (file.size() > 4 && file.substr(file.size() - 4) == ".mxl")
+        return "unzip -p '" + path + "' '*.xml' -x 'META-INF/*'";
+    return "cat '" + path + "'";
+}
+
+// A number xmllint's XPath gives for a test file; NaN when the tools are missing.
+double xpath(const std::string& file, const std::string& expression)
+{
+    const std::string command =
+        xmlSource(file) + " 2>/dev/null | xmllint --xpath \"" + expression + "\" - 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return std::nan("");
+    std::string out;
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, pipe))
+        out += buf;
+    pclose(pipe);
+    return out.empty() ? std::nan("") : std::stod(out);
+}
+
+struct Counted {
+    int sounding = 0;
+    long long keySum = 0;
+    int dropped = 0;
+};
+
+Counted countImported(const Imported& i)
+{
+    Counted c;
+    for (int k = 0; k < i.sheet->trackCount(); ++k)
+        for (int key : soundingKeys(*i.sheet->trackAt(k))) {
+            ++c.sounding;
+            c.keySum += key;
+        }
+    for (const auto& w : i.result.warnings)
+        if (w.find(" of a later voice was dropped") != std::string::npos ||
+            w.find(" of later voices were dropped") != std::string::npos)
+            c.dropped = std::stoi(w.substr(0, w.find(' ')));
+    return c;
+}
+
+Imported importFile(const std::string& file)
+{
+    std::string bytes;
+    EXPECT_TRUE(
+        readWholeFile(std::string(TONVELA_TEST_DATA) + "/musicxml/" + file, bytes, kMaxMusicXmlFileBytes).ok);
+    return import(bytes);
+}
+
+constexpr const char* kSoundingNotes = "//note[pitch and not(grace) and not(cue)]";
+
+class OtherProgramsFiles : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(OtherProgramsFiles, EveryNoteIsImportedOrCountedAsDropped)
+{
+    const std::string file = GetParam();
+    const double expected = xpath(file, std::string("count(") + kSoundingNotes + ")");
+    if (std::isnan(expected))
+        GTEST_SKIP() << "xmllint or unzip is missing";
+    const Imported i = importFile(file);
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Counted c = countImported(i);
+    EXPECT_GT(c.sounding, 100);
+    EXPECT_EQ(c.sounding + c.dropped, static_cast<int>(expected)) << allWarnings(i.result);
+}
+
+INSTANTIATE_TEST_SUITE_P(MusicXmlImport, OtherProgramsFiles,
+                         ::testing::Values("Fugue_1.mxl", "Reunion.mxl", "Unclaimed_Gift.mxl",
+                                           "Unclaimed_Gift.musicxml"));
+
+TEST(MusicXmlImportFiles, SingleVoiceScoresSoundEveryPitchTheFileWrites)
+{
+    for (const char* file : {"Fugue_1.mxl", "Unclaimed_Gift.musicxml"}) {
+        // The sum of the keys, read by xmllint: 12 * (octave + 1) + the step's semitones + alter.
+        const std::string n = kSoundingNotes;
+        const std::string sum = "12 * (sum(" + n + "/pitch/octave) + count(" + n + ")) + 2 * count(" + n +
+                                "/pitch[step='D']) + 4 * count(" + n + "/pitch[step='E']) + 5 * count(" + n +
+                                "/pitch[step='F']) + 7 * count(" + n + "/pitch[step='G']) + 9 * count(" + n +
+                                "/pitch[step='A']) + 11 * count(" + n + "/pitch[step='B']) + sum(" + n +
+                                "/pitch/alter)";
+        const double expected = xpath(file, sum);
+        if (std::isnan(expected))
+            GTEST_SKIP() << "xmllint or unzip is missing";
+        ASSERT_EQ(xpath(file, "count(//transpose)"), 0) << file;
+        const Imported i = importFile(file);
+        ASSERT_TRUE(i.result.ok()) << i.result.error;
+        const Counted c = countImported(i);
+        EXPECT_EQ(c.dropped, 0) << file;
+        EXPECT_EQ(c.keySum, static_cast<long long>(expected)) << file;
+    }
+}
+
+TEST(MusicXmlImportFiles, TheCompressedAndThePlainFileGiveTheSameSheet)
+{
+    const Imported a = importFile("Unclaimed_Gift.mxl");
+    const Imported b = importFile("Unclaimed_Gift.musicxml");
+    ASSERT_TRUE(a.result.ok() && b.result.ok());
+    ASSERT_EQ(a.sheet->trackCount(), b.sheet->trackCount());
+    for (int k = 0; k < a.sheet->trackCount(); ++k) {
+        const Track& x = *a.sheet->trackAt(k);
+        const Track& y = *b.sheet->trackAt(k);
+        ASSERT_EQ(x.count, y.count);
+        for (int n = 0; n < x.count; ++n)
+            EXPECT_TRUE(x.noteAt(n).content() == y.noteAt(n).content()) << n;
+    }
+}
+
+// The note-ons of a MIDI file as midicsv reads them: (onset in milliseconds, key), sorted, with
+// the file's tempo events applied.
+std::vector<std::pair<long long, int>> noteOnsOf(const std::string& midiPath)
+{
+    FILE* pipe = popen(("midicsv '" + midiPath + "' 2>/dev/null").c_str(), "r");
+    std::vector<std::pair<long long, int>> out;
+    if (!pipe)
+        return out;
+    struct Event {
+        long long tick;
+        bool tempo;
+        long long value; // microseconds per quarter, or the key
+    };
+    std::vector<Event> events;
+    double division = 0;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe)) {
+        int track = 0, a = 0, b = 0, c = 0;
+        long long tick = 0;
+        char kind[64] = {};
+        if (std::sscanf(line, "%d, %lld, %63[^,], %d, %d, %d", &track, &tick, kind, &a, &b, &c) < 3)
+            continue;
+        const std::string k = kind;
+        if (k == "Header")
+            division = c;
+        else if (k == "Tempo")
+            events.push_back({tick, true, a});
+        else if (k == "Note_on_c" && c > 0)
+            events.push_back({tick, false, b});
+    }
+    pclose(pipe);
+    std::stable_sort(events.begin(), events.end(),
+                     [](const Event& x, const Event& y) { return x.tick < y.tick; });
+    double us = 0, usPerQuarter = 500000;
+    long long last = 0;
+    for (const Event& e : events) {
+        us += static_cast<double>(e.tick - last) * usPerQuarter / division;
+        last = e.tick;
+        if (e.tempo)
+            usPerQuarter = static_cast<double>(e.value);
+        else
+            out.emplace_back(std::llround(us / 10000) * 10, static_cast<int>(e.value));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(MusicXmlImportFiles, AScorePlaysTheNotesMuseScorePlaysAtTheSameTimes)
+{
+    // MuseScore 3 turns the score into MIDI itself; the imported sheet's MIDI export must hold
+    // the same keys at the same moments (ties joined as MuseScore joins them).
+    const auto folder =
+        std::filesystem::temp_directory_path() /
+        ("tonvela-mscore-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(folder);
+    const std::string theirs = (folder / "theirs.mid").string();
+    const std::string command = "HOME='" + folder.string() + "' XDG_RUNTIME_DIR='" + folder.string() +
+                                "' QT_QPA_PLATFORM=offscreen timeout 120 mscore3 -o '" + theirs + "' '" +
+                                TONVELA_TEST_DATA + "/musicxml/Fugue_1.mxl' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0 || !std::filesystem::exists(theirs)) {
+        std::filesystem::remove_all(folder);
+        GTEST_SKIP() << "mscore3 (MuseScore 3) is needed for this comparison";
+    }
+    const Imported i = importFile("Fugue_1.mxl");
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const std::string ours = (folder / "ours.mid").string();
+    ASSERT_TRUE(writeMidiFile(*i.sheet, ours, kAllTracks).ok);
+    const auto expected = noteOnsOf(theirs);
+    const auto actual = noteOnsOf(ours);
+    std::filesystem::remove_all(folder);
+    ASSERT_GT(expected.size(), 900u);
+    EXPECT_EQ(actual, expected);
+}
+
+} // namespace
+} // namespace tonvela

@@ -1,0 +1,68 @@
+#include "shell_test_support.h"
+
+#include "editor/commands.h"
+#include "score/sheet_document.h"
+
+#include <QFile>
+#include <QMdiArea>
+
+#include <fstream>
+
+namespace tonvela::test {
+namespace {
+
+class MusicXmlOpenTest : public ShellTest {
+  protected:
+    // A copy of a test score in the temporary folder, under `name`.
+    std::string copyOf(const std::string& score, const std::string& name)
+    {
+        const std::string to = file(name);
+        EXPECT_TRUE(QFile::copy(QString::fromStdString(std::string(TONVELA_TEST_DATA) + "/musicxml/" + score),
+                                QString::fromStdString(to)));
+        return to;
+    }
+};
+
+TEST_F(MusicXmlOpenTest, OpenImportsAScoreIntoAnUntitledUnmodifiedSheetAndWarnsWhatWasLeftOut)
+{
+    window->showAtSavedPlacement();
+    const std::string path = copyOf("Reunion.mxl", "Reunion.mxl");
+    dialogs.answers.push_back(FileChoice{path, 1});
+    window->command(kCmdOpen);
+    ASSERT_EQ(window->sheetWindows().size(), 1u) << errorsText();
+    EXPECT_EQ(errorCount(), 0) << errorsText();
+    SheetWindow* w = window->activeSheet();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(title(w), "Reunion.mxl"); // no "*": nothing changed since the import
+    EXPECT_TRUE(w->sheet().path.empty());
+    EXPECT_EQ(w->sheet().trackCount(), 2); // the piano's two staves
+    EXPECT_FALSE(w->sheet().canUndo());
+    // One box: the dropped voices and what else was left out, under the file's name.
+    ASSERT_EQ(notifier.warnings.size(), 1u);
+    EXPECT_EQ(notifier.warnings[0].text.rfind("Some of " + path + " was left out:\n", 0), 0u)
+        << notifier.warnings[0].text;
+    EXPECT_NE(notifier.warnings[0].text.find("notes of later voices were dropped"), std::string::npos);
+    EXPECT_NE(notifier.warnings[0].text.find("Left out, as the sheet cannot hold them:"), std::string::npos);
+
+    // A score named .xml is known by its root element; the same file is not opened twice.
+    const std::string xml = copyOf("Unclaimed_Gift.musicxml", "gift.xml");
+    ASSERT_TRUE(window->openFile(xml)) << errorsText();
+    EXPECT_EQ(window->sheetWindows().size(), 2u);
+    EXPECT_EQ(title(window->activeSheet()), "gift.xml");
+}
+
+TEST_F(MusicXmlOpenTest, ADamagedScoreIsAnErrorNamingWhatIsWrong)
+{
+    window->showAtSavedPlacement();
+    const std::string path = file("broken.musicxml");
+    std::ofstream(path) << "<?xml version=\"1.0\"?><score-partwise><part-list></score-partwise>";
+    EXPECT_FALSE(window->openFile(path));
+    EXPECT_EQ(errorCount(), 1);
+    EXPECT_NE(errorsText().find("Could not import " + path + ": the MusicXML file is not well-formed XML"),
+              std::string::npos)
+        << errorsText();
+    EXPECT_TRUE(window->mdiArea()->subWindowList().isEmpty());
+}
+
+} // namespace
+} // namespace tonvela::test
