@@ -143,7 +143,8 @@ std::pair<int, int> tabPosition(const Note& n, int key)
     int best = -1;
     for (int s = 0; s < 6; ++s) {
         const int fret = key - kOpenStrings[static_cast<std::size_t>(s)];
-        if (fret >= 0 && fret <= 24 && (best < 0 || fret < key - kOpenStrings[static_cast<std::size_t>(best)]))
+        if (fret >= 0 && fret <= 24 &&
+            (best < 0 || fret < key - kOpenStrings[static_cast<std::size_t>(best)]))
             best = s;
     }
     if (best < 0)
@@ -326,8 +327,8 @@ struct ValueTies {
     bool last = false;
 };
 
-void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sound, const musicxml::NoteValue& v,
-                     int voice, const ValueTies& ties)
+void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sound,
+                     const musicxml::NoteValue& v, int voice, const ValueTies& ties)
 {
     const Track& t = *p.track;
     const int fifths = fifthsOf(t);
@@ -472,8 +473,9 @@ std::vector<std::pair<int64_t, int64_t>> repeatSpans(const std::vector<PartPlan>
             if (m < 1 || m > static_cast<int>(tl.measureAt.size()))
                 continue;
             const int64_t a = tl.measureAt[static_cast<std::size_t>(m - 1)];
-            const int64_t b =
-                m < static_cast<int>(tl.measureAt.size()) ? tl.measureAt[static_cast<std::size_t>(m)] : tl.end;
+            const int64_t b = m < static_cast<int>(tl.measureAt.size())
+                                  ? tl.measureAt[static_cast<std::size_t>(m)]
+                                  : tl.end;
             if (b <= a)
                 continue;
             if (a % p.measureTicks != 0 || b % p.measureTicks != 0)

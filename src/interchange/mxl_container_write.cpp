@@ -51,8 +51,8 @@ bool addEntry(zip_t* archive, const char* name, const std::string& data, bool co
         error = zip_strerror(archive);
         return false;
     }
-    if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
-                                 0) != 0) {
+    if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                                 compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0) != 0) {
         error = zip_strerror(archive);
         return false;
     }
