@@ -11,7 +11,8 @@ namespace tonvela {
 
 class SheetDocument;
 
-inline constexpr const char* kMusicXmlFilter = "MusicXML File(*.musicxml *.mxl)";
+inline constexpr const char* kMusicXmlFilter = "MusicXML File(*.musicxml)";
+inline constexpr const char* kMxlFilter = "Compressed MusicXML File(*.mxl)";
 inline constexpr const char* kMusicXmlExtension = ".musicxml";
 inline constexpr const char* kMxlExtension = ".mxl";
 

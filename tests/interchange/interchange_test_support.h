@@ -111,8 +111,8 @@ class TempDir {
     TempDir()
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = std::filesystem::temp_directory_path() /
-                ("tonvela-mx-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+        m_dir = std::filesystem::temp_directory_path() / ("tonvela-mx-" + std::to_string(::getpid()) + "-" +
+                                                          info->test_suite_name() + "-" + info->name());
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
     }

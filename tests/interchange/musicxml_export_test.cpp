@@ -124,15 +124,15 @@ TEST(MusicXmlExport, KeySignaturesSpellSharpsAndFlatsWithAccidentalsOnlyForMarks
     SheetDocument sheet;
     sheet.setTrackCount(2);
     Track& d = *sheet.trackAt(0);
-    d.setKeyIndex(5); // D major
-    append(d, makeNote(-3));                    // F: sharp by the key
-    append(d, makeNote(-4, kTypeQuarter, kFlagSharp)); // G sharp
+    d.setKeyIndex(5);                                    // D major
+    append(d, makeNote(-3));                             // F: sharp by the key
+    append(d, makeNote(-4, kTypeQuarter, kFlagSharp));   // G sharp
     append(d, makeNote(-3, kTypeQuarter, kFlagNatural)); // F natural
-    append(d, makeNote(-7, kTypeQuarter, kFlagSharp)); // C: sharp by key and mark
+    append(d, makeNote(-7, kTypeQuarter, kFlagSharp));   // C: sharp by key and mark
     Track& b = *sheet.trackAt(1);
-    b.setKeyIndex(9); // B flat major
-    append(b, makeNote(-6));                         // B flat by the key
-    append(b, makeNote(-2));                         // E flat by the key
+    b.setKeyIndex(9);                                    // B flat major
+    append(b, makeNote(-6));                             // B flat by the key
+    append(b, makeNote(-2));                             // E flat by the key
     append(b, makeNote(-2, kTypeQuarter, kFlagNatural)); // E natural
     append(b, makeNote(-5, kTypeQuarter, kFlagFlat));    // A flat
     Exported x;
@@ -168,7 +168,8 @@ TEST(MusicXmlExport, DurationsDotsAndTripletMarksAreWrittenAsTheyPlay)
     const auto notes = x.pitched(0);
     ASSERT_GE(notes.size(), 5u);
     const auto describe = [](pugi::xml_node n) {
-        return std::string(n.child_value("duration")) + " " + n.child_value("type") + (n.child("dot") ? "." : "");
+        return std::string(n.child_value("duration")) + " " + n.child_value("type") +
+               (n.child("dot") ? "." : "");
     };
     EXPECT_EQ(describe(notes[0]), "144 quarter.");
     // Playback gives a triplet-marked eighth its full length, so no tuplet shortens it here.
@@ -185,7 +186,7 @@ TEST(MusicXmlExport, TiesFollowThePlaybackMergeAndBarLinesSplitNotes)
     sheet.setTrackCount(1);
     Track& t = *sheet.trackAt(0);
     append(t, makeNote(0, kTypeQuarter, kFlagTie));
-    append(t, makeNote(0, kTypeQuarter, kFlagTie)); // merged with the first
+    append(t, makeNote(0, kTypeQuarter, kFlagTie));  // merged with the first
     append(t, makeNote(-1, kTypeQuarter, kFlagTie)); // another letter: struck again
     append(t, makeNote(2, kTypeHalf));               // runs over the bar line
     Exported x;
@@ -193,7 +194,9 @@ TEST(MusicXmlExport, TiesFollowThePlaybackMergeAndBarLinesSplitNotes)
     const auto notes = x.pitched(0);
     ASSERT_EQ(notes.size(), 5u);
     const auto ties = [](pugi::xml_node n) {
-        const auto code = [](pugi::xml_node e) { return std::string(e.attribute("type").value()) == "start" ? "S" : "P"; };
+        const auto code = [](pugi::xml_node e) {
+            return std::string(e.attribute("type").value()) == "start" ? "S" : "P";
+        };
         std::string s;
         for (pugi::xml_node tie : n.children("tie"))
             s += code(tie);
@@ -363,15 +366,20 @@ TEST(MusicXmlExport, PartsCarryNameProgramChannelLyricsAndTempo)
     ASSERT_EQ(drumNotes.size(), 2u);
     EXPECT_TRUE(drumNotes[0].child("unpitched"));
     for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(unpitched[drumNotes[static_cast<std::size_t>(i)].child("instrument").attribute("id").value()],
-                  soundingPitch(drums.noteAt(i), drums) + 1);
+        EXPECT_EQ(
+            unpitched[drumNotes[static_cast<std::size_t>(i)].child("instrument").attribute("id").value()],
+            soundingPitch(drums.noteAt(i), drums) + 1);
 
     const auto lead = x.pitched(0);
     EXPECT_STREQ(lead[0].child("lyric").child_value("text"), "la");
     EXPECT_EQ(std::string(lead[1].child("lyric").child_value("text")), "caf\xC3\xA9 ");
     pugi::xml_node sound = x.measure(0, 1).child("direction").child("sound");
     EXPECT_EQ(sound.attribute("tempo").as_int(), 90);
-    EXPECT_EQ(x.measure(0, 1).child("direction").child("direction-type").child("metronome").child("per-minute")
+    EXPECT_EQ(x.measure(0, 1)
+                  .child("direction")
+                  .child("direction-type")
+                  .child("metronome")
+                  .child("per-minute")
                   .text()
                   .as_int(),
               90);
@@ -404,9 +412,9 @@ TEST(MusicXmlExport, TablatureNotesCarryTheStringAndFretTheSheetShows)
     sheet.setTrackCount(1);
     Track& t = *sheet.trackAt(0);
     t.drawmode = kDrawTablature;
-    append(t, makeNote(-2)); // E above middle C: the open top string
-    append(t, makeNote(3));  // G below it: the open G string
-    append(t, makeNote(-3)); // F: first fret of the top string
+    append(t, makeNote(-2));                         // E above middle C: the open top string
+    append(t, makeNote(3));                          // G below it: the open G string
+    append(t, makeNote(-3));                         // F: first fret of the top string
     append(t, makeNote(1, kTypeQuarter, kFlagFlat)); // B flat: first fret of the B string
     Exported x;
     exportSheet(sheet, x);

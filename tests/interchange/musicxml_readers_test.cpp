@@ -12,8 +12,8 @@
 #include <cmath>
 #include <fstream>
 #include <map>
-#include <tuple>
 #include <sstream>
+#include <tuple>
 
 namespace tonvela {
 namespace {
@@ -100,7 +100,8 @@ std::vector<Played> playedNotes(const std::string& midiPath, std::string& proble
 
 // Both lists hold the same notes: the same keys at the same onsets for the same lengths, within
 // a tolerance for the two files' tick grids and MuseScore's habit of ending a note a tick early.
-void expectSameNotes(const std::vector<Played>& ours, const std::vector<Played>& theirs, const std::string& what)
+void expectSameNotes(const std::vector<Played>& ours, const std::vector<Played>& theirs,
+                     const std::string& what)
 {
     constexpr double kTolerance = 0.012;
     std::vector<bool> used(theirs.size(), false);
@@ -124,18 +125,18 @@ void expectSameNotes(const std::vector<Played>& ours, const std::vector<Played>&
         if (!used[k] && ++missing <= 16)
             report << "  only in MuseScore: key " << theirs[k].key << " at " << theirs[k].onset << " s for "
                    << theirs[k].length << " s\n";
-    EXPECT_EQ(missing, 0) << what << ": " << ours.size() << " notes in the sheet's MIDI file, " << theirs.size()
-                          << " in MuseScore's\n"
+    EXPECT_EQ(missing, 0) << what << ": " << ours.size() << " notes in the sheet's MIDI file, "
+                          << theirs.size() << " in MuseScore's\n"
                           << report.str();
     EXPECT_FALSE(ours.empty()) << what;
 }
 
 // Skips the rest of a test when MuseScore or midicsv is not there.
-#define REQUIRE_MUSESCORE()                                                                                            \
-    do {                                                                                                               \
-        std::string why;                                                                                               \
-        if (museScoreMissing(why))                                                                                     \
-            GTEST_SKIP() << why;                                                                                       \
+#define REQUIRE_MUSESCORE()                                                                                  \
+    do {                                                                                                     \
+        std::string why;                                                                                     \
+        if (museScoreMissing(why))                                                                           \
+            GTEST_SKIP() << why;                                                                             \
     } while (0)
 
 class MusicXmlReadersTest : public ::testing::Test {
@@ -144,10 +145,11 @@ class MusicXmlReadersTest : public ::testing::Test {
     bool museScoreMidi(const std::string& in, const std::string& out, std::string& log) const
     {
         const std::string home = tmp.path("home");
-        const std::string cmd = "mkdir -p '" + home + "/run' && chmod 700 '" + home + "/run' && HOME='" + home +
-                                "' XDG_CONFIG_HOME='" + home + "/config' XDG_DATA_HOME='" + home +
+        const std::string cmd = "mkdir -p '" + home + "/run' && chmod 700 '" + home + "/run' && HOME='" +
+                                home + "' XDG_CONFIG_HOME='" + home + "/config' XDG_DATA_HOME='" + home +
                                 "/data' XDG_CACHE_HOME='" + home + "/cache' XDG_RUNTIME_DIR='" + home +
-                                "/run' QT_QPA_PLATFORM=offscreen timeout 180 mscore3 -o '" + out + "' '" + in + "'";
+                                "/run' QT_QPA_PLATFORM=offscreen timeout 180 mscore3 -o '" + out + "' '" +
+                                in + "'";
         return runCommand(cmd, log) == 0 && std::filesystem::exists(out);
     }
 
@@ -160,7 +162,8 @@ class MusicXmlReadersTest : public ::testing::Test {
     }
 
     // The sheet's MIDI file and MuseScore's reading of its MusicXML export play the same notes.
-    void expectMuseScorePlaysTheSheet(const SheetDocument& sheet, const std::string& name, bool compressed = false)
+    void expectMuseScorePlaysTheSheet(const SheetDocument& sheet, const std::string& name,
+                                      bool compressed = false)
     {
         const std::string xml = tmp.path(name + (compressed ? ".mxl" : ".musicxml"));
         const FileResult written =
@@ -204,7 +207,8 @@ void fillVariedTrack(Track& t, int seed)
     const int shift = seed % 3;
     append(t, makeNote(-shift, kTypeQuarter, kFlagDot));
     append(t, makeNote(-1 - shift, kTypeEighth, kFlagSharp));
-    appendChord(t, {makeNote(0 - shift, kTypeHalf), makeNote(-2 - shift, kTypeHalf), makeNote(-4 - shift, kTypeHalf)});
+    appendChord(t, {makeNote(0 - shift, kTypeHalf), makeNote(-2 - shift, kTypeHalf),
+                    makeNote(-4 - shift, kTypeHalf)});
     append(t, makeNote(1, kTypeQuarter, kFlagTie)).setLyric("tie");
     append(t, makeNote(1, kTypeQuarter, kFlagTie));
     append(t, makeNote(-3, kTypeEighth, kFlagRest));
@@ -259,7 +263,8 @@ TEST_F(MusicXmlReadersTest, ExportsOfTheExamplesValidate)
     int checked = 0;
     for (const auto& e : std::filesystem::directory_iterator(std::string(TONVELA_SOURCE_DIR) + "/examples")) {
         SheetDocument sheet;
-        if (e.path().extension() != ".shd" || !loadSheet(sheet, e.path().filename().string(), e.path().string()).ok())
+        if (e.path().extension() != ".shd" ||
+            !loadSheet(sheet, e.path().filename().string(), e.path().string()).ok())
             continue;
         const std::string file = tmp.path(e.path().stem().string() + ".musicxml");
         ASSERT_TRUE(exportMusicXml(sheet, sheetTitleOf(sheet), file).ok);
@@ -274,7 +279,8 @@ TEST_F(MusicXmlReadersTest, MuseScorePlaysTheExamplesAsTheSheetsMidiFileDoes)
     REQUIRE_MUSESCORE();
     for (const auto& e : std::filesystem::directory_iterator(std::string(TONVELA_SOURCE_DIR) + "/examples")) {
         SheetDocument sheet;
-        if (e.path().extension() != ".shd" || !loadSheet(sheet, e.path().filename().string(), e.path().string()).ok())
+        if (e.path().extension() != ".shd" ||
+            !loadSheet(sheet, e.path().filename().string(), e.path().string()).ok())
             continue;
         expectMuseScorePlaysTheSheet(sheet, e.path().stem().string());
     }
@@ -335,9 +341,10 @@ TEST_F(MusicXmlReadersTest, CompressedFileHoldsTheContainerAndMuseScoreReadsIt)
     EXPECT_STREQ(doc.child("container").child("rootfiles").child("rootfile").attribute("full-path").value(),
                  kMxlScoreName);
     std::string score;
-    ASSERT_EQ(runCommand("unzip -p '" + file + "' " + kMxlScoreName + " > '" + tmp.path("inner.musicxml") + "'",
-                         score),
-              0);
+    ASSERT_EQ(
+        runCommand("unzip -p '" + file + "' " + kMxlScoreName + " > '" + tmp.path("inner.musicxml") + "'",
+                   score),
+        0);
     expectValid(tmp.path("inner.musicxml"));
 
     REQUIRE_MUSESCORE();
