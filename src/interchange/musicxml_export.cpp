@@ -41,24 +41,24 @@ int mod7(int p)
     return ((p % 7) + 7) % 7;
 }
 
-// The G clef staff (and the fifth staff kind, drawn with it) shows its notes an octave above
-// their sound; the other staves show them where they sound.
-bool writtenOctaveUp(const Track& t)
+// The G clef staff (and the fifth staff kind, drawn with it) draws its notes an octave above
+// their sound, under a clef with an 8: MusicXML's treble clef an octave down reads the staff
+// the same way, so its written pitches are the sounding ones.
+bool clefOctaveDown(const Track& t)
 {
     return !t.percussive && (t.drawmode == kDrawGClef || t.drawmode == kDrawFifthKind);
 }
 
-// The natural the staff shows at position p, in written keys.
+// The natural that position p of the staff reads.
 int writtenNaturalOf(const Track& t, int line)
 {
-    const int shift = t.percussive ? 0 : clefReadingShift(t.drawmode);
-    return naturalKeyOfPosition(line + shift) + (writtenOctaveUp(t) || t.percussive ? 12 : 0);
+    return naturalKeyOfPosition(line + clefReadingShift(t.drawmode));
 }
 
 char letterOf(const Track& t, int line)
 {
     static constexpr char kLetters[] = "CBAGFED";
-    return kLetters[mod7(line + (t.percussive ? 0 : clefReadingShift(t.drawmode)))];
+    return kLetters[mod7(line + clefReadingShift(t.drawmode))];
 }
 
 int fifthsOf(const Track& t)
@@ -255,7 +255,7 @@ void writeAttributes(pugi::xml_node measure, const Track& t)
     } else {
         addText(clef, "sign", "G");
         addInt(clef, "line", 2);
-        if (writtenOctaveUp(t))
+        if (clefOctaveDown(t))
             addInt(clef, "clef-octave-change", -1);
     }
     if (t.drawmode == kDrawTablature && !t.percussive) {
@@ -268,13 +268,6 @@ void writeAttributes(pugi::xml_node measure, const Track& t)
             addText(tuning, "tuning-step", kOpenSteps[s]);
             addInt(tuning, "tuning-octave", kOpenStrings[s] / 12 - 1);
         }
-    }
-    if (writtenOctaveUp(t)) {
-        // The clef's 8 only shows it; the transposition makes readers play it an octave down.
-        pugi::xml_node tr = a.append_child("transpose");
-        addInt(tr, "diatonic", 0);
-        addInt(tr, "chromatic", 0);
-        addInt(tr, "octave-change", -1);
     }
 }
 
@@ -342,12 +335,13 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
             n.append_child("chord");
         Spelling sp;
         if (t.percussive) {
-            sp = spell(t, src.line, writtenNaturalOf(t, src.line));
+            // The percussion staff draws every head on its second line, whatever the drum.
+            sp = {'G', 0, 4};
             pugi::xml_node u = n.append_child("unpitched");
             addText(u, "display-step", std::string(1, sp.step));
             addInt(u, "display-octave", sp.octave);
         } else {
-            sp = spell(t, src.line, head.key + (writtenOctaveUp(t) ? 12 : 0));
+            sp = spell(t, src.line, head.key);
             pugi::xml_node pitch = n.append_child("pitch");
             addText(pitch, "step", std::string(1, sp.step));
             if (sp.alter != 0)

@@ -73,7 +73,8 @@ TEST(MusicXmlExport, EachStaffKindGetsTheClefTheSheetDraws)
     EXPECT_STREQ(clef(0).child_value("sign"), "G");
     EXPECT_EQ(clef(0).child("line").text().as_int(), 2);
     EXPECT_EQ(clef(0).child("clef-octave-change").text().as_int(), -1);
-    EXPECT_EQ(octaveChangeOf(x, 0), -1);
+    // The clef's 8 makes the staff read an octave lower; the part itself does not transpose.
+    EXPECT_FALSE(x.measure(0, 1).child("attributes").child("transpose"));
     EXPECT_STREQ(clef(1).child_value("sign"), "F");
     EXPECT_EQ(clef(1).child("line").text().as_int(), 4);
     EXPECT_STREQ(clef(2).child_value("sign"), "G");
@@ -103,9 +104,9 @@ TEST(MusicXmlExport, WrittenPitchAndTranspositionSoundWhatPlaybackSounds)
     }
     Exported x;
     exportSheet(sheet, x);
-    // Middle C's position shows C5 on both G clefs and the C of the bass clef's top space
-    // region on the F clef: what the staff shows, not what it sounds.
-    EXPECT_EQ(pitchName(x.pitched(0)[0]), "C5");
+    // Middle C's position: the G clef staff draws it in the third space, which its clef with
+    // the 8 reads as C4; the G(2) clef reads the same place as C5; the F clef's middle C.
+    EXPECT_EQ(pitchName(x.pitched(0)[0]), "C4");
     EXPECT_EQ(pitchName(x.pitched(2)[0]), "C5");
     EXPECT_EQ(pitchName(x.pitched(1)[1]), "C4");
     for (int t = 0; t < 4; ++t) {
@@ -145,11 +146,11 @@ TEST(MusicXmlExport, KeySignaturesSpellSharpsAndFlatsWithAccidentalsOnlyForMarks
             out.push_back(pitchName(n) + "/" + n.child_value("accidental"));
         return out;
     };
-    EXPECT_EQ(names(0), (std::vector<std::string>{"F#5/", "G#5/sharp", "F5/natural", "C#6/sharp"}));
-    EXPECT_EQ(names(1), (std::vector<std::string>{"Bb5/", "Eb5/", "E5/natural", "Ab5/flat"}));
+    EXPECT_EQ(names(0), (std::vector<std::string>{"F#4/", "G#4/sharp", "F4/natural", "C#5/sharp"}));
+    EXPECT_EQ(names(1), (std::vector<std::string>{"Bb4/", "Eb4/", "E4/natural", "Ab4/flat"}));
     for (int t = 0; t < 2; ++t)
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(soundedKey(x.pitched(t)[static_cast<std::size_t>(i)], -1),
+            EXPECT_EQ(soundedKey(x.pitched(t)[static_cast<std::size_t>(i)], 0),
                       soundingPitch(sheet.trackAt(t)->noteAt(i), *sheet.trackAt(t)));
 }
 
@@ -237,12 +238,12 @@ TEST(MusicXmlExport, ChordsShareOneStemAndMembersOfOtherLengthsGetAVoice)
     EXPECT_FALSE(notes[0].child("chord"));
     EXPECT_TRUE(notes[1].child("chord"));
     EXPECT_TRUE(notes[2].child("chord"));
-    EXPECT_EQ(pitchName(notes[1]), "E5");
+    EXPECT_EQ(pitchName(notes[1]), "E4");
     // The half-note member of a quarter-note chord sounds on through the next note: voice 2.
     pugi::xml_node member = notes[5];
     EXPECT_STREQ(member.child_value("voice"), "2");
     EXPECT_STREQ(member.child_value("type"), "half");
-    EXPECT_EQ(pitchName(member), "C6");
+    EXPECT_EQ(pitchName(member), "C5");
     EXPECT_TRUE(x.measure(0, 1).child("backup"));
     expectMeasuresFill(x, 384);
 }
@@ -300,7 +301,7 @@ TEST(MusicXmlExport, RepeatedMeasuresGetRepeatSignsWhenEveryTrackRepeatsThem)
     for (pugi::xml_node n : y.pitched(0))
         played.push_back(pitchName(n));
     EXPECT_EQ(std::vector<std::string>(played.begin() + 3, played.begin() + 9),
-              (std::vector<std::string>{"F5", "G5", "A5", "F5", "G5", "A5"}));
+              (std::vector<std::string>{"F4", "G4", "A4", "F4", "G4", "A4"}));
 }
 
 TEST(MusicXmlExport, NoteLoopsAreWrittenOutAsTheyPlay)
@@ -319,7 +320,7 @@ TEST(MusicXmlExport, NoteLoopsAreWrittenOutAsTheyPlay)
     std::vector<std::string> played;
     for (pugi::xml_node n : x.pitched(0))
         played.push_back(pitchName(n));
-    EXPECT_EQ(played, (std::vector<std::string>{"C5", "D5", "E5", "C5", "D5", "E5", "F5"}));
+    EXPECT_EQ(played, (std::vector<std::string>{"C4", "D4", "E4", "C4", "D4", "E4", "F4"}));
 }
 
 TEST(MusicXmlExport, PartsCarryNameProgramChannelLyricsAndTempo)
@@ -364,7 +365,11 @@ TEST(MusicXmlExport, PartsCarryNameProgramChannelLyricsAndTempo)
     EXPECT_EQ(unpitched.size(), 2u);
     const auto drumNotes = x.pitched(1);
     ASSERT_EQ(drumNotes.size(), 2u);
-    EXPECT_TRUE(drumNotes[0].child("unpitched"));
+    for (pugi::xml_node d : drumNotes) {
+        // Every head sits on the second line, as the sheet draws it.
+        EXPECT_STREQ(d.child("unpitched").child_value("display-step"), "G");
+        EXPECT_STREQ(d.child("unpitched").child_value("display-octave"), "4");
+    }
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(
             unpitched[drumNotes[static_cast<std::size_t>(i)].child("instrument").attribute("id").value()],
