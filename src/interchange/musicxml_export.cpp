@@ -386,6 +386,22 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
     }
 }
 
+// The first sound of a voice (in time order, none overlapping) that ends after `from`.
+std::vector<Sound>::const_iterator firstEndingAfter(const std::vector<Sound>& sounds, int64_t from)
+{
+    return std::lower_bound(sounds.begin(), sounds.end(), from,
+                            [](const Sound& s, int64_t x) { return s.start + s.length <= x; });
+}
+
+// Whether a voice sounds a note in [from, to).
+bool hasSoundsIn(const std::vector<Sound>& sounds, int64_t from, int64_t to)
+{
+    for (auto it = firstEndingAfter(sounds, from); it != sounds.end() && it->start < to; ++it)
+        if (!it->rest && !it->heads.empty())
+            return true;
+    return false;
+}
+
 // The part of a voice's sounds that lies in [from, to), with rests or forwards for the gaps.
 void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sound>& sounds, int voice,
                 int64_t from, int64_t to)
@@ -403,10 +419,7 @@ void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sou
         }
         at = until;
     };
-    // The sounds are in time order; find the first that ends after `from`.
-    auto it = std::lower_bound(sounds.begin(), sounds.end(), from,
-                               [](const Sound& s, int64_t x) { return s.start + s.length <= x; });
-    for (; it != sounds.end() && it->start < to; ++it) {
+    for (auto it = firstEndingAfter(sounds, from); it != sounds.end() && it->start < to; ++it) {
         const Sound& s = *it;
         const int64_t a = std::max(s.start, from);
         const int64_t b = std::min(s.start + s.length, to);
@@ -433,22 +446,6 @@ void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sou
         at = b;
     }
     gap(to);
-}
-
-// Whether voice 1 holds nothing but rests (or nothing) in [from, to).
-bool onlyRests(const std::vector<Sound>& sounds, int64_t from, int64_t to)
-{
-    for (const Sound& s : sounds)
-        if (s.start < to && s.start + s.length > from && !s.rest && !s.heads.empty())
-            return false;
-    return true;
-}
-
-bool hasSoundsIn(const std::vector<Sound>& sounds, int64_t from, int64_t to)
-{
-    return std::any_of(sounds.begin(), sounds.end(), [&](const Sound& s) {
-        return s.start < to && s.start + s.length > from && !s.rest && !s.heads.empty();
-    });
 }
 
 // The repeated measures as spans of written measures (from 1): written with repeat signs only
@@ -602,7 +599,7 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
             const int64_t from = (m - 1) * p.measureTicks;
             const int64_t to = m * p.measureTicks;
             const auto& voices = p.timeline.voices;
-            if (onlyRests(voices[0], from, to)) {
+            if (!hasSoundsIn(voices[0], from, to)) {
                 writeRestValue(measure, p.measureTicks, "whole", false, 1, true);
             } else {
                 writeVoice(measure, p, voices[0], 1, from, to);

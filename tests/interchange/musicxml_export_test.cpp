@@ -435,3 +435,53 @@ TEST(MusicXmlExport, TablatureNotesCarryTheStringAndFretTheSheetShows)
 
 } // namespace
 } // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+TEST(MusicXmlExport, ARunawayLoopIsRefusedWithAMessageInsteadOfAnEndlessFile)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    Track& t = *sheet.trackAt(1);
+    for (int i = 0; i < 8; ++i)
+        testing::append(t, testing::makeNote(-i));
+    t.noteAt(7).loopTo = 0;
+    t.noteAt(7).loopCount = 1'000'000;
+    std::string text;
+    std::string error;
+    EXPECT_FALSE(musicXmlText(sheet, "Loop", text, error));
+    EXPECT_NE(error.find("track 2"), std::string::npos) << error;
+    EXPECT_NE(error.find("too many"), std::string::npos) << error;
+    const FileResult written = exportMusicXml(sheet, "Loop", "/nonexistent-folder/never.musicxml");
+    EXPECT_FALSE(written.ok);
+    EXPECT_NE(written.error.find("too many"), std::string::npos) << written.error;
+}
+
+TEST(MusicXmlExport, ChordLinksAndKeysOutOfRangeExportWithoutHarm)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    Note high = testing::makeNote(0, kTypeQuarter, kFlagSharp);
+    high.midi = 127; // sharpened above the keyboard
+    testing::append(t, high);
+    Note odd = testing::makeNote(0);
+    odd.midi = 100; // a stored key that kept another clef's offset
+    testing::append(t, odd);
+    Note orphan = testing::makeNote(1);
+    orphan.chordparent = 40; // points past the track
+    t.insertNote(orphan, t.count);
+    t.rebuildChordLists();
+    testing::Exported x;
+    testing::exportSheet(sheet, x);
+    const auto notes = x.pitched(0);
+    // The key above 127 does not sound, so it is a rest; the odd key is spelled by its own
+    // pitch; the member whose root is missing plays nothing, as in the MIDI file.
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_TRUE(x.notes(0)[0].child("rest"));
+    EXPECT_EQ(testing::pitchName(notes[0]), "E7");
+}
+
+} // namespace
+} // namespace tonvela
