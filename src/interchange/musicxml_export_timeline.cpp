@@ -4,6 +4,7 @@
 #include "score/measure_repeat.h"
 #include "score/note.h"
 #include "score/sounding_pitch.h"
+#include "score/tie_rule.h"
 #include "score/time_signature.h"
 #include "score/track.h"
 
@@ -13,8 +14,6 @@
 namespace tonvela::musicxml {
 namespace {
 
-// Playback merges at most this many following notes into one tied sound.
-constexpr int kMaxTieMerge = 101;
 // A walk that plays more chords than this is refused rather than written out without bound.
 constexpr long long kMaxSounds = 500'000;
 
@@ -22,17 +21,6 @@ constexpr long long kMaxSounds = 500'000;
 int64_t ticksOf(const Note& n)
 {
     return n.lengthTicks();
-}
-
-// The rule playback merges tied notes by: both carry the tie mark and read the same letter and
-// octave (two tied rests merge as well).
-bool tieEqual(const Note& u, const Note& v)
-{
-    if (!(u.dwFlag & kFlagTie) || !(v.dwFlag & kFlagTie))
-        return false;
-    if (u.isRest() || v.isRest())
-        return u.isRest() && v.isRest();
-    return u.letter == v.letter && u.octave == v.octave;
 }
 
 // The voice (from 1) whose last sound ends by `start`, or a new one.
@@ -154,7 +142,7 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
         int u = i;
         int v = track.nextRoot(u);
         while (v < track.count && static_cast<int>(chain.size()) <= kMaxTieMerge &&
-               tieEqual(track.noteAt(u), track.noteAt(v)) && !tieCrossesRepeat(track, measures, u, v)) {
+               tieMerges(track.noteAt(u), track.noteAt(v)) && !tieCrossesRepeat(track, measures, u, v)) {
             chain.push_back(v);
             u = v;
             v = track.nextRoot(v);
