@@ -547,6 +547,11 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
 {
     SheetLockGuard lock(sheetLock());
     out.clear();
+    if (sheet.trackCount() == 0) {
+        // A score holds at least one part; a sheet read from a file without tracks has none.
+        error = "the sheet has no tracks to write";
+        return false;
+    }
     std::vector<PartPlan> parts;
     bool folded = true;
     if (!planParts(sheet, parts, folded, error))

@@ -39,7 +39,8 @@ std::string sheetTitleOf(const SheetDocument& sheet);
 // play. A Bar note that falls on a measure line makes it a drawn bar line; the last measure
 // ends with a final bar line.
 //
-// False with `error` when a track would play too many notes to write (runaway loops).
+// False with `error` when the sheet has no tracks or a track would play too many notes to
+// write (runaway loops).
 // Takes the sheet lock while it reads the sheet; does not change it.
 bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::string& out, std::string& error);
 

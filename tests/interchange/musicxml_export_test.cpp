@@ -456,6 +456,11 @@ TEST(MusicXmlExport, ARunawayLoopIsRefusedWithAMessageInsteadOfAnEndlessFile)
     const FileResult written = exportMusicXml(sheet, "Loop", "/nonexistent-folder/never.musicxml");
     EXPECT_FALSE(written.ok);
     EXPECT_NE(written.error.find("too many"), std::string::npos) << written.error;
+
+    // A sheet without tracks has no part to write.
+    sheet.removeAllTracks();
+    EXPECT_FALSE(musicXmlText(sheet, "None", text, error));
+    EXPECT_NE(error.find("no tracks"), std::string::npos) << error;
 }
 
 TEST(MusicXmlExport, ChordLinksAndKeysOutOfRangeExportWithoutHarm)
