@@ -170,6 +170,7 @@ struct PartPlan {
     int64_t measureTicks = 384;
     std::set<int> drumKeys;     // percussion: the keys played, one instrument each
     std::set<int64_t> barLines; // measure numbers (from 1) whose right bar line a Bar note draws
+    std::set<int64_t> midBars;  // ticks of the Bar notes that stand inside a measure
 };
 
 std::string instrumentId(const PartPlan& p, int key)
@@ -403,11 +404,20 @@ bool hasSoundsIn(const std::vector<Sound>& sounds, int64_t from, int64_t to)
 }
 
 // The part of a voice's sounds that lies in [from, to), with rests or forwards for the gaps.
+// Voice 1 also carries the bar lines that Bar notes draw inside the measure.
 void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sound>& sounds, int voice,
                 int64_t from, int64_t to)
 {
     int64_t at = from;
+    int64_t barWritten = -1;
+    const auto barHere = [&](int64_t tick) {
+        if (voice == 1 && tick > from && tick < to && tick != barWritten && p.midBars.contains(tick)) {
+            writeBarline(measure, "middle", "regular", nullptr);
+            barWritten = tick;
+        }
+    };
     const auto gap = [&](int64_t until) {
+        barHere(at);
         if (until <= at)
             return;
         if (voice == 1) {
@@ -426,6 +436,7 @@ void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sou
         if (b <= a)
             continue;
         gap(a);
+        barHere(a);
         if (s.rest || s.heads.empty()) {
             if (voice == 1)
                 writeRest(measure, b - a, voice);
@@ -521,9 +532,12 @@ bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& f
                 for (const Head& h : s.heads)
                     if (p.track->percussive)
                         p.drumKeys.insert(h.key);
-        for (int64_t tick : p.timeline.barTicks)
+        for (int64_t tick : p.timeline.barTicks) {
             if (tick > 0 && tick % p.measureTicks == 0)
                 p.barLines.insert(tick / p.measureTicks);
+            else if (tick % p.measureTicks != 0)
+                p.midBars.insert(tick);
+        }
     }
     return true;
 }

@@ -406,9 +406,24 @@ TEST(MusicXmlExport, BarNotesOnMeasureLinesAreDrawnBarLines)
     exportSheet(sheet, x);
     pugi::xml_node bar = x.measure(0, 1).child("barline");
     EXPECT_STREQ(bar.child_value("bar-style"), "regular");
+    EXPECT_STREQ(bar.attribute("location").value(), "right");
     EXPECT_FALSE(x.measure(0, 2).child("barline"));
     EXPECT_STREQ(x.measure(0, 3).child("barline").child_value("bar-style"), "light-heavy");
     expectMeasuresFill(x, 288);
+
+    // A Bar note inside a measure stands where it is drawn, between the notes around it.
+    Note bar2 = makeNote(0, kTypeBar);
+    t.insertNote(bar2, 1); // after the first quarter
+    Exported y;
+    exportSheet(sheet, y);
+    std::vector<std::string> order;
+    for (pugi::xml_node e : y.measure(0, 1).children())
+        if (std::string(e.name()) == "note" || std::string(e.name()) == "barline")
+            order.push_back(std::string(e.name()) + (e.attribute("location")
+                                                         ? std::string(":") + e.attribute("location").value()
+                                                         : ""));
+    EXPECT_EQ(order, (std::vector<std::string>{"note", "barline:middle", "note", "note", "barline:right"}));
+    expectMeasuresFill(y, 288);
 }
 
 TEST(MusicXmlExport, TablatureNotesCarryTheStringAndFretTheSheetShows)

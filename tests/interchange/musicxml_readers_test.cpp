@@ -319,6 +319,32 @@ TEST_F(MusicXmlReadersTest, MuseScorePlaysATempoOtherThan120AndANoteLoop)
     expectMuseScorePlaysTheSheet(sheet, "tempo-loop");
 }
 
+TEST_F(MusicXmlReadersTest, BarNotesInsideAndOnMeasureLinesValidateAndPlayAsTheSheet)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    for (int k = 0; k < 2; ++k) {
+        Track& t = *sheet.trackAt(k);
+        t.drawmode = k == 0 ? kDrawGClef : kDrawFClef;
+        append(t, makeNote(-k, kTypeHalf));
+        append(t, makeNote(0, kTypeBar)); // inside the first measure
+        for (int i = 0; i < 6; ++i)
+            append(t, makeNote(-i, kTypeQuarter, i == 5 ? kFlagTie : 0));
+        append(t, makeNote(-5, kTypeQuarter, kFlagTie));
+        append(t, makeNote(0, kTypeBar)); // on a measure line
+        append(t, makeNote(-2, kTypeWhole));
+    }
+    const std::string file = tmp.path("bars.musicxml");
+    ASSERT_TRUE(exportMusicXml(sheet, "Bars", file).ok);
+    expectValid(file);
+    std::string text;
+    std::string error;
+    ASSERT_TRUE(musicXmlText(sheet, "Bars", text, error));
+    EXPECT_NE(text.find("location=\"middle\""), std::string::npos);
+    REQUIRE_MUSESCORE();
+    expectMuseScorePlaysTheSheet(sheet, "bars");
+}
+
 TEST_F(MusicXmlReadersTest, CompressedFileHoldsTheContainerAndMuseScoreReadsIt)
 {
     SheetDocument sheet;
