@@ -13,7 +13,7 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -461,15 +461,16 @@ void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sou
 
 // The repeated measures as spans of written measures (from 1): written with repeat signs only
 // when every track with notes marks the same measures and each spans whole written measures
-// at the same place. Empty when the repeats must be written out.
-std::vector<std::pair<int64_t, int64_t>> repeatSpans(const std::vector<PartPlan>& parts)
+// at the same place. Nothing when the repeats must be written out instead.
+using RepeatSpans = std::vector<std::pair<int64_t, int64_t>>;
+std::optional<RepeatSpans> repeatSpans(const std::vector<PartPlan>& parts)
 {
-    std::vector<std::pair<int64_t, int64_t>> spans;
+    RepeatSpans spans;
     bool first = true;
     for (const PartPlan& p : parts) {
         if (p.timeline.end == 0)
             continue;
-        std::vector<std::pair<int64_t, int64_t>> mine;
+        RepeatSpans mine;
         const TrackTimeline& tl = p.timeline;
         for (int m : p.track->measureRepeats.measures()) {
             if (m < 1 || m > static_cast<int>(tl.measureAt.size()))
@@ -481,11 +482,11 @@ std::vector<std::pair<int64_t, int64_t>> repeatSpans(const std::vector<PartPlan>
             if (b <= a)
                 continue;
             if (a % p.measureTicks != 0 || b % p.measureTicks != 0)
-                return {{-1, -1}};
+                return std::nullopt;
             mine.emplace_back(a / p.measureTicks + 1, b / p.measureTicks);
         }
         if (!first && mine != spans)
-            return {{-1, -1}};
+            return std::nullopt;
         spans = mine;
         first = false;
     }
@@ -517,13 +518,13 @@ bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& f
         }
     }
     folded = !loops;
-    if (!loops && hasRepeatMarks(parts)) {
-        const auto spans = repeatSpans(parts);
-        if (!spans.empty() && spans.front().first < 0) {
-            folded = false;
-            for (std::size_t i = 0; i < parts.size(); ++i)
-                if (!musicxml::buildTimeline(*parts[i].track, true, parts[i].timeline, error))
-                    return false;
+    if (!loops && hasRepeatMarks(parts) && !repeatSpans(parts)) {
+        folded = false;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            if (!musicxml::buildTimeline(*parts[i].track, true, parts[i].timeline, error)) {
+                error = "track " + std::to_string(i + 1) + ": " + error;
+                return false;
+            }
         }
     }
     for (PartPlan& p : parts) {
@@ -595,11 +596,12 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
     }
     std::set<int64_t> repeatStarts;
     std::set<int64_t> repeatEnds;
-    if (folded)
-        for (const auto& [a, b] : repeatSpans(parts)) {
+    if (const auto spans = folded ? repeatSpans(parts) : std::nullopt) {
+        for (const auto& [a, b] : *spans) {
             repeatStarts.insert(a);
             repeatEnds.insert(b);
         }
+    }
 
     for (std::size_t k = 0; k < parts.size(); ++k) {
         const PartPlan& p = parts[k];
