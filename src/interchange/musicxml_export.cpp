@@ -513,7 +513,7 @@ bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& f
         p.id = "P" + std::to_string(i + 1);
         p.measureTicks = std::max<int64_t>(musicxml::measureTicksOf(p.track->timeSig), 6);
         if (!musicxml::buildTimeline(*p.track, loops, p.timeline, error)) {
-            error = "track " + std::to_string(i + 1) + ": " + error;
+            error.insert(0, "track " + std::to_string(i + 1) + ": ");
             return false;
         }
     }
@@ -522,7 +522,7 @@ bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& f
         folded = false;
         for (std::size_t i = 0; i < parts.size(); ++i) {
             if (!musicxml::buildTimeline(*parts[i].track, true, parts[i].timeline, error)) {
-                error = "track " + std::to_string(i + 1) + ": " + error;
+                error.insert(0, "track " + std::to_string(i + 1) + ": ");
                 return false;
             }
         }
