@@ -223,6 +223,9 @@ void fillVariedTrack(Track& t, int seed)
     append(t, makeNote(5, kTypeThirtySecond));
     append(t, makeNote(-6, kTypeEighth, kFlagDot));
     append(t, makeNote(-7, kTypeWhole));
+    // A tied chord: playback holds the root on and does not strike the second chord's members.
+    appendChord(t, {makeNote(0, kTypeHalf, kFlagTie), makeNote(-2, kTypeHalf, kFlagTie)});
+    appendChord(t, {makeNote(0, kTypeQuarter, kFlagTie), makeNote(-4, kTypeQuarter)});
     t.measureRepeats.set(2, true);
 }
 
