@@ -20,6 +20,8 @@ std::string usageText()
     for (const auto& e : sheetExporters())
         text += " " + e.extension;
     text += "\n"
+            "  .musicxml, .mxl: MusicXML 4.0, plain or compressed; one part per track, titled\n"
+            "                   with the name of IN\n"
             "\n"
             "Options:\n"
             "  --track N               .mid: write track N alone (numbered from 1); every track\n"

@@ -18,6 +18,7 @@ enum CommandId : int {
     kCmdSaveAs = 40023,
     kCmdImportMidi = 40183,
     kCmdExportLilypond = 40175,
+    kCmdExportMusicXml = 40311,
     kCmdSaveSelectedMidiTrack = 40172,
     kCmdSaveAllMidiTracks = 40107,
     kCmdExit = 40080,

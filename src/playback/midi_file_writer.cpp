@@ -5,6 +5,7 @@
 #include "score/measure_repeat.h"
 #include "score/play_time.h"
 #include "score/sheet_document.h"
+#include "score/tie_rule.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -14,18 +15,7 @@
 namespace tonvela {
 namespace {
 
-// Ties merge at most this many following notes into one sound.
-constexpr int kMaxTieMerge = 101;
 constexpr uint32_t kMaxDelta = 0x0FFFFFFF; // the largest variable-length quantity
-
-bool tieEqual(const Note& u, const Note& v)
-{
-    if (!(u.dwFlag & kFlagTie) || !(v.dwFlag & kFlagTie))
-        return false;
-    if (u.isRest() || v.isRest())
-        return u.isRest() && v.isRest();
-    return u.letter == v.letter && u.octave == v.octave;
-}
 
 int64_t scaleTicks(int64_t ticks, int tempo)
 {
@@ -227,7 +217,7 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
         int u = i;
         int v = track.nextRoot(u);
         int merged = 0;
-        while (v < track.count && merged < kMaxTieMerge && tieEqual(track.noteAt(u), track.noteAt(v)) &&
+        while (v < track.count && merged < kMaxTieMerge && tieMerges(track.noteAt(u), track.noteAt(v)) &&
                !tieCrossesRepeat(track, measures, u, v)) {
             ticks += track.noteAt(v).lengthTicks();
             u = v;

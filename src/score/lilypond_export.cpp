@@ -1,6 +1,7 @@
 #include "score/lilypond_export.h"
 
 #include "platform/sheet_lock.h"
+#include "score/legacy_text.h"
 #include "score/measure_repeat.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
@@ -106,51 +107,14 @@ const char* drumName(int key)
     return kDrums[key - 35];
 }
 
-// A lyric as a LilyPond string: quotes and backslashes escaped, control characters as blanks,
-// and bytes that are not UTF-8 read as Latin-1 (lyrics typed on older systems).
+// A lyric as a LilyPond string: clean UTF-8 with quotes and backslashes escaped.
 std::string lyricString(const std::string& text)
 {
     std::string out = "\"";
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            if (c == '"' || c == '\\') {
-                out += '\\';
-                out += static_cast<char>(c);
-            } else if (c < 0x20 || c == 0x7F) {
-                out += ' ';
-            } else {
-                out += static_cast<char>(c);
-            }
-            ++i;
-            continue;
-        }
-        std::size_t len = 0;
-        if (c >= 0xC2 && c <= 0xDF)
-            len = 2;
-        else if (c >= 0xE0 && c <= 0xEF)
-            len = 3;
-        else if (c >= 0xF0 && c <= 0xF4)
-            len = 4;
-        bool valid = len > 0 && i + len <= n;
-        for (std::size_t k = 1; valid && k < len; ++k)
-            valid = (s[i + k] & 0xC0) == 0x80;
-        if (valid && len == 3) {
-            // No overlong forms and no surrogates.
-            valid = !(c == 0xE0 && s[i + 1] < 0xA0) && !(c == 0xED && s[i + 1] >= 0xA0);
-        }
-        if (valid && len == 4)
-            valid = !(c == 0xF0 && s[i + 1] < 0x90) && !(c == 0xF4 && s[i + 1] >= 0x90);
-        if (valid) {
-            out.append(text, i, len);
-            i += len;
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-            ++i;
-        }
+    for (const char c : utf8FromSheetText(text)) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
     }
     out += '"';
     return out;

@@ -2,6 +2,7 @@
 
 #include "editor/commands.h"
 #include "harmony/chord_document.h"
+#include "interchange/musicxml_export.h"
 #include "playback/midi_file_writer.h"
 #include "score/lilypond_export.h"
 #include "score/sheet_document.h"
@@ -312,11 +313,42 @@ TEST_F(MainWindowTest, ImportAndExportCommandsWriteAndReadRealFiles)
     EXPECT_EQ(errorCount(), 1) << errorsText();
 }
 
+TEST_F(MainWindowTest, ExportMusicXmlWritesPlainOrCompressedByTheChosenName)
+{
+    SheetWindow* w = openExample();
+    EXPECT_EQ(window->action(kCmdExportMusicXml)->text(), "Export MusicXML...");
+    const std::string plain = file("song.musicxml"), packed = file("song.mxl");
+    dialogs.answers.push_back(FileChoice{plain, 0});
+    ASSERT_TRUE(window->command(kCmdExportMusicXml));
+    EXPECT_EQ(
+        dialogs.asked.back().filters,
+        QStringList({"MusicXML File(*.musicxml)", "Compressed MusicXML File(*.mxl)", "All Files (*.*)"}));
+    EXPECT_EQ(dialogs.asked.back().suffix, "musicxml");
+    const QString folder = QFileInfo(QString::fromStdString(example())).absolutePath();
+    EXPECT_EQ(dialogs.asked.back().suggested, folder + "/ode_to_joy.musicxml");
+    std::string expected;
+    std::string error;
+    ASSERT_TRUE(musicXmlText(w->sheet(), "ode_to_joy", expected, error)) << error;
+    EXPECT_EQ(readAll(plain), expected);
+
+    dialogs.answers.push_back(FileChoice{packed, 1});
+    ASSERT_TRUE(window->command(kCmdExportMusicXml));
+    EXPECT_EQ(readAll(packed).substr(0, 4), std::string("PK\x03\x04", 4));
+    EXPECT_EQ(title(w), "ode_to_joy.shd"); // the sheet stays as it was
+    EXPECT_EQ(errorCount(), 0) << errorsText();
+
+    // A file that cannot be written says so.
+    dialogs.answers.push_back(FileChoice{file("missing/x.mxl"), 1});
+    window->command(kCmdExportMusicXml);
+    EXPECT_EQ(errorCount(), 1) << errorsText();
+}
+
 TEST_F(MainWindowTest, CommandsThatNeedASheetDoNothingWithoutOne)
 {
     window->showAtSavedPlacement();
-    for (int id : {kCmdSave, kCmdSaveAs, kCmdExportLilypond, kCmdSaveSelectedMidiTrack, kCmdSaveAllMidiTracks,
-                   kCmdPrint, kCmdUndo, kCmdRedo, kCmdPlay, kCmdPlayAll, kCmdEventPlayback})
+    for (int id :
+         {kCmdSave, kCmdSaveAs, kCmdExportLilypond, kCmdExportMusicXml, kCmdSaveSelectedMidiTrack,
+          kCmdSaveAllMidiTracks, kCmdPrint, kCmdUndo, kCmdRedo, kCmdPlay, kCmdPlayAll, kCmdEventPlayback})
         EXPECT_FALSE(window->command(id)) << id;
     EXPECT_TRUE(dialogs.asked.empty());
     EXPECT_EQ(player.plays, 0);

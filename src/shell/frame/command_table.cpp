@@ -52,6 +52,11 @@ bool exportLilypond(MainWindow& f)
     f.documentCommands().exportLilypond();
     return true;
 }
+bool exportMusicXml(MainWindow& f)
+{
+    f.documentCommands().exportMusicXml();
+    return true;
+}
 bool exportSelectedTrack(MainWindow& f)
 {
     f.documentCommands().exportMidi(true);
@@ -152,6 +157,7 @@ const CommandRow kCommands[] = {
     {kCmdSaveAs,                 File,    "Save As",                  "",       Bar::None, Plain,     false, Always,              Document, saveAs},
     {kCmdImportMidi,             File,    "Import MIDI",              "Ctrl+M", Bar::None, Plain,     kSep,  Always,              Nothing,  importMidi},
     {kCmdExportLilypond,         File,    "Export Lilypond",          "",       Bar::None, Plain,     false, Always,              Sheet,    exportLilypond},
+    {kCmdExportMusicXml,         File,    "Export MusicXML...",       "",       Bar::None, Plain,     false, Always,              Sheet,    exportMusicXml},
     {kCmdSaveSelectedMidiTrack,  File,    "Save Selected MIDI Track", "",       Bar::None, Plain,     false, Always,              Sheet,    exportSelectedTrack},
     {kCmdSaveAllMidiTracks,      File,    "Save All MIDI Tracks",     "",       Bar::None, Plain,     false, Always,              Sheet,    exportAllTracks},
     {kCmdPrint,                  File,    "Print",                    "Ctrl+P", Bar::None, Plain,     kSep,  Always,              Document, print},

@@ -2,7 +2,9 @@
 
 #include "harmony/chord_document.h"
 #include "harmony/chord_document_file.h"
+#include "interchange/musicxml_export.h"
 #include "interchange/musicxml_import.h"
+#include "interchange/mxl_container_write.h"
 #include "platform/notifier.h"
 #include "playback/midi_file_reader.h"
 #include "playback/midi_file_writer.h"
@@ -240,6 +242,27 @@ void DocumentCommands::exportLilypond()
     if (!choice)
         return;
     const FileResult result = tonvela::exportLilypond(*sheet, fileTitle(choice->path), choice->path);
+    if (!result)
+        failed("export", choice->path, result.error);
+}
+
+void DocumentCommands::exportMusicXml()
+{
+    DocumentWindow* active = m_frame.activeDocument();
+    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
+    if (!sheet)
+        return;
+    const QStringList filters{q(kMusicXmlFilter), q(kMxlFilter), q(kAllFilesFilter)};
+    const auto choice =
+        m_frame.services().dialogs.saveFile(QStringLiteral("Export MusicXML"), filters,
+                                            QStringLiteral("musicxml"), proposedName(*active, "musicxml"));
+    if (!choice)
+        return;
+    const bool compressed =
+        QString::fromStdString(choice->path).endsWith(q(kMxlExtension), Qt::CaseInsensitive);
+    const std::string title = sheetTitleOf(*sheet);
+    const FileResult result = compressed ? exportMxl(*sheet, title, choice->path)
+                                         : tonvela::exportMusicXml(*sheet, title, choice->path);
     if (!result)
         failed("export", choice->path, result.error);
 }

@@ -14,7 +14,7 @@ class MainWindow;
 class SheetDocument;
 
 // The frame's commands on documents and files: open (by extension or root element), import
-// MIDI, save and save as, export LilyPond and MIDI, print, and the close questions. Failures
+// MIDI, save and save as, export LilyPond, MusicXML and MIDI, print, and the close questions. Failures
 // are shown as "Error" messages and load warnings as warnings; nothing fails silently.
 //
 // No unsaved change is lost: closing a modified document asks "Save file %s?" with Yes, No
@@ -39,6 +39,8 @@ class DocumentCommands {
     bool saveDocument(DocumentWindow& document, bool asking);
     // With an active sheet; without one they do nothing.
     void exportLilypond();
+    // MusicXML, compressed (.mxl) when the chosen name ends so.
+    void exportMusicXml();
     void exportMidi(bool selectedTrackOnly);
     // False when the active document cannot print.
     bool print();

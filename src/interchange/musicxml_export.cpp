@@ -1,0 +1,658 @@
+#include "interchange/musicxml_export.h"
+
+#include "interchange/musicxml_export_timeline.h"
+#include "platform/sheet_lock.h"
+#include "score/legacy_text.h"
+#include "score/note_pitch.h"
+#include "score/sheet_document.h"
+#include "score/sounding_pitch.h"
+#include "score/time_signature.h"
+#include "score/track.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <set>
+#include <sstream>
+
+namespace tonvela {
+
+using musicxml::Head;
+using musicxml::kTicksPerQuarter;
+using musicxml::Sound;
+using musicxml::TrackTimeline;
+
+namespace {
+
+// Open strings of the TAB staff from the highest (string 1) down, as the sheet's fret numbers
+// count them: standard guitar tuning.
+constexpr std::array<int, 6> kOpenStrings = {64, 59, 55, 50, 45, 40};
+constexpr std::array<const char*, 6> kOpenSteps = {"E", "B", "G", "D", "A", "E"};
+
+int floorDiv(int a, int b)
+{
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+int mod7(int p)
+{
+    return ((p % 7) + 7) % 7;
+}
+
+// The G clef staff (and the fifth staff kind, drawn with it) draws its notes an octave above
+// their sound, under a clef with an 8: MusicXML's treble clef an octave down reads the staff
+// the same way, so its written pitches are the sounding ones.
+bool clefOctaveDown(const Track& t)
+{
+    return !t.percussive && (t.drawmode == kDrawGClef || t.drawmode == kDrawFifthKind);
+}
+
+// The natural that position p of the staff reads.
+int writtenNaturalOf(const Track& t, int line)
+{
+    return naturalKeyOfPosition(line + clefReadingShift(t.drawmode));
+}
+
+char letterOf(const Track& t, int line)
+{
+    static constexpr char kLetters[] = "CBAGFED";
+    return kLetters[mod7(line + clefReadingShift(t.drawmode))];
+}
+
+int fifthsOf(const Track& t)
+{
+    const int major = 7 - std::clamp(t.keyindex, 0, 14);
+    return std::clamp(t.scaleKind == 1 ? major - 3 : major, -7, 7);
+}
+
+// The alteration the key signature gives a letter.
+int keySignatureAlter(char letter, int fifths)
+{
+    static constexpr char kSharps[] = "FCGDAEB";
+    static constexpr char kFlats[] = "BEADGCF";
+    for (int k = 0; k < fifths; ++k)
+        if (kSharps[k] == letter)
+            return 1;
+    for (int k = 0; k < -fifths; ++k)
+        if (kFlats[k] == letter)
+            return -1;
+    return 0;
+}
+
+struct Spelling {
+    char step = 'C';
+    int alter = 0;
+    int octave = 4;
+};
+
+// A written key spelled with the letter of its staff position, or, when the stored key lies too
+// far from that letter (files whose keys kept an older clef's offset), with sharps or flats.
+Spelling spell(const Track& t, int line, int written)
+{
+    Spelling s;
+    const int natural = writtenNaturalOf(t, line);
+    int alter = written - natural;
+    char step = letterOf(t, line);
+    int base = natural;
+    if (alter < -2 || alter > 2) {
+        static constexpr char kSharpSteps[] = "CCDDEFFGGAAB";
+        static constexpr char kFlatSteps[] = "CDDEEFGGAABB";
+        static constexpr int kStepKey[] = {9, 11, 0, 2, 4, 5, 7}; // A..G above C
+        const int pc = ((written % 12) + 12) % 12;
+        step = t.flatKey ? kFlatSteps[pc] : kSharpSteps[pc];
+        const int stepPc = kStepKey[step - 'A'];
+        alter = pc - stepPc;
+        if (alter > 6)
+            alter -= 12;
+        if (alter < -6)
+            alter += 12;
+        base = written - alter;
+    }
+    s.step = step;
+    s.alter = alter;
+    s.octave = floorDiv(base, 12) - 1;
+    return s;
+}
+
+const char* accidentalText(int alter)
+{
+    switch (alter) {
+    case -2:
+        return "flat-flat";
+    case -1:
+        return "flat";
+    case 1:
+        return "sharp";
+    case 2:
+        return "double-sharp";
+    default:
+        return "natural";
+    }
+}
+
+// String (1 = highest) and fret of a TAB note: the fret the sheet shows when it plays the
+// sounding key, else the lowest fret that does.
+std::pair<int, int> tabPosition(const Note& n, int key)
+{
+    const GuitarPosition shown = guitarPositionOfNote(n);
+    if (shown.stringIndex >= 0 && shown.stringIndex < 6 &&
+        kOpenStrings[static_cast<std::size_t>(shown.stringIndex)] + shown.fret == key)
+        return {shown.stringIndex + 1, shown.fret};
+    int best = -1;
+    for (int s = 0; s < 6; ++s) {
+        const int fret = key - kOpenStrings[static_cast<std::size_t>(s)];
+        if (fret >= 0 && fret <= 24 &&
+            (best < 0 || fret < key - kOpenStrings[static_cast<std::size_t>(best)]))
+            best = s;
+    }
+    if (best < 0)
+        return {6, std::clamp(key - kOpenStrings[5], 0, 24)};
+    return {best + 1, key - kOpenStrings[static_cast<std::size_t>(best)]};
+}
+
+void addText(pugi::xml_node parent, const char* name, const std::string& text)
+{
+    parent.append_child(name).text().set(text.c_str());
+}
+
+void addInt(pugi::xml_node parent, const char* name, long long value)
+{
+    parent.append_child(name).text().set(value);
+}
+
+// One part as the writer goes through it.
+struct PartPlan {
+    const Track* track = nullptr;
+    TrackTimeline timeline;
+    std::string id;
+    int64_t measureTicks = 384;
+    std::set<int> drumKeys;     // percussion: the keys played, one instrument each
+    std::set<int64_t> barLines; // measure numbers (from 1) whose right bar line a Bar note draws
+    std::set<int64_t> midBars;  // ticks of the Bar notes that stand inside a measure
+};
+
+std::string instrumentId(const PartPlan& p, int key)
+{
+    return p.id + "-I" + std::to_string(p.track->percussive ? key + 1 : 1);
+}
+
+int programOf(const Track& t)
+{
+    for (int i = 0; i < t.count; ++i) {
+        const Note& n = t.noteAt(i);
+        if (isDurationType(n.type) && !n.isRest())
+            return std::clamp(n.iid, 0, 127);
+    }
+    return std::clamp(t.iid, 0, 127);
+}
+
+void writePartList(pugi::xml_node score, const std::vector<PartPlan>& parts)
+{
+    pugi::xml_node list = score.append_child("part-list");
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        const PartPlan& p = parts[k];
+        const Track& t = *p.track;
+        const std::string name =
+            t.name.empty() ? "Track " + std::to_string(k + 1) : utf8FromSheetText(t.name);
+        pugi::xml_node sp = list.append_child("score-part");
+        sp.append_attribute("id").set_value(p.id.c_str());
+        addText(sp, "part-name", name);
+        const int channel = musicxml::playbackChannelOf(t) + 1;
+        if (t.percussive) {
+            std::set<int> keys = p.drumKeys;
+            if (keys.empty())
+                keys.insert(38); // a drum staff without notes still names an instrument
+            for (int key : keys) {
+                pugi::xml_node si = sp.append_child("score-instrument");
+                si.append_attribute("id").set_value(instrumentId(p, key).c_str());
+                addText(si, "instrument-name", name + " " + std::to_string(key));
+            }
+            for (int key : keys) {
+                pugi::xml_node mi = sp.append_child("midi-instrument");
+                mi.append_attribute("id").set_value(instrumentId(p, key).c_str());
+                addInt(mi, "midi-channel", channel);
+                addInt(mi, "midi-program", 1);
+                addInt(mi, "midi-unpitched", key + 1);
+            }
+            continue;
+        }
+        pugi::xml_node si = sp.append_child("score-instrument");
+        si.append_attribute("id").set_value(instrumentId(p, 0).c_str());
+        addText(si, "instrument-name", name);
+        pugi::xml_node mi = sp.append_child("midi-instrument");
+        mi.append_attribute("id").set_value(instrumentId(p, 0).c_str());
+        addInt(mi, "midi-channel", channel);
+        addInt(mi, "midi-program", programOf(t) + 1);
+    }
+}
+
+void writeAttributes(pugi::xml_node measure, const Track& t)
+{
+    pugi::xml_node a = measure.append_child("attributes");
+    addInt(a, "divisions", kTicksPerQuarter);
+    if (!t.percussive) {
+        pugi::xml_node key = a.append_child("key");
+        addInt(key, "fifths", fifthsOf(t));
+        addText(key, "mode", t.scaleKind == 1 ? "minor" : "major");
+    }
+    const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
+    const bool eighths = ts.code == kTimeSig68 || (ts.code >= kTimeSig38 && ts.code <= kTimeSig98);
+    pugi::xml_node time = a.append_child("time");
+    if (ts.code == kTimeSigSingleGlyph)
+        time.append_attribute("symbol").set_value("common");
+    addInt(time, "beats", ts.beatsPerMeasure);
+    addInt(time, "beat-type", eighths ? 8 : 4);
+    pugi::xml_node clef = a.append_child("clef");
+    if (t.percussive) {
+        addText(clef, "sign", "percussion");
+    } else if (t.drawmode == kDrawTablature) {
+        addText(clef, "sign", "TAB");
+        addInt(clef, "line", 5);
+    } else if (t.drawmode == kDrawFClef) {
+        addText(clef, "sign", "F");
+        addInt(clef, "line", 4);
+    } else {
+        addText(clef, "sign", "G");
+        addInt(clef, "line", 2);
+        if (clefOctaveDown(t))
+            addInt(clef, "clef-octave-change", -1);
+    }
+    if (t.drawmode == kDrawTablature && !t.percussive) {
+        pugi::xml_node sd = a.append_child("staff-details");
+        addInt(sd, "staff-lines", 6);
+        for (int line = 1; line <= 6; ++line) {
+            const std::size_t s = static_cast<std::size_t>(6 - line); // line 1 is the lowest string
+            pugi::xml_node tuning = sd.append_child("staff-tuning");
+            tuning.append_attribute("line").set_value(line);
+            addText(tuning, "tuning-step", kOpenSteps[s]);
+            addInt(tuning, "tuning-octave", kOpenStrings[s] / 12 - 1);
+        }
+    }
+}
+
+void writeTempo(pugi::xml_node measure, int tempo)
+{
+    pugi::xml_node d = measure.append_child("direction");
+    d.append_attribute("placement").set_value("above");
+    pugi::xml_node m = d.append_child("direction-type").append_child("metronome");
+    addText(m, "beat-unit", "quarter");
+    addInt(m, "per-minute", tempo);
+    d.append_child("sound").append_attribute("tempo").set_value(tempo);
+}
+
+void writeBarline(pugi::xml_node measure, const char* location, const char* style, const char* repeat)
+{
+    pugi::xml_node b = measure.append_child("barline");
+    b.append_attribute("location").set_value(location);
+    addText(b, "bar-style", style);
+    if (repeat)
+        b.append_child("repeat").append_attribute("direction").set_value(repeat);
+}
+
+void writeRestValue(pugi::xml_node measure, int64_t ticks, const char* type, bool dotted, int voice,
+                    bool wholeMeasure)
+{
+    pugi::xml_node n = measure.append_child("note");
+    pugi::xml_node r = n.append_child("rest");
+    if (wholeMeasure)
+        r.append_attribute("measure").set_value("yes");
+    addInt(n, "duration", ticks);
+    addInt(n, "voice", voice);
+    if (!wholeMeasure) {
+        addText(n, "type", type);
+        if (dotted)
+            n.append_child("dot");
+    }
+}
+
+void writeRest(pugi::xml_node measure, int64_t ticks, int voice)
+{
+    for (const musicxml::NoteValue& v : musicxml::splitIntoNoteValues(ticks))
+        writeRestValue(measure, v.ticks, v.type, v.dotted, voice, false);
+}
+
+// One note value of a chord: every head as a note, the first one plain, the rest with <chord/>.
+struct ValueTies {
+    bool from = false; // the whole chord is held on from the value before (a split)
+    bool to = false;   // ... into the value after
+    bool first = false;
+    bool last = false;
+};
+
+void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sound,
+                     const musicxml::NoteValue& v, int voice, const ValueTies& ties)
+{
+    const Track& t = *p.track;
+    const int fifths = fifthsOf(t);
+    for (std::size_t h = 0; h < sound.heads.size(); ++h) {
+        const Head& head = sound.heads[h];
+        const Note& src = t.noteAt(head.noteIndex);
+        const bool tieStop = ties.from || (ties.first && head.tieFromPrevious);
+        const bool tieStart = ties.to || (ties.last && head.tieToNext);
+        pugi::xml_node n = measure.append_child("note");
+        if (h > 0)
+            n.append_child("chord");
+        Spelling sp;
+        if (t.percussive) {
+            // The percussion staff draws every head on its second line, whatever the drum.
+            sp = {'G', 0, 4};
+            pugi::xml_node u = n.append_child("unpitched");
+            addText(u, "display-step", std::string(1, sp.step));
+            addInt(u, "display-octave", sp.octave);
+        } else {
+            sp = spell(t, src.line, head.key);
+            pugi::xml_node pitch = n.append_child("pitch");
+            addText(pitch, "step", std::string(1, sp.step));
+            if (sp.alter != 0)
+                addInt(pitch, "alter", sp.alter);
+            addInt(pitch, "octave", sp.octave);
+        }
+        addInt(n, "duration", v.ticks);
+        if (tieStop)
+            n.append_child("tie").append_attribute("type").set_value("stop");
+        if (tieStart)
+            n.append_child("tie").append_attribute("type").set_value("start");
+        if (t.percussive)
+            n.append_child("instrument").append_attribute("id").set_value(instrumentId(p, head.key).c_str());
+        addInt(n, "voice", voice);
+        addText(n, "type", v.type);
+        if (v.dotted)
+            n.append_child("dot");
+        const bool marked = (src.dwFlag & (kFlagSharp | kFlagFlat | kFlagNatural)) != 0;
+        if (!t.percussive && ties.first && !tieStop &&
+            (marked || sp.alter != keySignatureAlter(sp.step, fifths)))
+            addText(n, "accidental", accidentalText(sp.alter));
+        const bool tab = t.drawmode == kDrawTablature && !t.percussive;
+        if (tieStop || tieStart || tab) {
+            pugi::xml_node nots = n.append_child("notations");
+            if (tieStop)
+                nots.append_child("tied").append_attribute("type").set_value("stop");
+            if (tieStart)
+                nots.append_child("tied").append_attribute("type").set_value("start");
+            if (tab) {
+                const auto [string, fret] = tabPosition(src, head.key);
+                pugi::xml_node tech = nots.append_child("technical");
+                addInt(tech, "string", string);
+                addInt(tech, "fret", fret);
+            }
+        }
+        if (h == 0 && sound.lyric && ties.first) {
+            pugi::xml_node lyric = n.append_child("lyric");
+            lyric.append_attribute("number").set_value("1");
+            addText(lyric, "syllabic", "single");
+            addText(lyric, "text", utf8FromSheetText(*sound.lyric));
+        }
+    }
+}
+
+// The first sound of a voice (in time order, none overlapping) that ends after `from`.
+std::vector<Sound>::const_iterator firstEndingAfter(const std::vector<Sound>& sounds, int64_t from)
+{
+    return std::lower_bound(sounds.begin(), sounds.end(), from,
+                            [](const Sound& s, int64_t x) { return s.start + s.length <= x; });
+}
+
+// Whether a voice sounds a note in [from, to).
+bool hasSoundsIn(const std::vector<Sound>& sounds, int64_t from, int64_t to)
+{
+    for (auto it = firstEndingAfter(sounds, from); it != sounds.end() && it->start < to; ++it)
+        if (!it->rest && !it->heads.empty())
+            return true;
+    return false;
+}
+
+// The part of a voice's sounds that lies in [from, to), with rests or forwards for the gaps.
+// Voice 1 also carries the bar lines that Bar notes draw inside the measure.
+void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sound>& sounds, int voice,
+                int64_t from, int64_t to)
+{
+    int64_t at = from;
+    int64_t barWritten = -1;
+    const auto barHere = [&](int64_t tick) {
+        if (voice == 1 && tick > from && tick < to && tick != barWritten && p.midBars.contains(tick)) {
+            writeBarline(measure, "middle", "regular", nullptr);
+            barWritten = tick;
+        }
+    };
+    const auto gap = [&](int64_t until) {
+        barHere(at);
+        if (until <= at)
+            return;
+        if (voice == 1) {
+            writeRest(measure, until - at, voice);
+        } else {
+            pugi::xml_node f = measure.append_child("forward");
+            addInt(f, "duration", until - at);
+            addInt(f, "voice", voice);
+        }
+        at = until;
+    };
+    for (auto it = firstEndingAfter(sounds, from); it != sounds.end() && it->start < to; ++it) {
+        const Sound& s = *it;
+        const int64_t a = std::max(s.start, from);
+        const int64_t b = std::min(s.start + s.length, to);
+        if (b <= a)
+            continue;
+        gap(a);
+        barHere(a);
+        if (s.rest || s.heads.empty()) {
+            if (voice == 1)
+                writeRest(measure, b - a, voice);
+            else
+                gap(b);
+            at = b;
+            continue;
+        }
+        const auto values = musicxml::splitIntoNoteValues(b - a);
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            ValueTies ties;
+            ties.first = a == s.start && k == 0;
+            ties.last = b == s.start + s.length && k + 1 == values.size();
+            ties.from = !ties.first;
+            ties.to = !ties.last;
+            writeChordValue(measure, p, s, values[k], voice, ties);
+        }
+        at = b;
+    }
+    gap(to);
+}
+
+// The repeated measures as spans of written measures (from 1): written with repeat signs only
+// when every track with notes marks the same measures and each spans whole written measures
+// at the same place. Nothing when the repeats must be written out instead.
+using RepeatSpans = std::vector<std::pair<int64_t, int64_t>>;
+std::optional<RepeatSpans> repeatSpans(const std::vector<PartPlan>& parts)
+{
+    RepeatSpans spans;
+    bool first = true;
+    for (const PartPlan& p : parts) {
+        if (p.timeline.end == 0)
+            continue;
+        RepeatSpans mine;
+        const TrackTimeline& tl = p.timeline;
+        for (int m : p.track->measureRepeats.measures()) {
+            if (m < 1 || m > static_cast<int>(tl.measureAt.size()))
+                continue;
+            const int64_t a = tl.measureAt[static_cast<std::size_t>(m - 1)];
+            const int64_t b = m < static_cast<int>(tl.measureAt.size())
+                                  ? tl.measureAt[static_cast<std::size_t>(m)]
+                                  : tl.end;
+            if (b <= a)
+                continue;
+            if (a % p.measureTicks != 0 || b % p.measureTicks != 0)
+                return std::nullopt;
+            mine.emplace_back(a / p.measureTicks + 1, b / p.measureTicks);
+        }
+        if (!first && mine != spans)
+            return std::nullopt;
+        spans = mine;
+        first = false;
+    }
+    return spans;
+}
+
+bool hasRepeatMarks(const std::vector<PartPlan>& parts)
+{
+    return std::any_of(parts.begin(), parts.end(), [](const PartPlan& p) {
+        return !p.track->measureRepeats.empty() && p.timeline.end > 0;
+    });
+}
+
+bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& folded, std::string& error)
+{
+    parts.clear();
+    bool loops = false;
+    for (int i = 0; i < sheet.trackCount(); ++i)
+        loops = loops || musicxml::hasNoteLoops(*sheet.trackAt(i));
+    parts.resize(static_cast<std::size_t>(sheet.trackCount()));
+    for (int i = 0; i < sheet.trackCount(); ++i) {
+        PartPlan& p = parts[static_cast<std::size_t>(i)];
+        p.track = sheet.trackAt(i);
+        p.id = "P" + std::to_string(i + 1);
+        p.measureTicks = std::max<int64_t>(musicxml::measureTicksOf(p.track->timeSig), 6);
+        if (!musicxml::buildTimeline(*p.track, loops, p.timeline, error)) {
+            error.insert(0, "track " + std::to_string(i + 1) + ": ");
+            return false;
+        }
+    }
+    folded = !loops;
+    if (!loops && hasRepeatMarks(parts) && !repeatSpans(parts)) {
+        folded = false;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            if (!musicxml::buildTimeline(*parts[i].track, true, parts[i].timeline, error)) {
+                error.insert(0, "track " + std::to_string(i + 1) + ": ");
+                return false;
+            }
+        }
+    }
+    for (PartPlan& p : parts) {
+        for (const auto& voice : p.timeline.voices)
+            for (const Sound& s : voice)
+                for (const Head& h : s.heads)
+                    if (p.track->percussive)
+                        p.drumKeys.insert(h.key);
+        for (int64_t tick : p.timeline.barTicks) {
+            if (tick > 0 && tick % p.measureTicks == 0)
+                p.barLines.insert(tick / p.measureTicks);
+            else if (tick % p.measureTicks != 0)
+                p.midBars.insert(tick);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::string sheetTitleOf(const SheetDocument& sheet)
+{
+    std::string name = sheet.caption;
+    if (name.empty()) {
+        const auto slash = sheet.path.find_last_of('/');
+        name = slash == std::string::npos ? sheet.path : sheet.path.substr(slash + 1);
+    }
+    const auto dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    return name.empty() ? "Untitled" : name;
+}
+
+bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::string& out, std::string& error)
+{
+    SheetLockGuard lock(sheetLock());
+    out.clear();
+    if (sheet.trackCount() == 0) {
+        // A score holds at least one part; a sheet read from a file without tracks has none.
+        error = "the sheet has no tracks to write";
+        return false;
+    }
+    std::vector<PartPlan> parts;
+    bool folded = true;
+    if (!planParts(sheet, parts, folded, error))
+        return false;
+
+    pugi::xml_document doc;
+    pugi::xml_node decl = doc.append_child(pugi::node_declaration);
+    decl.append_attribute("version").set_value("1.0");
+    decl.append_attribute("encoding").set_value("UTF-8");
+    doc.append_child(pugi::node_doctype)
+        .set_value("score-partwise PUBLIC \"-//Recordare//DTD MusicXML 4.0 Partwise//EN\" "
+                   "\"http://www.musicxml.org/dtds/partwise.dtd\"");
+    pugi::xml_node score = doc.append_child("score-partwise");
+    score.append_attribute("version").set_value("4.0");
+    addText(score.append_child("work"), "work-title", utf8FromSheetText(title));
+    pugi::xml_node enc = score.append_child("identification").append_child("encoding");
+    addText(enc, "software", "Tonvela");
+    writePartList(score, parts);
+
+    int64_t measures = 1;
+    for (const PartPlan& p : parts) {
+        int64_t end = p.timeline.end;
+        for (const auto& voice : p.timeline.voices)
+            if (!voice.empty())
+                end = std::max(end, voice.back().start + voice.back().length);
+        measures = std::max(measures, (end + p.measureTicks - 1) / p.measureTicks);
+    }
+    std::set<int64_t> repeatStarts;
+    std::set<int64_t> repeatEnds;
+    if (const auto spans = folded ? repeatSpans(parts) : std::nullopt) {
+        for (const auto& [a, b] : *spans) {
+            repeatStarts.insert(a);
+            repeatEnds.insert(b);
+        }
+    }
+
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        const PartPlan& p = parts[k];
+        const Track& t = *p.track;
+        pugi::xml_node part = score.append_child("part");
+        part.append_attribute("id").set_value(p.id.c_str());
+        for (int64_t m = 1; m <= measures; ++m) {
+            pugi::xml_node measure = part.append_child("measure");
+            measure.append_attribute("number").set_value(static_cast<long long>(m));
+            if (m == 1)
+                writeAttributes(measure, t);
+            if (m == 1 && k == 0)
+                writeTempo(measure, std::max(t.tempo, 1));
+            if (repeatStarts.contains(m))
+                writeBarline(measure, "left", "heavy-light", "forward");
+            const int64_t from = (m - 1) * p.measureTicks;
+            const int64_t to = m * p.measureTicks;
+            const auto& voices = p.timeline.voices;
+            if (!hasSoundsIn(voices[0], from, to)) {
+                writeRestValue(measure, p.measureTicks, "whole", false, 1, true);
+            } else {
+                writeVoice(measure, p, voices[0], 1, from, to);
+            }
+            for (std::size_t v = 1; v < voices.size(); ++v) {
+                if (!hasSoundsIn(voices[v], from, to))
+                    continue;
+                addInt(measure.append_child("backup"), "duration", p.measureTicks);
+                writeVoice(measure, p, voices[v], static_cast<int>(v + 1), from, to);
+            }
+            if (repeatEnds.contains(m))
+                writeBarline(measure, "right", "light-heavy", "backward");
+            else if (m == measures)
+                writeBarline(measure, "right", "light-heavy", nullptr);
+            else if (p.barLines.contains(m))
+                writeBarline(measure, "right", "regular", nullptr);
+        }
+    }
+
+    std::ostringstream os;
+    doc.save(os, "  ", pugi::format_default, pugi::encoding_utf8);
+    out = os.str();
+    return true;
+}
+
+FileResult exportMusicXml(const SheetDocument& sheet, const std::string& title, const std::string& path)
+{
+    std::string text;
+    std::string error;
+    if (!musicXmlText(sheet, title, text, error))
+        return FileResult::failure("could not write \"" + path + "\": " + error);
+    return writeFileAtomically(path, text);
+}
+
+} // namespace tonvela

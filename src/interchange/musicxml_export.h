@@ -1,0 +1,50 @@
+#pragma once
+
+// MusicXML export of a sheet: a partwise score that another notation program reads as the
+// sheet plays.
+
+#include "platform/atomic_file.h"
+
+#include <string>
+
+namespace tonvela {
+
+class SheetDocument;
+
+inline constexpr const char* kMusicXmlFilter = "MusicXML File(*.musicxml)";
+inline constexpr const char* kMxlFilter = "Compressed MusicXML File(*.mxl)";
+inline constexpr const char* kMusicXmlExtension = ".musicxml";
+inline constexpr const char* kMxlExtension = ".mxl";
+
+// The title a sheet is exported under: its caption, else the file name of its path, without
+// the extension; "Untitled" for a new sheet.
+std::string sheetTitleOf(const SheetDocument& sheet);
+
+// The MusicXML 4.0 text (score-partwise) of a sheet. One part per track, named after the track
+// ("Track N" when it has no name), with its General MIDI program and channel (percussion on
+// channel 10, one unpitched instrument per drum key). Clefs as the sheet draws them: the G
+// clef as treble sounding an octave lower, the G(2) clef as treble, the F clef as bass, the
+// percussion clef, and the TAB clef with six strings in standard tuning and the string and
+// fret of every note. Key and time signature, tempo (in the first part), notes at their
+// written pitch with the spelling and accidentals of the staff, chords, rests, dots, ties and
+// lyrics.
+//
+// The notes are what playback plays: ties merged by the playback rule are written as tied
+// notes, every chord keeps its own length (a member of another length goes to a voice of its
+// own), the triplet mark changes no length and is therefore not written as a tuplet. Every
+// measure fills its time signature: notes that run over a bar line are split and tied, the
+// last measure is filled with rests and a measure without notes is a measure rest. Measure
+// repeats are written with repeat signs when every track repeats the same whole measures;
+// otherwise, and whenever a note loop jumps back, the repeated notes are written out as they
+// play. A Bar note that falls on a measure line makes it a drawn bar line; the last measure
+// ends with a final bar line.
+//
+// False with `error` when the sheet has no tracks or a track would play too many notes to
+// write (runaway loops).
+// Takes the sheet lock while it reads the sheet; does not change it.
+bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::string& out, std::string& error);
+
+// Writes musicXmlText atomically: on failure the old file stays and the result says why.
+FileResult exportMusicXml(const SheetDocument& sheet, const std::string& title, const std::string& path);
+
+} // namespace tonvela

@@ -1,0 +1,507 @@
+#include "interchange_test_support.h"
+
+#include "score/sounding_pitch.h"
+#include "score/time_signature.h"
+
+#include <map>
+
+namespace tonvela {
+namespace {
+
+using testing::append;
+using testing::appendChord;
+using testing::Exported;
+using testing::exportSheet;
+using testing::makeNote;
+using testing::pitchName;
+
+int semitoneOfStep(const std::string& step)
+{
+    static const std::map<std::string, int> kSteps{{"C", 0}, {"D", 2}, {"E", 4}, {"F", 5},
+                                                   {"G", 7}, {"A", 9}, {"B", 11}};
+    const auto it = kSteps.find(step);
+    return it == kSteps.end() ? -1000 : it->second;
+}
+
+// The key a reader sounds for a written note: its pitch moved by the part's transposition.
+int soundedKey(pugi::xml_node note, int octaveChange)
+{
+    pugi::xml_node p = note.child("pitch");
+    return 12 * (p.child("octave").text().as_int() + 1) + semitoneOfStep(p.child_value("step")) +
+           p.child("alter").text().as_int(0) + 12 * octaveChange;
+}
+
+int octaveChangeOf(const Exported& x, int part)
+{
+    return x.measure(part, 1).child("attributes").child("transpose").child("octave-change").text().as_int(0);
+}
+
+// Every measure of every part adds up to its time signature in each voice it writes.
+void expectMeasuresFill(const Exported& x, int measureTicks)
+{
+    for (pugi::xml_node part : x.score().children("part")) {
+        for (pugi::xml_node m : part.children("measure")) {
+            std::map<std::string, int> voices;
+            std::string voice = "1";
+            for (pugi::xml_node e : m.children()) {
+                const std::string name = e.name();
+                if (name == "backup")
+                    voice.clear();
+                if ((name == "note" && !e.child("chord")) || name == "forward") {
+                    voice = e.child_value("voice");
+                    voices[voice] += e.child("duration").text().as_int();
+                }
+            }
+            for (const auto& [v, ticks] : voices)
+                EXPECT_EQ(ticks, measureTicks) << "part " << part.attribute("id").value() << " measure "
+                                               << m.attribute("number").value() << " voice " << v;
+        }
+    }
+}
+
+TEST(MusicXmlExport, EachStaffKindGetsTheClefTheSheetDraws)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(5);
+    sheet.trackAt(1)->drawmode = kDrawFClef;
+    sheet.trackAt(2)->drawmode = kDrawG2Clef;
+    sheet.trackAt(3)->percussive = 1;
+    sheet.trackAt(4)->drawmode = kDrawTablature;
+    Exported x;
+    exportSheet(sheet, x);
+    const auto clef = [&](int part) { return x.measure(part, 1).child("attributes").child("clef"); };
+    EXPECT_STREQ(clef(0).child_value("sign"), "G");
+    EXPECT_EQ(clef(0).child("line").text().as_int(), 2);
+    EXPECT_EQ(clef(0).child("clef-octave-change").text().as_int(), -1);
+    // The clef's 8 makes the staff read an octave lower; the part itself does not transpose.
+    EXPECT_FALSE(x.measure(0, 1).child("attributes").child("transpose"));
+    EXPECT_STREQ(clef(1).child_value("sign"), "F");
+    EXPECT_EQ(clef(1).child("line").text().as_int(), 4);
+    EXPECT_STREQ(clef(2).child_value("sign"), "G");
+    EXPECT_FALSE(clef(2).child("clef-octave-change"));
+    EXPECT_EQ(octaveChangeOf(x, 2), 0);
+    EXPECT_STREQ(clef(3).child_value("sign"), "percussion");
+    EXPECT_STREQ(clef(4).child_value("sign"), "TAB");
+    pugi::xml_node details = x.measure(4, 1).child("attributes").child("staff-details");
+    EXPECT_EQ(details.child("staff-lines").text().as_int(), 6);
+    std::string tuning;
+    for (pugi::xml_node t : details.children("staff-tuning"))
+        tuning += std::string(t.child_value("tuning-step")) + t.child_value("tuning-octave") + " ";
+    EXPECT_EQ(tuning, "E2 A2 D3 G3 B3 E4 ");
+}
+
+TEST(MusicXmlExport, WrittenPitchAndTranspositionSoundWhatPlaybackSounds)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(4);
+    sheet.trackAt(1)->drawmode = kDrawFClef;
+    sheet.trackAt(2)->drawmode = kDrawG2Clef;
+    sheet.trackAt(3)->drawmode = kDrawTablature;
+    for (int t = 0; t < 4; ++t) {
+        Track& track = *sheet.trackAt(t);
+        for (int line : {0, -5, 7, 3})
+            append(track, makeNote(line));
+    }
+    Exported x;
+    exportSheet(sheet, x);
+    // Middle C's position: the G clef staff draws it in the third space, which its clef with
+    // the 8 reads as C4; the G(2) clef reads the same place as C5; the F clef's middle C.
+    EXPECT_EQ(pitchName(x.pitched(0)[0]), "C4");
+    EXPECT_EQ(pitchName(x.pitched(2)[0]), "C5");
+    EXPECT_EQ(pitchName(x.pitched(1)[1]), "C4");
+    for (int t = 0; t < 4; ++t) {
+        const Track& track = *sheet.trackAt(t);
+        const auto notes = x.pitched(t);
+        ASSERT_EQ(notes.size(), 4u);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(soundedKey(notes[static_cast<std::size_t>(i)], octaveChangeOf(x, t)),
+                      soundingPitch(track.noteAt(i), track))
+                << "track " << t << " note " << i;
+    }
+}
+
+TEST(MusicXmlExport, KeySignaturesSpellSharpsAndFlatsWithAccidentalsOnlyForMarks)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    Track& d = *sheet.trackAt(0);
+    d.setKeyIndex(5);                                    // D major
+    append(d, makeNote(-3));                             // F: sharp by the key
+    append(d, makeNote(-4, kTypeQuarter, kFlagSharp));   // G sharp
+    append(d, makeNote(-3, kTypeQuarter, kFlagNatural)); // F natural
+    append(d, makeNote(-7, kTypeQuarter, kFlagSharp));   // C: sharp by key and mark
+    Track& b = *sheet.trackAt(1);
+    b.setKeyIndex(9);                                    // B flat major
+    append(b, makeNote(-6));                             // B flat by the key
+    append(b, makeNote(-2));                             // E flat by the key
+    append(b, makeNote(-2, kTypeQuarter, kFlagNatural)); // E natural
+    append(b, makeNote(-5, kTypeQuarter, kFlagFlat));    // A flat
+    Exported x;
+    exportSheet(sheet, x);
+    EXPECT_EQ(x.measure(0, 1).child("attributes").child("key").child("fifths").text().as_int(), 2);
+    EXPECT_EQ(x.measure(1, 1).child("attributes").child("key").child("fifths").text().as_int(), -2);
+    const auto names = [&](int part) {
+        std::vector<std::string> out;
+        for (pugi::xml_node n : x.pitched(part))
+            out.push_back(pitchName(n) + "/" + n.child_value("accidental"));
+        return out;
+    };
+    EXPECT_EQ(names(0), (std::vector<std::string>{"F#4/", "G#4/sharp", "F4/natural", "C#5/sharp"}));
+    EXPECT_EQ(names(1), (std::vector<std::string>{"Bb4/", "Eb4/", "E4/natural", "Ab4/flat"}));
+    for (int t = 0; t < 2; ++t)
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(soundedKey(x.pitched(t)[static_cast<std::size_t>(i)], 0),
+                      soundingPitch(sheet.trackAt(t)->noteAt(i), *sheet.trackAt(t)));
+}
+
+TEST(MusicXmlExport, DurationsDotsAndTripletMarksAreWrittenAsTheyPlay)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    append(t, makeNote(0, kTypeQuarter, kFlagDot));
+    append(t, makeNote(0, kTypeEighth, kFlagTriplet));
+    append(t, makeNote(0, kTypeThirtySecond, kFlagDot));
+    append(t, makeNote(0, kTypeSixteenth));
+    append(t, makeNote(0, kTypeHalf));
+    Exported x;
+    exportSheet(sheet, x);
+    const auto notes = x.pitched(0);
+    ASSERT_GE(notes.size(), 5u);
+    const auto describe = [](pugi::xml_node n) {
+        return std::string(n.child_value("duration")) + " " + n.child_value("type") +
+               (n.child("dot") ? "." : "");
+    };
+    EXPECT_EQ(describe(notes[0]), "144 quarter.");
+    // Playback gives a triplet-marked eighth its full length, so no tuplet shortens it here.
+    EXPECT_EQ(describe(notes[1]), "48 eighth");
+    EXPECT_FALSE(notes[1].child("time-modification"));
+    EXPECT_EQ(describe(notes[2]), "18 32nd.");
+    EXPECT_EQ(describe(notes[3]), "24 16th");
+    expectMeasuresFill(x, 384);
+}
+
+TEST(MusicXmlExport, TiesFollowThePlaybackMergeAndBarLinesSplitNotes)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    append(t, makeNote(0, kTypeQuarter, kFlagTie));
+    append(t, makeNote(0, kTypeQuarter, kFlagTie));  // merged with the first
+    append(t, makeNote(-1, kTypeQuarter, kFlagTie)); // another letter: struck again
+    append(t, makeNote(2, kTypeHalf));               // runs over the bar line
+    Exported x;
+    exportSheet(sheet, x);
+    const auto notes = x.pitched(0);
+    ASSERT_EQ(notes.size(), 5u);
+    const auto ties = [](pugi::xml_node n) {
+        const auto code = [](pugi::xml_node e) {
+            return std::string(e.attribute("type").value()) == "start" ? "S" : "P";
+        };
+        std::string s;
+        for (pugi::xml_node tie : n.children("tie"))
+            s += code(tie);
+        std::string tied;
+        for (pugi::xml_node td : n.child("notations").children("tied"))
+            tied += code(td);
+        EXPECT_EQ(s, tied) << "every tie is drawn as well as played";
+        return s;
+    };
+    EXPECT_EQ(ties(notes[0]), "S");
+    EXPECT_EQ(ties(notes[1]), "P");
+    EXPECT_EQ(ties(notes[2]), "");
+    // The half note starts on beat 4: a quarter in measure 1 tied to a quarter in measure 2.
+    EXPECT_EQ(ties(notes[3]), "S");
+    EXPECT_EQ(ties(notes[4]), "P");
+    EXPECT_EQ(pitchName(notes[3]), pitchName(notes[4]));
+    EXPECT_EQ(notes[3].parent().attribute("number").as_int(), 1);
+    EXPECT_EQ(notes[4].parent().attribute("number").as_int(), 2);
+    expectMeasuresFill(x, 384);
+    // The last measure is filled with rests and closed with the final bar line.
+    pugi::xml_node bar = x.measure(0, 2).child("barline");
+    EXPECT_STREQ(bar.attribute("location").value(), "right");
+    EXPECT_STREQ(bar.child_value("bar-style"), "light-heavy");
+}
+
+TEST(MusicXmlExport, ChordsShareOneStemAndMembersOfOtherLengthsGetAVoice)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    appendChord(t, {makeNote(0, kTypeHalf), makeNote(-2, kTypeHalf), makeNote(-4, kTypeHalf)});
+    appendChord(t, {makeNote(0, kTypeQuarter), makeNote(-7, kTypeHalf)});
+    append(t, makeNote(-1));
+    Exported x;
+    exportSheet(sheet, x);
+    const auto notes = x.pitched(0);
+    ASSERT_EQ(notes.size(), 6u);
+    EXPECT_FALSE(notes[0].child("chord"));
+    EXPECT_TRUE(notes[1].child("chord"));
+    EXPECT_TRUE(notes[2].child("chord"));
+    EXPECT_EQ(pitchName(notes[1]), "E4");
+    // The half-note member of a quarter-note chord sounds on through the next note: voice 2.
+    pugi::xml_node member = notes[5];
+    EXPECT_STREQ(member.child_value("voice"), "2");
+    EXPECT_STREQ(member.child_value("type"), "half");
+    EXPECT_EQ(pitchName(member), "C5");
+    EXPECT_TRUE(x.measure(0, 1).child("backup"));
+    expectMeasuresFill(x, 384);
+}
+
+TEST(MusicXmlExport, EmptyMeasuresAreMeasureRestsInEveryPart)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    Track& t = *sheet.trackAt(0);
+    append(t, makeNote(0, kTypeWhole, kFlagRest));
+    append(t, makeNote(0, kTypeWhole));
+    Exported x;
+    exportSheet(sheet, x);
+    pugi::xml_node rest = x.measure(0, 1).child("note").child("rest");
+    ASSERT_TRUE(rest);
+    EXPECT_STREQ(rest.attribute("measure").value(), "yes");
+    // The second track has no notes: two measure rests to match the first.
+    EXPECT_EQ(x.notes(1).size(), 2u);
+    for (pugi::xml_node n : x.notes(1))
+        EXPECT_STREQ(n.child("rest").attribute("measure").value(), "yes");
+    expectMeasuresFill(x, 384);
+}
+
+TEST(MusicXmlExport, RepeatedMeasuresGetRepeatSignsWhenEveryTrackRepeatsThem)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    sheet.setTimeSignature(0); // 3/4
+    for (int k = 0; k < 2; ++k) {
+        Track& t = *sheet.trackAt(k);
+        for (int i = 0; i < 9; ++i)
+            append(t, makeNote(-i));
+        t.measureRepeats.set(2, true);
+    }
+    Exported x;
+    exportSheet(sheet, x);
+    for (int part = 0; part < 2; ++part) {
+        EXPECT_EQ(x.pitched(part).size(), 9u);
+        pugi::xml_node left = x.measure(part, 2).find_child_by_attribute("barline", "location", "left");
+        pugi::xml_node right = x.measure(part, 2).find_child_by_attribute("barline", "location", "right");
+        EXPECT_STREQ(left.child("repeat").attribute("direction").value(), "forward");
+        EXPECT_STREQ(right.child("repeat").attribute("direction").value(), "backward");
+        EXPECT_FALSE(x.measure(part, 1).child("barline"));
+    }
+    expectMeasuresFill(x, 288);
+
+    // When only one track repeats, the repeat is written out where it plays.
+    sheet.trackAt(1)->measureRepeats.clear();
+    Exported y;
+    exportSheet(sheet, y);
+    EXPECT_EQ(y.pitched(0).size(), 12u);
+    EXPECT_EQ(y.pitched(1).size(), 9u);
+    EXPECT_EQ(y.text.find("<repeat"), std::string::npos);
+    std::vector<std::string> played;
+    for (pugi::xml_node n : y.pitched(0))
+        played.push_back(pitchName(n));
+    EXPECT_EQ(std::vector<std::string>(played.begin() + 3, played.begin() + 9),
+              (std::vector<std::string>{"F4", "G4", "A4", "F4", "G4", "A4"}));
+}
+
+TEST(MusicXmlExport, NoteLoopsAreWrittenOutAsTheyPlay)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    append(t, makeNote(0));
+    append(t, makeNote(-1));
+    Note& loop = append(t, makeNote(-2));
+    loop.loopTo = 0;
+    loop.loopCount = 1;
+    append(t, makeNote(-3));
+    Exported x;
+    exportSheet(sheet, x);
+    std::vector<std::string> played;
+    for (pugi::xml_node n : x.pitched(0))
+        played.push_back(pitchName(n));
+    EXPECT_EQ(played, (std::vector<std::string>{"C4", "D4", "E4", "C4", "D4", "E4", "F4"}));
+}
+
+TEST(MusicXmlExport, PartsCarryNameProgramChannelLyricsAndTempo)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    Track& t = *sheet.trackAt(0);
+    t.name = "Lead";
+    t.tempo = 90;
+    Note n = makeNote(0);
+    n.iid = 24;
+    n.setLyric("la");
+    append(t, n);
+    Note bad = makeNote(-1);
+    bad.iid = 24;
+    bad.setLyric(std::string("caf\xE9\x01", 5)); // Latin-1 and a control character
+    append(t, bad);
+    Track& drums = *sheet.trackAt(1);
+    drums.percussive = 1;
+    Note snare;
+    snare.setNameFromKey(38);
+    snare.type = kTypeQuarter;
+    append(drums, snare);
+    Note hat;
+    hat.setNameFromKey(42);
+    hat.type = kTypeQuarter;
+    append(drums, hat);
+    Exported x;
+    exportSheet(sheet, x, "Song");
+    EXPECT_STREQ(x.score().child("work").child_value("work-title"), "Song");
+    pugi::xml_node p1 = x.score().child("part-list").find_child_by_attribute("score-part", "id", "P1");
+    EXPECT_STREQ(p1.child_value("part-name"), "Lead");
+    EXPECT_EQ(p1.child("midi-instrument").child("midi-program").text().as_int(), 25);
+    EXPECT_EQ(p1.child("midi-instrument").child("midi-channel").text().as_int(), 1);
+    pugi::xml_node p2 = x.score().child("part-list").find_child_by_attribute("score-part", "id", "P2");
+    EXPECT_STREQ(p2.child_value("part-name"), "Track 2");
+    std::map<std::string, int> unpitched;
+    for (pugi::xml_node mi : p2.children("midi-instrument")) {
+        EXPECT_EQ(mi.child("midi-channel").text().as_int(), 10);
+        unpitched[mi.attribute("id").value()] = mi.child("midi-unpitched").text().as_int();
+    }
+    EXPECT_EQ(unpitched.size(), 2u);
+    const auto drumNotes = x.pitched(1);
+    ASSERT_EQ(drumNotes.size(), 2u);
+    for (pugi::xml_node d : drumNotes) {
+        // Every head sits on the second line, as the sheet draws it.
+        EXPECT_STREQ(d.child("unpitched").child_value("display-step"), "G");
+        EXPECT_STREQ(d.child("unpitched").child_value("display-octave"), "4");
+    }
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(
+            unpitched[drumNotes[static_cast<std::size_t>(i)].child("instrument").attribute("id").value()],
+            soundingPitch(drums.noteAt(i), drums) + 1);
+
+    const auto lead = x.pitched(0);
+    EXPECT_STREQ(lead[0].child("lyric").child_value("text"), "la");
+    EXPECT_EQ(std::string(lead[1].child("lyric").child_value("text")), "caf\xC3\xA9 ");
+    pugi::xml_node sound = x.measure(0, 1).child("direction").child("sound");
+    EXPECT_EQ(sound.attribute("tempo").as_int(), 90);
+    EXPECT_EQ(x.measure(0, 1)
+                  .child("direction")
+                  .child("direction-type")
+                  .child("metronome")
+                  .child("per-minute")
+                  .text()
+                  .as_int(),
+              90);
+}
+
+TEST(MusicXmlExport, BarNotesOnMeasureLinesAreDrawnBarLines)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    sheet.setTimeSignature(0); // 3/4
+    Track& t = *sheet.trackAt(0);
+    for (int i = 0; i < 3; ++i)
+        append(t, makeNote(-i));
+    append(t, makeNote(0, kTypeBar));
+    for (int i = 0; i < 3; ++i)
+        append(t, makeNote(-i));
+    append(t, makeNote(0));
+    Exported x;
+    exportSheet(sheet, x);
+    pugi::xml_node bar = x.measure(0, 1).child("barline");
+    EXPECT_STREQ(bar.child_value("bar-style"), "regular");
+    EXPECT_STREQ(bar.attribute("location").value(), "right");
+    EXPECT_FALSE(x.measure(0, 2).child("barline"));
+    EXPECT_STREQ(x.measure(0, 3).child("barline").child_value("bar-style"), "light-heavy");
+    expectMeasuresFill(x, 288);
+
+    // A Bar note inside a measure stands where it is drawn, between the notes around it.
+    Note bar2 = makeNote(0, kTypeBar);
+    t.insertNote(bar2, 1); // after the first quarter
+    Exported y;
+    exportSheet(sheet, y);
+    std::vector<std::string> order;
+    for (pugi::xml_node e : y.measure(0, 1).children())
+        if (std::string(e.name()) == "note" || std::string(e.name()) == "barline")
+            order.push_back(std::string(e.name()) + (e.attribute("location")
+                                                         ? std::string(":") + e.attribute("location").value()
+                                                         : ""));
+    EXPECT_EQ(order, (std::vector<std::string>{"note", "barline:middle", "note", "note", "barline:right"}));
+    expectMeasuresFill(y, 288);
+}
+
+TEST(MusicXmlExport, TablatureNotesCarryTheStringAndFretTheSheetShows)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    t.drawmode = kDrawTablature;
+    append(t, makeNote(-2));                         // E above middle C: the open top string
+    append(t, makeNote(3));                          // G below it: the open G string
+    append(t, makeNote(-3));                         // F: first fret of the top string
+    append(t, makeNote(1, kTypeQuarter, kFlagFlat)); // B flat: first fret of the B string
+    Exported x;
+    exportSheet(sheet, x);
+    std::vector<std::string> frets;
+    for (pugi::xml_node n : x.pitched(0)) {
+        pugi::xml_node tech = n.child("notations").child("technical");
+        frets.push_back(std::string(tech.child_value("string")) + ":" + tech.child_value("fret"));
+    }
+    // B flat is the third fret of the G string: the sheet finds the first string within four
+    // frets, from the top.
+    EXPECT_EQ(frets, (std::vector<std::string>{"1:0", "3:0", "1:1", "3:3"}));
+}
+
+} // namespace
+} // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+TEST(MusicXmlExport, ARunawayLoopIsRefusedWithAMessageInsteadOfAnEndlessFile)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    Track& t = *sheet.trackAt(1);
+    for (int i = 0; i < 8; ++i)
+        testing::append(t, testing::makeNote(-i));
+    t.noteAt(7).loopTo = 0;
+    t.noteAt(7).loopCount = 1'000'000;
+    std::string text;
+    std::string error;
+    EXPECT_FALSE(musicXmlText(sheet, "Loop", text, error));
+    EXPECT_NE(error.find("track 2"), std::string::npos) << error;
+    EXPECT_NE(error.find("too many"), std::string::npos) << error;
+    const FileResult written = exportMusicXml(sheet, "Loop", "/nonexistent-folder/never.musicxml");
+    EXPECT_FALSE(written.ok);
+    EXPECT_NE(written.error.find("too many"), std::string::npos) << written.error;
+
+    // A sheet without tracks has no part to write.
+    sheet.removeAllTracks();
+    EXPECT_FALSE(musicXmlText(sheet, "None", text, error));
+    EXPECT_NE(error.find("no tracks"), std::string::npos) << error;
+}
+
+TEST(MusicXmlExport, ChordLinksAndKeysOutOfRangeExportWithoutHarm)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    Note high = testing::makeNote(0, kTypeQuarter, kFlagSharp);
+    high.midi = 127; // sharpened above the keyboard
+    testing::append(t, high);
+    Note odd = testing::makeNote(0);
+    odd.midi = 100; // a stored key that kept another clef's offset
+    testing::append(t, odd);
+    Note orphan = testing::makeNote(1);
+    orphan.chordparent = 40; // points past the track
+    t.insertNote(orphan, t.count);
+    t.rebuildChordLists();
+    testing::Exported x;
+    testing::exportSheet(sheet, x);
+    const auto notes = x.pitched(0);
+    // The key above 127 does not sound, so it is a rest; the odd key is spelled by its own
+    // pitch; the member whose root is missing plays nothing, as in the MIDI file.
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_TRUE(x.notes(0)[0].child("rest"));
+    EXPECT_EQ(testing::pitchName(notes[0]), "E7");
+}
+
+} // namespace
+} // namespace tonvela

@@ -1,0 +1,384 @@
+// Exported files against readers that are not ours: the MusicXML schema through xmllint, and
+// MuseScore 3, whose MIDI rendering of the export must play the notes of the sheet's own MIDI
+// file (both read back with midicsv).
+
+#include "interchange_test_support.h"
+
+#include "interchange/mxl_container_write.h"
+#include "playback/midi_file_writer.h"
+#include "score/sheet_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <tuple>
+
+namespace tonvela {
+namespace {
+
+using testing::append;
+using testing::appendChord;
+using testing::makeNote;
+using testing::runCommand;
+using testing::TempDir;
+
+const std::string kSchema = std::string(TONVELA_TEST_DATA) + "/musicxml/schema/musicxml.xsd";
+
+// One sounding note as a MIDI file plays it: key, onset and length in seconds.
+struct Played {
+    int key = 0;
+    double onset = 0;
+    double length = 0;
+};
+
+// The notes of a MIDI file as midicsv reads it, tempo changes followed.
+std::vector<Played> playedNotes(const std::string& midiPath, std::string& problem)
+{
+    std::string csv;
+    if (runCommand("midicsv '" + midiPath + "'", csv) != 0) {
+        problem = "midicsv failed: " + csv;
+        return {};
+    }
+    struct Event {
+        int track, tick, channel, key;
+        bool on;
+    };
+    int division = 96;
+    std::vector<std::pair<int, int>> tempos{{0, 500000}};
+    std::vector<Event> events;
+    std::istringstream in(csv);
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> f;
+        std::istringstream ls(line);
+        for (std::string w; std::getline(ls, w, ',');)
+            f.push_back(w.substr(w.find_first_not_of(' ')));
+        if (f.size() < 3)
+            continue;
+        if (f[2] == "Header" && f.size() >= 6)
+            division = std::stoi(f[5]);
+        else if (f[2] == "Tempo" && f.size() >= 4)
+            tempos.emplace_back(std::stoi(f[1]), std::stoi(f[3]));
+        else if ((f[2] == "Note_on_c" || f[2] == "Note_off_c") && f.size() >= 6)
+            events.push_back({std::stoi(f[0]), std::stoi(f[1]), std::stoi(f[3]), std::stoi(f[4]),
+                              f[2] == "Note_on_c" && std::stoi(f[5]) > 0});
+    }
+    std::stable_sort(tempos.begin(), tempos.end());
+    const auto seconds = [&](int tick) {
+        double s = 0;
+        int last = 0;
+        int us = 500000;
+        for (const auto& [t, u] : tempos) {
+            if (t > tick)
+                break;
+            s += static_cast<double>(t - last) * us / division;
+            last = t;
+            us = u;
+        }
+        return (s + static_cast<double>(tick - last) * us / division) / 1e6;
+    };
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
+        return a.tick != b.tick ? a.tick < b.tick : (!a.on && b.on);
+    });
+    std::map<std::tuple<int, int, int>, int> sounding;
+    std::vector<Played> out;
+    for (const Event& e : events) {
+        const auto k = std::make_tuple(e.track, e.channel, e.key);
+        if (e.on) {
+            sounding[k] = e.tick;
+        } else if (auto it = sounding.find(k); it != sounding.end()) {
+            out.push_back({e.key, seconds(it->second), seconds(e.tick) - seconds(it->second)});
+            sounding.erase(it);
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const Played& a, const Played& b) {
+        return a.onset != b.onset ? a.onset < b.onset : a.key < b.key;
+    });
+    return out;
+}
+
+// Both lists hold the same notes: the same keys at the same onsets for the same lengths, within
+// a tolerance for the two files' tick grids and MuseScore's habit of ending a note a tick early.
+void expectSameNotes(const std::vector<Played>& ours, const std::vector<Played>& theirs,
+                     const std::string& what)
+{
+    constexpr double kTolerance = 0.012;
+    std::vector<bool> used(theirs.size(), false);
+    int missing = 0;
+    std::ostringstream report;
+    for (const Played& p : ours) {
+        bool found = false;
+        for (std::size_t k = 0; k < theirs.size() && !found; ++k) {
+            const Played& q = theirs[k];
+            if (!used[k] && q.key == p.key && std::abs(q.onset - p.onset) < kTolerance &&
+                std::abs(q.length - p.length) < kTolerance) {
+                used[k] = true;
+                found = true;
+            }
+        }
+        if (!found && ++missing <= 8)
+            report << "  not played by MuseScore: key " << p.key << " at " << p.onset << " s for " << p.length
+                   << " s\n";
+    }
+    for (std::size_t k = 0; k < theirs.size(); ++k)
+        if (!used[k] && ++missing <= 16)
+            report << "  only in MuseScore: key " << theirs[k].key << " at " << theirs[k].onset << " s for "
+                   << theirs[k].length << " s\n";
+    EXPECT_EQ(missing, 0) << what << ": " << ours.size() << " notes in the sheet's MIDI file, "
+                          << theirs.size() << " in MuseScore's\n"
+                          << report.str();
+    EXPECT_FALSE(ours.empty()) << what;
+}
+
+// Skips the rest of a test when MuseScore or midicsv is not there.
+#define REQUIRE_MUSESCORE()                                                                                  \
+    do {                                                                                                     \
+        std::string why;                                                                                     \
+        if (museScoreMissing(why))                                                                           \
+            GTEST_SKIP() << why;                                                                             \
+    } while (0)
+
+class MusicXmlReadersTest : public ::testing::Test {
+  protected:
+    // MuseScore 3 converts the file to MIDI headless, with its settings kept in the test folder.
+    bool museScoreMidi(const std::string& in, const std::string& out, std::string& log) const
+    {
+        const std::string home = tmp.path("home");
+        const std::string cmd = "mkdir -p '" + home + "/run' && chmod 700 '" + home + "/run' && HOME='" +
+                                home + "' XDG_CONFIG_HOME='" + home + "/config' XDG_DATA_HOME='" + home +
+                                "/data' XDG_CACHE_HOME='" + home + "/cache' XDG_RUNTIME_DIR='" + home +
+                                "/run' QT_QPA_PLATFORM=offscreen timeout 180 mscore3 -o '" + out + "' '" +
+                                in + "'";
+        return runCommand(cmd, log) == 0 && std::filesystem::exists(out);
+    }
+
+    void expectValid(const std::string& file) const
+    {
+        std::string log;
+        EXPECT_EQ(runCommand("xmllint --noout --nonet --schema '" + kSchema + "' '" + file + "'", log), 0)
+            << file << "\n"
+            << log;
+    }
+
+    // The sheet's MIDI file and MuseScore's reading of its MusicXML export play the same notes.
+    void expectMuseScorePlaysTheSheet(const SheetDocument& sheet, const std::string& name,
+                                      bool compressed = false)
+    {
+        const std::string xml = tmp.path(name + (compressed ? ".mxl" : ".musicxml"));
+        const FileResult written =
+            compressed ? exportMxl(sheet, name, xml) : exportMusicXml(sheet, name, xml);
+        ASSERT_TRUE(written.ok) << written.error;
+        const std::string ours = tmp.path(name + ".mid");
+        ASSERT_TRUE(writeMidiFile(sheet, ours).ok);
+        const std::string theirs = tmp.path(name + "-musescore.mid");
+        std::string log;
+        ASSERT_TRUE(museScoreMidi(xml, theirs, log)) << log;
+        std::string problem;
+        const auto a = playedNotes(ours, problem);
+        const auto b = playedNotes(theirs, problem);
+        ASSERT_TRUE(problem.empty()) << problem;
+        expectSameNotes(a, b, name);
+    }
+
+    void SetUp() override
+    {
+        if (!testing::haveTool("xmllint"))
+            GTEST_SKIP() << "xmllint is not installed (scripts/setup.sh installs libxml2-utils)";
+    }
+
+    static bool museScoreMissing(std::string& why)
+    {
+        if (!testing::haveTool("mscore3"))
+            why = "mscore3 is not installed (scripts/setup.sh installs musescore3)";
+        else if (!testing::haveTool("midicsv"))
+            why = "midicsv is not installed (scripts/setup.sh installs it)";
+        return !why.empty();
+    }
+
+    TempDir tmp;
+};
+
+// A track of the given staff kind with a bit of everything the export writes: a key signature,
+// accidentals, chords, a member of another length, dotted and tied notes, a note over the bar
+// line, rests, a triplet mark, a lyric and a repeated measure.
+void fillVariedTrack(Track& t, int seed)
+{
+    const int shift = seed % 3;
+    append(t, makeNote(-shift, kTypeQuarter, kFlagDot));
+    append(t, makeNote(-1 - shift, kTypeEighth, kFlagSharp));
+    appendChord(t, {makeNote(0 - shift, kTypeHalf), makeNote(-2 - shift, kTypeHalf),
+                    makeNote(-4 - shift, kTypeHalf)});
+    append(t, makeNote(1, kTypeQuarter, kFlagTie)).setLyric("tie");
+    append(t, makeNote(1, kTypeQuarter, kFlagTie));
+    append(t, makeNote(-3, kTypeEighth, kFlagRest));
+    append(t, makeNote(-3, kTypeEighth, kFlagFlat | kFlagTriplet));
+    appendChord(t, {makeNote(2, kTypeQuarter), makeNote(-5, kTypeHalf)});
+    append(t, makeNote(-2, kTypeSixteenth));
+    append(t, makeNote(-1, kTypeSixteenth, kFlagNatural));
+    append(t, makeNote(0, kTypeEighth));
+    append(t, makeNote(3, kTypeHalf)); // runs over the bar line in 4/4
+    append(t, makeNote(0, kTypeQuarter, kFlagRest));
+    append(t, makeNote(4, kTypeThirtySecond, kFlagDot));
+    append(t, makeNote(5, kTypeThirtySecond));
+    append(t, makeNote(-6, kTypeEighth, kFlagDot));
+    append(t, makeNote(-7, kTypeWhole));
+    // A tied chord: playback holds the root on and does not strike the second chord's members.
+    appendChord(t, {makeNote(0, kTypeHalf, kFlagTie), makeNote(-2, kTypeHalf, kFlagTie)});
+    appendChord(t, {makeNote(0, kTypeQuarter, kFlagTie), makeNote(-4, kTypeQuarter)});
+    t.measureRepeats.set(2, true);
+}
+
+void makeVariedSheet(SheetDocument& sheet, int keyIndex, int timeEntry)
+{
+    sheet.setTrackCount(5);
+    sheet.setTimeSignature(timeEntry);
+    const int kinds[5] = {kDrawGClef, kDrawFClef, kDrawG2Clef, kDrawGClef, kDrawTablature};
+    for (int k = 0; k < 5; ++k) {
+        Track& t = *sheet.trackAt(k);
+        t.drawmode = static_cast<uint8_t>(kinds[k]);
+        t.percussive = k == 3 ? 1 : 0;
+        t.setKeyIndex(keyIndex);
+        fillVariedTrack(t, k);
+        for (int i = 0; i < t.count; ++i)
+            t.noteAt(i).iid = 8 * k;
+    }
+}
+
+TEST_F(MusicXmlReadersTest, ExportsOfEveryStaffKindValidateAgainstTheSchema)
+{
+    int n = 0;
+    for (int key : {7, 2, 12})
+        for (int time : {1, 0, 7}) {
+            SheetDocument sheet;
+            makeVariedSheet(sheet, key, time);
+            const std::string file = tmp.path("varied" + std::to_string(n++) + ".musicxml");
+            ASSERT_TRUE(exportMusicXml(sheet, "Varied", file).ok);
+            expectValid(file);
+        }
+    SheetDocument empty;
+    ASSERT_TRUE(exportMusicXml(empty, "Empty", tmp.path("empty.musicxml")).ok);
+    expectValid(tmp.path("empty.musicxml"));
+}
+
+TEST_F(MusicXmlReadersTest, ExportsOfTheExamplesValidate)
+{
+    int checked = 0;
+    for (const auto& e : std::filesystem::directory_iterator(std::string(TONVELA_SOURCE_DIR) + "/examples")) {
+        SheetDocument sheet;
+        if (e.path().extension() != ".shd" ||
+            !loadSheet(sheet, e.path().filename().string(), e.path().string()).ok())
+            continue;
+        const std::string file = tmp.path(e.path().stem().string() + ".musicxml");
+        ASSERT_TRUE(exportMusicXml(sheet, sheetTitleOf(sheet), file).ok);
+        expectValid(file);
+        ++checked;
+    }
+    EXPECT_GE(checked, 3);
+}
+
+TEST_F(MusicXmlReadersTest, MuseScorePlaysTheExamplesAsTheSheetsMidiFileDoes)
+{
+    REQUIRE_MUSESCORE();
+    for (const auto& e : std::filesystem::directory_iterator(std::string(TONVELA_SOURCE_DIR) + "/examples")) {
+        SheetDocument sheet;
+        if (e.path().extension() != ".shd" ||
+            !loadSheet(sheet, e.path().filename().string(), e.path().string()).ok())
+            continue;
+        expectMuseScorePlaysTheSheet(sheet, e.path().stem().string());
+    }
+}
+
+TEST_F(MusicXmlReadersTest, MuseScorePlaysVariedSheetsOfEveryStaffKindAsTheSheetDoes)
+{
+    REQUIRE_MUSESCORE();
+    struct Case {
+        int key, time;
+        bool unfoldRepeats;
+    };
+    int n = 0;
+    for (const Case& c : {Case{7, 1, false}, Case{4, 0, false}, Case{10, 7, true}}) {
+        SheetDocument sheet;
+        makeVariedSheet(sheet, c.key, c.time);
+        if (c.unfoldRepeats)
+            sheet.trackAt(0)->measureRepeats.clear(); // the tracks differ: written out
+        expectMuseScorePlaysTheSheet(sheet, "varied" + std::to_string(n++));
+    }
+}
+
+TEST_F(MusicXmlReadersTest, MuseScorePlaysATempoOtherThan120AndANoteLoop)
+{
+    REQUIRE_MUSESCORE();
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    for (int k = 0; k < 2; ++k) {
+        Track& t = *sheet.trackAt(k);
+        t.tempo = 84;
+        for (int i = 0; i < 6; ++i)
+            append(t, makeNote(-i - 2 * k, i % 2 ? kTypeEighth : kTypeQuarter));
+    }
+    sheet.trackAt(1)->noteAt(3).loopTo = 1;
+    sheet.trackAt(1)->noteAt(3).loopCount = 2;
+    expectMuseScorePlaysTheSheet(sheet, "tempo-loop");
+}
+
+TEST_F(MusicXmlReadersTest, BarNotesInsideAndOnMeasureLinesValidateAndPlayAsTheSheet)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    for (int k = 0; k < 2; ++k) {
+        Track& t = *sheet.trackAt(k);
+        t.drawmode = k == 0 ? kDrawGClef : kDrawFClef;
+        append(t, makeNote(-k, kTypeHalf));
+        append(t, makeNote(0, kTypeBar)); // inside the first measure
+        for (int i = 0; i < 6; ++i)
+            append(t, makeNote(-i, kTypeQuarter, i == 5 ? kFlagTie : 0));
+        append(t, makeNote(-5, kTypeQuarter, kFlagTie));
+        append(t, makeNote(0, kTypeBar)); // on a measure line
+        append(t, makeNote(-2, kTypeWhole));
+    }
+    const std::string file = tmp.path("bars.musicxml");
+    ASSERT_TRUE(exportMusicXml(sheet, "Bars", file).ok);
+    expectValid(file);
+    std::string text;
+    std::string error;
+    ASSERT_TRUE(musicXmlText(sheet, "Bars", text, error));
+    EXPECT_NE(text.find("location=\"middle\""), std::string::npos);
+    REQUIRE_MUSESCORE();
+    expectMuseScorePlaysTheSheet(sheet, "bars");
+}
+
+TEST_F(MusicXmlReadersTest, CompressedFileHoldsTheContainerAndMuseScoreReadsIt)
+{
+    SheetDocument sheet;
+    makeVariedSheet(sheet, 5, 1);
+    const std::string file = tmp.path("song.mxl");
+    ASSERT_TRUE(exportMxl(sheet, "Song", file).ok);
+    std::string listing;
+    ASSERT_EQ(runCommand("unzip -Z1 '" + file + "'", listing), 0) << listing;
+    EXPECT_EQ(listing, std::string("mimetype\nMETA-INF/container.xml\n") + kMxlScoreName + "\n");
+    std::string mime;
+    ASSERT_EQ(runCommand("unzip -p '" + file + "' mimetype", mime), 0);
+    EXPECT_EQ(mime, "application/vnd.recordare.musicxml");
+    std::string method;
+    ASSERT_EQ(runCommand("unzip -Zv '" + file + "' mimetype | grep -i 'compression method'", method), 0);
+    EXPECT_NE(method.find("none (stored)"), std::string::npos) << method;
+    std::string container;
+    ASSERT_EQ(runCommand("unzip -p '" + file + "' META-INF/container.xml", container), 0);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(container.c_str()));
+    EXPECT_STREQ(doc.child("container").child("rootfiles").child("rootfile").attribute("full-path").value(),
+                 kMxlScoreName);
+    std::string score;
+    ASSERT_EQ(
+        runCommand("unzip -p '" + file + "' " + kMxlScoreName + " > '" + tmp.path("inner.musicxml") + "'",
+                   score),
+        0);
+    expectValid(tmp.path("inner.musicxml"));
+
+    REQUIRE_MUSESCORE();
+    expectMuseScorePlaysTheSheet(sheet, "compressed", true);
+}
+
+} // namespace
+} // namespace tonvela
