@@ -88,9 +88,10 @@ void SheetDrawing::drawRowRepeats(const StaffRow& row, const Track& t, int start
         // Carried over a staff break: it ends after its last note on this row.
         thinX = std::min(thinX, afterLast);
     } else {
-        const int place = std::max(0, rec.x) / mw;
-        if (place + 1 < mpr)
-            thinX = std::min(thinX, std::max((place + 1) * mw, afterLast));
+        // The measure's place on the row ends before the staff's end when measures follow it.
+        const int placeEnd = (rec.startsRow ? 0 : std::max(0, rec.x)) + (rec.width > 0 ? rec.width : mw);
+        if (placeEnd < mpr * mw)
+            thinX = std::min(thinX, std::max(placeEnd, afterLast));
     }
     drawRepeatSign(row, thinX, true, tablature);
 }

@@ -498,7 +498,6 @@ void SheetDrawing::drawNoteDecorations(const StaffRow& row, Track& t, int index,
 void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note, bool hovered)
 {
     const int top = row.top;
-    const int d = row.spacing;
     if (note.type == kTypeStaffBreak)
         return;
     if (note.type == kTypeMark1740 && note.selected)
@@ -515,13 +514,7 @@ void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note, bool hove
         if (note.line < -4)
             drawLedgerAbove(row, note.layout.x + 2);
     }
-    if (note.lyrictext() && !note.lyrictext()->empty()) {
-        font(m_view.zoom() >= 0.8f ? m_tools.mediumBold : m_tools.smallBold);
-        textColor(kBlack);
-        const int x = sc(note.layout.x);
-        const int y = sc(7 * d + top);
-        m_canvas.drawTextInRect(x, y, x + 300, y + 24, *note.lyrictext());
-    }
+    drawLyric(row, note);
 }
 
 void SheetDrawing::drawTablatureNote(const StaffRow& row, Track& t, int index, int n)

@@ -97,6 +97,8 @@ class SheetDrawing {
     void skipRow(const StaffRow& row, int& p, int n, bool onScreen) const;
     void drawTies(Track& track, int from, int to, int n);
     void decorate(const StaffRow& row, Track& track, Note& note, bool hovered);
+    // The note's lyric under the row (lyric_spacing.cpp), in a rectangle that holds it whole.
+    void drawLyric(const StaffRow& row, const Note& note);
     void drawGlyphPass(int lastRow);
     void drawNoteGlyphs(const Note& note, bool hovered);
     // What the pointer shows (pointer_overlay.cpp), never on paper: the drag rectangle under

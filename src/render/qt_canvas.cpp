@@ -18,9 +18,6 @@ QColor qtColor(Color c)
     return QColor(c.r, c.g, c.b);
 }
 
-// A GDI font height is the character cell height; Arial's em is about 0.87 of its cell.
-constexpr double kEmPerCell = 0.87;
-
 QString arialFamily()
 {
     static const QString family = [] {
@@ -77,7 +74,7 @@ void QtCanvas::setNoBrush()
 void QtCanvas::setFont(const Font& font)
 {
     QFont f(arialFamily());
-    f.setPixelSize(std::max(1, static_cast<int>(std::lround(font.height * kEmPerCell))));
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(font.height * kFontEmPerCell))));
     f.setBold(font.bold);
     f.setHintingPreference(QFont::PreferNoHinting);
     m_painter.setFont(f);
