@@ -20,6 +20,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -49,7 +50,8 @@ void BM_PrintSixTracksOfTenThousandNotesToPdf(benchmark::State& state)
     }
     state.counters["pages"] = result.pages;
     state.counters["MB"] = static_cast<double>(QFileInfo(QString::fromStdString(path)).size()) / 1e6;
-    QFile::remove(QString::fromStdString(path));
+    if (!std::getenv("TONVELA_KEEP_BENCH_PDF"))
+        QFile::remove(QString::fromStdString(path));
 }
 BENCHMARK(BM_PrintSixTracksOfTenThousandNotesToPdf)
     ->Unit(benchmark::kMillisecond)

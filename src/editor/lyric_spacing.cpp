@@ -159,12 +159,14 @@ void raiseLyricSpans(const Track& t, int laid, const std::vector<int>& needs, in
         }
         if (!needy)
             continue;
-        const double plain = kinds > 0 ? static_cast<double>(std::max(plainSpan, 0)) / static_cast<double>(kinds) : 0;
+        const double plain =
+            kinds > 0 ? static_cast<double>(std::max(plainSpan, 0)) / static_cast<double>(kinds) : 0;
         double extra = 0;
         for (int i = first; i < end; ++i) {
             if (t.rootOf(i, n) != -1 || t.noteAt(i).type == kTypeStaffBreak)
                 continue;
-            extra += std::max(0.0, needs[static_cast<std::size_t>(i)] - kindWidthOf(t.noteAt(i).type) * plain);
+            extra +=
+                std::max(0.0, needs[static_cast<std::size_t>(i)] - kindWidthOf(t.noteAt(i).type) * plain);
         }
         int& out = spans[static_cast<std::size_t>(m)];
         out = std::max(out, static_cast<int>(std::ceil(extra)));
@@ -204,7 +206,8 @@ bool justifyAroundLyrics(Track& t, int from, int to, int w, const std::vector<in
         for (int i = from; i < n && enough; ++i) {
             const Note& note = t.noteAt(i);
             if (note.chordparent == -1 && note.type != kTypeStaffBreak)
-                enough = static_cast<int>(kindWidthOf(note.type) * plain) >= needs[static_cast<std::size_t>(i)];
+                enough =
+                    static_cast<int>(kindWidthOf(note.type) * plain) >= needs[static_cast<std::size_t>(i)];
         }
         if (enough)
             return false;
@@ -217,7 +220,8 @@ bool justifyAroundLyrics(Track& t, int from, int to, int w, const std::vector<in
             const Note& note = t.noteAt(i);
             if (note.chordparent != -1 || note.type == kTypeStaffBreak)
                 continue;
-            sum += std::max(static_cast<double>(needs[static_cast<std::size_t>(i)]), kindWidthOf(note.type) * f);
+            sum +=
+                std::max(static_cast<double>(needs[static_cast<std::size_t>(i)]), kindWidthOf(note.type) * f);
         }
         return sum;
     };

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTransform>
@@ -241,25 +242,53 @@ const GlyphShapes& shapes()
     return kShapes;
 }
 
+// True when the painter draws a PDF page. There a glyph's parts are filled and traced with a
+// hairline of their colour, pen and brush set once per glyph (paintGlyph): Qt then writes the
+// outlines in the glyph's own units under one transform per glyph instead of in page units, so
+// every instance of a glyph is the same bytes and the page's stream compresses to a fraction.
+bool onPdfPage(const QPainter& painter)
+{
+    const QPaintEngine* engine = painter.paintEngine();
+    return engine && engine->type() == QPaintEngine::Pdf;
+}
+
+void fillGlyphPath(QPainter& painter, const QPainterPath& path, const QColor& color)
+{
+    if (onPdfPage(painter))
+        painter.drawPath(path);
+    else
+        painter.fillPath(path, color);
+}
+
+void fillGlyphRect(QPainter& painter, const QRectF& rect, const QColor& color)
+{
+    if (onPdfPage(painter))
+        painter.drawRect(rect);
+    else
+        painter.fillRect(rect, color);
+}
+
 void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor& color)
 {
     // Stems are at least one device pixel wide so they stay visible at small zooms.
     const double stemWidth = std::max(1.1, 1.0 / scale);
     if (s.whole) {
-        painter.fillPath(wholeHead(), color);
+        fillGlyphPath(painter, wholeHead(), color);
         return;
     }
     if (s.down) {
-        painter.fillPath(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY),
-                         color);
-        painter.fillRect(QRectF(3.0 - stemWidth / 2, kDownHeadY + 1, stemWidth, 29 - kDownHeadY - 1), color);
+        fillGlyphPath(painter,
+                      s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY), color);
+        fillGlyphRect(painter, QRectF(3.0 - stemWidth / 2, kDownHeadY + 1, stemWidth, 29 - kDownHeadY - 1),
+                      color);
         for (int f = 0; f < s.flags; ++f)
-            painter.fillPath(flagDown(29.5 - 5.5 * f), color);
+            fillGlyphPath(painter, flagDown(29.5 - 5.5 * f), color);
     } else {
-        painter.fillPath(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY), color);
-        painter.fillRect(QRectF(12.0 - stemWidth / 2, 1, stemWidth, kUpHeadY - 2), color);
+        fillGlyphPath(painter, s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY),
+                      color);
+        fillGlyphRect(painter, QRectF(12.0 - stemWidth / 2, 1, stemWidth, kUpHeadY - 2), color);
         for (int f = 0; f < s.flags; ++f)
-            painter.fillPath(flagUp(0.5 + 5.5 * f), color);
+            fillGlyphPath(painter, flagUp(0.5 + 5.5 * f), color);
     }
 }
 
@@ -274,6 +303,10 @@ void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, 
     painter.setPen(Qt::NoPen);
     painter.translate(x, y);
     painter.scale(scale, scale);
+    if (onPdfPage(painter)) {
+        painter.setPen(QPen(color, 0.01));
+        painter.setBrush(color);
+    }
     NoteShape note;
     if (noteShape(glyph, note)) {
         paintNote(painter, note, scale, color);
@@ -281,7 +314,7 @@ void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, 
         const auto& paths = shapes().paths;
         const auto it = paths.find(glyph);
         if (it != paths.end())
-            painter.fillPath(it->second, color);
+            fillGlyphPath(painter, it->second, color);
     }
     painter.restore();
 }

@@ -3,8 +3,8 @@
 #include "editor/print_paging.h"
 #include "render/qt_canvas.h"
 
-#include <QByteArray>
 #include <QBuffer>
+#include <QByteArray>
 #include <QPainter>
 #include <QSvgGenerator>
 
@@ -62,6 +62,7 @@ class SvgPrinter : public Printer {
 
 // Prints the sheet of the view to SVG files through the print paging; `files` receives the
 // names written.
-PrintResult printViewToSvg(SheetViewState& view, const std::string& path, std::vector<std::string>* files = nullptr);
+PrintResult printViewToSvg(SheetViewState& view, const std::string& path,
+                           std::vector<std::string>* files = nullptr);
 
 } // namespace tonvela

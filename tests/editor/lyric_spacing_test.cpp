@@ -18,8 +18,8 @@ using testing::addNote;
 using Kind = RecordingCanvas::Kind;
 using Call = RecordingCanvas::Call;
 
-constexpr const char* kLongSyllables[] = {"Hal", "le", "lu", "jah,", "won", "der", "ful", "ev",
-                                          "er", "last", "ing,", "glo", "rious", "WM", "mmm", "Ößé"};
+constexpr const char* kLongSyllables[] = {"Hal", "le",   "lu",   "jah,", "won",   "der", "ful", "ev",
+                                          "er",  "last", "ing,", "glo",  "rious", "WM",  "mmm", "Ößé"};
 
 class LyricSpacingTest : public ::testing::Test {
   protected:
@@ -54,7 +54,8 @@ class LyricSpacingTest : public ::testing::Test {
         for (const Call& c : canvas.callsOf(Kind::TextInRect))
             rows[c.v[1]].push_back(c);
         for (auto& [top, calls] : rows)
-            std::sort(calls.begin(), calls.end(), [](const Call& a, const Call& b) { return a.v[0] < b.v[0]; });
+            std::sort(calls.begin(), calls.end(),
+                      [](const Call& a, const Call& b) { return a.v[0] < b.v[0]; });
         return rows;
     }
     // Note x positions of a track, in order.
@@ -88,8 +89,8 @@ TEST_F(LyricSpacingTest, NoTwoSyllablesOfARowTouchOnTightEighths)
                 for (std::size_t k = 1; k < calls.size(); ++k) {
                     const Call& a = calls[k - 1];
                     const int end = a.v[0] + lyricTextWidth(a.text, a.font);
-                    EXPECT_LT(end, calls[k].v[0]) << "\"" << a.text << "\" runs into \"" << calls[k].text << "\" at "
-                                                  << a.v[0] << " on the row at " << top;
+                    EXPECT_LT(end, calls[k].v[0]) << "\"" << a.text << "\" runs into \"" << calls[k].text
+                                                  << "\" at " << a.v[0] << " on the row at " << top;
                 }
             }
             EXPECT_EQ(drawn, 48);

@@ -40,12 +40,20 @@ class LyricMetricsTest : public ::testing::Test {
 
 std::vector<std::string> samples()
 {
-    std::vector<std::string> out = {"Hallelujah", "won-", "der-", "ful,", "WWWW", "mmm", "iiii", "Lord!",
-                                    "\xC3\x96\xC3\x9F\xC3\xA9",  // accented letters
-                                    "\xE2\x80\x94\xE2\x80\xA6",  // dash and ellipsis
-                                    "\xE6\xAD\x8C",              // an ideograph
-                                    "\xE9t\xE9",                 // Latin-1 bytes
-                                    "gypsy jug quay", "A long line of words sung to one note"};
+    std::vector<std::string> out = {"Hallelujah",
+                                    "won-",
+                                    "der-",
+                                    "ful,",
+                                    "WWWW",
+                                    "mmm",
+                                    "iiii",
+                                    "Lord!",
+                                    "\xC3\x96\xC3\x9F\xC3\xA9", // accented letters
+                                    "\xE2\x80\x94\xE2\x80\xA6", // dash and ellipsis
+                                    "\xE6\xAD\x8C",             // an ideograph
+                                    "\xE9t\xE9",                // Latin-1 bytes
+                                    "gypsy jug quay",
+                                    "A long line of words sung to one note"};
     for (int c = 32; c < 127; ++c)
         out.emplace_back(1, static_cast<char>(c));
     return out;
@@ -97,8 +105,8 @@ TEST_F(LyricMetricsTest, DescendersAreDrawnWholeAtLargeZooms)
         const QImage image = renderView(view);
         int lowestInk = -1;
         for (int y = r.v[1]; y < std::min(image.height(), r.v[1] + 200); ++y)
-            for (int x = r.v[0]; x < std::min(image.width(), r.v[0] + static_cast<int>(qt.horizontalAdvance("gjpqy")));
-                 ++x)
+            for (int x = r.v[0];
+                 x < std::min(image.width(), r.v[0] + static_cast<int>(qt.horizontalAdvance("gjpqy"))); ++x)
                 if (qGray(image.pixel(x, y)) < 128)
                     lowestInk = y;
         // The descenders reach at least 60 % of the way down to the font's descent.
