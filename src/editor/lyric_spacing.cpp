@@ -278,11 +278,28 @@ void SheetDrawing::drawLyric(const StaffRow& row, const Note& note)
     font(f);
     textColor(kBlack);
     const int x = sc(note.layout.x);
-    const int y = sc(7 * row.spacing + row.top);
+    const int top = sc(7 * row.spacing + row.top);
+    const int textWidth = lyricTextWidth(*text, f);
     // 300 x 24 device units, grown to the text and the font where they need more, so no
     // letter is ever cut: neither the descenders at a large zoom nor the end of a long syllable.
-    const int width = std::max(300, lyricTextWidth(*text, f) + 2);
+    const int width = std::max(300, textWidth + 2);
     const int height = std::max(24, lyricLineHeight(f));
+    // The layout gives syllables their room; where a row is too short for a measure's
+    // syllables (a narrow window at a large zoom), one that would run into the syllable before
+    // it goes on the first line below with room (of three; with none, where the least runs
+    // over).
+    if (top != m_lyricTop) {
+        m_lyricTop = top;
+        std::fill(std::begin(m_lyricEnd), std::end(m_lyricEnd), -1000000);
+    }
+    int line = 0;
+    while (line < kLyricLines && x < m_lyricEnd[line])
+        ++line;
+    if (line == kLyricLines)
+        line = static_cast<int>(std::min_element(std::begin(m_lyricEnd), std::end(m_lyricEnd)) -
+                                std::begin(m_lyricEnd));
+    m_lyricEnd[line] = x + textWidth + std::max(1, sc(kLyricGap / 2));
+    const int y = top + line * lyricLineHeight(f);
     m_canvas.drawTextInRect(x, y, x + width, y + height, *text);
 }
 

@@ -117,6 +117,12 @@ class SheetDrawing {
     bool m_fontSet = false;
     Color m_textColor;
     bool m_textColorSet = false;
+    // The lyric lines of the row being drawn (the first one's top, device units) and where the
+    // syllables drawn on each end: a syllable that would run into the one before it goes on the
+    // first line below that has room.
+    static constexpr int kLyricLines = 3;
+    int m_lyricTop = -1000000;
+    int m_lyricEnd[kLyricLines] = {-1000000, -1000000, -1000000};
 };
 
 } // namespace tonvela

@@ -101,6 +101,35 @@ TEST_F(LyricSpacingTest, NoTwoSyllablesOfARowTouchOnTightEighths)
     }
 }
 
+TEST_F(LyricSpacingTest, SyllablesARowCannotHoldTakeASecondLineInsteadOfOverlapping)
+{
+    // A new window's 500 pixels at zoom 2: 250 units, where a measure of eight sung eighths
+    // cannot get the room its syllables need.
+    sheet = testing::sheetWithTracks(1);
+    sheet->zoomamount = 2.0f;
+    view = std::make_unique<SheetViewState>(*sheet);
+    view->setClientSize(500, 4000);
+    sungEighths(*sheet->trackAt(0), 16);
+    draw();
+    const auto rects = canvas.callsOf(Kind::TextInRect);
+    ASSERT_EQ(rects.size(), 16u);
+    bool secondLine = false;
+    for (std::size_t a = 0; a < rects.size(); ++a) {
+        for (std::size_t b = a + 1; b < rects.size(); ++b) {
+            const Call& p = rects[a];
+            const Call& q = rects[b];
+            const int pEnd = p.v[0] + lyricTextWidth(p.text, p.font);
+            const int qEnd = q.v[0] + lyricTextWidth(q.text, q.font);
+            const int pBottom = p.v[1] + lyricLineHeight(p.font);
+            const int qBottom = q.v[1] + lyricLineHeight(q.font);
+            const bool apart = pEnd <= q.v[0] || qEnd <= p.v[0] || pBottom <= q.v[1] || qBottom <= p.v[1];
+            EXPECT_TRUE(apart) << "\"" << p.text << "\" and \"" << q.text << "\"";
+        }
+        secondLine = secondLine || rects[a].v[1] != rects[0].v[1];
+    }
+    EXPECT_TRUE(secondLine);
+}
+
 TEST_F(LyricSpacingTest, LyricsWidenTheirMeasuresAndOthersKeepTheirWidth)
 {
     makeSheet(1, 1.0f);
