@@ -242,30 +242,43 @@ const GlyphShapes& shapes()
     return kShapes;
 }
 
-// True when the painter draws a PDF page. There a glyph's parts are filled and traced with a
-// hairline of their colour, pen and brush set once per glyph (paintGlyph): Qt then writes the
-// outlines in the glyph's own units under one transform per glyph instead of in page units, so
-// every instance of a glyph is the same bytes and the page's stream compresses to a fraction.
+// True when the painter draws a PDF page. There a glyph is drawn in hundredths of its units,
+// rounded, and its parts are filled and traced with a hairline of their colour, pen and brush
+// set once per glyph (paintGlyph): Qt then writes the outlines as short whole numbers in the
+// glyph's own units under one transform per glyph, rather than as long decimals in page
+// units, so every instance of a glyph is the same few bytes and the page is quick to compress.
 bool onPdfPage(const QPainter& painter)
 {
     const QPaintEngine* engine = painter.paintEngine();
     return engine && engine->type() == QPaintEngine::Pdf;
 }
 
+constexpr double kPdfUnitsPerGlyphUnit = 100.0;
+
 void fillGlyphPath(QPainter& painter, const QPainterPath& path, const QColor& color)
 {
-    if (onPdfPage(painter))
-        painter.drawPath(path);
-    else
+    if (!onPdfPage(painter)) {
         painter.fillPath(path, color);
+        return;
+    }
+    QPainterPath whole = path;
+    for (int i = 0; i < whole.elementCount(); ++i) {
+        const QPainterPath::Element e = whole.elementAt(i);
+        whole.setElementPositionAt(i, std::round(e.x * kPdfUnitsPerGlyphUnit),
+                                   std::round(e.y * kPdfUnitsPerGlyphUnit));
+    }
+    painter.drawPath(whole);
 }
 
 void fillGlyphRect(QPainter& painter, const QRectF& rect, const QColor& color)
 {
-    if (onPdfPage(painter))
-        painter.drawRect(rect);
-    else
+    if (!onPdfPage(painter)) {
         painter.fillRect(rect, color);
+        return;
+    }
+    const auto u = [](double v) { return std::round(v * kPdfUnitsPerGlyphUnit); };
+    painter.drawRect(
+        QRectF(QPointF(u(rect.left()), u(rect.top())), QPointF(u(rect.right()), u(rect.bottom()))));
 }
 
 void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor& color)
@@ -292,21 +305,9 @@ void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor
     }
 }
 
-} // namespace
-
-void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, const QColor& color)
+// The glyph's parts at the painter's current transform.
+void paintParts(QPainter& painter, int glyph, double scale, const QColor& color)
 {
-    if (glyph == 0 || !(scale > 0))
-        return;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(Qt::NoPen);
-    painter.translate(x, y);
-    painter.scale(scale, scale);
-    if (onPdfPage(painter)) {
-        painter.setPen(QPen(color, 0.01));
-        painter.setBrush(color);
-    }
     NoteShape note;
     if (noteShape(glyph, note)) {
         paintNote(painter, note, scale, color);
@@ -316,6 +317,33 @@ void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, 
         if (it != paths.end())
             fillGlyphPath(painter, it->second, color);
     }
+}
+
+} // namespace
+
+void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, const QColor& color)
+{
+    if (glyph == 0 || !(scale > 0))
+        return;
+    if (onPdfPage(painter)) {
+        // No save and restore here: on a PDF page each writes the whole graphics state out.
+        // The transform is put back; pen, brush and antialiasing stay as the glyph set them.
+        const QTransform before = painter.worldTransform();
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.translate(x, y);
+        painter.scale(scale / kPdfUnitsPerGlyphUnit, scale / kPdfUnitsPerGlyphUnit);
+        painter.setPen(QPen(color, 1.0));
+        painter.setBrush(color);
+        paintParts(painter, glyph, scale, color);
+        painter.setWorldTransform(before);
+        return;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.translate(x, y);
+    painter.scale(scale, scale);
+    paintParts(painter, glyph, scale, color);
     painter.restore();
 }
 

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QPaintEngine>
 
 #include <algorithm>
 #include <cmath>
@@ -55,6 +56,29 @@ QtCanvas::QtCanvas(QPainter& painter, int width, int height)
     m_brush = Qt::NoBrush;
 }
 
+QtCanvas::~QtCanvas()
+{
+    if (m_painter.isActive())
+        flushLines();
+}
+
+void QtCanvas::flush()
+{
+    flushLines();
+}
+
+void QtCanvas::flushLines()
+{
+    if (m_lineCount == 0)
+        return;
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setPen(m_linesPen);
+    m_painter.setBrush(Qt::NoBrush);
+    m_painter.drawPath(m_lines);
+    m_lines.clear();
+    m_lineCount = 0;
+}
+
 void QtCanvas::setPen(const Pen& pen)
 {
     m_pen = QPen(qtColor(pen.color), std::max(pen.width, 1),
@@ -87,6 +111,16 @@ void QtCanvas::setTextColor(Color color)
 
 void QtCanvas::drawLine(int x1, int y1, int x2, int y2)
 {
+    const QPaintEngine* engine = m_painter.paintEngine();
+    if (engine && engine->type() == QPaintEngine::Pdf) {
+        if (m_lineCount > 0 && m_linesPen != m_pen)
+            flushLines();
+        m_linesPen = m_pen;
+        m_lines.moveTo(x1, y1);
+        m_lines.lineTo(x2, y2);
+        ++m_lineCount;
+        return;
+    }
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setPen(m_pen);
     m_painter.drawLine(x1, y1, x2, y2);
@@ -94,6 +128,7 @@ void QtCanvas::drawLine(int x1, int y1, int x2, int y2)
 
 void QtCanvas::drawRect(int left, int top, int right, int bottom)
 {
+    flushLines();
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setPen(m_pen);
     m_painter.setBrush(m_brush);
@@ -102,11 +137,13 @@ void QtCanvas::drawRect(int left, int top, int right, int bottom)
 
 void QtCanvas::fillRect(int left, int top, int right, int bottom, Color color)
 {
+    flushLines();
     m_painter.fillRect(normalized(left, top, right, bottom).adjusted(0, 0, 1, 1), qtColor(color));
 }
 
 void QtCanvas::drawEllipse(int left, int top, int right, int bottom)
 {
+    flushLines();
     m_painter.setRenderHint(QPainter::Antialiasing, true);
     m_painter.setPen(m_pen);
     m_painter.setBrush(m_brush);
@@ -115,6 +152,7 @@ void QtCanvas::drawEllipse(int left, int top, int right, int bottom)
 
 void QtCanvas::drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd)
 {
+    flushLines();
     const QRectF box(QPointF(std::min(left, right), std::min(top, bottom)),
                      QPointF(std::max(left, right), std::max(top, bottom)));
     if (box.width() <= 0 || box.height() <= 0)
@@ -137,6 +175,7 @@ void QtCanvas::drawArc(int left, int top, int right, int bottom, int xStart, int
 
 void QtCanvas::drawText(int x, int y, std::string_view text)
 {
+    flushLines();
     m_painter.setRenderHint(QPainter::Antialiasing, true);
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
     m_painter.setPen(m_textColor);
@@ -146,6 +185,7 @@ void QtCanvas::drawText(int x, int y, std::string_view text)
 
 void QtCanvas::drawTextInRect(int left, int top, int right, int bottom, std::string_view text)
 {
+    flushLines();
     const QRect r = normalized(left, top, right, bottom);
     m_painter.save();
     m_painter.setClipRect(r, Qt::IntersectClip);
@@ -157,6 +197,7 @@ void QtCanvas::drawTextInRect(int left, int top, int right, int bottom, std::str
 
 void QtCanvas::drawTextCentred(int left, int top, int right, int bottom, std::string_view text)
 {
+    flushLines();
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
     m_painter.setPen(m_textColor);
     m_painter.drawText(normalized(left, top, right, bottom),
@@ -165,6 +206,7 @@ void QtCanvas::drawTextCentred(int left, int top, int right, int bottom, std::st
 
 void QtCanvas::drawGlyph(int glyph, int x, int y, double scale, GlyphColor color)
 {
+    flushLines();
     QColor c = Qt::black;
     if (color == GlyphColor::Highlighted)
         c = QColor(0, 0, 255);
@@ -175,6 +217,7 @@ void QtCanvas::drawGlyph(int glyph, int x, int y, double scale, GlyphColor color
 
 void QtCanvas::drawPicture(const Picture& picture, int x, int y, int width, int height)
 {
+    flushLines();
     const auto* image = dynamic_cast<const QtImagePicture*>(&picture);
     if (!image || width <= 0 || height <= 0)
         return;
