@@ -242,18 +242,20 @@ const GlyphShapes& shapes()
     return kShapes;
 }
 
-// True when the painter draws a PDF page. There a glyph is drawn in hundredths of its units,
-// rounded, and its parts are filled and traced with a hairline of their colour, pen and brush
-// set once per glyph (paintGlyph): Qt then writes the outlines as short whole numbers in the
-// glyph's own units under one transform per glyph, rather than as long decimals in page
-// units, so every instance of a glyph is the same few bytes and the page is quick to compress.
+// True when the painter draws a PDF page. There a glyph's outline is scaled to the page's
+// device units and rounded (a six-hundredth of an inch on a file printout), and its parts are
+// filled and traced with a hairline of their colour, pen and brush set once per glyph
+// (paintGlyph). Qt then writes every outline as short whole numbers under a plain translation,
+// rather than as long decimals, so every instance of a glyph at one zoom is the same few bytes
+// and the page is quick to write and to compress.
 bool onPdfPage(const QPainter& painter)
 {
     const QPaintEngine* engine = painter.paintEngine();
     return engine && engine->type() == QPaintEngine::Pdf;
 }
 
-constexpr double kPdfUnitsPerGlyphUnit = 100.0;
+// The scale of the glyph being drawn on a PDF page (set by paintGlyph on the drawing thread).
+thread_local double pdfGlyphScale = 1.0;
 
 void fillGlyphPath(QPainter& painter, const QPainterPath& path, const QColor& color)
 {
@@ -261,13 +263,12 @@ void fillGlyphPath(QPainter& painter, const QPainterPath& path, const QColor& co
         painter.fillPath(path, color);
         return;
     }
-    QPainterPath whole = path;
-    for (int i = 0; i < whole.elementCount(); ++i) {
-        const QPainterPath::Element e = whole.elementAt(i);
-        whole.setElementPositionAt(i, std::round(e.x * kPdfUnitsPerGlyphUnit),
-                                   std::round(e.y * kPdfUnitsPerGlyphUnit));
+    QPainterPath onPage = path;
+    for (int i = 0; i < onPage.elementCount(); ++i) {
+        const QPainterPath::Element e = onPage.elementAt(i);
+        onPage.setElementPositionAt(i, std::round(e.x * pdfGlyphScale), std::round(e.y * pdfGlyphScale));
     }
-    painter.drawPath(whole);
+    painter.drawPath(onPage);
 }
 
 void fillGlyphRect(QPainter& painter, const QRectF& rect, const QColor& color)
@@ -276,9 +277,10 @@ void fillGlyphRect(QPainter& painter, const QRectF& rect, const QColor& color)
         painter.fillRect(rect, color);
         return;
     }
-    const auto u = [](double v) { return std::round(v * kPdfUnitsPerGlyphUnit); };
-    painter.drawRect(
-        QRectF(QPointF(u(rect.left()), u(rect.top())), QPointF(u(rect.right()), u(rect.bottom()))));
+    const auto u = [](double v) { return std::round(v * pdfGlyphScale); };
+    // At least a device unit wide, as a stem on the screen is.
+    const double right = std::max(u(rect.right()), u(rect.left()) + 1);
+    painter.drawRect(QRectF(QPointF(u(rect.left()), u(rect.top())), QPointF(right, u(rect.bottom()))));
 }
 
 void paintNote(QPainter& painter, const NoteShape& s, double scale, const QColor& color)
@@ -331,8 +333,8 @@ void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, 
         const QTransform before = painter.worldTransform();
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.translate(x, y);
-        painter.scale(scale / kPdfUnitsPerGlyphUnit, scale / kPdfUnitsPerGlyphUnit);
-        painter.setPen(QPen(color, 1.0));
+        pdfGlyphScale = scale;
+        painter.setPen(QPen(color, 0.1));
         painter.setBrush(color);
         paintParts(painter, glyph, scale, color);
         painter.setWorldTransform(before);
