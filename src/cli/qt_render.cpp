@@ -1,10 +1,11 @@
-// Renderers of `tonvela-cli render` that draw sheets with Qt: a PNG of one window's view and a
-// PDF printed page by page.
+// Renderers of `tonvela-cli render` that draw sheets with Qt: a PNG of one window's view, and a
+// PDF or SVG pictures printed page by page.
 
 #include "cli/cli.h"
 
 #include "editor/sheet_view_state.h"
 #include "render/sheet_rendering.h"
+#include "render/svg_printer.h"
 #include "score/sheet_document.h"
 
 #include <cmath>
@@ -75,10 +76,12 @@ int renderPng(const std::string& in, const std::string& out, const Args& args)
     return 0;
 }
 
-int renderPdf(const std::string& in, const std::string& out, const Args& args)
+// Prints the sheet as the print command does, page by page, through `print`.
+int renderPages(const std::string& in, const std::string& out, const Args& args, const char* kind,
+                PrintResult (*print)(SheetViewState&, const std::string&))
 {
     if (const auto bad = args.unknown({"output", "zoom"}); !bad.empty())
-        return fail("unknown option --" + bad.front() + " for .pdf output");
+        return fail("unknown option --" + bad.front() + " for " + kind + " output");
     std::string error;
     auto sheet = openZoomed(in, args, error);
     if (!sheet)
@@ -86,10 +89,24 @@ int renderPdf(const std::string& in, const std::string& out, const Args& args)
     SheetViewState view(*sheet);
     view.title = captionOf(in);
     view.setClientSize(1000, 800);
-    const PrintResult result = printViewToPdf(view, out);
+    const PrintResult result = print(view, out);
     if (!result.ok)
         return fail("could not print \"" + out + "\": " + result.error);
     return 0;
+}
+
+int renderPdf(const std::string& in, const std::string& out, const Args& args)
+{
+    return renderPages(in, out, args, ".pdf", [](SheetViewState& view, const std::string& path) {
+        return printViewToPdf(view, path);
+    });
+}
+
+int renderSvg(const std::string& in, const std::string& out, const Args& args)
+{
+    return renderPages(in, out, args, ".svg", [](SheetViewState& view, const std::string& path) {
+        return printViewToSvg(view, path);
+    });
 }
 
 const RendererRegistration kPng{{".png",
@@ -106,6 +123,14 @@ const RendererRegistration kPdf{
      "  row, each page under the sheet's title and numbered at the foot.\n"
      "  --zoom Z                zoom from 0.4 to 10 (the sheet's own)\n",
      renderPdf}};
+const RendererRegistration kSvg{
+    {".svg",
+     {"zoom"},
+     "SVG (.svg): the pages the PDF would hold, each an SVG picture of lines, shapes and text.\n"
+     "  One page is written to OUT itself; several go to one file each, numbered before the\n"
+     "  extension: -o song.svg writes song-1.svg, song-2.svg, ...\n"
+     "  --zoom Z                zoom from 0.4 to 10 (the sheet's own)\n",
+     renderSvg}};
 
 } // namespace
 } // namespace tonvela::cli

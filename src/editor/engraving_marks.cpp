@@ -76,9 +76,11 @@ int measureEndThinX(const SheetViewState& view, const StaffRow& row, const Measu
         // Carried over a staff break: it ends after its last note on this row.
         thinX = std::min(thinX, afterLast);
     } else {
-        const int place = std::max(0, static_cast<int>(rec.x)) / mw;
-        if (place + 1 < mpr)
-            thinX = std::min(thinX, std::max((place + 1) * mw, afterLast));
+        // The measure's place on the row ends before the staff's end when measures follow it.
+        const int placeEnd =
+            (rec.startsRow ? 0 : std::max(0, static_cast<int>(rec.x))) + (rec.width > 0 ? rec.width : mw);
+        if (placeEnd < mpr * mw)
+            thinX = std::min(thinX, std::max(placeEnd, afterLast));
     }
     return thinX;
 }

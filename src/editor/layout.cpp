@@ -2,6 +2,7 @@
 
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
+#include "editor/lyric_spacing.h"
 
 #include "score/note.h"
 #include "score/sheet_document.h"
@@ -60,9 +61,12 @@ void setRowScaled(const SheetViewState& view, StaffRow& row)
     row.clefBottom = row.top + 60;
 }
 
-// Stretches the notes from `from` up to `to` so their chord roots fill w units.
-void justify(Track& track, int from, int to, int w)
+// Stretches the notes from `from` up to `to` so their chord roots fill w units, leaving the
+// roots with syllables at least the width those need (`needs`, by note; may be empty).
+void justify(Track& track, int from, int to, int w, const std::vector<int>& needs)
 {
+    if (justifyAroundLyrics(track, from, to, w, needs))
+        return;
     long long sum = 0;
     for (int i = from; i < to; ++i) {
         const Note& n = track.noteAt(i);
@@ -95,10 +99,12 @@ struct TrackWalk {
 };
 
 // Rows of track j from the score's division into measures: the measures flow onto the track's
-// rows, a given number per row (a measure opened by a kind-1743 note does not count), and a
-// staff break ends a row at once. Every note up to kMaxLayoutNotes gets a row; the measure
-// records grow to the division's measures.
-void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, int mpr, TrackWalk& walk)
+// rows, a given number per row (a measure opened by a kind-1743 note does not count), fewer
+// when measures widened by lyrics would run past the row's end; a staff break ends a row at
+// once. Every note up to kMaxLayoutNotes gets a row; the measure records grow to the
+// division's measures.
+void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, int mpr,
+                         const MeasureWidths& widths, TrackWalk& walk)
 {
     const int n = std::min(t.count, kMaxLayoutNotes);
     const MeasureDivision& division = t.measureDivision();
@@ -112,6 +118,7 @@ void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, 
         rec.firstNote = -1;
         rec.rowIndex = -1;
         rec.rootCount = 0;
+        rec.width = 0;
     }
     int rowIdx = j;
     walk.laid = 0;
@@ -121,7 +128,11 @@ void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, 
     measure(1).firstNote = 0;
     measure(1).startsRow = 1; // the track's first row opens with its first measure
     measure(1).rowIndex = rowIdx;
+    measure(1).width = widths.of(1);
     int closedOnRow = 0;
+    int rowFirstMeasure = 1;
+    int rowWidth = measure(1).width;
+    bool rowWidened = measure(1).width > widths.measureWidth;
 
     auto firstRootFrom = [&](int i) {
         while (i < n && (!isRootAt(t, i, n) || t.noteAt(i).type == kTypeStaffBreak))
@@ -136,6 +147,8 @@ void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, 
         next.firstNote = firstRootFrom(i);
         walk.rows.push_back(next);
         closedOnRow = 0;
+        rowWidth = 0;
+        rowWidened = false;
     };
 
     int i = 0;
@@ -150,20 +163,32 @@ void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, 
             measure(m).firstNote = i;
             measure(m).rowIndex = rowIdx;
             bool newRow = isBreak;
+            bool full = false; // the row has no room left for the measure
+            const int width = widths.of(m);
             if (!isBreak) {
                 if (note.type != kTypeMark1743)
                     ++closedOnRow;
-                newRow = closedOnRow >= mpr;
+                full = (rowWidened || width > widths.measureWidth) && rowWidth + width > widths.rowLength;
+                newRow = closedOnRow >= mpr || full;
             }
             if (newRow) {
                 measure(m - 1).lastOnRow = 1;
+                if (full && closedOnRow < mpr)
+                    stretchMeasures(records, rowFirstMeasure, m - 1, mpr * widths.measureWidth);
                 nextRow(i);
                 measure(m).startsRow = 1;
                 measure(m).rowIndex = rowIdx;
+                measure(m).width = widths.of(m);
+                rowFirstMeasure = m;
+            } else {
+                measure(m).width = width;
             }
+            rowWidth += measure(m).width;
+            rowWidened = rowWidened || measure(m).width > widths.measureWidth;
         } else if (isBreak) {
             // A break inside a measure keeps the measure going on the next row.
             nextRow(i);
+            rowFirstMeasure = m + 1;
         }
         note.layout.measureIndex = m - 1;
         note.layout.rowIndex = rowIdx;
@@ -182,12 +207,26 @@ void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, 
     walk.laid = i;
     walk.rows.back().endNote = i;
     measure(m).lastOnRow = 1;
+    // The track ends here, but a longer track may go on along this row: the row is followed as
+    // that track flows it, and filled as it fills it, so the bar lines of the system stay
+    // together.
+    int onRow = closedOnRow + 1;
+    int after = 0;
+    for (int k = m + 1; onRow < mpr; ++k, ++onRow) {
+        const int next = widths.of(k);
+        if ((rowWidened || next > widths.measureWidth) && rowWidth + after + next > widths.rowLength) {
+            stretchMeasures(records, rowFirstMeasure, m, mpr * widths.measureWidth, after);
+            break;
+        }
+        after += next;
+        rowWidened = rowWidened || next > widths.measureWidth;
+    }
     view.setMeasuresInUse(j, m);
 }
 
 // Measure x positions with justification, then every note's x, y and width. Returns the
 // number of notes placed.
-int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
+int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw, const std::vector<int>& needs)
 {
     SheetDocument& sheet = view.sheet();
     const float zoom = view.zoom();
@@ -197,30 +236,39 @@ int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw)
     auto measure = [&](int k) -> MeasureRecord& { return records[static_cast<std::size_t>(k)]; };
 
     int a = 1;
+    int rowX = 0;            // where the next measure of the row starts
+    bool rowWidened = false; // a measure of the row so far takes more than the measure width
     for (int m = 1; m <= view.measuresInUse(j); ++m) {
         MeasureRecord& cur = measure(m);
+        if (cur.width <= 0)
+            cur.width = mw;
         if (cur.startsRow) {
             a = 1;
             cur.x = 0;
+            rowX = cur.width;
+            rowWidened = cur.width != mw;
         } else {
-            cur.x = a * mw;
+            cur.x = rowWidened ? rowX : a * mw;
             a = (a + 1 >= mpr) ? 1 : a + 1;
+            rowX = cur.x + cur.width;
+            rowWidened = rowWidened || cur.width != mw;
             if (m > 1 && measure(m - 1).rowIndex == cur.rowIndex) {
                 const MeasureRecord& prev = measure(m - 1);
                 int w = cur.x - prev.x - 20;
                 if (prev.startsRow)
                     w -= ksw + 40;
-                if (w <= 600 && prev.firstNote >= 0 && cur.firstNote >= 0) {
+                // A measure widened for its lyrics is always justified, however wide.
+                if ((w <= 600 || prev.width > mw) && prev.firstNote >= 0 && cur.firstNote >= 0) {
                     int from = prev.firstNote;
                     const int root = from < laid ? t.rootOf(from, laid) : -1;
                     if (root >= 0)
                         from = root;
-                    justify(t, from, std::min(cur.firstNote, laid), w);
+                    justify(t, from, std::min(cur.firstNote, laid), w, needs);
                 }
             }
         }
         if (cur.lastOnRow && cur.firstNote >= 0 && cur.rowIndex >= 0)
-            justify(t, cur.firstNote, std::min(view.row(cur.rowIndex).endNote, laid), mw - 40);
+            justify(t, cur.firstNote, std::min(view.row(cur.rowIndex).endNote, laid), cur.width - 40, needs);
     }
 
     int cursor = ksw + 50;
@@ -404,7 +452,8 @@ void beamRow(SheetViewState& view, StaffRow& row)
     }
 }
 
-void positionRowsAndPlace(SheetViewState& view, const std::vector<int>& laid, const std::vector<int>& ksw)
+void positionRowsAndPlace(SheetViewState& view, const std::vector<int>& laid, const std::vector<int>& ksw,
+                          const std::vector<std::vector<int>>& needs)
 {
     SheetDocument& sheet = view.sheet();
     const int trackCount = sheet.trackCount();
@@ -415,8 +464,8 @@ void positionRowsAndPlace(SheetViewState& view, const std::vector<int>& laid, co
     }
     for (int j = 0; j < trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
-        const int placed =
-            placeTrack(view, t, j, laid[static_cast<std::size_t>(j)], ksw[static_cast<std::size_t>(j)]);
+        const int placed = placeTrack(view, t, j, laid[static_cast<std::size_t>(j)],
+                                      ksw[static_cast<std::size_t>(j)], needs[static_cast<std::size_t>(j)]);
         const int cap = std::min(t.count, t.capacity());
         for (int i = placed; i < cap; ++i) {
             Note& n = t.noteAt(i);
@@ -606,14 +655,28 @@ void layoutRows(SheetViewState& view)
 
     std::vector<TrackWalk> walks(static_cast<std::size_t>(trackCount));
     std::vector<int> laid(static_cast<std::size_t>(trackCount), 0);
-    int maxRows = 1;
+    // Lyrics widen a measure of every track alike, so the measures of a system stay together.
+    std::vector<int> lyricSpans;
+    std::vector<std::vector<int>> needs(static_cast<std::size_t>(trackCount));
     for (int j = 0; j < trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
         t.rebuildChordLists();
         resetLayoutFlags(t, kMaxLayoutNotes);
         t.divideIntoMeasures();
+        const int n = std::min(t.count, kMaxLayoutNotes);
+        std::vector<int>& need = needs[static_cast<std::size_t>(j)];
+        if (lyricNeeds(t, n, view.zoom(), need))
+            raiseLyricSpans(t, n, need, sheet.measureWidth - 60 - ksw[static_cast<std::size_t>(j)],
+                            lyricSpans);
+        else
+            need.clear();
+    }
+    int maxRows = 1;
+    for (int j = 0; j < trackCount; ++j) {
+        Track& t = *sheet.trackAt(j);
         TrackWalk& walk = walks[static_cast<std::size_t>(j)];
-        walkMeasuresAndRows(view, t, j, trackCount, mpr, walk);
+        const MeasureWidths widths{sheet.measureWidth, mpr * sheet.measureWidth, &lyricSpans};
+        walkMeasuresAndRows(view, t, j, trackCount, mpr, widths, walk);
         laid[static_cast<std::size_t>(j)] = walk.laid;
         maxRows = std::max(maxRows, static_cast<int>(walk.rows.size()));
     }
@@ -639,7 +702,7 @@ void layoutRows(SheetViewState& view)
             row.noteCount = spans[k].noteCount;
         }
     }
-    positionRowsAndPlace(view, laid, ksw);
+    positionRowsAndPlace(view, laid, ksw, needs);
 }
 
 void setFirstVisibleRow(SheetViewState& view, int row)

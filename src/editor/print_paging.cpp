@@ -63,6 +63,19 @@ void printPage(SheetViewState& view, Printer& printer, const PrintGeometry& g, i
 
 } // namespace
 
+int rowsPerPrintedPage(int height, int tracks)
+{
+    int rows = 0;
+    while (rows < kRowCount && rows * kRowPitch + kRowTopOffset + kPrintedRowDepth <= height)
+        ++rows;
+    // Pages start with a whole system, so its staves and bar lines stay together; a page too
+    // short for one system still advances by a row so printing always ends.
+    const int perSystem = std::max(1, tracks);
+    if (rows >= perSystem)
+        rows -= rows % perSystem;
+    return std::max(rows, 1);
+}
+
 PrintGeometry printGeometry(int printerDpiX, int printerDpiY, int screenDpiX, int screenDpiY, int pageWidth,
                             int pageHeight)
 {
@@ -104,16 +117,7 @@ PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, i
     if (auto scratch = printer.createScreenSurface(g.layoutW, sheetH))
         drawSheet(view, scratch->canvas(), true); // fixes the rows and their note counts
 
-    int rowsPerPage = 0;
-    for (int r = 0; r < kRowCount; ++r)
-        if ((r * kRowPitch + kRowTopOffset) + 50 < view.layoutHeight)
-            ++rowsPerPage;
-    // Pages start with a whole system, so its staves and bar lines stay together; a page too
-    // short for one system still advances by a row so printing always ends.
-    const int tracks = std::max(1, view.sheet().trackCount());
-    if (rowsPerPage >= tracks)
-        rowsPerPage -= rowsPerPage % tracks;
-    rowsPerPage = std::max(rowsPerPage, 1);
+    const int rowsPerPage = rowsPerPrintedPage(view.layoutHeight, view.sheet().trackCount());
 
     // Every row in use is printed: the last page may hold fewer rows than the others.
     const int rowsInUse = std::max(view.rowsInUse, 1);

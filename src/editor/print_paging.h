@@ -51,6 +51,14 @@ struct PrintGeometry {
     int pageW = 0, pageH = 0;      // printable page in device pixels
     int layoutW = 0, layoutH = 0;  // the page in screen pixels
 };
+// How far below its top a printed row draws: the lyric line under the staff, seven staff
+// spaces down and 24 units high.
+inline constexpr int kPrintedRowDepth = 7 * 9 + 24;
+// The rows one page holds when `height` sheet units lie between its title and its page number:
+// as many whole systems of `tracks` rows as fit with their lyrics above the page number (at
+// least one row, so printing always moves on).
+int rowsPerPrintedPage(int height, int tracks);
+
 PrintGeometry printGeometry(int printerDpiX, int printerDpiY, int screenDpiX, int screenDpiY, int pageWidth,
                             int pageHeight);
 

@@ -436,8 +436,6 @@ void SheetDrawing::drawNoteDecorations(const StaffRow& row, Track& t, int index,
 
 void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note, bool hovered)
 {
-    const int top = row.top;
-    const int d = row.spacing;
     if (note.type == kTypeStaffBreak)
         return;
     if (note.type == kTypeMark1740 && note.selected)
@@ -451,13 +449,7 @@ void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note, bool hove
     } else if (!note.isRest() && !t.percussive) {
         drawNoteLedgers(row, note);
     }
-    if (note.lyrictext() && !note.lyrictext()->empty()) {
-        font(m_view.zoom() >= 0.8f ? m_tools.mediumBold : m_tools.smallBold);
-        textColor(kBlack);
-        const int x = sc(note.layout.x);
-        const int y = sc(7 * d + top);
-        m_canvas.drawTextInRect(x, y, x + 300, y + 24, *note.lyrictext());
-    }
+    drawLyric(row, note);
 }
 
 void SheetDrawing::drawTablatureNote(const StaffRow& row, Track& t, int index, int n)

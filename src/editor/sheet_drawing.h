@@ -117,6 +117,8 @@ class SheetDrawing {
     void skipRow(const StaffRow& row, int& p, int n, bool onScreen) const;
     void drawTies(Track& track, int from, int to, int n);
     void decorate(const StaffRow& row, Track& track, Note& note, bool hovered);
+    // The note's lyric under the row (lyric_spacing.cpp), in a rectangle that holds it whole.
+    void drawLyric(const StaffRow& row, const Note& note);
     void drawGlyphPass(int lastRow);
     void drawLedgers(const StaffRow& row, double centreX, double headHalfWidth, int step);
     void drawNoteGlyphs(const Note& note, bool hovered);
@@ -137,6 +139,12 @@ class SheetDrawing {
     bool m_fontSet = false;
     Color m_textColor;
     bool m_textColorSet = false;
+    // The lyric lines of the row being drawn (the first one's top, device units) and where the
+    // syllables drawn on each end: a syllable that would run into the one before it goes on the
+    // first line below that has room.
+    static constexpr int kLyricLines = 3;
+    int m_lyricTop = -1000000;
+    int m_lyricEnd[kLyricLines] = {-1000000, -1000000, -1000000};
 };
 
 } // namespace tonvela

@@ -62,6 +62,7 @@ struct MeasureRecord {
     int32_t firstNote = -1; // the measure's first note
     int32_t rowIndex = -1;  // the staff row it lies on
     int32_t x = 0;          // x of the opening bar line, sheet units; 0 at a row start
+    int32_t width = 0;      // room the measure takes on its row: the measure width, more for lyrics
     int32_t rootCount = 0;  // chord roots laid out in the measure
     int32_t barTop = 0;     // drawing: vertical extent of the opening bar line
     int32_t barBottom = 0;

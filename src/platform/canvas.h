@@ -38,6 +38,9 @@ struct Font {
     bool bold = false;
     friend bool operator==(const Font&, const Font&) = default;
 };
+// The em of a font is this part of its cell height (Arial's, as a GDI font height gives it);
+// canvases set the pixel size of their fonts to the em, rounded.
+inline constexpr double kFontEmPerCell = 0.87;
 
 // The three colour sets of the glyph sheet.
 enum class GlyphColor { Normal = 1, Highlighted = 2, Selected = 3 };

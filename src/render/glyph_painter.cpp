@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTransform>
@@ -246,31 +247,90 @@ const GlyphShapes& shapes()
     return kShapes;
 }
 
+// True when the painter draws a PDF page. There a glyph's outline is scaled to the page's
+// device units and rounded (a six-hundredth of an inch on a file printout), and its parts are
+// filled and traced with a hairline of their colour, pen and brush set once per glyph
+// (paintGlyph). Qt then writes every outline as short whole numbers under a plain translation,
+// rather than as long decimals, so every instance of a glyph at one zoom is the same few bytes
+// and the page is quick to write and to compress.
+bool onPdfPage(const QPainter& painter)
+{
+    const QPaintEngine* engine = painter.paintEngine();
+    return engine && engine->type() == QPaintEngine::Pdf;
+}
+
+// The scale of the glyph being drawn on a PDF page (set by paintGlyph on the drawing thread).
+thread_local double pdfGlyphScale = 1.0;
+
+void fillGlyphPath(QPainter& painter, const QPainterPath& path, const QColor& color)
+{
+    if (!onPdfPage(painter)) {
+        painter.fillPath(path, color);
+        return;
+    }
+    QPainterPath onPage = path;
+    for (int i = 0; i < onPage.elementCount(); ++i) {
+        const QPainterPath::Element e = onPage.elementAt(i);
+        onPage.setElementPositionAt(i, std::round(e.x * pdfGlyphScale), std::round(e.y * pdfGlyphScale));
+    }
+    painter.drawPath(onPage);
+}
+
+void fillGlyphRect(QPainter& painter, const QRectF& rect, const QColor& color)
+{
+    if (!onPdfPage(painter)) {
+        painter.fillRect(rect, color);
+        return;
+    }
+    const auto u = [](double v) { return std::round(v * pdfGlyphScale); };
+    // At least a device unit wide, as a stem on the screen is.
+    const double right = std::max(u(rect.right()), u(rect.left()) + 1);
+    painter.drawRect(QRectF(QPointF(u(rect.left()), u(rect.top())), QPointF(right, u(rect.bottom()))));
+}
+
 void paintNote(QPainter& painter, const NoteShape& s, const QColor& color)
 {
     // The stem is a solid upright bar on whole device pixels, 3.5 staff spaces from the head
     // centre to its tip, half a space more for each flag past two so the flags keep clear of
-    // the head; the flags hang from the tip.
+    // the head; the flags hang from the tip. A PDF page rounds it to its own device units.
     const double w = kStemWeight * kStaffSpacing;
     const double longer = std::max(0, s.flags - 2) * kExtraFlagStem;
     const double upTip = kStemUpTipY - longer, downTip = kStemDownTipY + longer;
+    const auto stemRect = [&painter](const QRectF& r) {
+        return onPdfPage(painter) ? r : pixelAligned(painter, r);
+    };
     if (s.whole) {
-        painter.fillPath(wholeHead(), color);
+        fillGlyphPath(painter, wholeHead(), color);
         return;
     }
     if (s.down) {
-        painter.fillPath(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY),
-                         color);
-        const QRectF stem(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5);
-        painter.fillRect(pixelAligned(painter, stem), color);
+        fillGlyphPath(painter,
+                      s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY), color);
+        fillGlyphRect(painter,
+                      stemRect(QRectF(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5)),
+                      color);
         for (int f = 0; f < s.flags; ++f)
-            painter.fillPath(flagDown(downTip + 0.5 - 5.5 * f), color);
+            fillGlyphPath(painter, flagDown(downTip + 0.5 - 5.5 * f), color);
     } else {
-        painter.fillPath(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY), color);
-        const QRectF stem(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip);
-        painter.fillRect(pixelAligned(painter, stem), color);
+        fillGlyphPath(painter, s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY),
+                      color);
+        fillGlyphRect(painter, stemRect(QRectF(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip)), color);
         for (int f = 0; f < s.flags; ++f)
-            painter.fillPath(flagUp(upTip - 0.5 + 5.5 * f), color);
+            fillGlyphPath(painter, flagUp(upTip - 0.5 + 5.5 * f), color);
+    }
+}
+
+// The glyph's parts at the painter's current transform.
+void paintParts(QPainter& painter, int glyph, const QColor& color)
+{
+    NoteShape note;
+    if (noteShape(glyph, note)) {
+        paintNote(painter, note, color);
+    } else {
+        const auto& paths = shapes().paths;
+        const auto it = paths.find(glyph);
+        if (it != paths.end())
+            fillGlyphPath(painter, it->second, color);
     }
 }
 
@@ -298,20 +358,25 @@ void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, 
 {
     if (glyph == 0 || !(scale > 0))
         return;
+    if (onPdfPage(painter)) {
+        // No save and restore here: on a PDF page each writes the whole graphics state out.
+        // The transform is put back; pen, brush and antialiasing stay as the glyph set them.
+        const QTransform before = painter.worldTransform();
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.translate(x, y);
+        pdfGlyphScale = scale;
+        painter.setPen(QPen(color, 0.1));
+        painter.setBrush(color);
+        paintParts(painter, glyph, color);
+        painter.setWorldTransform(before);
+        return;
+    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
     painter.translate(x, y);
     painter.scale(scale, scale);
-    NoteShape note;
-    if (noteShape(glyph, note)) {
-        paintNote(painter, note, color);
-    } else {
-        const auto& paths = shapes().paths;
-        const auto it = paths.find(glyph);
-        if (it != paths.end())
-            painter.fillPath(it->second, color);
-    }
+    paintParts(painter, glyph, color);
     painter.restore();
 }
 

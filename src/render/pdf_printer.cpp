@@ -77,9 +77,17 @@ bool PdfPrinter::startDocument(const std::string& name, std::string& error)
 
 void PdfPrinter::startPage()
 {
+    if (m_canvas)
+        m_canvas->flush();
     if (!m_firstPage)
         m_printer.newPage();
     m_firstPage = false;
+}
+
+void PdfPrinter::endPage()
+{
+    if (m_canvas)
+        m_canvas->flush();
 }
 
 Canvas& PdfPrinter::pageCanvas()
@@ -93,6 +101,8 @@ bool PdfPrinter::endDocument(std::string& error)
         error = "the PDF document was not started";
         return false;
     }
+    if (m_canvas)
+        m_canvas->flush();
     m_painter.end();
     m_canvas.reset();
     std::string bytes;

@@ -32,7 +32,7 @@ class PdfPrinter : public Printer {
     bool startDocument(const std::string& name, std::string& error) override;
     void startPage() override;
     Canvas& pageCanvas() override;
-    void endPage() override {}
+    void endPage() override;
     bool endDocument(std::string& error) override;
     std::unique_ptr<PrintSurface> createScreenSurface(int width, int height) override;
 

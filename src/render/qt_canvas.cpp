@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QPaintEngine>
 
 #include <algorithm>
 #include <cmath>
@@ -18,9 +19,6 @@ QColor qtColor(Color c)
 {
     return QColor(c.r, c.g, c.b);
 }
-
-// A GDI font height is the character cell height; Arial's em is about 0.87 of its cell.
-constexpr double kEmPerCell = 0.87;
 
 QString arialFamily()
 {
@@ -78,6 +76,29 @@ QtCanvas::QtCanvas(QPainter& painter, int width, int height)
     m_brush = Qt::NoBrush;
 }
 
+QtCanvas::~QtCanvas()
+{
+    if (m_painter.isActive())
+        flushLines();
+}
+
+void QtCanvas::flush()
+{
+    flushLines();
+}
+
+void QtCanvas::flushLines()
+{
+    if (m_lineCount == 0)
+        return;
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setPen(m_linesPen);
+    m_painter.setBrush(Qt::NoBrush);
+    m_painter.drawPath(m_lines);
+    m_lines.clear();
+    m_lineCount = 0;
+}
+
 void QtCanvas::setPen(const Pen& pen)
 {
     m_pen = QPen(qtColor(pen.color), pen.width > 0 ? pen.width : 1.0,
@@ -109,7 +130,7 @@ void QtCanvas::setNoBrush()
 void QtCanvas::setFont(const Font& font)
 {
     QFont f(arialFamily());
-    f.setPixelSize(std::max(1, static_cast<int>(std::lround(font.height * kEmPerCell))));
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(font.height * kFontEmPerCell))));
     f.setBold(font.bold);
     f.setHintingPreference(QFont::PreferNoHinting);
     m_painter.setFont(f);
@@ -122,6 +143,16 @@ void QtCanvas::setTextColor(Color color)
 
 void QtCanvas::drawLine(int x1, int y1, int x2, int y2)
 {
+    const QPaintEngine* engine = m_painter.paintEngine();
+    if (engine && engine->type() == QPaintEngine::Pdf) {
+        if (m_lineCount > 0 && m_linesPen != m_pen)
+            flushLines();
+        m_linesPen = m_pen;
+        m_lines.moveTo(x1, y1);
+        m_lines.lineTo(x2, y2);
+        ++m_lineCount;
+        return;
+    }
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setPen(alignedPen());
     m_painter.drawLine(x1, y1, x2, y2);
@@ -129,6 +160,7 @@ void QtCanvas::drawLine(int x1, int y1, int x2, int y2)
 
 void QtCanvas::drawRect(int left, int top, int right, int bottom)
 {
+    flushLines();
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setPen(alignedPen());
     m_painter.setBrush(m_brush);
@@ -137,6 +169,7 @@ void QtCanvas::drawRect(int left, int top, int right, int bottom)
 
 void QtCanvas::fillRect(int left, int top, int right, int bottom, Color color)
 {
+    flushLines();
     m_painter.fillRect(normalized(left, top, right, bottom).adjusted(0, 0, 1, 1), qtColor(color));
 }
 
@@ -163,6 +196,7 @@ void QtCanvas::fillPolygon(std::span<const PointF> points, Color color)
 
 void QtCanvas::drawEllipse(int left, int top, int right, int bottom)
 {
+    flushLines();
     m_painter.setRenderHint(QPainter::Antialiasing, true);
     m_painter.setPen(m_pen);
     m_painter.setBrush(m_brush);
@@ -171,6 +205,7 @@ void QtCanvas::drawEllipse(int left, int top, int right, int bottom)
 
 void QtCanvas::drawArc(int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd)
 {
+    flushLines();
     const QRectF box(QPointF(std::min(left, right), std::min(top, bottom)),
                      QPointF(std::max(left, right), std::max(top, bottom)));
     if (box.width() <= 0 || box.height() <= 0)
@@ -193,6 +228,7 @@ void QtCanvas::drawArc(int left, int top, int right, int bottom, int xStart, int
 
 void QtCanvas::drawText(int x, int y, std::string_view text)
 {
+    flushLines();
     m_painter.setRenderHint(QPainter::Antialiasing, true);
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
     m_painter.setPen(m_textColor);
@@ -202,6 +238,7 @@ void QtCanvas::drawText(int x, int y, std::string_view text)
 
 void QtCanvas::drawTextInRect(int left, int top, int right, int bottom, std::string_view text)
 {
+    flushLines();
     const QRect r = normalized(left, top, right, bottom);
     m_painter.save();
     m_painter.setClipRect(r, Qt::IntersectClip);
@@ -213,6 +250,7 @@ void QtCanvas::drawTextInRect(int left, int top, int right, int bottom, std::str
 
 void QtCanvas::drawTextCentred(int left, int top, int right, int bottom, std::string_view text)
 {
+    flushLines();
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
     m_painter.setPen(m_textColor);
     m_painter.drawText(normalized(left, top, right, bottom),
@@ -221,6 +259,7 @@ void QtCanvas::drawTextCentred(int left, int top, int right, int bottom, std::st
 
 void QtCanvas::drawGlyph(int glyph, int x, int y, double scale, GlyphColor color)
 {
+    flushLines();
     QColor c = Qt::black;
     if (color == GlyphColor::Highlighted)
         c = QColor(0, 0, 255);
@@ -231,6 +270,7 @@ void QtCanvas::drawGlyph(int glyph, int x, int y, double scale, GlyphColor color
 
 void QtCanvas::drawPicture(const Picture& picture, int x, int y, int width, int height)
 {
+    flushLines();
     const auto* image = dynamic_cast<const QtImagePicture*>(&picture);
     if (!image || width <= 0 || height <= 0)
         return;

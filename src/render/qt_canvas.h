@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 
 namespace tonvela {
 
@@ -17,6 +18,7 @@ namespace tonvela {
 class QtCanvas : public Canvas {
   public:
     QtCanvas(QPainter& painter, int width, int height);
+    ~QtCanvas() override;
 
     int width() const override { return m_width; }
     int height() const override { return m_height; }
@@ -38,8 +40,12 @@ class QtCanvas : public Canvas {
     void drawGlyph(int glyph, int x, int y, double scale, GlyphColor color) override;
     void drawPicture(const Picture& picture, int x, int y, int width, int height) override;
 
+    // Draws the lines still held for a PDF page; printers call it before a page ends.
+    void flush();
+
   private:
     QPen alignedPen() const;
+    void flushLines();
 
     QPainter& m_painter;
     int m_width;
@@ -47,6 +53,11 @@ class QtCanvas : public Canvas {
     QPen m_pen;
     QBrush m_brush;
     QColor m_textColor = Qt::black;
+    // On a PDF page consecutive lines of one pen are gathered and stroked as one path, so the
+    // page holds one stroke operation for a run of staff, ledger and beam lines, not one a line.
+    QPainterPath m_lines;
+    QPen m_linesPen;
+    int m_lineCount = 0;
 };
 
 // A picture held as an image (a page drawn off-screen); its width and height are the logical

@@ -48,12 +48,14 @@ class QtDevicePrinter : public Printer {
     }
     void startPage() override
     {
+        m_canvas->flush();
         if (!m_first)
             m_printer->newPage();
         m_first = false;
     }
     Canvas& pageCanvas() override { return *m_canvas; }
-    void endPage() override {}
+    // The canvas may hold a page's last lines back for one stroke; they belong on this page.
+    void endPage() override { m_canvas->flush(); }
     bool endDocument(std::string& error) override
     {
         if (!m_painter.isActive()) {

@@ -1,4 +1,4 @@
-// tonvela-cli render to PNG and PDF. Builds without Qt have no picture renderers; the cases
+// tonvela-cli render to PNG, PDF and SVG. Builds without Qt have no picture renderers; the cases
 // skip there.
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -284,3 +285,75 @@ TEST_F(RenderPictureCliTest, AChordDocumentPageIsDrawnAsAPngOfTheA4Page)
 }
 
 } // namespace
+
+namespace {
+
+// True when xmllint finds the file well-formed XML; skipped (nullopt) without xmllint.
+std::optional<bool> wellFormedXml(const fs::path& file)
+{
+    if (std::system("command -v xmllint >/dev/null 2>&1") != 0)
+        return std::nullopt;
+    const std::string command = "xmllint --noout '" + file.string() + "' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+std::string longSheet(int quarters)
+{
+    std::string text =
+        "<staffdoc\r\nzoomamount=1\r\ntimesig=391549\r\n>\r\n<track>\r\n<config\r\n"
+        "bpm=120 devid=0 iid=0 groupid=0 key=C keyindex=0 tempo=120 drawmode=0 percussive=0 >\r\n"
+        "</config>\r\n";
+    for (int i = 0; i < quarters; ++i)
+        text += "<note\r\nmidi=60 type=1028 line=0 iid=0 lyrictext=\"sing\">\r\n</note>\r\n";
+    return text + "</track>\r\n</staffdoc>\r\n";
+}
+
+} // namespace
+
+TEST_F(RenderPictureCliTest, SvgWritesOneVectorPictureForAOnePageSheet)
+{
+    const fs::path svg = dir / "melody.svg";
+    const std::string said = run("render " + sheet + " -o " + svg.string());
+    ASSERT_EQ(status, 0) << said;
+    ASSERT_TRUE(fs::exists(svg));
+    EXPECT_FALSE(fs::exists(dir / "melody-1.svg"));
+    const std::string xml = readAll(svg);
+    EXPECT_NE(xml.find("<svg"), std::string::npos);
+    EXPECT_EQ(xml.find("<image"), std::string::npos) << "drawn as shapes, not a picture";
+    EXPECT_NE(xml.find("<path"), std::string::npos) << "staff and glyphs as vector drawing";
+    // The lyric, the title and the page number are text a browser can select and search.
+    EXPECT_NE(xml.find(">la<"), std::string::npos);
+    EXPECT_NE(xml.find(">melody.shd<"), std::string::npos);
+    EXPECT_NE(xml.find(">page 1 of 1<"), std::string::npos);
+    if (const auto ok = wellFormedXml(svg)) {
+        EXPECT_TRUE(*ok);
+    }
+    EXPECT_NE(run("render --help").find("song-1.svg"), std::string::npos) << "the help names the page files";
+}
+
+TEST_F(RenderPictureCliTest, SvgWritesOneNumberedFilePerPageAsThePdfHasPages)
+{
+    std::ofstream(dir / "long.shd", std::ios::binary) << longSheet(400);
+    const std::string in = (dir / "long.shd").string();
+    const std::string printed = run("render " + in + " -o " + (dir / "long.pdf").string());
+    ASSERT_EQ(status, 0) << printed;
+    const int pages = pdfPages(readAll(dir / "long.pdf"));
+    ASSERT_GT(pages, 1);
+
+    const std::string said = run("render " + in + " -o " + (dir / "long.svg").string());
+    ASSERT_EQ(status, 0) << said;
+    EXPECT_FALSE(fs::exists(dir / "long.svg"));
+    for (int p = 1; p <= pages; ++p) {
+        const fs::path page = dir / ("long-" + std::to_string(p) + ".svg");
+        ASSERT_TRUE(fs::exists(page)) << page;
+        const std::string xml = readAll(page);
+        EXPECT_EQ(xml.find("<image"), std::string::npos) << page;
+        EXPECT_NE(xml.find(">page " + std::to_string(p) + " of " + std::to_string(pages) + "<"),
+                  std::string::npos)
+            << page;
+        if (const auto ok = wellFormedXml(page)) {
+            EXPECT_TRUE(*ok) << page;
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir / ("long-" + std::to_string(pages + 1) + ".svg")));
+}

@@ -227,3 +227,57 @@ TEST_F(PrintPagingTest, FailedStartPrintsNothingAndSaysSo)
 
 } // namespace
 } // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+TEST(PrintPackingTest, APageHoldsAsManyWholeSystemsAsFitWithTheirLyrics)
+{
+    // A row takes 110 units; the first row's top lies 60 units down and its lyric line ends
+    // 87 units below its top.
+    EXPECT_EQ(rowsPerPrintedPage(60 + kPrintedRowDepth, 1), 1);
+    EXPECT_EQ(rowsPerPrintedPage(60 + kPrintedRowDepth - 1, 1), 1); // too short: still moves on
+    EXPECT_EQ(rowsPerPrintedPage(60 + kPrintedRowDepth + 110, 1), 2);
+    EXPECT_EQ(rowsPerPrintedPage(60 + kPrintedRowDepth + 109, 1), 1);
+    for (const int height : {300, 500, 816, 1000, 1600, 3000}) {
+        for (const int tracks : {1, 2, 3, 4, 6}) {
+            SCOPED_TRACE(::testing::Message() << height << " units, " << tracks << " tracks");
+            const int rows = rowsPerPrintedPage(height, tracks);
+            const int fit = (height - 60 - kPrintedRowDepth) / 110 + 1; // rows whose lyrics fit
+            if (fit >= tracks) {
+                EXPECT_EQ(rows % tracks, 0);
+                EXPECT_LE(rows, fit);
+                EXPECT_GT(rows + tracks, fit); // one more system would not fit
+            } else {
+                EXPECT_EQ(rows, std::max(fit, 1));
+            }
+        }
+    }
+    // An A4 page at zoom 0.9 (816 units) holds seven single-staff rows, three systems of two
+    // tracks, two of three, one of six.
+    EXPECT_EQ(rowsPerPrintedPage(816, 1), 7);
+    EXPECT_EQ(rowsPerPrintedPage(816, 2), 6);
+    EXPECT_EQ(rowsPerPrintedPage(816, 3), 6);
+    EXPECT_EQ(rowsPerPrintedPage(816, 6), 6);
+}
+
+TEST_F(PrintPagingTest, EveryPrintedPageIsFilledWithSystemsButTheLast)
+{
+    makeSheet(2, 60); // two tracks, 30 systems of whole notes on the first track
+    const PrintResult result = printSheet(*view, printer, 96, 96);
+    ASSERT_TRUE(result.ok);
+    const auto pages = rowStartsPerPage();
+    ASSERT_EQ(static_cast<int>(pages.size()), result.pages);
+    ASSERT_GE(pages.size(), 2u);
+    // The page's sheet area, as the print run computes it.
+    const PrintGeometry g = printGeometry(600, 600, 96, 96, 4800, 6400);
+    const int height = static_cast<int>(static_cast<float>(g.layoutH - 70) / sheet->zoomamount);
+    const int systems = rowsPerPrintedPage(height, 2) / 2;
+    ASSERT_GT(systems, 1);
+    for (std::size_t p = 0; p + 1 < pages.size(); ++p)
+        EXPECT_EQ(static_cast<int>(pages[p].size()), systems) << "page " << p; // first track's rows
+    EXPECT_LE(static_cast<int>(pages.back().size()), systems);
+}
+
+} // namespace
+} // namespace tonvela
