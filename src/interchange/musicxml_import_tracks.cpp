@@ -86,8 +86,8 @@ class StaffWriter {
 
   private:
     std::vector<Slot> gatherSlots(int& dropped) const;
-    void addRests(int64_t ticks);
-    void addSlot(const Slot& slot);
+    void addRests(int64_t ticks, bool atEnd = false);
+    void addSlot(const Slot& slot, bool trailing);
     Length lengthOf(const Event& e, bool& triplet);
     void addBarLine(const Measure& measure, int64_t sheetMeasure, int64_t cursor);
     void writeNotes();
@@ -134,7 +134,9 @@ std::vector<Slot> StaffWriter::gatherSlots(int& dropped) const
     return slots;
 }
 
-void StaffWriter::addRests(int64_t ticks)
+// Rests for a gap of the first voice. A remainder too short for any rest is named, except at
+// the end of the part, where it only pads the last measure and no note follows it.
+void StaffWriter::addRests(int64_t ticks, bool atEnd)
 {
     while (ticks >= kLengths[0].ticks) {
         const Length* best = &kLengths[0];
@@ -144,7 +146,7 @@ void StaffWriter::addRests(int64_t ticks)
         m_items.push_back({Item::Rest, nullptr, best->type, best->dotted, false, -1});
         ticks -= best->ticks;
     }
-    if (ticks > kRoundingTicks)
+    if (ticks > kRoundingTicks && !atEnd)
         left("durations that fit no note length");
 }
 
@@ -179,12 +181,13 @@ Length StaffWriter::lengthOf(const Event& e, bool& triplet)
     return *best;
 }
 
-void StaffWriter::addSlot(const Slot& slot)
+// `trailing`: no note sounds after the slot.
+void StaffWriter::addSlot(const Slot& slot, bool trailing)
 {
     const Event& root = *slot.root;
     // A whole-measure rest, or one without a written length, fills its time with rests.
     if (root.rest && (root.type == 0 || root.measureRest)) {
-        addRests(root.duration);
+        addRests(root.duration, trailing);
         return;
     }
     bool triplet = false;
@@ -363,6 +366,10 @@ int StaffWriter::write()
     // The first voice in measure order; its gaps become rests, so every measure keeps its length.
     std::vector<int> firstItem(m_part.measures.size() + 1, 0);
     const int64_t sheetMeasure = sheetMeasureTicks(m_track);
+    std::size_t lastSound = 0; // one past the last slot that sounds
+    for (std::size_t k = 0; k < slots.size(); ++k)
+        if (!slots[k].root->rest)
+            lastSound = k + 1;
     std::size_t next = 0;
     int64_t cursor = 0; // where the notes written so far end: a note may run over a bar line
     for (std::size_t m = 0; m < m_part.measures.size(); ++m) {
@@ -373,12 +380,12 @@ int StaffWriter::write()
             const Event& root = *slots[next].root;
             if (root.start > cursor)
                 addRests(root.start - cursor);
-            addSlot(slots[next]);
+            addSlot(slots[next], next >= lastSound);
             cursor = std::max(cursor, root.start + root.duration);
             ++next;
         }
         if (measure.end > cursor)
-            addRests(measure.end - cursor);
+            addRests(measure.end - cursor, next >= lastSound && m + 1 == m_part.measures.size());
         addBarLine(measure, sheetMeasure, cursor);
     }
     firstItem[m_part.measures.size()] = static_cast<int>(m_items.size());

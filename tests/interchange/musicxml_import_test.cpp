@@ -600,6 +600,20 @@ TEST(MusicXmlImportTies, ABarLineUnderATieGivesWayAndAPickupBarLineIsNamed)
         << allWarnings(p.result);
 }
 
+TEST(MusicXmlImportTies, ARestTooShortForTheSheetIsNamedUnlessItOnlyPadsTheLastMeasure)
+{
+    // divisions 16: a 64th lasts 1. The first measure's 64th rest lies between notes; the last
+    // measure's only fills it up after the last note.
+    const std::string head = "<attributes><divisions>16</divisions>" + kTreble8 + "</attributes>";
+    const std::string m1 = head + note("C", 4, 32, "half") + note("D", 4, 31, "half") + rest(1, "64th");
+    const std::string m2 = note("E", 4, 63, "whole") + rest(1, "64th");
+    const auto i = import(scoreXml({{"P", measure(1, m1) + measure(2, m2)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_TRUE(contains(allWarnings(i.result), "durations that fit no note length (1)"))
+        << allWarnings(i.result);
+    EXPECT_FALSE(contains(allWarnings(i.result), "durations that fit no note length (2)"));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Voices, staves, parts
 
