@@ -323,9 +323,9 @@ TEST_F(MusicXmlReadersTest, MuseScorePlaysATempoOtherThan120AndANoteLoop)
     expectMuseScorePlaysTheSheet(sheet, "tempo-loop");
 }
 
-TEST_F(MusicXmlReadersTest, BarNotesInsideAndOnMeasureLinesValidateAndPlayAsTheSheet)
+// Two tracks with Bar notes inside a measure and on a measure line, a tie before the second.
+void makeBarNotesSheet(SheetDocument& sheet)
 {
-    SheetDocument sheet;
     sheet.setTrackCount(2);
     for (int k = 0; k < 2; ++k) {
         Track& t = *sheet.trackAt(k);
@@ -338,6 +338,12 @@ TEST_F(MusicXmlReadersTest, BarNotesInsideAndOnMeasureLinesValidateAndPlayAsTheS
         append(t, makeNote(0, kTypeBar)); // on a measure line
         append(t, makeNote(-2, kTypeWhole));
     }
+}
+
+TEST_F(MusicXmlReadersTest, BarNotesInsideAndOnMeasureLinesValidateAndPlayAsTheSheet)
+{
+    SheetDocument sheet;
+    makeBarNotesSheet(sheet);
     const std::string file = tmp.path("bars.musicxml");
     ASSERT_TRUE(exportMusicXml(sheet, "Bars", file).ok);
     expectValid(file);
@@ -403,6 +409,29 @@ TEST_F(MusicXmlReadersTest, ExportedAndImportedAgainTheSheetPlaysTheSameNotes)
             sheet->trackAt(0)->measureRepeats.clear(); // repeats written out
         sheets.emplace_back("varied" + std::to_string(n++), std::move(sheet));
     }
+    // Bar notes; a drum track of several keys; triplet-marked notes over the bar line; a note loop.
+    sheets.emplace_back("bars", std::make_unique<SheetDocument>());
+    makeBarNotesSheet(*sheets.back().second);
+    auto more = std::make_unique<SheetDocument>();
+    more->setTrackCount(3);
+    Track& drums = *more->trackAt(0);
+    drums.percussive = 1;
+    for (int i = 0; i < 7; ++i)
+        append(drums, makeNote(-i, i % 3 ? kTypeEighth : kTypeQuarter)).midi =
+            static_cast<int8_t>(35 + 3 * i);
+    appendChord(drums, {makeNote(0, kTypeHalf), makeNote(-2, kTypeQuarter)});
+    drums.noteAt(drums.count - 1).midi = 42;
+    Track& triplets = *more->trackAt(1);
+    for (int i = 0; i < 7; ++i)
+        append(triplets, makeNote(-i, kTypeEighth, kFlagTriplet));
+    append(triplets, makeNote(0, kTypeHalf, kFlagTriplet | kFlagTie));
+    append(triplets, makeNote(0, kTypeQuarter, kFlagTie));
+    Track& loop = *more->trackAt(2);
+    for (int i = 0; i < 6; ++i)
+        append(loop, makeNote(-i, i % 2 ? kTypeEighth : kTypeQuarter));
+    loop.noteAt(3).loopTo = 1;
+    loop.noteAt(3).loopCount = 2;
+    sheets.emplace_back("drums-triplets-loop", std::move(more));
     for (const auto& [name, sheet] : sheets)
         for (bool compressed : {false, true}) {
             SCOPED_TRACE(name + (compressed ? " (.mxl)" : " (.musicxml)"));
