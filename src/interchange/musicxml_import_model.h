@@ -3,6 +3,8 @@
 // The score as the MusicXML reader takes it from the file, before it becomes sheet tracks:
 // private to the reader (musicxml_import*.cpp).
 
+#include "score/note.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -17,6 +19,20 @@ namespace tonvela::musicxml {
 // Time inside the reader: ticks of a quarter note, divisible by 2, 3, 5 and 7 so that the
 // usual divisions and tuplets come out whole.
 inline constexpr int64_t kTicksPerQuarter = 10080;
+// The lengths a sheet note can have, shortest first, in reader ticks.
+struct SheetLength {
+    int64_t ticks;
+    int type;
+    bool dotted;
+};
+inline constexpr SheetLength kSheetLengths[] = {
+    {kTicksPerQuarter / 8, kTypeThirtySecond, false}, {kTicksPerQuarter * 3 / 16, kTypeThirtySecond, true},
+    {kTicksPerQuarter / 4, kTypeSixteenth, false},    {kTicksPerQuarter * 3 / 8, kTypeSixteenth, true},
+    {kTicksPerQuarter / 2, kTypeEighth, false},       {kTicksPerQuarter * 3 / 4, kTypeEighth, true},
+    {kTicksPerQuarter, kTypeQuarter, false},          {kTicksPerQuarter * 3 / 2, kTypeQuarter, true},
+    {kTicksPerQuarter * 2, kTypeHalf, false},         {kTicksPerQuarter * 3, kTypeHalf, true},
+    {kTicksPerQuarter * 4, kTypeWhole, false},        {kTicksPerQuarter * 6, kTypeWhole, true},
+};
 // Longer than this, a single duration is taken for damage rather than music (64 whole notes).
 inline constexpr int64_t kMaxEventTicks = 256 * kTicksPerQuarter;
 // A part longer than this (about 16 hours at 120 beats per minute) is refused.
@@ -103,6 +119,14 @@ class Track;
 }
 
 namespace tonvela::musicxml {
+
+// The events of staff `staffIndex`, in file order, with every note that the file splits at a bar
+// line into tied pieces joined again where the pieces add up to one sheet length: the sheet's
+// notes run over bar lines, and its tie mark cannot tell two such tied notes apart from one.
+// A chord joins when every note of it is tied to the same notes of the next chord. No note of
+// the first voice joins over the end of a measure m with keptApart[m] set.
+std::vector<Event> joinTiesOverBarLines(const std::vector<Event>& events, int staffIndex,
+                                        const std::string& firstVoice, const std::vector<bool>& keptApart);
 
 // Fills an empty sheet track (its time signature already set) from staff `staffIndex` of a
 // part. Adds to `droppedVoiceNotes` the notes of later voices that start with no first-voice

@@ -22,19 +22,8 @@ constexpr int64_t kRoundingTicks = kQ / 64;
 // The drum key of a percussion track whose part has no unpitched note: the acoustic snare.
 constexpr int kDefaultDrumKey = 38;
 
-struct Length {
-    int64_t ticks;
-    int type;
-    bool dotted;
-};
-constexpr Length kLengths[] = {
-    {kQ / 8, kTypeThirtySecond, false}, {kQ * 3 / 16, kTypeThirtySecond, true},
-    {kQ / 4, kTypeSixteenth, false},    {kQ * 3 / 8, kTypeSixteenth, true},
-    {kQ / 2, kTypeEighth, false},       {kQ * 3 / 4, kTypeEighth, true},
-    {kQ, kTypeQuarter, false},          {kQ * 3 / 2, kTypeQuarter, true},
-    {kQ * 2, kTypeHalf, false},         {kQ * 3, kTypeHalf, true},
-    {kQ * 4, kTypeWhole, false},        {kQ * 6, kTypeWhole, true},
-};
+using Length = SheetLength;
+constexpr const auto& kLengths = kSheetLengths;
 // Rests go up to a whole rest.
 constexpr int64_t kLongestRest = kQ * 4;
 
@@ -54,10 +43,42 @@ struct Slot {
     std::vector<const Event*> members;
 };
 
+// The length of the sheet's measure in reader ticks.
+int64_t sheetMeasureTicks(const Track& track)
+{
+    return static_cast<int64_t>(std::llround(measureLengthOf(track.timeSig) * 4 * kQ));
+}
+
+// Whether a measure of the file has another length than the sheet's (a pickup, a change of
+// time): it ends with a Bar note, since the sheet counts its measures afresh from a bar and so
+// the later ones still begin where the file's do.
+bool otherLength(const Measure& measure, int64_t sheetMeasure)
+{
+    return std::abs((measure.end - measure.start) - sheetMeasure) > kRoundingTicks &&
+           measure.end > measure.start;
+}
+
+// The measures whose end no note may run over: those of another length, and those that end
+// with a repeat sign or before one.
+std::vector<bool> measuresKeptApart(const Part& part, const Track& track)
+{
+    const int64_t sheetMeasure = sheetMeasureTicks(track);
+    std::vector<bool> apart(part.measures.size(), false);
+    for (std::size_t m = 0; m < part.measures.size(); ++m) {
+        const Measure& measure = part.measures[m];
+        apart[m] = otherLength(measure, sheetMeasure) || measure.repeatTimes > 0 ||
+                   (m + 1 < part.measures.size() && part.measures[m + 1].repeatForward);
+    }
+    return apart;
+}
+
 class StaffWriter {
   public:
     StaffWriter(const Part& part, int staffIndex, Track& track, LeftOut& leftOut)
-        : m_part(part), m_staffIndex(staffIndex), m_track(track), m_leftOut(leftOut)
+        : m_part(part), m_staffIndex(staffIndex), m_track(track), m_leftOut(leftOut),
+          m_events(joinTiesOverBarLines(part.events, staffIndex,
+                                        part.staves[static_cast<std::size_t>(staffIndex)].firstVoice,
+                                        measuresKeptApart(part, track)))
     {
     }
 
@@ -65,9 +86,10 @@ class StaffWriter {
 
   private:
     std::vector<Slot> gatherSlots(int& dropped) const;
-    void addRests(int64_t ticks);
-    void addSlot(const Slot& slot);
+    void addRests(int64_t ticks, bool atEnd = false);
+    void addSlot(const Slot& slot, bool trailing);
     Length lengthOf(const Event& e, bool& triplet);
+    void addBarLine(const Measure& measure, int64_t sheetMeasure, int64_t cursor);
     void writeNotes();
     void writeRepeats(const std::vector<int>& firstItem);
     void left(const std::string& what, int count = 1) { m_leftOut[what] += count; }
@@ -76,6 +98,7 @@ class StaffWriter {
     int m_staffIndex;
     Track& m_track;
     LeftOut& m_leftOut;
+    const std::vector<Event> m_events; // the staff's notes, those split at bar lines joined
     std::vector<Item> m_items;
 };
 
@@ -84,9 +107,7 @@ std::vector<Slot> StaffWriter::gatherSlots(int& dropped) const
     const Staff& staff = m_part.staves[static_cast<std::size_t>(m_staffIndex)];
     std::vector<Slot> slots;
     std::vector<const Event*> later;
-    for (const Event& e : m_part.events) {
-        if (e.staff != m_staffIndex)
-            continue;
+    for (const Event& e : m_events) {
         if (e.voice != staff.firstVoice) {
             later.push_back(&e);
         } else if (e.chord) {
@@ -113,7 +134,9 @@ std::vector<Slot> StaffWriter::gatherSlots(int& dropped) const
     return slots;
 }
 
-void StaffWriter::addRests(int64_t ticks)
+// Rests for a gap of the first voice. A remainder too short for any rest is named, except at
+// the end of the part, where it only pads the last measure and no note follows it.
+void StaffWriter::addRests(int64_t ticks, bool atEnd)
 {
     while (ticks >= kLengths[0].ticks) {
         const Length* best = &kLengths[0];
@@ -123,7 +146,7 @@ void StaffWriter::addRests(int64_t ticks)
         m_items.push_back({Item::Rest, nullptr, best->type, best->dotted, false, -1});
         ticks -= best->ticks;
     }
-    if (ticks > kRoundingTicks)
+    if (ticks > kRoundingTicks && !atEnd)
         left("durations that fit no note length");
 }
 
@@ -158,12 +181,13 @@ Length StaffWriter::lengthOf(const Event& e, bool& triplet)
     return *best;
 }
 
-void StaffWriter::addSlot(const Slot& slot)
+// `trailing`: no note sounds after the slot.
+void StaffWriter::addSlot(const Slot& slot, bool trailing)
 {
     const Event& root = *slot.root;
     // A whole-measure rest, or one without a written length, fills its time with rests.
     if (root.rest && (root.type == 0 || root.measureRest)) {
-        addRests(root.duration);
+        addRests(root.duration, trailing);
         return;
     }
     bool triplet = false;
@@ -181,6 +205,32 @@ void StaffWriter::addSlot(const Slot& slot)
         const Length ml = lengthOf(*m, memberTriplet);
         m_items.push_back({Item::Sound, m, ml.type, ml.dotted, memberTriplet, rootIndex});
     }
+}
+
+// The Bar note that ends a measure, if it needs one. A Bar note between two tied notes parts
+// them, so a bar line that only shows a style (a double or final bar) under a tie, or under a
+// note that runs over it, is left out; one that keeps the count of the measures stays, and the
+// tie over it is named as lost.
+void StaffWriter::addBarLine(const Measure& measure, int64_t sheetMeasure, int64_t cursor)
+{
+    const bool counts = otherLength(measure, sheetMeasure);
+    if (!counts && !measure.barlineEnd)
+        return;
+    // The notes of the last chord that a tie holds on over the bar line.
+    int tied = 0;
+    const bool runsOver = cursor > measure.end;
+    for (auto it = m_items.rbegin(); it != m_items.rend(); ++it) {
+        tied += it->kind == Item::Sound && it->event->tieStart ? 1 : 0;
+        if (it->parent < 0)
+            break;
+    }
+    if (!counts && (tied > 0 || runsOver)) {
+        left("bar lines under a tie or a note over the bar (the tie is kept)");
+        return;
+    }
+    if (tied > 0)
+        left("ties over a pickup or a change of measure length (the tied notes are struck again)", tied);
+    m_items.push_back({Item::Bar, nullptr, kTypeBar, false, false, -1});
 }
 
 void StaffWriter::writeNotes()
@@ -315,28 +365,28 @@ int StaffWriter::write()
         }
     // The first voice in measure order; its gaps become rests, so every measure keeps its length.
     std::vector<int> firstItem(m_part.measures.size() + 1, 0);
-    const auto sheetMeasure = static_cast<int64_t>(std::llround(measureLengthOf(m_track.timeSig) * 4 * kQ));
+    const int64_t sheetMeasure = sheetMeasureTicks(m_track);
+    std::size_t lastSound = 0; // one past the last slot that sounds
+    for (std::size_t k = 0; k < slots.size(); ++k)
+        if (!slots[k].root->rest)
+            lastSound = k + 1;
     std::size_t next = 0;
+    int64_t cursor = 0; // where the notes written so far end: a note may run over a bar line
     for (std::size_t m = 0; m < m_part.measures.size(); ++m) {
         const Measure& measure = m_part.measures[m];
         firstItem[m] = static_cast<int>(m_items.size());
-        int64_t cursor = measure.start;
+        cursor = std::max(cursor, measure.start);
         while (next < slots.size() && slots[next].root->measure <= static_cast<int>(m)) {
             const Event& root = *slots[next].root;
             if (root.start > cursor)
                 addRests(root.start - cursor);
-            addSlot(slots[next]);
+            addSlot(slots[next], next >= lastSound);
             cursor = std::max(cursor, root.start + root.duration);
             ++next;
         }
         if (measure.end > cursor)
-            addRests(measure.end - cursor);
-        // A measure of another length than the sheet's (a pickup, a change of time) ends with a
-        // bar line: the sheet counts its measures afresh from a bar, so the later ones still
-        // begin where the file's do.
-        const bool otherLength = std::abs((measure.end - measure.start) - sheetMeasure) > kRoundingTicks;
-        if (measure.barlineEnd || (otherLength && measure.end > measure.start))
-            m_items.push_back({Item::Bar, nullptr, kTypeBar, false, false, -1});
+            addRests(measure.end - cursor, next >= lastSound && m + 1 == m_part.measures.size());
+        addBarLine(measure, sheetMeasure, cursor);
     }
     firstItem[m_part.measures.size()] = static_cast<int>(m_items.size());
     if (static_cast<int>(m_items.size()) > Track::kMaxNotes) {

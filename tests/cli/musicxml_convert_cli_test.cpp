@@ -17,14 +17,15 @@ TEST_F(CliTest, ConvertReadsPlainAndCompressedMusicXmlIntoTheSameSheet)
     ASSERT_EQ(b.exitCode, 0) << b.err;
     EXPECT_EQ(readFile(path("a.shd")), readFile(path("b.shd")));
     // What the sheet cannot hold is said on standard error.
-    EXPECT_NE(a.err.find("tonvela-cli: warning: Left out, as the sheet cannot hold them: chord symbols"),
+    EXPECT_NE(a.err.find("tonvela-cli: warning: Left out, as the sheet cannot hold them: "),
               std::string::npos)
         << a.err;
+    EXPECT_NE(a.err.find("chord symbols (56)"), std::string::npos) << a.err;
 
     SheetDocument sheet;
     ASSERT_TRUE(loadSheet(sheet, "a.shd", path("a.shd")).ok());
     ASSERT_EQ(sheet.trackCount(), 1);
-    EXPECT_GT(sheet.trackAt(0)->count, 150);
+    EXPECT_GT(sheet.trackAt(0)->count, 140);   // notes tied over bar lines become one note
     EXPECT_EQ(sheet.trackAt(0)->keyindex, 10); // E flat major, as the score is written
 
     // And on to MIDI, as any other sheet.

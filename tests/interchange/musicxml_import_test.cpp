@@ -4,6 +4,7 @@
 #include "playback/midi_file_writer.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
+#include "score/tie_rule.h"
 #include "score/track.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +100,40 @@ std::vector<int> soundingKeys(const Track& t)
             keys.push_back(soundingPitch(n, t));
     }
     return keys;
+}
+
+// The sounding keys of the notes that playback strikes: those of a chord whose root a tie holds
+// on from the root before are not struck again. `again` takes the keys of the tied notes struck
+// again because a Bar note stands between two tied chords.
+std::vector<int> struckKeys(const Track& t, std::vector<int>& again)
+{
+    std::vector<int> keys;
+    int held = -1;   // the root that a tie holds on from the root before
+    int parted = -1; // the root that a Bar note parts from the tied root before
+    for (int i = 0, prev = -1, beforeBar = -1; i < t.count; ++i) {
+        const Note& n = t.noteAt(i);
+        if (n.chordparent == -1) {
+            held = prev >= 0 && tieMerges(t.noteAt(prev), n) ? i : -1;
+            parted = prev >= 0 && t.noteAt(prev).type == kTypeBar && beforeBar >= 0 &&
+                             tieMerges(t.noteAt(beforeBar), n)
+                         ? i
+                         : -1;
+            beforeBar = n.type == kTypeBar ? prev : -1;
+            prev = i;
+        }
+        if (!isDurationType(n.type) || n.isRest() || (held >= 0 && (i == held || n.chordparent == held)))
+            continue;
+        keys.push_back(soundingPitch(n, t));
+        if (parted >= 0 && (i == parted || (n.chordparent == parted && (n.dwFlag & kFlagTie))))
+            again.push_back(keys.back());
+    }
+    return keys;
+}
+
+std::vector<int> struckKeysOf(const Track& t)
+{
+    std::vector<int> again;
+    return struckKeys(t, again);
 }
 
 std::string allWarnings(const LoadResult& r)
@@ -437,6 +472,149 @@ TEST(MusicXmlImportRhythm, GraceNotesSlursAndShortLengthsAreListedInOneWarning)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Notes tied over bar lines
+
+// A note of the given voice, for scores with a second voice.
+std::string voiced(const std::string& step, int octave, int duration, const std::string& type, int voice,
+                   const std::string& extra = "", bool chord = false)
+{
+    return "<note>" + std::string(chord ? "<chord/>" : "") + "<pitch><step>" + step + "</step><octave>" +
+           std::to_string(octave) + "</octave></pitch><duration>" + std::to_string(duration) + "</duration>" +
+           extra + "<voice>" + std::to_string(voice) + "</voice><type>" + type + "</type></note>";
+}
+
+const std::string kTieStart = "<tie type=\"start\"/>";
+const std::string kTieStop = "<tie type=\"stop\"/>";
+const std::string kTieBoth = "<tie type=\"stop\"/><tie type=\"start\"/>";
+
+TEST(MusicXmlImportTies, ANoteSplitAtABarLineIsOneNoteAgainAndStaysApartFromTheNextTiedNote)
+{
+    // A quarter split into two eighths over the bar line, then a whole note of the same pitch
+    // written as a dotted half and two eighths, the last one over the next bar line.
+    const std::string m1 = attributes(kTreble8) + note("D", 4, 8, "half") + note("D", 4, 4, "quarter") +
+                           note("E", 4, 2, "eighth") + note("C", 4, 2, "eighth", kTieStart);
+    const std::string m2 = note("C", 4, 2, "eighth", kTieStop) +
+                           note("C", 4, 12, "half", kTieStart + "<dot/>") +
+                           note("C", 4, 2, "eighth", kTieBoth);
+    const std::string m3 =
+        note("C", 4, 2, "eighth", kTieStop) + rest(2, "eighth") + rest(4, "quarter") + rest(8, "half");
+    const auto i = import(scoreXml({{"P", measure(1, m1) + measure(2, m2) + measure(3, m3)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    ASSERT_GE(t.count, 6);
+    EXPECT_EQ(t.noteAt(3).type, kTypeQuarter);
+    EXPECT_EQ(t.noteAt(4).type, kTypeWhole);
+    EXPECT_FALSE(t.noteAt(4).isDotted());
+    for (int k : {3, 4})
+        EXPECT_EQ(t.noteAt(k).dwFlag & kFlagTie, 0) << k;
+    // The rests after the whole note follow it without a gap.
+    EXPECT_TRUE(t.noteAt(5).isRest());
+    EXPECT_EQ(t.noteAt(5).type, kTypeEighth);
+    EXPECT_EQ(struckKeysOf(t), (std::vector<int>{62, 62, 64, 60, 60}));
+    EXPECT_FALSE(contains(allWarnings(i.result), "ties though the file does not")) << allWarnings(i.result);
+}
+
+TEST(MusicXmlImportTies, ChordsAndSecondVoiceNotesSplitAtABarLineKeepTheirWholeLength)
+{
+    // A half chord split over the bar line; then a quarter whose second-voice half, split over
+    // the next bar line, sounds with it while the next measure's whole note starts alone.
+    const std::string m1 = attributes(kTreble8) + note("D", 4, 12, "half", "<dot/>") +
+                           voiced("C", 4, 4, "quarter", 1, kTieStart) +
+                           voiced("E", 4, 4, "quarter", 1, kTieStart, true) +
+                           voiced("G", 4, 4, "quarter", 1, kTieStart, true);
+    const std::string m2 = voiced("C", 4, 4, "quarter", 1, kTieStop) +
+                           voiced("E", 4, 4, "quarter", 1, kTieStop, true) +
+                           voiced("G", 4, 4, "quarter", 1, kTieStop, true) + voiced("D", 4, 8, "half", 1) +
+                           voiced("A", 3, 4, "quarter", 1) + "<backup><duration>4</duration></backup>" +
+                           voiced("F", 4, 4, "quarter", 2, kTieStart);
+    const std::string m3 = voiced("B", 3, 16, "whole", 1) + "<backup><duration>16</duration></backup>" +
+                           voiced("F", 4, 4, "quarter", 2, kTieStop) +
+                           "<forward><duration>12</duration></forward>";
+    const auto i = import(scoreXml({{"P", measure(1, m1) + measure(2, m2) + measure(3, m3)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    ASSERT_EQ(t.count, 8);
+    for (int k = 1; k < 4; ++k) {
+        EXPECT_EQ(t.noteAt(k).type, kTypeHalf) << k;
+        EXPECT_EQ(t.noteAt(k).dwFlag & kFlagTie, 0) << k;
+    }
+    EXPECT_EQ(t.noteAt(2).chordparent, 1);
+    EXPECT_EQ(t.noteAt(3).chordparent, 1);
+    // The second voice's half joins the quarter it starts with.
+    EXPECT_EQ(t.noteAt(6).chordparent, 5);
+    EXPECT_EQ(t.noteAt(6).type, kTypeHalf);
+    EXPECT_EQ(t.noteAt(7).childCount, 0);
+    EXPECT_EQ(t.noteAt(7).type, kTypeWhole);
+    EXPECT_EQ(soundingKeys(t), (std::vector<int>{62, 60, 64, 67, 62, 57, 65, 59}));
+    EXPECT_TRUE(i.result.warnings.empty()) << allWarnings(i.result);
+}
+
+TEST(MusicXmlImportTies, PiecesThatMakeNoSheetLengthStayTied)
+{
+    // An eighth tied to a dotted half over the bar line: seven eighths, no single note's length.
+    const std::string m1 = attributes(kTreble8) + note("D", 4, 8, "half") +
+                           note("D", 4, 6, "quarter", "<dot/>") + note("C", 4, 2, "eighth", kTieStart);
+    const std::string m2 = note("C", 4, 12, "half", kTieStop + "<dot/>") + rest(4, "quarter");
+    const auto i = import(scoreXml({{"P", measure(1, m1) + measure(2, m2)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    ASSERT_EQ(t.count, 5);
+    EXPECT_EQ(t.noteAt(2).type, kTypeEighth);
+    EXPECT_EQ(t.noteAt(3).type, kTypeHalf);
+    EXPECT_NE(t.noteAt(2).dwFlag & t.noteAt(3).dwFlag & kFlagTie, 0);
+    EXPECT_EQ(struckKeysOf(t), (std::vector<int>{62, 62, 60}));
+}
+
+TEST(MusicXmlImportTies, ABarLineUnderATieGivesWayAndAPickupBarLineIsNamed)
+{
+    const std::string dbl = "<barline location=\"right\"><bar-style>light-light</bar-style></barline>";
+    // A double bar line under a quarter tied to a quarter, and under an eighth tied to a dotted
+    // half: the tie keeps on sounding, the double bar line is named as left out.
+    const std::string m1 = attributes(kTreble8) + note("D", 4, 12, "half", "<dot/>") +
+                           note("C", 4, 4, "quarter", kTieStart) + dbl;
+    const std::string m2 = note("C", 4, 4, "quarter", kTieStop) + note("D", 4, 8, "half") +
+                           note("D", 4, 2, "eighth") + note("C", 4, 2, "eighth", kTieStart) + dbl;
+    const std::string m3 = note("C", 4, 12, "half", kTieStop + "<dot/>") + rest(4, "quarter");
+    const auto i = import(scoreXml({{"P", measure(1, m1) + measure(2, m2) + measure(3, m3)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    for (int k = 0; k < t.count; ++k)
+        EXPECT_NE(t.noteAt(k).type, kTypeBar) << k;
+    EXPECT_EQ(t.noteAt(1).type, kTypeHalf);
+    EXPECT_EQ(struckKeysOf(t), (std::vector<int>{62, 60, 62, 62, 60}));
+    EXPECT_TRUE(
+        contains(allWarnings(i.result), "bar lines under a tie or a note over the bar (the tie is kept) (2)"))
+        << allWarnings(i.result);
+
+    // A pickup needs its Bar note to keep the measures' count: the tie over it is lost, and said.
+    const std::string pickup = attributes(kTreble8) + note("C", 4, 4, "quarter", kTieStart);
+    const std::string full = note("C", 4, 4, "quarter", kTieStop) + rest(4, "quarter") + rest(8, "half");
+    const auto p = import(scoreXml({{"P", measure(0, pickup) + measure(1, full)}}));
+    ASSERT_TRUE(p.result.ok()) << p.result.error;
+    const Track& u = *p.sheet->trackAt(0);
+    ASSERT_GE(u.count, 3);
+    EXPECT_EQ(u.noteAt(1).type, kTypeBar);
+    EXPECT_TRUE(
+        contains(allWarnings(p.result),
+                 "ties over a pickup or a change of measure length (the tied notes are struck again) (1)"))
+        << allWarnings(p.result);
+}
+
+TEST(MusicXmlImportTies, ARestTooShortForTheSheetIsNamedUnlessItOnlyPadsTheLastMeasure)
+{
+    // divisions 16: a 64th lasts 1. The first measure's 64th rest lies between notes; the last
+    // measure's only fills it up after the last note.
+    const std::string head = "<attributes><divisions>16</divisions>" + kTreble8 + "</attributes>";
+    const std::string m1 = head + note("C", 4, 32, "half") + note("D", 4, 31, "half") + rest(1, "64th");
+    const std::string m2 = note("E", 4, 63, "whole") + rest(1, "64th");
+    const auto i = import(scoreXml({{"P", measure(1, m1) + measure(2, m2)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_TRUE(contains(allWarnings(i.result), "durations that fit no note length (1)"))
+        << allWarnings(i.result);
+    EXPECT_FALSE(contains(allWarnings(i.result), "durations that fit no note length (2)"));
+}
+
+// ---------------------------------------------------------------------------------------------
 // Voices, staves, parts
 
 TEST(MusicXmlImportVoices, LaterVoicesJoinChordsThatStartWithThemAndTheRestAreCounted)
@@ -732,20 +910,33 @@ struct Counted {
     int sounding = 0;
     long long keySum = 0;
     int dropped = 0;
+    int struckAgain = 0;       // tied notes a Bar note parts, struck again (left out of the above)
+    int warnedStruckAgain = 0; // those the warning names
 };
 
 Counted countImported(const Imported& i)
 {
     Counted c;
-    for (int k = 0; k < i.sheet->trackCount(); ++k)
-        for (int key : soundingKeys(*i.sheet->trackAt(k))) {
+    for (int k = 0; k < i.sheet->trackCount(); ++k) {
+        std::vector<int> again;
+        for (int key : struckKeys(*i.sheet->trackAt(k), again)) {
             ++c.sounding;
             c.keySum += key;
         }
+        for (int key : again) {
+            --c.sounding;
+            c.keySum -= key;
+            ++c.struckAgain;
+        }
+    }
     for (const auto& w : i.result.warnings)
         if (w.find(" of a later voice was dropped") != std::string::npos ||
             w.find(" of later voices were dropped") != std::string::npos)
             c.dropped = std::stoi(w.substr(0, w.find(' ')));
+    const std::string again = "(the tied notes are struck again) (";
+    for (const auto& w : i.result.warnings)
+        if (const auto at = w.find(again); at != std::string::npos)
+            c.warnedStruckAgain = std::stoi(w.substr(at + again.size()));
     return c;
 }
 
@@ -757,7 +948,8 @@ Imported importFile(const std::string& file)
     return import(bytes);
 }
 
-constexpr const char* kSoundingNotes = "//note[pitch and not(grace) and not(cue)]";
+// The notes a file strikes: a note tied from the one before only holds that one on.
+constexpr const char* kSoundingNotes = "//note[pitch and not(grace) and not(cue) and not(tie[@type='stop'])]";
 
 class OtherProgramsFiles : public ::testing::TestWithParam<const char*> {};
 
@@ -772,6 +964,7 @@ TEST_P(OtherProgramsFiles, EveryNoteIsImportedOrCountedAsDropped)
     const Counted c = countImported(i);
     EXPECT_GT(c.sounding, 100);
     EXPECT_EQ(c.sounding + c.dropped, static_cast<int>(expected)) << allWarnings(i.result);
+    EXPECT_EQ(c.struckAgain, c.warnedStruckAgain) << allWarnings(i.result);
 }
 
 INSTANTIATE_TEST_SUITE_P(MusicXmlImport, OtherProgramsFiles,
@@ -797,6 +990,7 @@ TEST(MusicXmlImportFiles, SingleVoiceScoresSoundEveryPitchTheFileWrites)
         const Counted c = countImported(i);
         EXPECT_EQ(c.dropped, 0) << file;
         EXPECT_EQ(c.keySum, static_cast<long long>(expected)) << file;
+        EXPECT_EQ(c.struckAgain, c.warnedStruckAgain) << file;
     }
 }
 

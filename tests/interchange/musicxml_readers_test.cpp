@@ -4,6 +4,7 @@
 
 #include "interchange_test_support.h"
 
+#include "interchange/musicxml_import.h"
 #include "interchange/mxl_container_write.h"
 #include "playback/midi_file_writer.h"
 #include "score/sheet_file.h"
@@ -118,15 +119,15 @@ void expectSameNotes(const std::vector<Played>& ours, const std::vector<Played>&
             }
         }
         if (!found && ++missing <= 8)
-            report << "  not played by MuseScore: key " << p.key << " at " << p.onset << " s for " << p.length
-                   << " s\n";
+            report << "  not in the other reading: key " << p.key << " at " << p.onset << " s for "
+                   << p.length << " s\n";
     }
     for (std::size_t k = 0; k < theirs.size(); ++k)
         if (!used[k] && ++missing <= 16)
-            report << "  only in MuseScore: key " << theirs[k].key << " at " << theirs[k].onset << " s for "
-                   << theirs[k].length << " s\n";
+            report << "  only in the other reading: key " << theirs[k].key << " at " << theirs[k].onset
+                   << " s for " << theirs[k].length << " s\n";
     EXPECT_EQ(missing, 0) << what << ": " << ours.size() << " notes in the sheet's MIDI file, "
-                          << theirs.size() << " in MuseScore's\n"
+                          << theirs.size() << " in the other reading\n"
                           << report.str();
     EXPECT_FALSE(ours.empty()) << what;
 }
@@ -322,9 +323,9 @@ TEST_F(MusicXmlReadersTest, MuseScorePlaysATempoOtherThan120AndANoteLoop)
     expectMuseScorePlaysTheSheet(sheet, "tempo-loop");
 }
 
-TEST_F(MusicXmlReadersTest, BarNotesInsideAndOnMeasureLinesValidateAndPlayAsTheSheet)
+// Two tracks with Bar notes inside a measure and on a measure line, a tie before the second.
+void makeBarNotesSheet(SheetDocument& sheet)
 {
-    SheetDocument sheet;
     sheet.setTrackCount(2);
     for (int k = 0; k < 2; ++k) {
         Track& t = *sheet.trackAt(k);
@@ -337,6 +338,12 @@ TEST_F(MusicXmlReadersTest, BarNotesInsideAndOnMeasureLinesValidateAndPlayAsTheS
         append(t, makeNote(0, kTypeBar)); // on a measure line
         append(t, makeNote(-2, kTypeWhole));
     }
+}
+
+TEST_F(MusicXmlReadersTest, BarNotesInsideAndOnMeasureLinesValidateAndPlayAsTheSheet)
+{
+    SheetDocument sheet;
+    makeBarNotesSheet(sheet);
     const std::string file = tmp.path("bars.musicxml");
     ASSERT_TRUE(exportMusicXml(sheet, "Bars", file).ok);
     expectValid(file);
@@ -378,6 +385,77 @@ TEST_F(MusicXmlReadersTest, CompressedFileHoldsTheContainerAndMuseScoreReadsIt)
 
     REQUIRE_MUSESCORE();
     expectMuseScorePlaysTheSheet(sheet, "compressed", true);
+}
+
+// A sheet exported and imported again plays the same notes (key, onset, length) on the same
+// staff kinds, from the plain and the compressed file.
+TEST_F(MusicXmlReadersTest, ExportedAndImportedAgainTheSheetPlaysTheSameNotes)
+{
+    if (!testing::haveTool("midicsv"))
+        GTEST_SKIP() << "midicsv is not installed (scripts/setup.sh installs it)";
+    std::vector<std::pair<std::string, std::unique_ptr<SheetDocument>>> sheets;
+    for (const auto& e : std::filesystem::directory_iterator(std::string(TONVELA_SOURCE_DIR) + "/examples")) {
+        auto sheet = std::make_unique<SheetDocument>();
+        if (e.path().extension() == ".shd" &&
+            loadSheet(*sheet, e.path().filename().string(), e.path().string()).ok())
+            sheets.emplace_back(e.path().stem().string(), std::move(sheet));
+    }
+    ASSERT_GE(sheets.size(), 3u);
+    int n = 0;
+    for (int key : {7, 2, 12}) {
+        auto sheet = std::make_unique<SheetDocument>();
+        makeVariedSheet(*sheet, key, n);
+        if (n == 2)
+            sheet->trackAt(0)->measureRepeats.clear(); // repeats written out
+        sheets.emplace_back("varied" + std::to_string(n++), std::move(sheet));
+    }
+    // Bar notes; a drum track of several keys; triplet-marked notes over the bar line; a note loop.
+    sheets.emplace_back("bars", std::make_unique<SheetDocument>());
+    makeBarNotesSheet(*sheets.back().second);
+    auto more = std::make_unique<SheetDocument>();
+    more->setTrackCount(3);
+    Track& drums = *more->trackAt(0);
+    drums.percussive = 1;
+    for (int i = 0; i < 7; ++i)
+        append(drums, makeNote(-i, i % 3 ? kTypeEighth : kTypeQuarter)).midi =
+            static_cast<int8_t>(35 + 3 * i);
+    appendChord(drums, {makeNote(0, kTypeHalf), makeNote(-2, kTypeQuarter)});
+    drums.noteAt(drums.count - 1).midi = 42;
+    Track& triplets = *more->trackAt(1);
+    for (int i = 0; i < 7; ++i)
+        append(triplets, makeNote(-i, kTypeEighth, kFlagTriplet));
+    append(triplets, makeNote(0, kTypeHalf, kFlagTriplet | kFlagTie));
+    append(triplets, makeNote(0, kTypeQuarter, kFlagTie));
+    Track& loop = *more->trackAt(2);
+    for (int i = 0; i < 6; ++i)
+        append(loop, makeNote(-i, i % 2 ? kTypeEighth : kTypeQuarter));
+    loop.noteAt(3).loopTo = 1;
+    loop.noteAt(3).loopCount = 2;
+    sheets.emplace_back("drums-triplets-loop", std::move(more));
+    for (const auto& [name, sheet] : sheets)
+        for (bool compressed : {false, true}) {
+            SCOPED_TRACE(name + (compressed ? " (.mxl)" : " (.musicxml)"));
+            const std::string file = tmp.path(name + (compressed ? ".mxl" : ".musicxml"));
+            ASSERT_TRUE((compressed ? exportMxl(*sheet, name, file) : exportMusicXml(*sheet, name, file)).ok);
+            std::unique_ptr<SheetDocument> back;
+            const LoadResult read = importMusicXmlFile(file, back);
+            ASSERT_TRUE(read.ok()) << read.error;
+            ASSERT_TRUE(back);
+            ASSERT_EQ(back->trackCount(), sheet->trackCount());
+            for (int k = 0; k < sheet->trackCount(); ++k) {
+                EXPECT_EQ(back->trackAt(k)->drawmode, sheet->trackAt(k)->drawmode) << "track " << k;
+                EXPECT_EQ(back->trackAt(k)->percussive, sheet->trackAt(k)->percussive) << "track " << k;
+            }
+            const std::string ours = tmp.path(name + ".mid");
+            const std::string again = tmp.path(name + "-again.mid");
+            ASSERT_TRUE(writeMidiFile(*sheet, ours).ok);
+            ASSERT_TRUE(writeMidiFile(*back, again).ok);
+            std::string problem;
+            const auto a = playedNotes(ours, problem);
+            const auto b = playedNotes(again, problem);
+            ASSERT_TRUE(problem.empty()) << problem;
+            expectSameNotes(a, b, name);
+        }
 }
 
 } // namespace

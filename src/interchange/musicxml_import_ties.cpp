@@ -1,0 +1,164 @@
+// Notes that a score splits at bar lines into tied pieces, joined again into the one note the
+// sheet writes for them.
+
+#include "interchange/musicxml_import_model.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace tonvela::musicxml {
+namespace {
+
+// Pieces that add up to within this of a sheet length are taken for that length.
+constexpr int64_t kJoinTolerance = kTicksPerQuarter / 64;
+// At most this many pieces join into one note.
+constexpr std::size_t kMaxPieces = 64;
+
+// A chord of one voice: the indices of its notes in the event list, the first one its root.
+using Chord = std::vector<std::size_t>;
+
+const SheetLength* sheetLengthOf(int64_t ticks)
+{
+    for (const SheetLength& l : kSheetLengths)
+        if (std::abs(l.ticks - ticks) <= kJoinTolerance)
+            return &l;
+    return nullptr;
+}
+
+// The notes of a chord sorted by key, so that two chords of the same keys pair their notes.
+Chord byKey(const std::vector<Event>& events, Chord chord)
+{
+    std::stable_sort(chord.begin(), chord.end(),
+                     [&](std::size_t a, std::size_t b) { return events[a].key < events[b].key; });
+    return chord;
+}
+
+// Whether chord `b` only holds on chord `a`: it starts where `a` ends, with the same keys, every
+// note of `a` tied onwards and every note of `b` tied from before.
+bool holdsOn(const std::vector<Event>& events, const Chord& a, const Chord& b)
+{
+    if (a.size() != b.size())
+        return false;
+    const Event& ra = events[a.front()];
+    const Event& rb = events[b.front()];
+    if (rb.start != ra.start + ra.duration)
+        return false;
+    const auto plain = [&](const Event& e, const Event& root) {
+        return !e.rest && !e.cue && e.duration == root.duration && e.tupletActual == 0;
+    };
+    const Chord sa = byKey(events, a);
+    const Chord sb = byKey(events, b);
+    for (std::size_t k = 0; k < sa.size(); ++k) {
+        const Event& x = events[sa[k]];
+        const Event& y = events[sb[k]];
+        if (!plain(x, ra) || !plain(y, rb) || !x.tieStart || !y.tieStop || x.key != y.key || !y.lyric.empty())
+            return false;
+    }
+    return true;
+}
+
+// Joins chords [first, last] of a run into the first one.
+void join(std::vector<Event>& events, const std::vector<Chord>& chords, std::size_t first, std::size_t last,
+          const SheetLength& length, std::vector<bool>& removed)
+{
+    const Chord head = byKey(events, chords[first]);
+    const Chord tail = byKey(events, chords[last]);
+    for (std::size_t k = 0; k < head.size(); ++k) {
+        Event& e = events[head[k]];
+        e.duration = length.ticks;
+        e.type = length.type;
+        e.dots = length.dotted ? 1 : 0;
+        e.typeOutside = false;
+        e.tieStart = events[tail[k]].tieStart;
+    }
+    for (std::size_t c = first + 1; c <= last; ++c)
+        for (std::size_t i : chords[c])
+            removed[i] = true;
+}
+
+// Whether a note may run on from piece `a` into the next piece `b`: no measure between them is
+// kept apart. Without `keptApart` (a later voice, whose notes join chords of the first and so
+// neither start measures nor end them) every measure may be crossed.
+bool mayJoin(const Event& a, const Event& b, const std::vector<bool>* keptApart)
+{
+    if (!keptApart)
+        return true;
+    for (int m = std::max(a.measure, 0); m < b.measure; ++m)
+        if (static_cast<std::size_t>(m) >= keptApart->size() || (*keptApart)[static_cast<std::size_t>(m)])
+            return false;
+    return true;
+}
+
+// Joins the pieces of each run of chords that hold one another on, from its start: each time
+// the most pieces that cross a bar line and add up to one sheet length.
+void joinRun(std::vector<Event>& events, const std::vector<Chord>& chords, std::size_t from, std::size_t to,
+             const std::vector<bool>* keptApart, std::vector<bool>& removed)
+{
+    constexpr int64_t kLongest = kSheetLengths[std::size(kSheetLengths) - 1].ticks + kJoinTolerance;
+    std::size_t k = from;
+    while (k <= to) {
+        std::size_t best = k;
+        const SheetLength* bestLength = nullptr;
+        int64_t total = 0;
+        for (std::size_t m = k; m <= to && m - k < kMaxPieces; ++m) {
+            if (m > k && !mayJoin(events[chords[m - 1].front()], events[chords[m].front()], keptApart))
+                break;
+            total += events[chords[m].front()].duration;
+            if (total > kLongest)
+                break;
+            const SheetLength* l = sheetLengthOf(total);
+            if (m > k && l && events[chords[m].front()].measure != events[chords[k].front()].measure) {
+                best = m;
+                bestLength = l;
+            }
+        }
+        if (bestLength)
+            join(events, chords, k, best, *bestLength, removed);
+        k = best + 1;
+    }
+}
+
+} // namespace
+
+std::vector<Event> joinTiesOverBarLines(const std::vector<Event>& all, int staffIndex,
+                                        const std::string& firstVoice, const std::vector<bool>& keptApart)
+{
+    std::vector<Event> events;
+    for (const Event& e : all)
+        if (e.staff == staffIndex)
+            events.push_back(e);
+
+    // The chords of each voice in file order; a <chord/> note belongs to the chord before it.
+    std::map<std::string, std::vector<Chord>> voices;
+    std::vector<Chord>* last = nullptr;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const Event& e = events[i];
+        if (e.chord && last && !last->empty()) {
+            last->back().push_back(i);
+            continue;
+        }
+        last = &voices[e.voice];
+        last->push_back({i});
+    }
+
+    std::vector<bool> removed(events.size(), false);
+    for (const auto& [voice, chords] : voices) {
+        std::size_t start = 0;
+        for (std::size_t k = 0; k < chords.size(); ++k) {
+            const bool ends = k + 1 == chords.size() || !holdsOn(events, chords[k], chords[k + 1]);
+            if (!ends)
+                continue;
+            if (k > start)
+                joinRun(events, chords, start, k, voice == firstVoice ? &keptApart : nullptr, removed);
+            start = k + 1;
+        }
+    }
+    std::vector<Event> out;
+    out.reserve(events.size());
+    for (std::size_t i = 0; i < events.size(); ++i)
+        if (!removed[i])
+            out.push_back(std::move(events[i]));
+    return out;
+}
+
+} // namespace tonvela::musicxml
