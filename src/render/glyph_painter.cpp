@@ -476,7 +476,14 @@ void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, 
         // Filled and traced with a hairline of its colour, pen and brush set once.
         painter.setPen(QPen(color, 0.1));
         painter.setBrush(color);
-        painter.drawPath(pdfOutline(glyph, scale));
+        // A page draws the same few glyphs at one scale over and over: their outlines are kept.
+        thread_local std::map<std::pair<int, double>, QPainterPath> outlines;
+        if (outlines.size() > 256)
+            outlines.clear();
+        auto [it, added] = outlines.try_emplace({glyph, scale});
+        if (added)
+            it->second = pdfOutline(glyph, scale);
+        painter.drawPath(it->second);
         painter.setWorldTransform(before);
         return;
     }

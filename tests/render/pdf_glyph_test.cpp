@@ -74,7 +74,8 @@ QImage printedPage()
     QImage page(png);
     EXPECT_FALSE(page.isNull()) << "Ghostscript rendered no page";
     const int margin = static_cast<int>(std::lround(filePageLayout().margins().left() / 25.4 * kRenderDpi));
-    return page.isNull() ? page : page.copy(margin, margin, page.width() - 2 * margin, page.height() - 2 * margin);
+    return page.isNull() ? page
+                         : page.copy(margin, margin, page.width() - 2 * margin, page.height() - 2 * margin);
 }
 
 QImage screenPage(int width, int height)
@@ -91,7 +92,8 @@ QImage screenPage(int width, int height)
 
 int grey(const QImage& image, double unitsX, double unitsY)
 {
-    return qGray(image.pixel(static_cast<int>(unitsX * kPixelsPerUnit), static_cast<int>(unitsY * kPixelsPerUnit)));
+    return qGray(
+        image.pixel(static_cast<int>(unitsX * kPixelsPerUnit), static_cast<int>(unitsY * kPixelsPerUnit)));
 }
 
 QRect inkIn(const QImage& image, const QRect& area)
@@ -116,7 +118,8 @@ TEST(PdfGlyphTest, PrintedHeadsKeepTheirHolesAndOverlappingPartsStayFilled)
         EXPECT_GT(grey(page, kChordX + headX, y + headY), 200) << "half-note hole at " << y;
         // The head's rim either side of the hole, and the stem half way up.
         EXPECT_LT(grey(page, kChordX + headX - 4.8 * kScale, y + headY), 100) << y;
-        EXPECT_LT(grey(page, kChordX + kStemUpX * kScale, y + (kHeadUpY + kStemUpTipY) / 2 * kScale), 100) << y;
+        EXPECT_LT(grey(page, kChordX + kStemUpX * kScale, y + (kHeadUpY + kStemUpTipY) / 2 * kScale), 100)
+            << y;
     }
     // Where a stem runs down into its head's right edge both fill the same ink, rather than
     // cancelling out (the lower note's stem covers that spot of the upper note).
@@ -127,7 +130,8 @@ TEST(PdfGlyphTest, PrintedHeadsKeepTheirHolesAndOverlappingPartsStayFilled)
     // The lower note's stem passes the upper head: still solid there.
     EXPECT_LT(grey(page, kChordX + kStemUpX * kScale, kTopY + headY), 100);
     EXPECT_LT(grey(page, kQuarterX + headX, kTopY + headY), 100) << "a quarter's head is solid";
-    EXPECT_GT(grey(page, kWholeX + kWholeHeadX * kScale, kTopY + kWholeHeadY * kScale), 200) << "whole-note hole";
+    EXPECT_GT(grey(page, kWholeX + kWholeHeadX * kScale, kTopY + kWholeHeadY * kScale), 200)
+        << "whole-note hole";
 }
 
 TEST(PdfGlyphTest, PrintedGlyphsLandWhereTheScreenDrawsThem)
@@ -139,8 +143,8 @@ TEST(PdfGlyphTest, PrintedGlyphsLandWhereTheScreenDrawsThem)
     ASSERT_FALSE(page.isNull());
     const QImage screen = screenPage(page.width(), page.height());
     for (int x : {kChordX, kQuarterX, kWholeX}) {
-        const QRect area(static_cast<int>((x - 100) * kPixelsPerUnit), 0, static_cast<int>(800 * kPixelsPerUnit),
-                         static_cast<int>(1400 * kPixelsPerUnit));
+        const QRect area(static_cast<int>((x - 100) * kPixelsPerUnit), 0,
+                         static_cast<int>(800 * kPixelsPerUnit), static_cast<int>(1400 * kPixelsPerUnit));
         const QRect printed = inkIn(page, area), drawn = inkIn(screen, area);
         ASSERT_FALSE(drawn.isEmpty()) << x;
         ASSERT_FALSE(printed.isEmpty()) << x;
