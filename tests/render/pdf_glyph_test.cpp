@@ -1,6 +1,6 @@
-// Glyphs printed to a PDF page, rendered back with Ghostscript: the heads of half and whole
-// notes keep their holes, stems and heads that overlap stay filled, and every glyph lands where
-// the screen draws it.
+// Glyphs and a beam printed to a PDF page, rendered back with Ghostscript: the heads of half and
+// whole notes keep their holes, stems and heads that overlap stay filled, and every shape lands
+// where the screen draws it.
 
 #include "editor/glyphs.h"
 #include "render/pdf_printer.h"
@@ -25,7 +25,7 @@ constexpr int kDpi = 600;
 constexpr int kRenderDpi = 300;
 constexpr double kPixelsPerUnit = double(kRenderDpi) / kDpi;
 constexpr double kScale = 8;
-constexpr int kChordX = 400, kQuarterX = 1400, kWholeX = 2400, kTopY = 600;
+constexpr int kChordX = 400, kQuarterX = 1400, kWholeX = 2400, kBeamX = 3400, kTopY = 600;
 constexpr int kThird = 9 * 8; // a staff space at the glyph scale: the heads of a third
 
 struct Placed {
@@ -42,6 +42,12 @@ void drawAll(Canvas& canvas)
 {
     for (const Placed& g : kGlyphs)
         canvas.drawGlyph(g.glyph, g.x, g.y, kScale, GlyphColor::Normal);
+    // A slanted beam, its corners between device units.
+    const PointF beam[] = {{kBeamX + 0.4, kTopY + 100.6},
+                           {kBeamX + 500.5, kTopY + 20.3},
+                           {kBeamX + 500.5, kTopY + 60.7},
+                           {kBeamX + 0.4, kTopY + 141.2}};
+    canvas.fillPolygon(beam, Color{0, 0, 0});
 }
 
 // The printed page at kRenderDpi, cropped to the page's printable area so that its pixels and
@@ -134,7 +140,7 @@ TEST(PdfGlyphTest, PrintedHeadsKeepTheirHolesAndOverlappingPartsStayFilled)
         << "whole-note hole";
 }
 
-TEST(PdfGlyphTest, PrintedGlyphsLandWhereTheScreenDrawsThem)
+TEST(PdfGlyphTest, PrintedGlyphsAndBeamsLandWhereTheScreenDrawsThem)
 {
     ensureGuiApplication();
     if (!haveGhostscript())
@@ -142,7 +148,7 @@ TEST(PdfGlyphTest, PrintedGlyphsLandWhereTheScreenDrawsThem)
     const QImage page = printedPage();
     ASSERT_FALSE(page.isNull());
     const QImage screen = screenPage(page.width(), page.height());
-    for (int x : {kChordX, kQuarterX, kWholeX}) {
+    for (int x : {kChordX, kQuarterX, kWholeX, kBeamX}) {
         const QRect area(static_cast<int>((x - 100) * kPixelsPerUnit), 0,
                          static_cast<int>(800 * kPixelsPerUnit), static_cast<int>(1400 * kPixelsPerUnit));
         const QRect printed = inkIn(page, area), drawn = inkIn(screen, area);
