@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <vector>
 
 namespace tonvela {
 namespace {
@@ -247,76 +248,49 @@ const GlyphShapes& shapes()
     return kShapes;
 }
 
-// True when the painter draws a PDF page. There a glyph's outline is scaled to the page's
-// device units and rounded (a six-hundredth of an inch on a file printout), and its parts are
-// filled and traced with a hairline of their colour, pen and brush set once per glyph
-// (paintGlyph). Qt then writes every outline as short whole numbers under a plain translation,
-// rather than as long decimals, so every instance of a glyph at one zoom is the same few bytes
-// and the page is quick to write and to compress.
-bool onPdfPage(const QPainter& painter)
-{
-    const QPaintEngine* engine = painter.paintEngine();
-    return engine && engine->type() == QPaintEngine::Pdf;
-}
+// One part of a note glyph: an outline, or the stem, an upright bar kept at least one device
+// pixel (or PDF unit) wide.
+struct GlyphPart {
+    QPainterPath path;
+    QRectF stem;
+    bool isStem = false;
+};
 
-// The scale of the glyph being drawn on a PDF page (set by paintGlyph on the drawing thread).
-thread_local double pdfGlyphScale = 1.0;
-
-void fillGlyphPath(QPainter& painter, const QPainterPath& path, const QColor& color)
+std::vector<GlyphPart> noteParts(const NoteShape& s)
 {
-    if (!onPdfPage(painter)) {
-        painter.fillPath(path, color);
-        return;
+    // The stem is a solid upright bar, 3.5 staff spaces from the head centre to its tip, half a
+    // space more for each flag past two so the flags keep clear of the head; the flags hang
+    // from the tip.
+    const double w = kStemWeight * kStaffSpacing;
+    const double longer = std::max(0, s.flags - 2) * kExtraFlagStem;
+    const double upTip = kStemUpTipY - longer, downTip = kStemDownTipY + longer;
+    std::vector<GlyphPart> parts;
+    const auto outline = [&parts](QPainterPath p) { parts.push_back({std::move(p), {}, false}); };
+    const auto stem = [&parts](const QRectF& r) { parts.push_back({{}, r, true}); };
+    if (s.whole) {
+        outline(wholeHead());
+    } else if (s.down) {
+        outline(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY));
+        stem(QRectF(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5));
+        for (int f = 0; f < s.flags; ++f)
+            outline(flagDown(downTip + 0.5 - 5.5 * f));
+    } else {
+        outline(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY));
+        stem(QRectF(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip));
+        for (int f = 0; f < s.flags; ++f)
+            outline(flagUp(upTip - 0.5 + 5.5 * f));
     }
-    QPainterPath onPage = path;
-    for (int i = 0; i < onPage.elementCount(); ++i) {
-        const QPainterPath::Element e = onPage.elementAt(i);
-        onPage.setElementPositionAt(i, std::round(e.x * pdfGlyphScale), std::round(e.y * pdfGlyphScale));
-    }
-    painter.drawPath(onPage);
-}
-
-void fillGlyphRect(QPainter& painter, const QRectF& rect, const QColor& color)
-{
-    if (!onPdfPage(painter)) {
-        painter.fillRect(rect, color);
-        return;
-    }
-    const auto u = [](double v) { return std::round(v * pdfGlyphScale); };
-    // At least a device unit wide, as a stem on the screen is.
-    const double right = std::max(u(rect.right()), u(rect.left()) + 1);
-    painter.drawRect(QRectF(QPointF(u(rect.left()), u(rect.top())), QPointF(right, u(rect.bottom()))));
+    return parts;
 }
 
 void paintNote(QPainter& painter, const NoteShape& s, const QColor& color)
 {
-    // The stem is a solid upright bar on whole device pixels, 3.5 staff spaces from the head
-    // centre to its tip, half a space more for each flag past two so the flags keep clear of
-    // the head; the flags hang from the tip. A PDF page rounds it to its own device units.
-    const double w = kStemWeight * kStaffSpacing;
-    const double longer = std::max(0, s.flags - 2) * kExtraFlagStem;
-    const double upTip = kStemUpTipY - longer, downTip = kStemDownTipY + longer;
-    const auto stemRect = [&painter](const QRectF& r) {
-        return onPdfPage(painter) ? r : pixelAligned(painter, r);
-    };
-    if (s.whole) {
-        fillGlyphPath(painter, wholeHead(), color);
-        return;
-    }
-    if (s.down) {
-        fillGlyphPath(painter,
-                      s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY), color);
-        fillGlyphRect(painter,
-                      stemRect(QRectF(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5)),
-                      color);
-        for (int f = 0; f < s.flags; ++f)
-            fillGlyphPath(painter, flagDown(downTip + 0.5 - 5.5 * f), color);
-    } else {
-        fillGlyphPath(painter, s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY),
-                      color);
-        fillGlyphRect(painter, stemRect(QRectF(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip)), color);
-        for (int f = 0; f < s.flags; ++f)
-            fillGlyphPath(painter, flagUp(upTip - 0.5 + 5.5 * f), color);
+    // A stem lands on whole device pixels.
+    for (const GlyphPart& part : noteParts(s)) {
+        if (!part.isStem)
+            painter.fillPath(part.path, color);
+        else
+            painter.fillRect(pixelAligned(painter, part.stem), color);
     }
 }
 
@@ -330,8 +304,143 @@ void paintParts(QPainter& painter, int glyph, const QColor& color)
         const auto& paths = shapes().paths;
         const auto it = paths.find(glyph);
         if (it != paths.end())
-            fillGlyphPath(painter, it->second, color);
+            painter.fillPath(it->second, color);
     }
+}
+
+// Twice the signed area of a closed polygon; positive for contours that run as
+// QPainterPath::addRect runs its corners.
+double signedArea(const QPolygonF& p)
+{
+    double twice = 0;
+    for (qsizetype i = 0; i < p.size(); ++i) {
+        const QPointF a = p[i], b = p[(i + 1) % p.size()];
+        twice += a.x() * b.y() - b.x() * a.y();
+    }
+    return twice;
+}
+
+std::vector<QPainterPath> subpaths(const QPainterPath& path)
+{
+    std::vector<QPainterPath> out;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo() || out.empty()) {
+            out.emplace_back();
+            out.back().moveTo(e);
+        } else if (e.isLineTo()) {
+            out.back().lineTo(e);
+        } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
+            out.back().cubicTo(e, path.elementAt(i + 1), path.elementAt(i + 2));
+            i += 2;
+        }
+    }
+    return out;
+}
+
+// The same shape filled by the winding rule, with its outer contours running as a rectangle
+// does and its holes the other way round, so many glyphs can be filled as one path: where two
+// overlap (the stems of a chord, a stem across a head) their windings add up and nothing is
+// cut out, while a hole inside one glyph stays open. A shape drawn by the winding rule already
+// keeps its contours' directions, turned as a whole when its largest contour runs backwards.
+QPainterPath windingOutline(const QPainterPath& path)
+{
+    const std::vector<QPainterPath> subs = subpaths(path);
+    std::vector<QPolygonF> polygons;
+    for (const QPainterPath& sub : subs)
+        polygons.push_back(sub.toFillPolygon());
+    QPainterPath out;
+    out.setFillRule(Qt::WindingFill);
+    if (path.fillRule() == Qt::WindingFill) {
+        double largest = 0;
+        for (const QPolygonF& p : polygons)
+            if (std::abs(signedArea(p)) > std::abs(largest))
+                largest = signedArea(p);
+        out.addPath(largest < 0 ? path.toReversed() : path);
+        out.setFillRule(Qt::WindingFill);
+        return out;
+    }
+    for (std::size_t i = 0; i < subs.size(); ++i) {
+        if (polygons[i].isEmpty())
+            continue;
+        // Inside an even number of the other contours it bounds ink, inside an odd one a hole.
+        int depth = 0;
+        for (std::size_t j = 0; j < subs.size(); ++j)
+            if (j != i && polygons[j].containsPoint(polygons[i].front(), Qt::OddEvenFill))
+                ++depth;
+        const bool forwards = signedArea(polygons[i]) > 0;
+        out.addPath(forwards == (depth % 2 == 0) ? subs[i] : subs[i].toReversed());
+    }
+    out.setFillRule(Qt::WindingFill);
+    return out;
+}
+
+// Every glyph's parts prepared for PDF pages, built once.
+const std::map<int, std::vector<GlyphPart>>& pdfParts()
+{
+    static const std::map<int, std::vector<GlyphPart>> kParts = [] {
+        std::map<int, std::vector<GlyphPart>> all;
+        for (const auto& [id, path] : shapes().paths)
+            all[id] = {GlyphPart{windingOutline(path), {}, false}};
+        for (int id = kGlyphWholeNote; id <= kGlyphThirtySecondDown; ++id) {
+            NoteShape s;
+            if (!noteShape(id, s))
+                continue;
+            std::vector<GlyphPart> parts = noteParts(s);
+            for (GlyphPart& part : parts)
+                if (!part.isStem)
+                    part.path = windingOutline(part.path);
+            all[id] = std::move(parts);
+        }
+        return all;
+    }();
+    return kParts;
+}
+
+// True when the painter draws a PDF page.
+bool onPdfPage(const QPainter& painter)
+{
+    const QPaintEngine* engine = painter.paintEngine();
+    return engine && engine->type() == QPaintEngine::Pdf;
+}
+
+// A glyph's whole outline for a PDF page, scaled to the page's device units (a six-hundredth of
+// an inch on a file printout) and rounded, to be filled by the winding rule. Qt then writes
+// every outline as short whole numbers under a plain translation, rather than as long decimals,
+// so every instance of a glyph at one zoom is the same few bytes and the page is quick to write
+// and to compress; one outline a glyph is one fill operation a glyph.
+QPainterPath pdfOutline(int glyph, double scale)
+{
+    QPainterPath outline;
+    outline.setFillRule(Qt::WindingFill);
+    const auto& all = pdfParts();
+    const auto it = all.find(glyph);
+    if (it == all.end())
+        return outline;
+    const auto u = [scale](double v) { return std::round(v * scale); };
+    const auto at = [&](const QPointF& p) { return QPointF(u(p.x()), u(p.y())); };
+    for (const GlyphPart& part : it->second) {
+        if (part.isStem) {
+            // At least a unit wide, as a stem on the screen is a pixel wide at least.
+            const QRectF& r = part.stem;
+            const double right = std::max(u(r.right()), u(r.left()) + 1);
+            outline.addRect(QRectF(QPointF(u(r.left()), u(r.top())), QPointF(right, u(r.bottom()))));
+            continue;
+        }
+        const QPainterPath& p = part.path;
+        for (int i = 0; i < p.elementCount(); ++i) {
+            const QPainterPath::Element e = p.elementAt(i);
+            if (e.isMoveTo()) {
+                outline.moveTo(at(e));
+            } else if (e.isLineTo()) {
+                outline.lineTo(at(e));
+            } else if (e.isCurveTo() && i + 2 < p.elementCount()) {
+                outline.cubicTo(at(e), at(p.elementAt(i + 1)), at(p.elementAt(i + 2)));
+                i += 2;
+            }
+        }
+    }
+    return outline;
 }
 
 } // namespace
@@ -364,10 +473,17 @@ void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, 
         const QTransform before = painter.worldTransform();
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.translate(x, y);
-        pdfGlyphScale = scale;
+        // Filled and traced with a hairline of its colour, pen and brush set once.
         painter.setPen(QPen(color, 0.1));
         painter.setBrush(color);
-        paintParts(painter, glyph, color);
+        // A page draws the same few glyphs at one scale over and over: their outlines are kept.
+        thread_local std::map<std::pair<int, double>, QPainterPath> outlines;
+        if (outlines.size() > 256)
+            outlines.clear();
+        auto [it, added] = outlines.try_emplace({glyph, scale});
+        if (added)
+            it->second = pdfOutline(glyph, scale);
+        painter.drawPath(it->second);
         painter.setWorldTransform(before);
         return;
     }

@@ -186,12 +186,24 @@ void QtCanvas::fillPolygon(std::span<const PointF> points, Color color)
         m_painter.fillRect(pixelAligned(m_painter, *upright), qtColor(color));
         return;
     }
-    m_painter.save();
+    // On a PDF page a save and restore writes the whole graphics state out twice, and corners
+    // in long decimals hardly compress: there the corners go to whole device units (a
+    // six-hundredth of an inch on a file printout) and the pen and brush stay set, as the other
+    // shapes leave them.
+    const QPaintEngine* engine = m_painter.paintEngine();
+    const bool pdf = engine && engine->type() == QPaintEngine::Pdf;
+    if (pdf) {
+        for (QPointF& c : polygon)
+            c = QPointF(std::round(c.x()), std::round(c.y()));
+    } else {
+        m_painter.save();
+    }
     m_painter.setRenderHint(QPainter::Antialiasing, true);
     m_painter.setPen(Qt::NoPen);
     m_painter.setBrush(qtColor(color));
     m_painter.drawPolygon(polygon, Qt::WindingFill);
-    m_painter.restore();
+    if (!pdf)
+        m_painter.restore();
 }
 
 void QtCanvas::drawEllipse(int left, int top, int right, int bottom)
