@@ -4,6 +4,7 @@
 #include "playback/midi_port.h"
 #include "score/play_time.h"
 #include "score/sheet_document.h"
+#include "score/tie_rule.h"
 
 #include <algorithm>
 #include <cmath>
@@ -470,15 +471,6 @@ std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackP
     return StepResult::Advanced;
 }
 
-bool Scheduler::tieEqual(const Note& u, const Note& v) const
-{
-    if (!(u.dwFlag & kFlagTie) || !(v.dwFlag & kFlagTie))
-        return false;
-    if (u.isRest() != v.isRest())
-        return false;
-    return u.isRest() || (u.letter == v.letter && u.octave == v.octave);
-}
-
 Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int ti, int64_t startMs)
 {
     st.stepStart = startMs;
@@ -496,9 +488,9 @@ Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int
     int u = st.playIndex;
     int v = track.nextRoot(u);
     bool tied = false;
-    for (int merged = 1; v < track.count && merged < kMaxTiedNotes; ++merged) {
+    for (int merged = 1; v < track.count && merged < kMaxTieMerge; ++merged) {
         const Note& nv = track.noteAt(v);
-        if (!tieEqual(track.noteAt(u), nv) || tieCrossesRepeat(track, track.measureDivision(), u, v))
+        if (!tieMerges(track.noteAt(u), nv) || tieCrossesRepeat(track, track.measureDivision(), u, v))
             break;
         own += nv.lengthMs120();
         stepMs += nv.lengthMs120();

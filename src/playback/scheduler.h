@@ -32,8 +32,6 @@ inline constexpr int64_t kEventCursorRefreshMs = 101;
 inline constexpr int64_t kSeekSliderHoldMs = 500;
 // A track ignores a second seek within this long of the previous one.
 inline constexpr int64_t kSeekRepeatMs = 100;
-// A tie chain merges at most this many notes.
-inline constexpr int kMaxTiedNotes = 101;
 // A clip whose slot reports neither playing nor finished is given up after this long, so a
 // clip that never starts cannot hold the track for ever.
 inline constexpr int64_t kClipStartTimeoutMs = 5000;
@@ -213,7 +211,6 @@ class Scheduler {
     void sound(Track& track, TrackPlayState& st, int noteIndex, int64_t startMs, int64_t endMs);
     void refreshProgress(TrackPlayState& st, int64_t nowMs, bool afterSeek = false);
     void silenceAll(TrackPlayState& st, int64_t stampMs);
-    bool tieEqual(const Note& u, const Note& v) const;
     // Walks the roots in playing order (loops and measure repeats) from the start, adding each
     // step's length, until `target` is reached; returns the note reached (-1 at the end).
     int walkTo(const Track& track, int64_t target, int64_t& sum, LoopState& loop, MeasureRepeatState& repeats,

@@ -6,6 +6,7 @@
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
+#include "score/tie_rule.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -17,8 +18,6 @@ namespace tonvela {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-// Playback merges at most this many tied notes into one sound.
-constexpr int kMaxTiedNotes = 101;
 
 int mod7(int p)
 {
@@ -141,24 +140,20 @@ struct StaffEvent {
 };
 
 // Ties the events the way playback merges notes: a note sounds on through the next chord root
-// when both carry the tie mark and show the same letter and octave, up to kMaxTiedNotes notes
+// when both carry the tie mark and show the same letter and octave, up to kMaxTieMerge notes
 // in one sound; the merged note sounds the first one's key, so it is written with that pitch.
 // Rests that playback merges need no tie. Playback holds only the root through a tie, and the
 // chord members of a merged chord do not strike again: LilyPond's chord tie holds every pitch
 // the next chord repeats.
 void tieAsPlaybackDoes(const Track& t, const MeasureDivision& measures, std::vector<StaffEvent>& events)
 {
-    const auto tieEqual = [](const Note& u, const Note& v) {
-        return (u.dwFlag & kFlagTie) && (v.dwFlag & kFlagTie) && !u.isRest() && !v.isRest() &&
-               u.letter == v.letter && u.octave == v.octave;
-    };
     int chain = 1;
     for (std::size_t i = 0; i < events.size(); ++i) {
         StaffEvent& e = events[i];
         const Note& u = t.noteAt(e.root);
         const int v = t.nextRoot(e.root);
         const bool next = i + 1 < events.size() && events[i + 1].root == v;
-        e.tie = next && !e.rest && chain < kMaxTiedNotes && tieEqual(u, t.noteAt(v)) &&
+        e.tie = next && !e.rest && chain < kMaxTieMerge && tieMerges(u, t.noteAt(v)) &&
                 !tieCrossesRepeat(t, measures, e.root, v);
         if (!e.tie) {
             chain = 1;
