@@ -50,8 +50,6 @@ class ScaleDiagramWindow : public QAbstractScrollArea, public DocumentWindow {
   private:
     void paintBuffer();
     void updateScrollBars();
-    // A scroll bar moved (thumb, arrows, page clicks, wheel): the view follows it.
-    void scrollBarMoved(ScrollAxis axis, int position);
 
     Clock& m_clock;
     ScaleDiagramView m_view;
