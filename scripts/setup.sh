@@ -32,6 +32,9 @@ packages=(
   libpugixml-dev libzip-dev libxml2-utils musescore3
   # SVG pictures of sheet pages
   qt6-svg-dev
+  # PDF files: the text face found through fontconfig and embedded as a subset by HarfBuzz;
+  # the PDF tests read printed files back with poppler's tools, qpdf and Ghostscript
+  libfontconfig-dev libharfbuzz-dev poppler-utils qpdf ghostscript
 )
 
 missing=()
