@@ -404,12 +404,9 @@ bool onPdfPage(const QPainter& painter)
     return engine && engine->type() == QPaintEngine::Pdf;
 }
 
-// A glyph's whole outline for a PDF page, scaled to the page's device units (a six-hundredth of
-// an inch on a file printout) and rounded, to be filled by the winding rule. Qt then writes
-// every outline as short whole numbers under a plain translation, rather than as long decimals,
-// so every instance of a glyph at one zoom is the same few bytes and the page is quick to write
-// and to compress; one outline a glyph is one fill operation a glyph.
-QPainterPath pdfOutline(int glyph, double scale)
+} // namespace
+
+QPainterPath glyphOutline(int glyph, double scale)
 {
     QPainterPath outline;
     outline.setFillRule(Qt::WindingFill);
@@ -442,8 +439,6 @@ QPainterPath pdfOutline(int glyph, double scale)
     }
     return outline;
 }
-
-} // namespace
 
 QRectF pixelAligned(const QPainter& painter, const QRectF& rect)
 {
@@ -482,7 +477,7 @@ void paintGlyph(QPainter& painter, int glyph, double x, double y, double scale, 
             outlines.clear();
         auto [it, added] = outlines.try_emplace({glyph, scale});
         if (added)
-            it->second = pdfOutline(glyph, scale);
+            it->second = glyphOutline(glyph, scale);
         painter.drawPath(it->second);
         painter.setWorldTransform(before);
         return;

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -135,8 +136,11 @@ void appendPdfNumber(std::string& out, double value, int decimals)
 {
     if (!std::isfinite(value))
         value = 0;
+    // Half the last place kept: a value that close to a whole number is written as one.
+    static constexpr double kHalfPlace[] = {0.5, 0.05, 0.005, 5e-4, 5e-5, 5e-6, 5e-7};
+    decimals = std::clamp(decimals, 0, 6);
     const double rounded = std::round(value);
-    if (std::abs(value - rounded) < 0.5 * std::pow(10.0, -decimals) && std::abs(rounded) < 1e15) {
+    if (std::abs(value - rounded) < kHalfPlace[decimals] && std::abs(rounded) < 1e15) {
         appendInt(out, static_cast<long long>(rounded));
         return;
     }

@@ -37,7 +37,7 @@ class PdfDocument {
     std::size_t size() const { return m_body.size(); }
 
   private:
-    std::string m_body;               // everything after the header, object after object
+    std::string m_body;                 // everything after the header, object after object
     std::vector<std::size_t> m_offsets; // per object number (1-based, [0] unused); npos when unfilled
 };
 

@@ -1,16 +1,43 @@
 #include "render/pdf_printer.h"
 
 #include "platform/atomic_file.h"
+#include "render/qt_canvas.h"
 
-#include <QDir>
-#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QTemporaryFile>
+
+#include <algorithm>
 
 namespace tonvela {
 namespace {
-constexpr std::size_t kMaxPdfBytes = 512u * 1024u * 1024u;
+
+// Points (a 72nd of an inch) per device unit.
+double pointsPerUnit(int dpi)
+{
+    return 72.0 / std::max(dpi, 1);
+}
+
+// A text string of the document information: plain when it is printable ASCII, otherwise
+// UTF-16 with its byte order mark, as PDF readers expect any other script.
+std::string pdfTextString(std::string_view text)
+{
+    const QString s = qtText(text);
+    bool plain = true;
+    for (const QChar c : s)
+        plain = plain && c.unicode() >= 32 && c.unicode() < 127;
+    if (plain)
+        return pdfLiteral(text);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "<FEFF";
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        for (int shift = 12; shift >= 0; shift -= 4)
+            out += kHex[(u >> shift) & 15];
+    }
+    out += '>';
+    return out;
+}
+
 } // namespace
 
 QPageLayout filePageLayout()
@@ -19,75 +46,91 @@ QPageLayout filePageLayout()
                        QPageLayout::Millimeter);
 }
 
-PdfPrinter::PdfPrinter(std::string path, int dpi)
-    : m_path(std::move(path)), m_printer(QPrinter::HighResolution)
-{
-    m_printer.setOutputFormat(QPrinter::PdfFormat);
-    m_printer.setResolution(dpi);
-    m_printer.setPageLayout(filePageLayout());
-}
+PdfPrinter::PdfPrinter(std::string path, int dpi) : m_path(std::move(path)), m_dpi(std::max(dpi, 72)) {}
 
-PdfPrinter::~PdfPrinter()
-{
-    if (m_painter.isActive())
-        m_painter.end();
-    if (!m_tempPath.empty())
-        QFile::remove(QString::fromStdString(m_tempPath));
-}
+PdfPrinter::~PdfPrinter() = default;
 
 int PdfPrinter::dpiX() const
 {
-    return m_printer.resolution();
+    return m_dpi;
 }
 int PdfPrinter::dpiY() const
 {
-    return m_printer.resolution();
+    return m_dpi;
 }
 
 int PdfPrinter::pageWidth() const
 {
-    return m_printer.pageLayout().paintRectPixels(m_printer.resolution()).width();
+    return filePageLayout().paintRectPixels(m_dpi).width();
 }
 
 int PdfPrinter::pageHeight() const
 {
-    return m_printer.pageLayout().paintRectPixels(m_printer.resolution()).height();
+    return filePageLayout().paintRectPixels(m_dpi).height();
 }
 
 bool PdfPrinter::startDocument(const std::string& name, std::string& error)
 {
-    QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/tonvela-print-XXXXXX.pdf"));
-    temp.setAutoRemove(false);
-    if (!temp.open()) {
-        error = "could not create a temporary file for the PDF: " + temp.errorString().toStdString();
+    if (m_doc) {
+        error = "the PDF document was already started";
         return false;
     }
-    m_tempPath = temp.fileName().toStdString();
-    temp.close();
-    m_printer.setOutputFileName(QString::fromStdString(m_tempPath));
-    m_printer.setDocName(QString::fromStdString(name));
-    if (!m_painter.begin(&m_printer)) {
-        error = "could not start the PDF document";
-        return false;
-    }
-    m_canvas.emplace(m_painter, pageWidth(), pageHeight());
-    m_firstPage = true;
+    m_name = name;
+    m_doc.emplace();
+    m_pagesObject = m_doc->reserve();
+    m_resources.emplace(*m_doc);
+    m_canvas.emplace(*m_resources, pageWidth(), pageHeight());
+    m_pages.clear();
+    m_pageOpen = false;
     return true;
 }
 
 void PdfPrinter::startPage()
 {
-    if (m_canvas)
-        m_canvas->flush();
-    if (!m_firstPage)
-        m_printer.newPage();
-    m_firstPage = false;
+    if (!m_canvas)
+        return;
+    finishPage();
+    m_canvas->reset();
+    m_pageOpen = true;
 }
 
 void PdfPrinter::endPage()
 {
-    if (m_canvas)
-        m_canvas->flush();
+    finishPage();
+}
+
+void PdfPrinter::finishPage()
+{
+    if (!m_pageOpen || !m_doc)
+        return;
+    m_pageOpen = false;
+    const QPageLayout layout = filePageLayout();
+    const QRectF full = layout.fullRect(QPageLayout::Point);
+    const QRectF paint = layout.paintRect(QPageLayout::Point);
+    // Device units from the top-left corner of the printable area, y downwards.
+    const double s = pointsPerUnit(m_dpi);
+    std::string ops;
+    appendPdfNumber(ops, s, 6);
+    ops += " 0 0 ";
+    appendPdfNumber(ops, -s, 6);
+    ops += ' ';
+    appendPdfNumber(ops, paint.left(), 4);
+    ops += ' ';
+    appendPdfNumber(ops, full.height() - paint.top(), 4);
+    ops += " cm\n";
+    ops += m_canvas->content();
+    const int content = m_doc->reserve();
+    m_doc->addStream(content, {}, ops);
+    const int page = m_doc->reserve();
+    std::string dict = "<< /Type /Page /Parent " + std::to_string(m_pagesObject) + " 0 R /MediaBox [0 0 ";
+    appendPdfNumber(dict, full.width(), 3);
+    dict += ' ';
+    appendPdfNumber(dict, full.height(), 3);
+    dict += "] /Resources " + std::to_string(m_resources->dictionaryObject()) + " 0 R /Contents " +
+            std::to_string(content) + " 0 R >>";
+    m_doc->addObject(page, dict);
+    m_pages.push_back(page);
+    m_canvas->reset();
 }
 
 Canvas& PdfPrinter::pageCanvas()
@@ -97,20 +140,35 @@ Canvas& PdfPrinter::pageCanvas()
 
 bool PdfPrinter::endDocument(std::string& error)
 {
-    if (!m_painter.isActive()) {
+    if (!m_doc) {
         error = "the PDF document was not started";
         return false;
     }
-    if (m_canvas)
-        m_canvas->flush();
-    m_painter.end();
+    finishPage();
+    if (m_pages.empty()) {
+        // A document always has a page, if only a blank one.
+        startPage();
+        finishPage();
+    }
+    if (!m_resources->finish(error)) {
+        m_doc.reset();
+        return false;
+    }
+    std::string kids;
+    for (const int page : m_pages)
+        kids += std::to_string(page) + " 0 R ";
+    m_doc->addObject(m_pagesObject,
+                     "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(m_pages.size()) + " >>");
+    const int catalog = m_doc->reserve();
+    m_doc->addObject(catalog, "<< /Type /Catalog /Pages " + std::to_string(m_pagesObject) + " 0 R >>");
+    const int info = m_doc->reserve();
+    m_doc->addObject(info, "<< /Title " + pdfTextString(m_name) + " /Producer (Tonvela) >>");
+    const std::string bytes = m_doc->finish(catalog, info);
     m_canvas.reset();
-    std::string bytes;
-    FileResult read = readWholeFile(m_tempPath, bytes, kMaxPdfBytes);
-    QFile::remove(QString::fromStdString(m_tempPath));
-    m_tempPath.clear();
-    if (!read) {
-        error = read.error;
+    m_resources.reset();
+    m_doc.reset();
+    if (bytes.empty()) {
+        error = "the PDF document could not be completed";
         return false;
     }
     FileResult written = writeFileAtomically(m_path, bytes);

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "editor/print_paging.h"
-#include "render/qt_canvas.h"
-
-#include <QPainter>
-#include <QPrinter>
+#include "render/pdf_canvas.h"
+#include "render/pdf_document.h"
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QPageLayout;
 
@@ -17,9 +16,10 @@ namespace tonvela {
 // The page every printout to a file uses: A4, portrait, 10 mm margins on every side.
 QPageLayout filePageLayout();
 
-// A printer that writes a PDF file through QPrinter: A4 pages at 600 dots per inch. The file
-// appears only once the document is complete (written to a temporary file, then moved into
-// place), so a failed print never leaves a half-written or clobbered PDF behind.
+// A printer that writes a PDF file: A4 pages whose device units are a six-hundredth of an inch
+// (or 1/dpi), vector drawing throughout, glyphs as shared forms, text in the embedded face. The
+// file appears only once the document is complete (written atomically), so a failed print never
+// leaves a half-written or clobbered PDF behind.
 class PdfPrinter : public Printer {
   public:
     explicit PdfPrinter(std::string path, int dpi = 600);
@@ -37,12 +37,17 @@ class PdfPrinter : public Printer {
     std::unique_ptr<PrintSurface> createScreenSurface(int width, int height) override;
 
   private:
+    void finishPage();
+
     std::string m_path;
-    std::string m_tempPath;
-    QPrinter m_printer;
-    QPainter m_painter;
-    std::optional<QtCanvas> m_canvas;
-    bool m_firstPage = true;
+    int m_dpi;
+    std::string m_name;
+    std::optional<PdfDocument> m_doc;
+    std::optional<PdfResources> m_resources;
+    std::optional<PdfCanvas> m_canvas;
+    int m_pagesObject = 0;
+    std::vector<int> m_pages;
+    bool m_pageOpen = false;
 };
 
 } // namespace tonvela

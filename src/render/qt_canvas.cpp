@@ -127,13 +127,18 @@ void QtCanvas::setNoBrush()
     m_brush = Qt::NoBrush;
 }
 
-void QtCanvas::setFont(const Font& font)
+QFont qtCanvasFont(const Font& font)
 {
     QFont f(arialFamily());
     f.setPixelSize(std::max(1, static_cast<int>(std::lround(font.height * kFontEmPerCell))));
     f.setBold(font.bold);
     f.setHintingPreference(QFont::PreferNoHinting);
-    m_painter.setFont(f);
+    return f;
+}
+
+void QtCanvas::setFont(const Font& font)
+{
+    m_painter.setFont(qtCanvasFont(font));
 }
 
 void QtCanvas::setTextColor(Color color)

@@ -105,5 +105,7 @@ class QtImageSurface : public PrintSurface {
 // Text of a sheet as Qt takes it: UTF-8 when it is valid, else the Latin-1 bytes a file
 // written elsewhere may hold.
 QString qtText(std::string_view text);
+// The Qt font every canvas draws a Font with: Arial (or Liberation Sans) at the em of its cell.
+QFont qtCanvasFont(const Font& font);
 
 } // namespace tonvela

@@ -8,6 +8,7 @@
 #include "render/sheet_rendering.h"
 
 #include <QImage>
+#include <QPageLayout>
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>

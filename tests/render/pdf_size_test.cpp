@@ -9,7 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -24,23 +25,33 @@ struct Printed {
     int pages = 0;
 };
 
-// The drawing of every page of a PDF as Qt writes it: the Flate streams that set up a page.
-std::vector<QByteArray> pageStreams(const QByteArray& pdf)
+// The drawing of every page of a PDF, uncompressed and in page order, as qpdf reads it; empty
+// without qpdf.
+std::vector<QByteArray> pageStreams(const QString& path)
 {
     std::vector<QByteArray> pages;
-    const QByteArray open = "/FlateDecode\n>>\nstream\n";
-    for (qsizetype at = pdf.indexOf(open); at >= 0; at = pdf.indexOf(open, at + 1)) {
-        const qsizetype start = at + open.size();
+    const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
+    if (qpdf.isEmpty())
+        return pages;
+    const QString plain = path + QStringLiteral(".qdf");
+    QProcess process;
+    process.start(qpdf, {QStringLiteral("--qdf"), QStringLiteral("--object-streams=disable"), path, plain});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return pages;
+    QFile file(plain);
+    if (!file.open(QIODevice::ReadOnly))
+        return pages;
+    const QByteArray pdf = file.readAll();
+    file.close();
+    QFile::remove(plain);
+    // qpdf marks each page's content stream with a comment naming the page.
+    const QByteArray mark = "%% Contents for page ";
+    for (qsizetype at = pdf.indexOf(mark); at >= 0; at = pdf.indexOf(mark, at + 1)) {
+        const qsizetype start = pdf.indexOf("stream\n", at);
         const qsizetype end = pdf.indexOf("endstream", start);
-        if (end < 0)
+        if (start < 0 || end < 0)
             break;
-        // qUncompress wants the length first; it grows its buffer when that is too small.
-        QByteArray packed(4, 0);
-        qToBigEndian<quint32>(1u << 16, packed.data());
-        packed += pdf.mid(start, end - start);
-        const QByteArray plain = qUncompress(packed);
-        if (plain.startsWith("/GSa gs"))
-            pages.push_back(plain);
+        pages.push_back(pdf.mid(start + 7, end - start - 7));
     }
     return pages;
 }
@@ -59,9 +70,7 @@ Printed printEighths(int count, const std::string& name, std::vector<QByteArray>
     EXPECT_TRUE(result.ok) << result.error;
     Printed out{QFileInfo(QString::fromStdString(path)).size(), result.pages};
     if (pages) {
-        QFile file(QString::fromStdString(path));
-        if (file.open(QIODevice::ReadOnly))
-            *pages = pageStreams(file.readAll());
+        *pages = pageStreams(QString::fromStdString(path));
     }
     QFile::remove(QString::fromStdString(path));
     return out;
@@ -84,6 +93,8 @@ TEST(PdfSizeTest, EveryPageStrokesItsOwnStaffLines)
     ensureGuiApplication();
     std::vector<QByteArray> pages;
     const Printed printed = printEighths(700, "tonvela-pdf-lines.pdf", &pages);
+    if (pages.empty())
+        GTEST_SKIP() << "qpdf is not installed";
     ASSERT_GE(printed.pages, 3);
     ASSERT_EQ(static_cast<int>(pages.size()), printed.pages);
     // Lines are gathered into few strokes, and every stroke lands on its own page: every full
