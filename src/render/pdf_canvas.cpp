@@ -292,7 +292,8 @@ void PdfCanvas::setTextColor(Color color)
 void PdfCanvas::drawLine(int x1, int y1, int x2, int y2)
 {
     const bool dotted = m_pen.style == PenStyle::Dotted;
-    if (m_linesOpen && (m_pen.width != m_state.lineWidth || dotted != m_state.dotted || !(m_pen.color == m_state.stroke)))
+    if (m_linesOpen &&
+        (m_pen.width != m_state.lineWidth || dotted != m_state.dotted || !(m_pen.color == m_state.stroke)))
         flushLines();
     useStroke(m_pen.width, dotted, m_pen.color);
     point(x1, y1);

@@ -46,7 +46,13 @@ QPageLayout filePageLayout()
                        QPageLayout::Millimeter);
 }
 
-PdfPrinter::PdfPrinter(std::string path, int dpi) : m_path(std::move(path)), m_dpi(std::max(dpi, 72)) {}
+PdfPrinter::PdfPrinter(std::string path, int dpi) : PdfPrinter(std::move(path), dpi, filePageLayout()) {}
+
+PdfPrinter::PdfPrinter(std::string path, int dpi, const QPageLayout& layout)
+    : m_path(std::move(path)), m_dpi(std::max(dpi, 72)),
+      m_layout(layout.isValid() ? layout : filePageLayout())
+{
+}
 
 PdfPrinter::~PdfPrinter() = default;
 
@@ -61,12 +67,12 @@ int PdfPrinter::dpiY() const
 
 int PdfPrinter::pageWidth() const
 {
-    return filePageLayout().paintRectPixels(m_dpi).width();
+    return m_layout.paintRectPixels(m_dpi).width();
 }
 
 int PdfPrinter::pageHeight() const
 {
-    return filePageLayout().paintRectPixels(m_dpi).height();
+    return m_layout.paintRectPixels(m_dpi).height();
 }
 
 bool PdfPrinter::startDocument(const std::string& name, std::string& error)
@@ -104,9 +110,8 @@ void PdfPrinter::finishPage()
     if (!m_pageOpen || !m_doc)
         return;
     m_pageOpen = false;
-    const QPageLayout layout = filePageLayout();
-    const QRectF full = layout.fullRect(QPageLayout::Point);
-    const QRectF paint = layout.paintRect(QPageLayout::Point);
+    const QRectF full = m_layout.fullRect(QPageLayout::Point);
+    const QRectF paint = m_layout.paintRect(QPageLayout::Point);
     // Device units from the top-left corner of the printable area, y downwards.
     const double s = pointsPerUnit(m_dpi);
     std::string ops;

@@ -4,25 +4,27 @@
 #include "render/pdf_canvas.h"
 #include "render/pdf_document.h"
 
+#include <QPageLayout>
+
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-class QPageLayout;
 
 namespace tonvela {
 
 // The page every printout to a file uses: A4, portrait, 10 mm margins on every side.
 QPageLayout filePageLayout();
 
-// A printer that writes a PDF file: A4 pages whose device units are a six-hundredth of an inch
-// (or 1/dpi), vector drawing throughout, glyphs as shared forms, text in the embedded face. The
-// file appears only once the document is complete (written atomically), so a failed print never
-// leaves a half-written or clobbered PDF behind.
+// A printer that writes a PDF file: A4 pages (or the layout given) whose device units are a six-hundredth of
+// an inch (or 1/dpi), vector drawing throughout, glyphs as shared forms, text in the embedded face. The file
+// appears only once the document is complete (written atomically), so a failed print never leaves a
+// half-written or clobbered PDF behind.
 class PdfPrinter : public Printer {
   public:
     explicit PdfPrinter(std::string path, int dpi = 600);
+    // Pages of another size, orientation or margins, as a print dialog chose them.
+    PdfPrinter(std::string path, int dpi, const QPageLayout& layout);
     ~PdfPrinter() override;
 
     int dpiX() const override;
@@ -41,6 +43,7 @@ class PdfPrinter : public Printer {
 
     std::string m_path;
     int m_dpi;
+    QPageLayout m_layout;
     std::string m_name;
     std::optional<PdfDocument> m_doc;
     std::optional<PdfResources> m_resources;

@@ -1,5 +1,6 @@
 #include "shell/file_dialogs.h"
 
+#include "render/pdf_printer.h"
 #include "render/qt_canvas.h"
 
 #include <QFileDialog>
@@ -112,6 +113,11 @@ class QtFileDialogs : public FileDialogs {
         QPrintDialog dialog(printer.get(), m_parent);
         if (dialog.exec() != QDialog::Accepted)
             return nullptr;
+        // Printing to a PDF file goes through our own PDF writer, on the pages the dialog set
+        // up: much quicker than Qt's PDF engine on long sheets, with the same drawing.
+        if (printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty())
+            return std::make_unique<PdfPrinter>(printer->outputFileName().toStdString(),
+                                                printer->resolution(), printer->pageLayout());
         return std::make_unique<QtDevicePrinter>(std::move(printer));
     }
 
