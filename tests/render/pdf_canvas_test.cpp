@@ -48,7 +48,8 @@ QString runTool(const char* name, const QStringList& args)
     process.start(tool(name), args);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return {};
-    return QString::fromUtf8(process.readAllStandardOutput()) + QString::fromUtf8(process.readAllStandardError());
+    return QString::fromUtf8(process.readAllStandardOutput()) +
+           QString::fromUtf8(process.readAllStandardError());
 }
 
 class PdfCanvasTest : public ::testing::Test {
@@ -163,7 +164,8 @@ TEST_F(PdfCanvasTest, ShapesLandWhereTheCanvasPutsThemInTheirColours)
     EXPECT_NEAR(arc.top(), 200, 12);
     EXPECT_NEAR(arc.bottom(), 400, 12);
     EXPECT_TRUE(isColour(at(page, 1500, 800), 0, 0, 0));
-    EXPECT_EQ(runTool("qpdf", {QStringLiteral("--check"), m_pdf}).contains(QStringLiteral("No syntax or stream encoding errors")),
+    EXPECT_EQ(runTool("qpdf", {QStringLiteral("--check"), m_pdf})
+                  .contains(QStringLiteral("No syntax or stream encoding errors")),
               !tool("qpdf").isEmpty());
 }
 
@@ -305,7 +307,8 @@ TEST_F(PdfCanvasTest, EachGlyphIsWrittenOnceHoweverManyPagesUseIt)
     EXPECT_EQ(pdf.count("/Font <<"), 1);
     if (tool("qpdf").isEmpty())
         GTEST_SKIP() << "qpdf is not installed";
-    EXPECT_TRUE(runTool("qpdf", {QStringLiteral("--check"), m_pdf}).contains(QStringLiteral("No syntax or stream encoding errors")));
+    EXPECT_TRUE(runTool("qpdf", {QStringLiteral("--check"), m_pdf})
+                    .contains(QStringLiteral("No syntax or stream encoding errors")));
 }
 
 // --- the document writer on its own ---
