@@ -250,24 +250,48 @@ bool SheetDrawing::endsTrack(const StaffRow& row) const
     return end.row >= 0 && row.index == end.row;
 }
 
-std::pair<int, int> SheetDrawing::barSpan(const StaffRow& row, int x) const
+std::vector<std::pair<int, int>> SheetDrawing::barRuns(const StaffRow& row, int x) const
 {
     // From the first staff of the system that reaches x to the last one that does; a track that
     // has ended leaves its place open.
     const int tracks = std::max(1, m_trackCount);
     const int first = row.index - row.index % tracks;
-    int top = -1, bottom = -1;
+    std::vector<std::pair<int, int>> runs;
+    bool joined = false;
     for (int r = first; r < first + tracks && r < m_view.rowCount(); ++r) {
         const StaffRow& s = m_view.row(r);
-        if (staffRight(s) < x)
+        if (staffRight(s) < x) {
+            joined = false;
             continue;
-        if (top < 0)
-            top = s.top;
-        bottom = s.top + 4 * s.spacing;
+        }
+        const int bottom = s.top + 4 * s.spacing;
+        if (joined)
+            runs.back().second = bottom;
+        else
+            runs.emplace_back(s.top, bottom);
+        joined = true;
     }
-    if (top < 0)
+    return runs;
+}
+
+std::pair<int, int> SheetDrawing::barSpan(const StaffRow& row, int x) const
+{
+    const std::vector<std::pair<int, int>> runs = barRuns(row, x);
+    if (runs.empty())
         return {row.top, row.top + 4 * row.spacing};
-    return {top, bottom};
+    return {runs.front().first, runs.back().second};
+}
+
+void SheetDrawing::strokeBar(const StaffRow& row, int x)
+{
+    const int dx = sc(x);
+    const std::vector<std::pair<int, int>> runs = barRuns(row, x);
+    if (runs.empty()) {
+        m_canvas.drawLine(dx, sc(row.top), dx, sc(row.top + 4 * row.spacing));
+        return;
+    }
+    for (const auto& [top, bottom] : runs)
+        m_canvas.drawLine(dx, sc(top), dx, sc(bottom));
 }
 
 void SheetDrawing::drawFinalBar(const StaffRow& row, bool tablature)

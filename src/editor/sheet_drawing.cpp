@@ -143,7 +143,7 @@ void SheetDrawing::drawSheet()
             const auto [y1, y2] = barSpan(top, kStaffLeft);
             if (staffRight(top) >= 0 || y1 != top.top) {
                 pen(m_tools.black);
-                m_canvas.drawLine(sc(kStaffLeft), sc(y1), sc(kStaffLeft), sc(y2));
+                strokeBar(top, kStaffLeft);
             }
         }
     }
@@ -328,7 +328,7 @@ void SheetDrawing::drawBarLine(const StaffRow& row, Note& bar, bool hovered)
     const auto [top, bottom] = barSpan(row, bar.layout.x);
     const int y1 = sc(top);
     const int y2 = sc(bottom);
-    m_canvas.drawLine(x, y1, x, y2);
+    strokeBar(row, bar.layout.x);
     bar.layout.zoomY = y1;
     bar.layout.stemExtension[0] = x;
     bar.layout.stemExtension[1] = y1;
@@ -342,9 +342,11 @@ void SheetDrawing::drawSystemEndLine(const StaffRow& row)
     if (staffRight(row) < kStaffLeft + row.length)
         return;
     pen(m_tools.black);
+    // The row's end may fall between sheet units at this zoom: the pieces are drawn at its own
+    // scaled x.
     const int x = sc(kStaffLeft) + row.lengthScaled;
-    const auto [top, bottom] = barSpan(row, kStaffLeft + row.length);
-    m_canvas.drawLine(x, sc(top), x, sc(bottom));
+    for (const auto& [top, bottom] : barRuns(row, kStaffLeft + row.length))
+        m_canvas.drawLine(x, sc(top), x, sc(bottom));
 }
 
 void SheetDrawing::drawMeasureNumber(const StaffRow& row, int measureIndex, bool rowStart)

@@ -109,6 +109,11 @@ class SheetDrawing {
     // Top and bottom, sheet units, of a bar line at x through the staves of the row's system
     // that reach x.
     std::pair<int, int> barSpan(const StaffRow& row, int x) const;
+    // The pieces of that bar line: one a run of neighbouring staves that reach x, so the place
+    // of a track that has ended between them stays open.
+    std::vector<std::pair<int, int>> barRuns(const StaffRow& row, int x) const;
+    // Draws the bar line at x (sheet units) through those pieces with the current pen.
+    void strokeBar(const StaffRow& row, int x);
     void drawFinalBar(const StaffRow& row, bool tablature);
 
     void drawStaffRow(StaffRow& row, Track& track, int& p, int n);

@@ -272,6 +272,44 @@ TEST_F(EngravingMarksTest, EachTrackEndsWithAThinThickBarAndItsStaffStopsThere)
     EXPECT_EQ(glyphs(kGlyphDigit4).size(), 6u);
 }
 
+TEST_F(EngravingMarksTest, BarLinesLeaveThePlaceOfAnEndedMiddleTrackOpen)
+{
+    // GIVEN three tracks: the middle one ends after three measures, the others run on for two
+    // rows of four measures
+    makeSheet(3);
+    addQuarters(track(0), 32);
+    addQuarters(track(1), 12);
+    addQuarters(track(2), 32);
+    draw();
+    const int mw = sheet->measureWidth;
+    const StaffRow& top1 = view->row(0);
+    const StaffRow& mid1 = view->row(1);
+    const StaffRow& low1 = view->row(2);
+    const StaffRow& top2 = view->row(3);
+    const StaffRow& mid2 = view->row(4);
+    const StaffRow& low2 = view->row(5);
+    const int staffEnd = kStaffLeft + top1.length;
+    ASSERT_EQ(trackEnd(*view, 1).row, 1);
+
+    // THEN in the first system the bar line after measure 1 runs through all three staves
+    const int bar1 = mw;
+    EXPECT_GE(verticalLinesAt(bar1, top1.top + 20), 1);
+    EXPECT_GE(verticalLinesAt(bar1, mid1.top + 20), 1);
+    EXPECT_GE(verticalLinesAt(bar1, low1.top + 20), 1);
+    // AND at the row's end, past the middle track's final bar, the line joins the outer staves
+    // without crossing the middle one's place
+    EXPECT_GE(verticalLinesAt(staffEnd, top1.top + 20), 1);
+    EXPECT_GE(verticalLinesAt(staffEnd, low1.top + 20), 1);
+    EXPECT_EQ(verticalLinesAt(staffEnd, mid1.top + 20), 0);
+    // AND in the second system neither its opening line nor its bar lines cross the empty place
+    for (const int x : {kStaffLeft, mw, 2 * mw, staffEnd}) {
+        EXPECT_GE(verticalLinesAt(x, top2.top + 20), 1) << x;
+        EXPECT_GE(verticalLinesAt(x, low2.top + 20), 1) << x;
+        EXPECT_EQ(verticalLinesAt(x, mid2.top + 20), 0) << x;
+        EXPECT_EQ(verticalLinesAt(x, (top2.top + 4 * top2.spacing + low2.top) / 2), 0) << x;
+    }
+}
+
 TEST_F(EngravingMarksTest, AMeasureMarkedToRepeatEndsTheTrackWithItsRepeatSignAlone)
 {
     makeSheet(1);
