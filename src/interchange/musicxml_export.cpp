@@ -132,26 +132,6 @@ const char* accidentalText(int alter)
     }
 }
 
-// String (1 = highest) and fret of a TAB note: the fret the sheet shows when it plays the
-// sounding key, else the lowest fret that does.
-std::pair<int, int> tabPosition(const Note& n, int key)
-{
-    const GuitarPosition shown = guitarPositionOfNote(n);
-    if (shown.stringIndex >= 0 && shown.stringIndex < 6 &&
-        kOpenStrings[static_cast<std::size_t>(shown.stringIndex)] + shown.fret == key)
-        return {shown.stringIndex + 1, shown.fret};
-    int best = -1;
-    for (int s = 0; s < 6; ++s) {
-        const int fret = key - kOpenStrings[static_cast<std::size_t>(s)];
-        if (fret >= 0 && fret <= 24 &&
-            (best < 0 || fret < key - kOpenStrings[static_cast<std::size_t>(best)]))
-            best = s;
-    }
-    if (best < 0)
-        return {6, std::clamp(key - kOpenStrings[5], 0, 24)};
-    return {best + 1, key - kOpenStrings[static_cast<std::size_t>(best)]};
-}
-
 void addText(pugi::xml_node parent, const char* name, const std::string& text)
 {
     parent.append_child(name).text().set(text.c_str());
@@ -372,10 +352,10 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
             if (tieStart)
                 nots.append_child("tied").append_attribute("type").set_value("start");
             if (tab) {
-                const auto [string, fret] = tabPosition(src, head.key);
+                const GuitarPosition at = tabPositionForKey(src, head.key);
                 pugi::xml_node tech = nots.append_child("technical");
-                addInt(tech, "string", string);
-                addInt(tech, "fret", fret);
+                addInt(tech, "string", at.stringIndex + 1);
+                addInt(tech, "fret", at.fret);
             }
         }
         if (h == 0 && sound.lyric && ties.first) {

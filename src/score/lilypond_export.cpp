@@ -4,6 +4,7 @@
 #include "score/legacy_text.h"
 #include "score/measure_repeat.h"
 #include "score/note.h"
+#include "score/note_pitch.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/tie_rule.h"
@@ -134,6 +135,7 @@ struct StaffEvent {
     bool rest = false;
     std::vector<std::string> pitches;
     std::vector<int> keys;
+    std::vector<int> strings; // a tablature staff's string of each pitch (1 = highest)
     std::string duration;
     bool tie = false;
     const std::string* lyric = nullptr;
@@ -177,6 +179,7 @@ std::vector<StaffEvent> staffEvents(const Track& t, const MeasureDivision& measu
 {
     const KeyAccidentalTable k(t);
     const bool drums = t.percussive != 0;
+    const bool tablature = !drums && t.drawmode == kDrawTablature;
     const int count = t.count;
     // Members by root, in track order; a member whose root is not a root stands alone.
     std::vector<std::vector<int>> members(static_cast<std::size_t>(count));
@@ -227,6 +230,11 @@ std::vector<StaffEvent> staffEvents(const Track& t, const MeasureDivision& measu
                 continue;
             e.pitches.push_back(std::move(p));
             e.keys.push_back(key);
+            if (tablature) {
+                // A key no string of the guitar reaches is left for LilyPond to place.
+                const GuitarPosition at = tabPositionForKey(*n, key);
+                e.strings.push_back(openStringKey(at.stringIndex) + at.fret == key ? at.stringIndex + 1 : 0);
+            }
             if (!e.lyric && n->lyrictext())
                 e.lyric = &*n->lyrictext();
         }
@@ -243,14 +251,21 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
                 const MeasureDivision& measures)
 {
     const bool drums = t.percussive != 0;
+    // A tablature track becomes a tablature staff: its notes at the pitch they sound, each with
+    // the string the sheet plays it on, so LilyPond shows the sheet's frets. A track holding a
+    // key no guitar string reaches stays a staff of notes, which shows every key.
+    bool tablature = !drums && t.drawmode == kDrawTablature;
+    for (const StaffEvent& e : events)
+        for (const int string : e.strings)
+            tablature = tablature && string > 0;
     const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
     const int code = ts.code;
     const bool eighths = code == kTimeSig68 || (code >= kTimeSig38 && code <= kTimeSig98);
 
-    out += drums ? "\\new DrumStaff \\drummode {" : "\\new Staff {";
+    out += drums ? "\\new DrumStaff \\drummode {" : tablature ? "\\new TabStaff {" : "\\new Staff {";
     out += kLineEnd;
     out += "\\time " + std::to_string(ts.beatsPerMeasure) + (eighths ? "/8" : "/4") + kLineEnd;
-    if (!drums) {
+    if (!drums && !tablature) {
         // The G clef staff is written an octave above its sound, as for guitar; the G(2)
         // clef sounds as written.
         if (t.drawmode == kDrawFClef)
@@ -289,16 +304,20 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
             held[k] = std::find(next.begin(), next.end(), e.keys[k]) != next.end();
             all = all && held[k];
         }
+        // A string number follows its pitch in a chord, the duration after a lone note.
+        const auto string = [&e, tablature](std::size_t k) {
+            return tablature && k < e.strings.size() ? "\\" + std::to_string(e.strings[k]) : std::string();
+        };
         if (e.rest) {
             out += "r" + e.duration;
         } else if (e.pitches.size() == 1) {
-            out += e.pitches[0] + e.duration;
+            out += e.pitches[0] + e.duration + string(0);
         } else {
             out += '<';
             for (std::size_t k = 0; k < e.pitches.size(); ++k) {
                 if (k)
                     out += ' ';
-                out += e.pitches[k];
+                out += e.pitches[k] + string(k);
                 if (held[k] && !all)
                     out += '~';
             }

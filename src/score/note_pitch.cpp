@@ -91,4 +91,31 @@ GuitarPosition guitarPositionOfNote(const Note& note)
     return {5, 5};
 }
 
+namespace {
+// Open strings of standard tuning, highest first, as MIDI keys.
+constexpr int kOpenStrings[] = {64, 59, 55, 50, 45, 40};
+} // namespace
+
+int openStringKey(int stringIndex)
+{
+    return kOpenStrings[std::clamp(stringIndex, 0, 5)];
+}
+
+GuitarPosition tabPositionForKey(const Note& note, int key)
+{
+    const GuitarPosition shown = guitarPositionOfNote(note);
+    if (shown.stringIndex >= 0 && shown.stringIndex < 6 &&
+        kOpenStrings[shown.stringIndex] + shown.fret == key)
+        return shown;
+    int best = -1;
+    for (int s = 0; s < 6; ++s) {
+        const int fret = key - kOpenStrings[s];
+        if (fret >= 0 && fret <= 24 && (best < 0 || fret < key - kOpenStrings[best]))
+            best = s;
+    }
+    if (best < 0)
+        return {5, std::clamp(key - kOpenStrings[5], 0, 24)};
+    return {best, key - kOpenStrings[best]};
+}
+
 } // namespace tonvela

@@ -21,4 +21,12 @@ struct GuitarPosition {
 // String and fret (0..4) of a note in standard tuning; string 5, fret 5 when nothing matches.
 GuitarPosition guitarPositionOfNote(const Note& note);
 
+// Where a note of a tablature track is played when it sounds `key`: the string and fret the
+// tablature shows when they sound that key, otherwise the lowest fret (0..24) of standard
+// tuning that does, the lowest string's nearest fret for a key below it. Exports write this so
+// other programs show the fret the sheet shows and play what the sheet plays.
+GuitarPosition tabPositionForKey(const Note& note, int key);
+// The key an open string of standard tuning sounds (0 = highest, E above middle C).
+int openStringKey(int stringIndex);
+
 } // namespace tonvela

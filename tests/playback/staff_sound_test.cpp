@@ -6,12 +6,14 @@
 #include "playback/midi_file_writer.h"
 #include "scheduler_test_util.h"
 #include "score/lilypond_export.h"
+#include "score/note_pitch.h"
 #include "score/sheet_file.h"
 #include "smf_builder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -159,6 +161,64 @@ TEST_F(StaffSoundTest, ABassPartInBFlatSoundsBFlatDAndFInPlaybackMidiAndLilyPond
     EXPECT_TRUE(hasLine(ly, "\\key bes \\major")) << ly;
     for (const char* note : {"bes,4", "d4", "f4"})
         EXPECT_TRUE(hasLine(ly, note)) << note << "\n" << ly;
+    const auto engraved = lilypondOnsets();
+    ASSERT_FALSE(engraved.empty());
+    EXPECT_EQ(engraved[0], exported[0]);
+}
+
+TEST_F(StaffSoundTest, ATablatureTrackEngravesAsATabStaffWithTheSheetsStringsAndSoundsTheSame)
+{
+    // Quarters on several strings and a two-note chord, all in the guitar's range.
+    Track& t = *sheet.trackAt(0);
+    t.drawmode = kDrawTablature;
+    std::vector<Note> notes{makeNote(kTypeQuarter, 0),  makeNote(kTypeQuarter, 3), makeNote(kTypeQuarter, 6),
+                            makeNote(kTypeQuarter, -2), makeNote(kTypeHalf, 5),    makeNote(kTypeHalf, 1)};
+    notes[5].chordparent = 4;
+    setNotes(t, notes);
+
+    const std::string ly = lilypondText(sheet);
+    const std::size_t tab = ly.find("\\new TabStaff {");
+    ASSERT_NE(tab, std::string::npos) << ly;
+    const std::string staff = ly.substr(tab, ly.find("}\r\n", tab) - tab);
+    EXPECT_EQ(staff.find("\\clef"), std::string::npos) << "a tablature staff takes no clef\n" << ly;
+    // Every note names the string the sheet's tablature shows it on, in order, and that string
+    // at the fret the sheet shows sounds the key the sheet plays: LilyPond's frets are the sheet's.
+    const std::vector<int> keys = playedKeys();
+    ASSERT_EQ(keys.size(), 6u);
+    std::vector<int> written;
+    for (std::size_t at = staff.find('\\', 1); at != std::string::npos; at = staff.find('\\', at + 1))
+        if (std::isdigit(static_cast<unsigned char>(staff[at + 1])))
+            written.push_back(staff[at + 1] - '0');
+    std::vector<int> shownStrings;
+    for (int i = 0; i < 6; ++i) {
+        const GuitarPosition shown = guitarPositionOfNote(t.noteAt(i));
+        shownStrings.push_back(shown.stringIndex + 1);
+        const int key = openStringKey(shown.stringIndex) + shown.fret;
+        EXPECT_NE(std::find(keys.begin(), keys.end(), key), keys.end()) << "note " << i;
+    }
+    EXPECT_EQ(written, shownStrings) << ly;
+    EXPECT_NE(staff.find(">2"), std::string::npos) << "the chord is written as one\n" << ly;
+
+    // LilyPond engraves it without a warning and plays what the sheet plays.
+    const auto exported = exportedOnsets();
+    const auto engraved = lilypondOnsets();
+    ASSERT_FALSE(exported.empty());
+    ASSERT_FALSE(engraved.empty());
+    EXPECT_EQ(engraved[0], exported[0]);
+}
+
+TEST_F(StaffSoundTest, ATablatureTrackBelowTheGuitarsRangeStaysAStaffOfNotes)
+{
+    Track& t = *sheet.trackAt(0);
+    t.drawmode = kDrawTablature;
+    setNotes(t, {makeNote(kTypeQuarter, 0), makeNote(kTypeQuarter, 14)});
+    const std::vector<int> keys = playedKeys();
+    ASSERT_EQ(keys.size(), 2u);
+    ASSERT_LT(keys[1], 40) << "the second note lies below the low E string";
+    const std::string ly = lilypondText(sheet);
+    EXPECT_EQ(ly.find("TabStaff"), std::string::npos) << ly;
+    EXPECT_TRUE(hasLine(ly, "\\clef \"treble_8\"")) << ly;
+    const auto exported = exportedOnsets();
     const auto engraved = lilypondOnsets();
     ASSERT_FALSE(engraved.empty());
     EXPECT_EQ(engraved[0], exported[0]);
