@@ -92,6 +92,8 @@ Zoom 2: ![rests and beams at zoom 2](engraving/engraving_rests_and_beams_zoom2.p
 - The percussion line and the tablature end with their own final bar lines in the first system;
   the G clef's last measure goes on alone in the second.
 - Measure 4 of the G clef: a full-measure rest centred; measure 3: a quarter rest where it falls.
+- The tablature is exported as LilyPond's tablature staff with each note's string: both show the
+  same frets on the same strings.
 
 Zoom 2: ![keys at zoom 2](engraving/engraving_keys_zoom2.png)
 EOF

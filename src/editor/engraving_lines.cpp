@@ -149,7 +149,7 @@ void SheetDrawing::drawHoverGuides(const StaffRow& row)
         drawLedgerBelow(row, x * static_cast<double>(z), kHeadHalfWidth * z, *step);
 }
 
-void SheetDrawing::drawTie(Note& a, Note& b)
+void SheetDrawing::drawTie(Note& a, Note& b, int forcedSide)
 {
     const bool rests = a.isRest() && b.isRest();
     if (!rests && (a.letter != b.letter || a.octave != b.octave)) {
@@ -165,7 +165,7 @@ void SheetDrawing::drawTie(Note& a, Note& b)
     const bool upB = b.layout.stemDown != 1 || rests;
     // Away from the stems: below stems that rise, above stems that fall; where they point
     // both ways the tie goes above and starts clear of the first note's stem.
-    const double side = (upA && upB) ? 1.0 : -1.0;
+    const double side = forcedSide != 0 ? (forcedSide > 0 ? 1.0 : -1.0) : (upA && upB) ? 1.0 : -1.0;
     const HeadPlace ha = headOf(a, z);
     const double stemHalf = lineWidth(kStemWeight, z) / 2;
     double x0 = ha.x + kTieHeadGap * space;

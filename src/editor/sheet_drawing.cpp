@@ -392,13 +392,29 @@ void SheetDrawing::drawTies(Track& t, int from, int to, int n)
         Note& b = t.noteAt(j);
         if (!(b.dwFlag & kFlagTie))
             continue;
+        std::vector<std::pair<Note*, Note*>> tied{{&a, &b}};
         const int pairs = std::min<int>(std::min<int>(a.childCount, b.childCount), kMaxChordMembers);
         for (int k = 0; k < pairs; ++k) {
             const int ma = a.children[k], mb = b.children[k];
             if (ma >= 0 && ma < n && mb >= 0 && mb < n)
-                drawTie(t.noteAt(ma), t.noteAt(mb));
+                tied.emplace_back(&t.noteAt(ma), &t.noteAt(mb));
         }
-        drawTie(a, b);
+        if (tied.size() == 1) {
+            drawTie(a, b);
+            continue;
+        }
+        // The ties of a chord curve outwards from its middle: those of the upper heads above,
+        // of the lower heads below; the middle head of an odd chord keeps away from the stems.
+        std::stable_sort(tied.begin(), tied.end(),
+                         [](const auto& x, const auto& y) { return x.first->layout.y < y.first->layout.y; });
+        const int count = static_cast<int>(tied.size());
+        for (int k = 0; k < count; ++k) {
+            const bool middle = count % 2 == 1 && k == count / 2;
+            drawTie(*tied[static_cast<std::size_t>(k)].first, *tied[static_cast<std::size_t>(k)].second,
+                    middle          ? 0
+                    : k < count / 2 ? -1
+                                    : 1);
+        }
     }
 }
 

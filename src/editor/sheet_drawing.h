@@ -80,7 +80,8 @@ class SheetDrawing {
     void drawMeasureNumber(const StaffRow& row, int measureIndex, bool rowStart);
     // A tie from head to head on the side away from the stems, never across a stem; to the
     // right of `a` only when `b` is on another row.
-    void drawTie(Note& a, Note& b);
+    // A tie from a to b: `side` -1 above the heads, 1 below, 0 away from the stems.
+    void drawTie(Note& a, Note& b, int side = 0);
     // The beams of the group starting at headIndex, solid, and the stems carried on to them.
     void drawBeams(Track& track, int headIndex, int noteCount);
     void drawKeySignature(StaffRow& row);

@@ -649,6 +649,63 @@ TEST_F(TieTest, StemsPointingBothWaysNeverCrossTheTie)
     EXPECT_LT(downUp.tie.bottom, downUp.headA);
 }
 
+TEST_F(DrawingTest, TiesOfATiedChordCurveOutwardsFromItsMiddle)
+{
+    for (const bool stemsDown : {false, true}) {
+        SCOPED_TRACE(stemsDown);
+        // GIVEN a chord of three notes tied to the same chord (low on the staff: stems up; high:
+        // stems down)
+        makeSheet(1);
+        const int base = stemsDown ? -4 : 2;
+        const int root = addNote(track(0), kTypeHalf, base, kFlagTie);
+        addNote(track(0), kTypeHalf, base + 2, 0, nullptr, root);
+        addNote(track(0), kTypeHalf, base + 4, 0, nullptr, root);
+        const int next = addNote(track(0), kTypeHalf, base, kFlagTie);
+        addNote(track(0), kTypeHalf, base + 2, 0, nullptr, next);
+        addNote(track(0), kTypeHalf, base + 4, 0, nullptr, next);
+        track(0).rebuildChordLists();
+        draw();
+        const auto ties = polygons(true);
+        ASSERT_EQ(ties.size(), 3u);
+        // THEN, paired top to bottom with the heads, the highest head's tie bows above it, the
+        // lowest one's below it, and the middle one's away from the stems
+        std::vector<double> heads;
+        for (int k = 0; k < 3; ++k) {
+            const Note& n = note(0, k);
+            heads.push_back(n.layout.zoomY + (n.layout.stemDown == 1 ? kHeadDownY : kHeadUpY) * z());
+        }
+        std::sort(heads.begin(), heads.end());
+        std::vector<Box> boxes;
+        for (const Call& t : ties)
+            boxes.push_back(boxOf(t));
+        std::sort(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) { return a.top < b.top; });
+        std::vector<std::pair<double, Box>> byHead;
+        for (int k = 0; k < 3; ++k)
+            byHead.emplace_back(heads[static_cast<std::size_t>(k)], boxes[static_cast<std::size_t>(k)]);
+        EXPECT_LT(byHead[0].second.bottom, byHead[0].first) << "the top tie bows above its head";
+        EXPECT_GT(byHead[2].second.top, byHead[2].first) << "the bottom tie bows below its head";
+        if (note(0, 0).layout.stemDown == 1)
+            EXPECT_LT(byHead[1].second.bottom, byHead[1].first) << "the middle one away from the stems";
+        else
+            EXPECT_GT(byHead[1].second.top, byHead[1].first) << "the middle one away from the stems";
+        // AND no two ties touch: across their middle part each lies wholly above the next
+        std::vector<Call> sorted = ties;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const Call& a, const Call& b) { return boxOf(a).top < boxOf(b).top; });
+        const auto middleSpan = [](const Call& c) {
+            const Box b = boxOf(c);
+            const double centre = (b.left + b.right) / 2, reach = (b.right - b.left) * 0.3;
+            std::pair<double, double> span{1e9, -1e9};
+            for (const PointF& p : c.points)
+                if (std::abs(p.x - centre) <= reach)
+                    span = {std::min(span.first, p.y), std::max(span.second, p.y)};
+            return span;
+        };
+        for (std::size_t k = 0; k + 1 < sorted.size(); ++k)
+            EXPECT_LT(middleSpan(sorted[k]).second, middleSpan(sorted[k + 1]).first) << k;
+    }
+}
+
 TEST_F(DrawingTest, TieLeavingTheRowRunsToTheRightOfItsNote)
 {
     makeSheet(1);
