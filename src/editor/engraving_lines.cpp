@@ -133,6 +133,25 @@ void SheetDrawing::drawNoteLedgers(const StaffRow& row, const Note& note)
     drawLedgerAbove(row, head.x, head.halfWidth, note.line);
 }
 
+void SheetDrawing::drawStemToMiddleLine(const Note& note, bool hovered)
+{
+    // Flagged notes keep their flags at the stem's end, so only quarters and halves grow; a
+    // beamed note's stem already runs to its beam.
+    if ((note.type != kTypeQuarter && note.type != kTypeHalf) || note.isRest() ||
+        (note.dwFlag & kFlagBeamed) || note.layout.rowIndex < 0 || note.layout.rowIndex >= m_view.rowCount())
+        return;
+    const StaffRow& row = m_view.row(note.layout.rowIndex);
+    const float z = m_view.zoom();
+    const bool down = note.layout.stemDown == 1;
+    const double tip = note.layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * z;
+    const double middle = sc(row.top) + sc(2 * row.spacing);
+    if (down ? tip >= middle : tip <= middle)
+        return;
+    const Color color = note.selected ? kRed : (hovered || note.play.sounding) ? kBlue : kBlack;
+    const double x = stemX(note, z), half = lineWidth(kStemWeight, z) / 2;
+    uprightBar(m_canvas, x - half, x + half, tip, middle, color);
+}
+
 void SheetDrawing::drawHoverGuides(const StaffRow& row)
 {
     // The lines a note placed at the pointer would get, centred on the pointer.

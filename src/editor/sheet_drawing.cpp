@@ -550,8 +550,11 @@ void SheetDrawing::drawGlyphPass(int lastRow)
                 continue;
             if (!validRoot(t, i, n))
                 continue; // drawn with its root, wherever it stands in the array
-            if (note.layout.y <= bottom)
+            if (note.layout.y <= bottom) {
                 drawNoteGlyphs(note, m_view.isHoveredNote(j, i));
+                if (note.childCount == 0 && !t.percussive)
+                    drawStemToMiddleLine(note, m_view.isHoveredNote(j, i));
+            }
             for (int k = 0; k < note.childCount && k < kMaxChordMembers; ++k) {
                 const int c = note.children[k];
                 if (t.rootOf(c, n) == i && t.noteAt(c).layout.y <= bottom)

@@ -128,6 +128,9 @@ class SheetDrawing {
     void drawGlyphPass(int lastRow);
     void drawLedgers(const StaffRow& row, double centreX, double headHalfWidth, int step);
     void drawNoteGlyphs(const Note& note, bool hovered);
+    // A lone quarter or half note far above or below the staff has its stem carried on to the
+    // middle line, as engravers set them (engraving_lines.cpp).
+    void drawStemToMiddleLine(const Note& note, bool hovered);
     // What the pointer shows (pointer_overlay.cpp), never on paper: the drag rectangle under
     // the notes, the preview and a hovered bar line at a row's end over them.
     void drawDragRectangle();

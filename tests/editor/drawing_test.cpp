@@ -706,6 +706,56 @@ TEST_F(DrawingTest, TiesOfATiedChordCurveOutwardsFromItsMiddle)
     }
 }
 
+TEST_F(DrawingTest, StemsOfNotesFarOffTheStaffReachTheMiddleLine)
+{
+    for (const float zoom : {1.0f, 2.0f}) {
+        SCOPED_TRACE(zoom);
+        // GIVEN quarters and halves high above and low below the staff, one just outside it, an
+        // eighth far above (its flag stays at the stem's end) and a chord far above
+        makeSheet(1, zoom);
+        addNote(track(0), kTypeQuarter, -12);
+        addNote(track(0), kTypeHalf, 13);
+        addNote(track(0), kTypeQuarter, -4);
+        addNote(track(0), kTypeEighth, -12);
+        addNote(track(0), kTypeQuarter, 1);
+        const int root = addNote(track(0), kTypeQuarter, -12);
+        addNote(track(0), kTypeQuarter, -10, 0, nullptr, root);
+        track(0).rebuildChordLists();
+        draw();
+        // Upright bars (four corners) around each note's stem x that start at its stem's tip.
+        const auto barsAt = [&](const Note& n) {
+            const bool down = n.layout.stemDown == 1;
+            const double x = n.layout.zoomX + (down ? kStemDownX : kStemUpX) * z();
+            const double tip = n.layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * z();
+            std::vector<Box> out;
+            for (const Call& c : polygons(false)) {
+                const Box b = boxOf(c);
+                if (b.left <= x + 1 && b.right >= x - 1 && b.right - b.left < 3 * z() &&
+                    (std::abs(b.top - tip) < 2 || std::abs(b.bottom - tip) < 2))
+                    out.push_back(b);
+            }
+            return out;
+        };
+        // THEN the far notes' stems run on from the glyph's tip to the middle line
+        for (const int i : {0, 1}) {
+            const Note& n = note(0, i);
+            const bool down = n.layout.stemDown == 1;
+            EXPECT_EQ(down, i == 0);
+            const std::vector<Box> bars = barsAt(n);
+            ASSERT_EQ(bars.size(), 1u) << i;
+            const StaffRow& row = view->row(n.layout.rowIndex);
+            const double middle = sc(row.top) + sc(2 * row.spacing);
+            const double tip = n.layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * z();
+            EXPECT_NEAR(down ? bars[0].top : bars[0].bottom, tip, 1.0) << i;
+            EXPECT_NEAR(down ? bars[0].bottom : bars[0].top, middle, 1.0) << i;
+        }
+        // AND a note whose stem already passes the middle line, the eighth and the chord keep
+        // their stems as the glyph draws them
+        for (const int i : {2, 3, 4, 5})
+            EXPECT_TRUE(barsAt(note(0, i)).empty()) << i;
+    }
+}
+
 TEST_F(DrawingTest, TieLeavingTheRowRunsToTheRightOfItsNote)
 {
     makeSheet(1);
