@@ -25,10 +25,11 @@ bool deflate(std::string_view data, std::string& out)
 {
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     out.resize(size);
-    // Level 6 is zlib's usual balance; page drawings repeat a few operators so much that a
-    // faster level makes the file noticeably larger for little time.
+    // Level 3: page drawings repeat a few operators so much that zlib's default level 6 makes
+    // the file only 8% smaller for 50% more time (a 238-page sheet: 2.06 MB in 0.23 s against
+    // 1.89 MB in 0.35 s); level 1 saves little more time for a larger file.
     const int rc = compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                             reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()), 6);
+                             reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()), 3);
     if (rc != Z_OK)
         return false;
     out.resize(size);
