@@ -133,23 +133,73 @@ void SheetDrawing::drawNoteLedgers(const StaffRow& row, const Note& note)
     drawLedgerAbove(row, head.x, head.halfWidth, note.line);
 }
 
+namespace {
+
+// Flags of a note kind: 0 for quarters and halves.
+int flagsOf(const Note& note)
+{
+    switch (note.type) {
+    case kTypeEighth:
+        return 1;
+    case kTypeSixteenth:
+        return 2;
+    case kTypeThirtySecond:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+struct StemEnds {
+    double quarterTip = 0; // where a quarter's stem ends, device units
+    double ownTip = 0;     // where the note's own glyph ends it (longer for three flags)
+    double middle = 0;     // the middle line
+};
+
+} // namespace
+
+bool SheetDrawing::stemReachesMiddle(const Note& note) const
+{
+    const bool stemmed = note.type == kTypeQuarter || note.type == kTypeHalf || flagsOf(note) > 0;
+    // A beamed note's stem already runs to its beam.
+    if (!stemmed || note.isRest() || (note.dwFlag & kFlagBeamed) || note.layout.rowIndex < 0 ||
+        note.layout.rowIndex >= m_view.rowCount())
+        return true;
+    const StaffRow& row = m_view.row(note.layout.rowIndex);
+    const float z = m_view.zoom();
+    const bool down = note.layout.stemDown == 1;
+    const double longer = std::max(0, flagsOf(note) - 2) * kExtraFlagStem * z;
+    const double tip = note.layout.zoomY + (down ? kStemDownTipY * z + longer : kStemUpTipY * z - longer);
+    const double middle = sc(row.top) + sc(2 * row.spacing);
+    return down ? tip >= middle : tip <= middle;
+}
+
 void SheetDrawing::drawStemToMiddleLine(const Note& note, bool hovered)
 {
-    // Flagged notes keep their flags at the stem's end, so only quarters and halves grow; a
-    // beamed note's stem already runs to its beam.
-    if ((note.type != kTypeQuarter && note.type != kTypeHalf) || note.isRest() ||
-        (note.dwFlag & kFlagBeamed) || note.layout.rowIndex < 0 || note.layout.rowIndex >= m_view.rowCount())
+    if (stemReachesMiddle(note))
         return;
     const StaffRow& row = m_view.row(note.layout.rowIndex);
     const float z = m_view.zoom();
     const bool down = note.layout.stemDown == 1;
-    const double tip = note.layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * z;
+    const int flags = flagsOf(note);
+    const double longer = std::max(0, flags - 2) * kExtraFlagStem * z;
+    const double quarterTip = note.layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * z;
+    const double ownTip = quarterTip + (down ? longer : -longer);
     const double middle = sc(row.top) + sc(2 * row.spacing);
-    if (down ? tip >= middle : tip <= middle)
-        return;
-    const Color color = note.selected ? kRed : (hovered || note.play.sounding) ? kBlue : kBlack;
+    const GlyphColor glyphColor = note.selected                     ? GlyphColor::Selected
+                                  : (hovered || note.play.sounding) ? GlyphColor::Highlighted
+                                                                    : GlyphColor::Normal;
+    const Color color = glyphColor == GlyphColor::Selected      ? kRed
+                        : glyphColor == GlyphColor::Highlighted ? kBlue
+                                                                : kBlack;
     const double x = stemX(note, z), half = lineWidth(kStemWeight, z) / 2;
-    uprightBar(m_canvas, x - half, x + half, tip, middle, color);
+    uprightBar(m_canvas, x - half, x + half, quarterTip, middle, color);
+    if (flags == 0)
+        return;
+    // The flags hang from the new end as the note's glyph hangs them from its own.
+    const int glyph = (down ? kGlyphFlagsDown1 : kGlyphFlagsUp1) + flags - 1;
+    const int shift = static_cast<int>(std::lround(middle - ownTip));
+    m_canvas.drawGlyph(glyph, note.layout.zoomX, note.layout.zoomY + shift, z, glyphColor);
 }
 
 void SheetDrawing::drawHoverGuides(const StaffRow& row)

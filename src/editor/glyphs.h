@@ -73,6 +73,14 @@ enum GlyphId : int {
     kGlyphSixteenthDown = 508,
     kGlyphThirtySecondUp = 509,
     kGlyphThirtySecondDown = 510,
+    // The flags of an eighth, sixteenth and thirty-second alone, where the note's own glyph
+    // draws them: drawn lower or higher to hang from a stem carried on to the middle line.
+    kGlyphFlagsUp1 = 511,
+    kGlyphFlagsUp2 = 512,
+    kGlyphFlagsUp3 = 513,
+    kGlyphFlagsDown1 = 514,
+    kGlyphFlagsDown2 = 515,
+    kGlyphFlagsDown3 = 516,
     kGlyphHalfRest = 520,  // sits on the middle line when drawn at the half rest's height
     kGlyphWholeRest = 525, // hangs from the line above the middle at the whole rest's height
     kGlyphQuarterRest = 521,

@@ -500,7 +500,7 @@ void SheetDrawing::drawTablatureNote(const StaffRow& row, Track& t, int index, i
     one(root, index);
 }
 
-void SheetDrawing::drawNoteGlyphs(const Note& note, bool hovered)
+void SheetDrawing::drawNoteGlyphs(const Note& note, bool hovered, bool withoutFlags)
 {
     const GlyphColor color = colorOf(note, hovered);
     const float z = m_view.zoom();
@@ -512,7 +512,9 @@ void SheetDrawing::drawNoteGlyphs(const Note& note, bool hovered)
         m_canvas.drawGlyph(kGlyphFlat, sc(note.layout.accidentalX), sc(note.layout.accidentalY), z, color);
     if (note.dwFlag & kFlagDot)
         m_canvas.drawGlyph(kGlyphDot, sc(note.layout.dotX), sc(note.layout.dotY), z, color);
-    const int glyph = noteGlyph(note);
+    int glyph = noteGlyph(note);
+    if (withoutFlags && glyph >= kGlyphEighthUp && glyph <= kGlyphThirtySecondDown)
+        glyph = note.layout.stemDown == 1 ? kGlyphQuarterDown : kGlyphQuarterUp;
     if (glyph != 0)
         m_canvas.drawGlyph(glyph, note.layout.zoomX, note.layout.zoomY, z, color);
 }
@@ -551,9 +553,11 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             if (!validRoot(t, i, n))
                 continue; // drawn with its root, wherever it stands in the array
             if (note.layout.y <= bottom) {
-                drawNoteGlyphs(note, m_view.isHoveredNote(j, i));
-                if (note.childCount == 0 && !t.percussive)
-                    drawStemToMiddleLine(note, m_view.isHoveredNote(j, i));
+                const bool hovered = m_view.isHoveredNote(j, i);
+                const bool grows = note.childCount == 0 && !t.percussive && !stemReachesMiddle(note);
+                drawNoteGlyphs(note, hovered, grows);
+                if (grows)
+                    drawStemToMiddleLine(note, hovered);
             }
             for (int k = 0; k < note.childCount && k < kMaxChordMembers; ++k) {
                 const int c = note.children[k];

@@ -127,9 +127,13 @@ class SheetDrawing {
     void drawLyric(const StaffRow& row, const Note& note);
     void drawGlyphPass(int lastRow);
     void drawLedgers(const StaffRow& row, double centreX, double headHalfWidth, int step);
-    void drawNoteGlyphs(const Note& note, bool hovered);
-    // A lone quarter or half note far above or below the staff has its stem carried on to the
-    // middle line, as engravers set them (engraving_lines.cpp).
+    // `withoutFlags`: a flagged note is drawn as the quarter of its stem's side, its flags
+    // left to drawStemToMiddleLine.
+    void drawNoteGlyphs(const Note& note, bool hovered, bool withoutFlags = false);
+    // A lone unbeamed note far above or below the staff has its stem carried on to the middle
+    // line, as engravers set them, its flags hanging from the new end (engraving_lines.cpp).
+    // stemReachesMiddle says whether the glyph's own stem already does.
+    bool stemReachesMiddle(const Note& note) const;
     void drawStemToMiddleLine(const Note& note, bool hovered);
     // What the pointer shows (pointer_overlay.cpp), never on paper: the drag rectangle under
     // the notes, the preview and a hovered bar line at a row's end over them.

@@ -130,6 +130,7 @@ struct NoteShape {
     bool filled = true;
     bool down = false;
     bool whole = false;
+    bool flagsOnly = false; // the flags without head and stem
 };
 
 bool noteShape(int glyph, NoteShape& s)
@@ -167,6 +168,16 @@ bool noteShape(int glyph, NoteShape& s)
         return true;
     case kGlyphThirtySecondDown:
         s = {3, true, true, false};
+        return true;
+    case kGlyphFlagsUp1:
+    case kGlyphFlagsUp2:
+    case kGlyphFlagsUp3:
+        s = {glyph - kGlyphFlagsUp1 + 1, true, false, false, true};
+        return true;
+    case kGlyphFlagsDown1:
+    case kGlyphFlagsDown2:
+    case kGlyphFlagsDown3:
+        s = {glyph - kGlyphFlagsDown1 + 1, true, true, false, true};
         return true;
     default:
         return false;
@@ -270,13 +281,17 @@ std::vector<GlyphPart> noteParts(const NoteShape& s)
     if (s.whole) {
         outline(wholeHead());
     } else if (s.down) {
-        outline(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY));
-        stem(QRectF(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5));
+        if (!s.flagsOnly) {
+            outline(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY));
+            stem(QRectF(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5));
+        }
         for (int f = 0; f < s.flags; ++f)
             outline(flagDown(downTip + 0.5 - 5.5 * f));
     } else {
-        outline(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY));
-        stem(QRectF(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip));
+        if (!s.flagsOnly) {
+            outline(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY));
+            stem(QRectF(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip));
+        }
         for (int f = 0; f < s.flags; ++f)
             outline(flagUp(upTip - 0.5 + 5.5 * f));
     }
@@ -382,7 +397,7 @@ const std::map<int, std::vector<GlyphPart>>& pdfParts()
         std::map<int, std::vector<GlyphPart>> all;
         for (const auto& [id, path] : shapes().paths)
             all[id] = {GlyphPart{windingOutline(path), {}, false}};
-        for (int id = kGlyphWholeNote; id <= kGlyphThirtySecondDown; ++id) {
+        for (int id = kGlyphWholeNote; id <= kGlyphFlagsDown3; ++id) {
             NoteShape s;
             if (!noteShape(id, s))
                 continue;

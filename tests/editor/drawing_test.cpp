@@ -710,8 +710,9 @@ TEST_F(DrawingTest, StemsOfNotesFarOffTheStaffReachTheMiddleLine)
 {
     for (const float zoom : {1.0f, 2.0f}) {
         SCOPED_TRACE(zoom);
-        // GIVEN quarters and halves high above and low below the staff, one just outside it, an
-        // eighth far above (its flag stays at the stem's end) and a chord far above
+        // GIVEN a quarter and a half high above and low below the staff, a quarter just outside
+        // it, an eighth and a thirty-second far above and below, a note on the middle line and
+        // a chord far above
         makeSheet(1, zoom);
         addNote(track(0), kTypeQuarter, -12);
         addNote(track(0), kTypeHalf, 13);
@@ -720,9 +721,10 @@ TEST_F(DrawingTest, StemsOfNotesFarOffTheStaffReachTheMiddleLine)
         addNote(track(0), kTypeQuarter, 1);
         const int root = addNote(track(0), kTypeQuarter, -12);
         addNote(track(0), kTypeQuarter, -10, 0, nullptr, root);
+        addNote(track(0), kTypeThirtySecond, 14);
         track(0).rebuildChordLists();
         draw();
-        // Upright bars (four corners) around each note's stem x that start at its stem's tip.
+        // Upright bars (four corners) around each note's stem x that start at a quarter's tip.
         const auto barsAt = [&](const Note& n) {
             const bool down = n.layout.stemDown == 1;
             const double x = n.layout.zoomX + (down ? kStemDownX : kStemUpX) * z();
@@ -736,11 +738,20 @@ TEST_F(DrawingTest, StemsOfNotesFarOffTheStaffReachTheMiddleLine)
             }
             return out;
         };
-        // THEN the far notes' stems run on from the glyph's tip to the middle line
-        for (const int i : {0, 1}) {
+        // Glyphs at a note's x, within a few spaces of it (a row further down may hold a note
+        // at the same x).
+        const auto glyphsAt = [&](int id, const Note& n) {
+            std::vector<int> ys;
+            for (const Call& c : glyphs(id))
+                if (c.v[1] == n.layout.zoomX && std::abs(c.v[2] - n.layout.zoomY) < 6 * 9 * z())
+                    ys.push_back(c.v[2]);
+            return ys;
+        };
+        // THEN the far notes' stems run on from a quarter's tip to the middle line
+        for (const int i : {0, 1, 3, 7}) {
             const Note& n = note(0, i);
             const bool down = n.layout.stemDown == 1;
-            EXPECT_EQ(down, i == 0);
+            EXPECT_EQ(down, i == 0 || i == 3) << i;
             const std::vector<Box> bars = barsAt(n);
             ASSERT_EQ(bars.size(), 1u) << i;
             const StaffRow& row = view->row(n.layout.rowIndex);
@@ -749,9 +760,27 @@ TEST_F(DrawingTest, StemsOfNotesFarOffTheStaffReachTheMiddleLine)
             EXPECT_NEAR(down ? bars[0].top : bars[0].bottom, tip, 1.0) << i;
             EXPECT_NEAR(down ? bars[0].bottom : bars[0].top, middle, 1.0) << i;
         }
-        // AND a note whose stem already passes the middle line, the eighth and the chord keep
-        // their stems as the glyph draws them
-        for (const int i : {2, 3, 4, 5})
+        // AND the flagged ones are drawn as quarters, their flags hanging from the new end:
+        // moved by as much as the stem grew past where the note's own glyph ends it
+        const Note& eighth = note(0, 3);
+        EXPECT_TRUE(glyphsAt(kGlyphEighthDown, eighth).empty());
+        EXPECT_EQ(glyphsAt(kGlyphQuarterDown, eighth).size(), 1u);
+        const double middle3 =
+            sc(view->row(eighth.layout.rowIndex).top) + sc(2 * view->row(eighth.layout.rowIndex).spacing);
+        const std::vector<int> flag = glyphsAt(kGlyphFlagsDown1, eighth);
+        ASSERT_EQ(flag.size(), 1u);
+        EXPECT_NEAR(flag[0] - eighth.layout.zoomY, middle3 - (eighth.layout.zoomY + kStemDownTipY * z()),
+                    1.0);
+        const Note& thirtySecond = note(0, 7);
+        EXPECT_TRUE(glyphsAt(kGlyphThirtySecondUp, thirtySecond).empty());
+        const std::vector<int> flags = glyphsAt(kGlyphFlagsUp3, thirtySecond);
+        ASSERT_EQ(flags.size(), 1u);
+        const StaffRow& row7 = view->row(thirtySecond.layout.rowIndex);
+        const double ownTip = thirtySecond.layout.zoomY + (kStemUpTipY - kExtraFlagStem) * z();
+        EXPECT_NEAR(flags[0] - thirtySecond.layout.zoomY, sc(row7.top) + sc(2 * row7.spacing) - ownTip, 1.0);
+        // AND a note whose stem already passes the middle line, a note on it and the chord keep
+        // their stems as their glyphs draw them
+        for (const int i : {2, 4, 5})
             EXPECT_TRUE(barsAt(note(0, i)).empty()) << i;
     }
 }

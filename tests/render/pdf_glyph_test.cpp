@@ -26,7 +26,7 @@ constexpr int kDpi = 600;
 constexpr int kRenderDpi = 300;
 constexpr double kPixelsPerUnit = double(kRenderDpi) / kDpi;
 constexpr double kScale = 8;
-constexpr int kChordX = 400, kQuarterX = 1400, kWholeX = 2400, kBeamX = 3400, kTopY = 600;
+constexpr int kChordX = 400, kQuarterX = 1400, kWholeX = 2400, kBeamX = 3400, kTopY = 600, kFlagsY = 1800;
 constexpr int kThird = 9 * 8; // a staff space at the glyph scale: the heads of a third
 
 struct Placed {
@@ -37,6 +37,7 @@ constexpr Placed kGlyphs[] = {
     {kGlyphHalfUp, kChordX, kTopY},
     {kGlyphQuarterUp, kQuarterX, kTopY},
     {kGlyphWholeNote, kWholeX, kTopY},
+    {kGlyphFlagsUp3, kQuarterX, kFlagsY}, // three flags alone, as a far-off note's stem gets them
 };
 
 void drawAll(Canvas& canvas)
@@ -160,6 +161,17 @@ TEST(PdfGlyphTest, PrintedGlyphsAndBeamsLandWhereTheScreenDrawsThem)
         EXPECT_NEAR(printed.top(), drawn.top(), 2) << x;
         EXPECT_NEAR(printed.bottom(), drawn.bottom(), 2) << x;
     }
+    const QRect flags(static_cast<int>((kQuarterX - 100) * kPixelsPerUnit),
+                      static_cast<int>(1500 * kPixelsPerUnit), static_cast<int>(800 * kPixelsPerUnit),
+                      static_cast<int>(600 * kPixelsPerUnit));
+    const QRect printed = inkIn(page, flags), drawn = inkIn(screen, flags);
+    ASSERT_FALSE(drawn.isEmpty());
+    ASSERT_FALSE(printed.isEmpty());
+    EXPECT_NEAR(printed.left(), drawn.left(), 2);
+    EXPECT_NEAR(printed.top(), drawn.top(), 2);
+    EXPECT_NEAR(printed.bottom(), drawn.bottom(), 2);
+    // Flags only: nothing where the head and the stem's lower part would be.
+    EXPECT_GT(grey(page, kQuarterX + kHeadUpX * kScale, kFlagsY + kHeadUpY * kScale), 200);
 }
 
 } // namespace
