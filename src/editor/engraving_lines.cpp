@@ -150,12 +150,6 @@ int flagsOf(const Note& note)
     }
 }
 
-struct StemEnds {
-    double quarterTip = 0; // where a quarter's stem ends, device units
-    double ownTip = 0;     // where the note's own glyph ends it (longer for three flags)
-    double middle = 0;     // the middle line
-};
-
 } // namespace
 
 bool SheetDrawing::stemReachesMiddle(const Note& note) const
