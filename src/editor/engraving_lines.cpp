@@ -152,48 +152,44 @@ int flagsOf(const Note& note)
 
 } // namespace
 
-bool SheetDrawing::stemReachesMiddle(const Note& note) const
+std::optional<SheetDrawing::StemGrowth> SheetDrawing::stemGrowth(const Note& note) const
 {
-    const bool stemmed = note.type == kTypeQuarter || note.type == kTypeHalf || flagsOf(note) > 0;
+    const int flags = flagsOf(note);
+    const bool stemmed = note.type == kTypeQuarter || note.type == kTypeHalf || flags > 0;
     // A beamed note's stem already runs to its beam.
     if (!stemmed || note.isRest() || (note.dwFlag & kFlagBeamed) || note.layout.rowIndex < 0 ||
         note.layout.rowIndex >= m_view.rowCount())
-        return true;
+        return std::nullopt;
     const StaffRow& row = m_view.row(note.layout.rowIndex);
     const float z = m_view.zoom();
     const bool down = note.layout.stemDown == 1;
-    const double longer = std::max(0, flagsOf(note) - 2) * kExtraFlagStem * z;
-    const double tip = note.layout.zoomY + (down ? kStemDownTipY * z + longer : kStemUpTipY * z - longer);
-    const double middle = sc(row.top) + sc(2 * row.spacing);
-    return down ? tip >= middle : tip <= middle;
+    const double longer = std::max(0, flags - 2) * kExtraFlagStem * z;
+    StemGrowth g;
+    g.flags = flags;
+    g.quarterTip = note.layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * z;
+    g.ownTip = g.quarterTip + (down ? longer : -longer);
+    g.middle = sc(row.top) + sc(2 * row.spacing);
+    if (down ? g.ownTip >= g.middle : g.ownTip <= g.middle)
+        return std::nullopt;
+    return g;
 }
 
 void SheetDrawing::drawStemToMiddleLine(const Note& note, bool hovered)
 {
-    if (stemReachesMiddle(note))
+    const std::optional<StemGrowth> g = stemGrowth(note);
+    if (!g)
         return;
-    const StaffRow& row = m_view.row(note.layout.rowIndex);
     const float z = m_view.zoom();
-    const bool down = note.layout.stemDown == 1;
-    const int flags = flagsOf(note);
-    const double longer = std::max(0, flags - 2) * kExtraFlagStem * z;
-    const double quarterTip = note.layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * z;
-    const double ownTip = quarterTip + (down ? longer : -longer);
-    const double middle = sc(row.top) + sc(2 * row.spacing);
-    const GlyphColor glyphColor = note.selected                     ? GlyphColor::Selected
-                                  : (hovered || note.play.sounding) ? GlyphColor::Highlighted
-                                                                    : GlyphColor::Normal;
-    const Color color = glyphColor == GlyphColor::Selected      ? kRed
-                        : glyphColor == GlyphColor::Highlighted ? kBlue
-                                                                : kBlack;
+    const GlyphColor color = colorOf(note, hovered);
     const double x = stemX(note, z), half = lineWidth(kStemWeight, z) / 2;
-    uprightBar(m_canvas, x - half, x + half, quarterTip, middle, color);
-    if (flags == 0)
+    uprightBar(m_canvas, x - half, x + half, g->quarterTip, g->middle, glyphInk(color));
+    if (g->flags == 0)
         return;
     // The flags hang from the new end as the note's glyph hangs them from its own.
-    const int glyph = (down ? kGlyphFlagsDown1 : kGlyphFlagsUp1) + flags - 1;
-    const int shift = static_cast<int>(std::lround(middle - ownTip));
-    m_canvas.drawGlyph(glyph, note.layout.zoomX, note.layout.zoomY + shift, z, glyphColor);
+    const bool down = note.layout.stemDown == 1;
+    const int glyph = (down ? kGlyphFlagsDown1 : kGlyphFlagsUp1) + g->flags - 1;
+    const int shift = static_cast<int>(std::lround(g->middle - g->ownTip));
+    m_canvas.drawGlyph(glyph, note.layout.zoomX, note.layout.zoomY + shift, z, color);
 }
 
 void SheetDrawing::drawHoverGuides(const StaffRow& row)

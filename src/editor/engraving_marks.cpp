@@ -271,27 +271,21 @@ std::vector<std::pair<int, int>> SheetDrawing::barRuns(const StaffRow& row, int 
             runs.emplace_back(s.top, bottom);
         joined = true;
     }
+    if (runs.empty())
+        runs.emplace_back(row.top, row.top + 4 * row.spacing);
     return runs;
 }
 
 std::pair<int, int> SheetDrawing::barSpan(const StaffRow& row, int x) const
 {
     const std::vector<std::pair<int, int>> runs = barRuns(row, x);
-    if (runs.empty())
-        return {row.top, row.top + 4 * row.spacing};
     return {runs.front().first, runs.back().second};
 }
 
-void SheetDrawing::strokeBar(const StaffRow& row, int x)
+void SheetDrawing::strokeBar(const StaffRow& row, int x, int deviceX)
 {
-    const int dx = sc(x);
-    const std::vector<std::pair<int, int>> runs = barRuns(row, x);
-    if (runs.empty()) {
-        m_canvas.drawLine(dx, sc(row.top), dx, sc(row.top + 4 * row.spacing));
-        return;
-    }
-    for (const auto& [top, bottom] : runs)
-        m_canvas.drawLine(dx, sc(top), dx, sc(bottom));
+    for (const auto& [top, bottom] : barRuns(row, x))
+        m_canvas.drawLine(deviceX, sc(top), deviceX, sc(bottom));
 }
 
 void SheetDrawing::drawFinalBar(const StaffRow& row, bool tablature)

@@ -24,6 +24,8 @@ bool validRoot(const Track& t, int i, int n)
     return t.rootOf(i, n) == -1;
 }
 
+} // namespace
+
 GlyphColor colorOf(const Note& n, bool hovered)
 {
     if (n.selected)
@@ -32,8 +34,6 @@ GlyphColor colorOf(const Note& n, bool hovered)
         return GlyphColor::Highlighted;
     return GlyphColor::Normal;
 }
-
-} // namespace
 
 DrawTools DrawTools::forZoom(float z)
 {
@@ -143,7 +143,7 @@ void SheetDrawing::drawSheet()
             const auto [y1, y2] = barSpan(top, kStaffLeft);
             if (staffRight(top) >= 0 || y1 != top.top) {
                 pen(m_tools.black);
-                strokeBar(top, kStaffLeft);
+                strokeBar(top, kStaffLeft, sc(kStaffLeft));
             }
         }
     }
@@ -328,7 +328,7 @@ void SheetDrawing::drawBarLine(const StaffRow& row, Note& bar, bool hovered)
     const auto [top, bottom] = barSpan(row, bar.layout.x);
     const int y1 = sc(top);
     const int y2 = sc(bottom);
-    strokeBar(row, bar.layout.x);
+    strokeBar(row, bar.layout.x, x);
     bar.layout.zoomY = y1;
     bar.layout.stemExtension[0] = x;
     bar.layout.stemExtension[1] = y1;
@@ -342,11 +342,7 @@ void SheetDrawing::drawSystemEndLine(const StaffRow& row)
     if (staffRight(row) < kStaffLeft + row.length)
         return;
     pen(m_tools.black);
-    // The row's end may fall between sheet units at this zoom: the pieces are drawn at its own
-    // scaled x.
-    const int x = sc(kStaffLeft) + row.lengthScaled;
-    for (const auto& [top, bottom] : barRuns(row, kStaffLeft + row.length))
-        m_canvas.drawLine(x, sc(top), x, sc(bottom));
+    strokeBar(row, kStaffLeft + row.length, sc(kStaffLeft) + row.lengthScaled);
 }
 
 void SheetDrawing::drawMeasureNumber(const StaffRow& row, int measureIndex, bool rowStart)

@@ -4,6 +4,7 @@
 #include "editor/sheet_view_state.h"
 #include "platform/canvas.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -55,6 +56,9 @@ RepeatSignGeometry repeatSignGeometry(const StaffRow& row, int thinX, bool tabla
 // window's bottom edge, then the glyphs. `printing` leaves out the hover guides. Drawing only
 // adds to the canvas; the caller clears it first. Call layoutRows before.
 void drawSheet(SheetViewState& view, Canvas& canvas, bool printing);
+
+// The colour set a note is drawn in: selected, highlighted (hovered or sounding) or normal.
+GlyphColor colorOf(const Note& n, bool hovered);
 
 // One drawing pass. The row operations are public so the editor can draw single elements
 // (a drag-preview bar line, a hover guide) with the same geometry.
@@ -111,10 +115,11 @@ class SheetDrawing {
     // that reach x.
     std::pair<int, int> barSpan(const StaffRow& row, int x) const;
     // The pieces of that bar line: one a run of neighbouring staves that reach x, so the place
-    // of a track that has ended between them stays open.
+    // of a track that has ended between them stays open; the row's own staff when none does.
     std::vector<std::pair<int, int>> barRuns(const StaffRow& row, int x) const;
-    // Draws the bar line at x (sheet units) through those pieces with the current pen.
-    void strokeBar(const StaffRow& row, int x);
+    // Draws the bar line at x (sheet units) through those pieces with the current pen, at
+    // deviceX: sc(x), or the row's end where that falls between sheet units at this zoom.
+    void strokeBar(const StaffRow& row, int x, int deviceX);
     void drawFinalBar(const StaffRow& row, bool tablature);
 
     void drawStaffRow(StaffRow& row, Track& track, int& p, int n);
@@ -133,7 +138,14 @@ class SheetDrawing {
     // A lone unbeamed note far above or below the staff has its stem carried on to the middle
     // line, as engravers set them, its flags hanging from the new end (engraving_lines.cpp).
     // stemReachesMiddle says whether the glyph's own stem already does.
-    bool stemReachesMiddle(const Note& note) const;
+    struct StemGrowth {
+        double quarterTip = 0; // where a quarter's stem ends, device units
+        double ownTip = 0;     // where the note's own glyph ends it (longer for three flags)
+        double middle = 0;     // the middle line
+        int flags = 0;
+    };
+    std::optional<StemGrowth> stemGrowth(const Note& note) const;
+    bool stemReachesMiddle(const Note& note) const { return !stemGrowth(note); }
     void drawStemToMiddleLine(const Note& note, bool hovered);
     // What the pointer shows (pointer_overlay.cpp), never on paper: the drag rectangle under
     // the notes, the preview and a hovered bar line at a row's end over them.

@@ -26,9 +26,8 @@ using musicxml::TrackTimeline;
 
 namespace {
 
-// Open strings of the TAB staff from the highest (string 1) down, as the sheet's fret numbers
-// count them: standard guitar tuning.
-constexpr std::array<int, 6> kOpenStrings = {64, 59, 55, 50, 45, 40};
+// Letters of the TAB staff's open strings from the highest (string 1) down: standard guitar
+// tuning, whose keys openStringKey gives.
 constexpr std::array<const char*, 6> kOpenSteps = {"E", "B", "G", "D", "A", "E"};
 
 int floorDiv(int a, int b)
@@ -247,7 +246,7 @@ void writeAttributes(pugi::xml_node measure, const Track& t)
             pugi::xml_node tuning = sd.append_child("staff-tuning");
             tuning.append_attribute("line").set_value(line);
             addText(tuning, "tuning-step", kOpenSteps[s]);
-            addInt(tuning, "tuning-octave", kOpenStrings[s] / 12 - 1);
+            addInt(tuning, "tuning-octave", openStringKey(static_cast<int>(s)) / 12 - 1);
         }
     }
 }

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 
 namespace tonvela {
 
@@ -42,8 +44,20 @@ struct Font {
 // canvases set the pixel size of their fonts to the em, rounded.
 inline constexpr double kFontEmPerCell = 0.87;
 
+// The corners {left, top} and {right, bottom} of a polygon of four corners with upright sides;
+// none for any other shape (a bow tie on a box's corners included).
+std::optional<std::pair<PointF, PointF>> uprightBox(std::span<const PointF> points);
+// One side of an upright box on whole device units, at least one, keeping its centre: a stroke
+// of one unit and a bit is one unit wherever it falls, not two.
+std::pair<double, double> snapToWholeUnits(double from, double to);
+
 // The three colour sets of the glyph sheet.
 enum class GlyphColor { Normal = 1, Highlighted = 2, Selected = 3 };
+// The ink of a colour set: black, blue for highlighted, red for selected.
+constexpr Color glyphInk(GlyphColor color)
+{
+    return color == GlyphColor::Selected ? kRed : color == GlyphColor::Highlighted ? kBlue : kBlack;
+}
 
 // A drawing kept for a later stretched copy: a page rendered off-screen, a pixel block.
 // Each canvas backend makes and reads its own kind.

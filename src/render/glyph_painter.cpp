@@ -2,6 +2,7 @@
 
 #include "editor/glyphs.h"
 #include "editor/staff_row.h"
+#include "platform/canvas.h"
 
 #include <QFile>
 #include <QFont>
@@ -460,16 +461,9 @@ QRectF pixelAligned(const QPainter& painter, const QRectF& rect)
     const QTransform t = painter.deviceTransform();
     if (!t.isInvertible() || t.type() > QTransform::TxScale)
         return rect;
-    // Each side keeps its centre and takes a whole number of pixels, so a stroke of one pixel
-    // and a bit is one pixel wherever it falls, not two.
     const QRectF device = t.mapRect(rect);
-    auto snap = [](double from, double to) {
-        const double size = std::max(1.0, std::round(to - from));
-        const double start = std::round((from + to) / 2 - size / 2);
-        return std::pair{start, start + size};
-    };
-    const auto [left, right] = snap(device.left(), device.right());
-    const auto [top, bottom] = snap(device.top(), device.bottom());
+    const auto [left, right] = snapToWholeUnits(device.left(), device.right());
+    const auto [top, bottom] = snapToWholeUnits(device.top(), device.bottom());
     return t.inverted().mapRect(QRectF(QPointF(left, top), QPointF(right, bottom)));
 }
 

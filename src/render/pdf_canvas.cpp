@@ -64,37 +64,6 @@ void appendPath(std::string& out, const QPainterPath& path, double dx = 0, doubl
     }
 }
 
-// One side of an upright rectangle on whole units, at least one, keeping its centre: as the
-// screen snaps stems and beams, so the paper shows the same widths.
-std::pair<double, double> snapSide(double from, double to)
-{
-    const double size = std::max(1.0, std::round(to - from));
-    const double start = std::round((from + to) / 2 - size / 2);
-    return {start, start + size};
-}
-
-std::optional<std::pair<PointF, PointF>> uprightRect(std::span<const PointF> p)
-{
-    if (p.size() != 4)
-        return std::nullopt;
-    double l = p[0].x, r = p[0].x, t = p[0].y, b = p[0].y;
-    for (const PointF& c : p) {
-        l = std::min(l, c.x);
-        r = std::max(r, c.x);
-        t = std::min(t, c.y);
-        b = std::max(b, c.y);
-    }
-    for (const PointF& c : p)
-        if ((c.x != l && c.x != r) || (c.y != t && c.y != b))
-            return std::nullopt;
-    for (std::size_t i = 0; i < 4; ++i) {
-        const PointF a = p[i], n = p[(i + 1) % 4];
-        if (a.x != n.x && a.y != n.y)
-            return std::nullopt;
-    }
-    return std::pair{PointF{l, t}, PointF{r, b}};
-}
-
 int fontPixels(const Font& font)
 {
     return std::max(1, static_cast<int>(std::lround(font.height * kFontEmPerCell)));
@@ -334,9 +303,11 @@ void PdfCanvas::fillPolygon(std::span<const PointF> points, Color color)
         return;
     flushLines();
     useFill(color);
-    if (const auto upright = uprightRect(points)) {
-        const auto [l, r] = snapSide(upright->first.x, upright->second.x);
-        const auto [t, b] = snapSide(upright->first.y, upright->second.y);
+    // Upright rectangles land on whole units, as the screen snaps stems and beams, so the
+    // paper shows the same widths.
+    if (const auto upright = uprightBox(points)) {
+        const auto [l, r] = snapToWholeUnits(upright->first.x, upright->second.x);
+        const auto [t, b] = snapToWholeUnits(upright->first.y, upright->second.y);
         point(l, t);
         point(r - l, b - t);
         m_out += "re f\n";
@@ -528,7 +499,7 @@ void PdfCanvas::drawGlyph(int glyph, int x, int y, double scale, GlyphColor colo
     if (form.empty())
         return;
     flushLines();
-    useFill(color == GlyphColor::Highlighted ? kBlue : color == GlyphColor::Selected ? kRed : kBlack);
+    useFill(glyphInk(color));
     m_out += "q 1 0 0 1 ";
     point(x, y);
     m_out += "cm /";

@@ -33,25 +33,6 @@ QString arialFamily()
     return family;
 }
 
-// The rectangle a polygon of four corners with upright sides covers; none for any other shape.
-std::optional<QRectF> uprightRect(const QPolygonF& p)
-{
-    if (p.size() != 4)
-        return std::nullopt;
-    const QRectF box = p.boundingRect();
-    for (const QPointF& c : p)
-        if ((c.x() != box.left() && c.x() != box.right()) || (c.y() != box.top() && c.y() != box.bottom()))
-            return std::nullopt;
-    // Four corners on the box's sides can still be a bow tie; an upright rectangle's
-    // neighbouring corners share an x or a y.
-    for (int i = 0; i < 4; ++i) {
-        const QPointF a = p[i], b = p[(i + 1) % 4];
-        if (a.x() != b.x() && a.y() != b.y())
-            return std::nullopt;
-    }
-    return box;
-}
-
 QRect normalized(int left, int top, int right, int bottom)
 {
     return QRect(QPoint(std::min(left, right), std::min(top, bottom)),
@@ -186,9 +167,11 @@ void QtCanvas::fillPolygon(std::span<const PointF> points, Color color)
     polygon.reserve(static_cast<qsizetype>(points.size()));
     for (const PointF& p : points)
         polygon << QPointF(p.x, p.y);
-    if (const std::optional<QRectF> upright = uprightRect(polygon)) {
+    if (const auto upright = uprightBox(points)) {
+        const QRectF box(QPointF(upright->first.x, upright->first.y),
+                         QPointF(upright->second.x, upright->second.y));
         m_painter.setRenderHint(QPainter::Antialiasing, false);
-        m_painter.fillRect(pixelAligned(m_painter, *upright), qtColor(color));
+        m_painter.fillRect(pixelAligned(m_painter, box), qtColor(color));
         return;
     }
     // On a PDF page a save and restore writes the whole graphics state out twice, and corners
@@ -277,12 +260,7 @@ void QtCanvas::drawTextCentred(int left, int top, int right, int bottom, std::st
 void QtCanvas::drawGlyph(int glyph, int x, int y, double scale, GlyphColor color)
 {
     flushLines();
-    QColor c = Qt::black;
-    if (color == GlyphColor::Highlighted)
-        c = QColor(0, 0, 255);
-    else if (color == GlyphColor::Selected)
-        c = QColor(255, 0, 0);
-    paintGlyph(m_painter, glyph, x, y, scale, c);
+    paintGlyph(m_painter, glyph, x, y, scale, qtColor(glyphInk(color)));
 }
 
 void QtCanvas::drawPicture(const Picture& picture, int x, int y, int width, int height)
