@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   # format and static checks
