@@ -1,7 +1,7 @@
 #include "render/glyph_painter.h"
 
 #include "editor/glyphs.h"
-#include "editor/staff_row.h"
+#include "editor/sheet_layout.h"
 #include "platform/canvas.h"
 
 #include <QFile>

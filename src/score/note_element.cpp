@@ -158,7 +158,6 @@ void writeNoteElement(const NoteContent& note, std::string& out)
 void readNoteElement(Note& note, const MarkupElement& e, int drawmode)
 {
     std::apply([&](const auto&... a) { (read(a, note, e), ...); }, kNoteAttributes);
-    note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
     // An F clef track stores its notes nine semitones above where they sound, so a natural
     // there can sit on a black key; only a key that sounds black earns the sharp mark, or the
     // note would rise a semitone with every save and load.

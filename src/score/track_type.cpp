@@ -1,6 +1,5 @@
 #include "score/track_type.h"
 
-#include "platform/sheet_lock.h"
 #include "score/sounding_pitch.h"
 #include "score/track.h"
 
@@ -49,7 +48,6 @@ void convertNotes(Track& track, int drawmode)
 
 bool setTrackType(Track& track, int entry)
 {
-    SheetLockGuard lock(sheetLock());
     const auto toStaff = [&track](int drawmode) {
         if (track.drawmode != drawmode)
             convertNotes(track, drawmode);

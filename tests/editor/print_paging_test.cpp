@@ -164,8 +164,8 @@ TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExa
     view->updateLayoutSize();
     setFirstVisibleRow(*view, 2);
     const int width = view->layoutWidth, height = view->layoutHeight, firstRow = view->firstVisibleRow;
-    const int top = view->row(5).top, measures = sheet->measuresPerRow;
-    const int x = sheet->trackAt(0)->noteAt(7).layout.x;
+    const int top = view->rowTopInWindow(5), measures = view->layout().measuresPerRow;
+    const int x = view->noteLayout(0, 7).x;
 
     const PrintResult result = printSheet(*view, printer, 96, 96);
     ASSERT_TRUE(result.ok);
@@ -191,9 +191,9 @@ TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExa
     EXPECT_EQ(view->layoutWidth, width);
     EXPECT_EQ(view->layoutHeight, height);
     EXPECT_EQ(view->firstVisibleRow, firstRow);
-    EXPECT_EQ(view->row(5).top, top);
-    EXPECT_EQ(sheet->measuresPerRow, measures);
-    EXPECT_EQ(sheet->trackAt(0)->noteAt(7).layout.x, x);
+    EXPECT_EQ(view->rowTopInWindow(5), top);
+    EXPECT_EQ(view->layout().measuresPerRow, measures);
+    EXPECT_EQ(view->noteLayout(0, 7).x, x);
     EXPECT_FALSE(view->printing);
 }
 

@@ -144,10 +144,7 @@ template <class Change> bool changeSelected(SheetEditor& editor, Change change)
                 if (!note.selected || !toolApplies(note))
                     continue;
                 const NoteKind kind = change(note);
-                if (kind.type != note.type) {
-                    note.type = kind.type;
-                    note.layout.width = static_cast<int16_t>(kindWidthOf(kind.type));
-                }
+                note.type = kind.type;
                 note.dwFlag = kind.flags;
             }
         }
@@ -456,7 +453,6 @@ bool appendFromKeyboard(SheetEditor& editor, char letter)
     if (const int shift = clefReadingShift(track->drawmode); shift != 0 && !track->percussive)
         note.setStaffPosition(note.line - shift, track->drawmode);
     note.iid = track->iid;
-    note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
     editor.edit(SnapshotKind::Insert, t, [&] { track->insertNote(note, track->count); });
     return true;
 }
@@ -479,10 +475,10 @@ LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor)
         place.track = t;
         place.note = i;
         place.text = note.lyrictext().value_or(std::string());
-        const int row = note.layout.rowIndex;
-        if (row >= 0 && row < view.rowCount()) {
-            place.x = scaled(note.layout.x);
-            place.y = scaled(view.row(row).top - 20);
+        const NoteLayout& at = view.noteLayout(t, i);
+        if (at.rowIndex >= 0 && at.rowIndex < view.rowCount()) {
+            place.x = scaled(at.x);
+            place.y = scaled(view.rowTopInWindow(at.rowIndex) - 20);
             return place;
         }
     }
