@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/recovery_store.h"
+#include "platform/process_identity.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -4,7 +4,7 @@
 #include "harmony/chord_document.h"
 #include "harmony/chord_document_file.h"
 #include "platform/ended_process.h"
-#include "platform/recovery_store.h"
+#include "recovery/recovery_store.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
 #include "shell/documents/chord_window.h"

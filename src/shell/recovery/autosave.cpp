@@ -1,6 +1,6 @@
 #include "shell/recovery/autosave.h"
 
-#include "platform/recovery_store.h"
+#include "recovery/recovery_store.h"
 #include "shell/documents/document_window.h"
 #include "shell/settings_store.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/recovery_store.h"
+#include "recovery/recovery_store.h"
 
 #include <functional>
 #include <vector>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/atomic_file.h"
+#include "platform/process_identity.h"
 
 #include <cstdint>
 #include <string>
@@ -37,21 +38,6 @@ inline constexpr const char* kRecoveryFileSuffix = ".recovery";
 inline constexpr const char* kDamagedRecoveryFolder = "damaged";
 // A recovery file larger than this is not read (a document file is far smaller).
 inline constexpr std::size_t kMaxRecoveryFileBytes = 64u * 1024u * 1024u;
-
-// Which process wrote a file: its id, when it started (a reused id starts later) and the boot
-// it ran in (ids and start times begin again at every boot).
-struct ProcessIdentity {
-    long pid = 0;
-    unsigned long long startTicks = 0;
-    std::string bootId;
-    bool operator==(const ProcessIdentity&) const = default;
-};
-
-// This process.
-ProcessIdentity currentProcess();
-// True while the process that `owner` names is running: same boot, the id in use, and (when
-// the start time is known) started at the same moment.
-bool processRunning(const ProcessIdentity& owner);
 
 struct RecoveryEntry {
     std::string kind;         // kRecoveryKindSheet or kRecoveryKindChord

@@ -1,15 +1,12 @@
-#include "ended_process.h"
-#include "platform/recovery_store.h"
-#include "platform/serial_worker.h"
+#include "platform/ended_process.h"
+#include "recovery/recovery_store.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace tonvela;
@@ -83,24 +80,6 @@ TEST(RecoveryFileText, DamagedTextsAreRefusedWithAReason)
     badKind.replace(badKind.find("kind=sheet"), 10, "kind=movie");
     EXPECT_FALSE(parseRecoveryFile(badKind, e, doc, error));
     EXPECT_NE(error.find("movie"), std::string::npos) << error;
-}
-
-TEST(ProcessIdentityTest, TellsARunningProcessFromAnEndedOrReusedOne)
-{
-    const ProcessIdentity self = currentProcess();
-    EXPECT_EQ(self.pid, static_cast<long>(::getpid()));
-    EXPECT_GT(self.startTicks, 0u);
-    EXPECT_TRUE(processRunning(self));
-    EXPECT_FALSE(processRunning(endedProcess()));
-    // The same id, started at another moment: a reused id, not the writer.
-    ProcessIdentity reused = self;
-    reused.startTicks += 1;
-    EXPECT_FALSE(processRunning(reused));
-    // The writer ran in an earlier boot.
-    ProcessIdentity earlierBoot = self;
-    earlierBoot.bootId = "another-boot";
-    EXPECT_FALSE(processRunning(earlierBoot));
-    EXPECT_FALSE(processRunning(ProcessIdentity{}));
 }
 
 TEST_F(RecoveryStoreTest, WritingCreatesAPrivateFolderAndReplacesTheFileWhole)
@@ -199,35 +178,6 @@ TEST(RecoveryFolderPath, FollowsXdgStateHomeAndFallsBackToHome)
     EXPECT_EQ(recoveryFolderPath(), "/home/someone/.local/state/tonvela/recovery");
     oldState ? ::setenv("XDG_STATE_HOME", savedState.c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
     oldHome ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
-}
-
-TEST(SerialWorkerTest, RunsJobsInOrderOffTheCallersThreadAndFinishesThemBeforeItGoes)
-{
-    std::vector<int> order;
-    std::atomic<bool> otherThread{true};
-    const auto caller = std::this_thread::get_id();
-    {
-        SerialWorker worker;
-        for (int i = 0; i < 50; ++i)
-            worker.post([&, i] {
-                if (std::this_thread::get_id() == caller)
-                    otherThread = false;
-                if (i == 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                order.push_back(i);
-            });
-        worker.flush();
-        EXPECT_EQ(order.size(), 50u);
-        EXPECT_EQ(worker.pending(), 0);
-        worker.post([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            order.push_back(50);
-        });
-    } // the destructor runs the queued job
-    ASSERT_EQ(order.size(), 51u);
-    for (int i = 0; i <= 50; ++i)
-        EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
-    EXPECT_TRUE(otherThread);
 }
 
 } // namespace
