@@ -17,16 +17,25 @@ std::string firstLineOf(const std::string& file)
     return line;
 }
 
-// The start time of a process in clock ticks since boot (field 22 of /proc/<pid>/stat), or 0
-// when it cannot be read.
-unsigned long long startTicksOf(long pid)
+// What /proc/<pid>/stat says of a process: its state letter (field 3) and its start time in
+// clock ticks since boot (field 22). State 0 when the process is not there.
+struct ProcStat {
+    char state = 0;
+    unsigned long long startTicks = 0;
+};
+
+ProcStat procStatOf(long pid)
 {
     const std::string stat = firstLineOf("/proc/" + std::to_string(pid) + "/stat");
     // The command name in parentheses may hold blanks; the fields after it are plain.
     const auto close = stat.rfind(')');
     if (close == std::string::npos)
-        return 0;
+        return {};
+    ProcStat out;
     const char* p = stat.c_str() + close + 1;
+    while (*p == ' ')
+        ++p;
+    out.state = *p;
     // After ")" come field 3 (the state) onwards; the start time is the 20th of them.
     for (int field = 3; field < 22 && *p; ++field) {
         while (*p == ' ')
@@ -34,7 +43,8 @@ unsigned long long startTicksOf(long pid)
         while (*p && *p != ' ')
             ++p;
     }
-    return std::strtoull(p, nullptr, 10);
+    out.startTicks = std::strtoull(p, nullptr, 10);
+    return out;
 }
 
 std::string currentBootId()
@@ -46,9 +56,13 @@ std::string currentBootId()
 
 ProcessIdentity currentProcess()
 {
-    static const ProcessIdentity self{static_cast<long>(::getpid()), startTicksOf(::getpid()),
-                                      currentBootId()};
+    static const ProcessIdentity self = processIdentity(static_cast<long>(::getpid()));
     return self;
+}
+
+ProcessIdentity processIdentity(long pid)
+{
+    return {pid, procStatOf(pid).startTicks, currentBootId()};
 }
 
 bool processRunning(const ProcessIdentity& owner)
@@ -60,8 +74,12 @@ bool processRunning(const ProcessIdentity& owner)
         return false;
     if (::kill(static_cast<pid_t>(owner.pid), 0) != 0 && errno != EPERM)
         return false;
-    const unsigned long long started = startTicksOf(owner.pid);
-    return owner.startTicks == 0 || started == 0 || started == owner.startTicks;
+    const ProcStat now = procStatOf(owner.pid);
+    // A killed process that its parent has not reaped yet (a zombie, or one being reaped) is
+    // gone, though its id and start time are still there.
+    if (now.state == 'Z' || now.state == 'X')
+        return false;
+    return owner.startTicks == 0 || now.startTicks == 0 || now.startTicks == owner.startTicks;
 }
 
 } // namespace tonvela

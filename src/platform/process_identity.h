@@ -17,6 +17,8 @@ struct ProcessIdentity {
 
 // This process.
 ProcessIdentity currentProcess();
+// The process with id `pid` as it is now (start time 0 when it cannot be read).
+ProcessIdentity processIdentity(long pid);
 // True while the process that `owner` names is running: same boot, the id in use, and (when
 // the start time is known) started at the same moment.
 bool processRunning(const ProcessIdentity& owner);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tonvela;
@@ -26,6 +28,35 @@ TEST(ProcessIdentityTest, TellsARunningProcessFromAnEndedOrReusedOne)
     earlierBoot.bootId = "another-boot";
     EXPECT_FALSE(processRunning(earlierBoot));
     EXPECT_FALSE(processRunning(ProcessIdentity{}));
+}
+
+TEST(ProcessIdentityTest, AKilledProcessThatIsStillAZombieCountsAsGone)
+{
+    // GIVEN a child killed with SIGKILL and not yet reaped: its id and start time still match.
+    test::ZombieProcess zombie;
+    ASSERT_TRUE(zombie.isZombie());
+    EXPECT_GT(zombie.identity.startTicks, 0u);
+    EXPECT_EQ(processIdentity(zombie.identity.pid), zombie.identity)
+        << "the zombie keeps its id and start time";
+    // THEN it counts as gone: its files may be recovered and its temporary files removed.
+    EXPECT_FALSE(processRunning(zombie.identity));
+    zombie.reap();
+    EXPECT_FALSE(processRunning(zombie.identity));
+}
+
+TEST(ProcessIdentityTest, ALiveChildRuns)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::pause();
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(processRunning(processIdentity(child)));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_FALSE(processRunning(processIdentity(child)));
 }
 
 } // namespace

@@ -128,6 +128,16 @@ TEST_F(RecoveryStoreTest, ListsFilesOfEndedInstancesAndDamagedOnesButNeverALiveI
     EXPECT_TRUE(listRecoverableFiles(folder + "/none").empty());
 }
 
+TEST_F(RecoveryStoreTest, AFileOfAKilledInstanceThatIsStillAZombieIsOffered)
+{
+    test::ZombieProcess zombie;
+    ASSERT_TRUE(zombie.isZombie());
+    ASSERT_TRUE(writeRecoveryFile(folder + "/z.recovery", entryOf(zombie.identity), "kept"));
+    const std::vector<RecoveryFile> found = listRecoverableFiles(folder);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].document, "kept");
+}
+
 TEST_F(RecoveryStoreTest, AClaimTakesTheFileOnceAndMakesThisProcessItsOwner)
 {
     const ProcessIdentity gone = endedProcess();
