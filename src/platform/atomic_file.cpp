@@ -42,13 +42,15 @@ mode_t newFileMode()
 
 } // namespace
 
-FileResult writeFileAtomically(const std::string& path, std::string_view data)
+FileResult writeFileAtomically(const std::string& path, std::string_view data, FileAccess access)
 {
     if (path.empty())
         return FileResult::failure("No file name given");
-    const std::string target = resolveTarget(path);
+    const bool isPrivate = access == FileAccess::Private;
+    const std::string target = isPrivate ? path : resolveTarget(path);
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
+    const int found = isPrivate ? ::lstat(target.c_str(), &existing) : ::stat(target.c_str(), &existing);
+    if (found == 0 && !S_ISREG(existing.st_mode) && !(isPrivate && S_ISLNK(existing.st_mode)))
         return FileResult::failure("Could not write \"" + path + "\": not a regular file");
     const auto slash = target.find_last_of('/');
     const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
@@ -59,7 +61,9 @@ FileResult writeFileAtomically(const std::string& path, std::string_view data)
         return FileResult::failure(systemError("Could not write", path, errno));
 
     struct stat st {};
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : newFileMode();
+    const mode_t mode = isPrivate                          ? mode_t{0600}
+                        : ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777)
+                                                           : newFileMode();
     ::fchmod(fd, mode);
 
     const char* p = data.data();

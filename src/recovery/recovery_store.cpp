@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,8 +119,15 @@ FileResult makePrivateFolder(const std::string& path)
             break;
         pos = slash + 1;
     }
+    // A link is never followed: its target may be anyone's folder, open to others, and its
+    // mode is not ours to change.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        return FileResult::failure(
+            "The recovery folder \"" + path +
+            "\" is a symbolic link. Tonvela keeps no recovery copies in it; remove the "
+            "link to have them kept again.");
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return FileResult::failure("Could not create \"" + path + "\": not a folder");
     if ((st.st_mode & 0777) != 0700 && st.st_uid == ::getuid())
         ::chmod(path.c_str(), 0700);
@@ -214,9 +222,15 @@ bool parseRecoveryFile(std::string_view text, RecoveryEntry& entry, std::string&
 std::vector<RecoveryFile> listRecoverableFiles(const std::string& folder)
 {
     std::vector<RecoveryFile> found;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
+    // Only the folder itself, never where a link points (makePrivateFolder refuses it).
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
         return found;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return found;
+    }
     std::vector<std::string> names;
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
@@ -266,7 +280,7 @@ FileResult writeRecoveryFile(const std::string& file, const RecoveryEntry& entry
         if (const FileResult made = makePrivateFolder(file.substr(0, slash)); !made)
             return made;
     }
-    return writeFileAtomically(file, recoveryFileText(entry, document));
+    return writeFileAtomically(file, recoveryFileText(entry, document), FileAccess::Private);
 }
 
 FileResult removeRecoveryFile(const std::string& file)

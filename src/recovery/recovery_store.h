@@ -51,7 +51,8 @@ struct RecoveryEntry {
 // when XDG_STATE_HOME is unset or not an absolute path. Empty when neither variable helps.
 std::string recoveryFolderPath();
 // Creates the folder and its missing parents with mode 0700; an existing recovery folder is
-// set to 0700 as well, since it holds the user's unsaved work.
+// set to 0700 as well, since it holds the user's unsaved work. A folder that is a symbolic
+// link is refused (with a message that says so), never followed.
 FileResult makePrivateFolder(const std::string& path);
 
 // The whole file text of an entry and its document.
@@ -78,7 +79,7 @@ std::vector<RecoveryFile> listRecoverableFiles(const std::string& folder);
 // every other process's names.
 std::string newRecoveryFileName(const std::string& folder);
 
-// Writes one recovery file atomically (creating the folder when needed).
+// Writes one recovery file atomically with mode 0600 (creating the folder when needed).
 FileResult writeRecoveryFile(const std::string& file, const RecoveryEntry& entry, std::string_view document);
 // Removes a recovery file; a file that is gone already is no failure.
 FileResult removeRecoveryFile(const std::string& file);

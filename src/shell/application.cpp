@@ -218,6 +218,7 @@ int runApplication(int argc, char** argv)
         [&window] { return window.documents(); }, autosaveInterval(*settings));
     autosave.onFailure = [&notifier](const std::string& message) { notifier.warning(message, "Warning"); };
     followDocuments(window, autosave);
+    autosave.prepareFolder();
 
     window.showAtSavedPlacement();
     // Documents kept from an instance that ended without closing them come first, so a file

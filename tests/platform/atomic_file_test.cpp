@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tonvela;
@@ -62,4 +63,27 @@ TEST_F(AtomicFileTest, RefusesToReplaceAnythingButARegularFile)
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
     EXPECT_FALSE(writeFileAtomically(dir.string(), "data"));
     EXPECT_TRUE(fs::is_directory(dir));
+}
+
+TEST_F(AtomicFileTest, APrivateFileIsTheUsersAloneAndALinkInItsPlaceIsReplacedNotFollowed)
+{
+    const mode_t oldMask = ::umask(022);
+    const std::string p = (dir / "private").string();
+    std::ofstream(p) << "old";
+    fs::permissions(p, fs::perms(0644));
+    ASSERT_TRUE(writeFileAtomically(p, "new", FileAccess::Private));
+    EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, fs::perms(0600));
+    const std::string other = (dir / "other.txt").string();
+    std::ofstream(other) << "someone's notes";
+    const std::string link = (dir / "link").string();
+    fs::create_symlink(other, link);
+    ASSERT_TRUE(writeFileAtomically(link, "copy", FileAccess::Private));
+    EXPECT_FALSE(fs::is_symlink(link));
+    std::string back;
+    ASSERT_TRUE(readWholeFile(other, back, 100));
+    EXPECT_EQ(back, "someone's notes");
+    // The usual access keeps following a link and the mode of the file it saves over.
+    ASSERT_TRUE(writeFileAtomically(p, "again"));
+    EXPECT_EQ(fs::status(p).permissions() & fs::perms::all, fs::perms(0600));
+    ::umask(oldMask);
 }

@@ -103,6 +103,57 @@ TEST_F(RecoveryStoreTest, WritingCreatesAPrivateFolderAndReplacesTheFileWhole)
     EXPECT_TRUE(removeRecoveryFile(file)) << "a file already gone is no failure";
 }
 
+mode_t modeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+TEST_F(RecoveryStoreTest, RecoveryFilesAreTheUsersAloneWhateverTheUmaskAndWhoeverWroteThemBefore)
+{
+    const mode_t oldMask = ::umask(022);
+    const std::string file = folder + "/a.recovery";
+    ASSERT_TRUE(writeRecoveryFile(file, entryOf(endedProcess()), "doc"));
+    EXPECT_EQ(modeOf(file), 0600u);
+    // A file an earlier release left readable to others is made private when rewritten.
+    ::chmod(file.c_str(), 0644);
+    ASSERT_TRUE(writeRecoveryFile(file, entryOf(endedProcess()), "doc again"));
+    EXPECT_EQ(modeOf(file), 0600u);
+    // A claimed file is rewritten for its new owner, and stays private.
+    ::chmod(file.c_str(), 0644);
+    const std::vector<RecoveryFile> found = listRecoverableFiles(folder);
+    ASSERT_EQ(found.size(), 1u);
+    const std::string mine = newRecoveryFileName(folder);
+    ASSERT_TRUE(claimRecoveryFile(found[0], mine));
+    EXPECT_EQ(modeOf(mine), 0600u);
+    ::umask(oldMask);
+}
+
+TEST_F(RecoveryStoreTest, AFolderThatIsASymbolicLinkIsRefusedAndNeitherFollowedNorChanged)
+{
+    // GIVEN the recovery folder is a link to a folder open to others.
+    const fs::path target = dir / "shared";
+    fs::create_directories(target);
+    ::chmod(target.c_str(), 0755);
+    fs::create_directories(fs::path(folder).parent_path());
+    fs::create_symlink(target, folder);
+    std::ofstream(target / "planted.recovery")
+        << recoveryFileText(entryOf(endedProcess()), "<staffdoc\r\n>\r\n</staffdoc>\r\n");
+
+    // THEN nothing is written through it, its target keeps its mode, and nothing is offered.
+    const FileResult made = makePrivateFolder(folder);
+    EXPECT_FALSE(made);
+    EXPECT_NE(made.error.find("symbolic link"), std::string::npos) << made.error;
+    EXPECT_NE(made.error.find(folder), std::string::npos) << made.error;
+    const FileResult written = writeRecoveryFile(folder + "/a.recovery", entryOf(currentProcess()), "doc");
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.error, made.error);
+    EXPECT_FALSE(fs::exists(target / "a.recovery"));
+    EXPECT_EQ(modeOf(target.string()), 0755u);
+    EXPECT_TRUE(fs::is_symlink(folder));
+    EXPECT_TRUE(listRecoverableFiles(folder).empty());
+}
+
 TEST_F(RecoveryStoreTest, ListsFilesOfEndedInstancesAndDamagedOnesButNeverALiveInstancesFiles)
 {
     const ProcessIdentity gone = endedProcess();

@@ -138,6 +138,34 @@ TEST_F(RecoveryTest, AFolderThatCannotBeWrittenIsReportedOnce)
     EXPECT_TRUE(w->isModified()) << "the document itself is untouched";
 }
 
+TEST_F(RecoveryTest, ARecoveryFolderThatIsALinkIsRefusedWithOneMessageAndItsTargetIsLeftAlone)
+{
+    const std::string target = file("elsewhere");
+    fs::create_directories(target);
+    fs::permissions(target, fs::perms(0755));
+    folder = file("linked-state/recovery");
+    fs::create_directories(file("linked-state"));
+    fs::create_symlink(target, folder);
+    makeAutosave(std::chrono::milliseconds(20));
+    std::vector<std::string> reports;
+    autosave->onFailure = [&reports](const std::string& message) { reports.push_back(message); };
+
+    // At start-up, before any document is modified.
+    EXPECT_FALSE(autosave->prepareFolder());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("symbolic link"), std::string::npos) << reports[0];
+    // Edits later are not kept there and say nothing more.
+    window->showAtSavedPlacement();
+    SheetWindow* w = window->newSheet();
+    addNote(w, 1);
+    waitUntil([] { return false; }, 300);
+    autosave->flush();
+    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(fs::is_empty(target));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0755));
+    EXPECT_TRUE(fs::is_symlink(folder));
+}
+
 TEST_F(RecoveryTest, SaveCloseAndACleanExitRemoveTheFiles)
 {
     window->showAtSavedPlacement();

@@ -96,6 +96,16 @@ void Autosave::failed(const std::string& message)
         onFailure(message);
 }
 
+bool Autosave::prepareFolder()
+{
+    if (m_folder.empty())
+        return false;
+    const FileResult made = makePrivateFolder(m_folder);
+    if (!made)
+        failed(made.error);
+    return made.ok;
+}
+
 void Autosave::saveNow()
 {
     if (m_folder.empty())

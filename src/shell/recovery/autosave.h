@@ -51,6 +51,10 @@ class Autosave : public QObject {
     std::chrono::milliseconds interval() const;
     void setInterval(std::chrono::milliseconds interval);
 
+    // Makes the recovery folder ready at start-up (created, mode 0700). False, after telling
+    // onFailure once, when it cannot be used (a symbolic link, say); later failures then say
+    // nothing more.
+    bool prepareFolder();
     // One pass now (the timer runs it every interval).
     void saveNow();
     // The document was saved to its own file or closed: its recovery file goes.
