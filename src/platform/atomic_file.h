@@ -32,6 +32,16 @@ enum class FileAccess {
 FileResult writeFileAtomically(const std::string& path, std::string_view data,
                                FileAccess access = FileAccess::Usual);
 
+// Temporary files of writeFileAtomically begin with this, followed by the id and start time
+// of the process that writes them ("<pid>-<start ticks>-" and six random characters), so a
+// later start can tell the leftovers of a write that was killed from a write running now.
+inline constexpr const char* kAtomicTemporaryPrefix = ".tonvela-save-";
+
+// Removes from `folder` the temporary files of atomic writes whose writer is gone (ended, or
+// a zombie), and those of earlier releases (no writer in the name) older than ten minutes.
+// Only regular files of this user that are named so; returns how many went.
+int removeLeftoverTemporaryFiles(const std::string& folder);
+
 // Reads a whole file into `out`. Fails with a readable message when the file cannot be opened
 // or is larger than `maxBytes`.
 FileResult readWholeFile(const std::string& path, std::string& out, std::size_t maxBytes);

@@ -56,7 +56,11 @@ std::string currentBootId()
 
 ProcessIdentity currentProcess()
 {
-    static const ProcessIdentity self = processIdentity(static_cast<long>(::getpid()));
+    // Read once; a child made by fork reads its own.
+    static thread_local ProcessIdentity self;
+    const long pid = static_cast<long>(::getpid());
+    if (self.pid != pid)
+        self = processIdentity(pid);
     return self;
 }
 

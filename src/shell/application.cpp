@@ -233,6 +233,8 @@ int runApplication(int argc, char** argv)
         for (const QString& file : line.files)
             window.openFile(file.toStdString());
     }
+    // Writes that a crash cut short left temporary files; those of writers that are gone go.
+    removeLeftoverWrites(window, autosave);
     return app.exec();
 }
 

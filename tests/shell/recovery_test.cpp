@@ -3,6 +3,7 @@
 #include "editor/commands.h"
 #include "harmony/chord_document.h"
 #include "harmony/chord_document_file.h"
+#include "platform/atomic_file.h"
 #include "platform/ended_process.h"
 #include "recovery/recovery_store.h"
 #include "score/sheet_document.h"
@@ -317,6 +318,36 @@ TEST_F(RecoveryTest, DiscardRemovesTheFilesAndLaterKeepsThem)
     // Nothing left: no question at all.
     EXPECT_EQ(offerRecovery(*window, *autosave, answer(RecoveryAnswer::Recover)), 0);
     EXPECT_EQ(asked, 2);
+}
+
+TEST_F(RecoveryTest, AtStartUpLeftoversOfKilledWritesGoFromTheRecoveryFolderAndTheOpenDocumentsFolders)
+{
+    // GIVEN temporary files of writes killed halfway beside a document and in the recovery
+    // folder, and one of a write running now.
+    fs::create_directories(file("songs"));
+    const std::string song = file("songs/song.shd");
+    fs::copy_file(example(), song);
+    makePrivateFolder(folder);
+    const auto leftover = [](const std::string& in, const ProcessIdentity& writer) {
+        const std::string p = in + "/" + kAtomicTemporaryPrefix + std::to_string(writer.pid) + "-" +
+                              std::to_string(writer.startTicks) + "-Zq81xP";
+        std::ofstream(p) << std::string(2048, 'x');
+        return p;
+    };
+    const std::string besideSong = leftover(file("songs"), endedProcess());
+    const std::string inRecovery = leftover(folder, endedProcess());
+    const std::string running = leftover(file("songs"), currentProcess());
+    const std::string elsewhere = leftover(dir.path().toStdString(), endedProcess());
+    window->showAtSavedPlacement();
+    ASSERT_TRUE(window->openFile(song));
+
+    removeLeftoverWrites(*window, *autosave);
+
+    EXPECT_FALSE(fs::exists(besideSong));
+    EXPECT_FALSE(fs::exists(inRecovery));
+    EXPECT_TRUE(fs::exists(running));
+    EXPECT_TRUE(fs::exists(elsewhere)) << "no document is open there";
+    EXPECT_TRUE(fs::exists(song));
 }
 
 TEST(AutosaveInterval, TakesTheSettingFromOneTo25SecondsElse25)

@@ -14,6 +14,8 @@
 
 #include <QPointer>
 
+#include <set>
+
 namespace tonvela {
 namespace {
 
@@ -85,6 +87,20 @@ void followDocuments(MainWindow& frame, Autosave& autosave)
         if (guard)
             guard->forget(document);
     };
+}
+
+void removeLeftoverWrites(const MainWindow& frame, const Autosave& autosave)
+{
+    std::set<std::string> folders;
+    if (!autosave.folder().empty())
+        folders.insert(autosave.folder());
+    for (const DocumentWindow* d : frame.documents()) {
+        const std::string path = d->path();
+        if (const auto slash = path.find_last_of('/'); slash != std::string::npos)
+            folders.insert(slash == 0 ? std::string("/") : path.substr(0, slash));
+    }
+    for (const std::string& folder : folders)
+        removeLeftoverTemporaryFiles(folder);
 }
 
 int offerRecovery(MainWindow& frame, Autosave& autosave, const AskRecovery& ask)

@@ -33,6 +33,11 @@ void followDocuments(MainWindow& frame, Autosave& autosave);
 // Returns the number of documents opened.
 int offerRecovery(MainWindow& frame, Autosave& autosave, const AskRecovery& ask);
 
+// At start-up, once the documents are open: removes the temporary files of atomic writes that
+// were killed halfway (by a crash or kill -9) from the recovery folder and from the folders of
+// the open documents. Those of writes still running in any instance stay.
+void removeLeftoverWrites(const MainWindow& frame, const Autosave& autosave);
+
 // The question as a dialog: the documents found, with "Recover", "Discard" and "Later";
 // closing the dialog answers Later.
 RecoveryAnswer askRecoveryDialog(QWidget* parent, const std::vector<RecoveryFile>& files);
