@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -91,6 +92,46 @@ bool endsWith(const std::string& s, std::string_view suffix)
 
 } // namespace
 
+FileStamp stampOfFile(const std::string& path)
+{
+    FileStamp stamp;
+    struct stat st {};
+    std::string content;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        !readWholeFile(path, content, kMaxRecoveryFileBytes))
+        return stamp;
+    // FNV-1a: stable across builds and machines, which a later start needs.
+    uint64_t h = 14695981039346656037ull;
+    for (const char c : content) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    stamp.known = true;
+    stamp.size = static_cast<int64_t>(content.size());
+    stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.hash = std::string("fnv1a64:") + hex;
+    return stamp;
+}
+
+OriginalState originalState(const RecoveryEntry& entry)
+{
+    const std::string& path = entry.originalPath;
+    if (path.empty())
+        return OriginalState::Untitled;
+    // A relative path means whatever folder the next start happens to run in.
+    if (path[0] != '/')
+        return OriginalState::Unknown;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT)
+        return OriginalState::Missing;
+    if (!entry.original.known)
+        return OriginalState::Unknown;
+    const FileStamp now = stampOfFile(path);
+    return now == entry.original ? OriginalState::Unchanged : OriginalState::Changed;
+}
+
 std::string recoveryFolderPath()
 {
     const char* state = std::getenv("XDG_STATE_HOME");
@@ -147,6 +188,11 @@ std::string recoveryFileText(const RecoveryEntry& entry, std::string_view docume
     out += "\npid=" + std::to_string(entry.owner.pid);
     out += "\nstarted=" + std::to_string(entry.owner.startTicks);
     out += "\nboot=" + escapeHeaderText(entry.owner.bootId);
+    if (entry.original.known) {
+        out += "\noriginal-size=" + std::to_string(entry.original.size);
+        out += "\noriginal-modified=" + std::to_string(entry.original.modifiedNs);
+        out += "\noriginal-hash=" + escapeHeaderText(entry.original.hash);
+    }
     out += "\nlength=" + std::to_string(document.size());
     out += "\n\n";
     out += document;
@@ -194,6 +240,12 @@ bool parseRecoveryFile(std::string_view text, RecoveryEntry& entry, std::string&
             ok = readNumber(value, entry.owner.startTicks);
         else if (name == "boot")
             entry.owner.bootId = unescapeHeaderText(value);
+        else if (name == "original-size")
+            ok = readNumber(value, entry.original.size) && entry.original.size >= 0;
+        else if (name == "original-modified")
+            ok = readNumber(value, entry.original.modifiedNs);
+        else if (name == "original-hash")
+            entry.original.hash = unescapeHeaderText(value);
         else if (name == "length")
             ok = readNumber(value, length) && length >= 0;
         if (!ok) {
@@ -209,6 +261,7 @@ bool parseRecoveryFile(std::string_view text, RecoveryEntry& entry, std::string&
         error = "it holds a document of an unknown kind \"" + entry.kind + "\"";
         return false;
     }
+    entry.original.known = !entry.original.hash.empty();
     const std::size_t have = text.size() - pos;
     if (have != static_cast<std::size_t>(length)) {
         error = have < static_cast<std::size_t>(length) ? "it is cut off before its end"
@@ -257,6 +310,8 @@ std::vector<RecoveryFile> listRecoverableFiles(const std::string& folder)
             continue;
         if (parseRecoveryFile(text, f.entry, f.document, f.damage) && processRunning(f.entry.owner))
             continue;
+        if (!f.damaged())
+            f.original = originalState(f.entry);
         found.push_back(std::move(f));
     }
     std::stable_sort(found.begin(), found.end(), [](const RecoveryFile& a, const RecoveryFile& b) {

@@ -22,13 +22,19 @@ namespace tonvela {
 //   pid=4242
 //   started=123456                (the process's start time, in clock ticks since boot)
 //   boot=3f1c...                  (the boot the process ran in)
+//   original-size=4980            (the original file as the document was opened or last
+//   original-modified=1765274000123456789     saved: its size, modification time in
+//   original-hash=fnv1a64:0123456789abcdef    nanoseconds and a hash of its content; absent
+//                                             for an untitled document)
 //   length=5120                   (bytes of document text after the blank line)
 //
 //   <the document exactly as its file would hold it>
 //
 // Texts in the header keep "\" as "\\" and line ends as "\n" and "\r". The owner (pid, start
 // time, boot) tells a file of a running instance, which is never touched, from one of an
-// instance that is gone.
+// instance that is gone. The original's record tells whether the recovered document may go on
+// in its file: a file changed since by someone else is never overwritten. Readers ignore
+// header lines they do not know, so files with and without the record read everywhere.
 
 inline constexpr const char* kRecoveryKindSheet = "sheet";
 inline constexpr const char* kRecoveryKindChord = "chord";
@@ -39,13 +45,38 @@ inline constexpr const char* kDamagedRecoveryFolder = "damaged";
 // A recovery file larger than this is not read (a document file is far smaller).
 inline constexpr std::size_t kMaxRecoveryFileBytes = 64u * 1024u * 1024u;
 
+// A file as it was at one moment: enough to tell whether it changed since.
+struct FileStamp {
+    bool known = false; // false: no file was there, or it could not be read
+    int64_t size = 0;
+    int64_t modifiedNs = 0; // modification time, nanoseconds since 1970
+    std::string hash;       // "fnv1a64:" and 16 hex digits of the content
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file at `path` now (unknown when it is missing, not a regular file, or
+// larger than kMaxRecoveryFileBytes).
+FileStamp stampOfFile(const std::string& path);
+
 struct RecoveryEntry {
     std::string kind;         // kRecoveryKindSheet or kRecoveryKindChord
     std::string originalPath; // empty for an untitled document
     std::string title;
     int64_t savedAt = 0; // seconds since 1970
     ProcessIdentity owner;
+    FileStamp original = {}; // the original file when the document was opened or last saved
 };
+
+// What became of the file a recovered document came from.
+enum class OriginalState {
+    Untitled,  // the document was never saved
+    Unchanged, // the file is as the document last saw it: Save may write it
+    Missing,   // no file at the path: Save writes it again there
+    Changed,   // another file, or the same one changed since: never overwritten
+    Unknown,   // no record of it (a relative path, or a file of an earlier release)
+    WrongKind, // the file there is no document of this kind (decided by the caller)
+};
+OriginalState originalState(const RecoveryEntry& entry);
 
 // The recovery folder: $XDG_STATE_HOME/tonvela/recovery, or ~/.local/state/tonvela/recovery
 // when XDG_STATE_HOME is unset or not an absolute path. Empty when neither variable helps.
@@ -68,11 +99,18 @@ struct RecoveryFile {
     RecoveryEntry entry;
     std::string document;
     std::string damage; // empty when the file was read
+    OriginalState original = OriginalState::Untitled;
     bool damaged() const { return !damage.empty(); }
+    // True when the recovered document may go on in its original path.
+    bool keepsItsPath() const
+    {
+        return original == OriginalState::Unchanged || original == OriginalState::Missing;
+    }
 };
 
 // Every recovery file of the folder whose owner is not running (damaged files included: who
-// wrote them is not known), oldest first. Files of running instances are left out.
+// wrote them is not known), oldest first, each with the state of its original file. Files of
+// running instances are left out.
 std::vector<RecoveryFile> listRecoverableFiles(const std::string& folder);
 
 // A name for a new recovery file of this process: unique within the process and apart from

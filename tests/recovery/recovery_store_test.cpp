@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,25 @@ TEST(RecoveryFileText, RoundTripsEveryFieldAndTheDocumentByteForByte)
     EXPECT_EQ(back.savedAt, e.savedAt);
     EXPECT_EQ(back.owner, e.owner);
     EXPECT_EQ(doc, document);
+}
+
+TEST(RecoveryFileText, KeepsTheRecordOfTheOriginalFileAndReadsFilesWithoutOne)
+{
+    RecoveryEntry e = entryOf({4242, 987654321ull, "boot-1"});
+    e.original = {true, 4980, 1765274000123456789ll, "fnv1a64:0123456789abcdef"};
+    RecoveryEntry back;
+    std::string doc;
+    std::string error;
+    ASSERT_TRUE(parseRecoveryFile(recoveryFileText(e, "<staffdoc>"), back, doc, error)) << error;
+    EXPECT_EQ(back.original, e.original);
+    // A file of an earlier release has no record: it still reads, with the original unknown.
+    ASSERT_TRUE(parseRecoveryFile(recoveryFileText(entryOf({1, 2, "b"}), "<staffdoc>"), back, doc, error));
+    EXPECT_FALSE(back.original.known);
+    // A record whose size is no number is damage, as any other header line.
+    std::string bad = recoveryFileText(e, "<staffdoc>");
+    bad.replace(bad.find("original-size=4980"), 18, "original-size=big");
+    EXPECT_FALSE(parseRecoveryFile(bad, back, doc, error));
+    EXPECT_NE(error.find("original-size"), std::string::npos) << error;
 }
 
 TEST(RecoveryFileText, DamagedTextsAreRefusedWithAReason)
@@ -152,6 +172,59 @@ TEST_F(RecoveryStoreTest, AFolderThatIsASymbolicLinkIsRefusedAndNeitherFollowedN
     EXPECT_EQ(modeOf(target.string()), 0755u);
     EXPECT_TRUE(fs::is_symlink(folder));
     EXPECT_TRUE(listRecoverableFiles(folder).empty());
+}
+
+TEST_F(RecoveryStoreTest, TellsWhetherTheOriginalFileIsAsTheDocumentLastSawIt)
+{
+    fs::create_directories(dir);
+    const std::string song = (dir / "song.shd").string();
+    std::ofstream(song) << "<staffdoc\r\n>\r\n</staffdoc>\r\n";
+    RecoveryEntry e = entryOf(endedProcess());
+    e.originalPath = song;
+    e.original = stampOfFile(song);
+    ASSERT_TRUE(e.original.known);
+    EXPECT_EQ(e.original.size, 27);
+    EXPECT_EQ(e.original.hash.rfind("fnv1a64:", 0), 0u);
+    EXPECT_EQ(e.original.hash.size(), 8u + 16u);
+    EXPECT_EQ(originalState(e), OriginalState::Unchanged);
+
+    // Written again with other content of the same size.
+    std::ofstream(song) << "<staffdoc\r\n>\r\n</STAFFDOC>\r\n";
+    fs::last_write_time(song, fs::last_write_time(song)); // same size, time as it is
+    EXPECT_EQ(originalState(e), OriginalState::Changed);
+    // The same content again, but written anew since.
+    std::ofstream(song) << "<staffdoc\r\n>\r\n</staffdoc>\r\n";
+    fs::last_write_time(song, fs::file_time_type::clock::now() + std::chrono::seconds(5));
+    EXPECT_EQ(originalState(e), OriginalState::Changed);
+    // Another file in its place: a link to someone's notes.
+    fs::remove(song);
+    std::ofstream((dir / "notes.txt").string()) << "notes";
+    fs::create_symlink(dir / "notes.txt", song);
+    EXPECT_EQ(originalState(e), OriginalState::Changed);
+    fs::remove(song);
+    EXPECT_EQ(originalState(e), OriginalState::Missing);
+
+    RecoveryEntry untitled = e;
+    untitled.originalPath.clear();
+    EXPECT_EQ(originalState(untitled), OriginalState::Untitled);
+    // A relative path names a file in whatever folder a start runs in.
+    RecoveryEntry relative = e;
+    relative.originalPath = "song.shd";
+    EXPECT_EQ(originalState(relative), OriginalState::Unknown);
+    // No record (an earlier release's file) while a file is there.
+    std::ofstream(song) << "x";
+    RecoveryEntry unrecorded = e;
+    unrecorded.original = {};
+    EXPECT_EQ(originalState(unrecorded), OriginalState::Unknown);
+    EXPECT_FALSE(stampOfFile((dir / "none").string()).known);
+    EXPECT_FALSE(stampOfFile(dir.string()).known);
+
+    // The listing says it for every file it offers.
+    ASSERT_TRUE(writeRecoveryFile(folder + "/a.recovery", e, "doc"));
+    const std::vector<RecoveryFile> found = listRecoverableFiles(folder);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].original, OriginalState::Changed);
+    EXPECT_FALSE(found[0].keepsItsPath());
 }
 
 TEST_F(RecoveryStoreTest, ListsFilesOfEndedInstancesAndDamagedOnesButNeverALiveInstancesFiles)

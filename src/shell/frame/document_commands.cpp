@@ -25,6 +25,7 @@
 #include <QMdiSubWindow>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace tonvela {
 namespace {
@@ -65,6 +66,18 @@ std::string joinWarnings(const std::string& path, const std::vector<std::string>
 
 } // namespace
 
+std::string documentPath(const std::string& path)
+{
+    if (path.empty())
+        return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error)
+        return path;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, error);
+    return (error ? absolute.lexically_normal() : canonical).string();
+}
+
 bool DocumentCommands::failed(const std::string& what, const std::string& path, const std::string& error)
 {
     m_frame.services().notifier.error("Could not " + what + " " + path + ": " + error, "Error");
@@ -97,8 +110,15 @@ void DocumentCommands::used(const std::string& path)
         onFileUsed(path);
 }
 
-bool DocumentCommands::openFile(const std::string& path)
+void DocumentCommands::opened(const DocumentWindow& document)
 {
+    if (onOpened)
+        onOpened(document);
+}
+
+bool DocumentCommands::openFile(const std::string& given)
+{
+    const std::string path = documentPath(given);
     const bool opened = openPath(path);
     if (opened)
         used(path);
@@ -143,6 +163,7 @@ bool DocumentCommands::openPath(const std::string& path)
         SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
         w->sheet().selectTrack(0);
         w->onResize();
+        opened(*w);
         if (!result.warnings.empty())
             notifier.warning(joinWarnings(path, result.warnings));
         return true;
@@ -152,7 +173,7 @@ bool DocumentCommands::openPath(const std::string& path)
         const LoadResult result = readChordDocument(*doc, fileTitle(path), path);
         if (!result.ok())
             return failed("open", path, result.error);
-        m_frame.addChordWindow(std::move(doc));
+        opened(*m_frame.addChordWindow(std::move(doc)));
         if (!result.warnings.empty())
             notifier.warning(joinWarnings(path, result.warnings));
         return true;
@@ -183,10 +204,11 @@ void DocumentCommands::importMidi()
         m_frame.services().dialogs.openFile(QStringLiteral("Import MIDI"), filters, QStringLiteral("mid"));
     if (!choice)
         return;
+    const std::string path = documentPath(choice->path);
     std::unique_ptr<SheetDocument> sheet;
-    const LoadResult result = importMidiFile(choice->path, sheet);
-    if (showImported(choice->path, result, std::move(sheet)))
-        used(choice->path);
+    const LoadResult result = importMidiFile(path, sheet);
+    if (showImported(path, result, std::move(sheet)))
+        used(path);
 }
 
 bool DocumentCommands::save(bool asking)
@@ -218,12 +240,13 @@ bool DocumentCommands::saveDocument(DocumentWindow& document, bool asking)
         QStringLiteral("Save As"), filters, QStringLiteral("shd"), proposedName(document, "shd"));
     if (!choice)
         return false;
-    const FileResult result = document.saveTo(choice->path, fileTitle(choice->path), choice->filterIndex);
+    const std::string chosen = documentPath(choice->path);
+    const FileResult result = document.saveTo(chosen, fileTitle(chosen), choice->filterIndex);
     if (!result)
-        return failed("save", choice->path, result.error);
+        return failed("save", chosen, result.error);
     // A sheet written as a MIDI file stays the document it was; only its own file counts.
-    if (document.path() == choice->path)
-        used(choice->path);
+    if (document.path() == chosen)
+        used(chosen);
     if (onSaved)
         onSaved(document);
     document.widget().setFocus();

@@ -13,6 +13,11 @@ class DocumentWindow;
 class MainWindow;
 class SheetDocument;
 
+// The path a document holds for a file named `path`: absolute, with "." and ".." resolved and,
+// as far as the file or its folders exist, symbolic links too, so two names of one file are
+// one document and a relative name never depends on the folder a later start runs in.
+std::string documentPath(const std::string& path);
+
 // The frame's commands on documents and files: open (by extension or root element), import
 // MIDI, save and save as, export LilyPond, MusicXML and MIDI, print, and the close questions. Failures
 // are shown as "Error" messages and load warnings as warnings; nothing fails silently.
@@ -53,6 +58,8 @@ class DocumentCommands {
     // Close All only stops it; `exiting` stops it and carries on closing.
     bool closeAll(bool exiting);
 
+    // A document was opened from its own file (a sheet or chord document, not an import).
+    std::function<void(const DocumentWindow& document)> onOpened;
     // A file was opened, imported or saved as a document (not an export).
     std::function<void(const std::string& path)> onFileUsed;
     // A document was written to a file by Save or Save As (it may still be modified when it
@@ -61,6 +68,7 @@ class DocumentCommands {
 
   private:
     bool openPath(const std::string& path);
+    void opened(const DocumentWindow& document);
     // Shows a sheet that an import made from `path` (MIDI, MusicXML) in a new window, or the
     // import's message when it failed; its warnings follow in one box.
     bool showImported(const std::string& path, const LoadResult& result,

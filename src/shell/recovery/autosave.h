@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/serial_worker.h"
+#include "recovery/recovery_store.h"
 
 #include <QObject>
 
@@ -59,8 +60,14 @@ class Autosave : public QObject {
     void saveNow();
     // The document was saved to its own file or closed: its recovery file goes.
     void forget(const DocumentWindow& document);
-    // A recovered document goes on in the file it was recovered from.
-    void adopt(const DocumentWindow& document, const std::string& file);
+    // The document was closed: its recovery file and what is known of its original go.
+    void closed(const DocumentWindow& document);
+    // The document's own file as it was opened or last saved, recorded in its recovery file so
+    // that a recovery never writes over a file that changed since.
+    void setOriginal(const DocumentWindow& document, const FileStamp& original);
+    // A recovered document goes on in the file it was recovered from; `original` is what its
+    // recovery file recorded of the file the document keeps (none for an untitled one).
+    void adopt(const DocumentWindow& document, const std::string& file, const FileStamp& original = {});
     // The recovery file a document has now, or an empty text.
     std::string fileOf(const DocumentWindow& document) const;
     // A name for a new recovery file of this instance.
@@ -80,6 +87,7 @@ class Autosave : public QObject {
     Documents m_documents;
     QTimer* m_timer;
     std::map<const DocumentWindow*, std::string> m_files;
+    std::map<const DocumentWindow*, FileStamp> m_originals;
     bool m_reportedFailure = false;
     // The text last written to each file; worker thread only.
     std::map<std::string, std::size_t> m_written;

@@ -20,7 +20,29 @@ QString recoveryFileLine(const RecoveryFile& file)
         e.originalPath.empty() ? QStringLiteral("never saved") : QString::fromStdString(e.originalPath);
     const QString when =
         QDateTime::fromSecsSinceEpoch(e.savedAt).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return QStringLiteral("%1 (%2), changes kept %3").arg(QString::fromStdString(e.title), where, when);
+    QString line =
+        QStringLiteral("%1 (%2), changes kept %3").arg(QString::fromStdString(e.title), where, when);
+    const QString recovered = QString::fromStdString(recoveredTitle(e));
+    switch (file.original) {
+    case OriginalState::Untitled:
+    case OriginalState::Unchanged:
+        break;
+    case OriginalState::Missing:
+        line += QStringLiteral("; the file is gone, Save writes it again");
+        break;
+    case OriginalState::Changed:
+        line += QStringLiteral("; the file was changed since, so it opens as \"%1\"").arg(recovered);
+        break;
+    case OriginalState::WrongKind:
+        line += QStringLiteral("; the file there is not a document of this kind, so it opens as \"%1\"")
+                    .arg(recovered);
+        break;
+    case OriginalState::Unknown:
+        line += QStringLiteral("; whether the file changed since is not known, so it opens as \"%1\"")
+                    .arg(recovered);
+        break;
+    }
+    return line;
 }
 
 RecoveryDialog::RecoveryDialog(const std::vector<RecoveryFile>& files, QWidget* parent)

@@ -21,11 +21,17 @@ using AskRecovery = std::function<RecoveryAnswer(const std::vector<RecoveryFile>
 // remove its recovery file.
 void followDocuments(MainWindow& frame, Autosave& autosave);
 
+// The title a recovered document takes when it may not go on in its original file: "song
+// (recovered)" for song.shd. An untitled document keeps its title.
+std::string recoveredTitle(const RecoveryEntry& entry);
+
 // At start-up: when the recovery folder holds files of an instance that is gone, asks what to
 // do with them.
-// - Recover opens every readable document as a new window, marked modified, with its original
-//   path (Save writes there; an untitled document stays untitled); its recovery file stays the
-//   document's recovery file until it is saved or closed.
+// - Recover opens every readable document as a new window, marked modified. It keeps its
+//   original path (Save writes there) only when the file there is as the document last saw it,
+//   or gone; when it changed since, is no document of that kind, or is not known, the document
+//   opens untitled as "song (recovered)" and Save asks for a place. An untitled document stays
+//   untitled. Its recovery file stays the document's recovery file until it is saved or closed.
 // - Discard removes the readable files.
 // - Later keeps every file for the next start.
 // Files that cannot be read are never deleted: on Recover and Discard they are moved into the
