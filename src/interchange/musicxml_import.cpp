@@ -5,6 +5,7 @@
 #include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 #include "score/sheet_import.h"
+#include "score/utf8_text.h"
 
 #include <pugixml.hpp>
 
@@ -192,7 +193,7 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
             std::string name = part.name.empty() ? part.id : part.name;
             if (count > 1)
                 name += " " + std::to_string(s + 1);
-            track.name = name.substr(0, kTrackNameCapacity - 1);
+            track.name = cutUtf8(name, kTrackNameCapacity - 1);
             musicxml::buildStaffTrack(part, s, track, score.leftOut, dropped);
         }
     }

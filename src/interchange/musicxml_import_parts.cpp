@@ -5,6 +5,7 @@
 
 #include "score/note.h"
 #include "score/time_signature.h"
+#include "score/utf8_text.h"
 #include "theory/pitch.h"
 
 #include <pugixml.hpp>
@@ -428,6 +429,8 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
         const std::string syllabic = trimmed(l.child_value("syllabic"));
         if ((syllabic == "begin" || syllabic == "middle") && !text.empty() && text.back() != '-')
             text += '-';
+        // pugixml hands the bytes of a UTF-8 file over unchecked.
+        text = validUtf8(text);
         if (text.size() > kMaxLyricLength)
             leftOut("lyrics longer than " + std::to_string(kMaxLyricLength) + " characters (cut)");
         e.lyric = text;
@@ -600,7 +603,7 @@ void readPartList(const pugi::xml_node& root, std::vector<Part>& parts)
     for (pugi::xml_node sp : root.child("part-list").children("score-part")) {
         Part p;
         p.id = sp.attribute("id").as_string();
-        p.name = trimmed(sp.child_value("part-name"));
+        p.name = validUtf8(trimmed(sp.child_value("part-name")));
         bool programSeen = false;
         for (pugi::xml_node mi : sp.children("midi-instrument")) {
             if (mi.child("midi-channel").text().as_int(0) == 10)

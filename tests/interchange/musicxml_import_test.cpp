@@ -1,3 +1,4 @@
+#include "interchange/musicxml_export.h"
 #include "interchange/musicxml_import.h"
 #include "interchange/mxl_container_read.h"
 #include "platform/atomic_file.h"
@@ -430,6 +431,36 @@ TEST(MusicXmlImportRhythm, TempoTimeSignatureBarLinesAndChangesTheSheetCannotHol
     EXPECT_TRUE(contains(w, "key signature changes (1)")) << w;
     EXPECT_TRUE(contains(w, "tempo changes (1)")) << w;
     EXPECT_TRUE(contains(w, "dynamics (1)")) << w;
+}
+
+TEST(MusicXmlImportTexts, LyricsAndNamesAreUtf8CutOnACharacterBoundaryAndExportWellFormed)
+{
+    const std::string e = "\xC3\xA9";
+    const std::string m =
+        attributes(kTreble) +
+        note("C", 4, 4, "quarter", "<lyric><text>" + std::string(126, 'a') + e + "bc</text></lyric>") +
+        note("D", 4, 4, "quarter", "<lyric><text>Caf\xE9</text></lyric>") + rest(8, "half");
+    const auto i =
+        import(scoreXml({{std::string(62, 'p') + e + "x", measure(1, m)}, {"Pi\xE9no", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(t.noteAt(0).lyrictext().value_or(""), std::string(126, 'a'));
+    EXPECT_EQ(t.noteAt(1).lyrictext().value_or(""), "Caf\xEF\xBF\xBD");
+    EXPECT_EQ(t.name, std::string(62, 'p'));
+    EXPECT_EQ(i.sheet->trackAt(1)->name, "Pi\xEF\xBF\xBDno");
+    EXPECT_TRUE(contains(allWarnings(i.result), "lyrics longer than 127 characters (cut)"))
+        << allWarnings(i.result);
+
+    // The export of the imported sheet is well-formed UTF-8 to another reader.
+    std::string xml;
+    std::string error;
+    ASSERT_TRUE(musicXmlText(*i.sheet, "Texts", xml, error)) << error;
+    if (std::system("xmllint --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "xmllint is missing";
+    const std::string path = (std::filesystem::temp_directory_path() / "tonvela-texts.musicxml").string();
+    ASSERT_TRUE(writeFileAtomically(path, xml));
+    EXPECT_EQ(std::system(("xmllint --noout --nonet '" + path + "'").c_str()), 0);
+    std::filesystem::remove(path);
 }
 
 TEST(MusicXmlImportRhythm, APickupMeasureEndsWithABarSoTheLaterMeasuresBeginWhereTheFilesDo)
