@@ -174,8 +174,11 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
                 int notes = 0;
                 for (const auto& e : p.events)
                     notes += e.staff == static_cast<int>(s) && !e.rest ? 1 : 0;
-                score.leftOut["notes on the lower staves of parts with several staves (the sheet holds " +
-                              std::to_string(kMaxTracks) + " tracks)"] += notes;
+                musicxml::countLeftOut(
+                    score.leftOut,
+                    "notes on the lower staves of parts with several staves (the sheet holds " +
+                        std::to_string(kMaxTracks) + " tracks)",
+                    notes);
             }
 
     LoadResult result;

@@ -1,6 +1,8 @@
 #include "interchange/musicxml_export.h"
 #include "interchange/musicxml_import.h"
+#include "interchange/musicxml_import_model.h"
 #include "interchange/mxl_container_read.h"
+#include "left_out_names_score.h"
 #include "platform/atomic_file.h"
 #include "playback/midi_file_writer.h"
 #include "score/sheet_document.h"
@@ -461,6 +463,26 @@ TEST(MusicXmlImportTexts, LyricsAndNamesAreUtf8CutOnACharacterBoundaryAndExportW
     ASSERT_TRUE(writeFileAtomically(path, xml));
     EXPECT_EQ(std::system(("xmllint --noout --nonet '" + path + "'").c_str()), 0);
     std::filesystem::remove(path);
+}
+
+TEST(MusicXmlImportTexts, TenThousandDistinctLeftOutNamesMakeOneShortWarningWithCountsByKind)
+{
+    const auto i = import(testing::scoreWithDistinctLeftOutNames(10000, 2000));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    int notes = 0;
+    const Track& t = *i.sheet->trackAt(0);
+    for (int n = 0; n < t.count; ++n)
+        notes += isDurationType(t.noteAt(n).type) ? 1 : 0;
+    EXPECT_EQ(notes, 10000) << "every note is kept";
+    ASSERT_EQ(i.result.warnings.size(), 1u);
+    const std::string& w = i.result.warnings[0];
+    EXPECT_LT(w.size(), 4000u) << "the names of the file do not make the warning grow";
+    EXPECT_EQ(w.find(std::string(100, 'x')), std::string::npos) << "names from the file are cut";
+    // The kinds beyond the first ones are counted together, so every note is still counted.
+    const auto other = w.find("other elements (");
+    ASSERT_NE(other, std::string::npos) << w.substr(0, 400);
+    const int rest = std::atoi(w.c_str() + other + std::string("other elements (").size());
+    EXPECT_EQ(rest, 10000 - static_cast<int>(musicxml::kMaxLeftOutKinds) + 1) << w.substr(0, 400);
 }
 
 TEST(MusicXmlImportRhythm, APickupMeasureEndsWithABarSoTheLaterMeasuresBeginWhereTheFilesDo)

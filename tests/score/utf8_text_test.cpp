@@ -9,7 +9,8 @@ const std::string kFffd = "\xEF\xBF\xBD";
 
 TEST(Utf8TextTest, ValidTextStaysAndEveryByteThatBeginsNoCharacterBecomesTheReplacementCharacter)
 {
-    EXPECT_EQ(validUtf8("plain \xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E"), "plain \xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E");
+    EXPECT_EQ(validUtf8("plain \xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E"),
+              "plain \xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E");
     EXPECT_EQ(validUtf8("a\xFF"
                         "b"),
               "a" + kFffd + "b");
