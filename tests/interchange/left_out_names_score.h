@@ -20,15 +20,17 @@ inline std::string scoreWithDistinctLeftOutNames(int notes, std::size_t nameLeng
                 out += "</measure>";
             out += "<measure number=\"" + std::to_string(i / 4 + 1) + "\">";
             if (i == 0)
-                out += "<attributes><divisions>1</divisions><key><fifths>0</fifths></key><time><beats>4</beats>"
-                       "<beat-type>4</beat-type></time><clef><sign>G</sign><line>2</line></clef></attributes>";
+                out +=
+                    "<attributes><divisions>1</divisions><key><fifths>0</fifths></key><time><beats>4</beats>"
+                    "<beat-type>4</beat-type></time><clef><sign>G</sign><line>2</line></clef></attributes>";
         }
         std::string name = "mark-" + std::to_string(i) + "-";
         if (name.size() < nameLength)
             name.append(nameLength - name.size(), 'x');
-        out += "<note><pitch><step>C</step><octave>5</octave></pitch><duration>1</duration><type>quarter</type>"
-               "<notations><" +
-               name + "/></notations></note>";
+        out +=
+            "<note><pitch><step>C</step><octave>5</octave></pitch><duration>1</duration><type>quarter</type>"
+            "<notations><" +
+            name + "/></notations></note>";
     }
     out += "</measure></part></score-partwise>\n";
     return out;

@@ -80,8 +80,60 @@ std::string documentPath(const std::string& path)
 
 bool DocumentCommands::failed(const std::string& what, const std::string& path, const std::string& error)
 {
-    m_frame.services().notifier.error("Could not " + what + " " + path + ": " + error, "Error");
+    const std::string message = "Could not " + what + " " + path + ": " + error;
+    if (m_gathered) {
+        if (m_gathered->failures.empty())
+            m_gathered->firstFailure = message;
+        m_gathered->failures.push_back(path + ": " + error);
+        return false;
+    }
+    m_frame.services().notifier.error(message, "Error");
     return false;
+}
+
+void DocumentCommands::warn(const std::string& text)
+{
+    if (m_gathered)
+        m_gathered->warnings.push_back(text);
+    else
+        m_frame.services().notifier.warning(text);
+}
+
+int DocumentCommands::openFiles(const std::vector<std::string>& paths)
+{
+    if (paths.size() == 1)
+        return openFile(paths.front()) ? 1 : 0;
+    Gathered gathered;
+    Gathered* outer = m_gathered;
+    m_gathered = &gathered;
+    int opened = 0;
+    for (const std::string& path : paths)
+        opened += openFile(path) ? 1 : 0;
+    m_gathered = outer;
+    // Each list names the first files and counts the rest, so a thousand failures make one
+    // short box.
+    const auto listed = [](std::string text, const std::vector<std::string>& items, const char* separator) {
+        const std::size_t shown = std::min<std::size_t>(items.size(), kMaxFilesNamed);
+        for (std::size_t i = 0; i < shown; ++i)
+            text += separator + items[i];
+        if (items.size() > shown)
+            text += std::string(separator) + "and " + std::to_string(items.size() - shown) + " more";
+        return text;
+    };
+    Notifier& notifier = m_frame.services().notifier;
+    if (gathered.failures.size() == 1)
+        notifier.error(gathered.firstFailure, "Error");
+    else if (!gathered.failures.empty())
+        notifier.error(listed("Could not open " + std::to_string(gathered.failures.size()) + " files:",
+                              gathered.failures, "\n"),
+                       "Error");
+    if (gathered.warnings.size() == 1)
+        notifier.warning(gathered.warnings.front());
+    else if (!gathered.warnings.empty())
+        notifier.warning(
+            listed("Parts of " + std::to_string(gathered.warnings.size()) + " files were left out.",
+                   gathered.warnings, "\n\n"));
+    return opened;
 }
 
 void DocumentCommands::openWithDialog()
@@ -127,7 +179,6 @@ bool DocumentCommands::openFile(const std::string& given)
 
 bool DocumentCommands::openPath(const std::string& path)
 {
-    Notifier& notifier = m_frame.services().notifier;
     const QFileInfo info(QString::fromStdString(path));
     if (!info.exists())
         return failed("open", path, "the file does not exist.");
@@ -165,7 +216,7 @@ bool DocumentCommands::openPath(const std::string& path)
         w->onResize();
         opened(*w);
         if (!result.warnings.empty())
-            notifier.warning(joinWarnings(path, result.warnings));
+            warn(joinWarnings(path, result.warnings));
         return true;
     }
     if (root == kChordDocumentRoot) {
@@ -175,7 +226,7 @@ bool DocumentCommands::openPath(const std::string& path)
             return failed("open", path, result.error);
         opened(*m_frame.addChordWindow(std::move(doc)));
         if (!result.warnings.empty())
-            notifier.warning(joinWarnings(path, result.warnings));
+            warn(joinWarnings(path, result.warnings));
         return true;
     }
     return failed("open", path, "it is not a sheet, a chord document, a MIDI file or a MusicXML score.");
@@ -192,7 +243,7 @@ bool DocumentCommands::showImported(const std::string& path, const LoadResult& r
     w->sheet().selectTrack(0);
     w->refresh();
     if (!result.warnings.empty())
-        m_frame.services().notifier.warning(joinWarnings(path, result.warnings));
+        warn(joinWarnings(path, result.warnings));
     return true;
 }
 

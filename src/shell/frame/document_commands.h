@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace tonvela {
 
@@ -36,6 +37,10 @@ class DocumentCommands {
     // already brings its window forward instead. False (and an "Error" message) when nothing
     // was opened.
     bool openFile(const std::string& path);
+    // Opens every file as openFile does, but says what failed in one "Error" message (naming
+    // at most kMaxFilesNamed files and how many more failed) and what was left out in one
+    // warning, however many files there are. Returns how many opened.
+    int openFiles(const std::vector<std::string>& paths);
     // The window that shows the file at `path` (the same file by its canonical path), or null.
     DocumentWindow* openDocumentOf(const std::string& path) const;
     void importMidi();
@@ -66,7 +71,16 @@ class DocumentCommands {
     // was written in another format).
     std::function<void(const DocumentWindow& document)> onSaved;
 
+    static constexpr int kMaxFilesNamed = 10;
+
   private:
+    // The messages of several opens, gathered to be shown as one.
+    struct Gathered {
+        std::vector<std::string> failures; // "path: why"
+        std::string firstFailure;          // the whole message of the first
+        std::vector<std::string> warnings; // one text per file
+    };
+    void warn(const std::string& text);
     bool openPath(const std::string& path);
     void opened(const DocumentWindow& document);
     // Shows a sheet that an import made from `path` (MIDI, MusicXML) in a new window, or the
@@ -79,6 +93,7 @@ class DocumentCommands {
     MainWindow& m_frame;
     // Documents whose question Close All has asked, while it closes them.
     std::set<const DocumentWindow*> m_confirmed;
+    Gathered* m_gathered = nullptr; // while openFiles runs
 };
 
 } // namespace tonvela
