@@ -490,6 +490,21 @@ TEST_F(RecoveryTest, ARecoveredDocumentWhoseOriginalChangedSinceOpensUntitledAnd
     EXPECT_EQ(slurp(file("song-mine.shd")), edited);
 }
 
+TEST_F(RecoveryTest, LeftoversOfAKilledSaveBesideTheOriginalOfARecoveryFileGoWhateverTheAnswer)
+{
+    const std::string song = file("song.shd");
+    fs::copy_file(example(), song);
+    const ProcessIdentity gone = endedProcess();
+    const std::string leftover = file(std::string(kAtomicTemporaryPrefix) + std::to_string(gone.pid) + "-" +
+                                      std::to_string(gone.startTicks) + "-Ab12Cd");
+    std::ofstream(leftover) << "half a save";
+    leftBehind("a", kRecoveryKindSheet, song, "song.shd", slurp(example()));
+    window->showAtSavedPlacement();
+    offerRecovery(*window, *autosave, [](const std::vector<RecoveryFile>&) { return RecoveryAnswer::Later; });
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_TRUE(fs::exists(song));
+}
+
 TEST_F(RecoveryTest, APlantedRecoveryFileNamingAFileThatIsNoSheetNeverOverwritesIt)
 {
     const std::string notes = file("notes.txt");

@@ -15,6 +15,7 @@
 
 #include <QPointer>
 
+#include <algorithm>
 #include <set>
 
 namespace tonvela {
@@ -149,8 +150,12 @@ int offerRecovery(MainWindow& frame, Autosave& autosave, const AskRecovery& ask)
     std::vector<RecoveryFile> found = listRecoverableFiles(folder);
     if (found.empty())
         return 0;
-    for (RecoveryFile& f : found)
+    for (RecoveryFile& f : found) {
         checkOriginalKind(f);
+        // A save the crash cut short left its temporary file beside the original.
+        if (const std::string& path = f.entry.originalPath; !path.empty() && path[0] == '/')
+            removeLeftoverTemporaryFiles(path.substr(0, std::max<std::size_t>(path.find_last_of('/'), 1)));
+    }
     const RecoveryAnswer answer = ask(found);
     if (answer == RecoveryAnswer::Later)
         return 0;

@@ -34,6 +34,8 @@ std::string recoveredTitle(const RecoveryEntry& entry);
 //   untitled. Its recovery file stays the document's recovery file until it is saved or closed.
 // - Discard removes the readable files.
 // - Later keeps every file for the next start.
+// The temporary files that writes of the instance that is gone left beside the original files
+// are removed first, whatever the answer.
 // Files that cannot be read are never deleted: on Recover and Discard they are moved into the
 // "damaged" subfolder and an error names them, where they are and why they could not be read.
 // Returns the number of documents opened.
