@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "platform/atomic_file.h"
+#include "platform/notifier.h"
 #include "score/markup_tree.h"
 #include "score/sheet_document.h"
 
@@ -138,11 +139,16 @@ bool importSheetFile(const std::string& path, SheetDocument& sheet, std::string&
         error = "cannot import \"" + path + "\": " + res.error;
         return false;
     }
-    for (const auto& w : res.warnings)
-        std::cerr << "tonvela-cli: warning: " << w << '\n';
+    printWarnings(res.warnings);
     sheet.caption = captionOf(path);
     sheet.path.clear();
     return true;
+}
+
+void printWarnings(const std::vector<std::string>& warnings)
+{
+    for (const auto& w : warnings)
+        std::cerr << "tonvela-cli: warning: " << boundedMessage(w) << '\n';
 }
 
 std::string captionOf(const std::string& path)

@@ -121,6 +121,10 @@ struct DocumentRendererRegistration {
     explicit DocumentRendererRegistration(DocumentRenderer r) { documentRenderers().push_back(std::move(r)); }
 };
 
+// Prints the warnings of a file that was read to standard error, each as a message box would
+// show it (at most 40 lines of at most 200 characters).
+void printWarnings(const std::vector<std::string>& warnings);
+
 // Reads a file of at most `maxBytes` and imports it into `sheet` (untitled, captioned with the
 // file's name); the import's warnings go to standard error. False with `error` set when the
 // file cannot be read or the import refuses it.

@@ -22,8 +22,7 @@ bool loadSheetFile(const std::string& path, SheetDocument& sheet, std::string& e
         error = res.error;
         return false;
     }
-    for (const auto& w : res.warnings)
-        std::cerr << "tonvela-cli: warning: " << w << '\n';
+    printWarnings(res.warnings);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pugi {
@@ -40,6 +41,18 @@ inline constexpr int64_t kMaxPartTicks = 120'000LL * kTicksPerQuarter;
 
 // What the sheet cannot hold, by kind, with how often the file had it. Reported in one warning.
 using LeftOut = std::map<std::string, int>;
+// The most kinds a warning names; the others are counted together as "other elements".
+inline constexpr std::size_t kMaxLeftOutKinds = 20;
+inline constexpr const char* kOtherLeftOut = "other elements";
+// The longest name a file gives that goes into a warning (an element's name, say).
+inline constexpr std::size_t kMaxLeftOutNameLength = 40;
+
+// Counts `count` of `what` as left out. A file may name any number of kinds of its own: beyond
+// kMaxLeftOutKinds they are counted together, so the warning never grows without bound. An
+// empty `what` counts nothing.
+void countLeftOut(LeftOut& leftOut, const std::string& what, int count = 1);
+// A name taken from the file, as a warning quotes it: UTF-8, cut to kMaxLeftOutNameLength.
+std::string nameFromFile(std::string_view name);
 
 // One <note> of the file.
 struct Event {

@@ -5,6 +5,7 @@
 
 #include "score/note.h"
 #include "score/time_signature.h"
+#include "score/utf8_text.h"
 #include "theory/pitch.h"
 
 #include <pugixml.hpp>
@@ -144,9 +145,10 @@ class PartReader {
     Staff& staff(int index);
     std::string where() const
     {
-        return "part \"" + (m_part.name.empty() ? m_part.id : m_part.name) + "\", measure " + m_measureName;
+        return "part \"" + nameFromFile(m_part.name.empty() ? m_part.id : m_part.name) + "\", measure " +
+               nameFromFile(m_measureName);
     }
-    void leftOut(const std::string& what, int count = 1) { m_score.leftOut[what] += count; }
+    void leftOut(const std::string& what, int count = 1) { countLeftOut(m_score.leftOut, what, count); }
 
     Part& m_part;
     Score& m_score;
@@ -194,7 +196,7 @@ std::string PartReader::readAttributes(const pugi::xml_node& a)
         if (name == "divisions") {
             long long d = 0;
             if (!integerOf(c, d) || d <= 0 || d > kMaxDivisions)
-                return "the <divisions> of " + where() + " is \"" + trimmed(c.child_value()) +
+                return "the <divisions> of " + where() + " is \"" + nameFromFile(trimmed(c.child_value())) +
                        "\", not a usable number of divisions of a quarter note";
             m_divisions = d;
         } else if (name == "key") {
@@ -278,7 +280,7 @@ void PartReader::readNotations(const pugi::xml_node& notations)
             for (pugi::xml_node t : c.children()) {
                 const std::string tn = t.name();
                 if (tn != "string" && tn != "fret")
-                    leftOut("technical marks (" + tn + ")");
+                    leftOut("technical marks (" + nameFromFile(tn) + ")");
             }
             continue;
         }
@@ -286,7 +288,7 @@ void PartReader::readNotations(const pugi::xml_node& notations)
             leftOut(std::string(c.attribute("type").as_string()) == "start" ? "slurs" : "");
         else if (name == "articulations" || name == "ornaments")
             for (pugi::xml_node t : c.children())
-                leftOut(name + " (" + t.name() + ")");
+                leftOut(name + " (" + nameFromFile(t.name()) + ")");
         else if (name == "fermata")
             leftOut("fermatas");
         else if (name == "dynamics")
@@ -296,7 +298,7 @@ void PartReader::readNotations(const pugi::xml_node& notations)
         else if (name == "glissando" || name == "slide")
             leftOut(std::string(c.attribute("type").as_string()) == "start" ? "glissandos and slides" : "");
         else
-            leftOut(name);
+            leftOut(nameFromFile(name));
     }
 }
 
@@ -321,8 +323,8 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
     long long duration = 0;
     if (n.child("duration")) {
         if (!integerOf(n.child("duration"), duration) || duration < 0)
-            return "a note of " + where() + " has the duration \"" + trimmed(n.child_value("duration")) +
-                   "\", which is not a length";
+            return "a note of " + where() + " has the duration \"" +
+                   nameFromFile(trimmed(n.child_value("duration"))) + "\", which is not a length";
         if (duration > 0 && m_divisions == 0)
             return "the file gives no <divisions> before the first note of " + where() +
                    ", so no note lengths can be read from it";
@@ -348,8 +350,8 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
         long long octave = 0;
         const int stepIndex = step.size() == 1 ? indexOfStep(step[0]) : -1;
         if (stepIndex < 0 || !integerOf(p.child("octave"), octave) || octave < 0 || octave > 9)
-            return "a note of " + where() + " has no readable pitch (step \"" + step + "\", octave \"" +
-                   trimmed(p.child_value("octave")) + "\")";
+            return "a note of " + where() + " has no readable pitch (step \"" + nameFromFile(step) +
+                   "\", octave \"" + nameFromFile(trimmed(p.child_value("octave"))) + "\")";
         const double alter = std::clamp(numberOf(p.child("alter"), 0), -3.0, 3.0);
         if (alter != std::round(alter))
             leftOut("microtones (played at the nearest semitone)");
@@ -365,7 +367,7 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
         else if (acc == "natural")
             e.marks = kFlagNatural;
         else if (!acc.empty())
-            leftOut("accidentals the sheet does not have (" + acc + ")");
+            leftOut("accidentals the sheet does not have (" + nameFromFile(acc) + ")");
     } else if (pugi::xml_node u = n.child("unpitched")) {
         e.unpitched = true;
         const std::string step = trimmed(u.child_value("display-step"));
@@ -428,6 +430,8 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
         const std::string syllabic = trimmed(l.child_value("syllabic"));
         if ((syllabic == "begin" || syllabic == "middle") && !text.empty() && text.back() != '-')
             text += '-';
+        // pugixml hands the bytes of a UTF-8 file over unchecked.
+        text = validUtf8(text);
         if (text.size() > kMaxLyricLength)
             leftOut("lyrics longer than " + std::to_string(kMaxLyricLength) + " characters (cut)");
         e.lyric = text;
@@ -465,7 +469,7 @@ void PartReader::readDirection(const pugi::xml_node& d)
                 leftOut("segno and coda signs");
             } else if (name != "other-direction" || !trimmed(c.child_value()).empty()) {
                 if (name != "bracket" && name != "dashes")
-                    leftOut(name);
+                    leftOut(nameFromFile(name));
             }
         }
     }
@@ -600,7 +604,7 @@ void readPartList(const pugi::xml_node& root, std::vector<Part>& parts)
     for (pugi::xml_node sp : root.child("part-list").children("score-part")) {
         Part p;
         p.id = sp.attribute("id").as_string();
-        p.name = trimmed(sp.child_value("part-name"));
+        p.name = validUtf8(trimmed(sp.child_value("part-name")));
         bool programSeen = false;
         for (pugi::xml_node mi : sp.children("midi-instrument")) {
             if (mi.child("midi-channel").text().as_int(0) == 10)
@@ -663,6 +667,26 @@ std::string readParts(const pugi::xml_node& root, Score& score)
     }
     score.leftOut.erase("");
     return {};
+}
+
+void countLeftOut(LeftOut& leftOut, const std::string& what, int count)
+{
+    if (what.empty())
+        return;
+    const std::size_t named = leftOut.size() - leftOut.count(kOtherLeftOut);
+    if (leftOut.count(what) == 0 && what != kOtherLeftOut && named >= kMaxLeftOutKinds - 1)
+        leftOut[kOtherLeftOut] += count;
+    else
+        leftOut[what] += count;
+}
+
+std::string nameFromFile(std::string_view name)
+{
+    const std::string valid = validUtf8(name.substr(0, 4 * kMaxLeftOutNameLength));
+    std::string cut = cutUtf8(valid, kMaxLeftOutNameLength);
+    if (cut.size() < valid.size())
+        cut += "...";
+    return cut;
 }
 
 } // namespace tonvela::musicxml

@@ -92,7 +92,7 @@ class StaffWriter {
     void addBarLine(const Measure& measure, int64_t sheetMeasure, int64_t cursor);
     void writeNotes();
     void writeRepeats(const std::vector<int>& firstItem);
-    void left(const std::string& what, int count = 1) { m_leftOut[what] += count; }
+    void left(const std::string& what, int count = 1) { countLeftOut(m_leftOut, what, count); }
 
     const Part& m_part;
     int m_staffIndex;

@@ -8,6 +8,7 @@
 #include "score/sheet_document.h"
 #include "score/sheet_import.h"
 #include "score/track.h"
+#include "score/utf8_text.h"
 
 #include <algorithm>
 #include <array>
@@ -225,7 +226,10 @@ void TrackParser::parse(const uint8_t* data, std::size_t size)
                 if (type == 0x2F)
                     break; // end of track
                 if (type == 0x03) {
-                    std::string name(text.substr(0, kTrackNameCapacity));
+                    // A MIDI file names no encoding of its texts: what is not UTF-8 is
+                    // replaced, so the sheet only ever holds UTF-8.
+                    std::string name =
+                        cutUtf8(validUtf8(text.substr(0, 4 * kTrackNameCapacity)), kTrackNameCapacity);
                     for (char& ch : name)
                         if (static_cast<unsigned char>(ch) < 0x20)
                             ch = ' ';

@@ -1,6 +1,7 @@
 #include "score/note.h"
 
 #include "score/markup_text.h"
+#include "score/utf8_text.h"
 #include "theory/pitch.h"
 
 #include <algorithm>
@@ -366,13 +367,13 @@ void Note::layoutMarks()
 void NoteContent::setLabel(const std::string& text)
 {
     std::memset(label, 0, sizeof label);
-    const std::size_t n = std::min(text.size(), kLabelCapacity - 1);
-    std::memcpy(label, text.data(), n);
+    const std::string cut = cutUtf8(text, kLabelCapacity - 1);
+    std::memcpy(label, cut.data(), cut.size());
 }
 
 void NoteContent::setLyric(const std::string& text)
 {
-    texts.setLyric(text.substr(0, kMaxLyricLength));
+    texts.setLyric(cutUtf8(text, kMaxLyricLength));
 }
 
 bool Note::hitHead(const Rect& r) const

@@ -2,6 +2,7 @@
 
 #include "score/markup_text.h"
 #include "score/markup_tree.h"
+#include "score/utf8_text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -131,7 +132,7 @@ void read(const TextAttribute& a, NoteContent& note, const MarkupElement& e)
     const std::string text = unescapeMarkupText(*value);
     switch (a.kind) {
     case TextKind::Label:
-        note.setLabel(text);
+        note.setLabel(utf8FromEightBitText(text, kLabelCapacity - 1));
         break;
     case TextKind::Filename:
         note.setFilename(text);
@@ -141,7 +142,7 @@ void read(const TextAttribute& a, NoteContent& note, const MarkupElement& e)
         if (text.empty())
             note.setLyric(" ");
         else if (text.size() <= kMaxLyricLength)
-            note.setLyric(text);
+            note.setLyric(utf8FromEightBitText(text, kMaxLyricLength));
         break;
     }
 }

@@ -193,7 +193,8 @@ int runApplication(int argc, char** argv)
     MainWindow window(services);
     notifier.setParent(&window);
 
-    OpenRequestServer server([&window](const std::string& path) { window.openRequested(path); });
+    OpenRequestServer server(
+        [&window](const std::vector<std::string>& paths) { window.openRequested(paths); });
     if (line.screenshot.isEmpty())
         server.listen();
 
@@ -218,6 +219,7 @@ int runApplication(int argc, char** argv)
         [&window] { return window.documents(); }, autosaveInterval(*settings));
     autosave.onFailure = [&notifier](const std::string& message) { notifier.warning(message, "Warning"); };
     followDocuments(window, autosave);
+    autosave.prepareFolder();
 
     window.showAtSavedPlacement();
     // Documents kept from an instance that ended without closing them come first, so a file
@@ -229,9 +231,13 @@ int runApplication(int argc, char** argv)
         if (recovered == 0)
             window.newSheet();
     } else {
+        std::vector<std::string> files;
         for (const QString& file : line.files)
-            window.openFile(file.toStdString());
+            files.push_back(file.toStdString());
+        window.openFiles(files);
     }
+    // Writes that a crash cut short left temporary files; those of writers that are gone go.
+    removeLeftoverWrites(window, autosave);
     return app.exec();
 }
 

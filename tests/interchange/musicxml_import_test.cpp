@@ -1,5 +1,8 @@
+#include "interchange/musicxml_export.h"
 #include "interchange/musicxml_import.h"
+#include "interchange/musicxml_import_model.h"
 #include "interchange/mxl_container_read.h"
+#include "left_out_names_score.h"
 #include "platform/atomic_file.h"
 #include "playback/midi_file_writer.h"
 #include "score/sheet_document.h"
@@ -430,6 +433,56 @@ TEST(MusicXmlImportRhythm, TempoTimeSignatureBarLinesAndChangesTheSheetCannotHol
     EXPECT_TRUE(contains(w, "key signature changes (1)")) << w;
     EXPECT_TRUE(contains(w, "tempo changes (1)")) << w;
     EXPECT_TRUE(contains(w, "dynamics (1)")) << w;
+}
+
+TEST(MusicXmlImportTexts, LyricsAndNamesAreUtf8CutOnACharacterBoundaryAndExportWellFormed)
+{
+    const std::string e = "\xC3\xA9";
+    const std::string m =
+        attributes(kTreble) +
+        note("C", 4, 4, "quarter", "<lyric><text>" + std::string(126, 'a') + e + "bc</text></lyric>") +
+        note("D", 4, 4, "quarter", "<lyric><text>Caf\xE9</text></lyric>") + rest(8, "half");
+    const auto i =
+        import(scoreXml({{std::string(62, 'p') + e + "x", measure(1, m)}, {"Pi\xE9no", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(t.noteAt(0).lyrictext().value_or(""), std::string(126, 'a'));
+    EXPECT_EQ(t.noteAt(1).lyrictext().value_or(""), "Caf\xEF\xBF\xBD");
+    EXPECT_EQ(t.name, std::string(62, 'p'));
+    EXPECT_EQ(i.sheet->trackAt(1)->name, "Pi\xEF\xBF\xBDno");
+    EXPECT_TRUE(contains(allWarnings(i.result), "lyrics longer than 127 characters (cut)"))
+        << allWarnings(i.result);
+
+    // The export of the imported sheet is well-formed UTF-8 to another reader.
+    std::string xml;
+    std::string error;
+    ASSERT_TRUE(musicXmlText(*i.sheet, "Texts", xml, error)) << error;
+    if (std::system("xmllint --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "xmllint is missing";
+    const std::string path = (std::filesystem::temp_directory_path() / "tonvela-texts.musicxml").string();
+    ASSERT_TRUE(writeFileAtomically(path, xml));
+    EXPECT_EQ(std::system(("xmllint --noout --nonet '" + path + "'").c_str()), 0);
+    std::filesystem::remove(path);
+}
+
+TEST(MusicXmlImportTexts, TenThousandDistinctLeftOutNamesMakeOneShortWarningWithCountsByKind)
+{
+    const auto i = import(testing::scoreWithDistinctLeftOutNames(10000, 2000));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    int notes = 0;
+    const Track& t = *i.sheet->trackAt(0);
+    for (int n = 0; n < t.count; ++n)
+        notes += isDurationType(t.noteAt(n).type) ? 1 : 0;
+    EXPECT_EQ(notes, 10000) << "every note is kept";
+    ASSERT_EQ(i.result.warnings.size(), 1u);
+    const std::string& w = i.result.warnings[0];
+    EXPECT_LT(w.size(), 4000u) << "the names of the file do not make the warning grow";
+    EXPECT_EQ(w.find(std::string(100, 'x')), std::string::npos) << "names from the file are cut";
+    // The kinds beyond the first ones are counted together, so every note is still counted.
+    const auto other = w.find("other elements (");
+    ASSERT_NE(other, std::string::npos) << w.substr(0, 400);
+    const int rest = std::atoi(w.c_str() + other + std::string("other elements (").size());
+    EXPECT_EQ(rest, 10000 - static_cast<int>(musicxml::kMaxLeftOutKinds) + 1) << w.substr(0, 400);
 }
 
 TEST(MusicXmlImportRhythm, APickupMeasureEndsWithABarSoTheLaterMeasuresBeginWhereTheFilesDo)

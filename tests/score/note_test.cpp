@@ -216,6 +216,42 @@ TEST(NoteTest, LabelsAreCutToFifteenCharacters)
     EXPECT_EQ(r.labelText(), "0123456789abcde");
 }
 
+TEST(NoteTest, ALyricOrALabelIsCutOnACharacterBoundary)
+{
+    const std::string e = "\xC3\xA9";            // "é", two bytes
+    const std::string clef = "\xF0\x9D\x84\x9E"; // the G clef sign, four bytes
+    Note n;
+    n.setLyric(std::string(126, 'a') + e + "b"); // "é" would take bytes 127 and 128
+    EXPECT_EQ(n.lyrictext(), std::string(126, 'a'));
+    n.setLyric(std::string(125, 'a') + e + "b"); // "é" ends at byte 127
+    EXPECT_EQ(n.lyrictext(), std::string(125, 'a') + e);
+    n.setLyric(std::string(125, 'a') + clef);
+    EXPECT_EQ(n.lyrictext(), std::string(125, 'a'));
+    n.setLabel("abcdefghijklmn" + e);
+    EXPECT_EQ(n.labelText(), "abcdefghijklmn");
+    n.setLabel("abcdefghijklm" + e);
+    EXPECT_EQ(n.labelText(), "abcdefghijklm" + e);
+}
+
+TEST(NoteTest, TextsReadFromASheetAreUtf8WithEightBitTextReadAsLatinOne)
+{
+    const auto lyricOf = [](const std::string& bytes) {
+        return readBack("<note\r\nlyrictext=\"" + bytes + "\">\r\n</note>\r\n")
+            .lyrictext()
+            .value_or("(none)");
+    };
+    EXPECT_EQ(lyricOf("Gr\xC3\xBC\xC3\x9F"), "Gr\xC3\xBC\xC3\x9F") << "UTF-8 stays as it is";
+    EXPECT_EQ(lyricOf("Sch\xF6n"), "Sch\xC3\xB6n") << "a sheet of an older system: Latin-1";
+    EXPECT_EQ(lyricOf("caf\xE9"), "caf\xC3\xA9");
+    // A character an earlier release cut in half at the lyric's limit of 127 bytes.
+    EXPECT_EQ(lyricOf(std::string(123, 'a') + "caf\xC3"), std::string(123, 'a') + "caf");
+    EXPECT_EQ(lyricOf(std::string(122, 'a') + "caf\xE2\x82"), std::string(122, 'a') + "caf");
+    EXPECT_EQ(lyricOf(std::string(125, 'a') + "\xE9" + "b"), std::string(125, 'a') + "\xC3\xA9")
+        << "grown past the limit, it is cut again on a character boundary";
+    const Note label = readBack("<note\r\nlabel=\"\xE9t\xE9\" >\r\n</note>\r\n");
+    EXPECT_EQ(label.labelText(), "\xC3\xA9t\xC3\xA9");
+}
+
 TEST(NoteTest, CopyCarriesContentButNotBankVelocityOrTimeSignature)
 {
     Note src;

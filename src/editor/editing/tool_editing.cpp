@@ -5,6 +5,7 @@
 #include "platform/sheet_lock.h"
 #include "score/note_pitch.h"
 #include "score/sounding_pitch.h"
+#include "score/utf8_text.h"
 
 #include <string_view>
 
@@ -298,17 +299,6 @@ std::pair<int, int> lyricTarget(SheetEditor& editor)
     return {-1, -1};
 }
 
-// At most `limit` bytes of `text`, never ending inside a UTF-8 sequence.
-std::string cutText(const std::string& text, std::size_t limit)
-{
-    if (text.size() <= limit)
-        return text;
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end);
-}
-
 } // namespace
 
 bool isToolCommand(int id)
@@ -501,7 +491,7 @@ bool setLyric(SheetEditor& editor, const std::string& text)
     if (t < 0)
         return false;
     Note& note = editor.sheet().trackAt(t)->noteAt(i);
-    const std::string lyric = cutText(text, kMaxLyricLength);
+    const std::string lyric = cutUtf8(text, kMaxLyricLength);
     const auto& now = note.lyrictext();
     if (lyric.empty() ? !now.has_value() : now == lyric)
         return false;

@@ -225,13 +225,24 @@ bool MainWindow::openFile(const std::string& path)
     return m_documentCommands->openFile(path);
 }
 
+void MainWindow::openFiles(const std::vector<std::string>& paths)
+{
+    m_documentCommands->openFiles(paths);
+}
+
 void MainWindow::openRequested(const std::string& path)
 {
-    openFile(path);
+    openRequested(std::vector<std::string>{path});
+}
+
+void MainWindow::openRequested(const std::vector<std::string>& paths)
+{
+    // In front first, so the one box that says what failed shows over the window.
     if (isMinimized())
         showNormal();
     raise();
     activateWindow();
+    openFiles(paths);
 }
 
 // ---- closing -------------------------------------------------------------------------------

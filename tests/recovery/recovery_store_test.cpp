@@ -1,15 +1,13 @@
-#include "ended_process.h"
-#include "platform/recovery_store.h"
-#include "platform/serial_worker.h"
+#include "platform/ended_process.h"
+#include "recovery/recovery_store.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace tonvela;
@@ -59,6 +57,25 @@ TEST(RecoveryFileText, RoundTripsEveryFieldAndTheDocumentByteForByte)
     EXPECT_EQ(doc, document);
 }
 
+TEST(RecoveryFileText, KeepsTheRecordOfTheOriginalFileAndReadsFilesWithoutOne)
+{
+    RecoveryEntry e = entryOf({4242, 987654321ull, "boot-1"});
+    e.original = {true, 4980, 1765274000123456789ll, "fnv1a64:0123456789abcdef"};
+    RecoveryEntry back;
+    std::string doc;
+    std::string error;
+    ASSERT_TRUE(parseRecoveryFile(recoveryFileText(e, "<staffdoc>"), back, doc, error)) << error;
+    EXPECT_EQ(back.original, e.original);
+    // A file of an earlier release has no record: it still reads, with the original unknown.
+    ASSERT_TRUE(parseRecoveryFile(recoveryFileText(entryOf({1, 2, "b"}), "<staffdoc>"), back, doc, error));
+    EXPECT_FALSE(back.original.known);
+    // A record whose size is no number is damage, as any other header line.
+    std::string bad = recoveryFileText(e, "<staffdoc>");
+    bad.replace(bad.find("original-size=4980"), 18, "original-size=big");
+    EXPECT_FALSE(parseRecoveryFile(bad, back, doc, error));
+    EXPECT_NE(error.find("original-size"), std::string::npos) << error;
+}
+
 TEST(RecoveryFileText, DamagedTextsAreRefusedWithAReason)
 {
     const std::string good = recoveryFileText(entryOf({7, 1, "b"}), "<staffdoc\r\n>\r\n</staffdoc>\r\n");
@@ -85,24 +102,6 @@ TEST(RecoveryFileText, DamagedTextsAreRefusedWithAReason)
     EXPECT_NE(error.find("movie"), std::string::npos) << error;
 }
 
-TEST(ProcessIdentityTest, TellsARunningProcessFromAnEndedOrReusedOne)
-{
-    const ProcessIdentity self = currentProcess();
-    EXPECT_EQ(self.pid, static_cast<long>(::getpid()));
-    EXPECT_GT(self.startTicks, 0u);
-    EXPECT_TRUE(processRunning(self));
-    EXPECT_FALSE(processRunning(endedProcess()));
-    // The same id, started at another moment: a reused id, not the writer.
-    ProcessIdentity reused = self;
-    reused.startTicks += 1;
-    EXPECT_FALSE(processRunning(reused));
-    // The writer ran in an earlier boot.
-    ProcessIdentity earlierBoot = self;
-    earlierBoot.bootId = "another-boot";
-    EXPECT_FALSE(processRunning(earlierBoot));
-    EXPECT_FALSE(processRunning(ProcessIdentity{}));
-}
-
 TEST_F(RecoveryStoreTest, WritingCreatesAPrivateFolderAndReplacesTheFileWhole)
 {
     const std::string file = newRecoveryFileName(folder);
@@ -122,6 +121,110 @@ TEST_F(RecoveryStoreTest, WritingCreatesAPrivateFolderAndReplacesTheFileWhole)
     ASSERT_TRUE(removeRecoveryFile(file));
     EXPECT_FALSE(fs::exists(file));
     EXPECT_TRUE(removeRecoveryFile(file)) << "a file already gone is no failure";
+}
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+TEST_F(RecoveryStoreTest, RecoveryFilesAreTheUsersAloneWhateverTheUmaskAndWhoeverWroteThemBefore)
+{
+    const mode_t oldMask = ::umask(022);
+    const std::string file = folder + "/a.recovery";
+    ASSERT_TRUE(writeRecoveryFile(file, entryOf(endedProcess()), "doc"));
+    EXPECT_EQ(modeOf(file), 0600u);
+    // A file an earlier release left readable to others is made private when rewritten.
+    ::chmod(file.c_str(), 0644);
+    ASSERT_TRUE(writeRecoveryFile(file, entryOf(endedProcess()), "doc again"));
+    EXPECT_EQ(modeOf(file), 0600u);
+    // A claimed file is rewritten for its new owner, and stays private.
+    ::chmod(file.c_str(), 0644);
+    const std::vector<RecoveryFile> found = listRecoverableFiles(folder);
+    ASSERT_EQ(found.size(), 1u);
+    const std::string mine = newRecoveryFileName(folder);
+    ASSERT_TRUE(claimRecoveryFile(found[0], mine));
+    EXPECT_EQ(modeOf(mine), 0600u);
+    ::umask(oldMask);
+}
+
+TEST_F(RecoveryStoreTest, AFolderThatIsASymbolicLinkIsRefusedAndNeitherFollowedNorChanged)
+{
+    // GIVEN the recovery folder is a link to a folder open to others.
+    const fs::path target = dir / "shared";
+    fs::create_directories(target);
+    ::chmod(target.c_str(), 0755);
+    fs::create_directories(fs::path(folder).parent_path());
+    fs::create_symlink(target, folder);
+    std::ofstream(target / "planted.recovery")
+        << recoveryFileText(entryOf(endedProcess()), "<staffdoc\r\n>\r\n</staffdoc>\r\n");
+
+    // THEN nothing is written through it, its target keeps its mode, and nothing is offered.
+    const FileResult made = makePrivateFolder(folder);
+    EXPECT_FALSE(made);
+    EXPECT_NE(made.error.find("symbolic link"), std::string::npos) << made.error;
+    EXPECT_NE(made.error.find(folder), std::string::npos) << made.error;
+    const FileResult written = writeRecoveryFile(folder + "/a.recovery", entryOf(currentProcess()), "doc");
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.error, made.error);
+    EXPECT_FALSE(fs::exists(target / "a.recovery"));
+    EXPECT_EQ(modeOf(target.string()), 0755u);
+    EXPECT_TRUE(fs::is_symlink(folder));
+    EXPECT_TRUE(listRecoverableFiles(folder).empty());
+}
+
+TEST_F(RecoveryStoreTest, TellsWhetherTheOriginalFileIsAsTheDocumentLastSawIt)
+{
+    fs::create_directories(dir);
+    const std::string song = (dir / "song.shd").string();
+    std::ofstream(song) << "<staffdoc\r\n>\r\n</staffdoc>\r\n";
+    RecoveryEntry e = entryOf(endedProcess());
+    e.originalPath = song;
+    e.original = stampOfFile(song);
+    ASSERT_TRUE(e.original.known);
+    EXPECT_EQ(e.original.size, 27);
+    EXPECT_EQ(e.original.hash.rfind("fnv1a64:", 0), 0u);
+    EXPECT_EQ(e.original.hash.size(), 8u + 16u);
+    EXPECT_EQ(originalState(e), OriginalState::Unchanged);
+
+    // Written again with other content of the same size.
+    std::ofstream(song) << "<staffdoc\r\n>\r\n</STAFFDOC>\r\n";
+    fs::last_write_time(song, fs::last_write_time(song)); // same size, time as it is
+    EXPECT_EQ(originalState(e), OriginalState::Changed);
+    // The same content again, but written anew since.
+    std::ofstream(song) << "<staffdoc\r\n>\r\n</staffdoc>\r\n";
+    fs::last_write_time(song, fs::file_time_type::clock::now() + std::chrono::seconds(5));
+    EXPECT_EQ(originalState(e), OriginalState::Changed);
+    // Another file in its place: a link to someone's notes.
+    fs::remove(song);
+    std::ofstream((dir / "notes.txt").string()) << "notes";
+    fs::create_symlink(dir / "notes.txt", song);
+    EXPECT_EQ(originalState(e), OriginalState::Changed);
+    fs::remove(song);
+    EXPECT_EQ(originalState(e), OriginalState::Missing);
+
+    RecoveryEntry untitled = e;
+    untitled.originalPath.clear();
+    EXPECT_EQ(originalState(untitled), OriginalState::Untitled);
+    // A relative path names a file in whatever folder a start runs in.
+    RecoveryEntry relative = e;
+    relative.originalPath = "song.shd";
+    EXPECT_EQ(originalState(relative), OriginalState::Unknown);
+    // No record (an earlier release's file) while a file is there.
+    std::ofstream(song) << "x";
+    RecoveryEntry unrecorded = e;
+    unrecorded.original = {};
+    EXPECT_EQ(originalState(unrecorded), OriginalState::Unknown);
+    EXPECT_FALSE(stampOfFile((dir / "none").string()).known);
+    EXPECT_FALSE(stampOfFile(dir.string()).known);
+
+    // The listing says it for every file it offers.
+    ASSERT_TRUE(writeRecoveryFile(folder + "/a.recovery", e, "doc"));
+    const std::vector<RecoveryFile> found = listRecoverableFiles(folder);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].original, OriginalState::Changed);
+    EXPECT_FALSE(found[0].keepsItsPath());
 }
 
 TEST_F(RecoveryStoreTest, ListsFilesOfEndedInstancesAndDamagedOnesButNeverALiveInstancesFiles)
@@ -147,6 +250,16 @@ TEST_F(RecoveryStoreTest, ListsFilesOfEndedInstancesAndDamagedOnesButNeverALiveI
     EXPECT_EQ(found[1].document, "earlier");
     EXPECT_EQ(found[2].entry.owner, gone);
     EXPECT_TRUE(listRecoverableFiles(folder + "/none").empty());
+}
+
+TEST_F(RecoveryStoreTest, AFileOfAKilledInstanceThatIsStillAZombieIsOffered)
+{
+    test::ZombieProcess zombie;
+    ASSERT_TRUE(zombie.isZombie());
+    ASSERT_TRUE(writeRecoveryFile(folder + "/z.recovery", entryOf(zombie.identity), "kept"));
+    const std::vector<RecoveryFile> found = listRecoverableFiles(folder);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].document, "kept");
 }
 
 TEST_F(RecoveryStoreTest, AClaimTakesTheFileOnceAndMakesThisProcessItsOwner)
@@ -199,35 +312,6 @@ TEST(RecoveryFolderPath, FollowsXdgStateHomeAndFallsBackToHome)
     EXPECT_EQ(recoveryFolderPath(), "/home/someone/.local/state/tonvela/recovery");
     oldState ? ::setenv("XDG_STATE_HOME", savedState.c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
     oldHome ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
-}
-
-TEST(SerialWorkerTest, RunsJobsInOrderOffTheCallersThreadAndFinishesThemBeforeItGoes)
-{
-    std::vector<int> order;
-    std::atomic<bool> otherThread{true};
-    const auto caller = std::this_thread::get_id();
-    {
-        SerialWorker worker;
-        for (int i = 0; i < 50; ++i)
-            worker.post([&, i] {
-                if (std::this_thread::get_id() == caller)
-                    otherThread = false;
-                if (i == 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                order.push_back(i);
-            });
-        worker.flush();
-        EXPECT_EQ(order.size(), 50u);
-        EXPECT_EQ(worker.pending(), 0);
-        worker.post([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            order.push_back(50);
-        });
-    } // the destructor runs the queued job
-    ASSERT_EQ(order.size(), 51u);
-    for (int i = 0; i <= 50; ++i)
-        EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
-    EXPECT_TRUE(otherThread);
 }
 
 } // namespace

@@ -1,15 +1,15 @@
-#include "platform/recovery_store.h"
+#include "recovery/recovery_store.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
-#include <fstream>
+#include <fcntl.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,39 +18,6 @@ namespace {
 
 constexpr std::string_view kMagic = "tonvela-recovery ";
 constexpr int kFormatVersion = 1;
-
-std::string firstLineOf(const std::string& file)
-{
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-// The start time of a process in clock ticks since boot (field 22 of /proc/<pid>/stat), or 0
-// when it cannot be read.
-unsigned long long startTicksOf(long pid)
-{
-    const std::string stat = firstLineOf("/proc/" + std::to_string(pid) + "/stat");
-    // The command name in parentheses may hold blanks; the fields after it are plain.
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    const char* p = stat.c_str() + close + 1;
-    // After ")" come field 3 (the state) onwards; the start time is the 20th of them.
-    for (int field = 3; field < 22 && *p; ++field) {
-        while (*p == ' ')
-            ++p;
-        while (*p && *p != ' ')
-            ++p;
-    }
-    return std::strtoull(p, nullptr, 10);
-}
-
-std::string currentBootId()
-{
-    return firstLineOf("/proc/sys/kernel/random/boot_id");
-}
 
 std::string escapeHeaderText(const std::string& text)
 {
@@ -125,24 +92,44 @@ bool endsWith(const std::string& s, std::string_view suffix)
 
 } // namespace
 
-ProcessIdentity currentProcess()
+FileStamp stampOfFile(const std::string& path)
 {
-    static const ProcessIdentity self{static_cast<long>(::getpid()), startTicksOf(::getpid()),
-                                      currentBootId()};
-    return self;
+    FileStamp stamp;
+    struct stat st {};
+    std::string content;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        !readWholeFile(path, content, kMaxRecoveryFileBytes))
+        return stamp;
+    // FNV-1a: stable across builds and machines, which a later start needs.
+    uint64_t h = 14695981039346656037ull;
+    for (const char c : content) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ull;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    stamp.known = true;
+    stamp.size = static_cast<int64_t>(content.size());
+    stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.hash = std::string("fnv1a64:") + hex;
+    return stamp;
 }
 
-bool processRunning(const ProcessIdentity& owner)
+OriginalState originalState(const RecoveryEntry& entry)
 {
-    if (owner.pid <= 0)
-        return false;
-    const std::string boot = currentBootId();
-    if (!owner.bootId.empty() && !boot.empty() && owner.bootId != boot)
-        return false;
-    if (::kill(static_cast<pid_t>(owner.pid), 0) != 0 && errno != EPERM)
-        return false;
-    const unsigned long long started = startTicksOf(owner.pid);
-    return owner.startTicks == 0 || started == 0 || started == owner.startTicks;
+    const std::string& path = entry.originalPath;
+    if (path.empty())
+        return OriginalState::Untitled;
+    // A relative path means whatever folder the next start happens to run in.
+    if (path[0] != '/')
+        return OriginalState::Unknown;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT)
+        return OriginalState::Missing;
+    if (!entry.original.known)
+        return OriginalState::Unknown;
+    const FileStamp now = stampOfFile(path);
+    return now == entry.original ? OriginalState::Unchanged : OriginalState::Changed;
 }
 
 std::string recoveryFolderPath()
@@ -173,8 +160,15 @@ FileResult makePrivateFolder(const std::string& path)
             break;
         pos = slash + 1;
     }
+    // A link is never followed: its target may be anyone's folder, open to others, and its
+    // mode is not ours to change.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        return FileResult::failure(
+            "The recovery folder \"" + path +
+            "\" is a symbolic link. Tonvela keeps no recovery copies in it; remove the "
+            "link to have them kept again.");
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return FileResult::failure("Could not create \"" + path + "\": not a folder");
     if ((st.st_mode & 0777) != 0700 && st.st_uid == ::getuid())
         ::chmod(path.c_str(), 0700);
@@ -194,6 +188,11 @@ std::string recoveryFileText(const RecoveryEntry& entry, std::string_view docume
     out += "\npid=" + std::to_string(entry.owner.pid);
     out += "\nstarted=" + std::to_string(entry.owner.startTicks);
     out += "\nboot=" + escapeHeaderText(entry.owner.bootId);
+    if (entry.original.known) {
+        out += "\noriginal-size=" + std::to_string(entry.original.size);
+        out += "\noriginal-modified=" + std::to_string(entry.original.modifiedNs);
+        out += "\noriginal-hash=" + escapeHeaderText(entry.original.hash);
+    }
     out += "\nlength=" + std::to_string(document.size());
     out += "\n\n";
     out += document;
@@ -241,6 +240,12 @@ bool parseRecoveryFile(std::string_view text, RecoveryEntry& entry, std::string&
             ok = readNumber(value, entry.owner.startTicks);
         else if (name == "boot")
             entry.owner.bootId = unescapeHeaderText(value);
+        else if (name == "original-size")
+            ok = readNumber(value, entry.original.size) && entry.original.size >= 0;
+        else if (name == "original-modified")
+            ok = readNumber(value, entry.original.modifiedNs);
+        else if (name == "original-hash")
+            entry.original.hash = unescapeHeaderText(value);
         else if (name == "length")
             ok = readNumber(value, length) && length >= 0;
         if (!ok) {
@@ -256,6 +261,7 @@ bool parseRecoveryFile(std::string_view text, RecoveryEntry& entry, std::string&
         error = "it holds a document of an unknown kind \"" + entry.kind + "\"";
         return false;
     }
+    entry.original.known = !entry.original.hash.empty();
     const std::size_t have = text.size() - pos;
     if (have != static_cast<std::size_t>(length)) {
         error = have < static_cast<std::size_t>(length) ? "it is cut off before its end"
@@ -269,9 +275,15 @@ bool parseRecoveryFile(std::string_view text, RecoveryEntry& entry, std::string&
 std::vector<RecoveryFile> listRecoverableFiles(const std::string& folder)
 {
     std::vector<RecoveryFile> found;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
+    // Only the folder itself, never where a link points (makePrivateFolder refuses it).
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
         return found;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return found;
+    }
     std::vector<std::string> names;
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
@@ -298,6 +310,8 @@ std::vector<RecoveryFile> listRecoverableFiles(const std::string& folder)
             continue;
         if (parseRecoveryFile(text, f.entry, f.document, f.damage) && processRunning(f.entry.owner))
             continue;
+        if (!f.damaged())
+            f.original = originalState(f.entry);
         found.push_back(std::move(f));
     }
     std::stable_sort(found.begin(), found.end(), [](const RecoveryFile& a, const RecoveryFile& b) {
@@ -321,7 +335,7 @@ FileResult writeRecoveryFile(const std::string& file, const RecoveryEntry& entry
         if (const FileResult made = makePrivateFolder(file.substr(0, slash)); !made)
             return made;
     }
-    return writeFileAtomically(file, recoveryFileText(entry, document));
+    return writeFileAtomically(file, recoveryFileText(entry, document), FileAccess::Private);
 }
 
 FileResult removeRecoveryFile(const std::string& file)
