@@ -570,9 +570,9 @@ void PartReader::resolveStaves()
         const int octave = c.sign == 'T'                                 ? 0
                            : treble && c.octaveChange == 0 && octaveDown ? -1
                                                                          : c.octaveChange;
-        if (const std::optional<StaffKind> kind = staffKindOfMusicXmlClef(sign, octave)) {
+        if (const std::optional<StaffKind> kind = staffKindOfMusicXmlClef(sign, c.line, octave)) {
             s.kind = *kind;
-        } else if (const std::optional<StaffKind> plain = staffKindOfMusicXmlClef(sign, 0)) {
+        } else if (const std::optional<StaffKind> plain = staffKindOfMusicXmlClef(sign, c.line, 0)) {
             s.kind = *plain;
             leftOut("octave clefs the sheet does not have");
         } else {

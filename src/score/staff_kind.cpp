@@ -2,14 +2,43 @@
 
 #include "score/track.h"
 
+#include <array>
+
 namespace tonvela {
+
+namespace {
+
+// The kind of every stored drawmode of a staff of notes, and the drum staff's kind, found once:
+// every note that sounds or is drawn asks for its track's kind.
+struct StoredKinds {
+    std::array<StaffKind, 256> byDrawmode{};
+    StaffKind drums = StaffKind::Percussion;
+};
+
+constexpr StoredKinds storedKinds()
+{
+    StoredKinds s;
+    s.byDrawmode.fill(StaffKind::GClef);
+    for (std::size_t i = kStaffKinds.size(); i-- > 0;) { // the first row of a value wins
+        const StaffKindInfo& k = kStaffKinds[i];
+        if (k.percussive)
+            s.drums = k.kind;
+        else
+            s.byDrawmode[k.drawmode] = k.kind;
+    }
+    return s;
+}
+
+constexpr StoredKinds kStored = storedKinds();
+
+} // namespace
 
 StaffKind staffKindOf(int drawmode, bool percussive)
 {
-    for (const StaffKindInfo& k : kStaffKinds)
-        if (k.percussive == percussive && (percussive || k.drawmode == drawmode))
-            return k.kind;
-    return StaffKind::GClef;
+    if (percussive)
+        return kStored.drums;
+    return drawmode >= 0 && drawmode < 256 ? kStored.byDrawmode[static_cast<std::size_t>(drawmode)]
+                                           : StaffKind::GClef;
 }
 
 StaffKind staffKindOf(const Track& track)
@@ -77,13 +106,19 @@ StaffKind staffKindForMidiImport(bool drums, bool mostlyLow)
     return StaffKind::GClef;
 }
 
-std::optional<StaffKind> staffKindOfMusicXmlClef(std::string_view sign, int octaveChange)
+std::optional<StaffKind> staffKindOfMusicXmlClef(std::string_view sign, int line, int octaveChange)
 {
     // The first row wins: the G clef before the fifth kind, which writes the same clef.
-    for (const StaffKindInfo& k : kStaffKinds)
-        if (!k.percussive && k.musicXml.sign == sign && k.musicXml.octaveChange == octaveChange)
+    std::optional<StaffKind> otherLine;
+    for (const StaffKindInfo& k : kStaffKinds) {
+        if (k.percussive || k.musicXml.sign != sign || k.musicXml.octaveChange != octaveChange)
+            continue;
+        if (k.musicXml.line == line)
             return k.kind;
-    return std::nullopt;
+        if (!otherLine)
+            otherLine = k.kind;
+    }
+    return otherLine;
 }
 
 } // namespace tonvela

@@ -270,8 +270,9 @@ int listEntryOfStaffKind(StaffKind kind);
 // middle C, any other part.
 StaffKind staffKindForMidiImport(bool drums, bool mostlyLow);
 
-// The staff of notes that a MusicXML clef of this sign and octave change is (drum clefs are
-// left to the caller); none when no kind writes that clef.
-std::optional<StaffKind> staffKindOfMusicXmlClef(std::string_view sign, int octaveChange);
+// The staff of notes that a MusicXML clef of this sign, line and octave change is (drum clefs
+// are left to the caller): the kind that writes that clef, else one that writes the sign and
+// octave change on another line; none when no kind writes the sign with that octave change.
+std::optional<StaffKind> staffKindOfMusicXmlClef(std::string_view sign, int line, int octaveChange);
 
 } // namespace tonvela

@@ -141,7 +141,7 @@ TEST(SoundingPitchTest, DrumsSoundTheirKeyWhateverTheKeySignature)
     Note snare = noteAt(-3);
     snare.midi = 38;
     EXPECT_EQ(soundingPitch(snare, t), 38);
-    setStaffKind(t, StaffKind::FClef);
+    t.drawmode = staffKindInfo(StaffKind::FClef).drawmode; // a drum track whose file names the F clef
     EXPECT_EQ(soundingPitch(snare, t), 38);
     // A black drum key comes from a MIDI file as the natural below with the sharp mark.
     Note hiHat;

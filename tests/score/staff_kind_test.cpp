@@ -150,13 +150,16 @@ TEST(StaffKindTest, AMusicXmlClefReadsBackAsTheStaffThatWritesIt)
         if (k.percussive)
             continue;
         const std::optional<StaffKind> back =
-            staffKindOfMusicXmlClef(k.musicXml.sign, k.musicXml.octaveChange);
+            staffKindOfMusicXmlClef(k.musicXml.sign, k.musicXml.line, k.musicXml.octaveChange);
         ASSERT_TRUE(back) << k.name;
         // The fifth kind writes the G clef's clef and reads back as the G clef.
         EXPECT_EQ(*back, k.kind == StaffKind::FifthKind ? StaffKind::GClef : k.kind) << k.name;
     }
-    EXPECT_FALSE(staffKindOfMusicXmlClef("C", 0)) << "no staff of the sheet has a C clef";
-    EXPECT_FALSE(staffKindOfMusicXmlClef("G", 1));
+    // A clef on another line reads as the staff of its sign: the French violin clef as treble.
+    EXPECT_EQ(staffKindOfMusicXmlClef("G", 1, 0), StaffKind::G2Clef);
+    EXPECT_EQ(staffKindOfMusicXmlClef("F", 3, 0), StaffKind::FClef);
+    EXPECT_FALSE(staffKindOfMusicXmlClef("C", 3, 0)) << "no staff of the sheet has a C clef";
+    EXPECT_FALSE(staffKindOfMusicXmlClef("G", 2, 1));
 }
 
 TEST(StaffKindTest, TheTablatureHasTheSixStringsOfAGuitar)
@@ -168,10 +171,8 @@ TEST(StaffKindTest, TheTablatureHasTheSixStringsOfAGuitar)
     EXPECT_EQ(tab.lines, 6);
     for (std::size_t s = 0; s < 6; ++s)
         EXPECT_EQ(tab.openStrings[s], keyOfDiatonic(diatonic[s])) << s;
-    for (const StaffKindInfo& k : kStaffKinds) {
-        if (!k.isTablature())
-            EXPECT_EQ(k.lines, 5) << k.name;
-    }
+    for (const StaffKindInfo& k : kStaffKinds)
+        EXPECT_EQ(k.lines, k.isTablature() ? 6 : 5) << k.name;
 }
 
 TEST(StaffKindTest, TheTrackTypeListOffersItsFiveEntriesInOrder)
