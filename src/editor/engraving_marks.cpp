@@ -4,6 +4,7 @@
 
 #include "editor/engraving_marks.h"
 
+#include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "score/note.h"
@@ -49,6 +50,19 @@ int roomBeforeBar(const Note& n)
     if (n.dwFlag & kFlagDot)
         reach = 20;
     return reach + 3;
+}
+
+ClefPlacement clefPlacement(ClefSign sign)
+{
+    // By ClefSign: the G clef curls round the second line, the F clef's dots sit either side of
+    // the fourth, the drum clef's two bars stand on the middle three lines.
+    static constexpr ClefPlacement kPlacements[] = {
+        {kGlyphGClef, kClefLeft, -10},
+        {kGlyphFClef, kFClefLeft, 0},
+        {kGlyphPercussionClef, kStaffLeft + 9, 11},
+        {0, 0, 0},
+    };
+    return kPlacements[static_cast<std::size_t>(sign)];
 }
 
 int keySignatureLeft()

@@ -89,7 +89,7 @@ bool hoverBarLine(SheetViewState& view, int track, int px, int py)
 {
     clearBarHover(view, track);
     const Track* t = view.sheet().trackAt(track);
-    if (!t || t->drawmode == kDrawTablature)
+    if (!t || staffOf(*t).isTablature())
         return false;
     std::vector<MeasureRecord>& records = view.measures(track);
     const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);

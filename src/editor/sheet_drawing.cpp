@@ -1,11 +1,13 @@
 #include "editor/sheet_drawing.h"
 
 #include "editor/engraving_lines.h"
+#include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "score/note.h"
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
+#include "score/staff_kind.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -131,7 +133,7 @@ void SheetDrawing::drawSheet()
             row.sheet = &sheet;
             row.track = &t;
             int& p = progress[static_cast<std::size_t>(j)];
-            if (t.drawmode == kDrawTablature)
+            if (staffOf(t).isTablature())
                 drawTablatureRow(row, t, p, counts[static_cast<std::size_t>(j)]);
             else
                 drawStaffRow(row, t, p, counts[static_cast<std::size_t>(j)]);
@@ -187,7 +189,7 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
             const int xEnd = sc(m_view.layoutWidth - 70 + kStaffLeft - 1);
             m_canvas.drawLine(xEnd, sc(top), xEnd, sc(top + 4 * d));
         }
-        if (!m_printing && !t.percussive)
+        if (!m_printing && staffOf(t).ledgerLines)
             drawHoverGuides(row);
     }
 
@@ -460,7 +462,7 @@ void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note, bool hove
         pen(m_tools.red);
         m_canvas.drawLine(sc(note.layout.x), sc(note.layout.y - 10), sc(note.layout.x + 10),
                           sc(note.layout.y - 10));
-    } else if (!note.isRest() && !t.percussive) {
+    } else if (!note.isRest() && staffOf(t).ledgerLines) {
         drawNoteLedgers(row, note);
     }
     drawLyric(row, note);
@@ -528,7 +530,7 @@ void SheetDrawing::drawGlyphPass(int lastRow)
         ++lastReaching;
     for (int j = 0; j < m_trackCount; ++j) {
         Track& t = *sheet.trackAt(j);
-        if (t.drawmode == kDrawTablature)
+        if (staffOf(t).isTablature())
             continue;
         const int n = std::min(m_view.laidOutCount(j), t.count);
         int start = 0;
@@ -569,7 +571,7 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             break;
         const int j = r % m_trackCount;
         Track* t = sheet.trackAt(j);
-        if (!t || t->drawmode == kDrawTablature || staffRight(row) < 0)
+        if (!t || staffOf(*t).isTablature() || staffRight(row) < 0)
             continue;
         drawKeySignature(row);
         const TimeSignatureGlyphs ts = timeSignatureGlyphs(row.timeSig);
@@ -582,15 +584,12 @@ void SheetDrawing::drawGlyphPass(int lastRow)
                                      : j == sheet.selectedTrack ? GlyphColor::Selected
                                      : j == m_view.hoveredTrack ? GlyphColor::Highlighted
                                                                 : GlyphColor::Normal;
-        if (t->percussive)
-            m_canvas.drawGlyph(kGlyphPercussionClef, sc(kStaffLeft + 9), sc(row.top + 11), z, clefColor);
-        else if (t->drawmode == kDrawFClef)
-            m_canvas.drawGlyph(kGlyphFClef, sc(kFClefLeft), sc(row.top), z, clefColor);
-        else
-            m_canvas.drawGlyph(kGlyphGClef, sc(kClefLeft), sc(row.top - 10), z, clefColor);
+        const StaffKindInfo& staff = staffOf(*t);
+        const ClefPlacement clef = clefPlacement(staff.clef);
+        m_canvas.drawGlyph(clef.glyph, sc(clef.x), sc(row.top + clef.dy), z, clefColor);
         // The G clef staff sounds an octave below what it shows, as guitar music is written;
         // the small 8 under the clef says so. The G(2) clef sounds as written.
-        if (!t->percussive && t->drawmode != kDrawFClef && t->drawmode != kDrawG2Clef)
+        if (staff.octaveMark)
             m_canvas.drawGlyph(kGlyphClefOctave, sc(kStaffLeft + kClefOctaveX), sc(row.top + kClefOctaveY), z,
                                clefColor);
     }

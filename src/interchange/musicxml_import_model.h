@@ -4,6 +4,7 @@
 // private to the reader (musicxml_import*.cpp).
 
 #include "score/note.h"
+#include "score/staff_kind.h"
 
 #include <cstdint>
 #include <map>
@@ -89,10 +90,10 @@ struct Measure {
 };
 
 struct Staff {
-    int drawmode = 0;          // sheet staff kind of its first clef
-    bool percussive = false;   // a percussion clef, only unpitched notes, or the drum channel
-    bool octaveTreble = false; // treble transposed an octave down, by the clef or the part
-    std::string firstVoice;    // the voice of its first note
+    StaffKind kind = StaffKind::GClef; // sheet staff kind of its first clef
+    bool percussive = false;           // a percussion clef, only unpitched notes, or the drum channel
+    bool octaveTreble = false;         // treble transposed an octave down, by the clef or the part
+    std::string firstVoice;            // the voice of its first note
 };
 
 struct Part {

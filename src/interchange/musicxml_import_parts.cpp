@@ -4,6 +4,7 @@
 #include "interchange/musicxml_import_model.h"
 
 #include "score/note.h"
+#include "score/staff_kind.h"
 #include "score/time_signature.h"
 #include "score/utf8_text.h"
 #include "theory/pitch.h"
@@ -565,17 +566,19 @@ void PartReader::resolveStaves()
         Staff& s = m_part.staves[i];
         const ClefInfo& c = m_clefs[i];
         s.percussive = c.sign == 'P' || (unpitched[i] > 0 && pitched[i] == 0) || m_part.drumChannel;
-        if (c.sign == 'T') {
-            s.drawmode = kDrawTablature;
-        } else if (c.sign == 'F') {
-            s.drawmode = kDrawFClef;
-            if (c.octaveChange != 0)
-                leftOut("octave clefs the sheet does not have");
-        } else if (c.sign == 'G' || !c.seen || c.sign == 'P') {
-            s.octaveTreble = c.octaveChange == -1 || (c.octaveChange == 0 && octaveDown);
-            s.drawmode = s.octaveTreble ? kDrawGClef : kDrawG2Clef;
-            if (c.octaveChange != 0 && c.octaveChange != -1)
-                leftOut("octave clefs the sheet does not have");
+        // A drum clef, or none, counts as the treble clef for the staff the notes would take.
+        const bool treble = c.sign == 'G' || !c.seen || c.sign == 'P';
+        const std::string sign = treble ? "G" : c.sign == 'T' ? "TAB" : std::string(1, c.sign);
+        // A part written an octave above its sound under a plain treble clef reads as the
+        // octave treble clef; the frets of a tablature know no octave.
+        const int octave = c.sign == 'T'                                 ? 0
+                           : treble && c.octaveChange == 0 && octaveDown ? -1
+                                                                         : c.octaveChange;
+        if (const std::optional<StaffKind> kind = staffKindOfMusicXmlClef(sign, c.line, octave)) {
+            s.kind = *kind;
+        } else if (const std::optional<StaffKind> plain = staffKindOfMusicXmlClef(sign, c.line, 0)) {
+            s.kind = *plain;
+            leftOut("octave clefs the sheet does not have");
         } else {
             // A C clef (or an unknown one): the staff of the two that suits the part's notes.
             int low = 0, all = 0;
@@ -584,9 +587,10 @@ void PartReader::resolveStaves()
                     ++all;
                     low += e.key < 60 ? 1 : 0;
                 }
-            s.drawmode = 2 * low > all ? kDrawFClef : kDrawG2Clef;
+            s.kind = 2 * low > all ? StaffKind::FClef : StaffKind::G2Clef;
             leftOut("C clefs (written on the treble or bass staff)");
         }
+        s.octaveTreble = treble && staffKindInfo(s.kind).octaveMark;
         if (octaveDown && !s.octaveTreble)
             leftOut("transposing parts (written at sounding pitch)");
     }

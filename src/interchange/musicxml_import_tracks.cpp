@@ -267,8 +267,8 @@ void StaffWriter::writeNotes()
             note.dwFlag = flags;
             note.volume = m_part.volume;
         } else {
-            const int position = 28 - e->diatonic - clefReadingShift(m_track.drawmode);
-            note.setStaffPosition(position, m_track.drawmode);
+            const int position = 28 - e->diatonic - staffOf(m_track).readingShift;
+            note.setStaffPosition(position, staffKindOf(m_track));
             note.dwFlag = flags | e->marks;
             if (!placeNear(note, m_track, keys, e->key, position, true))
                 ++beyondStaff;
@@ -350,8 +350,7 @@ int StaffWriter::write()
     m_track.groupid = m_part.program / 8;
     m_track.volume = m_part.volume;
     m_track.pan = m_part.pan;
-    m_track.percussive = staff.percussive ? 1 : 0;
-    m_track.drawmode = static_cast<uint8_t>(staff.percussive ? kDrawGClef : staff.drawmode);
+    setStaffKind(m_track, staff.percussive ? StaffKind::Percussion : staff.kind);
     m_track.drumKey = kDefaultDrumKey;
     if (!staff.percussive)
         m_track.setKeyIndex(7 - m_part.keyFifths);

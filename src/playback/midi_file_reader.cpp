@@ -341,8 +341,7 @@ QuantizedTrack buildTrack(Track& track, const ParsedTrack& p, int division, int 
     track.iid = p.program;
     track.groupid = p.program / kInstrumentsPerGroup;
     track.fileChannel = p.fileChannel;
-    track.percussive = p.percussive ? 1 : 0;
-    track.drawmode = !p.percussive && mostlyLow(p.notes) ? kDrawFClef : kDrawGClef;
+    setStaffKind(track, staffKindForMidiImport(p.percussive, mostlyLow(p.notes)));
     track.drumKey = p.drumKey;
     track.volume = p.volume;
     track.pan = p.pan;

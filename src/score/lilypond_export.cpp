@@ -7,6 +7,7 @@
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
+#include "score/staff_kind.h"
 #include "score/tie_rule.h"
 #include "score/track.h"
 
@@ -25,14 +26,12 @@ int mod7(int p)
     return ((p % 7) + 7) % 7;
 }
 
-// The letter a staff position shows: middle C at 0, one letter per step. The F clef staff
-// shows every position five letters higher than the G clef staff.
+// The letter a staff position shows on the track's clef: middle C at 0 on the G clef, one
+// letter per step.
 char letterOfPosition(int p, const Track& t)
 {
     static constexpr char kLetters[] = "CBAGFED";
-    if (t.drawmode == kDrawFClef)
-        p += 5;
-    return kLetters[mod7(p)];
+    return kLetters[mod7(p + staffOf(t).readingShift)];
 }
 
 int semitoneOfLetter(char letter)
@@ -179,7 +178,7 @@ std::vector<StaffEvent> staffEvents(const Track& t, const MeasureDivision& measu
 {
     const KeyAccidentalTable k(t);
     const bool drums = t.percussive != 0;
-    const bool tablature = !drums && t.drawmode == kDrawTablature;
+    const bool tablature = staffOf(t).isTablature();
     const int count = t.count;
     // Members by root, in track order; a member whose root is not a root stands alone.
     std::vector<std::vector<int>> members(static_cast<std::size_t>(count));
@@ -254,7 +253,7 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
     // A tablature track becomes a tablature staff: its notes at the pitch they sound, each with
     // the string the sheet plays it on, so LilyPond shows the sheet's frets. A track holding a
     // key no guitar string reaches stays a staff of notes, which shows every key.
-    bool tablature = !drums && t.drawmode == kDrawTablature;
+    bool tablature = staffOf(t).isTablature();
     for (const StaffEvent& e : events)
         for (const int string : e.strings)
             tablature = tablature && string > 0;
@@ -267,13 +266,9 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
     out += "\\time " + std::to_string(ts.beatsPerMeasure) + (eighths ? "/8" : "/4") + kLineEnd;
     if (!drums && !tablature) {
         // The G clef staff is written an octave above its sound, as for guitar; the G(2)
-        // clef sounds as written.
-        if (t.drawmode == kDrawFClef)
-            out += "\\clef bass";
-        else if (t.drawmode == kDrawG2Clef)
-            out += "\\clef treble";
-        else
-            out += "\\clef \"treble_8\"";
+        // clef sounds as written. A tablature no string can hold is written as the G clef.
+        out += "\\clef ";
+        out += staffOf(t).lilypondClef;
         out += kLineEnd;
         out += std::string("\\key ") + keyName(t.keyindex) + (t.scaleKind == 1 ? " \\minor" : " \\major") +
                kLineEnd;

@@ -174,7 +174,7 @@ int Note::effectiveKey() const
     return midi + ((dwFlag & kFlagSharp) ? 1 : 0) - ((dwFlag & kFlagFlat) ? 1 : 0);
 }
 
-void Note::setStaffPosition(int staffPosition, int drawmode)
+void Note::setStaffPosition(int staffPosition, StaffKind staff)
 {
     line = static_cast<int16_t>(std::clamp(staffPosition, -32768, 32767));
     char l = 'C';
@@ -201,10 +201,10 @@ void Note::setStaffPosition(int staffPosition, int drawmode)
     }
     letter = l;
     midi = static_cast<int8_t>(std::clamp(k, -128, 127));
-    octave = octaveNumber(drawmode);
+    octave = octaveNumber(staff);
 }
 
-void Note::setNameFromKey(int k, int drawmode)
+void Note::setNameFromKey(int k, StaffKind staff)
 {
     k = std::clamp(k, -128, 127);
     midi = static_cast<int8_t>(k);
@@ -217,12 +217,12 @@ void Note::setNameFromKey(int k, int drawmode)
     if (isSharpDigit(c))
         dwFlag |= kFlagSharp;
     letter = c;
-    octave = octaveNumber(drawmode);
+    octave = octaveNumber(staff);
 }
 
-int Note::octaveNumber(int drawmode) const
+int Note::octaveNumber(StaffKind staff) const
 {
-    const int base = drawmode == kDrawFClef ? 69 : drawmode == kDrawG2Clef ? 48 : 60;
+    const int base = staffKindInfo(staff).octaveBase;
     int d = midi - base;
     if (midi < base)
         d -= 11;

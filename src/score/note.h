@@ -1,5 +1,7 @@
 #pragma once
 
+#include "score/staff_kind.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -37,14 +39,6 @@ inline constexpr int kFlagBeamed = 0x40; // computed by layout, cleared by every
 inline constexpr int kFlagTriplet = 0x100;
 inline constexpr int kFlagMark200 = 0x200; // toggled by tool command 1133; no other meaning
 inline constexpr int kFlagNatural = 0x400;
-
-// Staff kinds (a track's `drawmode`). The clef decides how a stored key is numbered in octaves
-// and where it sounds.
-inline constexpr int kDrawGClef = 0;
-inline constexpr int kDrawTablature = 1;
-inline constexpr int kDrawFClef = 2;
-inline constexpr int kDrawG2Clef = 3;
-inline constexpr int kDrawFifthKind = 4;
 
 inline constexpr int kMaxChordMembers = 32;
 inline constexpr int kNotScheduled = 5959595;
@@ -191,11 +185,11 @@ struct Note : NoteContent {
     NoteContent& content() { return *this; }
 
     int effectiveKey() const;
-    // Pitch from a staff position; the clef (`drawmode` of the track the note is on, G clef
-    // for a note on no track) only decides the octave number.
-    void setStaffPosition(int staffPosition, int drawmode = kDrawGClef);
-    void setNameFromKey(int k, int drawmode = kDrawGClef);
-    int octaveNumber(int drawmode = kDrawGClef) const;
+    // Pitch from a staff position; the staff kind of the track the note is on (the G clef for
+    // a note on no track) only decides the octave number.
+    void setStaffPosition(int staffPosition, StaffKind staff = StaffKind::GClef);
+    void setNameFromKey(int k, StaffKind staff = StaffKind::GClef);
+    int octaveNumber(StaffKind staff = StaffKind::GClef) const;
     // Returns the winning length in beats.
     double quantizeBeats(double beats);
 

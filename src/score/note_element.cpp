@@ -156,16 +156,16 @@ void writeNoteElement(const NoteContent& note, std::string& out)
     out += ">\r\n</note>\r\n";
 }
 
-void readNoteElement(Note& note, const MarkupElement& e, int drawmode)
+void readNoteElement(Note& note, const MarkupElement& e, StaffKind staff)
 {
     std::apply([&](const auto&... a) { (read(a, note, e), ...); }, kNoteAttributes);
     note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
-    // An F clef track stores its notes nine semitones above where they sound, so a natural
-    // there can sit on a black key; only a key that sounds black earns the sharp mark, or the
-    // note would rise a semitone with every save and load.
+    // A staff may store its notes away from where they sound (the F clef nine semitones
+    // above), so a natural there can sit on a black key; only a key that sounds black earns
+    // the sharp mark, or the note would rise a semitone with every save and load.
     const int flagsBefore = note.dwFlag;
-    note.setNameFromKey(note.midi, drawmode);
-    if (drawmode == kDrawFClef && !isBlackKey(note.midi - 9))
+    note.setNameFromKey(note.midi, staff);
+    if (!isBlackKey(note.midi + staffKindInfo(staff).soundingOffset))
         note.dwFlag = (note.dwFlag & ~kFlagSharp) | (flagsBefore & kFlagSharp);
 }
 

@@ -215,7 +215,7 @@ TEST_F(DrawingTest, MeasureNumbersAndBarLinesMarkEveryMeasure)
 TEST_F(DrawingTest, TablatureShowsStringsAndFrets)
 {
     makeSheet(1);
-    track(0).drawmode = kDrawTablature;
+    setStaffKind(track(0), StaffKind::Tablature);
     addNote(track(0), kTypeQuarter, -2); // E above middle C: top string, open
     addNote(track(0), kTypeQuarter, 3);  // G below middle C: the open third string
     addNote(track(0), kTypeQuarter, -6); // above the tablature's range
@@ -381,10 +381,11 @@ TEST_F(DrawingTest, LedgerLinesReachFromTheStaffToEveryHeadOnEveryStaffKind)
         {-5, {-1}}, {-6, {-1}}, {-9, {-3, -2, -1}}, {-10, {-3, -2, -1}}, {2, {}},
     };
     for (float zoom : {1.0f, 2.0f}) {
-        for (uint8_t kind : {kDrawGClef, kDrawG2Clef, kDrawFClef}) {
-            SCOPED_TRACE(::testing::Message() << "zoom " << zoom << " staff kind " << int(kind));
+        for (StaffKind kind : {StaffKind::GClef, StaffKind::G2Clef, StaffKind::FClef}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "zoom " << zoom << " staff kind " << staffKindInfo(kind).name);
             makeSheet(1, zoom, 2000, 1600);
-            track(0).drawmode = kind;
+            setStaffKind(track(0), kind);
             for (const auto& c : cases)
                 addNote(track(0), kTypeQuarter, c.first);
             addNote(track(0), kTypeWhole, 9);
@@ -429,7 +430,7 @@ TEST_F(DrawingTest, RestsPercussionAndTablatureGetNoLedgerLines)
     track(1).percussive = 1;
     addNote(track(1), kTypeQuarter, 11);
     addNote(track(1), kTypeQuarter, -9);
-    track(2).drawmode = kDrawTablature;
+    setStaffKind(track(2), StaffKind::Tablature);
     addNote(track(2), kTypeQuarter, 11);
     draw();
     for (int t = 0; t < 3; ++t)

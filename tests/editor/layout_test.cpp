@@ -463,7 +463,7 @@ TEST_F(LayoutTest, BarHoverFindsTheBarLineThatClosesEachMeasure)
     makeSheet(2);
     addQuarters(track(0), 4 * 9);
     addQuarters(track(1), 4);
-    track(1).drawmode = kDrawTablature;
+    setStaffKind(track(1), StaffKind::Tablature);
     layoutRows(*view);
     const std::vector<MeasureRecord>& m = view->measures(0);
     const int top0 = view->row(0).top;

@@ -174,7 +174,7 @@ TEST_F(RepeatSignTest, TablatureAndSmallZoomsDrawTheSignToo)
 {
     makeSheet(0.5f);
     addQuarters(track(), 12);
-    track().drawmode = kDrawTablature;
+    setStaffKind(track(), StaffKind::Tablature);
     track().measureRepeats.assign({1});
     draw();
     const std::vector<DrawnSign> drawn = signs();

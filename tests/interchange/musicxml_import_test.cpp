@@ -190,7 +190,7 @@ TEST(MusicXmlImportPitch, OctaveTrebleIsTheGClefShowingTheWrittenNoteAnOctaveAbo
                                                    note("E", 2, 4, "quarter") + note("G", 3, 8, "half"))}}));
     ASSERT_TRUE(i.result.ok()) << i.result.error;
     const Track& t = *i.sheet->trackAt(0);
-    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::GClef);
     EXPECT_EQ(soundingKeys(t), (std::vector<int>{60, 40, 55}));
     // Middle C sounding is written as the C an octave up: the G clef's position 0.
     EXPECT_EQ(t.noteAt(0).line, 0);
@@ -204,10 +204,10 @@ TEST(MusicXmlImportPitch, PlainTrebleIsTheG2ClefAndBassTheFClefSoundingAsWritten
     ASSERT_TRUE(i.result.ok()) << i.result.error;
     const Track& flute = *i.sheet->trackAt(0);
     const Track& cello = *i.sheet->trackAt(1);
-    EXPECT_EQ(flute.drawmode, kDrawG2Clef);
+    EXPECT_EQ(staffKindOf(flute), StaffKind::G2Clef);
     EXPECT_EQ(soundingKeys(flute), std::vector<int>{72});
     EXPECT_EQ(flute.noteAt(0).line, 0); // C5 in the third space
-    EXPECT_EQ(cello.drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(cello), StaffKind::FClef);
     EXPECT_EQ(soundingKeys(cello), std::vector<int>{57});
     EXPECT_EQ(cello.noteAt(0).line, -3); // A3 on the top line of the bass staff
 }
@@ -253,7 +253,7 @@ TEST(MusicXmlImportPitch, TransposingPartsSoundTheirConcertPitchWithAWarning)
     const auto i = import(scoreXml({{"Clarinet", measure(1, clarinet)}, {"Guitar", measure(1, guitar)}}));
     ASSERT_TRUE(i.result.ok()) << i.result.error;
     EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), std::vector<int>{72});
-    EXPECT_EQ(i.sheet->trackAt(1)->drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(*i.sheet->trackAt(1)), StaffKind::GClef);
     EXPECT_EQ(soundingKeys(*i.sheet->trackAt(1)), std::vector<int>{52});
     EXPECT_EQ(i.sheet->trackAt(1)->noteAt(0).line, 5); // written E4 on the bottom line, as the file shows it
     EXPECT_TRUE(contains(allWarnings(i.result), "transposing parts (written at sounding pitch) (1)"))
@@ -285,7 +285,7 @@ TEST(MusicXmlImportPitch, PercussionAndTabStavesAndProgramsComeFromThePart)
     const auto t = import(scoreXml({{"Tab", measure(1, tab)}}, "<midi-instrument id=\"I\"><midi-program>26"
                                                                "</midi-program></midi-instrument>"));
     ASSERT_TRUE(t.result.ok()) << t.result.error;
-    EXPECT_EQ(t.sheet->trackAt(0)->drawmode, kDrawTablature);
+    EXPECT_EQ(staffKindOf(*t.sheet->trackAt(0)), StaffKind::Tablature);
     EXPECT_EQ(t.sheet->trackAt(0)->iid, 25);
     EXPECT_EQ(t.sheet->trackAt(0)->noteAt(0).iid, 25);
     EXPECT_EQ(soundingKeys(*t.sheet->trackAt(0)), std::vector<int>{52});
@@ -703,8 +703,8 @@ TEST(MusicXmlImportVoices, APianoPartGivesOneTrackPerStaff)
     ASSERT_EQ(i.sheet->trackCount(), 2);
     EXPECT_EQ(i.sheet->trackAt(0)->name, "Piano 1");
     EXPECT_EQ(i.sheet->trackAt(1)->name, "Piano 2");
-    EXPECT_EQ(i.sheet->trackAt(0)->drawmode, kDrawG2Clef);
-    EXPECT_EQ(i.sheet->trackAt(1)->drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(*i.sheet->trackAt(0)), StaffKind::G2Clef);
+    EXPECT_EQ(staffKindOf(*i.sheet->trackAt(1)), StaffKind::FClef);
     EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), std::vector<int>{76});
     EXPECT_EQ(soundingKeys(*i.sheet->trackAt(1)), std::vector<int>{48});
     EXPECT_TRUE(i.result.warnings.empty()) << allWarnings(i.result);

@@ -298,7 +298,7 @@ lower = \relative c {
     // The bass staff's part imports on the F clef.
     bool fClef = false;
     for (int i = 0; i < sheet.trackCount(); ++i)
-        fClef = fClef || sheet.trackAt(i)->drawmode == kDrawFClef;
+        fClef = fClef || staffKindOf(*sheet.trackAt(i)) == StaffKind::FClef;
     EXPECT_TRUE(fClef);
     fs::remove_all(dir);
 }

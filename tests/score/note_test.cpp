@@ -49,17 +49,17 @@ TEST(NoteTest, OctaveNumberDependsOnTheTrackClef)
     Note n;
     for (auto [key, octave] : {std::pair{60, 2}, {59, 1}, {48, 1}, {47, 0}, {72, 3}}) {
         n.midi = static_cast<int8_t>(key);
-        EXPECT_EQ(n.octaveNumber(kDrawGClef), octave) << key;
+        EXPECT_EQ(n.octaveNumber(StaffKind::GClef), octave) << key;
         EXPECT_EQ(n.octaveNumber(), octave) << "a note on no track counts as G clef";
     }
     n.midi = 69;
-    EXPECT_EQ(n.octaveNumber(kDrawFClef), 2);
+    EXPECT_EQ(n.octaveNumber(StaffKind::FClef), 2);
     n.midi = 48;
-    EXPECT_EQ(n.octaveNumber(kDrawG2Clef), 2);
+    EXPECT_EQ(n.octaveNumber(StaffKind::G2Clef), 2);
     // Setting the position or the key names the octave on the clef given.
-    n.setStaffPosition(-5, kDrawFClef);
+    n.setStaffPosition(-5, StaffKind::FClef);
     EXPECT_EQ(n.octave, 2);
-    n.setNameFromKey(48, kDrawG2Clef);
+    n.setNameFromKey(48, StaffKind::G2Clef);
     EXPECT_EQ(n.octave, 2);
 }
 

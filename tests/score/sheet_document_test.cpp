@@ -353,10 +353,10 @@ TEST(SheetDocumentTest, TrackTypeChangeMovesTheNotesAndLaysTheSheetOutAgain)
     s.setView(&v);
     s.trackAt(1)->insertNote(quarterAt(0), 0);
     s.setTrackType(1, 1); // "F Clef"
-    EXPECT_EQ(s.trackAt(1)->drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(*s.trackAt(1)), StaffKind::FClef);
     EXPECT_EQ(s.trackAt(1)->noteAt(0).line, -5);
     EXPECT_EQ(s.trackAt(1)->noteAt(0).midi, 69);
-    EXPECT_EQ(s.trackAt(0)->drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(*s.trackAt(0)), StaffKind::GClef);
     EXPECT_EQ(v.relayouts, 1);
     s.setTrackType(1, 6);
     s.setTrackType(7, 1);

@@ -381,11 +381,11 @@ TEST(TrackTest, ClefChangesMoveNotesSoTheySoundTheSame)
     Track t;
     fill(t, {0});
     setTrackType(t, 1);
-    EXPECT_EQ(t.drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::FClef);
     EXPECT_EQ(t.noteAt(0).line, -5);
     EXPECT_EQ(t.noteAt(0).midi, 69);
     setTrackType(t, 0);
-    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::GClef);
     EXPECT_EQ(t.noteAt(0).line, 0);
     EXPECT_EQ(t.noteAt(0).midi, 60);
     setTrackType(t, 4);
@@ -393,10 +393,10 @@ TEST(TrackTest, ClefChangesMoveNotesSoTheySoundTheSame)
     EXPECT_EQ(t.noteAt(0).midi, 48);
     setTrackType(t, 2);
     EXPECT_TRUE(t.percussive);
-    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(t.drawmode, staffKindInfo(StaffKind::GClef).drawmode);
     setTrackType(t, 3);
     EXPECT_FALSE(t.percussive);
-    EXPECT_EQ(t.drawmode, kDrawTablature);
+    EXPECT_EQ(staffKindOf(t), StaffKind::Tablature);
 }
 
 TEST(TrackTest, ConfigLineIsWrittenAsFilesExpect)
@@ -431,7 +431,7 @@ TEST(TrackTest, ReadingConfigAppliesDefaultsAndFlatKeys)
     EXPECT_EQ(flat->noteAt(0).dwFlag, kFlagTie) << "notes of a percussion track carry no accidentals";
     auto hostile = read("<config\r\ntempo=0 drawmode=77 key=\x01 >\r\n</config>\r\n");
     EXPECT_EQ(hostile->tempo, 1);
-    EXPECT_EQ(hostile->drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(*hostile), StaffKind::GClef);
     EXPECT_EQ(hostile->key, 'C');
 }
 
@@ -474,7 +474,7 @@ TEST(TrackTest, EditsOfTheNotesWaitForTheSheetLock)
         {"deselectAll", [](Track& t) { t.deselectAll(); },
          [](const Track& t) { return t.noteAt(1).selected == 0; }},
         {"setTrackType", [](Track& t) { setTrackType(t, 1); },
-         [](const Track& t) { return t.drawmode == kDrawFClef; }},
+         [](const Track& t) { return staffKindOf(t) == StaffKind::FClef; }},
         {"growth", [](Track& t) { t.noteAt(500); }, [](const Track& t) { return t.capacity() > 500; }},
         {"undo", [](Track& t) { t.undo(); }, [](const Track& t) { return t.noteAt(0).line == 0; }},
         {"setKeyIndex", [](Track& t) { t.setKeyIndex(10); }, [](const Track& t) { return t.keyindex == 10; }},

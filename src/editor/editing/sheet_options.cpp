@@ -2,9 +2,9 @@
 
 #include "editor/editing/sheet_editor.h"
 #include "score/sheet_document.h"
+#include "score/staff_kind.h"
 #include "score/time_signature.h"
 #include "score/track.h"
-#include "score/track_type.h"
 #include "theory/key_signature.h"
 
 #include <algorithm>
@@ -159,8 +159,7 @@ bool chooseTimeSignature(SheetEditor& editor, int entry)
 bool chooseTrackType(SheetEditor& editor, int entry)
 {
     Track* track = currentTrack(editor);
-    if (!track || entry < 0 || entry > static_cast<int>(TrackType::FifthKind) ||
-        trackTypeEntry(*track) == entry)
+    if (!track || entry < 0 || entry >= kStaffKindCount || trackTypeEntry(*track) == entry)
         return false;
     const int index = editor.sheet().selectedTrack;
     editor.edit(SnapshotKind::TrackType, index, [&] { editor.sheet().setTrackType(index, entry); });
@@ -200,10 +199,10 @@ bool toggleTablature(SheetEditor& editor)
         return false;
     const int index = editor.sheet().selectedTrack;
     const int now = trackTypeEntry(*track);
-    if (now == static_cast<int>(TrackType::Tablature))
+    if (now == static_cast<int>(StaffKind::Tablature))
         return chooseTrackType(editor, editor.editState().typeBeforeTablature(index));
     editor.editState().rememberTypeBeforeTablature(index, now);
-    return chooseTrackType(editor, static_cast<int>(TrackType::Tablature));
+    return chooseTrackType(editor, static_cast<int>(StaffKind::Tablature));
 }
 
 bool applyToSelectedNotes(SheetEditor& editor, const NoteProperties& p)
@@ -298,20 +297,7 @@ TypedValue<double> readLegato(std::string_view text)
 
 int trackTypeEntry(const Track& track)
 {
-    if (track.percussive)
-        return static_cast<int>(TrackType::Percussion);
-    switch (track.drawmode) {
-    case kDrawGClef:
-        return static_cast<int>(TrackType::GClef);
-    case kDrawFClef:
-        return static_cast<int>(TrackType::FClef);
-    case kDrawTablature:
-        return static_cast<int>(TrackType::Tablature);
-    case kDrawG2Clef:
-        return static_cast<int>(TrackType::G2Clef);
-    default:
-        return static_cast<int>(TrackType::FifthKind);
-    }
+    return static_cast<int>(staffKindOf(track));
 }
 
 NoteRef shownNote(SheetEditor& editor)

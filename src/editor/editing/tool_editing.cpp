@@ -393,7 +393,7 @@ bool toolKey(SheetEditor& editor, const KeyInput& key)
     // Digits are fret numbers on a tablature track and never reach the note keys.
     const int digit = digitOf(key.key);
     const Track* track = sheet.trackAt(sheet.selectedTrack);
-    if (digit >= 0 && track && track->drawmode == kDrawTablature)
+    if (digit >= 0 && track && staffOf(*track).isTablature())
         return true;
 
     bool taken = false;
@@ -443,8 +443,8 @@ bool appendFromKeyboard(SheetEditor& editor, char letter)
     note.dwFlag = 0; // the modifier toggles are for clicks only
     // The letter keys name the pitch that sounds: on an F or G(2) clef the note stands where
     // that clef shows the typed letter and octave, as a click there would place it.
-    if (const int shift = clefReadingShift(track->drawmode); shift != 0 && !track->percussive)
-        note.setStaffPosition(note.line - shift, track->drawmode);
+    if (const StaffKindInfo& staff = staffOf(*track); staff.readingShift != 0)
+        note.setStaffPosition(note.line - staff.readingShift, staff.kind);
     note.iid = track->iid;
     note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
     editor.edit(SnapshotKind::Insert, t, [&] { track->insertNote(note, track->count); });
