@@ -8,12 +8,12 @@
 #include "platform/recovery_store.h"
 #include "platform/sheet_lock.h"
 #include "playback/midi_file_writer.h"
-#include "playback/scheduler.h"
 #include "render/qt_canvas.h"
 #include "score/sheet_file.h"
 #include "shell/documents/lyric_box.h"
 #include "shell/documents/qt_editor_input.h"
 #include "shell/documents/sheet_context_menu.h"
+#include "shell/panels/length_bar.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
