@@ -7,8 +7,8 @@
 #include "editor/layout.h"
 #include "editor/sheet_view_state.h"
 
+#include "devices/fluid_synth_output.h"
 #include "platform/clock.h"
-#include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
 #include "playback/midi_port.h"

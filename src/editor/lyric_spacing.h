@@ -1,7 +1,7 @@
 #pragma once
 
+#include "drawing/canvas.h"
 #include "editor/staff_row.h"
-#include "platform/canvas.h"
 
 #include <string_view>
 #include <vector>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "drawing/canvas.h"
 #include "editor/engraving_marks.h"
 #include "editor/sheet_view_state.h"
-#include "platform/canvas.h"
 
 #include <optional>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "playback/offline_render.h"
 
+#include "devices/fluid_synth_output.h"
 #include "platform/clock.h"
-#include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
 #include "playback/midi_port.h"

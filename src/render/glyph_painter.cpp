@@ -1,8 +1,8 @@
 #include "render/glyph_painter.h"
 
+#include "drawing/canvas.h"
 #include "editor/glyphs.h"
 #include "editor/staff_row.h"
-#include "platform/canvas.h"
 
 #include <QFile>
 #include <QFont>

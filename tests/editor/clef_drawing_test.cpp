@@ -1,12 +1,12 @@
 // The clef sign and key signature of each staff kind, as drawn on screen and on paper.
 
+#include "drawing/recording_canvas.h"
 #include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 

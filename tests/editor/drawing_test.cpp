@@ -1,3 +1,4 @@
+#include "drawing/recording_canvas.h"
 #include "editor/engraving_lines.h"
 #include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
@@ -5,7 +6,6 @@
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 

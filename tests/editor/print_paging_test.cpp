@@ -1,8 +1,8 @@
+#include "drawing/recording_canvas.h"
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
 #include "editor/print_paging.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 

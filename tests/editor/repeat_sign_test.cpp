@@ -1,11 +1,11 @@
 // The repeat sign that ends a measure marked to repeat: two dots in the spaces beside the middle
 // line, the thin bar line and a thick one, wherever the measure ends.
 
+#include "drawing/recording_canvas.h"
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 

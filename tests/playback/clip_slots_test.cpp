@@ -5,16 +5,16 @@
 #include "audio/sound_engine.h"
 #include "audio/sound_font_builder.h"
 #include "audio/wave_file.h"
+#include "devices/fluid_synth_output.h"
 #include "platform/clock.h"
-#include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
-#include "platform/recording_midi_output.h"
 #include "playback/clip_slots.h"
 #include "playback/midi_port.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/track.h"
+#include "support/recording_midi_output.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 
 #include "platform/clock.h"
 #include "platform/notifier.h"
-#include "platform/recording_midi_output.h"
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
+#include "support/recording_midi_output.h"
 #include "theory/key_signature.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 
 #include "audio/sound_font_builder.h"
 #include "audio/wave_file.h"
-#include "platform/fluid_synth_output.h"
+#include "devices/fluid_synth_output.h"
 #include "playback/offline_render.h"
 
 #include <cmath>

@@ -2,10 +2,10 @@
 
 #include "platform/clock.h"
 #include "platform/notifier.h"
-#include "platform/recording_midi_output.h"
 #include "playback/midi_port.h"
 #include "playback/scheduler.h"
 #include "score/sheet_document.h"
+#include "support/recording_midi_output.h"
 
 #include <gtest/gtest.h>
 

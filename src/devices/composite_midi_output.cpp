@@ -1,15 +1,6 @@
-#include "platform/composite_midi_output.h"
+#include "devices/composite_midi_output.h"
 
 namespace tonvela {
-
-std::vector<std::string> deviceNames(const MidiOutput& output)
-{
-    std::vector<std::string> names;
-    const int n = output.deviceCount();
-    for (int i = 0; i < n; ++i)
-        names.push_back(output.deviceName(i));
-    return names;
-}
 
 CompositeMidiOutput::CompositeMidiOutput(std::vector<std::unique_ptr<MidiOutput>> backends)
     : m_backends(std::move(backends))

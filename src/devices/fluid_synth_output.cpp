@@ -1,4 +1,4 @@
-#include "platform/fluid_synth_output.h"
+#include "devices/fluid_synth_output.h"
 
 #include "platform/clock.h"
 

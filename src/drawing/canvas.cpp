@@ -1,4 +1,4 @@
-#include "platform/canvas.h"
+#include "drawing/canvas.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "audio/sound_engine.h"
-#include "platform/fluid_synth_output.h"
+#include "devices/fluid_synth_output.h"
 
 namespace tonvela::audio {
 

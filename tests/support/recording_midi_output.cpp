@@ -1,4 +1,4 @@
-#include "platform/recording_midi_output.h"
+#include "support/recording_midi_output.h"
 
 #include "platform/clock.h"
 

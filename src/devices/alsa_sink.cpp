@@ -1,4 +1,4 @@
-#include "platform/audio_sink.h"
+#include "devices/alsa_sink.h"
 
 #include <alsa/asoundlib.h>
 #include <pthread.h>
@@ -145,6 +145,18 @@ class AlsaSink : public AudioSink {
 std::unique_ptr<AudioSink> createAlsaSink(const std::string& device)
 {
     return std::make_unique<AlsaSink>(device);
+}
+
+std::unique_ptr<AudioSink> openDefaultSink(const AudioSink::Format& wanted, std::string* whyNull)
+{
+    auto alsa = createAlsaSink("default");
+    if (alsa->open(wanted))
+        return alsa;
+    if (whyNull)
+        *whyNull = alsa->lastError();
+    auto null = createNullSink();
+    null->open(wanted);
+    return null;
 }
 
 } // namespace tonvela

@@ -1,5 +1,5 @@
-#include "platform/recording_canvas.h"
-#include "platform/scaled_canvas.h"
+#include "drawing/recording_canvas.h"
+#include "drawing/scaled_canvas.h"
 
 #include <gtest/gtest.h>
 

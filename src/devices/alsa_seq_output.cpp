@@ -1,4 +1,4 @@
-#include "platform/alsa_seq_output.h"
+#include "devices/alsa_seq_output.h"
 
 #include "platform/clock.h"
 

@@ -1,4 +1,4 @@
-#include "platform/recording_canvas.h"
+#include "drawing/recording_canvas.h"
 
 namespace tonvela {
 

@@ -1,6 +1,7 @@
-#include "platform/alsa_seq_output.h"
-#include "platform/composite_midi_output.h"
-#include "platform/fluid_synth_output.h"
+#include "devices/system_midi_output.h"
+#include "devices/alsa_seq_output.h"
+#include "devices/composite_midi_output.h"
+#include "devices/fluid_synth_output.h"
 
 namespace tonvela {
 

@@ -1,4 +1,4 @@
-#include "platform/scaled_canvas.h"
+#include "drawing/scaled_canvas.h"
 
 #include <algorithm>
 #include <cmath>
