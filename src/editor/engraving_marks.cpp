@@ -7,6 +7,7 @@
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
+#include "score/duration.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/time_signature.h"
@@ -176,7 +177,7 @@ void fitMeasuresBetweenBars(SheetViewState& view, int j)
     const std::vector<MeasureRecord>& records = view.measures(j);
     const int inUse = std::min(view.measuresInUse(j), static_cast<int>(records.size()) - 1);
     const TrackEnd end = trackEnd(view, j);
-    const double measureLength = measureLengthOf(t->timeSig);
+    const Ticks measureLength = measureTicksOf(t->timeSig);
     const int musicLeft = rowMusicLeft(*t);
     std::vector<int> roots;
     for (int m = 1; m <= inUse; ++m) {
@@ -205,7 +206,7 @@ void fitMeasuresBetweenBars(SheetViewState& view, int j)
         const int closeX = closingX(view, j, m, end, rec.rowIndex);
         bool moved = false;
         Note& last = t->noteAt(roots.back());
-        if (music == 1 && durations == 1 && last.isRest() && last.lengthWhole() >= measureLength - 1e-9) {
+        if (music == 1 && durations == 1 && last.isRest() && lengthTicks(last) >= measureLength) {
             // The rest that fills its measure stands in the middle of it.
             const int left = rec.startsRow ? musicLeft : rec.x;
             moveTo(view, last, (left + closeX - kMeasureRestWidth) / 2);

@@ -28,11 +28,11 @@ bool validRoot(const Track& t, int i, int n)
 
 } // namespace
 
-GlyphColor colorOf(const Note& n, bool hovered)
+GlyphColor colorOf(const Note& n, bool highlighted)
 {
     if (n.selected)
         return GlyphColor::Selected;
-    if (hovered || n.play.sounding)
+    if (highlighted)
         return GlyphColor::Highlighted;
     return GlyphColor::Normal;
 }
@@ -243,7 +243,7 @@ void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
         const bool opensWithBar =
             note.type == kTypeBar &&
             p == m_view.measures(track)[static_cast<std::size_t>(note.layout.measureIndex + 1)].firstNote;
-        const bool barHovered = m_view.isHoveredNote(track, p) || note.play.sounding;
+        const bool barHovered = m_view.isHoveredNote(track, p) || m_view.isSounding(track, p);
         bool merged = opensWithBar && !note.selected && !barHovered;
         if (note.layout.measureIndex != row.measureOfFirst) {
             const int m = note.layout.measureIndex + 1;
@@ -322,7 +322,7 @@ void SheetDrawing::drawBarLine(const StaffRow& row, Note& bar, bool hovered)
 {
     if (bar.selected)
         pen(m_tools.red);
-    else if (hovered || bar.play.sounding)
+    else if (hovered)
         pen(m_tools.blue);
     else
         pen(m_tools.black);
@@ -445,9 +445,9 @@ void SheetDrawing::drawNoteDecorations(const StaffRow& row, Track& t, int index,
     for (int k = 0; k < members; ++k) {
         const int c = note.children[k];
         if (c >= 0 && c < n && c != index)
-            decorate(row, t, t.noteAt(c), m_view.isHoveredNote(row.index % m_trackCount, c));
+            decorate(row, t, t.noteAt(c), highlighted(row.index % m_trackCount, c));
     }
-    decorate(row, t, note, m_view.isHoveredNote(row.index % m_trackCount, index));
+    decorate(row, t, note, highlighted(row.index % m_trackCount, index));
 }
 
 void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note, bool hovered)
@@ -483,7 +483,7 @@ void SheetDrawing::drawTablatureNote(const StaffRow& row, Track& t, int index, i
         if (note.line >= -4 && note.line <= 12 && pos.fret >= 0 && pos.fret <= 9)
             text[0] = static_cast<char>('0' + pos.fret);
         font(small ? m_tools.smallBold : m_tools.mediumBold);
-        textColor((m_view.isHoveredNote(track, i) || note.play.sounding) ? kBlue : kBlack);
+        textColor((m_view.isHoveredNote(track, i) || m_view.isSounding(track, i)) ? kBlue : kBlack);
         int y = sc(row.spacing * pos.stringIndex + row.top - 9);
         if (small)
             y -= 2;
@@ -551,7 +551,7 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             if (!validRoot(t, i, n))
                 continue; // drawn with its root, wherever it stands in the array
             if (note.layout.y <= bottom) {
-                const bool hovered = m_view.isHoveredNote(j, i);
+                const bool hovered = highlighted(j, i);
                 const bool grows = note.childCount == 0 && !t.percussive && !stemReachesMiddle(note);
                 drawNoteGlyphs(note, hovered, grows);
                 if (grows)
@@ -560,7 +560,7 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             for (int k = 0; k < note.childCount && k < kMaxChordMembers; ++k) {
                 const int c = note.children[k];
                 if (t.rootOf(c, n) == i && t.noteAt(c).layout.y <= bottom)
-                    drawNoteGlyphs(t.noteAt(c), m_view.isHoveredNote(j, c));
+                    drawNoteGlyphs(t.noteAt(c), highlighted(j, c));
             }
         }
     }

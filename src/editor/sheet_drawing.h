@@ -58,7 +58,7 @@ RepeatSignGeometry repeatSignGeometry(const StaffRow& row, int thinX, bool tabla
 void drawSheet(SheetViewState& view, Canvas& canvas, bool printing);
 
 // The colour set a note is drawn in: selected, highlighted (hovered or sounding) or normal.
-GlyphColor colorOf(const Note& n, bool hovered);
+GlyphColor colorOf(const Note& n, bool highlighted);
 
 // One drawing pass. The row operations are public so the editor can draw single elements
 // (a drag-preview bar line, a hover guide) with the same geometry.
@@ -128,6 +128,11 @@ class SheetDrawing {
     void skipRow(const StaffRow& row, int& p, int n, bool onScreen) const;
     void drawTies(Track& track, int from, int to, int n);
     void decorate(const StaffRow& row, Track& track, Note& note, bool hovered);
+    // Drawn highlighted: under the pointer, or sounding in a playback.
+    bool highlighted(int track, int index) const
+    {
+        return m_view.isHoveredNote(track, index) || m_view.isSounding(track, index);
+    }
     // The note's lyric under the row (lyric_spacing.cpp), in a rectangle that holds it whole.
     void drawLyric(const StaffRow& row, const Note& note);
     void drawGlyphPass(int lastRow);

@@ -2,6 +2,7 @@
 
 #include "editor/staff_row.h"
 #include "score/sheet_document.h" // kMinZoom, kMaxZoom
+#include "score/sounding_notes.h"
 
 #include <string>
 #include <vector>
@@ -74,6 +75,12 @@ class SheetViewState {
     bool isHoveredNote(int track, int index) const
     {
         return index >= 0 && track == hoveredNoteTrack && index == hoveredNoteIndex;
+    }
+    // What a playback holds on, drawn highlighted; null where nothing plays (paper, pictures).
+    const SoundingNotes* soundingNotes = nullptr;
+    bool isSounding(int track, int index) const
+    {
+        return soundingNotes && soundingNotes->sounding(*m_sheet, track, index);
     }
     bool barClickPending = false; // a click on a hovered bar line is pending (bar drawn red)
     // What the pointer shows, never on paper: the note a click would add (drawn in blue while

@@ -1,7 +1,9 @@
 #include "interchange/musicxml_export.h"
 
 #include "interchange/musicxml_export_timeline.h"
+#include "interchange/mxl_container_write.h"
 #include "platform/sheet_lock.h"
+#include "score/export_formats.h"
 #include "score/legacy_text.h"
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
@@ -172,7 +174,7 @@ void writePartList(pugi::xml_node score, const std::vector<PartPlan>& parts)
         pugi::xml_node sp = list.append_child("score-part");
         sp.append_attribute("id").set_value(p.id.c_str());
         addText(sp, "part-name", name);
-        const int channel = musicxml::playbackChannelOf(t) + 1;
+        const int channel = midiChannelOf(t) + 1;
         if (t.percussive) {
             std::set<int> keys = p.drumKeys;
             if (keys.empty())
@@ -211,12 +213,11 @@ void writeAttributes(pugi::xml_node measure, const Track& t)
         addText(key, "mode", t.scaleKind == 1 ? "minor" : "major");
     }
     const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
-    const bool eighths = ts.code == kTimeSig68 || (ts.code >= kTimeSig38 && ts.code <= kTimeSig98);
     pugi::xml_node time = a.append_child("time");
     if (ts.code == kTimeSigSingleGlyph)
         time.append_attribute("symbol").set_value("common");
     addInt(time, "beats", ts.beatsPerMeasure);
-    addInt(time, "beat-type", eighths ? 8 : 4);
+    addInt(time, "beat-type", ts.beatUnit);
     // The G clef staff draws its notes an octave above their sound, under a clef with an 8:
     // MusicXML's treble clef an octave down reads the staff the same way, so its written
     // pitches are the sounding ones.
@@ -483,7 +484,7 @@ bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& f
         PartPlan& p = parts[static_cast<std::size_t>(i)];
         p.track = sheet.trackAt(i);
         p.id = "P" + std::to_string(i + 1);
-        p.measureTicks = std::max<int64_t>(musicxml::measureTicksOf(p.track->timeSig), 6);
+        p.measureTicks = std::max<int64_t>(musicxml::measureDivisionsOf(p.track->timeSig), 6);
         if (!musicxml::buildTimeline(*p.track, loops, p.timeline, error)) {
             error.insert(0, "track " + std::to_string(i + 1) + ": ");
             return false;
@@ -625,6 +626,18 @@ FileResult exportMusicXml(const SheetDocument& sheet, const std::string& title, 
     if (!musicXmlText(sheet, title, text, error))
         return FileResult::failure("could not write \"" + path + "\": " + error);
     return writeFileAtomically(path, text);
+}
+
+void addMusicXmlExportFormats(ExportFormats& formats)
+{
+    formats.add({"MusicXML", kMusicXmlExtension, kMusicXmlFilter, false,
+                 [](SheetDocument& sheet, const std::string& path, const ExportOptions&) {
+                     return exportMusicXml(sheet, sheetTitleOf(sheet), path);
+                 }});
+    formats.add({"compressed MusicXML", kMxlExtension, kMxlFilter, false,
+                 [](SheetDocument& sheet, const std::string& path, const ExportOptions&) {
+                     return exportMxl(sheet, sheetTitleOf(sheet), path);
+                 }});
 }
 
 } // namespace tonvela

@@ -3,9 +3,11 @@
 // The score as the MusicXML reader takes it from the file, before it becomes sheet tracks:
 // private to the reader (musicxml_import*.cpp).
 
+#include "score/duration.h"
 #include "score/note.h"
 #include "score/staff_kind.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -21,20 +23,28 @@ namespace tonvela::musicxml {
 // Time inside the reader: ticks of a quarter note, divisible by 2, 3, 5 and 7 so that the
 // usual divisions and tuplets come out whole.
 inline constexpr int64_t kTicksPerQuarter = 10080;
-// The lengths a sheet note can have, shortest first, in reader ticks.
+// The lengths a sheet note can have (duration.h), shortest first, in reader ticks.
 struct SheetLength {
     int64_t ticks;
     int type;
     bool dotted;
 };
-inline constexpr SheetLength kSheetLengths[] = {
-    {kTicksPerQuarter / 8, kTypeThirtySecond, false}, {kTicksPerQuarter * 3 / 16, kTypeThirtySecond, true},
-    {kTicksPerQuarter / 4, kTypeSixteenth, false},    {kTicksPerQuarter * 3 / 8, kTypeSixteenth, true},
-    {kTicksPerQuarter / 2, kTypeEighth, false},       {kTicksPerQuarter * 3 / 4, kTypeEighth, true},
-    {kTicksPerQuarter, kTypeQuarter, false},          {kTicksPerQuarter * 3 / 2, kTypeQuarter, true},
-    {kTicksPerQuarter * 2, kTypeHalf, false},         {kTicksPerQuarter * 3, kTypeHalf, true},
-    {kTicksPerQuarter * 4, kTypeWhole, false},        {kTicksPerQuarter * 6, kTypeWhole, true},
-};
+inline constexpr auto kSheetLengths = [] {
+    std::array<SheetLength, kNoteLengths.size()> out{};
+    for (std::size_t i = 0; i < kNoteLengths.size(); ++i) {
+        const NoteLength& l = kNoteLengths[i];
+        out[i] = {l.ticks * kTicksPerQuarter / kQuarterTicks, l.type, l.dotted};
+    }
+    return out;
+}();
+static_assert(
+    [] {
+        for (const NoteLength& l : kNoteLengths)
+            if (l.ticks * kTicksPerQuarter % kQuarterTicks != 0)
+                return false;
+        return true;
+    }(),
+    "every sheet length is a whole number of reader ticks");
 // Longer than this, a single duration is taken for damage rather than music (64 whole notes).
 inline constexpr int64_t kMaxEventTicks = 256 * kTicksPerQuarter;
 // A part longer than this (about 16 hours at 120 beats per minute) is refused.

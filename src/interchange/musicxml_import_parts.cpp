@@ -3,6 +3,7 @@
 
 #include "interchange/musicxml_import_model.h"
 
+#include "score/duration.h"
 #include "score/note.h"
 #include "score/staff_kind.h"
 #include "score/time_signature.h"
@@ -646,11 +647,11 @@ int timeSignatureCode(int beats, int beatType, bool commonSymbol, bool& exact)
         if (text == timeSignatureInfo(code).text)
             return code;
     exact = false;
+    // A measure of the same length: beats / beatType whole notes.
     if (beatType > 0) {
-        const double length = static_cast<double>(beats) / beatType;
         for (int code : {kTimeSig44, kTimeSig24, kTimeSig34, kTimeSig54, kTimeSig64, kTimeSig74, kTimeSig84,
                          kTimeSig94, kTimeSig38, kTimeSig58, kTimeSig78, kTimeSig98})
-            if (std::abs(timeSignatureInfo(code).measureLength - length) < 1e-9)
+            if (measureTicksOf(code) * beatType == kWholeTicks * int64_t{beats})
                 return code;
     }
     return kTimeSig44;

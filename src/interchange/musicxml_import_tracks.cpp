@@ -46,7 +46,7 @@ struct Slot {
 // The length of the sheet's measure in reader ticks.
 int64_t sheetMeasureTicks(const Track& track)
 {
-    return static_cast<int64_t>(std::llround(measureLengthOf(track.timeSig) * 4 * kQ));
+    return measureTicksOf(track.timeSig) * kQ / kQuarterTicks;
 }
 
 // Whether a measure of the file has another length than the sheet's (a pickup, a change of

@@ -1,7 +1,6 @@
 #include "playback/midi_file_reader.h"
 
 #include "platform/sheet_lock.h"
-#include "playback/general_midi.h"
 #include "playback/midi_import_quantizer.h"
 #include "playback/tempo_map.h"
 #include "score/note_pitch.h"
@@ -9,6 +8,7 @@
 #include "score/sheet_import.h"
 #include "score/track.h"
 #include "score/utf8_text.h"
+#include "theory/general_midi.h"
 
 #include <algorithm>
 #include <array>

@@ -1,5 +1,6 @@
 #include "score/note.h"
 
+#include "score/duration.h"
 #include "score/markup_text.h"
 #include "score/utf8_text.h"
 #include "theory/pitch.h"
@@ -41,62 +42,6 @@ int kindWidthOf(int type)
     default:
         return 35; // 1740, 1742 and every unknown kind
     }
-}
-
-int lengthMs120Of(int type, int dwFlag)
-{
-    int ms = 0;
-    switch (type) {
-    case kTypeWhole:
-        ms = 2000;
-        break;
-    case kTypeHalf:
-        ms = 1000;
-        break;
-    case kTypeQuarter:
-        ms = 500;
-        break;
-    case kTypeEighth:
-        ms = 250;
-        break;
-    case kTypeSixteenth:
-        ms = 125;
-        break;
-    case kTypeThirtySecond:
-        ms = 62;
-        break;
-    default:
-        return 0;
-    }
-    return (dwFlag & kFlagDot) ? (ms * 3) >> 1 : ms;
-}
-
-int lengthTicksOf(int type, int dwFlag)
-{
-    int ticks = 0;
-    switch (type) {
-    case kTypeWhole:
-        ticks = 384;
-        break;
-    case kTypeHalf:
-        ticks = 192;
-        break;
-    case kTypeQuarter:
-        ticks = 96;
-        break;
-    case kTypeEighth:
-        ticks = 48;
-        break;
-    case kTypeSixteenth:
-        ticks = 24;
-        break;
-    case kTypeThirtySecond:
-        ticks = 12;
-        break;
-    default:
-        return 0;
-    }
-    return (dwFlag & kFlagDot) ? (ticks * 3) >> 1 : ticks;
 }
 
 NoteTexts::Data& NoteTexts::own()
@@ -153,7 +98,6 @@ void Note::copyFrom(const Note& other)
         velocity = keepVelocity;
         layout = other.layout;
         layout.beamCount = keepBeamCount;
-        play = other.play;
         childCount = other.childCount;
         const int n = std::clamp<int>(other.childCount, 0, kMaxChordMembers);
         std::copy(other.children, other.children + n, children);
@@ -231,22 +175,10 @@ int Note::octaveNumber(StaffKind staff) const
 
 double Note::quantizeBeats(double beats)
 {
-    static constexpr struct {
-        double beats;
-        int type;
-        bool dotted;
-    } kCandidates[] = {
-        {0.125, kTypeThirtySecond, false}, {0.1875, kTypeThirtySecond, true},
-        {0.25, kTypeSixteenth, false},     {0.375, kTypeSixteenth, true},
-        {0.5, kTypeEighth, false},         {0.75, kTypeEighth, true},
-        {1.0, kTypeQuarter, false},        {1.5, kTypeQuarter, true},
-        {2.0, kTypeHalf, false},           {3.0, kTypeHalf, true},
-        {4.0, kTypeWhole, false},          {6.0, kTypeWhole, true},
-    };
-    const auto* best = &kCandidates[0];
-    double bestDiff = std::fabs(beats - best->beats);
-    for (const auto& c : kCandidates) {
-        const double diff = std::fabs(beats - c.beats);
+    const NoteLength* best = &kNoteLengths[0];
+    double bestDiff = std::fabs(beats - beatsOf(best->ticks));
+    for (const NoteLength& c : kNoteLengths) {
+        const double diff = std::fabs(beats - beatsOf(c.ticks));
         if (diff < bestDiff) {
             best = &c;
             bestDiff = diff;
@@ -256,50 +188,9 @@ double Note::quantizeBeats(double beats)
         dwFlag |= kFlagDot;
     type = best->type;
     layout.width = static_cast<int16_t>(kindWidthOf(type));
-    return best->beats;
+    return beatsOf(best->ticks);
 }
 
-double Note::lengthBeats() const
-{
-    return lengthWhole() * 4.0;
-}
-
-double Note::lengthWhole() const
-{
-    double whole = 0;
-    switch (type) {
-    case kTypeWhole:
-        whole = 1.0;
-        break;
-    case kTypeHalf:
-        whole = 0.5;
-        break;
-    case kTypeQuarter:
-        whole = 0.25;
-        break;
-    case kTypeEighth:
-        whole = 0.125;
-        break;
-    case kTypeSixteenth:
-        whole = 0.0625;
-        break;
-    case kTypeThirtySecond:
-        whole = 0.03125;
-        break;
-    default:
-        return 0.0;
-    }
-    return isDotted() ? whole * 1.5 : whole;
-}
-
-int Note::lengthMs120() const
-{
-    return lengthMs120Of(type, dwFlag);
-}
-int Note::lengthTicks() const
-{
-    return lengthTicksOf(type, dwFlag);
-}
 int Note::kindWidth() const
 {
     return kindWidthOf(type);

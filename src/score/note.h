@@ -41,7 +41,6 @@ inline constexpr int kFlagMark200 = 0x200; // toggled by tool command 1133; no o
 inline constexpr int kFlagNatural = 0x400;
 
 inline constexpr int kMaxChordMembers = 32;
-inline constexpr int kNotScheduled = 5959595;
 inline constexpr std::size_t kLabelCapacity = 16; // 15 characters and the terminator
 inline constexpr std::size_t kMaxLyricLength = 127;
 // The value a panel passes for "leave this property as it is".
@@ -152,28 +151,21 @@ struct NoteLayout {
     int32_t stemExtension[4] = {}; // x1, y1, x2, y2 in device units
 };
 
-// Playback's marks on a note: set while it sounds, so the editor draws it highlighted.
-struct NotePlayState {
-    uint8_t sounding = 0;
-    int32_t endMs = kNotScheduled;
-    int32_t startMs = kNotScheduled;
-};
-
 // One item on a staff: a sounding note, a rest, a bar line, a space, a staff break or an
 // audio-clip mark. A track holds its notes in one array in staff order; a chord is a root
 // followed by members that point at it through `chordparent`.
 //
-// Plain data in three parts: the content (the base), the layout cache and the play state.
-// The chord member list (`children`) is derived from the members' `chordparent` and rebuilt by
+// Plain data in two parts: the content (the base) and the layout cache. What a playback holds
+// on is the playback's own (score/sounding_notes.h), never written into the note. The chord
+// member list (`children`) is derived from the members' `chordparent` and rebuilt by
 // the track. A note knows nothing of its track or of any view.
 struct Note : NoteContent {
     uint8_t fresh = 1; // 1 after construction and every copy; 0 once an undo snapshot took it
     int16_t childCount = 0;
     int16_t children[kMaxChordMembers] = {};
     NoteLayout layout;
-    NotePlayState play;
 
-    // Copies a note as the editor's copy does: content, layout cache and play state, except
+    // Copies a note as the editor's copy does: content and layout cache, except
     // that the target keeps its own timeSig, velocity and beamCount; children entries up to
     // childCount; fresh becomes 1 and banknum 0 (a copy does not carry the bank number).
     void copyFrom(const Note& other);
@@ -190,13 +182,10 @@ struct Note : NoteContent {
     void setStaffPosition(int staffPosition, StaffKind staff = StaffKind::GClef);
     void setNameFromKey(int k, StaffKind staff = StaffKind::GClef);
     int octaveNumber(StaffKind staff = StaffKind::GClef) const;
-    // Returns the winning length in beats.
+    // Gives the note the length (duration.h) nearest to `beats` quarter notes, the shorter of
+    // two equally near; returns the winning length in beats.
     double quantizeBeats(double beats);
 
-    double lengthBeats() const;
-    double lengthWhole() const;
-    int lengthMs120() const;
-    int lengthTicks() const;
     int kindWidth() const;
     std::string legatoText() const;
     // Accidental and dot positions from the laid-out x, y and stem direction.
@@ -211,8 +200,6 @@ struct Note : NoteContent {
 };
 
 int kindWidthOf(int type);
-int lengthMs120Of(int type, int dwFlag);
-int lengthTicksOf(int type, int dwFlag);
 
 // True for the keys of C#, D#, F#, G# and A# in every octave.
 bool isBlackKey(int key);

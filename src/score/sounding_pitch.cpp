@@ -3,6 +3,7 @@
 #include "score/note.h"
 #include "score/staff_kind.h"
 #include "score/track.h"
+#include "theory/general_midi.h"
 #include "theory/pitch.h"
 #include "theory/scale.h"
 
@@ -172,6 +173,11 @@ bool placeNear(Note& n, const Track& t, const KeyAccidentalTable& keys, int want
     // Beyond the keys a track can sound: keep the note at the clef's position.
     n.setStaffPosition(base);
     return false;
+}
+
+int midiChannelOf(const Track& track)
+{
+    return midiChannelOf(track.channel, track.percussive != 0);
 }
 
 } // namespace tonvela

@@ -52,6 +52,10 @@ int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable
 
 // The sounding pitch kept within 0..127, for outputs that can hold no other key.
 int soundingKey(const Note& note, const Track& track);
+
+// The MIDI channel a track sounds on (theory/general_midi.h: percussion on 9, melodic tracks
+// never on 9 or 10): playback, the MIDI writer and the MusicXML writer all use it.
+int midiChannelOf(const Track& track);
 int soundingKey(const Note& note, const Track& track, const KeyAccidentalTable& keys);
 
 // Puts a note on a track so that it sounds the key it was built for: the note comes at its G

@@ -64,9 +64,12 @@ class DriverPlayer : public Player, private PlaybackView {
     bool available() const override { return true; }
     bool play(SheetDocument& sheet, PlayMode mode, int device, double from) override
     {
-        if (!m_driver)
+        if (!m_driver) {
+            PlaybackDriver::Options options;
+            options.marks = &m_marks;
             m_driver = std::make_unique<PlaybackDriver>(output(), m_notifier, m_clock, sound().clipSlots(),
-                                                        static_cast<PlaybackView*>(this));
+                                                        static_cast<PlaybackView*>(this), options);
+        }
         m_sheet = &sheet;
         return m_driver->play(sheet, mode, device, from);
     }
@@ -104,6 +107,7 @@ class DriverPlayer : public Player, private PlaybackView {
         std::lock_guard<std::mutex> lock(m_viewGuard);
         m_view = view;
     }
+    const SoundingNotes* soundingNotes() const override { return &m_marks; }
 
   private:
     // The driver reports to the player, which passes the reports on to whichever view is set
@@ -145,6 +149,7 @@ class DriverPlayer : public Player, private PlaybackView {
     Clock& m_clock;
     std::unique_ptr<AudioSystem> m_sound; // outlives the driver that plays through it
     std::unique_ptr<audio::SoundBank> m_bank;
+    PlayMarks m_marks; // what the driver's playbacks hold on; outlives the driver
     std::unique_ptr<PlaybackDriver> m_driver;
     const SheetDocument* m_sheet = nullptr;
     std::mutex m_viewGuard;

@@ -118,7 +118,7 @@ TEST_F(ClipSlotsTest, InRealTimeAClipSoundsAtItsTimeAndTheNextNoteFollowsItsEnd)
         const std::vector<float> out = pulled->pull(kRate / 1000);
         heard.insert(heard.end(), out.begin(), out.end());
         clock.advanceMs(1);
-        const bool alive = scheduler.cycle((clock.nowUs() + kLookaheadUs - origin) / 1000);
+        const bool alive = scheduler.cycle(clock.nowUs() + kLookaheadUs - origin);
         // The clip's thread runs in real time: let it fill its ring before the sound moves on,
         // as a decoder far faster than the sound does.
         const int slot = scheduler.state(0).clipSlot;

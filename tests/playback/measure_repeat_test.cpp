@@ -278,7 +278,7 @@ TEST_F(MeasureRepeatEverywhereTest, SeekingIntoTheRepeatOfTheLastMeasurePlaysIts
     EXPECT_EQ(scheduler->leadLength(), 16000);
     const int64_t end = runUntilEnd([&](int64_t ms) {
         if (ms == 10)
-            scheduler->seek(15000.0 / 16000.0, ms);
+            scheduler->seek(15000.0 / 16000.0, ms * 1000);
     });
     std::vector<int> after;
     for (const auto& m : notes())

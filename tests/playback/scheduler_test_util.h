@@ -96,6 +96,7 @@ class SchedulerHarness : public ::testing::Test {
         return scheduler->begin(mode, origin);
     }
     int64_t nowMs() const { return (clock.nowUs() - origin) / 1000; }
+    int64_t nowUs() const { return clock.nowUs() - origin; }
     // Cycles once per millisecond until the playback ends, `hook` runs before each cycle.
     // Returns the playback time at which it ended.
     int64_t runUntilEnd(const std::function<void(int64_t)>& hook = {}, int64_t limitMs = 600'000)
@@ -103,7 +104,7 @@ class SchedulerHarness : public ::testing::Test {
         while (nowMs() < limitMs) {
             if (hook)
                 hook(nowMs());
-            if (!scheduler->cycle(nowMs()))
+            if (!scheduler->cycle(nowUs()))
                 return nowMs();
             clock.advanceMs(1);
         }

@@ -318,8 +318,17 @@ TEST_F(RenderTest, SelectedNotesAreRedAndPlayingNotesBlue)
     testing::addQuarters(*sheet->trackAt(0), 2);
     sheet->selectedTrack = -1; // keep the clef black
     sheet->trackAt(0)->noteAt(0).selected = 1;
-    sheet->trackAt(0)->noteAt(1).play.sounding = 1;
-    const QImage image = render(*sheet, 400, 200, 1.0f);
+    struct SecondNoteSounds : SoundingNotes {
+        bool sounding(const SheetDocument&, int track, int note) const override
+        {
+            return track == 0 && note == 1;
+        }
+    } playback;
+    sheet->zoomamount = 1.0f;
+    SheetViewState view(*sheet);
+    view.setClientSize(400, 200);
+    view.soundingNotes = &playback;
+    const QImage image = renderView(view);
     EXPECT_GT(inkPixels(image, qRgb(255, 0, 0)), 20);
     EXPECT_GT(inkPixels(image, qRgb(0, 0, 255)), 20);
 }

@@ -1,3 +1,4 @@
+#include "score/duration.h"
 #include "score/markup_tree.h"
 #include "score/note.h"
 #include "score/note_element.h"
@@ -94,19 +95,19 @@ TEST(NoteTest, QuantizeChoosesNearestAndShorterOnTies)
     EXPECT_TRUE(d.isDotted());
 }
 
-TEST(NoteTest, DottedLengthsAreThreeHalvesInIntegers)
+TEST(NoteTest, DottedLengthsAreThreeHalvesExactly)
 {
     Note n;
     n.type = kTypeQuarter;
     n.dwFlag = kFlagDot;
-    EXPECT_EQ(n.lengthMs120(), 750);
-    EXPECT_EQ(n.lengthTicks(), 144);
-    EXPECT_DOUBLE_EQ(n.lengthBeats(), 1.5);
+    EXPECT_EQ(usAtTempo(lengthTicks(n), 120), 750'000);
+    EXPECT_EQ(lengthTicks(n), 3 * kQuarterTicks / 2);
+    EXPECT_DOUBLE_EQ(beatsOf(lengthTicks(n)), 1.5);
     n.type = kTypeThirtySecond;
-    EXPECT_EQ(n.lengthMs120(), 93);
-    EXPECT_EQ(n.lengthTicks(), 18);
+    EXPECT_EQ(usAtTempo(lengthTicks(n), 120), 93'750) << "three halves of 62.5 ms, not 93 ms";
+    EXPECT_EQ(lengthTicks(n) * 32 * 2, 3 * kWholeTicks);
     n.type = kTypeBar;
-    EXPECT_EQ(n.lengthMs120(), 0);
+    EXPECT_EQ(lengthTicks(n), 0);
     EXPECT_EQ(n.kindWidth(), 5);
     n.type = 9999;
     EXPECT_EQ(n.kindWidth(), 35);
@@ -373,9 +374,8 @@ TEST(NoteTest, ContentComparesEveryStoredFieldAndTheTextsByValue)
     b.setLyric("same");
     EXPECT_TRUE(a.content() == b.content()) << "texts kept apart but equal";
     b.layout.x = 300;
-    b.play.sounding = 1;
     b.fresh = 0;
-    EXPECT_TRUE(a.content() == b.content()) << "layout cache and play state are not content";
+    EXPECT_TRUE(a.content() == b.content()) << "the layout cache is not content";
     b.setLabel("x");
     EXPECT_FALSE(a.content() == b.content());
     b.setLabel("");
@@ -383,18 +383,16 @@ TEST(NoteTest, ContentComparesEveryStoredFieldAndTheTextsByValue)
     EXPECT_FALSE(a.content() == b.content()) << "the selection is restored by undo, so it is content";
 }
 
-TEST(NoteTest, CopyCarriesLayoutAndPlayStateButTheTargetKeepsItsBeamCount)
+TEST(NoteTest, CopyCarriesTheLayoutButTheTargetKeepsItsBeamCount)
 {
     Note src;
     src.layout.x = 120;
     src.layout.rowIndex = 3;
     src.layout.beamCount = 2;
-    src.play.sounding = 1;
     Note dst;
     dst.layout.beamCount = 1;
     dst.copyFrom(src);
     EXPECT_EQ(dst.layout.x, 120);
     EXPECT_EQ(dst.layout.rowIndex, 3);
     EXPECT_EQ(dst.layout.beamCount, 1);
-    EXPECT_EQ(dst.play.sounding, 1);
 }

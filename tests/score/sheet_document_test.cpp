@@ -1,4 +1,5 @@
 #include "platform/sheet_lock.h"
+#include "score/duration.h"
 #include "score/sheet_document.h"
 
 #include <gtest/gtest.h>
@@ -294,7 +295,7 @@ TEST(SheetDocumentTest, TimeSignatureEntryReachesEveryTrack)
     EXPECT_EQ(s.timesig, kTimeSig38);
     EXPECT_EQ(s.trackAt(0)->timeSig, kTimeSig38);
     EXPECT_EQ(s.trackAt(1)->timeSig, kTimeSig38);
-    EXPECT_DOUBLE_EQ(measureLengthOf(s.trackAt(0)->timeSig), 0.375);
+    EXPECT_EQ(measureTicksOf(s.trackAt(0)->timeSig) * 8, 3 * kWholeTicks) << "three eighths";
     s.setTimeSignature(99);
     EXPECT_EQ(s.timesig, kTimeSig44);
     s.setTimeSignatureCode(123);

@@ -5,6 +5,7 @@
 #include "score/staff_kind.h"
 #include "score/time_signature.h"
 #include "score/track.h"
+#include "theory/general_midi.h"
 #include "theory/key_signature.h"
 
 #include <algorithm>
@@ -15,11 +16,6 @@
 
 namespace tonvela {
 namespace {
-
-constexpr int kFirstDrumKey = 35;
-constexpr int kDrumEntries = 47;
-constexpr int kPrograms = 128;
-constexpr int kProgramsPerGroup = 8;
 
 Track* currentTrack(SheetEditor& editor)
 {
@@ -46,9 +42,9 @@ std::vector<int> settingTargets(const Track& track)
 bool giveProgram(SheetEditor& editor, int program)
 {
     Track* track = currentTrack(editor);
-    if (!track || program < 0 || program >= kPrograms)
+    if (!track || program < 0 || program >= kInstrumentCount)
         return false;
-    const int group = program / kProgramsPerGroup;
+    const int group = program / kInstrumentsPerGroup;
     const std::vector<int> targets = settingTargets(*track);
     const bool changes =
         track->iid != program || track->groupid != group ||
@@ -96,9 +92,9 @@ bool sameProperties(const Note& n, const NoteProperties& p, int stopOffset)
 
 bool chooseInstrumentGroup(SheetEditor& editor, int group)
 {
-    if (group < 0 || group >= kPrograms / kProgramsPerGroup)
+    if (group < 0 || group >= kInstrumentGroupCount)
         return false;
-    return giveProgram(editor, group * kProgramsPerGroup);
+    return giveProgram(editor, group * kInstrumentsPerGroup);
 }
 
 bool chooseInstrument(SheetEditor& editor, int program)
@@ -109,7 +105,7 @@ bool chooseInstrument(SheetEditor& editor, int program)
 bool chooseDrum(SheetEditor& editor, int entry)
 {
     Track* track = currentTrack(editor);
-    if (!track || entry < 0 || entry >= kDrumEntries)
+    if (!track || entry < 0 || entry >= kDrumCount)
         return false;
     const int key = kFirstDrumKey + entry;
     // Only the notes of a drum part sound their drum key; a staff keeps its pitches.

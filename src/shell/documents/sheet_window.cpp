@@ -14,6 +14,7 @@
 #include "shell/documents/lyric_box.h"
 #include "shell/documents/qt_editor_input.h"
 #include "shell/documents/sheet_context_menu.h"
+#include "shell/panels/length_bar.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

@@ -78,6 +78,18 @@ std::string documentPath(const std::string& path)
     return (error ? absolute.lexically_normal() : canonical).string();
 }
 
+const ExportFormats& desktopExportFormats()
+{
+    static const ExportFormats formats = [] {
+        ExportFormats f;
+        addScoreExportFormats(f);
+        addMidiExportFormat(f);
+        addMusicXmlExportFormats(f);
+        return f;
+    }();
+    return formats;
+}
+
 bool DocumentCommands::failed(const std::string& what, const std::string& path, const std::string& error)
 {
     const std::string message = "Could not " + what + " " + path + ": " + error;
@@ -306,58 +318,56 @@ bool DocumentCommands::saveDocument(DocumentWindow& document, bool asking)
 
 void DocumentCommands::exportLilypond()
 {
-    DocumentWindow* active = m_frame.activeDocument();
-    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
-    if (!sheet)
-        return;
-    const QStringList filters{q(kLilypondFilter), q(kAllFilesFilter)};
-    const auto choice = m_frame.services().dialogs.saveFile(
-        QStringLiteral("Export Lilypond"), filters, QStringLiteral("ly"), proposedName(*active, "ly"));
-    if (!choice)
-        return;
-    const FileResult result = tonvela::exportLilypond(*sheet, fileTitle(choice->path), choice->path);
-    if (!result)
-        failed("export", choice->path, result.error);
+    exportSheet(QStringLiteral("Export Lilypond"), {kLilypondExtension}, {}, "export");
 }
 
 void DocumentCommands::exportMusicXml()
 {
-    DocumentWindow* active = m_frame.activeDocument();
-    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
-    if (!sheet)
-        return;
-    const QStringList filters{q(kMusicXmlFilter), q(kMxlFilter), q(kAllFilesFilter)};
-    const auto choice =
-        m_frame.services().dialogs.saveFile(QStringLiteral("Export MusicXML"), filters,
-                                            QStringLiteral("musicxml"), proposedName(*active, "musicxml"));
-    if (!choice)
-        return;
-    const bool compressed =
-        QString::fromStdString(choice->path).endsWith(q(kMxlExtension), Qt::CaseInsensitive);
-    const std::string title = sheetTitleOf(*sheet);
-    const FileResult result = compressed ? exportMxl(*sheet, title, choice->path)
-                                         : tonvela::exportMusicXml(*sheet, title, choice->path);
-    if (!result)
-        failed("export", choice->path, result.error);
+    exportSheet(QStringLiteral("Export MusicXML"), {kMusicXmlExtension, kMxlExtension}, {}, "export");
 }
 
 void DocumentCommands::exportMidi(bool selectedTrackOnly)
 {
-    DocumentWindow* active = m_frame.activeDocument();
-    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
+    const DocumentWindow* active = m_frame.activeDocument();
+    const SheetDocument* sheet = active ? active->shownSheet() : nullptr;
     if (!sheet || (selectedTrackOnly && !sheet->trackAt(sheet->selectedTrack)))
         return;
-    const QStringList filters{q(kMidiFilter), q(kAllFilesFilter)};
+    ExportOptions options;
+    options.track = selectedTrackOnly ? sheet->selectedTrack : kEveryTrack;
+    exportSheet(selectedTrackOnly ? QStringLiteral("Save Selected MIDI Track")
+                                  : QStringLiteral("Save All MIDI Tracks"),
+                {kMidiExtension}, options, "save");
+}
+
+void DocumentCommands::exportSheet(const QString& caption, const std::vector<std::string>& extensions,
+                                   const ExportOptions& options, const std::string& verb)
+{
+    DocumentWindow* active = m_frame.activeDocument();
+    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
+    std::vector<const ExportFormat*> offered;
+    for (const std::string& ext : extensions)
+        if (const ExportFormat* f = desktopExportFormats().byExtension(ext))
+            offered.push_back(f);
+    if (!sheet || offered.empty())
+        return;
+    QStringList filters;
+    for (const ExportFormat* f : offered)
+        filters << QString::fromStdString(f->filter);
+    filters << q(kAllFilesFilter);
+    const QString suffix = QString::fromStdString(offered.front()->extension.substr(1));
     const auto choice =
-        m_frame.services().dialogs.saveFile(selectedTrackOnly ? QStringLiteral("Save Selected MIDI Track")
-                                                              : QStringLiteral("Save All MIDI Tracks"),
-                                            filters, QStringLiteral("mid"), proposedName(*active, "mid"));
+        m_frame.services().dialogs.saveFile(caption, filters, suffix, proposedName(*active, suffix));
     if (!choice)
         return;
-    const FileResult result =
-        writeMidiFile(*sheet, choice->path, selectedTrackOnly ? sheet->selectedTrack : kAllTracks);
+    // The chosen name's extension picks the format among those offered; any other name is
+    // written in the first.
+    const ExportFormat* format = offered.front();
+    for (const ExportFormat* f : offered)
+        if (f->extension == fileExtensionOf(choice->path))
+            format = f;
+    const FileResult result = format->write(*sheet, choice->path, options);
     if (!result)
-        failed("save", choice->path, result.error);
+        failed(verb, choice->path, result.error);
 }
 
 bool DocumentCommands::print()

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "platform/load_result.h"
+#include "score/export_formats.h"
+
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -18,6 +21,9 @@ class SheetDocument;
 // as far as the file or its folders exist, symbolic links too, so two names of one file are
 // one document and a relative name never depends on the folder a later start runs in.
 std::string documentPath(const std::string& path);
+
+// The formats the desktop's export commands write: every export format of the core.
+const ExportFormats& desktopExportFormats();
 
 // The frame's commands on documents and files: open (by extension or root element), import
 // MIDI, save and save as, export LilyPond, MusicXML and MIDI, print, and the close questions. Failures
@@ -52,6 +58,11 @@ class DocumentCommands {
     // MusicXML, compressed (.mxl) when the chosen name ends so.
     void exportMusicXml();
     void exportMidi(bool selectedTrackOnly);
+    // Writes the active sheet in one of the export formats named by their extensions: the save
+    // dialog (titled `caption`) offers their filters, the first as the default, and the chosen
+    // name's extension picks among them. A failure says "Could not <verb> <path>: ...".
+    void exportSheet(const QString& caption, const std::vector<std::string>& extensions,
+                     const ExportOptions& options, const std::string& verb);
     // False when the active document cannot print.
     bool print();
 

@@ -174,6 +174,7 @@ SheetWindow* MainWindow::addSheetWindow(std::unique_ptr<SheetDocument> sheet)
 {
     const int n = static_cast<int>(m_sheetWindows.size());
     auto* window = new SheetWindow(std::move(sheet), *m_painter, m_services.clock);
+    window->view().soundingNotes = m_services.player.soundingNotes();
     window->setMidiDevice(panels()->sheetPanel()->device());
     window->editor().setNotifier(&m_services.notifier);
     window->onStateChanged = [this](SheetWindow& w) {

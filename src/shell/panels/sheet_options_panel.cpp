@@ -1,11 +1,11 @@
 #include "shell/panels/sheet_options_panel.h"
 
 #include "editor/editing/sheet_options.h"
-#include "playback/general_midi.h"
 #include "score/staff_kind.h"
 #include "score/time_signature.h"
 #include "shell/panels/panel_fields.h"
 #include "shell/panels/panel_style.h"
+#include "theory/general_midi.h"
 #include "theory/key_signature.h"
 
 #include <QComboBox>

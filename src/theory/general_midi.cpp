@@ -1,4 +1,4 @@
-#include "playback/general_midi.h"
+#include "theory/general_midi.h"
 
 namespace tonvela {
 
@@ -257,6 +257,14 @@ int groupOfProgram(int program)
 int entryInGroup(int program)
 {
     return program % kInstrumentsPerGroup;
+}
+
+int midiChannelOf(int channelNumber, bool percussive)
+{
+    if (percussive)
+        return kPercussionChannel;
+    const int c = ((channelNumber % 16) + 16) % 16;
+    return (c == 9 || c == 10) ? c + 2 : c;
 }
 
 } // namespace tonvela

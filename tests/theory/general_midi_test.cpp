@@ -1,4 +1,4 @@
-#include "playback/general_midi.h"
+#include "theory/general_midi.h"
 
 #include <gtest/gtest.h>
 
