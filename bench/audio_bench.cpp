@@ -3,11 +3,11 @@
 #include "audio/mp3_decoder.h"
 #include "audio/resampler.h"
 #include "audio/sound_engine.h"
-#include "audio/synth_source.h"
+#include "devices/fluid_synth_output.h"
 #include "platform/audio_sink.h"
-#include "platform/fluid_synth_output.h"
 #include "platform/midi_output.h"
 #include "platform/notifier.h"
+#include "playback/synth_source.h"
 
 #include <benchmark/benchmark.h>
 

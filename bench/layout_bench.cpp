@@ -4,10 +4,10 @@
 
 #include "bench_sheets.h"
 
+#include "drawing/canvas.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/canvas.h"
 #include "playback/midi_file_reader.h"
 
 #include <benchmark/benchmark.h>

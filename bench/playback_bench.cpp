@@ -7,13 +7,14 @@
 #include "editor/layout.h"
 #include "editor/sheet_view_state.h"
 
+#include "devices/fluid_synth_output.h"
 #include "platform/clock.h"
-#include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
 #include "playback/midi_port.h"
 #include "playback/offline_render.h"
 #include "playback/playback_driver.h"
+#include "score/duration.h"
 #include "score/sheet_document.h"
 
 #include <benchmark/benchmark.h>
@@ -282,7 +283,7 @@ void BM_SchedulerCycle15Tracks(benchmark::State& state)
     scheduler->begin(PlayMode::All, 0);
     int64_t now = 0;
     for (auto _ : state) {
-        if (!scheduler->cycle(now)) {
+        if (!scheduler->cycle(now * 1000)) { // one cycle a millisecond
             state.PauseTiming();
             scheduler = std::make_unique<Scheduler>(*sheet, port, device, clips, nullptr);
             scheduler->begin(PlayMode::All, 0);
@@ -334,7 +335,7 @@ void BM_RenderedOnsetPlacement(benchmark::State& state)
         n.setStaffPosition(0);
         track.noteAt(i++) = n;
         expected.push_back(at);
-        at += n.lengthMs120();
+        at += static_cast<double>(usAtTempo(lengthTicks(n), 120)) / 1000.0;
         Note rest;
         rest.type = kTypeHalf;
         rest.dwFlag = kFlagRest;

@@ -4,8 +4,8 @@
 
 #include "bench_sheets.h"
 
-#include "platform/recovery_store.h"
 #include "platform/serial_worker.h"
+#include "recovery/recovery_store.h"
 #include "score/sheet_file.h"
 
 #include <benchmark/benchmark.h>

@@ -1,6 +1,9 @@
 #include "cli/cli.h"
 
+#include "interchange/musicxml_export.h"
 #include "platform/atomic_file.h"
+#include "platform/notifier.h"
+#include "playback/midi_file_writer.h"
 #include "score/markup_tree.h"
 #include "score/sheet_document.h"
 
@@ -89,10 +92,16 @@ std::vector<SheetImporter>& sheetImporters()
     return list;
 }
 
-std::vector<SheetExporter>& sheetExporters()
+const ExportFormats& exportFormats()
 {
-    static std::vector<SheetExporter> list;
-    return list;
+    static const ExportFormats formats = [] {
+        ExportFormats f;
+        addScoreExportFormats(f);
+        addMidiExportFormat(f);
+        addMusicXmlExportFormats(f);
+        return f;
+    }();
+    return formats;
 }
 
 std::vector<Renderer>& renderers()
@@ -115,14 +124,7 @@ std::vector<DocumentHandler>& documentHandlers()
 
 std::string extensionOf(const std::string& path)
 {
-    const auto slash = path.find_last_of('/');
-    const auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string ext = path.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
+    return fileExtensionOf(path);
 }
 
 bool importSheetFile(const std::string& path, SheetDocument& sheet, std::string& error, std::size_t maxBytes,
@@ -138,11 +140,16 @@ bool importSheetFile(const std::string& path, SheetDocument& sheet, std::string&
         error = "cannot import \"" + path + "\": " + res.error;
         return false;
     }
-    for (const auto& w : res.warnings)
-        std::cerr << "tonvela-cli: warning: " << w << '\n';
+    printWarnings(res.warnings);
     sheet.caption = captionOf(path);
     sheet.path.clear();
     return true;
+}
+
+void printWarnings(const std::vector<std::string>& warnings)
+{
+    for (const auto& w : warnings)
+        std::cerr << "tonvela-cli: warning: " << boundedMessage(w) << '\n';
 }
 
 std::string captionOf(const std::string& path)

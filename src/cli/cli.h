@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/json.h"
+#include "score/export_formats.h"
 #include "score/sheet_import.h"
 
 #include <memory>
@@ -61,16 +62,9 @@ struct SheetImporterRegistration {
     explicit SheetImporterRegistration(SheetImporter i) { sheetImporters().push_back(std::move(i)); }
 };
 
-// Output formats of a sheet, chosen by the output file's extension.
-struct SheetExporter {
-    std::string extension; // ".shd", ".ly", ".mid", ...
-    std::vector<std::string> valuedOptions;
-    bool (*save)(SheetDocument& sheet, const std::string& path, const Args& args, std::string& error);
-};
-std::vector<SheetExporter>& sheetExporters();
-struct SheetExporterRegistration {
-    explicit SheetExporterRegistration(SheetExporter e) { sheetExporters().push_back(std::move(e)); }
-};
+// Output formats of a sheet, chosen by the output file's extension: every export format of the
+// core (score/export_formats.h).
+const ExportFormats& exportFormats();
 
 // Documents that are not sheets (chord documents), recognised by the first token of the file.
 struct DocumentHandler {
@@ -120,6 +114,10 @@ std::vector<DocumentRenderer>& documentRenderers();
 struct DocumentRendererRegistration {
     explicit DocumentRendererRegistration(DocumentRenderer r) { documentRenderers().push_back(std::move(r)); }
 };
+
+// Prints the warnings of a file that was read to standard error, each as a message box would
+// show it (at most 40 lines of at most 200 characters).
+void printWarnings(const std::vector<std::string>& warnings);
 
 // Reads a file of at most `maxBytes` and imports it into `sheet` (untitled, captioned with the
 // file's name); the import's warnings go to standard error. False with `error` set when the

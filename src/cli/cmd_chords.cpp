@@ -225,8 +225,7 @@ std::unique_ptr<SheetDocument> loadForEntry(const std::string& path)
         fail("cannot open \"" + path + "\": " + res.error);
         return nullptr;
     }
-    for (const auto& w : res.warnings)
-        std::cerr << "tonvela-cli: warning: " << w << '\n';
+    printWarnings(res.warnings);
     return sheet;
 }
 

@@ -17,8 +17,8 @@ std::string usageText()
                        "Inputs: .shd sheets, MIDI files (.mid), MusicXML scores (.musicxml, .xml,\n"
                        "and compressed .mxl), chord documents\n"
                        "Outputs:";
-    for (const auto& e : sheetExporters())
-        text += " " + e.extension;
+    for (const ExportFormat& f : exportFormats().all())
+        text += " " + f.extension;
     text += "\n"
             "  .musicxml, .mxl: MusicXML 4.0, plain or compressed; one part per track, titled\n"
             "                   with the name of IN\n"
@@ -33,10 +33,7 @@ int runConvert(const std::vector<std::string>& words)
 {
     if (wantsHelp(words, usageText()))
         return 0;
-    std::vector<std::string> valued;
-    for (const auto& e : sheetExporters())
-        valued.insert(valued.end(), e.valuedOptions.begin(), e.valuedOptions.end());
-    const Args args = Args::parse(words, valued);
+    const Args args = Args::parse(words, {"track"});
     if (!args.error.empty())
         return fail(args.error);
     if (args.positional.size() != 2)
@@ -48,21 +45,31 @@ int runConvert(const std::vector<std::string>& words)
         return h->convert(in, out, args);
 
     const std::string ext = extensionOf(out);
-    const SheetExporter* exporter = nullptr;
-    for (const auto& e : sheetExporters())
-        if (e.extension == ext)
-            exporter = &e;
-    if (!exporter)
+    const ExportFormat* format = exportFormats().byExtension(ext);
+    if (!format)
         return fail("cannot write \"" + out + "\": unknown output format \"" + ext + "\"");
-    if (const auto bad = args.unknown(exporter->valuedOptions); !bad.empty())
+    if (const auto bad =
+            args.unknown(format->oneTrack ? std::vector<std::string>{"track"} : std::vector<std::string>{});
+        !bad.empty())
         return fail("unknown option --" + bad.front() + " for " + ext + " output");
 
     std::string error;
     auto sheet = openSheet(in, error);
     if (!sheet)
         return fail(error);
-    if (!exporter->save(*sheet, out, args, error))
-        return fail(error);
+    ExportOptions options;
+    if (args.has("track")) {
+        int n = 0;
+        if (!args.intValue("track", n, error))
+            return fail(error);
+        if (n < 1 || n > sheet->trackCount())
+            return fail("--track " + std::to_string(n) + ": the sheet has " +
+                        std::to_string(sheet->trackCount()) + " tracks (numbered from 1)");
+        options.track = n - 1;
+    }
+    const FileResult res = format->write(*sheet, out, options);
+    if (!res)
+        return fail(res.error);
     return 0;
 }
 

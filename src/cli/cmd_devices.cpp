@@ -2,6 +2,7 @@
 
 #include "cli/cli.h"
 
+#include "devices/system_midi_output.h"
 #include "platform/clock.h"
 #include "platform/midi_output.h"
 

@@ -4,6 +4,7 @@
 
 #include "score/play_time.h"
 #include "score/sheet_document.h"
+#include "score/staff_kind.h"
 #include "score/track.h"
 #include "theory/key_signature.h"
 
@@ -13,24 +14,6 @@
 
 namespace tonvela::cli {
 namespace {
-
-const char* staffKindName(const Track& t)
-{
-    if (t.percussive)
-        return "percussion";
-    switch (t.drawmode) {
-    case kDrawGClef:
-        return "G clef";
-    case kDrawTablature:
-        return "tablature";
-    case kDrawFClef:
-        return "F clef";
-    case kDrawG2Clef:
-        return "G(2) clef";
-    default:
-        return "fifth staff kind";
-    }
-}
 
 struct TrackCounts {
     int rests = 0;
@@ -106,10 +89,11 @@ std::string sheetInfoText(const SheetDocument& sheet)
     for (int i = 0; i < sheet.trackCount(); ++i) {
         const Track& t = *sheet.trackAt(i);
         const TrackCounts c = countTrack(t);
+        const std::string staff(staffOf(t).name);
         std::snprintf(buf, sizeof buf,
                       "Track %d: %s, channel %d, program %d, key %s (index %d), tempo %d\n"
                       "  %d notes (%d rests), %d chords with %d members, play time %s (%lld ms)\n",
-                      i + 1, staffKindName(t), t.channel, t.iid, keySignature(t.keyindex).text, t.keyindex,
+                      i + 1, staff.c_str(), t.channel, t.iid, keySignature(t.keyindex).text, t.keyindex,
                       t.tempo, t.count, c.rests, c.chordRoots, c.chordMembers,
                       playTimeText(t, t.count - 1).c_str(), totalPlayMs(t));
         out += buf;

@@ -2,6 +2,8 @@
 
 #include "cli/cli.h"
 
+#include "score/play_time.h"
+
 #include "platform/clock.h"
 #include "platform/midi_output.h"
 #include "platform/notifier.h"
@@ -46,7 +48,7 @@ class ProgressLine : public PlaybackView {
     explicit ProgressLine(bool terminal) : m_terminal(terminal) {}
     void progress(const Progress& p, int64_t /*atUs*/) override
     {
-        const std::string line = p.elapsedText + " / " + p.totalText;
+        const std::string line = formatPlayTime(p.elapsedMs) + " / " + formatPlayTime(p.totalMs);
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (line == m_last)
             return;

@@ -4,6 +4,7 @@
 #include "cli/cli.h"
 
 #include "audio/sound_engine.h"
+#include "devices/alsa_sink.h"
 #include "platform/audio_sink.h"
 #include "platform/notifier.h"
 

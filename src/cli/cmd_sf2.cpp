@@ -5,6 +5,7 @@
 
 #include "audio/sound_bank.h"
 #include "audio/sound_engine.h"
+#include "devices/alsa_sink.h"
 #include "platform/audio_sink.h"
 #include "platform/notifier.h"
 

@@ -18,8 +18,7 @@ bool readDocument(const std::string& path, ChordDocument& doc)
         fail("cannot read \"" + path + "\": " + res.error);
         return false;
     }
-    for (const auto& w : res.warnings)
-        std::cerr << "tonvela-cli: warning: " << w << '\n';
+    printWarnings(res.warnings);
     return true;
 }
 

@@ -1,11 +1,10 @@
-// Standard MIDI Files for tonvela-cli: importing MIDI files (by content or by name) as sheets, describing
-// them for `info`, and writing sheets as .mid (all tracks, or one with --track N).
+// Standard MIDI Files for tonvela-cli: importing MIDI files (by content or by name) as sheets and
+// describing them for `info`. Writing them is the core's export format (score/export_formats.h).
 
 #include "cli/cli.h"
 
 #include "platform/atomic_file.h"
 #include "playback/midi_file_reader.h"
-#include "playback/midi_file_writer.h"
 #include "score/sheet_document.h"
 
 #include <cstdio>
@@ -73,28 +72,7 @@ void describeMidi(const std::string& path, Json& info, std::string& text)
     }
 }
 
-bool saveMidi(SheetDocument& sheet, const std::string& path, const Args& args, std::string& error)
-{
-    int track = kAllTracks;
-    if (args.has("track")) {
-        int n = 0;
-        if (!args.intValue("track", n, error))
-            return false;
-        if (n < 1 || n > sheet.trackCount()) {
-            error = "--track " + std::to_string(n) + ": the sheet has " + std::to_string(sheet.trackCount()) +
-                    " tracks (numbered from 1)";
-            return false;
-        }
-        track = n - 1;
-    }
-    const FileResult res = writeMidiFile(sheet, path, track);
-    if (!res)
-        error = res.error;
-    return res.ok;
-}
-
 const SheetImporterRegistration kImporter{{"midi", acceptsMidi, loadMidi, describeMidi}};
-const SheetExporterRegistration kExporter{{".mid", {"track"}, saveMidi}};
 
 } // namespace
 } // namespace tonvela::cli

@@ -1,4 +1,4 @@
-// The .shd sheet format for tonvela-cli: loading any sheet file, saving as .shd.
+// The .shd sheet format for tonvela-cli: loading any sheet file (saving is the core's export format).
 
 #include "cli/cli.h"
 
@@ -22,21 +22,11 @@ bool loadSheetFile(const std::string& path, SheetDocument& sheet, std::string& e
         error = res.error;
         return false;
     }
-    for (const auto& w : res.warnings)
-        std::cerr << "tonvela-cli: warning: " << w << '\n';
+    printWarnings(res.warnings);
     return true;
 }
 
-bool saveSheetFile(SheetDocument& sheet, const std::string& path, const Args& /*args*/, std::string& error)
-{
-    const FileResult res = saveSheet(sheet, captionOf(path), path);
-    if (!res)
-        error = res.error;
-    return res.ok;
-}
-
 const SheetImporterRegistration kImporter{{"sheet", acceptsSheet, loadSheetFile, nullptr}};
-const SheetExporterRegistration kExporter{{".shd", {}, saveSheetFile}};
 
 } // namespace
 } // namespace tonvela::cli

@@ -24,8 +24,7 @@ bool readChords(const std::string& in, ChordDocument& doc, std::string& error)
         error = "cannot read \"" + in + "\": " + result.error;
         return false;
     }
-    for (const auto& w : result.warnings)
-        std::cerr << "tonvela-cli: warning: " << w << '\n';
+    printWarnings(result.warnings);
     return true;
 }
 

@@ -1,8 +1,8 @@
 #include "editor/chord_printing.h"
 
+#include "drawing/scaled_canvas.h"
 #include "harmony/chord_diagram_drawing.h"
 #include "harmony/chord_document.h"
-#include "platform/scaled_canvas.h"
 
 #include <algorithm>
 

@@ -4,8 +4,10 @@
 
 #include "editor/engraving_marks.h"
 
+#include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
+#include "score/duration.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/time_signature.h"
@@ -49,6 +51,19 @@ int roomBeforeBar(const Note& n, const NoteLayout& p)
     if (n.dwFlag & kFlagDot)
         reach = 20;
     return reach + 3;
+}
+
+ClefPlacement clefPlacement(ClefSign sign)
+{
+    // By ClefSign: the G clef curls round the second line, the F clef's dots sit either side of
+    // the fourth, the drum clef's two bars stand on the middle three lines.
+    static constexpr ClefPlacement kPlacements[] = {
+        {kGlyphGClef, kClefLeft, -10},
+        {kGlyphFClef, kFClefLeft, 0},
+        {kGlyphPercussionClef, kStaffLeft + 9, 11},
+        {0, 0, 0},
+    };
+    return kPlacements[static_cast<std::size_t>(sign)];
 }
 
 int keySignatureLeft()
@@ -156,7 +171,7 @@ void fitMeasuresBetweenBars(const SheetLayout& sheet, const Track& t, TrackLayou
     const int laid = std::min(lay.laidOut, t.count);
     const std::vector<MeasureRecord>& records = lay.measures;
     const int inUse = std::min(lay.measuresInUse, static_cast<int>(records.size()) - 1);
-    const double measureLength = measureLengthOf(t.timeSig);
+    const Ticks measureLength = measureTicksOf(t.timeSig);
     const int musicLeft = rowMusicLeft(t);
     auto at = [&](int i) -> NoteLayout& { return lay.notes[static_cast<std::size_t>(i)]; };
     std::vector<int> roots;
@@ -187,7 +202,7 @@ void fitMeasuresBetweenBars(const SheetLayout& sheet, const Track& t, TrackLayou
         bool moved = false;
         const Note& last = t.noteAt(roots.back());
         NoteLayout& lastPlace = at(roots.back());
-        if (music == 1 && durations == 1 && last.isRest() && last.lengthWhole() >= measureLength - 1e-9) {
+        if (music == 1 && durations == 1 && last.isRest() && lengthTicks(last) >= measureLength) {
             // The rest that fills its measure stands in the middle of it.
             const int left = rec.startsRow ? musicLeft : rec.x;
             moveTo(last, lastPlace, (left + closeX - kMeasureRestWidth) / 2);

@@ -5,6 +5,7 @@
 // runs.
 
 #include "editor/sheet_view_state.h"
+#include "score/staff_kind.h"
 
 namespace tonvela {
 
@@ -24,6 +25,15 @@ inline constexpr int kKeyMarkPitch = 8;
 inline constexpr int kClefLeft = kStaffLeft + 4;
 inline constexpr int kFClefLeft = kStaffLeft + 2;
 inline constexpr int kClefRight = kStaffLeft + 26;
+
+// The glyph of a clef sign and where it is drawn: its x and its y below the row's top. The
+// tablature has none (its row shows the letters T, A, B): glyph 0.
+struct ClefPlacement {
+    int glyph = 0;
+    int x = 0;
+    int dy = 0;
+};
+ClefPlacement clefPlacement(ClefSign sign);
 
 // x of the first key signature accidental of a row: clear of the clef.
 int keySignatureLeft();

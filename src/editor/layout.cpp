@@ -596,15 +596,11 @@ int restartRow(const TrackLayout& old, int change, int widened)
 
 KeySignatureMarks keySignatureMarks(const Track& track)
 {
-    static constexpr int kSharpSteps[7] = {-3, 0, -4, -1, 2, -2, 1};
-    static constexpr int kFlatSteps[7] = {2, -1, 3, 0, 4, 1, 5};
-    const int* steps = track.flatKey ? kFlatSteps : kSharpSteps;
-    // The bass clef shows each letter one line lower than the G clef, and its key signature
-    // follows its letters.
-    const int lower = track.drawmode == kDrawFClef ? 2 : 0;
+    const StaffKindInfo& staff = staffOf(track);
+    const std::array<int8_t, 7>& steps = track.flatKey ? staff.flatPlaces : staff.sharpPlaces;
     KeySignatureMarks out;
     for (int k = 0; k < 7; ++k) {
-        const int step = steps[k] + lower;
+        const int step = steps[static_cast<std::size_t>(k)];
         const int acc = keyAccidental(track, step);
         if (acc == 1 || acc == -1)
             out.marks[static_cast<std::size_t>(out.count++)] = {step, acc};
@@ -748,7 +744,7 @@ std::optional<int> placeClick(const StaffRow& row, const Track* t, Note& n, Note
         n.line = static_cast<int16_t>(*step);
         n.midi = static_cast<int8_t>(std::clamp(t->drumKey, 0, 127));
     } else {
-        n.setStaffPosition(*step, t ? t->drawmode : kDrawGClef);
+        n.setStaffPosition(*step, t ? staffKindOf(*t) : StaffKind::GClef);
     }
     if (t)
         n.iid = t->iid;

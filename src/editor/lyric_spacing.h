@@ -1,7 +1,7 @@
 #pragma once
 
+#include "drawing/canvas.h"
 #include "editor/sheet_layout.h"
-#include "platform/canvas.h"
 
 #include <string_view>
 #include <vector>

@@ -92,7 +92,7 @@ bool hoverBarLine(SheetViewState& view, int track, int px, int py)
 {
     clearBarHover(view, track);
     const Track* t = view.sheet().trackAt(track);
-    if (!t || t->drawmode == kDrawTablature)
+    if (!t || staffOf(*t).isTablature())
         return false;
     const int inUse = std::min(view.measuresInUse(track), static_cast<int>(view.measures(track).size()) - 1);
     for (int m = 1; m <= inUse; ++m) {

@@ -1,9 +1,9 @@
 #include "editor/print_paging.h"
 
+#include "drawing/scaled_canvas.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/scaled_canvas.h"
 #include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 

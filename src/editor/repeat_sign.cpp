@@ -59,7 +59,7 @@ void SheetDrawing::drawRowRepeats(const StaffRow& row, const Track& t, int start
     const int track = row.index % m_trackCount;
     const std::vector<MeasureRecord>& records = m_layout.measures(track);
     const int inUse = std::min(m_layout.measuresInUse(track), static_cast<int>(records.size()) - 1);
-    const bool tablature = t.drawmode == kDrawTablature;
+    const bool tablature = staffOf(t).isTablature();
     // Inside the row a marked measure ends at the opening bar line of the next one; the staff
     // draws that bar line, a tablature draws none, so the sign brings its own there.
     for (const int m : marks.measures()) {

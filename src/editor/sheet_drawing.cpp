@@ -1,11 +1,13 @@
 #include "editor/sheet_drawing.h"
 
 #include "editor/engraving_lines.h"
+#include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "score/note.h"
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
+#include "score/staff_kind.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -26,11 +28,11 @@ bool validRoot(const Track& t, int i, int n)
 
 } // namespace
 
-GlyphColor colorOf(const Note& n, bool hovered)
+GlyphColor colorOf(const Note& n, bool highlighted)
 {
     if (n.selected)
         return GlyphColor::Selected;
-    if (hovered || n.play.sounding)
+    if (highlighted)
         return GlyphColor::Highlighted;
     return GlyphColor::Normal;
 }
@@ -131,7 +133,7 @@ void SheetDrawing::drawSheet()
             const StaffRow row = m_layout.row(r);
             const Track& t = *sheet.trackAt(j);
             int& p = progress[static_cast<std::size_t>(j)];
-            if (t.drawmode == kDrawTablature)
+            if (staffOf(t).isTablature())
                 drawTablatureRow(row, t, p, counts[static_cast<std::size_t>(j)]);
             else
                 drawStaffRow(row, t, p, counts[static_cast<std::size_t>(j)]);
@@ -188,7 +190,7 @@ void SheetDrawing::drawStaffRow(const StaffRow& row, const Track& t, int& p, int
             const int xEnd = sc(m_view.layoutWidth - 70 + kStaffLeft - 1);
             m_canvas.drawLine(xEnd, sc(top), xEnd, sc(top + 4 * d));
         }
-        if (!m_printing && !t.percussive)
+        if (!m_printing && staffOf(t).ledgerLines)
             drawHoverGuides(row);
     }
 
@@ -248,7 +250,7 @@ void SheetDrawing::drawRowNotes(const StaffRow& row, const Track& t, int& p, int
         const int m = at.measureIndex + 1;
         const bool opensWithBar = note.type == kTypeBar && m >= 1 && m < static_cast<int>(records.size()) &&
                                   p == records[static_cast<std::size_t>(m)].firstNote;
-        const bool barHovered = m_view.isHoveredNote(track, p) || note.play.sounding;
+        const bool barHovered = highlighted(track, p);
         bool merged = opensWithBar && !note.selected && !barHovered;
         if (at.measureIndex != m_rowMeasure) {
             if (m >= 1 && m < static_cast<int>(records.size())) {
@@ -392,9 +394,9 @@ void SheetDrawing::drawNoteDecorations(const StaffRow& row, const Track& t, int 
     for (int k = 0; k < members; ++k) {
         const int c = note.children[k];
         if (c >= 0 && c < n && c != index)
-            decorate(row, t, t.noteAt(c), place(track, c), m_view.isHoveredNote(track, c));
+            decorate(row, t, t.noteAt(c), place(track, c), highlighted(track, c));
     }
-    decorate(row, t, note, place(track, index), m_view.isHoveredNote(track, index));
+    decorate(row, t, note, place(track, index), highlighted(track, index));
 }
 
 void SheetDrawing::decorate(const StaffRow& row, const Track& t, const Note& note, const NoteLayout& at,
@@ -405,11 +407,11 @@ void SheetDrawing::decorate(const StaffRow& row, const Track& t, const Note& not
     if (note.type == kTypeMark1740 && note.selected)
         return;
     if (note.type == kTypeBar) {
-        drawBarLine(row, at.x, note.selected != 0, hovered || note.play.sounding);
+        drawBarLine(row, at.x, note.selected != 0, hovered);
     } else if (note.type == kTypeSpace && note.selected) {
         pen(m_tools.red);
         m_canvas.drawLine(sc(at.x), sc(shown(at.y) - 10), sc(at.x + 10), sc(shown(at.y) - 10));
-    } else if (!note.isRest() && !t.percussive) {
+    } else if (!note.isRest() && staffOf(t).ledgerLines) {
         drawNoteLedgers(row, note, at);
     }
     drawLyric(row, note, at);
@@ -430,7 +432,7 @@ void SheetDrawing::drawTablatureNote(const StaffRow& row, const Track& t, int in
         if (note.line >= -4 && note.line <= 12 && pos.fret >= 0 && pos.fret <= 9)
             text[0] = static_cast<char>('0' + pos.fret);
         font(small ? m_tools.smallBold : m_tools.mediumBold);
-        textColor((m_view.isHoveredNote(track, i) || note.play.sounding) ? kBlue : kBlack);
+        textColor(highlighted(track, i) ? kBlue : kBlack);
         int y = sc(row.spacing * pos.stringIndex + top(row) - 9);
         if (small)
             y -= 2;
@@ -477,7 +479,7 @@ void SheetDrawing::drawGlyphPass(int lastRow)
         ++lastReaching;
     for (int j = 0; j < m_trackCount; ++j) {
         const Track& t = *sheet.trackAt(j);
-        if (t.drawmode == kDrawTablature)
+        if (staffOf(t).isTablature())
             continue;
         const int n = std::min(m_layout.laidOutCount(j), t.count);
         int start = 0;
@@ -500,7 +502,7 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             if (!validRoot(t, i, n))
                 continue; // drawn with its root, wherever it stands in the array
             if (shown(at.y) <= bottom) {
-                const bool hovered = m_view.isHoveredNote(j, i);
+                const bool hovered = highlighted(j, i);
                 const bool grows = note.childCount == 0 && !t.percussive && !stemReachesMiddle(note, at);
                 drawNoteGlyphs(note, at, hovered, grows);
                 if (grows)
@@ -509,7 +511,7 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             for (int k = 0; k < note.childCount && k < kMaxChordMembers; ++k) {
                 const int c = note.children[k];
                 if (t.rootOf(c, n) == i && shown(place(j, c).y) <= bottom)
-                    drawNoteGlyphs(t.noteAt(c), place(j, c), m_view.isHoveredNote(j, c));
+                    drawNoteGlyphs(t.noteAt(c), place(j, c), highlighted(j, c));
             }
         }
     }
@@ -521,7 +523,7 @@ void SheetDrawing::drawGlyphPass(int lastRow)
             break;
         const int j = r % m_trackCount;
         const Track* t = sheet.trackAt(j);
-        if (!t || t->drawmode == kDrawTablature || staffRight(row) < 0)
+        if (!t || staffOf(*t).isTablature() || staffRight(row) < 0)
             continue;
         drawKeySignature(row, *t);
         const TimeSignatureGlyphs ts = timeSignatureGlyphs(row.timeSig);
@@ -534,15 +536,12 @@ void SheetDrawing::drawGlyphPass(int lastRow)
                                      : j == sheet.selectedTrack ? GlyphColor::Selected
                                      : j == m_view.hoveredTrack ? GlyphColor::Highlighted
                                                                 : GlyphColor::Normal;
-        if (t->percussive)
-            m_canvas.drawGlyph(kGlyphPercussionClef, sc(kStaffLeft + 9), sc(y + 11), z, clefColor);
-        else if (t->drawmode == kDrawFClef)
-            m_canvas.drawGlyph(kGlyphFClef, sc(kFClefLeft), sc(y), z, clefColor);
-        else
-            m_canvas.drawGlyph(kGlyphGClef, sc(kClefLeft), sc(y - 10), z, clefColor);
+        const StaffKindInfo& staff = staffOf(*t);
+        const ClefPlacement clef = clefPlacement(staff.clef);
+        m_canvas.drawGlyph(clef.glyph, sc(clef.x), sc(y + clef.dy), z, clefColor);
         // The G clef staff sounds an octave below what it shows, as guitar music is written;
         // the small 8 under the clef says so. The G(2) clef sounds as written.
-        if (!t->percussive && t->drawmode != kDrawFClef && t->drawmode != kDrawG2Clef)
+        if (staff.octaveMark)
             m_canvas.drawGlyph(kGlyphClefOctave, sc(kStaffLeft + kClefOctaveX), sc(y + kClefOctaveY), z,
                                clefColor);
     }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "drawing/canvas.h"
 #include "editor/engraving_marks.h"
 #include "editor/sheet_view_state.h"
-#include "platform/canvas.h"
 
 #include <optional>
 #include <utility>
@@ -61,7 +61,7 @@ RepeatSignGeometry repeatSignGeometryAt(int top, int thinX, bool tablature);
 void drawSheet(const SheetViewState& view, Canvas& canvas, bool printing);
 
 // The colour set a note is drawn in: selected, highlighted (hovered or sounding) or normal.
-GlyphColor colorOf(const Note& n, bool hovered);
+GlyphColor colorOf(const Note& n, bool highlighted);
 
 // One drawing pass. The row operations are public so the editor can draw single elements
 // (a drag-preview bar line, a hover guide) with the same geometry. Rows and notes are placed
@@ -145,6 +145,11 @@ class SheetDrawing {
     void drawTies(const Track& track, int trackIndex, int from, int to);
     void decorate(const StaffRow& row, const Track& track, const Note& note, const NoteLayout& place,
                   bool hovered);
+    // Drawn highlighted: under the pointer, or sounding in a playback.
+    bool highlighted(int track, int index) const
+    {
+        return m_view.isHoveredNote(track, index) || m_view.isSounding(track, index);
+    }
     // The note's lyric under the row (lyric_spacing.cpp), in a rectangle that holds it whole.
     void drawLyric(const StaffRow& row, const Note& note, const NoteLayout& place);
     void drawGlyphPass(int lastRow);

@@ -69,10 +69,10 @@ struct StaffRow {
     int spacing = kStaffSpacing;
     int length = 0; // staff line length: layout width - 70
     int leftScaled = 0, spacingScaled = 0, lengthScaled = 0;
-    int firstNote = 0;     // first chord root of the track shown on this row
-    int endNote = 0;       // one past the last note laid out on this row
-    int noteCount = 0;     // chord roots placed on this row (staff breaks excluded)
-    int lastX = 0;         // x of the last chord root drawn on the row; key signature + 50 if none
+    int firstNote = 0; // first chord root of the track shown on this row
+    int endNote = 0;   // one past the last note laid out on this row
+    int noteCount = 0; // chord roots placed on this row (staff breaks excluded)
+    int lastX = 0;     // x of the last chord root drawn on the row; key signature + 50 if none
     int timeSig = kTimeSig44;
     int measuresPerRow = 3;
     int keySigWidth = 0; // 8 x accidentals of the key signature

@@ -2,6 +2,7 @@
 
 #include "editor/sheet_layout.h"
 #include "score/sheet_document.h" // kMinZoom, kMaxZoom
+#include "score/sounding_notes.h"
 
 #include <memory>
 #include <set>
@@ -97,6 +98,12 @@ class SheetViewState {
     bool endBarHovered(int track, int measure) const
     {
         return hoveredBar.track == track && hoveredBar.measure == measure && hoveredBar.rowEnd;
+    }
+    // What a playback holds on, drawn highlighted; null where nothing plays (paper, pictures).
+    const SoundingNotes* soundingNotes = nullptr;
+    bool isSounding(int track, int index) const
+    {
+        return soundingNotes && soundingNotes->sounding(*m_sheet, track, index);
     }
     bool barClickPending = false; // a click on a hovered bar line is pending (bar drawn red)
     // Ledger line guides of one row follow the pointer above or below its staff: at aboveX or

@@ -3,6 +3,7 @@
 #include "harmony/guitar_library.h"
 #include "platform/notifier.h"
 #include "score/markup_tree.h"
+#include "score/utf8_text.h"
 
 #include <algorithm>
 
@@ -12,7 +13,7 @@ namespace {
 
 std::string cutText(std::string_view text)
 {
-    return std::string(text.substr(0, std::min(text.size(), kMaxDiagramTextLength)));
+    return cutUtf8(text, kMaxDiagramTextLength);
 }
 
 } // namespace

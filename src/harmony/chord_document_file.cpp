@@ -3,6 +3,7 @@
 #include "harmony/chord_document.h"
 #include "score/markup_text.h"
 #include "score/markup_tree.h"
+#include "score/utf8_text.h"
 
 #include <memory>
 
@@ -75,8 +76,8 @@ LoadResult readChordDocumentFromText(ChordDocument& doc, std::string_view text)
         ChordDiagram d;
         d.quality = intAttribute(*child, "quality", 0);
         d.startFret = intAttribute(*child, "startfret", 1);
-        d.label = quotedText(*child, "label");
-        d.fingering = quotedText(*child, "szchord");
+        d.label = utf8FromEightBitText(quotedText(*child, "label"), kMaxDiagramTextLength);
+        d.fingering = utf8FromEightBitText(quotedText(*child, "szchord"), kMaxDiagramTextLength);
         if (d.label.size() > kMaxDiagramTextLength || d.fingering.size() > kMaxDiagramTextLength)
             result.warnings.push_back("diagram " + std::to_string(diagrams.size() + 1) +
                                       " has a label or fingering longer than 31 characters; it was cut");

@@ -1,11 +1,14 @@
 #include "interchange/musicxml_export.h"
 
 #include "interchange/musicxml_export_timeline.h"
+#include "interchange/mxl_container_write.h"
 #include "platform/sheet_lock.h"
+#include "score/export_formats.h"
 #include "score/legacy_text.h"
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
+#include "score/staff_kind.h"
 #include "score/time_signature.h"
 #include "score/track.h"
 
@@ -26,9 +29,10 @@ using musicxml::TrackTimeline;
 
 namespace {
 
-// Letters of the TAB staff's open strings from the highest (string 1) down: standard guitar
-// tuning, whose keys openStringKey gives.
-constexpr std::array<const char*, 6> kOpenSteps = {"E", "B", "G", "D", "A", "E"};
+// The step and alteration of a key, sharps for black keys: how an open string is named.
+constexpr std::array<const char*, 12> kKeySteps = {"C", "C", "D", "D", "E", "F",
+                                                   "F", "G", "G", "A", "A", "B"};
+constexpr std::array<int, 12> kKeyAlters = {0, 1, 0, 1, 0, 0, 1, 0, 1, 0, 1, 0};
 
 int floorDiv(int a, int b)
 {
@@ -40,24 +44,16 @@ int mod7(int p)
     return ((p % 7) + 7) % 7;
 }
 
-// The G clef staff (and the fifth staff kind, drawn with it) draws its notes an octave above
-// their sound, under a clef with an 8: MusicXML's treble clef an octave down reads the staff
-// the same way, so its written pitches are the sounding ones.
-bool clefOctaveDown(const Track& t)
-{
-    return !t.percussive && (t.drawmode == kDrawGClef || t.drawmode == kDrawFifthKind);
-}
-
 // The natural that position p of the staff reads.
 int writtenNaturalOf(const Track& t, int line)
 {
-    return naturalKeyOfPosition(line + clefReadingShift(t.drawmode));
+    return naturalKeyOfPosition(line + staffOf(t).readingShift);
 }
 
 char letterOf(const Track& t, int line)
 {
     static constexpr char kLetters[] = "CBAGFED";
-    return kLetters[mod7(line + clefReadingShift(t.drawmode))];
+    return kLetters[mod7(line + staffOf(t).readingShift)];
 }
 
 int fifthsOf(const Track& t)
@@ -178,7 +174,7 @@ void writePartList(pugi::xml_node score, const std::vector<PartPlan>& parts)
         pugi::xml_node sp = list.append_child("score-part");
         sp.append_attribute("id").set_value(p.id.c_str());
         addText(sp, "part-name", name);
-        const int channel = musicxml::playbackChannelOf(t) + 1;
+        const int channel = midiChannelOf(t) + 1;
         if (t.percussive) {
             std::set<int> keys = p.drumKeys;
             if (keys.empty())
@@ -217,36 +213,34 @@ void writeAttributes(pugi::xml_node measure, const Track& t)
         addText(key, "mode", t.scaleKind == 1 ? "minor" : "major");
     }
     const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
-    const bool eighths = ts.code == kTimeSig68 || (ts.code >= kTimeSig38 && ts.code <= kTimeSig98);
     pugi::xml_node time = a.append_child("time");
     if (ts.code == kTimeSigSingleGlyph)
         time.append_attribute("symbol").set_value("common");
     addInt(time, "beats", ts.beatsPerMeasure);
-    addInt(time, "beat-type", eighths ? 8 : 4);
+    addInt(time, "beat-type", ts.beatUnit);
+    // The G clef staff draws its notes an octave above their sound, under a clef with an 8:
+    // MusicXML's treble clef an octave down reads the staff the same way, so its written
+    // pitches are the sounding ones.
+    const StaffKindInfo& staff = staffOf(t);
     pugi::xml_node clef = a.append_child("clef");
-    if (t.percussive) {
-        addText(clef, "sign", "percussion");
-    } else if (t.drawmode == kDrawTablature) {
-        addText(clef, "sign", "TAB");
-        addInt(clef, "line", 5);
-    } else if (t.drawmode == kDrawFClef) {
-        addText(clef, "sign", "F");
-        addInt(clef, "line", 4);
-    } else {
-        addText(clef, "sign", "G");
-        addInt(clef, "line", 2);
-        if (clefOctaveDown(t))
-            addInt(clef, "clef-octave-change", -1);
-    }
-    if (t.drawmode == kDrawTablature && !t.percussive) {
+    addText(clef, "sign", std::string(staff.musicXml.sign));
+    if (staff.musicXml.line != 0)
+        addInt(clef, "line", staff.musicXml.line);
+    if (staff.musicXml.octaveChange != 0)
+        addInt(clef, "clef-octave-change", staff.musicXml.octaveChange);
+    if (staff.isTablature()) {
         pugi::xml_node sd = a.append_child("staff-details");
-        addInt(sd, "staff-lines", 6);
-        for (int line = 1; line <= 6; ++line) {
-            const std::size_t s = static_cast<std::size_t>(6 - line); // line 1 is the lowest string
+        const int strings = static_cast<int>(staff.openStrings.size());
+        addInt(sd, "staff-lines", strings);
+        for (int line = 1; line <= strings; ++line) {
+            const int key = openStringKey(strings - line); // line 1 is the lowest string
+            const std::size_t pitchClass = static_cast<std::size_t>(key % 12);
             pugi::xml_node tuning = sd.append_child("staff-tuning");
             tuning.append_attribute("line").set_value(line);
-            addText(tuning, "tuning-step", kOpenSteps[s]);
-            addInt(tuning, "tuning-octave", openStringKey(static_cast<int>(s)) / 12 - 1);
+            addText(tuning, "tuning-step", kKeySteps[pitchClass]);
+            if (kKeyAlters[pitchClass] != 0)
+                addInt(tuning, "tuning-alter", kKeyAlters[pitchClass]);
+            addInt(tuning, "tuning-octave", key / 12 - 1);
         }
     }
 }
@@ -343,7 +337,7 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
         if (!t.percussive && ties.first && !tieStop &&
             (marked || sp.alter != keySignatureAlter(sp.step, fifths)))
             addText(n, "accidental", accidentalText(sp.alter));
-        const bool tab = t.drawmode == kDrawTablature && !t.percussive;
+        const bool tab = staffOf(t).isTablature();
         if (tieStop || tieStart || tab) {
             pugi::xml_node nots = n.append_child("notations");
             if (tieStop)
@@ -490,7 +484,7 @@ bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& f
         PartPlan& p = parts[static_cast<std::size_t>(i)];
         p.track = sheet.trackAt(i);
         p.id = "P" + std::to_string(i + 1);
-        p.measureTicks = std::max<int64_t>(musicxml::measureTicksOf(p.track->timeSig), 6);
+        p.measureTicks = std::max<int64_t>(musicxml::measureDivisionsOf(p.track->timeSig), 6);
         if (!musicxml::buildTimeline(*p.track, loops, p.timeline, error)) {
             error.insert(0, "track " + std::to_string(i + 1) + ": ");
             return false;
@@ -632,6 +626,18 @@ FileResult exportMusicXml(const SheetDocument& sheet, const std::string& title, 
     if (!musicXmlText(sheet, title, text, error))
         return FileResult::failure("could not write \"" + path + "\": " + error);
     return writeFileAtomically(path, text);
+}
+
+void addMusicXmlExportFormats(ExportFormats& formats)
+{
+    formats.add({"MusicXML", kMusicXmlExtension, kMusicXmlFilter, false,
+                 [](SheetDocument& sheet, const std::string& path, const ExportOptions&) {
+                     return exportMusicXml(sheet, sheetTitleOf(sheet), path);
+                 }});
+    formats.add({"compressed MusicXML", kMxlExtension, kMxlFilter, false,
+                 [](SheetDocument& sheet, const std::string& path, const ExportOptions&) {
+                     return exportMxl(sheet, sheetTitleOf(sheet), path);
+                 }});
 }
 
 } // namespace tonvela

@@ -9,6 +9,7 @@
 
 namespace tonvela {
 
+class ExportFormats;
 class SheetDocument;
 
 inline constexpr const char* kMusicXmlFilter = "MusicXML File(*.musicxml)";
@@ -46,5 +47,8 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
 
 // Writes musicXmlText atomically: on failure the old file stays and the result says why.
 FileResult exportMusicXml(const SheetDocument& sheet, const std::string& title, const std::string& path);
+
+// Registers MusicXML (.musicxml) and compressed MusicXML (.mxl), titled with sheetTitleOf.
+void addMusicXmlExportFormats(ExportFormats& formats);
 
 } // namespace tonvela

@@ -1,8 +1,9 @@
 #pragma once
 
-// What a track plays, laid out in time for the MusicXML writer: the chords and rests of each
-// voice with their start and length in ticks (96 per quarter note, before the track's tempo),
-// the ties that join them, and where the sheet's Bar notes stand. Private to the exporter.
+// What a track plays (the walk of play_walk.h), laid out in time for the MusicXML writer: the
+// chords and rests of each voice with their start and length in the file's divisions (96 per
+// quarter note, before the track's tempo), the ties that join them, and where the sheet's Bar
+// notes stand. Private to the exporter.
 
 #include <cstdint>
 #include <string>
@@ -14,6 +15,7 @@ class Track;
 
 namespace musicxml {
 
+// The file's divisions of a quarter note; times in this timeline count in them.
 inline constexpr int kTicksPerQuarter = 96;
 
 // One pitch of a chord: the note it comes from and the key it sounds.
@@ -42,8 +44,8 @@ struct TrackTimeline {
     std::vector<int64_t> measureAt; // start tick of each measure of the division (staff order)
 };
 
-// The length in ticks of a time signature's measure.
-int64_t measureTicksOf(int timeSigCode);
+// The length in divisions of a time signature's measure.
+int64_t measureDivisionsOf(int timeSigCode);
 
 // Lays out what the track plays. With `unfold` the walk follows measure repeats and note loops
 // as playback does, so each repeated part is written out again; without it the notes are taken
@@ -54,12 +56,9 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
 // Whether a track jumps back with a note loop anywhere: such a track can only be written out.
 bool hasNoteLoops(const Track& track);
 
-// The MIDI channel (0..15) a track plays on: percussion on channel 9 (General MIDI drums), every
-// other track on its channel number, moved past 9 and 10 so that it never sounds as drums.
-int playbackChannelOf(const Track& track);
-
-// Splits a length in ticks into note values (whole to 64th, dotted where the dotted value fits),
-// longest first. Lengths that are not a multiple of a 64th end with the nearest smaller value.
+// Splits a length in divisions into note values (the score's kinds and the 64th, dotted where the
+// dotted value fits and is not a 64th), longest first. Lengths that are not a multiple of a 64th
+// end with the nearest smaller value.
 struct NoteValue {
     int64_t ticks = 0;
     const char* type = "quarter";

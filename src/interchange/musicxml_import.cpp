@@ -5,6 +5,7 @@
 #include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 #include "score/sheet_import.h"
+#include "score/utf8_text.h"
 
 #include <pugixml.hpp>
 
@@ -173,8 +174,11 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
                 int notes = 0;
                 for (const auto& e : p.events)
                     notes += e.staff == static_cast<int>(s) && !e.rest ? 1 : 0;
-                score.leftOut["notes on the lower staves of parts with several staves (the sheet holds " +
-                              std::to_string(kMaxTracks) + " tracks)"] += notes;
+                musicxml::countLeftOut(
+                    score.leftOut,
+                    "notes on the lower staves of parts with several staves (the sheet holds " +
+                        std::to_string(kMaxTracks) + " tracks)",
+                    notes);
             }
 
     LoadResult result;
@@ -192,7 +196,7 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
             std::string name = part.name.empty() ? part.id : part.name;
             if (count > 1)
                 name += " " + std::to_string(s + 1);
-            track.name = name.substr(0, kTrackNameCapacity - 1);
+            track.name = cutUtf8(name, kTrackNameCapacity - 1);
             musicxml::buildStaffTrack(part, s, track, score.leftOut, dropped);
         }
     }

@@ -3,11 +3,15 @@
 // The score as the MusicXML reader takes it from the file, before it becomes sheet tracks:
 // private to the reader (musicxml_import*.cpp).
 
+#include "score/duration.h"
 #include "score/note.h"
+#include "score/staff_kind.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pugi {
@@ -19,20 +23,28 @@ namespace tonvela::musicxml {
 // Time inside the reader: ticks of a quarter note, divisible by 2, 3, 5 and 7 so that the
 // usual divisions and tuplets come out whole.
 inline constexpr int64_t kTicksPerQuarter = 10080;
-// The lengths a sheet note can have, shortest first, in reader ticks.
+// The lengths a sheet note can have (duration.h), shortest first, in reader ticks.
 struct SheetLength {
     int64_t ticks;
     int type;
     bool dotted;
 };
-inline constexpr SheetLength kSheetLengths[] = {
-    {kTicksPerQuarter / 8, kTypeThirtySecond, false}, {kTicksPerQuarter * 3 / 16, kTypeThirtySecond, true},
-    {kTicksPerQuarter / 4, kTypeSixteenth, false},    {kTicksPerQuarter * 3 / 8, kTypeSixteenth, true},
-    {kTicksPerQuarter / 2, kTypeEighth, false},       {kTicksPerQuarter * 3 / 4, kTypeEighth, true},
-    {kTicksPerQuarter, kTypeQuarter, false},          {kTicksPerQuarter * 3 / 2, kTypeQuarter, true},
-    {kTicksPerQuarter * 2, kTypeHalf, false},         {kTicksPerQuarter * 3, kTypeHalf, true},
-    {kTicksPerQuarter * 4, kTypeWhole, false},        {kTicksPerQuarter * 6, kTypeWhole, true},
-};
+inline constexpr auto kSheetLengths = [] {
+    std::array<SheetLength, kNoteLengths.size()> out{};
+    for (std::size_t i = 0; i < kNoteLengths.size(); ++i) {
+        const NoteLength& l = kNoteLengths[i];
+        out[i] = {l.ticks * kTicksPerQuarter / kQuarterTicks, l.type, l.dotted};
+    }
+    return out;
+}();
+static_assert(
+    [] {
+        for (const NoteLength& l : kNoteLengths)
+            if (l.ticks * kTicksPerQuarter % kQuarterTicks != 0)
+                return false;
+        return true;
+    }(),
+    "every sheet length is a whole number of reader ticks");
 // Longer than this, a single duration is taken for damage rather than music (64 whole notes).
 inline constexpr int64_t kMaxEventTicks = 256 * kTicksPerQuarter;
 // A part longer than this (about 16 hours at 120 beats per minute) is refused.
@@ -40,6 +52,18 @@ inline constexpr int64_t kMaxPartTicks = 120'000LL * kTicksPerQuarter;
 
 // What the sheet cannot hold, by kind, with how often the file had it. Reported in one warning.
 using LeftOut = std::map<std::string, int>;
+// The most kinds a warning names; the others are counted together as "other elements".
+inline constexpr std::size_t kMaxLeftOutKinds = 20;
+inline constexpr const char* kOtherLeftOut = "other elements";
+// The longest name a file gives that goes into a warning (an element's name, say).
+inline constexpr std::size_t kMaxLeftOutNameLength = 40;
+
+// Counts `count` of `what` as left out. A file may name any number of kinds of its own: beyond
+// kMaxLeftOutKinds they are counted together, so the warning never grows without bound. An
+// empty `what` counts nothing.
+void countLeftOut(LeftOut& leftOut, const std::string& what, int count = 1);
+// A name taken from the file, as a warning quotes it: UTF-8, cut to kMaxLeftOutNameLength.
+std::string nameFromFile(std::string_view name);
 
 // One <note> of the file.
 struct Event {
@@ -76,10 +100,10 @@ struct Measure {
 };
 
 struct Staff {
-    int drawmode = 0;          // sheet staff kind of its first clef
-    bool percussive = false;   // a percussion clef, only unpitched notes, or the drum channel
-    bool octaveTreble = false; // treble transposed an octave down, by the clef or the part
-    std::string firstVoice;    // the voice of its first note
+    StaffKind kind = StaffKind::GClef; // sheet staff kind of its first clef
+    bool percussive = false;           // a percussion clef, only unpitched notes, or the drum channel
+    bool octaveTreble = false;         // treble transposed an octave down, by the clef or the part
+    std::string firstVoice;            // the voice of its first note
 };
 
 struct Part {

@@ -3,8 +3,11 @@
 
 #include "interchange/musicxml_import_model.h"
 
+#include "score/duration.h"
 #include "score/note.h"
+#include "score/staff_kind.h"
 #include "score/time_signature.h"
+#include "score/utf8_text.h"
 #include "theory/pitch.h"
 
 #include <pugixml.hpp>
@@ -144,9 +147,10 @@ class PartReader {
     Staff& staff(int index);
     std::string where() const
     {
-        return "part \"" + (m_part.name.empty() ? m_part.id : m_part.name) + "\", measure " + m_measureName;
+        return "part \"" + nameFromFile(m_part.name.empty() ? m_part.id : m_part.name) + "\", measure " +
+               nameFromFile(m_measureName);
     }
-    void leftOut(const std::string& what, int count = 1) { m_score.leftOut[what] += count; }
+    void leftOut(const std::string& what, int count = 1) { countLeftOut(m_score.leftOut, what, count); }
 
     Part& m_part;
     Score& m_score;
@@ -194,7 +198,7 @@ std::string PartReader::readAttributes(const pugi::xml_node& a)
         if (name == "divisions") {
             long long d = 0;
             if (!integerOf(c, d) || d <= 0 || d > kMaxDivisions)
-                return "the <divisions> of " + where() + " is \"" + trimmed(c.child_value()) +
+                return "the <divisions> of " + where() + " is \"" + nameFromFile(trimmed(c.child_value())) +
                        "\", not a usable number of divisions of a quarter note";
             m_divisions = d;
         } else if (name == "key") {
@@ -278,7 +282,7 @@ void PartReader::readNotations(const pugi::xml_node& notations)
             for (pugi::xml_node t : c.children()) {
                 const std::string tn = t.name();
                 if (tn != "string" && tn != "fret")
-                    leftOut("technical marks (" + tn + ")");
+                    leftOut("technical marks (" + nameFromFile(tn) + ")");
             }
             continue;
         }
@@ -286,7 +290,7 @@ void PartReader::readNotations(const pugi::xml_node& notations)
             leftOut(std::string(c.attribute("type").as_string()) == "start" ? "slurs" : "");
         else if (name == "articulations" || name == "ornaments")
             for (pugi::xml_node t : c.children())
-                leftOut(name + " (" + t.name() + ")");
+                leftOut(name + " (" + nameFromFile(t.name()) + ")");
         else if (name == "fermata")
             leftOut("fermatas");
         else if (name == "dynamics")
@@ -296,7 +300,7 @@ void PartReader::readNotations(const pugi::xml_node& notations)
         else if (name == "glissando" || name == "slide")
             leftOut(std::string(c.attribute("type").as_string()) == "start" ? "glissandos and slides" : "");
         else
-            leftOut(name);
+            leftOut(nameFromFile(name));
     }
 }
 
@@ -321,8 +325,8 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
     long long duration = 0;
     if (n.child("duration")) {
         if (!integerOf(n.child("duration"), duration) || duration < 0)
-            return "a note of " + where() + " has the duration \"" + trimmed(n.child_value("duration")) +
-                   "\", which is not a length";
+            return "a note of " + where() + " has the duration \"" +
+                   nameFromFile(trimmed(n.child_value("duration"))) + "\", which is not a length";
         if (duration > 0 && m_divisions == 0)
             return "the file gives no <divisions> before the first note of " + where() +
                    ", so no note lengths can be read from it";
@@ -348,8 +352,8 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
         long long octave = 0;
         const int stepIndex = step.size() == 1 ? indexOfStep(step[0]) : -1;
         if (stepIndex < 0 || !integerOf(p.child("octave"), octave) || octave < 0 || octave > 9)
-            return "a note of " + where() + " has no readable pitch (step \"" + step + "\", octave \"" +
-                   trimmed(p.child_value("octave")) + "\")";
+            return "a note of " + where() + " has no readable pitch (step \"" + nameFromFile(step) +
+                   "\", octave \"" + nameFromFile(trimmed(p.child_value("octave"))) + "\")";
         const double alter = std::clamp(numberOf(p.child("alter"), 0), -3.0, 3.0);
         if (alter != std::round(alter))
             leftOut("microtones (played at the nearest semitone)");
@@ -365,7 +369,7 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
         else if (acc == "natural")
             e.marks = kFlagNatural;
         else if (!acc.empty())
-            leftOut("accidentals the sheet does not have (" + acc + ")");
+            leftOut("accidentals the sheet does not have (" + nameFromFile(acc) + ")");
     } else if (pugi::xml_node u = n.child("unpitched")) {
         e.unpitched = true;
         const std::string step = trimmed(u.child_value("display-step"));
@@ -428,6 +432,8 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
         const std::string syllabic = trimmed(l.child_value("syllabic"));
         if ((syllabic == "begin" || syllabic == "middle") && !text.empty() && text.back() != '-')
             text += '-';
+        // pugixml hands the bytes of a UTF-8 file over unchecked.
+        text = validUtf8(text);
         if (text.size() > kMaxLyricLength)
             leftOut("lyrics longer than " + std::to_string(kMaxLyricLength) + " characters (cut)");
         e.lyric = text;
@@ -465,7 +471,7 @@ void PartReader::readDirection(const pugi::xml_node& d)
                 leftOut("segno and coda signs");
             } else if (name != "other-direction" || !trimmed(c.child_value()).empty()) {
                 if (name != "bracket" && name != "dashes")
-                    leftOut(name);
+                    leftOut(nameFromFile(name));
             }
         }
     }
@@ -561,17 +567,19 @@ void PartReader::resolveStaves()
         Staff& s = m_part.staves[i];
         const ClefInfo& c = m_clefs[i];
         s.percussive = c.sign == 'P' || (unpitched[i] > 0 && pitched[i] == 0) || m_part.drumChannel;
-        if (c.sign == 'T') {
-            s.drawmode = kDrawTablature;
-        } else if (c.sign == 'F') {
-            s.drawmode = kDrawFClef;
-            if (c.octaveChange != 0)
-                leftOut("octave clefs the sheet does not have");
-        } else if (c.sign == 'G' || !c.seen || c.sign == 'P') {
-            s.octaveTreble = c.octaveChange == -1 || (c.octaveChange == 0 && octaveDown);
-            s.drawmode = s.octaveTreble ? kDrawGClef : kDrawG2Clef;
-            if (c.octaveChange != 0 && c.octaveChange != -1)
-                leftOut("octave clefs the sheet does not have");
+        // A drum clef, or none, counts as the treble clef for the staff the notes would take.
+        const bool treble = c.sign == 'G' || !c.seen || c.sign == 'P';
+        const std::string sign = treble ? "G" : c.sign == 'T' ? "TAB" : std::string(1, c.sign);
+        // A part written an octave above its sound under a plain treble clef reads as the
+        // octave treble clef; the frets of a tablature know no octave.
+        const int octave = c.sign == 'T'                                 ? 0
+                           : treble && c.octaveChange == 0 && octaveDown ? -1
+                                                                         : c.octaveChange;
+        if (const std::optional<StaffKind> kind = staffKindOfMusicXmlClef(sign, c.line, octave)) {
+            s.kind = *kind;
+        } else if (const std::optional<StaffKind> plain = staffKindOfMusicXmlClef(sign, c.line, 0)) {
+            s.kind = *plain;
+            leftOut("octave clefs the sheet does not have");
         } else {
             // A C clef (or an unknown one): the staff of the two that suits the part's notes.
             int low = 0, all = 0;
@@ -580,9 +588,10 @@ void PartReader::resolveStaves()
                     ++all;
                     low += e.key < 60 ? 1 : 0;
                 }
-            s.drawmode = 2 * low > all ? kDrawFClef : kDrawG2Clef;
+            s.kind = 2 * low > all ? StaffKind::FClef : StaffKind::G2Clef;
             leftOut("C clefs (written on the treble or bass staff)");
         }
+        s.octaveTreble = treble && staffKindInfo(s.kind).octaveMark;
         if (octaveDown && !s.octaveTreble)
             leftOut("transposing parts (written at sounding pitch)");
     }
@@ -600,7 +609,7 @@ void readPartList(const pugi::xml_node& root, std::vector<Part>& parts)
     for (pugi::xml_node sp : root.child("part-list").children("score-part")) {
         Part p;
         p.id = sp.attribute("id").as_string();
-        p.name = trimmed(sp.child_value("part-name"));
+        p.name = validUtf8(trimmed(sp.child_value("part-name")));
         bool programSeen = false;
         for (pugi::xml_node mi : sp.children("midi-instrument")) {
             if (mi.child("midi-channel").text().as_int(0) == 10)
@@ -638,11 +647,11 @@ int timeSignatureCode(int beats, int beatType, bool commonSymbol, bool& exact)
         if (text == timeSignatureInfo(code).text)
             return code;
     exact = false;
+    // A measure of the same length: beats / beatType whole notes.
     if (beatType > 0) {
-        const double length = static_cast<double>(beats) / beatType;
         for (int code : {kTimeSig44, kTimeSig24, kTimeSig34, kTimeSig54, kTimeSig64, kTimeSig74, kTimeSig84,
                          kTimeSig94, kTimeSig38, kTimeSig58, kTimeSig78, kTimeSig98})
-            if (std::abs(timeSignatureInfo(code).measureLength - length) < 1e-9)
+            if (measureTicksOf(code) * beatType == kWholeTicks * int64_t{beats})
                 return code;
     }
     return kTimeSig44;
@@ -663,6 +672,26 @@ std::string readParts(const pugi::xml_node& root, Score& score)
     }
     score.leftOut.erase("");
     return {};
+}
+
+void countLeftOut(LeftOut& leftOut, const std::string& what, int count)
+{
+    if (what.empty())
+        return;
+    const std::size_t named = leftOut.size() - leftOut.count(kOtherLeftOut);
+    if (leftOut.count(what) == 0 && what != kOtherLeftOut && named >= kMaxLeftOutKinds - 1)
+        leftOut[kOtherLeftOut] += count;
+    else
+        leftOut[what] += count;
+}
+
+std::string nameFromFile(std::string_view name)
+{
+    const std::string valid = validUtf8(name.substr(0, 4 * kMaxLeftOutNameLength));
+    std::string cut = cutUtf8(valid, kMaxLeftOutNameLength);
+    if (cut.size() < valid.size())
+        cut += "...";
+    return cut;
 }
 
 } // namespace tonvela::musicxml

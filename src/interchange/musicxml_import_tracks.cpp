@@ -46,7 +46,7 @@ struct Slot {
 // The length of the sheet's measure in reader ticks.
 int64_t sheetMeasureTicks(const Track& track)
 {
-    return static_cast<int64_t>(std::llround(measureLengthOf(track.timeSig) * 4 * kQ));
+    return measureTicksOf(track.timeSig) * kQ / kQuarterTicks;
 }
 
 // Whether a measure of the file has another length than the sheet's (a pickup, a change of
@@ -92,7 +92,7 @@ class StaffWriter {
     void addBarLine(const Measure& measure, int64_t sheetMeasure, int64_t cursor);
     void writeNotes();
     void writeRepeats(const std::vector<int>& firstItem);
-    void left(const std::string& what, int count = 1) { m_leftOut[what] += count; }
+    void left(const std::string& what, int count = 1) { countLeftOut(m_leftOut, what, count); }
 
     const Part& m_part;
     int m_staffIndex;
@@ -266,8 +266,8 @@ void StaffWriter::writeNotes()
             note.dwFlag = flags;
             note.volume = m_part.volume;
         } else {
-            const int position = 28 - e->diatonic - clefReadingShift(m_track.drawmode);
-            note.setStaffPosition(position, m_track.drawmode);
+            const int position = 28 - e->diatonic - staffOf(m_track).readingShift;
+            note.setStaffPosition(position, staffKindOf(m_track));
             note.dwFlag = flags | e->marks;
             if (!placeNear(note, m_track, keys, e->key, position, true))
                 ++beyondStaff;
@@ -348,8 +348,7 @@ int StaffWriter::write()
     m_track.groupid = m_part.program / 8;
     m_track.volume = m_part.volume;
     m_track.pan = m_part.pan;
-    m_track.percussive = staff.percussive ? 1 : 0;
-    m_track.drawmode = static_cast<uint8_t>(staff.percussive ? kDrawGClef : staff.drawmode);
+    setStaffKind(m_track, staff.percussive ? StaffKind::Percussion : staff.kind);
     m_track.drumKey = kDefaultDrumKey;
     if (!staff.percussive)
         m_track.setKeyIndex(7 - m_part.keyFifths);

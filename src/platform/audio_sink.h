@@ -44,13 +44,7 @@ class AudioSink {
     virtual const std::string& lastError() const = 0;
 };
 
-// The ALSA PCM "default" device (reaches PulseAudio or PipeWire on a desktop).
-std::unique_ptr<AudioSink> createAlsaSink(const std::string& device = "default");
 // Consumes audio in real time and throws it away: clips still take their time.
 std::unique_ptr<AudioSink> createNullSink();
-
-// Opens the sound device with `wanted`; when no device opens, the null sink instead, so that
-// playback keeps its timing on machines without sound (build servers).
-std::unique_ptr<AudioSink> openDefaultSink(const AudioSink::Format& wanted, std::string* whyNull = nullptr);
 
 } // namespace tonvela

@@ -73,9 +73,4 @@ class MidiOutput {
 // All device names of an output, in device-number order.
 std::vector<std::string> deviceNames(const MidiOutput& output);
 
-// The machine's outputs: the built-in synthesizer first (device 0, so a fresh machine plays),
-// then every writable ALSA sequencer port. `clock` maps stamped messages to their time; it
-// must outlive the output.
-std::unique_ptr<MidiOutput> createSystemMidiOutput(Clock& clock);
-
 } // namespace tonvela

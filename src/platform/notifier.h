@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tonvela {
@@ -18,6 +19,17 @@ class Notifier {
     virtual void warning(const std::string& text, const std::string& caption = "Warning") = 0;
     virtual Answer question(const std::string& text, const std::string& caption) = 0;
 };
+
+// The most a message may hold when shown: a box that shapes megabytes of text freezes the
+// window for minutes, and a file may name anything.
+inline constexpr int kMaxMessageLines = 40;
+inline constexpr int kMaxMessageLineCharacters = 200;
+
+// `text` as a box shows it (and the command-line tool prints it): lines longer than
+// kMaxMessageLineCharacters characters are wrapped between words (or cut, on a character
+// boundary, where a word is longer), and beyond kMaxMessageLines lines the last says how many
+// more there were ("... and 123 more lines").
+std::string boundedMessage(std::string_view text);
 
 // Writes errors and warnings to standard error and answers every question with `answer`.
 class StderrNotifier : public Notifier {

@@ -89,16 +89,4 @@ std::unique_ptr<AudioSink> createNullSink()
     return std::make_unique<NullSink>();
 }
 
-std::unique_ptr<AudioSink> openDefaultSink(const AudioSink::Format& wanted, std::string* whyNull)
-{
-    auto alsa = createAlsaSink("default");
-    if (alsa->open(wanted))
-        return alsa;
-    if (whyNull)
-        *whyNull = alsa->lastError();
-    auto null = createNullSink();
-    null->open(wanted);
-    return null;
-}
-
 } // namespace tonvela

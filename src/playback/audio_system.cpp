@@ -1,12 +1,13 @@
 #include "playback/audio_system.h"
 
 #include "audio/sound_engine.h"
-#include "audio/synth_source.h"
-#include "platform/alsa_seq_output.h"
+#include "devices/alsa_seq_output.h"
+#include "devices/alsa_sink.h"
+#include "devices/composite_midi_output.h"
+#include "devices/fluid_synth_output.h"
 #include "platform/audio_sink.h"
-#include "platform/composite_midi_output.h"
-#include "platform/fluid_synth_output.h"
 #include "playback/clip_slots.h"
+#include "playback/synth_source.h"
 
 namespace tonvela {
 

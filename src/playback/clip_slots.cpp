@@ -1,8 +1,8 @@
 #include "playback/clip_slots.h"
 
 #include "audio/sound_engine.h"
+#include "devices/fluid_synth_output.h"
 #include "platform/clock.h"
-#include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
 #include "playback/midi_port.h"

@@ -1,13 +1,14 @@
 #include "playback/midi_file_reader.h"
 
 #include "platform/sheet_lock.h"
-#include "playback/general_midi.h"
 #include "playback/midi_import_quantizer.h"
 #include "playback/tempo_map.h"
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
 #include "score/sheet_import.h"
 #include "score/track.h"
+#include "score/utf8_text.h"
+#include "theory/general_midi.h"
 
 #include <algorithm>
 #include <array>
@@ -225,7 +226,10 @@ void TrackParser::parse(const uint8_t* data, std::size_t size)
                 if (type == 0x2F)
                     break; // end of track
                 if (type == 0x03) {
-                    std::string name(text.substr(0, kTrackNameCapacity));
+                    // A MIDI file names no encoding of its texts: what is not UTF-8 is
+                    // replaced, so the sheet only ever holds UTF-8.
+                    std::string name =
+                        cutUtf8(validUtf8(text.substr(0, 4 * kTrackNameCapacity)), kTrackNameCapacity);
                     for (char& ch : name)
                         if (static_cast<unsigned char>(ch) < 0x20)
                             ch = ' ';
@@ -337,8 +341,7 @@ QuantizedTrack buildTrack(Track& track, const ParsedTrack& p, int division, int 
     track.iid = p.program;
     track.groupid = p.program / kInstrumentsPerGroup;
     track.fileChannel = p.fileChannel;
-    track.percussive = p.percussive ? 1 : 0;
-    track.drawmode = !p.percussive && mostlyLow(p.notes) ? kDrawFClef : kDrawGClef;
+    setStaffKind(track, staffKindForMidiImport(p.percussive, mostlyLow(p.notes)));
     track.drumKey = p.drumKey;
     track.volume = p.volume;
     track.pan = p.pan;

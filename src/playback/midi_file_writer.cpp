@@ -1,11 +1,9 @@
 #include "playback/midi_file_writer.h"
 
 #include "playback/midi_port.h"
-#include "score/loop_rule.h"
-#include "score/measure_repeat.h"
-#include "score/play_time.h"
+#include "score/export_formats.h"
+#include "score/play_walk.h"
 #include "score/sheet_document.h"
-#include "score/tie_rule.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -17,11 +15,16 @@ namespace {
 
 constexpr uint32_t kMaxDelta = 0x0FFFFFFF; // the largest variable-length quantity
 
-int64_t scaleTicks(int64_t ticks, int tempo)
+// A place in the score (duration.h) as a tick of the written file: 96 to the quarter note at
+// 120 beats per minute, the track's tempo folded in. Rounded once from the exact place, so
+// roundings never add up along the track.
+int64_t fileTick(Ticks at, int tempo)
 {
-    // The same factor and rounding playback uses for milliseconds (a half added, truncated).
-    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
-    return static_cast<int64_t>(static_cast<double>(ticks) / tempoFactor(tempo) + 0.5);
+    // at / kQuarterTicks quarters, each 96 file ticks at 120 bpm and 120 / tempo of that here.
+    constexpr int64_t kNum = int64_t{kWriterDivision} * 120;
+    const int64_t den = kQuarterTicks * std::clamp(tempo, 1, 1'000'000);
+    at = std::max<Ticks>(at, 0);
+    return (at * kNum + den / 2) / den;
 }
 
 // A stop offset (milliseconds, not scaled by the tempo) in written ticks: the file plays at
@@ -157,32 +160,19 @@ void writeTrackChunk(const Track& track, const TrackExport& ex, std::string& out
 bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
 {
     out = TrackExport{};
-    LoopState loop;
-    MeasureRepeatState repeat;
-    // Divided here from the notes as they are: writing needs no layout to have run.
-    MeasureDivision measures;
-    measures.divide(track);
-    // Where the next note starts, in ticks before the tempo is folded in: every start and end is
-    // scaled from the running sum, so rounding never adds up along the track.
-    int64_t s120 = 0;
+    // What the track plays, divided into measures from the notes as they are: writing needs no
+    // layout to have run.
+    PlayWalk walk(track);
     int ordinal = 0;
-    int i = 0;
-    auto addNote = [&](const Note& n, int index, int64_t start, int64_t length, bool isRoot) {
+    auto addNote = [&](const Note& n, int index, int64_t start, int64_t length) {
+        const std::optional<int> key = playableKey(n, track);
+        if (!key)
+            return;
         ExportEvent on;
         on.on = true;
         on.tick = start;
         on.noteIndex = index;
         on.ordinal = ordinal;
-        if (n.isRest()) {
-            if (!isRoot)
-                return;
-            on.rest = true;
-            out.events.push_back(on);
-            return;
-        }
-        const std::optional<int> key = playableKey(n, track);
-        if (!key)
-            return;
         on.key = *key;
         on.volume = std::clamp(n.volume, 0, 127);
         on.pan = std::clamp(n.pan, 0, 127);
@@ -195,53 +185,36 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
         out.events.push_back(off);
     };
 
-    while (i >= 0 && i <= track.count) {
-        // The repeat rule sees every index the walk reaches, marks and the end of the track
-        // included, as playback applies it.
-        i = applyMeasureRepeat(track, measures, i, repeat);
-        if (i >= track.count)
-            break;
-        const Note& n = track.noteAt(i);
-        if (!isDurationType(n.type) || n.isChordMember()) {
-            ++i;
+    while (const std::optional<PlayStep> step = walk.next()) {
+        if (step->kind != PlayKind::Sound && step->kind != PlayKind::Rest)
             continue;
-        }
         if (++out.notes > kMaxWrittenNotesPerTrack) {
             error = "a track plays more than " + std::to_string(kMaxWrittenNotesPerTrack) +
                     " notes with its loops and repeats, too many to write";
             return false;
         }
-
-        // Tied notes of the same pitch sound as one.
-        int64_t ticks = n.lengthTicks();
-        int u = i;
-        int v = track.nextRoot(u);
-        int merged = 0;
-        while (v < track.count && merged < kMaxTieMerge && tieMerges(track.noteAt(u), track.noteAt(v)) &&
-               !tieCrossesRepeat(track, measures, u, v)) {
-            ticks += track.noteAt(v).lengthTicks();
-            u = v;
-            v = track.nextRoot(v);
-            ++merged;
+        const int64_t start = fileTick(step->start, track.tempo);
+        if (step->kind == PlayKind::Rest) {
+            ExportEvent rest;
+            rest.on = true;
+            rest.rest = true;
+            rest.tick = start;
+            rest.noteIndex = step->index;
+            rest.ordinal = ordinal;
+            out.events.push_back(rest);
         }
-        const int64_t start = scaleTicks(s120, track.tempo);
-        addNote(n, i, start, scaleTicks(s120 + ticks, track.tempo) - start, true);
-        // A chord whose root is a rest plays as a rest: playback sounds none of its members.
-        for (int k = 0; k < n.childCount && k < kMaxChordMembers && !n.isRest(); ++k) {
-            const int m = n.children[k];
-            if (m <= i || m >= track.count)
-                continue;
-            const Note& member = track.noteAt(m);
-            addNote(member, m, start, scaleTicks(s120 + member.lengthTicks(), track.tempo) - start, false);
-        }
+        // The root sounds through its tie chain, each chord member its own length; the next
+        // note starts when the root's chain ends.
+        forEachPlayedNote(track, *step, [&](const PlayedNote& p) {
+            if (p.rest)
+                return;
+            const Ticks length = p.root ? step->length : p.length;
+            addNote(track.noteAt(p.index), p.index, start,
+                    fileTick(step->start + length, track.tempo) - start);
+        });
         ++ordinal;
-        s120 += ticks;
-
-        bool jumped = false;
-        const int next = applyLoopRule(track, i, loop, &jumped);
-        i = (jumped || next < 1 || merged == 0) ? next : v;
     }
-    out.endTick = scaleTicks(s120, track.tempo);
+    out.endTick = fileTick(walk.cursor().start, track.tempo);
     for (const ExportEvent& e : out.events)
         out.endTick = std::max(out.endTick, e.tick);
     std::stable_sort(out.events.begin(), out.events.end(), [](const ExportEvent& a, const ExportEvent& b) {
@@ -305,6 +278,15 @@ FileResult writeMidiFile(const SheetDocument& sheet, const std::string& path, in
     if (!res)
         return FileResult::failure(res.error);
     return res;
+}
+
+void addMidiExportFormat(ExportFormats& formats)
+{
+    formats.add({"MIDI", kMidiExtension, kMidiFilter, true,
+                 [](SheetDocument& sheet, const std::string& path, const ExportOptions& options) {
+                     return writeMidiFile(sheet, path,
+                                          options.track == kEveryTrack ? kAllTracks : options.track);
+                 }});
 }
 
 } // namespace tonvela

@@ -8,6 +8,7 @@
 
 namespace tonvela {
 
+class ExportFormats;
 class SheetDocument;
 class Track;
 
@@ -56,5 +57,8 @@ bool midiFileBytes(const SheetDocument& sheet, int trackIndex, std::string& out,
 // Writes the file atomically: on any failure the old file stays as it was and the result says
 // why.
 FileResult writeMidiFile(const SheetDocument& sheet, const std::string& path, int trackIndex = kAllTracks);
+
+// Registers the MIDI file (.mid): every track, or one with ExportOptions::track.
+void addMidiExportFormat(ExportFormats& formats);
 
 } // namespace tonvela

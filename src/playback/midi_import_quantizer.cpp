@@ -1,13 +1,14 @@
 #include "playback/midi_import_quantizer.h"
 
 #include "playback/tempo_map.h"
+#include "score/duration.h"
 #include "score/note.h"
 #include "score/note_pitch.h"
-#include "score/play_time.h"
 #include "score/sounding_pitch.h"
 #include "score/track.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace tonvela {
@@ -15,23 +16,33 @@ namespace {
 
 // Places and lengths are counted in thirty-seconds: every note length the score has but the
 // dotted thirty-second is a whole number of them.
-constexpr int kUnitsPerBeat = 8;
-constexpr int kSixteenthUnits = 2;
-constexpr int kQuarterUnits = 8;
+constexpr Ticks kUnitTicks = kWholeTicks / 32;
+constexpr int kUnitsPerBeat = static_cast<int>(kQuarterTicks / kUnitTicks);
+constexpr int kSixteenthUnits = kUnitsPerBeat / 4;
+constexpr int kQuarterUnits = kUnitsPerBeat;
 
 struct Length {
     int units;
     int type;
     bool dotted;
 };
-constexpr Length kLengths[] = {
-    {1, kTypeThirtySecond, false}, {2, kTypeSixteenth, false}, {3, kTypeSixteenth, true},
-    {4, kTypeEighth, false},       {6, kTypeEighth, true},     {8, kTypeQuarter, false},
-    {12, kTypeQuarter, true},      {16, kTypeHalf, false},     {24, kTypeHalf, true},
-    {32, kTypeWhole, false},       {48, kTypeWhole, true},
-};
+// The note lengths of the score (duration.h) that are whole numbers of units, shortest first.
+constexpr auto kLengths = [] {
+    constexpr std::size_t kCount = [] {
+        std::size_t n = 0;
+        for (const NoteLength& l : kNoteLengths)
+            n += l.ticks % kUnitTicks == 0 ? 1 : 0;
+        return n;
+    }();
+    std::array<Length, kCount> out{};
+    std::size_t i = 0;
+    for (const NoteLength& l : kNoteLengths)
+        if (l.ticks % kUnitTicks == 0)
+            out[i++] = {static_cast<int>(l.ticks / kUnitTicks), l.type, l.dotted};
+    return out;
+}();
 // Rests go up to a whole rest, as long silences always became whole rests.
-constexpr int kLongestRestUnits = 32;
+constexpr int kLongestRestUnits = static_cast<int>(kWholeTicks / kUnitTicks);
 // A silence never turns into more rests than this (256 whole rests); a longer one is shortened.
 constexpr int64_t kLongestSilenceUnits = 256 * kLongestRestUnits;
 
@@ -292,7 +303,8 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
             // The sound lasts as long as in the file, whatever length the notation gives it.
             const ImportedNote& in = notes[static_cast<std::size_t>(p.note)];
             const double soundMs = time.msAt(in.end) - time.msAt(in.start);
-            const double offset = std::round(soundMs) - msAtTempo(track.tempo, note.lengthMs120());
+            const double notatedMs = static_cast<double>(usAtTempo(lengthTicks(note), track.tempo)) / 1000.0;
+            const double offset = std::round(soundMs - notatedMs);
             note.dwStopOffset = static_cast<int32_t>(std::clamp(offset, -1e9, 1e9));
         }
     }

@@ -3,9 +3,9 @@
 #include "platform/clock.h"
 #include "platform/midi_output.h"
 #include "platform/notifier.h"
-#include "playback/general_midi.h"
 #include "score/note.h"
 #include "score/track.h"
+#include "theory/general_midi.h"
 
 #include <algorithm>
 
@@ -14,25 +14,13 @@ namespace {
 
 constexpr int kOpenSettleMs = 10;
 
+// A channel number as a valid MIDI channel, for events that carry their own.
 int wrapChannel(int channel)
 {
     return ((channel % 16) + 16) % 16;
 }
 
 } // namespace
-
-int midiChannelOf(int channelNumber, bool percussive)
-{
-    if (percussive)
-        return kPercussionChannel;
-    const int c = wrapChannel(channelNumber);
-    return (c == 9 || c == 10) ? c + 2 : c;
-}
-
-int midiChannelOf(const Track& track)
-{
-    return midiChannelOf(track.channel, track.percussive == 1);
-}
 
 std::optional<int> playableKey(const Note& note, const Track& track)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "score/sounding_pitch.h"
+#include "theory/general_midi.h" // the channel rule
 
 #include <cstdint>
 #include <optional>
@@ -33,15 +34,6 @@ inline constexpr int64_t kSendNow = -1;
 
 inline constexpr const char* kMidiDeviceError = "Could not create MIDI device";
 inline constexpr const char* kErrorCaption = "Error";
-
-// The MIDI channel of a track's channel number. A percussive track plays on channel 9;
-// channel numbers 9 and 10 of melodic tracks play on 11 and 12, so no melodic track lands on
-// the percussion channel (9 and 11 then share channel 11, 10 and 12 share 12). Channel numbers
-// of 16 and more (sheets of more than 16 tracks, imported files) first wrap round modulo 16,
-// then follow the same rule, so every track gets a valid channel that is never 9 or 10.
-// Applying the rule to its own result gives the same channel.
-int midiChannelOf(int channelNumber, bool percussive);
-int midiChannelOf(const Track& track);
 
 // The sounding pitch (score/sounding_pitch.h) as a MIDI key; none for a rest or a pitch
 // outside 0..127 (such a note is not sent).

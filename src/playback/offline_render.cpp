@@ -1,7 +1,7 @@
 #include "playback/offline_render.h"
 
+#include "devices/fluid_synth_output.h"
 #include "platform/clock.h"
-#include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
 #include "playback/midi_port.h"
@@ -122,7 +122,7 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
         }
     };
 
-    // Ties, clips and stop offsets are not in the length, so the end is found by playing; the
+    // Clips and stop offsets are not in the length, so the end is found by playing; the
     // limit only guards against a sheet that would play far longer than it says.
     const int64_t hardLimit =
         std::max(total, int64_t{0}) * 2 + (ownClips ? options.maxLengthMs : int64_t{60'000});
@@ -132,9 +132,9 @@ RenderedAudio renderSheet(SheetDocument& sheet, const RenderOptions& options)
         bool alive = false;
         {
             const SheetLockGuard lock(sheetLock());
-            alive = scheduler.cycle(now);
+            alive = scheduler.cycle(now * 1000);
             if (alive && now > hardLimit) {
-                scheduler.stopPlayback(now);
+                scheduler.stopPlayback(now * 1000);
                 alive = false;
             }
         }

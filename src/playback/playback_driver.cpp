@@ -75,7 +75,7 @@ PlaybackDriver::PlaybackDriver(MidiOutput& output, Notifier& notifier, Clock& cl
 PlaybackDriver::PlaybackDriver(MidiOutput& output, Notifier& notifier, Clock& clock, ClipSlots& clips,
                                PlaybackView* view, Options options)
     : m_target(output), m_ordered(output), m_port(m_ordered, notifier, clock), m_clock(clock), m_clips(clips),
-      m_view(view), m_options(options)
+      m_view(view), m_options(options), m_marks(options.marks ? options.marks : &m_ownMarks)
 {
     m_options.lookaheadUs = std::max<int64_t>(m_options.lookaheadUs, 0);
     m_options.periodUs = std::clamp<int64_t>(m_options.periodUs, 100, 100'000);
@@ -86,19 +86,13 @@ PlaybackDriver::~PlaybackDriver()
     stop();
 }
 
-int64_t PlaybackDriver::relMs(int64_t us) const
-{
-    const int64_t d = us - m_originUs;
-    return d >= 0 ? d / 1000 : -((-d + 999) / 1000);
-}
-
 bool PlaybackDriver::play(SheetDocument& sheet, PlayMode mode, int device, double from)
 {
     stop();
     if (!m_port.open(device))
         return false;
     m_sheet = &sheet;
-    m_scheduler = std::make_unique<Scheduler>(sheet, m_port, m_ordered, m_clips, m_view);
+    m_scheduler = std::make_unique<Scheduler>(sheet, m_port, m_ordered, m_clips, m_view, m_marks);
     // Time 0 lies one lookahead ahead, so the first notes too reach the device before their time.
     m_originUs = m_clock.nowUs() + m_options.lookaheadUs;
     bool started = false;
@@ -134,8 +128,8 @@ void PlaybackDriver::run()
         {
             const CycleLock lock;
             if (m_seekPending.exchange(false, std::memory_order_acq_rel))
-                m_scheduler->seek(m_seekTo.load(std::memory_order_acquire), relMs(now));
-            alive = m_scheduler->cycle(relMs(now + m_options.lookaheadUs));
+                m_scheduler->seek(m_seekTo.load(std::memory_order_acquire), now - m_originUs);
+            alive = m_scheduler->cycle(now + m_options.lookaheadUs - m_originUs);
         }
         m_ordered.flush();
         if (!alive)
@@ -145,7 +139,7 @@ void PlaybackDriver::run()
     if (stopped) {
         {
             const CycleLock lock;
-            m_scheduler->stopPlayback(relMs(m_clock.nowUs()));
+            m_scheduler->stopPlayback(m_clock.nowUs() - m_originUs);
         }
         m_ordered.flush();
         m_clock.sleepMs(kCloseAfterStopMs);

@@ -2,6 +2,7 @@
 
 #include "platform/midi_output.h"
 #include "playback/midi_port.h"
+#include "playback/play_marks.h"
 #include "playback/scheduler.h"
 
 #include <atomic>
@@ -59,8 +60,9 @@ class OrderedMidiOutput : public MidiOutput {
 // the sheet lock, a loaded machine) therefore costs no accuracy, and steps still join end to
 // start when it is later than that.
 //
-// Owns the port, the scheduler and the thread; the output, notifier, clock, clip slots and view
-// are borrowed and must outlive it. The sheet must stay alive until stop() or the end.
+// Owns the port, the scheduler, the marks of what sounds and the thread; the output, notifier,
+// clock, clip slots and view are borrowed and must outlive it. The sheet must stay alive until stop() or the
+// end.
 //
 // Thread rules: play, stop, seek, isPlaying and wait are called from one thread (the user-
 // interface thread). play() opens the output on that thread (and shows a failure through the
@@ -74,12 +76,18 @@ class PlaybackDriver {
     struct Options {
         int64_t lookaheadUs = 50'000;
         int64_t periodUs = 1'000;
+        // Where what sounds is marked (read under the sheet lock); the driver's own when null.
+        PlayMarks* marks = nullptr;
     };
 
     PlaybackDriver(MidiOutput& output, Notifier& notifier, Clock& clock, ClipSlots& clips,
                    PlaybackView* view = nullptr);
     PlaybackDriver(MidiOutput& output, Notifier& notifier, Clock& clock, ClipSlots& clips, PlaybackView* view,
                    Options options);
+
+    // What the playback holds on, for views to highlight; read under the sheet lock. Lives as
+    // long as the driver (or the marks given in the options), through every playback.
+    const SoundingNotes& soundingNotes() const { return *m_marks; }
     ~PlaybackDriver();
     PlaybackDriver(const PlaybackDriver&) = delete;
     PlaybackDriver& operator=(const PlaybackDriver&) = delete;
@@ -104,7 +112,6 @@ class PlaybackDriver {
 
   private:
     void run();
-    int64_t relMs(int64_t us) const;
     void finish();
 
     MidiOutput& m_target;
@@ -114,6 +121,8 @@ class PlaybackDriver {
     ClipSlots& m_clips;
     PlaybackView* m_view;
     Options m_options;
+    PlayMarks m_ownMarks;
+    PlayMarks* m_marks;
     std::unique_ptr<Scheduler> m_scheduler;
     SheetDocument* m_sheet = nullptr;
     int64_t m_originUs = 0;

@@ -4,29 +4,31 @@
 #include "playback/midi_port.h"
 #include "score/play_time.h"
 #include "score/sheet_document.h"
-#include "score/tie_rule.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace tonvela {
 namespace {
 
-// One call of cycle() catches a track up through at most this many steps (zero-length items,
-// chord members, notes whose time has already passed); a track never needs more in practice,
-// and the cap keeps a cycle short whatever the sheet holds.
+// One call of cycle() catches a track up through at most this many steps (marks, notes whose
+// time has already passed); a track never needs more in practice, and the cap keeps a cycle
+// short whatever the sheet holds.
 constexpr int kMaxStepsPerCycle = 4096;
+// A driver runs at most some tens of milliseconds ahead; a note off older than this is done.
+constexpr int64_t kReleasedKeptUs = 1'000'000;
 
-// When an event is due, in milliseconds from the start: along the file's tempo map when the
+// When an event is due, in microseconds from the start: along the file's tempo map when the
 // track has one, otherwise at the track's tempo.
-int64_t eventDueMs(const RecordedEvent& e, const Track& track, const TrackPlayState& st)
+int64_t eventDueUs(const RecordedEvent& e, const Track& track, const TrackPlayState& st)
 {
     if (st.eventTime)
-        return static_cast<int64_t>(st.eventTime->msAt(e.tick));
-    const int division = track.division > 0 ? track.division : 96;
-    const auto ms120 = static_cast<int64_t>(static_cast<double>(e.tick) / division * 500.0);
-    return static_cast<int64_t>(static_cast<double>(ms120) / tempoFactor(track.tempo));
+        return std::llround(st.eventTime->msAt(e.tick) * 1000.0);
+    // tick / division quarter notes, each 60 000 000 / tempo microseconds, rounded once.
+    const int64_t division = track.division > 0 ? track.division : 96;
+    const int64_t tempo = std::clamp(track.tempo, 1, 1'000'000);
+    const int64_t den = division * tempo;
+    return (std::max<int64_t>(e.tick, 0) * 60'000'000 + den / 2) / den;
 }
 
 // The track's division into measures, divided again when notes were inserted or removed since
@@ -38,17 +40,25 @@ const MeasureDivision& measuresOf(Track& track)
     return track.measureDivision();
 }
 
-// Milliseconds at 120 bpm at the track's tempo, rounded, for any length.
-int64_t atTempo(int64_t ms120, int tempo)
+// The time from place `from` to place `from + length` at a tempo: both ends come from exact
+// places, so lengths added up along a track never drift.
+int64_t spanUs(Ticks from, Ticks length, int tempo)
 {
-    return std::llround(static_cast<double>(ms120) / tempoFactor(tempo));
+    return usAtTempo(from + length, tempo) - usAtTempo(from, tempo);
+}
+
+// The time of a note's stop offset: signed milliseconds of real time.
+int64_t offsetUs(int32_t stopOffsetMs)
+{
+    return static_cast<int64_t>(stopOffsetMs) * 1000;
 }
 
 } // namespace
 
 Scheduler::Scheduler(SheetDocument& sheet, MidiPort& port, MidiOutput& output, ClipSlots& clips,
-                     PlaybackView* view)
-    : m_sheet(sheet), m_port(port), m_output(output), m_clips(clips), m_view(view)
+                     PlaybackView* view, PlayMarks* marks)
+    : m_sheet(sheet), m_port(port), m_output(output), m_clips(clips), m_view(view),
+      m_marks(marks ? marks : &m_ownMarks)
 {
 }
 
@@ -78,14 +88,15 @@ bool Scheduler::begin(PlayMode mode, int64_t originUs)
     m_mode = mode;
     m_originUs = originUs;
     m_states.assign(static_cast<std::size_t>(tracks), TrackPlayState{});
+    m_marks->begin(&m_sheet);
     m_leadTrack = -1;
-    m_leadLength = 0;
+    m_leadLengthUs = 0;
     if (mode == PlayMode::Track) {
         const int sel = m_sheet.selectedTrack;
         m_playTrack = (sel >= 0 && sel < tracks) ? sel : 0;
         m_leadTrack = m_playTrack;
         reset(m_playTrack);
-        m_leadLength = playLength(m_playTrack);
+        m_leadLengthUs = playLengthUs(m_playTrack);
     } else {
         for (int ti = 0; ti < tracks; ++ti) {
             reset(ti);
@@ -93,7 +104,7 @@ bool Scheduler::begin(PlayMode mode, int64_t originUs)
             st.eventStart = 0;
             int64_t len = 0;
             if (mode != PlayMode::Events) {
-                len = playLength(ti);
+                len = playLengthUs(ti);
             } else {
                 const Track& track = *m_sheet.trackAt(ti);
                 if (!track.tempoMap.empty())
@@ -113,11 +124,11 @@ bool Scheduler::begin(PlayMode mode, int64_t originUs)
                 }
                 // Event playback lasts until the last recorded event.
                 if (!st.events.empty())
-                    len = eventDueMs(st.events.back(), track, st);
+                    len = eventDueUs(st.events.back(), track, st);
             }
-            if (ti == 0 || len > m_leadLength) {
+            if (ti == 0 || len > m_leadLengthUs) {
                 m_leadTrack = ti;
-                m_leadLength = len;
+                m_leadLengthUs = len;
             }
         }
     }
@@ -125,21 +136,21 @@ bool Scheduler::begin(PlayMode mode, int64_t originUs)
     return true;
 }
 
-bool Scheduler::cycle(int64_t nowMs)
+bool Scheduler::cycle(int64_t nowUs)
 {
     if (!m_playing)
         return false;
     // Tracks removed from the sheet while it played: silence what they left sounding.
     for (int ti = m_sheet.trackCount(); ti < static_cast<int>(m_states.size()); ++ti)
-        silenceAll(m_states[static_cast<std::size_t>(ti)], nowMs);
+        silenceAll(m_states[static_cast<std::size_t>(ti)], nowUs);
 
     bool any = false;
     if (m_mode == PlayMode::Track) {
-        any = step(m_playTrack, nowMs, true);
+        any = step(m_playTrack, nowUs, true);
     } else {
         for (int ti = 0; ti < static_cast<int>(m_states.size()); ++ti) {
-            const bool alive = m_mode == PlayMode::Events ? eventStep(ti, nowMs, ti == m_leadTrack)
-                                                          : step(ti, nowMs, ti == m_leadTrack);
+            const bool alive = m_mode == PlayMode::Events ? eventStep(ti, nowUs, ti == m_leadTrack)
+                                                          : step(ti, nowUs, ti == m_leadTrack);
             any = any || alive;
         }
     }
@@ -152,80 +163,91 @@ bool Scheduler::cycle(int64_t nowMs)
     return any;
 }
 
-void Scheduler::stopPlayback(int64_t nowMs)
+void Scheduler::stopPlayback(int64_t nowUs)
 {
     const bool was = m_playing;
     m_playing = false;
     m_leadTrack = -1;
-    m_leadLength = 0;
+    m_leadLengthUs = 0;
     for (int ti = 0; ti < static_cast<int>(m_states.size()); ++ti) {
         TrackPlayState& st = m_states[static_cast<std::size_t>(ti)];
         st.stopRequested = true;
         if (ti < m_sheet.trackCount())
-            allNotesOff(ti, nowMs);
+            allNotesOff(ti, nowUs);
         else
-            silenceAll(st, nowMs);
+            silenceAll(st, nowUs);
     }
+    m_marks->clear();
     if (was && m_view)
         m_view->ended();
 }
 
-void Scheduler::seek(double f, int64_t nowMs)
+void Scheduler::seek(double f, int64_t nowUs)
 {
     if (!m_playing)
         return;
     f = std::clamp(f, 0.0, 1.0);
-    // NOLINTNEXTLINE(bugprone-incorrect-roundings): non-negative, a half added and truncated
-    const auto target = static_cast<int64_t>(f * static_cast<double>(m_leadLength) + 0.5);
+    const auto target = std::llround(f * static_cast<double>(m_leadLengthUs));
     for (int ti = 0; ti < static_cast<int>(m_states.size()) && ti < m_sheet.trackCount(); ++ti) {
         if (m_mode == PlayMode::Track && ti != m_playTrack)
             continue;
         TrackPlayState& st = m_states[static_cast<std::size_t>(ti)];
-        if (st.lastSeek != kNoTime && nowMs - st.lastSeek < kSeekRepeatMs)
+        if (st.lastSeek != kNoTime && nowUs - st.lastSeek < kSeekRepeatUs)
             continue;
-        st.lastSeek = nowMs;
+        st.lastSeek = nowUs;
         Track& track = *m_sheet.trackAt(ti);
         // What sounds at the old place stops, a clip included; the new place starts clean.
-        silenceAll(st, nowMs);
+        silenceAll(st, nowUs);
         if (st.clipSlot >= 0)
             m_clips.stop(st.clipSlot);
-        for (int i = 0; i < track.count; ++i)
-            track.noteAt(i).play.sounding = 0;
+        st.clipSlot = -1;
+        st.clipIndex = -1;
+        m_marks->clearTrack(ti);
         if (m_view)
-            m_view->highlightsChanged(ti, stampUs(nowMs));
+            m_view->highlightsChanged(ti, stampUs(nowUs));
         if (m_mode == PlayMode::Events) {
             st.eventIndex = 0;
             while (st.eventIndex < static_cast<int>(st.events.size()) &&
-                   eventDueMs(st.events[static_cast<std::size_t>(st.eventIndex)], track, st) < target)
+                   eventDueUs(st.events[static_cast<std::size_t>(st.eventIndex)], track, st) < target)
                 ++st.eventIndex;
-            st.eventStart = nowMs - target;
+            st.eventStart = nowUs - target;
             st.elapsed = st.shownElapsed = target;
             st.playIndex = 0;
         } else {
-            LoopState loop;
-            MeasureRepeatState repeats;
-            int64_t sum = 0;
-            (void)measuresOf(track); // walkTo reads the division
-            int64_t sum120 = 0;
-            const int idx = walkTo(track, target, sum, loop, repeats, &sum120);
-            if (idx < 0) {
+            // The walk from the start to the step that sounds at the target: that step starts
+            // afresh at once, as if the steps before had just been played.
+            PlayCursor walk;
+            Ticks position = 0;
+            bool found = false;
+            const MeasureDivision& measures = measuresOf(track);
+            for (;;) {
+                const PlayCursor before = walk;
+                const std::optional<PlayStep> step = nextPlayStep(track, measures, walk);
+                if (!step)
+                    break;
+                if (usAtTempo(position, track.tempo) >= target ||
+                    usAtTempo(position + step->held, track.tempo) > target) {
+                    walk = before;
+                    found = true;
+                    break;
+                }
+                position += step->held;
+            }
+            if (found) {
+                st.walk = walk;
+                st.playIndex = walk.index;
+                st.position = position;
+                st.elapsed = usAtTempo(position, track.tempo);
+            } else {
                 st.playIndex = -1;
                 st.elapsed = target;
-            } else {
-                st.playIndex = idx;
-                st.elapsed = sum;
-                st.position120 = sum120;
-                st.loop = loop;
-                st.repeats = repeats;
-                st.repeatCheckedAt = idx;
             }
             st.stepStart = kNoTime;
             st.stepLength = 0;
-            st.clipSlot = -1;
         }
         st.shownElapsed = st.elapsed;
         if (ti == m_leadTrack)
-            refreshProgress(st, nowMs, true);
+            refreshProgress(st, nowUs, true);
     }
 }
 
@@ -247,63 +269,34 @@ void Scheduler::reset(int ti)
     m_port.resetProgram(track);
     // The division into measures is the score's: playing needs no layout to have run.
     track.divideIntoMeasures();
-    for (int i = 0; i < track.count; ++i) {
-        Note& n = track.noteAt(i);
-        n.play.sounding = 0;
-        n.selected = 0;
-    }
+    m_marks->clearTrack(ti);
+    for (int i = 0; i < track.count; ++i)
+        track.noteAt(i).selected = 0;
     if (m_view)
         m_view->highlightsChanged(ti, stampUs(0));
+}
+
+int64_t Scheduler::playLengthUs(int ti) const
+{
+    if (ti < 0 || ti >= m_sheet.trackCount())
+        return 0;
+    const Track& track = *m_sheet.trackAt(ti);
+    return usAtTempo(playedTicks(track), track.tempo);
 }
 
 int64_t Scheduler::playLength(int ti) const
 {
     if (ti < 0 || ti >= m_sheet.trackCount())
         return 0;
-    LoopState loop;
-    MeasureRepeatState repeats;
-    int64_t sum = 0;
-    walkTo(*m_sheet.trackAt(ti), -1, sum, loop, repeats);
-    return sum;
+    return totalPlayMs(*m_sheet.trackAt(ti));
 }
 
-int Scheduler::walkTo(const Track& track, int64_t target, int64_t& sum, LoopState& loop,
-                      MeasureRepeatState& repeats, int64_t* sum120) const
-{
-    sum = 0;
-    int64_t at120 = 0;
-    int i = 0;
-    int found = -1;
-    for (long long steps = 0; steps < kMaxWalkSteps; ++steps) {
-        if (i < 0 || i > track.count)
-            break;
-        const int j = applyMeasureRepeat(track, track.measureDivision(), i, repeats);
-        if (j >= track.count)
-            break;
-        if (track.noteAt(j).isChordMember()) {
-            i = j + 1;
-            continue;
-        }
-        const int64_t len120 = chordLengthMs120(track, j);
-        if (target >= 0 && (sum >= target || atTempo(at120 + len120, track.tempo) > target)) {
-            found = j;
-            break;
-        }
-        at120 += len120;
-        sum = atTempo(at120, track.tempo);
-        i = applyLoopRule(track, j, loop);
-    }
-    if (sum120)
-        *sum120 = at120;
-    return found;
-}
-
-bool Scheduler::step(int ti, int64_t nowMs, bool isLead)
+bool Scheduler::step(int ti, int64_t nowUs, bool isLead)
 {
     if (!trackPlays(ti))
         return false;
     for (int k = 0; k < kMaxStepsPerCycle; ++k) {
-        const StepResult r = stepOnce(ti, nowMs, isLead);
+        const StepResult r = stepOnce(ti, nowUs, isLead);
         if (r == StepResult::Ended)
             return false;
         if (r == StepResult::Waiting)
@@ -312,12 +305,12 @@ bool Scheduler::step(int ti, int64_t nowMs, bool isLead)
     return true;
 }
 
-bool Scheduler::eventStep(int ti, int64_t nowMs, bool isLead)
+bool Scheduler::eventStep(int ti, int64_t nowUs, bool isLead)
 {
     if (!trackPlays(ti))
         return false;
     for (int k = 0; k < kMaxStepsPerCycle; ++k) {
-        const StepResult r = eventStepOnce(ti, nowMs, isLead);
+        const StepResult r = eventStepOnce(ti, nowUs, isLead);
         if (r == StepResult::Ended)
             return false;
         if (r == StepResult::Waiting)
@@ -326,35 +319,36 @@ bool Scheduler::eventStep(int ti, int64_t nowMs, bool isLead)
     return true;
 }
 
-Scheduler::StepResult Scheduler::stepOnce(int ti, int64_t nowMs, bool isLead)
+Scheduler::StepResult Scheduler::stepOnce(int ti, int64_t nowUs, bool isLead)
 {
     Track& track = *m_sheet.trackAt(ti);
     TrackPlayState& st = m_states[static_cast<std::size_t>(ti)];
     if (st.playIndex < 0)
         return StepResult::Ended;
-    if (st.playIndex > track.count) {
-        // Notes were removed under the playing index: end cleanly rather than leave notes on.
-        allNotesOff(ti, nowMs);
-        return StepResult::Ended;
-    }
-    if (st.stopRequested) {
-        allNotesOff(ti, nowMs);
+    if (st.stopRequested || st.walk.index > track.count) {
+        // Stopped, or notes were removed under the walk: end cleanly rather than leave notes on.
+        allNotesOff(ti, nowUs);
         return StepResult::Ended;
     }
 
-    sweepNoteOffs(track, st, ti, nowMs);
+    sweepNoteOffs(track, st, ti, nowUs);
 
     const bool started = st.stepStart != kNoTime;
-    const int64_t late = started ? nowMs - st.stepStart - st.stepLength : 0;
-    st.shownElapsed = started ? st.elapsed + nowMs - st.stepStart : 0;
+    const int64_t late = started ? nowUs - st.stepStart - st.stepLength : 0;
+    st.shownElapsed = started ? st.elapsed + nowUs - st.stepStart : 0;
 
-    if (isLead && track.noteAt(st.playIndex).type != kTypeAudioClip &&
-        (st.lastCursorUpdate == kNoTime || nowMs - st.lastCursorUpdate > kCursorRefreshMs)) {
-        refreshProgress(st, nowMs);
-        st.lastCursorUpdate = nowMs;
+    // A clip's time is its file's, which the position does not know: no progress while one plays.
+    const Track& notes = track; // reads only: looking never grows the array
+    if (isLead && st.clipIndex < 0 && notes.noteAt(st.playIndex).type != kTypeAudioClip &&
+        (st.lastCursorUpdate == kNoTime || nowUs - st.lastCursorUpdate > kCursorRefreshUs)) {
+        refreshProgress(st, nowUs);
+        st.lastCursorUpdate = nowUs;
     }
 
-    if (started && nowMs < st.stepStart + st.stepLength)
+    if (st.clipIndex >= 0)
+        return runClip(track, st, ti, nowUs, false);
+
+    if (started && nowUs < st.stepStart + st.stepLength)
         return StepResult::Waiting;
 
     // The step that ran is complete; its length now counts as elapsed (once).
@@ -363,208 +357,162 @@ Scheduler::StepResult Scheduler::stepOnce(int ti, int64_t nowMs, bool isLead)
     st.stepLength = 0;
     // Steps join end to start: the next one begins where the last one ended, however late the
     // caller noticed.
-    const int64_t ideal = nowMs - late;
+    const int64_t ideal = nowUs - late;
 
-    // The repeat rule comes first, also at the end of the track: a marked last measure goes
-    // back once more before the track ends.
-    if (st.repeatCheckedAt != st.playIndex) {
-        st.playIndex = applyMeasureRepeat(track, measuresOf(track), st.playIndex, st.repeats);
-        st.repeatCheckedAt = st.playIndex;
-    }
-    if (st.playIndex == track.count) {
+    const std::optional<PlayStep> step = nextPlayStep(track, measuresOf(track), st.walk);
+    if (!step) {
         allNotesOff(ti, ideal);
         return StepResult::Ended;
     }
-    if (track.noteAt(st.playIndex).type == kTypeAudioClip) {
-        if (const auto r = runClipRule(track, st, ti, nowMs, ideal))
-            return *r;
+    st.playIndex = st.walk.index;
+    switch (step->kind) {
+    case PlayKind::Mark:
+        st.stepStart = ideal;
+        return StepResult::Advanced;
+    case PlayKind::Clip:
+        return startClip(track, st, ti, *step, nowUs, ideal);
+    case PlayKind::Sound:
+    case PlayKind::Rest:
+        break;
     }
-
-    return startNote(track, st, ti, ideal);
+    startStep(track, st, ti, *step, ideal);
+    return StepResult::Advanced;
 }
 
-std::optional<Scheduler::StepResult> Scheduler::runClipRule(Track& track, TrackPlayState& st, int ti,
-                                                            int64_t nowMs, int64_t idealMs)
+Scheduler::StepResult Scheduler::startClip(Track& track, TrackPlayState& st, int ti, const PlayStep& step,
+                                           int64_t nowUs, int64_t idealUs)
 {
-    Note& n = track.noteAt(st.playIndex);
-    bool justStarted = false;
-    if (!n.play.sounding) {
-        const int slot = n.filename() ? m_clips.start(*n.filename(), stampUs(idealMs)) : -1;
-        st.stepStart = idealMs;
-        st.stepLength = 0;
-        if (slot < 0) {
-            // No file or no free slot: the clip is skipped instead of holding the track.
-            st.loop.lastPlayedIndex = st.playIndex;
-            ++st.playIndex;
-            return StepResult::Advanced;
-        }
-        st.clipSlot = slot;
-        st.clipStarted = false;
-        st.clipWaitStart = nowMs;
-        st.clipStartMs = idealMs;
-        st.clipEndMs = kNoTime;
-        n.play.sounding = 1;
-        justStarted = true;
-        if (m_view)
-            m_view->highlightsChanged(ti, stampUs(idealMs));
-    }
-    if (st.clipSlot == -1)
-        return std::nullopt;
+    const Note& n = track.noteAt(step.index);
+    st.stepStart = idealUs;
+    st.stepLength = 0;
+    const int slot = n.filename() ? m_clips.start(*n.filename(), stampUs(idealUs)) : -1;
+    if (slot < 0)
+        return StepResult::Advanced; // no file or no free slot: the clip is skipped
+    st.clipIndex = step.index;
+    st.clipSlot = slot;
+    st.clipStarted = false;
+    st.clipWaitStart = nowUs;
+    st.clipStartUs = idealUs;
+    st.clipEndUs = kNoTime;
+    m_marks->set(ti, step.index, true);
+    if (m_view)
+        m_view->highlightsChanged(ti, stampUs(idealUs));
+    return runClip(track, st, ti, nowUs, true);
+}
 
+void Scheduler::endClip(TrackPlayState& st, int ti, int64_t atUs)
+{
+    m_marks->set(ti, st.clipIndex, false);
+    st.clipIndex = -1;
+    st.clipSlot = -1;
+    st.stepStart = atUs;
+    st.stepLength = 0;
+    if (m_view)
+        m_view->highlightsChanged(ti, stampUs(atUs));
+}
+
+Scheduler::StepResult Scheduler::runClip(Track& /*track*/, TrackPlayState& st, int ti, int64_t nowUs,
+                                         bool justStarted)
+{
     ClipSlots::Report r = m_clips.report(st.clipSlot);
-    if (st.clipEndMs == kNoTime) {
-        if (const std::optional<int64_t> endUs = m_clips.endUs(st.clipSlot)) {
-            const int64_t d = *endUs - m_originUs;
-            st.clipEndMs = std::max(st.clipStartMs, d >= 0 ? d / 1000 : -((-d + 999) / 1000));
-        }
+    if (st.clipEndUs == kNoTime) {
+        if (const std::optional<int64_t> endUs = m_clips.endUs(st.clipSlot))
+            st.clipEndUs = std::max(st.clipStartUs, *endUs - m_originUs);
     }
-    if (st.clipEndMs != kNoTime && !st.stopRequested) {
+    if (st.clipEndUs != kNoTime && !st.stopRequested) {
         // The clip's end is known: it holds the track until then, and the next note follows
         // it there, however late the slot notices that its sound has ended.
         st.clipStarted = true;
-        if (nowMs < st.clipEndMs)
+        if (nowUs < st.clipEndUs)
             return StepResult::Waiting;
-        n.play.sounding = 0;
-        st.loop.lastPlayedIndex = st.playIndex;
-        ++st.playIndex;
-        st.clipSlot = -1;
-        st.stepStart = st.clipEndMs;
-        st.stepLength = 0;
-        if (m_view)
-            m_view->highlightsChanged(ti, stampUs(st.clipEndMs));
+        endClip(st, ti, st.clipEndUs);
         return StepResult::Advanced;
     }
     if (!st.clipStarted) {
         if (r == ClipSlots::Report::Playing || r == ClipSlots::Report::Finished)
             st.clipStarted = true;
-        else if (nowMs - st.clipWaitStart < kClipStartTimeoutMs && !st.stopRequested)
+        else if (nowUs - st.clipWaitStart < kClipStartTimeoutUs && !st.stopRequested)
             return StepResult::Waiting; // the slot has not begun yet
         else
             r = ClipSlots::Report::Finished;
     }
     if (r == ClipSlots::Report::Finished) {
-        n.play.sounding = 0;
-        st.loop.lastPlayedIndex = st.playIndex;
-        ++st.playIndex;
-        st.clipSlot = -1;
         // A clip that took time ends its step now; one that ended at once keeps the ideal time.
-        if (!justStarted)
-            st.stepStart = nowMs;
-        st.stepLength = 0;
-        if (m_view)
-            m_view->highlightsChanged(ti, stampUs(st.stepStart));
+        endClip(st, ti, justStarted ? st.stepStart : nowUs);
         return StepResult::Advanced;
     }
     if (!st.stopRequested && r == ClipSlots::Report::Playing)
         return StepResult::Waiting;
-    if (r == ClipSlots::Report::Other)
-        return std::nullopt;
-    n.play.sounding = 0;
-    ++st.playIndex;
-    st.clipSlot = -1;
-    if (st.playIndex >= track.count || st.stopRequested) {
-        allNotesOff(ti, nowMs);
-        return StepResult::Ended;
-    }
-    st.stepStart = nowMs;
-    st.stepLength = 0;
-    return StepResult::Advanced;
-}
-
-Scheduler::StepResult Scheduler::startNote(Track& track, TrackPlayState& st, int ti, int64_t startMs)
-{
-    st.stepStart = startMs;
-    Note& n = track.noteAt(st.playIndex);
-    int own = n.lengthMs120();
-    if (own == 0 || n.isChordMember()) {
+    if (r == ClipSlots::Report::Other) {
+        // The slot does something the clip rule does not know: the track goes on at once and
+        // leaves the clip to it (a stop still ends it).
+        st.clipIndex = -1;
         st.stepLength = 0;
-        st.loop.lastPlayedIndex = st.playIndex;
-        ++st.playIndex;
         return StepResult::Advanced;
     }
-    int stepMs = std::max(own, chordLengthMs120(track, st.playIndex));
-
-    // Tie chain: notes of the same written pitch that carry the tie mark sound as one.
-    int u = st.playIndex;
-    int v = track.nextRoot(u);
-    bool tied = false;
-    for (int merged = 1; v < track.count && merged < kMaxTieMerge; ++merged) {
-        const Note& nv = track.noteAt(v);
-        if (!tieMerges(track.noteAt(u), nv) || tieCrossesRepeat(track, track.measureDivision(), u, v))
-            break;
-        own += nv.lengthMs120();
-        stepMs += nv.lengthMs120();
-        tied = true;
-        u = v;
-        v = track.nextRoot(v);
+    endClip(st, ti, nowUs);
+    if (st.stopRequested) {
+        allNotesOff(ti, nowUs);
+        return StepResult::Ended;
     }
-
-    const int measure = track.measureDivision().measureOf(st.playIndex);
-    if (ti == 0 && measure >= 1 && measure != st.lastFollowedMeasure) {
-        st.lastFollowedMeasure = measure;
-        if (m_view)
-            m_view->followMeasure(measure, stampUs(startMs));
-    }
-
-    const int64_t ownAtTempo = msAtTempo(track.tempo, own);
-    const int64_t step120 = n.isRest() ? own : stepMs;
-    const int64_t stepAtTempo =
-        atTempo(st.position120 + step120, track.tempo) - atTempo(st.position120, track.tempo);
-    st.position120 += step120;
-    if (n.isRest()) {
-        sound(track, st, st.playIndex, startMs, startMs + ownAtTempo);
-        st.stepLength = stepAtTempo;
-    } else {
-        st.stepLength = stepAtTempo;
-        sound(track, st, st.playIndex, startMs, startMs + ownAtTempo + n.dwStopOffset);
-        for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k) {
-            const int m = n.children[k];
-            if (m < 0 || m >= track.count || m == st.playIndex)
-                continue;
-            Note& member = track.noteAt(m);
-            const int64_t end = startMs + msAtTempo(track.tempo, member.lengthMs120()) + member.dwStopOffset;
-            sound(track, st, m, startMs, end);
-        }
-    }
-    if (m_view)
-        m_view->highlightsChanged(ti, stampUs(startMs));
-
-    st.loop.lastPlayedIndex = st.playIndex;
-    bool jumped = false;
-    const int next = applyLoopRule(track, st.playIndex, st.loop, &jumped);
-    st.playIndex = (jumped || next < 1 || !tied) ? next : v;
     return StepResult::Advanced;
 }
 
-void Scheduler::sound(Track& track, TrackPlayState& st, int noteIndex, int64_t startMs, int64_t endMs)
+void Scheduler::startStep(Track& track, TrackPlayState& st, int ti, const PlayStep& step, int64_t startUs)
+{
+    st.stepStart = startUs;
+    if (ti == 0 && step.measure >= 1 && step.measure != st.lastFollowedMeasure) {
+        st.lastFollowedMeasure = step.measure;
+        if (m_view)
+            m_view->followMeasure(step.measure, stampUs(startUs));
+    }
+
+    const Ticks at = st.position;
+    st.stepLength = spanUs(at, step.held, track.tempo);
+    st.position += step.held;
+    if (step.kind == PlayKind::Rest) {
+        sound(track, st, ti, step.index, startUs, startUs + spanUs(at, step.length, track.tempo));
+    } else {
+        forEachPlayedNote(track, step, [&](const PlayedNote& p) {
+            // The root sounds through its tie chain; a member its own length. A stop offset
+            // lengthens or shortens the sound without moving the next step.
+            const Ticks length = p.root ? step.length : p.length;
+            sound(track, st, ti, p.index, startUs,
+                  startUs + spanUs(at, length, track.tempo) + offsetUs(p.stopOffsetMs));
+        });
+    }
+    if (m_view)
+        m_view->highlightsChanged(ti, stampUs(startUs));
+}
+
+void Scheduler::sound(Track& track, TrackPlayState& st, int ti, int noteIndex, int64_t startUs, int64_t endUs)
 {
     Note& n = track.noteAt(noteIndex);
     TrackPlayState::Sounding s;
     s.noteIndex = noteIndex;
-    s.startMs = startMs;
-    s.endMs = endMs;
+    s.startUs = startUs;
+    s.endUs = endUs;
     s.tie = (n.dwFlag & kFlagTie) != 0;
     s.channel = midiChannelOf(track);
     if (!n.isRest()) {
         s.writtenKey = n.effectiveKey();
-        silenceDuplicates(st, track, s.writtenKey, startMs);
+        silenceDuplicates(st, ti, s.writtenKey, startUs);
         const int pitch = soundingPitch(n, track);
         if (pitch >= 0 && pitch <= 127 && m_port.isOpen())
             s.key = pitch;
-        m_port.noteOn(n, track, track.channel, stampUs(startMs));
+        m_port.noteOn(n, track, track.channel, stampUs(startUs));
     }
-    n.play.sounding = 1;
+    m_marks->set(ti, noteIndex, true);
     st.sounding.push_back(s);
 }
 
-void Scheduler::silenceDuplicates(TrackPlayState& st, Track& track, int writtenKey, int64_t atMs)
+void Scheduler::silenceDuplicates(TrackPlayState& st, int ti, int writtenKey, int64_t atUs)
 {
     for (std::size_t k = 0; k < st.sounding.size();) {
         const TrackPlayState::Sounding& s = st.sounding[k];
         if (s.key >= 0 && s.writtenKey == writtenKey) {
-            sendNoteOff(s, atMs);
-            if (s.noteIndex >= 0 && s.noteIndex < track.count)
-                track.noteAt(s.noteIndex).play.sounding = 0;
+            sendNoteOff(s, atUs);
+            m_marks->set(ti, s.noteIndex, false);
             st.sounding.erase(st.sounding.begin() + static_cast<std::ptrdiff_t>(k));
         } else {
             ++k;
@@ -572,27 +520,25 @@ void Scheduler::silenceDuplicates(TrackPlayState& st, Track& track, int writtenK
     }
 }
 
-void Scheduler::sendNoteOff(const TrackPlayState::Sounding& s, int64_t atMs)
+void Scheduler::sendNoteOff(const TrackPlayState::Sounding& s, int64_t atUs)
 {
     if (s.key < 0 || !m_output.isOpen())
         return;
     m_output.sendShortMessageAt(packShortMessage(kNoteOff | s.channel, s.key, kFullVelocity),
-                                stampUs(std::max(atMs, s.startMs)));
+                                stampUs(std::max(atUs, s.startUs)));
 }
 
-void Scheduler::sweepNoteOffs(Track& track, TrackPlayState& st, int ti, int64_t nowMs)
+void Scheduler::sweepNoteOffs(Track& /*track*/, TrackPlayState& st, int ti, int64_t nowUs)
 {
     bool any = false;
     for (std::size_t k = 0; k < st.sounding.size();) {
         const TrackPlayState::Sounding s = st.sounding[k];
-        if (s.endMs != kNoTime && s.endMs < nowMs) {
-            sendNoteOff(s, s.endMs);
-            if (s.noteIndex >= 0 && s.noteIndex < track.count) {
-                track.noteAt(s.noteIndex).play.sounding = 0;
-                // The end of a tie chain also clears the mark of the note before it.
-                if (s.tie && s.noteIndex > 0)
-                    track.noteAt(s.noteIndex - 1).play.sounding = 0;
-            }
+        if (s.endUs != kNoTime && s.endUs < nowUs) {
+            sendNoteOff(s, s.endUs);
+            m_marks->set(ti, s.noteIndex, false);
+            // The end of a tie chain also clears the mark of the note before it.
+            if (s.tie && s.noteIndex > 0)
+                m_marks->set(ti, s.noteIndex - 1, false);
             st.sounding.erase(st.sounding.begin() + static_cast<std::ptrdiff_t>(k));
             st.released.push_back(s);
             any = true;
@@ -601,84 +547,78 @@ void Scheduler::sweepNoteOffs(Track& track, TrackPlayState& st, int ti, int64_t 
         }
     }
     if (any) {
-        // A driver runs at most some tens of milliseconds ahead; a second is plenty.
-        std::erase_if(st.released,
-                      [nowMs](const TrackPlayState::Sounding& s) { return s.endMs < nowMs - 1000; });
+        std::erase_if(st.released, [nowUs](const TrackPlayState::Sounding& s) {
+            return s.endUs < nowUs - kReleasedKeptUs;
+        });
         if (m_view)
-            m_view->highlightsChanged(ti, stampUs(nowMs));
+            m_view->highlightsChanged(ti, stampUs(nowUs));
     }
 }
 
-void Scheduler::silenceAll(TrackPlayState& st, int64_t stampMs)
+void Scheduler::silenceAll(TrackPlayState& st, int64_t stampUs)
 {
     for (const auto& s : st.released)
-        if (s.endMs > stampMs)
-            sendNoteOff(s, stampMs);
+        if (s.endUs > stampUs)
+            sendNoteOff(s, stampUs);
     st.released.clear();
     for (const auto& s : st.sounding) {
-        const int64_t at = s.endMs == kNoTime ? stampMs : std::min(s.endMs, stampMs);
+        const int64_t at = s.endUs == kNoTime ? stampUs : std::min(s.endUs, stampUs);
         sendNoteOff(s, at);
     }
     st.sounding.clear();
 }
 
-void Scheduler::allNotesOff(int ti, int64_t nowMs)
+void Scheduler::allNotesOff(int ti, int64_t nowUs)
 {
     if (!trackPlays(ti))
         return;
-    Track& track = *m_sheet.trackAt(ti);
     TrackPlayState& st = m_states[static_cast<std::size_t>(ti)];
-    for (int i = 0; i < track.count; ++i) {
-        Note& n = track.noteAt(i);
-        n.play.sounding = 0;
-    }
-    silenceAll(st, nowMs);
+    m_marks->clearTrack(ti);
+    silenceAll(st, nowUs);
     // Stopped whatever it reports: a clip still filling its ring would otherwise start sounding
     // after the stop.
     if (st.clipSlot >= 0)
         m_clips.stop(st.clipSlot);
     st.clipSlot = -1;
+    st.clipIndex = -1;
     if (m_view)
-        m_view->highlightsChanged(ti, stampUs(nowMs));
+        m_view->highlightsChanged(ti, stampUs(nowUs));
     st.playIndex = -1;
 }
 
-void Scheduler::refreshProgress(TrackPlayState& st, int64_t nowMs, bool afterSeek)
+void Scheduler::refreshProgress(TrackPlayState& st, int64_t nowUs, bool afterSeek)
 {
     if (!m_view)
         return;
     PlaybackView::Progress p;
-    p.totalMs = m_leadLength;
-    p.elapsedMs = std::clamp<int64_t>(st.shownElapsed, 0, std::max<int64_t>(m_leadLength, 0));
-    const bool holding = !afterSeek && st.lastSeek != kNoTime && nowMs - st.lastSeek < kSeekSliderHoldMs;
-    if (!holding && st.playIndex != -1 && m_leadLength > 0)
-        p.slider = static_cast<int>(p.elapsedMs * kSliderRange / m_leadLength);
-    p.elapsedText = formatPlayTime(p.elapsedMs);
-    p.totalText = formatPlayTime(m_leadLength);
-    m_view->progress(p, stampUs(nowMs));
+    p.totalMs = leadLength();
+    p.elapsedMs = std::clamp<int64_t>(st.shownElapsed / 1000, 0, std::max<int64_t>(p.totalMs, 0));
+    const bool holding = !afterSeek && st.lastSeek != kNoTime && nowUs - st.lastSeek < kSeekHoldUs;
+    p.positionHeld = holding || st.playIndex == -1;
+    m_view->progress(p, stampUs(nowUs));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Event playback
 
-Scheduler::StepResult Scheduler::eventStepOnce(int ti, int64_t nowMs, bool isLead)
+Scheduler::StepResult Scheduler::eventStepOnce(int ti, int64_t nowUs, bool isLead)
 {
     Track& track = *m_sheet.trackAt(ti);
     TrackPlayState& st = m_states[static_cast<std::size_t>(ti)];
     if (st.playIndex < 0)
         return StepResult::Ended;
     if (st.stopRequested || st.events.empty() || st.eventIndex >= static_cast<int>(st.events.size())) {
-        allNotesOff(ti, nowMs);
+        allNotesOff(ti, nowUs);
         return StepResult::Ended;
     }
     const int channel = midiChannelOf(track);
-    const int64_t t = nowMs - st.eventStart;
+    const int64_t t = nowUs - st.eventStart;
     st.elapsed = st.shownElapsed = t;
     RecordedEvent& e = st.events[static_cast<std::size_t>(st.eventIndex)];
-    const int64_t due = eventDueMs(e, track, st);
-    if (isLead && (st.lastCursorUpdate == kNoTime || nowMs - st.lastCursorUpdate >= kEventCursorRefreshMs)) {
-        refreshProgress(st, nowMs);
-        st.lastCursorUpdate = nowMs;
+    const int64_t due = eventDueUs(e, track, st);
+    if (isLead && (st.lastCursorUpdate == kNoTime || nowUs - st.lastCursorUpdate >= kEventCursorRefreshUs)) {
+        refreshProgress(st, nowUs);
+        st.lastCursorUpdate = nowUs;
     }
     if (t < due)
         return StepResult::Waiting;
@@ -691,10 +631,10 @@ Scheduler::StepResult Scheduler::eventStepOnce(int ti, int64_t nowMs, bool isLea
         s.key = m_port.isOpen() ? (e.pitch & 0x7F) : -1;
         s.channel = channel & 0x0F;
         s.writtenKey = e.pitch;
-        s.startMs = at;
+        s.startUs = at;
         st.sounding.push_back(s);
         if (e.noteIndex >= 0 && e.noteIndex < track.count)
-            track.noteAt(e.noteIndex).play.sounding = 1;
+            m_marks->set(ti, e.noteIndex, true);
     } else {
         m_port.eventOff(e, channel, stampUs(at));
         const auto it =
@@ -704,7 +644,7 @@ Scheduler::StepResult Scheduler::eventStepOnce(int ti, int64_t nowMs, bool isLea
             st.sounding.erase(it);
         const int last = std::min(e.noteIndex, track.count - 1);
         for (int i = std::max(st.lastOffNote, 0); i <= last; ++i)
-            track.noteAt(i).play.sounding = 0;
+            m_marks->set(ti, i, false);
         st.lastOffNote = e.noteIndex;
     }
     if (m_view)

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "playback/play_marks.h"
 #include "playback/tempo_map.h"
-#include "score/loop_rule.h"
-#include "score/measure_repeat.h"
+#include "score/play_walk.h"
 #include "score/track.h"
 
 #include <cstdint>
@@ -21,20 +21,20 @@ class MidiOutput;
 // ("Play All") and every track from the MIDI events recorded when it was imported.
 enum class PlayMode { Track, All, Events };
 
-// Scheduler times are milliseconds from the start of the playback; this marks "none yet".
+// Scheduler times are microseconds from the start of the playback, exact: each comes from the
+// place of its note in the score (duration.h), and only the output rounds it further. This
+// marks "none yet".
 inline constexpr int64_t kNoTime = std::numeric_limits<int64_t>::min();
-// The range of the "Length:" progress slider.
-inline constexpr int kSliderRange = 384;
-// How often the lead track refreshes the slider and the time texts.
-inline constexpr int64_t kCursorRefreshMs = 100;
-inline constexpr int64_t kEventCursorRefreshMs = 101;
-// The slider is left alone this long after the user moved it.
-inline constexpr int64_t kSeekSliderHoldMs = 500;
+// How often the lead track reports its progress.
+inline constexpr int64_t kCursorRefreshUs = 100'000;
+inline constexpr int64_t kEventCursorRefreshUs = 101'000;
+// The reported position is held still this long after the user moved it.
+inline constexpr int64_t kSeekHoldUs = 500'000;
 // A track ignores a second seek within this long of the previous one.
-inline constexpr int64_t kSeekRepeatMs = 100;
+inline constexpr int64_t kSeekRepeatUs = 100'000;
 // A clip whose slot reports neither playing nor finished is given up after this long, so a
 // clip that never starts cannot hold the track for ever.
-inline constexpr int64_t kClipStartTimeoutMs = 5000;
+inline constexpr int64_t kClipStartTimeoutUs = 5'000'000;
 
 // The sound engine's stream slots as the clip rule sees them: start a clip's audio file in a
 // slot, read the slot's report, stop it. Reports are single words the stream thread writes, so
@@ -75,16 +75,17 @@ class ClipsEndAtOnce : public ClipSlots {
 // returns at once.
 class PlaybackView {
   public:
+    // Where the lead track stands; the view turns it into what its panel shows.
     struct Progress {
-        int slider = -1;         // 0..384, or -1 when the slider is to stay where it is
-        std::string elapsedText; // "00:03"
-        std::string totalText;   // "01:15"
-        int64_t elapsedMs = 0;
-        int64_t totalMs = 0;
+        int64_t elapsedMs = 0; // 0..totalMs
+        int64_t totalMs = 0;   // the lead track's length
+        // The user has just moved the position (or the track has ended): a shown position
+        // stays where it is.
+        bool positionHeld = false;
     };
     virtual ~PlaybackView() = default;
     virtual void progress(const Progress& /*p*/, int64_t /*atUs*/) {}
-    // Sounding marks of notes changed: redraw the highlights.
+    // Notes started or stopped sounding (Scheduler::marks): redraw the highlights.
     virtual void highlightsChanged(int /*trackIndex*/, int64_t /*atUs*/) {}
     // The first track reached another measure (numbered from 1, as the score's division and
     // the sheet number them): scroll it into view.
@@ -93,7 +94,7 @@ class PlaybackView {
     virtual void ended() {}
 };
 
-// Where one track stands in a playback.
+// Where one track stands in a playback. Times in microseconds from the playback's start.
 struct TrackPlayState {
     // A note (or a recorded event) the track holds on, with exactly what was sent for it, so
     // the note off matches even when the note is edited or moved while it sounds.
@@ -102,32 +103,31 @@ struct TrackPlayState {
         int key = -1; // the key sent; -1 when nothing was sent (a rest)
         int channel = 0;
         int writtenKey = 0; // midi + sharp - flat, to find a sounding duplicate
-        int64_t startMs = 0;
-        int64_t endMs = kNoTime; // kNoTime: held until the track ends
+        int64_t startUs = 0;
+        int64_t endUs = kNoTime; // kNoTime: held until the track ends
         bool tie = false;
     };
 
-    int playIndex = -1; // next note to start; -1 when not playing
+    // The next note the walk looks at; -1 when the track does not play.
+    int playIndex = -1;
     bool stopRequested = false;
+    PlayCursor walk; // where the walk of what the track plays stands
+    // The place of the next step in played time (steps as long as playback holds them): step
+    // times come from places, so they never drift from the score.
+    Ticks position = 0;
     int64_t stepStart = kNoTime;
     int64_t stepLength = 0;
     int64_t elapsed = 0;
     int64_t shownElapsed = 0;
-    // The 120-bpm length of the steps begun: each step's length at the tempo is rounded from
-    // this running place, so the roundings never add up along the track.
-    int64_t position120 = 0;
     int64_t lastCursorUpdate = kNoTime;
-    LoopState loop; // loop in progress; loop.lastPlayedIndex is the note that started last
-    MeasureRepeatState repeats;
-    // The index the repeat rule last ran for: it runs once for every index the track reaches
-    // (a seek runs it while it walks), however often the track waits there (a clip).
-    int repeatCheckedAt = -1;
     int lastFollowedMeasure = 0;
+    // The audio clip being played: its note, its slot and what the slot has said.
+    int clipIndex = -1;
     int clipSlot = -1;
     bool clipStarted = false;
     int64_t clipWaitStart = 0;
-    int64_t clipStartMs = 0;     // when the clip's sound starts
-    int64_t clipEndMs = kNoTime; // when it ends, once its slot knows
+    int64_t clipStartUs = 0;     // when the clip's sound starts
+    int64_t clipEndUs = kNoTime; // when it ends, once its slot knows
     int64_t lastSeek = kNoTime;
     // Event playback.
     std::vector<RecordedEvent> events; // sorted by tick, note offs first at equal ticks
@@ -144,17 +144,17 @@ struct TrackPlayState {
     std::vector<Sounding> released;
 };
 
-// The playback state machine of one sheet. It advances to a given time and sends each
-// message stamped with the ideal time it computed (origin + milliseconds), so a driver may
-// run it ahead of the clock: steps join end to start whatever the polling delay, and the
-// output sounds every message at its time.
+// The playback state machine of one sheet. It follows the walk of what each track plays
+// (play_walk.h), advances to a given time and sends each message stamped with the exact time
+// it computed (origin + microseconds), so a driver may run it ahead of the clock: steps join
+// end to start whatever the polling delay, and the output sounds every message at its time.
 //
 // It plays the live sheet: notes edited, inserted or removed while it plays are heard from
-// the next step on. A note's `sounding` mark is set while it is held on; `reset` clears the
-// marks and the selection of every note of the tracks it plays.
+// the next step on. What sounds is marked in its PlayMarks while it is held on, for views to
+// highlight; `reset` clears the marks of a track and the selection of its notes.
 //
-// Owns the play state of every track; the sheet, port, output and clip slots are borrowed and
-// must outlive it.
+// Owns the play state of every track; the sheet, port, output, clip slots, view and marks are
+// borrowed and must outlive it. Without marks of its own to write it keeps private ones.
 //
 // Thread rules: one thread at a time, holding the sheet lock around every call (the user-
 // interface thread edits the same notes). Never sleeps or waits.
@@ -163,58 +163,62 @@ class Scheduler {
     // `output` is the device `port` sends to; the scheduler sends its note offs there
     // directly, with the key it sent the note on with.
     Scheduler(SheetDocument& sheet, MidiPort& port, MidiOutput& output, ClipSlots& clips,
-              PlaybackView* view = nullptr);
+              PlaybackView* view = nullptr, PlayMarks* marks = nullptr);
 
     // Starts a playback at clock time `originUs` (time 0 of the playback). Play takes the
     // sheet's selected track (track 0 when it names none). Returns false when the sheet is
     // already playing or has nothing to play. The port must be open.
     bool begin(PlayMode mode, int64_t originUs);
-    // Advances every playing track to `nowMs` (milliseconds since the origin), sending every
+    // Advances every playing track to `nowUs` (microseconds since the origin), sending every
     // message that is due by then. Returns whether the playback goes on.
-    bool cycle(int64_t nowMs);
-    // Stop: every sounding note is silenced at once (notes stamped to start after `nowMs`
+    bool cycle(int64_t nowUs);
+    // Stop: every sounding note is silenced at once (notes stamped to start after `nowUs`
     // are silenced as they start), marks and highlights cleared. The next begin starts from
     // the first note.
-    void stopPlayback(int64_t nowMs);
+    void stopPlayback(int64_t nowUs);
     // Moves every track to fraction `f` (0..1) of the lead track's length.
-    void seek(double f, int64_t nowMs);
+    void seek(double f, int64_t nowUs);
 
     bool playing() const { return m_playing; }
     PlayMode mode() const { return m_mode; }
     int leadTrack() const { return m_leadTrack; }
-    int64_t leadLength() const { return m_leadLength; }
+    // The lead track's length in milliseconds, rounded, as the time displays show it.
+    int64_t leadLength() const { return (m_leadLengthUs + 500) / 1000; }
     int64_t originUs() const { return m_originUs; }
-    int64_t stampUs(int64_t ms) const { return m_originUs + ms * 1000; }
+    int64_t stampUs(int64_t us) const { return m_originUs + us; }
+    // What sounds now, by track and note.
+    const PlayMarks& marks() const { return *m_marks; }
 
     // Operations on one track (by index in the sheet).
     void reset(int trackIndex);
-    // Advances the track to `nowMs`; returns whether it still plays.
-    bool step(int trackIndex, int64_t nowMs, bool isLead);
-    bool eventStep(int trackIndex, int64_t nowMs, bool isLead);
-    // Ends the track's playback; held notes are silenced with stamps no later than `nowMs`
+    // Advances the track to `nowUs`; returns whether it still plays.
+    bool step(int trackIndex, int64_t nowUs, bool isLead);
+    bool eventStep(int trackIndex, int64_t nowUs, bool isLead);
+    // Ends the track's playback; held notes are silenced with stamps no later than `nowUs`
     // (and no earlier than their start).
-    void allNotesOff(int trackIndex, int64_t nowMs);
-    // Total length in milliseconds at the track's tempo, with loops and measure repeats.
+    void allNotesOff(int trackIndex, int64_t nowUs);
+    // The track's length in milliseconds at its tempo, rounded (play_time.h), with loops and
+    // measure repeats.
     int64_t playLength(int trackIndex) const;
     const TrackPlayState& state(int trackIndex) const;
 
   private:
     enum class StepResult { Ended, Waiting, Advanced };
-    StepResult stepOnce(int trackIndex, int64_t nowMs, bool isLead);
-    StepResult eventStepOnce(int trackIndex, int64_t nowMs, bool isLead);
-    std::optional<StepResult> runClipRule(Track& track, TrackPlayState& st, int ti, int64_t nowMs,
-                                          int64_t idealMs);
-    StepResult startNote(Track& track, TrackPlayState& st, int ti, int64_t startMs);
-    void sweepNoteOffs(Track& track, TrackPlayState& st, int ti, int64_t nowMs);
-    void silenceDuplicates(TrackPlayState& st, Track& track, int writtenKey, int64_t atMs);
-    void sendNoteOff(const TrackPlayState::Sounding& s, int64_t atMs);
-    void sound(Track& track, TrackPlayState& st, int noteIndex, int64_t startMs, int64_t endMs);
-    void refreshProgress(TrackPlayState& st, int64_t nowMs, bool afterSeek = false);
-    void silenceAll(TrackPlayState& st, int64_t stampMs);
-    // Walks the roots in playing order (loops and measure repeats) from the start, adding each
-    // step's length, until `target` is reached; returns the note reached (-1 at the end).
-    int walkTo(const Track& track, int64_t target, int64_t& sum, LoopState& loop, MeasureRepeatState& repeats,
-               int64_t* sum120 = nullptr) const;
+    StepResult stepOnce(int trackIndex, int64_t nowUs, bool isLead);
+    StepResult eventStepOnce(int trackIndex, int64_t nowUs, bool isLead);
+    StepResult startClip(Track& track, TrackPlayState& st, int ti, const PlayStep& step, int64_t nowUs,
+                         int64_t idealUs);
+    StepResult runClip(Track& track, TrackPlayState& st, int ti, int64_t nowUs, bool justStarted);
+    void endClip(TrackPlayState& st, int ti, int64_t atUs);
+    void startStep(Track& track, TrackPlayState& st, int ti, const PlayStep& step, int64_t startUs);
+    void sweepNoteOffs(Track& track, TrackPlayState& st, int ti, int64_t nowUs);
+    void silenceDuplicates(TrackPlayState& st, int ti, int writtenKey, int64_t atUs);
+    void sendNoteOff(const TrackPlayState::Sounding& s, int64_t atUs);
+    void sound(Track& track, TrackPlayState& st, int ti, int noteIndex, int64_t startUs, int64_t endUs);
+    void refreshProgress(TrackPlayState& st, int64_t nowUs, bool afterSeek = false);
+    void silenceAll(TrackPlayState& st, int64_t stampUs);
+    // How long the lead track plays, in microseconds.
+    int64_t playLengthUs(int trackIndex) const;
     bool trackPlays(int ti) const;
 
     SheetDocument& m_sheet;
@@ -222,12 +226,14 @@ class Scheduler {
     MidiOutput& m_output;
     ClipSlots& m_clips;
     PlaybackView* m_view;
+    PlayMarks m_ownMarks;
+    PlayMarks* m_marks;
     std::vector<TrackPlayState> m_states;
     bool m_playing = false;
     PlayMode m_mode = PlayMode::All;
     int m_playTrack = 0; // the one track of Play
     int m_leadTrack = -1;
-    int64_t m_leadLength = 0;
+    int64_t m_leadLengthUs = 0;
     int64_t m_originUs = 0;
 };
 

@@ -1,8 +1,8 @@
 #include "render/glyph_painter.h"
 
+#include "drawing/canvas.h"
 #include "editor/glyphs.h"
 #include "editor/sheet_layout.h"
-#include "platform/canvas.h"
 
 #include <QFile>
 #include <QFont>

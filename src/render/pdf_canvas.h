@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/canvas.h"
+#include "drawing/canvas.h"
 
 #include <map>
 #include <memory>

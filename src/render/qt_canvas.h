@@ -1,7 +1,7 @@
 #pragma once
 
+#include "drawing/canvas.h"
 #include "editor/print_paging.h"
-#include "platform/canvas.h"
 
 #include <QImage>
 #include <QPainter>

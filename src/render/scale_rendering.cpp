@@ -1,8 +1,8 @@
 #include "render/scale_rendering.h"
 
+#include "drawing/canvas.h"
 #include "harmony/fretboard.h"
 #include "harmony/scale_diagram.h"
-#include "platform/canvas.h"
 #include "render/pdf_printer.h"
 #include "render/sheet_rendering.h"
 

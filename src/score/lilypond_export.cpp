@@ -1,16 +1,19 @@
 #include "score/lilypond_export.h"
 
+#include "score/duration.h"
 #include "score/legacy_text.h"
-#include "score/measure_repeat.h"
 #include "score/note.h"
 #include "score/note_pitch.h"
+#include "score/play_walk.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
+#include "score/staff_kind.h"
 #include "score/tie_rule.h"
 #include "score/track.h"
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace tonvela {
@@ -24,14 +27,12 @@ int mod7(int p)
     return ((p % 7) + 7) % 7;
 }
 
-// The letter a staff position shows: middle C at 0, one letter per step. The F clef staff
-// shows every position five letters higher than the G clef staff.
+// The letter a staff position shows on the track's clef: middle C at 0 on the G clef, one
+// letter per step.
 char letterOfPosition(int p, const Track& t)
 {
     static constexpr char kLetters[] = "CBAGFED";
-    if (t.drawmode == kDrawFClef)
-        p += 5;
-    return kLetters[mod7(p)];
+    return kLetters[mod7(p + staffOf(t).readingShift)];
 }
 
 int semitoneOfLetter(char letter)
@@ -62,29 +63,11 @@ int floorDiv(int a, int b)
     return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
+// The LilyPond duration of a note: its kind's part of a whole note, and a dot.
 std::string durationText(const Note& n)
 {
-    std::string d;
-    switch (n.type) {
-    case kTypeWhole:
-        d = "1";
-        break;
-    case kTypeHalf:
-        d = "2";
-        break;
-    case kTypeEighth:
-        d = "8";
-        break;
-    case kTypeSixteenth:
-        d = "16";
-        break;
-    case kTypeThirtySecond:
-        d = "32";
-        break;
-    default:
-        d = "4";
-        break;
-    }
+    const NoteKind* kind = noteKindOf(n.type);
+    std::string d = std::to_string(kind ? kind->denominator : 4);
     if (n.isDotted())
         d += '.';
     return d;
@@ -140,59 +123,16 @@ struct StaffEvent {
     const std::string* lyric = nullptr;
 };
 
-// Ties the events the way playback merges notes: a note sounds on through the next chord root
-// when both carry the tie mark and show the same letter and octave, up to kMaxTieMerge notes
-// in one sound; the merged note sounds the first one's key, so it is written with that pitch.
-// Rests that playback merges need no tie. Playback holds only the root through a tie, and the
-// chord members of a merged chord do not strike again: LilyPond's chord tie holds every pitch
-// the next chord repeats.
-void tieAsPlaybackDoes(const Track& t, const MeasureDivision& measures, std::vector<StaffEvent>& events)
-{
-    int chain = 1;
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        StaffEvent& e = events[i];
-        const Note& u = t.noteAt(e.root);
-        const int v = t.nextRoot(e.root);
-        const bool next = i + 1 < events.size() && events[i + 1].root == v;
-        e.tie = next && !e.rest && chain < kMaxTieMerge && tieMerges(u, t.noteAt(v)) &&
-                !tieCrossesRepeat(t, measures, e.root, v);
-        if (!e.tie) {
-            chain = 1;
-            continue;
-        }
-        ++chain;
-        StaffEvent& f = events[i + 1];
-        if (!f.pitches.empty() && !e.pitches.empty() && f.keys.front() != e.keys.front()) {
-            const auto dup = std::find(f.keys.begin() + 1, f.keys.end(), e.keys.front());
-            if (dup != f.keys.end()) {
-                f.pitches.erase(f.pitches.begin() + (dup - f.keys.begin()));
-                f.keys.erase(dup);
-            }
-            f.pitches.front() = e.pitches.front();
-            f.keys.front() = e.keys.front();
-        }
-    }
-}
-
-std::vector<StaffEvent> staffEvents(const Track& t, const MeasureDivision& measures)
+// The events of a staff: every note, chord and rest of the written walk (play_walk.h), once, in
+// staff order. A tie chain that playback sounds as one is written as its notes joined by ties,
+// each at the pitch the chain sounds (the first note's); rests that playback merges need no
+// tie. Playback holds only the root through a tie, and the chord members of a merged chord do
+// not strike again: LilyPond's chord tie holds every pitch the next chord repeats.
+std::vector<StaffEvent> staffEvents(const Track& t, PlayWalk& walk)
 {
     const KeyAccidentalTable k(t);
     const bool drums = t.percussive != 0;
-    const bool tablature = !drums && t.drawmode == kDrawTablature;
-    const int count = t.count;
-    // Members by root, in track order; a member whose root is not a root stands alone.
-    std::vector<std::vector<int>> members(static_cast<std::size_t>(count));
-    std::vector<uint8_t> standsAlone(static_cast<std::size_t>(count), 0);
-    for (int j = 0; j < count; ++j) {
-        const int p = t.noteAt(j).chordparent;
-        if (p == -1)
-            continue;
-        if (p < 0 || p >= count || p == j || t.noteAt(p).chordparent != -1 ||
-            members[static_cast<std::size_t>(p)].size() >= static_cast<std::size_t>(kMaxChordMembers))
-            standsAlone[static_cast<std::size_t>(j)] = 1;
-        else
-            members[static_cast<std::size_t>(p)].push_back(j);
-    }
+    const bool tablature = !drums && staffOf(t).isTablature();
 
     auto pitchOf = [&](const Note& n, int& key) {
         key = soundingKey(n, t, k);
@@ -200,46 +140,62 @@ std::vector<StaffEvent> staffEvents(const Track& t, const MeasureDivision& measu
             return std::string(drumName(key));
         return lilypondPitch(key, letterOfPosition(n.line, t), t.flatKey != 0);
     };
+    auto add = [&](StaffEvent& e, const Note& n) {
+        int key = 0;
+        std::string p = pitchOf(n, key);
+        if (std::find(e.pitches.begin(), e.pitches.end(), p) != e.pitches.end())
+            return;
+        e.pitches.push_back(std::move(p));
+        e.keys.push_back(key);
+        if (tablature) {
+            // A key no string of the guitar reaches is left for LilyPond to place.
+            const GuitarPosition at = tabPositionForKey(n, key);
+            e.strings.push_back(openStringKey(at.stringIndex) + at.fret == key ? at.stringIndex + 1 : 0);
+        }
+        if (!e.lyric && n.lyrictext())
+            e.lyric = &*n.lyrictext();
+    };
 
     std::vector<StaffEvent> events;
-    for (int i = 0; i < count; ++i) {
-        const Note& root = t.noteAt(i);
-        if (root.chordparent != -1 && !standsAlone[static_cast<std::size_t>(i)])
-            continue;
-        if (!isDurationType(root.type))
-            continue;
-        StaffEvent e;
-        e.root = i;
-        e.duration = durationText(root);
-        if (root.isRest()) {
-            e.rest = true;
-            events.push_back(std::move(e));
-            continue;
-        }
-        std::vector<const Note*> heads{&root};
-        for (int m : members[static_cast<std::size_t>(i)]) {
-            const Note& n = t.noteAt(m);
-            if (!n.isRest() && isDurationType(n.type))
-                heads.push_back(&n);
-        }
-        for (const Note* n : heads) {
-            int key = 0;
-            std::string p = pitchOf(*n, key);
-            if (std::find(e.pitches.begin(), e.pitches.end(), p) != e.pitches.end())
-                continue;
-            e.pitches.push_back(std::move(p));
-            e.keys.push_back(key);
-            if (tablature) {
-                // A key no string of the guitar reaches is left for LilyPond to place.
-                const GuitarPosition at = tabPositionForKey(*n, key);
-                e.strings.push_back(openStringKey(at.stringIndex) + at.fret == key ? at.stringIndex + 1 : 0);
+    while (const std::optional<PlayStep> step = walk.next()) {
+        const std::size_t first = events.size();
+        forEachTiedNote(t, *step, [&](int u, Ticks) {
+            const Note& root = t.noteAt(u);
+            StaffEvent e;
+            e.root = u;
+            e.duration = durationText(root);
+            e.rest = root.isRest();
+            if (!e.rest) {
+                add(e, root);
+                for (int m = 0; m < root.childCount && m < kMaxChordMembers; ++m) {
+                    const int c = root.children[m];
+                    if (c < 0 || c >= t.count || c == u)
+                        continue;
+                    const Note& member = t.noteAt(c);
+                    if (!member.isRest() && lengthTicks(member) > 0)
+                        add(e, member);
+                }
             }
-            if (!e.lyric && n->lyrictext())
-                e.lyric = &*n->lyrictext();
+            events.push_back(std::move(e));
+        });
+        if (step->kind != PlayKind::Sound)
+            continue;
+        // Every note of the chain but the last is tied on, and sounds the first one's key.
+        for (std::size_t i = first; i + 1 < events.size(); ++i) {
+            StaffEvent& e = events[i];
+            StaffEvent& f = events[i + 1];
+            e.tie = true;
+            if (f.keys.front() != e.keys.front()) {
+                const auto dup = std::find(f.keys.begin() + 1, f.keys.end(), e.keys.front());
+                if (dup != f.keys.end()) {
+                    f.pitches.erase(f.pitches.begin() + (dup - f.keys.begin()));
+                    f.keys.erase(dup);
+                }
+                f.pitches.front() = e.pitches.front();
+                f.keys.front() = e.keys.front();
+            }
         }
-        events.push_back(std::move(e));
     }
-    tieAsPlaybackDoes(t, measures, events);
     return events;
 }
 
@@ -253,26 +209,21 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
     // A tablature track becomes a tablature staff: its notes at the pitch they sound, each with
     // the string the sheet plays it on, so LilyPond shows the sheet's frets. A track holding a
     // key no guitar string reaches stays a staff of notes, which shows every key.
-    bool tablature = !drums && t.drawmode == kDrawTablature;
+    bool tablature = staffOf(t).isTablature();
     for (const StaffEvent& e : events)
         for (const int string : e.strings)
             tablature = tablature && string > 0;
     const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
-    const int code = ts.code;
-    const bool eighths = code == kTimeSig68 || (code >= kTimeSig38 && code <= kTimeSig98);
+    const bool eighths = ts.beatUnit == 8;
 
     out += drums ? "\\new DrumStaff \\drummode {" : tablature ? "\\new TabStaff {" : "\\new Staff {";
     out += kLineEnd;
-    out += "\\time " + std::to_string(ts.beatsPerMeasure) + (eighths ? "/8" : "/4") + kLineEnd;
+    out += "\\time " + std::to_string(ts.beatsPerMeasure) + "/" + std::to_string(ts.beatUnit) + kLineEnd;
     if (!drums && !tablature) {
         // The G clef staff is written an octave above its sound, as for guitar; the G(2)
-        // clef sounds as written.
-        if (t.drawmode == kDrawFClef)
-            out += "\\clef bass";
-        else if (t.drawmode == kDrawG2Clef)
-            out += "\\clef treble";
-        else
-            out += "\\clef \"treble_8\"";
+        // clef sounds as written. A tablature no string can hold is written as the G clef.
+        out += "\\clef ";
+        out += staffOf(t).lilypondClef;
         out += kLineEnd;
         out += std::string("\\key ") + keyName(t.keyindex) + (t.scaleKind == 1 ? " \\minor" : " \\major") +
                kLineEnd;
@@ -404,12 +355,11 @@ std::string lilypondText(const SheetDocument& sheet)
     out += "<<";
     out += kLineEnd;
     std::vector<std::vector<StaffEvent>> staves;
-    std::vector<MeasureDivision> measures(static_cast<std::size_t>(sheet.trackCount()));
+    std::vector<std::unique_ptr<PlayWalk>> walks;
     bool empty = true;
     for (int i = 0; i < sheet.trackCount(); ++i) {
-        // Divided here from the notes as they are: the export needs no layout to have run.
-        measures[static_cast<std::size_t>(i)].divide(*sheet.trackAt(i));
-        staves.push_back(staffEvents(*sheet.trackAt(i), measures[static_cast<std::size_t>(i)]));
+        walks.push_back(std::make_unique<PlayWalk>(*sheet.trackAt(i), WalkOrder::Written));
+        staves.push_back(staffEvents(*sheet.trackAt(i), *walks.back()));
         empty = empty && staves.back().empty();
     }
     if (sheet.trackCount() == 0) {
@@ -422,7 +372,7 @@ std::string lilypondText(const SheetDocument& sheet)
     }
     for (int i = 0; i < sheet.trackCount(); ++i)
         writeTrack(out, *sheet.trackAt(i), staves[static_cast<std::size_t>(i)], empty,
-                   measures[static_cast<std::size_t>(i)]);
+                   walks[static_cast<std::size_t>(i)]->measures());
     out += ">>";
     out += kLineEnd;
     return out;

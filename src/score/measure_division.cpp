@@ -1,5 +1,6 @@
 #include "score/measure_division.h"
 
+#include "score/duration.h"
 #include "score/time_signature.h"
 #include "score/track.h"
 
@@ -17,9 +18,9 @@ void MeasureDivision::divide(const Track& track)
     m_firstNote.clear();
     if (n == 0)
         return;
-    const double measureLength = measureLengthOf(track.timeSig);
+    const Ticks measureLength = measureTicksOf(track.timeSig);
     m_firstNote.push_back(0);
-    double sum = 0;
+    Ticks sum = 0;
     int rootsInMeasure = 0;
     int ordinal = 0;
     auto open = [&](int i) {
@@ -40,7 +41,7 @@ void MeasureDivision::divide(const Track& track)
         if (note.type == kTypeBar || isBreak)
             sum = 0;
         else if (root)
-            sum += note.lengthWhole();
+            sum += lengthTicks(note);
         m_measureOf[static_cast<std::size_t>(i)] = static_cast<int32_t>(m_firstNote.size());
         m_ordinal[static_cast<std::size_t>(i)] = ordinal;
         if (root)

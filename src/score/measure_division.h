@@ -12,7 +12,7 @@ class Track;
 // MIDI writer all read this one division, so the measure the sheet shows as number m is the
 // measure that playback treats as m.
 //
-// The rule: a running sum of the chord roots' lengths in whole notes starts at 0. A chord root
+// The rule: a running sum of the chord roots' lengths (duration.h) starts at 0. A chord root
 // that is not a staff break opens a new measure once the sum has reached the measure length
 // of the time signature. A staff break after a full measure that holds notes opens a new
 // measure too, so the next row does not carry the old measure over. A bar line or a staff

@@ -1,6 +1,8 @@
 #include "score/note.h"
 
+#include "score/duration.h"
 #include "score/markup_text.h"
+#include "score/utf8_text.h"
 #include "theory/pitch.h"
 
 #include <algorithm>
@@ -40,62 +42,6 @@ int kindWidthOf(int type)
     default:
         return 35; // 1740, 1742 and every unknown kind
     }
-}
-
-int lengthMs120Of(int type, int dwFlag)
-{
-    int ms = 0;
-    switch (type) {
-    case kTypeWhole:
-        ms = 2000;
-        break;
-    case kTypeHalf:
-        ms = 1000;
-        break;
-    case kTypeQuarter:
-        ms = 500;
-        break;
-    case kTypeEighth:
-        ms = 250;
-        break;
-    case kTypeSixteenth:
-        ms = 125;
-        break;
-    case kTypeThirtySecond:
-        ms = 62;
-        break;
-    default:
-        return 0;
-    }
-    return (dwFlag & kFlagDot) ? (ms * 3) >> 1 : ms;
-}
-
-int lengthTicksOf(int type, int dwFlag)
-{
-    int ticks = 0;
-    switch (type) {
-    case kTypeWhole:
-        ticks = 384;
-        break;
-    case kTypeHalf:
-        ticks = 192;
-        break;
-    case kTypeQuarter:
-        ticks = 96;
-        break;
-    case kTypeEighth:
-        ticks = 48;
-        break;
-    case kTypeSixteenth:
-        ticks = 24;
-        break;
-    case kTypeThirtySecond:
-        ticks = 12;
-        break;
-    default:
-        return 0;
-    }
-    return (dwFlag & kFlagDot) ? (ticks * 3) >> 1 : ticks;
 }
 
 NoteTexts::Data& NoteTexts::own()
@@ -149,7 +95,6 @@ void Note::copyFrom(const Note& other)
         content() = other.content();
         timeSig = keepTimeSig;
         velocity = keepVelocity;
-        play = other.play;
         childCount = other.childCount;
         const int n = std::clamp<int>(other.childCount, 0, kMaxChordMembers);
         std::copy(other.children, other.children + n, children);
@@ -170,7 +115,7 @@ int Note::effectiveKey() const
     return midi + ((dwFlag & kFlagSharp) ? 1 : 0) - ((dwFlag & kFlagFlat) ? 1 : 0);
 }
 
-void Note::setStaffPosition(int staffPosition, int drawmode)
+void Note::setStaffPosition(int staffPosition, StaffKind staff)
 {
     line = static_cast<int16_t>(std::clamp(staffPosition, -32768, 32767));
     char l = 'C';
@@ -197,10 +142,10 @@ void Note::setStaffPosition(int staffPosition, int drawmode)
     }
     letter = l;
     midi = static_cast<int8_t>(std::clamp(k, -128, 127));
-    octave = octaveNumber(drawmode);
+    octave = octaveNumber(staff);
 }
 
-void Note::setNameFromKey(int k, int drawmode)
+void Note::setNameFromKey(int k, StaffKind staff)
 {
     k = std::clamp(k, -128, 127);
     midi = static_cast<int8_t>(k);
@@ -213,12 +158,12 @@ void Note::setNameFromKey(int k, int drawmode)
     if (isSharpDigit(c))
         dwFlag |= kFlagSharp;
     letter = c;
-    octave = octaveNumber(drawmode);
+    octave = octaveNumber(staff);
 }
 
-int Note::octaveNumber(int drawmode) const
+int Note::octaveNumber(StaffKind staff) const
 {
-    const int base = drawmode == kDrawFClef ? 69 : drawmode == kDrawG2Clef ? 48 : 60;
+    const int base = staffKindInfo(staff).octaveBase;
     int d = midi - base;
     if (midi < base)
         d -= 11;
@@ -227,22 +172,10 @@ int Note::octaveNumber(int drawmode) const
 
 double Note::quantizeBeats(double beats)
 {
-    static constexpr struct {
-        double beats;
-        int type;
-        bool dotted;
-    } kCandidates[] = {
-        {0.125, kTypeThirtySecond, false}, {0.1875, kTypeThirtySecond, true},
-        {0.25, kTypeSixteenth, false},     {0.375, kTypeSixteenth, true},
-        {0.5, kTypeEighth, false},         {0.75, kTypeEighth, true},
-        {1.0, kTypeQuarter, false},        {1.5, kTypeQuarter, true},
-        {2.0, kTypeHalf, false},           {3.0, kTypeHalf, true},
-        {4.0, kTypeWhole, false},          {6.0, kTypeWhole, true},
-    };
-    const auto* best = &kCandidates[0];
-    double bestDiff = std::fabs(beats - best->beats);
-    for (const auto& c : kCandidates) {
-        const double diff = std::fabs(beats - c.beats);
+    const NoteLength* best = &kNoteLengths[0];
+    double bestDiff = std::fabs(beats - beatsOf(best->ticks));
+    for (const NoteLength& c : kNoteLengths) {
+        const double diff = std::fabs(beats - beatsOf(c.ticks));
         if (diff < bestDiff) {
             best = &c;
             bestDiff = diff;
@@ -251,50 +184,9 @@ double Note::quantizeBeats(double beats)
     if (best->dotted)
         dwFlag |= kFlagDot;
     type = best->type;
-    return best->beats;
+    return beatsOf(best->ticks);
 }
 
-double Note::lengthBeats() const
-{
-    return lengthWhole() * 4.0;
-}
-
-double Note::lengthWhole() const
-{
-    double whole = 0;
-    switch (type) {
-    case kTypeWhole:
-        whole = 1.0;
-        break;
-    case kTypeHalf:
-        whole = 0.5;
-        break;
-    case kTypeQuarter:
-        whole = 0.25;
-        break;
-    case kTypeEighth:
-        whole = 0.125;
-        break;
-    case kTypeSixteenth:
-        whole = 0.0625;
-        break;
-    case kTypeThirtySecond:
-        whole = 0.03125;
-        break;
-    default:
-        return 0.0;
-    }
-    return isDotted() ? whole * 1.5 : whole;
-}
-
-int Note::lengthMs120() const
-{
-    return lengthMs120Of(type, dwFlag);
-}
-int Note::lengthTicks() const
-{
-    return lengthTicksOf(type, dwFlag);
-}
 int Note::kindWidth() const
 {
     return kindWidthOf(type);
@@ -314,13 +206,13 @@ std::string Note::legatoText() const
 void NoteContent::setLabel(const std::string& text)
 {
     std::memset(label, 0, sizeof label);
-    const std::size_t n = std::min(text.size(), kLabelCapacity - 1);
-    std::memcpy(label, text.data(), n);
+    const std::string cut = cutUtf8(text, kLabelCapacity - 1);
+    std::memcpy(label, cut.data(), cut.size());
 }
 
 void NoteContent::setLyric(const std::string& text)
 {
-    texts.setLyric(text.substr(0, kMaxLyricLength));
+    texts.setLyric(cutUtf8(text, kMaxLyricLength));
 }
 
 bool isBlackKey(int key)

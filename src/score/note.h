@@ -1,5 +1,7 @@
 #pragma once
 
+#include "score/staff_kind.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -40,16 +42,7 @@ inline constexpr int kFlagTriplet = 0x100;
 inline constexpr int kFlagMark200 = 0x200; // toggled by tool command 1133; no other meaning
 inline constexpr int kFlagNatural = 0x400;
 
-// Staff kinds (a track's `drawmode`). The clef decides how a stored key is numbered in octaves
-// and where it sounds.
-inline constexpr int kDrawGClef = 0;
-inline constexpr int kDrawTablature = 1;
-inline constexpr int kDrawFClef = 2;
-inline constexpr int kDrawG2Clef = 3;
-inline constexpr int kDrawFifthKind = 4;
-
 inline constexpr int kMaxChordMembers = 32;
-inline constexpr int kNotScheduled = 5959595;
 inline constexpr std::size_t kLabelCapacity = 16; // 15 characters and the terminator
 inline constexpr std::size_t kMaxLyricLength = 127;
 // The value a panel passes for "leave this property as it is".
@@ -140,30 +133,23 @@ struct NoteContent {
     void clearLyric() { texts.setLyric(std::nullopt); }
 };
 
-// Playback's marks on a note: set while it sounds, so the editor draws it highlighted.
-struct NotePlayState {
-    uint8_t sounding = 0;
-    int32_t endMs = kNotScheduled;
-    int32_t startMs = kNotScheduled;
-};
-
 // One item on a staff: a sounding note, a rest, a bar line, a space, a staff break or an
 // audio-clip mark. A track holds its notes in one array in staff order; a chord is a root
 // followed by members that point at it through `chordparent`.
 //
-// Plain data: the content (the base) and the play state. The chord member list (`children`)
-// is derived from the members' `chordparent` and kept up to date by the track. A note knows
-// nothing of its track or of any view: where a view draws it is that view's layout
-// (editor/sheet_layout.h).
+// Plain data: the content (the base) and the chord member list. The member list (`children`)
+// is derived from the members' `chordparent` and kept up to date by the track. What a
+// playback holds on is the playback's own (score/sounding_notes.h), never written into the
+// note. A note knows nothing of its track or of any view: where a view draws it is that
+// view's layout (editor/sheet_layout.h).
 struct Note : NoteContent {
     uint8_t fresh = 1; // 1 after construction and every copy; 0 once an undo snapshot took it
     int16_t childCount = 0;
     int16_t children[kMaxChordMembers] = {};
-    NotePlayState play;
 
-    // Copies a note as the editor's copy does: content and play state, except that the target
-    // keeps its own timeSig and velocity; children entries up to childCount; fresh becomes 1
-    // and banknum 0 (a copy does not carry the bank number).
+    // Copies a note as the editor's copy does: its content, except that the target keeps its
+    // own timeSig and velocity; children entries up to childCount; fresh becomes 1 and banknum
+    // 0 (a copy does not carry the bank number).
     void copyFrom(const Note& other);
 
     // Moves a note to another slot of a track's array: everything is carried, fresh becomes 1.
@@ -173,25 +159,20 @@ struct Note : NoteContent {
     NoteContent& content() { return *this; }
 
     int effectiveKey() const;
-    // Pitch from a staff position; the clef (`drawmode` of the track the note is on, G clef
-    // for a note on no track) only decides the octave number.
-    void setStaffPosition(int staffPosition, int drawmode = kDrawGClef);
-    void setNameFromKey(int k, int drawmode = kDrawGClef);
-    int octaveNumber(int drawmode = kDrawGClef) const;
-    // Returns the winning length in beats.
+    // Pitch from a staff position; the staff kind of the track the note is on (the G clef for
+    // a note on no track) only decides the octave number.
+    void setStaffPosition(int staffPosition, StaffKind staff = StaffKind::GClef);
+    void setNameFromKey(int k, StaffKind staff = StaffKind::GClef);
+    int octaveNumber(StaffKind staff = StaffKind::GClef) const;
+    // Gives the note the length (duration.h) nearest to `beats` quarter notes, the shorter of
+    // two equally near; returns the winning length in beats.
     double quantizeBeats(double beats);
 
-    double lengthBeats() const;
-    double lengthWhole() const;
-    int lengthMs120() const;
-    int lengthTicks() const;
     int kindWidth() const;
     std::string legatoText() const;
 };
 
 int kindWidthOf(int type);
-int lengthMs120Of(int type, int dwFlag);
-int lengthTicksOf(int type, int dwFlag);
 
 // True for the keys of C#, D#, F#, G# and A# in every octave.
 bool isBlackKey(int key);

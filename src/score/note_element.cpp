@@ -2,6 +2,7 @@
 
 #include "score/markup_text.h"
 #include "score/markup_tree.h"
+#include "score/utf8_text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -131,7 +132,7 @@ void read(const TextAttribute& a, NoteContent& note, const MarkupElement& e)
     const std::string text = unescapeMarkupText(*value);
     switch (a.kind) {
     case TextKind::Label:
-        note.setLabel(text);
+        note.setLabel(utf8FromEightBitText(text, kLabelCapacity - 1));
         break;
     case TextKind::Filename:
         note.setFilename(text);
@@ -141,7 +142,7 @@ void read(const TextAttribute& a, NoteContent& note, const MarkupElement& e)
         if (text.empty())
             note.setLyric(" ");
         else if (text.size() <= kMaxLyricLength)
-            note.setLyric(text);
+            note.setLyric(utf8FromEightBitText(text, kMaxLyricLength));
         break;
     }
 }
@@ -155,15 +156,15 @@ void writeNoteElement(const NoteContent& note, std::string& out)
     out += ">\r\n</note>\r\n";
 }
 
-void readNoteElement(Note& note, const MarkupElement& e, int drawmode)
+void readNoteElement(Note& note, const MarkupElement& e, StaffKind staff)
 {
     std::apply([&](const auto&... a) { (read(a, note, e), ...); }, kNoteAttributes);
-    // An F clef track stores its notes nine semitones above where they sound, so a natural
-    // there can sit on a black key; only a key that sounds black earns the sharp mark, or the
-    // note would rise a semitone with every save and load.
+    // A staff may store its notes away from where they sound (the F clef nine semitones
+    // above), so a natural there can sit on a black key; only a key that sounds black earns
+    // the sharp mark, or the note would rise a semitone with every save and load.
     const int flagsBefore = note.dwFlag;
-    note.setNameFromKey(note.midi, drawmode);
-    if (drawmode == kDrawFClef && !isBlackKey(note.midi - 9))
+    note.setNameFromKey(note.midi, staff);
+    if (!isBlackKey(note.midi + staffKindInfo(staff).soundingOffset))
         note.dwFlag = (note.dwFlag & ~kFlagSharp) | (flagsBefore & kFlagSharp);
 }
 

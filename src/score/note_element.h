@@ -17,7 +17,7 @@ void writeNoteElement(const NoteContent& note, std::string& out);
 // Reads a <note> element into `note` (which should be a default note). Missing attributes keep
 // the reading defaults (midi 60, type quarter); a lyric that is empty reads as one blank and a
 // lyric too long for the buffer is dropped. The pitch name and octave follow from the key on a
-// staff of kind `drawmode`.
-void readNoteElement(Note& note, const MarkupElement& element, int drawmode = kDrawGClef);
+// staff of kind `staff`.
+void readNoteElement(Note& note, const MarkupElement& element, StaffKind staff = StaffKind::GClef);
 
 } // namespace tonvela

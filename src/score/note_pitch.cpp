@@ -1,11 +1,34 @@
 #include "score/note_pitch.h"
 
 #include "score/note.h"
+#include "score/staff_kind.h"
 #include "theory/pitch.h"
 
 #include <algorithm>
+#include <span>
 
 namespace tonvela {
+
+namespace {
+
+// The pitch character and octave counter of a key, walked from middle C ('C' at octave 2).
+void pitchOfKey(int key, char& c, int& oct)
+{
+    c = 'C';
+    oct = 2;
+    for (int k = 60; k < key; ++k)
+        semitoneUp(c, oct);
+    for (int k = 60; k > key; --k)
+        semitoneDown(c, oct);
+}
+
+// The open strings of the tablature, highest first.
+std::span<const int> openStrings()
+{
+    return staffKindInfo(StaffKind::Tablature).openStrings;
+}
+
+} // namespace
 
 void noteFromPitch(Note& note, char pitch, int octave, int toolbarType)
 {
@@ -43,15 +66,7 @@ void noteFromMidiKey(Note& note, int key)
         key = 127;
     char c = 'C';
     int oct = 2;
-    int k = 60;
-    while (k < key) {
-        semitoneUp(c, oct);
-        ++k;
-    }
-    while (k > key) {
-        semitoneDown(c, oct);
-        --k;
-    }
+    pitchOfKey(key, c, oct);
     note.dwFlag &= ~(kFlagFlat | kFlagSharp);
     int natural = key;
     if (isSharpDigit(c)) {
@@ -75,45 +90,45 @@ GuitarPosition guitarPositionOfNote(const Note& note)
         pitch = semitoneUp(pitch);
     else if (note.dwFlag & kFlagFlat)
         pitch = semitoneDown(pitch);
-    static constexpr char kOpen[] = "EBGDAE";
-    static constexpr int kOpenOctave[] = {2, 1, 1, 1, 0, 0};
-    for (int s = 0; s < 6; ++s) {
-        char c = kOpen[s];
-        int oct = kOpenOctave[s];
+    const std::span<const int> strings = openStrings();
+    const int count = static_cast<int>(strings.size());
+    for (int s = 0; s < count; ++s) {
+        char c = 'C';
+        int oct = 2;
+        pitchOfKey(strings[static_cast<std::size_t>(s)], c, oct);
         for (int fret = 0; fret < 5; ++fret) {
             if (c == pitch && oct == note.octave)
                 return {s, fret};
             semitoneUp(c, oct);
         }
     }
-    return {5, 5};
+    return {count - 1, 5};
 }
-
-namespace {
-// Open strings of standard tuning, highest first, as MIDI keys.
-constexpr int kOpenStrings[] = {64, 59, 55, 50, 45, 40};
-} // namespace
 
 int openStringKey(int stringIndex)
 {
-    return kOpenStrings[std::clamp(stringIndex, 0, 5)];
+    const std::span<const int> strings = openStrings();
+    return strings[static_cast<std::size_t>(
+        std::clamp(stringIndex, 0, static_cast<int>(strings.size()) - 1))];
 }
 
 GuitarPosition tabPositionForKey(const Note& note, int key)
 {
+    const std::span<const int> strings = openStrings();
+    const int count = static_cast<int>(strings.size());
+    const auto open = [&](int s) { return strings[static_cast<std::size_t>(s)]; };
     const GuitarPosition shown = guitarPositionOfNote(note);
-    if (shown.stringIndex >= 0 && shown.stringIndex < 6 &&
-        kOpenStrings[shown.stringIndex] + shown.fret == key)
+    if (shown.stringIndex >= 0 && shown.stringIndex < count && open(shown.stringIndex) + shown.fret == key)
         return shown;
     int best = -1;
-    for (int s = 0; s < 6; ++s) {
-        const int fret = key - kOpenStrings[s];
-        if (fret >= 0 && fret <= 24 && (best < 0 || fret < key - kOpenStrings[best]))
+    for (int s = 0; s < count; ++s) {
+        const int fret = key - open(s);
+        if (fret >= 0 && fret <= 24 && (best < 0 || fret < key - open(best)))
             best = s;
     }
     if (best < 0)
-        return {5, std::clamp(key - kOpenStrings[5], 0, 24)};
-    return {best, key - kOpenStrings[best]};
+        return {count - 1, std::clamp(key - open(count - 1), 0, 24)};
+    return {best, key - open(best)};
 }
 
 } // namespace tonvela

@@ -18,15 +18,16 @@ struct GuitarPosition {
     int stringIndex; // 0 = highest string (E, key 64) .. 5 = lowest
     int fret;
 };
-// String and fret (0..4) of a note in standard tuning; string 5, fret 5 when nothing matches.
+// String and fret (0..4) of a note on the tablature's strings (its staff kind's open strings,
+// standard tuning); the lowest string, fret 5 when nothing matches.
 GuitarPosition guitarPositionOfNote(const Note& note);
 
 // Where a note of a tablature track is played when it sounds `key`: the string and fret the
-// tablature shows when they sound that key, otherwise the lowest fret (0..24) of standard
-// tuning that does, the lowest string's nearest fret for a key below it. Exports write this so
+// tablature shows when they sound that key, otherwise the lowest fret (0..24) of the
+// tablature's tuning that does, the lowest string's nearest fret for a key below it. Exports write this so
 // other programs show the fret the sheet shows and play what the sheet plays.
 GuitarPosition tabPositionForKey(const Note& note, int key);
-// The key an open string of standard tuning sounds (0 = highest, E above middle C).
+// The key an open string of the tablature sounds (0 = highest, E above middle C).
 int openStringKey(int stringIndex);
 
 } // namespace tonvela

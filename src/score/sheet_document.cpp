@@ -1,5 +1,6 @@
 #include "score/sheet_document.h"
 
+#include "score/duration.h"
 #include "score/track_type.h"
 
 #include <algorithm>
@@ -233,14 +234,14 @@ void SheetDocument::applyToSelected(int volume, int pan, int loopTo, int loopCou
 
 double SheetDocument::selectedBeats() const
 {
-    long long ms = 0;
+    Ticks ticks = 0;
     for (const auto& t : m_tracks)
         for (int i = 0; i < t->count; ++i) {
             const Note& n = t->noteAt(i);
             if (n.selected && n.chordparent == -1)
-                ms += n.lengthMs120();
+                ticks += lengthTicks(n);
         }
-    return static_cast<double>(ms) * 0.002;
+    return beatsOf(ticks);
 }
 
 void SheetDocument::selectTrack(int index)

@@ -1,7 +1,9 @@
 #include "score/sounding_pitch.h"
 
 #include "score/note.h"
+#include "score/staff_kind.h"
 #include "score/track.h"
+#include "theory/general_midi.h"
 #include "theory/pitch.h"
 #include "theory/scale.h"
 
@@ -9,15 +11,6 @@
 #include <string_view>
 
 namespace tonvela {
-
-int clefReadingShift(int drawmode)
-{
-    if (drawmode == kDrawFClef)
-        return 5;
-    if (drawmode == kDrawG2Clef)
-        return -7;
-    return 0;
-}
 
 int naturalKeyOfPosition(int p)
 {
@@ -29,7 +22,7 @@ int naturalKeyOfPosition(int p)
 
 int keyAccidental(const Track& track, int p)
 {
-    p += clefReadingShift(track.drawmode);
+    p += staffOf(track).readingShift;
     // The seven degrees of the key's scale, walked here without allocating: this runs for
     // every note that sounds or is written out.
     const int kind = std::clamp(track.scaleKind, 0, kScaleKindCount - 1);
@@ -80,10 +73,13 @@ namespace {
 // `here` is K at the note's position, `below` K one step lower (where flats are reported).
 int applyAccidentals(const Note& note, const Track& track, int here, int below)
 {
-    if (track.percussive)
+    const StaffKindInfo& staff = staffOf(track);
+    if (staff.percussive)
         return note.effectiveKey(); // a drum key (a black one kept as natural and sharp mark)
     // NOLINTNEXTLINE(bugprone-signed-char-misuse): a signed key, not a character
-    int pitch = track.drawmode == kDrawFClef ? naturalKeyOfPosition(note.line + 5) : note.midi;
+    int pitch = staff.pitchSource == PitchSource::Position
+                    ? naturalKeyOfPosition(note.line + staff.readingShift)
+                    : note.midi + staff.soundingOffset;
     // With the natural mark the key signature is ignored; only the marks' test still looks
     // at the note's own position.
     int flatTest = here;
@@ -98,8 +94,6 @@ int applyAccidentals(const Note& note, const Track& track, int here, int below)
         pitch += 1;
     else if ((note.dwFlag & kFlagFlat) && flatTest != -1)
         pitch -= 1;
-    if (track.drawmode == kDrawG2Clef)
-        pitch += 12;
     return pitch;
 }
 
@@ -135,7 +129,7 @@ void placeOnTrack(Note& n, const Track& t, const KeyAccidentalTable& keys)
 {
     // The note stands at its G clef position; the track's clef reads that natural elsewhere.
     const int wanted = n.effectiveKey();
-    const int base = n.line - clefReadingShift(t.drawmode);
+    const int base = n.line - staffOf(t).readingShift;
     placeNear(n, t, keys, wanted, base, false);
 }
 
@@ -179,6 +173,11 @@ bool placeNear(Note& n, const Track& t, const KeyAccidentalTable& keys, int want
     // Beyond the keys a track can sound: keep the note at the clef's position.
     n.setStaffPosition(base);
     return false;
+}
+
+int midiChannelOf(const Track& track)
+{
+    return midiChannelOf(track.channel, track.percussive != 0);
 }
 
 } // namespace tonvela

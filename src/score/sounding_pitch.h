@@ -7,20 +7,13 @@ namespace tonvela {
 struct Note;
 class Track;
 
-// How a staff position reads on a clef: position p of a staff of this kind shows the natural
-// that G clef position p + shift shows. The F clef reads five steps lower (+5: its top line,
-// position -3, reads the A that the G clef shows at position 2), the G(2) clef an octave
-// higher (-7); the other staves read as the G clef. Positions are diatonic steps, 0 = middle
-// C, larger values lower.
-int clefReadingShift(int drawmode);
-
 // The natural key that G clef position p shows (0 = middle C, key 60; one natural per step).
 int naturalKeyOfPosition(int staffPosition);
 
 // The key signature's accidental at staff position p, K(p), from the scale of the track's key
-// (tonic `key`, scale kind) and the letter position p reads on the track's clef (an F clef
-// position reads its bass clef letter): +1 when the key sharpens that letter, 0 when it leaves
-// it alone, -1 for a flat. A flat is reported at the position one step below the flattened
+// (tonic `key`, scale kind) and the letter position p reads on the track's clef (its staff
+// kind's reading shift: an F clef position reads its bass clef letter): +1 when the key sharpens that letter,
+// 0 when it leaves it alone, -1 for a flat. A flat is reported at the position one step below the flattened
 // degree, so a note reads K(p + 1) for flats (in F major on the G clef K(-5), the A, is -1:
 // the B above it sounds flat). The same for every octave.
 int keyAccidental(const Track& track, int staffPosition);
@@ -42,10 +35,11 @@ class KeyAccidentalTable {
 
 // The key a note sounds at on its track: a staff position sounds the note it reads in the
 // track's clef, the key signature applies to that letter, then the note's own marks apply.
-// On the G clef the stored key is the natural of the position (the staff is written an octave
-// above its sound, as for guitar); the G(2) clef sounds it an octave higher, as written. On
-// the F clef the position alone decides: it sounds the natural the bass clef shows there, so
-// files whose stored keys kept an older clef offset still sound what they show. A percussion
+// The staff kind (staff_kind.h) says where the pitch comes from: on the G clef the stored key
+// is the natural of the position (the staff is written an octave above its sound, as for
+// guitar); the G(2) clef sounds it an octave higher, as written. On the F clef the position
+// alone decides: it sounds the natural the bass clef shows there, so files whose stored keys
+// kept an older clef offset still sound what they show. A percussion
 // track sounds its drum key (the stored key with the note's own marks), whatever the key
 // signature and clef. Not limited to 0..127. Playback, the MIDI
 // writer and the LilyPond export all use this one rule.
@@ -58,6 +52,10 @@ int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable
 
 // The sounding pitch kept within 0..127, for outputs that can hold no other key.
 int soundingKey(const Note& note, const Track& track);
+
+// The MIDI channel a track sounds on (theory/general_midi.h: percussion on 9, melodic tracks
+// never on 9 or 10): playback, the MIDI writer and the MusicXML writer all use it.
+int midiChannelOf(const Track& track);
 int soundingKey(const Note& note, const Track& track, const KeyAccidentalTable& keys);
 
 // Puts a note on a track so that it sounds the key it was built for: the note comes at its G

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,16 +26,19 @@ struct TimeSignatureInfo {
     int code;
     const char* text; // "2/4", ..., "single" for the one-glyph signature
     int beatsPerMeasure;
-    double measureLength; // in whole notes
-    int panelEntry;       // entry of the "Time Sig:" list that shows it (0 when it has none)
+    int beatUnit;   // the note a beat is: 4 for quarters, 8 for eighths
+    int panelEntry; // entry of the "Time Sig:" list that shows it (0 when it has none)
+
+    // What the notes of a measure add up to before the next measure begins, in score ticks
+    // (duration.h): a 3/4 measure holds 3 quarters, a 6/8 measure 6 eighths.
+    int64_t measureTicks() const;
 };
 // The row of a code; codes outside the table behave as 4/4.
 const TimeSignatureInfo& timeSignatureInfo(int code);
-// Length of a measure in whole notes: what the notes of a measure add up to before the next
-// measure begins.
-inline double measureLengthOf(int code)
+// The length of a measure of a code, in score ticks.
+inline int64_t measureTicksOf(int code)
 {
-    return timeSignatureInfo(code).measureLength;
+    return timeSignatureInfo(code).measureTicks();
 }
 // The code of a "Time Sig:" list entry; any other entry gives 4/4.
 int timeSignatureOfPanelEntry(int entry);

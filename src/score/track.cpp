@@ -1,5 +1,6 @@
 #include "score/track.h"
 
+#include "score/duration.h"
 #include "theory/key_signature.h"
 
 #include <algorithm>
@@ -59,14 +60,16 @@ void Track::insertNote(const Note& note, int index)
             ++n.chordparent;
     }
 
-    const int div = division > 0 ? division : 96;
-    long long t = 0;
+    // Places in the events' ticks (the track's division), from exact score places.
+    const Ticks div = division > 0 ? division : 96;
+    Ticks at = 0;
     for (int j = 0; j < index; ++j) {
         const Note& n = m_notes[static_cast<std::size_t>(j)];
         if (n.chordparent == -1)
-            t += static_cast<long long>(n.lengthTicks()) * div / 96;
+            at += lengthTicks(n);
     }
-    const long long tOff = t + static_cast<long long>(incoming.lengthTicks()) * div / 96;
+    const long long t = at * div / kQuarterTicks;
+    const long long tOff = (at + lengthTicks(incoming)) * div / kQuarterTicks;
     RecordedEvent on;
     on.kind = 0;
     on.tick = static_cast<int32_t>(std::min<long long>(t, INT32_MAX));

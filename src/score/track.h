@@ -41,7 +41,7 @@ struct TempoChange {
 //
 // What else a track has lives beside it: the time signature table (time_signature.h), play
 // time (play_time.h), key accidentals and sounding pitches (sounding_pitch.h), the change of
-// staff kind (track_type.h) and the <track> element (track_element.h).
+// staff kind (staff_kind.h, track_type.h) and the <track> element (track_element.h).
 //
 // Thread rules: owned by the user-interface thread. A track takes no lock itself: whatever edits
 // the notes of a sheet other threads may read (insert, remove, undo, redo, applyToSelected, a
@@ -66,7 +66,7 @@ class Track {
     int scaleKind = 0;
     uint8_t flatKey = 0;
     uint8_t percussive = 0;
-    uint8_t drawmode = kDrawGClef;
+    uint8_t drawmode = staffKindInfo(StaffKind::GClef).drawmode; // with `percussive`, the staff kind
     int bpm = 120;
 
     int count = 0;

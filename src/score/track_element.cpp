@@ -135,7 +135,8 @@ int readTrackElement(Track& track, const MarkupElement& element)
             // Tempo divides every length; keep it in a range where times stay meaningful.
             track.tempo = std::clamp(intAttribute(child, "tempo", 120), 1, 1000);
             const int mode = intAttribute(child, "drawmode", 0);
-            track.drawmode = static_cast<uint8_t>(mode >= 0 && mode <= kDrawFifthKind ? mode : kDrawGClef);
+            track.drawmode = static_cast<uint8_t>(
+                isStoredDrawmode(mode) ? mode : staffKindInfo(StaffKind::GClef).drawmode);
             track.percussive = intAttribute(child, "percussive", 0) != 0 ? 1 : 0;
             const std::string* repeats = child.findAttribute("repeats");
             track.measureRepeats = repeats ? parseMeasureRepeats(*repeats) : MeasureRepeatMarks{};
@@ -147,7 +148,7 @@ int readTrackElement(Track& track, const MarkupElement& element)
             } else {
                 Note& n = track.noteAt(read);
                 n = Note();
-                readNoteElement(n, child, track.drawmode);
+                readNoteElement(n, child, staffKindOf(track));
                 // A drum part has no accidentals; its rests, dots, triplets and ties stay.
                 if (track.percussive)
                     n.dwFlag &= ~(kFlagFlat | kFlagSharp | kFlagNatural);

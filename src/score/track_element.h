@@ -31,7 +31,7 @@ struct TrackConfig {
     char key = 'C';
     int keyindex = 7;
     int tempo = 120;
-    uint8_t drawmode = kDrawGClef;
+    uint8_t drawmode = staffKindInfo(StaffKind::GClef).drawmode;
     uint8_t percussive = 0;
     MeasureRepeatMarks measureRepeats;
 };

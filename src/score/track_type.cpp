@@ -1,6 +1,7 @@
 #include "score/track_type.h"
 
 #include "score/sounding_pitch.h"
+#include "score/staff_kind.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -15,12 +16,12 @@ bool soundsPitch(const Note& n)
     return isDurationType(n.type) && !n.isRest();
 }
 
-// Moves every note from the staff the track has to a staff of `drawmode`: each note goes to
-// the position the new clef reads as the same natural, and keeps sounding what it sounded
-// (a nearby spelling is taken where the old stored key did not match its position).
-void convertNotes(Track& track, int drawmode)
+// Moves every note from the staff the track has to a staff of `kind`: each note goes to the
+// position the new clef reads as the same natural, and keeps sounding what it sounded (a
+// nearby spelling is taken where the old stored key did not match its position).
+void convertNotes(Track& track, StaffKind kind)
 {
-    const int shift = clefReadingShift(track.drawmode) - clefReadingShift(drawmode);
+    const int shift = staffOf(track).readingShift - staffKindInfo(kind).readingShift;
     std::vector<int> wanted(static_cast<std::size_t>(std::max(track.count, 0)));
     {
         const KeyAccidentalTable keys(track);
@@ -28,8 +29,7 @@ void convertNotes(Track& track, int drawmode)
             wanted[static_cast<std::size_t>(i)] = soundingPitch(track.noteAt(i), track, keys);
     }
     // A drum track that becomes a staff keeps its drum keys as pitches.
-    track.percussive = 0;
-    track.drawmode = static_cast<uint8_t>(drawmode);
+    setStaffKind(track, kind);
     const KeyAccidentalTable keys(track);
     for (int i = 0; i < track.count; ++i) {
         Note& n = track.noteAt(i);
@@ -48,36 +48,13 @@ void convertNotes(Track& track, int drawmode)
 
 bool setTrackType(Track& track, int entry)
 {
-    const auto toStaff = [&track](int drawmode) {
-        if (track.drawmode != drawmode)
-            convertNotes(track, drawmode);
-        track.drawmode = static_cast<uint8_t>(drawmode);
-    };
-    switch (static_cast<TrackType>(entry)) {
-    case TrackType::GClef:
-        toStaff(kDrawGClef);
-        break;
-    case TrackType::FClef:
-        toStaff(kDrawFClef);
-        break;
-    case TrackType::Percussion:
-        track.percussive = 1;
-        track.drawmode = kDrawGClef;
-        break;
-    case TrackType::Tablature:
-        toStaff(kDrawTablature);
-        break;
-    case TrackType::G2Clef:
-        toStaff(kDrawG2Clef);
-        break;
-    case TrackType::FifthKind:
-        toStaff(kDrawFifthKind);
-        break;
-    default:
+    if (entry < 0 || entry >= kStaffKindCount)
         return false;
-    }
-    if (entry != static_cast<int>(TrackType::Percussion))
-        track.percussive = 0;
+    const StaffKind kind = static_cast<StaffKind>(entry);
+    // Notes move with the clef between staves of notes; a drum staff keeps them where they are.
+    if (!staffKindInfo(kind).percussive && track.drawmode != staffKindInfo(kind).drawmode)
+        convertNotes(track, kind);
+    setStaffKind(track, kind);
     track.eventsStale = 1;
     return true;
 }

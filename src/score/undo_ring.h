@@ -14,7 +14,7 @@ class Track;
 
 inline constexpr int kUndoSlots = 64;
 
-// Undo storage of notes: their content only. The layout cache and the play state are left out;
+// Undo storage of notes: their content only. The layout cache is left out;
 // the relayout that follows every undo recomputes the cache. Chord member lists are derived
 // and rebuilt after a restore.
 using NoteChunk = std::vector<NoteContent>;

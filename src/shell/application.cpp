@@ -64,9 +64,12 @@ class DriverPlayer : public Player, private PlaybackView {
     bool available() const override { return true; }
     bool play(SheetDocument& sheet, PlayMode mode, int device, double from) override
     {
-        if (!m_driver)
+        if (!m_driver) {
+            PlaybackDriver::Options options;
+            options.marks = &m_marks;
             m_driver = std::make_unique<PlaybackDriver>(output(), m_notifier, m_clock, sound().clipSlots(),
-                                                        static_cast<PlaybackView*>(this));
+                                                        static_cast<PlaybackView*>(this), options);
+        }
         m_sheet = &sheet;
         return m_driver->play(sheet, mode, device, from);
     }
@@ -104,6 +107,7 @@ class DriverPlayer : public Player, private PlaybackView {
         std::lock_guard<std::mutex> lock(m_viewGuard);
         m_view = view;
     }
+    const SoundingNotes* soundingNotes() const override { return &m_marks; }
 
   private:
     // The driver reports to the player, which passes the reports on to whichever view is set
@@ -145,6 +149,7 @@ class DriverPlayer : public Player, private PlaybackView {
     Clock& m_clock;
     std::unique_ptr<AudioSystem> m_sound; // outlives the driver that plays through it
     std::unique_ptr<audio::SoundBank> m_bank;
+    PlayMarks m_marks; // what the driver's playbacks hold on; outlives the driver
     std::unique_ptr<PlaybackDriver> m_driver;
     const SheetDocument* m_sheet = nullptr;
     std::mutex m_viewGuard;
@@ -193,7 +198,8 @@ int runApplication(int argc, char** argv)
     MainWindow window(services);
     notifier.setParent(&window);
 
-    OpenRequestServer server([&window](const std::string& path) { window.openRequested(path); });
+    OpenRequestServer server(
+        [&window](const std::vector<std::string>& paths) { window.openRequested(paths); });
     if (line.screenshot.isEmpty())
         server.listen();
 
@@ -218,6 +224,7 @@ int runApplication(int argc, char** argv)
         [&window] { return window.documents(); }, autosaveInterval(*settings));
     autosave.onFailure = [&notifier](const std::string& message) { notifier.warning(message, "Warning"); };
     followDocuments(window, autosave);
+    autosave.prepareFolder();
 
     window.showAtSavedPlacement();
     // Documents kept from an instance that ended without closing them come first, so a file
@@ -229,9 +236,13 @@ int runApplication(int argc, char** argv)
         if (recovered == 0)
             window.newSheet();
     } else {
+        std::vector<std::string> files;
         for (const QString& file : line.files)
-            window.openFile(file.toStdString());
+            files.push_back(file.toStdString());
+        window.openFiles(files);
     }
+    // Writes that a crash cut short left temporary files; those of writers that are gone go.
+    removeLeftoverWrites(window, autosave);
     return app.exec();
 }
 

@@ -28,7 +28,7 @@ void MessageBoxNotifier::warning(const std::string& text, const std::string& cap
 void MessageBoxNotifier::show(QMessageBox::Icon icon, const std::string& caption, const std::string& text)
 {
     const QString title = QString::fromStdString(caption);
-    const QString message = QString::fromStdString(text);
+    const QString message = QString::fromStdString(boundedMessage(text));
     const auto box = [icon, title, message](QWidget* parent) {
         if (icon == QMessageBox::Warning)
             QMessageBox::warning(parent, title, message, QMessageBox::Ok);
@@ -51,9 +51,9 @@ Notifier::Answer MessageBoxNotifier::question(const std::string& text, const std
     // A question needs the user; no other thread may wait on one.
     if (!onGuiThread())
         return Answer::Cancel;
-    const auto button =
-        QMessageBox::question(m_parent, QString::fromStdString(caption), QString::fromStdString(text),
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    const auto button = QMessageBox::question(
+        m_parent, QString::fromStdString(caption), QString::fromStdString(boundedMessage(text)),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (button == QMessageBox::Yes)
         return Answer::Yes;
     if (button == QMessageBox::No)

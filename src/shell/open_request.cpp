@@ -1,8 +1,10 @@
 #include "shell/open_request.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 
 #include <cerrno>
 #include <string>
@@ -90,11 +92,37 @@ QString openRequestServerName()
     return folder + QStringLiteral("/tonvela-") + displayName() + QStringLiteral(".sock");
 }
 
-OpenRequestServer::OpenRequestServer(Handler handler, QObject* parent)
-    : QObject(parent), m_handler(std::move(handler)), m_server(new QLocalServer(this))
+namespace {
+
+// A modal dialog or a menu runs an event loop of its own; a batch handled in there would nest
+// its boxes inside it.
+bool insideADialogOrMenu()
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return false;
+    return QApplication::activeModalWidget() || QApplication::activePopupWidget();
+}
+
+} // namespace
+
+OpenRequestServer::OpenRequestServer(BatchHandler handler, QObject* parent)
+    : QObject(parent), m_handler(std::move(handler)), m_server(new QLocalServer(this)),
+      m_drainTimer(new QTimer(this))
 {
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_drainTimer->setSingleShot(true);
+    connect(m_drainTimer, &QTimer::timeout, this, [this] { drain(); });
     connect(m_server, &QLocalServer::newConnection, this, [this] { acceptConnections(); });
+}
+
+OpenRequestServer::OpenRequestServer(Handler handler, QObject* parent)
+    : OpenRequestServer(
+          [handler = std::move(handler)](const std::vector<std::string>& paths) {
+              for (const std::string& path : paths)
+                  handler(path);
+          },
+          parent)
+{
 }
 
 OpenRequestServer::~OpenRequestServer() = default;
@@ -121,33 +149,112 @@ bool OpenRequestServer::isListening() const
 
 void OpenRequestServer::acceptConnections()
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, socket, [this, socket] { serve(*socket); });
+    // Connections beyond the limit wait in the server (and then in the system's queue) until
+    // one being served ends.
+    while (m_served < kMaxOpenRequestConnections) {
+        QLocalSocket* socket = m_server->nextPendingConnection();
+        if (!socket)
+            return;
+        ++m_served;
+        Connection& connection = m_connections[socket];
+        connection.idle = new QTimer(socket);
+        connection.idle->setSingleShot(true);
+        connection.idle->start(m_idleMs);
+        connect(connection.idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(*socket); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] { finish(*socket); });
+        connect(socket, &QLocalSocket::errorOccurred, this, [this, socket] { finish(*socket); });
+        // A client may have written and gone before it was taken.
+        if (socket->bytesAvailable() > 0)
+            serve(*socket);
+        if (socket->state() != QLocalSocket::ConnectedState)
+            finish(*socket);
     }
 }
 
 void OpenRequestServer::serve(QLocalSocket& socket)
 {
+    const auto found = m_connections.find(&socket);
+    if (found == m_connections.end())
+        return;
+    found->second.idle->start(m_idleMs);
     std::vector<std::string> paths;
+    QByteArray answers;
     while (socket.canReadLine()) {
         QByteArray line = socket.readLine(kMaxOpenRequestBytes);
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
-        socket.write("ACK\n");
+        answers += "ACK\n";
         const auto request =
             parseOpenRequest(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
         if (request && request->command == "open" && !request->path.empty())
             paths.push_back(request->path);
     }
-    socket.flush();
-    if (socket.bytesAvailable() > kMaxOpenRequestBytes)
-        socket.abort(); // an endless line is no request of ours
-    // The socket is done with; the handler may open files and show boxes while the client
-    // goes away. A request still queued when the server goes is dropped with it.
-    for (std::string& path : paths)
-        QMetaObject::invokeMethod(
-            this, [this, path = std::move(path)] { m_handler(path); }, Qt::QueuedConnection);
+    std::vector<std::string>& asked = found->second.paths;
+    asked.insert(asked.end(), std::make_move_iterator(paths.begin()), std::make_move_iterator(paths.end()));
+    // An endless line, or more requests than any start sends, is no client of ours.
+    const bool refused = socket.bytesAvailable() > kMaxOpenRequestBytes ||
+                         asked.size() > static_cast<std::size_t>(kMaxOpenRequestsPerConnection);
+    // Writing may find the client gone and finish the connection: nothing of it is used after.
+    if (!answers.isEmpty() && socket.state() == QLocalSocket::ConnectedState) {
+        socket.write(answers);
+        socket.flush();
+    }
+    if (refused)
+        socket.abort();
+}
+
+void OpenRequestServer::finish(QLocalSocket& socket)
+{
+    if (m_connections.find(&socket) == m_connections.end())
+        return;
+    // What the client wrote before it went is still read (and answered, unheard).
+    if (socket.canReadLine())
+        serve(socket);
+    const auto found = m_connections.find(&socket);
+    if (found == m_connections.end())
+        return; // serving it finished it
+    Connection connection = std::move(found->second);
+    m_connections.erase(found);
+    connection.idle->stop();
+    if (!connection.paths.empty()) {
+        m_batches.push_back(std::move(connection.paths));
+        scheduleDrain();
+    }
+    --m_served;
+    socket.deleteLater();
+    // A place is free for a waiting connection.
+    QTimer::singleShot(0, this, [this] { acceptConnections(); });
+}
+
+void OpenRequestServer::scheduleDrain(int delayMs)
+{
+    // While a batch is being handled, the running drain takes the new one after it.
+    if (m_draining)
+        return;
+    if (!m_drainTimer->isActive() || delayMs == 0)
+        m_drainTimer->start(delayMs);
+}
+
+void OpenRequestServer::drain()
+{
+    if (m_draining || m_batches.empty())
+        return;
+    if (insideADialogOrMenu()) {
+        scheduleDrain(100);
+        return;
+    }
+    m_draining = true;
+    while (!m_batches.empty()) {
+        // Every batch waiting now is handled as one: its failures make one message.
+        std::vector<std::string> paths;
+        for (std::vector<std::string>& batch : m_batches)
+            paths.insert(paths.end(), std::make_move_iterator(batch.begin()),
+                         std::make_move_iterator(batch.end()));
+        m_batches.clear();
+        m_handler(paths);
+    }
+    m_draining = false;
 }
 
 bool sendOpenRequests(const QStringList& paths, const QString& name)

@@ -10,8 +10,8 @@ namespace audio {
 class SoundBank;
 }
 class PlaybackView;
-
 class SheetDocument;
+class SoundingNotes;
 
 // Playback of a sheet as the frame's Play, Play All, Stop and event playback commands drive
 // it. The scheduler that times the notes sits behind this; the frame only starts, stops and
@@ -42,6 +42,9 @@ class Player {
     // Where progress, highlights and the end of a playback are reported; null for nowhere.
     // Reports arrive on the playback thread.
     virtual void setView(PlaybackView* /*view*/) {}
+    // What plays now, for sheet windows to highlight (read under the sheet lock); null when
+    // nothing ever plays. Lives as long as the player.
+    virtual const SoundingNotes* soundingNotes() const { return nullptr; }
 };
 
 // The player of a build without a playback engine.

@@ -80,3 +80,37 @@ TEST_F(CliTest, EverySubcommandHasHelp)
         EXPECT_NE(h.out.find("Usage: tonvela-cli " + std::string(cmd)), std::string::npos) << h.out;
     }
 }
+
+TEST_F(CliTest, InfoGivesExactPlayTimes)
+{
+    // 64 thirty-seconds at 120 bpm: four seconds, not 64 x 62 ms.
+    std::string text = "<staffdoc>\r\n<track>\r\n";
+    for (int i = 0; i < 64; ++i)
+        text += "<note\r\nmidi=60 type=1031 line=0 iid=0 >\r\n</note>\r\n";
+    text += "</track>\r\n</staffdoc>\r\n";
+    writeFile(path("thirty_seconds.shd"), text);
+    const auto r = run("info --json '" + path("thirty_seconds.shd") + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"totalPlayMs\": 4000"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"playTime\": \"00:04\""), std::string::npos) << r.out;
+}
+
+TEST_F(CliTest, ConvertWritesEveryRegisteredFormatAndTakesTheTrackOptionOnlyWhereItMeansSomething)
+{
+    const auto h = run("convert --help");
+    ASSERT_EQ(h.exitCode, 0);
+    for (const char* ext : {".shd", ".ly", ".mid", ".musicxml", ".mxl"}) {
+        EXPECT_NE(h.out.find(ext), std::string::npos) << ext << "\n" << h.out;
+        const auto r = run("convert '" + kExample + "' '" + path(std::string("out") + ext) + "'");
+        EXPECT_EQ(r.exitCode, 0) << ext << ": " << r.err;
+        EXPECT_FALSE(readFile(path(std::string("out") + ext)).empty()) << ext;
+    }
+    const auto upper = run("convert '" + kExample + "' '" + path("OUT.LY") + "'");
+    EXPECT_EQ(upper.exitCode, 0) << "extensions in any case: " << upper.err;
+    const auto ly = run("convert '" + kExample + "' '" + path("one.ly") + "' --track 1");
+    EXPECT_NE(ly.exitCode, 0);
+    EXPECT_NE(ly.err.find("--track"), std::string::npos) << ly.err;
+    const auto mid = run("convert '" + kExample + "' '" + path("one.mid") + "' --track 9");
+    EXPECT_NE(mid.exitCode, 0);
+    EXPECT_NE(mid.err.find("the sheet has 2 tracks"), std::string::npos) << mid.err;
+}

@@ -1,4 +1,5 @@
 #include "cli/cli_test_util.h"
+#include "interchange/left_out_names_score.h"
 
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
@@ -32,6 +33,29 @@ TEST_F(CliTest, ConvertReadsPlainAndCompressedMusicXmlIntoTheSameSheet)
     const auto m = run("convert '" + kScores + "Reunion.mxl' '" + path("reunion.mid") + "'");
     ASSERT_EQ(m.exitCode, 0) << m.err;
     EXPECT_EQ(readFile(path("reunion.mid")).substr(0, 4), "MThd");
+}
+
+TEST_F(CliTest, ConvertPrintsAWarningOfAFileWithTenThousandLeftOutNamesBounded)
+{
+    writeFile(path("flood.musicxml"), scoreWithDistinctLeftOutNames(10000, 2000));
+    const auto r = run("convert '" + path("flood.musicxml") + "' '" + path("flood.shd") + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.substr(0, 400);
+    EXPECT_LT(r.err.size(), 10000u);
+    // Every line as a box would show it: at most 40, each at most 200 characters after the prefix.
+    int lines = 0;
+    std::size_t start = 0;
+    while (start < r.err.size()) {
+        const auto nl = r.err.find('\n', start);
+        std::string line = r.err.substr(start, nl - start);
+        const std::string prefix = "tonvela-cli: warning: ";
+        if (line.rfind(prefix, 0) == 0)
+            line = line.substr(prefix.size());
+        EXPECT_LE(line.size(), 200u) << line;
+        ++lines;
+        start = nl == std::string::npos ? r.err.size() : nl + 1;
+    }
+    EXPECT_LE(lines, 40);
+    EXPECT_NE(r.err.find("other elements ("), std::string::npos) << r.err.substr(0, 400);
 }
 
 TEST_F(CliTest, ConvertRefusesADamagedMusicXmlFileWithItsReason)

@@ -1,9 +1,9 @@
 // Printing a chord document: four columns of diagrams per page, drawn straight onto the page.
 
+#include "drawing/recording_canvas.h"
 #include "editor/chord_printing.h"
 #include "harmony/chord_diagram_drawing.h"
 #include "harmony/chord_document.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The clef sign and key signature of each staff kind, as drawn on screen and on paper.
 
+#include "drawing/recording_canvas.h"
 #include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 
@@ -60,9 +60,9 @@ class ClefDrawingTest : public ::testing::Test {
 TEST_F(ClefDrawingTest, TheFClefKeySignatureSitsOnTheBassClefsLetters)
 {
     makeSheet(3);
-    track(0).drawmode = kDrawFClef;
+    setStaffKind(track(0), StaffKind::FClef);
     track(0).setKeyIndex(5); // D major: F and C sharp
-    track(1).drawmode = kDrawFClef;
+    setStaffKind(track(1), StaffKind::FClef);
     track(1).setKeyIndex(9); // B flat major: B and E flat
     track(2).setKeyIndex(9);
     draw();
@@ -99,7 +99,7 @@ TEST_F(ClefDrawingTest, EveryKeyOnTheFClefDrawsTheBassClefSignature)
     const int sharps[7] = {-1, 2, -2, 1, 4, 0, 3};
     const int flats[7] = {3, 0, 4, 1, 5, 2, 6};
     Track t;
-    t.drawmode = kDrawFClef;
+    setStaffKind(t, StaffKind::FClef);
     for (int k = 0; k < 15; ++k) {
         t.setKeyIndex(k);
         const KeySignatureMarks marks = keySignatureMarks(t);
@@ -116,10 +116,10 @@ TEST_F(ClefDrawingTest, EveryKeyOnTheFClefDrawsTheBassClefSignature)
 TEST_F(ClefDrawingTest, TheGClefCarriesASmallEightUnderItAndTheOtherClefsDoNot)
 {
     makeSheet(5);
-    track(1).drawmode = kDrawFClef;
-    track(2).drawmode = kDrawG2Clef;
+    setStaffKind(track(1), StaffKind::FClef);
+    setStaffKind(track(2), StaffKind::G2Clef);
     track(3).percussive = 1;
-    track(4).drawmode = kDrawTablature;
+    setStaffKind(track(4), StaffKind::Tablature);
     sheet->selectedTrack = 0;
     draw();
     const auto eights = glyphs(kGlyphClefOctave);

@@ -77,9 +77,9 @@ TEST_F(ContextMenuTest, TheClefItemsChangeTheStaffOfThePointedTrackAsOneUndoable
 
     // "F Clef" over track 1
     EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::FClef, trackAtPoint(view, 300, top(1) + 20)));
-    EXPECT_EQ(t.drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::FClef);
     EXPECT_EQ(t.noteAt(0).line, before.line - 5) << "the notes keep sounding where they sounded";
-    EXPECT_EQ(sheet->trackAt(0)->drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(*sheet->trackAt(0)), StaffKind::GClef);
     EXPECT_EQ(sheet->modified, 1);
     EXPECT_EQ(host.layouts, layouts + 1);
     EXPECT_TRUE(sheet->canUndo());
@@ -91,16 +91,16 @@ TEST_F(ContextMenuTest, TheClefItemsChangeTheStaffOfThePointedTrackAsOneUndoable
 
     // Undo gives the G clef back with the notes where they were; redo the F clef again.
     ASSERT_TRUE(editor.command(kCmdUndo));
-    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::GClef);
     EXPECT_EQ(t.noteAt(0).line, before.line);
     EXPECT_EQ(t.noteAt(0).midi, before.midi);
     EXPECT_FALSE(sheet->canUndo()) << "one change, one step";
     ASSERT_TRUE(editor.command(kCmdRedo));
-    EXPECT_EQ(t.drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::FClef);
 
     // "G Clef" brings it back, and turns a percussion track into a melodic one.
     EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::GClef, 1));
-    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::GClef);
     EXPECT_EQ(t.noteAt(0).line, before.line);
     sheet->trackAt(2)->percussive = 1;
     EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::GClef, 2));

@@ -1,3 +1,4 @@
+#include "drawing/recording_canvas.h"
 #include "editor/engraving_lines.h"
 #include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
@@ -5,7 +6,6 @@
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 
@@ -220,7 +220,7 @@ TEST_F(DrawingTest, MeasureNumbersAndBarLinesMarkEveryMeasure)
 TEST_F(DrawingTest, TablatureShowsStringsAndFrets)
 {
     makeSheet(1);
-    track(0).drawmode = kDrawTablature;
+    setStaffKind(track(0), StaffKind::Tablature);
     addNote(track(0), kTypeQuarter, -2); // E above middle C: top string, open
     addNote(track(0), kTypeQuarter, 3);  // G below middle C: the open third string
     addNote(track(0), kTypeQuarter, -6); // above the tablature's range
@@ -281,7 +281,13 @@ TEST_F(DrawingTest, SelectedAndPlayingNotesTakeTheirColourSets)
     makeSheet(1);
     addQuarters(track(0), 3);
     note(0, 0).selected = 1;
-    note(0, 1).play.sounding = 1;
+    struct SecondNoteSounds : SoundingNotes {
+        bool sounding(const SheetDocument&, int track, int note) const override
+        {
+            return track == 0 && note == 1;
+        }
+    } playback;
+    view->soundingNotes = &playback;
     draw();
     const auto heads = canvas.callsOf(Kind::Glyph);
     std::vector<GlyphColor> colours;
@@ -308,7 +314,6 @@ TEST_F(DrawingTest, TheNoteUnderThePointerIsHighlightedByTheViewAlone)
     ASSERT_EQ(colours.size(), 3u);
     EXPECT_EQ(colours[0], GlyphColor::Normal);
     EXPECT_EQ(colours[2], GlyphColor::Highlighted);
-    EXPECT_EQ(track(0).noteAt(2).play.sounding, 0) << "hovering marks nothing in the sheet";
 }
 
 TEST_F(DrawingTest, RowsFarDownAreDrawnWithTheirNotesWhenScrolledTo)
@@ -355,6 +360,46 @@ TEST_F(DrawingTest, RowsBeyondWhatSixteenBitPlacesReachAreNotDrawnInAHugeWindow)
     EXPECT_EQ(staffLabels, (kMaxDrawnRowTop - 60) / kRowPitch + 1);
 }
 
+// Drawing reads the layout and writes nothing back: the same layout drawn twice, scrolled away
+// and back, or after a paint for paper, gives the same recording call for call.
+TEST_F(DrawingTest, DrawingTheSameLayoutTwiceGivesTheSameRecording)
+{
+    sheet = testing::beamsAndTiesSheet();
+    view = std::make_unique<SheetViewState>(*sheet);
+    view->setClientSize(1000, 800);
+    layoutRows(*view);
+    const std::shared_ptr<const SheetLayout> laidOut = view->sharedLayout();
+    auto record = [&](bool printing) {
+        RecordingCanvas c{1000, 800};
+        drawSheet(*view, c, printing);
+        return c;
+    };
+    auto same = [](const RecordingCanvas& a, const RecordingCanvas& b) -> ::testing::AssertionResult {
+        if (a.calls().size() != b.calls().size())
+            return ::testing::AssertionFailure() << a.calls().size() << " calls against " << b.calls().size();
+        for (std::size_t i = 0; i < a.calls().size(); ++i) {
+            const Call& x = a.calls()[i];
+            const Call& y = b.calls()[i];
+            if (x.kind != y.kind || !std::equal(std::begin(x.v), std::end(x.v), std::begin(y.v)) ||
+                x.points != y.points || x.text != y.text || x.scale != y.scale ||
+                x.glyphColor != y.glyphColor || !(x.pen == y.pen) || x.hasBrush != y.hasBrush ||
+                !(x.brush == y.brush) || !(x.fill == y.fill) || !(x.font == y.font) ||
+                !(x.textColor == y.textColor))
+                return ::testing::AssertionFailure() << "call " << i << " differs";
+        }
+        return ::testing::AssertionSuccess();
+    };
+    const RecordingCanvas first = record(false);
+    ASSERT_GT(first.callsOf(Kind::Polygon).size(), 2u) << "beams and ties were drawn";
+    EXPECT_TRUE(same(first, record(false)));
+    record(true);
+    setFirstVisibleRow(*view, 1);
+    record(false);
+    setFirstVisibleRow(*view, 0);
+    EXPECT_TRUE(same(first, record(false))) << "after a paint for paper and one scrolled";
+    EXPECT_EQ(view->sharedLayout(), laidOut) << "drawing made no new layout";
+}
+
 TEST_F(DrawingTest, SheetWithoutTracksDrawsNothing)
 {
     makeSheet(1);
@@ -386,10 +431,11 @@ TEST_F(DrawingTest, LedgerLinesReachFromTheStaffToEveryHeadOnEveryStaffKind)
         {-5, {-1}}, {-6, {-1}}, {-9, {-3, -2, -1}}, {-10, {-3, -2, -1}}, {2, {}},
     };
     for (float zoom : {1.0f, 2.0f}) {
-        for (uint8_t kind : {kDrawGClef, kDrawG2Clef, kDrawFClef}) {
-            SCOPED_TRACE(::testing::Message() << "zoom " << zoom << " staff kind " << int(kind));
+        for (StaffKind kind : {StaffKind::GClef, StaffKind::G2Clef, StaffKind::FClef}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "zoom " << zoom << " staff kind " << staffKindInfo(kind).name);
             makeSheet(1, zoom, 2000, 1600);
-            track(0).drawmode = kind;
+            setStaffKind(track(0), kind);
             for (const auto& c : cases)
                 addNote(track(0), kTypeQuarter, c.first);
             addNote(track(0), kTypeWhole, 9);
@@ -435,7 +481,7 @@ TEST_F(DrawingTest, RestsPercussionAndTablatureGetNoLedgerLines)
     track(1).percussive = 1;
     addNote(track(1), kTypeQuarter, 11);
     addNote(track(1), kTypeQuarter, -9);
-    track(2).drawmode = kDrawTablature;
+    setStaffKind(track(2), StaffKind::Tablature);
     addNote(track(2), kTypeQuarter, 11);
     draw();
     for (int t = 0; t < 3; ++t)

@@ -1,13 +1,13 @@
 // Rests, key signatures and bar lines as a music reader expects them, checked on the calls the
 // drawing makes.
 
+#include "drawing/recording_canvas.h"
 #include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 
@@ -126,7 +126,7 @@ TEST_F(EngravingMarksTest, ARestFillingAThreeFourMeasureAtARowStartIsCentredAfte
 
 // Half spaces below the top line where each accidental of a full key signature stands.
 struct KeyCase {
-    int drawmode;
+    StaffKind kind;
     int keyIndex; // 0: seven sharps, 14: seven flats
     int halfSpaces[7];
 };
@@ -135,35 +135,35 @@ TEST_F(EngravingMarksTest, KeySignaturesStandOnTheirClefsLinesClearOfTheClefAndT
 {
     const KeyCase cases[] = {
         // Treble: F C G D A E B / B E A D G C F.
-        {kDrawGClef, 0, {0, 3, -1, 2, 5, 1, 4}},
-        {kDrawGClef, 14, {4, 1, 5, 2, 6, 3, 7}},
-        {kDrawG2Clef, 0, {0, 3, -1, 2, 5, 1, 4}},
-        {kDrawG2Clef, 14, {4, 1, 5, 2, 6, 3, 7}},
+        {StaffKind::GClef, 0, {0, 3, -1, 2, 5, 1, 4}},
+        {StaffKind::GClef, 14, {4, 1, 5, 2, 6, 3, 7}},
+        {StaffKind::G2Clef, 0, {0, 3, -1, 2, 5, 1, 4}},
+        {StaffKind::G2Clef, 14, {4, 1, 5, 2, 6, 3, 7}},
         // Bass: a third lower on the staff.
-        {kDrawFClef, 0, {2, 5, 1, 4, 7, 3, 6}},
-        {kDrawFClef, 14, {6, 3, 7, 4, 8, 5, 9}},
+        {StaffKind::FClef, 0, {2, 5, 1, 4, 7, 3, 6}},
+        {StaffKind::FClef, 14, {6, 3, 7, 4, 8, 5, 9}},
     };
     for (const KeyCase& c : cases) {
         for (const float zoom : {1.0f, 2.0f}) {
             makeSheet(1, zoom);
-            track(0).drawmode = c.drawmode;
+            setStaffKind(track(0), c.kind);
             track(0).setKeyIndex(c.keyIndex);
             addQuarters(track(0), 4, 1);
             draw();
             const StaffRow& row = view->row(0);
             const bool sharps = c.keyIndex < 7;
             std::vector<Call> marks = glyphs(sharps ? kGlyphSharp : kGlyphFlat);
-            ASSERT_EQ(marks.size(), 7u) << c.drawmode << " " << c.keyIndex;
+            ASSERT_EQ(marks.size(), 7u) << staffKindInfo(c.kind).name << " " << c.keyIndex;
             const double z = zoom;
             for (int k = 0; k < 7; ++k) {
                 // A sharp's centre lies 10 units below its box top, a flat's belly 13.
                 const double centre = marks[static_cast<std::size_t>(k)].v[2] / z + (sharps ? 10 : 13);
                 EXPECT_NEAR(centre, row.top + 4.5 * c.halfSpaces[k], 1.5)
-                    << "clef " << c.drawmode << " key " << c.keyIndex << " accidental " << k << " zoom "
-                    << zoom;
+                    << "clef " << staffKindInfo(c.kind).name << " key " << c.keyIndex << " accidental " << k
+                    << " zoom " << zoom;
             }
             // Left to right, each clear of the one before, all clear of the clef's reach.
-            const int clef = c.drawmode == kDrawFClef ? kGlyphFClef : kGlyphGClef;
+            const int clef = c.kind == StaffKind::FClef ? kGlyphFClef : kGlyphGClef;
             ASSERT_EQ(glyphs(clef).size(), 1u);
             EXPECT_GT(marks[0].v[1], view->scaled(kClefRight));
             for (int k = 1; k < 7; ++k)

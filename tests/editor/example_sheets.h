@@ -71,7 +71,7 @@ inline std::unique_ptr<SheetDocument> staffKindsSheet()
     addNote(g, kTypeWhole, 1, 0, "ground");
 
     Track& f = *sheet->trackAt(1);
-    f.drawmode = kDrawFClef;
+    setStaffKind(f, StaffKind::FClef);
     f.setKeyIndex(9); // B flat major
     const int r1 = addNote(f, kTypeHalf, 3);
     addNote(f, kTypeHalf, 1, 0, nullptr, r1);
@@ -85,7 +85,7 @@ inline std::unique_ptr<SheetDocument> staffKindsSheet()
     addNote(f, kTypeWhole, 1);
 
     Track& g2 = *sheet->trackAt(2);
-    g2.drawmode = kDrawG2Clef;
+    setStaffKind(g2, StaffKind::G2Clef);
     addQuarters(g2, 4, 2);
     addNote(g2, kTypeHalf, 0);
     addNote(g2, kTypeHalf, -3);
@@ -98,7 +98,7 @@ inline std::unique_ptr<SheetDocument> staffKindsSheet()
     addQuarters(perc, 4, 0);
 
     Track& tab = *sheet->trackAt(4);
-    tab.drawmode = kDrawTablature;
+    setStaffKind(tab, StaffKind::Tablature);
     const int lines[] = {-2, -3, 0, 2, 4, 6, 7, 1};
     for (int line : lines)
         addNote(tab, kTypeQuarter, line);

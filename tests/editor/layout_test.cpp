@@ -3,6 +3,7 @@
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
+#include "score/staff_kind.h"
 
 #include <gtest/gtest.h>
 
@@ -467,7 +468,7 @@ TEST_F(LayoutTest, BarHoverFindsTheBarLineThatClosesEachMeasure)
     makeSheet(2);
     addQuarters(track(0), 4 * 9);
     addQuarters(track(1), 4);
-    track(1).drawmode = kDrawTablature;
+    setStaffKind(track(1), StaffKind::Tablature);
     layoutRows(*view);
     const std::vector<MeasureRecord>& m = view->measures(0);
     const int top0 = view->row(0).top;
@@ -617,7 +618,7 @@ TEST_F(LayoutTest, TheLayoutAfterAnyEditIsTheLayoutMadeAfresh)
                  : r < 86 ? kTypeSpace
                  : r < 88 ? kTypeMark1743
                           : kTypeQuarter;
-        n.setStaffPosition(pick(24) - 11, t.drawmode);
+        n.setStaffPosition(pick(24) - 11, staffKindOf(t));
         const int f = pick(100);
         n.dwFlag = f < 8 ? kFlagRest : f < 20 ? kFlagTie : f < 28 ? kFlagDot : f < 34 ? kFlagSharp : 0;
         if (pick(100) < 20)
@@ -665,7 +666,7 @@ TEST_F(LayoutTest, TheLayoutAfterAnyEditIsTheLayoutMadeAfresh)
                     Note& note = t.noteAt(pick(n));
                     const Note other = randomNote(t);
                     note.dwFlag = other.dwFlag;
-                    note.setStaffPosition(other.line, t.drawmode);
+                    note.setStaffPosition(other.line, staffKindOf(t));
                 }
                 break;
             case 6:

@@ -2,6 +2,7 @@
 // an x, the window draws the rows wherever it is scrolled to, and printing pages through every
 // row with every note on it.
 
+#include "drawing/recording_canvas.h"
 #include "editor/engraving_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
@@ -9,7 +10,6 @@
 #include "editor/print_paging.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 #include "score/measure_division.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
+#include "drawing/recording_canvas.h"
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
 #include "editor/lyric_spacing.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 

@@ -623,7 +623,7 @@ TEST_F(PointerEditingTest, RandomEditingByPointerKeysAndCommandsKeepsTheSheetLoa
     for (unsigned seed : {3u, 11u}) {
         SCOPED_TRACE(::testing::Message() << "seed " << seed);
         sharedToolGroups() = SharedToolGroups{};
-        make(3, [](SheetDocument& s) { s.trackAt(1)->drawmode = kDrawFClef; });
+        make(3, [](SheetDocument& s) { setStaffKind(*s.trackAt(1), StaffKind::FClef); });
         std::mt19937 rng(seed);
         auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
         const int kinds[] = {kTypeWhole, kTypeHalf,  kTypeQuarter,    kTypeEighth, kTypeSixteenth,

@@ -1,11 +1,11 @@
 // The repeat sign that ends a measure marked to repeat: two dots in the spaces beside the middle
 // line, the thin bar line and a thick one, wherever the measure ends.
 
+#include "drawing/recording_canvas.h"
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 
@@ -174,7 +174,7 @@ TEST_F(RepeatSignTest, TablatureAndSmallZoomsDrawTheSignToo)
 {
     makeSheet(0.5f);
     addQuarters(track(), 12);
-    track().drawmode = kDrawTablature;
+    setStaffKind(track(), StaffKind::Tablature);
     track().measureRepeats.assign({1});
     draw();
     const std::vector<DrawnSign> drawn = signs();

@@ -252,11 +252,11 @@ TEST_F(SelectionCommandsTest, PitchArrowsMoveTheSelectionAndKeepMarks)
 
 TEST_F(SelectionCommandsTest, PitchArrowsStopAtTheEndsOfTheMidiRangeOnEveryClef)
 {
-    for (int drawmode : {kDrawGClef, kDrawFClef, kDrawG2Clef}) {
+    for (StaffKind kind : {StaffKind::GClef, StaffKind::FClef, StaffKind::G2Clef}) {
         for (bool up : {true, false}) {
-            SCOPED_TRACE(::testing::Message() << "drawmode " << drawmode << (up ? " up" : " down"));
+            SCOPED_TRACE(::testing::Message() << staffKindInfo(kind).name << (up ? " up" : " down"));
             editor.command(kCmdClear);
-            track().drawmode = static_cast<uint8_t>(drawmode);
+            setStaffKind(track(), kind);
             addNote(track(), kTypeQuarter, 1, up ? kFlagSharp : kFlagFlat);
             select(0, {0});
             int last = track().noteAt(0).line;
@@ -272,7 +272,7 @@ TEST_F(SelectionCommandsTest, PitchArrowsStopAtTheEndsOfTheMidiRangeOnEveryClef)
             // At the end: one more step would leave the sounding range or the stored key's.
             const int next = last + (up ? -1 : 1);
             Note beyond = track().noteAt(0);
-            beyond.setStaffPosition(next, drawmode);
+            beyond.setStaffPosition(next, kind);
             const int beyondPitch = soundingPitch(beyond, track());
             EXPECT_TRUE(beyondPitch < 0 || beyondPitch > 127 || naturalKeyOfPosition(next) > 127 ||
                         naturalKeyOfPosition(next) < -128)

@@ -27,8 +27,8 @@ TEST(SelectionRandomTest, EditsUndosAndRedosKeepTheSheetLoadable)
         std::mt19937 rng(seed);
         auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
         auto sheet = testing::sheetWithTracks(3);
-        sheet->trackAt(1)->drawmode = kDrawFClef;
-        sheet->trackAt(2)->drawmode = kDrawG2Clef;
+        setStaffKind(*sheet->trackAt(1), StaffKind::FClef);
+        setStaffKind(*sheet->trackAt(2), StaffKind::G2Clef);
         SheetViewState view(*sheet);
         view.setClientSize(800, 600);
         NullHost host;
@@ -45,7 +45,7 @@ TEST(SelectionRandomTest, EditsUndosAndRedosKeepTheSheetLoadable)
                 // A note, a rest or a chord member appended to a root as chord building does.
                 Note n;
                 n.type = pick(kTypeWhole, kTypeThirtySecond);
-                n.setStaffPosition(pick(-12, 12), track.drawmode);
+                n.setStaffPosition(pick(-12, 12), staffKindOf(track));
                 n.dwFlag = pick(0, 3) == 0 ? kFlagSharp : 0;
                 if (pick(0, 5) == 0)
                     n.setLyric("la");

@@ -162,7 +162,7 @@ TEST_F(SheetEditorTest, DigitsAreConsumedOnATablatureTrackOnly)
 {
     const KeyInput seven{EditorKey::Digit7, false, false};
     EXPECT_FALSE(editor.keyPressed(seven)) << "no octave key";
-    track().drawmode = kDrawTablature;
+    setStaffKind(track(), StaffKind::Tablature);
     EXPECT_TRUE(editor.keyPressed(seven));
     EXPECT_TRUE(editor.keyPressed({EditorKey::S, false, false})) << "letters stay tool keys";
     sheet->selectedTrack = -1; // no selected track: nothing to type frets into

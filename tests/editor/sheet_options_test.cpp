@@ -91,7 +91,7 @@ TEST_F(SheetOptionsTest, DrumKeysGoToTheNotesOfADrumPartOnly)
     EXPECT_EQ(track(0).drumKey, 38);
     EXPECT_EQ(track(0).noteAt(0).midi, pitch) << "a staff keeps its pitches";
 
-    setTrackType(track(1), static_cast<int>(TrackType::Percussion));
+    setTrackType(track(1), static_cast<int>(StaffKind::Percussion));
     addNote(track(1), kTypeBar, 0);
     sheet->selectTrack(1);
     select(1, {2});
@@ -144,29 +144,29 @@ TEST_F(SheetOptionsTest, KeyTimeSignatureAndTempoAreOneUndoableEditEach)
 TEST_F(SheetOptionsTest, TrackTypeAndTheTablatureToggleMoveTheNotesAndUndoTakesThemBack)
 {
     const int line = track(0).noteAt(0).line;
-    ASSERT_TRUE(chooseTrackType(editor, static_cast<int>(TrackType::FClef)));
-    EXPECT_EQ(track(0).drawmode, kDrawFClef);
+    ASSERT_TRUE(chooseTrackType(editor, static_cast<int>(StaffKind::FClef)));
+    EXPECT_EQ(staffKindOf(track(0)), StaffKind::FClef);
     EXPECT_NE(track(0).noteAt(0).line, line);
-    EXPECT_FALSE(chooseTrackType(editor, static_cast<int>(TrackType::FClef)));
+    EXPECT_FALSE(chooseTrackType(editor, static_cast<int>(StaffKind::FClef)));
 
     // The toggle goes to tablature and back to the clef the track had.
     EXPECT_TRUE(editor.answers(kCmdToggleTablature));
     ASSERT_TRUE(editor.command(kCmdToggleTablature));
-    EXPECT_EQ(track(0).drawmode, kDrawTablature);
+    EXPECT_EQ(staffKindOf(track(0)), StaffKind::Tablature);
     ASSERT_TRUE(editor.command(kCmdToggleTablature));
-    EXPECT_EQ(track(0).drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(track(0)), StaffKind::FClef);
     // A track that was tablature before any toggle goes back to the G clef.
     sheet->selectTrack(1);
-    setTrackType(track(1), static_cast<int>(TrackType::Tablature));
+    setTrackType(track(1), static_cast<int>(StaffKind::Tablature));
     editor.command(kCmdToggleTablature);
-    EXPECT_EQ(track(1).drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(track(1)), StaffKind::GClef);
 
     editor.command(kCmdUndo);
-    EXPECT_EQ(track(1).drawmode, kDrawTablature);
+    EXPECT_EQ(staffKindOf(track(1)), StaffKind::Tablature);
     editor.command(kCmdUndo);
     editor.command(kCmdUndo);
     editor.command(kCmdUndo);
-    EXPECT_EQ(track(0).drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(track(0)), StaffKind::GClef);
     EXPECT_EQ(track(0).noteAt(0).line, line);
 }
 

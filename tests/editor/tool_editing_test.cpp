@@ -189,15 +189,16 @@ TEST_F(ToolEditingTest, NoteKeysSoundTheTypedPitchOnEveryClef)
     // A typed C at octave key 1 is the C an octave below middle C (key 48) whatever the staff:
     // the F clef shows it in the bass clef's second space, the G clefs where they read it, and
     // every one of them sounds what was typed.
-    for (int drawmode : {kDrawGClef, kDrawFClef, kDrawG2Clef}) {
-        SCOPED_TRACE(drawmode);
-        track().drawmode = static_cast<uint8_t>(drawmode);
+    for (StaffKind kind : {StaffKind::GClef, StaffKind::FClef, StaffKind::G2Clef}) {
+        SCOPED_TRACE(staffKindInfo(kind).name);
+        setStaffKind(track(), kind);
         const int before = track().count;
         keys("1C3M");
         ASSERT_EQ(track().count, before + 2);
         const Note& c = track().noteAt(before);
         EXPECT_EQ(soundingPitch(c, track()), 48);
-        EXPECT_EQ(naturalKeyOfPosition(c.line + clefReadingShift(drawmode)), 48) << "the staff shows a C";
+        EXPECT_EQ(naturalKeyOfPosition(c.line + staffKindInfo(kind).readingShift), 48)
+            << "the staff shows a C";
         EXPECT_EQ(c.dwFlag, 0);
         EXPECT_EQ(soundingPitch(track().noteAt(before + 1), track()), 79) << "G at octave key 3";
     }
@@ -261,7 +262,7 @@ TEST_F(ToolEditingTest, ADurationTurnsEveryToggleAndLyricModeOff)
 
 TEST_F(ToolEditingTest, DigitsOnATablatureTrackDoNotChangeTheOctave)
 {
-    track().drawmode = kDrawTablature;
+    setStaffKind(track(), StaffKind::Tablature);
     EXPECT_TRUE(key(EditorKey::Digit1));
     EXPECT_EQ(editor.tools().keyboardOctave, 3);
     sheet->selectedTrack = 1; // a G clef track

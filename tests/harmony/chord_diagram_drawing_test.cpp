@@ -1,10 +1,10 @@
 // The drawing of chord diagrams and of the chord document's page, checked call by call on a
 // recording canvas.
 
+#include "drawing/recording_canvas.h"
 #include "harmony/chord_diagram_drawing.h"
 #include "harmony/chord_document.h"
 #include "harmony/guitar_library.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 

@@ -189,6 +189,22 @@ TEST_F(ChordDocumentTest, MissingAttributesTakeDefaultsAndOverlongTextsAreCut)
     EXPECT_FALSE(res.warnings.empty());
 }
 
+TEST_F(ChordDocumentTest, TextsAreReadAsUtf8AndCutOnACharacterBoundary)
+{
+    ChordDocument doc;
+    std::string e16;
+    for (int i = 0; i < 16; ++i)
+        e16 += "\xC3\xA9"; // 32 bytes of "é"
+    const LoadResult res = readChordDocumentFromText(
+        doc, "<chorddoc><chord label=\"Cm\xE9\"></chord><chord label=\"" + e16 + "\"></chord></chorddoc>");
+    ASSERT_TRUE(res.ok());
+    ASSERT_EQ(doc.diagramCount(), 2);
+    EXPECT_EQ(doc.diagrams()[0].label, "Cm\xC3\xA9");
+    EXPECT_EQ(doc.diagrams()[1].label, e16.substr(0, 30));
+    ASSERT_TRUE(doc.addDiagram("A", e16, "x02220", 1));
+    EXPECT_EQ(doc.diagrams()[2].label, "A" + e16.substr(0, 30));
+}
+
 TEST_F(ChordDocumentTest, NonChordFilesAndUnreadableFilesChangeNothing)
 {
     ChordDocument doc;

@@ -339,10 +339,10 @@ TEST_F(ChordEntryTest, OtherThreadsSeeAChordEitherWholeOrNotAtAll)
 TEST_F(ChordEntryTest, ChordsSoundTheChosenPitchesOnEveryClefAndKey)
 {
     sheet.setTrackCount(3);
-    track(0).setKeyIndex(5);         // D major: F and C sharp
-    track(1).drawmode = kDrawFClef;  // reads every position five steps lower
-    track(1).setKeyIndex(9);         // B flat major
-    track(2).drawmode = kDrawG2Clef; // sounds 12 above
+    track(0).setKeyIndex(5);                   // D major: F and C sharp
+    setStaffKind(track(1), StaffKind::FClef);  // reads every position five steps lower
+    track(1).setKeyIndex(9);                   // B flat major
+    setStaffKind(track(2), StaffKind::G2Clef); // sounds 12 above
     for (int t = 0; t < 3; ++t) {
         ctx.currentTrack = t;
         addChordToSheet(&sheet, chord("C", "dom7"), false, ctx);

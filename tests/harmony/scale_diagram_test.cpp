@@ -1,9 +1,9 @@
 // The scale diagram drawn on the recording canvas: where the marks of a scale go, their
 // numbers and outlines, the fretboard picture, scrolling and the paint interval.
 
+#include "drawing/recording_canvas.h"
 #include "harmony/fretboard.h"
 #include "harmony/scale_diagram.h"
-#include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
 

@@ -63,10 +63,10 @@ TEST(MusicXmlExport, EachStaffKindGetsTheClefTheSheetDraws)
 {
     SheetDocument sheet;
     sheet.setTrackCount(5);
-    sheet.trackAt(1)->drawmode = kDrawFClef;
-    sheet.trackAt(2)->drawmode = kDrawG2Clef;
+    setStaffKind(*sheet.trackAt(1), StaffKind::FClef);
+    setStaffKind(*sheet.trackAt(2), StaffKind::G2Clef);
     sheet.trackAt(3)->percussive = 1;
-    sheet.trackAt(4)->drawmode = kDrawTablature;
+    setStaffKind(*sheet.trackAt(4), StaffKind::Tablature);
     Exported x;
     exportSheet(sheet, x);
     const auto clef = [&](int part) { return x.measure(part, 1).child("attributes").child("clef"); };
@@ -94,9 +94,9 @@ TEST(MusicXmlExport, WrittenPitchAndTranspositionSoundWhatPlaybackSounds)
 {
     SheetDocument sheet;
     sheet.setTrackCount(4);
-    sheet.trackAt(1)->drawmode = kDrawFClef;
-    sheet.trackAt(2)->drawmode = kDrawG2Clef;
-    sheet.trackAt(3)->drawmode = kDrawTablature;
+    setStaffKind(*sheet.trackAt(1), StaffKind::FClef);
+    setStaffKind(*sheet.trackAt(2), StaffKind::G2Clef);
+    setStaffKind(*sheet.trackAt(3), StaffKind::Tablature);
     for (int t = 0; t < 4; ++t) {
         Track& track = *sheet.trackAt(t);
         for (int line : {0, -5, 7, 3})
@@ -431,7 +431,7 @@ TEST(MusicXmlExport, TablatureNotesCarryTheStringAndFretTheSheetShows)
     SheetDocument sheet;
     sheet.setTrackCount(1);
     Track& t = *sheet.trackAt(0);
-    t.drawmode = kDrawTablature;
+    setStaffKind(t, StaffKind::Tablature);
     append(t, makeNote(-2));                         // E above middle C: the open top string
     append(t, makeNote(3));                          // G below it: the open G string
     append(t, makeNote(-3));                         // F: first fret of the top string

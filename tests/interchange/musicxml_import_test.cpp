@@ -1,5 +1,8 @@
+#include "interchange/musicxml_export.h"
 #include "interchange/musicxml_import.h"
+#include "interchange/musicxml_import_model.h"
 #include "interchange/mxl_container_read.h"
+#include "left_out_names_score.h"
 #include "platform/atomic_file.h"
 #include "playback/midi_file_writer.h"
 #include "score/sheet_document.h"
@@ -187,7 +190,7 @@ TEST(MusicXmlImportPitch, OctaveTrebleIsTheGClefShowingTheWrittenNoteAnOctaveAbo
                                                    note("E", 2, 4, "quarter") + note("G", 3, 8, "half"))}}));
     ASSERT_TRUE(i.result.ok()) << i.result.error;
     const Track& t = *i.sheet->trackAt(0);
-    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::GClef);
     EXPECT_EQ(soundingKeys(t), (std::vector<int>{60, 40, 55}));
     // Middle C sounding is written as the C an octave up: the G clef's position 0.
     EXPECT_EQ(t.noteAt(0).line, 0);
@@ -201,10 +204,10 @@ TEST(MusicXmlImportPitch, PlainTrebleIsTheG2ClefAndBassTheFClefSoundingAsWritten
     ASSERT_TRUE(i.result.ok()) << i.result.error;
     const Track& flute = *i.sheet->trackAt(0);
     const Track& cello = *i.sheet->trackAt(1);
-    EXPECT_EQ(flute.drawmode, kDrawG2Clef);
+    EXPECT_EQ(staffKindOf(flute), StaffKind::G2Clef);
     EXPECT_EQ(soundingKeys(flute), std::vector<int>{72});
     EXPECT_EQ(flute.noteAt(0).line, 0); // C5 in the third space
-    EXPECT_EQ(cello.drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(cello), StaffKind::FClef);
     EXPECT_EQ(soundingKeys(cello), std::vector<int>{57});
     EXPECT_EQ(cello.noteAt(0).line, -3); // A3 on the top line of the bass staff
 }
@@ -250,7 +253,7 @@ TEST(MusicXmlImportPitch, TransposingPartsSoundTheirConcertPitchWithAWarning)
     const auto i = import(scoreXml({{"Clarinet", measure(1, clarinet)}, {"Guitar", measure(1, guitar)}}));
     ASSERT_TRUE(i.result.ok()) << i.result.error;
     EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), std::vector<int>{72});
-    EXPECT_EQ(i.sheet->trackAt(1)->drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(*i.sheet->trackAt(1)), StaffKind::GClef);
     EXPECT_EQ(soundingKeys(*i.sheet->trackAt(1)), std::vector<int>{52});
     EXPECT_EQ(i.sheet->trackAt(1)->noteAt(0).line, 5); // written E4 on the bottom line, as the file shows it
     EXPECT_TRUE(contains(allWarnings(i.result), "transposing parts (written at sounding pitch) (1)"))
@@ -282,7 +285,7 @@ TEST(MusicXmlImportPitch, PercussionAndTabStavesAndProgramsComeFromThePart)
     const auto t = import(scoreXml({{"Tab", measure(1, tab)}}, "<midi-instrument id=\"I\"><midi-program>26"
                                                                "</midi-program></midi-instrument>"));
     ASSERT_TRUE(t.result.ok()) << t.result.error;
-    EXPECT_EQ(t.sheet->trackAt(0)->drawmode, kDrawTablature);
+    EXPECT_EQ(staffKindOf(*t.sheet->trackAt(0)), StaffKind::Tablature);
     EXPECT_EQ(t.sheet->trackAt(0)->iid, 25);
     EXPECT_EQ(t.sheet->trackAt(0)->noteAt(0).iid, 25);
     EXPECT_EQ(soundingKeys(*t.sheet->trackAt(0)), std::vector<int>{52});
@@ -430,6 +433,56 @@ TEST(MusicXmlImportRhythm, TempoTimeSignatureBarLinesAndChangesTheSheetCannotHol
     EXPECT_TRUE(contains(w, "key signature changes (1)")) << w;
     EXPECT_TRUE(contains(w, "tempo changes (1)")) << w;
     EXPECT_TRUE(contains(w, "dynamics (1)")) << w;
+}
+
+TEST(MusicXmlImportTexts, LyricsAndNamesAreUtf8CutOnACharacterBoundaryAndExportWellFormed)
+{
+    const std::string e = "\xC3\xA9";
+    const std::string m =
+        attributes(kTreble) +
+        note("C", 4, 4, "quarter", "<lyric><text>" + std::string(126, 'a') + e + "bc</text></lyric>") +
+        note("D", 4, 4, "quarter", "<lyric><text>Caf\xE9</text></lyric>") + rest(8, "half");
+    const auto i =
+        import(scoreXml({{std::string(62, 'p') + e + "x", measure(1, m)}, {"Pi\xE9no", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(t.noteAt(0).lyrictext().value_or(""), std::string(126, 'a'));
+    EXPECT_EQ(t.noteAt(1).lyrictext().value_or(""), "Caf\xEF\xBF\xBD");
+    EXPECT_EQ(t.name, std::string(62, 'p'));
+    EXPECT_EQ(i.sheet->trackAt(1)->name, "Pi\xEF\xBF\xBDno");
+    EXPECT_TRUE(contains(allWarnings(i.result), "lyrics longer than 127 characters (cut)"))
+        << allWarnings(i.result);
+
+    // The export of the imported sheet is well-formed UTF-8 to another reader.
+    std::string xml;
+    std::string error;
+    ASSERT_TRUE(musicXmlText(*i.sheet, "Texts", xml, error)) << error;
+    if (std::system("xmllint --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "xmllint is missing";
+    const std::string path = (std::filesystem::temp_directory_path() / "tonvela-texts.musicxml").string();
+    ASSERT_TRUE(writeFileAtomically(path, xml));
+    EXPECT_EQ(std::system(("xmllint --noout --nonet '" + path + "'").c_str()), 0);
+    std::filesystem::remove(path);
+}
+
+TEST(MusicXmlImportTexts, TenThousandDistinctLeftOutNamesMakeOneShortWarningWithCountsByKind)
+{
+    const auto i = import(testing::scoreWithDistinctLeftOutNames(10000, 2000));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    int notes = 0;
+    const Track& t = *i.sheet->trackAt(0);
+    for (int n = 0; n < t.count; ++n)
+        notes += isDurationType(t.noteAt(n).type) ? 1 : 0;
+    EXPECT_EQ(notes, 10000) << "every note is kept";
+    ASSERT_EQ(i.result.warnings.size(), 1u);
+    const std::string& w = i.result.warnings[0];
+    EXPECT_LT(w.size(), 4000u) << "the names of the file do not make the warning grow";
+    EXPECT_EQ(w.find(std::string(100, 'x')), std::string::npos) << "names from the file are cut";
+    // The kinds beyond the first ones are counted together, so every note is still counted.
+    const auto other = w.find("other elements (");
+    ASSERT_NE(other, std::string::npos) << w.substr(0, 400);
+    const int rest = std::atoi(w.c_str() + other + std::string("other elements (").size());
+    EXPECT_EQ(rest, 10000 - static_cast<int>(musicxml::kMaxLeftOutKinds) + 1) << w.substr(0, 400);
 }
 
 TEST(MusicXmlImportRhythm, APickupMeasureEndsWithABarSoTheLaterMeasuresBeginWhereTheFilesDo)
@@ -650,8 +703,8 @@ TEST(MusicXmlImportVoices, APianoPartGivesOneTrackPerStaff)
     ASSERT_EQ(i.sheet->trackCount(), 2);
     EXPECT_EQ(i.sheet->trackAt(0)->name, "Piano 1");
     EXPECT_EQ(i.sheet->trackAt(1)->name, "Piano 2");
-    EXPECT_EQ(i.sheet->trackAt(0)->drawmode, kDrawG2Clef);
-    EXPECT_EQ(i.sheet->trackAt(1)->drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(*i.sheet->trackAt(0)), StaffKind::G2Clef);
+    EXPECT_EQ(staffKindOf(*i.sheet->trackAt(1)), StaffKind::FClef);
     EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), std::vector<int>{76});
     EXPECT_EQ(soundingKeys(*i.sheet->trackAt(1)), std::vector<int>{48});
     EXPECT_TRUE(i.result.warnings.empty()) << allWarnings(i.result);

@@ -234,11 +234,11 @@ void makeVariedSheet(SheetDocument& sheet, int keyIndex, int timeEntry)
 {
     sheet.setTrackCount(5);
     sheet.setTimeSignature(timeEntry);
-    const int kinds[5] = {kDrawGClef, kDrawFClef, kDrawG2Clef, kDrawGClef, kDrawTablature};
+    const StaffKind kinds[5] = {StaffKind::GClef, StaffKind::FClef, StaffKind::G2Clef, StaffKind::Percussion,
+                                StaffKind::Tablature};
     for (int k = 0; k < 5; ++k) {
         Track& t = *sheet.trackAt(k);
-        t.drawmode = static_cast<uint8_t>(kinds[k]);
-        t.percussive = k == 3 ? 1 : 0;
+        setStaffKind(t, kinds[k]);
         t.setKeyIndex(keyIndex);
         fillVariedTrack(t, k);
         for (int i = 0; i < t.count; ++i)
@@ -329,7 +329,7 @@ void makeBarNotesSheet(SheetDocument& sheet)
     sheet.setTrackCount(2);
     for (int k = 0; k < 2; ++k) {
         Track& t = *sheet.trackAt(k);
-        t.drawmode = k == 0 ? kDrawGClef : kDrawFClef;
+        setStaffKind(t, k == 0 ? StaffKind::GClef : StaffKind::FClef);
         append(t, makeNote(-k, kTypeHalf));
         append(t, makeNote(0, kTypeBar)); // inside the first measure
         for (int i = 0; i < 6; ++i)

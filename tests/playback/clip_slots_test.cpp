@@ -5,16 +5,16 @@
 #include "audio/sound_engine.h"
 #include "audio/sound_font_builder.h"
 #include "audio/wave_file.h"
+#include "devices/fluid_synth_output.h"
 #include "platform/clock.h"
-#include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
-#include "platform/recording_midi_output.h"
 #include "playback/clip_slots.h"
 #include "playback/midi_port.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/track.h"
+#include "support/recording_midi_output.h"
 
 #include <gtest/gtest.h>
 
@@ -117,7 +117,7 @@ TEST_F(ClipSlotsTest, InRealTimeAClipSoundsAtItsTimeAndTheNextNoteFollowsItsEnd)
         const std::vector<float> out = pulled->pull(kRate / 1000);
         heard.insert(heard.end(), out.begin(), out.end());
         clock.advanceMs(1);
-        const bool alive = scheduler.cycle((clock.nowUs() + kLookaheadUs - origin) / 1000);
+        const bool alive = scheduler.cycle(clock.nowUs() + kLookaheadUs - origin);
         // The clip's thread runs in real time: let it fill its ring before the sound moves on,
         // as a decoder far faster than the sound does.
         const int slot = scheduler.state(0).clipSlot;

@@ -4,12 +4,12 @@
 
 #include "scheduler_test_util.h"
 
+#include "devices/fluid_synth_output.h"
+#include "drawing/recording_canvas.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/fluid_synth_output.h"
-#include "platform/recording_canvas.h"
 #include "playback/midi_file_writer.h"
 #include "playback/offline_render.h"
 #include "score/play_time.h"
@@ -280,7 +280,7 @@ TEST_F(MeasureRepeatEverywhereTest, SeekingIntoTheRepeatOfTheLastMeasurePlaysIts
     EXPECT_EQ(scheduler->leadLength(), 16000);
     const int64_t end = runUntilEnd([&](int64_t ms) {
         if (ms == 10)
-            scheduler->seek(15000.0 / 16000.0, ms);
+            scheduler->seek(15000.0 / 16000.0, ms * 1000);
     });
     std::vector<int> after;
     for (const auto& m : notes())

@@ -219,6 +219,17 @@ TEST_F(MidiFileReaderTest, ChannelMessagesSetProgramNameAndControllers)
     EXPECT_EQ(track().events[0].pan, 63);
 }
 
+TEST_F(MidiFileReaderTest, ATrackNameIsUtf8CutOnACharacterBoundary)
+{
+    const auto nameOf = [this](const std::string& name) {
+        EXPECT_TRUE(
+            import(smfFile({TrackBytes().meta(0, 0x03, name).on(0, 0, 60).off(96, 0, 60).end()})).ok());
+        return track().name;
+    };
+    EXPECT_EQ(nameOf("Caf\xE9 \xC3\xA9"), "Caf\xEF\xBF\xBD \xC3\xA9");
+    EXPECT_EQ(nameOf(std::string(63, 'a') + "\xC3\xA9"), std::string(63, 'a'));
+}
+
 TEST_F(MidiFileReaderTest, TheTempoOfMostOfTheFileAndTheFirstUsableTimeSignatureReachTheSheet)
 {
     const TrackBytes conductor = TrackBytes()

@@ -297,7 +297,7 @@ TEST_F(MidiFileWriterTest, RestsPassTimeWithoutSoundingOrInvalidBytes)
 
 TEST_F(MidiFileWriterTest, NotesOutsideTheMidiRangeAreLeftOut)
 {
-    sheet.trackAt(0)->drawmode = kDrawFClef;
+    setStaffKind(*sheet.trackAt(0), StaffKind::FClef);
     add(4); // the bass clef reads that position as key -5
     add(60);
     const auto ons = only(eventsOfChunk(bytes(), 0), 0x90);

@@ -398,8 +398,8 @@ TEST_F(MidiImportTimingTest, ABassPartGoesOnTheFClefAndSoundsTheFilesPitchesWhen
         TrackBytes().meta(0, 0x03, "Tune").on(0, 0, 72).off(96, 0, 72).on(0, 0, 58).off(96, 0, 58);
     import(smfFile({melody, bass.end()}));
     ASSERT_EQ(sheet.trackCount(), 2);
-    EXPECT_EQ(track(0).drawmode, kDrawGClef);
-    EXPECT_EQ(track(1).drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(track(0)), StaffKind::GClef);
+    EXPECT_EQ(staffKindOf(track(1)), StaffKind::FClef);
     EXPECT_EQ(track(0).name, "Tune");
     EXPECT_EQ(track(1).name, "Bass Line");
 

@@ -1,11 +1,12 @@
 #include "audio/sound_font_builder.h"
-#include "platform/alsa_seq_output.h"
+#include "devices/alsa_seq_output.h"
+#include "devices/composite_midi_output.h"
+#include "devices/fluid_synth_output.h"
+#include "devices/system_midi_output.h"
 #include "platform/clock.h"
-#include "platform/composite_midi_output.h"
-#include "platform/fluid_synth_output.h"
 #include "platform/notifier.h"
-#include "platform/recording_midi_output.h"
 #include "playback/midi_port.h"
+#include "support/recording_midi_output.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 
 #include "platform/clock.h"
 #include "platform/notifier.h"
-#include "platform/recording_midi_output.h"
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
+#include "support/recording_midi_output.h"
 #include "theory/key_signature.h"
 
 #include <gtest/gtest.h>
@@ -185,11 +185,11 @@ TEST_F(MidiPortTest, SoundingPitchAppliesClefKeySignatureAndAccidentals)
     Note n;
     noteFromMidiKey(n, 60);
     EXPECT_EQ(soundingPitch(n, t), 60);
-    t.drawmode = kDrawFClef;
+    setStaffKind(t, StaffKind::FClef);
     EXPECT_EQ(soundingPitch(n, t), 52); // the bass clef reads the same position as E
-    t.drawmode = kDrawG2Clef;
+    setStaffKind(t, StaffKind::G2Clef);
     EXPECT_EQ(soundingPitch(n, t), 72);
-    t.drawmode = kDrawGClef;
+    setStaffKind(t, StaffKind::GClef);
 
     // F major: a B (reading the flat reported one step lower) sounds as B flat.
     t.setKeyIndex(8);
@@ -228,7 +228,7 @@ TEST_F(MidiPortTest, RestsAndKeysOutsideTheMidiRangeSendNothing)
     Note& rest = addNote(t, 71);
     rest.dwFlag |= kFlagRest;
     Note& low = addNote(t, 3);
-    t.drawmode = kDrawFClef; // the bass clef reads that position below key 0
+    setStaffKind(t, StaffKind::FClef); // the bass clef reads that position below key 0
     ASSERT_TRUE(port.open(0));
     port.noteOn(rest, t, 0);
     port.noteOff(rest, t, 0);

@@ -7,6 +7,7 @@
 #include "playback/midi_file_reader.h"
 #include "playback/midi_file_writer.h"
 #include "scheduler_test_util.h"
+#include "score/duration.h"
 #include "score/play_time.h"
 #include "score/sounding_pitch.h"
 
@@ -106,8 +107,7 @@ Onsets sheetOnsetsMs(const Track& t)
     Onsets at;
     at.written.resize(static_cast<std::size_t>(t.count));
     at.played.resize(static_cast<std::size_t>(t.count));
-    double ticks = 0;
-    double ms120 = 0;
+    Ticks ticks = 0;
     const double scale = 120.0 / t.tempo;
     for (int i = 0; i < t.count; ++i) {
         const Note& n = t.noteAt(i);
@@ -117,13 +117,12 @@ Onsets sheetOnsetsMs(const Track& t)
             at.played[k] = at.played[static_cast<std::size_t>(n.chordparent)];
             continue;
         }
-        at.written[k] = ticks * 500.0 / 96 * scale;
-        at.played[k] = ms120 * scale;
-        int longestTicks = n.lengthTicks();
+        at.written[k] = static_cast<double>(ticks) * 500.0 / kQuarterTicks * scale;
+        at.played[k] = at.written[k];
+        Ticks longest = lengthTicks(n);
         for (int m = 0; m < n.childCount; ++m)
-            longestTicks = std::max(longestTicks, t.noteAt(n.children[m]).lengthTicks());
-        ticks += longestTicks;
-        ms120 += chordLengthMs120(t, i);
+            longest = std::max(longest, lengthTicks(t.noteAt(n.children[m])));
+        ticks += longest;
     }
     return at;
 }
@@ -298,7 +297,7 @@ lower = \relative c {
     // The bass staff's part imports on the F clef.
     bool fClef = false;
     for (int i = 0; i < sheet.trackCount(); ++i)
-        fClef = fClef || sheet.trackAt(i)->drawmode == kDrawFClef;
+        fClef = fClef || staffKindOf(*sheet.trackAt(i)) == StaffKind::FClef;
     EXPECT_TRUE(fClef);
     fs::remove_all(dir);
 }

@@ -4,7 +4,7 @@
 
 #include "audio/sound_font_builder.h"
 #include "audio/wave_file.h"
-#include "platform/fluid_synth_output.h"
+#include "devices/fluid_synth_output.h"
 #include "playback/offline_render.h"
 
 #include <cmath>
@@ -79,7 +79,7 @@ TEST_F(RenderOnsetTest, NoteOnsetsLieWithinOneSynthesizerBlockOfTheirTimes)
     double at = 0;
     for (int i = 0; i < 4; ++i) {
         expected.push_back(at);
-        at += (types[i] == kTypeSixteenth ? 125 : 62) + 1000 + 125;
+        at += (types[i] == kTypeSixteenth ? 125 : 62.5) + 1000 + 125;
     }
     const std::vector<double> found = onsetsMs(audio);
     ASSERT_EQ(found.size(), expected.size());
@@ -95,9 +95,6 @@ TEST_F(RenderOnsetTest, NoteOnsetsLieWithinOneSynthesizerBlockOfTheirTimes)
     }
     EXPECT_GE(audio.playedMs, static_cast<int64_t>(at));
     EXPECT_LT(audio.playedMs, static_cast<int64_t>(at) + 5);
-    // No note stays marked sounding after the render.
-    for (int i = 0; i < t.count; ++i)
-        EXPECT_EQ(t.noteAt(i).play.sounding, 0);
 }
 
 TEST_F(RenderOnsetTest, RenderedLengthIsThePlayTimeAndTheTail)

@@ -36,14 +36,7 @@ class SchedulerControlTest : public SchedulerHarness {
         std::erase_if(h, [](const auto& kv) { return kv.second <= 0; });
         return h;
     }
-    bool anyMarked() const
-    {
-        for (int t = 0; t < sheet.trackCount(); ++t)
-            for (int i = 0; i < sheet.trackAt(t)->count; ++i)
-                if (sheet.trackAt(t)->noteAt(i).play.sounding)
-                    return true;
-        return false;
-    }
+    bool anyMarked() const { return scheduler->marks().any(); }
 };
 
 // A stream slot that plays for a set time after it starts, or never starts.
@@ -81,7 +74,7 @@ TEST_F(SchedulerControlTest, StopSilencesEverySoundingNoteAtOnceAndTheNextPlaySt
     ASSERT_TRUE(start(PlayMode::Track));
     runUntilEnd([&](int64_t ms) {
         if (ms == 300)
-            scheduler->stopPlayback(ms);
+            scheduler->stopPlayback(ms * 1000);
     });
     EXPECT_EQ(notes(), (std::vector<TimedMessage>{on(0, 60), on(0, 64), off(300, 60), off(300, 64)}));
     EXPECT_TRUE(held().empty());
@@ -99,8 +92,8 @@ TEST_F(SchedulerControlTest, StopSilencesNotesThatWereSentAheadAsTheyStart)
     quarters(0, 4);
     ASSERT_TRUE(start(PlayMode::Track));
     scheduler->cycle(0);
-    scheduler->cycle(540); // a driver runs ahead of the clock: the second note went out already
-    scheduler->stopPlayback(100);
+    scheduler->cycle(540'000); // a driver runs ahead of the clock: the second note went out already
+    scheduler->stopPlayback(100'000);
     // The first note's off had gone out for 500 ms; it is silenced at the stop all the same,
     // and the second note is silenced as it starts.
     EXPECT_EQ(notes(),
@@ -115,7 +108,7 @@ TEST_F(SchedulerControlTest, SeekMovesEveryTrackToTheNoteAtTheFraction)
     EXPECT_EQ(scheduler->leadTrack(), 0);
     runUntilEnd([&](int64_t ms) {
         if (ms == 100)
-            scheduler->seek(0.25, ms);
+            scheduler->seek(0.25, ms * 1000);
     });
     // Track 0 goes on with its third note at the seek; track 1 too.
     const auto rows = notes();
@@ -132,10 +125,10 @@ TEST_F(SchedulerControlTest, SecondSeekWithin100MsIsIgnored)
     quarters(0, 8);
     ASSERT_TRUE(start(PlayMode::Track));
     scheduler->cycle(0);
-    scheduler->seek(0.5, 10);
-    scheduler->seek(0.0, 60);
+    scheduler->seek(0.5, 10'000);
+    scheduler->seek(0.0, 60'000);
     EXPECT_EQ(scheduler->state(0).playIndex, 4);
-    scheduler->seek(0.0, 111);
+    scheduler->seek(0.0, 111'000);
     EXPECT_EQ(scheduler->state(0).playIndex, 0);
 }
 
@@ -144,8 +137,8 @@ TEST_F(SchedulerControlTest, SeekToTheEndEndsTheTrack)
     quarters(0, 2);
     ASSERT_TRUE(start(PlayMode::Track));
     scheduler->cycle(0);
-    scheduler->seek(1.0, 20);
-    EXPECT_FALSE(scheduler->cycle(21));
+    scheduler->seek(1.0, 20'000);
+    EXPECT_FALSE(scheduler->cycle(21'000));
     EXPECT_TRUE(held().empty());
 }
 
@@ -155,32 +148,32 @@ TEST_F(SchedulerControlTest, LeadTrackRefreshesProgressAboutEvery100Ms)
     ASSERT_TRUE(start(PlayMode::Track));
     runUntilEnd();
     ASSERT_GE(view.progressReports.size(), 30u);
-    EXPECT_EQ(view.progressReports.front().elapsedText, "00:00");
-    EXPECT_EQ(view.progressReports.front().totalText, "00:04");
-    EXPECT_EQ(view.progressReports.front().slider, 0);
+    EXPECT_EQ(view.progressReports.front().elapsedMs, 0);
+    EXPECT_EQ(view.progressReports.front().totalMs, 4000);
+    EXPECT_FALSE(view.progressReports.front().positionHeld);
     for (std::size_t i = 1; i < view.progressTimes.size(); ++i)
         EXPECT_GT(view.progressTimes[i] - view.progressTimes[i - 1], 100'000);
-    // Around two seconds the slider stands half way.
+    // Each report says where the playback stands when it is heard.
     for (std::size_t i = 0; i < view.progressReports.size(); ++i) {
         const auto& p = view.progressReports[i];
-        EXPECT_EQ(p.slider, static_cast<int>(p.elapsedMs * 384 / 4000));
+        EXPECT_EQ(p.totalMs, 4000);
         EXPECT_NEAR(static_cast<double>(p.elapsedMs),
                     static_cast<double>(view.progressTimes[i] - origin) / 1000.0, 1.0);
     }
 }
 
-TEST_F(SchedulerControlTest, SliderStaysStillForHalfASecondAfterASeek)
+TEST_F(SchedulerControlTest, PositionIsHeldForHalfASecondAfterASeek)
 {
     quarters(0, 8);
     ASSERT_TRUE(start(PlayMode::Track));
     runUntilEnd([&](int64_t ms) {
         if (ms == 1000)
-            scheduler->seek(0.5, ms);
+            scheduler->seek(0.5, ms * 1000);
     });
     for (std::size_t i = 0; i < view.progressTimes.size(); ++i) {
         const int64_t ms = (view.progressTimes[i] - origin) / 1000;
         if (ms > 1000 && ms < 1500) {
-            EXPECT_EQ(view.progressReports[i].slider, -1) << "at " << ms;
+            EXPECT_TRUE(view.progressReports[i].positionHeld) << "at " << ms;
         }
     }
 }
@@ -234,11 +227,11 @@ TEST_F(SchedulerControlTest, EventPlaybackPlaysANoteOffBeforeANoteOnOfTheSameTic
                 {1, 480, 1, 60, 0, 63, 4, 0, 0},
                 {1, 960, 2, 60, 0, 63, 4, 0, 0}};
     play(PlayMode::Events);
-    // Due times are truncated after dividing by the tempo factor (1/120 in single precision),
-    // so a quarter at 120 bpm falls at 499 ms, as imported sheets have always played.
+    // Due times are exact: a quarter at 120 bpm falls at 500 ms (it fell at 499 ms while a
+    // single-precision tempo factor truncated them).
     const std::vector<TimedMessage> expected{
-        {0, 0xC0, 4, 0},   {0, 0xB0, 7, 100},  {0, 0xB0, 10, 63},   on(0, 60),   off(499, 60),
-        {499, 0xC0, 4, 0}, {499, 0xB0, 7, 90}, {499, 0xB0, 10, 63}, on(499, 60), off(999, 60)};
+        {0, 0xC0, 4, 0},   {0, 0xB0, 7, 100},  {0, 0xB0, 10, 63},   on(0, 60),   off(500, 60),
+        {500, 0xC0, 4, 0}, {500, 0xB0, 7, 90}, {500, 0xB0, 10, 63}, on(500, 60), off(1000, 60)};
     EXPECT_EQ(table(), expected);
     EXPECT_TRUE(held().empty());
     EXPECT_FALSE(anyMarked());
@@ -252,7 +245,7 @@ TEST_F(SchedulerControlTest, EventTimesFollowTheTrackTempo)
     t.tempo = 60;
     t.events = {{0, 96, 0, 60, 100, 63, 0, 0, 0}, {1, 192, 1, 60, 0, 63, 0, 0, 0}};
     play(PlayMode::Events);
-    EXPECT_EQ(notes(), (std::vector<TimedMessage>{on(999, 60), off(1999, 60)}));
+    EXPECT_EQ(notes(), (std::vector<TimedMessage>{on(1000, 60), off(2000, 60)}));
 }
 
 TEST_F(SchedulerControlTest, ClipNoteEndsAtOnceWithoutTheSoundEngine)
@@ -285,14 +278,14 @@ TEST_F(SchedulerControlTest, ClipThatNeverStartsIsGivenUpAndStopStillWorks)
     clip.setFilename(std::string("/music/broken.mp3"));
     setNotes(track(), {clip, makeNote(kTypeQuarter, D4)});
     const int64_t end = play();
-    EXPECT_GE(end, kClipStartTimeoutMs);
-    EXPECT_LT(end, kClipStartTimeoutMs + 600);
+    EXPECT_GE(end, kClipStartTimeoutUs / 1000);
+    EXPECT_LT(end, kClipStartTimeoutUs / 1000 + 600);
     EXPECT_EQ(notes().size(), 2u);
 
     ASSERT_TRUE(start(PlayMode::Track));
     runUntilEnd([&](int64_t ms) {
         if (ms == 50)
-            scheduler->stopPlayback(ms);
+            scheduler->stopPlayback(ms * 1000);
     });
     EXPECT_LT(nowMs(), 60);
 }
@@ -353,10 +346,15 @@ TEST_F(SchedulerControlTest, ResetClearsMarksAndSelection)
 {
     quarters(0, 3);
     track().noteAt(1).selected = 1;
-    track().noteAt(2).play.sounding = 1;
-    ASSERT_TRUE(start(PlayMode::Track));
+    PlayMarks marks; // kept from an earlier playback, as a driver keeps them
+    marks.begin(&sheet);
+    marks.set(0, 2, true);
+    ASSERT_TRUE(port.open(0));
+    Scheduler s(sheet, port, output, *clips, &view, &marks);
+    ASSERT_TRUE(s.begin(PlayMode::Track, clock.nowUs()));
     EXPECT_EQ(track().noteAt(1).selected, 0);
-    EXPECT_EQ(track().noteAt(2).play.sounding, 0);
+    EXPECT_FALSE(marks.sounding(sheet, 0, 2));
+    EXPECT_EQ(&s.marks(), &marks);
 }
 
 // The driver on a real clock, sending to the recorder.
@@ -407,7 +405,8 @@ TEST_F(PlaybackDriverTest, StopSilencesEverythingAndClosesThePort)
     }
     for (const auto& [key, n] : h)
         EXPECT_EQ(n, 0) << "key " << key;
-    EXPECT_FALSE(anyMarked());
+    for (int i = 0; i < track().count; ++i)
+        EXPECT_FALSE(driver.soundingNotes().sounding(sheet, 0, i)) << "note " << i;
 }
 
 TEST_F(PlaybackDriverTest, DeviceThatCannotOpenIsReportedAndNothingPlays)

@@ -2,10 +2,10 @@
 
 #include "platform/clock.h"
 #include "platform/notifier.h"
-#include "platform/recording_midi_output.h"
 #include "playback/midi_port.h"
 #include "playback/scheduler.h"
 #include "score/sheet_document.h"
+#include "support/recording_midi_output.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +95,7 @@ class SchedulerHarness : public ::testing::Test {
         return scheduler->begin(mode, origin);
     }
     int64_t nowMs() const { return (clock.nowUs() - origin) / 1000; }
+    int64_t nowUs() const { return clock.nowUs() - origin; }
     // Cycles once per millisecond until the playback ends, `hook` runs before each cycle.
     // Returns the playback time at which it ended.
     int64_t runUntilEnd(const std::function<void(int64_t)>& hook = {}, int64_t limitMs = 600'000)
@@ -102,7 +103,7 @@ class SchedulerHarness : public ::testing::Test {
         while (nowMs() < limitMs) {
             if (hook)
                 hook(nowMs());
-            if (!scheduler->cycle(nowMs()))
+            if (!scheduler->cycle(nowUs()))
                 return nowMs();
             clock.advanceMs(1);
         }

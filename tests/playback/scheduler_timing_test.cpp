@@ -127,7 +127,40 @@ TEST_F(SchedulerTimingTest, DottedAndThirtySecondLengthsFollowTheTable)
     for (const auto& m : notes())
         if ((m.status & 0xF0) == 0x90)
             onTimes.push_back(m.ms);
-    EXPECT_EQ(onTimes, (std::vector<int64_t>{0, 750, 812, 905}));
+    // 750, 812.5 and 906.25 ms: the table rows floor to the millisecond.
+    EXPECT_EQ(onTimes, (std::vector<int64_t>{0, 750, 812, 906}));
+}
+
+TEST_F(SchedulerTimingTest, SixtyFourThirtySecondsTakeFourSecondsToTheMicrosecond)
+{
+    setNotes(track(), std::vector<Note>(64, makeNote(kTypeThirtySecond, C4)));
+    const int64_t end = play();
+    std::vector<int64_t> onUs, offUs;
+    for (const auto& m : output.messages) {
+        if (m.status() == 0x90)
+            onUs.push_back(m.stampUs - origin);
+        if (m.status() == 0x80)
+            offUs.push_back(m.stampUs - origin);
+    }
+    ASSERT_EQ(onUs.size(), 64u);
+    for (std::size_t k = 0; k < onUs.size(); ++k)
+        EXPECT_EQ(onUs[k], static_cast<int64_t>(k) * 62'500) << "note " << k;
+    EXPECT_EQ(offUs.back(), 4'000'000) << "not 64 x 62 = 3968 ms";
+    EXPECT_EQ(end, 4000);
+    EXPECT_EQ(scheduler->playLength(0), 4000);
+    expectSentOnTime();
+}
+
+TEST_F(SchedulerTimingTest, FortyEightDottedSixteenthsTakeNineSeconds)
+{
+    setNotes(track(), std::vector<Note>(48, makeNote(kTypeSixteenth, C4, kFlagDot)));
+    track().tempo = 120;
+    play();
+    int64_t lastOffUs = 0;
+    for (const auto& m : output.messages)
+        if (m.status() == 0x80)
+            lastOffUs = std::max(lastOffUs, m.stampUs - origin);
+    EXPECT_EQ(lastOffUs, 9'000'000) << "not 48 x 187 = 8976 ms";
 }
 
 TEST_F(SchedulerTimingTest, RestTakesItsTimeAndSendsNothing)
@@ -240,7 +273,7 @@ TEST_F(SchedulerTimingTest, LatePollingKeepsStepsJoinedEndToStart)
     const auto everyMs = notes();
 
     ASSERT_TRUE(start(PlayMode::Track));
-    while (scheduler->cycle(nowMs()))
+    while (scheduler->cycle(nowUs()))
         clock.advanceMs(17); // a badly delayed loop
     // The same messages at the same times; only the order within one millisecond may differ.
     const auto byTime = [](std::vector<TimedMessage> v) {
@@ -250,7 +283,7 @@ TEST_F(SchedulerTimingTest, LatePollingKeepsStepsJoinedEndToStart)
         return v;
     };
     EXPECT_EQ(byTime(notes()), byTime(everyMs));
-    EXPECT_EQ(everyMs.back().ms, 14 * 62 + 26 * 250);
+    EXPECT_EQ(everyMs.back().ms, 14 * 62.5 + 26 * 250);
 }
 
 TEST_F(SchedulerTimingTest, TracksPlayOnTheirChannels)

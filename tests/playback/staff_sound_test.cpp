@@ -148,7 +148,7 @@ TEST_F(StaffSoundTest, ABassPartInBFlatSoundsBFlatDAndFInPlaybackMidiAndLilyPond
 {
     // B flat major on the F clef: B on the second line, D on the middle line, F on the fourth.
     Track& t = *sheet.trackAt(0);
-    t.drawmode = kDrawFClef;
+    setStaffKind(t, StaffKind::FClef);
     t.setKeyIndex(9);
     setNotes(t, {makeNote(kTypeQuarter, 3), makeNote(kTypeQuarter, 1), makeNote(kTypeQuarter, -1)});
 
@@ -170,7 +170,7 @@ TEST_F(StaffSoundTest, ATablatureTrackEngravesAsATabStaffWithTheSheetsStringsAnd
 {
     // Quarters on several strings and a two-note chord, all in the guitar's range.
     Track& t = *sheet.trackAt(0);
-    t.drawmode = kDrawTablature;
+    setStaffKind(t, StaffKind::Tablature);
     std::vector<Note> notes{makeNote(kTypeQuarter, 0),  makeNote(kTypeQuarter, 3), makeNote(kTypeQuarter, 6),
                             makeNote(kTypeQuarter, -2), makeNote(kTypeHalf, 5),    makeNote(kTypeHalf, 1)};
     notes[5].chordparent = 4;
@@ -210,7 +210,7 @@ TEST_F(StaffSoundTest, ATablatureTrackEngravesAsATabStaffWithTheSheetsStringsAnd
 TEST_F(StaffSoundTest, ATablatureTrackBelowTheGuitarsRangeStaysAStaffOfNotes)
 {
     Track& t = *sheet.trackAt(0);
-    t.drawmode = kDrawTablature;
+    setStaffKind(t, StaffKind::Tablature);
     setNotes(t, {makeNote(kTypeQuarter, 0), makeNote(kTypeQuarter, 14)});
     const std::vector<int> keys = playedKeys();
     ASSERT_EQ(keys.size(), 2u);
@@ -234,7 +234,7 @@ TEST_F(StaffSoundTest, ALowPartImportsWhereTheBassClefShowsItAndKeepsItsKeysThro
     const LoadResult imported = importMidiData(test::smfFile({bass.end()}), sheet);
     ASSERT_TRUE(imported.ok()) << imported.error;
     Track& t = *sheet.trackAt(0);
-    ASSERT_EQ(t.drawmode, kDrawFClef);
+    ASSERT_EQ(staffKindOf(t), StaffKind::FClef);
     // G2 on the bottom line (5) up to A3 on the top line (-3); no white key carries a mark.
     const int positions[] = {5, 4, 3, 2, 1, 0, -1, -2, -3, 7, 6};
     std::vector<int> sounding;
@@ -374,11 +374,11 @@ void fillTrack(Track& t, int seed)
 TEST_F(StaffSoundTest, LilyPondsEngravingOfEveryClefSoundsLikeTheSheetsOwnMidiFile)
 {
     sheet.setTrackCount(3);
-    const int modes[] = {kDrawGClef, kDrawG2Clef, kDrawFClef};
+    const StaffKind kinds[] = {StaffKind::GClef, StaffKind::G2Clef, StaffKind::FClef};
     const int keys[] = {5, 10, 9}; // D major, E flat major, B flat major
     for (int i = 0; i < 3; ++i) {
         Track& t = *sheet.trackAt(i);
-        t.drawmode = static_cast<uint8_t>(modes[i]);
+        setStaffKind(t, kinds[i]);
         t.setKeyIndex(keys[i]);
         fillTrack(t, i);
     }

@@ -1,12 +1,12 @@
 // The layout measures lyrics without a font engine; these cases hold its widths and line
 // heights against the font Qt draws them with, and look for letters cut off in a picture.
 
+#include "drawing/recording_canvas.h"
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
 #include "editor/lyric_spacing.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
-#include "platform/recording_canvas.h"
 #include "render/qt_canvas.h"
 #include "render/sheet_rendering.h"
 

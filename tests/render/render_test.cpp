@@ -172,11 +172,12 @@ TEST_F(RenderTest, KeySignaturesLeaveWhiteBetweenClefAccidentalsAndTimeSignature
 {
     // Seven sharps and seven flats on each clef: some column right of the clef and some column
     // between the last accidental and the time signature are white off the staff lines.
-    for (const int drawmode : {kDrawGClef, kDrawFClef, kDrawG2Clef}) {
+    for (const StaffKind kind : {StaffKind::GClef, StaffKind::FClef, StaffKind::G2Clef}) {
         for (const int key : {0, 14}) {
             auto sheet = testing::sheetWithTracks(1);
             sheet->selectedTrack = -1;
-            sheet->trackAt(0)->drawmode = static_cast<uint8_t>(drawmode);
+            setStaffKind(*sheet->trackAt(0), kind);
+            const std::string_view drawmode = staffKindInfo(kind).name;
             sheet->trackAt(0)->setKeyIndex(key);
             const QImage image = render(*sheet, 500, 200, 1.0f);
             const int top = 60;
@@ -306,7 +307,7 @@ TEST_F(RenderTest, TheGClefShowsAnEightUnderItsTailAndTheG2ClefDoesNot)
     g->selectedTrack = -1;
     auto g2 = testing::sheetWithTracks(1);
     g2->selectedTrack = -1;
-    g2->trackAt(0)->drawmode = kDrawG2Clef;
+    setStaffKind(*g2->trackAt(0), StaffKind::G2Clef);
     EXPECT_GT(inkUnderClef(render(*g, 400, 200, 1.0f)), 12);
     EXPECT_EQ(inkUnderClef(render(*g2, 400, 200, 1.0f)), 0);
 }
@@ -317,8 +318,17 @@ TEST_F(RenderTest, SelectedNotesAreRedAndPlayingNotesBlue)
     testing::addQuarters(*sheet->trackAt(0), 2);
     sheet->selectedTrack = -1; // keep the clef black
     sheet->trackAt(0)->noteAt(0).selected = 1;
-    sheet->trackAt(0)->noteAt(1).play.sounding = 1;
-    const QImage image = render(*sheet, 400, 200, 1.0f);
+    struct SecondNoteSounds : SoundingNotes {
+        bool sounding(const SheetDocument&, int track, int note) const override
+        {
+            return track == 0 && note == 1;
+        }
+    } playback;
+    sheet->zoomamount = 1.0f;
+    SheetViewState view(*sheet);
+    view.setClientSize(400, 200);
+    view.soundingNotes = &playback;
+    const QImage image = renderView(view);
     EXPECT_GT(inkPixels(image, qRgb(255, 0, 0)), 20);
     EXPECT_GT(inkPixels(image, qRgb(0, 0, 255)), 20);
 }

@@ -1,6 +1,9 @@
 #include "score/lilypond_export.h"
+
 #include "score/note.h"
+#include "score/play_walk.h"
 #include "score/sheet_document.h"
+#include "score/sounding_pitch.h"
 #include "score/track.h"
 #include "score/track_type.h"
 
@@ -430,6 +433,71 @@ TEST_F(LilypondExportTest, LilyPondEngravesRepeatsWithoutErrorsOrWarnings)
     ASSERT_EQ(static_cast<int>(std::count(text.begin(), text.end(), '{')),
               static_cast<int>(std::count(text.begin(), text.end(), '}')));
     expectEngravedCleanly({"rep"});
+}
+
+TEST_F(LilypondExportTest, LilyPondsOwnMidiPlaysTheNotesOfThePlayWalk)
+{
+    // 2/4, measure 1 marked to repeat and exactly full of dotted and plain short notes, then a
+    // tie chain of 104 sixteenths of one pitch (struck again after 101 notes, as playback does),
+    // a chord and a rest.
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    append(t, note(0, kTypeThirtySecond));
+    append(t, note(-1, kTypeThirtySecond, kFlagDot));
+    append(t, note(-2, kTypeSixteenth, kFlagDot));
+    append(t, note(-3, kTypeEighth, kFlagDot));
+    append(t, note(-4, kTypeSixteenth));
+    append(t, note(-5, kTypeThirtySecond));
+    append(t, note(-6, kTypeThirtySecond, kFlagDot));
+    for (int i = 0; i < 104; ++i)
+        append(t, note(-7, kTypeSixteenth, kFlagTie));
+    appendChord(t, {note(0), note(-2)});
+    append(t, note(0, kTypeQuarter, kFlagRest));
+    t.timeSig = kTimeSig24;
+    t.measureRepeats.set(1, true);
+
+    // LilyPond plays its engraving of the export as MIDI, repeats unfolded.
+    std::string text = lilypondText(sheet);
+    const std::size_t music = text.find("<<");
+    ASSERT_NE(music, std::string::npos);
+    text = text.substr(0, music) + "\\score { \\unfoldRepeats " + text.substr(music) + "\\midi { } }\r\n";
+    {
+        std::ofstream out(path("walk.ly"), std::ios::binary);
+        out << text;
+    }
+    const std::string cmd = "cd '" + dir.string() +
+                            "' && lilypond -dno-point-and-click walk.ly > lilypond.log 2>&1 && "
+                            "midicsv walk.midi > walk.csv";
+    ASSERT_EQ(std::system(cmd.c_str()), 0)
+        << "lilypond and midicsv are needed (scripts/setup.sh installs them)";
+    std::ifstream in(path("walk.csv"));
+    int division = 0;
+    std::vector<std::pair<double, int>> lilypond; // (quarters from the start, key)
+    for (std::string line; std::getline(in, line);) {
+        int a = 0, b = 0, format = 0, tracks = 0, channel = 0, key = 0, velocity = 0;
+        long long tick = 0;
+        if (std::sscanf(line.c_str(), "%d, %d, Header, %d, %d, %d", &a, &b, &format, &tracks, &division) == 5)
+            continue;
+        if (std::sscanf(line.c_str(), "%d, %lld, Note_on_c, %d, %d, %d", &a, &tick, &channel, &key,
+                        &velocity) == 5 &&
+            velocity > 0)
+            lilypond.emplace_back(static_cast<double>(tick) / division, key);
+    }
+    ASSERT_GT(division, 0);
+
+    // What the play walk sounds, in the same terms.
+    std::vector<std::pair<double, int>> walked;
+    PlayWalk walk(t);
+    while (const auto step = walk.next())
+        forEachPlayedNote(t, *step, [&](const PlayedNote& p) {
+            if (!p.rest)
+                walked.emplace_back(beatsOf(step->start), soundingKey(t.noteAt(p.index), t));
+        });
+    std::sort(lilypond.begin(), lilypond.end());
+    std::sort(walked.begin(), walked.end());
+    EXPECT_EQ(lilypond, walked);
+    EXPECT_EQ(walked.size(), 2u * 7 + 2 + 2) << "measure 1 twice, the chain struck twice, the chord";
 }
 
 } // namespace

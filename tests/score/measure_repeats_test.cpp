@@ -195,25 +195,25 @@ TEST_F(MeasureRepeatsTest, UndoOfAStaffKindChangeRestoresTheClefAndTheNotes)
     const int line = t.noteAt(0).line;
     const int midi = t.noteAt(0).midi;
     sheet.snapshot(SnapshotKind::TrackType, 0);
-    sheet.setTrackType(0, static_cast<int>(TrackType::FClef));
-    ASSERT_EQ(t.drawmode, kDrawFClef);
+    sheet.setTrackType(0, static_cast<int>(StaffKind::FClef));
+    ASSERT_EQ(staffKindOf(t), StaffKind::FClef);
     ASSERT_NE(t.noteAt(0).line, line);
     sheet.undo();
-    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::GClef);
     EXPECT_EQ(t.noteAt(0).line, line);
     EXPECT_EQ(t.noteAt(0).midi, midi);
     sheet.redo();
-    EXPECT_EQ(t.drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::FClef);
     // A percussion track comes back as one.
     sheet.snapshot(SnapshotKind::TrackType, 0);
-    sheet.setTrackType(0, static_cast<int>(TrackType::Percussion));
+    sheet.setTrackType(0, static_cast<int>(StaffKind::Percussion));
     sheet.snapshot(SnapshotKind::TrackType, 0);
-    sheet.setTrackType(0, static_cast<int>(TrackType::GClef));
+    sheet.setTrackType(0, static_cast<int>(StaffKind::GClef));
     sheet.undo();
     EXPECT_EQ(t.percussive, 1);
     sheet.undo();
     EXPECT_EQ(t.percussive, 0);
-    EXPECT_EQ(t.drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::FClef);
 }
 
 TEST_F(MeasureRepeatsTest, PlayTimeCountsARepeatedLastMeasureAndPlaysUpToANoteAfterItsRepeat)

@@ -1,3 +1,4 @@
+#include "score/duration.h"
 #include "score/markup_tree.h"
 #include "score/note.h"
 #include "score/note_element.h"
@@ -49,17 +50,17 @@ TEST(NoteTest, OctaveNumberDependsOnTheTrackClef)
     Note n;
     for (auto [key, octave] : {std::pair{60, 2}, {59, 1}, {48, 1}, {47, 0}, {72, 3}}) {
         n.midi = static_cast<int8_t>(key);
-        EXPECT_EQ(n.octaveNumber(kDrawGClef), octave) << key;
+        EXPECT_EQ(n.octaveNumber(StaffKind::GClef), octave) << key;
         EXPECT_EQ(n.octaveNumber(), octave) << "a note on no track counts as G clef";
     }
     n.midi = 69;
-    EXPECT_EQ(n.octaveNumber(kDrawFClef), 2);
+    EXPECT_EQ(n.octaveNumber(StaffKind::FClef), 2);
     n.midi = 48;
-    EXPECT_EQ(n.octaveNumber(kDrawG2Clef), 2);
+    EXPECT_EQ(n.octaveNumber(StaffKind::G2Clef), 2);
     // Setting the position or the key names the octave on the clef given.
-    n.setStaffPosition(-5, kDrawFClef);
+    n.setStaffPosition(-5, StaffKind::FClef);
     EXPECT_EQ(n.octave, 2);
-    n.setNameFromKey(48, kDrawG2Clef);
+    n.setNameFromKey(48, StaffKind::G2Clef);
     EXPECT_EQ(n.octave, 2);
 }
 
@@ -93,19 +94,19 @@ TEST(NoteTest, QuantizeChoosesNearestAndShorterOnTies)
     EXPECT_TRUE(d.isDotted());
 }
 
-TEST(NoteTest, DottedLengthsAreThreeHalvesInIntegers)
+TEST(NoteTest, DottedLengthsAreThreeHalvesExactly)
 {
     Note n;
     n.type = kTypeQuarter;
     n.dwFlag = kFlagDot;
-    EXPECT_EQ(n.lengthMs120(), 750);
-    EXPECT_EQ(n.lengthTicks(), 144);
-    EXPECT_DOUBLE_EQ(n.lengthBeats(), 1.5);
+    EXPECT_EQ(usAtTempo(lengthTicks(n), 120), 750'000);
+    EXPECT_EQ(lengthTicks(n), 3 * kQuarterTicks / 2);
+    EXPECT_DOUBLE_EQ(beatsOf(lengthTicks(n)), 1.5);
     n.type = kTypeThirtySecond;
-    EXPECT_EQ(n.lengthMs120(), 93);
-    EXPECT_EQ(n.lengthTicks(), 18);
+    EXPECT_EQ(usAtTempo(lengthTicks(n), 120), 93'750) << "three halves of 62.5 ms, not 93 ms";
+    EXPECT_EQ(lengthTicks(n) * 32 * 2, 3 * kWholeTicks);
     n.type = kTypeBar;
-    EXPECT_EQ(n.lengthMs120(), 0);
+    EXPECT_EQ(lengthTicks(n), 0);
     EXPECT_EQ(n.kindWidth(), 5);
     n.type = 9999;
     EXPECT_EQ(n.kindWidth(), 35);
@@ -214,6 +215,42 @@ TEST(NoteTest, LabelsAreCutToFifteenCharacters)
     EXPECT_EQ(r.labelText(), "0123456789abcde");
 }
 
+TEST(NoteTest, ALyricOrALabelIsCutOnACharacterBoundary)
+{
+    const std::string e = "\xC3\xA9";            // "é", two bytes
+    const std::string clef = "\xF0\x9D\x84\x9E"; // the G clef sign, four bytes
+    Note n;
+    n.setLyric(std::string(126, 'a') + e + "b"); // "é" would take bytes 127 and 128
+    EXPECT_EQ(n.lyrictext(), std::string(126, 'a'));
+    n.setLyric(std::string(125, 'a') + e + "b"); // "é" ends at byte 127
+    EXPECT_EQ(n.lyrictext(), std::string(125, 'a') + e);
+    n.setLyric(std::string(125, 'a') + clef);
+    EXPECT_EQ(n.lyrictext(), std::string(125, 'a'));
+    n.setLabel("abcdefghijklmn" + e);
+    EXPECT_EQ(n.labelText(), "abcdefghijklmn");
+    n.setLabel("abcdefghijklm" + e);
+    EXPECT_EQ(n.labelText(), "abcdefghijklm" + e);
+}
+
+TEST(NoteTest, TextsReadFromASheetAreUtf8WithEightBitTextReadAsLatinOne)
+{
+    const auto lyricOf = [](const std::string& bytes) {
+        return readBack("<note\r\nlyrictext=\"" + bytes + "\">\r\n</note>\r\n")
+            .lyrictext()
+            .value_or("(none)");
+    };
+    EXPECT_EQ(lyricOf("Gr\xC3\xBC\xC3\x9F"), "Gr\xC3\xBC\xC3\x9F") << "UTF-8 stays as it is";
+    EXPECT_EQ(lyricOf("Sch\xF6n"), "Sch\xC3\xB6n") << "a sheet of an older system: Latin-1";
+    EXPECT_EQ(lyricOf("caf\xE9"), "caf\xC3\xA9");
+    // A character an earlier release cut in half at the lyric's limit of 127 bytes.
+    EXPECT_EQ(lyricOf(std::string(123, 'a') + "caf\xC3"), std::string(123, 'a') + "caf");
+    EXPECT_EQ(lyricOf(std::string(122, 'a') + "caf\xE2\x82"), std::string(122, 'a') + "caf");
+    EXPECT_EQ(lyricOf(std::string(125, 'a') + "\xE9" + "b"), std::string(125, 'a') + "\xC3\xA9")
+        << "grown past the limit, it is cut again on a character boundary";
+    const Note label = readBack("<note\r\nlabel=\"\xE9t\xE9\" >\r\n</note>\r\n");
+    EXPECT_EQ(label.labelText(), "\xC3\xA9t\xC3\xA9");
+}
+
 TEST(NoteTest, CopyCarriesContentButNotBankVelocityOrTimeSignature)
 {
     Note src;
@@ -291,21 +328,11 @@ TEST(NoteTest, ContentComparesEveryStoredFieldAndTheTextsByValue)
     a.setLyric("same");
     b.setLyric("same");
     EXPECT_TRUE(a.content() == b.content()) << "texts kept apart but equal";
-    b.play.sounding = 1;
     b.fresh = 0;
-    EXPECT_TRUE(a.content() == b.content()) << "the play state is not content";
+    EXPECT_TRUE(a.content() == b.content()) << "the fresh mark is not content";
     b.setLabel("x");
     EXPECT_FALSE(a.content() == b.content());
     b.setLabel("");
     b.selected = 1;
     EXPECT_FALSE(a.content() == b.content()) << "the selection is restored by undo, so it is content";
-}
-
-TEST(NoteTest, CopyCarriesThePlayState)
-{
-    Note src;
-    src.play.sounding = 1;
-    Note dst;
-    dst.copyFrom(src);
-    EXPECT_EQ(dst.play.sounding, 1);
 }

@@ -1,4 +1,5 @@
 #include "platform/sheet_lock.h"
+#include "score/duration.h"
 #include "score/sheet_document.h"
 
 #include <gtest/gtest.h>
@@ -318,7 +319,7 @@ TEST(SheetDocumentTest, TimeSignatureEntryReachesEveryTrack)
     EXPECT_EQ(s.timesig, kTimeSig38);
     EXPECT_EQ(s.trackAt(0)->timeSig, kTimeSig38);
     EXPECT_EQ(s.trackAt(1)->timeSig, kTimeSig38);
-    EXPECT_DOUBLE_EQ(measureLengthOf(s.trackAt(0)->timeSig), 0.375);
+    EXPECT_EQ(measureTicksOf(s.trackAt(0)->timeSig) * 8, 3 * kWholeTicks) << "three eighths";
     s.setTimeSignature(99);
     EXPECT_EQ(s.timesig, kTimeSig44);
     s.setTimeSignatureCode(123);
@@ -377,10 +378,10 @@ TEST(SheetDocumentTest, TrackTypeChangeMovesTheNotesAndLaysTheSheetOutAgain)
     s.addObserver(&v);
     s.trackAt(1)->insertNote(quarterAt(0), 0);
     s.setTrackType(1, 1); // "F Clef"
-    EXPECT_EQ(s.trackAt(1)->drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(*s.trackAt(1)), StaffKind::FClef);
     EXPECT_EQ(s.trackAt(1)->noteAt(0).line, -5);
     EXPECT_EQ(s.trackAt(1)->noteAt(0).midi, 69);
-    EXPECT_EQ(s.trackAt(0)->drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(*s.trackAt(0)), StaffKind::GClef);
     EXPECT_EQ(v.relayouts, 1);
     s.setTrackType(1, 6);
     s.setTrackType(7, 1);

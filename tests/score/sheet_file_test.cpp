@@ -238,7 +238,7 @@ TEST_F(SheetFileTest, SaveAndLoadKeepEveryFieldOfEveryNoteAndTrack)
     }
     EXPECT_EQ(a.noteAt(3).childCount, 1);
     EXPECT_EQ(a.noteAt(1).displayName(), "riff one.mp3");
-    EXPECT_EQ(r.trackAt(2)->drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(*r.trackAt(2)), StaffKind::FClef);
     EXPECT_EQ(r.trackAt(2)->noteAt(0).line, t2.noteAt(0).line);
 
     // A second save of the loaded sheet gives the same bytes.
@@ -450,7 +450,7 @@ TEST_F(SheetFileTest, PercussionKeepsItsRestsDotsTripletsAndTiesThroughSaveAndLo
     // GIVEN a drum part as MIDI import leaves it: rests, dotted notes, triplets and ties
     SheetDocument s;
     Track& drums = *s.trackAt(0);
-    setTrackType(drums, static_cast<int>(TrackType::Percussion));
+    setTrackType(drums, static_cast<int>(StaffKind::Percussion));
     const std::vector<int> flags{kFlagRest,
                                  kFlagRest | kFlagDot,
                                  kFlagDot,

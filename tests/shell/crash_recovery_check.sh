@@ -7,7 +7,10 @@
 # application with SIGKILL, starts it again, answers the recovery question with Return
 # (Recover), saves with Ctrl+S (the recovered sheet keeps its path, so Save writes the copy
 # without asking) and checks that the saved file holds the three notes more. Then Ctrl+Q: a
-# clean exit leaves no recovery file behind.
+# clean exit leaves no recovery file behind. A second round edits and kills again, then
+# changes the file as another program would and plants temporary files of a killed write: the
+# next start removes those, recovers the sheet as "song (recovered)", and Ctrl+S asks where to
+# save instead of writing over the changed file.
 #   crash_recovery_check.sh APP SHEET
 set -euo pipefail
 app=$1 sheet=$2
@@ -90,3 +93,54 @@ waitfor 10 ended || fail "the application did not end after Ctrl+Q"
 wait "$pid" || fail "the application ended with an error"
 no_recovery_files || fail "a clean exit left recovery files behind"
 echo "recovered: $before notes became $((before + 3)) in $song after SIGKILL"
+
+# Second round: edits, a kill, and then another program changes the file. The recovered
+# document must not be written over the changed file, and the leftovers of writes that the
+# kill cut short go at the next start.
+saved=$(notes "$song")
+"$app" "$song" &
+pid=$!
+focus "^song.shd - Tonvela$"
+xdotool key z x
+before=$saved
+recovered_two() {
+  local f
+  for f in "$folder"/*.recovery; do
+    [[ -f "$f" ]] && [[ $(grep -c '^<note' "$f") -eq $((saved + 2)) ]] && return 0
+  done
+  return 1
+}
+waitfor 20 recovered_two || fail "no recovery file with the two new notes"
+kill -9 "$pid"
+wait "$pid" 2>/dev/null || true
+printf '<!-- changed by another program -->\r\n' >>"$song"
+theirs=$(cat "$song")
+# Temporary files of writes whose writer is gone, as a kill in the middle of a save leaves them.
+sh -c 'exit 0' &
+gone=$!
+wait "$gone" || true
+leftover_song="$(dirname "$song")/.tonvela-save-$gone-1-Ab12Cd"
+leftover_recovery="$folder/.tonvela-save-$gone-1-Ef34Gh"
+head -c 2048 /dev/zero >"$leftover_song"
+head -c 2048 /dev/zero >"$leftover_recovery"
+
+"$app" &
+pid=$!
+focus "^Recover Documents$"
+if [[ -n "${CRASH_CHECK_CHANGED_SCREENSHOT:-}" ]]; then
+  sleep 2
+  xwd -id "$focused" -silent | xwdtopnm 2>/dev/null | pnmtopng >"$CRASH_CHECK_CHANGED_SCREENSHOT"
+fi
+xdotool key Return
+focus "^song [(]recovered[)][*] - Tonvela$"
+[[ ! -e "$leftover_song" ]] || fail "the leftover beside the song is still there"
+[[ ! -e "$leftover_recovery" ]] || fail "the leftover in the recovery folder is still there"
+xdotool key ctrl+s
+focus "^Save As$"
+xdotool key Escape
+sleep 1
+[[ "$(cat "$song")" == "$theirs" ]] || fail "the changed file was written over"
+focus "^song [(]recovered[)][*] - Tonvela$"
+kill -9 "$pid"
+wait "$pid" 2>/dev/null || true
+echo "a file changed since: recovered as \"song (recovered)\", the file left as the other program wrote it"

@@ -5,8 +5,10 @@
 #include "playback/midi_file_writer.h"
 #include "score/sheet_document.h"
 #include "shell/documents/chord_window.h"
+#include "shell/frame/recent_files.h"
 #include "shell/panels/sheet_options_panel.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -179,6 +181,45 @@ TEST_F(DocumentLifecycleTest, OpeningAFileThatIsOpenBringsItsWindowForward)
     ASSERT_TRUE(window->openFile(chords));
     EXPECT_EQ(window->chordWindows().size(), 1u);
     EXPECT_EQ(window->activeChord(), chord);
+}
+
+TEST_F(DocumentLifecycleTest, EveryPathADocumentHoldsIsAbsoluteAndCanonical)
+{
+    // GIVEN songs/song.shd, a link to its folder and a link to the file itself.
+    QDir(dir.path()).mkpath(QStringLiteral("songs"));
+    const std::string song = file("songs/song.shd");
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(example()), QString::fromStdString(song)));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(file("songs")), QString::fromStdString(file("linked"))));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(song), QString::fromStdString(file("alias.shd"))));
+    window->showAtSavedPlacement();
+
+    // A relative name with "..", from the folder it names.
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(file("linked")));
+    const bool opened = window->openFile("../linked/./song.shd");
+    QDir::setCurrent(before);
+    ASSERT_TRUE(opened) << errorsText();
+    SheetWindow* w = window->activeSheet();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->path(), song);
+    EXPECT_EQ(title(w), "song.shd");
+    ASSERT_FALSE(window->recentFiles()->files().paths().empty());
+    EXPECT_EQ(window->recentFiles()->files().paths().front(), song);
+
+    // Another name of the same file is the same document.
+    window->newSheet();
+    ASSERT_TRUE(window->openFile(file("alias.shd")));
+    EXPECT_EQ(window->activeSheet(), w);
+    EXPECT_EQ(window->sheetWindows().size(), 2u);
+
+    // Save As through the linked folder keeps the file's real path.
+    SheetWindow* other =
+        window->sheetWindows()[1] == w ? window->sheetWindows()[0] : window->sheetWindows()[1];
+    window->activate(other);
+    dialogs.answers.push_back(FileChoice{file("linked/new.shd"), 0});
+    ASSERT_TRUE(window->command(kCmdSave));
+    EXPECT_EQ(other->path(), file("songs/new.shd"));
+    EXPECT_EQ(window->recentFiles()->files().paths().front(), file("songs/new.shd"));
 }
 
 TEST_F(DocumentLifecycleTest, OpenKnowsAMidiFileByItsContentWhateverItsName)

@@ -30,14 +30,14 @@ namespace {
 
 // The staff kinds of the "Track Type:" list a sheet can hold.
 struct Kind {
-    TrackType type;
+    StaffKind type;
     const char* name;
 };
-constexpr Kind kKinds[] = {{TrackType::GClef, "G clef"},
-                           {TrackType::FClef, "F clef"},
-                           {TrackType::G2Clef, "G(2) clef"},
-                           {TrackType::Percussion, "percussion"},
-                           {TrackType::Tablature, "tablature"}};
+constexpr Kind kKinds[] = {{StaffKind::GClef, "G clef"},
+                           {StaffKind::FClef, "F clef"},
+                           {StaffKind::G2Clef, "G(2) clef"},
+                           {StaffKind::Percussion, "percussion"},
+                           {StaffKind::Tablature, "tablature"}};
 
 QStringList items(const QComboBox* list)
 {
@@ -83,7 +83,7 @@ class HarmonyPanelsTest : public ShellTest {
     ScalePanel* scale() const { return window->panels()->scalePanel(); }
 
     // A new active sheet whose first track is of the given kind.
-    SheetWindow* sheetOfKind(TrackType type)
+    SheetWindow* sheetOfKind(StaffKind type)
     {
         SheetWindow* w = window->newSheet();
         w->sheet().setTrackType(0, static_cast<int>(type));

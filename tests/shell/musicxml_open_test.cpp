@@ -1,12 +1,18 @@
 #include "shell_test_support.h"
 
 #include "editor/commands.h"
+#include "interchange/left_out_names_score.h"
 #include "score/sheet_document.h"
+#include "shell/message_box_notifier.h"
 
 #include <QFile>
 #include <QMdiArea>
+#include <QMessageBox>
+#include <QPushButton>
 
+#include <cstdio>
 #include <fstream>
+#include <functional>
 
 namespace tonvela::test {
 namespace {
@@ -62,6 +68,62 @@ TEST_F(MusicXmlOpenTest, ADamagedScoreIsAnErrorNamingWhatIsWrong)
               std::string::npos)
         << errorsText();
     EXPECT_TRUE(window->mdiArea()->subWindowList().isEmpty());
+}
+
+TEST_F(MusicXmlOpenTest, TenThousandDistinctLeftOutNamesShowOneShortBoxAtOnceAndTheWindowAnswers)
+{
+    // GIVEN a score of 10 000 notes, each with a notation of its own 2000-character name, and a
+    // window that shows real message boxes.
+    const std::string path = file("flood.musicxml");
+    std::ofstream(path, std::ios::binary) << tonvela::testing::scoreWithDistinctLeftOutNames(10000, 2000);
+    MessageBoxNotifier boxes;
+    ShellServices services{
+        settings,  boxes, dialogs, player, clock, [this] { return devices; }, [](const QString&) {},
+        [](int) {}};
+    MainWindow boxed(services);
+    boxes.setParent(&boxed);
+    boxed.showAtSavedPlacement();
+
+    QElapsedTimer sinceOpen;
+    qint64 shownAfterMs = -1;
+    int boxesSeen = 0;
+    QString text;
+    bool windowAnswered = false;
+    std::function<void()> watch = [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(5, &boxed, watch);
+            return;
+        }
+        if (shownAfterMs < 0)
+            shownAfterMs = sinceOpen.elapsed();
+        ++boxesSeen;
+        text = box->text();
+        // While the box stands the window still paints.
+        windowAnswered = !boxed.grab().isNull();
+        box->button(QMessageBox::Ok)->click();
+    };
+    QTimer::singleShot(0, &boxed, watch);
+
+    // WHEN it is opened
+    sinceOpen.start();
+    ASSERT_TRUE(boxed.openFile(path));
+
+    // THEN one box came up at once, short, and the sheet holds every note.
+    std::printf("[ measured ] the box stood %lld ms after Open began\n",
+                static_cast<long long>(shownAfterMs));
+    EXPECT_EQ(boxesSeen, 1);
+    EXPECT_GE(shownAfterMs, 0);
+    EXPECT_LT(shownAfterMs, 10000) << "the box came up after minutes of text shaping";
+    EXPECT_TRUE(windowAnswered);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    EXPECT_LE(lines.size(), kMaxMessageLines);
+    for (const QString& line : lines)
+        EXPECT_LE(line.size(), kMaxMessageLineCharacters) << line.left(80).toStdString();
+    EXPECT_TRUE(text.startsWith(QString::fromStdString("Some of " + path + " was left out:")))
+        << text.left(200).toStdString();
+    ASSERT_NE(boxed.activeSheet(), nullptr);
+    EXPECT_GE(boxed.activeSheet()->sheet().trackAt(0)->count, 10000);
 }
 
 } // namespace

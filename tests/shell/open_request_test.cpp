@@ -1,15 +1,22 @@
 #include "shell_test_support.h"
 
+#include "shell/message_box_notifier.h"
 #include "shell/open_request.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QPushButton>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include <unistd.h>
@@ -227,6 +234,104 @@ TEST_F(OpenRequestTest, ASecondServerDoesNotTakeOverALiveOneButReplacesAStaleSoc
     delete server;
     EXPECT_FALSE(sendOpenRequests({QStringLiteral("/tmp/a.shd")}));
     EXPECT_TRUE(rival.listen());
+}
+
+TEST_F(OpenRequestTest, RequestsArrivingWhileABoxStandsWaitAndAreGatheredIntoOneBoxAfterIt)
+{
+    // GIVEN a window that shows real boxes, serving open requests.
+    MessageBoxNotifier boxes;
+    ShellServices services{
+        settings,  boxes, dialogs, player, clock, [this] { return devices; }, [](const QString&) {},
+        [](int) {}};
+    MainWindow boxed(services);
+    boxes.setParent(&boxed);
+    boxed.showAtSavedPlacement();
+    OpenRequestServer server([&boxed](const std::vector<std::string>& paths) { boxed.openRequested(paths); });
+    ASSERT_TRUE(server.listen());
+    const auto missing = [this](const std::string& prefix, int n) {
+        QStringList paths;
+        for (int i = 0; i < n; ++i)
+            paths << QString::fromStdString(file(prefix + std::to_string(i) + ".shd"));
+        return paths;
+    };
+
+    // WHEN three files fail, and while their box stands two more starts ask for 50 more
+    std::vector<QString> texts;
+    int mostAtOnce = 0;
+    std::atomic<int> lateSent{0};
+    std::vector<std::thread> late;
+    std::function<void()> watch = [&] {
+        int shown = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            shown += qobject_cast<QMessageBox*>(w) && w->isVisible() ? 1 : 0;
+        mostAtOnce = std::max(mostAtOnce, shown);
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && texts.size() == 0 && late.empty()) {
+            // The late starts are served (and end) while the box stands.
+            late.emplace_back([&] { lateSent += sendOpenRequests(missing("late-a-", 30)) ? 1 : 0; });
+            late.emplace_back([&] { lateSent += sendOpenRequests(missing("late-b-", 20)) ? 1 : 0; });
+        }
+        if (box && (texts.size() > 0 || lateSent == 2)) {
+            texts.push_back(box->text());
+            box->button(QMessageBox::Ok)->click();
+        }
+        QTimer::singleShot(5, &boxed, watch);
+    };
+    QTimer::singleShot(0, &boxed, watch);
+    std::thread first([&] { sendOpenRequests(missing("first-", 3)); });
+    waitUntil([&] { return texts.size() >= 2; }, 20000);
+    waitUntil([] { return false; }, 500); // a third box would come now
+    first.join();
+    for (std::thread& t : late)
+        t.join();
+
+    // THEN one box for the first start's files, one for all the files that came while it
+    // stood, never two at once, and the window lives on.
+    EXPECT_EQ(lateSent, 2) << "the late starts were answered while the box stood";
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(mostAtOnce, 1);
+    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("Could not open 3 files:"))) << texts[0].toStdString();
+    EXPECT_TRUE(texts[1].startsWith(QStringLiteral("Could not open 50 files:"))) << texts[1].toStdString();
+    EXPECT_TRUE(texts[1].endsWith(QStringLiteral("and 40 more"))) << texts[1].toStdString();
+    EXPECT_EQ(texts[1].count(QStringLiteral(".shd: the file does not exist.")), 10);
+    EXPECT_TRUE(boxed.isVisible());
+}
+
+TEST_F(OpenRequestTest, SilentConnectionsAreClosedAndAtMostSixteenAreServedAtOnce)
+{
+    std::vector<std::string> requested;
+    OpenRequestServer server([&](const std::vector<std::string>& paths) {
+        requested.insert(requested.end(), paths.begin(), paths.end());
+    });
+    server.setIdleTimeout(300);
+    ASSERT_TRUE(server.listen());
+    // GIVEN twenty clients that connect and say nothing
+    std::vector<std::unique_ptr<QLocalSocket>> silent;
+    for (int i = 0; i < 20; ++i) {
+        silent.push_back(std::make_unique<QLocalSocket>());
+        silent.back()->connectToServer(openRequestServerName());
+        ASSERT_TRUE(silent.back()->waitForConnected(2000));
+    }
+    ASSERT_TRUE(waitUntil([&] { return server.servedConnections() == kMaxOpenRequestConnections; }, 2000));
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(server.servedConnections(), kMaxOpenRequestConnections);
+
+    // WHEN a real start comes after them, it is served once silent ones are closed.
+    bool sent = false;
+    std::thread client([&] { sent = sendOpenRequests({QStringLiteral("/tmp/after-the-silent.shd")}); });
+    ASSERT_TRUE(waitUntil([&] { return requested.size() == 1; }, 10000));
+    client.join();
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(requested[0], "/tmp/after-the-silent.shd");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return std::all_of(silent.begin(), silent.end(), [](const std::unique_ptr<QLocalSocket>& s) {
+                return s->state() == QLocalSocket::UnconnectedState;
+            });
+        },
+        5000))
+        << "every silent connection was closed";
+    EXPECT_TRUE(waitUntil([&] { return server.servedConnections() == 0; }, 2000));
 }
 
 } // namespace

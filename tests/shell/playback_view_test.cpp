@@ -87,9 +87,8 @@ TEST_F(PlaybackViewTest, ANewDocumentShowsItsOwnPosition)
     ASSERT_TRUE(window->command(kCmdPlayAll));
     fromPlaybackThread([this] {
         PlaybackView::Progress p;
-        p.slider = 200;
-        p.elapsedText = "00:07";
-        p.totalText = "00:14";
+        p.elapsedMs = 7'292; // 200 of the slider's 384
+        p.totalMs = 14'000;
         player.view->progress(p, 0);
     });
     ASSERT_TRUE(waitUntil([this] { return window->lengthBar()->currentText() == "00:07"; }));
@@ -102,9 +101,8 @@ TEST_F(PlaybackViewTest, ANewDocumentShowsItsOwnPosition)
     // Reports of the other sheet's playback go to that sheet, not to the bar of this one.
     fromPlaybackThread([this] {
         PlaybackView::Progress p;
-        p.slider = 250;
-        p.elapsedText = "00:09";
-        p.totalText = "00:14";
+        p.elapsedMs = 9'115; // 250 of 384
+        p.totalMs = 14'000;
         player.view->progress(p, 0);
     });
     QApplication::processEvents();
@@ -113,6 +111,37 @@ TEST_F(PlaybackViewTest, ANewDocumentShowsItsOwnPosition)
     window->activate(playing);
     EXPECT_EQ(window->lengthBar()->statusText(), "Playing");
     EXPECT_EQ(playing->playPosition(), 250);
+}
+
+TEST_F(PlaybackViewTest, AHeldPositionLeavesTheSliderWhereTheUserPutIt)
+{
+    window->showAtSavedPlacement();
+    ASSERT_TRUE(window->openFile(example())) << errorsText();
+    ASSERT_TRUE(window->command(kCmdPlayAll));
+    // The user drags the slider to 300.
+    window->lengthBar()->slider()->setValue(300);
+    window->lengthBar()->onPositionChosen(300);
+    fromPlaybackThread([this] {
+        PlaybackView::Progress p;
+        p.elapsedMs = 1'000;
+        p.totalMs = 14'000;
+        p.positionHeld = true; // the seek is still being carried out
+        player.view->progress(p, 0);
+    });
+    ASSERT_TRUE(waitUntil([this] { return window->lengthBar()->currentText() == "00:01"; }));
+    EXPECT_EQ(window->lengthBar()->slider()->value(), 300) << "the time shows, the slider stays";
+    EXPECT_EQ(window->activeSheet()->playPosition(), 300);
+}
+
+TEST_F(PlaybackViewTest, SheetWindowsAskThePlayerWhatSounds)
+{
+    window->showAtSavedPlacement();
+    SheetWindow* w = window->newSheet();
+    EXPECT_EQ(w->view().soundingNotes, player.soundingNotes());
+    ASSERT_NE(w->view().soundingNotes, nullptr);
+    player.sounding = {0, 0};
+    EXPECT_TRUE(w->view().isSounding(0, 0));
+    EXPECT_FALSE(w->view().isSounding(0, 1));
 }
 
 TEST_F(PlaybackViewTest, TheWindowFollowsPlaybackToTheRowBeingPlayed)

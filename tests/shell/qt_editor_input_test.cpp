@@ -74,12 +74,12 @@ TEST_F(SheetWindowInputTest, ADigitOnATablatureTrackStopsInTheEditorAndMouseDrag
 {
     window->showAtSavedPlacement();
     SheetWindow* w = window->newSheet();
-    w->sheet().trackAt(0)->drawmode = kDrawTablature;
+    setStaffKind(*w->sheet().trackAt(0), StaffKind::Tablature);
     QKeyEvent digit(QEvent::KeyPress, Qt::Key_4, Qt::NoModifier);
     digit.ignore();
     QApplication::sendEvent(w, &digit);
     EXPECT_TRUE(digit.isAccepted());
-    w->sheet().trackAt(0)->drawmode = kDrawGClef;
+    setStaffKind(*w->sheet().trackAt(0), StaffKind::GClef);
     QKeyEvent again(QEvent::KeyPress, Qt::Key_4, Qt::NoModifier);
     QApplication::sendEvent(w, &again);
     EXPECT_TRUE(again.isAccepted()) << "without tablature 4 is the octave key";

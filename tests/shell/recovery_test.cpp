@@ -3,8 +3,9 @@
 #include "editor/commands.h"
 #include "harmony/chord_document.h"
 #include "harmony/chord_document_file.h"
+#include "platform/atomic_file.h"
 #include "platform/ended_process.h"
-#include "platform/recovery_store.h"
+#include "recovery/recovery_store.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
 #include "shell/documents/chord_window.h"
@@ -68,12 +69,41 @@ class RecoveryTest : public ShellTest {
         return r;
     }
     // A recovery file as an instance that is gone left it.
+    // The original file's record is the file as it is now, as when a document opened from it
+    // had its first edit.
     std::string leftBehind(const std::string& name, const std::string& kind, const std::string& path,
                            const std::string& title, const std::string& document)
     {
+        return leftBehind(name, {kind, path, title, 1765275000, endedProcess(), stampOfFile(path)}, document);
+    }
+    std::string leftBehind(const std::string& name, RecoveryEntry entry, const std::string& document)
+    {
         const std::string f = folder + "/" + name + kRecoveryFileSuffix;
-        EXPECT_TRUE(writeRecoveryFile(f, {kind, path, title, 1765275000, endedProcess()}, document));
+        entry.owner = endedProcess();
+        EXPECT_TRUE(writeRecoveryFile(f, entry, document));
         return f;
+    }
+    // What an instance killed now leaves: its document's recovery file, taken over by an
+    // ended process, and a new main window with its own autosave.
+    RecoveryFile killAndRestart(const DocumentWindow& d)
+    {
+        RecoveryFile kept = parsed(awaitFile(d));
+        autosave.reset();
+        makeWindow();
+        makeAutosave(std::chrono::milliseconds(50));
+        leftBehind("killed", kept.entry, kept.document);
+        window->showAtSavedPlacement();
+        return kept;
+    }
+    std::vector<std::string> recoverAll()
+    {
+        std::vector<std::string> offered;
+        offerRecovery(*window, *autosave, [&](const std::vector<RecoveryFile>& files) {
+            for (const RecoveryFile& f : files)
+                offered.push_back(recoveryFileLine(f).toStdString());
+            return RecoveryAnswer::Recover;
+        });
+        return offered;
     }
     std::size_t filesIn(const std::string& dirPath) const
     {
@@ -136,6 +166,34 @@ TEST_F(RecoveryTest, AFolderThatCannotBeWrittenIsReportedOnce)
     EXPECT_NE(reports[0].find("Sheet 1"), std::string::npos) << reports[0];
     EXPECT_NE(reports[0].find("blocker"), std::string::npos) << reports[0];
     EXPECT_TRUE(w->isModified()) << "the document itself is untouched";
+}
+
+TEST_F(RecoveryTest, ARecoveryFolderThatIsALinkIsRefusedWithOneMessageAndItsTargetIsLeftAlone)
+{
+    const std::string target = file("elsewhere");
+    fs::create_directories(target);
+    fs::permissions(target, fs::perms(0755));
+    folder = file("linked-state/recovery");
+    fs::create_directories(file("linked-state"));
+    fs::create_symlink(target, folder);
+    makeAutosave(std::chrono::milliseconds(20));
+    std::vector<std::string> reports;
+    autosave->onFailure = [&reports](const std::string& message) { reports.push_back(message); };
+
+    // At start-up, before any document is modified.
+    EXPECT_FALSE(autosave->prepareFolder());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("symbolic link"), std::string::npos) << reports[0];
+    // Edits later are not kept there and say nothing more.
+    window->showAtSavedPlacement();
+    SheetWindow* w = window->newSheet();
+    addNote(w, 1);
+    waitUntil([] { return false; }, 300);
+    autosave->flush();
+    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(fs::is_empty(target));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0755));
+    EXPECT_TRUE(fs::is_symlink(folder));
 }
 
 TEST_F(RecoveryTest, SaveCloseAndACleanExitRemoveTheFiles)
@@ -289,6 +347,220 @@ TEST_F(RecoveryTest, DiscardRemovesTheFilesAndLaterKeepsThem)
     // Nothing left: no question at all.
     EXPECT_EQ(offerRecovery(*window, *autosave, answer(RecoveryAnswer::Recover)), 0);
     EXPECT_EQ(asked, 2);
+}
+
+TEST_F(RecoveryTest, AtStartUpLeftoversOfKilledWritesGoFromTheRecoveryFolderAndTheOpenDocumentsFolders)
+{
+    // GIVEN temporary files of writes killed halfway beside a document and in the recovery
+    // folder, and one of a write running now.
+    fs::create_directories(file("songs"));
+    const std::string song = file("songs/song.shd");
+    fs::copy_file(example(), song);
+    makePrivateFolder(folder);
+    const auto leftover = [](const std::string& in, const ProcessIdentity& writer) {
+        const std::string p = in + "/" + kAtomicTemporaryPrefix + std::to_string(writer.pid) + "-" +
+                              std::to_string(writer.startTicks) + "-Zq81xP";
+        std::ofstream(p) << std::string(2048, 'x');
+        return p;
+    };
+    const std::string besideSong = leftover(file("songs"), endedProcess());
+    const std::string inRecovery = leftover(folder, endedProcess());
+    const std::string running = leftover(file("songs"), currentProcess());
+    const std::string elsewhere = leftover(dir.path().toStdString(), endedProcess());
+    window->showAtSavedPlacement();
+    ASSERT_TRUE(window->openFile(song));
+
+    removeLeftoverWrites(*window, *autosave);
+
+    EXPECT_FALSE(fs::exists(besideSong));
+    EXPECT_FALSE(fs::exists(inRecovery));
+    EXPECT_TRUE(fs::exists(running));
+    EXPECT_TRUE(fs::exists(elsewhere)) << "no document is open there";
+    EXPECT_TRUE(fs::exists(song));
+}
+
+// Runs in another current folder for the life of the object.
+class InFolder {
+  public:
+    explicit InFolder(const std::string& folder) : m_old(QDir::currentPath())
+    {
+        QDir::setCurrent(QString::fromStdString(folder));
+    }
+    ~InFolder() { QDir::setCurrent(m_old); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+  private:
+    QString m_old;
+};
+
+TEST_F(RecoveryTest, ASheetOpenedByARelativePathIsRecoveredIntoItsOwnFileNotANamesakeOfTheNewStartFolder)
+{
+    // GIVEN work/song.shd opened as "song.shd" from work/, edited, and the instance killed.
+    fs::create_directories(file("work"));
+    fs::create_directories(file("other"));
+    const std::string song = file("work/song.shd");
+    const std::string namesake = file("other/song.shd");
+    fs::copy_file(example(), song);
+    std::ofstream(namesake) << "<staffdoc\r\n>\r\n</staffdoc>\r\n";
+    const std::string namesakeBefore = slurp(namesake);
+    std::string edited;
+    {
+        InFolder work(file("work"));
+        window->showAtSavedPlacement();
+        ASSERT_TRUE(window->openFile("song.shd"));
+        SheetWindow* w = window->activeSheet();
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->path(), song) << "the document holds the whole path";
+        addNote(w, 3);
+        edited = sheetToText(w->sheet());
+        EXPECT_EQ(killAndRestart(*w).entry.originalPath, song);
+    }
+    // WHEN the next start runs in other/ and the user recovers and saves.
+    InFolder other(file("other"));
+    recoverAll();
+    ASSERT_EQ(window->sheetWindows().size(), 1u);
+    SheetWindow* w = window->sheetWindows()[0];
+    EXPECT_EQ(w->path(), song);
+    window->activate(w);
+    ASSERT_TRUE(window->command(kCmdSave));
+    // THEN the edits reach work/song.shd, and the namesake is untouched.
+    EXPECT_TRUE(dialogs.asked.empty());
+    EXPECT_EQ(slurp(song), edited);
+    EXPECT_EQ(slurp(namesake), namesakeBefore);
+}
+
+TEST_F(RecoveryTest, ARecoveryFileOfAnEarlierReleaseWithARelativePathRecoversUntitled)
+{
+    fs::create_directories(file("other"));
+    const std::string namesake = file("other/song.shd");
+    std::ofstream(namesake) << "<staffdoc\r\n>\r\n</staffdoc>\r\n";
+    const std::string before = slurp(namesake);
+    InFolder other(file("other"));
+    leftBehind("old", {kRecoveryKindSheet, "song.shd", "song.shd", 1765275000, {}, {}}, slurp(example()));
+    window->showAtSavedPlacement();
+    const std::vector<std::string> offered = recoverAll();
+    ASSERT_EQ(offered.size(), 1u);
+    EXPECT_NE(offered[0].find("song (recovered)"), std::string::npos) << offered[0];
+    ASSERT_EQ(window->sheetWindows().size(), 1u);
+    SheetWindow* w = window->sheetWindows()[0];
+    EXPECT_EQ(w->path(), "");
+    EXPECT_EQ(title(w), "song (recovered)*");
+    window->activate(w);
+    EXPECT_FALSE(window->command(kCmdSave)) << "the save dialog was cancelled";
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0].suggested, QStringLiteral("song (recovered).shd"));
+    EXPECT_EQ(slurp(namesake), before);
+}
+
+TEST_F(RecoveryTest, ARecoveredDocumentWhoseOriginalChangedSinceOpensUntitledAndSaveAsksForAPlace)
+{
+    // GIVEN song.shd opened, edited, the instance killed; then another program rewrote the file.
+    const std::string song = file("song.shd");
+    fs::copy_file(example(), song);
+    window->showAtSavedPlacement();
+    ASSERT_TRUE(window->openFile(song));
+    SheetWindow* opened = window->activeSheet();
+    addNote(opened, 3);
+    const std::string edited = sheetToText(opened->sheet());
+    const RecoveryFile kept = killAndRestart(*opened);
+    EXPECT_TRUE(kept.entry.original.known) << "the file was recorded as it was opened";
+    EXPECT_EQ(kept.entry.original, stampOfFile(song));
+    std::ofstream(song, std::ios::app) << "<!-- written by another program -->\r\n";
+    const std::string theirs = slurp(song);
+
+    // WHEN the user recovers
+    const std::vector<std::string> offered = recoverAll();
+    ASSERT_EQ(offered.size(), 1u);
+    EXPECT_NE(offered[0].find("changed since"), std::string::npos) << offered[0];
+    EXPECT_NE(offered[0].find("song (recovered)"), std::string::npos) << offered[0];
+
+    // THEN the document is untitled under a name of its own, and Save asks where to.
+    ASSERT_EQ(window->sheetWindows().size(), 1u);
+    SheetWindow* w = window->sheetWindows()[0];
+    EXPECT_EQ(w->path(), "");
+    EXPECT_EQ(title(w), "song (recovered)*");
+    EXPECT_EQ(sheetToText(w->sheet()), edited);
+    window->activate(w);
+    dialogs.answers.push_back(FileChoice{file("song-mine.shd"), 0});
+    ASSERT_TRUE(window->command(kCmdSave));
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_TRUE(dialogs.asked[0].saving);
+    EXPECT_EQ(slurp(song), theirs);
+    EXPECT_EQ(slurp(file("song-mine.shd")), edited);
+}
+
+TEST_F(RecoveryTest, LeftoversOfAKilledSaveBesideTheOriginalOfARecoveryFileGoWhateverTheAnswer)
+{
+    const std::string song = file("song.shd");
+    fs::copy_file(example(), song);
+    const ProcessIdentity gone = endedProcess();
+    const std::string leftover = file(std::string(kAtomicTemporaryPrefix) + std::to_string(gone.pid) + "-" +
+                                      std::to_string(gone.startTicks) + "-Ab12Cd");
+    std::ofstream(leftover) << "half a save";
+    leftBehind("a", kRecoveryKindSheet, song, "song.shd", slurp(example()));
+    window->showAtSavedPlacement();
+    offerRecovery(*window, *autosave, [](const std::vector<RecoveryFile>&) { return RecoveryAnswer::Later; });
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_TRUE(fs::exists(song));
+}
+
+TEST_F(RecoveryTest, APlantedRecoveryFileNamingAFileThatIsNoSheetNeverOverwritesIt)
+{
+    const std::string notes = file("notes.txt");
+    std::ofstream(notes) << "my notes\n";
+    // Its record even matches the file as it is.
+    leftBehind("planted", kRecoveryKindSheet, notes, "notes.txt", slurp(example()));
+    window->showAtSavedPlacement();
+    const std::vector<std::string> offered = recoverAll();
+    ASSERT_EQ(offered.size(), 1u);
+    EXPECT_NE(offered[0].find("notes (recovered)"), std::string::npos) << offered[0];
+    ASSERT_EQ(window->sheetWindows().size(), 1u);
+    SheetWindow* w = window->sheetWindows()[0];
+    EXPECT_EQ(w->path(), "");
+    window->activate(w);
+    EXPECT_FALSE(window->command(kCmdSave));
+    EXPECT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(slurp(notes), "my notes\n");
+}
+
+TEST_F(RecoveryTest, ARecoveredDocumentWhoseOriginalIsGoneIsWrittenAgainAtItsPath)
+{
+    const std::string song = file("song.shd");
+    fs::copy_file(example(), song);
+    window->showAtSavedPlacement();
+    ASSERT_TRUE(window->openFile(song));
+    SheetWindow* opened = window->activeSheet();
+    addNote(opened, 3);
+    const std::string edited = sheetToText(opened->sheet());
+    killAndRestart(*opened);
+    fs::remove(song);
+    recoverAll();
+    ASSERT_EQ(window->sheetWindows().size(), 1u);
+    SheetWindow* w = window->sheetWindows()[0];
+    EXPECT_EQ(w->path(), song);
+    EXPECT_EQ(title(w), "song.shd*");
+    window->activate(w);
+    ASSERT_TRUE(window->command(kCmdSave));
+    EXPECT_TRUE(dialogs.asked.empty());
+    EXPECT_EQ(slurp(song), edited);
+}
+
+TEST_F(RecoveryTest, ADocumentSavedAfterItOpenedIsRecordedAsSavedSoItsRecoveryMayWriteIt)
+{
+    const std::string song = file("song.shd");
+    fs::copy_file(example(), song);
+    window->showAtSavedPlacement();
+    ASSERT_TRUE(window->openFile(song));
+    SheetWindow* w = window->activeSheet();
+    addNote(w, 3);
+    ASSERT_TRUE(window->command(kCmdSave)); // the file changes, by this document's own save
+    addNote(w, 4);
+    const std::string edited = sheetToText(w->sheet());
+    EXPECT_EQ(killAndRestart(*w).entry.original, stampOfFile(song));
+    recoverAll();
+    ASSERT_EQ(window->sheetWindows().size(), 1u);
+    EXPECT_EQ(window->sheetWindows()[0]->path(), song);
 }
 
 TEST(AutosaveInterval, TakesTheSettingFromOneTo25SecondsElse25)

@@ -57,7 +57,7 @@ TEST_F(SheetContextMenuTest, ClefItemsChangeThePointedTrackAndDeleteNotesDeletes
     SheetDocument& sheet = w->sheet();
     ASSERT_GE(sheet.trackCount(), 2);
     Track& second = *sheet.trackAt(1);
-    ASSERT_EQ(second.drawmode, kDrawFClef) << "the example's bass part";
+    ASSERT_EQ(staffKindOf(second), StaffKind::FClef) << "the example's bass part";
     const int line = second.noteAt(0).line;
 
     // GIVEN a right click over the second track's staff, WHEN "G Clef" is chosen
@@ -68,20 +68,20 @@ TEST_F(SheetContextMenuTest, ClefItemsChangeThePointedTrackAndDeleteNotesDeletes
     EXPECT_LE((shownAt - w->mapToGlobal(at)).manhattanLength(), 2) << "the menu opens at the pointer";
     // THEN that track, and only it, is on the G clef with its notes where they sound the same,
     // the sheet is modified and one undo returns it
-    EXPECT_EQ(second.drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(second), StaffKind::GClef);
     EXPECT_EQ(second.noteAt(0).line, line + 5);
-    EXPECT_EQ(sheet.trackAt(0)->drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(*sheet.trackAt(0)), StaffKind::GClef);
     EXPECT_EQ(sheet.modified, 1);
     EXPECT_TRUE(title(w).endsWith("*")) << title(w).toStdString();
     ASSERT_TRUE(w->command(kCmdUndo));
-    EXPECT_EQ(second.drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(second), StaffKind::FClef);
     EXPECT_EQ(second.noteAt(0).line, line);
     ASSERT_TRUE(w->command(kCmdRedo));
-    EXPECT_EQ(second.drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(second), StaffKind::GClef);
 
     // "F Clef" over the same staff puts it back.
     rightClick(w, at, "F Clef");
-    EXPECT_EQ(second.drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(second), StaffKind::FClef);
     EXPECT_EQ(second.noteAt(0).line, line);
 
     // "Delete Notes" deletes the selected notes, wherever the pointer is.

@@ -178,7 +178,7 @@ TEST_F(SheetOptionsPanelTest, PercussionSwapsTheInstrumentListsForTheDrumListWho
         EXPECT_EQ(note(i).midi, 81) << i;
 
     ASSERT_TRUE(choose(panel()->trackTypeList(), "F Clef"));
-    EXPECT_EQ(track(0).drawmode, kDrawFClef);
+    EXPECT_EQ(staffKindOf(track(0)), StaffKind::FClef);
     EXPECT_TRUE(panel()->showsInstrumentRows());
     EXPECT_FALSE(panel()->drumList()->isVisibleTo(panel()));
     EXPECT_EQ(newUndoSteps(), 4);
@@ -240,14 +240,14 @@ TEST_F(SheetOptionsPanelTest, TablatureCommandTogglesTheCurrentTracksStaffAndRep
     ASSERT_TRUE(waitUntil([this] { return w->paintsDone() > 0; }));
     const int paints = w->paintsDone();
     ASSERT_TRUE(window->command(kCmdToggleTablature));
-    EXPECT_EQ(track(0).drawmode, kDrawTablature);
+    EXPECT_EQ(staffKindOf(track(0)), StaffKind::Tablature);
     EXPECT_EQ(panel()->trackTypeList()->currentText(), "Tablature");
     EXPECT_TRUE(waitUntil([&] { return w->paintsDone() > paints; }));
     ASSERT_TRUE(window->command(kCmdToggleTablature));
-    EXPECT_EQ(track(0).drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(track(0)), StaffKind::GClef);
     window->command(kCmdUndo);
-    EXPECT_EQ(track(0).drawmode, kDrawTablature);
-    EXPECT_EQ(track(1).drawmode, kDrawGClef);
+    EXPECT_EQ(staffKindOf(track(0)), StaffKind::Tablature);
+    EXPECT_EQ(staffKindOf(track(1)), StaffKind::GClef);
 }
 
 // ---- note properties -----------------------------------------------------------------------

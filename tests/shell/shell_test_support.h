@@ -6,6 +6,7 @@
 #include "platform/notifier.h"
 #include "playback/scheduler.h"
 #include "render/pdf_printer.h"
+#include "score/sounding_notes.h"
 #include "shell/documents/sheet_window.h"
 #include "shell/file_dialogs.h"
 #include "shell/frame/main_window.h"
@@ -183,8 +184,11 @@ class FakePlayer : public Player {
                                 std::to_string(bank.samples.size()));
     }
     void setView(PlaybackView* v) override { view = v; }
+    const SoundingNotes* soundingNotes() const override { return &m_sounding; }
 
     SheetDocument* playing = nullptr;
+    // The note that sounds (track, index), for the windows' highlights; (-1, -1) for none.
+    std::pair<int, int> sounding{-1, -1};
     PlaybackView* view = nullptr;
     std::vector<double> seeks;
     std::vector<std::string> soundRequests;
@@ -193,6 +197,17 @@ class FakePlayer : public Player {
     double lastFrom = -1.0;
     int plays = 0;
     int stops = 0;
+
+  private:
+    struct Sounding : SoundingNotes {
+        explicit Sounding(const FakePlayer& p) : player(p) {}
+        bool sounding(const SheetDocument&, int track, int note) const override
+        {
+            return player.sounding == std::make_pair(track, note);
+        }
+        const FakePlayer& player;
+    };
+    Sounding m_sounding{*this};
 };
 
 // A main window with fakes for every service, and a temporary folder for files.

@@ -139,7 +139,7 @@ TEST_F(ToolKeysTest, AButtonNoSheetTakesKeepsItsLook)
 TEST_F(ToolKeysTest, DigitsOnATablatureTrackAndKeysWithoutATrackChangeNothing)
 {
     SheetWindow* w = focusedSheet();
-    track(w).drawmode = kDrawTablature;
+    setStaffKind(track(w), StaffKind::Tablature);
     QTest::keyClicks(w, "1");
     EXPECT_EQ(w->editor().tools().keyboardOctave, 3);
     w->sheet().selectedTrack = -1;

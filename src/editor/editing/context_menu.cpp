@@ -3,6 +3,7 @@
 #include "editor/editing/note_clipboard.h"
 #include "editor/editing/sheet_editor.h"
 #include "editor/layout.h"
+#include "score/staff_kind.h"
 #include "score/track_type.h"
 
 #include <algorithm>
@@ -39,12 +40,10 @@ bool runContextMenuItem(SheetEditor& editor, ContextMenuItem item, int track)
     const Track* t = sheet.trackAt(track);
     if (!t)
         return false;
-    const bool fClef = item == ContextMenuItem::FClef;
-    const int drawmode = fClef ? kDrawFClef : kDrawGClef;
-    if (t->drawmode == drawmode && !t->percussive)
+    const StaffKind kind = item == ContextMenuItem::FClef ? StaffKind::FClef : StaffKind::GClef;
+    if (staffKindOf(*t) == kind)
         return false;
-    const TrackType type = fClef ? TrackType::FClef : TrackType::GClef;
-    editor.edit(SnapshotKind::TrackType, track, [&] { sheet.setTrackType(track, static_cast<int>(type)); });
+    editor.edit(SnapshotKind::TrackType, track, [&] { sheet.setTrackType(track, static_cast<int>(kind)); });
     return true;
 }
 

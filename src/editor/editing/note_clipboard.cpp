@@ -223,7 +223,7 @@ bool shiftSelectedPitch(SheetDocument& sheet, int steps)
             if (!note.selected)
                 continue;
             Note candidate = note;
-            candidate.setStaffPosition(note.line + steps, track.drawmode);
+            candidate.setStaffPosition(note.line + steps, staffKindOf(track));
             const int pitch = soundingPitch(candidate, track, keys);
             // The stored key must stay the natural of the position (it is 8 bits wide) and the
             // note must sound within 0..127.

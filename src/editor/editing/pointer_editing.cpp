@@ -275,7 +275,7 @@ void PointerEditing::trackRow(const StaffRow& row, int px, int py)
         // The name of the staff position, also on a percussion track, where the note itself
         // carries the drum's key.
         Note named;
-        named.setStaffPosition(preview.line, track.drawmode);
+        named.setStaffPosition(preview.line, staffKindOf(track));
         const SheetTools& tools = m_editor.tools();
         char text[32];
         std::snprintf(text, sizeof text, "Note: %c%s %d", named.letter,

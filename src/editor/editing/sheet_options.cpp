@@ -2,9 +2,10 @@
 
 #include "editor/editing/sheet_editor.h"
 #include "score/sheet_document.h"
+#include "score/staff_kind.h"
 #include "score/time_signature.h"
 #include "score/track.h"
-#include "score/track_type.h"
+#include "theory/general_midi.h"
 #include "theory/key_signature.h"
 
 #include <algorithm>
@@ -15,11 +16,6 @@
 
 namespace tonvela {
 namespace {
-
-constexpr int kFirstDrumKey = 35;
-constexpr int kDrumEntries = 47;
-constexpr int kPrograms = 128;
-constexpr int kProgramsPerGroup = 8;
 
 Track* currentTrack(SheetEditor& editor)
 {
@@ -46,9 +42,9 @@ std::vector<int> settingTargets(const Track& track)
 bool giveProgram(SheetEditor& editor, int program)
 {
     Track* track = currentTrack(editor);
-    if (!track || program < 0 || program >= kPrograms)
+    if (!track || program < 0 || program >= kInstrumentCount)
         return false;
-    const int group = program / kProgramsPerGroup;
+    const int group = program / kInstrumentsPerGroup;
     const std::vector<int> targets = settingTargets(*track);
     const bool changes =
         track->iid != program || track->groupid != group ||
@@ -96,9 +92,9 @@ bool sameProperties(const Note& n, const NoteProperties& p, int stopOffset)
 
 bool chooseInstrumentGroup(SheetEditor& editor, int group)
 {
-    if (group < 0 || group >= kPrograms / kProgramsPerGroup)
+    if (group < 0 || group >= kInstrumentGroupCount)
         return false;
-    return giveProgram(editor, group * kProgramsPerGroup);
+    return giveProgram(editor, group * kInstrumentsPerGroup);
 }
 
 bool chooseInstrument(SheetEditor& editor, int program)
@@ -109,7 +105,7 @@ bool chooseInstrument(SheetEditor& editor, int program)
 bool chooseDrum(SheetEditor& editor, int entry)
 {
     Track* track = currentTrack(editor);
-    if (!track || entry < 0 || entry >= kDrumEntries)
+    if (!track || entry < 0 || entry >= kDrumCount)
         return false;
     const int key = kFirstDrumKey + entry;
     // Only the notes of a drum part sound their drum key; a staff keeps its pitches.
@@ -159,8 +155,7 @@ bool chooseTimeSignature(SheetEditor& editor, int entry)
 bool chooseTrackType(SheetEditor& editor, int entry)
 {
     Track* track = currentTrack(editor);
-    if (!track || entry < 0 || entry > static_cast<int>(TrackType::FifthKind) ||
-        trackTypeEntry(*track) == entry)
+    if (!track || entry < 0 || entry >= kStaffKindCount || trackTypeEntry(*track) == entry)
         return false;
     const int index = editor.sheet().selectedTrack;
     editor.edit(SnapshotKind::TrackType, index, [&] { editor.sheet().setTrackType(index, entry); });
@@ -200,10 +195,10 @@ bool toggleTablature(SheetEditor& editor)
         return false;
     const int index = editor.sheet().selectedTrack;
     const int now = trackTypeEntry(*track);
-    if (now == static_cast<int>(TrackType::Tablature))
+    if (now == static_cast<int>(StaffKind::Tablature))
         return chooseTrackType(editor, editor.editState().typeBeforeTablature(index));
     editor.editState().rememberTypeBeforeTablature(index, now);
-    return chooseTrackType(editor, static_cast<int>(TrackType::Tablature));
+    return chooseTrackType(editor, static_cast<int>(StaffKind::Tablature));
 }
 
 bool applyToSelectedNotes(SheetEditor& editor, const NoteProperties& p)
@@ -298,20 +293,7 @@ TypedValue<double> readLegato(std::string_view text)
 
 int trackTypeEntry(const Track& track)
 {
-    if (track.percussive)
-        return static_cast<int>(TrackType::Percussion);
-    switch (track.drawmode) {
-    case kDrawGClef:
-        return static_cast<int>(TrackType::GClef);
-    case kDrawFClef:
-        return static_cast<int>(TrackType::FClef);
-    case kDrawTablature:
-        return static_cast<int>(TrackType::Tablature);
-    case kDrawG2Clef:
-        return static_cast<int>(TrackType::G2Clef);
-    default:
-        return static_cast<int>(TrackType::FifthKind);
-    }
+    return static_cast<int>(staffKindOf(track));
 }
 
 NoteRef shownNote(SheetEditor& editor)

@@ -41,7 +41,7 @@ bool chooseDrum(SheetEditor& editor, int entry);
 bool chooseKey(SheetEditor& editor, int keyIndex);
 // "Time Sig:": an entry of the list; the sheet and every track take its code.
 bool chooseTimeSignature(SheetEditor& editor, int entry);
-// "Track Type:": an entry of the list (TrackType); the notes move with the clef.
+// "Track Type:": a staff kind by its number (StaffKind); the notes move with the clef.
 bool chooseTrackType(SheetEditor& editor, int entry);
 // "Tempo:": every track of the sheet plays at `bpm` (kMinTempo..kMaxTempo; others are refused).
 bool chooseTempo(SheetEditor& editor, int bpm);
@@ -78,8 +78,8 @@ TypedValue<int> readLoopCount(std::string_view text);
 // A decimal number of beats within ±kMaxLegatoBeats; empty text gives 0.
 TypedValue<double> readLegato(std::string_view text);
 
-// The "Track Type:" entry that shows a track's staff kind (TrackType::FifthKind for the kind
-// the list has no entry for).
+// The number of a track's staff kind (StaffKind), the "Track Type:" entry that shows it (the
+// fifth kind has none).
 int trackTypeEntry(const Track& track);
 
 // The note whose properties the panel shows: the note under the pointer, else the current note,

@@ -5,6 +5,7 @@
 #include "platform/sheet_lock.h"
 #include "score/note_pitch.h"
 #include "score/sounding_pitch.h"
+#include "score/utf8_text.h"
 
 #include <string_view>
 
@@ -295,17 +296,6 @@ std::pair<int, int> lyricTarget(SheetEditor& editor)
     return {-1, -1};
 }
 
-// At most `limit` bytes of `text`, never ending inside a UTF-8 sequence.
-std::string cutText(const std::string& text, std::size_t limit)
-{
-    if (text.size() <= limit)
-        return text;
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end);
-}
-
 } // namespace
 
 bool isToolCommand(int id)
@@ -400,7 +390,7 @@ bool toolKey(SheetEditor& editor, const KeyInput& key)
     // Digits are fret numbers on a tablature track and never reach the note keys.
     const int digit = digitOf(key.key);
     const Track* track = sheet.trackAt(sheet.selectedTrack);
-    if (digit >= 0 && track && track->drawmode == kDrawTablature)
+    if (digit >= 0 && track && staffOf(*track).isTablature())
         return true;
 
     bool taken = false;
@@ -450,8 +440,8 @@ bool appendFromKeyboard(SheetEditor& editor, char letter)
     note.dwFlag = 0; // the modifier toggles are for clicks only
     // The letter keys name the pitch that sounds: on an F or G(2) clef the note stands where
     // that clef shows the typed letter and octave, as a click there would place it.
-    if (const int shift = clefReadingShift(track->drawmode); shift != 0 && !track->percussive)
-        note.setStaffPosition(note.line - shift, track->drawmode);
+    if (const StaffKindInfo& staff = staffOf(*track); staff.readingShift != 0)
+        note.setStaffPosition(note.line - staff.readingShift, staff.kind);
     note.iid = track->iid;
     editor.edit(SnapshotKind::Insert, t, [&] { track->insertNote(note, track->count); });
     return true;
@@ -497,7 +487,7 @@ bool setLyric(SheetEditor& editor, const std::string& text)
     if (t < 0)
         return false;
     Note& note = editor.sheet().trackAt(t)->noteAt(i);
-    const std::string lyric = cutText(text, kMaxLyricLength);
+    const std::string lyric = cutUtf8(text, kMaxLyricLength);
     const auto& now = note.lyrictext();
     if (lyric.empty() ? !now.has_value() : now == lyric)
         return false;

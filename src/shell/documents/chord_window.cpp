@@ -4,7 +4,7 @@
 #include "editor/commands.h"
 #include "harmony/chord_diagram_drawing.h"
 #include "harmony/chord_document_file.h"
-#include "platform/recovery_store.h"
+#include "recovery/recovery_store.h"
 #include "render/qt_canvas.h"
 #include "score/sheet_file.h"
 

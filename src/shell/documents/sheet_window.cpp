@@ -5,15 +5,16 @@
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "platform/clock.h"
-#include "platform/recovery_store.h"
 #include "platform/sheet_lock.h"
 #include "playback/midi_file_writer.h"
 #include "playback/scheduler.h"
+#include "recovery/recovery_store.h"
 #include "render/qt_canvas.h"
 #include "score/sheet_file.h"
 #include "shell/documents/lyric_box.h"
 #include "shell/documents/qt_editor_input.h"
 #include "shell/documents/sheet_context_menu.h"
+#include "shell/panels/length_bar.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

@@ -25,6 +25,7 @@
 #include <QMdiSubWindow>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace tonvela {
 namespace {
@@ -65,10 +66,86 @@ std::string joinWarnings(const std::string& path, const std::vector<std::string>
 
 } // namespace
 
+std::string documentPath(const std::string& path)
+{
+    if (path.empty())
+        return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error)
+        return path;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, error);
+    return (error ? absolute.lexically_normal() : canonical).string();
+}
+
+const ExportFormats& desktopExportFormats()
+{
+    static const ExportFormats formats = [] {
+        ExportFormats f;
+        addScoreExportFormats(f);
+        addMidiExportFormat(f);
+        addMusicXmlExportFormats(f);
+        return f;
+    }();
+    return formats;
+}
+
 bool DocumentCommands::failed(const std::string& what, const std::string& path, const std::string& error)
 {
-    m_frame.services().notifier.error("Could not " + what + " " + path + ": " + error, "Error");
+    const std::string message = "Could not " + what + " " + path + ": " + error;
+    if (m_gathered) {
+        if (m_gathered->failures.empty())
+            m_gathered->firstFailure = message;
+        m_gathered->failures.push_back(path + ": " + error);
+        return false;
+    }
+    m_frame.services().notifier.error(message, "Error");
     return false;
+}
+
+void DocumentCommands::warn(const std::string& text)
+{
+    if (m_gathered)
+        m_gathered->warnings.push_back(text);
+    else
+        m_frame.services().notifier.warning(text);
+}
+
+int DocumentCommands::openFiles(const std::vector<std::string>& paths)
+{
+    if (paths.size() == 1)
+        return openFile(paths.front()) ? 1 : 0;
+    Gathered gathered;
+    Gathered* outer = m_gathered;
+    m_gathered = &gathered;
+    int opened = 0;
+    for (const std::string& path : paths)
+        opened += openFile(path) ? 1 : 0;
+    m_gathered = outer;
+    // Each list names the first files and counts the rest, so a thousand failures make one
+    // short box.
+    const auto listed = [](std::string text, const std::vector<std::string>& items, const char* separator) {
+        const std::size_t shown = std::min<std::size_t>(items.size(), kMaxFilesNamed);
+        for (std::size_t i = 0; i < shown; ++i)
+            text += separator + items[i];
+        if (items.size() > shown)
+            text += std::string(separator) + "and " + std::to_string(items.size() - shown) + " more";
+        return text;
+    };
+    Notifier& notifier = m_frame.services().notifier;
+    if (gathered.failures.size() == 1)
+        notifier.error(gathered.firstFailure, "Error");
+    else if (!gathered.failures.empty())
+        notifier.error(listed("Could not open " + std::to_string(gathered.failures.size()) + " files:",
+                              gathered.failures, "\n"),
+                       "Error");
+    if (gathered.warnings.size() == 1)
+        notifier.warning(gathered.warnings.front());
+    else if (!gathered.warnings.empty())
+        notifier.warning(
+            listed("Parts of " + std::to_string(gathered.warnings.size()) + " files were left out.",
+                   gathered.warnings, "\n\n"));
+    return opened;
 }
 
 void DocumentCommands::openWithDialog()
@@ -97,8 +174,15 @@ void DocumentCommands::used(const std::string& path)
         onFileUsed(path);
 }
 
-bool DocumentCommands::openFile(const std::string& path)
+void DocumentCommands::opened(const DocumentWindow& document)
 {
+    if (onOpened)
+        onOpened(document);
+}
+
+bool DocumentCommands::openFile(const std::string& given)
+{
+    const std::string path = documentPath(given);
     const bool opened = openPath(path);
     if (opened)
         used(path);
@@ -107,7 +191,6 @@ bool DocumentCommands::openFile(const std::string& path)
 
 bool DocumentCommands::openPath(const std::string& path)
 {
-    Notifier& notifier = m_frame.services().notifier;
     const QFileInfo info(QString::fromStdString(path));
     if (!info.exists())
         return failed("open", path, "the file does not exist.");
@@ -143,8 +226,9 @@ bool DocumentCommands::openPath(const std::string& path)
         SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
         w->editor().selectTrack(0);
         w->onResize();
+        opened(*w);
         if (!result.warnings.empty())
-            notifier.warning(joinWarnings(path, result.warnings));
+            warn(joinWarnings(path, result.warnings));
         return true;
     }
     if (root == kChordDocumentRoot) {
@@ -152,9 +236,9 @@ bool DocumentCommands::openPath(const std::string& path)
         const LoadResult result = readChordDocument(*doc, fileTitle(path), path);
         if (!result.ok())
             return failed("open", path, result.error);
-        m_frame.addChordWindow(std::move(doc));
+        opened(*m_frame.addChordWindow(std::move(doc)));
         if (!result.warnings.empty())
-            notifier.warning(joinWarnings(path, result.warnings));
+            warn(joinWarnings(path, result.warnings));
         return true;
     }
     return failed("open", path, "it is not a sheet, a chord document, a MIDI file or a MusicXML score.");
@@ -171,7 +255,7 @@ bool DocumentCommands::showImported(const std::string& path, const LoadResult& r
     w->editor().selectTrack(0);
     w->refresh();
     if (!result.warnings.empty())
-        m_frame.services().notifier.warning(joinWarnings(path, result.warnings));
+        warn(joinWarnings(path, result.warnings));
     return true;
 }
 
@@ -183,10 +267,11 @@ void DocumentCommands::importMidi()
         m_frame.services().dialogs.openFile(QStringLiteral("Import MIDI"), filters, QStringLiteral("mid"));
     if (!choice)
         return;
+    const std::string path = documentPath(choice->path);
     std::unique_ptr<SheetDocument> sheet;
-    const LoadResult result = importMidiFile(choice->path, sheet);
-    if (showImported(choice->path, result, std::move(sheet)))
-        used(choice->path);
+    const LoadResult result = importMidiFile(path, sheet);
+    if (showImported(path, result, std::move(sheet)))
+        used(path);
 }
 
 bool DocumentCommands::save(bool asking)
@@ -218,12 +303,13 @@ bool DocumentCommands::saveDocument(DocumentWindow& document, bool asking)
         QStringLiteral("Save As"), filters, QStringLiteral("shd"), proposedName(document, "shd"));
     if (!choice)
         return false;
-    const FileResult result = document.saveTo(choice->path, fileTitle(choice->path), choice->filterIndex);
+    const std::string chosen = documentPath(choice->path);
+    const FileResult result = document.saveTo(chosen, fileTitle(chosen), choice->filterIndex);
     if (!result)
-        return failed("save", choice->path, result.error);
+        return failed("save", chosen, result.error);
     // A sheet written as a MIDI file stays the document it was; only its own file counts.
-    if (document.path() == choice->path)
-        used(choice->path);
+    if (document.path() == chosen)
+        used(chosen);
     if (onSaved)
         onSaved(document);
     document.widget().setFocus();
@@ -232,58 +318,56 @@ bool DocumentCommands::saveDocument(DocumentWindow& document, bool asking)
 
 void DocumentCommands::exportLilypond()
 {
-    DocumentWindow* active = m_frame.activeDocument();
-    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
-    if (!sheet)
-        return;
-    const QStringList filters{q(kLilypondFilter), q(kAllFilesFilter)};
-    const auto choice = m_frame.services().dialogs.saveFile(
-        QStringLiteral("Export Lilypond"), filters, QStringLiteral("ly"), proposedName(*active, "ly"));
-    if (!choice)
-        return;
-    const FileResult result = tonvela::exportLilypond(*sheet, fileTitle(choice->path), choice->path);
-    if (!result)
-        failed("export", choice->path, result.error);
+    exportSheet(QStringLiteral("Export Lilypond"), {kLilypondExtension}, {}, "export");
 }
 
 void DocumentCommands::exportMusicXml()
 {
-    DocumentWindow* active = m_frame.activeDocument();
-    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
-    if (!sheet)
-        return;
-    const QStringList filters{q(kMusicXmlFilter), q(kMxlFilter), q(kAllFilesFilter)};
-    const auto choice =
-        m_frame.services().dialogs.saveFile(QStringLiteral("Export MusicXML"), filters,
-                                            QStringLiteral("musicxml"), proposedName(*active, "musicxml"));
-    if (!choice)
-        return;
-    const bool compressed =
-        QString::fromStdString(choice->path).endsWith(q(kMxlExtension), Qt::CaseInsensitive);
-    const std::string title = sheetTitleOf(*sheet);
-    const FileResult result = compressed ? exportMxl(*sheet, title, choice->path)
-                                         : tonvela::exportMusicXml(*sheet, title, choice->path);
-    if (!result)
-        failed("export", choice->path, result.error);
+    exportSheet(QStringLiteral("Export MusicXML"), {kMusicXmlExtension, kMxlExtension}, {}, "export");
 }
 
 void DocumentCommands::exportMidi(bool selectedTrackOnly)
 {
-    DocumentWindow* active = m_frame.activeDocument();
-    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
+    const DocumentWindow* active = m_frame.activeDocument();
+    const SheetDocument* sheet = active ? active->shownSheet() : nullptr;
     if (!sheet || (selectedTrackOnly && !sheet->trackAt(sheet->selectedTrack)))
         return;
-    const QStringList filters{q(kMidiFilter), q(kAllFilesFilter)};
+    ExportOptions options;
+    options.track = selectedTrackOnly ? sheet->selectedTrack : kEveryTrack;
+    exportSheet(selectedTrackOnly ? QStringLiteral("Save Selected MIDI Track")
+                                  : QStringLiteral("Save All MIDI Tracks"),
+                {kMidiExtension}, options, "save");
+}
+
+void DocumentCommands::exportSheet(const QString& caption, const std::vector<std::string>& extensions,
+                                   const ExportOptions& options, const std::string& verb)
+{
+    DocumentWindow* active = m_frame.activeDocument();
+    SheetDocument* sheet = active ? active->shownSheet() : nullptr;
+    std::vector<const ExportFormat*> offered;
+    for (const std::string& ext : extensions)
+        if (const ExportFormat* f = desktopExportFormats().byExtension(ext))
+            offered.push_back(f);
+    if (!sheet || offered.empty())
+        return;
+    QStringList filters;
+    for (const ExportFormat* f : offered)
+        filters << QString::fromStdString(f->filter);
+    filters << q(kAllFilesFilter);
+    const QString suffix = QString::fromStdString(offered.front()->extension.substr(1));
     const auto choice =
-        m_frame.services().dialogs.saveFile(selectedTrackOnly ? QStringLiteral("Save Selected MIDI Track")
-                                                              : QStringLiteral("Save All MIDI Tracks"),
-                                            filters, QStringLiteral("mid"), proposedName(*active, "mid"));
+        m_frame.services().dialogs.saveFile(caption, filters, suffix, proposedName(*active, suffix));
     if (!choice)
         return;
-    const FileResult result =
-        writeMidiFile(*sheet, choice->path, selectedTrackOnly ? sheet->selectedTrack : kAllTracks);
+    // The chosen name's extension picks the format among those offered; any other name is
+    // written in the first.
+    const ExportFormat* format = offered.front();
+    for (const ExportFormat* f : offered)
+        if (f->extension == fileExtensionOf(choice->path))
+            format = f;
+    const FileResult result = format->write(*sheet, choice->path, options);
     if (!result)
-        failed("save", choice->path, result.error);
+        failed(verb, choice->path, result.error);
 }
 
 bool DocumentCommands::print()

@@ -1,17 +1,29 @@
 #pragma once
 
 #include "platform/load_result.h"
+#include "score/export_formats.h"
+
+#include <QString>
 
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace tonvela {
 
 class DocumentWindow;
 class MainWindow;
 class SheetDocument;
+
+// The path a document holds for a file named `path`: absolute, with "." and ".." resolved and,
+// as far as the file or its folders exist, symbolic links too, so two names of one file are
+// one document and a relative name never depends on the folder a later start runs in.
+std::string documentPath(const std::string& path);
+
+// The formats the desktop's export commands write: every export format of the core.
+const ExportFormats& desktopExportFormats();
 
 // The frame's commands on documents and files: open (by extension or root element), import
 // MIDI, save and save as, export LilyPond, MusicXML and MIDI, print, and the close questions. Failures
@@ -31,6 +43,10 @@ class DocumentCommands {
     // already brings its window forward instead. False (and an "Error" message) when nothing
     // was opened.
     bool openFile(const std::string& path);
+    // Opens every file as openFile does, but says what failed in one "Error" message (naming
+    // at most kMaxFilesNamed files and how many more failed) and what was left out in one
+    // warning, however many files there are. Returns how many opened.
+    int openFiles(const std::vector<std::string>& paths);
     // The window that shows the file at `path` (the same file by its canonical path), or null.
     DocumentWindow* openDocumentOf(const std::string& path) const;
     void importMidi();
@@ -42,6 +58,11 @@ class DocumentCommands {
     // MusicXML, compressed (.mxl) when the chosen name ends so.
     void exportMusicXml();
     void exportMidi(bool selectedTrackOnly);
+    // Writes the active sheet in one of the export formats named by their extensions: the save
+    // dialog (titled `caption`) offers their filters, the first as the default, and the chosen
+    // name's extension picks among them. A failure says "Could not <verb> <path>: ...".
+    void exportSheet(const QString& caption, const std::vector<std::string>& extensions,
+                     const ExportOptions& options, const std::string& verb);
     // False when the active document cannot print.
     bool print();
 
@@ -53,14 +74,26 @@ class DocumentCommands {
     // Close All only stops it; `exiting` stops it and carries on closing.
     bool closeAll(bool exiting);
 
+    // A document was opened from its own file (a sheet or chord document, not an import).
+    std::function<void(const DocumentWindow& document)> onOpened;
     // A file was opened, imported or saved as a document (not an export).
     std::function<void(const std::string& path)> onFileUsed;
     // A document was written to a file by Save or Save As (it may still be modified when it
     // was written in another format).
     std::function<void(const DocumentWindow& document)> onSaved;
 
+    static constexpr int kMaxFilesNamed = 10;
+
   private:
+    // The messages of several opens, gathered to be shown as one.
+    struct Gathered {
+        std::vector<std::string> failures; // "path: why"
+        std::string firstFailure;          // the whole message of the first
+        std::vector<std::string> warnings; // one text per file
+    };
+    void warn(const std::string& text);
     bool openPath(const std::string& path);
+    void opened(const DocumentWindow& document);
     // Shows a sheet that an import made from `path` (MIDI, MusicXML) in a new window, or the
     // import's message when it failed; its warnings follow in one box.
     bool showImported(const std::string& path, const LoadResult& result,
@@ -71,6 +104,7 @@ class DocumentCommands {
     MainWindow& m_frame;
     // Documents whose question Close All has asked, while it closes them.
     std::set<const DocumentWindow*> m_confirmed;
+    Gathered* m_gathered = nullptr; // while openFiles runs
 };
 
 } // namespace tonvela

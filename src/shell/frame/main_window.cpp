@@ -174,6 +174,7 @@ SheetWindow* MainWindow::addSheetWindow(std::unique_ptr<SheetDocument> sheet)
 {
     const int n = static_cast<int>(m_sheetWindows.size());
     auto* window = new SheetWindow(std::move(sheet), *m_painter, m_services.clock);
+    window->view().soundingNotes = m_services.player.soundingNotes();
     window->setMidiDevice(panels()->sheetPanel()->device());
     window->editor().setNotifier(&m_services.notifier);
     window->onStateChanged = [this](SheetWindow& w) {
@@ -225,13 +226,24 @@ bool MainWindow::openFile(const std::string& path)
     return m_documentCommands->openFile(path);
 }
 
+void MainWindow::openFiles(const std::vector<std::string>& paths)
+{
+    m_documentCommands->openFiles(paths);
+}
+
 void MainWindow::openRequested(const std::string& path)
 {
-    openFile(path);
+    openRequested(std::vector<std::string>{path});
+}
+
+void MainWindow::openRequested(const std::vector<std::string>& paths)
+{
+    // In front first, so the one box that says what failed shows over the window.
     if (isMinimized())
         showNormal();
     raise();
     activateWindow();
+    openFiles(paths);
 }
 
 // ---- closing -------------------------------------------------------------------------------

@@ -73,7 +73,10 @@ class MainWindow : public QMainWindow {
     ChordWindow* addChordWindow(std::unique_ptr<ChordDocument> document);
     void addDocumentWindow(DocumentWindow& document, const QRect& geometry);
     bool openFile(const std::string& path);
-    // An open request from another start: opens the file and brings the window to the front.
+    // Opens several files, with one message for all that failed (DocumentCommands::openFiles).
+    void openFiles(const std::vector<std::string>& paths);
+    // Open requests from another start: brings the window to the front and opens the files.
+    void openRequested(const std::vector<std::string>& paths);
     void openRequested(const std::string& path);
     // Closes every document with its save question (see DocumentCommands::closeAll).
     bool closeAllDocuments(bool exiting = false);

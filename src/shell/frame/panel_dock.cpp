@@ -1,7 +1,6 @@
 #include "shell/frame/panel_dock.h"
 
 #include "editor/editing/sheet_editor.h"
-#include "playback/scheduler.h"
 #include "render/qt_canvas.h"
 #include "score/play_time.h"
 #include "score/sheet_document.h"

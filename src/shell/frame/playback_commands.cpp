@@ -26,9 +26,11 @@ class PlaybackCommands::Reports final : public PlaybackView {
 
     void progress(const Progress& p, int64_t /*atUs*/) override
     {
-        const QString elapsed = QString::fromStdString(p.elapsedText);
-        const QString total = QString::fromStdString(p.totalText);
-        const int slider = p.slider;
+        // The panel's units: minutes and seconds, and the slider's place (none while the
+        // position is held where the user put it).
+        const QString elapsed = minutesSeconds(p.elapsedMs);
+        const QString total = minutesSeconds(p.totalMs);
+        const int slider = p.positionHeld || p.totalMs <= 0 ? -1 : sliderPosition(p.elapsedMs, p.totalMs);
         post([elapsed, total, slider](PlaybackCommands& c) { c.showProgress(elapsed, total, slider); });
     }
     void highlightsChanged(int /*trackIndex*/, int64_t /*atUs*/) override

@@ -3,13 +3,13 @@
 #include "editor/editing/sheet_editor.h"
 #include "editor/editing/sheet_options.h"
 #include "platform/notifier.h"
-#include "playback/general_midi.h"
 #include "score/time_signature.h"
 #include "shell/documents/document_window.h"
 #include "shell/file_dialogs.h"
 #include "shell/frame/main_window.h"
 #include "shell/frame/soundfont_preview.h"
 #include "shell/panels/sheet_options_panel.h"
+#include "theory/general_midi.h"
 
 namespace tonvela {
 namespace {

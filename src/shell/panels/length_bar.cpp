@@ -1,6 +1,5 @@
 #include "shell/panels/length_bar.h"
 
-#include "playback/scheduler.h"
 #include "score/play_time.h"
 
 #include <QHBoxLayout>
@@ -95,6 +94,13 @@ QString lengthBarStatus(const QString& pointerText, int selectedNotes, double se
             .arg(selectedNotes == 1 ? QStringLiteral("note") : QStringLiteral("notes"))
             .arg(selectedBeats, 0, 'f', 2);
     return playing ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+}
+
+int sliderPosition(int64_t elapsedMs, int64_t totalMs)
+{
+    if (totalMs <= 0)
+        return 0;
+    return static_cast<int>(std::clamp<int64_t>(elapsedMs, 0, totalMs) * kSliderRange / totalMs);
 }
 
 } // namespace tonvela

@@ -2,12 +2,20 @@
 
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 
 class QLabel;
 class QSlider;
 
 namespace tonvela {
+
+// The range of the "Length:" play position slider: 0 at the start, kSliderRange at the end.
+inline constexpr int kSliderRange = 384;
+
+// Where the slider stands for a play time of a total: elapsed / total of kSliderRange, 0 for a
+// sheet that takes no time.
+int sliderPosition(int64_t elapsedMs, int64_t totalMs);
 
 // The length bar under the toolbars: the play position slider (0..kSliderRange) between the
 // current play time and the total play time of the active sheet, and a status text

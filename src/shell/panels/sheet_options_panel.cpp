@@ -1,10 +1,11 @@
 #include "shell/panels/sheet_options_panel.h"
 
 #include "editor/editing/sheet_options.h"
-#include "playback/general_midi.h"
+#include "score/staff_kind.h"
 #include "score/time_signature.h"
 #include "shell/panels/panel_fields.h"
 #include "shell/panels/panel_style.h"
+#include "theory/general_midi.h"
 #include "theory/key_signature.h"
 
 #include <QComboBox>
@@ -28,8 +29,6 @@ constexpr int kStartVolume = 127;
 constexpr int kStartPan = 64;
 constexpr int kStartVelocity = 64;
 constexpr int kGroupGap = 6;
-
-const char* const kTrackTypes[] = {"G Clef", "F Clef", "Percussion", "Tablature", "G(2) Clef"};
 
 QString number(double value)
 {
@@ -204,8 +203,10 @@ QGroupBox* SheetOptionsPanel::buildTrackGroup()
     auto* group = new QGroupBox(QStringLiteral("Current Track"));
     auto* form = groupForm(group);
     m_trackForm = form;
-    for (const char* type : kTrackTypes)
-        m_trackType->addItem(QString::fromLatin1(type));
+    for (const StaffKindInfo& kind : kStaffKinds)
+        if (!kind.listText.empty())
+            m_trackType->addItem(
+                QString::fromLatin1(kind.listText.data(), static_cast<qsizetype>(kind.listText.size())));
     for (const char* name : instrumentGroupNames())
         m_group->addItem(QString::fromLatin1(name));
     for (const char* name : drumNames())
@@ -311,9 +312,12 @@ void SheetOptionsPanel::connectLists()
             onDeviceChosen(index);
     });
     report(m_trackType, [this](int index) {
-        showPercussionRows(index == 2);
+        const std::optional<StaffKind> kind = staffKindOfListEntry(index);
+        if (!kind)
+            return;
+        showPercussionRows(staffKindInfo(*kind).percussive);
         if (onTrackTypeChosen)
-            onTrackTypeChosen(index);
+            onTrackTypeChosen(static_cast<int>(*kind));
     });
     report(m_group, [this](int index) {
         fillInstruments(index);
@@ -465,8 +469,10 @@ void SheetOptionsPanel::showTrack(const std::optional<TrackFields>& track)
         return;
     }
     showSelectedTrack(track->track);
-    choose(m_trackType, track->type);
-    showPercussionRows(track->type == 2);
+    const bool known = track->type >= 0 && track->type < kStaffKindCount;
+    const StaffKind kind = known ? static_cast<StaffKind>(track->type) : StaffKind::GClef;
+    choose(m_trackType, known ? listEntryOfStaffKind(kind) : -1);
+    showPercussionRows(known && staffKindInfo(kind).percussive);
     choose(m_group, track->group);
     fillInstruments(std::max(0, track->group));
     choose(m_instrument, track->instrument);

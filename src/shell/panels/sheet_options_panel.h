@@ -36,7 +36,7 @@ class SheetOptionsPanel : public QWidget {
     // The current track as the panel shows it.
     struct TrackFields {
         int track = 0;         // "Track Selected:" shows track + 1
-        int type = 0;          // "Track Type:" entry; one outside the list shows none
+        int type = 0;          // staff kind (StaffKind); one the "Track Type:" list lacks shows none
         int group = 0;         // "Group:" entry
         int instrument = 0;    // "Instrument:" entry within the group
         int drum = -1;         // "Drum:" entry (key - 35); -1 shows none

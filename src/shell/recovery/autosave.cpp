@@ -1,6 +1,5 @@
 #include "shell/recovery/autosave.h"
 
-#include "platform/recovery_store.h"
 #include "shell/documents/document_window.h"
 #include "shell/settings_store.h"
 
@@ -81,10 +80,22 @@ void Autosave::forget(const DocumentWindow& document)
     m_files.erase(it);
 }
 
-void Autosave::adopt(const DocumentWindow& document, const std::string& file)
+void Autosave::closed(const DocumentWindow& document)
+{
+    forget(document);
+    m_originals.erase(&document);
+}
+
+void Autosave::setOriginal(const DocumentWindow& document, const FileStamp& original)
+{
+    m_originals[&document] = original;
+}
+
+void Autosave::adopt(const DocumentWindow& document, const std::string& file, const FileStamp& original)
 {
     forget(document);
     m_files[&document] = file;
+    m_originals[&document] = original;
 }
 
 void Autosave::failed(const std::string& message)
@@ -95,6 +106,16 @@ void Autosave::failed(const std::string& message)
     std::fprintf(stderr, "tonvela: %s\n", message.c_str());
     if (onFailure)
         onFailure(message);
+}
+
+bool Autosave::prepareFolder()
+{
+    if (m_folder.empty())
+        return false;
+    const FileResult made = makePrivateFolder(m_folder);
+    if (!made)
+        failed(made.error);
+    return made.ok;
 }
 
 void Autosave::saveNow()
@@ -112,6 +133,9 @@ void Autosave::saveNow()
             ++it;
         }
     }
+    std::erase_if(m_originals, [&open](const auto& entry) {
+        return std::find(open.begin(), open.end(), entry.first) == open.end();
+    });
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
     for (DocumentWindow* document : open) {
         if (!document->isModified()) {
@@ -132,6 +156,9 @@ void Autosave::saveNow()
         if (changes)
             m_copiedAt[document] = *changes;
         RecoveryEntry entry{copy->kind, document->path(), document->title(), now, currentProcess()};
+        if (const auto it = m_originals.find(document);
+            it != m_originals.end() && !entry.originalPath.empty())
+            entry.original = it->second;
         m_worker.post([this, document, file, entry = std::move(entry), fileText = std::move(copy->fileText)] {
             const std::string text = fileText();
             // The same document under the same name and path is not written again.

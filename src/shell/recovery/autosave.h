@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/serial_worker.h"
+#include "recovery/recovery_store.h"
 
 #include <QObject>
 
@@ -52,12 +53,22 @@ class Autosave : public QObject {
     std::chrono::milliseconds interval() const;
     void setInterval(std::chrono::milliseconds interval);
 
+    // Makes the recovery folder ready at start-up (created, mode 0700). False, after telling
+    // onFailure once, when it cannot be used (a symbolic link, say); later failures then say
+    // nothing more.
+    bool prepareFolder();
     // One pass now (the timer runs it every interval).
     void saveNow();
     // The document was saved to its own file or closed: its recovery file goes.
     void forget(const DocumentWindow& document);
-    // A recovered document goes on in the file it was recovered from.
-    void adopt(const DocumentWindow& document, const std::string& file);
+    // The document was closed: its recovery file and what is known of its original go.
+    void closed(const DocumentWindow& document);
+    // The document's own file as it was opened or last saved, recorded in its recovery file so
+    // that a recovery never writes over a file that changed since.
+    void setOriginal(const DocumentWindow& document, const FileStamp& original);
+    // A recovered document goes on in the file it was recovered from; `original` is what its
+    // recovery file recorded of the file the document keeps (none for an untitled one).
+    void adopt(const DocumentWindow& document, const std::string& file, const FileStamp& original = {});
     // The recovery file a document has now, or an empty text.
     std::string fileOf(const DocumentWindow& document) const;
     // A name for a new recovery file of this instance.
@@ -79,6 +90,7 @@ class Autosave : public QObject {
     std::map<const DocumentWindow*, std::string> m_files;
     // The change count of each document at its last copy.
     std::map<const DocumentWindow*, uint64_t> m_copiedAt;
+    std::map<const DocumentWindow*, FileStamp> m_originals;
     bool m_reportedFailure = false;
     // The text last written to each file; worker thread only.
     std::map<std::string, std::size_t> m_written;

@@ -20,7 +20,35 @@ QString recoveryFileLine(const RecoveryFile& file)
         e.originalPath.empty() ? QStringLiteral("never saved") : QString::fromStdString(e.originalPath);
     const QString when =
         QDateTime::fromSecsSinceEpoch(e.savedAt).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return QStringLiteral("%1 (%2), changes kept %3").arg(QString::fromStdString(e.title), where, when);
+    QString line =
+        QStringLiteral("%1 (%2), changes kept %3").arg(QString::fromStdString(e.title), where, when);
+    const QString recovered = QString::fromStdString(recoveredTitle(e));
+    switch (file.original) {
+    case OriginalState::Untitled:
+    case OriginalState::Unchanged:
+        break;
+    case OriginalState::Missing:
+        line += QStringLiteral("\n    The file is gone; Save writes it again.");
+        break;
+    case OriginalState::Changed:
+        line +=
+            QStringLiteral("\n    The file was changed since, so it opens as \"%1\" and Save asks where to.")
+                .arg(recovered);
+        break;
+    case OriginalState::WrongKind:
+        line +=
+            QStringLiteral("\n    The file there is no document of this kind, so it opens as \"%1\" and Save "
+                           "asks where to.")
+                .arg(recovered);
+        break;
+    case OriginalState::Unknown:
+        line += QStringLiteral(
+                    "\n    Whether the file changed since is not known, so it opens as \"%1\" and Save "
+                    "asks where to.")
+                    .arg(recovered);
+        break;
+    }
+    return line;
 }
 
 RecoveryDialog::RecoveryDialog(const std::vector<RecoveryFile>& files, QWidget* parent)
@@ -37,6 +65,8 @@ RecoveryDialog::RecoveryDialog(const std::vector<RecoveryFile>& files, QWidget* 
     for (const RecoveryFile& f : files)
         m_list->addItem(recoveryFileLine(f));
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setWordWrap(true);
+    m_list->setTextElideMode(Qt::ElideMiddle);
     layout->addWidget(m_list);
     auto* hint =
         new QLabel(QStringLiteral("Recover opens them with their changes. Discard throws the changes "
@@ -53,7 +83,7 @@ RecoveryDialog::RecoveryDialog(const std::vector<RecoveryFile>& files, QWidget* 
     connect(m_recover, &QPushButton::clicked, this, [this] { answerWith(RecoveryAnswer::Recover); });
     connect(m_discard, &QPushButton::clicked, this, [this] { answerWith(RecoveryAnswer::Discard); });
     connect(m_later, &QPushButton::clicked, this, [this] { answerWith(RecoveryAnswer::Later); });
-    resize(560, 300);
+    resize(640, 320);
 }
 
 QPushButton* RecoveryDialog::button(RecoveryAnswer answer) const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/recovery_store.h"
+#include "recovery/recovery_store.h"
 #include "shell/recovery/recovery_offer.h"
 
 #include <QDialog>
@@ -14,9 +14,10 @@ namespace tonvela {
 
 inline constexpr const char* kRecoveryDialogTitle = "Recover Documents";
 
-// The line the recovery question shows for a file: the title, the original path (or that the
-// document was never saved) and when it was kept; for a damaged file its name and why it
-// cannot be read.
+// The entry the recovery question shows for a file: the title, the original path (or that the
+// document was never saved) and when it was kept, and on a second line what Recover does when
+// the original file may not be written (changed since, no document of the kind, not known) or
+// is gone; for a damaged file its name and why it cannot be read.
 QString recoveryFileLine(const RecoveryFile& file);
 
 // The recovery question: what was found, and "Recover" (the default), "Discard" and "Later".

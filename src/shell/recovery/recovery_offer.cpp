@@ -4,6 +4,7 @@
 #include "harmony/chord_document_file.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
+#include "score/markup_tree.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
 #include "shell/documents/chord_window.h"
@@ -14,14 +15,35 @@
 
 #include <QPointer>
 
+#include <algorithm>
+#include <set>
+
 namespace tonvela {
 namespace {
 
-// Opens the document of a claimed recovery file; the window, or null with `error` set.
+// The file at the recorded path is still the document it was when it is unchanged, but a
+// planted recovery file may name any file: it has to be a document of the recovered kind too.
+void checkOriginalKind(RecoveryFile& found)
+{
+    if (found.damaged() || found.original != OriginalState::Unchanged)
+        return;
+    const std::string root = peekFirstToken(found.entry.originalPath);
+    const bool sameKind =
+        found.entry.kind == kRecoveryKindSheet ? root == "staffdoc" : root == kChordDocumentRoot;
+    if (!sameKind)
+        found.original = OriginalState::WrongKind;
+}
+
+// Opens the document of a claimed recovery file; the window, or null with `error` set. A
+// document whose original may not be written opens untitled under its recovered name.
 DocumentWindow* openRecovered(MainWindow& frame, const RecoveryFile& found, std::string& error,
                               std::vector<std::string>& warnings)
 {
-    const RecoveryEntry& e = found.entry;
+    RecoveryEntry e = found.entry;
+    if (!found.keepsItsPath()) {
+        e.title = recoveredTitle(e);
+        e.originalPath.clear();
+    }
     if (e.kind == kRecoveryKindSheet) {
         auto sheet = std::make_unique<SheetDocument>();
         LoadResult result;
@@ -73,18 +95,51 @@ std::string nameOf(const std::string& file)
 
 } // namespace
 
+std::string recoveredTitle(const RecoveryEntry& entry)
+{
+    if (entry.originalPath.empty())
+        return entry.title;
+    const std::string& title = entry.title;
+    const auto dot = title.find_last_of('.');
+    const std::string base = dot == std::string::npos || dot == 0 ? title : title.substr(0, dot);
+    return base + " (recovered)";
+}
+
 void followDocuments(MainWindow& frame, Autosave& autosave)
 {
     // The autosave may go before the frame (at exit): the hooks then do nothing.
     QPointer<Autosave> guard(&autosave);
-    frame.documentCommands().onSaved = [guard](const DocumentWindow& document) {
-        if (guard && !document.isModified())
+    // What the document's own file is like as it was opened or saved, for its recovery file.
+    const auto recordOriginal = [guard](const DocumentWindow& document) {
+        if (guard && !document.path().empty())
+            guard->setOriginal(document, stampOfFile(document.path()));
+    };
+    frame.documentCommands().onOpened = recordOriginal;
+    frame.documentCommands().onSaved = [guard, recordOriginal](const DocumentWindow& document) {
+        if (!guard)
+            return;
+        if (!document.isModified())
             guard->forget(document);
+        recordOriginal(document);
     };
     frame.onDocumentClosed = [guard](const DocumentWindow& document) {
         if (guard)
-            guard->forget(document);
+            guard->closed(document);
     };
+}
+
+void removeLeftoverWrites(const MainWindow& frame, const Autosave& autosave)
+{
+    std::set<std::string> folders;
+    if (!autosave.folder().empty())
+        folders.insert(autosave.folder());
+    for (const DocumentWindow* d : frame.documents()) {
+        const std::string path = d->path();
+        if (const auto slash = path.find_last_of('/'); slash != std::string::npos)
+            folders.insert(slash == 0 ? std::string("/") : path.substr(0, slash));
+    }
+    for (const std::string& folder : folders)
+        removeLeftoverTemporaryFiles(folder);
 }
 
 int offerRecovery(MainWindow& frame, Autosave& autosave, const AskRecovery& ask)
@@ -92,9 +147,15 @@ int offerRecovery(MainWindow& frame, Autosave& autosave, const AskRecovery& ask)
     const std::string& folder = autosave.folder();
     if (folder.empty())
         return 0;
-    const std::vector<RecoveryFile> found = listRecoverableFiles(folder);
+    std::vector<RecoveryFile> found = listRecoverableFiles(folder);
     if (found.empty())
         return 0;
+    for (RecoveryFile& f : found) {
+        checkOriginalKind(f);
+        // A save the crash cut short left its temporary file beside the original.
+        if (const std::string& path = f.entry.originalPath; !path.empty() && path[0] == '/')
+            removeLeftoverTemporaryFiles(path.substr(0, std::max<std::size_t>(path.find_last_of('/'), 1)));
+    }
     const RecoveryAnswer answer = ask(found);
     if (answer == RecoveryAnswer::Later)
         return 0;
@@ -133,7 +194,7 @@ int offerRecovery(MainWindow& frame, Autosave& autosave, const AskRecovery& ask)
             setAside(claimed.file, error);
             continue;
         }
-        autosave.adopt(*window, claimed.file);
+        autosave.adopt(*window, claimed.file, f.keepsItsPath() ? f.entry.original : FileStamp{});
         ++opened;
         if (!warnings.empty()) {
             std::string text = "Some of the recovered " + f.entry.title + " was left out:";
