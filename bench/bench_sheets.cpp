@@ -24,7 +24,6 @@ std::unique_ptr<SheetDocument> makeLargestSheet(int tracks, int notesPerTrack)
             n = Note();
             if (i % 33 == 32) {
                 n.type = kTypeBar;
-                n.layout.width = static_cast<int16_t>(n.kindWidth());
             } else {
                 n.type = kTypes[k % 8];
                 n.setStaffPosition((k * 5) % 14 - 6);

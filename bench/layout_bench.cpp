@@ -1,5 +1,6 @@
 // Layout and drawing speed of the largest sheet (15 tracks of 4000 notes) and of a sheet
-// imported from a MIDI file of 6 tracks of 10 000 notes.
+// imported from a MIDI file of 6 tracks of 10 000 notes: layouts made afresh (as a new width or
+// zoom makes them), the layout after an edit (only what the edit changed), and drawing.
 
 #include "bench_sheets.h"
 
@@ -46,8 +47,9 @@ void BM_LayoutRowsLargestSheet(benchmark::State& state)
     SheetViewState view(*sheet);
     view.setClientSize(1000, 800);
     for (auto _ : state) {
+        view.setLayout(nullptr);
         layoutRows(view);
-        benchmark::DoNotOptimize(view.rowsInUse);
+        benchmark::DoNotOptimize(view.rowsInUse());
     }
 }
 BENCHMARK(BM_LayoutRowsLargestSheet)
@@ -81,12 +83,40 @@ void BM_LayoutAndDrawWindowLargestSheet(benchmark::State& state)
     view.setClientSize(1000, 800);
     NullCanvas canvas;
     for (auto _ : state) {
+        view.setLayout(nullptr);
         layoutRows(view);
         drawSheet(view, canvas, false);
         benchmark::DoNotOptimize(canvas.calls);
     }
 }
 BENCHMARK(BM_LayoutAndDrawWindowLargestSheet)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// The layout after an edit near the start of the first track of the largest sheet: a note
+// inserted (and taken out again, each laid out): the first track is laid out again from its
+// first row, the 14 others keep theirs.
+void BM_RelayoutAfterAnEditOfTheLargestSheet(benchmark::State& state)
+{
+    auto sheet = bench::makeLargestSheet();
+    sheet->zoomamount = 1.0f;
+    SheetViewState view(*sheet);
+    view.setClientSize(1000, 800);
+    layoutRows(view);
+    Track& track = *sheet->trackAt(0);
+    const int at = track.nextRoot(track.nextRoot(0));
+    Note note;
+    note.type = kTypeQuarter;
+    for (auto _ : state) {
+        track.insertNote(note, at);
+        layoutRows(view);
+        track.removeNote(at);
+        layoutRows(view);
+        benchmark::DoNotOptimize(view.rowsInUse());
+    }
+}
+BENCHMARK(BM_RelayoutAfterAnEditOfTheLargestSheet)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
@@ -112,15 +142,16 @@ void BM_LayoutRowsSixTracksOfTenThousandNotes(benchmark::State& state)
     for (int t = 0; t < sheet->trackCount(); ++t)
         notes += sheet->trackAt(t)->count;
     for (auto _ : state) {
+        view.setLayout(nullptr);
         layoutRows(view);
-        benchmark::DoNotOptimize(view.rowsInUse);
+        benchmark::DoNotOptimize(view.rowsInUse());
     }
     int laid = 0;
     for (int t = 0; t < sheet->trackCount(); ++t)
         laid += view.laidOutCount(t);
     state.counters["sheetNotes"] = notes;
     state.counters["laidOut"] = laid;
-    state.counters["rows"] = view.rowsInUse;
+    state.counters["rows"] = view.rowsInUse();
 }
 BENCHMARK(BM_LayoutRowsSixTracksOfTenThousandNotes)
     ->Unit(benchmark::kMillisecond)
@@ -134,9 +165,10 @@ void BM_LayoutAndDrawWindowSixTracksOfTenThousandNotes(benchmark::State& state)
     SheetViewState view(*sheet);
     view.setClientSize(1000, 800);
     layoutRows(view);
-    view.firstVisibleRow = view.rowsInUse / 2;
+    view.firstVisibleRow = view.rowsInUse() / 2;
     NullCanvas canvas;
     for (auto _ : state) {
+        view.setLayout(nullptr);
         layoutRows(view);
         drawSheet(view, canvas, false);
         benchmark::DoNotOptimize(canvas.calls);

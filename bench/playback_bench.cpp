@@ -160,7 +160,8 @@ class TimingDevice : public MidiOutput {
 };
 
 // What a relayout costs the playback: the editor's layout pass over the whole largest sheet,
-// in a loop, under the sheet lock, as the window does on every edit, resize and zoom.
+// laid out afresh in a loop, under the sheet lock, as the window does on every resize and zoom
+// (an edit lays out only what it changed).
 // With `yieldBetween`, the thread gives up the processor between passes, as a user-interface
 // thread does when it goes back to its event loop.
 void relayoutLoop(SheetDocument& sheet, std::atomic<bool>& quit, std::atomic<int64_t>& longestHoldUs,
@@ -173,8 +174,9 @@ void relayoutLoop(SheetDocument& sheet, std::atomic<bool>& quit, std::atomic<int
         const int64_t begin = clock.nowUs();
         {
             const SheetLockGuard lock(sheetLock());
+            view.setLayout(nullptr);
             layoutRows(view);
-            benchmark::DoNotOptimize(view.rowsInUse);
+            benchmark::DoNotOptimize(view.rowsInUse());
         }
         longestHoldUs.store(std::max(longestHoldUs.load(), clock.nowUs() - begin));
         if (yieldBetween)

@@ -67,7 +67,7 @@ void BM_ClickInsertsANoteOnTheLargestSheet(benchmark::State& state)
     Track& track = *w.sheet->trackAt(0);
     // Between the second and third chords of the first track: the whole track moves up.
     const int third = track.nextRoot(track.nextRoot(0));
-    const int x = track.noteAt(third).layout.x - 6;
+    const int x = w.view.noteLayout(0, third).x - 6;
     const int y = w.view.row(0).top + 20;
     int64_t ms = 0;
     // The window has been painted before anyone clicks: glyphs and fonts are ready.

@@ -36,27 +36,6 @@ bool hasHead(const Note& n)
     return n.type >= kTypeWhole && n.type <= kTypeThirtySecond;
 }
 
-struct HeadPlace {
-    double x = 0, y = 0;  // centre, device units
-    double halfWidth = 0; // device units
-};
-
-HeadPlace headOf(const Note& n, float z)
-{
-    const bool whole = n.type == kTypeWhole;
-    const bool down = n.layout.stemDown == 1;
-    const double hx = whole ? kWholeHeadX : down ? kHeadDownX : kHeadUpX;
-    const double hy = whole ? kWholeHeadY : down ? kHeadDownY : kHeadUpY;
-    return {n.layout.zoomX + hx * z, n.layout.zoomY + hy * z,
-            (whole ? kWholeHeadHalfWidth : kHeadHalfWidth) * z};
-}
-
-// Centre x of the note's stem, device units.
-double stemX(const Note& n, float z)
-{
-    return n.layout.zoomX + (n.layout.stemDown == 1 ? kStemDownX : kStemUpX) * z;
-}
-
 void uprightBar(Canvas& canvas, double left, double right, double y1, double y2, Color color)
 {
     const double top = std::min(y1, y2), bottom = std::max(y1, y2);
@@ -66,6 +45,21 @@ void uprightBar(Canvas& canvas, double left, double right, double y1, double y2,
 }
 
 } // namespace
+
+SheetDrawing::HeadPlace SheetDrawing::headOf(const Note& n, const NoteLayout& p) const
+{
+    const float z = m_view.zoom();
+    const bool whole = n.type == kTypeWhole;
+    const bool down = p.stemDown == 1;
+    const double hx = whole ? kWholeHeadX : down ? kHeadDownX : kHeadUpX;
+    const double hy = whole ? kWholeHeadY : down ? kHeadDownY : kHeadUpY;
+    return {deviceX(p) + hx * z, deviceY(p) + hy * z, (whole ? kWholeHeadHalfWidth : kHeadHalfWidth) * z};
+}
+
+double SheetDrawing::stemX(const NoteLayout& p) const
+{
+    return deviceX(p) + (p.stemDown == 1 ? kStemDownX : kStemUpX) * m_view.zoom();
+}
 
 double lineWidth(double weight, float zoom)
 {
@@ -88,7 +82,7 @@ void SheetDrawing::drawStaffLines(const StaffRow& row)
     const int x1 = sc(kStaffLeft);
     const int x2 = endsTrack(row) ? sc(staffRight(row)) : x1 + row.lengthScaled;
     for (int k = 0; k < 5; ++k) {
-        const int y = sc(row.top) + sc(k * row.spacing);
+        const int y = sc(top(row)) + sc(k * row.spacing);
         m_canvas.drawLine(x1, y, x2, y);
     }
 }
@@ -119,16 +113,16 @@ void SheetDrawing::drawLedgers(const StaffRow& row, double centreX, double halfW
     for (int k = 0; k < count; ++k) {
         // Staff line k counts from the top line (step kTopLineStep) in whole spaces.
         const int line = (steps[static_cast<std::size_t>(k)] - kTopLineStep) / 2;
-        const int y = sc(row.top) + sc(line * row.spacing);
+        const int y = sc(top(row)) + sc(line * row.spacing);
         m_canvas.drawLine(x1, y, x2, y);
     }
 }
 
-void SheetDrawing::drawNoteLedgers(const StaffRow& row, const Note& note)
+void SheetDrawing::drawNoteLedgers(const StaffRow& row, const Note& note, const NoteLayout& place)
 {
     if (!hasHead(note) || note.isRest())
         return;
-    const HeadPlace head = headOf(note, m_view.zoom());
+    const HeadPlace head = headOf(note, place);
     drawLedgerBelow(row, head.x, head.halfWidth, note.line);
     drawLedgerAbove(row, head.x, head.halfWidth, note.line);
 }
@@ -152,92 +146,90 @@ int flagsOf(const Note& note)
 
 } // namespace
 
-std::optional<SheetDrawing::StemGrowth> SheetDrawing::stemGrowth(const Note& note) const
+std::optional<SheetDrawing::StemGrowth> SheetDrawing::stemGrowth(const Note& note,
+                                                                 const NoteLayout& place) const
 {
     const int flags = flagsOf(note);
     const bool stemmed = note.type == kTypeQuarter || note.type == kTypeHalf || flags > 0;
     // A beamed note's stem already runs to its beam.
-    if (!stemmed || note.isRest() || (note.dwFlag & kFlagBeamed) || note.layout.rowIndex < 0 ||
-        note.layout.rowIndex >= m_view.rowCount())
+    if (!stemmed || note.isRest() || place.beamed || place.rowIndex < 0 ||
+        place.rowIndex >= m_layout.rowCount())
         return std::nullopt;
-    const StaffRow& row = m_view.row(note.layout.rowIndex);
+    const StaffRow row = m_layout.row(place.rowIndex);
     const float z = m_view.zoom();
-    const bool down = note.layout.stemDown == 1;
+    const bool down = place.stemDown == 1;
     const double longer = std::max(0, flags - 2) * kExtraFlagStem * z;
     StemGrowth g;
     g.flags = flags;
-    g.quarterTip = note.layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * z;
+    g.quarterTip = deviceY(place) + (down ? kStemDownTipY : kStemUpTipY) * z;
     g.ownTip = g.quarterTip + (down ? longer : -longer);
-    g.middle = sc(row.top) + sc(2 * row.spacing);
+    g.middle = sc(top(row)) + sc(2 * row.spacing);
     if (down ? g.ownTip >= g.middle : g.ownTip <= g.middle)
         return std::nullopt;
     return g;
 }
 
-void SheetDrawing::drawStemToMiddleLine(const Note& note, bool hovered)
+void SheetDrawing::drawStemToMiddleLine(const Note& note, const NoteLayout& place, bool hovered)
 {
-    const std::optional<StemGrowth> g = stemGrowth(note);
+    const std::optional<StemGrowth> g = stemGrowth(note, place);
     if (!g)
         return;
     const float z = m_view.zoom();
     const GlyphColor color = colorOf(note, hovered);
-    const double x = stemX(note, z), half = lineWidth(kStemWeight, z) / 2;
+    const double x = stemX(place), half = lineWidth(kStemWeight, z) / 2;
     uprightBar(m_canvas, x - half, x + half, g->quarterTip, g->middle, glyphInk(color));
     if (g->flags == 0)
         return;
     // The flags hang from the new end as the note's glyph hangs them from its own.
-    const bool down = note.layout.stemDown == 1;
+    const bool down = place.stemDown == 1;
     const int glyph = (down ? kGlyphFlagsDown1 : kGlyphFlagsUp1) + g->flags - 1;
     const int shift = static_cast<int>(std::lround(g->middle - g->ownTip));
-    m_canvas.drawGlyph(glyph, note.layout.zoomX, note.layout.zoomY + shift, z, color);
+    m_canvas.drawGlyph(glyph, deviceX(place), deviceY(place) + shift, z, color);
 }
 
 void SheetDrawing::drawHoverGuides(const StaffRow& row)
 {
     // The lines a note placed at the pointer would get, centred on the pointer.
-    const int x = row.hoverAboveX >= 0 ? row.hoverAboveX : row.hoverBelowX;
+    const SheetViewState::HoverGuide& guide = m_view.guide;
+    if (guide.row != row.index)
+        return;
+    const int x = guide.aboveX >= 0 ? guide.aboveX : guide.belowX;
     if (x < 0)
         return;
-    const std::optional<int> step = staffStepAt(row, row.hoverY);
+    const std::optional<int> step = staffStepAt(row, guide.y);
     if (!step)
         return;
     const float z = m_view.zoom();
-    if (row.hoverAboveX >= 0)
+    if (guide.aboveX >= 0)
         drawLedgerAbove(row, x * static_cast<double>(z), kHeadHalfWidth * z, *step);
     else
         drawLedgerBelow(row, x * static_cast<double>(z), kHeadHalfWidth * z, *step);
 }
 
-void SheetDrawing::drawTie(Note& a, Note& b, int forcedSide)
+void SheetDrawing::drawTie(const Note& a, const NoteLayout& pa, const Note& b, const NoteLayout& pb,
+                           int forcedSide)
 {
     const bool rests = a.isRest() && b.isRest();
-    if (!rests && (a.letter != b.letter || a.octave != b.octave)) {
-        a.layout.tieValid = 0;
-        b.layout.tieValid = 0;
-        return;
-    }
-    a.layout.tieValid = 1;
-    b.layout.tieValid = 1;
     const float z = m_view.zoom();
     const double space = kStaffSpacing * static_cast<double>(z);
-    const bool upA = a.layout.stemDown != 1 || rests;
-    const bool upB = b.layout.stemDown != 1 || rests;
+    const bool upA = pa.stemDown != 1 || rests;
+    const bool upB = pb.stemDown != 1 || rests;
     // Away from the stems: below stems that rise, above stems that fall; where they point
     // both ways the tie goes above and starts clear of the first note's stem.
     const double side = forcedSide != 0 ? (forcedSide > 0 ? 1.0 : -1.0) : (upA && upB) ? 1.0 : -1.0;
-    const HeadPlace ha = headOf(a, z);
+    const HeadPlace ha = headOf(a, pa);
     const double stemHalf = lineWidth(kStemWeight, z) / 2;
     double x0 = ha.x + kTieHeadGap * space;
     const double y0 = ha.y + side * 0.6 * space;
     if (side < 0 && upA && !a.isRest())
-        x0 = std::max(x0, stemX(a, z) + stemHalf + kTieStemGap * space);
+        x0 = std::max(x0, stemX(pa) + stemHalf + kTieStemGap * space);
     double x1, y1;
-    if (a.layout.rowIndex == b.layout.rowIndex) {
-        const HeadPlace hb = headOf(b, z);
+    if (pa.rowIndex == pb.rowIndex) {
+        const HeadPlace hb = headOf(b, pb);
         x1 = hb.x - kTieHeadGap * space;
         y1 = hb.y + side * 0.6 * space;
         if (side > 0 && !upB && !b.isRest())
-            x1 = std::min(x1, stemX(b, z) - stemHalf - kTieStemGap * space);
+            x1 = std::min(x1, stemX(pb) - stemHalf - kTieStemGap * space);
     } else {
         // The tie leaves the row: it runs on to the right of its note only.
         x1 = x0 + kOpenTieLength * z;
@@ -268,32 +260,33 @@ void SheetDrawing::drawTie(Note& a, Note& b, int forcedSide)
     m_canvas.fillPolygon(points, kBlack);
 }
 
-void SheetDrawing::drawBeams(Track& t, int head, int n)
+void SheetDrawing::drawBeams(const Track& t, int track, int head, int n)
 {
-    Note& first = t.noteAt(head);
-    const int followers = std::clamp(first.layout.beamCount, 0, 3);
-    if (followers == 0 || head + followers >= n || !(first.dwFlag & kFlagBeamed))
+    const Note& first = t.noteAt(head);
+    const NoteLayout& pf = place(track, head);
+    const int followers = std::clamp<int>(pf.beamCount, 0, 3);
+    if (followers == 0 || head + followers >= n || !pf.beamed)
         return;
-    const Note& last = t.noteAt(head + followers);
-    if (last.layout.rowIndex != first.layout.rowIndex)
+    const NoteLayout& pl = place(track, head + followers);
+    if (pl.rowIndex != pf.rowIndex)
         return;
     const float z = m_view.zoom();
     const double space = kStaffSpacing * static_cast<double>(z);
-    const bool up = first.layout.stemDown == 0;
+    const bool up = pf.stemDown == 0;
     const double inward = up ? 1.0 : -1.0; // from the beam's outer edge towards the heads
     const double stemHalf = lineWidth(kStemWeight, z) / 2;
-    const int* b = first.layout.beamLine;
+    const int32_t* b = pf.beamLine;
     // The beam's outer edge runs through the layout's beam line, from the first stem's outer
     // side to the last stem's.
-    const double xl = stemX(first, z) - stemHalf, xr = stemX(last, z) + stemHalf;
-    const double yl = b[1] * static_cast<double>(z), yr = b[3] * static_cast<double>(z);
+    const double xl = stemX(pf) - stemHalf, xr = stemX(pl) + stemHalf;
+    const double yl = shown(b[1]) * static_cast<double>(z), yr = shown(b[3]) * static_cast<double>(z);
     auto edgeAt = [&](double x) { return xr > xl ? yl + (yr - yl) * (x - xl) / (xr - xl) : yl; };
 
     // Stems that stop short of the beam are carried on to its outer edge.
     for (int g = 0; g <= followers; ++g) {
-        const Note& note = t.noteAt(head + g);
-        const double sx = stemX(note, z);
-        const double tip = note.layout.zoomY + (up ? kStemUpTipY : kStemDownTipY) * z;
+        const NoteLayout& p = place(track, head + g);
+        const double sx = stemX(p);
+        const double tip = deviceY(p) + (up ? kStemUpTipY : kStemDownTipY) * z;
         const double edge = edgeAt(sx);
         if ((edge - tip) * inward < 0)
             uprightBar(m_canvas, sx - stemHalf, sx + stemHalf, tip, edge, kBlack);

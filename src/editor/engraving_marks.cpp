@@ -41,12 +41,12 @@ bool hasDuration(const Note& n)
 
 } // namespace
 
-int roomBeforeBar(const Note& n)
+int roomBeforeBar(const Note& n, const NoteLayout& p)
 {
     // A head reaches 13 units right of x, a whole note's 15; an up-stem flag 19, a dot 20.
     int reach = n.type == kTypeWhole ? 15 : 13;
     const bool flagged = n.type == kTypeEighth || n.type == kTypeSixteenth || n.type == kTypeThirtySecond;
-    if (flagged && !n.isRest() && n.layout.stemDown == 0 && !(n.dwFlag & kFlagBeamed))
+    if (flagged && !n.isRest() && p.stemDown == 0 && !p.beamed)
         reach = 19;
     if (n.dwFlag & kFlagDot)
         reach = 20;
@@ -79,15 +79,14 @@ int timeSignatureLeft(int keyMarks)
     return keySignatureLeft() + kKeyMarkPitch * keyMarks - 1 + kSignGap;
 }
 
-int measureEndThinX(const SheetViewState& view, const StaffRow& row, const MeasureRecord& rec, int lastX)
+int measureEndThinX(const SheetLayout& sheet, int row, const MeasureRecord& rec, int lastX)
 {
-    const SheetDocument& sheet = view.sheet();
     const int mw = std::max(1, sheet.measureWidth);
     const int mpr = std::max(1, sheet.measuresPerRow);
-    const int staffEnd = kStaffLeft + row.length;
+    const int staffEnd = kStaffLeft + sheet.layoutWidth - 70;
     const int afterLast = lastX + kRepeatAfterNote;
     int thinX = staffEnd - kRepeatSignWidth;
-    if (rec.rowIndex != row.index) {
+    if (rec.rowIndex != row) {
         // Carried over a staff break: it ends after its last note on this row.
         thinX = std::min(thinX, afterLast);
     } else {
@@ -100,39 +99,40 @@ int measureEndThinX(const SheetViewState& view, const StaffRow& row, const Measu
     return thinX;
 }
 
-TrackEnd trackEnd(const SheetViewState& view, int j)
+TrackEnd trackEndOf(const SheetLayout& sheet, const Track& t, const TrackLayout& lay)
 {
     TrackEnd end;
-    const Track* t = view.sheet().trackAt(j);
-    if (!t)
-        return end;
-    const int laid = std::min(view.laidOutCount(j), t->count);
+    const int laid = std::min(lay.laidOut, t.count);
     int last = laid - 1;
-    while (last >= 0 && (t->rootOf(last, laid) != -1 || !countsAsMusic(t->noteAt(last))))
+    while (last >= 0 && (t.rootOf(last, laid) != -1 || !countsAsMusic(t.noteAt(last))))
         --last;
     if (last < 0)
         return end;
-    const Note& note = t->noteAt(last);
-    const std::vector<MeasureRecord>& records = view.measures(j);
-    const int m = note.layout.measureIndex + 1;
-    const int row = note.layout.rowIndex;
-    if (m < 1 || m >= static_cast<int>(records.size()) || row < 0 || row >= view.rowCount())
+    const NoteLayout& p = lay.notes[static_cast<std::size_t>(last)];
+    const int m = p.measureIndex + 1;
+    const int row = p.rowIndex;
+    if (m < 1 || m >= static_cast<int>(lay.measures.size()) || row < 0)
         return end;
     end.row = row;
     end.lastNote = last;
     end.measure = m;
-    end.thinX = measureEndThinX(view, view.row(row), records[static_cast<std::size_t>(m)], note.layout.x);
+    end.thinX = measureEndThinX(sheet, row, lay.measures[static_cast<std::size_t>(m)], p.x);
     end.endX = end.thinX + kRepeatSignWidth;
     return end;
+}
+
+const TrackEnd& trackEnd(const SheetViewState& view, int j)
+{
+    return view.layout().trackEnd(j);
 }
 
 namespace {
 
 // The closing bar line's x of measure m, from the records and the track's end.
-int closingX(const SheetViewState& view, int j, int m, const TrackEnd& end, int lastRow)
+int closingX(const SheetLayout& sheet, const TrackLayout& lay, int m, const TrackEnd& end, int lastRow)
 {
-    const std::vector<MeasureRecord>& records = view.measures(j);
-    const int inUse = std::min(view.measuresInUse(j), static_cast<int>(records.size()) - 1);
+    const std::vector<MeasureRecord>& records = lay.measures;
+    const int inUse = std::min(lay.measuresInUse, static_cast<int>(records.size()) - 1);
     if (m < inUse) {
         const MeasureRecord& next = records[static_cast<std::size_t>(m) + 1];
         if (!next.startsRow && next.x > 0 && next.rowIndex == lastRow)
@@ -140,7 +140,7 @@ int closingX(const SheetViewState& view, int j, int m, const TrackEnd& end, int 
     }
     if (end.row >= 0 && m == end.measure)
         return end.thinX;
-    return kStaffLeft + view.row(lastRow).length;
+    return kStaffLeft + sheet.layoutWidth - 70;
 }
 
 // x where a row's notes may start to make room: right of its time signature.
@@ -149,38 +149,33 @@ int rowMusicLeft(const Track& t)
     return timeSignatureLeft(keySignatureMarks(t).count) + kTimeDigitWidth;
 }
 
-void moveTo(const SheetViewState& view, Note& n, int x)
+void moveTo(const Note& n, NoteLayout& p, int x)
 {
-    n.layout.x = static_cast<int16_t>(std::clamp(x, 0, 32767));
-    n.layout.zoomX = view.scaled(static_cast<int>(n.layout.x));
-    n.layoutMarks();
+    p.x = std::max(x, 0);
+    placeMarks(n, p);
 }
 
 } // namespace
 
 int closingBarX(const SheetViewState& view, int j, int m)
 {
-    const Track* t = view.sheet().trackAt(j);
-    const std::vector<MeasureRecord>& records = view.measures(j);
-    if (!t || m < 1 || m >= static_cast<int>(records.size()))
+    const TrackLayout* lay = view.layout().track(j);
+    if (!lay || m < 1 || m >= static_cast<int>(lay->measures.size()))
         return 0;
-    const int row = records[static_cast<std::size_t>(m)].rowIndex;
-    return closingX(view, j, m, trackEnd(view, j), std::clamp(row, 0, view.rowCount() - 1));
+    return closingX(view.layout(), *lay, m, lay->end, lay->measures[static_cast<std::size_t>(m)].rowIndex);
 }
 
-void fitMeasuresBetweenBars(SheetViewState& view, int j)
+void fitMeasuresBetweenBars(const SheetLayout& sheet, const Track& t, TrackLayout& lay, const TrackEnd& end,
+                            int fromMeasure)
 {
-    Track* t = view.sheet().trackAt(j);
-    if (!t)
-        return;
-    const int laid = std::min(view.laidOutCount(j), t->count);
-    const std::vector<MeasureRecord>& records = view.measures(j);
-    const int inUse = std::min(view.measuresInUse(j), static_cast<int>(records.size()) - 1);
-    const TrackEnd end = trackEnd(view, j);
-    const Ticks measureLength = measureTicksOf(t->timeSig);
-    const int musicLeft = rowMusicLeft(*t);
+    const int laid = std::min(lay.laidOut, t.count);
+    const std::vector<MeasureRecord>& records = lay.measures;
+    const int inUse = std::min(lay.measuresInUse, static_cast<int>(records.size()) - 1);
+    const Ticks measureLength = measureTicksOf(t.timeSig);
+    const int musicLeft = rowMusicLeft(t);
+    auto at = [&](int i) -> NoteLayout& { return lay.notes[static_cast<std::size_t>(i)]; };
     std::vector<int> roots;
-    for (int m = 1; m <= inUse; ++m) {
+    for (int m = std::max(fromMeasure, 1); m <= inUse; ++m) {
         const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
         if (rec.firstNote < 0 || rec.firstNote >= laid || rec.rowIndex < 0)
             continue;
@@ -192,10 +187,10 @@ void fitMeasuresBetweenBars(SheetViewState& view, int j)
         int music = 0;
         int durations = 0;
         for (int i = rec.firstNote; i < stop; ++i) {
-            const Note& n = t->noteAt(i);
-            if (t->rootOf(i, laid) != -1 || n.type == kTypeStaffBreak)
+            const Note& n = t.noteAt(i);
+            if (t.rootOf(i, laid) != -1 || n.type == kTypeStaffBreak)
                 continue;
-            oneRow = oneRow && n.layout.rowIndex == rec.rowIndex;
+            oneRow = oneRow && at(i).rowIndex == rec.rowIndex;
             roots.push_back(i);
             music += countsAsMusic(n) ? 1 : 0;
             durations += hasDuration(n) ? 1 : 0;
@@ -203,27 +198,25 @@ void fitMeasuresBetweenBars(SheetViewState& view, int j)
         // A measure a staff break carries onto the next row keeps its places.
         if (roots.empty() || !oneRow)
             continue;
-        const int closeX = closingX(view, j, m, end, rec.rowIndex);
+        const int closeX = closingX(sheet, lay, m, end, rec.rowIndex);
         bool moved = false;
-        Note& last = t->noteAt(roots.back());
+        const Note& last = t.noteAt(roots.back());
+        NoteLayout& lastPlace = at(roots.back());
         if (music == 1 && durations == 1 && last.isRest() && lengthTicks(last) >= measureLength) {
             // The rest that fills its measure stands in the middle of it.
             const int left = rec.startsRow ? musicLeft : rec.x;
-            moveTo(view, last, (left + closeX - kMeasureRestWidth) / 2);
+            moveTo(last, lastPlace, (left + closeX - kMeasureRestWidth) / 2);
             moved = true;
-        } else if (roots.size() >= 2 && last.layout.x + roomBeforeBar(last) > closeX) {
-            const int first = t->noteAt(roots.front()).layout.x;
-            const int span = last.layout.x - first;
-            const int room = closeX - roomBeforeBar(last) - first;
+        } else if (roots.size() >= 2 && lastPlace.x + roomBeforeBar(last, lastPlace) > closeX) {
+            const int first = at(roots.front()).x;
+            const int span = lastPlace.x - first;
+            const int room = closeX - roomBeforeBar(last, lastPlace) - first;
             if (span > 0 && room > 0) {
                 for (const int i : roots) {
-                    Note& n = t->noteAt(i);
-                    moveTo(view, n,
-                           first +
-                               static_cast<int>(static_cast<long long>(n.layout.x - first) * room / span));
-                    n.layout.width =
-                        static_cast<int16_t>(static_cast<long long>(n.layout.width) * room / span);
-                    n.layout.zoomWidth = view.scaled(static_cast<int>(n.layout.width));
+                    NoteLayout& p = at(i);
+                    moveTo(t.noteAt(i), p,
+                           first + static_cast<int>(static_cast<long long>(p.x - first) * room / span));
+                    p.width = static_cast<int32_t>(static_cast<long long>(p.width) * room / span);
                 }
                 moved = true;
             }
@@ -231,16 +224,15 @@ void fitMeasuresBetweenBars(SheetViewState& view, int j)
         if (!moved)
             continue;
         for (int i = rec.firstNote; i < stop; ++i) {
-            const int root = t->rootOf(i, laid);
+            const int root = t.rootOf(i, laid);
             if (root >= 0)
-                moveTo(view, t->noteAt(i), t->noteAt(root).layout.x);
+                moveTo(t.noteAt(i), at(i), at(root).x);
         }
         // Where the pointer inserts between notes follows them.
         int prev = -1;
         for (const int i : roots) {
-            Note& n = t->noteAt(i);
             if (prev >= 0)
-                n.layout.prevRootX = t->noteAt(prev).layout.x;
+                at(i).prevRootX = at(prev).x;
             prev = i;
         }
     }
@@ -273,8 +265,8 @@ std::vector<std::pair<int, int>> SheetDrawing::barRuns(const StaffRow& row, int 
     const int first = row.index - row.index % tracks;
     std::vector<std::pair<int, int>> runs;
     bool joined = false;
-    for (int r = first; r < first + tracks && r < m_view.rowCount(); ++r) {
-        const StaffRow& s = m_view.row(r);
+    for (int r = first; r < first + tracks && r < m_layout.rowCount(); ++r) {
+        const StaffRow s = m_layout.row(r);
         if (staffRight(s) < x) {
             joined = false;
             continue;
@@ -299,25 +291,25 @@ std::pair<int, int> SheetDrawing::barSpan(const StaffRow& row, int x) const
 
 void SheetDrawing::strokeBar(const StaffRow& row, int x, int deviceX)
 {
-    for (const auto& [top, bottom] : barRuns(row, x))
-        m_canvas.drawLine(deviceX, sc(top), deviceX, sc(bottom));
+    for (const auto& [from, to] : barRuns(row, x))
+        m_canvas.drawLine(deviceX, sc(shown(from)), deviceX, sc(shown(to)));
 }
 
 void SheetDrawing::drawFinalBar(const StaffRow& row, bool tablature)
 {
     const TrackEnd& end = m_ends[static_cast<std::size_t>(row.index % std::max(1, m_trackCount))];
-    const Track* t = row.track;
+    const Track* t = m_sheet.trackAt(row.track);
     // A measure marked to repeat ends with the repeat sign instead.
     if (t && t->measureRepeats.contains(end.measure))
         return;
-    const RepeatSignGeometry g = repeatSignGeometry(row, end.thinX, tablature);
+    const RepeatSignGeometry g = repeatSignGeometryAt(top(row), end.thinX, tablature);
     // Staves of one system that end together share one final bar line down through them.
     int bottom = g.bottom;
     const int tracks = std::max(1, m_trackCount);
-    if (row.index % tracks != tracks - 1 && row.index + 1 < m_view.rowCount()) {
-        const StaffRow& next = m_view.row(row.index + 1);
+    if (row.index % tracks != tracks - 1 && row.index + 1 < m_layout.rowCount()) {
+        const StaffRow next = m_layout.row(row.index + 1);
         if (endsTrack(next) && m_ends[static_cast<std::size_t>(next.index % tracks)].thinX == end.thinX)
-            bottom = next.top;
+            bottom = top(next);
     }
     pen(m_tools.black);
     m_canvas.drawLine(sc(g.thinX), sc(g.top), sc(g.thinX), sc(bottom));

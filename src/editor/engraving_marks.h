@@ -10,12 +10,11 @@
 namespace tonvela {
 
 class Track;
-
 struct Note;
 
 // Room, sheet units, that a note keeps from its x to the bar line that closes its measure: its
 // head, flag or dot and a small gap.
-int roomBeforeBar(const Note& note);
+int roomBeforeBar(const Note& note, const NoteLayout& place);
 
 // Key signature accidentals stand this far apart (the row's key signature width is this much
 // per accidental).
@@ -42,31 +41,26 @@ int keySignatureLeft();
 // the clef and of the last accidental.
 int timeSignatureLeft(int keyMarks);
 
-// Where a track's music ends: the thin line of its final bar and the right edge of the thick
-// one, where its staff stops. Rows after `row` show no staff.
-struct TrackEnd {
-    int row = -1;      // the staff row of the track's last note; -1 for a track without notes,
-                       // whose staff runs the whole row
-    int lastNote = -1; // index of the last note drawn: trailing bar line notes are not
-    int measure = 0;   // the measure (from 1) that note is in
-    int thinX = 0;     // the final bar's thin line
-    int endX = 0;      // the right edge of its thick line
-};
-TrackEnd trackEnd(const SheetViewState& view, int track);
+// Where the music of track `t` ends in its layout `lay` (layout fills in `lay.end` with it).
+TrackEnd trackEndOf(const SheetLayout& sheet, const Track& t, const TrackLayout& lay);
+// Where the music of track `track` ends in the view's layout.
+const TrackEnd& trackEnd(const SheetViewState& view, int track);
 
-// Where the thin line closing measure `rec` lies on `row` when no later measure of the track
-// goes on along that row: at the staff's end (less a final bar's width) when the measure fills
-// the row's last place, else where its place on the row ends, but after its last note at
-// `lastX`.
-int measureEndThinX(const SheetViewState& view, const StaffRow& row, const MeasureRecord& rec, int lastX);
+// Where the thin line closing measure `rec` lies on sheet row `row` when no later measure of
+// the track goes on along that row: at the staff's end (less a final bar's width) when the
+// measure fills the row's last place, else where its place on the row ends, but after its last
+// note at `lastX`.
+int measureEndThinX(const SheetLayout& sheet, int row, const MeasureRecord& rec, int lastX);
 
 // The x of the bar line that closes measure m (from 1) of track j on the row its last note
 // lies on: the next measure's opening bar line, the track's final bar or the row's end.
 int closingBarX(const SheetViewState& view, int j, int m);
 
-// After the notes of track j have their x: a rest that fills its measure alone moves to the
-// measure's middle, and the notes of a measure too crowded to keep their last head clear of
-// the closing bar line are drawn closer together, so no note sits on a bar line.
-void fitMeasuresBetweenBars(SheetViewState& view, int j);
+// After the notes of a track have their x (layout): a rest that fills its measure alone moves
+// to the measure's middle, and the notes of a measure too crowded to keep their last head
+// clear of the closing bar line are drawn closer together, so no note sits on a bar line.
+// Measures from `fromMeasure` on; `end` is where the track ends as placed so far.
+void fitMeasuresBetweenBars(const SheetLayout& sheet, const Track& t, TrackLayout& lay, const TrackEnd& end,
+                            int fromMeasure);
 
 } // namespace tonvela

@@ -1,5 +1,6 @@
 #include "editor/glyphs.h"
 
+#include "editor/sheet_layout.h"
 #include "score/note.h"
 #include "score/track.h"
 
@@ -29,10 +30,10 @@ int digitGlyph(int digit)
     }
 }
 
-int noteGlyph(const Note& note)
+int noteGlyph(const Note& note, const NoteLayout& place)
 {
-    const bool down = note.layout.stemDown == 1;
-    if (note.dwFlag & kFlagBeamed)
+    const bool down = place.stemDown == 1;
+    if (place.beamed)
         return down ? kGlyphQuarterDown : kGlyphQuarterUp;
     if (note.isRest()) {
         switch (note.type) {

@@ -3,6 +3,7 @@
 namespace tonvela {
 
 struct Note;
+struct NoteLayout;
 
 // Identifiers of the glyph sheet. The clef, accidental, dot and time-signature values are the
 // ones commands and files use; the note, rest and clip glyphs are this program's own.
@@ -94,9 +95,9 @@ enum GlyphId : int {
 // Glyph of a time-signature digit 2..9; 0 for any other digit.
 int digitGlyph(int digit);
 
-// The note's own glyph (beamed notes as quarters, rests by kind, heads with the stem on the
-// note's side); 0 when the kind draws nothing of its own.
-int noteGlyph(const Note& note);
+// The note's own glyph as laid out (beamed notes as quarters, rests by kind, heads with the
+// stem on the note's side); 0 when the kind draws nothing of its own.
+int noteGlyph(const Note& note, const NoteLayout& place);
 
 // Numerator and denominator glyphs of a time-signature code (denominator 0 for the
 // single-glyph signature); codes outside the table draw as 4/4.

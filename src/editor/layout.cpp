@@ -1,71 +1,76 @@
+// Layout of a sheet for one view: the measures of every track flow onto its staff rows, each
+// measure gets its place on its row, the notes of a measure are stretched to fill it, then
+// stems, beams and ties. Everything lands in a SheetLayout; the sheet is only read.
+
 #include "editor/layout.h"
 
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
 #include "editor/lyric_spacing.h"
 
+#include "score/measure_division.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/track.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <limits>
 
 namespace tonvela {
 namespace {
 
-int16_t toInt16(int v)
-{
-    return static_cast<int16_t>(
-        std::clamp<int>(v, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
-}
-
-// Clears the beam marks of the last layout and turns the stems of lone notes on or above the
-// middle line down (on a percussion track every stem stays up), for notes from `from` on (the
-// walk does so for the notes it lays out).
-void resetLayoutFlags(Track& t, int from)
-{
-    for (int i = from; i < t.count; ++i) {
-        Note& n = t.noteAt(i);
-        n.dwFlag &= ~kFlagBeamed;
-        n.layout.stemDown =
-            (n.line <= 0 && !t.percussive && n.chordparent == -1 && n.childCount == 0) ? 1 : 0;
-    }
-}
-
 bool isRootAt(const Track& track, int i, int n)
 {
     return track.rootOf(i, n) == -1;
 }
 
-// The note's box times the zoom `z` (the view's zoom, as SheetViewState::scaled applies it).
-void setScaledBox(float z, Note& n)
+// Lone notes on or above the middle line turn their stems down; on a percussion track every
+// stem stays up, and chords keep theirs up until beams or chord rules say otherwise.
+uint8_t plainStemDown(const Track& t, const Note& n)
 {
-    auto scaled = [z](int v) { return static_cast<int>(static_cast<float>(v) * z); };
-    n.layout.zoomX = scaled(n.layout.x);
-    n.layout.zoomY = scaled(n.layout.y);
-    n.layout.zoomWidth = scaled(n.layout.width);
+    return (n.line <= 0 && !t.percussive && n.chordparent == -1 && n.childCount == 0) ? 1 : 0;
 }
 
-void setRowScaled(const SheetViewState& view, StaffRow& row)
+NoteInput inputOf(const Note& n)
 {
-    row.leftScaled = view.scaled(kStaffLeft);
-    row.topScaled = view.scaled(row.top);
-    row.spacingScaled = view.scaled(row.spacing);
-    row.lengthScaled = view.scaled(row.length);
-    row.clefLeft = kStaffLeft;
-    row.clefRight = kStaffLeft + 30;
-    row.clefTop = row.top;
-    row.clefBottom = row.top + 60;
+    NoteInput in;
+    in.type = n.type;
+    in.dwFlag = n.dwFlag;
+    in.octave = n.octave;
+    in.line = n.line;
+    in.chordparent = n.chordparent;
+    in.childCount = n.childCount;
+    in.letter = n.letter;
+    in.texts = n.texts;
+    return in;
+}
+
+bool sameInput(const NoteInput& in, const Note& n)
+{
+    return in.type == n.type && in.dwFlag == n.dwFlag && in.octave == n.octave && in.line == n.line &&
+           in.chordparent == n.chordparent && in.childCount == n.childCount && in.letter == n.letter &&
+           in.texts == n.texts;
+}
+
+// The root of note i as the inputs of a layout recorded it; -1 for a root.
+int recordedRoot(const std::vector<NoteInput>& inputs, int i)
+{
+    const int n = static_cast<int>(inputs.size());
+    const int p = inputs[static_cast<std::size_t>(i)].chordparent;
+    if (p < 0 || p >= n || p == i || inputs[static_cast<std::size_t>(p)].chordparent != -1)
+        return -1;
+    return p;
 }
 
 // Stretches the notes from `from` up to `to` so their chord roots fill w units, leaving the
 // roots with syllables at least the width those need (`needs`, by note; may be empty).
-void justify(Track& track, int from, int to, int w, const std::vector<int>& needs)
+void justify(const Track& track, std::vector<NoteLayout>& places, int from, int to, int w,
+             const std::vector<int>& needs)
 {
-    if (justifyAroundLyrics(track, from, to, w, needs))
+    if (justifyAroundLyrics(track, places, from, to, w, needs))
         return;
     long long sum = 0;
     for (int i = from; i < to; ++i) {
@@ -78,272 +83,23 @@ void justify(Track& track, int from, int to, int w, const std::vector<int>& need
     const double factor = static_cast<double>(w) / static_cast<double>(sum);
     if (factor < 0.1)
         return;
-    for (int i = from; i < to; ++i) {
-        Note& n = track.noteAt(i);
-        n.layout.width = toInt16(static_cast<int>(kindWidthOf(n.type) * factor));
-    }
+    for (int i = from; i < to; ++i)
+        places[static_cast<std::size_t>(i)].width =
+            static_cast<int32_t>(kindWidthOf(track.noteAt(i).type) * factor);
 }
 
-// The notes one staff row of a track shows, as the measure and row walk finds them.
-struct RowSpan {
-    int firstNote = 0; // first chord root on the row (staff breaks passed over)
-    int endNote = 0;   // one past the last note of the row
-    int noteCount = 0; // chord roots on the row, staff breaks excluded
-};
-
-// What the measure and row walk of one track found: the track's rows in order (the k-th is the
-// sheet's row j + k x tracks) and the notes given a row.
-struct TrackWalk {
-    int laid = 0;
-    std::vector<RowSpan> rows;
-};
-
-// Rows of track j from the score's division into measures: the measures flow onto the track's
-// rows, a given number per row (a measure opened by a kind-1743 note does not count), fewer
-// when measures widened by lyrics would run past the row's end; a staff break ends a row at
-// once. Every note up to kMaxLayoutNotes gets a row; the measure records grow to the
-// division's measures.
-void walkMeasuresAndRows(SheetViewState& view, Track& t, int j, int trackCount, int mpr,
-                         const MeasureWidths& widths, TrackWalk& walk)
+bool beamable(const Note& a, const NoteLayout& pa, const Note& b, const NoteLayout& pb)
 {
-    const int n = std::min(t.count, kMaxLayoutNotes);
-    const MeasureDivision& division = t.measureDivision();
-    std::vector<MeasureRecord>& records = view.measures(j);
-    records.resize(static_cast<std::size_t>(std::max(division.measureCount(), kMeasureCount)) + 1);
-    for (std::size_t m = 1; m < records.size(); ++m) {
-        MeasureRecord& rec = records[m];
-        rec.startsRow = 0;
-        rec.lastOnRow = 0;
-        rec.x = 0;
-        rec.firstNote = -1;
-        rec.rowIndex = -1;
-        rec.rootCount = 0;
-        rec.width = 0;
-    }
-    int rowIdx = j;
-    walk.laid = 0;
-    walk.rows.assign(1, RowSpan{});
-    int m = 1;
-    auto measure = [&](int k) -> MeasureRecord& { return records[static_cast<std::size_t>(k)]; };
-    measure(1).firstNote = 0;
-    measure(1).startsRow = 1; // the track's first row opens with its first measure
-    measure(1).rowIndex = rowIdx;
-    measure(1).width = widths.of(1);
-    int closedOnRow = 0;
-    int rowFirstMeasure = 1;
-    int rowWidth = measure(1).width;
-    bool rowWidened = measure(1).width > widths.measureWidth;
-
-    auto firstRootFrom = [&](int i) {
-        while (i < n && (!isRootAt(t, i, n) || t.noteAt(i).type == kTypeStaffBreak))
-            ++i;
-        return i;
-    };
-    // The track continues on its next row, starting at note i.
-    auto nextRow = [&](int i) {
-        walk.rows.back().endNote = i;
-        rowIdx += trackCount;
-        RowSpan next;
-        next.firstNote = firstRootFrom(i);
-        walk.rows.push_back(next);
-        closedOnRow = 0;
-        rowWidth = 0;
-        rowWidened = false;
-    };
-
-    int i = 0;
-    for (; i < n; ++i) {
-        Note& note = t.noteAt(i);
-        const bool root = isRootAt(t, i, n);
-        const bool isBreak = note.type == kTypeStaffBreak;
-        const int inMeasure = division.measureOf(i);
-        if (inMeasure > m) {
-            // Note i opens the next measure.
-            m = inMeasure;
-            measure(m).firstNote = i;
-            measure(m).rowIndex = rowIdx;
-            bool newRow = isBreak;
-            bool full = false; // the row has no room left for the measure
-            const int width = widths.of(m);
-            if (!isBreak) {
-                if (note.type != kTypeMark1743)
-                    ++closedOnRow;
-                full = (rowWidened || width > widths.measureWidth) && rowWidth + width > widths.rowLength;
-                newRow = closedOnRow >= mpr || full;
-            }
-            if (newRow) {
-                measure(m - 1).lastOnRow = 1;
-                if (full && closedOnRow < mpr)
-                    stretchMeasures(records, rowFirstMeasure, m - 1, mpr * widths.measureWidth);
-                nextRow(i);
-                measure(m).startsRow = 1;
-                measure(m).rowIndex = rowIdx;
-                measure(m).width = widths.of(m);
-                rowFirstMeasure = m;
-            } else {
-                measure(m).width = width;
-            }
-            rowWidth += measure(m).width;
-            rowWidened = rowWidened || measure(m).width > widths.measureWidth;
-        } else if (isBreak) {
-            // A break inside a measure keeps the measure going on the next row.
-            nextRow(i);
-            rowFirstMeasure = m + 1;
-        }
-        note.layout.measureIndex = m - 1;
-        note.layout.rowIndex = rowIdx;
-        // The reset of the last layout's beams and stems, and the kind's width, while the note
-        // is at hand: lone notes on or above the middle line turn their stems down (on a
-        // percussion track every stem stays up).
-        note.dwFlag &= ~kFlagBeamed;
-        note.layout.stemDown =
-            (note.line <= 0 && !t.percussive && note.chordparent == -1 && note.childCount == 0) ? 1 : 0;
-        note.layout.width = toInt16(kindWidthOf(note.type));
-        if (root && !isBreak) {
-            ++walk.rows.back().noteCount;
-            ++measure(m).rootCount;
-        }
-    }
-    walk.laid = i;
-    walk.rows.back().endNote = i;
-    measure(m).lastOnRow = 1;
-    // The track ends here, but a longer track may go on along this row: the row is followed as
-    // that track flows it, and filled as it fills it, so the bar lines of the system stay
-    // together.
-    int onRow = closedOnRow + 1;
-    int after = 0;
-    for (int k = m + 1; onRow < mpr; ++k, ++onRow) {
-        const int next = widths.of(k);
-        if ((rowWidened || next > widths.measureWidth) && rowWidth + after + next > widths.rowLength) {
-            stretchMeasures(records, rowFirstMeasure, m, mpr * widths.measureWidth, after);
-            break;
-        }
-        after += next;
-        rowWidened = rowWidened || next > widths.measureWidth;
-    }
-    view.setMeasuresInUse(j, m);
+    return a.type == b.type && (a.type == kTypeEighth || a.type == kTypeSixteenth) && !pa.beamed &&
+           !pb.beamed && !(a.dwFlag & (kFlagRest | kFlagTie)) && !(b.dwFlag & (kFlagRest | kFlagTie)) &&
+           pa.rowIndex == pb.rowIndex && a.chordparent == -1 && b.chordparent == -1 && a.childCount == 0 &&
+           b.childCount == 0 && std::abs(pa.y - pb.y) < 220 && pa.measureIndex == pb.measureIndex;
 }
 
-// Measure x positions with justification, then every note's x, y and width. Returns the
-// number of notes placed.
-int placeTrack(SheetViewState& view, Track& t, int j, int laid, int ksw, const std::vector<int>& needs)
+bool joinsGroup(const Note& first, const NoteLayout& pf, const Note& n, const NoteLayout& pn)
 {
-    SheetDocument& sheet = view.sheet();
-    const float zoom = view.zoom();
-    const int mpr = std::max(1, sheet.measuresPerRow);
-    const int mw = sheet.measureWidth;
-    std::vector<MeasureRecord>& records = view.measures(j);
-    auto measure = [&](int k) -> MeasureRecord& { return records[static_cast<std::size_t>(k)]; };
-
-    int a = 1;
-    int rowX = 0;            // where the next measure of the row starts
-    bool rowWidened = false; // a measure of the row so far takes more than the measure width
-    for (int m = 1; m <= view.measuresInUse(j); ++m) {
-        MeasureRecord& cur = measure(m);
-        if (cur.width <= 0)
-            cur.width = mw;
-        if (cur.startsRow) {
-            a = 1;
-            cur.x = 0;
-            rowX = cur.width;
-            rowWidened = cur.width != mw;
-        } else {
-            cur.x = rowWidened ? rowX : a * mw;
-            a = (a + 1 >= mpr) ? 1 : a + 1;
-            rowX = cur.x + cur.width;
-            rowWidened = rowWidened || cur.width != mw;
-            if (m > 1 && measure(m - 1).rowIndex == cur.rowIndex) {
-                const MeasureRecord& prev = measure(m - 1);
-                int w = cur.x - prev.x - 20;
-                if (prev.startsRow)
-                    w -= ksw + 40;
-                // A measure widened for its lyrics is always justified, however wide.
-                if ((w <= 600 || prev.width > mw) && prev.firstNote >= 0 && cur.firstNote >= 0) {
-                    int from = prev.firstNote;
-                    const int root = from < laid ? t.rootOf(from, laid) : -1;
-                    if (root >= 0)
-                        from = root;
-                    justify(t, from, std::min(cur.firstNote, laid), w, needs);
-                }
-            }
-        }
-        if (cur.lastOnRow && cur.firstNote >= 0 && cur.rowIndex >= 0)
-            justify(t, cur.firstNote, std::min(view.row(cur.rowIndex).endNote, laid), cur.width - 40, needs);
-    }
-
-    int cursor = ksw + 50;
-    int curRow = -1;
-    int curMeasure = -1;
-    int prevRootX = 0;
-    bool rowStart = false;
-    int placed = 0;
-    for (; placed < laid; ++placed) {
-        Note& note = t.noteAt(placed);
-        if (note.layout.rowIndex < 0 || note.layout.rowIndex >= view.rowCount())
-            break;
-        if (!isRootAt(t, placed, laid))
-            continue; // members take their root's place below
-        StaffRow& row = view.row(note.layout.rowIndex);
-        if (note.layout.rowIndex != curRow) {
-            curRow = note.layout.rowIndex;
-            curMeasure = note.layout.measureIndex;
-            MeasureRecord& rec = measure(note.layout.measureIndex + 1);
-            if (rec.rowIndex == row.index)
-                rec.x = kStaffLeft;
-            cursor = ksw + 50;
-            rowStart = true;
-        } else if (note.layout.measureIndex != curMeasure) {
-            curMeasure = note.layout.measureIndex;
-            const MeasureRecord& rec = measure(note.layout.measureIndex + 1);
-            if (rec.x > 0)
-                cursor = rec.x - 12;
-        }
-        note.layout.prevX = note.layout.x;
-        const int x = cursor + 35;
-        note.layout.x = toInt16(x);
-        if (note.type != kTypeStaffBreak) {
-            cursor += note.layout.width;
-            note.layout.prevRootX = rowStart ? x - 30 : prevRootX;
-            prevRootX = x;
-            rowStart = false;
-            row.lastX = x;
-        }
-        note.layout.y = toInt16(noteY(row, note));
-        setScaledBox(zoom, note);
-        note.layoutMarks();
-    }
-    for (int i = 0; i < placed; ++i) {
-        const int r = t.rootOf(i, placed);
-        if (r < 0)
-            continue;
-        Note& member = t.noteAt(i);
-        const Note& root = t.noteAt(r);
-        member.layout.prevX = member.layout.x;
-        member.layout.x = root.layout.x;
-        member.layout.prevRootX = root.layout.prevRootX;
-        const int rowIdx = (root.layout.rowIndex >= 0 && root.layout.rowIndex < view.rowCount())
-                               ? root.layout.rowIndex
-                               : member.layout.rowIndex;
-        member.layout.y = toInt16(noteY(view.row(rowIdx), member));
-        setScaledBox(zoom, member);
-        member.layoutMarks();
-    }
-    return placed;
-}
-
-bool beamable(const Note& a, const Note& b)
-{
-    return a.type == b.type && (a.type == kTypeEighth || a.type == kTypeSixteenth) &&
-           !(a.dwFlag & (kFlagBeamed | kFlagRest | kFlagTie)) &&
-           !(b.dwFlag & (kFlagBeamed | kFlagRest | kFlagTie)) && a.layout.rowIndex == b.layout.rowIndex &&
-           a.chordparent == -1 && b.chordparent == -1 && a.childCount == 0 && b.childCount == 0 &&
-           std::abs(a.layout.y - b.layout.y) < 220 && a.layout.measureIndex == b.layout.measureIndex;
-}
-
-bool joinsGroup(const Note& first, const Note& n)
-{
-    return n.layout.measureIndex == first.layout.measureIndex && n.layout.rowIndex == first.layout.rowIndex &&
-           n.type == first.type && (n.dwFlag & kFlagBeamed);
+    return pn.measureIndex == pf.measureIndex && pn.rowIndex == pf.rowIndex && n.type == first.type &&
+           pn.beamed;
 }
 
 // Where a beam's outer edge meets a stem that needs no lengthening, from the glyph's top: the
@@ -351,135 +107,489 @@ bool joinsGroup(const Note& first, const Note& n)
 constexpr int kBeamUp = static_cast<int>(kStemUpTipY - 0.5);
 constexpr int kBeamDown = static_cast<int>(kStemDownTipY + 0.5);
 
-void setStemExtension(const SheetViewState& view, Note& n, int x, int y1, int y2)
-{
-    n.layout.stemExtension[0] = view.scaled(x);
-    n.layout.stemExtension[1] = view.scaled(y1);
-    n.layout.stemExtension[2] = view.scaled(x);
-    n.layout.stemExtension[3] = view.scaled(y2);
-}
+// What the whole sheet's layout shares with the layout of each track.
+struct SheetContext {
+    const SheetLayout& sheet; // its width, zoom and measure sizes are set
+    int trackCount = 0;
+    MeasureWidths widths;
+};
 
-void beamRow(SheetViewState& view, StaffRow& row)
-{
-    Track* t = row.track;
-    if (!t)
-        return;
-    const float zoom = view.zoom();
-    const int laid = view.laidOutCount(row.index % std::max(1, view.sheet().trackCount()));
-    const int first = std::clamp(row.firstNote, 0, laid);
-    const int end = std::clamp(row.endNote, first, laid);
-    for (int b = first + 1; b < end; ++b) {
-        Note& a = t->noteAt(b - 1);
-        Note& c = t->noteAt(b);
-        if (beamable(a, c)) {
-            a.dwFlag |= kFlagBeamed;
-            c.dwFlag |= kFlagBeamed;
-        }
+// Lays out one track, whole or from one of its rows on.
+class TrackLayouter {
+  public:
+    TrackLayouter(const Track& t, int j, const SheetContext& ctx, TrackLayout& lay,
+                  const MeasureDivision& division, const std::vector<int>& needs)
+        : m_t(t), m_j(j), m_ctx(ctx), m_lay(lay), m_division(division), m_needs(needs),
+          m_n(std::min(t.count, kMaxLayoutNotes))
+    {
     }
-    for (int i = first; i < end; ++i) {
-        Note& n = t->noteAt(i);
-        n.layout.beamCount = 0;
-        for (int& v : n.layout.stemExtension)
-            v = 0;
+
+    // Lays the track out from row k (0: the whole track). For k > 0, m_lay holds the layout
+    // before, whose rows before k, and whose notes and measures before the row's first, stand.
+    void run(int k)
+    {
+        const RowSpan start = k > 0 ? m_lay.rows[static_cast<std::size_t>(k)] : RowSpan{};
+        const int m0 = k > 0 ? start.openingMeasure : 1;
+        const int i0 = k > 0 ? m_lay.measures[static_cast<std::size_t>(m0)].firstNote : 0;
+        walk(k, m0, i0);
+        measureX(m0);
+        place(i0);
+        const TrackEnd before = trackEndOf(m_ctx.sheet, m_t, m_lay);
+        fitMeasuresBetweenBars(m_ctx.sheet, m_t, m_lay, before, m0);
+        placeMembers();
+        m_lay.end = trackEndOf(m_ctx.sheet, m_t, m_lay);
+        for (std::size_t r = static_cast<std::size_t>(k); r < m_lay.rows.size(); ++r)
+            beamRow(static_cast<int>(r));
+        rowEnds(k);
+        ties();
     }
-    for (int a = first; a < end;) {
-        Note& head = t->noteAt(a);
-        if (!(head.dwFlag & kFlagBeamed)) {
-            ++a;
-            continue;
+
+  private:
+    MeasureRecord& measure(int m) { return m_lay.measures[static_cast<std::size_t>(m)]; }
+    NoteLayout& at(int i) { return m_lay.notes[static_cast<std::size_t>(i)]; }
+    int sheetRow(int k) const { return m_j + k * m_ctx.trackCount; }
+    int trackRow(int r) const { return (r - m_j) / std::max(1, m_ctx.trackCount); }
+    RowSpan& span(int r) { return m_lay.rows[static_cast<std::size_t>(trackRow(r))]; }
+    int firstRootFrom(int i) const
+    {
+        while (i < m_n && (!isRootAt(m_t, i, m_n) || m_t.noteAt(i).type == kTypeStaffBreak))
+            ++i;
+        return i;
+    }
+    // The glyph top on sheet row r.
+    int yOn(int r, const Note& note, NoteLayout& p) const
+    {
+        StaffRow row;
+        row.index = r;
+        row.top = r * kRowPitch + kRowTopOffset;
+        row.percussive = m_t.percussive != 0;
+        return noteY(row, note, p);
+    }
+
+    // Measures onto rows: the measures of the score's division flow onto the track's rows, a
+    // given number per row (a measure opened by a kind-1743 note does not count), fewer when
+    // measures widened by lyrics would run past the row's end; a staff break ends a row at
+    // once. Every note up to kMaxLayoutNotes gets a row.
+    void walk(int k, int m0, int i0)
+    {
+        const MeasureWidths& widths = m_ctx.widths;
+        const int mpr = m_ctx.sheet.measuresPerRow;
+        std::vector<MeasureRecord>& records = m_lay.measures;
+        records.resize(static_cast<std::size_t>(std::max(m_division.measureCount(), kMeasureCount)) + 1);
+        for (std::size_t m = static_cast<std::size_t>(m0); m < records.size(); ++m)
+            records[m] = MeasureRecord{};
+        m_lay.notes.resize(static_cast<std::size_t>(std::max(m_t.count, 0)));
+        for (std::size_t i = static_cast<std::size_t>(i0); i < m_lay.notes.size(); ++i)
+            m_lay.notes[i] = NoteLayout{};
+        m_lay.rows.resize(static_cast<std::size_t>(k));
+        int rowIdx = sheetRow(k);
+        RowSpan first;
+        first.firstNote = k > 0 ? firstRootFrom(i0) : 0;
+        first.openingMeasure = m0;
+        m_lay.rows.push_back(first);
+        int m = m0;
+        measure(m).firstNote = i0;
+        measure(m).startsRow = 1; // the row opens with this measure
+        measure(m).rowIndex = rowIdx;
+        measure(m).width = widths.of(m);
+        int closedOnRow = 0;
+        int rowFirstMeasure = m;
+        int rowWidth = measure(m).width;
+        bool rowWidened = measure(m).width > widths.measureWidth;
+
+        // The track continues on its next row, starting at note i.
+        auto nextRow = [&](int i, int opening) {
+            m_lay.rows.back().endNote = i;
+            rowIdx += m_ctx.trackCount;
+            RowSpan next;
+            next.firstNote = firstRootFrom(i);
+            next.openingMeasure = opening;
+            m_lay.rows.push_back(next);
+            closedOnRow = 0;
+            rowWidth = 0;
+            rowWidened = false;
+        };
+
+        int i = i0;
+        for (; i < m_n; ++i) {
+            const Note& note = m_t.noteAt(i);
+            const bool root = isRootAt(m_t, i, m_n);
+            const bool isBreak = note.type == kTypeStaffBreak;
+            const int inMeasure = m_division.measureOf(i);
+            if (inMeasure > m) {
+                // Note i opens the next measure.
+                m = inMeasure;
+                measure(m).firstNote = i;
+                measure(m).rowIndex = rowIdx;
+                bool newRow = isBreak;
+                bool full = false; // the row has no room left for the measure
+                const int width = widths.of(m);
+                if (!isBreak) {
+                    if (note.type != kTypeMark1743)
+                        ++closedOnRow;
+                    full = (rowWidened || width > widths.measureWidth) && rowWidth + width > widths.rowLength;
+                    newRow = closedOnRow >= mpr || full;
+                }
+                if (newRow) {
+                    measure(m - 1).lastOnRow = 1;
+                    if (full && closedOnRow < mpr)
+                        stretchMeasures(records, rowFirstMeasure, m - 1, mpr * widths.measureWidth);
+                    nextRow(i, m);
+                    measure(m).startsRow = 1;
+                    measure(m).rowIndex = rowIdx;
+                    measure(m).width = widths.of(m);
+                    rowFirstMeasure = m;
+                } else {
+                    measure(m).width = width;
+                }
+                rowWidth += measure(m).width;
+                rowWidened = rowWidened || measure(m).width > widths.measureWidth;
+            } else if (isBreak && !(k > 0 && i == i0)) {
+                // A break inside a measure keeps the measure going on the next row.
+                nextRow(i, 0);
+                rowFirstMeasure = m + 1;
+            }
+            NoteLayout& p = at(i);
+            p.measureIndex = m - 1;
+            p.rowIndex = rowIdx;
+            p.stemDown = plainStemDown(m_t, note);
+            p.width = kindWidthOf(note.type);
+            if (root && !isBreak) {
+                ++m_lay.rows.back().noteCount;
+                ++measure(m).rootCount;
+            }
         }
-        int k = 0;
-        while (k < 3 && a + k + 1 < end && joinsGroup(head, t->noteAt(a + k + 1)))
-            ++k;
-        head.layout.beamCount = k;
-        const int size = k + 1;
-        if (size >= 2) {
-            bool up = t->percussive != 0;
-            if (size == 2) {
-                up = up || head.line > 0 || t->noteAt(a + 1).line > 0;
+        m_lay.laidOut = i;
+        m_lay.rows.back().endNote = i;
+        measure(m).lastOnRow = 1;
+        // The track ends here, but a longer track may go on along this row: the row is followed
+        // as that track flows it, and filled as it fills it, so the bar lines of the system stay
+        // together.
+        int onRow = closedOnRow + 1;
+        int after = 0;
+        for (int next = m + 1; onRow < mpr; ++next, ++onRow) {
+            const int w = widths.of(next);
+            if ((rowWidened || w > widths.measureWidth) && rowWidth + after + w > widths.rowLength) {
+                stretchMeasures(records, rowFirstMeasure, m, mpr * widths.measureWidth, after);
+                break;
+            }
+            after += w;
+            rowWidened = rowWidened || w > widths.measureWidth;
+        }
+        m_lay.measuresInUse = m;
+    }
+
+    // Measure x positions with justification, from measure m0 (which starts a row) on.
+    void measureX(int m0)
+    {
+        const int mpr = std::max(1, m_ctx.sheet.measuresPerRow);
+        const int mw = m_ctx.sheet.measureWidth;
+        const int ksw = m_lay.keySigWidth;
+        const int laid = m_lay.laidOut;
+        int a = 1;
+        int rowX = 0;            // where the next measure of the row starts
+        bool rowWidened = false; // a measure of the row so far takes more than the measure width
+        for (int m = m0; m <= m_lay.measuresInUse; ++m) {
+            MeasureRecord& cur = measure(m);
+            if (cur.width <= 0)
+                cur.width = mw;
+            if (cur.startsRow) {
+                a = 1;
+                cur.x = 0;
+                rowX = cur.width;
+                rowWidened = cur.width != mw;
             } else {
-                int low = 0;
-                for (int g = 0; g < size; ++g)
-                    low += t->noteAt(a + g).line > 0 ? 1 : 0;
-                up = up || low > 1;
+                cur.x = rowWidened ? rowX : a * mw;
+                a = (a + 1 >= mpr) ? 1 : a + 1;
+                rowX = cur.x + cur.width;
+                rowWidened = rowWidened || cur.width != mw;
+                if (m > 1 && measure(m - 1).rowIndex == cur.rowIndex) {
+                    const MeasureRecord& prev = measure(m - 1);
+                    int w = cur.x - prev.x - 20;
+                    if (prev.startsRow)
+                        w -= ksw + 40;
+                    // A measure widened for its lyrics is always justified, however wide.
+                    if ((w <= 600 || prev.width > mw) && prev.firstNote >= 0 && cur.firstNote >= 0) {
+                        int from = prev.firstNote;
+                        const int root = from < laid ? m_t.rootOf(from, laid) : -1;
+                        if (root >= 0)
+                            from = root;
+                        justify(m_t, m_lay.notes, from, std::min(cur.firstNote, laid), w, m_needs);
+                    }
+                }
             }
-            // The head sits elsewhere in the glyph box once the stem turns, so the notes of
-            // the group take their height again.
-            for (int g = 0; g < size; ++g) {
-                Note& n = t->noteAt(a + g);
-                n.layout.stemDown = up ? 0 : 1;
-                const int rowIdx = (n.layout.rowIndex >= 0 && n.layout.rowIndex < view.rowCount())
-                                       ? n.layout.rowIndex
-                                       : row.index;
-                n.layout.y = toInt16(noteY(view.row(rowIdx), n));
-                setScaledBox(zoom, n);
-                n.layoutMarks();
+            if (cur.lastOnRow && cur.firstNote >= 0 && cur.rowIndex >= 0)
+                justify(m_t, m_lay.notes, cur.firstNote, std::min(span(cur.rowIndex).endNote, laid),
+                        cur.width - 40, m_needs);
+        }
+    }
+
+    // Every chord root's x, y and marks from note i0 (the first of a row) on: a cursor walks
+    // each row from the key signature, and from a measure's bar line where one opens.
+    void place(int i0)
+    {
+        const int ksw = m_lay.keySigWidth;
+        const int laid = m_lay.laidOut;
+        int cursor = ksw + 50;
+        int curRow = -1;
+        int curMeasure = -1;
+        int prevRootX = 0;
+        bool rowStart = false;
+        for (int i = i0; i < laid; ++i) {
+            const Note& note = m_t.noteAt(i);
+            NoteLayout& p = at(i);
+            if (p.rowIndex < 0)
+                break;
+            if (!isRootAt(m_t, i, laid))
+                continue; // members take their root's place below
+            if (p.rowIndex != curRow) {
+                curRow = p.rowIndex;
+                curMeasure = p.measureIndex;
+                MeasureRecord& rec = measure(p.measureIndex + 1);
+                if (rec.rowIndex == curRow)
+                    rec.x = kStaffLeft;
+                cursor = ksw + 50;
+                rowStart = true;
+            } else if (p.measureIndex != curMeasure) {
+                curMeasure = p.measureIndex;
+                const MeasureRecord& rec = measure(p.measureIndex + 1);
+                if (rec.x > 0)
+                    cursor = rec.x - 12;
             }
-            Note& last = t->noteAt(a + k);
-            const int x1 = head.layout.x, y1 = head.layout.y, x2 = last.layout.x, y2 = last.layout.y;
-            int* beam = head.layout.beamLine;
-            if (size == 2) {
-                if (up) {
-                    beam[0] = x1 + 12, beam[1] = y1 + kBeamUp, beam[2] = x2 + 12, beam[3] = y2 + kBeamUp;
-                    if (y1 - y2 > 20) {
-                        beam[1] = y1 - 20 + kBeamUp - 1;
-                        setStemExtension(view, head, x1 + 12, y1 + kBeamUp, beam[1]);
+            const int x = cursor + 35;
+            p.x = x;
+            if (note.type != kTypeStaffBreak) {
+                cursor += p.width;
+                p.prevRootX = rowStart ? x - 30 : prevRootX;
+                prevRootX = x;
+                rowStart = false;
+            }
+            p.y = yOn(p.rowIndex, note, p);
+            placeMarks(note, p);
+        }
+    }
+
+    // Chord members stand at their root's x on their root's row, wherever they are in the array
+    // (chord building appends them at the track's end).
+    void placeMembers()
+    {
+        const int laid = m_lay.laidOut;
+        for (int i = 0; i < laid; ++i) {
+            const int r = m_t.rootOf(i, laid);
+            if (r < 0)
+                continue;
+            NoteLayout& member = at(i);
+            const NoteLayout& root = at(r);
+            member.x = root.x;
+            member.prevRootX = root.prevRootX;
+            const int rowIdx = root.rowIndex >= 0 ? root.rowIndex : member.rowIndex;
+            member.y = yOn(rowIdx, m_t.noteAt(i), member);
+            placeMarks(m_t.noteAt(i), member);
+        }
+    }
+
+    // The beams of the notes on sheet row r (the track's k-th): neighbouring eighths or
+    // sixteenths pair, pairs of a measure join into groups of up to four, each group takes one
+    // stem direction and a beam line.
+    void beamRow(int k)
+    {
+        const RowSpan& s = m_lay.rows[static_cast<std::size_t>(k)];
+        const int laid = m_lay.laidOut;
+        const int first = std::clamp(s.firstNote, 0, laid);
+        const int end = std::clamp(s.endNote, first, laid);
+        for (int b = first + 1; b < end; ++b) {
+            NoteLayout& pa = at(b - 1);
+            NoteLayout& pc = at(b);
+            if (beamable(m_t.noteAt(b - 1), pa, m_t.noteAt(b), pc)) {
+                pa.beamed = 1;
+                pc.beamed = 1;
+            }
+        }
+        for (int a = first; a < end;) {
+            const Note& head = m_t.noteAt(a);
+            NoteLayout& ph = at(a);
+            if (!ph.beamed) {
+                ++a;
+                continue;
+            }
+            int f = 0;
+            while (f < 3 && a + f + 1 < end && joinsGroup(head, ph, m_t.noteAt(a + f + 1), at(a + f + 1)))
+                ++f;
+            ph.beamCount = static_cast<uint8_t>(f);
+            const int size = f + 1;
+            if (size >= 2) {
+                bool up = m_t.percussive != 0;
+                if (size == 2) {
+                    up = up || head.line > 0 || m_t.noteAt(a + 1).line > 0;
+                } else {
+                    int low = 0;
+                    for (int g = 0; g < size; ++g)
+                        low += m_t.noteAt(a + g).line > 0 ? 1 : 0;
+                    up = up || low > 1;
+                }
+                // The head sits elsewhere in the glyph box once the stem turns, so the notes of
+                // the group take their height again.
+                for (int g = 0; g < size; ++g) {
+                    NoteLayout& p = at(a + g);
+                    p.stemDown = up ? 0 : 1;
+                    p.y = yOn(p.rowIndex >= 0 ? p.rowIndex : sheetRow(k), m_t.noteAt(a + g), p);
+                    placeMarks(m_t.noteAt(a + g), p);
+                }
+                const NoteLayout& last = at(a + f);
+                const int x1 = ph.x, y1 = ph.y, x2 = last.x, y2 = last.y;
+                int32_t* beam = ph.beamLine;
+                if (size == 2) {
+                    if (up) {
+                        beam[0] = x1 + 12, beam[1] = y1 + kBeamUp, beam[2] = x2 + 12, beam[3] = y2 + kBeamUp;
+                        if (y1 - y2 > 20)
+                            beam[1] = y1 - 20 + kBeamUp - 1;
+                    } else {
+                        beam[0] = x1 + 3, beam[1] = y1 + kBeamDown, beam[2] = x2 + 4,
+                        beam[3] = y2 + kBeamDown;
+                        if (y1 - y2 > 20)
+                            beam[1] = y1 + kBeamDown + 1;
                     }
                 } else {
-                    beam[0] = x1 + 3, beam[1] = y1 + kBeamDown, beam[2] = x2 + 4, beam[3] = y2 + kBeamDown;
-                    if (y1 - y2 > 20)
-                        beam[1] = y1 + kBeamDown + 1;
-                }
-            } else {
-                int yb = up ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
-                for (int g = 0; g < size; ++g) {
-                    const int y = t->noteAt(a + g).layout.y;
-                    yb = up ? std::min(yb, y + kBeamUp) : std::max(yb, y + kBeamDown);
-                }
-                beam[0] = up ? x1 + 12 : x1 + 3;
-                beam[2] = up ? x2 + 12 : x2 + 4;
-                beam[1] = beam[3] = yb;
-                for (int g = 0; g < size; ++g) {
-                    Note& n = t->noteAt(a + g);
-                    if (up)
-                        setStemExtension(view, n, n.layout.x + 12, n.layout.y + kBeamUp, yb);
-                    else
-                        setStemExtension(view, n, n.layout.x + 3, n.layout.y + kBeamDown, yb);
+                    int yb = up ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
+                    for (int g = 0; g < size; ++g) {
+                        const int y = at(a + g).y;
+                        yb = up ? std::min(yb, y + kBeamUp) : std::max(yb, y + kBeamDown);
+                    }
+                    beam[0] = up ? x1 + 12 : x1 + 3;
+                    beam[2] = up ? x2 + 12 : x2 + 4;
+                    beam[1] = beam[3] = yb;
                 }
             }
+            a += size;
         }
-        a += size;
     }
+
+    // Where the pointer appends to each row from the k-th on: right of its last chord root as
+    // drawn (staff breaks are not drawn, nor bar lines after the track's last note).
+    void rowEnds(int k)
+    {
+        const int laid = m_lay.laidOut;
+        const TrackEnd& end = m_lay.end;
+        for (std::size_t kk = static_cast<std::size_t>(k); kk < m_lay.rows.size(); ++kk) {
+            RowSpan& s = m_lay.rows[kk];
+            const int r = sheetRow(static_cast<int>(kk));
+            const int begin = kk > 0 ? std::min(m_lay.rows[kk - 1].endNote, laid) : 0;
+            s.lastX = m_lay.keySigWidth + 50;
+            for (int i = begin; i < std::min(s.endNote, laid); ++i) {
+                const NoteLayout& p = at(i);
+                if (p.rowIndex != r || !isRootAt(m_t, i, laid) || m_t.noteAt(i).type == kTypeStaffBreak)
+                    continue;
+                if (end.row >= 0 && r <= end.row && i > end.lastNote)
+                    continue;
+                s.lastX = p.x;
+            }
+        }
+    }
+
+    // Ties between each two neighbouring chord roots that are both marked tied, and between
+    // their members in order; a tie joins notes of one pitch (two rests always). The ties of a
+    // chord curve outwards from its middle: those of the upper heads above, of the lower heads
+    // below; the middle head of an odd chord keeps away from the stems.
+    void ties()
+    {
+        m_lay.ties.clear();
+        const int n = m_lay.laidOut;
+        auto valid = [&](int i) { return isRootAt(m_t, i, n) && m_t.noteAt(i).type != kTypeStaffBreak; };
+        auto joins = [&](int a, int b) {
+            const Note& x = m_t.noteAt(a);
+            const Note& y = m_t.noteAt(b);
+            return (x.isRest() && y.isRest()) || (x.letter == y.letter && x.octave == y.octave);
+        };
+        std::vector<std::pair<int, int>> tied;
+        int next = 0;
+        for (int i = 0; i < n; i = next) {
+            next = i + 1;
+            if (!valid(i))
+                continue;
+            while (next < n && !valid(next))
+                ++next;
+            const Note& a = m_t.noteAt(i);
+            if (!(a.dwFlag & kFlagTie) || next >= n)
+                continue;
+            const Note& b = m_t.noteAt(next);
+            if (!(b.dwFlag & kFlagTie))
+                continue;
+            tied.assign(1, {i, next});
+            const int pairs = std::min<int>(std::min<int>(a.childCount, b.childCount), kMaxChordMembers);
+            for (int k = 0; k < pairs; ++k) {
+                const int ma = a.children[k], mb = b.children[k];
+                if (ma >= 0 && ma < n && mb >= 0 && mb < n)
+                    tied.emplace_back(ma, mb);
+            }
+            if (tied.size() == 1) {
+                if (joins(i, next))
+                    m_lay.ties.push_back({i, i, next, 0});
+                continue;
+            }
+            std::stable_sort(tied.begin(), tied.end(),
+                             [&](const auto& x, const auto& y) { return at(x.first).y < at(y.first).y; });
+            const int count = static_cast<int>(tied.size());
+            for (int k = 0; k < count; ++k) {
+                const auto [from, to] = tied[static_cast<std::size_t>(k)];
+                if (!joins(from, to))
+                    continue;
+                const bool middle = count % 2 == 1 && k == count / 2;
+                m_lay.ties.push_back({i, from, to, static_cast<int8_t>(middle ? 0 : k < count / 2 ? -1 : 1)});
+            }
+        }
+    }
+
+    const Track& m_t;
+    int m_j;
+    const SheetContext& m_ctx;
+    TrackLayout& m_lay;
+    const MeasureDivision& m_division;
+    const std::vector<int>& m_needs;
+    int m_n;
+};
+
+// The first note of track t whose layout an edit may have changed, since the layout `old` was
+// made: the first whose input differs, or the root of a member whose input differs (a member
+// is placed with its root, wherever it stands). INT_MAX when nothing changed.
+int firstChange(const Track& t, const TrackLayout& old)
+{
+    const int n = std::min(t.count, kMaxLayoutNotes);
+    const int had = static_cast<int>(old.inputs.size());
+    const int common = std::min(n, had);
+    int first = INT_MAX;
+    auto touch = [&](int i, int newRoot, int oldRoot) {
+        first = std::min(first, i);
+        if (newRoot >= 0)
+            first = std::min(first, newRoot);
+        if (oldRoot >= 0)
+            first = std::min(first, oldRoot);
+    };
+    for (int i = 0; i < common; ++i)
+        if (!sameInput(old.inputs[static_cast<std::size_t>(i)], t.noteAt(i)))
+            touch(i, t.rootOf(i, n), recordedRoot(old.inputs, i));
+    for (int i = common; i < n; ++i)
+        touch(i, t.rootOf(i, n), -1);
+    for (int i = common; i < had; ++i)
+        touch(i, -1, recordedRoot(old.inputs, i));
+    return first;
 }
 
-void positionRowsAndPlace(SheetViewState& view, const std::vector<int>& laid, const std::vector<int>& ksw,
-                          const std::vector<std::vector<int>>& needs)
+// The row of the layout `old` from which a track can be laid out again: the last row that
+// opens with a measure whose first note lies before `change` (the first note the edit may
+// have moved) and whose number lies before `widened` (the first measure whose width changed).
+// Everything before such a row stands: how the measures before it flowed onto rows depends on
+// those notes and widths alone. 0 lays the whole track out.
+int restartRow(const TrackLayout& old, int change, int widened)
 {
-    SheetDocument& sheet = view.sheet();
-    const int trackCount = sheet.trackCount();
-    for (int r = 0; r < view.rowsInUse; ++r) {
-        StaffRow& row = view.row(r);
-        row.top = (r - view.firstVisibleRow) * kRowPitch + kRowTopOffset;
-        setRowScaled(view, row);
+    for (int k = static_cast<int>(old.rows.size()) - 1; k > 0; --k) {
+        const int m0 = old.rows[static_cast<std::size_t>(k)].openingMeasure;
+        if (m0 <= 0 || m0 >= static_cast<int>(old.measures.size()))
+            continue;
+        const int i0 = old.measures[static_cast<std::size_t>(m0)].firstNote;
+        if (i0 >= 0 && i0 < change && m0 < widened)
+            return k;
     }
-    for (int j = 0; j < trackCount; ++j) {
-        Track& t = *sheet.trackAt(j);
-        const int placed = placeTrack(view, t, j, laid[static_cast<std::size_t>(j)],
-                                      ksw[static_cast<std::size_t>(j)], needs[static_cast<std::size_t>(j)]);
-        const int cap = std::min(t.count, t.capacity());
-        for (int i = placed; i < cap; ++i) {
-            Note& n = t.noteAt(i);
-            n.layout.rowIndex = -1;
-        }
-        view.setLaidOutCount(j, placed);
-        fitMeasuresBetweenBars(view, j);
-    }
-    for (int r = view.firstVisibleRow; r < view.rowsInUse; ++r) {
-        StaffRow& row = view.row(r);
-        if (row.top > view.layoutHeight)
-            break;
-        beamRow(view, row);
-    }
+    return 0;
 }
 
 } // namespace
@@ -503,7 +613,7 @@ int keySignatureWidth(const Track& track)
     return 8 * keySignatureMarks(track).count;
 }
 
-int noteY(const StaffRow& row, Note& n)
+int noteY(const StaffRow& row, const Note& n, NoteLayout& place)
 {
     const int top = row.top;
     const int d = row.spacing;
@@ -513,7 +623,7 @@ int noteY(const StaffRow& row, Note& n)
         return top + 10;
     if (k == kTypeMark1740)
         return top + 30;
-    if (row.track && row.track->percussive)
+    if (row.percussive)
         return top;
     if (n.isRest()) {
         switch (k) {
@@ -528,13 +638,13 @@ int noteY(const StaffRow& row, Note& n)
         default:
             break;
         }
-        n.layout.stemDown = 0;
+        place.stemDown = 0;
         return k == kTypeHalf ? top + 13 : top + 17;
     }
     if (k == kTypeBar || k == kTypeMark1737 || k == kTypeStaffBreak || k == kTypeSpace)
         return top;
     int y = ((s + 1) * d) / 2 + top - 18;
-    const bool down = n.layout.stemDown == 1;
+    const bool down = place.stemDown == 1;
     if (!down && k == kTypeWhole)
         y += 1;
     if (down && k != kTypeWhole)
@@ -548,6 +658,54 @@ int noteY(const StaffRow& row, Note& n)
     if (down && s > 0)
         y += 1;
     return y;
+}
+
+void placeMarks(const Note& n, NoteLayout& p)
+{
+    const int a = p.x;
+    const int y = p.y;
+    const int stemDown = p.stemDown;
+    auto yFor = [&](int k) { return (stemDown == 1 && n.type != kTypeWhole) ? y - k : y + 17; };
+    if (n.dwFlag & kFlagNatural) {
+        p.accidentalX = a - 6;
+        p.accidentalY = yFor(3);
+    }
+    if (n.dwFlag & kFlagSharp) {
+        p.accidentalX = a - 9;
+        p.accidentalY = yFor(3);
+    }
+    if (n.dwFlag & kFlagFlat) {
+        p.accidentalX = a - 9;
+        p.accidentalY = yFor(7);
+    }
+    if (n.dwFlag & kFlagDot) {
+        int b = y;
+        if (stemDown != 1)
+            b += 25;
+        if (n.type == kTypeWhole && stemDown == 1)
+            b += 25;
+        if (n.isRest()) {
+            switch (n.type) {
+            case kTypeEighth:
+                b += -15 + (stemDown == 1 ? 25 : 0);
+                break;
+            case kTypeSixteenth:
+                b += -10 + (stemDown == 1 ? 25 : 0);
+                break;
+            case kTypeQuarter:
+                b += stemDown == 1 ? 15 : -10;
+                break;
+            case kTypeHalf:
+            case kTypeWhole:
+                b -= 25;
+                break;
+            default:
+                break;
+            }
+        }
+        p.dotX = a + 15;
+        p.dotY = b;
+    }
 }
 
 std::optional<int> staffStepAt(const StaffRow& row, int clickY)
@@ -568,19 +726,20 @@ std::optional<int> staffStepAt(const StaffRow& row, int clickY)
     return std::nullopt;
 }
 
-std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& toggles)
+std::optional<int> placeClick(const StaffRow& row, const Track* t, Note& n, NoteLayout& place, int clickY,
+                              const PlacementToggles& toggles)
 {
-    const int y = n.layout.y - 3;
+    const int y = clickY - 3;
     const int top = row.top;
     const int d = row.spacing > 0 ? row.spacing : kStaffSpacing;
     n.dwFlag = 0;
-    n.layout.rowIndex = row.index;
+    place.rowIndex = row.index;
+    place.y = clickY;
     if (n.chordparent == -1)
-        n.layout.stemDown = y < top + d + d / 2 ? 1 : 0;
-    const std::optional<int> step = staffStepAt(row, n.layout.y);
+        place.stemDown = y < top + d + d / 2 ? 1 : 0;
+    const std::optional<int> step = staffStepAt(row, clickY);
     if (!step)
         return std::nullopt;
-    Track* t = row.track;
     if (t && t->percussive) {
         n.line = static_cast<int16_t>(*step);
         n.midi = static_cast<int8_t>(std::clamp(t->drumKey, 0, 127));
@@ -595,7 +754,9 @@ std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& to
         n.dwFlag |= kFlagTie;
     if (toggles.dot)
         n.dwFlag |= kFlagDot;
-    n.layout.y = toInt16(noteY(row, n));
+    StaffRow on = row;
+    on.percussive = t && t->percussive;
+    place.y = noteY(on, n, place);
     const int k = n.type;
     const bool marksAllowed = k != kTypeAudioClip && k != kTypeBar && k != kTypeSpace && k != kTypeMark1737 &&
                               k != kTypeStaffBreak && k != kTypeMark1743 && !n.isRest();
@@ -606,163 +767,124 @@ std::optional<int> placeClick(StaffRow& row, Note& n, const PlacementToggles& to
     return step;
 }
 
+std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int width, float zoom,
+                                               const SheetLayout* previous)
+{
+    auto out = std::make_shared<SheetLayout>();
+    const int trackCount = sheet.trackCount();
+    const int length = width - 70;
+    const int mpr = std::max(1, length / kMeasureSpan);
+    out->layoutWidth = width;
+    out->zoom = zoom;
+    out->trackCount = trackCount;
+    out->measuresPerRow = mpr;
+    out->measureWidth = length / mpr;
+    if (trackCount == 0)
+        return out;
+    const SheetLayout* prev = previous && previous->layoutWidth == width && previous->zoom == zoom &&
+                                      previous->trackCount == trackCount &&
+                                      static_cast<int>(previous->tracks.size()) == trackCount
+                                  ? previous
+                                  : nullptr;
+
+    // What changed in each track since the layout before, and the room syllables need.
+    struct Work {
+        const TrackLayout* old = nullptr; // the layout before, when it can be built on
+        int change = INT_MAX;             // the first note the edit may have moved
+        std::shared_ptr<TrackLayout> lay; // a new layout; none keeps the old one
+    };
+    std::vector<Work> work(static_cast<std::size_t>(trackCount));
+    std::vector<int> spans;
+    for (int j = 0; j < trackCount; ++j) {
+        const Track& t = *sheet.trackAt(j);
+        Work& w = work[static_cast<std::size_t>(j)];
+        const TrackLayout* old = prev ? prev->track(j) : nullptr;
+        const int ksw = keySignatureWidth(t);
+        if (old && old->timeSig == t.timeSig && old->percussive == (t.percussive != 0) &&
+            old->keySigWidth == ksw) {
+            w.old = old;
+            w.change = firstChange(t, *old);
+        }
+        const std::vector<int>* trackSpans = w.old ? &w.old->lyricSpans : nullptr;
+        if (!w.old || w.change != INT_MAX) {
+            w.lay = w.old ? std::make_shared<TrackLayout>(*w.old) : std::make_shared<TrackLayout>();
+            TrackLayout& lay = *w.lay;
+            lay.keySigWidth = ksw;
+            lay.timeSig = t.timeSig;
+            lay.percussive = t.percussive != 0;
+            const int n = std::min(t.count, kMaxLayoutNotes);
+            lay.inputs.clear();
+            lay.inputs.reserve(static_cast<std::size_t>(n));
+            for (int i = 0; i < n; ++i)
+                lay.inputs.push_back(inputOf(t.noteAt(i)));
+            lay.lyricSpans.clear();
+            if (lyricNeeds(t, n, zoom, lay.lyricNeeds)) {
+                MeasureDivision division;
+                division.divide(t);
+                raiseLyricSpans(t, division, n, lay.lyricNeeds, out->measureWidth - 60 - ksw, lay.lyricSpans);
+            } else {
+                lay.lyricNeeds.clear();
+            }
+            trackSpans = &lay.lyricSpans;
+        }
+        // Syllables widen a measure of every track alike.
+        if (spans.size() < trackSpans->size())
+            spans.resize(trackSpans->size(), 0);
+        for (std::size_t m = 0; m < trackSpans->size(); ++m)
+            spans[m] = std::max(spans[m], (*trackSpans)[m]);
+    }
+    out->lyricSpans = std::move(spans);
+    // The first measure whose width the syllables changed.
+    int widened = INT_MAX;
+    if (prev) {
+        const std::vector<int>& a = prev->lyricSpans;
+        const std::vector<int>& b = out->lyricSpans;
+        for (std::size_t m = 0; m < std::max(a.size(), b.size()); ++m) {
+            const int x = m < a.size() ? a[m] : 0;
+            const int y = m < b.size() ? b[m] : 0;
+            if (x != y) {
+                widened = static_cast<int>(m);
+                break;
+            }
+        }
+    }
+
+    const SheetContext ctx{*out, trackCount,
+                           MeasureWidths{out->measureWidth, mpr * out->measureWidth, &out->lyricSpans}};
+    int maxRows = 1;
+    out->tracks.resize(static_cast<std::size_t>(trackCount));
+    for (int j = 0; j < trackCount; ++j) {
+        const Track& t = *sheet.trackAt(j);
+        Work& w = work[static_cast<std::size_t>(j)];
+        if (!w.lay && widened != INT_MAX) {
+            // Unchanged, but measures it flows got wider or narrower.
+            w.lay = std::make_shared<TrackLayout>(*w.old);
+        }
+        if (w.lay) {
+            const int k = w.old ? restartRow(*w.old, w.change, widened) : 0;
+            MeasureDivision division;
+            division.divide(t);
+            TrackLayouter(t, j, ctx, *w.lay, division, w.lay->lyricNeeds).run(k);
+            out->tracks[static_cast<std::size_t>(j)] = w.lay;
+        } else {
+            out->tracks[static_cast<std::size_t>(j)] = prev->tracks[static_cast<std::size_t>(j)];
+        }
+        maxRows = std::max(maxRows, static_cast<int>(out->tracks[static_cast<std::size_t>(j)]->rows.size()));
+    }
+    out->rowsInUse = std::max(trackCount, trackCount * maxRows);
+    return out;
+}
+
 void layoutRows(SheetViewState& view)
 {
-    SheetDocument& sheet = view.sheet();
-    const int trackCount = sheet.trackCount();
-    const int length = view.layoutWidth - 70;
-    const int mpr = std::max(1, length / kMeasureSpan);
-    sheet.measuresPerRow = mpr;
-    sheet.measureWidth = length / mpr;
-
-    std::vector<int> ksw(static_cast<std::size_t>(std::max(trackCount, 1)), 0);
-    for (int j = 0; j < trackCount; ++j)
-        ksw[static_cast<std::size_t>(j)] = keySignatureWidth(*sheet.trackAt(j));
-
-    // Every row the view holds starts from the same reset values; the walks fill in the notes.
-    auto resetRows = [&] {
-        for (int r = 0; r < view.rowCount(); ++r) {
-            StaffRow& row = view.row(r);
-            row.index = r;
-            row.sheet = &sheet;
-            row.track = trackCount > 0 ? sheet.trackAt(r % trackCount) : nullptr;
-            row.left = kStaffLeft;
-            row.spacing = kStaffSpacing;
-            row.length = length;
-            row.top = (r - view.firstVisibleRow) * kRowPitch + 50;
-            setRowScaled(view, row);
-            row.firstNote = 0;
-            row.endNote = 0;
-            row.noteCount = 0;
-            row.keySigWidth = trackCount > 0 ? ksw[static_cast<std::size_t>(r % trackCount)] : 0;
-            row.lastX = row.keySigWidth + 50;
-            row.measuresPerRow = mpr;
-            row.timeSig = row.track ? row.track->timeSig : sheet.timesig;
-        }
-    };
-    if (trackCount == 0) {
-        view.setRowCount(kRowCount);
-        resetRows();
-        view.rowsInUse = 0;
-        view.scrollRange = 0;
-        view.firstVisibleRow = 0;
-        return;
-    }
-
-    std::vector<TrackWalk> walks(static_cast<std::size_t>(trackCount));
-    std::vector<int> laid(static_cast<std::size_t>(trackCount), 0);
-    // Lyrics widen a measure of every track alike, so the measures of a system stay together.
-    std::vector<int> lyricSpans;
-    std::vector<std::vector<int>> needs(static_cast<std::size_t>(trackCount));
-    for (int j = 0; j < trackCount; ++j) {
-        Track& t = *sheet.trackAt(j);
-        t.rebuildChordLists();
-        resetLayoutFlags(t, kMaxLayoutNotes);
-        t.divideIntoMeasures();
-        const int n = std::min(t.count, kMaxLayoutNotes);
-        std::vector<int>& need = needs[static_cast<std::size_t>(j)];
-        if (lyricNeeds(t, n, view.zoom(), need))
-            raiseLyricSpans(t, n, need, sheet.measureWidth - 60 - ksw[static_cast<std::size_t>(j)],
-                            lyricSpans);
-        else
-            need.clear();
-    }
-    int maxRows = 1;
-    for (int j = 0; j < trackCount; ++j) {
-        Track& t = *sheet.trackAt(j);
-        TrackWalk& walk = walks[static_cast<std::size_t>(j)];
-        const MeasureWidths widths{sheet.measureWidth, mpr * sheet.measureWidth, &lyricSpans};
-        walkMeasuresAndRows(view, t, j, trackCount, mpr, widths, walk);
-        laid[static_cast<std::size_t>(j)] = walk.laid;
-        maxRows = std::max(maxRows, static_cast<int>(walk.rows.size()));
-    }
-    // Whole systems: every track has a row in each system that any track reaches.
-    view.rowsInUse = std::max(trackCount, trackCount * maxRows);
-    view.setRowCount(view.rowsInUse);
-    int range = 0;
-    for (int r = 0; r < view.rowsInUse; ++r)
-        if (r * kRowPitch + 100 >= view.layoutHeight)
-            ++range;
-    view.scrollRange = range;
-    // Printing pages through the sheet past the window's scroll range, so it may go as far
-    // as the last row.
-    const int maxFirst = view.printing ? std::max(range, view.rowsInUse - 1) : range;
-    view.firstVisibleRow = std::clamp(view.firstVisibleRow, 0, maxFirst);
-    resetRows();
-    for (int j = 0; j < trackCount; ++j) {
-        const std::vector<RowSpan>& spans = walks[static_cast<std::size_t>(j)].rows;
-        for (std::size_t k = 0; k < spans.size(); ++k) {
-            StaffRow& row = view.row(j + static_cast<int>(k) * trackCount);
-            row.firstNote = spans[k].firstNote;
-            row.endNote = spans[k].endNote;
-            row.noteCount = spans[k].noteCount;
-        }
-    }
-    positionRowsAndPlace(view, laid, ksw, needs);
+    view.setLayout(layOutSheet(view.sheet(), view.layoutWidth, view.zoom(), &view.layout()));
+    view.clampScroll();
 }
 
 void setFirstVisibleRow(SheetViewState& view, int row)
 {
     view.firstVisibleRow = std::max(row, 0);
-    layoutRows(view);
-}
-
-void scrollLaidOutRows(SheetViewState& view, int first)
-{
-    SheetDocument& sheet = view.sheet();
-    const int trackCount = sheet.trackCount();
-    if (trackCount == 0 || view.rowsInUse <= 0) {
-        setFirstVisibleRow(view, first);
-        return;
-    }
-    const int maxFirst = view.printing ? std::max(view.scrollRange, view.rowsInUse - 1) : view.scrollRange;
-    view.firstVisibleRow = std::clamp(first, 0, maxFirst);
-    const float zoom = view.zoom();
-    // Row tops as layoutRows leaves them: rows in use from the top offset, the others below.
-    for (int r = 0; r < view.rowCount(); ++r) {
-        StaffRow& row = view.row(r);
-        row.top = (r - view.firstVisibleRow) * kRowPitch + (r < view.rowsInUse ? kRowTopOffset : 50);
-        setRowScaled(view, row);
-    }
-    // The notes of the rows in the window get their heights, marks and beams again, each as
-    // the whole layout would give them: the same reset of beams and stems first.
-    for (int r = view.firstVisibleRow; r < view.rowsInUse; ++r) {
-        StaffRow& row = view.row(r);
-        if (row.top > view.layoutHeight)
-            break;
-        Track& t = *sheet.trackAt(r % trackCount);
-        const int laid = view.laidOutCount(r % trackCount);
-        const int begin = r >= trackCount ? std::clamp(view.row(r - trackCount).endNote, 0, laid) : 0;
-        const int end = std::clamp(row.endNote, begin, laid);
-        for (int i = begin; i < end; ++i) {
-            Note& n = t.noteAt(i);
-            n.dwFlag &= ~kFlagBeamed;
-            n.layout.stemDown =
-                (n.line <= 0 && !t.percussive && n.chordparent == -1 && n.childCount == 0) ? 1 : 0;
-        }
-        // Members are placed with their root, wherever they stand in the array (chord
-        // building appends them at the track's end).
-        auto place = [&](Note& n) {
-            n.layout.y = toInt16(noteY(row, n));
-            setScaledBox(zoom, n);
-            n.layoutMarks();
-        };
-        for (int i = begin; i < end; ++i) {
-            Note& n = t.noteAt(i);
-            if (t.rootOf(i, laid) >= 0 || n.layout.rowIndex != r)
-                continue;
-            place(n);
-            for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k)
-                if (t.rootOf(n.children[k], laid) == i)
-                    place(t.noteAt(n.children[k]));
-        }
-    }
-    for (int r = view.firstVisibleRow; r < view.rowsInUse; ++r) {
-        StaffRow& row = view.row(r);
-        if (row.top > view.layoutHeight)
-            break;
-        beamRow(view, row);
-    }
+    view.clampScroll();
 }
 
 } // namespace tonvela

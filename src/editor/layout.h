@@ -3,6 +3,7 @@
 #include "editor/sheet_view_state.h"
 
 #include <array>
+#include <memory>
 #include <optional>
 
 namespace tonvela {
@@ -10,26 +11,34 @@ namespace tonvela {
 struct Note;
 class Track;
 
-// Lays the whole sheet out for the view's size, zoom and scroll position: row geometry,
-// measures of every track, rows, measure x with justification, every note's x, y and width,
-// then the beams of the visible rows. Called after any change of the document, the size, the
-// zoom or the scroll position.
+// Lays the sheet out for `width` sheet units and `zoom`: rows, the measures of every track,
+// measure x with justification, every note's x, y and width, stems, beams and ties. Reads the
+// sheet and changes nothing in it.
+//
+// Given the layout made before for the same sheet (`previous`), only what changed is laid out
+// again: a track whose notes and settings are as they were keeps its layout whole, and a track
+// an edit changed is laid out again from the last row before the edit's first note that the
+// edit cannot have moved; so are the tracks whose measures the edit widened or narrowed (the
+// syllables of one track widen a measure in every track). A new width, zoom or number of
+// tracks lays everything out afresh.
+std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int width, float zoom,
+                                               const SheetLayout* previous = nullptr);
+
+// Lays the view's sheet out for its layout width and zoom (from its layout before, see
+// layOutSheet), gives the view the result and keeps its first visible row inside the new
+// scroll range. Called after any change of the document, the size or the zoom.
 void layoutRows(SheetViewState& view);
 
-// Moves the view to another first visible row (clamped to the scroll range) and lays out
-// again, so row tops and beams follow.
+// Moves the view to another first visible row, clamped to the scroll range. The layout stays
+// as it is: rows lie where they lie on the sheet, and the window shows another part of it.
 void setFirstVisibleRow(SheetViewState& view, int row);
 
-// Moves the view to another first visible row (clamped as setFirstVisibleRow clamps it)
-// without laying the notes out again: the row tops move, and the notes of the rows now in the
-// window get their heights, marks and beams as layoutRows would give them; notes of other rows
-// keep those of earlier positions. Only for a sheet unchanged since its last layoutRows at the
-// same size and zoom, such as the pages of one print run, which holds the sheet lock.
-void scrollLaidOutRows(SheetViewState& view, int first);
+// The glyph top for a note placed on a row (a y from the sheet's top). Rests of kinds that
+// have no rest height of their own have their stem-down mark in `place` cleared.
+int noteY(const StaffRow& row, const Note& note, NoteLayout& place);
 
-// The glyph top for a note placed on a row. Clears the note's stem-down flag for rests of
-// kinds that have no rest height of their own.
-int noteY(const StaffRow& row, Note& note);
+// The accidental and dot positions of a note from its laid-out x, y and stem direction.
+void placeMarks(const Note& note, NoteLayout& place);
 
 // The modifier toggles of the sheet's tools that a click adds to a placed note.
 struct PlacementToggles {
@@ -40,17 +49,20 @@ struct PlacementToggles {
     bool flat = false;
 };
 
-// The staff step a click at y (sheet units) on the row picks, as placeClick reads it; none
-// outside the staff bands.
+// The staff step a click at y (sheet units from the sheet's top) on the row picks, as
+// placeClick reads it; none outside the staff bands.
 std::optional<int> staffStepAt(const StaffRow& row, int clickY);
 
-// Turns a click's y (sheet units, already stored in the note) into a staff step and gives the
-// note its pitch, flags and y on the row. No step when the click lies outside the staff
-// bands; the note then keeps its cleared flags and is otherwise unchanged.
-std::optional<int> placeClick(StaffRow& row, Note& note, const PlacementToggles& toggles);
+// Turns a click at `clickY` on the row of `track` (none: a G clef track) into a staff step
+// and gives the note its pitch and flags and `place` its row, stem direction and y. No step
+// when the click lies outside the staff bands; the note then keeps its cleared flags and is
+// otherwise unchanged.
+std::optional<int> placeClick(const StaffRow& row, const Track* track, Note& note, NoteLayout& place,
+                              int clickY, const PlacementToggles& toggles);
 
-// True when the point lies in the row's clef box (the row's track becomes the hovered track)
-// or in the band from 35 above to 75 below the row's top.
+// True when the point (sheet units from the sheet's top) lies in the row's clef box (the row's
+// track becomes the view's hovered track) or in the band from 35 above to 75 below the row's
+// top.
 bool hitRow(SheetViewState& view, const StaffRow& row, int x, int y);
 
 // Where the bar line that closes measure m (from 1) of track `track` lies as laid out: the
@@ -64,19 +76,20 @@ struct ClosingBar {
 };
 std::optional<ClosingBar> closingBarLine(const SheetViewState& view, int track, int m);
 
-// Marks the bar line of track `track` under the point (sheet units) as hovered, within 10
-// units left and right of it and 5 above and below the system it spans, on rows in the
-// window: the opening bar line of a measure that does not start a row (barHover of that
-// measure), or the bar line at a row's end that closes the row's last measure (endHover of
-// that measure). Tablature draws no bar lines and has none to hover. Returns whether any bar
-// is hovered. clearBarHover unmarks every bar of the track.
+// Marks the bar line of track `track` under the point (sheet units from the sheet's top) as
+// the view's hovered bar, within 10 units left and right of it and 5 above and below the
+// system it spans, on rows in the window: the opening bar line of a measure that does not
+// start a row, or the bar line at a row's end that closes the row's last measure. Tablature
+// draws no bar lines and has none to hover. Returns whether any bar is hovered. clearBarHover
+// unmarks the bar of the track.
 bool hoverBarLine(SheetViewState& view, int track, int px, int py);
 void clearBarHover(SheetViewState& view, int track);
 // The measure (from 1) whose closing bar line is hovered in track `track`; 0 for none.
 int hoveredClosingMeasure(const SheetViewState& view, int track);
 
-// Moves the row's hover guides after the pointer; true when they changed.
-bool trackHover(StaffRow& row, int x, int y);
+// Moves the view's hover guides after the pointer over a row (sheet units from the sheet's
+// top); true when they changed.
+bool trackHover(SheetViewState& view, const StaffRow& row, int x, int y);
 
 // One accidental of a key signature: the staff step it sits on and +1 sharp / -1 flat.
 struct KeyMark {

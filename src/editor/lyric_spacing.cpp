@@ -1,6 +1,7 @@
 #include "editor/lyric_spacing.h"
 
 #include "editor/sheet_drawing.h"
+#include "score/measure_division.h"
 #include "score/note.h"
 #include "score/track.h"
 
@@ -136,10 +137,9 @@ bool lyricNeeds(const Track& t, int laid, float zoom, std::vector<int>& needs)
     return any;
 }
 
-void raiseLyricSpans(const Track& t, int laid, const std::vector<int>& needs, int plainSpan,
-                     std::vector<int>& spans)
+void raiseLyricSpans(const Track& t, const MeasureDivision& division, int laid, const std::vector<int>& needs,
+                     int plainSpan, std::vector<int>& spans)
 {
-    const MeasureDivision& division = t.measureDivision();
     const int measures = division.measureCount();
     if (static_cast<int>(spans.size()) < measures + 1)
         spans.resize(static_cast<std::size_t>(measures) + 1, 0);
@@ -173,7 +173,8 @@ void raiseLyricSpans(const Track& t, int laid, const std::vector<int>& needs, in
     }
 }
 
-bool justifyAroundLyrics(Track& t, int from, int to, int w, const std::vector<int>& needs)
+bool justifyAroundLyrics(const Track& t, std::vector<NoteLayout>& places, int from, int to, int w,
+                         const std::vector<int>& needs)
 {
     const int n = std::min(to, static_cast<int>(needs.size()));
     if (from < 0 || from >= n)
@@ -231,10 +232,10 @@ bool justifyAroundLyrics(Track& t, int from, int to, int w, const std::vector<in
         (total(mid) > w ? hi : lo) = mid;
     }
     for (int i = from; i < to; ++i) {
-        Note& note = t.noteAt(i);
+        const Note& note = t.noteAt(i);
         const int need = i < n ? needs[static_cast<std::size_t>(i)] : 0;
         const double width = std::max(static_cast<double>(need), kindWidthOf(note.type) * lo);
-        note.layout.width = static_cast<int16_t>(std::min(width, 32000.0));
+        places[static_cast<std::size_t>(i)].width = static_cast<int32_t>(std::min(width, 32000.0));
     }
     return true;
 }
@@ -269,7 +270,7 @@ void stretchMeasures(std::vector<MeasureRecord>& records, int first, int last, i
     }
 }
 
-void SheetDrawing::drawLyric(const StaffRow& row, const Note& note)
+void SheetDrawing::drawLyric(const StaffRow& row, const Note& note, const NoteLayout& place)
 {
     const auto& text = note.lyrictext();
     if (!text || text->empty())
@@ -277,8 +278,8 @@ void SheetDrawing::drawLyric(const StaffRow& row, const Note& note)
     const Font f = lyricFont(m_view.zoom());
     font(f);
     textColor(kBlack);
-    const int x = sc(note.layout.x);
-    const int top = sc(7 * row.spacing + row.top);
+    const int x = sc(place.x);
+    const int top = sc(7 * row.spacing + this->top(row));
     const int textWidth = lyricTextWidth(*text, f);
     // 300 x 24 device units, grown to the text and the font where they need more, so no
     // letter is ever cut: neither the descenders at a large zoom nor the end of a long syllable.

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "drawing/canvas.h"
-#include "editor/staff_row.h"
+#include "editor/sheet_layout.h"
 
 #include <string_view>
 #include <vector>
 
 namespace tonvela {
 
+class MeasureDivision;
 class Track;
 
 // How lyrics are measured and given room. The layout has no font engine, so text widths come
@@ -41,18 +42,20 @@ int lyricRoom(std::string_view text, float zoom);
 bool lyricNeeds(const Track& track, int laid, float zoom, std::vector<int>& needs);
 
 // How much wider than `plainSpan` (the span a measure without lyrics gives its notes at a row
-// start, where it is narrowest) each measure of the track must be so that every root gets at
-// least its need and the others their plain share: spans[m] for measure m (from 1), 0 when
-// the plain share is enough. `spans` grows to the track's measures and is only raised, so
-// several tracks share it.
-void raiseLyricSpans(const Track& track, int laid, const std::vector<int>& needs, int plainSpan,
-                     std::vector<int>& spans);
+// start, where it is narrowest) each measure of the track (divided into measures as
+// `division` says) must be so that every root gets at least its need and the others their
+// plain share: spans[m] for measure m (from 1), 0 when the plain share is enough. `spans` grows
+// to the track's measures and is only raised, so several tracks may share it.
+void raiseLyricSpans(const Track& track, const MeasureDivision& division, int laid,
+                     const std::vector<int>& needs, int plainSpan, std::vector<int>& spans);
 
-// Gives the chord roots of notes from..to-1 widths filling `w` units: in proportion to the
-// widths of their kinds, as far as that leaves every root at least its need, and just their
-// need to those it would not (members take the width of their kind at the same factor).
-// Returns false, changing nothing, when the range has no needs or they do not fit into `w`.
-bool justifyAroundLyrics(Track& track, int from, int to, int w, const std::vector<int>& needs);
+// Gives the chord roots of notes from..to-1 widths (in `places`, by note) filling `w` units:
+// in proportion to the widths of their kinds, as far as that leaves every root at least its
+// need, and just their need to those it would not (members take the width of their kind at the
+// same factor). Returns false, changing nothing, when the range has no needs or they do not
+// fit into `w`.
+bool justifyAroundLyrics(const Track& track, std::vector<NoteLayout>& places, int from, int to, int w,
+                         const std::vector<int>& needs);
 
 // The room measures take on a row: the measure width, and for a measure whose lyrics need
 // more the sheet-wide extra of its number (the most any track's syllables need, so the bar

@@ -8,7 +8,8 @@
 
 #include <algorithm>
 
-// Where the pointer is on a laid-out sheet: rows and clef boxes, hover guides, bar lines.
+// Where the pointer is on a laid-out sheet: rows and clef boxes, hover guides, bar lines. Points
+// are sheet units from the sheet's top, as the layout places rows.
 
 namespace tonvela {
 
@@ -22,18 +23,20 @@ bool hitRow(SheetViewState& view, const StaffRow& row, int x, int y)
     return y >= row.top - 35 && y <= row.top + 75;
 }
 
-bool trackHover(StaffRow& row, int x, int y)
+bool trackHover(SheetViewState& view, const StaffRow& row, int x, int y)
 {
     int above = -1, below = -1;
     if (x >= kStaffLeft + 10 && y >= row.top - 35 && y <= row.top)
         above = x;
     else if (y >= row.top + 35 && y <= row.top + 75)
         below = x;
-    const int hoverY = (above >= 0 || below >= 0) ? y : 0;
-    const bool changed = above != row.hoverAboveX || below != row.hoverBelowX || hoverY != row.hoverY;
-    row.hoverAboveX = above;
-    row.hoverBelowX = below;
-    row.hoverY = hoverY;
+    SheetViewState::HoverGuide guide;
+    guide.row = row.index;
+    guide.aboveX = above;
+    guide.belowX = below;
+    guide.y = (above >= 0 || below >= 0) ? y : 0;
+    const bool changed = !(guide == view.guide);
+    view.guide = guide;
     return changed;
 }
 
@@ -57,11 +60,11 @@ std::optional<ClosingBar> closingBarLine(const SheetViewState& view, int track, 
     // measure may have carried onto a later row than the measure's first.
     const int nextFirst = m < inUse ? records[static_cast<std::size_t>(m) + 1].firstNote : laid;
     const int last = std::clamp(nextFirst, rec.firstNote + 1, laid) - 1;
-    const int row = t->noteAt(last).layout.rowIndex;
+    const int row = view.noteLayout(track, last).rowIndex;
     if (row < 0 || row >= view.rowCount())
         return std::nullopt;
     // The track's last measure ends at its final bar line.
-    const TrackEnd end = trackEnd(view, track);
+    const TrackEnd& end = trackEnd(view, track);
     if (end.row == row && end.measure == m)
         return ClosingBar{row, end.thinX, true, true};
     return ClosingBar{row, kStaffLeft + view.row(row).length, true};
@@ -74,10 +77,10 @@ namespace {
 bool onBarLine(const SheetViewState& view, int row, int x, int px, int py)
 {
     const int tracks = view.sheet().trackCount();
-    if (tracks <= 0 || row < view.firstVisibleRow || row >= view.rowsInUse || row >= view.rowCount() ||
-        view.row(row).top > view.layoutHeight)
+    if (tracks <= 0 || row < view.firstVisibleRow || row >= view.rowsInUse() || row >= view.rowCount() ||
+        view.rowTopInWindow(row) > view.layoutHeight)
         return false;
-    const StaffRow& first = view.row(row - row % tracks);
+    const StaffRow first = view.row(row - row % tracks);
     const int top = first.top;
     const int bottom = top + (tracks - 1) * kRowPitch + 4 * first.spacing;
     return x - 10 < px && px < x + 10 && top - 5 < py && py < bottom + 5;
@@ -91,8 +94,7 @@ bool hoverBarLine(SheetViewState& view, int track, int px, int py)
     const Track* t = view.sheet().trackAt(track);
     if (!t || staffOf(*t).isTablature())
         return false;
-    std::vector<MeasureRecord>& records = view.measures(track);
-    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
+    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(view.measures(track).size()) - 1);
     for (int m = 1; m <= inUse; ++m) {
         const std::optional<ClosingBar> bar = closingBarLine(view, track, m);
         if (!bar || !onBarLine(view, bar->row, bar->x, px, py))
@@ -102,9 +104,9 @@ bool hoverBarLine(SheetViewState& view, int track, int px, int py)
         if (bar->trackEnd && (px <= bar->x - 3 || px >= bar->x + kRepeatSignWidth + 3))
             continue;
         if (bar->rowEnd)
-            records[static_cast<std::size_t>(m)].endHover = 1;
+            view.hoveredBar = {track, m, true};
         else
-            records[static_cast<std::size_t>(m) + 1].barHover = 1;
+            view.hoveredBar = {track, m + 1, false};
         return true;
     }
     return false;
@@ -112,26 +114,18 @@ bool hoverBarLine(SheetViewState& view, int track, int px, int py)
 
 void clearBarHover(SheetViewState& view, int track)
 {
-    std::vector<MeasureRecord>& records = view.measures(track);
-    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
-    for (int m = 1; m <= inUse; ++m) {
-        records[static_cast<std::size_t>(m)].barHover = 0;
-        records[static_cast<std::size_t>(m)].endHover = 0;
-    }
+    if (view.hoveredBar.track == track)
+        view.hoveredBar = {};
 }
 
 int hoveredClosingMeasure(const SheetViewState& view, int track)
 {
-    const std::vector<MeasureRecord>& records = view.measures(track);
-    const int inUse = std::min(view.measuresInUse(track), static_cast<int>(records.size()) - 1);
-    for (int m = 1; m <= inUse; ++m) {
-        const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
-        if (rec.barHover && m > 1)
-            return m - 1;
-        if (rec.endHover)
-            return m;
-    }
-    return 0;
+    const SheetViewState::HoveredBar& bar = view.hoveredBar;
+    if (bar.track != track || bar.measure < 1 || bar.measure > view.measuresInUse(track))
+        return 0;
+    if (!bar.rowEnd)
+        return bar.measure > 1 ? bar.measure - 1 : 0;
+    return bar.measure;
 }
 
 } // namespace tonvela

@@ -27,26 +27,17 @@ void SheetDrawing::drawPointerMarks()
     if (m_printing)
         return;
     // A bar line at a row's end under the pointer: blue, red while the button is down on it.
-    for (int j = 0; j < m_trackCount; ++j) {
-        const std::vector<MeasureRecord>& records = m_view.measures(j);
-        const int inUse = std::min(m_view.measuresInUse(j), static_cast<int>(records.size()) - 1);
-        for (int m = 1; m <= inUse; ++m) {
-            if (!records[static_cast<std::size_t>(m)].endHover)
-                continue;
-            if (const std::optional<ClosingBar> bar = closingBarLine(m_view, j, m)) {
-                Note line;
-                line.type = kTypeBar;
-                line.layout.x = static_cast<int16_t>(bar->x);
-                line.selected = m_view.barClickPending ? 1 : 0;
-                drawBarLine(m_view.row(bar->row), line, true);
-            }
-        }
+    const SheetViewState::HoveredBar& hovered = m_view.hoveredBar;
+    if (hovered.track >= 0 && hovered.track < m_trackCount && hovered.rowEnd) {
+        if (const std::optional<ClosingBar> bar = closingBarLine(m_view, hovered.track, hovered.measure))
+            drawBarLine(m_layout.row(bar->row), bar->x, m_view.barClickPending, true);
     }
     if (!m_view.previewVisible)
         return;
     const Note& p = m_view.previewNote;
-    const int x = p.layout.x;
-    const int y = p.layout.y;
+    const NoteLayout& at = m_view.previewLayout;
+    const int x = at.x;
+    const int y = shown(at.y);
     pen(m_tools.blue);
     switch (p.type) {
     case kTypeMark1740:
@@ -62,7 +53,7 @@ void SheetDrawing::drawPointerMarks()
         m_canvas.drawLine(sc(x + 10), sc(y - 15), sc(x + 5), sc(y - 5));
         break;
     default:
-        drawNoteGlyphs(p, true);
+        drawNoteGlyphs(p, at, true);
         break;
     }
 }

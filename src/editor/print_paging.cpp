@@ -41,7 +41,7 @@ void drawPageDecorations(Canvas& canvas, const std::string& title, int page, int
 // Draws one page straight onto the printer's page: the ordinary sheet drawing goes through a
 // scaling canvas, so the page holds the lines, glyph outlines and text themselves rather than a
 // picture of them, and stays sharp at any resolution.
-void printPage(SheetViewState& view, Printer& printer, const PrintGeometry& g, int page, int pages)
+void printPage(const SheetViewState& paper, Printer& printer, const PrintGeometry& g, int page, int pages)
 {
     printer.startPage();
     // One factor both ways keeps note heads round on a printer of unequal resolutions.
@@ -51,13 +51,10 @@ void printPage(SheetViewState& view, Printer& printer, const PrintGeometry& g, i
     const int left = g.pageW / 2 - dW / 2;
     const int top = g.pageH / 2 - dH / 2;
     ScaledCanvas pageCanvas(printer.pageCanvas(), scale, left, top);
-    drawPageDecorations(pageCanvas, view.title, page, pages, g.layoutW, g.layoutH);
-    // The sheet lock is held through the whole run, so the layout of the first page stands:
-    // each page only moves the rows and places the notes it shows.
-    scrollLaidOutRows(view, view.firstVisibleRow);
+    drawPageDecorations(pageCanvas, paper.title, page, pages, g.layoutW, g.layoutH);
     ScaledCanvas sheetCanvas(printer.pageCanvas(), scale, left,
                              top + static_cast<int>(std::lround(kTitleBand * scale)));
-    drawSheet(view, sheetCanvas, true);
+    drawSheet(paper, sheetCanvas, true);
     printer.endPage();
 }
 
@@ -91,6 +88,7 @@ PrintGeometry printGeometry(int printerDpiX, int printerDpiY, int screenDpiX, in
 
 PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, int screenDpiY)
 {
+    // The drawing reads the notes playback marks as sounding.
     SheetLockGuard lock(sheetLock());
     PrintResult result;
     if (!printer.startDocument(view.title, result.error)) {
@@ -100,44 +98,36 @@ PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, i
     const PrintGeometry g = printGeometry(printer.dpiX(), printer.dpiY(), screenDpiX, screenDpiY,
                                           printer.pageWidth(), printer.pageHeight());
 
-    const int savedFirstRow = view.firstVisibleRow;
-    const int savedWidth = view.layoutWidth;
-    const int savedHeight = view.layoutHeight;
-    const float savedZoom = view.sheet().zoomamount;
-    const bool savedPrinting = view.printing;
-
-    const float z = view.zoom();
-    view.printing = true;
-    view.layoutWidth = static_cast<int>(static_cast<float>(g.layoutW) / z);
+    // The print job is a view of its own, laid out for the page: the window's view, its size,
+    // scroll position and layout are left as they are.
+    SheetViewState paper(view.sheet());
+    paper.title = view.title;
+    paper.printing = true;
+    const float z = paper.zoom();
+    paper.layoutWidth = static_cast<int>(static_cast<float>(g.layoutW) / z);
     // The systems fill the page between its title and its page number.
     const int sheetH = std::max(g.layoutH - kTitleBand - kFooterBand, 1);
-    view.layoutHeight = static_cast<int>(static_cast<float>(sheetH) / z);
-    view.firstVisibleRow = 0;
-    layoutRows(view);
-    if (auto scratch = printer.createScreenSurface(g.layoutW, sheetH))
-        drawSheet(view, scratch->canvas(), true); // fixes the rows and their note counts
+    paper.layoutHeight = static_cast<int>(static_cast<float>(sheetH) / z);
+    // A window of the same width at the same zoom has the layout already.
+    const std::shared_ptr<const SheetLayout>& shown = view.sharedLayout();
+    if (shown->layoutWidth == paper.layoutWidth && shown->zoom == z &&
+        shown->trackCount == view.sheet().trackCount())
+        paper.setLayout(shown);
+    layoutRows(paper);
 
-    const int rowsPerPage = rowsPerPrintedPage(view.layoutHeight, view.sheet().trackCount());
+    const int rowsPerPage = rowsPerPrintedPage(paper.layoutHeight, paper.sheet().trackCount());
 
     // Every row in use is printed: the last page may hold fewer rows than the others.
-    const int rowsInUse = std::max(view.rowsInUse, 1);
+    const int rowsInUse = std::max(paper.rowsInUse(), 1);
     const int pages = (rowsInUse + rowsPerPage - 1) / rowsPerPage;
     for (int first = 0; first < rowsInUse; first += rowsPerPage) {
-        view.firstVisibleRow = first;
-        view.pageEndRow = first + rowsPerPage;
-        printPage(view, printer, g, result.pages + 1, pages);
+        paper.firstVisibleRow = first;
+        paper.pageEndRow = first + rowsPerPage;
+        printPage(paper, printer, g, result.pages + 1, pages);
         ++result.pages;
     }
     if (!printer.endDocument(result.error))
         result.ok = false;
-
-    view.sheet().zoomamount = savedZoom;
-    view.printing = savedPrinting;
-    view.pageEndRow = -1;
-    view.layoutWidth = savedWidth;
-    view.layoutHeight = savedHeight;
-    view.firstVisibleRow = savedFirstRow;
-    layoutRows(view);
     return result;
 }
 

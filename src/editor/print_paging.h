@@ -9,8 +9,8 @@ namespace tonvela {
 
 class SheetViewState;
 
-// An off-screen surface of the screen's kind: a page drawn as a picture (a PNG of a page), and
-// the scratch drawing that fixes a print run's rows. It starts white.
+// An off-screen surface of the screen's kind: a page drawn as a picture (a PNG of a page). It
+// starts white.
 class PrintSurface {
   public:
     virtual ~PrintSurface() = default;
@@ -62,11 +62,11 @@ int rowsPerPrintedPage(int height, int tracks);
 PrintGeometry printGeometry(int printerDpiX, int printerDpiY, int screenDpiX, int screenDpiY, int pageWidth,
                             int pageHeight);
 
-// Prints every system of the sheet, page after page from the first row whatever the window's
-// scroll position, each page drawn by the ordinary sheet drawing with the printing switch on,
-// scaled and centred onto the page canvas as shapes and text, under the sheet's title and above
-// "page n of m". The view's zoom, scroll position, layout size and
-// layout are restored afterwards, also when the printer fails.
+// Prints every system of the sheet of `view` at the view's zoom, page after page from the
+// first row whatever the view's scroll position, each page drawn by the ordinary sheet drawing
+// with the printing switch on, scaled and centred onto the page canvas as shapes and text,
+// under the view's title and above "page n of m". The print job lays the sheet out for its page
+// as a view of its own; the view it was asked from is left as it was.
 PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, int screenDpiY);
 
 } // namespace tonvela

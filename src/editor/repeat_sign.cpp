@@ -9,26 +9,31 @@
 
 namespace tonvela {
 
-RepeatSignGeometry repeatSignGeometry(const StaffRow& row, int thinX, bool tablature)
+RepeatSignGeometry repeatSignGeometryAt(int top, int thinX, bool tablature)
 {
-    const int d = row.spacing;
+    const int d = kStaffSpacing;
     RepeatSignGeometry g;
     g.thinX = thinX;
     g.thickLeft = thinX + kRepeatThickGap;
     g.thickRight = g.thickLeft + kRepeatThickWidth;
     g.dotX = thinX - kRepeatDotGap;
-    g.top = row.top;
+    g.top = top;
     // A staff has five lines, a tablature six; the dots sit in the spaces either side of the
     // middle (the 2nd and 3rd spaces of a staff, the 2nd and 4th of a tablature).
-    g.bottom = row.top + (tablature ? 5 : 4) * d;
-    g.dotY[0] = row.top + (3 * d) / 2;
-    g.dotY[1] = row.top + ((tablature ? 7 : 5) * d) / 2;
+    g.bottom = top + (tablature ? 5 : 4) * d;
+    g.dotY[0] = top + (3 * d) / 2;
+    g.dotY[1] = top + ((tablature ? 7 : 5) * d) / 2;
     return g;
+}
+
+RepeatSignGeometry repeatSignGeometry(const StaffRow& row, int thinX, bool tablature)
+{
+    return repeatSignGeometryAt(row.top, thinX, tablature);
 }
 
 void SheetDrawing::drawRepeatSign(const StaffRow& row, int thinX, bool drawThin, bool tablature)
 {
-    const RepeatSignGeometry g = repeatSignGeometry(row, thinX, tablature);
+    const RepeatSignGeometry g = repeatSignGeometryAt(top(row), thinX, tablature);
     pen(m_tools.black);
     if (drawThin)
         m_canvas.drawLine(sc(g.thinX), sc(g.top), sc(g.thinX), sc(g.bottom));
@@ -52,8 +57,8 @@ void SheetDrawing::drawRowRepeats(const StaffRow& row, const Track& t, int start
     if (marks.empty() || start >= end)
         return;
     const int track = row.index % m_trackCount;
-    const std::vector<MeasureRecord>& records = m_view.measures(track);
-    const int inUse = std::min(m_view.measuresInUse(track), static_cast<int>(records.size()) - 1);
+    const std::vector<MeasureRecord>& records = m_layout.measures(track);
+    const int inUse = std::min(m_layout.measuresInUse(track), static_cast<int>(records.size()) - 1);
     const bool tablature = staffOf(t).isTablature();
     // Inside the row a marked measure ends at the opening bar line of the next one; the staff
     // draws that bar line, a tablature draws none, so the sign brings its own there.
@@ -70,15 +75,15 @@ void SheetDrawing::drawRowRepeats(const StaffRow& row, const Track& t, int start
     int last = end - 1;
     while (last >= start && (t.rootOf(last, n) != -1 || t.noteAt(last).type == kTypeStaffBreak))
         --last;
-    if (last < start || t.noteAt(last).layout.rowIndex != row.index)
+    if (last < start || place(track, last).rowIndex != row.index)
         return;
-    const int m = t.noteAt(last).layout.measureIndex + 1;
+    const int m = place(track, last).measureIndex + 1;
     if (!marks.contains(m) || m < 1 || m > inUse)
         return;
-    if (end < n && t.noteAt(end).layout.measureIndex + 1 == m)
+    if (end < n && place(track, end).measureIndex + 1 == m)
         return;
     const int thinX =
-        measureEndThinX(m_view, row, records[static_cast<std::size_t>(m)], t.noteAt(last).layout.x);
+        measureEndThinX(m_layout, row.index, records[static_cast<std::size_t>(m)], place(track, last).x);
     drawRepeatSign(row, thinX, true, tablature);
 }
 

@@ -53,17 +53,18 @@ DrawTools DrawTools::forZoom(float z)
     return t;
 }
 
-void drawSheet(SheetViewState& view, Canvas& canvas, bool printing)
+void drawSheet(const SheetViewState& view, Canvas& canvas, bool printing)
 {
     SheetDrawing(view, canvas, printing).drawSheet();
 }
 
-SheetDrawing::SheetDrawing(SheetViewState& view, Canvas& canvas, bool printing)
-    : m_view(view), m_canvas(canvas), m_printing(printing), m_tools(DrawTools::forZoom(view.zoom())),
-      m_trackCount(view.sheet().trackCount())
+SheetDrawing::SheetDrawing(const SheetViewState& view, Canvas& canvas, bool printing)
+    : m_view(view), m_layout(view.layout()), m_sheet(view.sheet()), m_canvas(canvas), m_printing(printing),
+      m_scroll(view.scrollTop()), m_tools(DrawTools::forZoom(view.zoom())),
+      m_trackCount(std::min(view.sheet().trackCount(), view.layout().trackCount))
 {
     for (int j = 0; j < m_trackCount; ++j)
-        m_ends.push_back(trackEnd(view, j));
+        m_ends.push_back(m_layout.trackEnd(j));
 }
 
 void SheetDrawing::pen(const Pen& p)
@@ -97,26 +98,27 @@ bool SheetDrawing::onScreen(const StaffRow& row) const
 {
     // On paper a row that does not fit whole is left to the next page.
     if (m_printing)
-        return row.top + 50 < m_view.layoutHeight && (m_view.pageEndRow < 0 || row.index < m_view.pageEndRow);
-    return row.top <= m_view.layoutHeight && row.top <= kMaxDrawnRowTop;
+        return top(row) + 50 < m_view.layoutHeight &&
+               (m_view.pageEndRow < 0 || row.index < m_view.pageEndRow);
+    return top(row) <= m_view.layoutHeight && top(row) <= kMaxDrawnRowTop;
 }
 
 void SheetDrawing::drawSheet()
 {
     if (m_trackCount <= 0)
         return;
-    SheetDocument& sheet = m_view.sheet();
+    const SheetDocument& sheet = m_sheet;
     const int tracks = m_trackCount;
     std::vector<int> progress(static_cast<std::size_t>(tracks), 0);
     std::vector<int> counts(static_cast<std::size_t>(tracks), 0);
     for (int j = 0; j < tracks; ++j)
-        counts[static_cast<std::size_t>(j)] = std::min(m_view.laidOutCount(j), sheet.trackAt(j)->count);
+        counts[static_cast<std::size_t>(j)] = std::min(m_layout.laidOutCount(j), sheet.trackAt(j)->count);
     textColor(kBlack);
     drawDragRectangle();
 
     // Every row that holds notes is walked (rows off the window only count their notes past),
     // so the notes of a row far down are found wherever the window shows it.
-    const int rows = m_view.rowCount();
+    const int rows = m_layout.rowCount();
     int r = 0;
     bool first = true;
     while (r < rows) {
@@ -128,10 +130,8 @@ void SheetDrawing::drawSheet()
         first = false;
         const int systemFirst = r;
         for (int j = 0; j < tracks && r < rows; ++j) {
-            StaffRow& row = m_view.row(r);
-            Track& t = *sheet.trackAt(j);
-            row.sheet = &sheet;
-            row.track = &t;
+            const StaffRow row = m_layout.row(r);
+            const Track& t = *sheet.trackAt(j);
             int& p = progress[static_cast<std::size_t>(j)];
             if (staffOf(t).isTablature())
                 drawTablatureRow(row, t, p, counts[static_cast<std::size_t>(j)]);
@@ -139,13 +139,13 @@ void SheetDrawing::drawSheet()
                 drawStaffRow(row, t, p, counts[static_cast<std::size_t>(j)]);
             ++r;
         }
-        const StaffRow& top = m_view.row(systemFirst);
-        if (r >= m_view.firstVisibleRow && systemFirst >= m_view.firstVisibleRow && onScreen(top)) {
+        const StaffRow opening = m_layout.row(systemFirst);
+        if (r >= m_view.firstVisibleRow && systemFirst >= m_view.firstVisibleRow && onScreen(opening)) {
             // The line joining the system's staves, through those that are shown.
-            const auto [y1, y2] = barSpan(top, kStaffLeft);
-            if (staffRight(top) >= 0 || y1 != top.top) {
+            const auto [y1, y2] = barSpan(opening, kStaffLeft);
+            if (staffRight(opening) >= 0 || y1 != opening.top) {
                 pen(m_tools.black);
-                strokeBar(top, kStaffLeft, sc(kStaffLeft));
+                strokeBar(opening, kStaffLeft, sc(kStaffLeft));
             }
         }
     }
@@ -161,10 +161,11 @@ void SheetDrawing::skipRow(const StaffRow& row, int& p, int n, bool onScreen) co
         p = n;
 }
 
-void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
+void SheetDrawing::drawStaffRow(const StaffRow& row, const Track& t, int& p, int n)
 {
-    const int top = row.top;
+    const int top = this->top(row);
     const int d = row.spacing;
+    const int track = row.index % m_trackCount;
     const bool visible = row.index >= m_view.firstVisibleRow;
     const bool onScreen = this->onScreen(row);
     if (staffRight(row) < 0) {
@@ -174,10 +175,10 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
     }
     if (onScreen && p < n) {
         const int first = std::clamp(row.firstNote, 0, n - 1);
-        const Note& f = t.noteAt(first);
+        const NoteLayout& f = place(track, first);
         if (visible)
-            drawMeasureNumber(row, f.layout.measureIndex, true);
-        row.measureOfFirst = f.layout.measureIndex;
+            drawMeasureNumber(row, f.measureIndex, true);
+        m_rowMeasure = f.measureIndex;
     }
     if (visible && onScreen) {
         font(m_tools.label);
@@ -200,38 +201,44 @@ void SheetDrawing::drawStaffRow(StaffRow& row, Track& t, int& p, int n)
         drawRowNotes(row, t, p, n);
 
     if (visible && onScreen) {
-        drawTies(t, start, p, n);
-        for (int i = start; i < p; ++i)
-            if (t.noteAt(i).layout.beamCount > 0)
-                drawBeams(t, i, n);
+        drawTies(t, track, start, p);
+        // After an empty row the walk passes over the rest of the track: only beams of rows in
+        // the window are drawn.
+        for (int i = start; i < p; ++i) {
+            const NoteLayout& head = place(track, i);
+            if (head.beamCount > 0 && head.rowIndex >= m_view.firstVisibleRow &&
+                head.rowIndex * kRowPitch + kRowTopOffset - m_scroll <= m_view.layoutHeight)
+                drawBeams(t, track, i, n);
+        }
         drawSystemEndLine(row);
         if (endsTrack(row))
             drawFinalBar(row, false);
         drawRowRepeats(row, t, start, p, n);
     }
-    if (p == 0)
-        row.lastX = row.keySigWidth + 50;
 }
 
-void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
+void SheetDrawing::drawRowNotes(const StaffRow& row, const Track& t, int& p, int n)
 {
-    if (p < n && t.noteAt(p).layout.rowIndex != row.index) {
+    const int track = row.index % m_trackCount;
+    auto rowOf = [&](int i) { return place(track, i).rowIndex; };
+    if (p < n && rowOf(p) != row.index) {
         if (t.noteAt(p).type == kTypeStaffBreak)
             ++p;
-        if (p < n && t.noteAt(p).layout.rowIndex != row.index) {
-            const int rowOfP = t.noteAt(p).layout.rowIndex;
+        if (p < n && rowOf(p) != row.index) {
+            const int rowOfP = rowOf(p);
             if (rowOfP >= 0 && rowOfP < row.index) {
-                while (p < n && t.noteAt(p).layout.rowIndex >= 0 && t.noteAt(p).layout.rowIndex < row.index)
+                while (p < n && rowOf(p) >= 0 && rowOf(p) < row.index)
                     ++p;
             } else {
                 p = n;
             }
         }
     }
-    const int track = row.index % m_trackCount;
     const TrackEnd& end = m_ends[static_cast<std::size_t>(track)];
-    while (p < n && t.noteAt(p).layout.rowIndex == row.index) {
-        Note& note = t.noteAt(p);
+    const std::vector<MeasureRecord>& records = m_layout.measures(track);
+    while (p < n && rowOf(p) == row.index) {
+        const Note& note = t.noteAt(p);
+        const NoteLayout& at = place(track, p);
         // Members are drawn with their root; bar line notes after the track's last note give
         // way to its final bar line.
         if (!validRoot(t, p, n) || note.type == kTypeStaffBreak || (end.row >= 0 && p > end.lastNote)) {
@@ -240,47 +247,35 @@ void SheetDrawing::drawRowNotes(StaffRow& row, Track& t, int& p, int n)
         }
         // A bar line note that opens its measure is that measure's bar line: one line, in the
         // note's colours.
-        const bool opensWithBar =
-            note.type == kTypeBar &&
-            p == m_view.measures(track)[static_cast<std::size_t>(note.layout.measureIndex + 1)].firstNote;
-        const bool barHovered = m_view.isHoveredNote(track, p) || m_view.isSounding(track, p);
+        const int m = at.measureIndex + 1;
+        const bool opensWithBar = note.type == kTypeBar && m >= 1 && m < static_cast<int>(records.size()) &&
+                                  p == records[static_cast<std::size_t>(m)].firstNote;
+        const bool barHovered = highlighted(track, p);
         bool merged = opensWithBar && !note.selected && !barHovered;
-        if (note.layout.measureIndex != row.measureOfFirst) {
-            const int m = note.layout.measureIndex + 1;
-            std::vector<MeasureRecord>& records = m_view.measures(row.index % m_trackCount);
+        if (at.measureIndex != m_rowMeasure) {
             if (m >= 1 && m < static_cast<int>(records.size())) {
-                MeasureRecord& rec = records[static_cast<std::size_t>(m)];
+                const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
                 if (rec.x > 0) {
-                    Note bar;
-                    bar.type = kTypeBar;
-                    bar.layout.width = 22;
-                    bar.layout.x = static_cast<int16_t>(std::clamp(rec.x, 0, 32767));
-                    bar.selected =
-                        (rec.barHover && m_view.barClickPending) || (opensWithBar && note.selected);
-                    drawBarLine(row, bar, (rec.barHover || (opensWithBar && barHovered)) && !m_printing);
-                    const auto [barTop, barBottom] = barSpan(row, rec.x);
-                    rec.barTop = barTop;
-                    rec.barBottom = barBottom;
-                    if (opensWithBar) {
-                        std::copy(std::begin(bar.layout.stemExtension), std::end(bar.layout.stemExtension),
-                                  std::begin(note.layout.stemExtension));
-                        merged = true;
-                    }
+                    const bool hoverBar = m_view.barHovered(track, m);
+                    const bool selected =
+                        (hoverBar && m_view.barClickPending) || (opensWithBar && note.selected);
+                    drawBarLine(row, rec.x, selected,
+                                (hoverBar || (opensWithBar && barHovered)) && !m_printing);
+                    merged = merged || opensWithBar;
                 }
             }
-            drawMeasureNumber(row, note.layout.measureIndex, false);
-            row.measureOfFirst = note.layout.measureIndex;
+            drawMeasureNumber(row, at.measureIndex, false);
+            m_rowMeasure = at.measureIndex;
         }
         if (!merged)
             drawNoteDecorations(row, t, p, n);
-        row.lastX = note.layout.x;
         ++p;
     }
 }
 
-void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
+void SheetDrawing::drawTablatureRow(const StaffRow& row, const Track& t, int& p, int n)
 {
-    const int top = row.top;
+    const int top = this->top(row);
     const int d = row.spacing;
     const bool visible = row.index >= m_view.firstVisibleRow;
     const bool onScreen = this->onScreen(row);
@@ -292,7 +287,7 @@ void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
     const bool small = m_view.zoom() <= 0.6f;
     const Font& letters = small ? m_tools.smallBold : m_tools.largeBold;
     font(letters);
-    if (track == m_view.sheet().selectedTrack)
+    if (track == m_sheet.selectedTrack)
         textColor(kRed);
     else if (track == m_view.hoveredTrack)
         textColor(kBlue);
@@ -307,35 +302,26 @@ void SheetDrawing::drawTablatureRow(StaffRow& row, Track& t, int& p, int n)
         m_canvas.drawLine(row.leftScaled, sc(top + k * d), right, sc(top + k * d));
     if (endsTrack(row))
         drawFinalBar(row, true);
-    if (p < n && t.noteAt(p).layout.rowIndex >= 0 && t.noteAt(p).layout.rowIndex < row.index)
-        while (p < n && t.noteAt(p).layout.rowIndex >= 0 && t.noteAt(p).layout.rowIndex < row.index)
-            ++p;
+    auto rowOf = [&](int i) { return place(track, i).rowIndex; };
+    while (p < n && rowOf(p) >= 0 && rowOf(p) < row.index)
+        ++p;
     const int start = p;
-    while (p < n && t.noteAt(p).layout.rowIndex == row.index) {
+    while (p < n && rowOf(p) == row.index) {
         drawTablatureNote(row, t, p, n);
         ++p;
     }
     drawRowRepeats(row, t, start, p, n);
 }
 
-void SheetDrawing::drawBarLine(const StaffRow& row, Note& bar, bool hovered)
+void SheetDrawing::drawBarLine(const StaffRow& row, int x, bool selected, bool highlighted)
 {
-    if (bar.selected)
+    if (selected)
         pen(m_tools.red);
-    else if (hovered)
+    else if (highlighted)
         pen(m_tools.blue);
     else
         pen(m_tools.black);
-    const int x = sc(static_cast<int>(bar.layout.x));
-    const auto [top, bottom] = barSpan(row, bar.layout.x);
-    const int y1 = sc(top);
-    const int y2 = sc(bottom);
-    strokeBar(row, bar.layout.x, x);
-    bar.layout.zoomY = y1;
-    bar.layout.stemExtension[0] = x;
-    bar.layout.stemExtension[1] = y1;
-    bar.layout.stemExtension[2] = x;
-    bar.layout.stemExtension[3] = y2;
+    strokeBar(row, x, sc(x));
 }
 
 void SheetDrawing::drawSystemEndLine(const StaffRow& row)
@@ -351,7 +337,7 @@ void SheetDrawing::drawMeasureNumber(const StaffRow& row, int measureIndex, bool
 {
     const int m = measureIndex + 1;
     int x = 0;
-    const std::vector<MeasureRecord>& records = m_view.measures(row.index % m_trackCount);
+    const std::vector<MeasureRecord>& records = m_layout.measures(row.index % m_trackCount);
     if (m >= 1 && m < static_cast<int>(records.size())) {
         const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
         // A measure carried over a staff break keeps the x of the row it started on.
@@ -367,110 +353,73 @@ void SheetDrawing::drawMeasureNumber(const StaffRow& row, int measureIndex, bool
         font(m_tools.smallBold);
         left = x > 0 ? x + 3 : 37;
     }
-    m_canvas.drawText(sc(left), sc(row.top - 18), std::to_string(m));
+    m_canvas.drawText(sc(left), sc(top(row) - 18), std::to_string(m));
 }
 
-void SheetDrawing::drawTies(Track& t, int from, int to, int n)
+void SheetDrawing::drawTies(const Track& t, int track, int from, int to)
 {
-    auto nextRootAfter = [&](int i) {
-        for (++i; i < n; ++i)
-            if (validRoot(t, i, n) && t.noteAt(i).type != kTypeStaffBreak)
-                return i;
-        return n;
-    };
-    for (int i = from; i < to; ++i) {
-        if (!validRoot(t, i, n) || t.noteAt(i).type == kTypeStaffBreak)
-            continue;
-        Note& a = t.noteAt(i);
-        if (!(a.dwFlag & kFlagTie))
-            continue;
-        const int j = nextRootAfter(i);
-        if (j >= n)
-            continue;
-        Note& b = t.noteAt(j);
-        if (!(b.dwFlag & kFlagTie))
-            continue;
-        std::vector<std::pair<Note*, Note*>> tied{{&a, &b}};
-        const int pairs = std::min<int>(std::min<int>(a.childCount, b.childCount), kMaxChordMembers);
-        for (int k = 0; k < pairs; ++k) {
-            const int ma = a.children[k], mb = b.children[k];
-            if (ma >= 0 && ma < n && mb >= 0 && mb < n)
-                tied.emplace_back(&t.noteAt(ma), &t.noteAt(mb));
-        }
-        if (tied.size() == 1) {
-            drawTie(a, b);
-            continue;
-        }
-        // The ties of a chord curve outwards from its middle: those of the upper heads above,
-        // of the lower heads below; the middle head of an odd chord keeps away from the stems.
-        std::stable_sort(tied.begin(), tied.end(),
-                         [](const auto& x, const auto& y) { return x.first->layout.y < y.first->layout.y; });
-        const int count = static_cast<int>(tied.size());
-        for (int k = 0; k < count; ++k) {
-            const bool middle = count % 2 == 1 && k == count / 2;
-            drawTie(*tied[static_cast<std::size_t>(k)].first, *tied[static_cast<std::size_t>(k)].second,
-                    middle          ? 0
-                    : k < count / 2 ? -1
-                                    : 1);
-        }
-    }
-}
-
-void SheetDrawing::drawKeySignature(StaffRow& row)
-{
-    if (!row.track)
+    const TrackLayout* lay = m_layout.track(track);
+    if (!lay)
         return;
-    const KeySignatureMarks marks = keySignatureMarks(*row.track);
+    const auto first = std::lower_bound(lay->ties.begin(), lay->ties.end(), from,
+                                        [](const TieLayout& tie, int root) { return tie.root < root; });
+    for (auto it = first; it != lay->ties.end() && it->root < to; ++it)
+        drawTie(t.noteAt(it->from), place(track, it->from), t.noteAt(it->to), place(track, it->to), it->side);
+}
+
+void SheetDrawing::drawKeySignature(const StaffRow& row, const Track& track)
+{
+    const KeySignatureMarks marks = keySignatureMarks(track);
     const double d = row.spacing;
     for (int k = 0; k < marks.count; ++k) {
         const KeyMark& mark = marks.marks[static_cast<std::size_t>(k)];
         const int x = keySignatureLeft() + kKeyMarkPitch * k;
-        double y = row.top + (mark.step * d) / 2.0 + d / 2.0 - 1.0;
+        double y = top(row) + (mark.step * d) / 2.0 + d / 2.0 - 1.0;
         if (mark.accidental < 0)
             y -= d / 2.0 + 3.0;
         m_canvas.drawGlyph(mark.accidental > 0 ? kGlyphSharp : kGlyphFlat, sc(x), sc(static_cast<int>(y)),
                            m_view.zoom(), GlyphColor::Normal);
     }
-    row.keySigWidth = kKeyMarkPitch * marks.count;
 }
 
-void SheetDrawing::drawNoteDecorations(const StaffRow& row, Track& t, int index, int n)
+void SheetDrawing::drawNoteDecorations(const StaffRow& row, const Track& t, int index, int n)
 {
-    if (row.top > m_view.layoutHeight)
+    if (top(row) > m_view.layoutHeight)
         return;
-    Note& note = t.noteAt(index);
+    const Note& note = t.noteAt(index);
     if (note.type == kTypeStaffBreak)
         return;
+    const int track = row.index % m_trackCount;
     const int members = std::min<int>(note.childCount, kMaxChordMembers);
     for (int k = 0; k < members; ++k) {
         const int c = note.children[k];
         if (c >= 0 && c < n && c != index)
-            decorate(row, t, t.noteAt(c), highlighted(row.index % m_trackCount, c));
+            decorate(row, t, t.noteAt(c), place(track, c), highlighted(track, c));
     }
-    decorate(row, t, note, highlighted(row.index % m_trackCount, index));
+    decorate(row, t, note, place(track, index), highlighted(track, index));
 }
 
-void SheetDrawing::decorate(const StaffRow& row, Track& t, Note& note, bool hovered)
+void SheetDrawing::decorate(const StaffRow& row, const Track& t, const Note& note, const NoteLayout& at,
+                            bool hovered)
 {
     if (note.type == kTypeStaffBreak)
         return;
     if (note.type == kTypeMark1740 && note.selected)
         return;
     if (note.type == kTypeBar) {
-        drawBarLine(row, note, hovered);
+        drawBarLine(row, at.x, note.selected != 0, hovered);
     } else if (note.type == kTypeSpace && note.selected) {
         pen(m_tools.red);
-        m_canvas.drawLine(sc(note.layout.x), sc(note.layout.y - 10), sc(note.layout.x + 10),
-                          sc(note.layout.y - 10));
+        m_canvas.drawLine(sc(at.x), sc(shown(at.y) - 10), sc(at.x + 10), sc(shown(at.y) - 10));
     } else if (!note.isRest() && staffOf(t).ledgerLines) {
-        drawNoteLedgers(row, note);
+        drawNoteLedgers(row, note, at);
     }
-    drawLyric(row, note);
+    drawLyric(row, note, at);
 }
 
-void SheetDrawing::drawTablatureNote(const StaffRow& row, Track& t, int index, int n)
+void SheetDrawing::drawTablatureNote(const StaffRow& row, const Track& t, int index, int n)
 {
-    Note& root = t.noteAt(index);
+    const Note& root = t.noteAt(index);
     if (!validRoot(t, index, n) || root.type == kTypeStaffBreak)
         return;
     const bool small = m_view.zoom() <= 0.6f;
@@ -483,11 +432,11 @@ void SheetDrawing::drawTablatureNote(const StaffRow& row, Track& t, int index, i
         if (note.line >= -4 && note.line <= 12 && pos.fret >= 0 && pos.fret <= 9)
             text[0] = static_cast<char>('0' + pos.fret);
         font(small ? m_tools.smallBold : m_tools.mediumBold);
-        textColor((m_view.isHoveredNote(track, i) || m_view.isSounding(track, i)) ? kBlue : kBlack);
-        int y = sc(row.spacing * pos.stringIndex + row.top - 9);
+        textColor(highlighted(track, i) ? kBlue : kBlack);
+        int y = sc(row.spacing * pos.stringIndex + top(row) - 9);
         if (small)
             y -= 2;
-        m_canvas.drawText(sc(note.layout.x), y, text);
+        m_canvas.drawText(sc(place(track, i).x), y, text);
     };
     const int members = std::min<int>(root.childCount, kMaxChordMembers);
     for (int k = 0; k < members; ++k) {
@@ -498,87 +447,90 @@ void SheetDrawing::drawTablatureNote(const StaffRow& row, Track& t, int index, i
     one(root, index);
 }
 
-void SheetDrawing::drawNoteGlyphs(const Note& note, bool hovered, bool withoutFlags)
+void SheetDrawing::drawNoteGlyphs(const Note& note, const NoteLayout& at, bool hovered, bool withoutFlags)
 {
     const GlyphColor color = colorOf(note, hovered);
     const float z = m_view.zoom();
     if (note.dwFlag & kFlagNatural)
-        m_canvas.drawGlyph(kGlyphNatural, sc(note.layout.accidentalX), sc(note.layout.accidentalY), z, color);
+        m_canvas.drawGlyph(kGlyphNatural, sc(at.accidentalX), sc(shown(at.accidentalY)), z, color);
     if (note.dwFlag & kFlagSharp)
-        m_canvas.drawGlyph(kGlyphSharp, sc(note.layout.accidentalX), sc(note.layout.accidentalY), z, color);
+        m_canvas.drawGlyph(kGlyphSharp, sc(at.accidentalX), sc(shown(at.accidentalY)), z, color);
     if (note.dwFlag & kFlagFlat)
-        m_canvas.drawGlyph(kGlyphFlat, sc(note.layout.accidentalX), sc(note.layout.accidentalY), z, color);
+        m_canvas.drawGlyph(kGlyphFlat, sc(at.accidentalX), sc(shown(at.accidentalY)), z, color);
     if (note.dwFlag & kFlagDot)
-        m_canvas.drawGlyph(kGlyphDot, sc(note.layout.dotX), sc(note.layout.dotY), z, color);
-    int glyph = noteGlyph(note);
+        m_canvas.drawGlyph(kGlyphDot, sc(at.dotX), sc(shown(at.dotY)), z, color);
+    int glyph = noteGlyph(note, at);
     if (withoutFlags && glyph >= kGlyphEighthUp && glyph <= kGlyphThirtySecondDown)
-        glyph = note.layout.stemDown == 1 ? kGlyphQuarterDown : kGlyphQuarterUp;
+        glyph = at.stemDown == 1 ? kGlyphQuarterDown : kGlyphQuarterUp;
     if (glyph != 0)
-        m_canvas.drawGlyph(glyph, note.layout.zoomX, note.layout.zoomY, z, color);
+        m_canvas.drawGlyph(glyph, deviceX(at), deviceY(at), z, color);
 }
 
 void SheetDrawing::drawGlyphPass(int lastRow)
 {
-    SheetDocument& sheet = m_view.sheet();
+    const SheetDocument& sheet = m_sheet;
     const int bottom = m_view.layoutHeight;
     const int firstRow = m_view.firstVisibleRow;
     // Notes lie row by row in index order, so each track's notes are read from its first row
     // in the window to the last row that can reach into it (a note stands at most a few staff
     // heights above its row), not the whole track.
     int lastReaching = std::clamp(firstRow, 0, std::max(lastRow, 0));
-    while (lastReaching < lastRow && m_view.row(lastReaching + 1).top <= bottom + kMaxNoteRise)
+    while (lastReaching < lastRow && top(m_layout.row(lastReaching + 1)) <= bottom + kMaxNoteRise)
         ++lastReaching;
     for (int j = 0; j < m_trackCount; ++j) {
-        Track& t = *sheet.trackAt(j);
+        const Track& t = *sheet.trackAt(j);
         if (staffOf(t).isTablature())
             continue;
-        const int n = std::min(m_view.laidOutCount(j), t.count);
+        const int n = std::min(m_layout.laidOutCount(j), t.count);
         int start = 0;
         const int firstOfTrack =
             firstRow + ((j - firstRow % m_trackCount) % m_trackCount + m_trackCount) % m_trackCount;
-        if (firstOfTrack >= m_trackCount && firstOfTrack - m_trackCount < m_view.rowCount())
-            start = std::clamp(m_view.row(firstOfTrack - m_trackCount).endNote, 0, n);
+        if (firstOfTrack >= m_trackCount && firstOfTrack - m_trackCount < m_layout.rowCount())
+            start = std::clamp(m_layout.row(firstOfTrack - m_trackCount).endNote, 0, n);
         for (int i = start; i < n; ++i) {
             const Note& note = t.noteAt(i);
-            if (note.layout.rowIndex > lastReaching)
+            const NoteLayout& at = place(j, i);
+            if (at.rowIndex > lastReaching)
                 break;
-            if (note.layout.rowIndex < firstRow || note.layout.rowIndex > lastRow)
+            if (at.rowIndex < firstRow || at.rowIndex > lastRow)
                 continue;
-            if (m_view.row(note.layout.rowIndex).top > kMaxDrawnRowTop)
+            const StaffRow row = m_layout.row(at.rowIndex);
+            if (top(row) > kMaxDrawnRowTop)
                 continue;
-            if (m_printing && !onScreen(m_view.row(note.layout.rowIndex)))
+            if (m_printing && !onScreen(row))
                 continue;
             if (!validRoot(t, i, n))
                 continue; // drawn with its root, wherever it stands in the array
-            if (note.layout.y <= bottom) {
+            if (shown(at.y) <= bottom) {
                 const bool hovered = highlighted(j, i);
-                const bool grows = note.childCount == 0 && !t.percussive && !stemReachesMiddle(note);
-                drawNoteGlyphs(note, hovered, grows);
+                const bool grows = note.childCount == 0 && !t.percussive && !stemReachesMiddle(note, at);
+                drawNoteGlyphs(note, at, hovered, grows);
                 if (grows)
-                    drawStemToMiddleLine(note, hovered);
+                    drawStemToMiddleLine(note, at, hovered);
             }
             for (int k = 0; k < note.childCount && k < kMaxChordMembers; ++k) {
                 const int c = note.children[k];
-                if (t.rootOf(c, n) == i && t.noteAt(c).layout.y <= bottom)
-                    drawNoteGlyphs(t.noteAt(c), highlighted(j, c));
+                if (t.rootOf(c, n) == i && shown(place(j, c).y) <= bottom)
+                    drawNoteGlyphs(t.noteAt(c), place(j, c), highlighted(j, c));
             }
         }
     }
     const float z = m_view.zoom();
     for (int r = firstRow; r <= lastRow; ++r) {
-        StaffRow& row = m_view.row(r);
-        if (row.top + 50 >= bottom || !onScreen(row))
+        const StaffRow row = m_layout.row(r);
+        const int y = top(row);
+        if (y + 50 >= bottom || !onScreen(row))
             break;
         const int j = r % m_trackCount;
-        Track* t = sheet.trackAt(j);
+        const Track* t = sheet.trackAt(j);
         if (!t || staffOf(*t).isTablature() || staffRight(row) < 0)
             continue;
-        drawKeySignature(row);
+        drawKeySignature(row, *t);
         const TimeSignatureGlyphs ts = timeSignatureGlyphs(row.timeSig);
         const int tx = timeSignatureLeft(row.keySigWidth / kKeyMarkPitch);
-        m_canvas.drawGlyph(ts.numerator, sc(tx), sc(row.top + 2), z, GlyphColor::Normal);
+        m_canvas.drawGlyph(ts.numerator, sc(tx), sc(y + 2), z, GlyphColor::Normal);
         if (ts.denominator != 0)
-            m_canvas.drawGlyph(ts.denominator, sc(tx), sc(row.top + 20), z, GlyphColor::Normal);
+            m_canvas.drawGlyph(ts.denominator, sc(tx), sc(y + 20), z, GlyphColor::Normal);
         // Paper shows no selection or hover.
         const GlyphColor clefColor = m_printing                 ? GlyphColor::Normal
                                      : j == sheet.selectedTrack ? GlyphColor::Selected
@@ -586,11 +538,11 @@ void SheetDrawing::drawGlyphPass(int lastRow)
                                                                 : GlyphColor::Normal;
         const StaffKindInfo& staff = staffOf(*t);
         const ClefPlacement clef = clefPlacement(staff.clef);
-        m_canvas.drawGlyph(clef.glyph, sc(clef.x), sc(row.top + clef.dy), z, clefColor);
+        m_canvas.drawGlyph(clef.glyph, sc(clef.x), sc(y + clef.dy), z, clefColor);
         // The G clef staff sounds an octave below what it shows, as guitar music is written;
         // the small 8 under the clef says so. The G(2) clef sounds as written.
         if (staff.octaveMark)
-            m_canvas.drawGlyph(kGlyphClefOctave, sc(kStaffLeft + kClefOctaveX), sc(row.top + kClefOctaveY), z,
+            m_canvas.drawGlyph(kGlyphClefOctave, sc(kStaffLeft + kClefOctaveX), sc(y + kClefOctaveY), z,
                                clefColor);
     }
 }

@@ -49,22 +49,26 @@ struct RepeatSignGeometry {
     int dotY[2] = {0, 0}; // centres, in the spaces either side of the middle
     int top = 0, bottom = 0;
 };
-// Where the parts of a repeat sign with its thin line at `thinX` lie on a row.
+// Where the parts of a repeat sign with its thin line at `thinX` lie on a row whose top line
+// is at `top` (sheet units).
 RepeatSignGeometry repeatSignGeometry(const StaffRow& row, int thinX, bool tablature);
+RepeatSignGeometry repeatSignGeometryAt(int top, int thinX, bool tablature);
 
-// Draws a laid-out sheet onto a canvas: every system from the first visible row down to the
-// window's bottom edge, then the glyphs. `printing` leaves out the hover guides. Drawing only
-// adds to the canvas; the caller clears it first. Call layoutRows before.
-void drawSheet(SheetViewState& view, Canvas& canvas, bool printing);
+// Draws a laid-out sheet onto a canvas as the view shows it: every system from the first
+// visible row down to the window's bottom edge, then the glyphs. `printing` leaves out what the
+// pointer shows. Drawing reads the sheet, the view's layout result and the view, and writes
+// nothing into any of them; the caller clears the canvas first. Call layoutRows before.
+void drawSheet(const SheetViewState& view, Canvas& canvas, bool printing);
 
 // The colour set a note is drawn in: selected, highlighted (hovered or sounding) or normal.
 GlyphColor colorOf(const Note& n, bool highlighted);
 
 // One drawing pass. The row operations are public so the editor can draw single elements
-// (a drag-preview bar line, a hover guide) with the same geometry.
+// (a drag-preview bar line, a hover guide) with the same geometry. Rows and notes are placed
+// from the sheet's top; a pass draws them shifted up by the view's scroll position.
 class SheetDrawing {
   public:
-    SheetDrawing(SheetViewState& view, Canvas& canvas, bool printing);
+    SheetDrawing(const SheetViewState& view, Canvas& canvas, bool printing);
 
     void drawSheet();
 
@@ -74,23 +78,21 @@ class SheetDrawing {
     // head, a little wider than it; none for a head on that side's staff or inside it.
     void drawLedgerBelow(const StaffRow& row, double centreX, double headHalfWidth, int step);
     void drawLedgerAbove(const StaffRow& row, double centreX, double headHalfWidth, int step);
-    void drawNoteLedgers(const StaffRow& row, const Note& note);
+    void drawNoteLedgers(const StaffRow& row, const Note& note, const NoteLayout& place);
     // The ledger lines a note placed at the pointer above or below the staff would get.
     void drawHoverGuides(const StaffRow& row);
-    // A bar line across the whole system at the note's x; red when selected, blue when
-    // highlighted. Stores its extent in the note's zoomed y and stem extension.
-    void drawBarLine(const StaffRow& row, Note& bar, bool hovered);
+    // A bar line across the whole system at x; red when selected, blue when highlighted.
+    void drawBarLine(const StaffRow& row, int x, bool selected, bool highlighted);
     void drawSystemEndLine(const StaffRow& row);
     void drawMeasureNumber(const StaffRow& row, int measureIndex, bool rowStart);
-    // A tie from head to head on the side away from the stems, never across a stem; to the
-    // right of `a` only when `b` is on another row.
-    // A tie from a to b: `side` -1 above the heads, 1 below, 0 away from the stems.
-    void drawTie(Note& a, Note& b, int side = 0);
+    // A tie from head to head, `side` -1 above the heads, 1 below, 0 away from the stems, never
+    // across a stem; to the right of `a` only when `b` is on another row.
+    void drawTie(const Note& a, const NoteLayout& pa, const Note& b, const NoteLayout& pb, int side = 0);
     // The beams of the group starting at headIndex, solid, and the stems carried on to them.
-    void drawBeams(Track& track, int headIndex, int noteCount);
-    void drawKeySignature(StaffRow& row);
-    void drawNoteDecorations(const StaffRow& row, Track& track, int index, int noteCount);
-    void drawTablatureNote(const StaffRow& row, Track& track, int index, int noteCount);
+    void drawBeams(const Track& track, int trackIndex, int headIndex, int noteCount);
+    void drawKeySignature(const StaffRow& row, const Track& track);
+    void drawNoteDecorations(const StaffRow& row, const Track& track, int index, int noteCount);
+    void drawTablatureNote(const StaffRow& row, const Track& track, int index, int noteCount);
     // The repeat sign of a marked measure with its thin line at `thinX` (drawn only when
     // `drawThin`: inside a staff row the bar line is already there).
     void drawRepeatSign(const StaffRow& row, int thinX, bool drawThin, bool tablature);
@@ -103,6 +105,20 @@ class SheetDrawing {
   private:
     int sc(int v) const { return m_view.scaled(v); }
     int sc(double v) const { return m_view.scaled(v); }
+    // A row's top and a y of the layout in the window, sheet units.
+    int top(const StaffRow& row) const { return row.top - m_scroll; }
+    int shown(int y) const { return y - m_scroll; }
+    // A laid-out note's glyph box corner in device units.
+    int deviceX(const NoteLayout& p) const { return sc(p.x); }
+    int deviceY(const NoteLayout& p) const { return sc(p.y - m_scroll); }
+    const NoteLayout& place(int track, int i) const { return m_layout.note(track, i); }
+    struct HeadPlace {
+        double x = 0, y = 0;  // centre, device units
+        double halfWidth = 0; // device units
+    };
+    HeadPlace headOf(const Note& n, const NoteLayout& p) const;
+    // Centre x of the note's stem, device units.
+    double stemX(const NoteLayout& p) const;
     void pen(const Pen& p);
     void font(const Font& f);
     void textColor(Color c);
@@ -122,24 +138,25 @@ class SheetDrawing {
     void strokeBar(const StaffRow& row, int x, int deviceX);
     void drawFinalBar(const StaffRow& row, bool tablature);
 
-    void drawStaffRow(StaffRow& row, Track& track, int& p, int n);
-    void drawTablatureRow(StaffRow& row, Track& track, int& p, int n);
-    void drawRowNotes(StaffRow& row, Track& track, int& p, int n);
+    void drawStaffRow(const StaffRow& row, const Track& track, int& p, int n);
+    void drawTablatureRow(const StaffRow& row, const Track& track, int& p, int n);
+    void drawRowNotes(const StaffRow& row, const Track& track, int& p, int n);
     void skipRow(const StaffRow& row, int& p, int n, bool onScreen) const;
-    void drawTies(Track& track, int from, int to, int n);
-    void decorate(const StaffRow& row, Track& track, Note& note, bool hovered);
+    void drawTies(const Track& track, int trackIndex, int from, int to);
+    void decorate(const StaffRow& row, const Track& track, const Note& note, const NoteLayout& place,
+                  bool hovered);
     // Drawn highlighted: under the pointer, or sounding in a playback.
     bool highlighted(int track, int index) const
     {
         return m_view.isHoveredNote(track, index) || m_view.isSounding(track, index);
     }
     // The note's lyric under the row (lyric_spacing.cpp), in a rectangle that holds it whole.
-    void drawLyric(const StaffRow& row, const Note& note);
+    void drawLyric(const StaffRow& row, const Note& note, const NoteLayout& place);
     void drawGlyphPass(int lastRow);
     void drawLedgers(const StaffRow& row, double centreX, double headHalfWidth, int step);
     // `withoutFlags`: a flagged note is drawn as the quarter of its stem's side, its flags
     // left to drawStemToMiddleLine.
-    void drawNoteGlyphs(const Note& note, bool hovered, bool withoutFlags = false);
+    void drawNoteGlyphs(const Note& note, const NoteLayout& place, bool hovered, bool withoutFlags = false);
     // A lone unbeamed note far above or below the staff has its stem carried on to the middle
     // line, as engravers set them, its flags hanging from the new end (engraving_lines.cpp).
     // stemReachesMiddle says whether the glyph's own stem already does.
@@ -149,20 +166,27 @@ class SheetDrawing {
         double middle = 0;     // the middle line
         int flags = 0;
     };
-    std::optional<StemGrowth> stemGrowth(const Note& note) const;
-    bool stemReachesMiddle(const Note& note) const { return !stemGrowth(note); }
-    void drawStemToMiddleLine(const Note& note, bool hovered);
+    std::optional<StemGrowth> stemGrowth(const Note& note, const NoteLayout& place) const;
+    bool stemReachesMiddle(const Note& note, const NoteLayout& place) const
+    {
+        return !stemGrowth(note, place);
+    }
+    void drawStemToMiddleLine(const Note& note, const NoteLayout& place, bool hovered);
     // What the pointer shows (pointer_overlay.cpp), never on paper: the drag rectangle under
     // the notes, the preview and a hovered bar line at a row's end over them.
     void drawDragRectangle();
     void drawPointerMarks();
 
-    SheetViewState& m_view;
+    const SheetViewState& m_view;
+    const SheetLayout& m_layout;
+    const SheetDocument& m_sheet;
     Canvas& m_canvas;
     bool m_printing;
+    int m_scroll; // sheet units the view is scrolled down by
     DrawTools m_tools;
     int m_trackCount;
     std::vector<TrackEnd> m_ends; // per track
+    int m_rowMeasure = 0;         // the measure of the note last drawn on the row being drawn
     Pen m_pen;
     bool m_penSet = false;
     Font m_font;

@@ -7,10 +7,9 @@
 
 namespace tonvela {
 
-SheetViewState::SheetViewState(SheetDocument& sheet) : m_sheet(&sheet), m_rows(kRowCount)
+SheetViewState::SheetViewState(SheetDocument& sheet)
+    : m_sheet(&sheet), m_layout(std::make_shared<const SheetLayout>())
 {
-    for (int r = 0; r < kRowCount; ++r)
-        m_rows[static_cast<std::size_t>(r)].index = r;
     updateLayoutSize();
 }
 
@@ -22,16 +21,23 @@ float SheetViewState::zoom() const
     return std::clamp(z, kMinZoom, kMaxZoom);
 }
 
-void SheetViewState::setRowCount(int rows)
+void SheetViewState::setLayout(std::shared_ptr<const SheetLayout> layout)
 {
-    const auto want = static_cast<std::size_t>(std::max(rows, kRowCount));
-    const std::size_t had = m_rows.size();
-    m_rows.resize(want);
-    // A sheet that got much shorter gives back what its rows held.
-    if (want * 4 < m_rows.capacity())
-        m_rows.shrink_to_fit();
-    for (std::size_t r = had; r < want; ++r)
-        m_rows[r].index = static_cast<int>(r);
+    m_layout = layout ? std::move(layout) : std::make_shared<const SheetLayout>();
+}
+
+void SheetViewState::clampScroll()
+{
+    const int rows = m_layout->rowsInUse;
+    int range = 0;
+    for (int r = 0; r < rows; ++r)
+        if (r * kRowPitch + 100 >= layoutHeight)
+            ++range;
+    scrollRange = range;
+    // Printing pages through the sheet past the window's scroll range, so it may go as far
+    // as the last row.
+    const int maxFirst = printing ? std::max(range, rows - 1) : range;
+    firstVisibleRow = std::clamp(firstVisibleRow, 0, std::max(maxFirst, 0));
 }
 
 void SheetViewState::setClientSize(int width, int height)
@@ -53,55 +59,10 @@ void SheetViewState::updateLayoutSize()
     }
 }
 
-SheetViewState::TrackLayout& SheetViewState::trackLayout(int t)
+void SheetViewState::toggleRowMark(int r)
 {
-    t = std::max(t, 0);
-    if (t >= static_cast<int>(m_tracks.size()))
-        m_tracks.resize(static_cast<std::size_t>(t) + 1);
-    return m_tracks[static_cast<std::size_t>(t)];
-}
-
-const SheetViewState::TrackLayout* SheetViewState::findTrackLayout(int t) const
-{
-    if (t < 0 || t >= static_cast<int>(m_tracks.size()))
-        return nullptr;
-    return &m_tracks[static_cast<std::size_t>(t)];
-}
-
-int SheetViewState::laidOutCount(int t) const
-{
-    const TrackLayout* l = findTrackLayout(t);
-    return l ? l->laidOut : 0;
-}
-
-void SheetViewState::setLaidOutCount(int t, int n)
-{
-    if (t >= 0)
-        trackLayout(t).laidOut = n;
-}
-
-std::vector<MeasureRecord>& SheetViewState::measures(int t)
-{
-    return trackLayout(t).measures;
-}
-
-const std::vector<MeasureRecord>& SheetViewState::measures(int t) const
-{
-    static const std::vector<MeasureRecord> kNone(kMeasureCount + 1);
-    const TrackLayout* l = findTrackLayout(t);
-    return l ? l->measures : kNone;
-}
-
-int SheetViewState::measuresInUse(int t) const
-{
-    const TrackLayout* l = findTrackLayout(t);
-    return l ? l->measuresInUse : 0;
-}
-
-void SheetViewState::setMeasuresInUse(int t, int n)
-{
-    if (t >= 0)
-        trackLayout(t).measuresInUse = n;
+    if (!m_markedRows.erase(r))
+        m_markedRows.insert(r);
 }
 
 } // namespace tonvela

@@ -1,21 +1,25 @@
 #pragma once
 
-#include "editor/staff_row.h"
+#include "editor/sheet_layout.h"
 #include "score/sheet_document.h" // kMinZoom, kMaxZoom
 #include "score/sounding_notes.h"
 
+#include <memory>
+#include <set>
 #include <string>
-#include <vector>
 
 namespace tonvela {
 
-// The editor's view of one sheet: window size, zoom as drawing uses it, scroll position, the
-// staff rows (1024 at least, more when the sheet needs them) and what layout found out about
-// each track. The document keeps the score;
-// this object keeps everything derived from it for one window.
+// One view of a sheet (a window, a print job, a picture the command-line tool renders): its
+// size, its zoom as drawing uses it, its scroll position, the layout result made for it, and
+// what the pointer shows over it. The document keeps the score; this object keeps what one
+// view derives from it and what only that view shows.
 //
-// Thread rules: changed on the user-interface thread under the sheet lock; the painter thread
-// reads it under the same lock.
+// Copying a view is cheap (the layout result is shared, never changed): a window hands the
+// painter thread a copy of its view to draw from.
+//
+// Thread rules: one thread uses an object at a time. A window's own view lives on the
+// user-interface thread; the copy the painter draws is handed over under the window's lock.
 class SheetViewState {
   public:
     explicit SheetViewState(SheetDocument& sheet);
@@ -36,27 +40,28 @@ class SheetViewState {
     int scaled(int v) const { return static_cast<int>(static_cast<float>(v) * zoom()); }
     int scaled(double v) const { return static_cast<int>(static_cast<float>(v) * zoom()); }
 
-    // Row r, for 0 <= r < rowCount().
-    StaffRow& row(int r) { return m_rows[static_cast<std::size_t>(r)]; }
-    const StaffRow& row(int r) const { return m_rows[static_cast<std::size_t>(r)]; }
-    // Rows the view holds: at least kRowCount, and at least the rows in use after a layout.
-    int rowCount() const { return static_cast<int>(m_rows.size()); }
-    // Holds max(rows, kRowCount) rows; rows added are default rows with their index set. The
-    // rows' storage is kept when they shrink a little, so a relayout of the same sheet
-    // allocates nothing, and given back when they shrink to a quarter.
-    void setRowCount(int rows);
+    // The layout result the view shows: an empty one until the first layout (layout.h).
+    const SheetLayout& layout() const { return *m_layout; }
+    const std::shared_ptr<const SheetLayout>& sharedLayout() const { return m_layout; }
+    void setLayout(std::shared_ptr<const SheetLayout> layout);
 
-    // Notes of track t that the last layout placed (every note up to kMaxLayoutNotes); drawing
-    // goes no further.
-    int laidOutCount(int t) const;
-    void setLaidOutCount(int t, int n);
+    // What the layout result says, for short.
+    StaffRow row(int r) const { return m_layout->row(r); }
+    int rowCount() const { return m_layout->rowCount(); }
+    int rowsInUse() const { return m_layout->rowsInUse; }
+    int laidOutCount(int t) const { return m_layout->laidOutCount(t); }
+    int measuresInUse(int t) const { return m_layout->measuresInUse(t); }
+    const std::vector<MeasureRecord>& measures(int t) const { return m_layout->measures(t); }
+    const NoteLayout& noteLayout(int t, int i) const { return m_layout->note(t, i); }
 
-    // The measure records of track t (index 0 unused, 1..measures in use; at least
-    // kMeasureCount of them) and how many the last layout used.
-    std::vector<MeasureRecord>& measures(int t);
-    const std::vector<MeasureRecord>& measures(int t) const;
-    int measuresInUse(int t) const;
-    void setMeasuresInUse(int t, int n);
+    // How far the window is scrolled down, sheet units: the height of the rows above the first
+    // visible one. A sheet y minus this is a y in the window.
+    int scrollTop() const { return firstVisibleRow * kRowPitch; }
+    // Row r's top line in the window, sheet units.
+    int rowTopInWindow(int r) const { return r * kRowPitch + kRowTopOffset - scrollTop(); }
+    // Sets the scroll range for the layout and the layout height, and keeps the first visible
+    // row inside it (a view that prints may go down to the last row).
+    void clampScroll();
 
     std::string title = "Sheet 1"; // the window title, also the print document name
     int clientWidth = 500;
@@ -65,9 +70,10 @@ class SheetViewState {
     int layoutHeight = 500; // sheet units: the window bottom
     int firstVisibleRow = 0;
     int scrollRange = 0;
-    int rowsInUse = 0;
     bool printing = false;
     int pageEndRow = -1; // while printing: rows from here on belong to the next page; -1 none
+
+    // What the pointer shows, never on paper.
     int hoveredTrack = -1;
     // The note under the pointer, drawn highlighted; -1 for none.
     int hoveredNoteTrack = -1;
@@ -76,6 +82,23 @@ class SheetViewState {
     {
         return index >= 0 && track == hoveredNoteTrack && index == hoveredNoteIndex;
     }
+    // The bar line under the pointer: the opening bar line of `measure` of `track`, or with
+    // `rowEnd` the bar line at a row's end that closes `measure`. Track -1 for none.
+    struct HoveredBar {
+        int track = -1;
+        int measure = 0;
+        bool rowEnd = false;
+        bool operator==(const HoveredBar&) const = default;
+    };
+    HoveredBar hoveredBar;
+    bool barHovered(int track, int measure) const
+    {
+        return hoveredBar.track == track && hoveredBar.measure == measure && !hoveredBar.rowEnd;
+    }
+    bool endBarHovered(int track, int measure) const
+    {
+        return hoveredBar.track == track && hoveredBar.measure == measure && hoveredBar.rowEnd;
+    }
     // What a playback holds on, drawn highlighted; null where nothing plays (paper, pictures).
     const SoundingNotes* soundingNotes = nullptr;
     bool isSounding(int track, int index) const
@@ -83,27 +106,33 @@ class SheetViewState {
         return soundingNotes && soundingNotes->sounding(*m_sheet, track, index);
     }
     bool barClickPending = false; // a click on a hovered bar line is pending (bar drawn red)
-    // What the pointer shows, never on paper: the note a click would add (drawn in blue while
-    // previewVisible; x and y in sheet units, its zoomed box and marks set) and the rectangle
-    // of a drag selection (sheet units, normalised; drawn dotted while dragRectVisible).
+    // Ledger line guides of one row follow the pointer above or below its staff: at aboveX or
+    // belowX (-1 none), as far out as the pointer's y (sheet units from the sheet's top).
+    struct HoverGuide {
+        int row = -1;
+        int aboveX = -1;
+        int belowX = -1;
+        int y = 0;
+        bool operator==(const HoverGuide&) const = default;
+    };
+    HoverGuide guide;
+    // The note a click would add (drawn in blue while previewVisible; placed on its row from
+    // the sheet's top) and the rectangle of a drag selection (window sheet units, normalised;
+    // drawn dotted while dragRectVisible).
     Note previewNote;
+    NoteLayout previewLayout;
     bool previewVisible = false;
     bool dragRectVisible = false;
     int dragLeft = 0, dragTop = 0, dragRight = 0, dragBottom = 0;
 
+    // The rows whose marker a click with tool 1737 turned on; they keep it through layouts.
+    bool rowMarked(int r) const { return m_markedRows.contains(r); }
+    void toggleRowMark(int r);
+
   private:
     SheetDocument* m_sheet;
-    std::vector<StaffRow> m_rows;
-    // What the layout found out about one track.
-    struct TrackLayout {
-        int laidOut = 0;
-        int measuresInUse = 0;
-        std::vector<MeasureRecord> measures = std::vector<MeasureRecord>(kMeasureCount + 1);
-    };
-    TrackLayout& trackLayout(int t);
-    const TrackLayout* findTrackLayout(int t) const;
-
-    std::vector<TrackLayout> m_tracks;
+    std::shared_ptr<const SheetLayout> m_layout;
+    std::set<int> m_markedRows;
 };
 
 } // namespace tonvela

@@ -96,10 +96,8 @@ void appendChord(SheetDocument& sheet, Track& t, std::vector<Note> notes, const 
         for (std::size_t i = 0; i < notes.size(); ++i) {
             Note& n = notes[i];
             n.chordparent = static_cast<int16_t>(i == 0 ? -1 : root);
-            if (i > 0) {
+            if (i > 0)
                 n.type = notes[0].type;
-                n.layout.width = static_cast<int16_t>(n.kindWidth());
-            }
             t.insertNote(n, t.count);
         }
         t.rebuildChordLists();
@@ -128,7 +126,7 @@ void relayout(SheetDocument& sheet, const ChordEntryContext& ctx, int added)
     if (ctx.relayout)
         ctx.relayout();
     else
-        sheet.requestRelayout();
+        sheet.notesChanged();
 }
 
 Note noteOfPitch(char pitch, int octave, int toolbarType)
@@ -185,7 +183,6 @@ std::vector<Note> shapeNotes(std::string_view fingering, int startFret, const Ch
         if (ctx.dot)
             n.dwFlag |= kFlagDot;
         n.setStaffPosition(line);
-        n.layout.width = static_cast<int16_t>(n.kindWidth());
         notes.push_back(std::move(n));
     }
     return notes;

@@ -48,7 +48,7 @@ struct ChordEntryContext {
     int rootOctaveEntry = 0; // position in "Root Octave:": 0 is "2", 1 is "1", 2 is "0"
     StaffRowCursor* currentRow = nullptr;
     StaffRowCursor* lastRow = nullptr;
-    std::function<void()> relayout; // when empty the sheet asks its own view
+    std::function<void()> relayout; // when empty the sheet tells its observers
     Notifier* notifier = nullptr;
     // Runs `append` (the notes going into track `track`) as one edit of the sheet. The desktop
     // hands it to the sheet editor, which holds the sheet lock, takes the one undo snapshot and

@@ -211,7 +211,7 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
     if (!score.leftOut.empty())
         result.warnings.push_back(leftOutText(score.leftOut));
     sheet.selectTrack(0);
-    sheet.requestRelayout();
+    sheet.announce({SheetChange::Load});
     return result;
 }
 

@@ -247,7 +247,6 @@ void StaffWriter::writeNotes()
         note.pan = m_part.pan;
         if (item.kind == Item::Bar) {
             note.type = kTypeBar;
-            note.layout.width = static_cast<int16_t>(note.kindWidth());
             continue;
         }
         const Event* e = item.event;
@@ -278,7 +277,6 @@ void StaffWriter::writeNotes()
         note.chordparent = static_cast<int16_t>(item.parent);
         if (e && !e->lyric.empty())
             note.setLyric(e->lyric);
-        note.layout.width = static_cast<int16_t>(note.kindWidth());
     }
     if (beyondStaff > 0)
         left("pitches the staff cannot sound", beyondStaff);

@@ -525,7 +525,7 @@ LoadResult importMidiData(std::string_view data, SheetDocument& sheet, MidiFileI
         info.chunks[i].sheetTrack = sheet.trackCount() - 1;
     }
     sheet.selectTrack(0);
-    sheet.requestRelayout();
+    sheet.announce({SheetChange::Load});
     return result;
 }
 

@@ -299,7 +299,6 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         note.type = p.length->type;
         if (p.length->dotted)
             note.dwFlag |= kFlagDot;
-        note.layout.width = static_cast<int16_t>(note.kindWidth());
         if (p.note >= 0) {
             // The sound lasts as long as in the file, whatever length the notation gives it.
             const ImportedNote& in = notes[static_cast<std::size_t>(p.note)];

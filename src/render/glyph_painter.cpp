@@ -2,7 +2,7 @@
 
 #include "drawing/canvas.h"
 #include "editor/glyphs.h"
-#include "editor/staff_row.h"
+#include "editor/sheet_layout.h"
 
 #include <QFile>
 #include <QFont>

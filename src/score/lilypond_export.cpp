@@ -1,6 +1,5 @@
 #include "score/lilypond_export.h"
 
-#include "platform/sheet_lock.h"
 #include "score/duration.h"
 #include "score/legacy_text.h"
 #include "score/note.h"
@@ -350,7 +349,6 @@ std::string lilypondPitch(int keyIn, char letterIn, bool preferFlats)
 
 std::string lilypondText(const SheetDocument& sheet)
 {
-    SheetLockGuard lock(sheetLock());
     std::string out;
     out += "\\version \"2.24.0\"";
     out += kLineEnd;

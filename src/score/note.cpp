@@ -92,12 +92,9 @@ void Note::copyFrom(const Note& other)
     if (this != &other) {
         const uint32_t keepTimeSig = timeSig;
         const int32_t keepVelocity = velocity;
-        const int32_t keepBeamCount = layout.beamCount;
         content() = other.content();
         timeSig = keepTimeSig;
         velocity = keepVelocity;
-        layout = other.layout;
-        layout.beamCount = keepBeamCount;
         childCount = other.childCount;
         const int n = std::clamp<int>(other.childCount, 0, kMaxChordMembers);
         std::copy(other.children, other.children + n, children);
@@ -187,7 +184,6 @@ double Note::quantizeBeats(double beats)
     if (best->dotted)
         dwFlag |= kFlagDot;
     type = best->type;
-    layout.width = static_cast<int16_t>(kindWidthOf(type));
     return beatsOf(best->ticks);
 }
 
@@ -207,54 +203,6 @@ std::string Note::legatoText() const
     return text;
 }
 
-void Note::layoutMarks()
-{
-    const int a = layout.x;
-    const int y = layout.y;
-    const int stemDown = layout.stemDown;
-    auto yFor = [&](int k) { return (stemDown == 1 && type != kTypeWhole) ? y - k : y + 17; };
-    if (dwFlag & kFlagNatural) {
-        layout.accidentalX = static_cast<int16_t>(a - 6);
-        layout.accidentalY = static_cast<int16_t>(yFor(3));
-    }
-    if (dwFlag & kFlagSharp) {
-        layout.accidentalX = static_cast<int16_t>(a - 9);
-        layout.accidentalY = static_cast<int16_t>(yFor(3));
-    }
-    if (dwFlag & kFlagFlat) {
-        layout.accidentalX = static_cast<int16_t>(a - 9);
-        layout.accidentalY = static_cast<int16_t>(yFor(7));
-    }
-    if (dwFlag & kFlagDot) {
-        int b = y;
-        if (stemDown != 1)
-            b += 25;
-        if (type == kTypeWhole && stemDown == 1)
-            b += 25;
-        if (isRest()) {
-            switch (type) {
-            case kTypeEighth:
-                b += -15 + (stemDown == 1 ? 25 : 0);
-                break;
-            case kTypeSixteenth:
-                b += -10 + (stemDown == 1 ? 25 : 0);
-                break;
-            case kTypeQuarter:
-                b += stemDown == 1 ? 15 : -10;
-                break;
-            case kTypeHalf:
-            case kTypeWhole:
-                b -= 25;
-                break;
-            default:
-                break;
-            }
-        }
-        layout.dotX = static_cast<int16_t>(a + 15);
-        layout.dotY = static_cast<int16_t>(b);
-    }
-}
-
 void NoteContent::setLabel(const std::string& text)
 {
     std::memset(label, 0, sizeof label);
@@ -265,28 +213,6 @@ void NoteContent::setLabel(const std::string& text)
 void NoteContent::setLyric(const std::string& text)
 {
     texts.setLyric(cutUtf8(text, kMaxLyricLength));
-}
-
-bool Note::hitHead(const Rect& r) const
-{
-    const int x = layout.x;
-    const int y = layout.y;
-    return r.left < x + 10 && x + 5 < r.right && r.top < y + 15 && y + 15 < r.bottom;
-}
-
-bool Note::hitBody(const Rect& r) const
-{
-    const int x = layout.x;
-    const int y = layout.y;
-    const int a = type == kTypeAudioClip ? x + 15 : x + 5;
-    return r.left < a && a < r.right && r.top < y + 20 && y + 20 < r.bottom;
-}
-
-Note::Rect Note::invalidRect() const
-{
-    const int x = layout.x;
-    const int y = layout.y;
-    return {x - 50, y - 100, x + layout.width + 50, y + 100};
 }
 
 bool isBlackKey(int key)

@@ -35,7 +35,9 @@ inline constexpr int kFlagTie = 0x4;
 inline constexpr int kFlagChordEntry = 0x8; // set on notes added by chord and scale entry
 inline constexpr int kFlagDot = 0x10;
 inline constexpr int kFlagRest = 0x20;
-inline constexpr int kFlagBeamed = 0x40; // computed by layout, cleared by every relayout
+// Files written by older versions may carry this bit; it is kept as read and means nothing:
+// layout finds the beams itself and never writes the bit.
+inline constexpr int kFlagBeamed = 0x40;
 inline constexpr int kFlagTriplet = 0x100;
 inline constexpr int kFlagMark200 = 0x200; // toggled by tool command 1133; no other meaning
 inline constexpr int kFlagNatural = 0x400;
@@ -131,43 +133,23 @@ struct NoteContent {
     void clearLyric() { texts.setLyric(std::nullopt); }
 };
 
-// Where the layout pass put a note in the last layout of its sheet: written by layout and
-// drawing, never saved, copied with the note, recomputed after every change.
-struct NoteLayout {
-    int32_t measureIndex = 0; // measure within the track, from 0 (measure number - 1)
-    int32_t rowIndex = -1;    // staff row in the sheet; -1 when not laid out
-    int16_t x = 0;            // glyph box top-left, sheet units
-    int16_t y = 0;
-    int16_t width = 0; // horizontal advance: the kind's width, stretched by justification
-    uint8_t stemDown = 0;
-    uint8_t tieValid = 0; // drawing: the tie to the next root was drawn
-    int16_t accidentalX = 0, accidentalY = 0;
-    int16_t dotX = 0, dotY = 0;
-    int32_t zoomX = 0, zoomY = 0, zoomWidth = 0; // x, y, width times the zoom
-    int32_t beamCount = 0;                       // notes joined to this one by a beam
-    int32_t prevX = 0;
-    int32_t prevRootX = 0;         // x of the preceding chord root, for ties
-    int32_t beamLine[4] = {};      // x1, y1, x2, y2 in sheet units
-    int32_t stemExtension[4] = {}; // x1, y1, x2, y2 in device units
-};
-
 // One item on a staff: a sounding note, a rest, a bar line, a space, a staff break or an
 // audio-clip mark. A track holds its notes in one array in staff order; a chord is a root
 // followed by members that point at it through `chordparent`.
 //
-// Plain data in two parts: the content (the base) and the layout cache. What a playback holds
-// on is the playback's own (score/sounding_notes.h), never written into the note. The chord
-// member list (`children`) is derived from the members' `chordparent` and rebuilt by
-// the track. A note knows nothing of its track or of any view.
+// Plain data: the content (the base) and the chord member list. The member list (`children`)
+// is derived from the members' `chordparent` and kept up to date by the track. What a
+// playback holds on is the playback's own (score/sounding_notes.h), never written into the
+// note. A note knows nothing of its track or of any view: where a view draws it is that
+// view's layout (editor/sheet_layout.h).
 struct Note : NoteContent {
     uint8_t fresh = 1; // 1 after construction and every copy; 0 once an undo snapshot took it
     int16_t childCount = 0;
     int16_t children[kMaxChordMembers] = {};
-    NoteLayout layout;
 
-    // Copies a note as the editor's copy does: content and layout cache, except
-    // that the target keeps its own timeSig, velocity and beamCount; children entries up to
-    // childCount; fresh becomes 1 and banknum 0 (a copy does not carry the bank number).
+    // Copies a note as the editor's copy does: its content, except that the target keeps its
+    // own timeSig and velocity; children entries up to childCount; fresh becomes 1 and banknum
+    // 0 (a copy does not carry the bank number).
     void copyFrom(const Note& other);
 
     // Moves a note to another slot of a track's array: everything is carried, fresh becomes 1.
@@ -188,15 +170,6 @@ struct Note : NoteContent {
 
     int kindWidth() const;
     std::string legatoText() const;
-    // Accidental and dot positions from the laid-out x, y and stem direction.
-    void layoutMarks();
-
-    struct Rect {
-        int left, top, right, bottom;
-    };
-    bool hitHead(const Rect& r) const;
-    bool hitBody(const Rect& r) const;
-    Rect invalidRect() const;
 };
 
 int kindWidthOf(int type);

@@ -159,7 +159,6 @@ void writeNoteElement(const NoteContent& note, std::string& out)
 void readNoteElement(Note& note, const MarkupElement& e, StaffKind staff)
 {
     std::apply([&](const auto&... a) { (read(a, note, e), ...); }, kNoteAttributes);
-    note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
     // A staff may store its notes away from where they sound (the F clef nine semitones
     // above), so a natural there can sit on a black key; only a key that sounds black earns
     // the sharp mark, or the note would rise a semitone with every save and load.

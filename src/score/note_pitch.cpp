@@ -56,7 +56,6 @@ void noteFromPitch(Note& note, char pitch, int octave, int toolbarType)
         note.type = toolbarType;
     if (note.type < kTypeWhole || note.type > kTypeThirtySecond)
         note.type = kTypeQuarter;
-    note.layout.width = static_cast<int16_t>(note.kindWidth());
 }
 
 void noteFromMidiKey(Note& note, int key)
@@ -82,7 +81,6 @@ void noteFromMidiKey(Note& note, int key)
     note.letter = c;
     note.octave = oct;
     note.type = kTypeQuarter;
-    note.layout.width = static_cast<int16_t>(note.kindWidth());
 }
 
 GuitarPosition guitarPositionOfNote(const Note& note)

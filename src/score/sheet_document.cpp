@@ -1,6 +1,5 @@
 #include "score/sheet_document.h"
 
-#include "platform/sheet_lock.h"
 #include "score/duration.h"
 #include "score/track_type.h"
 
@@ -13,11 +12,7 @@ SheetDocument::SheetDocument()
     setTrackCount(2);
 }
 
-SheetDocument::~SheetDocument()
-{
-    SheetLockGuard lock(sheetLock());
-    m_tracks.clear();
-}
+SheetDocument::~SheetDocument() = default;
 
 Track* SheetDocument::trackAt(int i)
 {
@@ -37,10 +32,7 @@ void SheetDocument::setTrackCount(int n)
 {
     if (n < 1 || n > kMaxTracks)
         return;
-    SheetLockGuard lock(sheetLock());
     m_shownTrackCount = n;
-    if (m_view)
-        m_view->trackCountShown(n);
     while (trackCount() > n) {
         m_outside.push_back(std::move(m_tracks.back()));
         m_tracks.pop_back();
@@ -49,11 +41,11 @@ void SheetDocument::setTrackCount(int n)
     while (trackCount() < n)
         addTrack();
     selectTrack(0);
+    announce({SheetChange::TrackCount});
 }
 
 Track& SheetDocument::addTrack()
 {
-    SheetLockGuard lock(sheetLock());
     auto track = std::make_unique<Track>();
     track->channel = trackCount();
     track->timeSig = timesig;
@@ -65,7 +57,6 @@ Track& SheetDocument::addTrack()
 
 void SheetDocument::removeAllTracks()
 {
-    SheetLockGuard lock(sheetLock());
     while (!m_tracks.empty())
         m_tracks.pop_back();
     m_outside.clear();
@@ -79,21 +70,17 @@ void SheetDocument::setTimeSignature(int panelEntry)
 
 void SheetDocument::setTimeSignatureCode(int code)
 {
-    {
-        // Playback reads the tracks' time signatures to divide them into measures.
-        SheetLockGuard lock(sheetLock());
-        timesig = code;
-        for (auto& t : m_tracks)
-            t->timeSig = code;
-    }
-    requestRelayout();
+    timesig = code;
+    for (auto& t : m_tracks)
+        t->timeSig = code;
+    announce({SheetChange::TimeSignature});
 }
 
 void SheetDocument::setTrackType(int trackIndex, int entry)
 {
     Track* t = trackAt(trackIndex);
     if (t && tonvela::setTrackType(*t, entry))
-        requestRelayout();
+        announce({SheetChange::TrackSettings, trackIndex});
 }
 
 int SheetDocument::indexOf(const Track& track) const
@@ -132,8 +119,7 @@ std::string SheetDocument::windowText() const
 
 void SheetDocument::refreshWindowText()
 {
-    if (m_view)
-        m_view->windowTextChanged(windowText());
+    announce({SheetChange::Caption});
 }
 
 SheetState SheetDocument::presentState() const
@@ -161,7 +147,6 @@ void SheetDocument::dropForgottenTracks()
 
 void SheetDocument::snapshot(SnapshotKind /*kind*/, int /*trackIndex*/)
 {
-    SheetLockGuard lock(sheetLock());
     m_history.record(presentState());
     markModified();
     // Tracks out of the sheet step too, so that every ring stays in line with the history.
@@ -200,8 +185,7 @@ void SheetDocument::enterState(const SheetState& state)
     dropForgottenTracks();
     if (m_shownTrackCount != trackCount()) {
         m_shownTrackCount = trackCount();
-        if (m_view)
-            m_view->trackCountShown(m_shownTrackCount);
+        announce({SheetChange::TrackCount});
     }
     if (selectedTrack >= trackCount())
         selectTrack(0);
@@ -213,28 +197,22 @@ void SheetDocument::enterState(const SheetState& state)
 
 void SheetDocument::undo()
 {
-    {
-        SheetLockGuard lock(sheetLock());
-        auto target = m_history.undo(presentState());
-        if (!target)
-            return;
-        forEveryTrack([](Track& t) { t.undo(); });
-        enterState(*target);
-    }
-    requestRelayout();
+    auto target = m_history.undo(presentState());
+    if (!target)
+        return;
+    forEveryTrack([](Track& t) { t.undo(); });
+    enterState(*target);
+    notesChanged();
 }
 
 void SheetDocument::redo()
 {
-    {
-        SheetLockGuard lock(sheetLock());
-        auto target = m_history.redo();
-        if (!target)
-            return;
-        forEveryTrack([](Track& t) { t.redo(); });
-        enterState(*target);
-    }
-    requestRelayout();
+    auto target = m_history.redo();
+    if (!target)
+        return;
+    forEveryTrack([](Track& t) { t.redo(); });
+    enterState(*target);
+    notesChanged();
 }
 
 bool SheetDocument::canUndo() const
@@ -250,7 +228,6 @@ bool SheetDocument::canRedo() const
 void SheetDocument::applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity,
                                     double legatoBeats)
 {
-    SheetLockGuard lock(sheetLock()); // one change of every track, not one per track
     for (auto& t : m_tracks)
         t->applyToSelected(volume, pan, loopTo, loopCount, velocity, legatoBeats);
 }
@@ -270,20 +247,28 @@ double SheetDocument::selectedBeats() const
 void SheetDocument::selectTrack(int index)
 {
     selectedTrack = index;
-    if (m_view)
-        m_view->trackSelected(index);
+    announce({SheetChange::Selection, index});
 }
 
-void SheetDocument::requestRelayout()
+void SheetDocument::addObserver(SheetObserver* observer)
 {
-    if (m_view)
-        m_view->relayout();
+    if (observer && std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
+        m_observers.push_back(observer);
 }
 
-void SheetDocument::showTimeSignature()
+void SheetDocument::removeObserver(SheetObserver* observer)
 {
-    if (m_view)
-        m_view->timeSignatureShown(timesig);
+    std::erase(m_observers, observer);
+}
+
+void SheetDocument::announce(const SheetChangeEvent& change)
+{
+    // An observer may remove itself or another while it is told: each is told only while it
+    // is still registered.
+    const std::vector<SheetObserver*> observers = m_observers;
+    for (SheetObserver* observer : observers)
+        if (std::find(m_observers.begin(), m_observers.end(), observer) != m_observers.end())
+            observer->sheetChanged(change);
 }
 
 } // namespace tonvela

@@ -16,21 +16,30 @@ inline constexpr float kDefaultZoom = 0.9f;
 inline constexpr float kMinZoom = 0.4f;
 inline constexpr float kMaxZoom = 10.0f;
 
-// What the sheet tells the window that shows it. The editor window implements it; the core
-// and the tests work without one.
-class SheetView {
+// What changed in a sheet, as its observers are told.
+enum class SheetChange {
+    Notes,         // notes of `track` (-1: of any track) from measure `fromMeasure` on
+    TrackCount,    // tracks were added or removed
+    TrackSettings, // settings of `track` (-1: of any track): staff kind, key, tempo, instrument
+    TimeSignature, // the sheet's time signature, and with it every track's
+    Caption,       // the caption, the path or the modified mark: the window text
+    Load,          // the whole sheet was read from a file or an import
+    Selection,     // the selected track
+};
+
+struct SheetChangeEvent {
+    SheetChange kind = SheetChange::Notes;
+    int track = -1;
+    int fromMeasure = 1;
+};
+
+// Something that shows or keeps a sheet and follows its changes: the window that lays it out
+// and draws it, the panels, the autosave. Told on the user-interface thread, at once, with
+// whatever lock the changing code holds.
+class SheetObserver {
   public:
-    virtual ~SheetView() = default;
-    // Lay the sheet out again and repaint it.
-    virtual void relayout() {}
-    // Caption, followed by "*" while modified.
-    virtual void windowTextChanged(const std::string& /*text*/) {}
-    // The sheet panel's "Number Tracks:" field.
-    virtual void trackCountShown(int /*count*/) {}
-    // The sheet panel's "Time Sig:" list.
-    virtual void timeSignatureShown(int /*code*/) {}
-    // The track the sheet panel and the editor now act on.
-    virtual void trackSelected(int /*index*/) {}
+    virtual ~SheetObserver() = default;
+    virtual void sheetChanged(const SheetChangeEvent& change) = 0;
 };
 
 // Kinds of undo snapshot, as the editing commands pass them.
@@ -50,10 +59,14 @@ enum class SnapshotKind {
 // One open score: tracks top to bottom plus sheet-wide settings, the file it belongs to and
 // whether it has unsaved changes.
 //
-// Thread rules: owned by the user-interface thread. Every change of the tracks (setTrackCount,
-// addTrack, the time signature, a change of staff kind, applyToSelected, snapshot, undo, redo
-// and whole loads) takes the sheet lock, so the painter and playback threads never see a
-// half-built sheet. An edit made of several of these holds the lock around all of them.
+// It knows nothing of the windows that show it: it tells its observers what changed, and code
+// that changes notes or settings directly (the editor, chord entry, the loaders) tells them
+// through announce.
+//
+// Thread rules: owned by the user-interface thread. It takes no lock itself: whatever changes
+// a sheet other threads may read (the painter, playback) holds the sheet lock around the whole
+// change, one level up (SheetEditor::edit, the loaders), so those threads never see a
+// half-built sheet.
 class SheetDocument {
   public:
     SheetDocument();
@@ -69,8 +82,6 @@ class SheetDocument {
 
     float zoomamount = kDefaultZoom;
     int timesig = kTimeSig44;
-    int measuresPerRow = 3;
-    int measureWidth = 200;
     int selectedTrack = 0;
 
     int trackCount() const { return static_cast<int>(m_tracks.size()); }
@@ -88,13 +99,13 @@ class SheetDocument {
     // The position of a track in this sheet, or -1 when the sheet does not hold it.
     int indexOf(const Track& track) const;
 
-    // From a "Time Sig:" list entry; sets the code of every track, then relayout.
+    // From a "Time Sig:" list entry; sets the code of every track.
     void setTimeSignature(int panelEntry);
     // The same from a code (files and MIDI import).
     void setTimeSignatureCode(int code);
 
-    // Changes a track's staff kind from a "Track Type:" list entry (score/track_type.h), then
-    // lays the sheet out again. Does not mark the sheet modified.
+    // Changes a track's staff kind from a "Track Type:" list entry (score/track_type.h). Does
+    // not mark the sheet modified.
     void setTrackType(int trackIndex, int entry);
 
     // Every change marks the sheet modified and makes it a new state.
@@ -106,7 +117,8 @@ class SheetDocument {
     void setPathAndCaption(const std::string& newCaption, const std::string& newPath);
     // The caption, followed by "*" while modified.
     std::string windowText() const;
-    // Tells the window the current window text (after caption or path changed directly).
+    // Tells the observers that the caption, the path or the mark changed (after they were
+    // changed directly).
     void refreshWindowText();
 
     // Every edit calls this before changing notes: marks the sheet modified and snapshots
@@ -123,10 +135,18 @@ class SheetDocument {
     double selectedBeats() const;
 
     void selectTrack(int index);
-    void setView(SheetView* view) { m_view = view; }
-    SheetView* view() const { return m_view; }
-    void requestRelayout();
-    void showTimeSignature();
+
+    // Observers are told of every change until they are removed; an observer removes itself
+    // before it goes.
+    void addObserver(SheetObserver* observer);
+    void removeObserver(SheetObserver* observer);
+    // Tells every observer of a change.
+    void announce(const SheetChangeEvent& change);
+    // Notes of `track` (-1: of any track) changed from measure `fromMeasure` on.
+    void notesChanged(int track = -1, int fromMeasure = 1)
+    {
+        announce({SheetChange::Notes, track, fromMeasure});
+    }
 
   private:
     SheetState presentState() const;
@@ -146,7 +166,7 @@ class SheetDocument {
     uint64_t m_savedStateId = 0;
     uint64_t m_lastStateId = 0;
     int m_shownTrackCount = 2;
-    SheetView* m_view = nullptr;
+    std::vector<SheetObserver*> m_observers;
 };
 
 } // namespace tonvela

@@ -42,7 +42,6 @@ std::string sheetToText(const SheetDocument& sheet)
 
 SheetCopy copySheet(const SheetDocument& sheet)
 {
-    SheetLockGuard lock(sheetLock());
     SheetCopy copy;
     copy.zoomamount = sheet.zoomamount;
     copy.timesig = sheet.timesig;
@@ -73,11 +72,7 @@ std::string sheetCopyText(const SheetCopy& copy)
 
 FileResult saveSheet(SheetDocument& sheet, const std::string& caption, const std::string& path)
 {
-    std::string text;
-    {
-        SheetLockGuard lock(sheetLock());
-        text = sheetToText(sheet);
-    }
+    const std::string text = sheetToText(sheet);
     FileResult res = writeFileAtomically(path, text);
     if (res)
         sheet.setPathAndCaption(caption, path);
@@ -105,7 +100,6 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
             sheet.zoomamount = sanitizedZoom(value);
         } else if (name == "timesig") {
             sheet.timesig = value.empty() ? kTimeSig44 : readDecimalInt(value);
-            sheet.showTimeSignature();
         }
     }
     int tracks = 0;
@@ -144,7 +138,7 @@ LoadResult loadSheetFromText(SheetDocument& sheet, std::string_view text)
     SheetLockGuard lock(sheetLock());
     const MarkupTree tree = parseMarkup(text);
     LoadResult result = applyTree(sheet, tree);
-    sheet.requestRelayout();
+    sheet.announce({SheetChange::Load});
     return result;
 }
 

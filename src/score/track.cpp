@@ -1,6 +1,5 @@
 #include "score/track.h"
 
-#include "platform/sheet_lock.h"
 #include "score/duration.h"
 #include "theory/key_signature.h"
 
@@ -27,8 +26,7 @@ void Track::ensureCapacity(int i)
         return;
     while (i >= cap - 32)
         cap *= 2;
-    // Growing moves every note: no other thread may read the array meanwhile.
-    SheetLockGuard lock(sheetLock());
+    // Growing moves every note: the caller holds the sheet lock while other threads may read.
     m_notes.resize(static_cast<std::size_t>(cap));
 }
 
@@ -52,7 +50,6 @@ const Note& Track::noteOutside(int i) const
 
 void Track::insertNote(const Note& note, int index)
 {
-    SheetLockGuard lock(sheetLock());
     index = std::clamp(index, 0, count);
     // The caller's note may live in this very array; take a copy before anything moves.
     const Note incoming = note;
@@ -111,13 +108,14 @@ void Track::insertNote(const Note& note, int index)
         m_highWater = count;
     eventsStale = 1;
     freshTrack = 0;
+    // The member lists name notes by index, and a new member joins its root's list.
+    rebuildChordLists();
 }
 
 void Track::removeNote(int index)
 {
     if (index < 0 || index >= count)
         return;
-    SheetLockGuard lock(sheetLock());
     for (int j = 0; j < count; ++j) {
         Note& n = m_notes[static_cast<std::size_t>(j)];
         if (n.chordparent > index)
@@ -143,7 +141,6 @@ int Track::nextRoot(int i) const
 
 void Track::rebuildChordLists()
 {
-    SheetLockGuard lock(sheetLock());
     for (int i = 0; i < count; ++i)
         m_notes[static_cast<std::size_t>(i)].childCount = 0;
     for (int j = 0; j < count; ++j) {
@@ -186,14 +183,12 @@ void Track::sanitizeLinks()
 
 void Track::deselectAll()
 {
-    SheetLockGuard lock(sheetLock());
     for (auto& n : m_notes)
         n.selected = 0;
 }
 
 void Track::applyToSelected(int vol, int pn, int lTo, int lCount, int vel, double legatoBeats)
 {
-    SheetLockGuard lock(sheetLock());
     for (int i = 0; i < count; ++i) {
         Note& n = m_notes[static_cast<std::size_t>(i)];
         if (n.selected != 1)
@@ -215,8 +210,6 @@ void Track::applyToSelected(int vol, int pn, int lTo, int lCount, int vel, doubl
 
 void Track::setKeyIndex(int index)
 {
-    // The key decides what every note sounds; playback reads it under the lock.
-    SheetLockGuard lock(sheetLock());
     const KeySignature& row = keySignature(index);
     keyindex = (index >= 0 && index < kKeySignatureCount) ? index : kDefaultKeyIndex;
     key = row.tonic;
@@ -228,20 +221,17 @@ void Track::setKeyIndex(int index)
 
 void Track::snapshot()
 {
-    SheetLockGuard lock(sheetLock());
     m_undo.snapshot(*this);
 }
 
 void Track::undo()
 {
-    SheetLockGuard lock(sheetLock());
     if (m_undo.undo(*this) && count > 0)
         freshTrack = 0;
 }
 
 void Track::redo()
 {
-    SheetLockGuard lock(sheetLock());
     if (m_undo.redo(*this) && count > 0)
         freshTrack = 0;
 }

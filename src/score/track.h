@@ -43,9 +43,10 @@ struct TempoChange {
 // time (play_time.h), key accidentals and sounding pitches (sounding_pitch.h), the change of
 // staff kind (staff_kind.h, track_type.h) and the <track> element (track_element.h).
 //
-// Thread rules: owned by the user-interface thread. Every edit of the notes (insert, remove,
-// undo, redo, applyToSelected, a growth of the array, a change of staff kind or key) takes the
-// sheet lock, so the painter and playback threads never see a half-changed array.
+// Thread rules: owned by the user-interface thread. A track takes no lock itself: whatever edits
+// the notes of a sheet other threads may read (insert, remove, undo, redo, applyToSelected, a
+// growth of the array, a change of staff kind or key) holds the sheet lock around the whole
+// edit, so the painter and playback threads never see a half-changed array.
 class Track {
   public:
     Track();
@@ -111,8 +112,8 @@ class Track {
     void applyToSelected(int volume, int pan, int loopTo, int loopCount, int velocity, double legatoBeats);
 
     // The division of the notes into measures (measure_division.h) as last computed.
-    // divideIntoMeasures computes it again from the notes and the time signature; the layout
-    // does so on every pass and playback when it starts, both under the sheet lock.
+    // divideIntoMeasures computes it again from the notes and the time signature; playback does
+    // so when it starts, under the sheet lock. Layout keeps a division of its own.
     const MeasureDivision& measureDivision() const { return m_division; }
     void divideIntoMeasures() { m_division.divide(*this); }
 

@@ -1,6 +1,5 @@
 #include "score/track_type.h"
 
-#include "platform/sheet_lock.h"
 #include "score/sounding_pitch.h"
 #include "score/staff_kind.h"
 #include "score/track.h"
@@ -52,7 +51,6 @@ bool setTrackType(Track& track, int entry)
     if (entry < 0 || entry >= kStaffKindCount)
         return false;
     const StaffKind kind = static_cast<StaffKind>(entry);
-    SheetLockGuard lock(sheetLock());
     // Notes move with the clef between staves of notes; a drum staff keeps them where they are.
     if (!staffKindInfo(kind).percussive && track.drawmode != staffKindInfo(kind).drawmode)
         convertNotes(track, kind);

@@ -138,7 +138,6 @@ void UndoRing::restore(Track& track, const TrackSnapshot& snap)
         for (const NoteContent& c : *chunk) {
             Note& n = track.noteAt(i++);
             n.content() = c;
-            n.layout.width = static_cast<int16_t>(kindWidthOf(n.type));
             n.fresh = 1;
         }
     track.count = snap.count;

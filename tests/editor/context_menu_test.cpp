@@ -34,7 +34,8 @@ class ContextMenuTest : public ::testing::Test {
         editor.relayout();
         sheet->modified = 0;
     }
-    const StaffRow& row(int r) const { return view.row(r); }
+    // Row r's top line in the window.
+    int top(int r) const { return view.rowTopInWindow(r); }
 
     CountingHost host;
     std::unique_ptr<SheetDocument> sheet;
@@ -47,25 +48,25 @@ TEST_F(ContextMenuTest, ThePointerFindsTheTrackOfTheLastRowWhoseBandHoldsIt)
     // The band of a row runs from 35 above its top to 75 below it; rows are 110 apart, so
     // the bands of neighbouring rows overlap and the later row wins.
     const int x = 300;
-    EXPECT_EQ(trackAtPoint(view, x, row(0).top + 20), 0);
-    EXPECT_EQ(trackAtPoint(view, x, row(1).top + 20), 1);
-    EXPECT_EQ(trackAtPoint(view, x, row(2).top - 30), 2) << "above row 2, below row 1: row 2 holds it";
-    EXPECT_EQ(trackAtPoint(view, x, row(1).top + 74), 1) << "just above row 2's band";
-    EXPECT_EQ(trackAtPoint(view, x, row(1).top + 75), 2) << "the last unit of row 1's band is row 2's first";
-    EXPECT_EQ(trackAtPoint(view, x, row(3).top + 10), 0) << "the second system starts with track 0";
-    EXPECT_EQ(trackAtPoint(view, x, row(0).top - 36), -1) << "above every band";
+    EXPECT_EQ(trackAtPoint(view, x, top(0) + 20), 0);
+    EXPECT_EQ(trackAtPoint(view, x, top(1) + 20), 1);
+    EXPECT_EQ(trackAtPoint(view, x, top(2) - 30), 2) << "above row 2, below row 1: row 2 holds it";
+    EXPECT_EQ(trackAtPoint(view, x, top(1) + 74), 1) << "just above row 2's band";
+    EXPECT_EQ(trackAtPoint(view, x, top(1) + 75), 2) << "the last unit of row 1's band is row 2's first";
+    EXPECT_EQ(trackAtPoint(view, x, top(3) + 10), 0) << "the second system starts with track 0";
+    EXPECT_EQ(trackAtPoint(view, x, top(0) - 36), -1) << "above every band";
     EXPECT_EQ(trackAtPoint(view, x, 100000), -1);
 
     // The clef box counts as its row's, and finding it leaves the hovered track alone.
     view.hoveredTrack = 2;
-    EXPECT_EQ(trackAtPoint(view, kStaffLeft + 5, row(1).top + 5), 1);
+    EXPECT_EQ(trackAtPoint(view, kStaffLeft + 5, top(1) + 5), 1);
     EXPECT_EQ(view.hoveredTrack, 2);
 
     // Rows scrolled out of the window are not found.
     editor.scrollTo(1);
     ASSERT_EQ(view.firstVisibleRow, 1);
-    EXPECT_EQ(trackAtPoint(view, x, row(1).top + 20), 1);
-    EXPECT_EQ(trackAtPoint(view, x, row(0).top + 20), -1);
+    EXPECT_EQ(trackAtPoint(view, x, top(1) + 20), 1);
+    EXPECT_EQ(trackAtPoint(view, x, top(0) + 20), -1);
 }
 
 TEST_F(ContextMenuTest, TheClefItemsChangeTheStaffOfThePointedTrackAsOneUndoableEdit)
@@ -75,7 +76,7 @@ TEST_F(ContextMenuTest, TheClefItemsChangeTheStaffOfThePointedTrackAsOneUndoable
     const int layouts = host.layouts;
 
     // "F Clef" over track 1
-    EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::FClef, trackAtPoint(view, 300, row(1).top + 20)));
+    EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::FClef, trackAtPoint(view, 300, top(1) + 20)));
     EXPECT_EQ(staffKindOf(t), StaffKind::FClef);
     EXPECT_EQ(t.noteAt(0).line, before.line - 5) << "the notes keep sounding where they sounded";
     EXPECT_EQ(staffKindOf(*sheet->trackAt(0)), StaffKind::GClef);

@@ -37,6 +37,11 @@ class DrawingTest : public ::testing::Test {
     }
     Track& track(int i) { return *sheet->trackAt(i); }
     Note& note(int t, int i) { return track(t).noteAt(i); }
+    // Where the view's layout put note i of track t.
+    const NoteLayout& at(int t, int i) const { return view->noteLayout(t, i); }
+    // A laid-out note's glyph box corner in device units, as the window shows it.
+    int zx(const NoteLayout& p) const { return view->scaled(p.x); }
+    int zy(const NoteLayout& p) const { return view->scaled(p.y - view->scrollTop()); }
     bool hasLine(int x1, int y1, int x2, int y2) const
     {
         for (const Call& c : canvas.callsOf(Kind::Line))
@@ -76,11 +81,11 @@ class DrawingTest : public ::testing::Test {
         std::sort(ys.begin(), ys.end());
         return ys;
     }
-    double headCentreX(const Note& n) const
+    double headCentreX(const NoteLayout& p) const
     {
-        return n.layout.zoomX + (n.layout.stemDown == 1 ? kHeadDownX : kHeadUpX) * z();
+        return zx(p) + (p.stemDown == 1 ? kHeadDownX : kHeadUpX) * z();
     }
-    std::vector<int> ledgerYs(const Note& n) const { return ledgersAround(headCentreX(n)); }
+    std::vector<int> ledgerYs(int t, int i) const { return ledgersAround(headCentreX(at(t, i))); }
     std::vector<Call> polygons(bool ties) const
     {
         std::vector<Call> out;
@@ -151,20 +156,20 @@ TEST_F(DrawingTest, GeometryScalesWithTheZoomAndTruncates)
         const int end = trackEnd(*view, 0).endX;
         for (int k = 0; k < 5; ++k)
             EXPECT_TRUE(hasLine(sc(35), sc(top) + sc(9 * k), sc(end), sc(top) + sc(9 * k))) << k;
-        const Note& n = note(0, 0);
+        const NoteLayout& n = at(0, 0);
         // Step 9 lies on the second ledger line below: both lines are drawn.
-        EXPECT_EQ(ledgerYs(n), (std::vector<int>{sc(top) + sc(45), sc(top) + sc(54)}));
+        EXPECT_EQ(ledgerYs(0, 0), (std::vector<int>{sc(top) + sc(45), sc(top) + sc(54)}));
         const auto lyric = texts("la");
         ASSERT_EQ(lyric.size(), 1u);
-        EXPECT_EQ(lyric[0].v[0], sc(n.layout.x));
+        EXPECT_EQ(lyric[0].v[0], sc(n.x));
         EXPECT_EQ(lyric[0].v[1], sc(63 + top));
-        EXPECT_EQ(lyric[0].v[2], sc(n.layout.x) + 300);
+        EXPECT_EQ(lyric[0].v[2], sc(n.x) + 300);
         EXPECT_EQ(lyric[0].v[3], sc(63 + top) + 24);
         EXPECT_EQ(lyric[0].font.height, static_cast<int>((zoom >= 0.8f ? 16.0f : 12.0f) * zoom));
         const auto head = glyphs(kGlyphQuarterUp);
         ASSERT_EQ(head.size(), 1u);
-        EXPECT_EQ(head[0].v[1], sc(n.layout.x));
-        EXPECT_EQ(head[0].v[2], sc(n.layout.y));
+        EXPECT_EQ(head[0].v[1], sc(n.x));
+        EXPECT_EQ(head[0].v[2], sc(n.y));
         EXPECT_FLOAT_EQ(static_cast<float>(head[0].scale), zoom);
         EXPECT_EQ(texts("1").front().font.height, static_cast<int>(14.0f * zoom));
     }
@@ -177,12 +182,12 @@ TEST_F(DrawingTest, PercussionNotesSitAtTheTopWithoutLedgersAndWithStemsUp)
     addNote(track(0), kTypeQuarter, 12);
     addNote(track(0), kTypeQuarter, -9);
     draw();
-    EXPECT_EQ(note(0, 0).layout.y, view->row(0).top);
-    EXPECT_EQ(note(0, 1).layout.stemDown, 0);
+    EXPECT_EQ(at(0, 0).y, view->row(0).top);
+    EXPECT_EQ(at(0, 1).stemDown, 0);
     EXPECT_EQ(glyphs(kGlyphQuarterUp).size(), 2u);
     EXPECT_EQ(glyphs(kGlyphPercussionClef).size(), 1u);
     const int top = view->row(0).top;
-    EXPECT_FALSE(hasLine(note(0, 0).layout.x, top + 45, note(0, 0).layout.x + 10, top + 45));
+    EXPECT_FALSE(hasLine(at(0, 0).x, top + 45, at(0, 0).x + 10, top + 45));
 }
 
 TEST_F(DrawingTest, MeasureNumbersAndBarLinesMarkEveryMeasure)
@@ -201,11 +206,11 @@ TEST_F(DrawingTest, MeasureNumbersAndBarLinesMarkEveryMeasure)
         std::find_if(second.begin(), second.end(), [](const Call& c) { return c.font.height == 12; });
     ASSERT_NE(number, second.end());
     EXPECT_EQ(number->v[0], 232 + 3);
-    // The bar line of measure 2 crosses the whole system; its extent is kept for hit tests.
+    // The bar line of measure 2 crosses the whole system, and the pointer finds it all along.
     const int bottom = top + 110 + 36;
     EXPECT_TRUE(hasLine(232, top, 232, bottom));
-    EXPECT_EQ(view->measures(0)[2].barTop, top);
-    EXPECT_EQ(view->measures(0)[2].barBottom, bottom);
+    EXPECT_TRUE(hoverBarLine(*view, 0, 232, top));
+    EXPECT_TRUE(hoverBarLine(*view, 0, 232, bottom));
     // The system end line at the staff's end, through the staff that runs on to it: track 0
     // ends after its second measure.
     EXPECT_TRUE(hasLine(35 + 930, top + 110, 35 + 930, bottom));
@@ -231,7 +236,7 @@ TEST_F(DrawingTest, TablatureShowsStringsAndFrets)
     EXPECT_EQ(texts("B").size(), 1u);
     const auto open = texts("0");
     ASSERT_EQ(open.size(), 2u);
-    EXPECT_EQ(open[0].v[0], note(0, 0).layout.x);
+    EXPECT_EQ(open[0].v[0], at(0, 0).x);
     EXPECT_EQ(open[1].v[1], top + 2 * 9 - 9);
     EXPECT_EQ(open[0].v[1], top - 9);
     EXPECT_EQ(open[0].font, (Font{16, true}));
@@ -261,7 +266,7 @@ TEST_F(DrawingTest, PrintingLeavesOutHoverGuidesAndSelectionColours)
 {
     makeSheet(1);
     layoutRows(*view);
-    trackHover(view->row(0), 200, view->row(0).top - 10);
+    trackHover(*view, view->row(0), 200, view->row(0).top - 10);
     drawSheet(*view, canvas, false);
     EXPECT_EQ(ledgersAround(200), (std::vector<int>{60 - 9}));
     EXPECT_EQ(glyphs(kGlyphGClef).front().glyphColor, GlyphColor::Selected);
@@ -318,7 +323,7 @@ TEST_F(DrawingTest, RowsFarDownAreDrawnWithTheirNotesWhenScrolledTo)
     for (int i = 0; i < 2999; ++i)
         addNote(track(0), i % 2 ? kTypeStaffBreak : kTypeQuarter, 1, 0, i == 2998 ? "end" : nullptr);
     layoutRows(*view);
-    ASSERT_EQ(view->rowsInUse, 1500);
+    ASSERT_EQ(view->rowsInUse(), 1500);
     setFirstVisibleRow(*view, 1496);
     EXPECT_EQ(view->firstVisibleRow, view->scrollRange);
     canvas.clear();
@@ -331,11 +336,11 @@ TEST_F(DrawingTest, RowsFarDownAreDrawnWithTheirNotesWhenScrolledTo)
             ++staffLabels;
     EXPECT_EQ(staffLabels, shown);
     EXPECT_EQ(glyphs(kGlyphQuarterUp).size(), static_cast<std::size_t>(shown));
-    const Note& last = note(0, 2998);
-    EXPECT_EQ(last.layout.rowIndex, 1499);
+    const NoteLayout& last = at(0, 2998);
+    EXPECT_EQ(last.rowIndex, 1499);
     bool found = false;
     for (const Call& c : glyphs(kGlyphQuarterUp))
-        found = found || (c.v[1] == last.layout.zoomX && c.v[2] == last.layout.zoomY);
+        found = found || (c.v[1] == zx(last) && c.v[2] == zy(last));
     EXPECT_TRUE(found);
     EXPECT_EQ(texts("end").size(), 1u);
 }
@@ -353,6 +358,46 @@ TEST_F(DrawingTest, RowsBeyondWhatSixteenBitPlacesReachAreNotDrawnInAHugeWindow)
         if (c.text == "1" && c.font.height == 20)
             ++staffLabels;
     EXPECT_EQ(staffLabels, (kMaxDrawnRowTop - 60) / kRowPitch + 1);
+}
+
+// Drawing reads the layout and writes nothing back: the same layout drawn twice, scrolled away
+// and back, or after a paint for paper, gives the same recording call for call.
+TEST_F(DrawingTest, DrawingTheSameLayoutTwiceGivesTheSameRecording)
+{
+    sheet = testing::beamsAndTiesSheet();
+    view = std::make_unique<SheetViewState>(*sheet);
+    view->setClientSize(1000, 800);
+    layoutRows(*view);
+    const std::shared_ptr<const SheetLayout> laidOut = view->sharedLayout();
+    auto record = [&](bool printing) {
+        RecordingCanvas c{1000, 800};
+        drawSheet(*view, c, printing);
+        return c;
+    };
+    auto same = [](const RecordingCanvas& a, const RecordingCanvas& b) -> ::testing::AssertionResult {
+        if (a.calls().size() != b.calls().size())
+            return ::testing::AssertionFailure() << a.calls().size() << " calls against " << b.calls().size();
+        for (std::size_t i = 0; i < a.calls().size(); ++i) {
+            const Call& x = a.calls()[i];
+            const Call& y = b.calls()[i];
+            if (x.kind != y.kind || !std::equal(std::begin(x.v), std::end(x.v), std::begin(y.v)) ||
+                x.points != y.points || x.text != y.text || x.scale != y.scale ||
+                x.glyphColor != y.glyphColor || !(x.pen == y.pen) || x.hasBrush != y.hasBrush ||
+                !(x.brush == y.brush) || !(x.fill == y.fill) || !(x.font == y.font) ||
+                !(x.textColor == y.textColor))
+                return ::testing::AssertionFailure() << "call " << i << " differs";
+        }
+        return ::testing::AssertionSuccess();
+    };
+    const RecordingCanvas first = record(false);
+    ASSERT_GT(first.callsOf(Kind::Polygon).size(), 2u) << "beams and ties were drawn";
+    EXPECT_TRUE(same(first, record(false)));
+    record(true);
+    setFirstVisibleRow(*view, 1);
+    record(false);
+    setFirstVisibleRow(*view, 0);
+    EXPECT_TRUE(same(first, record(false))) << "after a paint for paper and one scrolled";
+    EXPECT_EQ(view->sharedLayout(), laidOut) << "drawing made no new layout";
 }
 
 TEST_F(DrawingTest, SheetWithoutTracksDrawsNothing)
@@ -400,17 +445,18 @@ TEST_F(DrawingTest, LedgerLinesReachFromTheStaffToEveryHeadOnEveryStaffKind)
                 std::vector<int> expected;
                 for (int line : cases[i].second)
                     expected.push_back(sc(top) + sc(9 * line));
-                EXPECT_EQ(ledgerYs(note(0, i)), expected) << "step " << cases[i].first;
+                EXPECT_EQ(ledgerYs(0, i), expected) << "step " << cases[i].first;
             }
             // A little wider than the head on both sides, whole notes too.
             for (int i : {1, 7, static_cast<int>(std::size(cases))}) {
                 const Note& n = note(0, i);
+                const NoteLayout& p = at(0, i);
                 const bool whole = n.type == kTypeWhole;
                 const double half = (whole ? kWholeHeadHalfWidth : kHeadHalfWidth) * zoom;
-                const double centre = n.layout.zoomX + (whole               ? kWholeHeadX
-                                                        : n.layout.stemDown ? kHeadDownX
-                                                                            : kHeadUpX) *
-                                                           zoom;
+                const double centre = zx(p) + (whole        ? kWholeHeadX
+                                               : p.stemDown ? kHeadDownX
+                                                            : kHeadUpX) *
+                                                  zoom;
                 bool seen = false;
                 for (const Call& c : canvas.callsOf(Kind::Line)) {
                     if (c.v[1] != c.v[3] || std::abs((c.v[0] + c.v[2]) / 2.0 - centre) > 2 * zoom ||
@@ -440,7 +486,7 @@ TEST_F(DrawingTest, RestsPercussionAndTablatureGetNoLedgerLines)
     draw();
     for (int t = 0; t < 3; ++t)
         for (int i = 0; i < track(t).count; ++i)
-            EXPECT_TRUE(ledgerYs(note(t, i)).empty()) << t << " " << i;
+            EXPECT_TRUE(ledgerYs(t, i).empty()) << t << " " << i;
 }
 
 TEST_F(DrawingTest, ANoteFarOffTheStaffDrawsABoundedNumberOfLedgerLines)
@@ -453,7 +499,7 @@ TEST_F(DrawingTest, ANoteFarOffTheStaffDrawsABoundedNumberOfLedgerLines)
     draw();
     const int top = view->row(0).top;
     for (int i = 0; i < 2; ++i) {
-        const std::vector<int> ys = ledgerYs(note(0, i));
+        const std::vector<int> ys = ledgerYs(0, i);
         ASSERT_EQ(ys.size(), static_cast<std::size_t>(kMaxLedgerLines)) << i;
         EXPECT_EQ(i == 0 ? ys.front() : ys.back(), i == 0 ? top + 45 : top - 9) << "nearest the staff first";
     }
@@ -465,15 +511,15 @@ TEST_F(DrawingTest, HoverGuidesShowTheLedgerLinesOfANotePlacedAtThePointer)
     layoutRows(*view);
     const int top = view->row(0).top;
     // 20 above the top line: step -7, two lines; 60 below it: step 10, two lines below.
-    trackHover(view->row(0), 300, top - 20);
+    trackHover(*view, view->row(0), 300, top - 20);
     drawSheet(*view, canvas, false);
     EXPECT_EQ(ledgersAround(300), (std::vector<int>{top - 18, top - 9}));
-    trackHover(view->row(0), 300, top + 60);
+    trackHover(*view, view->row(0), 300, top + 60);
     canvas.clear();
     drawSheet(*view, canvas, false);
     EXPECT_EQ(ledgersAround(300), (std::vector<int>{top + 45, top + 54}));
     // Further out, further lines.
-    trackHover(view->row(0), 300, top + 74);
+    trackHover(*view, view->row(0), 300, top + 74);
     canvas.clear();
     drawSheet(*view, canvas, false);
     EXPECT_EQ(ledgersAround(300).size(), 4u);
@@ -501,7 +547,7 @@ TEST_F(DrawingTest, LineWeightsAreStaffSpacesAndGrowWithTheZoom)
                 bar[k] = c.pen.width;
         }
         ledger[k] = DrawTools::forZoom(zooms[k]).ledger.width;
-        ASSERT_FALSE(ledgerYs(note(0, 6)).empty());
+        ASSERT_FALSE(ledgerYs(0, 6).empty());
         const auto shapes = polygons(false);
         ASSERT_GE(shapes.size(), 2u);
         for (const Call& c : shapes) {
@@ -538,7 +584,7 @@ TEST_F(DrawingTest, BeamsAreSolidAndStemsReachThem)
         for (int line : lines)
             addNote(track(0), kTypeSixteenth, up ? line : -line);
         draw();
-        ASSERT_EQ(note(0, 0).layout.stemDown, up ? 0 : 1);
+        ASSERT_EQ(at(0, 0).stemDown, up ? 0 : 1);
         const double s = 9 * z();
         std::vector<Call> beams, stems;
         for (const Call& c : polygons(false))
@@ -549,8 +595,8 @@ TEST_F(DrawingTest, BeamsAreSolidAndStemsReachThem)
         // The second beam lies towards the heads, three quarters of a space on.
         EXPECT_NEAR(up ? inner.top - outer.top : outer.top - inner.top, 0.75 * s, 1e-6);
         // The beam spans the first stem to the last.
-        const double stemFirst = note(0, 0).layout.zoomX + (up ? kStemUpX : kStemDownX) * z();
-        const double stemLast = note(0, 3).layout.zoomX + (up ? kStemUpX : kStemDownX) * z();
+        const double stemFirst = zx(at(0, 0)) + (up ? kStemUpX : kStemDownX) * z();
+        const double stemLast = zx(at(0, 3)) + (up ? kStemUpX : kStemDownX) * z();
         EXPECT_NEAR(outer.left, stemFirst - 0.06 * s, 0.01);
         EXPECT_NEAR(outer.right, stemLast + 0.06 * s, 0.01);
         // The level beam lies at the most outlying stem's tip, rounded outwards; every stem is
@@ -561,11 +607,10 @@ TEST_F(DrawingTest, BeamsAreSolidAndStemsReachThem)
             const Box b = boxOf(c);
             const double centre = (b.left + b.right) / 2;
             int i = 0;
-            while (i < 4 &&
-                   std::abs(note(0, i).layout.zoomX + (up ? kStemUpX : kStemDownX) * z() - centre) > 0.01)
+            while (i < 4 && std::abs(zx(at(0, i)) + (up ? kStemUpX : kStemDownX) * z() - centre) > 0.01)
                 ++i;
             ASSERT_LT(i, 4) << "an extension off every stem";
-            const double tip = note(0, i).layout.zoomY + (up ? kStemUpTipY : kStemDownTipY) * z();
+            const double tip = zy(at(0, i)) + (up ? kStemUpTipY : kStemDownTipY) * z();
             EXPECT_NEAR(up ? b.top : b.bottom, edge, 1e-6);
             EXPECT_NEAR(up ? b.bottom : b.top, tip, 1e-6);
         }
@@ -589,34 +634,35 @@ class TieTest : public DrawingTest {
         addNote(track(0), kTypeQuarter, line, kFlagTie);
         addNote(track(0), kTypeQuarter, line, kFlagTie);
         layoutRows(*view);
-        Note& a = note(0, 0);
-        Note& b = note(0, 1);
+        const Note& a = note(0, 0);
+        const Note& b = note(0, 1);
+        NoteLayout pa = at(0, 0);
+        NoteLayout pb = at(0, 1);
         // Turned stems move the heads within their glyph boxes: the notes take their heights
         // again.
-        for (Note* n : {&a, &b}) {
-            n->layout.stemDown = (n == &a ? stemDownA : stemDownB) ? 1 : 0;
-            n->layout.y = static_cast<int16_t>(noteY(view->row(0), *n));
-            n->layout.zoomY = sc(n->layout.y);
+        for (NoteLayout* p : {&pa, &pb}) {
+            p->stemDown = (p == &pa ? stemDownA : stemDownB) ? 1 : 0;
+            p->y = noteY(view->row(0), a, *p);
         }
         canvas.clear();
-        SheetDrawing(*view, canvas, false).drawTie(a, b);
+        SheetDrawing(*view, canvas, false).drawTie(a, pa, b, pb);
         const auto ties = polygons(true);
         EXPECT_EQ(ties.size(), 1u);
         TieCase c{};
         if (ties.empty())
             return c;
         c.tie = boxOf(ties[0]);
-        c.headA = a.layout.zoomY + (stemDownA ? kHeadDownY : kHeadUpY) * zoom;
-        c.headB = b.layout.zoomY + (stemDownB ? kHeadDownY : kHeadUpY) * zoom;
-        c.ax = headCentreX(a);
-        c.bx = headCentreX(b);
+        c.headA = zy(pa) + (stemDownA ? kHeadDownY : kHeadUpY) * zoom;
+        c.headB = zy(pb) + (stemDownB ? kHeadDownY : kHeadUpY) * zoom;
+        c.ax = headCentreX(pa);
+        c.bx = headCentreX(pb);
         // Neither stem crosses the tie: each stem's box, from its head to its tip, stays clear.
-        for (const Note* n : {&a, &b}) {
-            const bool down = n->layout.stemDown == 1;
-            const double x = n->layout.zoomX + (down ? kStemDownX : kStemUpX) * zoom;
+        for (const NoteLayout* p : {&pa, &pb}) {
+            const bool down = p->stemDown == 1;
+            const double x = zx(*p) + (down ? kStemDownX : kStemUpX) * zoom;
             const double half = 0.06 * 9 * zoom;
-            const double from = n->layout.zoomY + (down ? kHeadDownY : kHeadUpY) * zoom;
-            const double to = n->layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * zoom;
+            const double from = zy(*p) + (down ? kHeadDownY : kHeadUpY) * zoom;
+            const double to = zy(*p) + (down ? kStemDownTipY : kStemUpTipY) * zoom;
             const bool apartX = c.tie.right < x - half || c.tie.left > x + half;
             const bool apartY = c.tie.bottom < std::min(from, to) || c.tie.top > std::max(from, to);
             EXPECT_TRUE(apartX || apartY) << "the tie crosses a stem";
@@ -677,8 +723,8 @@ TEST_F(DrawingTest, TiesOfATiedChordCurveOutwardsFromItsMiddle)
         // lowest one's below it, and the middle one's away from the stems
         std::vector<double> heads;
         for (int k = 0; k < 3; ++k) {
-            const Note& n = note(0, k);
-            heads.push_back(n.layout.zoomY + (n.layout.stemDown == 1 ? kHeadDownY : kHeadUpY) * z());
+            const NoteLayout& n = at(0, k);
+            heads.push_back(zy(n) + (n.stemDown == 1 ? kHeadDownY : kHeadUpY) * z());
         }
         std::sort(heads.begin(), heads.end());
         std::vector<Box> boxes;
@@ -690,7 +736,7 @@ TEST_F(DrawingTest, TiesOfATiedChordCurveOutwardsFromItsMiddle)
             byHead.emplace_back(heads[static_cast<std::size_t>(k)], boxes[static_cast<std::size_t>(k)]);
         EXPECT_LT(byHead[0].second.bottom, byHead[0].first) << "the top tie bows above its head";
         EXPECT_GT(byHead[2].second.top, byHead[2].first) << "the bottom tie bows below its head";
-        if (note(0, 0).layout.stemDown == 1)
+        if (at(0, 0).stemDown == 1)
             EXPECT_LT(byHead[1].second.bottom, byHead[1].first) << "the middle one away from the stems";
         else
             EXPECT_GT(byHead[1].second.top, byHead[1].first) << "the middle one away from the stems";
@@ -731,10 +777,10 @@ TEST_F(DrawingTest, StemsOfNotesFarOffTheStaffReachTheMiddleLine)
         track(0).rebuildChordLists();
         draw();
         // Upright bars (four corners) around each note's stem x that start at a quarter's tip.
-        const auto barsAt = [&](const Note& n) {
-            const bool down = n.layout.stemDown == 1;
-            const double x = n.layout.zoomX + (down ? kStemDownX : kStemUpX) * z();
-            const double tip = n.layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * z();
+        const auto barsAt = [&](const NoteLayout& n) {
+            const bool down = n.stemDown == 1;
+            const double x = zx(n) + (down ? kStemDownX : kStemUpX) * z();
+            const double tip = zy(n) + (down ? kStemDownTipY : kStemUpTipY) * z();
             std::vector<Box> out;
             for (const Call& c : polygons(false)) {
                 const Box b = boxOf(c);
@@ -746,48 +792,47 @@ TEST_F(DrawingTest, StemsOfNotesFarOffTheStaffReachTheMiddleLine)
         };
         // Glyphs at a note's x, within a few spaces of it (a row further down may hold a note
         // at the same x).
-        const auto glyphsAt = [&](int id, const Note& n) {
+        const auto glyphsAt = [&](int id, const NoteLayout& n) {
             std::vector<int> ys;
             for (const Call& c : glyphs(id))
-                if (c.v[1] == n.layout.zoomX && std::abs(c.v[2] - n.layout.zoomY) < 6 * 9 * z())
+                if (c.v[1] == zx(n) && std::abs(c.v[2] - zy(n)) < 6 * 9 * z())
                     ys.push_back(c.v[2]);
             return ys;
         };
         // THEN the far notes' stems run on from a quarter's tip to the middle line
         for (const int i : {0, 1, 3, 7}) {
-            const Note& n = note(0, i);
-            const bool down = n.layout.stemDown == 1;
+            const NoteLayout& n = at(0, i);
+            const bool down = n.stemDown == 1;
             EXPECT_EQ(down, i == 0 || i == 3) << i;
             const std::vector<Box> bars = barsAt(n);
             ASSERT_EQ(bars.size(), 1u) << i;
-            const StaffRow& row = view->row(n.layout.rowIndex);
+            const StaffRow row = view->row(n.rowIndex);
             const double middle = sc(row.top) + sc(2 * row.spacing);
-            const double tip = n.layout.zoomY + (down ? kStemDownTipY : kStemUpTipY) * z();
+            const double tip = zy(n) + (down ? kStemDownTipY : kStemUpTipY) * z();
             EXPECT_NEAR(down ? bars[0].top : bars[0].bottom, tip, 1.0) << i;
             EXPECT_NEAR(down ? bars[0].bottom : bars[0].top, middle, 1.0) << i;
         }
         // AND the flagged ones are drawn as quarters, their flags hanging from the new end:
         // moved by as much as the stem grew past where the note's own glyph ends it
-        const Note& eighth = note(0, 3);
+        const NoteLayout& eighth = at(0, 3);
         EXPECT_TRUE(glyphsAt(kGlyphEighthDown, eighth).empty());
         EXPECT_EQ(glyphsAt(kGlyphQuarterDown, eighth).size(), 1u);
         const double middle3 =
-            sc(view->row(eighth.layout.rowIndex).top) + sc(2 * view->row(eighth.layout.rowIndex).spacing);
+            sc(view->row(eighth.rowIndex).top) + sc(2 * view->row(eighth.rowIndex).spacing);
         const std::vector<int> flag = glyphsAt(kGlyphFlagsDown1, eighth);
         ASSERT_EQ(flag.size(), 1u);
-        EXPECT_NEAR(flag[0] - eighth.layout.zoomY, middle3 - (eighth.layout.zoomY + kStemDownTipY * z()),
-                    1.0);
-        const Note& thirtySecond = note(0, 7);
+        EXPECT_NEAR(flag[0] - zy(eighth), middle3 - (zy(eighth) + kStemDownTipY * z()), 1.0);
+        const NoteLayout& thirtySecond = at(0, 7);
         EXPECT_TRUE(glyphsAt(kGlyphThirtySecondUp, thirtySecond).empty());
         const std::vector<int> flags = glyphsAt(kGlyphFlagsUp3, thirtySecond);
         ASSERT_EQ(flags.size(), 1u);
-        const StaffRow& row7 = view->row(thirtySecond.layout.rowIndex);
-        const double ownTip = thirtySecond.layout.zoomY + (kStemUpTipY - kExtraFlagStem) * z();
-        EXPECT_NEAR(flags[0] - thirtySecond.layout.zoomY, sc(row7.top) + sc(2 * row7.spacing) - ownTip, 1.0);
+        const StaffRow row7 = view->row(thirtySecond.rowIndex);
+        const double ownTip = zy(thirtySecond) + (kStemUpTipY - kExtraFlagStem) * z();
+        EXPECT_NEAR(flags[0] - zy(thirtySecond), sc(row7.top) + sc(2 * row7.spacing) - ownTip, 1.0);
         // AND a note whose stem already passes the middle line, a note on it and the chord keep
         // their stems as their glyphs draw them
         for (const int i : {2, 4, 5})
-            EXPECT_TRUE(barsAt(note(0, i)).empty()) << i;
+            EXPECT_TRUE(barsAt(at(0, i)).empty()) << i;
     }
 }
 
@@ -801,10 +846,10 @@ TEST_F(DrawingTest, TieLeavingTheRowRunsToTheRightOfItsNote)
     const auto ties = polygons(true);
     ASSERT_EQ(ties.size(), 1u);
     const Box b = boxOf(ties[0]);
-    const Note& a = note(0, 0);
+    const NoteLayout& a = at(0, 0);
     EXPECT_GT(b.left, headCentreX(a));
     EXPECT_NEAR(b.right - b.left, 55, 1);
-    EXPECT_GT(b.top, a.layout.zoomY + kHeadUpY) << "below a stem-up note";
+    EXPECT_GT(b.top, zy(a) + kHeadUpY) << "below a stem-up note";
 }
 
 TEST_F(DrawingTest, TieBetweenDifferentPitchesDrawsNothingButRestsAlwaysTie)
@@ -814,10 +859,12 @@ TEST_F(DrawingTest, TieBetweenDifferentPitchesDrawsNothingButRestsAlwaysTie)
     addNote(track(0), kTypeQuarter, 2, kFlagTie);
     addNote(track(0), kTypeQuarter, 0, kFlagTie | kFlagRest);
     addNote(track(0), kTypeQuarter, 0, kFlagTie | kFlagRest);
-    note(0, 0).layout.tieValid = 1;
     draw();
-    EXPECT_FALSE(note(0, 0).layout.tieValid);
-    EXPECT_TRUE(note(0, 2).layout.tieValid);
+    // The layout ties the rests alone, and the drawing draws that one tie.
+    const std::vector<TieLayout>& ties = view->layout().track(0)->ties;
+    ASSERT_EQ(ties.size(), 1u);
+    EXPECT_EQ(ties[0].from, 2);
+    EXPECT_EQ(ties[0].to, 3);
     EXPECT_EQ(polygons(true).size(), 1u);
 }
 

@@ -83,8 +83,8 @@ TEST_F(EngravingMarksTest, WholeAndHalfRestsUseTheirOwnSignsAndAFullMeasureRestS
     draw();
 
     const StaffRow& row = view->row(0);
-    const Note& half = track(0).noteAt(halfRest);
-    const Note& whole = track(0).noteAt(wholeRest);
+    const NoteLayout& half = view->noteLayout(0, halfRest);
+    const NoteLayout& whole = view->noteLayout(0, wholeRest);
     // THEN each rest draws its own sign at the height the layout gives it
     const std::vector<Call> halves = glyphs(kGlyphHalfRest);
     const std::vector<Call> wholes = glyphs(kGlyphWholeRest);
@@ -92,17 +92,17 @@ TEST_F(EngravingMarksTest, WholeAndHalfRestsUseTheirOwnSignsAndAFullMeasureRestS
     ASSERT_EQ(wholes.size(), 1u);
     EXPECT_EQ(halves[0].v[2], row.top + 13);
     EXPECT_EQ(wholes[0].v[2], row.top + 17);
-    EXPECT_EQ(halves[0].v[1], half.layout.x);
-    EXPECT_EQ(wholes[0].v[1], whole.layout.x);
+    EXPECT_EQ(halves[0].v[1], half.x);
+    EXPECT_EQ(wholes[0].v[1], whole.x);
 
     // AND the half rest keeps its place at the measure's start, the whole rest filling measure 2
     // stands centred between its bar lines
     const std::vector<MeasureRecord>& m = view->measures(0);
-    ASSERT_EQ(whole.layout.measureIndex, 1);
-    EXPECT_EQ(half.layout.x, row.keySigWidth + 85);
+    ASSERT_EQ(whole.measureIndex, 1);
+    EXPECT_EQ(half.x, row.keySigWidth + 85);
     const int middle = (m[2].x + m[3].x) / 2;
-    EXPECT_NEAR(whole.layout.x + 5.5, middle, 1.0);
-    EXPECT_GT(whole.layout.x, m[2].x + 23 + 40) << "well right of where the measure's notes start";
+    EXPECT_NEAR(whole.x + 5.5, middle, 1.0);
+    EXPECT_GT(whole.x, m[2].x + 23 + 40) << "well right of where the measure's notes start";
 }
 
 TEST_F(EngravingMarksTest, ARestFillingAThreeFourMeasureAtARowStartIsCentredAfterTheTimeSignature)
@@ -116,12 +116,12 @@ TEST_F(EngravingMarksTest, ARestFillingAThreeFourMeasureAtARowStartIsCentredAfte
     addQuarters(track(0), 2);
     draw();
     const std::vector<MeasureRecord>& m = view->measures(0);
-    const Note& r = track(0).noteAt(rest);
+    const NoteLayout& r = view->noteLayout(0, rest);
     const int left = timeSignatureLeft(0) + 11;
-    EXPECT_NEAR(r.layout.x + 5.5, (left + m[2].x) / 2.0, 1.0);
-    EXPECT_EQ(track(0).noteAt(quarterRest).layout.x, m[3].x + 23);
+    EXPECT_NEAR(r.x + 5.5, (left + m[2].x) / 2.0, 1.0);
+    EXPECT_EQ(view->noteLayout(0, quarterRest).x, m[3].x + 23);
     // The dot moves with its rest.
-    EXPECT_GT(r.layout.dotX, r.layout.x);
+    EXPECT_GT(r.dotX, r.x);
 }
 
 // Half spaces below the top line where each accidental of a full key signature stands.
@@ -174,7 +174,7 @@ TEST_F(EngravingMarksTest, KeySignaturesStandOnTheirClefsLinesClearOfTheClefAndT
             const std::vector<Call> four = glyphs(kGlyphDigit4);
             ASSERT_EQ(four.size(), 2u);
             EXPECT_GT(four[0].v[1], marks[6].v[1] + view->scaled(7));
-            EXPECT_LT(four[0].v[1] + view->scaled(11), track(0).noteAt(0).layout.zoomX)
+            EXPECT_LT(four[0].v[1] + view->scaled(11), view->scaled(view->noteLayout(0, 0).x))
                 << "and ends before the first note";
         }
     }
@@ -202,13 +202,13 @@ TEST_F(EngravingMarksTest, ABarNoteThatOpensAMeasureIsDrawnAsThatMeasuresOneBarL
     }
     draw();
     const std::vector<MeasureRecord>& m = view->measures(0);
-    const Note& bar = track(0).noteAt(4);
-    ASSERT_EQ(bar.layout.measureIndex, 1) << "the bar note opens measure 2";
+    const NoteLayout& bar = view->noteLayout(0, 4);
+    ASSERT_EQ(bar.measureIndex, 1) << "the bar note opens measure 2";
     const int top = view->row(0).top;
     // THEN one line at the measure's bar line, none where the bar note itself stands
     EXPECT_GE(verticalLinesAt(m[2].x, top + 10), 1);
-    EXPECT_EQ(verticalLinesAt(bar.layout.x, top + 10), 0);
-    EXPECT_NE(bar.layout.x, m[2].x);
+    EXPECT_EQ(verticalLinesAt(bar.x, top + 10), 0);
+    EXPECT_NE(bar.x, m[2].x);
 
     // AND a selected bar note shows that one line in red
     track(0).noteAt(4).selected = 1;
@@ -217,7 +217,7 @@ TEST_F(EngravingMarksTest, ABarNoteThatOpensAMeasureIsDrawnAsThatMeasuresOneBarL
     for (const Call& c : canvas.callsOf(Kind::Line))
         red = red || (c.v[0] == m[2].x && c.v[2] == m[2].x && c.pen.color == kRed);
     EXPECT_TRUE(red);
-    EXPECT_EQ(verticalLinesAt(bar.layout.x, top + 10), 0);
+    EXPECT_EQ(verticalLinesAt(bar.x, top + 10), 0);
 }
 
 TEST_F(EngravingMarksTest, EachTrackEndsWithAThinThickBarAndItsStaffStopsThere)
@@ -227,7 +227,7 @@ TEST_F(EngravingMarksTest, EachTrackEndsWithAThinThickBarAndItsStaffStopsThere)
     addQuarters(track(0), 12);
     addQuarters(track(1), 24);
     draw();
-    const int mw = sheet->measureWidth;
+    const int mw = view->layout().measureWidth;
     const StaffRow& r0 = view->row(0);
     const StaffRow& r1 = view->row(1);
     const int staffEnd = kStaffLeft + r0.length;
@@ -281,7 +281,7 @@ TEST_F(EngravingMarksTest, BarLinesLeaveThePlaceOfAnEndedMiddleTrackOpen)
     addQuarters(track(1), 12);
     addQuarters(track(2), 32);
     draw();
-    const int mw = sheet->measureWidth;
+    const int mw = view->layout().measureWidth;
     const StaffRow& top1 = view->row(0);
     const StaffRow& mid1 = view->row(1);
     const StaffRow& low1 = view->row(2);
@@ -332,14 +332,14 @@ TEST_F(EngravingMarksTest, TrailingBarNotesGiveWayToTheFinalBarAndOpenNoEmptyRow
     addQuarters(track(0), 16);
     const int bar = addNote(track(0), kTypeBar, 0);
     draw();
-    ASSERT_EQ(track(0).noteAt(bar).layout.rowIndex, 1);
+    ASSERT_EQ(view->noteLayout(0, bar).rowIndex, 1);
     // THEN the track ends at the first row's end, and the second row shows nothing
     const TrackEnd end = trackEnd(*view, 0);
     EXPECT_EQ(end.row, 0);
     EXPECT_EQ(end.endX, kStaffLeft + view->row(0).length);
     const StaffRow& r1 = view->row(1);
     EXPECT_TRUE(lineEndsAt(r1.top).empty());
-    EXPECT_EQ(verticalLinesAt(track(0).noteAt(bar).layout.x, r1.top + 10), 0);
+    EXPECT_EQ(verticalLinesAt(view->noteLayout(0, bar).x, r1.top + 10), 0);
     EXPECT_EQ(glyphs(kGlyphGClef).size(), 1u);
     // The hover on the closing bar of the last measure finds the final bar.
     const std::optional<ClosingBar> closing = closingBarLine(*view, 0, 4);
@@ -366,23 +366,27 @@ TEST_F(EngravingMarksTest, NotesKeepClearOfTheBarLineThatClosesTheirMeasure)
     for (int m = 1; m <= view->measuresInUse(0); ++m) {
         int last = -1;
         for (int i = 0; i < n; ++i)
-            if (track(0).noteAt(i).layout.measureIndex == m - 1)
+            if (view->noteLayout(0, i).measureIndex == m - 1)
                 last = i;
         ASSERT_GE(last, 0);
         const int close = closingBarX(*view, 0, m);
-        EXPECT_LE(track(0).noteAt(last).layout.x + 16, close) << "measure " << m;
-        EXPECT_EQ(track(0).noteAt(last).layout.zoomX, view->scaled(track(0).noteAt(last).layout.x));
+        EXPECT_LE(view->noteLayout(0, last).x + 16, close) << "measure " << m;
+        // The glyph is drawn where the note moved to.
+        const int at = view->scaled(view->noteLayout(0, last).x);
+        EXPECT_TRUE(std::any_of(canvas.calls().begin(), canvas.calls().end(),
+                                [at](const Call& c) { return c.kind == Kind::Glyph && c.v[1] == at; }))
+            << "measure " << m;
     }
     // Notes stay in order and the measure's first note keeps its place after the bar line.
     for (int i = 1; i < n; ++i) {
-        const Note& a = track(0).noteAt(i - 1);
-        const Note& b = track(0).noteAt(i);
-        if (a.layout.rowIndex == b.layout.rowIndex && a.layout.measureIndex == b.layout.measureIndex) {
-            EXPECT_GT(b.layout.x, a.layout.x) << i;
+        const NoteLayout& a = view->noteLayout(0, i - 1);
+        const NoteLayout& b = view->noteLayout(0, i);
+        if (a.rowIndex == b.rowIndex && a.measureIndex == b.measureIndex) {
+            EXPECT_GT(b.x, a.x) << i;
         }
     }
     const std::vector<MeasureRecord>& rec = view->measures(0);
-    EXPECT_EQ(track(0).noteAt(rec[2].firstNote).layout.x, rec[2].x + 23);
+    EXPECT_EQ(view->noteLayout(0, rec[2].firstNote).x, rec[2].x + 23);
 }
 
 TEST_F(EngravingMarksTest, RoomyMeasuresKeepTheirPlaces)
@@ -392,9 +396,9 @@ TEST_F(EngravingMarksTest, RoomyMeasuresKeepTheirPlaces)
     draw();
     const std::vector<MeasureRecord>& m = view->measures(0);
     // Four quarters justified into the measure from 23 units after its bar line.
-    const int w = track(0).noteAt(4).layout.width;
+    const int w = view->noteLayout(0, 4).width;
     for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(track(0).noteAt(4 + k).layout.x, m[2].x + 23 + k * w);
+        EXPECT_EQ(view->noteLayout(0, 4 + k).x, m[2].x + 23 + k * w);
 }
 
 } // namespace

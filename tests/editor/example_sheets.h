@@ -18,7 +18,6 @@ inline int addNote(Track& t, int type, int line, int flags = 0, const char* lyri
     n.type = type;
     n.setStaffPosition(line);
     n.dwFlag = flags;
-    n.layout.width = static_cast<int16_t>(kindWidthOf(type));
     n.chordparent = static_cast<int16_t>(chordParent);
     if (lyric)
         n.setLyric(lyric);
@@ -27,6 +26,9 @@ inline int addNote(Track& t, int type, int line, int flags = 0, const char* lyri
     Note& slot = t.noteAt(index);
     slot = n;
     ++t.count;
+    // A member joins its root's member list, as the track keeps it.
+    if (chordParent >= 0)
+        t.rebuildChordLists();
     return index;
 }
 

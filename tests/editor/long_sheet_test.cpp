@@ -10,6 +10,7 @@
 #include "editor/print_paging.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
+#include "score/measure_division.h"
 
 #include <gtest/gtest.h>
 
@@ -139,20 +140,23 @@ class LongSheetTest : public ::testing::Test {
             Track& t = *sheet->trackAt(j);
             ASSERT_EQ(view->laidOutCount(j), notesPerTrack) << "track " << j;
             int lastRow = -1;
+            MeasureDivision division;
+            division.divide(t);
             for (int i = 0; i < notesPerTrack; ++i) {
                 const Note& n = t.noteAt(i);
-                ASSERT_GE(n.layout.rowIndex, lastRow) << "track " << j << " note " << i;
-                ASSERT_LT(n.layout.rowIndex, view->rowsInUse) << "track " << j << " note " << i;
-                ASSERT_EQ(n.layout.rowIndex % tracks, j) << "track " << j << " note " << i;
-                ASSERT_EQ(n.layout.measureIndex + 1, t.measureDivision().measureOf(i)) << i;
-                lastRow = n.layout.rowIndex;
+                const NoteLayout& p = view->noteLayout(j, i);
+                ASSERT_GE(p.rowIndex, lastRow) << "track " << j << " note " << i;
+                ASSERT_LT(p.rowIndex, view->rowsInUse()) << "track " << j << " note " << i;
+                ASSERT_EQ(p.rowIndex % tracks, j) << "track " << j << " note " << i;
+                ASSERT_EQ(p.measureIndex + 1, division.measureOf(i)) << i;
+                lastRow = p.rowIndex;
                 if (n.type == kTypeStaffBreak)
                     continue;
                 const int root = t.rootOf(i);
                 if (root >= 0) {
-                    ASSERT_EQ(n.layout.x, t.noteAt(root).layout.x) << "track " << j << " member " << i;
+                    ASSERT_EQ(p.x, view->noteLayout(j, root).x) << "track " << j << " member " << i;
                 } else {
-                    ASSERT_GT(n.layout.x, kStaffLeft) << "track " << j << " note " << i;
+                    ASSERT_GT(p.x, kStaffLeft) << "track " << j << " note " << i;
                 }
             }
         }
@@ -165,7 +169,7 @@ class LongSheetTest : public ::testing::Test {
         for (int j = 0; j < sheet->trackCount(); ++j) {
             const Track& t = *sheet->trackAt(j);
             for (int i = 0; i < t.count; ++i)
-                count += noteGlyph(t.noteAt(i)) != 0 ? 1 : 0;
+                count += noteGlyph(t.noteAt(i), view->noteLayout(j, i)) != 0 ? 1 : 0;
         }
         return count;
     }
@@ -182,7 +186,7 @@ class LongSheetTest : public ::testing::Test {
         paper.layoutWidth = g.layoutW;
         paper.layoutHeight = g.layoutH;
         layoutRows(paper);
-        const int rows = paper.rowsInUse;
+        const int rows = paper.rowsInUse();
         ASSERT_GT(rows, kRowCount);
         // Rows after a track's last measure show no staff of it (found before printing, which
         // lays the notes out for the window again).
@@ -211,30 +215,31 @@ TEST_F(LongSheetTest, SixTracksOfTenThousandNotesAreLaidOutDrawnAndPrintedWhole)
 {
     makeSheet(6, 10000);
     layoutRows(*view);
-    ASSERT_GT(view->rowsInUse, kRowCount) << "the sheet needs more rows than a view keeps ready";
-    EXPECT_EQ(view->rowsInUse % 6, 0);
-    EXPECT_GE(view->rowCount(), view->rowsInUse);
+    ASSERT_GT(view->rowsInUse(), kRowCount) << "the sheet needs more rows than a view keeps ready";
+    EXPECT_EQ(view->rowsInUse() % 6, 0);
+    EXPECT_GE(view->rowCount(), view->rowsInUse());
     expectEveryNoteLaidOut(10000);
 
     // Scrolled to the system of a track's last note, the window draws that note at its place.
     for (int j = 0; j < 6; ++j) {
         const Track& t = *sheet->trackAt(j);
         int last = t.count - 1;
-        while (noteGlyph(t.noteAt(last)) == 0)
+        while (noteGlyph(t.noteAt(last), view->noteLayout(j, last)) == 0)
             --last;
-        const int row = t.noteAt(last).layout.rowIndex;
+        const int row = view->noteLayout(j, last).rowIndex;
         setFirstVisibleRow(*view, row - row % 6);
-        ASSERT_LE(view->row(row).top + 50, view->layoutHeight) << "track " << j + 1;
+        ASSERT_LE(view->rowTopInWindow(row) + 50, view->layoutHeight) << "track " << j + 1;
         RecordingCanvas canvas(1000, 800);
         drawSheet(*view, canvas, false);
         std::set<std::pair<int, int>> drawn;
         for (const Call& c : canvas.callsOf(Kind::Glyph))
             if (isNoteGlyph(c.v[0]))
                 drawn.emplace(c.v[1], c.v[2]);
-        const Note& n = t.noteAt(last);
-        EXPECT_TRUE(drawn.count({n.layout.zoomX, n.layout.zoomY})) << "last note of track " << j + 1;
+        const NoteLayout& n = view->noteLayout(j, last);
+        EXPECT_TRUE(drawn.count({view->scaled(n.x), view->scaled(n.y - view->scrollTop())}))
+            << "last note of track " << j + 1;
     }
-    setFirstVisibleRow(*view, view->rowsInUse);
+    setFirstVisibleRow(*view, view->rowsInUse());
     EXPECT_EQ(view->firstVisibleRow, view->scrollRange);
 
     expectEveryRowPrinted();
@@ -244,66 +249,52 @@ TEST_F(LongSheetTest, ATrackOfThirtyTwoThousandNotesIsLaidOutAndPrintedWhole)
 {
     makeSheet(1, Track::kMaxNotes);
     layoutRows(*view);
-    ASSERT_GT(view->rowsInUse, kRowCount);
+    ASSERT_GT(view->rowsInUse(), kRowCount);
     expectEveryNoteLaidOut(Track::kMaxNotes);
     EXPECT_GT(view->measuresInUse(0), kMeasureCount);
     expectEveryRowPrinted();
 }
 
-TEST_F(LongSheetTest, MovingLaidOutRowsPlacesTheShownNotesAsAWholeLayoutDoes)
+TEST_F(LongSheetTest, ScrollingKeepsTheLayoutAndShowsWhatAWholeLayoutGives)
 {
-    // Printing moves the rows of its first layout from page to page; what a page shows must be
-    // what a whole layout at that position gives: heights, marks, stems and beams.
+    // A window scrolled anywhere shows the notes where a layout made afresh puts them: heights,
+    // marks, stems and beams do not depend on the scroll position, and scrolling lays nothing
+    // out again.
     makeSheet(3, 3000);
     layoutRows(*view);
+    const std::shared_ptr<const SheetLayout> whole =
+        layOutSheet(*sheet, view->layoutWidth, view->zoom(), nullptr);
     struct Shown {
-        int track, index, y, zoomX, zoomY, stemDown, beamCount, accidentalY, dotY, flags;
-        std::array<int, 8> beam;
+        int track, index, y, x, stemDown, beamCount, accidentalY, dotY, flags;
+        std::array<int, 4> beam;
         bool operator==(const Shown&) const = default;
     };
-    auto shown = [&] {
+    auto shown = [&](const SheetLayout& layout) {
         std::vector<Shown> out;
         for (int j = 0; j < 3; ++j) {
             const Track& t = *sheet->trackAt(j);
-            for (int i = 0; i < view->laidOutCount(j); ++i) {
-                const Note& n = t.noteAt(i);
-                const int r = n.layout.rowIndex;
-                if (r < view->firstVisibleRow || view->row(r).top > view->layoutHeight)
+            for (int i = 0; i < layout.laidOutCount(j); ++i) {
+                const NoteLayout& n = layout.note(j, i);
+                const int r = n.rowIndex;
+                if (r < view->firstVisibleRow || view->rowTopInWindow(r) > view->layoutHeight)
                     continue;
-                Shown s{j,
-                        i,
-                        n.layout.y,
-                        n.layout.zoomX,
-                        n.layout.zoomY,
-                        n.layout.stemDown,
-                        n.layout.beamCount,
-                        n.layout.accidentalY,
-                        n.layout.dotY,
-                        n.dwFlag,
+                Shown s{j, i, n.y, n.x, n.stemDown, n.beamCount, n.accidentalY, n.dotY, t.noteAt(i).dwFlag,
                         {}};
-                for (int k = 0; k < 4; ++k) {
-                    s.beam[static_cast<std::size_t>(k)] = n.layout.beamLine[k];
-                    s.beam[static_cast<std::size_t>(k + 4)] = n.layout.stemExtension[k];
-                }
+                for (int k = 0; k < 4; ++k)
+                    s.beam[static_cast<std::size_t>(k)] = n.beamLine[k];
                 out.push_back(s);
             }
         }
         return out;
     };
     int beamed = 0;
-    for (const int first : {0, 7, 300, 301, view->rowsInUse - 2, 5}) {
-        scrollLaidOutRows(*view, first);
-        const int moved = view->firstVisibleRow;
-        const std::vector<Shown> afterMove = shown();
-        std::vector<int> tops;
-        for (int r = 0; r < view->rowCount(); r += 97)
-            tops.push_back(view->row(r).top);
+    const std::shared_ptr<const SheetLayout> laidOut = view->sharedLayout();
+    for (const int first : {0, 7, 300, 301, view->rowsInUse() - 2, 5}) {
         setFirstVisibleRow(*view, first);
-        ASSERT_EQ(view->firstVisibleRow, moved) << first;
+        EXPECT_EQ(view->sharedLayout(), laidOut) << first;
+        const std::vector<Shown> afterMove = shown(view->layout());
         ASSERT_FALSE(afterMove.empty()) << first;
-        EXPECT_TRUE(afterMove == shown()) << "rows from " << first;
-        for (int r = 0, k = 0; r < view->rowCount(); r += 97, ++k)
-            EXPECT_EQ(view->row(r).top, tops[static_cast<std::size_t>(k)]) << r;
+        EXPECT_TRUE(afterMove == shown(*whole)) << "rows from " << first;
         for (const Shown& s : afterMove)
             beamed += s.beamCount > 0 ? 1 : 0;
     }

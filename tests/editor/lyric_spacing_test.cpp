@@ -64,7 +64,7 @@ class LyricSpacingTest : public ::testing::Test {
         std::vector<int> xs;
         const Track& track = *sheet->trackAt(t);
         for (int i = 0; i < track.count; ++i)
-            xs.push_back(track.noteAt(i).layout.x);
+            xs.push_back(view->noteLayout(t, i).x);
         return xs;
     }
 
@@ -138,8 +138,8 @@ TEST_F(LyricSpacingTest, LyricsWidenTheirMeasuresAndOthersKeepTheirWidth)
         addNote(t, kTypeQuarter, 1);
     layoutRows(*view);
     const std::vector<int> plain = noteXs(0);
-    const int mw = sheet->measureWidth;
-    const int mpr = sheet->measuresPerRow;
+    const int mw = view->layout().measureWidth;
+    const int mpr = view->layout().measuresPerRow;
     ASSERT_EQ(mpr, 4);
 
     // Long syllables in the seventh measure (notes 24..27), the third of the second row.
@@ -210,7 +210,7 @@ TEST_F(LyricSpacingTest, BarLinesOfASystemStayTogetherWhenOneTrackSings)
         EXPECT_EQ(sung[k].x, plain[k].x) << m;
         EXPECT_EQ(sung[k].width, plain[k].width) << m;
         EXPECT_EQ(sung[k].rowIndex + 1, plain[k].rowIndex) << m;
-        widened = widened || sung[k].width > sheet->measureWidth;
+        widened = widened || sung[k].width > view->layout().measureWidth;
     }
     EXPECT_TRUE(widened);
 }

@@ -35,13 +35,13 @@ class PointerDrawingTest : public ::testing::Test {
     void preview(int type, int x, int y)
     {
         Note& p = view.previewNote;
+        NoteLayout& place = view.previewLayout;
         p = Note{};
+        place = NoteLayout{};
         p.type = type;
-        p.layout.x = static_cast<int16_t>(x);
-        p.layout.y = static_cast<int16_t>(y);
-        p.layout.zoomX = view.scaled(x);
-        p.layout.zoomY = view.scaled(y);
-        p.layoutMarks();
+        place.x = x;
+        place.y = y + view.scrollTop();
+        placeMarks(p, place);
         view.previewVisible = true;
     }
     std::vector<Call> linesWith(Color color) const
@@ -73,7 +73,7 @@ TEST_F(PointerDrawingTest, ThePreviewIsABlueGlyphAndNeverOnPaper)
     const std::vector<Call> glyphs = canvas.callsOf(Kind::Glyph);
     ASSERT_FALSE(glyphs.empty());
     const Call& last = glyphs.back();
-    EXPECT_EQ(last.v[0], noteGlyph(view.previewNote));
+    EXPECT_EQ(last.v[0], noteGlyph(view.previewNote, view.previewLayout));
     EXPECT_EQ(last.v[1], sc(500));
     EXPECT_EQ(last.v[2], sc(80));
     EXPECT_EQ(last.glyphColor, GlyphColor::Highlighted);
@@ -169,12 +169,12 @@ TEST_F(PointerDrawingTest, AChordMemberAtTheTracksEndIsDrawnWithItsRoot)
     addNote(t, kTypeQuarter, -3, 0, nullptr, 0);
     t.rebuildChordLists();
     layoutRows(view);
-    const Note& member = t.noteAt(t.count - 1);
-    ASSERT_EQ(member.layout.x, t.noteAt(0).layout.x);
+    const NoteLayout& member = view.noteLayout(0, t.count - 1);
+    ASSERT_EQ(member.x, view.noteLayout(0, 0).x);
     draw();
     bool drawn = false;
     for (const Call& c : canvas.callsOf(Kind::Glyph))
-        drawn = drawn || (c.v[1] == member.layout.zoomX && c.v[2] == member.layout.zoomY);
+        drawn = drawn || (c.v[1] == view.scaled(member.x) && c.v[2] == view.scaled(member.y));
     EXPECT_TRUE(drawn);
 }
 

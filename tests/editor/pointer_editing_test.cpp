@@ -37,13 +37,6 @@ class PointerHost : public EditorHost {
     std::vector<std::string> statuses;
 };
 
-// The sheet's own relayout requests (undo) reach the editor as the window passes them on.
-class ForwardingView : public SheetView {
-  public:
-    SheetEditor* editor = nullptr;
-    void relayout() override { editor->relayout(); }
-};
-
 // The y (sheet units) whose click gives staff step `step` on a row with top `top`: the middle
 // of the part of its band that gives that step.
 int yOfStep(int top, int step)
@@ -61,12 +54,7 @@ class PointerEditingTest : public ::testing::Test {
         sharedToolGroups() = SharedToolGroups{};
         noteClipboard() = NoteClipboard{};
     }
-    ~PointerEditingTest() override
-    {
-        if (sheet)
-            sheet->setView(nullptr);
-        sharedToolGroups() = SharedToolGroups{};
-    }
+    ~PointerEditingTest() override { sharedToolGroups() = SharedToolGroups{}; }
 
     // A sheet of `tracks` tracks in an 800 x 600 window at zoom 1; fill() adds notes before
     // the first layout.
@@ -74,16 +62,12 @@ class PointerEditingTest : public ::testing::Test {
     {
         editor.reset();
         view.reset();
-        if (sheet)
-            sheet->setView(nullptr);
         sheet = testing::sheetWithTracks(tracks);
         if (fill)
             fill(*sheet);
         view = std::make_unique<SheetViewState>(*sheet);
         editor = std::make_unique<SheetEditor>(*view, host);
         editor->setNotifier(&notifier);
-        forwarding.editor = editor.get();
-        sheet->setView(&forwarding);
         editor->resize(800, 600);
     }
 
@@ -115,7 +99,10 @@ class PointerEditingTest : public ::testing::Test {
 
     Track& track(int t = 0) { return *sheet->trackAt(t); }
     Note& note(int i, int t = 0) { return track(t).noteAt(i); }
-    int top(int row) const { return view->row(row).top; }
+    // Where the view's layout put note i of track t.
+    const NoteLayout& at(int i, int t = 0) const { return view->noteLayout(t, i); }
+    // Row r's top line in the window.
+    int top(int row) const { return view->rowTopInWindow(row); }
     int selectedCount(int t = 0)
     {
         int n = 0;
@@ -125,14 +112,13 @@ class PointerEditingTest : public ::testing::Test {
     }
     TrackEditState& state(int t = 0) { return editor->editState().track(t); }
     // A point between notes i - 1 and i of track 0 (on row 0).
-    int between(int i) { return (note(i - 1).layout.x + note(i).layout.x) / 2 + 6; }
+    int between(int i) { return (at(i - 1).x + at(i).x) / 2 + 6; }
     int rowEndX(int row = 0) { return view->row(row).lastX + 30; }
 
     std::unique_ptr<SheetDocument> sheet;
     std::unique_ptr<SheetViewState> view;
     PointerHost host;
     CollectingNotifier notifier;
-    ForwardingView forwarding;
     std::unique_ptr<SheetEditor> editor;
     int64_t ms = 1000;
 };
@@ -170,7 +156,7 @@ TEST_F(PointerEditingTest, TrackingShowsThePreviewTheInsertionPointAndTheStatus)
     moveTo(between(1), yOfStep(top(0), 0));
     EXPECT_EQ(state().insertionPoint, 1);
     ASSERT_TRUE(view->previewVisible);
-    EXPECT_EQ(view->previewNote.layout.x, note(1).layout.x - 13);
+    EXPECT_EQ(view->previewLayout.x, at(1).x - 13);
     EXPECT_EQ(view->previewNote.type, kTypeQuarter);
     EXPECT_EQ(view->previewNote.line, 0);
     EXPECT_TRUE(view->previewNote.dwFlag & kFlagSharp);
@@ -183,21 +169,22 @@ TEST_F(PointerEditingTest, TrackingShowsThePreviewTheInsertionPointAndTheStatus)
     editor->tools().flat = true;
     moveTo(rowEndX(), yOfStep(top(0), -3));
     EXPECT_EQ(state().insertionPoint, 3);
-    EXPECT_EQ(view->previewNote.layout.x, view->row(0).lastX + 35);
+    EXPECT_EQ(view->previewLayout.x, view->row(0).lastX + 35);
     EXPECT_EQ(editor->statusText(), "Note: F b 2");
 
     // Over a note: it is highlighted and there is no insertion point.
-    moveTo(note(1).layout.x + 3, note(1).layout.y + 20);
+    moveTo(at(1).x + 3, at(1).y + 20);
     EXPECT_EQ(state().insertionPoint, -1);
     EXPECT_TRUE(view->isHoveredNote(0, 1));
     EXPECT_EQ(state().hoverNote, 1);
 
     // Far above the staff the hover guides follow; far away from every row nothing shows.
     moveTo(rowEndX(), top(0) - 20);
-    EXPECT_EQ(view->row(0).hoverAboveX, rowEndX());
+    EXPECT_EQ(view->guide.row, 0);
+    EXPECT_EQ(view->guide.aboveX, rowEndX());
     moveTo(rowEndX(), top(0) + 300);
     EXPECT_FALSE(view->previewVisible);
-    EXPECT_EQ(view->row(0).hoverAboveX, -1) << "the guides leave with the pointer";
+    EXPECT_EQ(view->guide.aboveX, -1) << "the guides leave with the pointer";
     EXPECT_EQ(state().insertionPoint, -1);
 }
 
@@ -237,7 +224,7 @@ TEST_F(PointerEditingTest, ControlClickSelectsAndMovesThePreviewButAddsNothing)
     EXPECT_EQ(view->previewNote.line, 2);
     EXPECT_FALSE(sheet->canUndo()) << "no snapshot for a click that adds nothing";
 
-    click(note(1).layout.x + 3, top(0) + 20, false, true);
+    click(at(1).x + 3, top(0) + 20, false, true);
     EXPECT_EQ(track().count, 3);
     EXPECT_TRUE(note(1).selected);
     EXPECT_EQ(state().currentNote, 1);
@@ -249,16 +236,16 @@ TEST_F(PointerEditingTest, ClickingANoteSelectsItAndMakesItCurrentShiftKeepsTheO
         addQuarters(*s.trackAt(0), 3);
         addNote(*s.trackAt(1), kTypeEighth, 2);
     });
-    click(note(0).layout.x + 2, top(0) + 20);
+    click(at(0).x + 2, top(0) + 20);
     EXPECT_TRUE(note(0).selected);
     EXPECT_EQ(state(0).currentNote, 0);
-    click(note(0, 1).layout.x + 2, top(1) + 20);
+    click(at(0, 1).x + 2, top(1) + 20);
     EXPECT_FALSE(note(0).selected) << "without Shift the click drops the selection";
     EXPECT_TRUE(note(0, 1).selected);
     EXPECT_EQ(state(0).currentNote, -1) << "one current note in the sheet";
     EXPECT_EQ(state(1).currentNote, 0);
     EXPECT_EQ(sharedToolGroups().notes.currentId, kTypeEighth) << "the clicked kind becomes the tool";
-    click(note(2).layout.x + 2, top(0) + 20, true);
+    click(at(2).x + 2, top(0) + 20, true);
     EXPECT_TRUE(note(0, 1).selected);
     EXPECT_TRUE(note(2).selected);
     EXPECT_NEAR(sheet->selectedBeats(), 1.5, 1e-9) << "an eighth and a quarter";
@@ -280,7 +267,7 @@ TEST_F(PointerEditingTest, AClickOutsideEveryRowDeselectsEverything)
 TEST_F(PointerEditingTest, ClicksAboveAndBelowTheCurrentNoteBuildItsChord)
 {
     make(1, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 2, 3); });
-    const int x = note(0).layout.x + 2;
+    const int x = at(0).x + 2;
     click(x, yOfStep(top(0), 3)); // selects the note and makes it current
     ASSERT_EQ(state().currentNote, 0);
     ASSERT_EQ(track().count, 2);
@@ -289,7 +276,7 @@ TEST_F(PointerEditingTest, ClicksAboveAndBelowTheCurrentNoteBuildItsChord)
     moveTo(x, yOfStep(top(0), -1));
     ASSERT_TRUE(view->previewVisible);
     EXPECT_EQ(view->previewNote.chordparent, 0);
-    EXPECT_EQ(view->previewNote.layout.x, note(0).layout.x);
+    EXPECT_EQ(view->previewLayout.x, at(0).x);
 
     click(x, yOfStep(top(0), -1));
     ASSERT_EQ(track().count, 3);
@@ -332,7 +319,7 @@ TEST_F(PointerEditingTest, AChordTakesThirtyTwoMembersAtMost)
         for (int k = 0; k < kMaxChordMembers; ++k)
             addNote(t, kTypeWhole, 11 - k, 0, nullptr, 0);
     });
-    const int x = note(0).layout.x + 2;
+    const int x = at(0).x + 2;
     click(x, yOfStep(top(0), 12));
     ASSERT_EQ(state().currentNote, 0);
     ASSERT_EQ(note(0).childCount, kMaxChordMembers);
@@ -350,8 +337,8 @@ TEST_F(PointerEditingTest, ADragSelectsTheNotesInItsRectangleAndShiftKeepsTheOth
     note(5).selected = 1;
     // Around notes 1 and 2, from below the staff to above it. The press is in no note's
     // column: a drag from a note selects nothing.
-    const int left = note(1).layout.x - 15;
-    const int right = note(2).layout.x + 12;
+    const int left = at(1).x - 15;
+    const int right = at(2).x + 12;
     EXPECT_FALSE(dragFromTo(left, top(0) + 70, right, top(0) - 30));
     EXPECT_TRUE(note(1).selected);
     EXPECT_TRUE(note(2).selected);
@@ -359,7 +346,7 @@ TEST_F(PointerEditingTest, ADragSelectsTheNotesInItsRectangleAndShiftKeepsTheOth
     EXPECT_EQ(selectedCount(), 2);
 
     note(5).selected = 1;
-    const int left4 = note(4).layout.x - 15;
+    const int left4 = at(4).x - 15;
     EXPECT_FALSE(dragFromTo(left4, top(0) + 70, left4 + 27, top(0) - 30, true));
     EXPECT_TRUE(note(4).selected);
     EXPECT_TRUE(note(1).selected) << "Shift keeps the notes outside the rectangle";
@@ -369,7 +356,7 @@ TEST_F(PointerEditingTest, ADragSelectsTheNotesInItsRectangleAndShiftKeepsTheOth
     EXPECT_FALSE(sheet->canUndo()) << "selecting takes no snapshot";
 
     // A drag that starts on a note selects nothing and shows no rectangle.
-    const int x1 = note(1).layout.x + 2;
+    const int x1 = at(1).x + 2;
     moveTo(x1, top(0) + 20);
     editor->pointerPressed(input(x1, top(0) + 20, PointerButton::Left));
     moveTo(x1 + 200, top(0) + 40);
@@ -418,7 +405,7 @@ TEST_F(PointerEditingTest, ChoosingAnotherTrackDropsTheSelectionOfTheTrackBefore
 TEST_F(PointerEditingTest, AnEmptyTrackTakesANoteAtItsRowAndRowsPastTheTrackTakeNone)
 {
     make(2, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 20); });
-    ASSERT_GE(view->rowsInUse, 4);
+    ASSERT_GE(view->rowsInUse(), 4);
     // Track 1 has one row (row 1); its row in the second system shows none of its notes.
     moveTo(300, yOfStep(top(3), 0));
     EXPECT_EQ(state(1).insertionPoint, -1);
@@ -437,7 +424,7 @@ TEST_F(PointerEditingTest, MarkerToolsInsertTheirKindAndTool1737FlipsTheRowMarke
     sharedToolGroups().notes.currentId = kTypeBar;
     moveTo(rowEndX(), top(0) + 20);
     EXPECT_EQ(view->previewNote.type, kTypeBar);
-    EXPECT_EQ(view->previewNote.layout.y, top(0)) << "markers sit on the top line";
+    EXPECT_EQ(view->previewLayout.y, top(0)) << "markers sit on the top line";
     click(rowEndX(), top(0) + 20);
     ASSERT_EQ(track().count, 3);
     EXPECT_EQ(note(2).type, kTypeBar);
@@ -446,9 +433,9 @@ TEST_F(PointerEditingTest, MarkerToolsInsertTheirKindAndTool1737FlipsTheRowMarke
     sharedToolGroups().edit.currentId = kTypeMark1737;
     click(rowEndX(), top(0) + 20);
     EXPECT_EQ(track().count, 3) << "tool 1737 marks the row and adds nothing";
-    EXPECT_EQ(view->row(0).marked, 1);
+    EXPECT_TRUE(view->rowMarked(0));
     click(rowEndX(), top(0) + 20);
-    EXPECT_EQ(view->row(0).marked, 0);
+    EXPECT_FALSE(view->rowMarked(0));
 
     // Tool 1740 turns mouse editing off.
     sharedToolGroups().notes.currentId = kTypeMark1740;
@@ -456,7 +443,7 @@ TEST_F(PointerEditingTest, MarkerToolsInsertTheirKindAndTool1737FlipsTheRowMarke
     moveTo(rowEndX(), top(0) + 20);
     EXPECT_FALSE(view->previewVisible);
     click(rowEndX(), top(0) + 20);
-    click(note(0).layout.x + 2, top(0) + 20);
+    click(at(0).x + 2, top(0) + 20);
     EXPECT_EQ(track().count, 3);
     EXPECT_FALSE(note(0).selected);
 }
@@ -472,8 +459,8 @@ TEST_F(PointerEditingTest, AnInsertionPastTheNoteLimitIsRefusedWithAMessage)
     EXPECT_NE(notifier.messages[0].text.find("32000"), std::string::npos) << notifier.messages[0].text;
 
     // A chord member is refused the same way.
-    click(note(0).layout.x + 2, yOfStep(top(0), 1));
-    click(note(0).layout.x + 2, yOfStep(top(0), -3));
+    click(at(0).x + 2, yOfStep(top(0), 1));
+    click(at(0).x + 2, yOfStep(top(0), -3));
     EXPECT_EQ(track().count, Track::kMaxNotes);
     EXPECT_EQ(notifier.messages.size(), 2u);
 }
@@ -486,7 +473,7 @@ TEST_F(PointerEditingTest, AClickOnAHoveredBarLineTogglesTheRepeatOfTheMeasureIt
     ASSERT_FALSE(records[2].startsRow);
     const int barX = records[2].x;
     moveTo(barX + 3, top(0) + 20);
-    EXPECT_EQ(records[2].barHover, 1);
+    EXPECT_TRUE(view->barHovered(0, 2));
     EXPECT_FALSE(view->previewVisible) << "on a bar line a click adds no note";
     editor->pointerPressed(input(barX + 3, top(0) + 20, PointerButton::Left));
     EXPECT_TRUE(view->barClickPending) << "the bar is drawn red while the button is down";
@@ -499,9 +486,9 @@ TEST_F(PointerEditingTest, AClickOnAHoveredBarLineTogglesTheRepeatOfTheMeasureIt
     const int endX = trackEnd(*view, 0).thinX;
     ASSERT_LT(endX, kStaffLeft + view->row(0).length) << "the staff stops before the row's end";
     moveTo(endX - 6, top(0) + 30);
-    EXPECT_EQ(records[2].endHover, 0) << "beside the final bar line a click appends";
+    EXPECT_FALSE(view->endBarHovered(0, 2)) << "beside the final bar line a click appends";
     moveTo(endX + 2, top(0) + 30);
-    EXPECT_EQ(records[2].endHover, 1);
+    EXPECT_TRUE(view->endBarHovered(0, 2));
     click(endX + 2, top(0) + 30);
     EXPECT_EQ(track().measureRepeats.measures(), (std::vector<int>{1, 2}));
     EXPECT_EQ(track().count, 8);
@@ -521,8 +508,8 @@ TEST_F(PointerEditingTest, AClickOnAHoveredBarLineTogglesTheRepeatOfTheMeasureIt
 TEST_F(PointerEditingTest, TheLastMeasureOfEveryRowCanBeMarked)
 {
     make(1, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 4 * 7); });
-    ASSERT_EQ(view->sheet().measuresPerRow, 3);
-    ASSERT_GE(view->rowsInUse, 3);
+    ASSERT_EQ(view->layout().measuresPerRow, 3);
+    ASSERT_GE(view->rowsInUse(), 3);
     const int endX = kStaffLeft + view->row(1).length;
     click(endX - 2, top(1) + 10);
     EXPECT_EQ(track().measureRepeats.measures(), std::vector<int>{6}) << "row 2 ends with measure 6";
@@ -569,10 +556,11 @@ TEST_F(PointerEditingTest, TheArrowsScrollTheCurrentNotesRowIntoView)
     for (int k = 0; k < 200; ++k)
         editor->keyPressed({EditorKey::Right, false, false});
     ASSERT_EQ(state().currentNote, 199);
-    const int row = note(199).layout.rowIndex;
+    const int row = at(199).rowIndex;
     EXPECT_GT(view->firstVisibleRow, 0);
     EXPECT_LE(view->firstVisibleRow, row);
-    EXPECT_LE(view->row(row).top + 4 * kStaffSpacing, view->layoutHeight) << "the row is in the window";
+    EXPECT_LE(view->rowTopInWindow(row) + 4 * kStaffSpacing, view->layoutHeight)
+        << "the row is in the window";
     for (int k = 0; k < 199; ++k)
         editor->keyPressed({EditorKey::Left, false, false});
     EXPECT_EQ(state().currentNote, 0);
@@ -605,7 +593,7 @@ TEST_F(PointerEditingTest, PasteGoesToThePointersInsertionPoint)
     });
     note(0).selected = 1;
     editor->command(kCmdCopy);
-    moveTo((note(1, 1).layout.x + note(2, 1).layout.x) / 2 + 6, yOfStep(top(1), 0));
+    moveTo((at(1, 1).x + at(2, 1).x) / 2 + 6, yOfStep(top(1), 0));
     ASSERT_EQ(state(1).insertionPoint, 2);
     editor->command(kCmdPaste);
     ASSERT_EQ(track(1).count, 4);
@@ -618,11 +606,11 @@ TEST_F(PointerEditingTest, UndoAndDeleteLeaveNoIndexNamingAMissingNote)
     make(1, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 3); });
     click(rowEndX(), yOfStep(top(0), 0));
     ASSERT_EQ(track().count, 4);
-    click(note(3).layout.x + 2, top(0) + 20);
+    click(at(3).x + 2, top(0) + 20);
     ASSERT_EQ(state().currentNote, 3);
     editor->command(kCmdUndo);
     EXPECT_EQ(state().currentNote, -1);
-    click(note(2).layout.x + 2, top(0) + 20);
+    click(at(2).x + 2, top(0) + 20);
     editor->command(kCmdDelete);
     EXPECT_EQ(track().count, 2);
     EXPECT_EQ(state().currentNote, -1);

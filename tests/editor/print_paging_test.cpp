@@ -2,7 +2,9 @@
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
 #include "editor/print_paging.h"
+#include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
+#include "score/sheet_file.h"
 
 #include <gtest/gtest.h>
 
@@ -164,8 +166,8 @@ TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExa
     view->updateLayoutSize();
     setFirstVisibleRow(*view, 2);
     const int width = view->layoutWidth, height = view->layoutHeight, firstRow = view->firstVisibleRow;
-    const int top = view->row(5).top, measures = sheet->measuresPerRow;
-    const int x = sheet->trackAt(0)->noteAt(7).layout.x;
+    const int top = view->rowTopInWindow(5), measures = view->layout().measuresPerRow;
+    const int x = view->noteLayout(0, 7).x;
 
     const PrintResult result = printSheet(*view, printer, 96, 96);
     ASSERT_TRUE(result.ok);
@@ -191,9 +193,9 @@ TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExa
     EXPECT_EQ(view->layoutWidth, width);
     EXPECT_EQ(view->layoutHeight, height);
     EXPECT_EQ(view->firstVisibleRow, firstRow);
-    EXPECT_EQ(view->row(5).top, top);
-    EXPECT_EQ(sheet->measuresPerRow, measures);
-    EXPECT_EQ(sheet->trackAt(0)->noteAt(7).layout.x, x);
+    EXPECT_EQ(view->rowTopInWindow(5), top);
+    EXPECT_EQ(view->layout().measuresPerRow, measures);
+    EXPECT_EQ(view->noteLayout(0, 7).x, x);
     EXPECT_FALSE(view->printing);
 }
 
@@ -213,6 +215,47 @@ TEST_F(PrintPagingTest, PagesStartWithAWholeSystem)
         EXPECT_EQ(labels.front(), "1") << "page " << p;
         EXPECT_EQ(labels.size() % 3, 0u) << "page " << p;
     }
+}
+
+// Looking at a sheet changes nothing in it: a sheet drawn at three zooms and printed saves
+// the very bytes that one never drawn saves. The eighths are beamed by layout, which must not
+// set their beamed bit; the one note that carries the bit from its file keeps it.
+TEST_F(PrintPagingTest, ASheetDrawnAtThreeZoomsAndPrintedSavesTheBytesOfOneNeverDrawn)
+{
+    auto source = testing::beamsAndTiesSheet();
+    Track& t = *source->trackAt(0);
+    testing::addNote(t, kTypeEighth, 3, kFlagBeamed);
+    testing::addNote(t, kTypeQuarter, 3, 0, "la");
+    for (int i = 0; i < 40; ++i)
+        testing::addNote(t, i % 3 == 0 ? kTypeSixteenth : kTypeEighth, i % 9 - 4, i % 7 == 0 ? kFlagTie : 0);
+    const std::string text = sheetToText(*source);
+
+    SheetDocument untouched;
+    ASSERT_TRUE(loadSheetFromText(untouched, text).ok());
+    sheet = std::make_unique<SheetDocument>();
+    ASSERT_TRUE(loadSheetFromText(*sheet, text).ok());
+    view = std::make_unique<SheetViewState>(*sheet);
+    view->title = "Beams.shd";
+    const float zoom = sheet->zoomamount;
+    for (float z : {0.5f, 1.0f, 2.3f}) {
+        sheet->zoomamount = z;
+        view->setClientSize(900, 700);
+        layoutRows(*view);
+        RecordingCanvas canvas{900, 700};
+        drawSheet(*view, canvas, false);
+        ASSERT_FALSE(canvas.calls().empty());
+    }
+    sheet->zoomamount = zoom;
+    layoutRows(*view);
+    const PrintResult printed = printSheet(*view, printer, 96, 96);
+    ASSERT_TRUE(printed.ok);
+    ASSERT_FALSE(printer.pages.empty());
+
+    EXPECT_EQ(sheetToText(*sheet), sheetToText(untouched));
+    int beamedBits = 0;
+    for (int i = 0; i < sheet->trackAt(0)->count; ++i)
+        beamedBits += (sheet->trackAt(0)->noteAt(i).dwFlag & kFlagBeamed) != 0;
+    EXPECT_EQ(beamedBits, 1) << "the bit its file carried, and no other";
 }
 
 TEST_F(PrintPagingTest, FailedStartPrintsNothingAndSaysSo)

@@ -109,9 +109,9 @@ TEST_F(RepeatSignTest, MarkedMeasuresEndWithTheSignInsideARowAtItsEndAndAfterThe
     makeSheet();
     addQuarters(track(), 36);
     draw();
-    ASSERT_EQ(sheet->measuresPerRow, 4);
+    ASSERT_EQ(view->layout().measuresPerRow, 4);
     EXPECT_TRUE(signs().empty()) << "no marks, no signs";
-    const int mw = sheet->measureWidth;
+    const int mw = view->layout().measureWidth;
     const int staffEnd = kStaffLeft + view->row(0).length;
 
     // WHEN measures 2 (inside row 0), 4 (its last) and 9 (the last of the track) are marked
@@ -129,12 +129,12 @@ TEST_F(RepeatSignTest, MarkedMeasuresEndWithTheSignInsideARowAtItsEndAndAfterThe
     EXPECT_TRUE(hasLine(staffEnd - kRepeatSignWidth, view->row(0).top, staffEnd - kRepeatSignWidth,
                         view->row(0).top + 36))
         << "the row end gets a thin line of its own";
-    const Note& last = track().noteAt(35);
-    ASSERT_EQ(last.layout.rowIndex, 2);
-    const int afterNine = std::max(mw, last.layout.x + kRepeatAfterNote);
+    const NoteLayout& last = view->noteLayout(0, 35);
+    ASSERT_EQ(last.rowIndex, 2);
+    const int afterNine = std::max(mw, last.x + kRepeatAfterNote);
     ASSERT_LT(afterNine, staffEnd - kRepeatSignWidth) << "measure 9 ends inside its row";
     expectSignAt(drawn[2], 2, afterNine);
-    EXPECT_GT(afterNine, last.layout.x + 15) << "after the last note's head";
+    EXPECT_GT(afterNine, last.x + 15) << "after the last note's head";
 
     // A printed page shows the same signs.
     draw(true);
@@ -151,11 +151,11 @@ TEST_F(RepeatSignTest, AMeasureGoingOnAfterAStaffBreakEndsOnTheNextRow)
     addQuarters(track(), 2);
     track().measureRepeats.assign({1});
     draw();
-    ASSERT_EQ(track().noteAt(4).layout.rowIndex, 1);
-    ASSERT_EQ(track().noteAt(4).layout.measureIndex, 0);
+    ASSERT_EQ(view->noteLayout(0, 4).rowIndex, 1);
+    ASSERT_EQ(view->noteLayout(0, 4).measureIndex, 0);
     const std::vector<DrawnSign> drawn = signs();
     ASSERT_EQ(drawn.size(), 1u);
-    expectSignAt(drawn[0], 1, track().noteAt(4).layout.x + kRepeatAfterNote);
+    expectSignAt(drawn[0], 1, view->noteLayout(0, 4).x + kRepeatAfterNote);
 
     // A staff break after a full measure ends that measure on its row.
     makeSheet();
@@ -167,7 +167,7 @@ TEST_F(RepeatSignTest, AMeasureGoingOnAfterAStaffBreakEndsOnTheNextRow)
     const std::vector<DrawnSign> afterFull = signs();
     ASSERT_EQ(afterFull.size(), 1u);
     expectSignAt(afterFull[0], 0,
-                 std::max(sheet->measureWidth, track().noteAt(3).layout.x + kRepeatAfterNote));
+                 std::max(view->layout().measureWidth, view->noteLayout(0, 3).x + kRepeatAfterNote));
 }
 
 TEST_F(RepeatSignTest, TablatureAndSmallZoomsDrawTheSignToo)

@@ -38,28 +38,13 @@ class RecordingHost : public EditorHost {
     bool lockedDuringCall = false;
 };
 
-// The sheet's own relayout requests (undo, track changes) reach the editor as the window
-// passes them on.
-class ForwardingView : public SheetView {
-  public:
-    SheetEditor* editor = nullptr;
-    void relayout() override
-    {
-        if (editor)
-            editor->relayout();
-    }
-};
-
 class SheetEditorTest : public ::testing::Test {
   protected:
     SheetEditorTest() : sheet(testing::sheetWithTracks(1)), view(*sheet), editor(view, host)
     {
         view.setClientSize(800, 600);
-        forwarding.editor = &editor;
-        sheet->setView(&forwarding);
         sheet->modified = 0;
     }
-    ~SheetEditorTest() override { sheet->setView(nullptr); }
 
     Track& track() { return *sheet->trackAt(0); }
     void addQuarter(int line = 1)
@@ -71,7 +56,6 @@ class SheetEditorTest : public ::testing::Test {
     SheetViewState view;
     RecordingHost host;
     SheetEditor editor;
-    ForwardingView forwarding;
 };
 
 TEST_F(SheetEditorTest, EachEditTakesExactlyOneUndoSnapshot)
@@ -107,20 +91,23 @@ TEST_F(SheetEditorTest, AnEditMarksTheSheetModifiedAndLaysItOutOnce)
     EXPECT_EQ(sheet->windowText().back(), '*');
     // Laid out before the lock was released: the new note already has its place.
     EXPECT_EQ(view.laidOutCount(0), 1);
-    EXPECT_GE(view.rowsInUse, 1);
+    EXPECT_GE(view.rowsInUse(), 1);
     EXPECT_EQ(host.layouts, 1);
 }
 
-TEST_F(SheetEditorTest, RelayoutRequestsOfTheSheetDuringAnEditBecomeOneLayout)
+TEST_F(SheetEditorTest, ChangesTheSheetAnnouncesDuringAnEditBecomeOneLayout)
 {
-    // setTrackCount asks the sheet's view for a relayout while it changes the tracks.
+    // setTrackCount tells the sheet's observers, the editor among them, while it changes the
+    // tracks.
     editor.stepTrackCount(3);
     EXPECT_EQ(sheet->trackCount(), 2) << "one track per step";
     EXPECT_EQ(host.layouts, 1);
-    editor.command(kCmdUndo); // the sheet's undo asks for a relayout too
+    editor.command(kCmdUndo); // the sheet's undo announces changed notes too
     EXPECT_EQ(host.layouts, 2);
-    // Outside an edit a request lays out and tells the host at once.
-    sheet->requestRelayout();
+    // Outside an edit a change the sheet announces lays out and tells the host at once.
+    sheet->notesChanged();
+    EXPECT_EQ(host.layouts, 3);
+    sheet->selectTrack(0); // the selected track changes no layout
     EXPECT_EQ(host.layouts, 3);
 }
 

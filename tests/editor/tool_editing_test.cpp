@@ -302,7 +302,7 @@ TEST_F(ToolEditingTest, EveryKeyboardNoteIsOneUndoStepAndEndsLaidOut)
     keys("ZXC");
     ASSERT_EQ(track().count, 3);
     EXPECT_EQ(host.layouts, 3);
-    EXPECT_GE(track().noteAt(2).layout.rowIndex, 0) << "laid out";
+    EXPECT_GE(view.noteLayout(0, 2).rowIndex, 0) << "laid out";
     editor.command(kCmdUndo);
     EXPECT_EQ(track().count, 2);
     EXPECT_EQ(undoAll(), 2);
@@ -468,9 +468,10 @@ TEST_F(ToolEditingTest, TheLyricBoxStandsAtTheCurrentNoteAndWritesItsLyric)
 
     editor.editState().track(0).currentNote = 1;
     const Note& note = track().noteAt(1);
+    const NoteLayout& place = view.noteLayout(0, 1);
     box = lyricBoxPlacement(editor);
-    EXPECT_EQ(box.x, static_cast<int>(note.layout.x * 1.5f));
-    EXPECT_EQ(box.y, static_cast<int>((view.row(note.layout.rowIndex).top - 20) * 1.5f));
+    EXPECT_EQ(box.x, static_cast<int>(place.x * 1.5f));
+    EXPECT_EQ(box.y, static_cast<int>((view.row(place.rowIndex).top - 20) * 1.5f));
     EXPECT_EQ(box.text, "la");
     EXPECT_EQ(box.note, 1);
 

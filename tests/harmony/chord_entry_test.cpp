@@ -288,7 +288,7 @@ TEST_F(ChordEntryTest, ACommitHookReceivesEachAppendAsOneEditOfTheRightTrack)
 // At the moment an entry takes its undo snapshot, a second thread (the painter, the playback)
 // asks for the sheet lock. It must get it only once the entry is whole, not between the
 // snapshot and the notes.
-class SnapshotMomentView : public SheetView {
+class SnapshotMomentView : public SheetObserver {
   public:
     explicit SnapshotMomentView(const Track& track) : m_track(track) {}
     ~SnapshotMomentView() override
@@ -299,9 +299,10 @@ class SnapshotMomentView : public SheetView {
     SnapshotMomentView(const SnapshotMomentView&) = delete;
     SnapshotMomentView& operator=(const SnapshotMomentView&) = delete;
 
-    void windowTextChanged(const std::string& /*text*/) override
+    // The snapshot marks the sheet modified, which changes the window text.
+    void sheetChanged(const SheetChangeEvent& change) override
     {
-        if (m_other.joinable())
+        if (change.kind != SheetChange::Caption || m_other.joinable())
             return;
         m_other = std::thread([this] {
             const SheetLockGuard lock(sheetLock());
@@ -328,10 +329,10 @@ TEST_F(ChordEntryTest, OtherThreadsSeeAChordEitherWholeOrNotAtAll)
     for (const bool arpeggio : {false, true}) {
         SheetDocument fresh;
         SnapshotMomentView view(*fresh.trackAt(0));
-        fresh.setView(&view);
+        fresh.addObserver(&view);
         ASSERT_EQ(addChordToSheet(&fresh, chord("C", "maj"), arpeggio, ctx), 6);
         EXPECT_EQ(view.seenNotes(), 6) << (arpeggio ? "arpeggio" : "chord");
-        fresh.setView(nullptr);
+        fresh.removeObserver(&view);
     }
 }
 

@@ -30,7 +30,6 @@ Note makeNote(int type, int line = 0)
     Note n;
     n.type = type;
     n.setStaffPosition(line);
-    n.layout.width = static_cast<int16_t>(n.kindWidth());
     return n;
 }
 

@@ -57,7 +57,7 @@ TEST_F(MeasureRepeatTest, TheMeasureTheSheetShowsAsMarkedIsTheOneThatPlaysTwice)
     Track& t = *sheet.trackAt(0);
     // The sheet draws measure number layout.measureIndex + 1: notes 4..7 are its measure 2.
     for (int i = 0; i < 12; ++i)
-        ASSERT_EQ(t.noteAt(i).layout.measureIndex + 1, i / 4 + 1) << i;
+        ASSERT_EQ(view.noteLayout(0, i).measureIndex + 1, i / 4 + 1) << i;
     ASSERT_EQ(view.measures(0)[2].firstNote, 4);
 
     // WHEN measure 2 is marked and the track plays
@@ -68,7 +68,7 @@ TEST_F(MeasureRepeatTest, TheMeasureTheSheetShowsAsMarkedIsTheOneThatPlaysTwice)
     EXPECT_EQ(playedKeys(),
               (std::vector<int>{60, 62, 64, 65, 67, 69, 71, 72, 67, 69, 71, 72, 74, 76, 77, 79}));
     for (int i = 0; i < t.count; ++i)
-        EXPECT_EQ(t.measureDivision().measureOf(i), t.noteAt(i).layout.measureIndex + 1)
+        EXPECT_EQ(t.measureDivision().measureOf(i), view.noteLayout(0, i).measureIndex + 1)
             << "layout and playback read one division";
 }
 
@@ -82,7 +82,7 @@ TEST_F(MeasureRepeatTest, AStaffBreakAfterAFullMeasureStartsTheNextMeasureForBot
     SheetViewState view(sheet);
     view.setClientSize(1200, 600);
     layoutRows(view);
-    EXPECT_EQ(sheet.trackAt(0)->noteAt(5).layout.measureIndex, 1);
+    EXPECT_EQ(view.noteLayout(0, 5).measureIndex, 1);
     EXPECT_TRUE(view.measures(0)[2].startsRow);
     play();
     EXPECT_EQ(playedKeys(), (std::vector<int>{60, 62, 64, 65, 60, 62, 64, 65, 67, 69, 71, 72}));
@@ -112,7 +112,7 @@ TEST_F(MeasureRepeatTest, TheMeasureDrawnUnderTheMarkedNumberIsTheOneThePlayback
     SheetViewState view(sheet);
     view.setClientSize(600, 800);
     layoutRows(view);
-    ASSERT_EQ(sheet.measuresPerRow, 2);
+    ASSERT_EQ(view.layout().measuresPerRow, 2);
     RecordingCanvas canvas(600, 800);
     drawSheet(view, canvas, false);
 
@@ -122,8 +122,8 @@ TEST_F(MeasureRepeatTest, TheMeasureDrawnUnderTheMarkedNumberIsTheOneThePlayback
     ASSERT_EQ(m3.rowIndex, 1);
     std::set<int> shownInThree;
     for (int i = 0; i < t.count; ++i)
-        if (t.noteAt(i).layout.measureIndex + 1 == 3) {
-            EXPECT_EQ(t.noteAt(i).layout.rowIndex, 1) << i;
+        if (view.noteLayout(0, i).measureIndex + 1 == 3) {
+            EXPECT_EQ(view.noteLayout(0, i).rowIndex, 1) << i;
             shownInThree.insert(i);
         }
     ASSERT_EQ(shownInThree, (std::set<int>{6, 7, 8}));
@@ -135,7 +135,9 @@ TEST_F(MeasureRepeatTest, TheMeasureDrawnUnderTheMarkedNumberIsTheOneThePlayback
     for (const auto& c : canvas.callsOf(RecordingCanvas::Kind::Glyph))
         glyphsDrawn.emplace(c.v[1], c.v[2]);
     for (int i : shownInThree)
-        EXPECT_TRUE(glyphsDrawn.count({t.noteAt(i).layout.zoomX, t.noteAt(i).layout.zoomY})) << i;
+        EXPECT_TRUE(
+            glyphsDrawn.count({view.scaled(view.noteLayout(0, i).x), view.scaled(view.noteLayout(0, i).y)}))
+            << i;
 
     // WHEN measure 3, as the sheet numbers it, is marked and the track plays
     t.measureRepeats.set(3, true);
@@ -200,7 +202,7 @@ class MeasureRepeatEverywhereTest : public MeasureRepeatTest {
         layoutRows(view);
         // The layout the cases rely on: three measures a row, the 3rd ends row 0, the 7th is
         // alone on row 2.
-        ASSERT_EQ(sheet.measuresPerRow, 3);
+        ASSERT_EQ(view.layout().measuresPerRow, 3);
         ASSERT_TRUE(view.measures(0)[3].lastOnRow);
         ASSERT_FALSE(view.measures(0)[2].lastOnRow);
         ASSERT_EQ(view.measuresInUse(0), 7);

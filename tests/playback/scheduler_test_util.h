@@ -57,7 +57,6 @@ inline Note makeNote(int type, int line = 0, int flags = 0)
     n.type = type;
     n.setStaffPosition(line);
     n.dwFlag = flags;
-    n.layout.width = static_cast<int16_t>(n.kindWidth());
     return n;
 }
 

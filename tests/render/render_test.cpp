@@ -343,8 +343,10 @@ TEST_F(RenderTest, ThreePageSheetPrintsThreePdfPagesAndRestoresTheView)
     sheet->zoomamount = 1.0f;
     SheetViewState view(*sheet);
     view.setClientSize(900, 500);
+    layoutRows(view);
     setFirstVisibleRow(view, 3);
-    const int firstRow = view.firstVisibleRow, width = view.layoutWidth, rows = view.rowsInUse;
+    ASSERT_EQ(view.firstVisibleRow, 3);
+    const int firstRow = view.firstVisibleRow, width = view.layoutWidth, rows = view.rowsInUse();
 
     const std::string path = ::testing::TempDir() + "three_pages.pdf";
     std::filesystem::remove(path);
@@ -364,7 +366,7 @@ TEST_F(RenderTest, ThreePageSheetPrintsThreePdfPagesAndRestoresTheView)
 
     EXPECT_EQ(view.firstVisibleRow, firstRow);
     EXPECT_EQ(view.layoutWidth, width);
-    EXPECT_EQ(view.rowsInUse, rows);
+    EXPECT_EQ(view.rowsInUse(), rows);
     EXPECT_FLOAT_EQ(sheet->zoomamount, 1.0f);
 }
 
@@ -395,7 +397,7 @@ TEST_F(RenderTest, AMarkedMeasureShowsItsDotsAndThickBarInThePicture)
     SheetViewState plainView(plain);
     plainView.setClientSize(1000, 800);
     const QImage without = renderView(plainView);
-    ASSERT_EQ(marked.measuresPerRow, 4);
+    ASSERT_EQ(view.layout().measuresPerRow, 4);
 
     const auto dark = [](const QImage& im, int x, int y) { return qGray(im.pixel(x, y)) < 96; };
     const auto sc = [&view](int v) { return view.scaled(v); };

@@ -17,7 +17,6 @@ TEST(NotePitchTest, NoteFromPitchPlacesMiddleCAtOctaveThree)
     EXPECT_TRUE(cs.dwFlag & kFlagSharp);
     EXPECT_EQ(cs.letter, 'C');
     EXPECT_EQ(cs.type, kTypeQuarter);
-    EXPECT_EQ(cs.layout.width, 40);
 
     Note a;
     a.type = kTypeEighth;
@@ -25,7 +24,6 @@ TEST(NotePitchTest, NoteFromPitchPlacesMiddleCAtOctaveThree)
     EXPECT_EQ(a.midi, 69);
     EXPECT_EQ(a.line, -5);
     EXPECT_EQ(a.type, kTypeEighth);
-    EXPECT_EQ(a.layout.width, 30);
 
     Note fromToolbar;
     noteFromPitch(fromToolbar, 'E', 2, kTypeHalf);

@@ -89,7 +89,6 @@ TEST(NoteTest, QuantizeChoosesNearestAndShorterOnTies)
     EXPECT_DOUBLE_EQ(d.quantizeBeats(1.4), 1.5);
     EXPECT_EQ(d.type, kTypeQuarter);
     EXPECT_TRUE(d.isDotted());
-    EXPECT_EQ(d.layout.width, 40);
     // The dot is added, never cleared.
     EXPECT_DOUBLE_EQ(d.quantizeBeats(2.0), 2.0);
     EXPECT_TRUE(d.isDotted());
@@ -171,7 +170,6 @@ TEST(NoteTest, EveryWrittenAttributeReadsBack)
     EXPECT_EQ(r.displayName(), "intro.mp3");
     EXPECT_EQ(r.lyrictext(), n.lyrictext());
     EXPECT_EQ(r.letter, 'F');
-    EXPECT_EQ(r.layout.width, 30);
 }
 
 TEST(NoteTest, TextsWithMarkupCharactersSurviveAndStayInsideTheirElement)
@@ -295,49 +293,6 @@ TEST(NoteTest, LegatoTextShowsBeatsWithTwoDecimals)
     EXPECT_EQ(n.legatoText(), "-2.00");
 }
 
-TEST(NoteTest, MarkPositionsFollowStemDirection)
-{
-    Note n;
-    n.type = kTypeQuarter;
-    n.layout.x = 100;
-    n.layout.y = 50;
-    n.dwFlag = kFlagSharp | kFlagDot;
-    n.layoutMarks();
-    EXPECT_EQ(n.layout.accidentalX, 91);
-    EXPECT_EQ(n.layout.accidentalY, 67);
-    EXPECT_EQ(n.layout.dotX, 115);
-    EXPECT_EQ(n.layout.dotY, 75);
-
-    n.layout.stemDown = 1;
-    n.dwFlag = kFlagFlat | kFlagNatural | kFlagDot;
-    n.layoutMarks();
-    EXPECT_EQ(n.layout.accidentalX, 91) << "flat is evaluated last and wins";
-    EXPECT_EQ(n.layout.accidentalY, 43);
-    EXPECT_EQ(n.layout.dotY, 50);
-
-    Note r;
-    r.type = kTypeEighth;
-    r.layout.x = 0;
-    r.layout.y = 100;
-    r.layout.stemDown = 1;
-    r.dwFlag = kFlagRest | kFlagDot;
-    r.layoutMarks();
-    EXPECT_EQ(r.layout.dotY, 110);
-}
-
-TEST(NoteTest, HitTestsUseTheHeadAndBodyAnchors)
-{
-    Note n;
-    n.layout.x = 100;
-    n.layout.y = 100;
-    EXPECT_TRUE(n.hitHead({104, 110, 106, 120}));
-    EXPECT_FALSE(n.hitHead({111, 110, 120, 120}));
-    EXPECT_TRUE(n.hitBody({100, 110, 110, 130}));
-    n.type = kTypeAudioClip;
-    EXPECT_FALSE(n.hitBody({100, 110, 110, 130}));
-    EXPECT_TRUE(n.hitBody({110, 110, 120, 130}));
-}
-
 TEST(NoteTest, NaturalLetterFollowsTheClef)
 {
     EXPECT_EQ(naturalLetterOfKey(60, false), 'C');
@@ -373,26 +328,11 @@ TEST(NoteTest, ContentComparesEveryStoredFieldAndTheTextsByValue)
     a.setLyric("same");
     b.setLyric("same");
     EXPECT_TRUE(a.content() == b.content()) << "texts kept apart but equal";
-    b.layout.x = 300;
     b.fresh = 0;
-    EXPECT_TRUE(a.content() == b.content()) << "the layout cache is not content";
+    EXPECT_TRUE(a.content() == b.content()) << "the fresh mark is not content";
     b.setLabel("x");
     EXPECT_FALSE(a.content() == b.content());
     b.setLabel("");
     b.selected = 1;
     EXPECT_FALSE(a.content() == b.content()) << "the selection is restored by undo, so it is content";
-}
-
-TEST(NoteTest, CopyCarriesTheLayoutButTheTargetKeepsItsBeamCount)
-{
-    Note src;
-    src.layout.x = 120;
-    src.layout.rowIndex = 3;
-    src.layout.beamCount = 2;
-    Note dst;
-    dst.layout.beamCount = 1;
-    dst.copyFrom(src);
-    EXPECT_EQ(dst.layout.x, 120);
-    EXPECT_EQ(dst.layout.rowIndex, 3);
-    EXPECT_EQ(dst.layout.beamCount, 1);
 }

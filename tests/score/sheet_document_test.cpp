@@ -4,23 +4,47 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
+#include <vector>
 
 using namespace tonvela;
 
 namespace {
 
-class RecordingView : public SheetView {
+// What a window showing the sheet learns from it: the changes that lay it out again, the window
+// text, the "Number Tracks:" field and the selected track, and every change in order.
+class RecordingView : public SheetObserver {
   public:
-    void relayout() override { ++relayouts; }
-    void windowTextChanged(const std::string& text) override { windowText = text; }
-    void trackCountShown(int count) override { shownCount = count; }
-    void trackSelected(int index) override { selected = index; }
+    explicit RecordingView(const SheetDocument& sheet) : m_sheet(sheet) {}
+    void sheetChanged(const SheetChangeEvent& change) override
+    {
+        changes.push_back(change);
+        switch (change.kind) {
+        case SheetChange::Caption:
+            windowText = m_sheet.windowText();
+            break;
+        case SheetChange::TrackCount:
+            shownCount = m_sheet.shownTrackCount();
+            ++relayouts;
+            break;
+        case SheetChange::Selection:
+            selected = change.track;
+            break;
+        default:
+            ++relayouts;
+            break;
+        }
+    }
     int relayouts = 0;
     std::string windowText;
     int shownCount = -1;
     int selected = -1;
+    std::vector<SheetChangeEvent> changes;
+
+  private:
+    const SheetDocument& m_sheet;
 };
 
 Note quarterAt(int line)
@@ -49,8 +73,8 @@ TEST(SheetDocumentTest, NewSheetHasTwoTracksOnChannelsZeroAndOne)
 TEST(SheetDocumentTest, TrackCountOutsideOneToFifteenChangesNothing)
 {
     SheetDocument s;
-    RecordingView v;
-    s.setView(&v);
+    RecordingView v(s);
+    s.addObserver(&v);
     s.setTrackCount(16);
     s.setTrackCount(0);
     EXPECT_EQ(s.trackCount(), 2);
@@ -74,8 +98,8 @@ TEST(SheetDocumentTest, ShrinkingDestroysTracksAndGrowingAddsEmptyOnes)
 TEST(SheetDocumentTest, WindowTextCarriesOneStarWhileModified)
 {
     SheetDocument s;
-    RecordingView v;
-    s.setView(&v);
+    RecordingView v(s);
+    s.addObserver(&v);
     s.setPathAndCaption("song.shd", "/tmp/song.shd");
     EXPECT_EQ(v.windowText, "song.shd");
     s.snapshot();
@@ -91,8 +115,8 @@ TEST(SheetDocumentTest, WindowTextCarriesOneStarWhileModified)
 TEST(SheetDocumentTest, UndoAndRedoKeepAllTracksInStep)
 {
     SheetDocument s;
-    RecordingView v;
-    s.setView(&v);
+    RecordingView v(s);
+    s.addObserver(&v);
     s.snapshot();
     s.trackAt(0)->insertNote(quarterAt(0), 0);
     s.trackAt(1)->insertNote(quarterAt(2), 0);
@@ -115,8 +139,8 @@ TEST(SheetDocumentTest, UndoAndRedoKeepAllTracksInStep)
 TEST(SheetDocumentTest, UndoAndRedoAfterASaveAreModifiedUnlessBackAtTheSavedState)
 {
     SheetDocument s;
-    RecordingView v;
-    s.setView(&v);
+    RecordingView v(s);
+    s.addObserver(&v);
     s.setPathAndCaption("a", "/tmp/a");
     s.snapshot();
     s.trackAt(0)->insertNote(quarterAt(0), 0);
@@ -170,8 +194,8 @@ TEST(SheetDocumentTest, UndoAndRedoAfterASaveAreModifiedUnlessBackAtTheSavedStat
 TEST(SheetDocumentTest, LoweringTheTrackCountIsUndoneWithTheRemovedTracksNotes)
 {
     SheetDocument s;
-    RecordingView v;
-    s.setView(&v);
+    RecordingView v(s);
+    s.addObserver(&v);
     s.setTrackCount(3);
     s.trackAt(2)->insertNote(quarterAt(0), 0);
     s.trackAt(2)->insertNote(quarterAt(1), 1);
@@ -350,8 +374,8 @@ TEST(SheetDocumentTest, UndoBringsBackTheTrackSettingsAndTheTimeSignatureWithThe
 TEST(SheetDocumentTest, TrackTypeChangeMovesTheNotesAndLaysTheSheetOutAgain)
 {
     SheetDocument s;
-    RecordingView v;
-    s.setView(&v);
+    RecordingView v(s);
+    s.addObserver(&v);
     s.trackAt(1)->insertNote(quarterAt(0), 0);
     s.setTrackType(1, 1); // "F Clef"
     EXPECT_EQ(staffKindOf(*s.trackAt(1)), StaffKind::FClef);
@@ -363,7 +387,7 @@ TEST(SheetDocumentTest, TrackTypeChangeMovesTheNotesAndLaysTheSheetOutAgain)
     s.setTrackType(7, 1);
     EXPECT_EQ(v.relayouts, 1) << "no such entry, no such track: nothing changes";
     EXPECT_FALSE(s.modified);
-    s.setView(nullptr);
+    s.removeObserver(&v);
 }
 
 TEST(SheetDocumentTest, ApplyToSelectedReachesSelectedNotesOfAllTracksOnly)
@@ -402,18 +426,87 @@ TEST(SheetDocumentTest, SelectedBeatsCountRootsOfAllTracks)
     EXPECT_DOUBLE_EQ(s.selectedBeats(), 1.0 + 3.0);
 }
 
-// Playback divides the tracks into measures by their time signatures under the sheet lock; a
-// change of the sheet's time signature must wait for it like every other edit.
-TEST(SheetDocumentTest, ATimeSignatureChangeWaitsForTheSheetLock)
+// The document takes no lock of its own: whoever changes a sheet other threads read holds the
+// sheet lock around the whole change, one level up (SheetEditor::edit, the loaders).
+TEST(SheetDocumentTest, ChangesTakeNoLockOfTheirOwn)
 {
     SheetDocument s;
-    std::future<void> running;
-    {
-        SheetLockGuard held(sheetLock());
-        running = std::async(std::launch::async, [&] { s.setTimeSignatureCode(kTimeSig34); });
-        EXPECT_EQ(running.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
-        EXPECT_EQ(s.trackAt(1)->timeSig, kTimeSig44) << "the tracks changed without the lock";
-    }
+    SheetLockGuard held(sheetLock());
+    std::future<void> running = std::async(std::launch::async, [&] {
+        s.setTimeSignatureCode(kTimeSig34);
+        s.setTrackCount(3);
+        s.snapshot();
+        s.undo();
+        s.selectTrack(1);
+    });
+    ASSERT_EQ(running.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "waited for the lock";
     running.get();
     EXPECT_EQ(s.trackAt(1)->timeSig, kTimeSig34);
+    EXPECT_EQ(s.selectedTrack, 1);
+}
+
+// Every change tells the observers what changed, and an observer that leaves is told no more.
+TEST(SheetDocumentTest, ObserversAreToldWhatChanged)
+{
+    SheetDocument s;
+    RecordingView v(s);
+    s.addObserver(&v);
+    s.addObserver(&v); // once is enough
+    auto kinds = [&v] {
+        std::vector<SheetChange> out;
+        for (const SheetChangeEvent& e : v.changes)
+            out.push_back(e.kind);
+        v.changes.clear();
+        return out;
+    };
+    s.setTrackCount(3);
+    EXPECT_EQ(kinds(), (std::vector<SheetChange>{SheetChange::Selection, SheetChange::TrackCount}));
+    s.setTimeSignatureCode(kTimeSig34);
+    EXPECT_EQ(kinds(), std::vector<SheetChange>{SheetChange::TimeSignature});
+    s.setTrackType(2, 1);
+    ASSERT_EQ(v.changes.size(), 1u);
+    EXPECT_EQ(v.changes[0].track, 2);
+    EXPECT_EQ(kinds(), std::vector<SheetChange>{SheetChange::TrackSettings});
+    s.setTrackType(2, 99); // no such entry
+    EXPECT_TRUE(kinds().empty());
+    s.selectTrack(1);
+    EXPECT_EQ(v.selected, 1);
+    EXPECT_EQ(kinds(), std::vector<SheetChange>{SheetChange::Selection});
+    s.setPathAndCaption("song.shd", "/tmp/song.shd");
+    EXPECT_EQ(kinds(), std::vector<SheetChange>{SheetChange::Caption});
+    s.snapshot();
+    s.trackAt(0)->insertNote(quarterAt(0), 0);
+    EXPECT_EQ(kinds(), std::vector<SheetChange>{SheetChange::Caption})
+        << "the snapshot marks the sheet modified";
+    s.notesChanged(0, 3);
+    ASSERT_EQ(v.changes.size(), 1u);
+    EXPECT_EQ(v.changes[0].kind, SheetChange::Notes);
+    EXPECT_EQ(v.changes[0].track, 0);
+    EXPECT_EQ(v.changes[0].fromMeasure, 3);
+    v.changes.clear();
+    s.undo();
+    const std::vector<SheetChange> undone = kinds();
+    EXPECT_EQ(undone.back(), SheetChange::Notes) << "undo lays the sheet out again";
+    EXPECT_NE(std::find(undone.begin(), undone.end(), SheetChange::Caption), undone.end());
+    s.announce({SheetChange::Load});
+    EXPECT_EQ(kinds(), std::vector<SheetChange>{SheetChange::Load});
+
+    // An observer may leave while it is told; it hears nothing after.
+    struct Leaving : SheetObserver {
+        SheetDocument* sheet = nullptr;
+        int told = 0;
+        void sheetChanged(const SheetChangeEvent&) override
+        {
+            ++told;
+            sheet->removeObserver(this);
+        }
+    } leaving;
+    leaving.sheet = &s;
+    s.addObserver(&leaving);
+    s.selectTrack(0);
+    s.selectTrack(1);
+    EXPECT_EQ(leaving.told, 1);
+    s.removeObserver(&v);
+    s.selectTrack(2);
+    EXPECT_TRUE(v.changes.size() == 2u) << "nothing after it left";
 }

@@ -389,11 +389,13 @@ TEST_F(SheetFileTest, LongPathsAreKeptWhole)
 }
 
 namespace {
-// Checks from another thread whether the sheet lock is free while the sheet relayouts.
-class LockProbeView : public SheetView {
+// Checks from another thread whether the sheet lock is free when the sheet says it was loaded.
+class LockProbeView : public SheetObserver {
   public:
-    void relayout() override
+    void sheetChanged(const SheetChangeEvent& change) override
     {
+        if (change.kind != SheetChange::Load)
+            return;
         lockedDuringRelayout = std::async(std::launch::async, [] {
                                    if (!sheetLock().try_lock())
                                        return true;
@@ -411,7 +413,7 @@ TEST_F(SheetFileTest, WholeLoadHoldsTheSheetLock)
     spit(p, kWorkedExample);
     SheetDocument s;
     LockProbeView view;
-    s.setView(&view);
+    s.addObserver(&view);
     ASSERT_TRUE(loadSheet(s, "locked.shd", p).ok());
     EXPECT_TRUE(view.lockedDuringRelayout);
 }

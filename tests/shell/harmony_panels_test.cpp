@@ -3,6 +3,7 @@
 #include "editor/commands.h"
 #include "harmony/chord_document.h"
 #include "harmony/chord_entry.h"
+#include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/track.h"
@@ -435,7 +436,12 @@ TEST_F(HarmonyPanelsTest, AddDiagramAddsTheShapeToTheActiveChordDocumentOrSaysTh
 TEST_F(HarmonyPanelsTest, ASheetWithoutTracksRefusesEveryAdditionWithAMessageAndNoUndoStep)
 {
     SheetWindow* w = window->newSheet();
-    w->sheet().removeAllTracks();
+    {
+        // The painter may be drawing the new sheet: a change made past the editor holds the
+        // sheet lock itself.
+        SheetLockGuard lock(sheetLock());
+        w->sheet().removeAllTracks();
+    }
     w->refresh();
     chooseChord("C", "maj");
     chords()->addChordButton()->click();

@@ -75,7 +75,9 @@ class SheetMouseTest : public ShellTest {
     }
     Track& track(int t = 0) { return *w->sheet().trackAt(t); }
     Note& note(int i, int t = 0) { return track(t).noteAt(i); }
-    int top(int row) const { return w->view().row(row).top; }
+    // Where the window's layout put note i of track t.
+    const NoteLayout& place(int i, int t = 0) const { return w->view().noteLayout(t, i); }
+    int top(int row) const { return w->view().rowTopInWindow(row); }
     int rowEnd(int row = 0) const { return w->view().row(row).lastX + 30; }
     int current(int t = 0) { return w->editor().editState().track(t).currentNote; }
     QString field(const char* name) const
@@ -112,7 +114,7 @@ TEST_F(SheetMouseTest, ClicksAddNotesAndAChordWithOneUndoStepEach)
     EXPECT_EQ(note(1).line, -1);
 
     // A click on the first note selects it; one above it adds a chord member.
-    const int x = note(0).layout.x + 2;
+    const int x = place(0).x + 2;
     click(x, yOfStep(top(0), 1));
     EXPECT_TRUE(note(0).selected);
     EXPECT_EQ(current(), 0);
@@ -150,10 +152,9 @@ TEST_F(SheetMouseTest, ThePreviewFollowsThePointerInBlueWithTheNoteInTheStatus)
     moveTo(x, y);
     ASSERT_TRUE(w->view().previewVisible);
     EXPECT_EQ(window->lengthBar()->statusText(), QStringLiteral("Note: E 2"));
-    const Note& p = w->view().previewNote;
-    EXPECT_TRUE(waitUntil([&] {
-        return bluePixelsIn(p.layout.x, p.layout.y, p.layout.x + 14, p.layout.y + 32) > 10;
-    })) << "the preview's glyph in blue";
+    const NoteLayout& p = w->view().previewLayout;
+    EXPECT_TRUE(waitUntil([&] { return bluePixelsIn(p.x, p.y, p.x + 14, p.y + 32) > 10; }))
+        << "the preview's glyph in blue";
     EXPECT_EQ(bluePixelsIn(kStaffLeft + 40, top(1) - 20, kStaffLeft + 400, top(1) + 50), 0)
         << "nothing else blue";
 
@@ -187,7 +188,7 @@ TEST_F(SheetMouseTest, TenPixelsIsAClickElevenADragThatSelects)
     ASSERT_EQ(track().count, 4);
 
     // A drag around the first two notes selects them and adds nothing.
-    drag(note(0).layout.x - 15, top(0) + 70, note(1).layout.x + 12, top(0) - 30);
+    drag(place(0).x - 15, top(0) + 70, place(1).x + 12, top(0) - 30);
     EXPECT_EQ(track().count, 4);
     EXPECT_TRUE(note(0).selected);
     EXPECT_TRUE(note(1).selected);
@@ -196,7 +197,7 @@ TEST_F(SheetMouseTest, TenPixelsIsAClickElevenADragThatSelects)
     EXPECT_EQ(field("beatsSelected"), QStringLiteral("2.00"));
 
     // Shift keeps them while a second rectangle takes the last note.
-    drag(note(3).layout.x - 15, top(0) + 70, note(3).layout.x + 12, top(0) - 30, Qt::ShiftModifier);
+    drag(place(3).x - 15, top(0) + 70, place(3).x + 12, top(0) - 30, Qt::ShiftModifier);
     EXPECT_TRUE(note(0).selected);
     EXPECT_TRUE(note(3).selected);
     EXPECT_EQ(field("beatsSelected"), QStringLiteral("3.00"));

@@ -353,10 +353,10 @@ TEST_F(SheetOptionsPanelTest, NoteFieldsShowTheHoveredNoteElseTheCurrentOneElseT
     EXPECT_EQ(panel()->legatoField()->text(), "0.25");
 
     // The pointer over note 0 shows it instead.
-    const Note& first = note(0);
+    const NoteLayout& first = w->view().noteLayout(0, 0);
     const float z = w->view().zoom();
-    const QPoint over(static_cast<int>(static_cast<float>(first.layout.x + 5) * z),
-                      static_cast<int>(static_cast<float>(first.layout.y + 20) * z));
+    const QPoint over(static_cast<int>(static_cast<float>(first.x + 5) * z),
+                      static_cast<int>(static_cast<float>(first.y + 20) * z));
     QMouseEvent move(QEvent::MouseMove, QPointF(over), w->mapToGlobal(QPointF(over)), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(w, &move);

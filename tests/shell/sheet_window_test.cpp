@@ -48,14 +48,14 @@ TEST_F(SheetWindowTest, CtrlWheelZoomsInStepsOfATenthAndNeverBelowPointFour)
 {
     SheetWindow* w = open();
     const float start = w->editor().zoom();
-    const int measuresBefore = w->sheet().measuresPerRow;
+    const int measuresBefore = w->view().layout().measuresPerRow;
     wheel(w, 120, Qt::ControlModifier);
     EXPECT_NEAR(w->editor().zoom(), start + 0.1f, 1e-4);
     for (int i = 0; i < 12; ++i)
         wheel(w, -120, Qt::ControlModifier);
     EXPECT_NEAR(w->editor().zoom(), 0.4f, 1e-4);
     // A smaller zoom lays out more measures on a row of the same window.
-    EXPECT_GE(w->sheet().measuresPerRow, measuresBefore);
+    EXPECT_GE(w->view().layout().measuresPerRow, measuresBefore);
     // The layout size follows the zoom: client size / zoom.
     EXPECT_EQ(w->view().layoutWidth, static_cast<int>(static_cast<float>(w->view().clientWidth) / 0.4f));
 }
@@ -99,10 +99,10 @@ TEST_F(SheetWindowTest, ResizingChangesTheMeasuresPerRow)
     SheetWindow* w = open();
     w->parentWidget()->resize(500, 500);
     QApplication::processEvents();
-    const int narrow = w->sheet().measuresPerRow;
+    const int narrow = w->view().layout().measuresPerRow;
     w->parentWidget()->resize(1400, 500);
     QApplication::processEvents();
-    EXPECT_GT(w->sheet().measuresPerRow, narrow);
+    EXPECT_GT(w->view().layout().measuresPerRow, narrow);
     EXPECT_EQ(w->view().clientWidth, w->width() - w->findChild<QScrollBar*>()->width());
 }
 

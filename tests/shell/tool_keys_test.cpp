@@ -173,9 +173,10 @@ TEST_F(LyricBoxTest, TheBoxStandsAboveTheCurrentNoteAndTypingSetsItsLyric)
     EXPECT_EQ(box.font().pixelSize(), 14);
     EXPECT_EQ(box.maxLength(), 127);
     const Note& note = track(w).noteAt(1);
+    const NoteLayout& place = w->view().noteLayout(0, 1);
     const float z = w->view().zoom();
-    EXPECT_EQ(box.pos(), QPoint(static_cast<int>(note.layout.x * z),
-                                static_cast<int>((w->view().row(note.layout.rowIndex).top - 20) * z)));
+    EXPECT_EQ(box.pos(), QPoint(static_cast<int>(place.x * z),
+                                static_cast<int>((w->view().row(place.rowIndex).top - 20) * z)));
     EXPECT_EQ(box.text(), "old");
     EXPECT_TRUE(box.hasFocus()) << "the box takes the keyboard from the sheet";
     EXPECT_FALSE(box.isReadOnly());

@@ -3,8 +3,8 @@
 #include "editor/editing/note_clipboard.h"
 #include "editor/editing/sheet_editor.h"
 #include "editor/layout.h"
-#include "platform/sheet_lock.h"
 #include "score/staff_kind.h"
+#include "score/track_type.h"
 
 #include <algorithm>
 
@@ -12,19 +12,17 @@ namespace tonvela {
 
 int trackAtPoint(SheetViewState& view, int x, int y)
 {
-    const SheetLockGuard lock(sheetLock());
     const int tracks = view.sheet().trackCount();
     if (tracks <= 0)
         return -1;
     // hitRow marks the track of a clef box as hovered; finding the row changes nothing.
     const int hovered = view.hoveredTrack;
     int found = -1;
-    const int rows = std::min(view.rowsInUse, view.rowCount());
+    const int rows = std::min(view.rowsInUse(), view.rowCount());
     for (int r = std::max(view.firstVisibleRow, 0); r < rows; ++r) {
-        const StaffRow& row = view.row(r);
-        if (row.top > view.layoutHeight)
+        if (view.rowTopInWindow(r) > view.layoutHeight)
             break;
-        if (hitRow(view, row, x, y))
+        if (hitRow(view, view.row(r), x, y + view.scrollTop()))
             found = r % tracks;
     }
     view.hoveredTrack = hovered;

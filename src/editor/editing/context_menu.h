@@ -11,7 +11,7 @@ class SheetViewState;
 enum class ContextMenuItem { FClef, GClef, DeleteNotes };
 inline constexpr std::array<const char*, 3> kContextMenuTexts = {"F Clef", "G Clef", "Delete Notes"};
 
-// The track under a point in sheet units: the track of the last row, in row order, for which
+// The track under a point of the window in sheet units: the track of the last row, in row order, for which
 // hitRow holds among the rows the window shows; -1 when the point is on none of them. Leaves
 // the hovered track as it was.
 int trackAtPoint(SheetViewState& view, int x, int y);

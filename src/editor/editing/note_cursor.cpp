@@ -50,7 +50,7 @@ bool SheetEditor::stepCurrentNote(bool forward, bool keepSelection)
                 sheet().trackAt(k)->deselectAll();
         track->noteAt(target).selected = 1;
         m_edit.setCurrentNote(t, target);
-        row = track->noteAt(target).layout.rowIndex;
+        row = m_view.noteLayout(t, target).rowIndex;
     }
     // The row comes into view at the edge it was beyond.
     const int visibleRows = std::max(1, (m_view.layoutHeight - kRowTopOffset) / kRowPitch);

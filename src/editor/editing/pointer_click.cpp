@@ -66,28 +66,26 @@ void PointerEditing::click(const PointerInput& input)
         m_editor.host().selectionChanged();
         return;
     }
-    const StaffRow& row = view.row(r);
-    if (x > row.clefLeft && x < row.clefRight && y > row.clefTop && y < row.clefBottom) {
+    const StaffRow row = view.row(r);
+    const int sy = sheetY(y);
+    if (x > row.clefLeft && x < row.clefRight && sy > row.clefTop && sy < row.clefBottom) {
         selectTrack(t);
         return;
     }
     if (sharedToolGroups().edit.currentId == kTypeMark1737) {
-        {
-            const SheetLockGuard lock(sheetLock());
-            view.row(r).marked ^= 1;
-        }
+        view.toggleRowMark(r);
         m_editor.host().pointerViewChanged();
         return;
     }
     if (m_editor.editState().track(t).insertionPoint < 0) {
-        if (selectNote(r, t, x, y, input.shift) || x < kStaffLeft) {
+        if (selectNote(r, t, x, sy, input.shift) || x < kStaffLeft) {
             m_editor.host().selectionChanged();
             return;
         }
     }
     const int at = m_editor.editState().track(t).insertionPoint;
     if (at >= 0 && !input.ctrl)
-        insertNote(r, t, at, y);
+        insertNote(r, t, at, sy);
     m_editor.host().selectionChanged();
 }
 
@@ -151,20 +149,20 @@ bool PointerEditing::buildChord(int r, int t, int clicked, int y)
         if (root != (currentRoot >= 0 ? currentRoot : cur))
             return false;
         Note& rootNote = track.noteAt(root);
+        const NoteLayout& rootPlace = view.noteLayout(t, root);
+        NoteLayout place;
         candidate.type = rootNote.type;
-        candidate.layout.width = rootNote.layout.width;
-        candidate.layout.stemDown = rootNote.layout.stemDown;
+        place.stemDown = rootPlace.stemDown;
         candidate.chordparent = static_cast<int16_t>(root);
-        candidate.layout.y = static_cast<int16_t>(std::clamp(y, -32768, 32767));
-        if (!placeClick(view.row(r), candidate, m_editor.tools().placement()))
+        if (!placeClick(view.row(r), &track, candidate, place, y, m_editor.tools().placement()))
             return false;
-        if (candidate.layout.y == rootNote.layout.y) {
+        if (place.y == rootPlace.y) {
             rootNote.selected = 1; // the root's own height: the root stays current
             return true;
         }
         for (int k = 0; k < rootNote.childCount && k < kMaxChordMembers; ++k) {
             const int m = rootNote.children[k];
-            if (m < 0 || m >= track.count || track.noteAt(m).layout.y != candidate.layout.y)
+            if (m < 0 || m >= track.count || view.noteLayout(t, m).y != place.y)
                 continue;
             // A member at that height already: it becomes the current note.
             m_editor.editState().setCurrentNote(t, m);
@@ -199,15 +197,12 @@ void PointerEditing::insertNote(int r, int t, int at, int y)
     }
     Note note;
     note.type = sharedToolGroups().notes.currentId;
-    note.layout.y = static_cast<int16_t>(std::clamp(y, -32768, 32767));
     {
-        const SheetLockGuard lock(sheetLock());
-        if (!placeClick(view.row(r), note, m_editor.tools().placement()))
+        NoteLayout place;
+        if (!placeClick(view.row(r), &track, note, place, y, m_editor.tools().placement()))
             return;
-        note.layout.x = view.previewNote.layout.x;
     }
     note.selected = 0;
-    note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
     note.iid = track.iid;
     if (at < 0 || at > track.count)
         at = track.count;
@@ -234,8 +229,7 @@ void PointerEditing::selectTrack(int t)
             before->deselectAll();
         }
     }
-    sheet.selectTrack(t);
-    m_editor.host().selectionChanged();
+    m_editor.selectTrack(t);
 }
 
 void PointerEditing::toggleRepeat(int t, int measure)

@@ -13,20 +13,20 @@ namespace {
 
 // The point by which a note is hit: near the head of a note glyph, further right on the
 // wider audio clip symbol.
-int anchorX(const Note& n)
+int anchorX(const Note& n, const NoteLayout& p)
 {
-    return n.layout.x + (n.type == kTypeAudioClip ? 15 : 5);
+    return p.x + (n.type == kTypeAudioClip ? 15 : 5);
 }
 
-int anchorY(const Note& n)
+int anchorY(const NoteLayout& p)
 {
-    return n.layout.y + 20;
+    return p.y + 20;
 }
 
-bool anchorInside(const Note& n, int left, int top, int right, int bottom)
+bool anchorInside(const Note& n, const NoteLayout& p, int left, int top, int right, int bottom)
 {
-    const int x = anchorX(n);
-    const int y = anchorY(n);
+    const int x = anchorX(n, p);
+    const int y = anchorY(p);
     return left < x && x < right && top < y && y < bottom;
 }
 
@@ -51,8 +51,8 @@ PointerEditing::Shown PointerEditing::shown() const
     Shown s;
     s.preview = view.previewVisible;
     if (s.preview) {
-        s.x = view.previewNote.layout.x;
-        s.y = view.previewNote.layout.y;
+        s.x = view.previewLayout.x;
+        s.y = view.previewLayout.y;
         s.type = view.previewNote.type;
         s.flags = view.previewNote.dwFlag;
     }
@@ -60,9 +60,9 @@ PointerEditing::Shown PointerEditing::shown() const
     s.hoveredNoteTrack = view.hoveredNoteTrack;
     s.hoveredNote = view.hoveredNoteIndex;
     s.guideRow = m_guideRow;
-    if (m_guideRow >= 0 && m_guideRow < view.rowCount()) {
-        s.guideAbove = view.row(m_guideRow).hoverAboveX;
-        s.guideBelow = view.row(m_guideRow).hoverBelowX;
+    if (m_guideRow >= 0 && view.guide.row == m_guideRow) {
+        s.guideAbove = view.guide.aboveX;
+        s.guideBelow = view.guide.belowX;
     }
     s.barTrack = m_barTrack;
     s.barMeasure = m_barTrack >= 0 ? hoveredClosingMeasure(view, m_barTrack) : 0;
@@ -112,32 +112,39 @@ int PointerEditing::effectiveRow(int t, int i) const
         return -1;
     // A chord member is drawn on its root's row wherever it stands in the array.
     const int root = track.rootOf(i, laid);
-    return track.noteAt(root >= 0 ? root : i).layout.rowIndex;
+    return view.noteLayout(t, root >= 0 ? root : i).rowIndex;
 }
 
 int PointerEditing::noteInColumn(int r, int x) const
 {
     const SheetViewState& view = m_editor.view();
     const int tracks = view.sheet().trackCount();
-    const StaffRow& row = view.row(r);
+    const StaffRow row = view.row(r);
     const Track& track = *view.sheet().trackAt(r % tracks);
     const int d = row.spacing;
     const auto [begin, end] = rowNotes(r);
     for (int i = begin; i < end; ++i) {
         const Note& n = track.noteAt(i);
         if (!invisible(n) && effectiveRow(r % tracks, i) == r &&
-            anchorInside(n, x - 10, row.top - 3 * d, x + 15, row.top + 9 * d))
+            anchorInside(n, view.noteLayout(r % tracks, i), x - 10, row.top - 3 * d, x + 15, row.top + 9 * d))
             return i;
     }
     return -1;
 }
 
-int PointerEditing::rowUnder(int x, int y)
+int PointerEditing::sheetY(int windowY) const
+{
+    return windowY + m_editor.view().scrollTop();
+}
+
+int PointerEditing::rowUnder(int x, int windowY)
 {
     SheetViewState& view = m_editor.view();
+    const int y = sheetY(windowY);
     int found = -1;
-    const int rows = std::min(view.rowsInUse, view.rowCount());
-    for (int r = std::max(view.firstVisibleRow, 0); r < rows && view.row(r).top <= view.layoutHeight; ++r)
+    const int rows = std::min(view.rowsInUse(), view.rowCount());
+    for (int r = std::max(view.firstVisibleRow, 0); r < rows && view.rowTopInWindow(r) <= view.layoutHeight;
+         ++r)
         if (hitRow(view, view.row(r), x, y))
             found = r;
     return found;
@@ -157,10 +164,7 @@ void PointerEditing::clearPointerMarks()
     view.hoveredNoteTrack = view.hoveredNoteIndex = -1;
     for (int t = 0; t < view.sheet().trackCount(); ++t)
         m_editor.editState().track(t).hoverNote = -1;
-    if (m_guideRow >= 0 && m_guideRow < view.rowCount()) {
-        view.row(m_guideRow).hoverAboveX = -1;
-        view.row(m_guideRow).hoverBelowX = -1;
-    }
+    view.guide = {};
     m_guideRow = -1;
     if (m_barTrack >= 0)
         clearBarHover(view, m_barTrack);
@@ -168,11 +172,12 @@ void PointerEditing::clearPointerMarks()
     m_chordZoneTrack = -1;
 }
 
-void PointerEditing::track(int px, int py)
+void PointerEditing::track(int px, int windowY)
 {
     SheetViewState& view = m_editor.view();
     SheetDocument& sheet = view.sheet();
     const int tracks = sheet.trackCount();
+    const int py = sheetY(windowY);
     clearPointerMarks();
     for (int t = 0; t < tracks; ++t)
         m_editor.editState().track(t).insertionPoint = -1;
@@ -180,10 +185,10 @@ void PointerEditing::track(int px, int py)
         return;
     view.hoveredTrack = -1;
     int bandRow = -1;
-    const int rows = std::min(view.rowsInUse, view.rowCount());
+    const int rows = std::min(view.rowsInUse(), view.rowCount());
     for (int r = std::max(view.firstVisibleRow, 0); r < rows; ++r) {
-        StaffRow& row = view.row(r);
-        if (row.top >= view.layoutHeight)
+        const StaffRow row = view.row(r);
+        if (view.rowTopInWindow(r) >= view.layoutHeight)
             break;
         if (px >= row.clefLeft && px < row.clefRight && py >= row.clefTop && py < row.clefBottom) {
             view.hoveredTrack = r % tracks;
@@ -196,8 +201,7 @@ void PointerEditing::track(int px, int py)
         bandRow = r;
     }
     if (bandRow >= 0) {
-        StaffRow& row = view.row(bandRow);
-        trackHover(row, px, py);
+        trackHover(view, view.row(bandRow), px, py);
         m_guideRow = bandRow;
         // While a bar line is hovered a click marks its measure, so no note is previewed.
         if (hoverBarLine(view, bandRow % tracks, px, py)) {
@@ -207,7 +211,7 @@ void PointerEditing::track(int px, int py)
     }
 }
 
-void PointerEditing::trackRow(StaffRow& row, int px, int py)
+void PointerEditing::trackRow(const StaffRow& row, int px, int py)
 {
     SheetViewState& view = m_editor.view();
     const int t = row.index % view.sheet().trackCount();
@@ -215,40 +219,43 @@ void PointerEditing::trackRow(StaffRow& row, int px, int py)
     TrackEditState& state = m_editor.editState().track(t);
     const int laid = std::min(view.laidOutCount(t), track.count);
     Note preview;
+    NoteLayout place;
     preview.type = sharedToolGroups().notes.currentId;
     bool produced = false;
     const int cur = state.currentNote;
     const Note& current = track.noteAt(cur);
-    if (cur >= 0 && cur < laid && effectiveRow(t, cur) == row.index && px > current.layout.x - 5 &&
-        px < current.layout.x + 25) {
+    const NoteLayout& currentPlace = view.noteLayout(t, cur);
+    if (cur >= 0 && cur < laid && effectiveRow(t, cur) == row.index && px > currentPlace.x - 5 &&
+        px < currentPlace.x + 25) {
         // Beside the current note a click adds a member to its chord.
         const int root = track.rootOf(cur, laid);
         preview.type = current.type;
-        preview.layout.x = current.layout.x;
-        preview.layout.stemDown = current.layout.stemDown;
+        place.x = currentPlace.x;
+        place.stemDown = currentPlace.stemDown;
         preview.chordparent = static_cast<int16_t>(root >= 0 ? root : cur);
         m_chordZoneTrack = t;
         produced = true;
     } else {
         // Rows past the track's last one show no notes of it; nothing goes in there.
-        const int lastRow = laid > 0 ? track.noteAt(laid - 1).layout.rowIndex : t;
+        const int lastRow = laid > 0 ? view.noteLayout(t, laid - 1).rowIndex : t;
         if (row.index > lastRow)
             return;
         const auto [begin, end] = rowNotes(row.index);
         bool hovered = false;
         for (int i = begin; i < end; ++i) {
             const Note& n = track.noteAt(i);
-            if (track.rootOf(i, laid) != -1 || n.type == kTypeStaffBreak || n.layout.rowIndex != row.index)
+            const NoteLayout& p = view.noteLayout(t, i);
+            if (track.rootOf(i, laid) != -1 || n.type == kTypeStaffBreak || p.rowIndex != row.index)
                 continue;
-            if (n.layout.prevRootX + 12 < px && px < n.layout.x) {
+            if (p.prevRootX + 12 < px && px < p.x) {
                 state.insertionPoint = i;
                 state.hoverNote = -1;
                 if (view.hoveredNoteTrack == t)
                     view.hoveredNoteTrack = view.hoveredNoteIndex = -1;
-                preview.layout.x = static_cast<int16_t>(n.layout.x - 13);
+                place.x = p.x - 13;
                 produced = true;
             }
-            if (!hovered && !invisible(n) && anchorInside(n, px - 10, py - 50, px + 16, py + 50)) {
+            if (!hovered && !invisible(n) && anchorInside(n, p, px - 10, py - 50, px + 16, py + 50)) {
                 hovered = true;
                 state.hoverNote = i;
                 view.hoveredNoteTrack = t;
@@ -257,12 +264,13 @@ void PointerEditing::trackRow(StaffRow& row, int px, int py)
         }
         if (px > row.lastX + 20) {
             state.insertionPoint = row.index == lastRow ? track.count : end;
-            preview.layout.x = static_cast<int16_t>(row.lastX + 35);
+            place.x = row.lastX + 35;
             produced = true;
         }
     }
-    if (produced && placePreview(row, preview, py)) {
+    if (produced && placePreview(row, track, preview, place, py)) {
         view.previewNote = preview;
+        view.previewLayout = place;
         view.previewVisible = true;
         // The name of the staff position, also on a percussion track, where the note itself
         // carries the drum's key.
@@ -279,17 +287,13 @@ void PointerEditing::trackRow(StaffRow& row, int px, int py)
     }
 }
 
-bool PointerEditing::placePreview(StaffRow& row, Note& preview, int py)
+bool PointerEditing::placePreview(const StaffRow& row, const Track& track, Note& preview, NoteLayout& place,
+                                  int py)
 {
-    const SheetViewState& view = m_editor.view();
-    preview.layout.y = static_cast<int16_t>(std::clamp(py, -32768, 32767));
-    if (!placeClick(row, preview, m_editor.tools().placement()))
+    if (!placeClick(row, &track, preview, place, py, m_editor.tools().placement()))
         return false;
-    preview.layout.width = static_cast<int16_t>(kindWidthOf(preview.type));
-    preview.layout.zoomX = view.scaled(static_cast<int>(preview.layout.x));
-    preview.layout.zoomY = view.scaled(static_cast<int>(preview.layout.y));
-    preview.layout.zoomWidth = view.scaled(static_cast<int>(preview.layout.width));
-    preview.layoutMarks();
+    place.width = kindWidthOf(preview.type);
+    placeMarks(preview, place);
     return true;
 }
 
@@ -306,13 +310,15 @@ void PointerEditing::drag()
         return;
     bool changed = false;
     SheetDocument& sheet = view.sheet();
+    const int scrolled = view.scrollTop();
     for (int t = 0; t < sheet.trackCount(); ++t) {
         Track& track = *sheet.trackAt(t);
         for (int i = 0; i < track.count; ++i) {
             Note& n = track.noteAt(i);
             const int row = effectiveRow(t, i);
-            const int x = anchorX(n);
-            const int y = anchorY(n);
+            const NoteLayout& p = view.noteLayout(t, i);
+            const int x = anchorX(n, p);
+            const int y = anchorY(p) - scrolled;
             const bool inside = row >= 0 && row >= view.firstVisibleRow && x >= view.dragLeft &&
                                 x < view.dragRight && y >= view.dragTop && y < view.dragBottom;
             const uint8_t selected = inside ? 1 : (m_state.shift ? n.selected : 0);

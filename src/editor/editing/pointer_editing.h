@@ -10,7 +10,9 @@
 namespace tonvela {
 
 class SheetEditor;
+class Track;
 struct Note;
+struct NoteLayout;
 struct StaffRow;
 
 // Pointer moves closer together than this are tracked when the interval ends, not at once.
@@ -38,7 +40,8 @@ struct PointerState {
     std::optional<int64_t> lastTrackedMs; // none before the first tracked move
 };
 
-// Mouse editing of one sheet window over plain pointer records (sheet units):
+// Mouse editing of one sheet window over plain pointer records (sheet units from the window's
+// top left, as the window shows the sheet scrolled):
 //  - tracking: the blue preview of what a click would add (beside the current note: a chord
 //    member), the insertion point between notes or at a row's end, the note under the
 //    pointer, the hover guides, the hovered clef and bar line, the status text;
@@ -92,17 +95,21 @@ class PointerEditing {
     // Tells the host what changed since `before`.
     void reportChanges(const Shown& before, const std::string& statusBefore);
 
-    // Tracking, under the sheet lock.
-    void track(int px, int py);
-    void trackRow(StaffRow& row, int px, int py);
+    // A y of the window as a y of the laid-out sheet (from the sheet's top).
+    int sheetY(int windowY) const;
+
+    // Tracking, under the sheet lock. track takes a point of the window, trackRow and
+    // placePreview one of the sheet.
+    void track(int px, int windowY);
+    void trackRow(const StaffRow& row, int px, int py);
     void clearPointerMarks();
     // The preview's place ends in a preview note for the row; false when it has no pitch.
-    bool placePreview(StaffRow& row, Note& preview, int py);
+    bool placePreview(const StaffRow& row, const Track& track, Note& preview, NoteLayout& place, int py);
 
     // Dragging.
     void drag();
 
-    // The click (pointer_click.cpp).
+    // The click (pointer_click.cpp). Points of the sheet, but for the input.
     void click(const PointerInput& input);
     bool selectNote(int row, int track, int x, int y, bool shift);
     bool buildChord(int row, int track, int clicked, int y);
@@ -111,8 +118,8 @@ class PointerEditing {
     void toggleRepeat(int track, int measure);
     void retrack();
 
-    // Rows and notes (under the sheet lock).
-    int rowUnder(int x, int y);
+    // Rows and notes (under the sheet lock). rowUnder takes a point of the window.
+    int rowUnder(int x, int windowY);
     int noteInColumn(int row, int x) const;
     std::pair<int, int> rowNotes(int row) const;
     int effectiveRow(int track, int note) const;

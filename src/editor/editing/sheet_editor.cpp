@@ -28,16 +28,53 @@ SheetEditor::Batch::~Batch()
         m_editor.layoutNow();
 }
 
-SheetEditor::SheetEditor(SheetViewState& view, EditorHost& host) : m_view(view), m_host(host) {}
+SheetEditor::SheetEditor(SheetViewState& view, EditorHost& host) : m_view(view), m_host(host)
+{
+    sheet().addObserver(this);
+}
+
+SheetEditor::~SheetEditor()
+{
+    sheet().removeObserver(this);
+}
 
 void SheetEditor::layoutNow()
 {
     SheetLockGuard lock(sheetLock());
     m_view.updateLayoutSize();
+    const std::shared_ptr<const SheetLayout> before = m_view.sharedLayout();
     layoutRows(m_view);
-    // Whatever changed the notes, the editing state names none that is gone.
-    for (int t = 0; t < sheet().trackCount(); ++t)
-        m_edit.dropIndicesBeyond(t, sheet().trackAt(t)->count);
+    m_laidOutTracks.resize(static_cast<std::size_t>(sheet().trackCount()), nullptr);
+    for (int t = 0; t < sheet().trackCount(); ++t) {
+        Track& track = *sheet().trackAt(t);
+        // Playback reads each track's division into measures: a track laid out again may have
+        // changed (as may one that undo brought back), and its division follows it here, under
+        // the lock playback takes.
+        const Track*& known = m_laidOutTracks[static_cast<std::size_t>(t)];
+        if (before->track(t) != m_view.layout().track(t) || known != &track ||
+            track.measureDivision().noteCount() != track.count)
+            track.divideIntoMeasures();
+        known = &track;
+        // Whatever changed the notes, the editing state names none that is gone.
+        m_edit.dropIndicesBeyond(t, track.count);
+    }
+    m_host.laidOut();
+}
+
+void SheetEditor::sheetChanged(const SheetChangeEvent& change)
+{
+    switch (change.kind) {
+    case SheetChange::Notes:
+    case SheetChange::TrackCount:
+    case SheetChange::TrackSettings:
+    case SheetChange::TimeSignature:
+    case SheetChange::Load:
+        relayout();
+        break;
+    case SheetChange::Caption:
+    case SheetChange::Selection:
+        break;
+    }
 }
 
 bool SheetEditor::answers(int commandId) const
@@ -291,6 +328,15 @@ void SheetEditor::stepZoom(bool up)
     if (zoom() < kFieldZoomFloor)
         return;
     setZoom(zoom() + (up ? kZoomStep : -kZoomStep));
+}
+
+void SheetEditor::selectTrack(int t)
+{
+    {
+        const SheetLockGuard lock(sheetLock());
+        sheet().selectTrack(t);
+    }
+    m_host.selectionChanged();
 }
 
 void SheetEditor::stepTrackCount(int count)

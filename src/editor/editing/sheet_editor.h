@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace tonvela {
 
@@ -22,11 +23,16 @@ inline constexpr float kZoomStep = 0.1f;
 // Rows moved by a page step of the scroll bar.
 inline constexpr int kPageRows = 3;
 
-// What the window showing a sheet does for its editor. Both calls come on the user-interface
-// thread with the sheet lock released, so the window may do toolkit work in them.
+// What the window showing a sheet does for its editor. The calls come on the user-interface
+// thread with the sheet lock released, so the window may do toolkit work in them; only laidOut
+// comes with the lock held.
 class EditorHost {
   public:
     virtual ~EditorHost() = default;
+    // The view has a new layout result. Called with the sheet lock held, right after the
+    // layout and before the lock is released: a window hands its painter the new view here, so
+    // the painter never draws changed notes with the layout made before the change.
+    virtual void laidOut() {}
     // The sheet was laid out again (edit, undo, resize, zoom): the scroll range, the picture
     // and the panels may all have changed.
     virtual void layoutChanged() = 0;
@@ -58,11 +64,16 @@ enum class ScrollAction { LineUp, LineDown, PageUp, PageDown };
 // preview) belongs here, next to the pointer state; tools and selection build on edit(), the
 // pointer calls and keyPressed().
 //
+// The editor follows its sheet: whatever changes notes, tracks or settings outside it (chord
+// entry, a load, undo) is told by the sheet (SheetObserver), and the editor lays the view out
+// again.
+//
 // Thread rules: user-interface thread. Layout and changes run under the sheet lock, which the
 // painter thread takes to paint; the host is called with the lock released.
-class SheetEditor {
+class SheetEditor : private SheetObserver {
   public:
     SheetEditor(SheetViewState& view, EditorHost& host);
+    ~SheetEditor() override;
     SheetEditor(const SheetEditor&) = delete;
     SheetEditor& operator=(const SheetEditor&) = delete;
 
@@ -72,9 +83,10 @@ class SheetEditor {
     const SheetDocument& sheet() const { return m_view.sheet(); }
 
     // The one way the sheet is changed: under one hold of the sheet lock takes one undo
-    // snapshot of `kind` for `trackIndex`, runs `change`, marks the sheet modified and lays it
-    // out again (so the painter never sees changed notes with an old layout); then tells the
-    // host. Relayout requests the sheet makes during the change are folded into that one.
+    // snapshot of `kind` for `trackIndex`, runs `change`, marks the sheet modified, tells the
+    // sheet's observers that notes changed and lays the view out again (so the painter never
+    // sees changed notes with an old layout); then tells the host. Changes the sheet announces
+    // during the change are folded into that one layout.
     template <class Change> void edit(SnapshotKind kind, int trackIndex, Change&& change)
     {
         {
@@ -82,6 +94,7 @@ class SheetEditor {
             sheet().snapshot(kind, trackIndex);
             std::forward<Change>(change)();
             sheet().markModified();
+            sheet().notesChanged();
         }
         m_host.layoutChanged();
     }
@@ -147,7 +160,7 @@ class SheetEditor {
     // View changes: no undo snapshot, no modified mark.
     // The window's client area in device pixels (after every resize).
     void resize(int clientWidth, int clientHeight);
-    // Lays out again for the current size and zoom.
+    // Lays out again for the current size and zoom, and tells the host.
     void relayout();
     void scroll(ScrollAction action);
     void scrollTo(int row);
@@ -159,6 +172,10 @@ class SheetEditor {
     // One step of the "Scale:" field: nothing while the zoom is below 0.25.
     void stepZoom(bool up);
     float zoom() const { return sheet().zoomamount; }
+
+    // Makes track t the one the panels and the commands act on (the sheet tells its
+    // observers), under the sheet lock: the painter draws its clef in the selection colour.
+    void selectTrack(int t);
 
     // One track more or fewer, towards `count` (the "Number Tracks:" field moves by one), as
     // one undoable edit.
@@ -183,6 +200,7 @@ class SheetEditor {
     };
 
     void layoutNow();
+    void sheetChanged(const SheetChangeEvent& change) override;
 
     SheetViewState& m_view;
     EditorHost& m_host;
@@ -191,6 +209,7 @@ class SheetEditor {
     SheetTools m_tools;
     PointerEditing m_pointerEditing{*this};
     int m_batchDepth = 0;
+    std::vector<const Track*> m_laidOutTracks; // the track at each place at the last layout
 };
 
 } // namespace tonvela

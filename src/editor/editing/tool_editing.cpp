@@ -145,10 +145,7 @@ template <class Change> bool changeSelected(SheetEditor& editor, Change change)
                 if (!note.selected || !toolApplies(note))
                     continue;
                 const NoteKind kind = change(note);
-                if (kind.type != note.type) {
-                    note.type = kind.type;
-                    note.layout.width = static_cast<int16_t>(kindWidthOf(kind.type));
-                }
+                note.type = kind.type;
                 note.dwFlag = kind.flags;
             }
         }
@@ -446,7 +443,6 @@ bool appendFromKeyboard(SheetEditor& editor, char letter)
     if (const StaffKindInfo& staff = staffOf(*track); staff.readingShift != 0)
         note.setStaffPosition(note.line - staff.readingShift, staff.kind);
     note.iid = track->iid;
-    note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
     editor.edit(SnapshotKind::Insert, t, [&] { track->insertNote(note, track->count); });
     return true;
 }
@@ -469,10 +465,10 @@ LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor)
         place.track = t;
         place.note = i;
         place.text = note.lyrictext().value_or(std::string());
-        const int row = note.layout.rowIndex;
-        if (row >= 0 && row < view.rowCount()) {
-            place.x = scaled(note.layout.x);
-            place.y = scaled(view.row(row).top - 20);
+        const NoteLayout& at = view.noteLayout(t, i);
+        if (at.rowIndex >= 0 && at.rowIndex < view.rowCount()) {
+            place.x = scaled(at.x);
+            place.y = scaled(view.rowTopInWindow(at.rowIndex) - 20);
             return place;
         }
     }

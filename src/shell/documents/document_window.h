@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -59,6 +60,10 @@ class DocumentWindow {
     // A copy of the document as it is now for its recovery file; none for windows with
     // nothing to keep. Cheap: the file text is made from the copy elsewhere.
     virtual std::optional<RecoveryCopy> recoveryCopy() const { return std::nullopt; }
+    // A count that moves with every change of the document, for the autosave to skip copying
+    // a document that did not change; none where the document keeps no count (copied every
+    // time).
+    virtual std::optional<uint64_t> changeCount() const { return std::nullopt; }
 
     // Printing; canPrint() is false for windows that have nothing to print.
     virtual bool canPrint() const { return false; }

@@ -34,9 +34,9 @@ constexpr int kWheelNotch = 120;
 
 SheetWindow::SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock,
                          QWidget* parent)
-    : QWidget(parent), m_sheet(std::move(sheet)), m_view(*m_sheet), m_editor(m_view, *this),
+    : QWidget(parent), m_sheet(sheet.release()), m_view(*m_sheet), m_editor(m_view, *this),
       m_painter(painter), m_clock(clock), m_scrollBar(new QScrollBar(Qt::Vertical, this)),
-      m_lyricBox(new LyricBox(m_editor, *this))
+      m_lyricBox(new LyricBox(m_editor, *this)), m_shown(*m_sheet)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
@@ -50,15 +50,20 @@ SheetWindow::SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& pa
             m_editor.scrollTo(value);
     });
     m_view.title = m_sheet->caption;
-    m_sheet->setView(this);
+    m_sheet->addObserver(this);
     setWindowTitle(qtText(m_sheet->windowText()));
+}
+
+void SheetWindow::LockedDelete::operator()(SheetDocument* sheet) const
+{
+    SheetLockGuard lock(sheetLock());
+    delete sheet;
 }
 
 SheetWindow::~SheetWindow()
 {
     m_painter.forget(this);
-    SheetLockGuard lock(sheetLock());
-    m_sheet->setView(nullptr);
+    m_sheet->removeObserver(this);
 }
 
 int SheetWindow::clientWidth() const
@@ -105,8 +110,15 @@ void SheetWindow::notifyState()
         onStateChanged(*this);
 }
 
+void SheetWindow::handOverView()
+{
+    std::lock_guard lock(m_shownMutex);
+    m_shown = m_view;
+}
+
 void SheetWindow::requestPaint()
 {
+    handOverView();
     m_lyricBox->follow();
     const int64_t now = m_clock.nowMs();
     if (m_changed.load() || now - m_lastPaintMs >= kPaintThrottleMs) {
@@ -125,8 +137,13 @@ void SheetWindow::requestPaint()
 
 void SheetWindow::paintOffscreen()
 {
-    const int w = m_view.clientWidth;
-    const int h = m_view.clientHeight;
+    SheetViewState view(*m_sheet);
+    {
+        std::lock_guard lock(m_shownMutex);
+        view = m_shown;
+    }
+    const int w = view.clientWidth;
+    const int h = view.clientHeight;
     if (m_sheet->trackCount() == 0 || m_minimized.load() || w <= 0 || h <= 0)
         return;
     m_changed.store(false);
@@ -135,7 +152,7 @@ void SheetWindow::paintOffscreen()
     {
         QPainter painter(&image);
         QtCanvas canvas(painter, w, h);
-        drawSheet(m_view, canvas, false);
+        drawSheet(view, canvas, false);
     }
     {
         std::lock_guard lock(m_pictureMutex);
@@ -331,14 +348,8 @@ std::optional<RecoveryCopy> SheetWindow::recoveryCopy() const
 
 PrintResult SheetWindow::print(Printer& printer)
 {
-    PrintResult result;
-    {
-        SheetLockGuard lock(sheetLock());
-        m_view.title = m_sheet->caption;
-        result = printSheet(m_view, printer, logicalDpiX(), logicalDpiY());
-    }
-    onResize();
-    return result;
+    m_view.title = m_sheet->caption;
+    return printSheet(m_view, printer, logicalDpiX(), logicalDpiY());
 }
 
 bool SheetWindow::setMidiDevice(int device)
@@ -358,21 +369,17 @@ void SheetWindow::playbackChanged()
     requestPaint();
 }
 
-void SheetWindow::windowTextChanged(const std::string& text)
+void SheetWindow::sheetChanged(const SheetChangeEvent& change)
 {
-    m_view.title = m_sheet->caption;
-    setWindowTitle(qtText(text));
-    notifyState();
-}
-
-void SheetWindow::trackCountShown(int)
-{
-    notifyState();
-}
-
-void SheetWindow::trackSelected(int)
-{
-    notifyState();
+    if (change.kind != SheetChange::Selection)
+        ++m_changes;
+    if (change.kind == SheetChange::Caption) {
+        m_view.title = m_sheet->caption;
+        setWindowTitle(qtText(m_sheet->windowText()));
+    }
+    // Changed notes are laid out again, and the editor tells the window once that is done.
+    if (change.kind != SheetChange::Notes)
+        notifyState();
 }
 
 } // namespace tonvela

@@ -30,13 +30,20 @@ inline constexpr int kPaintThrottleMs = 10;
 // key records, keeps the scroll bar in step with the view, and shows the picture the painter
 // thread paints into its off-screen image.
 //
+// It follows its document as one of the sheet's observers: the window title, the panels and
+// the count of changes the autosave reads.
+//
 // Thread rules: lives on the user-interface thread. paintOffscreen runs on the painter thread
-// under the sheet lock; the finished picture is handed over under its own small mutex. The
-// destructor waits until no paint of this window is in progress.
+// under the sheet lock and draws from a copy of the view (its layout result included) that the
+// user-interface thread hands over under a small mutex, after every layout with the sheet lock
+// still held and before every paint request; so the painter reads nothing the user-interface
+// thread changes meanwhile, and never a layout older than the notes it draws. The finished
+// picture comes back under another small mutex. The destructor waits until no paint of this
+// window is in progress.
 class SheetWindow : public QWidget,
                     public DocumentWindow,
-                    public SheetView,
                     public PaintTarget,
+                    private SheetObserver,
                     private EditorHost {
   public:
     SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& painter, Clock& clock,
@@ -54,6 +61,9 @@ class SheetWindow : public QWidget,
     void onResize();
     // After every edit: relayout, clamp the scroll position, update the scroll bar, repaint.
     void refresh() { m_editor.relayout(); }
+    // Changes of the document so far (not counting changes of the selected track): the
+    // autosave copies a document only when this moved since its last copy.
+    std::optional<uint64_t> changeCount() const override { return m_changes; }
 
     // Queues a paint unless one was queued less than 10 ms ago and the sheet did not change
     // since; a throttled request is retried once the 10 ms have passed, so the last state is
@@ -102,12 +112,6 @@ class SheetWindow : public QWidget,
     void setPlayPosition(int position) override;
     void showMeasure(int measure) override { m_editor.followMeasure(measure); }
 
-    // SheetView
-    void relayout() override { m_editor.relayout(); }
-    void windowTextChanged(const std::string& text) override;
-    void trackCountShown(int count) override;
-    void trackSelected(int index) override;
-
     // PaintTarget, on the painter thread under the sheet lock.
     void paintOffscreen() override;
 
@@ -125,7 +129,11 @@ class SheetWindow : public QWidget,
     void changeEvent(QEvent* event) override;
 
   private:
+    // SheetObserver
+    void sheetChanged(const SheetChangeEvent& change) override;
+
     // EditorHost
+    void laidOut() override { handOverView(); }
     void layoutChanged() override;
     void scrolled() override;
     void toolsChanged() override;
@@ -140,8 +148,15 @@ class SheetWindow : public QWidget,
     void updateScrollBar();
     void notifyState();
     int clientWidth() const;
+    // Gives the painter a copy of the view as it is now.
+    void handOverView();
 
-    std::unique_ptr<SheetDocument> m_sheet;
+    // Deletes the document under the sheet lock, so no thread that reads sheets under the lock
+    // is in the middle of this one when it goes.
+    struct LockedDelete {
+        void operator()(SheetDocument* sheet) const;
+    };
+    std::unique_ptr<SheetDocument, LockedDelete> m_sheet;
     SheetViewState m_view;
     SheetEditor m_editor;
     int m_midiDevice = 0;
@@ -151,6 +166,12 @@ class SheetWindow : public QWidget,
     QScrollBar* m_scrollBar;
     LyricBox* m_lyricBox;
     int m_wheelRemainder = 0;
+
+    uint64_t m_changes = 0;
+
+    // The view the painter draws from.
+    mutable std::mutex m_shownMutex;
+    SheetViewState m_shown;
 
     std::atomic<bool> m_changed{true};
     std::atomic<bool> m_minimized{false};

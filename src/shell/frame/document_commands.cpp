@@ -224,7 +224,7 @@ bool DocumentCommands::openPath(const std::string& path)
         if (!result.ok())
             return failed("open", path, result.error);
         SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
-        w->sheet().selectTrack(0);
+        w->editor().selectTrack(0);
         w->onResize();
         opened(*w);
         if (!result.warnings.empty())
@@ -252,7 +252,7 @@ bool DocumentCommands::showImported(const std::string& path, const LoadResult& r
     if (!sheet->modified)
         sheet->markUnmodified(); // undo back to the import is no change
     SheetWindow* w = m_frame.addSheetWindow(std::move(sheet));
-    w->sheet().selectTrack(0);
+    w->editor().selectTrack(0);
     w->refresh();
     if (!result.warnings.empty())
         warn(joinWarnings(path, result.warnings));

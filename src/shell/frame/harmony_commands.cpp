@@ -51,7 +51,7 @@ ChordEntryContext sheetEntryContext(MainWindow& window, SheetEditor& editor)
 void keepCurrentTrack(SheetEditor& editor, const ChordEntryContext& ctx)
 {
     if (ctx.currentTrack >= 0 && ctx.currentTrack != editor.sheet().selectedTrack)
-        editor.sheet().selectTrack(ctx.currentTrack);
+        editor.selectTrack(ctx.currentTrack);
 }
 
 int HarmonyCommands::addChord(bool arpeggio)

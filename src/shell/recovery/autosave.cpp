@@ -72,6 +72,7 @@ void Autosave::remove(const std::string& file)
 
 void Autosave::forget(const DocumentWindow& document)
 {
+    m_copiedAt.erase(&document);
     const auto it = m_files.find(&document);
     if (it == m_files.end())
         return;
@@ -126,6 +127,7 @@ void Autosave::saveNow()
     for (auto it = m_files.begin(); it != m_files.end();) {
         if (std::find(open.begin(), open.end(), it->first) == open.end()) {
             remove(it->second);
+            m_copiedAt.erase(it->first);
             it = m_files.erase(it);
         } else {
             ++it;
@@ -140,17 +142,24 @@ void Autosave::saveNow()
             forget(*document);
             continue;
         }
+        // A document whose file holds its present state already is not copied again.
+        const std::optional<uint64_t> changes = document->changeCount();
+        const auto copied = m_copiedAt.find(document);
+        if (changes && copied != m_copiedAt.end() && copied->second == *changes && m_files.contains(document))
+            continue;
         std::optional<RecoveryCopy> copy = document->recoveryCopy();
         if (!copy)
             continue;
         std::string& file = m_files[document];
         if (file.empty())
             file = newFileName();
+        if (changes)
+            m_copiedAt[document] = *changes;
         RecoveryEntry entry{copy->kind, document->path(), document->title(), now, currentProcess()};
         if (const auto it = m_originals.find(document);
             it != m_originals.end() && !entry.originalPath.empty())
             entry.original = it->second;
-        m_worker.post([this, file, entry = std::move(entry), fileText = std::move(copy->fileText)] {
+        m_worker.post([this, document, file, entry = std::move(entry), fileText = std::move(copy->fileText)] {
             const std::string text = fileText();
             // The same document under the same name and path is not written again.
             const std::size_t key = std::hash<std::string>{}(entry.kind + '\n' + entry.originalPath + '\n' +
@@ -164,8 +173,14 @@ void Autosave::saveNow()
             }
             const std::string message =
                 "Could not keep a recovery copy of \"" + entry.title + "\": " + result.error;
+            // The next pass tries again.
             QMetaObject::invokeMethod(
-                this, [this, message] { failed(message); }, Qt::QueuedConnection);
+                this,
+                [this, document, message] {
+                    m_copiedAt.erase(document);
+                    failed(message);
+                },
+                Qt::QueuedConnection);
         });
     }
 }

@@ -30,8 +30,9 @@ std::chrono::seconds autosaveInterval(const SettingsStore& settings);
 // Keeps a recovery file (recovery_store.h) of every modified document, so that a crash costs
 // at most one interval of work.
 //
-// Every interval it copies each modified document (a sheet under the sheet lock: its tracks'
-// settings and note contents) and hands the copy to its own worker thread, which makes the
+// Every interval it copies each modified document that changed since its last copy (a sheet
+// counts its changes as it announces them, DocumentWindow::changeCount; a document without a
+// count is copied every time) and hands the copy to its own worker thread, which makes the
 // file text and writes it atomically; an unchanged text is not written again. A document that
 // is no longer modified (saved, or undone to its saved state), or that is closed, loses its
 // file. A clean exit (the destructor) removes every file of this instance. All file work runs
@@ -87,6 +88,8 @@ class Autosave : public QObject {
     Documents m_documents;
     QTimer* m_timer;
     std::map<const DocumentWindow*, std::string> m_files;
+    // The change count of each document at its last copy.
+    std::map<const DocumentWindow*, uint64_t> m_copiedAt;
     std::map<const DocumentWindow*, FileStamp> m_originals;
     bool m_reportedFailure = false;
     // The text last written to each file; worker thread only.

@@ -62,7 +62,7 @@ DocumentWindow* openRecovered(MainWindow& frame, const RecoveryFile& found, std:
         }
         warnings = result.warnings;
         SheetWindow* w = frame.addSheetWindow(std::move(sheet));
-        w->sheet().selectTrack(0);
+        w->editor().selectTrack(0);
         w->onResize();
         return w;
     }
