@@ -1,10 +1,10 @@
 // Import of a 1 MB Standard MIDI File of 16 tracks and 120 000 notes (running status, chords,
-// drums, several tempos): `midi_bench --write-large-file=PATH` writes it, so that
-// bench/midi_import_vs_midicsv.sh can time and weigh the whole `tonvela-cli info` process on it
-// beside midicsv. Import of a Standard MIDI File of about 1 MB (150 000 events over 16 tracks), import of a
-// file of 6 tracks of 10 000 notes each (held notes under running sixteenths, chords, a tempo
-// change), and export of the largest sheet (15 tracks of 4000 notes with chords and loops) as a
-// MIDI file.
+// expression changes, drums, several tempos); `midi_bench --write-large-file=PATH` writes it,
+// so that bench/midi_import_vs_midicsv.sh can time and weigh the whole `tonvela-cli info`
+// process on it beside midicsv. Import of a Standard MIDI File of about 1 MB (150 000 events
+// over 16 tracks), import of a file of 6 tracks of 10 000 notes each (held notes under running
+// sixteenths, chords, a tempo change), and export of the largest sheet (15 tracks of 4000 notes
+// with chords and loops) as a MIDI file.
 
 #include "bench_sheets.h"
 
@@ -89,7 +89,8 @@ std::string makeLargeSmf(int tracks = 16, int eventsPerTrack = 9375)
 
 // 16 tracks of 7500 notes each, 120 000 in all, about 1 MB: lone notes and three-note chords
 // of lengths from a sixteenth to a half, note-offs as note-ons of velocity 0 under running
-// status as sequencers write them, drums on channel 9, and a tempo change every 64 quarters.
+// status as sequencers write them, expression changes between them, drums on channel 9, and a
+// change among three tempos every 512 quarters.
 std::string makeMegabyteSmf()
 {
     constexpr int kTracks = 16;
@@ -119,9 +120,9 @@ std::string makeMegabyteSmf()
         uint32_t sinceTempo = 0;
         bool status = false;
         while (notes < kNotesPerTrack) {
-            if (t == 0 && sinceTempo >= 64 * kDivision) {
-                // A new tempo between 80 and 160 bpm.
-                const uint32_t us = 60'000'000u / (80u + rnd() % 81u);
+            if (t == 0 && sinceTempo >= 512 * kDivision) {
+                // One of three tempos.
+                const uint32_t us = 60'000'000u / (96u + 24u * (rnd() % 3u));
                 putVlq(data, pending);
                 data += std::string("\xFF\x51\x03", 3);
                 data.push_back(static_cast<char>(us >> 16));
@@ -129,6 +130,15 @@ std::string makeMegabyteSmf()
                 data.push_back(static_cast<char>(us));
                 pending = 0;
                 sinceTempo = 0;
+                status = false;
+            }
+            if (rnd() % 2 == 0) {
+                // An expression change, which breaks the running status of the notes.
+                putVlq(data, pending);
+                data.push_back(static_cast<char>(0xB0 | ch));
+                data.push_back(11);
+                data.push_back(static_cast<char>(64 + rnd() % 64));
+                pending = 0;
                 status = false;
             }
             const int chord = (ch == 9 || rnd() % 3 != 0) ? 1 : 3;
