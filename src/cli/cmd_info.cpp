@@ -70,7 +70,7 @@ Json sheetInfoJson(const SheetDocument& sheet)
         j.set("keyindex", t.keyindex);
         j.set("key", std::string(1, t.key));
         j.set("iid", t.iid);
-        j.set("playTime", playTimeText(t, t.count - 1));
+        j.set("playTime", formatPlayTime(totalPlayMs(t)));
         j.set("totalPlayMs", totalPlayMs(t));
         tracks.push(std::move(j));
     }
@@ -95,7 +95,7 @@ std::string sheetInfoText(const SheetDocument& sheet)
                       "  %d notes (%d rests), %d chords with %d members, play time %s (%lld ms)\n",
                       i + 1, staff.c_str(), t.channel, t.iid, keySignature(t.keyindex).text, t.keyindex,
                       t.tempo, t.count, c.rests, c.chordRoots, c.chordMembers,
-                      playTimeText(t, t.count - 1).c_str(), totalPlayMs(t));
+                      formatPlayTime(totalPlayMs(t)).c_str(), totalPlayMs(t));
         out += buf;
     }
     return out;

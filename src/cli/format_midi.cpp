@@ -19,21 +19,44 @@ bool acceptsMidi(const std::string& path, const std::string& /*firstToken*/)
     return isMidiFile(path);
 }
 
+// What the reader saw in the file the command last imported, so that describing it after
+// loading it does not import the whole file a second time.
+struct LastImport {
+    std::string path;
+    MidiFileInfo info;
+};
+LastImport& lastImport()
+{
+    static LastImport last;
+    return last;
+}
+
 bool loadMidi(const std::string& path, SheetDocument& sheet, std::string& error)
 {
-    return importSheetFile(path, sheet, error, kMaxMidiFileBytes,
-                           [](std::string_view data, SheetDocument& s) { return importMidiData(data, s); });
+    LastImport& last = lastImport();
+    last.path.clear();
+    const bool ok =
+        importSheetFile(path, sheet, error, kMaxMidiFileBytes, [](std::string_view data, SheetDocument& s) {
+            return importMidiData(data, s, &lastImport().info);
+        });
+    if (ok)
+        last.path = path;
+    return ok;
 }
 
 void describeMidi(const std::string& path, Json& info, std::string& text)
 {
-    std::string content;
-    if (!readWholeFile(path, content, kMaxMidiFileBytes))
-        return;
-    SheetDocument scratch;
     MidiFileInfo m;
-    if (!importMidiData(content, scratch, &m).ok())
-        return;
+    if (lastImport().path == path) {
+        m = lastImport().info;
+    } else {
+        std::string content;
+        if (!readWholeFile(path, content, kMaxMidiFileBytes))
+            return;
+        SheetDocument scratch;
+        if (!importMidiData(content, scratch, &m).ok())
+            return;
+    }
     Json midi = Json::object();
     midi.set("format", m.format);
     midi.set("tracks", static_cast<int>(m.chunks.size()));

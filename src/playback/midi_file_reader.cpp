@@ -4,11 +4,13 @@
 #include "playback/midi_import_quantizer.h"
 #include "playback/tempo_map.h"
 #include "score/note_pitch.h"
+#include "score/play_walk.h"
 #include "score/sheet_document.h"
 #include "score/sheet_import.h"
 #include "score/track.h"
 #include "score/utf8_text.h"
 #include "theory/general_midi.h"
+#include "theory/key_signature.h"
 
 #include <algorithm>
 #include <array>
@@ -111,6 +113,7 @@ struct ParsedTrack {
 
 struct FileState {
     int timeSigCode = 0;
+    int keyIndex = -1; // the row of the key table of the first key signature; -1 when none
     long long noteOns = 0;
 };
 
@@ -161,13 +164,24 @@ class TrackParser {
     int64_t m_seq = 0; // events read so far
     int m_program = 0;
     std::array<std::vector<int>, 128> m_sounding; // notes not yet ended, by key, oldest first
+    // Notes a note-on of the key ended in this tick whose own note-off may still come in the
+    // same tick (a drum struck again writes its new note-on before the old note-off).
+    struct Restruck {
+        int64_t tick = -1;
+        int owed = 0;
+    };
+    std::array<Restruck, 128> m_restruck{};
 };
 
 // A note-off ends the oldest sounding note of its key that started before it, or else one that
-// started at the same tick. A note-on ends every note of its key that started before it.
+// started at the same tick. A note-on ends every note of its key that started before it; their
+// note-offs, when they follow in the same tick, belong to them and leave the new note sounding.
 void TrackParser::endNote(int key, bool atNoteOn)
 {
     std::vector<int>& open = m_sounding[static_cast<std::size_t>(key)];
+    Restruck& restruck = m_restruck[static_cast<std::size_t>(key)];
+    if (restruck.tick != m_tick)
+        restruck = {m_tick, 0};
     const auto end = [&](std::size_t j) {
         ImportedNote& n = m_t.notes[static_cast<std::size_t>(open[j])];
         n.end = m_tick;
@@ -179,11 +193,19 @@ void TrackParser::endNote(int key, bool atNoteOn)
             end(j);
             if (!atNoteOn)
                 return;
+            ++restruck.owed;
         } else {
             ++j;
         }
     }
-    if (!atNoteOn && !open.empty())
+    if (atNoteOn)
+        return;
+    if (restruck.owed > 0) {
+        // The note-off of a note this tick's note-on already ended.
+        --restruck.owed;
+        return;
+    }
+    if (!open.empty())
         end(0);
 }
 
@@ -240,6 +262,12 @@ void TrackParser::parse(const uint8_t* data, std::size_t size)
                         m_t.tempos.push_back({static_cast<int32_t>(m_tick), usPerQuarter});
                 } else if (type == 0x58 && len >= 2 && m_file.timeSigCode == 0 && p[1] < 8) {
                     m_file.timeSigCode = timeSignatureCodeOf(p[0], 1 << p[1]);
+                } else if (type == 0x59 && len == 2 && m_file.keyIndex < 0) {
+                    // Sharps (positive) or flats of the key; a minor key shares its row with
+                    // its relative major.
+                    const int fifths = static_cast<int8_t>(p[0]);
+                    if (fifths >= -7 && fifths <= 7)
+                        m_file.keyIndex = kDefaultKeyIndex - fifths;
                 }
                 continue;
             } else if (b == 0xF0 || b == 0xF7) {
@@ -335,7 +363,7 @@ bool mostlyLow(const std::vector<ImportedNote>& notes)
 
 // Fills a sheet track from a parsed chunk: settings, notes written by the quantiser, events.
 QuantizedTrack buildTrack(Track& track, const ParsedTrack& p, int division, int tempo,
-                          const std::vector<TempoChange>& tempoMap)
+                          const std::vector<TempoChange>& tempoMap, int keyIndex)
 {
     track.name = p.name;
     track.iid = p.program;
@@ -350,6 +378,9 @@ QuantizedTrack buildTrack(Track& track, const ParsedTrack& p, int division, int 
     track.division = division;
     track.tempo = tempo;
     track.tempoMap = tempoMap;
+    // The file's key: notes are spelled in it (a drum staff shows no key).
+    if (keyIndex >= 0 && !track.percussive)
+        track.setKeyIndex(keyIndex);
 
     QuantizedTrack q = quantizeIntoTrack(p.notes, p.endTick, division, TempoTimeline(tempoMap, division),
                                          track, kMaxTrackNotes);
@@ -365,6 +396,32 @@ QuantizedTrack buildTrack(Track& track, const ParsedTrack& p, int division, int 
     track.eventsStale = 0;
     track.freshTrack = track.count > 0 ? 0 : 1;
     return q;
+}
+
+// How many of the chunk's notes the sheet strikes more than kMovedNoteMs away from their time
+// in the file: the score's lengths cannot place them nearer (tuplets, a tempo that changes
+// gradually). The sheet plays at the track's tempo what its notes' places say.
+int notesMovedInTime(const Track& track, const ParsedTrack& p, const QuantizedTrack& q, int division,
+                     const std::vector<TempoChange>& tempoMap)
+{
+    std::vector<Ticks> placeOf(static_cast<std::size_t>(track.count), -1);
+    PlayWalk walk(track, WalkOrder::Written);
+    while (const std::optional<PlayStep> step = walk.next())
+        forEachPlayedNote(track, *step, [&](const PlayedNote& n) {
+            placeOf[static_cast<std::size_t>(n.index)] = step->start;
+        });
+    const TempoTimeline fileTime(tempoMap, division);
+    int moved = 0;
+    for (std::size_t k = 0; k < p.notes.size() && k < q.sheetIndex.size(); ++k) {
+        const int at = q.sheetIndex[k];
+        if (at < 0 || at >= track.count || placeOf[static_cast<std::size_t>(at)] < 0)
+            continue;
+        const double sheetMs =
+            static_cast<double>(usAtTempo(placeOf[static_cast<std::size_t>(at)], track.tempo)) / 1000.0;
+        if (std::fabs(sheetMs - fileTime.msAt(p.notes[k].start)) > kMovedNoteMs)
+            ++moved;
+    }
+    return moved;
 }
 
 // The bytes of the Standard MIDI File inside a RIFF MIDI file ("RIFF", size, "RMID", then
@@ -514,7 +571,7 @@ LoadResult importMidiData(std::string_view data, SheetDocument& sheet, MidiFileI
             map.push_back({0, kDefaultUsPerQuarter}); // the events still play in the file's time
         const int tempo = ownMaps ? dominantTempoBpm(map, division, p.endTick) : info.tempoBpm;
         Track& track = sheet.addTrack();
-        const QuantizedTrack q = buildTrack(track, p, division, tempo, map);
+        const QuantizedTrack q = buildTrack(track, p, division, tempo, map, file.keyIndex);
         const int leftOut = p.droppedNoteOns + q.leftOut;
         if (leftOut > 0)
             result.warnings.push_back(label + ": " + std::to_string(leftOut) + " notes beyond " +
@@ -522,6 +579,13 @@ LoadResult importMidiData(std::string_view data, SheetDocument& sheet, MidiFileI
                                       " notes and rests were left out (they still play in event playback)");
         if (q.silenceShortened)
             result.warnings.push_back(label + ": a very long silence was shortened");
+        // After a shortened silence every later note is early; that warning says so already.
+        if (const int moved = q.silenceShortened ? 0 : notesMovedInTime(track, p, q, division, map);
+            moved > 0)
+            result.warnings.push_back(label + ": " + std::to_string(moved) + " notes sound more than " +
+                                      std::to_string(kMovedNoteMs) +
+                                      " ms from their time in the file (the sheet's note lengths "
+                                      "cannot place them nearer: tuplets or a changing tempo)");
         info.chunks[i].sheetTrack = sheet.trackCount() - 1;
     }
     sheet.selectTrack(0);

@@ -15,6 +15,9 @@ class SheetDocument;
 inline constexpr std::size_t kMaxMidiFileBytes = 64u * 1024u * 1024u;
 // Beyond this many track chunks the rest of a file is not imported.
 inline constexpr int kMaxImportedTracks = 64;
+// A note the sheet strikes further than this from its time in the file is counted in a
+// warning of its track.
+inline constexpr int kMovedNoteMs = 30;
 
 // What the reader saw in a file, for `info` and for tests.
 struct MidiFileInfo {
@@ -42,12 +45,14 @@ struct MidiFileInfo {
 // from its name event, and the exact note-on and note-off events kept for event playback
 // together with the file's tempo map. Every track takes the tempo in force for most of the
 // file; a part whose notes lie mostly below middle C goes on the F clef. The first time
-// signature that the sheet can show sets the sheet's. Nothing in the data is trusted: a length
+// signature that the sheet can show sets the sheet's, and the first key signature the key of
+// every track but drum tracks (the notes are spelled in it). Nothing in the data is trusted: a length
 // that runs past its chunk ends that track, and every allocation is bounded by the input size.
 //
 // A file without an MThd header (WrongKind), or without an MTrk chunk, with a division of 0 or
 // without any note (Invalid) is refused with a message, and the sheet is left exactly as it
-// was. Warnings say what was cut short or left out. `info`, when given, receives what the
+// was. Warnings say what was cut short or left out, and how many notes of a track sound more
+// than kMovedNoteMs from their time in the file. `info`, when given, receives what the
 // reader saw in the file, as far as it read.
 //
 // Runs on the user-interface thread and holds the sheet lock while the tracks are built.

@@ -4,7 +4,9 @@
 #include "score/export_formats.h"
 #include "score/play_walk.h"
 #include "score/sheet_document.h"
+#include "score/time_signature.h"
 #include "score/track.h"
+#include "theory/key_signature.h"
 
 #include <algorithm>
 #include <array>
@@ -14,24 +16,42 @@ namespace tonvela {
 namespace {
 
 constexpr uint32_t kMaxDelta = 0x0FFFFFFF; // the largest variable-length quantity
+// The tempos a Set Tempo event can hold in whole beats per minute: at most 0xFFFFFF us to the
+// quarter note (about 3.6 bpm), at least 1 us.
+constexpr int kMinFileTempo = 4;
+constexpr int kMaxFileTempo = 60'000'000;
 
-// A place in the score (duration.h) as a tick of the written file: 96 to the quarter note at
-// 120 beats per minute, the track's tempo folded in. Rounded once from the exact place, so
-// roundings never add up along the track.
-int64_t fileTick(Ticks at, int tempo)
+struct SheetMeta {
+    int tempo = 120;
+    int timeSigCode = 0;
+    int keyIndex = -1; // a row of the key table; -1 writes no key (a drum track)
+};
+
+int clampedTempo(int tempo)
 {
-    // at / kQuarterTicks quarters, each 96 file ticks at 120 bpm and 120 / tempo of that here.
-    constexpr int64_t kNum = int64_t{kWriterDivision} * 120;
-    const int64_t den = kQuarterTicks * std::clamp(tempo, 1, 1'000'000);
-    at = std::max<Ticks>(at, 0);
-    return (at * kNum + den / 2) / den;
+    return std::clamp(tempo, 1, kMaxFileTempo);
 }
 
-// A stop offset (milliseconds, not scaled by the tempo) in written ticks: the file plays at
-// 120 beats per minute, 96 ticks to 500 ms.
-int64_t offsetTicks(int32_t ms)
+// A place in the score (duration.h) as a tick of the written file: 96 to the quarter note at
+// the file's tempo. A track at another tempo is timed against it (a quarter note of a track at
+// half the file's tempo is 192 ticks), so it sounds at its own speed. Rounded once from the
+// exact place, so roundings never add up along the track.
+int64_t fileTick(Ticks at, int tempo, int fileTempo)
 {
-    return static_cast<int64_t>(std::llround(static_cast<double>(ms) * kWriterDivision / 500.0));
+    // at / kQuarterTicks quarters, each 96 file ticks at the file's tempo, fileTempo / tempo
+    // of that at the track's.
+    const int64_t num = int64_t{kWriterDivision} * clampedTempo(fileTempo);
+    const int64_t den = kQuarterTicks * clampedTempo(tempo);
+    at = std::max<Ticks>(at, 0);
+    return (at * num + den / 2) / den;
+}
+
+// A stop offset (milliseconds of real time, whatever the tempo) in written ticks at the file's
+// tempo: 96 ticks to 60 000 / fileTempo ms.
+int64_t offsetTicks(int32_t ms, int fileTempo)
+{
+    return static_cast<int64_t>(
+        std::llround(static_cast<double>(ms) * kWriterDivision * clampedTempo(fileTempo) / 60000.0));
 }
 
 // A note on of a key that still sounds first ends the sound before it, as playback does, and
@@ -111,7 +131,26 @@ void putDelta(std::string& out, int64_t delta)
     putVlq(out, static_cast<uint32_t>(std::max<int64_t>(delta, 0)));
 }
 
-void writeTrackChunk(const Track& track, const TrackExport& ex, std::string& out)
+// The meta events that say what the sheet is: its meter, the key of its first track and the
+// file's tempo, at the start of the first chunk.
+void putSheetMetaEvents(std::string& out, const SheetMeta& meta)
+{
+    const TimeSignatureInfo& ts = timeSignatureInfo(meta.timeSigCode);
+    int power = 0;
+    while ((1 << power) < ts.beatUnit && power < 7)
+        ++power;
+    // Numerator, denominator as a power of two, MIDI clocks per beat, 32nds per quarter note.
+    putBytes(out, {0x00, 0xFF, 0x58, 0x04, ts.beatsPerMeasure, power, 96 / ts.beatUnit, 8});
+    // Sharps (positive) or flats (negative) of the key, and major (0): a key row of the sheet
+    // names a major key and its relative minor alike.
+    if (meta.keyIndex >= 0)
+        putBytes(out, {0x00, 0xFF, 0x59, 0x02, kDefaultKeyIndex - meta.keyIndex, 0});
+    const uint32_t usPerQuarter = static_cast<uint32_t>(60'000'000 / clampedTempo(meta.tempo));
+    putBytes(out, {0x00, 0xFF, 0x51, 0x03, static_cast<int>(usPerQuarter >> 16),
+                   static_cast<int>(usPerQuarter >> 8), static_cast<int>(usPerQuarter)});
+}
+
+void writeTrackChunk(const Track& track, const TrackExport& ex, const SheetMeta* meta, std::string& out)
 {
     out += "MTrk";
     const std::size_t lengthAt = out.size();
@@ -125,6 +164,8 @@ void writeTrackChunk(const Track& track, const TrackExport& ex, std::string& out
         putVlq(out, static_cast<uint32_t>(name.size()));
         out += name;
     }
+    if (meta)
+        putSheetMetaEvents(out, *meta);
 
     const int c = midiChannelOf(track);
     int64_t t0 = 0;
@@ -157,8 +198,10 @@ void writeTrackChunk(const Track& track, const TrackExport& ex, std::string& out
 
 } // namespace
 
-bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
+bool buildTrackExport(const Track& track, TrackExport& out, std::string& error, int fileTempo)
 {
+    if (fileTempo <= 0)
+        fileTempo = track.tempo;
     out = TrackExport{};
     // What the track plays, divided into measures from the notes as they are: writing needs no
     // layout to have run.
@@ -178,10 +221,12 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
         on.pan = std::clamp(n.pan, 0, 127);
         on.program = std::clamp(n.iid, 0, 127);
         out.events.push_back(on);
-        // The sound lasts the note's length and its stop offset, as playback sounds it.
+        // The sound lasts the note's length and its stop offset, as playback sounds it, and at
+        // least one tick: a note off at its note on's tick is written before it, and the key
+        // would sound to the end of the file.
         ExportEvent off = on;
         off.on = false;
-        off.tick = std::max(start, start + length + offsetTicks(n.dwStopOffset));
+        off.tick = std::max(start + 1, start + length + offsetTicks(n.dwStopOffset, fileTempo));
         out.events.push_back(off);
     };
 
@@ -193,7 +238,7 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
                     " notes with its loops and repeats, too many to write";
             return false;
         }
-        const int64_t start = fileTick(step->start, track.tempo);
+        const int64_t start = fileTick(step->start, track.tempo, fileTempo);
         if (step->kind == PlayKind::Rest) {
             ExportEvent rest;
             rest.on = true;
@@ -210,11 +255,11 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error)
                 return;
             const Ticks length = p.root ? step->length : p.length;
             addNote(track.noteAt(p.index), p.index, start,
-                    fileTick(step->start + length, track.tempo) - start);
+                    fileTick(step->start + length, track.tempo, fileTempo) - start);
         });
         ++ordinal;
     }
-    out.endTick = fileTick(walk.cursor().start, track.tempo);
+    out.endTick = fileTick(walk.cursor().start, track.tempo, fileTempo);
     for (const ExportEvent& e : out.events)
         out.endTick = std::max(out.endTick, e.tick);
     std::stable_sort(out.events.begin(), out.events.end(), [](const ExportEvent& a, const ExportEvent& b) {
@@ -253,9 +298,15 @@ bool midiFileBytes(const SheetDocument& sheet, int trackIndex, std::string& out,
     put16(out, 1); // format 1: tracks that play together
     put16(out, static_cast<int>(tracks.size()));
     put16(out, kWriterDivision);
+    // The file plays at the first track's tempo, meter and key; the other tracks are timed
+    // against that tempo.
+    SheetMeta meta;
+    meta.tempo = std::clamp(tracks[0]->tempo, kMinFileTempo, kMaxFileTempo);
+    meta.timeSigCode = sheet.timesig;
+    meta.keyIndex = tracks[0]->percussive ? -1 : tracks[0]->keyindex;
     TrackExport ex;
     for (std::size_t k = 0; k < tracks.size(); ++k) {
-        if (!buildTrackExport(*tracks[k], ex, error)) {
+        if (!buildTrackExport(*tracks[k], ex, error, meta.tempo)) {
             std::string where = "track ";
             where += std::to_string((trackIndex == kAllTracks ? static_cast<int>(k) : trackIndex) + 1);
             where += ": ";
@@ -263,7 +314,7 @@ bool midiFileBytes(const SheetDocument& sheet, int trackIndex, std::string& out,
             out.clear();
             return false;
         }
-        writeTrackChunk(*tracks[k], ex, out);
+        writeTrackChunk(*tracks[k], ex, k == 0 ? &meta : nullptr, out);
     }
     return true;
 }

@@ -21,7 +21,7 @@ inline constexpr const char* kMidiFilter = "MIDI file(*.mid)";
 inline constexpr const char* kMidiExtension = ".mid";
 
 // One note-on or note-off of a track as the writer plays it out, in written ticks (96 per
-// quarter note, the track's tempo already folded in).
+// quarter note at the file's tempo, the track's own tempo folded in).
 struct ExportEvent {
     bool on = false;
     int64_t tick = 0;
@@ -42,16 +42,19 @@ struct TrackExport {
 
 // What a track sounds like when played: notes in playing order with measure repeats and note
 // loops written out, ties merged, chords together, sounding pitches (key signature,
-// accidentals, clef), lengths scaled by the track's tempo and sounds lengthened or shortened by
-// their stop offsets; a note on of a key that still sounds ends that sound first. Notes whose
-// pitch lies outside 0..127 are left out. False (with `error`) when the track would play more than
-// kMaxWrittenNotesPerTrack notes.
-bool buildTrackExport(const Track& track, TrackExport& out, std::string& error);
+// accidentals, clef), timed at the track's tempo against a file that plays at `fileTempo`
+// (the track's own tempo when 0), sounds lengthened or shortened by their stop offsets but
+// never shorter than one tick; a note on of a key that still sounds ends that sound first.
+// Notes whose pitch lies outside 0..127 are left out. False (with `error`) when the track would
+// play more than kMaxWrittenNotesPerTrack notes.
+bool buildTrackExport(const Track& track, TrackExport& out, std::string& error, int fileTempo = 0);
 
 // The bytes of a format-1 Standard MIDI File with one track chunk per written track (the one
 // track `trackIndex`, or every track for kAllTracks). A track with a name starts with a track
-// name event; each note on is preceded by its program, volume and pan; the file has no tempo event, so it
-// plays at the tracks' tempos at the standard 120 beats per minute. Does not change the sheet.
+// name event; the first chunk then says the sheet's time signature, the first track's key
+// (unless it is a drum track) and its tempo, at which the file plays: a quarter note of the
+// first track is 96 ticks, and the other tracks are timed against that tempo so each sounds at
+// its own. Each note on is preceded by its program, volume and pan. Does not change the sheet.
 bool midiFileBytes(const SheetDocument& sheet, int trackIndex, std::string& out, std::string& error);
 
 // Writes the file atomically: on any failure the old file stays as it was and the result says

@@ -35,7 +35,9 @@ bool tieCrossesRepeat(const Track& track, const MeasureDivision& division, int f
         return false;
     const int a = division.measureOf(from);
     const int b = division.measureOf(to);
-    return a != b && (track.measureRepeats.contains(a) || track.measureRepeats.contains(b));
+    // The repeat of a marked measure goes back from its end: a tie out of it is cut there. A
+    // tie into a marked measure holds on the way in; the repeat then strikes its note afresh.
+    return a != b && track.measureRepeats.contains(a);
 }
 
 } // namespace tonvela

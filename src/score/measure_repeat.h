@@ -26,8 +26,10 @@ struct MeasureRepeatState {
 int applyMeasureRepeat(const Track& track, const MeasureDivision& division, int i, MeasureRepeatState& state);
 
 // Whether a tie from note `from` to the later note `to` would run over a repeat: the two lie
-// in different measures and one of those measures is marked. Such a tie is not merged into one
-// sound (the repeat goes back between the two notes), so every walk strikes `to` afresh.
+// in different measures and the measure of `from` is marked. Such a tie is not merged into one
+// sound (the repeat goes back between the two notes), so every walk strikes `to` afresh. A tie
+// into a marked measure from an unmarked one holds: the tied note sounds once for its whole
+// length on the way in, and the repeat strikes it again when it goes back.
 bool tieCrossesRepeat(const Track& track, const MeasureDivision& division, int from, int to);
 
 } // namespace tonvela

@@ -50,6 +50,10 @@ std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& 
         while (v < track.count && step.tiedNotes + 1 < kMaxTieMerge &&
                tieMerges(track.noteAt(u), track.noteAt(v)) && lengthTicks(track.noteAt(v)) > 0 &&
                !tieCrossesRepeat(track, measures, u, v)) {
+            // A tie into a measure marked to repeat: that measure begins at v, which the walk
+            // passes by inside this step.
+            if (played)
+                applyMeasureRepeat(track, measures, v, c.repeats);
             step.length += lengthTicks(track.noteAt(v));
             ++step.tiedNotes;
             u = v;

@@ -59,10 +59,11 @@ struct PlayCursor {
 // as it is now; none at the end of the track. Chord members are part of their root's step (a
 // member whose root is missing plays nothing).
 // Ties: a chord root with the tie mark holds on through the next chord root when that one
-// carries the mark too and reads the same letter and octave (tie_rule.h); a tie that runs over
-// a repeat is struck again. In Played order the repeat rule (measure_repeat.h) runs at every
-// index the walk reaches, the end of the track included, and the loop rule (loop_rule.h) after
-// every step that takes time. Bounded by kMaxWalkSteps, so no damaged track walks for ever.
+// carries the mark too and reads the same letter and octave (tie_rule.h); a tie out of a
+// measure marked to repeat is struck again, a tie into one holds on the way in. In Played order the repeat
+// rule (measure_repeat.h) runs at every index the walk reaches, the end of the track included, and the loop
+// rule (loop_rule.h) after every step that takes time. Bounded by kMaxWalkSteps, so no damaged track walks
+// for ever.
 std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& measures, PlayCursor& cursor,
                                      WalkOrder order = WalkOrder::Played);
 

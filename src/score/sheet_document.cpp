@@ -49,6 +49,9 @@ Track& SheetDocument::addTrack()
     auto track = std::make_unique<Track>();
     track->channel = trackCount();
     track->timeSig = timesig;
+    // A new track plays at the sheet's tempo, which the tracks share (the first one's).
+    if (!m_tracks.empty())
+        track->tempo = m_tracks.front()->tempo;
     // Its ring steps with the others from here on; undo before this moment leaves it alone.
     track->joinUndoHistory(m_history.head(), m_history.tail(), m_history.current());
     m_tracks.push_back(std::move(track));

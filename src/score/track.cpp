@@ -24,6 +24,11 @@ void Track::ensureCapacity(int i)
     int cap = capacity();
     if (i < cap - 32)
         return;
+    // A note at least twice as far as the room there is, as a loader asks for all the notes
+    // it writes at once, gets exactly its room: doubling there would leave up to half of a
+    // large track's notes unused. Growth note by note doubles.
+    if (i >= 2 * cap)
+        cap = i + 33;
     while (i >= cap - 32)
         cap *= 2;
     // Growing moves every note: the caller holds the sheet lock while other threads may read.

@@ -95,6 +95,22 @@ TEST_F(CliTest, InfoGivesExactPlayTimes)
     EXPECT_NE(r.out.find("\"playTime\": \"00:04\""), std::string::npos) << r.out;
 }
 
+TEST_F(CliTest, InfoGivesPlayTimesInRealTimeAtTheTracksTempo)
+{
+    // 64 thirty-seconds (8 quarters) at 48 bpm: ten seconds in minutes and seconds and in ms.
+    std::string text = "<staffdoc>\r\n<track>\r\n<config\r\ntempo=48 >\r\n</config>\r\n";
+    for (int i = 0; i < 64; ++i)
+        text += "<note\r\nmidi=60 type=1031 line=0 iid=0 >\r\n</note>\r\n";
+    text += "</track>\r\n</staffdoc>\r\n";
+    writeFile(path("slow.shd"), text);
+    const auto r = run("info --json '" + path("slow.shd") + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"totalPlayMs\": 10000"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"playTime\": \"00:10\""), std::string::npos) << r.out;
+    const auto t = run("info '" + path("slow.shd") + "'");
+    EXPECT_NE(t.out.find("play time 00:10 (10000 ms)"), std::string::npos) << t.out;
+}
+
 TEST_F(CliTest, ConvertWritesEveryRegisteredFormatAndTakesTheTrackOptionOnlyWhereItMeansSomething)
 {
     const auto h = run("convert --help");

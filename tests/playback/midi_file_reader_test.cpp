@@ -1,5 +1,7 @@
 #include "playback/midi_file_reader.h"
 #include "score/play_time.h"
+#include "score/sounding_pitch.h"
+#include "theory/key_signature.h"
 
 #include "score/sheet_document.h"
 #include "smf_builder.h"
@@ -258,6 +260,78 @@ TEST_F(MidiFileReaderTest, TheTempoOfMostOfTheFileAndTheFirstUsableTimeSignature
     // The first beat, at 100 bpm, lasts two beats of the sheet: 0.6 s + 7 x 0.3 s in all.
     EXPECT_EQ(note(0).type, kTypeHalf);
     EXPECT_EQ(totalPlayMs(track(0)), 2700);
+}
+
+TEST_F(MidiFileReaderTest, TheFirstKeySignatureSetsTheKeyOfEveryTrackButTheDrums)
+{
+    // Two flats (B flat major), then a later change that does not reach the sheet. The notes
+    // sound the file's keys, spelled in the key: B flat needs no mark, B natural does.
+    const TrackBytes conductor =
+        TrackBytes().meta(0, 0x59, std::string{static_cast<char>(-2), 0}).meta(384, 0x59, {3, 1}).end();
+    const TrackBytes melody = TrackBytes().on(0, 0, 70).off(96, 0, 70).on(0, 0, 71).off(96, 0, 71).end();
+    const TrackBytes drums = TrackBytes().on(0, 9, 36).off(96, 9, 36).end();
+    ASSERT_TRUE(import(smfFile({conductor, melody, drums})).ok());
+    ASSERT_EQ(sheet.trackCount(), 2);
+    EXPECT_EQ(track(0).keyindex, 9);
+    EXPECT_EQ(track(1).keyindex, kDefaultKeyIndex);
+    EXPECT_EQ(soundingPitch(note(0), track(0)), 70);
+    EXPECT_EQ(note(0).dwFlag & (kFlagSharp | kFlagFlat | kFlagNatural), 0);
+    EXPECT_EQ(soundingPitch(note(1), track(0)), 71);
+
+    // Without the event the key stays C major.
+    ASSERT_TRUE(import(smfFile({melody})).ok());
+    EXPECT_EQ(track(0).keyindex, kDefaultKeyIndex);
+    EXPECT_EQ(track(0).tempo, 120);
+    EXPECT_EQ(sheet.timesig, kTimeSig44);
+}
+
+TEST_F(MidiFileReaderTest, ADrumStruckAgainBeforeItsOldNoteOffInTheSameTickKeepsSounding)
+{
+    // Drum files often write the new note-on before the old note-off at the same tick: that
+    // note-off ends the old note, not the new one.
+    TrackBytes t;
+    t.on(0, 9, 38);
+    for (int i = 0; i < 3; ++i)
+        t.on(96, 9, 38).off(0, 9, 38);
+    t.off(96, 9, 38);
+    ASSERT_TRUE(import(smfFile({t.end()})).ok());
+    ASSERT_EQ(track().count, 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(note(i).type, kTypeQuarter) << i;
+        EXPECT_FALSE(note(i).isRest()) << i;
+    }
+    EXPECT_EQ(totalPlayMs(track()), 2000);
+
+    // A note-on and note-off in one tick with nothing sounding before is a note of no length,
+    // and the old note-off first, new note-on after, is read as before.
+    ASSERT_TRUE(
+        import(smfFile({TrackBytes().on(0, 9, 38).off(96, 9, 38).on(0, 9, 38).off(96, 9, 38).end()})).ok());
+    ASSERT_EQ(track().count, 2);
+    EXPECT_EQ(note(1).type, kTypeQuarter);
+}
+
+TEST_F(MidiFileReaderTest, NotesTheSheetCannotPlaceWithin30MsAreCountedInAWarning)
+{
+    // Triplet eighths at 60 bpm: a third of a second apart, where the sheet's nearest places
+    // are an eighth of a second apart, so some land more than 30 ms off.
+    TrackBytes triplets = TrackBytes().tempo(0, 1000000);
+    for (int i = 0; i < 6; ++i)
+        triplets.on(0, 0, 60 + i).off(32, 0, 60 + i);
+    auto res = import(smfFile({triplets.end()}));
+    ASSERT_TRUE(res.ok());
+    ASSERT_EQ(res.warnings.size(), 1u);
+    EXPECT_NE(res.warnings[0].find("ms from their time in the file"), std::string::npos) << res.warnings[0];
+    const int named = std::stoi(res.warnings[0].substr(res.warnings[0].find(": ") + 2));
+    EXPECT_GE(named, 1);
+    EXPECT_LE(named, 4);
+
+    // Straight eighths at the same tempo are placed exactly: no warning.
+    TrackBytes eighths = TrackBytes().tempo(0, 1000000);
+    for (int i = 0; i < 6; ++i)
+        eighths.on(0, 0, 60 + i).off(48, 0, 60 + i);
+    res = import(smfFile({eighths.end()}));
+    ASSERT_TRUE(res.ok());
+    EXPECT_TRUE(res.warnings.empty()) << res.warnings.front();
 }
 
 TEST_F(MidiFileReaderTest, SequencerSpecificSysExAndUnknownChunksAreSkippedWhole)

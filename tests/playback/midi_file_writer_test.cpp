@@ -111,7 +111,11 @@ TEST_F(MidiFileWriterTest, FourQuartersWriteExactlyTheseBytes)
     for (int key : {60, 62, 64, 65})
         add(key);
     std::string expected("MThd\0\0\0\6\0\1\0\1\0\x60", 14);
-    std::string track;
+    // 4/4 (24 clocks a beat, 8 thirty-seconds a quarter), C major, 500 000 us a quarter.
+    std::string track("\0\xFF\x58\x04\x04\x02\x18\x08"
+                      "\0\xFF\x59\x02\0\0"
+                      "\0\xFF\x51\x03\x07\xA1\x20",
+                      21);
     int delta = 0;
     for (int key : {60, 62, 64, 65}) {
         track += std::string("\0\xC0\0\0\xB0\x07\x7F\0\xB0\x0A\x40", 11);
@@ -125,20 +129,108 @@ TEST_F(MidiFileWriterTest, FourQuartersWriteExactlyTheseBytes)
     EXPECT_EQ(bytes(), expected);
 }
 
-TEST_F(MidiFileWriterTest, TempoIsFoldedIntoTheTicks)
+// The Set Tempo, Time Signature and Key Signature events of the first chunk.
+struct SheetEvents {
+    int usPerQuarter = 0;
+    int numerator = 0;
+    int denominatorPower = -1;
+    int fifths = 99;
+    int count = 0; // how many of the three the file holds, in any chunk
+};
+SheetEvents sheetEventsOf(const std::string& file)
 {
+    SheetEvents out;
+    for (std::size_t i = 14; i + 3 < file.size(); ++i) {
+        if (static_cast<uint8_t>(file[i]) != 0xFF)
+            continue;
+        const auto at = [&](std::size_t k) { return static_cast<uint8_t>(file[i + k]); };
+        if (at(1) == 0x51 && at(2) == 3) {
+            out.usPerQuarter = (at(3) << 16) | (at(4) << 8) | at(5);
+            ++out.count;
+        } else if (at(1) == 0x58 && at(2) == 4) {
+            out.numerator = at(3);
+            out.denominatorPower = at(4);
+            ++out.count;
+        } else if (at(1) == 0x59 && at(2) == 2) {
+            out.fifths = static_cast<int8_t>(at(3));
+            ++out.count;
+        }
+    }
+    return out;
+}
+
+TEST_F(MidiFileWriterTest, TheFileSaysTheSheetsTempoMeterAndKeyAndAQuarterIsOneDivision)
+{
+    // 96 bpm in 3/4 in E flat major: another program must find the bar lines where they are.
+    sheet.setTimeSignatureCode(kTimeSig34);
+    Track& t = *sheet.trackAt(0);
+    t.tempo = 96;
+    t.setKeyIndex(10); // three flats
     for (int key : {60, 62, 64, 65})
         add(key);
-    auto ons = only(eventsOfChunk(bytes(), 0), 0x90);
+    const std::string file = bytes();
+    const SheetEvents ev = sheetEventsOf(file);
+    EXPECT_EQ(ev.usPerQuarter, 625000);
+    EXPECT_EQ(ev.numerator, 3);
+    EXPECT_EQ(ev.denominatorPower, 2);
+    EXPECT_EQ(ev.fifths, -3);
+    EXPECT_EQ(ev.count, 3);
+    const auto ons = only(eventsOfChunk(file, 0), 0x90);
     ASSERT_EQ(ons.size(), 4u);
     EXPECT_EQ(ons[1].tick - ons[0].tick, 96);
-    sheet.trackAt(0)->tempo = 60;
-    ons = only(eventsOfChunk(bytes(), 0), 0x90);
-    EXPECT_EQ(ons[1].tick - ons[0].tick, 192);
-    EXPECT_EQ(ons[3].tick, 576);
-    sheet.trackAt(0)->tempo = 90; // 96 * 120 / 90 = 128
-    ons = only(eventsOfChunk(bytes(), 0), 0x90);
-    EXPECT_EQ(ons[1].tick, 128);
+    EXPECT_EQ(ons[3].tick, 288);
+
+    t.tempo = 60;
+    t.setKeyIndex(5); // two sharps
+    EXPECT_EQ(sheetEventsOf(bytes()).usPerQuarter, 1000000);
+    EXPECT_EQ(sheetEventsOf(bytes()).fifths, 2);
+    EXPECT_EQ(only(eventsOfChunk(bytes(), 0), 0x90)[1].tick, 96);
+}
+
+TEST_F(MidiFileWriterTest, TracksAtOtherTemposAreTimedAgainstTheFirstTracksTempo)
+{
+    sheet.setTrackCount(2);
+    sheet.trackAt(0)->tempo = 120;
+    sheet.trackAt(1)->tempo = 60; // each of its quarters lasts two of the file's
+    sheet.trackAt(1)->percussive = 1;
+    for (int key : {60, 62})
+        add(key);
+    for (int key : {36, 38})
+        add(key, kTypeQuarter, 0, 1);
+    const std::string file = bytes();
+    EXPECT_EQ(sheetEventsOf(file).usPerQuarter, 500000);
+    EXPECT_EQ(sheetEventsOf(file).count, 3) << "the meta events are written once";
+    EXPECT_EQ(only(eventsOfChunk(file, 0), 0x90)[1].tick, 96);
+    const auto drums = only(eventsOfChunk(file, 1), 0x90);
+    ASSERT_EQ(drums.size(), 2u);
+    EXPECT_EQ(drums[1].tick, 192);
+
+    // The selected track alone: its own tempo is the file's, and a drum track writes no key.
+    const std::string one = bytes(1);
+    EXPECT_EQ(sheetEventsOf(one).usPerQuarter, 1000000);
+    EXPECT_EQ(sheetEventsOf(one).fifths, 99);
+    EXPECT_EQ(only(eventsOfChunk(one, 0), 0x90)[1].tick, 96);
+}
+
+TEST_F(MidiFileWriterTest, ANoteShortenedByItsWholeLengthStillEndsAfterItBegins)
+{
+    // Stop offsets of the whole quarter (500 ms at 120) and beyond: the note off must follow
+    // the note on, or the key sounds to the end of the file.
+    add(60).dwStopOffset = -500;
+    add(62).dwStopOffset = -2000;
+    add(64);
+    const auto all = eventsOfChunk(bytes(), 0);
+    for (int key : {60, 62}) {
+        int64_t on = -1, off = -1;
+        for (const Written& w : all) {
+            if ((w.status & 0xF0) == 0x90 && w.d1 == key && on < 0)
+                on = w.tick;
+            if ((w.status & 0xF0) == 0x80 && w.d1 == key && on >= 0 && off < 0)
+                off = w.tick;
+        }
+        EXPECT_GE(on, 0) << key;
+        EXPECT_EQ(off, on + 1) << key;
+    }
 }
 
 TEST_F(MidiFileWriterTest, TiedNotesOfOnePitchSoundOnce)
@@ -163,7 +255,11 @@ TEST_F(MidiFileWriterTest, EveryNoteOnFollowsItsProgramVolumeAndPanWithDeltaZero
     a.volume = 300;
     a.pan = 5;
     add(62).iid = 34;
-    const auto all = eventsOfChunk(bytes(), 0);
+    // The channel messages, after the sheet's meta events at the start of the first chunk.
+    std::vector<Written> all;
+    for (const Written& w : eventsOfChunk(bytes(), 0))
+        if (w.status != 0xFF)
+            all.push_back(w);
     ASSERT_GE(all.size(), 9u);
     EXPECT_EQ(all[0].status, 0xC0);
     EXPECT_EQ(all[0].d1, 33);
@@ -212,11 +308,15 @@ TEST_F(MidiFileWriterTest, ChannelNumbersBeyondFifteenStillWriteValidStatusBytes
 
 TEST_F(MidiFileWriterTest, AnEmptyTrackWritesOnlyTheEndOfTrack)
 {
-    sheet.setTrackCount(2);
+    sheet.setTrackCount(3);
     add(60, kTypeQuarter, 0, 1);
     const std::string file = bytes();
-    EXPECT_EQ(file.substr(14, 12), std::string("MTrk\0\0\0\4\0\xFF\x2F\0", 12));
-    EXPECT_EQ(static_cast<uint8_t>(file[11]), 2); // two chunks
+    // The first chunk also carries the sheet's time signature, key and tempo (21 bytes).
+    EXPECT_EQ(file.substr(14, 8), std::string("MTrk\0\0\0\x19", 8));
+    EXPECT_EQ(file.substr(22 + 21, 4), std::string("\0\xFF\x2F\0", 4));
+    const std::size_t last = file.size() - 12;
+    EXPECT_EQ(file.substr(last), std::string("MTrk\0\0\0\4\0\xFF\x2F\0", 12));
+    EXPECT_EQ(static_cast<uint8_t>(file[11]), 3); // three chunks
     const std::string one = bytes(1);
     EXPECT_EQ(static_cast<uint8_t>(one[11]), 1);
     EXPECT_EQ(only(eventsOfChunk(one, 0), 0x90).size(), 1u);
@@ -454,6 +554,47 @@ TEST_F(MidiFileOnDiskTest, AnIndependentParserReadsWhatTheWriterWrites)
     EXPECT_NE(csv.find("1, 288, Note_off_c, 0, 62, 127"), std::string::npos) << csv;
     EXPECT_NE(csv.find("1, 288, End_track"), std::string::npos) << csv;
     EXPECT_NE(csv.find("2, 192, End_track"), std::string::npos) << csv;
+}
+
+TEST_F(MidiFileOnDiskTest, TempoMeterAndKeyAreWrittenAsMidicsvReadsThemAndReadBack)
+{
+    // 96 bpm in 3/4 in E flat major, with an E flat and an A natural the key does not give.
+    sheet.setTimeSignatureCode(kTimeSig34);
+    Track& t = *sheet.trackAt(0);
+    t.tempo = 96;
+    t.setKeyIndex(10);
+    const std::vector<int> keys{63, 67, 69, 70, 72, 75};
+    for (int key : keys) {
+        Note& n = add(key);
+        placeOnTrack(n, t);
+    }
+    const fs::path file = dir / "meter.mid";
+    ASSERT_TRUE(writeMidiFile(sheet, file.string()).ok);
+    const std::string csv = runMidicsv(file);
+    ASSERT_EQ(csv.rfind("FAILED", 0), std::string::npos)
+        << "midicsv is needed (scripts/setup.sh installs it): " << csv;
+    EXPECT_NE(csv.find("1, 0, Time_signature, 3, 2, 24, 8"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("1, 0, Key_signature, -3, \"major\""), std::string::npos) << csv;
+    EXPECT_NE(csv.find("1, 0, Tempo, 625000"), std::string::npos) << csv;
+    // The second bar starts at the fourth quarter, 288 ticks in.
+    EXPECT_NE(csv.find("1, 288, Note_on_c, 0, 70, 127"), std::string::npos) << csv;
+
+    std::ifstream in(file, std::ios::binary);
+    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    SheetDocument back;
+    ASSERT_TRUE(importMidiData(data, back).ok());
+    EXPECT_EQ(back.timesig, kTimeSig34);
+    ASSERT_EQ(back.trackCount(), 1);
+    const Track& r = *back.trackAt(0);
+    EXPECT_EQ(r.tempo, 96);
+    EXPECT_EQ(r.keyindex, 10);
+    std::vector<int> sounded;
+    for (int i = 0; i < r.count; ++i)
+        if (!r.noteAt(i).isRest()) {
+            sounded.push_back(soundingPitch(r.noteAt(i), r));
+            EXPECT_EQ(r.noteAt(i).type, kTypeQuarter) << i;
+        }
+    EXPECT_EQ(sounded, keys);
 }
 
 TEST_F(MidiFileOnDiskTest, RepeatedMeasuresAreWrittenOutWithoutAnyLayout)

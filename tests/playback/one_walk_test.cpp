@@ -114,5 +114,29 @@ TEST_F(OneWalkTest, TheMidiFileStrikesWhatPlaybackStrikesWhenPlaybackStrikesIt)
     EXPECT_EQ(played[16].us, 2'000'000 + 103 * 125'000);
 }
 
+TEST_F(OneWalkTest, ATieIntoARepeatedMeasureSoundsOnceInPlaybackAndInTheFile)
+{
+    // 2/4: C D~ | D~ E | F, measure 2 marked: D sounds once for a half note on the way in, the
+    // repeat strikes it again; C D E D E F.
+    std::vector<Note> ns{makeNote(kTypeQuarter, 0), makeNote(kTypeQuarter, -1, kFlagTie),
+                         makeNote(kTypeQuarter, -1, kFlagTie), makeNote(kTypeQuarter, -2),
+                         makeNote(kTypeQuarter, -3)};
+    setNotes(track(), ns);
+    sheet.trackAt(1)->count = 0;
+    track().timeSig = kTimeSig24;
+    track().measureRepeats.set(2, true);
+    const std::vector<Strike> played = playedStrikes();
+    const std::vector<Strike> expected{{0, 60},         {500'000, 62},   {1'500'000, 64},
+                                       {2'000'000, 62}, {2'500'000, 64}, {3'000'000, 65}};
+    EXPECT_EQ(played, expected);
+    EXPECT_EQ(fileStrikes(), expected);
+    // The held D ends where the repeated measure's first pass goes on.
+    bool heldToE = false;
+    for (const auto& m : output.messages)
+        if ((m.status() & 0xF0) == 0x80 && m.data1() == 62 && m.stampUs - origin == 1'500'000)
+            heldToE = true;
+    EXPECT_TRUE(heldToE);
+}
+
 } // namespace
 } // namespace tonvela::testing

@@ -142,6 +142,29 @@ TEST_F(PlayWalkTest, LoopsAndRepeatsUnfoldInPlayingOrderOnly)
     EXPECT_EQ(played[4].measure, 2);
 }
 
+TEST_F(PlayWalkTest, ATieIntoARepeatedMeasureSoundsOnceOnTheWayInAndTheRepeatStrikesItAgain)
+{
+    // 2/4: C D~ | D~ E | F, measure 2 marked: C, D for a half, E, then the repeat: D, E, F.
+    add(kTypeQuarter, 0);
+    add(kTypeQuarter, -1, kFlagTie);
+    add(kTypeQuarter, -1, kFlagTie);
+    add(kTypeQuarter, -2);
+    add(kTypeQuarter, -3);
+    track.timeSig = kTimeSig24;
+    track.measureRepeats.set(2, true);
+    const auto played = walk();
+    EXPECT_EQ(indices(played), (std::vector<int>{0, 1, 3, 2, 3, 4}));
+    ASSERT_EQ(played.size(), 6u);
+    EXPECT_EQ(played[1].length, 2 * Q);
+    EXPECT_EQ(played[1].tiedNotes, 1);
+    EXPECT_EQ(played[2].start, 3 * Q);
+    EXPECT_EQ(played[3].length, Q);
+    EXPECT_EQ(played[5].start, 6 * Q);
+    const auto written = walk(WalkOrder::Written);
+    EXPECT_EQ(indices(written), (std::vector<int>{0, 1, 3, 4}));
+    EXPECT_EQ(written[1].length, 2 * Q);
+}
+
 TEST_F(PlayWalkTest, ClipsAndMarksAreStepsThatTakeNoTime)
 {
     add(kTypeQuarter);

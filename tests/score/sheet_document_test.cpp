@@ -95,6 +95,16 @@ TEST(SheetDocumentTest, ShrinkingDestroysTracksAndGrowingAddsEmptyOnes)
     EXPECT_EQ(s.selectedTrack, 0);
 }
 
+TEST(SheetDocumentTest, ATrackAddedAfterATempoChangePlaysAtTheSheetsTempo)
+{
+    SheetDocument s;
+    for (int i = 0; i < s.trackCount(); ++i)
+        s.trackAt(i)->tempo = 72;
+    s.setTrackCount(3);
+    EXPECT_EQ(s.trackAt(2)->tempo, 72);
+    EXPECT_EQ(s.addTrack().tempo, 72);
+}
+
 TEST(SheetDocumentTest, WindowTextCarriesOneStarWhileModified)
 {
     SheetDocument s;
