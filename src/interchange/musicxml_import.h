@@ -25,18 +25,21 @@ inline constexpr std::size_t kMaxMusicXmlFileBytes = 64u * 1024u * 1024u;
 // more than 15 parts is refused with a message naming the count. Each track takes its part's
 // name, General MIDI program, clef (treble an octave down: the G clef; plain treble: the
 // G(2) clef; bass: the F clef; percussion or unpitched parts: a percussion track; TAB: the
-// tablature), key signature, and the notes of its staff's first voice: pitches placed so the
+// tablature), key signature, and the notes of its staff's main voice (the one that sounds most
+// notes; called the first voice below): pitches placed so the
 // track sounds the file's pitch and shows its written note, lengths with dots and triplets,
 // ties, chords, rests (gaps of the first voice become rests, so measures keep their length),
 // the first lyric verse, bar lines, and repeats (one measure as the sheet's measure repeat,
 // longer passages as a note loop). The sheet takes the first time signature and tempo.
 //
 // Notes of later voices join a first-voice chord that starts with them; the others are
-// dropped, and a warning says how many. Everything else the sheet cannot hold (grace notes,
-// dynamics, slurs, changes of time or key, durations that fit no note length, ...) is listed,
-// with counts, in one further warning. Nothing in the file is trusted: malformed XML, a missing
-// <divisions>, absurd durations and a timewise score are refused with a message, and the sheet
-// is then left exactly as it was.
+// dropped, and a warning says how many. Tied notes inside a chord or of later voices sound once
+// for their tied length where it is a sheet length; two voices on one key at once give one note.
+// A whole rest fills its measure, whatever the measure's length. Everything else the sheet cannot hold (grace
+// notes, dynamics, slurs, changes of time or key, durations that fit no note length, ...) is listed, with
+// counts, in one further warning. Nothing in the file is trusted: malformed XML, a missing <divisions>,
+// absurd durations and a timewise score are refused with a message, and the sheet is then left exactly as it
+// was.
 //
 // Runs on the user-interface thread and holds the sheet lock while the tracks are built.
 LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet);

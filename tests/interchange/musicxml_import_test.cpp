@@ -5,6 +5,7 @@
 #include "left_out_names_score.h"
 #include "platform/atomic_file.h"
 #include "playback/midi_file_writer.h"
+#include "score/play_walk.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/tie_rule.h"
@@ -679,10 +680,14 @@ TEST(MusicXmlImportVoices, LaterVoicesJoinChordsThatStartWithThemAndTheRestAreCo
         note("E", 4, 8, "half", "<voice>2</voice>") + note("F", 4, 4, "quarter", "<voice>2</voice>") +
         note("G", 4, 2, "eighth", "<voice>2</voice>") + note("A", 4, 2, "eighth", "<voice>2</voice>");
     const std::string m = attributes(kTreble8) + v1 + "<backup><duration>16</duration></backup>" + v2;
-    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    // A second measure of voice 1, so it sounds as many notes as voice 2 and, coming first, is
+    // the voice the staff keeps.
+    const std::string m2 =
+        note("C", 5, 8, "half", "<voice>1</voice>") + note("D", 5, 8, "half", "<voice>1</voice>");
+    const auto i = import(scoreXml({{"P", measure(1, m) + measure(2, m2)}}));
     ASSERT_TRUE(i.result.ok()) << i.result.error;
     const Track& t = *i.sheet->trackAt(0);
-    EXPECT_EQ(soundingKeys(t), (std::vector<int>{72, 64, 74, 65}));
+    EXPECT_EQ(soundingKeys(t), (std::vector<int>{72, 64, 74, 65, 72, 74}));
     EXPECT_EQ(t.noteAt(1).chordparent, 0);
     EXPECT_EQ(t.noteAt(3).chordparent, 2);
     const std::string w = allWarnings(i.result);
@@ -986,6 +991,11 @@ Counted countImported(const Imported& i)
         if (w.find(" of a later voice was dropped") != std::string::npos ||
             w.find(" of later voices were dropped") != std::string::npos)
             c.dropped = std::stoi(w.substr(0, w.find(' ')));
+    // Notes in unison with another voice sound once: counted with the dropped ones.
+    const std::string unison = "notes in unison with another voice (played once) (";
+    for (const auto& w : i.result.warnings)
+        if (const auto at = w.find(unison); at != std::string::npos)
+            c.dropped += std::stoi(w.substr(at + unison.size()));
     const std::string again = "(the tied notes are struck again) (";
     for (const auto& w : i.result.warnings)
         if (const auto at = w.find(again); at != std::string::npos)
@@ -1134,6 +1144,120 @@ TEST(MusicXmlImportFiles, AScorePlaysTheNotesMuseScorePlaysAtTheSameTimes)
     std::filesystem::remove_all(folder);
     ASSERT_GT(expected.size(), 900u);
     EXPECT_EQ(actual, expected);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Conventions of other programs: short measures, voices, ties inside chords
+
+// Where the step of note `index` starts in score time, as playback walks the track.
+Ticks playTicksBefore(const Track& t, int index)
+{
+    PlayWalk walk(t);
+    while (const auto step = walk.next())
+        if (step->index == index)
+            return step->start;
+    return -1;
+}
+
+TEST(MusicXmlImportRhythm, AWholeRestFillsAMeasureShorterThanFourBeats)
+{
+    // A ragtime's left hand in 2/4: a whole rest (no measure="yes") lasting the measure's two
+    // beats, then a note that must open measure 2, level with the right hand's.
+    const std::string rh1 = note("C", 5, 8, "half", "<voice>1</voice><staff>1</staff>");
+    const std::string lh1 = "<note><rest/><duration>8</duration><voice>5</voice><type>whole</type>"
+                            "<staff>2</staff></note>";
+    const std::string rh2 = note("D", 5, 8, "half", "<voice>1</voice><staff>1</staff>");
+    const std::string lh2 = note("C", 3, 8, "half", "<voice>5</voice><staff>2</staff>");
+    const std::string attrs =
+        "<attributes><divisions>4</divisions><time><beats>2</beats><beat-type>4</beat-type>"
+        "</time><staves>2</staves>" +
+        kTreble + "<clef number=\"2\"><sign>F</sign><line>4</line></clef></attributes>";
+    const std::string back = "<backup><duration>8</duration></backup>";
+    const auto i =
+        import(scoreXml({{"Piano", measure(1, attrs + rh1 + back + lh1) + measure(2, rh2 + back + lh2)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    ASSERT_EQ(i.sheet->trackCount(), 2);
+    Track& lh = *i.sheet->trackAt(1);
+    ASSERT_EQ(lh.count, 2);
+    EXPECT_TRUE(lh.noteAt(0).isRest());
+    EXPECT_EQ(lh.noteAt(0).type, kTypeHalf);
+    lh.divideIntoMeasures();
+    EXPECT_EQ(lh.measureDivision().measureOf(1), 2);
+    // Both hands play their second note at the same moment.
+    EXPECT_EQ(playTicksBefore(lh, 1), playTicksBefore(*i.sheet->trackAt(0), 1));
+}
+
+TEST(MusicXmlImportVoices, TheVoiceWithTheMostSoundingNotesIsKeptNotTheVoiceOfTheFirstNote)
+{
+    // Voice 1 holds only rests; voice 2 (after a backup) the melody of four notes.
+    const std::string v1 = rest(16, "whole").insert(6, "<voice>1</voice>");
+    const std::string v2 =
+        note("C", 5, 4, "quarter", "<voice>2</voice>") + note("D", 5, 4, "quarter", "<voice>2</voice>") +
+        note("E", 5, 4, "quarter", "<voice>2</voice>") + note("F", 5, 4, "quarter", "<voice>2</voice>");
+    const std::string m = attributes(kTreble) + v1 + "<backup><duration>16</duration></backup>" + v2;
+    // A cross-staff voice: three notes of voice 3 lent to this staff in the second measure.
+    const std::string v3 = note("G", 4, 4, "quarter", "<voice>3</voice>") +
+                           note("A", 4, 4, "quarter", "<voice>3</voice>") +
+                           note("B", 4, 8, "half", "<voice>3</voice>");
+    const std::string v2b =
+        note("C", 5, 4, "quarter", "<voice>2</voice>") + note("D", 5, 4, "quarter", "<voice>2</voice>") +
+        note("E", 5, 4, "quarter", "<voice>2</voice>") + note("F", 5, 4, "quarter", "<voice>2</voice>");
+    const std::string m2 = v3 + "<backup><duration>16</duration></backup>" + v2b;
+    const auto i = import(scoreXml({{"P", measure(1, m) + measure(2, m2)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)),
+              (std::vector<int>{72, 74, 76, 77, 72, 67, 74, 69, 76, 71, 77}));
+}
+
+TEST(MusicXmlImportVoices, TiesOfInnerChordNotesAndLaterVoicesHoldTheirNoteOn)
+{
+    // Voice 2's G4 is tied over three first-voice notes; the chord C5-E5's inner E5 is tied into
+    // the next chord. Each tied note sounds once, for its whole tied length.
+    const std::string tieStart = "<tie type=\"start\"/>";
+    const std::string tieBoth = "<tie type=\"stop\"/><tie type=\"start\"/>";
+    const std::string tieStop = "<tie type=\"stop\"/>";
+    const std::string v1 = note("C", 5, 4, "quarter", "<voice>1</voice>") +
+                           note("E", 5, 4, "quarter", "<chord/><voice>1</voice>" + tieStart) +
+                           note("D", 5, 4, "quarter", "<voice>1</voice>") +
+                           note("E", 5, 4, "quarter", "<chord/><voice>1</voice>" + tieStop) +
+                           note("F", 5, 8, "half", "<voice>1</voice>");
+    const std::string v2 = note("G", 4, 4, "quarter", "<voice>2</voice>" + tieStart) +
+                           note("G", 4, 4, "quarter", "<voice>2</voice>" + tieBoth) +
+                           note("G", 4, 8, "half", "<voice>2</voice>" + tieStop);
+    const std::string m = attributes(kTreble) + v1 + "<backup><duration>16</duration></backup>" + v2;
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(struckKeysOf(t), (std::vector<int>{72, 76, 67, 74, 77}));
+    ASSERT_EQ(t.count, 5);
+    EXPECT_EQ(t.noteAt(1).type, kTypeHalf);  // E5: a quarter tied to a quarter
+    EXPECT_EQ(t.noteAt(2).type, kTypeWhole); // G4: quarter, quarter, half
+    EXPECT_EQ(allWarnings(i.result), "");
+}
+
+TEST(MusicXmlImportVoices, TwoVoicesOnOneKeyGiveOneNoteAndAMidiFileWithoutEmptyNotes)
+{
+    const std::string v1 =
+        note("C", 5, 8, "half", "<voice>1</voice>") + note("D", 5, 8, "half", "<voice>1</voice>");
+    const std::string v2 =
+        note("C", 5, 8, "half", "<voice>2</voice>") + note("B", 4, 8, "half", "<voice>2</voice>");
+    const std::string m = attributes(kTreble) + v1 + "<backup><duration>16</duration></backup>" + v2;
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), (std::vector<int>{72, 74, 71}));
+    const std::string w = allWarnings(i.result);
+    EXPECT_TRUE(contains(w, "notes in unison with another voice (played once) (1)")) << w;
+    // Every note of the MIDI export lasts: no note-off in the tick of its note-on.
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tonvela-unison-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string mid = (dir / "u.mid").string();
+    ASSERT_TRUE(writeMidiFile(*i.sheet, mid, kAllTracks).ok);
+    const auto ons = noteOnsOf(mid);
+    std::filesystem::remove_all(dir);
+    if (ons.empty())
+        GTEST_SKIP() << "midicsv is needed to read the MIDI file";
+    EXPECT_EQ(ons.size(), 3u);
 }
 
 } // namespace
