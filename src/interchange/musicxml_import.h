@@ -32,6 +32,10 @@ inline constexpr std::size_t kMaxMusicXmlFileBytes = 64u * 1024u * 1024u;
 // the first lyric verse, bar lines, and repeats (one measure as the sheet's measure repeat,
 // longer passages as a note loop). The sheet takes the first time signature and tempo.
 //
+// The text may be UTF-8, UTF-16 (told by its byte-order mark or its first bytes) or ISO-8859-1
+// (named by its XML declaration); the root element is found past any comments, processing
+// instructions and document type, and entities other than XML's own stay unexpanded.
+//
 // Notes of later voices join a first-voice chord that starts with them; the others are
 // dropped, and a warning says how many. Tied notes inside a chord or of later voices sound once
 // for their tied length where it is a sheet length; two voices on one key at once give one note.
@@ -54,7 +58,8 @@ bool hasMusicXmlFileName(std::string_view path);
 
 // Whether a file opens through the MusicXML reader: an .mxl (or .musicxml) name on a zip
 // archive, or text whose root element, after the XML declaration, comments and document type,
-// is score-partwise or score-timewise. Reads at most the first 4 KB.
+// is score-partwise or score-timewise. Reads the first 4 KB, and more only while a long comment
+// or document type hides the root.
 bool isMusicXmlFile(const std::string& path);
 
 // The same test on the first bytes of a file and its name.

@@ -1260,5 +1260,126 @@ TEST(MusicXmlImportVoices, TwoVoicesOnOneKeyGiveOneNoteAndAMidiFileWithoutEmptyN
     EXPECT_EQ(ons.size(), 3u);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Text encodings and what comes before the root
+
+// UTF-8 text as UTF-16 bytes, with or without the byte-order mark.
+std::string utf16Of(const std::string& utf8, bool bigEndian, bool mark)
+{
+    std::u32string chars;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (int k = 1; k < n; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]) & 0x3F);
+        chars += c;
+        i += static_cast<std::size_t>(n);
+    }
+    std::string out;
+    const auto put = [&](unsigned u) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    };
+    if (mark)
+        put(0xFEFF);
+    for (char32_t c : chars) {
+        if (c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(static_cast<unsigned>(c));
+        }
+    }
+    return out;
+}
+
+std::string withEncoding(std::string xml, const std::string& encoding)
+{
+    const auto at = xml.find("encoding=\"UTF-8\"");
+    return xml.replace(at, 16, "encoding=\"" + encoding + "\"");
+}
+
+TEST(MusicXmlImportInput, Utf16AndLatin1FilesReadAsTheirUtf8Original)
+{
+    const std::string m = attributes(kTreble) +
+                          note("C", 5, 4, "quarter", "<lyric><text>Grüße 🎵</text></lyric>") +
+                          note("E", 5, 4, "quarter") + note("G", 5, 8, "half");
+    const std::string utf8 = scoreXml({{"Flöte", measure(1, m)}});
+    const std::string utf16 = withEncoding(utf8, "UTF-16");
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const std::vector<Case> cases = {
+        {"UTF-16 little-endian with its mark", utf16Of(utf16, false, true)},
+        {"UTF-16 big-endian with its mark", utf16Of(utf16, true, true)},
+        {"UTF-16 little-endian without a mark", utf16Of(utf16, false, false)},
+        {"UTF-16 big-endian without a mark", utf16Of(utf16, true, false)},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8},
+    };
+    for (const Case& c : cases) {
+        const auto i = import(c.bytes);
+        ASSERT_TRUE(i.result.ok()) << c.what << ": " << i.result.error;
+        const Track& t = *i.sheet->trackAt(0);
+        EXPECT_EQ(t.name, std::string("Flöte")) << c.what;
+        EXPECT_EQ(t.noteAt(0).lyrictext().value_or(""), "Grüße 🎵") << c.what;
+        EXPECT_EQ(soundingKeys(t), (std::vector<int>{72, 76, 79})) << c.what;
+        EXPECT_TRUE(looksLikeMusicXml(c.bytes.substr(0, 4096), "score.xml")) << c.what;
+    }
+    // ISO-8859-1, named by the declaration: the ö is one byte.
+    std::string latin1 = withEncoding(
+        scoreXml({{"Fl\xF6te", measure(1, m.substr(0, m.find("<lyric>")) + "<type>quarter</type></note>")}}),
+        "ISO-8859-1");
+    const auto l = import(latin1);
+    ASSERT_TRUE(l.result.ok()) << l.result.error;
+    EXPECT_EQ(l.sheet->trackAt(0)->name, std::string("Flöte"));
+    // An encoding the reader does not know is named, and the sheet stays as it was.
+    const auto sj = import(withEncoding(utf8, "Shift_JIS"));
+    EXPECT_FALSE(sj.result.ok());
+    EXPECT_TRUE(contains(sj.result.error, "\"shift_jis\"")) << sj.result.error;
+}
+
+TEST(MusicXmlImportInput, TheRootIsFoundAfterLongCommentsAndADocumentTypeWhateverTheyHold)
+{
+    const std::string body =
+        "<score-partwise version=\"3.1\"><part-list><score-part id=\"P1\"><part-name>&who;"
+        "</part-name></score-part></part-list><part id=\"P1\">" +
+        measure(1, attributes(kTreble) + note("D", 5, 16, "whole")) + "</part></score-partwise>";
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+        "<!-- " +
+        std::string(70 * 1024, 'x') +
+        " -->\n<?finale-layout page=\"1\" mark=\"]>\"?>\n"
+        "<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 3.1 Partwise//EN\" "
+        "\"http://www.musicxml.org/dtds/partwise.dtd\" [\n"
+        "  <!ENTITY who \"the <score-timewise> ]> composer\">\n"
+        "  <!-- a comment with ]> and \" in it -->\n"
+        "  <!ENTITY lol \"lol\"><!ENTITY lol2 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">\n"
+        "  <?pi ]> ?>\n"
+        "]>\n";
+    const auto i = import(head + body);
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    // The entity stays as it is written: nothing the file declares is expanded.
+    EXPECT_EQ(i.sheet->trackAt(0)->name, std::string("&who;"));
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), (std::vector<int>{74}));
+
+    // Opened by name and content, the 70 KB comment does not hide the root.
+    const auto path =
+        std::filesystem::temp_directory_path() / ("tonvela-long-head-" + std::to_string(::getpid()) + ".xml");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << head << body;
+    }
+    EXPECT_TRUE(isMusicXmlFile(path.string()));
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << head << "<svg/>";
+    }
+    EXPECT_FALSE(isMusicXmlFile(path.string()));
+    std::filesystem::remove(path);
+}
+
 } // namespace
 } // namespace tonvela
