@@ -4,6 +4,7 @@
 #include "interchange/mxl_container_read.h"
 #include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
+#include "score/sheet_file.h"
 #include "score/sheet_import.h"
 #include "score/utf8_text.h"
 
@@ -238,6 +239,65 @@ void timewiseToPartwise(const pugi::xml_node& timewise, pugi::xml_document& out)
     }
 }
 
+// An element's text with its blanks and line breaks folded to single blanks, as valid UTF-8.
+std::string foldedText(const char* text)
+{
+    std::string out;
+    bool blank = false;
+    for (const char* c = text; *c; ++c) {
+        if (std::isspace(static_cast<unsigned char>(*c))) {
+            blank = !out.empty();
+            continue;
+        }
+        if (blank)
+            out += ' ';
+        blank = false;
+        out += *c;
+    }
+    return cutUtf8(validUtf8(out), kMaxSheetTextBytes);
+}
+
+// The title and composer of a score: its work title, else its movement title, else the credit
+// text in the largest type of those centred on the first page; the first composer creator.
+SheetTexts scoreTexts(const pugi::xml_node& root)
+{
+    SheetTexts texts;
+    texts.title = foldedText(root.child("work").child_value("work-title"));
+    if (texts.title.empty())
+        texts.title = foldedText(root.child_value("movement-title"));
+    if (texts.title.empty()) {
+        double biggest = -1;
+        for (pugi::xml_node credit : root.children("credit")) {
+            if (credit.attribute("page").as_int(1) != 1)
+                continue;
+            // Only a credit that says it is not the title: a composer or lyricist line is
+            // centred too in some files.
+            const std::string type = credit.child_value("credit-type");
+            if (!type.empty() && type != "title")
+                continue;
+            for (pugi::xml_node words : credit.children("credit-words")) {
+                const std::string justify = words.attribute("justify").as_string();
+                const std::string halign = words.attribute("halign").as_string();
+                if (justify != "center" && halign != "center")
+                    continue;
+                const double size = words.attribute("font-size").as_double(0);
+                const std::string text = foldedText(words.child_value());
+                if (!text.empty() && size > biggest) {
+                    biggest = size;
+                    texts.title = text;
+                }
+            }
+        }
+    }
+    for (pugi::xml_node creator : root.child("identification").children("creator"))
+        if (std::string(creator.attribute("type").as_string()) == "composer") {
+            texts.composer = foldedText(creator.child_value());
+            if (!texts.composer.empty())
+                break;
+        }
+    return texts;
+}
+
 std::string leftOutText(const musicxml::LeftOut& leftOut)
 {
     std::string text = "Left out, as the sheet cannot hold them:";
@@ -319,6 +379,7 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
     LoadResult result;
     SheetLockGuard lock(sheetLock());
     sheet.removeAllTracks();
+    sheet.texts = scoreTexts(root);
     const int timeCode = score.timeCode != 0 ? score.timeCode : kTimeSig44;
     int dropped = 0;
     for (const auto& part : score.parts) {
