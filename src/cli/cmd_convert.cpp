@@ -20,7 +20,7 @@ std::string usageText()
     for (const ExportFormat& f : exportFormats().all())
         text += " " + f.extension;
     text += "\n"
-            "  .musicxml, .mxl: MusicXML 4.0, plain or compressed; one part per track, titled\n"
+            "  .musicxml, .mxl: MusicXML 3.0, plain or compressed; one part per track, titled\n"
             "                   with the name of IN\n"
             "\n"
             "Options:\n"
@@ -70,6 +70,7 @@ int runConvert(const std::vector<std::string>& words)
     const FileResult res = format->write(*sheet, out, options);
     if (!res)
         return fail(res.error);
+    printWarnings(res.warnings);
     return 0;
 }
 

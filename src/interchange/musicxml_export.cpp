@@ -146,6 +146,8 @@ struct PartPlan {
     std::set<int> drumKeys;     // percussion: the keys played, one instrument each
     std::set<int64_t> barLines; // measure numbers (from 1) whose right bar line a Bar note draws
     std::set<int64_t> midBars;  // ticks of the Bar notes that stand inside a measure
+    // Notes (indices in the track) below the lowest octave MusicXML writes, written in it.
+    mutable std::set<int> belowOctaveZero;
 };
 
 std::string instrumentId(const PartPlan& p, int key)
@@ -316,6 +318,12 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
             addInt(u, "display-octave", sp.octave);
         } else {
             sp = spell(t, src.line, head.key);
+            if (head.key < kLowestWrittenKey) {
+                // MusicXML's octaves begin at 0 (C0 is key 12): a lower key is written as C in
+                // octave 0, flattened as far as notation goes, and named in a warning.
+                sp = {'C', std::max(head.key - kLowestWrittenKey, -2), 0};
+                p.belowOctaveZero.insert(head.noteIndex);
+            }
             pugi::xml_node pitch = n.append_child("pitch");
             addText(pitch, "step", std::string(1, sp.step));
             if (sp.alter != 0)
@@ -531,7 +539,8 @@ std::string sheetTitleOf(const SheetDocument& sheet)
     return name.empty() ? "Untitled" : name;
 }
 
-bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::string& out, std::string& error)
+bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::string& out, std::string& error,
+                  std::vector<std::string>* warnings)
 {
     SheetLockGuard lock(sheetLock());
     out.clear();
@@ -550,13 +559,40 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
     decl.append_attribute("version").set_value("1.0");
     decl.append_attribute("encoding").set_value("UTF-8");
     doc.append_child(pugi::node_doctype)
-        .set_value("score-partwise PUBLIC \"-//Recordare//DTD MusicXML 4.0 Partwise//EN\" "
-                   "\"http://www.musicxml.org/dtds/partwise.dtd\"");
+        .set_value((std::string("score-partwise PUBLIC \"-//Recordare//DTD MusicXML ") + kMusicXmlVersion +
+                    " Partwise//EN\" \"http://www.musicxml.org/dtds/partwise.dtd\"")
+                       .c_str());
     pugi::xml_node score = doc.append_child("score-partwise");
-    score.append_attribute("version").set_value("4.0");
-    addText(score.append_child("work"), "work-title", utf8FromSheetText(title));
-    pugi::xml_node enc = score.append_child("identification").append_child("encoding");
+    score.append_attribute("version").set_value(kMusicXmlVersion);
+    const SheetTexts& texts = sheet.texts;
+    // The sheet's own title goes in both places readers look: some show the work title, others
+    // (MuseScore) the movement title.
+    addText(score.append_child("work"), "work-title",
+            utf8FromSheetText(texts.title.empty() ? title : texts.title));
+    if (!texts.title.empty())
+        addText(score, "movement-title", utf8FromSheetText(texts.title));
+    pugi::xml_node identification = score.append_child("identification");
+    for (const auto& [type, text] :
+         {std::pair{"composer", &texts.composer}, std::pair{"lyricist", &texts.lyricist}})
+        if (!text->empty()) {
+            pugi::xml_node creator = identification.append_child("creator");
+            creator.append_attribute("type").set_value(type);
+            creator.text().set(utf8FromSheetText(*text).c_str());
+        }
+    if (!texts.copyright.empty())
+        addText(identification, "rights", utf8FromSheetText(texts.copyright));
+    pugi::xml_node enc = identification.append_child("encoding");
     addText(enc, "software", "Tonvela");
+    if (!texts.subtitle.empty()) {
+        // MusicXML has no subtitle element: a centred credit of page 1 says what it is.
+        pugi::xml_node credit = score.append_child("credit");
+        credit.append_attribute("page").set_value(1);
+        addText(credit, "credit-type", "subtitle");
+        pugi::xml_node words = credit.append_child("credit-words");
+        words.append_attribute("justify").set_value("center");
+        words.append_attribute("valign").set_value("top");
+        words.text().set(utf8FromSheetText(texts.subtitle).c_str());
+    }
     writePartList(score, parts);
 
     int64_t measures = 1;
@@ -616,6 +652,14 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
     std::ostringstream os;
     doc.save(os, "  ", pugi::format_default, pugi::encoding_utf8);
     out = os.str();
+    std::size_t low = 0;
+    for (const PartPlan& p : parts)
+        low += p.belowOctaveZero.size();
+    if (warnings && low > 0)
+        warnings->push_back(
+            (low == 1 ? std::string("1 note lies") : std::to_string(low) + " notes lie") +
+            " below C0, the lowest octave MusicXML writes: written in octave 0, as C flat or C double "
+            "flat where that is their pitch, else as C double flat 0 (MIDI key 10)");
     return true;
 }
 
@@ -623,9 +667,13 @@ FileResult exportMusicXml(const SheetDocument& sheet, const std::string& title, 
 {
     std::string text;
     std::string error;
-    if (!musicXmlText(sheet, title, text, error))
+    std::vector<std::string> warnings;
+    if (!musicXmlText(sheet, title, text, error, &warnings))
         return FileResult::failure("could not write \"" + path + "\": " + error);
-    return writeFileAtomically(path, text);
+    FileResult result = writeFileAtomically(path, text);
+    if (result)
+        result.warnings = std::move(warnings);
+    return result;
 }
 
 void addMusicXmlExportFormats(ExportFormats& formats)

@@ -6,6 +6,7 @@
 #include "platform/atomic_file.h"
 
 #include <string>
+#include <vector>
 
 namespace tonvela {
 
@@ -21,7 +22,12 @@ inline constexpr const char* kMxlExtension = ".mxl";
 // the extension; "Untitled" for a new sheet.
 std::string sheetTitleOf(const SheetDocument& sheet);
 
-// The MusicXML 4.0 text (score-partwise) of a sheet. One part per track, named after the track
+// The MusicXML version the export writes: the one whose schema its files are checked against.
+inline constexpr const char* kMusicXmlVersion = "3.0";
+// The lowest key MusicXML's octaves reach with a natural note: C0.
+inline constexpr int kLowestWrittenKey = 12;
+
+// The MusicXML text (score-partwise, kMusicXmlVersion) of a sheet. One part per track, named after the track
 // ("Track N" when it has no name), with its General MIDI program and channel (percussion on
 // channel 10, one unpitched instrument per drum key). Clefs as the sheet draws them: the G
 // clef as treble sounding an octave lower, the G(2) clef as treble, the F clef as bass, the
@@ -40,12 +46,20 @@ std::string sheetTitleOf(const SheetDocument& sheet);
 // play. A Bar note that falls on a measure line makes it a drawn bar line; the last measure
 // ends with a final bar line.
 //
+// The title is the sheet's own (SheetDocument::texts), as work and movement title, when it has
+// one, else `title` as the work title; the subtitle is a centred credit of type "subtitle", the
+// composer and lyricist creators, the copyright the rights.
+// A note below kLowestWrittenKey is written in octave 0 (C flat or C double flat where that is
+// its pitch, else C double flat), and `warnings` (when given) says how many.
+//
 // False with `error` when the sheet has no tracks or a track would play too many notes to
 // write (runaway loops).
 // Takes the sheet lock while it reads the sheet; does not change it.
-bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::string& out, std::string& error);
+bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::string& out, std::string& error,
+                  std::vector<std::string>* warnings = nullptr);
 
-// Writes musicXmlText atomically: on failure the old file stays and the result says why.
+// Writes musicXmlText atomically: on failure the old file stays and the result says why; the
+// result's warnings are musicXmlText's.
 FileResult exportMusicXml(const SheetDocument& sheet, const std::string& title, const std::string& path);
 
 // Registers MusicXML (.musicxml) and compressed MusicXML (.mxl), titled with sheetTitleOf.

@@ -103,7 +103,7 @@ struct Staff {
     StaffKind kind = StaffKind::GClef; // sheet staff kind of its first clef
     bool percussive = false;           // a percussion clef, only unpitched notes, or the drum channel
     bool octaveTreble = false;         // treble transposed an octave down, by the clef or the part
-    std::string firstVoice;            // the voice of its first note
+    std::string firstVoice;            // the voice that sounds most notes, the one the staff keeps
 };
 
 struct Part {
@@ -151,6 +151,12 @@ namespace tonvela::musicxml {
 // the first voice joins over the end of a measure m with keptApart[m] set.
 std::vector<Event> joinTiesOverBarLines(const std::vector<Event>& events, int staffIndex,
                                         const std::string& firstVoice, const std::vector<bool>& keptApart);
+
+// Joins the tied notes that are not chord roots of the first voice (inner notes of a chord,
+// notes of later voices) to the note they are tied from, where the pieces add up to one sheet
+// length: such a note becomes a chord member of the sheet, and a member's tie mark holds
+// nothing on, so its pieces would be struck again.
+void joinTiesOfChordNotes(std::vector<Event>& events, const std::string& firstVoice);
 
 // Fills an empty sheet track (its time signature already set) from staff `staffIndex` of a
 // part. Adds to `droppedVoiceNotes` the notes of later voices that start with no first-voice

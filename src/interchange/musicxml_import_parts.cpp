@@ -595,12 +595,29 @@ void PartReader::resolveStaves()
         if (octaveDown && !s.octaveTreble)
             leftOut("transposing parts (written at sounding pitch)");
     }
-    for (std::size_t i = 0; i < m_part.staves.size(); ++i)
-        for (const Event& e : m_part.events)
-            if (e.staff == static_cast<int>(i) && !e.chord) {
-                m_part.staves[i].firstVoice = e.voice;
-                break;
+    // The voice a staff keeps is the one that sounds most notes: a voice of rests only, or a
+    // few notes another staff lends it, must not push out the melody. A tie goes to the voice
+    // that comes first.
+    for (std::size_t i = 0; i < m_part.staves.size(); ++i) {
+        std::vector<std::pair<std::string, int>> counts; // in order of appearance
+        for (const Event& e : m_part.events) {
+            if (e.staff != static_cast<int>(i))
+                continue;
+            auto it =
+                std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == e.voice; });
+            if (it == counts.end()) {
+                if (e.chord)
+                    continue;
+                counts.emplace_back(e.voice, 0);
+                it = counts.end() - 1;
             }
+            it->second += !e.rest && !e.cue ? 1 : 0;
+        }
+        const auto best = std::max_element(counts.begin(), counts.end(),
+                                           [](const auto& a, const auto& b) { return a.second < b.second; });
+        if (best != counts.end())
+            m_part.staves[i].firstVoice = best->first;
+    }
 }
 
 // The part list: names and MIDI instruments by part id.

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <set>
 
 namespace tonvela::musicxml {
 namespace {
@@ -159,6 +161,85 @@ std::vector<Event> joinTiesOverBarLines(const std::vector<Event>& all, int staff
         if (!removed[i])
             out.push_back(std::move(events[i]));
     return out;
+}
+
+void joinTiesOfChordNotes(std::vector<Event>& events, const std::string& firstVoice)
+{
+    const auto inner = [&](const Event& e) {
+        return !e.rest && !e.cue && (e.chord || e.voice != firstVoice);
+    };
+    // The notes by where they start, so each finds the one it is tied to.
+    std::multimap<int64_t, std::size_t> byStart;
+    std::set<int64_t> rootStarts; // where a note of the first voice starts a chord
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const Event& e = events[i];
+        if (inner(e))
+            byStart.emplace(e.start, i);
+        else if (!e.rest && !e.cue && e.voice == firstVoice)
+            rootStarts.insert(e.start);
+    }
+    // Only a note the sheet keeps takes its tied pieces: an inner note of a first-voice chord,
+    // or a note of a later voice that starts together with a first-voice note.
+    const auto kept = [&](const Event& e) {
+        return e.voice == firstVoice ? e.chord : rootStarts.count(e.start) > 0;
+    };
+    const auto continuation = [&](const Event& from, std::size_t self) -> std::size_t {
+        const auto [first, last] = byStart.equal_range(from.start + from.duration);
+        std::size_t found = events.size();
+        for (auto it = first; it != last; ++it) {
+            const Event& e = events[it->second];
+            if (it->second == self || !e.tieStop || e.key != from.key)
+                continue;
+            // The same voice first, else any.
+            if (found == events.size() || (e.voice == from.voice && events[found].voice != from.voice))
+                found = it->second;
+        }
+        return found;
+    };
+    std::vector<bool> removed(events.size(), false);
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        Event& head = events[i];
+        if (removed[i] || !inner(head) || !head.tieStart || !kept(head))
+            continue;
+        // The chain of pieces, as long as it goes on.
+        std::vector<std::size_t> chain{i};
+        int64_t total = head.duration;
+        std::size_t best = 0;
+        const SheetLength* bestLength = nullptr;
+        while (chain.size() < kMaxPieces) {
+            const Event& tail = events[chain.back()];
+            if (!tail.tieStart)
+                break;
+            const std::size_t next = continuation(tail, chain.back());
+            if (next == events.size() || removed[next] ||
+                std::find(chain.begin(), chain.end(), next) != chain.end())
+                break;
+            chain.push_back(next);
+            total += events[next].duration;
+            if (const SheetLength* l = sheetLengthOf(total)) {
+                best = chain.size() - 1;
+                bestLength = l;
+            }
+        }
+        if (!bestLength)
+            continue;
+        head.duration = bestLength->ticks;
+        head.type = bestLength->type;
+        head.dots = bestLength->dotted ? 1 : 0;
+        head.typeOutside = false;
+        head.tupletActual = head.tupletNormal = 0;
+        head.tieStart = events[chain[best]].tieStart;
+        for (std::size_t k = 1; k <= best; ++k)
+            removed[chain[k]] = true;
+    }
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < events.size(); ++i)
+        if (!removed[i]) {
+            if (out != i)
+                events[out] = std::move(events[i]);
+            ++out;
+        }
+    events.resize(out);
 }
 
 } // namespace tonvela::musicxml

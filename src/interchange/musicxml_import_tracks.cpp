@@ -75,17 +75,20 @@ std::vector<bool> measuresKeptApart(const Part& part, const Track& track)
 class StaffWriter {
   public:
     StaffWriter(const Part& part, int staffIndex, Track& track, LeftOut& leftOut)
-        : m_part(part), m_staffIndex(staffIndex), m_track(track), m_leftOut(leftOut),
-          m_events(joinTiesOverBarLines(part.events, staffIndex,
-                                        part.staves[static_cast<std::size_t>(staffIndex)].firstVoice,
-                                        measuresKeptApart(part, track)))
+        : m_part(part), m_staffIndex(staffIndex), m_track(track), m_leftOut(leftOut), m_events([&] {
+              const std::string& firstVoice = part.staves[static_cast<std::size_t>(staffIndex)].firstVoice;
+              std::vector<Event> events =
+                  joinTiesOverBarLines(part.events, staffIndex, firstVoice, measuresKeptApart(part, track));
+              joinTiesOfChordNotes(events, firstVoice);
+              return events;
+          }())
     {
     }
 
     int write();
 
   private:
-    std::vector<Slot> gatherSlots(int& dropped) const;
+    std::vector<Slot> gatherSlots(int& dropped);
     void addRests(int64_t ticks, bool atEnd = false);
     void addSlot(const Slot& slot, bool trailing);
     Length lengthOf(const Event& e, bool& triplet);
@@ -100,9 +103,10 @@ class StaffWriter {
     LeftOut& m_leftOut;
     const std::vector<Event> m_events; // the staff's notes, those split at bar lines joined
     std::vector<Item> m_items;
+    int m_unisons = 0; // notes on a key another note of the chord already sounds
 };
 
-std::vector<Slot> StaffWriter::gatherSlots(int& dropped) const
+std::vector<Slot> StaffWriter::gatherSlots(int& dropped)
 {
     const Staff& staff = m_part.staves[static_cast<std::size_t>(m_staffIndex)];
     std::vector<Slot> slots;
@@ -130,6 +134,27 @@ std::vector<Slot> StaffWriter::gatherSlots(int& dropped) const
             slots[it->second].members.push_back(e);
         else
             ++dropped;
+    }
+    // Two voices on one key at once sound one note, the longer: the sheet has no way to strike
+    // a key twice at once, and a MIDI file that does ends the second sound with the first.
+    for (Slot& slot : slots) {
+        std::vector<const Event*> kept;
+        for (const Event* m : slot.members) {
+            if (m->key == slot.root->key) {
+                m_unisons += 1;
+                continue;
+            }
+            const auto same =
+                std::find_if(kept.begin(), kept.end(), [&](const Event* k) { return k->key == m->key; });
+            if (same == kept.end()) {
+                kept.push_back(m);
+            } else {
+                m_unisons += 1;
+                if (m->duration > (*same)->duration)
+                    *same = m;
+            }
+        }
+        slot.members = std::move(kept);
     }
     return slots;
 }
@@ -185,8 +210,11 @@ Length StaffWriter::lengthOf(const Event& e, bool& triplet)
 void StaffWriter::addSlot(const Slot& slot, bool trailing)
 {
     const Event& root = *slot.root;
-    // A whole-measure rest, or one without a written length, fills its time with rests.
-    if (root.rest && (root.type == 0 || root.measureRest)) {
+    // A whole-measure rest, one without a written length, or a whole rest in a measure shorter
+    // than a whole note (the usual way of writing a bar's rest), fills its time with rests.
+    const bool shortWholeRest =
+        root.type == kTypeWhole && root.dots == 0 && std::abs(root.duration - 4 * kQ) > kRoundingTicks;
+    if (root.rest && (root.type == 0 || root.measureRest || shortWholeRest)) {
         addRests(root.duration, trailing);
         return;
     }
@@ -355,6 +383,8 @@ int StaffWriter::write()
 
     int dropped = 0;
     const std::vector<Slot> slots = gatherSlots(dropped);
+    if (m_unisons > 0)
+        left("notes in unison with another voice (played once)", m_unisons);
     for (const Slot& s : slots)
         if (!s.root->rest && staff.percussive) {
             m_track.drumKey = s.root->key;

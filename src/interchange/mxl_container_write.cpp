@@ -123,9 +123,14 @@ FileResult exportMxl(const SheetDocument& sheet, const std::string& title, const
     std::string text;
     std::string error;
     std::string bytes;
-    if (!musicXmlText(sheet, title, text, error) || !mxlArchiveBytes(kMxlScoreName, text, bytes, error))
+    std::vector<std::string> warnings;
+    if (!musicXmlText(sheet, title, text, error, &warnings) ||
+        !mxlArchiveBytes(kMxlScoreName, text, bytes, error))
         return FileResult::failure("could not write \"" + path + "\": " + error);
-    return writeFileAtomically(path, bytes);
+    FileResult result = writeFileAtomically(path, bytes);
+    if (result)
+        result.warnings = std::move(warnings);
+    return result;
 }
 
 } // namespace tonvela

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tonvela {
 
@@ -9,9 +10,18 @@ namespace tonvela {
 struct FileResult {
     bool ok = true;
     std::string error;
+    // What a written file could not hold as it stands (an export's notes out of its range):
+    // the file was written, and these tell the user what differs.
+    std::vector<std::string> warnings;
 
     static FileResult success() { return {}; }
-    static FileResult failure(std::string message) { return {false, std::move(message)}; }
+    static FileResult failure(std::string message)
+    {
+        FileResult r;
+        r.ok = false;
+        r.error = std::move(message);
+        return r;
+    }
     explicit operator bool() const { return ok; }
 };
 

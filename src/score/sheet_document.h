@@ -42,6 +42,17 @@ class SheetObserver {
     virtual void sheetChanged(const SheetChangeEvent& change) = 0;
 };
 
+// The texts a score carries on paper. Each is kept in the sheet file only when set, so a sheet
+// without them saves as it always did.
+struct SheetTexts {
+    std::string title;
+    std::string subtitle;
+    std::string composer;
+    std::string lyricist;
+    std::string copyright;
+    bool operator==(const SheetTexts&) const = default;
+};
+
 // Kinds of undo snapshot, as the editing commands pass them.
 // TrackCount is the "Number Tracks:" field; like every snapshot it keeps the track count, so
 // its undo brings removed tracks back with their notes. TrackType is a change of a track's
@@ -82,6 +93,7 @@ class SheetDocument {
 
     float zoomamount = kDefaultZoom;
     int timesig = kTimeSig44;
+    SheetTexts texts;
     int selectedTrack = 0;
 
     int trackCount() const { return static_cast<int>(m_tracks.size()); }

@@ -5,6 +5,7 @@
 #include "score/markup_tree.h"
 #include "score/sheet_document.h"
 #include "score/track_element.h"
+#include "score/utf8_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,13 +14,30 @@ namespace tonvela {
 
 namespace {
 
-void writeSheetHead(float zoom, int timesig, std::size_t notes, std::string& out)
+// The sheet's texts as the file names them, in the order they are written.
+constexpr std::pair<const char*, std::string SheetTexts::*> kSheetTextAttributes[] = {
+    {"title", &SheetTexts::title},         {"subtitle", &SheetTexts::subtitle},
+    {"composer", &SheetTexts::composer},   {"lyricist", &SheetTexts::lyricist},
+    {"copyright", &SheetTexts::copyright},
+};
+
+void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, std::size_t notes, std::string& out)
 {
     out.reserve(256 + notes * 48);
     out += "<staffdoc\r\nzoomamount=";
     out += formatShortReal(zoom);
     out += "\r\ntimesig=";
     out += std::to_string(timesig);
+    for (const auto& [name, field] : kSheetTextAttributes) {
+        const std::string& text = texts.*field;
+        if (text.empty())
+            continue;
+        out += "\r\n";
+        out += name;
+        out += "=\"";
+        out += escapeMarkupText(text);
+        out += '"';
+    }
     out += "\r\n>\r\n";
 }
 
@@ -33,7 +51,7 @@ std::string sheetToText(const SheetDocument& sheet)
     std::size_t notes = 0;
     for (int t = 0; t < sheet.trackCount(); ++t)
         notes += static_cast<std::size_t>(sheet.trackAt(t)->count);
-    writeSheetHead(sheet.zoomamount, sheet.timesig, notes, out);
+    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.texts, notes, out);
     for (int t = 0; t < sheet.trackCount(); ++t)
         writeTrackElement(*sheet.trackAt(t), out);
     out += kSheetTail;
@@ -45,6 +63,7 @@ SheetCopy copySheet(const SheetDocument& sheet)
     SheetCopy copy;
     copy.zoomamount = sheet.zoomamount;
     copy.timesig = sheet.timesig;
+    copy.texts = sheet.texts;
     copy.tracks.resize(static_cast<std::size_t>(sheet.trackCount()));
     for (int t = 0; t < sheet.trackCount(); ++t) {
         const Track& track = *sheet.trackAt(t);
@@ -63,7 +82,7 @@ std::string sheetCopyText(const SheetCopy& copy)
     std::size_t notes = 0;
     for (const auto& track : copy.tracks)
         notes += track.notes.size();
-    writeSheetHead(copy.zoomamount, copy.timesig, notes, out);
+    writeSheetHead(copy.zoomamount, copy.timesig, copy.texts, notes, out);
     for (const auto& track : copy.tracks)
         writeTrackElement(track.config, track.notes, out);
     out += kSheetTail;
@@ -95,7 +114,12 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
     if (tree.root.name != "staffdoc")
         return LoadResult::failure(LoadStatus::WrongKind, "The file is not a sheet document");
     sheet.removeAllTracks();
+    sheet.texts = {};
     for (const auto& [name, value] : tree.root.attributes) {
+        for (const auto& [textName, field] : kSheetTextAttributes)
+            if (name == textName)
+                sheet.texts.*field =
+                    cutUtf8(utf8FromEightBitText(unescapeMarkupText(value)), kMaxSheetTextBytes);
         if (name == "zoomamount") {
             sheet.zoomamount = sanitizedZoom(value);
         } else if (name == "timesig") {

@@ -20,7 +20,11 @@ inline constexpr int kMaxLoadedTracks = 64;
 inline constexpr const char* kSheetCutOffWarning =
     "The file is cut off before its end: the notes up to the cut were loaded, anything after it is missing";
 
-// The .shd text of a sheet, CR LF line ends.
+// The longest text of a sheet's title, composer, ... that a file gives; longer ones are cut.
+inline constexpr std::size_t kMaxSheetTextBytes = 1024;
+
+// The .shd text of a sheet, CR LF line ends. The sheet's texts (title, subtitle, composer,
+// lyricist, copyright) follow the time signature as quoted attributes, each only when set.
 std::string sheetToText(const SheetDocument& sheet);
 
 // What a sheet file holds, copied out of the sheet: the sheet settings, and every track's
@@ -33,6 +37,7 @@ struct SheetCopy {
     };
     float zoomamount = kDefaultZoom;
     int timesig = kTimeSig44;
+    SheetTexts texts;
     std::vector<TrackCopy> tracks;
 };
 // Takes the copy under the sheet lock.

@@ -5,6 +5,7 @@
 #include "left_out_names_score.h"
 #include "platform/atomic_file.h"
 #include "playback/midi_file_writer.h"
+#include "score/play_walk.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/tie_rule.h"
@@ -19,7 +20,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -679,10 +682,14 @@ TEST(MusicXmlImportVoices, LaterVoicesJoinChordsThatStartWithThemAndTheRestAreCo
         note("E", 4, 8, "half", "<voice>2</voice>") + note("F", 4, 4, "quarter", "<voice>2</voice>") +
         note("G", 4, 2, "eighth", "<voice>2</voice>") + note("A", 4, 2, "eighth", "<voice>2</voice>");
     const std::string m = attributes(kTreble8) + v1 + "<backup><duration>16</duration></backup>" + v2;
-    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    // A second measure of voice 1, so it sounds as many notes as voice 2 and, coming first, is
+    // the voice the staff keeps.
+    const std::string m2 =
+        note("C", 5, 8, "half", "<voice>1</voice>") + note("D", 5, 8, "half", "<voice>1</voice>");
+    const auto i = import(scoreXml({{"P", measure(1, m) + measure(2, m2)}}));
     ASSERT_TRUE(i.result.ok()) << i.result.error;
     const Track& t = *i.sheet->trackAt(0);
-    EXPECT_EQ(soundingKeys(t), (std::vector<int>{72, 64, 74, 65}));
+    EXPECT_EQ(soundingKeys(t), (std::vector<int>{72, 64, 74, 65, 72, 74}));
     EXPECT_EQ(t.noteAt(1).chordparent, 0);
     EXPECT_EQ(t.noteAt(3).chordparent, 2);
     const std::string w = allWarnings(i.result);
@@ -986,6 +993,11 @@ Counted countImported(const Imported& i)
         if (w.find(" of a later voice was dropped") != std::string::npos ||
             w.find(" of later voices were dropped") != std::string::npos)
             c.dropped = std::stoi(w.substr(0, w.find(' ')));
+    // Notes in unison with another voice sound once: counted with the dropped ones.
+    const std::string unison = "notes in unison with another voice (played once) (";
+    for (const auto& w : i.result.warnings)
+        if (const auto at = w.find(unison); at != std::string::npos)
+            c.dropped += std::stoi(w.substr(at + unison.size()));
     const std::string again = "(the tied notes are struck again) (";
     for (const auto& w : i.result.warnings)
         if (const auto at = w.find(again); at != std::string::npos)
@@ -1062,6 +1074,11 @@ TEST(MusicXmlImportFiles, TheCompressedAndThePlainFileGiveTheSameSheet)
     }
 }
 
+bool haveMuseScoreAndMidicsv()
+{
+    return std::system("command -v mscore3 >/dev/null 2>&1 && command -v midicsv >/dev/null 2>&1") == 0;
+}
+
 // The note-ons of a MIDI file as midicsv reads them: (onset in milliseconds, key), sorted, with
 // the file's tempo events applied.
 std::vector<std::pair<long long, int>> noteOnsOf(const std::string& midiPath)
@@ -1134,6 +1151,539 @@ TEST(MusicXmlImportFiles, AScorePlaysTheNotesMuseScorePlaysAtTheSameTimes)
     std::filesystem::remove_all(folder);
     ASSERT_GT(expected.size(), 900u);
     EXPECT_EQ(actual, expected);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Conventions of other programs: short measures, voices, ties inside chords
+
+// Where the step of note `index` starts in score time, as playback walks the track.
+Ticks playTicksBefore(const Track& t, int index)
+{
+    PlayWalk walk(t);
+    while (const auto step = walk.next())
+        if (step->index == index)
+            return step->start;
+    return -1;
+}
+
+TEST(MusicXmlImportRhythm, AWholeRestFillsAMeasureShorterThanFourBeats)
+{
+    // A ragtime's left hand in 2/4: a whole rest (no measure="yes") lasting the measure's two
+    // beats, then a note that must open measure 2, level with the right hand's.
+    const std::string rh1 = note("C", 5, 8, "half", "<voice>1</voice><staff>1</staff>");
+    const std::string lh1 = "<note><rest/><duration>8</duration><voice>5</voice><type>whole</type>"
+                            "<staff>2</staff></note>";
+    const std::string rh2 = note("D", 5, 8, "half", "<voice>1</voice><staff>1</staff>");
+    const std::string lh2 = note("C", 3, 8, "half", "<voice>5</voice><staff>2</staff>");
+    const std::string attrs =
+        "<attributes><divisions>4</divisions><time><beats>2</beats><beat-type>4</beat-type>"
+        "</time><staves>2</staves>" +
+        kTreble + "<clef number=\"2\"><sign>F</sign><line>4</line></clef></attributes>";
+    const std::string back = "<backup><duration>8</duration></backup>";
+    const auto i =
+        import(scoreXml({{"Piano", measure(1, attrs + rh1 + back + lh1) + measure(2, rh2 + back + lh2)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    ASSERT_EQ(i.sheet->trackCount(), 2);
+    Track& lh = *i.sheet->trackAt(1);
+    ASSERT_EQ(lh.count, 2);
+    EXPECT_TRUE(lh.noteAt(0).isRest());
+    EXPECT_EQ(lh.noteAt(0).type, kTypeHalf);
+    lh.divideIntoMeasures();
+    EXPECT_EQ(lh.measureDivision().measureOf(1), 2);
+    // Both hands play their second note at the same moment.
+    EXPECT_EQ(playTicksBefore(lh, 1), playTicksBefore(*i.sheet->trackAt(0), 1));
+}
+
+TEST(MusicXmlImportVoices, TheVoiceWithTheMostSoundingNotesIsKeptNotTheVoiceOfTheFirstNote)
+{
+    // Voice 1 holds only rests; voice 2 (after a backup) the melody of four notes.
+    const std::string v1 = rest(16, "whole").insert(6, "<voice>1</voice>");
+    const std::string v2 =
+        note("C", 5, 4, "quarter", "<voice>2</voice>") + note("D", 5, 4, "quarter", "<voice>2</voice>") +
+        note("E", 5, 4, "quarter", "<voice>2</voice>") + note("F", 5, 4, "quarter", "<voice>2</voice>");
+    const std::string m = attributes(kTreble) + v1 + "<backup><duration>16</duration></backup>" + v2;
+    // A cross-staff voice: three notes of voice 3 lent to this staff in the second measure.
+    const std::string v3 = note("G", 4, 4, "quarter", "<voice>3</voice>") +
+                           note("A", 4, 4, "quarter", "<voice>3</voice>") +
+                           note("B", 4, 8, "half", "<voice>3</voice>");
+    const std::string v2b =
+        note("C", 5, 4, "quarter", "<voice>2</voice>") + note("D", 5, 4, "quarter", "<voice>2</voice>") +
+        note("E", 5, 4, "quarter", "<voice>2</voice>") + note("F", 5, 4, "quarter", "<voice>2</voice>");
+    const std::string m2 = v3 + "<backup><duration>16</duration></backup>" + v2b;
+    const auto i = import(scoreXml({{"P", measure(1, m) + measure(2, m2)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)),
+              (std::vector<int>{72, 74, 76, 77, 72, 67, 74, 69, 76, 71, 77}));
+}
+
+TEST(MusicXmlImportVoices, TiesOfInnerChordNotesAndLaterVoicesHoldTheirNoteOn)
+{
+    // Voice 2's G4 is tied over three first-voice notes; the chord C5-E5's inner E5 is tied into
+    // the next chord. Each tied note sounds once, for its whole tied length.
+    const std::string tieStart = "<tie type=\"start\"/>";
+    const std::string tieBoth = "<tie type=\"stop\"/><tie type=\"start\"/>";
+    const std::string tieStop = "<tie type=\"stop\"/>";
+    const std::string v1 = note("C", 5, 4, "quarter", "<voice>1</voice>") +
+                           note("E", 5, 4, "quarter", "<chord/><voice>1</voice>" + tieStart) +
+                           note("D", 5, 4, "quarter", "<voice>1</voice>") +
+                           note("E", 5, 4, "quarter", "<chord/><voice>1</voice>" + tieStop) +
+                           note("F", 5, 8, "half", "<voice>1</voice>");
+    const std::string v2 = note("G", 4, 4, "quarter", "<voice>2</voice>" + tieStart) +
+                           note("G", 4, 4, "quarter", "<voice>2</voice>" + tieBoth) +
+                           note("G", 4, 8, "half", "<voice>2</voice>" + tieStop);
+    const std::string m = attributes(kTreble) + v1 + "<backup><duration>16</duration></backup>" + v2;
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(struckKeysOf(t), (std::vector<int>{72, 76, 67, 74, 77}));
+    ASSERT_EQ(t.count, 5);
+    EXPECT_EQ(t.noteAt(1).type, kTypeHalf);  // E5: a quarter tied to a quarter
+    EXPECT_EQ(t.noteAt(2).type, kTypeWhole); // G4: quarter, quarter, half
+    EXPECT_EQ(allWarnings(i.result), "");
+}
+
+TEST(MusicXmlImportVoices, TwoVoicesOnOneKeyGiveOneNoteAndAMidiFileWithoutEmptyNotes)
+{
+    const std::string v1 =
+        note("C", 5, 8, "half", "<voice>1</voice>") + note("D", 5, 8, "half", "<voice>1</voice>");
+    const std::string v2 =
+        note("C", 5, 8, "half", "<voice>2</voice>") + note("B", 4, 8, "half", "<voice>2</voice>");
+    const std::string m = attributes(kTreble) + v1 + "<backup><duration>16</duration></backup>" + v2;
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), (std::vector<int>{72, 74, 71}));
+    const std::string w = allWarnings(i.result);
+    EXPECT_TRUE(contains(w, "notes in unison with another voice (played once) (1)")) << w;
+    // Every note of the MIDI export lasts: no note-off in the tick of its note-on.
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tonvela-unison-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string mid = (dir / "u.mid").string();
+    ASSERT_TRUE(writeMidiFile(*i.sheet, mid, kAllTracks).ok);
+    const auto ons = noteOnsOf(mid);
+    std::filesystem::remove_all(dir);
+    if (ons.empty())
+        GTEST_SKIP() << "midicsv is needed to read the MIDI file";
+    EXPECT_EQ(ons.size(), 3u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text encodings and what comes before the root
+
+// UTF-8 text as UTF-16 bytes, with or without the byte-order mark.
+std::string utf16Of(const std::string& utf8, bool bigEndian, bool mark)
+{
+    std::u32string chars;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (int k = 1; k < n; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]) & 0x3F);
+        chars += c;
+        i += static_cast<std::size_t>(n);
+    }
+    std::string out;
+    const auto put = [&](unsigned u) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    };
+    if (mark)
+        put(0xFEFF);
+    for (char32_t c : chars) {
+        if (c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(static_cast<unsigned>(c));
+        }
+    }
+    return out;
+}
+
+std::string withEncoding(std::string xml, const std::string& encoding)
+{
+    const auto at = xml.find("encoding=\"UTF-8\"");
+    return xml.replace(at, 16, "encoding=\"" + encoding + "\"");
+}
+
+TEST(MusicXmlImportInput, Utf16AndLatin1FilesReadAsTheirUtf8Original)
+{
+    const std::string m = attributes(kTreble) +
+                          note("C", 5, 4, "quarter", "<lyric><text>Grüße 🎵</text></lyric>") +
+                          note("E", 5, 4, "quarter") + note("G", 5, 8, "half");
+    const std::string utf8 = scoreXml({{"Flöte", measure(1, m)}});
+    const std::string utf16 = withEncoding(utf8, "UTF-16");
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const std::vector<Case> cases = {
+        {"UTF-16 little-endian with its mark", utf16Of(utf16, false, true)},
+        {"UTF-16 big-endian with its mark", utf16Of(utf16, true, true)},
+        {"UTF-16 little-endian without a mark", utf16Of(utf16, false, false)},
+        {"UTF-16 big-endian without a mark", utf16Of(utf16, true, false)},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8},
+    };
+    for (const Case& c : cases) {
+        const auto i = import(c.bytes);
+        ASSERT_TRUE(i.result.ok()) << c.what << ": " << i.result.error;
+        const Track& t = *i.sheet->trackAt(0);
+        EXPECT_EQ(t.name, std::string("Flöte")) << c.what;
+        EXPECT_EQ(t.noteAt(0).lyrictext().value_or(""), "Grüße 🎵") << c.what;
+        EXPECT_EQ(soundingKeys(t), (std::vector<int>{72, 76, 79})) << c.what;
+        EXPECT_TRUE(looksLikeMusicXml(c.bytes.substr(0, 4096), "score.xml")) << c.what;
+    }
+    // ISO-8859-1, named by the declaration: the ö is one byte.
+    std::string latin1 = withEncoding(
+        scoreXml({{"Fl\xF6te", measure(1, m.substr(0, m.find("<lyric>")) + "<type>quarter</type></note>")}}),
+        "ISO-8859-1");
+    const auto l = import(latin1);
+    ASSERT_TRUE(l.result.ok()) << l.result.error;
+    EXPECT_EQ(l.sheet->trackAt(0)->name, std::string("Flöte"));
+    // An encoding the reader does not know is named, and the sheet stays as it was.
+    const auto sj = import(withEncoding(utf8, "Shift_JIS"));
+    EXPECT_FALSE(sj.result.ok());
+    EXPECT_TRUE(contains(sj.result.error, "\"shift_jis\"")) << sj.result.error;
+}
+
+TEST(MusicXmlImportInput, TheRootIsFoundAfterLongCommentsAndADocumentTypeWhateverTheyHold)
+{
+    const std::string body =
+        "<score-partwise version=\"3.1\"><part-list><score-part id=\"P1\"><part-name>&who;"
+        "</part-name></score-part></part-list><part id=\"P1\">" +
+        measure(1, attributes(kTreble) + note("D", 5, 16, "whole")) + "</part></score-partwise>";
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+        "<!-- " +
+        std::string(70 * 1024, 'x') +
+        " -->\n<?finale-layout page=\"1\" mark=\"]>\"?>\n"
+        "<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 3.1 Partwise//EN\" "
+        "\"http://www.musicxml.org/dtds/partwise.dtd\" [\n"
+        "  <!ENTITY who \"the <score-timewise> ]> composer\">\n"
+        "  <!-- a comment with ]> and \" in it -->\n"
+        "  <!ENTITY lol \"lol\"><!ENTITY lol2 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">\n"
+        "  <?pi ]> ?>\n"
+        "]>\n";
+    const auto i = import(head + body);
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    // The entity stays as it is written: nothing the file declares is expanded.
+    EXPECT_EQ(i.sheet->trackAt(0)->name, std::string("&who;"));
+    EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), (std::vector<int>{74}));
+
+    // Opened by name and content, the 70 KB comment does not hide the root.
+    const auto path =
+        std::filesystem::temp_directory_path() / ("tonvela-long-head-" + std::to_string(::getpid()) + ".xml");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << head << body;
+    }
+    EXPECT_TRUE(isMusicXmlFile(path.string()));
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << head << "<svg/>";
+    }
+    EXPECT_FALSE(isMusicXmlFile(path.string()));
+    std::filesystem::remove(path);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Title and composer
+
+// A score whose header is `header` (what comes before the part list).
+std::string scoreWithHeader(const std::string& header)
+{
+    std::string xml = scoreXml({{"P", measure(1, attributes(kTreble) + note("C", 5, 16, "whole"))}});
+    const auto at = xml.find("<part-list>");
+    return xml.insert(at, header);
+}
+
+TEST(MusicXmlImportTexts, TitleAndComposerComeFromTheWorkTheMovementOrTheBiggestCentredCredit)
+{
+    const std::string creators = "<identification><creator type=\"lyricist\">A. Poet</creator>"
+                                 "<creator type=\"composer\">  Scott\n   Joplin </creator></identification>";
+    const std::string credits =
+        "<credit page=\"1\"><credit-words justify=\"right\" font-size=\"30\">Scott "
+        "Joplin</credit-words></credit>"
+        "<credit page=\"1\"><credit-words justify=\"center\" font-size=\"14\">A Ragtime Two "
+        "Step</credit-words>"
+        "</credit>"
+        "<credit page=\"1\"><credit-words justify=\"center\" valign=\"top\" font-size=\"24\">The Entertainer"
+        "</credit-words></credit>"
+        "<credit page=\"2\"><credit-words justify=\"center\" font-size=\"40\">Page "
+        "two</credit-words></credit>";
+    struct Case {
+        std::string header, title;
+    };
+    const std::vector<Case> cases = {
+        {"<work><work-title>The Entertainer</work-title></work><movement-title>Not this</movement-title>" +
+             creators + credits,
+         "The Entertainer"},
+        {"<movement-title>Maple Leaf Rag</movement-title>" + creators, "Maple Leaf Rag"},
+        {"<work><work-title> </work-title></work>" + creators + "<defaults/>" + credits, "The Entertainer"},
+        {creators, ""},
+    };
+    for (const Case& c : cases) {
+        const auto i = import(scoreWithHeader(c.header));
+        ASSERT_TRUE(i.result.ok()) << i.result.error;
+        EXPECT_EQ(i.sheet->texts.title, c.title) << c.header;
+        EXPECT_EQ(i.sheet->texts.composer, "Scott Joplin") << c.header;
+        EXPECT_EQ(i.sheet->texts.lyricist, "");
+    }
+    // Kept with the sheet and written back on export, instead of the file's name.
+    const auto i = import(scoreWithHeader(cases[0].header));
+    std::string text, error;
+    ASSERT_TRUE(musicXmlText(*i.sheet, "entertainer.musicxml", text, error)) << error;
+    EXPECT_NE(text.find("<work-title>The Entertainer</work-title>"), std::string::npos) << text;
+    EXPECT_NE(text.find("<creator type=\"composer\">Scott Joplin</creator>"), std::string::npos) << text;
+    // An import into a sheet replaces the texts it had.
+    SheetDocument sheet;
+    sheet.texts.title = "Old";
+    sheet.texts.copyright = "Old";
+    ASSERT_TRUE(importMusicXmlData(scoreWithHeader(""), sheet).ok());
+    EXPECT_EQ(sheet.texts, SheetTexts{});
+}
+
+// ---------------------------------------------------------------------------------------------
+// One ragtime fragment as three notation programs write it, and MuseScore's playing of files
+
+// The fragment in 2/4 on a piano part: the right hand C5 E5 (eighths) G5, C6 (half, tied on) |
+// C6 rest; the left hand a whole rest in the first bar (no measure="yes"), then C3, G3+C4 |
+// C3 (half). `dialect` picks how the file is written: "finale" (UTF-16 with its mark, comment
+// banners, voice 1 on both staves, the title as a centred credit), "sibelius" (standalone
+// declaration, 256 divisions, voice 5 on the lower staff) or "musescore" (measure rests marked,
+// work and movement titles).
+std::string ragtime(const std::string& dialect)
+{
+    const bool finale = dialect == "finale", sibelius = dialect == "sibelius";
+    const int q = sibelius ? 256 : finale ? 2 : 480; // divisions of a quarter
+    const std::string lower = sibelius ? "5" : finale ? "1" : "2";
+    const auto n = [&](const std::string& step, int octave, int quarters2, const std::string& type,
+                       const std::string& voice, int staff, const std::string& extra = "") {
+        return "<note>" + extra.substr(0, extra.find('|')) + "<pitch><step>" + step + "</step><octave>" +
+               std::to_string(octave) + "</octave></pitch><duration>" + std::to_string(q * quarters2 / 2) +
+               "</duration>" +
+               (extra.find('|') == std::string::npos ? "" : extra.substr(extra.find('|') + 1)) + "<voice>" +
+               voice + "</voice><type>" + type + "</type><staff>" + std::to_string(staff) + "</staff></note>";
+    };
+    // Every program writes a tie twice: the sound (<tie>) and the picture (<tied>).
+    const std::string tieStart = "|<tie type=\"start\"/>";
+    const std::string tied = "<notations><tied type=\"start\"/></notations>";
+    const std::string tieStop = "|<tie type=\"stop\"/>";
+    const std::string back = "<backup><duration>" + std::to_string(2 * q) + "</duration></backup>";
+    const std::string wholeRest = "<note><rest" +
+                                  std::string(dialect == "musescore" ? " measure=\"yes\"" : "") +
+                                  "/><duration>" + std::to_string(2 * q) + "</duration><voice>" + lower +
+                                  "</voice><type>whole</type><staff>2</staff></note>";
+    const std::string attrs =
+        "<attributes><divisions>" + std::to_string(q) +
+        "</divisions><key><fifths>0</fifths></key><time><beats>2</beats><beat-type>4"
+        "</beat-type></time><staves>2</staves><clef number=\"1\"><sign>G</sign><line>2"
+        "</line></clef><clef number=\"2\"><sign>F</sign><line>4</line></clef></attributes>";
+    const std::string m1 = attrs + n("C", 5, 1, "eighth", "1", 1) + n("E", 5, 1, "eighth", "1", 1) +
+                           n("G", 5, 2, "quarter", "1", 1) + back + wholeRest;
+    std::string c6 = n("C", 6, 4, "half", "1", 1, tieStart);
+    if (!tied.empty())
+        c6.insert(c6.find("</note>"), tied);
+    const std::string m2 = c6 + back + n("C", 3, 2, "quarter", lower, 2) + n("G", 3, 2, "quarter", lower, 2) +
+                           n("C", 4, 2, "quarter", lower, 2, "<chord/>");
+    const std::string m3 = n("C", 6, 2, "quarter", "1", 1, tieStop) + "<note><rest/><duration>" +
+                           std::to_string(q) +
+                           "</duration><voice>1</voice><type>quarter</type><staff>1</staff>"
+                           "</note>" +
+                           back + n("C", 3, 4, "half", lower, 2);
+    std::string header;
+    if (finale)
+        header =
+            "<identification><creator type=\"composer\">Scott Joplin</creator><encoding><software>Finale "
+            "v26.3 for Mac</software></encoding></identification><credit page=\"1\"><credit-words "
+            "default-x=\"616\" default-y=\"1511\" font-size=\"24\" justify=\"center\" valign=\"top\">The "
+            "Entertainer</credit-words></credit><credit page=\"1\"><credit-words justify=\"right\" "
+            "font-size=\"12\">Scott Joplin</credit-words></credit>";
+    else if (sibelius)
+        header = "<work><work-title>The Entertainer</work-title></work><identification><creator "
+                 "type=\"composer\">Scott Joplin</creator><encoding><software>Sibelius 19.1.0</software>"
+                 "</encoding></identification>";
+    else
+        header = "<work><work-title>The Entertainer</work-title></work><movement-title>A Ragtime Two Step"
+                 "</movement-title><identification><creator type=\"composer\">Scott Joplin</creator>"
+                 "<encoding><software>MuseScore 3.2.3</software></encoding></identification>";
+    std::string xml = std::string("<?xml version=\"1.0\" encoding=\"") + (finale ? "UTF-16" : "UTF-8") +
+                      "\"" + (sibelius ? " standalone=\"no\"" : "") +
+                      "?>\n<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 3.0 Partwise//EN\" "
+                      "\"http://www.musicxml.org/dtds/partwise.dtd\">\n" +
+                      (finale ? "<!--=========================================================-->\n" : "") +
+                      "<score-partwise version=\"3.0\">" + header +
+                      "<part-list><score-part id=\"P1\"><part-name>Piano</part-name></score-part></part-list>"
+                      "<part id=\"P1\">" +
+                      (finale ? "<!--=======================================================-->" : "") +
+                      measure(1, m1) + measure(2, m2) + measure(3, m3) + "</part></score-partwise>";
+    return finale ? utf16Of(xml, false, true) : xml;
+}
+
+// Where each struck note of a track starts in score time, with its key.
+std::vector<std::pair<Ticks, int>> struckTimes(const Track& t)
+{
+    std::vector<std::pair<Ticks, int>> out;
+    PlayWalk walk(t);
+    while (const auto step = walk.next())
+        forEachPlayedNote(t, *step, [&](const PlayedNote& p) {
+            if (!p.rest)
+                out.emplace_back(step->start, soundingPitch(t.noteAt(p.index), t));
+        });
+    return out;
+}
+
+TEST(MusicXmlImportFiles, FinaleSibeliusAndMuseScoreWaysOfWritingOnePieceGiveOneSheet)
+{
+    const Ticks q = kQuarterTicks;
+    const std::vector<std::pair<Ticks, int>> right = {{0, 72}, {q / 2, 76}, {q, 79}, {2 * q, 84}};
+    const std::vector<std::pair<Ticks, int>> left = {{2 * q, 48}, {3 * q, 55}, {3 * q, 60}, {4 * q, 48}};
+    for (const std::string dialect : {"finale", "sibelius", "musescore"}) {
+        const auto i = import(ragtime(dialect));
+        ASSERT_TRUE(i.result.ok()) << dialect << ": " << i.result.error;
+        ASSERT_EQ(i.sheet->trackCount(), 2) << dialect;
+        EXPECT_EQ(struckTimes(*i.sheet->trackAt(0)), right) << dialect;
+        EXPECT_EQ(struckTimes(*i.sheet->trackAt(1)), left) << dialect;
+        EXPECT_EQ(i.sheet->texts.title, "The Entertainer") << dialect;
+        EXPECT_EQ(i.sheet->texts.composer, "Scott Joplin") << dialect;
+        EXPECT_EQ(allWarnings(i.result), "") << dialect;
+    }
+}
+
+// What MuseScore 3 plays from a file against the MIDI export of the sheet Tonvela imports from
+// it: note-ons matched by key within 30 ms.
+struct PlayedAlike {
+    int ours = 0, theirs = 0, matched = 0;
+    int warned = 0; // notes the import's warnings name as left out or struck again
+    std::string unmatched;
+};
+
+// The notes the warnings of an import name, counted: dropped voices, and every left-out kind
+// that counts notes (grace and cue notes, unisons, tied notes struck again, ...).
+int notesNamedInWarnings(const LoadResult& r)
+{
+    int named = 0;
+    for (const auto& w : r.warnings) {
+        if (w.find(" of a later voice was dropped") != std::string::npos ||
+            w.find(" of later voices were dropped") != std::string::npos)
+            named += std::stoi(w.substr(0, w.find(' ')));
+        if (w.rfind("Left out", 0) != 0)
+            continue;
+        // "kind (N)" items: a kind about notes, or about ornaments MuseScore plays as notes.
+        for (std::size_t at = w.find(" ("); at != std::string::npos; at = w.find(" (", at + 2)) {
+            const std::size_t close = w.find(')', at);
+            const std::string count = w.substr(at + 2, close - at - 2);
+            if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos)
+                continue;
+            const std::size_t start = std::max(w.rfind(", ", at), w.rfind(": ", at));
+            const std::string kind = w.substr(start + 2, at - start - 2);
+            if (kind.rfind("bar lines", 0) != 0 &&
+                (kind.find("note") != std::string::npos || kind.find("ornaments") != std::string::npos))
+                named += std::stoi(count);
+        }
+    }
+    return named;
+}
+
+std::optional<PlayedAlike> compareWithMuseScore(const std::string& file, const Imported& i)
+{
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("tonvela-alike-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string theirs = (folder / "theirs.mid").string();
+    std::filesystem::remove(theirs);
+    const std::string command = "HOME='" + folder.string() + "' XDG_RUNTIME_DIR='" + folder.string() +
+                                "' QT_QPA_PLATFORM=offscreen timeout 180 mscore3 -o '" + theirs + "' '" +
+                                file + "' >/dev/null 2>&1";
+    const std::string ours = (folder / "ours.mid").string();
+    if (std::system(command.c_str()) != 0 || !std::filesystem::exists(theirs) ||
+        !writeMidiFile(*i.sheet, ours, kAllTracks).ok) {
+        std::filesystem::remove_all(folder);
+        return std::nullopt;
+    }
+    const auto a = noteOnsOf(ours);
+    auto b = noteOnsOf(theirs);
+    std::filesystem::remove_all(folder);
+    PlayedAlike r;
+    r.ours = static_cast<int>(a.size());
+    r.theirs = static_cast<int>(b.size());
+    r.warned = notesNamedInWarnings(i.result);
+    std::vector<bool> used(b.size(), false);
+    for (const auto& [ms, key] : a) {
+        std::size_t best = b.size();
+        for (std::size_t k = 0; k < b.size(); ++k)
+            if (!used[k] && b[k].second == key && std::llabs(b[k].first - ms) <= 30 &&
+                (best == b.size() || std::llabs(b[k].first - ms) < std::llabs(b[best].first - ms)))
+                best = k;
+        if (best < b.size()) {
+            used[best] = true;
+            ++r.matched;
+        } else if (r.unmatched.size() < 400) {
+            r.unmatched += " ours: key " + std::to_string(key) + " at " + std::to_string(ms) + " ms;";
+        }
+    }
+    for (std::size_t k = 0; k < b.size(); ++k)
+        if (!used[k] && r.unmatched.size() < 800)
+            r.unmatched += " MuseScore's: key " + std::to_string(b[k].second) + " at " +
+                           std::to_string(b[k].first) + " ms;";
+    return r;
+}
+
+// Every MusicXML file the tests keep, and the fragment as each program writes it: what Tonvela
+// plays from the file (its MIDI export) is what MuseScore plays, note for note within 30 ms,
+// except the notes the import's warnings name.
+TEST(MusicXmlImportFiles, WhatTonvelaPlaysFromAFileIsWhatMuseScorePlaysButForTheNotesTheWarningsName)
+{
+    if (!haveMuseScoreAndMidicsv())
+        GTEST_SKIP() << "mscore3 (MuseScore 3) and midicsv are needed for this comparison";
+    struct Source {
+        std::string name, path;
+    };
+    std::vector<Source> sources;
+    for (const char* f : {"Fugue_1.mxl", "Reunion.mxl", "Unclaimed_Gift.mxl", "Unclaimed_Gift.musicxml"})
+        sources.push_back({f, std::string(TONVELA_TEST_DATA) + "/musicxml/" + f});
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("tonvela-dialects-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    for (const std::string dialect : {"finale", "sibelius", "musescore"}) {
+        const std::string path = (folder / (dialect + ".musicxml")).string();
+        std::ofstream(path, std::ios::binary) << ragtime(dialect);
+        sources.push_back({dialect + "-style", path});
+    }
+    int identical = 0, matched = 0, warned = 0, total = 0;
+    for (const Source& s : sources) {
+        std::string bytes;
+        ASSERT_TRUE(readWholeFile(s.path, bytes, kMaxMusicXmlFileBytes).ok);
+        const Imported i = import(bytes);
+        ASSERT_TRUE(i.result.ok()) << s.name << ": " << i.result.error;
+        const auto r = compareWithMuseScore(s.path, i);
+        ASSERT_TRUE(r) << s.name << ": MuseScore could not read it";
+        // Each note only one side plays is one the warnings name. Where the warnings name what
+        // moves the notes after it in time (endings played as written, tempo changes, triplets
+        // played at their written length), the figures are only reported.
+        const int apart = (r->ours - r->matched) + (r->theirs - r->matched);
+        const std::string warnings = allWarnings(i.result);
+        const bool retimed =
+            contains(warnings, "first and second endings") || contains(warnings, "tempo changes") ||
+            contains(warnings, "triplet timing") || contains(warnings, "tuplets other") ||
+            contains(warnings, "time signature changes") || contains(warnings, "segno and coda");
+        if (!retimed) {
+            EXPECT_LE(apart, r->warned) << s.name << ": " << r->matched << " of " << r->theirs
+                                        << " notes matched; " << warnings << r->unmatched;
+        }
+        std::cout << "[ figures  ] " << s.name << ": MuseScore plays " << r->theirs << " notes, Tonvela "
+                  << r->ours << ", matched within 30 ms " << r->matched << ", named in warnings " << r->warned
+                  << (retimed ? " (warnings name what moves later notes in time)" : "") << "\n";
+        identical += apart == 0 ? 1 : 0;
+        matched += r->matched;
+        warned += r->warned;
+        total += r->theirs;
+    }
+    std::filesystem::remove_all(folder);
+    std::cout << "[ figures  ] " << identical << " of " << sources.size() << " files identical; " << matched
+              << " of " << total << " notes matched; " << warned << " notes named in warnings\n";
 }
 
 } // namespace

@@ -458,5 +458,118 @@ TEST_F(MusicXmlReadersTest, ExportedAndImportedAgainTheSheetPlaysTheSameNotes)
         }
 }
 
+// A note below key 12 cannot be written in MusicXML's octaves (they begin at C0): it is written
+// in octave 0, as the file's readers take it, and a warning says how many notes were.
+TEST_F(MusicXmlReadersTest, KeysBelowOctaveZeroAreWrittenInOctaveZeroWithAWarningAndValidate)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    for (int key : {11, 10, 5, 48}) {
+        // Keys that kept another clef's offset: the G clef staff spells them by their own pitch.
+        Note n = makeNote(0);
+        n.midi = static_cast<int8_t>(key);
+        append(t, n);
+    }
+    const std::string file = tmp.path("low.musicxml");
+    const FileResult written = exportMusicXml(sheet, "Low", file);
+    ASSERT_TRUE(written.ok) << written.error;
+    ASSERT_EQ(written.warnings.size(), 1u) << [&] {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    EXPECT_NE(written.warnings[0].find("3 notes lie below C0"), std::string::npos) << written.warnings[0];
+    expectValid(file);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(file.c_str()));
+    std::vector<std::string> pitches;
+    for (pugi::xml_node m : doc.child("score-partwise").child("part").children("measure"))
+        for (pugi::xml_node n : m.children("note"))
+            if (n.child("pitch"))
+                pitches.push_back(testing::pitchName(n));
+    EXPECT_EQ(pitches, (std::vector<std::string>{"Cb0", "Cbb0", "Cbb0", "C3"}));
+    // Our own reader takes the file (it refused octave -1).
+    std::unique_ptr<SheetDocument> back;
+    const LoadResult read = importMusicXmlFile(file, back);
+    EXPECT_TRUE(read.ok()) << read.error;
+    // The compressed file warns the same; a sheet in range gives no warning.
+    EXPECT_EQ(exportMxl(sheet, "Low", tmp.path("low.mxl")).warnings, written.warnings);
+    t.noteAt(1).midi = 48;
+    t.noteAt(2).midi = 50;
+    t.noteAt(0).midi = 52;
+    EXPECT_TRUE(exportMusicXml(sheet, "Low", file).warnings.empty());
+}
+
+// The version the export names is the one of the schema it is checked against, and the sheet's
+// texts go where other programs look for them.
+TEST_F(MusicXmlReadersTest, TheVersionIsTheSchemasAndTheSheetsTextsAreWrittenWhereMuseScoreReadsThem)
+{
+    std::ifstream xsd(kSchema);
+    const std::string schema{std::istreambuf_iterator<char>(xsd), std::istreambuf_iterator<char>()};
+    const std::string marker = "version of the MusicXML ";
+    const auto at = schema.find(marker);
+    ASSERT_NE(at, std::string::npos);
+    const std::string schemaVersion =
+        schema.substr(at + marker.size(), schema.find(' ', at + marker.size()) - at - marker.size());
+
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    append(*sheet.trackAt(0), makeNote(0, kTypeWhole));
+    sheet.texts.title = "Ode to Joy";
+    sheet.texts.subtitle = "from the Ninth";
+    sheet.texts.composer = "Ludwig van Beethoven";
+    sheet.texts.lyricist = "Friedrich Schiller";
+    sheet.texts.copyright = "Public domain";
+    const std::string file = tmp.path("texts.musicxml");
+    ASSERT_TRUE(exportMusicXml(sheet, "file name", file).ok);
+    expectValid(file);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(file.c_str(), pugi::parse_default | pugi::parse_doctype));
+    const pugi::xml_node score = doc.child("score-partwise");
+    EXPECT_EQ(std::string(score.attribute("version").as_string()), schemaVersion);
+    std::string doctype;
+    for (pugi::xml_node n : doc.children())
+        if (n.type() == pugi::node_doctype)
+            doctype = n.value();
+    EXPECT_NE(doctype.find("MusicXML " + schemaVersion + " Partwise"), std::string::npos) << doctype;
+    EXPECT_EQ(std::string(score.child("work").child_value("work-title")), "Ode to Joy");
+    EXPECT_EQ(std::string(score.child_value("movement-title")), "Ode to Joy");
+    EXPECT_EQ(std::string(score.child("credit").child_value("credit-type")), "subtitle");
+    EXPECT_EQ(std::string(score.child("credit").child_value("credit-words")), "from the Ninth");
+    const pugi::xml_node id = score.child("identification");
+    EXPECT_EQ(std::string(id.find_child_by_attribute("creator", "type", "composer").child_value()),
+              "Ludwig van Beethoven");
+    EXPECT_EQ(std::string(id.find_child_by_attribute("creator", "type", "lyricist").child_value()),
+              "Friedrich Schiller");
+    EXPECT_EQ(std::string(id.child_value("rights")), "Public domain");
+    // Without texts: the title given (the file's name), and no empty creator or rights.
+    sheet.texts = {};
+    testing::Exported plain;
+    testing::exportSheet(sheet, plain, "file name");
+    EXPECT_EQ(std::string(plain.score().child("work").child_value("work-title")), "file name");
+    EXPECT_FALSE(plain.score().child("movement-title"));
+    EXPECT_FALSE(plain.score().child("credit"));
+    EXPECT_FALSE(plain.score().child("identification").child("creator"));
+    EXPECT_FALSE(plain.score().child("identification").child("rights"));
+
+    // MuseScore reads the title and composer: its own MusicXML of our file carries them.
+    if (!testing::haveTool("mscore3"))
+        GTEST_SKIP() << "mscore3 (MuseScore 3) is not installed";
+    const std::string theirs = tmp.path("theirs.musicxml");
+    std::string log;
+    ASSERT_TRUE(museScoreMidi(file, theirs, log)) << log;
+    pugi::xml_document back;
+    ASSERT_TRUE(back.load_file(theirs.c_str()));
+    const pugi::xml_node b = back.child("score-partwise");
+    EXPECT_EQ(
+        std::string(
+            b.child("identification").find_child_by_attribute("creator", "type", "composer").child_value()),
+        "Ludwig van Beethoven");
+    std::string credits;
+    for (pugi::xml_node c : b.children("credit"))
+        credits += std::string(c.child_value("credit-words")) + "|";
+    EXPECT_NE(credits.find("Ode to Joy"), std::string::npos) << credits;
+}
+
 } // namespace
 } // namespace tonvela

@@ -558,3 +558,48 @@ TEST_F(SheetFileTest, AFileCutOffBeforeItsEndLoadsTheWholeNotesItHoldsAndSaysSo)
         EXPECT_EQ(loaded, notes) << cut;
     }
 }
+
+TEST_F(SheetFileTest, TheSheetsTextsAreKeptOnlyWhenSetSoEveryExampleSavesByteForByte)
+{
+    // Every example sheet, loaded and saved, is the file it was: no text attribute appears.
+    int examples = 0;
+    for (const auto& e : fs::directory_iterator(std::string(TONVELA_SOURCE_DIR) + "/examples")) {
+        if (e.path().extension() != ".shd")
+            continue;
+        SheetDocument s;
+        const LoadResult loaded = loadSheet(s, "x.shd", e.path().string());
+        if (loaded.status == LoadStatus::WrongKind)
+            continue; // a chord document
+        ASSERT_TRUE(loaded.ok()) << e.path();
+        ++examples;
+        EXPECT_EQ(s.texts, SheetTexts{}) << e.path();
+        const std::string p = path("again.shd");
+        ASSERT_TRUE(saveSheet(s, "again.shd", p));
+        EXPECT_EQ(slurp(p), slurp(e.path().string())) << e.path();
+    }
+    EXPECT_GE(examples, 5);
+
+    // Set texts, with blanks, quotes, angle brackets and line breaks, come back as they were;
+    // only the set ones are written, after the time signature.
+    SheetDocument s;
+    s.texts.title = "Ode \"to\" <Joy>\nin C";
+    s.texts.composer = "Ludwig van Beethoven";
+    s.texts.copyright = "© 2026 100% mine";
+    const std::string p = path("texts.shd");
+    ASSERT_TRUE(saveSheet(s, "texts.shd", p));
+    const std::string text = slurp(p);
+    EXPECT_NE(text.find("timesig=391549\r\ntitle=\"Ode %22to%22 %3CJoy%3E%0Ain C\"\r\ncomposer=\"Ludwig van "
+                        "Beethoven\"\r\ncopyright=\"© 2026 100%25 mine\"\r\n>\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("subtitle"), std::string::npos);
+    EXPECT_EQ(text.find("lyricist"), std::string::npos);
+    SheetDocument back;
+    ASSERT_TRUE(loadSheet(back, "texts.shd", p).ok());
+    EXPECT_EQ(back.texts, s.texts);
+    // The autosave's copy writes the same text.
+    EXPECT_EQ(sheetCopyText(copySheet(s)), text);
+    // A load replaces the texts of the sheet it loads into.
+    ASSERT_TRUE(loadSheetFromText(back, kWorkedExample).ok());
+    EXPECT_EQ(back.texts, SheetTexts{});
+}

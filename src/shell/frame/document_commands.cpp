@@ -368,6 +368,12 @@ void DocumentCommands::exportSheet(const QString& caption, const std::vector<std
     const FileResult result = format->write(*sheet, choice->path, options);
     if (!result)
         failed(verb, choice->path, result.error);
+    else if (!result.warnings.empty()) {
+        std::string text = choice->path + " was written, with these changes:";
+        for (const auto& w : result.warnings)
+            text += "\n" + w;
+        warn(text);
+    }
 }
 
 bool DocumentCommands::print()
