@@ -53,6 +53,11 @@ enum CommandId : int {
     kCmdZoomOut = 40302,
     kCmdZoomActual = 40303,
     kCmdShowPanels = 40304, // the panel container shown or hidden
+    // The keys of a sheet window: Space plays the sheet from the current note or stops it;
+    // Home and End go to the sheet's start and end.
+    kCmdPlayOrStop = 40305,
+    kCmdGoToStart = 40306,
+    kCmdGoToEnd = 40307,
     // Commands of the active chord document (its context menu and the Edit menu).
     kCmdRemoveDiagram = 1003, // the diagram last clicked or right-clicked
     kCmdAddAllDiagramsToSheet = 1008,

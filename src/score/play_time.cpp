@@ -1,6 +1,7 @@
 #include "score/play_time.h"
 
 #include "score/play_walk.h"
+#include "score/sheet_document.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -70,6 +71,44 @@ std::string playTimeText(const Track& track, int index)
             index = p;
     }
     return formatPlayTime(msAtTempo(playedUpTo(track, index), 120));
+}
+
+std::optional<Ticks> playedTicksBefore(const Track& track, int index)
+{
+    if (index < 0 || index >= track.count)
+        return std::nullopt;
+    if (const int root = track.rootOf(index); root >= 0)
+        index = root;
+    PlayWalk walk(track);
+    Ticks total = 0;
+    while (const std::optional<PlayStep> step = walk.next()) {
+        bool holds = step->index == index;
+        forEachTiedNote(track, *step, [&](int u, Ticks) { holds = holds || u == index; });
+        if (holds)
+            return total;
+        total += step->held;
+    }
+    return std::nullopt;
+}
+
+std::optional<double> playAllFractionAt(const SheetDocument& sheet, int trackIndex, int index)
+{
+    const Track* track = sheet.trackAt(trackIndex);
+    if (!track)
+        return std::nullopt;
+    const std::optional<Ticks> before = playedTicksBefore(*track, index);
+    if (!before)
+        return std::nullopt;
+    // Play All measures its length by its longest track, each track at its own tempo.
+    int64_t longestUs = 0;
+    for (int t = 0; t < sheet.trackCount(); ++t) {
+        const Track& each = *sheet.trackAt(t);
+        longestUs = std::max(longestUs, usAtTempo(playedTicks(each), each.tempo));
+    }
+    if (longestUs <= 0)
+        return std::nullopt;
+    return std::clamp(static_cast<double>(usAtTempo(*before, track->tempo)) / static_cast<double>(longestUs),
+                      0.0, 1.0);
 }
 
 } // namespace tonvela

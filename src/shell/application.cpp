@@ -2,6 +2,7 @@
 
 #include "audio/sound_bank.h"
 #include "audio/sound_engine.h"
+#include "devices/alsa_seq_input.h"
 #include "platform/clock.h"
 #include "platform/midi_output.h"
 #include "playback/audio_system.h"
@@ -195,6 +196,8 @@ int runApplication(int argc, char** argv)
                            [&player] { return deviceNames(player.output()); },
                            [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); },
                            [](int code) { QCoreApplication::exit(code); }};
+    AlsaSeqInput midiInput(clock);
+    services.midiInput = &midiInput;
     MainWindow window(services);
     notifier.setParent(&window);
 

@@ -120,6 +120,21 @@ TEST_F(SchedulerControlTest, SeekMovesEveryTrackToTheNoteAtTheFraction)
     EXPECT_EQ(rows.back().ms, 100 + 3000);
 }
 
+TEST_F(SchedulerControlTest, PlayingAllFromANotesFractionStartsEveryTrackAtThatNote)
+{
+    quarters(0, 8); // 4 s at 120
+    quarters(1, 5);
+    track(1).tempo = 60; // 5 s: the lead
+    // The third note of the slow track starts at 2 s: the fast track's fifth note starts then.
+    const std::optional<double> from = playAllFractionAt(sheet, 1, 2);
+    ASSERT_TRUE(from);
+    ASSERT_TRUE(start(PlayMode::All));
+    scheduler->seek(*from, 0);
+    scheduler->cycle(0);
+    EXPECT_EQ(notes(), (std::vector<TimedMessage>{on(0, 67, 0), on(0, 64, 1)}));
+    EXPECT_EQ(scheduler->state(1).elapsed, 2'000'000);
+}
+
 TEST_F(SchedulerControlTest, SecondSeekWithin100MsIsIgnored)
 {
     quarters(0, 8);

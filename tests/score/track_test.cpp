@@ -3,6 +3,7 @@
 #include "score/loop_rule.h"
 #include "score/markup_tree.h"
 #include "score/play_time.h"
+#include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/track.h"
 #include "score/track_element.h"
@@ -340,6 +341,49 @@ TEST(TrackTest, PlayTimeFollowsLoopsAndChords)
     EXPECT_EQ(playTimeText(t, 4), "00:09");
     t.tempo = 60;
     EXPECT_EQ(totalPlayMs(t), 2 * (3 * 3000 + 500));
+}
+
+TEST(TrackTest, PlayStartsAtTheStepThatHoldsANote)
+{
+    Track t;
+    fill(t, {0, 0, -1, -2, -3, -4});
+    t.noteAt(0).dwFlag = kFlagTie; // 0 and 1 are one tied C
+    t.noteAt(1).dwFlag = kFlagTie;
+    t.noteAt(3).chordparent = 2; // a member of the chord at 2
+    t.noteAt(4).type = kTypeBar;
+    t.rebuildChordLists();
+    EXPECT_EQ(playedTicksBefore(t, 0), 0);
+    EXPECT_EQ(playedTicksBefore(t, 1), 0) << "the tied-on note plays with the note it is tied to";
+    EXPECT_EQ(playedTicksBefore(t, 2), 2 * kQuarterTicks);
+    EXPECT_EQ(playedTicksBefore(t, 3), 2 * kQuarterTicks) << "a member starts with its root";
+    EXPECT_EQ(playedTicksBefore(t, 4), 3 * kQuarterTicks);
+    EXPECT_EQ(playedTicksBefore(t, 5), 3 * kQuarterTicks) << "the bar line takes no time";
+    EXPECT_EQ(playedTicksBefore(t, 6), std::nullopt);
+    EXPECT_EQ(playedTicksBefore(t, -1), std::nullopt);
+
+    // A looped part: its notes start at their first pass.
+    t.noteAt(5).loopTo = 2;
+    t.noteAt(5).loopCount = 3;
+    EXPECT_EQ(playedTicksBefore(t, 5), 3 * kQuarterTicks);
+}
+
+TEST(TrackTest, PlayAllFractionsCountInTheLongestTrackAtEachTracksTempo)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    fill(*sheet.trackAt(0), {0, 0, 0, 0}); // 2 s at 120
+    Track& slow = *sheet.trackAt(1);
+    fill(slow, {0, 0, 0, 0, 0}); // 5 s at 60
+    slow.tempo = 60;
+    EXPECT_DOUBLE_EQ(*playAllFractionAt(sheet, 1, 2), 0.4);
+    EXPECT_DOUBLE_EQ(*playAllFractionAt(sheet, 0, 3), 0.3);
+    EXPECT_EQ(playAllFractionAt(sheet, 2, 0), std::nullopt);
+    EXPECT_EQ(playAllFractionAt(sheet, 0, 9), std::nullopt);
+
+    SheetDocument empty;
+    empty.setTrackCount(1);
+    empty.trackAt(0)->insertNote(quarter(0, kTypeBar), 0);
+    EXPECT_EQ(playAllFractionAt(empty, 0, 0), std::nullopt) << "a sheet that plays for no time";
 }
 
 TEST(TrackTest, PlayTimeTextPadsWithZeros)

@@ -75,6 +75,9 @@ TEST_F(MainWindowTest, StartsWithOneEmptySheetAtItsPlacementWithPanelsAndToolbar
     SheetWindow* w = startWithEmptySheet();
     ASSERT_EQ(window->sheetWindows().size(), 1u);
     EXPECT_EQ(title(w), "Sheet 1");
+    // It opens filling the document area; restored, it stands at its place.
+    EXPECT_TRUE(w->parentWidget()->isMaximized());
+    static_cast<QMdiSubWindow*>(w->parentWidget())->showNormal();
     EXPECT_EQ(w->parentWidget()->geometry(), QRect(0, 20, 500, 500));
     EXPECT_EQ(window->windowTitle(), "Sheet 1 - Tonvela");
     // Nothing stored: the window fits the screen.
@@ -144,6 +147,8 @@ TEST_F(MainWindowTest, NewSheetsAndChordDocumentsOpenAtTheirPlacements)
     window->command(kCmdNewSheet);
     SheetWindow* third = window->newSheet();
     EXPECT_EQ(title(third), "Sheet 3");
+    EXPECT_TRUE(third->parentWidget()->isMaximized());
+    static_cast<QMdiSubWindow*>(third->parentWidget())->showNormal();
     EXPECT_EQ(third->parentWidget()->geometry(), QRect(40, 60, 500, 500));
     window->command(kCmdNewChordDocument);
     ChordWindow* chord = window->activeChord();

@@ -1,5 +1,7 @@
 #include "shell_test_support.h"
 
+#include <QMdiSubWindow>
+
 #include "editor/commands.h"
 #include "editor/editing/tool_state.h"
 #include "editor/layout.h"
@@ -30,6 +32,8 @@ class SheetMouseTest : public ShellTest {
         sharedToolGroups() = SharedToolGroups{};
         window->showAtSavedPlacement();
         w = window->newSheet();
+        // Restored from the maximised state a sheet opens in, to a size of its own.
+        static_cast<QMdiSubWindow*>(w->parentWidget())->showNormal();
         w->parentWidget()->resize(1000, 700); // three measures a row
         w->editor().setZoom(1.0f);
         window->activateWindow();

@@ -12,6 +12,7 @@
 #include "shell/frame/main_window.h"
 #include "shell/player.h"
 #include "shell/settings_store.h"
+#include "support/recorded_midi_input.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -225,7 +226,8 @@ class ShellTest : public ::testing::Test {
                                clock,
                                [this] { return devices; },
                                [this](const QString& url) { openedUrls << url; },
-                               [this](int code) { quitCodes.push_back(code); }};
+                               [this](int code) { quitCodes.push_back(code); },
+                               &midiInput};
         window = std::make_unique<MainWindow>(services);
     }
 
@@ -259,6 +261,7 @@ class ShellTest : public ::testing::Test {
     std::vector<std::string> devices{"Built-in Synthesizer (FluidSynth)", "Second Port"};
     QStringList openedUrls;
     std::vector<int> quitCodes;
+    RecordedMidiInput midiInput{{"Recorded Keyboard", "Second Keyboard"}};
     std::unique_ptr<MainWindow> window;
 };
 

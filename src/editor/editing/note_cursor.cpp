@@ -1,5 +1,5 @@
 // The Left and Right arrow keys: the current note steps from chord to chord of the selected
-// track.
+// track; Home and End go to its first and last chord.
 
 #include "editor/editing/sheet_editor.h"
 #include "platform/sheet_lock.h"
@@ -59,6 +59,29 @@ bool SheetEditor::stepCurrentNote(bool forward, bool keepSelection)
         scrollTo(row);
     else if (row >= first + visibleRows)
         scrollTo(row - visibleRows + 1);
+    m_host.selectionChanged();
+    return true;
+}
+
+bool SheetEditor::goToSheetEdge(bool end)
+{
+    const int t = sheet().selectedTrack;
+    const Track* track = sheet().trackAt(t);
+    if (!track)
+        return false;
+    bool anyStop = false;
+    {
+        const SheetLockGuard lock(sheetLock());
+        for (int i = 0; i < track->count && !anyStop; ++i)
+            anyStop = isStop(*track, i);
+    }
+    if (anyStop) {
+        // From before the first note forwards, or from after the last backwards, one step of
+        // the arrows lands on the edge.
+        m_edit.setCurrentNote(t, -1);
+        stepCurrentNote(!end, false);
+    }
+    scrollTo(end ? m_view.scrollRange : 0);
     m_host.selectionChanged();
     return true;
 }

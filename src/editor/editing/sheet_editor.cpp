@@ -92,6 +92,8 @@ bool SheetEditor::answers(int commandId) const
     case kCmdCursorDown:
     case kCmdCursorLeft:
     case kCmdCursorRight:
+    case kCmdGoToStart:
+    case kCmdGoToEnd:
     case kCmdToggleTablature:
         return true;
     default:
@@ -146,6 +148,9 @@ bool SheetEditor::command(int commandId)
     case kCmdCursorLeft:
     case kCmdCursorRight:
         return stepCurrentNote(commandId == kCmdCursorRight, false);
+    case kCmdGoToStart:
+    case kCmdGoToEnd:
+        return goToSheetEdge(commandId == kCmdGoToEnd);
     case kCmdToggleTablature:
         toggleTablature(*this);
         return true;

@@ -149,6 +149,10 @@ class SheetEditor : private SheetObserver {
     // current note and is selected, its row scrolled into view; `keepSelection` keeps the
     // notes selected before. False without a selected track.
     bool stepCurrentNote(bool forward, bool keepSelection);
+    // Home and End: the first (end false) or last chord root of the selected track becomes the
+    // current note, alone selected, and the view goes to the sheet's first or last rows (a
+    // track with no note only scrolls). False without a selected track.
+    bool goToSheetEdge(bool end);
 
     // The per-track editing state (current note, hover note, insertion point).
     EditState& editState() { return m_edit; }

@@ -500,4 +500,12 @@ bool setLyric(SheetEditor& editor, const std::string& text)
     return true;
 }
 
+char toolLetter(int tool)
+{
+    for (const ToolLetter& entry : kToolLetters)
+        if (entry.tool == tool)
+            return entry.letter;
+    return 0;
+}
+
 } // namespace tonvela

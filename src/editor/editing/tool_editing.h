@@ -41,6 +41,8 @@ void resetToolButtons(SheetTools& tools, SharedToolGroups& groups);
 // 1 to 4, the note keys Z X C V B N M. Digits on a tablature track are swallowed. Every key
 // ends with syncToolButtons. True when the key was one of those (the window then stops it).
 bool toolKey(SheetEditor& editor, const KeyInput& key);
+// The letter key of a tool ('Q' for Quarter), 0 for a tool without one.
+char toolLetter(int tool);
 
 // Appends a note of `letter` ('A'..'G') at the keyboard octave to the selected track: no
 // modifier toggles, the current duration (quarter when the note tool is none). Refused with a

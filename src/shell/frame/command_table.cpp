@@ -131,6 +131,10 @@ bool stop(MainWindow& f)
 {
     return f.playbackCommands().stop();
 }
+bool playOrStop(MainWindow& f)
+{
+    return f.playbackCommands().playOrStop();
+}
 bool playTablaSample(MainWindow& f)
 {
     f.playbackCommands().playTablaSample();
@@ -182,6 +186,9 @@ const CommandRow kCommands[] = {
     {kCmdZoomIn,                 View,    "Zoom In",                  "Ctrl++", Bar::None, Plain,     false, WithSheet,           Sheet,    zoomIn},
     {kCmdZoomOut,                View,    "Zoom Out",                 "Ctrl+-", Bar::None, Plain,     false, WithSheet,           Sheet,    zoomOut},
     {kCmdZoomActual,             View,    "Actual Size",              "Ctrl+0", Bar::None, Plain,     false, WithSheet,           Sheet,    zoomActual},
+    // Home and End belong to the sheet window (sheetWindowKeys), so fields and lists keep them.
+    {kCmdGoToStart,              View,    "Go to Start",              "Home",   Bar::None, Plain,     kSep,  WhenDocumentAnswers, Document, nullptr},
+    {kCmdGoToEnd,                View,    "Go to End",                "End",    Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
     {kCmdShowPanels,             View,    "Show Panels",              "F9",     Bar::None, Shown,     kSep,  Always,              Nothing,  togglePanels},
 
     {kCmdShowSheetOptions,       Windows, "Show Sheet Options",       "",       Bar::None, Plain,     false, Always,              Nothing,  showSheetOptions},
@@ -201,6 +208,9 @@ const CommandRow kCommands[] = {
     {kCmdPlayAll,                Menu::Play, "Play All",              "",       Bar::Play,  Playing,  false, WithPlayer,         Sheet,    playAll},
     {kCmdEventPlayback,          Menu::Play, "Play MIDI Events",      "Ctrl+G", Bar::None,  Playing,  false, WithPlayer,         Sheet,    playEvents},
     {kCmdStop,                   Menu::Play, "Stop  ",                "",       Bar::Play,  Plain,    false, WithPlayer,         Nothing,  stop},
+    // Space: every track from the current note, or Stop while the sheet plays. The sheet
+    // window's key, like Home and End.
+    {kCmdPlayOrStop,             Menu::Play, "Play from Current Note or Stop", "Space", Bar::None, Plain, false, WithPlayer,    Sheet,    playOrStop},
     {kCmdPlayTablaSample,        Menu::Play, "Play Tabla Sample",     "Ctrl+T", Bar::None,  Plain,    kSep,  Always,             Nothing,  playTablaSample},
     {kCmdPlayStartupWave,        Menu::Play, "Play Startup Sound",    "Ctrl+R", Bar::None,  Plain,    false, Always,             Nothing,  playStartupWave},
 
@@ -238,6 +248,11 @@ const CommandRow kCommands[] = {
 std::span<const CommandRow> commandTable()
 {
     return kCommands;
+}
+
+bool isSheetWindowKey(int id)
+{
+    return id == kCmdPlayOrStop || id == kCmdGoToStart || id == kCmdGoToEnd;
 }
 
 const CommandRow* findCommand(int id)

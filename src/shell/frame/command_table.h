@@ -51,6 +51,9 @@ struct CommandRow {
 
 // Every command, in menu and toolbar order.
 std::span<const CommandRow> commandTable();
+// Whether the command's key belongs to the sheet windows: it works while a sheet window (or
+// its lyric box) has the keyboard, so the panels' fields and lists keep Space, Home and End.
+bool isSheetWindowKey(int id);
 // The row of a command id; null for ids that are no command.
 const CommandRow* findCommand(int id);
 // Whether the row's menu item or button is enabled with this player and active document.

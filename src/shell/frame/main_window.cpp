@@ -15,6 +15,7 @@
 #include "shell/frame/document_commands.h"
 #include "shell/frame/harmony_commands.h"
 #include "shell/frame/menus.h"
+#include "shell/frame/midi_input_menu.h"
 #include "shell/frame/panel_dock.h"
 #include "shell/frame/playback_commands.h"
 #include "shell/frame/recent_files.h"
@@ -66,6 +67,7 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     m_recent = new RecentFilesMenu(*this);
     new WindowTitle(*this, *m_mdi); // a child of the window
     m_playbackCommands = std::make_unique<PlaybackCommands>(*this);
+    m_midiInput = new MidiInputMenu(*this, m_services.midiInput); // a child of the window
     wirePanels();
     new HarmonyCommands(*this); // a child of the window
     updatePanels();
@@ -102,6 +104,12 @@ void MainWindow::buildActionsAndMenus()
         if (*row.shortcut)
             act->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
         act->setCheckable(row.check != Check::Plain);
+        if (isSheetWindowKey(row.id)) {
+            // Works while a sheet window has the keyboard (addSheetWindow adds it there).
+            act->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            // A held key plays and stops once, not in turns.
+            act->setAutoRepeat(false);
+        }
         connect(act, &QAction::triggered, this, [this, id = row.id, check = row.check] {
             command(id);
             // A play button shows whether its playback runs, not the click that toggled it.
@@ -190,8 +198,13 @@ SheetWindow* MainWindow::addSheetWindow(std::unique_ptr<SheetDocument> sheet)
         // The device list may start the synthesizer; it waits until the first sheet shows.
         QTimer::singleShot(0, this, [this] { fillDevices(); });
     };
+    for (const CommandRow& row : commandTable())
+        if (isSheetWindowKey(row.id))
+            window->addAction(action(row.id));
     m_sheetWindows.push_back(window);
     addDocumentWindow(*window, QRect(20 * n, 20 * n + 20, kSheetWindowSize, kSheetWindowSize));
+    // A sheet fills the document area; restored (or tiled, cascaded) it takes its place above.
+    m_area->subWindowOf(window)->showMaximized();
     return window;
 }
 

@@ -31,6 +31,7 @@ class ChordWindow;
 class DocumentArea;
 class DocumentCommands;
 class DocumentWindow;
+class MidiInputMenu;
 class PlaybackCommands;
 class RecentFilesMenu;
 class SheetDocument;
@@ -111,6 +112,7 @@ class MainWindow : public QMainWindow {
     QToolBar* playToolBar() const { return m_bars.play; }
     AboutBox* aboutBox() const { return m_about; }
     RecentFilesMenu* recentFiles() const { return m_recent; }
+    MidiInputMenu* midiInputMenu() const { return m_midiInput; }
     PainterThread& painter() { return *m_painter; }
 
     // Called when a document window has closed (its window is going).
@@ -139,6 +141,7 @@ class MainWindow : public QMainWindow {
     QMenu* m_windowsMenu = nullptr;
     AboutBox* m_about = nullptr;
     RecentFilesMenu* m_recent = nullptr;
+    MidiInputMenu* m_midiInput = nullptr;
     std::map<int, QAction*> m_actions;
     std::vector<SheetWindow*> m_sheetWindows;
     std::vector<ChordWindow*> m_chordWindows;

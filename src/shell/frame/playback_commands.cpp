@@ -1,7 +1,10 @@
 #include "shell/frame/playback_commands.h"
 
 #include "editor/commands.h"
+#include "editor/editing/sheet_editor.h"
 #include "platform/notifier.h"
+#include "platform/sheet_lock.h"
+#include "score/play_time.h"
 #include "shell/documents/document_window.h"
 #include "shell/frame/main_window.h"
 #include "shell/panels/length_bar.h"
@@ -106,6 +109,30 @@ DocumentWindow* PlaybackCommands::playingWindow() const
 
 bool PlaybackCommands::play(PlayMode mode)
 {
+    return start(mode, std::nullopt);
+}
+
+bool PlaybackCommands::playOrStop()
+{
+    DocumentWindow* active = m_frame.activeDocument();
+    const SheetDocument* sheet = active ? active->shownSheet() : nullptr;
+    SheetEditor* editor = active ? active->sheetEditor() : nullptr;
+    if (!sheet || !editor)
+        return false;
+    if (isPlaying(sheet))
+        return stop();
+    std::optional<double> from;
+    {
+        const SheetLockGuard lock(sheetLock());
+        for (int t = 0; t < sheet->trackCount() && !from; ++t)
+            if (const int note = editor->editState().track(t).currentNote; note >= 0)
+                from = playAllFractionAt(*sheet, t, note);
+    }
+    return start(PlayMode::All, from);
+}
+
+bool PlaybackCommands::start(PlayMode mode, std::optional<double> from)
+{
     Player& player = m_frame.services().player;
     DocumentWindow* active = m_frame.activeDocument();
     SheetDocument* sheet = active ? active->shownSheet() : nullptr;
@@ -121,8 +148,9 @@ bool PlaybackCommands::play(PlayMode mode)
             before->setPlayPosition(0);
         m_playing = nullptr;
         m_generation.fetch_add(1, std::memory_order_acq_rel);
-        const double from = static_cast<double>(active->playPosition()) / kSliderRange;
-        if (player.play(*sheet, mode, active->midiDevice(), from)) {
+        if (!from)
+            from = static_cast<double>(active->playPosition()) / kSliderRange;
+        if (player.play(*sheet, mode, active->midiDevice(), *from)) {
             m_playing = sheet;
             m_mode = mode;
         } else {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 namespace tonvela {
 
@@ -37,6 +38,9 @@ class PlaybackCommands {
     // what plays first.
     bool play(PlayMode mode);
     bool stop();
+    // Space: stops the active sheet while it plays; otherwise plays every track of it from
+    // the current note (from its play position when it has none).
+    bool playOrStop();
     // The length bar's slider moved to `position` (0..kSliderRange).
     void seek(int position);
     // Sample 0 of "../Tabla.sf2" (loaded once) and "../startup.wav"; an "Error" names the
@@ -65,6 +69,8 @@ class PlaybackCommands {
   private:
     class Reports;
     DocumentWindow* playingWindow() const;
+    // Plays the active sheet from fraction `from` of its length; none: from its play position.
+    bool start(PlayMode mode, std::optional<double> from);
 
     MainWindow& m_frame;
     std::unique_ptr<Reports> m_reports;

@@ -10,6 +10,7 @@ namespace tonvela {
 
 class Clock;
 class FileDialogs;
+class MidiInput;
 class Notifier;
 class Player;
 class SettingsStore;
@@ -28,6 +29,8 @@ struct ShellServices {
     std::function<void(const QString&)> openUrl;
     // Ends the program (the event loop) with the given exit code.
     std::function<void(int)> quit;
+    // The MIDI input ports for step entry (Play > MIDI Input); none: the menu offers only "None".
+    MidiInput* midiInput = nullptr;
 };
 
 } // namespace tonvela

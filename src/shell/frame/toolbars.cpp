@@ -1,12 +1,15 @@
 #include "shell/frame/toolbars.h"
 
 #include "editor/commands.h"
+#include "editor/editing/tool_editing.h"
 #include "editor/editing/tool_state.h"
+#include "render/tool_icons.h"
 #include "shell/frame/command_table.h"
 
 #include <QAction>
 #include <QMainWindow>
 #include <QToolBar>
+#include <QWidget>
 
 namespace tonvela {
 
@@ -37,19 +40,30 @@ void ToolButtonLooks::refresh()
     }
 }
 
+QString toolDescription(int id)
+{
+    const CommandRow* row = findCommand(id);
+    if (!row)
+        return {};
+    const QString name = QString::fromUtf8(row->text).trimmed();
+    const char letter = toolLetter(id);
+    return letter ? QStringLiteral("%1 (%2)").arg(name, QChar::fromLatin1(letter)) : name;
+}
+
 ToolBars buildToolBars(QMainWindow& window, const std::function<QAction*(int)>& actionOf)
 {
-    auto makeBar = [&window](const QString& name) {
+    auto makeBar = [&window](const QString& name, Qt::ToolButtonStyle style) {
         auto* bar = window.addToolBar(name);
         bar->setObjectName(name);
-        bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        bar->setToolButtonStyle(style);
         bar->setMovable(true);
         return bar;
     };
     ToolBars bars;
-    bars.notes = makeBar(QStringLiteral("Notes"));
-    bars.edit = makeBar(QStringLiteral("Edit"));
-    bars.play = makeBar(QStringLiteral("Play"));
+    // The tools show their pictures; the play buttons keep their words.
+    bars.notes = makeBar(QStringLiteral("Notes"), Qt::ToolButtonIconOnly);
+    bars.edit = makeBar(QStringLiteral("Edit"), Qt::ToolButtonIconOnly);
+    bars.play = makeBar(QStringLiteral("Play"), Qt::ToolButtonTextOnly);
 
     std::vector<std::pair<int, QAction*>> toolButtons;
     for (const CommandRow& row : commandTable()) {
@@ -60,11 +74,18 @@ ToolBars buildToolBars(QMainWindow& window, const std::function<QAction*(int)>& 
         if (!bar)
             continue;
         QAction* action = actionOf(row.id);
-        if (row.toolbar != Bar::Play)
+        if (row.toolbar != Bar::Play) {
             toolButtons.emplace_back(row.id, action);
+            action->setIcon(toolIcon(row.id));
+            action->setToolTip(toolDescription(row.id));
+        }
         if (row.separatorBefore)
             bar->addSeparator();
         bar->addAction(action);
+        // Screen readers say what the picture shows, and its key.
+        if (row.toolbar != Bar::Play)
+            if (QWidget* button = bar->widgetForAction(action))
+                button->setAccessibleName(toolDescription(row.id));
     }
     bars.looks = new ToolButtonLooks(&window, std::move(toolButtons));
     return bars;

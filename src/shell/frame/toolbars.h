@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 #include <vector>
@@ -37,8 +38,13 @@ struct ToolBars {
     ToolButtonLooks* looks = nullptr;
 };
 
-// Builds the note, edit and play toolbars of the window from the command table: text-only
-// buttons in table order; the note and edit buttons look as the shared tool groups say.
+// A tool's name and its key, as its button's tooltip and accessible name say it: "Quarter (Q)",
+// or the name alone for a tool without a key.
+QString toolDescription(int id);
+
+// Builds the note, edit and play toolbars of the window from the command table, buttons in
+// table order: the note and edit tools as their pictures (render/tool_icons.h), checked as the
+// shared tool groups say; the play buttons as words.
 // `actionOf` gives the action of a command id.
 ToolBars buildToolBars(QMainWindow& window, const std::function<QAction*(int)>& actionOf);
 
