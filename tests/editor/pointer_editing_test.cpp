@@ -277,6 +277,38 @@ TEST_F(PointerEditingTest, AClickOutsideEveryRowDeselectsEverything)
     EXPECT_EQ(track().count, 3);
 }
 
+TEST_F(PointerEditingTest, EscapeAndAClickOnEmptyPaperClearTheSelectionAndUndoBringsNoneBack)
+{
+    make(1, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 3); });
+    editor->command(kCmdSelectAll);
+    ASSERT_EQ(selectedCount(), 3);
+    EXPECT_TRUE(editor->keyPressed({EditorKey::Escape, false, false}));
+    EXPECT_EQ(selectedCount(), 0);
+    EXPECT_FALSE(sheet->canUndo()) << "a selection is no edit";
+    EXPECT_FALSE(editor->keyPressed({EditorKey::Escape, false, false})) << "nothing left to clear";
+
+    // The paper right of the staff's end is away from every staff.
+    editor->command(kCmdSelectAll);
+    click(view->row(0).left + view->row(0).length + 20, top(0) + 20);
+    EXPECT_EQ(selectedCount(), 0);
+    EXPECT_EQ(track().count, 3) << "the click adds no note either";
+
+    // Undo and redo bring back the notes, never the selection of their time: a tool key
+    // pressed afterwards changes nothing unseen.
+    editor->command(kCmdSelectAll);
+    editor->command(kCmdCursorUp);
+    ASSERT_TRUE(sheet->canUndo());
+    editor->keyPressed({EditorKey::Escape, false, false});
+    editor->command(kCmdUndo);
+    EXPECT_EQ(selectedCount(), 0);
+    editor->command(kCmdRedo);
+    EXPECT_EQ(selectedCount(), 0);
+    const int linesBefore = note(0).line;
+    editor->keyPressed({EditorKey::E, false, false});
+    EXPECT_EQ(note(0).type, kTypeQuarter);
+    EXPECT_EQ(note(0).line, linesBefore);
+}
+
 TEST_F(PointerEditingTest, ClicksAboveAndBelowTheCurrentNoteBuildItsChord)
 {
     make(1, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 2, 3); });
@@ -611,6 +643,30 @@ TEST_F(PointerEditingTest, PasteGoesToThePointersInsertionPoint)
     ASSERT_EQ(track(1).count, 4);
     EXPECT_EQ(note(2, 1).line, 1);
     EXPECT_EQ(track(0).count, 3);
+
+    // The pointer stays where it was: the second paste goes in there too, not at the end and
+    // not into another track.
+    sheet->selectTrack(0);
+    editor->command(kCmdPaste);
+    ASSERT_EQ(track(1).count, 5);
+    EXPECT_EQ(track(0).count, 3);
+    EXPECT_EQ(note(4, 1).line, 5) << "the last note stays last";
+    EXPECT_EQ(note(2, 1).line, 1);
+    EXPECT_EQ(note(3, 1).line, 1);
+}
+
+TEST_F(PointerEditingTest, ControlClickBesideTheCurrentNoteSelectsWithoutAddingAChordMember)
+{
+    make(1, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 2, 3); });
+    const int x = note(0).layout.x + 2;
+    click(x, yOfStep(top(0), 3));
+    ASSERT_EQ(state().currentNote, 0);
+    click(x, yOfStep(top(0), -1), false, true);
+    EXPECT_EQ(track().count, 2);
+    EXPECT_EQ(note(0).childCount, 0);
+    EXPECT_TRUE(note(0).selected);
+    EXPECT_EQ(state().currentNote, 0);
+    EXPECT_FALSE(sheet->canUndo());
 }
 
 TEST_F(PointerEditingTest, UndoAndDeleteLeaveNoIndexNamingAMissingNote)

@@ -329,7 +329,8 @@ void PointerEditing::pressed(const PointerInput& input)
         return;
     m_state.buttonDown = true;
     m_state.dragging = false;
-    m_state.chordEntry = true;
+    // Ctrl with a click selects and never adds: no chord member either.
+    m_state.chordEntry = !input.ctrl;
     m_state.pressX = m_state.x = input.x;
     m_state.pressY = m_state.y = input.y;
     m_state.shift = input.shift;
