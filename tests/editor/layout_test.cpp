@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
+#include <optional>
 
 namespace tonvela {
 namespace {
@@ -124,28 +126,53 @@ TEST_F(LayoutTest, NoteYFollowsStaffPositionStemAndKind)
     EXPECT_EQ(noteY(row, n), 100);
 }
 
-TEST_F(LayoutTest, PlaceClickMapsBandsToSteps)
+TEST_F(LayoutTest, EveryLineAndSpaceTakesHalfASpaceCentredOnItAtEveryZoom)
+{
+    makeSheet(1);
+    layoutRows(*view);
+    const StaffRow& row = view->row(0);
+    const int top = row.top;
+    const double d = kStaffSpacing;
+    EXPECT_EQ(staffStepAt(row, top), -3) << "the top line";
+    EXPECT_EQ(staffStepAt(row, top + 4), -2) << "the middle of the top space";
+    EXPECT_EQ(staffStepAt(row, top + 5), -2);
+    EXPECT_EQ(staffStepAt(row, top + 9), -1) << "the second line";
+    EXPECT_EQ(staffStepAt(row, top + 36), 5) << "the bottom line";
+    EXPECT_EQ(staffStepAt(row, top - 63), -17);
+    EXPECT_EQ(staffStepAt(row, top + 81), 15);
+    EXPECT_FALSE(staffStepAt(row, top - 66).has_value());
+    EXPECT_FALSE(staffStepAt(row, top + 84).has_value());
+
+    // In device pixels, as the window hands them on divided by the zoom: every pixel picks the
+    // step whose line or space is nearest, and every step gets as many pixels as the others.
+    for (const float zoom : {0.7f, 1.0f, 1.3f, 2.0f}) {
+        SCOPED_TRACE(::testing::Message() << "zoom " << zoom);
+        std::map<int, int> pixels;
+        for (int py = static_cast<int>(std::ceil((top - 40) * zoom)); py < (top + 60) * zoom; ++py) {
+            const int y = static_cast<int>(py / static_cast<double>(zoom));
+            const std::optional<int> step = staffStepAt(row, y);
+            ASSERT_TRUE(step.has_value()) << py;
+            const double centre = (top + (*step + 3) * d / 2) * zoom;
+            EXPECT_LE(std::abs(py - centre), d / 4 * zoom + zoom + 0.5) << "pixel " << py;
+            ++pixels[*step];
+        }
+        for (auto it = std::next(pixels.begin()); std::next(it) != pixels.end(); ++it)
+            EXPECT_NEAR(it->second, d / 2 * zoom, 0.5 * zoom + 1) << "step " << it->first;
+    }
+}
+
+TEST_F(LayoutTest, PlaceClickGivesThePitchOfTheNearestStep)
 {
     makeSheet(1);
     layoutRows(*view);
     StaffRow& row = view->row(0);
-    const int top = row.top;
-    auto stepAt = [&](int offset) {
-        Note n;
-        n.type = kTypeQuarter;
-        n.layout.y = static_cast<int16_t>(top + 3 + offset);
-        return placeClick(row, n, {});
-    };
-    EXPECT_EQ(stepAt(0), -3); // the first unit of band 0 is the top line
-    EXPECT_EQ(stepAt(1), -2);
-    EXPECT_EQ(stepAt(3), -2);
-    EXPECT_EQ(stepAt(4), -1);
-    EXPECT_EQ(stepAt(8), -1);
-    EXPECT_EQ(stepAt(9), -1); // band 1 starts with step 2 - 3
-    EXPECT_EQ(stepAt(18), 1);
-    EXPECT_EQ(stepAt(-63), -17);
-    EXPECT_FALSE(stepAt(-64).has_value());
-    EXPECT_FALSE(stepAt(81).has_value());
+    Note n;
+    n.type = kTypeQuarter;
+    n.layout.y = static_cast<int16_t>(row.top + 13);
+    EXPECT_EQ(placeClick(row, n, {}), 0);
+    EXPECT_EQ(n.line, 0);
+    n.layout.y = static_cast<int16_t>(row.top + 200);
+    EXPECT_FALSE(placeClick(row, n, {}).has_value());
 }
 
 TEST_F(LayoutTest, PlaceClickGivesPitchFlagsAndHeight)
@@ -171,7 +198,7 @@ TEST_F(LayoutTest, PlaceClickGivesPitchFlagsAndHeight)
 
     Note high;
     high.type = kTypeQuarter;
-    high.layout.y = static_cast<int16_t>(row.top + 3);
+    high.layout.y = static_cast<int16_t>(row.top + 1); // on the top line
     toggles.rest = true;
     EXPECT_EQ(placeClick(row, high, toggles), -3);
     EXPECT_EQ(high.layout.stemDown, 1);

@@ -1,15 +1,40 @@
 #include "editor/editing/pointer_editing.h"
 
 #include "editor/editing/sheet_editor.h"
+#include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "platform/sheet_lock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 namespace tonvela {
 namespace {
+
+// Whether the point (sheet units) lies on the head of a note laid out on row r of track t,
+// with a margin of two units around the head.
+bool onNoteHead(const SheetViewState& view, int r, int t, int px, int py)
+{
+    const Track* track = view.sheet().trackAt(t);
+    if (!track)
+        return false;
+    const int laid = std::min(view.laidOutCount(t), track->count);
+    for (int i = 0; i < laid; ++i) {
+        const Note& n = track->noteAt(i);
+        if (n.layout.rowIndex != r || !isDurationType(n.type) || n.isRest())
+            continue;
+        const bool whole = n.type == kTypeWhole;
+        const bool down = n.layout.stemDown == 1;
+        const double cx = n.layout.x + (whole ? kWholeHeadX : down ? kHeadDownX : kHeadUpX);
+        const double cy = n.layout.y + (whole ? kWholeHeadY : down ? kHeadDownY : kHeadUpY);
+        const double halfWidth = whole ? kWholeHeadHalfWidth : kHeadHalfWidth;
+        if (std::abs(px - cx) <= halfWidth + 2 && std::abs(py - cy) <= kStaffSpacing / 2.0 + 2)
+            return true;
+    }
+    return false;
+}
 
 // The point by which a note is hit: near the head of a note glyph, further right on the
 // wider audio clip symbol.
@@ -199,8 +224,11 @@ void PointerEditing::track(int px, int py)
         StaffRow& row = view.row(bandRow);
         trackHover(row, px, py);
         m_guideRow = bandRow;
-        // While a bar line is hovered a click marks its measure, so no note is previewed.
-        if (hoverBarLine(view, bandRow % tracks, px, py)) {
+        // While a bar line is hovered a click marks its measure, so no note is previewed. A
+        // note head at the end of a measure stays the note's: only the line beside it is the bar's.
+        if (onNoteHead(view, bandRow, bandRow % tracks, px, py)) {
+            clearBarHover(view, bandRow % tracks);
+        } else if (hoverBarLine(view, bandRow % tracks, px, py)) {
             m_barTrack = bandRow % tracks;
             view.previewVisible = false;
         }
@@ -264,10 +292,11 @@ void PointerEditing::trackRow(StaffRow& row, int px, int py)
     if (produced && placePreview(row, preview, py)) {
         view.previewNote = preview;
         view.previewVisible = true;
-        // The name of the staff position, also on a percussion track, where the note itself
-        // carries the drum's key.
+        // The name of the staff position as the track's clef shows it (the bass staff's middle
+        // line reads D), in the octave numbers of the G clef, which names the same key alike on
+        // every staff; also on a percussion track, where the note itself carries the drum's key.
         Note named;
-        named.setStaffPosition(preview.line, staffKindOf(track));
+        named.setStaffPosition(preview.line + staffOf(track).readingShift, StaffKind::GClef);
         const SheetTools& tools = m_editor.tools();
         char text[32];
         std::snprintf(text, sizeof text, "Note: %c%s %d", named.letter,
