@@ -13,25 +13,30 @@
 namespace tonvela {
 namespace {
 
-// Whether the point (sheet units) lies on the head of a note laid out on row r of track t,
-// with a margin of two units around the head.
-bool onNoteHead(const SheetViewState& view, int r, int t, int px, int py)
+// Whether the point (sheet units) lies on a note head of row r, with a margin of two units
+// around the head: the row's notes [begin, end) of track t and their chord members.
+bool onNoteHead(const SheetViewState& view, int r, int t, std::pair<int, int> notes, int px, int py)
 {
     const Track* track = view.sheet().trackAt(t);
     if (!track)
         return false;
-    const int laid = std::min(view.laidOutCount(t), track->count);
-    for (int i = 0; i < laid; ++i) {
-        const Note& n = track->noteAt(i);
+    auto hit = [&](const Note& n) {
         if (n.layout.rowIndex != r || !isDurationType(n.type) || n.isRest())
-            continue;
+            return false;
         const bool whole = n.type == kTypeWhole;
         const bool down = n.layout.stemDown == 1;
         const double cx = n.layout.x + (whole ? kWholeHeadX : down ? kHeadDownX : kHeadUpX);
         const double cy = n.layout.y + (whole ? kWholeHeadY : down ? kHeadDownY : kHeadUpY);
         const double halfWidth = whole ? kWholeHeadHalfWidth : kHeadHalfWidth;
-        if (std::abs(px - cx) <= halfWidth + 2 && std::abs(py - cy) <= kStaffSpacing / 2.0 + 2)
+        return std::abs(px - cx) <= halfWidth + 2 && std::abs(py - cy) <= kStaffSpacing / 2.0 + 2;
+    };
+    for (int i = notes.first; i < notes.second; ++i) {
+        const Note& n = track->noteAt(i);
+        if (hit(n))
             return true;
+        for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k)
+            if (const int m = n.children[k]; m >= 0 && m < track->count && hit(track->noteAt(m)))
+                return true;
     }
     return false;
 }
@@ -226,11 +231,13 @@ void PointerEditing::track(int px, int py)
         m_guideRow = bandRow;
         // While a bar line is hovered a click marks its measure, so no note is previewed. A
         // note head at the end of a measure stays the note's: only the line beside it is the bar's.
-        if (onNoteHead(view, bandRow, bandRow % tracks, px, py)) {
-            clearBarHover(view, bandRow % tracks);
-        } else if (hoverBarLine(view, bandRow % tracks, px, py)) {
-            m_barTrack = bandRow % tracks;
-            view.previewVisible = false;
+        if (hoverBarLine(view, bandRow % tracks, px, py)) {
+            if (onNoteHead(view, bandRow, bandRow % tracks, rowNotes(bandRow), px, py)) {
+                clearBarHover(view, bandRow % tracks);
+            } else {
+                m_barTrack = bandRow % tracks;
+                view.previewVisible = false;
+            }
         }
     }
 }
