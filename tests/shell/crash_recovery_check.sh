@@ -49,8 +49,15 @@ waitfor() {
 }
 # The newest window whose name matches, focused for the keys that follow.
 focus() {
-  local wid
-  wid=$(timeout 20 xdotool search --sync --onlyvisible --name "$1" | tail -1) || fail "no window \"$1\""
+  # Searched again until found: a search that meets a window being destroyed (the recovery
+  # question closing) fails with BadWindow instead of waiting.
+  local wid="" deadline=$((SECONDS + 20))
+  while [[ -z "$wid" ]]; do
+    wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1) || wid=""
+    [[ -n "$wid" ]] && break
+    ((SECONDS < deadline)) || fail "no window \"$1\""
+    sleep 0.2
+  done
   xdotool windowfocus --sync "$wid"
   focused=$wid
   sleep 0.5

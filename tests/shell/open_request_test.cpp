@@ -271,7 +271,9 @@ TEST_F(OpenRequestTest, RequestsArrivingWhileABoxStandsWaitAndAreGatheredIntoOne
             late.emplace_back([&] { lateSent += sendOpenRequests(missing("late-a-", 30)) ? 1 : 0; });
             late.emplace_back([&] { lateSent += sendOpenRequests(missing("late-b-", 20)) ? 1 : 0; });
         }
-        if (box && (texts.size() > 0 || lateSent == 2)) {
+        // A late start's client ends as soon as its files are acknowledged, which may be before
+        // the server has seen its connection close; the box is closed once both are queued.
+        if (box && (texts.size() > 0 || (lateSent == 2 && server.servedConnections() == 0))) {
             texts.push_back(box->text());
             box->button(QMessageBox::Ok)->click();
         }
