@@ -116,9 +116,9 @@ bool AlsaSeqInput::open(int port, Receiver receiver)
         return false;
     }
     snd_seq_set_client_name(m_seq, "Tonvela");
-    const int own = snd_seq_create_simple_port(m_seq, "Tonvela MIDI Input",
-                                               SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-                                               SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    const int own = snd_seq_create_simple_port(
+        m_seq, "Tonvela MIDI Input", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     if (own < 0 || snd_seq_connect_from(m_seq, own, source.client, source.port) < 0) {
         snd_seq_close(m_seq);
         m_seq = nullptr;

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 
@@ -710,20 +711,17 @@ void placeMarks(const Note& n, NoteLayout& p)
 
 std::optional<int> staffStepAt(const StaffRow& row, int clickY)
 {
-    const int y = clickY - 3;
-    const int top = row.top;
+    // Every line and every space takes an equal band of half a staff space centred on it: the
+    // step nearest to the click. Step -3 is the top line; each step is half a space.
+    constexpr int kTopLine = -3;
+    constexpr int kHighest = kTopLine - 14; // seven spaces above the top line
+    constexpr int kLowest = kTopLine + 18;  // nine spaces below it
     const int d = row.spacing > 0 ? row.spacing : kStaffSpacing;
-    for (int e = -7; e <= 8; ++e) {
-        const int band = top + e * d;
-        if (y < band || y >= band + d)
-            continue;
-        if (y < band + d / 6)
-            return 2 * e - 3;
-        if (y <= band + d / 3)
-            return 2 * e - 2;
-        return 2 * e - 1;
-    }
-    return std::nullopt;
+    const double halfSpaces = 2.0 * (clickY - row.top) / d;
+    const int step = kTopLine + static_cast<int>(std::floor(halfSpaces + 0.5));
+    if (step < kHighest || step > kLowest)
+        return std::nullopt;
+    return step;
 }
 
 std::optional<int> placeClick(const StaffRow& row, const Track* t, Note& n, NoteLayout& place, int clickY,

@@ -35,14 +35,15 @@ void drawFretRows(Canvas& canvas, const FingeringGrid& grid, int x, int y, const
         for (int j = 0; j < kStrings; ++j) {
             const char cell = grid[static_cast<std::size_t>(k)][static_cast<std::size_t>(j)];
             const int left = x - 10 + kStringStep * j;
-            // A muted string has no place on a fret row; a blank cell shows nothing.
-            if (cell == ' ' || cell == 'X')
+            // A muted string has no place on a fret row, and an open one ('0') no circle there;
+            // a blank cell shows nothing.
+            if (cell == ' ' || cell == 'X' || cell == '0')
                 continue;
             canvas.setPen(pen);
             canvas.setBrush(c.ink);
             canvas.drawEllipse(left, row - 9, left + 20, row + 12);
-            // '0' and '_' are a plain dot: no finger number.
-            if (cell != '_' && cell != '0') {
+            // '_' is a plain dot: no finger number.
+            if (cell != '_') {
                 canvas.setFont(kChordFretFont);
                 canvas.setTextColor(c.digits);
                 canvas.drawText(left + 6, row - 8, std::string(1, cell));

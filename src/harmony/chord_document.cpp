@@ -289,11 +289,9 @@ void ChordDocument::releaseLeft(int x, int y, bool dragging)
         if (hit >= 0) {
             ChordDiagram& d = m_diagrams[static_cast<std::size_t>(hit)];
             d.selected = d.selected ? 0 : 1;
-            if (m_view) {
-                const int shift = kChordColumnStep * m_page.scrollPos;
-                m_view->repaint(
-                    {d.boxLeft - 20 + shift, d.boxTop - 20, d.boxRight + 20 + shift, d.boxBottom + 20});
-            }
+            // The box is where the page shows the diagram now, scrolled or not.
+            if (m_view)
+                m_view->repaint({d.boxLeft - 20, d.boxTop - 20, d.boxRight + 20, d.boxBottom + 20});
         } else {
             for (auto& d : m_diagrams)
                 d.selected = 0;

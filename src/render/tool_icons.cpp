@@ -77,8 +77,8 @@ double familyScale(std::initializer_list<int> family, const QSizeF& room)
 void glyphCentred(QPainter& p, int glyph, const QPointF& centre, double scale, const QColor& ink)
 {
     const QRectF b = glyphBounds(glyph);
-    paintGlyph(p, glyph, centre.x() - (b.x() + b.width() / 2) * scale, centre.y() - (b.y() + b.height() / 2) * scale,
-               scale, ink);
+    paintGlyph(p, glyph, centre.x() - (b.x() + b.width() / 2) * scale,
+               centre.y() - (b.y() + b.height() / 2) * scale, scale, ink);
 }
 
 // A straight line of the picture on whole device pixels, `weight` pixels thick at least one.
@@ -112,7 +112,8 @@ void head(QPainter& p, const QPointF& c, double width, const QColor& ink)
 
 // The sheet's tie: a crescent thickest in its middle, arching `arch` above the line between
 // its ends.
-void tie(QPainter& p, const QPointF& from, const QPointF& to, double arch, double thickness, const QColor& ink)
+void tie(QPainter& p, const QPointF& from, const QPointF& to, double arch, double thickness,
+         const QColor& ink)
 {
     const double length = to.x() - from.x();
     QPainterPath path;
@@ -188,7 +189,8 @@ void paintMarker(QPainter& p, int tool, const QRectF& box, const QColor& ink)
         p.save();
         p.setFont(font);
         p.setPen(ink);
-        p.drawText(QRectF(box.left(), box.top() + h * 0.5, w, h * 0.5), Qt::AlignCenter, QStringLiteral("la"));
+        p.drawText(QRectF(box.left(), box.top() + h * 0.5, w, h * 0.5), Qt::AlignCenter,
+                   QStringLiteral("la"));
         p.restore();
         break;
     }

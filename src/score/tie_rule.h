@@ -12,4 +12,8 @@ inline constexpr int kMaxTieMerge = 101;
 
 bool tieMerges(const Note& u, const Note& v);
 
+// Whether a tie from u to v would merge them, whatever their tie marks: two rests, or two notes
+// of the same letter and octave. The editor ties a pair only when this holds.
+bool tieCanJoin(const Note& u, const Note& v);
+
 } // namespace tonvela

@@ -208,7 +208,8 @@ void Track::applyToSelected(int vol, int pn, int lTo, int lCount, int vel, doubl
             n.loopCount = lCount;
         if (vel != kKeepValue)
             n.velocity = vel;
-        if (legatoBeats != static_cast<double>(kKeepValue) && std::isfinite(legatoBeats))
+        // No number (NaN) keeps the legato: every number of beats is a legato, -333 too.
+        if (std::isfinite(legatoBeats))
             n.dwStopOffset = static_cast<int32_t>(std::clamp(legatoBeats * 500.0, -1e9, 1e9));
     }
 }

@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -131,28 +133,52 @@ TEST_F(LayoutTest, NoteYFollowsStaffPositionStemAndKind)
     EXPECT_EQ(noteY(row, n, p), 100);
 }
 
-TEST_F(LayoutTest, PlaceClickMapsBandsToSteps)
+TEST_F(LayoutTest, EveryLineAndSpaceTakesHalfASpaceCentredOnItAtEveryZoom)
+{
+    makeSheet(1);
+    layoutRows(*view);
+    const StaffRow& row = view->row(0);
+    const int top = row.top;
+    const double d = kStaffSpacing;
+    EXPECT_EQ(staffStepAt(row, top), -3) << "the top line";
+    EXPECT_EQ(staffStepAt(row, top + 4), -2) << "the middle of the top space";
+    EXPECT_EQ(staffStepAt(row, top + 5), -2);
+    EXPECT_EQ(staffStepAt(row, top + 9), -1) << "the second line";
+    EXPECT_EQ(staffStepAt(row, top + 36), 5) << "the bottom line";
+    EXPECT_EQ(staffStepAt(row, top - 63), -17);
+    EXPECT_EQ(staffStepAt(row, top + 81), 15);
+    EXPECT_FALSE(staffStepAt(row, top - 66).has_value());
+    EXPECT_FALSE(staffStepAt(row, top + 84).has_value());
+
+    // In device pixels, as the window hands them on divided by the zoom: every pixel picks the
+    // step whose line or space is nearest, and every step gets as many pixels as the others.
+    for (const float zoom : {0.7f, 1.0f, 1.3f, 2.0f}) {
+        SCOPED_TRACE(::testing::Message() << "zoom " << zoom);
+        std::map<int, int> pixels;
+        for (int py = static_cast<int>(std::ceil((top - 40) * zoom)); py < (top + 60) * zoom; ++py) {
+            const int y = static_cast<int>(py / static_cast<double>(zoom));
+            const std::optional<int> step = staffStepAt(row, y);
+            ASSERT_TRUE(step.has_value()) << py;
+            const double centre = (top + (*step + 3) * d / 2) * zoom;
+            EXPECT_LE(std::abs(py - centre), d / 4 * zoom + zoom + 0.5) << "pixel " << py;
+            ++pixels[*step];
+        }
+        for (auto it = std::next(pixels.begin()); std::next(it) != pixels.end(); ++it)
+            EXPECT_NEAR(it->second, d / 2 * zoom, 0.5 * zoom + 1) << "step " << it->first;
+    }
+}
+
+TEST_F(LayoutTest, PlaceClickGivesThePitchOfTheNearestStep)
 {
     makeSheet(1);
     layoutRows(*view);
     const StaffRow row = view->row(0);
-    const int top = row.top;
-    auto stepAt = [&](int offset) {
-        Note n;
-        NoteLayout p;
-        n.type = kTypeQuarter;
-        return placeClick(row, &track(0), n, p, top + 3 + offset, {});
-    };
-    EXPECT_EQ(stepAt(0), -3); // the first unit of band 0 is the top line
-    EXPECT_EQ(stepAt(1), -2);
-    EXPECT_EQ(stepAt(3), -2);
-    EXPECT_EQ(stepAt(4), -1);
-    EXPECT_EQ(stepAt(8), -1);
-    EXPECT_EQ(stepAt(9), -1); // band 1 starts with step 2 - 3
-    EXPECT_EQ(stepAt(18), 1);
-    EXPECT_EQ(stepAt(-63), -17);
-    EXPECT_FALSE(stepAt(-64).has_value());
-    EXPECT_FALSE(stepAt(81).has_value());
+    Note n;
+    NoteLayout p;
+    n.type = kTypeQuarter;
+    EXPECT_EQ(placeClick(row, &track(0), n, p, row.top + 13, {}), 0);
+    EXPECT_EQ(n.line, 0);
+    EXPECT_FALSE(placeClick(row, &track(0), n, p, row.top + 200, {}).has_value());
 }
 
 TEST_F(LayoutTest, PlaceClickGivesPitchFlagsAndHeight)
@@ -181,7 +207,7 @@ TEST_F(LayoutTest, PlaceClickGivesPitchFlagsAndHeight)
     NoteLayout highPlace;
     high.type = kTypeQuarter;
     toggles.rest = true;
-    EXPECT_EQ(placeClick(row, &track(0), high, highPlace, row.top + 3, toggles), -3);
+    EXPECT_EQ(placeClick(row, &track(0), high, highPlace, row.top + 1, toggles), -3); // on the top line
     EXPECT_EQ(highPlace.stemDown, 1);
     EXPECT_EQ(high.dwFlag, kFlagRest | kFlagDot); // rests take no accidentals
 

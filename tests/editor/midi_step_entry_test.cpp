@@ -38,7 +38,10 @@ class MidiStepEntryTest : public ::testing::Test {
     ~MidiStepEntryTest() override { sharedToolGroups() = SharedToolGroups{}; }
 
     Track& track(int t = 0) { return *sheet->trackAt(t); }
-    bool on(int key, int64_t ms) { return entry.message(*editor, packShortMessage(0x90, key, 90), ms * 1000); }
+    bool on(int key, int64_t ms)
+    {
+        return entry.message(*editor, packShortMessage(0x90, key, 90), ms * 1000);
+    }
     int sounds(int t, int i) { return soundingPitch(track(t).noteAt(i), track(t)); }
 
     std::unique_ptr<SheetDocument> sheet;

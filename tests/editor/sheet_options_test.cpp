@@ -195,6 +195,13 @@ TEST_F(SheetOptionsTest, NotePropertiesReachTheSelectedNotesOfEveryTrackAndKeepW
     legato.legatoBeats = 1e12;
     EXPECT_FALSE(applyToSelectedNotes(editor, legato));
     EXPECT_EQ(track(1).noteAt(1).dwStopOffset, -125);
+    // -333 beats is a legato like any other, not the mark that leaves the legato alone.
+    EXPECT_DOUBLE_EQ(readLegato("-333").value, -333.0);
+    legato.legatoBeats = -333;
+    ASSERT_TRUE(applyToSelectedNotes(editor, legato));
+    EXPECT_EQ(track(1).noteAt(1).dwStopOffset, -333 * 500);
+    legato.legatoBeats = -0.25;
+    ASSERT_TRUE(applyToSelectedNotes(editor, legato));
 
     NoteProperties loop;
     loop.loopTo = 1;
@@ -204,6 +211,8 @@ TEST_F(SheetOptionsTest, NotePropertiesReachTheSelectedNotesOfEveryTrackAndKeepW
     EXPECT_EQ(track(0).noteAt(2).loopCount, 2);
     EXPECT_EQ(track(0).noteAt(2).dwStopOffset, -125);
 
+    editor.command(kCmdUndo);
+    editor.command(kCmdUndo);
     editor.command(kCmdUndo);
     editor.command(kCmdUndo);
     EXPECT_EQ(track(0).noteAt(2).dwStopOffset, 0);

@@ -5,6 +5,7 @@
 #include "platform/notifier.h"
 
 #include "score/sounding_pitch.h"
+#include "score/tie_rule.h"
 
 #include <gtest/gtest.h>
 
@@ -148,7 +149,10 @@ TEST_F(ToolEditingTest, RestTwiceClearsEveryFlagOfTheSelectedNotes)
     EXPECT_EQ(track().noteAt(2).dwFlag, kFlagFlat) << "not selected";
 
     EXPECT_EQ(undoAll(), 2);
-    EXPECT_EQ(contents(), before);
+    auto unselected = before;
+    for (NoteContent& c : unselected)
+        c.selected = 0; // undo brings back the notes, not the selection
+    EXPECT_EQ(contents(), unselected);
 }
 
 TEST_F(ToolEditingTest, NoteKeysEnterTheLettersAtTheKeyboardOctavePlusOne)
@@ -339,13 +343,13 @@ TEST_F(ToolEditingTest, ToolsWithNothingToChangeTakeNoSnapshot)
 TEST_F(ToolEditingTest, ModifierTogglesSetOrClearTheirFlagsByTheToggleState)
 {
     addNote(track(), kTypeQuarter, 1);
-    addNote(track(), kTypeQuarter, 2, kFlagTie | kFlagMark200);
+    addNote(track(), kTypeQuarter, 2, kFlagDot | kFlagMark200);
     for (int i : {0, 1})
         track().noteAt(i).selected = 1;
-    key(EditorKey::T); // tie off: set on both
-    EXPECT_EQ(track().noteAt(0).dwFlag, kFlagTie);
-    EXPECT_EQ(track().noteAt(1).dwFlag, kFlagTie | kFlagMark200);
-    key(EditorKey::T); // tie on: cleared on both
+    key(EditorKey::D); // dot off: set on both
+    EXPECT_EQ(track().noteAt(0).dwFlag, kFlagDot);
+    EXPECT_EQ(track().noteAt(1).dwFlag, kFlagDot | kFlagMark200);
+    key(EditorKey::D); // dot on: cleared on both
     EXPECT_EQ(track().noteAt(0).dwFlag, 0);
     EXPECT_EQ(track().noteAt(1).dwFlag, kFlagMark200);
 
@@ -363,6 +367,58 @@ TEST_F(ToolEditingTest, ModifierTogglesSetOrClearTheirFlagsByTheToggleState)
     EXPECT_EQ(track().noteAt(0).dwFlag, kFlagTriplet | kFlagDot);
     EXPECT_EQ(notes().state(kToolTriplet), ButtonState::Pressed);
     EXPECT_EQ(notes().state(kToolDot), ButtonState::Pressed);
+}
+
+TEST_F(ToolEditingTest, TieOnTheFirstNoteTiesItToTheNextNoteOfThatPitch)
+{
+    addNote(track(), kTypeHalf, 3);
+    addNote(track(), kTypeQuarter, 3);
+    addNote(track(), kTypeQuarter, 3);
+    track().noteAt(0).selected = 1;
+    key(EditorKey::T);
+    EXPECT_TRUE(tieMerges(track().noteAt(0), track().noteAt(1))) << "one T makes the pair sound as one";
+    EXPECT_FALSE(track().noteAt(2).dwFlag & kFlagTie) << "the third note stays apart";
+    EXPECT_FALSE(editor.tools().tie) << "the notes clicked next carry no tie mark";
+    EXPECT_EQ(notes().state(kToolTie), ButtonState::Normal);
+
+    // T on the second note goes on with the chain; T on a tied note unties its pair only.
+    track().noteAt(0).selected = 0;
+    track().noteAt(1).selected = 1;
+    key(EditorKey::T);
+    ASSERT_TRUE(tieMerges(track().noteAt(1), track().noteAt(2)));
+    ASSERT_TRUE(tieMerges(track().noteAt(0), track().noteAt(1)));
+    key(EditorKey::T);
+    EXPECT_FALSE(tieMerges(track().noteAt(1), track().noteAt(2)));
+    EXPECT_TRUE(tieMerges(track().noteAt(0), track().noteAt(1))) << "the tie before the note stays";
+    EXPECT_EQ(track().noteAt(2).dwFlag, 0);
+    EXPECT_EQ(undoAll(), 3) << "one undo step per T";
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(track().noteAt(i).dwFlag, 0) << i;
+}
+
+TEST_F(ToolEditingTest, TieToANoteOfAnotherPitchChangesNothingAndSaysSo)
+{
+    addNote(track(), kTypeQuarter, 3);
+    addNote(track(), kTypeQuarter, 4);
+    track().noteAt(0).selected = 1;
+    key(EditorKey::T);
+    EXPECT_FALSE(sheet->canUndo());
+    EXPECT_EQ(track().noteAt(0).dwFlag, 0);
+    EXPECT_EQ(track().noteAt(1).dwFlag, 0);
+    EXPECT_EQ(editor.statusText(), "No tie: the next note has another pitch.");
+    EXPECT_FALSE(editor.tools().tie);
+
+    track().noteAt(0).selected = 0;
+    track().noteAt(1).selected = 1;
+    editor.command(kToolTie);
+    EXPECT_EQ(editor.statusText(), "No tie: no note follows.");
+    key(EditorKey::Q); // the next key takes the message away
+    EXPECT_EQ(editor.statusText(), "");
+
+    // Without a selection T stays the toggle the clicked notes take.
+    track().noteAt(1).selected = 0;
+    key(EditorKey::T);
+    EXPECT_TRUE(editor.tools().tie);
 }
 
 TEST_F(ToolEditingTest, MarkerToolsSelectBothGroupsAndLyricsFlipsLyricMode)
@@ -459,11 +515,11 @@ TEST_F(ToolEditingTest, TheLyricBoxStandsAtTheCurrentNoteAndWritesItsLyric)
     LyricBoxPlacement box = lyricBoxPlacement(editor);
     ASSERT_TRUE(box.shown);
     EXPECT_EQ(box.x, static_cast<int>(35 * 1.5f));
-    EXPECT_EQ(box.y, static_cast<int>((view.row(0).top - 20) * 1.5f));
+    EXPECT_EQ(box.y, static_cast<int>((view.row(0).top + 7 * kStaffSpacing) * 1.5f)) << "at the lyric line";
     EXPECT_EQ(box.text, "");
     EXPECT_FALSE(setLyric(editor, "lost"));
     sheet->selectedTrack = 1;
-    EXPECT_EQ(lyricBoxPlacement(editor).y, static_cast<int>((view.row(1).top - 20) * 1.5f));
+    EXPECT_EQ(lyricBoxPlacement(editor).y, static_cast<int>((view.row(1).top + 7 * kStaffSpacing) * 1.5f));
     sheet->selectedTrack = 0;
 
     editor.editState().track(0).currentNote = 1;
@@ -471,7 +527,7 @@ TEST_F(ToolEditingTest, TheLyricBoxStandsAtTheCurrentNoteAndWritesItsLyric)
     const NoteLayout& place = view.noteLayout(0, 1);
     box = lyricBoxPlacement(editor);
     EXPECT_EQ(box.x, static_cast<int>(place.x * 1.5f));
-    EXPECT_EQ(box.y, static_cast<int>((view.row(place.rowIndex).top - 20) * 1.5f));
+    EXPECT_EQ(box.y, static_cast<int>((view.row(place.rowIndex).top + 7 * kStaffSpacing) * 1.5f));
     EXPECT_EQ(box.text, "la");
     EXPECT_EQ(box.note, 1);
 
@@ -492,6 +548,47 @@ TEST_F(ToolEditingTest, TheLyricBoxStandsAtTheCurrentNoteAndWritesItsLyric)
 
     // Without a selected track the box is hidden.
     sheet->selectedTrack = -1;
+    EXPECT_FALSE(lyricBoxPlacement(editor).shown);
+}
+
+TEST_F(ToolEditingTest, LyricsFlowFromSungNoteToSungNoteBelowTheStaff)
+{
+    addNote(track(), kTypeQuarter, 1);
+    addNote(track(), kTypeQuarter, 2, kFlagRest);
+    addNote(track(), kTypeBar, 0);
+    addNote(track(), kTypeHalf, 3);
+    addNote(track(), kTypeQuarter, -1, 0, nullptr, 3); // a member of the half's chord
+    addNote(track(), kTypeQuarter, 4);
+    editor.relayout();
+    editor.command(kToolLyrics);
+    editor.editState().track(0).currentNote = 0;
+
+    // "Twin-kle" typed in one flow: the hyphen stays with its syllable.
+    ASSERT_TRUE(setLyric(editor, "Twin-"));
+    ASSERT_TRUE(stepLyricNote(editor, true));
+    EXPECT_EQ(lyricBoxPlacement(editor).note, 3) << "past the rest and the bar line";
+    ASSERT_TRUE(setLyric(editor, "kle"));
+    ASSERT_TRUE(stepLyricNote(editor, true));
+    EXPECT_EQ(lyricBoxPlacement(editor).note, 5) << "past the chord member";
+    EXPECT_FALSE(stepLyricNote(editor, true)) << "the last note keeps the box";
+    EXPECT_EQ(lyricBoxPlacement(editor).note, 5);
+    ASSERT_TRUE(stepLyricNote(editor, false));
+    EXPECT_EQ(lyricBoxPlacement(editor).text, "kle");
+    ASSERT_TRUE(stepLyricNote(editor, false));
+    EXPECT_EQ(lyricBoxPlacement(editor).text, "Twin-");
+    EXPECT_FALSE(stepLyricNote(editor, false));
+    EXPECT_EQ(track().noteAt(0).lyrictext(), std::optional<std::string>("Twin-"));
+    EXPECT_EQ(track().noteAt(3).lyrictext(), std::optional<std::string>("kle"));
+    EXPECT_FALSE(track().noteAt(1).lyrictext().has_value());
+
+    // The box stands below the staff lines and below every note of the row's staff.
+    const LyricBoxPlacement box = lyricBoxPlacement(editor);
+    const StaffRow& row = view.row(view.noteLayout(0, 0).rowIndex);
+    EXPECT_GT(box.y, view.scaled(row.top + 4 * kStaffSpacing));
+
+    // Escape leaves the lyric tool.
+    EXPECT_TRUE(editor.keyPressed({EditorKey::Escape, false, false}));
+    EXPECT_FALSE(editor.tools().lyricMode);
     EXPECT_FALSE(lyricBoxPlacement(editor).shown);
 }
 

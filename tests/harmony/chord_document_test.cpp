@@ -335,6 +335,29 @@ TEST_F(ChordDocumentTest, ScrollingMovesByColumnsWithinItsRange)
     EXPECT_EQ(doc.page().scrollPos, max - 1);
 }
 
+TEST_F(ChordDocumentTest, AClickAfterScrollingRepaintsTheClickedDiagramWhereItIsShown)
+{
+    ChordDocument doc;
+    RecordingView view;
+    doc.setView(&view);
+    doc.resizePage(150, 400); // one diagram per column, one column on screen
+    for (int i = 0; i < 6; ++i)
+        doc.addDiagram("A", "", "11023333243151061X", 1);
+    doc.scrollTo(2);
+    ASSERT_EQ(doc.page().scrollPos, 2);
+    view.areas.clear();
+    doc.pressLeft();
+    doc.releaseLeft(60, 60, false);
+    const ChordDiagram& clicked = doc.diagrams()[2];
+    ASSERT_TRUE(clicked.selected);
+    ASSERT_EQ(view.areas.size(), 1u);
+    const PageRect& area = view.areas.back();
+    EXPECT_LE(area.left, clicked.boxLeft);
+    EXPECT_GE(area.right, clicked.boxRight);
+    EXPECT_LE(area.top, clicked.boxTop);
+    EXPECT_GE(area.bottom, clicked.boxBottom);
+}
+
 TEST_F(ChordDocumentTest, ScrollingToTheEndShowsTheLastColumnWhole)
 {
     // A 600 pixel page shows four whole columns (the fourth box ends at 585); a fifth column,

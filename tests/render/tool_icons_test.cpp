@@ -16,10 +16,10 @@
 namespace tonvela {
 namespace {
 
-const std::vector<int> kTools = {kToolQuarter, kToolEighth, kToolSixteenth, kToolHalf,  kToolWhole,
-                                 kToolThirtySecond, kToolRest, kToolDot, kToolSharp, kToolFlat,
-                                 kToolNatural, kToolTie, kToolTriplet, kToolBar, kToolSpace,
-                                 kToolStaffBreak, kToolLyrics};
+const std::vector<int> kTools = {kToolQuarter,      kToolEighth, kToolSixteenth, kToolHalf,  kToolWhole,
+                                 kToolThirtySecond, kToolRest,   kToolDot,       kToolSharp, kToolFlat,
+                                 kToolNatural,      kToolTie,    kToolTriplet,   kToolBar,   kToolSpace,
+                                 kToolStaffBreak,   kToolLyrics};
 
 class ToolIconsTest : public ::testing::Test {
   protected:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <future>
+#include <limits>
 #include <vector>
 
 using namespace tonvela;
@@ -414,7 +415,9 @@ TEST(SheetDocumentTest, ApplyToSelectedReachesSelectedNotesOfAllTracksOnly)
     EXPECT_EQ(s.trackAt(1)->noteAt(2).pan, 64);
     EXPECT_EQ(s.trackAt(1)->noteAt(2).dwStopOffset, 250);
     EXPECT_EQ(s.trackAt(0)->noteAt(0).volume, 127);
-    s.applyToSelected(kKeepValue, 5, kKeepValue, kKeepValue, kKeepValue, -333.0);
+    // No number of beats (NaN) keeps the legato; -333 beats is a legato like any other.
+    s.applyToSelected(kKeepValue, 5, kKeepValue, kKeepValue, kKeepValue,
+                      std::numeric_limits<double>::quiet_NaN());
     EXPECT_EQ(s.trackAt(0)->noteAt(1).dwStopOffset, 250);
     EXPECT_EQ(s.trackAt(0)->noteAt(1).pan, 5);
     EXPECT_FALSE(s.modified);

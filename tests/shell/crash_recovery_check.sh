@@ -49,16 +49,17 @@ waitfor() {
 }
 # The newest window whose name matches, focused for the keys that follow.
 focus() {
-  # Searched again until found: a search that meets a window being destroyed (the recovery
-  # question closing) fails with BadWindow instead of waiting.
+  # Searched and focused again until both succeed: a search or focus that meets a window being
+  # destroyed (the recovery question closing) fails with BadWindow instead of waiting.
   local wid="" deadline=$((SECONDS + 20))
-  while [[ -z "$wid" ]]; do
+  while :; do
     wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1) || wid=""
-    [[ -n "$wid" ]] && break
+    if [[ -n "$wid" ]] && timeout 5 xdotool windowfocus --sync "$wid" 2>/dev/null; then
+      break
+    fi
     ((SECONDS < deadline)) || fail "no window \"$1\""
     sleep 0.2
   done
-  xdotool windowfocus --sync "$wid"
   focused=$wid
   sleep 0.5
 }

@@ -269,7 +269,8 @@ TEST_F(PanelContainerTest, PanelsHiddenByTheUserStayHiddenUntilAskedFor)
 
 TEST(LengthBarStatusTest, ThePointerComesFirstThenTheSelectionThenThePlayingState)
 {
-    EXPECT_EQ(lengthBarStatus("Note: C 4", 3, 1.5, true), "Note: C 4");
+    EXPECT_EQ(lengthBarStatus("Note: C 4", 3, 1.5, true), "Note: C 4, 3 notes selected");
+    EXPECT_EQ(lengthBarStatus("Note: C 4", 0, 0.0, true), "Note: C 4");
     EXPECT_EQ(lengthBarStatus("", 3, 1.5, true), "3 notes selected, 1.50 beats");
     EXPECT_EQ(lengthBarStatus("", 1, 0.25, false), "1 note selected, 0.25 beats");
     EXPECT_EQ(lengthBarStatus("", 0, 0.0, true), "Playing");

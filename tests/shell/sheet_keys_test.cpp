@@ -88,7 +88,8 @@ TEST_F(SheetKeysTest, HomeAndEndGoToTheSheetsStartAndEnd)
     const Track& track = *w->sheet().trackAt(0);
     ASSERT_GT(current(w), 0);
     int lastDrawn = track.count - 1;
-    while (lastDrawn > 0 && (track.rootOf(lastDrawn) != -1 || track.noteAt(lastDrawn).type == kTypeStaffBreak))
+    while (lastDrawn > 0 &&
+           (track.rootOf(lastDrawn) != -1 || track.noteAt(lastDrawn).type == kTypeStaffBreak))
         --lastDrawn;
     EXPECT_EQ(current(w), lastDrawn);
     EXPECT_EQ(w->view().firstVisibleRow, w->view().scrollRange);

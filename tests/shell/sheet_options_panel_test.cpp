@@ -391,6 +391,33 @@ TEST_F(SheetOptionsPanelTest, TrackCountStepsByOneAndTakesATypedCountAsOneEditEa
     EXPECT_EQ(count->value(), 5);
 }
 
+TEST_F(SheetOptionsPanelTest, UndoAndRedoKeysInAFieldWithNothingOfItsOwnToUndoReachTheSheet)
+{
+    // A click on the up arrow of "Number Tracks:" gives the field the focus and a track more.
+    QSpinBox* count = panel()->trackCountField();
+    QTest::mouseClick(count, Qt::LeftButton, Qt::NoModifier, QPoint(count->width() - 4, count->height() / 4));
+    ASSERT_EQ(w->sheet().trackCount(), 3);
+    ASSERT_TRUE(waitUntil([count] { return count->hasFocus(); }));
+    QTest::keyClick(count, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(w->sheet().trackCount(), 2) << "Ctrl+Z undid the arrow's track";
+    EXPECT_EQ(count->value(), 2);
+    QTest::keyClick(count, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(w->sheet().trackCount(), 3) << "Ctrl+Y redid it";
+
+    // A text field hands the keys on too while it has nothing typed to undo, and keeps Ctrl+Z
+    // for its own typing.
+    CheckedField* legato = panel()->legatoField();
+    type(legato, "0.5", false);
+    QTest::keyClick(legato, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(w->sheet().trackCount(), 3) << "the field undid its own typing";
+    EXPECT_NE(legato->text(), QStringLiteral("0.5"));
+    while (legato->isUndoAvailable())
+        legato->undo();
+    QTest::keyClick(legato, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(w->sheet().trackCount(), 2);
+    EXPECT_TRUE(legato->hasFocus());
+}
+
 TEST_F(SheetOptionsPanelTest, ScaleStepsByATenthWithinItsLimitsAndTakesATypedZoom)
 {
     QDoubleSpinBox* zoom = panel()->zoomField();

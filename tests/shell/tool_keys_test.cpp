@@ -163,7 +163,7 @@ class LyricBoxTest : public ToolKeysTest {
     }
 };
 
-TEST_F(LyricBoxTest, TheBoxStandsAboveTheCurrentNoteAndTypingSetsItsLyric)
+TEST_F(LyricBoxTest, TheBoxStandsAtTheLyricLineOfTheCurrentNoteAndTypingSetsItsLyric)
 {
     SheetWindow* w = sheetInLyricMode();
     LyricBox& box = w->lyricBox();
@@ -175,8 +175,9 @@ TEST_F(LyricBoxTest, TheBoxStandsAboveTheCurrentNoteAndTypingSetsItsLyric)
     const Note& note = track(w).noteAt(1);
     const NoteLayout& place = w->view().noteLayout(0, 1);
     const float z = w->view().zoom();
-    EXPECT_EQ(box.pos(), QPoint(static_cast<int>(place.x * z),
-                                static_cast<int>((w->view().row(place.rowIndex).top - 20) * z)));
+    EXPECT_EQ(box.pos(),
+              QPoint(static_cast<int>(place.x * z),
+                     static_cast<int>((w->view().row(place.rowIndex).top + 7 * kStaffSpacing) * z)));
     EXPECT_EQ(box.text(), "old");
     EXPECT_TRUE(box.hasFocus()) << "the box takes the keyboard from the sheet";
     EXPECT_FALSE(box.isReadOnly());
@@ -236,8 +237,9 @@ TEST_F(LyricBoxTest, TheBoxFollowsTheCurrentNoteAndHidesWithLyricModeOrADuration
     // No current note: the start of the track's row, empty.
     w->editor().editState().track(0).currentNote = -1;
     w->refresh();
-    EXPECT_EQ(box.pos(), QPoint(static_cast<int>(35 * w->view().zoom()),
-                                static_cast<int>((w->view().row(0).top - 20) * w->view().zoom())));
+    EXPECT_EQ(box.pos(),
+              QPoint(static_cast<int>(35 * w->view().zoom()),
+                     static_cast<int>((w->view().row(0).top + 7 * kStaffSpacing) * w->view().zoom())));
     EXPECT_EQ(box.text(), "");
     EXPECT_TRUE(box.isReadOnly()) << "text typed here would be stored nowhere";
     w->setFocus();
@@ -253,6 +255,43 @@ TEST_F(LyricBoxTest, TheBoxFollowsTheCurrentNoteAndHidesWithLyricModeOrADuration
     QTest::keyClicks(w, "w");
     EXPECT_FALSE(box.isVisible()) << "a duration ends lyric mode";
     EXPECT_FALSE(down(kToolLyrics));
+}
+
+TEST_F(LyricBoxTest, LyricsAreTypedInOneFlowWithSpaceHyphenTabAndShift)
+{
+    SheetWindow* w = focusedSheet();
+    QTest::keyClicks(w, "ccmm"); // C C G G
+    ASSERT_EQ(track(w).count, 4);
+    track(w).noteAt(0).selected = 1;
+    w->editor().editState().track(0).currentNote = 0;
+    window->action(kToolLyrics)->trigger();
+    LyricBox& box = w->lyricBox();
+    ASSERT_TRUE(box.hasFocus());
+
+    QTest::keyClicks(&box, "Twin-kle twin-kle");
+    const char* sung[] = {"Twin-", "kle", "twin-", "kle"};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(track(w).noteAt(i).lyrictext(), std::optional<std::string>(sung[i])) << i;
+    EXPECT_TRUE(box.hasFocus()) << "the flow keeps the keyboard in the box";
+    EXPECT_EQ(track(w).count, 4) << "no key reached the sheet";
+
+    // Shift+Tab and Shift+Space go back, Tab forward; the next text typed replaces the lyric.
+    QTest::keyClick(&box, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(box.text(), "twin-");
+    QTest::keyClick(&box, Qt::Key_Space, Qt::ShiftModifier);
+    EXPECT_EQ(box.text(), "kle");
+    QTest::keyClick(&box, Qt::Key_Tab);
+    QTest::keyClicks(&box, "star");
+    EXPECT_EQ(track(w).noteAt(2).lyrictext(), std::optional<std::string>("star"));
+    EXPECT_TRUE(box.hasFocus());
+
+    // Escape ends the lyric tool and gives the keyboard back to the sheet.
+    QTest::keyClick(&box, Qt::Key_Escape);
+    EXPECT_FALSE(box.isVisible());
+    EXPECT_FALSE(down(kToolLyrics));
+    EXPECT_FALSE(w->editor().tools().lyricMode);
+    EXPECT_TRUE(waitUntil([w] { return w->hasFocus(); }));
+    EXPECT_TRUE(notifier.messages.empty()) << errorsText();
 }
 
 } // namespace

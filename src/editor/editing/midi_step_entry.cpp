@@ -42,7 +42,8 @@ bool MidiStepEntry::keyPressed(SheetEditor& editor, int key, int64_t timeUs)
         // The chord goes on while its root is still the last chord on the track and the key
         // comes within the window of its first key.
         const bool sameChord = m_editor == &editor && m_track == t && m_root >= 0 && m_root < track->count &&
-                               track->rootOf(m_root) == -1 && (track->count - 1 == m_root || track->rootOf(track->count - 1) == m_root) &&
+                               track->rootOf(m_root) == -1 &&
+                               (track->count - 1 == m_root || track->rootOf(track->count - 1) == m_root) &&
                                timeUs >= m_chordStartUs && timeUs - m_chordStartUs <= kChordWindowUs;
         if (sameChord) {
             if (std::find(m_keys.begin(), m_keys.end(), key) != m_keys.end())
@@ -67,7 +68,6 @@ bool MidiStepEntry::keyPressed(SheetEditor& editor, int key, int64_t timeUs)
     // Where the track's clef and key signature show the key that sounds.
     placeOnTrack(note, *track);
     note.iid = track->iid;
-    note.layout.width = static_cast<int16_t>(kindWidthOf(note.type));
     note.chordparent = static_cast<int16_t>(root);
     const int index = track->count;
     editor.edit(SnapshotKind::Insert, t, [&] {

@@ -53,6 +53,9 @@ void PointerEditing::click(const PointerInput& input)
     {
         const SheetLockGuard lock(sheetLock());
         r = rowUnder(x, y);
+        // Paper right of a staff's end is away from every staff, like the paper below the last row.
+        if (r >= 0 && x > view.row(r).left + view.row(r).length + kStaffSpacing)
+            r = -1;
         if (r < 0) {
             // Outside every row: nothing stays selected.
             deselectAll();

@@ -1,15 +1,47 @@
 #include "editor/editing/pointer_editing.h"
 
 #include "editor/editing/sheet_editor.h"
+#include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "platform/sheet_lock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 namespace tonvela {
 namespace {
+
+// Whether the point (sheet units) lies on a note head of row r, with a margin of two units
+// around the head: the row's notes [begin, end) of track t and their chord members.
+bool onNoteHead(const SheetViewState& view, int r, int t, std::pair<int, int> notes, int px, int py)
+{
+    const Track* track = view.sheet().trackAt(t);
+    if (!track)
+        return false;
+    auto hit = [&](int i) {
+        const Note& n = track->noteAt(i);
+        const NoteLayout& at = view.noteLayout(t, i);
+        if (at.rowIndex != r || !isDurationType(n.type) || n.isRest())
+            return false;
+        const bool whole = n.type == kTypeWhole;
+        const bool down = at.stemDown == 1;
+        const double cx = at.x + (whole ? kWholeHeadX : down ? kHeadDownX : kHeadUpX);
+        const double cy = at.y + (whole ? kWholeHeadY : down ? kHeadDownY : kHeadUpY);
+        const double halfWidth = whole ? kWholeHeadHalfWidth : kHeadHalfWidth;
+        return std::abs(px - cx) <= halfWidth + 2 && std::abs(py - cy) <= kStaffSpacing / 2.0 + 2;
+    };
+    for (int i = notes.first; i < notes.second; ++i) {
+        const Note& n = track->noteAt(i);
+        if (hit(i))
+            return true;
+        for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k)
+            if (const int m = n.children[k]; m >= 0 && m < track->count && hit(m))
+                return true;
+    }
+    return false;
+}
 
 // The point by which a note is hit: near the head of a note glyph, further right on the
 // wider audio clip symbol.
@@ -203,10 +235,15 @@ void PointerEditing::track(int px, int windowY)
     if (bandRow >= 0) {
         trackHover(view, view.row(bandRow), px, py);
         m_guideRow = bandRow;
-        // While a bar line is hovered a click marks its measure, so no note is previewed.
+        // While a bar line is hovered a click marks its measure, so no note is previewed. A
+        // note head at the end of a measure stays the note's: only the line beside it is the bar's.
         if (hoverBarLine(view, bandRow % tracks, px, py)) {
-            m_barTrack = bandRow % tracks;
-            view.previewVisible = false;
+            if (onNoteHead(view, bandRow, bandRow % tracks, rowNotes(bandRow), px, py)) {
+                clearBarHover(view, bandRow % tracks);
+            } else {
+                m_barTrack = bandRow % tracks;
+                view.previewVisible = false;
+            }
         }
     }
 }
@@ -272,10 +309,11 @@ void PointerEditing::trackRow(const StaffRow& row, int px, int py)
         view.previewNote = preview;
         view.previewLayout = place;
         view.previewVisible = true;
-        // The name of the staff position, also on a percussion track, where the note itself
-        // carries the drum's key.
+        // The name of the staff position as the track's clef shows it (the bass staff's middle
+        // line reads D), in the octave numbers of the G clef, which names the same key alike on
+        // every staff; also on a percussion track, where the note itself carries the drum's key.
         Note named;
-        named.setStaffPosition(preview.line, staffKindOf(track));
+        named.setStaffPosition(preview.line + staffOf(track).readingShift, StaffKind::GClef);
         const SheetTools& tools = m_editor.tools();
         char text[32];
         std::snprintf(text, sizeof text, "Note: %c%s %d", named.letter,
@@ -335,7 +373,8 @@ void PointerEditing::pressed(const PointerInput& input)
         return;
     m_state.buttonDown = true;
     m_state.dragging = false;
-    m_state.chordEntry = true;
+    // Ctrl with a click selects and never adds: no chord member either.
+    m_state.chordEntry = !input.ctrl;
     m_state.pressX = m_state.x = input.x;
     m_state.pressY = m_state.y = input.y;
     m_state.shift = input.shift;

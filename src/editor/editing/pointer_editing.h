@@ -74,6 +74,10 @@ class PointerEditing {
     // Tracks the move that had to wait, as of `nowMs`; false when there was none.
     bool trackPendingMove(int64_t nowMs);
 
+    // The sheet was laid out again: the preview and the insertion point follow the new layout
+    // from where the pointer is.
+    void retrack();
+
     const PointerState& state() const { return m_state; }
     // "Note: %c%s %d" for the last preview; empty before the first.
     const std::string& statusText() const { return m_status; }
@@ -116,7 +120,6 @@ class PointerEditing {
     void insertNote(int row, int track, int at, int y);
     void selectTrack(int track);
     void toggleRepeat(int track, int measure);
-    void retrack();
 
     // Rows and notes (under the sheet lock). rowUnder takes a point of the window.
     int rowUnder(int x, int windowY);

@@ -77,6 +77,20 @@ void SheetEditor::sheetChanged(const SheetChangeEvent& change)
     }
 }
 
+void SheetEditor::showMessage(const std::string& text)
+{
+    m_message = text;
+    m_host.statusTextChanged(statusText());
+}
+
+void SheetEditor::clearMessage()
+{
+    if (m_message.empty())
+        return;
+    m_message.clear();
+    m_host.statusTextChanged(statusText());
+}
+
 bool SheetEditor::answers(int commandId) const
 {
     switch (commandId) {
@@ -103,6 +117,7 @@ bool SheetEditor::answers(int commandId) const
 
 bool SheetEditor::command(int commandId)
 {
+    clearMessage();
     switch (commandId) {
     case kCmdUndo:
     case kCmdRedo: {
@@ -114,7 +129,10 @@ bool SheetEditor::command(int commandId)
                 sheet().redo();
             // The current note stays where it still names a note, so the lyric box and chord
             // building stay where the user was; hover and insertion point follow the next move.
+            // The history keeps the selection of its time, but a selection brought back unseen
+            // would take the next tool key: nothing is selected after undo and redo.
             for (int t = 0; t < sheet().trackCount(); ++t) {
+                sheet().trackAt(t)->deselectAll();
                 TrackEditState& state = m_edit.track(t);
                 state.hoverNote = state.insertionPoint = -1;
                 m_edit.dropIndicesBeyond(t, sheet().trackAt(t)->count);
@@ -204,6 +222,17 @@ bool SheetEditor::paste()
         pasteNotes(*track, at >= 0 && at <= track->count ? at : track->count, clipboard);
         m_edit.clear(); // the pasted notes moved the ones after them
     });
+    // The pointer has not moved, so a second paste goes where it points: into the gap under it
+    // when the new layout leaves one there, else right after the notes just pasted.
+    if (at >= 0) {
+        m_pointerEditing.retrack();
+        bool pointed = false;
+        for (int t = 0; t < sheet().trackCount(); ++t)
+            pointed = pointed || m_edit.track(t).insertionPoint >= 0;
+        if (!pointed)
+            m_edit.track(target).insertionPoint =
+                std::min(track->count, at + static_cast<int>(clipboard.notes.size()));
+    }
     return true;
 }
 
@@ -227,6 +256,19 @@ void SheetEditor::selectAll()
         selectAllOf(sheet(), sheet().selectedTrack);
     }
     m_host.layoutChanged();
+}
+
+bool SheetEditor::clearSelection()
+{
+    {
+        const SheetLockGuard lock(sheetLock());
+        if (!hasSelection(sheet()))
+            return false;
+        for (int t = 0; t < sheet().trackCount(); ++t)
+            sheet().trackAt(t)->deselectAll();
+    }
+    m_host.selectionChanged();
+    return true;
 }
 
 void SheetEditor::clear()
@@ -254,8 +296,17 @@ void SheetEditor::shiftPitch(bool up)
 
 bool SheetEditor::keyPressed(const KeyInput& key)
 {
+    clearMessage();
     if ((key.key == EditorKey::Left || key.key == EditorKey::Right) && !key.ctrl)
         return stepCurrentNote(key.key == EditorKey::Right, key.shift);
+    if (key.key == EditorKey::Escape && !key.ctrl) {
+        bool taken = false;
+        if (m_tools.lyricMode) {
+            applyTool(*this, kToolLyrics); // Escape leaves the lyric tool
+            taken = true;
+        }
+        return clearSelection() || taken;
+    }
     return toolKey(*this, key);
 }
 

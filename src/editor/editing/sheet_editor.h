@@ -121,6 +121,9 @@ class SheetEditor : private SheetObserver {
     bool paste();
     void deleteSelected();
     void selectAll();
+    // Every note of every track unselected (Escape, a click on empty paper), without an undo
+    // step. True when some note was selected.
+    bool clearSelection();
     void clear();
     // One staff position up or down for every selected note.
     void shiftPitch(bool up);
@@ -131,7 +134,11 @@ class SheetEditor : private SheetObserver {
     // The pointer, in sheet units (PointerEditing). A left press starts a click that becomes
     // a drag once the pointer moves more than kDragThreshold away; every move is checked for
     // that.
-    void pointerPressed(const PointerInput& input) { m_pointerEditing.pressed(input); }
+    void pointerPressed(const PointerInput& input)
+    {
+        clearMessage();
+        m_pointerEditing.pressed(input);
+    }
     // True when the move was tracked at once (it came kPointerTrackMs or more after the last
     // tracked one); a closer move only updates the drag and waits: the window tracks it with
     // trackPendingPointerMove once pendingPointerMoveDueMs has come.
@@ -142,8 +149,15 @@ class SheetEditor : private SheetObserver {
     bool pointerReleased(const PointerInput& input) { return m_pointerEditing.released(input); }
     void pointerLeft() { m_pointerEditing.left(); }
     const PointerState& pointer() const { return m_pointerEditing.state(); }
-    // "Note: %c%s %d" of the pointer's preview.
-    const std::string& statusText() const { return m_pointerEditing.statusText(); }
+    // The status text: the answer to the last key, command or click when it had one (showMessage),
+    // else "Note: %c%s %d" of the pointer's preview.
+    const std::string& statusText() const
+    {
+        return m_message.empty() ? m_pointerEditing.statusText() : m_message;
+    }
+    // Says why a key or command changed nothing ("No tie: ..."); the text stays in the status
+    // area until the next key, command or click.
+    void showMessage(const std::string& text);
 
     // The previous (forward false) or next chord root of the selected track becomes the
     // current note and is selected, its row scrolled into view; `keepSelection` keeps the
@@ -205,10 +219,12 @@ class SheetEditor : private SheetObserver {
 
     void layoutNow();
     void sheetChanged(const SheetChangeEvent& change) override;
+    void clearMessage();
 
     SheetViewState& m_view;
     EditorHost& m_host;
     Notifier* m_notifier = nullptr;
+    std::string m_message;
     EditState m_edit;
     SheetTools m_tools;
     PointerEditing m_pointerEditing{*this};

@@ -85,7 +85,7 @@ bool sameProperties(const Note& n, const NoteProperties& p, int stopOffset)
            (p.loopTo == kKeepValue || n.loopTo == p.loopTo) &&
            (p.loopCount == kKeepValue || n.loopCount == p.loopCount) &&
            (p.velocity == kKeepValue || n.velocity == p.velocity) &&
-           (p.legatoBeats == static_cast<double>(kKeepValue) || n.dwStopOffset == stopOffset);
+           (std::isnan(p.legatoBeats) || n.dwStopOffset == stopOffset);
 }
 
 } // namespace
@@ -204,7 +204,7 @@ bool toggleTablature(SheetEditor& editor)
 bool applyToSelectedNotes(SheetEditor& editor, const NoteProperties& p)
 {
     SheetDocument& sheet = editor.sheet();
-    const bool keepLegato = p.legatoBeats == static_cast<double>(kKeepValue);
+    const bool keepLegato = std::isnan(p.legatoBeats);
     if (!keepLegato && !(std::isfinite(p.legatoBeats) && std::abs(p.legatoBeats) <= kMaxLegatoBeats))
         return false;
     // The milliseconds Track::applyToSelected stores for the legato.

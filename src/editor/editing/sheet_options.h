@@ -2,6 +2,7 @@
 
 #include "score/note.h"
 
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -51,15 +52,19 @@ bool chooseTrackCount(SheetEditor& editor, int count);
 // before (G clef when that is not known).
 bool toggleTablature(SheetEditor& editor);
 
-// The properties the panel gives the selected notes of every track; kKeepValue leaves one as
-// it is. The legato is in beats.
+// The legato that leaves every note's legato as it is: no number, so that every number of beats
+// the field takes (-333 among them) is a legato like any other.
+inline constexpr double kKeepLegato = std::numeric_limits<double>::quiet_NaN();
+
+// The properties the panel gives the selected notes of every track; kKeepValue (kKeepLegato for
+// the legato, which is in beats) leaves one as it is.
 struct NoteProperties {
     int volume = kKeepValue;
     int pan = kKeepValue;
     int loopTo = kKeepValue;
     int loopCount = kKeepValue;
     int velocity = kKeepValue;
-    double legatoBeats = kKeepValue;
+    double legatoBeats = kKeepLegato;
 };
 bool applyToSelectedNotes(SheetEditor& editor, const NoteProperties& properties);
 

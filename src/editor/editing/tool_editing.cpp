@@ -5,9 +5,13 @@
 #include "platform/sheet_lock.h"
 #include "score/note_pitch.h"
 #include "score/sounding_pitch.h"
+#include "score/tie_rule.h"
 #include "score/utf8_text.h"
 
+#include <algorithm>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 namespace tonvela {
 namespace {
@@ -153,6 +157,95 @@ template <class Change> bool changeSelected(SheetEditor& editor, Change change)
     return true;
 }
 
+// Where the lyric line stands below a row's top staff line (as the lyrics are drawn).
+constexpr int kLyricLineOffset = 7 * kStaffSpacing;
+
+// The chord root before root i, or -1.
+int previousRoot(const Track& track, int i)
+{
+    for (--i; i >= 0; --i)
+        if (track.rootOf(i) < 0)
+            return i;
+    return -1;
+}
+
+// Whether root i of the track is tied to the root after it, as playback hears it.
+bool tiedForward(const Track& track, int i)
+{
+    const int j = track.nextRoot(i);
+    return i >= 0 && j < track.count && tieMerges(track.noteAt(i), track.noteAt(j));
+}
+
+// The Tie tool on the selected notes. A tie joins a note to the next one (the next chord root)
+// and the file marks both notes of the pair. When some selected note is tied to its next note,
+// those ties come off; else every selected note whose next note has its pitch is tied to it.
+// A note in the middle of a chain keeps the mark the neighbouring tie needs: untying a-b in
+// a-b-c clears only a's mark. Nothing selected: false, and the tool is the entry toggle.
+bool tieSelection(SheetEditor& editor)
+{
+    SheetDocument& sheet = editor.sheet();
+    struct Pair {
+        int track;
+        int first;
+        int second;
+    };
+    std::vector<Pair> tied, joinable;
+    bool anySelected = false;
+    bool anyFollowed = false;
+    {
+        const SheetLockGuard lock(sheetLock());
+        for (int t = 0; t < sheet.trackCount(); ++t) {
+            const Track& track = *sheet.trackAt(t);
+            int lastRoot = -1;
+            for (int i = 0; i < track.count; ++i) {
+                const Note& note = track.noteAt(i);
+                if (!note.selected || !toolApplies(note))
+                    continue;
+                const int root = track.rootOf(i) >= 0 ? track.rootOf(i) : i;
+                if (root == lastRoot)
+                    continue; // a chord's members tie with their root
+                lastRoot = root;
+                anySelected = true;
+                const int next = track.nextRoot(root);
+                if (next >= track.count || !isDurationType(track.noteAt(next).type))
+                    continue;
+                anyFollowed = true;
+                if (tiedForward(track, root))
+                    tied.push_back({t, root, next});
+                else if (tieCanJoin(track.noteAt(root), track.noteAt(next)))
+                    joinable.push_back({t, root, next});
+            }
+        }
+    }
+    if (!anySelected)
+        return false;
+    if (tied.empty() && joinable.empty()) {
+        editor.showMessage(anyFollowed ? "No tie: the next note has another pitch."
+                                       : "No tie: no note follows.");
+        return true;
+    }
+    const bool untie = !tied.empty();
+    const std::vector<Pair>& pairs = untie ? tied : joinable;
+    editor.edit(SnapshotKind::SelectedChange, pairs.front().track, [&] {
+        for (const Pair& pair : pairs) {
+            Track& track = *sheet.trackAt(pair.track);
+            if (!untie) {
+                track.noteAt(pair.first).dwFlag |= kFlagTie;
+                track.noteAt(pair.second).dwFlag |= kFlagTie;
+                continue;
+            }
+            const int before = previousRoot(track, pair.first);
+            const bool tiedFromBefore = before >= 0 && tiedForward(track, before);
+            const bool tiedOnward = tiedForward(track, pair.second);
+            if (!tiedFromBefore || tiedOnward)
+                track.noteAt(pair.first).dwFlag &= ~kFlagTie;
+            if (!tiedOnward)
+                track.noteAt(pair.second).dwFlag &= ~kFlagTie;
+        }
+    });
+    return true;
+}
+
 // The note tool becomes `id` in both groups (the kind clicks add) and every toggle goes off.
 void chooseKind(SheetTools& tools, SharedToolGroups& groups, int id)
 {
@@ -191,6 +284,13 @@ bool applyToolQuietly(SheetEditor& editor, int id)
         groups.edit.select(id);
         groups.edit.press(id);
         tools.tie = tools.dot = tools.sharp = false;
+    }
+
+    // Tie acts on the selected notes and their next notes and leaves the entry toggle alone,
+    // so the notes clicked afterwards carry no tie mark the user did not ask for.
+    if (id == kToolTie && tieSelection(editor)) {
+        syncToolButtons(tools, groups);
+        return true;
     }
 
     if (isKindTool(id) || isModifierTool(id) || id == kToolKind1136) {
@@ -468,7 +568,7 @@ LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor)
         const NoteLayout& at = view.noteLayout(t, i);
         if (at.rowIndex >= 0 && at.rowIndex < view.rowCount()) {
             place.x = scaled(at.x);
-            place.y = scaled(view.rowTopInWindow(at.rowIndex) - 20);
+            place.y = scaled(view.rowTopInWindow(at.rowIndex) + kLyricLineOffset);
             return place;
         }
     }
@@ -477,8 +577,53 @@ LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor)
     const int first = view.firstVisibleRow;
     const int row = first + ((selected - first % tracks) + tracks) % tracks;
     place.x = scaled(kStaffLeft);
-    place.y = scaled((row - first) * kRowPitch + kRowTopOffset - 20);
+    place.y = scaled((row - first) * kRowPitch + kRowTopOffset + kLyricLineOffset);
     return place;
+}
+
+bool stepLyricNote(SheetEditor& editor, bool forward)
+{
+    SheetDocument& sheet = editor.sheet();
+    int row = -1;
+    int t = -1;
+    int target = -1;
+    {
+        const SheetLockGuard lock(sheetLock());
+        int from = -1;
+        std::tie(t, from) = lyricTarget(editor);
+        if (t < 0)
+            return false;
+        const Track& track = *sheet.trackAt(t);
+        if (track.rootOf(from) >= 0)
+            from = track.rootOf(from);
+        auto sung = [&track](int i) {
+            const Note& n = track.noteAt(i);
+            return track.rootOf(i) < 0 && isDurationType(n.type) && !n.isRest();
+        };
+        if (forward) {
+            for (int i = from + 1; i < track.count && target < 0; ++i)
+                if (sung(i))
+                    target = i;
+        } else {
+            for (int i = from - 1; i >= 0 && target < 0; --i)
+                if (sung(i))
+                    target = i;
+        }
+        if (target < 0)
+            return false;
+        editor.editState().setCurrentNote(t, target);
+        row = editor.view().noteLayout(t, target).rowIndex;
+    }
+    // The row of the box comes into view at the edge it was beyond.
+    const SheetViewState& view = editor.view();
+    const int visibleRows = std::max(1, (view.layoutHeight - kRowTopOffset) / kRowPitch);
+    const int first = view.firstVisibleRow;
+    if (row >= 0 && row < first)
+        editor.scrollTo(row);
+    else if (row >= first + visibleRows)
+        editor.scrollTo(row - visibleRows + 1);
+    editor.host().selectionChanged();
+    return true;
 }
 
 bool setLyric(SheetEditor& editor, const std::string& text)

@@ -61,10 +61,15 @@ struct LyricBoxPlacement {
     int note = -1;
 };
 
-// The lyric box of lyric mode: shown while lyric mode is on and a track is selected, at the
-// current note (the selected track's, else the first track's that has one), filled with its
-// lyric.
+// The lyric box of lyric mode: shown while lyric mode is on and a track is selected, below the
+// staff at the lyric line of the current note (the selected track's, else the first track's
+// that has one), so it never covers the notes that follow; filled with the note's lyric.
 LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor);
+
+// The lyric flow: the box's note becomes the next (forward) or previous sung note of its track,
+// a note that is no rest, bar, space or clip; chord members go with their root. Its row is
+// scrolled into view. False when there is no box note or no such note that way (the box stays).
+bool stepLyricNote(SheetEditor& editor, bool forward);
 
 // The lyric box's text became `text`: it becomes the lyric of the box's note (cut to
 // kMaxLyricLength bytes at a character boundary; empty removes the lyric), as one undo

@@ -1,5 +1,6 @@
 #include "shell/documents/lyric_box.h"
 
+#include "editor/commands.h"
 #include "editor/editing/sheet_editor.h"
 #include "editor/editing/tool_editing.h"
 #include "score/note.h"
@@ -54,21 +55,49 @@ void LyricBox::follow()
     if (isHidden() || otherNote) {
         show();
         raise();
-        if (place.note >= 0 && m_sheetWindow.hasFocus()) {
+        // At the next note of the flow the box keeps the keyboard and the new note's lyric is
+        // selected, so typing replaces it.
+        if (place.note >= 0 && (m_sheetWindow.hasFocus() || hasFocus())) {
             setFocus(Qt::OtherFocusReason);
             selectAll();
         }
     }
 }
 
+bool LyricBox::event(QEvent* event)
+{
+    // Tab and Shift+Tab step through the notes like Space; they never move the focus away.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+            stepLyricNote(m_editor, !back);
+            event->accept();
+            return true;
+        }
+    }
+    return QLineEdit::event(event);
+}
+
 void LyricBox::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // The lyric tool ends: the box goes and the keyboard is the sheet's again.
         m_sheetWindow.setFocus(Qt::OtherFocusReason);
+        if (m_editor.tools().lyricMode)
+            applyTool(m_editor, kToolLyrics);
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Space) {
+        stepLyricNote(m_editor, !(event->modifiers() & Qt::ShiftModifier));
         event->accept();
         return;
     }
     QLineEdit::keyPressEvent(event);
+    // A hyphen ends the syllable, which keeps it, and the flow goes on to the next note.
+    if (event->text() == QStringLiteral("-") && !isReadOnly())
+        stepLyricNote(m_editor, true);
     // What the line does not use stops here: the sheet window behind it would take it as a
     // tool or note key.
     event->accept();

@@ -12,8 +12,11 @@ class SheetEditor;
 // undo step per change, at most 127 characters, empty removes it). The rules are the editor's
 // (tool_editing.h); the box only shows them.
 //
-// Keys typed into the box stay in it: none reaches the sheet's tool and note keys. Escape and
-// Return give the keyboard back to the sheet.
+// Keys typed into the box stay in it: none reaches the sheet's tool and note keys. Lyrics flow
+// as they are sung: Space or Tab goes on to the next note, a hyphen ends the syllable (which
+// keeps it) and goes on, Shift+Space or Shift+Tab goes back; Escape and Return end the lyric
+// tool and give the keyboard back to the sheet. The box stands below the staff at the lyric
+// line.
 //
 // Thread rules: user-interface thread.
 class LyricBox : public QLineEdit {
@@ -27,6 +30,7 @@ class LyricBox : public QLineEdit {
     void follow();
 
   protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:

@@ -16,8 +16,8 @@ constexpr const char* kNoInput = "None";
 } // namespace
 
 MidiInputMenu::MidiInputMenu(MainWindow& frame, MidiInput* input)
-    : QObject(&frame), m_frame(frame), m_input(input), m_menu(new QMenu(QStringLiteral("MIDI Input"), &frame)),
-      m_group(new QActionGroup(this))
+    : QObject(&frame), m_frame(frame), m_input(input),
+      m_menu(new QMenu(QStringLiteral("MIDI Input"), &frame)), m_group(new QActionGroup(this))
 {
     m_menu->setObjectName(QStringLiteral("MidiInputMenu"));
     m_group->setExclusive(true);
@@ -67,7 +67,8 @@ void MidiInputMenu::choose(int port)
     m_entry.reset();
     if (port >= 0) {
         const bool opened = m_input->open(port, [this](const MidiInputEvent& event) {
-            QMetaObject::invokeMethod(this, [this, event] { received(event); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, event] { received(event); }, Qt::QueuedConnection);
         });
         if (opened)
             m_chosen = port;

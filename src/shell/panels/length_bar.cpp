@@ -86,8 +86,14 @@ QString minutesSeconds(long long ms)
 
 QString lengthBarStatus(const QString& pointerText, int selectedNotes, double selectedBeats, bool playing)
 {
+    // The count stays in view beside the pointer's note: a tool key acts on every selected note.
     if (!pointerText.isEmpty())
-        return pointerText;
+        return selectedNotes > 0
+                   ? QStringLiteral("%1, %2 %3 selected")
+                         .arg(pointerText)
+                         .arg(selectedNotes)
+                         .arg(selectedNotes == 1 ? QStringLiteral("note") : QStringLiteral("notes"))
+                   : pointerText;
     if (selectedNotes > 0)
         return QStringLiteral("%1 %2 selected, %3 beats")
             .arg(selectedNotes)

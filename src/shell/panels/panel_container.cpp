@@ -1,6 +1,7 @@
 #include "shell/panels/panel_container.h"
 
 #include "shell/panels/chord_panel.h"
+#include "shell/panels/panel_fields.h"
 #include "shell/panels/panel_style.h"
 #include "shell/panels/scale_panel.h"
 #include "shell/panels/sheet_options_panel.h"
@@ -46,7 +47,9 @@ PanelContainer::PanelContainer(QWidget* parent)
     m_tabs[0]->setChecked(true);
 
     m_viewport->installEventFilter(this);
+    auto* shortcutPass = new DocumentShortcutPass(this);
     for (QWidget* panel : m_panels) {
+        shortcutPass->watchFieldsOf(panel);
         panel->setParent(m_viewport);
         panel->hide();
         keepWheelFromFields(panel);

@@ -1,5 +1,6 @@
 #include "shell/panels/panel_fields.h"
 
+#include <QAbstractSpinBox>
 #include <QStyle>
 #include <QToolTip>
 
@@ -83,6 +84,56 @@ void CheckedField::setInvalid(const QString& why)
     style()->unpolish(this);
     style()->polish(this);
     update();
+}
+
+bool handsKeyToDocument(const QKeyEvent& key, const QLineEdit& edit)
+{
+    if (key.matches(QKeySequence::Undo))
+        return !edit.isUndoAvailable();
+    if (key.matches(QKeySequence::Redo))
+        return !edit.isRedoAvailable();
+    static constexpr QKeySequence::StandardKey kFieldKeys[] = {QKeySequence::Copy,
+                                                               QKeySequence::Cut,
+                                                               QKeySequence::Paste,
+                                                               QKeySequence::SelectAll,
+                                                               QKeySequence::MoveToNextWord,
+                                                               QKeySequence::MoveToPreviousWord,
+                                                               QKeySequence::SelectNextWord,
+                                                               QKeySequence::SelectPreviousWord,
+                                                               QKeySequence::DeleteEndOfWord,
+                                                               QKeySequence::DeleteStartOfWord,
+                                                               QKeySequence::MoveToStartOfDocument,
+                                                               QKeySequence::MoveToEndOfDocument,
+                                                               QKeySequence::SelectStartOfDocument,
+                                                               QKeySequence::SelectEndOfDocument};
+    for (QKeySequence::StandardKey fieldKey : kFieldKeys)
+        if (key.matches(fieldKey))
+            return false;
+    return (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0;
+}
+
+void DocumentShortcutPass::watchFieldsOf(QWidget* panel)
+{
+    for (QAbstractSpinBox* field : panel->findChildren<QAbstractSpinBox*>())
+        field->installEventFilter(this);
+    // A spin box's own line edit is among these: whichever of the two has the focus is asked.
+    for (QLineEdit* field : panel->findChildren<QLineEdit*>())
+        field->installEventFilter(this);
+}
+
+bool DocumentShortcutPass::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::ShortcutOverride)
+        return false;
+    const QLineEdit* edit = qobject_cast<QLineEdit*>(watched);
+    if (!edit)
+        if (auto* spin = qobject_cast<QAbstractSpinBox*>(watched))
+            edit = spin->findChild<QLineEdit*>();
+    if (!edit || !handsKeyToDocument(*static_cast<QKeyEvent*>(event), *edit))
+        return false;
+    // Not accepted: the field does not claim the key, so the window's shortcut takes it.
+    event->ignore();
+    return true;
 }
 
 } // namespace tonvela

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDoubleSpinBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QWheelEvent>
@@ -71,6 +72,24 @@ class CheckedField : public QLineEdit {
     QString m_toolTip;
     QString m_shown;
     bool m_invalid = false;
+};
+
+// Whether a shortcut key pressed in a panel field goes to the document rather than to the field
+// (`edit` is the field's text, a spin box's own line edit for a spin box): Undo and Redo when the
+// field has nothing of its own to undo or redo (right after the "Number Tracks:" arrows, Ctrl+Z
+// undoes the change of the sheet), every other Ctrl or Alt shortcut (Save, Print, the tools)
+// except the keys a text field edits with (clipboard, Select All, word moves and deletes).
+bool handsKeyToDocument(const QKeyEvent& key, const QLineEdit& edit);
+
+// Watches the fields of the panels and lets the document's shortcuts through (handsKeyToDocument).
+class DocumentShortcutPass : public QObject {
+  public:
+    explicit DocumentShortcutPass(QObject* parent) : QObject(parent) {}
+    // Watches every spin box and line edit inside `panel`.
+    void watchFieldsOf(QWidget* panel);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 } // namespace tonvela
