@@ -1,5 +1,7 @@
 #include "devices/alsa_seq_input.h"
 
+#include "devices/alsa_seq_ports.h"
+
 #include "platform/clock.h"
 #include "platform/midi_output.h"
 
@@ -40,12 +42,6 @@ uint32_t messageOf(const snd_seq_event_t& ev)
 
 } // namespace
 
-bool AlsaSeqInput::sequencerPresent()
-{
-    // Checked before asking ALSA, which would print its own complaint about the missing device.
-    return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
-}
-
 AlsaSeqInput::AlsaSeqInput(const Clock& clock) : m_clock(clock)
 {
     refresh();
@@ -59,43 +55,12 @@ AlsaSeqInput::~AlsaSeqInput()
 void AlsaSeqInput::refresh()
 {
     m_ports.clear();
-    if (!sequencerPresent())
-        return;
-    snd_seq_t* seq = nullptr;
-    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_INPUT, 0) < 0 || !seq)
-        return;
-    const int self = snd_seq_client_id(seq);
-    snd_seq_client_info_t* cinfo = nullptr;
-    snd_seq_port_info_t* pinfo = nullptr;
-    snd_seq_client_info_malloc(&cinfo);
-    snd_seq_port_info_malloc(&pinfo);
-    if (cinfo && pinfo) {
-        snd_seq_client_info_set_client(cinfo, -1);
-        while (snd_seq_query_next_client(seq, cinfo) >= 0) {
-            const int client = snd_seq_client_info_get_client(cinfo);
-            // The system client announces ports and timers, no music; our own ports are ours.
-            if (client == SND_SEQ_CLIENT_SYSTEM || client == self)
-                continue;
-            const char* clientName = snd_seq_client_info_get_name(cinfo);
-            snd_seq_port_info_set_client(pinfo, client);
-            snd_seq_port_info_set_port(pinfo, -1);
-            while (snd_seq_query_next_port(seq, pinfo) >= 0) {
-                const unsigned caps = snd_seq_port_info_get_capability(pinfo);
-                if ((caps & kReadable) != kReadable || (caps & SND_SEQ_PORT_CAP_NO_EXPORT))
-                    continue;
-                const char* name = snd_seq_port_info_get_name(pinfo);
-                std::string shown = clientName ? clientName : "";
-                if (name && *name && shown != name)
-                    shown += shown.empty() ? std::string(name) : ": " + std::string(name);
-                m_ports.push_back({client, snd_seq_port_info_get_port(pinfo), shown});
-            }
-        }
+    for (const SequencerPort& p : listSequencerPorts(kReadable, SND_SEQ_OPEN_INPUT)) {
+        std::string shown = p.clientName;
+        if (!p.name.empty() && shown != p.name)
+            shown += shown.empty() ? p.name : ": " + p.name;
+        m_ports.push_back({p.client, p.port, shown});
     }
-    if (pinfo)
-        snd_seq_port_info_free(pinfo);
-    if (cinfo)
-        snd_seq_client_info_free(cinfo);
-    snd_seq_close(seq);
 }
 
 std::string AlsaSeqInput::portName(int port) const

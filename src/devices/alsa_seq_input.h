@@ -39,8 +39,6 @@ class AlsaSeqInput : public MidiInput {
     bool isOpen() const override { return m_seq != nullptr; }
     void close() override;
 
-    static bool sequencerPresent();
-
   private:
     struct Port {
         int client;

@@ -1,5 +1,7 @@
 #include "devices/alsa_seq_output.h"
 
+#include "devices/alsa_seq_ports.h"
+
 #include "platform/clock.h"
 
 #include <alsa/asoundlib.h>
@@ -13,47 +15,10 @@ constexpr unsigned kWritable = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WR
 
 } // namespace
 
-bool AlsaSeqOutput::sequencerPresent()
-{
-    // Checked before asking ALSA, which would print its own complaint about the missing device.
-    return ::access("/dev/snd/seq", R_OK | W_OK) == 0;
-}
-
 AlsaSeqOutput::AlsaSeqOutput(const Clock* clock) : m_clock(clock)
 {
-    if (!sequencerPresent())
-        return;
-    snd_seq_t* seq = nullptr;
-    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0 || !seq)
-        return;
-    const int self = snd_seq_client_id(seq);
-    snd_seq_client_info_t* cinfo = nullptr;
-    snd_seq_port_info_t* pinfo = nullptr;
-    snd_seq_client_info_malloc(&cinfo);
-    snd_seq_port_info_malloc(&pinfo);
-    if (cinfo && pinfo) {
-        snd_seq_client_info_set_client(cinfo, -1);
-        while (snd_seq_query_next_client(seq, cinfo) >= 0) {
-            const int client = snd_seq_client_info_get_client(cinfo);
-            if (client == SND_SEQ_CLIENT_SYSTEM || client == self)
-                continue;
-            snd_seq_port_info_set_client(pinfo, client);
-            snd_seq_port_info_set_port(pinfo, -1);
-            while (snd_seq_query_next_port(seq, pinfo) >= 0) {
-                if ((snd_seq_port_info_get_capability(pinfo) & kWritable) != kWritable)
-                    continue;
-                if (snd_seq_port_info_get_capability(pinfo) & SND_SEQ_PORT_CAP_NO_EXPORT)
-                    continue;
-                const char* name = snd_seq_port_info_get_name(pinfo);
-                m_ports.push_back({client, snd_seq_port_info_get_port(pinfo), name ? name : ""});
-            }
-        }
-    }
-    if (pinfo)
-        snd_seq_port_info_free(pinfo);
-    if (cinfo)
-        snd_seq_client_info_free(cinfo);
-    snd_seq_close(seq);
+    for (const SequencerPort& p : listSequencerPorts(kWritable, SND_SEQ_OPEN_OUTPUT))
+        m_ports.push_back({p.client, p.port, p.name});
 }
 
 AlsaSeqOutput::~AlsaSeqOutput()

@@ -35,8 +35,6 @@ class AlsaSeqOutput : public MidiOutput {
     void sendShortMessageAt(uint32_t message, int64_t clockUs) override;
     void setVolume(uint32_t /*leftRight*/) override {}
 
-    static bool sequencerPresent();
-
   private:
     struct Port {
         int client;

@@ -3,6 +3,7 @@
 // tests play keyboards through.
 
 #include "devices/alsa_seq_input.h"
+#include "devices/alsa_seq_ports.h"
 #include "platform/clock.h"
 #include "platform/midi_output.h"
 #include "support/recorded_midi_input.h"
@@ -89,7 +90,7 @@ class VirtualKeyboard {
 TEST(MidiInputBackendsTest, TheSequencerInputHearsAVirtualKeyboard)
 {
     SteadyClock clock;
-    if (!AlsaSeqInput::sequencerPresent()) {
+    if (!sequencerPresent()) {
         AlsaSeqInput none(clock);
         EXPECT_EQ(none.portCount(), 0) << "no sequencer: no ports, no failure";
         EXPECT_FALSE(none.open(0, [](const MidiInputEvent&) {}));
