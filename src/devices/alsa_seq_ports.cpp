@@ -39,8 +39,8 @@ std::vector<SequencerPort> listSequencerPorts(unsigned capabilities, int openMod
                 if ((caps & capabilities) != capabilities || (caps & SND_SEQ_PORT_CAP_NO_EXPORT))
                     continue;
                 const char* name = snd_seq_port_info_get_name(pinfo);
-                ports.push_back(
-                    {client, snd_seq_port_info_get_port(pinfo), clientName ? clientName : "", name ? name : ""});
+                ports.push_back({client, snd_seq_port_info_get_port(pinfo), clientName ? clientName : "",
+                                 name ? name : ""});
             }
         }
     }
