@@ -24,7 +24,7 @@ if [[ -z "${CRASH_CHECK_ON_DISPLAY:-}" ]]; then
   cp "$sheet" "$scratch/song.shd"
   HOME=$scratch/home XDG_STATE_HOME=$scratch/state XDG_CONFIG_HOME=$scratch/config \
     XDG_RUNTIME_DIR=$scratch/run TMPDIR=$scratch CRASH_CHECK_ON_DISPLAY=1 SCRATCH=$scratch \
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$app" "$scratch/song.shd"
+    "$(dirname "$0")/with_xvfb.sh" -- bash "$0" "$app" "$scratch/song.shd"
   exit $?
 fi
 

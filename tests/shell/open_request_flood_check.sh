@@ -19,7 +19,7 @@ if [[ -z "${FLOOD_CHECK_ON_DISPLAY:-}" ]]; then
   chmod 700 "$scratch/run"
   HOME=$scratch/home XDG_STATE_HOME=$scratch/state XDG_CONFIG_HOME=$scratch/config \
     XDG_RUNTIME_DIR=$scratch/run TMPDIR=$scratch FLOOD_CHECK_ON_DISPLAY=1 SCRATCH=$scratch \
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$app" "$sheet"
+    "$(dirname "$0")/with_xvfb.sh" -- bash "$0" "$app" "$sheet"
   exit $?
 fi
 

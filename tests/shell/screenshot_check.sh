@@ -11,6 +11,6 @@ rm -f "$out"
 # Own temporary and configuration folders: no open request reaches a running instance and no
 # saved placement of the user is read or written (the window opens at its default placement).
 TMPDIR=$scratch XDG_CONFIG_HOME=$scratch XDG_RUNTIME_DIR=$scratch \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$app" --screenshot="$out" "$sheet"
+  "$(dirname "$0")/with_xvfb.sh" -- "$app" --screenshot="$out" "$sheet"
 "$checker" "$out"
 echo "screenshot saved to $out"
