@@ -4,14 +4,33 @@
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "platform/sheet_lock.h"
+#include "score/sounding_pitch.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace tonvela {
 namespace {
+
+// The octave, middle C being C 4, of the natural LETTER that KEY raises or lowers by its
+// accidentals: B sharp sounding key 72 is B 4 and C flat sounding key 59 is C 4.
+int octaveOfNatural(char letter, int key)
+{
+    static constexpr std::string_view kLetters = "CDEFGAB";
+    static constexpr int kClasses[] = {0, 2, 4, 5, 7, 9, 11};
+    const auto at = kLetters.find(letter);
+    if (at == std::string_view::npos)
+        return key / 12 - 1;
+    const int pitchClass = kClasses[at];
+    // The key of that letter nearest to KEY (accidentals move a natural by two semitones at most).
+    int natural = key - ((key - pitchClass) % 12 + 12) % 12;
+    if (key - natural > 6)
+        natural += 12;
+    return (natural - (natural < 0 ? 11 : 0)) / 12 - 1;
+}
 
 // Whether the point (sheet units) lies on a note head of row r, with a margin of two units
 // around the head: the row's notes [begin, end) of track t and their chord members.
@@ -310,17 +329,20 @@ void PointerEditing::trackRow(const StaffRow& row, int px, int py)
         view.previewLayout = place;
         view.previewVisible = true;
         // The name of the staff position as the track's clef shows it (the bass staff's middle
-        // line reads D), in the octave numbers of the G clef, which names the same key alike on
-        // every staff; also on a percussion track, where the note itself carries the drum's key.
+        // line reads D) and the octave of the pitch a click there enters, numbered as musicians
+        // number them (middle C is C 4): "Note: D 3" on the bass staff's middle line. A
+        // percussion note carries its drum's key, so there the octave is the staff position's.
         Note named;
         named.setStaffPosition(preview.line + staffOf(track).readingShift, StaffKind::GClef);
+        const bool drums = staffOf(track).kind == StaffKind::Percussion;
+        const int heard = drums ? named.midi : soundingPitch(preview, track);
         const SheetTools& tools = m_editor.tools();
         char text[32];
         std::snprintf(text, sizeof text, "Note: %c%s %d", named.letter,
                       tools.sharp  ? " #"
                       : tools.flat ? " b"
                                    : "",
-                      named.octave);
+                      octaveOfNatural(named.letter, heard));
         m_status = text;
     }
 }
