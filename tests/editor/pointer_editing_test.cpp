@@ -605,6 +605,38 @@ TEST_F(PointerEditingTest, AClickOnTheHeadOfANoteAtAMeasuresEndSelectsItAndOnlyT
     EXPECT_EQ(track().count, 20);
 }
 
+TEST_F(PointerEditingTest, ANoteFarAboveOrBelowItsStaffIsClickedWhereItsHeadIs)
+{
+    // Two tracks: track 1's staff stands below track 0's, so a high note of track 1 stands in
+    // track 0's band and a low note of track 0 in track 1's.
+    make(2, [](SheetDocument& s) {
+        addQuarters(*s.trackAt(0), 3);
+        addQuarters(*s.trackAt(1), 3);
+        s.trackAt(1)->noteAt(1).setStaffPosition(-16, StaffKind::GClef); // four ledger lines up
+        s.trackAt(0)->noteAt(2).setStaffPosition(14, StaffKind::GClef);  // below the staff
+    });
+    auto head = [this](int i, int t) {
+        const NoteLayout& p = at(i, t);
+        const bool down = p.stemDown == 1;
+        return std::pair{static_cast<int>(std::lround(p.x + (down ? kHeadDownX : kHeadUpX))),
+                         static_cast<int>(std::lround(p.y + (down ? kHeadDownY : kHeadUpY)))};
+    };
+    const auto [hx, hy] = head(1, 1);
+    ASSERT_LT(hy, top(1) - 35) << "the head lies outside its own staff's band";
+    click(hx, hy);
+    EXPECT_TRUE(note(1, 1).selected) << "the high note of the lower staff";
+    EXPECT_EQ(state(1).currentNote, 1);
+    EXPECT_EQ(track(0).count, 3) << "no note added to the upper staff";
+    EXPECT_EQ(track(1).count, 3);
+
+    const auto [lx, ly] = head(2, 0);
+    click(lx, ly);
+    EXPECT_TRUE(note(2, 0).selected) << "the low note of the upper staff";
+    EXPECT_FALSE(note(1, 1).selected);
+    EXPECT_EQ(track(0).count, 3);
+    EXPECT_EQ(track(1).count, 3);
+}
+
 TEST_F(PointerEditingTest, TheLastMeasureOfEveryRowCanBeMarked)
 {
     make(1, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 4 * 7); });

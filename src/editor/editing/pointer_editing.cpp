@@ -32,13 +32,14 @@ int octaveOfNatural(char letter, int key)
     return (natural - (natural < 0 ? 11 : 0)) / 12 - 1;
 }
 
-// Whether the point (sheet units) lies on a note head of row r, with a margin of two units
-// around the head: the row's notes [begin, end) of track t and their chord members.
-bool onNoteHead(const SheetViewState& view, int r, int t, std::pair<int, int> notes, int px, int py)
+// The note whose head (with a margin of two units) the point (sheet units) lies on, among the
+// notes [begin, end) of track t on row r and their chord members; a member's root stands for
+// it, as a click in the note's column finds the root. -1 when no head is there.
+int noteHeadAt(const SheetViewState& view, int r, int t, std::pair<int, int> notes, int px, int py)
 {
     const Track* track = view.sheet().trackAt(t);
     if (!track)
-        return false;
+        return -1;
     auto hit = [&](int i) {
         const Note& n = track->noteAt(i);
         const NoteLayout& at = view.noteLayout(t, i);
@@ -54,12 +55,17 @@ bool onNoteHead(const SheetViewState& view, int r, int t, std::pair<int, int> no
     for (int i = notes.first; i < notes.second; ++i) {
         const Note& n = track->noteAt(i);
         if (hit(i))
-            return true;
+            return i;
         for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k)
             if (const int m = n.children[k]; m >= 0 && m < track->count && hit(m))
-                return true;
+                return i;
     }
-    return false;
+    return -1;
+}
+
+bool onNoteHead(const SheetViewState& view, int r, int t, std::pair<int, int> notes, int px, int py)
+{
+    return noteHeadAt(view, r, t, notes, px, py) >= 0;
 }
 
 // The point by which a note is hit: near the head of a note glyph, further right on the
@@ -183,6 +189,27 @@ int PointerEditing::noteInColumn(int r, int x) const
     return -1;
 }
 
+int PointerEditing::noteHeadOnRow(int r, int px, int py) const
+{
+    const SheetViewState& view = m_editor.view();
+    const int tracks = view.sheet().trackCount();
+    return tracks > 0 ? noteHeadAt(view, r, r % tracks, rowNotes(r), px, py) : -1;
+}
+
+int PointerEditing::rowWithHeadAt(int px, int py) const
+{
+    const SheetViewState& view = m_editor.view();
+    const int tracks = view.sheet().trackCount();
+    if (tracks <= 0)
+        return -1;
+    const int rows = std::min(view.rowsInUse(), view.rowCount());
+    for (int r = std::max(view.firstVisibleRow, 0); r < rows && view.rowTopInWindow(r) <= view.layoutHeight;
+         ++r)
+        if (noteHeadOnRow(r, px, py) >= 0)
+            return r;
+    return -1;
+}
+
 int PointerEditing::sheetY(int windowY) const
 {
     return windowY + m_editor.view().scrollTop();
@@ -192,6 +219,10 @@ int PointerEditing::rowUnder(int x, int windowY)
 {
     SheetViewState& view = m_editor.view();
     const int y = sheetY(windowY);
+    // A note head is its row's wherever it stands: one far above or below its staff lies in a
+    // neighbouring row's band.
+    if (const int r = rowWithHeadAt(x, y); r >= 0)
+        return r;
     int found = -1;
     const int rows = std::min(view.rowsInUse(), view.rowCount());
     for (int r = std::max(view.firstVisibleRow, 0); r < rows && view.rowTopInWindow(r) <= view.layoutHeight;
@@ -237,6 +268,8 @@ void PointerEditing::track(int px, int windowY)
     view.hoveredTrack = -1;
     int bandRow = -1;
     const int rows = std::min(view.rowsInUse(), view.rowCount());
+    // Over a note head only the head's row is tracked, whichever staff's band the point is in.
+    const int headRow = rowWithHeadAt(px, py);
     for (int r = std::max(view.firstVisibleRow, 0); r < rows; ++r) {
         const StaffRow row = view.row(r);
         if (view.rowTopInWindow(r) >= view.layoutHeight)
@@ -246,7 +279,7 @@ void PointerEditing::track(int px, int windowY)
             bandRow = -1;
             break;
         }
-        if (py < row.top - 35 || py > row.top + 75)
+        if (headRow >= 0 ? r != headRow : (py < row.top - 35 || py > row.top + 75))
             continue;
         trackRow(row, px, py);
         bandRow = r;
