@@ -1,5 +1,6 @@
 #include "editor/sheet_drawing.h"
 
+#include "editor/chord_symbol_marks.h"
 #include "editor/engraving_lines.h"
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
@@ -415,6 +416,11 @@ void SheetDrawing::decorate(const StaffRow& row, const Track& t, const Note& not
         drawNoteLedgers(row, note, at);
     }
     drawLyric(row, note, at);
+    if (note.chordSymbol() && note.chordparent == -1) {
+        font(chordSymbolFont(m_view.zoom()));
+        textColor(note.selected ? kRed : kBlack);
+        m_canvas.drawText(sc(at.x), sc(top(row) - chordSymbolRise(m_sheet)), *note.chordSymbol());
+    }
 }
 
 void SheetDrawing::drawTablatureNote(const StaffRow& row, const Track& t, int index, int n)

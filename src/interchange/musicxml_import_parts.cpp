@@ -3,6 +3,7 @@
 
 #include "interchange/musicxml_import_model.h"
 
+#include "interchange/musicxml_harmony.h"
 #include "score/duration.h"
 #include "score/note.h"
 #include "score/staff_kind.h"
@@ -141,6 +142,7 @@ class PartReader {
     std::string readNote(const pugi::xml_node& n, int measureIndex);
     void readDirection(const pugi::xml_node& d);
     void readBarline(const pugi::xml_node& b, Measure& m);
+    void readHarmony(const pugi::xml_node& h);
     void readNotations(const pugi::xml_node& notations);
     void tempoSeen(double bpm);
     void resolveStaves();
@@ -159,6 +161,8 @@ class PartReader {
     int64_t m_lastStart = 0;
     std::string m_measureName;
     int m_timeCode = 0;
+    // The chord symbol of the last <harmony>, by staff, waiting for the note it stands over.
+    std::map<int, std::string> m_pendingChords;
     int m_transposeChromatic = 0;
     int m_transposeDiatonic = 0;
     bool m_transposeSeen = false;
@@ -438,6 +442,13 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
             leftOut("lyrics longer than " + std::to_string(kMaxLyricLength) + " characters (cut)");
         e.lyric = text;
     }
+    // A chord symbol belongs to the next note that sounds on its staff (a symbol over a rest
+    // waits for the note after it: the sheet writes symbols on notes).
+    if (!e.rest && !e.chord)
+        if (const auto it = m_pendingChords.find(e.staff); it != m_pendingChords.end()) {
+            e.chordSymbol = it->second;
+            m_pendingChords.erase(it);
+        }
     for (pugi::xml_node notations : n.children("notations"))
         readNotations(notations);
     if (e.cue && !e.rest)
@@ -502,6 +513,23 @@ void PartReader::readBarline(const pugi::xml_node& b, Measure& m)
         leftOut("segno and coda signs");
 }
 
+void PartReader::readHarmony(const pugi::xml_node& h)
+{
+    bool approximate = false;
+    const auto symbol = musicxml::readHarmony(h, approximate);
+    if (!symbol) {
+        if (trimmed(h.child_value("kind")) != "none")
+            leftOut("chord symbols without a root");
+        return;
+    }
+    if (approximate)
+        leftOut("chord kinds the sheet does not have (written as the nearest)");
+    if (h.child("function"))
+        leftOut("chord functions");
+    const long long s = h.child("staff") ? h.child("staff").text().as_llong(1) : 1;
+    m_pendingChords[static_cast<int>(std::clamp<long long>(s, 1, 16)) - 1] = chordSymbolText(*symbol);
+}
+
 std::string PartReader::read(const pugi::xml_node& partNode)
 {
     int index = 0;
@@ -534,7 +562,7 @@ std::string PartReader::read(const pugi::xml_node& partNode)
             } else if (name == "barline") {
                 readBarline(c, m);
             } else if (name == "harmony") {
-                leftOut("chord symbols");
+                readHarmony(c);
             } else if (name == "figured-bass") {
                 leftOut("figured bass");
             }

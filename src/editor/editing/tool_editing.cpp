@@ -355,6 +355,8 @@ bool applyToolQuietly(SheetEditor& editor, int id)
             groups.edit.select(kToolLyrics);
             groups.edit.press(kToolLyrics);
             tools.lyricMode = true;
+            // One text box at a time: lyrics take the keyboard from chord symbols.
+            tools.chordSymbolMode = false;
         }
         return true;
     }
@@ -376,8 +378,8 @@ void toolsChanged(SheetEditor& editor)
     editor.toolsChanged();
 }
 
-// The note of the lyric box: the selected track's current note, else the first track's that
-// has one. Both -1 when there is none.
+} // namespace
+
 std::pair<int, int> lyricTarget(SheetEditor& editor)
 {
     SheetDocument& sheet = editor.sheet();
@@ -395,8 +397,6 @@ std::pair<int, int> lyricTarget(SheetEditor& editor)
             return {t, i};
     return {-1, -1};
 }
-
-} // namespace
 
 bool isToolCommand(int id)
 {
