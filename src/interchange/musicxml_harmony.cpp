@@ -55,10 +55,10 @@ struct NearestKind {
     int quality;
 };
 constexpr NearestKind kNearest[] = {
-    {"minor-major", 14},    {"major-minor", 14},   {"minor-ninth", 16},  {"minor-11th", 16},
-    {"minor-13th", 16},     {"major-11th", 3},     {"major-13th", 3},    {"augmented-ninth", 7},
-    {"power", 0},           {"pedal", 0},          {"Neapolitan", 0},    {"Italian", 7},
-    {"French", 7},          {"German", 7},         {"Tristan", 17},      {"other", 0},
+    {"minor-major", 14}, {"major-minor", 14}, {"minor-ninth", 16}, {"minor-11th", 16},
+    {"minor-13th", 16},  {"major-11th", 3},   {"major-13th", 3},   {"augmented-ninth", 7},
+    {"power", 0},        {"pedal", 0},        {"Neapolitan", 0},   {"Italian", 7},
+    {"French", 7},       {"German", 7},       {"Tristan", 17},     {"other", 0},
 };
 
 void addText(pugi::xml_node parent, const char* name, const std::string& text)
@@ -109,15 +109,15 @@ void writeHarmony(pugi::xml_node measure, const ChordSymbol& symbol, const std::
 {
     if (symbol.quality < 0 || symbol.quality >= kChordQualityCount)
         return;
-    const KindRow& row = kKinds[static_cast<std::size_t>(symbol.quality)];
+    const KindRow& kindRow = kKinds[static_cast<std::size_t>(symbol.quality)];
     pugi::xml_node h = measure.append_child("harmony");
     writeStep(h, "root", "root-step", "root-alter", symbol.root);
     pugi::xml_node kind = h.append_child("kind");
     kind.append_attribute("text").set_value(std::string(chordSymbolSuffix(symbol.quality)).c_str());
-    kind.text().set(row.kind);
+    kind.text().set(kindRow.kind);
     if (symbol.bass)
         writeStep(h, "bass", "bass-step", "bass-alter", *symbol.bass);
-    for (const Degree& d : row.degrees) {
+    for (const Degree& d : kindRow.degrees) {
         if (d.value == 0)
             continue;
         pugi::xml_node degree = h.append_child("degree");

@@ -10,8 +10,8 @@ namespace {
 
 // The canonical suffix of each quality, by row of the chord formula table.
 constexpr std::array<std::string_view, kChordQualityCount> kSuffixes{
-    "",     "6",     "6/9", "maj7", "maj9", "7",    "7#9", "7#5", "7sus4", "9",    "9sus4", "11",
-    "13",   "aug",   "m",   "m6",   "m7",   "m7b5", "dim", "dim7", "sus4", "sus2", "add9",
+    "",   "6",   "6/9", "maj7", "maj9", "7",    "7#9", "7#5",  "7sus4", "9",    "9sus4", "11",
+    "13", "aug", "m",   "m6",   "m7",   "m7b5", "dim", "dim7", "sus4",  "sus2", "add9",
 };
 
 // Other ways of writing a quality. A lower-case "m" and an upper-case "M" mean different
@@ -21,20 +21,82 @@ struct Alias {
     int quality;
 };
 constexpr Alias kAliases[] = {
-    {"maj", 0},        {"M", 0},           {"major", 0},      {"maj6", 1},        {"M6", 1},
-    {"add6", 1},       {"69", 2},          {"6add9", 2},      {"maj6add9", 2},    {"6(add9)", 2},
-    {"M7", 3},         {"ma7", 3},         {"Maj7", 3},       {"\xce\x94", 3},    {"\xce\x94" "7", 3},
-    {"j7", 3},         {"M9", 4},          {"ma9", 4},        {"\xce\x94" "9", 4}, {"dom7", 5},
-    {"dom", 5},        {"7b10", 6},        {"dom7b10", 6},    {"7(#9)", 6},       {"7+9", 6},
-    {"7+5", 7},        {"aug7", 7},        {"+7", 7},         {"7aug5", 7},       {"dom7aug5", 7},
-    {"7(#5)", 7},      {"7+", 7},          {"7sus", 8},       {"dom7sus4", 8},    {"dom9", 9},
-    {"9sus", 10},      {"dom9sus4", 10},   {"dom11", 11},     {"dom13", 12},      {"+", 13},
-    {"#5", 13},        {"(#5)", 13},       {"min", 14},       {"mi", 14},         {"-", 14},
-    {"minor", 14},     {"min6", 15},       {"mi6", 15},       {"-6", 15},         {"minor6", 15},
-    {"min7", 16},      {"mi7", 16},        {"-7", 16},        {"minor7", 16},     {"min7b5", 17},
-    {"mi7b5", 17},     {"-7b5", 17},       {"m7(b5)", 17},    {"minor7flat5", 17}, {"\xc3\xb8", 17},
-    {"\xc3\xb8" "7", 17}, {"\xc2\xb0", 18}, {"o", 18},        {"\xc2\xb0" "7", 19}, {"o7", 19},
-    {"sus", 20},       {"(add9)", 22},     {"add2", 22},
+    {"maj", 0},
+    {"M", 0},
+    {"major", 0},
+    {"maj6", 1},
+    {"M6", 1},
+    {"add6", 1},
+    {"69", 2},
+    {"6add9", 2},
+    {"maj6add9", 2},
+    {"6(add9)", 2},
+    {"M7", 3},
+    {"ma7", 3},
+    {"Maj7", 3},
+    {"\xce\x94", 3},
+    {"\xce\x94"
+     "7",
+     3},
+    {"j7", 3},
+    {"M9", 4},
+    {"ma9", 4},
+    {"\xce\x94"
+     "9",
+     4},
+    {"dom7", 5},
+    {"dom", 5},
+    {"7b10", 6},
+    {"dom7b10", 6},
+    {"7(#9)", 6},
+    {"7+9", 6},
+    {"7+5", 7},
+    {"aug7", 7},
+    {"+7", 7},
+    {"7aug5", 7},
+    {"dom7aug5", 7},
+    {"7(#5)", 7},
+    {"7+", 7},
+    {"7sus", 8},
+    {"dom7sus4", 8},
+    {"dom9", 9},
+    {"9sus", 10},
+    {"dom9sus4", 10},
+    {"dom11", 11},
+    {"dom13", 12},
+    {"+", 13},
+    {"#5", 13},
+    {"(#5)", 13},
+    {"min", 14},
+    {"mi", 14},
+    {"-", 14},
+    {"minor", 14},
+    {"min6", 15},
+    {"mi6", 15},
+    {"-6", 15},
+    {"minor6", 15},
+    {"min7", 16},
+    {"mi7", 16},
+    {"-7", 16},
+    {"minor7", 16},
+    {"min7b5", 17},
+    {"mi7b5", 17},
+    {"-7b5", 17},
+    {"m7(b5)", 17},
+    {"minor7flat5", 17},
+    {"\xc3\xb8", 17},
+    {"\xc3\xb8"
+     "7",
+     17},
+    {"\xc2\xb0", 18},
+    {"o", 18},
+    {"\xc2\xb0"
+     "7",
+     19},
+    {"o7", 19},
+    {"sus", 20},
+    {"(add9)", 22},
+    {"add2", 22},
 };
 
 bool equalIgnoringCase(std::string_view a, std::string_view b)
@@ -170,8 +232,18 @@ std::optional<ChordSymbol> parseChordSymbol(std::string_view text)
 SpelledPitch spelledRootOfButton(int rootIndex)
 {
     static constexpr std::array<SpelledPitch, kChordRootCount> kRoots{{
-        {'A', 0}, {'B', -1}, {'B', 0}, {'C', 0}, {'D', -1}, {'D', 0},
-        {'E', -1}, {'E', 0}, {'F', 0}, {'F', 1}, {'G', 0}, {'A', -1},
+        {'A', 0},
+        {'B', -1},
+        {'B', 0},
+        {'C', 0},
+        {'D', -1},
+        {'D', 0},
+        {'E', -1},
+        {'E', 0},
+        {'F', 0},
+        {'F', 1},
+        {'G', 0},
+        {'A', -1},
     }};
     if (rootIndex < 0 || rootIndex >= kChordRootCount)
         return {};
@@ -185,19 +257,32 @@ std::vector<int> chordSymbolSemitones(int quality)
     // Semitones of each degree of the major scale; 10, 11 and 13 an octave above 3, 4 and 6.
     auto semitonesOf = [](char c) {
         switch (c) {
-        case '1': return 0;
-        case '2': return 2;
-        case '3': return 4;
-        case '4': return 5;
-        case '5': return 7;
-        case '6': return 9;
-        case '7': return 11;
-        case '8': return 12;
-        case '9': return 14;
-        case 'T': return 16;
-        case 'E': return 17;
-        case 'H': return 21;
-        default: return -1;
+        case '1':
+            return 0;
+        case '2':
+            return 2;
+        case '3':
+            return 4;
+        case '4':
+            return 5;
+        case '5':
+            return 7;
+        case '6':
+            return 9;
+        case '7':
+            return 11;
+        case '8':
+            return 12;
+        case '9':
+            return 14;
+        case 'T':
+            return 16;
+        case 'E':
+            return 17;
+        case 'H':
+            return 21;
+        default:
+            return -1;
         }
     };
     std::vector<int> tones;

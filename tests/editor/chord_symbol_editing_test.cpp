@@ -1,3 +1,4 @@
+#include "drawing/recording_canvas.h"
 #include "editor/chord_symbol_marks.h"
 #include "editor/commands.h"
 #include "editor/editing/chord_symbol_editing.h"
@@ -6,7 +7,6 @@
 #include "editor/example_sheets.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
-#include "drawing/recording_canvas.h"
 #include "platform/notifier.h"
 
 #include <gtest/gtest.h>
@@ -36,12 +36,12 @@ class ChordSymbolEditingTest : public ::testing::Test {
         editor.setNotifier(&notifier);
         sharedToolGroups() = SharedToolGroups{};
         Track& t = *sheet->trackAt(0);
-        addNote(t, kTypeQuarter, 1);                  // 0
-        addNote(t, kTypeQuarter, 3);                  // 1: a chord's root
-        addNote(t, kTypeQuarter, 5, 0, nullptr, 1);   // 2: its member
-        addNote(t, kTypeQuarter, 2, kFlagRest);       // 3: a rest
-        addNote(t, kTypeBar, 0);                      // 4
-        addNote(t, kTypeHalf, 0);                     // 5
+        addNote(t, kTypeQuarter, 1);                // 0
+        addNote(t, kTypeQuarter, 3);                // 1: a chord's root
+        addNote(t, kTypeQuarter, 5, 0, nullptr, 1); // 2: its member
+        addNote(t, kTypeQuarter, 2, kFlagRest);     // 3: a rest
+        addNote(t, kTypeBar, 0);                    // 4
+        addNote(t, kTypeHalf, 0);                   // 5
         editor.relayout();
     }
 
@@ -179,7 +179,8 @@ TEST_F(ChordSymbolEditingTest, SymbolsAreDrawnAboveTheStaffAtTheirNotesWithRoomB
         EXPECT_EQ(drawn[static_cast<std::size_t>(i)].first, names[i]);
         EXPECT_EQ(drawn[static_cast<std::size_t>(i)].second, v.noteLayout(0, i).x) << "aligned with its note";
         if (i > 0) {
-            EXPECT_GE(drawn[static_cast<std::size_t>(i)].second - drawn[static_cast<std::size_t>(i) - 1].second,
+            EXPECT_GE(drawn[static_cast<std::size_t>(i)].second -
+                          drawn[static_cast<std::size_t>(i) - 1].second,
                       chordSymbolRoom(names[i - 1], 1.0f))
                 << names[i - 1] << " runs into " << names[i];
         }

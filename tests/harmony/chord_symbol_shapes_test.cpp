@@ -78,14 +78,17 @@ TEST(ChordSymbolShapes, TheLilyPondExportDrawsTheSheetsShapesAndNamesAloneWhereT
     ASSERT_TRUE(ly->write(sheet, path, {}));
     std::ifstream in(path);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    EXPECT_NE(text.find("\\storePredefinedDiagram #default-fret-table \\chordmode { c } #guitar-tuning #\"x;3;2;o;1;o;\""),
+    EXPECT_NE(text.find("\\storePredefinedDiagram #default-fret-table \\chordmode { c } #guitar-tuning "
+                        "#\"x;3;2;o;1;o;\""),
               std::string::npos)
         << text;
     // Cmaj7 has no shape: a skip in the diagrams, its name still in ChordNames; G7/B shows G7's.
-    EXPECT_NE(text.find("\\new FretBoards \\chordmode {\r\nc4\r\na4:m\r\ns4\r\ng4:7\r\n}"), std::string::npos) << text;
+    EXPECT_NE(text.find("\\new FretBoards \\chordmode {\r\nc4\r\na4:m\r\ns4\r\ng4:7\r\n}"), std::string::npos)
+        << text;
     EXPECT_NE(text.find("c4:maj7"), std::string::npos);
 
-    const std::string cmd = "cd '" + dir.string() + "' && lilypond -dno-point-and-click frets.ly > ly.log 2>&1";
+    const std::string cmd =
+        "cd '" + dir.string() + "' && lilypond -dno-point-and-click frets.ly > ly.log 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << "lilypond is needed (scripts/setup.sh installs it)";
     std::ifstream logIn(dir / "ly.log");
     const std::string log{std::istreambuf_iterator<char>(logIn), std::istreambuf_iterator<char>()};

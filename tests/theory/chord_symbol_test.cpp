@@ -11,8 +11,8 @@ namespace {
 // The 23 qualities as a lead sheet writes them on C, by row of the formula table (checked by
 // hand against the Real Book's and LilyPond's chord names).
 const char* const kLeadSheetNamesOnC[kChordQualityCount] = {
-    "C",     "C6",   "C6/9", "Cmaj7", "Cmaj9", "C7",   "C7#9",  "C7#5",  "C7sus4", "C9",   "C9sus4", "C11",
-    "C13",   "Caug", "Cm",   "Cm6",   "Cm7",   "Cm7b5", "Cdim", "Cdim7", "Csus4",  "Csus2", "Cadd9",
+    "C",   "C6",   "C6/9", "Cmaj7", "Cmaj9", "C7",    "C7#9", "C7#5",  "C7sus4", "C9",    "C9sus4", "C11",
+    "C13", "Caug", "Cm",   "Cm6",   "Cm7",   "Cm7b5", "Cdim", "Cdim7", "Csus4",  "Csus2", "Cadd9",
 };
 
 TEST(ChordSymbol, EveryQualityIsWrittenAsLeadSheetsWriteIt)
@@ -44,11 +44,28 @@ TEST(ChordSymbol, ReadsTheSpellingsMusiciansType)
         const char* canonical;
     };
     const Case cases[] = {
-        {"Cmin7", "Cm7"},    {"C-7", "Cm7"},       {"CM7", "Cmaj7"},  {"C\xce\x94", "Cmaj7"},
-        {"Bb\xc3\xb8", "Bbm7b5"}, {"C\xc2\xb0" "7", "Cdim7"}, {"C+", "Caug"}, {"G7+5", "G7#5"},
-        {"Dsus", "Dsus4"},   {"  Am  ", "Am"},     {"a", "A"},        {"E\xe2\x99\xad" "7", "Eb7"},
-        {"C69", "C6/9"},     {"C6/9/E", "C6/9/E"}, {"Cmaj7/b", "Cmaj7/B"}, {"F#m7/C#", "F#m7/C#"},
-        {"CMAJ7", "Cmaj7"},  {"Cdom7b10", "C7#9"},
+        {"Cmin7", "Cm7"},
+        {"C-7", "Cm7"},
+        {"CM7", "Cmaj7"},
+        {"C\xce\x94", "Cmaj7"},
+        {"Bb\xc3\xb8", "Bbm7b5"},
+        {"C\xc2\xb0"
+         "7",
+         "Cdim7"},
+        {"C+", "Caug"},
+        {"G7+5", "G7#5"},
+        {"Dsus", "Dsus4"},
+        {"  Am  ", "Am"},
+        {"a", "A"},
+        {"E\xe2\x99\xad"
+         "7",
+         "Eb7"},
+        {"C69", "C6/9"},
+        {"C6/9/E", "C6/9/E"},
+        {"Cmaj7/b", "Cmaj7/B"},
+        {"F#m7/C#", "F#m7/C#"},
+        {"CMAJ7", "Cmaj7"},
+        {"Cdom7b10", "C7#9"},
     };
     for (const Case& c : cases) {
         const auto s = parseChordSymbol(c.typed);
@@ -69,10 +86,10 @@ TEST(ChordSymbol, RefusesTextsThatNameNoChord)
 TEST(ChordSymbol, SoundsTheFormulaOfItsQuality)
 {
     EXPECT_EQ(chordSymbolSemitones(0), (std::vector<int>{0, 4, 7}));
-    EXPECT_EQ(chordSymbolSemitones(17), (std::vector<int>{0, 3, 6, 10}));            // m7b5
-    EXPECT_EQ(chordSymbolSemitones(6), (std::vector<int>{0, 4, 7, 10, 15}));         // 7#9
+    EXPECT_EQ(chordSymbolSemitones(17), (std::vector<int>{0, 3, 6, 10}));             // m7b5
+    EXPECT_EQ(chordSymbolSemitones(6), (std::vector<int>{0, 4, 7, 10, 15}));          // 7#9
     EXPECT_EQ(chordSymbolSemitones(12), (std::vector<int>{0, 4, 7, 10, 14, 17, 21})); // 13
-    EXPECT_EQ(chordSymbolSemitones(19), (std::vector<int>{0, 3, 6, 9}));             // dim7
+    EXPECT_EQ(chordSymbolSemitones(19), (std::vector<int>{0, 3, 6, 9}));              // dim7
     EXPECT_TRUE(chordSymbolSemitones(23).empty());
     EXPECT_EQ((SpelledPitch{'B', -1}.pitchClass()), 10);
     EXPECT_EQ((SpelledPitch{'C', -1}.pitchClass()), 11);
