@@ -23,4 +23,19 @@ int chordSymbolRoom(std::string_view text, float zoom);
 // clear of the measure number and of notes on the first ledger lines above the staff.
 int chordSymbolRise(const SheetDocument& sheet);
 
+// The distance between the tops of two staff rows for the sheet: rows part further while
+// the sheet shows chord diagrams, so a diagram never meets the row above.
+int rowPitchOf(const SheetDocument& sheet);
+
+// A small guitar diagram of a chord symbol, as lead sheets set them over the name: its left
+// edge at device x `left`, its lowest part (the last fret line) at device y `bottom`, drawn at
+// `zoom`. Six strings (the lowest on the left), four fret rows from the shape's start fret
+// (its number beside the first row when it is not 1; a thick nut when it is), a dot on every
+// fretted string, "o" above an open and "x" above a muted string. The fingering is the chord
+// library's (harmony/guitar_library.h).
+void drawSymbolDiagram(Canvas& canvas, std::string_view fingering, int startFret, int left, int bottom,
+                       float zoom);
+// How far a diagram reaches above the top of its symbol's text, sheet units.
+inline constexpr int kSymbolDiagramRise = 34;
+
 } // namespace tonvela

@@ -189,3 +189,68 @@ TEST_F(ChordSymbolEditingTest, SymbolsAreDrawnAboveTheStaffAtTheirNotesWithRoomB
 
 } // namespace
 } // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+// The lines a drawing made inside a box of the canvas.
+int linesIn(const RecordingCanvas& canvas, int left, int top, int right, int bottom)
+{
+    int n = 0;
+    for (const RecordingCanvas::Call& c : canvas.callsOf(RecordingCanvas::Kind::Line))
+        if (c.v[0] >= left && c.v[2] <= right && c.v[1] >= top && c.v[3] <= bottom)
+            ++n;
+    return n;
+}
+
+TEST(ChordDiagramsOnTheSheet, AShapeTheLibraryHasIsDrawnAboveItsNameOthersShowTheNameAlone)
+{
+    auto s = testing::sheetWithTracks(1);
+    Track& t = *s->trackAt(0);
+    addNote(t, kTypeHalf, 1, 0, "Sing");
+    t.noteAt(0).setChordSymbol("C");
+    addNote(t, kTypeHalf, 1, 0, "on");
+    t.noteAt(1).setChordSymbol("Cmaj7");
+    for (int i = 0; i < 24; ++i) // more rows: the second row's diagrams meet the first's lyrics
+        addNote(t, kTypeHalf, 1, 0, "la");
+    t.noteAt(8).setChordSymbol("G");
+    SheetViewState v(*s);
+    v.setClientSize(800, 900);
+    ChordHost h;
+    SheetEditor e(v, h);
+    e.relayout();
+    const int plainPitch = v.rowPitch();
+
+    RecordingCanvas off(800, 900);
+    drawSheet(v, off, false);
+    const int rowTop = v.rowTopInWindow(0);
+    EXPECT_EQ(linesIn(off, 0, rowTop - 80, 800, rowTop - 36), 0) << "no diagrams until the sheet shows them";
+
+    s->chordDiagrams = true;
+    e.relayout();
+    EXPECT_GT(v.rowPitch(), plainPitch) << "rows part to make room";
+    RecordingCanvas on(800, 900);
+    drawSheet(v, on, false);
+    const int x0 = v.noteLayout(0, 0).x;
+    const int x1 = v.noteLayout(0, 1).x;
+    // C: six strings and five fret lines in a box above its name, left-aligned with its note.
+    const int top0 = v.rowTopInWindow(0);
+    EXPECT_EQ(linesIn(on, x0, top0 - 36 - kSymbolDiagramRise, x0 + 30, top0 - 36), 11);
+    // Cmaj7 has no shape: nothing above its name.
+    EXPECT_EQ(linesIn(on, x1, top0 - 36 - kSymbolDiagramRise, x1 + 30, top0 - 36), 0);
+    // G on a later row: its diagram stays below the lyrics of the row above.
+    const NoteLayout& g = v.noteLayout(0, 8);
+    ASSERT_GT(g.rowIndex, 0);
+    const int topG = v.rowTopInWindow(g.rowIndex);
+    EXPECT_EQ(linesIn(on, g.x, topG - 36 - kSymbolDiagramRise, g.x + 30, topG - 36), 11);
+    for (const RecordingCanvas::Call& c : on.callsOf(RecordingCanvas::Kind::TextInRect))
+        if (c.text == "la" && c.v[1] < topG && c.v[1] > topG - v.rowPitch()) {
+            EXPECT_LT(c.v[3], topG - 36 - kSymbolDiagramRise) << "a lyric of the row above meets the diagram";
+        }
+
+    // The setting is kept with the sheet and reached the layout from it.
+    EXPECT_EQ(v.layout().rowPitch, rowPitchOf(*s));
+}
+
+} // namespace
+} // namespace tonvela

@@ -111,7 +111,8 @@ TEST(MusicXmlHarmony, ATiedNoteNamesItsChordOnceAndDiagramsBecomeFrames)
     const std::string file = tmp.path("lead.musicxml");
     std::ofstream(file, std::ios::binary) << x.text;
     std::string log;
-    EXPECT_EQ(testing::runCommand("xmllint --noout --nonet --schema '" + kSchema + "' '" + file + "'", log), 0)
+    EXPECT_EQ(testing::runCommand("xmllint --noout --nonet --schema '" + kSchema + "' '" + file + "'", log),
+              0)
         << log;
     // The every-quality sheet is valid too.
     SheetDocument all;
@@ -120,14 +121,16 @@ TEST(MusicXmlHarmony, ATiedNoteNamesItsChordOnceAndDiagramsBecomeFrames)
     exportSheet(all, y);
     const std::string file2 = tmp.path("all.musicxml");
     std::ofstream(file2, std::ios::binary) << y.text;
-    EXPECT_EQ(testing::runCommand("xmllint --noout --nonet --schema '" + kSchema + "' '" + file2 + "'", log), 0)
+    EXPECT_EQ(testing::runCommand("xmllint --noout --nonet --schema '" + kSchema + "' '" + file2 + "'", log),
+              0)
         << log;
 }
 
 TEST(MusicXmlHarmony, SymbolsOfAFileFromAnotherProgramLandOnTheNotesTheyStandOver)
 {
     std::unique_ptr<SheetDocument> sheet;
-    const LoadResult r = importMusicXmlFile(std::string(TONVELA_TEST_DATA) + "/musicxml/Unclaimed_Gift.musicxml", sheet);
+    const LoadResult r =
+        importMusicXmlFile(std::string(TONVELA_TEST_DATA) + "/musicxml/Unclaimed_Gift.musicxml", sheet);
     ASSERT_TRUE(r.ok()) << r.error;
     const std::vector<std::string> got = symbolsOf(*sheet->trackAt(0));
     // The file's first measures: F half-diminished, then B flat 7 (flat 9, which the sheet has
@@ -188,7 +191,8 @@ TEST(MusicXmlHarmony, MuseScorePrintsTheSymbolsOfTheExport)
     const std::string cmd = "mkdir -p '" + home + "/run' && chmod 700 '" + home + "/run' && HOME='" + home +
                             "' XDG_CONFIG_HOME='" + home + "/config' XDG_DATA_HOME='" + home +
                             "/data' XDG_CACHE_HOME='" + home + "/cache' XDG_RUNTIME_DIR='" + home +
-                            "/run' QT_QPA_PLATFORM=offscreen timeout 180 mscore3 -o '" + pdf + "' '" + xml + "'";
+                            "/run' QT_QPA_PLATFORM=offscreen timeout 180 mscore3 -o '" + pdf + "' '" + xml +
+                            "'";
     ASSERT_EQ(testing::runCommand(cmd, log), 0) << log;
     std::string words;
     ASSERT_EQ(testing::runCommand("pdftotext '" + pdf + "' -", words), 0);

@@ -577,7 +577,7 @@ LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor)
     const int first = view.firstVisibleRow;
     const int row = first + ((selected - first % tracks) + tracks) % tracks;
     place.x = scaled(kStaffLeft);
-    place.y = scaled((row - first) * kRowPitch + kRowTopOffset + kLyricLineOffset);
+    place.y = scaled((row - first) * view.rowPitch() + kRowTopOffset + kLyricLineOffset);
     return place;
 }
 
@@ -616,7 +616,7 @@ bool stepLyricNote(SheetEditor& editor, bool forward)
     }
     // The row of the box comes into view at the edge it was beyond.
     const SheetViewState& view = editor.view();
-    const int visibleRows = std::max(1, (view.layoutHeight - kRowTopOffset) / kRowPitch);
+    const int visibleRows = std::max(1, (view.layoutHeight - kRowTopOffset) / view.rowPitch());
     const int first = view.firstVisibleRow;
     if (row >= 0 && row < first)
         editor.scrollTo(row);

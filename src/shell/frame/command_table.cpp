@@ -181,6 +181,7 @@ const CommandRow kCommands[] = {
     {kCmdRemoveSelectedDiagrams, Edit,    kRemoveSelectedDiagramsText, "",      Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
     {kCmdAddAllDiagramsToSheet,  Edit,    kAddAllDiagramsToSheetText, "",       Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
     {kCmdAddSelectedDiagramsToSheet, Edit, kAddSelectedDiagramsToSheetText, "", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    {kCmdChordSymbolEntry,       Edit,    "Chord Symbols",            "Ctrl+K", Bar::None, Option,    kSep,  WithSheet,           Sheet,    toggleChordSymbolEntry},
 
     // The View menu: the active sheet's zoom, and the panel container shown or hidden.
     {kCmdZoomIn,                 View,    "Zoom In",                  "Ctrl++", Bar::None, Plain,     false, WithSheet,           Sheet,    zoomIn},
@@ -189,6 +190,7 @@ const CommandRow kCommands[] = {
     // Home and End belong to the sheet window (sheetWindowKeys), so fields and lists keep them.
     {kCmdGoToStart,              View,    "Go to Start",              "Home",   Bar::None, Plain,     kSep,  WhenDocumentAnswers, Document, nullptr},
     {kCmdGoToEnd,                View,    "Go to End",                "End",    Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    {kCmdChordDiagrams,          View,    "Chord Diagrams",           "",       Bar::None, Option,    kSep,  WithSheet,           Sheet,    toggleChordDiagrams},
     {kCmdShowPanels,             View,    "Show Panels",              "F9",     Bar::None, Shown,     kSep,  Always,              Nothing,  togglePanels},
 
     {kCmdShowSheetOptions,       Windows, "Show Sheet Options",       "",       Bar::None, Plain,     false, Always,              Nothing,  showSheetOptions},
