@@ -24,7 +24,8 @@ ChordSymbolBox::ChordSymbolBox(SheetEditor& editor, QWidget& sheetWindow)
     setFont(font);
     setMaxLength(24);
     setPlaceholderText(QStringLiteral("Cm7"));
-    setToolTip(QStringLiteral("Chord symbol of the current note: Space goes on to the next note, Escape ends"));
+    setToolTip(
+        QStringLiteral("Chord symbol of the current note: Space goes on to the next note, Escape ends"));
     hide();
     // Every edit that names a chord (or empties the box) becomes the note's symbol at once, as
     // the lyric box writes its lyric; a half-typed name is shown red until it names one.

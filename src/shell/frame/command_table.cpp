@@ -135,6 +135,11 @@ bool playOrStop(MainWindow& f)
 {
     return f.playbackCommands().playOrStop();
 }
+bool togglePlayChordSymbols(MainWindow& f)
+{
+    return f.playbackCommands().toggleChordSymbols();
+}
+
 bool playTablaSample(MainWindow& f)
 {
     f.playbackCommands().playTablaSample();
@@ -213,6 +218,7 @@ const CommandRow kCommands[] = {
     // Space: every track from the current note, or Stop while the sheet plays. The sheet
     // window's key, like Home and End.
     {kCmdPlayOrStop,             Menu::Play, "Play from Current Note or Stop", "Space", Bar::None, Plain, false, WithPlayer,    Sheet,    playOrStop},
+    {kCmdPlayChordSymbols,       Menu::Play, "Chord Symbols",         "",       Bar::None,  Option,   kSep,  WithPlayer,         Nothing,  togglePlayChordSymbols},
     {kCmdPlayTablaSample,        Menu::Play, "Play Tabla Sample",     "Ctrl+T", Bar::None,  Plain,    kSep,  Always,             Nothing,  playTablaSample},
     {kCmdPlayStartupWave,        Menu::Play, "Play Startup Sound",    "Ctrl+R", Bar::None,  Plain,    false, Always,             Nothing,  playStartupWave},
 

@@ -8,6 +8,7 @@
 #include "shell/documents/document_window.h"
 #include "shell/frame/main_window.h"
 #include "shell/frame/panel_dock.h"
+#include "shell/frame/playback_commands.h"
 
 #include <algorithm>
 #include <cmath>
@@ -88,6 +89,8 @@ bool optionChecked(MainWindow& frame, int commandId)
         return editor && editor->tools().chordSymbolMode;
     case kCmdChordDiagrams:
         return editor && editor->sheet().chordDiagrams;
+    case kCmdPlayChordSymbols:
+        return frame.hasPlaybackCommands() && frame.playbackCommands().chordSymbols();
     default:
         return false;
     }
