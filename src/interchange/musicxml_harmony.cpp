@@ -173,8 +173,9 @@ std::optional<ChordSymbol> readHarmony(const pugi::xml_node& harmony, bool& appr
         const std::string type = trimmed(d.child_value("degree-type"));
         if (type != "add" && type != "alter")
             continue;
-        added.push_back({d.child("degree-value").text().as_int(0),
-                         static_cast<int>(d.child("degree-alter").text().as_double(0.0))});
+        // A file's alteration may be any number (or none): only -1, 0 and 1 name a degree here.
+        const double alter = d.child("degree-alter").text().as_double(0.0);
+        added.push_back({d.child("degree-value").text().as_int(0), alter >= 0.5 ? 1 : alter <= -0.5 ? -1 : 0});
     }
     const auto has = [&](int value, int alter) {
         for (const Degree& d : added)

@@ -155,6 +155,7 @@ TEST(MusicXmlHarmony, ARootlessOrUnknownHarmonyNeverBreaksTheImport)
 <harmony><root><root-step>Q</root-step></root><kind>major</kind></harmony>
 <harmony><root><root-step>D</root-step></root><kind>none</kind></harmony>
 <harmony><root><root-step>G</root-step></root><kind>weird-kind</kind><offset>99999999999</offset></harmony>
+<harmony><root><root-step>F</root-step><root-alter>1e300</root-alter></root><kind>dominant</kind><degree><degree-value>9</degree-value><degree-alter>-1e300</degree-alter><degree-type>add</degree-type></degree><offset>99999999999</offset></harmony>
 <note><pitch><step>C</step><octave>4</octave></pitch><duration>4</duration><type>whole</type></note>
 </measure></part></score-partwise>)";
     SheetDocument sheet;
