@@ -63,7 +63,8 @@ void printPage(const SheetViewState& paper, Printer& printer, const PrintGeometr
 int rowsPerPrintedPage(int height, int tracks, int rowPitch)
 {
     int rows = 0;
-    while (rows < kRowCount && rows * rowPitch + kRowTopOffset + kPrintedRowDepth <= height)
+    while (rows < kRowCount &&
+           rows * rowPitch + kRowTopOffset + (rowPitch - kRowPitch) + kPrintedRowDepth <= height)
         ++rows;
     // Pages start with a whole system, so its staves and bar lines stay together; a page too
     // short for one system still advances by a row so printing always ends.

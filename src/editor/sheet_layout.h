@@ -6,7 +6,7 @@
 // ever written back into the sheet.
 //
 // Coordinates are sheet units (one unit is one screen pixel at zoom 1), measured from the top
-// of the sheet: row r's top staff line lies at r x rowPitch + kRowTopOffset whatever part of
+// of the sheet: row r's top staff line lies at rowTop(r) whatever part of
 // the sheet a window shows. A window scrolled down by some rows subtracts their height when it
 // draws (SheetViewState::scrollTop).
 //
@@ -185,8 +185,9 @@ class SheetLayout {
     // of a system stay together.
     std::vector<int> lyricSpans;
 
-    // Row r's top staff line, from the top of the sheet.
-    int rowTop(int r) const { return r * rowPitch + kRowTopOffset; }
+    // Row r's top staff line, from the top of the sheet; the first row too stands lower by the
+    // room rows take more than kRowPitch, so what stands above it is never cut off.
+    int rowTop(int r) const { return r * rowPitch + kRowTopOffset + (rowPitch - kRowPitch); }
     // Rows a view counts: at least kRowCount, and every row in use.
     int rowCount() const { return rowsInUse > kRowCount ? rowsInUse : kRowCount; }
     // Row r for any r >= 0; a row past a track's last row holds no notes.

@@ -175,7 +175,9 @@ std::optional<ChordSymbol> readHarmony(const pugi::xml_node& harmony, bool& appr
             continue;
         // A file's alteration may be any number (or none): only -1, 0 and 1 name a degree here.
         const double alter = d.child("degree-alter").text().as_double(0.0);
-        added.push_back({d.child("degree-value").text().as_int(0), alter >= 0.5 ? 1 : alter <= -0.5 ? -1 : 0});
+        added.push_back({d.child("degree-value").text().as_int(0), alter >= 0.5    ? 1
+                                                                   : alter <= -0.5 ? -1
+                                                                                   : 0});
     }
     const auto has = [&](int value, int alter) {
         for (const Degree& d : added)

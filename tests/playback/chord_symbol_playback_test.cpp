@@ -39,14 +39,18 @@ TEST_F(ChordSymbolPlaybackTest, EachSymbolSoundsFromItsNoteUntilTheNextAndTheEnd
     scheduler->setChordSymbols(true);
     const int64_t end = runUntilEnd();
     EXPECT_EQ(end, 2000);
-    const auto onA = [](int64_t ms, int key) { return TimedMessage{ms, 0x90 | kCh, key, kAccompanimentVelocity}; };
-    const auto offA = [](int64_t ms, int key) { return TimedMessage{ms, 0x80 | kCh, key, kAccompanimentVelocity}; };
+    const auto onA = [](int64_t ms, int key) {
+        return TimedMessage{ms, 0x90 | kCh, key, kAccompanimentVelocity};
+    };
+    const auto offA = [](int64_t ms, int key) {
+        return TimedMessage{ms, 0x80 | kCh, key, kAccompanimentVelocity};
+    };
     const std::vector<TimedMessage> expected{
         // C: bass C2, then C3 E3 G3.
         onA(0, 36), onA(0, 48), onA(0, 52), onA(0, 55),
         // At the second symbol the first is released and Am7 over G sounds: G2, A3 C4 E4 G4.
-        offA(1000, 36), offA(1000, 48), offA(1000, 52), offA(1000, 55),
-        onA(1000, 43), onA(1000, 57), onA(1000, 60), onA(1000, 64), onA(1000, 67),
+        offA(1000, 36), offA(1000, 48), offA(1000, 52), offA(1000, 55), onA(1000, 43), onA(1000, 57),
+        onA(1000, 60), onA(1000, 64), onA(1000, 67),
         // The end of the playback releases it.
         offA(2000, 43), offA(2000, 57), offA(2000, 60), offA(2000, 64), offA(2000, 67)};
     EXPECT_EQ(accompaniment(), expected);

@@ -38,7 +38,9 @@ TEST(ChordSymbolsOnPaper, APrintedLeadSheetGivesItsSymbolsBackToPdftotextWithAnd
     for (const bool diagrams : {false, true}) {
         SCOPED_TRACE(diagrams ? "with diagrams" : "names only");
         SheetDocument sheet;
-        ASSERT_TRUE(loadSheet(sheet, "lead_sheet.shd", std::string(TONVELA_SOURCE_DIR) + "/docs/lead_sheet.shd").ok());
+        ASSERT_TRUE(
+            loadSheet(sheet, "lead_sheet.shd", std::string(TONVELA_SOURCE_DIR) + "/docs/lead_sheet.shd")
+                .ok());
         sheet.chordDiagrams = diagrams;
         SheetViewState view(sheet);
         view.setClientSize(900, 700);
@@ -58,7 +60,8 @@ TEST(ChordSymbolsOnPaper, TheDiagramsInkTheBandAboveTheNamesOnlyWhenShown)
 {
     ensureGuiApplication();
     SheetDocument sheet;
-    ASSERT_TRUE(loadSheet(sheet, "lead_sheet.shd", std::string(TONVELA_SOURCE_DIR) + "/docs/lead_sheet.shd").ok());
+    ASSERT_TRUE(
+        loadSheet(sheet, "lead_sheet.shd", std::string(TONVELA_SOURCE_DIR) + "/docs/lead_sheet.shd").ok());
     auto inkAbove = [&](bool diagrams) {
         sheet.chordDiagrams = diagrams;
         SheetViewState view(sheet);

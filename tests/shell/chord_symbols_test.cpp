@@ -37,7 +37,10 @@ class ChordSymbolsTest : public ShellTest {
         return w;
     }
     static Track& track(SheetWindow* w) { return *w->sheet().trackAt(0); }
-    static std::optional<std::string> symbol(SheetWindow* w, int i) { return track(w).noteAt(i).chordSymbol(); }
+    static std::optional<std::string> symbol(SheetWindow* w, int i)
+    {
+        return track(w).noteAt(i).chordSymbol();
+    }
     void choose(int root, int quality)
     {
         ChordPanel* c = window->panels()->chordPanel();

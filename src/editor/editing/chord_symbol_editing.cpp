@@ -111,7 +111,7 @@ ChordSymbolBoxPlacement chordSymbolBoxPlacement(SheetEditor& editor)
     const int first = view.firstVisibleRow;
     const int row = first + ((sheet.selectedTrack - first % tracks) + tracks) % tracks;
     place.x = scaled(kStaffLeft);
-    place.y = scaled((row - first) * view.rowPitch() + kRowTopOffset - chordSymbolRise(sheet) - kBoxRaise);
+    place.y = scaled(view.rowTopInWindow(row) - chordSymbolRise(sheet) - kBoxRaise);
     return place;
 }
 

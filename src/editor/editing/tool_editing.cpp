@@ -577,7 +577,7 @@ LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor)
     const int first = view.firstVisibleRow;
     const int row = first + ((selected - first % tracks) + tracks) % tracks;
     place.x = scaled(kStaffLeft);
-    place.y = scaled((row - first) * view.rowPitch() + kRowTopOffset + kLyricLineOffset);
+    place.y = scaled(view.rowTopInWindow(row) + kLyricLineOffset);
     return place;
 }
 
