@@ -17,7 +17,7 @@ declare -A allowed=(
   [devices]="platform"
   [playback]="score theory audio devices platform"
   [editor]="harmony score theory drawing platform"
-  [interchange]="score theory platform"
+  [interchange]="harmony score theory drawing platform"
   [render]="editor harmony score theory drawing platform"
 )
 

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "harmony/chord_symbol_shapes.h"
 #include "interchange/musicxml_export.h"
 #include "platform/atomic_file.h"
 #include "platform/notifier.h"
@@ -97,6 +98,7 @@ const ExportFormats& exportFormats()
     static const ExportFormats formats = [] {
         ExportFormats f;
         addScoreExportFormats(f);
+        addHarmonyExportFormats(f); // LilyPond with the chord library's diagrams
         addMidiExportFormat(f);
         addMusicXmlExportFormats(f);
         return f;

@@ -58,6 +58,11 @@ enum CommandId : int {
     kCmdPlayOrStop = 40305,
     kCmdGoToStart = 40306,
     kCmdGoToEnd = 40307,
+    // Chord symbols: typing them above the notes (Edit), their guitar diagrams (View, kept
+    // with the sheet) and sounding them with the sheet (Play).
+    kCmdChordSymbolEntry = 40312,
+    kCmdChordDiagrams = 40313,
+    kCmdPlayChordSymbols = 40314,
     // Commands of the active chord document (its context menu and the Edit menu).
     kCmdRemoveDiagram = 1003, // the diagram last clicked or right-clicked
     kCmdAddAllDiagramsToSheet = 1008,

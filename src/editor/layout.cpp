@@ -4,6 +4,8 @@
 
 #include "editor/layout.h"
 
+#include "editor/chord_symbol_marks.h"
+
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
 #include "editor/lyric_spacing.h"
@@ -162,7 +164,7 @@ class TrackLayouter {
     {
         StaffRow row;
         row.index = r;
-        row.top = r * kRowPitch + kRowTopOffset;
+        row.top = m_ctx.sheet.rowTop(r);
         row.percussive = m_t.percussive != 0;
         return noteY(row, note, p);
     }
@@ -777,10 +779,12 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
     out->trackCount = trackCount;
     out->measuresPerRow = mpr;
     out->measureWidth = length / mpr;
+    out->rowPitch = rowPitchOf(sheet);
     if (trackCount == 0)
         return out;
     const SheetLayout* prev = previous && previous->layoutWidth == width && previous->zoom == zoom &&
                                       previous->trackCount == trackCount &&
+                                      previous->rowPitch == out->rowPitch &&
                                       static_cast<int>(previous->tracks.size()) == trackCount
                                   ? previous
                                   : nullptr;

@@ -1,5 +1,6 @@
 #include "editor/lyric_spacing.h"
 
+#include "editor/chord_symbol_marks.h"
 #include "editor/sheet_drawing.h"
 #include "score/measure_division.h"
 #include "score/note.h"
@@ -129,9 +130,12 @@ bool lyricNeeds(const Track& t, int laid, float zoom, std::vector<int>& needs)
         if (t.rootOf(i, n) != -1 || t.noteAt(i).type == kTypeStaffBreak)
             continue;
         const std::string_view lyric = widestLyric(t, i, n);
-        if (lyric.empty())
+        // A chord symbol above the root asks for its room the same way.
+        const auto& symbol = t.noteAt(i).chordSymbol();
+        const int chordRoom = symbol ? chordSymbolRoom(*symbol, std::max(zoom, 0.01f)) : 0;
+        if (lyric.empty() && chordRoom == 0)
             continue;
-        needs[static_cast<std::size_t>(i)] = lyricRoom(lyric, zoom);
+        needs[static_cast<std::size_t>(i)] = std::max(lyric.empty() ? 0 : lyricRoom(lyric, zoom), chordRoom);
         any = true;
     }
     return any;

@@ -82,7 +82,7 @@ bool onBarLine(const SheetViewState& view, int row, int x, int px, int py)
         return false;
     const StaffRow first = view.row(row - row % tracks);
     const int top = first.top;
-    const int bottom = top + (tracks - 1) * kRowPitch + 4 * first.spacing;
+    const int bottom = top + (tracks - 1) * view.rowPitch() + 4 * first.spacing;
     return x - 10 < px && px < x + 10 && top - 5 < py && py < bottom + 5;
 }
 

@@ -60,10 +60,11 @@ void printPage(const SheetViewState& paper, Printer& printer, const PrintGeometr
 
 } // namespace
 
-int rowsPerPrintedPage(int height, int tracks)
+int rowsPerPrintedPage(int height, int tracks, int rowPitch)
 {
     int rows = 0;
-    while (rows < kRowCount && rows * kRowPitch + kRowTopOffset + kPrintedRowDepth <= height)
+    while (rows < kRowCount &&
+           rows * rowPitch + kRowTopOffset + (rowPitch - kRowPitch) + kPrintedRowDepth <= height)
         ++rows;
     // Pages start with a whole system, so its staves and bar lines stay together; a page too
     // short for one system still advances by a row so printing always ends.
@@ -115,7 +116,8 @@ PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, i
         paper.setLayout(shown);
     layoutRows(paper);
 
-    const int rowsPerPage = rowsPerPrintedPage(paper.layoutHeight, paper.sheet().trackCount());
+    const int rowsPerPage =
+        rowsPerPrintedPage(paper.layoutHeight, paper.sheet().trackCount(), paper.rowPitch());
 
     // Every row in use is printed: the last page may hold fewer rows than the others.
     const int rowsInUse = std::max(paper.rowsInUse(), 1);

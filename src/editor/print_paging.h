@@ -1,6 +1,7 @@
 #pragma once
 
 #include "drawing/canvas.h"
+#include "editor/sheet_layout.h"
 
 #include <memory>
 #include <string>
@@ -57,7 +58,7 @@ inline constexpr int kPrintedRowDepth = 7 * 9 + 24;
 // The rows one page holds when `height` sheet units lie between its title and its page number:
 // as many whole systems of `tracks` rows as fit with their lyrics above the page number (at
 // least one row, so printing always moves on).
-int rowsPerPrintedPage(int height, int tracks);
+int rowsPerPrintedPage(int height, int tracks, int rowPitch = kRowPitch);
 
 PrintGeometry printGeometry(int printerDpiX, int printerDpiY, int screenDpiX, int screenDpiY, int pageWidth,
                             int pageHeight);

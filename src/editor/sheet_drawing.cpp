@@ -1,9 +1,11 @@
 #include "editor/sheet_drawing.h"
 
+#include "editor/chord_symbol_marks.h"
 #include "editor/engraving_lines.h"
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
+#include "harmony/guitar_library.h"
 #include "score/note.h"
 #include "score/note_pitch.h"
 #include "score/sheet_document.h"
@@ -207,7 +209,7 @@ void SheetDrawing::drawStaffRow(const StaffRow& row, const Track& t, int& p, int
         for (int i = start; i < p; ++i) {
             const NoteLayout& head = place(track, i);
             if (head.beamCount > 0 && head.rowIndex >= m_view.firstVisibleRow &&
-                head.rowIndex * kRowPitch + kRowTopOffset - m_scroll <= m_view.layoutHeight)
+                m_layout.rowTop(head.rowIndex) - m_scroll <= m_view.layoutHeight)
                 drawBeams(t, track, i, n);
         }
         drawSystemEndLine(row);
@@ -415,6 +417,20 @@ void SheetDrawing::decorate(const StaffRow& row, const Track& t, const Note& not
         drawNoteLedgers(row, note, at);
     }
     drawLyric(row, note, at);
+    if (note.chordSymbol() && note.chordparent == -1) {
+        font(chordSymbolFont(m_view.zoom()));
+        textColor(note.selected ? kRed : kBlack);
+        const int textTop = top(row) - chordSymbolRise(m_sheet);
+        m_canvas.drawText(sc(at.x), sc(textTop), *note.chordSymbol());
+        // The guitar diagram above the name, when the sheet shows them and the library has one.
+        const auto symbol = m_sheet.chordDiagrams ? parseChordSymbol(*note.chordSymbol()) : std::nullopt;
+        if (const GuitarChordEntry* shape = symbol ? guitarShapeForChordSymbol(*symbol) : nullptr) {
+            drawSymbolDiagram(m_canvas, shape->fingering, shape->startFret, sc(at.x + 2), sc(textTop - 3),
+                              m_view.zoom());
+            // The diagram set its own pen, brush and fonts.
+            m_penSet = m_fontSet = m_textColorSet = false;
+        }
+    }
 }
 
 void SheetDrawing::drawTablatureNote(const StaffRow& row, const Track& t, int index, int n)

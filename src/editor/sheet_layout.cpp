@@ -13,7 +13,7 @@ StaffRow SheetLayout::row(int r) const
 {
     StaffRow row;
     row.index = r;
-    row.top = r * kRowPitch + kRowTopOffset;
+    row.top = rowTop(r);
     row.length = layoutWidth - 70;
     row.leftScaled = scaled(kStaffLeft);
     row.spacingScaled = scaled(kStaffSpacing);

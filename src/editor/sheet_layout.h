@@ -6,7 +6,7 @@
 // ever written back into the sheet.
 //
 // Coordinates are sheet units (one unit is one screen pixel at zoom 1), measured from the top
-// of the sheet: row r's top staff line lies at r x kRowPitch + kRowTopOffset whatever part of
+// of the sheet: row r's top staff line lies at rowTop(r) whatever part of
 // the sheet a window shows. A window scrolled down by some rows subtracts their height when it
 // draws (SheetViewState::scrollTop).
 //
@@ -175,6 +175,9 @@ class SheetLayout {
     // Measures per row and their width, from the layout width.
     int measuresPerRow = 3;
     int measureWidth = 200;
+    // Distance between the tops of two rows: kRowPitch, more when the sheet shows chord
+    // diagrams above its staves (chord_symbol_marks.h).
+    int rowPitch = kRowPitch;
     // Whole systems: every track has a row in each system that any track reaches.
     int rowsInUse = 0;
     std::vector<std::shared_ptr<const TrackLayout>> tracks;
@@ -182,6 +185,9 @@ class SheetLayout {
     // of a system stay together.
     std::vector<int> lyricSpans;
 
+    // Row r's top staff line, from the top of the sheet; the first row too stands lower by the
+    // room rows take more than kRowPitch, so what stands above it is never cut off.
+    int rowTop(int r) const { return r * rowPitch + kRowTopOffset + (rowPitch - kRowPitch); }
     // Rows a view counts: at least kRowCount, and every row in use.
     int rowCount() const { return rowsInUse > kRowCount ? rowsInUse : kRowCount; }
     // Row r for any r >= 0; a row past a track's last row holds no notes.

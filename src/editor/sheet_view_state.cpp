@@ -31,7 +31,7 @@ void SheetViewState::clampScroll()
     const int rows = m_layout->rowsInUse;
     int range = 0;
     for (int r = 0; r < rows; ++r)
-        if (r * kRowPitch + 100 >= layoutHeight)
+        if (r * m_layout->rowPitch + 100 >= layoutHeight)
             ++range;
     scrollRange = range;
     // Printing pages through the sheet past the window's scroll range, so it may go as far

@@ -56,9 +56,11 @@ class SheetViewState {
 
     // How far the window is scrolled down, sheet units: the height of the rows above the first
     // visible one. A sheet y minus this is a y in the window.
-    int scrollTop() const { return firstVisibleRow * kRowPitch; }
+    int scrollTop() const { return firstVisibleRow * rowPitch(); }
     // Row r's top line in the window, sheet units.
-    int rowTopInWindow(int r) const { return r * kRowPitch + kRowTopOffset - scrollTop(); }
+    int rowTopInWindow(int r) const { return m_layout->rowTop(r) - scrollTop(); }
+    // Distance between the tops of two rows in the layout, sheet units.
+    int rowPitch() const { return m_layout->rowPitch; }
     // Sets the scroll range for the layout and the layout height, and keeps the first visible
     // row inside it (a view that prints may go down to the last row).
     void clampScroll();

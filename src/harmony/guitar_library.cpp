@@ -238,3 +238,30 @@ const GuitarChordEntry* GuitarChordPicker::chosen() const
 }
 
 } // namespace tonvela
+
+namespace tonvela {
+
+const GuitarChordEntry* guitarShapeForChordSymbol(const ChordSymbol& symbol)
+{
+    // The library's quality codes of the sheet's qualities, by row of the formula table.
+    static constexpr std::pair<int, int> kCodes[] = {
+        {0, 0}, {14, 1}, {20, 2}, {18, 4}, {13, 5}, {5, 8}, {16, 10}, {1, 13},
+    };
+    int code = -1;
+    for (const auto& [quality, libraryCode] : kCodes)
+        if (quality == symbol.quality)
+            code = libraryCode;
+    if (code < 0)
+        return nullptr;
+    const int pitch = symbol.root.pitchClass();
+    for (const GuitarChordEntry& e : guitarLibrary().entries()) {
+        if (e.qualityCode != code)
+            continue;
+        const auto root = parseChordSymbol(e.root);
+        if (root && root->root.pitchClass() == pitch)
+            return &e;
+    }
+    return nullptr;
+}
+
+} // namespace tonvela

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "theory/chord_symbol.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,6 +59,12 @@ class GuitarChordLibrary {
     std::vector<GuitarChordEntry> m_entries;
     std::vector<std::string> m_roots;
 };
+
+// The shape of the built-in library a chord symbol is played with: the first entry with the
+// symbol's root (by pitch, so G# finds "Ab") and its quality; null when the library has none
+// (it holds major, minor, sus4, diminished, augmented, 7, m7 and 6 chords on some roots).
+// The bass of a slash chord is not fingered: "C/E" shows the shape of C.
+const GuitarChordEntry* guitarShapeForChordSymbol(const ChordSymbol& symbol);
 
 // The built-in library of 54 shapes, built on first use.
 const GuitarChordLibrary& guitarLibrary();

@@ -1,6 +1,8 @@
 #include "interchange/musicxml_export.h"
 
+#include "harmony/guitar_library.h"
 #include "interchange/musicxml_export_timeline.h"
+#include "interchange/musicxml_harmony.h"
 #include "interchange/mxl_container_write.h"
 #include "platform/sheet_lock.h"
 #include "score/export_formats.h"
@@ -11,6 +13,7 @@
 #include "score/staff_kind.h"
 #include "score/time_signature.h"
 #include "score/track.h"
+#include "theory/chord_symbol.h"
 
 #include <pugixml.hpp>
 
@@ -148,7 +151,17 @@ struct PartPlan {
     std::set<int64_t> midBars;  // ticks of the Bar notes that stand inside a measure
     // Notes (indices in the track) below the lowest octave MusicXML writes, written in it.
     mutable std::set<int> belowOctaveZero;
+    bool frames = false; // chord symbols carry their guitar diagram (the sheet shows them)
 };
+
+// The guitar diagram the chord library has for a symbol, as a <frame> draws it.
+std::optional<musicxml::FrameShape> frameOf(const ChordSymbol& symbol)
+{
+    const GuitarChordEntry* shape = guitarShapeForChordSymbol(symbol);
+    if (!shape)
+        return std::nullopt;
+    return musicxml::FrameShape{shape->fingering, shape->startFret};
+}
 
 std::string instrumentId(const PartPlan& p, int key)
 {
@@ -301,6 +314,9 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
 {
     const Track& t = *p.track;
     const int fifths = fifthsOf(t);
+    if (ties.first && voice == 1 && sound.chordSymbol)
+        if (const auto symbol = parseChordSymbol(*sound.chordSymbol))
+            musicxml::writeHarmony(measure, *symbol, p.frames ? frameOf(*symbol) : std::nullopt);
     for (std::size_t h = 0; h < sound.heads.size(); ++h) {
         const Head& head = sound.heads[h];
         const Note& src = t.noteAt(head.noteIndex);
@@ -492,6 +508,7 @@ bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& f
         PartPlan& p = parts[static_cast<std::size_t>(i)];
         p.track = sheet.trackAt(i);
         p.id = "P" + std::to_string(i + 1);
+        p.frames = sheet.chordDiagrams;
         p.measureTicks = std::max<int64_t>(musicxml::measureDivisionsOf(p.track->timeSig), 6);
         if (!musicxml::buildTimeline(*p.track, loops, p.timeline, error)) {
             error.insert(0, "track " + std::to_string(i + 1) + ": ");

@@ -147,6 +147,9 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
             }
             if (note.lyrictext() && !note.isRest())
                 sound.lyric = &*note.lyrictext();
+            // A tie chain shows its symbol once, at its first note.
+            if (note.chordSymbol() && !note.isRest() && link == 0)
+                sound.chordSymbol = &*note.chordSymbol();
             out.voices[0].push_back(std::move(sound));
             ++link;
         });

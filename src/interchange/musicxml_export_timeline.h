@@ -33,6 +33,7 @@ struct Sound {
     bool rest = false;
     std::vector<Head> heads; // empty for a rest
     const std::string* lyric = nullptr;
+    const std::string* chordSymbol = nullptr; // the root's, written as <harmony> before it
 };
 
 struct TrackTimeline {

@@ -88,6 +88,7 @@ struct Event {
     bool tieStart = false; // tied to the next note of its pitch
     bool tieStop = false;  // tied from the note before
     std::string lyric;
+    std::string chordSymbol; // canonical text of the <harmony> standing before it
 };
 
 // One <measure> of a part.

@@ -3,6 +3,7 @@
 
 #include "interchange/musicxml_import_model.h"
 
+#include "interchange/musicxml_harmony.h"
 #include "score/duration.h"
 #include "score/note.h"
 #include "score/staff_kind.h"
@@ -141,6 +142,7 @@ class PartReader {
     std::string readNote(const pugi::xml_node& n, int measureIndex);
     void readDirection(const pugi::xml_node& d);
     void readBarline(const pugi::xml_node& b, Measure& m);
+    void readHarmony(const pugi::xml_node& h);
     void readNotations(const pugi::xml_node& notations);
     void tempoSeen(double bpm);
     void resolveStaves();
@@ -159,6 +161,15 @@ class PartReader {
     int64_t m_lastStart = 0;
     std::string m_measureName;
     int m_timeCode = 0;
+    // Chord symbols read from <harmony>, waiting for the note they stand over: the staff,
+    // the time they name (the cursor and the element's offset) and the symbol's text.
+    struct PendingChord {
+        int staff = 0;
+        int64_t at = 0;
+        std::string text;
+        bool moved = false; // already said to stand on a later note than its time
+    };
+    std::vector<PendingChord> m_pendingChords;
     int m_transposeChromatic = 0;
     int m_transposeDiatonic = 0;
     bool m_transposeSeen = false;
@@ -438,6 +449,30 @@ std::string PartReader::readNote(const pugi::xml_node& n, int measureIndex)
             leftOut("lyrics longer than " + std::to_string(kMaxLyricLength) + " characters (cut)");
         e.lyric = text;
     }
+    // A chord symbol belongs to the note that sounds on its staff when the symbol's time comes
+    // (a symbol over a rest waits for the next note: the sheet writes symbols on notes). A note
+    // carries one symbol: a second one within its length moves on to the next note, so no chord
+    // of the progression is lost.
+    if (!e.rest && !e.chord) {
+        const int64_t end = e.start + std::max<int64_t>(e.duration, 1);
+        bool taken = false;
+        for (auto it = m_pendingChords.begin(); it != m_pendingChords.end();) {
+            if (it->staff != e.staff || it->at >= end) {
+                ++it;
+                continue;
+            }
+            if (taken) {
+                if (!it->moved)
+                    leftOut("chord symbols moved to the next note (two within one note)");
+                it->moved = true;
+                ++it;
+                continue;
+            }
+            e.chordSymbol = it->text;
+            taken = true;
+            it = m_pendingChords.erase(it);
+        }
+    }
     for (pugi::xml_node notations : n.children("notations"))
         readNotations(notations);
     if (e.cue && !e.rest)
@@ -502,6 +537,30 @@ void PartReader::readBarline(const pugi::xml_node& b, Measure& m)
         leftOut("segno and coda signs");
 }
 
+void PartReader::readHarmony(const pugi::xml_node& h)
+{
+    bool approximate = false;
+    const auto symbol = musicxml::readHarmony(h, approximate);
+    if (!symbol) {
+        if (trimmed(h.child_value("kind")) != "none")
+            leftOut("chord symbols without a root");
+        return;
+    }
+    if (approximate)
+        leftOut("chord kinds the sheet does not have (written as the nearest)");
+    if (h.child("function"))
+        leftOut("chord functions");
+    const long long s = h.child("staff") ? h.child("staff").text().as_llong(1) : 1;
+    int64_t at = m_cursor;
+    if (h.child("offset") && m_divisions > 0) {
+        const long long offset =
+            std::clamp<long long>(h.child("offset").text().as_llong(0), -kMaxEventTicks, kMaxEventTicks);
+        at = std::max<int64_t>(0, m_cursor + offset * kTicksPerQuarter / m_divisions);
+    }
+    m_pendingChords.push_back(
+        {static_cast<int>(std::clamp<long long>(s, 1, 16)) - 1, at, chordSymbolText(*symbol)});
+}
+
 std::string PartReader::read(const pugi::xml_node& partNode)
 {
     int index = 0;
@@ -534,7 +593,7 @@ std::string PartReader::read(const pugi::xml_node& partNode)
             } else if (name == "barline") {
                 readBarline(c, m);
             } else if (name == "harmony") {
-                leftOut("chord symbols");
+                readHarmony(c);
             } else if (name == "figured-bass") {
                 leftOut("figured bass");
             }
@@ -549,6 +608,8 @@ std::string PartReader::read(const pugi::xml_node& partNode)
         m_part.measures.push_back(m);
         ++index;
     }
+    if (!m_pendingChords.empty())
+        leftOut("chord symbols after the last note", static_cast<int>(m_pendingChords.size()));
     resolveStaves();
     return {};
 }

@@ -305,6 +305,8 @@ void StaffWriter::writeNotes()
         note.chordparent = static_cast<int16_t>(item.parent);
         if (e && !e->lyric.empty())
             note.setLyric(e->lyric);
+        if (e && !e->chordSymbol.empty() && item.parent < 0)
+            note.setChordSymbol(e->chordSymbol);
     }
     if (beyondStaff > 0)
         left("pitches the staff cannot sound", beyondStaff);

@@ -93,6 +93,7 @@ bool PlaybackDriver::play(SheetDocument& sheet, PlayMode mode, int device, doubl
         return false;
     m_sheet = &sheet;
     m_scheduler = std::make_unique<Scheduler>(sheet, m_port, m_ordered, m_clips, m_view, m_marks);
+    m_scheduler->setChordSymbols(m_chordSymbols);
     // Time 0 lies one lookahead ahead, so the first notes too reach the device before their time.
     m_originUs = m_clock.nowUs() + m_options.lookaheadUs;
     bool started = false;

@@ -97,6 +97,8 @@ class PlaybackDriver {
     // length when it is above 0. False as well when the sheet has nothing to play; the port
     // is closed again then.
     bool play(SheetDocument& sheet, PlayMode mode, int device, double from = 0.0);
+    // Whether the next playbacks sound the sheet's chord symbols (Scheduler::setChordSymbols).
+    void setChordSymbols(bool on) { m_chordSymbols = on; }
     // Silences every sounding note at once, clears the highlights, waits 100 ms and closes the
     // port. Returns when all that is done. Nothing when nothing plays.
     void stop();
@@ -124,6 +126,7 @@ class PlaybackDriver {
     PlayMarks m_ownMarks;
     PlayMarks* m_marks;
     std::unique_ptr<Scheduler> m_scheduler;
+    bool m_chordSymbols = false;
     SheetDocument* m_sheet = nullptr;
     int64_t m_originUs = 0;
     std::thread m_thread;

@@ -4,6 +4,7 @@
 #include "playback/midi_port.h"
 #include "score/play_time.h"
 #include "score/sheet_document.h"
+#include "theory/chord_symbol.h"
 
 #include <algorithm>
 #include <cmath>
@@ -88,6 +89,8 @@ bool Scheduler::begin(PlayMode mode, int64_t originUs)
     m_mode = mode;
     m_originUs = originUs;
     m_states.assign(static_cast<std::size_t>(tracks), TrackPlayState{});
+    m_accompaniment.clear();
+    m_accompanimentProgramSent = false;
     m_marks->begin(&m_sheet);
     m_leadTrack = -1;
     m_leadLengthUs = 0;
@@ -155,6 +158,7 @@ bool Scheduler::cycle(int64_t nowUs)
         }
     }
     if (!any) {
+        releaseAccompaniment(nowUs);
         m_playing = false;
         m_leadTrack = -1;
         if (m_view)
@@ -177,6 +181,7 @@ void Scheduler::stopPlayback(int64_t nowUs)
         else
             silenceAll(st, nowUs);
     }
+    releaseAccompaniment(nowUs);
     m_marks->clear();
     if (was && m_view)
         m_view->ended();
@@ -198,6 +203,7 @@ void Scheduler::seek(double f, int64_t nowUs)
         Track& track = *m_sheet.trackAt(ti);
         // What sounds at the old place stops, a clip included; the new place starts clean.
         silenceAll(st, nowUs);
+        releaseAccompaniment(nowUs);
         if (st.clipSlot >= 0)
             m_clips.stop(st.clipSlot);
         st.clipSlot = -1;
@@ -480,9 +486,47 @@ void Scheduler::startStep(Track& track, TrackPlayState& st, int ti, const PlaySt
             sound(track, st, ti, p.index, startUs,
                   startUs + spanUs(at, length, track.tempo) + offsetUs(p.stopOffsetMs));
         });
+        if (m_chordSymbols && step.index >= 0 && step.index < track.count)
+            accompany(track.noteAt(step.index), startUs);
     }
     if (m_view)
         m_view->highlightsChanged(ti, stampUs(startUs));
+}
+
+void Scheduler::accompany(const Note& root, int64_t atUs)
+{
+    const auto symbol = root.chordSymbol() ? parseChordSymbol(*root.chordSymbol()) : std::nullopt;
+    if (!symbol || !m_output.isOpen())
+        return;
+    releaseAccompaniment(atUs);
+    const int channel = kAccompanimentChannel;
+    if (!m_accompanimentProgramSent) {
+        m_output.sendShortMessageAt(packShortMessage(kProgramChange | channel, kAccompanimentProgram),
+                                    stampUs(atUs));
+        m_accompanimentProgramSent = true;
+    }
+    // The chord from the root in the octave below middle C, the bass of a slash chord (or the
+    // root) an octave lower.
+    const int rootKey = 48 + symbol->root.pitchClass();
+    m_accompaniment.push_back(36 + (symbol->bass ? symbol->bass->pitchClass() : symbol->root.pitchClass()));
+    for (const int tone : chordSymbolSemitones(symbol->quality))
+        if (std::find(m_accompaniment.begin(), m_accompaniment.end(), rootKey + tone) ==
+            m_accompaniment.end())
+            m_accompaniment.push_back(rootKey + tone);
+    m_accompanimentStartUs = atUs;
+    for (const int key : m_accompaniment)
+        m_output.sendShortMessageAt(packShortMessage(kNoteOn | channel, key, kAccompanimentVelocity),
+                                    stampUs(atUs));
+}
+
+void Scheduler::releaseAccompaniment(int64_t atUs)
+{
+    if (m_output.isOpen())
+        for (const int key : m_accompaniment)
+            m_output.sendShortMessageAt(
+                packShortMessage(kNoteOff | kAccompanimentChannel, key, kAccompanimentVelocity),
+                stampUs(std::max(atUs, m_accompanimentStartUs)));
+    m_accompaniment.clear();
 }
 
 void Scheduler::sound(Track& track, TrackPlayState& st, int ti, int noteIndex, int64_t startUs, int64_t endUs)

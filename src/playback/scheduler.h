@@ -21,6 +21,12 @@ class MidiOutput;
 // ("Play All") and every track from the MIDI events recorded when it was imported.
 enum class PlayMode { Track, All, Events };
 
+// Chord symbols sound on their own channel (MIDI channel 15: never the drums' 10, and after
+// the channels tracks take first) with a piano, a little softer than the melody.
+inline constexpr int kAccompanimentChannel = 14;
+inline constexpr int kAccompanimentProgram = 0;
+inline constexpr int kAccompanimentVelocity = 80;
+
 // Scheduler times are microseconds from the start of the playback, exact: each comes from the
 // place of its note in the score (duration.h), and only the output rounds it further. This
 // marks "none yet".
@@ -179,6 +185,11 @@ class Scheduler {
     // Moves every track to fraction `f` (0..1) of the lead track's length.
     void seek(double f, int64_t nowUs);
 
+    // Chord symbols sound too: each symbol's chord (its bass below) on the accompaniment
+    // channel from its note until the next symbol, the end or a stop. Off unless set; set it
+    // before begin.
+    void setChordSymbols(bool on) { m_chordSymbols = on; }
+
     bool playing() const { return m_playing; }
     PlayMode mode() const { return m_mode; }
     int leadTrack() const { return m_leadTrack; }
@@ -203,6 +214,9 @@ class Scheduler {
     const TrackPlayState& state(int trackIndex) const;
 
   private:
+    // The accompaniment: the chord of `root`'s symbol from `atUs` on, the one before released.
+    void accompany(const Note& root, int64_t atUs);
+    void releaseAccompaniment(int64_t atUs);
     enum class StepResult { Ended, Waiting, Advanced };
     StepResult stepOnce(int trackIndex, int64_t nowUs, bool isLead);
     StepResult eventStepOnce(int trackIndex, int64_t nowUs, bool isLead);
@@ -230,6 +244,10 @@ class Scheduler {
     PlayMarks* m_marks;
     std::vector<TrackPlayState> m_states;
     bool m_playing = false;
+    bool m_chordSymbols = false;
+    bool m_accompanimentProgramSent = false;
+    std::vector<int> m_accompaniment; // keys the accompaniment channel holds
+    int64_t m_accompanimentStartUs = 0;
     PlayMode m_mode = PlayMode::All;
     int m_playTrack = 0; // the one track of Play
     int m_leadTrack = -1;

@@ -1,5 +1,8 @@
 #include "score/lilypond_export.h"
 
+#include "theory/chord_formula.h"
+#include "theory/chord_symbol.h"
+
 #include "score/duration.h"
 #include "score/legacy_text.h"
 #include "score/note.h"
@@ -121,6 +124,7 @@ struct StaffEvent {
     std::string duration;
     bool tie = false;
     const std::string* lyric = nullptr;
+    const std::string* chordSymbol = nullptr;
 };
 
 // The events of a staff: every note, chord and rest of the written walk (play_walk.h), once, in
@@ -165,6 +169,9 @@ std::vector<StaffEvent> staffEvents(const Track& t, PlayWalk& walk)
             e.root = u;
             e.duration = durationText(root);
             e.rest = root.isRest();
+            // A tie chain names its chord once, at its first note.
+            if (!e.rest && root.chordSymbol() && events.size() == first)
+                e.chordSymbol = &*root.chordSymbol();
             if (!e.rest) {
                 add(e, root);
                 for (int m = 0; m < root.childCount && m < kMaxChordMembers; ++m) {
@@ -197,6 +204,79 @@ std::vector<StaffEvent> staffEvents(const Track& t, PlayWalk& walk)
         }
     }
     return events;
+}
+
+// LilyPond's chord-mode name of a symbol with a duration: root, duration, the modifiers of its
+// quality and the bass ("bes4:m7.5-/e").
+std::string chordModeName(const ChordSymbol& symbol, const std::string& duration)
+{
+    // By row of the chord formula table.
+    static constexpr const char* kModifiers[kChordQualityCount] = {
+        "",       ":6",     ":6.9",   ":maj7", ":maj9", ":7",    ":7.9+", ":7.5+",
+        ":7sus4", ":9",     ":9sus4", ":11",   ":13",   ":aug",  ":m",    ":m6",
+        ":m7",    ":m7.5-", ":dim",   ":dim7", ":sus4", ":sus2", ":5.9",
+    };
+    auto name = [](const SpelledPitch& p) {
+        std::string n(1, static_cast<char>(p.step - 'A' + 'a'));
+        if (p.alter > 0)
+            n += "is";
+        else if (p.alter < 0)
+            n += (p.step == 'E' || p.step == 'A') ? "s" : "es";
+        return n;
+    };
+    std::string out = name(symbol.root) + duration;
+    if (symbol.quality >= 0 && symbol.quality < kChordQualityCount)
+        out += kModifiers[symbol.quality];
+    if (symbol.bass)
+        out += "/" + name(*symbol.bass);
+    return out;
+}
+
+// The chord symbols of a staff in a ChordNames context over it, each for the length of its
+// note and skips between; nothing when the staff carries no symbol.
+void writeChordNames(std::string& out, const std::vector<StaffEvent>& events)
+{
+    if (std::none_of(events.begin(), events.end(), [](const StaffEvent& e) { return e.chordSymbol; }))
+        return;
+    out += "\\new ChordNames \\chordmode {";
+    out += kLineEnd;
+    for (const StaffEvent& e : events) {
+        const auto symbol = e.chordSymbol ? parseChordSymbol(*e.chordSymbol) : std::nullopt;
+        out += symbol ? chordModeName(*symbol, e.duration) : "s" + e.duration;
+        out += kLineEnd;
+    }
+    out += '}';
+    out += kLineEnd;
+}
+
+// The symbol a diagram is drawn for: the chord without its bass, whose shape the diagram is.
+std::optional<ChordSymbol> diagramChord(const StaffEvent& e, LilypondFretDiagrams diagrams)
+{
+    if (!e.chordSymbol)
+        return std::nullopt;
+    auto symbol = parseChordSymbol(*e.chordSymbol);
+    if (!symbol || !diagrams(*symbol))
+        return std::nullopt;
+    symbol->bass.reset();
+    return symbol;
+}
+
+// The diagrams of the staff's symbols in a FretBoards context; skips where the library has no
+// shape, so those symbols show their name alone.
+void writeFretBoards(std::string& out, const std::vector<StaffEvent>& events, LilypondFretDiagrams diagrams)
+{
+    if (std::none_of(events.begin(), events.end(),
+                     [&](const StaffEvent& e) { return diagramChord(e, diagrams); }))
+        return;
+    out += "\\new FretBoards \\chordmode {";
+    out += kLineEnd;
+    for (const StaffEvent& e : events) {
+        const auto symbol = diagramChord(e, diagrams);
+        out += symbol ? chordModeName(*symbol, e.duration) : "s" + e.duration;
+        out += kLineEnd;
+    }
+    out += '}';
+    out += kLineEnd;
 }
 
 // `spacer`: the whole sheet holds no notes; LilyPond skips a score without duration, so the
@@ -347,12 +427,10 @@ std::string lilypondPitch(int keyIn, char letterIn, bool preferFlats)
     return out;
 }
 
-std::string lilypondText(const SheetDocument& sheet)
+std::string lilypondText(const SheetDocument& sheet, LilypondFretDiagrams diagrams)
 {
     std::string out;
     out += "\\version \"2.24.0\"";
-    out += kLineEnd;
-    out += "<<";
     out += kLineEnd;
     std::vector<std::vector<StaffEvent>> staves;
     std::vector<std::unique_ptr<PlayWalk>> walks;
@@ -362,6 +440,24 @@ std::string lilypondText(const SheetDocument& sheet)
         staves.push_back(staffEvents(*sheet.trackAt(i), *walks.back()));
         empty = empty && staves.back().empty();
     }
+    // The sheet's own shape of each chord a diagram shows, as LilyPond's diagram of that chord.
+    const bool frets = sheet.chordDiagrams && diagrams;
+    std::vector<std::string> stored;
+    for (const auto& events : staves)
+        for (const StaffEvent& e : events) {
+            const auto symbol = frets ? diagramChord(e, diagrams) : std::nullopt;
+            if (!symbol)
+                continue;
+            const std::string chord = chordModeName(*symbol, "");
+            if (std::find(stored.begin(), stored.end(), chord) != stored.end())
+                continue;
+            stored.push_back(chord);
+            out += "\\storePredefinedDiagram #default-fret-table \\chordmode { " + chord +
+                   " } #guitar-tuning #\"" + *diagrams(*symbol) + "\"";
+            out += kLineEnd;
+        }
+    out += "<<";
+    out += kLineEnd;
     if (sheet.trackCount() == 0) {
         out += "\\new Staff {";
         out += kLineEnd;
@@ -370,17 +466,23 @@ std::string lilypondText(const SheetDocument& sheet)
         out += "}";
         out += kLineEnd;
     }
-    for (int i = 0; i < sheet.trackCount(); ++i)
+    for (int i = 0; i < sheet.trackCount(); ++i) {
+        // Chord names (and the guitar diagrams, when the sheet shows them) stand over their staff.
+        writeChordNames(out, staves[static_cast<std::size_t>(i)]);
+        if (frets)
+            writeFretBoards(out, staves[static_cast<std::size_t>(i)], diagrams);
         writeTrack(out, *sheet.trackAt(i), staves[static_cast<std::size_t>(i)], empty,
                    walks[static_cast<std::size_t>(i)]->measures());
+    }
     out += ">>";
     out += kLineEnd;
     return out;
 }
 
-FileResult exportLilypond(const SheetDocument& sheet, const std::string& /*caption*/, const std::string& path)
+FileResult exportLilypond(const SheetDocument& sheet, const std::string& /*caption*/, const std::string& path,
+                          LilypondFretDiagrams diagrams)
 {
-    return writeFileAtomically(path, lilypondText(sheet));
+    return writeFileAtomically(path, lilypondText(sheet, diagrams));
 }
 
 } // namespace tonvela

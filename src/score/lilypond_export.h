@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 
+#include <optional>
 #include <string>
 
 namespace tonvela {
@@ -21,12 +22,23 @@ inline constexpr const char* kLilypondExtension = ".ly";
 // rest, as it plays. Bar lines, spaces, staff breaks and other marks are not notes and are
 // left out. A measure marked to repeat is written as \repeat volta 2 { ... }, so it is
 // engraved between repeat signs and LilyPond's unfolded MIDI plays it twice, as playback does.
+// Chord symbols stand in a ChordNames context over their staff, each for the length of its
+// note; when the sheet shows chord diagrams and `diagrams` is given, a FretBoards context
+// shows the diagram of every symbol it has a shape for (stored as LilyPond's predefined
+// diagram of that chord, so LilyPond draws the sheet's shape) and nothing for the others.
 // CR LF line ends.
-std::string lilypondText(const SheetDocument& sheet);
+// How the guitar diagram of a chord symbol is written for LilyPond's fret-diagram tables: the
+// frets from the lowest string up ("x;3;2;o;1;o;"), or nothing when there is no shape for it.
+// The chord library, which knows the shapes, gives one (harmony/chord_symbol_shapes.h).
+struct ChordSymbol;
+using LilypondFretDiagrams = std::optional<std::string> (*)(const ChordSymbol& symbol);
+
+std::string lilypondText(const SheetDocument& sheet, LilypondFretDiagrams diagrams = nullptr);
 
 // Writes lilypondText atomically. The sheet is not changed and keeps its modified mark; the
 // caption is not used.
-FileResult exportLilypond(const SheetDocument& sheet, const std::string& caption, const std::string& path);
+FileResult exportLilypond(const SheetDocument& sheet, const std::string& caption, const std::string& path,
+                          LilypondFretDiagrams diagrams = nullptr);
 
 // A sounding key written as a LilyPond pitch in absolute octaves ("c'", "fis''", "bes,"),
 // spelled with `letter` ('A'..'G') when the key lies within two semitones of that letter, and

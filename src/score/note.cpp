@@ -55,7 +55,7 @@ NoteTexts::Data& NoteTexts::own()
 
 void NoteTexts::dropIfEmpty()
 {
-    if (m_data && !m_data->filename && !m_data->displayName && !m_data->lyric)
+    if (m_data && !m_data->filename && !m_data->displayName && !m_data->lyric && !m_data->chordSymbol)
         m_data.reset();
 }
 
@@ -80,11 +80,20 @@ void NoteTexts::setLyric(const std::optional<std::string>& text)
     dropIfEmpty();
 }
 
+void NoteTexts::setChordSymbol(const std::optional<std::string>& text)
+{
+    if (!text && !chordSymbol())
+        return;
+    own().chordSymbol = text;
+    dropIfEmpty();
+}
+
 bool NoteTexts::operator==(const NoteTexts& other) const
 {
     if (m_data == other.m_data)
         return true;
-    return filename() == other.filename() && displayName() == other.displayName() && lyric() == other.lyric();
+    return filename() == other.filename() && displayName() == other.displayName() &&
+           lyric() == other.lyric() && chordSymbol() == other.chordSymbol();
 }
 
 void Note::copyFrom(const Note& other)

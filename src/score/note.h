@@ -51,16 +51,19 @@ inline constexpr int kKeepValue = -333;
 bool isDurationType(int type);
 
 // The texts of a note: a clip note's audio file (full path and the file-name part shown in
-// the note panel) and the lyric. Copies share one block until one of them changes it, so the
+// the note panel), the lyric and the chord symbol written above it (its canonical text,
+// theory/chord_symbol.h). Copies share one block until one of them changes it, so the
 // many copies of a note that the undo ring keeps cost a pointer each.
 class NoteTexts {
   public:
     const std::optional<std::string>& filename() const { return m_data ? m_data->filename : kNone; }
     const std::optional<std::string>& displayName() const { return m_data ? m_data->displayName : kNone; }
     const std::optional<std::string>& lyric() const { return m_data ? m_data->lyric : kNone; }
+    const std::optional<std::string>& chordSymbol() const { return m_data ? m_data->chordSymbol : kNone; }
     // Sets the path and its file-name part; an empty optional clears both.
     void setFilename(const std::optional<std::string>& path);
     void setLyric(const std::optional<std::string>& text);
+    void setChordSymbol(const std::optional<std::string>& text);
     bool empty() const { return !m_data; }
     // Compares the texts, not where they are kept.
     bool operator==(const NoteTexts& other) const;
@@ -70,6 +73,7 @@ class NoteTexts {
         std::optional<std::string> filename;
         std::optional<std::string> displayName;
         std::optional<std::string> lyric;
+        std::optional<std::string> chordSymbol;
     };
     Data& own();
     void dropIfEmpty();
@@ -131,6 +135,9 @@ struct NoteContent {
     // Stores at most kMaxLyricLength characters.
     void setLyric(const std::string& text);
     void clearLyric() { texts.setLyric(std::nullopt); }
+    // The chord symbol's canonical text; nothing when the note carries none.
+    const std::optional<std::string>& chordSymbol() const { return texts.chordSymbol(); }
+    void setChordSymbol(const std::optional<std::string>& text) { texts.setChordSymbol(text); }
 };
 
 // One item on a staff: a sounding note, a rest, a bar line, a space, a staff break or an

@@ -3,6 +3,7 @@
 #include "score/markup_text.h"
 #include "score/markup_tree.h"
 #include "score/utf8_text.h"
+#include "theory/chord_symbol.h"
 
 #include <algorithm>
 #include <charconv>
@@ -30,7 +31,7 @@ template <typename T> struct NumberAttribute {
     int readMin = std::numeric_limits<int>::min();
 };
 
-enum class TextKind { Label, Filename, Lyric };
+enum class TextKind { Label, Filename, ChordSymbol, Lyric };
 struct TextAttribute {
     const char* name;
     TextKind kind;
@@ -60,6 +61,8 @@ constexpr auto kNoteAttributes = std::make_tuple(
     NumberAttribute<char>{"key", &NoteContent::key, '0', W::UnlessLeftOutValue, '0'},
     NumberAttribute<uint32_t>{"keyType", &NoteContent::keyType, 0, W::UnlessLeftOutValue, 0},
     TextAttribute{"filename", TextKind::Filename},
+    // Written only on a note that carries a chord symbol, so files without any stay as they were.
+    TextAttribute{"chordsymbol", TextKind::ChordSymbol},
     // The lyric is the last attribute; no blank follows it.
     TextAttribute{"lyrictext", TextKind::Lyric});
 
@@ -107,6 +110,10 @@ void write(const TextAttribute& a, const NoteContent& note, std::string& out)
         if (note.filename())
             writeText(out, a.name, *note.filename(), true);
         break;
+    case TextKind::ChordSymbol:
+        if (note.chordSymbol())
+            writeText(out, a.name, *note.chordSymbol(), true);
+        break;
     case TextKind::Lyric:
         if (note.lyrictext())
             writeText(out, a.name, *note.lyrictext(), false);
@@ -136,6 +143,12 @@ void read(const TextAttribute& a, NoteContent& note, const MarkupElement& e)
         break;
     case TextKind::Filename:
         note.setFilename(text);
+        break;
+    case TextKind::ChordSymbol:
+        // Kept in its canonical spelling; a text that names no chord is left out rather than
+        // shown as something it is not.
+        if (const auto symbol = parseChordSymbol(text))
+            note.setChordSymbol(chordSymbolText(*symbol));
         break;
     case TextKind::Lyric:
         // An empty lyric value reads as one blank; a lyric too long for the buffer is dropped.

@@ -93,6 +93,9 @@ class SheetDocument {
 
     float zoomamount = kDefaultZoom;
     int timesig = kTimeSig44;
+    // Chord symbols show their guitar diagrams above them (View > Chord Diagrams); kept in the
+    // file only when on.
+    bool chordDiagrams = false;
     SheetTexts texts;
     int selectedTrack = 0;
 

@@ -21,7 +21,8 @@ constexpr std::pair<const char*, std::string SheetTexts::*> kSheetTextAttributes
     {"copyright", &SheetTexts::copyright},
 };
 
-void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, std::size_t notes, std::string& out)
+void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, bool chordDiagrams, std::size_t notes,
+                    std::string& out)
 {
     out.reserve(256 + notes * 48);
     out += "<staffdoc\r\nzoomamount=";
@@ -38,6 +39,8 @@ void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, std::size_
         out += escapeMarkupText(text);
         out += '"';
     }
+    if (chordDiagrams)
+        out += "\r\nchorddiagrams=1";
     out += "\r\n>\r\n";
 }
 
@@ -51,7 +54,7 @@ std::string sheetToText(const SheetDocument& sheet)
     std::size_t notes = 0;
     for (int t = 0; t < sheet.trackCount(); ++t)
         notes += static_cast<std::size_t>(sheet.trackAt(t)->count);
-    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.texts, notes, out);
+    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.texts, sheet.chordDiagrams, notes, out);
     for (int t = 0; t < sheet.trackCount(); ++t)
         writeTrackElement(*sheet.trackAt(t), out);
     out += kSheetTail;
@@ -64,6 +67,7 @@ SheetCopy copySheet(const SheetDocument& sheet)
     copy.zoomamount = sheet.zoomamount;
     copy.timesig = sheet.timesig;
     copy.texts = sheet.texts;
+    copy.chordDiagrams = sheet.chordDiagrams;
     copy.tracks.resize(static_cast<std::size_t>(sheet.trackCount()));
     for (int t = 0; t < sheet.trackCount(); ++t) {
         const Track& track = *sheet.trackAt(t);
@@ -82,7 +86,7 @@ std::string sheetCopyText(const SheetCopy& copy)
     std::size_t notes = 0;
     for (const auto& track : copy.tracks)
         notes += track.notes.size();
-    writeSheetHead(copy.zoomamount, copy.timesig, copy.texts, notes, out);
+    writeSheetHead(copy.zoomamount, copy.timesig, copy.texts, copy.chordDiagrams, notes, out);
     for (const auto& track : copy.tracks)
         writeTrackElement(track.config, track.notes, out);
     out += kSheetTail;
@@ -115,6 +119,7 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
         return LoadResult::failure(LoadStatus::WrongKind, "The file is not a sheet document");
     sheet.removeAllTracks();
     sheet.texts = {};
+    sheet.chordDiagrams = false;
     for (const auto& [name, value] : tree.root.attributes) {
         for (const auto& [textName, field] : kSheetTextAttributes)
             if (name == textName)
@@ -124,6 +129,8 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
             sheet.zoomamount = sanitizedZoom(value);
         } else if (name == "timesig") {
             sheet.timesig = value.empty() ? kTimeSig44 : readDecimalInt(value);
+        } else if (name == "chorddiagrams") {
+            sheet.chordDiagrams = readDecimalInt(value) != 0;
         }
     }
     int tracks = 0;

@@ -38,6 +38,7 @@ struct SheetCopy {
     float zoomamount = kDefaultZoom;
     int timesig = kTimeSig44;
     SheetTexts texts;
+    bool chordDiagrams = false;
     std::vector<TrackCopy> tracks;
 };
 // Takes the copy under the sheet lock.

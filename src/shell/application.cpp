@@ -72,6 +72,7 @@ class DriverPlayer : public Player, private PlaybackView {
                                                         static_cast<PlaybackView*>(this), options);
         }
         m_sheet = &sheet;
+        m_driver->setChordSymbols(m_chordSymbols);
         return m_driver->play(sheet, mode, device, from);
     }
     void stop() override
@@ -79,6 +80,7 @@ class DriverPlayer : public Player, private PlaybackView {
         if (m_driver)
             m_driver->stop();
     }
+    void setPlayChordSymbols(bool on) override { m_chordSymbols = on; }
     bool isPlaying(const SheetDocument* sheet) const override
     {
         return m_driver && m_driver->isPlaying() && (!sheet || sheet == m_sheet);
@@ -153,6 +155,7 @@ class DriverPlayer : public Player, private PlaybackView {
     PlayMarks m_marks; // what the driver's playbacks hold on; outlives the driver
     std::unique_ptr<PlaybackDriver> m_driver;
     const SheetDocument* m_sheet = nullptr;
+    bool m_chordSymbols = false; // Play > Chord Symbols
     std::mutex m_viewGuard;
     PlaybackView* m_view = nullptr;
 };

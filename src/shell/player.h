@@ -26,6 +26,8 @@ class Player {
     // Plays on the given device of the "MIDI Device:" list, from fraction `from` (0..1) of the
     // sheet's length. False when it could not start.
     virtual bool play(SheetDocument& sheet, PlayMode mode, int device, double from) = 0;
+    // Whether playbacks from now on sound the sheet's chord symbols (Play > Chord Symbols).
+    virtual void setPlayChordSymbols(bool /*on*/) {}
     // Stops and closes the output device.
     virtual void stop() = 0;
     // True while `sheet` plays (any sheet when null).

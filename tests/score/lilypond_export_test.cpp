@@ -502,3 +502,50 @@ TEST_F(LilypondExportTest, LilyPondsOwnMidiPlaysTheNotesOfThePlayWalk)
 
 } // namespace
 } // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+TEST_F(LilypondExportTest, ChordSymbolsStandInChordNamesOverTheirStaff)
+{
+    SheetDocument sheet;
+    Track& t = *sheet.trackAt(0);
+    Note a = note(1);
+    a.setChordSymbol("Bbm7b5/E");
+    append(t, a);
+    append(t, note(2));
+    Note tied = note(3, kTypeQuarter, kFlagTie);
+    tied.setChordSymbol("F#7#9");
+    append(t, tied);
+    append(t, note(3)); // held on: the chain names its chord once
+    Note b = note(4, kTypeHalf);
+    b.setChordSymbol("Ab6/9");
+    append(t, b);
+    Note c = note(5);
+    c.setChordSymbol("Ebadd9");
+    append(t, c);
+
+    std::string text = lilypondText(sheet);
+    EXPECT_NE(text.find("\\new ChordNames \\chordmode "
+                        "{\r\nbes4:m7.5-/e\r\ns4\r\nfis4:7.9+\r\ns4\r\nas2:6.9\r\nes4:5.9\r\n}"
+                        "\r\n\\new Staff"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("FretBoards"), std::string::npos) << "diagrams only where the sheet shows them";
+    ASSERT_TRUE(exportLilypond(sheet, "names.ly", path("names.ly")));
+
+    // Without the chord library (which knows the shapes) no diagrams, even when shown.
+    sheet.chordDiagrams = true;
+    EXPECT_EQ(lilypondText(sheet).find("FretBoards"), std::string::npos);
+
+    expectEngravedCleanly({"names"});
+    // LilyPond sets the names over the notes: its text layer holds the roots and the bass.
+    ASSERT_EQ(std::system(("pdftotext '" + path("names.pdf") + "' '" + path("names.txt") + "'").c_str()), 0);
+    std::ifstream in(path("names.txt"));
+    const std::string words{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    for (const char* part : {"B", "/E", "F", "A", "E"})
+        EXPECT_NE(words.find(part), std::string::npos) << part << " in " << words;
+}
+
+} // namespace
+} // namespace tonvela

@@ -603,3 +603,39 @@ TEST_F(SheetFileTest, TheSheetsTextsAreKeptOnlyWhenSetSoEveryExampleSavesByteFor
     ASSERT_TRUE(loadSheetFromText(back, kWorkedExample).ok());
     EXPECT_EQ(back.texts, SheetTexts{});
 }
+
+TEST_F(SheetFileTest, AChordSymbolIsStoredOnlyOnItsNoteAndComesBackCanonical)
+{
+    SheetDocument s;
+    s.trackAt(0)->insertNote(quarterAt(0), 0);
+    s.trackAt(0)->insertNote(quarterAt(2), 1);
+    s.trackAt(0)->noteAt(1).setChordSymbol("Bbm7b5/E");
+    s.trackAt(0)->noteAt(1).setLyric("la");
+    const std::string p = path("chords.shd");
+    ASSERT_TRUE(saveSheet(s, "chords.shd", p));
+    const std::string text = slurp(p);
+    // Once, on the second note, before the lyric (which stays the last attribute).
+    const auto at = text.find("chordsymbol=\"Bbm7b5/E\" lyrictext=\"la\">");
+    EXPECT_NE(at, std::string::npos) << text;
+    EXPECT_EQ(text.find("chordsymbol", at + 1), std::string::npos);
+    EXPECT_GT(at, text.find("<note"));
+
+    SheetDocument back;
+    ASSERT_TRUE(loadSheet(back, "chords.shd", p).ok());
+    EXPECT_FALSE(back.trackAt(0)->noteAt(0).chordSymbol());
+    EXPECT_EQ(back.trackAt(0)->noteAt(1).chordSymbol(), "Bbm7b5/E");
+
+    // A file may spell a symbol another way (edited by hand): it is read and kept canonical.
+    // A text that names no chord is left out, and the note loads as it was otherwise.
+    std::string edited = text;
+    edited.replace(at, std::string("chordsymbol=\"Bbm7b5/E\"").size(), "chordsymbol=\"Bb-7b5/e\"");
+    spit(p, edited);
+    ASSERT_TRUE(loadSheet(back, "chords.shd", p).ok());
+    EXPECT_EQ(back.trackAt(0)->noteAt(1).chordSymbol(), "Bbm7b5/E");
+    edited.replace(at, std::string("chordsymbol=\"Bb-7b5/e\"").size(), "chordsymbol=\"Qx7\"");
+    spit(p, edited);
+    ASSERT_TRUE(loadSheet(back, "chords.shd", p).ok());
+    EXPECT_FALSE(back.trackAt(0)->noteAt(1).chordSymbol());
+    EXPECT_EQ(back.trackAt(0)->noteAt(1).lyrictext(), "la");
+    EXPECT_EQ(back.trackAt(0)->noteAt(1).line, 2);
+}

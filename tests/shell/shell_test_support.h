@@ -187,6 +187,7 @@ class FakePlayer : public Player {
                                 std::to_string(bank.samples.size()));
     }
     void setView(PlaybackView* v) override { view = v; }
+    void setPlayChordSymbols(bool on) override { chordSymbols = on; }
     const SoundingNotes* soundingNotes() const override { return &m_sounding; }
 
     SheetDocument* playing = nullptr;
@@ -200,6 +201,7 @@ class FakePlayer : public Player {
     double lastFrom = -1.0;
     int plays = 0;
     int stops = 0;
+    bool chordSymbols = false; // Play > Chord Symbols as the window last set it
 
   private:
     struct Sounding : SoundingNotes {

@@ -53,7 +53,7 @@ bool SheetEditor::stepCurrentNote(bool forward, bool keepSelection)
         row = m_view.noteLayout(t, target).rowIndex;
     }
     // The row comes into view at the edge it was beyond.
-    const int visibleRows = std::max(1, (m_view.layoutHeight - kRowTopOffset) / kRowPitch);
+    const int visibleRows = std::max(1, (m_view.layoutHeight - kRowTopOffset) / m_view.rowPitch());
     const int first = m_view.firstVisibleRow;
     if (row >= 0 && row < first)
         scrollTo(row);

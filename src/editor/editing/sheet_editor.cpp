@@ -422,7 +422,7 @@ void SheetEditor::followMeasure(int measure)
             return;
         row = records[static_cast<std::size_t>(measure)].rowIndex;
         systemRows = sheet().trackCount();
-        visibleRows = std::max(1, (m_view.layoutHeight - kRowTopOffset) / kRowPitch);
+        visibleRows = std::max(1, (m_view.layoutHeight - kRowTopOffset) / m_view.rowPitch());
     }
     if (row < 0)
         return;

@@ -355,6 +355,8 @@ bool applyToolQuietly(SheetEditor& editor, int id)
             groups.edit.select(kToolLyrics);
             groups.edit.press(kToolLyrics);
             tools.lyricMode = true;
+            // One text box at a time: lyrics take the keyboard from chord symbols.
+            tools.chordSymbolMode = false;
         }
         return true;
     }
@@ -376,8 +378,8 @@ void toolsChanged(SheetEditor& editor)
     editor.toolsChanged();
 }
 
-// The note of the lyric box: the selected track's current note, else the first track's that
-// has one. Both -1 when there is none.
+} // namespace
+
 std::pair<int, int> lyricTarget(SheetEditor& editor)
 {
     SheetDocument& sheet = editor.sheet();
@@ -395,8 +397,6 @@ std::pair<int, int> lyricTarget(SheetEditor& editor)
             return {t, i};
     return {-1, -1};
 }
-
-} // namespace
 
 bool isToolCommand(int id)
 {
@@ -577,7 +577,7 @@ LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor)
     const int first = view.firstVisibleRow;
     const int row = first + ((selected - first % tracks) + tracks) % tracks;
     place.x = scaled(kStaffLeft);
-    place.y = scaled((row - first) * kRowPitch + kRowTopOffset + kLyricLineOffset);
+    place.y = scaled(view.rowTopInWindow(row) + kLyricLineOffset);
     return place;
 }
 
@@ -619,7 +619,7 @@ bool stepLyricNote(SheetEditor& editor, bool forward)
     }
     // The row of the box comes into view at the edge it was beyond.
     const SheetViewState& view = editor.view();
-    const int visibleRows = std::max(1, (view.layoutHeight - kRowTopOffset) / kRowPitch);
+    const int visibleRows = std::max(1, (view.layoutHeight - kRowTopOffset) / view.rowPitch());
     const int first = view.firstVisibleRow;
     if (row >= 0 && row < first)
         editor.scrollTo(row);

@@ -4,6 +4,7 @@
 #include "editor/editing/tool_state.h"
 
 #include <string>
+#include <utility>
 
 namespace tonvela {
 
@@ -65,6 +66,10 @@ struct LyricBoxPlacement {
 // staff at the lyric line of the current note (the selected track's, else the first track's
 // that has one), so it never covers the notes that follow; filled with the note's lyric.
 LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor);
+
+// The note the lyric box and the chord-symbol box write to: the selected track's current note,
+// else the first track's that has one. Both -1 when there is none.
+std::pair<int, int> lyricTarget(SheetEditor& editor);
 
 // The lyric flow: the box's note becomes the next (forward) or previous sung note of its track,
 // a note that is no rest, bar, space or clip; chord members go with their root. Its row is

@@ -21,7 +21,8 @@ struct SheetTools {
     bool mark200 = false; // the toggle without a button (command 1133): note flag 0x200
     bool triplet = false;
     bool lyricMode = false;
-    int keyboardOctave = 3; // 1 to 4: the octave keys Z..M enter at
+    bool chordSymbolMode = false; // the chord-symbol box is shown (never with lyricMode)
+    int keyboardOctave = 3;       // 1 to 4: the octave keys Z..M enter at
 
     // The toggles a click adds to the note it places.
     PlacementToggles placement() const { return {rest, tie, dot, sharp, flat}; }

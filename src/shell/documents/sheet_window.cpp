@@ -11,6 +11,7 @@
 #include "recovery/recovery_store.h"
 #include "render/qt_canvas.h"
 #include "score/sheet_file.h"
+#include "shell/documents/chord_symbol_box.h"
 #include "shell/documents/lyric_box.h"
 #include "shell/documents/qt_editor_input.h"
 #include "shell/documents/sheet_context_menu.h"
@@ -36,7 +37,8 @@ SheetWindow::SheetWindow(std::unique_ptr<SheetDocument> sheet, PainterThread& pa
                          QWidget* parent)
     : QWidget(parent), m_sheet(sheet.release()), m_view(*m_sheet), m_editor(m_view, *this),
       m_painter(painter), m_clock(clock), m_scrollBar(new QScrollBar(Qt::Vertical, this)),
-      m_lyricBox(new LyricBox(m_editor, *this)), m_shown(*m_sheet)
+      m_lyricBox(new LyricBox(m_editor, *this)), m_chordBox(new ChordSymbolBox(m_editor, *this)),
+      m_shown(*m_sheet)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
@@ -120,6 +122,7 @@ void SheetWindow::requestPaint()
 {
     handOverView();
     m_lyricBox->follow();
+    m_chordBox->follow();
     const int64_t now = m_clock.nowMs();
     if (m_changed.load() || now - m_lastPaintMs >= kPaintThrottleMs) {
         m_lastPaintMs = now;

@@ -20,6 +20,7 @@ namespace tonvela {
 
 class Clock;
 class LyricBox;
+class ChordSymbolBox;
 
 // Paint requests of one sheet are honoured at most once per this many milliseconds unless
 // the sheet changed.
@@ -56,6 +57,8 @@ class SheetWindow : public QWidget,
     SheetEditor& editor() { return m_editor; }
     // The lyric box of lyric mode, a child of this window.
     LyricBox& lyricBox() { return *m_lyricBox; }
+    // The chord-symbol box of chord-symbol entry, a child of this window.
+    ChordSymbolBox& chordSymbolBox() { return *m_chordBox; }
 
     // Lays out for the current client size and zoom (after resize, zoom and load).
     void onResize();
@@ -165,6 +168,7 @@ class SheetWindow : public QWidget,
     Clock& m_clock;
     QScrollBar* m_scrollBar;
     LyricBox* m_lyricBox;
+    ChordSymbolBox* m_chordBox;
     int m_wheelRemainder = 0;
 
     uint64_t m_changes = 0;

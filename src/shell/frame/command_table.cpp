@@ -135,6 +135,11 @@ bool playOrStop(MainWindow& f)
 {
     return f.playbackCommands().playOrStop();
 }
+bool togglePlayChordSymbols(MainWindow& f)
+{
+    return f.playbackCommands().toggleChordSymbols();
+}
+
 bool playTablaSample(MainWindow& f)
 {
     f.playbackCommands().playTablaSample();
@@ -181,6 +186,7 @@ const CommandRow kCommands[] = {
     {kCmdRemoveSelectedDiagrams, Edit,    kRemoveSelectedDiagramsText, "",      Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
     {kCmdAddAllDiagramsToSheet,  Edit,    kAddAllDiagramsToSheetText, "",       Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
     {kCmdAddSelectedDiagramsToSheet, Edit, kAddSelectedDiagramsToSheetText, "", Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    {kCmdChordSymbolEntry,       Edit,    "Chord Symbols",            "Ctrl+K", Bar::None, Option,    kSep,  WithSheet,           Sheet,    toggleChordSymbolEntry},
 
     // The View menu: the active sheet's zoom, and the panel container shown or hidden.
     {kCmdZoomIn,                 View,    "Zoom In",                  "Ctrl++", Bar::None, Plain,     false, WithSheet,           Sheet,    zoomIn},
@@ -189,6 +195,7 @@ const CommandRow kCommands[] = {
     // Home and End belong to the sheet window (sheetWindowKeys), so fields and lists keep them.
     {kCmdGoToStart,              View,    "Go to Start",              "Home",   Bar::None, Plain,     kSep,  WhenDocumentAnswers, Document, nullptr},
     {kCmdGoToEnd,                View,    "Go to End",                "End",    Bar::None, Plain,     false, WhenDocumentAnswers, Document, nullptr},
+    {kCmdChordDiagrams,          View,    "Chord Diagrams",           "",       Bar::None, Option,    kSep,  WithSheet,           Sheet,    toggleChordDiagrams},
     {kCmdShowPanels,             View,    "Show Panels",              "F9",     Bar::None, Shown,     kSep,  Always,              Nothing,  togglePanels},
 
     {kCmdShowSheetOptions,       Windows, "Show Sheet Options",       "",       Bar::None, Plain,     false, Always,              Nothing,  showSheetOptions},
@@ -211,6 +218,7 @@ const CommandRow kCommands[] = {
     // Space: every track from the current note, or Stop while the sheet plays. The sheet
     // window's key, like Home and End.
     {kCmdPlayOrStop,             Menu::Play, "Play from Current Note or Stop", "Space", Bar::None, Plain, false, WithPlayer,    Sheet,    playOrStop},
+    {kCmdPlayChordSymbols,       Menu::Play, "Chord Symbols",         "",       Bar::None,  Option,   kSep,  WithPlayer,         Nothing,  togglePlayChordSymbols},
     {kCmdPlayTablaSample,        Menu::Play, "Play Tabla Sample",     "Ctrl+T", Bar::None,  Plain,    kSep,  Always,             Nothing,  playTablaSample},
     {kCmdPlayStartupWave,        Menu::Play, "Play Startup Sound",    "Ctrl+R", Bar::None,  Plain,    false, Always,             Nothing,  playStartupWave},
 

@@ -15,9 +15,9 @@ enum class Menu : uint8_t { None, File, Edit, View, Windows, Play, Help };
 enum class Bar : uint8_t { None, Notes, Edit, Play };
 // Check state of a button: plain, a modifier toggle, a duration, a marker tool (the looks of
 // these three come from the shared tool groups, toolbars.h), down while its kind of
-// playback runs (Play, Play All, the MIDI events), or checked while what it shows is shown
-// (the panels).
-enum class Check : uint8_t { Plain, Toggle, Duration, Marker, Playing, Shown };
+// playback runs (Play, Play All, the MIDI events), checked while what it shows is shown
+// (the panels), or checked while the option it names is on (chord symbols and their diagrams).
+enum class Check : uint8_t { Plain, Toggle, Duration, Marker, Playing, Shown, Option };
 // When the menu item or button is enabled.
 enum class Enabled : uint8_t {
     Always,

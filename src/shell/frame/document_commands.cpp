@@ -2,6 +2,7 @@
 
 #include "harmony/chord_document.h"
 #include "harmony/chord_document_file.h"
+#include "harmony/chord_symbol_shapes.h"
 #include "interchange/musicxml_export.h"
 #include "interchange/musicxml_import.h"
 #include "interchange/mxl_container_write.h"
@@ -83,6 +84,7 @@ const ExportFormats& desktopExportFormats()
     static const ExportFormats formats = [] {
         ExportFormats f;
         addScoreExportFormats(f);
+        addHarmonyExportFormats(f); // LilyPond with the chord library's diagrams
         addMidiExportFormat(f);
         addMusicXmlExportFormats(f);
         return f;

@@ -1,5 +1,6 @@
 #include "shell/frame/harmony_commands.h"
 
+#include "editor/editing/chord_symbol_editing.h"
 #include "editor/editing/sheet_editor.h"
 #include "editor/editing/tool_state.h"
 #include "harmony/chord_document.h"
@@ -19,6 +20,7 @@ HarmonyCommands::HarmonyCommands(MainWindow& window) : QObject(&window), m_windo
     ChordPanel* chords = window.panels()->chordPanel();
     chords->onAddChord = [this](bool arpeggio) { addChord(arpeggio); };
     chords->onAddToSheet = [this] { addShapeToSheet(); };
+    chords->onAddSymbol = [this] { addSymbol(); };
     chords->onAddDiagram = [this] { addDiagram(); };
     ScalePanel* scale = window.panels()->scalePanel();
     scale->onAddAsChord = [this] { addScale(true); };
@@ -64,6 +66,20 @@ int HarmonyCommands::addChord(bool arpeggio)
         addChordToSheet(&editor->sheet(), m_window.panels()->chordPanel()->selection(), arpeggio, ctx);
     keepCurrentTrack(*editor, ctx);
     return added;
+}
+
+bool HarmonyCommands::addSymbol()
+{
+    SheetEditor* editor = activeEditor();
+    const ChordSelection& chosen = m_window.panels()->chordPanel()->selection();
+    if (!editor || !chosen.complete())
+        return false;
+    const ChordSymbol symbol{spelledRootOfButton(chosen.rootIndex()), chosen.qualityIndex(), std::nullopt};
+    if (addChordSymbolToCurrentNote(*editor, symbol))
+        return true;
+    m_window.services().notifier.error("Click a note of the sheet first: the chord symbol goes above the "
+                                       "current note");
+    return false;
 }
 
 int HarmonyCommands::addShapeToSheet()

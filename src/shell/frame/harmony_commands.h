@@ -25,6 +25,10 @@ class HarmonyCommands : public QObject {
     // The buttons' actions; each returns how many notes (or diagrams) it added.
     int addChord(bool arpeggio);
     int addShapeToSheet();
+    // "Add Symbol": the generated chord as the chord symbol of the active sheet's current note.
+    // Says so when no note is current (or it is a rest or bar line); false then, and when no
+    // chord is chosen or no sheet is active.
+    bool addSymbol();
     int addDiagram();
     int addScale(bool asChord);
 

@@ -1,4 +1,5 @@
 #include "shell/frame/main_window.h"
+#include "shell/frame/view_commands.h"
 
 #include "editor/commands.h"
 #include "editor/editing/sheet_editor.h"
@@ -127,7 +128,7 @@ void MainWindow::buildActionsAndMenus()
         connect(act, &QAction::triggered, this, [this, id = row.id, check = row.check] {
             command(id);
             // A play button shows whether its playback runs, not the click that toggled it.
-            if (check == Check::Playing)
+            if (check == Check::Playing || check == Check::Option)
                 updateCommandStates();
         });
         m_actions[row.id] = act;
@@ -387,6 +388,8 @@ void MainWindow::updateCommandStates()
         act->setEnabled(commandEnabled(row, m_services.player.available(), m_active));
         if (row.check == Check::Playing)
             act->setChecked(m_playbackCommands && m_playbackCommands->runs(row.id));
+        else if (row.check == Check::Option)
+            act->setChecked(optionChecked(*this, row.id));
     }
 }
 

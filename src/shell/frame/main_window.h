@@ -56,6 +56,7 @@ class MainWindow : public QMainWindow {
     ShellServices& services() { return m_services; }
     DocumentCommands& documentCommands() { return *m_documentCommands; }
     PlaybackCommands& playbackCommands() { return *m_playbackCommands; }
+    bool hasPlaybackCommands() const { return m_playbackCommands != nullptr; }
 
     // Moves the window to the saved placement and shows it (maximised when saved so); a first
     // start opens at a size that fits the screen.

@@ -107,6 +107,13 @@ DocumentWindow* PlaybackCommands::playingWindow() const
     return nullptr;
 }
 
+bool PlaybackCommands::toggleChordSymbols()
+{
+    m_chordSymbols = !m_chordSymbols;
+    m_frame.services().player.setPlayChordSymbols(m_chordSymbols);
+    return true;
+}
+
 bool PlaybackCommands::play(PlayMode mode)
 {
     return start(mode, std::nullopt);

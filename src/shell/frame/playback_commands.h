@@ -46,6 +46,10 @@ class PlaybackCommands {
     // Sample 0 of "../Tabla.sf2" (loaded once) and "../startup.wav"; an "Error" names the
     // file when it is not there.
     void playTablaSample();
+    // Play > Chord Symbols: whether playbacks started from now on sound the chord symbols on
+    // the accompaniment channel (off until chosen).
+    bool toggleChordSymbols();
+    bool chordSymbols() const { return m_chordSymbols; }
     void playStartupWave();
 
     // Whether `sheet` plays as far as the window knows: from a play command until the
@@ -67,6 +71,7 @@ class PlaybackCommands {
     void ended(int generation);
 
   private:
+    bool m_chordSymbols = false;
     class Reports;
     DocumentWindow* playingWindow() const;
     // Plays the active sheet from fraction `from` of its length; none: from its play position.

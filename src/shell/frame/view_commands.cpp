@@ -1,10 +1,14 @@
 #include "shell/frame/view_commands.h"
 
+#include "editor/commands.h"
+#include "editor/editing/chord_symbol_editing.h"
 #include "editor/editing/sheet_editor.h"
+#include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 #include "shell/documents/document_window.h"
 #include "shell/frame/main_window.h"
 #include "shell/frame/panel_dock.h"
+#include "shell/frame/playback_commands.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,6 +55,45 @@ bool zoomOut(MainWindow& frame)
 bool zoomActual(MainWindow& frame)
 {
     return changeZoom(frame, [](SheetEditor& e) { e.setZoom(1.0f); });
+}
+
+bool toggleChordSymbolEntry(MainWindow& frame)
+{
+    SheetEditor* editor = activeEditor(frame);
+    if (!editor)
+        return false;
+    toggleChordSymbolMode(*editor);
+    return true;
+}
+
+bool toggleChordDiagrams(MainWindow& frame)
+{
+    SheetEditor* editor = activeEditor(frame);
+    if (!editor)
+        return false;
+    {
+        const SheetLockGuard lock(sheetLock());
+        SheetDocument& sheet = editor->sheet();
+        sheet.chordDiagrams = !sheet.chordDiagrams;
+        sheet.markModified();
+    }
+    editor->relayout();
+    return true;
+}
+
+bool optionChecked(MainWindow& frame, int commandId)
+{
+    SheetEditor* editor = activeEditor(frame);
+    switch (commandId) {
+    case kCmdChordSymbolEntry:
+        return editor && editor->tools().chordSymbolMode;
+    case kCmdChordDiagrams:
+        return editor && editor->sheet().chordDiagrams;
+    case kCmdPlayChordSymbols:
+        return frame.hasPlaybackCommands() && frame.playbackCommands().chordSymbols();
+    default:
+        return false;
+    }
 }
 
 bool togglePanels(MainWindow& frame)

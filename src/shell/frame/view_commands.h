@@ -12,6 +12,13 @@ bool zoomIn(MainWindow& frame);
 bool zoomOut(MainWindow& frame);
 bool zoomActual(MainWindow& frame);
 bool togglePanels(MainWindow& frame);
+// Edit > Chord Symbols: the active sheet's chord-symbol box on or off.
+bool toggleChordSymbolEntry(MainWindow& frame);
+// View > Chord Diagrams: the active sheet's symbols show their guitar diagrams, or not; kept
+// with the sheet (it is marked changed) and laid out again.
+bool toggleChordDiagrams(MainWindow& frame);
+// The check of an Option row for the active document.
+bool optionChecked(MainWindow& frame, int commandId);
 
 // One zoom step of the sheet in the direction given, to the nearest tenth, within what drawing
 // accepts.

@@ -165,6 +165,11 @@ QGroupBox* ChordPanel::buildChordGroup()
         panelButton("Add Arpeggio", "addArpeggio",
                     QStringLiteral("Adds the generated chord's notes one after another, lowest first"));
     m_addArpeggio->hide();
+    m_addSymbol =
+        panelButton("Add Symbol", "addSymbol",
+                    QStringLiteral("Writes the generated chord as a chord symbol above the current note "
+                                   "of the active sheet (\"Cm7\", \"F#7#9\"), as lead sheets show "
+                                   "it"));
 
     box->addWidget(panelCaption(QStringLiteral("Root")));
     box->addWidget(m_roots);
@@ -172,7 +177,9 @@ QGroupBox* ChordPanel::buildChordGroup()
     box->addWidget(panelCaption(QStringLiteral("Quality")));
     box->addWidget(m_qualities);
     box->addSpacing(6);
-    box->addLayout(buttonRow(m_addChord, m_addArpeggio));
+    QBoxLayout* buttons = buttonRow(m_addChord, m_addArpeggio);
+    buttons->addWidget(m_addSymbol);
+    box->addLayout(buttons);
 
     m_roots->onChosen = [this](int index) {
         m_selection.chooseRoot(index, index);
@@ -185,6 +192,10 @@ QGroupBox* ChordPanel::buildChordGroup()
     connect(m_addChord, &QPushButton::clicked, this, [this] {
         if (onAddChord)
             onAddChord(false);
+    });
+    connect(m_addSymbol, &QPushButton::clicked, this, [this] {
+        if (onAddSymbol)
+            onAddSymbol();
     });
     connect(m_addArpeggio, &QPushButton::clicked, this, [this] {
         if (onAddChord)

@@ -23,8 +23,8 @@ inline constexpr int kChordDisplayTop = 160;
 // The chord panel of the container ("Chord Diagrammer"). Above, the guitar chord library:
 // "Root Note:", "Quality:" and "Start Fret:" lists that refill one another, "Add To Sheet" and
 // "Add Diagram". Below, the generated chord: twelve root buttons and 23 quality buttons whose
-// chord's note names the panel draws between the two groups, "Add Chord" and the hidden
-// "Add Arpeggio". The buttons report through the callbacks; the panel itself changes no
+// chord's note names the panel draws between the two groups, "Add Chord", the hidden
+// "Add Arpeggio" and "Add Symbol". The buttons report through the callbacks; the panel itself changes no
 // document.
 //
 // Thread rules: user-interface thread.
@@ -47,6 +47,7 @@ class ChordPanel : public QWidget {
     ChoiceGrid* qualityButtons() const { return m_qualities; }
     QPushButton* addChordButton() const { return m_addChord; }
     QPushButton* addArpeggioButton() const { return m_addArpeggio; }
+    QPushButton* addSymbolButton() const { return m_addSymbol; }
     QComboBox* rootNoteList() const { return m_rootNote; }
     QComboBox* qualityList() const { return m_quality; }
     QComboBox* startFretList() const { return m_startFret; }
@@ -55,6 +56,8 @@ class ChordPanel : public QWidget {
 
     std::function<void(bool arpeggio)> onAddChord;
     std::function<void()> onAddToSheet;
+    // "Add Symbol": the generated chord as a chord symbol on the current note.
+    std::function<void()> onAddSymbol;
     std::function<void()> onAddDiagram;
 
   protected:
@@ -80,6 +83,7 @@ class ChordPanel : public QWidget {
     ChoiceGrid* m_qualities = nullptr;
     QPushButton* m_addChord = nullptr;
     QPushButton* m_addArpeggio = nullptr;
+    QPushButton* m_addSymbol = nullptr;
     bool m_filling = false;
 };
 
