@@ -214,15 +214,15 @@ TEST_F(CommandTableWindowTest, MenusToolbarsAndAcceleratorsAreBuiltFromTheTable)
     EXPECT_EQ(menuTexts["Edit"],
               QStringList({"Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Clear", "Select All",
                            "Remove Diagram", "Remove Selected Diagrams", "Add All Diagrams To Sheet",
-                           "Add Selected Diagrams To Sheet"}));
-    EXPECT_EQ(menuTexts["View"],
-              QStringList({"Zoom In", "Zoom Out", "Actual Size", "Go to Start", "Go to End", "Show Panels"}));
+                           "Add Selected Diagrams To Sheet", "Chord Symbols"}));
+    EXPECT_EQ(menuTexts["View"], QStringList({"Zoom In", "Zoom Out", "Actual Size", "Go to Start",
+                                              "Go to End", "Chord Diagrams", "Show Panels"}));
     EXPECT_EQ(menuTexts["Windows"],
               QStringList({"Show Sheet Options", "Show Chord Options", "Show Scale Diagram",
                            "Cascade Windows", "Tile Windows", "Close All"}));
     EXPECT_EQ(menuTexts["Play"],
               QStringList({"Play", "Play All", "Play MIDI Events", "Stop", "Play from Current Note or Stop",
-                           "Play Tabla Sample", "Play Startup Sound", "MIDI Input"}));
+                           "Chord Symbols", "Play Tabla Sample", "Play Startup Sound", "MIDI Input"}));
     EXPECT_EQ(menuTexts["Help"], QStringList({"About", "Website"}));
     QStringList bar;
     for (QAction* top : window->menuBar()->actions())

@@ -1,5 +1,7 @@
 #include "shell_test_support.h"
 
+#include "platform/sheet_lock.h"
+
 #include "editor/commands.h"
 #include "editor/editing/note_clipboard.h"
 #include "score/sheet_document.h"
@@ -118,7 +120,10 @@ TEST_F(EditCommandsTest, TheClipboardSurvivesClosingItsWindowAndPastesIntoAnothe
     window->activateWindow();
     target->setFocus();
     ASSERT_TRUE(waitUntil([target] { return target->hasFocus(); }));
-    target->sheet().selectedTrack = 1;
+    {
+        const SheetLockGuard lock(sheetLock()); // the painter thread draws the sheet
+        target->sheet().selectedTrack = 1;
+    }
     QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(target->sheet().trackAt(1)->count, 4);
     EXPECT_EQ(target->sheet().trackAt(1)->noteAt(1).chordparent, 0);

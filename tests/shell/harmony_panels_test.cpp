@@ -86,7 +86,11 @@ class HarmonyPanelsTest : public ShellTest {
     SheetWindow* sheetOfKind(StaffKind type)
     {
         SheetWindow* w = window->newSheet();
-        w->sheet().setTrackType(0, static_cast<int>(type));
+        {
+            // The window's painter thread may be drawing the new sheet already.
+            const SheetLockGuard lock(sheetLock());
+            w->sheet().setTrackType(0, static_cast<int>(type));
+        }
         w->refresh();
         return w;
     }

@@ -3,6 +3,8 @@
 
 #include "shell_test_support.h"
 
+#include "platform/sheet_lock.h"
+
 #include "editor/commands.h"
 #include "editor/editing/tool_state.h"
 #include "score/sheet_document.h"
@@ -62,9 +64,12 @@ TEST_F(MidiInputTest, ThePlayMenuListsTheInputsWithNoneChosenFirst)
 TEST_F(MidiInputTest, KeysPlayedOnTheChosenInputEnterNotesAndChordsIntoTheChosenTrack)
 {
     SheetWindow* w = window->newSheet();
-    w->sheet().setTrackCount(2);
-    setStaffKind(*w->sheet().trackAt(1), StaffKind::FClef);
-    w->sheet().selectedTrack = 1;
+    {
+        const SheetLockGuard lock(sheetLock()); // the painter thread draws the sheet
+        w->sheet().setTrackCount(2);
+        setStaffKind(*w->sheet().trackAt(1), StaffKind::FClef);
+        w->sheet().selectedTrack = 1;
+    }
     window->action(kToolHalf)->trigger();
 
     entry("Second Keyboard")->trigger();

@@ -96,6 +96,8 @@ void SheetWindow::toolsChanged()
 {
     markChanged();
     requestPaint();
+    if (onToolsChanged)
+        onToolsChanged(*this);
 }
 
 void SheetWindow::updateScrollBar()

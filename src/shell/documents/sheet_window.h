@@ -83,6 +83,9 @@ class SheetWindow : public QWidget,
 
     // Called after layout, caption or track changes (the main window updates its panels).
     std::function<void(SheetWindow&)> onStateChanged;
+    // Called after the sheet's tools or entry modes changed, from a key, a box or a command (the
+    // main window updates the checks of its menus).
+    std::function<void(SheetWindow&)> onToolsChanged;
     // Called after each finished picture reached the screen (start-up measurement).
     std::function<void(SheetWindow&)> onPresented;
 

@@ -204,6 +204,10 @@ SheetWindow* MainWindow::addSheetWindow(std::unique_ptr<SheetDocument> sheet)
         if (static_cast<DocumentWindow*>(&w) == m_active)
             updatePanels();
     };
+    window->onToolsChanged = [this](SheetWindow& w) {
+        if (static_cast<DocumentWindow*>(&w) == m_active)
+            updateCommandStates();
+    };
     window->onPresented = [this](SheetWindow&) {
         if (m_firstPresented)
             return;
