@@ -4,6 +4,7 @@
 
 #include "editor/layout.h"
 
+#include "editor/chord_engraving.h"
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
 #include "editor/lyric_spacing.h"
@@ -93,8 +94,8 @@ bool beamable(const Note& a, const NoteLayout& pa, const Note& b, const NoteLayo
 {
     return a.type == b.type && (a.type == kTypeEighth || a.type == kTypeSixteenth) && !pa.beamed &&
            !pb.beamed && !(a.dwFlag & (kFlagRest | kFlagTie)) && !(b.dwFlag & (kFlagRest | kFlagTie)) &&
-           pa.rowIndex == pb.rowIndex && a.chordparent == -1 && b.chordparent == -1 && a.childCount == 0 &&
-           b.childCount == 0 && std::abs(pa.y - pb.y) < 220 && pa.measureIndex == pb.measureIndex;
+           pa.rowIndex == pb.rowIndex && a.chordparent == -1 && b.chordparent == -1 &&
+           std::abs(pa.y - pb.y) < 220 && pa.measureIndex == pb.measureIndex;
 }
 
 bool joinsGroup(const Note& first, const NoteLayout& pf, const Note& n, const NoteLayout& pn)
@@ -138,6 +139,7 @@ class TrackLayouter {
         const TrackEnd before = trackEndOf(m_ctx.sheet, m_t, m_lay);
         fitMeasuresBetweenBars(m_ctx.sheet, m_t, m_lay, before, m0);
         placeMembers();
+        chordStems();
         m_lay.end = trackEndOf(m_ctx.sheet, m_t, m_lay);
         for (std::size_t r = static_cast<std::size_t>(k); r < m_lay.rows.size(); ++r)
             beamRow(static_cast<int>(r));
@@ -389,55 +391,157 @@ class TrackLayouter {
         }
     }
 
+    // The heads of the chord rooted at note i (the root first).
+    void chordHeads(int i, std::vector<int>& out) const
+    {
+        out.assign(1, i);
+        const int laid = m_lay.laidOut;
+        const Note& root = m_t.noteAt(i);
+        const int members = std::min<int>(root.childCount, kMaxChordMembers);
+        for (int k = 0; k < members; ++k) {
+            const int c = root.children[k];
+            if (c >= 0 && c < laid && c != i && m_t.rootOf(c, laid) == i)
+                out.push_back(c);
+        }
+    }
+
+    // Turns the chord rooted at note i to one stem direction: its heads take their heights
+    // again (a head sits elsewhere in the glyph box once the stem turns), seconds go to either
+    // side of the stem, accidentals stack leftward, and the head at the stem's far end is noted.
+    void settleChord(int i, uint8_t down)
+    {
+        chordHeads(i, m_heads);
+        const int rowIdx = at(i).rowIndex;
+        for (const int h : m_heads) {
+            NoteLayout& p = at(h);
+            p.stemDown = down;
+            p.headShift = 0;
+            if (h != i) {
+                p.beamed = at(i).beamed;
+                p.beamCount = 0;
+            }
+            p.y = yOn(rowIdx >= 0 ? rowIdx : p.rowIndex, m_t.noteAt(h), p);
+            placeMarks(m_t.noteAt(h), p);
+        }
+        at(i).stemNote = i;
+        if (m_heads.size() < 2)
+            return;
+        m_chord.clear();
+        for (const int h : m_heads) {
+            const Note& n = m_t.noteAt(h);
+            m_chord.push_back({h, n.line, (n.dwFlag & (kFlagSharp | kFlagFlat | kFlagNatural)) != 0});
+        }
+        const ChordArrangement a = arrangeChord(m_chord, down == 1);
+        at(i).stemNote = a.stemNote >= 0 ? a.stemNote : i;
+        for (const ChordHead& h : m_chord) {
+            NoteLayout& p = at(h.index);
+            p.headShift = static_cast<int8_t>(h.shift);
+            if (h.accidental)
+                p.accidentalX -=
+                    h.accidentalColumn * kAccidentalColumn + (a.headsLeft ? kSecondHeadShift : 0);
+        }
+    }
+
+    // Chords take the stem direction of their head farthest from the middle line (on a
+    // percussion staff every stem stays up); lone notes keep theirs. Runs over the whole track
+    // after placeMembers, which places every member again.
+    void chordStems()
+    {
+        const int laid = m_lay.laidOut;
+        for (int i = 0; i < laid; ++i) {
+            const Note& n = m_t.noteAt(i);
+            NoteLayout& p = at(i);
+            if (!isRootAt(m_t, i, laid) || p.rowIndex < 0)
+                continue;
+            p.stemNote = i;
+            if (n.childCount == 0 || n.isRest())
+                continue;
+            chordHeads(i, m_heads);
+            if (m_heads.size() < 2)
+                continue;
+            // A chord of a beam group laid out before keeps the group's direction.
+            const uint8_t down = p.beamed ? p.stemDown : m_t.percussive ? 0 : stemDownOf(m_heads) ? 1 : 0;
+            settleChord(i, down);
+        }
+    }
+
+    bool stemDownOf(const std::vector<int>& heads)
+    {
+        m_steps.clear();
+        for (const int h : heads)
+            m_steps.push_back(m_t.noteAt(h).line);
+        return stemDownForSteps(m_steps);
+    }
+
+    // The y of the head at the stem's far end of the chord rooted at i.
+    int stemEndY(int i)
+    {
+        const int s = at(i).stemNote;
+        return s >= 0 && s < m_lay.laidOut ? at(s).y : at(i).y;
+    }
+
     // The beams of the notes on sheet row r (the track's k-th): neighbouring eighths or
-    // sixteenths pair, pairs of a measure join into groups of up to four, each group takes one
-    // stem direction and a beam line.
+    // sixteenths pair (chords as single notes), pairs of a measure join into groups of up to
+    // four, each group takes one stem direction and a beam line.
     void beamRow(int k)
     {
         const RowSpan& s = m_lay.rows[static_cast<std::size_t>(k)];
         const int laid = m_lay.laidOut;
         const int first = std::clamp(s.firstNote, 0, laid);
         const int end = std::clamp(s.endNote, first, laid);
-        for (int b = first + 1; b < end; ++b) {
-            NoteLayout& pa = at(b - 1);
-            NoteLayout& pc = at(b);
-            if (beamable(m_t.noteAt(b - 1), pa, m_t.noteAt(b), pc)) {
+        // The chord roots of the row in order: members stand with their roots.
+        std::vector<int> roots;
+        for (int i = first; i < end; ++i)
+            if (isRootAt(m_t, i, laid) && m_t.noteAt(i).type != kTypeStaffBreak)
+                roots.push_back(i);
+        const int count = static_cast<int>(roots.size());
+        auto root = [&](int g) { return roots[static_cast<std::size_t>(g)]; };
+        for (int b = 1; b < count; ++b) {
+            NoteLayout& pa = at(root(b - 1));
+            NoteLayout& pc = at(root(b));
+            if (beamable(m_t.noteAt(root(b - 1)), pa, m_t.noteAt(root(b)), pc)) {
                 pa.beamed = 1;
                 pc.beamed = 1;
             }
         }
-        for (int a = first; a < end;) {
-            const Note& head = m_t.noteAt(a);
-            NoteLayout& ph = at(a);
+        for (int a = 0; a < count;) {
+            const Note& head = m_t.noteAt(root(a));
+            NoteLayout& ph = at(root(a));
             if (!ph.beamed) {
                 ++a;
                 continue;
             }
             int f = 0;
-            while (f < 3 && a + f + 1 < end && joinsGroup(head, ph, m_t.noteAt(a + f + 1), at(a + f + 1)))
+            while (f < 3 && a + f + 1 < count &&
+                   joinsGroup(head, ph, m_t.noteAt(root(a + f + 1)), at(root(a + f + 1))))
                 ++f;
             ph.beamCount = static_cast<uint8_t>(f);
             const int size = f + 1;
             if (size >= 2) {
+                bool chords = false;
+                for (int g = 0; g < size; ++g)
+                    chords = chords || m_t.noteAt(root(g + a)).childCount > 0;
                 bool up = m_t.percussive != 0;
-                if (size == 2) {
-                    up = up || head.line > 0 || m_t.noteAt(a + 1).line > 0;
+                if (chords) {
+                    // A group with chords goes the way of its head farthest from the middle line.
+                    std::vector<int> all;
+                    for (int g = 0; g < size; ++g) {
+                        chordHeads(root(a + g), m_heads);
+                        all.insert(all.end(), m_heads.begin(), m_heads.end());
+                    }
+                    up = up || !stemDownOf(all);
+                } else if (size == 2) {
+                    up = up || head.line > 0 || m_t.noteAt(root(a + 1)).line > 0;
                 } else {
                     int low = 0;
                     for (int g = 0; g < size; ++g)
-                        low += m_t.noteAt(a + g).line > 0 ? 1 : 0;
+                        low += m_t.noteAt(root(a + g)).line > 0 ? 1 : 0;
                     up = up || low > 1;
                 }
-                // The head sits elsewhere in the glyph box once the stem turns, so the notes of
-                // the group take their height again.
-                for (int g = 0; g < size; ++g) {
-                    NoteLayout& p = at(a + g);
-                    p.stemDown = up ? 0 : 1;
-                    p.y = yOn(p.rowIndex >= 0 ? p.rowIndex : sheetRow(k), m_t.noteAt(a + g), p);
-                    placeMarks(m_t.noteAt(a + g), p);
-                }
-                const NoteLayout& last = at(a + f);
-                const int x1 = ph.x, y1 = ph.y, x2 = last.x, y2 = last.y;
+                for (int g = 0; g < size; ++g)
+                    settleChord(root(a + g), up ? 0 : 1);
+                const NoteLayout& last = at(root(a + f));
+                const int x1 = ph.x, y1 = stemEndY(root(a)), x2 = last.x, y2 = stemEndY(root(a + f));
                 int32_t* beam = ph.beamLine;
                 if (size == 2) {
                     if (up) {
@@ -453,7 +557,7 @@ class TrackLayouter {
                 } else {
                     int yb = up ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
                     for (int g = 0; g < size; ++g) {
-                        const int y = at(a + g).y;
+                        const int y = stemEndY(root(a + g));
                         yb = up ? std::min(yb, y + kBeamUp) : std::max(yb, y + kBeamDown);
                     }
                     beam[0] = up ? x1 + 12 : x1 + 3;
@@ -547,6 +651,10 @@ class TrackLayouter {
     const MeasureDivision& m_division;
     const std::vector<int>& m_needs;
     int m_n;
+    // Scratch lists of the chord rules, kept to spare allocations.
+    std::vector<int> m_heads;
+    std::vector<int> m_steps;
+    std::vector<ChordHead> m_chord;
 };
 
 // The first note of track t whose layout an edit may have changed, since the layout `old` was
