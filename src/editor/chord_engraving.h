@@ -26,13 +26,13 @@ struct ChordHead {
     int step = 0;            // its staff step
     bool accidental = false; // it shows an accidental
     // Results:
-    int shift = 0;          // -1 left of a down stem, 1 right of an up stem, 0 on the normal side
+    int shift = 0;            // -1 left of a down stem, 1 right of an up stem, 0 on the normal side
     int accidentalColumn = 0; // 0 next to the heads, 1 further left, ...
 };
 
 struct ChordArrangement {
-    int stemNote = -1;       // the head at the stem's far end
-    bool headsLeft = false;  // some head sits left of a down stem: accidentals move past it
+    int stemNote = -1;      // the head at the stem's far end
+    bool headsLeft = false; // some head sits left of a down stem: accidentals move past it
 };
 
 // Places the heads of one chord for a stem going `down`. Heads a second apart sit on either

@@ -9,10 +9,12 @@
 #include "editor/glyphs.h"
 #include "editor/lyric_spacing.h"
 
+#include "score/duration.h"
 #include "score/measure_division.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
+#include "score/time_signature.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -92,10 +94,21 @@ void justify(const Track& track, std::vector<NoteLayout>& places, int from, int 
 
 bool beamable(const Note& a, const NoteLayout& pa, const Note& b, const NoteLayout& pb)
 {
-    return a.type == b.type && (a.type == kTypeEighth || a.type == kTypeSixteenth) && !pa.beamed &&
-           !pb.beamed && !(a.dwFlag & (kFlagRest | kFlagTie)) && !(b.dwFlag & (kFlagRest | kFlagTie)) &&
+    return a.type == b.type && (a.type == kTypeEighth || a.type == kTypeSixteenth) &&
+           !(a.dwFlag & (kFlagRest | kFlagTie)) && !(b.dwFlag & (kFlagRest | kFlagTie)) &&
            pa.rowIndex == pb.rowIndex && a.chordparent == -1 && b.chordparent == -1 &&
            std::abs(pa.y - pb.y) < 220 && pa.measureIndex == pb.measureIndex;
+}
+
+// The length a beam group spans: one beat of the meter (a quarter in 2/4, 3/4 and 4/4, so no
+// beam crosses the middle of a 4/4 bar; a dotted quarter in 3/8, 6/8 and 9/8; a quarter, two
+// eighths, in the other eighth meters).
+Ticks beamBeatOf(int timeSig)
+{
+    const TimeSignatureInfo& ts = timeSignatureInfo(timeSig);
+    if (ts.beatUnit == 8 && ts.beatsPerMeasure % 3 == 0)
+        return dottedTicks(kQuarterTicks);
+    return kQuarterTicks;
 }
 
 bool joinsGroup(const Note& first, const NoteLayout& pf, const Note& n, const NoteLayout& pn)
@@ -496,10 +509,35 @@ class TrackLayouter {
                 roots.push_back(i);
         const int count = static_cast<int>(roots.size());
         auto root = [&](int g) { return roots[static_cast<std::size_t>(g)]; };
+        // The beat each root starts in, counted from its measure's start (a bar line or a staff
+        // break sets the count back, as the measure division does).
+        const Ticks beat = beamBeatOf(m_t.timeSig);
+        std::vector<Ticks>& beatOf = m_beats;
+        beatOf.assign(roots.size(), 0);
+        {
+            int measureIndex = -1;
+            Ticks sum = 0;
+            int g = 0;
+            for (int i = first; i < end && g < count; ++i) {
+                const Note& n = m_t.noteAt(i);
+                if (!isRootAt(m_t, i, laid))
+                    continue;
+                if (at(i).measureIndex != measureIndex || n.type == kTypeBar || n.type == kTypeStaffBreak) {
+                    measureIndex = at(i).measureIndex;
+                    sum = 0;
+                }
+                if (i == root(g))
+                    beatOf[static_cast<std::size_t>(g++)] = sum / beat;
+                sum += lengthTicks(n);
+            }
+        }
+        auto sameBeat = [&](int x, int y) {
+            return beatOf[static_cast<std::size_t>(x)] == beatOf[static_cast<std::size_t>(y)];
+        };
         for (int b = 1; b < count; ++b) {
             NoteLayout& pa = at(root(b - 1));
             NoteLayout& pc = at(root(b));
-            if (beamable(m_t.noteAt(root(b - 1)), pa, m_t.noteAt(root(b)), pc)) {
+            if (sameBeat(b - 1, b) && beamable(m_t.noteAt(root(b - 1)), pa, m_t.noteAt(root(b)), pc)) {
                 pa.beamed = 1;
                 pc.beamed = 1;
             }
@@ -512,7 +550,7 @@ class TrackLayouter {
                 continue;
             }
             int f = 0;
-            while (f < 3 && a + f + 1 < count &&
+            while (f < 3 && a + f + 1 < count && sameBeat(a, a + f + 1) &&
                    joinsGroup(head, ph, m_t.noteAt(root(a + f + 1)), at(root(a + f + 1))))
                 ++f;
             ph.beamCount = static_cast<uint8_t>(f);
@@ -543,26 +581,32 @@ class TrackLayouter {
                 const NoteLayout& last = at(root(a + f));
                 const int x1 = ph.x, y1 = stemEndY(root(a)), x2 = last.x, y2 = stemEndY(root(a + f));
                 int32_t* beam = ph.beamLine;
+                beam[0] = up ? x1 + 12 : x1 + 3;
+                beam[2] = up ? x2 + 12 : x2 + 4;
+                const int tip1 = y1 + (up ? kBeamUp : kBeamDown), tip2 = y2 + (up ? kBeamUp : kBeamDown);
                 if (size == 2) {
-                    if (up) {
-                        beam[0] = x1 + 12, beam[1] = y1 + kBeamUp, beam[2] = x2 + 12, beam[3] = y2 + kBeamUp;
-                        if (y1 - y2 > 20)
-                            beam[1] = y1 - 20 + kBeamUp - 1;
-                    } else {
-                        beam[0] = x1 + 3, beam[1] = y1 + kBeamDown, beam[2] = x2 + 4,
-                        beam[3] = y2 + kBeamDown;
-                        if (y1 - y2 > 20)
-                            beam[1] = y1 + kBeamDown + 1;
-                    }
+                    // Two notes: the beam follows their heads, sloping half a space at most
+                    // from the tip farther out, so every stem still reaches it.
+                    const int outer = up ? std::min(tip1, tip2) : std::max(tip1, tip2);
+                    const int slope = kStaffSpacing / 2;
+                    beam[1] = up ? std::min(tip1, outer + slope) : std::max(tip1, outer - slope);
+                    beam[3] = up ? std::min(tip2, outer + slope) : std::max(tip2, outer - slope);
                 } else {
                     int yb = up ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
                     for (int g = 0; g < size; ++g) {
                         const int y = stemEndY(root(a + g));
                         yb = up ? std::min(yb, y + kBeamUp) : std::max(yb, y + kBeamDown);
                     }
-                    beam[0] = up ? x1 + 12 : x1 + 3;
-                    beam[2] = up ? x2 + 12 : x2 + 4;
                     beam[1] = beam[3] = yb;
+                }
+                // Notes far off the staff keep stems that reach the middle line.
+                const int rowIdx = ph.rowIndex >= 0 ? ph.rowIndex : sheetRow(k);
+                const int middle = rowIdx * kRowPitch + kRowTopOffset + 2 * kStaffSpacing;
+                const int past =
+                    up ? std::max(beam[1], beam[3]) - middle : middle - std::min(beam[1], beam[3]);
+                if (past > 0 && !m_t.percussive) {
+                    beam[1] += up ? -past : past;
+                    beam[3] += up ? -past : past;
                 }
             }
             a += size;
@@ -655,6 +699,7 @@ class TrackLayouter {
     std::vector<int> m_heads;
     std::vector<int> m_steps;
     std::vector<ChordHead> m_chord;
+    std::vector<Ticks> m_beats;
 };
 
 // The first note of track t whose layout an edit may have changed, since the layout `old` was

@@ -93,9 +93,9 @@ void SheetDrawing::drawSystemFurniture(int systemFirstRow)
             for (const int end : {-1, 1}) {
                 const double y = (end < 0 ? y1 : y2) * z;
                 const double reach = 9.0 * z * end; // outwards from the staves
-                const std::array<PointF, 5> wing{PointF{l, y}, PointF{l + 11.0 * z, y + reach},
-                                                 PointF{l + 12.5 * z, y + reach * 0.8},
-                                                 PointF{l + 9.0 * z, y - 1.5 * z * end}, PointF{r, y - 1.5 * z * end}};
+                const std::array<PointF, 5> wing{
+                    PointF{l, y}, PointF{l + 11.0 * z, y + reach}, PointF{l + 12.5 * z, y + reach * 0.8},
+                    PointF{l + 9.0 * z, y - 1.5 * z * end}, PointF{r, y - 1.5 * z * end}};
                 m_canvas.fillPolygon(wing, kBlack);
             }
         }
@@ -121,15 +121,16 @@ void SheetDrawing::drawBrace(double y1, double y2)
         const PointF c{mx + 3.0 + shift, mid + sign * 0.45 * half};
         const PointF d{l, mid};
         for (int k = 0; k <= kSteps; ++k) {
-            const double t = forwards ? static_cast<double>(k) / kSteps : 1.0 - static_cast<double>(k) / kSteps;
+            const double t =
+                forwards ? static_cast<double>(k) / kSteps : 1.0 - static_cast<double>(k) / kSteps;
             const PointF p = bezier(a, b, c, d, t);
             outline.push_back({p.x * z, p.y * z});
         }
     };
-    edge(-1, -thick, true);  // upper half, its left edge down to the point
-    edge(1, -thick, false);  // lower half, its left edge from the point down
-    edge(1, thick, true);    // lower half, its right edge back up to the point
-    edge(-1, thick, false);  // upper half, its right edge up to the top
+    edge(-1, -thick, true); // upper half, its left edge down to the point
+    edge(1, -thick, false); // lower half, its left edge from the point down
+    edge(1, thick, true);   // lower half, its right edge back up to the point
+    edge(-1, thick, false); // upper half, its right edge up to the top
     m_canvas.fillPolygon(outline, kBlack);
 }
 

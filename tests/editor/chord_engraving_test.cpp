@@ -25,11 +25,11 @@ using Call = RecordingCanvas::Call;
 TEST(ChordRulesTest, StemGoesTheWayOfTheHeadFarthestFromTheMiddleLine)
 {
     // Steps: -3 top line, 1 middle line, 5 bottom line.
-    EXPECT_FALSE(stemDownForSteps({3, 5}));     // below the middle: up
-    EXPECT_TRUE(stemDownForSteps({-3, -1}));    // above the middle: down
-    EXPECT_TRUE(stemDownForSteps({-5, 3}));     // six steps above beat four below: down
-    EXPECT_FALSE(stemDownForSteps({-1, 7}));    // eight below beat two above: up
-    EXPECT_TRUE(stemDownForSteps({-1, 3}));     // balanced: down
+    EXPECT_FALSE(stemDownForSteps({3, 5}));  // below the middle: up
+    EXPECT_TRUE(stemDownForSteps({-3, -1})); // above the middle: down
+    EXPECT_TRUE(stemDownForSteps({-5, 3}));  // six steps above beat four below: down
+    EXPECT_FALSE(stemDownForSteps({-1, 7})); // eight below beat two above: up
+    EXPECT_TRUE(stemDownForSteps({-1, 3}));  // balanced: down
     EXPECT_FALSE(stemDownForSteps({kMiddleLineStep}));
 }
 
@@ -198,15 +198,15 @@ TEST_F(ChordDrawingTest, AccidentalsOfAChordStackLeftWithoutTouching)
         EXPECT_LT(c.v[1] + 8, view->scaled(at(root).x + 3));
 }
 
-TEST_F(ChordDrawingTest, ChordsOfEighthsAreBeamedLikeSingleNotes)
+TEST_F(ChordDrawingTest, ChordsOfSixteenthsAreBeamedLikeSingleNotes)
 {
-    // GIVEN four eighth triads in one beat pair, the members right after their roots as an
+    // GIVEN four sixteenth triads filling one beat, the members right after their roots as an
     // import stores them
     std::vector<int> roots;
     for (int k = 0; k < 4; ++k)
-        roots.push_back(chord(kTypeEighth, {5 - k, 3 - k, 1 - k}));
+        roots.push_back(chord(kTypeSixteenth, {5 - k, 3 - k, 1 - k}));
     draw();
-    // THEN no flag is drawn, one beam joins the four chords, all stems go one way
+    // THEN no flag is drawn, one group of two beams joins the four chords, all stems go one way
     EXPECT_EQ(flagged(), 0);
     EXPECT_EQ(at(roots[0]).beamCount, 3);
     std::vector<Call> beams;
@@ -217,7 +217,7 @@ TEST_F(ChordDrawingTest, ChordsOfEighthsAreBeamedLikeSingleNotes)
         if (right - left > 40)
             beams.push_back(c);
     }
-    ASSERT_EQ(beams.size(), 1u);
+    ASSERT_EQ(beams.size(), 2u);
     for (const int r : roots)
         for (int i = r; i < r + 3; ++i) {
             EXPECT_EQ(at(i).stemDown, at(roots[0]).stemDown) << i;

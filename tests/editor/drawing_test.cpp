@@ -532,7 +532,7 @@ TEST_F(DrawingTest, LineWeightsAreStaffSpacesAndGrowWithTheZoom)
         SCOPED_TRACE(zooms[k]);
         makeSheet(1, zooms[k], 2000, 1600);
         for (int line : {4, 6, 2, 4}) // a group whose middle stems are carried on to the beam
-            addNote(track(0), kTypeEighth, line);
+            addNote(track(0), kTypeSixteenth, line);
         addNote(track(0), kTypeQuarter, 1, kFlagTie);
         addNote(track(0), kTypeQuarter, 1, kFlagTie);
         addNote(track(0), kTypeQuarter, 11);

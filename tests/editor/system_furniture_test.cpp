@@ -83,7 +83,8 @@ TEST_F(SystemFurnitureTest, MeasureNumbersStandOnlyAtEachSystemsStartAboveTheTop
     const int opening[3] = {1, 5, 9};
     for (int s = 0; s < 3; ++s) {
         EXPECT_EQ(shown[static_cast<std::size_t>(s)].text, std::to_string(opening[s]));
-        EXPECT_EQ(shown[static_cast<std::size_t>(s)].v[1], view->row(2 * s).top - 18) << "above the top staff";
+        EXPECT_EQ(shown[static_cast<std::size_t>(s)].v[1], view->row(2 * s).top - 18)
+            << "above the top staff";
     }
     // AND no number inside a system
     EXPECT_TRUE(numbers(12).empty());
