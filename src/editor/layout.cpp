@@ -4,6 +4,7 @@
 
 #include "editor/layout.h"
 
+#include "editor/accidental_rules.h"
 #include "editor/chord_engraving.h"
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
@@ -147,6 +148,7 @@ class TrackLayouter {
         const int m0 = k > 0 ? start.openingMeasure : 1;
         const int i0 = k > 0 ? m_lay.measures[static_cast<std::size_t>(m0)].firstNote : 0;
         walk(k, m0, i0);
+        accidentals();
         measureX(m0);
         place(i0);
         const TrackEnd before = trackEndOf(m_ctx.sheet, m_t, m_lay);
@@ -295,6 +297,59 @@ class TrackLayouter {
         m_lay.measuresInUse = m;
     }
 
+    // The accidental each head shows, from the track's start: what its pitch needs against the
+    // key and the heads before it at its position in the measure.
+    void accidentals()
+    {
+        const int laid = m_lay.laidOut;
+        const StaffKindInfo& staff = staffOf(m_t);
+        if (staff.percussive || staff.isTablature())
+            return;
+        const KeyAccidentalTable keys(m_t);
+        MeasureAccidentals state;
+        int measureIndex = -1;
+        int previousRoot = -1;
+        for (int i = 0; i < laid; ++i) {
+            const Note& n = m_t.noteAt(i);
+            if (!isRootAt(m_t, i, laid) || n.type == kTypeStaffBreak)
+                continue;
+            if (at(i).measureIndex != measureIndex) {
+                measureIndex = at(i).measureIndex;
+                state.startMeasure();
+            }
+            const Note* before = previousRoot >= 0 ? &m_t.noteAt(previousRoot) : nullptr;
+            const bool tied = before && (n.dwFlag & kFlagTie) && (before->dwFlag & kFlagTie);
+            chordHeads(i, m_heads);
+            for (const int h : m_heads) {
+                const Note& head = m_t.noteAt(h);
+                NoteLayout& p = at(h);
+                p.accidental = kShowNoAccidental;
+                if (head.isRest() || !hasHead(head.type))
+                    continue;
+                bool tiedOver = false;
+                if (tied) {
+                    tiedOver = before->line == head.line;
+                    for (int k = 0; k < std::min<int>(before->childCount, kMaxChordMembers) && !tiedOver;
+                         ++k) {
+                        const int c = before->children[k];
+                        tiedOver = c >= 0 && c < laid && m_t.noteAt(c).line == head.line;
+                    }
+                }
+                p.accidental = state.show(head.line, alterationOf(head, m_t, keys), tiedOver);
+            }
+            if (!n.isRest() && hasHead(n.type))
+                previousRoot = i;
+            else
+                previousRoot = -1;
+        }
+    }
+
+    static bool hasHead(int type)
+    {
+        return type == kTypeWhole || type == kTypeHalf || type == kTypeQuarter || type == kTypeEighth ||
+               type == kTypeSixteenth || type == kTypeThirtySecond;
+    }
+
     // Measure x positions with justification, from measure m0 (which starts a row) on.
     void measureX(int m0)
     {
@@ -381,7 +436,7 @@ class TrackLayouter {
                 rowStart = false;
             }
             p.y = yOn(p.rowIndex, note, p);
-            placeMarks(note, p);
+            placeShownMarks(note, p);
         }
     }
 
@@ -400,7 +455,7 @@ class TrackLayouter {
             member.prevRootX = root.prevRootX;
             const int rowIdx = root.rowIndex >= 0 ? root.rowIndex : member.rowIndex;
             member.y = yOn(rowIdx, m_t.noteAt(i), member);
-            placeMarks(m_t.noteAt(i), member);
+            placeShownMarks(m_t.noteAt(i), member);
         }
     }
 
@@ -434,7 +489,7 @@ class TrackLayouter {
                 p.beamCount = 0;
             }
             p.y = yOn(rowIdx >= 0 ? rowIdx : p.rowIndex, m_t.noteAt(h), p);
-            placeMarks(m_t.noteAt(h), p);
+            placeShownMarks(m_t.noteAt(h), p);
         }
         at(i).stemNote = i;
         if (m_heads.size() < 2)
@@ -442,7 +497,7 @@ class TrackLayouter {
         m_chord.clear();
         for (const int h : m_heads) {
             const Note& n = m_t.noteAt(h);
-            m_chord.push_back({h, n.line, (n.dwFlag & (kFlagSharp | kFlagFlat | kFlagNatural)) != 0});
+            m_chord.push_back({h, n.line, at(h).accidental != kShowNoAccidental});
         }
         const ChordArrangement a = arrangeChord(m_chord, down == 1);
         at(i).stemNote = a.stemNote >= 0 ? a.stemNote : i;
@@ -816,19 +871,25 @@ int noteY(const StaffRow& row, const Note& n, NoteLayout& place)
 
 void placeMarks(const Note& n, NoteLayout& p)
 {
+    p.accidental = accidentalOfMarks(n.dwFlag);
+    placeShownMarks(n, p);
+}
+
+void placeShownMarks(const Note& n, NoteLayout& p)
+{
     const int a = p.x;
     const int y = p.y;
     const int stemDown = p.stemDown;
     auto yFor = [&](int k) { return (stemDown == 1 && n.type != kTypeWhole) ? y - k : y + 17; };
-    if (n.dwFlag & kFlagNatural) {
+    if (p.accidental == kShowNatural) {
         p.accidentalX = a - 6;
         p.accidentalY = yFor(3);
     }
-    if (n.dwFlag & kFlagSharp) {
+    if (p.accidental == kShowSharp) {
         p.accidentalX = a - 9;
         p.accidentalY = yFor(3);
     }
-    if (n.dwFlag & kFlagFlat) {
+    if (p.accidental == kShowFlat) {
         p.accidentalX = a - 9;
         p.accidentalY = yFor(7);
     }
@@ -951,8 +1012,10 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
         Work& w = work[static_cast<std::size_t>(j)];
         const TrackLayout* old = prev ? prev->track(j) : nullptr;
         const int ksw = keySignatureWidth(t);
+        // The key decides which accidentals show, the staff kind how pitches read.
         if (old && old->timeSig == t.timeSig && old->percussive == (t.percussive != 0) &&
-            old->keySigWidth == ksw) {
+            old->keySigWidth == ksw && old->drawmode == t.drawmode && old->keyindex == t.keyindex &&
+            old->flatKey == t.flatKey && old->key == t.key && old->scaleKind == t.scaleKind) {
             w.old = old;
             w.change = firstChange(t, *old);
         }
@@ -962,6 +1025,11 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
             TrackLayout& lay = *w.lay;
             lay.keySigWidth = ksw;
             lay.timeSig = t.timeSig;
+            lay.drawmode = t.drawmode;
+            lay.keyindex = t.keyindex;
+            lay.flatKey = t.flatKey;
+            lay.key = t.key;
+            lay.scaleKind = t.scaleKind;
             lay.percussive = t.percussive != 0;
             const int n = std::min(t.count, kMaxLayoutNotes);
             lay.inputs.clear();

@@ -1,5 +1,6 @@
 #include "editor/sheet_drawing.h"
 
+#include "editor/accidental_rules.h"
 #include "editor/engraving_lines.h"
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
@@ -449,11 +450,11 @@ void SheetDrawing::drawNoteGlyphs(const Note& note, const NoteLayout& at, bool h
 {
     const GlyphColor color = colorOf(note, hovered);
     const float z = m_view.zoom();
-    if (note.dwFlag & kFlagNatural)
+    if (at.accidental == kShowNatural)
         m_canvas.drawGlyph(kGlyphNatural, sc(at.accidentalX), sc(shown(at.accidentalY)), z, color);
-    if (note.dwFlag & kFlagSharp)
+    if (at.accidental == kShowSharp)
         m_canvas.drawGlyph(kGlyphSharp, sc(at.accidentalX), sc(shown(at.accidentalY)), z, color);
-    if (note.dwFlag & kFlagFlat)
+    if (at.accidental == kShowFlat)
         m_canvas.drawGlyph(kGlyphFlat, sc(at.accidentalX), sc(shown(at.accidentalY)), z, color);
     if (note.dwFlag & kFlagDot)
         m_canvas.drawGlyph(kGlyphDot, sc(at.dotX), sc(shown(at.dotY)), z, color);

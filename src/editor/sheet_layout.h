@@ -66,6 +66,8 @@ struct NoteLayout {
     // On a chord root: the head at the stem's far end, whose glyph carries the chord's one stem
     // tip and its flags (the root itself for a lone note); -1 before layout placed it.
     int32_t stemNote = -1;
+    // The accidental the note shows (accidental_rules.h): 1 sharp, -1 flat, 2 natural, 0 none.
+    int8_t accidental = 0;
     bool operator==(const NoteLayout&) const = default;
 };
 
@@ -171,6 +173,8 @@ struct TrackLayout {
     int drawmode = 0;
     int keyindex = 0;
     int flatKey = 0;
+    char key = 0;
+    int scaleKind = 0;
     std::vector<NoteInput> inputs;
     std::vector<int> lyricNeeds;
     std::vector<int> lyricSpans;
