@@ -92,10 +92,11 @@ void SheetDrawing::drawSystemFurniture(int systemFirstRow)
             m_canvas.fillPolygon(bar, kBlack);
             for (const int end : {-1, 1}) {
                 const double y = (end < 0 ? y1 : y2) * z;
-                const double reach = 9.0 * z * end; // outwards from the staves
+                // Outwards from the staves, ending short of the system's measure number.
+                const double reach = 6.0 * z * end;
                 const std::array<PointF, 5> wing{
-                    PointF{l, y}, PointF{l + 11.0 * z, y + reach}, PointF{l + 12.5 * z, y + reach * 0.8},
-                    PointF{l + 9.0 * z, y - 1.5 * z * end}, PointF{r, y - 1.5 * z * end}};
+                    PointF{l, y}, PointF{l + 8.0 * z, y + reach}, PointF{l + 9.0 * z, y + reach * 0.8},
+                    PointF{l + 7.0 * z, y - 1.5 * z * end}, PointF{r, y - 1.5 * z * end}};
                 m_canvas.fillPolygon(wing, kBlack);
             }
         }

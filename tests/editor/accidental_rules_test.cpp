@@ -57,8 +57,8 @@ TEST_F(AccidentalRulesTest, AnFSharpAfterAnFNaturalInTheMeasureShowsItsSharpInGM
 
 TEST_F(AccidentalRulesTest, MarksTheKeyOrTheMeasureAlreadySayShowNothing)
 {
-    track().setKeyIndex(6); // G major
-    addNote(track(), kTypeQuarter, kF, kFlagSharp); // a sharp the key already gives
+    track().setKeyIndex(6);                           // G major
+    addNote(track(), kTypeQuarter, kF, kFlagSharp);   // a sharp the key already gives
     addNote(track(), kTypeQuarter, kG, kFlagNatural); // G natural in G major: nothing to cancel
     addNote(track(), kTypeQuarter, kF);
     addNote(track(), kTypeQuarter, kF, kFlagSharp);
@@ -75,7 +75,8 @@ TEST_F(AccidentalRulesTest, TheBarLineCancelsAndACourtesySignRemindsUnlessATieCa
     // A tie carries F sharp over the next bar line: no sign on the tied note.
     addNote(track(), kTypeWhole, kF, kFlagSharp | kFlagTie);
     addNote(track(), kTypeWhole, kF, kFlagSharp | kFlagTie);
-    EXPECT_EQ(shown(), (std::vector<int>{kShowSharp, kShowNatural, kShowSharp, kShowSharp, kShowNoAccidental}));
+    EXPECT_EQ(shown(),
+              (std::vector<int>{kShowSharp, kShowNatural, kShowSharp, kShowSharp, kShowNoAccidental}));
 }
 
 TEST_F(AccidentalRulesTest, ThePositionCountsNotTheLetter)
