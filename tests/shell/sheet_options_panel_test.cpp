@@ -4,6 +4,7 @@
 #include "editor/commands.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
+#include "score/time_signature.h"
 #include "score/track.h"
 #include "score/track_type.h"
 #include "shell/frame/sheet_panel_commands.h"
@@ -245,6 +246,33 @@ TEST_F(SheetOptionsPanelTest, AFieldHoldingTheKeyboardWithATypedValueLetsTheWind
     EXPECT_EQ(window, nullptr);
     makeWindow(); // the next window starts as usual
     EXPECT_NE(window->newSheet(), nullptr);
+}
+
+TEST_F(SheetOptionsPanelTest, ThePanelsFollowTheActiveSheetsOwnChangesWhoeverMakesThem)
+{
+    // Changes made on the document itself, with the window passing nothing on.
+    w->onStateChanged = nullptr;
+    w->sheet().setTimeSignatureCode(kTimeSig34);
+    EXPECT_EQ(panel()->timeSignatureList()->currentText(), "3/4");
+    w->sheet().setTrackCount(5);
+    EXPECT_EQ(panel()->trackCountField()->value(), 5);
+
+    // Another sheet active: the first one's changes no longer reach the panels.
+    SheetWindow* other = window->newSheet();
+    ASSERT_TRUE(waitUntil([&] { return window->activeDocument() == other; }));
+    const int shown = panel()->trackCountField()->value();
+    EXPECT_EQ(shown, other->sheet().trackCount());
+    w->sheet().setTrackCount(7);
+    EXPECT_EQ(panel()->trackCountField()->value(), shown);
+    other->sheet().setTrackCount(shown + 1);
+    EXPECT_EQ(panel()->trackCountField()->value(), shown + 1);
+
+    // A closed sheet leaves no observer behind (the sanitizer run would see it told).
+    other->sheet().markUnmodified();
+    other->parentWidget()->close();
+    ASSERT_TRUE(waitUntil([&] { return window->activeDocument() == w; }));
+    w->sheet().setTrackCount(2);
+    EXPECT_EQ(panel()->trackCountField()->value(), 2);
 }
 
 TEST_F(SheetOptionsPanelTest, TablatureCommandTogglesTheCurrentTracksStaffAndRepaints)

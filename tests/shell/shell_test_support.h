@@ -36,8 +36,10 @@
 
 namespace tonvela::test {
 
-// Runs the event loop until `done` holds or `timeoutMs` passed; returns `done()`.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+// Runs the event loop until `done` holds or `timeoutMs` passed; returns `done()`. The default is
+// generous: a passing wait ends as soon as `done` holds, and a sanitizer build on a loaded
+// machine needs several seconds for the first paint of a window.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
 {
     QElapsedTimer timer;
     timer.start();

@@ -377,9 +377,8 @@ void SheetWindow::sheetChanged(const SheetChangeEvent& change)
         m_view.title = m_sheet->caption;
         setWindowTitle(qtText(m_sheet->windowText()));
     }
-    // Changed notes are laid out again, and the editor tells the window once that is done.
-    if (change.kind != SheetChange::Notes)
-        notifyState();
+    // Changed notes are laid out again, and the editor tells the window once that is done; the
+    // panels follow the other changes of the sheet as observers of their own.
 }
 
 } // namespace tonvela

@@ -64,6 +64,7 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     buildActionsAndMenus();
     m_bars = buildToolBars(*this, [this](int id) { return action(id); });
     m_panelDock = std::make_unique<PanelDock>(*this, action(kCmdShowPanels));
+    m_sheetFollower = std::make_unique<PanelSheetFollower>([this] { updatePanels(); });
     m_about = new AboutBox(this, m_mdi);
     m_recent = new RecentFilesMenu(*this);
     new WindowTitle(*this, *m_mdi); // a child of the window
@@ -87,6 +88,8 @@ MainWindow::~MainWindow()
             break;
         }
     }
+    // The sheets go with their windows below; the panels stop following them first.
+    m_sheetFollower->follow(nullptr);
     // Windows going now neither ask nor become active.
     disconnect(m_mdi, nullptr, this, nullptr);
     m_area->shutDown();
@@ -274,6 +277,8 @@ void MainWindow::openRequested(const std::vector<std::string>& paths)
 
 void MainWindow::documentClosed(const QObject* sub, DocumentWindow* closed)
 {
+    if (closed && closed->shownSheet() && m_sheetFollower->followed() == closed->shownSheet())
+        m_sheetFollower->follow(nullptr); // the sheet goes with its window
     if (closed) {
         if (onDocumentClosed)
             onDocumentClosed(*closed);
@@ -369,7 +374,8 @@ void MainWindow::openWebsite()
 
 void MainWindow::updatePanels()
 {
-    const SheetDocument* sheet = m_active ? m_active->shownSheet() : nullptr;
+    SheetDocument* sheet = m_active ? m_active->shownSheet() : nullptr;
+    m_sheetFollower->follow(sheet);
     m_panelDock->showDocument(m_active, sheet && m_playbackCommands && m_playbackCommands->isPlaying(sheet));
     showSheetOptions(*panels()->sheetPanel(), m_active);
 }

@@ -2,6 +2,7 @@
 
 #include "shell/documents/painter_thread.h"
 #include "shell/frame/panel_dock.h"
+#include "shell/frame/panel_sheet_follower.h"
 #include "shell/frame/shell_services.h"
 #include "shell/frame/toolbars.h"
 #include "shell/panels/length_bar.h"
@@ -135,6 +136,7 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<DocumentCommands> m_documentCommands;
     std::unique_ptr<PlaybackCommands> m_playbackCommands;
     std::unique_ptr<PanelDock> m_panelDock;
+    std::unique_ptr<PanelSheetFollower> m_sheetFollower;
     QMdiArea* m_mdi;
     DocumentArea* m_area;
     ToolBars m_bars;
