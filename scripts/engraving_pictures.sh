@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Pictures for judging the sheet engraving by eye: every examples/engraving_*.shd is rendered by
 # tonvela-cli at zoom 1 and 2, exported to LilyPond and engraved by lilypond, and the program's
-# picture is put beside LilyPond's in docs/engraving/. docs/engraving.md shows them.
+# picture is put beside LilyPond's in docs/engraving/. Every docs/engraving/*.musicxml (music
+# written by hand for this) is imported and drawn on screen and on a PDF page by tonvela-cli,
+# and engraved from the same file by LilyPond (musicxml2ly) and MuseScore 3 (mscore3).
+# docs/engraving.md shows them.
 #
 # Usage: scripts/engraving_pictures.sh [BUILD_DIR]   (default build-dbg)
-# Needs lilypond and the netpbm tools (pngtopnm, pnmscale, pnmpad, pnmcat, pnmtopng).
+# Needs lilypond, musicxml2ly, mscore3, pdftoppm and the netpbm tools (pngtopnm, pnmscale,
+# pnmpad, pnmcat, pnmtopng).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -14,7 +18,7 @@ out="$root/docs/engraving"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-for tool in lilypond pngtopnm pnmscale pnmpad pnmcat pnmtopng; do
+for tool in lilypond musicxml2ly mscore3 pdftoppm pngtopnm pnmscale pnmpad pnmcat pnmtopng; do
     command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
 done
 [[ -x "$cli" ]] || { echo "no tonvela-cli in $build (build it first)" >&2; exit 1; }
@@ -59,6 +63,23 @@ for sheet in "$root"/examples/engraving_*.shd; do
     pnmcat -lr -white "$work/l.pnm" "$work/right.pnm" | pnmtopng >"$out/${name}_side_by_side.png"
 done
 
+for source in "$out"/*.musicxml; do
+    name="$(basename "$source" .musicxml)"
+    echo "$name"
+    "$cli" render "$source" -o "$out/${name}_screen.png" --zoom 1 --width 1000 --height 700 2>/dev/null
+    "$cli" render "$source" -o "$work/$name.pdf" 2>/dev/null
+    pdftoppm -png -r 80 -f 1 -l 1 "$work/$name.pdf" "$work/${name}_pdf"
+    cp "$(ls "$work/${name}_pdf"*.png | head -n 1)" "$out/${name}_pdf_page1.png"
+    (cd "$work" && musicxml2ly --output="$name.ly" "$source" >/dev/null 2>&1 &&
+        lilypond --silent -dcrop -dresolution=80 --png -o "$name" "$name.ly")
+    lily="$work/$name.cropped.png"
+    [[ -f "$lily" ]] || lily="$(ls "$work/$name"*.png | head -n 1)"
+    cp "$lily" "$out/${name}_lilypond.png"
+    mscore3 -o "$work/${name}_mscore.png" "$source" >/dev/null 2>&1 || true
+    mscore="$(ls "$work/${name}_mscore"*.png 2>/dev/null | head -n 1)"
+    [[ -n "$mscore" ]] && cp "$mscore" "$out/${name}_musescore.png"
+done
+
 cat >"$root/docs/engraving.md" <<'EOF'
 # Engraving beside LilyPond
 
@@ -96,5 +117,29 @@ Zoom 2: ![rests and beams at zoom 2](engraving/engraving_rests_and_beams_zoom2.p
   same frets on the same strings.
 
 Zoom 2: ![keys at zoom 2](engraving/engraving_keys_zoom2.png)
+
+## A piano accompaniment in eighth chords (`engraving/piano_accompaniment.musicxml`)
+
+Imported from MusicXML: the part's two staves become two tracks joined by a brace (the sheet's
+context menu "Group As Piano" does the same for any two tracks).
+
+On screen: ![piano accompaniment on screen](engraving/piano_accompaniment_screen.png)
+
+On the first PDF page: ![piano accompaniment on paper](engraving/piano_accompaniment_pdf_page1.png)
+
+LilyPond (musicxml2ly): ![piano accompaniment by LilyPond](engraving/piano_accompaniment_lilypond.png)
+
+MuseScore 3: ![piano accompaniment by MuseScore](engraving/piano_accompaniment_musescore.png)
+
+- Each chord has one stem and, unbeamed, one flag, drawn from the head at the stem's far end;
+  the stem goes the way of the head farthest from the middle line.
+- Chords of eighths are beamed like single notes, by the beat: two eighths to a quarter in 4/4,
+  so no beam crosses the middle of the bar; a two-note beam slopes half a space at most.
+- Heads a second apart (the G and F of the G7 chord, the D and E of the E7) sit on either side
+  of the stem; the accidentals of a chord stack leftward without touching.
+- Accidentals follow the pitch: the F sharp of measure 3 is shown, the plain F of the next chord
+  gets its natural again only where the measure needs it, and every bar line cancels.
+- The measure number stands only at each system's start, above the top staff; the time
+  signature opens the first system only; a brace joins the piano's staves.
 EOF
 echo "pictures in $out, text in docs/engraving.md"

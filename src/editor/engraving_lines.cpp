@@ -265,9 +265,17 @@ void SheetDrawing::drawBeams(const Track& t, int track, int head, int n)
     const Note& first = t.noteAt(head);
     const NoteLayout& pf = place(track, head);
     const int followers = std::clamp<int>(pf.beamCount, 0, 3);
-    if (followers == 0 || head + followers >= n || !pf.beamed)
+    if (followers == 0 || !pf.beamed)
         return;
-    const NoteLayout& pl = place(track, head + followers);
+    // The chord roots under the beam: members stand with their roots wherever they lie.
+    std::array<int, 4> roots{head, -1, -1, -1};
+    int found = 0;
+    for (int i = head + 1; i < n && found < followers; ++i)
+        if (t.rootOf(i, n) == -1 && t.noteAt(i).type != kTypeStaffBreak)
+            roots[static_cast<std::size_t>(++found)] = i;
+    if (found < followers)
+        return;
+    const NoteLayout& pl = place(track, roots[static_cast<std::size_t>(followers)]);
     if (pl.rowIndex != pf.rowIndex)
         return;
     const float z = m_view.zoom();
@@ -282,9 +290,11 @@ void SheetDrawing::drawBeams(const Track& t, int track, int head, int n)
     const double yl = shown(b[1]) * static_cast<double>(z), yr = shown(b[3]) * static_cast<double>(z);
     auto edgeAt = [&](double x) { return xr > xl ? yl + (yr - yl) * (x - xl) / (xr - xl) : yl; };
 
-    // Stems that stop short of the beam are carried on to its outer edge.
+    // Stems that stop short of the beam are carried on to its outer edge, from the head at
+    // each chord's far end.
     for (int g = 0; g <= followers; ++g) {
-        const NoteLayout& p = place(track, head + g);
+        const NoteLayout& root = place(track, roots[static_cast<std::size_t>(g)]);
+        const NoteLayout& p = root.stemNote >= 0 && root.stemNote < n ? place(track, root.stemNote) : root;
         const double sx = stemX(p);
         const double tip = deviceY(p) + (up ? kStemUpTipY : kStemDownTipY) * z;
         const double edge = edgeAt(sx);

@@ -152,7 +152,7 @@ int rowMusicLeft(const Track& t)
 void moveTo(const Note& n, NoteLayout& p, int x)
 {
     p.x = std::max(x, 0);
-    placeMarks(n, p);
+    placeShownMarks(n, p);
 }
 
 } // namespace

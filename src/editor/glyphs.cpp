@@ -30,6 +30,30 @@ int digitGlyph(int digit)
     }
 }
 
+int headOnlyGlyph(int glyph)
+{
+    switch (glyph) {
+    case kGlyphWholeNote:
+        return kGlyphWholeNote;
+    case kGlyphHalfUp:
+        return kGlyphVoidHeadUp;
+    case kGlyphHalfDown:
+        return kGlyphVoidHeadDown;
+    case kGlyphQuarterUp:
+    case kGlyphEighthUp:
+    case kGlyphSixteenthUp:
+    case kGlyphThirtySecondUp:
+        return kGlyphBlackHeadUp;
+    case kGlyphQuarterDown:
+    case kGlyphEighthDown:
+    case kGlyphSixteenthDown:
+    case kGlyphThirtySecondDown:
+        return kGlyphBlackHeadDown;
+    default:
+        return 0;
+    }
+}
+
 int noteGlyph(const Note& note, const NoteLayout& place)
 {
     const bool down = place.stemDown == 1;

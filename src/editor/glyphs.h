@@ -90,7 +90,16 @@ enum GlyphId : int {
     kGlyphThirtySecondRest = 524,
     kGlyphAudioClip = 530,
     kGlyphClefOctave = 531, // the small "8" under a G clef written an octave above its sound
+    // A chord's head on the far side of its stem: the head alone, where the note glyph of the
+    // same stem direction has it.
+    kGlyphBlackHeadUp = 532,
+    kGlyphBlackHeadDown = 533,
+    kGlyphVoidHeadUp = 534,
+    kGlyphVoidHeadDown = 535,
 };
+
+// The head alone of a note glyph (a whole note is a head already); 0 for other glyphs.
+int headOnlyGlyph(int glyph);
 
 // Glyph of a time-signature digit 2..9; 0 for any other digit.
 int digitGlyph(int digit);

@@ -4,16 +4,19 @@
 
 #include "editor/layout.h"
 
+#include "editor/accidental_rules.h"
+#include "editor/chord_engraving.h"
 #include "editor/chord_symbol_marks.h"
-
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
 #include "editor/lyric_spacing.h"
 
+#include "score/duration.h"
 #include "score/measure_division.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
+#include "score/time_signature.h"
 #include "score/track.h"
 
 #include <algorithm>
@@ -93,10 +96,21 @@ void justify(const Track& track, std::vector<NoteLayout>& places, int from, int 
 
 bool beamable(const Note& a, const NoteLayout& pa, const Note& b, const NoteLayout& pb)
 {
-    return a.type == b.type && (a.type == kTypeEighth || a.type == kTypeSixteenth) && !pa.beamed &&
-           !pb.beamed && !(a.dwFlag & (kFlagRest | kFlagTie)) && !(b.dwFlag & (kFlagRest | kFlagTie)) &&
-           pa.rowIndex == pb.rowIndex && a.chordparent == -1 && b.chordparent == -1 && a.childCount == 0 &&
-           b.childCount == 0 && std::abs(pa.y - pb.y) < 220 && pa.measureIndex == pb.measureIndex;
+    return a.type == b.type && (a.type == kTypeEighth || a.type == kTypeSixteenth) &&
+           !(a.dwFlag & (kFlagRest | kFlagTie)) && !(b.dwFlag & (kFlagRest | kFlagTie)) &&
+           pa.rowIndex == pb.rowIndex && a.chordparent == -1 && b.chordparent == -1 &&
+           std::abs(pa.y - pb.y) < 220 && pa.measureIndex == pb.measureIndex;
+}
+
+// The length a beam group spans: one beat of the meter (a quarter in 2/4, 3/4 and 4/4, so no
+// beam crosses the middle of a 4/4 bar; a dotted quarter in 3/8, 6/8 and 9/8; a quarter, two
+// eighths, in the other eighth meters).
+Ticks beamBeatOf(int timeSig)
+{
+    const TimeSignatureInfo& ts = timeSignatureInfo(timeSig);
+    if (ts.beatUnit == 8 && ts.beatsPerMeasure % 3 == 0)
+        return dottedTicks(kQuarterTicks);
+    return kQuarterTicks;
 }
 
 bool joinsGroup(const Note& first, const NoteLayout& pf, const Note& n, const NoteLayout& pn)
@@ -135,11 +149,13 @@ class TrackLayouter {
         const int m0 = k > 0 ? start.openingMeasure : 1;
         const int i0 = k > 0 ? m_lay.measures[static_cast<std::size_t>(m0)].firstNote : 0;
         walk(k, m0, i0);
+        accidentals();
         measureX(m0);
         place(i0);
         const TrackEnd before = trackEndOf(m_ctx.sheet, m_t, m_lay);
         fitMeasuresBetweenBars(m_ctx.sheet, m_t, m_lay, before, m0);
         placeMembers();
+        chordStems();
         m_lay.end = trackEndOf(m_ctx.sheet, m_t, m_lay);
         for (std::size_t r = static_cast<std::size_t>(k); r < m_lay.rows.size(); ++r)
             beamRow(static_cast<int>(r));
@@ -282,6 +298,59 @@ class TrackLayouter {
         m_lay.measuresInUse = m;
     }
 
+    // The accidental each head shows, from the track's start: what its pitch needs against the
+    // key and the heads before it at its position in the measure.
+    void accidentals()
+    {
+        const int laid = m_lay.laidOut;
+        const StaffKindInfo& staff = staffOf(m_t);
+        if (staff.percussive || staff.isTablature())
+            return;
+        const KeyAccidentalTable keys(m_t);
+        MeasureAccidentals state;
+        int measureIndex = -1;
+        int previousRoot = -1;
+        for (int i = 0; i < laid; ++i) {
+            const Note& n = m_t.noteAt(i);
+            if (!isRootAt(m_t, i, laid) || n.type == kTypeStaffBreak)
+                continue;
+            if (at(i).measureIndex != measureIndex) {
+                measureIndex = at(i).measureIndex;
+                state.startMeasure();
+            }
+            const Note* before = previousRoot >= 0 ? &m_t.noteAt(previousRoot) : nullptr;
+            const bool tied = before && (n.dwFlag & kFlagTie) && (before->dwFlag & kFlagTie);
+            chordHeads(i, m_heads);
+            for (const int h : m_heads) {
+                const Note& head = m_t.noteAt(h);
+                NoteLayout& p = at(h);
+                p.accidental = kShowNoAccidental;
+                if (head.isRest() || !hasHead(head.type))
+                    continue;
+                bool tiedOver = false;
+                if (tied) {
+                    tiedOver = before->line == head.line;
+                    for (int k = 0; k < std::min<int>(before->childCount, kMaxChordMembers) && !tiedOver;
+                         ++k) {
+                        const int c = before->children[k];
+                        tiedOver = c >= 0 && c < laid && m_t.noteAt(c).line == head.line;
+                    }
+                }
+                p.accidental = state.show(head.line, alterationOf(head, m_t, keys), tiedOver);
+            }
+            if (!n.isRest() && hasHead(n.type))
+                previousRoot = i;
+            else
+                previousRoot = -1;
+        }
+    }
+
+    static bool hasHead(int type)
+    {
+        return type == kTypeWhole || type == kTypeHalf || type == kTypeQuarter || type == kTypeEighth ||
+               type == kTypeSixteenth || type == kTypeThirtySecond;
+    }
+
     // Measure x positions with justification, from measure m0 (which starts a row) on.
     void measureX(int m0)
     {
@@ -368,7 +437,7 @@ class TrackLayouter {
                 rowStart = false;
             }
             p.y = yOn(p.rowIndex, note, p);
-            placeMarks(note, p);
+            placeShownMarks(note, p);
         }
     }
 
@@ -387,80 +456,213 @@ class TrackLayouter {
             member.prevRootX = root.prevRootX;
             const int rowIdx = root.rowIndex >= 0 ? root.rowIndex : member.rowIndex;
             member.y = yOn(rowIdx, m_t.noteAt(i), member);
-            placeMarks(m_t.noteAt(i), member);
+            placeShownMarks(m_t.noteAt(i), member);
         }
     }
 
+    // The heads of the chord rooted at note i (the root first).
+    void chordHeads(int i, std::vector<int>& out) const
+    {
+        out.assign(1, i);
+        const int laid = m_lay.laidOut;
+        const Note& root = m_t.noteAt(i);
+        const int members = std::min<int>(root.childCount, kMaxChordMembers);
+        for (int k = 0; k < members; ++k) {
+            const int c = root.children[k];
+            if (c >= 0 && c < laid && c != i && m_t.rootOf(c, laid) == i)
+                out.push_back(c);
+        }
+    }
+
+    // Turns the chord rooted at note i to one stem direction: its heads take their heights
+    // again (a head sits elsewhere in the glyph box once the stem turns), seconds go to either
+    // side of the stem, accidentals stack leftward, and the head at the stem's far end is noted.
+    void settleChord(int i, uint8_t down)
+    {
+        chordHeads(i, m_heads);
+        const int rowIdx = at(i).rowIndex;
+        for (const int h : m_heads) {
+            NoteLayout& p = at(h);
+            p.stemDown = down;
+            p.headShift = 0;
+            if (h != i) {
+                p.beamed = at(i).beamed;
+                p.beamCount = 0;
+            }
+            p.y = yOn(rowIdx >= 0 ? rowIdx : p.rowIndex, m_t.noteAt(h), p);
+            placeShownMarks(m_t.noteAt(h), p);
+        }
+        at(i).stemNote = i;
+        if (m_heads.size() < 2)
+            return;
+        m_chord.clear();
+        for (const int h : m_heads) {
+            const Note& n = m_t.noteAt(h);
+            m_chord.push_back({h, n.line, at(h).accidental != kShowNoAccidental});
+        }
+        const ChordArrangement a = arrangeChord(m_chord, down == 1);
+        at(i).stemNote = a.stemNote >= 0 ? a.stemNote : i;
+        for (const ChordHead& h : m_chord) {
+            NoteLayout& p = at(h.index);
+            p.headShift = static_cast<int8_t>(h.shift);
+            if (h.accidental)
+                p.accidentalX -=
+                    h.accidentalColumn * kAccidentalColumn + (a.headsLeft ? kSecondHeadShift : 0);
+        }
+    }
+
+    // Chords take the stem direction of their head farthest from the middle line (on a
+    // percussion staff every stem stays up); lone notes keep theirs. Runs over the whole track
+    // after placeMembers, which places every member again.
+    void chordStems()
+    {
+        const int laid = m_lay.laidOut;
+        for (int i = 0; i < laid; ++i) {
+            const Note& n = m_t.noteAt(i);
+            NoteLayout& p = at(i);
+            if (!isRootAt(m_t, i, laid) || p.rowIndex < 0)
+                continue;
+            p.stemNote = i;
+            if (n.childCount == 0 || n.isRest())
+                continue;
+            chordHeads(i, m_heads);
+            if (m_heads.size() < 2)
+                continue;
+            // A chord of a beam group laid out before keeps the group's direction.
+            const uint8_t down = p.beamed ? p.stemDown : m_t.percussive ? 0 : stemDownOf(m_heads) ? 1 : 0;
+            settleChord(i, down);
+        }
+    }
+
+    bool stemDownOf(const std::vector<int>& heads)
+    {
+        m_steps.clear();
+        for (const int h : heads)
+            m_steps.push_back(m_t.noteAt(h).line);
+        return stemDownForSteps(m_steps);
+    }
+
+    // The y of the head at the stem's far end of the chord rooted at i.
+    int stemEndY(int i)
+    {
+        const int s = at(i).stemNote;
+        return s >= 0 && s < m_lay.laidOut ? at(s).y : at(i).y;
+    }
+
     // The beams of the notes on sheet row r (the track's k-th): neighbouring eighths or
-    // sixteenths pair, pairs of a measure join into groups of up to four, each group takes one
-    // stem direction and a beam line.
+    // sixteenths pair (chords as single notes), pairs of a measure join into groups of up to
+    // four, each group takes one stem direction and a beam line.
     void beamRow(int k)
     {
         const RowSpan& s = m_lay.rows[static_cast<std::size_t>(k)];
         const int laid = m_lay.laidOut;
         const int first = std::clamp(s.firstNote, 0, laid);
         const int end = std::clamp(s.endNote, first, laid);
-        for (int b = first + 1; b < end; ++b) {
-            NoteLayout& pa = at(b - 1);
-            NoteLayout& pc = at(b);
-            if (beamable(m_t.noteAt(b - 1), pa, m_t.noteAt(b), pc)) {
+        // The chord roots of the row in order: members stand with their roots.
+        std::vector<int> roots;
+        for (int i = first; i < end; ++i)
+            if (isRootAt(m_t, i, laid) && m_t.noteAt(i).type != kTypeStaffBreak)
+                roots.push_back(i);
+        const int count = static_cast<int>(roots.size());
+        auto root = [&](int g) { return roots[static_cast<std::size_t>(g)]; };
+        // The beat each root starts in, counted from its measure's start (a bar line or a staff
+        // break sets the count back, as the measure division does).
+        const Ticks beat = beamBeatOf(m_t.timeSig);
+        std::vector<Ticks>& beatOf = m_beats;
+        beatOf.assign(roots.size(), 0);
+        {
+            int measureIndex = -1;
+            Ticks sum = 0;
+            int g = 0;
+            for (int i = first; i < end && g < count; ++i) {
+                const Note& n = m_t.noteAt(i);
+                if (!isRootAt(m_t, i, laid))
+                    continue;
+                if (at(i).measureIndex != measureIndex || n.type == kTypeBar || n.type == kTypeStaffBreak) {
+                    measureIndex = at(i).measureIndex;
+                    sum = 0;
+                }
+                if (i == root(g))
+                    beatOf[static_cast<std::size_t>(g++)] = sum / beat;
+                sum += lengthTicks(n);
+            }
+        }
+        auto sameBeat = [&](int x, int y) {
+            return beatOf[static_cast<std::size_t>(x)] == beatOf[static_cast<std::size_t>(y)];
+        };
+        for (int b = 1; b < count; ++b) {
+            NoteLayout& pa = at(root(b - 1));
+            NoteLayout& pc = at(root(b));
+            if (sameBeat(b - 1, b) && beamable(m_t.noteAt(root(b - 1)), pa, m_t.noteAt(root(b)), pc)) {
                 pa.beamed = 1;
                 pc.beamed = 1;
             }
         }
-        for (int a = first; a < end;) {
-            const Note& head = m_t.noteAt(a);
-            NoteLayout& ph = at(a);
+        for (int a = 0; a < count;) {
+            const Note& head = m_t.noteAt(root(a));
+            NoteLayout& ph = at(root(a));
             if (!ph.beamed) {
                 ++a;
                 continue;
             }
             int f = 0;
-            while (f < 3 && a + f + 1 < end && joinsGroup(head, ph, m_t.noteAt(a + f + 1), at(a + f + 1)))
+            while (f < 3 && a + f + 1 < count && sameBeat(a, a + f + 1) &&
+                   joinsGroup(head, ph, m_t.noteAt(root(a + f + 1)), at(root(a + f + 1))))
                 ++f;
             ph.beamCount = static_cast<uint8_t>(f);
             const int size = f + 1;
             if (size >= 2) {
+                bool chords = false;
+                for (int g = 0; g < size; ++g)
+                    chords = chords || m_t.noteAt(root(g + a)).childCount > 0;
                 bool up = m_t.percussive != 0;
-                if (size == 2) {
-                    up = up || head.line > 0 || m_t.noteAt(a + 1).line > 0;
+                if (chords) {
+                    // A group with chords goes the way of its head farthest from the middle line.
+                    std::vector<int> all;
+                    for (int g = 0; g < size; ++g) {
+                        chordHeads(root(a + g), m_heads);
+                        all.insert(all.end(), m_heads.begin(), m_heads.end());
+                    }
+                    up = up || !stemDownOf(all);
+                } else if (size == 2) {
+                    up = up || head.line > 0 || m_t.noteAt(root(a + 1)).line > 0;
                 } else {
                     int low = 0;
                     for (int g = 0; g < size; ++g)
-                        low += m_t.noteAt(a + g).line > 0 ? 1 : 0;
+                        low += m_t.noteAt(root(a + g)).line > 0 ? 1 : 0;
                     up = up || low > 1;
                 }
-                // The head sits elsewhere in the glyph box once the stem turns, so the notes of
-                // the group take their height again.
-                for (int g = 0; g < size; ++g) {
-                    NoteLayout& p = at(a + g);
-                    p.stemDown = up ? 0 : 1;
-                    p.y = yOn(p.rowIndex >= 0 ? p.rowIndex : sheetRow(k), m_t.noteAt(a + g), p);
-                    placeMarks(m_t.noteAt(a + g), p);
-                }
-                const NoteLayout& last = at(a + f);
-                const int x1 = ph.x, y1 = ph.y, x2 = last.x, y2 = last.y;
+                for (int g = 0; g < size; ++g)
+                    settleChord(root(a + g), up ? 0 : 1);
+                const NoteLayout& last = at(root(a + f));
+                const int x1 = ph.x, y1 = stemEndY(root(a)), x2 = last.x, y2 = stemEndY(root(a + f));
                 int32_t* beam = ph.beamLine;
+                beam[0] = up ? x1 + 12 : x1 + 3;
+                beam[2] = up ? x2 + 12 : x2 + 4;
+                const int tip1 = y1 + (up ? kBeamUp : kBeamDown), tip2 = y2 + (up ? kBeamUp : kBeamDown);
                 if (size == 2) {
-                    if (up) {
-                        beam[0] = x1 + 12, beam[1] = y1 + kBeamUp, beam[2] = x2 + 12, beam[3] = y2 + kBeamUp;
-                        if (y1 - y2 > 20)
-                            beam[1] = y1 - 20 + kBeamUp - 1;
-                    } else {
-                        beam[0] = x1 + 3, beam[1] = y1 + kBeamDown, beam[2] = x2 + 4,
-                        beam[3] = y2 + kBeamDown;
-                        if (y1 - y2 > 20)
-                            beam[1] = y1 + kBeamDown + 1;
-                    }
+                    // Two notes: the beam follows their heads, sloping half a space at most
+                    // from the tip farther out, so every stem still reaches it.
+                    const int outer = up ? std::min(tip1, tip2) : std::max(tip1, tip2);
+                    const int slope = kStaffSpacing / 2;
+                    beam[1] = up ? std::min(tip1, outer + slope) : std::max(tip1, outer - slope);
+                    beam[3] = up ? std::min(tip2, outer + slope) : std::max(tip2, outer - slope);
                 } else {
                     int yb = up ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
                     for (int g = 0; g < size; ++g) {
-                        const int y = at(a + g).y;
+                        const int y = stemEndY(root(a + g));
                         yb = up ? std::min(yb, y + kBeamUp) : std::max(yb, y + kBeamDown);
                     }
-                    beam[0] = up ? x1 + 12 : x1 + 3;
-                    beam[2] = up ? x2 + 12 : x2 + 4;
                     beam[1] = beam[3] = yb;
+                }
+                // Notes far off the staff keep stems that reach the middle line.
+                const int rowIdx = ph.rowIndex >= 0 ? ph.rowIndex : sheetRow(k);
+                const int middle = rowIdx * kRowPitch + kRowTopOffset + 2 * kStaffSpacing;
+                const int past =
+                    up ? std::max(beam[1], beam[3]) - middle : middle - std::min(beam[1], beam[3]);
+                if (past > 0 && !m_t.percussive) {
+                    beam[1] += up ? -past : past;
+                    beam[3] += up ? -past : past;
                 }
             }
             a += size;
@@ -549,6 +751,11 @@ class TrackLayouter {
     const MeasureDivision& m_division;
     const std::vector<int>& m_needs;
     int m_n;
+    // Scratch lists of the chord rules, kept to spare allocations.
+    std::vector<int> m_heads;
+    std::vector<int> m_steps;
+    std::vector<ChordHead> m_chord;
+    std::vector<Ticks> m_beats;
 };
 
 // The first note of track t whose layout an edit may have changed, since the layout `old` was
@@ -665,19 +872,25 @@ int noteY(const StaffRow& row, const Note& n, NoteLayout& place)
 
 void placeMarks(const Note& n, NoteLayout& p)
 {
+    p.accidental = accidentalOfMarks(n.dwFlag);
+    placeShownMarks(n, p);
+}
+
+void placeShownMarks(const Note& n, NoteLayout& p)
+{
     const int a = p.x;
     const int y = p.y;
     const int stemDown = p.stemDown;
     auto yFor = [&](int k) { return (stemDown == 1 && n.type != kTypeWhole) ? y - k : y + 17; };
-    if (n.dwFlag & kFlagNatural) {
+    if (p.accidental == kShowNatural) {
         p.accidentalX = a - 6;
         p.accidentalY = yFor(3);
     }
-    if (n.dwFlag & kFlagSharp) {
+    if (p.accidental == kShowSharp) {
         p.accidentalX = a - 9;
         p.accidentalY = yFor(3);
     }
-    if (n.dwFlag & kFlagFlat) {
+    if (p.accidental == kShowFlat) {
         p.accidentalX = a - 9;
         p.accidentalY = yFor(7);
     }
@@ -802,8 +1015,10 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
         Work& w = work[static_cast<std::size_t>(j)];
         const TrackLayout* old = prev ? prev->track(j) : nullptr;
         const int ksw = keySignatureWidth(t);
+        // The key decides which accidentals show, the staff kind how pitches read.
         if (old && old->timeSig == t.timeSig && old->percussive == (t.percussive != 0) &&
-            old->keySigWidth == ksw) {
+            old->keySigWidth == ksw && old->drawmode == t.drawmode && old->keyindex == t.keyindex &&
+            old->flatKey == t.flatKey && old->key == t.key && old->scaleKind == t.scaleKind) {
             w.old = old;
             w.change = firstChange(t, *old);
         }
@@ -813,6 +1028,11 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
             TrackLayout& lay = *w.lay;
             lay.keySigWidth = ksw;
             lay.timeSig = t.timeSig;
+            lay.drawmode = t.drawmode;
+            lay.keyindex = t.keyindex;
+            lay.flatKey = t.flatKey;
+            lay.key = t.key;
+            lay.scaleKind = t.scaleKind;
             lay.percussive = t.percussive != 0;
             const int n = std::min(t.count, kMaxLayoutNotes);
             lay.inputs.clear();

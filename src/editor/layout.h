@@ -37,8 +37,11 @@ void setFirstVisibleRow(SheetViewState& view, int row);
 // have no rest height of their own have their stem-down mark in `place` cleared.
 int noteY(const StaffRow& row, const Note& note, NoteLayout& place);
 
-// The accidental and dot positions of a note from its laid-out x, y and stem direction.
+// The accidental and dot positions of a note from its laid-out x, y and stem direction, the
+// note showing the accidental its own marks ask for (a note at the pointer).
 void placeMarks(const Note& note, NoteLayout& place);
+// The same for the accidental layout chose for the note (place.accidental).
+void placeShownMarks(const Note& note, NoteLayout& place);
 
 // The modifier toggles of the sheet's tools that a click adds to a placed note.
 struct PlacementToggles {

@@ -1,5 +1,6 @@
 #include "editor/sheet_drawing.h"
 
+#include "editor/accidental_rules.h"
 #include "editor/chord_symbol_marks.h"
 #include "editor/engraving_lines.h"
 #include "editor/engraving_marks.h"
@@ -131,6 +132,8 @@ void SheetDrawing::drawSheet()
             break;
         first = false;
         const int systemFirst = r;
+        if (systemFirst >= m_view.firstVisibleRow && onScreen(m_layout.row(systemFirst)))
+            drawSystemFurniture(systemFirst);
         for (int j = 0; j < tracks && r < rows; ++j) {
             const StaffRow row = m_layout.row(r);
             const Track& t = *sheet.trackAt(j);
@@ -177,10 +180,7 @@ void SheetDrawing::drawStaffRow(const StaffRow& row, const Track& t, int& p, int
     }
     if (onScreen && p < n) {
         const int first = std::clamp(row.firstNote, 0, n - 1);
-        const NoteLayout& f = place(track, first);
-        if (visible)
-            drawMeasureNumber(row, f.measureIndex, true);
-        m_rowMeasure = f.measureIndex;
+        m_rowMeasure = place(track, first).measureIndex;
     }
     if (visible && onScreen) {
         font(m_tools.label);
@@ -266,7 +266,6 @@ void SheetDrawing::drawRowNotes(const StaffRow& row, const Track& t, int& p, int
                     merged = merged || opensWithBar;
                 }
             }
-            drawMeasureNumber(row, at.measureIndex, false);
             m_rowMeasure = at.measureIndex;
         }
         if (!merged)
@@ -467,19 +466,25 @@ void SheetDrawing::drawNoteGlyphs(const Note& note, const NoteLayout& at, bool h
 {
     const GlyphColor color = colorOf(note, hovered);
     const float z = m_view.zoom();
-    if (note.dwFlag & kFlagNatural)
+    if (at.accidental == kShowNatural)
         m_canvas.drawGlyph(kGlyphNatural, sc(at.accidentalX), sc(shown(at.accidentalY)), z, color);
-    if (note.dwFlag & kFlagSharp)
+    if (at.accidental == kShowSharp)
         m_canvas.drawGlyph(kGlyphSharp, sc(at.accidentalX), sc(shown(at.accidentalY)), z, color);
-    if (note.dwFlag & kFlagFlat)
+    if (at.accidental == kShowFlat)
         m_canvas.drawGlyph(kGlyphFlat, sc(at.accidentalX), sc(shown(at.accidentalY)), z, color);
     if (note.dwFlag & kFlagDot)
         m_canvas.drawGlyph(kGlyphDot, sc(at.dotX), sc(shown(at.dotY)), z, color);
     int glyph = noteGlyph(note, at);
     if (withoutFlags && glyph >= kGlyphEighthUp && glyph <= kGlyphThirtySecondDown)
         glyph = at.stemDown == 1 ? kGlyphQuarterDown : kGlyphQuarterUp;
+    int x = deviceX(at);
+    if (at.headShift != 0 && !note.isRest()) {
+        // A head on the far side of its chord's stem: the head alone, the stem is the chord's.
+        glyph = headOnlyGlyph(glyph);
+        x = sc(at.x + at.headShift * kSecondHeadShift);
+    }
     if (glyph != 0)
-        m_canvas.drawGlyph(glyph, deviceX(at), deviceY(at), z, color);
+        m_canvas.drawGlyph(glyph, x, deviceY(at), z, color);
 }
 
 void SheetDrawing::drawGlyphPass(int lastRow)
@@ -517,17 +522,32 @@ void SheetDrawing::drawGlyphPass(int lastRow)
                 continue;
             if (!validRoot(t, i, n))
                 continue; // drawn with its root, wherever it stands in the array
-            if (shown(at.y) <= bottom) {
-                const bool hovered = highlighted(j, i);
-                const bool grows = note.childCount == 0 && !t.percussive && !stemReachesMiddle(note, at);
-                drawNoteGlyphs(note, at, hovered, grows);
+            // A chord has one stem: the head at its far end draws the stem's tip and the flags
+            // (carried on to the middle line when the chord lies far off the staff), the others
+            // their heads with plain stems that run into it.
+            const int stemNote = at.stemNote >= 0 && at.stemNote < n ? at.stemNote : i;
+            auto drawHead = [&](int h) {
+                const Note& head = t.noteAt(h);
+                // A member appended far from its root stands on its root's row.
+                NoteLayout ph = place(j, h);
+                ph.rowIndex = at.rowIndex;
+                if (shown(ph.y) > bottom)
+                    return;
+                const bool hovered = highlighted(j, h);
+                if (h != stemNote) {
+                    drawNoteGlyphs(head, ph, hovered, true);
+                    return;
+                }
+                const bool grows = !t.percussive && !stemReachesMiddle(head, ph);
+                drawNoteGlyphs(head, ph, hovered, grows);
                 if (grows)
-                    drawStemToMiddleLine(note, at, hovered);
-            }
+                    drawStemToMiddleLine(head, ph, hovered);
+            };
+            drawHead(i);
             for (int k = 0; k < note.childCount && k < kMaxChordMembers; ++k) {
                 const int c = note.children[k];
-                if (t.rootOf(c, n) == i && shown(place(j, c).y) <= bottom)
-                    drawNoteGlyphs(t.noteAt(c), place(j, c), highlighted(j, c));
+                if (c >= 0 && c < n && c != i && t.rootOf(c, n) == i)
+                    drawHead(c);
             }
         }
     }
@@ -542,11 +562,15 @@ void SheetDrawing::drawGlyphPass(int lastRow)
         if (!t || staffOf(*t).isTablature() || staffRight(row) < 0)
             continue;
         drawKeySignature(row, *t);
-        const TimeSignatureGlyphs ts = timeSignatureGlyphs(row.timeSig);
-        const int tx = timeSignatureLeft(row.keySigWidth / kKeyMarkPitch);
-        m_canvas.drawGlyph(ts.numerator, sc(tx), sc(y + 2), z, GlyphColor::Normal);
-        if (ts.denominator != 0)
-            m_canvas.drawGlyph(ts.denominator, sc(tx), sc(y + 20), z, GlyphColor::Normal);
+        // A track keeps one meter throughout: its time signature opens the piece and is not
+        // repeated on later systems.
+        if (r < m_trackCount) {
+            const TimeSignatureGlyphs ts = timeSignatureGlyphs(row.timeSig);
+            const int tx = timeSignatureLeft(row.keySigWidth / kKeyMarkPitch);
+            m_canvas.drawGlyph(ts.numerator, sc(tx), sc(y + 2), z, GlyphColor::Normal);
+            if (ts.denominator != 0)
+                m_canvas.drawGlyph(ts.denominator, sc(tx), sc(y + 20), z, GlyphColor::Normal);
+        }
         // Paper shows no selection or hover.
         const GlyphColor clefColor = m_printing                 ? GlyphColor::Normal
                                      : j == sheet.selectedTrack ? GlyphColor::Selected

@@ -153,6 +153,14 @@ class SheetDrawing {
     // The note's lyric under the row (lyric_spacing.cpp), in a rectangle that holds it whole.
     void drawLyric(const StaffRow& row, const Note& note, const NoteLayout& place);
     void drawGlyphPass(int lastRow);
+    // What opens a system (system_furniture.cpp): the number of its first measure above the
+    // top staff, the bracket joining its staves and the brace of a piano part.
+    void drawSystemFurniture(int systemFirstRow);
+    // The measure (from 1) the system opening on that row starts with; 0 when no track has
+    // notes there.
+    int systemOpeningMeasure(int systemFirstRow) const;
+    // A brace from device-independent y1 to y2 (sheet units, scrolled) at the left of a system.
+    void drawBrace(double y1, double y2);
     void drawLedgers(const StaffRow& row, double centreX, double headHalfWidth, int step);
     // `withoutFlags`: a flagged note is drawn as the quarter of its stem's side, its flags
     // left to drawStemToMiddleLine.

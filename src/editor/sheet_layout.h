@@ -41,6 +41,9 @@ inline constexpr int kMaxNoteRise = 400;
 // Notes of a track that take part in layout: as many as a file gives a track.
 inline constexpr int kMaxLayoutNotes = Track::kMaxNotes;
 
+// How far a head on the far side of its chord's stem lies from the others: one head's width.
+inline constexpr int kSecondHeadShift = 10;
+
 // Where layout put one note.
 struct NoteLayout {
     int32_t measureIndex = 0; // measure within the track, from 0 (measure number - 1)
@@ -55,7 +58,16 @@ struct NoteLayout {
     int32_t beamLine[4] = {};
     uint8_t stemDown = 0;
     uint8_t beamed = 0;    // the note is part of a beam group (drawn with a plain stem)
-    uint8_t beamCount = 0; // on a group's first note: the notes after it under its beam (1..3)
+    uint8_t beamCount = 0; // on a group's first note: the chord roots after it under its beam (1..3)
+    // A head set on the far side of its chord's stem (a second apart from its neighbour): -1
+    // left of a down stem, 1 right of an up stem, by kSecondHeadShift units; drawn without
+    // a stem of its own.
+    int8_t headShift = 0;
+    // On a chord root: the head at the stem's far end, whose glyph carries the chord's one stem
+    // tip and its flags (the root itself for a lone note); -1 before layout placed it.
+    int32_t stemNote = -1;
+    // The accidental the note shows (accidental_rules.h): 1 sharp, -1 flat, 2 natural, 0 none.
+    int8_t accidental = 0;
     bool operator==(const NoteLayout&) const = default;
 };
 
@@ -161,6 +173,8 @@ struct TrackLayout {
     int drawmode = 0;
     int keyindex = 0;
     int flatKey = 0;
+    char key = 0;
+    int scaleKind = 0;
     std::vector<NoteInput> inputs;
     std::vector<int> lyricNeeds;
     std::vector<int> lyricSpans;

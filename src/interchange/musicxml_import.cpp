@@ -394,6 +394,9 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
                 name += " " + std::to_string(s + 1);
             track.name = cutUtf8(name, kTrackNameCapacity - 1);
             musicxml::buildStaffTrack(part, s, track, score.leftOut, dropped);
+            // The two staves of one part (a piano's hands) are joined by a brace.
+            if (count == 2 && s == 0)
+                track.braceWithNext = 1;
         }
     }
     sheet.setTimeSignatureCode(timeCode);

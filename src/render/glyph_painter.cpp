@@ -132,6 +132,7 @@ struct NoteShape {
     bool down = false;
     bool whole = false;
     bool flagsOnly = false; // the flags without head and stem
+    bool headOnly = false;  // the head without stem and flags
 };
 
 bool noteShape(int glyph, NoteShape& s)
@@ -179,6 +180,18 @@ bool noteShape(int glyph, NoteShape& s)
     case kGlyphFlagsDown2:
     case kGlyphFlagsDown3:
         s = {glyph - kGlyphFlagsDown1 + 1, true, true, false, true};
+        return true;
+    case kGlyphBlackHeadUp:
+        s = {0, true, false, false, false, true};
+        return true;
+    case kGlyphBlackHeadDown:
+        s = {0, true, true, false, false, true};
+        return true;
+    case kGlyphVoidHeadUp:
+        s = {0, false, false, false, false, true};
+        return true;
+    case kGlyphVoidHeadDown:
+        s = {0, false, true, false, false, true};
         return true;
     default:
         return false;
@@ -284,14 +297,16 @@ std::vector<GlyphPart> noteParts(const NoteShape& s)
     } else if (s.down) {
         if (!s.flagsOnly) {
             outline(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY));
-            stem(QRectF(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5));
+            if (!s.headOnly)
+                stem(QRectF(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5));
         }
         for (int f = 0; f < s.flags; ++f)
             outline(flagDown(downTip + 0.5 - 5.5 * f));
     } else {
         if (!s.flagsOnly) {
             outline(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY));
-            stem(QRectF(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip));
+            if (!s.headOnly)
+                stem(QRectF(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip));
         }
         for (int f = 0; f < s.flags; ++f)
             outline(flagUp(upTip - 0.5 + 5.5 * f));
@@ -398,7 +413,12 @@ const std::map<int, std::vector<GlyphPart>>& pdfParts()
         std::map<int, std::vector<GlyphPart>> all;
         for (const auto& [id, path] : shapes().paths)
             all[id] = {GlyphPart{windingOutline(path), {}, false}};
-        for (int id = kGlyphWholeNote; id <= kGlyphFlagsDown3; ++id) {
+        std::vector<int> noteIds;
+        for (int id = kGlyphWholeNote; id <= kGlyphFlagsDown3; ++id)
+            noteIds.push_back(id);
+        for (int id = kGlyphBlackHeadUp; id <= kGlyphVoidHeadDown; ++id)
+            noteIds.push_back(id);
+        for (const int id : noteIds) {
             NoteShape s;
             if (!noteShape(id, s))
                 continue;

@@ -67,6 +67,9 @@ class Track {
     uint8_t flatKey = 0;
     uint8_t percussive = 0;
     uint8_t drawmode = staffKindInfo(StaffKind::GClef).drawmode; // with `percussive`, the staff kind
+    // The track and the next one are the two staves of one piano part: a brace joins them at
+    // the left of each system. Saved as the <config> attribute brace=1 only when set.
+    uint8_t braceWithNext = 0;
     int bpm = 120;
 
     int count = 0;

@@ -52,8 +52,9 @@ MeasureRepeatMarks parseMeasureRepeats(std::string_view text)
 
 TrackConfig configOf(const Track& track)
 {
-    return {track.bpm,      track.devid, track.iid,      track.groupid,    track.key,
-            track.keyindex, track.tempo, track.drawmode, track.percussive, track.measureRepeats};
+    return {track.bpm,        track.devid,          track.iid,          track.groupid,
+            track.key,        track.keyindex,       track.tempo,        track.drawmode,
+            track.percussive, track.measureRepeats, track.braceWithNext};
 }
 
 namespace {
@@ -85,6 +86,9 @@ void writeTrack(const TrackConfig& config, int count, NoteAt&& noteAt, std::stri
         out += measureRepeatsText(config.measureRepeats);
         out += "\" ";
     }
+    // Likewise only for the upper staff of a piano part.
+    if (config.braceWithNext)
+        put("brace", 1);
     out += ">\r\n</config>\r\n";
     for (int i = 0; i < count; ++i)
         writeNoteElement(noteAt(i), out);
@@ -140,6 +144,7 @@ int readTrackElement(Track& track, const MarkupElement& element)
             track.percussive = intAttribute(child, "percussive", 0) != 0 ? 1 : 0;
             const std::string* repeats = child.findAttribute("repeats");
             track.measureRepeats = repeats ? parseMeasureRepeats(*repeats) : MeasureRepeatMarks{};
+            track.braceWithNext = intAttribute(child, "brace", 0) != 0 ? 1 : 0;
         } else if (child.name == "note" && child.closed) {
             // A note the file ends inside is left out: its last value may be cut short (a
             // "midi=6" of a "midi=64") and would play wrong.

@@ -34,6 +34,7 @@ struct TrackConfig {
     uint8_t drawmode = staffKindInfo(StaffKind::GClef).drawmode;
     uint8_t percussive = 0;
     MeasureRepeatMarks measureRepeats;
+    uint8_t braceWithNext = 0;
 };
 TrackConfig configOf(const Track& track);
 // The same element from the config and the notes' contents: the text writeTrackElement

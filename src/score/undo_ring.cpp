@@ -42,6 +42,7 @@ template <class To, class From> void copySettings(To& to, const From& from)
     to.timeSig = from.timeSig;
     to.key = from.key;
     to.flatKey = from.flatKey;
+    to.braceWithNext = from.braceWithNext;
 }
 
 } // namespace

@@ -31,6 +31,7 @@ struct TrackSettings {
     int timeSig = 0;
     char key = 'C';
     uint8_t flatKey = 0;
+    uint8_t braceWithNext = 0;
 
     bool operator==(const TrackSettings& other) const = default;
 };

@@ -1,5 +1,5 @@
 // The sheet window's context menu without the toolkit: which track a point lies on, and what
-// "F Clef", "G Clef" and "Delete Notes" do to the sheet.
+// "F Clef", "G Clef", "Group As Piano" and "Delete Notes" do to the sheet.
 
 #include "editor/commands.h"
 #include "editor/editing/context_menu.h"
@@ -111,6 +111,32 @@ TEST_F(ContextMenuTest, TheClefItemsChangeTheStaffOfThePointedTrackAsOneUndoable
     EXPECT_FALSE(runContextMenuItem(editor, ContextMenuItem::FClef, -1));
     EXPECT_FALSE(runContextMenuItem(editor, ContextMenuItem::GClef, 3));
     EXPECT_EQ(sheet->modified, 0);
+}
+
+TEST_F(ContextMenuTest, GroupAsPianoBracesATrackWithTheNextAsOneUndoableEdit)
+{
+    ASSERT_EQ(sheet->trackCount(), 3);
+    // The last track has no next one to join.
+    EXPECT_FALSE(runContextMenuItem(editor, ContextMenuItem::GroupAsPiano, 2));
+    // Over track 1: tracks 1 and 2 become one piano part.
+    EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::GroupAsPiano, 1));
+    EXPECT_EQ(sheet->trackAt(1)->braceWithNext, 1);
+    // Over track 0: 0 and 1 become the pair, and 1 leaves the pair it opened.
+    EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::GroupAsPiano, 0));
+    EXPECT_EQ(sheet->trackAt(0)->braceWithNext, 1);
+    EXPECT_EQ(sheet->trackAt(1)->braceWithNext, 0);
+    // Over either staff of a pair: it parts.
+    EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::GroupAsPiano, 1));
+    EXPECT_EQ(sheet->trackAt(0)->braceWithNext, 0);
+    // Each was one step of undo.
+    ASSERT_TRUE(editor.command(kCmdUndo));
+    EXPECT_EQ(sheet->trackAt(0)->braceWithNext, 1);
+    ASSERT_TRUE(editor.command(kCmdUndo));
+    EXPECT_EQ(sheet->trackAt(0)->braceWithNext, 0);
+    EXPECT_EQ(sheet->trackAt(1)->braceWithNext, 1);
+    // Over the lower staff of that pair: it parts.
+    EXPECT_TRUE(runContextMenuItem(editor, ContextMenuItem::GroupAsPiano, 2));
+    EXPECT_EQ(sheet->trackAt(1)->braceWithNext, 0);
 }
 
 TEST_F(ContextMenuTest, DeleteNotesDeletesTheSelectionWhereverThePointerIs)

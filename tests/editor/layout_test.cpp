@@ -338,11 +338,11 @@ TEST_F(LayoutTest, StaffBreakAfterAFullMeasureStartsANewMeasure)
     EXPECT_TRUE(view->measures(0)[2].startsRow);
 }
 
-TEST_F(LayoutTest, FourEighthsInAMeasureFormOneBeamGroup)
+TEST_F(LayoutTest, FourSixteenthsInABeatFormOneBeamGroup)
 {
     makeSheet(1);
     for (int line : {2, 4, 6, 8})
-        addNote(track(0), kTypeEighth, line);
+        addNote(track(0), kTypeSixteenth, line);
     layoutRows(*view);
     EXPECT_EQ(at(0, 0).beamCount, 3);
     for (int i = 0; i < 4; ++i) {
@@ -371,10 +371,11 @@ TEST_F(LayoutTest, HighEighthsBeamWithStemsDown)
     EXPECT_EQ(at(0, 0).stemDown, 1);
     const int32_t* beam = at(0, 0).beamLine;
     EXPECT_EQ(beam[0], at(0, 0).x + 3);
-    // At the stem tips, 3.5 spaces below the heads (rounded outwards).
+    // From the lower stem's tip, 3.5 spaces below its head (rounded outwards), rising half a
+    // space at most towards the higher note.
     EXPECT_EQ(beam[1], at(0, 0).y + 38);
     EXPECT_EQ(beam[2], at(0, 1).x + 4);
-    EXPECT_EQ(beam[3], at(0, 1).y + 38);
+    EXPECT_EQ(beam[3], at(0, 0).y + 38 - kStaffSpacing / 2);
 }
 
 TEST_F(LayoutTest, TwoNoteBeamRisesFromALowFirstNote)
@@ -385,8 +386,10 @@ TEST_F(LayoutTest, TwoNoteBeamRisesFromALowFirstNote)
     layoutRows(*view);
     const NoteLayout& a = at(0, 0);
     ASSERT_GT(a.y - at(0, 1).y, 20);
-    // The beam starts 21 units above the first stem's tip (drawing carries the stem on to it).
-    EXPECT_EQ(a.beamLine[1], a.y - 4 - 21);
+    // The beam runs from the high note's stem tip down half a space at most to the low note
+    // (drawing carries its stem on to the beam).
+    EXPECT_EQ(a.beamLine[3], at(0, 1).y - 4);
+    EXPECT_EQ(a.beamLine[1], at(0, 1).y - 4 + kStaffSpacing / 2);
 }
 
 TEST_F(LayoutTest, BeamsNeverCrossMeasuresKindsChordsOrWideLeaps)

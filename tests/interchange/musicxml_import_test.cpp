@@ -712,6 +712,9 @@ TEST(MusicXmlImportVoices, APianoPartGivesOneTrackPerStaff)
     EXPECT_EQ(i.sheet->trackAt(1)->name, "Piano 2");
     EXPECT_EQ(staffKindOf(*i.sheet->trackAt(0)), StaffKind::G2Clef);
     EXPECT_EQ(staffKindOf(*i.sheet->trackAt(1)), StaffKind::FClef);
+    // The two staves of the part are joined by a brace.
+    EXPECT_EQ(i.sheet->trackAt(0)->braceWithNext, 1);
+    EXPECT_EQ(i.sheet->trackAt(1)->braceWithNext, 0);
     EXPECT_EQ(soundingKeys(*i.sheet->trackAt(0)), std::vector<int>{76});
     EXPECT_EQ(soundingKeys(*i.sheet->trackAt(1)), std::vector<int>{48});
     EXPECT_TRUE(i.result.warnings.empty()) << allWarnings(i.result);

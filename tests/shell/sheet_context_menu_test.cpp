@@ -63,8 +63,8 @@ TEST_F(SheetContextMenuTest, ClefItemsChangeThePointedTrackAndDeleteNotesDeletes
     // GIVEN a right click over the second track's staff, WHEN "G Clef" is chosen
     const QPoint at = overRow(w, 1);
     rightClick(w, at, "G Clef");
-    EXPECT_EQ(items, (QStringList{"F Clef", "G Clef", "Delete Notes"}));
-    EXPECT_EQ(enabled, (QList<bool>{true, true, true}));
+    EXPECT_EQ(items, (QStringList{"F Clef", "G Clef", "Group As Piano", "Delete Notes"}));
+    EXPECT_EQ(enabled, (QList<bool>{true, true, true, true}));
     EXPECT_LE((shownAt - w->mapToGlobal(at)).manhattanLength(), 2) << "the menu opens at the pointer";
     // THEN that track, and only it, is on the G clef with its notes where they sound the same,
     // the sheet is modified and one undo returns it
@@ -92,7 +92,7 @@ TEST_F(SheetContextMenuTest, ClefItemsChangeThePointedTrackAndDeleteNotesDeletes
 
     // Away from every staff the clef items have no track to act on.
     rightClick(w, QPoint(300, 5), QString());
-    EXPECT_EQ(enabled, (QList<bool>{false, false, true}));
+    EXPECT_EQ(enabled, (QList<bool>{false, false, false, true}));
 
     // The window shows the changed sheet.
     const int paints = w->paintsDone();

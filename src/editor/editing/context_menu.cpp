@@ -29,6 +29,35 @@ int trackAtPoint(SheetViewState& view, int x, int y)
     return found;
 }
 
+namespace {
+
+bool groupAsPiano(SheetEditor& editor, int track)
+{
+    SheetDocument& sheet = editor.sheet();
+    Track* above = sheet.trackAt(track - 1);
+    Track* t = sheet.trackAt(track);
+    Track* below = sheet.trackAt(track + 1);
+    if (above && above->braceWithNext) {
+        // The lower staff of a pair: the pair parts.
+        editor.edit(SnapshotKind::TrackType, track, [&] { above->braceWithNext = 0; });
+        return true;
+    }
+    if (t->braceWithNext) {
+        editor.edit(SnapshotKind::TrackType, track, [&] { t->braceWithNext = 0; });
+        return true;
+    }
+    if (!below)
+        return false;
+    // The lower staff leaves a pair it opened.
+    editor.edit(SnapshotKind::TrackType, track, [&] {
+        t->braceWithNext = 1;
+        below->braceWithNext = 0;
+    });
+    return true;
+}
+
+} // namespace
+
 bool runContextMenuItem(SheetEditor& editor, ContextMenuItem item, int track)
 {
     SheetDocument& sheet = editor.sheet();
@@ -40,6 +69,8 @@ bool runContextMenuItem(SheetEditor& editor, ContextMenuItem item, int track)
     const Track* t = sheet.trackAt(track);
     if (!t)
         return false;
+    if (item == ContextMenuItem::GroupAsPiano)
+        return groupAsPiano(editor, track);
     const StaffKind kind = item == ContextMenuItem::FClef ? StaffKind::FClef : StaffKind::GClef;
     if (staffKindOf(*t) == kind)
         return false;

@@ -10,8 +10,8 @@ namespace tonvela {
 QMenu* makeSheetContextMenu(SheetEditor& editor, int track, QWidget* parent)
 {
     auto* menu = new QMenu(parent);
-    for (const ContextMenuItem item :
-         {ContextMenuItem::FClef, ContextMenuItem::GClef, ContextMenuItem::DeleteNotes}) {
+    for (const ContextMenuItem item : {ContextMenuItem::FClef, ContextMenuItem::GClef,
+                                       ContextMenuItem::GroupAsPiano, ContextMenuItem::DeleteNotes}) {
         QAction* action =
             menu->addAction(QString::fromUtf8(kContextMenuTexts[static_cast<std::size_t>(item)]));
         if (item != ContextMenuItem::DeleteNotes)
