@@ -129,6 +129,9 @@ void SheetDrawing::drawSheet()
             break;
         first = false;
         const int systemFirst = r;
+        // A print job draws one page's systems: the rows after them are the next page's.
+        if (m_printing && m_view.pageEndRow >= 0 && systemFirst >= m_view.pageEndRow)
+            break;
         for (int j = 0; j < tracks && r < rows; ++j) {
             const StaffRow row = m_layout.row(r);
             const Track& t = *sheet.trackAt(j);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "score/page_setup.h"
 #include "score/sheet_history.h"
 #include "score/track.h"
 
@@ -94,6 +95,8 @@ class SheetDocument {
     float zoomamount = kDefaultZoom;
     int timesig = kTimeSig44;
     SheetTexts texts;
+    // How the sheet prints: staff size, paper, orientation, margins.
+    PageSetup pageSetup;
     int selectedTrack = 0;
 
     int trackCount() const { return static_cast<int>(m_tracks.size()); }

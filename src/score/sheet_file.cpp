@@ -21,7 +21,8 @@ constexpr std::pair<const char*, std::string SheetTexts::*> kSheetTextAttributes
     {"copyright", &SheetTexts::copyright},
 };
 
-void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, std::size_t notes, std::string& out)
+void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, const PageSetup& page,
+                    std::size_t notes, std::string& out)
 {
     out.reserve(256 + notes * 48);
     out += "<staffdoc\r\nzoomamount=";
@@ -38,6 +39,7 @@ void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, std::size_
         out += escapeMarkupText(text);
         out += '"';
     }
+    appendPageSetupAttributes(page, out);
     out += "\r\n>\r\n";
 }
 
@@ -51,7 +53,7 @@ std::string sheetToText(const SheetDocument& sheet)
     std::size_t notes = 0;
     for (int t = 0; t < sheet.trackCount(); ++t)
         notes += static_cast<std::size_t>(sheet.trackAt(t)->count);
-    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.texts, notes, out);
+    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.texts, sheet.pageSetup, notes, out);
     for (int t = 0; t < sheet.trackCount(); ++t)
         writeTrackElement(*sheet.trackAt(t), out);
     out += kSheetTail;
@@ -64,6 +66,7 @@ SheetCopy copySheet(const SheetDocument& sheet)
     copy.zoomamount = sheet.zoomamount;
     copy.timesig = sheet.timesig;
     copy.texts = sheet.texts;
+    copy.pageSetup = sheet.pageSetup;
     copy.tracks.resize(static_cast<std::size_t>(sheet.trackCount()));
     for (int t = 0; t < sheet.trackCount(); ++t) {
         const Track& track = *sheet.trackAt(t);
@@ -82,7 +85,7 @@ std::string sheetCopyText(const SheetCopy& copy)
     std::size_t notes = 0;
     for (const auto& track : copy.tracks)
         notes += track.notes.size();
-    writeSheetHead(copy.zoomamount, copy.timesig, copy.texts, notes, out);
+    writeSheetHead(copy.zoomamount, copy.timesig, copy.texts, copy.pageSetup, notes, out);
     for (const auto& track : copy.tracks)
         writeTrackElement(track.config, track.notes, out);
     out += kSheetTail;
@@ -115,7 +118,10 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
         return LoadResult::failure(LoadStatus::WrongKind, "The file is not a sheet document");
     sheet.removeAllTracks();
     sheet.texts = {};
+    sheet.pageSetup = {};
     for (const auto& [name, value] : tree.root.attributes) {
+        if (readPageSetupAttribute(name, value, sheet.pageSetup))
+            continue;
         for (const auto& [textName, field] : kSheetTextAttributes)
             if (name == textName)
                 sheet.texts.*field =

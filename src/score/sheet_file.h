@@ -38,6 +38,7 @@ struct SheetCopy {
     float zoomamount = kDefaultZoom;
     int timesig = kTimeSig44;
     SheetTexts texts;
+    PageSetup pageSetup;
     std::vector<TrackCopy> tracks;
 };
 // Takes the copy under the sheet lock.
