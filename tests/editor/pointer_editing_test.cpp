@@ -164,9 +164,9 @@ TEST_F(PointerEditingTest, TrackingShowsThePreviewTheInsertionPointAndTheStatus)
     EXPECT_EQ(view->previewNote.type, kTypeQuarter);
     EXPECT_EQ(view->previewNote.line, 0);
     EXPECT_TRUE(view->previewNote.dwFlag & kFlagSharp);
-    EXPECT_EQ(editor->statusText(), "Note: C # 2");
+    EXPECT_EQ(editor->statusText(), "Note: C # 4");
     ASSERT_FALSE(host.statuses.empty());
-    EXPECT_EQ(host.statuses.back(), "Note: C # 2");
+    EXPECT_EQ(host.statuses.back(), "Note: C # 4");
 
     // Past the row's last note: the end of the track, the preview 35 after the last note.
     editor->tools().sharp = false;
@@ -174,7 +174,7 @@ TEST_F(PointerEditingTest, TrackingShowsThePreviewTheInsertionPointAndTheStatus)
     moveTo(rowEndX(), yOfStep(top(0), -3));
     EXPECT_EQ(state().insertionPoint, 3);
     EXPECT_EQ(view->previewLayout.x, view->row(0).lastX + 35);
-    EXPECT_EQ(editor->statusText(), "Note: F b 2");
+    EXPECT_EQ(editor->statusText(), "Note: F b 4");
 
     // Over a note: it is highlighted and there is no insertion point.
     moveTo(at(1).x + 3, at(1).y + 20);
@@ -201,17 +201,25 @@ TEST_F(PointerEditingTest, TheStatusNamesTheNoteTheClefShows)
             addQuarters(*s.trackAt(t), 1);
     });
     moveTo(rowEndX(0), yOfStep(top(0), 1));
-    EXPECT_EQ(editor->statusText(), "Note: B 1") << "the G clef's middle line";
+    EXPECT_EQ(editor->statusText(), "Note: B 3") << "the G clef's middle line (key 59)";
     moveTo(rowEndX(1), yOfStep(top(1), 1));
-    EXPECT_EQ(editor->statusText(), "Note: D 1") << "the bass staff's middle line";
+    EXPECT_EQ(editor->statusText(), "Note: D 3") << "the bass staff's middle line";
     moveTo(rowEndX(1), yOfStep(top(1), -3));
-    EXPECT_EQ(editor->statusText(), "Note: A 1") << "the bass staff's top line";
+    EXPECT_EQ(editor->statusText(), "Note: A 3") << "the bass staff's top line";
     moveTo(rowEndX(2), yOfStep(top(2), 1));
-    EXPECT_EQ(editor->statusText(), "Note: B 2") << "the G(2) clef reads an octave higher";
+    EXPECT_EQ(editor->statusText(), "Note: B 4") << "the G(2) clef sounds an octave higher";
     // The note a click there enters is the one the status named.
     click(rowEndX(1), yOfStep(top(1), 1));
     ASSERT_EQ(track(1).count, 2);
     EXPECT_EQ(soundingPitch(note(1, 1), track(1)), 50) << "D below middle C";
+    // An accidental that crosses into the next octave keeps its letter's octave.
+    editor->tools().sharp = true;
+    moveTo(rowEndX(0), yOfStep(top(0), 1));
+    EXPECT_EQ(editor->statusText(), "Note: B # 3") << "sounds key 60 but is a B";
+    editor->tools().sharp = false;
+    editor->tools().flat = true;
+    moveTo(rowEndX(0), yOfStep(top(0), 0));
+    EXPECT_EQ(editor->statusText(), "Note: C b 4") << "sounds key 59 but is a C";
 }
 
 TEST_F(PointerEditingTest, AClickBetweenNotesInsertsThereAndAtTheRowEndAppends)
@@ -597,6 +605,38 @@ TEST_F(PointerEditingTest, AClickOnTheHeadOfANoteAtAMeasuresEndSelectsItAndOnlyT
     EXPECT_EQ(track().count, 20);
 }
 
+TEST_F(PointerEditingTest, ANoteFarAboveOrBelowItsStaffIsClickedWhereItsHeadIs)
+{
+    // Two tracks: track 1's staff stands below track 0's, so a high note of track 1 stands in
+    // track 0's band and a low note of track 0 in track 1's.
+    make(2, [](SheetDocument& s) {
+        addQuarters(*s.trackAt(0), 3);
+        addQuarters(*s.trackAt(1), 3);
+        s.trackAt(1)->noteAt(1).setStaffPosition(-16, StaffKind::GClef); // four ledger lines up
+        s.trackAt(0)->noteAt(2).setStaffPosition(14, StaffKind::GClef);  // below the staff
+    });
+    auto head = [this](int i, int t) {
+        const NoteLayout& p = at(i, t);
+        const bool down = p.stemDown == 1;
+        return std::pair{static_cast<int>(std::lround(p.x + (down ? kHeadDownX : kHeadUpX))),
+                         static_cast<int>(std::lround(p.y + (down ? kHeadDownY : kHeadUpY)))};
+    };
+    const auto [hx, hy] = head(1, 1);
+    ASSERT_LT(hy, top(1) - 35) << "the head lies outside its own staff's band";
+    click(hx, hy);
+    EXPECT_TRUE(note(1, 1).selected) << "the high note of the lower staff";
+    EXPECT_EQ(state(1).currentNote, 1);
+    EXPECT_EQ(track(0).count, 3) << "no note added to the upper staff";
+    EXPECT_EQ(track(1).count, 3);
+
+    const auto [lx, ly] = head(2, 0);
+    click(lx, ly);
+    EXPECT_TRUE(note(2, 0).selected) << "the low note of the upper staff";
+    EXPECT_FALSE(note(1, 1).selected);
+    EXPECT_EQ(track(0).count, 3);
+    EXPECT_EQ(track(1).count, 3);
+}
+
 TEST_F(PointerEditingTest, TheLastMeasureOfEveryRowCanBeMarked)
 {
     make(1, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 4 * 7); });
@@ -664,14 +704,14 @@ TEST_F(PointerEditingTest, AMoveThatCameTooSoonIsTrackedWhenItsIntervalEnds)
     make(1, [](SheetDocument& s) { addQuarters(*s.trackAt(0), 2); });
     const int x = rowEndX();
     EXPECT_TRUE(editor->pointerMoved({x, yOfStep(top(0), 0), false, false, 5000}));
-    EXPECT_EQ(editor->statusText(), "Note: C 2");
+    EXPECT_EQ(editor->statusText(), "Note: C 4");
     EXPECT_FALSE(editor->pointerMoved({x, yOfStep(top(0), -1), false, false, 5004}));
     EXPECT_FALSE(editor->pointerMoved({x, yOfStep(top(0), -2), false, false, 5006}));
-    EXPECT_EQ(editor->statusText(), "Note: C 2") << "not yet";
+    EXPECT_EQ(editor->statusText(), "Note: C 4") << "not yet";
     ASSERT_TRUE(editor->pendingPointerMoveDueMs());
     EXPECT_EQ(*editor->pendingPointerMoveDueMs(), 5010);
     EXPECT_TRUE(editor->trackPendingPointerMove(5010));
-    EXPECT_EQ(editor->statusText(), "Note: E 2") << "where the pointer stopped";
+    EXPECT_EQ(editor->statusText(), "Note: E 4") << "where the pointer stopped";
     EXPECT_EQ(view->previewNote.line, -2);
     EXPECT_FALSE(editor->pendingPointerMoveDueMs());
     EXPECT_FALSE(editor->trackPendingPointerMove(5020));

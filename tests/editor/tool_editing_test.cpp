@@ -551,6 +551,28 @@ TEST_F(ToolEditingTest, TheLyricBoxStandsAtTheCurrentNoteAndWritesItsLyric)
     EXPECT_FALSE(lyricBoxPlacement(editor).shown);
 }
 
+TEST_F(ToolEditingTest, TheLyricFlowPassesOverTheNotesATieHoldsOn)
+{
+    // "hold" sung on a half tied to a quarter and then a quarter: one syllable lasts through
+    // the tie, so the flow goes from the half to the note after the tie.
+    addNote(track(), kTypeHalf, 1, kFlagTie);
+    addNote(track(), kTypeQuarter, 1, kFlagTie);
+    addNote(track(), kTypeQuarter, 1, kFlagTie); // a chain: held on once more
+    addNote(track(), kTypeQuarter, 2);
+    addNote(track(), kTypeBar, 0);
+    addNote(track(), kTypeQuarter, 2, kFlagTie); // tied to nothing before it: sung
+    editor.relayout();
+    editor.command(kToolLyrics);
+    editor.editState().track(0).currentNote = 0;
+    ASSERT_TRUE(stepLyricNote(editor, true));
+    EXPECT_EQ(lyricBoxPlacement(editor).note, 3) << "past the two notes the tie holds on";
+    ASSERT_TRUE(stepLyricNote(editor, true));
+    EXPECT_EQ(lyricBoxPlacement(editor).note, 5);
+    ASSERT_TRUE(stepLyricNote(editor, false));
+    ASSERT_TRUE(stepLyricNote(editor, false));
+    EXPECT_EQ(lyricBoxPlacement(editor).note, 0) << "back over the tie to where its syllable stands";
+}
+
 TEST_F(ToolEditingTest, LyricsFlowFromSungNoteToSungNoteBelowTheStaff)
 {
     addNote(track(), kTypeQuarter, 1);

@@ -155,7 +155,7 @@ TEST_F(SheetMouseTest, ThePreviewFollowsThePointerInBlueWithTheNoteInTheStatus)
     const int y = yOfStep(top(0), -2);
     moveTo(x, y);
     ASSERT_TRUE(w->view().previewVisible);
-    EXPECT_EQ(window->lengthBar()->statusText(), QStringLiteral("Note: E 2"));
+    EXPECT_EQ(window->lengthBar()->statusText(), QStringLiteral("Note: E 4"));
     const NoteLayout& p = w->view().previewLayout;
     EXPECT_TRUE(waitUntil([&] { return bluePixelsIn(p.x, p.y, p.x + 14, p.y + 32) > 10; }))
         << "the preview's glyph in blue";
@@ -165,7 +165,7 @@ TEST_F(SheetMouseTest, ThePreviewFollowsThePointerInBlueWithTheNoteInTheStatus)
     // Two moves in quick succession: where the pointer stops is what shows.
     send(x, yOfStep(top(0), 0));
     send(x, yOfStep(top(0), 3));
-    EXPECT_TRUE(waitUntil([&] { return window->lengthBar()->statusText() == QStringLiteral("Note: G 1"); }))
+    EXPECT_TRUE(waitUntil([&] { return window->lengthBar()->statusText() == QStringLiteral("Note: G 3"); }))
         << window->lengthBar()->statusText().toStdString();
     EXPECT_EQ(w->view().previewNote.line, 3);
 

@@ -235,6 +235,18 @@ TEST_F(SheetOptionsPanelTest, TempoTakesWholeNumbersFromOneToAThousandAndShowsTh
     EXPECT_EQ(tempo->text(), "90");
 }
 
+TEST_F(SheetOptionsPanelTest, AFieldHoldingTheKeyboardWithATypedValueLetsTheWindowClose)
+{
+    // The field's text is finished when it loses the keyboard, which happens while the window
+    // takes its children down: the sheet's value must not reach panels already gone.
+    type(panel()->tempoField(), "90", false);
+    ASSERT_TRUE(panel()->tempoField()->hasFocus());
+    window.reset();
+    EXPECT_EQ(window, nullptr);
+    makeWindow(); // the next window starts as usual
+    EXPECT_NE(window->newSheet(), nullptr);
+}
+
 TEST_F(SheetOptionsPanelTest, TablatureCommandTogglesTheCurrentTracksStaffAndRepaints)
 {
     ASSERT_TRUE(waitUntil([this] { return w->paintsDone() > 0; }));

@@ -102,7 +102,11 @@ bool PointerEditing::selectNote(int r, int t, int x, int y, bool shift)
         const SheetLockGuard lock(sheetLock());
         if (!shift)
             deselectAll();
-        clicked = noteInColumn(r, x);
+        // The head under the pointer first: a note far off its staff is outside the column
+        // search's reach.
+        clicked = noteHeadOnRow(r, x, y);
+        if (clicked < 0)
+            clicked = noteInColumn(r, x);
         // Where the chord preview shows, the click goes to the current note's chord.
         const int current = edits.track(t).currentNote;
         if (clicked < 0 && m_chordZoneTrack == t && current >= 0 && current < track.count)

@@ -4,22 +4,42 @@
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "platform/sheet_lock.h"
+#include "score/sounding_pitch.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace tonvela {
 namespace {
 
-// Whether the point (sheet units) lies on a note head of row r, with a margin of two units
-// around the head: the row's notes [begin, end) of track t and their chord members.
-bool onNoteHead(const SheetViewState& view, int r, int t, std::pair<int, int> notes, int px, int py)
+// The octave, middle C being C 4, of the natural LETTER that KEY raises or lowers by its
+// accidentals: B sharp sounding key 72 is B 4 and C flat sounding key 59 is C 4.
+int octaveOfNatural(char letter, int key)
+{
+    static constexpr std::string_view kLetters = "CDEFGAB";
+    static constexpr int kClasses[] = {0, 2, 4, 5, 7, 9, 11};
+    const auto at = kLetters.find(letter);
+    if (at == std::string_view::npos)
+        return key / 12 - 1;
+    const int pitchClass = kClasses[at];
+    // The key of that letter nearest to KEY (accidentals move a natural by two semitones at most).
+    int natural = key - ((key - pitchClass) % 12 + 12) % 12;
+    if (key - natural > 6)
+        natural += 12;
+    return (natural - (natural < 0 ? 11 : 0)) / 12 - 1;
+}
+
+// The note whose head (with a margin of two units) the point (sheet units) lies on, among the
+// notes [begin, end) of track t on row r and their chord members; a member's root stands for
+// it, as a click in the note's column finds the root. -1 when no head is there.
+int noteHeadAt(const SheetViewState& view, int r, int t, std::pair<int, int> notes, int px, int py)
 {
     const Track* track = view.sheet().trackAt(t);
     if (!track)
-        return false;
+        return -1;
     auto hit = [&](int i) {
         const Note& n = track->noteAt(i);
         const NoteLayout& at = view.noteLayout(t, i);
@@ -35,12 +55,17 @@ bool onNoteHead(const SheetViewState& view, int r, int t, std::pair<int, int> no
     for (int i = notes.first; i < notes.second; ++i) {
         const Note& n = track->noteAt(i);
         if (hit(i))
-            return true;
+            return i;
         for (int k = 0; k < n.childCount && k < kMaxChordMembers; ++k)
             if (const int m = n.children[k]; m >= 0 && m < track->count && hit(m))
-                return true;
+                return i;
     }
-    return false;
+    return -1;
+}
+
+bool onNoteHead(const SheetViewState& view, int r, int t, std::pair<int, int> notes, int px, int py)
+{
+    return noteHeadAt(view, r, t, notes, px, py) >= 0;
 }
 
 // The point by which a note is hit: near the head of a note glyph, further right on the
@@ -164,6 +189,27 @@ int PointerEditing::noteInColumn(int r, int x) const
     return -1;
 }
 
+int PointerEditing::noteHeadOnRow(int r, int px, int py) const
+{
+    const SheetViewState& view = m_editor.view();
+    const int tracks = view.sheet().trackCount();
+    return tracks > 0 ? noteHeadAt(view, r, r % tracks, rowNotes(r), px, py) : -1;
+}
+
+int PointerEditing::rowWithHeadAt(int px, int py) const
+{
+    const SheetViewState& view = m_editor.view();
+    const int tracks = view.sheet().trackCount();
+    if (tracks <= 0)
+        return -1;
+    const int rows = std::min(view.rowsInUse(), view.rowCount());
+    for (int r = std::max(view.firstVisibleRow, 0); r < rows && view.rowTopInWindow(r) <= view.layoutHeight;
+         ++r)
+        if (noteHeadOnRow(r, px, py) >= 0)
+            return r;
+    return -1;
+}
+
 int PointerEditing::sheetY(int windowY) const
 {
     return windowY + m_editor.view().scrollTop();
@@ -173,6 +219,10 @@ int PointerEditing::rowUnder(int x, int windowY)
 {
     SheetViewState& view = m_editor.view();
     const int y = sheetY(windowY);
+    // A note head is its row's wherever it stands: one far above or below its staff lies in a
+    // neighbouring row's band.
+    if (const int r = rowWithHeadAt(x, y); r >= 0)
+        return r;
     int found = -1;
     const int rows = std::min(view.rowsInUse(), view.rowCount());
     for (int r = std::max(view.firstVisibleRow, 0); r < rows && view.rowTopInWindow(r) <= view.layoutHeight;
@@ -218,6 +268,8 @@ void PointerEditing::track(int px, int windowY)
     view.hoveredTrack = -1;
     int bandRow = -1;
     const int rows = std::min(view.rowsInUse(), view.rowCount());
+    // Over a note head only the head's row is tracked, whichever staff's band the point is in.
+    const int headRow = rowWithHeadAt(px, py);
     for (int r = std::max(view.firstVisibleRow, 0); r < rows; ++r) {
         const StaffRow row = view.row(r);
         if (view.rowTopInWindow(r) >= view.layoutHeight)
@@ -227,7 +279,7 @@ void PointerEditing::track(int px, int windowY)
             bandRow = -1;
             break;
         }
-        if (py < row.top - 35 || py > row.top + 75)
+        if (headRow >= 0 ? r != headRow : (py < row.top - 35 || py > row.top + 75))
             continue;
         trackRow(row, px, py);
         bandRow = r;
@@ -310,17 +362,20 @@ void PointerEditing::trackRow(const StaffRow& row, int px, int py)
         view.previewLayout = place;
         view.previewVisible = true;
         // The name of the staff position as the track's clef shows it (the bass staff's middle
-        // line reads D), in the octave numbers of the G clef, which names the same key alike on
-        // every staff; also on a percussion track, where the note itself carries the drum's key.
+        // line reads D) and the octave of the pitch a click there enters, numbered as musicians
+        // number them (middle C is C 4): "Note: D 3" on the bass staff's middle line. A
+        // percussion note carries its drum's key, so there the octave is the staff position's.
         Note named;
         named.setStaffPosition(preview.line + staffOf(track).readingShift, StaffKind::GClef);
+        const bool drums = staffOf(track).kind == StaffKind::Percussion;
+        const int heard = drums ? named.midi : soundingPitch(preview, track);
         const SheetTools& tools = m_editor.tools();
         char text[32];
         std::snprintf(text, sizeof text, "Note: %c%s %d", named.letter,
                       tools.sharp  ? " #"
                       : tools.flat ? " b"
                                    : "",
-                      named.octave);
+                      octaveOfNatural(named.letter, heard));
         m_status = text;
     }
 }

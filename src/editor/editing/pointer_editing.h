@@ -124,6 +124,11 @@ class PointerEditing {
     // Rows and notes (under the sheet lock). rowUnder takes a point of the window.
     int rowUnder(int x, int windowY);
     int noteInColumn(int row, int x) const;
+    // The note (a chord's root for a member) whose head on row r is under the point (sheet
+    // units), -1 when none.
+    int noteHeadOnRow(int r, int px, int py) const;
+    // The visible row with a note head under the point (sheet units), -1 when none.
+    int rowWithHeadAt(int px, int py) const;
     std::pair<int, int> rowNotes(int row) const;
     int effectiveRow(int track, int note) const;
     void deselectAll();

@@ -596,9 +596,12 @@ bool stepLyricNote(SheetEditor& editor, bool forward)
         const Track& track = *sheet.trackAt(t);
         if (track.rootOf(from) >= 0)
             from = track.rootOf(from);
+        // A note a tie holds on from the note before takes no syllable of its own: the
+        // syllable of the tie's first note lasts through it.
         auto sung = [&track](int i) {
             const Note& n = track.noteAt(i);
-            return track.rootOf(i) < 0 && isDurationType(n.type) && !n.isRest();
+            return track.rootOf(i) < 0 && isDurationType(n.type) && !n.isRest() &&
+                   !tiedForward(track, previousRoot(track, i));
         };
         if (forward) {
             for (int i = from + 1; i < track.count && target < 0; ++i)

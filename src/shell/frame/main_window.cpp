@@ -25,6 +25,7 @@
 #include "shell/player.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -76,6 +77,16 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // A panel field holding the keyboard finishes its typed text when it loses the keyboard.
+    // Taken away now, while the documents and panels it reaches still stand, not while the
+    // window's children go down one by one.
+    // (The parent walk also reaches a floating panel, which is a window of its own.)
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+        if (w == this) {
+            QApplication::focusWidget()->clearFocus();
+            break;
+        }
+    }
     // Windows going now neither ask nor become active.
     disconnect(m_mdi, nullptr, this, nullptr);
     m_area->shutDown();
