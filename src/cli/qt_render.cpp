@@ -76,15 +76,44 @@ int renderPng(const std::string& in, const std::string& out, const Args& args)
     return 0;
 }
 
-// Prints the sheet as the print command does, page by page, through `print`.
+// The page options of a printout: the staff size and the paper, over the sheet's own page
+// setup. False with `error` set for a value out of range.
+bool applyPageOptions(const Args& args, PageSetup& page, std::string& error)
+{
+    if (args.has("staff-size")) {
+        const std::string v = args.value("staff-size");
+        char* end = nullptr;
+        const double mm = std::strtod(v.c_str(), &end);
+        if (v.empty() || end != v.c_str() + v.size() || !std::isfinite(mm) || mm < kMinStaffSizeMm ||
+            mm > kMaxStaffSizeMm) {
+            error = "option --staff-size needs millimetres from 5 to 9, not \"" + v + "\"";
+            return false;
+        }
+        page.staffSizeMm = mm;
+    }
+    if (args.has("paper")) {
+        const auto paper = paperFromName(args.value("paper"));
+        if (!paper) {
+            error = "option --paper needs a4 or letter, not \"" + args.value("paper") + "\"";
+            return false;
+        }
+        page.paper = *paper;
+    }
+    return true;
+}
+
+// Prints the sheet as the print command does, page by page, through `print`. The pages do not
+// depend on the zoom: --zoom is accepted (older scripts pass it) and checked, and changes nothing.
 int renderPages(const std::string& in, const std::string& out, const Args& args, const char* kind,
                 PrintResult (*print)(SheetViewState&, const std::string&))
 {
-    if (const auto bad = args.unknown({"output", "zoom"}); !bad.empty())
+    if (const auto bad = args.unknown({"output", "zoom", "staff-size", "paper"}); !bad.empty())
         return fail("unknown option --" + bad.front() + " for " + kind + " output");
     std::string error;
     auto sheet = openZoomed(in, args, error);
     if (!sheet)
+        return fail(error);
+    if (!applyPageOptions(args, sheet->pageSetup, error))
         return fail(error);
     SheetViewState view(*sheet);
     view.title = captionOf(in);
@@ -118,18 +147,20 @@ const RendererRegistration kPng{{".png",
                                  renderPng}};
 const RendererRegistration kPdf{
     {".pdf",
-     {"zoom"},
-     "PDF (.pdf): the sheet printed on A4 pages as vector drawing, every system from the first\n"
-     "  row, each page under the sheet's title and numbered at the foot.\n"
-     "  --zoom Z                zoom from 0.4 to 10 (the sheet's own)\n",
+     {"zoom", "staff-size", "paper"},
+     "PDF (.pdf): the sheet printed as the print command prints it, vector drawing laid out for\n"
+     "  the paper at the sheet's page setup: titles on page 1, every page numbered.\n"
+     "  --staff-size MM         staff height from 5 to 9 mm (the sheet's own, 7 by default)\n"
+     "  --paper a4|letter       the paper (the sheet's own, else the locale's)\n"
+     "  --zoom Z                accepted for older scripts; pages do not depend on the zoom\n",
      renderPdf}};
 const RendererRegistration kSvg{
     {".svg",
-     {"zoom"},
+     {"zoom", "staff-size", "paper"},
      "SVG (.svg): the pages the PDF would hold, each an SVG picture of lines, shapes and text.\n"
      "  One page is written to OUT itself; several go to one file each, numbered before the\n"
      "  extension: -o song.svg writes song-1.svg, song-2.svg, ...\n"
-     "  --zoom Z                zoom from 0.4 to 10 (the sheet's own)\n",
+     "  --staff-size MM, --paper a4|letter   as for PDF\n",
      renderSvg}};
 
 } // namespace

@@ -14,6 +14,9 @@ enum CommandId : int {
     kCmdNewChordDocument = 40025,
     kCmdOpen = 40022,
     kCmdPrint = 40088,
+    kCmdPageSetup = 40341,    // File > Page Setup: staff size, paper, orientation, margins
+    kCmdPrintPreview = 40342, // File > Print Preview
+    kCmdProperties = 40343,   // File > Properties: title, composer and the other page texts
     kCmdSave = 40101,
     kCmdSaveAs = 40023,
     kCmdImportMidi = 40183,

@@ -2,12 +2,14 @@
 
 #include "drawing/canvas.h"
 #include "editor/sheet_layout.h"
+#include "editor/page_layout.h"
 
 #include <memory>
 #include <string>
 
 namespace tonvela {
 
+class SheetDocument;
 class SheetViewState;
 
 // An off-screen surface of the screen's kind: a page drawn as a picture (a PNG of a page). It
@@ -52,22 +54,28 @@ struct PrintGeometry {
     int pageW = 0, pageH = 0;      // printable page in device pixels
     int layoutW = 0, layoutH = 0;  // the page in screen pixels
 };
-// How far below its top a printed row draws: the lyric line under the staff, seven staff
-// spaces down and 24 units high.
-inline constexpr int kPrintedRowDepth = 7 * 9 + 24;
-// The rows one page holds when `height` sheet units lie between its title and its page number:
-// as many whole systems of `tracks` rows as fit with their lyrics above the page number (at
-// least one row, so printing always moves on).
-int rowsPerPrintedPage(int height, int tracks, int rowPitch = kRowPitch);
-
 PrintGeometry printGeometry(int printerDpiX, int printerDpiY, int screenDpiX, int screenDpiY, int pageWidth,
                             int pageHeight);
 
-// Prints every system of the sheet of `view` at the view's zoom, page after page from the
-// first row whatever the view's scroll position, each page drawn by the ordinary sheet drawing
-// with the printing switch on, scaled and centred onto the page canvas as shapes and text,
-// under the view's title and above "page n of m". The print job lays the sheet out for its page
-// as a view of its own; the view it was asked from is left as it was.
-PrintResult printSheet(SheetViewState& view, Printer& printer, int screenDpiX, int screenDpiY);
+// The print job's layout: how wide its staves are, in sheet units at zoom 1, and how many
+// printer device units one sheet unit takes, for the printer's printable page and the sheet's
+// staff size.
+struct PaperScale {
+    int layoutWidth = 0;
+    double pageHeight = 0;    // printable height, sheet units
+    double devicePerUnit = 1; // printer device units per sheet unit
+};
+PaperScale paperScale(const SheetDocument& sheet, const Printer& printer);
+
+// Prints the sheet of `view` for the paper: the print job lays the sheet out as a view of its
+// own at the sheet's staff size and the printer's page width (never at the window's zoom or
+// width), places whole systems on the pages from the top with even gaps (page_layout.h) and
+// draws each with the ordinary sheet drawing, the printing switch on, as shapes and text
+// straight onto the page canvas. Page 1 carries the sheet's title, subtitle, composer and
+// lyricist, the tempo as a metronome mark above the first staff and the copyright at its foot;
+// later pages a running header of the title; every page its number. A sheet without a title
+// prints none (the file's name is only the print document's name). The view it was asked from
+// is left as it was.
+PrintResult printSheet(SheetViewState& view, Printer& printer);
 
 } // namespace tonvela

@@ -132,6 +132,9 @@ void SheetDrawing::drawSheet()
             break;
         first = false;
         const int systemFirst = r;
+        // A print job draws one page's systems: the rows after them are the next page's.
+        if (m_printing && m_view.pageEndRow >= 0 && systemFirst >= m_view.pageEndRow)
+            break;
         if (systemFirst >= m_view.firstVisibleRow && onScreen(m_layout.row(systemFirst)))
             drawSystemFurniture(systemFirst);
         for (int j = 0; j < tracks && r < rows; ++j) {

@@ -15,7 +15,7 @@ SheetViewState::SheetViewState(SheetDocument& sheet)
 
 float SheetViewState::zoom() const
 {
-    const float z = m_sheet->zoomamount;
+    const float z = fixedZoom > 0.0f ? fixedZoom : m_sheet->zoomamount;
     if (!std::isfinite(z))
         return kDefaultZoom;
     return std::clamp(z, kMinZoom, kMaxZoom);

@@ -34,8 +34,10 @@ class SheetViewState {
     void updateLayoutSize();
 
     // The sheet's zoom as drawing applies it: a value a file held outside [0.4, 10] (or not a
-    // number) is brought into that range.
+    // number) is brought into that range. A view with a zoom of its own (fixedZoom) uses that.
     float zoom() const;
+    // A print job draws at zoom 1 whatever zoom the sheet's windows show; 0 follows the sheet.
+    float fixedZoom = 0.0f;
     // A sheet-unit value in device units: multiplied by the zoom and truncated.
     int scaled(int v) const { return static_cast<int>(static_cast<float>(v) * zoom()); }
     int scaled(double v) const { return static_cast<int>(static_cast<float>(v) * zoom()); }

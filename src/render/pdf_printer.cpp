@@ -46,6 +46,23 @@ QPageLayout filePageLayout()
                        QPageLayout::Millimeter);
 }
 
+QPageLayout pageLayoutOf(const PageSetup& setup)
+{
+    const QPageSize size(resolvedPaper(setup.paper) == Paper::Letter ? QPageSize::Letter : QPageSize::A4);
+    const QPageLayout::Orientation orientation =
+        setup.orientation == PageOrientation::Landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+    const PageMargins& m = setup.margins;
+    QPageLayout layout(size, orientation,
+                       QMarginsF(sanitizedMargin(m.left), sanitizedMargin(m.top), sanitizedMargin(m.right),
+                                 sanitizedMargin(m.bottom)),
+                       QPageLayout::Millimeter);
+    // Margins that leave no room are given up rather than the page.
+    if (!layout.isValid() || layout.paintRect(QPageLayout::Millimeter).width() < 20 ||
+        layout.paintRect(QPageLayout::Millimeter).height() < 20)
+        layout.setMargins(QMarginsF(10, 10, 10, 10));
+    return layout;
+}
+
 PdfPrinter::PdfPrinter(std::string path, int dpi) : PdfPrinter(std::move(path), dpi, filePageLayout()) {}
 
 PdfPrinter::PdfPrinter(std::string path, int dpi, const QPageLayout& layout)

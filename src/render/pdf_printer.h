@@ -3,6 +3,7 @@
 #include "editor/print_paging.h"
 #include "render/pdf_canvas.h"
 #include "render/pdf_document.h"
+#include "score/page_setup.h"
 
 #include <QPageLayout>
 
@@ -13,8 +14,13 @@
 
 namespace tonvela {
 
-// The page every printout to a file uses: A4, portrait, 10 mm margins on every side.
+// The page every printout to a file used before sheets had a page setup: A4, portrait, 10 mm
+// margins on every side. Chord documents still print on it.
 QPageLayout filePageLayout();
+
+// The page a sheet's page setup asks for: its paper (the locale's by default), orientation and
+// margins.
+QPageLayout pageLayoutOf(const PageSetup& setup);
 
 // A printer that writes a PDF file: A4 pages (or the layout given) whose device units are a six-hundredth of
 // an inch (or 1/dpi), vector drawing throughout, glyphs as shared forms, text in the embedded face. The file

@@ -60,8 +60,8 @@ bool writePng(const QImage& image, const std::string& path, std::string& error)
 PrintResult printViewToPdf(SheetViewState& view, const std::string& path)
 {
     ensureGuiApplication();
-    PdfPrinter printer(path);
-    return printSheet(view, printer, kScreenDpi, kScreenDpi);
+    PdfPrinter printer(path, 600, pageLayoutOf(view.sheet().pageSetup));
+    return printSheet(view, printer);
 }
 
 } // namespace tonvela

@@ -1,5 +1,6 @@
 #include "render/svg_printer.h"
 
+#include "editor/sheet_view_state.h"
 #include "platform/atomic_file.h"
 #include "render/pdf_printer.h"
 #include "render/sheet_rendering.h"
@@ -25,7 +26,13 @@ std::vector<std::string> svgPagePaths(const std::string& path, int pages)
     return out;
 }
 
-SvgPrinter::SvgPrinter(std::string path, int dpi) : m_path(std::move(path)), m_dpi(dpi > 0 ? dpi : 600) {}
+SvgPrinter::SvgPrinter(std::string path, int dpi) : SvgPrinter(std::move(path), dpi, filePageLayout()) {}
+
+SvgPrinter::SvgPrinter(std::string path, int dpi, const QPageLayout& layout)
+    : m_path(std::move(path)), m_dpi(dpi > 0 ? dpi : 600),
+      m_layout(layout.isValid() ? layout : filePageLayout())
+{
+}
 
 SvgPrinter::~SvgPrinter()
 {
@@ -35,12 +42,12 @@ SvgPrinter::~SvgPrinter()
 
 int SvgPrinter::pageWidth() const
 {
-    return filePageLayout().paintRectPixels(m_dpi).width();
+    return m_layout.paintRectPixels(m_dpi).width();
 }
 
 int SvgPrinter::pageHeight() const
 {
-    return filePageLayout().paintRectPixels(m_dpi).height();
+    return m_layout.paintRectPixels(m_dpi).height();
 }
 
 bool SvgPrinter::startDocument(const std::string& name, std::string& /*error*/)
@@ -54,8 +61,8 @@ bool SvgPrinter::startDocument(const std::string& name, std::string& /*error*/)
 void SvgPrinter::startPage()
 {
     finishPage();
-    const QRect full = filePageLayout().fullRectPixels(m_dpi);
-    const QRect paint = filePageLayout().paintRectPixels(m_dpi);
+    const QRect full = m_layout.fullRectPixels(m_dpi);
+    const QRect paint = m_layout.paintRectPixels(m_dpi);
     m_buffer.setData(QByteArray());
     m_buffer.open(QIODevice::WriteOnly);
     m_generator = std::make_unique<QSvgGenerator>();
@@ -119,8 +126,8 @@ std::unique_ptr<PrintSurface> SvgPrinter::createScreenSurface(int width, int hei
 PrintResult printViewToSvg(SheetViewState& view, const std::string& path, std::vector<std::string>* files)
 {
     ensureGuiApplication();
-    SvgPrinter printer(path);
-    const PrintResult result = printSheet(view, printer, kScreenDpi, kScreenDpi);
+    SvgPrinter printer(path, 600, pageLayoutOf(view.sheet().pageSetup));
+    const PrintResult result = printSheet(view, printer);
     if (files)
         *files = printer.writtenFiles();
     return result;

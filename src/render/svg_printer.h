@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QPageLayout>
 #include <QPainter>
 #include <QSvgGenerator>
 
@@ -29,6 +30,8 @@ std::vector<std::string> svgPagePaths(const std::string& path, int pages);
 class SvgPrinter : public Printer {
   public:
     explicit SvgPrinter(std::string path, int dpi = 600);
+    // Pages of the given size, orientation and margins.
+    SvgPrinter(std::string path, int dpi, const QPageLayout& layout);
     ~SvgPrinter() override;
 
     int dpiX() const override { return m_dpi; }
@@ -50,6 +53,7 @@ class SvgPrinter : public Printer {
 
     std::string m_path;
     int m_dpi;
+    QPageLayout m_layout;
     std::string m_title;
     std::vector<QByteArray> m_pages;
     QBuffer m_buffer;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "score/page_setup.h"
 #include "score/sheet_history.h"
 #include "score/track.h"
 
@@ -97,6 +98,8 @@ class SheetDocument {
     // file only when on.
     bool chordDiagrams = false;
     SheetTexts texts;
+    // How the sheet prints: staff size, paper, orientation, margins.
+    PageSetup pageSetup;
     int selectedTrack = 0;
 
     int trackCount() const { return static_cast<int>(m_tracks.size()); }

@@ -21,8 +21,8 @@ constexpr std::pair<const char*, std::string SheetTexts::*> kSheetTextAttributes
     {"copyright", &SheetTexts::copyright},
 };
 
-void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, bool chordDiagrams, std::size_t notes,
-                    std::string& out)
+void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, bool chordDiagrams, const PageSetup& page,
+                    std::size_t notes, std::string& out)
 {
     out.reserve(256 + notes * 48);
     out += "<staffdoc\r\nzoomamount=";
@@ -41,6 +41,7 @@ void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, bool chord
     }
     if (chordDiagrams)
         out += "\r\nchorddiagrams=1";
+    appendPageSetupAttributes(page, out);
     out += "\r\n>\r\n";
 }
 
@@ -54,7 +55,7 @@ std::string sheetToText(const SheetDocument& sheet)
     std::size_t notes = 0;
     for (int t = 0; t < sheet.trackCount(); ++t)
         notes += static_cast<std::size_t>(sheet.trackAt(t)->count);
-    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.texts, sheet.chordDiagrams, notes, out);
+    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.texts, sheet.chordDiagrams, sheet.pageSetup, notes, out);
     for (int t = 0; t < sheet.trackCount(); ++t)
         writeTrackElement(*sheet.trackAt(t), out);
     out += kSheetTail;
@@ -68,6 +69,7 @@ SheetCopy copySheet(const SheetDocument& sheet)
     copy.timesig = sheet.timesig;
     copy.texts = sheet.texts;
     copy.chordDiagrams = sheet.chordDiagrams;
+    copy.pageSetup = sheet.pageSetup;
     copy.tracks.resize(static_cast<std::size_t>(sheet.trackCount()));
     for (int t = 0; t < sheet.trackCount(); ++t) {
         const Track& track = *sheet.trackAt(t);
@@ -86,7 +88,7 @@ std::string sheetCopyText(const SheetCopy& copy)
     std::size_t notes = 0;
     for (const auto& track : copy.tracks)
         notes += track.notes.size();
-    writeSheetHead(copy.zoomamount, copy.timesig, copy.texts, copy.chordDiagrams, notes, out);
+    writeSheetHead(copy.zoomamount, copy.timesig, copy.texts, copy.chordDiagrams, copy.pageSetup, notes, out);
     for (const auto& track : copy.tracks)
         writeTrackElement(track.config, track.notes, out);
     out += kSheetTail;
@@ -120,7 +122,10 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
     sheet.removeAllTracks();
     sheet.texts = {};
     sheet.chordDiagrams = false;
+    sheet.pageSetup = {};
     for (const auto& [name, value] : tree.root.attributes) {
+        if (readPageSetupAttribute(name, value, sheet.pageSetup))
+            continue;
         for (const auto& [textName, field] : kSheetTextAttributes)
             if (name == textName)
                 sheet.texts.*field =

@@ -39,6 +39,7 @@ struct SheetCopy {
     int timesig = kTimeSig44;
     SheetTexts texts;
     bool chordDiagrams = false;
+    PageSetup pageSetup;
     std::vector<TrackCopy> tracks;
 };
 // Takes the copy under the sheet lock.

@@ -106,10 +106,13 @@ class QtFileDialogs : public FileDialogs {
         return run(dialog, filters, defaultSuffix);
     }
 
-    std::unique_ptr<Printer> choosePrinter(const std::string& documentName) override
+    std::unique_ptr<Printer> choosePrinter(const std::string& documentName,
+                                           const QPageLayout* pageLayout) override
     {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setDocName(QString::fromStdString(documentName));
+        if (pageLayout)
+            printer->setPageLayout(*pageLayout);
         QPrintDialog dialog(printer.get(), m_parent);
         if (dialog.exec() != QDialog::Accepted)
             return nullptr;

@@ -10,6 +10,7 @@
 #include <string>
 
 class QWidget;
+class QPageLayout;
 
 namespace tonvela {
 
@@ -31,8 +32,10 @@ class FileDialogs {
     virtual std::optional<FileChoice> saveFile(const QString& caption, const QStringList& filters,
                                                const QString& defaultSuffix,
                                                const QString& suggestedName) = 0;
-    // The print dialog; null when the user cancelled.
-    virtual std::unique_ptr<Printer> choosePrinter(const std::string& documentName) = 0;
+    // The print dialog, opened on `pageLayout` (the document's page setup) when one is given;
+    // null when the user cancelled.
+    virtual std::unique_ptr<Printer> choosePrinter(const std::string& documentName,
+                                                   const QPageLayout* pageLayout) = 0;
 };
 
 // Qt's file dialogs and the print dialog. Each dialog remembers the filter chosen last and

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <set>
 #include <string>
 #include <utility>
@@ -30,9 +31,6 @@ bool isNoteGlyph(int id)
 {
     return id >= kGlyphWholeNote && id <= kGlyphAudioClip;
 }
-
-// A staff label's 20 screen pixels on a 600 dpi page printed from a 96 dpi screen.
-constexpr int kPrintedLabelHeight = 163;
 
 // Counts what the pages of a print run show: note glyphs and staff labels (the track number
 // at the start of every row, the only plain text drawn at full label height).
@@ -70,12 +68,14 @@ class CountingPrinter : public Printer {
         return std::make_unique<Surface>(w, h);
     }
 
+    int labelHeight = 0; // a staff label's height on the page, device units
+
     void count(const RecordingCanvas& canvas)
     {
         for (const Call& c : canvas.calls()) {
             if (c.kind == Kind::Glyph && isNoteGlyph(c.v[0]))
                 ++noteGlyphs;
-            if (c.kind == Kind::Text && c.font.height == kPrintedLabelHeight && !c.font.bold)
+            if (c.kind == Kind::Text && c.font.height == labelHeight && !c.font.bold)
                 labels.push_back(c.text);
         }
     }
@@ -180,11 +180,12 @@ class LongSheetTest : public ::testing::Test {
         const long long expected = notesWithGlyphs();
         // The page is narrower than the window: the rows of the page's width.
         CountingPrinter printer;
-        const PrintGeometry g =
-            printGeometry(printer.dpiX(), printer.dpiY(), 96, 96, printer.pageWidth(), printer.pageHeight());
+        const PaperScale scale = paperScale(*sheet, printer);
+        printer.labelHeight =
+            static_cast<int>(std::lround(DrawTools::forZoom(1.0f).label.height * scale.devicePerUnit));
         SheetViewState paper(*sheet);
-        paper.layoutWidth = g.layoutW;
-        paper.layoutHeight = g.layoutH;
+        paper.fixedZoom = 1.0f;
+        paper.layoutWidth = scale.layoutWidth;
         layoutRows(paper);
         const int rows = paper.rowsInUse();
         ASSERT_GT(rows, kRowCount);
@@ -197,14 +198,15 @@ class LongSheetTest : public ::testing::Test {
             if (end.row < 0 || r <= end.row)
                 shown.push_back(std::to_string(r % tracks + 1));
         }
-        const PrintResult result = printSheet(*view, printer, 96, 96);
+        const PrintResult result = printSheet(*view, printer);
         ASSERT_TRUE(result.ok) << result.error;
         EXPECT_EQ(result.pages, printer.pages);
         ASSERT_GT(static_cast<int>(shown.size()), kRowCount);
         ASSERT_EQ(printer.labels.size(), shown.size());
         for (std::size_t r = 0; r < shown.size(); ++r)
             ASSERT_EQ(printer.labels[r], shown[r]) << r;
-        EXPECT_EQ(printer.noteGlyphs, expected);
+        // Every note once, and the quarter note of the metronome mark over page 1.
+        EXPECT_EQ(printer.noteGlyphs, expected + 1);
     }
 
     std::unique_ptr<SheetDocument> sheet;

@@ -1,6 +1,8 @@
 #include "drawing/recording_canvas.h"
 #include "editor/example_sheets.h"
+#include "editor/glyphs.h"
 #include "editor/layout.h"
+#include "editor/page_layout.h"
 #include "editor/print_paging.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
@@ -8,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <set>
 
@@ -77,12 +81,6 @@ class FakePrinter : public Printer {
     std::vector<std::pair<int, int>> surfaceSizes;
 };
 
-// A screen length on a 600 dpi page printed from a 96 dpi screen.
-int onPaper(int screenUnits)
-{
-    return static_cast<int>(std::lround(screenUnits * 8.125));
-}
-
 class PrintPagingTest : public ::testing::Test {
   protected:
     void makeSheet(int tracks, int wholeNotes)
@@ -95,18 +93,45 @@ class PrintPagingTest : public ::testing::Test {
         view->setClientSize(1000, 600);
         layoutRows(*view);
     }
-    // Row-start measure numbers each page drew, in order.
+    // The measure numbers each page drew at its rows' starts (bold digits drawn as plain text),
+    // in order.
     std::vector<std::vector<int>> rowStartsPerPage() const
     {
         std::vector<std::vector<int>> out;
+        const Font firstNumber = DrawTools::forZoom(1.0f).firstNumber;
         for (const RecordingCanvas& page : printer.pages) {
             std::vector<int> numbers;
             for (const auto& c : page.callsOf(RecordingCanvas::Kind::Text))
-                if (c.font.height == onPaper(static_cast<int>(14.0f * sheet->zoomamount)) && c.font.bold)
+                if (c.font.bold && c.font.height == deviceLength(firstNumber.height) && isNumber(c.text))
                     numbers.push_back(std::stoi(c.text));
             out.push_back(numbers);
         }
         return out;
+    }
+    static bool isNumber(const std::string& text)
+    {
+        return !text.empty() &&
+               std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+    }
+    // A length of the print job's layout on the fake printer's page at the sheet's staff size.
+    int deviceLength(int units) const
+    {
+        return static_cast<int>(std::lround(units * paperScale(*sheet, printer).devicePerUnit));
+    }
+    // Every text a page shows, centred or not.
+    static std::vector<std::string> textsOf(const RecordingCanvas& page)
+    {
+        std::vector<std::string> out;
+        for (const auto& c : page.calls())
+            if (c.kind == RecordingCanvas::Kind::Text || c.kind == RecordingCanvas::Kind::TextCentred ||
+                c.kind == RecordingCanvas::Kind::TextInRect)
+                out.push_back(c.text);
+        return out;
+    }
+    static bool shows(const RecordingCanvas& page, const std::string& text)
+    {
+        const auto texts = textsOf(page);
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
     }
 
     std::unique_ptr<SheetDocument> sheet;
@@ -125,15 +150,30 @@ TEST_F(PrintPagingTest, ScaleFollowsTheRatioOfResolutions)
     EXPECT_DOUBLE_EQ(broken.scaleY, 1.0);
 }
 
-TEST_F(PrintPagingTest, ShortSheetPrintsExactlyOnePageCentred)
+TEST_F(PrintPagingTest, TheStaffSizeSetsHowManyUnitsThePageHolds)
+{
+    makeSheet(1, 4);
+    // 600 dpi: a 7 mm staff of 36 units makes a unit 600 / 25.4 x 7 / 36 device units.
+    PaperScale s = paperScale(*sheet, printer);
+    EXPECT_NEAR(s.devicePerUnit, 600.0 / 25.4 * 7.0 / 36.0, 1e-9);
+    EXPECT_EQ(s.layoutWidth, static_cast<int>(4800 / s.devicePerUnit));
+    sheet->pageSetup.staffSizeMm = 5.0;
+    EXPECT_GT(paperScale(*sheet, printer).layoutWidth, s.layoutWidth);
+    // A size a file damaged is brought into range.
+    sheet->pageSetup.staffSizeMm = 40.0;
+    EXPECT_NEAR(paperScale(*sheet, printer).devicePerUnit, 600.0 / 25.4 * 9.0 / 36.0, 1e-9);
+}
+
+TEST_F(PrintPagingTest, ShortUntitledSheetPrintsOnePageWithoutAFileNameAsTitle)
 {
     makeSheet(2, 3);
-    const PrintResult result = printSheet(*view, printer, 96, 96);
+    const PrintResult result = printSheet(*view, printer);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.pages, 1);
     EXPECT_EQ(printer.pagesStarted, 1);
     EXPECT_EQ(printer.pagesEnded, 1);
     EXPECT_TRUE(printer.ended);
+    // The file's name names the print document, and is not printed as a title.
     EXPECT_EQ(printer.documentName, "Waltz.shd");
     ASSERT_EQ(printer.pages.size(), 1u);
     const RecordingCanvas& page = printer.pages[0];
@@ -141,53 +181,51 @@ TEST_F(PrintPagingTest, ShortSheetPrintsExactlyOnePageCentred)
     EXPECT_FALSE(page.callsOf(RecordingCanvas::Kind::Glyph).empty());
     EXPECT_FALSE(page.callsOf(RecordingCanvas::Kind::Line).empty());
     EXPECT_TRUE(printer.stray.calls().empty());
+    EXPECT_FALSE(shows(page, "Waltz.shd"));
 
-    // The 590 x 787 screen page, scaled by 8.125 and centred: title on top, number at the bottom.
-    const int dW = static_cast<int>(590 * 8.125), dH = static_cast<int>(787 * 8.125);
-    const int left = 2400 - dW / 2, top = 3200 - dH / 2;
     const auto centred = page.callsOf(RecordingCanvas::Kind::TextCentred);
-    ASSERT_EQ(centred.size(), 2u);
-    EXPECT_EQ(centred[0].text, "Waltz.shd");
-    EXPECT_EQ(centred[0].v[0], left);
-    EXPECT_EQ(centred[0].v[1], top);
-    EXPECT_EQ(centred[1].text, "page 1 of 1");
-    EXPECT_EQ(centred[1].v[3], top + onPaper(787));
-    // Nothing of the sheet is drawn in the title's band or the number's band.
+    ASSERT_EQ(centred.size(), 1u);
+    EXPECT_EQ(centred[0].text, "page 1 of 1");
+    EXPECT_NEAR(centred[0].v[3], 6400, 5) << "at the foot of the printable page";
+    // The music starts at the top and stays clear of the page number.
+    int highest = 6400;
     for (const auto& line : page.callsOf(RecordingCanvas::Kind::Line)) {
-        EXPECT_GE(std::min(line.v[1], line.v[3]), centred[0].v[3]);
-        EXPECT_LE(std::max(line.v[1], line.v[3]), centred[1].v[1]);
+        highest = std::min({highest, line.v[1], line.v[3]});
+        EXPECT_GE(std::min(line.v[1], line.v[3]), 0);
+        EXPECT_LE(std::max(line.v[1], line.v[3]), centred[0].v[1]);
     }
+    EXPECT_LT(highest, deviceLength(60)) << "the first staff sits at the page's top";
 }
 
 TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExactly)
 {
-    makeSheet(1, 30); // 2 measures a row on the page: 15 rows
+    makeSheet(1, 120);
     sheet->zoomamount = 0.9f;
     view->updateLayoutSize();
+    layoutRows(*view);
     setFirstVisibleRow(*view, 2);
     const int width = view->layoutWidth, height = view->layoutHeight, firstRow = view->firstVisibleRow;
     const int top = view->rowTopInWindow(5), measures = view->layout().measuresPerRow;
     const int x = view->noteLayout(0, 7).x;
 
-    const PrintResult result = printSheet(*view, printer, 96, 96);
+    const PrintResult result = printSheet(*view, printer);
     ASSERT_TRUE(result.ok);
-    EXPECT_EQ(result.pages, 3);
+    ASSERT_GE(result.pages, 2);
     const auto pages = rowStartsPerPage();
-    ASSERT_EQ(pages.size(), 3u);
+    ASSERT_EQ(static_cast<int>(pages.size()), result.pages);
     std::vector<int> all;
     for (const auto& page : pages)
         all.insert(all.end(), page.begin(), page.end());
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all.front(), 1);
+    const int step = all[1] - all[0];
     std::vector<int> expected;
-    for (int m = 1; m <= 30; m += 2)
+    for (int m = 1; m <= 120; m += step)
         expected.push_back(m);
     EXPECT_EQ(all, expected); // no row skipped, none printed twice
-    EXPECT_EQ(pages[0].front(), 1);
-    for (std::size_t p = 0; p < printer.pages.size(); ++p) {
-        const auto centred = printer.pages[p].callsOf(RecordingCanvas::Kind::TextCentred);
-        ASSERT_EQ(centred.size(), 2u);
-        EXPECT_EQ(centred[0].text, "Waltz.shd");
-        EXPECT_EQ(centred[1].text, "page " + std::to_string(p + 1) + " of 3");
-    }
+    for (std::size_t p = 0; p < printer.pages.size(); ++p)
+        EXPECT_TRUE(
+            shows(printer.pages[p], "page " + std::to_string(p + 1) + " of " + std::to_string(result.pages)));
 
     EXPECT_FLOAT_EQ(sheet->zoomamount, 0.9f);
     EXPECT_EQ(view->layoutWidth, width);
@@ -199,21 +237,52 @@ TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExa
     EXPECT_FALSE(view->printing);
 }
 
-TEST_F(PrintPagingTest, PagesStartWithAWholeSystem)
+TEST_F(PrintPagingTest, ThePageCountIsTheSameAtEveryScreenZoomAndWindowWidth)
+{
+    makeSheet(3, 64);
+    std::vector<int> counts;
+    for (const float zoom : {0.6f, 0.9f, 1.0f, 1.3f, 2.0f}) {
+        for (const int width : {500, 1400}) {
+            sheet->zoomamount = zoom;
+            view->setClientSize(width, 600);
+            layoutRows(*view);
+            FakePrinter fresh;
+            const PrintResult result = printSheet(*view, fresh);
+            ASSERT_TRUE(result.ok);
+            counts.push_back(result.pages);
+        }
+    }
+    EXPECT_GE(counts.front(), 2);
+    EXPECT_EQ(std::count(counts.begin(), counts.end(), counts.front()), static_cast<long>(counts.size()));
+}
+
+TEST_F(PrintPagingTest, PagesHoldWholeSystemsFromTheTopWithEvenGaps)
 {
     makeSheet(3, 40);
-    const PrintResult result = printSheet(*view, printer, 96, 96);
+    const PrintResult result = printSheet(*view, printer);
     ASSERT_TRUE(result.ok);
     ASSERT_GE(result.pages, 2);
-    // Each page's first staff label is track 1, and every page holds whole systems.
-    for (std::size_t p = 0; p < printer.drawnPages.size(); ++p) {
+    const Font label = DrawTools::forZoom(1.0f).label;
+    for (std::size_t p = 0; p < printer.pages.size(); ++p) {
+        // The staff labels of each page: whole systems of tracks 1, 2, 3.
         std::vector<std::string> labels;
-        for (const auto& c : printer.drawnPages[p].callsOf(RecordingCanvas::Kind::Text))
-            if (c.font.height == 20 && !c.font.bold)
+        std::vector<int> tops;
+        for (const auto& c : printer.pages[p].callsOf(RecordingCanvas::Kind::Text))
+            if (c.font.height == deviceLength(label.height) && !c.font.bold) {
                 labels.push_back(c.text);
+                if (c.text == "1")
+                    tops.push_back(c.v[1]);
+            }
         ASSERT_FALSE(labels.empty()) << "page " << p;
-        EXPECT_EQ(labels.front(), "1") << "page " << p;
-        EXPECT_EQ(labels.size() % 3, 0u) << "page " << p;
+        ASSERT_EQ(labels.size() % 3, 0u) << "page " << p;
+        for (std::size_t i = 0; i < labels.size(); ++i)
+            EXPECT_EQ(labels[i], std::to_string(i % 3 + 1)) << "page " << p;
+        // Every page but the last is spread: the systems stand at even distances.
+        if (p + 1 < printer.pages.size() && tops.size() > 2) {
+            const int pitch = tops[1] - tops[0];
+            for (std::size_t i = 2; i < tops.size(); ++i)
+                EXPECT_NEAR(tops[i] - tops[i - 1], pitch, 2) << "page " << p;
+        }
     }
 }
 
@@ -247,7 +316,7 @@ TEST_F(PrintPagingTest, ASheetDrawnAtThreeZoomsAndPrintedSavesTheBytesOfOneNever
     }
     sheet->zoomamount = zoom;
     layoutRows(*view);
-    const PrintResult printed = printSheet(*view, printer, 96, 96);
+    const PrintResult printed = printSheet(*view, printer);
     ASSERT_TRUE(printed.ok);
     ASSERT_FALSE(printer.pages.empty());
 
@@ -262,10 +331,111 @@ TEST_F(PrintPagingTest, FailedStartPrintsNothingAndSaysSo)
 {
     makeSheet(1, 4);
     printer.failStart = true;
-    const PrintResult result = printSheet(*view, printer, 96, 96);
+    const PrintResult result = printSheet(*view, printer);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, "no printer");
     EXPECT_EQ(printer.pagesStarted, 0);
+}
+
+TEST_F(PrintPagingTest, PageOneCarriesTheTitlesTempoAndCopyrightLaterPagesARunningHeader)
+{
+    makeSheet(2, 80);
+    sheet->texts = {"Morning Song", "for two voices", "A. Composer", "B. Poet", "(c) 2026 Someone"};
+    sheet->trackAt(0)->tempo = 96;
+    const PrintResult result = printSheet(*view, printer);
+    ASSERT_TRUE(result.ok);
+    ASSERT_GE(result.pages, 2);
+    EXPECT_EQ(printer.documentName, "Morning Song");
+    const RecordingCanvas& first = printer.pages[0];
+
+    const auto centred = first.callsOf(RecordingCanvas::Kind::TextCentred);
+    ASSERT_GE(centred.size(), 4u);
+    // Title centred on the page's width, the subtitle under it.
+    EXPECT_EQ(centred[0].text, "Morning Song");
+    EXPECT_NEAR((centred[0].v[0] + centred[0].v[2]) / 2, 2400, 8);
+    EXPECT_EQ(centred[1].text, "for two voices");
+    EXPECT_GE(centred[1].v[1], centred[0].v[3] - 1);
+    EXPECT_GT(centred[0].font.height, centred[1].font.height);
+    // The lyricist at the left margin, the composer ending at the right one, on one line.
+    const auto plain = first.callsOf(RecordingCanvas::Kind::Text);
+    const auto lyricist =
+        std::find_if(plain.begin(), plain.end(), [](const auto& c) { return c.text == "B. Poet"; });
+    ASSERT_NE(lyricist, plain.end());
+    EXPECT_EQ(lyricist->v[0], 0);
+    const auto inRect = first.callsOf(RecordingCanvas::Kind::TextInRect);
+    const auto composer =
+        std::find_if(inRect.begin(), inRect.end(), [](const auto& c) { return c.text == "A. Composer"; });
+    ASSERT_NE(composer, inRect.end());
+    EXPECT_NEAR(composer->v[2], 4800, 8);
+    EXPECT_GT(composer->v[0], 2400);
+    EXPECT_EQ(composer->v[1], lyricist->v[1]);
+    // The metronome mark: a quarter note and "= 96" above the first staff.
+    const auto tempo =
+        std::find_if(plain.begin(), plain.end(), [](const auto& c) { return c.text == "= 96"; });
+    ASSERT_NE(tempo, plain.end());
+    EXPECT_GT(tempo->v[1], lyricist->v[1]);
+    int firstStaffLine = 6400;
+    for (const auto& line : first.callsOf(RecordingCanvas::Kind::Line))
+        if (line.v[1] == line.v[3] && line.v[2] - line.v[0] > 2000)
+            firstStaffLine = std::min(firstStaffLine, line.v[1]);
+    EXPECT_LT(tempo->v[1], firstStaffLine);
+    bool quarter = false;
+    for (const auto& g : first.callsOf(RecordingCanvas::Kind::Glyph))
+        quarter =
+            quarter || (g.v[0] == kGlyphQuarterUp && g.v[2] < firstStaffLine && g.v[2] > lyricist->v[1]);
+    EXPECT_TRUE(quarter);
+    // The copyright at the foot of page 1, above its number.
+    EXPECT_TRUE(shows(first, "(c) 2026 Someone"));
+    EXPECT_TRUE(shows(first, "page 1 of " + std::to_string(result.pages)));
+
+    for (std::size_t p = 1; p < printer.pages.size(); ++p) {
+        const RecordingCanvas& later = printer.pages[p];
+        const auto header = later.callsOf(RecordingCanvas::Kind::TextCentred);
+        ASSERT_FALSE(header.empty());
+        EXPECT_EQ(header[0].text, "Morning Song");
+        EXPECT_LT(header[0].font.height, centred[0].font.height);
+        EXPECT_FALSE(shows(later, "A. Composer"));
+        EXPECT_FALSE(shows(later, "(c) 2026 Someone"));
+        EXPECT_FALSE(shows(later, "= 96"));
+        EXPECT_TRUE(shows(later, "page " + std::to_string(p + 1) + " of " + std::to_string(result.pages)));
+    }
+}
+
+TEST_F(PrintPagingTest, FifteenTrackSystemIsScaledOntoOnePageClearOfTitleAndNumber)
+{
+    makeSheet(15, 0);
+    for (int t = 0; t < 15; ++t)
+        for (int i = 0; i < 12; ++i)
+            testing::addNote(*sheet->trackAt(t), kTypeQuarter, (i * 3 + t) % 13 - 6, 0,
+                             i % 2 ? "la" : nullptr);
+    sheet->texts.title = "Tutti";
+    sheet->pageSetup.staffSizeMm = 9.0; // 15 staves of 9 mm with their lyrics outgrow the page
+    layoutRows(*view);
+    const PrintResult result = printSheet(*view, printer);
+    ASSERT_TRUE(result.ok);
+    ASSERT_GE(result.pages, 1);
+    for (const RecordingCanvas& page : printer.pages) {
+        const auto centred = page.callsOf(RecordingCanvas::Kind::TextCentred);
+        int titleBottom = 0, numberTop = 6400;
+        for (const auto& c : centred) {
+            if (c.text == "Tutti")
+                titleBottom = c.v[3];
+            if (c.text.rfind("page ", 0) == 0)
+                numberTop = c.v[1];
+        }
+        // Every staff of each system on the page, no bar line over the title or the number.
+        std::set<int> staffTops;
+        for (const auto& line : page.callsOf(RecordingCanvas::Kind::Line)) {
+            EXPECT_GE(std::min(line.v[1], line.v[3]), titleBottom);
+            EXPECT_LE(std::max(line.v[1], line.v[3]), numberTop);
+            EXPECT_GE(std::min(line.v[0], line.v[2]), 0);
+            EXPECT_LE(std::max(line.v[0], line.v[2]), 4800);
+        }
+        for (const auto& c : page.callsOf(RecordingCanvas::Kind::Text))
+            if (c.text == "15")
+                staffTops.insert(c.v[1]);
+        EXPECT_FALSE(staffTops.empty()) << "the system's last staff is on the page with its first";
+    }
 }
 
 } // namespace
@@ -274,52 +444,113 @@ TEST_F(PrintPagingTest, FailedStartPrintsNothingAndSaysSo)
 namespace tonvela {
 namespace {
 
-TEST(PrintPackingTest, APageHoldsAsManyWholeSystemsAsFitWithTheirLyrics)
+SystemExtent extent(int height)
 {
-    // A row takes 110 units; the first row's top lies 60 units down and its lyric line ends
-    // 87 units below its top.
-    EXPECT_EQ(rowsPerPrintedPage(60 + kPrintedRowDepth, 1), 1);
-    EXPECT_EQ(rowsPerPrintedPage(60 + kPrintedRowDepth - 1, 1), 1); // too short: still moves on
-    EXPECT_EQ(rowsPerPrintedPage(60 + kPrintedRowDepth + 110, 1), 2);
-    EXPECT_EQ(rowsPerPrintedPage(60 + kPrintedRowDepth + 109, 1), 1);
-    for (const int height : {300, 500, 816, 1000, 1600, 3000}) {
-        for (const int tracks : {1, 2, 3, 4, 6}) {
-            SCOPED_TRACE(::testing::Message() << height << " units, " << tracks << " tracks");
-            const int rows = rowsPerPrintedPage(height, tracks);
-            const int fit = (height - 60 - kPrintedRowDepth) / 110 + 1; // rows whose lyrics fit
-            if (fit >= tracks) {
-                EXPECT_EQ(rows % tracks, 0);
-                EXPECT_LE(rows, fit);
-                EXPECT_GT(rows + tracks, fit); // one more system would not fit
-            } else {
-                EXPECT_EQ(rows, std::max(fit, 1));
-            }
-        }
-    }
-    // An A4 page at zoom 0.9 (816 units) holds seven single-staff rows, three systems of two
-    // tracks, two of three, one of six.
-    EXPECT_EQ(rowsPerPrintedPage(816, 1), 7);
-    EXPECT_EQ(rowsPerPrintedPage(816, 2), 6);
-    EXPECT_EQ(rowsPerPrintedPage(816, 3), 6);
-    EXPECT_EQ(rowsPerPrintedPage(816, 6), 6);
+    return {0, 0, height};
 }
 
-TEST_F(PrintPagingTest, EveryPrintedPageIsFilledWithSystemsButTheLast)
+TEST(PlaceSystemsTest, PagesTakeWholeSystemsFromTheTopAndSpreadThemEvenly)
 {
-    makeSheet(2, 60); // two tracks, 30 systems of whole notes on the first track
-    const PrintResult result = printSheet(*view, printer, 96, 96);
-    ASSERT_TRUE(result.ok);
-    const auto pages = rowStartsPerPage();
-    ASSERT_EQ(static_cast<int>(pages.size()), result.pages);
-    ASSERT_GE(pages.size(), 2u);
-    // The page's sheet area, as the print run computes it.
-    const PrintGeometry g = printGeometry(600, 600, 96, 96, 4800, 6400);
-    const int height = static_cast<int>(static_cast<float>(g.layoutH - 70) / sheet->zoomamount);
-    const int systems = rowsPerPrintedPage(height, 2) / 2;
-    ASSERT_GT(systems, 1);
-    for (std::size_t p = 0; p + 1 < pages.size(); ++p)
-        EXPECT_EQ(static_cast<int>(pages[p].size()), systems) << "page " << p; // first track's rows
-    EXPECT_LE(static_cast<int>(pages.back().size()), systems);
+    PageRoom room;
+    room.height = 1000;
+    room.firstPageTop = 150;
+    room.laterPageTop = 30;
+    room.bottomReserve = 40;
+    room.minGap = 20;
+    const std::vector<SystemExtent> systems(9, extent(200));
+    const auto pages = placeSystems(systems, room);
+    // Page 1 has 810 units: four systems of 200 with three gaps of 20 (860) do not fit, three do.
+    ASSERT_EQ(pages.size(), 3u);
+    ASSERT_EQ(pages[0].systems.size(), 3u);
+    EXPECT_DOUBLE_EQ(pages[0].systems[0].y, 150);
+    // Spread: the last system ends at the foot, the gaps are equal.
+    EXPECT_DOUBLE_EQ(pages[0].systems[2].y + 200, 960);
+    EXPECT_DOUBLE_EQ(pages[0].systems[1].y - pages[0].systems[0].y,
+                     pages[0].systems[2].y - pages[0].systems[1].y);
+    // Later pages have 930 units: four systems and three least gaps (860) fit.
+    ASSERT_EQ(pages[1].systems.size(), 4u);
+    EXPECT_DOUBLE_EQ(pages[1].systems[0].y, 30);
+    EXPECT_DOUBLE_EQ(pages[1].systems[3].y + 200, 960);
+    // The last page is filled less than three quarters: its systems keep the least gap.
+    ASSERT_EQ(pages[2].systems.size(), 2u);
+    EXPECT_DOUBLE_EQ(pages[2].systems[1].y, 30 + 200 + 20);
+    int placed = 0;
+    for (const auto& page : pages)
+        for (const auto& s : page.systems) {
+            EXPECT_EQ(s.system, placed++);
+            EXPECT_DOUBLE_EQ(s.scale, 1.0);
+        }
+    EXPECT_EQ(placed, 9);
+}
+
+TEST(PlaceSystemsTest, TheLastPageIsSpreadOnlyWhenThreeQuartersFull)
+{
+    PageRoom room;
+    room.height = 1000;
+    room.minGap = 10;
+    // Two systems of 200: 410 of 1000 units, less than three quarters: the least gap.
+    auto pages = placeSystems({extent(200), extent(200)}, room);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_DOUBLE_EQ(pages[0].systems[1].y, 210);
+    // Three of 250: 770 units, more than three quarters: spread to the foot.
+    pages = placeSystems({extent(250), extent(250), extent(250)}, room);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_DOUBLE_EQ(pages[0].systems[2].y + 250, 1000);
+    EXPECT_DOUBLE_EQ(pages[0].systems[1].y, 375);
+    // With a most gap, the spread stops there, the gaps still even.
+    room.maxGap = 40;
+    pages = placeSystems({extent(250), extent(250), extent(250)}, room);
+    EXPECT_DOUBLE_EQ(pages[0].systems[1].y, 290);
+    EXPECT_DOUBLE_EQ(pages[0].systems[2].y, 580);
+}
+
+TEST(PlaceSystemsTest, ASystemTallerThanAPageIsScaledToFitAloneAndNeverSplit)
+{
+    PageRoom room;
+    room.height = 1000;
+    room.firstPageTop = 200;
+    room.laterPageTop = 0;
+    room.bottomReserve = 50;
+    room.minGap = 10;
+    const auto pages = placeSystems({extent(100), extent(1500), extent(100)}, room);
+    ASSERT_EQ(pages.size(), 3u);
+    ASSERT_EQ(pages[1].systems.size(), 1u);
+    EXPECT_EQ(pages[1].systems[0].system, 1);
+    EXPECT_DOUBLE_EQ(pages[1].systems[0].scale, 950.0 / 1500.0);
+    EXPECT_DOUBLE_EQ(pages[1].systems[0].y, 0);
+    // Alone on page 1 and too tall for it.
+    const auto alone = placeSystems({extent(2000)}, room);
+    ASSERT_EQ(alone.size(), 1u);
+    EXPECT_DOUBLE_EQ(alone[0].systems[0].scale, 750.0 / 2000.0);
+    // No systems: one empty page.
+    const auto empty = placeSystems({}, room);
+    ASSERT_EQ(empty.size(), 1u);
+    EXPECT_TRUE(empty[0].systems.empty());
+}
+
+TEST(MeasureSystemsTest, NotesFarOffTheStaffAndLyricsWidenTheirSystem)
+{
+    auto sheet = testing::sheetWithTracks(1);
+    Track& t = *sheet->trackAt(0);
+    for (int i = 0; i < 4; ++i)
+        testing::addNote(t, kTypeWhole, 1);
+    const auto plain = layOutSheet(*sheet, 1000, 1.0f);
+    const auto before = measureSystems(*sheet, *plain);
+    ASSERT_GE(before.size(), 1u);
+    const StaffRow row = plain->row(0);
+    EXPECT_LT(before[0].top, row.top);
+    EXPECT_GT(before[0].bottom, row.top + 36);
+
+    testing::addNote(t, kTypeQuarter, 14);           // far above the staff
+    testing::addNote(t, kTypeQuarter, -14, 0, "la"); // far below, with a syllable
+    const auto high = layOutSheet(*sheet, 1000, 1.0f);
+    const auto after = measureSystems(*sheet, *high);
+    ASSERT_GE(after.size(), 1u);
+    const int lastRow = high->note(0, t.count - 1).rowIndex;
+    const SystemExtent& widened = after[static_cast<std::size_t>(lastRow)];
+    EXPECT_LE(widened.top, high->note(0, t.count - 2).y - 4);
+    EXPECT_GE(widened.bottom, high->note(0, t.count - 1).y + 37);
+    EXPECT_GE(widened.bottom, high->row(lastRow).top + 7 * 9 + 24);
 }
 
 } // namespace

@@ -39,6 +39,9 @@ TEST(CommandTableTest, EveryIdIsDefinedOnceAndNoTwoShortcutsAreTheSame)
                    kCmdNewChordDocument,
                    kCmdOpen,
                    kCmdPrint,
+                   kCmdPageSetup,
+                   kCmdPrintPreview,
+                   kCmdProperties,
                    kCmdSave,
                    kCmdSaveAs,
                    kCmdImportMidi,
@@ -206,11 +209,11 @@ TEST_F(CommandTableWindowTest, MenusToolbarsAndAcceleratorsAreBuiltFromTheTable)
                 menuOf[item->data().toInt()] = top->text();
         }
     }
-    EXPECT_EQ(
-        menuTexts["File"],
-        QStringList({"New Sheet Document", "New Chord Document", "Open", "Open Recent", "Save", "Save As",
-                     "Import MIDI", "Export Lilypond", "Export MusicXML...", "Save Selected MIDI Track",
-                     "Save All MIDI Tracks", "Print", "Exit", "Quit at Once"}));
+    EXPECT_EQ(menuTexts["File"],
+              QStringList({"New Sheet Document", "New Chord Document", "Open", "Open Recent", "Save",
+                           "Save As", "Import MIDI", "Export Lilypond", "Export MusicXML...",
+                           "Save Selected MIDI Track", "Save All MIDI Tracks", "Properties...",
+                           "Page Setup...", "Print Preview", "Print", "Exit", "Quit at Once"}));
     EXPECT_EQ(menuTexts["Edit"],
               QStringList({"Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "Clear", "Select All",
                            "Remove Diagram", "Remove Selected Diagrams", "Add All Diagrams To Sheet",

@@ -133,18 +133,21 @@ class ScriptedDialogs : public FileDialogs {
         asked.push_back({true, filters, suffix, suggested});
         return next();
     }
-    std::unique_ptr<Printer> choosePrinter(const std::string& name) override
+    std::unique_ptr<Printer> choosePrinter(const std::string& name, const QPageLayout* pageLayout) override
     {
         printDocumentNames.push_back(name);
+        if (pageLayout)
+            printPageLayouts.push_back(*pageLayout);
         if (pdfPath.empty())
             return nullptr;
-        return std::make_unique<PdfPrinter>(pdfPath);
+        return std::make_unique<PdfPrinter>(pdfPath, 600, pageLayout ? *pageLayout : filePageLayout());
     }
 
     std::deque<std::optional<FileChoice>> answers;
     std::vector<Asked> asked;
     std::string pdfPath; // empty: the print dialog is cancelled
     std::vector<std::string> printDocumentNames;
+    std::vector<QPageLayout> printPageLayouts; // the page each print dialog was opened on
 
   private:
     std::optional<FileChoice> next()

@@ -4,10 +4,12 @@
 #include "platform/atomic_file.h"
 #include "shell/panels/panel_container.h"
 
+#include <QPageLayout>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
+
 #include <optional>
 #include <string>
 
@@ -68,6 +70,8 @@ class DocumentWindow {
     // Printing; canPrint() is false for windows that have nothing to print.
     virtual bool canPrint() const { return false; }
     virtual PrintResult print(Printer& /*printer*/) { return {false, 0, "there is nothing to print"}; }
+    // The page the document prints on, as its page setup says; none for the printer's own.
+    virtual std::optional<QPageLayout> pageLayout() const { return std::nullopt; }
 
     // Commands the document answers itself (undo, redo, edits and tools of a sheet):
     // answers() says which (menu items of the others are disabled), command() runs one and is

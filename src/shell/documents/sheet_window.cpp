@@ -1,5 +1,7 @@
 #include "shell/documents/sheet_window.h"
 
+#include "render/pdf_printer.h"
+
 #include "editor/commands.h"
 #include "editor/editing/context_menu.h"
 #include "editor/layout.h"
@@ -354,7 +356,12 @@ std::optional<RecoveryCopy> SheetWindow::recoveryCopy() const
 PrintResult SheetWindow::print(Printer& printer)
 {
     m_view.title = m_sheet->caption;
-    return printSheet(m_view, printer, logicalDpiX(), logicalDpiY());
+    return printSheet(m_view, printer);
+}
+
+std::optional<QPageLayout> SheetWindow::pageLayout() const
+{
+    return pageLayoutOf(m_sheet->pageSetup);
 }
 
 bool SheetWindow::setMidiDevice(int device)

@@ -103,6 +103,7 @@ class SheetWindow : public QWidget,
     bool canPrint() const override { return true; }
     // Prints through the print paging; the view is laid out for the window again afterwards.
     PrintResult print(Printer& printer) override;
+    std::optional<QPageLayout> pageLayout() const override;
     bool answers(int commandId) const override { return m_editor.answers(commandId); }
     bool command(int commandId) override { return m_editor.command(commandId); }
     SheetEditor* sheetEditor() override { return &m_editor; }

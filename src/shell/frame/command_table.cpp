@@ -4,8 +4,10 @@
 #include "playback/scheduler.h"
 #include "shell/documents/chord_window.h"
 #include "shell/documents/document_window.h"
+#include "shell/documents/sheet_window.h"
 #include "shell/frame/document_commands.h"
 #include "shell/frame/main_window.h"
+#include "shell/frame/page_dialogs.h"
 #include "shell/frame/playback_commands.h"
 #include "shell/frame/scale_diagram_commands.h"
 #include "shell/frame/view_commands.h"
@@ -70,6 +72,30 @@ bool exportAllTracks(MainWindow& f)
 bool print(MainWindow& f)
 {
     return f.documentCommands().print();
+}
+bool pageSetup(MainWindow& f)
+{
+    SheetWindow* sheet = f.activeSheet();
+    if (!sheet)
+        return false;
+    editPageSetup(sheet->sheet(), &f);
+    return true;
+}
+bool printPreview(MainWindow& f)
+{
+    SheetWindow* sheet = f.activeSheet();
+    if (!sheet)
+        return false;
+    showPrintPreview(sheet->view(), &f);
+    return true;
+}
+bool properties(MainWindow& f)
+{
+    SheetWindow* sheet = f.activeSheet();
+    if (!sheet)
+        return false;
+    editSheetProperties(sheet->sheet(), &f);
+    return true;
 }
 bool exitProgram(MainWindow& f)
 {
@@ -169,7 +195,10 @@ const CommandRow kCommands[] = {
     {kCmdExportMusicXml,         File,    "Export MusicXML...",       "",       Bar::None, Plain,     false, Always,              Sheet,    exportMusicXml},
     {kCmdSaveSelectedMidiTrack,  File,    "Save Selected MIDI Track", "",       Bar::None, Plain,     false, Always,              Sheet,    exportSelectedTrack},
     {kCmdSaveAllMidiTracks,      File,    "Save All MIDI Tracks",     "",       Bar::None, Plain,     false, Always,              Sheet,    exportAllTracks},
-    {kCmdPrint,                  File,    "Print",                    "Ctrl+P", Bar::None, Plain,     kSep,  Always,              Document, print},
+    {kCmdProperties,             File,    "Properties...",            "",       Bar::None, Plain,     kSep,  Always,              Sheet,    properties},
+    {kCmdPageSetup,              File,    "Page Setup...",            "",       Bar::None, Plain,     false, Always,              Sheet,    pageSetup},
+    {kCmdPrintPreview,           File,    "Print Preview",            "",       Bar::None, Plain,     false, Always,              Sheet,    printPreview},
+    {kCmdPrint,                  File,    "Print",                    "Ctrl+P", Bar::None, Plain,     false, Always,              Document, print},
     {kCmdExit,                   File,    "Exit",                     "Ctrl+Q", Bar::None, Plain,     kSep,  Always,              Nothing,  exitProgram},
     {kCmdQuit,                   File,    "Quit at Once",             "F4",     Bar::None, Plain,     false, Always,              Nothing,  quitAtOnce},
 

@@ -383,7 +383,9 @@ bool DocumentCommands::print()
     DocumentWindow* document = m_frame.activeDocument();
     if (!document || !document->canPrint())
         return false;
-    std::unique_ptr<Printer> printer = m_frame.services().dialogs.choosePrinter(document->title());
+    const std::optional<QPageLayout> page = document->pageLayout();
+    std::unique_ptr<Printer> printer =
+        m_frame.services().dialogs.choosePrinter(document->title(), page ? &*page : nullptr);
     if (!printer)
         return true;
     const PrintResult result = document->print(*printer);
