@@ -1,8 +1,8 @@
 #pragma once
 
 #include "drawing/canvas.h"
-#include "editor/sheet_layout.h"
 #include "editor/page_layout.h"
+#include "editor/sheet_layout.h"
 
 #include <memory>
 #include <string>

@@ -21,8 +21,8 @@ constexpr std::pair<const char*, std::string SheetTexts::*> kSheetTextAttributes
     {"copyright", &SheetTexts::copyright},
 };
 
-void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, bool chordDiagrams, const PageSetup& page,
-                    std::size_t notes, std::string& out)
+void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, bool chordDiagrams,
+                    const PageSetup& page, std::size_t notes, std::string& out)
 {
     out.reserve(256 + notes * 48);
     out += "<staffdoc\r\nzoomamount=";
@@ -55,7 +55,8 @@ std::string sheetToText(const SheetDocument& sheet)
     std::size_t notes = 0;
     for (int t = 0; t < sheet.trackCount(); ++t)
         notes += static_cast<std::size_t>(sheet.trackAt(t)->count);
-    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.texts, sheet.chordDiagrams, sheet.pageSetup, notes, out);
+    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.texts, sheet.chordDiagrams, sheet.pageSetup, notes,
+                   out);
     for (int t = 0; t < sheet.trackCount(); ++t)
         writeTrackElement(*sheet.trackAt(t), out);
     out += kSheetTail;
