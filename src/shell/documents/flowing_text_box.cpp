@@ -8,8 +8,8 @@ constexpr int kBoxHeight = 24;
 constexpr int kFontPixels = 14;
 } // namespace
 
-FlowingTextBox::FlowingTextBox(SheetEditor& editor, QWidget& sheetWindow, const QString& objectName, int width,
-                               bool bold, int maxLength)
+FlowingTextBox::FlowingTextBox(SheetEditor& editor, QWidget& sheetWindow, const QString& objectName,
+                               int width, bool bold, int maxLength)
     : QLineEdit(&sheetWindow), m_editor(editor), m_sheetWindow(sheetWindow)
 {
     setObjectName(objectName);
