@@ -21,8 +21,6 @@ namespace {
 
 // Room between neighbouring signs at a row's start.
 constexpr int kSignGap = 3;
-// Width of a time-signature digit.
-constexpr int kTimeDigitWidth = 11;
 // Width of the rest that fills a measure.
 constexpr int kMeasureRestWidth = 11;
 
@@ -146,7 +144,8 @@ int closingX(const SheetLayout& sheet, const TrackLayout& lay, int m, const Trac
 // x where a row's notes may start to make room: right of its time signature.
 int rowMusicLeft(const Track& t)
 {
-    return timeSignatureLeft(keySignatureMarks(t).count) + kTimeDigitWidth;
+    const int digits = timeSignatureGlyphs(t.timeSig).tens != 0 ? 2 : 1;
+    return timeSignatureLeft(keySignatureMarks(t).count) + kTimeDigitWidth * (digits + 1) / 2;
 }
 
 void moveTo(const Note& n, NoteLayout& p, int x)

@@ -19,6 +19,8 @@ int roomBeforeBar(const Note& note, const NoteLayout& place);
 // Key signature accidentals stand this far apart (the row's key signature width is this much
 // per accidental).
 inline constexpr int kKeyMarkPitch = 8;
+// Width of a time-signature digit.
+inline constexpr int kTimeDigitWidth = 11;
 
 // x of the clef glyphs at a row's start (the F clef, wider with its dots, a little further
 // left), and how far right of the staff start either reaches, sheet units.

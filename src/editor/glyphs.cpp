@@ -9,6 +9,8 @@ namespace tonvela {
 int digitGlyph(int digit)
 {
     switch (digit) {
+    case 1:
+        return kGlyphDigit1;
     case 2:
         return kGlyphDigit2;
     case 3:
@@ -104,12 +106,12 @@ int noteGlyph(const Note& note, const NoteLayout& place)
 TimeSignatureGlyphs timeSignatureGlyphs(int code)
 {
     const TimeSignatureInfo& info = timeSignatureInfo(code);
-    if (info.code == kTimeSigSingleGlyph)
+    if (info.symbol == MeterSymbol::Common)
         return {kGlyphCommonTime, 0};
-    const char* text = info.text; // "n/d"
-    const int num = text[0] - '0';
-    const int den = text[2] - '0';
-    return {digitGlyph(num), digitGlyph(den)};
+    if (info.symbol == MeterSymbol::Cut)
+        return {kGlyphCutTime, 0};
+    const int num = info.beatsPerMeasure;
+    return {digitGlyph(num % 10), digitGlyph(info.beatUnit), num >= 10 ? digitGlyph(num / 10) : 0};
 }
 
 } // namespace tonvela

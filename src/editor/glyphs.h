@@ -59,6 +59,8 @@ enum GlyphId : int {
     kGlyphDigit7 = 391545,
     kGlyphDigit9 = 391546,
     kGlyphCommonTime = 391556, // the time signature drawn as one glyph
+    kGlyphCutTime = 537,       // the C struck through: 2/2
+    kGlyphDigit1 = 538,        // the 1 of 12/8
     kGlyphGClef = 393939,
     kGlyphFClef = 393940,
     kGlyphPercussionClef = 393942,
@@ -101,18 +103,20 @@ enum GlyphId : int {
 // The head alone of a note glyph (a whole note is a head already); 0 for other glyphs.
 int headOnlyGlyph(int glyph);
 
-// Glyph of a time-signature digit 2..9; 0 for any other digit.
+// Glyph of a time-signature digit 1..9; 0 for any other digit.
 int digitGlyph(int digit);
 
 // The note's own glyph as laid out (beamed notes as quarters, rests by kind, heads with the
 // stem on the note's side); 0 when the kind draws nothing of its own.
 int noteGlyph(const Note& note, const NoteLayout& place);
 
-// Numerator and denominator glyphs of a time-signature code (denominator 0 for the
-// single-glyph signature); codes outside the table draw as 4/4.
+// Numerator and denominator glyphs of a time-signature code (denominator 0 for common and
+// cut time, which are one glyph); a numerator of two digits has its tens in `tens` (else 0).
+// Codes outside the table draw as 4/4.
 struct TimeSignatureGlyphs {
     int numerator;
     int denominator;
+    int tens = 0;
 };
 TimeSignatureGlyphs timeSignatureGlyphs(int code);
 

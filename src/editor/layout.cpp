@@ -103,13 +103,15 @@ bool beamable(const Note& a, const NoteLayout& pa, const Note& b, const NoteLayo
 }
 
 // The length a beam group spans: one beat of the meter (a quarter in 2/4, 3/4 and 4/4, so no
-// beam crosses the middle of a 4/4 bar; a dotted quarter in 3/8, 6/8 and 9/8; a quarter, two
-// eighths, in the other eighth meters).
+// beam crosses the middle of a 4/4 bar; three eighths in 3/8, 6/8, 9/8 and 12/8; a quarter,
+// two eighths, in the other eighth meters; a half in 2/2 and 3/2).
 Ticks beamBeatOf(int timeSig)
 {
     const TimeSignatureInfo& ts = timeSignatureInfo(timeSig);
     if (ts.beatUnit == 8 && ts.beatsPerMeasure % 3 == 0)
         return dottedTicks(kQuarterTicks);
+    if (ts.beatUnit == 2)
+        return 2 * kQuarterTicks;
     return kQuarterTicks;
 }
 

@@ -207,6 +207,7 @@ void SheetDrawing::drawStaffRow(const StaffRow& row, const Track& t, int& p, int
 
     if (visible && onScreen) {
         drawTies(t, track, start, p);
+        drawTuplets(t, track, start, p);
         // After an empty row the walk passes over the rest of the track: only beams of rows in
         // the window are drawn.
         for (int i = start; i < p; ++i) {
@@ -357,7 +358,13 @@ void SheetDrawing::drawMeasureNumber(const StaffRow& row, int measureIndex, bool
         font(m_tools.smallBold);
         left = x > 0 ? x + 3 : 37;
     }
-    m_canvas.drawText(sc(left), sc(top(row) - 18), std::to_string(m));
+    // After a pickup the count starts at the first full measure: the pickup is measure 0 and
+    // shows no number.
+    const Track* t = m_sheet.trackAt(row.index % m_trackCount);
+    const int shownNumber = t && validPickup(t->pickupTicks, t->timeSig) > 0 ? m - 1 : m;
+    if (shownNumber < 1)
+        return;
+    m_canvas.drawText(sc(left), sc(top(row) - 18), std::to_string(shownNumber));
 }
 
 void SheetDrawing::drawTies(const Track& t, int track, int from, int to)
@@ -570,7 +577,11 @@ void SheetDrawing::drawGlyphPass(int lastRow)
         if (r < m_trackCount) {
             const TimeSignatureGlyphs ts = timeSignatureGlyphs(row.timeSig);
             const int tx = timeSignatureLeft(row.keySigWidth / kKeyMarkPitch);
-            m_canvas.drawGlyph(ts.numerator, sc(tx), sc(y + 2), z, GlyphColor::Normal);
+            // Two digits stand side by side over the denominator's middle.
+            const int half = ts.tens != 0 ? kTimeDigitWidth / 2 : 0;
+            if (ts.tens != 0)
+                m_canvas.drawGlyph(ts.tens, sc(tx - half), sc(y + 2), z, GlyphColor::Normal);
+            m_canvas.drawGlyph(ts.numerator, sc(tx + half), sc(y + 2), z, GlyphColor::Normal);
             if (ts.denominator != 0)
                 m_canvas.drawGlyph(ts.denominator, sc(tx), sc(y + 20), z, GlyphColor::Normal);
         }

@@ -143,6 +143,9 @@ class SheetDrawing {
     void drawRowNotes(const StaffRow& row, const Track& track, int& p, int n);
     void skipRow(const StaffRow& row, int& p, int n, bool onScreen) const;
     void drawTies(const Track& track, int trackIndex, int from, int to);
+    // The "3" of each triplet group that starts among notes from..to-1, with its bracket when
+    // its notes are not beamed together.
+    void drawTuplets(const Track& track, int trackIndex, int from, int to);
     void decorate(const StaffRow& row, const Track& track, const Note& note, const NoteLayout& place,
                   bool hovered);
     // Drawn highlighted: under the pointer, or sounding in a playback.

@@ -146,6 +146,33 @@ struct PartPlan {
     TrackTimeline timeline;
     std::string id;
     int64_t measureTicks = 384;
+    // A pickup's length: the first written measure is this long (implicit, numbered 0), the
+    // others measureTicks. 0 for none.
+    int64_t pickup = 0;
+    // Where written measure m (from 1) starts.
+    int64_t measureStart(int64_t m) const
+    {
+        if (pickup == 0)
+            return (m - 1) * measureTicks;
+        return m <= 1 ? 0 : pickup + (m - 2) * measureTicks;
+    }
+    // The written measure (from 1) that starts at `tick`; 0 when no measure starts there.
+    int64_t measureStartingAt(int64_t tick) const
+    {
+        const int64_t rest = tick - pickup;
+        if (tick == 0)
+            return 1;
+        if (rest < 0 || rest % measureTicks != 0)
+            return 0;
+        return rest / measureTicks + (pickup > 0 ? 2 : 1);
+    }
+    // Written measures needed to hold `end` ticks.
+    int64_t measuresFor(int64_t end) const
+    {
+        if (pickup == 0)
+            return (end + measureTicks - 1) / measureTicks;
+        return 1 + (std::max<int64_t>(end - pickup, 0) + measureTicks - 1) / measureTicks;
+    }
     std::set<int> drumKeys;     // percussion: the keys played, one instrument each
     std::set<int64_t> barLines; // measure numbers (from 1) whose right bar line a Bar note draws
     std::set<int64_t> midBars;  // ticks of the Bar notes that stand inside a measure
@@ -229,8 +256,8 @@ void writeAttributes(pugi::xml_node measure, const Track& t)
     }
     const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
     pugi::xml_node time = a.append_child("time");
-    if (ts.code == kTimeSigSingleGlyph)
-        time.append_attribute("symbol").set_value("common");
+    if (ts.symbol != MeterSymbol::Numbers)
+        time.append_attribute("symbol").set_value(ts.symbol == MeterSymbol::Common ? "common" : "cut");
     addInt(time, "beats", ts.beatsPerMeasure);
     addInt(time, "beat-type", ts.beatUnit);
     // The G clef staff draws its notes an octave above their sound, under a clef with an 8:
@@ -279,26 +306,50 @@ void writeBarline(pugi::xml_node measure, const char* location, const char* styl
         b.append_child("repeat").append_attribute("direction").set_value(repeat);
 }
 
-void writeRestValue(pugi::xml_node measure, int64_t ticks, const char* type, bool dotted, int voice,
-                    bool wholeMeasure)
+// A triplet value's <time-modification>: three in the time of two. It follows the dots.
+void writeTimeModification(pugi::xml_node n, const musicxml::NoteValue& v)
+{
+    if (!v.triplet)
+        return;
+    pugi::xml_node tm = n.append_child("time-modification");
+    addInt(tm, "actual-notes", 3);
+    addInt(tm, "normal-notes", 2);
+}
+
+// The start or stop of a triplet group's bracket, in the note's <notations>.
+void writeTupletMarks(pugi::xml_node notations, const musicxml::NoteValue& v)
+{
+    for (const auto& [on, type] : {std::pair{v.tupletStart, "start"}, std::pair{v.tupletStop, "stop"}}) {
+        if (!on)
+            continue;
+        pugi::xml_node t = notations.append_child("tuplet");
+        t.append_attribute("type").set_value(type);
+        t.append_attribute("number").set_value(1);
+    }
+}
+
+void writeRestValue(pugi::xml_node measure, const musicxml::NoteValue& v, int voice, bool wholeMeasure)
 {
     pugi::xml_node n = measure.append_child("note");
     pugi::xml_node r = n.append_child("rest");
     if (wholeMeasure)
         r.append_attribute("measure").set_value("yes");
-    addInt(n, "duration", ticks);
+    addInt(n, "duration", v.ticks);
     addInt(n, "voice", voice);
     if (!wholeMeasure) {
-        addText(n, "type", type);
-        if (dotted)
+        addText(n, "type", v.type);
+        if (v.dotted)
             n.append_child("dot");
+        writeTimeModification(n, v);
+        if (v.tupletStart || v.tupletStop)
+            writeTupletMarks(n.append_child("notations"), v);
     }
 }
 
 void writeRest(pugi::xml_node measure, int64_t ticks, int voice)
 {
     for (const musicxml::NoteValue& v : musicxml::splitIntoNoteValues(ticks))
-        writeRestValue(measure, v.ticks, v.type, v.dotted, voice, false);
+        writeRestValue(measure, v, voice, false);
 }
 
 // One note value of a chord: every head as a note, the first one plain, the rest with <chord/>.
@@ -361,13 +412,17 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
         if (!t.percussive && ties.first && !tieStop &&
             (marked || sp.alter != keySignatureAlter(sp.step, fifths)))
             addText(n, "accidental", accidentalText(sp.alter));
+        writeTimeModification(n, v);
         const bool tab = staffOf(t).isTablature();
-        if (tieStop || tieStart || tab) {
+        const bool tuplet = h == 0 && (v.tupletStart || v.tupletStop);
+        if (tieStop || tieStart || tab || tuplet) {
             pugi::xml_node nots = n.append_child("notations");
             if (tieStop)
                 nots.append_child("tied").append_attribute("type").set_value("stop");
             if (tieStart)
                 nots.append_child("tied").append_attribute("type").set_value("start");
+            if (tuplet)
+                writeTupletMarks(nots, v);
             if (tab) {
                 const GuitarPosition at = tabPositionForKey(src, head.key);
                 pugi::xml_node tech = nots.append_child("technical");
@@ -426,7 +481,50 @@ void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sou
         }
         at = until;
     };
-    for (auto it = firstEndingAfter(sounds, from); it != sounds.end() && it->start < to; ++it) {
+    // Triplet groups: a group opens at a triplet that lies whole in the measure and closes once
+    // the written lengths of the triplets that follow it without a gap add up to three of the
+    // shortest among them (three eighths, a quarter and an eighth), or where the run of
+    // triplets ends. Each group is written as three in the time of two with its bracket, also
+    // when it is not complete (readers place a tuplet's notes by its bracket). The piece of a
+    // triplet a bar line cuts is written as plain values of the time it takes, tied.
+    const auto first = firstEndingAfter(sounds, from);
+    std::vector<int> role; // per sound from `first`: 0 plain, 1 start, 2 inside, 3 stop
+    for (auto it = first; it != sounds.end() && it->start < to; ++it)
+        role.push_back(0);
+    const auto whole = [&](const Sound& s) {
+        return s.triplet && s.start >= from && s.start + s.length <= to;
+    };
+    for (std::size_t i = 0; i < role.size();) {
+        const Sound& head = first[static_cast<std::ptrdiff_t>(i)];
+        if (!whole(head)) {
+            ++i;
+            continue;
+        }
+        int64_t shortest = head.length * 3 / 2;
+        int64_t sum = 0;
+        std::size_t j = i;
+        int64_t end = head.start;
+        while (j < role.size() && (sum == 0 || sum != 3 * shortest) && sum < 3 * head.length * 3 / 2) {
+            const Sound& s = first[static_cast<std::ptrdiff_t>(j)];
+            if (!whole(s) || s.start != end)
+                break;
+            sum += s.length * 3 / 2;
+            shortest = std::min(shortest, s.length * 3 / 2);
+            end = s.start + s.length;
+            ++j;
+        }
+        if (j == i) {
+            ++i;
+            continue;
+        }
+        role[i] = 1;
+        for (std::size_t k = i + 1; k < j; ++k)
+            role[k] = 2;
+        role[j - 1] = j - 1 == i ? 4 : 3;
+        i = j;
+    }
+    std::size_t index = 0;
+    for (auto it = first; it != sounds.end() && it->start < to; ++it, ++index) {
         const Sound& s = *it;
         const int64_t a = std::max(s.start, from);
         const int64_t b = std::min(s.start + s.length, to);
@@ -434,15 +532,22 @@ void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sou
             continue;
         gap(a);
         barHere(a);
+        std::vector<musicxml::NoteValue> values;
+        if (role[index] != 0) {
+            values = {{b - a, s.writtenType, s.writtenDotted, true, role[index] == 1 || role[index] == 4,
+                       role[index] >= 3}};
+        } else {
+            values = musicxml::splitIntoNoteValues(b - a);
+        }
         if (s.rest || s.heads.empty()) {
             if (voice == 1)
-                writeRest(measure, b - a, voice);
+                for (const musicxml::NoteValue& v : values)
+                    writeRestValue(measure, v, voice, false);
             else
                 gap(b);
             at = b;
             continue;
         }
-        const auto values = musicxml::splitIntoNoteValues(b - a);
         for (std::size_t k = 0; k < values.size(); ++k) {
             ValueTies ties;
             ties.first = a == s.start && k == 0;
@@ -478,9 +583,10 @@ std::optional<RepeatSpans> repeatSpans(const std::vector<PartPlan>& parts)
                                   : tl.end;
             if (b <= a)
                 continue;
-            if (a % p.measureTicks != 0 || b % p.measureTicks != 0)
+            const int64_t opening = p.measureStartingAt(a), after = p.measureStartingAt(b);
+            if (opening == 0 || after == 0)
                 return std::nullopt;
-            mine.emplace_back(a / p.measureTicks + 1, b / p.measureTicks);
+            mine.emplace_back(opening, after - 1);
         }
         if (!first && mine != spans)
             return std::nullopt;
@@ -510,6 +616,7 @@ bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& f
         p.id = "P" + std::to_string(i + 1);
         p.frames = sheet.chordDiagrams;
         p.measureTicks = std::max<int64_t>(musicxml::measureDivisionsOf(p.track->timeSig), 6);
+        p.pickup = musicxml::pickupDivisionsOf(*p.track);
         if (!musicxml::buildTimeline(*p.track, loops, p.timeline, error)) {
             error.insert(0, "track " + std::to_string(i + 1) + ": ");
             return false;
@@ -532,9 +639,10 @@ bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& f
                     if (p.track->percussive)
                         p.drumKeys.insert(h.key);
         for (int64_t tick : p.timeline.barTicks) {
-            if (tick > 0 && tick % p.measureTicks == 0)
-                p.barLines.insert(tick / p.measureTicks);
-            else if (tick % p.measureTicks != 0)
+            const int64_t next = p.measureStartingAt(tick);
+            if (tick > 0 && next > 0)
+                p.barLines.insert(next - 1);
+            else if (next == 0)
                 p.midBars.insert(tick);
         }
     }
@@ -618,7 +726,7 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
         for (const auto& voice : p.timeline.voices)
             if (!voice.empty())
                 end = std::max(end, voice.back().start + voice.back().length);
-        measures = std::max(measures, (end + p.measureTicks - 1) / p.measureTicks);
+        measures = std::max(measures, p.measuresFor(end));
     }
     std::set<int64_t> repeatStarts;
     std::set<int64_t> repeatEnds;
@@ -636,25 +744,28 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
         part.append_attribute("id").set_value(p.id.c_str());
         for (int64_t m = 1; m <= measures; ++m) {
             pugi::xml_node measure = part.append_child("measure");
-            measure.append_attribute("number").set_value(static_cast<long long>(m));
+            // A pickup is measure 0, shorter than the meter: the count starts after it.
+            measure.append_attribute("number").set_value(static_cast<long long>(p.pickup > 0 ? m - 1 : m));
+            if (p.pickup > 0 && m == 1)
+                measure.append_attribute("implicit").set_value("yes");
             if (m == 1)
                 writeAttributes(measure, t);
             if (m == 1 && k == 0)
                 writeTempo(measure, std::max(t.tempo, 1));
             if (repeatStarts.contains(m))
                 writeBarline(measure, "left", "heavy-light", "forward");
-            const int64_t from = (m - 1) * p.measureTicks;
-            const int64_t to = m * p.measureTicks;
+            const int64_t from = p.measureStart(m);
+            const int64_t to = p.measureStart(m + 1);
             const auto& voices = p.timeline.voices;
             if (!hasSoundsIn(voices[0], from, to)) {
-                writeRestValue(measure, p.measureTicks, "whole", false, 1, true);
+                writeRestValue(measure, {to - from, "whole"}, 1, true);
             } else {
                 writeVoice(measure, p, voices[0], 1, from, to);
             }
             for (std::size_t v = 1; v < voices.size(); ++v) {
                 if (!hasSoundsIn(voices[v], from, to))
                     continue;
-                addInt(measure.append_child("backup"), "duration", p.measureTicks);
+                addInt(measure.append_child("backup"), "duration", to - from);
                 writeVoice(measure, p, voices[v], static_cast<int>(v + 1), from, to);
             }
             if (repeatEnds.contains(m))

@@ -38,7 +38,8 @@ inline constexpr int kLowestWrittenKey = 12;
 //
 // The notes are what playback plays: ties merged by the playback rule are written as tied
 // notes, every chord keeps its own length (a member of another length goes to a voice of its
-// own), the triplet mark changes no length and is therefore not written as a tuplet. Every
+// own), a triplet-marked note is written as three in the time of two (<time-modification>)
+// with the bracket of its group of three (<tuplet> start and stop, never over a bar line). Every
 // measure fills its time signature: notes that run over a bar line are split and tied, the
 // last measure is filled with rests and a measure without notes is a measure rest. Measure
 // repeats are written with repeat signs when every track repeats the same whole measures;

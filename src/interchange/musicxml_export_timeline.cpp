@@ -40,6 +40,11 @@ int64_t measureDivisionsOf(int timeSigCode)
     return divisionsOf(measureTicksOf(timeSigCode));
 }
 
+int64_t pickupDivisionsOf(const Track& track)
+{
+    return divisionsOf(validPickup(track.pickupTicks, track.timeSig));
+}
+
 bool hasNoteLoops(const Track& track)
 {
     for (int i = 0; i < track.count; ++i) {
@@ -136,6 +141,11 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
             Sound sound;
             sound.start = divisionsOf(at);
             sound.length = divisionsOf(lengthTicks(note));
+            if (isTriplet(note.type, note.dwFlag)) {
+                sound.triplet = true;
+                sound.writtenType = noteKindOf(note.type)->musicXmlType;
+                sound.writtenDotted = note.isDotted();
+            }
             sound.rest = !rootPlays;
             if (rootPlays) {
                 Head h;

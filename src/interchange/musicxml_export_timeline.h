@@ -34,6 +34,10 @@ struct Sound {
     std::vector<Head> heads; // empty for a rest
     const std::string* lyric = nullptr;
     const std::string* chordSymbol = nullptr; // the root's, written as <harmony> before it
+    // A note or rest with the triplet mark: its written kind (its length is two thirds of it).
+    bool triplet = false;
+    const char* writtenType = nullptr;
+    bool writtenDotted = false;
 };
 
 struct TrackTimeline {
@@ -47,6 +51,8 @@ struct TrackTimeline {
 
 // The length in divisions of a time signature's measure.
 int64_t measureDivisionsOf(int timeSigCode);
+// The length in divisions of the track's pickup; 0 for none.
+int64_t pickupDivisionsOf(const Track& track);
 
 // Lays out what the track plays. With `unfold` the walk follows measure repeats and note loops
 // as playback does, so each repeated part is written out again; without it the notes are taken
@@ -64,6 +70,10 @@ struct NoteValue {
     int64_t ticks = 0;
     const char* type = "quarter";
     bool dotted = false;
+    // A triplet value (three in the time of two) and where its tuplet bracket starts and stops.
+    bool triplet = false;
+    bool tupletStart = false;
+    bool tupletStop = false;
 };
 std::vector<NoteValue> splitIntoNoteValues(int64_t ticks);
 

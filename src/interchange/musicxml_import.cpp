@@ -381,12 +381,22 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
     sheet.removeAllTracks();
     sheet.texts = scoreTexts(root);
     const int timeCode = score.timeCode != 0 ? score.timeCode : kTimeSig44;
+    // A first measure the file does not count (implicit) and shorter than the meter is the
+    // sheet's pickup.
+    int64_t pickup = 0;
+    if (!score.parts.empty() && !score.parts.front().measures.empty()) {
+        const musicxml::Measure& first = score.parts.front().measures.front();
+        const int64_t ticks = (first.end - first.start) * kQuarterTicks;
+        if (first.implicit && ticks % musicxml::kTicksPerQuarter == 0)
+            pickup = validPickup(ticks / musicxml::kTicksPerQuarter, timeCode);
+    }
     int dropped = 0;
     for (const auto& part : score.parts) {
         const int count = everyStaff ? static_cast<int>(part.staves.size()) : 1;
         for (int s = 0; s < count; ++s) {
             Track& track = sheet.addTrack();
             track.timeSig = timeCode;
+            track.pickupTicks = pickup;
             track.tempo = score.tempo != 0 ? score.tempo : 120;
             track.bpm = track.tempo;
             std::string name = part.name.empty() ? part.id : part.name;
@@ -400,6 +410,7 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
         }
     }
     sheet.setTimeSignatureCode(timeCode);
+    sheet.setPickup(pickup);
     if (dropped > 0)
         result.warnings.push_back(dropped == 1
                                       ? std::string("1 note of a later voice was dropped: it starts with no "

@@ -6,6 +6,7 @@
 #include "score/duration.h"
 #include "score/note.h"
 #include "score/staff_kind.h"
+#include "score/time_signature.h"
 
 #include <array>
 #include <cstdint>
@@ -98,6 +99,7 @@ struct Measure {
     bool repeatForward = false;
     int repeatTimes = 0;     // backward repeat at its end: times played in all; 0 for none
     bool barlineEnd = false; // an explicit bar line other than a repeat at its end
+    bool implicit = false;   // implicit="yes": not counted, as a pickup is not
 };
 
 struct Staff {
@@ -135,7 +137,7 @@ std::string readParts(const pugi::xml_node& root, Score& score);
 
 // The sheet time signature code for beats/beat-type; `exact` is false when the sheet has no such
 // signature and the nearest one of the same measure length (or 4/4) was chosen.
-int timeSignatureCode(int beats, int beatType, bool commonSymbol, bool& exact);
+int timeSignatureCode(int beats, int beatType, MeterSymbol symbol, bool& exact);
 
 } // namespace tonvela::musicxml
 

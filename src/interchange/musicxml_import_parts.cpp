@@ -20,6 +20,14 @@
 namespace tonvela::musicxml {
 namespace {
 
+// A <time> element's symbol: common and cut time are drawn as their glyphs.
+MeterSymbol meterSymbolOf(const std::string& symbol)
+{
+    return symbol == "common" ? MeterSymbol::Common
+           : symbol == "cut"  ? MeterSymbol::Cut
+                              : MeterSymbol::Numbers;
+}
+
 // The largest <divisions> taken: finer than any notation program writes.
 constexpr long long kMaxDivisions = 1'000'000;
 
@@ -233,10 +241,9 @@ std::string PartReader::readAttributes(const pugi::xml_node& a)
                 continue;
             }
             bool exact = true;
-            const int code =
-                timeSignatureCode(static_cast<int>(std::clamp<long long>(beats, 0, 1000)),
-                                  static_cast<int>(std::clamp<long long>(beatType, 0, 1000)),
-                                  std::string(c.attribute("symbol").as_string()) == "common", exact);
+            const int code = timeSignatureCode(static_cast<int>(std::clamp<long long>(beats, 0, 1000)),
+                                               static_cast<int>(std::clamp<long long>(beatType, 0, 1000)),
+                                               meterSymbolOf(c.attribute("symbol").as_string()), exact);
             if (!exact)
                 leftOut("time signatures the sheet does not have (" + std::to_string(beats) + "/" +
                         std::to_string(beatType) + " written as " + timeSignatureInfo(code).text + ")");
@@ -567,6 +574,7 @@ std::string PartReader::read(const pugi::xml_node& partNode)
     for (pugi::xml_node measureNode : partNode.children("measure")) {
         Measure m;
         m.start = m_cursor;
+        m.implicit = std::string(measureNode.attribute("implicit").as_string()) == "yes";
         m_measureName = measureNode.attribute("number").as_string();
         if (m_measureName.empty())
             m_measureName = std::to_string(index + 1);
@@ -713,22 +721,16 @@ void readPartList(const pugi::xml_node& root, std::vector<Part>& parts)
 
 } // namespace
 
-int timeSignatureCode(int beats, int beatType, bool commonSymbol, bool& exact)
+int timeSignatureCode(int beats, int beatType, MeterSymbol symbol, bool& exact)
 {
     exact = true;
-    if (beats == 4 && beatType == 4)
-        return commonSymbol ? kTimeSigSingleGlyph : kTimeSig44;
-    static constexpr int kCodes[] = {kTimeSig24, kTimeSig34, kTimeSig54, kTimeSig68, kTimeSig64, kTimeSig74,
-                                     kTimeSig84, kTimeSig94, kTimeSig38, kTimeSig58, kTimeSig78, kTimeSig98};
-    const std::string text = std::to_string(beats) + "/" + std::to_string(beatType);
-    for (int code : kCodes)
-        if (text == timeSignatureInfo(code).text)
-            return code;
+    if (const int code = timeSignatureCodeOf(beats, beatType, symbol))
+        return code;
     exact = false;
-    // A measure of the same length: beats / beatType whole notes.
+    // A measure of the same length: beats / beatType whole notes, written in numbers.
     if (beatType > 0) {
         for (int code : {kTimeSig44, kTimeSig24, kTimeSig34, kTimeSig54, kTimeSig64, kTimeSig74, kTimeSig84,
-                         kTimeSig94, kTimeSig38, kTimeSig58, kTimeSig78, kTimeSig98})
+                         kTimeSig94, kTimeSig38, kTimeSig58, kTimeSig78, kTimeSig98, kTimeSig32, kTimeSig128})
             if (measureTicksOf(code) * beatType == kWholeTicks * int64_t{beats})
                 return code;
     }

@@ -180,8 +180,6 @@ void StaffWriter::addRests(int64_t ticks, bool atEnd)
 Length StaffWriter::lengthOf(const Event& e, bool& triplet)
 {
     triplet = e.tupletActual == 3 && e.tupletNormal == 2;
-    if (triplet && !e.rest)
-        left("triplet timing (the sheet plays a triplet note as long as its written note)");
     if (e.tupletActual > 0 && e.tupletNormal > 0 && e.tupletActual != e.tupletNormal && !triplet)
         left("tuplets other than triplets");
     if (e.type != 0) {
@@ -241,6 +239,9 @@ void StaffWriter::addSlot(const Slot& slot, bool trailing)
 // tie over it is named as lost.
 void StaffWriter::addBarLine(const Measure& measure, int64_t sheetMeasure, int64_t cursor)
 {
+    // The sheet's pickup is the first measure: its measure count needs no Bar note.
+    if (&measure == &m_part.measures.front() && m_track.pickupTicks > 0 && !measure.barlineEnd)
+        return;
     const bool counts = otherLength(measure, sheetMeasure);
     if (!counts && !measure.barlineEnd)
         return;

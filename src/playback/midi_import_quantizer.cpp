@@ -14,17 +14,21 @@
 namespace tonvela {
 namespace {
 
-// Places and lengths are counted in thirty-seconds: every note length the score has but the
-// dotted thirty-second is a whole number of them.
-constexpr Ticks kUnitTicks = kWholeTicks / 32;
+// Places and lengths are counted in thirds of a thirty-second: every note length the score
+// has but the dotted thirty-second is a whole number of them, the triplets too.
+constexpr Ticks kUnitTicks = kWholeTicks / 96;
 constexpr int kUnitsPerBeat = static_cast<int>(kQuarterTicks / kUnitTicks);
+constexpr int kThirtySecondUnits = kUnitsPerBeat / 8;
 constexpr int kSixteenthUnits = kUnitsPerBeat / 4;
 constexpr int kQuarterUnits = kUnitsPerBeat;
+// A triplet eighth: the first and second third of a beat.
+constexpr int kTripletEighthUnits = kUnitsPerBeat / 3;
 
 struct Length {
     int units;
     int type;
     bool dotted;
+    bool triplet = false;
 };
 // The note lengths of the score (duration.h) that are whole numbers of units, shortest first.
 constexpr auto kLengths = [] {
@@ -41,6 +45,16 @@ constexpr auto kLengths = [] {
             out[i++] = {static_cast<int>(l.ticks / kUnitTicks), l.type, l.dotted};
     return out;
 }();
+// The triplet lengths a beat of triplets is written in, shortest first: a thirty-second to a
+// quarter, plain.
+constexpr auto kTripletLengths = [] {
+    std::array<Length, 4> out{};
+    std::size_t i = 0;
+    for (int type : {kTypeThirtySecond, kTypeSixteenth, kTypeEighth, kTypeQuarter})
+        out[i++] = {static_cast<int>(lengthTicks(type, kFlagTriplet) / kUnitTicks), type, false, true};
+    return out;
+}();
+static_assert(kTripletLengths[2].units == kTripletEighthUnits);
 // Rests go up to a whole rest, as long silences always became whole rests.
 constexpr int kLongestRestUnits = static_cast<int>(kWholeTicks / kUnitTicks);
 // A silence never turns into more rests than this (256 whole rests); a longer one is shortened.
@@ -70,11 +84,36 @@ const Length& restLength(int64_t room)
     return *best;
 }
 
-int restCount(int64_t units)
+// The triplet length of a note in a beat of triplets: the one nearest to `sounding` that fits
+// in `room`; the longest that fits when the note sounds to within a sixteenth triplet of it.
+const Length& tripletNoteLength(int64_t sounding, int64_t room)
+{
+    const Length* best = &kTripletLengths[0];
+    for (const Length& l : kTripletLengths) {
+        if (l.units > room)
+            break;
+        if (room - sounding <= kTripletLengths[1].units ||
+            std::abs(l.units - sounding) <= std::abs(best->units - sounding))
+            best = &l;
+    }
+    return *best;
+}
+
+// The longest triplet rest that fits in `room` (room >= 1).
+const Length& tripletRestLength(int64_t room)
+{
+    const Length* best = &kTripletLengths[0];
+    for (const Length& l : kTripletLengths)
+        if (l.units <= room)
+            best = &l;
+    return *best;
+}
+
+int restCount(int64_t units, bool triplet = false)
 {
     int n = 0;
     while (units > 0) {
-        units -= restLength(units).units;
+        units -= triplet ? tripletRestLength(units).units : restLength(units).units;
         ++n;
     }
     return n;
@@ -107,12 +146,14 @@ struct Chord {
     int first = 0; // the root's index among the imported notes
     int size = 0;  // the root and its members, which follow it
     double beat = 0;
-    int64_t pos = 0; // snapped place, in units
+    int64_t pos = 0;       // snapped place, in units
+    bool triplet = false;  // it lies in a beat of triplets
+    int64_t beatStart = 0; // for a triplet chord: where its beat starts, in units
 };
 
-// Places chords on the grid. A beat whose chords all fall on its start or on its triplet
-// eighths, with both triplets there, is written as near the triplets as the score allows
-// (dotted sixteenth, sixteenth, dotted sixteenth); every other chord goes to the nearest step.
+// Places chords on the grid. A beat whose chords fall one each on two or three of its start and
+// its triplet eighths, one of them a triplet eighth, is a beat of triplets: its chords go to the exact thirds
+// of the beat and are written as triplets; every other chord goes to the nearest step.
 void snapChords(std::vector<Chord>& chords, int stepUnits)
 {
     constexpr double kNear = 1.0 / 24;
@@ -121,27 +162,33 @@ void snapChords(std::vector<Chord>& chords, int stepUnits)
         const auto beatIndex = static_cast<int64_t>(std::floor(chords[i].beat + kNear));
         std::size_t j = i;
         bool onlyTriplets = true;
-        bool first = false;
-        bool second = false;
+        int onStart = 0;
+        int first = 0;
+        int second = 0;
         while (j < chords.size() && static_cast<int64_t>(std::floor(chords[j].beat + kNear)) == beatIndex) {
             const double frac = chords[j].beat - static_cast<double>(beatIndex);
             if (std::fabs(frac - 1.0 / 3) <= kNear)
-                first = true;
+                ++first;
             else if (std::fabs(frac - 2.0 / 3) <= kNear)
-                second = true;
-            else if (std::fabs(frac) > kNear)
+                ++second;
+            else if (std::fabs(frac) <= kNear)
+                ++onStart;
+            else
                 onlyTriplets = false;
             ++j;
         }
-        const bool triplet = onlyTriplets && first && second;
+        const bool triplet = onlyTriplets && first <= 1 && second <= 1 && onStart <= 1 &&
+                             first + second >= 1 && onStart + first + second >= 2;
         for (std::size_t k = i; k < j; ++k) {
             Chord& c = chords[k];
             if (triplet) {
                 const double frac = c.beat - static_cast<double>(beatIndex);
-                const int inBeat = std::fabs(frac - 1.0 / 3) <= kNear   ? 3
-                                   : std::fabs(frac - 2.0 / 3) <= kNear ? 5
+                const int inBeat = std::fabs(frac - 1.0 / 3) <= kNear   ? kTripletEighthUnits
+                                   : std::fabs(frac - 2.0 / 3) <= kNear ? 2 * kTripletEighthUnits
                                                                         : 0;
-                c.pos = beatIndex * kUnitsPerBeat + inBeat;
+                c.beatStart = beatIndex * kUnitsPerBeat;
+                c.pos = c.beatStart + inBeat;
+                c.triplet = c.beatStart >= 0;
             } else {
                 c.pos = std::llround(c.beat / stepBeats) * stepUnits;
             }
@@ -149,11 +196,13 @@ void snapChords(std::vector<Chord>& chords, int stepUnits)
         i = j;
     }
     // Two chords never share a place: a later one that snapped onto an earlier one moves on by
-    // the smallest step.
+    // the smallest step (a beat of triplets holds one chord on each third, so none moves there).
     for (std::size_t k = 0; k < chords.size(); ++k) {
         chords[k].pos = std::max<int64_t>(chords[k].pos, 0);
-        if (k > 0)
-            chords[k].pos = std::max(chords[k].pos, chords[k - 1].pos + 1);
+        if (k > 0 && chords[k].pos <= chords[k - 1].pos) {
+            chords[k].pos = chords[k - 1].pos + kThirtySecondUnits;
+            chords[k].triplet = false;
+        }
     }
 }
 
@@ -189,7 +238,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
     for (int i = 0; i < n; ++i)
         fileBeat[static_cast<std::size_t>(i)] =
             static_cast<double>(notes[static_cast<std::size_t>(i)].start) / static_cast<double>(ticksPerBeat);
-    const int stepUnits = needsThirtySeconds(fileBeat) ? 1 : kSixteenthUnits;
+    const int stepUnits = needsThirtySeconds(fileBeat) ? kThirtySecondUnits : kSixteenthUnits;
 
     // Chords: a note joins the chord before it while that chord's first note still sounds,
     // started at most half a grid step earlier (a chord played a little apart), and holds no
@@ -213,8 +262,10 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
     }
     snapChords(chords, stepUnits);
     // The chunk's end is placed on the grid like a chord.
-    const int64_t endPos = std::max<int64_t>(
-        std::llround(beatOf(endTick) * kUnitsPerBeat / stepUnits) * stepUnits, chords.back().pos + 1);
+    const int64_t endPos =
+        std::max<int64_t>(std::llround(beatOf(endTick) * kUnitsPerBeat / stepUnits) * stepUnits,
+                          chords.back().triplet ? chords.back().beatStart + kUnitsPerBeat
+                                                : chords.back().pos + kThirtySecondUnits);
 
     // The plan: leading rests, then each chord followed by the rests that fill its room.
     std::vector<Planned> plan;
@@ -225,19 +276,43 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         }
         return units;
     };
-    auto addRests = [&](int64_t units, int program) {
+    auto addRests = [&](int64_t units, int program, bool triplet = false) {
         while (units > 0) {
-            const Length& l = restLength(units);
+            const Length& l = triplet ? tripletRestLength(units) : restLength(units);
             plan.push_back({-1, -1, &l, program});
             units -= l.units;
         }
     };
-    addRests(silence(chords.front().pos), notes.front().program);
+    // The silence from `from` up to the chord `to` (the end when null): plain rests, and
+    // triplet rests inside a beat of triplets.
+    auto restsBefore = [&](int64_t from, const Chord* to, int program) {
+        const int64_t until = to ? to->pos : endPos;
+        if (to && to->triplet && from < to->beatStart) {
+            addRests(silence(to->beatStart - from), program);
+            from = to->beatStart;
+        }
+        addRests(to && to->triplet ? until - from : silence(until - from), program, to && to->triplet);
+    };
+    auto restCountBefore = [&](int64_t from, const Chord* to) {
+        const int64_t until = to ? to->pos : endPos;
+        if (to && to->triplet && from < to->beatStart)
+            return restCount(silence(to->beatStart - from)) + restCount(until - to->beatStart, true);
+        return restCount(silence(until - from), to && to->triplet);
+    };
+    restsBefore(0, &chords.front(), notes.front().program);
     double soundsUntil = 0; // in units: the latest end of any note started so far
     for (std::size_t c = 0; c < chords.size(); ++c) {
         const Chord& chord = chords[c];
-        const int64_t next = c + 1 < chords.size() ? chords[c + 1].pos : endPos;
-        const int64_t roomUnits = next - chord.pos;
+        const Chord* nextChord = c + 1 < chords.size() ? &chords[c + 1] : nullptr;
+        const int64_t next = nextChord ? nextChord->pos : endPos;
+        // The note's room: up to the next chord, the end of its beat of triplets, or the start
+        // of the beat of triplets the next chord lies in.
+        int64_t roomEnd = next;
+        if (chord.triplet)
+            roomEnd = std::min(roomEnd, chord.beatStart + kUnitsPerBeat);
+        if (nextChord && nextChord->triplet && nextChord->beatStart > chord.pos)
+            roomEnd = std::min(roomEnd, nextChord->beatStart);
+        const int64_t roomUnits = roomEnd - chord.pos;
         for (int k = chord.first; k < chord.first + chord.size; ++k) {
             double end = beatOf(notes[static_cast<std::size_t>(k)].end) * kUnitsPerBeat;
             // A drum sounds on for a quarter as far as the notation goes, so a beat of hits
@@ -247,22 +322,33 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
             soundsUntil = std::max(soundsUntil, end);
         }
         // How long something sounds after the chord, on the grid.
-        int64_t sounding = std::clamp<int64_t>(
-            std::llround((soundsUntil - static_cast<double>(chord.pos)) / stepUnits) * stepUnits, 0,
-            roomUnits);
-        if (roomUnits - sounding <= kSixteenthUnits)
-            sounding = roomUnits;
-        const Length& length = noteLength(sounding, roomUnits);
-        const int64_t restUnits = silence(roomUnits - length.units);
+        const Length* length = nullptr;
+        if (chord.triplet) {
+            const auto sounding = std::llround(soundsUntil - static_cast<double>(chord.pos));
+            length = &tripletNoteLength(std::clamp<int64_t>(sounding, 0, roomUnits), roomUnits);
+        } else {
+            int64_t sounding = std::clamp<int64_t>(
+                std::llround((soundsUntil - static_cast<double>(chord.pos)) / stepUnits) * stepUnits, 0,
+                roomUnits);
+            if (roomUnits - sounding <= kSixteenthUnits)
+                sounding = roomUnits;
+            length = &noteLength(sounding, roomUnits);
+        }
+        const int64_t restUnits = silence(roomUnits - length->units);
+        const int64_t restsFrom = roomEnd;
 
         const std::size_t before = plan.size();
-        if (static_cast<int64_t>(before) + chord.size + restCount(restUnits) > maxNotes) {
+        if (static_cast<int64_t>(before) + chord.size + restCount(restUnits, chord.triplet) +
+                restCountBefore(restsFrom, nextChord) >
+            maxNotes) {
             result.leftOut = n - chord.first;
             break;
         }
+        const int program = notes[static_cast<std::size_t>(chord.first)].program;
         for (int k = chord.first; k < chord.first + chord.size; ++k)
-            plan.push_back({k, k == chord.first ? -1 : static_cast<int>(before), &length, 0});
-        addRests(restUnits, notes[static_cast<std::size_t>(chord.first)].program);
+            plan.push_back({k, k == chord.first ? -1 : static_cast<int>(before), length, 0});
+        addRests(restUnits, program, chord.triplet);
+        restsBefore(restsFrom, nextChord, program);
     }
 
     const int total = static_cast<int>(plan.size());
@@ -299,6 +385,8 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         note.type = p.length->type;
         if (p.length->dotted)
             note.dwFlag |= kFlagDot;
+        if (p.length->triplet)
+            note.dwFlag |= kFlagTriplet;
         if (p.note >= 0) {
             // The sound lasts as long as in the file, whatever length the notation gives it.
             const ImportedNote& in = notes[static_cast<std::size_t>(p.note)];

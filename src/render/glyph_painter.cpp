@@ -225,9 +225,11 @@ const GlyphShapes& shapes()
         p[kGlyphSixteenthRest] = fitted(music, U'\U0001D13F', 1, 3, 26);
         p[kGlyphThirtySecondRest] = fitted(music, U'\U0001D140', 1, 0, 35);
         p[kGlyphCommonTime] = fitted(music, U'\U0001D134', 0, 7, 18);
+        p[kGlyphCutTime] = fitted(music, U'\U0001D135', 0, 3, 26);
         const std::pair<int, char32_t> digitGlyphs[] = {
-            {kGlyphDigit2, U'2'}, {kGlyphDigit3, U'3'}, {kGlyphDigit4, U'4'}, {kGlyphDigit5, U'5'},
-            {kGlyphDigit6, U'6'}, {kGlyphDigit7, U'7'}, {kGlyphDigit8, U'8'}, {kGlyphDigit9, U'9'},
+            {kGlyphDigit1, U'1'}, {kGlyphDigit2, U'2'}, {kGlyphDigit3, U'3'},
+            {kGlyphDigit4, U'4'}, {kGlyphDigit5, U'5'}, {kGlyphDigit6, U'6'},
+            {kGlyphDigit7, U'7'}, {kGlyphDigit8, U'8'}, {kGlyphDigit9, U'9'},
         };
         for (const auto& [id, ch] : digitGlyphs)
             p[id] = fitted(digits, ch, 0, 0, 16);

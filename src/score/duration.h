@@ -54,15 +54,28 @@ constexpr Ticks dottedTicks(Ticks plain)
     return plain * 3 / 2;
 }
 
+// A triplet note lasts two thirds of its written note: three triplet eighths take a quarter.
+constexpr Ticks tripletTicks(Ticks written)
+{
+    return written * 2 / 3;
+}
+
 // The length of an item of kind `type` with the flag bits `dwFlag`: its kind's length, three
-// halves of it when dotted; 0 for items that take no time. The triplet mark does not change
-// the length (yet); this is the one place that would say so.
+// halves of it when dotted, two thirds of that when it carries the triplet mark; 0 for items
+// that take no time. Every kind's length divides by three, so a triplet is exact too.
 constexpr Ticks lengthTicks(int type, int dwFlag)
 {
     const NoteKind* k = noteKindOf(type);
     if (!k)
         return 0;
-    return (dwFlag & kFlagDot) ? dottedTicks(k->ticks) : k->ticks;
+    const Ticks written = (dwFlag & kFlagDot) ? dottedTicks(k->ticks) : k->ticks;
+    return (dwFlag & kFlagTriplet) ? tripletTicks(written) : written;
+}
+static_assert(lengthTicks(kTypeThirtySecond, kFlagTriplet) * 3 == lengthTicks(kTypeThirtySecond, 0) * 2);
+// Whether an item's length is shortened by the triplet mark.
+constexpr bool isTriplet(int type, int dwFlag)
+{
+    return (dwFlag & kFlagTriplet) != 0 && noteKindOf(type) != nullptr;
 }
 inline Ticks lengthTicks(const NoteContent& n)
 {

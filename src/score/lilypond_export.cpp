@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 namespace tonvela {
@@ -122,6 +123,8 @@ struct StaffEvent {
     std::vector<int> keys;
     std::vector<int> strings; // a tablature staff's string of each pitch (1 = highest)
     std::string duration;
+    bool triplet = false; // the root carries the triplet mark: two thirds of its written length
+    Ticks written = 0;    // the root's written length, before the triplet mark shortens it
     bool tie = false;
     const std::string* lyric = nullptr;
     const std::string* chordSymbol = nullptr;
@@ -168,6 +171,8 @@ std::vector<StaffEvent> staffEvents(const Track& t, PlayWalk& walk)
             StaffEvent e;
             e.root = u;
             e.duration = durationText(root);
+            e.triplet = isTriplet(root.type, root.dwFlag);
+            e.written = lengthTicks(root.type, root.dwFlag & ~kFlagTriplet);
             e.rest = root.isRest();
             // A tie chain names its chord once, at its first note.
             if (!e.rest && root.chordSymbol() && events.size() == first)
@@ -206,6 +211,44 @@ std::vector<StaffEvent> staffEvents(const Track& t, PlayWalk& walk)
     return events;
 }
 
+// The duration of an event where no \tuplet encloses it (chord names, lyrics): a triplet's
+// written duration scaled to two thirds.
+std::string scaledDuration(const StaffEvent& e)
+{
+    return e.triplet ? e.duration + "*2/3" : e.duration;
+}
+
+// Where the triplet groups of a staff open and close: a group opens at a triplet event and
+// closes once its written lengths add up to three times the first one's (three triplet
+// eighths, a triplet quarter and eighth), before an event that is no triplet, and at the end
+// of a measure or of a repeated measure, so a \tuplet never spans a bar line.
+struct TupletMarks {
+    std::vector<bool> opens;
+    std::vector<bool> closes;
+};
+TupletMarks tupletMarks(const std::vector<StaffEvent>& events, const MeasureDivision& measures)
+{
+    TupletMarks marks{std::vector<bool>(events.size(), false), std::vector<bool>(events.size(), false)};
+    Ticks left = 0; // written length the open group still needs
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const StaffEvent& e = events[i];
+        if (!e.triplet)
+            continue;
+        if (left <= 0) {
+            marks.opens[i] = true;
+            left = 3 * e.written;
+        }
+        left -= e.written;
+        const bool lastOfMeasure =
+            i + 1 == events.size() || measures.measureOf(events[i + 1].root) != measures.measureOf(e.root);
+        if (left <= 0 || lastOfMeasure || !events[i + 1].triplet) {
+            marks.closes[i] = true;
+            left = 0;
+        }
+    }
+    return marks;
+}
+
 // LilyPond's chord-mode name of a symbol with a duration: root, duration, the modifiers of its
 // quality and the bass ("bes4:m7.5-/e").
 std::string chordModeName(const ChordSymbol& symbol, const std::string& duration)
@@ -242,7 +285,7 @@ void writeChordNames(std::string& out, const std::vector<StaffEvent>& events)
     out += kLineEnd;
     for (const StaffEvent& e : events) {
         const auto symbol = e.chordSymbol ? parseChordSymbol(*e.chordSymbol) : std::nullopt;
-        out += symbol ? chordModeName(*symbol, e.duration) : "s" + e.duration;
+        out += symbol ? chordModeName(*symbol, scaledDuration(e)) : "s" + scaledDuration(e);
         out += kLineEnd;
     }
     out += '}';
@@ -272,7 +315,7 @@ void writeFretBoards(std::string& out, const std::vector<StaffEvent>& events, Li
     out += kLineEnd;
     for (const StaffEvent& e : events) {
         const auto symbol = diagramChord(e, diagrams);
-        out += symbol ? chordModeName(*symbol, e.duration) : "s" + e.duration;
+        out += symbol ? chordModeName(*symbol, scaledDuration(e)) : "s" + scaledDuration(e);
         out += kLineEnd;
     }
     out += '}';
@@ -293,8 +336,8 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
     for (const StaffEvent& e : events)
         for (const int string : e.strings)
             tablature = tablature && string > 0;
+    // LilyPond draws 4/4 as common time and 2/2 as cut time unless told otherwise.
     const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
-    const bool eighths = ts.beatUnit == 8;
 
     out += drums ? "\\new DrumStaff \\drummode {" : tablature ? "\\new TabStaff {" : "\\new Staff {";
     out += kLineEnd;
@@ -308,9 +351,15 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
         out += std::string("\\key ") + keyName(t.keyindex) + (t.scaleKind == 1 ? " \\minor" : " \\major") +
                kLineEnd;
     }
+    // A pickup: the whole note times its share, as a fraction in lowest terms.
+    if (const Ticks pickup = validPickup(t.pickupTicks, t.timeSig); pickup > 0 && !spacer) {
+        const Ticks g = std::gcd(pickup, kWholeTicks);
+        out += "\\partial 1*" + std::to_string(pickup / g) + "/" + std::to_string(kWholeTicks / g) + kLineEnd;
+    }
     if (spacer)
-        out += "s" + std::string(eighths ? "8*" : "4*") + std::to_string(ts.beatsPerMeasure) + kLineEnd;
+        out += "s" + std::to_string(ts.beatUnit) + "*" + std::to_string(ts.beatsPerMeasure) + kLineEnd;
     bool lyrics = false;
+    const TupletMarks tuplets = tupletMarks(events, measures);
     int repeated = 0; // the marked measure whose repeat is open
     for (std::size_t i = 0; i < events.size(); ++i) {
         const StaffEvent& e = events[i];
@@ -325,6 +374,8 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
             out += kLineEnd;
             repeated = measure;
         }
+        if (tuplets.opens[i])
+            out += "\\tuplet 3/2 { ";
         // A chord ties the pitches the next chord repeats: all of them with one mark after the
         // chord, some of them with a mark on each.
         std::vector<bool> held(e.keys.size(), false);
@@ -355,6 +406,8 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
         }
         if (all)
             out += '~';
+        if (tuplets.closes[i])
+            out += " }";
         out += kLineEnd;
         lyrics = lyrics || e.lyric;
     }
@@ -370,9 +423,9 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
     out += kLineEnd;
     for (const StaffEvent& e : events) {
         if (e.lyric)
-            out += lyricString(*e.lyric) + e.duration;
+            out += lyricString(*e.lyric) + scaledDuration(e);
         else
-            out += "\\skip " + e.duration;
+            out += "\\skip " + scaledDuration(e);
         out += kLineEnd;
     }
     out += '}';

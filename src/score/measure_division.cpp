@@ -18,7 +18,10 @@ void MeasureDivision::divide(const Track& track)
     m_firstNote.clear();
     if (n == 0)
         return;
-    const Ticks measureLength = measureTicksOf(track.timeSig);
+    const Ticks fullMeasure = measureTicksOf(track.timeSig);
+    // A pickup is the first measure, shorter than the rest.
+    const Ticks pickup = validPickup(track.pickupTicks, track.timeSig);
+    Ticks measureLength = pickup > 0 ? pickup : fullMeasure;
     m_firstNote.push_back(0);
     Ticks sum = 0;
     int rootsInMeasure = 0;
@@ -27,6 +30,7 @@ void MeasureDivision::divide(const Track& track)
         m_firstNote.push_back(i);
         sum = 0;
         rootsInMeasure = 0;
+        measureLength = fullMeasure;
     };
     // The notes lie one after another in the track's array (count never exceeds capacity).
     const Note* notes = &track.noteAt(0);

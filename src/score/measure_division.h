@@ -14,11 +14,11 @@ class Track;
 //
 // The rule: a running sum of the chord roots' lengths (duration.h) starts at 0. A chord root
 // that is not a staff break opens a new measure once the sum has reached the measure length
-// of the time signature. A staff break after a full measure that holds notes opens a new
-// measure too, so the next row does not carry the old measure over. A bar line or a staff
-// break sets the sum back to 0 without opening a measure. Every chord root that is not a staff
-// break adds its length (dotted notes three halves of it); other kinds add nothing. Chord
-// members lie in the measure of the note before them.
+// of the time signature (for the first measure, the track's pickup length when it has one). A staff break
+// after a full measure that holds notes opens a new measure too, so the next row does not carry the old
+// measure over. A bar line or a staff break sets the sum back to 0 without opening a measure. Every chord
+// root that is not a staff break adds its length (dotted notes three halves of it); other kinds add nothing.
+// Chord members lie in the measure of the note before them.
 //
 // The division has no upper limit on measures or notes; the layout keeps its own limits.
 //

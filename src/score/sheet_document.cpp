@@ -49,6 +49,7 @@ Track& SheetDocument::addTrack()
     auto track = std::make_unique<Track>();
     track->channel = trackCount();
     track->timeSig = timesig;
+    track->pickupTicks = pickup;
     // A new track plays at the sheet's tempo, which the tracks share (the first one's).
     if (!m_tracks.empty())
         track->tempo = m_tracks.front()->tempo;
@@ -74,8 +75,20 @@ void SheetDocument::setTimeSignature(int panelEntry)
 void SheetDocument::setTimeSignatureCode(int code)
 {
     timesig = code;
-    for (auto& t : m_tracks)
+    // A pickup as long as the new measure or longer is no pickup.
+    pickup = validPickup(pickup, code);
+    for (auto& t : m_tracks) {
         t->timeSig = code;
+        t->pickupTicks = pickup;
+    }
+    announce({SheetChange::TimeSignature});
+}
+
+void SheetDocument::setPickup(int64_t ticks)
+{
+    pickup = validPickup(ticks, timesig);
+    for (auto& t : m_tracks)
+        t->pickupTicks = pickup;
     announce({SheetChange::TimeSignature});
 }
 
@@ -130,6 +143,7 @@ SheetState SheetDocument::presentState() const
     SheetState state;
     state.id = m_stateId;
     state.timesig = timesig;
+    state.pickup = pickup;
     for (const auto& t : m_tracks)
         state.tracks.push_back(t.get());
     return state;
@@ -193,6 +207,9 @@ void SheetDocument::enterState(const SheetState& state)
     if (selectedTrack >= trackCount())
         selectTrack(0);
     timesig = state.timesig;
+    pickup = state.pickup;
+    for (auto& t : m_tracks)
+        t->pickupTicks = pickup;
     m_stateId = state.id;
     modified = m_stateId == m_savedStateId ? 0 : 1;
     refreshWindowText();

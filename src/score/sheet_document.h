@@ -94,6 +94,8 @@ class SheetDocument {
 
     float zoomamount = kDefaultZoom;
     int timesig = kTimeSig44;
+    // The pickup that opens the piece, in score ticks (0 for none); every track keeps a copy.
+    int64_t pickup = 0;
     // Chord symbols show their guitar diagrams above them (View > Chord Diagrams); kept in the
     // file only when on.
     bool chordDiagrams = false;
@@ -121,6 +123,8 @@ class SheetDocument {
     void setTimeSignature(int panelEntry);
     // The same from a code (files and MIDI import).
     void setTimeSignatureCode(int code);
+    // Sets the pickup of the sheet and every track: a length shorter than a measure, else none.
+    void setPickup(int64_t ticks);
 
     // Changes a track's staff kind from a "Track Type:" list entry (score/track_type.h). Does
     // not mark the sheet modified.

@@ -21,7 +21,7 @@ constexpr std::pair<const char*, std::string SheetTexts::*> kSheetTextAttributes
     {"copyright", &SheetTexts::copyright},
 };
 
-void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, bool chordDiagrams,
+void writeSheetHead(float zoom, int timesig, int64_t pickup, const SheetTexts& texts, bool chordDiagrams,
                     const PageSetup& page, std::size_t notes, std::string& out)
 {
     out.reserve(256 + notes * 48);
@@ -29,6 +29,11 @@ void writeSheetHead(float zoom, int timesig, const SheetTexts& texts, bool chord
     out += formatShortReal(zoom);
     out += "\r\ntimesig=";
     out += std::to_string(timesig);
+    // Only a sheet with a pickup says so: older readers pass the attribute over.
+    if (pickup > 0) {
+        out += "\r\npickup=";
+        out += std::to_string(pickup);
+    }
     for (const auto& [name, field] : kSheetTextAttributes) {
         const std::string& text = texts.*field;
         if (text.empty())
@@ -55,8 +60,8 @@ std::string sheetToText(const SheetDocument& sheet)
     std::size_t notes = 0;
     for (int t = 0; t < sheet.trackCount(); ++t)
         notes += static_cast<std::size_t>(sheet.trackAt(t)->count);
-    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.texts, sheet.chordDiagrams, sheet.pageSetup, notes,
-                   out);
+    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.pickup, sheet.texts, sheet.chordDiagrams,
+                   sheet.pageSetup, notes, out);
     for (int t = 0; t < sheet.trackCount(); ++t)
         writeTrackElement(*sheet.trackAt(t), out);
     out += kSheetTail;
@@ -68,6 +73,7 @@ SheetCopy copySheet(const SheetDocument& sheet)
     SheetCopy copy;
     copy.zoomamount = sheet.zoomamount;
     copy.timesig = sheet.timesig;
+    copy.pickup = sheet.pickup;
     copy.texts = sheet.texts;
     copy.chordDiagrams = sheet.chordDiagrams;
     copy.pageSetup = sheet.pageSetup;
@@ -89,7 +95,8 @@ std::string sheetCopyText(const SheetCopy& copy)
     std::size_t notes = 0;
     for (const auto& track : copy.tracks)
         notes += track.notes.size();
-    writeSheetHead(copy.zoomamount, copy.timesig, copy.texts, copy.chordDiagrams, copy.pageSetup, notes, out);
+    writeSheetHead(copy.zoomamount, copy.timesig, copy.pickup, copy.texts, copy.chordDiagrams, copy.pageSetup,
+                   notes, out);
     for (const auto& track : copy.tracks)
         writeTrackElement(track.config, track.notes, out);
     out += kSheetTail;
@@ -124,6 +131,7 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
     sheet.texts = {};
     sheet.chordDiagrams = false;
     sheet.pageSetup = {};
+    int64_t pickup = 0;
     for (const auto& [name, value] : tree.root.attributes) {
         if (readPageSetupAttribute(name, value, sheet.pageSetup))
             continue;
@@ -135,6 +143,8 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
             sheet.zoomamount = sanitizedZoom(value);
         } else if (name == "timesig") {
             sheet.timesig = value.empty() ? kTimeSig44 : readDecimalInt(value);
+        } else if (name == "pickup") {
+            pickup = readDecimalInt(value);
         } else if (name == "chorddiagrams") {
             sheet.chordDiagrams = readDecimalInt(value) != 0;
         }
@@ -163,8 +173,12 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
                                   std::to_string(kMaxLoadedTracks) + " were not loaded");
     sheet.setTrackCount(tracks);
     sheet.selectTrack(0);
-    for (int t = 0; t < sheet.trackCount(); ++t)
+    // A pickup no shorter than a measure (or a damaged value) is none.
+    sheet.pickup = validPickup(pickup, sheet.timesig);
+    for (int t = 0; t < sheet.trackCount(); ++t) {
         sheet.trackAt(t)->timeSig = sheet.timesig;
+        sheet.trackAt(t)->pickupTicks = sheet.pickup;
+    }
     return result;
 }
 

@@ -37,6 +37,7 @@ struct SheetCopy {
     };
     float zoomamount = kDefaultZoom;
     int timesig = kTimeSig44;
+    int64_t pickup = 0;
     SheetTexts texts;
     bool chordDiagrams = false;
     PageSetup pageSetup;

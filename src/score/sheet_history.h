@@ -17,6 +17,7 @@ class Track;
 struct SheetState {
     std::vector<const Track*> tracks;
     int timesig = 0;
+    int64_t pickup = 0;
     uint64_t id = 0;
 };
 

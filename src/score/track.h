@@ -74,6 +74,9 @@ class Track {
 
     int count = 0;
     int timeSig = kTimeSig44;
+    // The length of a pickup (anacrusis) that opens the piece, in score ticks: the first measure
+    // closes after this much instead of a whole measure. 0 for none; a copy of the sheet's.
+    int64_t pickupTicks = 0;
     // The measures that play twice, by measure number (from 1). Saved in the <config> element;
     // the undo ring keeps them with the notes.
     MeasureRepeatMarks measureRepeats;

@@ -173,12 +173,53 @@ TEST(MusicXmlExport, DurationsDotsAndTripletMarksAreWrittenAsTheyPlay)
                (n.child("dot") ? "." : "");
     };
     EXPECT_EQ(describe(notes[0]), "144 quarter.");
-    // Playback gives a triplet-marked eighth its full length, so no tuplet shortens it here.
-    EXPECT_EQ(describe(notes[1]), "48 eighth");
-    EXPECT_FALSE(notes[1].child("time-modification"));
+    // A triplet-marked eighth lasts two thirds of an eighth, three in the time of two.
+    EXPECT_EQ(describe(notes[1]), "32 eighth");
+    EXPECT_EQ(std::string(notes[1].child("time-modification").child_value("actual-notes")), "3");
+    EXPECT_EQ(std::string(notes[1].child("time-modification").child_value("normal-notes")), "2");
     EXPECT_EQ(describe(notes[2]), "18 32nd.");
     EXPECT_EQ(describe(notes[3]), "24 16th");
     expectMeasuresFill(x, 384);
+}
+
+TEST(MusicXmlExport, TripletGroupsOfThreeCarryTheirBracketAndABarLineClosesOne)
+{
+    // 2/4: three triplet eighths, a triplet quarter and a triplet eighth rest | a quarter, a
+    // dotted eighth and three triplet eighths, the first of which the bar line cuts
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    t.timeSig = kTimeSig24;
+    for (int i = 0; i < 3; ++i)
+        append(t, makeNote(-i, kTypeEighth, kFlagTriplet));
+    append(t, makeNote(0, kTypeQuarter, kFlagTriplet));
+    append(t, makeNote(0, kTypeEighth, kFlagTriplet | kFlagRest));
+    append(t, makeNote(0, kTypeQuarter));
+    append(t, makeNote(0, kTypeEighth, kFlagDot));
+    for (int i = 0; i < 3; ++i)
+        append(t, makeNote(-i, kTypeEighth, kFlagTriplet));
+    Exported x;
+    exportSheet(sheet, x);
+    std::vector<std::string> shape;
+    for (pugi::xml_node m : x.doc.child("score-partwise").child("part").children("measure")) {
+        for (pugi::xml_node n : m.children("note")) {
+            std::string d = std::string(n.child("rest") ? "r" : "") + n.child_value("duration") + " " +
+                            n.child_value("type");
+            if (n.child("time-modification"))
+                d += " 3:2";
+            for (pugi::xml_node tu : n.child("notations").children("tuplet"))
+                d += std::string(" ") + tu.attribute("type").value();
+            shape.push_back(d);
+        }
+        shape.push_back("|");
+    }
+    // The cut triplet's two pieces are written as plain values of the time they take; the two
+    // triplets after it make an incomplete group, bracketed all the same.
+    EXPECT_EQ(shape, (std::vector<std::string>{
+                         "32 eighth 3:2 start", "32 eighth 3:2", "32 eighth 3:2 stop", "64 quarter 3:2 start",
+                         "r32 eighth 3:2 stop", "|", "96 quarter", "72 eighth", "24 16th", "|", "8 64th",
+                         "32 eighth 3:2 start", "32 eighth 3:2 stop", "r96 quarter", "r24 16th", "|"}));
+    expectMeasuresFill(x, 192);
 }
 
 TEST(MusicXmlExport, TiesFollowThePlaybackMergeAndBarLinesSplitNotes)

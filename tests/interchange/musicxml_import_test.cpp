@@ -328,11 +328,14 @@ TEST(MusicXmlImportRhythm, TypesDotsTripletsAndLengthsWithoutATypeBecomeTheSheet
     }
     EXPECT_EQ(t.noteAt(5).type, kTypeSixteenth); // 3/12 of a quarter, no <type>
     EXPECT_EQ(t.noteAt(5).dwFlag & kFlagTriplet, 0);
-    // The sheet's triplets keep the written lengths' time: said, not lost silently.
-    EXPECT_TRUE(contains(allWarnings(i.result),
-                         "triplet timing (the sheet plays a triplet note as long as its "
-                         "written note) (3)"))
-        << allWarnings(i.result);
+    // The triplets keep the file's time: the sixteenth after them starts half way through beat
+    // 4 (2.5 beats of quarter and dotted quarter, one beat of triplets), and nothing is said
+    // about them.
+    EXPECT_EQ(allWarnings(i.result).find("triplet"), std::string::npos) << allWarnings(i.result);
+    Ticks at = 0;
+    for (int k = 0; k < 5; ++k)
+        at += lengthTicks(t.noteAt(k));
+    EXPECT_EQ(at, 7 * kQuarterTicks / 2);
 }
 
 TEST(MusicXmlImportRhythm, ChordsRestsTiesAndLyricsAreKept)
@@ -488,7 +491,7 @@ TEST(MusicXmlImportTexts, TenThousandDistinctLeftOutNamesMakeOneShortWarningWith
     EXPECT_EQ(rest, 10000 - static_cast<int>(musicxml::kMaxLeftOutKinds) + 1) << w.substr(0, 400);
 }
 
-TEST(MusicXmlImportRhythm, APickupMeasureEndsWithABarSoTheLaterMeasuresBeginWhereTheFilesDo)
+TEST(MusicXmlImportRhythm, APickupMeasureIsTheSheetsPickupSoTheLaterMeasuresBeginWhereTheFilesDo)
 {
     const std::string pickup = "<measure number=\"0\" implicit=\"yes\">" + attributes(kTreble8) +
                                note("G", 3, 4, "quarter") + "</measure>";
@@ -498,13 +501,15 @@ TEST(MusicXmlImportRhythm, APickupMeasureEndsWithABarSoTheLaterMeasuresBeginWher
         import(scoreXml({{"P", pickup + measure(1, quarters) + measure(2, note("G", 4, 16, "whole"))}}));
     ASSERT_TRUE(i.result.ok()) << i.result.error;
     Track& t = *i.sheet->trackAt(0);
-    ASSERT_EQ(t.count, 7);
-    EXPECT_EQ(t.noteAt(1).type, kTypeBar);
+    // The sheet holds the pickup itself: no Bar note is needed to keep the count.
+    ASSERT_EQ(t.count, 6);
+    EXPECT_EQ(t.pickupTicks, kQuarterTicks);
     t.divideIntoMeasures();
     // C to F share a measure, and the G opens the next, as in the file.
     const MeasureDivision& d = t.measureDivision();
-    EXPECT_EQ(d.measureOf(5), d.measureOf(2));
-    EXPECT_EQ(d.measureOf(6), d.measureOf(5) + 1);
+    EXPECT_EQ(d.measureOf(4), d.measureOf(1));
+    EXPECT_EQ(d.measureOf(1), d.measureOf(0) + 1);
+    EXPECT_EQ(d.measureOf(5), d.measureOf(4) + 1);
 }
 
 TEST(MusicXmlImportRhythm, GraceNotesSlursAndShortLengthsAreListedInOneWarning)
@@ -1687,6 +1692,66 @@ TEST(MusicXmlImportFiles, WhatTonvelaPlaysFromAFileIsWhatMuseScorePlaysButForThe
     std::filesystem::remove_all(folder);
     std::cout << "[ figures  ] " << identical << " of " << sources.size() << " files identical; " << matched
               << " of " << total << " notes matched; " << warned << " notes named in warnings\n";
+}
+
+} // namespace
+} // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+TEST(MusicXmlImportMeter, AnImplicitShortFirstMeasureIsThePickupAndCutAndCommonTimeKeepTheirGlyph)
+{
+    // 3/4 with a quarter pickup (divisions 4): E | F G A | B
+    const std::string pickup = "<measure number=\"0\" implicit=\"yes\">" + attributes(kTreble8, 0, "3/4") +
+                               note("E", 4, 4, "quarter") + "</measure>";
+    const auto i =
+        import(scoreXml({{"P", pickup +
+                                   measure(1, note("F", 4, 4, "quarter") + note("G", 4, 4, "quarter") +
+                                                  note("A", 4, 4, "quarter")) +
+                                   measure(2, note("B", 4, 12, "half", "<dot/>"))}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_EQ(i.sheet->timesig, kTimeSig34);
+    EXPECT_EQ(i.sheet->pickup, kQuarterTicks);
+    const Track& t = *i.sheet->trackAt(0);
+    EXPECT_EQ(t.pickupTicks, kQuarterTicks);
+    // No Bar note stands after the pickup: the sheet counts it as its first, short measure.
+    for (int k = 0; k < t.count; ++k)
+        EXPECT_NE(t.noteAt(k).type, kTypeBar) << k;
+    Track& mt = *i.sheet->trackAt(0);
+    mt.divideIntoMeasures();
+    EXPECT_EQ(mt.measureDivision().measureOf(1), 2) << "F opens the first full measure";
+    EXPECT_EQ(mt.measureDivision().measureOf(4), 3);
+    EXPECT_TRUE(i.result.warnings.empty()) << allWarnings(i.result);
+
+    // A short first measure the file counts is no pickup: a Bar note keeps the count instead.
+    const std::string counted =
+        "<measure number=\"1\">" + attributes(kTreble8, 0, "3/4") + note("E", 4, 4, "quarter") + "</measure>";
+    const auto c = import(scoreXml({{"P", counted + measure(2, note("F", 4, 12, "half", "<dot/>"))}}));
+    ASSERT_TRUE(c.result.ok());
+    EXPECT_EQ(c.sheet->pickup, 0);
+
+    // The time symbols: common 4/4, cut 2/2, and 12/8 and 3/2 as numbers.
+    struct Case {
+        std::string time;
+        int code;
+    };
+    for (const Case& k :
+         {Case{"<time symbol=\"common\"><beats>4</beats><beat-type>4</beat-type></time>",
+               kTimeSigSingleGlyph},
+          Case{"<time symbol=\"cut\"><beats>2</beats><beat-type>2</beat-type></time>", kTimeSig22},
+          Case{"<time><beats>2</beats><beat-type>2</beat-type></time>", kTimeSig22},
+          Case{"<time><beats>12</beats><beat-type>8</beat-type></time>", kTimeSig128},
+          Case{"<time><beats>3</beats><beat-type>2</beat-type></time>", kTimeSig32},
+          Case{"<time><beats>4</beats><beat-type>8</beat-type></time>", kTimeSig48}}) {
+        const auto m =
+            import(scoreXml({{"P", measure(1, "<attributes><divisions>4</divisions>" + k.time + kTreble8 +
+                                                  "</attributes>" + note("C", 4, 4, "quarter"))}}));
+        ASSERT_TRUE(m.result.ok()) << k.time;
+        EXPECT_EQ(m.sheet->timesig, k.code) << k.time;
+        EXPECT_EQ(allWarnings(m.result).find("time signatures the sheet does not have"), std::string::npos)
+            << k.time << allWarnings(m.result);
+    }
 }
 
 } // namespace

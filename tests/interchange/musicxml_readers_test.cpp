@@ -6,7 +6,9 @@
 
 #include "interchange/musicxml_import.h"
 #include "interchange/mxl_container_write.h"
+#include "platform/atomic_file.h"
 #include "playback/midi_file_writer.h"
+#include "score/duration.h"
 #include "score/sheet_file.h"
 
 #include <algorithm>
@@ -321,6 +323,98 @@ TEST_F(MusicXmlReadersTest, MuseScorePlaysATempoOtherThan120AndANoteLoop)
     sheet.trackAt(1)->noteAt(3).loopTo = 1;
     sheet.trackAt(1)->noteAt(3).loopCount = 2;
     expectMuseScorePlaysTheSheet(sheet, "tempo-loop");
+}
+
+// Triplets of every kind: beamed eighths, a quarter and an eighth, sixteenths with a rest, a
+// dotted triplet, a chord, a tie out of a triplet, and a triplet group a bar line cuts.
+void makeTripletSheet(SheetDocument& sheet)
+{
+    sheet.setTrackCount(2);
+    for (int k = 0; k < 2; ++k) {
+        Track& t = *sheet.trackAt(k);
+        for (int i = 0; i < 3; ++i)
+            append(t, makeNote(-i - k, kTypeEighth, kFlagTriplet));
+        append(t, makeNote(-3, kTypeQuarter, kFlagTriplet));
+        append(t, makeNote(-4, kTypeEighth, kFlagTriplet));
+        append(t, makeNote(-2, kTypeSixteenth, kFlagTriplet));
+        append(t, makeNote(-2, kTypeSixteenth, kFlagTriplet | kFlagRest));
+        append(t, makeNote(-1, kTypeSixteenth, kFlagTriplet));
+        append(t, makeNote(-1, kTypeEighth));
+        appendChord(t, {makeNote(0, kTypeQuarter, kFlagTriplet), makeNote(-2, kTypeQuarter, kFlagTriplet)});
+        append(t, makeNote(1, kTypeQuarter, kFlagTriplet | kFlagTie));
+        append(t, makeNote(1, kTypeQuarter, kFlagTie));
+        append(t, makeNote(-5, kTypeQuarter, kFlagTriplet | kFlagDot));
+        append(t, makeNote(-6, kTypeHalf));
+        // A quarter and a half beat in: the next group of three runs over the bar line.
+        append(t, makeNote(0, kTypeQuarter));
+        append(t, makeNote(0, kTypeEighth, kFlagDot));
+        for (int i = 0; i < 3; ++i)
+            append(t, makeNote(-i, kTypeEighth, kFlagTriplet));
+        append(t, makeNote(0, kTypeHalf));
+    }
+    sheet.trackAt(1)->timeSig = kTimeSig68;
+}
+
+TEST_F(MusicXmlReadersTest, TripletsValidateAndMuseScorePlaysThemAsTheSheetDoes)
+{
+    SheetDocument sheet;
+    makeTripletSheet(sheet);
+    const std::string file = tmp.path("triplets.musicxml");
+    ASSERT_TRUE(exportMusicXml(sheet, "Triplets", file).ok);
+    expectValid(file);
+    REQUIRE_MUSESCORE();
+    expectMuseScorePlaysTheSheet(sheet, "triplets");
+}
+
+TEST_F(MusicXmlReadersTest, PickupsAndEveryMeterValidateAndMuseScorePlaysThemAsTheSheetDoes)
+{
+    // A 6/8 sheet with an eighth pickup, a repeated measure and a Bar note; then each meter.
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    sheet.setTimeSignatureCode(kTimeSig68);
+    sheet.setPickup(kQuarterTicks / 2);
+    for (int k = 0; k < 2; ++k) {
+        Track& t = *sheet.trackAt(k);
+        append(t, makeNote(0, kTypeEighth));
+        for (int i = 0; i < 12; ++i)
+            append(t, makeNote(-i % 7 - k, kTypeEighth));
+        append(t, makeNote(0, kTypeQuarter, kFlagDot));
+        t.measureRepeats.set(2, true);
+    }
+    const std::string file = tmp.path("pickup.musicxml");
+    ASSERT_TRUE(exportMusicXml(sheet, "Pickup", file).ok);
+    expectValid(file);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(file.c_str()));
+    const pugi::xml_node first = doc.child("score-partwise").child("part").child("measure");
+    EXPECT_STREQ(first.attribute("number").value(), "0");
+    EXPECT_STREQ(first.attribute("implicit").value(), "yes");
+    EXPECT_STREQ(first.next_sibling("measure").attribute("number").value(), "1");
+    // Read back, it is the same pickup.
+    SheetDocument back;
+    std::string text;
+    ASSERT_TRUE(readWholeFile(file, text, 1 << 22).ok);
+    ASSERT_TRUE(importMusicXmlData(text, back).ok());
+    EXPECT_EQ(back.pickup, kQuarterTicks / 2);
+    EXPECT_EQ(back.timesig, kTimeSig68);
+
+    std::vector<std::unique_ptr<SheetDocument>> meters;
+    for (int code : {kTimeSig22, kTimeSig32, kTimeSig128, kTimeSig48, kTimeSigSingleGlyph}) {
+        auto m = std::make_unique<SheetDocument>();
+        m->setTrackCount(1);
+        m->setTimeSignatureCode(code);
+        m->setPickup(kQuarterTicks);
+        for (int i = 0; i < 20; ++i)
+            append(*m->trackAt(0), makeNote(-i % 7, i % 3 ? kTypeEighth : kTypeQuarter));
+        const std::string f = tmp.path("meter" + std::to_string(code) + ".musicxml");
+        ASSERT_TRUE(exportMusicXml(*m, "Meter", f).ok);
+        expectValid(f);
+        meters.push_back(std::move(m));
+    }
+    REQUIRE_MUSESCORE();
+    expectMuseScorePlaysTheSheet(sheet, "pickup-played");
+    for (std::size_t k = 0; k < meters.size(); ++k)
+        expectMuseScorePlaysTheSheet(*meters[k], "meter-played" + std::to_string(k));
 }
 
 // Two tracks with Bar notes inside a measure and on a measure line, a tie before the second.

@@ -312,12 +312,13 @@ TEST_F(MidiFileReaderTest, ADrumStruckAgainBeforeItsOldNoteOffInTheSameTickKeeps
 
 TEST_F(MidiFileReaderTest, NotesTheSheetCannotPlaceWithin30MsAreCountedInAWarning)
 {
-    // Triplet eighths at 60 bpm: a third of a second apart, where the sheet's nearest places
-    // are an eighth of a second apart, so some land more than 30 ms off.
-    TrackBytes triplets = TrackBytes().tempo(0, 1000000);
+    // Quintuplet sixteenths at 60 bpm: a fifth of a second apart, where the sheet's nearest
+    // places are a quarter or an eighth of a second apart, so some land more than 30 ms off.
+    // (Triplets no longer do: the sheet places them exactly.)
+    TrackBytes quintuplets = TrackBytes().tempo(0, 1000000);
     for (int i = 0; i < 6; ++i)
-        triplets.on(0, 0, 60 + i).off(32, 0, 60 + i);
-    auto res = import(smfFile({triplets.end()}));
+        quintuplets.on(0, 0, 60 + i).off(19, 0, 60 + i);
+    auto res = import(smfFile({quintuplets.end()}));
     ASSERT_TRUE(res.ok());
     ASSERT_EQ(res.warnings.size(), 1u);
     EXPECT_NE(res.warnings[0].find("ms from their time in the file"), std::string::npos) << res.warnings[0];

@@ -623,5 +623,56 @@ TEST_F(MidiFileOnDiskTest, RepeatedMeasuresAreWrittenOutWithoutAnyLayout)
     EXPECT_NE(csv.find("1, 672, End_track"), std::string::npos) << csv;
 }
 
+TEST_F(MidiFileOnDiskTest, TripletsAreWrittenAtTheirExactPlacesAndReadBackAsMarkedTriplets)
+{
+    // 2/4: three triplet eighths, a quarter | a triplet quarter and a triplet eighth, a rest
+    // and two triplet eighths, then a half
+    for (int key : {60, 62, 64})
+        add(key, kTypeEighth, kFlagTriplet);
+    add(65);
+    add(67, kTypeQuarter, kFlagTriplet);
+    add(69, kTypeEighth, kFlagTriplet);
+    add(71, kTypeEighth, kFlagTriplet | kFlagRest);
+    add(72, kTypeEighth, kFlagTriplet);
+    add(74, kTypeEighth, kFlagTriplet);
+    add(76, kTypeHalf);
+    sheet.trackAt(0)->timeSig = kTimeSig24;
+    const fs::path file = dir / "triplets.mid";
+    ASSERT_TRUE(writeMidiFile(sheet, file.string(), 0).ok);
+    const std::string csv = runMidicsv(file);
+    ASSERT_EQ(csv.rfind("FAILED", 0), std::string::npos)
+        << "midicsv is needed (scripts/setup.sh installs it): " << csv;
+    std::vector<std::string> lines;
+    std::istringstream in(csv);
+    for (std::string line; std::getline(in, line);)
+        if (line.find("Note_on_c") != std::string::npos || line.find("Note_off_c") != std::string::npos)
+            lines.push_back(line.substr(0, line.rfind(',')));
+    // 96 divisions to the quarter: a triplet eighth lasts 32, a triplet quarter 64.
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{
+                  "1, 0, Note_on_c, 0, 60", "1, 32, Note_off_c, 0, 60", "1, 32, Note_on_c, 0, 62",
+                  "1, 64, Note_off_c, 0, 62", "1, 64, Note_on_c, 0, 64", "1, 96, Note_off_c, 0, 64",
+                  "1, 96, Note_on_c, 0, 65", "1, 192, Note_off_c, 0, 65", "1, 192, Note_on_c, 0, 67",
+                  "1, 256, Note_off_c, 0, 67", "1, 256, Note_on_c, 0, 69", "1, 288, Note_off_c, 0, 69",
+                  "1, 320, Note_on_c, 0, 72", "1, 352, Note_off_c, 0, 72", "1, 352, Note_on_c, 0, 74",
+                  "1, 384, Note_off_c, 0, 74", "1, 384, Note_on_c, 0, 76", "1, 576, Note_off_c, 0, 76"}))
+        << csv;
+
+    // Read back, the triplets carry the mark and every note its length and place.
+    std::ifstream data(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(data)), std::istreambuf_iterator<char>());
+    SheetDocument back;
+    ASSERT_TRUE(importMidiData(bytes, back).ok());
+    const Track& r = *back.trackAt(0);
+    const Track& t = *sheet.trackAt(0);
+    ASSERT_EQ(r.count, t.count);
+    for (int i = 0; i < t.count; ++i) {
+        EXPECT_EQ(r.noteAt(i).type, t.noteAt(i).type) << i;
+        EXPECT_EQ(r.noteAt(i).dwFlag & (kFlagTriplet | kFlagRest | kFlagDot),
+                  t.noteAt(i).dwFlag & (kFlagTriplet | kFlagRest | kFlagDot))
+            << i;
+    }
+}
+
 } // namespace
 } // namespace tonvela

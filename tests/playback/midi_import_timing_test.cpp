@@ -278,18 +278,18 @@ TEST_F(MidiImportTimingTest, TripletEighthsStayNearTheirPlacesAndThirtySecondRun
     triplets.end();
     import(smfFile({triplets}));
     ASSERT_EQ(track().count, 12);
-    // Dotted sixteenth, sixteenth, dotted sixteenth: each beat still lasts a beat (but for the
-    // half millisecond a dotted sixteenth loses at 120 bpm, 187 ms for 187.5).
+    // Triplet eighths carrying the mark: each beat lasts a beat, to the millisecond.
     for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(track().noteAt(i).type, kTypeSixteenth) << i;
-        EXPECT_EQ(track().noteAt(i).isDotted(), i % 3 != 1) << i;
+        EXPECT_EQ(track().noteAt(i).type, kTypeEighth) << i;
+        EXPECT_FALSE(track().noteAt(i).isDotted()) << i;
+        EXPECT_NE(track().noteAt(i).dwFlag & kFlagTriplet, 0) << i;
     }
-    EXPECT_NEAR(static_cast<double>(totalPlayMs(track())), 2000, 4);
+    EXPECT_EQ(totalPlayMs(track()), 2000);
     std::vector<FileNote> want(12);
     for (int i = 0; i < 12; ++i)
         want[static_cast<std::size_t>(i)] = {60 + i, i * 500.0 / 3, (i + 1) * 500.0 / 3};
-    // Each within a twenty-fourth of a beat of its place, as a sixteenth grid could not.
-    expectSameNotes(want, played(), 500.0 / 24 + 4);
+    // Each at its place, where a sixteenth grid could only come within a twenty-fourth of a beat.
+    expectSameNotes(want, played(), 1);
 
     // Legato thirty-seconds: each overlaps the next a little, and none becomes a chord member.
     std::vector<Timed> events;

@@ -114,5 +114,35 @@ TEST(DurationTest, PlayTimeOfATrackIsExact)
     EXPECT_EQ(totalPlayMs(t), 12000);
 }
 
+TEST(DurationTest, ATripletLastsTwoThirdsOfItsWrittenNoteSoThreeFillTheTimeOfTwo)
+{
+    // Three triplet eighths take one quarter, three triplet quarters one half; a dotted
+    // triplet quarter takes the time of a plain quarter.
+    EXPECT_EQ(3 * lengthTicks(kTypeEighth, kFlagTriplet), lengthTicks(kTypeQuarter, 0));
+    EXPECT_EQ(3 * lengthTicks(kTypeQuarter, kFlagTriplet), lengthTicks(kTypeHalf, 0));
+    EXPECT_EQ(3 * lengthTicks(kTypeThirtySecond, kFlagTriplet), lengthTicks(kTypeSixteenth, 0));
+    EXPECT_EQ(lengthTicks(kTypeQuarter, kFlagTriplet | kFlagDot), lengthTicks(kTypeQuarter, 0));
+    // At 120 a triplet eighth is a sixth of a second, to the microsecond, and 96 of them
+    // placed one after another take sixteen seconds.
+    EXPECT_EQ(usAtTempo(lengthTicks(kTypeEighth, kFlagTriplet), 120), 166'667);
+    EXPECT_EQ(usAtTempo(96 * lengthTicks(kTypeEighth, kFlagTriplet), 120), 16'000'000);
+    // The mark gives nothing a length: a triplet bar line is still a bar line.
+    EXPECT_EQ(lengthTicks(kTypeBar, kFlagTriplet), 0);
+}
+
+TEST(DurationTest, PlayTimeOfTripletsIsThatOfTheBeatsTheyFill)
+{
+    // 12 triplet eighths and a triplet-marked rest among them: four beats, two seconds at 120
+    Track t;
+    for (int i = 0; i < 12; ++i) {
+        Note n;
+        n.type = kTypeEighth;
+        n.dwFlag = kFlagTriplet | (i == 5 ? kFlagRest : 0);
+        t.noteAt(i) = n;
+    }
+    t.count = 12;
+    EXPECT_EQ(totalPlayMs(t), 2000);
+}
+
 } // namespace
 } // namespace tonvela

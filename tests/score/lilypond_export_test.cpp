@@ -102,6 +102,53 @@ class LilypondExportTest : public ::testing::Test {
             EXPECT_TRUE(std::filesystem::exists(path(n + ".pdf"))) << n << "\n" << log;
     }
 
+    // The notes LilyPond's own MIDI of the export plays (repeats unfolded), as (quarters from
+    // the start, key); empty when LilyPond or midicsv failed (the test then fails).
+    std::vector<std::pair<double, int>> playedByLilypond(const SheetDocument& sheet,
+                                                         const std::string& name) const
+    {
+        std::string text = lilypondText(sheet);
+        const std::size_t music = text.find("<<");
+        if (music == std::string::npos)
+            return {};
+        text = text.substr(0, music) + "\\score { \\unfoldRepeats " + text.substr(music) + "\\midi { } }\r\n";
+        {
+            std::ofstream out(path(name + ".ly"), std::ios::binary);
+            out << text;
+        }
+        const std::string cmd = "cd '" + dir.string() + "' && lilypond -dno-point-and-click " + name +
+                                ".ly > lilypond.log 2>&1 && midicsv " + name + ".midi > " + name + ".csv";
+        EXPECT_EQ(std::system(cmd.c_str()), 0)
+            << "lilypond and midicsv are needed (scripts/setup.sh installs them)";
+        std::ifstream in(path(name + ".csv"));
+        int division = 0;
+        std::vector<std::pair<double, int>> played;
+        for (std::string line; std::getline(in, line);) {
+            int a = 0, b = 0, format = 0, tracks = 0, channel = 0, key = 0, velocity = 0;
+            long long tick = 0;
+            if (std::sscanf(line.c_str(), "%d, %d, Header, %d, %d, %d", &a, &b, &format, &tracks,
+                            &division) == 5)
+                continue;
+            if (std::sscanf(line.c_str(), "%d, %lld, Note_on_c, %d, %d, %d", &a, &tick, &channel, &key,
+                            &velocity) == 5 &&
+                velocity > 0 && division > 0)
+                played.emplace_back(static_cast<double>(tick) / division, key);
+        }
+        return played;
+    }
+    // What the play walk of a track sounds, in the same terms.
+    static std::vector<std::pair<double, int>> playedByWalk(const Track& t)
+    {
+        std::vector<std::pair<double, int>> walked;
+        PlayWalk walk(t);
+        while (const auto step = walk.next())
+            forEachPlayedNote(t, *step, [&](const PlayedNote& p) {
+                if (!p.rest)
+                    walked.emplace_back(beatsOf(step->start), soundingKey(t.noteAt(p.index), t));
+            });
+        return walked;
+    }
+
     std::filesystem::path dir;
 };
 
@@ -458,42 +505,10 @@ TEST_F(LilypondExportTest, LilyPondsOwnMidiPlaysTheNotesOfThePlayWalk)
     t.measureRepeats.set(1, true);
 
     // LilyPond plays its engraving of the export as MIDI, repeats unfolded.
-    std::string text = lilypondText(sheet);
-    const std::size_t music = text.find("<<");
-    ASSERT_NE(music, std::string::npos);
-    text = text.substr(0, music) + "\\score { \\unfoldRepeats " + text.substr(music) + "\\midi { } }\r\n";
-    {
-        std::ofstream out(path("walk.ly"), std::ios::binary);
-        out << text;
-    }
-    const std::string cmd = "cd '" + dir.string() +
-                            "' && lilypond -dno-point-and-click walk.ly > lilypond.log 2>&1 && "
-                            "midicsv walk.midi > walk.csv";
-    ASSERT_EQ(std::system(cmd.c_str()), 0)
-        << "lilypond and midicsv are needed (scripts/setup.sh installs them)";
-    std::ifstream in(path("walk.csv"));
-    int division = 0;
-    std::vector<std::pair<double, int>> lilypond; // (quarters from the start, key)
-    for (std::string line; std::getline(in, line);) {
-        int a = 0, b = 0, format = 0, tracks = 0, channel = 0, key = 0, velocity = 0;
-        long long tick = 0;
-        if (std::sscanf(line.c_str(), "%d, %d, Header, %d, %d, %d", &a, &b, &format, &tracks, &division) == 5)
-            continue;
-        if (std::sscanf(line.c_str(), "%d, %lld, Note_on_c, %d, %d, %d", &a, &tick, &channel, &key,
-                        &velocity) == 5 &&
-            velocity > 0)
-            lilypond.emplace_back(static_cast<double>(tick) / division, key);
-    }
-    ASSERT_GT(division, 0);
-
+    std::vector<std::pair<double, int>> lilypond = playedByLilypond(sheet, "walk");
+    ASSERT_FALSE(lilypond.empty());
     // What the play walk sounds, in the same terms.
-    std::vector<std::pair<double, int>> walked;
-    PlayWalk walk(t);
-    while (const auto step = walk.next())
-        forEachPlayedNote(t, *step, [&](const PlayedNote& p) {
-            if (!p.rest)
-                walked.emplace_back(beatsOf(step->start), soundingKey(t.noteAt(p.index), t));
-        });
+    std::vector<std::pair<double, int>> walked = playedByWalk(t);
     std::sort(lilypond.begin(), lilypond.end());
     std::sort(walked.begin(), walked.end());
     EXPECT_EQ(lilypond, walked);
@@ -545,6 +560,132 @@ TEST_F(LilypondExportTest, ChordSymbolsStandInChordNamesOverTheirStaff)
     const std::string words{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     for (const char* part : {"B", "/E", "F", "A", "E"})
         EXPECT_NE(words.find(part), std::string::npos) << part << " in " << words;
+}
+
+} // namespace
+} // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+TEST_F(LilypondExportTest, TripletsAreWrittenAsTupletsOfThreeThatCloseAtTheirGroupOrMeasureEnd)
+{
+    // 2/4: three triplet eighths, a triplet quarter and a triplet eighth | a quarter, two
+    // triplet eighths (a group cut short by the bar line), a triplet eighth rest | a quarter
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    t.timeSig = kTimeSig24;
+    for (int line : {0, -1, -2})
+        append(t, note(line, kTypeEighth, kFlagTriplet));
+    append(t, note(-3, kTypeQuarter, kFlagTriplet));
+    append(t, note(-4, kTypeEighth, kFlagTriplet));
+    append(t, note(0));
+    append(t, note(-1, kTypeEighth, kFlagTriplet));
+    append(t, note(-2, kTypeEighth, kFlagTriplet));
+    append(t, note(0, kTypeEighth, kFlagTriplet | kFlagRest));
+    append(t, note(-3));
+    const std::vector<std::string> lines = staffLines(lilypondText(sheet), 0);
+    std::vector<std::string> music;
+    for (const std::string& l : lines)
+        if (l.rfind("\\time", 0) != 0 && l.rfind("\\clef", 0) != 0 && l.rfind("\\key", 0) != 0)
+            music.push_back(l);
+    EXPECT_EQ(music, (std::vector<std::string>{"\\tuplet 3/2 { c'8", "d'8", "e'8 }", "\\tuplet 3/2 { f'4",
+                                               "g'8 }", "c'4", "\\tuplet 3/2 { d'8", "e'8", "r8 }", "f'4"}));
+}
+
+TEST_F(LilypondExportTest, LilyPondEngravesTripletsCleanlyAndItsMidiPlaysThemWhereTheSheetDoes)
+{
+    // Triplets beside plain notes, with lyrics and chord symbols (which need their lengths
+    // scaled where no \tuplet encloses them), in 4/4 and 6/8.
+    // (LilyPond plays chord names too: the sheet compared with its MIDI has none.)
+    const auto fill = [](Track& t, bool symbols) {
+        for (int m = 0; m < 3; ++m) {
+            for (int k = 0; k < 3; ++k) {
+                Note n = note(-k - m, kTypeEighth, kFlagTriplet);
+                n.setLyric("la");
+                if (k == 0 && symbols)
+                    n.setChordSymbol("C");
+                append(t, n);
+            }
+            appendChord(t, {note(-m, kTypeQuarter, kFlagTriplet), note(-m - 2, kTypeQuarter, kFlagTriplet)});
+            append(t, note(-4, kTypeEighth, kFlagTriplet));
+            append(t, note(-5, kTypeQuarter, kFlagDot | kFlagTriplet));
+            append(t, note(-6, kTypeSixteenth, kFlagTriplet));
+            append(t, note(-6, kTypeSixteenth, kFlagTriplet));
+            append(t, note(-6, kTypeSixteenth, kFlagTriplet | kFlagRest));
+            append(t, note(-1, kTypeEighth));
+        }
+    };
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    fill(*sheet.trackAt(0), true);
+    fill(*sheet.trackAt(1), true);
+    sheet.trackAt(1)->timeSig = kTimeSig68;
+    ASSERT_TRUE(exportLilypond(sheet, "triplets.ly", path("triplets.ly")));
+    expectEngravedCleanly({"triplets"});
+
+    SheetDocument one;
+    one.setTrackCount(1);
+    fill(*one.trackAt(0), false);
+    std::vector<std::pair<double, int>> lilypond = playedByLilypond(one, "walk");
+    std::vector<std::pair<double, int>> walked = playedByWalk(*one.trackAt(0));
+    std::sort(lilypond.begin(), lilypond.end());
+    std::sort(walked.begin(), walked.end());
+    ASSERT_EQ(walked.size(), 3u * 10);
+    EXPECT_EQ(lilypond, walked);
+    // The last eighth of the third measure starts at beat 11.5 of 12: the triplets took their
+    // two thirds.
+    EXPECT_DOUBLE_EQ(walked.back().first, 11.5);
+}
+
+} // namespace
+} // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+TEST_F(LilypondExportTest, APickupIsWrittenAsAPartialMeasureAndEngravedWithoutWarnings)
+{
+    // 6/8 with a pickup of one eighth; 12/8 with a dotted-quarter pickup; 2/2 and 3/2 plain.
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    sheet.setTimeSignatureCode(kTimeSig68);
+    sheet.setPickup(kQuarterTicks / 2);
+    Track& t = *sheet.trackAt(0);
+    append(t, note(0, kTypeEighth));
+    for (int i = 0; i < 6; ++i)
+        append(t, note(-i, kTypeEighth));
+    append(t, note(0, kTypeQuarter, kFlagDot));
+    append(t, note(-1, kTypeQuarter));
+    append(t, note(-2, kTypeEighth));
+    const std::vector<std::string> lines = staffLines(lilypondText(sheet), 0);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "\\time 6/8");
+    EXPECT_TRUE(has(lines, "\\partial 1*1/8")) << lilypondText(sheet);
+    ASSERT_TRUE(exportLilypond(sheet, "pickup.ly", path("pickup.ly")));
+
+    SheetDocument others;
+    others.setTrackCount(3);
+    others.trackAt(0)->timeSig = kTimeSig128;
+    others.trackAt(0)->pickupTicks = 3 * kQuarterTicks / 2;
+    others.trackAt(1)->timeSig = kTimeSig22;
+    others.trackAt(2)->timeSig = kTimeSig32;
+    for (int ti = 0; ti < 3; ++ti)
+        for (int i = 0; i < 15; ++i)
+            append(*others.trackAt(ti), note(-i % 7, kTypeEighth));
+    const std::string text = lilypondText(others);
+    for (const char* part : {"\\time 12/8", "\\partial 1*3/8", "\\time 2/2", "\\time 3/2"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    ASSERT_TRUE(exportLilypond(others, "meters.ly", path("meters.ly")));
+    expectEngravedCleanly({"pickup", "meters"});
+
+    // LilyPond's MIDI of the pickup sheet plays the notes where the sheet does.
+    std::vector<std::pair<double, int>> lilypond = playedByLilypond(sheet, "walk");
+    std::vector<std::pair<double, int>> walked = playedByWalk(t);
+    std::sort(lilypond.begin(), lilypond.end());
+    std::sort(walked.begin(), walked.end());
+    EXPECT_EQ(lilypond, walked);
 }
 
 } // namespace

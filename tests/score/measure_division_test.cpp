@@ -143,3 +143,25 @@ TEST(MeasureDivisionTest, RepeatMarksAreKeptSortedOncePerMeasure)
     marks.set(7, false);
     EXPECT_EQ(marks.measures(), std::vector<int>{5});
 }
+
+TEST(MeasureDivisionTest, ThreeTripletEighthsTakeOneBeatSoSixOfThemAndTwoQuartersFillFourFour)
+{
+    // GIVEN a 4/4 track: six triplet eighths, two quarters, then one more quarter
+    Track t;
+    const Note e3 = item(kTypeEighth, kFlagTriplet);
+    divide(t, {e3, e3, e3, e3, e3, e3, item(kTypeQuarter), item(kTypeQuarter), item(kTypeQuarter)});
+    // THEN the first eight fill measure 1 and the last quarter opens measure 2 (as plain eighths
+    // they would have run the measure over by a beat)
+    EXPECT_EQ(measuresOf(t), (std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 2}));
+}
+
+TEST(MeasureDivisionTest, ATripletQuarterAndATripletEighthMakeOneBeatAsDoesADottedTripletQuarter)
+{
+    // GIVEN 2/4: a triplet quarter and a triplet eighth (one beat), a dotted triplet quarter
+    // (one beat), then a quarter opening the next measure
+    Track t;
+    t.timeSig = kTimeSig24;
+    divide(t, {item(kTypeQuarter, kFlagTriplet), item(kTypeEighth, kFlagTriplet),
+               item(kTypeQuarter, kFlagTriplet | kFlagDot), item(kTypeQuarter)});
+    EXPECT_EQ(measuresOf(t), (std::vector<int>{1, 1, 1, 2}));
+}
