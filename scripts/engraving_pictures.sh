@@ -141,5 +141,34 @@ MuseScore 3: ![piano accompaniment by MuseScore](engraving/piano_accompaniment_m
   gets its natural again only where the measure needs it, and every bar line cancels.
 - The measure number stands only at each system's start, above the top staff; the time
   signature opens the first system only; a brace joins the piano's staves.
+
+## Triplets (`examples/engraving_triplets.shd`)
+
+![triplets beside LilyPond](engraving/engraving_triplets_side_by_side.png)
+
+- A triplet-marked note lasts two thirds of its written note: three triplet eighths take one
+  beat, so each measure holds exactly its four beats and the bar lines stand where LilyPond's do.
+- Triplet eighths are beamed three to the beat and carry a small "3" over the beam; a triplet
+  quarter and eighth, the triplet quarters and the group with a rest carry a bracket as well,
+  since no beam joins them.
+- LilyPond gets each group as `\tuplet 3/2 { }`; its MIDI plays the notes where the sheet does
+  (`LilyPondEngravesTripletsCleanlyAndItsMidiPlaysThemWhereTheSheetDoes`).
+
+## 6/8 with a pickup, 12/8, and cut time with a pickup
+
+![6/8 with a pickup beside LilyPond](engraving/engraving_six_eight_pickup_side_by_side.png)
+
+![12/8 beside LilyPond](engraving/engraving_twelve_eight_side_by_side.png)
+
+![cut time beside LilyPond](engraving/engraving_cut_time_side_by_side.png)
+
+- Eighth-note meters (3/8, 6/8, 9/8, 12/8) beam their eighths three at a time; 2/2 and 3/2 beam
+  by the half; 4/8 by two eighths.
+- 2/2 is cut time and draws the struck-through C; the one-glyph signature (code 391556) draws
+  the C of common time; 12/8 sets its two digits side by side over the 8.
+- A pickup is the first measure, shorter than the meter (the eighth before the first 6/8
+  measure, the quarter before the first cut-time measure): it counts as measure 0, so the
+  measure numbers at the system starts are those of the first full measure on; LilyPond gets it
+  as `\partial`, MusicXML as a first measure `implicit="yes"` numbered 0.
 EOF
 echo "pictures in $out, text in docs/engraving.md"
