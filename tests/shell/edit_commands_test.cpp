@@ -69,7 +69,10 @@ TEST_F(EditCommandsTest, AcceleratorsAndArrowKeysEditTheActiveSheet)
 {
     SheetWindow* w = sheetWithNotes();
     Track& track = *w->sheet().trackAt(0);
-    w->sheet().selectedTrack = 0;
+    {
+        const SheetLockGuard lock(sheetLock()); // the painter thread draws the sheet
+        w->sheet().selectedTrack = 0;
+    }
 
     QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(selectedCount(track), 4) << "Select All";
@@ -109,7 +112,10 @@ TEST_F(EditCommandsTest, AcceleratorsAndArrowKeysEditTheActiveSheet)
 TEST_F(EditCommandsTest, TheClipboardSurvivesClosingItsWindowAndPastesIntoAnother)
 {
     SheetWindow* source = sheetWithNotes();
-    source->sheet().selectedTrack = 0;
+    {
+        const SheetLockGuard lock(sheetLock()); // the painter thread draws the sheet
+        source->sheet().selectedTrack = 0;
+    }
     QTest::keyClick(source, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(source, Qt::Key_C, Qt::ControlModifier);
     notifier.fallback = Notifier::Answer::No; // close without saving

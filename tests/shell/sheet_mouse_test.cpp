@@ -1,3 +1,4 @@
+#include "platform/sheet_lock.h"
 #include "shell_test_support.h"
 
 #include <QMdiSubWindow>
@@ -223,7 +224,10 @@ TEST_F(SheetMouseTest, ArrowKeysStepTheCurrentNote)
     for (int step : {1, 2, 3})
         click(rowEnd(), yOfStep(top(0), step));
     ASSERT_EQ(track().count, 3);
-    w->sheet().selectedTrack = 0;
+    {
+        const SheetLockGuard lock(sheetLock()); // the painter thread draws the sheet
+        w->sheet().selectedTrack = 0;
+    }
     QTest::keyClick(w, Qt::Key_Right);
     EXPECT_EQ(current(), 0);
     QTest::keyClick(w, Qt::Key_Right);

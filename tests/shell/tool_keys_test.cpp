@@ -1,3 +1,4 @@
+#include "platform/sheet_lock.h"
 #include "shell_test_support.h"
 
 #include "editor/commands.h"
@@ -142,7 +143,10 @@ TEST_F(ToolKeysTest, DigitsOnATablatureTrackAndKeysWithoutATrackChangeNothing)
     setStaffKind(track(w), StaffKind::Tablature);
     QTest::keyClicks(w, "1");
     EXPECT_EQ(w->editor().tools().keyboardOctave, 3);
-    w->sheet().selectedTrack = -1;
+    {
+        const SheetLockGuard lock(sheetLock()); // the painter thread draws the sheet
+        w->sheet().selectedTrack = -1;
+    }
     QTest::keyClicks(w, "1zxcvbnm");
     EXPECT_EQ(w->editor().tools().keyboardOctave, 1);
     EXPECT_EQ(track(w).count, 0);
