@@ -105,8 +105,9 @@ TEST_F(VoicesTest, VoiceOneMakesTheMeasuresAndVoiceTwoLiesInThem)
     d.divide(track);
     EXPECT_TRUE(d.hasSecondVoice());
     EXPECT_EQ(d.measureCount(), 2);
-    EXPECT_EQ((std::vector<int>{d.measureOf(0), d.measureOf(1), d.measureOf(3), d.measureOf(4), d.measureOf(6)}),
-              (std::vector<int>{1, 1, 1, 2, 2}));
+    EXPECT_EQ(
+        (std::vector<int>{d.measureOf(0), d.measureOf(1), d.measureOf(3), d.measureOf(4), d.measureOf(6)}),
+        (std::vector<int>{1, 1, 1, 2, 2}));
     EXPECT_EQ(voiceOffsets(track, d), (std::vector<Ticks>{0, 0, 2 * Q, 3 * Q, 0, 0, 2 * Q}));
     EXPECT_EQ(nextRootInVoice(track, 1), 5);
     EXPECT_EQ(previousRootInVoice(track, 4), 3);
