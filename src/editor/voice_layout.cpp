@@ -32,13 +32,13 @@ VoicePlan::VoicePlan(const Track& track, const MeasureDivision& measures)
 uint8_t VoicePlan::voiceOf(int i) const
 {
     return m_active && i >= 0 && i < static_cast<int>(m_voice.size()) ? m_voice[static_cast<std::size_t>(i)]
-                                                                         : kVoice1;
+                                                                      : kVoice1;
 }
 
 Ticks VoicePlan::offsetOf(int i) const
 {
     return m_active && i >= 0 && i < static_cast<int>(m_offset.size()) ? m_offset[static_cast<std::size_t>(i)]
-                                                                          : 0;
+                                                                       : 0;
 }
 
 bool VoicePlan::twoVoices(int measure) const
@@ -83,7 +83,8 @@ void alignVoiceColumns(const Track& track, const VoicePlan& plan, std::vector<No
             row = p.rowIndex;
         }
         const Ticks at = plan.offsetOf(i);
-        const auto it = std::find_if(columns.begin(), columns.end(), [&](const auto& c) { return c.first == at; });
+        const auto it =
+            std::find_if(columns.begin(), columns.end(), [&](const auto& c) { return c.first == at; });
         if (it != columns.end() && plan.twoVoices(measure + 1))
             p.x = it->second;
         else

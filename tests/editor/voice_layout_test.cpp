@@ -55,11 +55,11 @@ TEST_F(VoiceLayoutTest, EachVoiceStemsToItsSideOnlyWhereBothArePresent)
 
 TEST_F(VoiceLayoutTest, NotesThatStartTogetherShareAColumnAndTheRestKeepTheirTimeOrder)
 {
-    const int a = add(kTypeHalf, -4);             // 0
-    const int b = add(kTypeQuarter, 2, kVoice2);  // 0
-    const int c = add(kTypeQuarter, 2, kVoice2);  // 1 beat
-    const int d = add(kTypeHalf, -4);             // 2 beats
-    const int e = add(kTypeHalf, 2, kVoice2);     // 2 beats
+    const int a = add(kTypeHalf, -4);            // 0
+    const int b = add(kTypeQuarter, 2, kVoice2); // 0
+    const int c = add(kTypeQuarter, 2, kVoice2); // 1 beat
+    const int d = add(kTypeHalf, -4);            // 2 beats
+    const int e = add(kTypeHalf, 2, kVoice2);    // 2 beats
     layoutRows(*view);
     EXPECT_EQ(at(b).x, at(a).x);
     EXPECT_EQ(at(e).x, at(d).x);
