@@ -10,6 +10,7 @@
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
 #include "editor/lyric_spacing.h"
+#include "editor/voice_layout.h"
 
 #include "score/duration.h"
 #include "score/measure_division.h"
@@ -139,7 +140,7 @@ class TrackLayouter {
     TrackLayouter(const Track& t, int j, const SheetContext& ctx, TrackLayout& lay,
                   const MeasureDivision& division, const std::vector<int>& needs)
         : m_t(t), m_j(j), m_ctx(ctx), m_lay(lay), m_division(division), m_needs(needs),
-          m_n(std::min(t.count, kMaxLayoutNotes))
+          m_n(std::min(t.count, kMaxLayoutNotes)), m_voices(t, division)
     {
     }
 
@@ -156,6 +157,7 @@ class TrackLayouter {
         place(i0);
         const TrackEnd before = trackEndOf(m_ctx.sheet, m_t, m_lay);
         fitMeasuresBetweenBars(m_ctx.sheet, m_t, m_lay, before, m0);
+        alignVoiceColumns(m_t, m_voices, m_lay.notes, i0, m_lay.laidOut);
         placeMembers();
         chordStems();
         m_lay.end = trackEndOf(m_ctx.sheet, m_t, m_lay);
@@ -525,6 +527,14 @@ class TrackLayouter {
             if (!isRootAt(m_t, i, laid) || p.rowIndex < 0)
                 continue;
             p.stemNote = i;
+            // In a measure of two voices each voice keeps its own side of the staff.
+            if (const int forced = m_voices.forcedStemDown(i); forced >= 0) {
+                if (n.isRest())
+                    p.y += m_voices.restShift(i);
+                else
+                    settleChord(i, static_cast<uint8_t>(forced));
+                continue;
+            }
             if (n.childCount == 0 || n.isRest())
                 continue;
             chordHeads(i, m_heads);
@@ -556,6 +566,16 @@ class TrackLayouter {
     // four, each group takes one stem direction and a beam line.
     void beamRow(int k)
     {
+        if (!m_voices.active())
+            return beamVoice(k, 0);
+        // Each voice beams on its own.
+        beamVoice(k, kVoice1);
+        beamVoice(k, kVoice2);
+    }
+
+    // The beams of one voice of row k (voice 0: a track with one voice).
+    void beamVoice(int k, uint8_t voice)
+    {
         const RowSpan& s = m_lay.rows[static_cast<std::size_t>(k)];
         const int laid = m_lay.laidOut;
         const int first = std::clamp(s.firstNote, 0, laid);
@@ -563,7 +583,8 @@ class TrackLayouter {
         // The chord roots of the row in order: members stand with their roots.
         std::vector<int> roots;
         for (int i = first; i < end; ++i)
-            if (isRootAt(m_t, i, laid) && m_t.noteAt(i).type != kTypeStaffBreak)
+            if (isRootAt(m_t, i, laid) && m_t.noteAt(i).type != kTypeStaffBreak &&
+                (voice == 0 || m_voices.voiceOf(i) == voice))
                 roots.push_back(i);
         const int count = static_cast<int>(roots.size());
         auto root = [&](int g) { return roots[static_cast<std::size_t>(g)]; };
@@ -572,7 +593,10 @@ class TrackLayouter {
         const Ticks beat = beamBeatOf(m_t.timeSig);
         std::vector<Ticks>& beatOf = m_beats;
         beatOf.assign(roots.size(), 0);
-        {
+        if (voice != 0) {
+            for (int g = 0; g < count; ++g)
+                beatOf[static_cast<std::size_t>(g)] = m_voices.offsetOf(root(g)) / beat;
+        } else {
             int measureIndex = -1;
             Ticks sum = 0;
             int g = 0;
@@ -634,6 +658,8 @@ class TrackLayouter {
                         low += m_t.noteAt(root(a + g)).line > 0 ? 1 : 0;
                     up = up || low > 1;
                 }
+                if (const int forced = m_voices.forcedStemDown(root(a)); forced >= 0)
+                    up = forced == 0;
                 for (int g = 0; g < size; ++g)
                     settleChord(root(a + g), up ? 0 : 1);
                 const NoteLayout& last = at(root(a + f));
@@ -718,10 +744,17 @@ class TrackLayouter {
             const Note& a = m_t.noteAt(i);
             if (!(a.dwFlag & kFlagTie) || next >= n)
                 continue;
-            const Note& b = m_t.noteAt(next);
+            // With two voices a tie joins the next note of its own voice.
+            int partner = next;
+            while (m_voices.active() && partner < n &&
+                   (!valid(partner) || m_voices.voiceOf(partner) != m_voices.voiceOf(i)))
+                ++partner;
+            if (partner >= n)
+                continue;
+            const Note& b = m_t.noteAt(partner);
             if (!(b.dwFlag & kFlagTie))
                 continue;
-            tied.assign(1, {i, next});
+            tied.assign(1, {i, partner});
             const int pairs = std::min<int>(std::min<int>(a.childCount, b.childCount), kMaxChordMembers);
             for (int k = 0; k < pairs; ++k) {
                 const int ma = a.children[k], mb = b.children[k];
@@ -729,8 +762,8 @@ class TrackLayouter {
                     tied.emplace_back(ma, mb);
             }
             if (tied.size() == 1) {
-                if (joins(i, next))
-                    m_lay.ties.push_back({i, i, next, 0});
+                if (joins(i, partner))
+                    m_lay.ties.push_back({i, i, partner, 0});
                 continue;
             }
             std::stable_sort(tied.begin(), tied.end(),
@@ -758,6 +791,7 @@ class TrackLayouter {
     std::vector<int> m_steps;
     std::vector<ChordHead> m_chord;
     std::vector<Ticks> m_beats;
+    VoicePlan m_voices;
 };
 
 // The first note of track t whose layout an edit may have changed, since the layout `old` was

@@ -16,6 +16,7 @@ void MeasureDivision::divide(const Track& track)
     m_measureOf.resize(static_cast<std::size_t>(n));
     m_ordinal.resize(static_cast<std::size_t>(n));
     m_firstNote.clear();
+    m_secondVoice = false;
     if (n == 0)
         return;
     const Ticks fullMeasure = measureTicksOf(track.timeSig);
@@ -36,7 +37,11 @@ void MeasureDivision::divide(const Track& track)
     const Note* notes = &track.noteAt(0);
     for (int i = 0; i < n; ++i) {
         const Note& note = notes[i];
-        const bool root = track.rootOf(i) == -1;
+        const bool anyRoot = track.rootOf(i) == -1;
+        // A voice 2 root keeps its own time and lies in the measure voice 1 makes (voices.h).
+        const bool second = anyRoot && note.inVoice2() && isDurationType(note.type);
+        m_secondVoice = m_secondVoice || second;
+        const bool root = anyRoot && !second;
         const bool isBreak = note.type == kTypeStaffBreak;
         // A full measure closes before the next root; before a staff break only when it holds
         // notes.
@@ -48,7 +53,7 @@ void MeasureDivision::divide(const Track& track)
             sum += lengthTicks(note);
         m_measureOf[static_cast<std::size_t>(i)] = static_cast<int32_t>(m_firstNote.size());
         m_ordinal[static_cast<std::size_t>(i)] = ordinal;
-        if (root)
+        if (anyRoot)
             ++ordinal;
         if (root && !isBreak)
             ++rootsInMeasure;

@@ -43,11 +43,14 @@ class MeasureDivision {
     int firstNote(int measure) const;
     // How many chord roots come before note i: a root's ordinal among the roots.
     int rootOrdinal(int noteIndex) const;
+    // True when a chord root of the divided notes is counted in voice 2.
+    bool hasSecondVoice() const { return m_secondVoice; }
 
   private:
     std::vector<int32_t> m_measureOf;
     std::vector<int32_t> m_ordinal;
     std::vector<int32_t> m_firstNote;
+    bool m_secondVoice = false;
 };
 
 // The measures of a track that repeat: each plays twice on the first pass through the sheet.

@@ -42,6 +42,11 @@ inline constexpr int kFlagTriplet = 0x100;
 inline constexpr int kFlagMark200 = 0x200; // toggled by tool command 1133; no other meaning
 inline constexpr int kFlagNatural = 0x400;
 
+// The voices a staff holds. Voice 2 notes share the track's array with voice 1 (see
+// score/voices.h for where they lie and how their time is counted).
+inline constexpr uint8_t kVoice1 = 1;
+inline constexpr uint8_t kVoice2 = 2;
+
 inline constexpr int kMaxChordMembers = 32;
 inline constexpr std::size_t kLabelCapacity = 16; // 15 characters and the terminator
 inline constexpr std::size_t kMaxLyricLength = 127;
@@ -98,6 +103,7 @@ struct NoteContent {
     char letter = 0; // pitch character: 'A'..'G' or a sharp digit '1'..'5'
     char key = '0';  // key character kept on the note
     uint8_t selected = 0;
+    uint8_t voice = 1; // 1 or 2: the voice of the staff the note belongs to (kVoice1, kVoice2)
     int32_t type = 0;
     int32_t dwFlag = 0;
     int32_t volume = 127;
@@ -123,6 +129,7 @@ struct NoteContent {
     bool isRest() const { return (dwFlag & kFlagRest) != 0; }
     bool isDotted() const { return (dwFlag & kFlagDot) != 0; }
     bool isChordMember() const { return chordparent != -1; }
+    bool inVoice2() const { return voice == kVoice2; }
 
     std::string labelText() const { return std::string(label); }
     // Stores at most 15 characters.

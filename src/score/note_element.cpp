@@ -54,6 +54,8 @@ constexpr auto kNoteAttributes = std::make_tuple(
     NumberAttribute<int32_t>{"loopTo", &NoteContent::loopTo, 0, W::WithLoop},
     NumberAttribute<int32_t>{"loopCount", &NoteContent::loopCount, 0, W::WithLoop},
     NumberAttribute<int16_t>{"chordparent", &NoteContent::chordparent, -1, W::UnlessLeftOutValue, -1, -1},
+    // Written only for voice 2, so files without a second voice stay as they were.
+    NumberAttribute<uint8_t>{"voice", &NoteContent::voice, kVoice1, W::UnlessLeftOutValue, kVoice1},
     TextAttribute{"label", TextKind::Label}, NumberAttribute<int32_t>{"iid", &NoteContent::iid, 0},
     NumberAttribute<int32_t>{"banknum", &NoteContent::banknum, 0, W::UnlessLeftOutValue, 0},
     NumberAttribute<uint32_t>{"timeSig", &NoteContent::timeSig, 0, W::UnlessLeftOutValue, 0},
@@ -172,6 +174,8 @@ void writeNoteElement(const NoteContent& note, std::string& out)
 void readNoteElement(Note& note, const MarkupElement& e, StaffKind staff)
 {
     std::apply([&](const auto&... a) { (read(a, note, e), ...); }, kNoteAttributes);
+    // Any other number is voice 1: a staff holds two voices.
+    note.voice = intAttribute(e, "voice", kVoice1) == kVoice2 ? kVoice2 : kVoice1;
     // A staff may store its notes away from where they sound (the F clef nine semitones
     // above), so a natural there can sit on a black key; only a key that sounds black earns
     // the sharp mark, or the note would rise a semitone with every save and load.

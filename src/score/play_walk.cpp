@@ -1,15 +1,37 @@
 #include "score/play_walk.h"
 
 #include "score/tie_rule.h"
+#include "score/voices.h"
 
 #include <algorithm>
 
 namespace tonvela {
 
-std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& measures, PlayCursor& c,
-                                     WalkOrder order)
+namespace {
+
+// True when note i sounds as part of a tie chain of its voice that began before it: the walk of
+// a track with two voices goes through the array note by note and passes such a note by.
+bool tiedOnInVoice(const Track& track, const MeasureDivision& measures, int i)
+{
+    int chain = 0;
+    int u = i;
+    for (int p = previousRootInVoice(track, u); p >= 0 && chain < kMaxTieMerge * 64;
+         p = previousRootInVoice(track, p)) {
+        if (!tieMerges(track.noteAt(p), track.noteAt(u)) || lengthTicks(track.noteAt(u)) == 0 ||
+            lengthTicks(track.noteAt(p)) == 0 || tieCrossesRepeat(track, measures, p, u))
+            break;
+        ++chain;
+        u = p;
+    }
+    // A chain sounds at most kMaxTieMerge notes as one; the next note of it is struck again.
+    return chain % kMaxTieMerge != 0;
+}
+
+std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& measures, PlayCursor& c,
+                                 WalkOrder order)
 {
     const bool played = order == WalkOrder::Played;
+    const bool voiced = measures.hasSecondVoice();
     while (!c.ended) {
         if (++c.visits > kMaxWalkSteps || c.index < 0 || c.index > track.count) {
             c.ended = true;
@@ -35,6 +57,21 @@ std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& 
         step.measure = measures.measureOf(i);
         step.start = c.start;
         const Ticks own = lengthTicks(n);
+        const bool second = voiced && own > 0 && n.inVoice2();
+        if (voiced) {
+            // Voice 2 starts each measure where voice 1 does; a jump back (a repeat, a loop)
+            // starts the count again there.
+            if (step.measure != c.measure || i < c.lastIndex)
+                c.start2 = c.start;
+            c.measure = step.measure;
+            c.lastIndex = i;
+            if (own > 0 && tiedOnInVoice(track, measures, i)) {
+                ++c.index;
+                continue;
+            }
+            if (second)
+                step.start = c.start2;
+        }
         if (n.type == kTypeAudioClip || own == 0) {
             step.kind = n.type == kTypeAudioClip ? PlayKind::Clip : PlayKind::Mark;
             ++c.index;
@@ -45,7 +82,8 @@ std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& 
         // The tie chain: at most kMaxTieMerge notes sound as one.
         step.length = own;
         int u = i;
-        int v = track.nextRoot(u);
+        auto after = [&](int at) { return voiced ? nextRootInVoice(track, at) : track.nextRoot(at); };
+        int v = after(u);
         // Only notes that take time join: a tie into a bar line or a clip ends there.
         while (v < track.count && step.tiedNotes + 1 < kMaxTieMerge &&
                tieMerges(track.noteAt(u), track.noteAt(v)) && lengthTicks(track.noteAt(v)) > 0 &&
@@ -57,7 +95,7 @@ std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& 
             step.length += lengthTicks(track.noteAt(v));
             ++step.tiedNotes;
             u = v;
-            v = track.nextRoot(v);
+            v = after(v);
         }
         step.lastTied = u;
 
@@ -68,17 +106,40 @@ std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& 
                               [&](const PlayedNote& p) { rootHeld = std::max(rootHeld, p.length); });
         step.held = step.length + (rootHeld - own);
 
-        c.start += step.length;
+        (second ? c.start2 : c.start) += step.length;
+        // With two voices the walk goes on note by note and passes the tied-on notes by.
+        const bool jumpTies = step.tiedNotes > 0 && !voiced;
         if (played) {
             bool jumped = false;
             const int next = applyLoopRule(track, i, c.loop, &jumped);
-            c.index = (jumped || next < 1 || step.tiedNotes == 0) ? next : v;
+            c.index = (jumped || next < 1 || !jumpTies) ? next : v;
         } else {
-            c.index = step.tiedNotes == 0 ? i + 1 : v;
+            c.index = jumpTies ? v : i + 1;
         }
         return step;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& measures, PlayCursor& c,
+                                     WalkOrder order)
+{
+    std::optional<PlayStep> step = stepOnce(track, measures, c, order);
+    if (!step || !measures.hasSecondVoice() ||
+        (step->kind != PlayKind::Sound && step->kind != PlayKind::Rest))
+        return step;
+    // Two voices: the steps come in time order, and the next one starts when the next step of
+    // either voice does, so a step is held until then (its notes still sound their own length).
+    PlayCursor ahead = c;
+    std::optional<PlayStep> next;
+    while ((next = stepOnce(track, measures, ahead, order)) && next->kind != PlayKind::Sound &&
+           next->kind != PlayKind::Rest) {
+    }
+    const Ticks until = next ? next->start : std::max(ahead.start, ahead.start2);
+    step->held = std::max<Ticks>(0, until - step->start);
+    return step;
 }
 
 PlayWalk::PlayWalk(const Track& track, WalkOrder order) : m_track(track), m_order(order)

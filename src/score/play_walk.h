@@ -40,16 +40,21 @@ struct PlayStep {
     // in score time: the measures, the notation and the written files count with it.
     Ticks length = 0;
     // How long playback holds the step before the next one: `length`, stretched when a chord
-    // member of the root outlasts the root.
+    // member of the root outlasts the root. On a staff with two voices the steps come in time
+    // order and a step is held until the next one starts (it may be 0 where both voices start
+    // together).
     Ticks held = 0;
 };
 
 // Where a walk stands. A plain value: the walk reads the track afresh at every step, so a
 // track edited between two steps plays its new notes from the next step on.
 struct PlayCursor {
-    int index = 0;   // the next note the walk looks at
-    Ticks start = 0; // where the next step starts, in score time
-    LoopState loop;  // the note loop in progress
+    int index = 0;      // the next note the walk looks at
+    Ticks start = 0;    // where the next step starts, in score time (of voice 1 on a staff with two)
+    Ticks start2 = 0;   // where the next step of voice 2 starts (score/voices.h)
+    int measure = 0;    // the measure of the last note the walk took, on a staff with two voices
+    int lastIndex = -1; // that note
+    LoopState loop;     // the note loop in progress
     MeasureRepeatState repeats;
     long long visits = 0; // notes looked at, bounded by kMaxWalkSteps
     bool ended = false;

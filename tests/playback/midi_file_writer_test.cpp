@@ -556,6 +556,36 @@ TEST_F(MidiFileOnDiskTest, AnIndependentParserReadsWhatTheWriterWrites)
     EXPECT_NE(csv.find("2, 192, End_track"), std::string::npos) << csv;
 }
 
+TEST_F(MidiFileOnDiskTest, BothVoicesOfAStaffSoundOnItsChannelEachInItsOwnRhythm)
+{
+    // 4/4: voice 1 a half and two quarters (72 74 76), voice 2 a whole 60 under it; then a
+    // measure of voice 1 alone, so the second voice does not move the measures.
+    add(72, kTypeHalf);
+    add(60, kTypeWhole).voice = kVoice2;
+    add(74);
+    add(76);
+    add(77, kTypeWhole);
+    sheet.trackAt(0)->iid = 0;
+    const fs::path file = dir / "voices.mid";
+    ASSERT_TRUE(writeMidiFile(sheet, file.string()).ok);
+    const std::string csv = runMidicsv(file);
+    ASSERT_EQ(csv.rfind("FAILED", 0), std::string::npos)
+        << "midicsv is needed (scripts/setup.sh installs it): " << csv;
+    std::vector<std::string> noteLines;
+    std::istringstream in(csv);
+    for (std::string line; std::getline(in, line);)
+        if (line.find("Note_o") != std::string::npos)
+            noteLines.push_back(line);
+    EXPECT_EQ(noteLines,
+              (std::vector<std::string>{"1, 0, Note_on_c, 0, 72, 127", "1, 0, Note_on_c, 0, 60, 127",
+                                        "1, 192, Note_off_c, 0, 72, 127", "1, 192, Note_on_c, 0, 74, 127",
+                                        "1, 288, Note_off_c, 0, 74, 127", "1, 288, Note_on_c, 0, 76, 127",
+                                        "1, 384, Note_off_c, 0, 60, 127", "1, 384, Note_off_c, 0, 76, 127",
+                                        "1, 384, Note_on_c, 0, 77, 127", "1, 768, Note_off_c, 0, 77, 127"}))
+        << csv;
+    EXPECT_NE(csv.find("1, 768, End_track"), std::string::npos) << csv;
+}
+
 TEST_F(MidiFileOnDiskTest, TempoMeterAndKeyAreWrittenAsMidicsvReadsThemAndReadBack)
 {
     // 96 bpm in 3/4 in E flat major, with an E flat and an A natural the key does not give.
