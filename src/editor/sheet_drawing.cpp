@@ -219,6 +219,7 @@ void SheetDrawing::drawStaffRow(const StaffRow& row, const Track& t, int& p, int
         if (endsTrack(row))
             drawFinalBar(row, false);
         drawRowRepeats(row, t, start, p, n);
+        drawRowRepeatStarts(row, t);
     }
 }
 
@@ -315,6 +316,7 @@ void SheetDrawing::drawTablatureRow(const StaffRow& row, const Track& t, int& p,
         ++p;
     }
     drawRowRepeats(row, t, start, p, n);
+    drawRowRepeatStarts(row, t);
 }
 
 void SheetDrawing::drawBarLine(const StaffRow& row, int x, bool selected, bool highlighted)
