@@ -447,10 +447,11 @@ void SheetDrawing::drawTablatureNote(const StaffRow& row, const Track& t, int in
     auto one = [&](const Note& note, int i) {
         if (note.isRest() || note.type == kTypeStaffBreak)
             return;
-        const GuitarPosition pos = guitarPositionOfNote(note);
-        char text[2] = {' ', 0};
-        if (note.line >= -4 && note.line <= 12 && pos.fret >= 0 && pos.fret <= 9)
-            text[0] = static_cast<char>('0' + pos.fret);
+        // Frets count from the capo on the track's own strings.
+        const GuitarPosition pos = guitarPositionOfNote(note, t.tuning);
+        std::string text = " ";
+        if (note.line >= -4 && note.line <= 12 && pos.fret >= 0 && pos.fret <= 24)
+            text = std::to_string(pos.fret);
         font(small ? m_tools.smallBold : m_tools.mediumBold);
         textColor(highlighted(track, i) ? kBlue : kBlack);
         int y = sc(row.spacing * pos.stringIndex + top(row) - 9);
