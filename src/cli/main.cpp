@@ -1,6 +1,7 @@
 // tonvela-cli: the command-line face of the Tonvela core.
 
 #include "cli/cli.h"
+#include "platform/memory_policy.h"
 
 #include <algorithm>
 #include <iostream>
@@ -26,6 +27,7 @@ void printOverview()
 
 int main(int argc, char** argv)
 {
+    tonvela::keepFreedMemoryForReuse();
     std::vector<std::string> words(argv + 1, argv + argc);
     if (words.empty()) {
         printOverview();

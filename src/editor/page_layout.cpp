@@ -1,5 +1,6 @@
 #include "editor/page_layout.h"
 
+#include "editor/chord_symbol_marks.h"
 #include "score/sheet_document.h"
 
 #include <algorithm>
@@ -19,6 +20,8 @@ constexpr int kLyricLineHeight = 14;
 // stem's tip).
 constexpr int kGlyphAbove = 5;
 constexpr int kGlyphBelow = 40;
+// Air above a chord symbol (or its diagram) before the next thing up.
+constexpr int kSymbolAir = 4;
 
 } // namespace
 
@@ -42,7 +45,11 @@ std::vector<SystemExtent> measureSystems(const SheetDocument& sheet, const Sheet
         e.bottom = layout.row(e.firstRow + tracks - 1).top + kStaffHeight + kRoomBelow;
         out.push_back(e);
     }
-    // Notes far off the staff and lyrics widen their system.
+    // Chord symbols, and their diagrams where the sheet shows them, stand above the staff: the
+    // system reaches their top, so the tempo mark and the system above keep clear of them.
+    const int symbolTop =
+        chordSymbolRise(sheet) + (sheet.chordDiagrams ? kSymbolDiagramRise : 0) + kSymbolAir;
+    // Notes far off the staff, chord symbols and lyrics widen their system.
     for (int t = 0; t < tracks; ++t) {
         const TrackLayout* lay = layout.track(t);
         const Track& track = *sheet.trackAt(t);
@@ -59,7 +66,10 @@ std::vector<SystemExtent> measureSystems(const SheetDocument& sheet, const Sheet
             SystemExtent& e = out[static_cast<std::size_t>(s)];
             e.top = std::min(e.top, p.y - kGlyphAbove);
             e.bottom = std::max(e.bottom, p.y + kGlyphBelow);
-            const auto& lyric = track.noteAt(i).lyrictext();
+            const Note& note = track.noteAt(i);
+            if (note.chordparent == -1 && note.chordSymbol())
+                e.top = std::min(e.top, layout.row(p.rowIndex).top - symbolTop);
+            const auto& lyric = note.lyrictext();
             if (lyric && !lyric->empty()) {
                 const int rowTop = layout.row(p.rowIndex).top;
                 e.bottom = std::max(e.bottom, rowTop + kLyricBottom + kLyricLineHeight / 2);

@@ -1,4 +1,5 @@
 #include "drawing/recording_canvas.h"
+#include "editor/chord_symbol_marks.h"
 #include "editor/example_sheets.h"
 #include "editor/glyphs.h"
 #include "editor/layout.h"
@@ -325,6 +326,33 @@ TEST_F(PrintPagingTest, ASheetDrawnAtThreeZoomsAndPrintedSavesTheBytesOfOneNever
     for (int i = 0; i < sheet->trackAt(0)->count; ++i)
         beamedBits += (sheet->trackAt(0)->noteAt(i).dwFlag & kFlagBeamed) != 0;
     EXPECT_EQ(beamedBits, 1) << "the bit its file carried, and no other";
+}
+
+// A lead sheet's first chord symbol stands where the metronome mark would go when only the
+// staff and its notes count as the system: the mark goes above the symbols (and their diagrams).
+TEST_F(PrintPagingTest, TheTempoMarkStandsAboveTheFirstSystemsChordSymbols)
+{
+    for (const bool diagrams : {false, true}) {
+        makeSheet(1, 8);
+        sheet->trackAt(0)->tempo = 96;
+        sheet->chordDiagrams = diagrams;
+        sheet->trackAt(0)->noteAt(0).setChordSymbol("Am7");
+        layoutRows(*view);
+        printer.pages.clear();
+        ASSERT_TRUE(printSheet(*view, printer).ok);
+        ASSERT_FALSE(printer.pages.empty());
+        const auto plain = printer.pages[0].callsOf(RecordingCanvas::Kind::Text);
+        const auto tempo =
+            std::find_if(plain.begin(), plain.end(), [](const auto& c) { return c.text == "= 96"; });
+        const auto symbol =
+            std::find_if(plain.begin(), plain.end(), [](const auto& c) { return c.text == "Am7"; });
+        ASSERT_NE(tempo, plain.end());
+        ASSERT_NE(symbol, plain.end());
+        // The mark's text line ends above the symbol's top, and above the diagram's when shown.
+        const int markBottom = tempo->v[1] + tempo->font.height;
+        const int diagramRise = diagrams ? deviceLength(kSymbolDiagramRise) : 0;
+        EXPECT_LE(markBottom, symbol->v[1] - diagramRise) << (diagrams ? "with diagrams" : "names only");
+    }
 }
 
 TEST_F(PrintPagingTest, FailedStartPrintsNothingAndSaysSo)

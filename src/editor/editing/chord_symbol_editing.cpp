@@ -83,35 +83,20 @@ void toggleChordSymbolMode(SheetEditor& editor)
 
 ChordSymbolBoxPlacement chordSymbolBoxPlacement(SheetEditor& editor)
 {
-    ChordSymbolBoxPlacement place;
     SheetDocument& sheet = editor.sheet();
-    const SheetViewState& view = editor.view();
     if (!editor.tools().chordSymbolMode || !sheet.trackAt(sheet.selectedTrack))
-        return place;
+        return {};
     const SheetLockGuard lock(sheetLock());
-    place.shown = true;
-    const float zoom = view.zoom();
-    auto scaled = [zoom](int v) { return static_cast<int>(static_cast<float>(v) * zoom); };
     const auto [t, i] = lyricTarget(editor);
+    const int root = t >= 0 ? carrier(*sheet.trackAt(t), i) : -1;
+    ChordSymbolBoxPlacement place =
+        placeFlowBox(editor, t, root >= 0 ? root : i, -chordSymbolRise(sheet) - kBoxRaise);
     if (t >= 0) {
-        const Track& track = *sheet.trackAt(t);
-        const int root = carrier(track, i);
         place.track = t;
-        place.note = root >= 0 ? root : -1;
+        place.note = root;
         if (root >= 0)
-            place.text = track.noteAt(root).chordSymbol().value_or(std::string());
-        const NoteLayout& at = view.noteLayout(t, root >= 0 ? root : i);
-        if (at.rowIndex >= 0 && at.rowIndex < view.rowCount()) {
-            place.x = scaled(at.x);
-            place.y = scaled(view.rowTopInWindow(at.rowIndex) - chordSymbolRise(sheet) - kBoxRaise);
-            return place;
-        }
+            place.text = sheet.trackAt(t)->noteAt(root).chordSymbol().value_or(std::string());
     }
-    const int tracks = sheet.trackCount();
-    const int first = view.firstVisibleRow;
-    const int row = first + ((sheet.selectedTrack - first % tracks) + tracks) % tracks;
-    place.x = scaled(kStaffLeft);
-    place.y = scaled(view.rowTopInWindow(row) - chordSymbolRise(sheet) - kBoxRaise);
     return place;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/editing/tool_editing.h"
 #include "theory/chord_symbol.h"
 
 #include <optional>
@@ -40,14 +41,7 @@ void toggleChordSymbolMode(SheetEditor& editor);
 
 // Where the chord-symbol box stands and what it shows, in device units of the sheet window:
 // above the staff at the current note (the lyric box's note), filled with its symbol.
-struct ChordSymbolBoxPlacement {
-    bool shown = false;
-    int x = 0;
-    int y = 0;
-    std::string text;
-    int track = -1;
-    int note = -1;
-};
+using ChordSymbolBoxPlacement = FlowBoxPlacement;
 ChordSymbolBoxPlacement chordSymbolBoxPlacement(SheetEditor& editor);
 
 } // namespace tonvela

@@ -547,37 +547,44 @@ bool appendFromKeyboard(SheetEditor& editor, char letter)
     return true;
 }
 
-LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor)
+FlowBoxPlacement placeFlowBox(SheetEditor& editor, int t, int note, int lineOffset)
 {
-    LyricBoxPlacement place;
-    SheetDocument& sheet = editor.sheet();
-    const SheetViewState& view = editor.view();
-    const int selected = sheet.selectedTrack;
-    if (!editor.tools().lyricMode || !sheet.trackAt(selected))
-        return place;
-    const SheetLockGuard lock(sheetLock());
+    FlowBoxPlacement place;
     place.shown = true;
+    const SheetDocument& sheet = editor.sheet();
+    const SheetViewState& view = editor.view();
     const float zoom = view.zoom();
     auto scaled = [zoom](int v) { return static_cast<int>(static_cast<float>(v) * zoom); };
-    const auto [t, i] = lyricTarget(editor);
-    if (t >= 0) {
-        const Note& note = sheet.trackAt(t)->noteAt(i);
-        place.track = t;
-        place.note = i;
-        place.text = note.lyrictext().value_or(std::string());
-        const NoteLayout& at = view.noteLayout(t, i);
+    if (t >= 0 && note >= 0) {
+        const NoteLayout& at = view.noteLayout(t, note);
         if (at.rowIndex >= 0 && at.rowIndex < view.rowCount()) {
             place.x = scaled(at.x);
-            place.y = scaled(view.rowTopInWindow(at.rowIndex) + kLyricLineOffset);
+            place.y = scaled(view.rowTopInWindow(at.rowIndex) + lineOffset);
             return place;
         }
     }
     // No note, or one not laid out: the start of the selected track's first row in view.
-    const int tracks = sheet.trackCount();
+    const int tracks = std::max(sheet.trackCount(), 1);
     const int first = view.firstVisibleRow;
-    const int row = first + ((selected - first % tracks) + tracks) % tracks;
+    const int row = first + ((sheet.selectedTrack - first % tracks) + tracks) % tracks;
     place.x = scaled(kStaffLeft);
-    place.y = scaled(view.rowTopInWindow(row) + kLyricLineOffset);
+    place.y = scaled(view.rowTopInWindow(row) + lineOffset);
+    return place;
+}
+
+LyricBoxPlacement lyricBoxPlacement(SheetEditor& editor)
+{
+    SheetDocument& sheet = editor.sheet();
+    if (!editor.tools().lyricMode || !sheet.trackAt(sheet.selectedTrack))
+        return {};
+    const SheetLockGuard lock(sheetLock());
+    const auto [t, i] = lyricTarget(editor);
+    LyricBoxPlacement place = placeFlowBox(editor, t, i, kLyricLineOffset);
+    if (t >= 0) {
+        place.track = t;
+        place.note = i;
+        place.text = sheet.trackAt(t)->noteAt(i).lyrictext().value_or(std::string());
+    }
     return place;
 }
 

@@ -50,8 +50,9 @@ char toolLetter(int tool);
 // message when the track is full. True when the note went in.
 bool appendFromKeyboard(SheetEditor& editor, char letter);
 
-// Where the lyric box stands and what it shows, in device units of the sheet window.
-struct LyricBoxPlacement {
+// Where a box that flows from note to note (the lyric box, the chord-symbol box) stands and
+// what it shows, in device units of the sheet window.
+struct FlowBoxPlacement {
     bool shown = false;
     int x = 0;
     int y = 0;
@@ -61,6 +62,13 @@ struct LyricBoxPlacement {
     int track = -1;
     int note = -1;
 };
+using LyricBoxPlacement = FlowBoxPlacement;
+
+// A flowing box at note `note` of track `t` (the box's note; -1 for none), `lineOffset` sheet
+// units below the top line of the note's row; a box without a note, or whose note is not laid
+// out, stands at the start of the selected track's first row in view. `shown` is set; the
+// caller fills the text. Call under the sheet lock.
+FlowBoxPlacement placeFlowBox(SheetEditor& editor, int t, int note, int lineOffset);
 
 // The lyric box of lyric mode: shown while lyric mode is on and a track is selected, below the
 // staff at the lyric line of the current note (the selected track's, else the first track's
