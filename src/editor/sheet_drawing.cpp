@@ -450,7 +450,10 @@ void SheetDrawing::drawTablatureNote(const StaffRow& row, const Track& t, int in
         // Frets count from the capo on the track's own strings.
         const GuitarPosition pos = guitarPositionOfNote(note, t.tuning);
         std::string text = " ";
-        if (note.line >= -4 && note.line <= 12 && pos.fret >= 0 && pos.fret <= 24)
+        // The tablature's range is the first five frets from the capo on the track's strings
+        // (the low D of Drop D included); a note they cannot hold shows no number.
+        if (pos.fret >= 0 && pos.fret <= 4 &&
+            openStringKey(pos.stringIndex, t.tuning) + pos.fret == note.effectiveKey())
             text = std::to_string(pos.fret);
         font(small ? m_tools.smallBold : m_tools.mediumBold);
         textColor(highlighted(track, i) ? kBlue : kBlack);

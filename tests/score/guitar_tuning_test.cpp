@@ -46,12 +46,13 @@ TEST(GuitarTuningTest, NamedTuningsReadAsGuitaristsNameThemAndTypedOnesParseStri
     EXPECT_FALSE(namedTuningIndex(*typed));
     EXPECT_EQ(parseTuningNames("Eb2 Ab2 Db3 Gb3 Bb3 Eb4"), (Strings{63, 58, 54, 49, 44, 39}));
 
-    for (const char* bad : {"", "E2 A2 D3 G3 B3", "E2 A2 D3 G3 B3 E4 E5", "H2 A2 D3 G3 B3 E4", "E A D G B E",
-                            "E2 A2 D3 G3 B3 E9", "E2 A2 D3 G3 B3 E44", "C#-1 A2 D3 G3 B3 E4", "E2x A2 D3 G3 B3 E4"})
+    for (const char* bad :
+         {"", "E2 A2 D3 G3 B3", "E2 A2 D3 G3 B3 E4 E5", "H2 A2 D3 G3 B3 E4", "E A D G B E",
+          "E2 A2 D3 G3 B3 E9", "E2 A2 D3 G3 B3 E44", "C#-1 A2 D3 G3 B3 E4", "E2x A2 D3 G3 B3 E4"})
         EXPECT_FALSE(parseTuningNames(bad)) << bad;
     EXPECT_EQ(parseTuningKeys("38,45,50,55,59,64"), (Strings{64, 59, 55, 50, 45, 38}));
-    for (const char* bad : {"", "38,45,50,55,59", "38,45,50,55,59,64,70", "38,45,50,55,59,128", "-1,45,50,55,59,64",
-                            "38,45,50,55,59,6x", "1000,45,50,55,59,64"})
+    for (const char* bad : {"", "38,45,50,55,59", "38,45,50,55,59,64,70", "38,45,50,55,59,128",
+                            "-1,45,50,55,59,64", "38,45,50,55,59,6x", "1000,45,50,55,59,64"})
         EXPECT_FALSE(parseTuningKeys(bad)) << bad;
 }
 
@@ -65,8 +66,9 @@ TEST(GuitarTuningTest, TheConfigKeepsATuningAndCapoOnlyWhenTheyAreNotStandard)
     sheet.trackAt(2)->tuning.capo = 5;
     const std::string text = sheetToText(sheet);
     EXPECT_NE(text.find("drawmode=1 percussive=0 >\r\n"), std::string::npos) << "standard writes nothing\n"
-                                                                              << text;
-    EXPECT_NE(text.find("drawmode=1 percussive=0 tuning=\"38,45,50,55,57,62\" capo=2 >\r\n"), std::string::npos)
+                                                                             << text;
+    EXPECT_NE(text.find("drawmode=1 percussive=0 tuning=\"38,45,50,55,57,62\" capo=2 >\r\n"),
+              std::string::npos)
         << text;
     EXPECT_NE(text.find("drawmode=1 percussive=0 capo=5 >\r\n"), std::string::npos) << text;
 
