@@ -1,4 +1,5 @@
-// The repeat sign that ends a measure marked to repeat: two dots, a thin and a thick bar line.
+// The repeat signs of a measure marked to repeat: at its end two dots, a thin and a thick bar
+// line; at its start the same mirrored.
 
 #include "editor/sheet_drawing.h"
 #include "score/sheet_document.h"
@@ -26,6 +27,30 @@ RepeatSignGeometry repeatSignGeometryAt(int top, int thinX, bool tablature)
     return g;
 }
 
+RepeatSignGeometry repeatStartGeometryAt(int top, int thinX, bool tablature, bool afterEnd)
+{
+    RepeatSignGeometry g = repeatSignGeometryAt(top, thinX, tablature);
+    if (afterEnd) {
+        // Shares the closing sign's thick line; a thin line of its own right of it.
+        g.thinX = thinX + kRepeatSignWidth + kRepeatThickGap;
+        g.thickLeft = thinX + kRepeatThickGap;
+    } else {
+        g.thickLeft = thinX - kRepeatSignWidth;
+    }
+    g.thickRight = g.thickLeft + kRepeatThickWidth;
+    g.dotX = g.thinX + kRepeatDotGap;
+    return g;
+}
+
+int repeatStartThinX(int keySigWidth, const MeasureRecord& rec)
+{
+    // A row's first note stands where a measure's first note stands after its bar line
+    // (layout.cpp places both: the row's from the key signature, the measure's from its bar).
+    if (rec.startsRow || rec.x <= 0)
+        return keySigWidth + 62;
+    return rec.x;
+}
+
 RepeatSignGeometry repeatSignGeometry(const StaffRow& row, int thinX, bool tablature)
 {
     return repeatSignGeometryAt(row.top, thinX, tablature);
@@ -49,6 +74,46 @@ void SheetDrawing::drawRepeatSign(const StaffRow& row, int thinX, bool drawThin,
         m_canvas.drawEllipse(cx - r, cy - r, cx + r + 1, cy + r + 1);
     }
     m_canvas.setNoBrush();
+}
+
+void SheetDrawing::drawRowRepeatStarts(const StaffRow& row, const Track& t)
+{
+    const MeasureRepeatMarks& marks = t.measureRepeats;
+    if (marks.empty())
+        return;
+    const int track = row.index % m_trackCount;
+    const std::vector<MeasureRecord>& records = m_layout.measures(track);
+    const int inUse = std::min(m_layout.measuresInUse(track), static_cast<int>(records.size()) - 1);
+    const bool tablature = staffOf(t).isTablature();
+    for (const int m : marks.measures()) {
+        if (m > inUse)
+            break;
+        const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
+        if (rec.rowIndex != row.index)
+            continue;
+        const bool opensRow = rec.startsRow || rec.x <= 0;
+        // The measure before closes its own repeat at the same bar line: :||: shares one thick line.
+        const bool afterEnd = !opensRow && m > 1 && marks.contains(m - 1);
+        const int thinX = repeatStartThinX(row.keySigWidth, rec);
+        const RepeatSignGeometry g = repeatStartGeometryAt(top(row), thinX, tablature, afterEnd);
+        pen(m_tools.black);
+        // Inside a staff row the bar line is there already; a row start and a tablature have none.
+        if (afterEnd || opensRow || tablature)
+            m_canvas.drawLine(sc(g.thinX), sc(g.top), sc(g.thinX), sc(g.bottom));
+        if (!afterEnd) {
+            const int left = sc(g.thickLeft);
+            m_canvas.fillRect(left, sc(g.top), std::max(left + 2, sc(g.thickRight)), sc(g.bottom) + 1,
+                              kBlack);
+        }
+        m_canvas.setBrush(kBlack);
+        const int r = std::max(1, static_cast<int>(std::lround(kRepeatDotRadius * m_view.zoom())));
+        for (const int y : g.dotY) {
+            const int cx = sc(g.dotX);
+            const int cy = sc(y);
+            m_canvas.drawEllipse(cx - r, cy - r, cx + r + 1, cy + r + 1);
+        }
+        m_canvas.setNoBrush();
+    }
 }
 
 void SheetDrawing::drawRowRepeats(const StaffRow& row, const Track& t, int start, int end, int n)

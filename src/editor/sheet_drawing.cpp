@@ -220,6 +220,7 @@ void SheetDrawing::drawStaffRow(const StaffRow& row, const Track& t, int& p, int
         if (endsTrack(row))
             drawFinalBar(row, false);
         drawRowRepeats(row, t, start, p, n);
+        drawRowRepeatStarts(row, t);
     }
 }
 
@@ -316,6 +317,7 @@ void SheetDrawing::drawTablatureRow(const StaffRow& row, const Track& t, int& p,
         ++p;
     }
     drawRowRepeats(row, t, start, p, n);
+    drawRowRepeatStarts(row, t);
 }
 
 void SheetDrawing::drawBarLine(const StaffRow& row, int x, bool selected, bool highlighted)
@@ -452,10 +454,14 @@ void SheetDrawing::drawTablatureNote(const StaffRow& row, const Track& t, int in
     auto one = [&](const Note& note, int i) {
         if (note.isRest() || note.type == kTypeStaffBreak)
             return;
-        const GuitarPosition pos = guitarPositionOfNote(note);
-        char text[2] = {' ', 0};
-        if (note.line >= -4 && note.line <= 12 && pos.fret >= 0 && pos.fret <= 9)
-            text[0] = static_cast<char>('0' + pos.fret);
+        // Frets count from the capo on the track's own strings.
+        const GuitarPosition pos = guitarPositionOfNote(note, t.tuning);
+        std::string text = " ";
+        // The tablature's range is the first five frets from the capo on the track's strings
+        // (the low D of Drop D included); a note they cannot hold shows no number.
+        if (pos.fret >= 0 && pos.fret <= 4 &&
+            openStringKey(pos.stringIndex, t.tuning) + pos.fret == note.effectiveKey())
+            text = std::to_string(pos.fret);
         font(small ? m_tools.smallBold : m_tools.mediumBold);
         textColor(highlighted(track, i) ? kBlue : kBlack);
         int y = sc(row.spacing * pos.stringIndex + top(row) - 9);

@@ -53,6 +53,14 @@ struct RepeatSignGeometry {
 // is at `top` (sheet units).
 RepeatSignGeometry repeatSignGeometry(const StaffRow& row, int thinX, bool tablature);
 RepeatSignGeometry repeatSignGeometryAt(int top, int thinX, bool tablature);
+// The sign that opens a repeated measure, mirrored: a thick line left of the thin line at
+// `thinX`, the dots right of it. Where the measure before ends with its own sign at the same bar
+// line (`afterEnd`), the opening sign follows that one's thick line: a thin line and the dots.
+RepeatSignGeometry repeatStartGeometryAt(int top, int thinX, bool tablature, bool afterEnd);
+// Where the thin line of the sign opening measure `measure` lies (sheet units): the measure's
+// bar line inside a row; at a row's start (after a key signature `keySigWidth` wide), as far
+// before the first note as a bar line stands.
+int repeatStartThinX(int keySigWidth, const MeasureRecord& rec);
 
 // Draws a laid-out sheet onto a canvas as the view shows it: every system from the first
 // visible row down to the window's bottom edge, then the glyphs. `printing` leaves out what the
@@ -99,6 +107,8 @@ class SheetDrawing {
     // The repeat signs of the marked measures that end on a row whose notes are start..end-1:
     // at the next measure's bar line, at the end of the row, or after the track's last measure.
     void drawRowRepeats(const StaffRow& row, const Track& track, int start, int end, int noteCount);
+    // The opening signs of the marked measures that open on the row.
+    void drawRowRepeatStarts(const StaffRow& row, const Track& track);
 
     const DrawTools& tools() const { return m_tools; }
 

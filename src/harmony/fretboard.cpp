@@ -91,13 +91,18 @@ std::string noteName(char pitch)
     return std::string(1, pitch);
 }
 
-void drawNoteNames(Canvas& canvas, const NeckGeometry& neck, int left, int top)
+std::string_view sixStrings(std::string_view openStrings)
+{
+    return openStrings.size() == kStringCount ? openStrings : kOpenStrings;
+}
+
+void drawNoteNames(Canvas& canvas, const NeckGeometry& neck, int left, int top, std::string_view openStrings)
 {
     canvas.setFont(kNameFont);
     canvas.setTextColor(kBadgeText);
     canvas.setPen(Pen{PenStyle::Solid, 1, kBadgeOutline});
     for (int s = 0; s < kStringCount; ++s) {
-        char pitch = kOpenStrings[static_cast<std::size_t>(s)];
+        char pitch = sixStrings(openStrings)[static_cast<std::size_t>(s)];
         for (int j = 0; j <= kLabelledFrets; ++j, pitch = semitoneUp(pitch)) {
             const std::string name = noteName(pitch);
             const double cx = left + neck.markCentreX(j);
@@ -145,7 +150,19 @@ int markY(int fret, int string)
     return p.yOfString0 + static_cast<int>(p.stringSpacing * string);
 }
 
-std::vector<ScaleMark> scaleMarks(char root, std::string_view pattern)
+std::string openStringPitches(const GuitarTuning& tuning)
+{
+    std::string pitches;
+    for (int s = 0; s < kStringCount; ++s) {
+        char pitch = 'C';
+        for (int k = 0; k < tuning.openKey(s) % 12; ++k)
+            pitch = semitoneUp(pitch);
+        pitches += pitch;
+    }
+    return pitches;
+}
+
+std::vector<ScaleMark> scaleMarks(char root, std::string_view pattern, std::string_view openStrings)
 {
     std::vector<ScaleMark> marks;
     if (pitchClassIndex(root) < 0)
@@ -154,7 +171,7 @@ std::vector<ScaleMark> scaleMarks(char root, std::string_view pattern)
     // The last character is the root an octave up: it names no degree of its own.
     for (std::size_t d = 0; d + 1 < notes.size(); ++d) {
         for (int s = 0; s < kStringCount; ++s) {
-            char pitch = kOpenStrings[static_cast<std::size_t>(s)];
+            char pitch = sixStrings(openStrings)[static_cast<std::size_t>(s)];
             for (int j = 0; j <= kHighestMarkedFret; ++j, pitch = semitoneUp(pitch))
                 if (pitch == notes[d])
                     marks.push_back({s, j, static_cast<int>(d), notes[d] == root});
@@ -163,22 +180,23 @@ std::vector<ScaleMark> scaleMarks(char root, std::string_view pattern)
     return marks;
 }
 
-void drawFretboard(Canvas& canvas, int left, int top)
+void drawFretboard(Canvas& canvas, int left, int top, std::string_view openStrings)
 {
     const NeckGeometry neck;
     shadeFretboard(canvas, neck, left, top);
     // The labelled neck needs no inlays: its names show every fret.
     drawInlays(canvas, neck, left, top);
-    drawNoteNames(canvas, neck, left, top);
+    drawNoteNames(canvas, neck, left, top, openStrings);
     drawFretNumbers(canvas, neck, left, top);
 }
 
-void drawScaleMarks(Canvas& canvas, char root, std::string_view pattern, int originX, int originY)
+void drawScaleMarks(Canvas& canvas, char root, std::string_view pattern, int originX, int originY,
+                    std::string_view openStrings)
 {
     canvas.setBrush(kMarkFill);
     canvas.setFont(kDegreeFont);
     canvas.setTextColor(kDegreeColor);
-    for (const ScaleMark& m : scaleMarks(root, pattern)) {
+    for (const ScaleMark& m : scaleMarks(root, pattern, openStrings)) {
         const int x = markX(m.fret) + originX;
         const int y = markY(m.fret, m.string) + originY;
         canvas.setPen(Pen{PenStyle::Solid, 1, m.root ? kRed : kWhite});

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "drawing/canvas.h"
+#include "score/guitar_tuning.h"
 
 #include <array>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,8 +20,12 @@ inline constexpr int kFretboardHeight = 314;
 inline constexpr int kStringCount = 6;
 // Frets a scale is marked on: the open string (0) up to this one.
 inline constexpr int kHighestMarkedFret = 10;
-// Open strings from the highest (string 0) to the lowest (string 5).
+// Open strings from the highest (string 0) to the lowest (string 5), as pitch characters:
+// standard tuning, unless a tablature's tuning is shown.
 inline constexpr std::string_view kOpenStrings = "EBGDAE";
+// The pitch characters of a tuning's open strings with the capo on, highest first: the board
+// then names and marks frets from the capo, as the tablature counts them.
+std::string openStringPitches(const GuitarTuning& tuning);
 
 // Where a mark of a fret goes: its x offset, the y of the highest string and the distance
 // between strings there (it grows towards the higher frets).
@@ -56,13 +62,16 @@ struct ScaleMark {
 // Every place of frets 0 to 10 where a note of the scale built from `root` with `pattern`
 // lies, degree by degree, each degree string by string from the highest, each string from the
 // open string up. A root or pattern that builds no scale gives none.
-std::vector<ScaleMark> scaleMarks(char root, std::string_view pattern);
+// `openStrings` are six pitch characters, highest first; anything else counts as standard tuning.
+std::vector<ScaleMark> scaleMarks(char root, std::string_view pattern,
+                                  std::string_view openStrings = kOpenStrings);
 
 // Draws the fretboard picture with its top-left corner at (left, top).
-void drawFretboard(Canvas& canvas, int left = 0, int top = 0);
+void drawFretboard(Canvas& canvas, int left = 0, int top = 0, std::string_view openStrings = kOpenStrings);
 
 // Draws the marks of the scale with the picture's mark positions moved by (originX, originY):
 // a circle outlined red for the root and white otherwise, the degree number in magenta.
-void drawScaleMarks(Canvas& canvas, char root, std::string_view pattern, int originX, int originY);
+void drawScaleMarks(Canvas& canvas, char root, std::string_view pattern, int originX, int originY,
+                    std::string_view openStrings = kOpenStrings);
 
 } // namespace tonvela

@@ -59,7 +59,8 @@ void ScaleDiagramView::paint(Canvas& canvas, const Picture* fretboard) const
     if (fretboard)
         canvas.drawPicture(*fretboard, -h, -v, fretboard->width(), fretboard->height());
     if (m_selection.pattern)
-        drawScaleMarks(canvas, m_selection.root, m_selection.pattern, -h + kMarkOriginX, kMarkOriginY - v);
+        drawScaleMarks(canvas, m_selection.root, m_selection.pattern, -h + kMarkOriginX, kMarkOriginY - v,
+                       m_openStrings);
 }
 
 bool PaintThrottle::tryPaint(int64_t nowMs)

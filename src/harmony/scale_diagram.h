@@ -4,6 +4,8 @@
 #include "theory/scale.h"
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 namespace tonvela {
 
@@ -45,6 +47,10 @@ class ScaleDiagramView {
 
     const ScaleSelection& selection() const { return m_selection; }
     void setSelection(const ScaleSelection& selection) { m_selection = selection; }
+    // The open strings the board shows (fretboard.h): standard, or the tuning of the tablature
+    // the user works on.
+    const std::string& openStrings() const { return m_openStrings; }
+    void setOpenStrings(std::string openStrings) { m_openStrings = std::move(openStrings); }
 
     // Clears the client area to mid grey, copies the picture (when given) scrolled to the
     // current positions, then marks the scale's notes on it when a scale is chosen.
@@ -58,6 +64,7 @@ class ScaleDiagramView {
     ScrollRange m_horizontal;
     ScrollRange m_vertical;
     ScaleSelection m_selection;
+    std::string m_openStrings{"EBGDAE"};
 };
 
 // Keeps paints at least an interval apart without losing one: a paint asked for within the

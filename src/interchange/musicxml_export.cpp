@@ -272,10 +272,11 @@ void writeAttributes(pugi::xml_node measure, const Track& t)
         addInt(clef, "clef-octave-change", staff.musicXml.octaveChange);
     if (staff.isTablature()) {
         pugi::xml_node sd = a.append_child("staff-details");
-        const int strings = static_cast<int>(staff.openStrings.size());
+        const int strings = kGuitarStrings;
         addInt(sd, "staff-lines", strings);
         for (int line = 1; line <= strings; ++line) {
-            const int key = openStringKey(strings - line); // line 1 is the lowest string
+            // Line 1 is the lowest string; the tuning without the capo, which follows.
+            const int key = t.tuning.strings[static_cast<std::size_t>(strings - line)];
             const std::size_t pitchClass = static_cast<std::size_t>(key % 12);
             pugi::xml_node tuning = sd.append_child("staff-tuning");
             tuning.append_attribute("line").set_value(line);
@@ -284,6 +285,8 @@ void writeAttributes(pugi::xml_node measure, const Track& t)
                 addInt(tuning, "tuning-alter", kKeyAlters[pitchClass]);
             addInt(tuning, "tuning-octave", key / 12 - 1);
         }
+        if (t.tuning.capo > 0)
+            addInt(sd, "capo", t.tuning.capo);
     }
 }
 
@@ -424,7 +427,7 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
             if (tuplet)
                 writeTupletMarks(nots, v);
             if (tab) {
-                const GuitarPosition at = tabPositionForKey(src, head.key);
+                const GuitarPosition at = tabPositionForKey(src, head.key, t.tuning);
                 pugi::xml_node tech = nots.append_child("technical");
                 addInt(tech, "string", at.stringIndex + 1);
                 addInt(tech, "fret", at.fret);

@@ -6,6 +6,7 @@
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
 #include "score/sheet_import.h"
+#include "score/system_repeats.h"
 #include "score/utf8_text.h"
 
 #include <pugixml.hpp>
@@ -411,6 +412,8 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
     }
     sheet.setTimeSignatureCode(timeCode);
     sheet.setPickup(pickup);
+    // A repeat read on one staff holds for the whole system.
+    unifyMeasureRepeats(sheet);
     if (dropped > 0)
         result.warnings.push_back(dropped == 1
                                       ? std::string("1 note of a later voice was dropped: it starts with no "

@@ -4,6 +4,7 @@
 // private to the reader (musicxml_import*.cpp).
 
 #include "score/duration.h"
+#include "score/guitar_tuning.h"
 #include "score/note.h"
 #include "score/staff_kind.h"
 #include "score/time_signature.h"
@@ -107,6 +108,7 @@ struct Staff {
     bool percussive = false;           // a percussion clef, only unpitched notes, or the drum channel
     bool octaveTreble = false;         // treble transposed an octave down, by the clef or the part
     std::string firstVoice;            // the voice that sounds most notes, the one the staff keeps
+    GuitarTuning tuning;               // a TAB staff's strings and capo (<staff-details>)
 };
 
 struct Part {

@@ -152,6 +152,7 @@ class PartReader {
     void readBarline(const pugi::xml_node& b, Measure& m);
     void readHarmony(const pugi::xml_node& h);
     void readNotations(const pugi::xml_node& notations);
+    void readStaffTuning(const pugi::xml_node& details, GuitarTuning& tuning);
     void tempoSeen(double bpm);
     void resolveStaves();
     Staff& staff(int index);
@@ -279,14 +280,52 @@ std::string PartReader::readAttributes(const pugi::xml_node& a)
                     std::clamp(c.child("chromatic").text().as_int(0) + 12 * octaves, -48, 48);
                 m_transposeDiatonic = std::clamp(c.child("diatonic").text().as_int(0) + 7 * octaves, -28, 28);
             }
-        } else if (name == "measure-style" || name == "staff-details" || name == "instruments" ||
-                   name == "part-symbol" || name == "footnote" || name == "level" || name == "print") {
+        } else if (name == "staff-details") {
+            const int number = std::clamp(c.attribute("number").as_int(1), 1, 16) - 1;
+            readStaffTuning(c, staff(number).tuning);
+        } else if (name == "measure-style" || name == "instruments" || name == "part-symbol" ||
+                   name == "footnote" || name == "level" || name == "print") {
             // How the staff is drawn: the sheet draws its own.
         } else if (name == "directive") {
             leftOut("texts");
         }
     }
     return {};
+}
+
+void PartReader::readStaffTuning(const pugi::xml_node& details, GuitarTuning& tuning)
+{
+    // Six strings, each named once: anything else (a bass, a banjo) keeps the guitar's strings,
+    // whose frets the sheet can show, and says so.
+    std::array<int, kGuitarStrings> strings = tuning.strings;
+    int named = 0;
+    bool fits = true;
+    for (pugi::xml_node t : details.children("staff-tuning")) {
+        const int line = t.attribute("line").as_int(0); // 1 is the lowest string
+        const std::string step = trimmed(t.child_value("tuning-step"));
+        static constexpr std::string_view kSteps = "CDEFGAB";
+        static constexpr int kStepClass[7] = {0, 2, 4, 5, 7, 9, 11};
+        const std::size_t at = step.size() == 1 ? kSteps.find(step[0]) : std::string_view::npos;
+        const int alter =
+            std::clamp(static_cast<int>(std::lround(t.child("tuning-alter").text().as_double(0))), -2, 2);
+        const int octave = t.child("tuning-octave").text().as_int(-10);
+        const int key = at == std::string_view::npos ? -1 : (octave + 1) * 12 + kStepClass[at] + alter;
+        if (line < 1 || line > kGuitarStrings || key < 0 || key > 127) {
+            fits = false;
+            continue;
+        }
+        strings[static_cast<std::size_t>(kGuitarStrings - line)] = key;
+        ++named;
+    }
+    const pugi::xml_node lines = details.child("staff-lines");
+    if (lines && lines.text().as_int(kGuitarStrings) != kGuitarStrings)
+        fits = false;
+    if (named > 0 && (!fits || named != kGuitarStrings))
+        leftOut("tablature tunings of other than six strings (read as a guitar in standard tuning)");
+    else if (named == kGuitarStrings)
+        tuning.strings = strings;
+    if (const pugi::xml_node capo = details.child("capo"))
+        tuning.capo = std::clamp(capo.text().as_int(0), 0, kMaxCapoFret);
 }
 
 void PartReader::readNotations(const pugi::xml_node& notations)

@@ -380,6 +380,8 @@ int StaffWriter::write()
     m_track.volume = m_part.volume;
     m_track.pan = m_part.pan;
     setStaffKind(m_track, staff.percussive ? StaffKind::Percussion : staff.kind);
+    // The strings the part is played on: the tablature's frets follow them.
+    m_track.tuning = staff.tuning;
     m_track.drumKey = kDefaultDrumKey;
     if (!staff.percussive)
         m_track.setKeyIndex(7 - m_part.keyFifths);

@@ -6,6 +6,9 @@
 #include "render/pdf_printer.h"
 #include "render/sheet_rendering.h"
 
+#include <map>
+#include <memory>
+
 namespace tonvela {
 namespace {
 
@@ -19,22 +22,27 @@ ScaleDiagramView unscrolledView(const ScaleSelection& scale)
 
 } // namespace
 
-const QtImagePicture& fretboardPicture()
+const QtImagePicture& fretboardPicture(std::string_view openStrings)
 {
-    static const QtImagePicture picture = [] {
-        ensureGuiApplication();
-        QtImageSurface surface(kFretboardWidth, kFretboardHeight);
-        drawFretboard(surface.canvas());
-        return QtImagePicture(surface.takeImage(), kFretboardWidth, kFretboardHeight);
-    }();
-    return picture;
+    // A handful of tunings at most in a session; each picture is drawn once.
+    static std::map<std::string, std::unique_ptr<QtImagePicture>, std::less<>> pictures;
+    const auto found = pictures.find(openStrings);
+    if (found != pictures.end())
+        return *found->second;
+    ensureGuiApplication();
+    QtImageSurface surface(kFretboardWidth, kFretboardHeight);
+    drawFretboard(surface.canvas(), 0, 0, openStrings);
+    auto picture = std::make_unique<QtImagePicture>(surface.takeImage(), kFretboardWidth, kFretboardHeight);
+    return *pictures.emplace(std::string(openStrings), std::move(picture)).first->second;
 }
 
-QImage renderScaleDiagram(const ScaleSelection& scale)
+QImage renderScaleDiagram(const ScaleSelection& scale, std::string_view openStrings)
 {
-    const QtImagePicture& fretboard = fretboardPicture();
+    const QtImagePicture& fretboard = fretboardPicture(openStrings);
     QtImageSurface surface(kFretboardWidth, kFretboardHeight);
-    unscrolledView(scale).paint(surface.canvas(), &fretboard);
+    ScaleDiagramView view = unscrolledView(scale);
+    view.setOpenStrings(std::string(openStrings));
+    view.paint(surface.canvas(), &fretboard);
     return surface.takeImage();
 }
 

@@ -156,8 +156,9 @@ std::vector<StaffEvent> staffEvents(const Track& t, PlayWalk& walk)
         e.keys.push_back(key);
         if (tablature) {
             // A key no string of the guitar reaches is left for LilyPond to place.
-            const GuitarPosition at = tabPositionForKey(n, key);
-            e.strings.push_back(openStringKey(at.stringIndex) + at.fret == key ? at.stringIndex + 1 : 0);
+            const GuitarPosition at = tabPositionForKey(n, key, t.tuning);
+            e.strings.push_back(openStringKey(at.stringIndex, t.tuning) + at.fret == key ? at.stringIndex + 1
+                                                                                         : 0);
         }
         if (!e.lyric && n.lyrictext())
             e.lyric = &*n.lyrictext();
@@ -341,6 +342,15 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
 
     out += drums ? "\\new DrumStaff \\drummode {" : tablature ? "\\new TabStaff {" : "\\new Staff {";
     out += kLineEnd;
+    if (tablature && !t.tuning.isStandard()) {
+        // The strings as the player tunes them, raised by the capo: LilyPond counts its frets
+        // from the open strings it is given, so they read from the capo as the sheet's do.
+        out += "\\set TabStaff.stringTunings = \\stringTuning <";
+        for (int s = kGuitarStrings - 1; s >= 0; --s)
+            out += (s == kGuitarStrings - 1 ? "" : " ") + lilypondPitch(t.tuning.openKey(s), ' ', false);
+        out += ">";
+        out += kLineEnd;
+    }
     out += "\\time " + std::to_string(ts.beatsPerMeasure) + "/" + std::to_string(ts.beatUnit) + kLineEnd;
     if (!drums && !tablature) {
         // The G clef staff is written an octave above its sound, as for guitar; the G(2)

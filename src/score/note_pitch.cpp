@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 
 namespace tonvela {
 
@@ -20,12 +21,6 @@ void pitchOfKey(int key, char& c, int& oct)
         semitoneUp(c, oct);
     for (int k = 60; k > key; --k)
         semitoneDown(c, oct);
-}
-
-// The open strings of the tablature, highest first.
-std::span<const int> openStrings()
-{
-    return staffKindInfo(StaffKind::Tablature).openStrings;
 }
 
 } // namespace
@@ -83,41 +78,41 @@ void noteFromMidiKey(Note& note, int key)
     note.type = kTypeQuarter;
 }
 
-GuitarPosition guitarPositionOfNote(const Note& note)
+GuitarPosition guitarPositionOfNote(const Note& note, const GuitarTuning& tuning)
 {
     char pitch = note.letter;
     if (note.dwFlag & kFlagSharp)
         pitch = semitoneUp(pitch);
     else if (note.dwFlag & kFlagFlat)
         pitch = semitoneDown(pitch);
-    const std::span<const int> strings = openStrings();
-    const int count = static_cast<int>(strings.size());
-    for (int s = 0; s < count; ++s) {
-        char c = 'C';
-        int oct = 2;
-        pitchOfKey(strings[static_cast<std::size_t>(s)], c, oct);
-        for (int fret = 0; fret < 5; ++fret) {
-            if (c == pitch && oct == note.octave)
-                return {s, fret};
-            semitoneUp(c, oct);
+    const int count = kGuitarStrings;
+    // The first hand position first; a tuning with wide gaps between strings (DADGAD's low D
+    // to A) leaves keys only higher frets reach.
+    for (const auto& [lowest, highest] : {std::pair{0, 4}, std::pair{5, 24}}) {
+        for (int s = 0; s < count; ++s) {
+            char c = 'C';
+            int oct = 2;
+            pitchOfKey(tuning.openKey(s) + lowest, c, oct);
+            for (int fret = lowest; fret <= highest; ++fret) {
+                if (c == pitch && oct == note.octave)
+                    return {s, fret};
+                semitoneUp(c, oct);
+            }
         }
     }
     return {count - 1, 5};
 }
 
-int openStringKey(int stringIndex)
+int openStringKey(int stringIndex, const GuitarTuning& tuning)
 {
-    const std::span<const int> strings = openStrings();
-    return strings[static_cast<std::size_t>(
-        std::clamp(stringIndex, 0, static_cast<int>(strings.size()) - 1))];
+    return tuning.openKey(stringIndex);
 }
 
-GuitarPosition tabPositionForKey(const Note& note, int key)
+GuitarPosition tabPositionForKey(const Note& note, int key, const GuitarTuning& tuning)
 {
-    const std::span<const int> strings = openStrings();
-    const int count = static_cast<int>(strings.size());
-    const auto open = [&](int s) { return strings[static_cast<std::size_t>(s)]; };
-    const GuitarPosition shown = guitarPositionOfNote(note);
+    const int count = kGuitarStrings;
+    const auto open = [&](int s) { return tuning.openKey(s); };
+    const GuitarPosition shown = guitarPositionOfNote(note, tuning);
     if (shown.stringIndex >= 0 && shown.stringIndex < count && open(shown.stringIndex) + shown.fret == key)
         return shown;
     int best = -1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "score/guitar_tuning.h"
+
 #include "score/note.h"
 
 namespace tonvela {
@@ -15,19 +17,21 @@ void noteFromPitch(Note& note, char pitch, int octave, int toolbarType = kTypeQu
 void noteFromMidiKey(Note& note, int key);
 
 struct GuitarPosition {
-    int stringIndex; // 0 = highest string (E, key 64) .. 5 = lowest
-    int fret;
+    int stringIndex; // 0 = highest string (E, key 64 in standard tuning) .. 5 = lowest
+    int fret;        // counted from the capo
 };
-// String and fret (0..4) of a note on the tablature's strings (its staff kind's open strings,
-// standard tuning); the lowest string, fret 5 when nothing matches.
-GuitarPosition guitarPositionOfNote(const Note& note);
+// String and fret of a note on the strings of `tuning` (standard unless a track's is given):
+// the first string, highest first, that holds it at frets 0..4 from the capo, else the first
+// that holds it higher up (to fret 24); the lowest string, fret 5 when none does.
+GuitarPosition guitarPositionOfNote(const Note& note, const GuitarTuning& tuning = {});
 
 // Where a note of a tablature track is played when it sounds `key`: the string and fret the
 // tablature shows when they sound that key, otherwise the lowest fret (0..24) of the
 // tablature's tuning that does, the lowest string's nearest fret for a key below it. Exports write this so
 // other programs show the fret the sheet shows and play what the sheet plays.
-GuitarPosition tabPositionForKey(const Note& note, int key);
-// The key an open string of the tablature sounds (0 = highest, E above middle C).
-int openStringKey(int stringIndex);
+GuitarPosition tabPositionForKey(const Note& note, int key, const GuitarTuning& tuning = {});
+// The key an open string of the tablature sounds with the capo on (0 = highest, E above middle
+// C in standard tuning).
+int openStringKey(int stringIndex, const GuitarTuning& tuning = {});
 
 } // namespace tonvela

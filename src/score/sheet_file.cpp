@@ -1,5 +1,7 @@
 #include "score/sheet_file.h"
 
+#include "score/system_repeats.h"
+
 #include "platform/sheet_lock.h"
 #include "score/markup_text.h"
 #include "score/markup_tree.h"
@@ -179,6 +181,9 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
         sheet.trackAt(t)->timeSig = sheet.timesig;
         sheet.trackAt(t)->pickupTicks = sheet.pickup;
     }
+    // A measure repeats in every part or in none: a file whose tracks disagree (they played out
+    // of step) loads with the mark on all of them.
+    unifyMeasureRepeats(sheet);
     return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "score/guitar_tuning.h"
 #include "score/measure_division.h"
 #include "score/note.h"
 #include "score/time_signature.h"
@@ -71,6 +72,10 @@ class Track {
     // the left of each system. Saved as the <config> attribute brace=1 only when set.
     uint8_t braceWithNext = 0;
     int bpm = 120;
+    // The strings and capo a tablature is played with (guitar_tuning.h). Saved in the <config>
+    // element only when it is not standard tuning without a capo; kept for other staff kinds,
+    // so a track changed to a clef and back keeps its tuning.
+    GuitarTuning tuning;
 
     int count = 0;
     int timeSig = kTimeSig44;

@@ -52,9 +52,9 @@ MeasureRepeatMarks parseMeasureRepeats(std::string_view text)
 
 TrackConfig configOf(const Track& track)
 {
-    return {track.bpm,        track.devid,          track.iid,          track.groupid,
-            track.key,        track.keyindex,       track.tempo,        track.drawmode,
-            track.percussive, track.measureRepeats, track.braceWithNext};
+    return {track.bpm,        track.devid,          track.iid,           track.groupid,
+            track.key,        track.keyindex,       track.tempo,         track.drawmode,
+            track.percussive, track.measureRepeats, track.braceWithNext, track.tuning};
 }
 
 namespace {
@@ -89,6 +89,14 @@ void writeTrack(const TrackConfig& config, int count, NoteAt&& noteAt, std::stri
     // Likewise only for the upper staff of a piano part.
     if (config.braceWithNext)
         put("brace", 1);
+    // And the tuning only where it is not standard, the capo only where there is one.
+    if (config.tuning.strings != GuitarTuning{}.strings) {
+        out += "tuning=\"";
+        out += tuningKeysText(config.tuning);
+        out += "\" ";
+    }
+    if (config.tuning.capo > 0)
+        put("capo", config.tuning.capo);
     out += ">\r\n</config>\r\n";
     for (int i = 0; i < count; ++i)
         writeNoteElement(noteAt(i), out);
@@ -145,6 +153,12 @@ int readTrackElement(Track& track, const MarkupElement& element)
             const std::string* repeats = child.findAttribute("repeats");
             track.measureRepeats = repeats ? parseMeasureRepeats(*repeats) : MeasureRepeatMarks{};
             track.braceWithNext = intAttribute(child, "brace", 0) != 0 ? 1 : 0;
+            // A tuning that is not six keys is no tuning: the strings stay standard.
+            track.tuning = {};
+            if (const std::string* tuning = child.findAttribute("tuning"))
+                if (const auto strings = parseTuningKeys(*tuning))
+                    track.tuning.strings = *strings;
+            track.tuning.capo = std::clamp(intAttribute(child, "capo", 0), 0, kMaxCapoFret);
         } else if (child.name == "note" && child.closed) {
             // A note the file ends inside is left out: its last value may be cut short (a
             // "midi=6" of a "midi=64") and would play wrong.

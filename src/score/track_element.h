@@ -35,6 +35,7 @@ struct TrackConfig {
     uint8_t percussive = 0;
     MeasureRepeatMarks measureRepeats;
     uint8_t braceWithNext = 0;
+    GuitarTuning tuning;
 };
 TrackConfig configOf(const Track& track);
 // The same element from the config and the notes' contents: the text writeTrackElement

@@ -43,6 +43,7 @@ template <class To, class From> void copySettings(To& to, const From& from)
     to.key = from.key;
     to.flatKey = from.flatKey;
     to.braceWithNext = from.braceWithNext;
+    to.tuning = from.tuning;
 }
 
 } // namespace

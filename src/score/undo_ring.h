@@ -1,5 +1,6 @@
 #pragma once
 
+#include "score/guitar_tuning.h"
 #include "score/measure_division.h"
 #include "score/note.h"
 
@@ -32,6 +33,7 @@ struct TrackSettings {
     char key = 'C';
     uint8_t flatKey = 0;
     uint8_t braceWithNext = 0;
+    GuitarTuning tuning;
 
     bool operator==(const TrackSettings& other) const = default;
 };

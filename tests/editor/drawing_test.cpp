@@ -243,6 +243,32 @@ TEST_F(DrawingTest, TablatureShowsStringsAndFrets)
     EXPECT_TRUE(glyphs(kGlyphQuarterUp).empty()); // tablature draws no note glyphs
 }
 
+TEST_F(DrawingTest, TablatureFretsFollowTheTracksTuningAndCapo)
+{
+    makeSheet(1);
+    setStaffKind(track(0), StaffKind::Tablature);
+    addNote(track(0), kTypeQuarter, 13); // D below the low E: no fret in standard tuning
+    addNote(track(0), kTypeQuarter, -2); // E above middle C
+    draw();
+    EXPECT_EQ(texts(" ").size(), 1u) << "standard tuning cannot hold the low D";
+
+    track(0).tuning = {kNamedTunings[1].strings, 0}; // Drop D
+    draw();
+    const int top = view->row(0).top;
+    const auto open = texts("0");
+    ASSERT_EQ(open.size(), 2u);
+    EXPECT_EQ(open[0].v[1], top + 5 * 9 - 9) << "the open sixth string";
+    EXPECT_TRUE(texts(" ").empty());
+
+    // A capo at 2: the low D is gone again, the E is the second fret of the B string.
+    track(0).tuning.capo = 2;
+    draw();
+    EXPECT_EQ(texts(" ").size(), 1u);
+    const auto e = texts("3");
+    ASSERT_EQ(e.size(), 1u) << "B + capo 2 + 3 frets is E";
+    EXPECT_EQ(e[0].v[1], top + 9 - 9);
+}
+
 TEST_F(DrawingTest, RowsAboveTheFirstVisibleRowAreNotDrawn)
 {
     makeSheet(1, 1.0f, 1000, 300);

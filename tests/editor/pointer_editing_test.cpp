@@ -571,6 +571,40 @@ TEST_F(PointerEditingTest, AClickOnAHoveredBarLineTogglesTheRepeatOfTheMeasureIt
     EXPECT_TRUE(track().measureRepeats.measures().empty());
 }
 
+TEST_F(PointerEditingTest, AClickOnABarLineOfAnyStaffRepeatsTheMeasureInEveryTrackInOneUndoStep)
+{
+    make(3, [](SheetDocument& s) {
+        addQuarters(*s.trackAt(0), 8);
+        addQuarters(*s.trackAt(1), 8);
+        addQuarters(*s.trackAt(2), 4); // the third part is shorter
+    });
+    const auto& records = view->measures(1);
+    ASSERT_GE(view->measuresInUse(1), 2);
+    const int barX = records[2].x;
+    click(barX + 3, top(1) + 20);
+    for (int t = 0; t < 3; ++t)
+        EXPECT_EQ(sheet->trackAt(t)->measureRepeats.measures(), std::vector<int>{1}) << "track " << t;
+
+    // The same bar line on another staff takes the mark off everywhere.
+    click(view->measures(0)[2].x + 3, top(0) + 20);
+    for (int t = 0; t < 3; ++t)
+        EXPECT_TRUE(sheet->trackAt(t)->measureRepeats.empty()) << "track " << t;
+
+    editor->command(kCmdUndo);
+    for (int t = 0; t < 3; ++t)
+        EXPECT_EQ(sheet->trackAt(t)->measureRepeats.measures(), std::vector<int>{1}) << "track " << t;
+    editor->command(kCmdUndo);
+    for (int t = 0; t < 3; ++t)
+        EXPECT_TRUE(sheet->trackAt(t)->measureRepeats.empty()) << "one undo for all tracks, track " << t;
+
+    // A track whose mark was lost (a file of the last release) does not turn a click into an
+    // unmark elsewhere: the click marks the measure on every track.
+    sheet->trackAt(2)->measureRepeats.set(2, true);
+    click(view->measures(0)[2].x + 3, top(0) + 20);
+    EXPECT_EQ(sheet->trackAt(2)->measureRepeats.measures(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(sheet->trackAt(0)->measureRepeats.measures(), std::vector<int>{1});
+}
+
 TEST_F(PointerEditingTest, AClickOnTheHeadOfANoteAtAMeasuresEndSelectsItAndOnlyTheLineTogglesTheRepeat)
 {
     // Sixteen sixteenths fill the first measure closely: its last head stands beside the bar line.

@@ -3,6 +3,7 @@
 
 #include "drawing/recording_canvas.h"
 #include "editor/example_sheets.h"
+#include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
 #include "editor/sheet_view_state.h"
@@ -96,6 +97,34 @@ class RepeatSignTest : public ::testing::Test {
         EXPECT_LT(g.dotY[0], row.top + 2 * d);
         EXPECT_GT(g.dotY[1], row.top + (tablature ? 3 : 2) * d);
         EXPECT_LT(g.dotY[1], row.top + (tablature ? 4 : 3) * d);
+    }
+
+    // The opening signs: thick bars with their two dots right of them (a closing sign's dots
+    // stand left of its thick line), and the dots that follow a closing sign's thick line.
+    struct OpeningSign {
+        int thickLeft = 0; // device units; 0 when the sign shares a closing sign's thick line
+        int dotX = 0;
+        int row = 0;
+    };
+    std::vector<int> dotCentresRightOf(int x, int within, int rowTop, int rowBottom) const
+    {
+        std::vector<int> out;
+        for (const Call& e : canvas.callsOf(Kind::Ellipse)) {
+            if (!e.hasBrush || !(e.brush == kBlack))
+                continue;
+            const int cx = (e.v[0] + e.v[2] - 1) / 2;
+            const int cy = (e.v[1] + e.v[3] - 1) / 2;
+            if (cx > x && cx <= x + within && cy > rowTop && cy < rowBottom)
+                out.push_back(cx);
+        }
+        return out;
+    }
+    bool hasThickBar(int left, int rowTop) const
+    {
+        for (const Call& c : canvas.callsOf(Kind::FillRect))
+            if (c.fill == kBlack && c.v[0] == left && c.v[1] == rowTop)
+                return true;
+        return false;
     }
 
     std::unique_ptr<SheetDocument> sheet;
@@ -202,6 +231,59 @@ TEST_F(RepeatSignTest, EachTrackDrawsTheSignsOfItsOwnMarks)
     sheet->trackAt(0)->measureRepeats.assign({7, 40});
     draw();
     EXPECT_EQ(signs().size(), 1u);
+}
+
+TEST_F(RepeatSignTest, AMarkedMeasureOpensWithTheMirroredSignOnEveryStaff)
+{
+    // Two tracks of nine measures, four a row; measures 2, 3 (back to back) and 5 (opening row
+    // 1) repeat in both.
+    makeSheet(1.0f, 2);
+    addQuarters(*sheet->trackAt(0), 36);
+    addQuarters(*sheet->trackAt(1), 36);
+    for (int t = 0; t < 2; ++t)
+        sheet->trackAt(t)->measureRepeats.assign({2, 3, 5});
+    draw();
+    const auto sc = [this](int v) { return view->scaled(v); };
+    for (int t = 0; t < 2; ++t) {
+        const auto& rec = view->measures(t);
+        ASSERT_EQ(rec[5].startsRow, 1) << "measure 5 opens a row";
+        const StaffRow& row0 = view->row(rec[2].rowIndex);
+        const int top0 = sc(row0.top);
+        const int bottom0 = sc(row0.top + 4 * row0.spacing);
+
+        // Measure 2: thick line left of its bar line, dots right of it, before the first head.
+        const int bar2 = rec[2].x;
+        EXPECT_TRUE(hasThickBar(sc(bar2 - kRepeatSignWidth), top0)) << "track " << t;
+        const std::vector<int> dots2 = dotCentresRightOf(sc(bar2), 10, top0, bottom0);
+        ASSERT_EQ(dots2.size(), 2u) << "track " << t;
+        EXPECT_EQ(dots2[0], sc(bar2 + kRepeatDotGap));
+        const NoteLayout& first2 = view->noteLayout(t, 4);
+        EXPECT_LT(dots2[0] + 3, sc(first2.x + kHeadUpX - kHeadHalfWidth)) << "clear of the first head";
+
+        // Measure 3 opens where measure 2 closes: :||: with one thick line between the dots.
+        const int bar3 = rec[3].x;
+        const std::vector<int> closing = dotCentresRightOf(sc(bar3 - 10), 8, top0, bottom0);
+        EXPECT_EQ(closing.size(), 2u) << "the closing dots of measure 2";
+        EXPECT_TRUE(hasThickBar(sc(bar3 + kRepeatThickGap), top0));
+        const int secondThin = bar3 + kRepeatSignWidth + kRepeatThickGap;
+        EXPECT_TRUE(hasLine(sc(secondThin), top0, sc(secondThin), bottom0)) << "track " << t;
+        EXPECT_EQ(dotCentresRightOf(sc(secondThin), 10, top0, bottom0).size(), 2u);
+        EXPECT_FALSE(hasThickBar(sc(bar3 - kRepeatSignWidth), top0)) << "no second thick line";
+
+        // Measure 5 opens row 1: the sign stands after the clef and key, before the first note,
+        // with a thin line of its own.
+        const StaffRow& row1 = view->row(rec[5].rowIndex);
+        const int top1 = sc(row1.top);
+        const int thin5 = repeatStartThinX(row1.keySigWidth, rec[5]);
+        const NoteLayout& first5 = view->noteLayout(t, 16);
+        ASSERT_EQ(first5.rowIndex, rec[5].rowIndex);
+        EXPECT_EQ(thin5, first5.x - 23) << "where a bar line stands before a measure's first note";
+        EXPECT_TRUE(hasThickBar(sc(thin5 - kRepeatSignWidth), top1));
+        EXPECT_TRUE(hasLine(sc(thin5), top1, sc(thin5), sc(row1.top + 4 * row1.spacing)));
+        EXPECT_EQ(dotCentresRightOf(sc(thin5), 10, top1, sc(row1.top + 4 * row1.spacing)).size(), 2u);
+    }
+    // The closing signs are all still there: measures 2, 3 and 5 on each of the two tracks.
+    EXPECT_EQ(signs().size(), 6u);
 }
 
 } // namespace

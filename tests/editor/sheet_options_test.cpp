@@ -141,6 +141,35 @@ TEST_F(SheetOptionsTest, KeyTimeSignatureAndTempoAreOneUndoableEditEach)
     EXPECT_FALSE(sheet->modified) << "back at the state it started in";
 }
 
+TEST_F(SheetOptionsTest, ATuningAndCapoAreOneUndoableEditEachAndKeepTheNotesSound)
+{
+    ASSERT_TRUE(toggleTablature(editor));
+    std::vector<NoteContent> before;
+    for (int i = 0; i < track(0).count; ++i)
+        before.push_back(track(0).noteAt(i).content());
+    const GuitarTuning dropD{kNamedTunings[1].strings, 0};
+    ASSERT_TRUE(chooseTuning(editor, dropD));
+    EXPECT_EQ(track(0).tuning, dropD);
+    EXPECT_TRUE(track(1).tuning.isStandard()) << "the tuning is the current track's";
+    ASSERT_TRUE(chooseTuning(editor, {dropD.strings, 3}));
+    EXPECT_EQ(track(0).tuning.capo, 3);
+    for (int i = 0; i < track(0).count; ++i)
+        EXPECT_EQ(track(0).noteAt(i).content(), before[static_cast<std::size_t>(i)]) << "note " << i;
+
+    // Nothing to change, a key no MIDI key is, a capo off the neck: refused without a snapshot.
+    EXPECT_FALSE(chooseTuning(editor, {dropD.strings, 3}));
+    EXPECT_FALSE(chooseTuning(editor, {{64, 59, 55, 50, 45, 128}, 0}));
+    EXPECT_FALSE(chooseTuning(editor, {dropD.strings, kMaxCapoFret + 1}));
+    EXPECT_FALSE(chooseTuning(editor, {dropD.strings, -1}));
+
+    editor.command(kCmdUndo);
+    EXPECT_EQ(track(0).tuning, dropD);
+    editor.command(kCmdUndo);
+    EXPECT_TRUE(track(0).tuning.isStandard());
+    editor.command(kCmdRedo);
+    EXPECT_EQ(track(0).tuning, dropD);
+}
+
 TEST_F(SheetOptionsTest, TrackTypeAndTheTablatureToggleMoveTheNotesAndUndoTakesThemBack)
 {
     const int line = track(0).noteAt(0).line;

@@ -4,6 +4,7 @@
 #include "drawing/recording_canvas.h"
 #include "harmony/fretboard.h"
 #include "harmony/scale_diagram.h"
+#include "theory/pitch.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,51 @@ TEST(ScaleDiagramMarksTest, NoMarksBeforeAScaleIsChosenOrForARootOffTheChromatic
     EXPECT_TRUE(canvas.callsOf(Kind::Text).empty());
     EXPECT_TRUE(scaleMarks('H', kMajor).empty());
     EXPECT_TRUE(scaleMarks('A', "").empty());
+}
+
+TEST(ScaleDiagramMarksTest, TheBoardFollowsATablaturesTuningAndCountsFretsFromItsCapo)
+{
+    // Standard tuning is the board as it always was.
+    EXPECT_EQ(openStringPitches(GuitarTuning{}), std::string(kOpenStrings));
+    // DADGAD, and Drop D with a capo at 2: every string two semitones up, F# C# A E B E (a sharp
+    // is one of the vocabulary's sharp digits).
+    const GuitarTuning dadgad{kNamedTunings[2].strings, 0};
+    EXPECT_EQ(openStringPitches(dadgad), "DAGDAD");
+    const std::string capoDropD = openStringPitches({kNamedTunings[1].strings, 2});
+    EXPECT_EQ(capoDropD.substr(2), "AEBE");
+    ASSERT_TRUE(isSharpDigit(capoDropD[0]) && isSharpDigit(capoDropD[1])) << capoDropD;
+    EXPECT_EQ(naturalOfSharp(capoDropD[0]), 'F');
+    EXPECT_EQ(naturalOfSharp(capoDropD[1]), 'C');
+
+    // D major on DADGAD: the open strings are all roots or degrees, the low D a root at fret 0;
+    // in standard tuning the low string's open E is the second degree instead.
+    const auto marksOn = [](std::string_view strings, int string) {
+        std::map<int, ScaleMark> byFret;
+        for (const ScaleMark& m : scaleMarks('D', kMajor, strings))
+            if (m.string == string)
+                byFret.emplace(m.fret, m);
+        return byFret;
+    };
+    const std::string d = openStringPitches(dadgad);
+    const auto low = marksOn(d, 5);
+    ASSERT_TRUE(low.count(0));
+    EXPECT_TRUE(low.at(0).root);
+    for (int s = 0; s < 6; ++s)
+        EXPECT_TRUE(marksOn(d, s).count(0)) << "open string " << s << " is in D major";
+    const auto standardLow = marksOn(kOpenStrings, 5);
+    ASSERT_TRUE(standardLow.count(0));
+    EXPECT_EQ(standardLow.at(0).degree, 1);
+    // Anything but six strings is the standard board.
+    EXPECT_EQ(scaleMarks('D', kMajor, "DAD").size(), scaleMarks('D', kMajor).size());
+
+    // The view draws its marks on the strings it is given.
+    ScaleDiagramView view;
+    view.setClientSize(kFretboardWidth, kFretboardHeight);
+    view.setSelection(ScaleSelection{'D', kMajor});
+    view.setOpenStrings(d);
+    RecordingCanvas canvas(kFretboardWidth, kFretboardHeight);
+    view.paint(canvas, nullptr);
+    EXPECT_EQ(canvas.callsOf(Kind::Ellipse).size(), scaleMarks('D', kMajor, d).size());
 }
 
 // ---- the picture ---------------------------------------------------------------------------

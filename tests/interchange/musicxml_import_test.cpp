@@ -5,6 +5,7 @@
 #include "left_out_names_score.h"
 #include "platform/atomic_file.h"
 #include "playback/midi_file_writer.h"
+#include "score/note_pitch.h"
 #include "score/play_walk.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
@@ -293,6 +294,68 @@ TEST(MusicXmlImportPitch, PercussionAndTabStavesAndProgramsComeFromThePart)
     EXPECT_EQ(t.sheet->trackAt(0)->noteAt(0).iid, 25);
     EXPECT_EQ(soundingKeys(*t.sheet->trackAt(0)), std::vector<int>{52});
     EXPECT_TRUE(t.result.warnings.empty()) << allWarnings(t.result); // string and fret are the TAB's own
+}
+
+TEST(MusicXmlImportStaves, ATabStaffKeepsItsTuningAndCapoSoEveryFretReadsAsInTheFile)
+{
+    // A study in DADGBD with a capo at 1: each note names its string and fret on those strings.
+    std::string details = "<staff-details><staff-lines>6</staff-lines>";
+    const char* steps[6] = {"D", "A", "D", "G", "B", "D"};
+    const int octaves[6] = {2, 2, 3, 3, 3, 4};
+    for (int line = 1; line <= 6; ++line)
+        details += "<staff-tuning line=\"" + std::to_string(line) + "\"><tuning-step>" + steps[line - 1] +
+                   "</tuning-step><tuning-octave>" + std::to_string(octaves[line - 1]) +
+                   "</tuning-octave></staff-tuning>";
+    details += "<capo>1</capo></staff-details>";
+    struct Fretted {
+        const char* step;
+        int alter, octave, string, fret;
+    };
+    // Sounding pitches: the open string with the capo plus the fret.
+    const Fretted notes[] = {
+        {"D", 1, 2, 6, 0}, {"F", 0, 2, 6, 2}, {"G", 0, 4, 1, 4}, {"C", 0, 4, 2, 0}, {"A", 0, 3, 3, 1}};
+    std::string m = "<attributes><divisions>1</divisions><clef><sign>TAB</sign><line>5</line></clef>" +
+                    details + "</attributes>";
+    std::string m2;
+    for (const Fretted& f : notes)
+        (&f == &notes[4] ? m2 : m) +=
+            note(f.step, f.octave, 1, "quarter",
+                 "<notations><technical><string>" + std::to_string(f.string) + "</string><fret>" +
+                     std::to_string(f.fret) + "</fret></technical></notations>",
+                 f.alter);
+    m2 += rest(1, "quarter") + rest(2, "half");
+    const auto t = import(scoreXml({{"Guitar", measure(1, m) + measure(2, m2)}}));
+    ASSERT_TRUE(t.result.ok()) << t.result.error;
+    const Track& track = *t.sheet->trackAt(0);
+    ASSERT_EQ(staffKindOf(track), StaffKind::Tablature);
+    EXPECT_EQ(track.tuning.strings, (std::array<int, 6>{62, 59, 55, 50, 45, 38}));
+    EXPECT_EQ(track.tuning.capo, 1);
+    EXPECT_TRUE(t.result.warnings.empty()) << allWarnings(t.result);
+    int k = 0;
+    for (int i = 0; i < track.count && k < 5; ++i) {
+        const Note& n = track.noteAt(i);
+        if (!isDurationType(n.type) || n.isRest())
+            continue;
+        const GuitarPosition p = guitarPositionOfNote(n, track.tuning);
+        EXPECT_EQ(p.stringIndex + 1, notes[k].string) << "note " << k;
+        EXPECT_EQ(p.fret, notes[k].fret) << "note " << k;
+        ++k;
+    }
+    EXPECT_EQ(k, 5);
+
+    // Strings the sheet cannot hold (a four-string bass) keep the guitar's and say so.
+    std::string bass = "<staff-details><staff-lines>4</staff-lines>";
+    for (int line = 1; line <= 4; ++line)
+        bass += "<staff-tuning line=\"" + std::to_string(line) + "\"><tuning-step>" + "EADG"[line - 1] +
+                std::string("</tuning-step><tuning-octave>1</tuning-octave></staff-tuning>");
+    bass += "</staff-details>";
+    const auto b = import(scoreXml(
+        {{"Bass",
+          measure(1, "<attributes><divisions>1</divisions><clef><sign>TAB</sign><line>5</line></clef>" +
+                         bass + "</attributes>" + note("A", 2, 4, "whole"))}}));
+    ASSERT_TRUE(b.result.ok()) << b.result.error;
+    EXPECT_TRUE(b.sheet->trackAt(0)->tuning.isStandard());
+    EXPECT_NE(allWarnings(b.result).find("tablature tunings"), std::string::npos) << allWarnings(b.result);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,7 +9,9 @@
 #include "platform/atomic_file.h"
 #include "playback/midi_file_writer.h"
 #include "score/duration.h"
+#include "score/note_pitch.h"
 #include "score/sheet_file.h"
+#include "score/staff_kind.h"
 
 #include <algorithm>
 #include <cmath>
@@ -667,6 +669,54 @@ TEST_F(MusicXmlReadersTest, TheVersionIsTheSchemasAndTheSheetsTextsAreWrittenWhe
     for (pugi::xml_node c : b.children("credit"))
         credits += std::string(c.child_value("credit-words")) + "|";
     EXPECT_NE(credits.find("Ode to Joy"), std::string::npos) << credits;
+}
+
+} // namespace
+} // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+// A guitar part in DADGAD with a capo at 2: the schema takes its staff details, MuseScore plays
+// what the sheet plays, and read back the part has its strings, capo and frets again.
+TEST_F(MusicXmlReadersTest, ATablatureInAnOpenTuningWithACapoValidatesAndReadsBackWithItsFrets)
+{
+    SheetDocument sheet;
+    Track& t = *sheet.trackAt(0);
+    setStaffKind(t, StaffKind::Tablature);
+    t.tuning = {kNamedTunings[2].strings, 2};
+    ASSERT_STREQ(kNamedTunings[2].name, "DADGAD");
+    // Positions from low E up to the high strings; the keys lie on every string.
+    for (int line : {12, 10, 9, 7, 6, 4, 3, 1, 0, -2, -3, -5})
+        append(t, makeNote(line, kTypeQuarter));
+    const std::string file = tmp.path("dadgad.musicxml");
+    ASSERT_TRUE(exportMusicXml(sheet, "DADGAD", file).ok);
+    expectValid(file);
+
+    std::ifstream in(file);
+    const std::string xml{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(xml.find("<capo>2</capo>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<staff-tuning line=\"5\">"), std::string::npos);
+
+    SheetDocument back;
+    const LoadResult r = importMusicXmlData(xml, back);
+    ASSERT_TRUE(r.ok()) << r.error;
+    const Track& b = *back.trackAt(0);
+    EXPECT_EQ(b.tuning, t.tuning);
+    std::vector<std::pair<int, int>> ours, theirs;
+    for (int i = 0; i < t.count; ++i) {
+        const GuitarPosition p = guitarPositionOfNote(t.noteAt(i), t.tuning);
+        ours.emplace_back(p.stringIndex, p.fret);
+    }
+    for (int i = 0; i < b.count; ++i)
+        if (isDurationType(b.noteAt(i).type) && !b.noteAt(i).isRest()) {
+            const GuitarPosition p = guitarPositionOfNote(b.noteAt(i), b.tuning);
+            theirs.emplace_back(p.stringIndex, p.fret);
+        }
+    EXPECT_EQ(ours, theirs);
+
+    REQUIRE_MUSESCORE();
+    expectMuseScorePlaysTheSheet(sheet, "dadgad");
 }
 
 } // namespace

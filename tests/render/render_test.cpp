@@ -421,6 +421,17 @@ TEST_F(RenderTest, AMarkedMeasureShowsItsDotsAndThickBarInThePicture)
             // Between the dots and the thin line the staff's space stays white.
             EXPECT_FALSE(dark(withSigns, sc(g.dotX) + 3, sc(g.dotY[0])));
         }
+        // Measure 2 opens with the mirrored sign at its bar line: thick line left, dots right.
+        const int bar2 = view.measures(t)[2].x;
+        const RepeatSignGeometry open = repeatStartGeometryAt(row.top, bar2, false, false);
+        for (int y = sc(row.top); y <= sc(row.top + 4 * row.spacing); ++y)
+            EXPECT_TRUE(dark(withSigns, sc(open.thickLeft + 1), y)) << "opening thick bar, track " << t;
+        EXPECT_FALSE(dark(without, sc(open.thickLeft + 1), sc(row.top + 13)));
+        for (const int dotY : open.dotY) {
+            EXPECT_GT(open.dotX, bar2);
+            EXPECT_TRUE(dark(withSigns, sc(open.dotX), sc(dotY))) << "opening dot, track " << t;
+            EXPECT_FALSE(dark(without, sc(open.dotX), sc(dotY)));
+        }
     }
 }
 

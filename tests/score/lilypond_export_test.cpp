@@ -688,5 +688,35 @@ TEST_F(LilypondExportTest, APickupIsWrittenAsAPartialMeasureAndEngravedWithoutWa
     EXPECT_EQ(lilypond, walked);
 }
 
+// A tablature in another tuning tells LilyPond its strings, raised by the capo, so LilyPond's
+// frets count from the capo as the sheet's do; every note names a string the sheet plays it on.
+TEST_F(LilypondExportTest, ATablatureInAnotherTuningWritesItsStringsWithTheCapo)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    for (int k = 0; k < 2; ++k) {
+        Track& t = *sheet.trackAt(k);
+        setStaffKind(t, StaffKind::Tablature);
+        for (int line : {10, 7, 4, 1, 0, -2, -3, -5})
+            append(t, note(line, kTypeQuarter));
+    }
+    sheet.trackAt(0)->tuning = {kNamedTunings[1].strings, 0}; // Drop D
+    sheet.trackAt(1)->tuning = {kNamedTunings[3].strings, 3}; // Open G, capo 3
+    const std::string text = lilypondText(sheet);
+    EXPECT_NE(text.find("\\set TabStaff.stringTunings = \\stringTuning <d, a, d g b e'>"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\\set TabStaff.stringTunings = \\stringTuning <f, ais, f ais d' f'>"),
+              std::string::npos)
+        << text;
+    // A standard track writes no tuning at all.
+    SheetDocument plain;
+    setStaffKind(*plain.trackAt(0), StaffKind::Tablature);
+    append(*plain.trackAt(0), note(0, kTypeQuarter));
+    EXPECT_EQ(lilypondText(plain).find("stringTunings"), std::string::npos);
+
+    ASSERT_TRUE(exportLilypond(sheet, "tunings.ly", path("tunings.ly")));
+    expectEngravedCleanly({"tunings"});
+}
+
 } // namespace
 } // namespace tonvela

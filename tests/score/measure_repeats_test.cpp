@@ -6,6 +6,7 @@
 #include "score/play_time.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
+#include "score/system_repeats.h"
 #include "score/track_element.h"
 #include "score/track_type.h"
 
@@ -71,11 +72,67 @@ TEST_F(MeasureRepeatsTest, MarksAreWrittenInTheConfigLineOnlyWhenThereAreAny)
         << text;
     EXPECT_EQ(text.find("repeats"), text.rfind("repeats")) << "one attribute for one track";
 
+    // Read back, the marks hold for the whole system: the second track takes them too.
     SheetDocument loaded;
     ASSERT_TRUE(loadSheetFromText(loaded, text).ok());
     EXPECT_EQ(loaded.trackAt(0)->measureRepeats.measures(), (std::vector<int>{2, 5}));
-    EXPECT_TRUE(loaded.trackAt(1)->measureRepeats.empty());
-    EXPECT_EQ(sheetToText(loaded), text);
+    EXPECT_EQ(loaded.trackAt(1)->measureRepeats.measures(), (std::vector<int>{2, 5}));
+}
+
+TEST_F(MeasureRepeatsTest, AFileWhoseTracksDisagreeLoadsWithEveryMarkOnEveryTrack)
+{
+    sheet.setTrackCount(3);
+    sheet.trackAt(0)->measureRepeats.assign({4});
+    sheet.trackAt(2)->measureRepeats.assign({1, 4});
+    const std::string text = sheetToText(sheet);
+
+    SheetDocument loaded;
+    ASSERT_TRUE(loadSheetFromText(loaded, text).ok());
+    ASSERT_EQ(loaded.trackCount(), 3);
+    for (int t = 0; t < 3; ++t)
+        EXPECT_EQ(loaded.trackAt(t)->measureRepeats.measures(), (std::vector<int>{1, 4})) << "track " << t;
+
+    // Saved again, every track writes the same marks and the text reads back unchanged.
+    const std::string again = sheetToText(loaded);
+    size_t count = 0;
+    for (size_t at = again.find("repeats=\"1,4\""); at != std::string::npos;
+         at = again.find("repeats=\"1,4\"", at + 1))
+        ++count;
+    EXPECT_EQ(count, 3u) << again;
+    SheetDocument reread;
+    ASSERT_TRUE(loadSheetFromText(reread, again).ok());
+    EXPECT_EQ(sheetToText(reread), again);
+}
+
+TEST_F(MeasureRepeatsTest, ASystemRepeatIsMarkedAndUnmarkedInEveryTrackInOneUndoStep)
+{
+    sheet.setTrackCount(2);
+    fill(*sheet.trackAt(0));
+    fill(*sheet.trackAt(1));
+    sheet.snapshot(SnapshotKind::SelectedChange, 0);
+    setSystemMeasureRepeat(sheet, 3, true);
+    EXPECT_TRUE(systemMeasureRepeats(sheet, 3));
+    EXPECT_FALSE(systemMeasureRepeats(sheet, 2));
+    for (int t = 0; t < 2; ++t)
+        EXPECT_EQ(sheet.trackAt(t)->measureRepeats.measures(), std::vector<int>{3});
+    sheet.undo();
+    for (int t = 0; t < 2; ++t)
+        EXPECT_TRUE(sheet.trackAt(t)->measureRepeats.empty()) << "one undo takes it off every track";
+    sheet.redo();
+    for (int t = 0; t < 2; ++t)
+        EXPECT_EQ(sheet.trackAt(t)->measureRepeats.measures(), std::vector<int>{3});
+
+    setSystemMeasureRepeat(sheet, 0, true);
+    setSystemMeasureRepeat(sheet, -4, true);
+    EXPECT_EQ(sheet.trackAt(1)->measureRepeats.measures(), std::vector<int>{3}) << "no measure below 1";
+    setSystemMeasureRepeat(sheet, 3, false);
+    EXPECT_FALSE(systemMeasureRepeats(sheet, 3));
+
+    // Tracks that disagree are made alike, and alike tracks are left as they are.
+    sheet.trackAt(1)->measureRepeats.assign({2});
+    EXPECT_TRUE(unifyMeasureRepeats(sheet));
+    EXPECT_EQ(sheet.trackAt(0)->measureRepeats.measures(), std::vector<int>{2});
+    EXPECT_FALSE(unifyMeasureRepeats(sheet));
 }
 
 TEST_F(MeasureRepeatsTest, EveryExampleAndTestSheetRoundTripsByteForByte)

@@ -5,6 +5,7 @@
 #include "editor/layout.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
+#include "score/system_repeats.h"
 
 #include <algorithm>
 #include <string>
@@ -241,9 +242,11 @@ void PointerEditing::selectTrack(int t)
 
 void PointerEditing::toggleRepeat(int t, int measure)
 {
-    Track& track = *m_editor.sheet().trackAt(t);
+    // The repeat belongs to the system: every track takes or drops the mark in one undo step.
+    SheetDocument& sheet = m_editor.sheet();
+    const bool repeated = systemMeasureRepeats(sheet, measure);
     m_editor.edit(SnapshotKind::SelectedChange, t,
-                  [&] { track.measureRepeats.set(measure, !track.measureRepeats.contains(measure)); });
+                  [&] { setSystemMeasureRepeat(sheet, measure, !repeated); });
     retrack();
 }
 

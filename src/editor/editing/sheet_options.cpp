@@ -139,6 +139,18 @@ bool chooseKey(SheetEditor& editor, int keyIndex)
     return true;
 }
 
+bool chooseTuning(SheetEditor& editor, const GuitarTuning& tuning)
+{
+    Track* track = currentTrack(editor);
+    if (!track || track->tuning == tuning || tuning.capo < 0 || tuning.capo > kMaxCapoFret)
+        return false;
+    for (const int key : tuning.strings)
+        if (key < 0 || key > 127)
+            return false;
+    editor.edit(SnapshotKind::SelectedChange, editor.sheet().selectedTrack, [&] { track->tuning = tuning; });
+    return true;
+}
+
 bool chooseTimeSignature(SheetEditor& editor, int entry)
 {
     SheetDocument& sheet = editor.sheet();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "score/guitar_tuning.h"
 #include "score/note.h"
 
 #include <limits>
@@ -48,6 +49,10 @@ bool chooseTrackType(SheetEditor& editor, int entry);
 bool chooseTempo(SheetEditor& editor, int bpm);
 // "Number Tracks:": the sheet holds `count` tracks (1..15); tracks removed come back with undo.
 bool chooseTrackCount(SheetEditor& editor, int count);
+// "Tuning:" and "Capo:": the strings and capo the current track's tablature is played with.
+// The notes keep their sound; their strings and frets follow. Refused when the tuning has a key
+// outside 0..127 or a capo beyond kMaxCapoFret.
+bool chooseTuning(SheetEditor& editor, const GuitarTuning& tuning);
 // Switches the current track to tablature, or from tablature back to the staff kind it had
 // before (G clef when that is not known).
 bool toggleTablature(SheetEditor& editor);

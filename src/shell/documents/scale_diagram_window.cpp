@@ -37,6 +37,14 @@ void ScaleDiagramWindow::setScale(const ScaleSelection& scale)
     requestPaint();
 }
 
+void ScaleDiagramWindow::setOpenStrings(const std::string& openStrings)
+{
+    if (openStrings == m_view.openStrings())
+        return;
+    m_view.setOpenStrings(openStrings);
+    requestPaint();
+}
+
 void ScaleDiagramWindow::requestPaint()
 {
     const int64_t now = m_clock.nowMs();
@@ -58,7 +66,7 @@ void ScaleDiagramWindow::paintBuffer()
     {
         QPainter painter(&m_buffer);
         QtCanvas canvas(painter, m_buffer.width(), m_buffer.height());
-        m_view.paint(canvas, &fretboardPicture());
+        m_view.paint(canvas, &fretboardPicture(m_view.openStrings()));
     }
     ++m_paintsDone;
     viewport()->update();

@@ -30,6 +30,8 @@ class ScaleDiagramWindow : public QAbstractScrollArea, public DocumentWindow {
     const ScaleDiagramView& view() const { return m_view; }
     // Shows another scale (the scale panel changed).
     void setScale(const ScaleSelection& scale);
+    // The open strings the board shows: the tuning of the tablature the user works on.
+    void setOpenStrings(const std::string& openStrings);
     // Paints the back buffer now or, within 11 ms of the last paint, when they have passed.
     void requestPaint();
 

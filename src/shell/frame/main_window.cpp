@@ -4,6 +4,7 @@
 #include "editor/commands.h"
 #include "editor/editing/sheet_editor.h"
 #include "harmony/chord_document.h"
+#include "harmony/fretboard.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
@@ -20,6 +21,7 @@
 #include "shell/frame/panel_dock.h"
 #include "shell/frame/playback_commands.h"
 #include "shell/frame/recent_files.h"
+#include "shell/frame/scale_diagram_commands.h"
 #include "shell/frame/sheet_panel_commands.h"
 #include "shell/frame/window_placement.h"
 #include "shell/frame/window_title.h"
@@ -383,6 +385,14 @@ void MainWindow::updatePanels()
     m_sheetFollower->follow(sheet);
     m_panelDock->showDocument(m_active, sheet && m_playbackCommands && m_playbackCommands->isPlaying(sheet));
     showSheetOptions(*panels()->sheetPanel(), m_active);
+    // The scale diagram shows the strings of the current track when it is a tablature; another
+    // sheet's window keeps standard tuning, a chord or scale window changes nothing.
+    if (sheet) {
+        const Track* track = sheet->trackAt(sheet->selectedTrack);
+        const bool tab = track && staffOf(*track).isTablature();
+        ScaleDiagramCommands::of(*this).followTuning(tab ? openStringPitches(track->tuning)
+                                                         : std::string(kOpenStrings));
+    }
 }
 
 void MainWindow::updateCommandStates()

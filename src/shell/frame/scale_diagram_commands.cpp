@@ -47,9 +47,17 @@ ScaleDiagramWindow* ScaleDiagramCommands::show()
         return m_window;
     }
     auto* window = new ScaleDiagramWindow(m_frame.services().clock, m_panel->selection());
+    window->setOpenStrings(m_openStrings);
     m_window = window;
     m_frame.addDocumentWindow(*window, kScaleDiagramGeometry);
     return window;
+}
+
+void ScaleDiagramCommands::followTuning(const std::string& openStrings)
+{
+    m_openStrings = openStrings;
+    if (m_window)
+        m_window->setOpenStrings(openStrings);
 }
 
 void ScaleDiagramCommands::scaleChanged()

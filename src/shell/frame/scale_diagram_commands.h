@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <string>
 
 namespace tonvela {
 
@@ -28,6 +29,9 @@ class ScaleDiagramCommands : public QObject {
     ScaleDiagramWindow* show();
     // The open window, or null.
     ScaleDiagramWindow* window() const;
+    // The board follows the strings of the tablature the user works on (fretboard.h's pitch
+    // characters); the window opens with the last ones given.
+    void followTuning(const std::string& openStrings);
 
   private:
     explicit ScaleDiagramCommands(MainWindow& window);
@@ -38,6 +42,7 @@ class ScaleDiagramCommands : public QObject {
     // What the panel reported to before this took its report over; still called.
     std::function<void()> m_previousListener;
     QPointer<ScaleDiagramWindow> m_window;
+    std::string m_openStrings{"EBGDAE"};
 };
 
 // The command's handler in the command table.

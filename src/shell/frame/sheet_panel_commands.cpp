@@ -27,6 +27,8 @@ SheetOptionsPanel::TrackFields trackFields(const SheetDocument& sheet, const Tra
     f.key = track.keyindex;
     f.timeSignature = timeSignatureInfo(track.timeSig).panelEntry;
     f.tempo = track.tempo;
+    f.tuning = track.tuning.strings;
+    f.capo = track.tuning.capo;
     return f;
 }
 
@@ -116,6 +118,14 @@ void SheetPanelCommands::wireLists()
     panel->onKeyChosen = onSheet([](SheetEditor& e, int index) { chooseKey(e, index); });
     panel->onTimeSignatureChosen = onSheet([](SheetEditor& e, int entry) { chooseTimeSignature(e, entry); });
     panel->onTempoChosen = onSheet([](SheetEditor& e, int bpm) { chooseTempo(e, bpm); });
+    panel->onTuningChosen = onSheet([](SheetEditor& e, const std::array<int, 6>& strings) {
+        if (const Track* t = e.sheet().trackAt(e.sheet().selectedTrack))
+            chooseTuning(e, {strings, t->tuning.capo});
+    });
+    panel->onCapoChosen = onSheet([](SheetEditor& e, int capo) {
+        if (const Track* t = e.sheet().trackAt(e.sheet().selectedTrack))
+            chooseTuning(e, {t->tuning.strings, capo});
+    });
     panel->onTrackCountChosen = onSheet([](SheetEditor& e, int count) { chooseTrackCount(e, count); });
     panel->onZoomStep = onSheet([](SheetEditor& e, bool up) { e.stepZoom(up); });
     panel->onZoomChosen = onSheet([](SheetEditor& e, double zoom) { e.setZoom(static_cast<float>(zoom)); });

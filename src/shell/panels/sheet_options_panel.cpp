@@ -220,7 +220,39 @@ QGroupBox* SheetOptionsPanel::buildTrackGroup()
     addWideRow(form, QStringLiteral("Instrument:"), m_instrument);
     addWideRow(form, QStringLiteral("Drum:"), m_drum);
     addWideRow(form, QStringLiteral("Key:"), m_key);
+
+    // A tablature's strings: a named tuning, or six names typed lowest first, and the capo.
+    m_tuning = panelList("tuning", QStringLiteral("Tuning of the tablature: its frets follow the strings; "
+                                                  "the notes keep their sound"));
+    for (const NamedTuning& t : kNamedTunings)
+        m_tuning->addItem(QString::fromLatin1(t.name));
+    m_tuning->addItem(QStringLiteral("Typed"));
+    m_tuningText = new CheckedField("tuningStrings",
+                                    QStringLiteral("The six strings, lowest first, such as D2 A2 D3 G3 B3 E4 "
+                                                   "(middle C is C4); Return applies them"));
+    m_tuningText->check = [](const QString& text) {
+        return parseTuningNames(text.toStdString())
+                   ? QString()
+                   : QStringLiteral(
+                         "Six pitch names with octaves, lowest string first, such as D2 A2 D3 G3 B3 E4");
+    };
+    m_tuningText->commit = [this](const QString& text) {
+        if (const auto strings = parseTuningNames(text.toStdString()); strings && onTuningChosen)
+            onTuningChosen(*strings);
+    };
+    m_capo = new FocusWheelSpinBox<QSpinBox>;
+    m_capo->setObjectName(QStringLiteral("capo"));
+    m_capo->setToolTip(QStringLiteral("Fret the capo clamps (0: none); frets count from it"));
+    m_capo->setRange(0, kMaxCapoFret);
+    connect(m_capo, qOverload<int>(&QSpinBox::valueChanged), this, [this](int value) {
+        if (!m_updating && onCapoChosen)
+            onCapoChosen(value);
+    });
+    addWideRow(form, QStringLiteral("Tuning:"), m_tuning);
+    form->addRow(QStringLiteral("Strings:"), m_tuningText);
+    form->addRow(QStringLiteral("Capo:"), m_capo);
     showPercussionRows(false);
+    showTuningRows(false);
     return group;
 }
 
@@ -316,6 +348,7 @@ void SheetOptionsPanel::connectLists()
         if (!kind)
             return;
         showPercussionRows(staffKindInfo(*kind).percussive);
+        showTuningRows(staffKindInfo(*kind).isTablature());
         if (onTrackTypeChosen)
             onTrackTypeChosen(static_cast<int>(*kind));
     });
@@ -332,6 +365,11 @@ void SheetOptionsPanel::connectLists()
         if (onDrumChosen)
             onDrumChosen(index);
     });
+    report(m_tuning, [this](int index) {
+        // "Typed" waits for the strings field.
+        if (index < static_cast<int>(std::size(kNamedTunings)) && onTuningChosen)
+            onTuningChosen(kNamedTunings[static_cast<std::size_t>(index)].strings);
+    });
     report(m_key, [this](int index) {
         if (onKeyChosen)
             onKeyChosen(index);
@@ -344,9 +382,10 @@ void SheetOptionsPanel::connectLists()
 
 void SheetOptionsPanel::setTabOrders()
 {
-    QWidget* const order[] = {m_devices,  m_trackCount, m_zoom,      m_timeSig, m_tempo,  m_trackType,
-                              m_group,    m_instrument, m_drum,      m_key,     m_volume, m_pan,
-                              m_velocity, m_loopTo,     m_loopCount, m_legato,  m_browse};
+    QWidget* const order[] = {m_devices,   m_trackCount, m_zoom,       m_timeSig, m_tempo,
+                              m_trackType, m_group,      m_instrument, m_drum,    m_key,
+                              m_tuning,    m_tuningText, m_capo,       m_volume,  m_pan,
+                              m_velocity,  m_loopTo,     m_loopCount,  m_legato,  m_browse};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -376,6 +415,26 @@ void SheetOptionsPanel::fillInstruments(int group)
     m_instrument->setCurrentIndex(m_instrument->count() > 0 ? 0 : -1);
     m_filledGroup = group;
     m_updating = was;
+}
+
+void SheetOptionsPanel::showTuningRows(bool tablature)
+{
+    int row = -1;
+    QFormLayout::ItemRole role;
+    m_trackForm->getWidgetPosition(m_tuning, &row, &role);
+    if (row < 1)
+        return;
+    // The wide "Tuning:" row is a label row and a list row; "Strings:" and "Capo:" follow.
+    for (int r = row - 1; r <= row + 2; ++r)
+        m_trackForm->setRowVisible(r, tablature);
+}
+
+bool SheetOptionsPanel::showsTuningRows() const
+{
+    int row = -1;
+    QFormLayout::ItemRole role;
+    m_trackForm->getWidgetPosition(m_capo, &row, &role);
+    return row >= 0 && m_trackForm->isRowVisible(row);
 }
 
 void SheetOptionsPanel::showPercussionRows(bool percussion)
@@ -480,6 +539,14 @@ void SheetOptionsPanel::showTrack(const std::optional<TrackFields>& track)
     choose(m_key, track->key);
     choose(m_timeSig, track->timeSignature);
     m_tempo->showValue(QString::number(track->tempo));
+    const bool tablature = known && staffKindInfo(kind).isTablature();
+    showTuningRows(tablature);
+    const std::optional<int> named = namedTuningIndex(track->tuning);
+    choose(m_tuning, named.value_or(static_cast<int>(std::size(kNamedTunings))));
+    m_tuningText->showValue(QString::fromStdString(tuningNamesText(track->tuning)));
+    m_updating = true;
+    m_capo->setValue(track->capo);
+    m_updating = false;
 }
 
 void SheetOptionsPanel::showNote(const std::optional<NoteFields>& note)
@@ -511,6 +578,7 @@ void SheetOptionsPanel::showNoSheet()
     for (QComboBox* list : {m_trackType, m_key, m_timeSig})
         choose(list, -1);
     showPercussionRows(false);
+    showTuningRows(false);
     enableSheetFields(false);
     m_updating = true;
     m_trackCount->clear();

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -43,6 +44,9 @@ class SheetOptionsPanel : public QWidget {
         int key = 7;           // "Key:" row
         int timeSignature = 1; // "Time Sig:" entry
         int tempo = 120;
+        // A tablature's strings (highest first) and capo; the rows show only for a tablature.
+        std::array<int, 6> tuning = {64, 59, 55, 50, 45, 40};
+        int capo = 0;
     };
     // The note whose properties the panel shows.
     struct NoteFields {
@@ -95,6 +99,9 @@ class SheetOptionsPanel : public QWidget {
     std::function<void(int keyIndex)> onKeyChosen;
     std::function<void(int entry)> onTimeSignatureChosen;
     std::function<void(int bpm)> onTempoChosen;
+    // "Tuning:" (a named tuning or six typed names) and "Capo:" of a tablature track.
+    std::function<void(const std::array<int, 6>& strings)> onTuningChosen;
+    std::function<void(int capo)> onCapoChosen;
     // Reads a typed note value (the sheet knows which "Loop To:" targets exist).
     std::function<NoteValue(NoteField field, const QString& text)> readNoteValue;
     std::function<void(NoteField field, double value)> onNoteValueChosen;
@@ -112,6 +119,11 @@ class SheetOptionsPanel : public QWidget {
     QComboBox* keyList() const { return m_key; }
     QComboBox* timeSignatureList() const { return m_timeSig; }
     CheckedField* tempoField() const { return m_tempo; }
+    QComboBox* tuningList() const { return m_tuning; }
+    CheckedField* tuningField() const { return m_tuningText; }
+    QSpinBox* capoField() const { return m_capo; }
+    // Whether the rows of "Tuning:" and "Capo:" are shown.
+    bool showsTuningRows() const;
     CheckedField* loopToField() const { return m_loopTo; }
     CheckedField* loopCountField() const { return m_loopCount; }
     CheckedField* legatoField() const { return m_legato; }
@@ -140,6 +152,7 @@ class SheetOptionsPanel : public QWidget {
     void setTabOrders();
     void fillInstruments(int group);
     void showPercussionRows(bool percussion);
+    void showTuningRows(bool tablature);
     // Enables or disables what needs an active sheet.
     void enableSheetFields(bool enabled);
     // Chooses an entry without reporting it (-1: none).
@@ -156,6 +169,9 @@ class SheetOptionsPanel : public QWidget {
     QComboBox* m_instrument;
     QComboBox* m_drum;
     QComboBox* m_key;
+    QComboBox* m_tuning = nullptr;
+    CheckedField* m_tuningText = nullptr;
+    QSpinBox* m_capo = nullptr;
     QLabel* m_index;
     QLabel* m_label;
     QSlider* m_volume = nullptr;
