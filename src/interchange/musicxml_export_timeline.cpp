@@ -157,8 +157,9 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
             }
             if (note.lyrictext() && !note.isRest())
                 sound.lyric = &*note.lyrictext();
-            // A tie chain shows its symbol once, at its first note.
-            if (note.chordSymbol() && !note.isRest() && link == 0)
+            // A symbol stands at the note that carries it, also a note a tie holds on (a pickup
+            // tied into the downbeat where the chord changes); a link without one names none.
+            if (note.chordSymbol() && !note.isRest())
                 sound.chordSymbol = &*note.chordSymbol();
             out.voices[0].push_back(std::move(sound));
             ++link;

@@ -175,8 +175,9 @@ std::vector<StaffEvent> staffEvents(const Track& t, PlayWalk& walk)
             e.triplet = isTriplet(root.type, root.dwFlag);
             e.written = lengthTicks(root.type, root.dwFlag & ~kFlagTriplet);
             e.rest = root.isRest();
-            // A tie chain names its chord once, at its first note.
-            if (!e.rest && root.chordSymbol() && events.size() == first)
+            // A chord is named at the note that carries it, also a note a tie holds on; a link
+            // without one names none.
+            if (!e.rest && root.chordSymbol())
                 e.chordSymbol = &*root.chordSymbol();
             if (!e.rest) {
                 add(e, root);

@@ -126,6 +126,36 @@ TEST(MusicXmlHarmony, ATiedNoteNamesItsChordOnceAndDiagramsBecomeFrames)
         << log;
 }
 
+// The chord on the held note of a tie (a pickup tied into the downbeat where the chord
+// changes) is written before that note: the export dropped it, keeping only a chain's first.
+TEST(MusicXmlHarmony, AChordOnTheHeldNoteOfATieIsWrittenBeforeThatNote)
+{
+    SheetDocument sheet;
+    Track& t = *sheet.trackAt(0);
+    Note first = makeNote(1, kTypeHalf);
+    first.setChordSymbol("C");
+    append(t, first);
+    append(t, makeNote(1, kTypeQuarter));
+    append(t, makeNote(2, kTypeQuarter, kFlagTie));
+    Note held = makeNote(2, kTypeHalf, kFlagTie);
+    held.setChordSymbol("F7");
+    append(t, held);
+    append(t, makeNote(2, kTypeHalf));
+    Exported x;
+    exportSheet(sheet, x);
+    std::vector<std::string> kinds;
+    for (pugi::xml_node measure : x.part(0).children("measure"))
+        for (pugi::xml_node c : measure.children()) {
+            if (std::string(c.name()) == "harmony")
+                kinds.push_back(std::string(measure.attribute("number").as_string()) + ":" +
+                                c.child("root").child_value("root-step") + c.child_value("kind"));
+            else if (std::string(c.name()) == "note" && !kinds.empty() && kinds.back().back() != '|')
+                kinds.back() += std::string(" before ") + (c.child("tie") ? "tied" : "plain") + "|";
+        }
+    // The F7 stands in measure 2, before the held note, which the tie holds on from measure 1.
+    EXPECT_EQ(kinds, (std::vector<std::string>{"1:Cmajor before plain|", "2:Fdominant before tied|"}));
+}
+
 TEST(MusicXmlHarmony, SymbolsOfAFileFromAnotherProgramLandOnTheNotesTheyStandOver)
 {
     std::unique_ptr<SheetDocument> sheet;

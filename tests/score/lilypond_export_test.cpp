@@ -521,6 +521,27 @@ TEST_F(LilypondExportTest, LilyPondsOwnMidiPlaysTheNotesOfThePlayWalk)
 namespace tonvela {
 namespace {
 
+// A lead sheet's pickup often ties into the downbeat, where the chord changes: the symbol on
+// the held note is named there, as the staff shows it.
+TEST_F(LilypondExportTest, AChordSymbolOnTheHeldNoteOfATieIsNamedAtThatNote)
+{
+    SheetDocument sheet;
+    Track& t = *sheet.trackAt(0);
+    Note a = note(1);
+    a.setChordSymbol("C");
+    append(t, a);
+    append(t, note(2, kTypeHalf));
+    append(t, note(3, kTypeQuarter, kFlagTie));
+    Note held = note(3, kTypeHalf, kFlagTie);
+    held.setChordSymbol("F7");
+    append(t, held);
+    append(t, note(3, kTypeHalf));
+    const std::string text = lilypondText(sheet);
+    EXPECT_NE(text.find("\\new ChordNames \\chordmode {\r\nc4\r\ns2\r\ns4\r\nf2:7\r\ns2\r\n}"),
+              std::string::npos)
+        << text;
+}
+
 TEST_F(LilypondExportTest, ChordSymbolsStandInChordNamesOverTheirStaff)
 {
     SheetDocument sheet;
