@@ -38,14 +38,22 @@ inline constexpr std::array<NoteKind, 6> kNoteKinds{{
     {kTypeThirtySecond, 32, kWholeTicks / 32, "32nd"},
 }};
 
-// The row of a type code; null for items that take no time (bar lines, spaces, staff breaks,
-// audio clips and the other marks).
+// The index of a type code's row; -1 for items that take no time (bar lines, spaces, staff
+// breaks, audio clips and the other marks). Constant expressions go through the index: GCC
+// under AddressSanitizer does not fold a comparison of a table row's address with null.
+constexpr int noteKindIndex(int type)
+{
+    for (std::size_t i = 0; i < kNoteKinds.size(); ++i)
+        if (kNoteKinds[i].type == type)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// The row of a type code; null for items that take no time.
 constexpr const NoteKind* noteKindOf(int type)
 {
-    for (const NoteKind& k : kNoteKinds)
-        if (k.type == type)
-            return &k;
-    return nullptr;
+    const int i = noteKindIndex(type);
+    return i < 0 ? nullptr : &kNoteKinds[static_cast<std::size_t>(i)];
 }
 
 // A dotted note lasts three halves of its kind.
@@ -65,17 +73,18 @@ constexpr Ticks tripletTicks(Ticks written)
 // that take no time. Every kind's length divides by three, so a triplet is exact too.
 constexpr Ticks lengthTicks(int type, int dwFlag)
 {
-    const NoteKind* k = noteKindOf(type);
-    if (!k)
+    const int i = noteKindIndex(type);
+    if (i < 0)
         return 0;
-    const Ticks written = (dwFlag & kFlagDot) ? dottedTicks(k->ticks) : k->ticks;
+    const Ticks plain = kNoteKinds[static_cast<std::size_t>(i)].ticks;
+    const Ticks written = (dwFlag & kFlagDot) ? dottedTicks(plain) : plain;
     return (dwFlag & kFlagTriplet) ? tripletTicks(written) : written;
 }
 static_assert(lengthTicks(kTypeThirtySecond, kFlagTriplet) * 3 == lengthTicks(kTypeThirtySecond, 0) * 2);
 // Whether an item's length is shortened by the triplet mark.
 constexpr bool isTriplet(int type, int dwFlag)
 {
-    return (dwFlag & kFlagTriplet) != 0 && noteKindOf(type) != nullptr;
+    return (dwFlag & kFlagTriplet) != 0 && noteKindIndex(type) >= 0;
 }
 inline Ticks lengthTicks(const NoteContent& n)
 {
