@@ -6,6 +6,7 @@
 #include "score/track.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace tonvela::musicxml {
@@ -165,41 +166,63 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
             ++link;
         });
 
-        // Chord members sound with the first note of the chain for their own length; a chord
-        // whose root is a rest sounds none of them.
-        forEachPlayedNote(track, *step, [&](const PlayedNote& p) {
-            if (p.root || p.rest || p.length == 0)
-                return;
-            const Note& member = track.noteAt(p.index);
-            const int key = soundingPitch(member, track, keys);
-            if (key < 0 || key > 127)
-                return;
-            Sound& firstSound = out.voices[0][first];
-            if (!firstSound.lyric && member.lyrictext())
-                firstSound.lyric = &*member.lyrictext();
-            const int64_t length = divisionsOf(p.length);
-            const auto same = [&](const Head& h) { return h.key == key; };
-            if (length == firstSound.length && rootPlays) {
-                if (std::none_of(firstSound.heads.begin(), firstSound.heads.end(), same))
-                    firstSound.heads.push_back({p.index, key, false, false});
-                return;
-            }
-            // A member of another length: its own voice, joined to a chord there when it
-            // starts and ends with one.
-            for (std::size_t vi = 1; vi < out.voices.size(); ++vi) {
-                Sound& last = out.voices[vi].back();
-                if (last.start == s && last.length == length) {
-                    if (std::none_of(last.heads.begin(), last.heads.end(), same))
-                        last.heads.push_back({p.index, key, false, false});
-                    return;
+        // Every chord of the chain writes its members, each head tied to the note of the next
+        // chord it holds on to (playback holds them the same way); a chord whose root is a rest
+        // sounds none of them.
+        if (!sounds)
+            continue;
+        std::array<int, kMaxTieMerge> roots{};
+        std::array<Ticks, kMaxTieMerge> starts{};
+        const int links = tieLinks(track, *step, roots, starts);
+        for (int k = 0; k < links && first + static_cast<std::size_t>(k) < out.voices[0].size(); ++k) {
+            const int chord = roots[static_cast<std::size_t>(k)];
+            const Note& chordRoot = track.noteAt(chord);
+            const int64_t at = divisionsOf(step->start + starts[static_cast<std::size_t>(k)]);
+            for (int c = 0; c < chordRoot.childCount && c < kMaxChordMembers; ++c) {
+                const int m = chordRoot.children[c];
+                if (m < 0 || m >= track.count || m == chord)
+                    continue;
+                const Note& member = track.noteAt(m);
+                if (member.isRest() || lengthTicks(member) == 0)
+                    continue;
+                const int key = soundingPitch(member, track, keys);
+                if (key < 0 || key > 127)
+                    continue;
+                Sound& linkSound = out.voices[0][first + static_cast<std::size_t>(k)];
+                if (!linkSound.lyric && member.lyrictext())
+                    linkSound.lyric = &*member.lyrictext();
+                const int64_t length = divisionsOf(lengthTicks(member));
+                const auto same = [&](const Head& h) { return h.key == key; };
+                if (length == linkSound.length && rootPlays) {
+                    if (std::none_of(linkSound.heads.begin(), linkSound.heads.end(), same)) {
+                        const bool fromBefore = tiedFromChordBefore(track, roots.data(), k, m);
+                        const bool toNext =
+                            k + 1 < links &&
+                            tiedInChord(track, roots[static_cast<std::size_t>(k) + 1], member) >= 0;
+                        linkSound.heads.push_back({m, key, fromBefore, toNext});
+                    }
+                    continue;
                 }
+                // A member of another length: its own voice, joined to a chord there when it
+                // starts and ends with one.
+                bool joined = false;
+                for (std::size_t vi = 1; vi < out.voices.size() && !joined; ++vi) {
+                    Sound& last = out.voices[vi].back();
+                    if (last.start == at && last.length == length) {
+                        if (std::none_of(last.heads.begin(), last.heads.end(), same))
+                            last.heads.push_back({m, key, false, false});
+                        joined = true;
+                    }
+                }
+                if (joined)
+                    continue;
+                Sound extra;
+                extra.start = at;
+                extra.length = length;
+                extra.heads.push_back({m, key, false, false});
+                freeVoice(out.voices, at).push_back(std::move(extra));
             }
-            Sound extra;
-            extra.start = s;
-            extra.length = length;
-            extra.heads.push_back({p.index, key, false, false});
-            freeVoice(out.voices, s).push_back(std::move(extra));
-        });
+        }
     }
     out.end = divisionsOf(walk.cursor().start);
     return true;

@@ -408,7 +408,7 @@ int notesMovedInTime(const Track& track, const ParsedTrack& p, const QuantizedTr
     PlayWalk walk(track, WalkOrder::Written);
     while (const std::optional<PlayStep> step = walk.next())
         forEachPlayedNote(track, *step, [&](const PlayedNote& n) {
-            placeOf[static_cast<std::size_t>(n.index)] = step->start;
+            placeOf[static_cast<std::size_t>(n.index)] = step->start + n.offset;
         });
     const TempoTimeline fileTime(tempoMap, division);
     int moved = 0;

@@ -248,14 +248,14 @@ bool buildTrackExport(const Track& track, TrackExport& out, std::string& error, 
             rest.ordinal = ordinal;
             out.events.push_back(rest);
         }
-        // The root sounds through its tie chain, each chord member its own length; the next
-        // note starts when the root's chain ends.
+        // The root sounds through its tie chain, each chord member through the chords it is
+        // tied to; the next note starts when the root's chain ends.
         forEachPlayedNote(track, *step, [&](const PlayedNote& p) {
             if (p.rest)
                 return;
-            const Ticks length = p.root ? step->length : p.length;
-            addNote(track.noteAt(p.index), p.index, start,
-                    fileTick(step->start + length, track.tempo, fileTempo) - start);
+            const int64_t from = fileTick(step->start + p.offset, track.tempo, fileTempo);
+            addNote(track.noteAt(p.index), p.index, from,
+                    fileTick(step->start + p.offset + p.held, track.tempo, fileTempo) - from);
         });
         ++ordinal;
     }

@@ -480,11 +480,11 @@ void Scheduler::startStep(Track& track, TrackPlayState& st, int ti, const PlaySt
         sound(track, st, ti, step.index, startUs, startUs + spanUs(at, step.length, track.tempo));
     } else {
         forEachPlayedNote(track, step, [&](const PlayedNote& p) {
-            // The root sounds through its tie chain; a member its own length. A stop offset
-            // lengthens or shortens the sound without moving the next step.
-            const Ticks length = p.root ? step.length : p.length;
-            sound(track, st, ti, p.index, startUs,
-                  startUs + spanUs(at, length, track.tempo) + offsetUs(p.stopOffsetMs));
+            // The root sounds through its tie chain, a member through the chords it is tied
+            // to. A stop offset lengthens or shortens the sound without moving the next step.
+            const int64_t from = startUs + spanUs(at, p.offset, track.tempo);
+            sound(track, st, ti, p.index, from,
+                  startUs + spanUs(at, p.offset + p.held, track.tempo) + offsetUs(p.stopOffsetMs));
         });
         if (m_chordSymbols && step.index >= 0 && step.index < track.count)
             accompany(track.noteAt(step.index), startUs);

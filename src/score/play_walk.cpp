@@ -99,12 +99,12 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
         }
         step.lastTied = u;
 
-        // A chord member longer than its root holds the step on.
-        Ticks rootHeld = own;
+        // A chord member that sounds on after the root's chain holds the step on.
+        step.held = step.length;
         if (step.kind == PlayKind::Sound)
-            forEachPlayedNote(track, step,
-                              [&](const PlayedNote& p) { rootHeld = std::max(rootHeld, p.length); });
-        step.held = step.length + (rootHeld - own);
+            forEachPlayedNote(track, step, [&](const PlayedNote& p) {
+                step.held = std::max(step.held, p.offset + p.held);
+            });
 
         (second ? c.start2 : c.start) += step.length;
         // With two voices the walk goes on note by note and passes the tied-on notes by.
@@ -122,6 +122,84 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
 }
 
 } // namespace
+
+int tieLinks(const Track& track, const PlayStep& step, std::array<int, kMaxTieMerge>& roots,
+             std::array<Ticks, kMaxTieMerge>& starts)
+{
+    int links = 0;
+    forEachTiedNote(track, step, [&](int u, Ticks at) {
+        if (links < kMaxTieMerge) {
+            roots[static_cast<std::size_t>(links)] = u;
+            starts[static_cast<std::size_t>(links)] = at - step.start;
+            ++links;
+        }
+    });
+    return links;
+}
+
+// The chords of a chain are tied as a whole (their roots carry the mark), as the staff draws
+// and LilyPond writes them: every pitch the next chord repeats holds on, whatever its own
+// mark. Only a note as long as its chord's root takes the tie: a longer member still sounds
+// when the next chord begins.
+int tiedInChord(const Track& track, int chord, const Note& from)
+{
+    const Note& root = track.noteAt(chord);
+    const Ticks rootLength = lengthTicks(root);
+    auto takes = [&](int i) {
+        const Note& n = track.noteAt(i);
+        // On a drum staff the drum, not the place on the staff, is what sounds on.
+        return !n.isRest() && lengthTicks(n) == rootLength && tieCanJoin(from, n) &&
+               (!track.percussive || n.midi == from.midi);
+    };
+    if (takes(chord))
+        return chord;
+    for (int k = 0; k < root.childCount && k < kMaxChordMembers; ++k) {
+        const int m = root.children[k];
+        if (m >= 0 && m < track.count && m != chord && takes(m))
+            return m;
+    }
+    return -1;
+}
+
+Ticks heldThroughTies(const Track& track, const int* roots, int links, int link, int note)
+{
+    Ticks held = lengthTicks(track.noteAt(note));
+    int at = note;
+    for (int k = link; k + 1 < links; ++k) {
+        const Note& n = track.noteAt(at);
+        if (n.isRest() || lengthTicks(n) != lengthTicks(track.noteAt(roots[k])))
+            break;
+        const int next = tiedInChord(track, roots[k + 1], n);
+        if (next < 0)
+            break;
+        held += lengthTicks(track.noteAt(next));
+        at = next;
+    }
+    return held;
+}
+
+bool tiedFromChordBefore(const Track& track, const int* roots, int link, int note)
+{
+    if (link <= 0)
+        return false;
+    const int before = roots[link - 1];
+    const Note& n = track.noteAt(note);
+    if (n.isRest())
+        return false;
+    const Note& root = track.noteAt(before);
+    auto holds = [&](int i) {
+        const Note& p = track.noteAt(i);
+        return lengthTicks(p) == lengthTicks(root) && tiedInChord(track, roots[link], p) == note;
+    };
+    if (holds(before))
+        return true;
+    for (int k = 0; k < root.childCount && k < kMaxChordMembers; ++k) {
+        const int m = root.children[k];
+        if (m >= 0 && m < track.count && m != before && holds(m))
+            return true;
+    }
+    return false;
+}
 
 std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& measures, PlayCursor& c,
                                      WalkOrder order)

@@ -8,8 +8,10 @@
 #include "score/loop_rule.h"
 #include "score/measure_division.h"
 #include "score/measure_repeat.h"
+#include "score/tie_rule.h"
 #include "score/track.h"
 
+#include <array>
 #include <optional>
 
 namespace tonvela {
@@ -81,23 +83,65 @@ struct PlayedNote {
     int32_t stopOffsetMs = 0;
     bool rest = false; // a member that is a rest: it sounds nothing
     bool root = false;
+    // How long it sounds, from `offset`: the root its whole tie chain (the step's length), a
+    // chord member its own length and that of the notes of the later chords of the chain that
+    // repeat its pitch (a tied chord holds every pitch the next chord repeats).
+    Ticks held = 0;
+    // Where it starts after the step does: 0, or the start of the later chord of the tie chain
+    // that adds it (a pitch the chord before did not hold).
+    Ticks offset = 0;
 };
 
+// The chord roots of a step's tie chain (at most kMaxTieMerge) and where each starts after the
+// step does; returns how many there are.
+int tieLinks(const Track& track, const PlayStep& step, std::array<int, kMaxTieMerge>& roots,
+             std::array<Ticks, kMaxTieMerge>& starts);
+// How long `note`, a note of the chord at roots[link], sounds through the chords of the chain
+// after it that repeat its pitch with a tie.
+Ticks heldThroughTies(const Track& track, const int* roots, int links, int link, int note);
+// The note of the chord at `chord` (its root or a member) that a tie from `from` holds on, -1
+// when none does.
+int tiedInChord(const Track& track, int chord, const Note& from);
+// True when `note` of the chord at roots[link] is held on by a tie from the chord before it.
+bool tiedFromChordBefore(const Track& track, const int* roots, int link, int note);
+
 // Calls f(PlayedNote) for the root of a Sound step, then for each of its chord members (every
-// valid member other than the root); nothing for rests, clips and marks.
+// valid member other than the root), then, when the root is tied on to later chords, for each
+// pitch one of them adds; nothing for rests, clips and marks.
 template <class F> void forEachPlayedNote(const Track& track, const PlayStep& step, F&& f)
 {
     if (step.kind != PlayKind::Sound)
         return;
     const Note& root = track.noteAt(step.index);
-    f(PlayedNote{step.index, lengthTicks(root), root.dwStopOffset, false, true});
-    for (int k = 0; k < root.childCount && k < kMaxChordMembers; ++k) {
-        const int m = root.children[k];
-        if (m < 0 || m >= track.count || m == step.index)
-            continue;
-        const Note& member = track.noteAt(m);
-        f(PlayedNote{m, lengthTicks(member), member.dwStopOffset, member.isRest(), false});
+    f(PlayedNote{step.index, lengthTicks(root), root.dwStopOffset, false, true, step.length, 0});
+    auto members = [&](int chord, auto&& each) {
+        const Note& r = track.noteAt(chord);
+        for (int k = 0; k < r.childCount && k < kMaxChordMembers; ++k) {
+            const int m = r.children[k];
+            if (m >= 0 && m < track.count && m != chord)
+                each(m);
+        }
+    };
+    if (step.tiedNotes == 0) {
+        members(step.index, [&](int m) {
+            const Note& member = track.noteAt(m);
+            const Ticks own = lengthTicks(member);
+            f(PlayedNote{m, own, member.dwStopOffset, member.isRest(), false, own, 0});
+        });
+        return;
     }
+    std::array<int, kMaxTieMerge> roots{};
+    std::array<Ticks, kMaxTieMerge> starts{};
+    const int links = tieLinks(track, step, roots, starts);
+    for (int link = 0; link < links; ++link)
+        members(roots[static_cast<std::size_t>(link)], [&](int m) {
+            if (link > 0 && tiedFromChordBefore(track, roots.data(), link, m))
+                return;
+            const Note& member = track.noteAt(m);
+            f(PlayedNote{m, lengthTicks(member), member.dwStopOffset, member.isRest(), false,
+                         heldThroughTies(track, roots.data(), links, link, m),
+                         starts[static_cast<std::size_t>(link)]});
+        });
 }
 
 // Calls f(index, start) for the root of a Sound or Rest step and each note tied on to it, in

@@ -264,6 +264,38 @@ TEST(MusicXmlExport, TiesFollowThePlaybackMergeAndBarLinesSplitNotes)
     EXPECT_STREQ(bar.child_value("bar-style"), "light-heavy");
 }
 
+TEST(MusicXmlExport, EveryChordOfATieChainKeepsItsNotesAndTiesThePitchesItHolds)
+{
+    // <C E G>~ <C E A>: C and E tied on, G ends, A is struck with the second chord.
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    appendChord(t, {makeNote(0, kTypeQuarter, kFlagTie), makeNote(-2, kTypeQuarter, kFlagTie),
+                    makeNote(-4, kTypeQuarter, kFlagTie)});
+    appendChord(t, {makeNote(0, kTypeQuarter, kFlagTie), makeNote(-2, kTypeQuarter, kFlagTie),
+                    makeNote(-5, kTypeQuarter)});
+    Exported x;
+    exportSheet(sheet, x);
+    const auto notes = x.pitched(0);
+    ASSERT_EQ(notes.size(), 6u) << "the second chord's members were left out";
+    std::map<std::string, std::string> tiesByNote;
+    for (std::size_t k = 0; k < notes.size(); ++k) {
+        std::string s;
+        for (pugi::xml_node tie : notes[k].children("tie"))
+            s += std::string(tie.attribute("type").value()) == "start" ? "S" : "P";
+        std::string drawn;
+        for (pugi::xml_node td : notes[k].child("notations").children("tied"))
+            drawn += std::string(td.attribute("type").value()) == "start" ? "S" : "P";
+        EXPECT_EQ(s, drawn) << "every tie is drawn as well as played";
+        EXPECT_EQ(static_cast<bool>(notes[k].child("chord")), k != 0 && k != 3) << k;
+        tiesByNote[std::to_string(k < 3 ? 1 : 2) + pitchName(notes[k])] = s;
+    }
+    const std::map<std::string, std::string> expected{{"1C4", "S"}, {"1E4", "S"}, {"1G4", ""},
+                                                      {"2C4", "P"}, {"2E4", "P"}, {"2A4", ""}};
+    EXPECT_EQ(tiesByNote, expected);
+    expectMeasuresFill(x, 384);
+}
+
 TEST(MusicXmlExport, ChordsShareOneStemAndMembersOfOtherLengthsGetAVoice)
 {
     SheetDocument sheet;

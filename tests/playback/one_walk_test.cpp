@@ -4,9 +4,12 @@
 #include "playback/midi_file_writer.h"
 #include "scheduler_test_util.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <sstream>
+#include <tuple>
 #include <unistd.h>
 
 namespace tonvela::testing {
@@ -67,6 +70,63 @@ class OneWalkTest : public SchedulerHarness {
             if ((m.status() & 0xF0) == 0x90)
                 out.push_back({m.stampUs - origin, m.data1()});
         return out;
+    }
+    // Each key's sound as (from, to, key), from the file by midicsv and from what playback
+    // sends, in the order the sounds start.
+    struct Span {
+        int64_t fromUs, toUs;
+        int key;
+        bool operator==(const Span&) const = default;
+        bool operator<(const Span& o) const { return std::tie(fromUs, key) < std::tie(o.fromUs, o.key); }
+    };
+    static std::vector<Span> pair(const std::vector<std::tuple<int64_t, int, bool>>& events)
+    {
+        std::vector<Span> out;
+        std::map<int, std::vector<int64_t>> open;
+        for (const auto& [us, key, on] : events) {
+            if (on) {
+                open[key].push_back(us);
+            } else if (!open[key].empty()) {
+                out.push_back({open[key].front(), us, key});
+                open[key].erase(open[key].begin());
+            }
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    std::vector<Span> fileSpans()
+    {
+        const fs::path file = dir / "spans.mid";
+        EXPECT_TRUE(writeMidiFile(sheet, file.string(), 0).ok);
+        const std::string cmd = "midicsv '" + file.string() + "' 2>&1";
+        FILE* p = ::popen(cmd.c_str(), "r");
+        std::string csv;
+        char buf[4096];
+        while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
+            csv.append(buf, n);
+        EXPECT_EQ(::pclose(p), 0) << csv;
+        std::vector<std::tuple<int64_t, int, bool>> events;
+        std::istringstream in(csv);
+        for (std::string line; std::getline(in, line);) {
+            int trackNo = 0, channel = 0, key = 0, velocity = 0;
+            long long tick = 0;
+            char kind[16] = {};
+            if (std::sscanf(line.c_str(), "%d, %lld, Note_%3[a-z]_c, %d, %d, %d", &trackNo, &tick, kind,
+                            &channel, &key, &velocity) == 6)
+                events.emplace_back(tick * 500'000 / 96, key, std::string(kind) == "on" && velocity > 0);
+        }
+        return pair(events);
+    }
+    std::vector<Span> playedSpans()
+    {
+        play();
+        std::vector<std::tuple<int64_t, int, bool>> events;
+        for (const auto& m : output.messages) {
+            const int kind = m.status() & 0xF0;
+            if (kind == 0x90 || kind == 0x80)
+                events.emplace_back(m.stampUs - origin, m.data1(), kind == 0x90 && m.data2() > 0);
+        }
+        return pair(events);
     }
     fs::path dir;
 };
@@ -136,6 +196,33 @@ TEST_F(OneWalkTest, ATieIntoARepeatedMeasureSoundsOnceInPlaybackAndInTheFile)
         if ((m.status() & 0xF0) == 0x80 && m.data1() == 62 && m.stampUs - origin == 1'500'000)
             heldToE = true;
     EXPECT_TRUE(heldToE);
+}
+
+TEST_F(OneWalkTest, ATiedChordHoldsEveryPitchTheNextChordRepeatsAndStrikesThoseItAdds)
+{
+    // 4/4: <C E G>~ <C E A>~ <C E>2, the chords tied by their roots' marks (the members carry
+    // none): C holds through all three chords (the root of the tie chain) and E too (each next
+    // chord repeats it), G stops after its quarter (the next chord has no G), and A is struck
+    // where its chord begins and ends with it.
+    std::vector<Note> ns{makeNote(kTypeQuarter, 0, kFlagTie), makeNote(kTypeQuarter, -2),
+                         makeNote(kTypeQuarter, -4),          makeNote(kTypeQuarter, 0, kFlagTie),
+                         makeNote(kTypeQuarter, -2),          makeNote(kTypeQuarter, -5),
+                         makeNote(kTypeHalf, 0, kFlagTie),    makeNote(kTypeHalf, -2)};
+    for (int m : {1, 2})
+        ns[static_cast<std::size_t>(m)].chordparent = 0;
+    for (int m : {4, 5})
+        ns[static_cast<std::size_t>(m)].chordparent = 3;
+    ns[7].chordparent = 6;
+    setNotes(track(), ns);
+    sheet.trackAt(1)->count = 0;
+    const int c = track().noteAt(0).effectiveKey(), e = track().noteAt(1).effectiveKey(),
+              g = track().noteAt(2).effectiveKey(), a = track().noteAt(5).effectiveKey();
+    ASSERT_NE(e, c);
+    ASSERT_NE(g, e);
+    const std::vector<Span> expected{
+        {0, 2'000'000, c}, {0, 2'000'000, e}, {0, 500'000, g}, {500'000, 1'000'000, a}};
+    EXPECT_EQ(playedSpans(), expected);
+    EXPECT_EQ(fileSpans(), expected);
 }
 
 } // namespace
