@@ -123,6 +123,25 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
 
 } // namespace
 
+namespace {
+
+// The first note of the chord at `chord`, its root before its valid members, for which
+// pred(index) holds; -1 when there is none.
+template <class P> int firstNoteOfChord(const Track& track, int chord, P&& pred)
+{
+    if (pred(chord))
+        return chord;
+    const Note& root = track.noteAt(chord);
+    for (int k = 0; k < root.childCount && k < kMaxChordMembers; ++k) {
+        const int m = root.children[k];
+        if (m >= 0 && m < track.count && m != chord && pred(m))
+            return m;
+    }
+    return -1;
+}
+
+} // namespace
+
 int tieLinks(const Track& track, const PlayStep& step, std::array<int, kMaxTieMerge>& roots,
              std::array<Ticks, kMaxTieMerge>& starts)
 {
@@ -151,14 +170,7 @@ int tiedInChord(const Track& track, int chord, const Note& from)
         return !n.isRest() && lengthTicks(n) == rootLength && tieCanJoin(from, n) &&
                (!track.percussive || n.midi == from.midi);
     };
-    if (takes(chord))
-        return chord;
-    for (int k = 0; k < root.childCount && k < kMaxChordMembers; ++k) {
-        const int m = root.children[k];
-        if (m >= 0 && m < track.count && m != chord && takes(m))
-            return m;
-    }
-    return -1;
+    return firstNoteOfChord(track, chord, takes);
 }
 
 Ticks heldThroughTies(const Track& track, const int* roots, int links, int link, int note)
@@ -191,14 +203,7 @@ bool tiedFromChordBefore(const Track& track, const int* roots, int link, int not
         const Note& p = track.noteAt(i);
         return lengthTicks(p) == lengthTicks(root) && tiedInChord(track, roots[link], p) == note;
     };
-    if (holds(before))
-        return true;
-    for (int k = 0; k < root.childCount && k < kMaxChordMembers; ++k) {
-        const int m = root.children[k];
-        if (m >= 0 && m < track.count && m != before && holds(m))
-            return true;
-    }
-    return false;
+    return firstNoteOfChord(track, before, holds) >= 0;
 }
 
 std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& measures, PlayCursor& c,

@@ -37,8 +37,8 @@ class OneWalkTest : public SchedulerHarness {
     ~OneWalkTest() override { fs::remove_all(dir); }
     Track& track() { return *sheet.trackAt(0); }
 
-    // The note ons of the written file, by midicsv, at 120 beats a minute (96 ticks a quarter).
-    std::vector<Strike> fileStrikes()
+    // The sheet's MIDI file as midicsv prints it.
+    std::string writtenCsv()
     {
         const fs::path file = dir / "walk.mid";
         EXPECT_TRUE(writeMidiFile(sheet, file.string(), 0).ok);
@@ -49,8 +49,13 @@ class OneWalkTest : public SchedulerHarness {
         while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
             csv.append(buf, n);
         EXPECT_EQ(::pclose(p), 0) << "midicsv is needed (scripts/setup.sh installs it): " << csv;
+        return csv;
+    }
+    // The note ons of the written file, by midicsv, at 120 beats a minute (96 ticks a quarter).
+    std::vector<Strike> fileStrikes()
+    {
         std::vector<Strike> out;
-        std::istringstream in(csv);
+        std::istringstream in(writtenCsv());
         for (std::string line; std::getline(in, line);) {
             int trackNo = 0, channel = 0, key = 0, velocity = 0;
             long long tick = 0;
@@ -96,17 +101,8 @@ class OneWalkTest : public SchedulerHarness {
     }
     std::vector<Span> fileSpans()
     {
-        const fs::path file = dir / "spans.mid";
-        EXPECT_TRUE(writeMidiFile(sheet, file.string(), 0).ok);
-        const std::string cmd = "midicsv '" + file.string() + "' 2>&1";
-        FILE* p = ::popen(cmd.c_str(), "r");
-        std::string csv;
-        char buf[4096];
-        while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
-            csv.append(buf, n);
-        EXPECT_EQ(::pclose(p), 0) << csv;
         std::vector<std::tuple<int64_t, int, bool>> events;
-        std::istringstream in(csv);
+        std::istringstream in(writtenCsv());
         for (std::string line; std::getline(in, line);) {
             int trackNo = 0, channel = 0, key = 0, velocity = 0;
             long long tick = 0;
