@@ -62,11 +62,16 @@ class VoiceEntryTest : public ::testing::Test {
     }
     ~VoiceEntryTest() override { sharedToolGroups() = SharedToolGroups{}; }
 
-    // One track of two measures of four quarters (voice 1) in an 800 x 600 window.
-    void make(int quarters = 8)
+    // One track of quarters (voice 1; two measures of four by default) in an 800 x 600 window,
+    // with a bar line note after every four when `bars`.
+    void make(int quarters = 8, bool bars = false)
     {
         sheet = testing::sheetWithTracks(1);
-        addQuarters(*sheet->trackAt(0), quarters, 3);
+        for (int k = 0; k < quarters; ++k) {
+            if (bars && k > 0 && k % 4 == 0)
+                addNote(*sheet->trackAt(0), kTypeBar, 0);
+            addNote(*sheet->trackAt(0), kTypeQuarter, 3);
+        }
         view = std::make_unique<SheetViewState>(*sheet);
         editor = std::make_unique<SheetEditor>(*view, host);
         editor->setNotifier(&notifier);
@@ -83,11 +88,12 @@ class VoiceEntryTest : public ::testing::Test {
         editor->pointerPressed(input(x, y, PointerButton::Left));
         editor->pointerReleased(input(x, y, PointerButton::Left));
     }
-    // The index of the k-th chord root of voice 1.
+    // The index of the k-th note of voice 1 (bar lines not counted).
     int voice1Root(int k)
     {
         for (int i = 0; i < track().count; ++i)
-            if (track().rootOf(i) == -1 && voiceOf(track(), i) == kVoice1 && k-- == 0)
+            if (track().rootOf(i) == -1 && isDurationType(track().noteAt(i).type) &&
+                voiceOf(track(), i) == kVoice1 && k-- == 0)
                 return i;
         return -1;
     }
@@ -246,6 +252,27 @@ TEST_F(VoiceEntryTest, AClickIntoAVoice2RestTakesItsTimeAndAnEarlierClickKeepsTh
     EXPECT_EQ(line, expected) << "the note took beat 2 of the rest; beat 4 stays where it was";
     EXPECT_EQ(inVoice(kVoice1), voice1);
     EXPECT_TRUE(inTimeOrder());
+    EXPECT_TRUE(testing::keepsTheInvariants(*sheet));
+}
+
+TEST_F(VoiceEntryTest, BarLineNotesKeepTheirPlaceAndVoice2ComesInTimeOrderAfterThem)
+{
+    make(8, true);
+    const std::vector<Placed> voice1 = placed();
+    key(EditorKey::U);
+    clickAtVoice1(6, 8); // measure 2, beat 3, after the bar line note that opens it
+    clickAtVoice1(4, 9); // beat 1: into the half rest
+    const std::vector<Placed> two = inVoice(kVoice2);
+    ASSERT_EQ(two.size(), 3u);
+    EXPECT_EQ(two[0], (Placed{2, kVoice2, 0, kTypeQuarter, 0, 9}));
+    EXPECT_EQ(two[1], (Placed{2, kVoice2, Q, kTypeQuarter, kFlagRest, 9}));
+    EXPECT_EQ(two[2], (Placed{2, kVoice2, 2 * Q, kTypeQuarter, 0, 8}));
+    EXPECT_EQ(inVoice(kVoice1), voice1);
+    EXPECT_EQ(track().noteAt(4).type, kTypeBar);
+    EXPECT_TRUE(inTimeOrder());
+    // The voice 2 notes stand in the columns of their times.
+    EXPECT_EQ(view->noteLayout(0, editor->editState().track(0).currentNote).x,
+              view->noteLayout(0, voice1Root(4)).x);
     EXPECT_TRUE(testing::keepsTheInvariants(*sheet));
 }
 

@@ -8,6 +8,7 @@
 #include "score/voices.h"
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 namespace tonvela {
@@ -46,8 +47,9 @@ std::vector<std::pair<int, int>> restsFor(Ticks gap)
 
 // Puts the chord roots of measure m in time order, voice 1 before voice 2 where both start
 // together; a chord member moves with the root before it. Voice 1 keeps its order, and so does
-// voice 2. A measure with a bar line or staff break inside counts its time again from there
-// and is left as it is. `follow` is an index that names the same note afterwards.
+// voice 2. A bar line or staff break counts the time again from 0 (voices.h): it stays where it
+// is, and the notes on each side of it are ordered among themselves. `follow` is an index that
+// names the same note afterwards.
 void sortMeasure(Track& track, int m, int& follow)
 {
     MeasureDivision measures;
@@ -56,27 +58,31 @@ void sortMeasure(Track& track, int m, int& follow)
     if (first < 0)
         return;
     const int end = measureEnd(track, measures, m);
-    for (int i = first; i < end; ++i)
-        if (track.noteAt(i).type == kTypeBar || track.noteAt(i).type == kTypeStaffBreak)
-            return;
     const std::vector<Ticks> offsets = voiceOffsets(track, measures);
     struct Entry {
         int index;
+        int part;   // which stretch between bar lines and staff breaks
+        int marker; // 0 for the bar line or staff break that opens the stretch, else 1
         Ticks offset;
         int voice;
     };
     std::vector<Entry> entries;
     Ticks offset = 0;
     int voice = kVoice1;
+    int part = 0;
     for (int i = first; i < end; ++i) {
+        const int type = track.noteAt(i).type;
+        const bool marker = track.rootOf(i) == -1 && (type == kTypeBar || type == kTypeStaffBreak);
+        if (marker)
+            ++part;
         if (track.rootOf(i) == -1) {
             offset = offsets[at(i)];
             voice = voiceOf(track, i);
         }
-        entries.push_back({i, offset, voice});
+        entries.push_back({i, part, marker ? 0 : 1, offset, voice});
     }
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.offset != b.offset ? a.offset < b.offset : a.voice < b.voice;
+        return std::tie(a.part, a.marker, a.offset, a.voice) < std::tie(b.part, b.marker, b.offset, b.voice);
     });
     bool moved = false;
     for (int k = 0; k < end - first; ++k)
