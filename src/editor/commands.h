@@ -88,6 +88,7 @@ enum CommandId : int {
     kToolNatural = 1179,
     kToolTie = 1124,
     kToolTriplet = 1135,
+    kToolVoice2 = 40315, // the toggle under which clicks and note keys enter the second voice
     // Edit toolbar: the marker tools enter the special notes of the same type code.
     kToolBar = kTypeBar,
     kToolSpace = kTypeSpace,

@@ -253,8 +253,8 @@ class ToolIconEngine final : public QIconEngine {
 
 bool hasToolPicture(int tool)
 {
-    return glyphOfTool(tool) != 0 || tool == kToolTie || tool == kToolBar || tool == kToolSpace ||
-           tool == kToolStaffBreak || tool == kToolLyrics;
+    return glyphOfTool(tool) != 0 || tool == kToolTie || tool == kToolVoice2 || tool == kToolBar ||
+           tool == kToolSpace || tool == kToolStaffBreak || tool == kToolLyrics;
 }
 
 bool paintToolPicture(QPainter& painter, int tool, const QRectF& box, const QColor& ink)
@@ -302,6 +302,16 @@ bool paintToolPicture(QPainter& painter, int tool, const QRectF& box, const QCol
         tie(painter, QPointF(left.x() + headWidth * 0.15, left.y() - headWidth * 0.45),
             QPointF(right.x() - headWidth * 0.15, right.y() - headWidth * 0.45), h * 0.28,
             std::max(1.2, h * 0.09), ink);
+        return true;
+    }
+    case kToolVoice2: {
+        // A quarter with its stem down, as voice 2 stands, and the music font's "2" beside it.
+        const double h = box.height(), w = box.width();
+        const double noteScale = familyScale({kGlyphQuarterDown}, QSizeF(w * 0.55, h * 0.95));
+        glyphCentred(painter, kGlyphQuarterDown, QPointF(box.left() + w * 0.3, centre.y()), noteScale, ink);
+        const double digitScale = familyScale({kGlyphDigit2}, QSizeF(w * 0.4, h * 0.5));
+        glyphCentred(painter, kGlyphDigit2, QPointF(box.right() - w * 0.22, box.top() + h * 0.3), digitScale,
+                     ink);
         return true;
     }
     default:

@@ -10,9 +10,10 @@ namespace tonvela {
 
 // Pictures of the note and edit toolbars' tools, drawn with the sheet's glyphs: the durations as
 // notes with their stems up, Rest as a quarter rest, Dot, Sharp, Flat and Natural as their signs,
-// Tie as the sheet's tie between two heads, Triplet as the music font's "3", and the marker tools
-// as a bit of staff (Bar with a bar line, Space with the room it makes, Staff Break with the staff
-// ending and going on below, Lyrics with a syllable under a note).
+// Tie as the sheet's tie between two heads, Triplet as the music font's "3", Voice 2 as a quarter
+// with its stem down beside a "2", and the marker tools as a bit of staff (Bar with a bar line,
+// Space with the room it makes, Staff Break with the staff ending and going on below, Lyrics with
+// a syllable under a note).
 //
 // The pictures are vector drawings fitted into the box at whatever size the device asks for, so
 // they stay sharp at every screen scale: the straight lines fall on whole device pixels.

@@ -79,7 +79,8 @@ inline ::testing::AssertionResult comesBackFromItsFile(SheetDocument& sheet, con
             const Note& y = b.noteAt(i);
             if (x.type != y.type || x.line != y.line || x.midi != y.midi ||
                 (x.dwFlag & ~kFlagBeamed) != (y.dwFlag & ~kFlagBeamed) || x.chordparent != y.chordparent ||
-                x.loopTo != y.loopTo || x.loopCount != y.loopCount || x.lyrictext() != y.lyrictext())
+                x.loopTo != y.loopTo || x.loopCount != y.loopCount || x.voice != y.voice ||
+                x.lyrictext() != y.lyrictext())
                 return ::testing::AssertionFailure()
                        << "track " << t << " note " << i << " came back changed";
         }

@@ -19,7 +19,7 @@ namespace {
 const std::vector<int> kTools = {kToolQuarter,      kToolEighth, kToolSixteenth, kToolHalf,  kToolWhole,
                                  kToolThirtySecond, kToolRest,   kToolDot,       kToolSharp, kToolFlat,
                                  kToolNatural,      kToolTie,    kToolTriplet,   kToolBar,   kToolSpace,
-                                 kToolStaffBreak,   kToolLyrics};
+                                 kToolStaffBreak,   kToolLyrics, kToolVoice2};
 
 class ToolIconsTest : public ::testing::Test {
   protected:

@@ -97,6 +97,7 @@ TEST(CommandTableTest, EveryIdIsDefinedOnceAndNoTwoShortcutsAreTheSame)
                    kToolNatural,
                    kToolTie,
                    kToolTriplet,
+                   kToolVoice2,
                    kToolBar,
                    kToolSpace,
                    kToolStaffBreak,
@@ -250,6 +251,10 @@ TEST_F(CommandTableWindowTest, MenusToolbarsAndAcceleratorsAreBuiltFromTheTable)
     }
     EXPECT_EQ(window->action(kCmdDelete)->shortcut(), QKeySequence(Qt::Key_Delete));
     EXPECT_TRUE(window->noteToolBar()->actions().contains(window->action(kToolTriplet)));
+    QAction* voice2 = window->action(kToolVoice2);
+    EXPECT_TRUE(window->noteToolBar()->actions().contains(voice2));
+    EXPECT_EQ(voice2->toolTip(), QStringLiteral("Voice 2 (U)"));
+    EXPECT_FALSE(voice2->icon().isNull());
     EXPECT_TRUE(window->editToolBar()->actions().contains(window->action(kToolLyrics)));
     EXPECT_TRUE(window->playToolBar()->actions().contains(window->action(kCmdStop)));
 }

@@ -145,6 +145,9 @@ bool deleteSelection(SheetDocument& sheet)
             if (takesOver[at(i)] >= 0) {
                 note.texts.setLyric(own.lyrictext());
                 note.chordparent = -1;
+                // The chord stays in its voice: a member is counted in its root's voice
+                // whatever it holds itself.
+                note.voice = own.voice;
             } else if (root[at(i)] >= 0) {
                 note.chordparent = static_cast<int16_t>(newIndex[at(root[at(i)])]);
             } else {

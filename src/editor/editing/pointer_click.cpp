@@ -2,6 +2,7 @@
 
 #include "editor/editing/pointer_editing.h"
 #include "editor/editing/sheet_editor.h"
+#include "editor/editing/voice_entry.h"
 #include "editor/layout.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
@@ -79,6 +80,20 @@ void PointerEditing::click(const PointerInput& input)
     if (sharedToolGroups().edit.currentId == kTypeMark1737) {
         view.toggleRowMark(r);
         m_editor.host().pointerViewChanged();
+        return;
+    }
+    if (voice2Entry() && x >= kStaffLeft && !input.ctrl) {
+        // A head under the pointer is selected as ever; anywhere else the click enters voice 2.
+        int head = -1;
+        {
+            const SheetLockGuard lock(sheetLock());
+            head = noteHeadOnRow(r, x, sy);
+        }
+        if (head >= 0)
+            selectNote(r, t, x, sy, input.shift);
+        else
+            insertVoice2Note(r, t, x, sy);
+        m_editor.host().selectionChanged();
         return;
     }
     if (m_editor.editState().track(t).insertionPoint < 0) {
@@ -162,6 +177,7 @@ bool PointerEditing::buildChord(int r, int t, int clicked, int y)
         candidate.type = rootNote.type;
         place.stemDown = rootPlace.stemDown;
         candidate.chordparent = static_cast<int16_t>(root);
+        candidate.voice = rootNote.voice; // a member goes with its root's voice
         if (!placeClick(view.row(r), &track, candidate, place, y, m_editor.tools().placement()))
             return false;
         if (place.y == rootPlace.y) {
@@ -223,6 +239,50 @@ void PointerEditing::insertNote(int r, int t, int at, int y)
         if (current >= at)
             ++current;
     });
+    retrack();
+}
+
+bool PointerEditing::voice2Entry() const
+{
+    return m_editor.tools().voice2 && isDurationType(sharedToolGroups().notes.currentId);
+}
+
+void PointerEditing::insertVoice2Note(int r, int t, int x, int y)
+{
+    SheetViewState& view = m_editor.view();
+    Track& track = *view.sheet().trackAt(t);
+    if (track.count >= Track::kMaxNotes) {
+        refuse("The note was not added", t);
+        return;
+    }
+    Note note;
+    note.type = sharedToolGroups().notes.currentId;
+    int measure = 0; // none: the note goes to the track's end
+    Ticks offset = 0;
+    {
+        const SheetLockGuard lock(sheetLock());
+        NoteLayout place;
+        if (!placeClick(view.row(r), &track, note, place, y, m_editor.tools().placement()))
+            return;
+        // The pointer's time on the grid of the note's kind; a note near the bar line starts
+        // early enough to end in its measure.
+        if (const std::optional<VoiceSpot> spot =
+                voiceSpotAt(view, r, x, lengthTicks(note.type, note.dwFlag & kFlagTriplet))) {
+            measure = spot->measure;
+            const Ticks latest = measureLengthOf(track, measure) - lengthTicks(note);
+            offset = std::max<Ticks>(0, std::min(spot->offset, latest));
+        }
+    }
+    note.selected = 0;
+    note.iid = track.iid;
+    int entered = -1;
+    m_editor.edit(SnapshotKind::Insert, t, [&] {
+        deselectAll();
+        entered = enterVoice2Note(track, measure, offset, note);
+        m_editor.editState().setCurrentNote(t, entered);
+    });
+    if (entered < 0)
+        refuse("The note and its rests were not added", t);
     retrack();
 }
 

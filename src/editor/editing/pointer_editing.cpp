@@ -314,7 +314,9 @@ void PointerEditing::trackRow(const StaffRow& row, int px, int py)
     const int cur = state.currentNote;
     const Note& current = track.noteAt(cur);
     const NoteLayout& currentPlace = view.noteLayout(t, cur);
-    if (cur >= 0 && cur < laid && effectiveRow(t, cur) == row.index && px > currentPlace.x - 5 &&
+    // Voice 2 entry adds no chord members: the preview follows the pointer's time.
+    const bool voice2 = voice2Entry();
+    if (!voice2 && cur >= 0 && cur < laid && effectiveRow(t, cur) == row.index && px > currentPlace.x - 5 &&
         px < currentPlace.x + 25) {
         // Beside the current note a click adds a member to its chord.
         const int root = track.rootOf(cur, laid);
@@ -356,8 +358,19 @@ void PointerEditing::trackRow(const StaffRow& row, int px, int py)
             place.x = row.lastX + 35;
             produced = true;
         }
+        if (voice2 && px >= kStaffLeft) {
+            place.x = px - 5;
+            produced = true;
+        }
     }
     if (produced && placePreview(row, track, preview, place, py)) {
+        if (voice2 && !preview.isRest()) {
+            // Voice 2 stands stem down, as the measure will draw it.
+            preview.voice = kVoice2;
+            place.stemDown = 1;
+            place.y = noteY(row, preview, place);
+            placeMarks(preview, place);
+        }
         view.previewNote = preview;
         view.previewLayout = place;
         view.previewVisible = true;

@@ -118,6 +118,9 @@ class PointerEditing {
     bool selectNote(int row, int track, int x, int y, bool shift);
     bool buildChord(int row, int track, int clicked, int y);
     void insertNote(int row, int track, int at, int y);
+    // Voice 2 entry (voice_entry.h): on while the Voice 2 toggle is and the note tool is a duration.
+    bool voice2Entry() const;
+    void insertVoice2Note(int row, int track, int x, int y);
     void selectTrack(int track);
     void toggleRepeat(int track, int measure);
 

@@ -1,6 +1,7 @@
 #include "editor/editing/tool_editing.h"
 
 #include "editor/editing/sheet_editor.h"
+#include "editor/editing/voice_entry.h"
 #include "platform/notifier.h"
 #include "platform/sheet_lock.h"
 #include "score/note_pitch.h"
@@ -25,8 +26,9 @@ struct ToolLetter {
     int tool;
 };
 constexpr ToolLetter kToolLetters[] = {
-    {'S', kToolSharp}, {'F', kToolFlat}, {'D', kToolDot},     {'T', kToolTie},    {'R', kToolRest},
-    {'W', kToolWhole}, {'H', kToolHalf}, {'Q', kToolQuarter}, {'E', kToolEighth}, {'Y', kToolSixteenth},
+    {'S', kToolSharp},  {'F', kToolFlat},      {'D', kToolDot},    {'T', kToolTie},
+    {'R', kToolRest},   {'W', kToolWhole},     {'H', kToolHalf},   {'Q', kToolQuarter},
+    {'E', kToolEighth}, {'Y', kToolSixteenth}, {'U', kToolVoice2},
 };
 
 // The tool of a tool key; 0 for any other.
@@ -246,14 +248,17 @@ bool tieSelection(SheetEditor& editor)
     return true;
 }
 
-// The note tool becomes `id` in both groups (the kind clicks add) and every toggle goes off.
+// The note tool becomes `id` in both groups (the kind clicks add) and every toggle goes off
+// but the voice: a duration chosen while entering voice 2 enters voice 2 notes of it.
 void chooseKind(SheetTools& tools, SharedToolGroups& groups, int id)
 {
     groups.notes.select(id);
     groups.edit.select(id);
     const int octave = tools.keyboardOctave;
+    const bool voice2 = tools.voice2;
     tools = SheetTools{};
     tools.keyboardOctave = octave;
+    tools.voice2 = voice2;
 }
 
 // The marker tools that enter notes of their own kind on a click.
@@ -268,6 +273,13 @@ bool applyToolQuietly(SheetEditor& editor, int id)
     SheetTools& tools = editor.tools();
     SharedToolGroups& groups = sharedToolGroups();
     const int editTool = groups.edit.currentId;
+
+    // The voice is for the notes entered next only: moving notes already there to the other
+    // voice would change the timing of both voices.
+    if (id == kToolVoice2) {
+        tools.voice2 = !tools.voice2;
+        return true;
+    }
 
     // A marker tool places no sounding notes, so a modifier has nothing to modify.
     if (isMarkerTool(editTool) && isModifierTool(id)) {
@@ -372,6 +384,41 @@ bool applyToolQuietly(SheetEditor& editor, int id)
     return false;
 }
 
+// A note key with Voice 2 on: the note follows the last voice 2 note of the current note's
+// measure (the last measure when there is no current note), or opens voice 2 at the
+// measure's start; a measure whose voice 2 is full passes on to the next one. The entered
+// note becomes the current note, so the next key goes on from it.
+bool appendToVoice2(SheetEditor& editor, int t, const Note& note)
+{
+    Track& track = *editor.sheet().trackAt(t);
+    MeasureDivision measures;
+    int measure = 0;
+    Ticks offset = 0;
+    {
+        const SheetLockGuard lock(sheetLock());
+        measures.divide(track);
+        const int current = editor.editState().track(t).currentNote;
+        measure =
+            current >= 0 && current < track.count ? measures.measureOf(current) : measures.measureCount();
+        offset = voice2End(track, measures, measure);
+        if (offset >= measureLengthOf(track, measure) && measure < measures.measureCount()) {
+            ++measure;
+            offset = voice2End(track, measures, measure);
+        }
+    }
+    int entered = -1;
+    editor.edit(SnapshotKind::Insert, t, [&] { entered = enterVoice2Note(track, measure, offset, note); });
+    if (entered < 0) {
+        if (Notifier* notifier = editor.notifier())
+            notifier->error("The note was not added: track " + std::to_string(t + 1) +
+                                " has no room for it and the rests before it.",
+                            "Keyboard Entry");
+        return false;
+    }
+    editor.editState().setCurrentNote(t, entered);
+    return true;
+}
+
 void toolsChanged(SheetEditor& editor)
 {
     toolGroupsChanged();
@@ -414,6 +461,7 @@ bool isToolCommand(int id)
     case kToolNatural:
     case kToolTie:
     case kToolTriplet:
+    case kToolVoice2:
     case kToolBar:
     case kToolSpace:
     case kToolStaffBreak:
@@ -471,6 +519,7 @@ void syncToolButtons(SheetTools& tools, SharedToolGroups& groups)
     notes.show(kToolTie, tools.tie);
     notes.show(kToolDot, tools.dot);
     notes.show(kToolTriplet, tools.triplet);
+    notes.show(kToolVoice2, tools.voice2);
     notes.show(kToolMark200, tools.mark200);
 }
 
@@ -543,6 +592,8 @@ bool appendFromKeyboard(SheetEditor& editor, char letter)
     if (const StaffKindInfo& staff = staffOf(*track); staff.readingShift != 0)
         note.setStaffPosition(note.line - staff.readingShift, staff.kind);
     note.iid = track->iid;
+    if (editor.tools().voice2)
+        return appendToVoice2(editor, t, note);
     editor.edit(SnapshotKind::Insert, t, [&] { track->insertNote(note, track->count); });
     return true;
 }

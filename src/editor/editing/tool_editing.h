@@ -38,7 +38,7 @@ void syncToolButtons(SheetTools& tools, SharedToolGroups& groups);
 // The full reset: every toggle off and Quarter the note group's tool.
 void resetToolButtons(SheetTools& tools, SharedToolGroups& groups);
 
-// A key that reached the sheet window: the tool letters S F D T R W H Q E Y, the octave keys
+// A key that reached the sheet window: the tool letters S F D T R W H Q E Y U, the octave keys
 // 1 to 4, the note keys Z X C V B N M. Digits on a tablature track are swallowed. Every key
 // ends with syncToolButtons. True when the key was one of those (the window then stops it).
 bool toolKey(SheetEditor& editor, const KeyInput& key);
@@ -46,7 +46,8 @@ bool toolKey(SheetEditor& editor, const KeyInput& key);
 char toolLetter(int tool);
 
 // Appends a note of `letter` ('A'..'G') at the keyboard octave to the selected track: no
-// modifier toggles, the current duration (quarter when the note tool is none). Refused with a
+// modifier toggles, the current duration (quarter when the note tool is none). With Voice 2 on
+// it goes into voice 2 of the current measure instead of at the track's end. Refused with a
 // message when the track is full. True when the note went in.
 bool appendFromKeyboard(SheetEditor& editor, char letter);
 

@@ -60,7 +60,8 @@ ButtonState ToolGroupState::state(int id) const
 SharedToolGroups::SharedToolGroups()
     : notes{kToolQuarter, kToolQuarter,
             buttonsOf({kToolQuarter, kToolEighth, kToolSixteenth, kToolHalf, kToolWhole, kToolThirtySecond,
-                       kToolRest, kToolDot, kToolSharp, kToolFlat, kToolNatural, kToolTie, kToolTriplet})},
+                       kToolRest, kToolDot, kToolSharp, kToolFlat, kToolNatural, kToolTie, kToolTriplet,
+                       kToolVoice2})},
       edit{0, 0, buttonsOf({kToolBar, kToolSpace, kToolStaffBreak, kToolLyrics})}
 {
     notes.select(kToolQuarter);

@@ -20,6 +20,7 @@ struct SheetTools {
     bool rest = false;
     bool mark200 = false; // the toggle without a button (command 1133): note flag 0x200
     bool triplet = false;
+    bool voice2 = false; // clicks and the note keys enter voice 2 (voice_entry.h)
     bool lyricMode = false;
     bool chordSymbolMode = false; // the chord-symbol box is shown (never with lyricMode)
     int keyboardOctave = 3;       // 1 to 4: the octave keys Z..M enter at

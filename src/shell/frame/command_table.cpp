@@ -272,6 +272,7 @@ const CommandRow kCommands[] = {
     {kToolNatural,               Menu::None, "Natural",               "",       Bar::Notes, Toggle,   false, Always,             Document, nullptr},
     {kToolTie,                   Menu::None, "Tie",                   "",       Bar::Notes, Toggle,   false, Always,             Document, nullptr},
     {kToolTriplet,               Menu::None, "Triplet",               "",       Bar::Notes, Toggle,   false, Always,             Document, nullptr},
+    {kToolVoice2,                Menu::None, "Voice 2",               "",       Bar::Notes, Toggle,   kSep,  Always,             Document, nullptr},
     // The edit toolbar: the marker tools.
     {kToolBar,                   Menu::None, "Bar",                   "",       Bar::Edit,  Marker,   false, Always,             Document, nullptr},
     {kToolSpace,                 Menu::None, "Space",                 "",       Bar::Edit,  Marker,   false, Always,             Document, nullptr},
