@@ -774,8 +774,43 @@ TEST_F(MusicXmlReadersTest, AStaffWithTwoVoicesValidatesAndReadsBackWithBothVoic
         warnings += w + "\n";
     EXPECT_NE(warnings.find("3 notes of later voices were dropped"), std::string::npos) << warnings;
 
+    // Every staff kind with two voices, one of them repeating its silent measure, and a chord
+    // of voice 2 with a member longer than its root (a voice of its own after voice 2).
+    SheetDocument kinds;
+    kinds.setTrackCount(4);
+    const StaffKind staffKinds[4] = {StaffKind::FClef, StaffKind::Percussion, StaffKind::Tablature,
+                                     StaffKind::G2Clef};
+    for (int k = 0; k < 4; ++k) {
+        Track& track = *kinds.trackAt(k);
+        setStaffKind(track, staffKinds[k]);
+        testing::appendTwoVoices(track);
+    }
+    kinds.trackAt(3)->measureRepeats.set(2, true);
+    testing::appendChord(*kinds.trackAt(0), {makeNote(0, kTypeWhole)});
+    {
+        Track& track = *kinds.trackAt(0);
+        const int root = track.count;
+        append(track, testing::inVoice2(makeNote(4, kTypeQuarter)));
+        Note member = makeNote(2, kTypeHalf);
+        member.chordparent = static_cast<int16_t>(root);
+        append(track, member);
+    }
+    const std::string kindsFile = tmp.path("voice-kinds.musicxml");
+    ASSERT_TRUE(exportMusicXml(kinds, "Voices", kindsFile).ok);
+    expectValid(kindsFile);
+    {
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_file(kindsFile.c_str()));
+        const pugi::xml_node last = doc.child("score-partwise").child("part").last_child();
+        std::vector<std::string> voices;
+        for (pugi::xml_node n : last.children("note"))
+            voices.push_back(n.child_value("voice"));
+        EXPECT_EQ(voices, (std::vector<std::string>{"1", "2", "3"}));
+    }
+
     REQUIRE_MUSESCORE();
     expectMuseScorePlaysTheSheet(sheet, "voices");
+    expectMuseScorePlaysTheSheet(kinds, "voice-kinds");
     // MuseScore's own MusicXML of our file keeps the second voice as voice 2.
     const std::string theirs = tmp.path("theirs.musicxml");
     std::string log;
