@@ -368,7 +368,7 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
 {
     const Track& t = *p.track;
     const int fifths = fifthsOf(t);
-    if (ties.first && voice == 1 && sound.chordSymbol)
+    if (ties.first && sound.chordSymbol)
         if (const auto symbol = parseChordSymbol(*sound.chordSymbol))
             musicxml::writeHarmony(measure, *symbol, p.frames ? frameOf(*symbol) : std::nullopt);
     for (std::size_t h = 0; h < sound.heads.size(); ++h) {
@@ -449,13 +449,21 @@ std::vector<Sound>::const_iterator firstEndingAfter(const std::vector<Sound>& so
                             [](const Sound& s, int64_t x) { return s.start + s.length <= x; });
 }
 
-// Whether a voice sounds a note in [from, to).
-bool hasSoundsIn(const std::vector<Sound>& sounds, int64_t from, int64_t to)
+// Whether a voice sounds a note in [from, to), or with `rests` also holds a rest there.
+bool hasSoundsIn(const std::vector<Sound>& sounds, int64_t from, int64_t to, bool rests = false)
 {
     for (auto it = firstEndingAfter(sounds, from); it != sounds.end() && it->start < to; ++it)
-        if (!it->rest && !it->heads.empty())
+        if (rests || (!it->rest && !it->heads.empty()))
             return true;
     return false;
+}
+
+// Whether the sounds of `voice` (from 1) are notes and rests of the staff, which writes its
+// rests: voice 1, and voice 2 of a staff with two. Other voices carry chord members of another
+// length, whose gaps are only time passing.
+bool writesRests(const PartPlan& p, int voice)
+{
+    return voice == 1 || (voice == 2 && p.timeline.secondVoice);
 }
 
 // The part of a voice's sounds that lies in [from, to), with rests or forwards for the gaps.
@@ -478,6 +486,7 @@ void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sou
         if (voice == 1) {
             writeRest(measure, until - at, voice);
         } else {
+            // Silence of another voice: time passes, nothing is drawn.
             pugi::xml_node f = measure.append_child("forward");
             addInt(f, "duration", until - at);
             addInt(f, "voice", voice);
@@ -543,7 +552,7 @@ void writeVoice(pugi::xml_node measure, const PartPlan& p, const std::vector<Sou
             values = musicxml::splitIntoNoteValues(b - a);
         }
         if (s.rest || s.heads.empty()) {
-            if (voice == 1)
+            if (writesRests(p, voice))
                 for (const musicxml::NoteValue& v : values)
                     writeRestValue(measure, v, voice, false);
             else
@@ -766,7 +775,7 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
                 writeVoice(measure, p, voices[0], 1, from, to);
             }
             for (std::size_t v = 1; v < voices.size(); ++v) {
-                if (!hasSoundsIn(voices[v], from, to))
+                if (!hasSoundsIn(voices[v], from, to, writesRests(p, static_cast<int>(v + 1))))
                     continue;
                 addInt(measure.append_child("backup"), "duration", to - from);
                 writeVoice(measure, p, voices[v], static_cast<int>(v + 1), from, to);

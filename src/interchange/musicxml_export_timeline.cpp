@@ -4,6 +4,7 @@
 #include "score/sounding_pitch.h"
 #include "score/time_signature.h"
 #include "score/track.h"
+#include "score/voices.h"
 
 #include <algorithm>
 #include <array>
@@ -22,10 +23,10 @@ int64_t divisionsOf(Ticks t)
     return t * kTicksPerQuarter / kQuarterTicks;
 }
 
-// The voice (from 1) whose last sound ends by `start`, or a new one.
-std::vector<Sound>& freeVoice(std::vector<std::vector<Sound>>& voices, int64_t start)
+// The voice (from `from`) whose last sound ends by `start`, or a new one.
+std::vector<Sound>& freeVoice(std::vector<std::vector<Sound>>& voices, std::size_t from, int64_t start)
 {
-    for (std::size_t v = 1; v < voices.size(); ++v) {
+    for (std::size_t v = from; v < voices.size(); ++v) {
         const Sound& last = voices[v].back();
         if (last.start + last.length <= start)
             return voices[v];
@@ -100,6 +101,12 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
     PlayWalk walk(track, unfold ? WalkOrder::Played : WalkOrder::Written);
     const MeasureDivision& measures = walk.measures();
     const KeyAccidentalTable keys(track);
+    // A staff with two voices keeps its second voice in the second lane; the voices of chord
+    // members of another length follow.
+    out.secondVoice = measures.hasSecondVoice();
+    if (out.secondVoice)
+        out.voices.emplace_back();
+    const std::size_t firstExtra = out.secondVoice ? 2 : 1;
 
     // Start of each measure of the division, in staff order (every root once).
     {
@@ -135,7 +142,9 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
         const bool sounds = step->kind == PlayKind::Sound;
         const int rootKey = soundingPitch(n, track, keys);
         const bool rootPlays = sounds && rootKey >= 0 && rootKey <= 127;
-        const std::size_t first = out.voices[0].size();
+        // By index: a new voice for a chord member moves the lanes.
+        const std::size_t lane = out.secondVoice && voiceOf(track, step->index) == kVoice2 ? 1 : 0;
+        const std::size_t first = out.voices[lane].size();
         int link = 0;
         forEachTiedNote(track, *step, [&](int u, Ticks at) {
             const Note& note = track.noteAt(u);
@@ -162,7 +171,7 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
             // tied into the downbeat where the chord changes); a link without one names none.
             if (note.chordSymbol() && !note.isRest())
                 sound.chordSymbol = &*note.chordSymbol();
-            out.voices[0].push_back(std::move(sound));
+            out.voices[lane].push_back(std::move(sound));
             ++link;
         });
 
@@ -174,7 +183,7 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
         std::array<int, kMaxTieMerge> roots{};
         std::array<Ticks, kMaxTieMerge> starts{};
         const int links = tieLinks(track, *step, roots, starts);
-        for (int k = 0; k < links && first + static_cast<std::size_t>(k) < out.voices[0].size(); ++k) {
+        for (int k = 0; k < links && first + static_cast<std::size_t>(k) < out.voices[lane].size(); ++k) {
             const int chord = roots[static_cast<std::size_t>(k)];
             const Note& chordRoot = track.noteAt(chord);
             const int64_t at = divisionsOf(step->start + starts[static_cast<std::size_t>(k)]);
@@ -188,7 +197,7 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
                 const int key = soundingPitch(member, track, keys);
                 if (key < 0 || key > 127)
                     continue;
-                Sound& linkSound = out.voices[0][first + static_cast<std::size_t>(k)];
+                Sound& linkSound = out.voices[lane][first + static_cast<std::size_t>(k)];
                 if (!linkSound.lyric && member.lyrictext())
                     linkSound.lyric = &*member.lyrictext();
                 const int64_t length = divisionsOf(lengthTicks(member));
@@ -206,7 +215,7 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
                 // A member of another length: its own voice, joined to a chord there when it
                 // starts and ends with one.
                 bool joined = false;
-                for (std::size_t vi = 1; vi < out.voices.size() && !joined; ++vi) {
+                for (std::size_t vi = firstExtra; vi < out.voices.size() && !joined; ++vi) {
                     Sound& last = out.voices[vi].back();
                     if (last.start == at && last.length == length) {
                         if (std::none_of(last.heads.begin(), last.heads.end(), same))
@@ -220,7 +229,7 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
                 extra.start = at;
                 extra.length = length;
                 extra.heads.push_back({m, key, false, false});
-                freeVoice(out.voices, at).push_back(std::move(extra));
+                freeVoice(out.voices, firstExtra, at).push_back(std::move(extra));
             }
         }
     }

@@ -41,9 +41,11 @@ struct Sound {
 };
 
 struct TrackTimeline {
-    // Voice 1 holds the chord roots one after another; further voices hold chord members whose
+    // Voice 1 holds the chord roots one after another; on a staff with two voices (`secondVoice`)
+    // voice 2 holds those of the staff's second voice. Further voices hold chord members whose
     // length differs from their root's, so every sound keeps its own length.
     std::vector<std::vector<Sound>> voices;
+    bool secondVoice = false;
     int64_t end = 0;                // where the last sound of voice 1 ends
     std::vector<int64_t> barTicks;  // where the Bar notes stand, in playing order
     std::vector<int64_t> measureAt; // start tick of each measure of the division (staff order)

@@ -13,10 +13,10 @@
 #include "score/staff_kind.h"
 #include "score/tie_rule.h"
 #include "score/track.h"
+#include "score/voices.h"
 
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <numeric>
 #include <vector>
 
@@ -128,6 +128,13 @@ struct StaffEvent {
     bool tie = false;
     const std::string* lyric = nullptr;
     const std::string* chordSymbol = nullptr;
+    Ticks start = 0;  // where it starts in score time
+    Ticks length = 0; // how long it lasts
+    int measure = 0;  // the measure of the root (from 1)
+    uint8_t voice = kVoice1;
+    // A spacer (LilyPond's "s"): the time where the second voice of a staff is silent. It has
+    // no root, and `duration` holds its whole length.
+    bool spacer = false;
 };
 
 // The events of a staff: every note, chord and rest of the written walk (play_walk.h), once, in
@@ -137,6 +144,7 @@ struct StaffEvent {
 // not strike again: LilyPond's chord tie holds every pitch the next chord repeats.
 std::vector<StaffEvent> staffEvents(const Track& t, PlayWalk& walk)
 {
+    const MeasureDivision& measures = walk.measures();
     const KeyAccidentalTable k(t);
     const bool drums = t.percussive != 0;
     const bool tablature = !drums && staffOf(t).isTablature();
@@ -167,10 +175,15 @@ std::vector<StaffEvent> staffEvents(const Track& t, PlayWalk& walk)
     std::vector<StaffEvent> events;
     while (const std::optional<PlayStep> step = walk.next()) {
         const std::size_t first = events.size();
-        forEachTiedNote(t, *step, [&](int u, Ticks) {
+        const uint8_t voice = voiceOf(t, step->index);
+        forEachTiedNote(t, *step, [&](int u, Ticks at) {
             const Note& root = t.noteAt(u);
             StaffEvent e;
             e.root = u;
+            e.start = at;
+            e.length = lengthTicks(root);
+            e.measure = measures.measureOf(u);
+            e.voice = voice;
             e.duration = durationText(root);
             e.triplet = isTriplet(root.type, root.dwFlag);
             e.written = lengthTicks(root.type, root.dwFlag & ~kFlagTriplet);
@@ -220,6 +233,71 @@ std::string scaledDuration(const StaffEvent& e)
     return e.triplet ? e.duration + "*2/3" : e.duration;
 }
 
+// A spacer's duration: a plain or dotted kind where one fits, else a whole note scaled.
+std::string spacerDuration(Ticks ticks)
+{
+    for (const NoteKind& k : kNoteKinds) {
+        if (k.ticks == ticks)
+            return std::to_string(k.denominator);
+        if (k.ticks + k.ticks / 2 == ticks)
+            return std::to_string(k.denominator) + ".";
+    }
+    const Ticks g = std::gcd(ticks, kWholeTicks);
+    return "1*" + std::to_string(ticks / g) + "/" + std::to_string(kWholeTicks / g);
+}
+
+// The events of a staff as its voices: one lane for a staff of one voice (the events as they
+// are), else voice 1 and voice 2, each in its own time. Voice 2 gets spacers where it is silent,
+// up to the end of voice 1 and cut at every measure start of voice 1, so each of its measures
+// lines up with voice 1's bar lines and a measure marked to repeat repeats in both voices.
+std::vector<std::vector<StaffEvent>> voiceLanes(std::vector<StaffEvent> events, bool twoVoices)
+{
+    std::vector<std::vector<StaffEvent>> lanes(1);
+    if (!twoVoices) {
+        lanes[0] = std::move(events);
+        return lanes;
+    }
+    std::vector<StaffEvent> second;
+    for (StaffEvent& e : events)
+        (e.voice == kVoice2 ? second : lanes[0]).push_back(std::move(e));
+    // Where each measure of voice 1 starts.
+    std::vector<std::pair<Ticks, int>> starts;
+    Ticks end = 0;
+    for (const StaffEvent& e : lanes[0]) {
+        if (starts.empty() || starts.back().second != e.measure)
+            starts.emplace_back(e.start, e.measure);
+        end = std::max(end, e.start + e.length);
+    }
+    std::vector<StaffEvent>& lane = lanes.emplace_back();
+    Ticks at = 0;
+    const auto fill = [&](Ticks until) {
+        while (at < until) {
+            // The measure `at` lies in, and where the next one starts.
+            auto next = std::upper_bound(starts.begin(), starts.end(), at,
+                                         [](Ticks t, const std::pair<Ticks, int>& s) { return t < s.first; });
+            const int measure = next == starts.begin() ? (starts.empty() ? 0 : starts.front().second)
+                                                       : std::prev(next)->second;
+            const Ticks piece = std::min(until, next == starts.end() ? until : next->first) - at;
+            StaffEvent gap;
+            gap.spacer = true;
+            gap.start = at;
+            gap.length = piece;
+            gap.duration = spacerDuration(piece);
+            gap.measure = measure;
+            gap.voice = kVoice2;
+            lane.push_back(std::move(gap));
+            at += piece;
+        }
+    };
+    for (StaffEvent& e : second) {
+        fill(e.start);
+        at = std::max(at, e.start + e.length);
+        lane.push_back(std::move(e));
+    }
+    fill(end);
+    return lanes;
+}
+
 // Where the triplet groups of a staff open and close: a group opens at a triplet event and
 // closes once its written lengths add up to three times the first one's (three triplet
 // eighths, a triplet quarter and eighth), before an event that is no triplet, and at the end
@@ -228,7 +306,7 @@ struct TupletMarks {
     std::vector<bool> opens;
     std::vector<bool> closes;
 };
-TupletMarks tupletMarks(const std::vector<StaffEvent>& events, const MeasureDivision& measures)
+TupletMarks tupletMarks(const std::vector<StaffEvent>& events)
 {
     TupletMarks marks{std::vector<bool>(events.size(), false), std::vector<bool>(events.size(), false)};
     Ticks left = 0; // written length the open group still needs
@@ -241,8 +319,7 @@ TupletMarks tupletMarks(const std::vector<StaffEvent>& events, const MeasureDivi
             left = 3 * e.written;
         }
         left -= e.written;
-        const bool lastOfMeasure =
-            i + 1 == events.size() || measures.measureOf(events[i + 1].root) != measures.measureOf(e.root);
+        const bool lastOfMeasure = i + 1 == events.size() || events[i + 1].measure != e.measure;
         if (left <= 0 || lastOfMeasure || !events[i + 1].triplet) {
             marks.closes[i] = true;
             left = 0;
@@ -324,20 +401,103 @@ void writeFretBoards(std::string& out, const std::vector<StaffEvent>& events, Li
     out += kLineEnd;
 }
 
+// The notes, chords and rests of one voice of a staff, one per line; returns whether one of
+// them carries a lyric.
+bool writeLane(std::string& out, const Track& t, const std::vector<StaffEvent>& events, bool tablature)
+{
+    bool lyrics = false;
+    const TupletMarks tuplets = tupletMarks(events);
+    int repeated = 0; // the marked measure whose repeat is open
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const StaffEvent& e = events[i];
+        const int measure = t.measureRepeats.empty() ? 0 : e.measure;
+        if (repeated != 0 && measure != repeated) {
+            out += '}';
+            out += kLineEnd;
+            repeated = 0;
+        }
+        if (repeated == 0 && measure >= 1 && t.measureRepeats.contains(measure)) {
+            out += "\\repeat volta 2 {";
+            out += kLineEnd;
+            repeated = measure;
+        }
+        if (tuplets.opens[i])
+            out += "\\tuplet 3/2 { ";
+        // A chord ties the pitches the next chord repeats: all of them with one mark after the
+        // chord, some of them with a mark on each.
+        std::vector<bool> held(e.keys.size(), false);
+        bool all = e.tie && !e.keys.empty();
+        for (std::size_t k = 0; e.tie && k < e.keys.size(); ++k) {
+            const auto& next = events[i + 1].keys;
+            held[k] = std::find(next.begin(), next.end(), e.keys[k]) != next.end();
+            all = all && held[k];
+        }
+        // A string number follows its pitch in a chord, the duration after a lone note.
+        const auto string = [&e, tablature](std::size_t k) {
+            return tablature && k < e.strings.size() ? "\\" + std::to_string(e.strings[k]) : std::string();
+        };
+        if (e.spacer) {
+            out += "s" + e.duration;
+        } else if (e.rest) {
+            out += "r" + e.duration;
+        } else if (e.pitches.size() == 1) {
+            out += e.pitches[0] + e.duration + string(0);
+        } else {
+            out += '<';
+            for (std::size_t k = 0; k < e.pitches.size(); ++k) {
+                if (k)
+                    out += ' ';
+                out += e.pitches[k] + string(k);
+                if (held[k] && !all)
+                    out += '~';
+            }
+            out += '>' + e.duration;
+        }
+        if (all)
+            out += '~';
+        if (tuplets.closes[i])
+            out += " }";
+        out += kLineEnd;
+        lyrics = lyrics || e.lyric;
+    }
+    if (repeated != 0) {
+        out += '}';
+        out += kLineEnd;
+    }
+    return lyrics;
+}
+
+// The lyrics of one voice under its staff, each for the length of its note.
+void writeLyrics(std::string& out, const std::vector<StaffEvent>& events)
+{
+    out += "\\new Lyrics \\lyricmode {";
+    out += kLineEnd;
+    for (const StaffEvent& e : events) {
+        if (e.lyric)
+            out += lyricString(*e.lyric) + scaledDuration(e);
+        else
+            out += "\\skip " + scaledDuration(e);
+        out += kLineEnd;
+    }
+    out += '}';
+    out += kLineEnd;
+}
+
 // `spacer`: the whole sheet holds no notes; LilyPond skips a score without duration, so the
 // staff gets one empty measure. The events of a measure marked to repeat are written inside
 // \repeat volta 2 { }.
-void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>& events, bool spacer,
-                const MeasureDivision& measures)
+void writeTrack(std::string& out, const Track& t, const std::vector<std::vector<StaffEvent>>& lanes,
+                bool spacer)
 {
     const bool drums = t.percussive != 0;
     // A tablature track becomes a tablature staff: its notes at the pitch they sound, each with
     // the string the sheet plays it on, so LilyPond shows the sheet's frets. A track holding a
     // key no guitar string reaches stays a staff of notes, which shows every key.
     bool tablature = staffOf(t).isTablature();
-    for (const StaffEvent& e : events)
-        for (const int string : e.strings)
-            tablature = tablature && string > 0;
+    for (const auto& events : lanes)
+        for (const StaffEvent& e : events)
+            for (const int string : e.strings)
+                tablature = tablature && string > 0;
     // LilyPond draws 4/4 as common time and 2/2 as cut time unless told otherwise.
     const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
 
@@ -369,78 +529,28 @@ void writeTrack(std::string& out, const Track& t, const std::vector<StaffEvent>&
     }
     if (spacer)
         out += "s" + std::to_string(ts.beatUnit) + "*" + std::to_string(ts.beatsPerMeasure) + kLineEnd;
-    bool lyrics = false;
-    const TupletMarks tuplets = tupletMarks(events, measures);
-    int repeated = 0; // the marked measure whose repeat is open
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        const StaffEvent& e = events[i];
-        const int measure = t.measureRepeats.empty() ? 0 : measures.measureOf(e.root);
-        if (repeated != 0 && measure != repeated) {
-            out += '}';
-            out += kLineEnd;
-            repeated = 0;
-        }
-        if (repeated == 0 && measure >= 1 && t.measureRepeats.contains(measure)) {
-            out += "\\repeat volta 2 {";
-            out += kLineEnd;
-            repeated = measure;
-        }
-        if (tuplets.opens[i])
-            out += "\\tuplet 3/2 { ";
-        // A chord ties the pitches the next chord repeats: all of them with one mark after the
-        // chord, some of them with a mark on each.
-        std::vector<bool> held(e.keys.size(), false);
-        bool all = e.tie && !e.keys.empty();
-        for (std::size_t k = 0; e.tie && k < e.keys.size(); ++k) {
-            const auto& next = events[i + 1].keys;
-            held[k] = std::find(next.begin(), next.end(), e.keys[k]) != next.end();
-            all = all && held[k];
-        }
-        // A string number follows its pitch in a chord, the duration after a lone note.
-        const auto string = [&e, tablature](std::size_t k) {
-            return tablature && k < e.strings.size() ? "\\" + std::to_string(e.strings[k]) : std::string();
-        };
-        if (e.rest) {
-            out += "r" + e.duration;
-        } else if (e.pitches.size() == 1) {
-            out += e.pitches[0] + e.duration + string(0);
-        } else {
-            out += '<';
-            for (std::size_t k = 0; k < e.pitches.size(); ++k) {
-                if (k)
-                    out += ' ';
-                out += e.pitches[k] + string(k);
-                if (held[k] && !all)
-                    out += '~';
-            }
-            out += '>' + e.duration;
-        }
-        if (all)
-            out += '~';
-        if (tuplets.closes[i])
-            out += " }";
-        out += kLineEnd;
-        lyrics = lyrics || e.lyric;
-    }
-    if (repeated != 0) {
+    if (lanes.size() == 1) {
+        const bool lyrics = writeLane(out, t, lanes[0], tablature);
         out += '}';
         out += kLineEnd;
-    }
-    out += '}';
-    out += kLineEnd;
-    if (!lyrics)
+        if (lyrics)
+            writeLyrics(out, lanes[0]);
         return;
-    out += "\\new Lyrics \\lyricmode {";
-    out += kLineEnd;
-    for (const StaffEvent& e : events) {
-        if (e.lyric)
-            out += lyricString(*e.lyric) + scaledDuration(e);
-        else
-            out += "\\skip " + scaledDuration(e);
-        out += kLineEnd;
     }
+    // Two voices: each in its own rhythm, voice 1 with its stems up, voice 2 with them down.
+    std::vector<bool> lyrics;
+    for (std::size_t v = 0; v < lanes.size(); ++v) {
+        out += v == 0 ? "<< {" : "} \\\\ {";
+        out += kLineEnd;
+        lyrics.push_back(writeLane(out, t, lanes[v], tablature));
+    }
+    out += "} >>";
+    out += kLineEnd;
     out += '}';
     out += kLineEnd;
+    for (std::size_t v = 0; v < lanes.size(); ++v)
+        if (lyrics[v])
+            writeLyrics(out, lanes[v]);
 }
 
 } // namespace
@@ -496,30 +606,33 @@ std::string lilypondText(const SheetDocument& sheet, LilypondFretDiagrams diagra
     std::string out;
     out += "\\version \"2.24.0\"";
     out += kLineEnd;
-    std::vector<std::vector<StaffEvent>> staves;
-    std::vector<std::unique_ptr<PlayWalk>> walks;
+    // Each staff as its voices (one lane, or two for a staff with a second voice).
+    std::vector<std::vector<std::vector<StaffEvent>>> staves;
     bool empty = true;
     for (int i = 0; i < sheet.trackCount(); ++i) {
-        walks.push_back(std::make_unique<PlayWalk>(*sheet.trackAt(i), WalkOrder::Written));
-        staves.push_back(staffEvents(*sheet.trackAt(i), *walks.back()));
-        empty = empty && staves.back().empty();
+        const Track& t = *sheet.trackAt(i);
+        PlayWalk walk(t, WalkOrder::Written);
+        std::vector<StaffEvent> events = staffEvents(t, walk);
+        empty = empty && events.empty();
+        staves.push_back(voiceLanes(std::move(events), walk.measures().hasSecondVoice()));
     }
     // The sheet's own shape of each chord a diagram shows, as LilyPond's diagram of that chord.
     const bool frets = sheet.chordDiagrams && diagrams;
     std::vector<std::string> stored;
-    for (const auto& events : staves)
-        for (const StaffEvent& e : events) {
-            const auto symbol = frets ? diagramChord(e, diagrams) : std::nullopt;
-            if (!symbol)
-                continue;
-            const std::string chord = chordModeName(*symbol, "");
-            if (std::find(stored.begin(), stored.end(), chord) != stored.end())
-                continue;
-            stored.push_back(chord);
-            out += "\\storePredefinedDiagram #default-fret-table \\chordmode { " + chord +
-                   " } #guitar-tuning #\"" + *diagrams(*symbol) + "\"";
-            out += kLineEnd;
-        }
+    for (const auto& lanes : staves)
+        for (const auto& events : lanes)
+            for (const StaffEvent& e : events) {
+                const auto symbol = frets ? diagramChord(e, diagrams) : std::nullopt;
+                if (!symbol)
+                    continue;
+                const std::string chord = chordModeName(*symbol, "");
+                if (std::find(stored.begin(), stored.end(), chord) != stored.end())
+                    continue;
+                stored.push_back(chord);
+                out += "\\storePredefinedDiagram #default-fret-table \\chordmode { " + chord +
+                       " } #guitar-tuning #\"" + *diagrams(*symbol) + "\"";
+                out += kLineEnd;
+            }
     out += "<<";
     out += kLineEnd;
     if (sheet.trackCount() == 0) {
@@ -531,12 +644,15 @@ std::string lilypondText(const SheetDocument& sheet, LilypondFretDiagrams diagra
         out += kLineEnd;
     }
     for (int i = 0; i < sheet.trackCount(); ++i) {
-        // Chord names (and the guitar diagrams, when the sheet shows them) stand over their staff.
-        writeChordNames(out, staves[static_cast<std::size_t>(i)]);
-        if (frets)
-            writeFretBoards(out, staves[static_cast<std::size_t>(i)], diagrams);
-        writeTrack(out, *sheet.trackAt(i), staves[static_cast<std::size_t>(i)], empty,
-                   walks[static_cast<std::size_t>(i)]->measures());
+        // Chord names (and the guitar diagrams, when the sheet shows them) stand over their
+        // staff, those of each voice in a line of their own.
+        const auto& lanes = staves[static_cast<std::size_t>(i)];
+        for (const auto& events : lanes) {
+            writeChordNames(out, events);
+            if (frets)
+                writeFretBoards(out, events, diagrams);
+        }
+        writeTrack(out, *sheet.trackAt(i), lanes, empty);
     }
     out += ">>";
     out += kLineEnd;

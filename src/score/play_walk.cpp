@@ -4,27 +4,30 @@
 #include "score/voices.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tonvela {
 
 namespace {
 
-// True when note i sounds as part of a tie chain of its voice that began before it: the walk of
-// a track with two voices goes through the array note by note and passes such a note by.
-bool tiedOnInVoice(const Track& track, const MeasureDivision& measures, int i)
+// The note that strikes the sound note i is held on in, when i is part of a tie chain of its
+// voice that began before it; -1 when i is struck itself. The walk of a track with two voices
+// goes through the array note by note and passes a held note by.
+int struckBeforeInVoice(const Track& track, const MeasureDivision& measures, int i)
 {
-    int chain = 0;
-    int u = i;
-    for (int p = previousRootInVoice(track, u); p >= 0 && chain < kMaxTieMerge * 64;
+    std::vector<int> chain{i};
+    for (int p = previousRootInVoice(track, i);
+         p >= 0 && chain.size() <= static_cast<std::size_t>(kMaxTieMerge) * 64;
          p = previousRootInVoice(track, p)) {
+        const int u = chain.back();
         if (!tieMerges(track.noteAt(p), track.noteAt(u)) || lengthTicks(track.noteAt(u)) == 0 ||
             lengthTicks(track.noteAt(p)) == 0 || tieCrossesRepeat(track, measures, p, u))
             break;
-        ++chain;
-        u = p;
+        chain.push_back(p);
     }
     // A chain sounds at most kMaxTieMerge notes as one; the next note of it is struck again.
-    return chain % kMaxTieMerge != 0;
+    const std::size_t back = (chain.size() - 1) % static_cast<std::size_t>(kMaxTieMerge);
+    return back == 0 ? -1 : chain[back];
 }
 
 std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& measures, PlayCursor& c,
@@ -65,7 +68,11 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
                 c.start2 = c.start;
             c.measure = step.measure;
             c.lastIndex = i;
-            if (own > 0 && tiedOnInVoice(track, measures, i)) {
+            if (const int struck = own > 0 ? struckBeforeInVoice(track, measures, i) : -1; struck >= 0) {
+                // A held note of voice 2 in a later measure than the one that struck it takes its
+                // time in its own measure, which counts voice 2 afresh from its start.
+                if (second && measures.measureOf(struck) != step.measure)
+                    c.start2 += own;
                 ++c.index;
                 continue;
             }

@@ -10,6 +10,7 @@
 #include "score/measure_repeat.h"
 #include "score/tie_rule.h"
 #include "score/track.h"
+#include "score/voices.h"
 
 #include <array>
 #include <optional>
@@ -145,7 +146,8 @@ template <class F> void forEachPlayedNote(const Track& track, const PlayStep& st
 }
 
 // Calls f(index, start) for the root of a Sound or Rest step and each note tied on to it, in
-// order, with where each starts in score time.
+// order, with where each starts in score time. The chain stays in the root's voice, as the walk
+// follows it: on a staff with two voices the other voice's notes lie between its links.
 template <class F> void forEachTiedNote(const Track& track, const PlayStep& step, F&& f)
 {
     if (step.kind != PlayKind::Sound && step.kind != PlayKind::Rest)
@@ -155,7 +157,7 @@ template <class F> void forEachTiedNote(const Track& track, const PlayStep& step
     for (int k = 0; k <= step.tiedNotes && u < track.count; ++k) {
         f(u, at);
         at += lengthTicks(track.noteAt(u));
-        u = track.nextRoot(u);
+        u = nextRootInVoice(track, u);
     }
 }
 

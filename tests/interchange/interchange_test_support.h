@@ -46,6 +46,41 @@ inline void appendChord(Track& t, std::vector<Note> notes)
     t.rebuildChordLists();
 }
 
+// A note of the staff's second voice.
+inline Note inVoice2(Note n)
+{
+    n.voice = kVoice2;
+    return n;
+}
+
+// 4/4, one staff with two voices, the notes in the track's order (voice 1 first where both start
+// together), sounding:
+//   1: voice 1 E4 half, G4 half (chord symbol C); voice 2 C3 D3 E3 F3 quarters (Am on the C3)
+//   2: voice 1 D5 whole; voice 2 silent
+//   3: voice 1 E5 whole; voice 2 triplet quarters C3 D3 E3, then G3 half tied over the bar line
+//   4: voice 1 F5 whole; voice 2 the held G3 half, then A3 half
+//   5: voice 1 G4 whole; voice 2 a quarter rest and a C3 quarter, then silent
+inline void appendTwoVoices(Track& t)
+{
+    append(t, makeNote(-2, kTypeHalf)).setChordSymbol("C");
+    append(t, inVoice2(makeNote(7))).setChordSymbol("Am");
+    append(t, inVoice2(makeNote(6)));
+    append(t, makeNote(-4, kTypeHalf));
+    append(t, inVoice2(makeNote(5)));
+    append(t, inVoice2(makeNote(4)));
+    append(t, makeNote(-8, kTypeWhole));
+    append(t, makeNote(-9, kTypeWhole));
+    for (int line : {7, 6, 5})
+        append(t, inVoice2(makeNote(line, kTypeQuarter, kFlagTriplet)));
+    append(t, inVoice2(makeNote(3, kTypeHalf, kFlagTie)));
+    append(t, makeNote(-10, kTypeWhole));
+    append(t, inVoice2(makeNote(3, kTypeHalf, kFlagTie)));
+    append(t, inVoice2(makeNote(2, kTypeHalf)));
+    append(t, makeNote(-4, kTypeWhole));
+    append(t, inVoice2(makeNote(0, kTypeQuarter, kFlagRest)));
+    append(t, inVoice2(makeNote(7)));
+}
+
 // The exported document of a sheet, parsed.
 struct Exported {
     std::string text;

@@ -578,3 +578,97 @@ TEST(MusicXmlExport, ChordLinksAndKeysOutOfRangeExportWithoutHarm)
 
 } // namespace
 } // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+// A measure's notes, backups and forwards in document order: "1:E4/192" (voice, pitch or R
+// for a rest, duration, "~" where a tie starts, "t" for a triplet), "<384" a backup, ">192" a
+// forward.
+std::vector<std::string> measureContent(pugi::xml_node measure)
+{
+    std::vector<std::string> out;
+    for (pugi::xml_node e : measure.children()) {
+        const std::string name = e.name();
+        const std::string duration = e.child_value("duration");
+        if (name == "backup")
+            out.push_back("<" + duration);
+        else if (name == "forward")
+            out.push_back(">" + duration);
+        if (name != "note")
+            continue;
+        std::string n = std::string(e.child_value("voice")) + ":" +
+                        (e.child("rest") ? std::string("R") : testing::pitchName(e)) + "/" + duration;
+        if (e.find_child_by_attribute("tie", "type", "start"))
+            n += "~";
+        if (e.child("time-modification"))
+            n += "t";
+        out.push_back(n);
+    }
+    return out;
+}
+
+TEST(MusicXmlExport, TheSecondVoiceOfAStaffIsVoice2AfterABackupWithForwardsWhereItIsSilent)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    testing::appendTwoVoices(*sheet.trackAt(0));
+    Exported x;
+    exportSheet(sheet, x);
+    using V = std::vector<std::string>;
+    EXPECT_EQ(measureContent(x.measure(0, 1)),
+              (V{"1:E4/192", "1:G4/192", "<384", "2:C3/96", "2:D3/96", "2:E3/96", "2:F3/96"}));
+    EXPECT_EQ(measureContent(x.measure(0, 2)), (V{"1:D5/384"}));
+    EXPECT_EQ(measureContent(x.measure(0, 3)),
+              (V{"1:E5/384", "<384", "2:C3/64t", "2:D3/64t", "2:E3/64t", "2:G3/192~"}));
+    EXPECT_EQ(measureContent(x.measure(0, 4)), (V{"1:F5/384", "<384", "2:G3/192", "2:A3/192"}));
+    EXPECT_EQ(measureContent(x.measure(0, 5)), (V{"1:G4/384", "<384", "2:R/96", "2:C3/96", ">192"}));
+    EXPECT_FALSE(x.measure(0, 6));
+    // The triplets of voice 2 carry their bracket; each voice names its own chord symbols.
+    const auto triplets = x.measure(0, 3).children("note");
+    EXPECT_STREQ(
+        triplets.begin()->next_sibling("note").child("notations").child("tuplet").attribute("type").value(),
+        "start");
+    std::vector<std::string> harmonies;
+    for (pugi::xml_node h : x.measure(0, 1).children("harmony"))
+        harmonies.push_back(std::string(h.child("root").child_value("root-step")) + h.child_value("kind"));
+    EXPECT_EQ(harmonies, (V{"Cmajor", "Aminor"}));
+    expectMeasuresFill(x, 384);
+}
+
+} // namespace
+} // namespace tonvela
+
+#include "score/sheet_file.h"
+#include "score/voices.h"
+
+#include <fstream>
+
+namespace tonvela {
+namespace {
+
+// What a sheet of one voice exports to did not change when staves of two voices came: the
+// examples give what the export wrote before, byte for byte.
+TEST(MusicXmlExport, SheetsOfOneVoiceExportAsBefore)
+{
+    for (const char* name : {"ode_to_joy", "engraving_triplets", "staff_kinds", "beams_and_ties",
+                             "sing_a_long_song", "engraving_six_eight_pickup"}) {
+        SheetDocument sheet;
+        ASSERT_TRUE(
+            loadSheet(sheet, name, std::string(TONVELA_SOURCE_DIR) + "/examples/" + name + ".shd").ok())
+            << name;
+        for (int i = 0; i < sheet.trackCount(); ++i)
+            ASSERT_FALSE(hasSecondVoice(*sheet.trackAt(i))) << name;
+        std::ifstream in(std::string(TONVELA_TEST_DATA) + "/one_voice_exports/" + name + ".musicxml",
+                         std::ios::binary);
+        ASSERT_TRUE(in) << name;
+        const std::string before{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string text;
+        std::string error;
+        ASSERT_TRUE(musicXmlText(sheet, sheetTitleOf(sheet), text, error)) << error;
+        EXPECT_EQ(text, before) << name;
+    }
+}
+
+} // namespace
+} // namespace tonvela

@@ -10,7 +10,9 @@
 #include "playback/midi_file_writer.h"
 #include "score/duration.h"
 #include "score/note_pitch.h"
+#include "score/play_walk.h"
 #include "score/sheet_file.h"
+#include "score/sounding_pitch.h"
 #include "score/staff_kind.h"
 
 #include <algorithm>
@@ -717,6 +719,112 @@ TEST_F(MusicXmlReadersTest, ATablatureInAnOpenTuningWithACapoValidatesAndReadsBa
 
     REQUIRE_MUSESCORE();
     expectMuseScorePlaysTheSheet(sheet, "dadgad");
+}
+
+} // namespace
+} // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+// A staff with two voices: the schema takes the backups and forwards, MuseScore reads voice 2
+// as its second voice and plays both where the sheet's MIDI file does, and our own reader finds
+// the notes at their times.
+TEST_F(MusicXmlReadersTest, AStaffWithTwoVoicesValidatesAndReadsBackWithBothVoicesAtTheirTimes)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    testing::appendTwoVoices(*sheet.trackAt(0));
+    const std::string file = tmp.path("voices.musicxml");
+    ASSERT_TRUE(exportMusicXml(sheet, "Voices", file).ok);
+    expectValid(file);
+
+    // Our reader keeps the voice of a staff that sounds most notes, here voice 2, whole and at its
+    // times; the notes of voice 1 that start with one of its notes join it as chord notes, the
+    // others are named as dropped.
+    std::unique_ptr<SheetDocument> back;
+    const LoadResult read = importMusicXmlFile(file, back);
+    ASSERT_TRUE(read.ok()) << read.error;
+    ASSERT_GE(back->trackCount(), 1);
+    const Track& t = *back->trackAt(0);
+    std::vector<std::pair<Ticks, int>> played;
+    PlayWalk walk(t);
+    while (const auto step = walk.next())
+        forEachPlayedNote(t, *step, [&](const PlayedNote& p) {
+            if (!p.rest)
+                played.emplace_back(step->start + p.offset, soundingKey(t.noteAt(p.index), t));
+        });
+    std::sort(played.begin(), played.end());
+    constexpr Ticks Q = kQuarterTicks;
+    EXPECT_EQ(played, (std::vector<std::pair<Ticks, int>>{{0, 48},
+                                                          {0, 64},
+                                                          {Q, 50},
+                                                          {2 * Q, 52},
+                                                          {2 * Q, 67},
+                                                          {3 * Q, 53},
+                                                          {8 * Q, 48},
+                                                          {8 * Q, 76},
+                                                          {8 * Q + 2 * Q / 3, 50},
+                                                          {8 * Q + 4 * Q / 3, 52},
+                                                          {10 * Q, 55},
+                                                          {14 * Q, 57},
+                                                          {17 * Q, 48}}));
+    std::string warnings;
+    for (const std::string& w : read.warnings)
+        warnings += w + "\n";
+    EXPECT_NE(warnings.find("3 notes of later voices were dropped"), std::string::npos) << warnings;
+
+    // Every staff kind with two voices, one of them repeating its silent measure, and a chord
+    // of voice 2 with a member longer than its root (a voice of its own after voice 2).
+    SheetDocument kinds;
+    kinds.setTrackCount(4);
+    const StaffKind staffKinds[4] = {StaffKind::FClef, StaffKind::Percussion, StaffKind::Tablature,
+                                     StaffKind::G2Clef};
+    for (int k = 0; k < 4; ++k) {
+        Track& track = *kinds.trackAt(k);
+        setStaffKind(track, staffKinds[k]);
+        testing::appendTwoVoices(track);
+    }
+    kinds.trackAt(3)->measureRepeats.set(2, true);
+    testing::appendChord(*kinds.trackAt(0), {makeNote(0, kTypeWhole)});
+    {
+        Track& track = *kinds.trackAt(0);
+        const int root = track.count;
+        append(track, testing::inVoice2(makeNote(4, kTypeQuarter)));
+        Note member = makeNote(2, kTypeHalf);
+        member.chordparent = static_cast<int16_t>(root);
+        append(track, member);
+    }
+    const std::string kindsFile = tmp.path("voice-kinds.musicxml");
+    ASSERT_TRUE(exportMusicXml(kinds, "Voices", kindsFile).ok);
+    expectValid(kindsFile);
+    {
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_file(kindsFile.c_str()));
+        const pugi::xml_node last = doc.child("score-partwise").child("part").last_child();
+        std::vector<std::string> voices;
+        for (pugi::xml_node n : last.children("note"))
+            voices.push_back(n.child_value("voice"));
+        EXPECT_EQ(voices, (std::vector<std::string>{"1", "2", "3"}));
+    }
+
+    REQUIRE_MUSESCORE();
+    expectMuseScorePlaysTheSheet(sheet, "voices");
+    expectMuseScorePlaysTheSheet(kinds, "voice-kinds");
+    // MuseScore's own MusicXML of our file keeps the second voice as voice 2.
+    const std::string theirs = tmp.path("theirs.musicxml");
+    std::string log;
+    ASSERT_TRUE(museScoreMidi(file, theirs, log)) << log;
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(theirs.c_str()));
+    std::vector<std::string> second;
+    for (pugi::xml_node m : doc.child("score-partwise").child("part").children("measure"))
+        for (pugi::xml_node n : m.children("note"))
+            if (std::string(n.child_value("voice")) == "2" && !n.child("rest"))
+                second.push_back(m.attribute("number").as_string() + std::string(":") +
+                                 testing::pitchName(n));
+    EXPECT_EQ(second, (std::vector<std::string>{"1:C3", "1:D3", "1:E3", "1:F3", "3:C3", "3:D3", "3:E3",
+                                                "3:G3", "4:G3", "4:A3", "5:C3"}));
 }
 
 } // namespace

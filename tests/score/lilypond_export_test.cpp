@@ -3,9 +3,11 @@
 #include "score/note.h"
 #include "score/play_walk.h"
 #include "score/sheet_document.h"
+#include "score/sheet_file.h"
 #include "score/sounding_pitch.h"
 #include "score/track.h"
 #include "score/track_type.h"
+#include "score/voices.h"
 
 #include <gtest/gtest.h>
 
@@ -737,6 +739,152 @@ TEST_F(LilypondExportTest, ATablatureInAnotherTuningWritesItsStringsWithTheCapo)
 
     ASSERT_TRUE(exportLilypond(sheet, "tunings.ly", path("tunings.ly")));
     expectEngravedCleanly({"tunings"});
+}
+
+} // namespace
+} // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+// A note of the staff's second voice.
+Note inVoice2(Note n)
+{
+    n.voice = kVoice2;
+    return n;
+}
+
+// 4/4, one staff with two voices, the notes in the track's order (voice 1 first where both start
+// together):
+//   1: voice 1 e'2 g'2, voice 2 c4 d4 e4 f4 (the first with the chord symbol Am)
+//   2: voice 1 d''1, voice 2 silent
+//   3: voice 1 e''1, voice 2 three triplet quarters c d e, then g2 tied over the bar line
+//   4: voice 1 f''1, voice 2 the held g2, then a2
+void fillTwoVoices(Track& t, bool symbols = true)
+{
+    const auto note = [](int line, int type = kTypeQuarter, int flags = 0) {
+        Note n;
+        n.setStaffPosition(line);
+        n.type = type;
+        n.dwFlag = flags;
+        return n;
+    };
+    const auto add = [&t](const Note& n) { t.insertNote(n, t.count); };
+    Note e = note(-2, kTypeHalf);
+    Note c = inVoice2(note(7));
+    if (symbols) {
+        e.setChordSymbol("C");
+        c.setChordSymbol("Am");
+    }
+    add(e);
+    add(c);
+    add(inVoice2(note(6)));
+    add(note(-4, kTypeHalf));
+    add(inVoice2(note(5)));
+    add(inVoice2(note(4)));
+    add(note(-8, kTypeWhole));
+    add(note(-9, kTypeWhole));
+    for (int line : {7, 6, 5})
+        add(inVoice2(note(line, kTypeQuarter, kFlagTriplet)));
+    add(inVoice2(note(3, kTypeHalf, kFlagTie)));
+    add(note(-10, kTypeWhole));
+    add(inVoice2(note(3, kTypeHalf, kFlagTie)));
+    add(inVoice2(note(2, kTypeHalf)));
+}
+
+TEST_F(LilypondExportTest, AStaffWithTwoVoicesWritesEachInItsOwnRhythmWithSpacersWhereVoice2IsSilent)
+{
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    fillTwoVoices(*sheet.trackAt(0));
+    const std::string text = lilypondText(sheet);
+    const std::vector<std::string> lines = staffLines(text, 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{"\\time 4/4",
+                                               "\\clef \"treble_8\"",
+                                               "\\key c \\major",
+                                               "<< {",
+                                               "e'2",
+                                               "g'2",
+                                               "d''1",
+                                               "e''1",
+                                               "f''1",
+                                               "} \\\\ {",
+                                               "c4",
+                                               "d4",
+                                               "e4",
+                                               "f4",
+                                               "s1",
+                                               "\\tuplet 3/2 { c4",
+                                               "d4",
+                                               "e4 }",
+                                               "g2~",
+                                               "g2",
+                                               "a2",
+                                               "} >>"}))
+        << text;
+    // Each voice names its own chords over the staff, voice 2's with skips where it is silent.
+    const std::size_t first = text.find("\\new ChordNames \\chordmode {\r\nc2\r\ns2\r\ns1\r\n");
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_NE(
+        text.find("\\new ChordNames \\chordmode {\r\na4:m\r\ns4\r\ns4\r\ns4\r\ns1\r\ns4*2/3\r\n", first + 1),
+        std::string::npos)
+        << text;
+}
+
+TEST_F(LilypondExportTest, LilyPondEngravesTwoVoicesWithoutWarningsAndItsMidiPlaysBothWhereTheSheetDoes)
+{
+    // The two-voice staff on every staff kind, and with its silent measure marked to repeat.
+    SheetDocument sheet;
+    sheet.setTrackCount(4);
+    for (int i = 0; i < 4; ++i)
+        fillTwoVoices(*sheet.trackAt(i));
+    setTrackType(*sheet.trackAt(1), 3); // tablature
+    setTrackType(*sheet.trackAt(2), 2); // percussion
+    sheet.trackAt(3)->measureRepeats.set(2, true);
+    const std::string text = lilypondText(sheet);
+    EXPECT_NE(text.find("\\new TabStaff"), std::string::npos);
+    EXPECT_NE(text.find("\\new DrumStaff"), std::string::npos);
+    EXPECT_NE(text.find("\\repeat volta 2 {\r\nd''1\r\n}"), std::string::npos) << text;
+    EXPECT_NE(text.find("\\repeat volta 2 {\r\ns1\r\n}"), std::string::npos) << text;
+    ASSERT_TRUE(exportLilypond(sheet, "voices.ly", path("voices.ly")));
+    expectEngravedCleanly({"voices"});
+
+    // LilyPond's own MIDI of the staff (the repeat unfolded) plays both voices where playback does.
+    // (LilyPond plays chord names too: the sheet compared with its MIDI has none.)
+    SheetDocument one;
+    one.setTrackCount(1);
+    fillTwoVoices(*one.trackAt(0), false);
+    one.trackAt(0)->measureRepeats.set(2, true);
+    std::vector<std::pair<double, int>> lilypond = playedByLilypond(one, "walk");
+    std::vector<std::pair<double, int>> walked = playedByWalk(*one.trackAt(0));
+    std::sort(lilypond.begin(), lilypond.end());
+    std::sort(walked.begin(), walked.end());
+    EXPECT_EQ(lilypond, walked);
+    // Voice 1 five notes and the repeated one, voice 2 four, three triplets, the tied g once, a.
+    ASSERT_EQ(walked.size(), 6u + 4 + 3 + 1 + 1);
+    // The tied g starts on beat 14 (the repeat adds a measure), a two beats after the next bar.
+    EXPECT_NE(std::find(walked.begin(), walked.end(), std::pair<double, int>(14.0, 55)), walked.end());
+    EXPECT_NE(std::find(walked.begin(), walked.end(), std::pair<double, int>(18.0, 57)), walked.end());
+}
+
+// What a sheet of one voice exports to did not change when staves of two voices came: the
+// examples give what the export wrote before, byte for byte.
+TEST_F(LilypondExportTest, SheetsOfOneVoiceExportAsBefore)
+{
+    for (const char* name : {"ode_to_joy", "engraving_triplets", "staff_kinds", "beams_and_ties",
+                             "sing_a_long_song", "engraving_six_eight_pickup"}) {
+        SheetDocument sheet;
+        ASSERT_TRUE(
+            loadSheet(sheet, name, std::string(TONVELA_SOURCE_DIR) + "/examples/" + name + ".shd").ok())
+            << name;
+        for (int i = 0; i < sheet.trackCount(); ++i)
+            ASSERT_FALSE(hasSecondVoice(*sheet.trackAt(i))) << name;
+        std::ifstream in(std::string(TONVELA_TEST_DATA) + "/one_voice_exports/" + name + ".ly",
+                         std::ios::binary);
+        ASSERT_TRUE(in) << name;
+        const std::string before{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        EXPECT_EQ(lilypondText(sheet), before) << name;
+    }
 }
 
 } // namespace

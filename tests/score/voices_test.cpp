@@ -179,6 +179,38 @@ TEST_F(VoicesTest, TiesJoinNotesOfOneVoiceAcrossTheOtherVoicesNotes)
     EXPECT_EQ(steps[5].start, 3 * Q);
 }
 
+TEST_F(VoicesTest, ATieOfVoiceTwoOverTheBarLineHoldsItsTimeInTheNextMeasure)
+{
+    // Voice 2: a half, then a half tied over the bar line to a half, then a quarter; voice 1 a
+    // whole note in each measure.
+    add(kTypeWhole);
+    add(kTypeHalf, kVoice2, 4);
+    add(kTypeHalf, kVoice2, 5, kFlagTie);
+    add(kTypeWhole);
+    add(kTypeHalf, kVoice2, 5, kFlagTie);
+    add(kTypeQuarter, kVoice2, 6);
+    for (const WalkOrder order : {WalkOrder::Played, WalkOrder::Written}) {
+        const auto steps = walk(order);
+        std::vector<std::pair<int, Ticks>> starts;
+        for (const PlayStep& s : steps)
+            starts.emplace_back(s.index, s.start);
+        // The held half takes the first half of measure 2: the quarter follows it.
+        EXPECT_EQ(starts,
+                  (std::vector<std::pair<int, Ticks>>{{0, 0}, {1, 0}, {2, 2 * Q}, {3, 4 * Q}, {5, 6 * Q}}));
+        ASSERT_EQ(steps.size(), 5u);
+        EXPECT_EQ(steps[2].length, 4 * Q);
+        EXPECT_EQ(steps[2].tiedNotes, 1);
+        // Ties of two-voice chains stay in their voice.
+        std::vector<int> chain;
+        forEachTiedNote(track, steps[2], [&](int u, Ticks at) {
+            chain.push_back(u);
+            EXPECT_EQ(at, u == 2 ? 2 * Q : 4 * Q);
+        });
+        EXPECT_EQ(chain, (std::vector<int>{2, 4}));
+    }
+    EXPECT_EQ(playedTicks(track), 8 * Q);
+}
+
 TEST_F(VoicesTest, ARepeatedMeasurePlaysBothVoicesAgainFromItsStart)
 {
     halfAndQuartersOverAWhole();
