@@ -9,6 +9,26 @@ namespace tonvela {
 
 namespace {
 
+// A tie the walk does not merge: it runs over a place where a repeat goes back or a repeated
+// passage leaves.
+bool tieCut(const Track& track, const MeasureDivision& measures, int from, int to)
+{
+    return tieCrossesRepeat(track, measures, from, to) || tieCrossesRangeEnd(track, measures, from, to);
+}
+
+// Both repeat rules at index i: a measure repeat first; only when it goes on does a repeated
+// passage go back or leave. A jump starts the measure being played afresh.
+int applyRepeats(const Track& track, const MeasureDivision& measures, int i, PlayCursor& c)
+{
+    const int next = applyMeasureRepeat(track, measures, i, c.repeats);
+    if (next != i)
+        return next;
+    const int jumped = applyRepeatRanges(track, measures, i, c.ranges);
+    if (jumped != i)
+        c.repeats.repeatStart = jumped;
+    return jumped;
+}
+
 // True when note i sounds as part of a tie chain of its voice that began before it: the walk of
 // a track with two voices goes through the array note by note and passes such a note by.
 bool tiedOnInVoice(const Track& track, const MeasureDivision& measures, int i)
@@ -18,7 +38,7 @@ bool tiedOnInVoice(const Track& track, const MeasureDivision& measures, int i)
     for (int p = previousRootInVoice(track, u); p >= 0 && chain < kMaxTieMerge * 64;
          p = previousRootInVoice(track, p)) {
         if (!tieMerges(track.noteAt(p), track.noteAt(u)) || lengthTicks(track.noteAt(u)) == 0 ||
-            lengthTicks(track.noteAt(p)) == 0 || tieCrossesRepeat(track, measures, p, u))
+            lengthTicks(track.noteAt(p)) == 0 || tieCut(track, measures, p, u))
             break;
         ++chain;
         u = p;
@@ -39,7 +59,7 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
         }
         // The repeat rule sees every index the walk reaches, the end of the track included.
         if (played)
-            c.index = applyMeasureRepeat(track, measures, c.index, c.repeats);
+            c.index = applyRepeats(track, measures, c.index, c);
         if (c.index >= track.count) {
             c.ended = true;
             break;
@@ -87,7 +107,7 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
         // Only notes that take time join: a tie into a bar line or a clip ends there.
         while (v < track.count && step.tiedNotes + 1 < kMaxTieMerge &&
                tieMerges(track.noteAt(u), track.noteAt(v)) && lengthTicks(track.noteAt(v)) > 0 &&
-               !tieCrossesRepeat(track, measures, u, v)) {
+               !tieCut(track, measures, u, v)) {
             // A tie into a measure marked to repeat: that measure begins at v, which the walk
             // passes by inside this step.
             if (played)
