@@ -30,13 +30,35 @@ TEST(RepeatRangeTest, TheTextReadsBackAsWrittenWithAndWithoutEndings)
 TEST(RepeatRangeTest, DamagedEntriesAreDroppedAndTheGoodOnesKept)
 {
     const Ranges good = {{1, 4, 1, 1}, {9, 12, 0, 0}};
-    for (const char* bad : {"x", "-", "4-1", "0-3", "3-", "-3", "1-4/4", "1-4/5/0", "1-4/1/1/1", "1-4//1",
-                            "1-4/a", "1--4", " 1-4", "1-4 ", "99999999999-100000000000", "1-2000000",
-                            "2-3/0/999999999", "", ",", "1-4;", "\xff\xfe", "3-6", "5-5", "2-2"}) {
+    for (const char* bad : {"x",
+                            "-",
+                            "4-1",
+                            "0-3",
+                            "3-",
+                            "-3",
+                            "1-4/4",
+                            "1-4/5/0",
+                            "1-4/1/1/1",
+                            "1-4//1",
+                            "1-4/a",
+                            "1--4",
+                            " 1-4",
+                            "1-4 ",
+                            "99999999999-100000000000",
+                            "1-2000000",
+                            "2-3/0/999999999",
+                            "",
+                            ",",
+                            "1-4;",
+                            "\xff\xfe",
+                            "3-6",
+                            "5-5",
+                            "2-2"}) {
         // The bad entry comes before, between and after the good ones; those that overlap a
         // good one (3-6, 5-5 over 1-4's second ending, 2-2) lose to the one listed first.
-        for (const std::string& text : {std::string(bad) + ",1-4/1/1,9-12", "1-4/1/1," + std::string(bad) + ",9-12",
-                                       "1-4/1/1,9-12," + std::string(bad)}) {
+        for (const std::string& text :
+             {std::string(bad) + ",1-4/1/1,9-12", "1-4/1/1," + std::string(bad) + ",9-12",
+              "1-4/1/1,9-12," + std::string(bad)}) {
             const Ranges read = parseRepeatRanges(text);
             if (text.starts_with("3-6") || text.starts_with("5-5") || text.starts_with("2-2")) {
                 // Listed first, it is kept, and 1-4 is the one that overlaps.
@@ -275,8 +297,8 @@ TEST_F(RepeatRangeWalkTest, VoiceTwoFollowsTheMeasuresOfVoiceOneThroughTheRange)
         if (track().noteAt(step->index).inVoice2())
             halves.emplace_back(step->index, step->start);
     const Ticks h = 2 * kQuarterTicks;
-    const std::vector<std::pair<int, Ticks>> expected{{1, 0}, {4, h}, {7, 2 * h}, {1, 3 * h}, {4, 4 * h},
-                                                      {10, 5 * h}};
+    const std::vector<std::pair<int, Ticks>> expected{{1, 0},     {4, h},     {7, 2 * h},
+                                                      {1, 3 * h}, {4, 4 * h}, {10, 5 * h}};
     EXPECT_EQ(halves, expected);
     EXPECT_EQ(playedTicks(track()), 6 * h);
 }
