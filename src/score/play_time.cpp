@@ -17,8 +17,12 @@ bool repeatPending(const Track& track, const MeasureDivision& measures, int i, c
     const int m = measures.measureOf(i);
     if (m < 1)
         return false;
-    if (rangeRepeatPending(track, m, cursor.ranges))
-        return true;
+    if (rangeRepeatPending(track, m, cursor.ranges)) {
+        // A passage whose end the notes never reach does not go back.
+        const int k = rangeHolding(track.repeatRanges, m);
+        if (k >= 0 && track.repeatRanges[static_cast<std::size_t>(k)].last <= measures.measureCount())
+            return true;
+    }
     if (!track.measureRepeats.contains(m))
         return false;
     const MeasureRepeatState& repeats = cursor.repeats;

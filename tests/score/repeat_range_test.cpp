@@ -231,6 +231,7 @@ TEST_F(RepeatRangeWalkTest, ARangeAtTheEndOfTheTrackRepeatsAndAFirstEndingThereE
     EXPECT_EQ(playedMeasures(), (std::vector<int>{1, 2, 3, 4, 5}));
     sheet.setRepeatRanges({{4, 9, 0, 0}});
     EXPECT_EQ(playedMeasures(), (std::vector<int>{1, 2, 3, 4, 5})) << "its end B is never reached";
+    EXPECT_EQ(playTimeText(track(), 6), formatPlayTime(7 * 500)) << "measure 4 plays once";
 }
 
 TEST_F(RepeatRangeWalkTest, AMarkedMeasureInsideARangePlaysTwiceOnlyOnTheRangesFirstPass)
