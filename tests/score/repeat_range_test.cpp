@@ -304,6 +304,24 @@ TEST_F(RepeatRangeWalkTest, VoiceTwoFollowsTheMeasuresOfVoiceOneThroughTheRange)
     EXPECT_EQ(playedTicks(track()), 6 * h);
 }
 
+TEST_F(RepeatRangeWalkTest, TheExampleLoadsItsPassageAndBothStavesPlayItUnfolded)
+{
+    // The example sheet, loaded as a user opens it: 8 measures of 4/4 on two staves, measures
+    // 1-4 repeated with measure 4 the first ending and 5 the second.
+    ASSERT_TRUE(loadSheet(sheet, "volta", std::string(TONVELA_SOURCE_DIR) + "/examples/engraving_volta.shd").ok());
+    EXPECT_EQ(sheet.repeatRanges, (Ranges{{1, 4, 1, 1}}));
+    ASSERT_EQ(sheet.trackCount(), 2);
+    for (int t = 0; t < 2; ++t) {
+        PlayWalk walk(*sheet.trackAt(t));
+        std::vector<int> measures;
+        while (const std::optional<PlayStep> step = walk.next())
+            if (measures.empty() || measures.back() != step->measure)
+                measures.push_back(step->measure);
+        EXPECT_EQ(measures, (std::vector<int>{1, 2, 3, 4, 1, 2, 3, 5, 6, 7, 8})) << "track " << t;
+        EXPECT_EQ(playedTicks(*sheet.trackAt(t)), 11 * 4 * kQuarterTicks) << "track " << t;
+    }
+}
+
 TEST_F(RepeatRangeWalkTest, ThePlayTimeOfANoteInTheRepeatedPartCountsToItsSecondPass)
 {
     fill(4);
