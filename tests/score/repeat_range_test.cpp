@@ -308,7 +308,8 @@ TEST_F(RepeatRangeWalkTest, TheExampleLoadsItsPassageAndBothStavesPlayItUnfolded
 {
     // The example sheet, loaded as a user opens it: 8 measures of 4/4 on two staves, measures
     // 1-4 repeated with measure 4 the first ending and 5 the second.
-    ASSERT_TRUE(loadSheet(sheet, "volta", std::string(TONVELA_SOURCE_DIR) + "/examples/engraving_volta.shd").ok());
+    ASSERT_TRUE(
+        loadSheet(sheet, "volta", std::string(TONVELA_SOURCE_DIR) + "/examples/engraving_volta.shd").ok());
     EXPECT_EQ(sheet.repeatRanges, (Ranges{{1, 4, 1, 1}}));
     ASSERT_EQ(sheet.trackCount(), 2);
     for (int t = 0; t < 2; ++t) {
