@@ -1,5 +1,6 @@
-// The repeat signs of a measure marked to repeat: at its end two dots, a thin and a thick bar
-// line; at its start the same mirrored.
+// The repeat signs of a measure marked to repeat and of a repeated passage: at its end two dots,
+// a thin and a thick bar line; at its start the same mirrored. Over the endings of a passage,
+// brackets marked "1." and "2." above the top staff of each system.
 
 #include "editor/sheet_drawing.h"
 #include "score/sheet_document.h"
@@ -9,6 +10,23 @@
 #include <cmath>
 
 namespace tonvela {
+
+namespace {
+
+// The measures whose start (or end) carries a repeat sign: the marked measures and the first
+// (or last) measures of the repeated passages. `storage` holds the list when it is not the
+// track's own marks.
+const MeasureRepeatMarks& signedMeasures(const Track& t, bool starts, MeasureRepeatMarks& storage)
+{
+    if (t.repeatRanges.empty())
+        return t.measureRepeats;
+    storage = t.measureRepeats;
+    for (const RepeatRange& r : t.repeatRanges)
+        storage.set(starts ? r.first : r.last, true);
+    return storage;
+}
+
+} // namespace
 
 RepeatSignGeometry repeatSignGeometryAt(int top, int thinX, bool tablature)
 {
@@ -78,7 +96,10 @@ void SheetDrawing::drawRepeatSign(const StaffRow& row, int thinX, bool drawThin,
 
 void SheetDrawing::drawRowRepeatStarts(const StaffRow& row, const Track& t)
 {
-    const MeasureRepeatMarks& marks = t.measureRepeats;
+    MeasureRepeatMarks startStorage;
+    MeasureRepeatMarks endStorage;
+    const MeasureRepeatMarks& marks = signedMeasures(t, true, startStorage);
+    const MeasureRepeatMarks& ends = signedMeasures(t, false, endStorage);
     if (marks.empty())
         return;
     const int track = row.index % m_trackCount;
@@ -93,7 +114,7 @@ void SheetDrawing::drawRowRepeatStarts(const StaffRow& row, const Track& t)
             continue;
         const bool opensRow = rec.startsRow || rec.x <= 0;
         // The measure before closes its own repeat at the same bar line: :||: shares one thick line.
-        const bool afterEnd = !opensRow && m > 1 && marks.contains(m - 1);
+        const bool afterEnd = !opensRow && m > 1 && ends.contains(m - 1);
         const int thinX = repeatStartThinX(row.keySigWidth, rec);
         const RepeatSignGeometry g = repeatStartGeometryAt(top(row), thinX, tablature, afterEnd);
         pen(m_tools.black);
@@ -118,7 +139,8 @@ void SheetDrawing::drawRowRepeatStarts(const StaffRow& row, const Track& t)
 
 void SheetDrawing::drawRowRepeats(const StaffRow& row, const Track& t, int start, int end, int n)
 {
-    const MeasureRepeatMarks& marks = t.measureRepeats;
+    MeasureRepeatMarks storage;
+    const MeasureRepeatMarks& marks = signedMeasures(t, false, storage);
     if (marks.empty() || start >= end)
         return;
     const int track = row.index % m_trackCount;
@@ -150,6 +172,70 @@ void SheetDrawing::drawRowRepeats(const StaffRow& row, const Track& t, int start
     const int thinX =
         measureEndThinX(m_layout, row.index, records[static_cast<std::size_t>(m)], place(track, last).x);
     drawRepeatSign(row, thinX, true, tablature);
+}
+
+void SheetDrawing::drawVoltaBrackets(int systemFirstRow)
+{
+    if (m_trackCount < 1)
+        return;
+    const Track* t = m_sheet.trackAt(0);
+    if (!t || t->repeatRanges.empty())
+        return;
+    const StaffRow row = m_layout.row(systemFirstRow);
+    const std::vector<MeasureRecord>& records = m_layout.measures(0);
+    const int inUse = std::min(m_layout.measuresInUse(0), static_cast<int>(records.size()) - 1);
+    auto onRow = [&](int m) {
+        return m >= 1 && m <= inUse && records[static_cast<std::size_t>(m)].rowIndex == systemFirstRow;
+    };
+    // Where a measure's room on the row starts and ends.
+    auto leftOf = [&](int m) {
+        const MeasureRecord& rec = records[static_cast<std::size_t>(m)];
+        if (rec.startsRow || rec.x <= 0)
+            return repeatStartThinX(row.keySigWidth, rec) - 12;
+        return static_cast<int>(rec.x) + kRepeatSignWidth;
+    };
+    auto rightOf = [&](int m) {
+        if (onRow(m + 1)) {
+            const MeasureRecord& next = records[static_cast<std::size_t>(m + 1)];
+            if (!next.startsRow && next.x > 0)
+                return static_cast<int>(next.x);
+        }
+        return measureEndThinX(m_layout, systemFirstRow, records[static_cast<std::size_t>(m)], row.lastX) +
+               kRepeatSignWidth;
+    };
+    const int y = top(row) - kVoltaRise;
+    pen(m_tools.black);
+    font(m_tools.smallBold);
+    textColor(kBlack);
+    // One bracket over measures from..to: the part of it on this row, hooked down where it
+    // starts and, for a first ending, where it ends.
+    auto bracket = [&](int from, int to, const char* label, bool closed) {
+        int a = from;
+        while (a <= to && !onRow(a))
+            ++a;
+        if (a > to)
+            return;
+        int b = a;
+        while (b + 1 <= to && onRow(b + 1))
+            ++b;
+        const int left = leftOf(a);
+        const int right = std::max(left + 10, rightOf(b) - 3);
+        m_canvas.drawLine(sc(left), sc(y), sc(right), sc(y));
+        if (a == from) {
+            m_canvas.drawLine(sc(left), sc(y), sc(left), sc(y + kVoltaHook));
+            m_canvas.drawText(sc(left + 4), sc(y + 2), label);
+        }
+        if (closed && b == to)
+            m_canvas.drawLine(sc(right), sc(y), sc(right), sc(y + kVoltaHook));
+    };
+    for (const RepeatRange& r : t->repeatRanges) {
+        if (r.first > inUse)
+            break;
+        if (r.firstEnding > 0)
+            bracket(r.last - r.firstEnding + 1, r.last, "1.", true);
+        if (r.secondEnding > 0)
+            bracket(r.last + 1, r.reach(), "2.", false);
+    }
 }
 
 } // namespace tonvela

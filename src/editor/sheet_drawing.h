@@ -41,6 +41,10 @@ inline constexpr int kRepeatDotRadius = 2; // at zoom 1
 // Least room between the last note and the sign or a track's final bar line: a click just
 // right of the last note (where a new note goes) stays clear of the line.
 inline constexpr int kRepeatAfterNote = 40;
+// The bracket over an ending of a repeated passage: its line this far above the top staff line,
+// its hooks this long.
+inline constexpr int kVoltaRise = 34;
+inline constexpr int kVoltaHook = 12;
 
 struct RepeatSignGeometry {
     int thinX = 0;
@@ -107,8 +111,11 @@ class SheetDrawing {
     // The repeat signs of the marked measures that end on a row whose notes are start..end-1:
     // at the next measure's bar line, at the end of the row, or after the track's last measure.
     void drawRowRepeats(const StaffRow& row, const Track& track, int start, int end, int noteCount);
-    // The opening signs of the marked measures that open on the row.
+    // The opening signs of the marked measures and repeated passages that open on the row.
     void drawRowRepeatStarts(const StaffRow& row, const Track& track);
+    // The brackets of the repeated passages' endings over the top staff of the system that
+    // opens on that row: "1." over a first ending, closed at its end, "2." over a second one.
+    void drawVoltaBrackets(int systemFirstRow);
 
     const DrawTools& tools() const { return m_tools; }
 
@@ -167,7 +174,8 @@ class SheetDrawing {
     void drawLyric(const StaffRow& row, const Note& note, const NoteLayout& place);
     void drawGlyphPass(int lastRow);
     // What opens a system (system_furniture.cpp): the number of its first measure above the
-    // top staff, the bracket joining its staves and the brace of a piano part.
+    // top staff, the brackets of the endings of repeated passages, the bracket joining its
+    // staves and the brace of a piano part.
     void drawSystemFurniture(int systemFirstRow);
     // The measure (from 1) the system opening on that row starts with; 0 when no track has
     // notes there.

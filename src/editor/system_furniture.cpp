@@ -1,6 +1,7 @@
-// What opens each system of a sheet: the number of its first measure above the top staff, a
-// bracket joining the staves of an ensemble, and a brace joining the two staves of a piano
-// part. Measure numbers stand only here, so a player finds them where the eye starts a line.
+// What opens each system of a sheet: the number of its first measure above the top staff, the
+// brackets of the endings of repeated passages (repeat_sign.cpp), a bracket joining the staves of
+// an ensemble, and a brace joining the two staves of a piano part. Measure numbers stand only here, so a
+// player finds them where the eye starts a line.
 
 #include "editor/glyphs.h"
 #include "editor/sheet_drawing.h"
@@ -53,6 +54,7 @@ void SheetDrawing::drawSystemFurniture(int systemFirstRow)
     const int m = systemOpeningMeasure(systemFirstRow);
     if (m > 0)
         drawMeasureNumber(first, m - 1, true);
+    drawVoltaBrackets(systemFirstRow);
     if (m_trackCount < 2)
         return;
 

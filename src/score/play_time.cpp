@@ -10,13 +10,22 @@
 namespace tonvela {
 namespace {
 
-// Whether the measure of note i is marked and its repeat is still to come.
-bool repeatPending(const Track& track, const MeasureDivision& measures, int i,
-                   const MeasureRepeatState& repeats)
+// Whether the measure of note i repeats, as a marked measure or in a repeated passage, and its
+// repeat is still to come.
+bool repeatPending(const Track& track, const MeasureDivision& measures, int i, const PlayCursor& cursor)
 {
     const int m = measures.measureOf(i);
-    if (m < 1 || !track.measureRepeats.contains(m))
+    if (m < 1)
         return false;
+    if (rangeRepeatPending(track, m, cursor.ranges)) {
+        // A passage whose end the notes never reach does not go back.
+        const int k = rangeHolding(track.repeatRanges, m);
+        if (k >= 0 && track.repeatRanges[static_cast<std::size_t>(k)].last <= measures.measureCount())
+            return true;
+    }
+    if (!track.measureRepeats.contains(m))
+        return false;
+    const MeasureRepeatState& repeats = cursor.repeats;
     return static_cast<int>(repeats.passCount.size()) <= m ||
            repeats.passCount[static_cast<std::size_t>(m)] == 0;
 }
@@ -34,7 +43,7 @@ Ticks playedUpTo(const Track& track, int lastRoot)
             if (u == lastRoot)
                 through = at - step->start + lengthTicks(track.noteAt(u));
         });
-        if (through >= 0 && !repeatPending(track, walk.measures(), lastRoot, walk.cursor().repeats))
+        if (through >= 0 && !repeatPending(track, walk.measures(), lastRoot, walk.cursor()))
             return total + step->held - (step->length - through);
         total += step->held;
     }

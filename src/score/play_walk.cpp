@@ -10,6 +10,26 @@ namespace tonvela {
 
 namespace {
 
+// A tie the walk does not merge: it runs over a place where a repeat goes back or a repeated
+// passage leaves.
+bool tieCut(const Track& track, const MeasureDivision& measures, int from, int to)
+{
+    return tieCrossesRepeat(track, measures, from, to) || tieCrossesRangeEnd(track, measures, from, to);
+}
+
+// Both repeat rules at index i: a measure repeat first; only when it goes on does a repeated
+// passage go back or leave. A jump starts the measure being played afresh.
+int applyRepeats(const Track& track, const MeasureDivision& measures, int i, PlayCursor& c)
+{
+    const int next = applyMeasureRepeat(track, measures, i, c.repeats);
+    if (next != i)
+        return next;
+    const int jumped = applyRepeatRanges(track, measures, i, c.ranges);
+    if (jumped != i)
+        c.repeats.repeatStart = jumped;
+    return jumped;
+}
+
 // The note that strikes the sound note i is held on in, when i is part of a tie chain of its
 // voice that began before it; -1 when i is struck itself. The walk of a track with two voices
 // goes through the array note by note and passes a held note by.
@@ -21,7 +41,7 @@ int struckBeforeInVoice(const Track& track, const MeasureDivision& measures, int
          p = previousRootInVoice(track, p)) {
         const int u = chain.back();
         if (!tieMerges(track.noteAt(p), track.noteAt(u)) || lengthTicks(track.noteAt(u)) == 0 ||
-            lengthTicks(track.noteAt(p)) == 0 || tieCrossesRepeat(track, measures, p, u))
+            lengthTicks(track.noteAt(p)) == 0 || tieCut(track, measures, p, u))
             break;
         chain.push_back(p);
     }
@@ -42,7 +62,7 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
         }
         // The repeat rule sees every index the walk reaches, the end of the track included.
         if (played)
-            c.index = applyMeasureRepeat(track, measures, c.index, c.repeats);
+            c.index = applyRepeats(track, measures, c.index, c);
         if (c.index >= track.count) {
             c.ended = true;
             break;
@@ -94,7 +114,7 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
         // Only notes that take time join: a tie into a bar line or a clip ends there.
         while (v < track.count && step.tiedNotes + 1 < kMaxTieMerge &&
                tieMerges(track.noteAt(u), track.noteAt(v)) && lengthTicks(track.noteAt(v)) > 0 &&
-               !tieCrossesRepeat(track, measures, u, v)) {
+               !tieCut(track, measures, u, v)) {
             // A tie into a measure marked to repeat: that measure begins at v, which the walk
             // passes by inside this step.
             if (played)

@@ -8,6 +8,7 @@
 #include "score/loop_rule.h"
 #include "score/measure_division.h"
 #include "score/measure_repeat.h"
+#include "score/repeat_range.h"
 #include "score/tie_rule.h"
 #include "score/track.h"
 #include "score/voices.h"
@@ -27,7 +28,7 @@ enum class PlayKind {
 
 // The order a walk takes through a track.
 enum class WalkOrder {
-    Played,  // as playback plays: marked measures repeat, note loops jump back
+    Played,  // as playback plays: marked measures repeat, repeated passages unfold, note loops jump back
     Written, // every note once, in staff order (a writer that notates repeats with signs)
 };
 
@@ -59,7 +60,8 @@ struct PlayCursor {
     int lastIndex = -1; // that note
     LoopState loop;     // the note loop in progress
     MeasureRepeatState repeats;
-    long long visits = 0; // notes looked at, bounded by kMaxWalkSteps
+    RepeatRangeState ranges; // the repeated passages (repeat_range.h)
+    long long visits = 0;    // notes looked at, bounded by kMaxWalkSteps
     bool ended = false;
 };
 
@@ -68,10 +70,11 @@ struct PlayCursor {
 // member whose root is missing plays nothing).
 // Ties: a chord root with the tie mark holds on through the next chord root when that one
 // carries the mark too and reads the same letter and octave (tie_rule.h); a tie out of a
-// measure marked to repeat is struck again, a tie into one holds on the way in. In Played order the repeat
-// rule (measure_repeat.h) runs at every index the walk reaches, the end of the track included, and the loop
-// rule (loop_rule.h) after every step that takes time. Bounded by kMaxWalkSteps, so no damaged track walks
-// for ever.
+// measure marked to repeat, or over a place a repeated passage leaves from, is struck again, a tie into one
+// holds on the way in. In Played order the repeat rule (measure_repeat.h), then the rule of repeated
+// passages (repeat_range.h), runs at every index the walk reaches, the end of the track included, and the
+// loop rule (loop_rule.h) after every step that takes time. Bounded by kMaxWalkSteps, so no damaged track
+// walks for ever.
 std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& measures, PlayCursor& cursor,
                                      WalkOrder order = WalkOrder::Played);
 

@@ -50,6 +50,7 @@ Track& SheetDocument::addTrack()
     track->channel = trackCount();
     track->timeSig = timesig;
     track->pickupTicks = pickup;
+    track->repeatRanges = repeatRanges;
     // A new track plays at the sheet's tempo, which the tracks share (the first one's).
     if (!m_tracks.empty())
         track->tempo = m_tracks.front()->tempo;
@@ -65,6 +66,7 @@ void SheetDocument::removeAllTracks()
         m_tracks.pop_back();
     m_outside.clear();
     m_history.clear();
+    repeatRanges.clear();
 }
 
 void SheetDocument::setTimeSignature(int panelEntry)
@@ -90,6 +92,13 @@ void SheetDocument::setPickup(int64_t ticks)
     for (auto& t : m_tracks)
         t->pickupTicks = pickup;
     announce({SheetChange::TimeSignature});
+}
+
+void SheetDocument::setRepeatRanges(const std::vector<RepeatRange>& ranges)
+{
+    repeatRanges = normalizedRepeatRanges(ranges);
+    for (auto& t : m_tracks)
+        t->repeatRanges = repeatRanges;
 }
 
 void SheetDocument::setTrackType(int trackIndex, int entry)
@@ -144,6 +153,7 @@ SheetState SheetDocument::presentState() const
     state.id = m_stateId;
     state.timesig = timesig;
     state.pickup = pickup;
+    state.repeatRanges = repeatRanges;
     for (const auto& t : m_tracks)
         state.tracks.push_back(t.get());
     return state;
@@ -208,8 +218,11 @@ void SheetDocument::enterState(const SheetState& state)
         selectTrack(0);
     timesig = state.timesig;
     pickup = state.pickup;
-    for (auto& t : m_tracks)
+    repeatRanges = state.repeatRanges;
+    for (auto& t : m_tracks) {
         t->pickupTicks = pickup;
+        t->repeatRanges = repeatRanges;
+    }
     m_stateId = state.id;
     modified = m_stateId == m_savedStateId ? 0 : 1;
     refreshWindowText();

@@ -96,6 +96,9 @@ class SheetDocument {
     int timesig = kTimeSig44;
     // The pickup that opens the piece, in score ticks (0 for none); every track keeps a copy.
     int64_t pickup = 0;
+    // The repeated passages of the whole system (repeat_range.h), sorted and apart; every track
+    // keeps a copy. Changed through setRepeatRanges.
+    std::vector<RepeatRange> repeatRanges;
     // Chord symbols show their guitar diagrams above them (View > Chord Diagrams); kept in the
     // file only when on.
     bool chordDiagrams = false;
@@ -114,7 +117,8 @@ class SheetDocument {
     // holds is kept out of the sheet, so that undo brings it back with its notes.
     void setTrackCount(int n);
     Track& addTrack();
-    // Removes every track and forgets the undo history (a load starts afresh).
+    // Removes every track and the repeated passages and forgets the undo history (a load starts
+    // afresh).
     void removeAllTracks();
     // The position of a track in this sheet, or -1 when the sheet does not hold it.
     int indexOf(const Track& track) const;
@@ -125,6 +129,8 @@ class SheetDocument {
     void setTimeSignatureCode(int code);
     // Sets the pickup of the sheet and every track: a length shorter than a measure, else none.
     void setPickup(int64_t ticks);
+    // Sets the repeated passages of the sheet and every track, normalized (repeat_range.h).
+    void setRepeatRanges(const std::vector<RepeatRange>& ranges);
 
     // Changes a track's staff kind from a "Track Type:" list entry (score/track_type.h). Does
     // not mark the sheet modified.

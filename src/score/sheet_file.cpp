@@ -23,8 +23,9 @@ constexpr std::pair<const char*, std::string SheetTexts::*> kSheetTextAttributes
     {"copyright", &SheetTexts::copyright},
 };
 
-void writeSheetHead(float zoom, int timesig, int64_t pickup, const SheetTexts& texts, bool chordDiagrams,
-                    const PageSetup& page, std::size_t notes, std::string& out)
+void writeSheetHead(float zoom, int timesig, int64_t pickup, const std::vector<RepeatRange>& ranges,
+                    const SheetTexts& texts, bool chordDiagrams, const PageSetup& page, std::size_t notes,
+                    std::string& out)
 {
     out.reserve(256 + notes * 48);
     out += "<staffdoc\r\nzoomamount=";
@@ -35,6 +36,12 @@ void writeSheetHead(float zoom, int timesig, int64_t pickup, const SheetTexts& t
     if (pickup > 0) {
         out += "\r\npickup=";
         out += std::to_string(pickup);
+    }
+    // Likewise the repeated passages, only when the sheet has some.
+    if (!ranges.empty()) {
+        out += "\r\nrepeatranges=\"";
+        out += repeatRangesText(ranges);
+        out += '"';
     }
     for (const auto& [name, field] : kSheetTextAttributes) {
         const std::string& text = texts.*field;
@@ -62,8 +69,8 @@ std::string sheetToText(const SheetDocument& sheet)
     std::size_t notes = 0;
     for (int t = 0; t < sheet.trackCount(); ++t)
         notes += static_cast<std::size_t>(sheet.trackAt(t)->count);
-    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.pickup, sheet.texts, sheet.chordDiagrams,
-                   sheet.pageSetup, notes, out);
+    writeSheetHead(sheet.zoomamount, sheet.timesig, sheet.pickup, sheet.repeatRanges, sheet.texts,
+                   sheet.chordDiagrams, sheet.pageSetup, notes, out);
     for (int t = 0; t < sheet.trackCount(); ++t)
         writeTrackElement(*sheet.trackAt(t), out);
     out += kSheetTail;
@@ -76,6 +83,7 @@ SheetCopy copySheet(const SheetDocument& sheet)
     copy.zoomamount = sheet.zoomamount;
     copy.timesig = sheet.timesig;
     copy.pickup = sheet.pickup;
+    copy.repeatRanges = sheet.repeatRanges;
     copy.texts = sheet.texts;
     copy.chordDiagrams = sheet.chordDiagrams;
     copy.pageSetup = sheet.pageSetup;
@@ -97,8 +105,8 @@ std::string sheetCopyText(const SheetCopy& copy)
     std::size_t notes = 0;
     for (const auto& track : copy.tracks)
         notes += track.notes.size();
-    writeSheetHead(copy.zoomamount, copy.timesig, copy.pickup, copy.texts, copy.chordDiagrams, copy.pageSetup,
-                   notes, out);
+    writeSheetHead(copy.zoomamount, copy.timesig, copy.pickup, copy.repeatRanges, copy.texts,
+                   copy.chordDiagrams, copy.pageSetup, notes, out);
     for (const auto& track : copy.tracks)
         writeTrackElement(track.config, track.notes, out);
     out += kSheetTail;
@@ -134,6 +142,7 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
     sheet.chordDiagrams = false;
     sheet.pageSetup = {};
     int64_t pickup = 0;
+    std::vector<RepeatRange> ranges;
     for (const auto& [name, value] : tree.root.attributes) {
         if (readPageSetupAttribute(name, value, sheet.pageSetup))
             continue;
@@ -147,6 +156,8 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
             sheet.timesig = value.empty() ? kTimeSig44 : readDecimalInt(value);
         } else if (name == "pickup") {
             pickup = readDecimalInt(value);
+        } else if (name == "repeatranges") {
+            ranges = parseRepeatRanges(unescapeMarkupText(value));
         } else if (name == "chorddiagrams") {
             sheet.chordDiagrams = readDecimalInt(value) != 0;
         }
@@ -181,6 +192,7 @@ LoadResult applyTree(SheetDocument& sheet, const MarkupTree& tree)
         sheet.trackAt(t)->timeSig = sheet.timesig;
         sheet.trackAt(t)->pickupTicks = sheet.pickup;
     }
+    sheet.setRepeatRanges(ranges);
     // A measure repeats in every part or in none: a file whose tracks disagree (they played out
     // of step) loads with the mark on all of them.
     unifyMeasureRepeats(sheet);

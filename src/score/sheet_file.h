@@ -38,6 +38,7 @@ struct SheetCopy {
     float zoomamount = kDefaultZoom;
     int timesig = kTimeSig44;
     int64_t pickup = 0;
+    std::vector<RepeatRange> repeatRanges;
     SheetTexts texts;
     bool chordDiagrams = false;
     PageSetup pageSetup;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "score/repeat_range.h"
 #include "score/undo_ring.h"
 
 #include <array>
@@ -12,12 +13,13 @@ namespace tonvela {
 class Track;
 
 // What the sheet as a whole was at one undo snapshot: which tracks it held, in order, its time
-// signature code, and which state of the document it was (every change makes a new state
-// number, so a number seen again means the very same content).
+// signature code, pickup and repeated passages, and which state of the document it was (every change makes a
+// new state number, so a number seen again means the very same content).
 struct SheetState {
     std::vector<const Track*> tracks;
     int timesig = 0;
     int64_t pickup = 0;
+    std::vector<RepeatRange> repeatRanges;
     uint64_t id = 0;
 };
 

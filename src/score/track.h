@@ -3,6 +3,7 @@
 #include "score/guitar_tuning.h"
 #include "score/measure_division.h"
 #include "score/note.h"
+#include "score/repeat_range.h"
 #include "score/time_signature.h"
 #include "score/undo_ring.h"
 
@@ -85,6 +86,9 @@ class Track {
     // The measures that play twice, by measure number (from 1). Saved in the <config> element;
     // the undo ring keeps them with the notes.
     MeasureRepeatMarks measureRepeats;
+    // The sheet's repeated passages (repeat_range.h), a copy of the sheet's as the pickup is:
+    // each walk of the track unfolds them.
+    std::vector<RepeatRange> repeatRanges;
     std::string name;
     int division = 96;
     std::vector<RecordedEvent> events;

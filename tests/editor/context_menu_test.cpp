@@ -1,5 +1,6 @@
-// The sheet window's context menu without the toolkit: which track a point lies on, and what
-// "F Clef", "G Clef", "Group As Piano" and "Delete Notes" do to the sheet.
+// The sheet window's context menu without the toolkit: which track and measure a point lies on,
+// and what "F Clef", "G Clef", "Group As Piano", "Delete Notes" and the repeat items do to the
+// sheet.
 
 #include "editor/commands.h"
 #include "editor/editing/context_menu.h"
@@ -150,6 +151,77 @@ TEST_F(ContextMenuTest, DeleteNotesDeletesTheSelectionWhereverThePointerIs)
     EXPECT_EQ(sheet->trackAt(2)->count, count - 2);
     ASSERT_TRUE(editor.command(kCmdUndo));
     EXPECT_EQ(sheet->trackAt(2)->count, count);
+}
+
+TEST_F(ContextMenuTest, ThePointerFindsTheMeasureWhoseBarLineLiesLastBeforeIt)
+{
+    const std::vector<MeasureRecord>& records = view.measures(0);
+    ASSERT_GE(view.measuresInUse(0), 2);
+    ASSERT_EQ(records[2].rowIndex, 0);
+    ASSERT_GT(records[2].x, kStaffLeft + 40);
+    const int y = top(0) + 20;
+    EXPECT_EQ(measureAtPoint(view, records[2].x + 2, y), 2);
+    EXPECT_EQ(measureAtPoint(view, records[2].x - 2, y), 1);
+    EXPECT_EQ(measureAtPoint(view, kStaffLeft + 5, y), 1) << "left of every bar line: the row's first";
+    EXPECT_EQ(measureAtPoint(view, records[2].x + 2, top(2) + 20), 2) << "track 2's own measures";
+    EXPECT_EQ(measureAtPoint(view, 300, top(0) - 36), 0) << "on no row";
+}
+
+TEST_F(ContextMenuTest, TheRepeatItemsBuildAPassageWithEndingsForTheWholeSystemOneUndoStepEach)
+{
+    using Ranges = std::vector<RepeatRange>;
+    auto run = [&](ContextMenuItem item, int measure) {
+        return runContextMenuItem(editor, item, 1, measure);
+    };
+    const int layouts = host.layouts;
+    EXPECT_TRUE(run(ContextMenuItem::StartRepeat, 2));
+    EXPECT_EQ(sheet->repeatRanges, (Ranges{{2, 2, 0, 0}}));
+    EXPECT_EQ(sheet->trackAt(0)->repeatRanges, sheet->repeatRanges) << "every track";
+    EXPECT_EQ(sheet->trackAt(2)->repeatRanges, sheet->repeatRanges);
+    EXPECT_EQ(sheet->modified, 1);
+    EXPECT_EQ(host.layouts, layouts + 1);
+
+    // Steps that cannot be made change nothing and leave no undo step.
+    sheet->modified = 0;
+    EXPECT_FALSE(run(ContextMenuItem::StartRepeat, 2)) << "a range holds it";
+    EXPECT_FALSE(run(ContextMenuItem::EndRepeat, 1)) << "no range starts at or before it";
+    EXPECT_FALSE(run(ContextMenuItem::FirstEnding, 2)) << "a range of one measure has no room";
+    EXPECT_FALSE(run(ContextMenuItem::StartRepeat, 0));
+    EXPECT_FALSE(run(ContextMenuItem::RemoveRepeat, 1));
+    EXPECT_EQ(sheet->modified, 0);
+
+    EXPECT_TRUE(run(ContextMenuItem::EndRepeat, 5));
+    EXPECT_EQ(sheet->repeatRanges, (Ranges{{2, 5, 0, 0}}));
+    EXPECT_FALSE(run(ContextMenuItem::FirstEnding, 2)) << "the whole range cannot be the first ending";
+    EXPECT_FALSE(run(ContextMenuItem::FirstEnding, 6)) << "outside the range";
+    EXPECT_TRUE(run(ContextMenuItem::FirstEnding, 4));
+    EXPECT_EQ(sheet->repeatRanges, (Ranges{{2, 5, 2, 0}}));
+    EXPECT_FALSE(run(ContextMenuItem::SecondEnding, 5)) << "only the measure after the range";
+    EXPECT_TRUE(run(ContextMenuItem::SecondEnding, 6));
+    EXPECT_EQ(sheet->repeatRanges, (Ranges{{2, 5, 2, 1}}));
+    EXPECT_FALSE(run(ContextMenuItem::StartRepeat, 6)) << "the second ending belongs to the range";
+    EXPECT_TRUE(run(ContextMenuItem::StartRepeat, 7));
+    EXPECT_TRUE(run(ContextMenuItem::EndRepeat, 8));
+    EXPECT_EQ(sheet->repeatRanges, (Ranges{{2, 5, 2, 1}, {7, 8, 0, 0}}));
+    // Ending a range shorter drops a first ending that no longer fits.
+    EXPECT_TRUE(run(ContextMenuItem::EndRepeat, 3));
+    EXPECT_EQ(sheet->repeatRanges, (Ranges{{2, 3, 0, 1}, {7, 8, 0, 0}}));
+
+    // Each item was one undo step.
+    ASSERT_TRUE(editor.command(kCmdUndo));
+    EXPECT_EQ(sheet->repeatRanges, (Ranges{{2, 5, 2, 1}, {7, 8, 0, 0}}));
+    EXPECT_EQ(sheet->trackAt(2)->repeatRanges, sheet->repeatRanges);
+    ASSERT_TRUE(editor.command(kCmdUndo));
+    EXPECT_EQ(sheet->repeatRanges, (Ranges{{2, 5, 2, 1}, {7, 7, 0, 0}}));
+
+    // Remove Repeat takes the range holding the measure, its second ending included.
+    EXPECT_TRUE(run(ContextMenuItem::RemoveRepeat, 6));
+    EXPECT_EQ(sheet->repeatRanges, (Ranges{{7, 7, 0, 0}}));
+    EXPECT_TRUE(run(ContextMenuItem::RemoveRepeat, 7));
+    EXPECT_TRUE(sheet->repeatRanges.empty());
+    EXPECT_TRUE(sheet->trackAt(1)->repeatRanges.empty());
+    ASSERT_TRUE(editor.command(kCmdUndo));
+    EXPECT_EQ(sheet->repeatRanges, (Ranges{{7, 7, 0, 0}}));
 }
 
 } // namespace

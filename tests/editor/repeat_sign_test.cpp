@@ -286,5 +286,88 @@ TEST_F(RepeatSignTest, AMarkedMeasureOpensWithTheMirroredSignOnEveryStaff)
     EXPECT_EQ(signs().size(), 6u);
 }
 
+TEST_F(RepeatSignTest, ARepeatedPassageOpensAndClosesOnEveryStaffAndItsEndingsAreBracketedOverTheTopStaff)
+{
+    // GIVEN two tracks of nine measures, four a row: the passage 2-5, measure 5 (opening the
+    // second system) its first ending, measure 6 its second
+    makeSheet(1.0f, 2);
+    addQuarters(*sheet->trackAt(0), 36);
+    addQuarters(*sheet->trackAt(1), 36);
+    sheet->setRepeatRanges({{2, 5, 1, 1}});
+    draw();
+    const auto sc = [this](int v) { return view->scaled(v); };
+
+    // THEN every staff opens measure 2 with the mirrored sign and closes measure 5 at the bar
+    // line of measure 6, and no other measure carries a sign
+    const std::vector<DrawnSign> closing = signs();
+    ASSERT_EQ(closing.size(), 2u);
+    for (int t = 0; t < 2; ++t) {
+        const auto& rec = view->measures(t);
+        ASSERT_EQ(rec[5].startsRow, 1);
+        ASSERT_EQ(rec[6].rowIndex, rec[5].rowIndex);
+        expectSignAt(closing[static_cast<std::size_t>(t)], rec[6].rowIndex, rec[6].x);
+        const StaffRow& row = view->row(rec[2].rowIndex);
+        EXPECT_TRUE(hasThickBar(sc(rec[2].x - kRepeatSignWidth), sc(row.top))) << "track " << t;
+        EXPECT_EQ(dotCentresRightOf(sc(rec[2].x), 10, sc(row.top), sc(row.top + 36)).size(), 2u) << t;
+    }
+
+    // AND over the top staff of the second system: "1." over measure 5, closed at its end, and
+    // "2." over measure 6, open
+    const auto& rec = view->measures(0);
+    const StaffRow& top = view->row(rec[5].rowIndex);
+    ASSERT_EQ(top.index % 2, 0) << "the top staff is track 0's";
+    const int y = top.top - kVoltaRise;
+    const int left1 = repeatStartThinX(top.keySigWidth, rec[5]) - 12;
+    const int right1 = rec[6].x - 3;
+    EXPECT_TRUE(hasLine(sc(left1), sc(y), sc(right1), sc(y)));
+    EXPECT_TRUE(hasLine(sc(left1), sc(y), sc(left1), sc(y + kVoltaHook)));
+    EXPECT_TRUE(hasLine(sc(right1), sc(y), sc(right1), sc(y + kVoltaHook))) << "the first ending is closed";
+    const int left2 = rec[6].x + kRepeatSignWidth;
+    const int right2 = rec[7].x - 3;
+    EXPECT_TRUE(hasLine(sc(left2), sc(y), sc(right2), sc(y)));
+    EXPECT_TRUE(hasLine(sc(left2), sc(y), sc(left2), sc(y + kVoltaHook)));
+    EXPECT_FALSE(hasLine(sc(right2), sc(y), sc(right2), sc(y + kVoltaHook))) << "the second ending is open";
+    std::vector<std::pair<std::string, int>> labels;
+    for (const Call& c : canvas.callsOf(Kind::Text))
+        if (c.text == "1." || c.text == "2.")
+            labels.emplace_back(c.text, c.v[0]);
+    const std::vector<std::pair<std::string, int>> expected{{"1.", sc(left1 + 4)}, {"2.", sc(left2 + 4)}};
+    EXPECT_EQ(labels, expected) << "once each, over the top staff only";
+    // No bracket line over the other systems or the lower staff.
+    for (const Call& c : canvas.callsOf(Kind::Line)) {
+        if (c.v[1] != c.v[3] || c.v[2] - c.v[0] <= 20)
+            continue;
+        for (int r : {0, 1, 3, 4, 5}) {
+            EXPECT_NE(c.v[1], sc(view->row(r).top - kVoltaRise)) << "row " << r;
+        }
+    }
+}
+
+TEST_F(RepeatSignTest, AnEndingOverTwoSystemsIsBracketedOnEachAndLabelledOnce)
+{
+    // One track, four measures a row: the passage 1-6 whose last three measures (4, 5, 6) are the
+    // first ending: the bracket runs from measure 4 to the end of row 0 and on over 5 and 6.
+    makeSheet();
+    addQuarters(track(), 36);
+    sheet->setRepeatRanges({{1, 6, 3, 0}});
+    draw();
+    const auto sc = [this](int v) { return view->scaled(v); };
+    const auto& rec = view->measures(0);
+    ASSERT_EQ(rec[5].rowIndex, 1);
+    const int y0 = view->row(0).top - kVoltaRise;
+    const int y1 = view->row(1).top - kVoltaRise;
+    const int staffEnd = kStaffLeft + view->row(0).length;
+    EXPECT_TRUE(hasLine(sc(rec[4].x + kRepeatSignWidth), sc(y0), sc(staffEnd - 3), sc(y0)));
+    EXPECT_FALSE(hasLine(sc(staffEnd - 3), sc(y0), sc(staffEnd - 3), sc(y0 + kVoltaHook))) << "goes on";
+    const int left = repeatStartThinX(view->row(1).keySigWidth, rec[5]) - 12;
+    EXPECT_TRUE(hasLine(sc(left), sc(y1), sc(rec[7].x - 3), sc(y1)));
+    EXPECT_FALSE(hasLine(sc(left), sc(y1), sc(left), sc(y1 + kVoltaHook))) << "no new start";
+    EXPECT_TRUE(hasLine(sc(rec[7].x - 3), sc(y1), sc(rec[7].x - 3), sc(y1 + kVoltaHook)));
+    int labels = 0;
+    for (const Call& c : canvas.callsOf(Kind::Text))
+        labels += c.text == "1." ? 1 : 0;
+    EXPECT_EQ(labels, 1);
+}
+
 } // namespace
 } // namespace tonvela

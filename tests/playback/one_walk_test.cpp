@@ -170,6 +170,41 @@ TEST_F(OneWalkTest, TheMidiFileStrikesWhatPlaybackStrikesWhenPlaybackStrikesIt)
     EXPECT_EQ(played[16].us, 2'000'000 + 103 * 125'000);
 }
 
+TEST_F(OneWalkTest, ARepeatedPassageWithEndingsPlaysAndIsWrittenUnfolded)
+{
+    // 2/4, five measures of two quarters: C D | E F | G A | B C' | D' E'. Measures 1-3 repeat,
+    // measure 3 the first ending, measure 4 the second: 1 2 3 1 2 4 5.
+    std::vector<Note> ns;
+    for (int k = 0; k < 10; ++k)
+        ns.push_back(makeNote(kTypeQuarter, -k));
+    setNotes(track(), ns);
+    sheet.trackAt(1)->count = 0;
+    sheet.setTimeSignatureCode(kTimeSig24);
+    sheet.setRepeatRanges({{1, 3, 1, 1}});
+    const int keys[] = {60, 62, 64, 65, 67, 69, 60, 62, 64, 65, 71, 72, 74, 76};
+    std::vector<Strike> expected;
+    for (int k = 0; k < 14; ++k)
+        expected.push_back({k * 500'000LL, keys[k]});
+    EXPECT_EQ(playedStrikes(), expected);
+    EXPECT_EQ(fileStrikes(), expected);
+}
+
+TEST_F(OneWalkTest, ATieOverTheEndOfARepeatedPassageIsStruckAgainInPlaybackAndInTheFile)
+{
+    // 2/4: C D~ | D E, measure 1 repeated as a passage: the tie out of its end is cut, so D
+    // sounds a quarter, the repeat goes back, and the D of measure 2 is struck afresh.
+    std::vector<Note> ns{makeNote(kTypeQuarter, 0), makeNote(kTypeQuarter, -1, kFlagTie),
+                         makeNote(kTypeQuarter, -1, kFlagTie), makeNote(kTypeQuarter, -2)};
+    setNotes(track(), ns);
+    sheet.trackAt(1)->count = 0;
+    sheet.setTimeSignatureCode(kTimeSig24);
+    sheet.setRepeatRanges({{1, 1, 0, 0}});
+    const std::vector<Strike> expected{{0, 60},         {500'000, 62},   {1'000'000, 60},
+                                       {1'500'000, 62}, {2'000'000, 62}, {2'500'000, 64}};
+    EXPECT_EQ(playedStrikes(), expected);
+    EXPECT_EQ(fileStrikes(), expected);
+}
+
 TEST_F(OneWalkTest, ATieIntoARepeatedMeasureSoundsOnceInPlaybackAndInTheFile)
 {
     // 2/4: C D~ | D~ E | F, measure 2 marked: D sounds once for a half note on the way in, the
