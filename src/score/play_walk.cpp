@@ -89,10 +89,9 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
             c.measure = step.measure;
             c.lastIndex = i;
             if (const int struck = own > 0 ? struckBeforeInVoice(track, measures, i) : -1; struck >= 0) {
-                // A held note of voice 2 in a later measure than the one that struck it takes its
-                // time in its own measure, which counts voice 2 afresh from its start.
-                if (second && measures.measureOf(struck) != step.measure)
-                    c.start2 += own;
+                // Each voice's clock moves on note by note, the held notes too: a tie over a bar
+                // line then leaves both clocks where the new measure begins.
+                (second ? c.start2 : c.start) += own;
                 ++c.index;
                 continue;
             }
@@ -133,7 +132,7 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
                 step.held = std::max(step.held, p.offset + p.held);
             });
 
-        (second ? c.start2 : c.start) += step.length;
+        (second ? c.start2 : c.start) += voiced ? own : step.length;
         // With two voices the walk goes on note by note and passes the tied-on notes by.
         const bool jumpTies = step.tiedNotes > 0 && !voiced;
         if (played) {

@@ -179,36 +179,43 @@ TEST_F(VoicesTest, TiesJoinNotesOfOneVoiceAcrossTheOtherVoicesNotes)
     EXPECT_EQ(steps[5].start, 3 * Q);
 }
 
-TEST_F(VoicesTest, ATieOfVoiceTwoOverTheBarLineHoldsItsTimeInTheNextMeasure)
+TEST_F(VoicesTest, ATieOverABarLineKeepsBothVoicesOfTheNextMeasureInTime)
 {
-    // Voice 2: a half, then a half tied over the bar line to a half, then a quarter; voice 1 a
-    // whole note in each measure.
-    add(kTypeWhole);
+    // Measure 1: voice 1 a whole note tied into measure 2; voice 2 a half and a half tied into
+    // measure 2. Measure 2: voice 1 the tied half and a half; voice 2 the tied quarter, a
+    // quarter rest and a half.
+    add(kTypeWhole, kVoice1, 0, kFlagTie);
     add(kTypeHalf, kVoice2, 4);
     add(kTypeHalf, kVoice2, 5, kFlagTie);
-    add(kTypeWhole);
-    add(kTypeHalf, kVoice2, 5, kFlagTie);
-    add(kTypeQuarter, kVoice2, 6);
-    for (const WalkOrder order : {WalkOrder::Played, WalkOrder::Written}) {
-        const auto steps = walk(order);
-        std::vector<std::pair<int, Ticks>> starts;
-        for (const PlayStep& s : steps)
-            starts.emplace_back(s.index, s.start);
-        // The held half takes the first half of measure 2: the quarter follows it.
-        EXPECT_EQ(starts,
-                  (std::vector<std::pair<int, Ticks>>{{0, 0}, {1, 0}, {2, 2 * Q}, {3, 4 * Q}, {5, 6 * Q}}));
-        ASSERT_EQ(steps.size(), 5u);
-        EXPECT_EQ(steps[2].length, 4 * Q);
-        EXPECT_EQ(steps[2].tiedNotes, 1);
-        // Ties of two-voice chains stay in their voice.
-        std::vector<int> chain;
-        forEachTiedNote(track, steps[2], [&](int u, Ticks at) {
-            chain.push_back(u);
-            EXPECT_EQ(at, u == 2 ? 2 * Q : 4 * Q);
-        });
-        EXPECT_EQ(chain, (std::vector<int>{2, 4}));
-    }
+    add(kTypeHalf, kVoice1, 0, kFlagTie);
+    add(kTypeQuarter, kVoice2, 5, kFlagTie);
+    add(kTypeQuarter, kVoice2, 4, kFlagRest);
+    add(kTypeHalf, kVoice1, 1);
+    add(kTypeHalf, kVoice2, 6);
+    std::vector<std::pair<int, Ticks>> starts;
+    for (const PlayStep& s : walk())
+        starts.emplace_back(s.index, s.start);
+    EXPECT_EQ(starts, (std::vector<std::pair<int, Ticks>>{
+                          {0, 0}, {1, 0}, {2, 2 * Q}, {5, 5 * Q}, {6, 6 * Q}, {7, 6 * Q}}));
     EXPECT_EQ(playedTicks(track), 8 * Q);
+}
+
+TEST_F(VoicesTest, ATiedChordOfVoiceOneHoldsItsMembersOnOverANoteOfVoiceTwo)
+{
+    // Voice 1: a half chord C-E tied to a half chord C-E; voice 2 a half under each.
+    add(kTypeHalf, kVoice1, 0, kFlagTie);
+    member(0, kTypeHalf, -2).dwFlag = kFlagTie;
+    add(kTypeHalf, kVoice2, 4);
+    add(kTypeHalf, kVoice1, 0, kFlagTie);
+    member(3, kTypeHalf, -2).dwFlag = kFlagTie;
+    add(kTypeHalf, kVoice2, 5);
+    const auto steps = walk();
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps[0].tiedNotes, 1);
+    // The member sounds once, held through both chords; the second chord strikes nothing.
+    std::vector<std::pair<int, Ticks>> played;
+    forEachPlayedNote(track, steps[0], [&](const PlayedNote& p) { played.emplace_back(p.index, p.held); });
+    EXPECT_EQ(played, (std::vector<std::pair<int, Ticks>>{{0, 4 * Q}, {1, 4 * Q}}));
 }
 
 TEST_F(VoicesTest, ARepeatedMeasurePlaysBothVoicesAgainFromItsStart)

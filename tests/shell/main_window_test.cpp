@@ -88,7 +88,7 @@ TEST_F(MainWindowTest, StartsWithOneEmptySheetAtItsPlacementWithPanelsAndToolbar
     EXPECT_EQ(window->panelDock()->windowTitle(), "Sheet Document - Sheet 1 - Track 1");
     EXPECT_EQ(actionTexts(window->noteToolBar()->actions()),
               QStringList({"Quarter", "Eighth", "Sixteenth", "Half", "Whole", "32nd", "Rest", "Dot", "Sharp",
-                           "Flat", "Natural", "Tie", "Triplet"}));
+                           "Flat", "Natural", "Tie", "Triplet", "Voice 2"}));
     EXPECT_EQ(actionTexts(window->editToolBar()->actions()),
               QStringList({"Bar", "Space", "Staff Break", "Lyrics"}));
     EXPECT_EQ(actionTexts(window->playToolBar()->actions()), QStringList({"Play  ", "Play All", "Stop  "}));
