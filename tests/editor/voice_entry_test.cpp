@@ -329,8 +329,18 @@ TEST_F(VoiceEntryTest, CopyPasteDeleteAndUndoKeepEveryNotesVoice)
     track().deselectAll();
     editor->pointerMoved(input(400, top() + 400, PointerButton::None)); // away from every staff
     editor->command(kCmdPaste);
-    EXPECT_EQ(track().noteAt(track().count - 1).voice, kVoice2);
-    EXPECT_EQ(track().noteAt(track().count - 1).type, kTypeQuarter);
+    // It lands in the last measure at its start, so time order puts it after voice 1's first
+    // note there; the pasted note is the selected one.
+    int pasted = -1;
+    for (int i = 0; i < track().count; ++i)
+        if (track().noteAt(i).selected)
+            pasted = i;
+    ASSERT_GE(pasted, 0);
+    EXPECT_EQ(track().noteAt(pasted).voice, kVoice2);
+    EXPECT_EQ(track().noteAt(pasted).type, kTypeQuarter);
+    EXPECT_EQ(inVoice(kVoice2).back().measure, 2);
+    EXPECT_EQ(inVoice(kVoice2).back().offset, 0);
+    EXPECT_TRUE(inTimeOrder());
     EXPECT_EQ(inVoice(kVoice1), voice1);
     editor->command(kCmdUndo);
 
@@ -348,6 +358,41 @@ TEST_F(VoiceEntryTest, CopyPasteDeleteAndUndoKeepEveryNotesVoice)
     EXPECT_EQ(two[1].offset, Q);
     EXPECT_EQ(inVoice(kVoice1), voice1);
     EXPECT_TRUE(testing::comesBackFromItsFile(*sheet, "voice-entry-clipboard"));
+}
+
+TEST_F(VoiceEntryTest, AVoice1NotePastedOrDeletedInsideAMeasureKeepsVoice2InTimeOrder)
+{
+    make();
+    key(EditorKey::U);
+    clickAtVoice1(0, 8); // a voice 2 quarter on beat 1, right after voice 1's first quarter
+    key(EditorKey::U);
+    const std::vector<Placed> voice2 = inVoice(kVoice2);
+    ASSERT_EQ(voice2.size(), 1u);
+    ASSERT_TRUE(inTimeOrder());
+
+    // GIVEN voice 1's first quarter copied and pasted right after itself
+    track().deselectAll();
+    track().noteAt(voice1Root(0)).selected = 1;
+    editor->command(kCmdCopy);
+    track().deselectAll();
+    editor->editState().track(0).insertionPoint = voice1Root(0) + 1;
+    ASSERT_TRUE(editor->command(kCmdPaste));
+    // THEN voice 1 holds one more quarter, voice 2 its note where it was, in time order
+    EXPECT_EQ(inVoice(kVoice1).size(), 9u);
+    EXPECT_EQ(inVoice(kVoice2), voice2);
+    EXPECT_TRUE(inTimeOrder());
+    EXPECT_TRUE(testing::keepsTheInvariants(*sheet));
+
+    // Deleting the first two quarters of voice 1 leaves voice 2's note first in the measure,
+    // after the voice 1 quarter that now starts with it.
+    track().deselectAll();
+    track().noteAt(voice1Root(0)).selected = 1;
+    track().noteAt(voice1Root(1)).selected = 1;
+    editor->command(kCmdDelete);
+    EXPECT_EQ(inVoice(kVoice1).size(), 7u);
+    EXPECT_EQ(inVoice(kVoice2), voice2);
+    EXPECT_TRUE(inTimeOrder());
+    EXPECT_TRUE(testing::comesBackFromItsFile(*sheet, "voice-entry-paste-order"));
 }
 
 TEST_F(VoiceEntryTest, AMemberThatTakesOverADeletedVoice2RootStaysInVoice2)

@@ -1,10 +1,12 @@
-// The sheet window's context menu on the offscreen platform: a right click opens "F Clef",
-// "G Clef" and "Delete Notes" at the pointer, bound to the track under it.
+// The sheet window's context menu on the offscreen platform: a right click opens the clef,
+// piano and delete items at the pointer, bound to the track under it, and the repeat items,
+// bound to the measure under it.
 
 #include "shell_test_support.h"
 
 #include "editor/commands.h"
 #include "platform/sheet_lock.h"
+#include "score/repeat_range.h"
 
 #include <QAction>
 #include <QMenu>
@@ -36,6 +38,17 @@ class SheetContextMenuTest : public ShellTest {
                 static_cast<int>(static_cast<float>(w->view().row(r).top + 20) * zoom)};
     }
 
+    // A window point inside measure m (from 1) of track t (device pixels): a little right of its
+    // opening bar line, over the staff of the row it lies on.
+    static QPoint overMeasure(SheetWindow* w, int t, int m)
+    {
+        SheetLockGuard lock(sheetLock());
+        const float zoom = w->view().zoom();
+        const MeasureRecord& rec = w->view().measures(t).at(static_cast<std::size_t>(m));
+        return {static_cast<int>(static_cast<float>(rec.x + 12) * zoom),
+                static_cast<int>(static_cast<float>(w->view().rowTopInWindow(rec.rowIndex) + 20) * zoom)};
+    }
+
     // Right-clicks at `at`; while the menu is open, notes its items and triggers the one named
     // `choose` (none: the menu is closed without a choice).
     void rightClick(SheetWindow* w, QPoint at, const QString& choose)
@@ -63,8 +76,10 @@ TEST_F(SheetContextMenuTest, ClefItemsChangeThePointedTrackAndDeleteNotesDeletes
     // GIVEN a right click over the second track's staff, WHEN "G Clef" is chosen
     const QPoint at = overRow(w, 1);
     rightClick(w, at, "G Clef");
-    EXPECT_EQ(items, (QStringList{"F Clef", "G Clef", "Group As Piano", "Delete Notes"}));
-    EXPECT_EQ(enabled, (QList<bool>{true, true, true, true}));
+    EXPECT_EQ(items, (QStringList{"F Clef", "G Clef", "Group As Piano", "Delete Notes", "Start Repeat",
+                                  "End Repeat", "First Ending", "Second Ending", "Remove Repeat"}));
+    // The pointer is over a measure outside every passage: nothing to remove there.
+    EXPECT_EQ(enabled, (QList<bool>{true, true, true, true, true, true, true, true, false}));
     EXPECT_LE((shownAt - w->mapToGlobal(at)).manhattanLength(), 2) << "the menu opens at the pointer";
     // THEN that track, and only it, is on the G clef with its notes where they sound the same,
     // the sheet is modified and one undo returns it
@@ -92,12 +107,48 @@ TEST_F(SheetContextMenuTest, ClefItemsChangeThePointedTrackAndDeleteNotesDeletes
 
     // Away from every staff the clef items have no track to act on.
     rightClick(w, QPoint(300, 5), QString());
-    EXPECT_EQ(enabled, (QList<bool>{false, false, false, true}));
+    EXPECT_EQ(enabled, (QList<bool>{false, false, false, true, false, false, false, false, false}))
+        << "away from every staff neither a track nor a measure is under the pointer";
 
     // The window shows the changed sheet.
     const int paints = w->paintsDone();
     rightClick(w, at, "G Clef");
     EXPECT_TRUE(waitUntil([&] { return w->paintsDone() > paints; }));
+}
+
+TEST_F(SheetContextMenuTest, RepeatItemsMarkAPassageForTheWholeSystemAtTheMeasureUnderThePointer)
+{
+    SheetWindow* w = open();
+    SheetDocument& sheet = w->sheet();
+    ASSERT_GE(sheet.trackCount(), 2);
+    ASSERT_TRUE(sheet.repeatRanges.empty());
+    {
+        SheetLockGuard lock(sheetLock());
+        ASSERT_GE(w->view().measuresInUse(0), 2) << "the example holds two measures at least";
+    }
+
+    // GIVEN "Start Repeat" over measure 1 of the first staff, where no passage is yet to remove,
+    // and "End Repeat" over measure 2 of the second staff
+    rightClick(w, overMeasure(w, 0, 1), "Start Repeat");
+    ASSERT_EQ(enabled.size(), 9);
+    EXPECT_FALSE(enabled[8]) << "no passage holds measure 1 yet";
+    rightClick(w, overMeasure(w, 1, 2), "End Repeat");
+    // THEN the sheet and every track hold the passage 1..2, and one undo step reopens it
+    EXPECT_EQ(sheet.repeatRanges, (std::vector<RepeatRange>{{1, 2, 0, 0}}));
+    for (int t = 0; t < sheet.trackCount(); ++t)
+        EXPECT_EQ(sheet.trackAt(t)->repeatRanges, sheet.repeatRanges) << "track " << t;
+    EXPECT_EQ(sheet.modified, 1);
+    ASSERT_TRUE(w->command(kCmdUndo));
+    EXPECT_EQ(sheet.repeatRanges, (std::vector<RepeatRange>{{1, 1, 0, 0}})) << "the passage opened at 1";
+    ASSERT_TRUE(w->command(kCmdRedo));
+    EXPECT_EQ(sheet.repeatRanges, (std::vector<RepeatRange>{{1, 2, 0, 0}}));
+
+    // Inside the passage "Remove Repeat" is offered and removes it from every track.
+    rightClick(w, overMeasure(w, 1, 2), "Remove Repeat");
+    ASSERT_EQ(enabled.size(), 9);
+    EXPECT_TRUE(enabled[8]);
+    EXPECT_TRUE(sheet.repeatRanges.empty());
+    EXPECT_TRUE(sheet.trackAt(1)->repeatRanges.empty());
 }
 
 } // namespace

@@ -211,23 +211,31 @@ bool PointerEditing::buildChord(int r, int t, int clicked, int y)
     return true;
 }
 
-void PointerEditing::insertNote(int r, int t, int at, int y)
+std::optional<Note> PointerEditing::clickedNote(int r, int t, int y)
 {
     SheetViewState& view = m_editor.view();
     Track& track = *view.sheet().trackAt(t);
     if (track.count >= Track::kMaxNotes) {
         refuse("The note was not added", t);
-        return;
+        return std::nullopt;
     }
     Note note;
     note.type = sharedToolGroups().notes.currentId;
-    {
-        NoteLayout place;
-        if (!placeClick(view.row(r), &track, note, place, y, m_editor.tools().placement()))
-            return;
-    }
+    NoteLayout place;
+    if (!placeClick(view.row(r), &track, note, place, y, m_editor.tools().placement()))
+        return std::nullopt;
     note.selected = 0;
     note.iid = track.iid;
+    return note;
+}
+
+void PointerEditing::insertNote(int r, int t, int at, int y)
+{
+    const std::optional<Note> clicked = clickedNote(r, t, y);
+    if (!clicked)
+        return;
+    const Note note = *clicked;
+    Track& track = *m_editor.view().sheet().trackAt(t);
     if (at < 0 || at > track.count)
         at = track.count;
     m_editor.edit(SnapshotKind::Insert, t, [&] {
@@ -251,19 +259,15 @@ void PointerEditing::insertVoice2Note(int r, int t, int x, int y)
 {
     SheetViewState& view = m_editor.view();
     Track& track = *view.sheet().trackAt(t);
-    if (track.count >= Track::kMaxNotes) {
-        refuse("The note was not added", t);
+    // Placed as any clicked note, outside the lock: a full track is refused with a message.
+    const std::optional<Note> clicked = clickedNote(r, t, y);
+    if (!clicked)
         return;
-    }
-    Note note;
-    note.type = sharedToolGroups().notes.currentId;
+    Note note = *clicked;
     int measure = 0; // none: the note goes to the track's end
     Ticks offset = 0;
     {
         const SheetLockGuard lock(sheetLock());
-        NoteLayout place;
-        if (!placeClick(view.row(r), &track, note, place, y, m_editor.tools().placement()))
-            return;
         // The pointer's time on the grid of the note's kind; a note near the bar line starts
         // early enough to end in its measure.
         if (const std::optional<VoiceSpot> spot =
@@ -273,8 +277,6 @@ void PointerEditing::insertVoice2Note(int r, int t, int x, int y)
             offset = std::max<Ticks>(0, std::min(spot->offset, latest));
         }
     }
-    note.selected = 0;
-    note.iid = track.iid;
     int entered = -1;
     m_editor.edit(SnapshotKind::Insert, t, [&] {
         deselectAll();

@@ -117,6 +117,9 @@ class PointerEditing {
     void click(const PointerInput& input);
     bool selectNote(int row, int track, int x, int y, bool shift);
     bool buildChord(int row, int track, int clicked, int y);
+    // The note a click at height y on a row of `track` enters: the note tool's kind, placed on the
+    // staff, unselected. None when the track is full (the status says so) or y places no note.
+    std::optional<Note> clickedNote(int row, int track, int y);
     void insertNote(int row, int track, int at, int y);
     // Voice 2 entry (voice_entry.h): on while the Voice 2 toggle is and the note tool is a duration.
     bool voice2Entry() const;

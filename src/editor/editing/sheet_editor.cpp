@@ -4,6 +4,7 @@
 #include "editor/editing/note_clipboard.h"
 #include "editor/editing/sheet_options.h"
 #include "editor/editing/tool_editing.h"
+#include "editor/editing/voice_entry.h"
 #include "editor/layout.h"
 #include "platform/notifier.h"
 
@@ -220,6 +221,8 @@ bool SheetEditor::paste()
             if (t != target)
                 sheet().trackAt(t)->deselectAll();
         pasteNotes(*track, at >= 0 && at <= track->count ? at : track->count, clipboard);
+        // Voice 1 notes pasted into a measure move its voice 1 on past notes of voice 2.
+        restoreTimeOrder(*track);
         m_edit.clear(); // the pasted notes moved the ones after them
     });
     // The pointer has not moved, so a second paste goes where it points: into the gap under it
@@ -243,6 +246,9 @@ void SheetEditor::deleteSelected()
     m_view.hoveredNoteTrack = m_view.hoveredNoteIndex = -1;
     edit(SnapshotKind::Delete, sheet().selectedTrack, [&] {
         deleteSelection(sheet());
+        // Voice 1 notes taken out of a measure draw the rest of its voice 1 back past voice 2.
+        for (int t = 0; t < sheet().trackCount(); ++t)
+            restoreTimeOrder(*sheet().trackAt(t));
         m_edit.clear();
     });
 }

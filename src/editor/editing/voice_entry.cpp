@@ -49,16 +49,16 @@ std::vector<std::pair<int, int>> restsFor(Ticks gap)
 // together; a chord member moves with the root before it. Voice 1 keeps its order, and so does
 // voice 2. A bar line or staff break counts the time again from 0 (voices.h): it stays where it
 // is, and the notes on each side of it are ordered among themselves. `follow` is an index that
-// names the same note afterwards.
-void sortMeasure(Track& track, int m, int& follow)
+// names the same note afterwards. `measures` and `offsets` are the track's division and voice
+// offsets; sorting one measure moves notes only within it, so they stay true for the others.
+// True when notes moved.
+bool sortMeasure(Track& track, const MeasureDivision& measures, const std::vector<Ticks>& offsets, int m,
+                 int& follow)
 {
-    MeasureDivision measures;
-    measures.divide(track);
     const int first = measures.firstNote(m);
     if (first < 0)
-        return;
+        return false;
     const int end = measureEnd(track, measures, m);
-    const std::vector<Ticks> offsets = voiceOffsets(track, measures);
     struct Entry {
         int index;
         int part;   // which stretch between bar lines and staff breaks
@@ -88,7 +88,7 @@ void sortMeasure(Track& track, int m, int& follow)
     for (int k = 0; k < end - first; ++k)
         moved = moved || entries[at(k)].index != first + k;
     if (!moved)
-        return;
+        return false;
     std::vector<int> newIndex(at(track.count));
     for (int i = 0; i < track.count; ++i)
         newIndex[at(i)] = i;
@@ -110,6 +110,14 @@ void sortMeasure(Track& track, int m, int& follow)
     if (follow >= 0 && follow < track.count)
         follow = newIndex[at(follow)];
     track.rebuildChordLists();
+    return true;
+}
+
+bool sortMeasure(Track& track, int m, int& follow)
+{
+    MeasureDivision measures;
+    measures.divide(track);
+    return sortMeasure(track, measures, voiceOffsets(track, measures), m, follow);
 }
 
 } // namespace
@@ -205,6 +213,22 @@ int enterVoice2Note(Track& track, int measure, Ticks offset, Note note)
     sortMeasure(track, measure, follow);
     track.eventsStale = 1;
     return follow;
+}
+
+bool restoreTimeOrder(Track& track)
+{
+    if (!hasSecondVoice(track))
+        return false;
+    MeasureDivision measures;
+    measures.divide(track);
+    const std::vector<Ticks> offsets = voiceOffsets(track, measures);
+    bool moved = false;
+    int follow = -1;
+    for (int m = 1; m <= measures.measureCount(); ++m)
+        moved = sortMeasure(track, measures, offsets, m, follow) || moved;
+    if (moved)
+        track.eventsStale = 1;
+    return moved;
 }
 
 std::optional<VoiceSpot> voiceSpotAt(const SheetViewState& view, int r, int x, Ticks grid)

@@ -35,6 +35,12 @@ Ticks voice2End(const Track& track, const MeasureDivision& measures, int measure
 // the track has no room for the note and its rests (nothing changes then).
 int enterVoice2Note(Track& track, int measure, Ticks offset, Note note);
 
+// Puts the chord roots of every measure back in time order, as enterVoice2Note leaves them, after
+// an edit that moved voice 1 notes past voice 2 ones (a paste or a delete in the middle of a
+// measure): each voice keeps its own order and rhythm, only their interleaving changes. Nothing
+// for a track of one voice. True when notes moved.
+bool restoreTimeOrder(Track& track);
+
 // The measure and the time in it that the point at x on staff row `row` stands for: the
 // measure of the last note column at or left of x, the time between that column's and the
 // next one's (or the measure's closing bar line) in proportion to x, rounded down to a

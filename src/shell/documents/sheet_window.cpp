@@ -318,9 +318,16 @@ void SheetWindow::mouseReleaseEvent(QMouseEvent* event)
 void SheetWindow::contextMenuEvent(QContextMenuEvent* event)
 {
     const double zoom = m_view.zoom();
-    const int track = trackAtPoint(m_view, static_cast<int>(event->pos().x() / zoom),
-                                   static_cast<int>(event->pos().y() / zoom));
-    const std::unique_ptr<QMenu> menu(makeSheetContextMenu(m_editor, track, this));
+    const int x = static_cast<int>(event->pos().x() / zoom);
+    const int y = static_cast<int>(event->pos().y() / zoom);
+    int track = -1;
+    int measure = 0;
+    {
+        SheetLockGuard lock(sheetLock());
+        track = trackAtPoint(m_view, x, y);
+        measure = measureAtPoint(m_view, x, y);
+    }
+    const std::unique_ptr<QMenu> menu(makeSheetContextMenu(m_editor, track, measure, this));
     menu->exec(event->globalPos());
     event->accept();
 }
