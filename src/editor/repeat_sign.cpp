@@ -113,6 +113,10 @@ void SheetDrawing::drawRowRepeatStarts(const StaffRow& row, const Track& t)
         if (rec.rowIndex != row.index)
             continue;
         const bool opensRow = rec.startsRow || rec.x <= 0;
+        // A repeat back to the piece's start needs no opening sign, as engravers leave it out:
+        // there it would stand on the time signature.
+        if (m == 1 && opensRow)
+            continue;
         // The measure before closes its own repeat at the same bar line: :||: shares one thick line.
         const bool afterEnd = !opensRow && m > 1 && ends.contains(m - 1);
         const int thinX = repeatStartThinX(row.keySigWidth, rec);

@@ -286,6 +286,41 @@ TEST_F(RepeatSignTest, AMarkedMeasureOpensWithTheMirroredSignOnEveryStaff)
     EXPECT_EQ(signs().size(), 6u);
 }
 
+TEST_F(RepeatSignTest, ARepeatFromThePiecesStartDrawsNoOpeningSignOverTheTimeSignature)
+{
+    // GIVEN two tracks whose passage (or marked measure) is the piece's first measure: its
+    // opening sign would stand where the time signature is. A repeat back to the start needs
+    // none, as engravers leave it out; the closing sign says it all.
+    for (const bool passage : {true, false}) {
+        makeSheet(1.0f, 2);
+        addQuarters(*sheet->trackAt(0), 16);
+        addQuarters(*sheet->trackAt(1), 16);
+        if (passage) {
+            sheet->setRepeatRanges({{1, 2, 0, 0}});
+        } else {
+            for (int t = 0; t < 2; ++t)
+                sheet->trackAt(t)->measureRepeats.assign({1});
+        }
+        draw();
+        const auto sc = [this](int v) { return view->scaled(v); };
+        for (int t = 0; t < 2; ++t) {
+            const StaffRow& row = view->row(t);
+            const int first = view->noteLayout(t, 0).x;
+            // THEN nothing black and filled stands between the staff's start and the first note,
+            // and no dots
+            for (const Call& c : canvas.callsOf(Kind::FillRect)) {
+                if (c.fill == kBlack && c.v[1] == sc(row.top)) {
+                    EXPECT_GT(c.v[0], sc(first)) << (passage ? "passage" : "measure") << ", track " << t;
+                }
+            }
+            EXPECT_TRUE(dotCentresRightOf(0, sc(first), sc(row.top), sc(row.top + 4 * row.spacing)).empty())
+                << (passage ? "passage" : "measure") << ", track " << t;
+        }
+        // AND the closing signs stay: one a staff.
+        EXPECT_EQ(signs().size(), 2u) << (passage ? "passage" : "measure");
+    }
+}
+
 TEST_F(RepeatSignTest, ARepeatedPassageOpensAndClosesOnEveryStaffAndItsEndingsAreBracketedOverTheTopStaff)
 {
     // GIVEN two tracks of nine measures, four a row: the passage 2-5, measure 5 (opening the
