@@ -30,7 +30,8 @@ inline constexpr std::size_t kMaxMusicXmlFileBytes = 64u * 1024u * 1024u;
 // track sounds the file's pitch and shows its written note, lengths with dots and triplets,
 // ties, chords, rests (gaps of the first voice become rests, so measures keep their length),
 // the first lyric verse, bar lines, and repeats (one measure as the sheet's measure repeat,
-// longer passages as a note loop). The sheet takes the first time signature and tempo, and the
+// longer passages with their first and second endings as the sheet's repeated passages, a
+// passage played more than twice as a note loop; musicxml_import_repeats.cpp). The sheet takes the first time signature and tempo, and the
 // score's title (its work title, else its movement title, else its largest centred credit text
 // on the first page) and composer (its first composer creator).
 //
