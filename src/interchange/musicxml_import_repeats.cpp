@@ -81,6 +81,18 @@ std::vector<FilePassage> passagesOf(const Part& part, std::vector<Bracket>& brac
 {
     std::vector<FilePassage> passages;
     const int count = static_cast<int>(part.measures.size());
+    // The first bracket "1" ending at each measure and the first bracket "2" starting there, so
+    // a file of many brackets is read in one pass.
+    std::vector<int> firstEndingAt(static_cast<std::size_t>(count), -1);
+    std::vector<int> secondEndingAt(static_cast<std::size_t>(count), -1);
+    for (std::size_t k = brackets.size(); k-- > 0;) {
+        const Bracket& b = brackets[k];
+        const std::string n = trimmedText(b.number);
+        if (n == "1")
+            firstEndingAt[static_cast<std::size_t>(b.last)] = static_cast<int>(k);
+        else if (n == "2")
+            secondEndingAt[static_cast<std::size_t>(b.first)] = static_cast<int>(k);
+    }
     int from = 0;             // where the next backward repeat goes back to
     bool forwardOpen = false; // a forward repeat waits for its backward one
     int skipUntil = -1;       // the second ending of the last passage: no repeat is taken in it
@@ -100,13 +112,16 @@ std::vector<FilePassage> passagesOf(const Part& part, std::vector<Bracket>& brac
         if (measure.repeatTimes == 0)
             continue;
         FilePassage p{from, m, measure.repeatTimes, nullptr, nullptr};
-        for (Bracket& b : brackets) {
-            if (b.used)
-                continue;
-            if (trimmedText(b.number) == "1" && b.first > p.first && b.first <= m && b.last == m) {
+        if (const int k = firstEndingAt[static_cast<std::size_t>(m)]; k >= 0) {
+            Bracket& b = brackets[static_cast<std::size_t>(k)];
+            if (!b.used && b.first > p.first) {
                 p.firstEnding = &b;
                 b.used = true;
-            } else if (trimmedText(b.number) == "2" && b.first == m + 1) {
+            }
+        }
+        if (const int k = m + 1 < count ? secondEndingAt[static_cast<std::size_t>(m + 1)] : -1; k >= 0) {
+            Bracket& b = brackets[static_cast<std::size_t>(k)];
+            if (!b.used) {
                 p.secondEnding = &b;
                 b.used = true;
             }
