@@ -8,6 +8,7 @@
 #include "score/export_formats.h"
 #include "score/legacy_text.h"
 #include "score/note_pitch.h"
+#include "score/repeat_range.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/staff_kind.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -300,11 +302,21 @@ void writeTempo(pugi::xml_node measure, int tempo)
     d.append_child("sound").append_attribute("tempo").set_value(tempo);
 }
 
-void writeBarline(pugi::xml_node measure, const char* location, const char* style, const char* repeat)
+// A bar line; `style` may be left out for one that only carries an ending. The schema orders
+// bar-style, ending, repeat.
+void writeBarline(pugi::xml_node measure, const char* location, const char* style, const char* repeat,
+                  const char* ending = nullptr, const char* endingType = nullptr)
 {
     pugi::xml_node b = measure.append_child("barline");
     b.append_attribute("location").set_value(location);
-    addText(b, "bar-style", style);
+    if (style)
+        addText(b, "bar-style", style);
+    if (ending) {
+        pugi::xml_node e = b.append_child("ending");
+        e.append_attribute("number").set_value(ending);
+        e.append_attribute("type").set_value(endingType);
+        e.text().set((std::string(ending) + ".").c_str());
+    }
     if (repeat)
         b.append_child("repeat").append_attribute("direction").set_value(repeat);
 }
@@ -608,6 +620,73 @@ std::optional<RepeatSpans> repeatSpans(const std::vector<PartPlan>& parts)
     return spans;
 }
 
+// A repeated passage in written measures (from 1): A..B, the first measure of its first ending
+// and the last of its second ending (0 for none).
+struct WrittenPassage {
+    int64_t first = 0;
+    int64_t last = 0;
+    int64_t firstEnding = 0;
+    int64_t secondEndingLast = 0;
+    bool operator==(const WrittenPassage&) const = default;
+};
+
+// The sheet's repeated passages as written measures: each with the repeat signs and endings
+// only when every track with notes has the same passages at the same written measures and no
+// measure repeat lies inside one (MusicXML readers take no repeat inside a repeat). A passage
+// whose B lies past a track's last measure does not repeat there; a second ending is cut at the
+// track's end. Nothing when the passages must be written out instead.
+std::optional<std::vector<WrittenPassage>> passageSpans(const std::vector<PartPlan>& parts)
+{
+    std::vector<WrittenPassage> spans;
+    bool first = true;
+    for (const PartPlan& p : parts) {
+        if (p.timeline.end == 0)
+            continue;
+        const TrackTimeline& tl = p.timeline;
+        const int measures = static_cast<int>(tl.measureAt.size());
+        const auto startOf = [&](int m) { return tl.measureAt[static_cast<std::size_t>(m - 1)]; };
+        const auto endOf = [&](int m) { return m < measures ? startOf(m + 1) : tl.end; };
+        std::vector<WrittenPassage> mine;
+        for (const RepeatRange& r : p.track->repeatRanges) {
+            if (r.last > measures)
+                continue;
+            WrittenPassage w;
+            w.first = p.measureStartingAt(startOf(r.first));
+            const int64_t after = p.measureStartingAt(endOf(r.last));
+            if (w.first == 0 || after == 0 || endOf(r.last) <= startOf(r.first))
+                return std::nullopt;
+            w.last = after - 1;
+            if (r.firstEnding > 0) {
+                w.firstEnding = p.measureStartingAt(startOf(r.last - r.firstEnding + 1));
+                if (w.firstEnding == 0)
+                    return std::nullopt;
+            }
+            if (const int end = std::min(r.reach(), measures); end > r.last) {
+                const int64_t next = p.measureStartingAt(endOf(end));
+                if (next == 0 || next - 1 <= w.last)
+                    return std::nullopt;
+                w.secondEndingLast = next - 1;
+            }
+            for (int m : p.track->measureRepeats.measures())
+                if (m >= r.first && m <= r.reach())
+                    return std::nullopt;
+            mine.push_back(w);
+        }
+        if (!first && mine != spans)
+            return std::nullopt;
+        spans = mine;
+        first = false;
+    }
+    return spans;
+}
+
+bool hasPassages(const std::vector<PartPlan>& parts)
+{
+    return std::any_of(parts.begin(), parts.end(), [](const PartPlan& p) {
+        return !p.track->repeatRanges.empty() && p.timeline.end > 0;
+    });
+}
+
 bool hasRepeatMarks(const std::vector<PartPlan>& parts)
 {
     return std::any_of(parts.begin(), parts.end(), [](const PartPlan& p) {
@@ -635,7 +714,8 @@ bool planParts(const SheetDocument& sheet, std::vector<PartPlan>& parts, bool& f
         }
     }
     folded = !loops;
-    if (!loops && hasRepeatMarks(parts) && !repeatSpans(parts)) {
+    if (!loops &&
+        ((hasRepeatMarks(parts) && !repeatSpans(parts)) || (hasPassages(parts) && !passageSpans(parts)))) {
         folded = false;
         for (std::size_t i = 0; i < parts.size(); ++i) {
             if (!musicxml::buildTimeline(*parts[i].track, true, parts[i].timeline, error)) {
@@ -748,6 +828,28 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
             repeatEnds.insert(b);
         }
     }
+    // The endings of the repeated passages: ending 1 over the first ending, closed at B, ending 2
+    // over the second, left open at its end.
+    std::map<int64_t, std::pair<const char*, const char*>> endingStarts; // measure -> number, type
+    std::map<int64_t, std::pair<const char*, const char*>> endingEnds;
+    if (const auto passages = folded ? passageSpans(parts) : std::nullopt) {
+        for (const WrittenPassage& w : *passages) {
+            repeatStarts.insert(w.first);
+            repeatEnds.insert(w.last);
+            if (w.firstEnding > 0) {
+                endingStarts[w.firstEnding] = {"1", "start"};
+                endingEnds[w.last] = {"1", "stop"};
+            }
+            if (w.secondEndingLast > 0) {
+                endingStarts[w.last + 1] = {"2", "start"};
+                endingEnds[w.secondEndingLast] = {"2", "discontinue"};
+            }
+        }
+    }
+    const auto endingAt = [](const auto& marks, int64_t m) {
+        const auto it = marks.find(m);
+        return it == marks.end() ? std::pair<const char*, const char*>{nullptr, nullptr} : it->second;
+    };
 
     for (std::size_t k = 0; k < parts.size(); ++k) {
         const PartPlan& p = parts[k];
@@ -764,8 +866,9 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
                 writeAttributes(measure, t);
             if (m == 1 && k == 0)
                 writeTempo(measure, std::max(t.tempo, 1));
-            if (repeatStarts.contains(m))
-                writeBarline(measure, "left", "heavy-light", "forward");
+            if (const auto [number, type] = endingAt(endingStarts, m); repeatStarts.contains(m) || number)
+                writeBarline(measure, "left", repeatStarts.contains(m) ? "heavy-light" : nullptr,
+                             repeatStarts.contains(m) ? "forward" : nullptr, number, type);
             const int64_t from = p.measureStart(m);
             const int64_t to = p.measureStart(m + 1);
             const auto& voices = p.timeline.voices;
@@ -780,12 +883,14 @@ bool musicXmlText(const SheetDocument& sheet, const std::string& title, std::str
                 addInt(measure.append_child("backup"), "duration", to - from);
                 writeVoice(measure, p, voices[v], static_cast<int>(v + 1), from, to);
             }
+            const auto [number, type] = endingAt(endingEnds, m);
             if (repeatEnds.contains(m))
-                writeBarline(measure, "right", "light-heavy", "backward");
+                writeBarline(measure, "right", "light-heavy", "backward", number, type);
             else if (m == measures)
-                writeBarline(measure, "right", "light-heavy", nullptr);
-            else if (p.barLines.contains(m))
-                writeBarline(measure, "right", "regular", nullptr);
+                writeBarline(measure, "right", "light-heavy", nullptr, number, type);
+            else if (p.barLines.contains(m) || number)
+                writeBarline(measure, "right", p.barLines.contains(m) ? "regular" : nullptr, nullptr, number,
+                             type);
         }
     }
 

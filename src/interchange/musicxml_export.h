@@ -42,10 +42,12 @@ inline constexpr int kLowestWrittenKey = 12;
 // with the bracket of its group of three (<tuplet> start and stop, never over a bar line). Every
 // measure fills its time signature: notes that run over a bar line are split and tied, the
 // last measure is filled with rests and a measure without notes is a measure rest. Measure
-// repeats are written with repeat signs when every track repeats the same whole measures;
-// otherwise, and whenever a note loop jumps back, the repeated notes are written out as they
-// play. A Bar note that falls on a measure line makes it a drawn bar line; the last measure
-// ends with a final bar line.
+// repeats are written with repeat signs when every track repeats the same whole measures, and
+// repeated passages (SheetDocument::repeatRanges) with a forward repeat at A, a backward one at
+// B and the brackets of ending 1 and 2 when every track has them at the same written measures
+// and no measure repeat lies inside one; otherwise, and whenever a note loop jumps back, the
+// repeated notes are written out as they play. A Bar note that falls on a measure line makes it a drawn bar
+// line; the last measure ends with a final bar line.
 //
 // The title is the sheet's own (SheetDocument::texts), as work and movement title, when it has
 // one, else `title` as the work title; the subtitle is a centred credit of type "subtitle", the

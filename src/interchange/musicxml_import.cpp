@@ -414,6 +414,11 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
     sheet.setPickup(pickup);
     // A repeat read on one staff holds for the whole system.
     unifyMeasureRepeats(sheet);
+    std::vector<RepeatRange> passages; // the repeated passages of every track, the first one's first
+    for (int i = 0; i < sheet.trackCount(); ++i)
+        passages.insert(passages.end(), sheet.trackAt(i)->repeatRanges.begin(),
+                        sheet.trackAt(i)->repeatRanges.end());
+    sheet.setRepeatRanges(passages);
     if (dropped > 0)
         result.warnings.push_back(dropped == 1
                                       ? std::string("1 note of a later voice was dropped: it starts with no "

@@ -30,9 +30,10 @@ inline constexpr std::size_t kMaxMusicXmlFileBytes = 64u * 1024u * 1024u;
 // track sounds the file's pitch and shows its written note, lengths with dots and triplets,
 // ties, chords, rests (gaps of the first voice become rests, so measures keep their length),
 // the first lyric verse, bar lines, and repeats (one measure as the sheet's measure repeat,
-// longer passages as a note loop). The sheet takes the first time signature and tempo, and the
-// score's title (its work title, else its movement title, else its largest centred credit text
-// on the first page) and composer (its first composer creator).
+// longer passages with their first and second endings as the sheet's repeated passages, a
+// passage played more than twice as a note loop; musicxml_import_repeats.cpp). The sheet takes the first time
+// signature and tempo, and the score's title (its work title, else its movement title, else its largest
+// centred credit text on the first page) and composer (its first composer creator).
 //
 // The text may be UTF-8, UTF-16 (told by its byte-order mark or its first bytes) or ISO-8859-1
 // (named by its XML declaration); the root element is found past any comments, processing

@@ -93,14 +93,22 @@ struct Event {
     std::string chordSymbol; // canonical text of the <harmony> standing before it
 };
 
+// An <ending> of a bar line: the numbers the file gives it ("1", "2", "1, 2") and its type
+// (start, stop or discontinue).
+struct EndingMark {
+    std::string number;
+    std::string type;
+};
+
 // One <measure> of a part.
 struct Measure {
     int64_t start = 0;
     int64_t end = 0;
     bool repeatForward = false;
-    int repeatTimes = 0;     // backward repeat at its end: times played in all; 0 for none
-    bool barlineEnd = false; // an explicit bar line other than a repeat at its end
-    bool implicit = false;   // implicit="yes": not counted, as a pickup is not
+    int repeatTimes = 0;             // backward repeat at its end: times played in all; 0 for none
+    std::vector<EndingMark> endings; // in file order (musicxml_import_repeats.cpp)
+    bool barlineEnd = false;         // an explicit bar line other than a repeat at its end
+    bool implicit = false;           // implicit="yes": not counted, as a pickup is not
 };
 
 struct Staff {
@@ -132,6 +140,9 @@ struct Score {
     int tempo = 0;    // quarter notes per minute of the first tempo; 0 when none
     LeftOut leftOut;
 };
+
+// Adds the <ending> of a <barline> to its measure; counts what is damaged in `leftOut`.
+void readEnding(const pugi::xml_node& barline, Measure& measure, LeftOut& leftOut);
 
 // Reads the parts of a score-partwise root into `score`. Returns an empty text, or why the
 // file is refused.
@@ -168,5 +179,12 @@ void joinTiesOfChordNotes(std::vector<Event>& events, const std::string& firstVo
 // note, and to `leftOut` what else the track cannot hold.
 void buildStaffTrack(const Part& part, int staffIndex, Track& track, LeftOut& leftOut,
                      int& droppedVoiceNotes);
+
+// The repeats of a part in a track just filled from it (`firstItem`: the track's first note of
+// each of the part's measures, and its note count at the end): a single measure repeated once
+// becomes a measure repeat, a passage repeated once (with its first and second endings) a
+// repeated passage of the track (Track::repeatRanges), a passage played more than twice a note
+// loop from its last chord back to its first note. What does not fit is counted in `leftOut`.
+void writeStaffRepeats(const Part& part, const std::vector<int>& firstItem, Track& track, LeftOut& leftOut);
 
 } // namespace tonvela::musicxml

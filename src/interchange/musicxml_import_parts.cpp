@@ -574,9 +574,7 @@ void PartReader::readBarline(const pugi::xml_node& b, Measure& m)
         if (!style.empty() && style != "regular" && style != "none")
             m.barlineEnd = true;
     }
-    if (pugi::xml_node ending = b.child("ending"))
-        if (std::string(ending.attribute("type").as_string()) == "start")
-            leftOut("first and second endings");
+    readEnding(b, m, m_score.leftOut);
     if (b.child("fermata"))
         leftOut("fermatas");
     if (b.child("segno") || b.child("coda"))

@@ -332,44 +332,10 @@ void StaffWriter::writeNotes()
     m_track.freshTrack = total > 0 ? 0 : 1;
 }
 
-// Repeats: a repeated single measure becomes the sheet's measure repeat; a longer passage, or
-// one played more than twice, a note loop from its last chord back to its first note.
+// Repeats: musicxml_import_repeats.cpp.
 void StaffWriter::writeRepeats(const std::vector<int>& firstItem)
 {
-    m_track.divideIntoMeasures();
-    const MeasureDivision& division = m_track.measureDivision();
-    std::vector<int> marks;
-    int from = 0; // measure where the passage of the next backward repeat begins
-    for (std::size_t m = 0; m < m_part.measures.size(); ++m) {
-        const Measure& measure = m_part.measures[m];
-        if (measure.repeatForward)
-            from = static_cast<int>(m);
-        if (measure.repeatTimes == 0)
-            continue;
-        const int first = firstItem[static_cast<std::size_t>(from)];
-        const int end = firstItem[m + 1];
-        from = static_cast<int>(m) + 1;
-        int last = end - 1; // the last chord root of the passage that is not a bar line
-        while (last >= first &&
-               (m_track.noteAt(last).type == kTypeBar || m_track.noteAt(last).isChordMember()))
-            --last;
-        if (last < first)
-            continue;
-        const int sheetMeasure = division.measureOf(first);
-        const bool oneMeasure = sheetMeasure > 0 && division.firstNote(sheetMeasure) == first &&
-                                division.measureOf(last) == sheetMeasure &&
-                                (end >= m_track.count || division.measureOf(end) != sheetMeasure);
-        if (oneMeasure && measure.repeatTimes == 2) {
-            marks.push_back(sheetMeasure);
-        } else if (m_track.noteAt(last).loopCount > 0) {
-            left("repeats that end together");
-        } else {
-            Note& n = m_track.noteAt(last);
-            n.loopTo = first;
-            n.loopCount = measure.repeatTimes - 1;
-        }
-    }
-    m_track.measureRepeats.assign(marks);
+    writeStaffRepeats(m_part, firstItem, m_track, m_leftOut);
 }
 
 int StaffWriter::write()

@@ -8,6 +8,7 @@
 #include "score/note.h"
 #include "score/note_pitch.h"
 #include "score/play_walk.h"
+#include "score/repeat_range.h"
 #include "score/sheet_document.h"
 #include "score/sounding_pitch.h"
 #include "score/staff_kind.h"
@@ -401,13 +402,82 @@ void writeFretBoards(std::string& out, const std::vector<StaffEvent>& events, Li
     out += kLineEnd;
 }
 
+// The repeated passages a staff notates: those whose B lies within the track's measures, as
+// the play walk repeats only those.
+std::vector<RepeatRange> notatedRanges(const Track& t, const MeasureDivision& measures)
+{
+    std::vector<RepeatRange> ranges;
+    for (const RepeatRange& r : t.repeatRanges)
+        if (r.last <= measures.measureCount())
+            ranges.push_back(r);
+    return ranges;
+}
+
+// Where a measure stands in the staff's repeated passages: the passage and its part, in the
+// order a lane passes them.
+enum class PassagePart { Body, FirstEnding, SecondEnding, Done };
+struct PassageSpot {
+    int range = -1; // none
+    PassagePart part = PassagePart::Done;
+};
+PassageSpot passageSpot(const std::vector<RepeatRange>& ranges, int measure)
+{
+    const int k = rangeHolding(ranges, measure);
+    if (k < 0)
+        return {};
+    const RepeatRange& r = ranges[static_cast<std::size_t>(k)];
+    if (measure <= r.last - r.firstEnding)
+        return {k, PassagePart::Body};
+    return {k, measure <= r.last ? PassagePart::FirstEnding : PassagePart::SecondEnding};
+}
+
+// Writes the braces that take a lane from `at` to `to`: a passage is \repeat volta 2 { A..B },
+// and one with an ending \alternative { { first ending } { second ending } } after it (an
+// ending the passage lacks stays empty, so LilyPond unfolds the passage as playback does).
+void movePassage(std::string& out, const std::vector<RepeatRange>& ranges, PassageSpot& at, PassageSpot to)
+{
+    const auto line = [&out](const char* text) {
+        out += text;
+        out += kLineEnd;
+    };
+    if (at.range >= 0 && at.range != to.range) {
+        const RepeatRange& r = ranges[static_cast<std::size_t>(at.range)];
+        if (r.firstEnding == 0 && r.secondEnding == 0) {
+            line("}");
+        } else {
+            if (at.part == PassagePart::Body)
+                line("} \\alternative { {");
+            if (at.part <= PassagePart::FirstEnding)
+                line("} {");
+            line("} }");
+        }
+        at = {};
+    }
+    if (to.range < 0)
+        return;
+    if (at.range < 0) {
+        line("\\repeat volta 2 {");
+        at = {to.range, PassagePart::Body};
+    }
+    if (at.part == PassagePart::Body && to.part != PassagePart::Body) {
+        line("} \\alternative { {");
+        at.part = PassagePart::FirstEnding;
+    }
+    if (at.part == PassagePart::FirstEnding && to.part == PassagePart::SecondEnding) {
+        line("} {");
+        at.part = PassagePart::SecondEnding;
+    }
+}
+
 // The notes, chords and rests of one voice of a staff, one per line; returns whether one of
-// them carries a lyric.
-bool writeLane(std::string& out, const Track& t, const std::vector<StaffEvent>& events, bool tablature)
+// them carries a lyric. `ranges`: the staff's notated passages (notatedRanges).
+bool writeLane(std::string& out, const Track& t, const std::vector<StaffEvent>& events, bool tablature,
+               const std::vector<RepeatRange>& ranges)
 {
     bool lyrics = false;
     const TupletMarks tuplets = tupletMarks(events);
     int repeated = 0; // the marked measure whose repeat is open
+    PassageSpot passage;
     for (std::size_t i = 0; i < events.size(); ++i) {
         const StaffEvent& e = events[i];
         const int measure = t.measureRepeats.empty() ? 0 : e.measure;
@@ -416,6 +486,9 @@ bool writeLane(std::string& out, const Track& t, const std::vector<StaffEvent>& 
             out += kLineEnd;
             repeated = 0;
         }
+        // A marked measure inside a passage repeats inside it.
+        if (!ranges.empty())
+            movePassage(out, ranges, passage, passageSpot(ranges, e.measure));
         if (repeated == 0 && measure >= 1 && t.measureRepeats.contains(measure)) {
             out += "\\repeat volta 2 {";
             out += kLineEnd;
@@ -464,6 +537,7 @@ bool writeLane(std::string& out, const Track& t, const std::vector<StaffEvent>& 
         out += '}';
         out += kLineEnd;
     }
+    movePassage(out, ranges, passage, {});
     return lyrics;
 }
 
@@ -485,9 +559,9 @@ void writeLyrics(std::string& out, const std::vector<StaffEvent>& events)
 
 // `spacer`: the whole sheet holds no notes; LilyPond skips a score without duration, so the
 // staff gets one empty measure. The events of a measure marked to repeat are written inside
-// \repeat volta 2 { }.
+// \repeat volta 2 { }, as are the repeated passages `ranges` (notatedRanges).
 void writeTrack(std::string& out, const Track& t, const std::vector<std::vector<StaffEvent>>& lanes,
-                bool spacer)
+                const std::vector<RepeatRange>& ranges, bool spacer)
 {
     const bool drums = t.percussive != 0;
     // A tablature track becomes a tablature staff: its notes at the pitch they sound, each with
@@ -530,7 +604,7 @@ void writeTrack(std::string& out, const Track& t, const std::vector<std::vector<
     if (spacer)
         out += "s" + std::to_string(ts.beatUnit) + "*" + std::to_string(ts.beatsPerMeasure) + kLineEnd;
     if (lanes.size() == 1) {
-        const bool lyrics = writeLane(out, t, lanes[0], tablature);
+        const bool lyrics = writeLane(out, t, lanes[0], tablature, ranges);
         out += '}';
         out += kLineEnd;
         if (lyrics)
@@ -542,7 +616,7 @@ void writeTrack(std::string& out, const Track& t, const std::vector<std::vector<
     for (std::size_t v = 0; v < lanes.size(); ++v) {
         out += v == 0 ? "<< {" : "} \\\\ {";
         out += kLineEnd;
-        lyrics.push_back(writeLane(out, t, lanes[v], tablature));
+        lyrics.push_back(writeLane(out, t, lanes[v], tablature, ranges));
     }
     out += "} >>";
     out += kLineEnd;
@@ -608,10 +682,12 @@ std::string lilypondText(const SheetDocument& sheet, LilypondFretDiagrams diagra
     out += kLineEnd;
     // Each staff as its voices (one lane, or two for a staff with a second voice).
     std::vector<std::vector<std::vector<StaffEvent>>> staves;
+    std::vector<std::vector<RepeatRange>> ranges;
     bool empty = true;
     for (int i = 0; i < sheet.trackCount(); ++i) {
         const Track& t = *sheet.trackAt(i);
         PlayWalk walk(t, WalkOrder::Written);
+        ranges.push_back(notatedRanges(t, walk.measures()));
         std::vector<StaffEvent> events = staffEvents(t, walk);
         empty = empty && events.empty();
         staves.push_back(voiceLanes(std::move(events), walk.measures().hasSecondVoice()));
@@ -652,7 +728,7 @@ std::string lilypondText(const SheetDocument& sheet, LilypondFretDiagrams diagra
             if (frets)
                 writeFretBoards(out, events, diagrams);
         }
-        writeTrack(out, *sheet.trackAt(i), lanes, empty);
+        writeTrack(out, *sheet.trackAt(i), lanes, ranges[static_cast<std::size_t>(i)], empty);
     }
     out += ">>";
     out += kLineEnd;

@@ -377,6 +377,77 @@ TEST(MusicXmlExport, RepeatedMeasuresGetRepeatSignsWhenEveryTrackRepeatsThem)
               (std::vector<std::string>{"F4", "G4", "A4", "F4", "G4", "A4"}));
 }
 
+TEST(MusicXmlExport, RepeatedPassagesGetRepeatSignsAndEndingBracketsOrAreWrittenOut)
+{
+    // 3/4, nine measures of three quarters each: 2-5 with a first ending (4-5) and a second (6),
+    // 8-9 plain, on two tracks.
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    sheet.setTimeSignature(0); // 3/4
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 27; ++i)
+            append(*sheet.trackAt(k), makeNote(-(i / 3)));
+    sheet.setRepeatRanges({{2, 5, 2, 1}, {8, 9, 0, 0}});
+    Exported x;
+    exportSheet(sheet, x);
+    // Each measure's bar lines as "location:style:ending number/type:repeat".
+    const auto barlines = [&](int part, int m) {
+        std::vector<std::string> out;
+        for (pugi::xml_node b : x.measure(part, m).children("barline")) {
+            std::string text =
+                std::string(b.attribute("location").value()) + ":" + b.child_value("bar-style");
+            text += ":";
+            if (pugi::xml_node e = b.child("ending"))
+                text += std::string(e.attribute("number").value()) + "/" + e.attribute("type").value();
+            text += ":";
+            text += b.child("repeat").attribute("direction").value();
+            out.push_back(text);
+        }
+        return out;
+    };
+    using Lines = std::vector<std::string>;
+    for (int part = 0; part < 2; ++part) {
+        SCOPED_TRACE(part);
+        EXPECT_EQ(x.pitched(part).size(), 27u) << "written once, with signs";
+        EXPECT_EQ(barlines(part, 1), Lines{});
+        EXPECT_EQ(barlines(part, 2), Lines{"left:heavy-light::forward"});
+        EXPECT_EQ(barlines(part, 3), Lines{});
+        EXPECT_EQ(barlines(part, 4), Lines{"left::1/start:"});
+        EXPECT_EQ(barlines(part, 5), Lines{"right:light-heavy:1/stop:backward"});
+        EXPECT_EQ(barlines(part, 6), (Lines{"left::2/start:", "right::2/discontinue:"}));
+        EXPECT_EQ(barlines(part, 7), Lines{});
+        EXPECT_EQ(barlines(part, 8), Lines{"left:heavy-light::forward"});
+        EXPECT_EQ(barlines(part, 9), Lines{"right:light-heavy::backward"});
+    }
+    expectMeasuresFill(x, 288);
+
+    // A measure repeat inside a passage: MusicXML readers take no repeat inside a repeat, so the
+    // passage and the measure are written out as they play.
+    for (int k = 0; k < 2; ++k)
+        sheet.trackAt(k)->measureRepeats.set(3, true);
+    Exported y;
+    exportSheet(sheet, y);
+    EXPECT_EQ(y.text.find("<repeat"), std::string::npos);
+    EXPECT_EQ(y.text.find("<ending"), std::string::npos);
+    // 1, 2 3 3 4 5, 2 3 6, 7, 8 9, 8 9: 14 measures (the marked measure repeats on the first pass).
+    ASSERT_EQ(y.pitched(0).size(), 14u * 3);
+    std::vector<std::string> firsts;
+    for (std::size_t i = 0; i < y.pitched(0).size(); i += 3)
+        firsts.push_back(pitchName(y.pitched(0)[i]));
+    EXPECT_EQ(firsts, (std::vector<std::string>{"C4", "D4", "E4", "E4", "F4", "G4", "D4", "E4", "A4", "B4",
+                                                "C5", "D5", "C5", "D5"}));
+
+    // When the tracks' measures differ (a passage past the end of one track), it is written out.
+    for (int k = 0; k < 2; ++k)
+        sheet.trackAt(k)->measureRepeats.clear();
+    for (int i = 0; i < 6; ++i)
+        sheet.trackAt(1)->removeNote(sheet.trackAt(1)->count - 1);
+    Exported z;
+    exportSheet(sheet, z);
+    EXPECT_EQ(z.text.find("<repeat"), std::string::npos);
+    EXPECT_EQ(z.pitched(0).size(), 13u * 3);
+}
+
 TEST(MusicXmlExport, NoteLoopsAreWrittenOutAsTheyPlay)
 {
     SheetDocument sheet;

@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -835,6 +836,154 @@ TEST(MusicXmlImportRepeats, OneRepeatedMeasureIsAMeasureRepeatAndLongerPassagesL
     ASSERT_EQ(t.count, 5);
     EXPECT_EQ(t.noteAt(4).loopTo, 3);
     EXPECT_EQ(t.noteAt(4).loopCount, 2); // played three times in all
+}
+
+// Bar lines with repeat signs and ending brackets, as MusicXML writes them.
+std::string barline(const std::string& location, const std::string& ending, const std::string& repeat,
+                    const std::string& times = "")
+{
+    std::string b = "<barline location=\"" + location + "\">";
+    if (!ending.empty()) {
+        const auto slash = ending.find('/');
+        b += "<ending number=\"" + ending.substr(0, slash) + "\" type=\"" + ending.substr(slash + 1) + "\"/>";
+    }
+    if (!repeat.empty())
+        b +=
+            "<repeat direction=\"" + repeat + "\"" + (times.empty() ? "" : " times=\"" + times + "\"") + "/>";
+    return b + "</barline>";
+}
+
+// Measures 1..n of whole notes, measure k on the k-th step up from C4; `marks[k]` goes into
+// measure k (its bar lines).
+std::string wholeNotes(int n, const std::map<int, std::string>& marks, bool pickup = false)
+{
+    static const char* kSteps[] = {"C", "D", "E", "F", "G", "A", "B"};
+    std::string out;
+    for (int k = 1; k <= n; ++k) {
+        const auto it = marks.find(k);
+        std::string content = k == 1 ? attributes(kTreble8) : "";
+        if (it != marks.end())
+            content += it->second;
+        if (pickup && k == 1)
+            content += note("B", 3, 4, "quarter");
+        else
+            content += note(kSteps[(k - 1) % 7], 4 + (k - 1) / 7, 16, "whole");
+        out += pickup && k == 1 ? "<measure number=\"0\" implicit=\"yes\">" + content + "</measure>"
+                                : measure(pickup ? k - 1 : k, content);
+    }
+    return out;
+}
+
+TEST(MusicXmlImportRepeats, ForwardAndBackwardRepeatsWithEndingsAreTheSheetsRepeatedPassages)
+{
+    using Ranges = std::vector<RepeatRange>;
+    const std::string e1 = barline("left", "1/start", "");
+    const std::string e1End = barline("right", "1/stop", "backward");
+    const std::string e2 = barline("left", "2/start", "");
+    const std::string e2End = barline("right", "2/discontinue", "");
+    // 2-5, first ending 4-5, second ending 6-7; 9-10 plain; in both parts.
+    const std::string notes = wholeNotes(11, {{2, barline("left", "", "forward")},
+                                              {4, e1},
+                                              {5, e1End},
+                                              {6, e2},
+                                              {7, e2End},
+                                              {9, barline("left", "", "forward")},
+                                              {10, barline("right", "", "backward")}});
+    const auto i = import(scoreXml({{"A", notes}, {"B", notes}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_TRUE(i.result.warnings.empty()) << allWarnings(i.result);
+    EXPECT_EQ(i.sheet->repeatRanges, (Ranges{{2, 5, 2, 2}, {9, 10, 0, 0}}));
+    EXPECT_EQ(i.sheet->trackAt(1)->repeatRanges, i.sheet->repeatRanges);
+    for (int n = 0; n < i.sheet->trackAt(0)->count; ++n)
+        EXPECT_EQ(i.sheet->trackAt(0)->noteAt(n).loopCount, 0) << "no note loop";
+
+    // A pickup is the sheet's measure 1: the file's measure 1 is the sheet's measure 2.
+    const auto p = import(
+        scoreXml({{"A", wholeNotes(6, {{2, barline("left", "", "forward")}, {4, e1 + e1End}, {5, e2 + e2End}},
+                                   true)}}));
+    ASSERT_TRUE(p.result.ok()) << p.result.error;
+    EXPECT_EQ(p.sheet->pickup, kQuarterTicks);
+    EXPECT_EQ(p.sheet->repeatRanges, (Ranges{{2, 4, 1, 1}}));
+
+    // A backward repeat alone repeats from the start, and the next one from after the first
+    // passage (its second ending included); a single measure stays a measure repeat.
+    const auto b = import(scoreXml(
+        {{"A", wholeNotes(8, {{2, barline("right", "", "backward")},
+                              {3, e2 + e2End},
+                              {5, barline("right", "", "backward")},
+                              {6, barline("left", "", "forward") + barline("right", "", "backward")}})}}));
+    ASSERT_TRUE(b.result.ok()) << b.result.error;
+    EXPECT_TRUE(b.result.warnings.empty()) << allWarnings(b.result);
+    EXPECT_EQ(b.sheet->repeatRanges, (Ranges{{1, 2, 0, 1}, {4, 5, 0, 0}}));
+    EXPECT_EQ(b.sheet->trackAt(0)->measureRepeats.measures(), std::vector<int>{6});
+}
+
+TEST(MusicXmlImportRepeats, OddEndingShapesFallBackAndAreNamedInTheWarning)
+{
+    using Ranges = std::vector<RepeatRange>;
+    const std::string fwd = barline("left", "", "forward");
+    struct Case {
+        std::string what;
+        std::map<int, std::string> marks;
+        Ranges ranges;
+        std::string warning;
+    };
+    const std::vector<Case> cases = {
+        // "1, 2" over a passage played three times, then "3": the passage loops, the brackets go.
+        {"three passes",
+         {{1, fwd},
+          {3, barline("left", "1, 2/start", "") + barline("right", "1, 2/stop", "backward", "3")},
+          {4, barline("left", "3/start", "") + barline("right", "3/discontinue", "")}},
+         {},
+         "endings other than a first and a second (1, 2)"},
+        // Three endings: 1, then 2 with a repeat of its own, then 3: the first two are kept,
+        // the repeat inside the second ending is not.
+        {"third ending",
+         {{1, fwd},
+          {3, barline("left", "1/start", "") + barline("right", "1/stop", "backward")},
+          {4, barline("left", "2/start", "") + barline("right", "2/stop", "backward")},
+          {5, barline("left", "3/start", "") + barline("right", "3/discontinue", "")}},
+         {{1, 3, 1, 1}},
+         "repeats inside a second ending"},
+        // A repeat inside a repeat: the inner forward repeat is taken, the outer backward one
+        // repeats what follows the inner passage.
+        {"nested",
+         {{1, fwd}, {2, fwd}, {3, barline("right", "", "backward")}, {5, barline("right", "", "backward")}},
+         {{2, 3, 0, 0}, {4, 5, 0, 0}},
+         "repeats inside repeats"},
+        // Brackets that never end, that stop without a start, and one far from any repeat.
+        {"damaged",
+         {{2, barline("left", "1/start", "")},
+          {3, barline("left", "2/start", "")},
+          {4, barline("right", "2/stop", "") + barline("right", "1/stop", "")},
+          {6, barline("left", "1/start", "")}},
+         {},
+         "ending brackets without an end"},
+        // A first ending that would be the whole passage.
+        {"whole passage",
+         {{2, fwd + barline("left", "1/start", "")}, {3, barline("right", "1/stop", "backward")}},
+         {{2, 3, 0, 0}},
+         "ending brackets apart from a repeat"},
+        // An ending of a kind that does not exist and a repeat of an absurd count.
+        {"nonsense",
+         {{2, "<barline location=\"left\"><ending number=\"x\" type=\"sideways\"/></barline>"},
+          {3, barline("right", "", "backward", "999999999")}},
+         {},
+         "endings of no known type"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto i = import(scoreXml({{"A", wholeNotes(7, c.marks)}}));
+        ASSERT_TRUE(i.result.ok()) << i.result.error;
+        EXPECT_EQ(i.sheet->repeatRanges, c.ranges);
+        EXPECT_TRUE(contains(allWarnings(i.result), c.warning)) << allWarnings(i.result);
+        // Whatever the shape, the sheet plays: the walk ends.
+        PlayWalk walk(*i.sheet->trackAt(0));
+        int steps = 0;
+        while (walk.next() && steps < 100000)
+            ++steps;
+        EXPECT_LT(steps, 100000);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1736,10 +1885,11 @@ TEST(MusicXmlImportFiles, WhatTonvelaPlaysFromAFileIsWhatMuseScorePlaysButForThe
         // played at their written length), the figures are only reported.
         const int apart = (r->ours - r->matched) + (r->theirs - r->matched);
         const std::string warnings = allWarnings(i.result);
-        const bool retimed =
-            contains(warnings, "first and second endings") || contains(warnings, "tempo changes") ||
-            contains(warnings, "triplet timing") || contains(warnings, "tuplets other") ||
-            contains(warnings, "time signature changes") || contains(warnings, "segno and coda");
+        const bool retimed = contains(warnings, "endings") || contains(warnings, "repeats inside") ||
+                             contains(warnings, "tempo changes") || contains(warnings, "triplet timing") ||
+                             contains(warnings, "tuplets other") ||
+                             contains(warnings, "time signature changes") ||
+                             contains(warnings, "segno and coda");
         if (!retimed) {
             EXPECT_LE(apart, r->warned) << s.name << ": " << r->matched << " of " << r->theirs
                                         << " notes matched; " << warnings << r->unmatched;
@@ -1815,6 +1965,26 @@ TEST(MusicXmlImportMeter, AnImplicitShortFirstMeasureIsThePickupAndCutAndCommonT
         EXPECT_EQ(allWarnings(m.result).find("time signatures the sheet does not have"), std::string::npos)
             << k.time << allWarnings(m.result);
     }
+}
+
+// A file a notation program wrote: a passage of eight measures after a pickup, with a first
+// ending of three and a second of three. Notes run over its bar lines, so the sheet's measures
+// (which begin at the first note after a full measure) do not begin where the file's endings
+// do: the passage falls back to a note loop, and the warning names the endings.
+TEST(MusicXmlImportRepeats, EndingsOffTheSheetsMeasuresFallBackToANoteLoopAndAreNamed)
+{
+    const Imported i = importFile("Unclaimed_Gift.musicxml");
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    EXPECT_TRUE(i.sheet->repeatRanges.empty());
+    EXPECT_TRUE(contains(allWarnings(i.result),
+                         "endings of repeats played as a note loop (more than twice, or "
+                         "not on the sheet's measures) (1)"))
+        << allWarnings(i.result);
+    const Track& t = *i.sheet->trackAt(0);
+    int loops = 0;
+    for (int n = 0; n < t.count; ++n)
+        loops += t.noteAt(n).loopCount == 1 && t.noteAt(n).loopTo == 3 ? 1 : 0;
+    EXPECT_EQ(loops, 1) << "from the first note after the pickup";
 }
 
 } // namespace

@@ -296,10 +296,6 @@ TEST_F(MusicXmlReadersTest, MuseScorePlaysTheExamplesAsTheSheetsMidiFileDoes)
         if (e.path().extension() != ".shd" ||
             !loadSheet(sheet, e.path().filename().string(), e.path().string()).ok())
             continue;
-        // The MusicXML export does not write repeated passages yet (<repeat>, <ending>): such a
-        // sheet plays its passage twice, the file once.
-        if (!sheet.repeatRanges.empty())
-            continue;
         expectMuseScorePlaysTheSheet(sheet, e.path().stem().string());
     }
 }
@@ -502,10 +498,8 @@ TEST_F(MusicXmlReadersTest, ExportedAndImportedAgainTheSheetPlaysTheSameNotes)
     std::vector<std::pair<std::string, std::unique_ptr<SheetDocument>>> sheets;
     for (const auto& e : std::filesystem::directory_iterator(std::string(TONVELA_SOURCE_DIR) + "/examples")) {
         auto sheet = std::make_unique<SheetDocument>();
-        // Repeated passages do not reach MusicXML yet (see above).
         if (e.path().extension() == ".shd" &&
-            loadSheet(*sheet, e.path().filename().string(), e.path().string()).ok() &&
-            sheet->repeatRanges.empty())
+            loadSheet(*sheet, e.path().filename().string(), e.path().string()).ok())
             sheets.emplace_back(e.path().stem().string(), std::move(sheet));
     }
     ASSERT_GE(sheets.size(), 3u);
@@ -563,7 +557,59 @@ TEST_F(MusicXmlReadersTest, ExportedAndImportedAgainTheSheetPlaysTheSameNotes)
             const auto b = playedNotes(again, problem);
             ASSERT_TRUE(problem.empty()) << problem;
             expectSameNotes(a, b, name);
+            // A repeated passage comes back as the same passage, with its endings.
+            EXPECT_EQ(back->repeatRanges, sheet->repeatRanges);
         }
+}
+
+// Repeated passages of every shape: the export validates, MuseScore plays the passage twice
+// with its endings where the sheet's MIDI file does, and our reader takes the same passages back.
+TEST_F(MusicXmlReadersTest, RepeatedPassagesValidateAndMuseScorePlaysThemUnfoldedAsTheSheetDoes)
+{
+    struct Case {
+        std::vector<RepeatRange> ranges;
+        int measures;
+        bool pickup;
+    };
+    const std::vector<Case> cases = {
+        {{{2, 4, 1, 1}, {7, 8, 0, 0}}, 8, false}, // both endings; a plain passage at the end
+        {{{1, 3, 2, 0}}, 5, false},               // a first ending only
+        {{{2, 3, 0, 2}}, 6, false},               // a second ending only
+        {{{1, 2, 1, 1}, {4, 6, 1, 2}}, 8, false}, // back to back
+        {{{1, 4, 1, 1}}, 6, true},                // from the pickup
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(n);
+        SheetDocument sheet;
+        sheet.setTrackCount(2);
+        for (int k = 0; k < 2; ++k) {
+            Track& t = *sheet.trackAt(k);
+            if (c.pickup)
+                append(t, makeNote(2, kTypeQuarter));
+            for (int m = 0; m < c.measures - (c.pickup ? 1 : 0); ++m) {
+                append(t, makeNote(-(m % 7) - 2 * k, kTypeHalf, m % 3 == 1 ? kFlagTie : 0));
+                append(t, makeNote(-(m % 7) - 2 * k, kTypeQuarter, m % 3 == 1 ? kFlagTie : 0));
+                append(t, makeNote(-(m % 5) - 1, kTypeQuarter, m % 2 ? kFlagRest : 0));
+            }
+        }
+        if (c.pickup)
+            sheet.setPickup(kQuarterTicks);
+        sheet.setRepeatRanges(c.ranges);
+        ASSERT_EQ(sheet.repeatRanges, c.ranges);
+        const std::string name = "passages" + std::to_string(n++);
+        const std::string file = tmp.path(name + ".musicxml");
+        ASSERT_TRUE(exportMusicXml(sheet, name, file).ok);
+        expectValid(file);
+        std::unique_ptr<SheetDocument> back;
+        const LoadResult read = importMusicXmlFile(file, back);
+        ASSERT_TRUE(read.ok()) << read.error;
+        EXPECT_EQ(back->repeatRanges, c.ranges);
+        EXPECT_TRUE(read.warnings.empty()) << read.warnings.front();
+        std::string why;
+        if (!museScoreMissing(why))
+            expectMuseScorePlaysTheSheet(sheet, name);
+    }
 }
 
 // A note below key 12 cannot be written in MusicXML's octaves (they begin at C0): it is written

@@ -2,6 +2,7 @@
 
 #include "score/note.h"
 #include "score/play_walk.h"
+#include "score/repeat_range.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
 #include "score/sounding_pitch.h"
@@ -865,6 +866,132 @@ TEST_F(LilypondExportTest, LilyPondEngravesTwoVoicesWithoutWarningsAndItsMidiPla
     // The tied g starts on beat 14 (the repeat adds a measure), a two beats after the next bar.
     EXPECT_NE(std::find(walked.begin(), walked.end(), std::pair<double, int>(14.0, 55)), walked.end());
     EXPECT_NE(std::find(walked.begin(), walked.end(), std::pair<double, int>(18.0, 57)), walked.end());
+}
+
+// A track of `measures` measures of 4/4, each a half note, a quarter rest (or a tie into the next
+// measure for every third measure) and a quarter of its own pitch, so a measure played twice or
+// skipped shows in the MIDI.
+void fillMeasures(Track& t, int measures)
+{
+    for (int m = 0; m < measures; ++m) {
+        Note n;
+        n.setStaffPosition(-(m % 7));
+        n.type = kTypeHalf;
+        t.insertNote(n, t.count);
+        Note q = n;
+        q.type = kTypeQuarter;
+        q.dwFlag = m % 3 == 2 ? 0 : kFlagRest;
+        t.insertNote(q, t.count);
+        Note last;
+        last.setStaffPosition(-(m % 5) - 1);
+        last.type = kTypeQuarter;
+        last.dwFlag = m % 3 == 1 ? kFlagTie : 0;
+        t.insertNote(last, t.count);
+    }
+}
+
+// The lines of a text without their CR LF ends.
+std::vector<std::string> textLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) {
+        if (!l.empty() && l.back() == '\r')
+            l.pop_back();
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+TEST_F(LilypondExportTest, RepeatedPassagesAreVoltaRepeatsWithTheirEndingsAsAlternatives)
+{
+    // 8 measures: 2-4 with a first ending (4) and a second ending (5), 7-8 plain; a second
+    // staff of two voices and four measures, where the second ending stays empty (the staff
+    // ends at B) and the second passage is not written (it lies past the staff's end).
+    SheetDocument sheet;
+    sheet.setTrackCount(2);
+    fillMeasures(*sheet.trackAt(0), 8);
+    fillTwoVoices(*sheet.trackAt(1), false);
+    sheet.setRepeatRanges({{2, 4, 1, 1}, {7, 8, 0, 0}});
+    const std::string text = lilypondText(sheet);
+    const std::vector<std::string> lines = textLines(text);
+    // Per lane: the passage opens once, its alternative once, the second ending once.
+    const auto count = [&](const std::string& l) { return std::count(lines.begin(), lines.end(), l); };
+    const int lanes = 3;
+    EXPECT_EQ(count("\\repeat volta 2 {"), lanes + 1) << text;
+    EXPECT_EQ(count("} \\alternative { {"), lanes) << text;
+    EXPECT_EQ(count("} {"), lanes) << text;
+    EXPECT_EQ(count("} }"), lanes) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '{'), std::count(text.begin(), text.end(), '}'));
+    // On the first staff: measure 1 before the passage, measures 2 and 3 in it, 4 in the first
+    // ending, 5 in the second, 6 after it, 7 and 8 in the second passage.
+    const std::vector<std::string> staff = staffLines(text, 0);
+    std::vector<std::string> shape;
+    for (const std::string& l : staff)
+        if (l.rfind("\\repeat", 0) == 0 || l.rfind("}", 0) == 0)
+            shape.push_back(l);
+        else if (l.rfind("\\", 0) != 0 && l.find("2") != std::string::npos && l[0] != 'r')
+            shape.push_back("half"); // each measure's first note
+    EXPECT_EQ(shape, (std::vector<std::string>{"half", "\\repeat volta 2 {", "half", "half",
+                                               "} \\alternative { {", "half", "} {", "half", "} }", "half",
+                                               "\\repeat volta 2 {", "half", "half"}))
+        << text;
+    ASSERT_TRUE(exportLilypond(sheet, "passages.ly", path("passages.ly")));
+    expectEngravedCleanly({"passages"});
+
+    // LilyPond's MIDI, repeats unfolded, plays what the play walk plays.
+    std::vector<std::pair<double, int>> lilypond = playedByLilypond(sheet, "passages-midi");
+    std::vector<std::pair<double, int>> walked = playedByWalk(*sheet.trackAt(0));
+    const auto second = playedByWalk(*sheet.trackAt(1));
+    walked.insert(walked.end(), second.begin(), second.end());
+    std::sort(lilypond.begin(), lilypond.end());
+    std::sort(walked.begin(), walked.end());
+    EXPECT_EQ(lilypond, walked);
+    // Measures 1, 2 3 4, 2 3 5, 6, 7 8, 7 8: 12 measures of 4 beats, the last quarter on beat 4.
+    ASSERT_FALSE(walked.empty());
+    EXPECT_EQ(walked.back().first, 11 * 4 + 3);
+}
+
+TEST_F(LilypondExportTest, PassagesOfEveryShapeEngraveCleanlyAndLilyPondPlaysThemAsTheSheetDoes)
+{
+    struct Case {
+        std::vector<RepeatRange> ranges;
+        int measures;
+        int pickup; // ticks; 0 for none
+        std::vector<int> repeats;
+    };
+    const std::vector<Case> cases = {
+        {{{1, 3, 2, 0}}, 5, 0, {}},               // a first ending only: the second pass goes on after it
+        {{{2, 3, 0, 2}}, 6, 0, {}},               // a second ending only
+        {{{1, 2, 1, 1}, {4, 6, 1, 2}}, 8, 0, {}}, // from the first measure, back to back
+        {{{3, 5, 1, 1}}, 5, 0, {}},               // the second ending past the last measure
+        {{{1, 3, 1, 1}}, 5, kQuarterTicks, {}},   // from a pickup
+        {{{2, 3, 0, 0}}, 4, 0, {1}},              // a marked measure before it
+        {{{4, 9, 0, 0}}, 5, 0, {}},               // B past the last measure: no repeat
+    };
+    int n = 0;
+    std::vector<std::string> names;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(n);
+        SheetDocument sheet;
+        sheet.setTrackCount(1);
+        fillMeasures(*sheet.trackAt(0), c.measures);
+        sheet.setPickup(c.pickup);
+        if (c.pickup > 0)
+            sheet.trackAt(0)->noteAt(0).type = kTypeQuarter; // the pickup measure: a quarter
+        sheet.trackAt(0)->measureRepeats.assign(c.repeats);
+        sheet.setRepeatRanges(c.ranges);
+        ASSERT_EQ(sheet.repeatRanges, c.ranges);
+        const std::string name = "shape" + std::to_string(n++);
+        ASSERT_TRUE(exportLilypond(sheet, name + ".ly", path(name + ".ly")));
+        names.push_back(name);
+        std::vector<std::pair<double, int>> lilypond = playedByLilypond(sheet, name + "-midi");
+        std::vector<std::pair<double, int>> walked = playedByWalk(*sheet.trackAt(0));
+        std::sort(lilypond.begin(), lilypond.end());
+        std::sort(walked.begin(), walked.end());
+        EXPECT_EQ(lilypond, walked) << lilypondText(sheet);
+    }
+    expectEngravedCleanly(names);
 }
 
 // What a sheet of one voice exports to did not change when staves of two voices came: the
