@@ -564,7 +564,8 @@ void StaffWriter::addSecondVoice(const std::vector<int64_t>& measureSheetStart, 
         }
     }
     if (moved > 0)
-        left("notes of the second voice that start before its note before ends (moved after it)", moved);
+        left("notes of the second voice that start before its previous note ends (moved to follow it)",
+             moved);
     if (unfilled > 0)
         left("durations that fit no note length", static_cast<int>(unfilled));
     // Voice 2 of a stretch that a bar line ends inside a measure runs up to that bar line when

@@ -1580,6 +1580,24 @@ TEST(MusicXmlImportTwoVoices, AVoiceOfRestsIsNoSecondVoiceAndAStaffOfOneVoiceImp
         EXPECT_TRUE(a.noteAt(k).content() == b.noteAt(k).content()) << k;
 }
 
+TEST(MusicXmlImportTwoVoices, AVoiceTwoNoteOverlappingTheOneBeforeFollowsItAndIsNamed)
+{
+    constexpr Ticks Q = kQuarterTicks;
+    // Voice 2's A4 starts on beat 2 while its G4 half still sounds (a backup inside the voice).
+    const std::string m = attributes(kTreble) + voiced("C", 5, 4, "quarter", 1) +
+                          voiced("D", 5, 4, "quarter", 1) + voiced("E", 5, 4, "quarter", 1) +
+                          voiced("F", 5, 4, "quarter", 1) + backup(16) + voiced("G", 4, 8, "half", 2) +
+                          backup(4) + voiced("A", 4, 4, "quarter", 2);
+    const auto i = import(scoreXml({{"P", measure(1, m)}}));
+    ASSERT_TRUE(i.result.ok()) << i.result.error;
+    const std::vector<Struck> struck = struckInTime(*i.sheet->trackAt(0));
+    EXPECT_NE(std::find(struck.begin(), struck.end(), Struck{2 * Q, 69, Q, 2}), struck.end());
+    EXPECT_TRUE(contains(
+        allWarnings(i.result),
+        "notes of the second voice that start before its previous note ends (moved to follow it) (1)"))
+        << allWarnings(i.result);
+}
+
 TEST(MusicXmlImportTwoVoices, AUnisonOfTheTwoVoicesSoundsOnceAndTheMidiFileHasNoEmptyNote)
 {
     constexpr Ticks Q = kQuarterTicks;
