@@ -79,8 +79,8 @@ void join(std::vector<Event>& events, const std::vector<Chord>& chords, std::siz
 }
 
 // Whether a note may run on from piece `a` into the next piece `b`: no measure between them is
-// kept apart. Without `keptApart` (a later voice, whose notes join chords of the first and so
-// neither start measures nor end them) every measure may be crossed.
+// kept apart. Without `keptApart` (the second voice, or a further one whose notes join chords
+// of the kept voices: neither starts measures nor ends them) every measure may be crossed.
 bool mayJoin(const Event& a, const Event& b, const std::vector<bool>* keptApart)
 {
     if (!keptApart)
