@@ -420,12 +420,13 @@ LoadResult importMusicXmlData(std::string_view data, SheetDocument& sheet)
                         sheet.trackAt(i)->repeatRanges.end());
     sheet.setRepeatRanges(passages);
     if (dropped > 0)
-        result.warnings.push_back(dropped == 1
-                                      ? std::string("1 note of a later voice was dropped: it starts with no "
-                                                    "note of the first voice of its staff")
-                                      : std::to_string(dropped) +
-                                            " notes of later voices were dropped: they start with no "
-                                            "note of the first voice of their staff");
+        result.warnings.push_back(
+            dropped == 1
+                ? std::string("1 note of a third or later voice was left out: a staff keeps two voices, "
+                              "and the note starts with no note of either")
+                : std::to_string(dropped) +
+                      " notes of third or later voices were left out: a staff keeps two voices, and "
+                      "these notes start with no note of either");
     if (!score.leftOut.empty())
         result.warnings.push_back(leftOutText(score.leftOut));
     sheet.selectTrack(0);

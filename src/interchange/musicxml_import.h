@@ -39,9 +39,12 @@ inline constexpr std::size_t kMaxMusicXmlFileBytes = 64u * 1024u * 1024u;
 // (named by its XML declaration); the root element is found past any comments, processing
 // instructions and document type, and entities other than XML's own stay unexpanded.
 //
-// Notes of later voices join a first-voice chord that starts with them; the others are
-// dropped, and a warning says how many. Tied notes inside a chord or of later voices sound once
-// for their tied length where it is a sheet length; two voices on one key at once give one note.
+// Each staff keeps two voices: the one sounding most notes as voice 1, the one sounding the
+// next most as voice 2, with its own rhythm (voice 2 rests fill its gaps inside a measure).
+// Notes of further voices join a chord that starts with them, of voice 1 else of voice 2; the
+// others are left out, and a warning says how many. Tied notes inside a chord or of further
+// voices sound once for their tied length where it is a sheet length; two voices struck on one
+// key at once give one note.
 // A whole rest fills its measure, whatever the measure's length. Everything else the sheet cannot hold (grace
 // notes, dynamics, slurs, changes of time or key, durations that fit no note length, ...) is listed, with
 // counts, in one further warning. Nothing in the file is trusted: malformed XML, a missing <divisions>,

@@ -115,7 +115,8 @@ struct Staff {
     StaffKind kind = StaffKind::GClef; // sheet staff kind of its first clef
     bool percussive = false;           // a percussion clef, only unpitched notes, or the drum channel
     bool octaveTreble = false;         // treble transposed an octave down, by the clef or the part
-    std::string firstVoice;            // the voice that sounds most notes, the one the staff keeps
+    std::string firstVoice;            // the voice that sounds most notes: the staff's voice 1
+    std::string secondVoice;           // the voice that sounds the next most: voice 2; empty for none
     GuitarTuning tuning;               // a TAB staff's strings and capo (<staff-details>)
 };
 
@@ -164,21 +165,25 @@ namespace tonvela::musicxml {
 // line into tied pieces joined again where the pieces add up to one sheet length: the sheet's
 // notes run over bar lines, and its tie mark cannot tell two such tied notes apart from one.
 // A chord joins when every note of it is tied to the same notes of the next chord. No note of
-// the first voice joins over the end of a measure m with keptApart[m] set.
+// the first voice joins over the end of a measure m with keptApart[m] set; the second voice
+// (none when empty) keeps its pieces at every bar line, as it counts its time per measure.
 std::vector<Event> joinTiesOverBarLines(const std::vector<Event>& events, int staffIndex,
-                                        const std::string& firstVoice, const std::vector<bool>& keptApart);
+                                        const std::string& firstVoice, const std::string& secondVoice,
+                                        const std::vector<bool>& keptApart);
 
-// Joins the tied notes that are not chord roots of the first voice (inner notes of a chord,
-// notes of later voices) to the note they are tied from, where the pieces add up to one sheet
+// Joins the tied notes that are not chord roots of the two kept voices (inner notes of a chord,
+// notes of further voices) to the note they are tied from, where the pieces add up to one sheet
 // length: such a note becomes a chord member of the sheet, and a member's tie mark holds
 // nothing on, so its pieces would be struck again.
-void joinTiesOfChordNotes(std::vector<Event>& events, const std::string& firstVoice);
+void joinTiesOfChordNotes(std::vector<Event>& events, const std::string& firstVoice,
+                          const std::string& secondVoice);
 
 // Fills an empty sheet track (its time signature already set) from staff `staffIndex` of a
-// part. Adds to `droppedVoiceNotes` the notes of later voices that start with no first-voice
-// note, and to `leftOut` what else the track cannot hold.
+// part: its first voice as voice 1, its second as voice 2. Adds to `leftOutVoiceNotes` the
+// notes of further voices that start with no note of either, and to `leftOut` what else the
+// track cannot hold.
 void buildStaffTrack(const Part& part, int staffIndex, Track& track, LeftOut& leftOut,
-                     int& droppedVoiceNotes);
+                     int& leftOutVoiceNotes);
 
 // The repeats of a part in a track just filled from it (`firstItem`: the track's first note of
 // each of the part's measures, and its note count at the end): a single measure repeated once

@@ -701,7 +701,7 @@ void PartReader::resolveStaves()
         if (octaveDown && !s.octaveTreble)
             leftOut("transposing parts (written at sounding pitch)");
     }
-    // The voice a staff keeps is the one that sounds most notes: a voice of rests only, or a
+    // The voices a staff keeps are the two that sound most notes: a voice of rests only, or a
     // few notes another staff lends it, must not push out the melody. A tie goes to the voice
     // that comes first.
     for (std::size_t i = 0; i < m_part.staves.size(); ++i) {
@@ -721,8 +721,16 @@ void PartReader::resolveStaves()
         }
         const auto best = std::max_element(counts.begin(), counts.end(),
                                            [](const auto& a, const auto& b) { return a.second < b.second; });
-        if (best != counts.end())
-            m_part.staves[i].firstVoice = best->first;
+        if (best == counts.end())
+            continue;
+        m_part.staves[i].firstVoice = best->first;
+        // Voice 2 is the voice that sounds the next most notes; a voice of rests only is none.
+        const auto* second = static_cast<const std::pair<std::string, int>*>(nullptr);
+        for (const auto& c : counts)
+            if (&c != &*best && c.second > 0 && (!second || c.second > second->second))
+                second = &c;
+        if (second)
+            m_part.staves[i].secondVoice = second->first;
     }
 }
 

@@ -79,8 +79,8 @@ void join(std::vector<Event>& events, const std::vector<Chord>& chords, std::siz
 }
 
 // Whether a note may run on from piece `a` into the next piece `b`: no measure between them is
-// kept apart. Without `keptApart` (a later voice, whose notes join chords of the first and so
-// neither start measures nor end them) every measure may be crossed.
+// kept apart. Without `keptApart` (the second voice, or a further one whose notes join chords
+// of the kept voices: neither starts measures nor ends them) every measure may be crossed.
 bool mayJoin(const Event& a, const Event& b, const std::vector<bool>* keptApart)
 {
     if (!keptApart)
@@ -93,8 +93,10 @@ bool mayJoin(const Event& a, const Event& b, const std::vector<bool>* keptApart)
 
 // Joins the pieces of each run of chords that hold one another on, from its start: each time
 // the most pieces that cross a bar line and add up to one sheet length.
+// `alone` (the second voice): a run joins over a bar line only into a measure where the voice
+// sounds nothing but the run's pieces, since the voice counts its time afresh in each measure.
 void joinRun(std::vector<Event>& events, const std::vector<Chord>& chords, std::size_t from, std::size_t to,
-             const std::vector<bool>* keptApart, std::vector<bool>& removed)
+             const std::vector<bool>* keptApart, const std::map<int, int>* alone, std::vector<bool>& removed)
 {
     constexpr int64_t kLongest = kSheetLengths[std::size(kSheetLengths) - 1].ticks + kJoinTolerance;
     std::size_t k = from;
@@ -109,7 +111,19 @@ void joinRun(std::vector<Event>& events, const std::vector<Chord>& chords, std::
             if (total > kLongest)
                 break;
             const SheetLength* l = sheetLengthOf(total);
-            if (m > k && l && events[chords[m].front()].measure != events[chords[k].front()].measure) {
+            const int measure = events[chords[m].front()].measure;
+            if (alone && measure != events[chords[m - (m > k ? 1 : 0)].front()].measure) {
+                // The pieces in this measure: the voice may sound no other chord there.
+                int pieces = 0;
+                for (std::size_t p = m; p <= to && events[chords[p].front()].measure == measure; ++p)
+                    ++pieces;
+                const auto it = alone->find(measure);
+                if (it == alone->end() || it->second != pieces)
+                    break;
+            }
+            // Into a measure of the second voice, only with all of the run's pieces there.
+            const bool lastThere = m == to || events[chords[m + 1].front()].measure != measure;
+            if (m > k && l && measure != events[chords[k].front()].measure && (!alone || lastThere)) {
                 best = m;
                 bestLength = l;
             }
@@ -123,7 +137,8 @@ void joinRun(std::vector<Event>& events, const std::vector<Chord>& chords, std::
 } // namespace
 
 std::vector<Event> joinTiesOverBarLines(const std::vector<Event>& all, int staffIndex,
-                                        const std::string& firstVoice, const std::vector<bool>& keptApart)
+                                        const std::string& firstVoice, const std::string& secondVoice,
+                                        const std::vector<bool>& keptApart)
 {
     std::vector<Event> events;
     for (const Event& e : all)
@@ -143,6 +158,14 @@ std::vector<Event> joinTiesOverBarLines(const std::vector<Event>& all, int staff
         last->push_back({i});
     }
 
+    // Voice 2 counts its time from the start of each of the sheet's measures: its notes stay
+    // in the file's pieces, tied over the bar line, unless the note's pieces are all it sounds
+    // in the measures after the first (then one note runs on over the bar lines, even those of
+    // repeats, which voice 2 does not count).
+    std::map<int, int> secondChords; // measure -> chords the second voice sounds there
+    for (const Event& e : events)
+        if (!secondVoice.empty() && e.voice == secondVoice && !e.chord && !e.rest && !e.cue)
+            ++secondChords[e.measure];
     std::vector<bool> removed(events.size(), false);
     for (const auto& [voice, chords] : voices) {
         std::size_t start = 0;
@@ -150,8 +173,11 @@ std::vector<Event> joinTiesOverBarLines(const std::vector<Event>& all, int staff
             const bool ends = k + 1 == chords.size() || !holdsOn(events, chords[k], chords[k + 1]);
             if (!ends)
                 continue;
-            if (k > start)
-                joinRun(events, chords, start, k, voice == firstVoice ? &keptApart : nullptr, removed);
+            if (k > start) {
+                const bool second = !secondVoice.empty() && voice == secondVoice;
+                joinRun(events, chords, start, k, voice == firstVoice ? &keptApart : nullptr,
+                        second ? &secondChords : nullptr, removed);
+            }
             start = k + 1;
         }
     }
@@ -163,25 +189,40 @@ std::vector<Event> joinTiesOverBarLines(const std::vector<Event>& all, int staff
     return out;
 }
 
-void joinTiesOfChordNotes(std::vector<Event>& events, const std::string& firstVoice)
+void joinTiesOfChordNotes(std::vector<Event>& events, const std::string& firstVoice,
+                          const std::string& secondVoice)
 {
-    const auto inner = [&](const Event& e) {
-        return !e.rest && !e.cue && (e.chord || e.voice != firstVoice);
+    const auto keptVoice = [&](const Event& e) {
+        return e.voice == firstVoice || (!secondVoice.empty() && e.voice == secondVoice);
     };
+    const auto inner = [&](const Event& e) { return !e.rest && !e.cue && (e.chord || !keptVoice(e)); };
     // The notes by where they start, so each finds the one it is tied to.
     std::multimap<int64_t, std::size_t> byStart;
-    std::set<int64_t> rootStarts; // where a note of the first voice starts a chord
+    std::set<int64_t> rootStarts; // where a note of a kept voice starts a chord
+    // The chord root of each note: a <chord/> note belongs to the chord before it.
+    std::vector<std::size_t> rootOf(events.size(), 0);
     for (std::size_t i = 0; i < events.size(); ++i) {
         const Event& e = events[i];
+        rootOf[i] = e.chord && i > 0 ? rootOf[i - 1] : i;
         if (inner(e))
             byStart.emplace(e.start, i);
-        else if (!e.rest && !e.cue && e.voice == firstVoice)
+        else if (!e.rest && !e.cue && keptVoice(e))
             rootStarts.insert(e.start);
     }
-    // Only a note the sheet keeps takes its tied pieces: an inner note of a first-voice chord,
-    // or a note of a later voice that starts together with a first-voice note.
-    const auto kept = [&](const Event& e) {
-        return e.voice == firstVoice ? e.chord : rootStarts.count(e.start) > 0;
+    // Only a note the sheet keeps takes its tied pieces: an inner note of a chord of a kept
+    // voice, or a note of a further voice that starts together with a note of a kept voice.
+    const auto kept = [&](const Event& e) { return keptVoice(e) ? e.chord : rootStarts.count(e.start) > 0; };
+    // On a staff with two voices the chords stay in the file's pieces over bar lines; the
+    // sheet ties such a chord as a whole when its root is tied into the next chord of its
+    // voice, so a note of it that is as long as the root and held on there is left alone.
+    const auto heldByChordTie = [&](std::size_t i, std::size_t next) {
+        if (secondVoice.empty() || !keptVoice(events[i]) || !events[i].chord)
+            return false;
+        const Event& root = events[rootOf[i]];
+        const Event& nextRoot = events[rootOf[next]];
+        return root.tieStart && nextRoot.tieStop && !nextRoot.chord && nextRoot.voice == root.voice &&
+               nextRoot.start == root.start + root.duration && events[i].duration == root.duration &&
+               events[next].duration == nextRoot.duration;
     };
     const auto continuation = [&](const Event& from, std::size_t self) -> std::size_t {
         const auto [first, last] = byStart.equal_range(from.start + from.duration);
@@ -200,6 +241,8 @@ void joinTiesOfChordNotes(std::vector<Event>& events, const std::string& firstVo
     for (std::size_t i = 0; i < events.size(); ++i) {
         Event& head = events[i];
         if (removed[i] || !inner(head) || !head.tieStart || !kept(head))
+            continue;
+        if (const std::size_t next = continuation(head, i); next < events.size() && heldByChordTie(i, next))
             continue;
         // The chain of pieces, as long as it goes on.
         std::vector<std::size_t> chain{i};

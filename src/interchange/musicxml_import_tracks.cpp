@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 
 namespace tonvela::musicxml {
@@ -35,13 +36,46 @@ struct Item {
     bool dotted = false;
     bool triplet = false;
     int parent = -1; // item index of the chord root for a chord member
+    bool voice2 = false;
+    const Event* sound = nullptr; // the note whose pitch it sounds, when not `event`'s
+    int tie = -1;                 // 1: tied to its neighbours of the voice, whatever the file says
+    bool continued = false;       // a later piece of a note the sheet ties over its measure's end
 };
 
-// A first-voice note or rest with the notes that sound with it.
+// A note or rest of a kept voice with the notes that sound with it.
 struct Slot {
     const Event* root;
     std::vector<const Event*> members;
+    const Event* sound = nullptr; // voice 2: the member sounding in place of a root in unison
+    bool silent = false;          // voice 2: a root in unison with voice 1 and no member to sound
 };
+
+// How long an item lasts in reader ticks: a chord member and a bar line take no time of their own.
+int64_t itemTicks(const Item& item)
+{
+    if (item.kind == Item::Bar || item.parent >= 0)
+        return 0;
+    const int flags = (item.dotted ? kFlagDot : 0) | (item.triplet ? kFlagTriplet : 0);
+    return lengthTicks(item.type, flags) * kQ / kQuarterTicks;
+}
+
+// Rests for `ticks`, longest first up to a whole rest; `left` is set to what no rest fills.
+std::vector<Item> restItems(int64_t ticks, bool voice2, int64_t& left)
+{
+    std::vector<Item> rests;
+    while (ticks >= kLengths[0].ticks) {
+        const Length* best = &kLengths[0];
+        for (const Length& l : kLengths)
+            if (l.ticks <= ticks && l.ticks <= kLongestRest)
+                best = &l;
+        Item rest{Item::Rest, nullptr, best->type, best->dotted, false, -1};
+        rest.voice2 = voice2;
+        rests.push_back(rest);
+        ticks -= best->ticks;
+    }
+    left = ticks;
+    return rests;
+}
 
 // The length of the sheet's measure in reader ticks.
 int64_t sheetMeasureTicks(const Track& track)
@@ -76,10 +110,11 @@ class StaffWriter {
   public:
     StaffWriter(const Part& part, int staffIndex, Track& track, LeftOut& leftOut)
         : m_part(part), m_staffIndex(staffIndex), m_track(track), m_leftOut(leftOut), m_events([&] {
-              const std::string& firstVoice = part.staves[static_cast<std::size_t>(staffIndex)].firstVoice;
+              const Staff& staff = part.staves[static_cast<std::size_t>(staffIndex)];
               std::vector<Event> events =
-                  joinTiesOverBarLines(part.events, staffIndex, firstVoice, measuresKeptApart(part, track));
-              joinTiesOfChordNotes(events, firstVoice);
+                  joinTiesOverBarLines(part.events, staffIndex, staff.firstVoice, staff.secondVoice,
+                                       measuresKeptApart(part, track));
+              joinTiesOfChordNotes(events, staff.firstVoice, staff.secondVoice);
               return events;
           }())
     {
@@ -89,7 +124,10 @@ class StaffWriter {
 
   private:
     std::vector<Slot> gatherSlots(int& dropped);
+    void keepUnisonsApart(std::vector<Slot>& first);
+    static void giveUpRoot(Slot& slot);
     void addRests(int64_t ticks, bool atEnd = false);
+    void addSecondVoice(const std::vector<int64_t>& measureSheetStart, std::vector<int>& firstItem);
     void addSlot(const Slot& slot, bool trailing);
     Length lengthOf(const Event& e, bool& triplet);
     void addBarLine(const Measure& measure, int64_t sheetMeasure, int64_t cursor);
@@ -103,60 +141,156 @@ class StaffWriter {
     LeftOut& m_leftOut;
     const std::vector<Event> m_events; // the staff's notes, those split at bar lines joined
     std::vector<Item> m_items;
-    int m_unisons = 0; // notes on a key another note of the chord already sounds
+    std::vector<Slot> m_second; // the second voice's notes and rests, in time order
+    int m_unisons = 0;          // notes on a key another note of the chord or voice already sounds
 };
 
 std::vector<Slot> StaffWriter::gatherSlots(int& dropped)
 {
     const Staff& staff = m_part.staves[static_cast<std::size_t>(m_staffIndex)];
+    const bool twoVoices = !staff.secondVoice.empty();
     std::vector<Slot> slots;
     std::vector<const Event*> later;
     for (const Event& e : m_events) {
-        if (e.voice != staff.firstVoice) {
+        std::vector<Slot>* voice = e.voice == staff.firstVoice                 ? &slots
+                                   : twoVoices && e.voice == staff.secondVoice ? &m_second
+                                                                               : nullptr;
+        if (!voice) {
             later.push_back(&e);
         } else if (e.chord) {
-            if (!slots.empty() && !e.rest && !e.cue && !slots.back().root->rest)
-                slots.back().members.push_back(&e);
+            if (!voice->empty() && !e.rest && !e.cue && !voice->back().root->rest)
+                voice->back().members.push_back(&e);
         } else if (!e.cue) {
-            slots.push_back({&e, {}});
+            voice->push_back({&e, {}});
         }
     }
-    std::stable_sort(slots.begin(), slots.end(),
-                     [](const Slot& a, const Slot& b) { return a.root->start < b.root->start; });
-    std::map<int64_t, std::size_t> byStart;
-    for (std::size_t i = 0; i < slots.size(); ++i)
-        if (!slots[i].root->rest)
-            byStart.emplace(slots[i].root->start, i);
+    const auto byTime = [](const Slot& a, const Slot& b) { return a.root->start < b.root->start; };
+    std::stable_sort(slots.begin(), slots.end(), byTime);
+    std::stable_sort(m_second.begin(), m_second.end(), byTime);
+    const auto startsOf = [](const std::vector<Slot>& voice) {
+        std::map<int64_t, std::size_t> byStart;
+        for (std::size_t i = 0; i < voice.size(); ++i)
+            if (!voice[i].root->rest)
+                byStart.emplace(voice[i].root->start, i);
+        return byStart;
+    };
+    const std::map<int64_t, std::size_t> byStart = startsOf(slots);
+    const std::map<int64_t, std::size_t> byStart2 = startsOf(m_second);
+    // A note of a further voice joins the chord it starts with: of voice 1, else of voice 2.
     for (const Event* e : later) {
         if (e->rest || e->cue)
             continue;
         if (const auto it = byStart.find(e->start); it != byStart.end())
             slots[it->second].members.push_back(e);
+        else if (const auto it2 = byStart2.find(e->start); it2 != byStart2.end())
+            m_second[it2->second].members.push_back(e);
         else
             ++dropped;
     }
     // Two voices on one key at once sound one note, the longer: the sheet has no way to strike
     // a key twice at once, and a MIDI file that does ends the second sound with the first.
-    for (Slot& slot : slots) {
-        std::vector<const Event*> kept;
-        for (const Event* m : slot.members) {
-            if (m->key == slot.root->key) {
-                m_unisons += 1;
-                continue;
+    for (std::vector<Slot>* voice : {&slots, &m_second})
+        for (Slot& slot : *voice) {
+            std::vector<const Event*> kept;
+            for (const Event* m : slot.members) {
+                if (m->key == slot.root->key) {
+                    m_unisons += 1;
+                    continue;
+                }
+                const auto same =
+                    std::find_if(kept.begin(), kept.end(), [&](const Event* k) { return k->key == m->key; });
+                if (same == kept.end()) {
+                    kept.push_back(m);
+                } else {
+                    m_unisons += 1;
+                    if (m->duration > (*same)->duration)
+                        *same = m;
+                }
             }
-            const auto same =
-                std::find_if(kept.begin(), kept.end(), [&](const Event* k) { return k->key == m->key; });
-            if (same == kept.end()) {
-                kept.push_back(m);
-            } else {
-                m_unisons += 1;
-                if (m->duration > (*same)->duration)
-                    *same = m;
+            slot.members = std::move(kept);
+        }
+    keepUnisonsApart(slots);
+    // A tie from a note of one voice into a note of another: the sheet ties the notes of each
+    // voice, so the note the tie goes into is struck again.
+    std::multimap<std::pair<int64_t, int>, const std::string*> tieEnds; // (end, key) -> voice
+    for (const Event& e : m_events)
+        if (!e.rest && !e.cue && e.tieStart)
+            tieEnds.emplace(std::make_pair(e.start + e.duration, e.key), &e.voice);
+    int crossing = 0;
+    for (const std::vector<Slot>* voice : {&slots, &m_second})
+        for (const Slot& slot : *voice) {
+            const Event& root = *slot.root;
+            if (root.rest || slot.silent || slot.sound || !root.tieStop)
+                continue;
+            const auto [from, to] = tieEnds.equal_range({root.start, root.key});
+            bool other = false;
+            bool own = false;
+            for (auto it = from; it != to; ++it)
+                (*it->second == root.voice ? own : other) = true;
+            crossing += other && !own ? 1 : 0;
+        }
+    if (crossing > 0)
+        left("ties from one voice into another (the tied note is struck again)", crossing);
+    return slots;
+}
+
+// A voice 2 note on a key that voice 1 strikes at the same time is played once, by voice 1:
+// two notes struck on one key at once would end one another at once. A root in unison gives
+// its place in the rhythm to its first other member, or with none falls silent.
+void StaffWriter::keepUnisonsApart(std::vector<Slot>& first)
+{
+    std::map<int64_t, const Slot*> struck;
+    for (const Slot& slot : first)
+        if (!slot.root->rest)
+            struck.emplace(slot.root->start, &slot);
+    for (Slot& slot : m_second) {
+        const auto it = struck.find(slot.root->start);
+        if (slot.root->rest || it == struck.end())
+            continue;
+        const Slot& other = *it->second;
+        const auto sounds = [&](const Event* e) {
+            return e->key == other.root->key || std::any_of(other.members.begin(), other.members.end(),
+                                                            [&](const Event* m) { return m->key == e->key; });
+        };
+        // A note the file ties from the one before is no note struck: it is not counted.
+        const auto end = std::stable_partition(slot.members.begin(), slot.members.end(),
+                                               [&](const Event* m) { return !sounds(m); });
+        m_unisons += static_cast<int>(
+            std::count_if(end, slot.members.end(), [](const Event* m) { return !m->tieStop; }));
+        slot.members.erase(end, slot.members.end());
+        if (!sounds(slot.root))
+            continue;
+        m_unisons += slot.root->tieStop ? 0 : 1;
+        giveUpRoot(slot);
+    }
+    // The pieces a voice 2 root given up was tied on into are given up with it: the file
+    // strikes them only as that note, which voice 1 plays.
+    for (std::size_t n = 0; n < m_second.size(); ++n) {
+        const Event* root = m_second[n].root;
+        if (!(m_second[n].silent || m_second[n].sound) || !root->tieStart)
+            continue;
+        for (std::size_t next = n + 1; next < m_second.size(); ++next) {
+            Slot& piece = m_second[next];
+            if (piece.root->start > root->start + root->duration)
+                break;
+            if (piece.root->start == root->start + root->duration && piece.root->tieStop && !piece.silent &&
+                !piece.sound && piece.root->key == root->key) {
+                giveUpRoot(piece);
+                break;
             }
         }
-        slot.members = std::move(kept);
     }
-    return slots;
+}
+
+// A voice 2 root leaves its place in the rhythm to its first member, or with none falls silent.
+void StaffWriter::giveUpRoot(Slot& slot)
+{
+    if (slot.members.empty()) {
+        slot.silent = true;
+    } else {
+        slot.sound = slot.members.front();
+        slot.members.erase(slot.members.begin());
+    }
 }
 
 // Rests for a gap of the first voice. A remainder too short for any rest is named, except at
@@ -262,6 +396,225 @@ void StaffWriter::addBarLine(const Measure& measure, int64_t sheetMeasure, int64
     m_items.push_back({Item::Bar, nullptr, kTypeBar, false, false, -1});
 }
 
+// Voice 2 into the items of voice 1. The sheet counts voice 2's time from the start of each
+// of its measures (as voice 1's chord roots divide them) and again after a bar line inside
+// one: each note goes into that stretch of voice 1 at its time there, after voice 2 rests
+// that fill the time from the voice's last note, and a note that runs on into the next
+// stretch goes on there in tied pieces. The items of a stretch lie in time order, voice 1
+// before voice 2 where both start together. `firstItem` is kept naming the same notes.
+void StaffWriter::addSecondVoice(const std::vector<int64_t>& measureSheetStart, std::vector<int>& firstItem)
+{
+    if (std::none_of(m_second.begin(), m_second.end(), [](const Slot& s) { return !s.root->rest; }))
+        return;
+    // The stretches of voice 1, as the sheet's measure division finds them.
+    struct Stretch {
+        int64_t start = 0;
+        int measure = 0;     // its measure of the sheet, from 0
+        std::size_t end = 0; // one past its last voice 1 item
+    };
+    std::vector<Stretch> stretches;
+    std::vector<int64_t> itemStart(m_items.size(), 0);
+    {
+        const int64_t full = sheetMeasureTicks(m_track);
+        const int64_t pickup = validPickup(m_track.pickupTicks, m_track.timeSig) * kQ / kQuarterTicks;
+        int64_t length = pickup > 0 ? pickup : full;
+        int64_t sum = 0;
+        int64_t t = 0;
+        for (std::size_t i = 0; i < m_items.size(); ++i) {
+            const Item& item = m_items[i];
+            if (item.parent >= 0) {
+                itemStart[i] = itemStart[static_cast<std::size_t>(item.parent)];
+                stretches.back().end = i + 1;
+                continue;
+            }
+            itemStart[i] = t;
+            if (stretches.empty()) {
+                stretches.push_back({t, 0, i});
+            } else if (sum >= length) {
+                stretches.push_back({t, stretches.back().measure + 1, i});
+                sum = 0;
+                length = full;
+            } else if (item.kind == Item::Bar) {
+                stretches.push_back({t, stretches.back().measure, i});
+            }
+            stretches.back().end = i + 1;
+            if (item.kind == Item::Bar)
+                sum = 0;
+            sum += itemTicks(item);
+            t += itemTicks(item);
+        }
+        if (stretches.empty())
+            stretches.push_back({0, 0, 0});
+        stretches.push_back({t, stretches.back().measure + 1, m_items.size()}); // the end
+    }
+    const std::size_t count = stretches.size() - 1;
+    const auto lengthOfStretch = [&](std::size_t k) { return stretches[k + 1].start - stretches[k].start; };
+
+    // Voice 2 of each stretch: its items with their time in the stretch, a root before its members.
+    struct Placed {
+        int64_t offset;
+        Item item;
+    };
+    std::vector<std::vector<Placed>> voice2(count);
+    std::vector<int64_t> clock(count, 0); // where voice 2 of the stretch ends
+    int moved = 0;
+    int64_t unfilled = 0;
+    const auto restUntil = [&](std::size_t k, int64_t offset) {
+        int64_t left = 0;
+        for (const Item& rest : restItems(offset - clock[k], true, left)) {
+            voice2[k].push_back({clock[k], rest});
+            clock[k] += itemTicks(rest);
+        }
+        unfilled += left > kRoundingTicks ? 1 : 0;
+        clock[k] = offset;
+    };
+    // Where each note of voice 2 starts in the sheet's time; -1 for those it leaves out.
+    std::vector<int64_t> starts(m_second.size(), -1);
+    for (std::size_t n = 0; n < m_second.size(); ++n) {
+        const Event& root = *m_second[n].root;
+        if (!root.rest && !m_second[n].silent && root.measure >= 0 &&
+            static_cast<std::size_t>(root.measure) < measureSheetStart.size())
+            starts[n] = measureSheetStart[static_cast<std::size_t>(root.measure)] + root.start -
+                        m_part.measures[static_cast<std::size_t>(root.measure)].start;
+    }
+    const auto stretchAt = [&](int64_t at) {
+        std::size_t k = 0;
+        while (k + 1 < count && stretches[k + 1].start <= at)
+            ++k;
+        return k;
+    };
+    for (std::size_t n = 0; n < m_second.size(); ++n) {
+        const Slot& slot = m_second[n];
+        const Event& root = *slot.root;
+        if (starts[n] < 0)
+            continue;
+        const int64_t at = starts[n];
+        std::size_t k = stretchAt(at);
+        int64_t offset = std::max<int64_t>(at - stretches[k].start, 0);
+        if (offset < clock[k]) {
+            offset = clock[k];
+            ++moved;
+        }
+        if (offset > clock[k])
+            restUntil(k, offset);
+        bool triplet = false;
+        const Length l = lengthOf(root, triplet);
+        Item first{Item::Sound, &root, l.type, l.dotted, triplet, -1};
+        first.voice2 = true;
+        first.sound = slot.sound;
+        int64_t ticks = itemTicks(first);
+        // The note as written where it ends in its stretch, or where voice 2 sounds nothing
+        // else up to the end of the stretch it ends in (it runs on over the bar line, as the
+        // file's tied pieces joined into it do); else tied pieces up to each stretch's end and
+        // on in the next.
+        const std::size_t ends = stretchAt(stretches[k].start + offset + ticks - 1);
+        int64_t nextStart = std::numeric_limits<int64_t>::max();
+        for (std::size_t later = n + 1;
+             later < m_second.size() && nextStart == std::numeric_limits<int64_t>::max(); ++later)
+            if (starts[later] >= 0)
+                nextStart = starts[later];
+        const bool runsOn = ends > k && (nextStart == std::numeric_limits<int64_t>::max() ||
+                                         (ends + 1 < count && nextStart >= stretches[ends + 1].start));
+        std::size_t rootStretch = k;
+        std::size_t rootAt = voice2[k].size();
+        bool split = false;
+        while (ticks > 0) {
+            const bool last = k + 1 >= count || runsOn;
+            const int64_t room = last ? ticks : lengthOfStretch(k) - clock[k];
+            if (!split && ticks <= room + kRoundingTicks) {
+                voice2[k].push_back({clock[k], first});
+                clock[k] += ticks;
+                break;
+            }
+            const int64_t take = std::min(ticks, std::max<int64_t>(room, 0));
+            int64_t rest = 0;
+            for (const Item& r : restItems(take, true, rest)) {
+                Item piece = first;
+                piece.type = r.type;
+                piece.dotted = r.dotted;
+                piece.triplet = false;
+                piece.tie = 1;
+                piece.continued = split;
+                split = true;
+                voice2[k].push_back({clock[k], piece});
+                clock[k] += itemTicks(piece);
+            }
+            ticks -= take;
+            if (ticks <= 0 || last)
+                break;
+            clock[k] = std::max(clock[k], lengthOfStretch(k));
+            ++k;
+        }
+        // The chord's other notes go with its first piece.
+        if (rootAt < voice2[rootStretch].size()) {
+            std::vector<Placed> members;
+            for (const Event* m : slot.members) {
+                if (members.size() == static_cast<std::size_t>(kMaxChordMembers)) {
+                    left("chord notes beyond 32 in one chord");
+                    continue;
+                }
+                bool memberTriplet = false;
+                const Length ml = lengthOf(*m, memberTriplet);
+                Item member{Item::Sound, m, ml.type, ml.dotted, memberTriplet, 0};
+                member.voice2 = true;
+                members.push_back({voice2[rootStretch][rootAt].offset, member});
+            }
+            voice2[rootStretch].insert(voice2[rootStretch].begin() + static_cast<std::ptrdiff_t>(rootAt) + 1,
+                                       members.begin(), members.end());
+        }
+    }
+    if (moved > 0)
+        left("notes of the second voice that start before its previous note ends (moved to follow it)",
+             moved);
+    if (unfilled > 0)
+        left("durations that fit no note length", static_cast<int>(unfilled));
+    // Voice 2 of a stretch that a bar line ends inside a measure runs up to that bar line when
+    // voice 2 goes on after it, since its count starts again there.
+    for (std::size_t k = count; k-- > 0;) {
+        bool later = false;
+        for (std::size_t j = k + 1; j < count && stretches[j].measure == stretches[k].measure; ++j)
+            later = later || !voice2[j].empty();
+        if (later && clock[k] < lengthOfStretch(k))
+            restUntil(k, lengthOfStretch(k));
+    }
+
+    // Both voices in time order, stretch by stretch.
+    std::vector<Item> merged;
+    merged.reserve(m_items.size() + m_second.size() * 2);
+    std::vector<int> newIndex(m_items.size() + 1, 0);
+    std::size_t i = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        std::size_t v = 0;
+        int root2 = -1;
+        const auto emit2 = [&](int64_t until) {
+            for (; v < voice2[k].size() && (voice2[k][v].item.parent >= 0 || voice2[k][v].offset < until);
+                 ++v) {
+                Item item = voice2[k][v].item;
+                if (item.parent >= 0) {
+                    item.parent = root2;
+                } else {
+                    root2 = static_cast<int>(merged.size());
+                }
+                merged.push_back(item);
+            }
+        };
+        for (; i < stretches[k].end; ++i) {
+            const Item& item = m_items[i];
+            if (item.parent < 0)
+                emit2(itemStart[i] - stretches[k].start);
+            newIndex[i] = static_cast<int>(merged.size());
+            merged.push_back(item);
+            if (item.parent >= 0)
+                merged.back().parent = newIndex[static_cast<std::size_t>(item.parent)];
+        }
+        emit2(std::numeric_limits<int64_t>::max());
+    }
+    newIndex[m_items.size()] = static_cast<int>(merged.size());
+    for (int& f : firstItem)
+        f = newIndex[static_cast<std::size_t>(std::clamp(f, 0, static_cast<int>(m_items.size())))];
+    m_items = std::move(merged);
+}
+
 void StaffWriter::writeNotes()
 {
     const int total = static_cast<int>(m_items.size());
@@ -278,11 +631,12 @@ void StaffWriter::writeNotes()
             note.type = kTypeBar;
             continue;
         }
-        const Event* e = item.event;
+        const Event* e = item.sound ? item.sound : item.event;
         // The sheet ties two neighbouring notes that both carry the tie mark: the first and the
         // last note of a tie carry it as well as those between.
-        int flags = (item.dotted ? kFlagDot : 0) | (item.triplet ? kFlagTriplet : 0) |
-                    (e && (e->tieStart || e->tieStop) ? kFlagTie : 0);
+        const bool tied = item.tie >= 0 ? item.tie > 0 : e && (e->tieStart || e->tieStop);
+        int flags = (item.dotted ? kFlagDot : 0) | (item.triplet ? kFlagTriplet : 0) | (tied ? kFlagTie : 0);
+        note.voice = item.voice2 ? kVoice2 : kVoice1;
         if (item.kind == Item::Rest) {
             note.setStaffPosition(-6); // the middle line of the staff
             note.dwFlag = kFlagRest | flags;
@@ -304,21 +658,24 @@ void StaffWriter::writeNotes()
         }
         note.type = item.type;
         note.chordparent = static_cast<int16_t>(item.parent);
-        if (e && !e->lyric.empty())
+        if (e && !e->lyric.empty() && !item.continued)
             note.setLyric(e->lyric);
-        if (e && !e->chordSymbol.empty() && item.parent < 0)
+        if (e && !e->chordSymbol.empty() && item.parent < 0 && !item.voice2)
             note.setChordSymbol(e->chordSymbol);
     }
     if (beyondStaff > 0)
         left("pitches the staff cannot sound", beyondStaff);
     // A note tied from the one before and the next note tied onwards: the sheet joins them too.
-    for (int i = 0, prev = -1; i < total; ++i) {
+    // Each voice ties its own notes.
+    int previous[2] = {-1, -1};
+    for (int i = 0; i < total; ++i) {
         const Item& item = m_items[static_cast<std::size_t>(i)];
         if (item.parent >= 0)
             continue;
-        if (prev >= 0 && item.kind == Item::Sound &&
-            m_items[static_cast<std::size_t>(prev)].kind == Item::Sound &&
-            !m_items[static_cast<std::size_t>(prev)].event->tieStart) {
+        int& prev = previous[item.voice2 ? 1 : 0];
+        const Item* before = prev >= 0 ? &m_items[static_cast<std::size_t>(prev)] : nullptr;
+        if (before && item.kind == Item::Sound && before->kind == Item::Sound && before->tie < 0 &&
+            !(before->sound ? before->sound : before->event)->tieStart) {
             const Note& a = m_track.noteAt(prev);
             const Note& b = m_track.noteAt(i);
             if ((a.dwFlag & b.dwFlag & kFlagTie) && a.letter == b.letter && a.octave == b.octave)
@@ -370,9 +727,19 @@ int StaffWriter::write()
             lastSound = k + 1;
     std::size_t next = 0;
     int64_t cursor = 0; // where the notes written so far end: a note may run over a bar line
+    // Where each measure of the file starts in the time the sheet's notes count.
+    std::vector<int64_t> measureSheetStart(m_part.measures.size(), 0);
+    int64_t sheetTime = 0;
+    std::size_t counted = 0; // items counted into sheetTime
     for (std::size_t m = 0; m < m_part.measures.size(); ++m) {
         const Measure& measure = m_part.measures[m];
         firstItem[m] = static_cast<int>(m_items.size());
+        for (; counted < m_items.size(); ++counted)
+            sheetTime += itemTicks(m_items[counted]);
+        // The items end where the last note does, or where the rests end that fill the measure
+        // before.
+        const int64_t written = std::max(cursor, m > 0 ? m_part.measures[m - 1].end : int64_t{0});
+        measureSheetStart[m] = sheetTime + measure.start - written;
         cursor = std::max(cursor, measure.start);
         while (next < slots.size() && slots[next].root->measure <= static_cast<int>(m)) {
             const Event& root = *slots[next].root;
@@ -387,6 +754,7 @@ int StaffWriter::write()
         addBarLine(measure, sheetMeasure, cursor);
     }
     firstItem[m_part.measures.size()] = static_cast<int>(m_items.size());
+    addSecondVoice(measureSheetStart, firstItem);
     if (static_cast<int>(m_items.size()) > Track::kMaxNotes) {
         // Cut before a chord member, so no member is left without its root.
         std::size_t cut = static_cast<std::size_t>(Track::kMaxNotes);

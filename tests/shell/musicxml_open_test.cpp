@@ -43,11 +43,13 @@ TEST_F(MusicXmlOpenTest, OpenImportsAScoreIntoAnUntitledUnmodifiedSheetAndWarnsW
     EXPECT_TRUE(w->sheet().path.empty());
     EXPECT_EQ(w->sheet().trackCount(), 2); // the piano's two staves
     EXPECT_FALSE(w->sheet().canUndo());
-    // One box: the dropped voices and what else was left out, under the file's name.
+    // One box: what was left out, under the file's name. Both voices of each staff are kept,
+    // so no note of a voice is named as left out; notes in unison of the two voices are.
     ASSERT_EQ(notifier.warnings.size(), 1u);
     EXPECT_EQ(notifier.warnings[0].text.rfind("Some of " + path + " was left out:\n", 0), 0u)
         << notifier.warnings[0].text;
-    EXPECT_NE(notifier.warnings[0].text.find("notes of later voices were dropped"), std::string::npos);
+    EXPECT_EQ(notifier.warnings[0].text.find("or later voice"), std::string::npos);
+    EXPECT_NE(notifier.warnings[0].text.find("notes in unison with another voice"), std::string::npos);
     EXPECT_NE(notifier.warnings[0].text.find("Left out, as the sheet cannot hold them:"), std::string::npos);
 
     // A score named .xml is known by its root element; the same file is not opened twice.
