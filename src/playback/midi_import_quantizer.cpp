@@ -366,6 +366,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
     // The plan of the first line: leading rests, then each chord followed by the rests that
     // fill its room.
     std::vector<Planned> plan;
+    plan.reserve(notes.size() + notes.size() / 2);
     auto silence = [&](int64_t units) {
         if (units > kLongestSilenceUnits) {
             result.silenceShortened = true;

@@ -80,8 +80,8 @@ std::vector<FileNote> notesByMidicsv(const std::string& bytes)
     for (std::string line; std::getline(in, line);) {
         int track = 0, tick = 0, ch = 0, key = 0, vel = 0;
         char kind[16] = {};
-        if (std::sscanf(line.c_str(), "%d, %d, %15[A-Za-z_], %d, %d, %d", &track, &tick, kind, &ch, &key, &vel) !=
-                6 ||
+        if (std::sscanf(line.c_str(), "%d, %d, %15[A-Za-z_], %d, %d, %d", &track, &tick, kind, &ch, &key,
+                        &vel) != 6 ||
             key < 0 || key > 127)
             continue;
         const std::string k = kind;
@@ -150,16 +150,16 @@ class MidiImportVoicesTest : public ::testing::Test {
 // Three measures of 4/4: quarters above; under them a whole note, then a half note an eighth
 // late and a half note over the second bar line.
 const std::vector<FileNote> kTwoLines = {
-    {72, 0, 96},    {74, 96, 192},   {76, 192, 288},  {77, 288, 384},   // measure 1
-    {48, 0, 384},                                                        // held under it
-    {72, 384, 480}, {74, 480, 576},  {76, 576, 672},  {77, 672, 768},   // measure 2
-    {50, 432, 624}, {52, 672, 864},                                      // under it, over the bar
-    {79, 768, 864}, {77, 864, 960},  {76, 960, 1056}, {74, 1056, 1152}, // measure 3
+    {72, 0, 96},    {74, 96, 192},  {76, 192, 288},  {77, 288, 384},   // measure 1
+    {48, 0, 384},                                                      // held under it
+    {72, 384, 480}, {74, 480, 576}, {76, 576, 672},  {77, 672, 768},   // measure 2
+    {50, 432, 624}, {52, 672, 864},                                    // under it, over the bar
+    {79, 768, 864}, {77, 864, 960}, {76, 960, 1056}, {74, 1056, 1152}, // measure 3
 };
 
 TEST_F(MidiImportVoicesTest, AHeldWholeNoteUnderFourQuartersTakesVoiceTwoAndBothKeepTheirLengths)
 {
-    import({{72, 0, 96}, {48, 0, 384}, {74, 96, 192}, {76, 192, 288}, {77, 288, 384}});
+    import({{72, 0, 96}, {48, 0, 384}, {74, 96, 192}, {76, 192, 288}, { 77, 288, 384 }});
     EXPECT_TRUE(result.warnings.empty());
     ASSERT_EQ(track().count, 5);
     using V = std::vector<std::tuple<int, int, bool>>;
@@ -233,7 +233,8 @@ TEST_F(MidiImportVoicesTest, AThirdLineIsCutShortInTheNotationAndCounted)
     using V = std::vector<std::tuple<int, int, bool>>;
     // The whole note is written up to the quarter (which is written on to where the whole note
     // ends, as a chord under a held note always was); the dotted half keeps voice 2.
-    EXPECT_EQ(voiceNotes(kVoice1), (V{{48, kTypeHalf, false}, {64, kTypeHalf, false}, {60, kTypeQuarter, false}}));
+    EXPECT_EQ(voiceNotes(kVoice1),
+              (V{{48, kTypeHalf, false}, {64, kTypeHalf, false}, {60, kTypeQuarter, false}}));
     EXPECT_EQ(voiceNotes(kVoice2), (V{{55, kTypeHalf, false}}));
     for (int i = 0; i < track().count; ++i)
         if (track().noteAt(i).effectiveKey() == 55) {
@@ -248,11 +249,11 @@ TEST_F(MidiImportVoicesTest, AThirdLineIsCutShortInTheNotationAndCounted)
 TEST_F(MidiImportVoicesTest, DrumsAndTracksWithoutOverlapsKeepOneVoice)
 {
     // A cymbal rings on while the snare and the kick strike: a drum part stays one line.
-    import({{49, 0, 384}, {38, 96, 120}, {36, 192, 216}}, 9);
+    import({{49, 0, 384}, {38, 96, 120}, { 36, 192, 216 }}, 9);
     EXPECT_FALSE(hasSecondVoice(track()));
     EXPECT_TRUE(result.warnings.empty());
     // Legato notes that overlap by less than half a sixteenth are one line too.
-    import({{60, 0, 100}, {62, 96, 196}, {64, 192, 290}, {65, 288, 384}});
+    import({{60, 0, 100}, {62, 96, 196}, {64, 192, 290}, { 65, 288, 384 }});
     EXPECT_FALSE(hasSecondVoice(track()));
     ASSERT_EQ(track().count, 4);
     for (int i = 0; i < 4; ++i)
