@@ -577,6 +577,12 @@ LoadResult importMidiData(std::string_view data, SheetDocument& sheet, MidiFileI
             result.warnings.push_back(label + ": " + std::to_string(leftOut) + " notes beyond " +
                                       std::to_string(kMaxTrackNotes) +
                                       " notes and rests were left out (they still play in event playback)");
+        if (q.overlapsCut > 0)
+            result.warnings.push_back(
+                label + ": " + std::to_string(q.overlapsCut) +
+                " notes start while two others still sound; the sheet holds two voices, "
+                "so the notes they overlap are written shorter (they still sound "
+                "their full length)");
         if (q.silenceShortened)
             result.warnings.push_back(label + ": a very long silence was shortened");
         // After a shortened silence every later note is early; that warning says so already.

@@ -5,11 +5,14 @@
 #include "score/note.h"
 #include "score/note_pitch.h"
 #include "score/sounding_pitch.h"
+#include "score/time_signature.h"
 #include "score/track.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace tonvela {
 namespace {
@@ -69,6 +72,21 @@ const Length& noteLength(int64_t sounding, int64_t room)
         if (l.units > room)
             break;
         if (std::abs(l.units - sounding) <= std::abs(best->units - sounding))
+            best = &l;
+    }
+    return *best;
+}
+
+// The length of a voice 2 note: the nearest to `sounding` that fits in `room`; of two equally
+// near, the shorter, so the note does not run into a bar line or the next note's time for a
+// doubt (voice 2 has rests of its own, and the stop offset keeps the sound).
+const Length& voice2Length(int64_t sounding, int64_t room)
+{
+    const Length* best = &kLengths[0];
+    for (const Length& l : kLengths) {
+        if (l.units > room)
+            break;
+        if (std::abs(l.units - sounding) < std::abs(best->units - sounding))
             best = &l;
     }
     return *best;
@@ -208,10 +226,14 @@ void snapChords(std::vector<Chord>& chords, int stepUnits)
 
 // One entry of the track as planned: a note (its imported index) or a rest.
 struct Planned {
-    int note = -1; // -1 for a rest
-    int parent = -1;
+    int note = -1;   // -1 for a rest
+    int parent = -1; // the plan index of a chord member's root (in its voice's plan)
     const Length* length = nullptr;
     int restProgram = 0;
+    int64_t start = 0;      // place in units
+    bool tie = false;       // a piece of a voice 2 note tied on over a bar line or a length the score lacks
+    bool struck = true;     // the piece the sound starts at (false for the tied-on pieces)
+    int64_t chainUnits = 0; // how long the whole tied note is notated, in units
 };
 
 } // namespace
@@ -261,14 +283,90 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         chords.push_back({i, 1, startBeat[static_cast<std::size_t>(i)], 0});
     }
     snapChords(chords, stepUnits);
+    // The notes of chord slot k (a chord holds the slots first .. first + size - 1): in file
+    // order until a chord is divided between the voices.
+    std::vector<int> byChord(notes.size());
+    for (int i = 0; i < n; ++i)
+        byChord[static_cast<std::size_t>(i)] = i;
+    // Where each note ends, in units.
+    std::vector<double> endUnits(notes.size());
+    for (int i = 0; i < n; ++i)
+        endUnits[static_cast<std::size_t>(i)] =
+            beatOf(notes[static_cast<std::size_t>(i)].end) * kUnitsPerBeat;
+    const auto noteOf = [&](int slot) -> const ImportedNote& {
+        return notes[static_cast<std::size_t>(byChord[static_cast<std::size_t>(slot)])];
+    };
     // The chunk's end is placed on the grid like a chord.
     const int64_t endPos =
         std::max<int64_t>(std::llround(beatOf(endTick) * kUnitsPerBeat / stepUnits) * stepUnits,
                           chords.back().triplet ? chords.back().beatStart + kUnitsPerBeat
                                                 : chords.back().pos + kThirtySecondUnits);
 
-    // The plan: leading rests, then each chord followed by the rests that fill its room.
+    // The lines: a chord that starts while the chord before it in the first line still
+    // sounds (on the grid) goes into voice 2 when voice 2 is silent there, so both keep their
+    // length; a chord finding both voices busy goes into the first line and cuts its held
+    // chord short in the notation, as does a chord of a beat of triplets (voice 2 holds plain
+    // lengths only). A chord whose longer notes still sound when the next chord starts, and
+    // its others not, leaves the longer ones to voice 2 as a chord of their own there. Drums
+    // stay in one line: a drum's sound is a strike, and a hit under a ringing cymbal is no
+    // second line of the part.
+    std::vector<Chord> line1;
+    std::vector<Chord> line2;
+    line1.reserve(chords.size());
+    {
+        // Where the note in slot k stops sounding, on the grid.
+        const auto stopsAt = [&](int slot, int64_t pos) {
+            const double end = endUnits[static_cast<std::size_t>(byChord[static_cast<std::size_t>(slot)])];
+            return pos + std::max<int64_t>(std::llround((end - static_cast<double>(pos)) / stepUnits), 0) *
+                             stepUnits;
+        };
+        const auto chordStopsAt = [&](const Chord& chord) {
+            int64_t until = chord.pos;
+            for (int k = chord.first; k < chord.first + chord.size; ++k)
+                until = std::max(until, stopsAt(k, chord.pos));
+            return chord.triplet ? std::min(until, chord.beatStart + kUnitsPerBeat) : until;
+        };
+        int64_t held1 = std::numeric_limits<int64_t>::min();
+        int64_t held2 = std::numeric_limits<int64_t>::min();
+        for (std::size_t c = 0; c < chords.size(); ++c) {
+            Chord chord = chords[c];
+            const bool voiced = !track.percussive && !chord.triplet;
+            if (voiced && chord.pos < held1) {
+                if (chord.pos >= held2) {
+                    line2.push_back(chord);
+                    held2 = chordStopsAt(chord);
+                    continue;
+                }
+                ++result.overlapsCut;
+            } else if (voiced && chord.size > 1 && chord.pos >= held2 && c + 1 < chords.size()) {
+                const int64_t next = chords[c + 1].pos;
+                int shorter = 0;
+                for (int k = chord.first; k < chord.first + chord.size; ++k)
+                    shorter += stopsAt(k, chord.pos) <= next ? 1 : 0;
+                if (shorter > 0 && shorter < chord.size) {
+                    const auto begin = byChord.begin() + chord.first;
+                    std::stable_partition(begin, begin + chord.size, [&](int note) {
+                        const double end = endUnits[static_cast<std::size_t>(note)];
+                        const auto steps = std::llround((end - static_cast<double>(chord.pos)) / stepUnits);
+                        return chord.pos + std::max<int64_t>(steps, 0) * stepUnits <= next;
+                    });
+                    Chord longer = chord;
+                    longer.first += shorter;
+                    longer.size -= shorter;
+                    chord.size = shorter;
+                    line2.push_back(longer);
+                    held2 = chordStopsAt(longer);
+                }
+            }
+            line1.push_back(chord);
+            held1 = chordStopsAt(chord);
+        }
+    }
+
+    // The plan of the first line: leading rests, then each chord followed by the rests that
+    // fill its room.
     std::vector<Planned> plan;
+    plan.reserve(notes.size() + notes.size() / 2);
     auto silence = [&](int64_t units) {
         if (units > kLongestSilenceUnits) {
             result.silenceShortened = true;
@@ -299,11 +397,11 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
             return restCount(silence(to->beatStart - from)) + restCount(until - to->beatStart, true);
         return restCount(silence(until - from), to && to->triplet);
     };
-    restsBefore(0, &chords.front(), notes.front().program);
+    restsBefore(0, &line1.front(), notes.front().program);
     double soundsUntil = 0; // in units: the latest end of any note started so far
-    for (std::size_t c = 0; c < chords.size(); ++c) {
-        const Chord& chord = chords[c];
-        const Chord* nextChord = c + 1 < chords.size() ? &chords[c + 1] : nullptr;
+    for (std::size_t c = 0; c < line1.size(); ++c) {
+        const Chord& chord = line1[c];
+        const Chord* nextChord = c + 1 < line1.size() ? &line1[c + 1] : nullptr;
         const int64_t next = nextChord ? nextChord->pos : endPos;
         // The note's room: up to the next chord, the end of its beat of triplets, or the start
         // of the beat of triplets the next chord lies in.
@@ -314,7 +412,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
             roomEnd = std::min(roomEnd, nextChord->beatStart);
         const int64_t roomUnits = roomEnd - chord.pos;
         for (int k = chord.first; k < chord.first + chord.size; ++k) {
-            double end = beatOf(notes[static_cast<std::size_t>(k)].end) * kUnitsPerBeat;
+            double end = endUnits[static_cast<std::size_t>(byChord[static_cast<std::size_t>(k)])];
             // A drum sounds on for a quarter as far as the notation goes, so a beat of hits
             // reads as quarters and eighths rather than thirty-seconds and rests.
             if (track.percussive)
@@ -341,21 +439,150 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         if (static_cast<int64_t>(before) + chord.size + restCount(restUnits, chord.triplet) +
                 restCountBefore(restsFrom, nextChord) >
             maxNotes) {
-            result.leftOut = n - chord.first;
             break;
         }
-        const int program = notes[static_cast<std::size_t>(chord.first)].program;
+        const int program = noteOf(chord.first).program;
         for (int k = chord.first; k < chord.first + chord.size; ++k)
-            plan.push_back({k, k == chord.first ? -1 : static_cast<int>(before), length, 0});
+            plan.push_back({byChord[static_cast<std::size_t>(k)],
+                            k == chord.first ? -1 : static_cast<int>(before), length, 0});
         addRests(restUnits, program, chord.triplet);
         restsBefore(restsFrom, nextChord, program);
     }
 
-    const int total = static_cast<int>(plan.size());
+    // Where the first line's notes start, and where its measures begin (measure_division.h:
+    // a root opens a measure once the roots before it fill the one before).
+    std::vector<int64_t> measureStarts{0};
+    int64_t line1End = 0;
+    {
+        const Ticks fullMeasure = measureTicksOf(track.timeSig);
+        const Ticks pickup = validPickup(track.pickupTicks, track.timeSig);
+        Ticks measureLength = pickup > 0 ? pickup : fullMeasure;
+        Ticks sum = 0;
+        for (std::size_t i = 0; i < plan.size(); ++i) {
+            Planned& p = plan[i];
+            if (p.parent >= 0) {
+                p.start = plan[static_cast<std::size_t>(p.parent)].start;
+                continue;
+            }
+            if (i > 0 && sum >= measureLength) {
+                measureStarts.push_back(line1End);
+                sum = 0;
+                measureLength = fullMeasure;
+            }
+            p.start = line1End;
+            line1End += p.length->units;
+            sum += p.length->units * kUnitTicks;
+        }
+    }
+
+    // The plan of voice 2: each chord at its place with the length nearest to how long it
+    // sounds, up to the next chord of voice 2 (and the end of the first line); rests of voice 2
+    // from the start of its measure, or the end of the voice 2 note before in that measure,
+    // up to it. A note that runs over a bar line is tied on into the next measure, as voice 2
+    // counts its time from every measure's start.
+    std::vector<Planned> plan2;
+    if (!line2.empty() && line1End > 0) {
+        const auto measureOfPlace = [&](int64_t at) {
+            return static_cast<std::size_t>(std::upper_bound(measureStarts.begin(), measureStarts.end(), at) -
+                                            measureStarts.begin() - 1);
+        };
+        const int64_t shortest = kLengths[0].units;
+        int64_t clock = 0;    // where voice 2 has come to
+        int lastTiedKey = -1; // the key of the last note of voice 2 when it ends tied on
+        for (std::size_t c = 0; c < line2.size(); ++c) {
+            const Chord& chord = line2[c];
+            const int64_t until = std::min(c + 1 < line2.size() ? line2[c + 1].pos : endPos, line1End);
+            const int64_t roomUnits = until - chord.pos;
+            if (roomUnits < shortest)
+                continue; // no length of the score fits before the next chord: the note is left out
+            double end = 0;
+            for (int k = chord.first; k < chord.first + chord.size; ++k)
+                end = std::max(end, endUnits[static_cast<std::size_t>(byChord[static_cast<std::size_t>(k)])]);
+            const int64_t sounding = std::clamp<int64_t>(
+                std::llround((end - static_cast<double>(chord.pos)) / stepUnits) * stepUnits, 0, roomUnits);
+            const Length& length = voice2Length(sounding, roomUnits);
+            const int64_t noteEnd = chord.pos + length.units;
+            const std::size_t m = measureOfPlace(chord.pos);
+            const int program = noteOf(chord.first).program;
+
+            std::vector<Planned> items;
+            for (int64_t from = std::max(clock, measureStarts[m]); chord.pos - from >= shortest;) {
+                const Length& l = restLength(chord.pos - from);
+                items.push_back({-1, -1, &l, program, from});
+                from += l.units;
+            }
+            // The note's pieces: one per measure it sounds in, each in lengths the score has.
+            const int64_t barAt = m + 1 < measureStarts.size() ? measureStarts[m + 1] : line1End;
+            const int key = noteOf(chord.first).key;
+            // A note tied on right after one of its own letter tied on would merge with it:
+            // that note is written to the bar line and sounds on from there.
+            const bool clash = lastTiedKey >= 0 && clock == chord.pos && std::abs(lastTiedKey - key) <= 2;
+            std::vector<std::pair<const Length*, int64_t>> pieces;
+            if (noteEnd <= barAt) {
+                pieces.emplace_back(&length, chord.pos);
+            } else if (clash && barAt - chord.pos >= shortest) {
+                pieces.emplace_back(&noteLength(barAt - chord.pos, barAt - chord.pos), chord.pos);
+            } else {
+                for (int64_t at = chord.pos; noteEnd - at >= shortest;) {
+                    const std::size_t mm = measureOfPlace(at);
+                    const int64_t bar =
+                        std::min(noteEnd, mm + 1 < measureStarts.size() ? measureStarts[mm + 1] : noteEnd);
+                    if (bar - at < shortest) {
+                        at = bar;
+                        continue;
+                    }
+                    // The longest length that fits, up to a whole, as a silence takes its rests.
+                    const Length& l = restLength(bar - at);
+                    pieces.emplace_back(&l, at);
+                    at += l.units;
+                }
+            }
+            // Pieces too short for any length (a bar line a triplet remnant away): the note
+            // is written whole and runs over the bar line by that remnant.
+            if (pieces.empty())
+                pieces.emplace_back(&length, chord.pos);
+            const bool tied = pieces.size() > 1;
+            int64_t chainUnits = 0;
+            for (const auto& piece : pieces)
+                chainUnits += piece.first->units;
+            if (static_cast<int64_t>(plan.size() + plan2.size() + items.size() + pieces.size() * chord.size) >
+                maxNotes)
+                break;
+            for (std::size_t k = 0; k < pieces.size(); ++k) {
+                const std::size_t root = plan2.size() + items.size();
+                for (int i = chord.first; i < chord.first + chord.size; ++i)
+                    items.push_back({byChord[static_cast<std::size_t>(i)],
+                                     i == chord.first ? -1 : static_cast<int>(root), pieces[k].first, 0,
+                                     pieces[k].second, tied, k == 0, chainUnits});
+            }
+            for (Planned& p : items)
+                plan2.push_back(p);
+            clock = pieces.back().second + pieces.back().first->units;
+            lastTiedKey = tied ? key : -1;
+        }
+    }
+
+    // Both voices in one array: each measure's roots in time order, voice 1 before voice 2
+    // where both start together, a chord member after its root.
+    std::vector<std::pair<bool, int>> order; // (voice 2, index in its plan)
+    order.reserve(plan.size() + plan2.size());
+    for (std::size_t a = 0, b = 0; a < plan.size() || b < plan2.size();) {
+        const bool second = a >= plan.size() || (b < plan2.size() && plan2[b].start < plan[a].start);
+        order.emplace_back(second, static_cast<int>(second ? b++ : a++));
+    }
+    std::vector<int> sheetOf1(plan.size());
+    std::vector<int> sheetOf2(plan2.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        (order[i].first ? sheetOf2 : sheetOf1)[static_cast<std::size_t>(order[i].second)] =
+            static_cast<int>(i);
+
+    const int total = static_cast<int>(order.size());
     track.noteAt(total + 1); // grow once
     const KeyAccidentalTable keys(track);
     for (int i = 0; i < total; ++i) {
-        const Planned& p = plan[static_cast<std::size_t>(i)];
+        const bool second = order[static_cast<std::size_t>(i)].first;
+        const std::size_t at = static_cast<std::size_t>(order[static_cast<std::size_t>(i)].second);
+        const Planned& p = second ? plan2[at] : plan[at];
         Note& note = track.noteAt(i);
         note = Note{};
         if (p.note < 0) {
@@ -379,23 +606,33 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
             note.volume = in.velocity;
             note.velocity = in.velocity;
             note.iid = in.program;
-            note.chordparent = static_cast<int16_t>(p.parent);
-            result.sheetIndex[static_cast<std::size_t>(p.note)] = i;
+            note.chordparent = static_cast<int16_t>(
+                p.parent < 0 ? -1 : (second ? sheetOf2 : sheetOf1)[static_cast<std::size_t>(p.parent)]);
+            if (p.struck)
+                result.sheetIndex[static_cast<std::size_t>(p.note)] = i;
         }
+        if (second)
+            note.voice = kVoice2;
         note.type = p.length->type;
         if (p.length->dotted)
             note.dwFlag |= kFlagDot;
         if (p.length->triplet)
             note.dwFlag |= kFlagTriplet;
-        if (p.note >= 0) {
-            // The sound lasts as long as in the file, whatever length the notation gives it.
+        if (p.tie)
+            note.dwFlag |= kFlagTie;
+        if (p.note >= 0 && p.struck) {
+            // The sound lasts as long as in the file, whatever length the notation gives it
+            // (a tied note: its whole chain).
             const ImportedNote& in = notes[static_cast<std::size_t>(p.note)];
             const double soundMs = time.msAt(in.end) - time.msAt(in.start);
-            const double notatedMs = static_cast<double>(usAtTempo(lengthTicks(note), track.tempo)) / 1000.0;
+            const Ticks notated = p.tie ? p.chainUnits * kUnitTicks : lengthTicks(note);
+            const double notatedMs = static_cast<double>(usAtTempo(notated, track.tempo)) / 1000.0;
             const double offset = std::round(soundMs - notatedMs);
             note.dwStopOffset = static_cast<int32_t>(std::clamp(offset, -1e9, 1e9));
         }
     }
+    for (int placed : result.sheetIndex)
+        result.leftOut += placed < 0 ? 1 : 0;
     track.count = total;
     track.rebuildChordLists();
     return result;

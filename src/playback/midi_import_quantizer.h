@@ -24,6 +24,9 @@ struct QuantizedTrack {
     // track was full.
     std::vector<int> sheetIndex;
     int leftOut = 0;
+    // Notes that started while both voices still sounded: they went into voice 1 and cut its
+    // held note short in the notation (its sound keeps its length).
+    int overlapsCut = 0;
     bool silenceShortened = false; // a silence longer than 256 whole rests was cut to that
 };
 
@@ -38,6 +41,11 @@ struct QuantizedTrack {
 //  - each chord starts at its snapped place, and is notated with the note length nearest to how
 //    long something sounds after it, never past the next chord; rests fill the rest of the way,
 //    a silence of a sixteenth or less is left to the note before;
+//  - a chord that starts while the first line's chord before it still sounds goes into voice 2
+//    when that is silent, so both keep their lengths; voice 2 has rests from its measure's
+//    start (or its note before) up to each note and ties a note on over a bar line. A chord
+//    finding both voices busy cuts the first line's chord short, as does a chord in a beat of
+//    triplets; a drum track keeps one line;
 //  - each note's stop offset gives it the sounding length it has in the file.
 // `track` must have its tempo, clef and percussion set and no notes. At most `maxNotes` notes
 // and rests are written; the notes beyond are left out.

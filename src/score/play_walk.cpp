@@ -4,6 +4,7 @@
 #include "score/voices.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace tonvela {
@@ -35,6 +36,9 @@ int applyRepeats(const Track& track, const MeasureDivision& measures, int i, Pla
 // goes through the array note by note and passes a held note by.
 int struckBeforeInVoice(const Track& track, const MeasureDivision& measures, int i)
 {
+    // Only a note with the tie mark is held on from one before it (tie_rule.h).
+    if (!(track.noteAt(i).dwFlag & kFlagTie))
+        return -1;
     std::vector<int> chain{i};
     for (int p = previousRootInVoice(track, i);
          p >= 0 && chain.size() <= static_cast<std::size_t>(kMaxTieMerge) * 64;
@@ -50,8 +54,10 @@ int struckBeforeInVoice(const Track& track, const MeasureDivision& measures, int
     return back == 0 ? -1 : chain[back];
 }
 
+// `withHeld` false leaves the step's held length unset: a look ahead needs only where the
+// next step starts.
 std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& measures, PlayCursor& c,
-                                 WalkOrder order)
+                                 WalkOrder order, bool withHeld = true)
 {
     const bool played = order == WalkOrder::Played;
     const bool voiced = measures.hasSecondVoice();
@@ -109,7 +115,9 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
         step.length = own;
         int u = i;
         auto after = [&](int at) { return voiced ? nextRootInVoice(track, at) : track.nextRoot(at); };
-        int v = after(u);
+        // A note without the tie mark holds on through none (tie_rule.h): its next root is
+        // not looked for.
+        int v = (n.dwFlag & kFlagTie) ? after(u) : track.count;
         // Only notes that take time join: a tie into a bar line or a clip ends there.
         while (v < track.count && step.tiedNotes + 1 < kMaxTieMerge &&
                tieMerges(track.noteAt(u), track.noteAt(v)) && lengthTicks(track.noteAt(v)) > 0 &&
@@ -127,7 +135,7 @@ std::optional<PlayStep> stepOnce(const Track& track, const MeasureDivision& meas
 
         // A chord member that sounds on after the root's chain holds the step on.
         step.held = step.length;
-        if (step.kind == PlayKind::Sound)
+        if (withHeld && step.kind == PlayKind::Sound)
             forEachPlayedNote(track, step, [&](const PlayedNote& p) {
                 step.held = std::max(step.held, p.offset + p.held);
             });
@@ -232,23 +240,55 @@ bool tiedFromChordBefore(const Track& track, const int* roots, int link, int not
     return firstNoteOfChord(track, before, holds) >= 0;
 }
 
-std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& measures, PlayCursor& c,
-                                     WalkOrder order)
+namespace {
+
+// One step as nextPlayStep takes it. With two voices the step after it is looked at to know
+// how long the step holds; `cache` (when given) keeps that step and the cursor after it when
+// it came next, so the following call takes it from there instead of stepping again.
+std::optional<PlayStep> walkStep(const Track& track, const MeasureDivision& measures, PlayCursor& c,
+                                 WalkOrder order, PlayLookahead* cache)
 {
-    std::optional<PlayStep> step = stepOnce(track, measures, c, order);
-    if (!step || !measures.hasSecondVoice() ||
-        (step->kind != PlayKind::Sound && step->kind != PlayKind::Rest))
+    const bool voiced = measures.hasSecondVoice();
+    std::optional<PlayStep> step;
+    if (cache && cache->valid) {
+        step = cache->step;
+        c = std::move(cache->after);
+        cache->valid = false;
+    } else {
+        // With two voices the held length comes from the step after, below.
+        step = stepOnce(track, measures, c, order, !voiced);
+    }
+    if (!step || !voiced || (step->kind != PlayKind::Sound && step->kind != PlayKind::Rest))
         return step;
     // Two voices: the steps come in time order, and the next one starts when the next step of
     // either voice does, so a step is held until then (its notes still sound their own length).
     PlayCursor ahead = c;
     std::optional<PlayStep> next;
-    while ((next = stepOnce(track, measures, ahead, order)) && next->kind != PlayKind::Sound &&
-           next->kind != PlayKind::Rest) {
+    int taken = 0;
+    while ((next = stepOnce(track, measures, ahead, order, false)) && ++taken > 0 &&
+           next->kind != PlayKind::Sound && next->kind != PlayKind::Rest) {
     }
     const Ticks until = next ? next->start : std::max(ahead.start, ahead.start2);
     step->held = std::max<Ticks>(0, until - step->start);
+    if (cache && next && taken == 1) {
+        cache->step = *next;
+        cache->after = std::move(ahead);
+        cache->valid = true;
+    }
     return step;
+}
+
+} // namespace
+
+std::optional<PlayStep> nextPlayStep(const Track& track, const MeasureDivision& measures, PlayCursor& c,
+                                     WalkOrder order)
+{
+    return walkStep(track, measures, c, order, nullptr);
+}
+
+std::optional<PlayStep> PlayWalk::next()
+{
+    return walkStep(m_track, m_measures, m_cursor, m_order, &m_ahead);
 }
 
 PlayWalk::PlayWalk(const Track& track, WalkOrder order) : m_track(track), m_order(order)

@@ -159,6 +159,8 @@ template <class F> void forEachTiedNote(const Track& track, const PlayStep& step
     Ticks at = step.start;
     for (int k = 0; k <= step.tiedNotes && u < track.count; ++k) {
         f(u, at);
+        if (k == step.tiedNotes)
+            break; // the last link: no next root is looked for
         at += lengthTicks(track.noteAt(u));
         u = nextRootInVoice(track, u);
     }
@@ -166,10 +168,18 @@ template <class F> void forEachTiedNote(const Track& track, const PlayStep& step
 
 // A whole walk over a track that does not change while it is walked (a writer, play time):
 // the track divided into measures once, then step after step.
+// The step a walk of two voices looked at ahead, and the cursor after it.
+struct PlayLookahead {
+    PlayStep step;
+    PlayCursor after;
+    bool valid = false;
+};
+
 class PlayWalk {
   public:
     explicit PlayWalk(const Track& track, WalkOrder order = WalkOrder::Played);
-    std::optional<PlayStep> next() { return nextPlayStep(m_track, m_measures, m_cursor, m_order); }
+    // The steps nextPlayStep gives, one after another.
+    std::optional<PlayStep> next();
     const MeasureDivision& measures() const { return m_measures; }
     const PlayCursor& cursor() const { return m_cursor; }
 
@@ -178,6 +188,7 @@ class PlayWalk {
     MeasureDivision m_measures;
     PlayCursor m_cursor;
     WalkOrder m_order;
+    PlayLookahead m_ahead;
 };
 
 } // namespace tonvela

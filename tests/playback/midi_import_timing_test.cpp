@@ -155,12 +155,37 @@ TEST_F(MidiImportTimingTest, AnArpeggioWithHeldNotesPlaysAsLongAsTheFileWithEver
     ASSERT_EQ(sheet.trackCount(), 1);
     EXPECT_EQ(track().tempo, 66);
     // One note per note-on, each on its own sixteenth: nothing gathered into chords, no rests.
-    EXPECT_EQ(track().count, 128);
+    // One note per note-on, none gathered into chords. Three lines sound at once: the bass,
+    // the second note held from the next sixteenth and the sixteenths above. The second note
+    // takes voice 2, after a rest, as the dotted quarter nearest its seven sixteenths; the
+    // first sixteenth above cuts the bass to an eighth in voice 1, and each such note is counted.
     EXPECT_EQ(soundingNotes(track()), 128);
+    int second = 0;
+    int secondRests = 0;
+    int eighths = 0;
+    int sixteenths = 0;
     for (int i = 0; i < track().count; ++i) {
-        EXPECT_EQ(track().noteAt(i).type, kTypeSixteenth) << i;
-        EXPECT_EQ(track().noteAt(i).chordparent, -1) << i;
+        const Note& n = track().noteAt(i);
+        EXPECT_EQ(n.chordparent, -1) << i;
+        if (n.voice == kVoice2) {
+            secondRests += n.isRest() ? 1 : 0;
+            if (!n.isRest()) {
+                ++second;
+                EXPECT_EQ(n.type, kTypeQuarter) << i;
+                EXPECT_TRUE(n.isDotted()) << i;
+            }
+        } else {
+            EXPECT_FALSE(n.isRest()) << i;
+            eighths += n.type == kTypeEighth ? 1 : 0;
+            sixteenths += n.type == kTypeSixteenth ? 1 : 0;
+        }
     }
+    EXPECT_EQ(eighths, 16);
+    EXPECT_EQ(sixteenths, 16 * 6);
+    EXPECT_EQ(second, 16);
+    EXPECT_EQ(secondRests, 16);
+    ASSERT_EQ(result.warnings.size(), 1u);
+    EXPECT_NE(result.warnings[0].find("16 notes start while two others still sound"), std::string::npos);
     // The held notes keep sounding through their stop offsets.
     const std::vector<FileNote> got = played();
     expectSameNotes(want, got, 45);
@@ -169,7 +194,7 @@ TEST_F(MidiImportTimingTest, AnArpeggioWithHeldNotesPlaysAsLongAsTheFileWithEver
     EXPECT_NEAR(static_cast<double>(endMs), fileMs, 909);
 }
 
-TEST_F(MidiImportTimingTest, ThreeOverlappingQuartersStayThreeNotesAHalfBeatApart)
+TEST_F(MidiImportTimingTest, ThreeOverlappingQuartersStayAHalfBeatApartInTwoVoices)
 {
     const TrackBytes t = TrackBytes()
                              .on(0, 0, 60)
@@ -180,10 +205,18 @@ TEST_F(MidiImportTimingTest, ThreeOverlappingQuartersStayThreeNotesAHalfBeatApar
                              .off(48, 0, 67)
                              .end();
     import(smfFile({t}));
-    ASSERT_EQ(track().count, 3);
-    EXPECT_EQ(track().noteAt(0).type, kTypeEighth);
+    // The second starts while the first sounds: it goes into voice 2 after an eighth rest, and
+    // each keeps its quarter.
+    ASSERT_EQ(track().count, 4);
+    EXPECT_EQ(track().noteAt(0).type, kTypeQuarter);
+    EXPECT_TRUE(track().noteAt(1).isRest());
+    EXPECT_EQ(track().noteAt(1).voice, kVoice2);
     EXPECT_EQ(track().noteAt(1).type, kTypeEighth);
+    EXPECT_EQ(track().noteAt(2).effectiveKey(), 64);
+    EXPECT_EQ(track().noteAt(2).voice, kVoice2);
     EXPECT_EQ(track().noteAt(2).type, kTypeQuarter);
+    EXPECT_EQ(track().noteAt(3).effectiveKey(), 67);
+    EXPECT_EQ(track().noteAt(3).type, kTypeQuarter);
     EXPECT_EQ(totalPlayMs(track()), 1000);
     expectSameNotes({{60, 0, 500}, {64, 250, 750}, {67, 500, 1000}}, played(), 0);
 }
