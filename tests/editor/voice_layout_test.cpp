@@ -68,6 +68,58 @@ TEST_F(VoiceLayoutTest, NotesThatStartTogetherShareAColumnAndTheRestKeepTheirTim
     EXPECT_EQ(at(a).measureIndex, at(e).measureIndex);
 }
 
+TEST_F(VoiceLayoutTest, ColumnsAreSpacedByTimeNotByTheSlotsOfNotesThatJoinedThem)
+{
+    // GIVEN four quarters of voice 1 over a whole note of voice 2: the whole note joins the
+    // first column and must leave no gap after it
+    const int q0 = add(kTypeQuarter, -4);
+    add(kTypeWhole, 2, kVoice2);
+    const int q1 = add(kTypeQuarter, -3);
+    const int q2 = add(kTypeQuarter, -2);
+    const int q3 = add(kTypeQuarter, -1);
+    // AND in measure 2 a half and two quarters of voice 1 over four quarters of voice 2
+    const int h = add(kTypeHalf, -4);
+    const int v0 = add(kTypeQuarter, 2, kVoice2);
+    const int v1 = add(kTypeQuarter, 2, kVoice2);
+    const int r1 = add(kTypeQuarter, -4);
+    const int v2 = add(kTypeQuarter, 2, kVoice2);
+    const int r2 = add(kTypeQuarter, -4);
+    const int v3 = add(kTypeQuarter, 2, kVoice2);
+    layoutRows(*view);
+    ASSERT_EQ(at(q0).measureIndex, at(q3).measureIndex);
+    ASSERT_EQ(at(h).measureIndex, at(v3).measureIndex);
+    ASSERT_NE(at(q0).measureIndex, at(h).measureIndex);
+
+    // THEN the quarters of measure 1 stand evenly, within a unit of rounding
+    const int step = at(q1).x - at(q0).x;
+    EXPECT_GT(step, 0);
+    EXPECT_NEAR(at(q2).x - at(q1).x, step, 1);
+    EXPECT_NEAR(at(q3).x - at(q2).x, step, 1);
+    // AND in measure 2 every beat is a column of both voices, evenly spaced, since something
+    // starts on each
+    EXPECT_EQ(at(v0).x, at(h).x);
+    EXPECT_EQ(at(v2).x, at(r1).x);
+    EXPECT_EQ(at(v3).x, at(r2).x);
+    const int beat = at(v1).x - at(v0).x;
+    EXPECT_NEAR(at(v2).x - at(v1).x, beat, 1);
+    EXPECT_NEAR(at(v3).x - at(v2).x, beat, 1);
+}
+
+TEST_F(VoiceLayoutTest, ALongerTimeToTheNextColumnGetsMoreRoomButLessThanItsLength)
+{
+    // A half then two quarters in voice 1 over a whole note of voice 2: the half's column gets
+    // about 1.4 times the room of a quarter's, not twice.
+    const int h = add(kTypeHalf, -4);
+    add(kTypeWhole, 2, kVoice2);
+    const int q1 = add(kTypeQuarter, -3);
+    const int q2 = add(kTypeQuarter, -2);
+    layoutRows(*view);
+    const double half = at(q1).x - at(h).x;
+    const double quarter = at(q2).x - at(q1).x;
+    ASSERT_GT(quarter, 0);
+    EXPECT_NEAR(half / quarter, 1.4, 0.1);
+}
+
 TEST_F(VoiceLayoutTest, BeamsJoinTheEighthsOfOneVoiceOnly)
 {
     // Beat 1: two eighths in each voice, interleaved in the array as their times fall.
