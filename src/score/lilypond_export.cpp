@@ -291,6 +291,42 @@ std::vector<std::vector<StaffEvent>> voiceLanes(std::vector<StaffEvent> events, 
         }
     };
     for (StaffEvent& e : second) {
+        // A voice 2 that overfills its measure (a hand-edited file, a voice 2 note made longer)
+        // still sounds each measure's notes from the measure's start. Written one after the other
+        // they would drift behind voice 1 for the rest of the staff, so the note still sounding
+        // is written up to where this one starts, or, starting with it, joins its chord.
+        if (e.start < at && !lane.empty() && !lane.back().spacer) {
+            StaffEvent& held = lane.back();
+            if (held.start < e.start) {
+                held.length = e.start - held.start;
+                held.duration = spacerDuration(held.length);
+                held.triplet = false;
+                held.written = held.length;
+            } else {
+                if (!held.rest) {
+                    if (e.rest) {
+                        e.rest = false;
+                        e.pitches.clear();
+                        e.keys.clear();
+                        e.strings.clear();
+                    }
+                    for (std::size_t k = 0; k < held.keys.size(); ++k) {
+                        if (std::find(e.keys.begin(), e.keys.end(), held.keys[k]) != e.keys.end())
+                            continue;
+                        e.keys.push_back(held.keys[k]);
+                        e.pitches.push_back(held.pitches[k]);
+                        if (k < held.strings.size())
+                            e.strings.push_back(held.strings[k]);
+                    }
+                    if (!e.lyric)
+                        e.lyric = held.lyric;
+                    if (!e.chordSymbol)
+                        e.chordSymbol = held.chordSymbol;
+                }
+                lane.pop_back();
+            }
+            at = e.start;
+        }
         fill(e.start);
         at = std::max(at, e.start + e.length);
         lane.push_back(std::move(e));

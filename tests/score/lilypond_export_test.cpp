@@ -994,6 +994,45 @@ TEST_F(LilypondExportTest, PassagesOfEveryShapeEngraveCleanlyAndLilyPondPlaysThe
     expectEngravedCleanly(names);
 }
 
+TEST_F(LilypondExportTest, AVoice2ThatOverfillsItsMeasureKeepsTheLaterMeasuresInStep)
+{
+    // GIVEN a staff whose voice 2 holds more than its measures (a hand-edited file, or a voice 2
+    // note made longer): measure 1 voice 2 a half and a whole (one half too many), measure 2
+    // voice 2 a quarter and two halves (the last sounds into measure 3), measure 3 voice 2 a
+    // whole and a quarter that starts where measure 4 starts, measure 4 voice 2 a whole
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    const auto note = [](int line, int type, bool second) {
+        Note n;
+        n.setStaffPosition(line);
+        n.type = type;
+        return second ? inVoice2(n) : n;
+    };
+    const auto add = [&t](const Note& n) { t.insertNote(n, t.count); };
+    add(note(-4, kTypeWhole, false));
+    add(note(3, kTypeHalf, true));
+    add(note(4, kTypeWhole, true));
+    add(note(-5, kTypeWhole, false));
+    add(note(3, kTypeQuarter, true));
+    add(note(4, kTypeHalf, true));
+    add(note(5, kTypeHalf, true));
+    add(note(-6, kTypeWhole, false));
+    add(note(2, kTypeWhole, true));
+    add(note(1, kTypeQuarter, true));
+    add(note(-7, kTypeWhole, false));
+    add(note(3, kTypeWhole, true));
+    // THEN LilyPond engraves it without a warning (its voices stay in step with the bar lines)
+    ASSERT_TRUE(exportLilypond(sheet, "overfill.ly", path("overfill.ly")));
+    expectEngravedCleanly({"overfill"});
+    // AND every note playback strikes is struck by LilyPond's MIDI at the same time
+    std::vector<std::pair<double, int>> lilypond = playedByLilypond(sheet, "overfill-midi");
+    std::vector<std::pair<double, int>> walked = playedByWalk(t);
+    std::sort(lilypond.begin(), lilypond.end());
+    std::sort(walked.begin(), walked.end());
+    EXPECT_EQ(lilypond, walked);
+}
+
 // What a sheet of one voice exports to did not change when staves of two voices came: the
 // examples give what the export wrote before, byte for byte.
 TEST_F(LilypondExportTest, SheetsOfOneVoiceExportAsBefore)
