@@ -94,6 +94,45 @@ std::vector<NoteValue> splitIntoNoteValues(int64_t ticks)
     return out;
 }
 
+namespace {
+
+// A voice 2 that overfills its measure (a hand-edited file, a voice 2 note made longer) still
+// sounds each measure's notes from the measure's start, so a note can still sound where the
+// next one begins. The writer takes a voice as one line of notes: such a note moves to
+// `overlapping` (the caller gives it a voice of its own, where it keeps its whole length) and a
+// rest keeps its time in voice 2 up to the next note; a rest still running is cut there. Without
+// this the measure after it held more than its meter and MuseScore moved its notes.
+void keepVoiceInStep(std::vector<Sound>& sounds, std::vector<Sound>& overlapping)
+{
+    std::vector<Sound> kept;
+    kept.reserve(sounds.size());
+    for (Sound& s : sounds) {
+        if (!kept.empty() && kept.back().start + kept.back().length > s.start) {
+            Sound& held = kept.back();
+            const bool note = !held.rest && !held.heads.empty();
+            if (note)
+                overlapping.push_back(held);
+            if (held.start < s.start) {
+                if (note) {
+                    held = Sound{};
+                    held.start = overlapping.back().start;
+                    held.rest = true;
+                }
+                held.length = s.start - held.start;
+                held.triplet = false;
+                held.writtenType = nullptr;
+                held.writtenDotted = false;
+            } else {
+                kept.pop_back();
+            }
+        }
+        kept.push_back(std::move(s));
+    }
+    sounds = std::move(kept);
+}
+
+} // namespace
+
 bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::string& error)
 {
     out = TrackTimeline{};
@@ -232,6 +271,12 @@ bool buildTimeline(const Track& track, bool unfold, TrackTimeline& out, std::str
                 freeVoice(out.voices, firstExtra, at).push_back(std::move(extra));
             }
         }
+    }
+    if (out.secondVoice) {
+        std::vector<Sound> overlapping;
+        keepVoiceInStep(out.voices[1], overlapping);
+        for (Sound& o : overlapping)
+            freeVoice(out.voices, firstExtra, o.start).push_back(std::move(o));
     }
     out.end = divisionsOf(walk.cursor().start);
     return true;

@@ -873,6 +873,75 @@ TEST_F(MusicXmlReadersTest, AStaffWithTwoVoicesValidatesAndReadsBackWithBothVoic
 
 // A MusicXML staff with two voices, imported: MuseScore plays the file as the imported sheet's
 // MIDI file does, and the sheet exported again validates and plays in MuseScore as the sheet.
+TEST_F(MusicXmlReadersTest, AVoice2ThatOverfillsItsMeasureStaysInStepAndMuseScorePlaysItAsTheSheetDoes)
+{
+    // GIVEN a staff whose voice 2 holds more than its measures (a hand-edited file, or a voice 2
+    // note made longer): measure 1 a half and a whole, measure 2 a quarter and two halves,
+    // measure 3 a whole and a quarter that starts where measure 4 starts, measure 4 a whole;
+    // voice 1 a whole in each
+    SheetDocument sheet;
+    sheet.setTrackCount(1);
+    Track& t = *sheet.trackAt(0);
+    const auto add = [&t](int line, int type, bool second) {
+        Note n;
+        n.setStaffPosition(line);
+        n.type = type;
+        n.voice = second ? kVoice2 : kVoice1;
+        t.insertNote(n, t.count);
+    };
+    add(-4, kTypeWhole, false);
+    add(3, kTypeHalf, true);
+    add(4, kTypeWhole, true);
+    add(-5, kTypeWhole, false);
+    add(3, kTypeQuarter, true);
+    add(6, kTypeHalf, true); // not the key of measure 1's whole, which still sounds
+    add(5, kTypeHalf, true);
+    add(-6, kTypeWhole, false);
+    add(2, kTypeWhole, true);
+    add(1, kTypeQuarter, true);
+    add(-7, kTypeWhole, false);
+    add(3, kTypeWhole, true);
+    const std::string file = tmp.path("overfill.musicxml");
+    ASSERT_TRUE(exportMusicXml(sheet, "Overfill", file).ok);
+    // THEN the export validates, no measure's voice runs past the measure (each voice after a
+    // backup lasts as long as voice 1, so MuseScore reads no measure as too long; a note still
+    // sounding when voice 2 goes on takes a voice of its own), and MuseScore plays every note
+    // where and as long as the sheet's MIDI file does
+    expectValid(file);
+    std::string xml;
+    ASSERT_TRUE(readWholeFile(file, xml, 1 << 20).ok);
+    // The time after each backup: its notes (chord notes share the time of the note before
+    // them) and forwards, up to the next backup or the measure's end.
+    const auto durationIn = [](const std::string& block) {
+        const std::size_t d = block.find("<duration>");
+        return d == std::string::npos ? 0 : std::atoi(block.c_str() + d + 10);
+    };
+    int measures = 0;
+    for (std::size_t at = xml.find("<backup>"); at != std::string::npos; at = xml.find("<backup>", at + 1)) {
+        const std::size_t end = std::min(xml.find("</measure>", at), xml.find("<backup>", at + 1));
+        const int backup = durationIn(xml.substr(at, xml.find("</backup>", at) - at));
+        int sum = 0;
+        for (std::size_t k = xml.find("</backup>", at); k < end;) {
+            const std::size_t note = xml.find("<note", k);
+            const std::size_t forward = xml.find("<forward>", k);
+            const std::size_t next = std::min(note, forward);
+            if (next >= end)
+                break;
+            const std::size_t close = xml.find(next == note ? "</note>" : "</forward>", next);
+            const std::string block = xml.substr(next, close - next);
+            if (block.find("<chord") == std::string::npos)
+                sum += durationIn(block);
+            k = close;
+        }
+        EXPECT_EQ(sum, backup) << "a measure's voice 2 lasts as long as its voice 1\n"
+                               << xml.substr(at, end - at);
+        ++measures;
+    }
+    EXPECT_GE(measures, 4) << "a backup in every measure";
+    REQUIRE_MUSESCORE();
+    expectMuseScorePlaysTheSheet(sheet, "overfill");
+}
+
 TEST_F(MusicXmlReadersTest, AnImportedStaffWithTwoVoicesPlaysAsMuseScorePlaysTheFileAndRoundTrips)
 {
     const auto n = [](const std::string& step, int octave, int duration, const std::string& type, int voice,
