@@ -314,11 +314,15 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
     std::vector<Chord> line2;
     line1.reserve(chords.size());
     {
-        // Where the note in slot k stops sounding, on the grid.
-        const auto stopsAt = [&](int slot, int64_t pos) {
-            const double end = endUnits[static_cast<std::size_t>(byChord[static_cast<std::size_t>(slot)])];
+        // Where a note (its imported index) stops sounding, on the grid, for a chord at `pos`.
+        const auto noteStopsAt = [&](int note, int64_t pos) {
+            const double end = endUnits[static_cast<std::size_t>(note)];
             return pos + std::max<int64_t>(std::llround((end - static_cast<double>(pos)) / stepUnits), 0) *
                              stepUnits;
+        };
+        // The same for the note in chord slot k.
+        const auto stopsAt = [&](int slot, int64_t pos) {
+            return noteStopsAt(byChord[static_cast<std::size_t>(slot)], pos);
         };
         const auto chordStopsAt = [&](const Chord& chord) {
             int64_t until = chord.pos;
@@ -345,11 +349,8 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
                     shorter += stopsAt(k, chord.pos) <= next ? 1 : 0;
                 if (shorter > 0 && shorter < chord.size) {
                     const auto begin = byChord.begin() + chord.first;
-                    std::stable_partition(begin, begin + chord.size, [&](int note) {
-                        const double end = endUnits[static_cast<std::size_t>(note)];
-                        const auto steps = std::llround((end - static_cast<double>(chord.pos)) / stepUnits);
-                        return chord.pos + std::max<int64_t>(steps, 0) * stepUnits <= next;
-                    });
+                    std::stable_partition(begin, begin + chord.size,
+                                          [&](int note) { return noteStopsAt(note, chord.pos) <= next; });
                     Chord longer = chord;
                     longer.first += shorter;
                     longer.size -= shorter;

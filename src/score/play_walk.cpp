@@ -265,8 +265,10 @@ std::optional<PlayStep> walkStep(const Track& track, const MeasureDivision& meas
     PlayCursor ahead = c;
     std::optional<PlayStep> next;
     int taken = 0;
-    while ((next = stepOnce(track, measures, ahead, order, false)) && ++taken > 0 &&
-           next->kind != PlayKind::Sound && next->kind != PlayKind::Rest) {
+    while ((next = stepOnce(track, measures, ahead, order, false))) {
+        ++taken;
+        if (next->kind == PlayKind::Sound || next->kind == PlayKind::Rest)
+            break;
     }
     const Ticks until = next ? next->start : std::max(ahead.start, ahead.start2);
     step->held = std::max<Ticks>(0, until - step->start);

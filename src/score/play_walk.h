@@ -166,8 +166,6 @@ template <class F> void forEachTiedNote(const Track& track, const PlayStep& step
     }
 }
 
-// A whole walk over a track that does not change while it is walked (a writer, play time):
-// the track divided into measures once, then step after step.
 // The step a walk of two voices looked at ahead, and the cursor after it.
 struct PlayLookahead {
     PlayStep step;
@@ -175,6 +173,8 @@ struct PlayLookahead {
     bool valid = false;
 };
 
+// A whole walk over a track that does not change while it is walked (a writer, play time):
+// the track divided into measures once, then step after step.
 class PlayWalk {
   public:
     explicit PlayWalk(const Track& track, WalkOrder order = WalkOrder::Played);

@@ -1410,6 +1410,20 @@ std::vector<std::pair<long long, int>> noteOnsOf(const std::string& midiPath)
     return out;
 }
 
+// The note-ons of the sheet's MIDI export as midicsv reads them (noteOnsOf); empty without
+// midicsv. The file is written to a folder of its own, named after `name`, and removed.
+std::vector<std::pair<long long, int>> exportedNoteOns(const SheetDocument& sheet, const std::string& name)
+{
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tonvela-" + name + "-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string mid = (dir / "u.mid").string();
+    EXPECT_TRUE(writeMidiFile(sheet, mid, kAllTracks).ok);
+    const auto ons = noteOnsOf(mid);
+    std::filesystem::remove_all(dir);
+    return ons;
+}
+
 TEST(MusicXmlImportFiles, AScorePlaysTheNotesMuseScorePlaysAtTheSameTimes)
 {
     // MuseScore 3 turns the score into MIDI itself; the imported sheet's MIDI export must hold
@@ -1548,13 +1562,7 @@ TEST(MusicXmlImportVoices, TwoVoicesOnOneKeyGiveOneNoteAndAMidiFileWithoutEmptyN
     const std::string w = allWarnings(i.result);
     EXPECT_TRUE(contains(w, "notes in unison with another voice (played once) (1)")) << w;
     // Every note of the MIDI export lasts: no note-off in the tick of its note-on.
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("tonvela-unison-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string mid = (dir / "u.mid").string();
-    ASSERT_TRUE(writeMidiFile(*i.sheet, mid, kAllTracks).ok);
-    const auto ons = noteOnsOf(mid);
-    std::filesystem::remove_all(dir);
+    const auto ons = exportedNoteOns(*i.sheet, "unison");
     if (ons.empty())
         GTEST_SKIP() << "midicsv is needed to read the MIDI file";
     EXPECT_EQ(ons.size(), 3u);
@@ -1768,13 +1776,7 @@ TEST(MusicXmlImportTwoVoices, AUnisonOfTheTwoVoicesSoundsOnceAndTheMidiFileHasNo
                                                     {7 * Q / 2, 77, Q / 2, 1}}));
     EXPECT_TRUE(contains(allWarnings(i.result), "notes in unison with another voice (played once) (2)"))
         << allWarnings(i.result);
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("tonvela-unison2-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string mid = (dir / "u.mid").string();
-    ASSERT_TRUE(writeMidiFile(*i.sheet, mid, kAllTracks).ok);
-    const auto ons = noteOnsOf(mid);
-    std::filesystem::remove_all(dir);
+    const auto ons = exportedNoteOns(*i.sheet, "unison2");
     if (ons.empty())
         GTEST_SKIP() << "midicsv is needed to read the MIDI file";
     EXPECT_EQ(ons.size(), 6u);
