@@ -711,11 +711,40 @@ std::string lilypondPitch(int keyIn, char letterIn, bool preferFlats)
     return out;
 }
 
+// The sheet's title, subtitle, composer, lyricist and copyright as LilyPond's header, which
+// prints them where engravers put them; only the set ones, and none at all for a sheet
+// without texts, so its export stays as it was.
+void writeHeader(std::string& out, const SheetTexts& texts)
+{
+    constexpr std::pair<const char*, std::string SheetTexts::*> kFields[] = {
+        {"title", &SheetTexts::title},         {"subtitle", &SheetTexts::subtitle},
+        {"composer", &SheetTexts::composer},   {"poet", &SheetTexts::lyricist},
+        {"copyright", &SheetTexts::copyright},
+    };
+    if (texts == SheetTexts{})
+        return;
+    out += "\\header {";
+    out += kLineEnd;
+    for (const auto& [name, field] : kFields) {
+        const std::string& text = texts.*field;
+        if (text.empty())
+            continue;
+        out += "  ";
+        out += name;
+        out += " = ";
+        out += lyricString(text); // a line break becomes a blank on LilyPond's one-line fields
+        out += kLineEnd;
+    }
+    out += "}";
+    out += kLineEnd;
+}
+
 std::string lilypondText(const SheetDocument& sheet, LilypondFretDiagrams diagrams)
 {
     std::string out;
     out += "\\version \"2.24.0\"";
     out += kLineEnd;
+    writeHeader(out, sheet.texts);
     // Each staff as its voices (one lane, or two for a staff with a second voice).
     std::vector<std::vector<std::vector<StaffEvent>>> staves;
     std::vector<std::vector<RepeatRange>> ranges;

@@ -586,6 +586,40 @@ TEST_F(LilypondExportTest, ChordSymbolsStandInChordNamesOverTheirStaff)
         EXPECT_NE(words.find(part), std::string::npos) << part << " in " << words;
 }
 
+// The sheet's texts leave with it: LilyPond prints the title, subtitle, composer, lyricist
+// and copyright where engravers put them; a sheet without texts writes no header.
+TEST_F(LilypondExportTest, TheSheetsTitlesAreWrittenAsTheHeaderAndLilyPondPrintsThem)
+{
+    SheetDocument sheet;
+    append(*sheet.trackAt(0), note(1));
+    EXPECT_EQ(lilypondText(sheet).find("\\header"), std::string::npos);
+
+    sheet.texts.title = "Ode \"to\" Joy";
+    sheet.texts.subtitle = "Lead\nsheet";
+    sheet.texts.composer = "Ludwig van Beethoven";
+    sheet.texts.lyricist = "Friedrich Schiller";
+    sheet.texts.copyright = "\xc2\xa9 2026 Tonvela";
+    const std::string text = lilypondText(sheet);
+    EXPECT_NE(text.find("\\header {\r\n  title = \"Ode \\\"to\\\" Joy\"\r\n  subtitle = \"Lead sheet\"\r\n"
+                        "  composer = \"Ludwig van Beethoven\"\r\n  poet = \"Friedrich Schiller\"\r\n"
+                        "  copyright = \"\xc2\xa9 2026 Tonvela\"\r\n}\r\n<<"),
+              std::string::npos)
+        << text;
+
+    sheet.texts.subtitle.clear();
+    sheet.texts.lyricist.clear();
+    sheet.texts.copyright.clear();
+    EXPECT_EQ(lilypondText(sheet).find("subtitle"), std::string::npos) << "only the set texts";
+    ASSERT_TRUE(exportLilypond(sheet, "titled.ly", path("titled.ly")));
+    expectEngravedCleanly({"titled"});
+    ASSERT_EQ(std::system(("pdftotext '" + path("titled.pdf") + "' '" + path("titled.txt") + "'").c_str()),
+              0);
+    std::ifstream in(path("titled.txt"));
+    const std::string words{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    for (const char* part : {"Ode \"to\" Joy", "Ludwig van Beethoven"})
+        EXPECT_NE(words.find(part), std::string::npos) << part << " in " << words;
+}
+
 } // namespace
 } // namespace tonvela
 
