@@ -21,14 +21,10 @@ int8_t accidentalOfMarks(int dwFlag)
 
 Alteration alterationOf(const Note& note, const Track& track, const KeyAccidentalTable& keys)
 {
-    constexpr int kMarks = kFlagSharp | kFlagFlat | kFlagNatural;
-    Note plain = note;
-    plain.dwFlag = (note.dwFlag & ~kMarks) | kFlagNatural; // the natural of the position
-    const int natural = soundingPitch(plain, track, keys);
-    plain.dwFlag = note.dwFlag & ~kMarks; // the position as the key signature reads it
+    const PitchAlteration by = pitchAlteration(note, track, keys);
     Alteration a;
-    a.key = soundingPitch(plain, track, keys) - natural;
-    a.note = soundingPitch(note, track, keys) - natural;
+    a.key = by.key;
+    a.note = by.sounding;
     return a;
 }
 

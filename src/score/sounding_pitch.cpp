@@ -71,30 +71,38 @@ KeyAccidentalTable::KeyAccidentalTable(const Track& track)
 namespace {
 
 // `here` is K at the note's position, `below` K one step lower (where flats are reported).
+// What the key signature (K(p) `here`, K(p + 1) `below`) and the note's own marks add to the
+// natural of its position, in semitones.
+int alterationByMarks(int dwFlag, int here, int below)
+{
+    int by = 0;
+    // With the natural mark the key signature is ignored; only the marks' test still looks
+    // at the note's own position.
+    int flatTest = here;
+    if (!(dwFlag & kFlagNatural)) {
+        if (here == 1)
+            by += 1;
+        flatTest = below;
+        if (flatTest == -1)
+            by -= 1;
+    }
+    if ((dwFlag & kFlagSharp) && here != 1)
+        by += 1;
+    else if ((dwFlag & kFlagFlat) && flatTest != -1)
+        by -= 1;
+    return by;
+}
+
 int applyAccidentals(const Note& note, const Track& track, int here, int below)
 {
     const StaffKindInfo& staff = staffOf(track);
     if (staff.percussive)
         return note.effectiveKey(); // a drum key (a black one kept as natural and sharp mark)
     // NOLINTNEXTLINE(bugprone-signed-char-misuse): a signed key, not a character
-    int pitch = staff.pitchSource == PitchSource::Position
-                    ? naturalKeyOfPosition(note.line + staff.readingShift)
-                    : note.midi + staff.soundingOffset;
-    // With the natural mark the key signature is ignored; only the marks' test still looks
-    // at the note's own position.
-    int flatTest = here;
-    if (!(note.dwFlag & kFlagNatural)) {
-        if (here == 1)
-            pitch += 1;
-        flatTest = below;
-        if (flatTest == -1)
-            pitch -= 1;
-    }
-    if ((note.dwFlag & kFlagSharp) && here != 1)
-        pitch += 1;
-    else if ((note.dwFlag & kFlagFlat) && flatTest != -1)
-        pitch -= 1;
-    return pitch;
+    const int pitch = staff.pitchSource == PitchSource::Position
+                          ? naturalKeyOfPosition(note.line + staff.readingShift)
+                          : note.midi + staff.soundingOffset;
+    return pitch + alterationByMarks(note.dwFlag, here, below);
 }
 
 } // namespace
@@ -108,6 +116,18 @@ int soundingPitch(const Note& note, const Track& track)
 int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable& keys)
 {
     return applyAccidentals(note, track, keys.at(note.line), keys.at(note.line + 1));
+}
+
+PitchAlteration pitchAlteration(const Note& note, const Track& track, const KeyAccidentalTable& keys)
+{
+    if (staffOf(track).percussive)
+        return {}; // a drum sounds its key, whatever the marks
+    const int here = keys.at(note.line);
+    const int below = keys.at(note.line + 1);
+    PitchAlteration a;
+    a.key = alterationByMarks(0, here, below);
+    a.sounding = alterationByMarks(note.dwFlag, here, below);
+    return a;
 }
 
 int soundingKey(const Note& note, const Track& track)

@@ -50,6 +50,15 @@ class KeyAccidentalTable {
 int soundingPitch(const Note& note, const Track& track);
 int soundingPitch(const Note& note, const Track& track, const KeyAccidentalTable& keys);
 
+// What the key signature alone, and the key signature with the note's own marks, add to the
+// natural its position sounds, in semitones: soundingPitch is that natural plus `sounding`.
+// Both are 0 on a percussion track, whose notes sound their drum key whatever their marks.
+struct PitchAlteration {
+    int key = 0;
+    int sounding = 0;
+};
+PitchAlteration pitchAlteration(const Note& note, const Track& track, const KeyAccidentalTable& keys);
+
 // The sounding pitch kept within 0..127, for outputs that can hold no other key.
 int soundingKey(const Note& note, const Track& track);
 

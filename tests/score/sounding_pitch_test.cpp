@@ -98,6 +98,18 @@ TEST(SoundingPitchTest, EveryPositionOfEveryClefInEveryKeySoundsWhatTheStaffRead
                 if (a <= 0) {
                     EXPECT_EQ(soundingPitch(noteAt(line, kFlagFlat), t), r.key - 1) << where;
                 }
+                // What the accidental rules read: the key's and the marks' alteration of the
+                // position's natural.
+                EXPECT_EQ(pitchAlteration(noteAt(line), t, keys).key, a) << where;
+                EXPECT_EQ(pitchAlteration(noteAt(line), t, keys).sounding, a) << where;
+                EXPECT_EQ(pitchAlteration(noteAt(line, kFlagNatural), t, keys).sounding, 0) << where;
+                EXPECT_EQ(pitchAlteration(noteAt(line, kFlagNatural), t, keys).key, a) << where;
+                if (a >= 0) {
+                    EXPECT_EQ(pitchAlteration(noteAt(line, kFlagSharp), t, keys).sounding, 1) << where;
+                }
+                if (a <= 0) {
+                    EXPECT_EQ(pitchAlteration(noteAt(line, kFlagFlat), t, keys).sounding, -1) << where;
+                }
             }
         }
     }
