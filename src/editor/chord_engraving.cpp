@@ -15,16 +15,36 @@ bool stemDownForSteps(const std::vector<int>& steps)
     return above > 0 && above >= below;
 }
 
+namespace {
+
+// Sorts a chord's few heads keeping equal ones in order, without the buffer std::stable_sort
+// takes from the heap: layout arranges every chord of a sheet each time it runs.
+template <typename Before> void sortHeads(std::vector<ChordHead*>& heads, Before before)
+{
+    if (heads.size() > 32) {
+        std::stable_sort(heads.begin(), heads.end(), before);
+        return;
+    }
+    for (std::size_t i = 1; i < heads.size(); ++i)
+        for (std::size_t j = i; j > 0 && before(heads[j], heads[j - 1]); --j)
+            std::swap(heads[j], heads[j - 1]);
+}
+
+} // namespace
+
 ChordArrangement arrangeChord(std::vector<ChordHead>& heads, bool down)
 {
     ChordArrangement out;
     if (heads.empty())
         return out;
+    // Scratch lists kept from chord to chord.
+    thread_local std::vector<ChordHead*> order;
+    thread_local std::vector<ChordHead*> marked;
     // From the stem's root end: the lowest head for an up stem, the highest for a down one.
-    std::vector<ChordHead*> order;
+    order.clear();
     for (ChordHead& h : heads)
         order.push_back(&h);
-    std::stable_sort(order.begin(), order.end(), [down](const ChordHead* a, const ChordHead* b) {
+    sortHeads(order, [down](const ChordHead* a, const ChordHead* b) {
         return down ? a->step < b->step : a->step > b->step;
     });
     const ChordHead* prev = nullptr;
@@ -39,28 +59,29 @@ ChordArrangement arrangeChord(std::vector<ChordHead>& heads, bool down)
     }
 
     // Accidentals from the top down.
-    std::vector<ChordHead*> marked;
+    marked.clear();
     for (ChordHead& h : heads)
         if (h.accidental)
             marked.push_back(&h);
-    std::stable_sort(marked.begin(), marked.end(),
-                     [](const ChordHead* a, const ChordHead* b) { return a->step < b->step; });
+    sortHeads(marked, [](const ChordHead* a, const ChordHead* b) { return a->step < b->step; });
     // An accidental reaches about a space and a half above and below its step: two closer
-    // than six steps would touch in one column.
+    // than six steps would touch in one column. Each takes the first column where it touches
+    // none of the accidentals placed there before it.
     constexpr int kClearSteps = 6;
-    std::vector<std::vector<int>> columns;
-    for (ChordHead* h : marked) {
-        std::size_t c = 0;
-        for (; c < columns.size(); ++c) {
-            const bool clear = std::all_of(columns[c].begin(), columns[c].end(),
-                                           [&](int s) { return std::abs(s - h->step) >= kClearSteps; });
+    int columns = 0;
+    for (std::size_t k = 0; k < marked.size(); ++k) {
+        ChordHead* h = marked[k];
+        int c = 0;
+        for (; c < columns; ++c) {
+            bool clear = true;
+            for (std::size_t before = 0; before < k && clear; ++before)
+                clear = marked[before]->accidentalColumn != c ||
+                        std::abs(marked[before]->step - h->step) >= kClearSteps;
             if (clear)
                 break;
         }
-        if (c == columns.size())
-            columns.emplace_back();
-        columns[c].push_back(h->step);
-        h->accidentalColumn = static_cast<int>(c);
+        columns = std::max(columns, c + 1);
+        h->accidentalColumn = c;
     }
     return out;
 }
