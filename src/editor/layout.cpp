@@ -581,7 +581,8 @@ class TrackLayouter {
         const int first = std::clamp(s.firstNote, 0, laid);
         const int end = std::clamp(s.endNote, first, laid);
         // The chord roots of the row in order: members stand with their roots.
-        std::vector<int> roots;
+        std::vector<int>& roots = m_roots;
+        roots.clear();
         for (int i = first; i < end; ++i)
             if (isRootAt(m_t, i, laid) && m_t.noteAt(i).type != kTypeStaffBreak &&
                 (voice == 0 || m_voices.voiceOf(i) == voice))
@@ -644,7 +645,8 @@ class TrackLayouter {
                 bool up = m_t.percussive != 0;
                 if (chords) {
                     // A group with chords goes the way of its head farthest from the middle line.
-                    std::vector<int> all;
+                    std::vector<int>& all = m_groupHeads;
+                    all.clear();
                     for (int g = 0; g < size; ++g) {
                         chordHeads(root(a + g), m_heads);
                         all.insert(all.end(), m_heads.begin(), m_heads.end());
@@ -791,6 +793,8 @@ class TrackLayouter {
     std::vector<int> m_steps;
     std::vector<ChordHead> m_chord;
     std::vector<Ticks> m_beats;
+    std::vector<int> m_roots;      // the chord roots of the row beamVoice groups
+    std::vector<int> m_groupHeads; // every head of a beam group of chords
     VoicePlan m_voices;
 };
 
