@@ -20,6 +20,7 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <utility>
 
 namespace tonvela {
 namespace {
@@ -361,8 +362,9 @@ bool mostlyLow(const std::vector<ImportedNote>& notes)
     return static_cast<std::size_t>(low) * 2 > notes.size();
 }
 
-// Fills a sheet track from a parsed chunk: settings, notes written by the quantiser, events.
-QuantizedTrack buildTrack(Track& track, const ParsedTrack& p, int division, int tempo,
+// Fills a sheet track from a parsed chunk: settings, notes written by the quantiser, events
+// (moved into the track: the chunk's notes stay for the timing check).
+QuantizedTrack buildTrack(Track& track, ParsedTrack& p, int division, int tempo,
                           const std::vector<TempoChange>& tempoMap, int keyIndex)
 {
     track.name = p.name;
@@ -386,7 +388,7 @@ QuantizedTrack buildTrack(Track& track, const ParsedTrack& p, int division, int 
                                          track, kMaxTrackNotes);
 
     // Events name the sheet note they belong to (a note-off the note after the last one begun).
-    track.events = p.events;
+    track.events = std::move(p.events);
     for (auto& e : track.events) {
         const auto raw = static_cast<std::size_t>(e.noteIndex);
         e.noteIndex = raw < q.sheetIndex.size() && q.sheetIndex[raw] >= 0 ? q.sheetIndex[raw] : track.count;
@@ -560,7 +562,7 @@ LoadResult importMidiData(std::string_view data, SheetDocument& sheet, MidiFileI
     if (file.timeSigCode != 0)
         sheet.setTimeSignatureCode(file.timeSigCode);
     for (std::size_t i = 0; i < parsed.size(); ++i) {
-        const ParsedTrack& p = parsed[i];
+        ParsedTrack& p = parsed[i];
         const std::string label = "track chunk " + std::to_string(i + 1);
         if (p.cutShort)
             result.warnings.push_back(label + " is damaged or cut short; it was read up to the damage");

@@ -248,10 +248,18 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         return result;
 
     const double tempo = track.tempo > 0 ? track.tempo : 120;
-    const auto beatOf = [&](int64_t tick) { return time.msAt(tick) * tempo / 60000.0; };
+    const auto beatOfMs = [&](double ms) { return ms * tempo / 60000.0; };
+    const auto beatOf = [&](int64_t tick) { return beatOfMs(time.msAt(tick)); };
+    // Where each note starts and ends in the file's time, looked up once.
+    std::vector<double> startMs(notes.size());
+    std::vector<double> endMs(notes.size());
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        startMs[i] = time.msAt(notes[i].start);
+        endMs[i] = time.msAt(notes[i].end);
+    }
     std::vector<double> startBeat(notes.size());
-    for (int i = 0; i < n; ++i)
-        startBeat[static_cast<std::size_t>(i)] = beatOf(notes[static_cast<std::size_t>(i)].start);
+    for (std::size_t i = 0; i < notes.size(); ++i)
+        startBeat[i] = beatOfMs(startMs[i]);
 
     // The grid and the chords are judged in the file's own beats (its ticks), so a tempo that
     // the sheet can only round to whole beats per minute moves no note into another chord.
@@ -290,9 +298,8 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         byChord[static_cast<std::size_t>(i)] = i;
     // Where each note ends, in units.
     std::vector<double> endUnits(notes.size());
-    for (int i = 0; i < n; ++i)
-        endUnits[static_cast<std::size_t>(i)] =
-            beatOf(notes[static_cast<std::size_t>(i)].end) * kUnitsPerBeat;
+    for (std::size_t i = 0; i < notes.size(); ++i)
+        endUnits[i] = beatOfMs(endMs[i]) * kUnitsPerBeat;
     const auto noteOf = [&](int slot) -> const ImportedNote& {
         return notes[static_cast<std::size_t>(byChord[static_cast<std::size_t>(slot)])];
     };
@@ -624,8 +631,8 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         if (p.note >= 0 && p.struck) {
             // The sound lasts as long as in the file, whatever length the notation gives it
             // (a tied note: its whole chain).
-            const ImportedNote& in = notes[static_cast<std::size_t>(p.note)];
-            const double soundMs = time.msAt(in.end) - time.msAt(in.start);
+            const double soundMs =
+                endMs[static_cast<std::size_t>(p.note)] - startMs[static_cast<std::size_t>(p.note)];
             const Ticks notated = p.tie ? p.chainUnits * kUnitTicks : lengthTicks(note);
             const double notatedMs = static_cast<double>(usAtTempo(notated, track.tempo)) / 1000.0;
             const double offset = std::round(soundMs - notatedMs);
