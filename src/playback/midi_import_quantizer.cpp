@@ -274,6 +274,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
     // started at most half a grid step earlier (a chord played a little apart), and holds no
     // note of the same key. A note nearly a step later is the next step's note.
     std::vector<Chord> chords;
+    chords.reserve(notes.size()); // at most one per note
     for (int i = 0; i < n; ++i) {
         const ImportedNote& note = notes[static_cast<std::size_t>(i)];
         if (!chords.empty()) {
@@ -497,6 +498,9 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         const int64_t shortest = kLengths[0].units;
         int64_t clock = 0;    // where voice 2 has come to
         int lastTiedKey = -1; // the key of the last note of voice 2 when it ends tied on
+        // A chord's rests and note pieces, kept from chord to chord so they allocate once.
+        std::vector<Planned> items;
+        std::vector<std::pair<const Length*, int64_t>> pieces;
         for (std::size_t c = 0; c < line2.size(); ++c) {
             const Chord& chord = line2[c];
             const int64_t until = std::min(c + 1 < line2.size() ? line2[c + 1].pos : endPos, line1End);
@@ -513,7 +517,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
             const std::size_t m = measureOfPlace(chord.pos);
             const int program = noteOf(chord.first).program;
 
-            std::vector<Planned> items;
+            items.clear();
             for (int64_t from = std::max(clock, measureStarts[m]); chord.pos - from >= shortest;) {
                 const Length& l = restLength(chord.pos - from);
                 items.push_back({-1, -1, &l, program, from});
@@ -525,7 +529,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
             // A note tied on right after one of its own letter tied on would merge with it:
             // that note is written to the bar line and sounds on from there.
             const bool clash = lastTiedKey >= 0 && clock == chord.pos && std::abs(lastTiedKey - key) <= 2;
-            std::vector<std::pair<const Length*, int64_t>> pieces;
+            pieces.clear();
             if (noteEnd <= barAt) {
                 pieces.emplace_back(&length, chord.pos);
             } else if (clash && barAt - chord.pos >= shortest) {
