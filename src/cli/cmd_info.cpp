@@ -70,8 +70,9 @@ Json sheetInfoJson(const SheetDocument& sheet)
         j.set("keyindex", t.keyindex);
         j.set("key", std::string(1, t.key));
         j.set("iid", t.iid);
-        j.set("playTime", formatPlayTime(totalPlayMs(t)));
-        j.set("totalPlayMs", totalPlayMs(t));
+        const long long playMs = totalPlayMs(t); // a walk through the whole track
+        j.set("playTime", formatPlayTime(playMs));
+        j.set("totalPlayMs", playMs);
         tracks.push(std::move(j));
     }
     info.set("tracks", std::move(tracks));
@@ -90,12 +91,13 @@ std::string sheetInfoText(const SheetDocument& sheet)
         const Track& t = *sheet.trackAt(i);
         const TrackCounts c = countTrack(t);
         const std::string staff(staffOf(t).name);
+        const long long playMs = totalPlayMs(t); // a walk through the whole track
         std::snprintf(buf, sizeof buf,
                       "Track %d: %s, channel %d, program %d, key %s (index %d), tempo %d\n"
                       "  %d notes (%d rests), %d chords with %d members, play time %s (%lld ms)\n",
                       i + 1, staff.c_str(), t.channel, t.iid, keySignature(t.keyindex).text, t.keyindex,
-                      t.tempo, t.count, c.rests, c.chordRoots, c.chordMembers,
-                      formatPlayTime(totalPlayMs(t)).c_str(), totalPlayMs(t));
+                      t.tempo, t.count, c.rests, c.chordRoots, c.chordMembers, formatPlayTime(playMs).c_str(),
+                      playMs);
         out += buf;
     }
     return out;

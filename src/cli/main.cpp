@@ -5,6 +5,12 @@
 
 #include <algorithm>
 #include <iostream>
+#include <string>
+
+#if defined(TONVELA_CLI_MEDIA_PROGRAM)
+#include <climits>
+#include <unistd.h>
+#endif
 
 using namespace tonvela::cli;
 
@@ -23,6 +29,28 @@ void printOverview()
     std::cout << "\nRun 'tonvela-cli COMMAND --help' for the options of a command.\n";
 }
 
+// The commands that draw or sound live in a second program beside this one, so that the others
+// start without loading Qt and the sound libraries. This program hands such a command (and the
+// overview, which lists them all) to that program with the same arguments; it returns only when
+// that program is not there, and this one then answers as well as it can.
+void handOverToMediaProgram([[maybe_unused]] char** argv)
+{
+#if defined(TONVELA_CLI_MEDIA_PROGRAM)
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return;
+    std::string path(self, static_cast<std::size_t>(length));
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return;
+    path.resize(slash + 1);
+    path += TONVELA_CLI_MEDIA_PROGRAM;
+    std::cout.flush();
+    execv(path.c_str(), argv);
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -30,10 +58,12 @@ int main(int argc, char** argv)
     tonvela::keepFreedMemoryForReuse();
     std::vector<std::string> words(argv + 1, argv + argc);
     if (words.empty()) {
+        handOverToMediaProgram(argv);
         printOverview();
         return 1;
     }
     if (words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
+        handOverToMediaProgram(argv);
         printOverview();
         return 0;
     }
@@ -53,5 +83,6 @@ int main(int argc, char** argv)
             }
         }
     }
+    handOverToMediaProgram(argv);
     return fail("unknown command \"" + words[0] + "\"; run 'tonvela-cli --help' for the list");
 }

@@ -23,4 +23,11 @@ inline constexpr std::size_t kKeptFreeMemory = 64u * 1024u * 1024u;
 // changes then.
 bool keepFreedMemoryForReuse();
 
+// Asks the system for the pages of a large block about to be written all through (a loader's
+// array) at once, in one call, instead of one page fault per page as the writes reach them;
+// on a virtual machine each fault costs several microseconds. Blocks under 64 KiB, and systems
+// without the call, are left to fault as usual; the contents never change. True when the
+// pages were asked for. Any thread.
+bool prefaultForWriting(void* data, std::size_t bytes);
+
 } // namespace tonvela

@@ -1,5 +1,6 @@
 #include "playback/midi_file_reader.h"
 
+#include "platform/memory_policy.h"
 #include "platform/sheet_lock.h"
 #include "playback/midi_import_quantizer.h"
 #include "playback/tempo_map.h"
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <utility>
 
 namespace tonvela {
 namespace {
@@ -132,6 +134,52 @@ int timeSignatureCodeOf(int numerator, int denominator)
     return 0;
 }
 
+// How many note-on and note messages (on and off) a chunk holds, read the way the parser reads
+// it up to where it would stop, so that the parser's arrays take their room once.
+struct NoteMessageCounts {
+    std::size_t noteOns = 0;
+    std::size_t noteMessages = 0;
+};
+NoteMessageCounts countNoteMessages(const uint8_t* data, std::size_t size)
+{
+    NoteMessageCounts counts;
+    Cursor c(data, size);
+    int status = 0;
+    uint32_t value = 0;
+    uint8_t b = 0;
+    while (c.vlq(value) && c.peek(b)) {
+        if (b >= 0x80) {
+            c.byte(b);
+            if (b == 0xFF) {
+                if (!c.byte(b) || b == 0x2F || !c.vlq(value) || !c.skip(value))
+                    break;
+                continue;
+            }
+            if (b == 0xF0 || b == 0xF7) {
+                if (!c.vlq(value) || !c.skip(value))
+                    break;
+                continue;
+            }
+            if (b > 0xF0)
+                break;
+            status = b;
+        } else if (status == 0) {
+            break;
+        }
+        const int kind = status & 0xF0;
+        uint8_t d1 = 0;
+        uint8_t d2 = 0;
+        if (!c.byte(d1) || (kind != 0xC0 && kind != 0xD0 && !c.byte(d2)))
+            break;
+        if (kind == 0x90 || kind == 0x80) {
+            ++counts.noteMessages;
+            if (kind == 0x90 && (d2 & 0x7F) > 0)
+                ++counts.noteOns;
+        }
+    }
+    return counts;
+}
+
 // Reads the events of one track chunk: one note per note-on, ended by its note-off (or by the
 // next note-on of its key, as a synthesizer ends it), the recorded events, the tempo changes
 // and the channel settings. How the notes are written in the score is decided afterwards, when
@@ -211,6 +259,11 @@ void TrackParser::endNote(int key, bool atNoteOn)
 
 void TrackParser::parse(const uint8_t* data, std::size_t size)
 {
+    const NoteMessageCounts counts = countNoteMessages(data, size);
+    m_t.notes.reserve(std::min<std::size_t>(counts.noteOns, kMaxTrackNotes));
+    m_t.events.reserve(counts.noteMessages);
+    prefaultForWriting(m_t.notes.data(), m_t.notes.capacity() * sizeof(ImportedNote));
+    prefaultForWriting(m_t.events.data(), m_t.events.capacity() * sizeof(RecordedEvent));
     Cursor c(data, size);
     int status = 0; // running status: the last channel message's status byte
     while (!c.atEnd()) {
@@ -361,8 +414,9 @@ bool mostlyLow(const std::vector<ImportedNote>& notes)
     return static_cast<std::size_t>(low) * 2 > notes.size();
 }
 
-// Fills a sheet track from a parsed chunk: settings, notes written by the quantiser, events.
-QuantizedTrack buildTrack(Track& track, const ParsedTrack& p, int division, int tempo,
+// Fills a sheet track from a parsed chunk: settings, notes written by the quantiser, events
+// (moved into the track: the chunk's notes stay for the timing check).
+QuantizedTrack buildTrack(Track& track, ParsedTrack& p, int division, int tempo,
                           const std::vector<TempoChange>& tempoMap, int keyIndex)
 {
     track.name = p.name;
@@ -386,7 +440,7 @@ QuantizedTrack buildTrack(Track& track, const ParsedTrack& p, int division, int 
                                          track, kMaxTrackNotes);
 
     // Events name the sheet note they belong to (a note-off the note after the last one begun).
-    track.events = p.events;
+    track.events = std::move(p.events);
     for (auto& e : track.events) {
         const auto raw = static_cast<std::size_t>(e.noteIndex);
         e.noteIndex = raw < q.sheetIndex.size() && q.sheetIndex[raw] >= 0 ? q.sheetIndex[raw] : track.count;
@@ -560,7 +614,7 @@ LoadResult importMidiData(std::string_view data, SheetDocument& sheet, MidiFileI
     if (file.timeSigCode != 0)
         sheet.setTimeSignatureCode(file.timeSigCode);
     for (std::size_t i = 0; i < parsed.size(); ++i) {
-        const ParsedTrack& p = parsed[i];
+        ParsedTrack& p = parsed[i];
         const std::string label = "track chunk " + std::to_string(i + 1);
         if (p.cutShort)
             result.warnings.push_back(label + " is damaged or cut short; it was read up to the damage");

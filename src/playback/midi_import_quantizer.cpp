@@ -248,10 +248,18 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         return result;
 
     const double tempo = track.tempo > 0 ? track.tempo : 120;
-    const auto beatOf = [&](int64_t tick) { return time.msAt(tick) * tempo / 60000.0; };
+    const auto beatOfMs = [&](double ms) { return ms * tempo / 60000.0; };
+    const auto beatOf = [&](int64_t tick) { return beatOfMs(time.msAt(tick)); };
+    // Where each note starts and ends in the file's time, looked up once.
+    std::vector<double> startMs(notes.size());
+    std::vector<double> endMs(notes.size());
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        startMs[i] = time.msAt(notes[i].start);
+        endMs[i] = time.msAt(notes[i].end);
+    }
     std::vector<double> startBeat(notes.size());
-    for (int i = 0; i < n; ++i)
-        startBeat[static_cast<std::size_t>(i)] = beatOf(notes[static_cast<std::size_t>(i)].start);
+    for (std::size_t i = 0; i < notes.size(); ++i)
+        startBeat[i] = beatOfMs(startMs[i]);
 
     // The grid and the chords are judged in the file's own beats (its ticks), so a tempo that
     // the sheet can only round to whole beats per minute moves no note into another chord.
@@ -266,6 +274,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
     // started at most half a grid step earlier (a chord played a little apart), and holds no
     // note of the same key. A note nearly a step later is the next step's note.
     std::vector<Chord> chords;
+    chords.reserve(notes.size()); // at most one per note
     for (int i = 0; i < n; ++i) {
         const ImportedNote& note = notes[static_cast<std::size_t>(i)];
         if (!chords.empty()) {
@@ -290,9 +299,8 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         byChord[static_cast<std::size_t>(i)] = i;
     // Where each note ends, in units.
     std::vector<double> endUnits(notes.size());
-    for (int i = 0; i < n; ++i)
-        endUnits[static_cast<std::size_t>(i)] =
-            beatOf(notes[static_cast<std::size_t>(i)].end) * kUnitsPerBeat;
+    for (std::size_t i = 0; i < notes.size(); ++i)
+        endUnits[i] = beatOfMs(endMs[i]) * kUnitsPerBeat;
     const auto noteOf = [&](int slot) -> const ImportedNote& {
         return notes[static_cast<std::size_t>(byChord[static_cast<std::size_t>(slot)])];
     };
@@ -490,6 +498,9 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         const int64_t shortest = kLengths[0].units;
         int64_t clock = 0;    // where voice 2 has come to
         int lastTiedKey = -1; // the key of the last note of voice 2 when it ends tied on
+        // A chord's rests and note pieces, kept from chord to chord so they allocate once.
+        std::vector<Planned> items;
+        std::vector<std::pair<const Length*, int64_t>> pieces;
         for (std::size_t c = 0; c < line2.size(); ++c) {
             const Chord& chord = line2[c];
             const int64_t until = std::min(c + 1 < line2.size() ? line2[c + 1].pos : endPos, line1End);
@@ -506,7 +517,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
             const std::size_t m = measureOfPlace(chord.pos);
             const int program = noteOf(chord.first).program;
 
-            std::vector<Planned> items;
+            items.clear();
             for (int64_t from = std::max(clock, measureStarts[m]); chord.pos - from >= shortest;) {
                 const Length& l = restLength(chord.pos - from);
                 items.push_back({-1, -1, &l, program, from});
@@ -518,7 +529,7 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
             // A note tied on right after one of its own letter tied on would merge with it:
             // that note is written to the bar line and sounds on from there.
             const bool clash = lastTiedKey >= 0 && clock == chord.pos && std::abs(lastTiedKey - key) <= 2;
-            std::vector<std::pair<const Length*, int64_t>> pieces;
+            pieces.clear();
             if (noteEnd <= barAt) {
                 pieces.emplace_back(&length, chord.pos);
             } else if (clash && barAt - chord.pos >= shortest) {
@@ -624,8 +635,8 @@ QuantizedTrack quantizeIntoTrack(const std::vector<ImportedNote>& notes, int64_t
         if (p.note >= 0 && p.struck) {
             // The sound lasts as long as in the file, whatever length the notation gives it
             // (a tied note: its whole chain).
-            const ImportedNote& in = notes[static_cast<std::size_t>(p.note)];
-            const double soundMs = time.msAt(in.end) - time.msAt(in.start);
+            const double soundMs =
+                endMs[static_cast<std::size_t>(p.note)] - startMs[static_cast<std::size_t>(p.note)];
             const Ticks notated = p.tie ? p.chainUnits * kUnitTicks : lengthTicks(note);
             const double notatedMs = static_cast<double>(usAtTempo(notated, track.tempo)) / 1000.0;
             const double offset = std::round(soundMs - notatedMs);

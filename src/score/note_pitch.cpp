@@ -5,6 +5,7 @@
 #include "theory/pitch.h"
 
 #include <algorithm>
+#include <array>
 #include <span>
 #include <utility>
 
@@ -13,7 +14,7 @@ namespace tonvela {
 namespace {
 
 // The pitch character and octave counter of a key, walked from middle C ('C' at octave 2).
-void pitchOfKey(int key, char& c, int& oct)
+void walkPitchOfKey(int key, char& c, int& oct)
 {
     c = 'C';
     oct = 2;
@@ -21,6 +22,28 @@ void pitchOfKey(int key, char& c, int& oct)
         semitoneUp(c, oct);
     for (int k = 60; k > key; --k)
         semitoneDown(c, oct);
+}
+
+// The same, looked up: the walk of every key 0..127 is done once (an import places each of
+// its notes through here).
+void pitchOfKey(int key, char& c, int& oct)
+{
+    struct Pitch {
+        char c;
+        int oct;
+    };
+    static const std::array<Pitch, 128> kTable = [] {
+        std::array<Pitch, 128> t{};
+        for (int k = 0; k < 128; ++k)
+            walkPitchOfKey(k, t[static_cast<std::size_t>(k)].c, t[static_cast<std::size_t>(k)].oct);
+        return t;
+    }();
+    if (key < 0 || key > 127) {
+        walkPitchOfKey(key, c, oct);
+        return;
+    }
+    c = kTable[static_cast<std::size_t>(key)].c;
+    oct = kTable[static_cast<std::size_t>(key)].oct;
 }
 
 } // namespace

@@ -36,6 +36,12 @@ Ticks playedUpTo(const Track& track, int lastRoot)
 {
     PlayWalk walk(track);
     Ticks total = 0;
+    if (lastRoot < 0) {
+        // The whole track: no step holds the note to stop at.
+        while (const std::optional<PlayStep> step = walk.next())
+            total += step->held;
+        return total;
+    }
     while (const std::optional<PlayStep> step = walk.next()) {
         // Up to where in the step lastRoot ends: a note tied on counts with those before it.
         Ticks through = -1;

@@ -1,5 +1,6 @@
 #include "score/track.h"
 
+#include "platform/memory_policy.h"
 #include "score/duration.h"
 #include "theory/key_signature.h"
 
@@ -32,6 +33,11 @@ void Track::ensureCapacity(int i)
     while (i >= cap - 32)
         cap *= 2;
     // Growing moves every note: the caller holds the sheet lock while other threads may read.
+    // The new array is written through at once (every slot is constructed), so its pages are
+    // asked for in one go.
+    const std::size_t had = m_notes.size();
+    m_notes.reserve(static_cast<std::size_t>(cap));
+    prefaultForWriting(m_notes.data() + had, (static_cast<std::size_t>(cap) - had) * sizeof(Note));
     m_notes.resize(static_cast<std::size_t>(cap));
 }
 

@@ -8,6 +8,9 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#if defined(__linux__)
+#include <sys/resource.h>
+#endif
 
 namespace tonvela {
 namespace {
@@ -29,6 +32,40 @@ TEST(MemoryPolicyTest, FreedLayoutSizedBlocksStayWithTheProcess)
     }
     // Freed, it is kept for reuse instead of going back to the kernel.
     EXPECT_GE(mallinfo2().fordblks, kBlock);
+}
+#endif
+
+#if defined(__linux__)
+long minorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// A large fresh block asked for at once: writing it all through afterwards takes (nearly) no
+// page fault, where without the call every one of its 1024 pages faults; what a block holds
+// stays as it was.
+TEST(MemoryPolicyTest, PrefaultedBlocksAreWrittenWithoutFaultsAndKeepTheirContents)
+{
+    constexpr std::size_t kBlock = 4u * 1024u * 1024u;
+    constexpr std::size_t kPages = kBlock / 4096;
+    auto fresh = std::unique_ptr<char[]>(new char[kBlock]); // left uninitialised: no page touched
+    if (!prefaultForWriting(fresh.get(), kBlock))
+        GTEST_SKIP() << "this system does not prefault pages";
+    const long before = minorFaults();
+    std::memset(fresh.get(), 7, kBlock);
+    EXPECT_LT(minorFaults() - before, static_cast<long>(kPages / 8));
+
+    std::memset(fresh.get() + 100, 3, 5000);
+    EXPECT_TRUE(prefaultForWriting(fresh.get() + 1, kBlock - 1));
+    EXPECT_EQ(fresh[99], 7);
+    EXPECT_EQ(fresh[100], 3);
+    EXPECT_EQ(fresh[5099], 3);
+    EXPECT_EQ(fresh[kBlock - 1], 7);
+    // Too small a block is left alone.
+    EXPECT_FALSE(prefaultForWriting(fresh.get(), 1000));
+    EXPECT_FALSE(prefaultForWriting(nullptr, kBlock));
 }
 #endif
 

@@ -59,6 +59,29 @@ TEST(NotePitchTest, NoteFromMidiKeyAgreesWithNoteFromPitch)
     }
 }
 
+TEST(NotePitchTest, EveryMidiKeyNamesItselfAndKeysOutsideAreClamped)
+{
+    // All 128 keys, the ones below A0 and above the pitch walk's names too: each sounds as
+    // itself, and the octave number goes up by one from each B to the C above it.
+    Note below;
+    noteFromMidiKey(below, 59);
+    for (int key = 0; key <= 127; ++key) {
+        Note n;
+        noteFromMidiKey(n, key);
+        EXPECT_EQ(n.effectiveKey(), key) << key;
+        if (key == 60) {
+            EXPECT_EQ(n.letter, 'C');
+            EXPECT_EQ(n.octave, below.octave + 1);
+        }
+    }
+    Note low;
+    noteFromMidiKey(low, -5);
+    EXPECT_EQ(low.effectiveKey(), 0);
+    Note high;
+    noteFromMidiKey(high, 300);
+    EXPECT_EQ(high.effectiveKey(), 127);
+}
+
 TEST(NotePitchTest, GuitarPositionsUseStandardTuning)
 {
     auto at = [](int key) {
