@@ -19,3 +19,12 @@ overview=$("$cli" --help)
 for command in info convert render play devices; do
   grep -q "^  $command " <<<"$overview" || { echo "the overview lacks $command" >&2; exit 1; }
 done
+# Without the second program beside it, a handed-over command says what is missing.
+alone=$(mktemp -d)
+trap 'rm -rf "$alone"' EXIT
+cp "$cli" "$alone/tonvela-cli"
+if message=$("$alone/tonvela-cli" render x.shd -o x.pdf 2>&1); then
+  echo "render without tonvela-cli-media reported success" >&2
+  exit 1
+fi
+grep -q 'tonvela-cli-media, which was not found' <<<"$message" || { echo "unclear message: $message" >&2; exit 1; }
