@@ -200,7 +200,8 @@ TEST_F(PrintPagingTest, ShortUntitledSheetPrintsOnePageWithoutAFileNameAsTitle)
 
 TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExactly)
 {
-    makeSheet(1, 120);
+    // Paper spaces whole notes closely: enough of them for several pages.
+    makeSheet(1, 360);
     sheet->zoomamount = 0.9f;
     view->updateLayoutSize();
     layoutRows(*view);
@@ -221,7 +222,7 @@ TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExa
     EXPECT_EQ(all.front(), 1);
     const int step = all[1] - all[0];
     std::vector<int> expected;
-    for (int m = 1; m <= 120; m += step)
+    for (int m = 1; m <= 360; m += step)
         expected.push_back(m);
     EXPECT_EQ(all, expected); // no row skipped, none printed twice
     for (std::size_t p = 0; p < printer.pages.size(); ++p)
@@ -259,7 +260,7 @@ TEST_F(PrintPagingTest, ThePageCountIsTheSameAtEveryScreenZoomAndWindowWidth)
 
 TEST_F(PrintPagingTest, PagesHoldWholeSystemsFromTheTopWithEvenGaps)
 {
-    makeSheet(3, 40);
+    makeSheet(3, 120);
     const PrintResult result = printSheet(*view, printer);
     ASSERT_TRUE(result.ok);
     ASSERT_GE(result.pages, 2);
