@@ -34,7 +34,8 @@ bool isRoot(const Track& t, int i, int n)
 
 double proportionalRoom(Ticks ticks)
 {
-    const double quarters = static_cast<double>(std::max<Ticks>(ticks, 1)) / static_cast<double>(kQuarterTicks);
+    const double quarters =
+        static_cast<double>(std::max<Ticks>(ticks, 1)) / static_cast<double>(kQuarterTicks);
     // 2^0.485 is about 1.4: the room after a note grows that much each time its length doubles.
     return std::max(kLeastRoom, kQuarterRoom * std::pow(quarters, 0.485));
 }
@@ -44,8 +45,8 @@ int rowStartRoom(int keySignatureWidth)
     return std::max(keySignatureWidth, 0) + 40;
 }
 
-void naturalRooms(const Track& t, const MeasureDivision& division, int laid, const std::vector<int>& lyricNeeds,
-                  NaturalRooms& out)
+void naturalRooms(const Track& t, const MeasureDivision& division, int laid,
+                  const std::vector<int>& lyricNeeds, NaturalRooms& out)
 {
     const int n = std::max(0, std::min({laid, t.count, division.noteCount()}));
     const int measures = division.measureCount();
@@ -72,7 +73,8 @@ void naturalRooms(const Track& t, const MeasureDivision& division, int laid, con
             const Note& note = t.noteAt(i);
             if (!isRoot(t, i, n) || note.type == kTypeStaffBreak)
                 continue;
-            double room = isDurationType(note.type) ? proportionalRoom(lengthTicks(note)) : kindWidthOf(note.type);
+            double room =
+                isDurationType(note.type) ? proportionalRoom(lengthTicks(note)) : kindWidthOf(note.type);
             if (note.dwFlag & kFlagDot)
                 room += kDotRoom;
             // The heads of a chord: their accidentals stand left of them, a second sets one head
@@ -146,7 +148,9 @@ RowPlan planRows(const std::vector<int>& needs, const std::vector<uint8_t>& brea
     plan.width.assign(static_cast<std::size_t>(std::max(count, 0)) + 1, 0);
     plan.startsRow.assign(plan.width.size(), 0);
     auto need = [&](int m) { return std::max(needs[static_cast<std::size_t>(m)], kLeastMeasure); };
-    auto breaks = [&](int m) { return m < static_cast<int>(breakBefore.size()) && breakBefore[static_cast<std::size_t>(m)]; };
+    auto breaks = [&](int m) {
+        return m < static_cast<int>(breakBefore.size()) && breakBefore[static_cast<std::size_t>(m)];
+    };
     rowEnd = std::max(rowEnd, 1);
     int m = 1;
     while (m <= count) {

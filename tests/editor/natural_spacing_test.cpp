@@ -23,7 +23,11 @@ std::shared_ptr<const SheetLayout> paperLayout(const SheetDocument& sheet, int w
 // `measures` measures of 4/4, each of notes of one kind.
 void addMeasures(Track& t, int measures, int type, int line = 1, int flags = 0)
 {
-    const int perMeasure = type == kTypeWhole ? 1 : type == kTypeHalf ? 2 : type == kTypeQuarter ? 4 : type == kTypeEighth ? 8 : 16;
+    const int perMeasure = type == kTypeWhole     ? 1
+                           : type == kTypeHalf    ? 2
+                           : type == kTypeQuarter ? 4
+                           : type == kTypeEighth  ? 8
+                                                  : 16;
     for (int m = 0; m < measures; ++m)
         for (int k = 0; k < perMeasure; ++k)
             addNote(t, type, line, flags);
