@@ -10,6 +10,7 @@
 #include "editor/engraving_marks.h"
 #include "editor/glyphs.h"
 #include "editor/lyric_spacing.h"
+#include "editor/natural_spacing.h"
 #include "editor/voice_layout.h"
 
 #include "score/duration.h"
@@ -132,14 +133,18 @@ struct SheetContext {
     const SheetLayout& sheet; // its width, zoom and measure sizes are set
     int trackCount = 0;
     MeasureWidths widths;
+    // With natural spacing: which measures open rows and how wide each is; none otherwise.
+    const RowPlan* plan = nullptr;
 };
 
 // Lays out one track, whole or from one of its rows on.
 class TrackLayouter {
   public:
+    // `rooms` (natural spacing only): the room of each chord root, as naturalRooms gives it.
     TrackLayouter(const Track& t, int j, const SheetContext& ctx, TrackLayout& lay,
-                  const MeasureDivision& division, const std::vector<int>& needs)
-        : m_t(t), m_j(j), m_ctx(ctx), m_lay(lay), m_division(division), m_needs(needs),
+                  const MeasureDivision& division, const std::vector<int>& needs,
+                  const std::vector<double>* rooms = nullptr)
+        : m_t(t), m_j(j), m_ctx(ctx), m_lay(lay), m_division(division), m_needs(needs), m_rooms(rooms),
           m_n(std::min(t.count, kMaxLayoutNotes)), m_voices(t, division)
     {
     }
@@ -153,7 +158,10 @@ class TrackLayouter {
         const int i0 = k > 0 ? m_lay.measures[static_cast<std::size_t>(m0)].firstNote : 0;
         walk(k, m0, i0);
         accidentals();
-        measureX(m0);
+        if (m_ctx.plan)
+            naturalMeasureX(m0);
+        else
+            measureX(m0);
         place(i0);
         const TrackEnd before = trackEndOf(m_ctx.sheet, m_t, m_lay);
         fitMeasuresBetweenBars(m_ctx.sheet, m_t, m_lay, before, m0);
@@ -197,6 +205,16 @@ class TrackLayouter {
     {
         const MeasureWidths& widths = m_ctx.widths;
         const int mpr = m_ctx.sheet.measuresPerRow;
+        const RowPlan* plan = m_ctx.plan;
+        // With natural spacing the plan says where rows start and how wide each measure is.
+        auto planned = [&](const auto& by, int measureNumber) {
+            return measureNumber >= 0 && measureNumber < static_cast<int>(by.size())
+                       ? static_cast<int>(by[static_cast<std::size_t>(measureNumber)])
+                       : 0;
+        };
+        auto widthOf = [&](int measureNumber) {
+            return plan ? std::max(planned(plan->width, measureNumber), 1) : widths.of(measureNumber);
+        };
         std::vector<MeasureRecord>& records = m_lay.measures;
         records.resize(static_cast<std::size_t>(std::max(m_division.measureCount(), kMeasureCount)) + 1);
         for (std::size_t m = static_cast<std::size_t>(m0); m < records.size(); ++m)
@@ -214,7 +232,7 @@ class TrackLayouter {
         measure(m).firstNote = i0;
         measure(m).startsRow = 1; // the row opens with this measure
         measure(m).rowIndex = rowIdx;
-        measure(m).width = widths.of(m);
+        measure(m).width = widthOf(m);
         int closedOnRow = 0;
         int rowFirstMeasure = m;
         int rowWidth = measure(m).width;
@@ -246,8 +264,10 @@ class TrackLayouter {
                 measure(m).rowIndex = rowIdx;
                 bool newRow = isBreak;
                 bool full = false; // the row has no room left for the measure
-                const int width = widths.of(m);
-                if (!isBreak) {
+                const int width = widthOf(m);
+                if (plan) {
+                    newRow = isBreak || planned(plan->startsRow, m) != 0;
+                } else if (!isBreak) {
                     if (note.type != kTypeMark1743)
                         ++closedOnRow;
                     full = (rowWidened || width > widths.measureWidth) && rowWidth + width > widths.rowLength;
@@ -260,7 +280,7 @@ class TrackLayouter {
                     nextRow(i, m);
                     measure(m).startsRow = 1;
                     measure(m).rowIndex = rowIdx;
-                    measure(m).width = widths.of(m);
+                    measure(m).width = widthOf(m);
                     rowFirstMeasure = m;
                 } else {
                     measure(m).width = width;
@@ -290,7 +310,7 @@ class TrackLayouter {
         // together.
         int onRow = closedOnRow + 1;
         int after = 0;
-        for (int next = m + 1; onRow < mpr; ++next, ++onRow) {
+        for (int next = m + 1; !plan && onRow < mpr; ++next, ++onRow) {
             const int w = widths.of(next);
             if ((rowWidened || w > widths.measureWidth) && rowWidth + after + w > widths.rowLength) {
                 stretchMeasures(records, rowFirstMeasure, m, mpr * widths.measureWidth, after);
@@ -397,6 +417,54 @@ class TrackLayouter {
             if (cur.lastOnRow && cur.firstNote >= 0 && cur.rowIndex >= 0)
                 justify(m_t, m_lay.notes, cur.firstNote, std::min(span(cur.rowIndex).endNote, laid),
                         cur.width - 40, m_needs);
+        }
+    }
+
+    // Natural spacing: measures stand one after the other at their planned widths, and the notes
+    // of each share its room in proportion to their own (the first measure of a row less the
+    // clef and key before its notes).
+    void naturalMeasureX(int m0)
+    {
+        const int ksw = m_lay.keySigWidth;
+        const int laid = m_lay.laidOut;
+        const int inUse = m_lay.measuresInUse;
+        int rowX = 0;
+        for (int m = m0; m <= inUse; ++m) {
+            MeasureRecord& cur = measure(m);
+            if (cur.width <= 0)
+                cur.width = kMeasurePadding;
+            cur.x = cur.startsRow ? 0 : rowX;
+            rowX = cur.x + cur.width;
+            if (cur.firstNote < 0 || cur.firstNote >= laid || cur.rowIndex < 0)
+                continue;
+            int end = std::min(laid, span(cur.rowIndex).endNote);
+            if (m < inUse && measure(m + 1).firstNote > cur.firstNote)
+                end = std::min(end, static_cast<int>(measure(m + 1).firstNote));
+            const int w = cur.width - kMeasurePadding - (cur.startsRow ? rowStartRoom(ksw) : 0);
+            justifyByRooms(cur.firstNote, end, w);
+        }
+    }
+
+    // Widths for notes from..to-1 that fill w units in proportion to their rooms; members take
+    // their root's.
+    void justifyByRooms(int from, int to, int w)
+    {
+        const std::vector<double>& rooms = *m_rooms;
+        const int n = std::min(to, static_cast<int>(rooms.size()));
+        double sum = 0;
+        for (int i = from; i < n; ++i)
+            if (isRootAt(m_t, i, m_lay.laidOut))
+                sum += rooms[static_cast<std::size_t>(i)];
+        if (sum <= 0 || w <= 0)
+            return;
+        const double factor = static_cast<double>(w) / sum;
+        if (factor < 0.1)
+            return;
+        for (int i = from; i < n; ++i) {
+            const int root = m_t.rootOf(i, m_lay.laidOut);
+            const int of = root >= 0 && root < static_cast<int>(rooms.size()) ? root : i;
+            at(i).width =
+                static_cast<int32_t>(std::min(rooms[static_cast<std::size_t>(of)] * factor, 32000.0));
         }
     }
 
@@ -787,6 +855,7 @@ class TrackLayouter {
     TrackLayout& m_lay;
     const MeasureDivision& m_division;
     const std::vector<int>& m_needs;
+    const std::vector<double>* m_rooms;
     int m_n;
     // Scratch lists of the chord rules, kept to spare allocations.
     std::vector<int> m_heads;
@@ -1021,26 +1090,30 @@ std::optional<int> placeClick(const StaffRow& row, const Track* t, Note& n, Note
 }
 
 std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int width, float zoom,
-                                               const SheetLayout* previous)
+                                               const SheetLayout* previous, const LayoutOptions& options)
 {
     auto out = std::make_shared<SheetLayout>();
     const int trackCount = sheet.trackCount();
     const int length = width - 70;
-    const int mpr = std::max(1, length / kMeasureSpan);
+    const bool natural = options.naturalSpacing;
+    // Natural spacing fills each row up to its staff's end with measures of their own widths.
+    const int mpr = natural ? 1 : std::max(1, length / kMeasureSpan);
     out->layoutWidth = width;
     out->zoom = zoom;
     out->trackCount = trackCount;
     out->measuresPerRow = mpr;
-    out->measureWidth = length / mpr;
+    out->measureWidth = natural ? std::max(1, kStaffLeft + length) : length / mpr;
+    out->naturalSpacing = natural;
     out->rowPitch = rowPitchOf(sheet);
     if (trackCount == 0)
         return out;
-    const SheetLayout* prev = previous && previous->layoutWidth == width && previous->zoom == zoom &&
-                                      previous->trackCount == trackCount &&
-                                      previous->rowPitch == out->rowPitch &&
-                                      static_cast<int>(previous->tracks.size()) == trackCount
-                                  ? previous
-                                  : nullptr;
+    // A layout of natural widths is made afresh: an edit may move every row break after it.
+    const SheetLayout* prev =
+        previous && !natural && !previous->naturalSpacing && previous->layoutWidth == width &&
+                previous->zoom == zoom && previous->trackCount == trackCount &&
+                previous->rowPitch == out->rowPitch && static_cast<int>(previous->tracks.size()) == trackCount
+            ? previous
+            : nullptr;
 
     // What changed in each track since the layout before, and the room syllables need.
     struct Work {
@@ -1080,7 +1153,11 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
             for (int i = 0; i < n; ++i)
                 lay.inputs.push_back(inputOf(t.noteAt(i)));
             lay.lyricSpans.clear();
-            if (lyricNeeds(t, n, zoom, lay.lyricNeeds)) {
+            if (natural) {
+                // The syllables' room goes into the natural widths.
+                if (!lyricNeeds(t, n, zoom, lay.lyricNeeds))
+                    lay.lyricNeeds.clear();
+            } else if (lyricNeeds(t, n, zoom, lay.lyricNeeds)) {
                 MeasureDivision division;
                 division.divide(t);
                 raiseLyricSpans(t, division, n, lay.lyricNeeds, out->measureWidth - 60 - ksw, lay.lyricSpans);
@@ -1111,8 +1188,40 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
         }
     }
 
+    // Natural spacing: each track's rooms, the widest need of each measure across the tracks and
+    // the rows those measures fill.
+    std::vector<MeasureDivision> divisions;
+    std::vector<NaturalRooms> rooms;
+    RowPlan plan;
+    if (natural) {
+        divisions.resize(static_cast<std::size_t>(trackCount));
+        rooms.resize(static_cast<std::size_t>(trackCount));
+        std::vector<int> needs(1, 0);
+        std::vector<uint8_t> breaks(1, 0);
+        int widestKey = 0;
+        for (int j = 0; j < trackCount; ++j) {
+            const Track& t = *sheet.trackAt(j);
+            const auto at = static_cast<std::size_t>(j);
+            divisions[at].divide(t);
+            naturalRooms(t, divisions[at], std::min(t.count, kMaxLayoutNotes), work[at].lay->lyricNeeds,
+                         rooms[at]);
+            const NaturalRooms& r = rooms[at];
+            if (needs.size() < r.measure.size()) {
+                needs.resize(r.measure.size(), 0);
+                breaks.resize(r.measure.size(), 0);
+            }
+            for (std::size_t m = 1; m < r.measure.size(); ++m) {
+                needs[m] = std::max(needs[m], r.measure[m]);
+                breaks[m] = static_cast<uint8_t>(breaks[m] | r.breakBefore[m]);
+            }
+            widestKey = std::max(widestKey, work[at].lay->keySigWidth);
+        }
+        plan = planRows(needs, breaks, out->measureWidth, rowStartRoom(widestKey));
+    }
+
     const SheetContext ctx{*out, trackCount,
-                           MeasureWidths{out->measureWidth, mpr * out->measureWidth, &out->lyricSpans}};
+                           MeasureWidths{out->measureWidth, mpr * out->measureWidth, &out->lyricSpans},
+                           natural ? &plan : nullptr};
     int maxRows = 1;
     out->tracks.resize(static_cast<std::size_t>(trackCount));
     for (int j = 0; j < trackCount; ++j) {
@@ -1122,7 +1231,11 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
             // Unchanged, but measures it flows got wider or narrower.
             w.lay = std::make_shared<TrackLayout>(*w.old);
         }
-        if (w.lay) {
+        if (natural) {
+            const auto at = static_cast<std::size_t>(j);
+            TrackLayouter(t, j, ctx, *w.lay, divisions[at], w.lay->lyricNeeds, &rooms[at].note).run(0);
+            out->tracks[at] = w.lay;
+        } else if (w.lay) {
             const int k = w.old ? restartRow(*w.old, w.change, widened) : 0;
             MeasureDivision division;
             division.divide(t);

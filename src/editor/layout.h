@@ -21,8 +21,18 @@ class Track;
 // edit cannot have moved; so are the tracks whose measures the edit widened or narrowed (the
 // syllables of one track widen a measure in every track). A new width, zoom or number of
 // tracks lays everything out afresh.
+//
+// `options` choose how measures take their room (the window's fixed measures per row, or paper's
+// natural widths); a layout made with other options is never built on.
+struct LayoutOptions {
+    // Every measure as wide as its music needs, as many on a row as fit, rows stretched to the
+    // row's end but for a last row less than three quarters full (natural_spacing.h). The print
+    // job lays its pages out so; the window keeps a fixed number of measures per row.
+    bool naturalSpacing = false;
+};
 std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int width, float zoom,
-                                               const SheetLayout* previous = nullptr);
+                                               const SheetLayout* previous = nullptr,
+                                               const LayoutOptions& options = {});
 
 // Lays the view's sheet out for its layout width and zoom (from its layout before, see
 // layOutSheet), gives the view the result and keeps its first visible row inside the new

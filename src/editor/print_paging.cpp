@@ -180,10 +180,11 @@ PrintResult printSheet(SheetViewState& view, Printer& printer)
     paper.printing = true;
     paper.fixedZoom = 1.0f;
     paper.layoutWidth = scale.layoutWidth;
-    const std::shared_ptr<const SheetLayout>& shown = view.sharedLayout();
-    paper.setLayout(
-        layOutSheet(sheet, scale.layoutWidth, 1.0f,
-                    shown->layoutWidth == scale.layoutWidth && shown->zoom == 1.0f ? shown.get() : nullptr));
+    // Paper spaces the measures by their music: each as wide as it needs, as many on a system
+    // as fit.
+    LayoutOptions paperSpacing;
+    paperSpacing.naturalSpacing = true;
+    paper.setLayout(layOutSheet(sheet, scale.layoutWidth, 1.0f, nullptr, paperSpacing));
 
     const std::vector<SystemExtent> systems = measureSystems(sheet, paper.layout());
     const Track* first = sheet.trackCount() > 0 ? sheet.trackAt(0) : nullptr;

@@ -186,9 +186,11 @@ class SheetLayout {
     int layoutWidth = 0;
     float zoom = 1.0f;
     int trackCount = 0;
-    // Measures per row and their width, from the layout width.
+    // Measures per row and their width, from the layout width. A layout with natural spacing
+    // has measures of their own widths: one "measure" as wide as the row to its staff's end.
     int measuresPerRow = 3;
     int measureWidth = 200;
+    bool naturalSpacing = false;
     // Distance between the tops of two rows: kRowPitch, more when the sheet shows chord
     // diagrams above its staves (chord_symbol_marks.h).
     int rowPitch = kRowPitch;

@@ -24,19 +24,23 @@ std::vector<TupletMark> tupletMarks(const Track& t, const TrackLayout& lay, int 
     const int n = std::min({t.count, lay.laidOut, static_cast<int>(lay.notes.size())});
     from = std::max(from, 0);
     to = std::min(to, n);
-    // The beam group (its first root) of every root under a beam.
-    std::vector<int> beamOf(static_cast<std::size_t>(std::max(n, 0)), -1);
-    for (int i = 0; i < n; ++i) {
-        const NoteLayout& p = lay.notes[static_cast<std::size_t>(i)];
-        if (p.beamCount == 0 || !p.beamed)
-            continue;
-        beamOf[static_cast<std::size_t>(i)] = i;
-        for (int j = i + 1, found = 0; j < n && found < p.beamCount; ++j)
-            if (t.rootOf(j, n) == -1 && t.noteAt(j).type != kTypeStaffBreak) {
-                beamOf[static_cast<std::size_t>(j)] = i;
-                ++found;
-            }
-    }
+    // The beam group (its first root) of a root under a beam, -1 for one under none: the nearest
+    // root at or before it whose beam reaches it. Found from the root back over at most the three
+    // roots a group holds before its last, so marking a row costs what the row holds, not what
+    // the whole track holds.
+    auto isBeamRoot = [&](int j) { return t.rootOf(j, n) == -1 && t.noteAt(j).type != kTypeStaffBreak; };
+    auto beamOf = [&](int r) {
+        int steps = 0;
+        for (int h = r; h >= 0 && steps <= 3; --h) {
+            if (h != r && !isBeamRoot(h))
+                continue;
+            const NoteLayout& p = lay.notes[static_cast<std::size_t>(h)];
+            if (p.beamed && p.beamCount >= steps && p.beamCount > 0)
+                return h;
+            ++steps;
+        }
+        return -1;
+    };
     auto isTripletRoot = [&](int i) {
         const Note& note = t.noteAt(i);
         return t.rootOf(i, n) == -1 && isTriplet(note.type, note.dwFlag);
@@ -75,12 +79,8 @@ std::vector<TupletMark> tupletMarks(const Track& t, const TrackLayout& lay, int 
             up += lay.notes[static_cast<std::size_t>(r)].stemDown ? 0 : 1;
         }
         m.above = sounding == 0 || 2 * up >= sounding;
-        m.bracket =
-            std::any_of(roots.begin(), roots.end(),
-                        [&](int r) {
-                            return beamOf[static_cast<std::size_t>(r)] != beamOf[static_cast<std::size_t>(i)];
-                        }) ||
-            beamOf[static_cast<std::size_t>(i)] < 0;
+        m.bracket = std::any_of(roots.begin(), roots.end(), [&](int r) { return beamOf(r) != beamOf(i); }) ||
+                    beamOf(i) < 0;
         m.left = head.x;
         m.right = lay.notes[static_cast<std::size_t>(m.last)].x + kGlyphWidth;
         m.edge = m.above ? INT_MAX : INT_MIN;
@@ -101,7 +101,7 @@ std::vector<TupletMark> tupletMarks(const Track& t, const TrackLayout& lay, int 
                 const int bottom = p.stemDown ? p.y + kDownStemTip : p.y + kUpHeadBottom;
                 m.edge = m.above ? std::min(m.edge, top) : std::max(m.edge, bottom);
             }
-            const int b = beamOf[static_cast<std::size_t>(r)];
+            const int b = beamOf(r);
             if (b >= 0) {
                 const int32_t* line = lay.notes[static_cast<std::size_t>(b)].beamLine;
                 m.edge =

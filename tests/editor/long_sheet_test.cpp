@@ -178,7 +178,7 @@ class LongSheetTest : public ::testing::Test {
     void expectEveryRowPrinted()
     {
         const long long expected = notesWithGlyphs();
-        // The page is narrower than the window: the rows of the page's width.
+        // The page is narrower than the window: the rows of the page's width, spaced as paper spaces them.
         CountingPrinter printer;
         const PaperScale scale = paperScale(*sheet, printer);
         printer.labelHeight =
@@ -186,7 +186,9 @@ class LongSheetTest : public ::testing::Test {
         SheetViewState paper(*sheet);
         paper.fixedZoom = 1.0f;
         paper.layoutWidth = scale.layoutWidth;
-        layoutRows(paper);
+        LayoutOptions paperSpacing;
+        paperSpacing.naturalSpacing = true;
+        paper.setLayout(layOutSheet(*sheet, scale.layoutWidth, 1.0f, nullptr, paperSpacing));
         const int rows = paper.rowsInUse();
         ASSERT_GT(rows, kRowCount);
         // Rows after a track's last measure show no staff of it (found before printing, which

@@ -45,8 +45,8 @@ class FakePrinter : public Printer {
   public:
     int dpiX() const override { return 600; }
     int dpiY() const override { return 600; }
-    int pageWidth() const override { return 4800; }
-    int pageHeight() const override { return 6400; }
+    int pageWidth() const override { return width; }
+    int pageHeight() const override { return height; }
     bool startDocument(const std::string& name, std::string& error) override
     {
         documentName = name;
@@ -72,6 +72,8 @@ class FakePrinter : public Printer {
         return std::make_unique<RecordingSurface>(w, h, drawnPages);
     }
 
+    // The printable part of the page (an A4 sheet within margins of 15 mm at 600 dpi: 4252 x 6307).
+    int width = 4800, height = 6400;
     bool failStart = false;
     std::string documentName;
     int pagesStarted = 0, pagesEnded = 0;
@@ -200,7 +202,8 @@ TEST_F(PrintPagingTest, ShortUntitledSheetPrintsOnePageWithoutAFileNameAsTitle)
 
 TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExactly)
 {
-    makeSheet(1, 120);
+    // Paper spaces whole notes closely: enough of them for several pages.
+    makeSheet(1, 360);
     sheet->zoomamount = 0.9f;
     view->updateLayoutSize();
     layoutRows(*view);
@@ -221,7 +224,7 @@ TEST_F(PrintPagingTest, ScrolledWindowPrintsEveryRowFromTheFirstAndIsRestoredExa
     EXPECT_EQ(all.front(), 1);
     const int step = all[1] - all[0];
     std::vector<int> expected;
-    for (int m = 1; m <= 120; m += step)
+    for (int m = 1; m <= 360; m += step)
         expected.push_back(m);
     EXPECT_EQ(all, expected); // no row skipped, none printed twice
     for (std::size_t p = 0; p < printer.pages.size(); ++p)
@@ -259,7 +262,7 @@ TEST_F(PrintPagingTest, ThePageCountIsTheSameAtEveryScreenZoomAndWindowWidth)
 
 TEST_F(PrintPagingTest, PagesHoldWholeSystemsFromTheTopWithEvenGaps)
 {
-    makeSheet(3, 40);
+    makeSheet(3, 120);
     const PrintResult result = printSheet(*view, printer);
     ASSERT_TRUE(result.ok);
     ASSERT_GE(result.pages, 2);
@@ -475,6 +478,80 @@ namespace {
 SystemExtent extent(int height)
 {
     return {0, 0, height};
+}
+
+// A4 within margins of 15 mm at 600 dpi, at the default staff size of 7 mm.
+void useA4(FakePrinter& printer)
+{
+    printer.width = 4252;
+    printer.height = 6307;
+}
+
+// Eight bars of song on three staves once took eight pages: paper gives its measures the room
+// their notes need, and a handful of them fill a system.
+TEST_F(PrintPagingTest, AnEightBarSongOnThreeStavesFitsOneA4Page)
+{
+    sheet = testing::sheetWithTracks(3);
+    sheet->texts.title = "Evening Song";
+    sheet->texts.composer = "Anon.";
+    Track& voice = *sheet->trackAt(0);
+    Track& piano = *sheet->trackAt(1);
+    Track& bass = *sheet->trackAt(2);
+    const char* words[] = {"Now", "the", "day", "is", "o-", "ver"};
+    for (int m = 0; m < 8; ++m) {
+        testing::addNote(voice, kTypeEighth, -2, 0, words[0]);
+        testing::addNote(voice, kTypeEighth, -1, 0, words[1]);
+        testing::addNote(voice, kTypeQuarter, 0, m == 3 ? kFlagSharp : 0, words[2]);
+        testing::addNote(voice, kTypeQuarter, -3, 0, words[3 + m % 3]);
+        testing::addNote(voice, kTypeQuarter, -4, 0, words[5]);
+        const int root = testing::addNote(piano, kTypeHalf, 2);
+        testing::addNote(piano, kTypeHalf, 0, 0, nullptr, root);
+        const int next = testing::addNote(piano, kTypeHalf, 1);
+        testing::addNote(piano, kTypeHalf, -1, 0, nullptr, next);
+        testing::addQuarters(bass, 4, 4);
+    }
+    view = std::make_unique<SheetViewState>(*sheet);
+    view->setClientSize(1000, 600);
+    layoutRows(*view);
+    useA4(printer);
+    const PrintResult result = printSheet(*view, printer);
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.pages, 1);
+    // All eight measures of every staff are on it: the system numbers start at 1 and reach no 9.
+    const auto starts = rowStartsPerPage();
+    ASSERT_EQ(starts.size(), 1u);
+    ASSERT_FALSE(starts[0].empty());
+    EXPECT_EQ(starts[0].front(), 1);
+    EXPECT_LE(starts[0].back(), 8);
+    EXPECT_LE(starts[0].size(), 3u);
+}
+
+TEST_F(PrintPagingTest, TheSonatinaExampleTakesAboutThreeA4Pages)
+{
+    sheet = std::make_unique<SheetDocument>();
+    ASSERT_TRUE(
+        loadSheet(*sheet, "sonatina", std::string(TONVELA_SOURCE_DIR) + "/examples/sonatina.shd").ok());
+    ASSERT_EQ(sheet->trackCount(), 2);
+    ASSERT_DOUBLE_EQ(sheet->pageSetup.staffSizeMm, 7.0);
+    view = std::make_unique<SheetViewState>(*sheet);
+    view->setClientSize(1000, 600);
+    layoutRows(*view);
+    useA4(printer);
+    const PrintResult result = printSheet(*view, printer);
+    ASSERT_TRUE(result.ok);
+    EXPECT_GE(result.pages, 2);
+    EXPECT_LE(result.pages, 4);
+    // Systems of three to five measures, each starting where the one before stopped.
+    std::vector<int> starts;
+    for (const auto& page : rowStartsPerPage())
+        starts.insert(starts.end(), page.begin(), page.end());
+    ASSERT_GE(starts.size(), 2u);
+    EXPECT_EQ(starts.front(), 1);
+    for (std::size_t k = 1; k < starts.size(); ++k) {
+        EXPECT_GE(starts[k] - starts[k - 1], 2) << k;
+        EXPECT_LE(starts[k] - starts[k - 1], 6) << k;
+    }
+    EXPECT_LE(starts.back(), 38);
 }
 
 TEST(PlaceSystemsTest, PagesTakeWholeSystemsFromTheTopAndSpreadThemEvenly)
