@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -18,22 +17,19 @@ namespace {
 using Kind = RecordingCanvas::Kind;
 using Call = RecordingCanvas::Call;
 
-// A drum staff drawn through the recording canvas: each drum at its place on the staff, cross
-// heads where drummers read them, rests at the middle.
+// A drum staff (track 0, over a G clef staff) drawn through the recording canvas.
 class DrumStaffTest : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        sheet = testing::sheetWithTracks(2);
-        view = std::make_unique<SheetViewState>(*sheet);
         view->setClientSize(1000, 800);
         setStaffKind(drums(), StaffKind::Percussion);
     }
     Track& drums() { return *sheet->trackAt(0); }
     // A drum note whose stored staff position says nothing about where it is drawn.
-    int addDrum(int key, int type = kTypeQuarter, int storedLine = 0)
+    int addDrum(int key, int type = kTypeQuarter, int storedLine = 0, int flags = 0)
     {
-        const int i = testing::addNote(drums(), type, storedLine);
+        const int i = testing::addNote(drums(), type, storedLine, flags);
         drums().noteAt(i).midi = static_cast<int8_t>(key);
         return i;
     }
@@ -45,149 +41,104 @@ class DrumStaffTest : public ::testing::Test {
     }
     const NoteLayout& at(int i) const { return view->noteLayout(0, i); }
     int top() const { return view->row(0).top; }
-    // The note's own glyph as drawn: its id, and the y of its head's centre.
     std::optional<Call> glyphOf(int i) const
     {
         for (const Call& c : canvas.callsOf(Kind::Glyph))
-            if (c.v[1] == at(i).x && c.v[2] == at(i).y - view->scrollTop() && c.v[0] != kGlyphDot)
+            if (c.v[1] == at(i).x && c.v[2] == at(i).y && c.v[0] != kGlyphDot)
                 return c;
         return std::nullopt;
     }
-    double headY(int i) const
+    // The staff step through the head's centre (top line -3, half a space a step).
+    double stepOf(int i) const
     {
         const std::optional<Call> c = glyphOf(i);
-        return c ? c->v[2] + (at(i).stemDown == 1 ? kHeadDownY : kHeadUpY) : -1000;
+        return c ? -3 + 2.0 * (c->v[2] + kHeadUpY - top()) / kStaffSpacing : 1000;
     }
-    // The staff step whose line or space passes through sheet y.
-    double stepAt(double y) const { return -3 + 2.0 * (y - top()) / kStaffSpacing; }
-    std::vector<int> ledgersNear(int i) const
+    int ledgers(int i) const
     {
-        std::vector<int> ys;
-        const double centre = at(i).x + kHeadUpX;
+        int n = 0;
         for (const Call& c : canvas.callsOf(Kind::Line))
-            if (c.v[1] == c.v[3] && c.pen == DrawTools::forZoom(1.0f).ledger &&
-                std::abs((c.v[0] + c.v[2]) / 2.0 - centre) < 6)
-                ys.push_back(c.v[1]);
-        return ys;
+            n += c.v[1] == c.v[3] && c.pen == DrawTools::forZoom(1.0f).ledger &&
+                 std::abs((c.v[0] + c.v[2]) / 2.0 - at(i).x - kHeadUpX) < 6;
+        return n;
     }
 
-    std::unique_ptr<SheetDocument> sheet;
-    std::unique_ptr<SheetViewState> view;
+    std::unique_ptr<SheetDocument> sheet = testing::sheetWithTracks(2);
+    std::unique_ptr<SheetViewState> view = std::make_unique<SheetViewState>(*sheet);
     RecordingCanvas canvas{1000, 800};
 };
 
-TEST_F(DrumStaffTest, EachDrumStandsAtItsPlaceWithStemsUp)
+TEST_F(DrumStaffTest, EachDrumStandsAtItsPlaceWithItsHeadAndItsStemUp)
 {
-    const int kick = addDrum(36);
-    const int snare = addDrum(38);
-    const int hat = addDrum(42);
-    const int crash = addDrum(49);
-    const int floorTom = addDrum(41);
+    struct Drum {
+        int key, type;
+        double step;
+        int glyph, ledgers;
+    };
+    const Drum kit[] = {
+        {36, kTypeQuarter, 4, kGlyphQuarterUp, 0},                   // bass drum: bottom space
+        {38, kTypeQuarter, 0, kGlyphQuarterUp, 0},                   // snare: third space
+        {42, kTypeEighth, -4, kGlyphEighthUp + kCrossHeadOffset, 0}, // hi-hat: above the staff
+        {49, kTypeWhole, -5, kGlyphCrossWholeNote, 1},               // crash: on a ledger line
+        {46, kTypeHalf, -4, kGlyphHalfUp + kCrossHeadOffset, 0},     // open hi-hat, ringed
+        {41, kTypeQuarter, 3, kGlyphQuarterUp, 0},                   // floor tom: second line
+        {20, kTypeQuarter, 2, kGlyphQuarterUp, 0},                   // no drum: its stored place
+    };
+    for (const Drum& d : kit)
+        addDrum(d.key, d.type, d.key == 20 ? 2 : -9);
     draw();
-    for (int i : {kick, snare, hat, crash, floorTom}) {
-        ASSERT_TRUE(glyphOf(i).has_value()) << i;
-        EXPECT_EQ(at(i).stemDown, 0) << i;
+    for (int i = 0; i < drums().count; ++i) {
+        const Drum& d = kit[i];
+        ASSERT_TRUE(glyphOf(i).has_value()) << d.key;
+        EXPECT_EQ(glyphOf(i)->v[0], d.glyph) << d.key;
+        EXPECT_NEAR(stepOf(i), d.step, d.type == kTypeWhole ? 0.6 : 0.5) << d.key;
+        EXPECT_EQ(ledgers(i), d.ledgers) << d.key;
+        EXPECT_EQ(at(i).stemDown, 0) << d.key;
     }
-    // Bass drum below snare below hi-hat, each head centred on its line or space.
-    EXPECT_GT(headY(kick), headY(snare));
-    EXPECT_GT(headY(snare), headY(hat));
-    EXPECT_NEAR(stepAt(headY(kick)), 4, 0.5);  // bottom space
-    EXPECT_NEAR(stepAt(headY(snare)), 0, 0.5); // third space
-    EXPECT_NEAR(stepAt(headY(hat)), -4, 0.5);  // above the top line
-    EXPECT_NEAR(stepAt(headY(crash)), -5, 0.5);
-    EXPECT_NEAR(stepAt(headY(floorTom)), 3, 0.5);
-    // The crash alone leaves the staff: one ledger line above it.
-    EXPECT_EQ(ledgersNear(crash), std::vector<int>{top() - kStaffSpacing});
-    for (int i : {kick, snare, hat, floorTom})
-        EXPECT_TRUE(ledgersNear(i).empty()) << i;
-}
-
-TEST_F(DrumStaffTest, HiHatsAndCymbalsTakeCrossHeadsDrumsPlainOnes)
-{
-    const int kick = addDrum(36);
-    const int snare = addDrum(38);
-    const int hat = addDrum(42, kTypeEighth);
-    const int ride = addDrum(51);
-    const int halfHat = addDrum(46, kTypeHalf);
-    const int wholeCrash = addDrum(49, kTypeWhole);
-    draw();
-    EXPECT_EQ(glyphOf(kick)->v[0], kGlyphQuarterUp);
-    EXPECT_EQ(glyphOf(snare)->v[0], kGlyphQuarterUp);
-    EXPECT_EQ(glyphOf(hat)->v[0], kGlyphEighthUp + kCrossHeadOffset);
-    EXPECT_EQ(glyphOf(ride)->v[0], kGlyphCrossQuarterUp);
-    EXPECT_EQ(glyphOf(halfHat)->v[0], kGlyphHalfUp + kCrossHeadOffset);
-    EXPECT_EQ(glyphOf(wholeCrash)->v[0], kGlyphCrossWholeNote);
 }
 
 TEST_F(DrumStaffTest, RestsStandAtTheMiddleAsOnAStaffOfNotes)
 {
-    // The same rests on the drum staff and on the G clef staff below it.
-    Track& notes = *sheet->trackAt(1);
     for (int type : {kTypeQuarter, kTypeEighth, kTypeHalf}) {
-        addDrum(38, type, -9);
-        drums().noteAt(drums().count - 1).dwFlag = kFlagRest;
-        testing::addNote(notes, type, -9, kFlagRest);
+        addDrum(38, type, -9, kFlagRest);
+        testing::addNote(*sheet->trackAt(1), type, -9, kFlagRest);
     }
     draw();
-    const int drumTop = view->row(0).top, noteTop = view->row(1).top;
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(at(i).y - drumTop, view->noteLayout(1, i).y - noteTop) << i;
-        EXPECT_EQ(at(i).crossHead, 0) << i;
-    }
-    EXPECT_EQ(at(0).y - drumTop, 5); // the quarter rest's height on every staff
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(at(i).y - top(), view->noteLayout(1, i).y - view->row(1).top) << i;
+    EXPECT_EQ(at(0).y - top(), 5); // the quarter rest's height on every staff
 }
 
-TEST_F(DrumStaffTest, AKeyNoDrumHasKeepsItsStoredPlace)
-{
-    const int odd = addDrum(20, kTypeQuarter, 2); // second space
-    const int high = addDrum(90, kTypeQuarter, -7);
-    draw();
-    EXPECT_NEAR(stepAt(headY(odd)), 2, 0.5);
-    EXPECT_NEAR(stepAt(headY(high)), -7, 0.5);
-    EXPECT_EQ(glyphOf(odd)->v[0], kGlyphQuarterUp);
-    EXPECT_EQ(ledgersNear(high).size(), 2u);
-}
-
-TEST_F(DrumStaffTest, ChangingADrumsKeyMovesItAndLayoutLeavesTheNoteAsItWas)
+TEST_F(DrumStaffTest, ANewDrumKeyMovesTheNoteWhileLayoutLeavesItAsItWas)
 {
     const int i = addDrum(36);
     draw();
-    const double kick = headY(i);
+    drums().noteAt(i).midi = 42; // as the "Drum:" list sets it
     const Note before = drums().noteAt(i);
-    drums().noteAt(i).midi = 42;
     draw();
-    EXPECT_NEAR(stepAt(headY(i)), -4, 0.5);
-    EXPECT_LT(headY(i), kick);
+    EXPECT_NEAR(stepOf(i), -4, 0.5);
     EXPECT_EQ(drums().noteAt(i).line, before.line);
     EXPECT_EQ(drums().noteAt(i).dwFlag, before.dwFlag);
 }
 
-TEST_F(DrumStaffTest, AClickEntersTheDrumAtTheClickedPlaceAndDrawsItThere)
+TEST_F(DrumStaffTest, AClickEntersTheDrumAtTheClickedPlaceStoredWhereItIsDrawn)
 {
     drums().drumKey = 46; // the open hi-hat
     layoutRows(*view);
     const StaffRow& row = view->row(0);
-    const auto click = [&](int step, Note& n, NoteLayout& p) {
-        n = Note{};
+    const auto click = [&](int step) {
+        Note n;
         n.type = kTypeQuarter;
-        p = NoteLayout{};
-        return placeClick(row, &drums(), n, p, row.top + (step + 3) * kStaffSpacing / 2, {});
+        NoteLayout p;
+        EXPECT_TRUE(placeClick(row, &drums(), n, p, row.top + (step + 3) * kStaffSpacing / 2, {}));
+        EXPECT_EQ(p.stemDown, 0) << step;
+        EXPECT_NEAR(-3 + 2.0 * (p.y + kHeadUpY - row.top) / kStaffSpacing, n.line, 0.5) << step;
+        return std::pair<int, int>{n.midi, n.line};
     };
-    Note n;
-    NoteLayout p;
-    ASSERT_TRUE(click(0, n, p).has_value());
-    EXPECT_EQ(n.midi, 38);
-    EXPECT_EQ(n.line, 0);
-    ASSERT_TRUE(click(4, n, p).has_value());
-    EXPECT_EQ(n.midi, 36);
-    EXPECT_EQ(n.line, 4);
-    ASSERT_TRUE(click(-4, n, p).has_value()); // the track's own hi-hat stands here
-    EXPECT_EQ(n.midi, 46);
-    // No drum below the pedal hi-hat: the track's drum, stored where it is drawn.
-    ASSERT_TRUE(click(10, n, p).has_value());
-    EXPECT_EQ(n.midi, 46);
-    EXPECT_EQ(n.line, -4);
-    EXPECT_NEAR(-3 + 2.0 * (p.y + kHeadUpY - row.top) / kStaffSpacing, -4, 0.5);
+    EXPECT_EQ(click(0), (std::pair<int, int>{38, 0}));
+    EXPECT_EQ(click(4), (std::pair<int, int>{36, 4}));
+    EXPECT_EQ(click(-4), (std::pair<int, int>{46, -4})); // the track's own hi-hat stands here
+    EXPECT_EQ(click(10), (std::pair<int, int>{46, -4})); // no drum here: the track's drum
 }
 
 } // namespace

@@ -1071,12 +1071,9 @@ TEST_F(LilypondExportTest, LilypondEngravesEveryDrumAtTheSheetsPlaceWithItsHead)
     std::ifstream in(path("drums.svg"));
     const std::string svg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::vector<std::string> lines;
-    for (std::size_t at = 0, next; at < text.size(); at = next + 2) {
-        next = text.find("\r\n", at);
-        if (next == std::string::npos)
-            next = text.size();
-        lines.push_back(text.substr(at, next - at));
-    }
+    std::istringstream split(text);
+    for (std::string line; std::getline(split, line);)
+        lines.push_back(line);
     struct Head {
         const DrumNotation* drum;
         double y;
@@ -1092,19 +1089,17 @@ TEST_F(LilypondExportTest, LilypondEngravesEveryDrumAtTheSheetsPlaceWithItsHead)
         const std::string& source = lines[static_cast<std::size_t>(line - 1)];
         const std::size_t end = source.find_first_not_of("abcdefghijklmnopqrstuvwxyz", column);
         const std::string name = source.substr(column, end - column);
-        const DrumNotation* d = nullptr;
-        for (const DrumNotation& e : kDrumNotation)
-            if (e.lilypondName == name)
-                d = &e;
-        if (!d)
-            continue; // a rest, a bar, a time signature
+        const auto d = std::find_if(kDrumNotation.begin(), kDrumNotation.end(),
+                                    [&](const DrumNotation& e) { return e.lilypondName == name; });
+        if (d == kDrumNotation.end())
+            continue; // a rest
         double x = 0, y = 0;
         const std::size_t g = svg.find("translate(", at);
         const std::size_t shape = svg.find(" d=\"", at);
         ASSERT_NE(g, std::string::npos);
         ASSERT_NE(shape, std::string::npos);
         ASSERT_EQ(std::sscanf(svg.c_str() + g, "translate(%lf, %lf)", &x, &y), 2);
-        heads.push_back({d, y, svg.substr(shape, svg.find('"', shape + 4) - shape)});
+        heads.push_back({&*d, y, svg.substr(shape, svg.find('"', shape + 4) - shape)});
     }
     ASSERT_EQ(heads.size(), 14u) << svg.substr(0, 2000);
     const Head& snare =
