@@ -8,6 +8,7 @@
 #include "editor/glyphs.h"
 #include "editor/layout.h"
 #include "editor/sheet_drawing.h"
+#include "score/drum_notation.h"
 #include "score/note.h"
 #include "score/track.h"
 
@@ -123,8 +124,9 @@ void SheetDrawing::drawNoteLedgers(const StaffRow& row, const Note& note, const 
     if (!hasHead(note) || note.isRest())
         return;
     const HeadPlace head = headOf(note, place);
-    drawLedgerBelow(row, head.x, head.halfWidth, note.line);
-    drawLedgerAbove(row, head.x, head.halfWidth, note.line);
+    const int step = shownStep(note, row.percussive);
+    drawLedgerBelow(row, head.x, head.halfWidth, step);
+    drawLedgerAbove(row, head.x, head.halfWidth, step);
 }
 
 namespace {

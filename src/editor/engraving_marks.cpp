@@ -10,6 +10,7 @@
 #include "score/duration.h"
 #include "score/note.h"
 #include "score/sheet_document.h"
+#include "score/staff_kind.h"
 #include "score/time_signature.h"
 #include "score/track.h"
 
@@ -262,6 +263,11 @@ std::vector<std::pair<int, int>> SheetDrawing::barRuns(const StaffRow& row, int 
     // has ended leaves its place open.
     const int tracks = std::max(1, m_trackCount);
     const int first = row.index - row.index % tracks;
+    // A staff's bottom line: a tablature has six lines, the other staves five.
+    const auto bottomOf = [&](const StaffRow& s) {
+        const Track* t = m_sheet.trackAt(s.index % tracks);
+        return s.top + ((t ? staffOf(*t).lines : 5) - 1) * s.spacing;
+    };
     std::vector<std::pair<int, int>> runs;
     bool joined = false;
     for (int r = first; r < first + tracks && r < m_layout.rowCount(); ++r) {
@@ -270,7 +276,7 @@ std::vector<std::pair<int, int>> SheetDrawing::barRuns(const StaffRow& row, int 
             joined = false;
             continue;
         }
-        const int bottom = s.top + 4 * s.spacing;
+        const int bottom = bottomOf(s);
         if (joined)
             runs.back().second = bottom;
         else
@@ -278,7 +284,7 @@ std::vector<std::pair<int, int>> SheetDrawing::barRuns(const StaffRow& row, int 
         joined = true;
     }
     if (runs.empty())
-        runs.emplace_back(row.top, row.top + 4 * row.spacing);
+        runs.emplace_back(row.top, bottomOf(row));
     return runs;
 }
 

@@ -56,6 +56,13 @@ int headOnlyGlyph(int glyph)
     }
 }
 
+int crossHeadGlyph(int glyph)
+{
+    const bool note = glyph >= kGlyphWholeNote && glyph <= kGlyphThirtySecondDown;
+    const bool head = glyph >= kGlyphBlackHeadUp && glyph <= kGlyphVoidHeadDown;
+    return note || head ? glyph + kCrossHeadOffset : glyph;
+}
+
 int noteGlyph(const Note& note, const NoteLayout& place)
 {
     const bool down = place.stemDown == 1;

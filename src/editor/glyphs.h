@@ -98,7 +98,19 @@ enum GlyphId : int {
     kGlyphBlackHeadDown = 533,
     kGlyphVoidHeadUp = 534,
     kGlyphVoidHeadDown = 535,
+    // The same notes with a cross head, as drums with cross heads are written: the plain
+    // note glyph's number + kCrossHeadOffset. Half and whole notes take a circled cross.
+    kGlyphCrossWholeNote = 540,
+    kGlyphCrossQuarterUp = 543,
+    kGlyphCrossThirtySecondDown = 550,
+    kGlyphCrossBlackHeadUp = 572,
+    kGlyphCrossVoidHeadDown = 575,
 };
+inline constexpr int kCrossHeadOffset = 40;
+
+// The cross-headed form of a note glyph (the head-only glyphs included); other glyphs as they
+// are.
+int crossHeadGlyph(int glyph);
 
 // The head alone of a note glyph (a whole note is a head already); 0 for other glyphs.
 int headOnlyGlyph(int glyph);

@@ -13,6 +13,7 @@
 #include "editor/natural_spacing.h"
 #include "editor/voice_layout.h"
 
+#include "score/drum_notation.h"
 #include "score/duration.h"
 #include "score/measure_division.h"
 #include "score/note.h"
@@ -49,6 +50,7 @@ NoteInput inputOf(const Note& n)
     in.dwFlag = n.dwFlag;
     in.octave = n.octave;
     in.line = n.line;
+    in.midi = n.midi;
     in.chordparent = n.chordparent;
     in.childCount = n.childCount;
     in.letter = n.letter;
@@ -59,8 +61,8 @@ NoteInput inputOf(const Note& n)
 bool sameInput(const NoteInput& in, const Note& n)
 {
     return in.type == n.type && in.dwFlag == n.dwFlag && in.octave == n.octave && in.line == n.line &&
-           in.chordparent == n.chordparent && in.childCount == n.childCount && in.letter == n.letter &&
-           in.texts == n.texts;
+           in.midi == n.midi && in.chordparent == n.chordparent && in.childCount == n.childCount &&
+           in.letter == n.letter && in.texts == n.texts;
 }
 
 // The root of note i as the inputs of a layout recorded it; -1 for a root.
@@ -194,6 +196,8 @@ class TrackLayouter {
         row.index = r;
         row.top = m_ctx.sheet.rowTop(r);
         row.percussive = m_t.percussive != 0;
+        const DrumNotation* drum = row.percussive ? drumNotationOf(note.effectiveKey()) : nullptr;
+        p.crossHead = drum && drum->head == DrumHead::Cross && !note.isRest() ? 1 : 0;
         return noteY(row, note, p);
     }
 
@@ -570,7 +574,7 @@ class TrackLayouter {
         m_chord.clear();
         for (const int h : m_heads) {
             const Note& n = m_t.noteAt(h);
-            m_chord.push_back({h, n.line, at(h).accidental != kShowNoAccidental});
+            m_chord.push_back({h, shownStep(n, m_t.percussive != 0), at(h).accidental != kShowNoAccidental});
         }
         const ChordArrangement a = arrangeChord(m_chord, down == 1);
         at(i).stemNote = a.stemNote >= 0 ? a.stemNote : i;
@@ -618,7 +622,7 @@ class TrackLayouter {
     {
         m_steps.clear();
         for (const int h : heads)
-            m_steps.push_back(m_t.noteAt(h).line);
+            m_steps.push_back(shownStep(m_t.noteAt(h), m_t.percussive != 0));
         return stemDownForSteps(m_steps);
     }
 
@@ -936,14 +940,14 @@ int noteY(const StaffRow& row, const Note& n, NoteLayout& place)
 {
     const int top = row.top;
     const int d = row.spacing;
-    const int s = n.line;
+    // A drum staff places each drum where drummers read it; its rests stand at the middle as
+    // on every staff.
+    const int s = shownStep(n, row.percussive);
     const int k = n.type;
     if (k == kTypeAudioClip)
         return top + 10;
     if (k == kTypeMark1740)
         return top + 30;
-    if (row.percussive)
-        return top;
     if (n.isRest()) {
         switch (k) {
         case kTypeQuarter:
@@ -1057,14 +1061,20 @@ std::optional<int> placeClick(const StaffRow& row, const Track* t, Note& n, Note
     n.dwFlag = 0;
     place.rowIndex = row.index;
     place.y = clickY;
+    // Drums keep their stems up wherever they stand.
+    const bool drums = t && t->percussive;
     if (n.chordparent == -1)
-        place.stemDown = y < top + d + d / 2 ? 1 : 0;
+        place.stemDown = y < top + d + d / 2 && !(drums && kDrumStemsUp) ? 1 : 0;
     const std::optional<int> step = staffStepAt(row, clickY);
     if (!step)
         return std::nullopt;
-    if (t && t->percussive) {
+    if (drums) {
+        // The drum standing at the clicked place; the track's drum where none stands there.
+        // The note stores the step it is drawn at.
+        const int key = drumKeyAtStep(*step, t->drumKey).value_or(t->drumKey);
+        n.midi = static_cast<int8_t>(std::clamp(key, 0, 127));
         n.line = static_cast<int16_t>(*step);
-        n.midi = static_cast<int8_t>(std::clamp(t->drumKey, 0, 127));
+        n.line = static_cast<int16_t>(drumStaffStep(n));
     } else {
         n.setStaffPosition(*step, t ? staffKindOf(*t) : StaffKind::GClef);
     }
@@ -1077,7 +1087,7 @@ std::optional<int> placeClick(const StaffRow& row, const Track* t, Note& n, Note
     if (toggles.dot)
         n.dwFlag |= kFlagDot;
     StaffRow on = row;
-    on.percussive = t && t->percussive;
+    on.percussive = drums;
     place.y = noteY(on, n, place);
     const int k = n.type;
     const bool marksAllowed = k != kTypeAudioClip && k != kTypeBar && k != kTypeSpace && k != kTypeMark1737 &&

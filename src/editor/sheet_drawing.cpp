@@ -424,7 +424,8 @@ void SheetDrawing::decorate(const StaffRow& row, const Track& t, const Note& not
     } else if (note.type == kTypeSpace && note.selected) {
         pen(m_tools.red);
         m_canvas.drawLine(sc(at.x), sc(shown(at.y) - 10), sc(at.x + 10), sc(shown(at.y) - 10));
-    } else if (!note.isRest() && staffOf(t).ledgerLines) {
+    } else if (!note.isRest() && !staffOf(t).isTablature()) {
+        // Every staff of notes, the drum staff too (its crash stands on a ledger line).
         drawNoteLedgers(row, note, at);
     }
     drawLyric(row, note, at);
@@ -499,6 +500,8 @@ void SheetDrawing::drawNoteGlyphs(const Note& note, const NoteLayout& at, bool h
         glyph = headOnlyGlyph(glyph);
         x = sc(at.x + at.headShift * kSecondHeadShift);
     }
+    if (at.crossHead != 0 && !note.isRest())
+        glyph = crossHeadGlyph(glyph);
     if (glyph != 0)
         m_canvas.drawGlyph(glyph, x, deviceY(at), z, color);
 }

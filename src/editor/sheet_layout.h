@@ -68,6 +68,8 @@ struct NoteLayout {
     int32_t stemNote = -1;
     // The accidental the note shows (accidental_rules.h): 1 sharp, -1 flat, 2 natural, 0 none.
     int8_t accidental = 0;
+    // Drawn with a cross head: a drum the drum staff writes so (a hi-hat, a cymbal).
+    uint8_t crossHead = 0;
     bool operator==(const NoteLayout&) const = default;
 };
 
@@ -146,6 +148,7 @@ struct NoteInput {
     int32_t dwFlag = 0;
     int32_t octave = 0;
     int16_t line = 0;
+    int16_t midi = 0; // a drum staff places its notes by their keys
     int16_t chordparent = -1;
     int16_t childCount = 0;
     char letter = 0;

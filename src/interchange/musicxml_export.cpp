@@ -5,6 +5,7 @@
 #include "interchange/musicxml_harmony.h"
 #include "interchange/mxl_container_write.h"
 #include "platform/sheet_lock.h"
+#include "score/drum_notation.h"
 #include "score/export_formats.h"
 #include "score/legacy_text.h"
 #include "score/note_pitch.h"
@@ -393,8 +394,10 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
             n.append_child("chord");
         Spelling sp;
         if (t.percussive) {
-            // The percussion staff draws every head on its second line, whatever the drum.
-            sp = {'G', 0, 4};
+            // Each drum where the drum staff draws it, in the treble clef's places.
+            const DrumNotation* drum = drumNotationOf(head.key);
+            const DrumDisplay shown = drumDisplayOfStep(drum ? drum->step : src.line);
+            sp = {shown.step, 0, shown.octave};
             pugi::xml_node u = n.append_child("unpitched");
             addText(u, "display-step", std::string(1, sp.step));
             addInt(u, "display-octave", sp.octave);
@@ -428,6 +431,14 @@ void writeChordValue(pugi::xml_node measure, const PartPlan& p, const Sound& sou
             (marked || sp.alter != keySignatureAlter(sp.step, fifths)))
             addText(n, "accidental", accidentalText(sp.alter));
         writeTimeModification(n, v);
+        if (t.percussive) {
+            // Written as the drum staff draws it: voice 1 with its stems up, cross heads where
+            // the drum takes one.
+            if (voice == 1 && kDrumStemsUp)
+                addText(n, "stem", "up");
+            if (const DrumNotation* drum = drumNotationOf(head.key); drum && drum->head == DrumHead::Cross)
+                addText(n, "notehead", "x");
+        }
         const bool tab = staffOf(t).isTablature();
         const bool tuplet = h == 0 && (v.tupletStart || v.tupletStop);
         if (tieStop || tieStart || tab || tuplet) {

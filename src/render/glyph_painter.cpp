@@ -96,6 +96,30 @@ QPainterPath wholeHead()
     return p;
 }
 
+// A cross head centred at (cx, cy): two strokes from corner to corner of the head's box, with
+// a ring round them for the void heads of half and whole notes.
+QPainterPath crossHead(double cx, double cy, bool ringed)
+{
+    const double rx = ringed ? 3.3 : kHeadHalfWidth - 0.9, ry = ringed ? 3.3 : kHeadHalfHeight - 0.5;
+    QPainterPath strokes;
+    strokes.moveTo(cx - rx, cy - ry);
+    strokes.lineTo(cx + rx, cy + ry);
+    strokes.moveTo(cx - rx, cy + ry);
+    strokes.lineTo(cx + rx, cy - ry);
+    QPainterPathStroker pen;
+    pen.setWidth(1.3);
+    pen.setCapStyle(Qt::FlatCap);
+    QPainterPath p = pen.createStroke(strokes);
+    if (ringed) {
+        QPainterPath ring = ellipse(cx, cy, kHeadHalfHeight + 0.6, kHeadHalfHeight + 0.6, 0);
+        ring.addPath(ellipse(cx, cy, kHeadHalfHeight - 0.4, kHeadHalfHeight - 0.4, 0));
+        ring.setFillRule(Qt::OddEvenFill);
+        p = p.united(ring);
+    }
+    p.setFillRule(Qt::WindingFill);
+    return p.simplified();
+}
+
 // One flag hanging from a stem top at (12, top) (up stems) or rising from a stem end at
 // (3, bottom) (down stems).
 QPainterPath flagUp(double top)
@@ -133,9 +157,22 @@ struct NoteShape {
     bool whole = false;
     bool flagsOnly = false; // the flags without head and stem
     bool headOnly = false;  // the head without stem and flags
+    bool cross = false;     // a cross head (ringed for half and whole notes)
 };
 
+bool plainNoteShape(int glyph, NoteShape& s);
+
 bool noteShape(int glyph, NoteShape& s)
+{
+    if (glyph != crossHeadGlyph(glyph - kCrossHeadOffset))
+        return plainNoteShape(glyph, s);
+    if (!plainNoteShape(glyph - kCrossHeadOffset, s))
+        return false;
+    s.cross = true;
+    return true;
+}
+
+bool plainNoteShape(int glyph, NoteShape& s)
 {
     switch (glyph) {
     case kGlyphWholeNote:
@@ -294,11 +331,16 @@ std::vector<GlyphPart> noteParts(const NoteShape& s)
     std::vector<GlyphPart> parts;
     const auto outline = [&parts](QPainterPath p) { parts.push_back({std::move(p), {}, false}); };
     const auto stem = [&parts](const QRectF& r) { parts.push_back({{}, r, true}); };
+    const auto head = [&s](double cx, double cy) {
+        if (s.cross)
+            return crossHead(cx, cy, !s.filled);
+        return s.filled ? blackHead(cx, cy) : voidHead(cx, cy);
+    };
     if (s.whole) {
-        outline(wholeHead());
+        outline(s.cross ? crossHead(kWholeHeadX, kWholeHeadY, true) : wholeHead());
     } else if (s.down) {
         if (!s.flagsOnly) {
-            outline(s.filled ? blackHead(kDownHeadX, kDownHeadY) : voidHead(kDownHeadX, kDownHeadY));
+            outline(head(kDownHeadX, kDownHeadY));
             if (!s.headOnly)
                 stem(QRectF(kStemDownX - w / 2, kHeadDownY + 0.5, w, downTip - kHeadDownY - 0.5));
         }
@@ -306,7 +348,7 @@ std::vector<GlyphPart> noteParts(const NoteShape& s)
             outline(flagDown(downTip + 0.5 - 5.5 * f));
     } else {
         if (!s.flagsOnly) {
-            outline(s.filled ? blackHead(kUpHeadX, kUpHeadY) : voidHead(kUpHeadX, kUpHeadY));
+            outline(head(kUpHeadX, kUpHeadY));
             if (!s.headOnly)
                 stem(QRectF(kStemUpX - w / 2, upTip, w, kHeadUpY - 0.5 - upTip));
         }
@@ -420,6 +462,8 @@ const std::map<int, std::vector<GlyphPart>>& pdfParts()
             noteIds.push_back(id);
         for (int id = kGlyphBlackHeadUp; id <= kGlyphVoidHeadDown; ++id)
             noteIds.push_back(id);
+        for (std::size_t k = 0, plain = noteIds.size(); k < plain; ++k)
+            noteIds.push_back(crossHeadGlyph(noteIds[k]));
         for (const int id : noteIds) {
             NoteShape s;
             if (!noteShape(id, s))

@@ -3,6 +3,7 @@
 #include "theory/chord_formula.h"
 #include "theory/chord_symbol.h"
 
+#include "score/drum_notation.h"
 #include "score/duration.h"
 #include "score/legacy_text.h"
 #include "score/note.h"
@@ -78,20 +79,11 @@ std::string durationText(const Note& n)
     return d;
 }
 
-const char* drumName(int key)
+// The drum LilyPond writes for a key: General MIDI's drum, or a snare where it names none.
+const DrumNotation& drumOfKey(int key)
 {
-    static constexpr const char* kDrums[] = {
-        "acousticbassdrum", "bassdrum",    "sidestick",    "acousticsnare", "handclap",     "electricsnare",
-        "lowfloortom",      "closedhihat", "highfloortom", "pedalhihat",    "lowtom",       "openhihat",
-        "lowmidtom",        "himidtom",    "crashcymbala", "hightom",       "ridecymbala",  "chinesecymbal",
-        "ridebell",         "tambourine",  "splashcymbal", "cowbell",       "crashcymbalb", "vibraslap",
-        "ridecymbalb",      "hibongo",     "lobongo",      "mutehiconga",   "openhiconga",  "loconga",
-        "hitimbale",        "lotimbale",   "hiagogo",      "loagogo",       "cabasa",       "maracas",
-        "shortwhistle",     "longwhistle", "shortguiro",   "longguiro",     "claves",       "hiwoodblock",
-        "lowoodblock",      "mutecuica",   "opencuica",    "mutetriangle",  "opentriangle"};
-    if (key < 35 || key > 81)
-        return "acousticsnare"; // General MIDI names no drum there; a snare stands in
-    return kDrums[key - 35];
+    const DrumNotation* d = drumNotationOf(key);
+    return d ? *d : *drumNotationOf(38);
 }
 
 // A lyric as a LilyPond string: clean UTF-8 with quotes and backslashes escaped.
@@ -153,7 +145,7 @@ std::vector<StaffEvent> staffEvents(const Track& t, PlayWalk& walk)
     auto pitchOf = [&](const Note& n, int& key) {
         key = soundingKey(n, t, k);
         if (drums)
-            return std::string(drumName(key));
+            return std::string(drumOfKey(key).lilypondName);
         return lilypondPitch(key, letterOfPosition(n.line, t), t.flatKey != 0);
     };
     auto add = [&](StaffEvent& e, const Note& n) {
@@ -593,6 +585,26 @@ void writeLyrics(std::string& out, const std::vector<StaffEvent>& events)
     out += kLineEnd;
 }
 
+// The drums of a staff placed and headed as the sheet draws them: LilyPond's drum style table
+// counts half spaces up from the middle line (step 1), and "()" is its plain head.
+std::string drumStyleTable(const std::vector<std::vector<StaffEvent>>& lanes)
+{
+    std::vector<const DrumNotation*> used;
+    for (const auto& events : lanes)
+        for (const StaffEvent& e : events)
+            for (const int key : e.keys)
+                if (const DrumNotation* d = &drumOfKey(key);
+                    std::find(used.begin(), used.end(), d) == used.end())
+                    used.push_back(d);
+    std::string table;
+    for (const DrumNotation* d : used) {
+        table += table.empty() ? "(" : " (";
+        table += std::string(d->lilypondName) + (d->head == DrumHead::Cross ? " cross" : " ()") + " #f " +
+                 std::to_string(1 - d->step) + ")";
+    }
+    return table;
+}
+
 // `spacer`: the whole sheet holds no notes; LilyPond skips a score without duration, so the
 // staff gets one empty measure. The events of a measure marked to repeat are written inside
 // \repeat volta 2 { }, as are the repeated passages `ranges` (notatedRanges).
@@ -611,7 +623,11 @@ void writeTrack(std::string& out, const Track& t, const std::vector<std::vector<
     // LilyPond draws 4/4 as common time and 2/2 as cut time unless told otherwise.
     const TimeSignatureInfo& ts = timeSignatureInfo(t.timeSig);
 
-    out += drums ? "\\new DrumStaff \\drummode {" : tablature ? "\\new TabStaff {" : "\\new Staff {";
+    if (drums)
+        out += "\\new DrumStaff \\with { drumStyleTable = #(alist->hash-table '(" + drumStyleTable(lanes) +
+               ")) } \\drummode {";
+    else
+        out += tablature ? "\\new TabStaff {" : "\\new Staff {";
     out += kLineEnd;
     if (tablature && !t.tuning.isStandard()) {
         // The strings as the player tunes them, raised by the capo: LilyPond counts its frets

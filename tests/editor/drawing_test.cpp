@@ -175,16 +175,17 @@ TEST_F(DrawingTest, GeometryScalesWithTheZoomAndTruncates)
     }
 }
 
-TEST_F(DrawingTest, PercussionNotesSitAtTheTopWithoutLedgersAndWithStemsUp)
+TEST_F(DrawingTest, PercussionNotesStandAtTheirDrumsPlacesWithoutLedgersAndWithStemsUp)
 {
     makeSheet(1);
     track(0).percussive = 1;
-    addNote(track(0), kTypeQuarter, 12);
-    addNote(track(0), kTypeQuarter, -9);
+    addNote(track(0), kTypeQuarter, 12); // key 40, the electric snare: the third space
+    addNote(track(0), kTypeQuarter, -9); // key 76, a wood block with a cross head: the top space
     draw();
-    EXPECT_EQ(at(0, 0).y, view->row(0).top);
+    EXPECT_EQ(at(0, 0).y, view->row(0).top - 14); // as a stem-up note in the third space
     EXPECT_EQ(at(0, 1).stemDown, 0);
-    EXPECT_EQ(glyphs(kGlyphQuarterUp).size(), 2u);
+    EXPECT_EQ(glyphs(kGlyphQuarterUp).size(), 1u);
+    EXPECT_EQ(glyphs(kGlyphCrossQuarterUp).size(), 1u);
     EXPECT_EQ(glyphs(kGlyphPercussionClef).size(), 1u);
     const int top = view->row(0).top;
     EXPECT_FALSE(hasLine(at(0, 0).x, top + 45, at(0, 0).x + 10, top + 45));
@@ -241,6 +242,34 @@ TEST_F(DrawingTest, TablatureShowsStringsAndFrets)
     EXPECT_EQ(open[0].font, (Font{16, true}));
     EXPECT_EQ(texts(" ").size(), 1u);
     EXPECT_TRUE(glyphs(kGlyphQuarterUp).empty()); // tablature draws no note glyphs
+}
+
+// The tablature's frame holds its six lines: the bar lines through the system and the line
+// joining its staves at the left reach its sixth line; its frets stand on their lines.
+TEST_F(DrawingTest, TablatureBarLinesReachItsSixthLineAndItsFretsStandOnTheirLines)
+{
+    makeSheet(2);
+    setStaffKind(track(1), StaffKind::Tablature);
+    for (int t = 0; t < 2; ++t)
+        for (int line : {-2, -2, -2, -2, 3, 3})
+            addNote(track(t), kTypeQuarter, line);
+    draw();
+    const int staffTop = view->row(0).top, tabTop = view->row(1).top;
+    int through = 0;
+    for (const Call& c : canvas.callsOf(Kind::Line)) {
+        if (c.v[0] != c.v[2] || c.v[1] != staffTop || c.v[3] <= tabTop)
+            continue;
+        ++through;
+        EXPECT_EQ(c.v[3], tabTop + 5 * 9) << "at x " << c.v[0];
+    }
+    EXPECT_GE(through, 2); // the system's left line and the bar line between the measures
+    const auto open = texts("0");
+    ASSERT_EQ(open.size(), 6u);
+    for (const Call& c : open) {
+        // The digit's middle (the text's top plus half the font's height) on a line.
+        const int off = ((c.v[1] + c.font.height / 2 - tabTop) % 9 + 9) % 9;
+        EXPECT_LE(std::min(off, 9 - off), 1) << c.v[1];
+    }
 }
 
 TEST_F(DrawingTest, TablatureFretsFollowTheTracksTuningAndCapo)

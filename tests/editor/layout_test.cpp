@@ -127,10 +127,12 @@ TEST_F(LayoutTest, NoteYFollowsStaffPositionStemAndKind)
     EXPECT_EQ(noteY(row, n, p), 110);
     n.type = kTypeBar;
     EXPECT_EQ(noteY(row, n, p), 100);
-    row.percussive = true; // a row of a percussion track
+    row.percussive = true; // a row of a percussion track: the snare in the third space
     n.type = kTypeQuarter;
     n.line = 9;
-    EXPECT_EQ(noteY(row, n, p), 100);
+    n.midi = 38;
+    p.stemDown = 0;
+    EXPECT_EQ(noteY(row, n, p), 86); // as a stem-up note in the third space
 }
 
 TEST_F(LayoutTest, EveryLineAndSpaceTakesHalfASpaceCentredOnItAtEveryZoom)
@@ -216,9 +218,12 @@ TEST_F(LayoutTest, PlaceClickGivesPitchFlagsAndHeight)
     Note drum;
     NoteLayout drumPlace;
     drum.type = kTypeQuarter;
+    // The bottom space: the bass drum stands there, whatever the track's drum.
     ASSERT_TRUE(placeClick(row, &track(0), drum, drumPlace, row.top + 30, {}).has_value());
-    EXPECT_EQ(drum.midi, 38);
-    EXPECT_EQ(drumPlace.y, row.top);
+    EXPECT_EQ(drum.midi, 36);
+    EXPECT_EQ(drum.line, 4);
+    EXPECT_EQ(drumPlace.stemDown, 0);
+    EXPECT_EQ(drumPlace.y, row.top + 4);
 }
 
 TEST_F(LayoutTest, FourQuartersFillAMeasureAndTheFifthOpensTheNext)

@@ -489,7 +489,7 @@ TEST(MusicXmlExport, PartsCarryNameProgramChannelLyricsAndTempo)
     snare.type = kTypeQuarter;
     append(drums, snare);
     Note hat;
-    hat.setNameFromKey(42);
+    hat.midi = 42; // the closed hi-hat (a sharp mark would raise it to 43)
     hat.type = kTypeQuarter;
     append(drums, hat);
     Exported x;
@@ -509,11 +509,14 @@ TEST(MusicXmlExport, PartsCarryNameProgramChannelLyricsAndTempo)
     EXPECT_EQ(unpitched.size(), 2u);
     const auto drumNotes = x.pitched(1);
     ASSERT_EQ(drumNotes.size(), 2u);
-    for (pugi::xml_node d : drumNotes) {
-        // Every head sits on the second line, as the sheet draws it.
-        EXPECT_STREQ(d.child("unpitched").child_value("display-step"), "G");
-        EXPECT_STREQ(d.child("unpitched").child_value("display-octave"), "4");
-    }
+    // Each drum where the drum staff draws it: the snare in the third space with a plain head,
+    // the closed hi-hat above the staff with a cross.
+    EXPECT_STREQ(drumNotes[0].child("unpitched").child_value("display-step"), "C");
+    EXPECT_STREQ(drumNotes[0].child("unpitched").child_value("display-octave"), "5");
+    EXPECT_FALSE(drumNotes[0].child("notehead"));
+    EXPECT_STREQ(drumNotes[1].child("unpitched").child_value("display-step"), "G");
+    EXPECT_STREQ(drumNotes[1].child("unpitched").child_value("display-octave"), "5");
+    EXPECT_STREQ(drumNotes[1].child_value("notehead"), "x");
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(
             unpitched[drumNotes[static_cast<std::size_t>(i)].child("instrument").attribute("id").value()],

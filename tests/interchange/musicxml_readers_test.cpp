@@ -8,6 +8,7 @@
 #include "interchange/mxl_container_write.h"
 #include "platform/atomic_file.h"
 #include "playback/midi_file_writer.h"
+#include "score/drum_notation.h"
 #include "score/duration.h"
 #include "score/note_pitch.h"
 #include "score/play_walk.h"
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <tuple>
 
@@ -270,6 +272,50 @@ TEST_F(MusicXmlReadersTest, ExportsOfEveryStaffKindValidateAgainstTheSchema)
     SheetDocument empty;
     ASSERT_TRUE(exportMusicXml(empty, "Empty", tmp.path("empty.musicxml")).ok);
     expectValid(tmp.path("empty.musicxml"));
+}
+
+// The drum staff as MuseScore reads the export: the schema holds, every drum has the line and
+// head of the sheet's drawing in MuseScore's drum set (its lines count steps down from the top
+// line), and MuseScore plays the drums the sheet plays.
+TEST_F(MusicXmlReadersTest, MuseScoreReadsEveryDrumAtTheSheetsPlaceWithItsHead)
+{
+    SheetDocument sheet;
+    ASSERT_TRUE(loadSheet(sheet, "engraving_drums.shd",
+                          std::string(TONVELA_SOURCE_DIR) + "/examples/engraving_drums.shd")
+                    .ok());
+    Track& t = *sheet.trackAt(0);
+    for (int key : {35, 41, 44, 46, 51, 52}) {
+        Note n;
+        n.midi = static_cast<int8_t>(key);
+        n.type = key == 46 ? kTypeHalf : kTypeQuarter;
+        t.insertNote(n, t.count);
+    }
+    const std::string xml = tmp.path("drums.musicxml");
+    ASSERT_TRUE(exportMusicXml(sheet, "Drums", xml).ok);
+    expectValid(xml);
+    REQUIRE_MUSESCORE();
+    const std::string mscx = tmp.path("drums.mscx");
+    std::string log;
+    ASSERT_TRUE(museScoreMidi(xml, mscx, log)) << log;
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(mscx.c_str()));
+    std::map<int, std::pair<int, std::string>> read; // key: line, head
+    for (pugi::xpath_node d : doc.select_nodes("//Instrument/Drum"))
+        read[d.node().attribute("pitch").as_int()] = {d.node().child("line").text().as_int(),
+                                                      d.node().child_value("head")};
+    std::set<int> played;
+    for (int i = 0; i < t.count; ++i)
+        if (!t.noteAt(i).isRest())
+            played.insert(soundingPitch(t.noteAt(i), t));
+    ASSERT_EQ(played.size(), 13u);
+    for (int key : played) {
+        const DrumNotation* d = drumNotationOf(key);
+        ASSERT_NE(d, nullptr) << key;
+        ASSERT_TRUE(read.count(key)) << key;
+        EXPECT_EQ(read[key].first, d->step + 3) << key;
+        EXPECT_EQ(read[key].second, d->head == DrumHead::Cross ? "cross" : "normal") << key;
+    }
+    expectMuseScorePlaysTheSheet(sheet, "drums-played");
 }
 
 TEST_F(MusicXmlReadersTest, ExportsOfTheExamplesValidate)

@@ -1,5 +1,6 @@
 #include "score/lilypond_export.h"
 
+#include "score/drum_notation.h"
 #include "score/note.h"
 #include "score/play_walk.h"
 #include "score/repeat_range.h"
@@ -236,7 +237,13 @@ TEST_F(LilypondExportTest, ClefOffsetsAreAppliedAndEveryTrackIsItsOwnStaff)
     EXPECT_EQ(staffLines(text, 2),
               (std::vector<std::string>{"\\time 4/4", "\\clef treble", "\\key c \\major", "c'4"}));
     EXPECT_EQ(staffLines(text, 3), (std::vector<std::string>{"\\time 4/4", "acousticsnare8"}));
-    EXPECT_NE(text.find("\\new DrumStaff \\drummode {"), std::string::npos);
+    // The snare placed where the sheet draws it: the third space, one half space above the
+    // middle line.
+    EXPECT_NE(
+        text.find(
+            "\\new DrumStaff \\with { drumStyleTable = #(alist->hash-table '((acousticsnare () #f 1))) } "
+            "\\drummode {"),
+        std::string::npos);
 }
 
 TEST_F(LilypondExportTest, TimeSignaturesInEighthsUseEightAsTheirUnit)
@@ -1065,6 +1072,81 @@ TEST_F(LilypondExportTest, AVoice2ThatOverfillsItsMeasureKeepsTheLaterMeasuresIn
     std::sort(lilypond.begin(), lilypond.end());
     std::sort(walked.begin(), walked.end());
     EXPECT_EQ(lilypond, walked);
+}
+
+// LilyPond engraves each drum where the sheet draws it: its SVG places every head (found by the
+// source line and column that point-and-click links it to) at the table's height, half a staff
+// space per step, and writes the cross heads with one shape and the plain heads with another.
+TEST_F(LilypondExportTest, LilypondEngravesEveryDrumAtTheSheetsPlaceWithItsHead)
+{
+    SheetDocument sheet;
+    Track& t = *sheet.trackAt(0);
+    setTrackType(t, 2); // percussion
+    const auto drum = [](int key, int type = kTypeQuarter) {
+        Note n;
+        n.midi = static_cast<int8_t>(key);
+        n.type = type;
+        return n;
+    };
+    appendChord(t, {drum(49, kTypeEighth), drum(36, kTypeEighth)});
+    append(t, drum(42, kTypeEighth));
+    appendChord(t, {drum(42, kTypeEighth), drum(38, kTypeEighth)});
+    append(t, drum(42, kTypeEighth));
+    for (int key : {50, 47, 43, 41, 51, 44, 35, 46})
+        append(t, drum(key));
+    const std::string text = lilypondText(sheet);
+    {
+        std::ofstream out(path("drums.ly"), std::ios::binary);
+        out << text;
+    }
+    const std::string cmd =
+        "cd '" + dir.string() + "' && lilypond -dbackend=svg drums.ly > lilypond.log 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << "lilypond is needed (scripts/setup.sh installs it)";
+    std::ifstream in(path("drums.svg"));
+    const std::string svg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<std::string> lines;
+    std::istringstream split(text);
+    for (std::string line; std::getline(split, line);)
+        lines.push_back(line);
+    struct Head {
+        const DrumNotation* drum;
+        double y;
+        std::string shape;
+    };
+    std::vector<Head> heads;
+    const std::string link = "drums.ly:";
+    for (std::size_t at = svg.find(link); at != std::string::npos; at = svg.find(link, at + 1)) {
+        int line = 0, column = 0;
+        if (std::sscanf(svg.c_str() + at + link.size(), "%d:%d", &line, &column) != 2 || line < 1 ||
+            line > static_cast<int>(lines.size()))
+            continue;
+        const std::string& source = lines[static_cast<std::size_t>(line - 1)];
+        const std::size_t end = source.find_first_not_of("abcdefghijklmnopqrstuvwxyz", column);
+        const std::string name = source.substr(column, end - column);
+        const auto d = std::find_if(kDrumNotation.begin(), kDrumNotation.end(),
+                                    [&](const DrumNotation& e) { return e.lilypondName == name; });
+        if (d == kDrumNotation.end())
+            continue; // a rest
+        double x = 0, y = 0;
+        const std::size_t g = svg.find("translate(", at);
+        const std::size_t shape = svg.find(" d=\"", at);
+        ASSERT_NE(g, std::string::npos);
+        ASSERT_NE(shape, std::string::npos);
+        ASSERT_EQ(std::sscanf(svg.c_str() + g, "translate(%lf, %lf)", &x, &y), 2);
+        heads.push_back({&*d, y, svg.substr(shape, svg.find('"', shape + 4) - shape)});
+    }
+    ASSERT_EQ(heads.size(), 14u) << svg.substr(0, 2000);
+    const Head& snare =
+        *std::find_if(heads.begin(), heads.end(), [](const Head& h) { return h.drum->key == 38; });
+    std::string cross, plain;
+    for (const Head& h : heads) {
+        EXPECT_NEAR(h.y - snare.y, 0.5 * (h.drum->step - snare.drum->step), 0.01) << h.drum->lilypondName;
+        std::string& same = h.drum->head == DrumHead::Cross ? cross : plain;
+        if (same.empty())
+            same = h.shape;
+        EXPECT_EQ(h.shape, same) << h.drum->lilypondName;
+    }
+    EXPECT_NE(cross, plain);
 }
 
 // What a sheet of one voice exports to did not change when staves of two voices came: the

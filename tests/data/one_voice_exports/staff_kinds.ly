@@ -63,7 +63,7 @@ c''2
 f''2
 d''1
 }
-\new DrumStaff \drummode {
+\new DrumStaff \with { drumStyleTable = #(alist->hash-table '((hibongo () #f 3))) } \drummode {
 \time 4/4
 hibongo8
 hibongo8
