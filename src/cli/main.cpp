@@ -88,7 +88,8 @@ int main(int argc, char** argv)
     // The second program holds these; without it they cannot run, which is not a typing error.
     for (const char* media : {"render", "play", "play-clip", "devices", "sf2"})
         if (words[0] == media)
-            return fail("\"" + words[0] + "\" is a command of " TONVELA_CLI_MEDIA_PROGRAM
+            return fail("\"" + words[0] +
+                        "\" is a command of " TONVELA_CLI_MEDIA_PROGRAM
                         ", which was not found beside tonvela-cli; install both programs together");
 #endif
     return fail("unknown command \"" + words[0] + "\"; run 'tonvela-cli --help' for the list");
