@@ -42,7 +42,11 @@ double proportionalRoom(Ticks ticks)
 
 int rowStartRoom(int keySignatureWidth)
 {
-    return std::max(keySignatureWidth, 0) + 40;
+    // A row's first notes stand 50 units after the key signature and 35 into the staff (as
+    // layout places them), 62 more than a measure's bar line leaves before its first note: with
+    // less, the notes of a row's first measure ran past its closing bar line and so did the
+    // syllable under its last note.
+    return std::max(keySignatureWidth, 0) + 62;
 }
 
 void naturalRooms(const Track& t, const MeasureDivision& division, int laid,

@@ -23,9 +23,10 @@ inline constexpr double kQuarterRoom = 36.0;
 inline constexpr double kLeastRoom = 15.0;
 double proportionalRoom(Ticks ticks);
 
-// What a measure takes beyond the rooms of its notes: from its bar line to its first note, and
-// at a row start the clef and the key signature before that.
-inline constexpr int kMeasurePadding = 20;
+// What a measure takes beyond the rooms of its notes: from its bar line to its first note (23
+// units, as layout places it) and a little before the next bar line; at a row start the clef
+// and the key signature come before that.
+inline constexpr int kMeasurePadding = 26;
 int rowStartRoom(int keySignatureWidth);
 
 // The room of one track's music on paper.

@@ -197,5 +197,39 @@ TEST(NaturalSpacing, BarLinesOfEveryTrackStandTogetherAtTheWidestTracksNeed)
     EXPECT_GE(layout->note(2, word + 1).x - layout->note(2, word).x, lyricRoom("Lengthily", 1.0f));
 }
 
+// A syllable under the last note of a measure ends before the bar line, in the first measure
+// of a row (its notes start after the clef and key) as in the others.
+TEST(NaturalSpacing, ASyllableUnderAMeasuresLastNoteEndsBeforeTheBarLine)
+{
+    for (const bool barNotes : {false, true}) {
+        auto sheet = testing::sheetWithTracks(1);
+        Track& t = *sheet->trackAt(0);
+        t.setKeyIndex(2); // five sharps before the first notes of each row
+        const int perMeasure = barNotes ? 5 : 4;
+        for (int m = 0; m < 10; ++m) {
+            for (int k = 0; k < 4; ++k)
+                addNote(t, kTypeQuarter, 3, 0, k == 3 ? "Lengthily" : "a");
+            if (barNotes)
+                addNote(t, kTypeBar, 0); // a bar line the file writes as a note of its own
+        }
+        const auto layout = paperLayout(*sheet, 1045);
+        ASSERT_GE(layout->track(0)->rows.size(), 2u);
+        const std::vector<MeasureRecord>& records = layout->measures(0);
+        int checked = 0, rowStarts = 0;
+        for (int m = 1; m < 10; ++m) {
+            const MeasureRecord& next = records[static_cast<std::size_t>(m + 1)];
+            if (next.startsRow)
+                continue;
+            const int last = (m - 1) * perMeasure + 3;
+            EXPECT_LE(layout->note(0, last).x + lyricRoom("Lengthily", 1.0f), next.x)
+                << "measure " << m << (barNotes ? " with bar notes" : "");
+            ++checked;
+            rowStarts += records[static_cast<std::size_t>(m)].startsRow ? 1 : 0;
+        }
+        EXPECT_GE(checked, 4);
+        EXPECT_GE(rowStarts, 1) << "a row's first measure is among those checked";
+    }
+}
+
 } // namespace
 } // namespace tonvela
