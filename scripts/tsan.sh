@@ -19,8 +19,11 @@ cmake --build build-tsan -j"$(nproc)" --target "${programs[@]}"
 logs="build-tsan/tsan-logs"
 rm -rf "$logs"
 mkdir -p "$logs"
+# The shell tests run other programs (the application, LilyPond, MuseScore); a child forked from
+# the threaded test process may start a thread before it execs, which ThreadSanitizer would
+# otherwise answer by ending the child and with it the run (die_after_fork=0 lets it go on).
 export TSAN_OPTIONS="suppressions=$PWD/scripts/tsan-suppressions.txt log_path=$PWD/$logs/report \
-second_deadlock_stack=1 halt_on_error=0 exitcode=66"
+second_deadlock_stack=1 halt_on_error=0 exitcode=66 die_after_fork=0"
 export QT_QPA_PLATFORM=offscreen
 status=0
 for program in "${programs[@]}"; do

@@ -327,7 +327,7 @@ TEST_F(HarmonyPanelsTest, AdditionsGoToTheCurrentTrackAndUndoLeavesTheEarlierNot
     ASSERT_TRUE(window->openFile(example())) << errorsText();
     SheetWindow* w = window->activeSheet();
     SheetDocument& sheet = w->sheet();
-    sheet.selectTrack(1);
+    w->editor().selectTrack(1); // under the sheet lock, as the track list selects it
     const Track& bass = *sheet.trackAt(1);
     const int before = bass.count;
     const std::vector<int> keys = sounding(bass, 0, before);

@@ -141,7 +141,7 @@ TEST_F(SheetOptionsPanelTest, InstrumentAndGroupGoToTheSelectedNotesOrToAllNotes
 
     // Without a selection all notes of the current track take it.
     track(0).deselectAll();
-    w->sheet().selectTrack(1);
+    w->editor().selectTrack(1); // under the sheet lock, as the track list selects it
     ASSERT_TRUE(waitUntil([this] { return panel()->selectedTrackField()->text() == "2"; }));
     EXPECT_EQ(panel()->groupList()->currentText(), "Piano") << "the second track's own group";
     ASSERT_TRUE(choose(panel()->groupList(), "Brass"));
