@@ -55,7 +55,9 @@ TEST(MemoryPolicyTest, PrefaultedBlocksAreWrittenWithoutFaultsAndKeepTheirConten
         GTEST_SKIP() << "this system does not prefault pages";
     const long before = minorFaults();
     std::memset(fresh.get(), 7, kBlock);
-    EXPECT_LT(minorFaults() - before, static_cast<long>(kPages / 8));
+    // Under AddressSanitizer the writes also fault in the block's shadow, one page per eight
+    // (128 here); a block that was not prefaulted takes all 1024 of its own on top.
+    EXPECT_LT(minorFaults() - before, static_cast<long>(kPages / 4));
 
     std::memset(fresh.get() + 100, 3, 5000);
     EXPECT_TRUE(prefaultForWriting(fresh.get() + 1, kBlock - 1));
