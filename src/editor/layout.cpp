@@ -1127,9 +1127,10 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
 
     // What changed in each track since the layout before, and the room syllables need.
     struct Work {
-        const TrackLayout* old = nullptr; // the layout before, when it can be built on
-        int change = INT_MAX;             // the first note the edit may have moved
-        std::shared_ptr<TrackLayout> lay; // a new layout; none keeps the old one
+        const TrackLayout* old = nullptr;        // the layout before, when it can be built on
+        int change = INT_MAX;                    // the first note the edit may have moved
+        std::shared_ptr<TrackLayout> lay;        // a new layout; none keeps the old one
+        std::optional<MeasureDivision> division; // the track's measures, once divided
     };
     std::vector<Work> work(static_cast<std::size_t>(trackCount));
     std::vector<int> spans;
@@ -1168,9 +1169,9 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
                 if (!lyricNeeds(t, n, zoom, lay.lyricNeeds))
                     lay.lyricNeeds.clear();
             } else if (lyricNeeds(t, n, zoom, lay.lyricNeeds)) {
-                MeasureDivision division;
-                division.divide(t);
-                raiseLyricSpans(t, division, n, lay.lyricNeeds, out->measureWidth - 60 - ksw, lay.lyricSpans);
+                w.division.emplace().divide(t);
+                raiseLyricSpans(t, *w.division, n, lay.lyricNeeds, out->measureWidth - 60 - ksw,
+                                lay.lyricSpans);
             } else {
                 lay.lyricNeeds.clear();
             }
@@ -1247,9 +1248,9 @@ std::shared_ptr<const SheetLayout> layOutSheet(const SheetDocument& sheet, int w
             out->tracks[at] = w.lay;
         } else if (w.lay) {
             const int k = w.old ? restartRow(*w.old, w.change, widened) : 0;
-            MeasureDivision division;
-            division.divide(t);
-            TrackLayouter(t, j, ctx, *w.lay, division, w.lay->lyricNeeds).run(k);
+            if (!w.division)
+                w.division.emplace().divide(t);
+            TrackLayouter(t, j, ctx, *w.lay, *w.division, w.lay->lyricNeeds).run(k);
             out->tracks[static_cast<std::size_t>(j)] = w.lay;
         } else {
             out->tracks[static_cast<std::size_t>(j)] = prev->tracks[static_cast<std::size_t>(j)];
