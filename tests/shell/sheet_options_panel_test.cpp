@@ -2,6 +2,7 @@
 
 #include "audio/sound_font_builder.h"
 #include "editor/commands.h"
+#include "platform/sheet_lock.h"
 #include "score/sheet_document.h"
 #include "score/sheet_file.h"
 #include "score/time_signature.h"
@@ -250,11 +251,19 @@ TEST_F(SheetOptionsPanelTest, AFieldHoldingTheKeyboardWithATypedValueLetsTheWind
 
 TEST_F(SheetOptionsPanelTest, ThePanelsFollowTheActiveSheetsOwnChangesWhoeverMakesThem)
 {
-    // Changes made on the document itself, with the window passing nothing on.
+    // Changes made on the document itself, with the window passing nothing on. Each is made
+    // under the sheet lock, as every caller must: the window's painter thread draws meanwhile.
+    auto setTrackCount = [](SheetWindow* on, int count) {
+        const SheetLockGuard lock(sheetLock());
+        on->sheet().setTrackCount(count);
+    };
     w->onStateChanged = nullptr;
-    w->sheet().setTimeSignatureCode(kTimeSig34);
+    {
+        const SheetLockGuard lock(sheetLock());
+        w->sheet().setTimeSignatureCode(kTimeSig34);
+    }
     EXPECT_EQ(panel()->timeSignatureList()->currentText(), "3/4");
-    w->sheet().setTrackCount(5);
+    setTrackCount(w, 5);
     EXPECT_EQ(panel()->trackCountField()->value(), 5);
 
     // Another sheet active: the first one's changes no longer reach the panels.
@@ -262,16 +271,16 @@ TEST_F(SheetOptionsPanelTest, ThePanelsFollowTheActiveSheetsOwnChangesWhoeverMak
     ASSERT_TRUE(waitUntil([&] { return window->activeDocument() == other; }));
     const int shown = panel()->trackCountField()->value();
     EXPECT_EQ(shown, other->sheet().trackCount());
-    w->sheet().setTrackCount(7);
+    setTrackCount(w, 7);
     EXPECT_EQ(panel()->trackCountField()->value(), shown);
-    other->sheet().setTrackCount(shown + 1);
+    setTrackCount(other, shown + 1);
     EXPECT_EQ(panel()->trackCountField()->value(), shown + 1);
 
     // A closed sheet leaves no observer behind (the sanitizer run would see it told).
     other->sheet().markUnmodified();
     other->parentWidget()->close();
     ASSERT_TRUE(waitUntil([&] { return window->activeDocument() == w; }));
-    w->sheet().setTrackCount(2);
+    setTrackCount(w, 2);
     EXPECT_EQ(panel()->trackCountField()->value(), 2);
 }
 
